@@ -1,0 +1,80 @@
+#include "app/menu_model.h"
+
+#include <stdexcept>
+
+namespace qb {
+
+namespace {
+
+struct InitialItem {
+    const char* name;
+    const char* caption;
+    bool checked;
+    bool enabled;
+    bool visible;
+};
+
+// Captions exactly as the window holds them; "&" marks the access key.
+constexpr InitialItem kInitialItems[] = {
+    {"mnuStage", "& 背景", false, true, true},
+    {"mnuOpen", "& 打开", false, true, true},
+    {"mnuClose", "& 关闭", false, true, true},
+    {"mnuReset", "&重置背景", false, false, true},
+    {"mnuReload", "刷&新背景", false, true, true},
+    {"mnuDelete", "&删除背景", false, true, true},
+    {"MnuRecentFiles", "-", false, true, false},
+    {"mnubla", "-", false, true, true},
+    {"mnuExit", "&退出", false, true, true},
+    {"mnuOptions", "& 选项", false, true, true},
+    {"mnuFS", "&全屏（ESC退出）", false, false, true},
+    {"mnuMusic", "&音乐", true, true, true},
+    {"mnuChangeMusic", "更改音乐&", false, true, true},
+    {"mnuChar", "&使用测试人物", false, true, true},
+    {"mnuChange", "&更改人物", false, true, true},
+    {"mnuFPS", "FPS & 限制器", true, true, true},
+    {"mnuInfo", "显示 &信息", false, true, true},
+    {"mnuMScroll", "Mouse &Scroll", false, false, false},
+    {"mnuDeform", "&Deform", false, false, false},
+    {"mnuDebugBG", "调&试  BG", false, true, true},
+    {"mnuInstall", "&Install to MUGEN", false, false, false},
+    {"mnuError", "显示 &错误日志", false, true, true},
+    {"mnuNotepad", "用记事本打开DEF&文件", false, true, true},
+    {"mnuPause", "& 暂停", false, true, true},
+    {"mnuSnapshot", "快照", false, true, true},
+    {"mnuStageList", "&背景目录", false, true, true},
+    {"mnuStagePrev", "<<", false, true, true},
+    {"mnuStageNext", ">>", false, true, true},
+    {"mnuR", "R", false, true, true},
+    {"mnuDebug", "&Debug", false, false, false},
+    {"mnuAbout", "&About", false, true, true},
+};
+
+}  // namespace
+
+MenuModel::MenuModel() {
+    for (const auto& item : kInitialItems) {
+        m_items[item.name] = MenuItemState{item.caption, item.checked, item.enabled, item.visible};
+        m_order.emplace_back(item.name);
+    }
+}
+
+MenuItemState& MenuModel::Item(const std::string& name) {
+    auto it = m_items.find(name);
+    if (it == m_items.end()) throw std::out_of_range("unknown menu item " + name);
+    return it->second;
+}
+
+const MenuItemState& MenuModel::Item(const std::string& name) const {
+    auto it = m_items.find(name);
+    if (it == m_items.end()) throw std::out_of_range("unknown menu item " + name);
+    return it->second;
+}
+
+bool MenuModel::Toggle(const std::string& name) {
+    auto& item = Item(name);
+    item.Checked = !item.Checked;
+    Touch();
+    return item.Checked;
+}
+
+}  // namespace qb

@@ -1,0 +1,124 @@
+#pragma once
+// The small interfaces through which the core reaches the outside world. The Qt front end,
+// the headless tool and the tests each supply their own implementations.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct BITMAP;
+
+namespace qb {
+
+enum class MsgIcon { None, Exclamation, Critical, Question, Information };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgAnswer { Ok, Cancel, Yes, No };
+
+// One file-dialog request (open or save).
+struct FileDialogRequest {
+    std::string title;
+    // Pairs of (description, patterns), patterns separated by ';' as in "*.def;*.zip".
+    std::vector<std::pair<std::string, std::string>> filters;
+    std::string initialDir;
+    std::string fileName;
+    bool fileMustExist = false;
+    bool pathMustExist = false;
+};
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+    // An empty title means the application title.
+    virtual MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
+                             const std::string& title = {}) = 0;
+    // Returns the chosen path, or empty on cancel.
+    virtual std::string ShowOpen(const FileDialogRequest& request) = 0;
+    virtual std::string ShowSave(const FileDialogRequest& request) = 0;
+    // Returns the chosen folder without a trailing separator, or empty.
+    virtual std::string BrowseForFolder(const std::string& prompt) = 0;
+    // Returns the typed text; `cancelled` is set when the user cancelled.
+    virtual std::string InputBox(const std::string& prompt, const std::string& title,
+                                 const std::string& defaultText, bool* cancelled = nullptr) = 0;
+    virtual void SetCaption(const std::string& caption) = 0;
+    // Services pending window messages (only when some are waiting).
+    virtual void DoEvents() = 0;
+    // Opens a file in the desktop's text editor; false when that failed.
+    virtual bool OpenInTextEditor(const std::string& path) = 0;
+};
+
+class FrameSink {
+public:
+    virtual ~FrameSink() = default;
+    // Presents the 320 x 240 back buffer.
+    virtual void Present(BITMAP* backBuffer) = 0;
+    // Copies the intro picture into `target` (may leave it untouched when there is none).
+    virtual void GrabIntro(BITMAP* target) { (void)target; }
+};
+
+enum class Key { Left, Right, Up, Down, Z, A, Pause, Escape, Delete, F8, MouseRight, MouseLeft, Count };
+
+class Keys {
+public:
+    virtual ~Keys() = default;
+    // True while the key is down.
+    virtual bool IsDown(Key key) = 0;
+    // True when the key is down now or was pressed since the last call of this for that key.
+    virtual bool Pressed(Key key) = 0;
+    // Pointer position in view pixels (0..319, 0..239 at 1x; outside when the pointer is away).
+    virtual std::pair<int, int> PointerPos() = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Milliseconds since some fixed start.
+    virtual uint32_t TickCount() = 0;
+    // High-resolution counter and its frequency (counts per second).
+    virtual int64_t Counter() = 0;
+    virtual int64_t Frequency() = 0;
+    virtual void SleepMs(int ms) = 0;
+    // Sleeps for the given number of counter counts (may return early; never spins).
+    virtual void SleepCounts(int64_t counts) = 0;
+};
+
+class MediaBackend {
+public:
+    virtual ~MediaBackend() = default;
+    virtual bool Open(const std::string& path) = 0;
+    virtual void Close() = 0;
+    virtual bool Play() = 0;
+    virtual void Pause() = 0;
+    virtual void Stop() = 0;
+    // Seconds.
+    virtual double Position() = 0;
+    virtual void SetPosition(double seconds) = 0;
+    virtual double Duration() = 0;
+    // Hundredths of a decibel: 0 full, -10000 silent.
+    virtual void SetVolume(int32_t volume) = 0;
+    virtual int32_t Volume() = 0;
+    virtual void SetBalance(int32_t balance) = 0;
+    virtual void SetRate(double rate) = 0;
+};
+
+// A media backend that plays nothing; stage loading talks to it until real playback exists.
+class SilentMediaBackend : public MediaBackend {
+public:
+    bool Open(const std::string& path) override { m_path = path; return true; }
+    void Close() override { m_path.clear(); }
+    bool Play() override { return !m_path.empty(); }
+    void Pause() override {}
+    void Stop() override {}
+    double Position() override { return 0; }
+    void SetPosition(double) override {}
+    double Duration() override { return 0; }
+    void SetVolume(int32_t v) override { m_volume = v; }
+    int32_t Volume() override { return m_volume; }
+    void SetBalance(int32_t) override {}
+    void SetRate(double) override {}
+
+private:
+    std::string m_path;
+    int32_t m_volume = 0;
+};
+
+}  // namespace qb

@@ -1,0 +1,34 @@
+#pragma once
+// One entry per image of a sprite file, in file order.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct BITMAP;
+
+namespace qb {
+
+struct BitmapDeleter {
+    void operator()(BITMAP* bitmap) const;
+};
+using UniqueBitmap = std::unique_ptr<BITMAP, BitmapDeleter>;
+
+struct SpriteEntry {
+    int16_t AxisX = 0;
+    int16_t AxisY = 0;
+    int16_t Width = 0;
+    int16_t Height = 0;
+    int32_t Group = 0;
+    int16_t Image = 0;
+    // Drawing handle: the owned bitmap, or the bitmap of the entry this one links to.
+    BITMAP* Bitmap = nullptr;
+    // 1: colour index 0 is decoded as the mask colour.
+    int16_t Mask = 0;
+    // -1 when this entry owns its bitmap (then `Owned` holds it); otherwise the linked index.
+    int16_t Owner = 0;
+    UniqueBitmap Owned;
+};
+
+using SpriteTable = std::vector<SpriteEntry>;
+
+}  // namespace qb

@@ -1,0 +1,25 @@
+#pragma once
+// The camera's values as the main window keeps them. CameraX is the negative of the camera x shown
+// to the user; CameraY is shown unchanged (negative is up).
+#include <cstdint>
+
+namespace qb {
+
+struct CameraState {
+    float CameraX = 0;
+    float CameraY = 0;
+    float PrevCameraX = 0;
+    float PrevCameraY = 0;
+    float HCamStep = 0;
+    float VCamStep = 0;
+    float SavedHCamStep = 0;
+    float SavedVCamStep = 0;
+    uint8_t MouseScroll = 0;
+    // View rectangle: near edges of tiling runs.
+    float ViewLeft = 0;
+    float ViewTop = 0;
+    int16_t ViewRight = 320;
+    int16_t ViewBottom = 240;
+};
+
+}  // namespace qb

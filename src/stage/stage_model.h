@@ -1,0 +1,135 @@
+#pragma once
+// The in-memory form of one stage definition. Field names and widths follow the definition format's
+// keys; fields noted "run" are owned by the element update while the stage runs.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/sprite_table.h"
+
+namespace qb {
+
+struct BgFrame {
+    int32_t Group = 0;
+    int16_t Image = 0;
+    int16_t SpriteIndex = -1;
+    int16_t OffsetX = 0;
+    int16_t OffsetY = 0;
+    int16_t Time = 0;  // -1: forever
+    std::string Flip;
+    std::string Trans;
+};
+
+struct BgAction {
+    std::vector<BgFrame> Frames;
+    int16_t LoopStart = 0;  // 1-based frame after the loopstart line; 0 when none
+    int16_t NumFrames = 0;
+    int32_t Number = 0;
+};
+
+struct BgElement {
+    std::string Type;
+    int16_t Mask = 0;
+    int32_t SpriteGroup = 0;
+    int16_t SpriteImage = 0;
+    int32_t StartX = 0, StartY = 0;
+    float PosX = 0, PosY = 0;    // load, run
+    float BaseX = 0, BaseY = 0;  // load
+    float DeltaX = 1.0f, DeltaY = 1.0f;
+    int32_t TileX = 0, TileY = 0;
+    int32_t TileSpacingX = 0, TileSpacingY = 0;
+    float VelocityX = 0, VelocityY = 0;
+    int32_t ActionIndex = 0;
+    int32_t ActionNo = 0;
+    int16_t SpriteIndex = -1;
+    int16_t LayerNo = 0;
+    int16_t FrameIndex = 0;  // run
+    int16_t FrameTime = 0;   // load, run
+    std::string Name;
+    int16_t PositionLink = 0;
+    int16_t LinkParent = 0;
+    float SinXAmp = 0, SinXPeriod = 0, SinXPhase = 0;
+    float SinYAmp = 0, SinYPeriod = 0, SinYPhase = 0;
+    float SinOffX = 0, SinOffY = 0;  // run
+    uint8_t Enabled = 0;
+    uint8_t Visible = 0;
+    std::string Trans;
+    float CtrlVelX = 0, CtrlVelY = 0;  // run
+    float CtrlOffX = 0, CtrlOffY = 0;  // run
+    int32_t Id = 0;
+    float WindowX1 = 0, WindowX2 = 0, WindowY1 = 0, WindowY2 = 0;
+    uint8_t HasWindow = 0;
+    float XScaleTop = 0, XScaleBottom = 0;
+    uint8_t WidthGiven = 0;
+    uint8_t YScaleStart = 100;
+    float YScaleDelta = 0;
+};
+
+struct BgCtrl {
+    std::string Type;
+    int32_t StartTime = 0;
+    int32_t EndTime = 0;
+    int32_t LoopTime = -1;
+    int32_t Time = 0;  // run
+    float X = 999999.0f;
+    float Y = 999999.0f;
+    int16_t Value = 0;
+    std::string Name;
+    int16_t SinAmp = 0, SinPeriod = 0, SinPhase = 0;
+    std::vector<int32_t> CtrlIds;
+    std::vector<int32_t> CtrlIdsRead;
+    int16_t CtrlIdCount = 0;
+};
+
+struct BgCtrlDef {
+    int32_t LoopTime = -1;
+    int32_t Time = 0;  // run
+    std::vector<int32_t> CtrlIds;
+    std::vector<int32_t> CtrlIdsRead;
+    int16_t CtrlIdCount = 0;
+    int16_t CtrlCount = 0;
+    std::vector<BgCtrl> Ctrls;
+    std::string Name;
+};
+
+struct StageModel {
+    std::string StageName;
+    SpriteTable Sprites;
+    int16_t SpriteCount = 0;
+    std::vector<BgElement> Elements;
+    int16_t ElementCount = 0;
+    std::vector<BgAction> Actions;
+    int16_t ActionCount = 0;
+    std::vector<BgCtrlDef> CtrlDefs;
+    int16_t CtrlDefCount = 0;
+    float StartX = 0;
+    int16_t StartY = 0;
+    int32_t BoundLeft = 0;
+    int32_t BoundRight = 0;
+    int16_t BoundHigh = 0;
+    int16_t BoundLow = 0;
+    int16_t ZOffset = -1;
+    int16_t ZOffsetLink = -1;
+    std::string MusicFile;
+    int16_t BgVolume = 0;
+    int16_t P1StartX = 0;
+    int16_t P1StartY = 0;
+    int16_t ScreenLeft = 0, ScreenRight = 0;
+    int16_t Tension = 0, FloorTension = 0;
+    float VerticalFollow = 0;
+    int16_t ShadowColorR = 0, ShadowColorG = 0, ShadowColorB = 0;
+    int16_t ShadowIntensity = 128;
+    float ShadowYScale = 0.4f;
+    int16_t ReflectionIntensity = 0;
+    uint8_t Reflect = 0;
+
+    // Kept beside the model on the main window.
+    std::string SpriteFile;  // "spr", completed to a full path by loading
+    uint8_t LoadPhase = 0;   // 255 parsing, 1 loading, 0 ready
+    bool SpritesLoaded = false;
+    int16_t CamOffsetX = 0;
+    // Full path the music player was given by the parse (empty when none).
+    std::string MusicPath;
+};
+
+}  // namespace qb

@@ -1,0 +1,55 @@
+#include "tests/support/fakes.h"
+
+namespace qb::test {
+
+namespace {
+MsgAnswer FirstButton(MsgButtons buttons) {
+    switch (buttons) {
+        case MsgButtons::Ok:
+        case MsgButtons::OkCancel:
+            return MsgAnswer::Ok;
+        case MsgButtons::YesNo:
+        case MsgButtons::YesNoCancel:
+            return MsgAnswer::Yes;
+    }
+    return MsgAnswer::Ok;
+}
+
+std::string Take(std::deque<std::string>& script) {
+    if (script.empty()) return {};
+    std::string answer = script.front();
+    script.pop_front();
+    return answer;
+}
+}  // namespace
+
+MsgAnswer FakeUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title) {
+    boxes.push_back({text, icon, buttons, title});
+    if (boxAnswers.empty()) return FirstButton(buttons);
+    MsgAnswer answer = boxAnswers.front();
+    boxAnswers.pop_front();
+    return answer;
+}
+
+std::string FakeUi::ShowOpen(const FileDialogRequest& request) {
+    openRequests.push_back(request);
+    return Take(openAnswers);
+}
+
+std::string FakeUi::ShowSave(const FileDialogRequest& request) {
+    saveRequests.push_back(request);
+    return Take(saveAnswers);
+}
+
+std::string FakeUi::BrowseForFolder(const std::string& prompt) {
+    folderPrompts.push_back(prompt);
+    return Take(folderAnswers);
+}
+
+std::string FakeUi::InputBox(const std::string& prompt, const std::string&, const std::string&, bool* cancelled) {
+    inputPrompts.push_back(prompt);
+    if (cancelled) *cancelled = inputAnswers.empty();
+    return Take(inputAnswers);
+}
+
+}  // namespace qb::test

@@ -1,0 +1,107 @@
+#pragma once
+// Scriptable stand-ins for the core's ports: they record calls and answer from scripts.
+#include <array>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/ports.h"
+
+namespace qb::test {
+
+struct RecordedBox {
+    std::string text;
+    MsgIcon icon;
+    MsgButtons buttons;
+    std::string title;
+};
+
+class FakeUi : public Ui {
+public:
+    MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
+                     const std::string& title = {}) override;
+    std::string ShowOpen(const FileDialogRequest& request) override;
+    std::string ShowSave(const FileDialogRequest& request) override;
+    std::string BrowseForFolder(const std::string& prompt) override;
+    std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
+                         bool* cancelled = nullptr) override;
+    void SetCaption(const std::string& caption) override { captions.push_back(caption); }
+    void DoEvents() override { ++doEventsCalls; }
+    bool OpenInTextEditor(const std::string& path) override {
+        editorOpened.push_back(path);
+        return editorWorks;
+    }
+
+    // Scripts: answers are taken from the front; when a script is empty the default applies
+    // (first button for boxes, empty text for dialogs).
+    std::deque<MsgAnswer> boxAnswers;
+    std::deque<std::string> openAnswers, saveAnswers, folderAnswers, inputAnswers;
+    bool editorWorks = true;
+
+    // Records.
+    std::vector<RecordedBox> boxes;
+    std::vector<FileDialogRequest> openRequests, saveRequests;
+    std::vector<std::string> folderPrompts, inputPrompts, captions, editorOpened;
+    int doEventsCalls = 0;
+};
+
+class FakeKeys : public Keys {
+public:
+    bool IsDown(Key key) override { return down[static_cast<int>(key)]; }
+    bool Pressed(Key key) override {
+        int k = static_cast<int>(key);
+        bool result = down[k] || latched[k];
+        latched[k] = false;
+        return result;
+    }
+    std::pair<int, int> PointerPos() override { return pointer; }
+
+    void Hold(Key key, bool on = true) { down[static_cast<int>(key)] = on; }
+    void Tap(Key key) { latched[static_cast<int>(key)] = true; }
+    void ReleaseAll() { down.fill(false); latched.fill(false); }
+
+    std::array<bool, static_cast<int>(Key::Count)> down{};
+    std::array<bool, static_cast<int>(Key::Count)> latched{};
+    std::pair<int, int> pointer{160, 120};
+};
+
+// A clock that moves only when told (or when something sleeps on it).
+class FakeClock : public Clock {
+public:
+    uint32_t TickCount() override { return static_cast<uint32_t>(nowCounts / (kFrequency / 1000)); }
+    int64_t Counter() override { return nowCounts += counterStep; }
+    int64_t Frequency() override { return kFrequency; }
+    void SleepMs(int ms) override { nowCounts += int64_t(ms) * (kFrequency / 1000); sleptMs += ms; }
+    void SleepCounts(int64_t counts) override { if (counts > 0) nowCounts += counts; }
+    void AdvanceMs(double ms) { nowCounts += static_cast<int64_t>(ms * (kFrequency / 1000)); }
+
+    static constexpr int64_t kFrequency = 1'000'000;
+    int64_t nowCounts = 0;
+    int64_t counterStep = 0;  // counts added on every Counter() read
+    int sleptMs = 0;
+};
+
+class FakeMedia : public MediaBackend {
+public:
+    bool Open(const std::string& path) override { calls.push_back("open " + path); opened = path; return openWorks; }
+    void Close() override { calls.push_back("close"); opened.clear(); }
+    bool Play() override { calls.push_back("play"); playing = true; return true; }
+    void Pause() override { calls.push_back("pause"); playing = false; }
+    void Stop() override { calls.push_back("stop"); playing = false; }
+    double Position() override { return position; }
+    void SetPosition(double s) override { calls.push_back("seek"); position = s; }
+    double Duration() override { return duration; }
+    void SetVolume(int32_t v) override { calls.push_back("volume " + std::to_string(v)); volume = v; }
+    int32_t Volume() override { return volume; }
+    void SetBalance(int32_t b) override { balance = b; }
+    void SetRate(double r) override { rate = r; }
+
+    bool openWorks = true;
+    std::string opened;
+    bool playing = false;
+    double position = 0, duration = 0, rate = 1;
+    int32_t volume = 0, balance = 0;
+    std::vector<std::string> calls;
+};
+
+}  // namespace qb::test
