@@ -1,0 +1,27 @@
+#pragma once
+// quillback-shot: loads a stage exactly as the program does, without a window.
+#include <string>
+
+namespace qb::shot {
+
+struct Options {
+    std::string mugeDir;
+    std::string programDir;  // empty: a fresh temporary folder
+    std::string stage;
+    bool info = false;
+    bool log = false;
+    // Frames.
+    int frames = -1;  // -1: not asked for
+    std::string out;
+    std::string keys;  // "right*30,none*10,down+z*5"
+    bool infoOverlay = false;
+    bool debugBg = false;
+    int every = 0;
+    std::string outDir;
+    bool bench = false;
+};
+
+// Answers 0 when the stage loaded, 1 when it did not, 2 for a usage error.
+int RunShot(const Options& options);
+
+}  // namespace qb::shot
