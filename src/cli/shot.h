@@ -2,6 +2,10 @@
 // quillback-shot: loads a stage exactly as the program does, without a window.
 #include <string>
 
+namespace qb {
+struct AppState;
+}
+
 namespace qb::shot {
 
 struct Options {
@@ -20,6 +24,10 @@ struct Options {
     std::string outDir;
     bool bench = false;
 };
+
+// Draws frames of the loaded stage in `state` (--frames, --every, --bench) and writes the pictures
+// asked for. Called by RunShot after the stage loaded. Answers the process exit status.
+int RunFrames(AppState& state, const Options& options);
 
 // Answers 0 when the stage loaded, 1 when it did not, 2 for a usage error.
 int RunShot(const Options& options);
