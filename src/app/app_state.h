@@ -5,11 +5,13 @@
 #include <string>
 
 #include "app/menu_model.h"
+#include "library/stage_list.h"
 #include "platform/gfx.h"
 #include "platform/ports.h"
 #include "render/camera_state.h"
 #include "stage/error_log.h"
 #include "stage/stage_model.h"
+#include "tools/dialog.h"
 
 namespace qb {
 
@@ -58,6 +60,35 @@ struct AppState {
     uint8_t DebugMode = 0;
     int16_t SelectedElement = -1;
     uint8_t StartPending = 0;
+
+    // ---- Application shell (start-up, timers, configuration, window, stage list) ----
+    // The three one-shot timers (1 ms): the front end calls the matching tick handler of
+    // app/startup.h while a flag is true.
+    bool tmrStartEnabled = false;
+    bool tmrExitEnabled = false;
+    bool tmrDropEnabled = false;
+    bool ShutdownDone = false;
+
+    uint8_t FirstActivate = 255;
+    uint8_t ShowIntro = 255;
+    uint8_t StageListShown = 0;  // 255 while lstStages is shown
+    int32_t ViewScale = 2;       // 1..4: the view shows the 320 x 240 frame at this whole-number scale
+    int32_t SavedTop = 0;        // main window position kept while full screen is on
+    int32_t SavedLeft = 0;
+
+    // Test character settings kept by the configuration (the character itself lives elsewhere).
+    std::string TestCharPath;
+    std::string TestCharName;
+    uint8_t CharRequested = 0;  // "Char = True" was read: the character command should run once
+
+    std::string PackageFile;  // the zip package the current stage came from
+    StageList Stages;         // lstStages
+    clsDialog cdl;            // the one file dialog, shared by every file choice
+
+    // Run-loop pacing and the once-a-second work.
+    int64_t PerfFrequency = 0;
+    int64_t LastPresent = 0;
+    int32_t HScrollValue = 0;
 };
 
 }  // namespace qb

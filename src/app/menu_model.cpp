@@ -27,6 +27,11 @@ constexpr InitialItem kInitialItems[] = {
     {"mnuExit", "&退出", false, true, true},
     {"mnuOptions", "& 选项", false, true, true},
     {"mnuFS", "&全屏（ESC退出）", false, false, true},
+    // View scale of the stage view, one check item per whole-number scale (new; not in the older menus).
+    {"mnuScale1", "1x", false, true, true},
+    {"mnuScale2", "2x", true, true, true},
+    {"mnuScale3", "3x", false, true, true},
+    {"mnuScale4", "4x", false, true, true},
     {"mnuMusic", "&音乐", true, true, true},
     {"mnuChangeMusic", "更改音乐&", false, true, true},
     {"mnuChar", "&使用测试人物", false, true, true},

@@ -44,6 +44,34 @@ public:
     virtual void DoEvents() = 0;
     // Opens a file in the desktop's text editor; false when that failed.
     virtual bool OpenInTextEditor(const std::string& path) = 0;
+
+    // ---- Main-window geometry and tool windows. All sizes and positions are in pixels. The core
+    // decides every value; the front end only applies them. The bodies let front ends without a
+    // window (the headless tool, simple fakes) ignore them.
+
+    // Makes the main window's client area exactly width x height (the menu bar is not part of it).
+    virtual void SetClientSize(int width, int height) { (void)width; (void)height; }
+    // Size of the screen the main window is on; {0, 0} when unknown (the window is then not moved).
+    virtual std::pair<int, int> ScreenSize() { return {0, 0}; }
+    // Top-left corner of the main window's frame on the screen.
+    virtual std::pair<int, int> WindowPos() { return {0, 0}; }
+    virtual void MoveWindow(int left, int top) { (void)left; (void)top; }
+    // Width of the stage list box lstStages (fixed by the front end's font).
+    virtual int StageListWidth() { return 0; }
+    // Places lstStages inside the client area and shows or hides it.
+    virtual void SetStageListGeometry(int left, int top, int width, int height) {
+        (void)left; (void)top; (void)width; (void)height;
+    }
+    virtual void SetStageListVisible(bool visible) { (void)visible; }
+    // Whole-number scale (1..4) at which the stage view shows the 320 x 240 frame, nearest-neighbour.
+    virtual void SetViewScale(int scale) { (void)scale; }
+    // On: the view fills the screen at the largest whole-number scale that fits, black around it,
+    // the main window hidden. Off: the main window comes back (the core then moves it to where it was).
+    virtual void SetFullScreen(bool on) { (void)on; }
+    // Shows or hides the error log window frmError (modeless, no owner); its text is the core's log.
+    virtual void ShowErrorLog(bool visible) { (void)visible; }
+    // The shutdown has finished: close every window and end the event loop.
+    virtual void Quit() {}
 };
 
 class FrameSink {

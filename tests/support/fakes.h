@@ -2,6 +2,7 @@
 // Scriptable stand-ins for the core's ports: they record calls and answer from scripts.
 #include <array>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,23 +27,53 @@ public:
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
                          bool* cancelled = nullptr) override;
     void SetCaption(const std::string& caption) override { captions.push_back(caption); }
-    void DoEvents() override { ++doEventsCalls; }
+    void DoEvents() override {
+        ++doEventsCalls;
+        if (onDoEvents) onDoEvents();
+    }
     bool OpenInTextEditor(const std::string& path) override {
         editorOpened.push_back(path);
         return editorWorks;
     }
+    void SetClientSize(int width, int height) override { clientSizes.emplace_back(width, height); }
+    std::pair<int, int> ScreenSize() override { return screenSize; }
+    std::pair<int, int> WindowPos() override { return windowPos; }
+    void MoveWindow(int left, int top) override { windowPos = {left, top}; moves.emplace_back(left, top); }
+    int StageListWidth() override { return stageListWidth; }
+    void SetStageListGeometry(int left, int top, int width, int height) override {
+        listGeometry = {left, top, width, height};
+    }
+    void SetStageListVisible(bool visible) override { listVisible = visible; }
+    void SetViewScale(int scale) override { viewScales.push_back(scale); }
+    void SetFullScreen(bool on) override { fullScreenCalls.push_back(on); }
+    void ShowErrorLog(bool visible) override { errorLogVisible = visible; }
+    void Quit() override { ++quitCalls; }
 
     // Scripts: answers are taken from the front; when a script is empty the default applies
     // (first button for boxes, empty text for dialogs).
     std::deque<MsgAnswer> boxAnswers;
     std::deque<std::string> openAnswers, saveAnswers, folderAnswers, inputAnswers;
     bool editorWorks = true;
+    // Runs inside DoEvents, as a window message serviced in the middle of a frame would.
+    std::function<void()> onDoEvents;
 
     // Records.
     std::vector<RecordedBox> boxes;
     std::vector<FileDialogRequest> openRequests, saveRequests;
     std::vector<std::string> folderPrompts, inputPrompts, captions, editorOpened;
     int doEventsCalls = 0;
+
+    // Window geometry: answers and records.
+    std::pair<int, int> screenSize{1920, 1080};
+    std::pair<int, int> windowPos{0, 0};
+    int stageListWidth = 120;
+    std::vector<std::pair<int, int>> clientSizes, moves;
+    std::array<int, 4> listGeometry{};
+    bool listVisible = false;
+    std::vector<int> viewScales;
+    std::vector<bool> fullScreenCalls;
+    bool errorLogVisible = false;
+    int quitCalls = 0;
 };
 
 class FakeKeys : public Keys {

@@ -1,0 +1,101 @@
+#pragma once
+// The main window's commands: one function per menu item (named after the item's control), the
+// stage list, drops, the scroll bar and opening from outside. The front end calls them from its
+// Qt signals and then renders AppState (menus, caption through Ui, stage list, geometry).
+//
+// Re-entrancy: every command may be called while RunStage is running (from inside Ui::DoEvents).
+// Commands that replace or end the stage never start or end it themselves: they set ExitLoop,
+// release the stage and enable one of the timers (AppState::tmrStartEnabled, tmrExitEnabled,
+// tmrDropEnabled), whose tick handlers in app/startup.h do the rest once the loop has returned.
+#include <string>
+#include <vector>
+
+namespace qb {
+
+struct AppState;
+
+// ---- Opening stages ------------------------------------------------------------------------
+
+// Opens StageFile: "Can't find file: " box when missing, "Not a stage!" box (and nothing released)
+// when it is not a stage; otherwise caption = StageFile, the running stage is released, the entry
+// goes to the top of the recent files and tmrStart is enabled (StartPending 1).
+void OpenStage(AppState& state);
+
+// Release of the current stage (app/load_stage.h; extended here for the shell's parts).
+// void UnloadStuff(AppState& state);  -- declared in app/load_stage.h
+
+// mnuOpen: the open dialog, then OpenStage. A .zip is answered with a message and nothing changes.
+void mnuOpen_Click(AppState& state);
+// mnuClose: ends the loop, releases the stage (StageFile stays), caption = AppTitle, black frame.
+void mnuClose_Click(AppState& state);
+// mnuReload: with a stage running, releases it (Reloading) and starts StageFile again through
+// tmrStart, so the new stage is drawn only after the old loop has returned. Otherwise as mnuOpen.
+void mnuReload_Click(AppState& state);
+// mnuDelete: with a stage running, asks Yes/No; on Yes closes it and deletes the definition and its
+// sprite file, then refills the stage list. A failed delete is told in a box; nothing else ends.
+void mnuDelete_Click(AppState& state);
+// Click on recent-file entry `index` (0 = the most recent, item 1 of MnuRecentFiles): moves it to
+// the top and opens it (like reload, through tmrStart).
+void MnuRecentFiles_Click(AppState& state, int index);
+// Files dropped on the main window: picks the path (last .def wins), releases the running stage and
+// enables tmrDrop; the drop timer then opens it. A .zip is answered with a message.
+void FilesDropped(AppState& state, const std::vector<std::string>& paths);
+// The program's optional command-line argument, opened like a dropped file. Call after FormLoad.
+void OpenFromCommandLine(AppState& state, const std::string& argument);
+
+// ---- Stage list ----------------------------------------------------------------------------
+
+// Click on lstStages row `index` (ignored while a stage is being parsed or loaded).
+void lstStages_Click(AppState& state, int index);
+void mnuStageNext_Click(AppState& state);
+void mnuStagePrev_Click(AppState& state);
+// Random stage; `random01` in [0, 1) comes from the caller (the front end seeds from the time).
+void mnuR_Click(AppState& state, double random01);
+// Shows or hides the list (StageListShown) and resizes the window around it.
+void mnuStageList_Click(AppState& state);
+
+// ---- Options -------------------------------------------------------------------------------
+
+// Full screen: enabled only while a stage runs; toggles bFullScreen. On: remembers the window's
+// position (SavedTop, SavedLeft) and asks Ui::SetFullScreen(true). Off: Ui::SetFullScreen(false)
+// and the window goes back to SavedLeft, SavedTop. With no stage running it only records the wish.
+void mnuFS_Click(AppState& state);
+// Escape (from the full-screen view, or polled by the run loop): leaves full screen if on.
+void LeaveFullScreen(AppState& state);
+// View scale 1..4 (items mnuScale1 .. mnuScale4): resizes the window; saved in the configuration.
+void SetViewScale(AppState& state, int scale);
+void mnuFPS_Click(AppState& state);
+void mnuInfo_Click(AppState& state);
+void mnuDebugBG_Click(AppState& state);
+void mnuDeform_Click(AppState& state);
+// Mouse scrolling on or off: saves the camera steps when it starts and restores them after.
+void mnuMScroll_Click(AppState& state);
+// Shows or hides the error log (check mark follows).
+void mnuError_Click(AppState& state);
+// The error log window was closed from its title bar: it is only hidden (text kept), mark cleared.
+void ErrorLogClosed(AppState& state);
+// Opens StageFile in the desktop's text editor ("Didn't work for some reason..." on failure).
+void mnuNotepad_Click(AppState& state);
+void mnuPause_Click(AppState& state);
+// F8: saves the BackBuffer as the next free ProgramDir/snapshots/<StageName> n.pcx (stage running).
+void mnuSnapshot_Click(AppState& state);
+void mnuDebug_Click(AppState& state);
+// Same as closing the window (CloseRequest in app/startup.h).
+void mnuExit_Click(AppState& state);
+
+// ---- Scroll bar hscHScroll ------------------------------------------------------------------
+
+// Change: the view rectangle's left edge becomes `value`.
+void hscHScroll_Change(AppState& state, int value);
+// Scroll: the same, and the window caption shows CameraX.
+void hscHScroll_Scroll(AppState& state, int value);
+
+// ---- Dispatcher ----------------------------------------------------------------------------
+
+// Runs the command of the menu item with this control name (as MenuModel names them). Answers
+// false for an item with no command here (the submenus, separators, mnuReset, mnuInstall, and the
+// items other subsystems own: mnuMusic, mnuChangeMusic, mnuChar, mnuChange, mnuAbout).
+// mnuR draws its random number from the clock.
+bool MenuCommand(AppState& state, const std::string& itemName);
+
+}  // namespace qb

@@ -1,0 +1,36 @@
+#pragma once
+// The configuration file "QB.cfg" in the program's folder: read once at start-up, written once at
+// shutdown. Lines are "Key = value", CR LF ended, read through the definition reader.
+#include <string>
+
+namespace qb {
+
+struct AppState;
+
+// Path of the configuration file: an existing file named "qb.cfg" in any letter case inside
+// ProgramDir, else ProgramDir + "/QB.cfg".
+std::string ConfigPath(const AppState& state);
+
+// Reads the configuration into `state` (MugeDir, camera steps, test character, the check marks of
+// mnuMusic, mnuInfo, mnuDeform, mnuDebugBG, the recent files, StageListShown, ShowIntro, ViewScale).
+// No file: runs the first-run prompt (the folder browser until a folder is chosen). A file whose
+// first line begins with ".3" gives only MugeDir (its second line). An unreadable or empty file is
+// reported through HandleError("Main", "LoadConfig") and leaves the defaults.
+void LoadConfig(AppState& state);
+
+// The text SaveConfig writes (every line CR LF ended).
+std::string ConfigText(const AppState& state);
+
+// Writes the configuration with an atomic replace, so a failed write leaves the previous file whole.
+// Answers false after telling the user (exclamation box naming the file) when the file could not be
+// written; never ends the program.
+bool SaveConfig(AppState& state);
+
+// The first-run prompt alone: the message, then the folder browser until a folder is chosen. A
+// front end that cannot show dialogs answers empty every time: after kMaxEmptyFolderAnswers empty
+// answers in a row the prompt gives up and MugeDir stays empty (the window still opens, the stage
+// list says it found nothing, and the user can quit or open a stage by hand).
+inline constexpr int kMaxEmptyFolderAnswers = 20;
+void FirstRunPrompt(AppState& state);
+
+}  // namespace qb

@@ -1,0 +1,43 @@
+#pragma once
+// RunStage: loads the opened stage and runs it, one pass per frame, until ExitLoop is set. Window
+// messages (menu commands, timers, drops) are serviced inside every frame's wait, through
+// Ui::DoEvents, so commands run in the middle of a pass; they only set flags.
+#include <cstdint>
+
+namespace qb {
+
+struct AppState;
+
+// Entry steps (line counter, discarded key presses, SelectedElement, log emptied, LoadStage, the
+// Full screen item, caption, ShowStuff), then the loop. Returns when ExitLoop is set, or at once
+// when the stage did not load (bRunning 0). InRunLoop is true in between.
+void RunStage(AppState& state);
+
+// One pass of the loop without its wait and present: the frame (when not paused), the
+// once-a-second work, info text and the pause key. Exposed for the headless tool and the tests.
+void RunPass(AppState& state);
+
+// The once-a-second work that belongs to the shell: the music loop check (position equals
+// duration: seek to 0 and play again) and the full-screen foreground check.
+void OnceASecond(AppState& state);
+
+// Waits until FpsLimit's period has passed since the previous present, servicing messages
+// (Ui::DoEvents) all the while. Sleeps on the clock until shortly before the deadline and finishes
+// in short sleeps, so it never spins a core. FpsLimit <= 0: services messages once and returns.
+// Answers early when ExitLoop becomes set during the wait.
+void WaitForFrame(AppState& state);
+
+// Hands the BackBuffer to the frame sink (a_draw_to_hdc).
+void PresentFrame(AppState& state);
+
+// Services pending window messages.
+void API_doevents(AppState& state);
+
+// Counter counts in one frame period at `fps` (PerfFrequency / fps, rounded); 0 or less for fps <= 0.
+int64_t FramePeriodCounts(int64_t perfFrequency, int fps);
+
+// How long before the deadline the wait stops sleeping in one piece: the scheduler may oversleep by
+// about this much (1.5 ms).
+inline constexpr int64_t kSleepMarginMicros = 1500;
+
+}  // namespace qb

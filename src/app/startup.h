@@ -1,0 +1,55 @@
+#pragma once
+// Start-up, first activation, the three one-shot timers, closing and shutdown of the main window.
+//
+// What the front end does:
+//  1. Fill AppState::ports and ProgramDir (the executable's folder), take the single-instance lock,
+//     then call FormLoad(state, alreadyRunning). When it answers false, end the program at once.
+//  2. Render the menus (state.Menus), the stage list (state.Stages), the error log text
+//     (state.Log), and apply the geometry the core sets through the Ui port.
+//  3. On the window's first activation call FormActivate.
+//  4. Mirror the three timer flags: while state.tmrStartEnabled is true call TmrStartTick every
+//     1 ms; likewise tmrExitEnabled → TmrExitTick and tmrDropEnabled → TmrDropTick. The handlers
+//     clear their flag themselves; re-check the flags after every call (a tick may run the whole
+//     run loop, during which commands change them). A tick that arrives while the run loop is
+//     running does nothing and keeps its timer enabled.
+//  5. On the window's close request call CloseRequest and refuse the close; the shutdown happens in
+//     TmrExitTick, which calls Ui::Quit when it has finished.
+#include <string>
+#include <utility>
+
+namespace qb {
+
+struct AppState;
+
+// "." + minor + revision, e.g. ".67" for version 0.6.7.
+std::string MakeVersionText(int minor, int revision);
+
+// Start-up steps in their documented order. `alreadyRunning`: another instance holds the lock; the
+// core then shows "Already running.." and answers false (the caller ends at once). Errors are
+// reported through HandleError("Load", "Form_Load") and the window stays up (answers true).
+bool FormLoad(AppState& state, bool alreadyRunning);
+
+// First activation: sizes and centres the window again. Later activations do nothing.
+void FormActivate(AppState& state);
+
+// Sizes the client area for the list state and the view scale, and centres the window.
+void SizeAndCenter(AppState& state);
+// The client size the window should have now (view at ViewScale plus the list when shown).
+std::pair<int, int> ClientSizeFor(const AppState& state);
+
+// The close request (window close button, mnuExit): ends the run loop and enables tmrExit.
+void CloseRequest(AppState& state);
+
+// tmrStart: when the run loop is not running, disables itself and runs RunStage if a start is
+// pending.
+void TmrStartTick(AppState& state);
+// tmrExit: when the run loop is not running, performs Shutdown and calls Ui::Quit.
+void TmrExitTick(AppState& state);
+// tmrDrop: opens the dropped stage (OpenStage disables the timer).
+void TmrDropTick(AppState& state);
+
+// The shutdown proper: UnloadStuff, SaveConfig (a failed write is told, never fatal), the
+// BackBuffer and the graphics library released. Runs once; later calls do nothing.
+void Shutdown(AppState& state);
+
+}  // namespace qb

@@ -1,0 +1,41 @@
+#pragma once
+// The rules around opening a stage that need no window: which path a dialog answer, a drop or a
+// command-line argument names, the recent-file list, and the open dialog's request.
+#include <string>
+#include <vector>
+
+#include "platform/ports.h"
+
+namespace qb {
+
+inline constexpr std::size_t kMaxRecentFiles = 6;
+
+// What a path given to the program names.
+enum class OpenTarget { None, Definition, Package };
+
+struct OpenPath {
+    OpenTarget Target = OpenTarget::None;
+    std::string Path;  // cut right after the first ".def" (or ".zip") of its lower-cased text
+};
+
+// A path from the open dialog: ".zip" anywhere makes it a package (cut after the first ".zip"),
+// otherwise it is cut after the first ".def". An empty answer is OpenTarget::None. A path without
+// either is kept whole as a definition (the stage test then refuses it).
+OpenPath ClassifyDialogAnswer(const std::string& answer);
+// Dropped paths, in the order given: ".def" is looked for first, then ".zip"; other paths are
+// ignored and the last matching path wins. None when nothing matched.
+OpenPath ClassifyDroppedFiles(const std::vector<std::string>& paths);
+
+// Puts `entry` at the top of `recent` (item 1 of the menu is recent[0]). An entry already in the
+// list (exact, case-sensitive text) moves to the top and the list keeps its length; a new entry
+// grows the list up to kMaxRecentFiles, beyond which the oldest is overwritten. A list that was
+// longer than the limit (read from a hand-edited configuration) keeps its length.
+void AddRecentFile(std::vector<std::string>& recent, const std::string& entry);
+// Moves entry `index` (0-based) to the top; the others shift down. Out of range: no change.
+void PromoteRecentFile(std::vector<std::string>& recent, std::size_t index);
+
+// The open dialog's request: title "Choose your stage!", filter ".def, .zip" = "*.def;*.zip", start
+// folder MugeDir + "stages" (MugeDir when that folder is missing), path and file must exist.
+FileDialogRequest OpenStageDialogRequest(const std::string& mugeDir);
+
+}  // namespace qb
