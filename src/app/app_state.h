@@ -9,6 +9,7 @@
 #include "platform/gfx.h"
 #include "platform/ports.h"
 #include "render/camera_state.h"
+#include "render/frame.h"
 #include "stage/error_log.h"
 #include "stage/stage_model.h"
 #include "tools/dialog.h"
@@ -60,6 +61,8 @@ struct AppState {
     uint8_t DebugMode = 0;
     int16_t SelectedElement = -1;
     uint8_t StartPending = 0;
+    // Frame count, info text, layer pass and the element passes' run-time values.
+    FrameState Frame;
 
     // ---- Application shell (start-up, timers, configuration, window, stage list) ----
     // The three one-shot timers (1 ms): the front end calls the matching tick handler of

@@ -1,0 +1,257 @@
+#include "render/blit_sprite.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "platform/gfx.h"
+#include "render/render_math.h"
+
+namespace qb {
+
+namespace {
+
+bool ParseInt(const std::string& text, size_t& pos, int& value) {
+    size_t start = pos;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') ++pos;
+    if (pos == start) return false;
+    value = std::atoi(text.substr(start, std::min<size_t>(pos - start, 6)).c_str());
+    return true;
+}
+
+// Parallax row step: source rows advanced per screen row. YScaleStart 100 means one to one.
+double RowStep(const BgElement& element, const CameraState& camera) {
+    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY + element.YScaleStart) / 100.0);
+}
+
+// Per screen row growth of the scroll factor of an "xscale" floor. A missing xscale line leaves
+// both scales at 0; such a floor scrolls every row like its delta instead of dividing by zero.
+double RowGrowth(const BgElement& element, int height) {
+    if (element.XScaleTop == 0 || height <= 0) return 0;
+    double d = element.DeltaX;
+    return (static_cast<double>(element.XScaleBottom) / element.XScaleTop * d - d) / height;
+}
+
+// Rows of the floor that can land on the back buffer: screen rows from BltY while the source row
+// stays inside the sprite. A zero step would repeat the first source row for ever; the screen's
+// height bounds it instead.
+struct RowRange {
+    int first = 0;
+    int last = -1;  // inclusive
+};
+RowRange VisibleRows(int BltY, double step, int height, int bufferHeight) {
+    RowRange range;
+    range.first = std::max(0, -BltY);
+    long long lastOnScreen = static_cast<long long>(bufferHeight) - 1 - BltY;
+    long long lastInSprite = step > 0 ? static_cast<long long>(std::floor(height / step)) : lastOnScreen;
+    // n * step <= height is the loop's own end; floor keeps it, and a few extra rows past the sprite
+    // copy nothing anyway.
+    range.last = static_cast<int>(std::clamp<long long>(std::min(lastOnScreen, lastInSprite), -1, 1 << 20));
+    return range;
+}
+
+double WidthRowWidth(const BgElement& element, double o, int height) {
+    if (height <= 0) return element.XScaleTop;
+    return element.XScaleTop + (static_cast<double>(element.XScaleBottom) - element.XScaleTop) * o / height;
+}
+
+void DrawParallax(const StageModel& stage, const CameraState& camera, BITMAP* bb, const BgElement& element,
+                  const SpriteEntry& sprite, int32_t BltX, int32_t BltY) {
+    BITMAP* src = sprite.Bitmap;
+    int h = sprite.Height;
+    int w = sprite.Width;
+    int bufferHeight = BitmapHeight(bb);
+    double m = RowStep(element, camera);
+    RowRange rows = VisibleRows(BltY, m, h, bufferHeight);
+    // Loading placed PosX for the camera's start like every element, but a floor takes its scroll
+    // from CameraX itself; undo the start offset here so it is not counted twice.
+    double base = BltX + static_cast<double>(stage.CamOffsetX) * element.DeltaX;
+    if (!element.WidthGiven) {
+        double f = RowGrowth(element, h);
+        for (int n = rows.first; n <= rows.last; ++n) {
+            double o = n * m;
+            if (o > h) break;
+            double d = element.DeltaX + f * n;
+            int srcX = RoundHalfEven(-base - d * camera.CameraX);
+            int srcY = RoundHalfEven(o);
+            if (element.Mask == 1)
+                a_masked_blit(src, bb, srcX, srcY, 0, BltY + n, kViewWidth, 1);
+            else
+                a_blit(src, bb, srcX, srcY, 0, BltY + n, kViewWidth, 1);
+        }
+        return;
+    }
+    // "width" floors: every source row is stretched to a width growing from the top width to the
+    // bottom width, about the stage's centre line, and scrolls in proportion to its width.
+    if (w <= 0 || element.XScaleTop <= 0) return;
+    for (int n = rows.first; n <= rows.last; ++n) {
+        double o = n * m;
+        if (o > h) break;
+        double rowWidth = WidthRowWidth(element, o, h);
+        if (rowWidth < 1) continue;
+        double scale = rowWidth / w;
+        double d = element.DeltaX * rowWidth / element.XScaleTop;
+        int left = RoundHalfEven(160 + d * camera.CameraX + (base - 160) * scale);
+        int width = RoundHalfEven(rowWidth);
+        int srcY = RoundHalfEven(o);
+        if (srcY >= h) continue;
+        int y = BltY + n;
+        if (element.Mask == 1) {
+            a_set_clip(bb, 0, y, kViewWidth - 1, y);
+            a_stretch_sprite(bb, src, left, y - srcY, width, h);
+            a_reset_clip(bb);
+        } else {
+            a_stretch_blit(src, bb, 0, srcY, w, 1, left, y, width, 1);
+        }
+    }
+}
+
+// Draws `sprite` mirrored as asked at (x, y), masked, through the draw the mode names. Translucent
+// mirrored frames go through a mirrored copy because the additive draws have no mirrored form.
+void DrawMirroredTrans(BITMAP* bb, BITMAP* sprite, int x, int y, FlipMode flip, TransMode trans) {
+    BITMAP* source = sprite;
+    UniqueBitmap mirrored;
+    if (flip.h || flip.v) {
+        mirrored = CreateBitmap(BitmapWidth(sprite), BitmapHeight(sprite));
+        if (!mirrored) return;
+        a_clear_to_color(mirrored.get(), kMaskColor);
+        if (flip.h && flip.v)
+            a_draw_sprite_vh_flip(mirrored.get(), sprite, 0, 0);
+        else if (flip.h)
+            a_draw_sprite_h_flip(mirrored.get(), sprite, 0, 0);
+        else
+            a_draw_sprite_v_flip(mirrored.get(), sprite, 0, 0);
+        source = mirrored.get();
+    }
+    if (trans.kind == TransKind::Add)
+        add_sprite(bb, source, x, y, trans.amount);
+    else if (trans.kind == TransKind::Sub)
+        sub_sprite(bb, source, x, y);
+}
+
+}  // namespace
+
+TransMode ElementTrans(const std::string& trans) {
+    if (trans.empty() || trans == "none") return {TransKind::Plain, 255};
+    if (trans == "add") return {TransKind::Add, 255};
+    if (trans == "add1") return {TransKind::Add, 128};
+    if (trans == "sub") return {TransKind::Sub, 255};
+    return {TransKind::Skip, 0};
+}
+
+TransMode FrameTrans(const std::string& trans) {
+    if (trans.empty()) return {TransKind::Plain, 255};
+    if (trans == "a") return {TransKind::Add, 255};
+    if (trans == "a1") return {TransKind::Add, 128};
+    if (trans == "s") return {TransKind::Sub, 255};
+    // "as<src>d<dst>": additive with a source amount. The destination factor has no draw of its
+    // own here; the source amount carries the look.
+    if (trans.size() > 2 && trans[0] == 'a' && trans[1] == 's') {
+        size_t pos = 2;
+        int amount = 0;
+        if (ParseInt(trans, pos, amount) && pos < trans.size() && trans[pos] == 'd')
+            return {TransKind::Add, std::clamp(amount, 0, 255)};
+    }
+    return {TransKind::Skip, 0};
+}
+
+FlipMode FrameFlip(const std::string& flip) {
+    FlipMode mode;
+    mode.h = flip.find('h') != std::string::npos;
+    mode.v = flip.find('v') != std::string::npos;
+    return mode;
+}
+
+ParallaxExtent ParallaxFloorExtent(const StageModel& stage, const CameraState& camera, const BgElement& element,
+                                   const SpriteEntry& sprite) {
+    ParallaxExtent extent;
+    int h = sprite.Height;
+    int w = sprite.Width;
+    double m = RowStep(element, camera);
+    int lastRow = m > 0 ? static_cast<int>(std::min(std::floor(h / m), 4096.0)) : kViewHeight;
+    extent.rows = lastRow + 1;
+    double offset = static_cast<double>(stage.CamOffsetX) * element.DeltaX;
+    if (!element.WidthGiven) {
+        double f = RowGrowth(element, h);
+        extent.top = {offset + element.DeltaX * camera.CameraX, 1.0};
+        extent.bottom = {offset + (element.DeltaX + f * lastRow) * camera.CameraX, 1.0};
+        return extent;
+    }
+    auto rowMap = [&](double o) {
+        double rowWidth = WidthRowWidth(element, o, h);
+        double scale = w > 0 ? rowWidth / w : 1.0;
+        double d = element.XScaleTop > 0 ? element.DeltaX * rowWidth / element.XScaleTop : element.DeltaX;
+        return ParallaxRowMap{160 + d * camera.CameraX + (offset - 160) * scale, scale};
+    };
+    extent.top = rowMap(0);
+    extent.bottom = rowMap(std::min<double>(h, lastRow * m));
+    return extent;
+}
+
+void BlitSprite(const StageModel& stage, const CameraState& camera, BITMAP* backBuffer, int32_t BltX,
+                int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
+                int16_t BGCNT) {
+    if (!backBuffer || BGCNT < 0 || BGCNT >= static_cast<int>(stage.Elements.size())) return;
+    if (SrcIndex < 0 || SrcIndex >= static_cast<int>(stage.Sprites.size())) return;
+    const SpriteEntry& sprite = stage.Sprites[SrcIndex];
+    if (!sprite.Bitmap) return;
+    const BgElement& element = stage.Elements[BGCNT];
+
+    if (element.Type == "parallax") {
+        DrawParallax(stage, camera, backBuffer, element, sprite, BltX, BltY);
+        return;
+    }
+
+    TransMode trans;
+    FlipMode flip;
+    if (element.Type == "normal") {
+        trans = ElementTrans(element.Trans);
+    } else if (element.Type == "anim") {
+        if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size())) return;
+        const BgAction& action = stage.Actions[element.ActionIndex];
+        if (element.FrameIndex < 0 || element.FrameIndex >= static_cast<int>(action.Frames.size())) return;
+        const BgFrame& frame = action.Frames[element.FrameIndex];
+        trans = FrameTrans(frame.Trans);
+        flip = FrameFlip(frame.Flip);
+    } else {
+        return;
+    }
+    if (trans.kind == TransKind::Skip) return;
+
+    if (trans.kind == TransKind::Plain && !flip.h && !flip.v) {
+        // The only path that copies a part of the sprite: this is how a window takes effect.
+        if (element.Mask == 1)
+            a_masked_blit(sprite.Bitmap, backBuffer, sx, sy, BltX, BltY, BltW, BltH);
+        else
+            a_blit(sprite.Bitmap, backBuffer, sx, sy, BltX, BltY, BltW, BltH);
+        return;
+    }
+
+    // Whole-sprite draws. The sprite's own corner is the rectangle's corner less the window's
+    // offset inside the sprite; a window (sx, sy or a size other than the sprite's) becomes a clip.
+    int x = BltX - sx;
+    int y = BltY - sy;
+    int w = BitmapWidth(sprite.Bitmap);
+    int h = BitmapHeight(sprite.Bitmap);
+    bool windowed = sx != 0 || sy != 0 || (element.HasWindow == 1 && element.TileX == 0 && element.TileY == 0);
+    if (flip.h) x -= w;
+    if (flip.v) y -= h;
+    if (windowed) {
+        if (BltW <= 0 || BltH <= 0) return;
+        a_set_clip(backBuffer, BltX, BltY, BltX + BltW - 1, BltY + BltH - 1);
+    }
+    if (trans.kind == TransKind::Plain) {
+        if (flip.h && flip.v)
+            a_draw_sprite_vh_flip(backBuffer, sprite.Bitmap, x, y);
+        else if (flip.h)
+            a_draw_sprite_h_flip(backBuffer, sprite.Bitmap, x, y);
+        else
+            a_draw_sprite_v_flip(backBuffer, sprite.Bitmap, x, y);
+    } else {
+        DrawMirroredTrans(backBuffer, sprite.Bitmap, x, y, flip, trans);
+    }
+    if (windowed) a_reset_clip(backBuffer);
+}
+
+}  // namespace qb

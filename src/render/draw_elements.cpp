@@ -1,0 +1,243 @@
+#include "render/draw_elements.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/gfx.h"
+#include "render/bg_ctrl.h"
+#include "render/blit_sprite.h"
+#include "render/camera.h"
+#include "render/render_math.h"
+
+namespace qb {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979;
+// A tile run never draws more than this many tiles on one axis (a 1-pixel step across the view and
+// back fits easily).
+constexpr int kMaxTilesPerAxis = 4096;
+
+double ClampK(double k) { return std::clamp(k, -1e9, 1e9); }
+
+bool ValidSprite(const StageModel& stage, int index) {
+    return index >= 0 && index < static_cast<int>(stage.Sprites.size());
+}
+
+// Advances an animated element by one update and answers its current frame, or nullptr when the
+// element's animation cannot be read (an action number that matched nothing, or no frames).
+const BgFrame* AdvanceAnimation(const StageModel& stage, BgElement& element) {
+    if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size())) return nullptr;
+    const BgAction& action = stage.Actions[element.ActionIndex];
+    const int frameCount = static_cast<int>(action.Frames.size());
+    if (frameCount == 0) return nullptr;
+    if (element.FrameIndex < 0 || element.FrameIndex >= frameCount) element.FrameIndex = 0;
+    if (element.FrameTime < 1) {
+        if (action.Frames[element.FrameIndex].Time != -1) {
+            element.FrameIndex += 1;
+            if (element.FrameIndex > frameCount - 1)
+                element.FrameIndex = action.LoopStart >= 1 && action.LoopStart <= frameCount
+                                         ? static_cast<int16_t>(action.LoopStart - 1)
+                                         : 0;
+        }
+        element.FrameTime = action.Frames[element.FrameIndex].Time;
+    }
+    element.FrameTime -= 1;
+    return &action.Frames[element.FrameIndex];
+}
+
+void UpdateSine(float amp, float period, float& phase, float& offset) {
+    if (amp == 0 || period == 0) return;
+    offset = static_cast<float>(amp * std::sin(kPi / period * phase));
+    phase += 1;
+    if (phase == 2 * period) phase = 0;
+}
+
+void FollowCamera(BgElement& element, const CameraState& camera) {
+    if (camera.CameraX != camera.PrevCameraX && element.Type != "parallax") {
+        if (camera.PrevCameraX - camera.CameraX > 0)
+            element.PosX -= element.DeltaX * camera.HCamStep;
+        else
+            element.PosX += element.DeltaX * camera.HCamStep;
+    }
+    if (camera.CameraY != camera.PrevCameraY) {
+        if (camera.CameraY - camera.PrevCameraY > 0)
+            element.PosY -= element.DeltaY * camera.VCamStep;
+        else
+            element.PosY += element.DeltaY * camera.VCamStep;
+    }
+}
+
+// Draws the element's sprite once or as tiles at the worked-out corner (x, y).
+void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffer, int16_t index, int16_t sprite,
+                 int32_t x, int32_t y) {
+    const BgElement& element = stage.Elements[index];
+    const SpriteEntry& entry = stage.Sprites[sprite];
+    int32_t BltW = entry.Width;
+    int32_t BltH = entry.Height;
+    if (element.TileX == 0 && element.TileY == 0) {
+        if (element.HasWindow == 1) {
+            int32_t sx = RoundHalfEven(element.WindowX1 - static_cast<double>(x));
+            int32_t sy = RoundHalfEven(element.WindowY1 - static_cast<double>(y));
+            int32_t wx = RoundHalfEven(element.WindowX1);
+            int32_t wy = RoundHalfEven(element.WindowY1);
+            int32_t ww = RoundHalfEven(static_cast<double>(element.WindowX2) - element.WindowX1 + 1);
+            int32_t wh = RoundHalfEven(static_cast<double>(element.WindowY2) - element.WindowY1 + 1);
+            BlitSprite(stage, camera, backBuffer, wx, wy, ww, wh, sprite, sx, sy, index);
+            return;
+        }
+    }
+    bool anim = element.Type == "anim";
+    double stepX = anim ? element.TileSpacingX : static_cast<double>(BltW) + element.TileSpacingX;
+    double stepY = anim ? element.TileSpacingY : static_cast<double>(BltH) + element.TileSpacingY;
+    const double bufferW = BitmapWidth(backBuffer);
+    const double bufferH = BitmapHeight(backBuffer);
+    constexpr double kFar = std::numeric_limits<double>::max() / 4;
+
+    TileRun runX{static_cast<double>(x), stepX, element.TileX, static_cast<double>(BltW),
+                 camera.ViewLeft,        static_cast<double>(camera.ViewRight),
+                 0,                      bufferW};
+    TileRun runY{static_cast<double>(y), stepY, element.TileY, static_cast<double>(BltH),
+                 camera.ViewTop,         static_cast<double>(camera.ViewBottom),
+                 0,                      bufferH};
+    // Anim tiles are mirrored about their axis: a flipped frame is drawn left of (above) its
+    // position, so the visible test looks at where the pixels really go.
+    if (anim) {
+        const BgAction& action = stage.Actions[element.ActionIndex];
+        FlipMode flip = FrameFlip(action.Frames[element.FrameIndex].Flip);
+        if (flip.h) runX.visibleLow += BltW, runX.visibleHigh += BltW;
+        if (flip.v) runY.visibleLow += BltH, runY.visibleHigh += BltH;
+    }
+    if (element.Type == "parallax") {
+        // A floor's rows move with the camera by their own factors; a tile is seen when any row of
+        // it lands on the buffer. The runs follow what can be seen rather than the base positions.
+        ParallaxExtent extent = ParallaxFloorExtent(stage, camera, element, entry);
+        double low = kFar, high = -kFar;
+        for (const ParallaxRowMap& row : {extent.top, extent.bottom}) {
+            if (row.b <= 0) continue;
+            low = std::min(low, (0 - row.a) / row.b - BltW);
+            high = std::max(high, (bufferW - row.a) / row.b);
+        }
+        runX.visibleLow = low;
+        runX.visibleHigh = high;
+        runX.nearEdge = -kFar;
+        runX.farEdge = kFar;
+        runY.size = extent.rows;
+    }
+
+    int32_t xs[kMaxTilesPerAxis];
+    int32_t ys[kMaxTilesPerAxis];
+    int nx = TilePositions(runX, xs, kMaxTilesPerAxis);
+    int ny = TilePositions(runY, ys, kMaxTilesPerAxis);
+    // Columns of counted tiles with rows both ways are drawn column by column; every other case
+    // row by row.
+    bool columnsOuter = element.TileX >= 2 && element.TileY == 1;
+    if (columnsOuter) {
+        for (int i = 0; i < nx; ++i)
+            for (int j = 0; j < ny; ++j) BlitSprite(stage, camera, backBuffer, xs[i], ys[j], BltW, BltH, sprite, 0, 0, index);
+    } else {
+        for (int j = 0; j < ny; ++j)
+            for (int i = 0; i < nx; ++i) BlitSprite(stage, camera, backBuffer, xs[i], ys[j], BltW, BltH, sprite, 0, 0, index);
+    }
+}
+
+}  // namespace
+
+int TilePositions(const TileRun& run, int32_t* out, int limit) {
+    int n = 0;
+    auto visible = [&](double p) { return p + run.size > run.visibleLow && p < run.visibleHigh; };
+    auto emit = [&](double p) {
+        if (n < limit && visible(p)) out[n++] = RoundHalfEven(p);
+    };
+    if (run.count == 0 || run.step <= 0) {
+        emit(run.start);
+        return n;
+    }
+    // Tiles k with start + k * step inside the visible band.
+    double kLow = ClampK(std::floor((run.visibleLow - run.size - run.start) / run.step) + 1);
+    double kHigh = ClampK(std::ceil((run.visibleHigh - run.start) / run.step) - 1);
+    if (run.count >= 2) {
+        double first = std::max(0.0, kLow);
+        double last = std::min(static_cast<double>(run.count) - 1, kHigh);
+        for (double k = first; k <= last && n < limit; k += 1) emit(run.start + k * run.step);
+        return n;
+    }
+    // Both ways: forward from the start while the position is within the far edge, then back from
+    // one step before the start while the tile still reaches the near edge.
+    double forwardLast = ClampK(std::floor((run.farEdge - run.start) / run.step));
+    double backFirst = ClampK(std::ceil((run.nearEdge - run.size - run.start) / run.step));
+    for (double k = std::max(0.0, kLow); k <= std::min(forwardLast, kHigh) && n < limit; k += 1)
+        emit(run.start + k * run.step);
+    for (double k = std::min(-1.0, kHigh); k >= std::max(backFirst, kLow) && n < limit; k -= 1)
+        emit(run.start + k * run.step);
+    return n;
+}
+
+void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
+                  Clock& clock) {
+    const bool frontPass = frame.LayerPass == 255;
+    if (!frontPass) RunBgCtrls(stage);
+
+    const int count = static_cast<int>(stage.Elements.size());
+    for (int i = 0; i < count; ++i) {
+        BgElement& element = stage.Elements[i];
+        bool handled = !(frontPass ? element.LayerNo == 0 : element.LayerNo > 0) && element.Enabled != 0;
+        if (handled) {
+            int16_t sprite = element.SpriteIndex;
+            const BgFrame* animFrame = nullptr;
+            bool isAnim = element.Type == "anim";
+            if (isAnim) {
+                animFrame = AdvanceAnimation(stage, element);
+                sprite = animFrame ? animFrame->SpriteIndex : -1;
+            }
+            if (sprite != -1 && element.SpriteIndex != -1 && ValidSprite(stage, sprite)) {
+                // Base position. Animated frames are placed by their own axis against the element's
+                // reference axis; mirrored frames about that axis.
+                int refAxisX = 0, refAxisY = 0;
+                if (ValidSprite(stage, element.SpriteIndex)) {
+                    refAxisX = stage.Sprites[element.SpriteIndex].AxisX;
+                    refAxisY = stage.Sprites[element.SpriteIndex].AxisY;
+                }
+                int32_t x, y;
+                if (!isAnim) {
+                    x = RoundHalfEven(element.PosX);
+                    y = RoundHalfEven(element.PosY);
+                } else {
+                    const SpriteEntry& own = stage.Sprites[sprite];
+                    FlipMode flip = FrameFlip(animFrame->Flip);
+                    int16_t sumX = flip.h ? static_cast<int16_t>(own.AxisX + refAxisX)
+                                          : static_cast<int16_t>(own.AxisX - refAxisX);
+                    int16_t sumY = flip.v ? static_cast<int16_t>(own.AxisY + refAxisY)
+                                          : static_cast<int16_t>(own.AxisY - refAxisY);
+                    x = flip.h ? RoundHalfEven(animFrame->OffsetX + static_cast<double>(element.PosX) + sumX)
+                               : RoundHalfEven(animFrame->OffsetX + static_cast<double>(element.PosX) - sumX);
+                    y = flip.v ? RoundHalfEven(animFrame->OffsetY + static_cast<double>(element.PosY) + sumY)
+                               : RoundHalfEven(animFrame->OffsetY + static_cast<double>(element.PosY) - sumY);
+                }
+                // Controller motion and sine offsets (a linked element swings with its parent).
+                element.CtrlOffX += element.CtrlVelX;
+                element.CtrlOffY += element.CtrlVelY;
+                const BgElement* sineSource = &element;
+                if (element.PositionLink != 0 && element.LinkParent >= 0 && element.LinkParent < count)
+                    sineSource = &stage.Elements[element.LinkParent];
+                x = RoundHalfEven(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + x);
+                y = RoundHalfEven(static_cast<double>(sineSource->SinOffY) + y + element.CtrlOffY);
+                if (stage.ZOffsetLink > 0 && stage.ZOffsetLink == i) frame.LinkOffsetY = Round16(sineSource->SinOffY);
+
+                if (element.Visible != 0 && backBuffer) DrawElement(stage, camera, backBuffer, static_cast<int16_t>(i), sprite, x, y);
+
+                element.PosX += element.VelocityX;
+                element.PosY += element.VelocityY;
+                UpdateSine(element.SinXAmp, element.SinXPeriod, element.SinXPhase, element.SinOffX);
+                UpdateSine(element.SinYAmp, element.SinYPeriod, element.SinYPhase, element.SinOffY);
+            }
+        }
+        FollowCamera(element, camera);
+    }
+    camera.PrevCameraX = camera.CameraX;
+    camera.PrevCameraY = camera.CameraY;
+    CameraKeys(stage, camera, frame, keys, clock);
+}
+
+}  // namespace qb

@@ -1,0 +1,36 @@
+#pragma once
+// The per-frame element pass: controllers, animation, placement, tiling, motion, camera follow and
+// the camera keys at its end.
+#include <cstdint>
+
+#include "platform/ports.h"
+#include "render/camera_state.h"
+#include "render/frame.h"
+#include "stage/stage_model.h"
+
+struct BITMAP;
+
+namespace qb {
+
+// One layer pass (frame.LayerPass: 0 back, 255 front). The back pass runs the controllers first.
+void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
+                  Clock& clock);
+
+// The tile positions of one axis, in drawing order. `count` is the element's tile value for the
+// axis: 0 one tile at `start`, 1 a run both ways across the view, n >= 2 n tiles. Positions whose
+// tile (of `size` pixels) lies wholly outside [visibleLow, visibleHigh) are left out; a step of 0
+// or less draws a single tile instead of never ending.
+struct TileRun {
+    double start = 0;
+    double step = 0;
+    int32_t count = 0;
+    double size = 0;
+    double nearEdge = 0;  // the view's near edge (runs go back while position >= nearEdge - size)
+    double farEdge = 0;   // the view's far edge (runs go forward while position <= farEdge)
+    double visibleLow = 0;
+    double visibleHigh = 0;
+};
+// Appends at most `limit` positions; answers how many.
+int TilePositions(const TileRun& run, int32_t* out, int limit);
+
+}  // namespace qb

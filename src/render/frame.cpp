@@ -1,0 +1,48 @@
+#include "render/frame.h"
+
+#include "render/draw_elements.h"
+#include "render/overlays.h"
+
+namespace qb {
+
+void ResetFrameState(FrameState& frame) {
+    frame.FramesThisSecond = 0;
+    frame.LastSecondTick = -1000;
+    frame.InfoText.clear();
+    frame.LayerPass = 0;
+    frame.LinkOffsetY = 0;
+    frame.LastStepKeyTick = -1'000'000;
+    frame.DeleteRequested = false;
+}
+
+FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
+                      Clock& clock, const FrameOptions& options, const std::function<void()>& drawCharacter) {
+    FrameResult result;
+    if (!options.Paused) {
+        if (options.DebugBG) DebugClear(backBuffer);
+        frame.LayerPass = 0;
+        DrawElements(stage, camera, frame, backBuffer, keys, clock);
+        if (frame.CharEnabled != 0 && drawCharacter) drawCharacter();
+        frame.LayerPass = 255;
+        DrawElements(stage, camera, frame, backBuffer, keys, clock);
+        frame.FramesThisSecond += 1;
+        int64_t now = clock.TickCount();
+        if (now > frame.LastSecondTick + 1000) {
+            if (options.FpsLimit != 0 && frame.FramesThisSecond > options.FpsLimit)
+                frame.FramesThisSecond = options.FpsLimit;
+            if (options.Info) frame.InfoText = BuildInfoText(camera, frame.FramesThisSecond);
+            frame.LastSecondTick = now;
+            frame.FramesThisSecond = 0;
+            result.SecondElapsed = true;
+        }
+    }
+    if (options.DebugMode == 0) {
+        if (options.Info) DrawInfoText(backBuffer, frame.InfoText);
+        result.PauseKey = keys.Pressed(Key::Pause);
+    }
+    result.DeleteKey = frame.DeleteRequested;
+    frame.DeleteRequested = false;
+    return result;
+}
+
+}  // namespace qb

@@ -1,0 +1,63 @@
+#pragma once
+// One frame as the run loop draws it: the debug clear, the back layer, the test character's slot,
+// the front layer, the once-a-second update and the info text. The window's run loop and the
+// headless tool both call DrawFrame, so they draw the same pixels.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/ports.h"
+#include "platform/sprite_table.h"
+#include "render/camera_state.h"
+#include "stage/stage_model.h"
+
+struct BITMAP;
+
+namespace qb {
+
+// Run-time values of the frame and of the element passes. Reset by ResetFrameState when a stage
+// starts running.
+struct FrameState {
+    int16_t FramesThisSecond = 0;
+    int64_t LastSecondTick = -1000;  // milliseconds; -1000 makes the first frame do the update
+    std::string InfoText;
+    uint8_t LayerPass = 0;  // 0 back layer, 255 front layer
+    // Test character: 255 while it is in the stage; CameraFollow 1 while the arrow keys still move
+    // the camera with it on.
+    uint8_t CharEnabled = 0;
+    uint8_t CameraFollow = 0;
+    // Vertical sine offset of the element named by the stage's zoffsetlink (read by the character).
+    int16_t LinkOffsetY = 0;
+    // Millisecond tick of the last Z or A step change (they act at most once per 150 ms).
+    int64_t LastStepKeyTick = -1'000'000;
+    // Set when the Delete key was seen by an element pass; the run loop acts on it.
+    bool DeleteRequested = false;
+};
+
+void ResetFrameState(FrameState& frame);
+
+// The menu marks and run-loop values a frame reads.
+struct FrameOptions {
+    bool Info = false;     // mnuInfo checked
+    bool DebugBG = false;  // mnuDebugBG checked
+    uint8_t DebugMode = 0;
+    int16_t FpsLimit = 60;
+    bool Paused = false;
+};
+
+struct FrameResult {
+    // The once-a-second update ran (the run loop then checks the music and the full-screen window).
+    bool SecondElapsed = false;
+    // The Pause key was pressed since it was last read (checked only while DebugMode is 0).
+    bool PauseKey = false;
+    // The Delete key was seen by an element pass.
+    bool DeleteKey = false;
+};
+
+// Draws one frame into `backBuffer`. `drawCharacter` is the test character's slot between the
+// layers (called only while frame.CharEnabled is non-zero; may be empty).
+FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
+                      Clock& clock, const FrameOptions& options,
+                      const std::function<void()>& drawCharacter = {});
+
+}  // namespace qb

@@ -1,0 +1,79 @@
+#include "render/overlays.h"
+
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/gfx.h"
+
+namespace qb {
+
+std::string TwoDecimals(double value) {
+    if (!std::isfinite(value)) return "0";
+    double scaled = std::nearbyint(value * 100.0);
+    if (std::fabs(scaled) > 9e15) return std::to_string(static_cast<long long>(value));
+    long long hundredths = static_cast<long long>(scaled);
+    if (hundredths == 0) return "0";
+    std::string text = hundredths < 0 ? "-" : "";
+    unsigned long long magnitude = hundredths < 0 ? -static_cast<unsigned long long>(hundredths) : hundredths;
+    text += std::to_string(magnitude / 100);
+    unsigned fraction = static_cast<unsigned>(magnitude % 100);
+    if (fraction != 0) {
+        text += '.';
+        text += static_cast<char>('0' + fraction / 10);
+        if (fraction % 10 != 0) text += static_cast<char>('0' + fraction % 10);
+    }
+    return text;
+}
+
+std::string BuildInfoText(const CameraState& camera, int framesPerSecond) {
+    return "Cam " + TwoDecimals(-static_cast<double>(camera.CameraX)) + "," +
+           TwoDecimals(static_cast<double>(camera.CameraY)) + "  " + std::to_string(framesPerSecond) + " FPS";
+}
+
+void DrawInfoText(BITMAP* backBuffer, const std::string& text) {
+    if (!backBuffer) return;
+    a_textout(backBuffer, text, 4, 3, a_makecol(255, 255, 255));
+}
+
+void DebugClear(BITMAP* backBuffer) {
+    if (backBuffer) a_clear_to_color(backBuffer, kMaskColor);
+}
+
+std::string SnapshotStem(const std::string& stageName) {
+    std::string stem;
+    for (char c : stageName) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"') continue;
+        if (u < 32 || u == 127 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '<' ||
+            c == '>' || c == '|')
+            stem += '_';
+        else
+            stem += c;
+    }
+    return stem;
+}
+
+std::string NextSnapshotPath(const std::string& folder, const std::string& stageName) {
+    std::string stem = SnapshotStem(stageName);
+    for (int n = 0; n <= 32767; ++n) {
+        std::filesystem::path candidate = std::filesystem::path(folder) / (stem + " " + std::to_string(n) + ".pcx");
+        std::error_code ec;
+        if (!std::filesystem::exists(candidate, ec)) return candidate.string();
+    }
+    return {};
+}
+
+std::string TakeSnapshot(const std::string& programDir, const std::string& stageName, BITMAP* backBuffer,
+                         uint8_t bRunning) {
+    if (bRunning == 0 || !backBuffer) return {};
+    std::filesystem::path folder = std::filesystem::path(programDir) / "snapshots";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) std::filesystem::create_directories(folder, ec);
+    std::string path = NextSnapshotPath(folder.string(), stageName);
+    if (path.empty()) return {};
+    if (!a_save_pcx(path, backBuffer)) return {};
+    return path;
+}
+
+}  // namespace qb

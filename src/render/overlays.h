@@ -1,0 +1,33 @@
+#pragma once
+// What is drawn over or taken from the finished frame: the info text, the debug background and
+// PCX snapshots.
+#include <cstdint>
+#include <string>
+
+#include "render/camera_state.h"
+
+struct BITMAP;
+
+namespace qb {
+
+// "Cam " x "," y "  " fps " FPS": the shown camera position rounded to two decimals (halves to even)
+// in its shortest form.
+std::string BuildInfoText(const CameraState& camera, int framesPerSecond);
+// A number rounded to two decimals, halves to even, without trailing zeros ("12.5", "-3", "0").
+std::string TwoDecimals(double value);
+// Draws the text at (4, 3) in white with the built-in font.
+void DrawInfoText(BITMAP* backBuffer, const std::string& text);
+// Fills the back buffer with the mask colour so that transparent areas show.
+void DebugClear(BITMAP* backBuffer);
+
+// The stage name as it goes into a snapshot's file name: double quotes removed, characters a file
+// name cannot hold (path separators, ":*?<>|", control characters) replaced by "_".
+std::string SnapshotStem(const std::string& stageName);
+// The first free "<folder>/<stem> <n>.pcx" for n = 0, 1, ... (16-bit n); empty when all are taken.
+std::string NextSnapshotPath(const std::string& folder, const std::string& stageName);
+// The snapshot command: when a stage runs, saves the back buffer into programDir/snapshots (made
+// when missing) under the next free name. Answers the path written, or empty when nothing was.
+std::string TakeSnapshot(const std::string& programDir, const std::string& stageName, BITMAP* backBuffer,
+                         uint8_t bRunning);
+
+}  // namespace qb
