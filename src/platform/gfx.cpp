@@ -1,0 +1,292 @@
+// The graphics function set over Allegro 4 memory bitmaps. Allegro is started without a display
+// (see a_allegro_init); everything here draws on the calling thread only.
+#include "platform/gfx.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#define ALLEGRO_NO_MAGIC_MAIN
+#define ALLEGRO_NO_COMPATIBILITY
+#define ALLEGRO_NO_FIX_ALIASES
+#include <allegro.h>
+#include <loadpng.h>
+#undef dup
+
+#include "platform/paths.h"
+
+namespace qb {
+
+namespace {
+
+bool g_started = false;
+bool g_timing = false;
+int64_t g_timingNanos = 0;
+
+// Runs a drawing call, adding its time to the counter only when timing is on: one branch otherwise.
+template <typename F>
+inline void Timed(F&& draw) {
+    if (!g_timing) {
+        draw();
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    draw();
+    g_timingNanos += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+                         .count();
+}
+
+// The destination's clip rectangle intersected with its bounds, right and bottom exclusive.
+struct ClipBox {
+    int left, top, right, bottom;
+};
+
+ClipBox ClipOf(const BITMAP* bmp) {
+    ClipBox box{0, 0, bmp->w, bmp->h};
+    if (bmp->clip) {
+        box.left = std::max(box.left, bmp->cl);
+        box.top = std::max(box.top, bmp->ct);
+        box.right = std::min(box.right, bmp->cr);
+        box.bottom = std::min(box.bottom, bmp->cb);
+    }
+    return box;
+}
+
+// Walks the part of `sprite` drawn at (x, y) that falls inside the destination's clip box, calling
+// row(destRow, spriteRow, count) per visible row.
+template <typename Row>
+void ForEachClippedRow(BITMAP* dest, BITMAP* sprite, int x, int y, Row&& row) {
+    if (!dest || !sprite) return;
+    const ClipBox box = ClipOf(dest);
+    const int x0 = std::max(x, box.left);
+    const int y0 = std::max(y, box.top);
+    const int x1 = std::min(x + sprite->w, box.right);
+    const int y1 = std::min(y + sprite->h, box.bottom);
+    if (x0 >= x1 || y0 >= y1) return;
+    const int count = x1 - x0;
+    for (int dy = y0; dy < y1; ++dy) {
+        auto* d = reinterpret_cast<uint16_t*>(dest->line[dy]) + x0;
+        const auto* s = reinterpret_cast<const uint16_t*>(sprite->line[dy - y]) + (x0 - x);
+        row(d, s, count);
+    }
+}
+
+bool IsUsable(const BITMAP* bmp) { return bmp != nullptr && bitmap_color_depth(const_cast<BITMAP*>(bmp)) == 16; }
+
+}  // namespace
+
+void BitmapDeleter::operator()(BITMAP* bitmap) const {
+    if (bitmap) destroy_bitmap(bitmap);
+}
+
+bool a_allegro_init() {
+    if (g_started) return true;
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return false;
+    // Without a graphics mode Allegro lays 16-bit pixels out as BGR; the program and its front ends
+    // read rows as 5-6-5 with red on top.
+    _rgb_r_shift_16 = 11;
+    _rgb_g_shift_16 = 5;
+    _rgb_b_shift_16 = 0;
+    set_color_depth(16);
+    g_started = true;
+    return true;
+}
+
+void a_allegro_exit() {
+    // Memory bitmaps outlive nothing Allegro keeps, so leaving it running until the process ends (its
+    // own atexit handler) keeps bitmaps destroyed later safe. Only timing state is reset here.
+    g_timing = false;
+}
+
+BITMAP* a_create_bitmap(int width, int height) {
+    if (width <= 0 || height <= 0 || !a_allegro_init()) return nullptr;
+    BITMAP* bmp = create_bitmap_ex(16, width, height);
+    return bmp;
+}
+
+UniqueBitmap CreateBitmap(int width, int height) { return UniqueBitmap(a_create_bitmap(width, height)); }
+
+void a_destroy_bitmap(BITMAP* bitmap) {
+    if (bitmap) destroy_bitmap(bitmap);
+}
+
+int BitmapWidth(const BITMAP* bitmap) { return bitmap ? bitmap->w : 0; }
+int BitmapHeight(const BITMAP* bitmap) { return bitmap ? bitmap->h : 0; }
+
+uint16_t* BitmapRow(BITMAP* bitmap, int y) {
+    if (!bitmap || y < 0 || y >= bitmap->h) return nullptr;
+    return reinterpret_cast<uint16_t*>(bitmap->line[y]);
+}
+
+const uint16_t* BitmapRow(const BITMAP* bitmap, int y) {
+    if (!bitmap || y < 0 || y >= bitmap->h) return nullptr;
+    return reinterpret_cast<const uint16_t*>(bitmap->line[y]);
+}
+
+int a_makecol(int r, int g, int b) {
+    r = std::clamp(r, 0, 255);
+    g = std::clamp(g, 0, 255);
+    b = std::clamp(b, 0, 255);
+    return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+}
+
+int a_getpixel(BITMAP* bitmap, int x, int y) {
+    if (!bitmap || x < 0 || y < 0 || x >= bitmap->w || y >= bitmap->h) return -1;
+    return reinterpret_cast<const uint16_t*>(bitmap->line[y])[x];
+}
+
+void a_putpixel(BITMAP* bitmap, int x, int y, int color) {
+    if (!bitmap) return;
+    const ClipBox box = ClipOf(bitmap);
+    if (x < box.left || y < box.top || x >= box.right || y >= box.bottom) return;
+    reinterpret_cast<uint16_t*>(bitmap->line[y])[x] = static_cast<uint16_t>(color);
+}
+
+void a_clear_bitmap(BITMAP* bitmap) {
+    if (!bitmap) return;
+    Timed([&] { clear_bitmap(bitmap); });
+}
+
+void a_clear_to_color(BITMAP* bitmap, int color) {
+    if (!bitmap) return;
+    Timed([&] { clear_to_color(bitmap, color); });
+}
+
+void a_set_clip(BITMAP* bitmap, int x1, int y1, int x2, int y2) {
+    if (bitmap) set_clip_rect(bitmap, x1, y1, x2, y2);
+}
+
+void a_reset_clip(BITMAP* bitmap) {
+    if (bitmap) set_clip_rect(bitmap, 0, 0, bitmap->w - 1, bitmap->h - 1);
+}
+
+void a_blit(BITMAP* source, BITMAP* dest, int sx, int sy, int dx, int dy, int w, int h) {
+    if (!IsUsable(source) || !IsUsable(dest)) return;
+    Timed([&] { blit(source, dest, sx, sy, dx, dy, w, h); });
+}
+
+void a_masked_blit(BITMAP* source, BITMAP* dest, int sx, int sy, int dx, int dy, int w, int h) {
+    if (!IsUsable(source) || !IsUsable(dest)) return;
+    Timed([&] { masked_blit(source, dest, sx, sy, dx, dy, w, h); });
+}
+
+void a_stretch_blit(BITMAP* source, BITMAP* dest, int sx, int sy, int sw, int sh, int dx, int dy, int dw,
+                    int dh) {
+    if (!IsUsable(source) || !IsUsable(dest) || sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+    // Allegro does not clip the source rectangle of a stretch; out-of-range reads would follow.
+    if (sx < 0 || sy < 0 || sx + sw > source->w || sy + sh > source->h) return;
+    Timed([&] { stretch_blit(source, dest, sx, sy, sw, sh, dx, dy, dw, dh); });
+}
+
+void a_draw_sprite(BITMAP* dest, BITMAP* sprite, int x, int y) {
+    if (!IsUsable(sprite) || !IsUsable(dest)) return;
+    Timed([&] { draw_sprite(dest, sprite, x, y); });
+}
+
+void a_draw_sprite_h_flip(BITMAP* dest, BITMAP* sprite, int x, int y) {
+    if (!IsUsable(sprite) || !IsUsable(dest)) return;
+    Timed([&] { draw_sprite_h_flip(dest, sprite, x, y); });
+}
+
+void a_draw_sprite_v_flip(BITMAP* dest, BITMAP* sprite, int x, int y) {
+    if (!IsUsable(sprite) || !IsUsable(dest)) return;
+    Timed([&] { draw_sprite_v_flip(dest, sprite, x, y); });
+}
+
+void a_draw_sprite_vh_flip(BITMAP* dest, BITMAP* sprite, int x, int y) {
+    if (!IsUsable(sprite) || !IsUsable(dest)) return;
+    Timed([&] { draw_sprite_vh_flip(dest, sprite, x, y); });
+}
+
+void a_stretch_sprite(BITMAP* dest, BITMAP* sprite, int x, int y, int w, int h) {
+    if (!IsUsable(sprite) || !IsUsable(dest) || w <= 0 || h <= 0) return;
+    Timed([&] { stretch_sprite(dest, sprite, x, y, w, h); });
+}
+
+void a_draw_trans_sprite(BITMAP* dest, BITMAP* sprite, int x, int y) {
+    if (!IsUsable(sprite) || !IsUsable(dest)) return;
+    Timed([&] { draw_trans_sprite(dest, sprite, x, y); });
+}
+
+void a_draw_lit_sprite(BITMAP* dest, BITMAP* sprite, int x, int y, int color) {
+    if (!IsUsable(sprite) || !IsUsable(dest)) return;
+    Timed([&] { draw_lit_sprite(dest, sprite, x, y, color); });
+}
+
+void a_set_trans_blender(int r, int g, int b, int a) { set_trans_blender(r, g, b, a); }
+
+void a_set_difference_blender(int r, int g, int b, int a) { set_difference_blender(r, g, b, a); }
+
+void add_sprite(BITMAP* dest, BITMAP* sprite, int x, int y, int amount) {
+    if (!IsUsable(sprite) || !IsUsable(dest)) return;
+    amount = std::clamp(amount, 0, 255);
+    Timed([&] {
+        // Per-channel scaled values, so the inner loop is three lookups and three saturating adds.
+        uint16_t addR[32], addG[64], addB[32];
+        for (int v = 0; v < 64; ++v) {
+            const int scaled = (v * amount + 127) / 255;
+            addG[v] = static_cast<uint16_t>(scaled);
+            if (v < 32) addR[v] = addB[v] = static_cast<uint16_t>(scaled);
+        }
+        ForEachClippedRow(dest, sprite, x, y, [&](uint16_t* d, const uint16_t* s, int count) {
+            for (int i = 0; i < count; ++i) {
+                const uint16_t sp = s[i];
+                if (sp == kMaskColor) continue;
+                const uint16_t dp = d[i];
+                const int r = std::min(31, (dp >> 11) + addR[sp >> 11]);
+                const int g = std::min(63, ((dp >> 5) & 63) + addG[(sp >> 5) & 63]);
+                const int b = std::min(31, (dp & 31) + addB[sp & 31]);
+                d[i] = static_cast<uint16_t>((r << 11) | (g << 5) | b);
+            }
+        });
+    });
+}
+
+void sub_sprite(BITMAP* dest, BITMAP* sprite, int x, int y) {
+    if (!IsUsable(sprite) || !IsUsable(dest)) return;
+    Timed([&] {
+        ForEachClippedRow(dest, sprite, x, y, [](uint16_t* d, const uint16_t* s, int count) {
+            for (int i = 0; i < count; ++i) {
+                const uint16_t sp = s[i];
+                if (sp == kMaskColor) continue;
+                const uint16_t dp = d[i];
+                const int r = std::max(0, (dp >> 11) - (sp >> 11));
+                const int g = std::max(0, ((dp >> 5) & 63) - ((sp >> 5) & 63));
+                const int b = std::max(0, (dp & 31) - (sp & 31));
+                d[i] = static_cast<uint16_t>((r << 11) | (g << 5) | b);
+            }
+        });
+    });
+}
+
+void a_textout(BITMAP* bitmap, const std::string& text, int x, int y, int color) {
+    if (!IsUsable(bitmap) || text.empty()) return;
+    // Content text is bytes; Allegro would read it as UTF-8 and stop at invalid sequences. Characters
+    // outside the built-in font's range are drawn as '?'.
+    std::string ascii = text;
+    for (char& c : ascii) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 32 || u > 126) c = '?';
+    }
+    Timed([&] { textout_ex(bitmap, font, ascii.c_str(), x, y, color, -1); });
+}
+
+bool a_save_pcx(const std::string& path, BITMAP* bitmap) {
+    if (!IsUsable(bitmap) || path.empty()) return false;
+    const std::string native = ResolvePath(path);
+    return save_pcx(native.c_str(), bitmap, nullptr) == 0;
+}
+
+bool SavePng(const std::string& path, BITMAP* bitmap) {
+    if (!IsUsable(bitmap) || path.empty()) return false;
+    const std::string native = ResolvePath(path);
+    return save_png(native.c_str(), bitmap, nullptr) == 0;
+}
+
+void GfxTimingEnable(bool on) { g_timing = on; }
+int64_t GfxTimingNanos() { return g_timingNanos; }
+void GfxTimingReset() { g_timingNanos = 0; }
+
+}  // namespace qb

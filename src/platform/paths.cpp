@@ -1,0 +1,214 @@
+#include "platform/paths.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+namespace qb {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsFolded(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.empty() ? "." : path.c_str(), &st) == 0;
+}
+
+// The entry of `dir` whose name equals `name` without regard to ASCII case; the smallest in byte order
+// when several do, so the answer does not depend on the order the file system lists them in.
+std::optional<std::string> FindFolded(const std::string& dir, std::string_view name) {
+    DIR* handle = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!handle) return std::nullopt;
+    std::optional<std::string> best;
+    while (const dirent* entry = ::readdir(handle)) {
+        std::string_view candidate(entry->d_name);
+        if (candidate == "." || candidate == "..") continue;
+        if (EqualsFolded(candidate, name) && (!best || candidate < *best)) best = std::string(candidate);
+    }
+    ::closedir(handle);
+    return best;
+}
+
+struct ScopedFd {
+    int fd = -1;
+    ~ScopedFd() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+}  // namespace
+
+std::string ToNativePath(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '\\') c = '/';
+    }
+    return out;
+}
+
+std::string ResolvePath(std::string_view text) {
+    std::string native = ToNativePath(text);
+    if (native.empty() || Exists(native)) return native;
+
+    const bool absolute = native.front() == '/';
+    const bool trailing = native.back() == '/';
+    std::string resolved = absolute ? "/" : "";
+    bool lost = false;  // once a component matches nothing, the rest is kept as written
+    size_t pos = 0;
+    while (pos < native.size()) {
+        size_t end = native.find('/', pos);
+        if (end == std::string::npos) end = native.size();
+        const std::string_view part(native.data() + pos, end - pos);
+        pos = end + 1;
+        if (part.empty()) continue;
+        std::string next = resolved;
+        if (!next.empty() && next.back() != '/') next += '/';
+        if (!lost && part != "." && part != "..") {
+            const std::string exact = next + std::string(part);
+            if (!Exists(exact)) {
+                if (auto found = FindFolded(resolved, part)) {
+                    resolved = next + *found;
+                    continue;
+                }
+                lost = true;
+            }
+        }
+        resolved = next + std::string(part);
+    }
+    if (trailing && (resolved.empty() || resolved.back() != '/')) resolved += '/';
+    return resolved;
+}
+
+bool FileExists(std::string_view path) {
+    if (path.empty()) return false;
+    const std::string native = ResolvePath(path);
+    ScopedFd file{::open(native.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0) return false;
+    struct stat st;
+    return ::fstat(file.fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirExists(std::string_view path) {
+    if (path.empty()) return false;
+    const std::string native = ResolvePath(path);
+    struct stat st;
+    return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string GetPath(std::string_view path) {
+    for (size_t i = path.size(); i > 0; --i) {
+        if (IsSeparator(path[i - 1])) return std::string(path.substr(0, i));
+    }
+    return {};
+}
+
+std::string FileNameOf(std::string_view path) {
+    for (size_t i = path.size(); i > 0; --i) {
+        if (IsSeparator(path[i - 1])) return std::string(path.substr(i));
+    }
+    return std::string(path);
+}
+
+std::string JoinPath(std::string_view dir, std::string_view name) {
+    if (dir.empty()) return std::string(name);
+    std::string out(dir);
+    if (!IsSeparator(out.back())) out += '/';
+    size_t skip = 0;
+    while (skip < name.size() && IsSeparator(name[skip])) ++skip;
+    out.append(name.substr(skip));
+    return out;
+}
+
+std::optional<std::string> ReadFileBytes(std::string_view path, size_t maxBytes) {
+    if (path.empty()) return std::nullopt;
+    const std::string native = ResolvePath(path);
+    ScopedFd file{::open(native.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0) return std::nullopt;
+    struct stat st;
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes) return std::nullopt;
+    std::string bytes;
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    // The size may change under us; read until end of file but never beyond the limit.
+    for (;;) {
+        if (done == bytes.size()) {
+            if (bytes.size() >= maxBytes) {
+                char probe;
+                const ssize_t extra = ::read(file.fd, &probe, 1);
+                if (extra == 0) break;
+                if (extra < 0 && errno == EINTR) continue;
+                return std::nullopt;
+            }
+            bytes.resize(std::min(maxBytes, bytes.size() + 65536));
+        }
+        const ssize_t got = ::read(file.fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
+    if (path.empty() || IsSeparator(path.back())) return false;
+    const std::string target = ResolvePath(path);
+    const std::string dir = GetPath(target);
+    std::string temp = dir + "." + FileNameOf(target) + ".tmp-XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return false;
+    temp.assign(name.data());
+    ScopedFd file{fd};
+
+    // Keep the permissions of the file being replaced; new files get the usual rw-r--r--.
+    struct stat st;
+    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    bool ok = ::fchmod(fd, mode) == 0;
+    size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    file.fd = -1;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    ScopedFd folder{::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (folder.fd >= 0) ::fsync(folder.fd);
+    return true;
+}
+
+}  // namespace qb

@@ -1,0 +1,39 @@
+#pragma once
+// Files and paths. Text from content and configuration may use `\` or `/` and a letter case that does
+// not match the disk (it was written on Windows); every look-up goes through ResolvePath.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+// `\` becomes `/`; nothing is looked up.
+std::string ToNativePath(std::string_view text);
+
+// The native path of `text`: both separators accepted; each component that does not exist with the
+// exact letter case is matched without regard to ASCII case against its folder's entries (an exact
+// match always wins; among several case-insensitive matches the first in byte order). Components that
+// match nothing are kept as written, so the result also names files still to be created. A trailing
+// separator is kept.
+std::string ResolvePath(std::string_view text);
+
+// True when the path names a regular file that can be opened for reading. Never reports errors.
+bool FileExists(std::string_view path);
+// True when the path names a folder. Never reports errors.
+bool DirExists(std::string_view path);
+// The text up to and including the last `\` or `/`; empty when there is none. Pure text.
+std::string GetPath(std::string_view path);
+// The text after the last `\` or `/` (the whole text when there is none). Pure text.
+std::string FileNameOf(std::string_view path);
+// `dir` and `name` with one separator between them (a `dir` ending in `\` or `/` keeps it).
+std::string JoinPath(std::string_view dir, std::string_view name);
+
+// The whole file, or nullopt when it cannot be read or is larger than `maxBytes`.
+std::optional<std::string> ReadFileBytes(std::string_view path, size_t maxBytes);
+// Replaces the file's content all at once: the bytes go to a temporary file in the same folder, which is
+// flushed to disk and renamed over the target. On failure the target is untouched and no temporary file
+// is left behind.
+bool WriteFileAtomic(std::string_view path, std::string_view bytes);
+
+}  // namespace qb

@@ -1,0 +1,90 @@
+#include "platform/sff_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qb {
+
+uint16_t ReadLe16(std::span<const uint8_t> bytes, size_t at) {
+    if (at > bytes.size() || bytes.size() - at < 2) return 0;
+    return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+}
+
+uint32_t ReadLe32(std::span<const uint8_t> bytes, size_t at) {
+    if (at > bytes.size() || bytes.size() - at < 4) return 0;
+    return static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
+           (static_cast<uint32_t>(bytes[at + 2]) << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
+}
+
+std::optional<SffHeader> ReadSffHeader(std::string_view file) {
+    static constexpr char kSignature[] = "ElecbyteSpr";  // with its terminating zero: 12 bytes
+    if (file.size() < 36 || std::memcmp(file.data(), kSignature, sizeof kSignature) != 0) return std::nullopt;
+    const auto bytes = AsBytes(file);
+    SffHeader h;
+    h.versionHi = bytes[15];
+    // Version 2 files share the signature but not the layout.
+    if (h.versionHi >= 2) return std::nullopt;
+    h.groupCount = ReadLe32(bytes, 16);
+    h.imageCount = ReadLe32(bytes, 20);
+    h.firstOffset = ReadLe32(bytes, 24);
+    h.subHeaderSize = ReadLe32(bytes, 28);
+    h.paletteType = bytes[32];
+    return h;
+}
+
+std::optional<SffIndex> ReadSffIndex(std::string_view file) {
+    auto header = ReadSffHeader(file);
+    if (!header) return std::nullopt;
+    const auto bytes = AsBytes(file);
+    const size_t size = bytes.size();
+
+    SffIndex index;
+    index.header = *header;
+    // No more sub-headers than the file can physically hold.
+    const size_t capacity = size / kSffSubHeaderSize;
+    const size_t count = std::min<size_t>(header->imageCount, capacity);
+    index.entries.reserve(count);
+
+    size_t offset = header->firstOffset;
+    for (size_t j = 0; j < count; ++j) {
+        if (offset > size || size - offset < kSffSubHeaderSize) break;
+        SffSubHeader s;
+        s.offset = offset;
+        s.next = ReadLe32(bytes, offset);
+        s.length = ReadLe32(bytes, offset + 4);
+        s.axisX = static_cast<int16_t>(ReadLe16(bytes, offset + 8));
+        s.axisY = static_cast<int16_t>(ReadLe16(bytes, offset + 10));
+        s.group = ReadLe16(bytes, offset + 12);
+        s.image = static_cast<int16_t>(ReadLe16(bytes, offset + 14));
+        s.linkedIndex = ReadLe16(bytes, offset + 16);
+        s.samePalette = bytes[offset + 18] != 0;
+        s.dataStart = offset + kSffSubHeaderSize;
+        size_t end = s.dataStart + std::min<size_t>(s.length, size - s.dataStart);
+        // Length fields overstate the data in real files (a reused palette still counted, the last
+        // sprite running past the end): the next sub-header bounds it too.
+        if (s.next > offset) end = std::min<size_t>(end, std::max<size_t>(s.next, s.dataStart));
+        s.dataEnd = end;
+        index.entries.push_back(s);
+        // A pointer that does not move forward is either the end marker of the last sprite or garbage;
+        // following it could only revisit sub-headers.
+        if (s.next <= offset) break;
+        offset = s.next;
+    }
+    return index;
+}
+
+std::optional<std::span<const uint8_t, kPcxPaletteSize>> FindPcxPalette(std::span<const uint8_t> pcx,
+                                                                         size_t searchFloor) {
+    if (pcx.size() < kPcxPaletteSize + 1) return std::nullopt;
+    size_t marker = pcx.size() - kPcxPaletteSize - 1;
+    const size_t floor = std::min(searchFloor, marker);
+    // Most files end exactly with the palette; padded ones keep it a little earlier.
+    for (;;) {
+        if (pcx[marker] == 0x0C) return pcx.subspan(marker + 1).first<kPcxPaletteSize>();
+        if (marker == floor) break;
+        --marker;
+    }
+    return std::nullopt;
+}
+
+}  // namespace qb

@@ -1,0 +1,354 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "demo/sff_writer.h"
+#include "platform/gfx.h"
+#include "platform/paths.h"
+#include "platform/sff_decoder.h"
+#include "platform/sff_file.h"
+#include "tests/support/temp_dir.h"
+
+namespace qb {
+namespace {
+
+using demo::Palette;
+using demo::Picture;
+using demo::SffSprite;
+
+// Palette: index 0 black, 1 red, 2 green, 3 blue, 4 magenta (the mask colour as an ordinary colour),
+// index 255 white; `shift` adds to red so palettes can be told apart.
+Palette TestPalette(uint8_t shift = 0) {
+    Palette p{};
+    auto set = [&](int i, uint8_t r, uint8_t g, uint8_t b) {
+        p[static_cast<size_t>(i) * 3] = r;
+        p[static_cast<size_t>(i) * 3 + 1] = g;
+        p[static_cast<size_t>(i) * 3 + 2] = b;
+    };
+    set(0, shift, 0, 0);
+    set(1, 255, 0, 0);
+    set(2, 0, 255, 0);
+    set(3, 0, 0, 255);
+    set(4, 255, 0, 255);
+    set(255, 255, 255, 255);
+    return p;
+}
+
+Picture MakePicture(int w, int h, std::vector<uint8_t> pixels) { return Picture{w, h, std::move(pixels)}; }
+
+SffSprite Sprite(int32_t group, int16_t image, Picture picture, Palette palette = TestPalette()) {
+    SffSprite s;
+    s.group = group;
+    s.image = image;
+    s.axisX = static_cast<int16_t>(group + 10);
+    s.axisY = static_cast<int16_t>(image + 20);
+    s.picture = std::move(picture);
+    s.palette = palette;
+    return s;
+}
+
+SffSprite Link(int32_t group, int16_t image, int16_t to) {
+    SffSprite s;
+    s.group = group;
+    s.image = image;
+    s.linkTo = to;
+    return s;
+}
+
+// Fills the table the way the stage loader does: group and image from the index, linked entries
+// marked with their linked index; `masked` sets every mask word to 1.
+SpriteTable IndexTable(const std::string& file, bool masked) {
+    auto index = ReadSffIndex(file);
+    SpriteTable table(index ? index->entries.size() + 1 : 1);
+    if (!index) return table;
+    for (size_t j = 0; j < index->entries.size(); ++j) {
+        const auto& s = index->entries[j];
+        table[j].Group = s.group;
+        table[j].Image = s.image;
+        table[j].Mask = masked ? 1 : 0;
+        if (s.IsLinked()) table[j].Owner = static_cast<int16_t>(s.linkedIndex);
+    }
+    return table;
+}
+
+SpriteTable Decode(const std::string& file, bool masked) {
+    SpriteTable table = IndexTable(file, masked);
+    EXPECT_TRUE(DecodeSffSprites(file, table, static_cast<int>(table.size()) - 1));
+    return table;
+}
+
+int Pixel(const SpriteEntry& e, int x, int y) { return a_getpixel(e.Bitmap, x, y); }
+
+void Poke32(std::string& s, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) s[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// 3 x 2 picture:   0 1 2
+//                  3 4 255
+Picture SmallPicture() { return MakePicture(3, 2, {0, 1, 2, 3, 4, 255}); }
+
+TEST(SffDecoder, DecodesColoursAxisAndSize) {
+    const auto file = demo::WriteSff({Sprite(5, 7, SmallPicture())});
+    auto table = Decode(file, false);
+    const SpriteEntry& e = table[0];
+    ASSERT_NE(e.Bitmap, nullptr);
+    EXPECT_EQ(e.Width, 3);
+    EXPECT_EQ(e.Height, 2);
+    EXPECT_EQ(e.AxisX, 15);
+    EXPECT_EQ(e.AxisY, 27);
+    EXPECT_EQ(e.Owner, -1);
+    EXPECT_EQ(e.Owned.get(), e.Bitmap);
+    EXPECT_EQ(Pixel(e, 1, 0), 0xF800);
+    EXPECT_EQ(Pixel(e, 2, 0), 0x07E0);
+    EXPECT_EQ(Pixel(e, 0, 1), 0x001F);
+    EXPECT_EQ(Pixel(e, 2, 1), 0xFFFF);
+}
+
+TEST(SffDecoder, MaskWordDecidesWhatColourZeroBecomes) {
+    const auto file = demo::WriteSff({Sprite(0, 0, SmallPicture(), TestPalette(8))});
+    auto masked = Decode(file, true);
+    EXPECT_EQ(Pixel(masked[0], 0, 0), kMaskColor);
+    auto plain = Decode(file, false);
+    EXPECT_EQ(Pixel(plain[0], 0, 0), a_makecol(8, 0, 0));
+    // A palette colour that is exactly magenta must not turn transparent, masked or not.
+    EXPECT_NE(Pixel(masked[0], 1, 1), kMaskColor);
+    EXPECT_NE(Pixel(plain[0], 1, 1), kMaskColor);
+    EXPECT_EQ(__builtin_popcount(static_cast<unsigned>(Pixel(plain[0], 1, 1) ^ kMaskColor)), 1);
+}
+
+TEST(SffDecoder, OddWidthRowsArePaddedAndLongRunsDecode) {
+    // 101 x 3: each row a run of 70 colour-1 pixels then 31 of colour 2 (runs split at 63).
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < 3; ++y) {
+        pixels.insert(pixels.end(), 70, 1);
+        pixels.insert(pixels.end(), 31, 2);
+    }
+    const auto file = demo::WriteSff({Sprite(0, 0, MakePicture(101, 3, pixels))});
+    auto table = Decode(file, false);
+    ASSERT_NE(table[0].Bitmap, nullptr);
+    EXPECT_EQ(table[0].Width, 101);
+    for (int y = 0; y < 3; ++y) {
+        EXPECT_EQ(Pixel(table[0], 0, y), 0xF800);
+        EXPECT_EQ(Pixel(table[0], 69, y), 0xF800);
+        EXPECT_EQ(Pixel(table[0], 70, y), 0x07E0);
+        EXPECT_EQ(Pixel(table[0], 100, y), 0x07E0);
+    }
+}
+
+TEST(SffDecoder, SamePaletteFlagReusesThePreviousPalette) {
+    Palette second = TestPalette();
+    second[3] = 0;
+    second[4] = 0;
+    second[5] = 200;  // colour 1 is blue-ish in the second palette
+    auto a = Sprite(0, 0, SmallPicture());
+    auto b = Sprite(0, 1, SmallPicture(), second);
+    auto c = Sprite(0, 2, SmallPicture(), second);
+    c.samePalette = true;  // written without a palette: must take b's
+    auto d = Sprite(0, 3, SmallPicture(), TestPalette());
+    d.samePalette = true;
+    auto table = Decode(demo::WriteSff({a, b, c, d}), false);
+    EXPECT_EQ(Pixel(table[0], 1, 0), 0xF800);
+    EXPECT_EQ(Pixel(table[1], 1, 0), a_makecol(0, 0, 200));
+    EXPECT_EQ(Pixel(table[2], 1, 0), a_makecol(0, 0, 200));
+    EXPECT_EQ(Pixel(table[3], 1, 0), a_makecol(0, 0, 200));
+}
+
+TEST(SffDecoder, LinkedSpritesShareBitmapAxisAndSize) {
+    auto table = Decode(demo::WriteSff({Sprite(1, 0, SmallPicture()), Link(1, 1, 0), Link(1, 2, 1),
+                                        Sprite(2, 0, MakePicture(2, 2, {1, 1, 1, 1}))}),
+                        false);
+    ASSERT_NE(table[0].Bitmap, nullptr);
+    for (int j : {1, 2}) {
+        SCOPED_TRACE(j);
+        EXPECT_EQ(table[static_cast<size_t>(j)].Bitmap, table[0].Bitmap);
+        EXPECT_EQ(table[static_cast<size_t>(j)].Owned, nullptr);
+        EXPECT_GE(table[static_cast<size_t>(j)].Owner, 0);
+        EXPECT_EQ(table[static_cast<size_t>(j)].AxisX, table[0].AxisX);
+        EXPECT_EQ(table[static_cast<size_t>(j)].AxisY, table[0].AxisY);
+        EXPECT_EQ(table[static_cast<size_t>(j)].Width, 3);
+        EXPECT_EQ(table[static_cast<size_t>(j)].Height, 2);
+    }
+    // Every bitmap is held by exactly one entry: destroying the table frees each once (ASan checks).
+    int owners = 0;
+    for (const auto& e : table) owners += e.Owned ? 1 : 0;
+    EXPECT_EQ(owners, 2);
+}
+
+TEST(SffDecoder, LinkedSpriteWithOtherMaskGetsItsOwnBitmap) {
+    const auto file = demo::WriteSff({Sprite(1, 0, SmallPicture()), Link(1, 1, 0), Link(1, 2, 0)});
+    SpriteTable table = IndexTable(file, false);
+    table[1].Mask = 1;
+    table[2].Mask = 1;
+    ASSERT_TRUE(DecodeSffSprites(file, table, 3));
+    EXPECT_EQ(Pixel(table[0], 0, 0), 0);
+    EXPECT_EQ(Pixel(table[1], 0, 0), kMaskColor);
+    EXPECT_NE(table[1].Bitmap, table[0].Bitmap);
+    EXPECT_EQ(table[1].Owner, -1);
+    EXPECT_EQ(table[1].Owned.get(), table[1].Bitmap);
+    // A second linked entry with the same mask reuses that copy rather than decoding again.
+    EXPECT_EQ(table[2].Bitmap, table[1].Bitmap);
+    EXPECT_EQ(table[2].Owned, nullptr);
+}
+
+TEST(SffDecoder, LinkCyclesAndOutOfRangeLinksLeaveNoBitmap) {
+    auto table = Decode(demo::WriteSff({Sprite(0, 0, SmallPicture()), Link(0, 1, 2), Link(0, 2, 1), Link(0, 3, 99),
+                                        Link(0, 4, 4)}),
+                        false);
+    EXPECT_NE(table[0].Bitmap, nullptr);
+    for (size_t j = 1; j <= 4; ++j) EXPECT_EQ(table[j].Bitmap, nullptr) << j;
+}
+
+TEST(SffDecoder, RealFileQuirksStillDecode) {
+    auto a = Sprite(0, 0, SmallPicture());
+    auto b = Sprite(0, 1, MakePicture(2, 1, {1, 2}));
+    b.samePalette = true;
+    auto c = Sprite(0, 2, MakePicture(2, 1, {3, 3}));
+    c.samePalette = true;
+    std::string file = demo::WriteSff({a, b, c});
+    auto index = ReadSffIndex(file);
+    ASSERT_TRUE(index && index->entries.size() == 3);
+    // b counts a palette it does not hold; the last sprite's length runs past the end and its
+    // "next" is 0; the header's group count is 0.
+    Poke32(file, index->entries[1].offset + 4, index->entries[1].length + 768);
+    Poke32(file, index->entries[2].offset + 4, index->entries[2].length + 5000);
+    Poke32(file, index->entries[2].offset, 0);
+    Poke32(file, 16, 0);
+    auto table = Decode(file, false);
+    EXPECT_EQ(Pixel(table[0], 1, 0), 0xF800);
+    EXPECT_EQ(Pixel(table[1], 0, 0), 0xF800);
+    EXPECT_EQ(Pixel(table[1], 1, 0), 0x07E0);
+    EXPECT_EQ(Pixel(table[2], 1, 0), 0x001F);
+}
+
+TEST(SffDecoder, PaddingAfterThePaletteIsTolerated) {
+    Palette p = TestPalette();
+    p[3] = 10;  // colour 1 = (10, 0, 0)
+    auto a = Sprite(0, 0, SmallPicture(), p);
+    std::string file = demo::WriteSff({a});
+    file.append(40, '\0');  // the sprite's data now ends with padding after the palette
+    auto index = ReadSffIndex(file);
+    Poke32(file, index->entries[0].offset, static_cast<uint32_t>(file.size()));
+    Poke32(file, index->entries[0].offset + 4, index->entries[0].length + 40);
+    auto table = Decode(file, false);
+    EXPECT_EQ(Pixel(table[0], 1, 0), a_makecol(10, 0, 0));
+}
+
+TEST(SffDecoder, ImpossiblePicturesLeaveTheirEntryEmptyAndTheRestLoads) {
+    auto bad = Sprite(0, 0, SmallPicture());
+    std::string file = demo::WriteSff({bad, Sprite(0, 1, SmallPicture()), Sprite(0, 2, SmallPicture())});
+    auto index = ReadSffIndex(file);
+    // Sprite 0: width 9000. Sprite 1: height claims 4000 rows of data that is not there.
+    const size_t pcx0 = index->entries[0].dataStart;
+    file[pcx0 + 8] = static_cast<char>(9000 & 0xFF);
+    file[pcx0 + 9] = static_cast<char>(9000 >> 8);
+    const size_t pcx1 = index->entries[1].dataStart;
+    file[pcx1 + 10] = static_cast<char>(4000 & 0xFF);
+    file[pcx1 + 11] = static_cast<char>(4000 >> 8);
+    auto table = Decode(file, false);
+    EXPECT_EQ(table[0].Bitmap, nullptr);
+    EXPECT_EQ(table[1].Bitmap, nullptr);
+    ASSERT_NE(table[2].Bitmap, nullptr);
+    EXPECT_EQ(Pixel(table[2], 1, 0), 0xF800);
+}
+
+TEST(SffDecoder, CountAndTableSizeBoundTheWork) {
+    const auto file = demo::WriteSff({Sprite(0, 0, SmallPicture()), Sprite(0, 1, SmallPicture())});
+    SpriteTable small(1);
+    EXPECT_TRUE(DecodeSffSprites(file, small, 2));
+    EXPECT_NE(small[0].Bitmap, nullptr);
+    SpriteTable table = IndexTable(file, false);
+    EXPECT_TRUE(DecodeSffSprites(file, table, 1));
+    EXPECT_NE(table[0].Bitmap, nullptr);
+    EXPECT_EQ(table[1].Bitmap, nullptr);
+    EXPECT_FALSE(DecodeSffSprites("not a sprite file", table, 2));
+}
+
+TEST(SffDecoder, LoadStageSffReadsThroughTheResolver) {
+    test::TempDir dir;
+    const auto file = demo::WriteSff({Sprite(0, 0, SmallPicture())});
+    dir.Write("Stages/SlashBG.sff", file);
+    SpriteTable table = IndexTable(file, false);
+    EXPECT_TRUE(Load_Stage_SFF(dir.Dir() + "stages\\slashbg.SFF", table, 1));
+    EXPECT_NE(table[0].Bitmap, nullptr);
+    EXPECT_FALSE(Load_Stage_SFF(dir.Dir() + "missing.sff", table, 1));
+}
+
+std::vector<std::filesystem::path> CorpusSpriteFiles() {
+    std::vector<std::filesystem::path> files;
+    const auto root = test::CorpusDir();
+    if (root.empty()) return files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        auto ext = it->path().extension().string();
+        for (auto& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (ext == ".sff") files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(SffDecoder, EveryCorpusSpriteDecodes) {
+    const auto files = CorpusSpriteFiles();
+    if (files.empty()) GTEST_SKIP() << "no corpus";
+    for (const auto& path : files) {
+        SCOPED_TRACE(path.string());
+        auto bytes = ReadFileBytes(path.string(), kMaxSffFileBytes);
+        ASSERT_TRUE(bytes);
+        auto index = ReadSffIndex(*bytes);
+        ASSERT_TRUE(index);
+        EXPECT_EQ(index->entries.size(), index->header.imageCount);
+        SpriteTable table = IndexTable(*bytes, true);
+        ASSERT_TRUE(Load_Stage_SFF(path.string(), table, static_cast<int>(index->header.imageCount)));
+        for (size_t j = 0; j < index->entries.size(); ++j) {
+            EXPECT_NE(table[j].Bitmap, nullptr) << j;
+            EXPECT_GT(table[j].Width, 0) << j;
+        }
+    }
+}
+
+// Cut corpus files at many points and flip bytes: decoding must neither crash nor leak (the sanitizer
+// build runs this too).
+TEST(SffDecoder, TruncatedAndGarbledFilesNeverCrash) {
+    auto files = CorpusSpriteFiles();
+    if (files.empty()) GTEST_SKIP() << "no corpus";
+    // Smallest files first keep the run short under the sanitizers.
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        return std::filesystem::file_size(a) < std::filesystem::file_size(b);
+    });
+    files.resize(std::min<size_t>(files.size(), 4));
+    std::mt19937 rng(12345);
+    for (const auto& path : files) {
+        auto bytes = ReadFileBytes(path.string(), kMaxSffFileBytes);
+        ASSERT_TRUE(bytes);
+        const std::string original = *bytes;
+        for (int cut = 0; cut < 24; ++cut) {
+            const size_t at = original.size() * static_cast<size_t>(cut) / 24 + static_cast<size_t>(cut);
+            const std::string truncated = original.substr(0, std::min(at, original.size()));
+            SpriteTable table(600);
+            DecodeSffSprites(truncated, table, 600);
+        }
+        for (int round = 0; round < 24; ++round) {
+            std::string garbled = original;
+            const int flips = 1 + round * 4;
+            for (int f = 0; f < flips; ++f) {
+                // Aim most flips at the header and sub-headers, where sizes and offsets live.
+                const size_t limit = (f % 2 == 0) ? std::min<size_t>(garbled.size(), 2048) : garbled.size();
+                const size_t pos = std::uniform_int_distribution<size_t>(0, limit - 1)(rng);
+                garbled[pos] = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
+            }
+            SpriteTable table = IndexTable(garbled, round % 2 == 0);
+            table.resize(table.size() + 10);
+            DecodeSffSprites(garbled, table, static_cast<int>(table.size()));
+            for (const auto& e : table) {
+                if (e.Bitmap) {
+                    EXPECT_EQ(BitmapWidth(e.Bitmap), e.Width);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qb
