@@ -1,0 +1,91 @@
+#include "render/scripted_input.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace qb {
+
+namespace {
+
+std::string Trim(const std::string& text) {
+    size_t b = text.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    size_t e = text.find_last_not_of(" \t");
+    return text.substr(b, e - b + 1);
+}
+
+bool KeyByName(std::string name, std::vector<Key>& keys) {
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (name == "none") return true;
+    if (name == "left") keys.push_back(Key::Left);
+    else if (name == "right") keys.push_back(Key::Right);
+    else if (name == "up") keys.push_back(Key::Up);
+    else if (name == "down") keys.push_back(Key::Down);
+    else if (name == "z") keys.push_back(Key::Z);
+    else if (name == "a") keys.push_back(Key::A);
+    else return false;
+    return true;
+}
+
+}  // namespace
+
+bool ParseKeyScript(const std::string& script, std::vector<KeyStep>& steps, std::string& error) {
+    steps.clear();
+    if (Trim(script).empty()) {
+        error = "key script is empty";
+        return false;
+    }
+    size_t pos = 0;
+    while (pos <= script.size()) {
+        size_t comma = script.find(',', pos);
+        std::string item = Trim(script.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+        pos = comma == std::string::npos ? script.size() + 1 : comma + 1;
+        size_t star = item.find('*');
+        if (item.empty() || star == std::string::npos) {
+            error = "key script step \"" + item + "\" is not KEY*FRAMES";
+            return false;
+        }
+        std::string keyPart = Trim(item.substr(0, star));
+        std::string countPart = Trim(item.substr(star + 1));
+        if (countPart.empty() || countPart.size() > 7 ||
+            !std::all_of(countPart.begin(), countPart.end(), [](unsigned char c) { return std::isdigit(c); })) {
+            error = "key script step \"" + item + "\" needs a whole number of frames after \"*\"";
+            return false;
+        }
+        KeyStep step;
+        step.frames = std::stoi(countPart);
+        size_t start = 0;
+        while (true) {
+            size_t plus = keyPart.find('+', start);
+            std::string name = Trim(keyPart.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
+            if (!KeyByName(name, step.keys)) {
+                error = "key script step \"" + item + "\": unknown key \"" + name +
+                        "\" (left, right, up, down, z, a, none)";
+                return false;
+            }
+            if (plus == std::string::npos) break;
+            start = plus + 1;
+        }
+        steps.push_back(std::move(step));
+    }
+    return true;
+}
+
+void ScriptedKeys::SetFrame(int64_t frame) {
+    m_current = nullptr;
+    int64_t at = 0;
+    for (const KeyStep& step : m_steps) {
+        if (frame < at + step.frames) {
+            m_current = &step;
+            return;
+        }
+        at += step.frames;
+    }
+}
+
+bool ScriptedKeys::IsDown(Key key) {
+    if (!m_current) return false;
+    return std::find(m_current->keys.begin(), m_current->keys.end(), key) != m_current->keys.end();
+}
+
+}  // namespace qb

@@ -1,0 +1,55 @@
+#pragma once
+// Keys and a clock driven by a script instead of a person: the headless tool and the tests use them
+// to draw the same frames every time.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ports.h"
+
+namespace qb {
+
+// One step of a key script: these keys held for `frames` frames.
+struct KeyStep {
+    std::vector<Key> keys;
+    int frames = 0;
+};
+
+// Parses "right*30,none*10,down+z*5": comma-separated KEY*FRAMES steps, KEY one of left, right, up,
+// down, z, a, none, combinable with "+". Answers false with a message naming the bad step.
+bool ParseKeyScript(const std::string& script, std::vector<KeyStep>& steps, std::string& error);
+
+// Holds the keys of the script's step for the current frame; after the script, nothing is held.
+class ScriptedKeys : public Keys {
+public:
+    explicit ScriptedKeys(std::vector<KeyStep> steps) : m_steps(std::move(steps)) {}
+    void SetFrame(int64_t frame);
+    bool IsDown(Key key) override;
+    bool Pressed(Key key) override { return IsDown(key); }
+    std::pair<int, int> PointerPos() override { return {-1, -1}; }
+
+private:
+    std::vector<KeyStep> m_steps;
+    const KeyStep* m_current = nullptr;
+};
+
+// A clock at a fixed frame rate: frame n is at n * 1000 / rate milliseconds. Sleeping advances it.
+class FrameClock : public Clock {
+public:
+    explicit FrameClock(double framesPerSecond = 60.0) : m_rate(framesPerSecond) {}
+    void SetFrame(int64_t frame) { m_counts = static_cast<int64_t>(frame * (kFrequency / m_rate)); }
+    uint32_t TickCount() override { return static_cast<uint32_t>(m_counts / (kFrequency / 1000)); }
+    int64_t Counter() override { return m_counts; }
+    int64_t Frequency() override { return kFrequency; }
+    void SleepMs(int ms) override { m_counts += int64_t(ms) * (kFrequency / 1000); }
+    void SleepCounts(int64_t counts) override {
+        if (counts > 0) m_counts += counts;
+    }
+
+private:
+    static constexpr int64_t kFrequency = 1'000'000;
+    double m_rate;
+    int64_t m_counts = 0;
+};
+
+}  // namespace qb
