@@ -8,6 +8,7 @@
 #include "library/stage_list.h"
 #include "platform/gfx.h"
 #include "platform/ports.h"
+#include "render/camera.h"
 #include "render/camera_state.h"
 #include "render/frame.h"
 #include "stage/error_log.h"
@@ -92,6 +93,9 @@ struct AppState {
     int64_t PerfFrequency = 0;
     int64_t LastPresent = 0;
     int32_t HScrollValue = 0;
+
+    // The background editor's text boxes (frmBG); stage start shows the camera state in them.
+    BgEditorFields BgFields;
 };
 
 }  // namespace qb
