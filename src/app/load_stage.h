@@ -1,0 +1,22 @@
+#pragma once
+// Loading the stage named by StageFile into the main window's state, and releasing it again.
+#include <string>
+
+namespace qb {
+
+struct AppState;
+
+// Parses StageFile, loads its sprite file, places the camera and the elements, resolves controller
+// targets and starts the music. Sets bRunning to 1 when the stage is ready, 0 when it failed.
+void LoadStage(AppState& state);
+
+// Releases the current stage: closes its music, deletes files extracted from a package (only those in
+// the program's folder), destroys its sprites and resets every stage-wide value to its program-start
+// value.
+void UnloadStuff(AppState& state);
+
+// The stage-loading view of the state, with the window's side effects wired to it.
+struct StageContext;
+StageContext MakeStageContext(AppState& state);
+
+}  // namespace qb

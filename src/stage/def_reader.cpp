@@ -1,0 +1,223 @@
+#include "stage/def_reader.h"
+
+#include <cfloat>
+#include <cstdio>
+#include <limits>
+#include <cmath>
+#include <optional>
+#include <type_traits>
+
+#include "platform/ports.h"
+#include "stage/error_log.h"
+#include "stage/text_util.h"
+
+namespace qb {
+
+namespace {
+
+using text::IsDigit;
+using text::LowerAscii;
+
+constexpr size_t npos = std::string_view::npos;
+
+const char* ErrorDescription(int32_t number) {
+    return number == kErrOverflow ? "Overflow" : "Type mismatch";
+}
+
+std::string_view FileNameOnly(std::string_view path) {
+    size_t cut = path.find_last_of("\\/");
+    return cut == npos ? path : path.substr(cut + 1);
+}
+
+void LogConversionError(ReaderContext& ctx, int32_t number, std::string_view lineAsReceived) {
+    std::string entry;
+    entry.reserve(120 + lineAsReceived.size());
+    entry += "---------------------------\r\n";
+    entry += "ERROR #";
+    entry += std::to_string(number);
+    entry += "  (";
+    entry += ErrorDescription(number);
+    entry += ")\r\n";
+    entry += "While loading ";
+    entry += FileNameOnly(ctx.fileName);
+    entry += "!\r\n\r\n";
+    entry += "I choked on line #";
+    entry += std::to_string(ctx.lineNumber);
+    entry += ":\r\n\"";
+    entry += lineAsReceived;
+    ctx.log.Append(entry);
+}
+
+// Converts a number into the target's type: 0 on success, else the conversion error number.
+template <typename T>
+int32_t StoreNumber(double value, T& result) {
+    if (std::isnan(value)) return kErrOverflow;
+    if constexpr (std::is_same_v<T, float>) {
+        if (std::fabs(value) > FLT_MAX) return kErrOverflow;
+        result = static_cast<float>(value);
+        return 0;
+    } else {
+        double r = text::RoundHalfEven(value);
+        if (!std::isfinite(r)) return kErrOverflow;
+        if (r < static_cast<double>(std::numeric_limits<T>::min()) ||
+            r > static_cast<double>(std::numeric_limits<T>::max()))
+            return kErrOverflow;
+        result = static_cast<T>(r);
+        return 0;
+    }
+}
+
+template <typename T>
+int32_t StoreText(std::string_view value, T& result) {
+    if constexpr (std::is_same_v<T, std::string>) {
+        result.assign(value);
+        return 0;
+    } else {
+        std::optional<double> number = text::ParseNumber(value);
+        if (!number) return kErrTypeMismatch;
+        return StoreNumber(*number, result);
+    }
+}
+
+// The lenient reading hands over a number; a text target gets its plain decimal form.
+template <typename T>
+int32_t StoreLenient(double value, T& result) {
+    if constexpr (std::is_same_v<T, std::string>) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.15g", value);
+        result = buffer;
+        return 0;
+    } else {
+        return StoreNumber(value, result);
+    }
+}
+
+template <typename T>
+void SetZero(T& result) {
+    if constexpr (std::is_same_v<T, std::string>)
+        result = "0";
+    else
+        result = 0;
+}
+
+template <typename T>
+bool ReadImpl(ReaderContext& ctx, std::string_view line, std::string_view key, T& result, int16_t& index,
+              bool keepCase, bool trimToDigit, bool keepBlanks) {
+    // The misses come first and touch only the key's few bytes: the parser offers every line to some
+    // thirty keys and almost all of them answer no.
+    if (line.empty()) return false;
+    const bool anyLine = key == kAnyLineKey;
+    if (!anyLine) {
+        // Nothing but blanks may stand before the key, so it is found exactly where the blanks end.
+        size_t at = 0;
+        while (at < line.size() && line[at] == ' ') ++at;
+        if (line.size() - at <= key.size()) return false;  // the key needs a character after it
+        for (size_t k = 0; k < key.size(); ++k)
+            if (LowerAscii(line[at + k]) != key[k]) return false;
+        char after = line[at + key.size()];
+        if (after != '=' && after != ' ') return false;
+    }
+
+    std::string work(line);
+    if (!keepCase)
+        for (char& c : work) c = LowerAscii(c);
+
+    size_t cut = work.find('\x81');
+    if (cut != npos) work.resize(cut);
+
+    const size_t firstComma = work.find(',');
+    if (firstComma == npos) {
+        if (index == 1)
+            index = 0;
+        else if (index >= 2)
+            return false;
+    }
+
+    size_t semicolon = work.find(';');
+    if (anyLine && semicolon != npos && firstComma != npos && semicolon < firstComma) {
+        ctx.ui.MsgBox("pos=0", MsgIcon::None, MsgButtons::Ok);
+        return false;
+    }
+    std::string_view view = work;
+    if (semicolon != npos) view = text::Trim(view.substr(0, semicolon));
+
+    std::string_view value = view;
+    if (!anyLine) {
+        // Only blanks stand before the key, so the first "=" of the line is the one after it.
+        size_t eq = view.find('=');
+        if (eq != npos) value = view.substr(eq + 1);
+    }
+
+    if (trimToDigit && !text::ParseNumber(value)) {
+        size_t last = value.size();
+        while (last > 0 && !IsDigit(value[last - 1])) --last;
+        if (last > 0) value = value.substr(0, last);
+    }
+
+    int32_t error = 0;
+    if (index <= 0) {
+        value = text::Trim(value);
+        if (!keepBlanks) {
+            size_t blank = value.find(' ');
+            if (blank != npos && blank > 0 && IsDigit(value[blank - 1])) value = value.substr(0, blank);
+        }
+        error = value.empty() ? StoreText(std::string_view("0"), result) : StoreText(value, result);
+    } else if (index == 1) {
+        std::string_view first = text::Trim(value.substr(0, value.find(',')));
+        error = StoreLenient(text::LeadingNumber(first), result);
+    } else {
+        size_t start = 0;
+        for (int n = 1; n < index; ++n) {
+            size_t comma = value.find(',', start);
+            if (comma == npos) return false;
+            start = comma + 1;
+        }
+        size_t end = value.find(',', start);
+        const bool last = end == npos;
+        std::string_view member = value.substr(start, last ? npos : end - start);
+        size_t b = 0;
+        while (b < member.size() && member[b] == ' ') ++b;
+        size_t e = member.find(' ', b);
+        member = text::Trim(member.substr(b, e == npos ? npos : e - b));
+        if (last) {
+            if (index == 5 && member.size() == 1 && LowerAscii(member[0]) == 'h') {
+                // Some frame lines put a flip letter where the time belongs.
+                SetZero(result);
+                ctx.ui.MsgBox("DOOM FIX", MsgIcon::None, MsgButtons::Ok);
+                return false;
+            }
+            if (member.empty() || member == ".") return false;
+        }
+        error = StoreText(member, result);
+    }
+    if (error != 0) {
+        LogConversionError(ctx, error, line);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, std::string& result,
+                  int16_t& index, bool keepCase, bool trimToDigit, bool keepBlanks) {
+    return ReadImpl(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
+}
+bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, uint8_t& result,
+                  int16_t& index, bool keepCase, bool trimToDigit, bool keepBlanks) {
+    return ReadImpl(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
+}
+bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, int16_t& result,
+                  int16_t& index, bool keepCase, bool trimToDigit, bool keepBlanks) {
+    return ReadImpl(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
+}
+bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, int32_t& result,
+                  int16_t& index, bool keepCase, bool trimToDigit, bool keepBlanks) {
+    return ReadImpl(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
+}
+bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, float& result,
+                  int16_t& index, bool keepCase, bool trimToDigit, bool keepBlanks) {
+    return ReadImpl(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
+}
+
+}  // namespace qb

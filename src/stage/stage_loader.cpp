@@ -1,0 +1,305 @@
+#include "stage/stage_loader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_map>
+
+#include "platform/gfx.h"
+#include "platform/paths.h"
+#include "platform/ports.h"
+#include "platform/sff_file.h"
+#include "stage/text_util.h"
+
+namespace qb {
+
+namespace {
+
+constexpr int16_t kMaxCount = std::numeric_limits<int16_t>::max();
+
+std::string SlashesForward(std::string_view s) {
+    std::string out = text::Lower(s);
+    std::replace(out.begin(), out.end(), '\\', '/');
+    return out;
+}
+
+bool IsAbsolute(std::string_view path) {
+    // Content written on Windows names drives ("c:\..."); a native absolute path starts with "/".
+    return path.find(':') != std::string_view::npos || (!path.empty() && path[0] == '/');
+}
+
+uint64_t SpriteKey(int32_t group, int16_t image) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(group)) << 16) ^ static_cast<uint16_t>(image);
+}
+
+bool IsPlainType(const std::string& type) { return type == "normal" || type == "parallax"; }
+
+bool HasAction(const StageModel& stage, const BgElement& e) {
+    return e.ActionIndex >= 0 && static_cast<size_t>(e.ActionIndex) < stage.Actions.size();
+}
+
+}  // namespace
+
+std::string LocateSpriteFile(const std::string& spriteFile, const std::string& defPath, const std::string& mugeDir) {
+    if (spriteFile.empty()) {
+        if (defPath.size() < 4) return defPath + ".sff";
+        return defPath.substr(0, defPath.size() - 4) + ".sff";
+    }
+    if (IsAbsolute(spriteFile)) return spriteFile;
+    // An empty MUGEN directory is contained in every path; it must not turn "spr" into a path relative
+    // to wherever the process happens to run.
+    if (!mugeDir.empty() && SlashesForward(defPath).find(SlashesForward(mugeDir)) != std::string::npos)
+        return mugeDir + spriteFile;
+    return {};
+}
+
+std::string SpriteFileBesideDef(const std::string& spriteFile, const std::string& defPath) {
+    // The bare file name: "stages\sub\x.sff" is looked for as "x.sff" beside the definition.
+    return GetPath(defPath) + FileNameOf(spriteFile);
+}
+
+int16_t IndexSpriteFile(std::string_view bytes, SpriteTable& table, Ui* ui) {
+    table.clear();
+    std::optional<SffIndex> index = ReadSffIndex(bytes);
+    if (!index) {
+        table.resize(1);
+        return 0;
+    }
+    // The table holds what the file really holds, never what a garbled header claims.
+    const size_t count = std::min<size_t>(index->entries.size(), static_cast<size_t>(kMaxCount) - 1);
+    table.resize(count + 1);
+    for (size_t j = 0; j < count; ++j) {
+        const SffSubHeader& sub = index->entries[j];
+        SpriteEntry& entry = table[j];
+        if (sub.IsLinked() && static_cast<size_t>(sub.linkedIndex) < table.size()) {
+            const SpriteEntry& source = table[static_cast<size_t>(sub.linkedIndex)];
+            entry.AxisX = source.AxisX;
+            entry.AxisY = source.AxisY;
+            entry.Width = source.Width;
+            entry.Height = source.Height;
+            entry.Bitmap = source.Bitmap;
+            entry.Mask = 0;
+            entry.Owner = static_cast<int16_t>(sub.linkedIndex);
+        } else {
+            entry.Owner = -1;
+        }
+        entry.Group = sub.group;
+        entry.Image = sub.image;
+        if (ui) ui->DoEvents();
+    }
+    return static_cast<int16_t>(count);
+}
+
+void MatchSprites(StageModel& stage) {
+    // First match wins, as a walk over the sprites in file order would give; a map keeps the cost at
+    // sprites + elements + frames instead of their product.
+    std::unordered_map<uint64_t, int16_t> first;
+    const size_t count = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(stage.SpriteCount, 0)), stage.Sprites.size());
+    first.reserve(count);
+    for (size_t j = 0; j < count; ++j)
+        first.emplace(SpriteKey(stage.Sprites[j].Group, stage.Sprites[j].Image), static_cast<int16_t>(j));
+    auto find = [&](int32_t group, int16_t image) -> int16_t {
+        auto it = first.find(SpriteKey(group, image));
+        if (it == first.end()) return -1;
+        const SpriteEntry& s = stage.Sprites[static_cast<size_t>(it->second)];
+        return (s.Group == group && s.Image == image) ? it->second : int16_t(-1);
+    };
+
+    for (BgElement& e : stage.Elements) {
+        if (e.SpriteIndex != -1) continue;
+        if (e.Type != "anim") {
+            int16_t j = find(e.SpriteGroup, e.SpriteImage);
+            if (j < 0) continue;
+            e.SpriteIndex = j;
+            if (e.Mask == 1 && IsPlainType(e.Type)) stage.Sprites[static_cast<size_t>(j)].Mask = 1;
+        } else if (HasAction(stage, e) && !stage.Actions[static_cast<size_t>(e.ActionIndex)].Frames.empty()) {
+            const BgFrame& f = stage.Actions[static_cast<size_t>(e.ActionIndex)].Frames[0];
+            int16_t j = find(f.Group, f.Image);
+            if (j >= 0) e.SpriteIndex = j;
+        }
+    }
+
+    // The first element's own animation keeps colour 0 opaque when that element is not a plain one.
+    int32_t unmaskedAction = -1;
+    if (!stage.Elements.empty() && !IsPlainType(stage.Elements[0].Type)) unmaskedAction = stage.Elements[0].ActionIndex;
+    for (size_t a = 0; a < stage.Actions.size(); ++a) {
+        BgAction& action = stage.Actions[a];
+        if (action.LoopStart == action.NumFrames + 1) action.LoopStart = 0;
+        for (BgFrame& f : action.Frames) {
+            if (f.SpriteIndex != -1) continue;
+            int16_t j = find(f.Group, f.Image);
+            if (j < 0) continue;
+            f.SpriteIndex = j;
+            if (static_cast<int32_t>(a) != unmaskedAction) stage.Sprites[static_cast<size_t>(j)].Mask = 1;
+        }
+    }
+}
+
+bool LoadSpriteFile(StageContext& ctx, std::string& defPath) {
+    StageModel& stage = ctx.stage;
+    const std::string spr = stage.SpriteFile;
+    std::string located = LocateSpriteFile(spr, defPath, ctx.mugeDir);
+    if (located.empty() || !FileExists(located)) {
+        located = SpriteFileBesideDef(spr.empty() ? FileNameOf(located) : spr, defPath);
+        if (!FileExists(located)) {
+            ctx.ui.MsgBox("SFF FILE:\r\n" + located + "\r\nCOULD NOT BE FOUND!", MsgIcon::Exclamation, MsgButtons::Ok);
+            if (ctx.onSpriteFileMissing) ctx.onSpriteFileMissing();
+            defPath.clear();
+            stage.LoadPhase = 0;
+            return false;
+        }
+    }
+    const std::string resolved = ResolvePath(located);
+    stage.SpritesLoaded = true;
+    std::optional<std::string> bytes = ReadFileBytes(resolved, kMaxSpriteFileBytes);
+    if (!bytes || !ReadSffHeader(*bytes)) {
+        ctx.log.Append("Not a readable sprite file: " + FileNameOf(resolved) + "\r\n");
+        stage.Sprites.clear();
+        stage.Sprites.resize(1);
+        stage.SpriteCount = 0;
+    } else {
+        stage.SpriteCount = IndexSpriteFile(*bytes, stage.Sprites, &ctx.ui);
+    }
+    bytes.reset();
+    MatchSprites(stage);
+    if (stage.SpriteCount > 0) Load_Stage_SFF(resolved, stage.Sprites, stage.SpriteCount);
+    stage.SpriteFile = resolved;
+
+    if (ctx.extractedDefFile && ctx.extractedSpriteFile) {
+        if (ctx.fromPackage) {
+            *ctx.extractedSpriteFile = stage.SpriteFile;
+            *ctx.extractedDefFile = defPath;
+        } else {
+            ctx.extractedSpriteFile->clear();
+            ctx.extractedDefFile->clear();
+        }
+    }
+    return true;
+}
+
+int16_t CameraStartOffset(float startX) {
+    const int64_t r = text::RoundToInt32(startX);
+    int64_t offset;
+    if (r < -60)
+        offset = r + 36;
+    else if (r <= -37)
+        offset = -39;
+    else if (r <= 36)
+        offset = r;
+    else if (r <= 60)
+        offset = 39;
+    else
+        offset = r - 36;
+    return static_cast<int16_t>(std::clamp<int64_t>(offset, -32768, 32767));
+}
+
+void PlaceElements(StageModel& stage, float& minPosY) {
+    if (stage.BoundHigh > 0) stage.BoundHigh = 0;
+    stage.CamOffsetX = CameraStartOffset(stage.StartX);
+    const double camOffset = stage.CamOffsetX;
+    int parent = -1;
+    bool zLinkResolved = false;
+    for (size_t i = 0; i < stage.Elements.size(); ++i) {
+        BgElement& e = stage.Elements[i];
+        const bool anim = e.Type == "anim";
+        // An animation that does not exist gives nothing to draw: the element is never placed.
+        if (anim && !HasAction(stage, e)) continue;
+        const BgAction* action = anim ? &stage.Actions[static_cast<size_t>(e.ActionIndex)] : nullptr;
+        if (anim && e.SpriteIndex == -1) {
+            for (size_t k = 1; k < action->Frames.size(); ++k) {
+                if (action->Frames[k].SpriteIndex != -1) {
+                    e.SpriteIndex = -2;
+                    break;
+                }
+            }
+        }
+        const bool dummy = e.Type == "dummy";
+        if (dummy || e.SpriteIndex != -1) {
+            double ax = 0, ay = 0;
+            if (!dummy && e.SpriteIndex >= 0 && static_cast<size_t>(e.SpriteIndex) < stage.Sprites.size()) {
+                ax = stage.Sprites[static_cast<size_t>(e.SpriteIndex)].AxisX;
+                ay = stage.Sprites[static_cast<size_t>(e.SpriteIndex)].AxisY;
+            }
+            // The first element has nothing before it to link to; it is placed on its own.
+            if (e.PositionLink != 0 && (parent >= 0 || i > 0)) {
+                if (parent < 0) parent = static_cast<int>(i) - 1;
+                const BgElement& p = stage.Elements[static_cast<size_t>(parent)];
+                e.PosX = static_cast<float>(double(p.StartX) + e.StartX - ax + 160 - camOffset * p.DeltaX);
+                e.PosY = static_cast<float>(double(p.StartY) + e.StartY - ay);
+                e.DeltaX = p.DeltaX;
+                e.DeltaY = p.DeltaY;
+                e.VelocityX = p.VelocityX;
+                e.VelocityY = p.VelocityY;
+                e.LinkParent = static_cast<int16_t>(parent);
+            } else {
+                parent = -1;
+                e.BaseX = static_cast<float>(e.StartX);
+                e.BaseY = static_cast<float>(e.StartY);
+                e.PosX = static_cast<float>(double(e.StartX) - ax + 160 - camOffset * e.DeltaX);
+                e.PosY = static_cast<float>(double(e.StartY) - ay);
+            }
+            if (e.PosY < minPosY) minPosY = e.PosY;
+            e.Enabled = 1;
+            e.Visible = dummy ? 0 : 1;
+            // Resolved once: a later element whose id equals the index just stored is not the link.
+            if (!zLinkResolved && stage.ZOffsetLink > 0 && stage.ZOffsetLink == e.Id) {
+                stage.ZOffsetLink = static_cast<int16_t>(i);
+                zLinkResolved = true;
+            }
+        }
+        if (anim && !action->Frames.empty()) e.FrameTime = action->Frames[0].Time;
+    }
+    if (stage.BoundHigh < minPosY) stage.BoundHigh = text::RoundToInt16(double(minPosY) + 1);
+}
+
+namespace {
+
+void ResolveIds(const StageModel& stage, std::vector<int32_t>& ids, std::vector<int32_t>& read, int16_t& count) {
+    const size_t n = static_cast<size_t>(std::max<int16_t>(count, 0));
+    if (ids.size() < n) ids.resize(n, 0);
+    if (n > 0 && ids.size() > n) ids.resize(n);
+    read.assign(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(n));
+    for (size_t m = 0; m < n; ++m) {
+        bool found = false;
+        for (size_t i = 0; i < stage.Elements.size(); ++i) {
+            if (stage.Elements[i].Id != read[m]) continue;
+            if (!found) {
+                ids[m] = static_cast<int32_t>(i);
+                found = true;
+            } else if (count < kMaxCount) {
+                ids.push_back(static_cast<int32_t>(i));
+                ++count;
+            }
+        }
+        if (!found) ids[m] = -1;
+    }
+}
+
+}  // namespace
+
+void ResolveControllerTargets(StageModel& stage) {
+    for (BgCtrlDef& group : stage.CtrlDefs) {
+        ResolveIds(stage, group.CtrlIds, group.CtrlIdsRead, group.CtrlIdCount);
+        for (BgCtrl& c : group.Ctrls) {
+            ResolveIds(stage, c.CtrlIds, c.CtrlIdsRead, c.CtrlIdCount);
+            if (c.Type == "anim") {
+                // An animation number no animation carries would be an index out of range later.
+                int16_t index = -1;
+                for (size_t a = 0; a < stage.Actions.size() && a < size_t(kMaxCount); ++a) {
+                    if (stage.Actions[a].Number == c.Value) {
+                        index = static_cast<int16_t>(a);
+                        break;
+                    }
+                }
+                c.Value = index;
+            }
+        }
+    }
+}
+
+int32_t MusicVolume(int16_t bgVolume) {
+    double v = text::RoundHalfEven((double(bgVolume) + 255.0) / 510.0 * 6000.0 - 6000.0);
+    return static_cast<int32_t>(std::clamp(v, -10000.0, 0.0));
+}
+
+}  // namespace qb

@@ -1,0 +1,43 @@
+#pragma once
+// The loading steps that follow the parse: the sprite file (locate, index, decode, match) and the
+// placement of a parsed stage for the camera's start.
+#include <cstdint>
+#include <string>
+
+#include "stage/stage_parser.h"
+
+namespace qb {
+
+// Largest sprite file read (bigger files are taken as unreadable).
+constexpr size_t kMaxSpriteFileBytes = 512u * 1024u * 1024u;
+
+// Where the "spr" value points before the fallback beside the definition is tried.
+std::string LocateSpriteFile(const std::string& spriteFile, const std::string& defPath, const std::string& mugeDir);
+// The fallback: the sprite file's bare name in the definition's folder.
+std::string SpriteFileBesideDef(const std::string& spriteFile, const std::string& defPath);
+
+// The sprite-file step that ends the parse: locates the file (with the "COULD NOT BE FOUND!" box when
+// it is missing), indexes it, matches sprites to elements and frames, and decodes the pictures.
+bool LoadSpriteFile(StageContext& ctx, std::string& defPath);
+
+// Fills the sprite table's index from a sprite file's bytes: one entry per sub-header the file really
+// holds (plus one spare), group, image, and linked copies. Answers the number of sub-headers read.
+int16_t IndexSpriteFile(std::string_view bytes, SpriteTable& table, Ui* ui);
+// Matches sprites to elements and frames and sets the mask words (first match wins).
+void MatchSprites(StageModel& stage);
+
+// True when the file can be opened and one of its lines contains "camera" in any letter case. The
+// file is closed again.
+bool IsStage(const std::string& stage);
+
+// The camera's horizontal start offset for a stage's startx.
+int16_t CameraStartOffset(float startX);
+// Camera start (CamOffsetX, BoundHigh), element placement and the BoundHigh correction. `minPosY` is
+// the smallest element y placed so far.
+void PlaceElements(StageModel& stage, float& minPosY);
+// Turns controller ids into element indices and "anim" controller values into animation indices.
+void ResolveControllerTargets(StageModel& stage);
+// The media player's volume for a stage's bgvolume (-255..255 onto -6000..0).
+int32_t MusicVolume(int16_t bgVolume);
+
+}  // namespace qb

@@ -1,0 +1,439 @@
+#include "stage/stage_parser.h"
+
+#include <limits>
+
+#include "platform/paths.h"
+#include "platform/ports.h"
+#include "stage/def_reader.h"
+#include "stage/stage_line_source.h"
+#include "stage/stage_loader.h"
+#include "stage/text_util.h"
+
+namespace qb {
+
+namespace {
+
+constexpr int16_t kMaxCount = std::numeric_limits<int16_t>::max();
+constexpr int kMaxIds = 10;
+constexpr size_t npos = std::string::npos;
+
+bool Contains(std::string_view hay, std::string_view needle) { return hay.find(needle) != npos; }
+
+// A section's name: the text after the header's first blank up to the "]", or "No name".
+std::string SectionTitle(std::string_view line) {
+    std::string_view trimmed = text::Trim(line);
+    size_t blank = trimmed.find(' ');
+    if (blank == npos) return "No name";
+    std::string_view rest = trimmed.substr(blank + 1);
+    size_t close = rest.find(']');
+    if (close != npos) rest = rest.substr(0, close);
+    return std::string(text::Trim(rest));
+}
+
+class Parser {
+public:
+    Parser(StageContext& ctx, const std::string& fileName)
+        : m_ctx(ctx), m_stage(ctx.stage), m_reader{ctx.log, ctx.ui, ctx.lineNumber, fileName} {}
+
+    void Line(const std::string& line);
+    void Finish(const std::string& defPath);
+
+private:
+    template <typename T>
+    bool Read(std::string_view line, std::string_view key, T& target, int16_t index = 0, bool keepCase = false,
+              bool trimToDigit = false, bool keepBlanks = false) {
+        return ReadDefValue(m_reader, line, key, target, index, keepCase, trimToDigit, keepBlanks);
+    }
+
+    void Headers(const std::string& line, const std::string& upper);
+    void ElementKeys(const std::string& line);
+    void AnimationLine(const std::string& line);
+    void CtrlIdKeys(const std::string& line, std::vector<int32_t>& ids, int16_t& count);
+    void GroupKeys(const std::string& line);
+    void ControllerKeys(const std::string& line);
+    void StageKeys(const std::string& line);
+    void Remark(const std::string& text) { m_ctx.log.Append(text); }
+
+    StageContext& m_ctx;
+    StageModel& m_stage;
+    ReaderContext m_reader;
+
+    std::string m_section;
+    bool m_inElement = false;
+    bool m_inAction = false;
+    int m_ctrlMode = 0;  // 0 none, 1 group, 2 controller
+    bool m_skipSection = false;
+    int m_element = -1;
+    int m_action = 0;
+    int m_group = 0;
+    int m_ctrl = 0;
+    int m_frames = 0;
+    bool m_warnedElements = false, m_warnedActions = false, m_warnedGroups = false, m_warnedCtrls = false,
+         m_warnedFrames = false;
+};
+
+void Parser::Headers(const std::string& line, const std::string& upper) {
+    size_t open = line.find('[');
+    size_t close = open == npos ? npos : line.find(']', open);
+    const bool bracketed = open != npos && line.find(']') != npos;
+    if (bracketed) m_skipSection = false;
+    if (bracketed) m_section = text::Lower(close == npos ? std::string_view() : std::string_view(line).substr(open + 1, close - open - 1));
+
+    if (Contains(upper, "BG") && bracketed && !Contains(upper, "DEF") && !Contains(upper, "CTRL") &&
+        !Contains(line, "=")) {
+        m_inAction = false;
+        m_ctrlMode = 0;
+        if (m_stage.ElementCount >= kMaxCount) {
+            if (!m_warnedElements) Remark("Too many background elements; the rest are skipped\r\n");
+            m_warnedElements = true;
+            m_inElement = false;
+            m_skipSection = true;
+        } else {
+            m_skipSection = false;
+            m_inElement = true;
+            ++m_element;
+            m_stage.Elements.resize(static_cast<size_t>(m_element) + 1);
+            BgElement& e = m_stage.Elements[static_cast<size_t>(m_element)];
+            e = BgElement{};
+            e.Name = SectionTitle(line);
+            if (text::Trim(line).find(' ') != npos && m_ctx.onCaption)
+                m_ctx.onCaption("Loading " + m_stage.StageName + "...");
+            ++m_stage.ElementCount;
+            e.DeltaX = e.DeltaY = 1.0f;
+            e.YScaleStart = 100;
+        }
+    }
+
+    if (Contains(upper, "BEGIN ACTION") && bracketed) {
+        m_inElement = false;
+        m_ctrlMode = 0;
+        if (m_stage.ActionCount >= kMaxCount) {
+            if (!m_warnedActions) Remark("Too many animations; the rest are skipped\r\n");
+            m_warnedActions = true;
+            m_inAction = false;
+            m_skipSection = true;
+        } else {
+            m_skipSection = false;
+            if (m_stage.ActionCount > 0) ++m_action;
+            m_inAction = true;
+            m_stage.Actions.resize(static_cast<size_t>(m_action) + 1);
+            BgAction& a = m_stage.Actions[static_cast<size_t>(m_action)];
+            a = BgAction{};
+            a.Number = text::RoundToInt32(text::LeadingNumber(std::string_view(upper).substr(upper.find("ION") + 3)));
+            m_frames = 0;
+            ++m_stage.ActionCount;
+        }
+    }
+
+    if (Contains(upper, "BGCTRLDEF")) {
+        m_inElement = m_inAction = false;
+        if (m_stage.CtrlDefCount >= kMaxCount) {
+            if (!m_warnedGroups) Remark("Too many controller groups; the rest are skipped\r\n");
+            m_warnedGroups = true;
+            m_ctrlMode = 0;
+            m_skipSection = true;
+        } else {
+            m_skipSection = false;
+            m_ctrl = 0;
+            if (m_stage.CtrlDefCount > 0) ++m_group;
+            m_stage.CtrlDefs.resize(static_cast<size_t>(m_group) + 1);
+            BgCtrlDef& g = m_stage.CtrlDefs[static_cast<size_t>(m_group)];
+            g = BgCtrlDef{};
+            g.LoopTime = -1;
+            g.Name = SectionTitle(line);
+            ++m_stage.CtrlDefCount;
+            g.CtrlIds.assign(1, 0);
+            m_ctrlMode = 1;
+        }
+    }
+
+    if (Contains(upper, "BGCTRL") && !Contains(upper, "DEF")) {
+        m_inElement = m_inAction = false;
+        if (m_stage.CtrlDefCount == 0) {
+            // A controller needs the group it belongs to; without one its lines are skipped.
+            Remark("Controller section before any controller group skipped (line " +
+                   std::to_string(m_ctx.lineNumber) + ")\r\n");
+            m_ctrlMode = 0;
+            m_skipSection = true;
+        } else {
+            BgCtrlDef& g = m_stage.CtrlDefs[static_cast<size_t>(m_group)];
+            if (g.CtrlCount >= kMaxCount) {
+                if (!m_warnedCtrls) Remark("Too many controllers; the rest are skipped\r\n");
+                m_warnedCtrls = true;
+                m_ctrlMode = 0;
+                m_skipSection = true;
+            } else {
+                m_skipSection = false;
+                if (g.CtrlCount > 0) ++m_ctrl;
+                g.Ctrls.resize(static_cast<size_t>(m_ctrl) + 1);
+                BgCtrl& c = g.Ctrls[static_cast<size_t>(m_ctrl)];
+                c = BgCtrl{};
+                c.Name = SectionTitle(line);
+                ++g.CtrlCount;
+                c.X = c.Y = 999999.0f;
+                c.LoopTime = -1;
+                c.CtrlIds.assign(1, 0);
+                m_ctrlMode = 2;
+            }
+        }
+    }
+}
+
+void Parser::ElementKeys(const std::string& line) {
+    BgElement& e = m_stage.Elements[static_cast<size_t>(m_element)];
+    if (e.Type.empty() && Read(line, "type", e.Type)) {
+        const std::string& t = e.Type;
+        if (t == "ani") e.Type = "anim";
+        if (t == "paral" || t == "paralax") e.Type = "parallax";
+        if (t == "norm" || t == "nomal") e.Type = "normal";
+        if (e.Type == "anim") e.TileSpacingX = e.TileSpacingY = 1;
+        if (e.Type == "null" && m_element > 0) {
+            // A "null" element after the first is dropped; the rest of its section reads as stage keys.
+            --m_stage.ElementCount;
+            m_stage.Elements.resize(static_cast<size_t>(m_element));
+            --m_element;
+            m_inElement = false;
+            return;
+        }
+    }
+    if (Read(line, "mask", e.Mask) && e.Type == "dummy") e.Mask = 0;
+    Read(line, "spriteno", e.SpriteGroup, 1);
+    Read(line, "spriteno", e.SpriteImage, 2);
+    Read(line, "start", e.StartX, 1);
+    Read(line, "start", e.StartY, 2);
+    Read(line, "actionno", e.ActionIndex, 1);
+    Read(line, "delta", e.DeltaX, 1);
+    Read(line, "delta", e.DeltaY, 2);
+    Read(line, "velocity", e.VelocityX, 1);
+    Read(line, "velocity", e.VelocityY, 2);
+    Read(line, "tile", e.TileX, 1);
+    Read(line, "tile", e.TileY, 2);
+    Read(line, "id", e.Id);
+    if (Read(line, "trans", e.Trans)) e.Mask = 1;
+    if (Read(line, "sin.x", e.SinXAmp, 1)) {
+        Read(line, "sin.x", e.SinXPeriod, 2);
+        Read(line, "sin.x", e.SinXPhase, 3);
+    }
+    if (Read(line, "sin.y", e.SinYAmp, 1)) {
+        Read(line, "sin.y", e.SinYPeriod, 2);
+        Read(line, "sin.y", e.SinYPhase, 3);
+    }
+    if (Read(line, "window", e.WindowX1, 1)) {
+        Read(line, "window", e.WindowY1, 2);
+        Read(line, "window", e.WindowX2, 3);
+        Read(line, "window", e.WindowY2, 4);
+        e.HasWindow = 1;
+    }
+    float ignored = 0;
+    if (Read(line, "windowdelta", ignored, 1)) Remark("Windowdelta not supported yet");
+    Read(line, "positionlink", e.PositionLink);
+    if (Read(line, "tilespacing", e.TileSpacingX, 1)) {
+        if (!Read(line, "tilespacing", e.TileSpacingY, 2) || e.Type == "anim") e.TileSpacingY = e.TileSpacingX;
+    }
+    Read(line, "layerno", e.LayerNo);
+    if (Read(line, "xscale", e.XScaleTop, 1)) Read(line, "xscale", e.XScaleBottom, 2);
+    if (Read(line, "width", e.XScaleTop, 1)) {
+        Read(line, "width", e.XScaleBottom, 2);
+        e.WidthGiven = 1;
+    }
+    Read(line, "yscalestart", e.YScaleStart);
+    Read(line, "yscaledelta", e.YScaleDelta);
+}
+
+void Parser::AnimationLine(const std::string& line) {
+    BgAction& a = m_stage.Actions[static_cast<size_t>(m_action)];
+    if (text::ContainsNoCase(line, "loopstart")) a.LoopStart = static_cast<int16_t>(std::min(m_frames + 1, int(kMaxCount)));
+    if (!Contains(line, ",")) return;
+    if (a.NumFrames >= kMaxCount) {
+        if (!m_warnedFrames) Remark("Too many animation frames; the rest are skipped\r\n");
+        m_warnedFrames = true;
+        return;
+    }
+    a.Frames.emplace_back();
+    BgFrame& f = a.Frames.back();
+    Read(line, kAnyLineKey, f.Group, 1);
+    Read(line, kAnyLineKey, f.Image, 2);
+    Read(line, kAnyLineKey, f.OffsetX, 3);
+    Read(line, kAnyLineKey, f.OffsetY, 4);
+    Read(line, kAnyLineKey, f.Time, 5);
+    Read(line, kAnyLineKey, f.Flip, 6);
+    Read(line, kAnyLineKey, f.Trans, 7);
+    f.SpriteIndex = -1;
+    ++m_frames;
+    ++a.NumFrames;
+}
+
+void Parser::CtrlIdKeys(const std::string& line, std::vector<int32_t>& ids, int16_t& count) {
+    int32_t first = 0;
+    if (!Read(line, "ctrlid", first, 1)) return;
+    // A later ctrlid line replaces the list of an earlier one.
+    ids.assign(1, first);
+    for (int16_t n = 2; n <= kMaxIds; ++n) {
+        int32_t id = 0;
+        if (!Read(line, "ctrlid", id, n)) break;
+        ids.push_back(id);
+    }
+    count = static_cast<int16_t>(ids.size());
+}
+
+void Parser::GroupKeys(const std::string& line) {
+    BgCtrlDef& g = m_stage.CtrlDefs[static_cast<size_t>(m_group)];
+    Read(line, "looptime", g.LoopTime);
+    CtrlIdKeys(line, g.CtrlIds, g.CtrlIdCount);
+}
+
+void Parser::ControllerKeys(const std::string& line) {
+    BgCtrl& c = m_stage.CtrlDefs[static_cast<size_t>(m_group)].Ctrls[static_cast<size_t>(m_ctrl)];
+    Read(line, "type", c.Type);
+    if (Read(line, "time", c.StartTime, 1)) {
+        if (!Read(line, "time", c.EndTime, 2)) c.EndTime = c.StartTime;
+        if (!Read(line, "time", c.LoopTime, 3)) c.LoopTime = -1;
+    }
+    Read(line, "x", c.X, 0, false, true);
+    Read(line, "y", c.Y, 0, false, true);
+    if (Contains(c.Type, "sin")) {
+        Read(line, "value", c.SinAmp, 1);
+        Read(line, "value", c.SinPeriod, 2);
+        Read(line, "value", c.SinPhase, 3);
+    } else {
+        Read(line, "value", c.Value);
+    }
+    CtrlIdKeys(line, c.CtrlIds, c.CtrlIdCount);
+}
+
+void Parser::StageKeys(const std::string& line) {
+    StageModel& s = m_stage;
+    // Real stages name themselves and their sprite files with blanks inside ("KOF'97 - U.S.A. Stage",
+    // "stages/KOF96 - Psycho.sff"), so both keep their blanks like "bgmusic".
+    Read(line, "name", s.StageName, 0, true, false, true);
+    Read(line, "startx", s.StartX);
+    Read(line, "starty", s.StartY);
+    Read(line, "boundleft", s.BoundLeft);
+    Read(line, "boundright", s.BoundRight);
+    Read(line, "boundhigh", s.BoundHigh);
+    if (Read(line, "boundlow", s.BoundLow)) s.BoundLow = 0;
+    Read(line, "bgmusic", s.MusicFile, 0, false, false, true);
+    Read(line, "spr", s.SpriteFile, 0, false, false, true);
+    Read(line, "zoffset", s.ZOffset);
+    Read(line, "zoffsetlink", s.ZOffsetLink);
+    Read(line, "p1startx", s.P1StartX);
+    Read(line, "tension", s.Tension);
+    Read(line, "floortension", s.FloorTension);
+    Read(line, "verticalfollow", s.VerticalFollow);
+    Read(line, "screenleft", s.ScreenLeft);
+    Read(line, "screenright", s.ScreenRight);
+    Read(line, "bgvolume", s.BgVolume);
+    if (Read(line, "reflect", s.Reflect) && s.Reflect != 0) s.ReflectionIntensity = 128;
+    if (text::ContainsNoCase(line, "intensity")) {
+        if (m_section == "shadow")
+            Read(line, "intensity", s.ShadowIntensity);
+        else if (m_section == "reflection")
+            Read(line, "intensity", s.ReflectionIntensity);
+    }
+    if (Read(line, "color", s.ShadowColorR, 1)) {
+        Read(line, "color", s.ShadowColorG, 2);
+        Read(line, "color", s.ShadowColorB, 3);
+    }
+    Read(line, "yscale", s.ShadowYScale);
+}
+
+void Parser::Line(const std::string& line) {
+    Headers(line, text::Upper(line));
+    if (m_skipSection) return;
+    const bool hasEquals = Contains(line, "=");
+    if (m_inElement) {
+        if (hasEquals) ElementKeys(line);
+    } else if (m_inAction) {
+        AnimationLine(line);
+    } else if (m_ctrlMode == 1) {
+        if (hasEquals) GroupKeys(line);
+    } else if (m_ctrlMode == 2) {
+        if (hasEquals) ControllerKeys(line);
+    } else if (hasEquals) {
+        StageKeys(line);
+    }
+}
+
+void Parser::Finish(const std::string& defPath) {
+    StageModel& s = m_stage;
+    if (!s.MusicFile.empty()) s.MusicPath = ResolveMusicPath(s.MusicFile, m_ctx.mugeDir, defPath);
+
+    for (BgElement& e : s.Elements) {
+        if (e.Type.empty()) e.Type = "normal";
+        if (e.Type == "anim") e.Mask = 1;
+        e.SpriteIndex = -1;
+        if (e.TileX > 999999) e.TileX = 1;
+        if (e.Type == "anim") {
+            e.ActionNo = e.ActionIndex;
+            // An animation number that no [Begin Action] carries leaves no index to draw with: the
+            // element is kept but never placed.
+            int32_t found = -1;
+            for (size_t i = 0; i < s.Actions.size(); ++i) {
+                if (s.Actions[i].Number == e.ActionNo) {
+                    found = static_cast<int32_t>(i);
+                    break;
+                }
+            }
+            if (found < 0) Remark("Animation " + std::to_string(e.ActionNo) + " not found for element \"" + e.Name + "\"\r\n");
+            e.ActionIndex = found;
+        }
+        if (e.TileX < 0) {
+            e.TileX = 1;
+            Remark("TileX < 0");
+        }
+        if (e.TileY < 0) {
+            e.TileY = 1;
+            Remark("TileY < 0");
+        }
+    }
+    if (s.Elements.empty())
+        Remark("No background elements found\r\n");
+    else
+        s.Elements[0].Mask = 0;  // the first element of a stage is always drawn unmasked
+}
+
+}  // namespace
+
+std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir, const std::string& defPath) {
+    if (Contains(musicFile, ":")) return musicFile;
+    if (Contains(musicFile, "sound")) {
+        for (char& c : musicFile)
+            if (c == '/') c = '\\';
+        size_t slash = musicFile.find('\\');
+        if (slash != npos) musicFile.erase(0, slash + 1);
+    }
+    if (!mugeDir.empty()) {
+        std::string inSound = JoinPath(JoinPath(mugeDir, "sound"), musicFile);
+        if (FileExists(inSound)) return ResolvePath(inSound);
+    }
+    std::string beside = GetPath(defPath) + musicFile;
+    return FileExists(beside) ? ResolvePath(beside) : ToNativePath(beside);
+}
+
+bool ParseStageDef(StageContext& ctx, std::string& path) {
+    StageModel& s = ctx.stage;
+    s.LoadPhase = 255;
+    if (ctx.onParseStart) ctx.onParseStart();
+    s.ZOffset = -1;
+    s.ZOffsetLink = -1;
+
+    const std::string defPath = path;
+    StageLineSource source;
+    const bool opened = source.Open(path, ctx.programDir);
+    s.ShadowIntensity = 128;
+    s.ShadowYScale = 0.4f;
+    if (opened) {
+        Parser parser(ctx, source.ActivePath());
+        std::string line;
+        while (source.Next(line, ctx.lineNumber)) parser.Line(line);
+        source.Close();
+        parser.Finish(defPath);
+    } else {
+        ctx.log.Append("Could not open " + FileNameOf(defPath) + "\r\n");
+        Parser(ctx, defPath).Finish(defPath);
+    }
+    path = defPath;
+    return LoadSpriteFile(ctx, path);
+}
+
+}  // namespace qb

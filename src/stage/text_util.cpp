@@ -1,0 +1,203 @@
+#include "stage/text_util.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace qb::text {
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = LowerAscii(c);
+    return out;
+}
+
+std::string Upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = UpperAscii(c);
+    return out;
+}
+
+std::string_view Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && s[b] == ' ') ++b;
+    while (e > b && s[e - 1] == ' ') --e;
+    return s.substr(b, e - b);
+}
+
+size_t FindNoCase(std::string_view hay, std::string_view needle) {
+    if (needle.empty()) return 0;
+    if (needle.size() > hay.size()) return std::string_view::npos;
+    const char first = LowerAscii(needle[0]);
+    for (size_t i = 0; i + needle.size() <= hay.size(); ++i) {
+        if (LowerAscii(hay[i]) != first) continue;
+        size_t k = 1;
+        while (k < needle.size() && LowerAscii(hay[i + k]) == LowerAscii(needle[k])) ++k;
+        if (k == needle.size()) return i;
+    }
+    return std::string_view::npos;
+}
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = LowerAscii(c);
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Hex literals take the width of the smallest signed type that holds their digits, so "&HFFFF" is -1.
+double HexToNumber(uint64_t value, size_t digits) {
+    if (digits <= 4) return static_cast<int16_t>(static_cast<uint16_t>(value));
+    return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
+
+// Converts a text already known to have decimal-number syntax (no '+', no blanks).
+double ConvertDecimal(std::string_view s) {
+    double value = 0;
+    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::general);
+    (void)ptr;
+    if (ec == std::errc::result_out_of_range) {
+        size_t e = s.find_first_of("eE");
+        bool tiny = e != std::string_view::npos && e + 1 < s.size() && s[e + 1] == '-';
+        double huge = std::numeric_limits<double>::infinity();
+        if (tiny) return 0.0;
+        return (!s.empty() && s[0] == '-') ? -huge : huge;
+    }
+    if (ec != std::errc()) return 0.0;
+    return value;
+}
+
+}  // namespace
+
+std::optional<double> ParseNumber(std::string_view s) {
+    s = Trim(s);
+    if (s.empty()) return std::nullopt;
+    if (s.size() >= 2 && s[0] == '&' && LowerAscii(s[1]) == 'h') {
+        size_t digits = s.size() - 2;
+        if (digits == 0 || digits > 8) return std::nullopt;
+        uint64_t v = 0;
+        for (size_t i = 2; i < s.size(); ++i) {
+            int h = HexValue(s[i]);
+            if (h < 0) return std::nullopt;
+            v = v * 16 + static_cast<uint64_t>(h);
+        }
+        return HexToNumber(v, digits);
+    }
+    size_t i = 0;
+    if (s[i] == '+' || s[i] == '-') ++i;
+    size_t mantissaDigits = 0;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++mantissaDigits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && IsDigit(s[i])) ++i, ++mantissaDigits;
+    }
+    if (mantissaDigits == 0) return std::nullopt;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        size_t expDigits = 0;
+        while (i < s.size() && IsDigit(s[i])) ++i, ++expDigits;
+        if (expDigits == 0) return std::nullopt;
+    }
+    if (i != s.size()) return std::nullopt;
+    std::string_view body = s[0] == '+' ? s.substr(1) : s;
+    // from_chars does not take a leading '.', so give it a zero.
+    std::string buffer;
+    if (!body.empty() && (body[0] == '.' || (body[0] == '-' && body.size() > 1 && body[1] == '.'))) {
+        buffer.assign(body);
+        buffer.insert(buffer[0] == '-' ? 1 : 0, 1, '0');
+        return ConvertDecimal(buffer);
+    }
+    return ConvertDecimal(body);
+}
+
+double LeadingNumber(std::string_view s) {
+    size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < s.size() && s[i] == ' ') ++i;
+    };
+    skipBlanks();
+    if (i + 1 < s.size() && s[i] == '&' && LowerAscii(s[i + 1]) == 'h') {
+        i += 2;
+        uint64_t v = 0;
+        size_t digits = 0;
+        for (;; ++i) {
+            skipBlanks();
+            if (i >= s.size()) break;
+            int h = HexValue(s[i]);
+            if (h < 0 || digits == 8) break;
+            v = v * 16 + static_cast<uint64_t>(h);
+            ++digits;
+        }
+        return digits == 0 ? 0.0 : HexToNumber(v, digits);
+    }
+    std::string buffer;
+    buffer.push_back('0');  // from_chars wants a digit before a leading '.'
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    bool point = false;
+    size_t digits = 0;
+    for (; i < s.size(); ++i) {
+        char c = s[i];
+        if (c == ' ') continue;
+        if (IsDigit(c)) {
+            buffer.push_back(c);
+            ++digits;
+        } else if (c == '.' && !point) {
+            buffer.push_back(c);
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return 0.0;
+    // An exponent counts only when digits follow it.
+    if (i < s.size() && (LowerAscii(s[i]) == 'e' || LowerAscii(s[i]) == 'd')) {
+        size_t j = i + 1;
+        while (j < s.size() && s[j] == ' ') ++j;
+        std::string exponent = "e";
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) exponent.push_back(s[j++]);
+        size_t expDigits = 0;
+        for (; j < s.size(); ++j) {
+            if (s[j] == ' ') continue;
+            if (!IsDigit(s[j])) break;
+            exponent.push_back(s[j]);
+            ++expDigits;
+        }
+        if (expDigits > 0) buffer += exponent;
+    }
+    double v = ConvertDecimal(buffer);
+    return negative ? -v : v;
+}
+
+double RoundHalfEven(double v) {
+    if (!std::isfinite(v)) return v;
+    double floorV = std::floor(v);
+    double diff = v - floorV;
+    if (diff > 0.5) return floorV + 1;
+    if (diff < 0.5) return floorV;
+    return std::fmod(floorV, 2.0) == 0.0 ? floorV : floorV + 1;
+}
+
+int32_t RoundToInt32(double v) {
+    if (std::isnan(v)) return 0;
+    double r = RoundHalfEven(v);
+    if (r < -2147483648.0) return std::numeric_limits<int32_t>::min();
+    if (r > 2147483647.0) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(r);
+}
+
+int16_t RoundToInt16(double v) {
+    if (std::isnan(v)) return 0;
+    double r = RoundHalfEven(v);
+    if (r < -32768.0) return std::numeric_limits<int16_t>::min();
+    if (r > 32767.0) return std::numeric_limits<int16_t>::max();
+    return static_cast<int16_t>(r);
+}
+
+}  // namespace qb::text
