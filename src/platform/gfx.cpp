@@ -21,7 +21,6 @@ namespace qb {
 
 namespace {
 
-bool g_started = false;
 bool g_timing = false;
 int64_t g_timingNanos = 0;
 
@@ -77,12 +76,11 @@ bool IsUsable(const BITMAP* bmp) { return bmp != nullptr && bitmap_color_depth(c
 
 }  // namespace
 
-void BitmapDeleter::operator()(BITMAP* bitmap) const {
-    if (bitmap) destroy_bitmap(bitmap);
-}
+void BitmapDeleter::operator()(BITMAP* bitmap) const { a_destroy_bitmap(bitmap); }
 
 bool a_allegro_init() {
-    if (g_started) return true;
+    // Allegro clears its system driver when it shuts down (also from its own atexit handler).
+    if (system_driver != nullptr) return true;
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return false;
     // Without a graphics mode Allegro lays 16-bit pixels out as BGR; the program and its front ends
     // read rows as 5-6-5 with red on top.
@@ -90,14 +88,11 @@ bool a_allegro_init() {
     _rgb_g_shift_16 = 5;
     _rgb_b_shift_16 = 0;
     set_color_depth(16);
-    g_started = true;
     return true;
 }
 
 void a_allegro_exit() {
-    // Memory bitmaps outlive nothing Allegro keeps, so leaving it running until the process ends (its
-    // own atexit handler) keeps bitmaps destroyed later safe. Only timing state is reset here.
-    g_timing = false;
+    if (system_driver != nullptr) allegro_exit();
 }
 
 BITMAP* a_create_bitmap(int width, int height) {
@@ -109,7 +104,16 @@ BITMAP* a_create_bitmap(int width, int height) {
 UniqueBitmap CreateBitmap(int width, int height) { return UniqueBitmap(a_create_bitmap(width, height)); }
 
 void a_destroy_bitmap(BITMAP* bitmap) {
-    if (bitmap) destroy_bitmap(bitmap);
+    if (!bitmap) return;
+    if (system_driver != nullptr) {
+        destroy_bitmap(bitmap);
+        return;
+    }
+    // Allegro already shut down (a_allegro_exit, or its atexit handler running before the destructor
+    // of some longer-lived table): destroy_bitmap would dereference the missing driver. A memory
+    // bitmap is two plain allocations, freed here the way Allegro frees them.
+    free(bitmap->dat);
+    free(bitmap);
 }
 
 int BitmapWidth(const BITMAP* bitmap) { return bitmap ? bitmap->w : 0; }

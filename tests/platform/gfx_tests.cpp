@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "platform/gfx.h"
+#include "tests/support/temp_dir.h"
+
+namespace qb {
+namespace {
+
+constexpr int R = 0xF800;  // red
+constexpr int G = 0x07E0;  // green
+constexpr int B = 0x001F;  // blue
+constexpr int M = kMaskColor;
+
+UniqueBitmap FromRows(std::initializer_list<std::initializer_list<int>> rows) {
+    const int h = static_cast<int>(rows.size());
+    const int w = static_cast<int>(rows.begin()->size());
+    UniqueBitmap bmp = CreateBitmap(w, h);
+    int y = 0;
+    for (const auto& row : rows) {
+        int x = 0;
+        for (int c : row) BitmapRow(bmp.get(), y)[x++] = static_cast<uint16_t>(c);
+        ++y;
+    }
+    return bmp;
+}
+
+UniqueBitmap Filled(int w, int h, int color) {
+    UniqueBitmap bmp = CreateBitmap(w, h);
+    a_clear_to_color(bmp.get(), color);
+    return bmp;
+}
+
+TEST(Gfx, ColoursAreRedOnTop565) {
+    EXPECT_EQ(a_makecol(255, 0, 0), R);
+    EXPECT_EQ(a_makecol(0, 255, 0), G);
+    EXPECT_EQ(a_makecol(0, 0, 255), B);
+    EXPECT_EQ(a_makecol(255, 0, 255), kMaskColor);
+    auto bmp = CreateBitmap(4, 3);
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_EQ(BitmapWidth(bmp.get()), 4);
+    EXPECT_EQ(BitmapHeight(bmp.get()), 3);
+    a_clear_bitmap(bmp.get());
+    EXPECT_EQ(a_getpixel(bmp.get(), 3, 2), 0);
+    a_putpixel(bmp.get(), 1, 1, R);
+    EXPECT_EQ(BitmapRow(bmp.get(), 1)[1], R);
+    // Rows are contiguous, as the front ends wrap them without copying.
+    EXPECT_EQ(BitmapRow(bmp.get(), 1) - BitmapRow(bmp.get(), 0), 4);
+    EXPECT_EQ(a_getpixel(bmp.get(), 4, 0), -1);
+    EXPECT_EQ(CreateBitmap(0, 5), nullptr);
+}
+
+TEST(Gfx, MaskedDrawingSkipsMagenta) {
+    // sprite:  R M
+    //          M G
+    auto sprite = FromRows({{R, M}, {M, G}});
+    auto dest = Filled(3, 3, B);
+    a_draw_sprite(dest.get(), sprite.get(), 1, 1);
+    EXPECT_EQ(a_getpixel(dest.get(), 1, 1), R);
+    EXPECT_EQ(a_getpixel(dest.get(), 2, 1), B);
+    EXPECT_EQ(a_getpixel(dest.get(), 1, 2), B);
+    EXPECT_EQ(a_getpixel(dest.get(), 2, 2), G);
+
+    auto plain = Filled(3, 3, B);
+    a_blit(sprite.get(), plain.get(), 0, 0, 0, 0, 2, 2);
+    EXPECT_EQ(a_getpixel(plain.get(), 1, 0), M);
+    auto masked = Filled(3, 3, B);
+    a_masked_blit(sprite.get(), masked.get(), 0, 0, 0, 0, 2, 2);
+    EXPECT_EQ(a_getpixel(masked.get(), 1, 0), B);
+    EXPECT_EQ(a_getpixel(masked.get(), 1, 1), G);
+}
+
+TEST(Gfx, FlippedSpritesMirror) {
+    // sprite:  R G
+    //          B R
+    auto sprite = FromRows({{R, G}, {B, R}});
+    auto dest = Filled(2, 2, 0);
+    a_draw_sprite_h_flip(dest.get(), sprite.get(), 0, 0);
+    EXPECT_EQ(a_getpixel(dest.get(), 0, 0), G);
+    EXPECT_EQ(a_getpixel(dest.get(), 0, 1), R);
+    a_draw_sprite_v_flip(dest.get(), sprite.get(), 0, 0);
+    EXPECT_EQ(a_getpixel(dest.get(), 0, 0), B);
+    a_draw_sprite_vh_flip(dest.get(), sprite.get(), 0, 0);
+    EXPECT_EQ(a_getpixel(dest.get(), 0, 0), R);
+    EXPECT_EQ(a_getpixel(dest.get(), 1, 0), B);
+}
+
+TEST(Gfx, AddSpriteSaturatesAndSkipsMask) {
+    // sprite:  R   M   half-grey
+    const int grey = a_makecol(128, 128, 128);
+    auto sprite = FromRows({{R, M, grey}});
+    const int dark = a_makecol(200, 40, 0);
+    auto dest = Filled(3, 1, dark);
+    add_sprite(dest.get(), sprite.get(), 0, 0, 255);
+    EXPECT_EQ(a_getpixel(dest.get(), 0, 0), (31 << 11) | (((dark >> 5) & 63) << 5));  // red saturates
+    EXPECT_EQ(a_getpixel(dest.get(), 1, 0), dark);
+    const int added = a_getpixel(dest.get(), 2, 0);
+    EXPECT_EQ(added >> 11, 31);
+    EXPECT_EQ((added >> 5) & 63, ((dark >> 5) & 63) + 32);
+    EXPECT_EQ(added & 31, 16);
+
+    // Half strength adds half of each channel.
+    auto black = Filled(1, 1, 0);
+    auto white = FromRows({{0xFFFF}});
+    add_sprite(black.get(), white.get(), 0, 0, 128);
+    const int half = a_getpixel(black.get(), 0, 0);
+    EXPECT_EQ(half >> 11, 16);
+    EXPECT_EQ((half >> 5) & 63, 32);
+}
+
+TEST(Gfx, SubSpriteClampsAtZeroAndSkipsMask) {
+    auto sprite = FromRows({{a_makecol(64, 255, 0), M}});
+    const int start = a_makecol(200, 100, 255);
+    auto dest = Filled(2, 1, start);
+    sub_sprite(dest.get(), sprite.get(), 0, 0);
+    const int got = a_getpixel(dest.get(), 0, 0);
+    EXPECT_EQ(got >> 11, (200 >> 3) - (64 >> 3));
+    EXPECT_EQ((got >> 5) & 63, 0);
+    EXPECT_EQ(got & 31, 31);
+    EXPECT_EQ(a_getpixel(dest.get(), 1, 0), start);
+}
+
+TEST(Gfx, DrawingClipsAtEdgesAndToTheClipRectangle) {
+    auto sprite = Filled(3, 3, 0xFFFF);
+    // Partly off every edge: only the overlapping corner changes, nothing is written outside.
+    for (auto [x, y] : std::array<std::pair<int, int>, 4>{{{-2, -2}, {3, -2}, {-2, 3}, {3, 3}}}) {
+        auto dest = Filled(4, 4, 0);
+        add_sprite(dest.get(), sprite.get(), x, y, 255);
+        int lit = 0;
+        for (int yy = 0; yy < 4; ++yy)
+            for (int xx = 0; xx < 4; ++xx) lit += a_getpixel(dest.get(), xx, yy) != 0;
+        EXPECT_EQ(lit, 1) << x << "," << y;
+    }
+    // Clip rectangle (1,1)-(2,2) inside a 4 x 4 destination.
+    auto dest = Filled(4, 4, 0);
+    a_set_clip(dest.get(), 1, 1, 2, 2);
+    add_sprite(dest.get(), sprite.get(), 0, 0, 255);
+    sub_sprite(dest.get(), FromRows({{B}}).get(), 1, 1);
+    a_draw_sprite(dest.get(), FromRows({{R, R, R, R}}).get(), 0, 3);
+    a_putpixel(dest.get(), 0, 0, G);
+    EXPECT_EQ(a_getpixel(dest.get(), 0, 0), 0);
+    EXPECT_EQ(a_getpixel(dest.get(), 1, 1), 0xFFFF & ~B);
+    EXPECT_EQ(a_getpixel(dest.get(), 2, 2), 0xFFFF);
+    EXPECT_EQ(a_getpixel(dest.get(), 3, 3), 0);
+    a_reset_clip(dest.get());
+    add_sprite(dest.get(), sprite.get(), 1, 1, 255);
+    EXPECT_EQ(a_getpixel(dest.get(), 3, 3), 0xFFFF);
+}
+
+TEST(Gfx, NullAndWrongBitmapsAreIgnored) {
+    auto dest = Filled(2, 2, R);
+    a_blit(nullptr, dest.get(), 0, 0, 0, 0, 2, 2);
+    a_draw_sprite(dest.get(), nullptr, 0, 0);
+    add_sprite(nullptr, dest.get(), 0, 0, 255);
+    a_stretch_blit(dest.get(), dest.get(), 0, 0, 5, 5, 0, 0, 2, 2);  // source rectangle outside
+    a_textout(nullptr, "x", 0, 0, 0);
+    EXPECT_EQ(a_getpixel(dest.get(), 1, 1), R);
+}
+
+TEST(Gfx, TextIsDrawnWithTransparentBackground) {
+    auto bmp = Filled(40, 10, B);
+    a_textout(bmp.get(), "Hi\xE9", 0, 0, R);
+    int red = 0, blue = 0;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 24; ++x) (a_getpixel(bmp.get(), x, y) == R ? red : blue) += 1;
+    EXPECT_GT(red, 10);
+    EXPECT_GT(blue, 100);  // glyph gaps keep the background
+}
+
+TEST(Gfx, SavedFilesCarryTheirFormatsHeader) {
+    test::TempDir dir;
+    auto bmp = Filled(5, 3, R);
+    ASSERT_TRUE(SavePng(dir.Dir() + "shot.png", bmp.get()));
+    const std::string png = dir.Read("shot.png");
+    ASSERT_GE(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    // IHDR width and height, big-endian.
+    EXPECT_EQ(static_cast<uint8_t>(png[19]), 5);
+    EXPECT_EQ(static_cast<uint8_t>(png[23]), 3);
+
+    ASSERT_TRUE(a_save_pcx(dir.Dir() + "shot.pcx", bmp.get()));
+    const std::string pcx = dir.Read("shot.pcx");
+    ASSERT_GE(pcx.size(), 128u);
+    EXPECT_EQ(static_cast<uint8_t>(pcx[0]), 0x0A);
+    EXPECT_EQ(static_cast<uint8_t>(pcx[8]), 4);   // xmax
+    EXPECT_EQ(static_cast<uint8_t>(pcx[10]), 2);  // ymax
+    EXPECT_EQ(static_cast<uint8_t>(pcx[65]), 3);  // 16-bit bitmaps are written as 24-bit
+    // The first run of the red plane holds full red.
+    const uint8_t first = static_cast<uint8_t>(pcx[128]);
+    const uint8_t value = static_cast<uint8_t>((first & 0xC0) == 0xC0 ? pcx[129] : pcx[128]);
+    EXPECT_GE(value, 0xF8);
+
+    EXPECT_FALSE(SavePng(dir.Dir() + "no/such/folder/x.png", bmp.get()));
+}
+
+TEST(Gfx, TimingCountsOnlyWhenEnabled) {
+    auto dest = Filled(320, 240, 0);
+    auto sprite = Filled(320, 240, R);
+    GfxTimingEnable(false);
+    GfxTimingReset();
+    a_draw_sprite(dest.get(), sprite.get(), 0, 0);
+    EXPECT_EQ(GfxTimingNanos(), 0);
+    GfxTimingEnable(true);
+    a_draw_sprite(dest.get(), sprite.get(), 0, 0);
+    add_sprite(dest.get(), sprite.get(), 0, 0, 128);
+    const int64_t spent = GfxTimingNanos();
+    EXPECT_GT(spent, 0);
+    GfxTimingEnable(false);
+    a_draw_sprite(dest.get(), sprite.get(), 0, 0);
+    EXPECT_EQ(GfxTimingNanos(), spent);
+    GfxTimingReset();
+    EXPECT_EQ(GfxTimingNanos(), 0);
+}
+
+TEST(Gfx, BitmapsSurviveAllegroShuttingDown) {
+    auto early = CreateBitmap(8, 8);
+    ASSERT_NE(early, nullptr);
+    a_allegro_exit();
+    early.reset();  // freed without the (gone) system driver
+    // Creating again starts it again.
+    auto later = CreateBitmap(8, 8);
+    ASSERT_NE(later, nullptr);
+    a_clear_to_color(later.get(), R);
+    EXPECT_EQ(a_getpixel(later.get(), 7, 7), R);
+}
+
+}  // namespace
+}  // namespace qb
