@@ -86,6 +86,7 @@ struct AppState {
     uint8_t CharRequested = 0;  // "Char = True" was read: the character command should run once
 
     std::string PackageFile;  // the zip package the current stage came from
+    std::string DroppedFile;  // the dropped (or command-line) stage tmrDrop opens
     StageList Stages;         // lstStages
     clsDialog cdl;            // the one file dialog, shared by every file choice
 

@@ -20,6 +20,9 @@ struct AppState;
 // when it is not a stage; otherwise caption = StageFile, the running stage is released, the entry
 // goes to the top of the recent files and tmrStart is enabled (StartPending 1).
 void OpenStage(AppState& state);
+// OpenStage on `path`; StageFile changes only when the file passes the stage test, so a refused
+// file leaves reload, Notepad and delete acting on the stage on screen.
+void OpenStageFile(AppState& state, const std::string& path);
 
 // Release of the current stage (app/load_stage.h; extended here for the shell's parts).
 // void UnloadStuff(AppState& state);  -- declared in app/load_stage.h

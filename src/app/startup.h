@@ -32,6 +32,9 @@ bool FormLoad(AppState& state, bool alreadyRunning);
 // First activation: sizes and centres the window again. Later activations do nothing.
 void FormActivate(AppState& state);
 
+// Applies the client size and the list's place and visibility for StageListShown and ViewScale
+// (the window is not moved).
+void ApplyWindowGeometry(AppState& state);
 // Sizes the client area for the list state and the view scale, and centres the window.
 void SizeAndCenter(AppState& state);
 // The client size the window should have now (view at ViewScale plus the list when shown).

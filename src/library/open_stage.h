@@ -15,15 +15,14 @@ enum class OpenTarget { None, Definition, Package };
 
 struct OpenPath {
     OpenTarget Target = OpenTarget::None;
-    std::string Path;  // cut right after the first ".def" (or ".zip") of its lower-cased text
+    std::string Path;
 };
 
-// A path from the open dialog: ".zip" anywhere makes it a package (cut after the first ".zip"),
-// otherwise it is cut after the first ".def". An empty answer is OpenTarget::None. A path without
-// either is kept whole as a definition (the stage test then refuses it).
+// A path from the open dialog: a ".zip" file (any letter case) is a package, anything else a
+// definition (the stage test then decides). An empty answer is OpenTarget::None.
 OpenPath ClassifyDialogAnswer(const std::string& answer);
-// Dropped paths, in the order given: ".def" is looked for first, then ".zip"; other paths are
-// ignored and the last matching path wins. None when nothing matched.
+// Dropped paths, in the order given: files ending in ".def" or ".zip" (any letter case) count,
+// other paths are ignored and the last matching path wins. None when nothing matched.
 OpenPath ClassifyDroppedFiles(const std::vector<std::string>& paths);
 
 // Puts `entry` at the top of `recent` (item 1 of the menu is recent[0]). An entry already in the
@@ -34,8 +33,8 @@ void AddRecentFile(std::vector<std::string>& recent, const std::string& entry);
 // Moves entry `index` (0-based) to the top; the others shift down. Out of range: no change.
 void PromoteRecentFile(std::vector<std::string>& recent, std::size_t index);
 
-// The open dialog's request: title "Choose your stage!", filter ".def, .zip" = "*.def;*.zip", start
-// folder MugeDir + "stages" (MugeDir when that folder is missing), path and file must exist.
-FileDialogRequest OpenStageDialogRequest(const std::string& mugeDir);
+// Start folder of the stage open dialog: MugeDir's "stages" folder (found without regard to case),
+// or MugeDir itself when that folder is missing.
+std::string StageDialogStartFolder(const std::string& mugeDir);
 
 }  // namespace qb

@@ -14,20 +14,25 @@ class Ui;
 struct StageList {
     // Names without folder and without ".def", in display order (see LoadFilestoList).
     std::vector<std::string> Names;
+    // The file each name was listed from (full path). Opening a row opens this file, so a file named
+    // "a.default.def", listed as "a", opens itself rather than a missing "a.def".
+    std::vector<std::string> Files;
     // Selected index, -1 for none.
     int ListIndex = -1;
     // Bumped on every change of names or selection so that a view can tell when to refresh.
     unsigned Revision = 0;
 
-    void Clear() { Names.clear(); ListIndex = -1; ++Revision; }
+    void Clear() { Names.clear(); Files.clear(); ListIndex = -1; ++Revision; }
     void Select(int index) { ListIndex = index; ++Revision; }
 };
 
 // Appends to `list` the names of the normal files in `path` (with or without a trailing separator;
 // the folder is looked up without regard to letter case) whose lower-cased name contains
 // `extension`: each name is cut before the first occurrence of the extension in its lower-cased
-// form ("a.default.def" lists as "a"). The names added by one call are sorted without regard to
-// case, so the list is the same on every disk and every run. The list is not emptied first.
+// form ("a.default.def" lists as "a"). The names added by one call are sorted by file name without
+// regard to case, so the list is the same on every disk and every run (a directory listing's own
+// order is arbitrary on Linux). The list is not emptied first. An empty `path` means the "stages"
+// folder of the current directory.
 // No matching file: shows "No files.. uh.. " (OK, no icon) and answers false. A folder that cannot
 // be read is reported through HandleError("Main", "LoadFilestoList"); the names added so far stay.
 bool LoadFilestoList(StageList& list, Ui& ui, const std::string& path, const std::string& extension);

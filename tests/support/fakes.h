@@ -103,13 +103,17 @@ public:
     int64_t Counter() override { return nowCounts += counterStep; }
     int64_t Frequency() override { return kFrequency; }
     void SleepMs(int ms) override { nowCounts += int64_t(ms) * (kFrequency / 1000); sleptMs += ms; }
-    void SleepCounts(int64_t counts) override { if (counts > 0) nowCounts += counts; }
+    void SleepCounts(int64_t counts) override {
+        sleeps.push_back(counts);
+        if (counts > 0) nowCounts += counts;
+    }
     void AdvanceMs(double ms) { nowCounts += static_cast<int64_t>(ms * (kFrequency / 1000)); }
 
     static constexpr int64_t kFrequency = 1'000'000;
     int64_t nowCounts = 0;
     int64_t counterStep = 0;  // counts added on every Counter() read
     int sleptMs = 0;
+    std::vector<int64_t> sleeps;  // every SleepCounts request, in order
 };
 
 class FakeMedia : public MediaBackend {

@@ -1,0 +1,381 @@
+#include "app/commands.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "app/app_state.h"
+#include "app/load_stage.h"
+#include "app/run_loop.h"
+#include "app/startup.h"
+#include "library/open_stage.h"
+#include "library/stage_list.h"
+#include "platform/paths.h"
+#include "render/camera.h"
+#include "render/overlays.h"
+#include "stage/stage_loader.h"
+#include "stage/text_util.h"
+
+namespace qb {
+
+namespace {
+
+constexpr const char* kZipNotSupported =
+    "Zip stage packages are not supported yet.\r\nUnpack the package into your MUGEN directory's stages "
+    "folder and open its .def file.";
+
+Ui& UiOf(AppState& state) { return *state.ports.ui; }
+
+void Box(AppState& state, const std::string& text, MsgIcon icon = MsgIcon::None,
+         MsgButtons buttons = MsgButtons::Ok) {
+    UiOf(state).MsgBox(text, icon, buttons);
+}
+
+void RefreshRecentMenu(AppState& state) {
+    state.Menus.SetVisible("MnuRecentFiles", !state.Menus.RecentFiles.empty());
+}
+
+// The checks of OpenStage on a candidate path. A refused file leaves StageFile naming the stage on
+// screen, so reload, Notepad and delete keep acting on what the user sees.
+bool CheckStageFile(AppState& state, const std::string& path) {
+    if (!FileExists(path)) Box(state, "Can't find file: \r\n" + path);
+    return IsStage(path);
+}
+
+// Releases the running stage so that a new one can start through tmrStart once the loop returned.
+void ReleaseRunning(AppState& state) {
+    if (state.bRunning != 0) {
+        state.ExitLoop = true;
+        UnloadStuff(state);
+    }
+}
+
+void OpenStagePath(AppState& state, const std::string& path, bool updateRecent) {
+    state.AboutRunning = false;
+    state.tmrDropEnabled = false;
+    API_doevents(state);
+    if (!CheckStageFile(state, path)) {
+        state.StartPending = 0;
+        Box(state, "Not a stage!", MsgIcon::Exclamation);
+        return;
+    }
+    state.StartPending = 1;
+    state.StageFile = path;
+    UiOf(state).SetCaption(state.StageFile);
+    ReleaseRunning(state);
+    if (updateRecent) {
+        AddRecentFile(state.Menus.RecentFiles, state.FromPackage ? state.PackageFile : state.StageFile);
+        RefreshRecentMenu(state);
+    }
+    state.tmrStartEnabled = true;
+}
+
+void OpenListIndex(AppState& state, int index) {
+    if (index < 0 || index >= static_cast<int>(state.Stages.Names.size())) return;
+    state.Stages.Select(index);
+    const std::string path = index < static_cast<int>(state.Stages.Files.size())
+                                 ? state.Stages.Files[static_cast<size_t>(index)]
+                                 : StagePathForName(state.MugeDir, state.Stages.Names[static_cast<size_t>(index)]);
+    OpenStagePath(state, path, true);
+}
+
+bool DeleteFileTold(AppState& state, const std::string& path) {
+    if (path.empty()) return true;
+    const std::string native = ResolvePath(path);
+    if (!FileExists(native)) return true;  // already gone: nothing to tell
+    std::error_code ec;
+    if (std::filesystem::remove(native, ec) && !ec) return true;
+    Box(state, "Could not delete\r\n" + native + "\r\n" + (ec ? ec.message() : std::string("unknown error")),
+        MsgIcon::Exclamation);
+    return false;
+}
+
+void EnterFullScreen(AppState& state) {
+    Ui& ui = UiOf(state);
+    const auto [left, top] = ui.WindowPos();
+    state.SavedLeft = left;
+    state.SavedTop = top;
+    state.bFullScreen = 1;
+    state.bMakeFullScreen = 0;
+    ui.SetFullScreen(true);
+}
+
+}  // namespace
+
+// ---- Opening stages ----------------------------------------------------------------------------
+
+void OpenStage(AppState& state) { OpenStagePath(state, state.StageFile, true); }
+
+void OpenStageFile(AppState& state, const std::string& path) { OpenStagePath(state, path, true); }
+
+void mnuOpen_Click(AppState& state) {
+    const std::string answer = state.cdl.ShowOpen(UiOf(state), "Choose your stage!",
+                                                  StageDialogStartFolder(state.MugeDir), ".def, .zip|*.def;*.zip",
+                                                  kOfnPathMustExist | kOfnFileMustExist);
+    const OpenPath chosen = ClassifyDialogAnswer(answer);
+    // Cancel keeps StageFile: the stage on screen stays the one reload and delete act on.
+    if (chosen.Target == OpenTarget::None) return;
+    if (chosen.Target == OpenTarget::Package) {
+        Box(state, kZipNotSupported, MsgIcon::Information);
+        return;
+    }
+    OpenStagePath(state, chosen.Path, true);
+}
+
+void mnuClose_Click(AppState& state) {
+    state.ExitLoop = true;
+    state.AboutRunning = false;
+    if (!state.StageFile.empty()) UnloadStuff(state);
+    LeaveFullScreen(state);
+    state.Menus.SetEnabled("mnuFS", false);
+    UiOf(state).SetCaption(state.AppTitle);
+    if (state.BackBuffer) {
+        a_clear_to_color(state.BackBuffer.get(), 0);
+        PresentFrame(state);
+    }
+}
+
+void mnuReload_Click(AppState& state) {
+    if (state.bRunning != 1) {
+        mnuOpen_Click(state);
+        return;
+    }
+    state.AboutRunning = false;
+    state.ExitLoop = true;
+    state.Reloading = true;
+    UnloadStuff(state);
+    state.Reloading = false;
+    // The new run starts from tmrStart, after the old loop has returned: the released stage is
+    // never touched by the old loop's remaining pass while the new one draws.
+    state.StartPending = 1;
+    state.tmrStartEnabled = true;
+}
+
+void mnuDelete_Click(AppState& state) {
+    if (state.bRunning == 0) return;
+    const std::string stageFile = state.StageFile;
+    const MsgAnswer answer = UiOf(state).MsgBox("Are you sure you want to delete this stage (" + stageFile +
+                                                    ", and it's .sff)?\r\nIt will be permanently lost!",
+                                                MsgIcon::Exclamation, MsgButtons::YesNo);
+    if (answer != MsgAnswer::Yes) return;
+    const std::string spriteFile = state.Stage.SpriteFile;  // the release clears it
+    mnuClose_Click(state);
+    state.AboutRunning = false;
+    state.ExitLoop = true;
+    UnloadStuff(state);
+    DeleteFileTold(state, stageFile);
+    DeleteFileTold(state, spriteFile);
+    state.Stages.Clear();
+    LoadFilestoList(state.Stages, UiOf(state), JoinPath(state.MugeDir, "stages/"), ".def");
+}
+
+void MnuRecentFiles_Click(AppState& state, int index) {
+    auto& recent = state.Menus.RecentFiles;
+    if (index < 0 || index >= static_cast<int>(recent.size())) return;
+    if (ClassifyDialogAnswer(recent[static_cast<size_t>(index)]).Target == OpenTarget::Package) {
+        Box(state, kZipNotSupported, MsgIcon::Information);
+        return;
+    }
+    PromoteRecentFile(recent, static_cast<size_t>(index));
+    state.Menus.Touch();
+    const std::string path = recent.front();
+    state.AboutRunning = false;
+    if (!CheckStageFile(state, path)) {
+        Box(state, "Not a stage!", MsgIcon::Critical);
+        return;
+    }
+    state.StageFile = path;
+    UiOf(state).SetCaption(state.StageFile);
+    ReleaseRunning(state);
+    // Started through tmrStart like every other open: the old loop lets go of the released stage
+    // before the new one is drawn.
+    state.StartPending = 1;
+    state.tmrStartEnabled = true;
+}
+
+void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
+    const OpenPath chosen = ClassifyDroppedFiles(paths);
+    if (chosen.Target == OpenTarget::None) return;
+    if (chosen.Target == OpenTarget::Package) {
+        Box(state, kZipNotSupported, MsgIcon::Information);
+        return;
+    }
+    // The stage on screen is released only once the dropped file has passed the stage test
+    // (OpenStage, from tmrDrop), so a stray drop does not end it.
+    state.DroppedFile = chosen.Path;
+    state.tmrDropEnabled = true;
+}
+
+void OpenFromCommandLine(AppState& state, const std::string& argument) {
+    const std::string path(text::Trim(argument));
+    if (path.empty()) return;
+    const OpenPath chosen = ClassifyDialogAnswer(path);
+    if (chosen.Target == OpenTarget::Package) {
+        Box(state, kZipNotSupported, MsgIcon::Information);
+        return;
+    }
+    state.DroppedFile = std::filesystem::absolute(std::filesystem::path(chosen.Path)).lexically_normal().string();
+    state.tmrDropEnabled = true;
+}
+
+// ---- Stage list ----------------------------------------------------------------------------------
+
+void lstStages_Click(AppState& state, int index) {
+    if (state.Stage.LoadPhase != 0) return;
+    OpenListIndex(state, index);
+}
+
+void mnuStageNext_Click(AppState& state) { OpenListIndex(state, NextStageIndex(state.Stages)); }
+
+void mnuStagePrev_Click(AppState& state) { OpenListIndex(state, PrevStageIndex(state.Stages)); }
+
+void mnuR_Click(AppState& state, double random01) {
+    if (state.Stages.Names.empty() || state.Stage.LoadPhase == 255) return;
+    OpenListIndex(state, RandomStageIndex(state.Stages, random01));
+}
+
+void mnuStageList_Click(AppState& state) {
+    state.StageListShown = static_cast<uint8_t>(~state.StageListShown);
+    ApplyWindowGeometry(state);
+}
+
+// ---- Options -------------------------------------------------------------------------------------
+
+void mnuFS_Click(AppState& state) {
+    const bool checked = state.Menus.Toggle("mnuFS");
+    if (!checked) {
+        state.bMakeFullScreen = 0;
+        LeaveFullScreen(state);
+        return;
+    }
+    if (state.bRunning == 1) {
+        EnterFullScreen(state);
+    } else {
+        state.bMakeFullScreen = 255;
+    }
+}
+
+void LeaveFullScreen(AppState& state) {
+    state.bMakeFullScreen = 0;
+    if (state.bFullScreen != 1) return;
+    state.bFullScreen = 0;
+    state.Menus.SetChecked("mnuFS", false);
+    Ui& ui = UiOf(state);
+    ui.SetFullScreen(false);
+    ui.MoveWindow(state.SavedLeft, state.SavedTop);
+}
+
+void SetViewScale(AppState& state, int scale) {
+    if (scale < 1 || scale > 4) return;
+    state.ViewScale = scale;
+    for (int s = 1; s <= 4; ++s) state.Menus.SetChecked("mnuScale" + std::to_string(s), s == scale);
+    UiOf(state).SetViewScale(scale);
+    ApplyWindowGeometry(state);
+}
+
+void mnuFPS_Click(AppState& state) {
+    if (!state.Menus.Toggle("mnuFPS")) {
+        state.FpsLimit = 0;
+        return;
+    }
+    bool cancelled = false;
+    const std::string answer = UiOf(state).InputBox("Max FPS?", state.AppTitle, "60", &cancelled);
+    if (cancelled) {
+        // Cancel leaves the limiter as it was (off) instead of checking it with a limit of 0.
+        state.Menus.SetChecked("mnuFPS", false);
+        return;
+    }
+    state.FpsLimit = text::RoundToInt16(text::LeadingNumber(answer));
+    state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.FpsLimit) + " fps)");
+}
+
+void mnuInfo_Click(AppState& state) { state.Menus.Toggle("mnuInfo"); }
+
+void mnuDebugBG_Click(AppState& state) { state.Menus.Toggle("mnuDebugBG"); }
+
+void mnuDeform_Click(AppState& state) { state.Menus.Toggle("mnuDeform"); }
+
+void mnuMScroll_Click(AppState& state) {
+    state.Menus.SetChecked("mnuMScroll", ToggleMouseScroll(state.Camera));
+}
+
+void mnuError_Click(AppState& state) { UiOf(state).ShowErrorLog(state.Menus.Toggle("mnuError")); }
+
+void ErrorLogClosed(AppState& state) { state.Menus.SetChecked("mnuError", false); }
+
+void mnuNotepad_Click(AppState& state) {
+    if (!UiOf(state).OpenInTextEditor(state.StageFile)) {
+        Box(state, "Didn't work for some reason...", MsgIcon::Critical);
+    }
+}
+
+void mnuPause_Click(AppState& state) {
+    const bool paused = state.Menus.Toggle("mnuPause");
+    state.Paused = paused ? 255 : 0;
+    UiOf(state).SetCaption(paused ? state.Stage.StageName + " <<PAUSED>>" : state.Stage.StageName);
+}
+
+void mnuSnapshot_Click(AppState& state) {
+    if (!state.BackBuffer) return;
+    TakeSnapshot(state.ProgramDir, state.Stage.StageName, state.BackBuffer.get(), state.bRunning);
+}
+
+void mnuDebug_Click(AppState& state) {
+    state.DebugMode = static_cast<uint8_t>(~state.DebugMode);
+    state.Menus.SetChecked("mnuDebug", state.DebugMode != 0);
+}
+
+void mnuExit_Click(AppState& state) { CloseRequest(state); }
+
+// ---- Scroll bar ----------------------------------------------------------------------------------
+
+void hscHScroll_Change(AppState& state, int value) {
+    state.HScrollValue = value;
+    state.Camera.ViewLeft = static_cast<float>(value);
+}
+
+void hscHScroll_Scroll(AppState& state, int value) {
+    hscHScroll_Change(state, value);
+    UiOf(state).SetCaption(NumberText(state.Camera.CameraX));
+}
+
+// ---- Dispatcher ----------------------------------------------------------------------------------
+
+bool MenuCommand(AppState& state, const std::string& itemName) {
+    using Command = void (*)(AppState&);
+    static constexpr struct {
+        const char* name;
+        Command command;
+    } kCommands[] = {
+        {"mnuOpen", mnuOpen_Click},         {"mnuClose", mnuClose_Click},
+        {"mnuReload", mnuReload_Click},     {"mnuDelete", mnuDelete_Click},
+        {"mnuExit", mnuExit_Click},         {"mnuFS", mnuFS_Click},
+        {"mnuFPS", mnuFPS_Click},           {"mnuInfo", mnuInfo_Click},
+        {"mnuMScroll", mnuMScroll_Click},   {"mnuDeform", mnuDeform_Click},
+        {"mnuDebugBG", mnuDebugBG_Click},   {"mnuError", mnuError_Click},
+        {"mnuNotepad", mnuNotepad_Click},   {"mnuPause", mnuPause_Click},
+        {"mnuSnapshot", mnuSnapshot_Click}, {"mnuStageList", mnuStageList_Click},
+        {"mnuStagePrev", mnuStagePrev_Click}, {"mnuStageNext", mnuStageNext_Click},
+        {"mnuDebug", mnuDebug_Click},
+    };
+    for (const auto& entry : kCommands) {
+        if (itemName == entry.name) {
+            entry.command(state);
+            return true;
+        }
+    }
+    if (itemName == "mnuR") {
+        // Seeded from the time, as the command always was: the high-resolution counter's low bits.
+        const auto counter = static_cast<uint64_t>(state.ports.clock->Counter());
+        const uint64_t mixed = (counter ^ (counter >> 29)) * 0x9E3779B97F4A7C15ULL;
+        mnuR_Click(state, static_cast<double>(mixed >> 11) / 9007199254740992.0);
+        return true;
+    }
+    if (itemName.rfind("mnuScale", 0) == 0 && itemName.size() == 9) {
+        SetViewScale(state, itemName[8] - '0');
+        return true;
+    }
+    return false;
+}
+
+}  // namespace qb

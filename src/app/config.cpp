@@ -1,0 +1,206 @@
+#include "app/config.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "app/app_state.h"
+#include "platform/paths.h"
+#include "stage/def_reader.h"
+#include "stage/error_log.h"
+#include "stage/text_util.h"
+#include "tools/dialog.h"
+
+namespace qb {
+
+namespace {
+
+constexpr size_t kMaxConfigBytes = 1 << 20;  // a settings file is a few hundred bytes
+
+// Lines end at CR, CR LF or a bare LF (a file edited on Linux has bare LF ends).
+std::vector<std::string> SplitLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::string current;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(std::move(current));
+            current.clear();
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) lines.push_back(std::move(current));
+    return lines;
+}
+
+// The value of a "key = value" line exactly as written: everything after the first "=", without the
+// blanks around it. Paths and names are taken this way because the reader's value rules (lower
+// case, a cut at the first blank after a digit, a cut at ";" or at the byte 0x81, "0" for an empty
+// value) would name a different folder on a case-sensitive disk or change the name.
+std::string RawValue(std::string_view line) {
+    std::string flat(line);
+    for (char& c : flat) {
+        if (c == '\t') c = ' ';
+    }
+    const size_t eq = flat.find('=');
+    if (eq == std::string::npos) return {};
+    return std::string(text::Trim(std::string_view(flat).substr(eq + 1)));
+}
+
+// A folder read from the file names the MUGEN directory, which is kept with a trailing separator.
+std::string AsMugeDir(std::string dir) {
+    if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += '/';
+    return dir;
+}
+
+bool IsTrue(const std::string& value) { return value == "true"; }
+
+std::string BoolText(bool on) { return on ? "True" : "False"; }
+
+std::string FloatText(float value) {
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (result.ec != std::errc()) return "0";
+    return std::string(buffer, result.ptr);
+}
+
+void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line) {
+    std::string text;
+    float number = 0;
+    int16_t index = 0;
+    auto read = [&](std::string_view key, auto& target, bool keepCase = false) {
+        index = 0;
+        return ReadDefValue(ctx, line, key, target, index, keepCase, false, false);
+    };
+
+    if (read("mugedir", text, true)) state.MugeDir = AsMugeDir(RawValue(line));
+    if (read("hcamstep", number)) state.Camera.HCamStep = number;
+    number = state.Camera.VCamStep;
+    if (read("vcamstep", number)) state.Camera.VCamStep = number;
+    if (read("testchar", text, true)) state.TestCharPath = RawValue(line);
+    if (read("charname", text, true)) {
+        // An empty "CharName = " is the empty name, not the reader's "0".
+        state.TestCharName = RawValue(line);
+        if (!state.TestCharName.empty() && !state.TestCharPath.empty()) {
+            state.Menus.SetCaption("mnuChar", "Use " + state.TestCharName);
+        }
+    }
+    if (read("bgmusic", text)) state.Menus.SetChecked("mnuMusic", IsTrue(text));
+    if (read("info", text)) state.Menus.SetChecked("mnuInfo", IsTrue(text));
+    if (read("char", text) && IsTrue(text)) state.CharRequested = 255;
+    if (read("deform", text)) state.Menus.SetChecked("mnuDeform", IsTrue(text));
+    if (read("debugbg", text)) state.Menus.SetChecked("mnuDebugBG", IsTrue(text));
+    if (read("recentfile", text, true)) {
+        const std::string path = RawValue(line);
+        if (!path.empty()) {
+            state.Menus.RecentFiles.push_back(path);
+            state.Menus.SetVisible("MnuRecentFiles", true);
+        }
+    }
+    if (read("stagelist", text) && text == "255") state.StageListShown = 255;
+    if (read("intro", text)) state.ShowIntro = text == "false" ? 0 : 255;
+    if (read("scale", text)) {
+        const auto value = text::ParseNumber(text);
+        if (value && *value >= 1 && *value <= 4 && *value == static_cast<int>(*value)) {
+            state.ViewScale = static_cast<int32_t>(*value);
+        }
+    }
+}
+
+}  // namespace
+
+std::string ConfigPath(const AppState& state) {
+    return ResolvePath(JoinPath(state.ProgramDir, "QB.cfg"));
+}
+
+void FirstRunPrompt(AppState& state) {
+    Ui& ui = *state.ports.ui;
+    ui.MsgBox("Browse to your MUGEN directory please so I know where to get stuff.  I won't ask you for it "
+              "again unless I forget.",
+              MsgIcon::None, MsgButtons::Ok);
+    int emptyAnswers = 0;
+    while (true) {
+        const std::string folder =
+            BrowseForFolder(ui, "Point me to your MUGEN Directory please:\r\nex. C:\\GAMES\\MUGEN");
+        if (!folder.empty()) {
+            state.MugeDir = AsMugeDir(folder);
+            return;
+        }
+        // Asking again is the point of the prompt, but the user must be able to get past it, and a
+        // front end that cannot show the browser must not keep the program in this loop for ever.
+        if (++emptyAnswers >= kMaxEmptyFolderAnswers) return;
+        const MsgAnswer again =
+            ui.MsgBox("Without your MUGEN directory the stage list stays empty.\r\nChoose the folder now?",
+                      MsgIcon::Question, MsgButtons::YesNo);
+        if (again == MsgAnswer::No) return;
+    }
+}
+
+void LoadConfig(AppState& state) {
+    Ui& ui = *state.ports.ui;
+    const std::string path = ConfigPath(state);
+    if (!FileExists(path)) {
+        FirstRunPrompt(state);
+        return;
+    }
+    const auto bytes = ReadFileBytes(path, kMaxConfigBytes);
+    if (!bytes) {
+        HandleError(ui, "Main", "LoadConfig", 75, "Path/File access error");
+        return;
+    }
+    const std::vector<std::string> lines = SplitLines(*bytes);
+    if (lines.empty()) {
+        HandleError(ui, "Main", "LoadConfig", 62, "Input past end of file");
+        return;
+    }
+    if (lines[0].compare(0, 2, ".3") == 0) {
+        // The earlier layout: the MUGEN directory alone, on the second line, taken whole.
+        if (lines.size() > 1) state.MugeDir = AsMugeDir(lines[1]);
+        return;
+    }
+    ReaderContext ctx{state.Log, ui, state.LineNumber, path};
+    for (const std::string& line : lines) ApplyLine(state, ctx, line);
+}
+
+std::string ConfigText(const AppState& state) {
+    const std::string crlf = "\r\n";
+    std::string out;
+    out += "Version = " + state.VersionText + "A" + crlf;
+    out += "MugeDir = " + state.MugeDir + crlf;
+    if (!state.TestCharPath.empty()) out += "TestChar = " + state.TestCharPath + crlf;
+    out += "HCamStep = " + FloatText(state.Camera.HCamStep) + crlf;
+    out += "VCamStep = " + FloatText(state.Camera.VCamStep) + crlf;
+    out += "BGMusic = " + BoolText(state.Menus.Checked("mnuMusic")) + crlf;
+    out += "Info = " + BoolText(state.Menus.Checked("mnuInfo")) + crlf;
+    out += "Char = " + BoolText(state.Menus.Checked("mnuChar")) + crlf;
+    out += "Deform = " + BoolText(state.Menus.Checked("mnuDeform")) + crlf;
+    out += "DebugBG = " + BoolText(state.Menus.Checked("mnuDebugBG")) + crlf;
+    out += "CharName = " + state.TestCharName + crlf;
+    out += "StageList = " + std::to_string(state.StageListShown) + crlf;
+    for (const auto& recent : state.Menus.RecentFiles) out += "RecentFile = " + recent + crlf;
+    out += "Intro = False" + crlf;
+    // Older releases do not know this line; they skip it, and files they wrote simply lack it.
+    out += "Scale = " + std::to_string(state.ViewScale) + crlf;
+    return out;
+}
+
+bool SaveConfig(AppState& state) {
+    const std::string path = ConfigPath(state);
+    if (WriteFileAtomic(path, ConfigText(state))) return true;
+    // The previous file is left whole by the atomic write; the user learns that this run's changes
+    // were not kept, and the shutdown goes on.
+    if (state.ports.ui) {
+        state.ports.ui->MsgBox("Your settings could not be saved to\r\n" + path +
+                                   "\r\n\r\nThe folder may be read-only or the disk full. The settings file "
+                                   "that was there before is unchanged.",
+                               MsgIcon::Exclamation, MsgButtons::Ok);
+    }
+    return false;
+}
+
+}  // namespace qb

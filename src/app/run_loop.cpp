@@ -1,0 +1,146 @@
+#include "app/run_loop.h"
+
+#include <algorithm>
+
+#include "app/app_state.h"
+#include "app/commands.h"
+#include "app/load_stage.h"
+#include "render/camera.h"
+#include "render/frame.h"
+
+namespace qb {
+
+namespace {
+
+// Longest single sleep of the frame wait: messages are serviced at least this often while waiting.
+constexpr int64_t kMaxSleepMicros = 4000;
+
+int64_t MicrosToCounts(int64_t micros, int64_t frequency) { return frequency * micros / 1'000'000; }
+
+void EnterFullScreenIfWished(AppState& state) {
+    if (state.bMakeFullScreen == 255 && state.bFullScreen != 1 && state.bRunning == 1) {
+        state.Menus.SetChecked("mnuFS", false);
+        mnuFS_Click(state);  // checks the item and switches, now that a stage runs
+    }
+}
+
+}  // namespace
+
+int64_t FramePeriodCounts(int64_t perfFrequency, int fps) {
+    if (fps == 0) return 0;
+    // The period in whole counts, rounded; a negative limit gives a negative period (no wait).
+    const int64_t twice = 2 * perfFrequency / fps;
+    return (twice + (twice >= 0 ? 1 : -1)) / 2;
+}
+
+void API_doevents(AppState& state) {
+    if (state.ports.ui) state.ports.ui->DoEvents();
+}
+
+void PresentFrame(AppState& state) {
+    if (state.ports.sink && state.BackBuffer) state.ports.sink->Present(state.BackBuffer.get());
+}
+
+void OnceASecond(AppState& state) {
+    MediaBackend* media = state.ports.media;
+    if (state.Stage.MusicFile.empty() || !media) return;
+    // Music loops: checked once a second. A backend that knows no duration (nothing open) is left
+    // alone rather than told to play every second.
+    const double duration = media->Duration();
+    const double position = media->Position();
+    if (duration > 0 && position == duration) {
+        media->SetPosition(0);
+        media->Play();
+    }
+}
+
+void RunPass(AppState& state) {
+    Keys& keys = *state.ports.keys;
+    Clock& clock = *state.ports.clock;
+    if (state.BackBuffer) {
+        FrameOptions options;
+        options.Info = state.Menus.Checked("mnuInfo");
+        options.DebugBG = state.Menus.Checked("mnuDebugBG");
+        options.DebugMode = state.DebugMode;
+        options.FpsLimit = state.FpsLimit;
+        options.Paused = state.Paused == 255;
+        const FrameResult result =
+            DrawFrame(state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, clock, options);
+        if (result.SecondElapsed) OnceASecond(state);
+        if (result.PauseKey) mnuPause_Click(state);
+        if (result.DeleteKey) mnuDelete_Click(state);
+    }
+    // The full-screen view has no menu: Escape leaves it, as its caption promises.
+    if (state.bFullScreen == 1 && keys.Pressed(Key::Escape)) LeaveFullScreen(state);
+}
+
+void WaitForFrame(AppState& state) {
+    Clock& clock = *state.ports.clock;
+    const int64_t frequency = state.PerfFrequency > 0 ? state.PerfFrequency : clock.Frequency();
+    if (state.FpsLimit <= 0) {
+        // No limit (or a negative one, whose period is negative): one servicing of messages.
+        API_doevents(state);
+        state.LastPresent = clock.Counter();
+        return;
+    }
+    const int64_t waitStart = clock.Counter();
+    const int64_t frameTicks = FramePeriodCounts(frequency, state.FpsLimit) + (state.LastPresent - waitStart);
+    const int64_t margin = MicrosToCounts(kSleepMarginMicros, frequency);
+    const int64_t maxSleep = MicrosToCounts(kMaxSleepMicros, frequency);
+    while (true) {
+        API_doevents(state);
+        if (state.ExitLoop) break;
+        const int64_t elapsed = clock.Counter() - waitStart;
+        if (elapsed >= frameTicks) break;
+        const int64_t remaining = frameTicks - elapsed;
+        // Sleep in one piece until shortly before the deadline (the scheduler may oversleep by
+        // about the margin), then in halves of what is left, so the deadline is met closely and
+        // the wait never spins a core.
+        int64_t nap = remaining > margin ? remaining - margin : remaining / 2;
+        nap = std::clamp<int64_t>(nap, 1, maxSleep);
+        clock.SleepCounts(nap);
+    }
+    state.LastPresent = clock.Counter();
+}
+
+void RunStage(AppState& state) {
+    Keys& keys = *state.ports.keys;
+    Clock& clock = *state.ports.clock;
+
+    state.LineNumber = 0;
+    // Presses made before the loop (while the stage was chosen) must not act in its first frame.
+    for (Key key : {Key::MouseRight, Key::Left, Key::Up, Key::Right, Key::Down, Key::Pause, Key::Escape, Key::Z,
+                    Key::A, Key::Delete}) {
+        keys.Pressed(key);
+    }
+    state.SelectedElement = -1;
+    state.Log.Clear();
+    LoadStage(state);
+    state.ExitLoop = false;
+    if (state.bRunning == 0) return;
+
+    if (state.ports.ui) state.ports.ui->SetCaption(state.Stage.StageName);
+    ShowStuff(state.Stage, state.BgFields);
+    ResetFrameState(state.Frame);
+    state.Menus.SetEnabled("mnuDebug", true);
+    // Full screen is offered while a stage runs (the stage parse disables the item again).
+    state.Menus.SetEnabled("mnuFS", true);
+    EnterFullScreenIfWished(state);
+    if (state.PerfFrequency <= 0) state.PerfFrequency = clock.Frequency();
+    state.InRunLoop = true;
+    state.ExitLoop = false;
+    state.LastPresent = clock.Counter();
+
+    while (!state.ExitLoop) {
+        RunPass(state);
+        if (state.ExitLoop) break;
+        WaitForFrame(state);
+        // A command serviced during the wait may have released the stage: the buffer is not shown
+        // again once the loop has been told to end.
+        if (state.ExitLoop) break;
+        PresentFrame(state);
+    }
+    state.InRunLoop = false;
+}
+
+}  // namespace qb

@@ -1,0 +1,164 @@
+#include "app/startup.h"
+
+#include "app/app_state.h"
+#include "app/commands.h"
+#include "app/config.h"
+#include "app/load_stage.h"
+#include "app/run_loop.h"
+#include "library/stage_list.h"
+#include "platform/gfx.h"
+#include "platform/paths.h"
+#include "stage/error_log.h"
+
+namespace qb {
+
+namespace {
+
+// The release this program is: version 0.6.7 ("minor 6, revision 7").
+constexpr int kVersionMinor = 6;
+constexpr int kVersionRevision = 7;
+
+// Which of the menu items that the window holds hidden are offered: mouse scrolling and Deform work
+// (they only need their check marks), the Debug item stays hidden until the sprite browser it opens
+// exists, and Reset and Install have no command.
+void ShowOptionalMenuItems(MenuModel& menus) {
+    menus.SetVisible("mnuMScroll", true);
+    menus.SetEnabled("mnuMScroll", true);
+    menus.SetVisible("mnuDeform", true);
+    menus.SetEnabled("mnuDeform", true);
+    menus.SetVisible("mnuReset", false);
+}
+
+void SizeWindowForList(AppState& state) {
+    if (state.StageListShown == 255) {
+        // The stage-list command shows the list and sets the flag back to 255.
+        state.StageListShown = 0;
+        mnuStageList_Click(state);
+    } else {
+        ApplyWindowGeometry(state);
+    }
+}
+
+void CenterWindow(AppState& state) {
+    Ui& ui = *state.ports.ui;
+    const auto [screenWidth, screenHeight] = ui.ScreenSize();
+    if (screenWidth <= 0 || screenHeight <= 0) return;
+    const auto [width, height] = ClientSizeFor(state);
+    ui.MoveWindow(screenWidth / 2 - width / 2, screenHeight / 2 - height / 2);
+}
+
+}  // namespace
+
+std::string MakeVersionText(int minor, int revision) {
+    return "." + std::to_string(minor) + std::to_string(revision);
+}
+
+std::pair<int, int> ClientSizeFor(const AppState& state) {
+    int width = kViewWidth * state.ViewScale;
+    if (state.StageListShown == 255 && state.ports.ui) width += state.ports.ui->StageListWidth();
+    return {width, kViewHeight * state.ViewScale};
+}
+
+void ApplyWindowGeometry(AppState& state) {
+    Ui& ui = *state.ports.ui;
+    const auto [width, height] = ClientSizeFor(state);
+    ui.SetClientSize(width, height);
+    if (state.StageListShown == 255) {
+        // Beside the view, one pixel down, as high as the view.
+        ui.SetStageListGeometry(kViewWidth * state.ViewScale, 1, ui.StageListWidth(), kViewHeight * state.ViewScale);
+    }
+    ui.SetStageListVisible(state.StageListShown == 255);
+}
+
+void SizeAndCenter(AppState& state) {
+    SizeWindowForList(state);
+    CenterWindow(state);
+}
+
+bool FormLoad(AppState& state, bool alreadyRunning) {
+    Ui& ui = *state.ports.ui;
+    state.VersionText = MakeVersionText(kVersionMinor, kVersionRevision);
+    state.AppTitle = "Quillback " + state.VersionText + " Beta by Tarnwick";
+    ui.SetCaption(state.AppTitle);
+    if (alreadyRunning) {
+        ui.MsgBox("Already running..", MsgIcon::None, MsgButtons::Ok);
+        return false;
+    }
+    state.FirstActivate = 255;
+    state.ShowIntro = 255;
+    state.PerfFrequency = state.ports.clock ? state.ports.clock->Frequency() : 0;
+    ShowOptionalMenuItems(state.Menus);
+
+    LoadConfig(state);
+    LoadFilestoList(state.Stages, ui, JoinPath(state.MugeDir, "stages/"), ".def");
+
+    state.FpsLimit = 60;
+    state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.FpsLimit) + " fps)");
+
+    SetViewScale(state, state.ViewScale);
+    SizeAndCenter(state);
+
+    if (!a_allegro_init()) {
+        HandleError(ui, "Load", "Form_Load", 48, "Error in loading DLL");
+        return true;
+    }
+    state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
+    if (!state.BackBuffer) {
+        HandleError(ui, "Load", "Form_Load", 7, "Out of memory");
+        return true;
+    }
+    a_clear_to_color(state.BackBuffer.get(), 0);
+    return true;
+}
+
+void FormActivate(AppState& state) {
+    if (state.FirstActivate == 0) return;
+    state.FirstActivate = 0;
+    SizeAndCenter(state);
+}
+
+void CloseRequest(AppState& state) {
+    state.AboutRunning = false;
+    state.ExitLoop = true;
+    state.tmrExitEnabled = true;
+}
+
+void TmrStartTick(AppState& state) {
+    if (state.InRunLoop) return;  // the old loop has not returned yet: try again on the next tick
+    state.tmrStartEnabled = false;
+    if (state.StartPending != 1) return;
+    state.StartPending = 0;
+    RunStage(state);
+}
+
+void TmrExitTick(AppState& state) {
+    if (state.InRunLoop) return;
+    state.tmrExitEnabled = false;
+    Shutdown(state);
+    if (state.ports.ui) state.ports.ui->Quit();
+}
+
+void TmrDropTick(AppState& state) {
+    state.tmrDropEnabled = false;
+    if (state.DroppedFile.empty()) return;
+    const std::string path = state.DroppedFile;
+    state.DroppedFile.clear();
+    OpenStageFile(state, path);
+}
+
+void Shutdown(AppState& state) {
+    if (state.ShutdownDone) return;
+    state.ShutdownDone = true;
+    state.AboutRunning = false;
+    state.ExitLoop = true;
+    state.tmrStartEnabled = false;
+    state.tmrDropEnabled = false;
+    if (state.bFullScreen == 1) LeaveFullScreen(state);
+    UnloadStuff(state);
+    // A failed write is told by SaveConfig and the shutdown goes on: the program must still end.
+    if (!state.ProgramDir.empty()) SaveConfig(state);
+    state.BackBuffer.reset();
+    a_allegro_exit();
+}
+
+}  // namespace qb

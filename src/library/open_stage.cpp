@@ -1,0 +1,66 @@
+#include "library/open_stage.h"
+
+#include <algorithm>
+
+#include "platform/paths.h"
+#include "stage/text_util.h"
+
+namespace qb {
+
+namespace {
+
+bool HasExtension(const std::string& path, std::string_view lowerExtension) {
+    const std::string name = FileNameOf(path);
+    if (name.size() <= lowerExtension.size()) return false;
+    return text::Lower(name.substr(name.size() - lowerExtension.size())) == lowerExtension;
+}
+
+}  // namespace
+
+// The extension decides, not the first ".def" or ".zip" anywhere in the text: a folder named
+// "my.default" or "old.zips" must not turn a path into a different file.
+OpenPath ClassifyDialogAnswer(const std::string& answer) {
+    const std::string path(text::Trim(answer));
+    if (path.empty()) return {};
+    if (HasExtension(path, ".zip")) return {OpenTarget::Package, path};
+    return {OpenTarget::Definition, path};
+}
+
+OpenPath ClassifyDroppedFiles(const std::vector<std::string>& paths) {
+    OpenPath chosen;
+    for (const auto& raw : paths) {
+        const std::string path(text::Trim(raw));
+        if (HasExtension(path, ".def")) {
+            chosen = {OpenTarget::Definition, path};
+        } else if (HasExtension(path, ".zip")) {
+            chosen = {OpenTarget::Package, path};
+        }
+    }
+    return chosen;
+}
+
+void AddRecentFile(std::vector<std::string>& recent, const std::string& entry) {
+    auto found = std::find(recent.begin(), recent.end(), entry);
+    if (found != recent.end()) {
+        std::rotate(recent.begin(), found, found + 1);
+        return;
+    }
+    const size_t before = recent.size();
+    recent.insert(recent.begin(), entry);
+    // Full lists (six, or more when a hand-edited file gave more) lose their oldest entry.
+    if (before >= kMaxRecentFiles) recent.pop_back();
+}
+
+void PromoteRecentFile(std::vector<std::string>& recent, std::size_t index) {
+    if (index >= recent.size()) return;
+    std::rotate(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(index),
+                recent.begin() + static_cast<std::ptrdiff_t>(index) + 1);
+}
+
+std::string StageDialogStartFolder(const std::string& mugeDir) {
+    const std::string stages = ResolvePath(JoinPath(mugeDir, "stages/"));
+    if (!mugeDir.empty() && DirExists(stages)) return stages;
+    return mugeDir;
+}
+
+}  // namespace qb
