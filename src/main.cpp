@@ -1,1 +1,26 @@
-int main() { return 0; }
+// quillback: the desktop program. Everything it does lives in the core and the Qt windows.
+#include <QApplication>
+#include <QFont>
+#include <QStringList>
+
+#include "gui/quillback_app.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillback"));
+    // The menus are Chinese; name the CJK font as a fallback so no platform draws boxes.
+    QFont font = QApplication::font();
+    font.setFamilies({font.family(), QStringLiteral("WenQuanYi Zen Hei")});
+    QApplication::setFont(font);
+
+    qb::gui::StartOptions options;
+    options.programDir = QCoreApplication::applicationDirPath().toStdString();
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() > 1) options.argument = args.at(1).toStdString();
+
+    qb::gui::QuillbackApp program;
+    if (!program.Start(options)) return 0;
+    QObject::connect(&program, &qb::gui::QuillbackApp::Finished_, &app, &QCoreApplication::quit);
+    if (program.Finished()) return 0;
+    return QApplication::exec();
+}

@@ -1,0 +1,488 @@
+#include "gui/frm_stage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/app_state.h"
+#include "app/commands.h"
+#include "app/startup.h"
+#include "gui/frm_error.h"
+#include "gui/qt_keys.h"
+#include "gui/qt_ui.h"
+
+namespace qb::gui {
+
+namespace {
+
+// Items whose check mark is a setting or a state the user sees.
+const char* const kCheckItems[] = {"mnuFS",     "mnuScale1", "mnuScale2",  "mnuScale3", "mnuScale4", "mnuMusic",
+                                   "mnuChar",   "mnuFPS",    "mnuInfo",    "mnuMScroll", "mnuDeform",
+                                   "mnuDebugBG", "mnuError", "mnuPause",   "mnuDebug",  "mnuStageList"};
+
+bool IsCheckItem(const std::string& name) {
+    return std::any_of(std::begin(kCheckItems), std::end(kCheckItems), [&](const char* n) { return name == n; });
+}
+
+// The first item that stands on the menu bar itself rather than in one of the two drop-down menus.
+constexpr const char* kFirstBarItem = "mnuStageList";
+
+// Width of lstStages in pixels: wide enough for the usual stage file names.
+constexpr int kStageListWidth = 160;
+
+QString EscapeAmpersands(QString text) { return text.replace('&', QStringLiteral("&&")); }
+
+}  // namespace
+
+// ---- frmFS -------------------------------------------------------------------------------
+
+FrmFS::FrmFS(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    setObjectName(QStringLiteral("frmFS"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_view = new StageView(this);  // owned by the window (Qt parent)
+    m_view->setObjectName(QStringLiteral("picFS"));
+    m_view->SetScale(0);
+    m_view->setCursor(Qt::BlankCursor);
+}
+
+void FrmFS::resizeEvent(QResizeEvent* event) {
+    m_view->setGeometry(rect());
+    QWidget::resizeEvent(event);
+}
+
+// ---- frmStage ----------------------------------------------------------------------------
+
+FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys) {
+    setObjectName(QStringLiteral("frmStage"));
+    setAcceptDrops(true);
+    auto* client = new QWidget(this);  // owned by the window (Qt parent), as every child below
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    m_view = new StageView(client);
+    m_view->setObjectName(QStringLiteral("picStage"));
+    m_view->move(0, 0);
+    m_view->setFocus();
+
+    // The list and the scroll bar never take the keyboard: typed keys belong to the stage view.
+    m_lstStages = new QListWidget(client);
+    m_lstStages->setObjectName(QStringLiteral("lstStages"));
+    m_lstStages->setFocusPolicy(Qt::NoFocus);
+    m_lstStages->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_lstStages->hide();
+    connect(m_lstStages, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        lstStages_Click(m_state, m_lstStages->row(item));
+        Sync();
+    });
+
+    // The scroll bar lies outside the client area, as in the window's original layout: present and
+    // wired, but not seen.
+    m_hscHScroll = new QScrollBar(Qt::Horizontal, client);
+    m_hscHScroll->setObjectName(QStringLiteral("hscHScroll"));
+    m_hscHScroll->setFocusPolicy(Qt::NoFocus);
+    m_hscHScroll->setRange(-kViewWidth, kViewWidth);
+    m_hscHScroll->hide();
+    connect(m_hscHScroll, &QScrollBar::valueChanged, this, [this](int value) {
+        hscHScroll_Change(m_state, value);
+        Sync();
+    });
+    connect(m_hscHScroll, &QScrollBar::sliderMoved, this, [this](int value) {
+        hscHScroll_Scroll(m_state, value);
+        Sync();
+    });
+
+    auto makeTimer = [this](const char* name) {
+        auto* timer = new QTimer(this);
+        timer->setObjectName(QString::fromLatin1(name));
+        timer->setInterval(1);
+        connect(timer, &QTimer::timeout, this, [this, name] { OnTimer(name); });
+        return timer;
+    };
+    m_tmrStart = makeTimer("tmrStart");
+    m_tmrExit = makeTimer("tmrExit");
+    m_tmrDrop = makeTimer("tmrDrop");
+
+    // Catches model changes made while no command of this window ran (none should, but the
+    // cost of a look every tenth of a second is nothing).
+    m_tmrRefresh = new QTimer(this);
+    m_tmrRefresh->setInterval(100);
+    connect(m_tmrRefresh, &QTimer::timeout, this, [this] { Sync(); });
+    m_tmrRefresh->start();
+
+    BuildMenus();
+    SetClientSize(kViewWidth, kViewHeight);
+    qApp->installEventFilter(this);
+    Sync();
+}
+
+FrmStage::~FrmStage() { qApp->removeEventFilter(this); }
+
+QAction* FrmStage::MenuAction(const std::string& name) const {
+    return m_actions.value(QString::fromStdString(name), nullptr);
+}
+
+QTimer* FrmStage::Timer(const char* name) const {
+    const std::string n = name;
+    if (n == "tmrStart") return m_tmrStart;
+    if (n == "tmrExit") return m_tmrExit;
+    if (n == "tmrDrop") return m_tmrDrop;
+    return nullptr;
+}
+
+StageView* FrmStage::ActiveView() const {
+    if (m_fs && m_fs->isVisible()) return m_fs->View();
+    return m_view;
+}
+
+FrmError& FrmStage::ErrorLogWindow() {
+    if (!m_error) {
+        m_error = std::make_unique<FrmError>(m_state.Log);
+        m_error->SetClosedHandler([this] {
+            ErrorLogClosed(m_state);
+            Sync();
+        });
+    }
+    return *m_error;
+}
+
+void FrmStage::BuildMenus() {
+    QMenu* current = nullptr;
+    bool onBar = false;
+    for (const std::string& name : m_state.Menus.Order()) {
+        const QString qname = QString::fromStdString(name);
+        const auto& item = m_state.Menus.Item(name);
+        const QString caption = FromContentText(item.Caption);
+        if (name == kFirstBarItem) onBar = true;
+        if (name == "mnuStage" || name == "mnuOptions") {
+            current = menuBar()->addMenu(caption);
+            current->setObjectName(qname);
+            m_menus.insert(qname, current);
+            m_actions.insert(qname, current->menuAction());
+            if (name == "mnuStage") m_stageMenu = current;
+            continue;
+        }
+        if (name == "mnuScale1" && current != nullptr) current->addSeparator();
+        QAction* action = nullptr;
+        if (onBar) {
+            action = menuBar()->addAction(caption);
+        } else if (current != nullptr) {
+            action = current->addAction(caption);
+        } else {
+            continue;
+        }
+        action->setObjectName(qname);
+        if (item.Caption == "-") action->setSeparator(true);
+        if (name == "MnuRecentFiles") m_recentAnchor = action;
+        action->setCheckable(IsCheckItem(name));
+        if (name == "mnuSnapshot") {
+            action->setShortcut(QKeySequence(Qt::Key_F8));
+            // F8 works in the full-screen window too, where the main window's menus are hidden.
+            action->setShortcutContext(Qt::ApplicationShortcut);
+        }
+        if (!action->isSeparator())
+            connect(action, &QAction::triggered, this, [this, name] { RunMenuItem(name); });
+        m_actions.insert(qname, action);
+        if (name == "mnuScale4" && current != nullptr) current->addSeparator();
+    }
+}
+
+void FrmStage::RefreshMenus() {
+    for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
+        const std::string name = it.key().toStdString();
+        if (!m_state.Menus.Has(name)) continue;
+        const auto& item = m_state.Menus.Item(name);
+        QAction* action = it.value();
+        if (!action->isSeparator()) action->setText(FromContentText(item.Caption));
+        if (action->isCheckable()) action->setChecked(item.Checked);
+        action->setEnabled(item.Enabled);
+        action->setVisible(item.Visible);
+    }
+    RefreshRecentFiles();
+}
+
+void FrmStage::RefreshRecentFiles() {
+    if (m_stageMenu == nullptr || m_recentAnchor == nullptr) return;
+    const auto& recent = m_state.Menus.RecentFiles;
+    if (recent == m_recentShown && m_recentActions.size() == recent.size()) return;
+    for (QAction* action : m_recentActions) {
+        m_stageMenu->removeAction(action);
+        action->deleteLater();
+    }
+    m_recentActions.clear();
+    // Item 1 (the most recent) sits right under the separator, above mnubla.
+    QAction* before = MenuAction("mnubla");
+    for (size_t i = 0; i < recent.size(); ++i) {
+        auto* action = new QAction(EscapeAmpersands(FromContentText(recent[i])), m_stageMenu);
+        action->setObjectName(QStringLiteral("MnuRecentFiles"));
+        action->setProperty("Index", static_cast<int>(i + 1));
+        const int index = static_cast<int>(i);
+        connect(action, &QAction::triggered, this, [this, index] {
+            MnuRecentFiles_Click(m_state, index);
+            Sync();
+        });
+        m_stageMenu->insertAction(before, action);
+        m_recentActions.push_back(action);
+    }
+    m_recentShown = recent;
+    m_recentAnchor->setVisible(!recent.empty() || m_state.Menus.Item("MnuRecentFiles").Visible);
+}
+
+void FrmStage::RefreshStageList() {
+    const StageList& list = m_state.Stages;
+    QSignalBlocker block(m_lstStages);
+    const int count = static_cast<int>(list.Names.size());
+    bool same = m_lstStages->count() == count;
+    for (int i = 0; same && i < count; ++i)
+        same = m_lstStages->item(i)->text() == FromContentText(list.Names[static_cast<size_t>(i)]);
+    if (!same) {
+        m_lstStages->clear();
+        for (const auto& name : list.Names) m_lstStages->addItem(FromContentText(name));
+    }
+    if (list.ListIndex >= 0 && list.ListIndex < count) {
+        m_lstStages->setCurrentRow(list.ListIndex);
+        m_lstStages->scrollToItem(m_lstStages->item(list.ListIndex));
+    } else {
+        m_lstStages->clearSelection();
+        m_lstStages->setCurrentRow(-1);
+    }
+}
+
+void FrmStage::SyncTimers() {
+    auto mirror = [](QTimer* timer, bool enabled) {
+        if (enabled && !timer->isActive()) timer->start();
+        if (!enabled && timer->isActive()) timer->stop();
+    };
+    mirror(m_tmrStart, m_state.tmrStartEnabled);
+    mirror(m_tmrExit, m_state.tmrExitEnabled);
+    mirror(m_tmrDrop, m_state.tmrDropEnabled);
+}
+
+void FrmStage::Sync() {
+    if (m_syncing) return;
+    m_syncing = true;
+    if (m_state.Menus.Revision() != m_menuRevision) {
+        m_menuRevision = m_state.Menus.Revision();
+        RefreshMenus();
+    } else {
+        RefreshRecentFiles();
+    }
+    if (m_state.Stages.Revision != m_listRevision) {
+        m_listRevision = m_state.Stages.Revision;
+        RefreshStageList();
+    }
+    if (m_error && m_error->isVisible()) m_error->Refresh();
+    SyncTimers();
+    m_syncing = false;
+}
+
+void FrmStage::RunMenuItem(const std::string& name) {
+    if (name.rfind("mnuScale", 0) == 0 && name.size() == 9) {
+        qb::SetViewScale(m_state, name[8] - '0');
+    } else {
+        MenuCommand(m_state, name);
+    }
+    // A check item toggles itself when clicked; the model decides, so render it again in any case.
+    m_menuRevision = ~0u;
+    Sync();
+}
+
+void FrmStage::OnTimer(const char* name) {
+    const std::string n = name;
+    // A tick may run the whole run loop; the flags are mirrored again afterwards.
+    if (n == "tmrStart")
+        TmrStartTick(m_state);
+    else if (n == "tmrExit")
+        TmrExitTick(m_state);
+    else if (n == "tmrDrop")
+        TmrDropTick(m_state);
+    if (!m_quitting) Sync();
+}
+
+// ---- Geometry --------------------------------------------------------------------------------
+
+void FrmStage::ApplyCaption(const std::string& caption) { setWindowTitle(FromContentText(caption)); }
+
+void FrmStage::SetClientSize(int width, int height) {
+    centralWidget()->setFixedSize(width, height);
+    // The menu bar wraps onto a second row when the window is narrower than its items.
+    const int barHeight = menuBar()->heightForWidth(width);
+    setFixedSize(width, height + std::max(0, barHeight));
+}
+
+std::pair<int, int> FrmStage::ScreenSize() const {
+    const QScreen* s = screen();
+    if (s == nullptr) return {0, 0};
+    return {s->geometry().width(), s->geometry().height()};
+}
+
+std::pair<int, int> FrmStage::WindowPos() const { return {pos().x(), pos().y()}; }
+
+void FrmStage::MoveWindow(int left, int top) { move(left, top); }
+
+int FrmStage::StageListWidth() const { return kStageListWidth; }
+
+void FrmStage::SetStageListGeometry(int left, int top, int width, int height) {
+    m_lstStages->setGeometry(left, top, width, height);
+}
+
+void FrmStage::SetStageListVisible(bool visible) { m_lstStages->setVisible(visible); }
+
+void FrmStage::SetViewScale(int scale) {
+    m_view->SetScale(std::clamp(scale, 1, 4));
+    m_view->move(0, 0);
+}
+
+void FrmStage::SetFullScreen(bool on) {
+    if (on) {
+        if (!m_fs) m_fs = std::make_unique<FrmFS>();
+        QScreen* target = screen();
+        if (target != nullptr) {
+            m_fs->setScreen(target);
+            // Without a window manager the full-screen request alone moves nothing.
+            m_fs->setGeometry(target->geometry());
+        }
+        m_fs->setWindowTitle(windowTitle());
+        m_fs->showFullScreen();
+        m_fs->raise();
+        m_fs->activateWindow();
+        m_fs->View()->setFocus();
+        hide();
+    } else {
+        if (m_fs) m_fs->hide();
+        show();
+        raise();
+        activateWindow();
+        m_view->setFocus();
+    }
+    m_keys.ReleaseAll();
+}
+
+void FrmStage::ShowErrorLog(bool visible) {
+    FrmError& window = ErrorLogWindow();
+    if (visible) {
+        window.Refresh();
+        window.show();
+        window.raise();
+    } else {
+        window.hide();
+    }
+}
+
+void FrmStage::Quit() {
+    m_quitting = true;
+    m_tmrStart->stop();
+    m_tmrExit->stop();
+    m_tmrDrop->stop();
+    m_tmrRefresh->stop();
+    if (m_error) m_error->hide();
+    if (m_fs) m_fs->hide();
+    close();
+    emit QuitRequested();
+}
+
+void FrmStage::Present(BITMAP* backBuffer) {
+    ActiveView()->Present(backBuffer);
+    Sync();
+}
+
+// ---- Events ----------------------------------------------------------------------------------
+
+void FrmStage::closeEvent(QCloseEvent* event) {
+    if (m_quitting) {
+        event->accept();
+        return;
+    }
+    // The window goes only once the core's shutdown has run (tmrExit, then Quit).
+    event->ignore();
+    CloseRequest(m_state);
+    Sync();
+}
+
+void FrmStage::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_activated) {
+        m_activated = true;
+        // The first activation comes after the window is up, as the activation event does.
+        QTimer::singleShot(0, this, [this] {
+            FormActivate(m_state);
+            Sync();
+        });
+    }
+}
+
+void FrmStage::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void FrmStage::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void FrmStage::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(ToNativeText(url.toLocalFile()));
+    event->acceptProposedAction();
+    DropFiles(paths);
+}
+
+void FrmStage::DropFiles(const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
+    FilesDropped(m_state, paths);
+    Sync();
+}
+
+bool FrmStage::OwnsWidget(QObject* object) const {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget == nullptr) return false;
+    // The menus handle their own keyboard navigation.
+    if (qobject_cast<QMenuBar*>(widget) != nullptr || qobject_cast<QMenu*>(widget) != nullptr) return false;
+    const QWidget* window = widget->window();
+    return window == this || (m_fs && window == m_fs.get());
+}
+
+bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            if (!OwnsWidget(watched)) break;
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Alt) break;  // Alt opens the menu bar
+            const bool down = event->type() == QEvent::KeyPress;
+            if (!key->isAutoRepeat()) m_keys.KeyEvent(key->key(), down);
+            if (down && key->key() == Qt::Key_Escape && m_state.bFullScreen == 1) {
+                LeaveFullScreen(m_state);
+                Sync();
+            }
+            // No control of the window sees a typed key: the stage is steered by polled keys.
+            return true;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease: {
+            if (!OwnsWidget(watched)) break;
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            const bool down = event->type() == QEvent::MouseButtonPress;
+            if (mouse->button() == Qt::LeftButton) m_keys.MouseButton(Key::MouseLeft, down);
+            if (mouse->button() == Qt::RightButton) m_keys.MouseButton(Key::MouseRight, down);
+            break;
+        }
+        case QEvent::WindowDeactivate:
+            if (watched == this || (m_fs && watched == m_fs.get())) m_keys.ReleaseAll();
+            break;
+        default: break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace qb::gui

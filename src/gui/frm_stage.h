@@ -1,0 +1,129 @@
+#pragma once
+// frmStage: the main window. It renders the core's state (menus, stage list, caption, the frame)
+// and turns what the user does into calls of the core's commands; it decides nothing itself.
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/stage_view.h"
+
+class QAction;
+class QMenu;
+
+namespace qb {
+struct AppState;
+}
+
+namespace qb::gui {
+
+class QtKeys;
+class FrmError;
+
+// frmFS: the full-screen window. Its view fits the largest whole-number scale, black around it.
+class FrmFS : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrmFS(QWidget* parent = nullptr);
+    StageView* View() const { return m_view; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    StageView* m_view = nullptr;
+};
+
+class FrmStage : public QMainWindow {
+    Q_OBJECT
+public:
+    FrmStage(AppState& state, QtKeys& keys);
+    ~FrmStage() override;
+
+    // ---- What the core asks of the window (through the Ui port and the frame sink).
+    void ApplyCaption(const std::string& caption);
+    void SetClientSize(int width, int height);
+    std::pair<int, int> ScreenSize() const;
+    std::pair<int, int> WindowPos() const;
+    void MoveWindow(int left, int top);
+    int StageListWidth() const;
+    void SetStageListGeometry(int left, int top, int width, int height);
+    void SetStageListVisible(bool visible);
+    void SetViewScale(int scale);
+    void SetFullScreen(bool on);
+    void ShowErrorLog(bool visible);
+    void Quit();
+    void Present(BITMAP* backBuffer);
+
+    // Brings every view of the core's state up to date (menus, list, error log, timers).
+    void Sync();
+
+    // ---- Parts the tests drive.
+    StageView* View() const { return m_view; }
+    FrmFS* FullScreenWindow() const { return m_fs.get(); }
+    FrmError* ErrorWindow() const { return m_error.get(); }
+    FrmError& ErrorLogWindow();
+    QListWidget* StageListBox() const { return m_lstStages; }
+    QScrollBar* ScrollBar() const { return m_hscHScroll; }
+    QAction* MenuAction(const std::string& name) const;
+    std::vector<QAction*> RecentFileActions() const { return m_recentActions; }
+    QTimer* Timer(const char* name) const;
+    // The view that shows frames now (the full-screen one while full screen is on).
+    StageView* ActiveView() const;
+    bool Quitting() const { return m_quitting; }
+    // Files dropped on the window (as a QDropEvent delivers them).
+    void DropFiles(const std::vector<std::string>& paths);
+
+signals:
+    void QuitRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildMenus();
+    void RefreshMenus();
+    void RefreshRecentFiles();
+    void RefreshStageList();
+    void SyncTimers();
+    void RunMenuItem(const std::string& name);
+    void OnTimer(const char* name);
+    bool OwnsWidget(QObject* object) const;
+
+    AppState& m_state;
+    QtKeys& m_keys;
+    StageView* m_view = nullptr;
+    QListWidget* m_lstStages = nullptr;
+    QScrollBar* m_hscHScroll = nullptr;
+    QTimer* m_tmrStart = nullptr;
+    QTimer* m_tmrExit = nullptr;
+    QTimer* m_tmrDrop = nullptr;
+    QTimer* m_tmrRefresh = nullptr;
+    // Top-level windows without an owner: hiding the main window must not hide them.
+    std::unique_ptr<FrmFS> m_fs;
+    std::unique_ptr<FrmError> m_error;
+
+    QMap<QString, QAction*> m_actions;
+    QMap<QString, QMenu*> m_menus;
+    QAction* m_recentAnchor = nullptr;  // the separator of MnuRecentFiles (item 0)
+    QMenu* m_stageMenu = nullptr;
+    std::vector<QAction*> m_recentActions;
+    std::vector<std::string> m_recentShown;
+    unsigned m_menuRevision = ~0u;
+    unsigned m_listRevision = ~0u;
+    bool m_activated = false;
+    bool m_quitting = false;
+    bool m_syncing = false;
+};
+
+}  // namespace qb::gui

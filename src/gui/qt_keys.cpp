@@ -1,0 +1,57 @@
+#include "gui/qt_keys.h"
+
+namespace qb::gui {
+
+Key QtKeys::FromQtKey(int qtKey) {
+    switch (qtKey) {
+        case Qt::Key_Left: return Key::Left;
+        case Qt::Key_Right: return Key::Right;
+        case Qt::Key_Up: return Key::Up;
+        case Qt::Key_Down: return Key::Down;
+        case Qt::Key_Z: return Key::Z;
+        case Qt::Key_A: return Key::A;
+        case Qt::Key_Pause: return Key::Pause;
+        case Qt::Key_Escape: return Key::Escape;
+        case Qt::Key_Delete: return Key::Delete;
+        case Qt::Key_F8: return Key::F8;
+        default: return Key::Count;
+    }
+}
+
+bool QtKeys::IsDown(Key key) {
+    const int k = static_cast<int>(key);
+    return k >= 0 && k < kCount && m_down[k];
+}
+
+bool QtKeys::Pressed(Key key) {
+    const int k = static_cast<int>(key);
+    if (k < 0 || k >= kCount) return false;
+    const bool result = m_down[k] || m_latched[k];
+    m_latched[k] = false;
+    return result;
+}
+
+std::pair<int, int> QtKeys::PointerPos() {
+    if (m_pointer) return m_pointer();
+    return {-1, -1};
+}
+
+bool QtKeys::KeyEvent(int qtKey, bool down) {
+    const Key key = FromQtKey(qtKey);
+    if (key == Key::Count) return false;
+    const int k = static_cast<int>(key);
+    // A tap shorter than a frame still counts: the latch holds it until the core reads it.
+    if (down && !m_down[k]) m_latched[k] = true;
+    m_down[k] = down;
+    return true;
+}
+
+void QtKeys::MouseButton(Key button, bool down) {
+    const int k = static_cast<int>(button);
+    if (down && !m_down[k]) m_latched[k] = true;
+    m_down[k] = down;
+}
+
+void QtKeys::ReleaseAll() { m_down.fill(false); }
+
+}  // namespace qb::gui

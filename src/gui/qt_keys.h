@@ -1,0 +1,39 @@
+#pragma once
+// The core's polled keys, fed from the main window's key and mouse events.
+#include <QPointer>
+#include <array>
+#include <functional>
+#include <utility>
+
+#include "platform/ports.h"
+
+class QKeyEvent;
+class QWidget;
+
+namespace qb::gui {
+
+class QtKeys : public Keys {
+public:
+    bool IsDown(Key key) override;
+    bool Pressed(Key key) override;
+    std::pair<int, int> PointerPos() override;
+
+    // The Qt key a core key stands for, or Key::Count when none.
+    static Key FromQtKey(int qtKey);
+    // Records a press or release; answers whether the key is one the core polls.
+    bool KeyEvent(int qtKey, bool down);
+    void MouseButton(Key button, bool down);
+    // Forgets every held key (the window lost focus: releases would never arrive).
+    void ReleaseAll();
+    // Pointer positions are answered in the pixels of whatever this function names (the view that
+    // shows the stage now, and its scale).
+    void SetPointerSource(std::function<std::pair<int, int>()> source) { m_pointer = std::move(source); }
+
+private:
+    static constexpr int kCount = static_cast<int>(Key::Count);
+    std::array<bool, kCount> m_down{};
+    std::array<bool, kCount> m_latched{};
+    std::function<std::pair<int, int>()> m_pointer;
+};
+
+}  // namespace qb::gui

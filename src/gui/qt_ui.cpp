@@ -1,0 +1,200 @@
+#include "gui/qt_ui.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStringDecoder>
+#include <QUrl>
+#include <QWidget>
+
+#include "gui/frm_stage.h"
+
+namespace qb::gui {
+
+QString FromContentText(const std::string& text) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    if (!utf8.hasError()) return decoded;
+    // Content written on Windows: cp1252. Qt has no codec table for it without ICU, so map the
+    // 0x80-0x9F block by hand and take the rest as Latin-1, which cp1252 equals there.
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString out;
+    out.reserve(static_cast<qsizetype>(text.size()));
+    for (unsigned char c : text) {
+        if (c >= 0x80 && c < 0xA0)
+            out.append(QChar(kHigh[c - 0x80]));
+        else
+            out.append(QChar(c));
+    }
+    return out;
+}
+
+std::string ToNativeText(const QString& text) { return text.toStdString(); }
+
+QStringList NameFilters(const FileDialogRequest& request) {
+    QStringList filters;
+    for (const auto& [description, patterns] : request.filters) {
+        QString list = QString::fromStdString(patterns);
+        list.replace(';', ' ');
+        filters << QStringLiteral("%1 (%2)").arg(FromContentText(description), list);
+    }
+    return filters;
+}
+
+std::string QtUi::AppTitle() const { return m_appTitle != nullptr ? *m_appTitle : std::string(); }
+
+QString QtUi::TitleOr(const std::string& title) const {
+    return FromContentText(title.empty() ? AppTitle() : title);
+}
+
+MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title) {
+    if (m_script.msgBox) return m_script.msgBox(text, icon, buttons, title.empty() ? AppTitle() : title);
+    QMessageBox box(m_owner);
+    box.setWindowTitle(TitleOr(title));
+    QString body = FromContentText(text);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box.setText(body);
+    switch (icon) {
+        case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+        case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+        case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+        case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    }
+    switch (buttons) {
+        case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+        case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case MsgButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+    }
+    const int result = box.exec();
+    switch (result) {
+        case QMessageBox::Yes: return MsgAnswer::Yes;
+        case QMessageBox::No: return MsgAnswer::No;
+        case QMessageBox::Cancel: return MsgAnswer::Cancel;
+        case QMessageBox::Ok: return MsgAnswer::Ok;
+        default:
+            // Closed from the title bar: the escape answer of the box.
+            if (buttons == MsgButtons::YesNo) return MsgAnswer::No;
+            return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+    }
+}
+
+std::string QtUi::RunFileDialog(const FileDialogRequest& request, bool save) {
+    QFileDialog dialog(m_owner, TitleOr(request.title));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    if (save)
+        dialog.setFileMode(QFileDialog::AnyFile);
+    else
+        dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    const QStringList filters = NameFilters(request);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    if (!request.initialDir.empty()) dialog.setDirectory(QString::fromStdString(request.initialDir));
+    if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return {};
+    const QString chosen = files.front();
+    if (request.pathMustExist && !QFileInfo(chosen).absoluteDir().exists()) return {};
+    if (!save && request.fileMustExist && !QFileInfo::exists(chosen)) return {};
+    return ToNativeText(chosen);
+}
+
+std::string QtUi::ShowOpen(const FileDialogRequest& request) {
+    if (m_script.showOpen) return m_script.showOpen(request);
+    return RunFileDialog(request, false);
+}
+
+std::string QtUi::ShowSave(const FileDialogRequest& request) {
+    if (m_script.showSave) return m_script.showSave(request);
+    return RunFileDialog(request, true);
+}
+
+std::string QtUi::BrowseForFolder(const std::string& prompt) {
+    if (m_script.browseForFolder) return m_script.browseForFolder(prompt);
+    // The prompt holds a line break; a dialog title shows one line.
+    QString title = FromContentText(prompt);
+    title.replace(QStringLiteral("\r\n"), QStringLiteral("  "));
+    QString folder = QFileDialog::getExistingDirectory(m_owner, title);
+    while (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
+    return ToNativeText(folder);
+}
+
+std::string QtUi::InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
+                           bool* cancelled) {
+    if (m_script.inputBox) return m_script.inputBox(prompt, title, defaultText, cancelled);
+    bool ok = false;
+    const QString answer = QInputDialog::getText(m_owner, TitleOr(title), FromContentText(prompt),
+                                                 QLineEdit::Normal, FromContentText(defaultText), &ok);
+    if (cancelled != nullptr) *cancelled = !ok;
+    return ok ? ToNativeText(answer) : std::string();
+}
+
+void QtUi::SetCaption(const std::string& caption) {
+    m_caption = caption;
+    if (m_window) m_window->ApplyCaption(caption);
+    if (m_captionSink) m_captionSink(caption);
+}
+
+void QtUi::DoEvents() {
+    // Returns at once when nothing waits; otherwise handles what is queued (never blocks).
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool QtUi::OpenInTextEditor(const std::string& path) {
+    if (m_script.openInTextEditor) return m_script.openInTextEditor(path);
+    if (path.empty()) return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+void QtUi::SetWindow(FrmStage* window) {
+    m_window = window;
+    m_owner = window;
+}
+
+void QtUi::SetClientSize(int width, int height) {
+    if (m_window) m_window->SetClientSize(width, height);
+}
+
+std::pair<int, int> QtUi::ScreenSize() { return m_window ? m_window->ScreenSize() : std::pair<int, int>{0, 0}; }
+
+std::pair<int, int> QtUi::WindowPos() { return m_window ? m_window->WindowPos() : std::pair<int, int>{0, 0}; }
+
+void QtUi::MoveWindow(int left, int top) {
+    if (m_window) m_window->MoveWindow(left, top);
+}
+
+int QtUi::StageListWidth() { return m_window ? m_window->StageListWidth() : 0; }
+
+void QtUi::SetStageListGeometry(int left, int top, int width, int height) {
+    if (m_window) m_window->SetStageListGeometry(left, top, width, height);
+}
+
+void QtUi::SetStageListVisible(bool visible) {
+    if (m_window) m_window->SetStageListVisible(visible);
+}
+
+void QtUi::SetViewScale(int scale) {
+    if (m_window) m_window->SetViewScale(scale);
+}
+
+void QtUi::SetFullScreen(bool on) {
+    if (m_window) m_window->SetFullScreen(on);
+}
+
+void QtUi::ShowErrorLog(bool visible) {
+    if (m_window) m_window->ShowErrorLog(visible);
+}
+
+void QtUi::Quit() {
+    if (m_window) m_window->Quit();
+}
+
+}  // namespace qb::gui

@@ -1,0 +1,87 @@
+#pragma once
+// The core's Ui port over Qt's message boxes and dialogs. Every dialog can be replaced by a
+// scripted answer, so the window can be driven without anyone at the screen.
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "platform/ports.h"
+
+class QWidget;
+
+namespace qb::gui {
+
+class FrmStage;
+
+// Answers given instead of the real dialogs; an empty function means "show the real dialog".
+struct DialogScript {
+    std::function<MsgAnswer(const std::string& text, MsgIcon, MsgButtons, const std::string& title)> msgBox;
+    std::function<std::string(const FileDialogRequest&)> showOpen;
+    std::function<std::string(const FileDialogRequest&)> showSave;
+    std::function<std::string(const std::string& prompt)> browseForFolder;
+    std::function<std::string(const std::string& prompt, const std::string& title, const std::string& defaultText,
+                              bool* cancelled)>
+        inputBox;
+    std::function<bool(const std::string& path)> openInTextEditor;
+};
+
+// Text from content is bytes: shown as UTF-8 when it is valid UTF-8, else as Windows-1252.
+QString FromContentText(const std::string& text);
+std::string ToNativeText(const QString& text);
+// "desc|pattern;pattern" pairs as a Qt name filter list ("desc (*.a *.b)").
+QStringList NameFilters(const FileDialogRequest& request);
+
+class QtUi : public Ui {
+public:
+    QtUi() = default;
+
+    void SetOwner(QWidget* owner) { m_owner = owner; }
+    // The application title that boxes without a title of their own carry (kept by the core).
+    void SetApplicationTitle(const std::string* title) { m_appTitle = title; }
+    // Called with every caption the core sets.
+    void SetCaptionSink(std::function<void(const std::string&)> sink) { m_captionSink = std::move(sink); }
+    DialogScript& Script() { return m_script; }
+
+    MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
+                     const std::string& title = {}) override;
+    std::string ShowOpen(const FileDialogRequest& request) override;
+    std::string ShowSave(const FileDialogRequest& request) override;
+    std::string BrowseForFolder(const std::string& prompt) override;
+    std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
+                         bool* cancelled = nullptr) override;
+    void SetCaption(const std::string& caption) override;
+    void DoEvents() override;
+    bool OpenInTextEditor(const std::string& path) override;
+
+    // Geometry and windows: applied to the main window given by SetWindow.
+    void SetClientSize(int width, int height) override;
+    std::pair<int, int> ScreenSize() override;
+    std::pair<int, int> WindowPos() override;
+    void MoveWindow(int left, int top) override;
+    int StageListWidth() override;
+    void SetStageListGeometry(int left, int top, int width, int height) override;
+    void SetStageListVisible(bool visible) override;
+    void SetViewScale(int scale) override;
+    void SetFullScreen(bool on) override;
+    void ShowErrorLog(bool visible) override;
+    void Quit() override;
+
+    void SetWindow(FrmStage* window);
+
+    const std::string& Caption() const { return m_caption; }
+
+private:
+    std::string RunFileDialog(const FileDialogRequest& request, bool save);
+    QString TitleOr(const std::string& title) const;
+    std::string AppTitle() const;
+
+    QPointer<QWidget> m_owner;
+    QPointer<FrmStage> m_window;
+    const std::string* m_appTitle = nullptr;
+    std::string m_caption;
+    std::function<void(const std::string&)> m_captionSink;
+    DialogScript m_script;
+};
+
+}  // namespace qb::gui

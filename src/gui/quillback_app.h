@@ -1,0 +1,66 @@
+#pragma once
+// Everything one running program owns on the Qt side: the core's state, the Qt ports and the
+// windows. main() makes one; the GUI tests make one per test with a temporary program folder.
+#include <QLockFile>
+#include <QObject>
+#include <memory>
+#include <string>
+
+#include "app/app_state.h"
+#include "gui/qt_keys.h"
+#include "gui/qt_ui.h"
+
+namespace qb::gui {
+
+class FrmStage;
+
+// Presents the back buffer in whichever view shows the stage now.
+class QtFrameSink : public FrameSink {
+public:
+    void SetWindow(FrmStage* window) { m_window = window; }
+    void Present(BITMAP* backBuffer) override;
+
+private:
+    FrmStage* m_window = nullptr;
+};
+
+struct StartOptions {
+    std::string programDir;  // the executable's folder (tests: a temporary folder)
+    std::string argument;    // optional stage .def (or .zip) to open at start, as a drop
+    // Replaces the real dialogs (tests); left empty, the real ones are shown.
+    DialogScript script;
+};
+
+class QuillbackApp : public QObject {
+    Q_OBJECT
+public:
+    QuillbackApp();
+    ~QuillbackApp() override;
+
+    // Takes the single-instance lock, runs the start-up, shows the window and opens the argument.
+    // Answers false when the program must end at once (another instance runs).
+    bool Start(const StartOptions& options);
+
+    AppState& State() { return *m_state; }
+    FrmStage& Window() { return *m_window; }
+    QtUi& Ui() { return m_ui; }
+    QtKeys& Keys() { return m_keys; }
+    // True once the core's shutdown has closed the window.
+    bool Finished() const { return m_finished; }
+
+signals:
+    void Finished_();
+
+private:
+    std::unique_ptr<AppState> m_state;
+    std::unique_ptr<Clock> m_clock;
+    std::unique_ptr<MediaBackend> m_media;
+    QtUi m_ui;
+    QtKeys m_keys;
+    QtFrameSink m_sink;
+    std::unique_ptr<FrmStage> m_window;
+    std::unique_ptr<QLockFile> m_lock;
+    bool m_finished = false;
+};
+
+}  // namespace qb::gui
