@@ -1,7 +1,207 @@
-// quillback-shot: the headless front end.
+// quillback-shot: the headless front end. Loads a stage exactly as the program does and prints what
+// it loaded, or draws frames of it.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
 
-int main() {
-    std::fprintf(stderr, "usage: quillback-shot [--mugen DIR] [--program-dir DIR] STAGE.def --info\n");
-    return 2;
+#include "app/app_state.h"
+#include "app/load_stage.h"
+#include "cli/shot.h"
+#include "cli/shot_info.h"
+#include "platform/gfx.h"
+#include "platform/paths.h"
+#include "platform/ports.h"
+
+namespace qb::shot {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quillback-shot [--mugen DIR] [--program-dir DIR] STAGE.def [--info] [--log]\n"
+    "                      [--frames N (--out FILE | --every K --out-dir DIR | --bench)]\n"
+    "                      [--keys SCRIPT] [--info-overlay] [--debug-bg]\n";
+
+// Message boxes go to standard error and are answered with their first button.
+class StderrUi : public Ui {
+public:
+    MsgAnswer MsgBox(const std::string& text, MsgIcon, MsgButtons buttons, const std::string&) override {
+        std::fprintf(stderr, "[message] %s\n", text.c_str());
+        return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgAnswer::Yes : MsgAnswer::Ok;
+    }
+    std::string ShowOpen(const FileDialogRequest&) override { return {}; }
+    std::string ShowSave(const FileDialogRequest&) override { return {}; }
+    std::string BrowseForFolder(const std::string&) override { return {}; }
+    std::string InputBox(const std::string&, const std::string&, const std::string& defaultText,
+                         bool* cancelled) override {
+        if (cancelled) *cancelled = false;
+        return defaultText;
+    }
+    void SetCaption(const std::string&) override {}
+    void DoEvents() override {}
+    bool OpenInTextEditor(const std::string&) override { return false; }
+};
+
+// A fresh folder removed with its content when the tool ends.
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::error_code ec;
+        std::string pattern = (std::filesystem::temp_directory_path(ec) / "quillback-shot-XXXXXX").string();
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (mkdtemp(buffer.data())) m_path = buffer.data();
+    }
+    ~ScratchDir() {
+        if (m_path.empty()) return;
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+std::string AbsolutePath(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(ResolvePath(path), ec);
+    return ec ? path : p.lexically_normal().string();
+}
+
+bool ParseCount(std::string_view text, int& value) {
+    if (text.empty() || text.size() > 9) return false;
+    int v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    value = v;
+    return true;
+}
+
+// Answers 0 on success, else 2 with `error` set.
+int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string_view a = args[i];
+        auto value = [&](std::string& target) {
+            if (i + 1 >= args.size()) {
+                error = std::string(a) + " needs a value";
+                return false;
+            }
+            target = std::string(args[++i]);
+            return true;
+        };
+        auto count = [&](int& target) {
+            std::string text;
+            if (!value(text)) return false;
+            if (!ParseCount(text, target)) {
+                error = std::string(a) + " needs a whole number, not \"" + text + "\"";
+                return false;
+            }
+            return true;
+        };
+        bool ok = true;
+        if (a == "--mugen") ok = value(options.mugeDir);
+        else if (a == "--program-dir") ok = value(options.programDir);
+        else if (a == "--info") options.info = true;
+        else if (a == "--log") options.log = true;
+        else if (a == "--frames") ok = count(options.frames);
+        else if (a == "--out") ok = value(options.out);
+        else if (a == "--keys") ok = value(options.keys);
+        else if (a == "--info-overlay") options.infoOverlay = true;
+        else if (a == "--debug-bg") options.debugBg = true;
+        else if (a == "--every") ok = count(options.every);
+        else if (a == "--out-dir") ok = value(options.outDir);
+        else if (a == "--bench") options.bench = true;
+        else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option " + std::string(a);
+            return 2;
+        } else if (options.stage.empty()) {
+            options.stage = std::string(a);
+        } else {
+            error = "only one stage can be loaded";
+            return 2;
+        }
+        if (!ok) return 2;
+    }
+    if (options.stage.empty()) {
+        error = "no stage given";
+        return 2;
+    }
+    if (options.bench && options.frames < 0) {
+        error = "--bench needs --frames N";
+        return 2;
+    }
+    return 0;
+}
+
+std::string AppTitle() { return "Quillback .67 Beta by Tarnwick"; }
+
+}  // namespace
+
+int RunShot(const Options& options) {
+    if (!a_allegro_init()) {
+        std::fprintf(stderr, "quillback-shot: the graphics library did not start\n");
+        return 1;
+    }
+    int status = 0;
+    {
+        ScratchDir scratch;
+        StderrUi ui;
+        SilentMediaBackend media;
+        AppState state;
+        state.ports.ui = &ui;
+        state.ports.media = &media;
+        state.VersionText = ".67";
+        state.AppTitle = AppTitle();
+        state.ProgramDir = options.programDir.empty() ? scratch.Path() : AbsolutePath(options.programDir);
+        if (state.ProgramDir.empty()) {
+            std::fprintf(stderr, "quillback-shot: no folder for the program's files\n");
+            return 1;
+        }
+        if (!options.mugeDir.empty()) {
+            state.MugeDir = AbsolutePath(options.mugeDir);
+            if (state.MugeDir.back() != '/' && state.MugeDir.back() != '\\') state.MugeDir += '/';
+        }
+        state.StageFile = AbsolutePath(options.stage);
+        state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
+
+        // As the run loop starts a stage: line counter, no selection, empty log, then the load.
+        state.LineNumber = 0;
+        state.SelectedElement = -1;
+        state.Log.Clear();
+        LoadStage(state);
+        const bool loaded = state.bRunning == 1;
+
+        if (loaded && options.info) std::fputs(InfoDump(state).c_str(), stdout);
+        if (options.log) std::fwrite(state.Log.Text().data(), 1, state.Log.Text().size(), stdout);
+        std::fflush(stdout);
+        if (!loaded) {
+            status = 1;
+        } else if (options.frames >= 0 || options.bench) {
+            status = RunFrames(state, options);
+        }
+        UnloadStuff(state);
+    }
+    a_allegro_exit();
+    return status;
+}
+
+}  // namespace qb::shot
+
+int main(int argc, char** argv) {
+    qb::shot::Options options;
+    std::string error;
+    if (qb::shot::ParseOptions(argc, argv, options, error) != 0) {
+        std::fprintf(stderr, "quillback-shot: %s\n%s", error.c_str(), qb::shot::kUsage);
+        return 2;
+    }
+    return qb::shot::RunShot(options);
 }
