@@ -151,12 +151,10 @@ UniqueBitmap DecodePicture(std::span<const uint8_t> pcx, const PcxLayout& layout
 
 std::optional<PaletteBytes> PaletteOf(std::span<const uint8_t> pcx) {
     if (pcx.size() < kPcxHeaderSize + kPcxPaletteSize + 1) return std::nullopt;
+    // Knowing where the pixels end tells a padded palette from a 0x0C byte inside the palette. The scan
+    // reads only the compressed bytes, and only sprites that carry their own palette pay for it.
     size_t floor = kPcxHeaderSize;
-    // Cheap common case first: the palette is the last 769 bytes. Otherwise search backward, but not
-    // into the pixel data.
-    if (pcx[pcx.size() - kPcxPaletteSize - 1] != 0x0C) {
-        if (auto layout = ReadPcxLayout(pcx)) floor = PixelDataEnd(pcx, *layout);
-    }
+    if (auto layout = ReadPcxLayout(pcx)) floor = PixelDataEnd(pcx, *layout);
     auto found = FindPcxPalette(pcx, floor);
     if (!found) return std::nullopt;
     PaletteBytes out;

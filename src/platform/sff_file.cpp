@@ -76,13 +76,19 @@ std::optional<SffIndex> ReadSffIndex(std::string_view file) {
 std::optional<std::span<const uint8_t, kPcxPaletteSize>> FindPcxPalette(std::span<const uint8_t> pcx,
                                                                          size_t searchFloor) {
     if (pcx.size() < kPcxPaletteSize + 1) return std::nullopt;
-    size_t marker = pcx.size() - kPcxPaletteSize - 1;
-    const size_t floor = std::min(searchFloor, marker);
-    // Most files end exactly with the palette; padded ones keep it a little earlier.
-    for (;;) {
-        if (pcx[marker] == 0x0C) return pcx.subspan(marker + 1).first<kPcxPaletteSize>();
-        if (marker == floor) break;
-        --marker;
+    const size_t last = pcx.size() - kPcxPaletteSize - 1;
+    auto at = [&](size_t marker) { return pcx.subspan(marker + 1).first<kPcxPaletteSize>(); };
+    const bool floorKnown = searchFloor > kPcxHeaderSize && searchFloor <= last;
+    // Right where the pixels end is the surest place; then the end of the data, where most files
+    // keep it.
+    if (floorKnown && pcx[searchFloor] == 0x0C) return at(searchFloor);
+    if (pcx[last] == 0x0C) return at(last);
+    // Padded files: the first marker after the pixels. Searching backward from the end instead would
+    // stop at a 0x0C byte inside the palette itself.
+    if (floorKnown) {
+        for (size_t marker = searchFloor; marker < last; ++marker) {
+            if (pcx[marker] == 0x0C) return at(marker);
+        }
     }
     return std::nullopt;
 }

@@ -59,10 +59,11 @@ std::optional<SffHeader> ReadSffHeader(std::string_view file);
 // be the file size or 0 in real files and is never followed.
 std::optional<SffIndex> ReadSffIndex(std::string_view file);
 
-// The 768-byte palette of a PCX picture held in `pcx` (one sprite's data): the bytes after a 0x0C
-// marker that leaves at least 768 bytes behind it, preferring the last 769 bytes; files that pad after
-// the palette are handled by searching backward, but never below `searchFloor` (an offset inside
-// `pcx`, typically where the picture's run-length data ended). nullopt when there is none.
+// The 768-byte palette of a PCX picture held in `pcx` (one sprite's data): the 768 bytes after a 0x0C
+// marker. `searchFloor` is where the picture's run-length data ended, when the caller knows it (the
+// default, the end of the PCX header, means unknown). Looked for right at the floor, then as the last
+// 769 bytes, then (floor known) as the first marker after the floor that leaves 768 bytes behind it,
+// for files that pad after the palette. nullopt when there is none.
 std::optional<std::span<const uint8_t, kPcxPaletteSize>> FindPcxPalette(std::span<const uint8_t> pcx,
                                                                          size_t searchFloor = kPcxHeaderSize);
 

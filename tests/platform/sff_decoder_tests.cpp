@@ -223,7 +223,8 @@ TEST(SffDecoder, RealFileQuirksStillDecode) {
 
 TEST(SffDecoder, PaddingAfterThePaletteIsTolerated) {
     Palette p = TestPalette();
-    p[3] = 10;  // colour 1 = (10, 0, 0)
+    p[3] = 10;    // colour 1 = (10, 0, 0)
+    p[39] = 0x0C;  // where a search backward from the end would take the marker to be
     auto a = Sprite(0, 0, SmallPicture(), p);
     std::string file = demo::WriteSff({a});
     file.append(40, '\0');  // the sprite's data now ends with padding after the palette
