@@ -90,6 +90,45 @@ bool DeleteFileTold(AppState& state, const std::string& path) {
     return false;
 }
 
+// The "spr" value of a definition's line, or empty.
+std::string SpriteValue(std::string_view line) {
+    const std::string_view trimmed = text::Trim(line);
+    if (trimmed.size() < 4 || text::Lower(trimmed.substr(0, 3)) != "spr") return {};
+    std::string_view rest = trimmed.substr(3);
+    const size_t firstNonBlank = rest.find_first_not_of(" \t");
+    if (firstNonBlank == std::string_view::npos || rest[firstNonBlank] != '=') return {};
+    rest = rest.substr(firstNonBlank + 1);
+    rest = rest.substr(0, rest.find(';'));
+    return std::string(text::Trim(rest));
+}
+
+// Other listed stages whose "spr" names a sprite file of the same name. Their sprite file is kept:
+// deleting one stage must not break the stages that share its pictures.
+std::vector<std::string> StagesSharingSprite(const AppState& state, const std::string& stageFile,
+                                             const std::string& spriteFile) {
+    std::vector<std::string> users;
+    const std::string spriteName = text::Lower(FileNameOf(spriteFile));
+    if (spriteName.empty()) return users;
+    const std::string self = ResolvePath(stageFile);
+    for (size_t i = 0; i < state.Stages.Files.size(); ++i) {
+        if (ResolvePath(state.Stages.Files[i]) == self) continue;
+        const auto bytes = ReadFileBytes(state.Stages.Files[i], 4u << 20);
+        if (!bytes) continue;
+        size_t start = 0;
+        while (start < bytes->size()) {
+            size_t end = bytes->find_first_of("\r\n", start);
+            if (end == std::string::npos) end = bytes->size();
+            const std::string value = SpriteValue(std::string_view(*bytes).substr(start, end - start));
+            if (!value.empty() && text::Lower(FileNameOf(value)) == spriteName) {
+                users.push_back(state.Stages.Names[i]);
+                break;
+            }
+            start = end + 1;
+        }
+    }
+    return users;
+}
+
 void EnterFullScreen(AppState& state) {
     Ui& ui = UiOf(state);
     const auto [left, top] = ui.WindowPos();
@@ -159,12 +198,20 @@ void mnuDelete_Click(AppState& state) {
                                                 MsgIcon::Exclamation, MsgButtons::YesNo);
     if (answer != MsgAnswer::Yes) return;
     const std::string spriteFile = state.Stage.SpriteFile;  // the release clears it
+    const std::vector<std::string> sharing = StagesSharingSprite(state, stageFile, spriteFile);
     mnuClose_Click(state);
     state.AboutRunning = false;
     state.ExitLoop = true;
     UnloadStuff(state);
     DeleteFileTold(state, stageFile);
-    DeleteFileTold(state, spriteFile);
+    if (sharing.empty()) {
+        DeleteFileTold(state, spriteFile);
+    } else {
+        std::string names;
+        for (const auto& name : sharing) names += "\r\n" + name;
+        Box(state, "The sprite file\r\n" + spriteFile + "\r\nwas kept because other stages use it:" + names,
+            MsgIcon::Information);
+    }
     state.Stages.Clear();
     LoadFilestoList(state.Stages, UiOf(state), JoinPath(state.MugeDir, "stages/"), ".def");
 }

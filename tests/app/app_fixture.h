@@ -1,0 +1,77 @@
+#pragma once
+// A main window without a window: the application state wired to the fake ports, a temporary
+// program folder and a temporary MUGEN directory into which tests write real stages.
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "demo/sff_writer.h"
+#include "tests/support/fakes.h"
+#include "tests/support/temp_dir.h"
+
+namespace qb::test {
+
+class RecordingSink : public FrameSink {
+public:
+    void Present(BITMAP*) override { ++presents; }
+    int presents = 0;
+};
+
+inline std::string StageDefText(const std::string& name, const std::string& sprite) {
+    return "[Info]\r\nname = \"" + name +
+           "\"\r\n[Camera]\r\nstartx = 0\r\nstarty = 0\r\nboundleft = -100\r\nboundright = 100\r\n"
+           "boundhigh = -20\r\nboundlow = 0\r\n[StageInfo]\r\nzoffset = 200\r\n[BGdef]\r\nspr = stages/" +
+           sprite + "\r\n[BG Sky]\r\ntype = normal\r\nspriteno = 0,0\r\nstart = 0,0\r\ndelta = 1,1\r\n";
+}
+
+inline std::string TinySff() {
+    demo::SffSprite sprite;
+    sprite.picture.width = 8;
+    sprite.picture.height = 8;
+    sprite.picture.pixels.assign(64, 1);
+    sprite.palette[3] = 200;
+    return demo::WriteSff({sprite});
+}
+
+struct AppFixture {
+    TempDir program;
+    TempDir mugen;
+    FakeUi ui;
+    FakeKeys keys;
+    FakeClock clock;
+    FakeMedia media;
+    RecordingSink sink;
+    AppState state;
+
+    AppFixture() {
+        state.ports = Ports{&ui, &keys, &clock, &media, &sink};
+        state.ProgramDir = program.Path().string();
+        state.MugeDir = mugen.Dir();
+        state.AppTitle = "Quillback .67 Beta by Tarnwick";
+        a_allegro_init();
+        state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
+        state.PerfFrequency = FakeClock::kFrequency;
+    }
+
+    // Writes stages/<file>.def (and its sprite file unless `sprite` is empty); answers the path.
+    std::string AddStage(const std::string& file, const std::string& name, std::string sprite = {}) const {
+        if (sprite.empty()) sprite = file + ".sff";
+        mugen.Write("stages/" + sprite, TinySff());
+        return mugen.Write("stages/" + file + ".def", StageDefText(name, sprite)).string();
+    }
+
+    // Makes the run loop end at the given DoEvents call, as a command serviced mid-frame would.
+    void EndLoopAtDoEvents(int doEventsCalls) {
+        ui.onDoEvents = [this, seen = 0, doEventsCalls]() mutable {
+            if (++seen >= doEventsCalls) state.ExitLoop = true;
+        };
+    }
+
+    std::vector<std::string> BoxTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& box : ui.boxes) texts.push_back(box.text);
+        return texts;
+    }
+};
+
+}  // namespace qb::test

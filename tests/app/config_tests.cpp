@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/config.h"
+#include "library/open_stage.h"
+#include "tests/app/app_fixture.h"
+
+namespace qb::test {
+namespace {
+
+struct ConfigFixture : AppFixture {
+    ConfigFixture() { state.VersionText = ".67"; }
+    void WriteConfig(const std::string& text) const { program.Write("QB.cfg", text); }
+};
+
+TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
+    ConfigFixture a;
+    a.state.MugeDir = "/Games/MUGEN 1.1 Beta/";
+    a.state.TestCharPath = "/Games/MUGEN 1.1 Beta/chars/KFM 2/kfm.def";
+    a.state.TestCharName = "Kung Fu Man 2 Turbo";
+    a.state.Camera.HCamStep = 1.5f;
+    a.state.Camera.VCamStep = 0.5f;
+    a.state.Menus.SetChecked("mnuMusic", false);
+    a.state.Menus.SetChecked("mnuInfo", true);
+    a.state.Menus.SetChecked("mnuDeform", true);
+    a.state.Menus.SetChecked("mnuDebugBG", true);
+    a.state.StageListShown = 255;
+    a.state.ViewScale = 3;
+    a.state.Menus.RecentFiles = {"/D/Stages1 new/x.def", "/d/Ünïcode Á/Temple.DEF", "/a;b/c.def"};
+    ASSERT_TRUE(SaveConfig(a.state));
+
+    ConfigFixture b;
+    std::filesystem::copy_file(a.program.Path() / "QB.cfg", b.program.Path() / "QB.cfg");
+    LoadConfig(b.state);
+    EXPECT_EQ(b.state.MugeDir, a.state.MugeDir);
+    EXPECT_EQ(b.state.TestCharPath, a.state.TestCharPath);
+    EXPECT_EQ(b.state.TestCharName, "Kung Fu Man 2 Turbo");
+    EXPECT_EQ(b.state.Menus.Item("mnuChar").Caption, "Use Kung Fu Man 2 Turbo");
+    EXPECT_FLOAT_EQ(b.state.Camera.HCamStep, 1.5f);
+    EXPECT_FLOAT_EQ(b.state.Camera.VCamStep, 0.5f);
+    EXPECT_FALSE(b.state.Menus.Checked("mnuMusic"));
+    EXPECT_TRUE(b.state.Menus.Checked("mnuInfo"));
+    EXPECT_TRUE(b.state.Menus.Checked("mnuDeform"));
+    EXPECT_TRUE(b.state.Menus.Checked("mnuDebugBG"));
+    EXPECT_EQ(b.state.StageListShown, 255);
+    EXPECT_EQ(b.state.ViewScale, 3);
+    EXPECT_EQ(b.state.Menus.RecentFiles, a.state.Menus.RecentFiles);
+    EXPECT_TRUE(b.state.Menus.Item("MnuRecentFiles").Visible);
+    EXPECT_EQ(b.state.ShowIntro, 0);  // the file always says Intro = False
+    EXPECT_TRUE(b.ui.boxes.empty());
+    EXPECT_TRUE(b.state.Log.Text().empty());
+}
+
+TEST(Config, WritesTheDocumentedLinesWithCrLf) {
+    ConfigFixture f;
+    f.state.MugeDir = "/m/";
+    f.state.Camera.HCamStep = 1;
+    f.state.Camera.VCamStep = 0.5f;
+    f.state.Menus.RecentFiles = {"/m/stages/b.def", "/m/stages/a.def"};
+    EXPECT_EQ(ConfigText(f.state),
+              "Version = .67A\r\nMugeDir = /m/\r\nHCamStep = 1\r\nVCamStep = 0.5\r\nBGMusic = True\r\n"
+              "Info = False\r\nChar = False\r\nDeform = False\r\nDebugBG = False\r\nCharName = \r\n"
+              "StageList = 0\r\nRecentFile = /m/stages/b.def\r\nRecentFile = /m/stages/a.def\r\n"
+              "Intro = False\r\nScale = 2\r\n");
+}
+
+TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {
+    ConfigFixture f;
+    f.WriteConfig(".31\r\nC:\\Games\\MUGEN\\\r\nInfo = True\r\nStageList = 255\r\n");
+    LoadConfig(f.state);
+    EXPECT_EQ(f.state.MugeDir, "C:\\Games\\MUGEN\\");
+    EXPECT_FALSE(f.state.Menus.Checked("mnuInfo"));
+    EXPECT_EQ(f.state.StageListShown, 0);
+    EXPECT_TRUE(f.ui.folderPrompts.empty());
+}
+
+TEST(Config, ValueRulesOfTheFlags) {
+    struct Case {
+        std::string line;
+        uint8_t stageList;
+        bool music;
+    };
+    for (const Case& c : {Case{"StageList = 0\r\nBGMusic = yes", 0, false}, Case{"StageList = 255\r\nBGMusic = TRUE", 255, true},
+                          Case{"StageList = 1\r\nBGMusic = True", 0, true}}) {
+        ConfigFixture f;
+        f.WriteConfig("Version = .67A\r\n" + c.line + "\r\n");
+        LoadConfig(f.state);
+        EXPECT_EQ(f.state.StageListShown, c.stageList) << c.line;
+        EXPECT_EQ(f.state.Menus.Checked("mnuMusic"), c.music) << c.line;
+    }
+}
+
+TEST(Config, EmptyCharNameStaysEmpty) {
+    ConfigFixture f;
+    f.WriteConfig("TestChar = /m/chars/kfm/kfm.def\r\nCharName = \r\n");
+    LoadConfig(f.state);
+    EXPECT_EQ(f.state.TestCharName, "");
+    EXPECT_EQ(f.state.Menus.Item("mnuChar").Caption, "&使用测试人物");
+}
+
+TEST(Config, EmptyFileIsReportedAndKeepsDefaults) {
+    ConfigFixture f;
+    f.state.MugeDir.clear();
+    f.WriteConfig("");
+    LoadConfig(f.state);
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_NE(f.ui.boxes[0].text.find("Main LoadConfig: "), std::string::npos);
+    EXPECT_TRUE(f.ui.folderPrompts.empty());
+    EXPECT_EQ(f.state.MugeDir, "");
+    EXPECT_TRUE(f.state.Menus.Checked("mnuMusic"));
+    EXPECT_EQ(f.state.ViewScale, 2);
+}
+
+TEST(Config, BadNumberIsLoggedAndReadingGoesOn) {
+    ConfigFixture f;
+    f.state.Camera.HCamStep = 3;
+    f.WriteConfig("HCamStep = fast\r\nVCamStep = 2\r\nScale = 7\r\n");
+    LoadConfig(f.state);
+    EXPECT_FLOAT_EQ(f.state.Camera.HCamStep, 3);
+    EXPECT_FLOAT_EQ(f.state.Camera.VCamStep, 2);
+    EXPECT_NE(f.state.Log.Text().find("HCamStep = fast"), std::string::npos);
+    EXPECT_EQ(f.state.ViewScale, 2);  // out of 1..4: ignored
+}
+
+TEST(Config, EightRecentFilesStayEight) {
+    ConfigFixture f;
+    std::string text;
+    for (int i = 1; i <= 8; ++i) text += "RecentFile = /s/" + std::to_string(i) + ".def\r\n";
+    f.WriteConfig(text);
+    LoadConfig(f.state);
+    auto& recent = f.state.Menus.RecentFiles;
+    ASSERT_EQ(recent.size(), 8u);
+    AddRecentFile(recent, "/s/new.def");
+    ASSERT_EQ(recent.size(), 8u);
+    EXPECT_EQ(recent.front(), "/s/new.def");
+    EXPECT_EQ(recent.back(), "/s/7.def");
+}
+
+TEST(Config, FileNameIsFoundInAnyCaseAndRewrittenInPlace) {
+    ConfigFixture f;
+    f.program.Write("qb.CFG", "Info = True\r\n");
+    LoadConfig(f.state);
+    EXPECT_TRUE(f.state.Menus.Checked("mnuInfo"));
+    ASSERT_TRUE(SaveConfig(f.state));
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(f.program.Path())) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+    EXPECT_NE(f.program.Read("qb.CFG").find("Info = True"), std::string::npos);
+}
+
+TEST(Config, FirstRunAsksUntilAFolderIsChosen) {
+    ConfigFixture f;
+    f.state.MugeDir.clear();
+    f.ui.folderAnswers = {"", "", "/games/MUGEN"};
+    LoadConfig(f.state);
+    EXPECT_EQ(f.state.MugeDir, "/games/MUGEN/");
+    EXPECT_EQ(f.ui.folderPrompts.size(), 3u);
+    EXPECT_EQ(f.ui.folderPrompts[0], "Point me to your MUGEN Directory please:\r\nex. C:\\GAMES\\MUGEN");
+    ASSERT_FALSE(f.ui.boxes.empty());
+    EXPECT_EQ(f.ui.boxes[0].text,
+              "Browse to your MUGEN directory please so I know where to get stuff.  I won't ask you for it again "
+              "unless I forget.");
+    EXPECT_FALSE(std::filesystem::exists(f.program.Path() / "QB.cfg"));  // written only at shutdown
+}
+
+TEST(Config, FirstRunCanBeLeft) {
+    ConfigFixture declined;
+    declined.state.MugeDir.clear();
+    declined.ui.boxAnswers = {MsgAnswer::Ok, MsgAnswer::No};
+    LoadConfig(declined.state);
+    EXPECT_EQ(declined.ui.folderPrompts.size(), 1u);
+    EXPECT_EQ(declined.state.MugeDir, "");
+
+    ConfigFixture noDialogs;  // a front end whose browser always comes back empty
+    noDialogs.state.MugeDir.clear();
+    LoadConfig(noDialogs.state);
+    EXPECT_EQ(noDialogs.ui.folderPrompts.size(), static_cast<size_t>(kMaxEmptyFolderAnswers));
+}
+
+TEST(Config, FailedWriteIsToldAndTouchesNothing) {
+    // The configuration's name is taken by a folder: the replace fails and the folder is untouched.
+    ConfigFixture blocked;
+    std::filesystem::create_directory(blocked.program.Path() / "QB.cfg");
+    blocked.program.Write("QB.cfg/keep", "x");
+    EXPECT_FALSE(SaveConfig(blocked.state));
+    ASSERT_EQ(blocked.ui.boxes.size(), 1u);
+    EXPECT_EQ(blocked.ui.boxes[0].icon, MsgIcon::Exclamation);
+    EXPECT_NE(blocked.ui.boxes[0].text.find("could not be saved"), std::string::npos);
+    EXPECT_EQ(blocked.program.Read("QB.cfg/keep"), "x");
+}
+
+}  // namespace
+}  // namespace qb::test
