@@ -1,15 +1,18 @@
-// Writes the bundled demo MUGEN directory: demo-gen OUTPUT_DIR
+// Writes the bundled demo MUGEN directory: quillback-demo-gen OUTPUT_DIR
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <string>
+
+#include "demo/demo_stage.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: quillback-demo-gen OUTPUT_DIR\n");
         return 2;
     }
-    std::filesystem::path out = argv[1];
-    std::filesystem::create_directories(out / "stages");
-    std::ofstream(out / "stages" / "quillback.def") << "";
+    std::string error;
+    if (!qb::demo::WriteDemoMugen(argv[1], error)) {
+        std::fprintf(stderr, "quillback-demo-gen: %s\n", error.c_str());
+        return 1;
+    }
     return 0;
 }

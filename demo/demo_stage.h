@@ -1,0 +1,20 @@
+#pragma once
+// The bundled demo stage: procedurally drawn art and a definition that exercises every element
+// feature the renderer has.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "demo/sff_writer.h"
+
+namespace qb::demo {
+
+// The stage's sprites, in sprite-file order.
+std::vector<SffSprite> DemoSprites();
+// The stage definition text (CR LF line ends).
+std::string DemoStageDef();
+// Writes OUTPUT/stages/quillback.def and .sff and makes OUTPUT/chars and OUTPUT/sound. Answers
+// false with a message when a file could not be written.
+bool WriteDemoMugen(const std::filesystem::path& output, std::string& error);
+
+}  // namespace qb::demo
