@@ -14,6 +14,8 @@ namespace {
 
 // Longest single sleep of the frame wait: messages are serviced at least this often while waiting.
 constexpr int64_t kMaxSleepMicros = 4000;
+// Shortest nap of the final approach: below this a sleep costs about as much as it waits.
+constexpr int64_t kMinSleepMicros = 200;
 
 int64_t MicrosToCounts(int64_t micros, int64_t frequency) { return frequency * micros / 1'000'000; }
 
@@ -87,6 +89,7 @@ void WaitForFrame(AppState& state) {
     const int64_t frameTicks = FramePeriodCounts(frequency, state.FpsLimit) + (state.LastPresent - waitStart);
     const int64_t margin = MicrosToCounts(kSleepMarginMicros, frequency);
     const int64_t maxSleep = MicrosToCounts(kMaxSleepMicros, frequency);
+    const int64_t minSleep = MicrosToCounts(kMinSleepMicros, frequency);
     while (true) {
         API_doevents(state);
         if (state.ExitLoop) break;
@@ -96,7 +99,7 @@ void WaitForFrame(AppState& state) {
         // Sleep in one piece until shortly before the deadline (the scheduler may oversleep by
         // about the margin), then in halves of what is left, so the deadline is met closely and
         // the wait never spins a core.
-        int64_t nap = remaining > margin ? remaining - margin : remaining / 2;
+        int64_t nap = remaining > margin ? remaining - margin : std::max(remaining / 2, std::min(remaining, minSleep));
         nap = std::clamp<int64_t>(nap, 1, maxSleep);
         clock.SleepCounts(nap);
     }

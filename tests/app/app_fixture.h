@@ -18,8 +18,8 @@ public:
 };
 
 inline std::string StageDefText(const std::string& name, const std::string& sprite) {
-    return "[Info]\r\nname = \"" + name +
-           "\"\r\n[Camera]\r\nstartx = 0\r\nstarty = 0\r\nboundleft = -100\r\nboundright = 100\r\n"
+    return "[Info]\r\nname = " + name +
+           "\r\n[Camera]\r\nstartx = 0\r\nstarty = 0\r\nboundleft = -100\r\nboundright = 100\r\n"
            "boundhigh = -20\r\nboundlow = 0\r\n[StageInfo]\r\nzoffset = 200\r\n[BGdef]\r\nspr = stages/" +
            sprite + "\r\n[BG Sky]\r\ntype = normal\r\nspriteno = 0,0\r\nstart = 0,0\r\ndelta = 1,1\r\n";
 }

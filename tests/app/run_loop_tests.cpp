@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "app/commands.h"
+#include "app/run_loop.h"
+#include "app/startup.h"
+#include "tests/app/app_fixture.h"
+
+namespace qb::test {
+namespace {
+
+constexpr int64_t kPeriod60 = 16667;  // counts of the 1 MHz fake counter in one frame at 60 fps
+
+TEST(FramePacing, PeriodIsRoundedAndNonPositiveLimitsDoNotWait) {
+    EXPECT_EQ(FramePeriodCounts(1'000'000, 60), kPeriod60);
+    EXPECT_EQ(FramePeriodCounts(3'000'000, 7), 428571);
+    EXPECT_EQ(FramePeriodCounts(1'000'000, 0), 0);
+    EXPECT_LT(FramePeriodCounts(1'000'000, -30), 0);
+}
+
+TEST(FramePacing, WaitSleepsUntilTheDeadlineInsteadOfSpinning) {
+    AppFixture f;
+    f.clock.nowCounts = 5'000'000;
+    f.state.LastPresent = f.clock.nowCounts;
+    f.clock.AdvanceMs(4);  // the frame took 4 ms to draw
+    WaitForFrame(f.state);
+    // Presented one period after the previous present, give or take the last short sleep.
+    EXPECT_GE(f.state.LastPresent - 5'000'000, kPeriod60);
+    EXPECT_LE(f.state.LastPresent - 5'000'000, kPeriod60 + 50);
+    ASSERT_FALSE(f.clock.sleeps.empty());
+    EXPECT_LE(f.clock.sleeps.size(), 12u);  // a handful of naps, not a busy loop
+    const int64_t slept = std::accumulate(f.clock.sleeps.begin(), f.clock.sleeps.end(), int64_t{0});
+    EXPECT_GE(slept, kPeriod60 - 4000 - 50);
+    for (int64_t nap : f.clock.sleeps) EXPECT_GT(nap, 0);
+    EXPECT_EQ(f.ui.doEventsCalls, static_cast<int>(f.clock.sleeps.size()) + 1);  // messages served between naps
+}
+
+TEST(FramePacing, OverrunFrameWaitsOnePass) {
+    AppFixture f;
+    f.clock.nowCounts = 1'000'000;
+    f.state.LastPresent = f.clock.nowCounts - 3 * kPeriod60;
+    WaitForFrame(f.state);
+    EXPECT_TRUE(f.clock.sleeps.empty());
+    EXPECT_EQ(f.ui.doEventsCalls, 1);
+}
+
+TEST(FramePacing, UnlimitedAndNegativeLimitsServeMessagesOnce) {
+    for (int16_t limit : {int16_t{0}, int16_t{-5}}) {
+        AppFixture f;
+        f.state.FpsLimit = limit;
+        f.state.LastPresent = f.clock.nowCounts;
+        WaitForFrame(f.state);
+        EXPECT_TRUE(f.clock.sleeps.empty());
+        EXPECT_EQ(f.ui.doEventsCalls, 1);
+    }
+}
+
+TEST(FramePacing, ExitLoopSetDuringTheWaitEndsIt) {
+    AppFixture f;
+    f.state.LastPresent = f.clock.nowCounts;
+    f.ui.onDoEvents = [&] { f.state.ExitLoop = true; };
+    WaitForFrame(f.state);
+    EXPECT_TRUE(f.clock.sleeps.empty());
+    EXPECT_EQ(f.ui.doEventsCalls, 1);
+}
+
+TEST(RunLoop, RunsTheStageUntilACommandEndsIt) {
+    AppFixture f;
+    f.state.StageFile = f.AddStage("forest", "Forest Gate");
+    f.state.Log.Append("old entry");
+    f.EndLoopAtDoEvents(30);
+    RunStage(f.state);
+    EXPECT_FALSE(f.state.InRunLoop);
+    EXPECT_EQ(f.state.bRunning, 1);
+    EXPECT_TRUE(f.state.Log.Text().empty());
+    ASSERT_FALSE(f.ui.captions.empty());
+    EXPECT_EQ(f.ui.captions.back(), "Forest Gate");
+    EXPECT_TRUE(f.state.Menus.Item("mnuFS").Enabled);
+    EXPECT_TRUE(f.state.Menus.Item("mnuDebug").Enabled);
+    EXPECT_GT(f.sink.presents, 0);
+    // Paced at 60 fps on the counter: the presents span about one period each.
+    const double elapsedMs = static_cast<double>(f.clock.nowCounts) / 1000.0;
+    EXPECT_GE(elapsedMs, (f.sink.presents - 1) * 16.6);
+    EXPECT_EQ(f.state.BgFields.txtcamleft, "-100");
+}
+
+TEST(RunLoop, FailedLoadDoesNotEnterTheLoop) {
+    AppFixture f;
+    f.state.StageFile = f.mugen.Write("stages/nosprite.def", StageDefText("X", "missing.sff")).string();
+    f.ui.onDoEvents = [&] { ADD_FAILURE() << "the loop ran"; f.state.ExitLoop = true; };
+    RunStage(f.state);
+    EXPECT_EQ(f.state.bRunning, 0);
+    EXPECT_FALSE(f.state.InRunLoop);
+    EXPECT_EQ(f.sink.presents, 0);
+}
+
+TEST(RunLoop, OnceASecondLoopsTheMusicAtItsEnd) {
+    AppFixture f;
+    f.state.Stage.MusicFile = "song.ogg";
+    f.media.duration = 93.5;
+    f.media.position = 40;
+    OnceASecond(f.state);
+    EXPECT_TRUE(f.media.calls.empty());
+    f.media.position = 93.5;
+    OnceASecond(f.state);
+    EXPECT_EQ(f.media.calls, (std::vector<std::string>{"seek", "play"}));
+    EXPECT_EQ(f.media.position, 0);
+
+    f.media.calls.clear();
+    f.media.duration = f.media.position = 0;  // nothing playable: left alone
+    OnceASecond(f.state);
+    f.state.Stage.MusicFile.clear();
+    f.media.duration = f.media.position = 10;
+    OnceASecond(f.state);
+    EXPECT_TRUE(f.media.calls.empty());
+}
+
+TEST(RunLoop, FirstPassCountsTheSecondAndPauseKeyFreezesIt) {
+    AppFixture f;
+    f.state.StageFile = f.AddStage("forest", "Forest Gate");
+    f.state.Menus.SetChecked("mnuInfo", true);
+    f.clock.AdvanceMs(250'000);  // the machine has been up for a while
+    f.EndLoopAtDoEvents(1);
+    RunStage(f.state);  // loads; one pass
+    EXPECT_EQ(f.state.Frame.InfoText.rfind("Cam ", 0), 0u);
+    EXPECT_NE(f.state.Frame.InfoText.find("  1 FPS"), std::string::npos);
+
+    const int16_t frames = f.state.Frame.FramesThisSecond;
+    f.keys.Tap(Key::Pause);
+    RunPass(f.state);
+    EXPECT_EQ(f.state.Paused, 255);
+    EXPECT_EQ(f.ui.captions.back(), "Forest Gate <<PAUSED>>");
+    const int16_t afterPause = f.state.Frame.FramesThisSecond;
+    EXPECT_EQ(afterPause, frames + 1);  // the pass that read the key was still drawn
+    RunPass(f.state);
+    RunPass(f.state);
+    EXPECT_EQ(f.state.Frame.FramesThisSecond, afterPause);  // paused: nothing drawn or counted
+    f.keys.Tap(Key::Pause);
+    RunPass(f.state);
+    EXPECT_EQ(f.state.Paused, 0);
+    EXPECT_EQ(f.ui.captions.back(), "Forest Gate");
+}
+
+TEST(RunLoop, TimersActOnlyOnceTheLoopHasReturned) {
+    AppFixture f;
+    const std::string first = f.AddStage("first", "First");
+    const std::string second = f.AddStage("second", "Second");
+    f.state.StageFile = first;
+    OpenStage(f.state);
+    ASSERT_TRUE(f.state.tmrStartEnabled);
+
+    int calls = 0;
+    bool sawSecondInsideFirstLoop = false;
+    f.ui.onDoEvents = [&] {
+        ++calls;
+        if (calls == 3) {
+            // The user picks another stage while the first one runs.
+            OpenStageFile(f.state, second);
+            EXPECT_TRUE(f.state.ExitLoop);
+            EXPECT_EQ(f.state.bRunning, 0);  // released at once
+            TmrStartTick(f.state);           // the timer fires inside the loop: it waits
+            EXPECT_TRUE(f.state.tmrStartEnabled);
+            sawSecondInsideFirstLoop = f.state.Stage.StageName == "Second";
+            CloseRequest(f.state);
+            TmrExitTick(f.state);  // likewise waits
+            EXPECT_TRUE(f.state.tmrExitEnabled);
+        }
+        if (calls == 10) f.state.ExitLoop = true;
+    };
+    TmrStartTick(f.state);  // runs the first stage until the command above ends it
+    EXPECT_LT(calls, 10);   // the first loop ended right after the command
+    EXPECT_FALSE(sawSecondInsideFirstLoop);
+    EXPECT_FALSE(f.state.InRunLoop);
+    EXPECT_TRUE(f.state.tmrStartEnabled);
+    EXPECT_EQ(f.ui.quitCalls, 0);
+}
+
+TEST(RunLoop, ReloadRestartsThroughTheStartTimer) {
+    AppFixture f;
+    f.state.StageFile = f.AddStage("forest", "Forest Gate");
+    OpenStage(f.state);
+    int calls = 0;
+    int loopsEntered = 0;
+    f.ui.onDoEvents = [&] {
+        ++calls;
+        if (calls == 2) mnuReload_Click(f.state);
+        if (calls == 5) f.state.ExitLoop = true;
+    };
+    while (f.state.tmrStartEnabled && loopsEntered < 5) {
+        ++loopsEntered;
+        TmrStartTick(f.state);
+    }
+    EXPECT_EQ(loopsEntered, 2);  // the reload ran as a second, separate loop
+    EXPECT_EQ(f.state.bRunning, 1);
+    EXPECT_EQ(f.state.Stage.StageName, "Forest Gate");
+    EXPECT_FALSE(f.state.Reloading);
+}
+
+}  // namespace
+}  // namespace qb::test
