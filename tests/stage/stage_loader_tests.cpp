@@ -1,0 +1,261 @@
+#include "stage/stage_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/stage/stage_fixture.h"
+
+namespace qb {
+namespace {
+
+using test::SolidSprite;
+using test::StageFixture;
+
+TEST(StageLoader, SprRelativeToMugenDirectory) {
+    StageFixture f;
+    f.mugen.Write("stages/kfm.sff", demo::WriteSff({SolidSprite(7, 0)}));
+    ASSERT_TRUE(f.Load(f.WriteStage("mine", "[BGdef]\r\nspr = stages/kfm.sff\r\n[BG 0]\r\nspriteno = 7,0\r\n", {})));
+    EXPECT_EQ(std::filesystem::path(f.Stage().SpriteFile), f.mugen.Path() / "stages/kfm.sff");
+    EXPECT_EQ(f.Stage().Elements[0].SpriteIndex, 0);
+}
+
+TEST(StageLoader, SprFallsBackToDefinitionFolderWithBareName) {
+    StageFixture f;
+    test::TempDir elsewhere;
+    elsewhere.Write("kfm.sff", demo::WriteSff({SolidSprite(7, 0)}));
+    auto def = elsewhere.Write("copy.def", "[BGdef]\r\nspr = stages\\sub/KFM.SFF\r\n[BG 0]\r\nspriteno = 7,0\r\n");
+    ASSERT_TRUE(f.Load(def.string()));
+    EXPECT_EQ(std::filesystem::path(f.Stage().SpriteFile), elsewhere.Path() / "kfm.sff");
+}
+
+TEST(StageLoader, NoSprLoadsSpriteFileBesideDefinition) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n"));
+    EXPECT_EQ(std::filesystem::path(f.Stage().SpriteFile), f.mugen.Path() / "stages/test.sff");
+    EXPECT_TRUE(f.Stage().SpritesLoaded);
+    EXPECT_EQ(f.Stage().SpriteCount, 1);
+}
+
+TEST(StageLoader, EmptyMugenDirectoryDoesNotResolveAgainstWorkingDirectory) {
+    EXPECT_EQ(LocateSpriteFile("stages/x.sff", "/a/b/c.def", ""), "");
+    EXPECT_EQ(LocateSpriteFile("stages/x.sff", "/M/Stages/c.def", "/m/"), "/m/stages/x.sff");
+    EXPECT_EQ(LocateSpriteFile("", "/a/b/c.def", "/m/"), "/a/b/c.sff");
+    EXPECT_EQ(LocateSpriteFile("c:\\x.sff", "/a/b/c.def", "/m/"), "c:\\x.sff");
+}
+
+TEST(StageLoader, MissingSpriteFileShowsBoxAndReleasesStage) {
+    StageFixture f;
+    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"}) f.state.Menus.SetEnabled(m, true);
+    std::string def = f.WriteStage("lost", "[Info]\r\nname = Lost\r\n[BGdef]\r\nspr = stages/none.sff\r\n[BG 0]\r\n", {});
+    EXPECT_FALSE(f.Load(def));
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].text, "SFF FILE:\r\n" + f.mugen.Dir() + "stages/none.sff\r\nCOULD NOT BE FOUND!");
+    EXPECT_EQ(f.ui.boxes[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(f.state.bRunning, 0);
+    EXPECT_TRUE(f.state.StageFile.empty());
+    EXPECT_EQ(f.Stage().ElementCount, 0);
+    EXPECT_TRUE(f.Stage().StageName.empty());
+    EXPECT_EQ(f.Stage().LoadPhase, 0);
+    EXPECT_EQ(f.ui.captions.back(), f.state.AppTitle);
+    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
+        EXPECT_TRUE(f.state.Menus.Item(m).Enabled) << m;
+}
+
+TEST(StageLoader, CameraStartTable) {
+    const std::pair<const char*, float> cases[] = {{"0", 0}, {"50", -39}, {"100", -64}, {"-50", 39},
+                                                   {"36", -36}, {"-61", 25}, {"60.5", -39}};
+    for (auto [startx, cameraX] : cases) {
+        StageFixture f;
+        ASSERT_TRUE(f.LoadText(std::string("[Camera]\r\nstartx = ") + startx + "\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
+        EXPECT_FLOAT_EQ(f.state.Camera.CameraX, cameraX) << startx;
+        EXPECT_FLOAT_EQ(f.state.Camera.CameraY, 0);
+    }
+}
+
+TEST(StageLoader, PlacementWithAxisDeltaAndPositionLink) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText("[Camera]\r\nstartx = 50\r\n[BG a]\r\nspriteno = 0,0\r\nstart = 0, 100\r\ndelta = 0.5, 2\r\n"
+                           "velocity = 3, 4\r\n[BG b]\r\nspriteno = 1,0\r\nstart = 10, 20\r\npositionlink = 1\r\n"
+                           "[BG c]\r\nspriteno = 1,0\r\nstart = 1, 2\r\npositionlink = 1\r\n",
+                           {SolidSprite(0, 0, 5, 6), SolidSprite(1, 0, 7, 8)}));
+    const auto& e = f.Stage().Elements;
+    // CamOffsetX 39: x = start - axis + 160 - 39 * delta.
+    EXPECT_FLOAT_EQ(e[0].PosX, 0 - 5 + 160 - 39 * 0.5f);
+    EXPECT_FLOAT_EQ(e[0].PosY, 100 - 6);
+    EXPECT_FLOAT_EQ(e[1].PosX, 0 + 10 - 7 + 160 - 39 * 0.5f);
+    EXPECT_FLOAT_EQ(e[1].PosY, 100 + 20 - 8);
+    EXPECT_FLOAT_EQ(e[1].DeltaX, 0.5f);
+    EXPECT_FLOAT_EQ(e[1].DeltaY, 2);
+    EXPECT_FLOAT_EQ(e[1].VelocityX, 3);
+    EXPECT_FLOAT_EQ(e[1].VelocityY, 4);
+    EXPECT_EQ(e[1].LinkParent, 0);
+    EXPECT_EQ(e[2].LinkParent, 0);  // the remembered parent stays for a run of linked elements
+    EXPECT_FLOAT_EQ(e[2].PosY, 100 + 2 - 8);
+    for (const auto& el : e) {
+        EXPECT_EQ(el.Enabled, 1);
+        EXPECT_EQ(el.Visible, 1);
+    }
+}
+
+TEST(StageLoader, PositionLinkOnFirstElementPlacesItAlone) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText("[BG a]\r\nspriteno = 0,0\r\nstart = 4, 5\r\npositionlink = 1\r\n"));
+    EXPECT_FLOAT_EQ(f.Stage().Elements[0].PosX, 164);
+    EXPECT_FLOAT_EQ(f.Stage().Elements[0].PosY, 5);
+}
+
+TEST(StageLoader, AnimationWithMissingFirstSpriteGetsMinusTwo) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG a]\r\ntype = anim\r\nactionno = 7\r\nstart = 3, 4\r\n"
+                           "[Begin Action 7]\r\n9,9, 0,0, 4\r\n1,0, 0,0, 5\r\n",
+                           {SolidSprite(0, 0), SolidSprite(1, 0, 20, 30)}));
+    const BgElement& a = f.Stage().Elements[1];
+    EXPECT_EQ(a.SpriteIndex, -2);
+    EXPECT_FLOAT_EQ(a.PosX, 3 + 160);  // axis (0, 0)
+    EXPECT_FLOAT_EQ(a.PosY, 4);
+    EXPECT_EQ(a.FrameTime, 4);
+    EXPECT_EQ(a.Enabled, 1);
+}
+
+TEST(StageLoader, AnimationWithUnknownActionIsNeverPlaced) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG a]\r\ntype = anim\r\nactionno = 3\r\n"
+                           "[Begin Action 0]\r\n0,0, 0,0, 5\r\n"));
+    const BgElement& a = f.Stage().Elements[1];
+    EXPECT_EQ(a.ActionNo, 3);
+    EXPECT_EQ(a.ActionIndex, -1);
+    EXPECT_EQ(a.SpriteIndex, -1);
+    EXPECT_EQ(a.Enabled, 0);
+    EXPECT_EQ(a.Visible, 0);
+    EXPECT_NE(f.Log().find("Animation 3 not found"), std::string::npos);
+}
+
+TEST(StageLoader, MissingSpriteLeavesElementUnplacedAndDummyIsPlacedInvisible) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG gone]\r\nspriteno = 40,4\r\n[BG d]\r\ntype = dummy\r\n"
+                           "start = 1, 2\r\n"));
+    const auto& e = f.Stage().Elements;
+    EXPECT_EQ(e[1].SpriteIndex, -1);
+    EXPECT_EQ(e[1].Enabled, 0);
+    EXPECT_EQ(e[2].Enabled, 1);
+    EXPECT_EQ(e[2].Visible, 0);
+    EXPECT_FLOAT_EQ(e[2].PosX, 161);
+}
+
+TEST(StageLoader, ControllerTargetsResolveToElementIndices) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG 1]\r\nid = 3\r\n[BG 2]\r\n[BG 3]\r\n[BG 4]\r\nid = 3\r\n"
+                           "[Begin Action 40]\r\n0,0,0,0,1\r\n[Begin Action 41]\r\n0,0,0,0,1\r\n"
+                           "[BGCtrlDef g]\r\nctrlid = 3\r\n[BGCtrl c]\r\ntype = anim\r\nvalue = 41\r\nctrlid = 8, 3\r\n"
+                           "[BGCtrl d]\r\ntype = anim\r\nvalue = 99\r\n"));
+    const BgCtrlDef& g = f.Stage().CtrlDefs[0];
+    EXPECT_EQ(g.CtrlIdCount, 2);
+    EXPECT_EQ(g.CtrlIds, (std::vector<int32_t>{1, 4}));
+    EXPECT_EQ(g.CtrlIdsRead, (std::vector<int32_t>{3}));
+    const BgCtrl& c = g.Ctrls[0];
+    EXPECT_EQ(c.CtrlIdCount, 3);
+    EXPECT_EQ(c.CtrlIds, (std::vector<int32_t>{-1, 1, 4}));
+    EXPECT_EQ(c.Value, 1);                 // animation number 41 is index 1
+    EXPECT_EQ(g.Ctrls[1].Value, -1);       // no animation 99: no index
+}
+
+TEST(StageLoader, FirstElementsOwnAnimationKeepsColourZero) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\ntype = anim\r\nactionno = 1\r\n[BG a]\r\ntype = anim\r\nactionno = 2\r\n"
+                           "[BG b]\r\nspriteno = 3,0\r\nmask = 1\r\n[BG c]\r\nspriteno = 4,0\r\n"
+                           "[Begin Action 1]\r\n1,0,0,0,5\r\n[Begin Action 2]\r\n2,0,0,0,5\r\n",
+                           {SolidSprite(1, 0), SolidSprite(2, 0), SolidSprite(3, 0), SolidSprite(4, 0)}));
+    const auto& s = f.Stage().Sprites;
+    EXPECT_EQ(s[0].Mask, 0);  // element 0's own animation
+    EXPECT_EQ(s[1].Mask, 1);  // another element's animation
+    EXPECT_EQ(s[2].Mask, 1);  // a masked normal element
+    EXPECT_EQ(s[3].Mask, 0);  // an unmasked one
+    EXPECT_EQ(f.Stage().Elements[0].Mask, 0);
+}
+
+TEST(StageLoader, LinkedSpritesShareOwnerAndMatchByOwnGroup) {
+    StageFixture f;
+    demo::SffSprite linked = SolidSprite(5, 1);
+    linked.linkTo = 0;
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 5,1\r\n", {SolidSprite(5, 0, 2, 3), linked}));
+    const auto& s = f.Stage().Sprites;
+    ASSERT_EQ(f.Stage().SpriteCount, 2);
+    EXPECT_EQ(s[1].Owner, 0);
+    EXPECT_EQ(s[1].Group, 5);
+    EXPECT_EQ(s[1].Image, 1);
+    EXPECT_EQ(f.Stage().Elements[0].SpriteIndex, 1);
+    EXPECT_GE(f.ui.doEventsCalls, 2);
+}
+
+TEST(StageLoader, MusicVolumeAndPlay) {
+    StageFixture f;
+    f.mugen.Write("sound/theme.mp3", "x");
+    ASSERT_TRUE(f.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\nbgvolume = 127\r\n[BG 0]\r\n"));
+    const std::string path = (f.mugen.Path() / "sound/theme.mp3").string();
+    EXPECT_EQ(f.media.calls, (std::vector<std::string>{"open " + path, "volume -1506", "play"}));
+    EXPECT_EQ(MusicVolume(-255), -6000);
+    EXPECT_EQ(MusicVolume(0), -3000);
+    EXPECT_EQ(MusicVolume(255), 0);
+    EXPECT_EQ(MusicVolume(1000), 0);
+
+    StageFixture quiet;
+    quiet.state.Menus.SetChecked("mnuMusic", false);
+    quiet.mugen.Write("sound/theme.mp3", "x");
+    ASSERT_TRUE(quiet.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\n[BG 0]\r\n"));
+    EXPECT_TRUE(quiet.media.calls.empty());
+    UnloadStuff(f.state);
+    EXPECT_EQ(f.media.calls.back(), "stop");
+    EXPECT_TRUE(f.Stage().MusicFile.empty());
+}
+
+TEST(StageLoader, BoundHighAndZOffsetLink) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText("[Camera]\r\nboundhigh = 25\r\n[StageInfo]\r\nzoffsetlink = 5\r\n[BG 0]\r\nspriteno = 0,0\r\n"
+                           "start = 0, -40\r\n[BG 1]\r\nspriteno = 0,0\r\nid = 5\r\n[BG 2]\r\nspriteno = 0,0\r\nid = 1\r\n",
+                           {SolidSprite(0, 0, 0, 10)}));
+    EXPECT_EQ(f.Stage().ZOffsetLink, 1);  // the element with id 5, not the later one whose id is 1
+    EXPECT_EQ(f.Stage().BoundHigh, 0);  // above 0 becomes 0; the highest element is at -50
+    StageFixture g;
+    ASSERT_TRUE(g.LoadText("[Camera]\r\nboundhigh = -300\r\n[BG 0]\r\nspriteno = 0,0\r\nstart = 0, -40\r\n",
+                           {SolidSprite(0, 0, 0, 10)}));
+    EXPECT_EQ(g.Stage().BoundHigh, -49);
+}
+
+TEST(StageLoader, MenusComeBackAndBackBufferIsCleared) {
+    StageFixture f;
+    f.state.BackBuffer = CreateBitmap(320, 240);
+    a_clear_to_color(f.state.BackBuffer.get(), kMaskColor);
+    f.keys.Tap(Key::Escape);
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n"));
+    EXPECT_EQ(a_getpixel(f.state.BackBuffer.get(), 10, 10), 0);
+    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
+        EXPECT_TRUE(f.state.Menus.Item(m).Enabled) << m;
+    EXPECT_FALSE(f.keys.Pressed(Key::Escape));  // presses made while loading are discarded
+    EXPECT_EQ(f.Stage().LoadPhase, 0);
+}
+
+TEST(StageLoader, GarbledSpriteFileLoadsWhatItHolds) {
+    StageFixture f;
+    std::string sff = demo::WriteSff({SolidSprite(0, 0), SolidSprite(1, 0), SolidSprite(2, 0)});
+    // Claim a million images and cut the file inside the third picture.
+    sff[20] = 0x40;
+    sff[21] = 0x42;
+    sff[22] = 0x0F;
+    sff.resize(sff.size() - 10);
+    f.mugen.Write("stages/test.sff", sff);
+    ASSERT_TRUE(f.Load(f.WriteStage("test", "[BG 0]\r\nspriteno = 0,0\r\n[BG 1]\r\nspriteno = 2,0\r\n", {})));
+    EXPECT_LE(f.Stage().SpriteCount, 3);
+    EXPECT_LE(f.Stage().Sprites.size(), 4u);
+    EXPECT_NE(f.Stage().Sprites[0].Bitmap, nullptr);
+
+    StageFixture g;
+    g.mugen.Write("stages/test.sff", "not a sprite file at all");
+    ASSERT_TRUE(g.Load(g.WriteStage("test", "[BG 0]\r\nspriteno = 0,0\r\n", {})));
+    EXPECT_EQ(g.Stage().SpriteCount, 0);
+    EXPECT_EQ(g.Stage().Elements[0].SpriteIndex, -1);
+    EXPECT_NE(g.Log().find("Not a readable sprite file"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qb
