@@ -1,0 +1,369 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/commands.h"
+#include "app/config.h"
+#include "app/load_stage.h"
+#include "app/run_loop.h"
+#include "app/startup.h"
+#include "tests/app/app_fixture.h"
+
+namespace qb::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A configuration in the program folder so that start-up does not ask for the MUGEN directory.
+void WriteConfigFor(const AppFixture& f, const std::string& extra = {}) {
+    f.program.Write("QB.cfg", "MugeDir = " + f.mugen.Dir() + "\r\n" + extra);
+}
+
+void StartRunning(AppFixture& f, const std::string& path) {
+    f.state.StageFile = path;
+    LoadStage(f.state);
+    ASSERT_EQ(f.state.bRunning, 1);
+}
+
+TEST(Startup, TitleCaptionsGeometryInTheirOrder) {
+    AppFixture f;
+    f.AddStage("b", "B");
+    WriteConfigFor(f);
+    ASSERT_TRUE(FormLoad(f.state, false));
+    EXPECT_EQ(f.state.VersionText, ".67");
+    EXPECT_EQ(f.state.AppTitle, "Quillback .67 Beta by Tarnwick");
+    EXPECT_EQ(f.ui.captions.front(), f.state.AppTitle);
+    EXPECT_EQ(f.state.Menus.Item("mnuFPS").Caption, "FPS Limiter (60 fps)");
+    EXPECT_EQ(f.state.FpsLimit, 60);
+    EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"b"}));
+    ASSERT_FALSE(f.ui.clientSizes.empty());
+    EXPECT_EQ(f.ui.clientSizes.back(), std::make_pair(640, 480));  // new configurations start at 2x
+    EXPECT_FALSE(f.ui.listVisible);
+    EXPECT_EQ(f.ui.moves.back(), std::make_pair(960 - 320, 540 - 240));
+    EXPECT_FALSE(f.state.Menus.Item("mnuFS").Enabled);
+    EXPECT_NE(f.state.BackBuffer, nullptr);
+    EXPECT_TRUE(f.ui.boxes.empty());
+}
+
+TEST(Startup, OneTimesScaleGivesTheDocumentedGeometry) {
+    AppFixture shown;
+    WriteConfigFor(shown, "StageList = 255\r\nScale = 1\r\n");
+    shown.AddStage("a", "A");
+    ASSERT_TRUE(FormLoad(shown.state, false));
+    EXPECT_EQ(shown.ui.clientSizes.back(), std::make_pair(320 + 120, 240));
+    EXPECT_EQ(shown.ui.listGeometry, (std::array<int, 4>{320, 1, 120, 240}));
+    EXPECT_TRUE(shown.ui.listVisible);
+    EXPECT_EQ(shown.state.StageListShown, 255);
+    EXPECT_EQ(shown.ui.moves.back(), std::make_pair(960 - 220, 540 - 120));
+
+    mnuStageList_Click(shown.state);  // hide
+    EXPECT_EQ(shown.ui.clientSizes.back(), std::make_pair(320, 240));
+    EXPECT_FALSE(shown.ui.listVisible);
+    SetViewScale(shown.state, 3);
+    EXPECT_EQ(shown.ui.clientSizes.back(), std::make_pair(960, 720));
+    EXPECT_TRUE(shown.state.Menus.Checked("mnuScale3"));
+    EXPECT_FALSE(shown.state.Menus.Checked("mnuScale2"));
+    EXPECT_NE(ConfigText(shown.state).find("Scale = 3\r\n"), std::string::npos);
+}
+
+TEST(Startup, SecondInstanceIsRefused) {
+    AppFixture f;
+    EXPECT_FALSE(FormLoad(f.state, true));
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].text, "Already running..");
+    EXPECT_TRUE(f.ui.folderPrompts.empty());
+}
+
+TEST(Shutdown, WaitsForTheLoopThenSavesOnceAndQuits) {
+    AppFixture f;
+    WriteConfigFor(f);
+    ASSERT_TRUE(FormLoad(f.state, false));
+    StartRunning(f, f.AddStage("a", "A"));
+    f.state.InRunLoop = true;
+    mnuExit_Click(f.state);
+    EXPECT_TRUE(f.state.ExitLoop);
+    TmrExitTick(f.state);
+    EXPECT_TRUE(f.state.tmrExitEnabled);
+    EXPECT_EQ(f.ui.quitCalls, 0);
+    f.state.InRunLoop = false;
+    f.state.Menus.SetChecked("mnuInfo", true);
+    TmrExitTick(f.state);
+    EXPECT_FALSE(f.state.tmrExitEnabled);
+    EXPECT_EQ(f.state.bRunning, 0);
+    EXPECT_EQ(f.ui.quitCalls, 1);
+    EXPECT_NE(f.program.Read("QB.cfg").find("Info = True"), std::string::npos);
+    Shutdown(f.state);  // a second shutdown does nothing
+    EXPECT_EQ(f.ui.quitCalls, 1);
+}
+
+TEST(Shutdown, UnwritableConfigurationIsToldAndTheProgramStillEnds) {
+    AppFixture f;
+    f.state.ProgramDir = (f.program.Path() / "gone" / "deeper").string();
+    f.state.MugeDir = f.mugen.Dir();
+    CloseRequest(f.state);
+    TmrExitTick(f.state);
+    EXPECT_EQ(f.ui.quitCalls, 1);
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_NE(f.ui.boxes[0].text.find("could not be saved"), std::string::npos);
+}
+
+TEST(OpenStage, RefusedFilesChangeNothing) {
+    AppFixture f;
+    const std::string running = f.AddStage("a", "A");
+    StartRunning(f, running);
+    const std::string notStage = f.mugen.Write("stages/notes.def", "[Info]\r\nname = x\r\n").string();
+
+    OpenStageFile(f.state, f.mugen.Dir() + "stages/missing.def");
+    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n" + f.mugen.Dir() + "stages/missing.def",
+                                                      "Not a stage!"}));
+    OpenStageFile(f.state, notStage);
+    EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(f.state.bRunning, 1);
+    EXPECT_EQ(f.state.StageFile, running);
+    EXPECT_FALSE(f.state.tmrStartEnabled);
+    EXPECT_TRUE(f.state.Menus.RecentFiles.empty());
+}
+
+TEST(OpenStage, AcceptedFileReleasesTheRunningStageAndGoesOnTop) {
+    AppFixture f;
+    StartRunning(f, f.AddStage("a", "A"));
+    const std::string next = f.AddStage("b", "B");
+    f.state.Menus.RecentFiles = {"/x/old.def"};
+    OpenStageFile(f.state, next);
+    EXPECT_EQ(f.state.StageFile, next);
+    EXPECT_EQ(f.ui.captions.back(), next);
+    EXPECT_EQ(f.state.bRunning, 0);
+    EXPECT_TRUE(f.state.ExitLoop);
+    EXPECT_TRUE(f.state.tmrStartEnabled);
+    EXPECT_EQ(f.state.StartPending, 1);
+    EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{next, "/x/old.def"}));
+    EXPECT_TRUE(f.state.Menus.Item("MnuRecentFiles").Visible);
+}
+
+TEST(OpenStage, OpenDialogRequestCancelAndZip) {
+    AppFixture f;
+    const std::string stage = f.AddStage("a", "A");
+    f.state.StageFile = "/kept.def";
+    mnuOpen_Click(f.state);  // cancelled
+    ASSERT_EQ(f.ui.openRequests.size(), 1u);
+    const FileDialogRequest& request = f.ui.openRequests[0];
+    EXPECT_EQ(request.title, "Choose your stage!");
+    EXPECT_EQ(request.filters, (std::vector<std::pair<std::string, std::string>>{{".def, .zip", "*.def;*.zip"}}));
+    EXPECT_EQ(request.initialDir, f.mugen.Dir() + "stages/");
+    EXPECT_TRUE(request.fileMustExist);
+    EXPECT_TRUE(request.pathMustExist);
+    EXPECT_EQ(f.state.StageFile, "/kept.def");
+
+    f.ui.openAnswers = {f.mugen.Dir() + "stages/pack.ZIP"};
+    mnuOpen_Click(f.state);
+    EXPECT_NE(f.ui.boxes.back().text.find("not supported"), std::string::npos);
+    EXPECT_EQ(f.state.StageFile, "/kept.def");
+    EXPECT_FALSE(f.state.tmrStartEnabled);
+
+    f.ui.openAnswers = {stage};
+    mnuOpen_Click(f.state);
+    EXPECT_EQ(f.state.StageFile, stage);
+    EXPECT_TRUE(f.state.tmrStartEnabled);
+    mnuOpen_Click(f.state);  // no start folder of its own: opens where the last choice was
+    EXPECT_EQ(f.ui.openRequests.back().initialDir, f.mugen.Dir() + "stages/");
+}
+
+TEST(OpenStage, DropsAndTheCommandLineGoThroughTheDropTimer) {
+    AppFixture f;
+    const std::string running = f.AddStage("a", "A");
+    const std::string dropped = f.AddStage("b", "B");
+    StartRunning(f, running);
+    FilesDropped(f.state, {dropped, "/tmp/readme.txt", f.mugen.Dir() + "stages/a.def.bak"});
+    EXPECT_TRUE(f.state.tmrDropEnabled);
+    EXPECT_EQ(f.state.bRunning, 1);  // nothing released before the stage test
+    TmrDropTick(f.state);
+    EXPECT_FALSE(f.state.tmrDropEnabled);
+    EXPECT_EQ(f.state.StageFile, dropped);
+    EXPECT_TRUE(f.state.tmrStartEnabled);
+
+    AppFixture g;
+    const std::string stray = g.mugen.Write("stages/x.def", "[Info]\r\nname = stray\r\n").string();
+    StartRunning(g, g.AddStage("a", "A"));
+    FilesDropped(g.state, {stray});
+    TmrDropTick(g.state);
+    EXPECT_EQ(g.state.bRunning, 1);  // a stray drop does not end the stage on screen
+    ASSERT_FALSE(g.ui.boxes.empty());
+    EXPECT_EQ(g.ui.boxes.back().text, "Not a stage!");
+
+    AppFixture h;
+    OpenFromCommandLine(h.state, h.AddStage("c", "C"));
+    EXPECT_TRUE(h.state.tmrDropEnabled);
+    TmrDropTick(h.state);
+    EXPECT_TRUE(h.state.tmrStartEnabled);
+    OpenFromCommandLine(h.state, "/some/where/pack.zip");
+    EXPECT_NE(h.ui.boxes.back().text.find("not supported"), std::string::npos);
+}
+
+TEST(OpenStage, RecentFileClickPromotesAndOpens) {
+    AppFixture f;
+    const std::string a = f.AddStage("a", "A");
+    const std::string b = f.AddStage("b", "B");
+    f.state.Menus.RecentFiles = {a, "/gone/x.def", b};
+    MnuRecentFiles_Click(f.state, 2);
+    EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{b, a, "/gone/x.def"}));
+    EXPECT_EQ(f.state.StageFile, b);
+    EXPECT_TRUE(f.state.tmrStartEnabled);
+
+    f.state.tmrStartEnabled = false;
+    MnuRecentFiles_Click(f.state, 2);
+    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/gone/x.def", "Not a stage!"}));
+    EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Critical);
+    EXPECT_EQ(f.state.StageFile, b);
+    EXPECT_FALSE(f.state.tmrStartEnabled);
+}
+
+TEST(StageCommands, CloseKeepsTheFileAndShowsBlack) {
+    AppFixture f;
+    const std::string stage = f.AddStage("a", "A");
+    StartRunning(f, stage);
+    mnuClose_Click(f.state);
+    EXPECT_EQ(f.state.bRunning, 0);
+    EXPECT_TRUE(f.state.ExitLoop);
+    EXPECT_EQ(f.state.StageFile, stage);
+    EXPECT_EQ(f.ui.captions.back(), f.state.AppTitle);
+    EXPECT_EQ(f.sink.presents, 1);
+    EXPECT_EQ(a_getpixel(f.state.BackBuffer.get(), 100, 100), 0);
+    EXPECT_FALSE(f.state.Menus.Item("mnuFS").Enabled);
+
+    mnuReload_Click(f.state);  // nothing runs: reload asks for a file
+    EXPECT_EQ(f.ui.openRequests.size(), 1u);
+}
+
+TEST(StageCommands, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
+    AppFixture f;
+    const std::string a = f.AddStage("a", "A");
+    f.AddStage("b", "B");
+    ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages/", ".def"));
+    StartRunning(f, a);
+
+    f.ui.boxAnswers = {MsgAnswer::No};
+    mnuDelete_Click(f.state);
+    EXPECT_EQ(f.ui.boxes.back().text, "Are you sure you want to delete this stage (" + a +
+                                          ", and it's .sff)?\r\nIt will be permanently lost!");
+    EXPECT_EQ(f.ui.boxes.back().buttons, MsgButtons::YesNo);
+    EXPECT_TRUE(fs::exists(a));
+    EXPECT_EQ(f.state.bRunning, 1);
+
+    mnuDelete_Click(f.state);  // Yes
+    EXPECT_FALSE(fs::exists(a));
+    EXPECT_FALSE(fs::exists(f.mugen.Path() / "stages/a.sff"));
+    EXPECT_TRUE(fs::exists(f.mugen.Path() / "stages/b.sff"));
+    EXPECT_EQ(f.state.bRunning, 0);
+    EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"b"}));
+}
+
+TEST(StageCommands, DeleteKeepsASpriteFileOtherStagesUse) {
+    AppFixture f;
+    const std::string a = f.AddStage("a", "A", "shared.sff");
+    f.mugen.Write("stages/b.def", StageDefText("B", "Shared.SFF"));
+    ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages/", ".def"));
+    StartRunning(f, a);
+    mnuDelete_Click(f.state);
+    EXPECT_FALSE(fs::exists(a));
+    EXPECT_TRUE(fs::exists(f.mugen.Path() / "stages/shared.sff"));
+    EXPECT_NE(f.ui.boxes.back().text.find("kept because other stages use it:\r\nb"), std::string::npos);
+}
+
+TEST(StageList, NavigationOpensTheListedFile) {
+    AppFixture f;
+    const std::string first = f.AddStage("a.default", "First");
+    f.AddStage("b", "Second");
+    ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages", ".def"));
+    ASSERT_EQ(f.state.Stages.Names, (std::vector<std::string>{"a", "b"}));
+    mnuStageNext_Click(f.state);  // nothing selected: the first
+    EXPECT_EQ(f.state.Stages.ListIndex, 0);
+    EXPECT_EQ(f.state.StageFile, first);  // the listed file, not "a.def"
+    mnuStageNext_Click(f.state);
+    EXPECT_EQ(f.state.Stages.ListIndex, 1);
+    f.state.tmrStartEnabled = false;
+    mnuStageNext_Click(f.state);  // last: no wrap
+    EXPECT_EQ(f.state.Stages.ListIndex, 1);
+    EXPECT_FALSE(f.state.tmrStartEnabled);
+    mnuR_Click(f.state, 0.2);
+    EXPECT_EQ(f.state.Stages.ListIndex, 0);
+
+    f.state.Stage.LoadPhase = 1;  // a click while a stage loads is ignored
+    lstStages_Click(f.state, 1);
+    EXPECT_EQ(f.state.Stages.ListIndex, 0);
+}
+
+TEST(Options, FullScreenWhileAStageRunsAndBack) {
+    AppFixture f;
+    f.ui.windowPos = {200, 150};
+    mnuFS_Click(f.state);  // no stage: only the wish is kept
+    EXPECT_EQ(f.state.bMakeFullScreen, 255);
+    EXPECT_TRUE(f.ui.fullScreenCalls.empty());
+    mnuFS_Click(f.state);
+    EXPECT_EQ(f.state.bMakeFullScreen, 0);
+
+    f.state.StageFile = f.AddStage("a", "A");
+    f.EndLoopAtDoEvents(2);
+    RunStage(f.state);
+    ASSERT_TRUE(f.state.Menus.Item("mnuFS").Enabled);
+    mnuFS_Click(f.state);
+    EXPECT_EQ(f.state.bFullScreen, 1);
+    EXPECT_EQ(f.ui.fullScreenCalls, (std::vector<bool>{true}));
+    EXPECT_EQ(f.state.SavedLeft, 200);
+    EXPECT_EQ(f.state.SavedTop, 150);
+
+    f.ui.windowPos = {0, 0};
+    f.keys.Tap(Key::Escape);
+    RunPass(f.state);
+    EXPECT_EQ(f.state.bFullScreen, 0);
+    EXPECT_FALSE(f.state.Menus.Checked("mnuFS"));
+    EXPECT_EQ(f.ui.fullScreenCalls, (std::vector<bool>{true, false}));
+    EXPECT_EQ(f.ui.moves.back(), std::make_pair(200, 150));
+}
+
+TEST(Options, FpsLimiterAsksForTheLimit) {
+    AppFixture f;
+    mnuFPS_Click(f.state);  // checked at start: turns it off
+    EXPECT_EQ(f.state.FpsLimit, 0);
+    EXPECT_FALSE(f.state.Menus.Checked("mnuFPS"));
+    f.ui.inputAnswers = {"30.5"};
+    mnuFPS_Click(f.state);
+    EXPECT_EQ(f.ui.inputPrompts.back(), "Max FPS?");
+    EXPECT_EQ(f.state.FpsLimit, 30);  // halves go to the even neighbour
+    EXPECT_EQ(f.state.Menus.Item("mnuFPS").Caption, "FPS Limiter (30 fps)");
+    mnuFPS_Click(f.state);
+    mnuFPS_Click(f.state);  // cancelled: stays off
+    EXPECT_FALSE(f.state.Menus.Checked("mnuFPS"));
+    EXPECT_EQ(f.state.FpsLimit, 0);
+}
+
+TEST(Options, TogglesNotepadErrorLogAndSnapshot) {
+    AppFixture f;
+    mnuInfo_Click(f.state);
+    mnuDebugBG_Click(f.state);
+    EXPECT_TRUE(f.state.Menus.Checked("mnuInfo"));
+    EXPECT_TRUE(f.state.Menus.Checked("mnuDebugBG"));
+
+    mnuError_Click(f.state);
+    EXPECT_TRUE(f.ui.errorLogVisible);
+    ErrorLogClosed(f.state);
+    EXPECT_FALSE(f.state.Menus.Checked("mnuError"));
+    mnuError_Click(f.state);
+    EXPECT_TRUE(f.state.Menus.Checked("mnuError"));
+
+    f.state.StageFile = "/s/a.def";
+    f.ui.editorWorks = false;
+    mnuNotepad_Click(f.state);
+    EXPECT_EQ(f.ui.editorOpened.back(), "/s/a.def");
+    EXPECT_EQ(f.ui.boxes.back().text, "Didn't work for some reason...");
+    EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Critical);
+
+    mnuSnapshot_Click(f.state);  // no stage: nothing
+    EXPECT_FALSE(fs::exists(f.program.Path() / "snapshots"));
+    StartRunning(f, f.AddStage("a", "Forest Gate"));
+    EXPECT_TRUE(MenuCommand(f.state, "mnuSnapshot"));
+    EXPECT_TRUE(fs::exists(f.program.Path() / "snapshots" / "Forest Gate 0.pcx"));
+    EXPECT_FALSE(MenuCommand(f.state, "mnuReset"));
+}
+
+}  // namespace
+}  // namespace qb::test
