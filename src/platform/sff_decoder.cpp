@@ -177,8 +177,17 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
     std::vector<PaletteBytes> palettes;
     std::vector<int> paletteOf(n, -1);  // per decoded entry, for re-decoding with another mask
     int current = -1;
-    auto CurrentPalette = [&]() -> const PaletteBytes* {
-        return current >= 0 ? &palettes[static_cast<size_t>(current)] : nullptr;
+    // Most sprites share the previous palette and mask treatment: build their colour table once.
+    ColorTable cachedColors{};
+    int cachedPalette = -2;
+    bool cachedMask = false;
+    auto colorsFor = [&](int palette, bool masked) -> const ColorTable& {
+        if (palette != cachedPalette || masked != cachedMask) {
+            cachedColors = MakeColorTable(palette >= 0 ? &palettes[static_cast<size_t>(palette)] : nullptr, masked);
+            cachedPalette = palette;
+            cachedMask = masked;
+        }
+        return cachedColors;
     };
 
     auto pictureOf = [&](size_t j) { return bytes.subspan(index->entries[j].dataStart, index->entries[j].DataSize()); };
@@ -186,9 +195,7 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
         const auto pcx = pictureOf(j);
         const auto layout = ReadPcxLayout(pcx);
         if (!layout) return nullptr;
-        const ColorTable colors =
-            MakeColorTable(palette >= 0 ? &palettes[static_cast<size_t>(palette)] : nullptr, masked);
-        return DecodePicture(pcx, *layout, colors);
+        return DecodePicture(pcx, *layout, colorsFor(palette, masked));
     };
 
     for (size_t j = 0; j < n; ++j) {
@@ -210,27 +217,26 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
             // Decode with the palette found without knowing where the pixels end (the usual place: the
             // last 769 bytes), then confirm it sits right after them. Only padded files, where the
             // guess can be a 0x0C byte inside the palette, pay for a second decode.
-            auto guess = CopyPalette(FindPcxPalette(pcx));
-            if (guess) {
-                palettes.push_back(*guess);
-                current = static_cast<int>(palettes.size()) - 1;
-            }
+            auto usePalette = [&](const PaletteBytes& palette) {
+                // Stage files often repeat one palette in every sprite: keep one copy, one colour table.
+                if (current < 0 || palettes[static_cast<size_t>(current)] != palette) {
+                    palettes.push_back(palette);
+                    current = static_cast<int>(palettes.size()) - 1;
+                }
+            };
+            const auto guess = CopyPalette(FindPcxPalette(pcx));
+            if (guess) usePalette(*guess);
             size_t pixelEnd = 0;
-            if (layout) e.Owned = DecodePicture(pcx, *layout, MakeColorTable(guess ? &*guess : CurrentPalette(), e.Mask == 1), &pixelEnd);
+            if (layout) e.Owned = DecodePicture(pcx, *layout, colorsFor(current, e.Mask == 1), &pixelEnd);
             if (e.Owned && (!guess || pixelEnd + kPcxPaletteSize + 1 != pcx.size())) {
-                auto sure = CopyPalette(FindPcxPalette(pcx, pixelEnd));
-                if (sure && (!guess || *sure != *guess)) {
-                    if (guess) {
-                        palettes.back() = *sure;
-                    } else {
-                        palettes.push_back(*sure);
-                        current = static_cast<int>(palettes.size()) - 1;
-                    }
-                    e.Owned = DecodePicture(pcx, *layout, MakeColorTable(&palettes[static_cast<size_t>(current)], e.Mask == 1));
+                const auto sure = CopyPalette(FindPcxPalette(pcx, pixelEnd));
+                if (sure && sure != guess) {
+                    usePalette(*sure);
+                    e.Owned = DecodePicture(pcx, *layout, colorsFor(current, e.Mask == 1));
                 }
             }
         } else if (layout) {
-            e.Owned = DecodePicture(pcx, *layout, MakeColorTable(CurrentPalette(), e.Mask == 1));
+            e.Owned = DecodePicture(pcx, *layout, colorsFor(current, e.Mask == 1));
         }
         paletteOf[j] = current;
         if (e.Owned) {
