@@ -1,0 +1,284 @@
+#include "render/draw_elements.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/render/render_fixture.h"
+#include "tests/support/fakes.h"
+
+namespace qb {
+namespace {
+
+using test::TinyStage;
+using Rows = std::vector<std::string>;
+
+struct Pass {
+    test::FakeKeys keys;
+    test::FakeClock clock;
+    void Back(TinyStage& t) {
+        t.frame.LayerPass = 0;
+        DrawElements(t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock);
+    }
+    void Front(TinyStage& t) {
+        t.frame.LayerPass = 255;
+        DrawElements(t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock);
+    }
+};
+
+// Four 1x1 sprites R G B W; the pixel at (0, 0) shows which frame was drawn by each update.
+struct AnimFixture {
+    TinyStage t{1, 1};
+    Pass pass;
+    int16_t sprite[4];
+    AnimFixture() {
+        const char* letters = "RGBW";
+        for (int i = 0; i < 4; ++i) sprite[i] = t.AddSprite({std::string(1, letters[i])});
+    }
+    std::string Run(int updates) {
+        std::string seen;
+        for (int i = 0; i < updates; ++i) {
+            pass.Back(t);
+            seen += t.Dump()[0][0];
+        }
+        return seen;
+    }
+};
+
+TEST(DrawElements, FramesShowForTheirTimeAndMinusOneForEver) {
+    AnimFixture f;
+    f.t.AddAnim(f.t.AddAction({{f.sprite[0], 2, "", ""}, {f.sprite[1], 1, "", ""}, {f.sprite[2], -1, "", ""}}));
+    EXPECT_EQ(f.Run(7), "RRGBBBB");
+}
+
+TEST(DrawElements, AnimationsLoopBackToTheirLoopStart) {
+    AnimFixture f;
+    f.t.AddAnim(f.t.AddAction({{f.sprite[0], 1, "", ""}, {f.sprite[1], 1, "", ""}, {f.sprite[2], 1, "", ""}}, 2));
+    EXPECT_EQ(f.Run(7), "RGBGBGB");
+
+    AnimFixture g;  // without a loopstart the animation starts over
+    g.t.AddAnim(g.t.AddAction({{g.sprite[0], 1, "", ""}, {g.sprite[1], 1, "", ""}}));
+    EXPECT_EQ(g.Run(5), "RGRGR");
+}
+
+TEST(DrawElements, ElementsOnBothLayersAnimateTwicePerFrame) {
+    AnimFixture f;
+    BgElement& e = f.t.AddAnim(f.t.AddAction({{f.sprite[0], 1, "", ""}, {f.sprite[1], 1, "", ""}, {f.sprite[2], 1, "", ""}}));
+    e.LayerNo = -1;
+    f.pass.Back(f.t);
+    f.pass.Front(f.t);
+    EXPECT_EQ(f.t.Dump()[0][0], 'G');  // two updates in one frame
+
+    AnimFixture g;  // a front-layer element is skipped by the back pass
+    g.t.AddAnim(g.t.AddAction({{g.sprite[0], 1, "", ""}, {g.sprite[1], 1, "", ""}})).LayerNo = 1;
+    g.pass.Back(g.t);
+    EXPECT_EQ(g.t.Dump()[0][0], 'K');
+    g.pass.Front(g.t);
+    EXPECT_EQ(g.t.Dump()[0][0], 'R');
+}
+
+TEST(DrawElements, DisabledElementsNeitherAnimateNorDrawButFollowTheCamera) {
+    AnimFixture f;
+    BgElement& e = f.t.AddAnim(f.t.AddAction({{f.sprite[0], 1, "", ""}, {f.sprite[1], 1, "", ""}}));
+    e.Enabled = 0;
+    f.t.camera.CameraX = -3;  // the camera moved right during the previous pass
+    f.t.camera.HCamStep = 3;
+    f.pass.Back(f.t);
+    const BgElement& after = f.t.stage.Elements[0];
+    EXPECT_EQ(f.t.Dump()[0][0], 'K');
+    EXPECT_EQ(after.FrameIndex, 0);
+    EXPECT_FLOAT_EQ(after.PosX, -3.0f);
+}
+
+// Sprite (axis at column 1, row 1, marked G):   RG.
+//                                                RGB
+// With its element at (4, 3) the axis line sits left of column 5 and above row 4; mirrored frames
+// turn about that line and keep their place.
+TEST(DrawElements, MirroredFramesStayOnTheirAxis) {
+    struct Case {
+        const char* flip;
+        Rows expected;
+    };
+    const Case cases[] = {
+        {"", {"KKKKKKKK", "KKKKRGKK", "KKKKRGBK"}},
+        {"h", {"KKKKKKKK", "KKKKGRKK", "KKKBGRKK"}},
+        {"v", {"KKKKKKKK", "KKKKRGBK", "KKKKRGKK"}},
+        {"hv", {"KKKKKKKK", "KKKBGRKK", "KKKKGRKK"}},
+    };
+    for (const Case& c : cases) {
+        TinyStage t(8, 6);
+        Pass pass;
+        int16_t s = t.AddSprite({"RG.", "RGB"}, 1, 1);
+        t.AddAnim(t.AddAction({{s, 10, c.flip, ""}}), 4, 3);
+        pass.Back(t);
+        EXPECT_EQ(test::Dump(t.backBuffer.get(), 0, 2, 8, 3), c.expected) << "flip " << c.flip;
+    }
+}
+
+// Tile runs on a 16-pixel view. Sprite RG (2x1), tile spacing 1: step 3.
+TEST(DrawElements, TilingRunsBothWaysOrCountsTiles) {
+    struct Case {
+        int tileX;
+        int tileY;
+        const char* name;
+        Rows expected;
+    };
+    const Case cases[] = {
+        // forward from x = 3 while x <= 16, back from 0 while x >= -2
+        {1, 0, "both ways", {"KKKKKKKKKKKKKKKK", "RGKRGKRGKRGKRGKR", "KKKKKKKKKKKKKKKK"}},
+        {3, 0, "three", {"KKKKKKKKKKKKKKKK", "KKKRGKRGKRGKKKKK", "KKKKKKKKKKKKKKKK"}},
+        {0, 2, "two down", {"KKKKKKKKKKKKKKKK", "KKKRGKKKKKKKKKKK", "KKKKKKKKKKKKKKKK", "KKKRGKKKKKKKKKKK"}},
+        {2, 2, "two by two", {"KKKKKKKKKKKKKKKK", "KKKRGKRGKKKKKKKK", "KKKKKKKKKKKKKKKK", "KKKRGKRGKKKKKKKK"}},
+    };
+    for (const Case& c : cases) {
+        TinyStage t(16, static_cast<int>(c.expected.size()));
+        Pass pass;
+        int16_t s = t.AddSprite({"RG"});
+        BgElement& e = t.AddElement("normal", s, 3, 1);
+        e.TileX = c.tileX;
+        e.TileY = c.tileY;
+        e.TileSpacingX = 1;
+        e.TileSpacingY = 1;
+        pass.Back(t);
+        EXPECT_EQ(t.Dump(), c.expected) << c.name;
+    }
+}
+
+TEST(TilePositions, CountedRunsStepBySizePlusSpacing) {
+    int32_t out[16];
+    // A 50-pixel sprite with spacing 10, two tiles: x and x + 60.
+    TileRun run{10, 60, 2, 50, 0, 320, 0, 320};
+    ASSERT_EQ(TilePositions(run, out, 16), 2);
+    EXPECT_EQ(out[0], 10);
+    EXPECT_EQ(out[1], 70);
+}
+
+TEST(TilePositions, RunsBothWaysGoForwardFirstThenBack) {
+    int32_t out[16];
+    TileRun run{5, 4, 1, 4, 0, 16, 0, 16};
+    ASSERT_EQ(TilePositions(run, out, 16), 5);
+    EXPECT_EQ(std::vector<int32_t>(out, out + 5), (std::vector<int32_t>{5, 9, 13, 1, -3}));
+}
+
+TEST(TilePositions, ZeroOrNegativeStepsDrawOneTile) {
+    int32_t out[16];
+    for (double step : {0.0, -5.0}) {
+        TileRun infinite{5, step, 1, 4, 0, 16, 0, 16};
+        EXPECT_EQ(TilePositions(infinite, out, 16), 1);
+        TileRun counted{5, step, 7, 4, 0, 16, 0, 16};
+        EXPECT_EQ(TilePositions(counted, out, 16), 1);
+    }
+}
+
+TEST(TilePositions, TilesWhollyOutsideTheViewAreSkippedWithoutWalkingThem) {
+    int32_t out[64];
+    // 20000 tiles of 10 pixels starting far to the left: only the 32 on the view are produced.
+    TileRun counted{-100000, 10, 20000, 10, 0, 320, 0, 320};
+    ASSERT_EQ(TilePositions(counted, out, 64), 32);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[31], 310);
+    // An endless run from far away gives the same tiles a short run would.
+    TileRun endless{-1e8 - 3, 10, 1, 10, 0, 320, 0, 320};
+    int n = TilePositions(endless, out, 64);
+    EXPECT_EQ(n, 33);
+    for (int i = 0; i < n; ++i) EXPECT_TRUE(out[i] > -10 && out[i] < 320) << out[i];
+    // Tiles off the view on both sides of a one-way start.
+    TileRun none{400, 10, 5, 10, 0, 320, 0, 320};
+    EXPECT_EQ(TilePositions(none, out, 64), 0);
+}
+
+TEST(DrawElements, AnimTilesWithZeroSpacingDrawOnceAndEnd) {
+    TinyStage t(4, 1);
+    Pass pass;
+    int16_t s = t.AddSprite({"R"});
+    BgElement& e = t.AddAnim(t.AddAction({{s, 5, "", ""}}), 1, 0);
+    e.TileX = 1;
+    e.TileY = 1;
+    e.TileSpacingX = 0;
+    e.TileSpacingY = 0;
+    pass.Back(t);
+    EXPECT_EQ(t.Dump(), (Rows{"KRKK"}));
+}
+
+TEST(DrawElements, VelocityControllerOffsetsAndSinesMoveElements) {
+    TinyStage t(8, 1);
+    Pass pass;
+    int16_t s = t.AddSprite({"R"});
+    BgElement& e = t.AddElement("normal", s, 0, 0);
+    e.VelocityX = 1;
+    e.CtrlVelX = 0.5f;
+    pass.Back(t);  // drawn at 0 + 0.5 (rounds to 0)
+    EXPECT_EQ(t.Dump(), (Rows{"RKKKKKKK"}));
+    t.Clear();
+    pass.Back(t);  // PosX 1, CtrlOffX 1: x 2
+    EXPECT_EQ(t.Dump(), (Rows{"KKRKKKKK"}));
+
+    // A sine with period 60 runs through a whole cycle in 120 updates.
+    BgElement& swing = t.stage.Elements[0];
+    swing.SinXAmp = 10;
+    swing.SinXPeriod = 60;
+    swing.SinXPhase = 0;
+    for (int i = 0; i < 31; ++i) pass.Back(t);
+    EXPECT_NEAR(t.stage.Elements[0].SinOffX, 10 * std::sin(3.14159265358979 / 60 * 30), 1e-4);
+    for (int i = 31; i < 120; ++i) pass.Back(t);
+    EXPECT_EQ(t.stage.Elements[0].SinXPhase, 0);
+}
+
+// Element 1 is an invisible dummy holding a sine displacement (1.4, 2.6); element 2 is linked to it
+// at (2, 2) and lands at (3, 5). The stage's zoffsetlink names element 1.
+TEST(DrawElements, LinkedElementsSwingWithTheirParentAndZOffsetLinkReportsIt) {
+    TinyStage t(8, 8);
+    Pass pass;
+    int16_t s = t.AddSprite({"R"});
+    t.AddElement("normal", s, 7, 7);
+    BgElement& parent = t.AddElement("dummy", s, 0, 0);
+    parent.Visible = 0;
+    parent.SinOffX = 1.4f;
+    parent.SinOffY = 2.6f;
+    BgElement& child = t.AddElement("normal", s, 2, 2);
+    child.PositionLink = 1;
+    child.LinkParent = 1;
+    t.stage.ZOffsetLink = 1;
+    pass.Back(t);
+    EXPECT_EQ(test::ColorLetter(a_getpixel(t.backBuffer.get(), 3, 5)), 'R');
+    EXPECT_EQ(test::ColorLetter(a_getpixel(t.backBuffer.get(), 0, 0)), 'K');  // the dummy is not drawn
+    EXPECT_EQ(t.frame.LinkOffsetY, 3);
+
+    // Unlinked, the child uses its own (zero) sine.
+    t.Clear();
+    t.stage.Elements[2].PositionLink = 0;
+    pass.Back(t);
+    EXPECT_EQ(test::ColorLetter(a_getpixel(t.backBuffer.get(), 2, 2)), 'R');
+}
+
+TEST(DrawElements, ElementsFollowTheCameraByTheirDeltaTimesTheStep) {
+    TinyStage t(4, 4);
+    Pass pass;
+    int16_t s = t.AddSprite({"R"});
+    BgElement& near = t.AddElement("normal", s, 100, 50);
+    near.DeltaX = 0.5f;
+    near.DeltaY = 2;
+    t.AddElement("parallax", s, 100, 50);
+    t.AddElement("normal", -1, 100, 50);  // no sprite: still follows
+    t.camera.HCamStep = 4;
+    t.camera.VCamStep = 3;
+    t.camera.CameraX = -1;  // moved right (by any distance) and down since the last pass
+    t.camera.CameraY = 1;
+    pass.Back(t);
+    EXPECT_FLOAT_EQ(t.stage.Elements[0].PosX, 98);  // 100 - 0.5 * 4
+    EXPECT_FLOAT_EQ(t.stage.Elements[0].PosY, 44);  // 50 - 2 * 3
+    EXPECT_FLOAT_EQ(t.stage.Elements[1].PosX, 100);  // floors scroll from CameraX itself
+    EXPECT_FLOAT_EQ(t.stage.Elements[1].PosY, 47);
+    EXPECT_FLOAT_EQ(t.stage.Elements[2].PosX, 96);
+    EXPECT_EQ(t.camera.PrevCameraX, -1);
+    // No camera motion since: nothing moves.
+    pass.Back(t);
+    EXPECT_FLOAT_EQ(t.stage.Elements[0].PosX, 98);
+    // Moving left.
+    t.camera.CameraX = 5;
+    pass.Back(t);
+    EXPECT_FLOAT_EQ(t.stage.Elements[0].PosX, 100);
+}
+
+}  // namespace
+}  // namespace qb
