@@ -213,7 +213,7 @@ void mnuDelete_Click(AppState& state) {
             MsgIcon::Information);
     }
     state.Stages.Clear();
-    LoadFilestoList(state.Stages, UiOf(state), JoinPath(state.MugeDir, "stages/"), ".def");
+    LoadFilestoList(state.Stages, UiOf(state), StagesFolder(state), ".def");
 }
 
 void MnuRecentFiles_Click(AppState& state, int index) {

@@ -177,7 +177,8 @@ std::string ConfigText(const AppState& state) {
     out += "VCamStep = " + FloatText(state.Camera.VCamStep) + crlf;
     out += "BGMusic = " + BoolText(state.Menus.Checked("mnuMusic")) + crlf;
     out += "Info = " + BoolText(state.Menus.Checked("mnuInfo")) + crlf;
-    out += "Char = " + BoolText(state.Menus.Checked("mnuChar")) + crlf;
+    // A "Char = True" read at start-up is kept until the character command has acted on it.
+    out += "Char = " + BoolText(state.Menus.Checked("mnuChar") || state.CharRequested == 255) + crlf;
     out += "Deform = " + BoolText(state.Menus.Checked("mnuDeform")) + crlf;
     out += "DebugBG = " + BoolText(state.Menus.Checked("mnuDebugBG")) + crlf;
     out += "CharName = " + state.TestCharName + crlf;

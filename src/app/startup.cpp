@@ -53,6 +53,11 @@ std::string MakeVersionText(int minor, int revision) {
     return "." + std::to_string(minor) + std::to_string(revision);
 }
 
+std::string StagesFolder(const AppState& state) {
+    // The program's folder stands in for the current directory, which this program never relies on.
+    return JoinPath(state.MugeDir.empty() ? state.ProgramDir : state.MugeDir, "stages/");
+}
+
 std::pair<int, int> ClientSizeFor(const AppState& state) {
     int width = kViewWidth * state.ViewScale;
     if (state.StageListShown == 255 && state.ports.ui) width += state.ports.ui->StageListWidth();
@@ -90,7 +95,7 @@ bool FormLoad(AppState& state, bool alreadyRunning) {
     ShowOptionalMenuItems(state.Menus);
 
     LoadConfig(state);
-    LoadFilestoList(state.Stages, ui, JoinPath(state.MugeDir, "stages/"), ".def");
+    LoadFilestoList(state.Stages, ui, StagesFolder(state), ".def");
 
     state.FpsLimit = 60;
     state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.FpsLimit) + " fps)");

@@ -91,6 +91,14 @@ TEST(Config, ValueRulesOfTheFlags) {
     }
 }
 
+TEST(Config, CharWishIsKeptUntilTheCharacterCommandActs) {
+    ConfigFixture f;
+    f.WriteConfig("Char = True\r\n");
+    LoadConfig(f.state);
+    EXPECT_EQ(f.state.CharRequested, 255);
+    EXPECT_NE(ConfigText(f.state).find("\r\nChar = True\r\n"), std::string::npos);
+}
+
 TEST(Config, EmptyCharNameStaysEmpty) {
     ConfigFixture f;
     f.WriteConfig("TestChar = /m/chars/kfm/kfm.def\r\nCharName = \r\n");
