@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/app_state.h"
+#include "app/commands.h"
 #include "platform/paths.h"
 #include "stage/stage_loader.h"
 #include "stage/stage_parser.h"
@@ -70,6 +71,13 @@ void LoadStage(AppState& state) {
         // The window must stay usable after a failed load: every menu the load disabled comes back.
         SetLoadMenus(state, true);
         return;
+    }
+
+    // Full screen asked for while no stage ran: the wish left the item checked; the command toggles
+    // it back on and now finds a running stage.
+    if (state.bMakeFullScreen) {
+        state.Menus.Toggle("mnuFS");
+        mnuFS_Click(state);
     }
 
     // Presses made while the stage loaded must not act once it runs.

@@ -259,3 +259,19 @@ TEST(StageLoader, GarbledSpriteFileLoadsWhatItHolds) {
 
 }  // namespace
 }  // namespace qb
+
+namespace qb {
+namespace {
+
+TEST(StageLoader, FullScreenWishIsCarriedOutOnceTheStageRuns) {
+    test::StageFixture f;
+    f.state.Menus.SetChecked("mnuFS", true);
+    f.state.bMakeFullScreen = 255;
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n"));
+    EXPECT_EQ(f.state.bFullScreen, 1);
+    EXPECT_TRUE(f.state.Menus.Checked("mnuFS"));
+    EXPECT_EQ(f.ui.fullScreenCalls, (std::vector<bool>{true}));
+}
+
+}  // namespace
+}  // namespace qb
