@@ -261,7 +261,9 @@ void OpenFromCommandLine(AppState& state, const std::string& argument) {
         Box(state, kZipNotSupported, MsgIcon::Information);
         return;
     }
-    state.DroppedFile = std::filesystem::absolute(std::filesystem::path(chosen.Path)).lexically_normal().string();
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(chosen.Path), ec);
+    state.DroppedFile = ec ? chosen.Path : absolute.lexically_normal().string();
     state.tmrDropEnabled = true;
 }
 
@@ -363,8 +365,14 @@ void mnuPause_Click(AppState& state) {
 }
 
 void mnuSnapshot_Click(AppState& state) {
-    if (!state.BackBuffer) return;
-    TakeSnapshot(state.ProgramDir, state.Stage.StageName, state.BackBuffer.get(), state.bRunning);
+    if (!state.BackBuffer || state.bRunning == 0) return;
+    const std::string written =
+        TakeSnapshot(state.ProgramDir, state.Stage.StageName, state.BackBuffer.get(), state.bRunning);
+    // A snapshot that silently went nowhere would look like one that was taken.
+    if (written.empty()) {
+        Box(state, "The snapshot could not be saved in\r\n" + JoinPath(state.ProgramDir, "snapshots"),
+            MsgIcon::Exclamation);
+    }
 }
 
 void mnuDebug_Click(AppState& state) {

@@ -131,7 +131,8 @@ void RunStage(AppState& state) {
     EnterFullScreenIfWished(state);
     if (state.PerfFrequency <= 0) state.PerfFrequency = clock.Frequency();
     state.InRunLoop = true;
-    state.ExitLoop = false;
+    // A close requested while the stage loaded (a message box services messages) still ends it.
+    state.ExitLoop = state.tmrExitEnabled;
     state.LastPresent = clock.Counter();
 
     while (!state.ExitLoop) {

@@ -1,5 +1,8 @@
 #include "app/startup.h"
 
+#include <exception>
+#include <new>
+
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/config.h"
@@ -47,6 +50,23 @@ void CenterWindow(AppState& state) {
     ui.MoveWindow(screenWidth / 2 - width / 2, screenHeight / 2 - height / 2);
 }
 
+// Runs one entry point of the front end and reports what escaped it, so that nothing is thrown
+// back through the toolkit's event handlers. Answers false when something was caught.
+template <typename Fn>
+bool Trapped(AppState& state, const char* module, const char* procedure, Fn&& fn) {
+    try {
+        fn();
+        return true;
+    } catch (const std::bad_alloc&) {
+        if (state.ports.ui) HandleError(*state.ports.ui, module, procedure, 7, "Out of memory");
+    } catch (const std::exception& e) {
+        if (state.ports.ui) HandleError(*state.ports.ui, module, procedure, 51, e.what());
+    } catch (...) {
+        if (state.ports.ui) HandleError(*state.ports.ui, module, procedure, 51, "Internal error");
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string MakeVersionText(int minor, int revision) {
@@ -80,7 +100,7 @@ void SizeAndCenter(AppState& state) {
     CenterWindow(state);
 }
 
-bool FormLoad(AppState& state, bool alreadyRunning) {
+static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
     Ui& ui = *state.ports.ui;
     state.VersionText = MakeVersionText(kVersionMinor, kVersionRevision);
     state.AppTitle = "Quillback " + state.VersionText + " Beta by Tarnwick";
@@ -116,10 +136,16 @@ bool FormLoad(AppState& state, bool alreadyRunning) {
     return true;
 }
 
+bool FormLoad(AppState& state, bool alreadyRunning) {
+    bool keepRunning = true;
+    Trapped(state, "Load", "Form_Load", [&] { keepRunning = FormLoadSteps(state, alreadyRunning); });
+    return keepRunning;
+}
+
 void FormActivate(AppState& state) {
     if (state.FirstActivate == 0) return;
     state.FirstActivate = 0;
-    SizeAndCenter(state);
+    Trapped(state, "Main", "Form_Activate", [&] { SizeAndCenter(state); });
 }
 
 void CloseRequest(AppState& state) {
@@ -131,15 +157,20 @@ void CloseRequest(AppState& state) {
 void TmrStartTick(AppState& state) {
     if (state.InRunLoop) return;  // the old loop has not returned yet: try again on the next tick
     state.tmrStartEnabled = false;
-    if (state.StartPending != 1) return;
+    // A close asked for before the start came due wins: the shutdown must not wait for a new loop.
+    if (state.StartPending != 1 || state.tmrExitEnabled) return;
     state.StartPending = 0;
-    RunStage(state);
+    if (!Trapped(state, "Main", "RunStage", [&] { RunStage(state); })) {
+        // Whatever escaped the frame ends this stage, not the program.
+        state.InRunLoop = false;
+        Trapped(state, "Main", "UnloadStuff", [&] { UnloadStuff(state); });
+    }
 }
 
 void TmrExitTick(AppState& state) {
     if (state.InRunLoop) return;
     state.tmrExitEnabled = false;
-    Shutdown(state);
+    Trapped(state, "Main", "Shutdown", [&] { Shutdown(state); });
     if (state.ports.ui) state.ports.ui->Quit();
 }
 

@@ -176,6 +176,19 @@ TEST(RunLoop, TimersActOnlyOnceTheLoopHasReturned) {
     EXPECT_EQ(f.ui.quitCalls, 0);
 }
 
+TEST(RunLoop, CloseBeforeTheStartCameDueWins) {
+    AppFixture f;
+    f.state.StageFile = f.AddStage("forest", "Forest Gate");
+    OpenStage(f.state);
+    CloseRequest(f.state);
+    f.ui.onDoEvents = [&] { ADD_FAILURE() << "a loop started after the close"; f.state.ExitLoop = true; };
+    TmrStartTick(f.state);
+    EXPECT_FALSE(f.state.tmrStartEnabled);
+    EXPECT_FALSE(f.state.InRunLoop);
+    TmrExitTick(f.state);
+    EXPECT_EQ(f.ui.quitCalls, 1);
+}
+
 TEST(RunLoop, ReloadRestartsThroughTheStartTimer) {
     AppFixture f;
     f.state.StageFile = f.AddStage("forest", "Forest Gate");
