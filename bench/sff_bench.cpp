@@ -3,13 +3,13 @@
 // (the "vs_memcpy" counter is load time over memcpy time for those bytes).
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "demo/sff_writer.h"
@@ -110,7 +110,8 @@ double MemcpySeconds(int64_t bytes) {
         std::memcpy(to.data(), from.data(), from.size());
         benchmark::DoNotOptimize(to.data());
         benchmark::ClobberMemory();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        best =
+            std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     return best;
 }
@@ -133,7 +134,8 @@ void LoadFile(benchmark::State& state, const std::string& path) {
     state.counters["decoded_MB"] = static_cast<double>(decoded) / 1e6;
     state.counters["sprites"] = 0;
     if (auto bytes = qb::ReadFileBytes(path, qb::kMaxSffFileBytes)) {
-        if (auto index = qb::ReadSffIndex(*bytes)) state.counters["sprites"] = static_cast<double>(index->entries.size());
+        if (auto index = qb::ReadSffIndex(*bytes))
+            state.counters["sprites"] = static_cast<double>(index->entries.size());
     }
     // Seconds per load over seconds per memcpy of the decoded bytes.
     state.counters["vs_memcpy"] = benchmark::Counter(
@@ -170,7 +172,8 @@ void Memcpy(benchmark::State& state, int64_t bytes) {
 struct GeneratedFile {
     std::filesystem::path path;
     GeneratedFile() {
-        path = std::filesystem::temp_directory_path() / ("qb-sff-bench-" + std::to_string(::getpid()) + ".sff");
+        path =
+            std::filesystem::temp_directory_path() / ("qb-sff-bench-" + std::to_string(::getpid()) + ".sff");
         std::ofstream(path, std::ios::binary) << GeneratedSff(5000);
     }
     ~GeneratedFile() {
@@ -190,17 +193,18 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("LoadLargestCorpusSff", [&](benchmark::State& s) { LoadFile(s, largest); })
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    benchmark::RegisterBenchmark("MemcpyLargestCorpusSff",
-                                 [&](benchmark::State& s) { Memcpy(s, DecodedBytes(largest)); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("DecodeLargestCorpusSffInMemory",
-                                 [&](benchmark::State& s) { DecodeInMemory(s, largest); })
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("MemcpyLargestCorpusSff", [&](benchmark::State& s) {
+        Memcpy(s, DecodedBytes(largest));
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("DecodeLargestCorpusSffInMemory", [&](benchmark::State& s) {
+        DecodeInMemory(s, largest);
+    })->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("LoadGenerated5000", [&](benchmark::State& s) { LoadFile(s, gen); })
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    benchmark::RegisterBenchmark("MemcpyGenerated5000", [&](benchmark::State& s) { Memcpy(s, DecodedBytes(gen)); })
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("MemcpyGenerated5000", [&](benchmark::State& s) {
+        Memcpy(s, DecodedBytes(gen));
+    })->Unit(benchmark::kMillisecond);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -7,7 +7,9 @@ namespace qb::demo {
 
 namespace {
 
-void Put8(std::string& out, int v) { out.push_back(static_cast<char>(v & 0xFF)); }
+void Put8(std::string& out, int v) {
+    out.push_back(static_cast<char>(v & 0xFF));
+}
 void Put16(std::string& out, int v) {
     Put8(out, v);
     Put8(out, v >> 8);

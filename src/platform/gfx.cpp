@@ -33,8 +33,9 @@ inline void Timed(F&& draw) {
     }
     const auto start = std::chrono::steady_clock::now();
     draw();
-    g_timingNanos += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
-                         .count();
+    g_timingNanos +=
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+            .count();
 }
 
 // The destination's clip rectangle intersected with its bounds, right and bottom exclusive.
@@ -72,11 +73,15 @@ void ForEachClippedRow(BITMAP* dest, BITMAP* sprite, int x, int y, Row&& row) {
     }
 }
 
-bool IsUsable(const BITMAP* bmp) { return bmp != nullptr && bitmap_color_depth(const_cast<BITMAP*>(bmp)) == 16; }
+bool IsUsable(const BITMAP* bmp) {
+    return bmp != nullptr && bitmap_color_depth(const_cast<BITMAP*>(bmp)) == 16;
+}
 
 }  // namespace
 
-void BitmapDeleter::operator()(BITMAP* bitmap) const { a_destroy_bitmap(bitmap); }
+void BitmapDeleter::operator()(BITMAP* bitmap) const {
+    a_destroy_bitmap(bitmap);
+}
 
 bool a_allegro_init() {
     // Allegro clears its system driver when it shuts down (also from its own atexit handler).
@@ -101,7 +106,9 @@ BITMAP* a_create_bitmap(int width, int height) {
     return bmp;
 }
 
-UniqueBitmap CreateBitmap(int width, int height) { return UniqueBitmap(a_create_bitmap(width, height)); }
+UniqueBitmap CreateBitmap(int width, int height) {
+    return UniqueBitmap(a_create_bitmap(width, height));
+}
 
 void a_destroy_bitmap(BITMAP* bitmap) {
     if (!bitmap) return;
@@ -116,8 +123,12 @@ void a_destroy_bitmap(BITMAP* bitmap) {
     free(bitmap);
 }
 
-int BitmapWidth(const BITMAP* bitmap) { return bitmap ? bitmap->w : 0; }
-int BitmapHeight(const BITMAP* bitmap) { return bitmap ? bitmap->h : 0; }
+int BitmapWidth(const BITMAP* bitmap) {
+    return bitmap ? bitmap->w : 0;
+}
+int BitmapHeight(const BITMAP* bitmap) {
+    return bitmap ? bitmap->h : 0;
+}
 
 uint16_t* BitmapRow(BITMAP* bitmap, int y) {
     if (!bitmap || y < 0 || y >= bitmap->h) return nullptr;
@@ -219,9 +230,13 @@ void a_draw_lit_sprite(BITMAP* dest, BITMAP* sprite, int x, int y, int color) {
     Timed([&] { draw_lit_sprite(dest, sprite, x, y, color); });
 }
 
-void a_set_trans_blender(int r, int g, int b, int a) { set_trans_blender(r, g, b, a); }
+void a_set_trans_blender(int r, int g, int b, int a) {
+    set_trans_blender(r, g, b, a);
+}
 
-void a_set_difference_blender(int r, int g, int b, int a) { set_difference_blender(r, g, b, a); }
+void a_set_difference_blender(int r, int g, int b, int a) {
+    set_difference_blender(r, g, b, a);
+}
 
 void add_sprite(BITMAP* dest, BITMAP* sprite, int x, int y, int amount) {
     if (!IsUsable(sprite) || !IsUsable(dest)) return;
@@ -289,8 +304,14 @@ bool SavePng(const std::string& path, BITMAP* bitmap) {
     return save_png(native.c_str(), bitmap, nullptr) == 0;
 }
 
-void GfxTimingEnable(bool on) { g_timing = on; }
-int64_t GfxTimingNanos() { return g_timingNanos; }
-void GfxTimingReset() { g_timingNanos = 0; }
+void GfxTimingEnable(bool on) {
+    g_timing = on;
+}
+int64_t GfxTimingNanos() {
+    return g_timingNanos;
+}
+void GfxTimingReset() {
+    g_timingNanos = 0;
+}
 
 }  // namespace qb

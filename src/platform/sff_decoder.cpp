@@ -183,14 +183,17 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
     bool cachedMask = false;
     auto colorsFor = [&](int palette, bool masked) -> const ColorTable& {
         if (palette != cachedPalette || masked != cachedMask) {
-            cachedColors = MakeColorTable(palette >= 0 ? &palettes[static_cast<size_t>(palette)] : nullptr, masked);
+            cachedColors =
+                MakeColorTable(palette >= 0 ? &palettes[static_cast<size_t>(palette)] : nullptr, masked);
             cachedPalette = palette;
             cachedMask = masked;
         }
         return cachedColors;
     };
 
-    auto pictureOf = [&](size_t j) { return bytes.subspan(index->entries[j].dataStart, index->entries[j].DataSize()); };
+    auto pictureOf = [&](size_t j) {
+        return bytes.subspan(index->entries[j].dataStart, index->entries[j].DataSize());
+    };
     auto decode = [&](size_t j, int palette, bool masked) -> UniqueBitmap {
         const auto pcx = pictureOf(j);
         const auto layout = ReadPcxLayout(pcx);

@@ -74,7 +74,7 @@ std::optional<SffIndex> ReadSffIndex(std::string_view file) {
 }
 
 std::optional<std::span<const uint8_t, kPcxPaletteSize>> FindPcxPalette(std::span<const uint8_t> pcx,
-                                                                         size_t searchFloor) {
+                                                                        size_t searchFloor) {
     if (pcx.size() < kPcxPaletteSize + 1) return std::nullopt;
     const size_t last = pcx.size() - kPcxPaletteSize - 1;
     auto at = [&](size_t marker) { return pcx.subspan(marker + 1).first<kPcxPaletteSize>(); };

@@ -25,14 +25,14 @@ struct SffHeader {
 };
 
 struct SffSubHeader {
-    size_t offset = 0;     // where this sub-header sits in the file
-    uint32_t next = 0;     // next-offset field as written
-    uint32_t length = 0;   // data length as written; 0 marks a linked sprite
+    size_t offset = 0;    // where this sub-header sits in the file
+    uint32_t next = 0;    // next-offset field as written
+    uint32_t length = 0;  // data length as written; 0 marks a linked sprite
     int16_t axisX = 0;
     int16_t axisY = 0;
-    int32_t group = 0;     // unsigned 16-bit in the file
+    int32_t group = 0;  // unsigned 16-bit in the file
     int16_t image = 0;
-    int32_t linkedIndex = 0;  // unsigned 16-bit in the file
+    int32_t linkedIndex = 0;   // unsigned 16-bit in the file
     bool samePalette = false;  // byte 18
     // The sprite's data clipped to the file: [dataStart, dataEnd). Ends at the smallest of the
     // length field, the next sub-header and the end of the file.
@@ -65,7 +65,7 @@ std::optional<SffIndex> ReadSffIndex(std::string_view file);
 // 769 bytes, then (floor known) as the first marker after the floor that leaves 768 bytes behind it,
 // for files that pad after the palette. nullopt when there is none.
 std::optional<std::span<const uint8_t, kPcxPaletteSize>> FindPcxPalette(std::span<const uint8_t> pcx,
-                                                                         size_t searchFloor = kPcxHeaderSize);
+                                                                        size_t searchFloor = kPcxHeaderSize);
 
 // Little-endian readers over a byte span with bounds checks (0 outside).
 uint16_t ReadLe16(std::span<const uint8_t> bytes, size_t at);

@@ -8,7 +8,8 @@ namespace qb {
 namespace {
 
 int64_t NowNanos() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -21,9 +22,13 @@ uint32_t SystemClock::TickCount() {
     return static_cast<uint32_t>(static_cast<uint64_t>((NowNanos() - m_startNanos) / 1000000));
 }
 
-int64_t SystemClock::Counter() { return NowNanos() - m_startNanos; }
+int64_t SystemClock::Counter() {
+    return NowNanos() - m_startNanos;
+}
 
-int64_t SystemClock::Frequency() { return 1000000000; }
+int64_t SystemClock::Frequency() {
+    return 1000000000;
+}
 
 void SystemClock::SleepMs(int ms) {
     if (ms <= 0) {

@@ -35,7 +35,9 @@ Palette TestPalette(uint8_t shift = 0) {
     return p;
 }
 
-Picture MakePicture(int w, int h, std::vector<uint8_t> pixels) { return Picture{w, h, std::move(pixels)}; }
+Picture MakePicture(int w, int h, std::vector<uint8_t> pixels) {
+    return Picture{w, h, std::move(pixels)};
+}
 
 SffSprite Sprite(int32_t group, int16_t image, Picture picture, Palette palette = TestPalette()) {
     SffSprite s;
@@ -78,7 +80,9 @@ SpriteTable Decode(const std::string& file, bool masked) {
     return table;
 }
 
-int Pixel(const SpriteEntry& e, int x, int y) { return a_getpixel(e.Bitmap, x, y); }
+int Pixel(const SpriteEntry& e, int x, int y) {
+    return a_getpixel(e.Bitmap, x, y);
+}
 
 void Poke32(std::string& s, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) s[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
@@ -86,7 +90,9 @@ void Poke32(std::string& s, size_t at, uint32_t v) {
 
 // 3 x 2 picture:   0 1 2
 //                  3 4 255
-Picture SmallPicture() { return MakePicture(3, 2, {0, 1, 2, 3, 4, 255}); }
+Picture SmallPicture() {
+    return MakePicture(3, 2, {0, 1, 2, 3, 4, 255});
+}
 
 TEST(SffDecoder, DecodesColoursAxisAndSize) {
     const auto file = demo::WriteSff({Sprite(5, 7, SmallPicture())});
@@ -163,10 +169,12 @@ TEST(SffDecoder, RandomPicturesDecodePixelExact) {
             for (int y = 0; y < pic.height; ++y) {
                 for (int x = 0; x < pic.width; ++x) {
                     const uint8_t index = pic.pixels[static_cast<size_t>(y * pic.width + x)];
-                    int want = a_makecol(palette[index * 3u], palette[index * 3u + 1], palette[index * 3u + 2]);
+                    int want =
+                        a_makecol(palette[index * 3u], palette[index * 3u + 1], palette[index * 3u + 2]);
                     if (want == kMaskColor) want ^= 0x20;
                     if (masked && index == 0) want = kMaskColor;
-                    ASSERT_EQ(Pixel(table[j], x, y), want) << "width " << pic.width << " at " << x << "," << y;
+                    ASSERT_EQ(Pixel(table[j], x, y), want)
+                        << "width " << pic.width << " at " << x << "," << y;
                 }
             }
         }
@@ -250,8 +258,8 @@ TEST(SffDecoder, LinkedSpriteWithOtherMaskGetsItsOwnBitmap) {
 }
 
 TEST(SffDecoder, LinkCyclesAndOutOfRangeLinksLeaveNoBitmap) {
-    auto table = Decode(demo::WriteSff({Sprite(0, 0, SmallPicture()), Link(0, 1, 2), Link(0, 2, 1), Link(0, 3, 99),
-                                        Link(0, 4, 4)}),
+    auto table = Decode(demo::WriteSff({Sprite(0, 0, SmallPicture()), Link(0, 1, 2), Link(0, 2, 1),
+                                        Link(0, 3, 99), Link(0, 4, 4)}),
                         false);
     EXPECT_NE(table[0].Bitmap, nullptr);
     for (size_t j = 1; j <= 4; ++j) EXPECT_EQ(table[j].Bitmap, nullptr) << j;
@@ -281,7 +289,7 @@ TEST(SffDecoder, RealFileQuirksStillDecode) {
 
 TEST(SffDecoder, PaddingAfterThePaletteIsTolerated) {
     Palette p = TestPalette();
-    p[3] = 10;    // colour 1 = (10, 0, 0)
+    p[3] = 10;     // colour 1 = (10, 0, 0)
     p[39] = 0x0C;  // where a search backward from the end would take the marker to be
     auto a = Sprite(0, 0, SmallPicture(), p);
     std::string file = demo::WriteSff({a});
@@ -363,6 +371,43 @@ TEST(SffDecoder, EveryCorpusSpriteDecodes) {
         for (size_t j = 0; j < index->entries.size(); ++j) {
             EXPECT_NE(table[j].Bitmap, nullptr) << j;
             EXPECT_GT(table[j].Width, 0) << j;
+        }
+    }
+}
+
+// A made-up file with every feature (links, chains, shared palettes, odd widths), garbled the same way.
+TEST(SffDecoder, GarbledSyntheticFilesNeverCrash) {
+    std::vector<SffSprite> sprites;
+    for (int i = 0; i < 12; ++i) {
+        if (i % 4 == 3) {
+            sprites.push_back(Link(0, static_cast<int16_t>(i), static_cast<int16_t>(i - 1 - (i % 8 == 7))));
+            continue;
+        }
+        auto s = Sprite(
+            1, static_cast<int16_t>(i),
+            MakePicture(5 + i * 7, 3,
+                        std::vector<uint8_t>(static_cast<size_t>((5 + i * 7) * 3), static_cast<uint8_t>(i))));
+        s.samePalette = i % 2 == 1;
+        sprites.push_back(std::move(s));
+    }
+    const std::string original = demo::WriteSff(sprites);
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 400; ++round) {
+        std::string garbled = original;
+        const int flips = 1 + round % 16;
+        for (int f = 0; f < flips; ++f) {
+            const size_t pos = std::uniform_int_distribution<size_t>(0, garbled.size() - 1)(rng);
+            garbled[pos] = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
+        }
+        if (round % 3 == 0) garbled.resize(std::uniform_int_distribution<size_t>(0, garbled.size())(rng));
+        SpriteTable table = IndexTable(garbled, round % 2 == 0);
+        for (size_t j = 0; j < table.size(); j += 3) table[j].Mask = 1;  // mixed masks force re-decodes
+        DecodeSffSprites(garbled, table, static_cast<int>(table.size()));
+        for (const auto& e : table) {
+            if (e.Bitmap) {
+                ASSERT_EQ(BitmapWidth(e.Bitmap), e.Width);
+                ASSERT_EQ(BitmapHeight(e.Bitmap), e.Height);
+            }
         }
     }
 }
