@@ -7,7 +7,7 @@ namespace qb {
 
 void ResetFrameState(FrameState& frame) {
     frame.FramesThisSecond = 0;
-    frame.LastSecondTick = -1000;
+    frame.LastSecondTick = kNeverTick;
     frame.InfoText.clear();
     frame.LayerPass = 0;
     frame.LinkOffsetY = 0;

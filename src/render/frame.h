@@ -15,11 +15,15 @@ struct BITMAP;
 
 namespace qb {
 
+constexpr int64_t kNeverTick = INT64_MIN / 4;
+
 // Run-time values of the frame and of the element passes. Reset by ResetFrameState when a stage
 // starts running.
 struct FrameState {
     int16_t FramesThisSecond = 0;
-    int64_t LastSecondTick = -1000;  // milliseconds; -1000 makes the first frame do the update
+    // Milliseconds of the last once-a-second update. Starts far in the past so that the first frame
+    // performs the update whatever the clock reads (a clock that starts at 0 included).
+    int64_t LastSecondTick = kNeverTick;
     std::string InfoText;
     uint8_t LayerPass = 0;  // 0 back layer, 255 front layer
     // Test character: 255 while it is in the stage; CameraFollow 1 while the arrow keys still move

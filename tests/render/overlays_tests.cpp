@@ -1,0 +1,93 @@
+#include "render/overlays.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/gfx.h"
+#include "tests/support/temp_dir.h"
+
+namespace qb {
+namespace {
+
+TEST(InfoText, ShowsTheCameraAndTheFrameRate) {
+    CameraState camera;
+    camera.CameraX = -12.5f;
+    camera.CameraY = -3;
+    EXPECT_EQ(BuildInfoText(camera, 60), "Cam 12.5,-3  60 FPS");
+    camera.CameraX = 0;
+    camera.CameraY = 0;
+    EXPECT_EQ(BuildInfoText(camera, 1), "Cam 0,0  1 FPS");
+}
+
+TEST(InfoText, NumbersRoundToTwoDecimalsHalvesToEven) {
+    EXPECT_EQ(TwoDecimals(0.125), "0.12");
+    EXPECT_EQ(TwoDecimals(0.375), "0.38");
+    EXPECT_EQ(TwoDecimals(-2.5), "-2.5");
+    EXPECT_EQ(TwoDecimals(3.10), "3.1");
+    EXPECT_EQ(TwoDecimals(7), "7");
+    EXPECT_EQ(TwoDecimals(-0.001), "0");
+    EXPECT_EQ(TwoDecimals(1234.5678), "1234.57");
+}
+
+TEST(InfoText, IsDrawnInWhiteNearTheTopLeft) {
+    a_allegro_init();
+    UniqueBitmap buffer = CreateBitmap(64, 16);
+    a_clear_bitmap(buffer.get());
+    DrawInfoText(buffer.get(), "Cam");
+    int white = 0, outside = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 64; ++x) {
+            int c = a_getpixel(buffer.get(), x, y);
+            if (c == 0xFFFF) ++white;
+            if (c != 0 && (x < 4 || y < 3 || y >= 11 || x >= 4 + 3 * 8)) ++outside;
+        }
+    EXPECT_GT(white, 10);
+    EXPECT_EQ(outside, 0);
+}
+
+TEST(DebugBackground, FillsTheBufferWithTheMaskColour) {
+    a_allegro_init();
+    UniqueBitmap buffer = CreateBitmap(4, 4);
+    DebugClear(buffer.get());
+    EXPECT_EQ(a_getpixel(buffer.get(), 3, 3), 0xF81F);
+}
+
+TEST(Snapshot, NamesCountUpAndReuseFreedNumbers) {
+    a_allegro_init();
+    test::TempDir program;
+    UniqueBitmap buffer = CreateBitmap(320, 240);
+    std::string first = TakeSnapshot(program.Path().string(), "Forest Gate", buffer.get(), 1);
+    std::string second = TakeSnapshot(program.Path().string(), "Forest Gate", buffer.get(), 1);
+    EXPECT_EQ(std::filesystem::path(first), program.Path() / "snapshots" / "Forest Gate 0.pcx");
+    EXPECT_EQ(std::filesystem::path(second), program.Path() / "snapshots" / "Forest Gate 1.pcx");
+    EXPECT_TRUE(std::filesystem::exists(first));
+    std::filesystem::remove(first);
+    std::string third = TakeSnapshot(program.Path().string(), "Forest Gate", buffer.get(), 1);
+    EXPECT_EQ(third, first);
+}
+
+TEST(Snapshot, NamesLoseQuotesAndReplaceWhatAFileNameCannotHold) {
+    EXPECT_EQ(SnapshotStem("\"Quoted\" Stage"), "Quoted Stage");
+    EXPECT_EQ(SnapshotStem("Mid/Night: A*B?<C>|D\\E"), "Mid_Night_ A_B__C__D_E");
+    EXPECT_EQ(SnapshotStem(std::string("Tab\there")), "Tab_here");
+    EXPECT_EQ(SnapshotStem("\xE6\x9C\x88 Moon"), "\xE6\x9C\x88 Moon");  // other bytes are kept
+
+    a_allegro_init();
+    test::TempDir program;
+    UniqueBitmap buffer = CreateBitmap(8, 8);
+    std::string path = TakeSnapshot(program.Path().string(), "a/b", buffer.get(), 1);
+    EXPECT_EQ(std::filesystem::path(path).filename(), "a_b 0.pcx");
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST(Snapshot, NothingIsWrittenWithoutARunningStage) {
+    a_allegro_init();
+    test::TempDir program;
+    UniqueBitmap buffer = CreateBitmap(8, 8);
+    EXPECT_EQ(TakeSnapshot(program.Path().string(), "Idle", buffer.get(), 0), "");
+    EXPECT_FALSE(std::filesystem::exists(program.Path() / "snapshots"));
+}
+
+}  // namespace
+}  // namespace qb
