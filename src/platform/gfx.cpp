@@ -280,16 +280,44 @@ void sub_sprite(BITMAP* dest, BITMAP* sprite, int x, int y) {
     });
 }
 
+namespace {
+
+// Allegro reads text as UTF-8. Content text is bytes: valid UTF-8 passes through; anything else is
+// taken as Latin-1, whose letters the built-in font has. Control bytes and the C1 range become '?'.
+std::string TextForAllegro(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        for (size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (valid && length > 1) {
+            out.append(text, i, length);
+            i += length;
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) {
+            out += '?';
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+        ++i;
+    }
+    return out;
+}
+
+}  // namespace
+
 void a_textout(BITMAP* bitmap, const std::string& text, int x, int y, int color) {
     if (!IsUsable(bitmap) || text.empty()) return;
-    // Content text is bytes; Allegro would read it as UTF-8 and stop at invalid sequences. Characters
-    // outside the built-in font's range are drawn as '?'.
-    std::string ascii = text;
-    for (char& c : ascii) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 32 || u > 126) c = '?';
-    }
-    Timed([&] { textout_ex(bitmap, font, ascii.c_str(), x, y, color, -1); });
+    const std::string utf8 = TextForAllegro(text);
+    Timed([&] { textout_ex(bitmap, font, utf8.c_str(), x, y, color, -1); });
 }
 
 bool a_save_pcx(const std::string& path, BITMAP* bitmap) {

@@ -166,6 +166,22 @@ TEST(Gfx, TextIsDrawnWithTransparentBackground) {
         for (int x = 0; x < 24; ++x) (a_getpixel(bmp.get(), x, y) == R ? red : blue) += 1;
     EXPECT_GT(red, 10);
     EXPECT_GT(blue, 100);  // glyph gaps keep the background
+
+    // Latin-1 bytes and the same letter in UTF-8 draw the same glyph; a lone invalid byte does not
+    // stop the rest of the text from being drawn.
+    auto latin = Filled(24, 8, 0);
+    auto utf8 = Filled(24, 8, 0);
+    a_textout(latin.get(), "\xE9x", 0, 0, R);
+    a_textout(utf8.get(), "\xC3\xA9x", 0, 0, R);
+    int same = 0, lit = 0;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 24; ++x) {
+            same += a_getpixel(latin.get(), x, y) == a_getpixel(utf8.get(), x, y);
+            lit += a_getpixel(latin.get(), x, y) == R && x >= 8;
+        }
+    }
+    EXPECT_EQ(same, 24 * 8);
+    EXPECT_GT(lit, 4);  // the 'x' after the accented letter
 }
 
 TEST(Gfx, SavedFilesCarryTheirFormatsHeader) {
