@@ -1,0 +1,114 @@
+// Whole frames of the demo stage drawn by the real quillback-shot, compared pixel for pixel with the
+// pictures in tests/data/golden (each one looked at before it was committed). Set
+// QB_UPDATE_GOLDEN=1 to rewrite them after a deliberate change, then look at them again.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/render/picture_file.h"
+#include "tests/support/temp_dir.h"
+
+namespace qb {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string DemoDir() { return std::string(QB_DEMO_DIR) + "/"; }
+std::string DemoStage() { return DemoDir() + "stages/quillback.def"; }
+std::string StageArgs() { return "--mugen " + test::Quote(DemoDir()) + " " + test::Quote(DemoStage()); }
+
+struct GoldenCase {
+    const char* name;
+    const char* arguments;
+};
+
+const GoldenCase kGoldenCases[] = {
+    {"start", "--frames 1"},
+    // The shooting star crosses, the lanterns flicker, the boat drifts.
+    {"dusk_330", "--frames 330"},
+    {"pan_right_up", "--frames 120 --keys right*60,up*30"},
+    // Bigger camera steps (A) to the left bound.
+    {"left_bound_steps", "--frames 240 --keys a*12,left*200"},
+    {"info_overlay", "--frames 75 --info-overlay --debug-bg --keys right+down*10,up*20"},
+    {"down_right_z", "--frames 180 --keys up*40,z*20,right*100,down*20"},
+};
+
+class GoldenFrames : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(GoldenFrames, MatchTheCommittedPictures) {
+    const GoldenCase& c = GetParam();
+    test::TempDir temp;
+    fs::path out = temp.Path() / (std::string(c.name) + ".png");
+    ASSERT_EQ(test::RunShotTool(StageArgs() + " " + c.arguments + " --out " + test::Quote(out.string())), 0);
+    fs::path golden = fs::path(QB_TEST_DATA_DIR) / "golden" / (std::string(c.name) + ".png");
+    if (const char* update = std::getenv("QB_UPDATE_GOLDEN"); update && std::string(update) == "1") {
+        fs::create_directories(golden.parent_path());
+        fs::copy_file(out, golden, fs::copy_options::overwrite_existing);
+    }
+    test::DecodedPicture want = test::LoadPicture(golden.string());
+    test::DecodedPicture got = test::LoadPicture(out.string());
+    ASSERT_TRUE(want.ok()) << golden;
+    ASSERT_TRUE(got.ok());
+    ASSERT_EQ(got.width, 320);
+    ASSERT_EQ(got.height, 240);
+    int differing = 0;
+    for (size_t i = 0; i < want.pixels.size(); ++i) differing += want.pixels[i] != got.pixels[i];
+    EXPECT_EQ(differing, 0) << c.name << ": " << differing << " pixels differ";
+}
+
+INSTANTIATE_TEST_SUITE_P(DemoStage, GoldenFrames, ::testing::ValuesIn(kGoldenCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ShotFrames, PcxAndPngHoldTheSamePixels) {
+    test::TempDir temp;
+    std::string png = (temp.Path() / "a.png").string();
+    std::string pcx = (temp.Path() / "a.pcx").string();
+    ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 40 --out " + test::Quote(png)), 0);
+    ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 40 --out " + test::Quote(pcx)), 0);
+    test::DecodedPicture a = test::LoadPicture(png), b = test::LoadPicture(pcx);
+    ASSERT_TRUE(a.ok() && b.ok());
+    EXPECT_EQ(a.pixels, b.pixels);
+}
+
+TEST(ShotFrames, EveryKthFrameIsWrittenAndMatchesASingleRun) {
+    test::TempDir temp;
+    fs::path dir = temp.Path() / "frames";
+    ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 25 --every 10 --out-dir " + test::Quote(dir.string()) +
+                                " --keys right*25"),
+              0);
+    EXPECT_TRUE(fs::exists(dir / "frame_00010.png"));
+    EXPECT_TRUE(fs::exists(dir / "frame_00020.png"));
+    EXPECT_FALSE(fs::exists(dir / "frame_00025.png"));
+    EXPECT_FALSE(fs::exists(dir / "frame_00030.png"));
+    std::string single = (temp.Path() / "twenty.png").string();
+    ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 20 --keys right*25 --out " + test::Quote(single)), 0);
+    EXPECT_EQ(test::LoadPicture(single).pixels, test::LoadPicture((dir / "frame_00020.png").string()).pixels);
+}
+
+TEST(ShotFrames, BadRequestsAreUsageErrors) {
+    test::TempDir temp;
+    std::string out = test::Quote((temp.Path() / "x.png").string());
+    EXPECT_EQ(test::RunShotTool(StageArgs() + " --frames 5 --keys right*x --out " + out), 2);
+    EXPECT_EQ(test::RunShotTool(StageArgs() + " --frames 5 --keys fly*3 --out " + out), 2);
+    EXPECT_EQ(test::RunShotTool(StageArgs() + " --frames 5 --out " + test::Quote((temp.Path() / "x.bmp").string())), 2);
+    EXPECT_FALSE(fs::exists(temp.Path() / "x.png"));
+}
+
+TEST(ShotFrames, BenchPrintsTheRateAndTheDrawingShare) {
+    std::string output;
+    ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 30 --bench", &output), 0);
+    int frames = 0;
+    double seconds = 0, fps = 0, drawSeconds = 0, ratio = 0;
+    ASSERT_EQ(std::sscanf(output.c_str(), "frames=%d seconds=%lf fps=%lf\ndraw_seconds=%lf ratio=%lf", &frames,
+                          &seconds, &fps, &drawSeconds, &ratio),
+              5)
+        << output;
+    EXPECT_EQ(frames, 30);
+    EXPECT_GT(drawSeconds, 0);
+    EXPECT_LE(drawSeconds, seconds);
+    EXPECT_GE(ratio, 1.0);
+}
+
+}  // namespace
+}  // namespace qb
