@@ -167,6 +167,7 @@ void FrmStage::BuildMenus() {
         if (name == "mnuStage" || name == "mnuOptions") {
             current = menuBar()->addMenu(caption);
             current->setObjectName(qname);
+            current->menuAction()->setObjectName(qname);
             m_menus.insert(qname, current);
             m_actions.insert(qname, current->menuAction());
             if (name == "mnuStage") m_stageMenu = current;

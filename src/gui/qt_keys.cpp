@@ -1,5 +1,7 @@
 #include "gui/qt_keys.h"
 
+#include <Qt>
+
 namespace qb::gui {
 
 Key QtKeys::FromQtKey(int qtKey) {

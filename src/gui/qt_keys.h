@@ -1,6 +1,5 @@
 #pragma once
 // The core's polled keys, fed from the main window's key and mouse events.
-#include <QPointer>
 #include <array>
 #include <functional>
 #include <utility>

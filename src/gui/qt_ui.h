@@ -3,12 +3,11 @@
 // scripted answer, so the window can be driven without anyone at the screen.
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <functional>
 #include <string>
 
 #include "platform/ports.h"
-
-class QWidget;
 
 namespace qb::gui {
 

@@ -55,7 +55,12 @@ StageView::StageView(QWidget* parent) : QWidget(parent) {
 
 void StageView::SetScale(int scale) {
     m_scale = std::clamp(scale, 0, 4);
-    if (m_scale > 0) setFixedSize(kViewWidth * m_scale, kViewHeight * m_scale);
+    if (m_scale > 0) {
+        setFixedSize(kViewWidth * m_scale, kViewHeight * m_scale);
+    } else {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
     updateGeometry();
 }
 

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts Quillback on the bundled demo stage.
+#   bash scripts/run.sh [stage.def]
+# On a machine without a display run it under a virtual one:
+#   xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh build
+
+root=$(pwd)
+demo="$root/build/demo-mugen"
+exe="$root/build/quillback"
+cfg="$root/build/QB.cfg"
+# The program keeps its configuration beside the executable. A first run gets one that points the
+# MUGEN directory at the demo content, so no folder prompt comes up; an existing one is left alone.
+if ! ls "$root/build" | grep -qix 'qb.cfg'; then
+  printf 'Version = .67A\r\nMugeDir = %s/\r\nStageList = 255\r\nIntro = False\r\n' "$demo" > "$cfg"
+  echo "run: wrote $cfg (MugeDir = $demo/)"
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
+  echo "run: no display. Start it on a virtual one with:" >&2
+  echo "  xvfb-run -a -s \"-screen 0 1280x1024x24\" bash scripts/run.sh" >&2
+  exit 1
+fi
+
+stage=${1:-"$demo/stages/quillback.def"}
+exec "$exe" "$stage"

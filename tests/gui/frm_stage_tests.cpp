@@ -1,0 +1,384 @@
+// The main window's wiring: every path that opens a stage, the commands, menus, list, scale, full
+// screen, keys and the configuration written at shutdown, driven through the real window.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLockFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QUrl>
+#include <filesystem>
+
+#include "gui/frm_error.h"
+#include "gui/qt_keys.h"
+#include "tests/gui/gui_harness.h"
+
+namespace qb::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Text(const QAction* action) { return action->text().toStdString(); }
+
+void SendKey(QWidget* target, int key, bool press) {
+    QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+TEST(FrmStage, OpensWithTheDocumentedMenusListAndGeometry) {
+    GuiHarness h;
+    ASSERT_TRUE(h.Start());
+    auto& w = h.Window();
+    const std::string title = "Quillback .67 Beta by Tarnwick";
+    EXPECT_EQ(w.windowTitle().toStdString(), title);
+
+    // Captions exactly as the model holds them, Chinese and access keys included.
+    EXPECT_EQ(Text(w.MenuAction("mnuStage")), "& 背景");
+    EXPECT_EQ(Text(w.MenuAction("mnuOpen")), "& 打开");
+    EXPECT_EQ(Text(w.MenuAction("mnuFS")), "&全屏（ESC退出）");
+    EXPECT_EQ(Text(w.MenuAction("mnuDebugBG")), "调&试  BG");
+    EXPECT_EQ(Text(w.MenuAction("mnuFPS")), "FPS Limiter (60 fps)");
+    EXPECT_EQ(Text(w.MenuAction("mnuStageNext")), ">>");
+    EXPECT_EQ(w.MenuAction("mnuSnapshot")->shortcut(), QKeySequence(Qt::Key_F8));
+    // Initial states.
+    EXPECT_FALSE(w.MenuAction("mnuFS")->isEnabled());
+    EXPECT_TRUE(w.MenuAction("mnuMusic")->isChecked());
+    EXPECT_TRUE(w.MenuAction("mnuFPS")->isChecked());
+    EXPECT_FALSE(w.MenuAction("mnuInstall")->isVisible());
+    EXPECT_FALSE(w.MenuAction("MnuRecentFiles")->isVisible());
+    EXPECT_TRUE(w.MenuAction("mnuScale2")->isChecked());
+    EXPECT_TRUE(w.MenuAction("mnuInfo")->isCheckable());
+    // The two drop-down menus and the items standing on the bar, in order.
+    std::vector<std::string> bar;
+    for (QAction* a : w.menuBar()->actions()) bar.push_back(a->objectName().toStdString());
+    EXPECT_EQ(bar, (std::vector<std::string>{"mnuStage", "mnuOptions", "mnuStageList", "mnuStagePrev",
+                                             "mnuStageNext", "mnuR", "mnuDebug", "mnuAbout"}));
+    auto* stageMenu = w.findChild<QMenu*>("mnuStage");
+    ASSERT_NE(stageMenu, nullptr);
+    EXPECT_EQ(stageMenu->actions().front()->objectName(), "mnuOpen");
+    EXPECT_EQ(stageMenu->actions().back()->objectName(), "mnuExit");
+
+    // Scale 2 with the list shown: 640 + list width by 480, the list beside the view.
+    EXPECT_EQ(w.View()->size(), QSize(640, 480));
+    EXPECT_EQ(w.centralWidget()->size(), QSize(640 + w.StageListWidth(), 480));
+    EXPECT_TRUE(w.StageListBox()->isVisible());
+    EXPECT_EQ(w.StageListBox()->geometry().left(), 640);
+    ASSERT_EQ(w.StageListBox()->count(), 2);
+    EXPECT_EQ(w.StageListBox()->item(0)->text(), "quillback");
+    EXPECT_EQ(w.StageListBox()->item(1)->text(), "second");
+
+    // Hiding the list gives the view alone.
+    h.Trigger("mnuStageList");
+    EXPECT_FALSE(w.StageListBox()->isVisible());
+    EXPECT_EQ(w.centralWidget()->size(), QSize(640, 480));
+
+    h.ThenExit();
+    h.Run();
+    const std::string cfg = h.ConfigText();
+    EXPECT_NE(cfg.find("MugeDir = " + h.MugeDir() + "\r\n"), std::string::npos) << cfg;
+    EXPECT_NE(cfg.find("StageList = 0\r\n"), std::string::npos) << cfg;
+}
+
+TEST(FrmStage, OpensStagesThroughEveryPathAndRemembersThem) {
+    GuiHarness h;
+    ASSERT_TRUE(h.Start());
+    auto& w = h.Window();
+    const std::string first = h.StagePath("quillback");
+    const std::string second = h.StagePath("second");
+
+    // List click.
+    h.Do([&] {
+        QListWidgetItem* item = w.StageListBox()->item(1);
+        emit w.StageListBox()->itemClicked(item);
+    }, "click second");
+    h.WaitRunning(second);
+    h.Do([&] {
+        EXPECT_EQ(w.windowTitle().toStdString(), h.State().Stage.StageName);
+        EXPECT_NE(h.State().Stage.StageName.find("Second"), std::string::npos);
+        EXPECT_EQ(w.StageListBox()->currentRow(), 1);
+        EXPECT_TRUE(w.MenuAction("mnuFS")->isEnabled());
+        ASSERT_EQ(w.RecentFileActions().size(), 1u);
+        EXPECT_TRUE(w.MenuAction("MnuRecentFiles")->isVisible());
+        // The open dialog, answered by the script.
+        h.openAnswers.push_back(first);
+        h.Trigger("mnuOpen");
+        ASSERT_EQ(h.openRequests.size(), 1u);
+        EXPECT_EQ(h.openRequests[0].title, "Choose your stage!");
+        EXPECT_TRUE(h.openRequests[0].fileMustExist);
+    }, "open dialog");
+    h.WaitRunning(first);
+    // A drop, as a QDropEvent delivers it.
+    h.Do([&] {
+        auto* mime = new QMimeData;  // owned by the event's sender in real drags; freed below
+        mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(second))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &drop);
+        delete mime;
+    }, "drop second");
+    h.WaitRunning(second);
+    // Recent files: the newest first; item 2 is the first stage.
+    h.Do([&] {
+        auto recent = w.RecentFileActions();
+        ASSERT_EQ(recent.size(), 2u);
+        EXPECT_EQ(recent[0]->text().toStdString(), second);
+        EXPECT_EQ(recent[1]->text().toStdString(), first);
+        recent[1]->trigger();
+    }, "recent file 2");
+    h.WaitRunning(first);
+    h.Do([&] {
+        EXPECT_EQ(w.RecentFileActions()[0]->text().toStdString(), first);
+        h.Trigger("mnuReload");
+    }, "reload");
+    h.WaitRunning(first);
+    h.Do([&] {
+        h.Trigger("mnuClose");
+        EXPECT_EQ(h.State().bRunning, 0);
+        EXPECT_EQ(w.windowTitle().toStdString(), h.State().AppTitle);
+        EXPECT_FALSE(w.MenuAction("mnuFS")->isEnabled());
+    }, "close");
+    h.Then([&] { return !h.State().InRunLoop; }, [&] {}, "loop ended");
+    h.ThenExit();
+    h.Run();
+
+    const std::string cfg = h.ConfigText();
+    const size_t a = cfg.find("RecentFile = " + first + "\r\n");
+    const size_t b = cfg.find("RecentFile = " + second + "\r\n");
+    EXPECT_NE(a, std::string::npos) << cfg;
+    EXPECT_NE(b, std::string::npos) << cfg;
+    EXPECT_LT(a, b) << "most recent first";
+}
+
+TEST(FrmStage, CommandLineArgumentOpensTheStageAtStart) {
+    GuiHarness h;
+    const std::string second = h.StagePath("second");
+    ASSERT_TRUE(h.Start(second));
+    h.WaitRunning(second);
+    h.Do([&] { EXPECT_EQ(h.Window().windowTitle().toStdString(), "\"Second\""); });
+    h.ThenExit();
+    h.Run();
+}
+
+TEST(FrmStage, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
+    GuiHarness h;
+    const std::string second = h.StagePath("second");
+    ASSERT_TRUE(h.Start(second));
+    h.WaitRunning(second);
+    h.Do([&] {
+        h.Trigger("mnuDelete");  // the script answers No by default
+        ASSERT_EQ(h.boxes.size(), 1u);
+        EXPECT_EQ(h.boxes[0].buttons, MsgButtons::YesNo);
+        EXPECT_TRUE(fs::exists(second));
+        EXPECT_EQ(h.State().bRunning, 1);
+    }, "delete, answered No");
+    h.Do([&] {
+        h.boxAnswers.push_back(MsgAnswer::Yes);
+        h.Trigger("mnuDelete");
+        EXPECT_FALSE(fs::exists(second));
+        EXPECT_FALSE(fs::exists(h.mugen.Path() / "stages" / "second.sff"));
+        EXPECT_TRUE(fs::exists(h.mugen.Path() / "stages" / "quillback.sff"));
+        ASSERT_EQ(h.Window().StageListBox()->count(), 1);
+        EXPECT_EQ(h.Window().StageListBox()->item(0)->text(), "quillback");
+        EXPECT_EQ(h.Window().windowTitle().toStdString(), h.State().AppTitle);
+    }, "delete, answered Yes");
+    h.ThenExit();
+    h.Run();
+}
+
+TEST(FrmStage, EveryMenuItemTogglesAsTheModelSays) {
+    GuiHarness h;
+    const std::string first = h.StagePath("quillback");
+    ASSERT_TRUE(h.Start(first));
+    h.WaitRunning(first);
+    h.Do([&] {
+        auto& w = h.Window();
+        // Items that open, close or end the stage are driven by the other tests.
+        const std::vector<std::string> skip = {"mnuOpen", "mnuClose", "mnuReload", "mnuDelete", "mnuExit",
+                                               "mnuFS", "mnuStageNext", "mnuStagePrev", "mnuR", "mnuStageList"};
+        h.inputAnswers = {"30"};
+        int toggled = 0;
+        for (const std::string& name : h.State().Menus.Order()) {
+            QAction* action = w.MenuAction(name);
+            ASSERT_NE(action, nullptr) << name;
+            if (action->isSeparator() || action->menu() != nullptr) continue;
+            if (std::find(skip.begin(), skip.end(), name) != skip.end()) continue;
+            if (!action->isVisible() || !action->isEnabled()) continue;
+            for (int pass = 0; pass < 2; ++pass) {
+                action->trigger();
+                // Every check mark on screen is the model's.
+                for (const std::string& other : h.State().Menus.Order()) {
+                    QAction* shown = w.MenuAction(other);
+                    if (shown->isCheckable()) {
+                        EXPECT_EQ(shown->isChecked(), h.State().Menus.Checked(other)) << other << " after " << name;
+                    }
+                }
+            }
+            ++toggled;
+        }
+        EXPECT_GE(toggled, 15);
+        // The limiter went off, then on again with the typed limit.
+        EXPECT_EQ(h.State().FpsLimit, 30);
+        EXPECT_EQ(Text(w.MenuAction("mnuFPS")), "FPS Limiter (30 fps)");
+        EXPECT_EQ(h.editorOpened, (std::vector<std::string>{first, first}));
+        EXPECT_FALSE(w.MenuAction("mnuPause")->isChecked());
+        // The stage name keeps its quotes; the caption is exactly it.
+        EXPECT_EQ(w.windowTitle().toStdString(), "\"Quillback Demo\"");
+        // The scale items last ran from 1 to 4 and back: scale 4 pressed twice stays 4.
+        EXPECT_EQ(w.View()->size(), QSize(1280, 960));
+        // Snapshot (twice, through the menu): two pictures in the program's snapshots folder.
+        EXPECT_TRUE(fs::exists(h.programDir.Path() / "snapshots" / "Quillback Demo 1.pcx"));
+    }, "toggle every item");
+    h.ThenExit();
+    h.Run();
+    const std::string cfg = h.ConfigText();
+    EXPECT_NE(cfg.find("Info = False"), std::string::npos) << cfg;
+}
+
+TEST(FrmStage, ScaleAndFullScreenComeAndGo) {
+    GuiHarness h;
+    const std::string first = h.StagePath("quillback");
+    ASSERT_TRUE(h.Start(first));
+    h.WaitRunning(first);
+    QPoint before;
+    h.Do([&] {
+        auto& w = h.Window();
+        h.Trigger("mnuStageList");  // hide the list: the view alone
+        h.Trigger("mnuScale1");
+        EXPECT_EQ(w.View()->size(), QSize(320, 240));
+        EXPECT_EQ(w.centralWidget()->size(), QSize(320, 240));
+        EXPECT_TRUE(w.MenuAction("mnuScale1")->isChecked());
+        EXPECT_FALSE(w.MenuAction("mnuScale2")->isChecked());
+        h.Trigger("mnuScale3");
+        EXPECT_EQ(w.centralWidget()->size(), QSize(960, 720));
+        w.move(40, 30);
+        before = w.pos();
+        h.Trigger("mnuFS");
+        ASSERT_NE(w.FullScreenWindow(), nullptr);
+        EXPECT_TRUE(w.FullScreenWindow()->isVisible());
+        EXPECT_FALSE(w.isVisible());
+        EXPECT_EQ(w.ActiveView(), w.FullScreenWindow()->View());
+    }, "scale, then full screen");
+    // Frames now reach the full-screen view, scaled by a whole number with black borders.
+    h.Then([&] { return h.Window().FullScreenWindow()->View()->PresentCount() >= 3; }, [&] {
+        gui::StageView* view = h.Window().FullScreenWindow()->View();
+        const int scale = view->EffectiveScale();
+        EXPECT_GE(scale, 1);
+        EXPECT_TRUE(320 * (scale + 1) > view->width() || 240 * (scale + 1) > view->height()) << "largest scale";
+        EXPECT_EQ(view->PictureRect().size(), QSize(320 * scale, 240 * scale));
+        SendKey(view, Qt::Key_Escape, true);
+        SendKey(view, Qt::Key_Escape, false);
+        auto& w = h.Window();
+        EXPECT_FALSE(w.FullScreenWindow()->isVisible());
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.pos(), before);
+        EXPECT_FALSE(w.MenuAction("mnuFS")->isChecked());
+        EXPECT_EQ(w.ActiveView(), w.View());
+    }, "escape leaves full screen");
+    h.Do([&] {
+        h.Trigger("mnuFS");
+        EXPECT_TRUE(h.Window().FullScreenWindow()->isVisible());
+        h.Trigger("mnuFS");  // the item leaves it too
+        EXPECT_TRUE(h.Window().isVisible());
+        EXPECT_FALSE(h.Window().FullScreenWindow()->isVisible());
+    }, "the item enters and leaves");
+    h.ThenExit();
+    h.Run();
+    EXPECT_NE(h.ConfigText().find("Scale = 3"), std::string::npos) << h.ConfigText();
+}
+
+TEST(FrmStage, TypedKeysReachTheCoreAndNoControl) {
+    GuiHarness h;
+    const std::string first = h.StagePath("quillback");
+    ASSERT_TRUE(h.Start(first));
+    h.WaitRunning(first);
+    h.Do([&] {
+        auto& w = h.Window();
+        auto& keys = h.program->Keys();
+        QListWidget* list = w.StageListBox();
+        list->setCurrentRow(0);
+        SendKey(list, Qt::Key_Down, true);
+        EXPECT_EQ(list->currentRow(), 0) << "the list must not move with the arrow keys";
+        EXPECT_TRUE(keys.IsDown(Key::Down));
+        SendKey(list, Qt::Key_Down, false);
+        EXPECT_FALSE(keys.IsDown(Key::Down));
+        // A tap between two polls is still seen once.
+        SendKey(w.View(), Qt::Key_Z, true);
+        SendKey(w.View(), Qt::Key_Z, false);
+        EXPECT_TRUE(keys.Pressed(Key::Z));
+        EXPECT_FALSE(keys.Pressed(Key::Z));
+    }, "keys");
+    h.ThenExit();
+    h.Run();
+}
+
+TEST(FrmStage, ErrorLogWindowShowsTheLogAndClosingOnlyHidesIt) {
+    GuiHarness h;
+    // A definition with a value the reader cannot convert lands an entry in the log.
+    const std::string bad = h.StagePath("quillback");
+    {
+        std::string def = h.mugen.Read("stages/quillback.def");
+        def.replace(def.find("startx = 0"), 10, "startx = left");
+        h.mugen.Write("stages/quillback.def", def);
+    }
+    ASSERT_TRUE(h.Start(bad));
+    h.WaitRunning(bad);
+    h.Do([&] {
+        auto& w = h.Window();
+        h.Trigger("mnuError");
+        ASSERT_NE(w.ErrorWindow(), nullptr);
+        gui::FrmError& log = *w.ErrorWindow();
+        EXPECT_TRUE(log.isVisible());
+        EXPECT_EQ(log.windowTitle(), "Error Log");
+        EXPECT_EQ(log.size(), QSize(498, 268));
+        EXPECT_EQ(log.TextBox()->objectName(), "txtError");
+        EXPECT_FALSE(h.State().Log.Text().empty());
+        EXPECT_FALSE(log.TextBox()->toPlainText().isEmpty());
+        EXPECT_TRUE(w.MenuAction("mnuError")->isChecked());
+        log.close();
+        EXPECT_FALSE(log.isVisible());
+        EXPECT_FALSE(w.MenuAction("mnuError")->isChecked());
+        h.Trigger("mnuError");
+        EXPECT_TRUE(log.isVisible());
+        EXPECT_FALSE(log.TextBox()->toPlainText().isEmpty()) << "hiding keeps the text";
+    }, "error log");
+    h.ThenExit();
+    h.Run();
+}
+
+TEST(FrmStage, ClosingWhileRunningEndsTheLoopBeforeTheShutdown) {
+    GuiHarness h;
+    const std::string first = h.StagePath("quillback");
+    ASSERT_TRUE(h.Start(first));
+    h.WaitRunning(first);
+    h.Do([&] {
+        auto& w = h.Window();
+        w.close();
+        // The window stays until tmrExit has run the shutdown, after the loop returned.
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_TRUE(h.State().ExitLoop);
+        EXPECT_TRUE(w.Timer("tmrExit")->isActive());
+        EXPECT_FALSE(fs::exists(h.programDir.Path() / "QB.cfg") && h.ConfigText().find("HCamStep") != std::string::npos);
+    }, "close request");
+    h.Run();
+    EXPECT_FALSE(h.Window().isVisible());
+    EXPECT_FALSE(h.State().InRunLoop);
+    EXPECT_NE(h.ConfigText().find("HCamStep = "), std::string::npos);
+}
+
+TEST(FrmStage, SecondInstanceIsRefused) {
+    GuiHarness h;
+    QLockFile other(QString::fromStdString((h.programDir.Path() / "quillback.lock").string()));
+    ASSERT_TRUE(other.tryLock(0));
+    EXPECT_FALSE(h.Start());
+    ASSERT_EQ(h.boxes.size(), 1u);
+    EXPECT_EQ(h.boxes[0].text, "Already running..");
+}
+
+}  // namespace
+}  // namespace qb::test

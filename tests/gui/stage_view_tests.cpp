@@ -1,0 +1,108 @@
+// The Qt side's own logic: pixel conversion for presenting, the key latch, and the text and filter
+// conversions of the dialogs.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "gui/qt_keys.h"
+#include "gui/qt_ui.h"
+#include "gui/stage_view.h"
+#include "tests/gui/gui_harness.h"
+
+namespace qb::test {
+namespace {
+
+TEST(Rgb16Converter, MatchesQtsOwnConversionForEveryPixel) {
+    gui::Rgb16Converter converter;
+    // Every 16-bit value once: 256 x 256 pixels.
+    QImage rgb16(256, 256, QImage::Format_RGB16);
+    for (int y = 0; y < 256; ++y) {
+        auto* row = reinterpret_cast<uint16_t*>(rgb16.scanLine(y));
+        for (int x = 0; x < 256; ++x) row[x] = static_cast<uint16_t>(y * 256 + x);
+    }
+    const QImage reference = rgb16.convertToFormat(QImage::Format_RGB32);
+    int mismatches = 0;
+    for (int v = 0; v < 65536 && mismatches < 5; ++v) {
+        const QRgb expected = reference.pixel(v % 256, v / 256);
+        const uint32_t got = converter.Convert(static_cast<uint16_t>(v));
+        if (got != expected) {
+            ++mismatches;
+            ADD_FAILURE() << std::hex << "pixel " << v << ": " << got << " != " << expected;
+        }
+    }
+    EXPECT_EQ(converter.Convert(0xF800), 0xFFFF0000u);  // pure red
+    EXPECT_EQ(converter.Convert(0xF81F), 0xFFFF00FFu);  // the mask colour, magenta
+}
+
+TEST(Rgb16Converter, ScalesEachPixelToAWholeBlockAndHonoursThePitch) {
+    gui::Rgb16Converter converter;
+    // 2 x 2 source inside rows of pitch 3 (the third pixel of each row must be ignored):
+    //   red   green  (junk)
+    //   blue  white  (junk)
+    const uint16_t rows[] = {0xF800, 0x07E0, 0x1234, 0x001F, 0xFFFF, 0x4321};
+    QImage out(6, 6, QImage::Format_RGB32);
+    converter.ConvertScaled(rows, 3, 2, 2, 3, out);
+    const QRgb red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF, white = 0xFFFFFFFF;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const QRgb expected = y < 3 ? (x < 3 ? red : green) : (x < 3 ? blue : white);
+            EXPECT_EQ(out.pixel(x, y), expected) << x << "," << y;
+        }
+}
+
+TEST(StageView, FittingViewUsesTheLargestWholeScaleWithBlackBorders) {
+    GuiApp();
+    gui::StageView view;
+    view.SetScale(0);
+    view.resize(1000, 800);  // 3 x 320 = 960 fits, 4 x 320 does not
+    EXPECT_EQ(view.EffectiveScale(), 3);
+    EXPECT_EQ(view.PictureRect(), QRect(20, 40, 960, 720));
+    view.SetScale(2);
+    EXPECT_EQ(view.size(), QSize(640, 480));
+    EXPECT_EQ(view.PictureRect(), QRect(0, 0, 640, 480));
+}
+
+TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
+    gui::QtKeys keys;
+    EXPECT_FALSE(keys.KeyEvent(Qt::Key_Q, true));
+    EXPECT_TRUE(keys.KeyEvent(Qt::Key_Left, true));
+    EXPECT_TRUE(keys.IsDown(Key::Left));
+    EXPECT_TRUE(keys.Pressed(Key::Left));
+    EXPECT_TRUE(keys.Pressed(Key::Left)) << "held keys read as pressed on every poll";
+    keys.KeyEvent(Qt::Key_Left, false);
+    EXPECT_FALSE(keys.Pressed(Key::Left));
+    keys.KeyEvent(Qt::Key_Pause, true);
+    keys.KeyEvent(Qt::Key_Pause, false);
+    EXPECT_FALSE(keys.IsDown(Key::Pause));
+    EXPECT_TRUE(keys.Pressed(Key::Pause));
+    EXPECT_FALSE(keys.Pressed(Key::Pause));
+    keys.MouseButton(Key::MouseRight, true);
+    keys.ReleaseAll();
+    EXPECT_FALSE(keys.IsDown(Key::MouseRight));
+}
+
+TEST(QtUi, ContentTextAndFileFilters) {
+    EXPECT_EQ(gui::FromContentText("caf\xC3\xA9"), QStringLiteral("caf\u00E9"));  // UTF-8
+    EXPECT_EQ(gui::FromContentText("caf\xE9 \x80"), QStringLiteral("caf\u00E9 \u20AC"));  // cp1252
+    FileDialogRequest request;
+    request.filters = {{".def, .zip", "*.def;*.zip"}, {"All", "*"}};
+    EXPECT_EQ(gui::NameFilters(request), (QStringList{".def, .zip (*.def *.zip)", "All (*)"}));
+}
+
+TEST(QtUi, BoxesWithoutATitleCarryTheApplicationTitle) {
+    gui::QtUi ui;
+    const std::string title = "Quillback .67 Beta by Tarnwick";
+    ui.SetApplicationTitle(&title);
+    std::string seen;
+    ui.Script().msgBox = [&](const std::string&, MsgIcon, MsgButtons, const std::string& t) {
+        seen = t;
+        return MsgAnswer::Ok;
+    };
+    ui.MsgBox("x", MsgIcon::None, MsgButtons::Ok);
+    EXPECT_EQ(seen, title);
+    ui.MsgBox("x", MsgIcon::None, MsgButtons::Ok, "Own");
+    EXPECT_EQ(seen, "Own");
+}
+
+}  // namespace
+}  // namespace qb::test
