@@ -127,9 +127,9 @@ SffSprite Sky() {
 SffSprite StarTile() {
     Canvas c(64, 64);
     PaletteBuilder p;
-    p.Set(1, {70, 70, 90});
-    p.Set(2, {110, 110, 140});
-    p.Set(3, {150, 140, 100});
+    p.Set(1, {96, 90, 140});
+    p.Set(2, {150, 150, 190});
+    p.Set(3, {190, 176, 130});
     Rng rng(7);
     for (int i = 0; i < 9; ++i) {
         int x = rng.Range(0, 63), y = rng.Range(0, 63);
@@ -710,8 +710,8 @@ std::string DemoStageDef() {
         "spriteno = 3, 0",
         "start = 0, -60",
         "delta = .02, .02",
-        "trans = add",
-        "tile = 1, 1",
+        "mask = 1",
+        "tile = 1, 2",
         "",
         "[BG Moon]",
         "type = normal",
