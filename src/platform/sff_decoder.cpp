@@ -17,6 +17,7 @@ namespace qb {
 namespace {
 
 constexpr int kMaxPictureSide = 8192;
+constexpr size_t kMaxOwnerIndex = 32767;
 // One run-length pair (two bytes) yields at most 63 pixels: a picture claiming more than this many
 // bytes per input byte cannot be complete, and is refused before anything is allocated.
 constexpr size_t kMaxRleExpansion = 32;
@@ -269,7 +270,8 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
         e.AxisY = target.AxisY;
         e.Width = target.Width;
         e.Height = target.Height;
-        if (e.Owner < 0) e.Owner = static_cast<int16_t>(t);
+        // The mark is 16-bit: an owner beyond its range leaves the caller's mark (never -1 by accident).
+        if (e.Owner < 0 && t <= kMaxOwnerIndex) e.Owner = static_cast<int16_t>(t);
         if ((e.Mask == 1) == (target.Mask == 1)) {
             e.Bitmap = target.Bitmap;
             continue;
@@ -278,7 +280,7 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
         // One copy per target is enough, whichever linked entry owns it.
         if (auto it = alternateOwner.find(t); it != alternateOwner.end()) {
             e.Bitmap = table[it->second].Bitmap;
-            e.Owner = static_cast<int16_t>(it->second);
+            if (it->second <= kMaxOwnerIndex) e.Owner = static_cast<int16_t>(it->second);
             continue;
         }
         e.Owned = decode(t, paletteOf[t], e.Mask == 1);
