@@ -522,6 +522,20 @@ SffSprite Mist() {
     return Sprite(19, 0, 0, 0, c, p.Get());
 }
 
+// A soft dark blot: cloud shadows subtracted from the plaza as they drift over it.
+SffSprite CloudShadow() {
+    Canvas c(120, 12);
+    PaletteBuilder p;
+    p.Ramp(1, 8, {2, 2, 2}, {36, 32, 24});
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 120; ++x) {
+            double u = (x - 59.5) / 60.0, v = (y - 5.5) / 6.0;
+            double d = u * u + v * v;
+            if (d < 1) c.Set(x, y, 1 + static_cast<int>((1 - d) * 7.99));
+        }
+    return Sprite(19, 1, 60, 6, c, p.Get());
+}
+
 SffSprite Leaf() {
     Canvas c(13, 13);
     PaletteBuilder p;
@@ -634,6 +648,7 @@ std::vector<SffSprite> DemoSprites() {
     sprites.push_back(Bird(1));
     sprites.push_back(Boat());
     sprites.push_back(Mist());
+    sprites.push_back(CloudShadow());
     sprites.push_back(Leaf());
     sprites.push_back(Branch());
     sprites.push_back(Grass());
@@ -766,6 +781,7 @@ std::string DemoStageDef() {
         "[BG Tower]",
         "type = normal",
         "spriteno = 7, 0",
+        "trans = none",
         "start = -112, 200",
         "delta = .5, .5",
         "mask = 1",
@@ -829,6 +845,15 @@ std::string DemoStageDef() {
         "xscale = 1, 1.5",
         "yscalestart = 100",
         "yscaledelta = 0",
+        "",
+        "[BG Cloud shadows]",
+        "type = anim",
+        "actionno = 70",
+        "start = 0, 214",
+        "delta = .75, .75",
+        "velocity = .3, 0",
+        "tile = 1, 0",
+        "tilespacing = 330",
         "",
         "[BG Poles]",
         "type = normal",
@@ -975,6 +1000,9 @@ std::string DemoStageDef() {
         "17,2, 0,0, 8, v",
         "17,2, 0,0, 8, vh",
         "17,2, 0,0, 8",
+        "",
+        "[Begin Action 70]",
+        "19,1, 0,0, -1, , s",
         "",
         "; ---- controllers ----",
         "[BGCtrlDef Shooting star]",

@@ -1,0 +1,80 @@
+#include "demo/demo_stage.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "tests/support/temp_dir.h"
+
+namespace qb::demo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The demo is the first stage a user sees and the golden tests' input: it has to keep showing
+// every element feature the renderer draws.
+TEST(DemoStage, TheDefinitionUsesEveryElementFeature) {
+    std::string def = DemoStageDef();
+    const char* features[] = {
+        "type = normal", "type = parallax", "type = anim", "type = dummy", "loopstart", "trans = add\r",
+        "trans = add1", "trans = sub", "trans = none", ", a\r", ", a1\r", ", s\r", ", h\r", ", v,", ", hv\r",
+        ", vh\r", "tile = 1, 0", "tile = 3, 5", "tile = 1, 2", "tilespacing = 10, 12", "window =", "velocity =",
+        "sin.x =", "sin.y =", "positionlink = 1", "layerno = 1", "zoffsetlink = 50", "xscale =", "width =",
+        "name = \"Quillback Demo\""};
+    for (const char* feature : features) EXPECT_NE(def.find(feature), std::string::npos) << feature;
+
+    std::set<std::string> controllers;
+    std::regex type(R"(\[BGCtrl [^\]]*\]\r\ntype = (\w+))");
+    for (auto it = std::sregex_iterator(def.begin(), def.end(), type); it != std::sregex_iterator(); ++it)
+        controllers.insert((*it)[1]);
+    for (const char* kind : {"visible", "enable", "velset", "veladd", "posset", "posadd", "anim", "sinx", "siny", "null"})
+        EXPECT_TRUE(controllers.count(kind)) << kind;
+}
+
+TEST(DemoStage, EveryLineEndsWithCrLf) {
+    std::string def = DemoStageDef();
+    size_t lf = std::count(def.begin(), def.end(), '\n');
+    size_t crlf = 0;
+    for (size_t i = 1; i < def.size(); ++i) crlf += def[i] == '\n' && def[i - 1] == '\r';
+    EXPECT_EQ(lf, crlf);
+}
+
+TEST(DemoStage, EverySpriteTheDefinitionNamesIsInTheSpriteFile) {
+    std::set<std::pair<int, int>> present;
+    for (const SffSprite& s : DemoSprites()) present.insert({s.group, s.image});
+    std::string def = DemoStageDef();
+    std::regex named(R"((?:spriteno = |\r\n)(\d+), ?(\d+)(?:\r|, ))");
+    int count = 0;
+    for (auto it = std::sregex_iterator(def.begin(), def.end(), named); it != std::sregex_iterator(); ++it) {
+        std::pair<int, int> key{std::stoi((*it)[1]), std::stoi((*it)[2])};
+        EXPECT_TRUE(present.count(key)) << key.first << "," << key.second;
+        ++count;
+    }
+    EXPECT_GT(count, 20);
+}
+
+TEST(DemoStage, WritesTheStageAndTheMugenFolders) {
+    test::TempDir out;
+    std::string error;
+    ASSERT_TRUE(WriteDemoMugen(out.Path(), error)) << error;
+    EXPECT_TRUE(fs::is_directory(out.Path() / "chars"));
+    EXPECT_TRUE(fs::is_directory(out.Path() / "sound"));
+    EXPECT_EQ(out.Read("stages/quillback.def"), DemoStageDef());
+    std::string sff = out.Read("stages/quillback.sff");
+    ASSERT_GT(sff.size(), 512u);
+    EXPECT_EQ(sff.substr(0, 11), "ElecbyteSpr");
+}
+
+TEST(DemoStage, AnUnwritableOutputIsReported) {
+    test::TempDir out;
+    out.Write("blocked", "a file where a folder should go");
+    std::string error;
+    EXPECT_FALSE(WriteDemoMugen(out.Path() / "blocked", error));
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace qb::demo
