@@ -28,7 +28,9 @@ FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame,
         frame.FramesThisSecond += 1;
         int64_t now = clock.TickCount();
         if (now > frame.LastSecondTick + 1000) {
-            if (options.FpsLimit != 0 && frame.FramesThisSecond > options.FpsLimit)
+            // A negative limit (typed into the limiter's box) paces nothing; capping the shown rate
+            // at it would show a negative rate, so only a positive limit caps.
+            if (options.FpsLimit > 0 && frame.FramesThisSecond > options.FpsLimit)
                 frame.FramesThisSecond = options.FpsLimit;
             if (options.Info) frame.InfoText = BuildInfoText(camera, frame.FramesThisSecond);
             frame.LastSecondTick = now;

@@ -70,6 +70,12 @@ TEST(DrawFrame, TheShownRateIsCappedAtTheLimit) {
     f.clock.AdvanceMs(1001);
     f.Draw();
     EXPECT_EQ(f.t.frame.InfoText, "Cam 0,0  91 FPS");
+
+    f.options.FpsLimit = -5;  // a negative limit paces nothing and caps nothing
+    for (int i = 0; i < 9; ++i) f.Draw();
+    f.clock.AdvanceMs(1001);
+    f.Draw();
+    EXPECT_EQ(f.t.frame.InfoText, "Cam 0,0  10 FPS");
 }
 
 TEST(DrawFrame, TheInfoTextIsKeptWhenTheInfoItemIsOff) {
