@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
@@ -251,20 +252,42 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
     }
 
     // Linked entries share what their target decoded; targets may come later in the file and may be
-    // linked themselves. A chain longer than the table is a cycle.
+    // linked themselves. Each chain is walked once (every entry on it learns the answer), so a hostile
+    // file of long chains costs linear time; a chain that comes back on itself has no picture.
+    constexpr size_t kUnknown = SIZE_MAX, kWalking = SIZE_MAX - 1, kNone = SIZE_MAX - 2;
+    std::vector<size_t> root(n, kUnknown);
+    std::vector<size_t> path;
+    auto rootOf = [&](size_t j) {
+        path.clear();
+        size_t t = j;
+        size_t answer = kNone;
+        while (true) {
+            if (t >= n) break;
+            if (!index->entries[t].IsLinked()) {
+                answer = t;
+                break;
+            }
+            if (root[t] == kWalking) break;  // a cycle
+            if (root[t] != kUnknown) {
+                answer = root[t];
+                break;
+            }
+            root[t] = kWalking;
+            path.push_back(t);
+            t = static_cast<size_t>(index->entries[t].linkedIndex);
+        }
+        for (size_t k : path) root[k] = answer;
+        return answer;
+    };
+
     std::unordered_map<size_t, size_t> alternateOwner;  // target -> entry owning its other-mask bitmap
     for (size_t j = 0; j < n; ++j) {
         if (!index->entries[j].IsLinked()) continue;
         SpriteEntry& e = table[j];
         e.Owned.reset();
         e.Bitmap = nullptr;
-        size_t t = j;
-        size_t steps = 0;
-        while (t < n && index->entries[t].IsLinked() && steps <= n) {
-            t = static_cast<size_t>(index->entries[t].linkedIndex);
-            ++steps;
-        }
-        if (t >= n || index->entries[t].IsLinked() || !table[t].Bitmap) continue;
+        const size_t t = rootOf(j);
+        if (t == kNone || !table[t].Bitmap) continue;
         const SpriteEntry& target = table[t];
         e.AxisX = target.AxisX;
         e.AxisY = target.AxisY;

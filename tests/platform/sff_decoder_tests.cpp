@@ -257,6 +257,21 @@ TEST(SffDecoder, LinkedSpriteWithOtherMaskGetsItsOwnBitmap) {
     EXPECT_EQ(table[2].Owned, nullptr);
 }
 
+TEST(SffDecoder, LongLinkChainsResolveInBothDirections) {
+    // Entry 0 links forward to the end of a chain that ends in the picture at 200; entries 1..199
+    // each link to the next. Entry 201 links back to 100.
+    std::vector<SffSprite> sprites;
+    for (int16_t i = 0; i < 200; ++i) sprites.push_back(Link(0, i, static_cast<int16_t>(i + 1)));
+    sprites.push_back(Sprite(0, 200, SmallPicture()));
+    sprites.push_back(Link(0, 201, 100));
+    auto table = Decode(demo::WriteSff(sprites), false);
+    ASSERT_NE(table[200].Bitmap, nullptr);
+    for (size_t j : {size_t{0}, size_t{1}, size_t{150}, size_t{199}, size_t{201}}) {
+        EXPECT_EQ(table[j].Bitmap, table[200].Bitmap) << j;
+        EXPECT_EQ(table[j].Width, 3) << j;
+    }
+}
+
 TEST(SffDecoder, LinkCyclesAndOutOfRangeLinksLeaveNoBitmap) {
     auto table = Decode(demo::WriteSff({Sprite(0, 0, SmallPicture()), Link(0, 1, 2), Link(0, 2, 1),
                                         Link(0, 3, 99), Link(0, 4, 4)}),
