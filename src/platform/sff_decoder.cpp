@@ -169,7 +169,7 @@ std::optional<PaletteBytes> CopyPalette(std::optional<std::span<const uint8_t, k
 
 }  // namespace
 
-bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
+bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count, size_t maxDecodedBytes) {
     auto index = ReadSffIndex(file);
     if (!index) return false;
     if (!a_allegro_init()) return false;
@@ -193,6 +193,18 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
         return cachedColors;
     };
 
+    // All bitmaps of one file together stay within a budget, so a hostile file of pictures that each
+    // claim the largest size their data allows cannot take the machine's memory.
+    size_t budget = maxDecodedBytes;
+    auto decodeWithin = [&](std::span<const uint8_t> pcx, const PcxLayout& layout, const ColorTable& colors,
+                            size_t* pixelEnd = nullptr) -> UniqueBitmap {
+        const size_t bytesNeeded = static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * 2;
+        if (bytesNeeded > budget) return nullptr;
+        UniqueBitmap bitmap = DecodePicture(pcx, layout, colors, pixelEnd);
+        if (bitmap) budget -= bytesNeeded;
+        return bitmap;
+    };
+
     auto pictureOf = [&](size_t j) {
         return bytes.subspan(index->entries[j].dataStart, index->entries[j].DataSize());
     };
@@ -200,7 +212,7 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
         const auto pcx = pictureOf(j);
         const auto layout = ReadPcxLayout(pcx);
         if (!layout) return nullptr;
-        return DecodePicture(pcx, *layout, colorsFor(palette, masked));
+        return decodeWithin(pcx, *layout, colorsFor(palette, masked));
     };
 
     for (size_t j = 0; j < n; ++j) {
@@ -232,16 +244,18 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count) {
             const auto guess = CopyPalette(FindPcxPalette(pcx));
             if (guess) usePalette(*guess);
             size_t pixelEnd = 0;
-            if (layout) e.Owned = DecodePicture(pcx, *layout, colorsFor(current, e.Mask == 1), &pixelEnd);
+            if (layout) e.Owned = decodeWithin(pcx, *layout, colorsFor(current, e.Mask == 1), &pixelEnd);
             if (e.Owned && (!guess || pixelEnd + kPcxPaletteSize + 1 != pcx.size())) {
                 const auto sure = CopyPalette(FindPcxPalette(pcx, pixelEnd));
                 if (sure && sure != guess) {
                     usePalette(*sure);
-                    e.Owned = DecodePicture(pcx, *layout, colorsFor(current, e.Mask == 1));
+                    e.Owned.reset();  // its bytes go back to the budget first
+                    budget += static_cast<size_t>(layout->width) * static_cast<size_t>(layout->height) * 2;
+                    e.Owned = decodeWithin(pcx, *layout, colorsFor(current, e.Mask == 1));
                 }
             }
         } else if (layout) {
-            e.Owned = DecodePicture(pcx, *layout, colorsFor(current, e.Mask == 1));
+            e.Owned = decodeWithin(pcx, *layout, colorsFor(current, e.Mask == 1));
         }
         paletteOf[j] = current;
         if (e.Owned) {

@@ -1,17 +1,22 @@
 #pragma once
 // Decoding of a version 1 sprite file's pictures into a sprite table. Load_Stage_SFF (gfx.h) reads the
 // file and calls this; tests and benchmarks can decode bytes already in memory.
+#include <cstddef>
 #include <string_view>
 
 #include "platform/sprite_table.h"
 
 namespace qb {
 
-// Same contract as Load_Stage_SFF, over the file's bytes. False when they are not a version 1 sprite
-// file; otherwise true, with undecodable pictures left without a bitmap.
-bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count);
-
 // Files larger than this are refused rather than read whole.
 constexpr size_t kMaxSffFileBytes = size_t{1} << 30;
+// The decoded bitmaps of one file together never take more than this; pictures past it get no bitmap.
+// (The largest real stage files decode to a few tens of megabytes.)
+constexpr size_t kMaxDecodedBytes = size_t{1} << 30;
+
+// Same contract as Load_Stage_SFF, over the file's bytes. False when they are not a version 1 sprite
+// file; otherwise true, with undecodable pictures left without a bitmap.
+bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count,
+                      size_t maxDecodedBytes = kMaxDecodedBytes);
 
 }  // namespace qb

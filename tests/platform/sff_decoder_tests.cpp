@@ -334,6 +334,18 @@ TEST(SffDecoder, ImpossiblePicturesLeaveTheirEntryEmptyAndTheRestLoads) {
     EXPECT_EQ(Pixel(table[2], 1, 0), 0xF800);
 }
 
+TEST(SffDecoder, DecodedBytesStayWithinTheBudget) {
+    // Three 3 x 2 pictures take 12 bytes each; a budget of 30 holds two of them.
+    const auto file = demo::WriteSff({Sprite(0, 0, SmallPicture()), Sprite(0, 1, SmallPicture()),
+                                      Sprite(0, 2, SmallPicture()), Link(0, 3, 0)});
+    SpriteTable table = IndexTable(file, false);
+    ASSERT_TRUE(DecodeSffSprites(file, table, 4, 30));
+    EXPECT_NE(table[0].Bitmap, nullptr);
+    EXPECT_NE(table[1].Bitmap, nullptr);
+    EXPECT_EQ(table[2].Bitmap, nullptr);
+    EXPECT_EQ(table[3].Bitmap, table[0].Bitmap);  // sharing costs nothing
+}
+
 TEST(SffDecoder, CountAndTableSizeBoundTheWork) {
     const auto file = demo::WriteSff({Sprite(0, 0, SmallPicture()), Sprite(0, 1, SmallPicture())});
     SpriteTable small(1);
