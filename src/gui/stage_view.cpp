@@ -26,21 +26,39 @@ Rgb16Converter::Rgb16Converter() {
     }
 }
 
+namespace {
+// One row, each source pixel written `Scale` times; the scale is a constant so that the compiler
+// unrolls the inner writes (the 2x case is about twice as fast as with a run-time count).
+template <int Scale>
+void ConvertRow(const Rgb16Converter& converter, const uint16_t* src, int width, uint32_t* out) {
+    for (int x = 0; x < width; ++x) {
+        const uint32_t c = converter.Convert(src[x]);
+        for (int k = 0; k < Scale; ++k) out[k] = c;
+        out += Scale;
+    }
+}
+}  // namespace
+
 void Rgb16Converter::ConvertScaled(const uint16_t* rows, int pitch, int width, int height, int scale,
                                    QImage& target) const {
     const auto rowBytes = static_cast<size_t>(width) * static_cast<size_t>(scale) * sizeof(uint32_t);
     for (int y = 0; y < height; ++y) {
         const uint16_t* src = rows + static_cast<ptrdiff_t>(y) * pitch;
         auto* first = reinterpret_cast<uint32_t*>(target.scanLine(y * scale));
-        uint32_t* out = first;
-        if (scale == 1) {
-            for (int x = 0; x < width; ++x) out[x] = Convert(src[x]);
-        } else {
-            for (int x = 0; x < width; ++x) {
-                const uint32_t c = Convert(src[x]);
-                for (int k = 0; k < scale; ++k) *out++ = c;
+        switch (scale) {
+            case 1: ConvertRow<1>(*this, src, width, first); break;
+            case 2: ConvertRow<2>(*this, src, width, first); break;
+            case 3: ConvertRow<3>(*this, src, width, first); break;
+            case 4: ConvertRow<4>(*this, src, width, first); break;
+            default: {
+                uint32_t* out = first;
+                for (int x = 0; x < width; ++x) {
+                    const uint32_t c = Convert(src[x]);
+                    for (int k = 0; k < scale; ++k) *out++ = c;
+                }
             }
         }
+        // The other rows of the block are copies of the first.
         for (int k = 1; k < scale; ++k) std::memcpy(target.scanLine(y * scale + k), first, rowBytes);
     }
 }
@@ -112,8 +130,14 @@ void StageView::paintEvent(QPaintEvent*) {
         QRegion border = QRegion(rect()).subtracted(QRegion(picture));
         for (const QRect& r : border) painter.fillRect(r, Qt::black);
     }
-    if (m_frame.isNull() || m_frame.size() != picture.size()) {
+    if (m_frame.isNull()) {
         painter.fillRect(picture, Qt::black);
+        return;
+    }
+    if (m_frame.size() != picture.size()) {
+        // The scale changed since the last present (a resize, full screen): show the last frame
+        // stretched without smoothing until the next present converts at the new scale.
+        painter.drawImage(picture, m_frame);
         return;
     }
     painter.drawImage(picture.topLeft(), m_frame);

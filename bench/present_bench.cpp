@@ -1,0 +1,127 @@
+// Cost of presenting one frame in the Qt view (conversion to 32 bits, scaling, painting) at each
+// scale, and, with --run-demo=SECONDS, the frame rate and processor time of the whole program
+// running the demo stage at its 60 fps limit. Run under a display (xvfb-run) for real numbers;
+// the offscreen platform skips the X server's part of a present.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+
+#include "app/app_state.h"
+#include "gui/frm_stage.h"
+#include "gui/quillback_app.h"
+#include "gui/stage_view.h"
+#include "platform/gfx.h"
+
+namespace {
+
+void BM_Present(benchmark::State& state) {
+    const int scale = static_cast<int>(state.range(0));
+    qb::a_allegro_init();
+    qb::UniqueBitmap frame = qb::CreateBitmap(qb::kViewWidth, qb::kViewHeight);
+    for (int y = 0; y < qb::kViewHeight; ++y) {
+        uint16_t* row = qb::BitmapRow(frame.get(), y);
+        for (int x = 0; x < qb::kViewWidth; ++x) row[x] = static_cast<uint16_t>(x * 97 + y * 31);
+    }
+    qb::gui::StageView view;
+    view.SetScale(scale);
+    view.show();
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        view.Present(frame.get());
+        QCoreApplication::processEvents();
+    }
+    state.counters["us_per_present"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Present)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
+
+void BM_ConvertOnly(benchmark::State& state) {
+    const int scale = static_cast<int>(state.range(0));
+    qb::gui::Rgb16Converter converter;
+    std::vector<uint16_t> pixels(qb::kViewWidth * qb::kViewHeight, 0x7BEF);
+    QImage target(qb::kViewWidth * scale, qb::kViewHeight * scale, QImage::Format_RGB32);
+    for (auto _ : state) {
+        converter.ConvertScaled(pixels.data(), qb::kViewWidth, qb::kViewWidth, qb::kViewHeight, scale, target);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+}
+BENCHMARK(BM_ConvertOnly)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the real program on the demo stage for `seconds` and reports presents per second and CPU.
+int RunDemo(int seconds, int scale) {
+    namespace fs = std::filesystem;
+    const fs::path programDir = fs::temp_directory_path() / ("qb-present-bench-" + std::to_string(getpid()));
+    fs::create_directories(programDir);
+    std::ofstream(programDir / "QB.cfg") << "Version = .67A\r\nMugeDir = " << QB_DEMO_DIR << "/\r\nIntro = False\r\n"
+                                         << "Scale = " << scale << "\r\n";
+    qb::gui::QuillbackApp program;
+    qb::gui::StartOptions options;
+    options.programDir = programDir.string();
+    options.argument = std::string(QB_DEMO_DIR) + "/stages/quillback.def";
+    if (!program.Start(options)) return 1;
+
+    int startPresents = -1;
+    double startCpu = 0;
+    QElapsedTimer wall;
+    QTimer probe;
+    probe.setInterval(100);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const int presents = program.Window().ActiveView()->PresentCount();
+        if (startPresents < 0) {
+            // Measure from the first frames on, after loading.
+            if (presents < 10) return;
+            startPresents = presents;
+            startCpu = CpuSeconds();
+            wall.start();
+            return;
+        }
+        if (wall.elapsed() < seconds * 1000) return;
+        const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
+        const double cpu = CpuSeconds() - startCpu;
+        std::printf("scale %dx: %d presents in %.2f s = %.2f fps; CPU %.2f s = %.1f%% of one core\n", scale,
+                    presents - startPresents, elapsed, (presents - startPresents) / elapsed, cpu,
+                    100.0 * cpu / elapsed);
+        std::fflush(stdout);
+        probe.stop();
+        program.Window().close();
+    });
+    probe.start();
+    QObject::connect(&program, &qb::gui::QuillbackApp::Finished_, qApp, &QCoreApplication::quit);
+    QApplication::exec();
+    std::error_code ec;
+    fs::remove_all(programDir, ec);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--run-demo=", 11) == 0) {
+            int scale = 2;
+            for (int j = 1; j < argc; ++j)
+                if (std::strncmp(argv[j], "--scale=", 8) == 0) scale = std::atoi(argv[j] + 8);
+            return RunDemo(std::atoi(argv[i] + 11), scale);
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
