@@ -73,8 +73,17 @@ void ForEachClippedRow(BITMAP* dest, BITMAP* sprite, int x, int y, Row&& row) {
     }
 }
 
+}  // namespace
+
+bool a_allegro_init();
+
+namespace {
+
+// A 16-bit bitmap, with Allegro running (drawing on bitmaps that outlived a_allegro_exit starts it
+// again rather than calling into a shut-down library).
 bool IsUsable(const BITMAP* bmp) {
-    return bmp != nullptr && bitmap_color_depth(const_cast<BITMAP*>(bmp)) == 16;
+    return bmp != nullptr && bitmap_color_depth(const_cast<BITMAP*>(bmp)) == 16 &&
+           (system_driver != nullptr || a_allegro_init());
 }
 
 }  // namespace

@@ -231,9 +231,14 @@ TEST(Gfx, TimingCountsOnlyWhenEnabled) {
 
 TEST(Gfx, BitmapsSurviveAllegroShuttingDown) {
     auto early = CreateBitmap(8, 8);
+    auto kept = Filled(8, 8, G);
+    auto target = CreateBitmap(8, 8);
     ASSERT_NE(early, nullptr);
     a_allegro_exit();
     early.reset();  // freed without the (gone) system driver
+    a_blit(kept.get(), target.get(), 0, 0, 0, 0, 8, 8);  // drawing after shutdown starts it again
+    EXPECT_EQ(a_getpixel(target.get(), 3, 3), G);
+    a_allegro_exit();
     // Creating again starts it again.
     auto later = CreateBitmap(8, 8);
     ASSERT_NE(later, nullptr);
