@@ -43,11 +43,10 @@ struct RowRange {
 RowRange VisibleRows(int BltY, double step, int height, int bufferHeight) {
     RowRange range;
     range.first = std::max(0, -BltY);
-    long long lastOnScreen = static_cast<long long>(bufferHeight) - 1 - BltY;
-    long long lastInSprite = step > 0 ? static_cast<long long>(std::floor(height / step)) : lastOnScreen;
-    // n * step <= height is the loop's own end; floor keeps it, and a few extra rows past the sprite
-    // copy nothing anyway.
-    range.last = static_cast<int>(std::clamp<long long>(std::min(lastOnScreen, lastInSprite), -1, 1 << 20));
+    double lastOnScreen = static_cast<double>(bufferHeight) - 1 - BltY;
+    double lastInSprite = step > 0 ? std::floor(height / step) : lastOnScreen;
+    // n * step <= height is the loop's own end; floor keeps it.
+    range.last = static_cast<int>(std::clamp(std::min(lastOnScreen, lastInSprite), -1.0, double(1 << 20)));
     return range;
 }
 

@@ -280,5 +280,60 @@ TEST(DrawElements, ElementsFollowTheCameraByTheirDeltaTimesTheStep) {
     EXPECT_FLOAT_EQ(t.stage.Elements[0].PosX, 100);
 }
 
+// Values no sane stage has but broken files and the editor can produce: the pass skips or bounds
+// them and still draws the well-formed element at the end.
+TEST(DrawElements, HostileValuesNeitherCrashNorHang) {
+    TinyStage t(16, 8);
+    Pass pass;
+    int16_t s = t.AddSprite({"RG", "BW"});
+    int32_t empty = t.AddAction({{s, 1, "", ""}});
+    t.stage.Actions[empty].Frames.clear();
+    int32_t badFrame = t.AddAction({{static_cast<int16_t>(900), 1, "", ""}});
+
+    t.AddAnim(badFrame).ActionIndex = 77;                // an action number that matched nothing
+    t.AddAnim(badFrame).ActionIndex = empty;             // an action without frames
+    t.AddAnim(badFrame);                                 // a frame whose sprite is past the table
+    t.AddAnim(badFrame).FrameIndex = 40;                 // a frame index past the frames
+    t.AddElement("normal", 500);                         // a sprite past the table
+    BgElement& far = t.AddElement("normal", s, 1e30f, -1e30f);
+    far.VelocityX = 1e30f;
+    far.TileX = far.TileY = 1;
+    BgElement& nan = t.AddElement("normal", s, 2, 2);
+    nan.DeltaX = std::nanf("");
+    nan.SinXAmp = 5;
+    nan.SinXPeriod = std::nanf("");
+    BgElement& many = t.AddElement("normal", s, -3, 0);
+    many.TileX = 999999;
+    many.TileY = 999999;
+    many.TileSpacingX = -50;
+    BgElement& window = t.AddElement("normal", s, 0, 0);
+    window.HasWindow = 1;
+    window.WindowX1 = -1e9f;
+    window.WindowX2 = 1e9f;
+    window.WindowY1 = 5;
+    window.WindowY2 = 4;  // upside down
+    BgElement& linked = t.AddElement("normal", s, 0, 0);
+    linked.PositionLink = 1;
+    linked.LinkParent = 3000;
+    for (const char* type : {"parallax", "parallax", "parallax"}) {
+        BgElement& floor = t.AddElement(type, s, -5, 0);
+        floor.YScaleStart = 0;
+        floor.XScaleTop = 0;
+        floor.TileX = 1;
+    }
+    t.stage.Elements[t.stage.Elements.size() - 2].WidthGiven = 1;
+    t.stage.Elements[t.stage.Elements.size() - 1].WidthGiven = 1;
+    t.stage.Elements[t.stage.Elements.size() - 1].XScaleTop = -4;
+    t.stage.Elements[t.stage.Elements.size() - 1].XScaleBottom = 1e9f;
+    t.camera.CameraX = t.camera.PrevCameraX = 1e20f;
+    t.camera.CameraY = t.camera.PrevCameraY = -1e20f;
+    t.AddElement("normal", s, 14, 6);  // well formed, last
+    for (int i = 0; i < 10; ++i) {
+        pass.Back(t);
+        pass.Front(t);
+    }
+    EXPECT_EQ(test::Dump(t.backBuffer.get(), 14, 6, 2, 2), (Rows{"RG", "BW"}));
+}
+
 }  // namespace
 }  // namespace qb
