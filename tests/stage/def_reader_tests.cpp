@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "stage/error_log.h"
+#include "stage/text_util.h"
 #include "tests/support/fakes.h"
 
 namespace qb {
@@ -252,6 +253,31 @@ TEST(ErrorLog, HandleErrorFallsBackToPlainBox) {
     EXPECT_EQ(ui.boxes[0].text.rfind("Main HandleError: ", 0), 0u);
     EXPECT_NE(ui.boxes[0].text.find(" - no window"), std::string::npos);
     EXPECT_EQ(ui.boxes[0].icon, MsgIcon::None);
+}
+
+}  // namespace
+}  // namespace qb
+
+namespace qb {
+namespace {
+
+TEST(DefReader, NumberSyntaxOfStoredValues) {
+    using text::ParseNumber;
+    EXPECT_EQ(ParseNumber("1."), 1.0);
+    EXPECT_EQ(ParseNumber("-.5"), -0.5);
+    EXPECT_EQ(ParseNumber("+3"), 3.0);
+    EXPECT_EQ(ParseNumber(" 1e+2 "), 100.0);
+    EXPECT_EQ(ParseNumber("&HFFFF"), -1.0);
+    EXPECT_EQ(ParseNumber("&h7fffffff"), 2147483647.0);
+    for (const char* bad : {"", " ", ".", "-", "1e", "1.2.3", "0x10", "1,5", "5 6", "&H", "infinity", "--1"})
+        EXPECT_FALSE(ParseNumber(bad).has_value()) << bad;
+    EXPECT_EQ(text::LeadingNumber("  - 1 2 . 5 e 1xyz"), -125.0);
+    EXPECT_EQ(text::LeadingNumber("1e"), 1.0);
+    EXPECT_EQ(text::LeadingNumber("."), 0.0);
+    EXPECT_EQ(text::RoundHalfEven(0.5), 0.0);
+    EXPECT_EQ(text::RoundHalfEven(1.5), 2.0);
+    EXPECT_EQ(text::RoundHalfEven(-1.5), -2.0);
+    EXPECT_EQ(text::RoundHalfEven(-0.5), -0.0);
 }
 
 }  // namespace
