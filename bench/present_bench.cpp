@@ -69,6 +69,7 @@ int RunDemo(int seconds, int scale) {
     fs::create_directories(programDir);
     std::ofstream(programDir / "QB.cfg") << "Version = .67A\r\nMugeDir = " << QB_DEMO_DIR << "/\r\nIntro = False\r\n"
                                          << "Scale = " << scale << "\r\n";
+    {
     qb::gui::QuillbackApp program;
     qb::gui::StartOptions options;
     options.programDir = programDir.string();
@@ -103,6 +104,7 @@ int RunDemo(int seconds, int scale) {
     probe.start();
     QObject::connect(&program, &qb::gui::QuillbackApp::Finished_, qApp, &QCoreApplication::quit);
     QApplication::exec();
+    }  // the program (and its lock file) goes before its folder
     std::error_code ec;
     fs::remove_all(programDir, ec);
     return 0;

@@ -8,6 +8,9 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillback"));
+    // The program ends when the core's shutdown has run, not when some window closes (the main
+    // window is hidden in full screen, the error log only hides).
+    QApplication::setQuitOnLastWindowClosed(false);
     // The menus are Chinese; name the CJK font as a fallback so no platform draws boxes.
     QFont font = QApplication::font();
     font.setFamilies({font.family(), QStringLiteral("WenQuanYi Zen Hei")});

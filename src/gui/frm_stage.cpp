@@ -61,6 +61,11 @@ void FrmFS::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
+void FrmFS::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (m_closed) m_closed();
+}
+
 // ---- frmStage ----------------------------------------------------------------------------
 
 FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys) {
@@ -346,7 +351,13 @@ void FrmStage::SetViewScale(int scale) {
 
 void FrmStage::SetFullScreen(bool on) {
     if (on) {
-        if (!m_fs) m_fs = std::make_unique<FrmFS>();
+        if (!m_fs) {
+            m_fs = std::make_unique<FrmFS>();
+            m_fs->SetCloseHandler([this] {
+                LeaveFullScreen(m_state);
+                Sync();
+            });
+        }
         QScreen* target = screen();
         if (target != nullptr) {
             m_fs->setScreen(target);

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,12 +32,17 @@ class FrmFS : public QWidget {
 public:
     explicit FrmFS(QWidget* parent = nullptr);
     StageView* View() const { return m_view; }
+    // Called when the window is asked to close (a window manager's close button or key): full
+    // screen ends instead, so the program never runs on without a visible window.
+    void SetCloseHandler(std::function<void()> handler) { m_closed = std::move(handler); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     StageView* m_view = nullptr;
+    std::function<void()> m_closed;
 };
 
 class FrmStage : public QMainWindow {

@@ -113,14 +113,14 @@ TEST(FrmStage, OpensStagesThroughEveryPathAndRemembersThem) {
     h.WaitRunning(first);
     // A drop, as a QDropEvent delivers it.
     h.Do([&] {
-        auto* mime = new QMimeData;  // owned by the event's sender in real drags; freed below
+        QMimeData data;
+        QMimeData* mime = &data;
         mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(second))});
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&w, &enter);
         EXPECT_TRUE(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&w, &drop);
-        delete mime;
     }, "drop second");
     h.WaitRunning(second);
     // Recent files: the newest first; item 2 is the first stage.
@@ -286,6 +286,11 @@ TEST(FrmStage, ScaleAndFullScreenComeAndGo) {
         h.Trigger("mnuFS");  // the item leaves it too
         EXPECT_TRUE(h.Window().isVisible());
         EXPECT_FALSE(h.Window().FullScreenWindow()->isVisible());
+        // Closing the full-screen window (a window manager's close) leaves full screen too.
+        h.Trigger("mnuFS");
+        h.Window().FullScreenWindow()->close();
+        EXPECT_TRUE(h.Window().isVisible());
+        EXPECT_EQ(h.State().bFullScreen, 0);
     }, "the item enters and leaves");
     h.ThenExit();
     h.Run();
