@@ -32,6 +32,13 @@ uint64_t SpriteKey(int32_t group, int16_t image) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(group)) << 16) ^ static_cast<uint16_t>(image);
 }
 
+// Positions from extreme deltas can leave the float range; keep them finite instead of overflowing.
+float ToFloat(double v) {
+    if (std::isnan(v)) return 0.0f;
+    return static_cast<float>(std::clamp(v, -double(std::numeric_limits<float>::max()),
+                                         double(std::numeric_limits<float>::max())));
+}
+
 bool IsPlainType(const std::string& type) { return type == "normal" || type == "parallax"; }
 
 bool HasAction(const StageModel& stage, const BgElement& e) {
@@ -224,8 +231,8 @@ void PlaceElements(StageModel& stage, float& minPosY) {
             if (e.PositionLink != 0 && (parent >= 0 || i > 0)) {
                 if (parent < 0) parent = static_cast<int>(i) - 1;
                 const BgElement& p = stage.Elements[static_cast<size_t>(parent)];
-                e.PosX = static_cast<float>(double(p.StartX) + e.StartX - ax + 160 - camOffset * p.DeltaX);
-                e.PosY = static_cast<float>(double(p.StartY) + e.StartY - ay);
+                e.PosX = ToFloat(double(p.StartX) + e.StartX - ax + 160 - camOffset * p.DeltaX);
+                e.PosY = ToFloat(double(p.StartY) + e.StartY - ay);
                 e.DeltaX = p.DeltaX;
                 e.DeltaY = p.DeltaY;
                 e.VelocityX = p.VelocityX;
@@ -235,8 +242,8 @@ void PlaceElements(StageModel& stage, float& minPosY) {
                 parent = -1;
                 e.BaseX = static_cast<float>(e.StartX);
                 e.BaseY = static_cast<float>(e.StartY);
-                e.PosX = static_cast<float>(double(e.StartX) - ax + 160 - camOffset * e.DeltaX);
-                e.PosY = static_cast<float>(double(e.StartY) - ay);
+                e.PosX = ToFloat(double(e.StartX) - ax + 160 - camOffset * e.DeltaX);
+                e.PosY = ToFloat(double(e.StartY) - ay);
             }
             if (e.PosY < minPosY) minPosY = e.PosY;
             e.Enabled = 1;
