@@ -366,7 +366,7 @@ void Parser::Finish(const std::string& defPath) {
         if (e.Type == "anim") {
             e.ActionNo = e.ActionIndex;
             // An animation number that no [Begin Action] carries leaves no index to draw with: the
-            // element is kept but never placed.
+            // element is kept (-1) but never placed or drawn.
             int32_t found = -1;
             for (size_t i = 0; i < s.Actions.size(); ++i) {
                 if (s.Actions[i].Number == e.ActionNo) {
@@ -374,7 +374,6 @@ void Parser::Finish(const std::string& defPath) {
                     break;
                 }
             }
-            if (found < 0) Remark("Animation " + std::to_string(e.ActionNo) + " not found for element \"" + e.Name + "\"\r\n");
             e.ActionIndex = found;
         }
         if (e.TileX < 0) {
