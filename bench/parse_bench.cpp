@@ -26,7 +26,9 @@ public:
     std::string ShowOpen(const qb::FileDialogRequest&) override { return {}; }
     std::string ShowSave(const qb::FileDialogRequest&) override { return {}; }
     std::string BrowseForFolder(const std::string&) override { return {}; }
-    std::string InputBox(const std::string&, const std::string&, const std::string&, bool*) override { return {}; }
+    std::string InputBox(const std::string&, const std::string&, const std::string&, bool*) override {
+        return {};
+    }
     void SetCaption(const std::string&) override {}
     void DoEvents() override {}
     bool OpenInTextEditor(const std::string&) override { return false; }
@@ -34,11 +36,14 @@ public:
 
 std::string GenerateDefinition(int elements, int controllers) {
     std::string d;
-    d += "; generated for the parse benchmark\r\n[Info]\r\nname = \"Bench Stage\"\r\n\r\n[Camera]\r\nstartx = 0\r\n"
+    d += "; generated for the parse benchmark\r\n[Info]\r\nname = \"Bench Stage\"\r\n\r\n[Camera]\r\nstartx "
+         "= 0\r\n"
          "starty = 0\r\nboundleft = -200\r\nboundright = 200\r\nboundhigh = -40\r\nboundlow = 0\r\n"
          "verticalfollow = .2\r\nfloortension = 0\r\ntension = 50\r\n\r\n[PlayerInfo]\r\np1startx = -70\r\n"
-         "p1starty = 0\r\n\r\n[Bound]\r\nscreenleft = 15\r\nscreenright = 15\r\n\r\n[StageInfo]\r\nzoffset = 210\r\n"
-         "autoturn = 1\r\nresetBG = 1\r\n\r\n[Shadow]\r\nintensity = 96\r\ncolor = 0,0,0\r\nyscale = .3\r\n\r\n"
+         "p1starty = 0\r\n\r\n[Bound]\r\nscreenleft = 15\r\nscreenright = 15\r\n\r\n[StageInfo]\r\nzoffset = "
+         "210\r\n"
+         "autoturn = 1\r\nresetBG = 1\r\n\r\n[Shadow]\r\nintensity = 96\r\ncolor = 0,0,0\r\nyscale = "
+         ".3\r\n\r\n"
          "[Reflection]\r\nreflect = 0\r\n\r\n[Music]\r\nbgmusic = sound/bench.mp3\r\nbgvolume = 0\r\n\r\n"
          "[BGdef]\r\nspr = bench.sff\r\ndebugbg = 0\r\n\r\n";
     const int actions = elements / 20;
@@ -70,8 +75,9 @@ std::string GenerateDefinition(int elements, int controllers) {
     }
     const int groups = controllers / 10;
     for (int g = 0; g < groups; ++g) {
-        d += "[BGCtrlDef Group " + std::to_string(g) + "]\r\nlooptime = 600\r\nctrlid = " + std::to_string(g) + ", " +
-             std::to_string(g + 1) + "\r\n\r\n";
+        d += "[BGCtrlDef Group " + std::to_string(g) +
+             "]\r\nlooptime = 600\r\nctrlid = " + std::to_string(g) + ", " + std::to_string(g + 1) +
+             "\r\n\r\n";
         for (int c = 0; c < controllers / groups; ++c) {
             d += "[BGCtrl Ctrl " + std::to_string(c) + "]\r\n";
             d += c % 2 ? "type = VelSet\r\nx = -1\r\ny = 0.5\r\n" : "type = Visible\r\nvalue = 1\r\n";
@@ -131,7 +137,8 @@ void BM_ReadDefValueMiss(benchmark::State& state) {
     qb::ReaderContext ctx{log, ui, lineNumber, "bench.def"};
     float value = 0;
     const std::string line = "delta = .78, .75";
-    const char* keys[] = {"type", "mask", "spriteno", "start", "actionno", "velocity", "tile", "id", "trans", "sin.x"};
+    const char* keys[] = {"type",     "mask", "spriteno", "start", "actionno",
+                          "velocity", "tile", "id",       "trans", "sin.x"};
     for (auto _ : state) {
         for (const char* key : keys) {
             int16_t index = 1;

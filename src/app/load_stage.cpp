@@ -35,7 +35,8 @@ void DeleteExtracted(const AppState& state, std::string& path) {
 }  // namespace
 
 StageContext MakeStageContext(AppState& state) {
-    StageContext ctx{state.Stage, state.Log, *state.ports.ui, state.LineNumber, state.MugeDir, state.ProgramDir};
+    StageContext ctx{state.Stage,      state.Log,     *state.ports.ui,
+                     state.LineNumber, state.MugeDir, state.ProgramDir};
     ctx.fromPackage = state.FromPackage;
     ctx.extractedDefFile = &state.ExtractedDefFile;
     ctx.extractedSpriteFile = &state.ExtractedSpriteFile;
@@ -82,8 +83,8 @@ void LoadStage(AppState& state) {
 
     // Presses made while the stage loaded must not act once it runs.
     if (Keys* keys = state.ports.keys) {
-        for (Key k : {Key::MouseRight, Key::Left, Key::Right, Key::Up, Key::Down, Key::Pause, Key::Escape, Key::Z,
-                      Key::A})
+        for (Key k : {Key::MouseRight, Key::Left, Key::Right, Key::Up, Key::Down, Key::Pause, Key::Escape,
+                      Key::Z, Key::A})
             keys->Pressed(k);
     }
 

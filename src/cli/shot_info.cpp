@@ -52,7 +52,9 @@ std::string N(T value) {
     return std::to_string(static_cast<long long>(value));
 }
 
-std::string F(float value) { return FormatFloat(value); }
+std::string F(float value) {
+    return FormatFloat(value);
+}
 
 }  // namespace
 
@@ -60,39 +62,40 @@ std::string InfoDump(const AppState& state) {
     const StageModel& s = state.Stage;
     std::string out;
     out += "name: " + s.StageName + "\n";
-    out += "counts: elements=" + N(s.ElementCount) + " actions=" + N(s.ActionCount) + " ctrldefs=" +
-           N(s.CtrlDefCount) + " sprites=" + N(s.SpriteCount) + "\n";
+    out += "counts: elements=" + N(s.ElementCount) + " actions=" + N(s.ActionCount) +
+           " ctrldefs=" + N(s.CtrlDefCount) + " sprites=" + N(s.SpriteCount) + "\n";
     out += "camera: startx=" + F(s.StartX) + " starty=" + N(s.StartY) + " boundleft=" + N(s.BoundLeft) +
            " boundright=" + N(s.BoundRight) + " boundhigh=" + N(s.BoundHigh) + " boundlow=" + N(s.BoundLow) +
            " camerax=" + F(state.Camera.CameraX) + " cameray=" + F(state.Camera.CameraY) + "\n";
-    out += "stage: zoffset=" + N(s.ZOffset) + " zoffsetlink=" + N(s.ZOffsetLink) + " tension=" + N(s.Tension) +
-           " p1startx=" + N(s.P1StartX) + " screenleft=" + N(s.ScreenLeft) + " screenright=" + N(s.ScreenRight) +
-           " shadow=" + N(s.ShadowColorR) + "," + N(s.ShadowColorG) + "," + N(s.ShadowColorB) +
-           " intensity=" + N(s.ShadowIntensity) + " yscale=" + F(s.ShadowYScale) +
+    out += "stage: zoffset=" + N(s.ZOffset) + " zoffsetlink=" + N(s.ZOffsetLink) +
+           " tension=" + N(s.Tension) + " p1startx=" + N(s.P1StartX) + " screenleft=" + N(s.ScreenLeft) +
+           " screenright=" + N(s.ScreenRight) + " shadow=" + N(s.ShadowColorR) + "," + N(s.ShadowColorG) +
+           "," + N(s.ShadowColorB) + " intensity=" + N(s.ShadowIntensity) + " yscale=" + F(s.ShadowYScale) +
            " reflection=" + N(s.ReflectionIntensity) + "\n";
     out += "music: file=" + s.MusicFile + " volume=" + N(s.BgVolume) + "\n";
     for (size_t i = 0; i < s.Elements.size(); ++i) {
         const BgElement& e = s.Elements[i];
-        out += "element " + N(i) + ": name=\"" + e.Name + "\" type=" + e.Type + " sprite=" + N(e.SpriteIndex) +
-               " group=" + N(e.SpriteGroup) + "," + N(e.SpriteImage) + " pos=" + F(e.PosX) + "," + F(e.PosY) +
-               " delta=" + F(e.DeltaX) + "," + F(e.DeltaY) + " tile=" + N(e.TileX) + "," + N(e.TileY) +
-               " layer=" + N(e.LayerNo) + " trans=" + e.Trans + " mask=" + N(e.Mask) + " enabled=" + N(e.Enabled) +
-               " visible=" + N(e.Visible) + "\n";
+        out += "element " + N(i) + ": name=\"" + e.Name + "\" type=" + e.Type +
+               " sprite=" + N(e.SpriteIndex) + " group=" + N(e.SpriteGroup) + "," + N(e.SpriteImage) +
+               " pos=" + F(e.PosX) + "," + F(e.PosY) + " delta=" + F(e.DeltaX) + "," + F(e.DeltaY) +
+               " tile=" + N(e.TileX) + "," + N(e.TileY) + " layer=" + N(e.LayerNo) + " trans=" + e.Trans +
+               " mask=" + N(e.Mask) + " enabled=" + N(e.Enabled) + " visible=" + N(e.Visible) + "\n";
     }
     for (size_t i = 0; i < s.Actions.size(); ++i) {
         const BgAction& a = s.Actions[i];
-        out += "action " + N(i) + ": number=" + N(a.Number) + " frames=" + N(a.NumFrames) + " loopstart=" +
-               N(a.LoopStart) + "\n";
+        out += "action " + N(i) + ": number=" + N(a.Number) + " frames=" + N(a.NumFrames) +
+               " loopstart=" + N(a.LoopStart) + "\n";
     }
     for (size_t i = 0; i < s.CtrlDefs.size(); ++i) {
         const BgCtrlDef& g = s.CtrlDefs[i];
-        out += "ctrldef " + N(i) + ": name=\"" + g.Name + "\" looptime=" + N(g.LoopTime) + " ids=" +
-               Ids(g.CtrlIds, g.CtrlIdCount) + " ctrls=" + N(g.CtrlCount) + "\n";
+        out += "ctrldef " + N(i) + ": name=\"" + g.Name + "\" looptime=" + N(g.LoopTime) +
+               " ids=" + Ids(g.CtrlIds, g.CtrlIdCount) + " ctrls=" + N(g.CtrlCount) + "\n";
         for (size_t j = 0; j < g.Ctrls.size(); ++j) {
             const BgCtrl& c = g.Ctrls[j];
-            out += "ctrl " + N(i) + "." + N(j) + ": name=\"" + c.Name + "\" type=" + c.Type + " time=" +
-                   N(c.StartTime) + "," + N(c.EndTime) + "," + N(c.LoopTime) + " ids=" + Ids(c.CtrlIds, c.CtrlIdCount) +
-                   " x=" + F(c.X) + " y=" + F(c.Y) + " value=" + N(c.Value) + "\n";
+            out += "ctrl " + N(i) + "." + N(j) + ": name=\"" + c.Name + "\" type=" + c.Type +
+                   " time=" + N(c.StartTime) + "," + N(c.EndTime) + "," + N(c.LoopTime) +
+                   " ids=" + Ids(c.CtrlIds, c.CtrlIdCount) + " x=" + F(c.X) + " y=" + F(c.Y) +
+                   " value=" + N(c.Value) + "\n";
         }
     }
     return out;

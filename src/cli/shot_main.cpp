@@ -30,7 +30,8 @@ class StderrUi : public Ui {
 public:
     MsgAnswer MsgBox(const std::string& text, MsgIcon, MsgButtons buttons, const std::string&) override {
         std::fprintf(stderr, "[message] %s\n", text.c_str());
-        return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgAnswer::Yes : MsgAnswer::Ok;
+        return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgAnswer::Yes
+                                                                                    : MsgAnswer::Ok;
     }
     std::string ShowOpen(const FileDialogRequest&) override { return {}; }
     std::string ShowSave(const FileDialogRequest&) override { return {}; }
@@ -108,18 +109,30 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             return true;
         };
         bool ok = true;
-        if (a == "--mugen") ok = value(options.mugeDir);
-        else if (a == "--program-dir") ok = value(options.programDir);
-        else if (a == "--info") options.info = true;
-        else if (a == "--log") options.log = true;
-        else if (a == "--frames") ok = count(options.frames);
-        else if (a == "--out") ok = value(options.out);
-        else if (a == "--keys") ok = value(options.keys);
-        else if (a == "--info-overlay") options.infoOverlay = true;
-        else if (a == "--debug-bg") options.debugBg = true;
-        else if (a == "--every") ok = count(options.every);
-        else if (a == "--out-dir") ok = value(options.outDir);
-        else if (a == "--bench") options.bench = true;
+        if (a == "--mugen")
+            ok = value(options.mugeDir);
+        else if (a == "--program-dir")
+            ok = value(options.programDir);
+        else if (a == "--info")
+            options.info = true;
+        else if (a == "--log")
+            options.log = true;
+        else if (a == "--frames")
+            ok = count(options.frames);
+        else if (a == "--out")
+            ok = value(options.out);
+        else if (a == "--keys")
+            ok = value(options.keys);
+        else if (a == "--info-overlay")
+            options.infoOverlay = true;
+        else if (a == "--debug-bg")
+            options.debugBg = true;
+        else if (a == "--every")
+            ok = count(options.every);
+        else if (a == "--out-dir")
+            ok = value(options.outDir);
+        else if (a == "--bench")
+            options.bench = true;
         else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + std::string(a);
             return 2;
@@ -142,7 +155,9 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     return 0;
 }
 
-std::string AppTitle() { return "Quillback .67 Beta by Tarnwick"; }
+std::string AppTitle() {
+    return "Quillback .67 Beta by Tarnwick";
+}
 
 }  // namespace
 

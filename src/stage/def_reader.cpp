@@ -1,9 +1,9 @@
 #include "stage/def_reader.h"
 
 #include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <limits>
-#include <cmath>
 #include <optional>
 #include <type_traits>
 

@@ -155,7 +155,9 @@ bool RawLineReader::Next(std::string& line, size_t* fullLength) {
     return true;
 }
 
-StageLineSource::~StageLineSource() { Close(); }
+StageLineSource::~StageLineSource() {
+    Close();
+}
 
 bool StageLineSource::Open(const std::string& path, const std::string& programDir) {
     Close();

@@ -35,11 +35,13 @@ uint64_t SpriteKey(int32_t group, int16_t image) {
 // Positions from extreme deltas can leave the float range; keep them finite instead of overflowing.
 float ToFloat(double v) {
     if (std::isnan(v)) return 0.0f;
-    return static_cast<float>(std::clamp(v, -double(std::numeric_limits<float>::max()),
-                                         double(std::numeric_limits<float>::max())));
+    return static_cast<float>(
+        std::clamp(v, -double(std::numeric_limits<float>::max()), double(std::numeric_limits<float>::max())));
 }
 
-bool IsPlainType(const std::string& type) { return type == "normal" || type == "parallax"; }
+bool IsPlainType(const std::string& type) {
+    return type == "normal" || type == "parallax";
+}
 
 bool HasAction(const StageModel& stage, const BgElement& e) {
     return e.ActionIndex >= 0 && static_cast<size_t>(e.ActionIndex) < stage.Actions.size();
@@ -47,7 +49,8 @@ bool HasAction(const StageModel& stage, const BgElement& e) {
 
 }  // namespace
 
-std::string LocateSpriteFile(const std::string& spriteFile, const std::string& defPath, const std::string& mugeDir) {
+std::string LocateSpriteFile(const std::string& spriteFile, const std::string& defPath,
+                             const std::string& mugeDir) {
     if (spriteFile.empty()) {
         if (defPath.size() < 4) return defPath + ".sff";
         return defPath.substr(0, defPath.size() - 4) + ".sff";
@@ -101,7 +104,8 @@ void MatchSprites(StageModel& stage) {
     // First match wins, as a walk over the sprites in file order would give; a map keeps the cost at
     // sprites + elements + frames instead of their product.
     std::unordered_map<uint64_t, int16_t> first;
-    const size_t count = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(stage.SpriteCount, 0)), stage.Sprites.size());
+    const size_t count =
+        std::min<size_t>(static_cast<size_t>(std::max<int16_t>(stage.SpriteCount, 0)), stage.Sprites.size());
     first.reserve(count);
     for (size_t j = 0; j < count; ++j)
         first.emplace(SpriteKey(stage.Sprites[j].Group, stage.Sprites[j].Image), static_cast<int16_t>(j));
@@ -128,7 +132,8 @@ void MatchSprites(StageModel& stage) {
 
     // The first element's own animation keeps colour 0 opaque when that element is not a plain one.
     int32_t unmaskedAction = -1;
-    if (!stage.Elements.empty() && !IsPlainType(stage.Elements[0].Type)) unmaskedAction = stage.Elements[0].ActionIndex;
+    if (!stage.Elements.empty() && !IsPlainType(stage.Elements[0].Type))
+        unmaskedAction = stage.Elements[0].ActionIndex;
     for (size_t a = 0; a < stage.Actions.size(); ++a) {
         BgAction& action = stage.Actions[a];
         if (action.LoopStart == action.NumFrames + 1) action.LoopStart = 0;
@@ -149,7 +154,8 @@ bool LoadSpriteFile(StageContext& ctx, std::string& defPath) {
     if (located.empty() || !FileExists(located)) {
         located = SpriteFileBesideDef(spr.empty() ? FileNameOf(located) : spr, defPath);
         if (!FileExists(located)) {
-            ctx.ui.MsgBox("SFF FILE:\r\n" + located + "\r\nCOULD NOT BE FOUND!", MsgIcon::Exclamation, MsgButtons::Ok);
+            ctx.ui.MsgBox("SFF FILE:\r\n" + located + "\r\nCOULD NOT BE FOUND!", MsgIcon::Exclamation,
+                          MsgButtons::Ok);
             if (ctx.onSpriteFileMissing) ctx.onSpriteFileMissing();
             defPath.clear();
             stage.LoadPhase = 0;
@@ -261,7 +267,8 @@ void PlaceElements(StageModel& stage, float& minPosY) {
 
 namespace {
 
-void ResolveIds(const StageModel& stage, std::vector<int32_t>& ids, std::vector<int32_t>& read, int16_t& count) {
+void ResolveIds(const StageModel& stage, std::vector<int32_t>& ids, std::vector<int32_t>& read,
+                int16_t& count) {
     const size_t n = static_cast<size_t>(std::max<int16_t>(count, 0));
     if (ids.size() < n) ids.resize(n, 0);
     if (n > 0 && ids.size() > n) ids.resize(n);

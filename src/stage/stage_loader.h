@@ -12,7 +12,8 @@ namespace qb {
 constexpr size_t kMaxSpriteFileBytes = 512u * 1024u * 1024u;
 
 // Where the "spr" value points before the fallback beside the definition is tried.
-std::string LocateSpriteFile(const std::string& spriteFile, const std::string& defPath, const std::string& mugeDir);
+std::string LocateSpriteFile(const std::string& spriteFile, const std::string& defPath,
+                             const std::string& mugeDir);
 // The fallback: the sprite file's bare name in the definition's folder.
 std::string SpriteFileBesideDef(const std::string& spriteFile, const std::string& defPath);
 

@@ -17,7 +17,9 @@ constexpr int16_t kMaxCount = std::numeric_limits<int16_t>::max();
 constexpr int kMaxIds = 10;
 constexpr size_t npos = std::string::npos;
 
-bool Contains(std::string_view hay, std::string_view needle) { return hay.find(needle) != npos; }
+bool Contains(std::string_view hay, std::string_view needle) {
+    return hay.find(needle) != npos;
+}
 
 // A section's name: the text after the header's first blank up to the "]", or "No name".
 std::string SectionTitle(std::string_view line) {
@@ -40,8 +42,8 @@ public:
 
 private:
     template <typename T>
-    bool Read(std::string_view line, std::string_view key, T& target, int16_t index = 0, bool keepCase = false,
-              bool trimToDigit = false, bool keepBlanks = false) {
+    bool Read(std::string_view line, std::string_view key, T& target, int16_t index = 0,
+              bool keepCase = false, bool trimToDigit = false, bool keepBlanks = false) {
         return ReadDefValue(m_reader, line, key, target, index, keepCase, trimToDigit, keepBlanks);
     }
 
@@ -77,7 +79,9 @@ void Parser::Headers(const std::string& line, const std::string& upper) {
     size_t close = open == npos ? npos : line.find(']', open);
     const bool bracketed = open != npos && line.find(']') != npos;
     if (bracketed) m_skipSection = false;
-    if (bracketed) m_section = text::Lower(close == npos ? std::string_view() : std::string_view(line).substr(open + 1, close - open - 1));
+    if (bracketed)
+        m_section = text::Lower(close == npos ? std::string_view()
+                                              : std::string_view(line).substr(open + 1, close - open - 1));
 
     if (Contains(upper, "BG") && bracketed && !Contains(upper, "DEF") && !Contains(upper, "CTRL") &&
         !Contains(line, "=")) {
@@ -119,7 +123,8 @@ void Parser::Headers(const std::string& line, const std::string& upper) {
             m_stage.Actions.resize(static_cast<size_t>(m_action) + 1);
             BgAction& a = m_stage.Actions[static_cast<size_t>(m_action)];
             a = BgAction{};
-            a.Number = text::RoundToInt32(text::LeadingNumber(std::string_view(upper).substr(upper.find("ION") + 3)));
+            a.Number = text::RoundToInt32(
+                text::LeadingNumber(std::string_view(upper).substr(upper.find("ION") + 3)));
             m_frames = 0;
             ++m_stage.ActionCount;
         }
@@ -228,7 +233,8 @@ void Parser::ElementKeys(const std::string& line) {
     if (Read(line, "windowdelta", ignored, 1)) Remark("Windowdelta not supported yet");
     Read(line, "positionlink", e.PositionLink);
     if (Read(line, "tilespacing", e.TileSpacingX, 1)) {
-        if (!Read(line, "tilespacing", e.TileSpacingY, 2) || e.Type == "anim") e.TileSpacingY = e.TileSpacingX;
+        if (!Read(line, "tilespacing", e.TileSpacingY, 2) || e.Type == "anim")
+            e.TileSpacingY = e.TileSpacingX;
     }
     Read(line, "layerno", e.LayerNo);
     if (Read(line, "xscale", e.XScaleTop, 1)) Read(line, "xscale", e.XScaleBottom, 2);
@@ -242,7 +248,8 @@ void Parser::ElementKeys(const std::string& line) {
 
 void Parser::AnimationLine(const std::string& line) {
     BgAction& a = m_stage.Actions[static_cast<size_t>(m_action)];
-    if (text::ContainsNoCase(line, "loopstart")) a.LoopStart = static_cast<int16_t>(std::min(m_frames + 1, int(kMaxCount)));
+    if (text::ContainsNoCase(line, "loopstart"))
+        a.LoopStart = static_cast<int16_t>(std::min(m_frames + 1, int(kMaxCount)));
     if (!Contains(line, ",")) return;
     if (a.NumFrames >= kMaxCount) {
         if (!m_warnedFrames) Remark("Too many animation frames; the rest are skipped\r\n");

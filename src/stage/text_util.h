@@ -8,9 +8,15 @@
 
 namespace qb::text {
 
-inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+inline char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+inline char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+inline bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string Lower(std::string_view s);
 std::string Upper(std::string_view s);

@@ -41,9 +41,10 @@ TEST(DefReader, KeyWithoutEqualsUsesWholeLineAndLogsMismatch) {
     int32_t v = 42;
     EXPECT_FALSE(r.Read("startx 5", "startx", v));
     EXPECT_EQ(v, 42);
-    EXPECT_EQ(r.log.Text(),
-              "---------------------------\r\nERROR #13  (Type mismatch)\r\nWhile loading Test Stage.def!\r\n\r\n"
-              "I choked on line #7:\r\n\"startx 5");
+    EXPECT_EQ(
+        r.log.Text(),
+        "---------------------------\r\nERROR #13  (Type mismatch)\r\nWhile loading Test Stage.def!\r\n\r\n"
+        "I choked on line #7:\r\n\"startx 5");
 }
 
 TEST(DefReader, KeyOnlyAtLineStartAndFollowedByEqualsOrBlank) {
@@ -220,7 +221,8 @@ TEST(DefReader, ConsecutiveEntriesAreGluedWithoutLineBreak) {
     r.Read("a = x", "a", s);
     r.line = 8;
     r.Read("b = 99999", "b", s);
-    EXPECT_NE(r.log.Text().find("\"a = x---------------------------\r\nERROR #6  (Overflow)"), std::string::npos);
+    EXPECT_NE(r.log.Text().find("\"a = x---------------------------\r\nERROR #6  (Overflow)"),
+              std::string::npos);
     EXPECT_NE(r.log.Text().find("line #8:"), std::string::npos);
 }
 
@@ -239,7 +241,8 @@ TEST(ErrorLog, HandleErrorMessageFormat) {
 
 class ThrowingUi : public test::FakeUi {
 public:
-    MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title) override {
+    MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
+                     const std::string& title) override {
         if (++calls == 1) throw std::runtime_error("no window");
         return test::FakeUi::MsgBox(text, icon, buttons, title);
     }

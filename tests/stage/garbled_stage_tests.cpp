@@ -73,7 +73,8 @@ void ExpectConsistent(const AppState& state, const std::string& what) {
 
 std::vector<size_t> CutPoints(size_t size, int count) {
     std::vector<size_t> cuts = {0, 1, 16, 511, 512, 513, 544};
-    for (int i = 1; i <= count; ++i) cuts.push_back(size * static_cast<size_t>(i) / static_cast<size_t>(count + 1));
+    for (int i = 1; i <= count; ++i)
+        cuts.push_back(size * static_cast<size_t>(i) / static_cast<size_t>(count + 1));
     std::vector<size_t> kept;
     for (size_t c : cuts)
         if (c < size) kept.push_back(c);
@@ -138,7 +139,9 @@ TEST(GarbledStage, BinaryGarbageAsDefinition) {
     for (char& c : garbage) c = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
     // Sprinkle headers so that the parser builds sections out of the noise.
     for (size_t at = 0; at + 40 < garbage.size(); at += 997) {
-        const char* piece = (at / 997) % 3 == 0 ? "\r[BG x]\r" : (at / 997) % 3 == 1 ? "\r[Begin Action 1]\r1,2,3\r" : "\r[BGCtrl y]\rctrlid=1,2\r";
+        const char* piece = (at / 997) % 3 == 0   ? "\r[BG x]\r"
+                            : (at / 997) % 3 == 1 ? "\r[Begin Action 1]\r1,2,3\r"
+                                                  : "\r[BGCtrl y]\rctrlid=1,2\r";
         garbage.replace(at, std::strlen(piece), piece);
     }
     f.Load(f.WriteStage("noise", garbage));

@@ -50,9 +50,12 @@ ShotResult RunShot(const std::string& args, const test::TempDir& scratch) {
 
 std::string Line(const std::string& text, const std::string& prefix) {
     size_t at = text.rfind("\n" + prefix, std::string::npos);
-    if (text.rfind(prefix, 0) == 0) at = 0;
-    else if (at != std::string::npos) ++at;
-    else return {};
+    if (text.rfind(prefix, 0) == 0)
+        at = 0;
+    else if (at != std::string::npos)
+        ++at;
+    else
+        return {};
     return text.substr(at, text.find('\n', at) - at);
 }
 
@@ -79,12 +82,15 @@ const CorpusStage kStages[] = {
     {"kazzmir__falls", "falls.def", "\"The Falls\"", 5, 3, 0, 14, ""},
     {"kazzmir__kfm", "kfm.def", "\"Mountainside Temple\"", 7, 0, 0, 7, "Windowdelta not supported yet"},
     {"Diegoprofeta__kof97usa", "kof97usa.def", "\"KOF'97 - U.S.A. Stage\"", 16, 11, 4, 65, ""},
-    {"TheNegumProject__sb3dcloud", "sb3dcloud.def", "\"Clouds Day (sb3)\"", 1, 0, 0, 1, "Windowdelta not supported yet"},
-    {"kazzmir__ssf2-China", "ssf2-China.def", "\"SSF2 - China\"", 41, 21, 4, 51, "Windowdelta not supported yet"},
+    {"TheNegumProject__sb3dcloud", "sb3dcloud.def", "\"Clouds Day (sb3)\"", 1, 0, 0, 1,
+     "Windowdelta not supported yet"},
+    {"kazzmir__ssf2-China", "ssf2-China.def", "\"SSF2 - China\"", 41, 21, 4, 51,
+     "Windowdelta not supported yet"},
     {"kazzmir__stage0", "stage0.def", "\"Training Room\"", 2, 0, 0, 2, ""},
     {"MineTech99__thawk", "thawk.def", "\"(SSF2) T.Hawk\"", 23, 23, 7, 54, ""},
     {"kazzmir__venice", "venice.def", "\"Love in Venice\"", 12, 3, 0, 39, ""},
-    {"matepore__KOF99-Chinatown-Night", "KOF99 - Chinatown Night.DEF", "\"Chinatown Night\"", 8, 21, 2, 62, ""},
+    {"matepore__KOF99-Chinatown-Night", "KOF99 - Chinatown Night.DEF", "\"Chinatown Night\"", 8, 21, 2, 62,
+     ""},
 };
 
 class ShotCorpus : public ::testing::Test {
@@ -118,14 +124,15 @@ TEST_F(ShotCorpus, EveryStageLoadsWithItsCountsAndOnlyDeservedLogEntries) {
         ASSERT_TRUE(fs::exists(corpus / "stages" / s.folder / s.def));
         test::TempDir program;
         const std::string def = (mugen.Path() / "stages" / s.def).string();
-        const std::string common = "--mugen " + Quote(mugen.Dir()) + " --program-dir " + Quote(program.Path().string()) + " " + Quote(def);
+        const std::string common = "--mugen " + Quote(mugen.Dir()) + " --program-dir " +
+                                   Quote(program.Path().string()) + " " + Quote(def);
         ShotResult info = RunShot(common + " --info", scratch);
         EXPECT_EQ(info.status, 0);
         EXPECT_EQ(info.err, "");  // no message box
         EXPECT_EQ(Line(info.out, "name: "), std::string("name: ") + s.name);
         char counts[160];
-        std::snprintf(counts, sizeof counts, "counts: elements=%d actions=%d ctrldefs=%d sprites=%d", s.elements,
-                      s.actions, s.ctrldefs, s.sprites);
+        std::snprintf(counts, sizeof counts, "counts: elements=%d actions=%d ctrldefs=%d sprites=%d",
+                      s.elements, s.actions, s.ctrldefs, s.sprites);
         EXPECT_EQ(Line(info.out, "counts: "), counts);
         ShotResult log = RunShot(common + " --log", scratch);
         EXPECT_EQ(log.status, 0);
@@ -139,11 +146,14 @@ TEST_F(ShotCorpus, DumpLinesOfKnownStages) {
     const std::string kfm = (mugen.Path() / "stages/kfm.def").string();
     ShotResult r = RunShot("--mugen " + Quote(mugen.Dir()) + " " + Quote(kfm) + " --info", scratch);
     ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(Line(r.out, "stage: "),
-              "stage: zoffset=200 zoffsetlink=-1 tension=60 p1startx=-70 screenleft=15 screenright=15 shadow=0,0,0 "
-              "intensity=64 yscale=-0.1 reflection=128");
+    EXPECT_EQ(
+        Line(r.out, "stage: "),
+        "stage: zoffset=200 zoffsetlink=-1 tension=60 p1startx=-70 screenleft=15 screenright=15 shadow=0,0,0 "
+        "intensity=64 yscale=-0.1 reflection=128");
     EXPECT_EQ(Line(r.out, "music: "), "music: file=0 volume=0");
-    EXPECT_EQ(Line(r.out, "element 1: ").rfind("element 1: name=\"Floor\" type=parallax sprite=3 group=10,0 ", 0), 0u);
+    EXPECT_EQ(
+        Line(r.out, "element 1: ").rfind("element 1: name=\"Floor\" type=parallax sprite=3 group=10,0 ", 0),
+        0u);
     EXPECT_NE(Line(r.out, "element 1: ").find(" delta=0.78,0.75 "), std::string::npos);
 
     const std::string usa = (mugen.Path() / "stages/kof97usa.def").string();
@@ -172,9 +182,10 @@ TEST(Shot, FloatsAreWrittenWithSevenDigitsAndNoNegativeZero) {
     test::TempDir mugen;
     test::TempDir scratch;
     mugen.Write("stages/f.sff", "");
-    auto def = mugen.Write("stages/f.def",
-                           "[Camera]\r\nstartx = 0.1\r\n[Shadow]\r\nyscale = 1234567.8\r\n[BG a]\r\ndelta = -0.0000001, 2.50\r\n"
-                           "velocity = 1.25\r\n[BGCtrlDef g]\r\n[BGCtrl c]\r\nx = -1.25\r\ny = 0.000012345678\r\n");
+    auto def = mugen.Write(
+        "stages/f.def",
+        "[Camera]\r\nstartx = 0.1\r\n[Shadow]\r\nyscale = 1234567.8\r\n[BG a]\r\ndelta = -0.0000001, 2.50\r\n"
+        "velocity = 1.25\r\n[BGCtrlDef g]\r\n[BGCtrl c]\r\nx = -1.25\r\ny = 0.000012345678\r\n");
     ShotResult r = RunShot(Quote(def.string()) + " --info", scratch);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("camera: startx=0.1 "), std::string::npos);

@@ -28,7 +28,9 @@ Delivered ReadAll(StageLineSource& source) {
 
 TEST(StageLineSource, CrAndCrLfEndLinesAndCleaningApplies) {
     test::TempDir dir;
-    auto path = dir.Write("a.def", "[Info]\r\nname\t=\tx\ry = 1 ; note\r\n; comment\r\n   \r\nz\x81\x40=\x81\x40" "2");
+    auto path = dir.Write("a.def",
+                          "[Info]\r\nname\t=\tx\ry = 1 ; note\r\n; comment\r\n   \r\nz\x81\x40=\x81\x40"
+                          "2");
     StageLineSource source;
     ASSERT_TRUE(source.Open(path.string(), dir.Path().string()));
     EXPECT_FALSE(source.Repaired());
@@ -66,7 +68,8 @@ TEST(StageLineSource, LongBareLfFileIsRepairedThroughFixDefAndItIsDeleted) {
     EXPECT_EQ(std::filesystem::path(source.ActivePath()).filename(), "fix.def");
     EXPECT_TRUE(std::filesystem::exists(program.Path() / "fix.def"));
     Delivered d = ReadAll(source);
-    EXPECT_EQ(d.lines, (std::vector<std::string>{"[Info]", "name = Long", "[Camera]", "startx = 5", "boundleft = -9"}));
+    EXPECT_EQ(d.lines, (std::vector<std::string>{"[Info]", "name = Long", "[Camera]", "startx = 5",
+                                                 "boundleft = -9"}));
     // Every line of the original but the last is followed by an empty line in the copy.
     EXPECT_EQ(d.numbers, (std::vector<int32_t>{1, 3, 45, 47, 49}));
     source.Close();
@@ -99,7 +102,8 @@ TEST(StageLineSource, ReadOnlyProgramFolderLeavesNoStrayFile) {
     test::TempDir dir;
     test::TempDir program;
     auto path = dir.Write("a.def", LongLfFile());
-    std::filesystem::permissions(program.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(program.Path(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     StageLineSource source;
     ASSERT_TRUE(source.Open(path.string(), program.Path().string()));
     Delivered d = ReadAll(source);

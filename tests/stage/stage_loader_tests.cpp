@@ -15,7 +15,8 @@ using test::StageFixture;
 TEST(StageLoader, SprRelativeToMugenDirectory) {
     StageFixture f;
     f.mugen.Write("stages/kfm.sff", demo::WriteSff({SolidSprite(7, 0)}));
-    ASSERT_TRUE(f.Load(f.WriteStage("mine", "[BGdef]\r\nspr = stages/kfm.sff\r\n[BG 0]\r\nspriteno = 7,0\r\n", {})));
+    ASSERT_TRUE(
+        f.Load(f.WriteStage("mine", "[BGdef]\r\nspr = stages/kfm.sff\r\n[BG 0]\r\nspriteno = 7,0\r\n", {})));
     EXPECT_EQ(std::filesystem::path(f.Stage().SpriteFile), f.mugen.Path() / "stages/kfm.sff");
     EXPECT_EQ(f.Stage().Elements[0].SpriteIndex, 0);
 }
@@ -24,7 +25,8 @@ TEST(StageLoader, SprFallsBackToDefinitionFolderWithBareName) {
     StageFixture f;
     test::TempDir elsewhere;
     elsewhere.Write("kfm.sff", demo::WriteSff({SolidSprite(7, 0)}));
-    auto def = elsewhere.Write("copy.def", "[BGdef]\r\nspr = stages\\sub/KFM.SFF\r\n[BG 0]\r\nspriteno = 7,0\r\n");
+    auto def =
+        elsewhere.Write("copy.def", "[BGdef]\r\nspr = stages\\sub/KFM.SFF\r\n[BG 0]\r\nspriteno = 7,0\r\n");
     ASSERT_TRUE(f.Load(def.string()));
     EXPECT_EQ(std::filesystem::path(f.Stage().SpriteFile), elsewhere.Path() / "kfm.sff");
 }
@@ -46,8 +48,10 @@ TEST(StageLoader, EmptyMugenDirectoryDoesNotResolveAgainstWorkingDirectory) {
 
 TEST(StageLoader, MissingSpriteFileShowsBoxAndReleasesStage) {
     StageFixture f;
-    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"}) f.state.Menus.SetEnabled(m, true);
-    std::string def = f.WriteStage("lost", "[Info]\r\nname = Lost\r\n[BGdef]\r\nspr = stages/none.sff\r\n[BG 0]\r\n", {});
+    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
+        f.state.Menus.SetEnabled(m, true);
+    std::string def =
+        f.WriteStage("lost", "[Info]\r\nname = Lost\r\n[BGdef]\r\nspr = stages/none.sff\r\n[BG 0]\r\n", {});
     EXPECT_FALSE(f.Load(def));
     ASSERT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_EQ(f.ui.boxes[0].text, "SFF FILE:\r\n" + f.mugen.Dir() + "stages/none.sff\r\nCOULD NOT BE FOUND!");
@@ -63,11 +67,12 @@ TEST(StageLoader, MissingSpriteFileShowsBoxAndReleasesStage) {
 }
 
 TEST(StageLoader, CameraStartTable) {
-    const std::pair<const char*, float> cases[] = {{"0", 0}, {"50", -39}, {"100", -64}, {"-50", 39},
+    const std::pair<const char*, float> cases[] = {{"0", 0},    {"50", -39}, {"100", -64}, {"-50", 39},
                                                    {"36", -36}, {"-61", 25}, {"60.5", -39}};
     for (auto [startx, cameraX] : cases) {
         StageFixture f;
-        ASSERT_TRUE(f.LoadText(std::string("[Camera]\r\nstartx = ") + startx + "\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
+        ASSERT_TRUE(
+            f.LoadText(std::string("[Camera]\r\nstartx = ") + startx + "\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
         EXPECT_FLOAT_EQ(f.state.Camera.CameraX, cameraX) << startx;
         EXPECT_FLOAT_EQ(f.state.Camera.CameraY, 0);
     }
@@ -75,10 +80,11 @@ TEST(StageLoader, CameraStartTable) {
 
 TEST(StageLoader, PlacementWithAxisDeltaAndPositionLink) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText("[Camera]\r\nstartx = 50\r\n[BG a]\r\nspriteno = 0,0\r\nstart = 0, 100\r\ndelta = 0.5, 2\r\n"
-                           "velocity = 3, 4\r\n[BG b]\r\nspriteno = 1,0\r\nstart = 10, 20\r\npositionlink = 1\r\n"
-                           "[BG c]\r\nspriteno = 1,0\r\nstart = 1, 2\r\npositionlink = 1\r\n",
-                           {SolidSprite(0, 0, 5, 6), SolidSprite(1, 0, 7, 8)}));
+    ASSERT_TRUE(f.LoadText(
+        "[Camera]\r\nstartx = 50\r\n[BG a]\r\nspriteno = 0,0\r\nstart = 0, 100\r\ndelta = 0.5, 2\r\n"
+        "velocity = 3, 4\r\n[BG b]\r\nspriteno = 1,0\r\nstart = 10, 20\r\npositionlink = 1\r\n"
+        "[BG c]\r\nspriteno = 1,0\r\nstart = 1, 2\r\npositionlink = 1\r\n",
+        {SolidSprite(0, 0, 5, 6), SolidSprite(1, 0, 7, 8)}));
     const auto& e = f.Stage().Elements;
     // CamOffsetX 39: x = start - axis + 160 - 39 * delta.
     EXPECT_FLOAT_EQ(e[0].PosX, 0 - 5 + 160 - 39 * 0.5f);
@@ -107,9 +113,10 @@ TEST(StageLoader, PositionLinkOnFirstElementPlacesItAlone) {
 
 TEST(StageLoader, AnimationWithMissingFirstSpriteGetsMinusTwo) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG a]\r\ntype = anim\r\nactionno = 7\r\nstart = 3, 4\r\n"
-                           "[Begin Action 7]\r\n9,9, 0,0, 4\r\n1,0, 0,0, 5\r\n",
-                           {SolidSprite(0, 0), SolidSprite(1, 0, 20, 30)}));
+    ASSERT_TRUE(
+        f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG a]\r\ntype = anim\r\nactionno = 7\r\nstart = 3, 4\r\n"
+                   "[Begin Action 7]\r\n9,9, 0,0, 4\r\n1,0, 0,0, 5\r\n",
+                   {SolidSprite(0, 0), SolidSprite(1, 0, 20, 30)}));
     const BgElement& a = f.Stage().Elements[1];
     EXPECT_EQ(a.SpriteIndex, -2);
     EXPECT_FLOAT_EQ(a.PosX, 3 + 160);  // axis (0, 0)
@@ -120,8 +127,9 @@ TEST(StageLoader, AnimationWithMissingFirstSpriteGetsMinusTwo) {
 
 TEST(StageLoader, AnimationWithUnknownActionIsNeverPlaced) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG a]\r\ntype = anim\r\nactionno = 3\r\n"
-                           "[Begin Action 0]\r\n0,0, 0,0, 5\r\n"));
+    ASSERT_TRUE(
+        f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG a]\r\ntype = anim\r\nactionno = 3\r\n"
+                   "[Begin Action 0]\r\n0,0, 0,0, 5\r\n"));
     const BgElement& a = f.Stage().Elements[1];
     EXPECT_EQ(a.ActionNo, 3);
     EXPECT_EQ(a.ActionIndex, -1);
@@ -132,8 +140,9 @@ TEST(StageLoader, AnimationWithUnknownActionIsNeverPlaced) {
 
 TEST(StageLoader, MissingSpriteLeavesElementUnplacedAndDummyIsPlacedInvisible) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG gone]\r\nspriteno = 40,4\r\n[BG d]\r\ntype = dummy\r\n"
-                           "start = 1, 2\r\n"));
+    ASSERT_TRUE(
+        f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG gone]\r\nspriteno = 40,4\r\n[BG d]\r\ntype = dummy\r\n"
+                   "start = 1, 2\r\n"));
     const auto& e = f.Stage().Elements;
     EXPECT_EQ(e[1].SpriteIndex, -1);
     EXPECT_EQ(e[1].Enabled, 0);
@@ -144,10 +153,11 @@ TEST(StageLoader, MissingSpriteLeavesElementUnplacedAndDummyIsPlacedInvisible) {
 
 TEST(StageLoader, ControllerTargetsResolveToElementIndices) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n[BG 1]\r\nid = 3\r\n[BG 2]\r\n[BG 3]\r\n[BG 4]\r\nid = 3\r\n"
-                           "[Begin Action 40]\r\n0,0,0,0,1\r\n[Begin Action 41]\r\n0,0,0,0,1\r\n"
-                           "[BGCtrlDef g]\r\nctrlid = 3\r\n[BGCtrl c]\r\ntype = anim\r\nvalue = 41\r\nctrlid = 8, 3\r\n"
-                           "[BGCtrl d]\r\ntype = anim\r\nvalue = 99\r\n"));
+    ASSERT_TRUE(f.LoadText(
+        "[BG 0]\r\nspriteno = 0,0\r\n[BG 1]\r\nid = 3\r\n[BG 2]\r\n[BG 3]\r\n[BG 4]\r\nid = 3\r\n"
+        "[Begin Action 40]\r\n0,0,0,0,1\r\n[Begin Action 41]\r\n0,0,0,0,1\r\n"
+        "[BGCtrlDef g]\r\nctrlid = 3\r\n[BGCtrl c]\r\ntype = anim\r\nvalue = 41\r\nctrlid = 8, 3\r\n"
+        "[BGCtrl d]\r\ntype = anim\r\nvalue = 99\r\n"));
     const BgCtrlDef& g = f.Stage().CtrlDefs[0];
     EXPECT_EQ(g.CtrlIdCount, 2);
     EXPECT_EQ(g.CtrlIds, (std::vector<int32_t>{1, 4}));
@@ -155,16 +165,17 @@ TEST(StageLoader, ControllerTargetsResolveToElementIndices) {
     const BgCtrl& c = g.Ctrls[0];
     EXPECT_EQ(c.CtrlIdCount, 3);
     EXPECT_EQ(c.CtrlIds, (std::vector<int32_t>{-1, 1, 4}));
-    EXPECT_EQ(c.Value, 1);                 // animation number 41 is index 1
-    EXPECT_EQ(g.Ctrls[1].Value, -1);       // no animation 99: no index
+    EXPECT_EQ(c.Value, 1);            // animation number 41 is index 1
+    EXPECT_EQ(g.Ctrls[1].Value, -1);  // no animation 99: no index
 }
 
 TEST(StageLoader, FirstElementsOwnAnimationKeepsColourZero) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText("[BG 0]\r\ntype = anim\r\nactionno = 1\r\n[BG a]\r\ntype = anim\r\nactionno = 2\r\n"
-                           "[BG b]\r\nspriteno = 3,0\r\nmask = 1\r\n[BG c]\r\nspriteno = 4,0\r\n"
-                           "[Begin Action 1]\r\n1,0,0,0,5\r\n[Begin Action 2]\r\n2,0,0,0,5\r\n",
-                           {SolidSprite(1, 0), SolidSprite(2, 0), SolidSprite(3, 0), SolidSprite(4, 0)}));
+    ASSERT_TRUE(
+        f.LoadText("[BG 0]\r\ntype = anim\r\nactionno = 1\r\n[BG a]\r\ntype = anim\r\nactionno = 2\r\n"
+                   "[BG b]\r\nspriteno = 3,0\r\nmask = 1\r\n[BG c]\r\nspriteno = 4,0\r\n"
+                   "[Begin Action 1]\r\n1,0,0,0,5\r\n[Begin Action 2]\r\n2,0,0,0,5\r\n",
+                   {SolidSprite(1, 0), SolidSprite(2, 0), SolidSprite(3, 0), SolidSprite(4, 0)}));
     const auto& s = f.Stage().Sprites;
     EXPECT_EQ(s[0].Mask, 0);  // element 0's own animation
     EXPECT_EQ(s[1].Mask, 1);  // another element's animation
@@ -210,11 +221,12 @@ TEST(StageLoader, MusicVolumeAndPlay) {
 
 TEST(StageLoader, BoundHighAndZOffsetLink) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText("[Camera]\r\nboundhigh = 25\r\n[StageInfo]\r\nzoffsetlink = 5\r\n[BG 0]\r\nspriteno = 0,0\r\n"
-                           "start = 0, -40\r\n[BG 1]\r\nspriteno = 0,0\r\nid = 5\r\n[BG 2]\r\nspriteno = 0,0\r\nid = 1\r\n",
-                           {SolidSprite(0, 0, 0, 10)}));
+    ASSERT_TRUE(f.LoadText(
+        "[Camera]\r\nboundhigh = 25\r\n[StageInfo]\r\nzoffsetlink = 5\r\n[BG 0]\r\nspriteno = 0,0\r\n"
+        "start = 0, -40\r\n[BG 1]\r\nspriteno = 0,0\r\nid = 5\r\n[BG 2]\r\nspriteno = 0,0\r\nid = 1\r\n",
+        {SolidSprite(0, 0, 0, 10)}));
     EXPECT_EQ(f.Stage().ZOffsetLink, 1);  // the element with id 5, not the later one whose id is 1
-    EXPECT_EQ(f.Stage().BoundHigh, 0);  // above 0 becomes 0; the highest element is at -50
+    EXPECT_EQ(f.Stage().BoundHigh, 0);    // above 0 becomes 0; the highest element is at -50
     StageFixture g;
     ASSERT_TRUE(g.LoadText("[Camera]\r\nboundhigh = -300\r\n[BG 0]\r\nspriteno = 0,0\r\nstart = 0, -40\r\n",
                            {SolidSprite(0, 0, 0, 10)}));

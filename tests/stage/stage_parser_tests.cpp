@@ -14,9 +14,10 @@ constexpr const char* kHead = "[Info]\r\nname = Test\r\n[Camera]\r\nstartx = 0\r
 
 TEST(StageParser, StageKeysKeepNameBlanksAndCase) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText("[Info]\r\nname = \"KOF'97 - U.S.A. Stage\"\r\n[Camera]\r\nboundleft = -150\r\n"
-                           "boundlow = 100\r\nboundright=150\r\ntension = 50\r\n[Music]\r\nbgvolume = 20\r\n"
-                           "[BGdef]\r\nspr = stages/test.sff\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
+    ASSERT_TRUE(
+        f.LoadText("[Info]\r\nname = \"KOF'97 - U.S.A. Stage\"\r\n[Camera]\r\nboundleft = -150\r\n"
+                   "boundlow = 100\r\nboundright=150\r\ntension = 50\r\n[Music]\r\nbgvolume = 20\r\n"
+                   "[BGdef]\r\nspr = stages/test.sff\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
     const StageModel& s = f.Stage();
     EXPECT_EQ(s.StageName, "\"KOF'97 - U.S.A. Stage\"");
     EXPECT_EQ(s.BoundLeft, -150);
@@ -31,9 +32,10 @@ TEST(StageParser, StageKeysKeepNameBlanksAndCase) {
 TEST(StageParser, SpriteFileNameWithBlanksIsFound) {
     StageFixture f;
     f.mugen.Write("stages/KOF96 - Psycho.sff", demo::WriteSff({SolidSprite(3, 1)}));
-    ASSERT_TRUE(f.Load(f.WriteStage("psycho",
-                                    std::string(kHead) + "[BGdef]\r\nspr = stages/KOF96 - Psycho.sff\r\n[BG a]\r\nspriteno = 3,1\r\n",
-                                    {})));
+    ASSERT_TRUE(f.Load(f.WriteStage(
+        "psycho",
+        std::string(kHead) + "[BGdef]\r\nspr = stages/KOF96 - Psycho.sff\r\n[BG a]\r\nspriteno = 3,1\r\n",
+        {})));
     EXPECT_EQ(f.Stage().Elements[0].SpriteIndex, 0);
 }
 
@@ -47,8 +49,9 @@ TEST(StageParser, SectionsAfterFirstElementAreElementKeys) {
 
 TEST(StageParser, HeadersThatAreNotElements) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText(std::string(kHead) +
-                           "[BGdef]\r\n[BG Default]\r\n[BGCtrlDef x]\r\n[BG one]\r\ntype = normal\r\n[BG]\r\n"));
+    ASSERT_TRUE(
+        f.LoadText(std::string(kHead) +
+                   "[BGdef]\r\n[BG Default]\r\n[BGCtrlDef x]\r\n[BG one]\r\ntype = normal\r\n[BG]\r\n"));
     EXPECT_EQ(f.Stage().ElementCount, 2);
     EXPECT_EQ(f.Stage().Elements[0].Name, "one");
     EXPECT_EQ(f.Stage().Elements[1].Name, "No name");
@@ -81,12 +84,13 @@ TEST(StageParser, NullElementIsDroppedUnlessFirst) {
 
 TEST(StageParser, ElementKeys) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText(std::string(kHead) +
-                           "[BG 0]\r\nspriteno = 0,0\r\n[BG x]\r\ntype = dummy\r\nmask = 1\r\n"
-                           "[BG y]\r\nspriteno = 5, 6\r\nstart = -10, 20\r\ndelta = .5, .25\r\nvelocity = 1.5\r\n"
-                           "tile = 1, 0\r\nid = 12\r\ntrans = ADD\r\nsin.x = 4, 60, 0.5\r\nwindow = 1,2,3,4\r\n"
-                           "tilespacing = 5\r\nlayerno = 1\r\nwidth = 10, 20\r\nyscalestart = 90\r\nyscaledelta = 1.5\r\n"
-                           "positionlink = 1\r\n"));
+    ASSERT_TRUE(f.LoadText(
+        std::string(kHead) +
+        "[BG 0]\r\nspriteno = 0,0\r\n[BG x]\r\ntype = dummy\r\nmask = 1\r\n"
+        "[BG y]\r\nspriteno = 5, 6\r\nstart = -10, 20\r\ndelta = .5, .25\r\nvelocity = 1.5\r\n"
+        "tile = 1, 0\r\nid = 12\r\ntrans = ADD\r\nsin.x = 4, 60, 0.5\r\nwindow = 1,2,3,4\r\n"
+        "tilespacing = 5\r\nlayerno = 1\r\nwidth = 10, 20\r\nyscalestart = 90\r\nyscaledelta = 1.5\r\n"
+        "positionlink = 1\r\n"));
     const auto& e = f.Stage().Elements;
     ASSERT_EQ(e.size(), 3u);
     EXPECT_EQ(e[1].Mask, 0);  // dummy masks are cleared
@@ -125,9 +129,10 @@ TEST(StageParser, ElementKeys) {
 
 TEST(StageParser, TileCorrectionsAndRemarks) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText(std::string(kHead) +
-                           "[BG 0]\r\ntile = -1, 0\r\nwindowdelta = 1,1\r\n[BG a]\r\ntype = anim\r\ntilespacing = 5, 2\r\n"
-                           "actionno = 3\r\n[BG b]\r\ntile = 0, -2\r\n[Begin Action 3]\r\n0,0,0,0,5\r\n"));
+    ASSERT_TRUE(f.LoadText(
+        std::string(kHead) +
+        "[BG 0]\r\ntile = -1, 0\r\nwindowdelta = 1,1\r\n[BG a]\r\ntype = anim\r\ntilespacing = 5, 2\r\n"
+        "actionno = 3\r\n[BG b]\r\ntile = 0, -2\r\n[Begin Action 3]\r\n0,0,0,0,5\r\n"));
     const auto& e = f.Stage().Elements;
     EXPECT_EQ(e[0].TileX, 1);
     EXPECT_EQ(e[1].TileSpacingX, 5);
@@ -138,9 +143,10 @@ TEST(StageParser, TileCorrectionsAndRemarks) {
 
 TEST(StageParser, MasksAfterParse) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText(std::string(kHead) +
-                           "[BG 0]\r\ntrans = add\r\nmask = 1\r\n[BG a]\r\ntype = anim\r\nactionno = 1\r\nmask = 0\r\n"
-                           "[Begin Action 1]\r\n0,0,0,0,5\r\n"));
+    ASSERT_TRUE(f.LoadText(
+        std::string(kHead) +
+        "[BG 0]\r\ntrans = add\r\nmask = 1\r\n[BG a]\r\ntype = anim\r\nactionno = 1\r\nmask = 0\r\n"
+        "[Begin Action 1]\r\n0,0,0,0,5\r\n"));
     EXPECT_EQ(f.Stage().Elements[0].Mask, 0);  // the first element is always unmasked
     EXPECT_EQ(f.Stage().Elements[1].Mask, 1);  // anim elements are always masked
 }
@@ -168,11 +174,12 @@ TEST(StageParser, Animations) {
 
 TEST(StageParser, ControllersAndIds) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText(std::string(kHead) +
-                           "[BG 0]\r\nid = 1\r\n[BGCtrlDef Group]\r\nlooptime = 300\r\n"
-                           "ctrlid = 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\r\n[BGCtrl Wave]\r\ntype = SinX\r\n"
-                           "time = 5\r\nvalue = 10, 60, 0\r\nx = 10abc\r\n[BGCtrl Show]\r\ntype = visible\r\n"
-                           "time = 1, 9, 20\r\nvalue = 1\r\nctrlid = 1, 2, 3\r\n"));
+    ASSERT_TRUE(
+        f.LoadText(std::string(kHead) +
+                   "[BG 0]\r\nid = 1\r\n[BGCtrlDef Group]\r\nlooptime = 300\r\n"
+                   "ctrlid = 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\r\n[BGCtrl Wave]\r\ntype = SinX\r\n"
+                   "time = 5\r\nvalue = 10, 60, 0\r\nx = 10abc\r\n[BGCtrl Show]\r\ntype = visible\r\n"
+                   "time = 1, 9, 20\r\nvalue = 1\r\nctrlid = 1, 2, 3\r\n"));
     const StageModel& s = f.Stage();
     ASSERT_EQ(s.CtrlDefCount, 1);
     const BgCtrlDef& g = s.CtrlDefs[0];
@@ -200,8 +207,9 @@ TEST(StageParser, ControllersAndIds) {
 
 TEST(StageParser, ControllerBeforeAnyGroupIsSkippedWithEntry) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText(std::string(kHead) + "[BG 0]\r\n[BGCtrl lost]\r\ntype = visible\r\nboundleft = 3\r\n"
-                                                "[BGCtrlDef g]\r\n[BGCtrl kept]\r\ntype = enable\r\n"));
+    ASSERT_TRUE(f.LoadText(std::string(kHead) +
+                           "[BG 0]\r\n[BGCtrl lost]\r\ntype = visible\r\nboundleft = 3\r\n"
+                           "[BGCtrlDef g]\r\n[BGCtrl kept]\r\ntype = enable\r\n"));
     EXPECT_EQ(f.Stage().CtrlDefCount, 1);
     EXPECT_EQ(f.Stage().CtrlDefs[0].CtrlCount, 1);
     EXPECT_EQ(f.Stage().CtrlDefs[0].Ctrls[0].Name, "kept");
@@ -218,8 +226,9 @@ TEST(StageParser, NoElementsLoadsEmptyWithEntry) {
 
 TEST(StageParser, IntensityOnlyUnderShadowOrReflection) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText("[Camera]\r\nintensity = 64\r\n[Shadow]\r\nintensity = 64;64\r\ncolor = 1,2,3\r\n"
-                           "yscale = -0.5\r\n[Reflection]\r\nreflect = 1\r\nintensity = 40\r\n[BG 0]\r\n"));
+    ASSERT_TRUE(
+        f.LoadText("[Camera]\r\nintensity = 64\r\n[Shadow]\r\nintensity = 64;64\r\ncolor = 1,2,3\r\n"
+                   "yscale = -0.5\r\n[Reflection]\r\nreflect = 1\r\nintensity = 40\r\n[BG 0]\r\n"));
     const StageModel& s = f.Stage();
     EXPECT_EQ(s.ShadowIntensity, 64);
     EXPECT_EQ(s.ShadowColorR, 1);
@@ -256,16 +265,18 @@ TEST(StageParser, LongBareLfStageParsesAndFixDefIsGone) {
     EXPECT_EQ(f.Stage().StageName, "Bare");
     EXPECT_EQ(f.Stage().ElementCount, 1);
     // Line 19 of the original is line 37 of the repaired copy.
-    EXPECT_NE(f.Log().find("While loading fix.def!\r\n\r\nI choked on line #37:\r\n\"boundleft = x"), std::string::npos)
+    EXPECT_NE(f.Log().find("While loading fix.def!\r\n\r\nI choked on line #37:\r\n\"boundleft = x"),
+              std::string::npos)
         << f.Log();
     EXPECT_TRUE(std::filesystem::is_empty(f.program.Path()));
 }
 
 TEST(StageParser, KeptValuesAreResetBetweenStages) {
     StageFixture f;
-    ASSERT_TRUE(f.LoadText("[Camera]\r\ntension = 50\r\nfloortension = 9\r\nverticalfollow = 0.5\r\n"
-                           "[PlayerInfo]\r\np1startx = -80\r\n[Bound]\r\nscreenleft = 40\r\nscreenright = 30\r\n"
-                           "[BG 0]\r\nstart = 0, -200\r\n"));
+    ASSERT_TRUE(
+        f.LoadText("[Camera]\r\ntension = 50\r\nfloortension = 9\r\nverticalfollow = 0.5\r\n"
+                   "[PlayerInfo]\r\np1startx = -80\r\n[Bound]\r\nscreenleft = 40\r\nscreenright = 30\r\n"
+                   "[BG 0]\r\nstart = 0, -200\r\n"));
     EXPECT_EQ(f.Stage().Tension, 50);
     EXPECT_LT(f.state.MinPosY, 0);
     UnloadStuff(f.state);
