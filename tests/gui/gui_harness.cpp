@@ -12,19 +12,36 @@ namespace qb::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+// The application must go before Qt's own global objects are destroyed at exit, so the test
+// environment's tear-down ends it rather than a static destructor.
+std::unique_ptr<QApplication>& AppSlot() {
+    static std::unique_ptr<QApplication> app;
+    return app;
+}
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override { AppSlot().reset(); }
+};
+
+// gtest owns registered environments.
+[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(std::make_unique<QtEnvironment>().release());
+}  // namespace
+
 QApplication& GuiApp() {
     static int argc = 1;
     static char name[] = "gui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    static bool fontSet = false;
-    if (!fontSet) {
-        fontSet = true;
+    auto& app = AppSlot();
+    if (!app) {
+        app = std::make_unique<QApplication>(argc, argv);
         QFont font = QApplication::font();
         font.setFamilies({font.family(), QStringLiteral("WenQuanYi Zen Hei")});
         QApplication::setFont(font);
     }
-    return app;
+    return *app;
 }
 
 namespace {
