@@ -393,27 +393,37 @@ SffSprite Boardwalk() {
     return Sprite(10, 0, 400, 0, c, p.Get());
 }
 
-SffSprite Poles() {
-    Canvas c(200, 110);
+Palette PolePalette() {
     PaletteBuilder p;
     p.Set(1, {40, 28, 30});
     p.Set(2, {70, 50, 46});
     p.Set(3, {26, 18, 22});
-    for (int y = 4; y < 110; ++y) {
+    return p.Get();
+}
+
+// One mooring pole, drawn twice by a counted tile.
+SffSprite Pole() {
+    Canvas c(8, 108);
+    for (int y = 2; y < 108; ++y) {
         c.Rect(2, y, 4, y, 2);
         c.Set(5, y, 1);
-        c.Rect(195, y, 197, y, 2);
-        c.Set(194, y, 1);
     }
-    c.Rect(0, 2, 7, 4, 3);
-    c.Rect(192, 2, 199, 4, 3);
-    for (int x = 5; x <= 195; ++x) {
-        double t = (x - 100) / 95.0;
-        int y = static_cast<int>(8 + 22 * (1 - t * t));
+    c.Rect(0, 0, 7, 2, 3);
+    return Sprite(16, 0, 4, 108, c, PolePalette());
+}
+
+// The sagging line between the poles that the lanterns hang from.
+SffSprite Rope() {
+    Canvas c(191, 24);
+    for (int x = 0; x < 191; ++x) {
+        double t = (x - 95) / 95.0;
+        int y = static_cast<int>(22 * (1 - t * t));
         c.Set(x, y, 3);
         c.Set(x, y + 1, 1);
     }
-    return Sprite(16, 0, 100, 110, c, p.Get());
+    SffSprite s = Sprite(16, 1, 0, 0, c, PolePalette());
+    s.samePalette = true;
+    return s;
 }
 
 Palette LanternPalette(bool bright) {
@@ -510,12 +520,12 @@ SffSprite Boat() {
 }
 
 SffSprite Mist() {
-    Canvas c(256, 40);
+    Canvas c(256, 28);
     PaletteBuilder p;
     p.Ramp(1, 12, {8, 6, 12}, {70, 58, 90});
-    for (int y = 0; y < 40; ++y)
+    for (int y = 0; y < 28; ++y)
         for (int x = 0; x < 256; ++x) {
-            double v = std::sin(y / 39.0 * kPi) * (0.6 + 0.4 * std::sin(x * 2 * kPi / 256 * 3 + y * 0.15));
+            double v = std::sin(y / 27.0 * kPi) * (0.6 + 0.4 * std::sin(x * 2 * kPi / 256 * 3 + y * 0.15));
             int index = static_cast<int>(v * 12);
             if (index > 0) c.Set(x, y, std::min(12, index));
         }
@@ -594,13 +604,13 @@ SffSprite Grass() {
 }
 
 SffSprite Vignette() {
-    Canvas c(320, 48);
+    Canvas c(320, 36);
     PaletteBuilder p;
     p.Ramp(1, 16, {4, 4, 3}, {70, 66, 48});
-    for (int y = 0; y < 48; ++y)
+    for (int y = 0; y < 36; ++y)
         for (int x = 0; x < 320; ++x) {
             double edge = std::max(0.0, std::fabs(x - 159.5) / 160.0 - 0.5) * 0.6;
-            int index = static_cast<int>(std::min(1.0, y / 47.0 + edge) * 16);
+            int index = static_cast<int>(std::min(1.0, y / 35.0 + edge) * 16);
             if (index > 0) c.Set(x, y, index);
         }
     return Sprite(18, 0, 160, 0, c, p.Get());
@@ -638,7 +648,8 @@ std::vector<SffSprite> DemoSprites() {
     for (int f = 0; f < 4; ++f) sprites.push_back(Water(f));
     sprites.push_back(Ground());
     sprites.push_back(Boardwalk());
-    sprites.push_back(Poles());
+    sprites.push_back(Pole());
+    sprites.push_back(Rope());
     sprites.push_back(Lantern(0, false));
     sprites.push_back(Lantern(1, true));
     sprites.push_back(Glow());
@@ -831,7 +842,7 @@ std::string DemoStageDef() {
         "[BG Mist]",
         "type = normal",
         "spriteno = 19, 0",
-        "start = 0, 168",
+        "start = 0, 174",
         "delta = .6, .6",
         "trans = add1",
         "tile = 1, 0",
@@ -855,12 +866,21 @@ std::string DemoStageDef() {
         "tile = 1, 0",
         "tilespacing = 330",
         "",
+        "[BG Rope]",
+        "type = normal",
+        "spriteno = 16, 1",
+        "start = -95, 130",
+        "delta = .9, .9",
+        "mask = 1",
+        "",
         "[BG Poles]",
         "type = normal",
         "spriteno = 16, 0",
-        "start = 0, 232",
+        "start = -96, 232",
         "delta = .9, .9",
         "mask = 1",
+        "tile = 2, 0",
+        "tilespacing = 184",
         "",
         "[BG Wind]",
         "type = dummy",
@@ -948,7 +968,7 @@ std::string DemoStageDef() {
         "type = normal",
         "spriteno = 18, 0",
         "layerno = 1",
-        "start = 0, 194",
+        "start = 0, 204",
         "delta = 0, 0",
         "trans = sub",
         "",
