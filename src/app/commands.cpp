@@ -50,12 +50,12 @@ void ReleaseRunning(AppState& state) {
     }
 }
 
-void OpenStagePath(AppState& state, const std::string& path, bool updateRecent) {
+void OpenStagePath(AppState& state, const std::string& path) {
     state.AboutRunning = false;
     state.tmrDropEnabled = false;
     API_doevents(state);
     if (!CheckStageFile(state, path)) {
-        state.StartPending = 0;
+        // A start already pending (an earlier open waiting for the loop to end) stays pending.
         Box(state, "Not a stage!", MsgIcon::Exclamation);
         return;
     }
@@ -63,10 +63,8 @@ void OpenStagePath(AppState& state, const std::string& path, bool updateRecent) 
     state.StageFile = path;
     UiOf(state).SetCaption(state.StageFile);
     ReleaseRunning(state);
-    if (updateRecent) {
-        AddRecentFile(state.Menus.RecentFiles, state.FromPackage ? state.PackageFile : state.StageFile);
-        RefreshRecentMenu(state);
-    }
+    AddRecentFile(state.Menus.RecentFiles, state.FromPackage ? state.PackageFile : state.StageFile);
+    RefreshRecentMenu(state);
     state.tmrStartEnabled = true;
 }
 
@@ -76,7 +74,7 @@ void OpenListIndex(AppState& state, int index) {
     const std::string path = index < static_cast<int>(state.Stages.Files.size())
                                  ? state.Stages.Files[static_cast<size_t>(index)]
                                  : StagePathForName(state.MugeDir, state.Stages.Names[static_cast<size_t>(index)]);
-    OpenStagePath(state, path, true);
+    OpenStagePath(state, path);
 }
 
 bool DeleteFileTold(AppState& state, const std::string& path) {
@@ -143,9 +141,9 @@ void EnterFullScreen(AppState& state) {
 
 // ---- Opening stages ----------------------------------------------------------------------------
 
-void OpenStage(AppState& state) { OpenStagePath(state, state.StageFile, true); }
+void OpenStage(AppState& state) { OpenStagePath(state, state.StageFile); }
 
-void OpenStageFile(AppState& state, const std::string& path) { OpenStagePath(state, path, true); }
+void OpenStageFile(AppState& state, const std::string& path) { OpenStagePath(state, path); }
 
 void mnuOpen_Click(AppState& state) {
     const std::string answer = state.cdl.ShowOpen(UiOf(state), "Choose your stage!",
@@ -158,7 +156,7 @@ void mnuOpen_Click(AppState& state) {
         Box(state, kZipNotSupported, MsgIcon::Information);
         return;
     }
-    OpenStagePath(state, chosen.Path, true);
+    OpenStagePath(state, chosen.Path);
 }
 
 void mnuClose_Click(AppState& state) {

@@ -124,6 +124,16 @@ TEST(OpenStage, RefusedFilesChangeNothing) {
     EXPECT_TRUE(f.state.Menus.RecentFiles.empty());
 }
 
+TEST(OpenStage, RefusedFileKeepsAStartThatIsPending) {
+    AppFixture f;
+    const std::string good = f.AddStage("a", "A");
+    OpenStageFile(f.state, good);
+    OpenStageFile(f.state, f.mugen.Dir() + "stages/missing.def");
+    EXPECT_EQ(f.state.StartPending, 1);
+    EXPECT_TRUE(f.state.tmrStartEnabled);
+    EXPECT_EQ(f.state.StageFile, good);
+}
+
 TEST(OpenStage, AcceptedFileReleasesTheRunningStageAndGoesOnTop) {
     AppFixture f;
     StartRunning(f, f.AddStage("a", "A"));
