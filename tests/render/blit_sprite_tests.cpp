@@ -191,6 +191,22 @@ TEST(BlitSprite, ParallaxRowsScrollFasterTowardsTheBottom) {
     for (const std::string& row : t.Dump()) EXPECT_EQ(row.find('W'), 4u);
 }
 
+// A stage whose camera starts 4 pixels right: loading placed the floor's PosX 4 pixels left like
+// every element, and the floor scrolls from CameraX (-4) itself. The marker in column 8 must land
+// where a delta-1 element's column 8 lands, at x 4, not 4 pixels further left.
+TEST(BlitSprite, AFloorCountsTheCameraStartOnlyOnce) {
+    Rows sprite(1, std::string(32, 'K'));
+    sprite[0][8] = 'W';
+    TinyStage t(16, 1);
+    int16_t s = t.AddSprite(sprite);
+    BgElement& e = t.AddElement("parallax", s, -4, 0);
+    e.Mask = 0;
+    t.stage.CamOffsetX = 4;
+    t.camera.CameraX = -4;
+    Blit(t, 0, -4, 0);
+    EXPECT_EQ(t.Dump()[0].find('W'), 4u);
+}
+
 // "width = 8, 16" on an 8x2 sprite RRRRGGGG: row 0 keeps 8 pixels, row 1 (half way down) is
 // stretched to 12, both about the view's centre column 160.
 TEST(BlitSprite, WidthFloorsStretchEachRowBetweenTheTopAndBottomWidths) {
