@@ -134,6 +134,8 @@ void EnterFullScreen(AppState& state) {
     state.SavedTop = top;
     state.bFullScreen = 1;
     state.bMakeFullScreen = 0;
+    // An Escape pressed before full screen began must not end it at once.
+    if (state.ports.keys) state.ports.keys->Pressed(Key::Escape);
     ui.SetFullScreen(true);
 }
 

@@ -315,7 +315,9 @@ TEST(Options, FullScreenWhileAStageRunsAndBack) {
     f.EndLoopAtDoEvents(2);
     RunStage(f.state);
     ASSERT_TRUE(f.state.Menus.Item("mnuFS").Enabled);
+    f.keys.Tap(Key::Escape);  // pressed before: does not count
     mnuFS_Click(f.state);
+    RunPass(f.state);
     EXPECT_EQ(f.state.bFullScreen, 1);
     EXPECT_EQ(f.ui.fullScreenCalls, (std::vector<bool>{true}));
     EXPECT_EQ(f.state.SavedLeft, 200);
