@@ -480,6 +480,14 @@ bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
             // No control of the window sees a typed key: the stage is steered by polled keys.
             return true;
         }
+        case QEvent::ShortcutOverride: {
+            // F8 is the snapshot item's shortcut, which takes the key press before any widget
+            // sees it; the polled state learns of it here, and the shortcut still fires.
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (OwnsWidget(watched) && key->key() == Qt::Key_F8 && !key->isAutoRepeat())
+                m_keys.KeyEvent(Qt::Key_F8, true);
+            break;
+        }
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease: {
             if (!OwnsWidget(watched)) break;

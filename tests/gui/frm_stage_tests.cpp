@@ -317,6 +317,13 @@ TEST(FrmStage, TypedKeysReachTheCoreAndNoControl) {
         SendKey(w.View(), Qt::Key_Z, false);
         EXPECT_TRUE(keys.Pressed(Key::Z));
         EXPECT_FALSE(keys.Pressed(Key::Z));
+        // F8 is the snapshot shortcut: the picture is saved and the key is still seen by the core.
+        // A key press sent by a program goes through the shortcut map first, as a typed one does.
+        SendKey(w.View(), Qt::Key_F8, true);
+        SendKey(w.View(), Qt::Key_F8, false);
+        EXPECT_TRUE(fs::exists(h.programDir.Path() / "snapshots" / "Quillback Demo 0.pcx"))
+            << "snapshot through F8";
+        EXPECT_TRUE(keys.Pressed(Key::F8));
     }, "keys");
     h.ThenExit();
     h.Run();
