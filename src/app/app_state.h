@@ -28,7 +28,7 @@ struct Ports {
 struct AppState {
     Ports ports;
 
-    std::string AppTitle;    // "Quillback " + VersionText + " Beta by Tarnwick"
+    std::string AppTitle;  // "Quillback " + VersionText + " Beta by Tarnwick"
     std::string VersionText;
     std::string ProgramDir;  // folder of the executable (tests: a temporary folder); no trailing separator
     std::string MugeDir;     // ends in a separator

@@ -24,7 +24,9 @@ constexpr const char* kZipNotSupported =
     "Zip stage packages are not supported yet.\r\nUnpack the package into your MUGEN directory's stages "
     "folder and open its .def file.";
 
-Ui& UiOf(AppState& state) { return *state.ports.ui; }
+Ui& UiOf(AppState& state) {
+    return *state.ports.ui;
+}
 
 void Box(AppState& state, const std::string& text, MsgIcon icon = MsgIcon::None,
          MsgButtons buttons = MsgButtons::Ok) {
@@ -71,9 +73,10 @@ void OpenStagePath(AppState& state, const std::string& path) {
 void OpenListIndex(AppState& state, int index) {
     if (index < 0 || index >= static_cast<int>(state.Stages.Names.size())) return;
     state.Stages.Select(index);
-    const std::string path = index < static_cast<int>(state.Stages.Files.size())
-                                 ? state.Stages.Files[static_cast<size_t>(index)]
-                                 : StagePathForName(state.MugeDir, state.Stages.Names[static_cast<size_t>(index)]);
+    const std::string path =
+        index < static_cast<int>(state.Stages.Files.size())
+            ? state.Stages.Files[static_cast<size_t>(index)]
+            : StagePathForName(state.MugeDir, state.Stages.Names[static_cast<size_t>(index)]);
     OpenStagePath(state, path);
 }
 
@@ -143,14 +146,18 @@ void EnterFullScreen(AppState& state) {
 
 // ---- Opening stages ----------------------------------------------------------------------------
 
-void OpenStage(AppState& state) { OpenStagePath(state, state.StageFile); }
+void OpenStage(AppState& state) {
+    OpenStagePath(state, state.StageFile);
+}
 
-void OpenStageFile(AppState& state, const std::string& path) { OpenStagePath(state, path); }
+void OpenStageFile(AppState& state, const std::string& path) {
+    OpenStagePath(state, path);
+}
 
 void mnuOpen_Click(AppState& state) {
-    const std::string answer = state.cdl.ShowOpen(UiOf(state), "Choose your stage!",
-                                                  StageDialogStartFolder(state.MugeDir), ".def, .zip|*.def;*.zip",
-                                                  kOfnPathMustExist | kOfnFileMustExist);
+    const std::string answer =
+        state.cdl.ShowOpen(UiOf(state), "Choose your stage!", StageDialogStartFolder(state.MugeDir),
+                           ".def, .zip|*.def;*.zip", kOfnPathMustExist | kOfnFileMustExist);
     const OpenPath chosen = ClassifyDialogAnswer(answer);
     // Cancel keeps StageFile: the stage on screen stays the one reload and delete act on.
     if (chosen.Target == OpenTarget::None) return;
@@ -274,9 +281,13 @@ void lstStages_Click(AppState& state, int index) {
     OpenListIndex(state, index);
 }
 
-void mnuStageNext_Click(AppState& state) { OpenListIndex(state, NextStageIndex(state.Stages)); }
+void mnuStageNext_Click(AppState& state) {
+    OpenListIndex(state, NextStageIndex(state.Stages));
+}
 
-void mnuStagePrev_Click(AppState& state) { OpenListIndex(state, PrevStageIndex(state.Stages)); }
+void mnuStagePrev_Click(AppState& state) {
+    OpenListIndex(state, PrevStageIndex(state.Stages));
+}
 
 void mnuR_Click(AppState& state, double random01) {
     if (state.Stages.Names.empty() || state.Stage.LoadPhase == 255) return;
@@ -338,19 +349,29 @@ void mnuFPS_Click(AppState& state) {
     state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.FpsLimit) + " fps)");
 }
 
-void mnuInfo_Click(AppState& state) { state.Menus.Toggle("mnuInfo"); }
+void mnuInfo_Click(AppState& state) {
+    state.Menus.Toggle("mnuInfo");
+}
 
-void mnuDebugBG_Click(AppState& state) { state.Menus.Toggle("mnuDebugBG"); }
+void mnuDebugBG_Click(AppState& state) {
+    state.Menus.Toggle("mnuDebugBG");
+}
 
-void mnuDeform_Click(AppState& state) { state.Menus.Toggle("mnuDeform"); }
+void mnuDeform_Click(AppState& state) {
+    state.Menus.Toggle("mnuDeform");
+}
 
 void mnuMScroll_Click(AppState& state) {
     state.Menus.SetChecked("mnuMScroll", ToggleMouseScroll(state.Camera));
 }
 
-void mnuError_Click(AppState& state) { UiOf(state).ShowErrorLog(state.Menus.Toggle("mnuError")); }
+void mnuError_Click(AppState& state) {
+    UiOf(state).ShowErrorLog(state.Menus.Toggle("mnuError"));
+}
 
-void ErrorLogClosed(AppState& state) { state.Menus.SetChecked("mnuError", false); }
+void ErrorLogClosed(AppState& state) {
+    state.Menus.SetChecked("mnuError", false);
+}
 
 void mnuNotepad_Click(AppState& state) {
     if (!UiOf(state).OpenInTextEditor(state.StageFile)) {
@@ -380,7 +401,9 @@ void mnuDebug_Click(AppState& state) {
     state.Menus.SetChecked("mnuDebug", state.DebugMode != 0);
 }
 
-void mnuExit_Click(AppState& state) { CloseRequest(state); }
+void mnuExit_Click(AppState& state) {
+    CloseRequest(state);
+}
 
 // ---- Scroll bar ----------------------------------------------------------------------------------
 
@@ -402,15 +425,24 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         const char* name;
         Command command;
     } kCommands[] = {
-        {"mnuOpen", mnuOpen_Click},         {"mnuClose", mnuClose_Click},
-        {"mnuReload", mnuReload_Click},     {"mnuDelete", mnuDelete_Click},
-        {"mnuExit", mnuExit_Click},         {"mnuFS", mnuFS_Click},
-        {"mnuFPS", mnuFPS_Click},           {"mnuInfo", mnuInfo_Click},
-        {"mnuMScroll", mnuMScroll_Click},   {"mnuDeform", mnuDeform_Click},
-        {"mnuDebugBG", mnuDebugBG_Click},   {"mnuError", mnuError_Click},
-        {"mnuNotepad", mnuNotepad_Click},   {"mnuPause", mnuPause_Click},
-        {"mnuSnapshot", mnuSnapshot_Click}, {"mnuStageList", mnuStageList_Click},
-        {"mnuStagePrev", mnuStagePrev_Click}, {"mnuStageNext", mnuStageNext_Click},
+        {"mnuOpen", mnuOpen_Click},
+        {"mnuClose", mnuClose_Click},
+        {"mnuReload", mnuReload_Click},
+        {"mnuDelete", mnuDelete_Click},
+        {"mnuExit", mnuExit_Click},
+        {"mnuFS", mnuFS_Click},
+        {"mnuFPS", mnuFPS_Click},
+        {"mnuInfo", mnuInfo_Click},
+        {"mnuMScroll", mnuMScroll_Click},
+        {"mnuDeform", mnuDeform_Click},
+        {"mnuDebugBG", mnuDebugBG_Click},
+        {"mnuError", mnuError_Click},
+        {"mnuNotepad", mnuNotepad_Click},
+        {"mnuPause", mnuPause_Click},
+        {"mnuSnapshot", mnuSnapshot_Click},
+        {"mnuStageList", mnuStageList_Click},
+        {"mnuStagePrev", mnuStagePrev_Click},
+        {"mnuStageNext", mnuStageNext_Click},
         {"mnuDebug", mnuDebug_Click},
     };
     for (const auto& entry : kCommands) {

@@ -58,9 +58,13 @@ std::string AsMugeDir(std::string dir) {
     return dir;
 }
 
-bool IsTrue(const std::string& value) { return value == "true"; }
+bool IsTrue(const std::string& value) {
+    return value == "true";
+}
 
-std::string BoolText(bool on) { return on ? "True" : "False"; }
+std::string BoolText(bool on) {
+    return on ? "True" : "False";
+}
 
 std::string FloatText(float value) {
     char buffer[64];
@@ -120,9 +124,10 @@ std::string ConfigPath(const AppState& state) {
 
 void FirstRunPrompt(AppState& state) {
     Ui& ui = *state.ports.ui;
-    ui.MsgBox("Browse to your MUGEN directory please so I know where to get stuff.  I won't ask you for it "
-              "again unless I forget.",
-              MsgIcon::None, MsgButtons::Ok);
+    ui.MsgBox(
+        "Browse to your MUGEN directory please so I know where to get stuff.  I won't ask you for it "
+        "again unless I forget.",
+        MsgIcon::None, MsgButtons::Ok);
     int emptyAnswers = 0;
     while (true) {
         const std::string folder =

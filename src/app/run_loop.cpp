@@ -17,7 +17,9 @@ constexpr int64_t kMaxSleepMicros = 4000;
 // Shortest nap of the final approach: below this a sleep costs about as much as it waits.
 constexpr int64_t kMinSleepMicros = 200;
 
-int64_t MicrosToCounts(int64_t micros, int64_t frequency) { return frequency * micros / 1'000'000; }
+int64_t MicrosToCounts(int64_t micros, int64_t frequency) {
+    return frequency * micros / 1'000'000;
+}
 
 void EnterFullScreenIfWished(AppState& state) {
     if (state.bMakeFullScreen == 255 && state.bFullScreen != 1 && state.bRunning == 1) {
@@ -99,7 +101,8 @@ void WaitForFrame(AppState& state) {
         // Sleep in one piece until shortly before the deadline (the scheduler may oversleep by
         // about the margin), then in halves of what is left, so the deadline is met closely and
         // the wait never spins a core.
-        int64_t nap = remaining > margin ? remaining - margin : std::max(remaining / 2, std::min(remaining, minSleep));
+        int64_t nap =
+            remaining > margin ? remaining - margin : std::max(remaining / 2, std::min(remaining, minSleep));
         nap = std::clamp<int64_t>(nap, 1, maxSleep);
         clock.SleepCounts(nap);
     }
@@ -112,8 +115,8 @@ void RunStage(AppState& state) {
 
     state.LineNumber = 0;
     // Presses made before the loop (while the stage was chosen) must not act in its first frame.
-    for (Key key : {Key::MouseRight, Key::Left, Key::Up, Key::Right, Key::Down, Key::Pause, Key::Escape, Key::Z,
-                    Key::A, Key::Delete}) {
+    for (Key key : {Key::MouseRight, Key::Left, Key::Up, Key::Right, Key::Down, Key::Pause, Key::Escape,
+                    Key::Z, Key::A, Key::Delete}) {
         keys.Pressed(key);
     }
     state.SelectedElement = -1;

@@ -90,7 +90,8 @@ void ApplyWindowGeometry(AppState& state) {
     ui.SetClientSize(width, height);
     if (state.StageListShown == 255) {
         // Beside the view, one pixel down, as high as the view.
-        ui.SetStageListGeometry(kViewWidth * state.ViewScale, 1, ui.StageListWidth(), kViewHeight * state.ViewScale);
+        ui.SetStageListGeometry(kViewWidth * state.ViewScale, 1, ui.StageListWidth(),
+                                kViewHeight * state.ViewScale);
     }
     ui.SetStageListVisible(state.StageListShown == 255);
 }

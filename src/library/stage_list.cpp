@@ -66,7 +66,8 @@ bool LoadFilestoList(StageList& list, Ui& ui, const std::string& path, const std
         if (!brokeOff) ui.MsgBox("No files.. uh.. ", MsgIcon::None, MsgButtons::Ok);
         return false;
     }
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return LessNoCase(a.file, b.file); });
+    std::sort(found.begin(), found.end(),
+              [](const Found& a, const Found& b) { return LessNoCase(a.file, b.file); });
     for (auto& f : found) {
         list.Names.push_back(std::move(f.name));
         list.Files.push_back(JoinPath(folder, f.file));

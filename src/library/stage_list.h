@@ -22,8 +22,16 @@ struct StageList {
     // Bumped on every change of names or selection so that a view can tell when to refresh.
     unsigned Revision = 0;
 
-    void Clear() { Names.clear(); Files.clear(); ListIndex = -1; ++Revision; }
-    void Select(int index) { ListIndex = index; ++Revision; }
+    void Clear() {
+        Names.clear();
+        Files.clear();
+        ListIndex = -1;
+        ++Revision;
+    }
+    void Select(int index) {
+        ListIndex = index;
+        ++Revision;
+    }
 };
 
 // Appends to `list` the names of the normal files in `path` (with or without a trailing separator;

@@ -18,18 +18,18 @@ public:
     // Shows the open dialog. `filter` is "description|patterns|description|patterns..." with
     // patterns separated by ';'. An empty `initDir` starts in the folder of FileName(). Answers the
     // chosen path without surrounding blanks, or empty on cancel (FileName() then stays).
-    std::string ShowOpen(Ui& ui, const std::string& title, const std::string& initDir, const std::string& filter,
-                         int32_t flags);
+    std::string ShowOpen(Ui& ui, const std::string& title, const std::string& initDir,
+                         const std::string& filter, int32_t flags);
     // The same for the save dialog; `defExt` is the default extension (without a point).
-    std::string ShowSave(Ui& ui, const std::string& title, const std::string& initDir, const std::string& filter,
-                         const std::string& defExt, int32_t flags);
+    std::string ShowSave(Ui& ui, const std::string& title, const std::string& initDir,
+                         const std::string& filter, const std::string& defExt, int32_t flags);
 
     const std::string& FileName() const { return m_fileName; }
     void FileName(const std::string& szFileName) { m_fileName = szFileName; }
 
     // Builds the request the Ui port receives (exposed for the callers' tests).
-    FileDialogRequest BuildRequest(const std::string& title, const std::string& initDir, const std::string& filter,
-                                   int32_t flags) const;
+    FileDialogRequest BuildRequest(const std::string& title, const std::string& initDir,
+                                   const std::string& filter, int32_t flags) const;
 
 private:
     std::string m_fileName;

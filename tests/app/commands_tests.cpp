@@ -114,8 +114,9 @@ TEST(OpenStage, RefusedFilesChangeNothing) {
     const std::string notStage = f.mugen.Write("stages/notes.def", "[Info]\r\nname = x\r\n").string();
 
     OpenStageFile(f.state, f.mugen.Dir() + "stages/missing.def");
-    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n" + f.mugen.Dir() + "stages/missing.def",
-                                                      "Not a stage!"}));
+    EXPECT_EQ(f.BoxTexts(),
+              (std::vector<std::string>{"Can't find file: \r\n" + f.mugen.Dir() + "stages/missing.def",
+                                        "Not a stage!"}));
     OpenStageFile(f.state, notStage);
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Exclamation);
     EXPECT_EQ(f.state.bRunning, 1);
@@ -158,7 +159,8 @@ TEST(OpenStage, OpenDialogRequestCancelAndZip) {
     ASSERT_EQ(f.ui.openRequests.size(), 1u);
     const FileDialogRequest& request = f.ui.openRequests[0];
     EXPECT_EQ(request.title, "Choose your stage!");
-    EXPECT_EQ(request.filters, (std::vector<std::pair<std::string, std::string>>{{".def, .zip", "*.def;*.zip"}}));
+    EXPECT_EQ(request.filters,
+              (std::vector<std::pair<std::string, std::string>>{{".def, .zip", "*.def;*.zip"}}));
     EXPECT_EQ(request.initialDir, f.mugen.Dir() + "stages/");
     EXPECT_TRUE(request.fileMustExist);
     EXPECT_TRUE(request.pathMustExist);

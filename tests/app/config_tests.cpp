@@ -81,7 +81,8 @@ TEST(Config, ValueRulesOfTheFlags) {
         uint8_t stageList;
         bool music;
     };
-    for (const Case& c : {Case{"StageList = 0\r\nBGMusic = yes", 0, false}, Case{"StageList = 255\r\nBGMusic = TRUE", 255, true},
+    for (const Case& c : {Case{"StageList = 0\r\nBGMusic = yes", 0, false},
+                          Case{"StageList = 255\r\nBGMusic = TRUE", 255, true},
                           Case{"StageList = 1\r\nBGMusic = True", 0, true}}) {
         ConfigFixture f;
         f.WriteConfig("Version = .67A\r\n" + c.line + "\r\n");
@@ -169,9 +170,10 @@ TEST(Config, FirstRunAsksUntilAFolderIsChosen) {
     EXPECT_EQ(f.ui.folderPrompts.size(), 3u);
     EXPECT_EQ(f.ui.folderPrompts[0], "Point me to your MUGEN Directory please:\r\nex. C:\\GAMES\\MUGEN");
     ASSERT_FALSE(f.ui.boxes.empty());
-    EXPECT_EQ(f.ui.boxes[0].text,
-              "Browse to your MUGEN directory please so I know where to get stuff.  I won't ask you for it again "
-              "unless I forget.");
+    EXPECT_EQ(
+        f.ui.boxes[0].text,
+        "Browse to your MUGEN directory please so I know where to get stuff.  I won't ask you for it again "
+        "unless I forget.");
     EXPECT_FALSE(std::filesystem::exists(f.program.Path() / "QB.cfg"));  // written only at shutdown
 }
 

@@ -33,7 +33,8 @@ TEST(FramePacing, WaitSleepsUntilTheDeadlineInsteadOfSpinning) {
     const int64_t slept = std::accumulate(f.clock.sleeps.begin(), f.clock.sleeps.end(), int64_t{0});
     EXPECT_GE(slept, kPeriod60 - 4000 - 50);
     for (int64_t nap : f.clock.sleeps) EXPECT_GT(nap, 0);
-    EXPECT_EQ(f.ui.doEventsCalls, static_cast<int>(f.clock.sleeps.size()) + 1);  // messages served between naps
+    EXPECT_EQ(f.ui.doEventsCalls,
+              static_cast<int>(f.clock.sleeps.size()) + 1);  // messages served between naps
 }
 
 TEST(FramePacing, OverrunFrameWaitsOnePass) {
@@ -88,7 +89,10 @@ TEST(RunLoop, RunsTheStageUntilACommandEndsIt) {
 TEST(RunLoop, FailedLoadDoesNotEnterTheLoop) {
     AppFixture f;
     f.state.StageFile = f.mugen.Write("stages/nosprite.def", StageDefText("X", "missing.sff")).string();
-    f.ui.onDoEvents = [&] { ADD_FAILURE() << "the loop ran"; f.state.ExitLoop = true; };
+    f.ui.onDoEvents = [&] {
+        ADD_FAILURE() << "the loop ran";
+        f.state.ExitLoop = true;
+    };
     RunStage(f.state);
     EXPECT_EQ(f.state.bRunning, 0);
     EXPECT_FALSE(f.state.InRunLoop);
@@ -181,7 +185,10 @@ TEST(RunLoop, CloseBeforeTheStartCameDueWins) {
     f.state.StageFile = f.AddStage("forest", "Forest Gate");
     OpenStage(f.state);
     CloseRequest(f.state);
-    f.ui.onDoEvents = [&] { ADD_FAILURE() << "a loop started after the close"; f.state.ExitLoop = true; };
+    f.ui.onDoEvents = [&] {
+        ADD_FAILURE() << "a loop started after the close";
+        f.state.ExitLoop = true;
+    };
     TmrStartTick(f.state);
     EXPECT_FALSE(f.state.tmrStartEnabled);
     EXPECT_FALSE(f.state.InRunLoop);

@@ -9,7 +9,8 @@ namespace {
 TEST(Dialog, FilterPairsFlagsAndStartFolder) {
     EXPECT_EQ(SplitDialogFilter("a|*.x"), (std::vector<std::pair<std::string, std::string>>{{"a", "*.x"}}));
     EXPECT_EQ(SplitDialogFilter("DEF Files|*.def|Music files|*.mp3;*.ogg|"),
-              (std::vector<std::pair<std::string, std::string>>{{"DEF Files", "*.def"}, {"Music files", "*.mp3;*.ogg"}}));
+              (std::vector<std::pair<std::string, std::string>>{{"DEF Files", "*.def"},
+                                                                {"Music files", "*.mp3;*.ogg"}}));
     FakeUi ui;
     clsDialog cdl;
     cdl.ShowOpen(ui, "Pick", "/start", "a|*.x", kOfnFileMustExist);
