@@ -4,6 +4,7 @@
 // the offscreen platform skips the X server's part of a present.
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -12,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
 
 #include "app/app_state.h"
 #include "gui/frm_stage.h"
@@ -38,8 +38,8 @@ void BM_Present(benchmark::State& state) {
         view.Present(frame.get());
         QCoreApplication::processEvents();
     }
-    state.counters["us_per_present"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["us_per_present"] = benchmark::Counter(
+        static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Present)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
 
@@ -49,7 +49,8 @@ void BM_ConvertOnly(benchmark::State& state) {
     std::vector<uint16_t> pixels(qb::kViewWidth * qb::kViewHeight, 0x7BEF);
     QImage target(qb::kViewWidth * scale, qb::kViewHeight * scale, QImage::Format_RGB32);
     for (auto _ : state) {
-        converter.ConvertScaled(pixels.data(), qb::kViewWidth, qb::kViewWidth, qb::kViewHeight, scale, target);
+        converter.ConvertScaled(pixels.data(), qb::kViewWidth, qb::kViewWidth, qb::kViewHeight, scale,
+                                target);
         benchmark::DoNotOptimize(target.constBits());
     }
 }
@@ -67,43 +68,44 @@ int RunDemo(int seconds, int scale) {
     namespace fs = std::filesystem;
     const fs::path programDir = fs::temp_directory_path() / ("qb-present-bench-" + std::to_string(getpid()));
     fs::create_directories(programDir);
-    std::ofstream(programDir / "QB.cfg") << "Version = .67A\r\nMugeDir = " << QB_DEMO_DIR << "/\r\nIntro = False\r\n"
-                                         << "Scale = " << scale << "\r\n";
+    std::ofstream(programDir / "QB.cfg")
+        << "Version = .67A\r\nMugeDir = " << QB_DEMO_DIR << "/\r\nIntro = False\r\n"
+        << "Scale = " << scale << "\r\n";
     {
-    qb::gui::QuillbackApp program;
-    qb::gui::StartOptions options;
-    options.programDir = programDir.string();
-    options.argument = std::string(QB_DEMO_DIR) + "/stages/quillback.def";
-    if (!program.Start(options)) return 1;
+        qb::gui::QuillbackApp program;
+        qb::gui::StartOptions options;
+        options.programDir = programDir.string();
+        options.argument = std::string(QB_DEMO_DIR) + "/stages/quillback.def";
+        if (!program.Start(options)) return 1;
 
-    int startPresents = -1;
-    double startCpu = 0;
-    QElapsedTimer wall;
-    QTimer probe;
-    probe.setInterval(100);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const int presents = program.Window().ActiveView()->PresentCount();
-        if (startPresents < 0) {
-            // Measure from the first frames on, after loading.
-            if (presents < 10) return;
-            startPresents = presents;
-            startCpu = CpuSeconds();
-            wall.start();
-            return;
-        }
-        if (wall.elapsed() < seconds * 1000) return;
-        const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
-        const double cpu = CpuSeconds() - startCpu;
-        std::printf("scale %dx: %d presents in %.2f s = %.2f fps; CPU %.2f s = %.1f%% of one core\n", scale,
-                    presents - startPresents, elapsed, (presents - startPresents) / elapsed, cpu,
-                    100.0 * cpu / elapsed);
-        std::fflush(stdout);
-        probe.stop();
-        program.Window().close();
-    });
-    probe.start();
-    QObject::connect(&program, &qb::gui::QuillbackApp::Finished_, qApp, &QCoreApplication::quit);
-    QApplication::exec();
+        int startPresents = -1;
+        double startCpu = 0;
+        QElapsedTimer wall;
+        QTimer probe;
+        probe.setInterval(100);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            const int presents = program.Window().ActiveView()->PresentCount();
+            if (startPresents < 0) {
+                // Measure from the first frames on, after loading.
+                if (presents < 10) return;
+                startPresents = presents;
+                startCpu = CpuSeconds();
+                wall.start();
+                return;
+            }
+            if (wall.elapsed() < seconds * 1000) return;
+            const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
+            const double cpu = CpuSeconds() - startCpu;
+            std::printf("scale %dx: %d presents in %.2f s = %.2f fps; CPU %.2f s = %.1f%% of one core\n",
+                        scale, presents - startPresents, elapsed, (presents - startPresents) / elapsed, cpu,
+                        100.0 * cpu / elapsed);
+            std::fflush(stdout);
+            probe.stop();
+            program.Window().close();
+        });
+        probe.start();
+        QObject::connect(&program, &qb::gui::QuillbackApp::Finished_, qApp, &QCoreApplication::quit);
+        QApplication::exec();
     }  // the program (and its lock file) goes before its folder
     std::error_code ec;
     fs::remove_all(programDir, ec);

@@ -27,12 +27,13 @@ namespace qb::gui {
 namespace {
 
 // Items whose check mark is a setting or a state the user sees.
-const char* const kCheckItems[] = {"mnuFS",     "mnuScale1", "mnuScale2",  "mnuScale3", "mnuScale4", "mnuMusic",
-                                   "mnuChar",   "mnuFPS",    "mnuInfo",    "mnuMScroll", "mnuDeform",
-                                   "mnuDebugBG", "mnuError", "mnuPause",   "mnuDebug",  "mnuStageList"};
+const char* const kCheckItems[] = {
+    "mnuFS",   "mnuScale1",  "mnuScale2", "mnuScale3",  "mnuScale4", "mnuMusic", "mnuChar",  "mnuFPS",
+    "mnuInfo", "mnuMScroll", "mnuDeform", "mnuDebugBG", "mnuError",  "mnuPause", "mnuDebug", "mnuStageList"};
 
 bool IsCheckItem(const std::string& name) {
-    return std::any_of(std::begin(kCheckItems), std::end(kCheckItems), [&](const char* n) { return name == n; });
+    return std::any_of(std::begin(kCheckItems), std::end(kCheckItems),
+                       [&](const char* n) { return name == n; });
 }
 
 // The first item that stands on the menu bar itself rather than in one of the two drop-down menus.
@@ -41,7 +42,9 @@ constexpr const char* kFirstBarItem = "mnuStageList";
 // Width of lstStages in pixels: wide enough for the usual stage file names.
 constexpr int kStageListWidth = 160;
 
-QString EscapeAmpersands(QString text) { return text.replace('&', QStringLiteral("&&")); }
+QString EscapeAmpersands(QString text) {
+    return text.replace('&', QStringLiteral("&&"));
+}
 
 }  // namespace
 
@@ -131,7 +134,9 @@ FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys)
     Sync();
 }
 
-FrmStage::~FrmStage() { qApp->removeEventFilter(this); }
+FrmStage::~FrmStage() {
+    qApp->removeEventFilter(this);
+}
 
 QAction* FrmStage::MenuAction(const std::string& name) const {
     return m_actions.value(QString::fromStdString(name), nullptr);
@@ -317,7 +322,9 @@ void FrmStage::OnTimer(const char* name) {
 
 // ---- Geometry --------------------------------------------------------------------------------
 
-void FrmStage::ApplyCaption(const std::string& caption) { setWindowTitle(FromContentText(caption)); }
+void FrmStage::ApplyCaption(const std::string& caption) {
+    setWindowTitle(FromContentText(caption));
+}
 
 void FrmStage::SetClientSize(int width, int height) {
     centralWidget()->setFixedSize(width, height);
@@ -332,17 +339,25 @@ std::pair<int, int> FrmStage::ScreenSize() const {
     return {s->geometry().width(), s->geometry().height()};
 }
 
-std::pair<int, int> FrmStage::WindowPos() const { return {pos().x(), pos().y()}; }
+std::pair<int, int> FrmStage::WindowPos() const {
+    return {pos().x(), pos().y()};
+}
 
-void FrmStage::MoveWindow(int left, int top) { move(left, top); }
+void FrmStage::MoveWindow(int left, int top) {
+    move(left, top);
+}
 
-int FrmStage::StageListWidth() const { return kStageListWidth; }
+int FrmStage::StageListWidth() const {
+    return kStageListWidth;
+}
 
 void FrmStage::SetStageListGeometry(int left, int top, int width, int height) {
     m_lstStages->setGeometry(left, top, width, height);
 }
 
-void FrmStage::SetStageListVisible(bool visible) { m_lstStages->setVisible(visible); }
+void FrmStage::SetStageListVisible(bool visible) {
+    m_lstStages->setVisible(visible);
+}
 
 void FrmStage::SetViewScale(int scale) {
     m_view->SetScale(std::clamp(scale, 1, 4));
@@ -500,7 +515,8 @@ bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::WindowDeactivate:
             if (watched == this || (m_fs && watched == m_fs.get())) m_keys.ReleaseAll();
             break;
-        default: break;
+        default:
+            break;
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -6,17 +6,28 @@ namespace qb::gui {
 
 Key QtKeys::FromQtKey(int qtKey) {
     switch (qtKey) {
-        case Qt::Key_Left: return Key::Left;
-        case Qt::Key_Right: return Key::Right;
-        case Qt::Key_Up: return Key::Up;
-        case Qt::Key_Down: return Key::Down;
-        case Qt::Key_Z: return Key::Z;
-        case Qt::Key_A: return Key::A;
-        case Qt::Key_Pause: return Key::Pause;
-        case Qt::Key_Escape: return Key::Escape;
-        case Qt::Key_Delete: return Key::Delete;
-        case Qt::Key_F8: return Key::F8;
-        default: return Key::Count;
+        case Qt::Key_Left:
+            return Key::Left;
+        case Qt::Key_Right:
+            return Key::Right;
+        case Qt::Key_Up:
+            return Key::Up;
+        case Qt::Key_Down:
+            return Key::Down;
+        case Qt::Key_Z:
+            return Key::Z;
+        case Qt::Key_A:
+            return Key::A;
+        case Qt::Key_Pause:
+            return Key::Pause;
+        case Qt::Key_Escape:
+            return Key::Escape;
+        case Qt::Key_Delete:
+            return Key::Delete;
+        case Qt::Key_F8:
+            return Key::F8;
+        default:
+            return Key::Count;
     }
 }
 
@@ -54,6 +65,8 @@ void QtKeys::MouseButton(Key button, bool down) {
     m_down[k] = down;
 }
 
-void QtKeys::ReleaseAll() { m_down.fill(false); }
+void QtKeys::ReleaseAll() {
+    m_down.fill(false);
+}
 
 }  // namespace qb::gui

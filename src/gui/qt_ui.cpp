@@ -19,10 +19,10 @@ QString FromContentText(const std::string& text) {
     if (!utf8.hasError()) return decoded;
     // Content written on Windows: cp1252. Qt has no codec table for it without ICU, so map the
     // 0x80-0x9F block by hand and take the rest as Latin-1, which cp1252 equals there.
-    static constexpr char16_t kHigh[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    static constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     QString out;
     out.reserve(static_cast<qsizetype>(text.size()));
     for (unsigned char c : text) {
@@ -34,7 +34,9 @@ QString FromContentText(const std::string& text) {
     return out;
 }
 
-std::string ToNativeText(const QString& text) { return text.toStdString(); }
+std::string ToNativeText(const QString& text) {
+    return text.toStdString();
+}
 
 QStringList NameFilters(const FileDialogRequest& request) {
     QStringList filters;
@@ -46,7 +48,9 @@ QStringList NameFilters(const FileDialogRequest& request) {
     return filters;
 }
 
-std::string QtUi::AppTitle() const { return m_appTitle != nullptr ? *m_appTitle : std::string(); }
+std::string QtUi::AppTitle() const {
+    return m_appTitle != nullptr ? *m_appTitle : std::string();
+}
 
 QString QtUi::TitleOr(const std::string& title) const {
     return FromContentText(title.empty() ? AppTitle() : title);
@@ -60,26 +64,46 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     box.setText(body);
     switch (icon) {
-        case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-        case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-        case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case MsgIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MsgIcon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgIcon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MsgIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MsgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
     }
     switch (buttons) {
-        case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-        case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-        case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case MsgButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case MsgButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case MsgButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
         case MsgButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
     }
     const int result = box.exec();
     switch (result) {
-        case QMessageBox::Yes: return MsgAnswer::Yes;
-        case QMessageBox::No: return MsgAnswer::No;
-        case QMessageBox::Cancel: return MsgAnswer::Cancel;
-        case QMessageBox::Ok: return MsgAnswer::Ok;
+        case QMessageBox::Yes:
+            return MsgAnswer::Yes;
+        case QMessageBox::No:
+            return MsgAnswer::No;
+        case QMessageBox::Cancel:
+            return MsgAnswer::Cancel;
+        case QMessageBox::Ok:
+            return MsgAnswer::Ok;
         default:
             // Closed from the title bar: the escape answer of the box.
             if (buttons == MsgButtons::YesNo) return MsgAnswer::No;
@@ -127,8 +151,8 @@ std::string QtUi::BrowseForFolder(const std::string& prompt) {
     return ToNativeText(folder);
 }
 
-std::string QtUi::InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
-                           bool* cancelled) {
+std::string QtUi::InputBox(const std::string& prompt, const std::string& title,
+                           const std::string& defaultText, bool* cancelled) {
     if (m_script.inputBox) return m_script.inputBox(prompt, title, defaultText, cancelled);
     bool ok = false;
     const QString answer = QInputDialog::getText(m_owner, TitleOr(title), FromContentText(prompt),
@@ -163,15 +187,21 @@ void QtUi::SetClientSize(int width, int height) {
     if (m_window) m_window->SetClientSize(width, height);
 }
 
-std::pair<int, int> QtUi::ScreenSize() { return m_window ? m_window->ScreenSize() : std::pair<int, int>{0, 0}; }
+std::pair<int, int> QtUi::ScreenSize() {
+    return m_window ? m_window->ScreenSize() : std::pair<int, int>{0, 0};
+}
 
-std::pair<int, int> QtUi::WindowPos() { return m_window ? m_window->WindowPos() : std::pair<int, int>{0, 0}; }
+std::pair<int, int> QtUi::WindowPos() {
+    return m_window ? m_window->WindowPos() : std::pair<int, int>{0, 0};
+}
 
 void QtUi::MoveWindow(int left, int top) {
     if (m_window) m_window->MoveWindow(left, top);
 }
 
-int QtUi::StageListWidth() { return m_window ? m_window->StageListWidth() : 0; }
+int QtUi::StageListWidth() {
+    return m_window ? m_window->StageListWidth() : 0;
+}
 
 void QtUi::SetStageListGeometry(int left, int top, int width, int height) {
     if (m_window) m_window->SetStageListGeometry(left, top, width, height);

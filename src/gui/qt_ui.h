@@ -19,8 +19,8 @@ struct DialogScript {
     std::function<std::string(const FileDialogRequest&)> showOpen;
     std::function<std::string(const FileDialogRequest&)> showSave;
     std::function<std::string(const std::string& prompt)> browseForFolder;
-    std::function<std::string(const std::string& prompt, const std::string& title, const std::string& defaultText,
-                              bool* cancelled)>
+    std::function<std::string(const std::string& prompt, const std::string& title,
+                              const std::string& defaultText, bool* cancelled)>
         inputBox;
     std::function<bool(const std::string& path)> openInTextEditor;
 };

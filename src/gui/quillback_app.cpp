@@ -51,11 +51,12 @@ QuillbackApp::~QuillbackApp() {
 bool QuillbackApp::Start(const StartOptions& options) {
     m_ui.Script() = options.script;
     m_state->ProgramDir = options.programDir;
-    while (m_state->ProgramDir.size() > 1 && m_state->ProgramDir.back() == '/') m_state->ProgramDir.pop_back();
+    while (m_state->ProgramDir.size() > 1 && m_state->ProgramDir.back() == '/')
+        m_state->ProgramDir.pop_back();
 
     // One running instance per program folder: its configuration is read once and written once.
-    m_lock = std::make_unique<QLockFile>(QDir(QString::fromStdString(m_state->ProgramDir))
-                                             .filePath(QStringLiteral("quillback.lock")));
+    m_lock = std::make_unique<QLockFile>(
+        QDir(QString::fromStdString(m_state->ProgramDir)).filePath(QStringLiteral("quillback.lock")));
     m_lock->setStaleLockTime(0);
     const bool alreadyRunning = !m_lock->tryLock(0);
     if (!FormLoad(*m_state, alreadyRunning)) return false;

@@ -9,7 +9,9 @@
 namespace qb::gui {
 
 namespace {
-uint32_t Expand5(uint32_t v) { return (v << 3) | (v >> 2); }
+uint32_t Expand5(uint32_t v) {
+    return (v << 3) | (v >> 2);
+}
 }  // namespace
 
 Rgb16Converter::Rgb16Converter() {
@@ -46,10 +48,18 @@ void Rgb16Converter::ConvertScaled(const uint16_t* rows, int pitch, int width, i
         const uint16_t* src = rows + static_cast<ptrdiff_t>(y) * pitch;
         auto* first = reinterpret_cast<uint32_t*>(target.scanLine(y * scale));
         switch (scale) {
-            case 1: ConvertRow<1>(*this, src, width, first); break;
-            case 2: ConvertRow<2>(*this, src, width, first); break;
-            case 3: ConvertRow<3>(*this, src, width, first); break;
-            case 4: ConvertRow<4>(*this, src, width, first); break;
+            case 1:
+                ConvertRow<1>(*this, src, width, first);
+                break;
+            case 2:
+                ConvertRow<2>(*this, src, width, first);
+                break;
+            case 3:
+                ConvertRow<3>(*this, src, width, first);
+                break;
+            case 4:
+                ConvertRow<4>(*this, src, width, first);
+                break;
             default: {
                 uint32_t* out = first;
                 for (int x = 0; x < width; ++x) {
@@ -111,7 +121,8 @@ void StageView::Present(BITMAP* backBuffer) {
     }
     const uint16_t* row0 = BitmapRow(static_cast<const BITMAP*>(backBuffer), 0);
     // Rows are contiguous: the distance between two rows is the pitch.
-    const int pitch = h > 1 ? static_cast<int>(BitmapRow(static_cast<const BITMAP*>(backBuffer), 1) - row0) : w;
+    const int pitch =
+        h > 1 ? static_cast<int>(BitmapRow(static_cast<const BITMAP*>(backBuffer), 1) - row0) : w;
     m_converter.ConvertScaled(row0, pitch, w, h, s, m_frame);
     ++m_presents;
     repaint();

@@ -19,7 +19,8 @@ public:
     uint32_t Convert(uint16_t pixel) const { return m_high[pixel >> 8] | m_low[pixel & 0xFF]; }
     // Writes `width` x `height` 5-6-5 pixels (rows `pitch` pixels apart) into `target`, each pixel
     // as a `scale` x `scale` block. `target` must be Format_RGB32 of at least width*scale x height*scale.
-    void ConvertScaled(const uint16_t* rows, int pitch, int width, int height, int scale, QImage& target) const;
+    void ConvertScaled(const uint16_t* rows, int pitch, int width, int height, int scale,
+                       QImage& target) const;
 
 private:
     std::array<uint32_t, 256> m_high{};

@@ -22,7 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Text(const QAction* action) { return action->text().toStdString(); }
+std::string Text(const QAction* action) {
+    return action->text().toStdString();
+}
 
 void SendKey(QWidget* target, int key, bool press) {
     QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier);
@@ -91,58 +93,70 @@ TEST(FrmStage, OpensStagesThroughEveryPathAndRemembersThem) {
     const std::string second = h.StagePath("second");
 
     // List click.
-    h.Do([&] {
-        QListWidgetItem* item = w.StageListBox()->item(1);
-        emit w.StageListBox()->itemClicked(item);
-    }, "click second");
+    h.Do(
+        [&] {
+            QListWidgetItem* item = w.StageListBox()->item(1);
+            emit w.StageListBox()->itemClicked(item);
+        },
+        "click second");
     h.WaitRunning(second);
-    h.Do([&] {
-        EXPECT_EQ(w.windowTitle().toStdString(), h.State().Stage.StageName);
-        EXPECT_NE(h.State().Stage.StageName.find("Second"), std::string::npos);
-        EXPECT_EQ(w.StageListBox()->currentRow(), 1);
-        EXPECT_TRUE(w.MenuAction("mnuFS")->isEnabled());
-        ASSERT_EQ(w.RecentFileActions().size(), 1u);
-        EXPECT_TRUE(w.MenuAction("MnuRecentFiles")->isVisible());
-        // The open dialog, answered by the script.
-        h.openAnswers.push_back(first);
-        h.Trigger("mnuOpen");
-        ASSERT_EQ(h.openRequests.size(), 1u);
-        EXPECT_EQ(h.openRequests[0].title, "Choose your stage!");
-        EXPECT_TRUE(h.openRequests[0].fileMustExist);
-    }, "open dialog");
+    h.Do(
+        [&] {
+            EXPECT_EQ(w.windowTitle().toStdString(), h.State().Stage.StageName);
+            EXPECT_NE(h.State().Stage.StageName.find("Second"), std::string::npos);
+            EXPECT_EQ(w.StageListBox()->currentRow(), 1);
+            EXPECT_TRUE(w.MenuAction("mnuFS")->isEnabled());
+            ASSERT_EQ(w.RecentFileActions().size(), 1u);
+            EXPECT_TRUE(w.MenuAction("MnuRecentFiles")->isVisible());
+            // The open dialog, answered by the script.
+            h.openAnswers.push_back(first);
+            h.Trigger("mnuOpen");
+            ASSERT_EQ(h.openRequests.size(), 1u);
+            EXPECT_EQ(h.openRequests[0].title, "Choose your stage!");
+            EXPECT_TRUE(h.openRequests[0].fileMustExist);
+        },
+        "open dialog");
     h.WaitRunning(first);
     // A drop, as a QDropEvent delivers it.
-    h.Do([&] {
-        QMimeData data;
-        QMimeData* mime = &data;
-        mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(second))});
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &enter);
-        EXPECT_TRUE(enter.isAccepted());
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &drop);
-    }, "drop second");
+    h.Do(
+        [&] {
+            QMimeData data;
+            QMimeData* mime = &data;
+            mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(second))});
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&w, &enter);
+            EXPECT_TRUE(enter.isAccepted());
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&w, &drop);
+        },
+        "drop second");
     h.WaitRunning(second);
     // Recent files: the newest first; item 2 is the first stage.
-    h.Do([&] {
-        auto recent = w.RecentFileActions();
-        ASSERT_EQ(recent.size(), 2u);
-        EXPECT_EQ(recent[0]->text().toStdString(), second);
-        EXPECT_EQ(recent[1]->text().toStdString(), first);
-        recent[1]->trigger();
-    }, "recent file 2");
+    h.Do(
+        [&] {
+            auto recent = w.RecentFileActions();
+            ASSERT_EQ(recent.size(), 2u);
+            EXPECT_EQ(recent[0]->text().toStdString(), second);
+            EXPECT_EQ(recent[1]->text().toStdString(), first);
+            recent[1]->trigger();
+        },
+        "recent file 2");
     h.WaitRunning(first);
-    h.Do([&] {
-        EXPECT_EQ(w.RecentFileActions()[0]->text().toStdString(), first);
-        h.Trigger("mnuReload");
-    }, "reload");
+    h.Do(
+        [&] {
+            EXPECT_EQ(w.RecentFileActions()[0]->text().toStdString(), first);
+            h.Trigger("mnuReload");
+        },
+        "reload");
     h.WaitRunning(first);
-    h.Do([&] {
-        h.Trigger("mnuClose");
-        EXPECT_EQ(h.State().bRunning, 0);
-        EXPECT_EQ(w.windowTitle().toStdString(), h.State().AppTitle);
-        EXPECT_FALSE(w.MenuAction("mnuFS")->isEnabled());
-    }, "close");
+    h.Do(
+        [&] {
+            h.Trigger("mnuClose");
+            EXPECT_EQ(h.State().bRunning, 0);
+            EXPECT_EQ(w.windowTitle().toStdString(), h.State().AppTitle);
+            EXPECT_FALSE(w.MenuAction("mnuFS")->isEnabled());
+        },
+        "close");
     h.Then([&] { return !h.State().InRunLoop; }, [&] {}, "loop ended");
     h.ThenExit();
     h.Run();
@@ -170,23 +184,27 @@ TEST(FrmStage, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
     const std::string second = h.StagePath("second");
     ASSERT_TRUE(h.Start(second));
     h.WaitRunning(second);
-    h.Do([&] {
-        h.Trigger("mnuDelete");  // the script answers No by default
-        ASSERT_EQ(h.boxes.size(), 1u);
-        EXPECT_EQ(h.boxes[0].buttons, MsgButtons::YesNo);
-        EXPECT_TRUE(fs::exists(second));
-        EXPECT_EQ(h.State().bRunning, 1);
-    }, "delete, answered No");
-    h.Do([&] {
-        h.boxAnswers.push_back(MsgAnswer::Yes);
-        h.Trigger("mnuDelete");
-        EXPECT_FALSE(fs::exists(second));
-        EXPECT_FALSE(fs::exists(h.mugen.Path() / "stages" / "second.sff"));
-        EXPECT_TRUE(fs::exists(h.mugen.Path() / "stages" / "quillback.sff"));
-        ASSERT_EQ(h.Window().StageListBox()->count(), 1);
-        EXPECT_EQ(h.Window().StageListBox()->item(0)->text(), "quillback");
-        EXPECT_EQ(h.Window().windowTitle().toStdString(), h.State().AppTitle);
-    }, "delete, answered Yes");
+    h.Do(
+        [&] {
+            h.Trigger("mnuDelete");  // the script answers No by default
+            ASSERT_EQ(h.boxes.size(), 1u);
+            EXPECT_EQ(h.boxes[0].buttons, MsgButtons::YesNo);
+            EXPECT_TRUE(fs::exists(second));
+            EXPECT_EQ(h.State().bRunning, 1);
+        },
+        "delete, answered No");
+    h.Do(
+        [&] {
+            h.boxAnswers.push_back(MsgAnswer::Yes);
+            h.Trigger("mnuDelete");
+            EXPECT_FALSE(fs::exists(second));
+            EXPECT_FALSE(fs::exists(h.mugen.Path() / "stages" / "second.sff"));
+            EXPECT_TRUE(fs::exists(h.mugen.Path() / "stages" / "quillback.sff"));
+            ASSERT_EQ(h.Window().StageListBox()->count(), 1);
+            EXPECT_EQ(h.Window().StageListBox()->item(0)->text(), "quillback");
+            EXPECT_EQ(h.Window().windowTitle().toStdString(), h.State().AppTitle);
+        },
+        "delete, answered Yes");
     h.ThenExit();
     h.Run();
 }
@@ -196,44 +214,48 @@ TEST(FrmStage, EveryMenuItemTogglesAsTheModelSays) {
     const std::string first = h.StagePath("quillback");
     ASSERT_TRUE(h.Start(first));
     h.WaitRunning(first);
-    h.Do([&] {
-        auto& w = h.Window();
-        // Items that open, close or end the stage are driven by the other tests.
-        const std::vector<std::string> skip = {"mnuOpen", "mnuClose", "mnuReload", "mnuDelete", "mnuExit",
-                                               "mnuFS", "mnuStageNext", "mnuStagePrev", "mnuR", "mnuStageList"};
-        h.inputAnswers = {"30"};
-        int toggled = 0;
-        for (const std::string& name : h.State().Menus.Order()) {
-            QAction* action = w.MenuAction(name);
-            ASSERT_NE(action, nullptr) << name;
-            if (action->isSeparator() || action->menu() != nullptr) continue;
-            if (std::find(skip.begin(), skip.end(), name) != skip.end()) continue;
-            if (!action->isVisible() || !action->isEnabled()) continue;
-            for (int pass = 0; pass < 2; ++pass) {
-                action->trigger();
-                // Every check mark on screen is the model's.
-                for (const std::string& other : h.State().Menus.Order()) {
-                    QAction* shown = w.MenuAction(other);
-                    if (shown->isCheckable()) {
-                        EXPECT_EQ(shown->isChecked(), h.State().Menus.Checked(other)) << other << " after " << name;
+    h.Do(
+        [&] {
+            auto& w = h.Window();
+            // Items that open, close or end the stage are driven by the other tests.
+            const std::vector<std::string> skip = {"mnuOpen", "mnuClose",    "mnuReload",    "mnuDelete",
+                                                   "mnuExit", "mnuFS",       "mnuStageNext", "mnuStagePrev",
+                                                   "mnuR",    "mnuStageList"};
+            h.inputAnswers = {"30"};
+            int toggled = 0;
+            for (const std::string& name : h.State().Menus.Order()) {
+                QAction* action = w.MenuAction(name);
+                ASSERT_NE(action, nullptr) << name;
+                if (action->isSeparator() || action->menu() != nullptr) continue;
+                if (std::find(skip.begin(), skip.end(), name) != skip.end()) continue;
+                if (!action->isVisible() || !action->isEnabled()) continue;
+                for (int pass = 0; pass < 2; ++pass) {
+                    action->trigger();
+                    // Every check mark on screen is the model's.
+                    for (const std::string& other : h.State().Menus.Order()) {
+                        QAction* shown = w.MenuAction(other);
+                        if (shown->isCheckable()) {
+                            EXPECT_EQ(shown->isChecked(), h.State().Menus.Checked(other))
+                                << other << " after " << name;
+                        }
                     }
                 }
+                ++toggled;
             }
-            ++toggled;
-        }
-        EXPECT_GE(toggled, 15);
-        // The limiter went off, then on again with the typed limit.
-        EXPECT_EQ(h.State().FpsLimit, 30);
-        EXPECT_EQ(Text(w.MenuAction("mnuFPS")), "FPS Limiter (30 fps)");
-        EXPECT_EQ(h.editorOpened, (std::vector<std::string>{first, first}));
-        EXPECT_FALSE(w.MenuAction("mnuPause")->isChecked());
-        // The stage name keeps its quotes; the caption is exactly it.
-        EXPECT_EQ(w.windowTitle().toStdString(), "\"Quillback Demo\"");
-        // The scale items last ran from 1 to 4 and back: scale 4 pressed twice stays 4.
-        EXPECT_EQ(w.View()->size(), QSize(1280, 960));
-        // Snapshot (twice, through the menu): two pictures in the program's snapshots folder.
-        EXPECT_TRUE(fs::exists(h.programDir.Path() / "snapshots" / "Quillback Demo 1.pcx"));
-    }, "toggle every item");
+            EXPECT_GE(toggled, 15);
+            // The limiter went off, then on again with the typed limit.
+            EXPECT_EQ(h.State().FpsLimit, 30);
+            EXPECT_EQ(Text(w.MenuAction("mnuFPS")), "FPS Limiter (30 fps)");
+            EXPECT_EQ(h.editorOpened, (std::vector<std::string>{first, first}));
+            EXPECT_FALSE(w.MenuAction("mnuPause")->isChecked());
+            // The stage name keeps its quotes; the caption is exactly it.
+            EXPECT_EQ(w.windowTitle().toStdString(), "\"Quillback Demo\"");
+            // The scale items last ran from 1 to 4 and back: scale 4 pressed twice stays 4.
+            EXPECT_EQ(w.View()->size(), QSize(1280, 960));
+            // Snapshot (twice, through the menu): two pictures in the program's snapshots folder.
+            EXPECT_TRUE(fs::exists(h.programDir.Path() / "snapshots" / "Quillback Demo 1.pcx"));
+        },
+        "toggle every item");
     h.ThenExit();
     h.Run();
     const std::string cfg = h.ConfigText();
@@ -246,52 +268,59 @@ TEST(FrmStage, ScaleAndFullScreenComeAndGo) {
     ASSERT_TRUE(h.Start(first));
     h.WaitRunning(first);
     QPoint before;
-    h.Do([&] {
-        auto& w = h.Window();
-        h.Trigger("mnuStageList");  // hide the list: the view alone
-        h.Trigger("mnuScale1");
-        EXPECT_EQ(w.View()->size(), QSize(320, 240));
-        EXPECT_EQ(w.centralWidget()->size(), QSize(320, 240));
-        EXPECT_TRUE(w.MenuAction("mnuScale1")->isChecked());
-        EXPECT_FALSE(w.MenuAction("mnuScale2")->isChecked());
-        h.Trigger("mnuScale3");
-        EXPECT_EQ(w.centralWidget()->size(), QSize(960, 720));
-        w.move(40, 30);
-        before = w.pos();
-        h.Trigger("mnuFS");
-        ASSERT_NE(w.FullScreenWindow(), nullptr);
-        EXPECT_TRUE(w.FullScreenWindow()->isVisible());
-        EXPECT_FALSE(w.isVisible());
-        EXPECT_EQ(w.ActiveView(), w.FullScreenWindow()->View());
-    }, "scale, then full screen");
+    h.Do(
+        [&] {
+            auto& w = h.Window();
+            h.Trigger("mnuStageList");  // hide the list: the view alone
+            h.Trigger("mnuScale1");
+            EXPECT_EQ(w.View()->size(), QSize(320, 240));
+            EXPECT_EQ(w.centralWidget()->size(), QSize(320, 240));
+            EXPECT_TRUE(w.MenuAction("mnuScale1")->isChecked());
+            EXPECT_FALSE(w.MenuAction("mnuScale2")->isChecked());
+            h.Trigger("mnuScale3");
+            EXPECT_EQ(w.centralWidget()->size(), QSize(960, 720));
+            w.move(40, 30);
+            before = w.pos();
+            h.Trigger("mnuFS");
+            ASSERT_NE(w.FullScreenWindow(), nullptr);
+            EXPECT_TRUE(w.FullScreenWindow()->isVisible());
+            EXPECT_FALSE(w.isVisible());
+            EXPECT_EQ(w.ActiveView(), w.FullScreenWindow()->View());
+        },
+        "scale, then full screen");
     // Frames now reach the full-screen view, scaled by a whole number with black borders.
-    h.Then([&] { return h.Window().FullScreenWindow()->View()->PresentCount() >= 3; }, [&] {
-        gui::StageView* view = h.Window().FullScreenWindow()->View();
-        const int scale = view->EffectiveScale();
-        EXPECT_GE(scale, 1);
-        EXPECT_TRUE(320 * (scale + 1) > view->width() || 240 * (scale + 1) > view->height()) << "largest scale";
-        EXPECT_EQ(view->PictureRect().size(), QSize(320 * scale, 240 * scale));
-        SendKey(view, Qt::Key_Escape, true);
-        SendKey(view, Qt::Key_Escape, false);
-        auto& w = h.Window();
-        EXPECT_FALSE(w.FullScreenWindow()->isVisible());
-        EXPECT_TRUE(w.isVisible());
-        EXPECT_EQ(w.pos(), before);
-        EXPECT_FALSE(w.MenuAction("mnuFS")->isChecked());
-        EXPECT_EQ(w.ActiveView(), w.View());
-    }, "escape leaves full screen");
-    h.Do([&] {
-        h.Trigger("mnuFS");
-        EXPECT_TRUE(h.Window().FullScreenWindow()->isVisible());
-        h.Trigger("mnuFS");  // the item leaves it too
-        EXPECT_TRUE(h.Window().isVisible());
-        EXPECT_FALSE(h.Window().FullScreenWindow()->isVisible());
-        // Closing the full-screen window (a window manager's close) leaves full screen too.
-        h.Trigger("mnuFS");
-        h.Window().FullScreenWindow()->close();
-        EXPECT_TRUE(h.Window().isVisible());
-        EXPECT_EQ(h.State().bFullScreen, 0);
-    }, "the item enters and leaves");
+    h.Then([&] { return h.Window().FullScreenWindow()->View()->PresentCount() >= 3; },
+           [&] {
+               gui::StageView* view = h.Window().FullScreenWindow()->View();
+               const int scale = view->EffectiveScale();
+               EXPECT_GE(scale, 1);
+               EXPECT_TRUE(320 * (scale + 1) > view->width() || 240 * (scale + 1) > view->height())
+                   << "largest scale";
+               EXPECT_EQ(view->PictureRect().size(), QSize(320 * scale, 240 * scale));
+               SendKey(view, Qt::Key_Escape, true);
+               SendKey(view, Qt::Key_Escape, false);
+               auto& w = h.Window();
+               EXPECT_FALSE(w.FullScreenWindow()->isVisible());
+               EXPECT_TRUE(w.isVisible());
+               EXPECT_EQ(w.pos(), before);
+               EXPECT_FALSE(w.MenuAction("mnuFS")->isChecked());
+               EXPECT_EQ(w.ActiveView(), w.View());
+           },
+           "escape leaves full screen");
+    h.Do(
+        [&] {
+            h.Trigger("mnuFS");
+            EXPECT_TRUE(h.Window().FullScreenWindow()->isVisible());
+            h.Trigger("mnuFS");  // the item leaves it too
+            EXPECT_TRUE(h.Window().isVisible());
+            EXPECT_FALSE(h.Window().FullScreenWindow()->isVisible());
+            // Closing the full-screen window (a window manager's close) leaves full screen too.
+            h.Trigger("mnuFS");
+            h.Window().FullScreenWindow()->close();
+            EXPECT_TRUE(h.Window().isVisible());
+            EXPECT_EQ(h.State().bFullScreen, 0);
+        },
+        "the item enters and leaves");
     h.ThenExit();
     h.Run();
     EXPECT_NE(h.ConfigText().find("Scale = 3"), std::string::npos) << h.ConfigText();
@@ -302,29 +331,31 @@ TEST(FrmStage, TypedKeysReachTheCoreAndNoControl) {
     const std::string first = h.StagePath("quillback");
     ASSERT_TRUE(h.Start(first));
     h.WaitRunning(first);
-    h.Do([&] {
-        auto& w = h.Window();
-        auto& keys = h.program->Keys();
-        QListWidget* list = w.StageListBox();
-        list->setCurrentRow(0);
-        SendKey(list, Qt::Key_Down, true);
-        EXPECT_EQ(list->currentRow(), 0) << "the list must not move with the arrow keys";
-        EXPECT_TRUE(keys.IsDown(Key::Down));
-        SendKey(list, Qt::Key_Down, false);
-        EXPECT_FALSE(keys.IsDown(Key::Down));
-        // A tap between two polls is still seen once.
-        SendKey(w.View(), Qt::Key_Z, true);
-        SendKey(w.View(), Qt::Key_Z, false);
-        EXPECT_TRUE(keys.Pressed(Key::Z));
-        EXPECT_FALSE(keys.Pressed(Key::Z));
-        // F8 is the snapshot shortcut: the picture is saved and the key is still seen by the core.
-        // A key press sent by a program goes through the shortcut map first, as a typed one does.
-        SendKey(w.View(), Qt::Key_F8, true);
-        SendKey(w.View(), Qt::Key_F8, false);
-        EXPECT_TRUE(fs::exists(h.programDir.Path() / "snapshots" / "Quillback Demo 0.pcx"))
-            << "snapshot through F8";
-        EXPECT_TRUE(keys.Pressed(Key::F8));
-    }, "keys");
+    h.Do(
+        [&] {
+            auto& w = h.Window();
+            auto& keys = h.program->Keys();
+            QListWidget* list = w.StageListBox();
+            list->setCurrentRow(0);
+            SendKey(list, Qt::Key_Down, true);
+            EXPECT_EQ(list->currentRow(), 0) << "the list must not move with the arrow keys";
+            EXPECT_TRUE(keys.IsDown(Key::Down));
+            SendKey(list, Qt::Key_Down, false);
+            EXPECT_FALSE(keys.IsDown(Key::Down));
+            // A tap between two polls is still seen once.
+            SendKey(w.View(), Qt::Key_Z, true);
+            SendKey(w.View(), Qt::Key_Z, false);
+            EXPECT_TRUE(keys.Pressed(Key::Z));
+            EXPECT_FALSE(keys.Pressed(Key::Z));
+            // F8 is the snapshot shortcut: the picture is saved and the key is still seen by the core.
+            // A key press sent by a program goes through the shortcut map first, as a typed one does.
+            SendKey(w.View(), Qt::Key_F8, true);
+            SendKey(w.View(), Qt::Key_F8, false);
+            EXPECT_TRUE(fs::exists(h.programDir.Path() / "snapshots" / "Quillback Demo 0.pcx"))
+                << "snapshot through F8";
+            EXPECT_TRUE(keys.Pressed(Key::F8));
+        },
+        "keys");
     h.ThenExit();
     h.Run();
 }
@@ -340,25 +371,27 @@ TEST(FrmStage, ErrorLogWindowShowsTheLogAndClosingOnlyHidesIt) {
     }
     ASSERT_TRUE(h.Start(bad));
     h.WaitRunning(bad);
-    h.Do([&] {
-        auto& w = h.Window();
-        h.Trigger("mnuError");
-        ASSERT_NE(w.ErrorWindow(), nullptr);
-        gui::FrmError& log = *w.ErrorWindow();
-        EXPECT_TRUE(log.isVisible());
-        EXPECT_EQ(log.windowTitle(), "Error Log");
-        EXPECT_EQ(log.size(), QSize(498, 268));
-        EXPECT_EQ(log.TextBox()->objectName(), "txtError");
-        EXPECT_FALSE(h.State().Log.Text().empty());
-        EXPECT_FALSE(log.TextBox()->toPlainText().isEmpty());
-        EXPECT_TRUE(w.MenuAction("mnuError")->isChecked());
-        log.close();
-        EXPECT_FALSE(log.isVisible());
-        EXPECT_FALSE(w.MenuAction("mnuError")->isChecked());
-        h.Trigger("mnuError");
-        EXPECT_TRUE(log.isVisible());
-        EXPECT_FALSE(log.TextBox()->toPlainText().isEmpty()) << "hiding keeps the text";
-    }, "error log");
+    h.Do(
+        [&] {
+            auto& w = h.Window();
+            h.Trigger("mnuError");
+            ASSERT_NE(w.ErrorWindow(), nullptr);
+            gui::FrmError& log = *w.ErrorWindow();
+            EXPECT_TRUE(log.isVisible());
+            EXPECT_EQ(log.windowTitle(), "Error Log");
+            EXPECT_EQ(log.size(), QSize(498, 268));
+            EXPECT_EQ(log.TextBox()->objectName(), "txtError");
+            EXPECT_FALSE(h.State().Log.Text().empty());
+            EXPECT_FALSE(log.TextBox()->toPlainText().isEmpty());
+            EXPECT_TRUE(w.MenuAction("mnuError")->isChecked());
+            log.close();
+            EXPECT_FALSE(log.isVisible());
+            EXPECT_FALSE(w.MenuAction("mnuError")->isChecked());
+            h.Trigger("mnuError");
+            EXPECT_TRUE(log.isVisible());
+            EXPECT_FALSE(log.TextBox()->toPlainText().isEmpty()) << "hiding keeps the text";
+        },
+        "error log");
     h.ThenExit();
     h.Run();
 }
@@ -368,15 +401,18 @@ TEST(FrmStage, ClosingWhileRunningEndsTheLoopBeforeTheShutdown) {
     const std::string first = h.StagePath("quillback");
     ASSERT_TRUE(h.Start(first));
     h.WaitRunning(first);
-    h.Do([&] {
-        auto& w = h.Window();
-        w.close();
-        // The window stays until tmrExit has run the shutdown, after the loop returned.
-        EXPECT_TRUE(w.isVisible());
-        EXPECT_TRUE(h.State().ExitLoop);
-        EXPECT_TRUE(w.Timer("tmrExit")->isActive());
-        EXPECT_FALSE(fs::exists(h.programDir.Path() / "QB.cfg") && h.ConfigText().find("HCamStep") != std::string::npos);
-    }, "close request");
+    h.Do(
+        [&] {
+            auto& w = h.Window();
+            w.close();
+            // The window stays until tmrExit has run the shutdown, after the loop returned.
+            EXPECT_TRUE(w.isVisible());
+            EXPECT_TRUE(h.State().ExitLoop);
+            EXPECT_TRUE(w.Timer("tmrExit")->isActive());
+            EXPECT_FALSE(fs::exists(h.programDir.Path() / "QB.cfg") &&
+                         h.ConfigText().find("HCamStep") != std::string::npos);
+        },
+        "close request");
     h.Run();
     EXPECT_FALSE(h.Window().isVisible());
     EXPECT_FALSE(h.State().InRunLoop);

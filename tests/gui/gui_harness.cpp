@@ -67,7 +67,8 @@ GuiHarness::GuiHarness(const std::string& extraConfig) {
     mugen.Write("stages/quillback.def", def);
     mugen.Write("stages/quillback.sff", sff);
     // A second stage with its own sprite file, so deleting it may take the sprite file too.
-    mugen.Write("stages/second.def", Replace(Replace(def, "quillback.sff", "second.sff"), "Quillback Demo", "Second"));
+    mugen.Write("stages/second.def",
+                Replace(Replace(def, "quillback.sff", "second.sff"), "Quillback Demo", "Second"));
     mugen.Write("stages/second.sff", sff);
     programDir.Write("QB.cfg", "Version = .67A\r\nMugeDir = " + MugeDir() +
                                    "\r\nStageList = 255\r\nIntro = False\r\n" + extraConfig);
@@ -76,13 +77,17 @@ GuiHarness::GuiHarness(const std::string& extraConfig) {
     QObject::connect(&m_runner, &QTimer::timeout, [this] { Tick(); });
 }
 
-GuiHarness::~GuiHarness() { program.reset(); }
+GuiHarness::~GuiHarness() {
+    program.reset();
+}
 
 std::string GuiHarness::StagePath(const std::string& name) const {
     return (mugen.Path() / "stages" / (name + ".def")).string();
 }
 
-std::string GuiHarness::ConfigText() const { return programDir.Read("QB.cfg"); }
+std::string GuiHarness::ConfigText() const {
+    return programDir.Read("QB.cfg");
+}
 
 bool GuiHarness::Start(const std::string& argument) {
     program = std::make_unique<gui::QuillbackApp>();
@@ -97,7 +102,8 @@ bool GuiHarness::Start(const std::string& argument) {
             boxAnswers.pop_front();
             return answer;
         }
-        return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgAnswer::No : MsgAnswer::Ok;
+        return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgAnswer::No
+                                                                                  : MsgAnswer::Ok;
     };
     options.script.showOpen = [this](const FileDialogRequest& request) {
         openRequests.push_back(request);
@@ -153,9 +159,10 @@ void GuiHarness::Tick() {
     if (m_clock.elapsed() > m_timeoutMs) {
         if (!m_timedOut) {
             m_timedOut = true;
-            ADD_FAILURE() << "timed out waiting for: " << (m_steps.empty() ? "shutdown" : m_steps.front().what)
-                          << " (StageFile " << State().StageFile << ", bRunning " << int(State().bRunning)
-                          << ", InRunLoop " << State().InRunLoop << ", steps done " << m_done << ")";
+            ADD_FAILURE() << "timed out waiting for: "
+                          << (m_steps.empty() ? "shutdown" : m_steps.front().what) << " (StageFile "
+                          << State().StageFile << ", bRunning " << int(State().bRunning) << ", InRunLoop "
+                          << State().InRunLoop << ", steps done " << m_done << ")";
             m_steps.clear();
             Window().close();
         }

@@ -46,7 +46,9 @@ public:
     // until every step ran and the program has shut down, or the time is up (then it fails the test
     // and closes the window).
     void Then(std::function<bool()> ready, std::function<void()> act, std::string what = {});
-    void Do(std::function<void()> act, std::string what = {}) { Then([] { return true; }, std::move(act), std::move(what)); }
+    void Do(std::function<void()> act, std::string what = {}) {
+        Then([] { return true; }, std::move(act), std::move(what));
+    }
     // Waits for a stage to run (the run loop has drawn `frames` more frames).
     void WaitRunning(const std::string& stageFile, int frames = 3);
     // Closes the window at the end of the script (through the menu's Exit item).

@@ -82,7 +82,7 @@ TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
 }
 
 TEST(QtUi, ContentTextAndFileFilters) {
-    EXPECT_EQ(gui::FromContentText("caf\xC3\xA9"), QStringLiteral("caf\u00E9"));  // UTF-8
+    EXPECT_EQ(gui::FromContentText("caf\xC3\xA9"), QStringLiteral("caf\u00E9"));          // UTF-8
     EXPECT_EQ(gui::FromContentText("caf\xE9 \x80"), QStringLiteral("caf\u00E9 \u20AC"));  // cp1252
     FileDialogRequest request;
     request.filters = {{".def, .zip", "*.def;*.zip"}, {"All", "*"}};
