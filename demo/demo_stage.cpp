@@ -549,39 +549,56 @@ SffSprite CloudShadow() {
 SffSprite Leaf() {
     Canvas c(13, 13);
     PaletteBuilder p;
-    p.Set(1, {230, 120, 40});
-    p.Set(2, {170, 70, 30});
+    p.Set(1, {236, 128, 44});
+    p.Set(2, {176, 74, 32});
     p.Set(3, {90, 50, 30});
+    p.Set(4, {255, 196, 100});
+    // A pointed leaf lying on the diagonal, a light midrib and a stem at its lower left: lopsided on
+    // purpose, so that each mirroring of the tumbling animation shows.
     for (int y = 0; y < 13; ++y)
         for (int x = 0; x < 13; ++x) {
-            double u = (x - 4.0) / 5.5, v = (y - 6.0) / 3.2;
-            if (u * u + v * v <= 1 && x > 0) c.Set(x, y, y < 6 ? 1 : 2);
+            double u = ((x - 6.5) + (6.5 - y)) / std::sqrt(2.0);
+            double w = ((x - 6.5) - (6.5 - y)) / std::sqrt(2.0);
+            double half = 2.6 * (1 - (u / 6.5) * (u / 6.5)) + (u < 0 ? 0.6 : 0);
+            if (u < -6.5 || u > 6.5 || std::fabs(w) > half) continue;
+            c.Set(x, y, std::fabs(w) < 0.45 ? 4 : (w > 0 ? 2 : 1));
         }
-    for (int x = 0; x < 12; ++x) c.Set(x, 6, 3);  // stem and vein: an asymmetric shape shows the flips
-    c.Set(10, 2, 1), c.Set(11, 1, 1);
+    c.Set(1, 11, 3), c.Set(0, 12, 3);
     return Sprite(17, 2, 6, 6, c, p.Get());
 }
 
 SffSprite Branch() {
     Canvas c(170, 84);
     PaletteBuilder p;
-    p.Set(1, {14, 10, 18});
-    p.Set(2, {22, 20, 30});
-    p.Set(3, {34, 30, 44});
+    p.Set(1, {16, 10, 20});  // bark
+    p.Set(2, {20, 22, 34});  // leaves, three shades catching the dusk light
+    p.Set(3, {30, 30, 48});
+    p.Set(4, {44, 38, 62});
     Rng rng(13);
-    // A bough from the top-left corner with twigs and leaf clusters.
+    auto boughY = [](double x) { return 6 + x * 0.28 + std::sin(x * 0.05) * 4; };
+    // Leaves first, so the bough and twigs read over them.
+    for (int cluster = 0; cluster < 9; ++cluster) {
+        double cx = 12 + cluster * 18 + rng.Range(-4, 4);
+        double cy = boughY(cx) + 8 + rng.Range(0, 10);
+        for (int i = 0; i < 26; ++i) {
+            double lx = cx + rng.Range(-11, 11), ly = cy + rng.Range(-8, 8);
+            double angle = rng.Unit() * kPi;
+            int shade = 2 + rng.Range(0, 2);
+            for (int y = -3; y <= 3; ++y)
+                for (int x = -3; x <= 3; ++x) {
+                    double u = x * std::cos(angle) + y * std::sin(angle);
+                    double v = -x * std::sin(angle) + y * std::cos(angle);
+                    if (u * u / 9.0 + v * v / 2.0 <= 1.0) c.Set(static_cast<int>(lx) + x, static_cast<int>(ly) + y, shade);
+                }
+        }
+    }
     for (int x = 0; x < 150; ++x) {
-        double y = 6 + x * 0.28 + std::sin(x * 0.05) * 4;
+        double y = boughY(x);
         int thick = std::max(1, 7 - x / 22);
         for (int t = -thick / 2; t <= thick / 2; ++t) c.Set(x, static_cast<int>(y) + t, 1);
         if (x % 26 == 13) {
             for (int k = 0; k < 16; ++k) c.Set(x + k / 2, static_cast<int>(y) + k, 1);
         }
-    }
-    for (int i = 0; i < 70; ++i) {
-        double x = rng.Range(4, 160);
-        double y = 8 + x * 0.28 + rng.Range(-8, 20);
-        c.Disc(x, y, rng.Range(2, 5), 2 + rng.Range(0, 1));
     }
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 50 - y * 4; ++x) c.Set(x, y, 1);
