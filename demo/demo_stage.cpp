@@ -30,7 +30,8 @@ public:
     }
     // Colours first..last blend from a to b.
     void Ramp(int first, int last, Rgb a, Rgb b) {
-        for (int i = first; i <= last; ++i) Set(i, Mix(a, b, last == first ? 0.0 : double(i - first) / (last - first)));
+        for (int i = first; i <= last; ++i)
+            Set(i, Mix(a, b, last == first ? 0.0 : double(i - first) / (last - first)));
     }
     const Palette& Get() const { return m_palette; }
 
@@ -61,7 +62,8 @@ public:
     int W() const { return m_w; }
     int H() const { return m_h; }
     void Set(int x, int y, int c) {
-        if (x >= 0 && y >= 0 && x < m_w && y < m_h) m_px[static_cast<size_t>(y * m_w + x)] = static_cast<uint8_t>(c);
+        if (x >= 0 && y >= 0 && x < m_w && y < m_h)
+            m_px[static_cast<size_t>(y * m_w + x)] = static_cast<uint8_t>(c);
     }
     void SetWrapX(int x, int y, int c) { Set(((x % m_w) + m_w) % m_w, y, c); }
     int Get(int x, int y) const {
@@ -104,10 +106,10 @@ SffSprite Sky() {
     const Rgb top{10, 8, 34}, high{38, 26, 84}, mid{112, 58, 128}, low{232, 118, 96}, horizon{255, 196, 128};
     for (int i = 1; i <= 240; ++i) {
         double t = (i - 1) / 239.0;
-        Rgb col = t < 0.35 ? Mix(top, high, t / 0.35)
-                 : t < 0.65 ? Mix(high, mid, (t - 0.35) / 0.30)
-                 : t < 0.88 ? Mix(mid, low, (t - 0.65) / 0.23)
-                            : Mix(low, horizon, (t - 0.88) / 0.12);
+        Rgb col = t < 0.35   ? Mix(top, high, t / 0.35)
+                  : t < 0.65 ? Mix(high, mid, (t - 0.35) / 0.30)
+                  : t < 0.88 ? Mix(mid, low, (t - 0.65) / 0.23)
+                             : Mix(low, horizon, (t - 0.88) / 0.12);
         p.Set(i, col);
     }
     // Ordered dithering between neighbouring shades hides the 16-bit banding.
@@ -148,9 +150,9 @@ SffSprite StarTile() {
 SffSprite Moon() {
     Canvas c(44, 44);
     PaletteBuilder p;
-    p.Ramp(1, 20, {0, 0, 0}, {90, 70, 60});       // halo
+    p.Ramp(1, 20, {0, 0, 0}, {90, 70, 60});            // halo
     p.Ramp(21, 40, {200, 190, 170}, {255, 246, 220});  // face
-    p.Set(41, {170, 160, 150});                     // craters
+    p.Set(41, {170, 160, 150});                        // craters
     for (int y = 0; y < 44; ++y)
         for (int x = 0; x < 44; ++x) {
             double d = std::hypot(x - 21.5, y - 21.5);
@@ -192,13 +194,14 @@ SffSprite Cloud() {
     PaletteBuilder p;
     p.Ramp(1, 24, {150, 96, 130}, {60, 44, 96});
     Rng rng(11);
-    const double blobs[][3] = {{20, 26, 11}, {38, 19, 15}, {58, 16, 16}, {78, 21, 13}, {94, 27, 10}, {48, 28, 12},
-                               {70, 29, 11}};
+    const double blobs[][3] = {{20, 26, 11}, {38, 19, 15}, {58, 16, 16}, {78, 21, 13},
+                               {94, 27, 10}, {48, 28, 12}, {70, 29, 11}};
     for (const auto& b : blobs) {
         for (int y = 0; y < 40; ++y)
             for (int x = 0; x < 112; ++x)
                 if (std::hypot(x - b[0], (y - b[1]) * 1.2) <= b[2]) {
-                    int shade = 1 + static_cast<int>(std::clamp(y / 40.0 + rng.Unit() * 0.08, 0.0, 0.99) * 24);
+                    int shade =
+                        1 + static_cast<int>(std::clamp(y / 40.0 + rng.Unit() * 0.08, 0.0, 0.99) * 24);
                     c.Set(x, y, shade);
                 }
     }
@@ -216,8 +219,8 @@ std::vector<double> Ridge(int width, double rough, double base, double amplitude
     for (int step = width; step > 1; step /= 2) {
         for (int x = 0; x + step <= width; x += step) {
             int m = x + step / 2;
-            h[static_cast<size_t>(m)] =
-                (h[static_cast<size_t>(x)] + h[static_cast<size_t>(x + step)]) / 2 + (rng.Unit() - 0.5) * amplitude;
+            h[static_cast<size_t>(m)] = (h[static_cast<size_t>(x)] + h[static_cast<size_t>(x + step)]) / 2 +
+                                        (rng.Unit() - 0.5) * amplitude;
         }
         amplitude *= rough;
     }
@@ -228,25 +231,28 @@ std::vector<double> Ridge(int width, double rough, double base, double amplitude
 SffSprite Mountains() {
     Canvas c(320, 100);
     PaletteBuilder p;
-    p.Ramp(1, 16, {64, 50, 100}, {40, 32, 72});     // shaded slopes, ridge to foot
-    p.Ramp(17, 32, {112, 86, 142}, {56, 44, 90});   // lit slopes
+    p.Ramp(1, 16, {64, 50, 100}, {40, 32, 72});        // shaded slopes, ridge to foot
+    p.Ramp(17, 32, {112, 86, 142}, {56, 44, 90});      // lit slopes
     p.Ramp(33, 36, {214, 190, 214}, {170, 146, 184});  // snow
     std::vector<double> raw = Ridge(256, 0.5, 44, 70, 3);
     std::vector<double> ridge(320);
     for (int x = 0; x < 320; ++x) {
         double sum = 0;
-        for (int k = -3; k <= 3; ++k) sum += raw[static_cast<size_t>((((x + k) % 320 + 320) % 320) * 256 / 320)];
+        for (int k = -3; k <= 3; ++k)
+            sum += raw[static_cast<size_t>((((x + k) % 320 + 320) % 320) * 256 / 320)];
         ridge[static_cast<size_t>(x)] = std::clamp(sum / 7, 6.0, 80.0);
     }
     for (int x = 0; x < 320; ++x) {
         double top = ridge[static_cast<size_t>(x)];
-        double slope = ridge[static_cast<size_t>((x + 4) % 320)] - ridge[static_cast<size_t>((x + 316) % 320)];
+        double slope =
+            ridge[static_cast<size_t>((x + 4) % 320)] - ridge[static_cast<size_t>((x + 316) % 320)];
         for (int y = static_cast<int>(top); y < 100; ++y) {
             double depth = (y - top) / (100 - top);
             // Light comes from the left: slopes rising to the right are lit, fading down the face.
             bool lit = slope < -1.0 && y - top < 26;
             int index = (lit ? 17 : 1) + std::min(15, static_cast<int>(depth * 16));
-            if (top < 34 && y - top < (34 - top) / 5 + 2) index = 33 + std::min(3, static_cast<int>(y - top) / 2);
+            if (top < 34 && y - top < (34 - top) / 5 + 2)
+                index = 33 + std::min(3, static_cast<int>(y - top) / 2);
             c.Set(x, y, index);
         }
     }
@@ -266,7 +272,8 @@ SffSprite Forest() {
         int halfBase = height / 3;
         for (int y = top; y < 72; ++y) {
             double t = double(y - top) / height;
-            int half = static_cast<int>(halfBase * std::min(1.0, t) * (0.75 + 0.25 * std::fabs(std::sin(t * 9))));
+            int half =
+                static_cast<int>(halfBase * std::min(1.0, t) * (0.75 + 0.25 * std::fabs(std::sin(t * 9))));
             for (int dx = -half; dx <= half; ++dx) {
                 int shade = std::min(7, (y - top) / 8);
                 c.SetWrapX(cx + dx, y, (dx < 0 ? 9 : 1) + shade);
@@ -280,7 +287,7 @@ SffSprite Forest() {
 
 Palette TownPalette() {
     PaletteBuilder p;
-    p.Ramp(1, 6, {84, 62, 80}, {58, 42, 62});  // walls
+    p.Ramp(1, 6, {84, 62, 80}, {58, 42, 62});   // walls
     p.Ramp(7, 10, {44, 30, 50}, {30, 22, 38});  // roofs
     p.Set(11, {255, 206, 120});                 // lit window
     p.Set(12, {120, 84, 70});                   // dark window
@@ -354,10 +361,10 @@ SffSprite Water(int frame) {
 SffSprite Ground() {
     Canvas c(960, 36);
     PaletteBuilder p;
-    p.Ramp(1, 8, {96, 84, 96}, {64, 54, 66});    // stone, far to near
+    p.Ramp(1, 8, {96, 84, 96}, {64, 54, 66});      // stone, far to near
     p.Ramp(9, 16, {118, 104, 112}, {82, 70, 80});  // lit stone
-    p.Set(17, {40, 32, 44});                        // grout
-    p.Set(18, {52, 84, 62});                        // grass edge
+    p.Set(17, {40, 32, 44});                       // grout
+    p.Set(18, {52, 84, 62});                       // grass edge
     p.Set(19, {74, 110, 76});
     Rng rng(9);
     const int grout[] = {3, 7, 12, 18, 26, 35};
@@ -588,7 +595,8 @@ SffSprite Branch() {
                 for (int x = -3; x <= 3; ++x) {
                     double u = x * std::cos(angle) + y * std::sin(angle);
                     double v = -x * std::sin(angle) + y * std::cos(angle);
-                    if (u * u / 9.0 + v * v / 2.0 <= 1.0) c.Set(static_cast<int>(lx) + x, static_cast<int>(ly) + y, shade);
+                    if (u * u / 9.0 + v * v / 2.0 <= 1.0)
+                        c.Set(static_cast<int>(lx) + x, static_cast<int>(ly) + y, shade);
                 }
         }
     }
@@ -614,7 +622,8 @@ SffSprite Grass() {
         int x = rng.Range(0, 127);
         int height = rng.Range(6, 19);
         double lean = (rng.Unit() - 0.5) * 0.8;
-        for (int k = 0; k < height; ++k) c.SetWrapX(x + static_cast<int>(lean * k), 19 - k, 1 + std::min(5, (height - k) / 3));
+        for (int k = 0; k < height; ++k)
+            c.SetWrapX(x + static_cast<int>(lean * k), 19 - k, 1 + std::min(5, (height - k) / 3));
     }
     for (int x = 0; x < 128; ++x) c.Set(x, 19, 6), c.Set(x, 18, 5);
     return Sprite(17, 1, 0, 20, c, p.Get());

@@ -43,7 +43,8 @@ int RunFrames(AppState& state, const Options& options) {
         return 2;
     }
     if (!options.bench && options.out.empty() && (options.every <= 0 || options.outDir.empty())) {
-        std::fprintf(stderr, "quillback-shot: --frames needs --out FILE, --every K --out-dir DIR or --bench\n");
+        std::fprintf(stderr,
+                     "quillback-shot: --frames needs --out FILE, --every K --out-dir DIR or --bench\n");
         return 2;
     }
     if (!options.out.empty()) {

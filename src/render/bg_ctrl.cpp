@@ -53,7 +53,8 @@ void RunBgCtrls(StageModel& stage) {
         for (BgCtrl& ctrl : group.Ctrls) {
             const std::vector<int32_t>& targets = ctrl.CtrlIdCount >= 1 ? ctrl.CtrlIds : group.CtrlIds;
             int targetCount = ctrl.CtrlIdCount >= 1 ? ctrl.CtrlIdCount : group.CtrlIdCount;
-            if (targetCount > static_cast<int>(targets.size())) targetCount = static_cast<int>(targets.size());
+            if (targetCount > static_cast<int>(targets.size()))
+                targetCount = static_cast<int>(targets.size());
             if (ctrl.StartTime <= ctrl.Time && ctrl.Time <= ctrl.EndTime) {
                 for (int t = 0; t < targetCount; ++t) {
                     int32_t index = targets[t];

@@ -22,7 +22,8 @@ bool ParseInt(const std::string& text, size_t& pos, int& value) {
 
 // Parallax row step: source rows advanced per screen row. YScaleStart 100 means one to one.
 double RowStep(const BgElement& element, const CameraState& camera) {
-    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY + element.YScaleStart) / 100.0);
+    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY + element.YScaleStart) /
+                     100.0);
 }
 
 // Per screen row growth of the scroll factor of an "xscale" floor. A missing xscale line leaves
@@ -162,8 +163,8 @@ FlipMode FrameFlip(const std::string& flip) {
     return mode;
 }
 
-ParallaxExtent ParallaxFloorExtent(const StageModel& stage, const CameraState& camera, const BgElement& element,
-                                   const SpriteEntry& sprite) {
+ParallaxExtent ParallaxFloorExtent(const StageModel& stage, const CameraState& camera,
+                                   const BgElement& element, const SpriteEntry& sprite) {
     ParallaxExtent extent;
     int h = sprite.Height;
     int w = sprite.Width;
@@ -233,7 +234,8 @@ void BlitSprite(const StageModel& stage, const CameraState& camera, BITMAP* back
     int y = BltY - sy;
     int w = BitmapWidth(sprite.Bitmap);
     int h = BitmapHeight(sprite.Bitmap);
-    bool windowed = sx != 0 || sy != 0 || (element.HasWindow == 1 && element.TileX == 0 && element.TileY == 0);
+    bool windowed =
+        sx != 0 || sy != 0 || (element.HasWindow == 1 && element.TileX == 0 && element.TileY == 0);
     if (flip.h) x -= w;
     if (flip.v) y -= h;
     if (windowed) {

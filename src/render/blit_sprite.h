@@ -1,6 +1,7 @@
 #pragma once
 // Drawing one sprite of one background element into the back buffer.
 #include <cstdint>
+#include <string>
 
 #include "render/camera_state.h"
 #include "stage/stage_model.h"
@@ -53,7 +54,7 @@ struct ParallaxExtent {
     ParallaxRowMap bottom;
     int rows = 0;  // screen rows the floor covers
 };
-ParallaxExtent ParallaxFloorExtent(const StageModel& stage, const CameraState& camera, const BgElement& element,
-                                   const SpriteEntry& sprite);
+ParallaxExtent ParallaxFloorExtent(const StageModel& stage, const CameraState& camera,
+                                   const BgElement& element, const SpriteEntry& sprite);
 
 }  // namespace qb

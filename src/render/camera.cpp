@@ -159,9 +159,11 @@ void UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t Select
 void AutoBound(const StageModel& stage, BgEditorFields& fields) {
     double minLeft = 32000, maxRight = -32000, minTop = 32000, maxBottom = -32000;
     for (const BgElement& element : stage.Elements) {
-        if (element.SpriteIndex < 0 || element.SpriteIndex >= static_cast<int>(stage.Sprites.size())) continue;
+        if (element.SpriteIndex < 0 || element.SpriteIndex >= static_cast<int>(stage.Sprites.size()))
+            continue;
         const SpriteEntry& sprite = stage.Sprites[element.SpriteIndex];
-        double left = RoundHalfEven(Round16(element.StartX - sprite.AxisX + 160) - stage.StartX * element.DeltaX);
+        double left =
+            RoundHalfEven(Round16(element.StartX - sprite.AxisX + 160) - stage.StartX * element.DeltaX);
         double top = RoundHalfEven(Round16(element.StartY - sprite.AxisY) - stage.StartY * element.DeltaY);
         minLeft = std::min(minLeft, left);
         maxRight = std::max(maxRight, left + sprite.Width);

@@ -19,7 +19,9 @@ constexpr double kPi = 3.14159265358979;
 // back fits easily).
 constexpr int kMaxTilesPerAxis = 4096;
 
-double ClampK(double k) { return std::clamp(k, -1e9, 1e9); }
+double ClampK(double k) {
+    return std::clamp(k, -1e9, 1e9);
+}
 
 bool ValidSprite(const StageModel& stage, int index) {
     return index >= 0 && index < static_cast<int>(stage.Sprites.size());
@@ -28,7 +30,8 @@ bool ValidSprite(const StageModel& stage, int index) {
 // Advances an animated element by one update and answers its current frame, or nullptr when the
 // element's animation cannot be read (an action number that matched nothing, or no frames).
 const BgFrame* AdvanceAnimation(const StageModel& stage, BgElement& element) {
-    if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size())) return nullptr;
+    if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size()))
+        return nullptr;
     const BgAction& action = stage.Actions[element.ActionIndex];
     const int frameCount = static_cast<int>(action.Frames.size());
     if (frameCount == 0) return nullptr;
@@ -70,8 +73,8 @@ void FollowCamera(BgElement& element, const CameraState& camera) {
 }
 
 // Draws the element's sprite once or as tiles at the worked-out corner (x, y).
-void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffer, int16_t index, int16_t sprite,
-                 int32_t x, int32_t y) {
+void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffer, int16_t index,
+                 int16_t sprite, int32_t x, int32_t y) {
     const BgElement& element = stage.Elements[index];
     const SpriteEntry& entry = stage.Sprites[sprite];
     int32_t BltW = entry.Width;
@@ -95,12 +98,22 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     const double bufferH = BitmapHeight(backBuffer);
     constexpr double kFar = std::numeric_limits<double>::max() / 4;
 
-    TileRun runX{static_cast<double>(x), stepX, element.TileX, static_cast<double>(BltW),
-                 camera.ViewLeft,        static_cast<double>(camera.ViewRight),
-                 0,                      bufferW};
-    TileRun runY{static_cast<double>(y), stepY, element.TileY, static_cast<double>(BltH),
-                 camera.ViewTop,         static_cast<double>(camera.ViewBottom),
-                 0,                      bufferH};
+    TileRun runX{static_cast<double>(x),
+                 stepX,
+                 element.TileX,
+                 static_cast<double>(BltW),
+                 camera.ViewLeft,
+                 static_cast<double>(camera.ViewRight),
+                 0,
+                 bufferW};
+    TileRun runY{static_cast<double>(y),
+                 stepY,
+                 element.TileY,
+                 static_cast<double>(BltH),
+                 camera.ViewTop,
+                 static_cast<double>(camera.ViewBottom),
+                 0,
+                 bufferH};
     // Anim tiles are mirrored about their axis: a flipped frame is drawn left of (above) its
     // position, so the visible test looks at where the pixels really go.
     if (anim) {
@@ -135,10 +148,12 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     bool columnsOuter = element.TileX >= 2 && element.TileY == 1;
     if (columnsOuter) {
         for (int i = 0; i < nx; ++i)
-            for (int j = 0; j < ny; ++j) BlitSprite(stage, camera, backBuffer, xs[i], ys[j], BltW, BltH, sprite, 0, 0, index);
+            for (int j = 0; j < ny; ++j)
+                BlitSprite(stage, camera, backBuffer, xs[i], ys[j], BltW, BltH, sprite, 0, 0, index);
     } else {
         for (int j = 0; j < ny; ++j)
-            for (int i = 0; i < nx; ++i) BlitSprite(stage, camera, backBuffer, xs[i], ys[j], BltW, BltH, sprite, 0, 0, index);
+            for (int i = 0; i < nx; ++i)
+                BlitSprite(stage, camera, backBuffer, xs[i], ys[j], BltW, BltH, sprite, 0, 0, index);
     }
 }
 
@@ -223,9 +238,11 @@ void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BIT
                     sineSource = &stage.Elements[element.LinkParent];
                 x = RoundHalfEven(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + x);
                 y = RoundHalfEven(static_cast<double>(sineSource->SinOffY) + y + element.CtrlOffY);
-                if (stage.ZOffsetLink > 0 && stage.ZOffsetLink == i) frame.LinkOffsetY = Round16(sineSource->SinOffY);
+                if (stage.ZOffsetLink > 0 && stage.ZOffsetLink == i)
+                    frame.LinkOffsetY = Round16(sineSource->SinOffY);
 
-                if (element.Visible != 0 && backBuffer) DrawElement(stage, camera, backBuffer, static_cast<int16_t>(i), sprite, x, y);
+                if (element.Visible != 0 && backBuffer)
+                    DrawElement(stage, camera, backBuffer, static_cast<int16_t>(i), sprite, x, y);
 
                 element.PosX += element.VelocityX;
                 element.PosY += element.VelocityY;

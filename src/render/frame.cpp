@@ -15,8 +15,9 @@ void ResetFrameState(FrameState& frame) {
     frame.DeleteRequested = false;
 }
 
-FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
-                      Clock& clock, const FrameOptions& options, const std::function<void()>& drawCharacter) {
+FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer,
+                      Keys& keys, Clock& clock, const FrameOptions& options,
+                      const std::function<void()>& drawCharacter) {
     FrameResult result;
     if (!options.Paused) {
         if (options.DebugBG) DebugClear(backBuffer);

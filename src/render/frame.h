@@ -60,8 +60,8 @@ struct FrameResult {
 
 // Draws one frame into `backBuffer`. `drawCharacter` is the test character's slot between the
 // layers (called only while frame.CharEnabled is non-zero; may be empty).
-FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
-                      Clock& clock, const FrameOptions& options,
+FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer,
+                      Keys& keys, Clock& clock, const FrameOptions& options,
                       const std::function<void()>& drawCharacter = {});
 
 }  // namespace qb

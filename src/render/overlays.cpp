@@ -57,7 +57,8 @@ std::string SnapshotStem(const std::string& stageName) {
 std::string NextSnapshotPath(const std::string& folder, const std::string& stageName) {
     std::string stem = SnapshotStem(stageName);
     for (int n = 0; n <= 32767; ++n) {
-        std::filesystem::path candidate = std::filesystem::path(folder) / (stem + " " + std::to_string(n) + ".pcx");
+        std::filesystem::path candidate =
+            std::filesystem::path(folder) / (stem + " " + std::to_string(n) + ".pcx");
         std::error_code ec;
         if (!std::filesystem::exists(candidate, ec)) return candidate.string();
     }

@@ -18,6 +18,8 @@ inline int32_t RoundHalfEven(double value) {
 }
 
 // The same, narrowed to 16 bits by wrapping as a 16-bit store would.
-inline int16_t Round16(double value) { return static_cast<int16_t>(static_cast<uint16_t>(RoundHalfEven(value))); }
+inline int16_t Round16(double value) {
+    return static_cast<int16_t>(static_cast<uint16_t>(RoundHalfEven(value)));
+}
 
 }  // namespace qb

@@ -17,13 +17,20 @@ std::string Trim(const std::string& text) {
 bool KeyByName(std::string name, std::vector<Key>& keys) {
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
     if (name == "none") return true;
-    if (name == "left") keys.push_back(Key::Left);
-    else if (name == "right") keys.push_back(Key::Right);
-    else if (name == "up") keys.push_back(Key::Up);
-    else if (name == "down") keys.push_back(Key::Down);
-    else if (name == "z") keys.push_back(Key::Z);
-    else if (name == "a") keys.push_back(Key::A);
-    else return false;
+    if (name == "left")
+        keys.push_back(Key::Left);
+    else if (name == "right")
+        keys.push_back(Key::Right);
+    else if (name == "up")
+        keys.push_back(Key::Up);
+    else if (name == "down")
+        keys.push_back(Key::Down);
+    else if (name == "z")
+        keys.push_back(Key::Z);
+    else if (name == "a")
+        keys.push_back(Key::A);
+    else
+        return false;
     return true;
 }
 
@@ -38,7 +45,8 @@ bool ParseKeyScript(const std::string& script, std::vector<KeyStep>& steps, std:
     size_t pos = 0;
     while (pos <= script.size()) {
         size_t comma = script.find(',', pos);
-        std::string item = Trim(script.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+        std::string item =
+            Trim(script.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
         pos = comma == std::string::npos ? script.size() + 1 : comma + 1;
         size_t star = item.find('*');
         if (item.empty() || star == std::string::npos) {
@@ -48,7 +56,8 @@ bool ParseKeyScript(const std::string& script, std::vector<KeyStep>& steps, std:
         std::string keyPart = Trim(item.substr(0, star));
         std::string countPart = Trim(item.substr(star + 1));
         if (countPart.empty() || countPart.size() > 7 ||
-            !std::all_of(countPart.begin(), countPart.end(), [](unsigned char c) { return std::isdigit(c); })) {
+            !std::all_of(countPart.begin(), countPart.end(),
+                         [](unsigned char c) { return std::isdigit(c); })) {
             error = "key script step \"" + item + "\" needs a whole number of frames after \"*\"";
             return false;
         }
@@ -57,7 +66,8 @@ bool ParseKeyScript(const std::string& script, std::vector<KeyStep>& steps, std:
         size_t start = 0;
         while (true) {
             size_t plus = keyPart.find('+', start);
-            std::string name = Trim(keyPart.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
+            std::string name =
+                Trim(keyPart.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
             if (!KeyByName(name, step.keys)) {
                 error = "key script step \"" + item + "\": unknown key \"" + name +
                         "\" (left, right, up, down, z, a, none)";

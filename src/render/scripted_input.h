@@ -3,6 +3,7 @@
 // to draw the same frames every time.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ports.h"

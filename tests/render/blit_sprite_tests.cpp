@@ -10,7 +10,9 @@ namespace {
 using test::TinyStage;
 using Rows = std::vector<std::string>;
 
-int Rgb565(int r5, int g6, int b5) { return (r5 << 11) | (g6 << 5) | b5; }
+int Rgb565(int r5, int g6, int b5) {
+    return (r5 << 11) | (g6 << 5) | b5;
+}
 
 void Blit(TinyStage& t, int16_t element, int x, int y) {
     const BgElement& e = t.stage.Elements[element];
@@ -67,9 +69,7 @@ TEST(BlitSprite, FrameTransLettersAddHalfAddAndSubtract) {
         int expected;
     };
     const Case cases[] = {
-        {"a", Rgb565(30, 0, 0)},
-        {"a1", Rgb565(23, 0, 0)},
-        {"s", Rgb565(0, 0, 0)},
+        {"a", Rgb565(30, 0, 0)},        {"a1", Rgb565(23, 0, 0)}, {"s", Rgb565(0, 0, 0)},
         {"as64d192", Rgb565(19, 0, 0)},  // the source amount: 15 * 64 / 255 rounds to 4
         {"x", Rgb565(15, 0, 0)},         // not a mode: nothing is drawn
         {"asd", Rgb565(15, 0, 0)},
@@ -131,7 +131,10 @@ TEST(BlitSprite, AWindowClipsPlainAndTranslucentDrawsAlike) {
 }
 
 // A floor of five one-colour rows R G B W Y, 16 wide, on a 16x8 buffer.
-Rows FloorSprite() { return {std::string(16, 'R'), std::string(16, 'G'), std::string(16, 'B'), std::string(16, 'W'), std::string(16, 'Y')}; }
+Rows FloorSprite() {
+    return {std::string(16, 'R'), std::string(16, 'G'), std::string(16, 'B'), std::string(16, 'W'),
+            std::string(16, 'Y')};
+}
 
 std::string FirstColumn(TinyStage& t) {
     std::string column;
@@ -183,7 +186,8 @@ TEST(BlitSprite, ParallaxRowsScrollFasterTowardsTheBottom) {
     t.Clear('R');
     Blit(t, 0, 0, 0);
     Rows dump = t.Dump();
-    for (int row = 0; row < 4; ++row) EXPECT_EQ(dump[row].find('W'), static_cast<size_t>(4 - row)) << "row " << row;
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(dump[row].find('W'), static_cast<size_t>(4 - row)) << "row " << row;
 
     // Equal scales: every row scrolls like the delta.
     t.stage.Elements[0].XScaleBottom = 1;

@@ -212,10 +212,10 @@ TEST(CameraEditor, AutoBoundCoversEveryDrawnSprite) {
     stage.Elements = {wide, tall, anim};
     BgEditorFields fields;
     AutoBound(stage, fields);
-    EXPECT_EQ(fields.txtcamleft, "-60");    // 0 - 200 + 160 - 20
-    EXPECT_EQ(fields.txtcamright, "180");   // 300 + 160 - 10 + 50 - 320
+    EXPECT_EQ(fields.txtcamleft, "-60");   // 0 - 200 + 160 - 20
+    EXPECT_EQ(fields.txtcamright, "180");  // 300 + 160 - 10 + 50 - 320
     EXPECT_EQ(fields.txtcamhigh, "-80");
-    EXPECT_EQ(fields.txtcamlow, "-20");     // -80 + 300 - 240
+    EXPECT_EQ(fields.txtcamlow, "-20");  // -80 + 300 - 240
 }
 
 }  // namespace

@@ -30,13 +30,14 @@ TEST(CorpusFrames, EveryStageRunsThreeHundredFramesOfCameraTravel) {
         std::vector<fs::path> definitions;
         for (const auto& file : fs::directory_iterator(folder.path())) {
             fs::copy_file(file.path(), mugen.Path() / "stages" / file.path().filename());
-            if (IsDefinition(file.path())) definitions.push_back(mugen.Path() / "stages" / file.path().filename());
+            if (IsDefinition(file.path()))
+                definitions.push_back(mugen.Path() / "stages" / file.path().filename());
         }
         for (const fs::path& def : definitions) {
             fs::path out = mugen.Path() / "frame.png";
-            int status = test::RunShotTool("--mugen " + test::Quote(mugen.Dir()) + " " + test::Quote(def.string()) +
-                                           " --frames 300 --keys right*150,left*300,up*60,down*60 --out " +
-                                           test::Quote(out.string()));
+            int status = test::RunShotTool(
+                "--mugen " + test::Quote(mugen.Dir()) + " " + test::Quote(def.string()) +
+                " --frames 300 --keys right*150,left*300,up*60,down*60 --out " + test::Quote(out.string()));
             EXPECT_EQ(status, 0) << def.filename();
             test::DecodedPicture picture = test::LoadPicture(out.string());
             EXPECT_TRUE(picture.ok()) << def.filename();

@@ -18,19 +18,44 @@ namespace fs = std::filesystem;
 // every element feature the renderer draws.
 TEST(DemoStage, TheDefinitionUsesEveryElementFeature) {
     std::string def = DemoStageDef();
-    const char* features[] = {
-        "type = normal", "type = parallax", "type = anim", "type = dummy", "loopstart", "trans = add\r",
-        "trans = add1", "trans = sub", "trans = none", ", a\r", ", a1\r", ", s\r", ", h\r", ", v,", ", hv\r",
-        ", vh\r", "tile = 1, 0", "tile = 3, 5", "tile = 1, 2", "tilespacing = 10, 12", "window =", "velocity =",
-        "sin.x =", "sin.y =", "positionlink = 1", "layerno = 1", "zoffsetlink = 50", "xscale =", "width =",
-        "name = \"Quillback Demo\""};
+    const char* features[] = {"type = normal",
+                              "type = parallax",
+                              "type = anim",
+                              "type = dummy",
+                              "loopstart",
+                              "trans = add\r",
+                              "trans = add1",
+                              "trans = sub",
+                              "trans = none",
+                              ", a\r",
+                              ", a1\r",
+                              ", s\r",
+                              ", h\r",
+                              ", v,",
+                              ", hv\r",
+                              ", vh\r",
+                              "tile = 1, 0",
+                              "tile = 3, 5",
+                              "tile = 1, 2",
+                              "tilespacing = 10, 12",
+                              "window =",
+                              "velocity =",
+                              "sin.x =",
+                              "sin.y =",
+                              "positionlink = 1",
+                              "layerno = 1",
+                              "zoffsetlink = 50",
+                              "xscale =",
+                              "width =",
+                              "name = \"Quillback Demo\""};
     for (const char* feature : features) EXPECT_NE(def.find(feature), std::string::npos) << feature;
 
     std::set<std::string> controllers;
     std::regex type(R"(\[BGCtrl [^\]]*\]\r\ntype = (\w+))");
     for (auto it = std::sregex_iterator(def.begin(), def.end(), type); it != std::sregex_iterator(); ++it)
         controllers.insert((*it)[1]);
-    for (const char* kind : {"visible", "enable", "velset", "veladd", "posset", "posadd", "anim", "sinx", "siny", "null"})
+    for (const char* kind :
+         {"visible", "enable", "velset", "veladd", "posset", "posadd", "anim", "sinx", "siny", "null"})
         EXPECT_TRUE(controllers.count(kind)) << kind;
 }
 

@@ -47,13 +47,15 @@ struct AnimFixture {
 
 TEST(DrawElements, FramesShowForTheirTimeAndMinusOneForEver) {
     AnimFixture f;
-    f.t.AddAnim(f.t.AddAction({{f.sprite[0], 2, "", ""}, {f.sprite[1], 1, "", ""}, {f.sprite[2], -1, "", ""}}));
+    f.t.AddAnim(
+        f.t.AddAction({{f.sprite[0], 2, "", ""}, {f.sprite[1], 1, "", ""}, {f.sprite[2], -1, "", ""}}));
     EXPECT_EQ(f.Run(7), "RRGBBBB");
 }
 
 TEST(DrawElements, AnimationsLoopBackToTheirLoopStart) {
     AnimFixture f;
-    f.t.AddAnim(f.t.AddAction({{f.sprite[0], 1, "", ""}, {f.sprite[1], 1, "", ""}, {f.sprite[2], 1, "", ""}}, 2));
+    f.t.AddAnim(
+        f.t.AddAction({{f.sprite[0], 1, "", ""}, {f.sprite[1], 1, "", ""}, {f.sprite[2], 1, "", ""}}, 2));
     EXPECT_EQ(f.Run(7), "RGBGBGB");
 
     AnimFixture g;  // without a loopstart the animation starts over
@@ -63,7 +65,8 @@ TEST(DrawElements, AnimationsLoopBackToTheirLoopStart) {
 
 TEST(DrawElements, ElementsOnBothLayersAnimateTwicePerFrame) {
     AnimFixture f;
-    BgElement& e = f.t.AddAnim(f.t.AddAction({{f.sprite[0], 1, "", ""}, {f.sprite[1], 1, "", ""}, {f.sprite[2], 1, "", ""}}));
+    BgElement& e = f.t.AddAnim(
+        f.t.AddAction({{f.sprite[0], 1, "", ""}, {f.sprite[1], 1, "", ""}, {f.sprite[2], 1, "", ""}}));
     e.LayerNo = -1;
     f.pass.Back(f.t);
     f.pass.Front(f.t);
@@ -128,7 +131,10 @@ TEST(DrawElements, TilingRunsBothWaysOrCountsTiles) {
         {1, 0, "both ways", {"KKKKKKKKKKKKKKKK", "RGKRGKRGKRGKRGKR", "KKKKKKKKKKKKKKKK"}},
         {3, 0, "three", {"KKKKKKKKKKKKKKKK", "KKKRGKRGKRGKKKKK", "KKKKKKKKKKKKKKKK"}},
         {0, 2, "two down", {"KKKKKKKKKKKKKKKK", "KKKRGKKKKKKKKKKK", "KKKKKKKKKKKKKKKK", "KKKRGKKKKKKKKKKK"}},
-        {2, 2, "two by two", {"KKKKKKKKKKKKKKKK", "KKKRGKRGKKKKKKKK", "KKKKKKKKKKKKKKKK", "KKKRGKRGKKKKKKKK"}},
+        {2,
+         2,
+         "two by two",
+         {"KKKKKKKKKKKKKKKK", "KKKRGKRGKKKKKKKK", "KKKKKKKKKKKKKKKK", "KKKRGKRGKKKKKKKK"}},
     };
     for (const Case& c : cases) {
         TinyStage t(16, static_cast<int>(c.expected.size()));
@@ -265,8 +271,8 @@ TEST(DrawElements, ElementsFollowTheCameraByTheirDeltaTimesTheStep) {
     t.camera.CameraX = -1;  // moved right (by any distance) and down since the last pass
     t.camera.CameraY = 1;
     pass.Back(t);
-    EXPECT_FLOAT_EQ(t.stage.Elements[0].PosX, 98);  // 100 - 0.5 * 4
-    EXPECT_FLOAT_EQ(t.stage.Elements[0].PosY, 44);  // 50 - 2 * 3
+    EXPECT_FLOAT_EQ(t.stage.Elements[0].PosX, 98);   // 100 - 0.5 * 4
+    EXPECT_FLOAT_EQ(t.stage.Elements[0].PosY, 44);   // 50 - 2 * 3
     EXPECT_FLOAT_EQ(t.stage.Elements[1].PosX, 100);  // floors scroll from CameraX itself
     EXPECT_FLOAT_EQ(t.stage.Elements[1].PosY, 47);
     EXPECT_FLOAT_EQ(t.stage.Elements[2].PosX, 96);
@@ -290,11 +296,11 @@ TEST(DrawElements, HostileValuesNeitherCrashNorHang) {
     t.stage.Actions[empty].Frames.clear();
     int32_t badFrame = t.AddAction({{static_cast<int16_t>(900), 1, "", ""}});
 
-    t.AddAnim(badFrame).ActionIndex = 77;                // an action number that matched nothing
-    t.AddAnim(badFrame).ActionIndex = empty;             // an action without frames
-    t.AddAnim(badFrame);                                 // a frame whose sprite is past the table
-    t.AddAnim(badFrame).FrameIndex = 40;                 // a frame index past the frames
-    t.AddElement("normal", 500);                         // a sprite past the table
+    t.AddAnim(badFrame).ActionIndex = 77;     // an action number that matched nothing
+    t.AddAnim(badFrame).ActionIndex = empty;  // an action without frames
+    t.AddAnim(badFrame);                      // a frame whose sprite is past the table
+    t.AddAnim(badFrame).FrameIndex = 40;      // a frame index past the frames
+    t.AddElement("normal", 500);              // a sprite past the table
     BgElement& far = t.AddElement("normal", s, 1e30f, -1e30f);
     far.VelocityX = 1e30f;
     far.TileX = far.TileY = 1;

@@ -14,9 +14,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string DemoDir() { return std::string(QB_DEMO_DIR) + "/"; }
-std::string DemoStage() { return DemoDir() + "stages/quillback.def"; }
-std::string StageArgs() { return "--mugen " + test::Quote(DemoDir()) + " " + test::Quote(DemoStage()); }
+std::string DemoDir() {
+    return std::string(QB_DEMO_DIR) + "/";
+}
+std::string DemoStage() {
+    return DemoDir() + "stages/quillback.def";
+}
+std::string StageArgs() {
+    return "--mugen " + test::Quote(DemoDir()) + " " + test::Quote(DemoStage());
+}
 
 struct GoldenCase {
     const char* name;
@@ -74,15 +80,16 @@ TEST(ShotFrames, PcxAndPngHoldTheSamePixels) {
 TEST(ShotFrames, EveryKthFrameIsWrittenAndMatchesASingleRun) {
     test::TempDir temp;
     fs::path dir = temp.Path() / "frames";
-    ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 25 --every 10 --out-dir " + test::Quote(dir.string()) +
-                                " --keys right*25"),
+    ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 25 --every 10 --out-dir " +
+                                test::Quote(dir.string()) + " --keys right*25"),
               0);
     EXPECT_TRUE(fs::exists(dir / "frame_00010.png"));
     EXPECT_TRUE(fs::exists(dir / "frame_00020.png"));
     EXPECT_FALSE(fs::exists(dir / "frame_00025.png"));
     EXPECT_FALSE(fs::exists(dir / "frame_00030.png"));
     std::string single = (temp.Path() / "twenty.png").string();
-    ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 20 --keys right*25 --out " + test::Quote(single)), 0);
+    ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 20 --keys right*25 --out " + test::Quote(single)),
+              0);
     EXPECT_EQ(test::LoadPicture(single).pixels, test::LoadPicture((dir / "frame_00020.png").string()).pixels);
 }
 
@@ -91,7 +98,9 @@ TEST(ShotFrames, BadRequestsAreUsageErrors) {
     std::string out = test::Quote((temp.Path() / "x.png").string());
     EXPECT_EQ(test::RunShotTool(StageArgs() + " --frames 5 --keys right*x --out " + out), 2);
     EXPECT_EQ(test::RunShotTool(StageArgs() + " --frames 5 --keys fly*3 --out " + out), 2);
-    EXPECT_EQ(test::RunShotTool(StageArgs() + " --frames 5 --out " + test::Quote((temp.Path() / "x.bmp").string())), 2);
+    EXPECT_EQ(
+        test::RunShotTool(StageArgs() + " --frames 5 --out " + test::Quote((temp.Path() / "x.bmp").string())),
+        2);
     EXPECT_FALSE(fs::exists(temp.Path() / "x.png"));
 }
 
@@ -100,8 +109,8 @@ TEST(ShotFrames, BenchPrintsTheRateAndTheDrawingShare) {
     ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 30 --bench", &output), 0);
     int frames = 0;
     double seconds = 0, fps = 0, drawSeconds = 0, ratio = 0;
-    ASSERT_EQ(std::sscanf(output.c_str(), "frames=%d seconds=%lf fps=%lf\ndraw_seconds=%lf ratio=%lf", &frames,
-                          &seconds, &fps, &drawSeconds, &ratio),
+    ASSERT_EQ(std::sscanf(output.c_str(), "frames=%d seconds=%lf fps=%lf\ndraw_seconds=%lf ratio=%lf",
+                          &frames, &seconds, &fps, &drawSeconds, &ratio),
               5)
         << output;
     EXPECT_EQ(frames, 30);

@@ -17,11 +17,16 @@ constexpr LetterColor kLetters[] = {
 
 int LayoutColor(char letter) {
     switch (letter) {
-        case '.': return kMaskColor;
-        case 'r': return 15 << 11;
-        case 'g': return 31 << 5;
-        case 'b': return 15;
-        default: break;
+        case '.':
+            return kMaskColor;
+        case 'r':
+            return 15 << 11;
+        case 'g':
+            return 31 << 5;
+        case 'b':
+            return 15;
+        default:
+            break;
     }
     for (const auto& l : kLetters)
         if (l.letter == letter) return a_makecol(l.r, l.g, l.b);
@@ -54,7 +59,9 @@ std::vector<std::string> Dump(BITMAP* bitmap, int x0, int y0, int w, int h) {
     return rows;
 }
 
-std::vector<std::string> Dump(BITMAP* bitmap) { return Dump(bitmap, 0, 0, BitmapWidth(bitmap), BitmapHeight(bitmap)); }
+std::vector<std::string> Dump(BITMAP* bitmap) {
+    return Dump(bitmap, 0, 0, BitmapWidth(bitmap), BitmapHeight(bitmap));
+}
 
 TinyStage::TinyStage(int viewWidth, int viewHeight) {
     a_allegro_init();
@@ -128,6 +135,8 @@ BgElement& TinyStage::AddAnim(int32_t action, float x, float y) {
     return element;
 }
 
-void TinyStage::Clear(char letter) { a_clear_to_color(backBuffer.get(), LayoutColor(letter)); }
+void TinyStage::Clear(char letter) {
+    a_clear_to_color(backBuffer.get(), LayoutColor(letter));
+}
 
 }  // namespace qb::test

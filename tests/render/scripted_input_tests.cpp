@@ -19,7 +19,8 @@ TEST(KeyScript, StepsHoldTheirKeysForTheirFrames) {
 }
 
 TEST(KeyScript, MalformedScriptsAreRefusedWithTheBadStep) {
-    const char* bad[] = {"", "right", "right*", "right*x", "jump*3", "right*3,", "left+*2", "up*-1", "a*99999999"};
+    const char* bad[] = {"",         "right",   "right*", "right*x",   "jump*3",
+                         "right*3,", "left+*2", "up*-1",  "a*99999999"};
     for (const char* script : bad) {
         std::vector<KeyStep> steps;
         std::string error;
