@@ -48,6 +48,13 @@ QStringList NameFilters(const FileDialogRequest& request) {
     return filters;
 }
 
+QWidget* QtUi::Owner() const {
+    // In full screen the main window is hidden: a box owned by it could open behind the
+    // full-screen window and block the program unseen.
+    if (m_window) return m_window->ActiveView()->window();
+    return m_owner;
+}
+
 std::string QtUi::AppTitle() const {
     return m_appTitle != nullptr ? *m_appTitle : std::string();
 }
@@ -58,7 +65,7 @@ QString QtUi::TitleOr(const std::string& title) const {
 
 MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title) {
     if (m_script.msgBox) return m_script.msgBox(text, icon, buttons, title.empty() ? AppTitle() : title);
-    QMessageBox box(m_owner);
+    QMessageBox box(Owner());
     box.setWindowTitle(TitleOr(title));
     QString body = FromContentText(text);
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -112,7 +119,7 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
 }
 
 std::string QtUi::RunFileDialog(const FileDialogRequest& request, bool save) {
-    QFileDialog dialog(m_owner, TitleOr(request.title));
+    QFileDialog dialog(Owner(), TitleOr(request.title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     if (save)
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -146,7 +153,7 @@ std::string QtUi::BrowseForFolder(const std::string& prompt) {
     // The prompt holds a line break; a dialog title shows one line.
     QString title = FromContentText(prompt);
     title.replace(QStringLiteral("\r\n"), QStringLiteral("  "));
-    QString folder = QFileDialog::getExistingDirectory(m_owner, title);
+    QString folder = QFileDialog::getExistingDirectory(Owner(), title);
     while (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
     return ToNativeText(folder);
 }
@@ -155,7 +162,7 @@ std::string QtUi::InputBox(const std::string& prompt, const std::string& title,
                            const std::string& defaultText, bool* cancelled) {
     if (m_script.inputBox) return m_script.inputBox(prompt, title, defaultText, cancelled);
     bool ok = false;
-    const QString answer = QInputDialog::getText(m_owner, TitleOr(title), FromContentText(prompt),
+    const QString answer = QInputDialog::getText(Owner(), TitleOr(title), FromContentText(prompt),
                                                  QLineEdit::Normal, FromContentText(defaultText), &ok);
     if (cancelled != nullptr) *cancelled = !ok;
     return ok ? ToNativeText(answer) : std::string();

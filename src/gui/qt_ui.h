@@ -69,6 +69,8 @@ public:
     void SetWindow(FrmStage* window);
 
     const std::string& Caption() const { return m_caption; }
+    // The window dialogs belong to: the one showing the stage now.
+    QWidget* Owner() const;
 
 private:
     std::string RunFileDialog(const FileDialogRequest& request, bool save);

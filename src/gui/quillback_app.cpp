@@ -58,7 +58,9 @@ bool QuillbackApp::Start(const StartOptions& options) {
     m_lock = std::make_unique<QLockFile>(
         QDir(QString::fromStdString(m_state->ProgramDir)).filePath(QStringLiteral("quillback.lock")));
     m_lock->setStaleLockTime(0);
-    const bool alreadyRunning = !m_lock->tryLock(0);
+    // Only a lock held by a live process means another instance; a folder where no lock can be
+    // made (read-only, as an installed program's folder is) must not stop the program.
+    const bool alreadyRunning = !m_lock->tryLock(0) && m_lock->error() == QLockFile::LockFailedError;
     if (!FormLoad(*m_state, alreadyRunning)) return false;
 
     m_window->Sync();
