@@ -240,6 +240,14 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("AddSprite320x240", [](benchmark::State& s) {
         DrawFullView(s, [](Bmp d, Bmp sp) { qb::add_sprite(d, sp, 0, 0, 128); });
     })->Unit(benchmark::kMicrosecond);
+    // Plain "add" layers draw at full strength, which has its own path; 200 stands for any other.
+    benchmark::RegisterBenchmark("AddSpriteFull320x240", [](benchmark::State& s) {
+        DrawFullView(s, [](Bmp d, Bmp sp) { qb::add_sprite(d, sp, 0, 0, 255); });
+    })->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("AddSprite200Offset320x240", [](benchmark::State& s) {
+        // Shifted by an odd amount: unaligned rows and a clipped right edge with a short tail.
+        DrawFullView(s, [](Bmp d, Bmp sp) { qb::add_sprite(d, sp, 3, 1, 200); });
+    })->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("SubSprite320x240", [](benchmark::State& s) {
         DrawFullView(s, [](Bmp d, Bmp sp) { qb::sub_sprite(d, sp, 0, 0); });
     })->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <random>
+#include <vector>
 
 #include "platform/gfx.h"
 #include "tests/support/temp_dir.h"
@@ -146,6 +149,127 @@ TEST(Gfx, DrawingClipsAtEdgesAndToTheClipRectangle) {
     a_reset_clip(dest.get());
     add_sprite(dest.get(), sprite.get(), 1, 1, 255);
     EXPECT_EQ(a_getpixel(dest.get(), 3, 3), 0xFFFF);
+}
+
+// Per-pixel model of the additive and subtractive draws, written from their definition: each channel
+// gains round(v * amount / 255) (or loses v), clamped to the channel's range, only inside the clip
+// box, and mask-colour sprite pixels leave the destination alone.
+std::vector<uint16_t> Pixels(BITMAP* bmp) {
+    std::vector<uint16_t> out;
+    for (int y = 0; y < BitmapHeight(bmp); ++y)
+        out.insert(out.end(), BitmapRow(bmp, y), BitmapRow(bmp, y) + BitmapWidth(bmp));
+    return out;
+}
+
+uint16_t ModelPixel(uint16_t dp, uint16_t sp, int amount, bool subtract) {
+    const int shifts[3] = {11, 5, 0}, limits[3] = {31, 63, 31};
+    int out = 0;
+    for (int c = 0; c < 3; ++c) {
+        const int dv = (dp >> shifts[c]) & limits[c];
+        const int sv = (sp >> shifts[c]) & limits[c];
+        const int v = subtract ? std::max(0, dv - sv)
+                               : std::min(limits[c], dv + static_cast<int>(std::lround(sv * amount / 255.0)));
+        out |= v << shifts[c];
+    }
+    return static_cast<uint16_t>(out);
+}
+
+struct Clip {
+    int x1, y1, x2, y2;  // inclusive
+};
+
+std::vector<uint16_t> ModelDraw(const std::vector<uint16_t>& dest, int dw, int dh, BITMAP* sprite, int x,
+                                int y, int amount, bool subtract, Clip clip) {
+    std::vector<uint16_t> out = dest;
+    for (int sy = 0; sy < BitmapHeight(sprite); ++sy) {
+        for (int sx = 0; sx < BitmapWidth(sprite); ++sx) {
+            const int px = x + sx, py = y + sy;
+            if (px < std::max(0, clip.x1) || py < std::max(0, clip.y1) || px > std::min(dw - 1, clip.x2) ||
+                py > std::min(dh - 1, clip.y2))
+                continue;
+            const uint16_t sp = BitmapRow(sprite, sy)[sx];
+            if (sp == kMaskColor) continue;
+            auto& dp = out[static_cast<size_t>(py * dw + px)];
+            dp = ModelPixel(dp, sp, amount, subtract);
+        }
+    }
+    return out;
+}
+
+TEST(Gfx, AdditiveDrawsMatchThePerChannelModelEverywhere) {
+    std::mt19937 rng(11);
+    const int dw = 41, dh = 9;
+    const int amounts[] = {1, 64, 127, 128, 200, 254, 255};
+    int cases = 0;
+    // Widths around the 8-pixel groups, starts at every alignment and past every edge, clip boxes
+    // that cut groups in two.
+    for (int w : {1, 3, 7, 8, 9, 15, 16, 17, 33, 50}) {
+        for (int x : {-9, -1, 0, 1, 5, 20, 35, 40}) {
+            const Clip clip = (w + x) % 3 == 0 ? Clip{3, 1, 30, 6} : Clip{0, 0, dw - 1, dh - 1};
+            const int y = x % 4 - 1;
+            auto sprite = CreateBitmap(w, 5);
+            for (int sy = 0; sy < 5; ++sy)
+                for (int sx = 0; sx < w; ++sx)
+                    BitmapRow(sprite.get(), sy)[sx] =
+                        rng() % 5 == 0 ? static_cast<uint16_t>(M) : static_cast<uint16_t>(rng());
+            for (int op = 0; op < 8; ++op) {
+                const bool subtract = op == 7;
+                const int amount = subtract ? 255 : amounts[op];
+                auto dest = CreateBitmap(dw, dh);
+                for (int dy = 0; dy < dh; ++dy)
+                    for (int dx = 0; dx < dw; ++dx)
+                        BitmapRow(dest.get(), dy)[dx] = static_cast<uint16_t>(rng());
+                a_set_clip(dest.get(), clip.x1, clip.y1, clip.x2, clip.y2);
+                const auto want =
+                    ModelDraw(Pixels(dest.get()), dw, dh, sprite.get(), x, y, amount, subtract, clip);
+                if (subtract)
+                    sub_sprite(dest.get(), sprite.get(), x, y);
+                else
+                    add_sprite(dest.get(), sprite.get(), x, y, amount);
+                ASSERT_EQ(Pixels(dest.get()), want) << "w=" << w << " x=" << x << " y=" << y
+                                                    << " amount=" << amount << (subtract ? " sub" : " add");
+                ++cases;
+            }
+        }
+    }
+    EXPECT_EQ(cases, 10 * 8 * 8);
+}
+
+TEST(Gfx, AdditiveChannelsSaturateWithoutSpillingIntoTheirNeighbours) {
+    // A full row of sixteen so both the grouped and the single-pixel code see each case.
+    const uint16_t dests[] = {0xF800 | 0x0400 | 0x0010, 0x8000 | 0x07E0 | 0x0010, 0x8000 | 0x0400 | 0x001F};
+    const uint16_t adds[] = {0x0800, 0x0020, 0x0001};  // one step of red, green, blue
+    for (int c = 0; c < 3; ++c) {
+        auto dest = Filled(17, 1, dests[c]);
+        auto sprite = Filled(17, 1, adds[c]);
+        add_sprite(dest.get(), sprite.get(), 0, 0, 255);
+        for (int i = 0; i < 17; ++i) EXPECT_EQ(a_getpixel(dest.get(), i, 0), dests[c]) << c << " at " << i;
+    }
+    // Going below zero in one channel takes nothing from the one above it.
+    auto dest = Filled(17, 1, 0x0800 | 0x0020 | 0x0000);
+    auto sprite = Filled(17, 1, 0x0001 | 0x0040);
+    sub_sprite(dest.get(), sprite.get(), 0, 0);
+    for (int i = 0; i < 17; ++i) EXPECT_EQ(a_getpixel(dest.get(), i, 0), 0x0800) << i;
+
+    // White at half strength onto black: 31 -> 16, 63 -> 32; at 1/255 each channel rounds to zero.
+    auto black = Filled(11, 1, 0);
+    auto white = Filled(11, 1, 0xFFFF);
+    add_sprite(black.get(), white.get(), 0, 0, 128);
+    EXPECT_EQ(a_getpixel(black.get(), 0, 0), (16 << 11) | (32 << 5) | 16);
+    EXPECT_EQ(a_getpixel(black.get(), 10, 0), (16 << 11) | (32 << 5) | 16);
+    add_sprite(black.get(), white.get(), 0, 0, 1);
+    EXPECT_EQ(a_getpixel(black.get(), 9, 0), (16 << 11) | (32 << 5) | 16);
+}
+
+TEST(Gfx, OnlyTheExactMaskColourIsSkipped) {
+    // Colours one bit away from magenta are drawn.
+    const uint16_t nearMask[] = {0xF81E, 0xF83F, 0xF01F, 0x781F, 0xF81F, 0xF81D, 0xF85F, 0xF81F, 0x0001};
+    auto sprite = CreateBitmap(9, 1);
+    for (int i = 0; i < 9; ++i) BitmapRow(sprite.get(), 0)[i] = nearMask[i];
+    auto dest = Filled(9, 1, 0);
+    add_sprite(dest.get(), sprite.get(), 0, 0, 255);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(a_getpixel(dest.get(), i, 0), nearMask[i] == M ? 0 : nearMask[i]) << i;
 }
 
 TEST(Gfx, NullAndWrongBitmapsAreIgnored) {
