@@ -96,9 +96,11 @@ int RunDemo(int seconds, int scale) {
             if (wall.elapsed() < seconds * 1000) return;
             const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
             const double cpu = CpuSeconds() - startCpu;
-            std::printf("scale %dx: %d presents in %.2f s = %.2f fps; CPU %.2f s = %.1f%% of one core\n",
-                        scale, presents - startPresents, elapsed, (presents - startPresents) / elapsed, cpu,
-                        100.0 * cpu / elapsed);
+            std::printf(
+                "scale %dx: %d presents in %.2f s = %.2f fps; CPU %.2f s = %.1f%% of one core"
+                " (%d of %d paints direct)\n",
+                scale, presents - startPresents, elapsed, (presents - startPresents) / elapsed, cpu,
+                100.0 * cpu / elapsed, program.Window().ActiveView()->DirectPaints(), presents);
             std::fflush(stdout);
             probe.stop();
             program.Window().close();

@@ -1,5 +1,6 @@
 #include "gui/stage_view.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <algorithm>
 #include <cstring>
@@ -43,10 +44,16 @@ void ConvertRow(const Rgb16Converter& converter, const uint16_t* src, int width,
 
 void Rgb16Converter::ConvertScaled(const uint16_t* rows, int pitch, int width, int height, int scale,
                                    QImage& target) const {
+    ConvertScaled(rows, pitch, width, height, scale, reinterpret_cast<uint32_t*>(target.bits()),
+                  target.bytesPerLine() / static_cast<qsizetype>(sizeof(uint32_t)));
+}
+
+void Rgb16Converter::ConvertScaled(const uint16_t* rows, int pitch, int width, int height, int scale,
+                                   uint32_t* target, qsizetype targetPitch) const {
     const auto rowBytes = static_cast<size_t>(width) * static_cast<size_t>(scale) * sizeof(uint32_t);
     for (int y = 0; y < height; ++y) {
         const uint16_t* src = rows + static_cast<ptrdiff_t>(y) * pitch;
-        auto* first = reinterpret_cast<uint32_t*>(target.scanLine(y * scale));
+        uint32_t* first = target + static_cast<qsizetype>(y) * scale * targetPitch;
         switch (scale) {
             case 1:
                 ConvertRow<1>(*this, src, width, first);
@@ -69,7 +76,7 @@ void Rgb16Converter::ConvertScaled(const uint16_t* rows, int pitch, int width, i
             }
         }
         // The other rows of the block are copies of the first.
-        for (int k = 1; k < scale; ++k) std::memcpy(target.scanLine(y * scale + k), first, rowBytes);
+        for (int k = 1; k < scale; ++k) std::memcpy(first + k * targetPitch, first, rowBytes);
     }
 }
 
@@ -78,6 +85,8 @@ StageView::StageView(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(false);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
+    m_last = QImage(kViewWidth, kViewHeight, QImage::Format_RGB16);
+    m_last.fill(0);
     SetScale(1);
 }
 
@@ -112,25 +121,45 @@ QRect StageView::PictureRect() const {
 
 void StageView::Present(BITMAP* backBuffer) {
     if (backBuffer == nullptr) return;
-    const int s = EffectiveScale();
     const int w = std::min(BitmapWidth(backBuffer), kViewWidth);
     const int h = std::min(BitmapHeight(backBuffer), kViewHeight);
-    if (m_frame.width() != kViewWidth * s || m_frame.height() != kViewHeight * s) {
-        m_frame = QImage(kViewWidth * s, kViewHeight * s, QImage::Format_RGB32);
-        m_frame.fill(Qt::black);
-    }
-    const uint16_t* row0 = BitmapRow(static_cast<const BITMAP*>(backBuffer), 0);
-    // Rows are contiguous: the distance between two rows is the pitch.
-    const int pitch =
-        h > 1 ? static_cast<int>(BitmapRow(static_cast<const BITMAP*>(backBuffer), 1) - row0) : w;
-    m_converter.ConvertScaled(row0, pitch, w, h, s, m_frame);
+    const auto* bitmap = static_cast<const BITMAP*>(backBuffer);
+    // A copy of 150 KB: repaints (exposes, a scale change) can then convert without the bitmap.
+    for (int y = 0; y < h; ++y)
+        std::memcpy(m_last.scanLine(y), BitmapRow(bitmap, y), static_cast<size_t>(w) * sizeof(uint16_t));
     ++m_presents;
     repaint();
 }
 
 void StageView::ShowBlack() {
-    if (!m_frame.isNull()) m_frame.fill(Qt::black);
+    m_last.fill(0);
     repaint();
+}
+
+bool StageView::PaintDirect(QPainter& painter, const QRect& picture) {
+    QPaintEngine* engine = painter.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster) return false;
+    QPaintDevice* device = engine->paintDevice();
+    if (device == nullptr || device->devType() != QInternal::Image) return false;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied &&
+        format != QImage::Format_ARGB32)
+        return false;
+    if (image->devicePixelRatio() != 1.0) return false;
+    // The direct write covers the whole picture; a partial repaint takes the painter's way.
+    if (painter.hasClipping() && !(QRegion(picture) - painter.clipRegion()).isEmpty()) return false;
+    const QTransform transform = painter.deviceTransform();
+    if (transform.type() > QTransform::TxTranslate) return false;
+    const QRect target = picture.translated(qRound(transform.dx()), qRound(transform.dy()));
+    if (!image->rect().contains(target)) return false;
+    const qsizetype pitch = image->bytesPerLine() / static_cast<qsizetype>(sizeof(uint32_t));
+    uint32_t* origin = reinterpret_cast<uint32_t*>(image->bits()) + target.y() * pitch + target.x();
+    m_converter.ConvertScaled(reinterpret_cast<const uint16_t*>(m_last.constBits()),
+                              static_cast<int>(m_last.bytesPerLine() / 2), kViewWidth, kViewHeight,
+                              picture.width() / kViewWidth, origin, pitch);
+    ++m_directPaints;
+    return true;
 }
 
 void StageView::paintEvent(QPaintEvent*) {
@@ -141,16 +170,12 @@ void StageView::paintEvent(QPaintEvent*) {
         QRegion border = QRegion(rect()).subtracted(QRegion(picture));
         for (const QRect& r : border) painter.fillRect(r, Qt::black);
     }
-    if (m_frame.isNull()) {
-        painter.fillRect(picture, Qt::black);
-        return;
-    }
-    if (m_frame.size() != picture.size()) {
-        // The scale changed since the last present (a resize, full screen): show the last frame
-        // stretched without smoothing until the next present converts at the new scale.
-        painter.drawImage(picture, m_frame);
-        return;
-    }
+    if (PaintDirect(painter, picture)) return;
+    const int s = EffectiveScale();
+    if (m_frame.size() != picture.size()) m_frame = QImage(picture.size(), QImage::Format_RGB32);
+    m_converter.ConvertScaled(reinterpret_cast<const uint16_t*>(m_last.constBits()),
+                              static_cast<int>(m_last.bytesPerLine() / 2), kViewWidth, kViewHeight, s,
+                              m_frame);
     painter.drawImage(picture.topLeft(), m_frame);
 }
 

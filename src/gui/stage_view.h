@@ -21,6 +21,9 @@ public:
     // as a `scale` x `scale` block. `target` must be Format_RGB32 of at least width*scale x height*scale.
     void ConvertScaled(const uint16_t* rows, int pitch, int width, int height, int scale,
                        QImage& target) const;
+    // The same into raw 32-bit rows `targetPitch` pixels apart, starting at `target`.
+    void ConvertScaled(const uint16_t* rows, int pitch, int width, int height, int scale, uint32_t* target,
+                       qsizetype targetPitch) const;
 
 private:
     std::array<uint32_t, 256> m_high{};
@@ -37,13 +40,14 @@ public:
     int Scale() const { return m_scale; }
     // The scale in use now (for a fitting view, worked out from its size).
     int EffectiveScale() const;
-    // Converts the bitmap and paints it at once.
+    // Keeps a copy of the bitmap and paints it at once.
     void Present(BITMAP* backBuffer);
     void ShowBlack();
     // Where the picture sits inside the widget.
     QRect PictureRect() const;
-    const QImage& Frame() const { return m_frame; }
     int PresentCount() const { return m_presents; }
+    // Paints that went straight into the window's backing store (no intermediate picture).
+    int DirectPaints() const { return m_directPaints; }
 
     QSize sizeHint() const override;
 
@@ -51,10 +55,17 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Converts the last frame straight into the backing store the painter draws on, when that is a
+    // plain 32-bit image reached by a translation (the usual case): this saves writing and reading
+    // a whole scaled picture per frame. Answers false when it cannot.
+    bool PaintDirect(QPainter& painter, const QRect& picture);
+
     Rgb16Converter m_converter;
-    QImage m_frame;
+    QImage m_last;   // the last presented frame, 320 x 240 RGB16 (repaints convert from it)
+    QImage m_frame;  // the scaled picture, for painters that cannot be written directly
     int m_scale = 1;
     int m_presents = 0;
+    int m_directPaints = 0;
 };
 
 }  // namespace qb::gui

@@ -286,8 +286,8 @@ TEST(FrmStage, ScaleAndFullScreenComeAndGo) {
             EXPECT_TRUE(w.FullScreenWindow()->isVisible());
             EXPECT_FALSE(w.isVisible());
             EXPECT_EQ(w.ActiveView(), w.FullScreenWindow()->View());
-        // Boxes asked for in full screen belong to the full-screen window, not the hidden one.
-        EXPECT_EQ(h.program->Ui().Owner(), w.FullScreenWindow());
+            // Boxes asked for in full screen belong to the full-screen window, not the hidden one.
+            EXPECT_EQ(h.program->Ui().Owner(), w.FullScreenWindow());
         },
         "scale, then full screen");
     // Frames now reach the full-screen view, scaled by a whole number with black borders.

@@ -7,10 +7,15 @@
 #include "gui/qt_keys.h"
 #include "gui/qt_ui.h"
 #include "gui/stage_view.h"
+#include "platform/gfx.h"
 #include "tests/gui/gui_harness.h"
 
 namespace qb::test {
 namespace {
+
+uint32_t converterGrey() {
+    return gui::Rgb16Converter().Convert(static_cast<uint16_t>(a_makecol(128, 128, 128)));
+}
 
 TEST(Rgb16Converter, MatchesQtsOwnConversionForEveryPixel) {
     gui::Rgb16Converter converter;
@@ -60,6 +65,36 @@ TEST(StageView, FittingViewUsesTheLargestWholeScaleWithBlackBorders) {
     view.SetScale(2);
     EXPECT_EQ(view.size(), QSize(640, 480));
     EXPECT_EQ(view.PictureRect(), QRect(0, 0, 640, 480));
+}
+
+TEST(StageView, PaintsThePresentedFrameWhereverItIsDrawn) {
+    GuiApp();
+    ASSERT_TRUE(a_allegro_init());
+    // A frame with a red top-left pixel, a blue bottom-right one and grey elsewhere.
+    UniqueBitmap frame = CreateBitmap(kViewWidth, kViewHeight);
+    a_clear_to_color(frame.get(), a_makecol(128, 128, 128));
+    a_putpixel(frame.get(), 0, 0, a_makecol(255, 0, 0));
+    a_putpixel(frame.get(), kViewWidth - 1, kViewHeight - 1, a_makecol(0, 0, 255));
+    gui::StageView view;
+    view.SetScale(2);
+    view.Present(frame.get());
+    // Into a picture at an offset (the direct way: the painter draws on a plain 32-bit image) ...
+    QImage image(700, 500, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    const int before = view.DirectPaints();
+    view.render(&image, QPoint(5, 7));
+    EXPECT_EQ(view.DirectPaints(), before + 1);
+    EXPECT_EQ(image.pixel(4, 7), QColor(Qt::green).rgb()) << "nothing left of the picture";
+    EXPECT_EQ(image.pixel(5, 7), 0xFFFF0000u);
+    EXPECT_EQ(image.pixel(6, 8), 0xFFFF0000u);
+    EXPECT_EQ(image.pixel(7, 9), converterGrey());
+    EXPECT_EQ(image.pixel(5 + 639, 7 + 479), 0xFF0000FFu);
+    EXPECT_EQ(image.pixel(5 + 640, 7 + 479), QColor(Qt::green).rgb()) << "nothing right of the picture";
+    // ... and through the painter (a 16-bit picture cannot be written directly): the same pixels.
+    QImage rgb16(640, 480, QImage::Format_RGB16);
+    view.render(&rgb16);
+    EXPECT_EQ(view.DirectPaints(), before + 1);
+    EXPECT_EQ(rgb16.convertToFormat(QImage::Format_RGB32), image.copy(5, 7, 640, 480));
 }
 
 TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
