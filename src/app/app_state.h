@@ -13,7 +13,7 @@
 #include "render/frame.h"
 #include "stage/error_log.h"
 #include "stage/stage_model.h"
-#include "tools/dialog.h"
+#include "platform/file_dialog.h"
 
 namespace qb {
 

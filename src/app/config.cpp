@@ -12,7 +12,7 @@
 #include "stage/def_reader.h"
 #include "stage/error_log.h"
 #include "stage/text_util.h"
-#include "tools/dialog.h"
+#include "platform/file_dialog.h"
 
 namespace qb {
 

@@ -1,7 +1,8 @@
 #pragma once
 // clsDialog: the one file-dialog object of the main window (cdl). It remembers the last path chosen
 // so that a dialog asked for without a start folder opens where the previous one left off. The
-// dialogs themselves are the front end's, reached through the Ui port.
+// dialogs themselves are the front end's, reached through the Ui port. It stands with the other
+// platform stand-ins because opening stages and the first-run prompt both need it.
 #include <cstdint>
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "tools/dialog.h"
+#include "platform/file_dialog.h"
 
 #include "platform/paths.h"
 #include "stage/text_util.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/fakes.h"
-#include "tools/dialog.h"
+#include "platform/file_dialog.h"
 
 namespace qb::test {
 namespace {
