@@ -162,6 +162,12 @@ std::string AppTitle() {
 }  // namespace
 
 int RunShot(const Options& options) {
+    // The program only ever opens stages it has checked exist; say so plainly here too instead of
+    // letting the load run into a missing sprite file.
+    if (!FileExists(AbsolutePath(options.stage))) {
+        std::fprintf(stderr, "quillback-shot: cannot read the stage file %s\n", options.stage.c_str());
+        return 1;
+    }
     if (!a_allegro_init()) {
         std::fprintf(stderr, "quillback-shot: the graphics library did not start\n");
         return 1;

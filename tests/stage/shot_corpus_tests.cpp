@@ -173,9 +173,13 @@ TEST(Shot, UsageErrorsAndMissingStage) {
     EXPECT_EQ(RunShot("a.def b.def", scratch).status, 2);
     ShotResult r = RunShot(Quote((scratch.Path() / "none.def").string()) + " --info", scratch);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("[message] SFF FILE:\r\n"), std::string::npos);
-    EXPECT_NE(r.err.find("COULD NOT BE FOUND!"), std::string::npos);
+    EXPECT_NE(r.err.find("cannot read the stage file"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("[message]"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+    // A folder is no stage file either.
+    r = RunShot(Quote(scratch.Path().string()) + " --info", scratch);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot read the stage file"), std::string::npos) << r.err;
 }
 
 TEST(Shot, FloatsAreWrittenWithSevenDigitsAndNoNegativeZero) {
