@@ -68,8 +68,9 @@ void RunPass(AppState& state) {
         options.DebugMode = state.DebugMode;
         options.FpsLimit = state.FpsLimit;
         options.Paused = state.Paused == 255;
-        const FrameResult result =
-            DrawFrame(state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, clock, options);
+        const FrameResult result = DrawFrame(state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys,
+                                             clock, options, state.SelectedElement);
+        if (result.CaptionChanged && state.ports.ui) state.ports.ui->SetCaption(result.Caption);
         if (result.SecondElapsed) OnceASecond(state);
         if (result.PauseKey) mnuPause_Click(state);
         if (result.DeleteKey) mnuDelete_Click(state);
@@ -116,7 +117,7 @@ void RunStage(AppState& state) {
     state.LineNumber = 0;
     // Presses made before the loop (while the stage was chosen) must not act in its first frame.
     for (Key key : {Key::MouseRight, Key::Left, Key::Up, Key::Right, Key::Down, Key::Pause, Key::Escape,
-                    Key::Z, Key::A, Key::Delete}) {
+                    Key::Z, Key::A, Key::Delete, Key::NumPlus, Key::NumMinus, Key::Insert}) {
         keys.Pressed(key);
     }
     state.SelectedElement = -1;

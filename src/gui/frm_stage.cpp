@@ -17,6 +17,7 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/element_mouse.h"
 #include "app/startup.h"
 #include "gui/frm_error.h"
 #include "gui/qt_keys.h"
@@ -487,7 +488,8 @@ bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
             auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Alt) break;  // Alt opens the menu bar
             const bool down = event->type() == QEvent::KeyPress;
-            if (!key->isAutoRepeat()) m_keys.KeyEvent(key->key(), down);
+            if (!key->isAutoRepeat())
+                m_keys.KeyEvent(key->key(), down, key->modifiers().testFlag(Qt::KeypadModifier));
             if (down && key->key() == Qt::Key_Escape && m_state.bFullScreen == 1) {
                 LeaveFullScreen(m_state);
                 Sync();
@@ -504,12 +506,31 @@ bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
             break;
         }
         case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
         case QEvent::MouseButtonRelease: {
             if (!OwnsWidget(watched)) break;
             auto* mouse = static_cast<QMouseEvent*>(event);
-            const bool down = event->type() == QEvent::MouseButtonPress;
+            const bool down = event->type() != QEvent::MouseButtonRelease;
             if (mouse->button() == Qt::LeftButton) m_keys.MouseButton(Key::MouseLeft, down);
             if (mouse->button() == Qt::RightButton) m_keys.MouseButton(Key::MouseRight, down);
+            // Clicks on the picture pick and drag elements; the core decides, in frame pixels.
+            if (StageView* view = ActiveView(); watched == view) {
+                const auto [x, y] = view->ToFramePixels(mouse->position().toPoint());
+                const MouseButton button = mouse->button() == Qt::LeftButton    ? MouseButton::Left
+                                           : mouse->button() == Qt::RightButton ? MouseButton::Right
+                                                                                : MouseButton::Other;
+                if (down)
+                    StageMouseDown(m_state, button, x, y);
+                else
+                    StageMouseUp(m_state, button);
+            }
+            break;
+        }
+        case QEvent::MouseMove: {
+            StageView* view = ActiveView();
+            if (watched != view) break;
+            const auto [x, y] = view->ToFramePixels(static_cast<QMouseEvent*>(event)->position().toPoint());
+            StageMouseMove(m_state, x, y);
             break;
         }
         case QEvent::WindowDeactivate:

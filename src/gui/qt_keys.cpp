@@ -26,9 +26,17 @@ Key QtKeys::FromQtKey(int qtKey) {
             return Key::Delete;
         case Qt::Key_F8:
             return Key::F8;
+        case Qt::Key_Insert:
+            return Key::Insert;
         default:
             return Key::Count;
     }
+}
+
+Key QtKeys::FromQtKey(int qtKey, bool keypad) {
+    if (keypad && qtKey == Qt::Key_Plus) return Key::NumPlus;
+    if (keypad && qtKey == Qt::Key_Minus) return Key::NumMinus;
+    return FromQtKey(qtKey);
 }
 
 bool QtKeys::IsDown(Key key) {
@@ -50,7 +58,17 @@ std::pair<int, int> QtKeys::PointerPos() {
 }
 
 bool QtKeys::KeyEvent(int qtKey, bool down) {
-    const Key key = FromQtKey(qtKey);
+    return KeyEvent(qtKey, down, false);
+}
+
+bool QtKeys::KeyEvent(int qtKey, bool down, bool keypad) {
+    // Some platforms drop the keypad flag from a release (Num Lock toggled while held): a plain
+    // plus or minus release lets go of the pad key too, so it never stays down for good.
+    if (!down && !keypad && (qtKey == Qt::Key_Plus || qtKey == Qt::Key_Minus)) {
+        const int pad = static_cast<int>(qtKey == Qt::Key_Plus ? Key::NumPlus : Key::NumMinus);
+        m_down[pad] = false;
+    }
+    const Key key = FromQtKey(qtKey, keypad);
     if (key == Key::Count) return false;
     const int k = static_cast<int>(key);
     // A tap shorter than a frame still counts: the latch holds it until the core reads it.

@@ -19,8 +19,12 @@ public:
 
     // The Qt key a core key stands for, or Key::Count when none.
     static Key FromQtKey(int qtKey);
+    // The same for a key that may come from the numeric pad (`keypad`: Qt::KeypadModifier was set):
+    // the pad's plus and minus are keys of their own.
+    static Key FromQtKey(int qtKey, bool keypad);
     // Records a press or release; answers whether the key is one the core polls.
     bool KeyEvent(int qtKey, bool down);
+    bool KeyEvent(int qtKey, bool down, bool keypad);
     void MouseButton(Key button, bool down);
     // Forgets every held key (the window lost focus: releases would never arrive).
     void ReleaseAll();

@@ -25,10 +25,7 @@ QuillbackApp::QuillbackApp()
     // Pointer positions in the pixels of the 320 x 240 frame, wherever the pointer is.
     m_keys.SetPointerSource([this] {
         StageView* view = m_window->ActiveView();
-        const QPoint local = view->mapFromGlobal(QCursor::pos()) - view->PictureRect().topLeft();
-        const int scale = view->EffectiveScale();
-        auto floorDiv = [](int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
-        return std::pair<int, int>{floorDiv(local.x(), scale), floorDiv(local.y(), scale)};
+        return view->ToFramePixels(view->mapFromGlobal(QCursor::pos()));
     });
     connect(m_window.get(), &FrmStage::QuitRequested, this, [this] {
         m_finished = true;

@@ -119,6 +119,13 @@ QRect StageView::PictureRect() const {
     return {(width() - w) / 2, (height() - h) / 2, w, h};
 }
 
+std::pair<int, int> StageView::ToFramePixels(QPoint widgetPoint) const {
+    const QPoint local = widgetPoint - PictureRect().topLeft();
+    const int scale = EffectiveScale();
+    auto floorDiv = [](int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+    return {floorDiv(local.x(), scale), floorDiv(local.y(), scale)};
+}
+
 void StageView::Present(BITMAP* backBuffer) {
     if (backBuffer == nullptr) return;
     const int w = std::min(BitmapWidth(backBuffer), kViewWidth);

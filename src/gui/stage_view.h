@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <utility>
 
 struct BITMAP;
 
@@ -45,6 +46,9 @@ public:
     void ShowBlack();
     // Where the picture sits inside the widget.
     QRect PictureRect() const;
+    // A point of the widget in the frame's own pixels (0..319, 0..239 on the picture; outside it
+    // when the point is beside the picture), rounding towards minus infinity.
+    std::pair<int, int> ToFramePixels(QPoint widgetPoint) const;
     int PresentCount() const { return m_presents; }
     // Paints that went straight into the window's backing store (no intermediate picture).
     int DirectPaints() const { return m_directPaints; }

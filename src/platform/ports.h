@@ -83,7 +83,11 @@ public:
     virtual void GrabIntro(BITMAP* target) { (void)target; }
 };
 
-enum class Key { Left, Right, Up, Down, Z, A, Pause, Escape, Delete, F8, MouseRight, MouseLeft, Count };
+// NumPlus, NumMinus: the numeric pad's plus and minus keys (the element editing keys).
+enum class Key {
+    Left, Right, Up, Down, Z, A, Pause, Escape, Delete, F8, MouseRight, MouseLeft, NumPlus, NumMinus, Insert,
+    Count
+};
 
 class Keys {
 public:

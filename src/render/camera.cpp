@@ -41,7 +41,13 @@ void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys&
     if (left && horizontal) MoveLeft(stage, camera);
     if (up && charOff) MoveUp(stage, camera);
     if (down && charOff) MoveDown(stage, camera);
-    if (keys.Pressed(Key::Delete)) frame.DeleteRequested = true;
+    if (frame.EditingElement || frame.DeleteHeldByEdit) {
+        // The key belongs to the selected element (read by the editing keys), or it just removed
+        // one and is still held: a held key would otherwise go on to delete the whole stage.
+        if (frame.DeleteHeldByEdit && !keys.IsDown(Key::Delete)) frame.DeleteHeldByEdit = false;
+    } else if (keys.Pressed(Key::Delete)) {
+        frame.DeleteRequested = true;
+    }
 
     int64_t now = clock.TickCount();
     if (now - frame.LastStepKeyTick >= kStepKeyRepeatMs || now < frame.LastStepKeyTick) {

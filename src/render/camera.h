@@ -12,8 +12,9 @@
 namespace qb {
 
 // Arrow keys (within the bounds), the Z and A step keys (at most once per 150 ms), mouse scrolling
-// while camera.MouseScroll is 255, and the Delete key (recorded in frame.DeleteRequested). Polled
-// at the end of every element pass.
+// while camera.MouseScroll is 255, and the Delete key (recorded in frame.DeleteRequested, except
+// while an element is selected or the key that just removed one is still held). Polled at the end
+// of every element pass.
 void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys& keys, Clock& clock);
 
 // The mouse-scroll command: toggles MouseScroll, saving the steps when it goes on and restoring them

@@ -8,6 +8,7 @@
 #include "render/bg_ctrl.h"
 #include "render/blit_sprite.h"
 #include "render/camera.h"
+#include "render/element_edit.h"
 #include "render/render_math.h"
 
 namespace qb {
@@ -48,6 +49,30 @@ const BgFrame* AdvanceAnimation(const StageModel& stage, BgElement& element) {
     }
     element.FrameTime -= 1;
     return &action.Frames[element.FrameIndex];
+}
+
+// Base position. Animated frames are placed by their own axis against the element's reference
+// axis; mirrored frames about that axis.
+void BaseCorner(const StageModel& stage, const BgElement& element, const BgFrame* animFrame, int16_t sprite,
+                int32_t& x, int32_t& y) {
+    int refAxisX = 0, refAxisY = 0;
+    if (ValidSprite(stage, element.SpriteIndex)) {
+        refAxisX = stage.Sprites[element.SpriteIndex].AxisX;
+        refAxisY = stage.Sprites[element.SpriteIndex].AxisY;
+    }
+    if (!animFrame) {
+        x = RoundHalfEven(element.PosX);
+        y = RoundHalfEven(element.PosY);
+        return;
+    }
+    const SpriteEntry& own = stage.Sprites[sprite];
+    FlipMode flip = FrameFlip(animFrame->Flip);
+    int16_t sumX = flip.h ? static_cast<int16_t>(own.AxisX + refAxisX) : static_cast<int16_t>(own.AxisX - refAxisX);
+    int16_t sumY = flip.v ? static_cast<int16_t>(own.AxisY + refAxisY) : static_cast<int16_t>(own.AxisY - refAxisY);
+    x = flip.h ? RoundHalfEven(animFrame->OffsetX + static_cast<double>(element.PosX) + sumX)
+               : RoundHalfEven(animFrame->OffsetX + static_cast<double>(element.PosX) - sumX);
+    y = flip.v ? RoundHalfEven(animFrame->OffsetY + static_cast<double>(element.PosY) + sumY)
+               : RoundHalfEven(animFrame->OffsetY + static_cast<double>(element.PosY) - sumY);
 }
 
 void UpdateSine(float amp, float period, float& phase, float& offset) {
@@ -189,8 +214,36 @@ int TilePositions(const TileRun& run, int32_t* out, int limit) {
     return n;
 }
 
+ElementPlacement PlaceElement(const StageModel& stage, const BgElement& element) {
+    ElementPlacement placement;
+    int16_t sprite = element.SpriteIndex;
+    const BgFrame* animFrame = nullptr;
+    if (element.Type == "anim") {
+        if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size()))
+            return placement;
+        const BgAction& action = stage.Actions[element.ActionIndex];
+        if (action.Frames.empty()) return placement;
+        const int frameIndex =
+            element.FrameIndex >= 0 && element.FrameIndex < static_cast<int>(action.Frames.size())
+                ? element.FrameIndex
+                : 0;
+        animFrame = &action.Frames[frameIndex];
+        sprite = animFrame->SpriteIndex;
+    }
+    if (sprite == -1 || element.SpriteIndex == -1 || !ValidSprite(stage, sprite)) return placement;
+    placement.sprite = sprite;
+    BaseCorner(stage, element, animFrame, sprite, placement.x, placement.y);
+    return placement;
+}
+
 void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
                   Clock& clock) {
+    int16_t none = -1;
+    DrawElements(stage, camera, frame, backBuffer, keys, clock, none);
+}
+
+void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
+                  Clock& clock, int16_t& SelectedElement) {
     const bool frontPass = frame.LayerPass == 255;
     if (!frontPass) RunBgCtrls(stage);
 
@@ -207,29 +260,8 @@ void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BIT
                 sprite = animFrame ? animFrame->SpriteIndex : -1;
             }
             if (sprite != -1 && element.SpriteIndex != -1 && ValidSprite(stage, sprite)) {
-                // Base position. Animated frames are placed by their own axis against the element's
-                // reference axis; mirrored frames about that axis.
-                int refAxisX = 0, refAxisY = 0;
-                if (ValidSprite(stage, element.SpriteIndex)) {
-                    refAxisX = stage.Sprites[element.SpriteIndex].AxisX;
-                    refAxisY = stage.Sprites[element.SpriteIndex].AxisY;
-                }
                 int32_t x, y;
-                if (!isAnim) {
-                    x = RoundHalfEven(element.PosX);
-                    y = RoundHalfEven(element.PosY);
-                } else {
-                    const SpriteEntry& own = stage.Sprites[sprite];
-                    FlipMode flip = FrameFlip(animFrame->Flip);
-                    int16_t sumX = flip.h ? static_cast<int16_t>(own.AxisX + refAxisX)
-                                          : static_cast<int16_t>(own.AxisX - refAxisX);
-                    int16_t sumY = flip.v ? static_cast<int16_t>(own.AxisY + refAxisY)
-                                          : static_cast<int16_t>(own.AxisY - refAxisY);
-                    x = flip.h ? RoundHalfEven(animFrame->OffsetX + static_cast<double>(element.PosX) + sumX)
-                               : RoundHalfEven(animFrame->OffsetX + static_cast<double>(element.PosX) - sumX);
-                    y = flip.v ? RoundHalfEven(animFrame->OffsetY + static_cast<double>(element.PosY) + sumY)
-                               : RoundHalfEven(animFrame->OffsetY + static_cast<double>(element.PosY) - sumY);
-                }
+                BaseCorner(stage, element, animFrame, sprite, x, y);
                 // Controller motion and sine offsets (a linked element swings with its parent).
                 element.CtrlOffX += element.CtrlVelX;
                 element.CtrlOffY += element.CtrlVelY;
@@ -254,7 +286,9 @@ void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BIT
     }
     camera.PrevCameraX = camera.CameraX;
     camera.PrevCameraY = camera.CameraY;
+    frame.EditingElement = SelectedElement >= 0 && SelectedElement < static_cast<int>(stage.Elements.size());
     CameraKeys(stage, camera, frame, keys, clock);
+    EditKeys(stage, frame, SelectedElement, keys, clock);
 }
 
 }  // namespace qb

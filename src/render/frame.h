@@ -36,6 +36,25 @@ struct FrameState {
     int64_t LastStepKeyTick = -1'000'000;
     // Set when the Delete key was seen by an element pass; the run loop acts on it.
     bool DeleteRequested = false;
+
+    // ---- Element editing (selection, dragging and the editing keys).
+    // Element being dragged with the mouse (-1 none), the grab point in view pixels and the
+    // element's position and base when it was grabbed.
+    int16_t DragIndex = -1;
+    int16_t GrabX = 0, GrabY = 0;
+    int16_t GrabOffX = 0, GrabOffY = 0;
+    int16_t BaseOffX = 0, BaseOffY = 0;
+    // Millisecond tick of the last editing key that acted (they act at most once per 150 ms).
+    int64_t LastEditKeyTick = -1'000'000;
+    // True during a pass in which an element is selected: the Delete key then belongs to the
+    // element, not to the delete-stage command.
+    bool EditingElement = false;
+    // The Delete key removed an element and has not been released since: until it is, it must not
+    // reach the delete-stage command.
+    bool DeleteHeldByEdit = false;
+    // A caption an editing key asked for, handed out by DrawFrame.
+    bool CaptionPending = false;
+    std::string CaptionRequest;
 };
 
 void ResetFrameState(FrameState& frame);
@@ -56,12 +75,19 @@ struct FrameResult {
     bool PauseKey = false;
     // The Delete key was seen by an element pass.
     bool DeleteKey = false;
+    // An editing key asked for a new window caption (Caption).
+    bool CaptionChanged = false;
+    std::string Caption;
 };
 
 // Draws one frame into `backBuffer`. `drawCharacter` is the test character's slot between the
 // layers (called only while frame.CharEnabled is non-zero; may be empty).
 FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer,
                       Keys& keys, Clock& clock, const FrameOptions& options,
+                      const std::function<void()>& drawCharacter = {});
+// The same with element editing: the editing keys act on `SelectedElement` (the main window's).
+FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer,
+                      Keys& keys, Clock& clock, const FrameOptions& options, int16_t& SelectedElement,
                       const std::function<void()>& drawCharacter = {});
 
 }  // namespace qb

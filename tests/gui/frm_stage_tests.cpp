@@ -9,12 +9,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QUrl>
 #include <filesystem>
 
 #include "gui/frm_error.h"
 #include "gui/qt_keys.h"
+#include "render/element_edit.h"
 #include "tests/gui/gui_harness.h"
 
 namespace qb::test {
@@ -358,6 +360,53 @@ TEST(FrmStage, TypedKeysReachTheCoreAndNoControl) {
             EXPECT_TRUE(keys.Pressed(Key::F8));
         },
         "keys");
+    h.ThenExit();
+    h.Run();
+}
+
+void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), button, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+TEST(FrmStage, ClickOnTheViewSelectsAndDragsAnElement) {
+    GuiHarness h;
+    const std::string first = h.StagePath("quillback");
+    ASSERT_TRUE(h.Start(first));
+    h.WaitRunning(first);
+    h.Do(
+        [&] {
+            auto& w = h.Window();
+            AppState& state = h.State();
+            gui::StageView* view = w.View();
+            const int scale = view->EffectiveScale();
+            // A frame pixel some element covers, and the element the core picks there.
+            int fx = -1, fy = -1, picked = -1;
+            for (int y = 0; y < kViewHeight && picked < 0; y += 4)
+                for (int x = 0; x < kViewWidth && picked < 0; x += 4)
+                    if ((picked = ElementAt(state.Stage, x, y)) >= 0) fx = x, fy = y;
+            ASSERT_GE(picked, 0) << "the demo stage shows elements";
+            const QPoint at = view->PictureRect().topLeft() + QPoint(fx * scale + scale / 2, fy * scale + scale / 2);
+            const float posX = state.Stage.Elements[picked].PosX;
+
+            SendMouse(view, QEvent::MouseButtonPress, at, Qt::LeftButton);
+            EXPECT_EQ(state.SelectedElement, picked);
+            const BgElement& element = state.Stage.Elements[picked];
+            EXPECT_EQ(w.windowTitle().toStdString(), "\"" + element.Name + "\" - Background Element #" +
+                                                         std::to_string(picked + 1) + "/" +
+                                                         std::to_string(state.Stage.Elements.size()));
+            SendMouse(view, QEvent::MouseMove, at + QPoint(4 * scale, 0), Qt::NoButton);
+            EXPECT_EQ(element.PosX, posX + 4) << "moves arrive in frame pixels";
+            SendMouse(view, QEvent::MouseButtonRelease, at + QPoint(4 * scale, 0), Qt::LeftButton);
+            EXPECT_EQ(state.Frame.DragIndex, -1);
+
+            SendMouse(view, QEvent::MouseButtonPress, at, Qt::RightButton);
+            SendMouse(view, QEvent::MouseButtonRelease, at, Qt::RightButton);
+            EXPECT_EQ(state.SelectedElement, -1);
+            EXPECT_EQ(w.windowTitle().toStdString(), state.Stage.StageName);
+        },
+        "click");
     h.ThenExit();
     h.Run();
 }

@@ -116,6 +116,31 @@ TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
     EXPECT_FALSE(keys.IsDown(Key::MouseRight));
 }
 
+TEST(QtKeys, NumericPadPlusAndMinusAreKeysOfTheirOwn) {
+    gui::QtKeys keys;
+    EXPECT_FALSE(keys.KeyEvent(Qt::Key_Plus, true, false)) << "the main keyboard's plus is not polled";
+    EXPECT_FALSE(keys.IsDown(Key::NumPlus));
+    EXPECT_TRUE(keys.KeyEvent(Qt::Key_Plus, true, true));
+    EXPECT_TRUE(keys.IsDown(Key::NumPlus));
+    keys.KeyEvent(Qt::Key_Plus, false, false);  // a release that lost the keypad flag
+    EXPECT_FALSE(keys.IsDown(Key::NumPlus));
+    keys.KeyEvent(Qt::Key_Minus, true, true);
+    EXPECT_TRUE(keys.IsDown(Key::NumMinus));
+    EXPECT_FALSE(keys.IsDown(Key::NumPlus));
+    keys.KeyEvent(Qt::Key_Insert, true);
+    EXPECT_TRUE(keys.IsDown(Key::Insert));
+}
+
+TEST(StageView, WidgetPointsMapToFramePixelsAtTheScale) {
+    GuiApp();
+    gui::StageView view;
+    view.SetScale(3);
+    EXPECT_EQ(view.ToFramePixels(QPoint(0, 0)), (std::pair<int, int>{0, 0}));
+    EXPECT_EQ(view.ToFramePixels(QPoint(8, 5)), (std::pair<int, int>{2, 1}));
+    EXPECT_EQ(view.ToFramePixels(QPoint(959, 719)), (std::pair<int, int>{319, 239}));
+    EXPECT_EQ(view.ToFramePixels(QPoint(-1, -3)), (std::pair<int, int>{-1, -1})) << "beside the picture";
+}
+
 TEST(QtUi, ContentTextAndFileFilters) {
     EXPECT_EQ(gui::FromContentText("caf\xC3\xA9"), QStringLiteral("caf\u00E9"));          // UTF-8
     EXPECT_EQ(gui::FromContentText("caf\xE9 \x80"), QStringLiteral("caf\u00E9 \u20AC"));  // cp1252

@@ -1,0 +1,108 @@
+#include "app/element_mouse.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/run_loop.h"
+#include "render/draw_elements.h"
+#include "tests/app/app_fixture.h"
+
+namespace qb::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A running stage with its one 8x8 element ("Sky"); answers a view pixel inside the element.
+std::pair<int, int> RunSkyStage(AppFixture& f, const std::string& path) {
+    f.state.StageFile = path;
+    f.EndLoopAtDoEvents(1);
+    RunStage(f.state);
+    f.ui.onDoEvents = nullptr;
+    EXPECT_EQ(f.state.bRunning, 1);
+    if (f.state.Stage.Elements.empty()) return {-1, -1};
+    const ElementPlacement at = PlaceElement(f.state.Stage, f.state.Stage.Elements[0]);
+    return {at.x + 3, at.y + 3};
+}
+
+TEST(StageMouse, ClickSelectsDragMovesAndEmptyClickClears) {
+    AppFixture f;
+    const auto [x, y] = RunSkyStage(f, f.AddStage("forest", "Forest Gate"));
+    const BgElement& sky = f.state.Stage.Elements[0];
+    const float posX = sky.PosX, posY = sky.PosY, baseX = sky.BaseX, baseY = sky.BaseY;
+
+    StageMouseDown(f.state, MouseButton::Left, x, y);
+    EXPECT_EQ(f.state.SelectedElement, 0);
+    EXPECT_EQ(f.ui.captions.back(), "\"" + sky.Name + "\" - Background Element #1/1");
+    EXPECT_FALSE(sky.Name.empty());
+
+    StageMouseMove(f.state, x + 5, y - 2);
+    EXPECT_EQ(sky.PosX, posX + 5);
+    EXPECT_EQ(sky.PosY, posY - 2);
+    EXPECT_EQ(sky.BaseX, baseX + 5);
+    EXPECT_EQ(sky.BaseY, baseY - 2);
+    EXPECT_EQ(f.state.BgFields.txtXpos, NumberText(baseX + 5));
+    StageMouseUp(f.state, MouseButton::Left);
+    StageMouseMove(f.state, x + 50, y + 50);
+    EXPECT_EQ(sky.PosX, posX + 5) << "released: moving no longer drags";
+    EXPECT_EQ(f.state.SelectedElement, 0) << "the selection outlives the drag";
+
+    StageMouseDown(f.state, MouseButton::Left, 319, 239);  // nothing there
+    EXPECT_EQ(f.state.SelectedElement, -1);
+    EXPECT_EQ(f.ui.captions.back(), "Forest Gate");
+
+    StageMouseDown(f.state, MouseButton::Left, x + 5, y - 2);
+    EXPECT_EQ(f.state.SelectedElement, 0);
+    StageMouseDown(f.state, MouseButton::Right, x + 5, y - 2);
+    EXPECT_EQ(f.state.SelectedElement, -1) << "a right click clears even over an element";
+    StageMouseMove(f.state, x + 60, y);
+    EXPECT_EQ(sky.PosX, posX + 5) << "the right click ended the drag";
+}
+
+TEST(StageMouse, DeleteWithASelectionNeverDeletesTheStageFile) {
+    AppFixture f;
+    const std::string path = f.AddStage("forest", "Forest Gate");
+    const auto [x, y] = RunSkyStage(f, path);
+    f.ui.boxAnswers = {MsgAnswer::Yes, MsgAnswer::Yes};  // would confirm a stage deletion
+
+    StageMouseDown(f.state, MouseButton::Left, x, y);
+    StageMouseUp(f.state, MouseButton::Left);
+    ASSERT_EQ(f.state.SelectedElement, 0);
+    f.keys.Hold(Key::Delete);
+    for (int i = 0; i < 4; ++i) {
+        f.clock.AdvanceMs(16);
+        RunPass(f.state);
+    }
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_TRUE(fs::exists(f.mugen.Path() / "stages/forest.sff"));
+    EXPECT_TRUE(f.ui.boxes.empty()) << "the delete-stage command was not even asked";
+    EXPECT_EQ(f.state.bRunning, 1);
+    EXPECT_TRUE(f.state.Stage.Elements.empty());
+    EXPECT_EQ(f.state.SelectedElement, -1);
+    EXPECT_EQ(f.ui.captions.back(), "Deleted..");
+
+    // With nothing selected the key is the stage command's again (it asks first).
+    f.keys.Hold(Key::Delete, false);
+    RunPass(f.state);
+    f.ui.boxAnswers = {MsgAnswer::No};
+    f.keys.Tap(Key::Delete);
+    RunPass(f.state);
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_TRUE(fs::exists(path));
+}
+
+TEST(StageMouse, InsertThroughTheRunLoopClonesAndCaptions) {
+    AppFixture f;
+    const auto [x, y] = RunSkyStage(f, f.AddStage("forest", "Forest Gate"));
+    StageMouseDown(f.state, MouseButton::Left, x, y);
+    f.clock.AdvanceMs(200);
+    f.keys.Tap(Key::Insert);
+    RunPass(f.state);
+    EXPECT_EQ(f.state.Stage.Elements.size(), 2u);
+    EXPECT_EQ(f.state.SelectedElement, 1);
+    EXPECT_EQ(f.ui.captions.back(), "Cloned..");
+    EXPECT_EQ(f.state.Frame.DragIndex, 0) << "the drag stays on the element that was grabbed";
+}
+
+}  // namespace
+}  // namespace qb::test

@@ -1,0 +1,250 @@
+#include "render/element_edit.h"
+
+#include <gtest/gtest.h>
+
+#include "render/bg_ctrl.h"
+#include "render/draw_elements.h"
+#include "tests/render/render_fixture.h"
+#include "tests/support/fakes.h"
+
+namespace qb {
+namespace {
+
+using test::TinyStage;
+
+std::vector<std::string> Names(const StageModel& stage) {
+    std::vector<std::string> names;
+    for (const BgElement& e : stage.Elements) names.push_back(e.Name);
+    return names;
+}
+
+TEST(ElementSelection, FrontMostElementUnderThePointerWins) {
+    TinyStage t;
+    const int16_t box = t.AddSprite({"RRRR", "RRRR", "RRRR", "RRRR"});
+    t.AddElement("normal", box, 0, 0);              // 0: back layer
+    t.AddElement("normal", box, 2, 2);              // 1: back layer, drawn after 0
+    t.AddElement("normal", box, 0, 0).LayerNo = 1;  // 2: front layer
+    t.AddElement("normal", box, 8, 0);              // 3: back layer, after the front one in the table
+
+    EXPECT_EQ(ElementAt(t.stage, 3, 3), 2) << "the front layer covers both back-layer elements";
+    t.stage.Elements[2].Visible = 0;
+    EXPECT_EQ(ElementAt(t.stage, 3, 3), 1) << "within a layer the one drawn last is on top";
+    EXPECT_EQ(ElementAt(t.stage, 1, 1), 0);
+    EXPECT_EQ(ElementAt(t.stage, 5, 5), 1) << "bottom-right pixel of the 4x4 rectangle at (2, 2)";
+    EXPECT_EQ(ElementAt(t.stage, 6, 6), -1) << "one past the rectangle";
+    EXPECT_EQ(ElementAt(t.stage, 15, 7), -1) << "empty space";
+    t.stage.Elements[1].Enabled = 0;
+    EXPECT_EQ(ElementAt(t.stage, 3, 3), 0) << "disabled elements are not picked";
+    t.stage.Elements[0].SpriteIndex = -1;
+    EXPECT_EQ(ElementAt(t.stage, 1, 1), -1) << "an element without a sprite draws nothing to pick";
+    // The rectangle is where the element is drawn now: controller offsets move it.
+    t.stage.Elements[3].CtrlOffX = -8;
+    EXPECT_EQ(ElementAt(t.stage, 0, 0), 3);
+}
+
+TEST(ElementSelection, CaptionNamesTheElementAndItsPlace) {
+    TinyStage t;
+    const int16_t box = t.AddSprite({"R"});
+    t.AddElement("normal", box);
+    t.AddElement("normal", box).Name = "Clouds";
+    EXPECT_EQ(ElementCaption(t.stage, 1), "\"Clouds\" - Background Element #2/2");
+}
+
+TEST(ElementDrag, MovesPositionAndBaseByThePointerTravel) {
+    TinyStage t;
+    const int16_t box = t.AddSprite({"R"});
+    t.AddElement("normal", box);
+    BgElement& e = t.AddElement("normal", box, 10, 20);
+    e.BaseX = 5;
+    e.BaseY = 7;
+    BeginDrag(t.stage, t.frame, 1, 12, 22);
+    EXPECT_TRUE(DragTo(t.stage, t.frame, 15, 19));
+    EXPECT_EQ(t.stage.Elements[1].PosX, 13);
+    EXPECT_EQ(t.stage.Elements[1].PosY, 17);
+    EXPECT_EQ(t.stage.Elements[1].BaseX, 8);
+    EXPECT_EQ(t.stage.Elements[1].BaseY, 4);
+    // Travel is measured from the grab point, not from the last move.
+    EXPECT_TRUE(DragTo(t.stage, t.frame, 12, 22));
+    EXPECT_EQ(t.stage.Elements[1].PosX, 10);
+    EXPECT_EQ(t.stage.Elements[1].BaseY, 7);
+    EndDrag(t.frame);
+    EXPECT_FALSE(DragTo(t.stage, t.frame, 40, 40));
+    EXPECT_EQ(t.stage.Elements[1].PosX, 10);
+    EXPECT_EQ(t.stage.Elements[0].PosX, 0);
+}
+
+// Three 1x1 elements A, B, C and one pass that polls the keys.
+struct EditFixture {
+    TinyStage t;
+    test::FakeKeys keys;
+    test::FakeClock clock;
+    int16_t selected = 0;
+    EditFixture() {
+        const int16_t box = t.AddSprite({"R"});
+        for (const char* name : {"A", "B", "C"}) t.AddElement("normal", box).Name = name;
+        clock.AdvanceMs(10'000);
+    }
+    void Pass() {
+        t.frame.LayerPass = 255;
+        DrawElements(t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock, selected);
+    }
+    // Taps the key and runs a pass 150 ms later than the last one that acted.
+    void Press(Key key) {
+        clock.AdvanceMs(150);
+        keys.Tap(key);
+        Pass();
+    }
+    std::string TakeCaption() {
+        std::string caption = t.frame.CaptionPending ? t.frame.CaptionRequest : "(none)";
+        t.frame.CaptionPending = false;
+        t.frame.CaptionRequest.clear();
+        return caption;
+    }
+};
+
+TEST(EditKeys, PlusMovesTheElementLaterAtMostOncePer150Ms) {
+    EditFixture f;
+    f.Press(Key::NumPlus);
+    EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"B", "A", "C"}));
+    EXPECT_EQ(f.selected, 1);
+    EXPECT_EQ(f.TakeCaption(), "\"A\" - Background Element #2/3");
+
+    f.keys.Tap(Key::NumPlus);
+    f.clock.AdvanceMs(149);
+    f.Pass();
+    EXPECT_EQ(f.selected, 1) << "too soon after the last step";
+    f.clock.AdvanceMs(1);
+    f.Pass();  // the press was kept until it could act
+    EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"B", "C", "A"}));
+    EXPECT_EQ(f.selected, 2);
+
+    f.TakeCaption();
+    f.Press(Key::NumPlus);  // the last one: to the front layer instead
+    EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"B", "C", "A"}));
+    EXPECT_EQ(f.t.stage.Elements[2].LayerNo, 1);
+    EXPECT_EQ(f.selected, 2);
+    EXPECT_EQ(f.TakeCaption(), "(none)");
+}
+
+TEST(EditKeys, MinusLeavesTheFrontLayerFirstThenMovesEarlier) {
+    EditFixture f;
+    f.selected = 2;
+    f.t.stage.Elements[2].LayerNo = 1;
+    f.Press(Key::NumMinus);
+    EXPECT_EQ(f.t.stage.Elements[2].LayerNo, 0);
+    EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"A", "B", "C"}));
+    f.Press(Key::NumMinus);
+    EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"A", "C", "B"}));
+    EXPECT_EQ(f.selected, 1);
+    EXPECT_EQ(f.TakeCaption(), "\"C\" - Background Element #2/3");
+    f.Press(Key::NumMinus);
+    f.Press(Key::NumMinus);  // first already: stays
+    EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"C", "A", "B"}));
+    EXPECT_EQ(f.selected, 0);
+    f.t.stage.Elements[0].LayerNo = 1;
+    f.Press(Key::NumMinus);
+    EXPECT_EQ(f.t.stage.Elements[0].LayerNo, 0) << "the first element can leave the front layer too";
+}
+
+TEST(EditKeys, NothingHappensWithoutASelection) {
+    EditFixture f;
+    f.selected = -1;
+    for (Key key : {Key::NumPlus, Key::NumMinus, Key::Insert, Key::Delete}) f.Press(key);
+    EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(f.TakeCaption(), "(none)");
+}
+
+TEST(EditKeys, DeleteRemovesTheElementAndNeverReachesTheStageCommand) {
+    EditFixture f;
+    f.selected = 1;
+    f.keys.Hold(Key::Delete);
+    f.clock.AdvanceMs(150);
+    f.Pass();
+    EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(f.t.stage.ElementCount, 2);
+    EXPECT_EQ(f.selected, -1);
+    EXPECT_EQ(f.TakeCaption(), "Deleted..");
+    // Still held over several passes with nothing selected: not a request to delete the stage.
+    for (int i = 0; i < 5; ++i) {
+        f.clock.AdvanceMs(16);
+        f.Pass();
+    }
+    EXPECT_FALSE(f.t.frame.DeleteRequested);
+    EXPECT_EQ(f.t.stage.Elements.size(), 2u);
+    // Released and pressed again without a selection: that is the stage command's key.
+    f.keys.Hold(Key::Delete, false);
+    f.Pass();
+    f.keys.Tap(Key::Delete);
+    f.Pass();
+    EXPECT_TRUE(f.t.frame.DeleteRequested);
+}
+
+TEST(EditKeys, InsertClonesTheSelectedRecordToTheEndAndSelectsIt) {
+    EditFixture f;
+    f.selected = 0;
+    f.t.stage.Elements[0].PosX = 42;
+    f.t.stage.Elements[0].VelocityX = 1;
+    f.t.stage.Elements[0].LayerNo = 1;  // moved by the fixture's (front) pass
+    f.Press(Key::Insert);
+    ASSERT_EQ(f.t.stage.Elements.size(), 4u);
+    EXPECT_EQ(f.t.stage.ElementCount, 4);
+    EXPECT_EQ(f.t.stage.Elements[3].Name, "A");
+    EXPECT_EQ(f.t.stage.Elements[3].PosX, 43) << "copied after this pass moved the original";
+    EXPECT_EQ(f.selected, 3);
+    EXPECT_EQ(f.TakeCaption(), "Cloned..");
+    f.Pass();
+    EXPECT_EQ(f.t.stage.Elements[0].PosX, 44);
+    EXPECT_EQ(f.t.stage.Elements[3].PosX, 44) << "the copy moves on by itself";
+}
+
+TEST(EditKeys, IndicesHeldElsewhereFollowTheirElement) {
+    EditFixture f;
+    const int16_t box = 0;
+    f.t.AddElement("normal", box).Name = "D";
+    StageModel& s = f.t.stage;
+    BgCtrlDef group;
+    group.CtrlIds = {1};
+    group.CtrlIdCount = 1;
+    group.LoopTime = -1;
+    BgCtrl hide;
+    hide.Type = "visible";
+    hide.Value = 0;
+    hide.EndTime = 1000;
+    hide.CtrlIds = {3, 2};
+    hide.CtrlIdCount = 2;
+    group.Ctrls = {hide};
+    s.CtrlDefs = {group};
+    s.Elements[3].PositionLink = 1;
+    s.Elements[3].LinkParent = 2;
+    s.ZOffsetLink = 2;
+    f.t.frame.DragIndex = 1;
+
+    f.selected = 1;
+    f.Press(Key::NumPlus);  // B and C trade places
+    ASSERT_EQ(Names(s), (std::vector<std::string>{"A", "C", "B", "D"}));
+    EXPECT_EQ(s.CtrlDefs[0].CtrlIds, (std::vector<int32_t>{2}));
+    EXPECT_EQ(s.CtrlDefs[0].Ctrls[0].CtrlIds, (std::vector<int32_t>{3, 1}));
+    EXPECT_EQ(s.Elements[3].LinkParent, 1);
+    EXPECT_EQ(s.ZOffsetLink, 1);
+    EXPECT_EQ(f.t.frame.DragIndex, 2) << "a drag in progress follows the element";
+    RunBgCtrls(s);
+    EXPECT_EQ(s.Elements[1].Visible, 0) << "C is still the controller's target";
+    EXPECT_EQ(s.Elements[2].Visible, 1);
+
+    // Removing C: references to it go, later ones move down, none is left past the table.
+    f.selected = 1;
+    f.keys.ReleaseAll();
+    f.Press(Key::Delete);
+    ASSERT_EQ(Names(s), (std::vector<std::string>{"A", "B", "D"}));
+    EXPECT_EQ(s.CtrlDefs[0].CtrlIds, (std::vector<int32_t>{1}));
+    EXPECT_EQ(s.CtrlDefs[0].Ctrls[0].CtrlIds, (std::vector<int32_t>{2, -1}));
+    EXPECT_EQ(s.Elements[2].LinkParent, -1);
+    EXPECT_EQ(s.Elements[2].PositionLink, 0);
+    EXPECT_EQ(s.ZOffsetLink, -1);
+    EXPECT_EQ(f.t.frame.DragIndex, 1);
+    RunBgCtrls(s);  // a target of -1 is skipped
+    EXPECT_EQ(s.Elements[2].Visible, 0);
+}
+
+}  // namespace
+}  // namespace qb
