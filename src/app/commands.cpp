@@ -14,7 +14,7 @@
 #include "render/camera.h"
 #include "render/overlays.h"
 #include "stage/stage_loader.h"
-#include "stage/text_util.h"
+#include "platform/text_util.h"
 
 namespace qb {
 
@@ -345,7 +345,7 @@ void mnuFPS_Click(AppState& state) {
         state.Menus.SetChecked("mnuFPS", false);
         return;
     }
-    state.FpsLimit = text::RoundToInt16(text::LeadingNumber(answer));
+    state.FpsLimit = text::RoundClampInt16(text::LeadingNumber(answer));
     state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.FpsLimit) + " fps)");
 }
 

@@ -11,7 +11,7 @@
 #include "platform/paths.h"
 #include "stage/def_reader.h"
 #include "stage/error_log.h"
-#include "stage/text_util.h"
+#include "platform/text_util.h"
 #include "platform/file_dialog.h"
 
 namespace qb {

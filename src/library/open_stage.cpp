@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/paths.h"
-#include "stage/text_util.h"
+#include "platform/text_util.h"
 
 namespace qb {
 

@@ -8,7 +8,7 @@
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "stage/error_log.h"
-#include "stage/text_util.h"
+#include "platform/text_util.h"
 
 namespace qb {
 

@@ -1,7 +1,7 @@
 #include "platform/file_dialog.h"
 
 #include "platform/paths.h"
-#include "stage/text_util.h"
+#include "platform/text_util.h"
 
 namespace qb {
 

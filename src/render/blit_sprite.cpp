@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/gfx.h"
-#include "render/render_math.h"
+#include "platform/text_util.h"
 
 namespace qb {
 
@@ -73,8 +73,8 @@ void DrawParallax(const StageModel& stage, const CameraState& camera, BITMAP* bb
             double o = n * m;
             if (o > h) break;
             double d = element.DeltaX + f * n;
-            int srcX = RoundHalfEven(-base - d * camera.CameraX);
-            int srcY = RoundHalfEven(o);
+            int srcX = text::RoundClampPixel(-base - d * camera.CameraX);
+            int srcY = text::RoundClampPixel(o);
             if (element.Mask == 1)
                 a_masked_blit(src, bb, srcX, srcY, 0, BltY + n, kViewWidth, 1);
             else
@@ -92,9 +92,9 @@ void DrawParallax(const StageModel& stage, const CameraState& camera, BITMAP* bb
         if (rowWidth < 1) continue;
         double scale = rowWidth / w;
         double d = element.DeltaX * rowWidth / element.XScaleTop;
-        int left = RoundHalfEven(160 + d * camera.CameraX + (base - 160) * scale);
-        int width = RoundHalfEven(rowWidth);
-        int srcY = RoundHalfEven(o);
+        int left = text::RoundClampPixel(160 + d * camera.CameraX + (base - 160) * scale);
+        int width = text::RoundClampPixel(rowWidth);
+        int srcY = text::RoundClampPixel(o);
         if (srcY >= h) continue;
         int y = BltY + n;
         if (element.Mask == 1) {

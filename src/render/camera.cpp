@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "render/render_math.h"
+#include "platform/text_util.h"
 
 namespace qb {
 
@@ -134,28 +134,28 @@ void ShowStuff(const StageModel& stage, BgEditorFields& fields) {
 }
 
 void UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t SelectedElement) {
-    stage.BoundLeft = RoundHalfEven(BoxValue(fields.txtcamleft));
-    stage.BoundRight = RoundHalfEven(BoxValue(fields.txtcamright));
-    stage.BoundHigh = Round16(BoxValue(fields.txtcamhigh));
-    stage.BoundLow = Round16(BoxValue(fields.txtcamlow));
+    stage.BoundLeft = text::RoundClampPixel(BoxValue(fields.txtcamleft));
+    stage.BoundRight = text::RoundClampPixel(BoxValue(fields.txtcamright));
+    stage.BoundHigh = text::RoundWrapInt16(BoxValue(fields.txtcamhigh));
+    stage.BoundLow = text::RoundWrapInt16(BoxValue(fields.txtcamlow));
     if (SelectedElement < 0 || SelectedElement >= static_cast<int>(stage.Elements.size())) return;
     BgElement& element = stage.Elements[SelectedElement];
-    element.TileX = RoundHalfEven(BoxValue(fields.txtTileX));
-    element.TileY = RoundHalfEven(BoxValue(fields.txtTileY));
+    element.TileX = text::RoundClampPixel(BoxValue(fields.txtTileX));
+    element.TileY = text::RoundClampPixel(BoxValue(fields.txtTileY));
     element.DeltaX = static_cast<float>(BoxValue(fields.txtDeltaX));
     element.DeltaY = static_cast<float>(BoxValue(fields.txtDeltaY));
     element.VelocityX = static_cast<float>(BoxValue(fields.txtVelX));
     element.VelocityY = static_cast<float>(BoxValue(fields.txtVelY));
-    int16_t sprite = Round16(BoxValue(fields.txtGfx));
+    int16_t sprite = text::RoundWrapInt16(BoxValue(fields.txtGfx));
     // The element pass indexes the sprite table with this; a number past the table would read
     // outside it, so such a value marks the element as having no sprite.
     element.SpriteIndex = sprite < static_cast<int>(stage.Sprites.size()) && sprite >= -2 ? sprite : -1;
     element.Mask = fields.chkMask ? 1 : 0;
-    element.TileSpacingX = RoundHalfEven(BoxValue(fields.txtTileSpcX));
-    element.TileSpacingY = RoundHalfEven(BoxValue(fields.txtTileSpcY));
+    element.TileSpacingX = text::RoundClampPixel(BoxValue(fields.txtTileSpcX));
+    element.TileSpacingY = text::RoundClampPixel(BoxValue(fields.txtTileSpcY));
     element.Type = fields.txtType;
-    int16_t dx = Round16(element.BaseX - BoxValue(fields.txtXpos));
-    int16_t dy = Round16(element.BaseY - BoxValue(fields.txtYpos));
+    int16_t dx = text::RoundWrapInt16(element.BaseX - BoxValue(fields.txtXpos));
+    int16_t dy = text::RoundWrapInt16(element.BaseY - BoxValue(fields.txtYpos));
     element.BaseX -= dx;
     element.PosX -= dx;
     element.BaseY -= dy;
@@ -169,8 +169,8 @@ void AutoBound(const StageModel& stage, BgEditorFields& fields) {
             continue;
         const SpriteEntry& sprite = stage.Sprites[element.SpriteIndex];
         double left =
-            RoundHalfEven(Round16(element.StartX - sprite.AxisX + 160) - stage.StartX * element.DeltaX);
-        double top = RoundHalfEven(Round16(element.StartY - sprite.AxisY) - stage.StartY * element.DeltaY);
+            text::RoundClampPixel(text::RoundWrapInt16(element.StartX - sprite.AxisX + 160) - stage.StartX * element.DeltaX);
+        double top = text::RoundClampPixel(text::RoundWrapInt16(element.StartY - sprite.AxisY) - stage.StartY * element.DeltaY);
         minLeft = std::min(minLeft, left);
         maxRight = std::max(maxRight, left + sprite.Width);
         minTop = std::min(minTop, top);

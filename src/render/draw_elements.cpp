@@ -9,7 +9,7 @@
 #include "render/blit_sprite.h"
 #include "render/camera.h"
 #include "render/element_edit.h"
-#include "render/render_math.h"
+#include "platform/text_util.h"
 
 namespace qb {
 
@@ -61,18 +61,18 @@ void BaseCorner(const StageModel& stage, const BgElement& element, const BgFrame
         refAxisY = stage.Sprites[element.SpriteIndex].AxisY;
     }
     if (!animFrame) {
-        x = RoundHalfEven(element.PosX);
-        y = RoundHalfEven(element.PosY);
+        x = text::RoundClampPixel(element.PosX);
+        y = text::RoundClampPixel(element.PosY);
         return;
     }
     const SpriteEntry& own = stage.Sprites[sprite];
     FlipMode flip = FrameFlip(animFrame->Flip);
     int16_t sumX = flip.h ? static_cast<int16_t>(own.AxisX + refAxisX) : static_cast<int16_t>(own.AxisX - refAxisX);
     int16_t sumY = flip.v ? static_cast<int16_t>(own.AxisY + refAxisY) : static_cast<int16_t>(own.AxisY - refAxisY);
-    x = flip.h ? RoundHalfEven(animFrame->OffsetX + static_cast<double>(element.PosX) + sumX)
-               : RoundHalfEven(animFrame->OffsetX + static_cast<double>(element.PosX) - sumX);
-    y = flip.v ? RoundHalfEven(animFrame->OffsetY + static_cast<double>(element.PosY) + sumY)
-               : RoundHalfEven(animFrame->OffsetY + static_cast<double>(element.PosY) - sumY);
+    x = flip.h ? text::RoundClampPixel(animFrame->OffsetX + static_cast<double>(element.PosX) + sumX)
+               : text::RoundClampPixel(animFrame->OffsetX + static_cast<double>(element.PosX) - sumX);
+    y = flip.v ? text::RoundClampPixel(animFrame->OffsetY + static_cast<double>(element.PosY) + sumY)
+               : text::RoundClampPixel(animFrame->OffsetY + static_cast<double>(element.PosY) - sumY);
 }
 
 void UpdateSine(float amp, float period, float& phase, float& offset) {
@@ -106,12 +106,12 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     int32_t BltH = entry.Height;
     if (element.TileX == 0 && element.TileY == 0) {
         if (element.HasWindow == 1) {
-            int32_t sx = RoundHalfEven(element.WindowX1 - static_cast<double>(x));
-            int32_t sy = RoundHalfEven(element.WindowY1 - static_cast<double>(y));
-            int32_t wx = RoundHalfEven(element.WindowX1);
-            int32_t wy = RoundHalfEven(element.WindowY1);
-            int32_t ww = RoundHalfEven(static_cast<double>(element.WindowX2) - element.WindowX1 + 1);
-            int32_t wh = RoundHalfEven(static_cast<double>(element.WindowY2) - element.WindowY1 + 1);
+            int32_t sx = text::RoundClampPixel(element.WindowX1 - static_cast<double>(x));
+            int32_t sy = text::RoundClampPixel(element.WindowY1 - static_cast<double>(y));
+            int32_t wx = text::RoundClampPixel(element.WindowX1);
+            int32_t wy = text::RoundClampPixel(element.WindowY1);
+            int32_t ww = text::RoundClampPixel(static_cast<double>(element.WindowX2) - element.WindowX1 + 1);
+            int32_t wh = text::RoundClampPixel(static_cast<double>(element.WindowY2) - element.WindowY1 + 1);
             BlitSprite(stage, camera, backBuffer, wx, wy, ww, wh, sprite, sx, sy, index);
             return;
         }
@@ -188,7 +188,7 @@ int TilePositions(const TileRun& run, int32_t* out, int limit) {
     int n = 0;
     auto visible = [&](double p) { return p + run.size > run.visibleLow && p < run.visibleHigh; };
     auto emit = [&](double p) {
-        if (n < limit && visible(p)) out[n++] = RoundHalfEven(p);
+        if (n < limit && visible(p)) out[n++] = text::RoundClampPixel(p);
     };
     if (run.count == 0 || run.step <= 0) {
         emit(run.start);
@@ -268,10 +268,10 @@ void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BIT
                 const BgElement* sineSource = &element;
                 if (element.PositionLink != 0 && element.LinkParent >= 0 && element.LinkParent < count)
                     sineSource = &stage.Elements[element.LinkParent];
-                x = RoundHalfEven(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + x);
-                y = RoundHalfEven(static_cast<double>(sineSource->SinOffY) + y + element.CtrlOffY);
+                x = text::RoundClampPixel(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + x);
+                y = text::RoundClampPixel(static_cast<double>(sineSource->SinOffY) + y + element.CtrlOffY);
                 if (stage.ZOffsetLink > 0 && stage.ZOffsetLink == i)
-                    frame.LinkOffsetY = Round16(sineSource->SinOffY);
+                    frame.LinkOffsetY = text::RoundWrapInt16(sineSource->SinOffY);
 
                 if (element.Visible != 0 && backBuffer)
                     DrawElement(stage, camera, backBuffer, static_cast<int16_t>(i), sprite, x, y);

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "render/draw_elements.h"
-#include "render/render_math.h"
+#include "platform/text_util.h"
 
 namespace qb {
 
@@ -69,9 +69,9 @@ int16_t ElementAt(const StageModel& stage, int x, int y) {
             if (element.PositionLink != 0 && InRange(stage, element.LinkParent))
                 sineSource = &stage.Elements[element.LinkParent];
             const int32_t left =
-                RoundHalfEven(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + placement.x);
+                text::RoundClampPixel(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + placement.x);
             const int32_t top =
-                RoundHalfEven(static_cast<double>(sineSource->SinOffY) + placement.y + element.CtrlOffY);
+                text::RoundClampPixel(static_cast<double>(sineSource->SinOffY) + placement.y + element.CtrlOffY);
             if (x >= left && x < static_cast<int64_t>(left) + sprite.Width && y >= top &&
                 y < static_cast<int64_t>(top) + sprite.Height)
                 return static_cast<int16_t>(i);
@@ -95,10 +95,10 @@ void BeginDrag(const StageModel& stage, FrameState& frame, int16_t index, int x,
     frame.DragIndex = index;
     frame.GrabX = static_cast<int16_t>(x);
     frame.GrabY = static_cast<int16_t>(y);
-    frame.GrabOffX = Round16(element.PosX);
-    frame.GrabOffY = Round16(element.PosY);
-    frame.BaseOffX = Round16(element.BaseX);
-    frame.BaseOffY = Round16(element.BaseY);
+    frame.GrabOffX = text::RoundWrapInt16(element.PosX);
+    frame.GrabOffY = text::RoundWrapInt16(element.PosY);
+    frame.BaseOffX = text::RoundWrapInt16(element.BaseX);
+    frame.BaseOffY = text::RoundWrapInt16(element.BaseY);
 }
 
 bool DragTo(StageModel& stage, FrameState& frame, int x, int y) {

@@ -7,7 +7,7 @@
 
 #include "platform/paths.h"
 #include "stage/stage_loader.h"
-#include "stage/text_util.h"
+#include "platform/text_util.h"
 
 namespace qb {
 

@@ -9,7 +9,7 @@
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "platform/sff_file.h"
-#include "stage/text_util.h"
+#include "platform/text_util.h"
 
 namespace qb {
 
@@ -191,7 +191,7 @@ bool LoadSpriteFile(StageContext& ctx, std::string& defPath) {
 }
 
 int16_t CameraStartOffset(float startX) {
-    const int64_t r = text::RoundToInt32(startX);
+    const int64_t r = text::RoundClampInt32(startX);
     int64_t offset;
     if (r < -60)
         offset = r + 36;
@@ -262,7 +262,7 @@ void PlaceElements(StageModel& stage, float& minPosY) {
         }
         if (anim && !action->Frames.empty()) e.FrameTime = action->Frames[0].Time;
     }
-    if (stage.BoundHigh < minPosY) stage.BoundHigh = text::RoundToInt16(double(minPosY) + 1);
+    if (stage.BoundHigh < minPosY) stage.BoundHigh = text::RoundClampInt16(double(minPosY) + 1);
 }
 
 namespace {

@@ -7,7 +7,7 @@
 #include "stage/def_reader.h"
 #include "stage/stage_line_source.h"
 #include "stage/stage_loader.h"
-#include "stage/text_util.h"
+#include "platform/text_util.h"
 
 namespace qb {
 
@@ -123,7 +123,7 @@ void Parser::Headers(const std::string& line, const std::string& upper) {
             m_stage.Actions.resize(static_cast<size_t>(m_action) + 1);
             BgAction& a = m_stage.Actions[static_cast<size_t>(m_action)];
             a = BgAction{};
-            a.Number = text::RoundToInt32(
+            a.Number = text::RoundClampInt32(
                 text::LeadingNumber(std::string_view(upper).substr(upper.find("ION") + 3)));
             m_frames = 0;
             ++m_stage.ActionCount;

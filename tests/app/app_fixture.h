@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/load_stage.h"
 #include "demo/sff_writer.h"
 #include "tests/support/fakes.h"
+#include "tests/support/sprites.h"
 #include "tests/support/temp_dir.h"
 
 namespace qb::test {
@@ -59,6 +61,26 @@ struct AppFixture {
         mugen.Write("stages/" + sprite, TinySff());
         return mugen.Write("stages/" + file + ".def", StageDefText(name, sprite)).string();
     }
+
+    // Writes stages/<name>.def (and the sprites as stages/<name>.sff unless `sprites` is empty).
+    std::string WriteStage(const std::string& name, const std::string& def,
+                           const std::vector<demo::SffSprite>& sprites = {SolidSprite(0, 0)}) const {
+        if (!sprites.empty()) mugen.Write("stages/" + name + ".sff", demo::WriteSff(sprites));
+        return mugen.Write("stages/" + name + ".def", def).string();
+    }
+    // Loads as the run loop does: line counter, empty log, LoadStage. True when the stage runs.
+    bool Load(const std::string& defPath) {
+        state.StageFile = defPath;
+        state.LineNumber = 0;
+        state.Log.Clear();
+        LoadStage(state);
+        return state.bRunning == 1;
+    }
+    bool LoadText(const std::string& def, const std::vector<demo::SffSprite>& sprites = {SolidSprite(0, 0)}) {
+        return Load(WriteStage("test", def, sprites));
+    }
+    StageModel& Stage() { return state.Stage; }
+    const std::string& Log() const { return state.Log.Text(); }
 
     // Makes the run loop end at the given DoEvents call, as a command serviced mid-frame would.
     void EndLoopAtDoEvents(int doEventsCalls) {

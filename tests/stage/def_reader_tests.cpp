@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "stage/error_log.h"
-#include "stage/text_util.h"
+#include "platform/text_util.h"
 #include "tests/support/fakes.h"
 
 namespace qb {

@@ -23,8 +23,7 @@ std::string ReadAll(const fs::path& p) {
 }
 
 // The invariants every later stage of the program relies on.
-void ExpectConsistent(const AppState& state, const std::string& what) {
-    const StageModel& s = state.Stage;
+void ExpectConsistent(const StageModel& s, const std::string& what) {
     SCOPED_TRACE(what);
     ASSERT_EQ(static_cast<size_t>(s.ElementCount), s.Elements.size());
     ASSERT_EQ(static_cast<size_t>(s.ActionCount), s.Actions.size());
@@ -123,10 +122,8 @@ TEST(GarbledStage, CorpusFilesCutAndFlippedLoadSafely) {
             auto path = f.mugen.Write("stages/" + defFile.filename().string(), variants[v].first);
             f.Load(path.string());
             ++loads;
-            ExpectConsistent(f.state, defFile.filename().string() + " variant " + std::to_string(v));
+            ExpectConsistent(f.stage, defFile.filename().string() + " variant " + std::to_string(v));
             if (HasFatalFailure()) return;
-            UnloadStuff(f.state);
-            EXPECT_EQ(f.state.Stage.ElementCount, 0);
         }
     }
     EXPECT_GT(loads, 100);
@@ -145,7 +142,7 @@ TEST(GarbledStage, BinaryGarbageAsDefinition) {
         garbage.replace(at, std::strlen(piece), piece);
     }
     f.Load(f.WriteStage("noise", garbage));
-    ExpectConsistent(f.state, "noise");
+    ExpectConsistent(f.stage, "noise");
     EXPECT_GT(f.Stage().ElementCount, 0);
 }
 

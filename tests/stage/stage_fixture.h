@@ -1,48 +1,29 @@
 #pragma once
-// A temporary MUGEN directory and program folder with a main-window state wired to fakes, for
-// loading stages written as string literals.
+// A temporary MUGEN directory and program folder and a stage model loaded the way the main window
+// loads it (parse, sprite file, placement, controller targets), for stages written as string literals.
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/load_stage.h"
-#include "demo/sff_writer.h"
 #include "platform/gfx.h"
+#include "stage/stage_loader.h"
+#include "stage/stage_parser.h"
 #include "tests/support/fakes.h"
+#include "tests/support/sprites.h"
 #include "tests/support/temp_dir.h"
 
 namespace qb::test {
-
-// A sprite of `w` x `h` pixels of colour 1 with its axis at (ax, ay).
-inline demo::SffSprite SolidSprite(int32_t group, int16_t image, int16_t ax = 0, int16_t ay = 0, int w = 4,
-                                   int h = 3) {
-    demo::SffSprite s;
-    s.group = group;
-    s.image = image;
-    s.axisX = ax;
-    s.axisY = ay;
-    s.picture = demo::Picture{w, h, std::vector<uint8_t>(static_cast<size_t>(w * h), 1)};
-    s.palette[3] = 255;
-    return s;
-}
 
 struct StageFixture {
     TempDir mugen;
     TempDir program;
     FakeUi ui;
-    FakeMedia media;
-    FakeKeys keys;
-    AppState state;
+    StageModel stage;
+    ErrorLog log;
+    int32_t lineNumber = 0;
+    float minPosY = 0;
+    bool spriteFileMissing = false;
 
-    StageFixture() {
-        a_allegro_init();
-        state.ports.ui = &ui;
-        state.ports.media = &media;
-        state.ports.keys = &keys;
-        state.AppTitle = "Quillback .67 Beta by Tarnwick";
-        state.ProgramDir = program.Path().string();
-        state.MugeDir = mugen.Dir();
-    }
+    StageFixture() { a_allegro_init(); }
 
     // Writes stages/<name>.def (and the sprites as stages/<name>.sff unless `sprites` is empty).
     std::string WriteStage(const std::string& name, const std::string& def,
@@ -51,20 +32,28 @@ struct StageFixture {
         return mugen.Write("stages/" + name + ".def", def).string();
     }
 
-    // Loads as the run loop does: line counter, empty log, LoadStage. True when the stage runs.
-    bool Load(const std::string& defPath) {
-        state.StageFile = defPath;
-        state.LineNumber = 0;
-        state.Log.Clear();
-        LoadStage(state);
-        return state.bRunning == 1;
+    // Loads into a fresh model with a fresh line counter and log. True when the stage runs.
+    bool Load(std::string defPath) {
+        stage = StageModel{};
+        log.Clear();
+        lineNumber = 0;
+        minPosY = 0;
+        StageContext ctx{stage, log, ui, lineNumber, mugen.Dir(), program.Path().string()};
+        ctx.onSpriteFileMissing = [this] {
+            spriteFileMissing = true;
+            stage = StageModel{};
+        };
+        if (!ParseStageDef(ctx, defPath)) return false;
+        PlaceElements(stage, minPosY);
+        ResolveControllerTargets(stage);
+        return true;
     }
     bool LoadText(const std::string& def, const std::vector<demo::SffSprite>& sprites = {SolidSprite(0, 0)}) {
         return Load(WriteStage("test", def, sprites));
     }
 
-    StageModel& Stage() { return state.Stage; }
-    const std::string& Log() const { return state.Log.Text(); }
+    StageModel& Stage() { return stage; }
+    const std::string& Log() const { return log.Text(); }
 };
 
 }  // namespace qb::test

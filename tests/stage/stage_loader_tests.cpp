@@ -46,37 +46,7 @@ TEST(StageLoader, EmptyMugenDirectoryDoesNotResolveAgainstWorkingDirectory) {
     EXPECT_EQ(LocateSpriteFile("c:\\x.sff", "/a/b/c.def", "/m/"), "c:\\x.sff");
 }
 
-TEST(StageLoader, MissingSpriteFileShowsBoxAndReleasesStage) {
-    StageFixture f;
-    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
-        f.state.Menus.SetEnabled(m, true);
-    std::string def =
-        f.WriteStage("lost", "[Info]\r\nname = Lost\r\n[BGdef]\r\nspr = stages/none.sff\r\n[BG 0]\r\n", {});
-    EXPECT_FALSE(f.Load(def));
-    ASSERT_EQ(f.ui.boxes.size(), 1u);
-    EXPECT_EQ(f.ui.boxes[0].text, "SFF FILE:\r\n" + f.mugen.Dir() + "stages/none.sff\r\nCOULD NOT BE FOUND!");
-    EXPECT_EQ(f.ui.boxes[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(f.state.bRunning, 0);
-    EXPECT_TRUE(f.state.StageFile.empty());
-    EXPECT_EQ(f.Stage().ElementCount, 0);
-    EXPECT_TRUE(f.Stage().StageName.empty());
-    EXPECT_EQ(f.Stage().LoadPhase, 0);
-    EXPECT_EQ(f.ui.captions.back(), f.state.AppTitle);
-    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
-        EXPECT_TRUE(f.state.Menus.Item(m).Enabled) << m;
-}
 
-TEST(StageLoader, CameraStartTable) {
-    const std::pair<const char*, float> cases[] = {{"0", 0},    {"50", -39}, {"100", -64}, {"-50", 39},
-                                                   {"36", -36}, {"-61", 25}, {"60.5", -39}};
-    for (auto [startx, cameraX] : cases) {
-        StageFixture f;
-        ASSERT_TRUE(
-            f.LoadText(std::string("[Camera]\r\nstartx = ") + startx + "\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
-        EXPECT_FLOAT_EQ(f.state.Camera.CameraX, cameraX) << startx;
-        EXPECT_FLOAT_EQ(f.state.Camera.CameraY, 0);
-    }
-}
 
 TEST(StageLoader, PlacementWithAxisDeltaAndPositionLink) {
     StageFixture f;
@@ -198,26 +168,6 @@ TEST(StageLoader, LinkedSpritesShareOwnerAndMatchByOwnGroup) {
     EXPECT_GE(f.ui.doEventsCalls, 2);
 }
 
-TEST(StageLoader, MusicVolumeAndPlay) {
-    StageFixture f;
-    f.mugen.Write("sound/theme.mp3", "x");
-    ASSERT_TRUE(f.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\nbgvolume = 127\r\n[BG 0]\r\n"));
-    const std::string path = (f.mugen.Path() / "sound/theme.mp3").string();
-    EXPECT_EQ(f.media.calls, (std::vector<std::string>{"open " + path, "volume -1506", "play"}));
-    EXPECT_EQ(MusicVolume(-255), -6000);
-    EXPECT_EQ(MusicVolume(0), -3000);
-    EXPECT_EQ(MusicVolume(255), 0);
-    EXPECT_EQ(MusicVolume(1000), 0);
-
-    StageFixture quiet;
-    quiet.state.Menus.SetChecked("mnuMusic", false);
-    quiet.mugen.Write("sound/theme.mp3", "x");
-    ASSERT_TRUE(quiet.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\n[BG 0]\r\n"));
-    EXPECT_TRUE(quiet.media.calls.empty());
-    UnloadStuff(f.state);
-    EXPECT_EQ(f.media.calls.back(), "stop");
-    EXPECT_TRUE(f.Stage().MusicFile.empty());
-}
 
 TEST(StageLoader, BoundHighAndZOffsetLink) {
     StageFixture f;
@@ -233,18 +183,6 @@ TEST(StageLoader, BoundHighAndZOffsetLink) {
     EXPECT_EQ(g.Stage().BoundHigh, -49);
 }
 
-TEST(StageLoader, MenusComeBackAndBackBufferIsCleared) {
-    StageFixture f;
-    f.state.BackBuffer = CreateBitmap(320, 240);
-    a_clear_to_color(f.state.BackBuffer.get(), kMaskColor);
-    f.keys.Tap(Key::Escape);
-    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n"));
-    EXPECT_EQ(a_getpixel(f.state.BackBuffer.get(), 10, 10), 0);
-    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
-        EXPECT_TRUE(f.state.Menus.Item(m).Enabled) << m;
-    EXPECT_FALSE(f.keys.Pressed(Key::Escape));  // presses made while loading are discarded
-    EXPECT_EQ(f.Stage().LoadPhase, 0);
-}
 
 TEST(StageLoader, GarbledSpriteFileLoadsWhatItHolds) {
     StageFixture f;
@@ -274,15 +212,6 @@ TEST(StageLoader, GarbledSpriteFileLoadsWhatItHolds) {
 namespace qb {
 namespace {
 
-TEST(StageLoader, FullScreenWishIsCarriedOutOnceTheStageRuns) {
-    test::StageFixture f;
-    f.state.Menus.SetChecked("mnuFS", true);
-    f.state.bMakeFullScreen = 255;
-    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n"));
-    EXPECT_EQ(f.state.bFullScreen, 1);
-    EXPECT_TRUE(f.state.Menus.Checked("mnuFS"));
-    EXPECT_EQ(f.ui.fullScreenCalls, (std::vector<bool>{true}));
-}
 
 }  // namespace
 }  // namespace qb

@@ -271,34 +271,7 @@ TEST(StageParser, LongBareLfStageParsesAndFixDefIsGone) {
     EXPECT_TRUE(std::filesystem::is_empty(f.program.Path()));
 }
 
-TEST(StageParser, KeptValuesAreResetBetweenStages) {
-    StageFixture f;
-    ASSERT_TRUE(
-        f.LoadText("[Camera]\r\ntension = 50\r\nfloortension = 9\r\nverticalfollow = 0.5\r\n"
-                   "[PlayerInfo]\r\np1startx = -80\r\n[Bound]\r\nscreenleft = 40\r\nscreenright = 30\r\n"
-                   "[BG 0]\r\nstart = 0, -200\r\n"));
-    EXPECT_EQ(f.Stage().Tension, 50);
-    EXPECT_LT(f.state.MinPosY, 0);
-    UnloadStuff(f.state);
-    ASSERT_TRUE(f.LoadText("[Camera]\r\nboundhigh = -300\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
-    const StageModel& s = f.Stage();
-    EXPECT_EQ(s.Tension, 0);
-    EXPECT_EQ(s.FloorTension, 0);
-    EXPECT_FLOAT_EQ(s.VerticalFollow, 0);
-    EXPECT_EQ(s.P1StartX, 0);
-    EXPECT_EQ(s.ScreenLeft, 0);
-    EXPECT_EQ(s.ScreenRight, 0);
-    // Pulled up to this stage's own highest element, not to the previous stage's.
-    EXPECT_EQ(s.BoundHigh, 1);
-}
 
-TEST(StageParser, ParseDisablesFullScreenAndShowsLoadingCaption) {
-    StageFixture f;
-    f.state.Menus.SetEnabled("mnuFS", true);
-    ASSERT_TRUE(f.LoadText("[Info]\r\nname = Cap\r\n[BG one]\r\n[BG]\r\n"));
-    EXPECT_FALSE(f.state.Menus.Item("mnuFS").Enabled);
-    EXPECT_EQ(f.ui.captions, (std::vector<std::string>{"Loading Cap..."}));
-}
 
 }  // namespace
 }  // namespace qb

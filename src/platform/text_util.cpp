@@ -1,4 +1,4 @@
-#include "stage/text_util.h"
+#include "platform/text_util.h"
 
 #include <charconv>
 #include <cmath>
@@ -184,7 +184,7 @@ double RoundHalfEven(double v) {
     return std::fmod(floorV, 2.0) == 0.0 ? floorV : floorV + 1;
 }
 
-int32_t RoundToInt32(double v) {
+int32_t RoundClampInt32(double v) {
     if (std::isnan(v)) return 0;
     double r = RoundHalfEven(v);
     if (r < -2147483648.0) return std::numeric_limits<int32_t>::min();
@@ -192,7 +192,7 @@ int32_t RoundToInt32(double v) {
     return static_cast<int32_t>(r);
 }
 
-int16_t RoundToInt16(double v) {
+int16_t RoundClampInt16(double v) {
     if (std::isnan(v)) return 0;
     double r = RoundHalfEven(v);
     if (r < -32768.0) return std::numeric_limits<int16_t>::min();

@@ -1,6 +1,7 @@
 #pragma once
-// Small single-byte text helpers shared by the definition reader, the parser and the loader. Content is
-// bytes written on Windows: only ASCII letters change case, every other byte is kept as it is.
+// Small single-byte text and number helpers shared by every layer. Content is bytes written on
+// Windows: only ASCII letters change case, every other byte is kept as it is.
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,10 +36,27 @@ std::optional<double> ParseNumber(std::string_view s);
 // The lenient reading: the longest leading part that forms a number, blanks inside it ignored;
 // 0 when there is none.
 double LeadingNumber(std::string_view s);
-// Rounds to the nearest integer, halves to the even neighbour.
+// Rounds to the nearest integer, halves to the even neighbour (infinities and NaN unchanged).
 double RoundHalfEven(double v);
-// RoundHalfEven clamped into the range of int32_t / int16_t (NaN gives 0).
-int32_t RoundToInt32(double v);
-int16_t RoundToInt16(double v);
+// RoundHalfEven clamped into the range of int32_t / int16_t (NaN gives 0). For values that are
+// stored: the definition reader, the loader, the editor's boxes.
+int32_t RoundClampInt32(double v);
+int16_t RoundClampInt16(double v);
+
+// RoundHalfEven clamped to +-1e9 (NaN gives 0), for pixel positions of the element pass: wild
+// values from content (huge velocities, drifting positions) never overflow the conversion, and a
+// few such results can still be added without overflowing int32_t.
+inline int32_t RoundClampPixel(double value) {
+    if (std::isnan(value)) return 0;
+    constexpr double kLimit = 1'000'000'000.0;
+    if (value > kLimit) value = kLimit;
+    if (value < -kLimit) value = -kLimit;
+    return static_cast<int32_t>(std::nearbyint(value));  // default mode: nearest, ties to even
+}
+
+// RoundClampPixel narrowed to 16 bits by wrapping, as a 16-bit store of the element pass does.
+inline int16_t RoundWrapInt16(double value) {
+    return static_cast<int16_t>(static_cast<uint16_t>(RoundClampPixel(value)));
+}
 
 }  // namespace qb::text

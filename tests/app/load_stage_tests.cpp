@@ -1,0 +1,122 @@
+// Loading as the main window does it: menus, caption, camera, music, full screen and the release.
+#include "app/load_stage.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/app/app_fixture.h"
+#include "stage/stage_loader.h"
+#include "tests/support/sprites.h"
+
+namespace qb {
+namespace {
+
+using test::AppFixture;
+using test::SolidSprite;
+
+TEST(LoadStage, MissingSpriteFileShowsBoxAndReleasesStage) {
+    AppFixture f;
+    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
+        f.state.Menus.SetEnabled(m, true);
+    std::string def =
+        f.WriteStage("lost", "[Info]\r\nname = Lost\r\n[BGdef]\r\nspr = stages/none.sff\r\n[BG 0]\r\n", {});
+    EXPECT_FALSE(f.Load(def));
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].text, "SFF FILE:\r\n" + f.mugen.Dir() + "stages/none.sff\r\nCOULD NOT BE FOUND!");
+    EXPECT_EQ(f.ui.boxes[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(f.state.bRunning, 0);
+    EXPECT_TRUE(f.state.StageFile.empty());
+    EXPECT_EQ(f.Stage().ElementCount, 0);
+    EXPECT_TRUE(f.Stage().StageName.empty());
+    EXPECT_EQ(f.Stage().LoadPhase, 0);
+    EXPECT_EQ(f.ui.captions.back(), f.state.AppTitle);
+    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
+        EXPECT_TRUE(f.state.Menus.Item(m).Enabled) << m;
+}
+
+TEST(LoadStage, CameraStartTable) {
+    const std::pair<const char*, float> cases[] = {{"0", 0},    {"50", -39}, {"100", -64}, {"-50", 39},
+                                                   {"36", -36}, {"-61", 25}, {"60.5", -39}};
+    for (auto [startx, cameraX] : cases) {
+        AppFixture f;
+        ASSERT_TRUE(
+            f.LoadText(std::string("[Camera]\r\nstartx = ") + startx + "\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
+        EXPECT_FLOAT_EQ(f.state.Camera.CameraX, cameraX) << startx;
+        EXPECT_FLOAT_EQ(f.state.Camera.CameraY, 0);
+    }
+}
+
+TEST(LoadStage, MusicVolumeAndPlay) {
+    AppFixture f;
+    f.mugen.Write("sound/theme.mp3", "x");
+    ASSERT_TRUE(f.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\nbgvolume = 127\r\n[BG 0]\r\n"));
+    const std::string path = (f.mugen.Path() / "sound/theme.mp3").string();
+    EXPECT_EQ(f.media.calls, (std::vector<std::string>{"open " + path, "volume -1506", "play"}));
+    EXPECT_EQ(MusicVolume(-255), -6000);
+    EXPECT_EQ(MusicVolume(0), -3000);
+    EXPECT_EQ(MusicVolume(255), 0);
+    EXPECT_EQ(MusicVolume(1000), 0);
+
+    AppFixture quiet;
+    quiet.state.Menus.SetChecked("mnuMusic", false);
+    quiet.mugen.Write("sound/theme.mp3", "x");
+    ASSERT_TRUE(quiet.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\n[BG 0]\r\n"));
+    EXPECT_TRUE(quiet.media.calls.empty());
+    UnloadStuff(f.state);
+    EXPECT_EQ(f.media.calls.back(), "stop");
+    EXPECT_TRUE(f.Stage().MusicFile.empty());
+}
+
+TEST(LoadStage, MenusComeBackAndBackBufferIsCleared) {
+    AppFixture f;
+    f.state.BackBuffer = CreateBitmap(320, 240);
+    a_clear_to_color(f.state.BackBuffer.get(), kMaskColor);
+    f.keys.Tap(Key::Escape);
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n"));
+    EXPECT_EQ(a_getpixel(f.state.BackBuffer.get(), 10, 10), 0);
+    for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
+        EXPECT_TRUE(f.state.Menus.Item(m).Enabled) << m;
+    EXPECT_FALSE(f.keys.Pressed(Key::Escape));  // presses made while loading are discarded
+    EXPECT_EQ(f.Stage().LoadPhase, 0);
+}
+
+TEST(LoadStage, FullScreenWishIsCarriedOutOnceTheStageRuns) {
+    AppFixture f;
+    f.state.Menus.SetChecked("mnuFS", true);
+    f.state.bMakeFullScreen = 255;
+    ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n"));
+    EXPECT_EQ(f.state.bFullScreen, 1);
+    EXPECT_TRUE(f.state.Menus.Checked("mnuFS"));
+    EXPECT_EQ(f.ui.fullScreenCalls, (std::vector<bool>{true}));
+}
+
+TEST(LoadStage, KeptValuesAreResetBetweenStages) {
+    AppFixture f;
+    ASSERT_TRUE(
+        f.LoadText("[Camera]\r\ntension = 50\r\nfloortension = 9\r\nverticalfollow = 0.5\r\n"
+                   "[PlayerInfo]\r\np1startx = -80\r\n[Bound]\r\nscreenleft = 40\r\nscreenright = 30\r\n"
+                   "[BG 0]\r\nstart = 0, -200\r\n"));
+    EXPECT_EQ(f.Stage().Tension, 50);
+    EXPECT_LT(f.state.MinPosY, 0);
+    UnloadStuff(f.state);
+    ASSERT_TRUE(f.LoadText("[Camera]\r\nboundhigh = -300\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
+    const StageModel& s = f.Stage();
+    EXPECT_EQ(s.Tension, 0);
+    EXPECT_EQ(s.FloorTension, 0);
+    EXPECT_FLOAT_EQ(s.VerticalFollow, 0);
+    EXPECT_EQ(s.P1StartX, 0);
+    EXPECT_EQ(s.ScreenLeft, 0);
+    EXPECT_EQ(s.ScreenRight, 0);
+    // Pulled up to this stage's own highest element, not to the previous stage's.
+    EXPECT_EQ(s.BoundHigh, 1);
+}
+
+TEST(LoadStage, ParseDisablesFullScreenAndShowsLoadingCaption) {
+    AppFixture f;
+    f.state.Menus.SetEnabled("mnuFS", true);
+    ASSERT_TRUE(f.LoadText("[Info]\r\nname = Cap\r\n[BG one]\r\n[BG]\r\n"));
+    EXPECT_FALSE(f.state.Menus.Item("mnuFS").Enabled);
+    EXPECT_EQ(f.ui.captions, (std::vector<std::string>{"Loading Cap..."}));
+}
+
+}  // namespace
+}  // namespace qb
