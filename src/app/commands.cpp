@@ -12,6 +12,7 @@
 #include "library/stage_list.h"
 #include "platform/paths.h"
 #include "render/camera.h"
+#include "render/camera.h"
 #include "render/overlays.h"
 #include "stage/stage_loader.h"
 #include "platform/text_util.h"
@@ -47,27 +48,27 @@ bool CheckStageFile(AppState& state, const std::string& path) {
 // Releases the running stage so that a new one can start through tmrStart once the loop returned.
 void ReleaseRunning(AppState& state) {
     if (state.bRunning != 0) {
-        state.ExitLoop = true;
+        state.Loop.ExitLoop = true;
         UnloadStuff(state);
     }
 }
 
 void OpenStagePath(AppState& state, const std::string& path) {
-    state.AboutRunning = false;
-    state.tmrDropEnabled = false;
+    state.Loop.AboutRunning = false;
+    state.Window.tmrDropEnabled = false;
     API_doevents(state);
     if (!CheckStageFile(state, path)) {
         // A start already pending (an earlier open waiting for the loop to end) stays pending.
         Box(state, "Not a stage!", MsgIcon::Exclamation);
         return;
     }
-    state.StartPending = 1;
+    state.Loop.StartPending = 1;
     state.StageFile = path;
     UiOf(state).SetCaption(state.StageFile);
     ReleaseRunning(state);
-    AddRecentFile(state.Menus.RecentFiles, state.FromPackage ? state.PackageFile : state.StageFile);
+    AddRecentFile(state.Menus.RecentFiles, state.Package.FromPackage ? state.Package.PackageFile : state.StageFile);
     RefreshRecentMenu(state);
-    state.tmrStartEnabled = true;
+    state.Window.tmrStartEnabled = true;
 }
 
 void OpenListIndex(AppState& state, int index) {
@@ -133,8 +134,8 @@ std::vector<std::string> StagesSharingSprite(const AppState& state, const std::s
 void EnterFullScreen(AppState& state) {
     Ui& ui = UiOf(state);
     const auto [left, top] = ui.WindowPos();
-    state.SavedLeft = left;
-    state.SavedTop = top;
+    state.Window.SavedLeft = left;
+    state.Window.SavedTop = top;
     state.bFullScreen = 1;
     state.bMakeFullScreen = 0;
     // An Escape pressed before full screen began must not end it at once.
@@ -169,16 +170,19 @@ void mnuOpen_Click(AppState& state) {
 }
 
 void mnuClose_Click(AppState& state) {
-    state.ExitLoop = true;
-    state.AboutRunning = false;
+    state.Loop.ExitLoop = true;
+    state.Loop.AboutRunning = false;
     if (!state.StageFile.empty()) UnloadStuff(state);
     LeaveFullScreen(state);
     state.Menus.SetEnabled("mnuFS", false);
     UiOf(state).SetCaption(state.AppTitle);
-    if (state.BackBuffer) {
-        a_clear_to_color(state.BackBuffer.get(), 0);
-        PresentFrame(state);
-    }
+    ClearView(state);
+}
+
+void ClearView(AppState& state) {
+    if (!state.BackBuffer) return;
+    a_clear_to_color(state.BackBuffer.get(), 0);
+    PresentFrame(state);
 }
 
 void mnuReload_Click(AppState& state) {
@@ -186,15 +190,15 @@ void mnuReload_Click(AppState& state) {
         mnuOpen_Click(state);
         return;
     }
-    state.AboutRunning = false;
-    state.ExitLoop = true;
-    state.Reloading = true;
+    state.Loop.AboutRunning = false;
+    state.Loop.ExitLoop = true;
+    state.Package.Reloading = true;
     UnloadStuff(state);
-    state.Reloading = false;
+    state.Package.Reloading = false;
     // The new run starts from tmrStart, after the old loop has returned: the released stage is
     // never touched by the old loop's remaining pass while the new one draws.
-    state.StartPending = 1;
-    state.tmrStartEnabled = true;
+    state.Loop.StartPending = 1;
+    state.Window.tmrStartEnabled = true;
 }
 
 void mnuDelete_Click(AppState& state) {
@@ -207,8 +211,8 @@ void mnuDelete_Click(AppState& state) {
     const std::string spriteFile = state.Stage.SpriteFile;  // the release clears it
     const std::vector<std::string> sharing = StagesSharingSprite(state, stageFile, spriteFile);
     mnuClose_Click(state);
-    state.AboutRunning = false;
-    state.ExitLoop = true;
+    state.Loop.AboutRunning = false;
+    state.Loop.ExitLoop = true;
     UnloadStuff(state);
     DeleteFileTold(state, stageFile);
     if (sharing.empty()) {
@@ -233,7 +237,7 @@ void MnuRecentFiles_Click(AppState& state, int index) {
     PromoteRecentFile(recent, static_cast<size_t>(index));
     state.Menus.Touch();
     const std::string path = recent.front();
-    state.AboutRunning = false;
+    state.Loop.AboutRunning = false;
     if (!CheckStageFile(state, path)) {
         Box(state, "Not a stage!", MsgIcon::Critical);
         return;
@@ -243,8 +247,8 @@ void MnuRecentFiles_Click(AppState& state, int index) {
     ReleaseRunning(state);
     // Started through tmrStart like every other open: the old loop lets go of the released stage
     // before the new one is drawn.
-    state.StartPending = 1;
-    state.tmrStartEnabled = true;
+    state.Loop.StartPending = 1;
+    state.Window.tmrStartEnabled = true;
 }
 
 void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
@@ -256,8 +260,8 @@ void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
     }
     // The stage on screen is released only once the dropped file has passed the stage test
     // (OpenStage, from tmrDrop), so a stray drop does not end it.
-    state.DroppedFile = chosen.Path;
-    state.tmrDropEnabled = true;
+    state.Window.DroppedFile = chosen.Path;
+    state.Window.tmrDropEnabled = true;
 }
 
 void OpenFromCommandLine(AppState& state, const std::string& argument) {
@@ -270,14 +274,14 @@ void OpenFromCommandLine(AppState& state, const std::string& argument) {
     }
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(chosen.Path), ec);
-    state.DroppedFile = ec ? chosen.Path : absolute.lexically_normal().string();
-    state.tmrDropEnabled = true;
+    state.Window.DroppedFile = ec ? chosen.Path : absolute.lexically_normal().string();
+    state.Window.tmrDropEnabled = true;
 }
 
 // ---- Stage list ----------------------------------------------------------------------------------
 
 void lstStages_Click(AppState& state, int index) {
-    if (state.Stage.LoadPhase != 0) return;
+    if (state.Load.LoadPhase != 0) return;
     OpenListIndex(state, index);
 }
 
@@ -290,12 +294,12 @@ void mnuStagePrev_Click(AppState& state) {
 }
 
 void mnuR_Click(AppState& state, double random01) {
-    if (state.Stages.Names.empty() || state.Stage.LoadPhase == 255) return;
+    if (state.Stages.Names.empty() || state.Load.LoadPhase == 255) return;
     OpenListIndex(state, RandomStageIndex(state.Stages, random01));
 }
 
 void mnuStageList_Click(AppState& state) {
-    state.StageListShown = static_cast<uint8_t>(~state.StageListShown);
+    state.Window.StageListShown = static_cast<uint8_t>(~state.Window.StageListShown);
     ApplyWindowGeometry(state);
 }
 
@@ -322,12 +326,12 @@ void LeaveFullScreen(AppState& state) {
     state.Menus.SetChecked("mnuFS", false);
     Ui& ui = UiOf(state);
     ui.SetFullScreen(false);
-    ui.MoveWindow(state.SavedLeft, state.SavedTop);
+    ui.MoveWindow(state.Window.SavedLeft, state.Window.SavedTop);
 }
 
 void SetViewScale(AppState& state, int scale) {
     if (scale < 1 || scale > 4) return;
-    state.ViewScale = scale;
+    state.Window.ViewScale = scale;
     for (int s = 1; s <= 4; ++s) state.Menus.SetChecked("mnuScale" + std::to_string(s), s == scale);
     UiOf(state).SetViewScale(scale);
     ApplyWindowGeometry(state);
@@ -335,7 +339,7 @@ void SetViewScale(AppState& state, int scale) {
 
 void mnuFPS_Click(AppState& state) {
     if (!state.Menus.Toggle("mnuFPS")) {
-        state.FpsLimit = 0;
+        state.Loop.FpsLimit = 0;
         return;
     }
     bool cancelled = false;
@@ -345,8 +349,8 @@ void mnuFPS_Click(AppState& state) {
         state.Menus.SetChecked("mnuFPS", false);
         return;
     }
-    state.FpsLimit = text::RoundClampInt16(text::LeadingNumber(answer));
-    state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.FpsLimit) + " fps)");
+    state.Loop.FpsLimit = text::RoundClampInt16(text::LeadingNumber(answer));
+    state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.Loop.FpsLimit) + " fps)");
 }
 
 void mnuInfo_Click(AppState& state) {
@@ -381,7 +385,7 @@ void mnuNotepad_Click(AppState& state) {
 
 void mnuPause_Click(AppState& state) {
     const bool paused = state.Menus.Toggle("mnuPause");
-    state.Paused = paused ? 255 : 0;
+    state.Loop.Paused = paused ? 255 : 0;
     UiOf(state).SetCaption(paused ? state.Stage.StageName + " <<PAUSED>>" : state.Stage.StageName);
 }
 
@@ -397,8 +401,8 @@ void mnuSnapshot_Click(AppState& state) {
 }
 
 void mnuDebug_Click(AppState& state) {
-    state.DebugMode = static_cast<uint8_t>(~state.DebugMode);
-    state.Menus.SetChecked("mnuDebug", state.DebugMode != 0);
+    state.Loop.DebugMode = static_cast<uint8_t>(~state.Loop.DebugMode);
+    state.Menus.SetChecked("mnuDebug", state.Loop.DebugMode != 0);
 }
 
 void mnuExit_Click(AppState& state) {
@@ -408,13 +412,13 @@ void mnuExit_Click(AppState& state) {
 // ---- Scroll bar ----------------------------------------------------------------------------------
 
 void hscHScroll_Change(AppState& state, int value) {
-    state.HScrollValue = value;
+    state.Window.HScrollValue = value;
     state.Camera.ViewLeft = static_cast<float>(value);
 }
 
 void hscHScroll_Scroll(AppState& state, int value) {
     hscHScroll_Change(state, value);
-    UiOf(state).SetCaption(NumberText(state.Camera.CameraX));
+    UiOf(state).SetCaption(text::NumberText(state.Camera.CameraX));
 }
 
 // ---- Dispatcher ----------------------------------------------------------------------------------

@@ -31,6 +31,8 @@ void OpenStageFile(AppState& state, const std::string& path);
 void mnuOpen_Click(AppState& state);
 // mnuClose: ends the loop, releases the stage (StageFile stays), caption = AppTitle, black frame.
 void mnuClose_Click(AppState& state);
+// A black view, presented: nothing runs.
+void ClearView(AppState& state);
 // mnuReload: with a stage running, releases it (Reloading) and starts StageFile again through
 // tmrStart, so the new stage is drawn only after the old loop has returned. Otherwise as mnuOpen.
 void mnuReload_Click(AppState& state);

@@ -86,17 +86,17 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line) {
     if (read("hcamstep", number)) state.Camera.HCamStep = number;
     number = state.Camera.VCamStep;
     if (read("vcamstep", number)) state.Camera.VCamStep = number;
-    if (read("testchar", text, true)) state.TestCharPath = RawValue(line);
+    if (read("testchar", text, true)) state.CharSettings.TestCharPath = RawValue(line);
     if (read("charname", text, true)) {
         // An empty "CharName = " is the empty name, not the reader's "0".
-        state.TestCharName = RawValue(line);
-        if (!state.TestCharName.empty() && !state.TestCharPath.empty()) {
-            state.Menus.SetCaption("mnuChar", "Use " + state.TestCharName);
+        state.CharSettings.TestCharName = RawValue(line);
+        if (!state.CharSettings.TestCharName.empty() && !state.CharSettings.TestCharPath.empty()) {
+            state.Menus.SetCaption("mnuChar", "Use " + state.CharSettings.TestCharName);
         }
     }
     if (read("bgmusic", text)) state.Menus.SetChecked("mnuMusic", IsTrue(text));
     if (read("info", text)) state.Menus.SetChecked("mnuInfo", IsTrue(text));
-    if (read("char", text) && IsTrue(text)) state.CharRequested = 255;
+    if (read("char", text) && IsTrue(text)) state.CharSettings.CharRequested = 255;
     if (read("deform", text)) state.Menus.SetChecked("mnuDeform", IsTrue(text));
     if (read("debugbg", text)) state.Menus.SetChecked("mnuDebugBG", IsTrue(text));
     if (read("recentfile", text, true)) {
@@ -106,12 +106,12 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line) {
             state.Menus.SetVisible("MnuRecentFiles", true);
         }
     }
-    if (read("stagelist", text) && text == "255") state.StageListShown = 255;
-    if (read("intro", text)) state.ShowIntro = text == "false" ? 0 : 255;
+    if (read("stagelist", text) && text == "255") state.Window.StageListShown = 255;
+    if (read("intro", text)) state.Window.ShowIntro = text == "false" ? 0 : 255;
     if (read("scale", text)) {
         const auto value = text::ParseNumber(text);
         if (value && *value >= 1 && *value <= 4 && *value == static_cast<int>(*value)) {
-            state.ViewScale = static_cast<int32_t>(*value);
+            state.Window.ViewScale = static_cast<int32_t>(*value);
         }
     }
 }
@@ -177,21 +177,21 @@ std::string ConfigText(const AppState& state) {
     std::string out;
     out += "Version = " + state.VersionText + "A" + crlf;
     out += "MugeDir = " + state.MugeDir + crlf;
-    if (!state.TestCharPath.empty()) out += "TestChar = " + state.TestCharPath + crlf;
+    if (!state.CharSettings.TestCharPath.empty()) out += "TestChar = " + state.CharSettings.TestCharPath + crlf;
     out += "HCamStep = " + FloatText(state.Camera.HCamStep) + crlf;
     out += "VCamStep = " + FloatText(state.Camera.VCamStep) + crlf;
     out += "BGMusic = " + BoolText(state.Menus.Checked("mnuMusic")) + crlf;
     out += "Info = " + BoolText(state.Menus.Checked("mnuInfo")) + crlf;
     // A "Char = True" read at start-up is kept until the character command has acted on it.
-    out += "Char = " + BoolText(state.Menus.Checked("mnuChar") || state.CharRequested == 255) + crlf;
+    out += "Char = " + BoolText(state.Menus.Checked("mnuChar") || state.CharSettings.CharRequested == 255) + crlf;
     out += "Deform = " + BoolText(state.Menus.Checked("mnuDeform")) + crlf;
     out += "DebugBG = " + BoolText(state.Menus.Checked("mnuDebugBG")) + crlf;
-    out += "CharName = " + state.TestCharName + crlf;
-    out += "StageList = " + std::to_string(state.StageListShown) + crlf;
+    out += "CharName = " + state.CharSettings.TestCharName + crlf;
+    out += "StageList = " + std::to_string(state.Window.StageListShown) + crlf;
     for (const auto& recent : state.Menus.RecentFiles) out += "RecentFile = " + recent + crlf;
     out += "Intro = False" + crlf;
     // Older releases do not know this line; they skip it, and files they wrote simply lack it.
-    out += "Scale = " + std::to_string(state.ViewScale) + crlf;
+    out += "Scale = " + std::to_string(state.Window.ViewScale) + crlf;
     return out;
 }
 

@@ -35,11 +35,11 @@ void DeleteExtracted(const AppState& state, std::string& path) {
 }  // namespace
 
 StageContext MakeStageContext(AppState& state) {
-    StageContext ctx{state.Stage,      state.Log,     *state.ports.ui,
+    StageContext ctx{state.Stage,      state.Load,    state.Log,       *state.ports.ui,
                      state.LineNumber, state.MugeDir, state.ProgramDir};
-    ctx.fromPackage = state.FromPackage;
-    ctx.extractedDefFile = &state.ExtractedDefFile;
-    ctx.extractedSpriteFile = &state.ExtractedSpriteFile;
+    ctx.fromPackage = state.Package.FromPackage;
+    ctx.extractedDefFile = &state.Package.ExtractedDefFile;
+    ctx.extractedSpriteFile = &state.Package.ExtractedSpriteFile;
     ctx.onParseStart = [&state] { state.Menus.SetEnabled("mnuFS", false); };
     ctx.onCaption = [&state](const std::string& caption) { state.ports.ui->SetCaption(caption); };
     ctx.onSpriteFileMissing = [&state] {
@@ -47,7 +47,7 @@ StageContext MakeStageContext(AppState& state) {
         state.ports.ui->SetCaption(state.AppTitle);
         state.Menus.SetEnabled("mnuStage", true);
         state.Menus.SetEnabled("mnuOptions", true);
-        state.Stage.LoadPhase = 0;
+        state.Load.LoadPhase = 0;
     };
     return ctx;
 }
@@ -63,14 +63,16 @@ void LoadStage(AppState& state) {
     if (cam.VCamStep == 0) cam.VCamStep = 1.0f;
     cam.SavedHCamStep = cam.HCamStep;
     cam.SavedVCamStep = cam.VCamStep;
-    state.Stage.LoadPhase = 1;
+    state.Load.LoadPhase = 1;
     state.bRunning = 1;
 
     StageContext ctx = MakeStageContext(state);
     if (!ParseStageDef(ctx, state.StageFile)) {
         state.bRunning = 0;
-        // The window must stay usable after a failed load: every menu the load disabled comes back.
+        // The window must stay usable after a failed load: every menu the load disabled comes back,
+        // and the view shows nothing rather than the previous stage's last frame.
         SetLoadMenus(state, true);
+        ClearView(state);
         return;
     }
 
@@ -90,14 +92,23 @@ void LoadStage(AppState& state) {
 
     StageModel& stage = state.Stage;
     cam.CameraY = 0;
-    PlaceElements(stage, state.MinPosY);
-    cam.CameraX = -static_cast<float>(stage.CamOffsetX);
+    cam.CamOffsetX = PlaceElements(stage, state.Load.MinPosY);
+    cam.CameraX = -static_cast<float>(cam.CamOffsetX);
+    // The first element pass moves elements by the camera's travel since the previous pass: that
+    // travel starts at zero, not at wherever the previous stage left the camera.
+    cam.PrevCameraX = cam.CameraX;
+    cam.PrevCameraY = cam.CameraY;
+    // The view rectangle the tiling runs measure against is the whole 320 x 240 view again.
+    cam.ViewLeft = 0;
+    cam.ViewTop = 0;
+    cam.ViewRight = 320;
+    cam.ViewBottom = 240;
     ResolveControllerTargets(stage);
 
-    if (!stage.MusicFile.empty() && state.Menus.Checked("mnuMusic") && !stage.MusicPath.empty() &&
-        FileExists(stage.MusicPath) && state.ports.media) {
+    if (!stage.MusicFile.empty() && state.Menus.Checked("mnuMusic") && !state.Load.MusicPath.empty() &&
+        FileExists(state.Load.MusicPath) && state.ports.media) {
         MediaBackend& media = *state.ports.media;
-        if (media.Open(stage.MusicPath)) {
+        if (media.Open(state.Load.MusicPath)) {
             media.SetVolume(MusicVolume(stage.BgVolume));
             media.Play();
         }
@@ -105,24 +116,24 @@ void LoadStage(AppState& state) {
 
     SetLoadMenus(state, true);
     if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
-    stage.LoadPhase = 0;
+    state.Load.LoadPhase = 0;
 }
 
 void UnloadStuff(AppState& state) {
     state.bRunning = 0;
-    if (!state.Reloading && state.FromPackage) {
-        state.FromPackage = false;
-        DeleteExtracted(state, state.ExtractedDefFile);
-        DeleteExtracted(state, state.ExtractedSpriteFile);
+    if (!state.Package.Reloading && state.Package.FromPackage) {
+        state.Package.FromPackage = false;
+        DeleteExtracted(state, state.Package.ExtractedDefFile);
+        DeleteExtracted(state, state.Package.ExtractedSpriteFile);
     }
-    state.DroppedPackage.clear();
+    state.Package.DroppedPackage.clear();
     if (!state.Stage.MusicFile.empty() && state.ports.media) {
         state.ports.media->Stop();
     }
     // Every stage-wide value goes back to its program-start value, so a stage never looks different
     // depending on the stage opened before it (sprites' bitmaps go with their table).
     state.Stage = StageModel{};
-    state.MinPosY = 0;
+    state.Load = StageLoadState{};
 }
 
 }  // namespace qb

@@ -5,7 +5,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/load_stage.h"
-#include "render/camera.h"
+#include "tools/bg_editor.h"
 #include "render/frame.h"
 
 namespace qb {
@@ -60,17 +60,8 @@ void OnceASecond(AppState& state) {
 
 void RunPass(AppState& state) {
     Keys& keys = *state.ports.keys;
-    Clock& clock = *state.ports.clock;
     if (state.BackBuffer) {
-        FrameOptions options;
-        options.Info = state.Menus.Checked("mnuInfo");
-        options.DebugBG = state.Menus.Checked("mnuDebugBG");
-        options.DebugMode = state.DebugMode;
-        options.FpsLimit = state.FpsLimit;
-        options.Paused = state.Paused == 255;
-        const FrameResult result = DrawFrame(state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys,
-                                             clock, options, state.SelectedElement);
-        if (result.CaptionChanged && state.ports.ui) state.ports.ui->SetCaption(result.Caption);
+        const FrameResult result = DrawStageFrame(state, keys, *state.ports.clock);
         if (result.SecondElapsed) OnceASecond(state);
         if (result.PauseKey) mnuPause_Click(state);
         if (result.DeleteKey) mnuDelete_Click(state);
@@ -81,21 +72,21 @@ void RunPass(AppState& state) {
 
 void WaitForFrame(AppState& state) {
     Clock& clock = *state.ports.clock;
-    const int64_t frequency = state.PerfFrequency > 0 ? state.PerfFrequency : clock.Frequency();
-    if (state.FpsLimit <= 0) {
+    const int64_t frequency = state.Loop.PerfFrequency > 0 ? state.Loop.PerfFrequency : clock.Frequency();
+    if (state.Loop.FpsLimit <= 0) {
         // No limit (or a negative one, whose period is negative): one servicing of messages.
         API_doevents(state);
-        state.LastPresent = clock.Counter();
+        state.Loop.LastPresent = clock.Counter();
         return;
     }
     const int64_t waitStart = clock.Counter();
-    const int64_t frameTicks = FramePeriodCounts(frequency, state.FpsLimit) + (state.LastPresent - waitStart);
+    const int64_t frameTicks = FramePeriodCounts(frequency, state.Loop.FpsLimit) + (state.Loop.LastPresent - waitStart);
     const int64_t margin = MicrosToCounts(kSleepMarginMicros, frequency);
     const int64_t maxSleep = MicrosToCounts(kMaxSleepMicros, frequency);
     const int64_t minSleep = MicrosToCounts(kMinSleepMicros, frequency);
     while (true) {
         API_doevents(state);
-        if (state.ExitLoop) break;
+        if (state.Loop.ExitLoop) break;
         const int64_t elapsed = clock.Counter() - waitStart;
         if (elapsed >= frameTicks) break;
         const int64_t remaining = frameTicks - elapsed;
@@ -107,48 +98,78 @@ void WaitForFrame(AppState& state) {
         nap = std::clamp<int64_t>(nap, 1, maxSleep);
         clock.SleepCounts(nap);
     }
-    state.LastPresent = clock.Counter();
+    state.Loop.LastPresent = clock.Counter();
+}
+
+FrameOptions CurrentFrameOptions(const AppState& state) {
+    FrameOptions options;
+    options.Info = state.Menus.Checked("mnuInfo");
+    options.DebugBG = state.Menus.Checked("mnuDebugBG");
+    options.DebugMode = state.Loop.DebugMode;
+    options.FpsLimit = state.Loop.FpsLimit;
+    options.Paused = state.Loop.Paused == 255;
+    return options;
+}
+
+FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
+    ElementEditor editor(state.Edit);
+    FrameContext ctx{state.Stage, state.Camera,           state.Frame, state.BackBuffer.get(),
+                     keys,        clock,                  CurrentFrameOptions(state), &editor};
+    const FrameResult result = DrawFrame(ctx);
+    if (state.Edit.CaptionPending) {
+        if (state.ports.ui) state.ports.ui->SetCaption(state.Edit.CaptionRequest);
+        state.Edit.CaptionPending = false;
+        state.Edit.CaptionRequest.clear();
+    }
+    return result;
+}
+
+bool BeginStageRun(AppState& state) {
+    state.LineNumber = 0;
+    // Presses made before the loop (while the stage was chosen) must not act in its first frame.
+    if (Keys* keys = state.ports.keys) {
+        for (Key key : {Key::MouseRight, Key::Left, Key::Up, Key::Right, Key::Down, Key::Pause, Key::Escape,
+                        Key::Z, Key::A, Key::Delete, Key::NumPlus, Key::NumMinus, Key::Insert}) {
+            keys->Pressed(key);
+        }
+    }
+    ResetEditRun(state.Edit);
+    state.Log.Clear();
+    LoadStage(state);
+    if (state.bRunning == 0) return false;
+    ShowStuff(state.Stage, state.Edit.Fields);
+    ResetFrameState(state.Frame);
+    return true;
 }
 
 void RunStage(AppState& state) {
-    Keys& keys = *state.ports.keys;
     Clock& clock = *state.ports.clock;
 
-    state.LineNumber = 0;
-    // Presses made before the loop (while the stage was chosen) must not act in its first frame.
-    for (Key key : {Key::MouseRight, Key::Left, Key::Up, Key::Right, Key::Down, Key::Pause, Key::Escape,
-                    Key::Z, Key::A, Key::Delete, Key::NumPlus, Key::NumMinus, Key::Insert}) {
-        keys.Pressed(key);
-    }
-    state.SelectedElement = -1;
-    state.Log.Clear();
-    LoadStage(state);
-    state.ExitLoop = false;
-    if (state.bRunning == 0) return;
+    const bool running = BeginStageRun(state);
+    state.Loop.ExitLoop = false;
+    if (!running) return;
 
     if (state.ports.ui) state.ports.ui->SetCaption(state.Stage.StageName);
-    ShowStuff(state.Stage, state.BgFields);
-    ResetFrameState(state.Frame);
     state.Menus.SetEnabled("mnuDebug", true);
     // Full screen is offered while a stage runs (the stage parse disables the item again).
     state.Menus.SetEnabled("mnuFS", true);
     EnterFullScreenIfWished(state);
-    if (state.PerfFrequency <= 0) state.PerfFrequency = clock.Frequency();
-    state.InRunLoop = true;
+    if (state.Loop.PerfFrequency <= 0) state.Loop.PerfFrequency = clock.Frequency();
+    state.Loop.InRunLoop = true;
     // A close requested while the stage loaded (a message box services messages) still ends it.
-    state.ExitLoop = state.tmrExitEnabled;
-    state.LastPresent = clock.Counter();
+    state.Loop.ExitLoop = state.Window.tmrExitEnabled;
+    state.Loop.LastPresent = clock.Counter();
 
-    while (!state.ExitLoop) {
+    while (!state.Loop.ExitLoop) {
         RunPass(state);
-        if (state.ExitLoop) break;
+        if (state.Loop.ExitLoop) break;
         WaitForFrame(state);
         // A command serviced during the wait may have released the stage: the buffer is not shown
         // again once the loop has been told to end.
-        if (state.ExitLoop) break;
+        if (state.Loop.ExitLoop) break;
         PresentFrame(state);
     }
-    state.InRunLoop = false;
+    state.Loop.InRunLoop = false;
 }
 
 }  // namespace qb

@@ -4,12 +4,24 @@
 // Ui::DoEvents, so commands run in the middle of a pass; they only set flags.
 #include <cstdint>
 
+#include "platform/ports.h"
+#include "render/frame.h"
+
 namespace qb {
 
 struct AppState;
 
-// Entry steps (line counter, discarded key presses, SelectedElement, log emptied, LoadStage, the
-// Full screen item, caption, ShowStuff), then the loop. Returns when ExitLoop is set, or at once
+// The first steps of every run of a stage, shared by the window and the headless tool: line
+// counter, presses made before the run discarded, no selection, log emptied, LoadStage; when it
+// loaded, the editor's camera boxes and fresh frame values. True when the stage runs.
+bool BeginStageRun(AppState& state);
+
+// The frame's options as the menus and the run loop set them.
+FrameOptions CurrentFrameOptions(const AppState& state);
+// Draws one frame of the running stage with the editor's keys, and shows a caption they asked for.
+FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock);
+
+// BeginStageRun, the Full screen item and the caption, then the loop. Returns when ExitLoop is set, or at once
 // when the stage did not load (bRunning 0). InRunLoop is true in between.
 void RunStage(AppState& state);
 

@@ -33,9 +33,9 @@ void ShowOptionalMenuItems(MenuModel& menus) {
 }
 
 void SizeWindowForList(AppState& state) {
-    if (state.StageListShown == 255) {
+    if (state.Window.StageListShown == 255) {
         // The stage-list command shows the list and sets the flag back to 255.
-        state.StageListShown = 0;
+        state.Window.StageListShown = 0;
         mnuStageList_Click(state);
     } else {
         ApplyWindowGeometry(state);
@@ -79,21 +79,21 @@ std::string StagesFolder(const AppState& state) {
 }
 
 std::pair<int, int> ClientSizeFor(const AppState& state) {
-    int width = kViewWidth * state.ViewScale;
-    if (state.StageListShown == 255 && state.ports.ui) width += state.ports.ui->StageListWidth();
-    return {width, kViewHeight * state.ViewScale};
+    int width = kViewWidth * state.Window.ViewScale;
+    if (state.Window.StageListShown == 255 && state.ports.ui) width += state.ports.ui->StageListWidth();
+    return {width, kViewHeight * state.Window.ViewScale};
 }
 
 void ApplyWindowGeometry(AppState& state) {
     Ui& ui = *state.ports.ui;
     const auto [width, height] = ClientSizeFor(state);
     ui.SetClientSize(width, height);
-    if (state.StageListShown == 255) {
+    if (state.Window.StageListShown == 255) {
         // Beside the view, one pixel down, as high as the view.
-        ui.SetStageListGeometry(kViewWidth * state.ViewScale, 1, ui.StageListWidth(),
-                                kViewHeight * state.ViewScale);
+        ui.SetStageListGeometry(kViewWidth * state.Window.ViewScale, 1, ui.StageListWidth(),
+                                kViewHeight * state.Window.ViewScale);
     }
-    ui.SetStageListVisible(state.StageListShown == 255);
+    ui.SetStageListVisible(state.Window.StageListShown == 255);
 }
 
 void SizeAndCenter(AppState& state) {
@@ -110,18 +110,18 @@ static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
         ui.MsgBox("Already running..", MsgIcon::None, MsgButtons::Ok);
         return false;
     }
-    state.FirstActivate = 255;
-    state.ShowIntro = 255;
-    state.PerfFrequency = state.ports.clock ? state.ports.clock->Frequency() : 0;
+    state.Window.FirstActivate = 255;
+    state.Window.ShowIntro = 255;
+    state.Loop.PerfFrequency = state.ports.clock ? state.ports.clock->Frequency() : 0;
     ShowOptionalMenuItems(state.Menus);
 
     LoadConfig(state);
     LoadFilestoList(state.Stages, ui, StagesFolder(state), ".def");
 
-    state.FpsLimit = 60;
-    state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.FpsLimit) + " fps)");
+    state.Loop.FpsLimit = 60;
+    state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.Loop.FpsLimit) + " fps)");
 
-    SetViewScale(state, state.ViewScale);
+    SetViewScale(state, state.Window.ViewScale);
     SizeAndCenter(state);
 
     if (!a_allegro_init()) {
@@ -144,52 +144,52 @@ bool FormLoad(AppState& state, bool alreadyRunning) {
 }
 
 void FormActivate(AppState& state) {
-    if (state.FirstActivate == 0) return;
-    state.FirstActivate = 0;
+    if (state.Window.FirstActivate == 0) return;
+    state.Window.FirstActivate = 0;
     Trapped(state, "Main", "Form_Activate", [&] { SizeAndCenter(state); });
 }
 
 void CloseRequest(AppState& state) {
-    state.AboutRunning = false;
-    state.ExitLoop = true;
-    state.tmrExitEnabled = true;
+    state.Loop.AboutRunning = false;
+    state.Loop.ExitLoop = true;
+    state.Window.tmrExitEnabled = true;
 }
 
 void TmrStartTick(AppState& state) {
-    if (state.InRunLoop) return;  // the old loop has not returned yet: try again on the next tick
-    state.tmrStartEnabled = false;
+    if (state.Loop.InRunLoop) return;  // the old loop has not returned yet: try again on the next tick
+    state.Window.tmrStartEnabled = false;
     // A close asked for before the start came due wins: the shutdown must not wait for a new loop.
-    if (state.StartPending != 1 || state.tmrExitEnabled) return;
-    state.StartPending = 0;
+    if (state.Loop.StartPending != 1 || state.Window.tmrExitEnabled) return;
+    state.Loop.StartPending = 0;
     if (!Trapped(state, "Main", "RunStage", [&] { RunStage(state); })) {
         // Whatever escaped the frame ends this stage, not the program.
-        state.InRunLoop = false;
+        state.Loop.InRunLoop = false;
         Trapped(state, "Main", "UnloadStuff", [&] { UnloadStuff(state); });
     }
 }
 
 void TmrExitTick(AppState& state) {
-    if (state.InRunLoop) return;
-    state.tmrExitEnabled = false;
+    if (state.Loop.InRunLoop) return;
+    state.Window.tmrExitEnabled = false;
     Trapped(state, "Main", "Shutdown", [&] { Shutdown(state); });
     if (state.ports.ui) state.ports.ui->Quit();
 }
 
 void TmrDropTick(AppState& state) {
-    state.tmrDropEnabled = false;
-    if (state.DroppedFile.empty()) return;
-    const std::string path = state.DroppedFile;
-    state.DroppedFile.clear();
+    state.Window.tmrDropEnabled = false;
+    if (state.Window.DroppedFile.empty()) return;
+    const std::string path = state.Window.DroppedFile;
+    state.Window.DroppedFile.clear();
     OpenStageFile(state, path);
 }
 
 void Shutdown(AppState& state) {
-    if (state.ShutdownDone) return;
-    state.ShutdownDone = true;
-    state.AboutRunning = false;
-    state.ExitLoop = true;
-    state.tmrStartEnabled = false;
-    state.tmrDropEnabled = false;
+    if (state.Loop.ShutdownDone) return;
+    state.Loop.ShutdownDone = true;
+    state.Loop.AboutRunning = false;
+    state.Loop.ExitLoop = true;
+    state.Window.tmrStartEnabled = false;
+    state.Window.tmrDropEnabled = false;
     if (state.bFullScreen == 1) LeaveFullScreen(state);
     UnloadStuff(state);
     // A failed write is told by SaveConfig and the shutdown goes on: the program must still end.

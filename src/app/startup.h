@@ -7,7 +7,7 @@
 //  2. Render the menus (state.Menus), the stage list (state.Stages), the error log text
 //     (state.Log), and apply the geometry the core sets through the Ui port.
 //  3. On the window's first activation call FormActivate.
-//  4. Mirror the three timer flags: while state.tmrStartEnabled is true call TmrStartTick every
+//  4. Mirror the three timer flags: while state.Window.tmrStartEnabled is true call TmrStartTick every
 //     1 ms; likewise tmrExitEnabled → TmrExitTick and tmrDropEnabled → TmrDropTick. The handlers
 //     clear their flag themselves; re-check the flags after every call (a tick may run the whole
 //     run loop, during which commands change them). A tick that arrives while the run loop is

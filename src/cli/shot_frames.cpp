@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/run_loop.h"
 #include "cli/shot.h"
 #include "platform/gfx.h"
 #include "render/frame.h"
@@ -86,13 +87,6 @@ int RunFrames(AppState& state, const Options& options) {
 
     ScriptedKeys keys(std::move(steps));
     FrameClock clock(60.0);
-    ResetFrameState(state.Frame);
-    FrameOptions frameOptions;
-    frameOptions.Info = state.Menus.Checked("mnuInfo");
-    frameOptions.DebugBG = state.Menus.Checked("mnuDebugBG");
-    frameOptions.DebugMode = state.DebugMode;
-    frameOptions.FpsLimit = state.FpsLimit;
-
     if (options.bench) {
         GfxTimingReset();
         GfxTimingEnable(true);
@@ -101,7 +95,7 @@ int RunFrames(AppState& state, const Options& options) {
     for (int frame = 0; frame < options.frames; ++frame) {
         keys.SetFrame(frame);
         clock.SetFrame(frame);
-        DrawFrame(state.Stage, state.Camera, state.Frame, backBuffer, keys, clock, frameOptions);
+        DrawStageFrame(state, keys, clock);
         if (!options.bench && options.every > 0 && (frame + 1) % options.every == 0) {
             if (!WritePicture(FramePath(options.outDir, frame + 1), backBuffer)) return 1;
         }

@@ -10,6 +10,7 @@
 
 #include "app/app_state.h"
 #include "app/load_stage.h"
+#include "app/run_loop.h"
 #include "cli/shot.h"
 #include "cli/shot_info.h"
 #include "platform/gfx.h"
@@ -194,12 +195,7 @@ int RunShot(const Options& options) {
         state.StageFile = AbsolutePath(options.stage);
         state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
 
-        // As the run loop starts a stage: line counter, no selection, empty log, then the load.
-        state.LineNumber = 0;
-        state.SelectedElement = -1;
-        state.Log.Clear();
-        LoadStage(state);
-        const bool loaded = state.bRunning == 1;
+        const bool loaded = BeginStageRun(state);
 
         if (loaded && options.info) std::fputs(InfoDump(state).c_str(), stdout);
         if (options.log) std::fwrite(state.Log.Text().data(), 1, state.Log.Text().size(), stdout);

@@ -275,9 +275,9 @@ void FrmStage::SyncTimers() {
         if (enabled && !timer->isActive()) timer->start();
         if (!enabled && timer->isActive()) timer->stop();
     };
-    mirror(m_tmrStart, m_state.tmrStartEnabled);
-    mirror(m_tmrExit, m_state.tmrExitEnabled);
-    mirror(m_tmrDrop, m_state.tmrDropEnabled);
+    mirror(m_tmrStart, m_state.Window.tmrStartEnabled);
+    mirror(m_tmrExit, m_state.Window.tmrExitEnabled);
+    mirror(m_tmrDrop, m_state.Window.tmrDropEnabled);
 }
 
 void FrmStage::Sync() {

@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace qb::text {
@@ -198,6 +200,24 @@ int16_t RoundClampInt16(double v) {
     if (r < -32768.0) return std::numeric_limits<int16_t>::min();
     if (r > 32767.0) return std::numeric_limits<int16_t>::max();
     return static_cast<int16_t>(r);
+}
+
+std::string NumberText(double value) {
+    if (std::isnan(value)) return "0";
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.7g", value);
+    std::string text = buffer;
+    if (text == "-0") text = "0";
+    return text;
+}
+
+double BoxValue(const std::string& text) {
+    const char* begin = text.c_str();
+    while (*begin == ' ' || *begin == '\t') ++begin;
+    char* end = nullptr;
+    double value = std::strtod(begin, &end);
+    if (end == begin || !std::isfinite(value)) return 0;
+    return value;
 }
 
 }  // namespace qb::text

@@ -59,4 +59,11 @@ inline int16_t RoundWrapInt16(double value) {
     return static_cast<int16_t>(static_cast<uint16_t>(RoundClampPixel(value)));
 }
 
+// Numbers as the program shows them (the editor's boxes, the caption, the headless dumps): plain
+// decimal, "." as the point, at most 7 significant digits, never "-0".
+std::string NumberText(double value);
+// The leading number of a box's text (0 when there is none or it is not finite), as the boxes are
+// read.
+double BoxValue(const std::string& text);
+
 }  // namespace qb::text

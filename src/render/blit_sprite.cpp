@@ -66,7 +66,7 @@ void DrawParallax(const StageModel& stage, const CameraState& camera, BITMAP* bb
     RowRange rows = VisibleRows(BltY, m, h, bufferHeight);
     // Loading placed PosX for the camera's start like every element, but a floor takes its scroll
     // from CameraX itself; undo the start offset here so it is not counted twice.
-    double base = BltX + static_cast<double>(stage.CamOffsetX) * element.DeltaX;
+    double base = BltX + static_cast<double>(camera.CamOffsetX) * element.DeltaX;
     if (!element.WidthGiven) {
         double f = RowGrowth(element, h);
         for (int n = rows.first; n <= rows.last; ++n) {
@@ -171,7 +171,7 @@ ParallaxExtent ParallaxFloorExtent(const StageModel& stage, const CameraState& c
     double m = RowStep(element, camera);
     int lastRow = m > 0 ? static_cast<int>(std::min(std::floor(h / m), 4096.0)) : kViewHeight;
     extent.rows = lastRow + 1;
-    double offset = static_cast<double>(stage.CamOffsetX) * element.DeltaX;
+    double offset = static_cast<double>(camera.CamOffsetX) * element.DeltaX;
     if (!element.WidthGiven) {
         double f = RowGrowth(element, h);
         extent.top = {offset + element.DeltaX * camera.CameraX, 1.0};

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "platform/text_util.h"
 
@@ -28,9 +26,10 @@ void MoveDown(const StageModel& stage, CameraState& camera) {
 
 }  // namespace
 
-void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys& keys, Clock& clock) {
-    bool charOff = frame.CharEnabled != 255;
-    bool horizontal = charOff || frame.CameraFollow == 1;
+void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys& keys, Clock& clock,
+                ElementPassHook* hook) {
+    bool charOff = camera.CharEnabled != 255;
+    bool horizontal = charOff || camera.CameraFollow == 1;
     // Every key is read each pass (so a press latched since the last poll is consumed), whether or
     // not it may act now.
     bool right = keys.Pressed(Key::Right);
@@ -41,10 +40,8 @@ void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys&
     if (left && horizontal) MoveLeft(stage, camera);
     if (up && charOff) MoveUp(stage, camera);
     if (down && charOff) MoveDown(stage, camera);
-    if (frame.EditingElement || frame.DeleteHeldByEdit) {
-        // The key belongs to the selected element (read by the editing keys), or it just removed
-        // one and is still held: a held key would otherwise go on to delete the whole stage.
-        if (frame.DeleteHeldByEdit && !keys.IsDown(Key::Delete)) frame.DeleteHeldByEdit = false;
+    if (hook && hook->OwnsDeleteKey(stage, keys)) {
+        // Read by the hook's own keys.
     } else if (keys.Pressed(Key::Delete)) {
         frame.DeleteRequested = true;
     }
@@ -104,82 +101,6 @@ bool ToggleMouseScroll(CameraState& camera) {
         camera.VCamStep = camera.SavedVCamStep == 0 ? 1.0f : camera.SavedVCamStep;
     }
     return camera.MouseScroll == 255;
-}
-
-std::string NumberText(double value) {
-    if (std::isnan(value)) return "0";
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.7g", value);
-    std::string text = buffer;
-    if (text == "-0") text = "0";
-    return text;
-}
-
-double BoxValue(const std::string& text) {
-    const char* begin = text.c_str();
-    while (*begin == ' ' || *begin == '\t') ++begin;
-    char* end = nullptr;
-    double value = std::strtod(begin, &end);
-    if (end == begin || !std::isfinite(value)) return 0;
-    return value;
-}
-
-void ShowStuff(const StageModel& stage, BgEditorFields& fields) {
-    fields.txtcamleft = NumberText(stage.BoundLeft);
-    fields.txtcamright = NumberText(stage.BoundRight);
-    fields.txtcamhigh = NumberText(stage.BoundHigh);
-    fields.txtcamlow = NumberText(stage.BoundLow);
-    fields.txtcamstartx = NumberText(stage.StartX);
-    fields.txtcamstarty = NumberText(stage.StartY);
-}
-
-void UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t SelectedElement) {
-    stage.BoundLeft = text::RoundClampPixel(BoxValue(fields.txtcamleft));
-    stage.BoundRight = text::RoundClampPixel(BoxValue(fields.txtcamright));
-    stage.BoundHigh = text::RoundWrapInt16(BoxValue(fields.txtcamhigh));
-    stage.BoundLow = text::RoundWrapInt16(BoxValue(fields.txtcamlow));
-    if (SelectedElement < 0 || SelectedElement >= static_cast<int>(stage.Elements.size())) return;
-    BgElement& element = stage.Elements[SelectedElement];
-    element.TileX = text::RoundClampPixel(BoxValue(fields.txtTileX));
-    element.TileY = text::RoundClampPixel(BoxValue(fields.txtTileY));
-    element.DeltaX = static_cast<float>(BoxValue(fields.txtDeltaX));
-    element.DeltaY = static_cast<float>(BoxValue(fields.txtDeltaY));
-    element.VelocityX = static_cast<float>(BoxValue(fields.txtVelX));
-    element.VelocityY = static_cast<float>(BoxValue(fields.txtVelY));
-    int16_t sprite = text::RoundWrapInt16(BoxValue(fields.txtGfx));
-    // The element pass indexes the sprite table with this; a number past the table would read
-    // outside it, so such a value marks the element as having no sprite.
-    element.SpriteIndex = sprite < static_cast<int>(stage.Sprites.size()) && sprite >= -2 ? sprite : -1;
-    element.Mask = fields.chkMask ? 1 : 0;
-    element.TileSpacingX = text::RoundClampPixel(BoxValue(fields.txtTileSpcX));
-    element.TileSpacingY = text::RoundClampPixel(BoxValue(fields.txtTileSpcY));
-    element.Type = fields.txtType;
-    int16_t dx = text::RoundWrapInt16(element.BaseX - BoxValue(fields.txtXpos));
-    int16_t dy = text::RoundWrapInt16(element.BaseY - BoxValue(fields.txtYpos));
-    element.BaseX -= dx;
-    element.PosX -= dx;
-    element.BaseY -= dy;
-    element.PosY -= dy;
-}
-
-void AutoBound(const StageModel& stage, BgEditorFields& fields) {
-    double minLeft = 32000, maxRight = -32000, minTop = 32000, maxBottom = -32000;
-    for (const BgElement& element : stage.Elements) {
-        if (element.SpriteIndex < 0 || element.SpriteIndex >= static_cast<int>(stage.Sprites.size()))
-            continue;
-        const SpriteEntry& sprite = stage.Sprites[element.SpriteIndex];
-        double left =
-            text::RoundClampPixel(text::RoundWrapInt16(element.StartX - sprite.AxisX + 160) - stage.StartX * element.DeltaX);
-        double top = text::RoundClampPixel(text::RoundWrapInt16(element.StartY - sprite.AxisY) - stage.StartY * element.DeltaY);
-        minLeft = std::min(minLeft, left);
-        maxRight = std::max(maxRight, left + sprite.Width);
-        minTop = std::min(minTop, top);
-        maxBottom = std::max(maxBottom, top + sprite.Height);
-    }
-    fields.txtcamleft = NumberText(minLeft);
-    fields.txtcamright = NumberText(maxRight - 320);
-    fields.txtcamhigh = NumberText(minTop);
-    fields.txtcamlow = NumberText(maxBottom - 240);
 }
 
 }  // namespace qb

@@ -15,6 +15,13 @@ struct CameraState {
     float SavedHCamStep = 0;
     float SavedVCamStep = 0;
     uint8_t MouseScroll = 0;
+    // Horizontal start offset for the stage's startx, set by the load; the element placement and
+    // the parallax floors read it.
+    int16_t CamOffsetX = 0;
+    // Test character: 255 while it is in the stage (the arrow keys then walk it); CameraFollow 1
+    // while the arrow keys still move the camera with it on.
+    uint8_t CharEnabled = 0;
+    uint8_t CameraFollow = 0;
     // View rectangle: near edges of tiling runs.
     float ViewLeft = 0;
     float ViewTop = 0;

@@ -8,7 +8,6 @@
 #include "render/bg_ctrl.h"
 #include "render/blit_sprite.h"
 #include "render/camera.h"
-#include "render/element_edit.h"
 #include "platform/text_util.h"
 
 namespace qb {
@@ -236,22 +235,21 @@ ElementPlacement PlaceElement(const StageModel& stage, const BgElement& element)
     return placement;
 }
 
-void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
-                  Clock& clock) {
-    int16_t none = -1;
-    DrawElements(stage, camera, frame, backBuffer, keys, clock, none);
-}
-
-void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
-                  Clock& clock, int16_t& SelectedElement) {
+void DrawElements(FrameContext& ctx) {
+    StageModel& stage = ctx.stage;
+    CameraState& camera = ctx.camera;
+    FrameState& frame = ctx.frame;
+    BITMAP* backBuffer = ctx.backBuffer;
     const bool frontPass = frame.LayerPass == 255;
     if (!frontPass) RunBgCtrls(stage);
 
     const int count = static_cast<int>(stage.Elements.size());
+    frame.Drawn.resize(stage.Elements.size());
     for (int i = 0; i < count; ++i) {
         BgElement& element = stage.Elements[i];
         bool handled = !(frontPass ? element.LayerNo == 0 : element.LayerNo > 0) && element.Enabled != 0;
         if (handled) {
+            frame.Drawn[i] = DrawnElement{};
             int16_t sprite = element.SpriteIndex;
             const BgFrame* animFrame = nullptr;
             bool isAnim = element.Type == "anim";
@@ -273,6 +271,7 @@ void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BIT
                 if (stage.ZOffsetLink > 0 && stage.ZOffsetLink == i)
                     frame.LinkOffsetY = text::RoundWrapInt16(sineSource->SinOffY);
 
+                frame.Drawn[i] = DrawnElement{sprite, x, y};
                 if (element.Visible != 0 && backBuffer)
                     DrawElement(stage, camera, backBuffer, static_cast<int16_t>(i), sprite, x, y);
 
@@ -286,9 +285,8 @@ void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BIT
     }
     camera.PrevCameraX = camera.CameraX;
     camera.PrevCameraY = camera.CameraY;
-    frame.EditingElement = SelectedElement >= 0 && SelectedElement < static_cast<int>(stage.Elements.size());
-    CameraKeys(stage, camera, frame, keys, clock);
-    EditKeys(stage, frame, SelectedElement, keys, clock);
+    CameraKeys(stage, camera, frame, ctx.keys, ctx.clock, ctx.hook);
+    if (ctx.hook) ctx.hook->AfterPass(stage, frame, ctx.keys, ctx.clock);
 }
 
 }  // namespace qb

@@ -12,13 +12,10 @@ struct BITMAP;
 
 namespace qb {
 
-// One layer pass (frame.LayerPass: 0 back, 255 front). The back pass runs the controllers first.
-// No element is selected: the editing keys do nothing.
-void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
-                  Clock& clock);
-// The same with the editing keys polled after the camera keys, acting on `SelectedElement`.
-void DrawElements(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer, Keys& keys,
-                  Clock& clock, int16_t& SelectedElement);
+// One layer pass (ctx.frame.LayerPass: 0 back, 255 front). The back pass runs the controllers
+// first; the camera keys and then the hook end every pass. Records where each handled element was
+// drawn in ctx.frame.Drawn.
+void DrawElements(FrameContext& ctx);
 
 // Where an element's current sprite is drawn before controller and sine offsets: the sprite index
 // (-1 when the element draws nothing) and the top-left corner of its first tile, in view pixels.

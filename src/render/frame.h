@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/ports.h"
 #include "platform/sprite_table.h"
@@ -17,6 +18,15 @@ namespace qb {
 
 constexpr int64_t kNeverTick = INT64_MIN / 4;
 
+// Where the last element pass drew an element: the sprite (-1 when it drew nothing) and the top-left
+// corner of its first tile in view pixels, controller motion and sine offsets included. Picking an
+// element under the pointer reads this, so it always agrees with what is on screen.
+struct DrawnElement {
+    int16_t sprite = -1;
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
 // Run-time values of the frame and of the element passes. Reset by ResetFrameState when a stage
 // starts running.
 struct FrameState {
@@ -26,38 +36,27 @@ struct FrameState {
     int64_t LastSecondTick = kNeverTick;
     std::string InfoText;
     uint8_t LayerPass = 0;  // 0 back layer, 255 front layer
-    // Test character: 255 while it is in the stage; CameraFollow 1 while the arrow keys still move
-    // the camera with it on.
-    uint8_t CharEnabled = 0;
-    uint8_t CameraFollow = 0;
     // Vertical sine offset of the element named by the stage's zoffsetlink (read by the character).
     int16_t LinkOffsetY = 0;
     // Millisecond tick of the last Z or A step change (they act at most once per 150 ms).
     int64_t LastStepKeyTick = -1'000'000;
     // Set when the Delete key was seen by an element pass; the run loop acts on it.
     bool DeleteRequested = false;
-
-    // ---- Element editing (selection, dragging and the editing keys).
-    // Element being dragged with the mouse (-1 none), the grab point in view pixels and the
-    // element's position and base when it was grabbed.
-    int16_t DragIndex = -1;
-    int16_t GrabX = 0, GrabY = 0;
-    int16_t GrabOffX = 0, GrabOffY = 0;
-    int16_t BaseOffX = 0, BaseOffY = 0;
-    // Millisecond tick of the last editing key that acted (they act at most once per 150 ms).
-    int64_t LastEditKeyTick = -1'000'000;
-    // True during a pass in which an element is selected: the Delete key then belongs to the
-    // element, not to the delete-stage command.
-    bool EditingElement = false;
-    // The Delete key removed an element and has not been released since: until it is, it must not
-    // reach the delete-stage command.
-    bool DeleteHeldByEdit = false;
-    // A caption an editing key asked for, handed out by DrawFrame.
-    bool CaptionPending = false;
-    std::string CaptionRequest;
+    // One entry per element, written by the pass that handles the element.
+    std::vector<DrawnElement> Drawn;
 };
 
 void ResetFrameState(FrameState& frame);
+
+// What the layers above the renderer add to every element pass (the element editor).
+class ElementPassHook {
+public:
+    virtual ~ElementPassHook() = default;
+    // True while the Delete key belongs to the hook, so that it is not a request to delete the stage.
+    virtual bool OwnsDeleteKey(const StageModel& stage, Keys& keys) = 0;
+    // Polled after the camera keys at the end of every element pass.
+    virtual void AfterPass(StageModel& stage, FrameState& frame, Keys& keys, Clock& clock) = 0;
+};
 
 // The menu marks and run-loop values a frame reads.
 struct FrameOptions {
@@ -68,6 +67,20 @@ struct FrameOptions {
     bool Paused = false;
 };
 
+// Everything one frame reads and changes.
+struct FrameContext {
+    StageModel& stage;
+    CameraState& camera;
+    FrameState& frame;
+    BITMAP* backBuffer;
+    Keys& keys;
+    Clock& clock;
+    FrameOptions options{};
+    ElementPassHook* hook = nullptr;
+    // The test character's slot between the layers (called only while camera.CharEnabled is 255).
+    std::function<void()> drawCharacter{};
+};
+
 struct FrameResult {
     // The once-a-second update ran (the run loop then checks the music and the full-screen window).
     bool SecondElapsed = false;
@@ -75,19 +88,9 @@ struct FrameResult {
     bool PauseKey = false;
     // The Delete key was seen by an element pass.
     bool DeleteKey = false;
-    // An editing key asked for a new window caption (Caption).
-    bool CaptionChanged = false;
-    std::string Caption;
 };
 
-// Draws one frame into `backBuffer`. `drawCharacter` is the test character's slot between the
-// layers (called only while frame.CharEnabled is non-zero; may be empty).
-FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer,
-                      Keys& keys, Clock& clock, const FrameOptions& options,
-                      const std::function<void()>& drawCharacter = {});
-// The same with element editing: the editing keys act on `SelectedElement` (the main window's).
-FrameResult DrawFrame(StageModel& stage, CameraState& camera, FrameState& frame, BITMAP* backBuffer,
-                      Keys& keys, Clock& clock, const FrameOptions& options, int16_t& SelectedElement,
-                      const std::function<void()>& drawCharacter = {});
+// Draws one frame into ctx.backBuffer.
+FrameResult DrawFrame(FrameContext& ctx);
 
 }  // namespace qb

@@ -158,12 +158,12 @@ bool LoadSpriteFile(StageContext& ctx, std::string& defPath) {
                           MsgButtons::Ok);
             if (ctx.onSpriteFileMissing) ctx.onSpriteFileMissing();
             defPath.clear();
-            stage.LoadPhase = 0;
+            ctx.load.LoadPhase = 0;
             return false;
         }
     }
     const std::string resolved = ResolvePath(located);
-    stage.SpritesLoaded = true;
+    ctx.load.SpritesLoaded = true;
     std::optional<std::string> bytes = ReadFileBytes(resolved, kMaxSpriteFileBytes);
     if (!bytes || !ReadSffHeader(*bytes)) {
         ctx.log.Append("Not a readable sprite file: " + FileNameOf(resolved) + "\r\n");
@@ -206,10 +206,10 @@ int16_t CameraStartOffset(float startX) {
     return static_cast<int16_t>(std::clamp<int64_t>(offset, -32768, 32767));
 }
 
-void PlaceElements(StageModel& stage, float& minPosY) {
+int16_t PlaceElements(StageModel& stage, float& minPosY) {
     if (stage.BoundHigh > 0) stage.BoundHigh = 0;
-    stage.CamOffsetX = CameraStartOffset(stage.StartX);
-    const double camOffset = stage.CamOffsetX;
+    const int16_t camOffsetX = CameraStartOffset(stage.StartX);
+    const double camOffset = camOffsetX;
     int parent = -1;
     bool zLinkResolved = false;
     for (size_t i = 0; i < stage.Elements.size(); ++i) {
@@ -263,6 +263,7 @@ void PlaceElements(StageModel& stage, float& minPosY) {
         if (anim && !action->Frames.empty()) e.FrameTime = action->Frames[0].Time;
     }
     if (stage.BoundHigh < minPosY) stage.BoundHigh = text::RoundClampInt16(double(minPosY) + 1);
+    return camOffsetX;
 }
 
 namespace {

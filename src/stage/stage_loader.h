@@ -33,9 +33,9 @@ bool IsStage(const std::string& stage);
 
 // The camera's horizontal start offset for a stage's startx.
 int16_t CameraStartOffset(float startX);
-// Camera start (CamOffsetX, BoundHigh), element placement and the BoundHigh correction. `minPosY` is
-// the smallest element y placed so far.
-void PlaceElements(StageModel& stage, float& minPosY);
+// Camera start, element placement and the BoundHigh correction. `minPosY` is the smallest element y
+// placed so far. Answers the camera's horizontal start offset (CamOffsetX).
+int16_t PlaceElements(StageModel& stage, float& minPosY);
 // Turns controller ids into element indices and "anim" controller values into animation indices.
 void ResolveControllerTargets(StageModel& stage);
 // The media player's volume for a stage's bgvolume (-255..255 onto -6000..0).

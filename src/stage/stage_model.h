@@ -123,13 +123,18 @@ struct StageModel {
     int16_t ReflectionIntensity = 0;
     uint8_t Reflect = 0;
 
-    // Kept beside the model on the main window.
     std::string SpriteFile;  // "spr", completed to a full path by loading
-    uint8_t LoadPhase = 0;   // 255 parsing, 1 loading, 0 ready
+};
+
+// Where a load stands, beside the model: read by the window's commands while the load services
+// window messages.
+struct StageLoadState {
+    uint8_t LoadPhase = 0;  // 255 parsing, 1 loading, 0 ready
     bool SpritesLoaded = false;
-    int16_t CamOffsetX = 0;
-    // Full path the music player was given by the parse (empty when none).
+    // Full path the music player is given (empty when the stage names no music).
     std::string MusicPath;
+    // The smallest element y placed so far (BoundHigh is pulled up to it).
+    float MinPosY = 0;
 };
 
 }  // namespace qb

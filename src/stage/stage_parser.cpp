@@ -363,7 +363,7 @@ void Parser::Line(const std::string& line) {
 
 void Parser::Finish(const std::string& defPath) {
     StageModel& s = m_stage;
-    if (!s.MusicFile.empty()) s.MusicPath = ResolveMusicPath(s.MusicFile, m_ctx.mugeDir, defPath);
+    if (!s.MusicFile.empty()) m_ctx.load.MusicPath = ResolveMusicPath(s.MusicFile, m_ctx.mugeDir, defPath);
 
     for (BgElement& e : s.Elements) {
         if (e.Type.empty()) e.Type = "normal";
@@ -418,7 +418,7 @@ std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir,
 
 bool ParseStageDef(StageContext& ctx, std::string& path) {
     StageModel& s = ctx.stage;
-    s.LoadPhase = 255;
+    ctx.load.LoadPhase = 255;
     if (ctx.onParseStart) ctx.onParseStart();
     s.ZOffset = -1;
     s.ZOffsetLink = -1;

@@ -14,6 +14,7 @@ class Ui;
 
 struct StageContext {
     StageModel& stage;
+    StageLoadState& load;
     ErrorLog& log;
     Ui& ui;
     int32_t& lineNumber;

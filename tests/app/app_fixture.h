@@ -52,7 +52,7 @@ struct AppFixture {
         state.AppTitle = "Quillback .67 Beta by Tarnwick";
         a_allegro_init();
         state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
-        state.PerfFrequency = FakeClock::kFrequency;
+        state.Loop.PerfFrequency = FakeClock::kFrequency;
     }
 
     // Writes stages/<file>.def (and its sprite file unless `sprite` is empty); answers the path.
@@ -85,7 +85,7 @@ struct AppFixture {
     // Makes the run loop end at the given DoEvents call, as a command serviced mid-frame would.
     void EndLoopAtDoEvents(int doEventsCalls) {
         ui.onDoEvents = [this, seen = 0, doEventsCalls]() mutable {
-            if (++seen >= doEventsCalls) state.ExitLoop = true;
+            if (++seen >= doEventsCalls) state.Loop.ExitLoop = true;
         };
     }
 

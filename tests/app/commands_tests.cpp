@@ -34,7 +34,7 @@ TEST(Startup, TitleCaptionsGeometryInTheirOrder) {
     EXPECT_EQ(f.state.AppTitle, "Quillback .67 Beta by Tarnwick");
     EXPECT_EQ(f.ui.captions.front(), f.state.AppTitle);
     EXPECT_EQ(f.state.Menus.Item("mnuFPS").Caption, "FPS Limiter (60 fps)");
-    EXPECT_EQ(f.state.FpsLimit, 60);
+    EXPECT_EQ(f.state.Loop.FpsLimit, 60);
     EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"b"}));
     ASSERT_FALSE(f.ui.clientSizes.empty());
     EXPECT_EQ(f.ui.clientSizes.back(), std::make_pair(640, 480));  // new configurations start at 2x
@@ -53,7 +53,7 @@ TEST(Startup, OneTimesScaleGivesTheDocumentedGeometry) {
     EXPECT_EQ(shown.ui.clientSizes.back(), std::make_pair(320 + 120, 240));
     EXPECT_EQ(shown.ui.listGeometry, (std::array<int, 4>{320, 1, 120, 240}));
     EXPECT_TRUE(shown.ui.listVisible);
-    EXPECT_EQ(shown.state.StageListShown, 255);
+    EXPECT_EQ(shown.state.Window.StageListShown, 255);
     EXPECT_EQ(shown.ui.moves.back(), std::make_pair(960 - 220, 540 - 120));
 
     mnuStageList_Click(shown.state);  // hide
@@ -79,16 +79,16 @@ TEST(Shutdown, WaitsForTheLoopThenSavesOnceAndQuits) {
     WriteConfigFor(f);
     ASSERT_TRUE(FormLoad(f.state, false));
     StartRunning(f, f.AddStage("a", "A"));
-    f.state.InRunLoop = true;
+    f.state.Loop.InRunLoop = true;
     mnuExit_Click(f.state);
-    EXPECT_TRUE(f.state.ExitLoop);
+    EXPECT_TRUE(f.state.Loop.ExitLoop);
     TmrExitTick(f.state);
-    EXPECT_TRUE(f.state.tmrExitEnabled);
+    EXPECT_TRUE(f.state.Window.tmrExitEnabled);
     EXPECT_EQ(f.ui.quitCalls, 0);
-    f.state.InRunLoop = false;
+    f.state.Loop.InRunLoop = false;
     f.state.Menus.SetChecked("mnuInfo", true);
     TmrExitTick(f.state);
-    EXPECT_FALSE(f.state.tmrExitEnabled);
+    EXPECT_FALSE(f.state.Window.tmrExitEnabled);
     EXPECT_EQ(f.state.bRunning, 0);
     EXPECT_EQ(f.ui.quitCalls, 1);
     EXPECT_NE(f.program.Read("QB.cfg").find("Info = True"), std::string::npos);
@@ -121,7 +121,7 @@ TEST(OpenStage, RefusedFilesChangeNothing) {
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Exclamation);
     EXPECT_EQ(f.state.bRunning, 1);
     EXPECT_EQ(f.state.StageFile, running);
-    EXPECT_FALSE(f.state.tmrStartEnabled);
+    EXPECT_FALSE(f.state.Window.tmrStartEnabled);
     EXPECT_TRUE(f.state.Menus.RecentFiles.empty());
 }
 
@@ -130,8 +130,8 @@ TEST(OpenStage, RefusedFileKeepsAStartThatIsPending) {
     const std::string good = f.AddStage("a", "A");
     OpenStageFile(f.state, good);
     OpenStageFile(f.state, f.mugen.Dir() + "stages/missing.def");
-    EXPECT_EQ(f.state.StartPending, 1);
-    EXPECT_TRUE(f.state.tmrStartEnabled);
+    EXPECT_EQ(f.state.Loop.StartPending, 1);
+    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
     EXPECT_EQ(f.state.StageFile, good);
 }
 
@@ -144,9 +144,9 @@ TEST(OpenStage, AcceptedFileReleasesTheRunningStageAndGoesOnTop) {
     EXPECT_EQ(f.state.StageFile, next);
     EXPECT_EQ(f.ui.captions.back(), next);
     EXPECT_EQ(f.state.bRunning, 0);
-    EXPECT_TRUE(f.state.ExitLoop);
-    EXPECT_TRUE(f.state.tmrStartEnabled);
-    EXPECT_EQ(f.state.StartPending, 1);
+    EXPECT_TRUE(f.state.Loop.ExitLoop);
+    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+    EXPECT_EQ(f.state.Loop.StartPending, 1);
     EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{next, "/x/old.def"}));
     EXPECT_TRUE(f.state.Menus.Item("MnuRecentFiles").Visible);
 }
@@ -170,12 +170,12 @@ TEST(OpenStage, OpenDialogRequestCancelAndZip) {
     mnuOpen_Click(f.state);
     EXPECT_NE(f.ui.boxes.back().text.find("not supported"), std::string::npos);
     EXPECT_EQ(f.state.StageFile, "/kept.def");
-    EXPECT_FALSE(f.state.tmrStartEnabled);
+    EXPECT_FALSE(f.state.Window.tmrStartEnabled);
 
     f.ui.openAnswers = {stage};
     mnuOpen_Click(f.state);
     EXPECT_EQ(f.state.StageFile, stage);
-    EXPECT_TRUE(f.state.tmrStartEnabled);
+    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
     mnuOpen_Click(f.state);  // no start folder of its own: opens where the last choice was
     EXPECT_EQ(f.ui.openRequests.back().initialDir, f.mugen.Dir() + "stages/");
 }
@@ -186,12 +186,12 @@ TEST(OpenStage, DropsAndTheCommandLineGoThroughTheDropTimer) {
     const std::string dropped = f.AddStage("b", "B");
     StartRunning(f, running);
     FilesDropped(f.state, {dropped, "/tmp/readme.txt", f.mugen.Dir() + "stages/a.def.bak"});
-    EXPECT_TRUE(f.state.tmrDropEnabled);
+    EXPECT_TRUE(f.state.Window.tmrDropEnabled);
     EXPECT_EQ(f.state.bRunning, 1);  // nothing released before the stage test
     TmrDropTick(f.state);
-    EXPECT_FALSE(f.state.tmrDropEnabled);
+    EXPECT_FALSE(f.state.Window.tmrDropEnabled);
     EXPECT_EQ(f.state.StageFile, dropped);
-    EXPECT_TRUE(f.state.tmrStartEnabled);
+    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
 
     AppFixture g;
     const std::string stray = g.mugen.Write("stages/x.def", "[Info]\r\nname = stray\r\n").string();
@@ -204,9 +204,9 @@ TEST(OpenStage, DropsAndTheCommandLineGoThroughTheDropTimer) {
 
     AppFixture h;
     OpenFromCommandLine(h.state, h.AddStage("c", "C"));
-    EXPECT_TRUE(h.state.tmrDropEnabled);
+    EXPECT_TRUE(h.state.Window.tmrDropEnabled);
     TmrDropTick(h.state);
-    EXPECT_TRUE(h.state.tmrStartEnabled);
+    EXPECT_TRUE(h.state.Window.tmrStartEnabled);
     OpenFromCommandLine(h.state, "/some/where/pack.zip");
     EXPECT_NE(h.ui.boxes.back().text.find("not supported"), std::string::npos);
 }
@@ -219,14 +219,14 @@ TEST(OpenStage, RecentFileClickPromotesAndOpens) {
     MnuRecentFiles_Click(f.state, 2);
     EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{b, a, "/gone/x.def"}));
     EXPECT_EQ(f.state.StageFile, b);
-    EXPECT_TRUE(f.state.tmrStartEnabled);
+    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
 
-    f.state.tmrStartEnabled = false;
+    f.state.Window.tmrStartEnabled = false;
     MnuRecentFiles_Click(f.state, 2);
     EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/gone/x.def", "Not a stage!"}));
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Critical);
     EXPECT_EQ(f.state.StageFile, b);
-    EXPECT_FALSE(f.state.tmrStartEnabled);
+    EXPECT_FALSE(f.state.Window.tmrStartEnabled);
 }
 
 TEST(StageCommands, CloseKeepsTheFileAndShowsBlack) {
@@ -235,7 +235,7 @@ TEST(StageCommands, CloseKeepsTheFileAndShowsBlack) {
     StartRunning(f, stage);
     mnuClose_Click(f.state);
     EXPECT_EQ(f.state.bRunning, 0);
-    EXPECT_TRUE(f.state.ExitLoop);
+    EXPECT_TRUE(f.state.Loop.ExitLoop);
     EXPECT_EQ(f.state.StageFile, stage);
     EXPECT_EQ(f.ui.captions.back(), f.state.AppTitle);
     EXPECT_EQ(f.sink.presents, 1);
@@ -292,14 +292,14 @@ TEST(StageList, NavigationOpensTheListedFile) {
     EXPECT_EQ(f.state.StageFile, first);  // the listed file, not "a.def"
     mnuStageNext_Click(f.state);
     EXPECT_EQ(f.state.Stages.ListIndex, 1);
-    f.state.tmrStartEnabled = false;
+    f.state.Window.tmrStartEnabled = false;
     mnuStageNext_Click(f.state);  // last: no wrap
     EXPECT_EQ(f.state.Stages.ListIndex, 1);
-    EXPECT_FALSE(f.state.tmrStartEnabled);
+    EXPECT_FALSE(f.state.Window.tmrStartEnabled);
     mnuR_Click(f.state, 0.2);
     EXPECT_EQ(f.state.Stages.ListIndex, 0);
 
-    f.state.Stage.LoadPhase = 1;  // a click while a stage loads is ignored
+    f.state.Load.LoadPhase = 1;  // a click while a stage loads is ignored
     lstStages_Click(f.state, 1);
     EXPECT_EQ(f.state.Stages.ListIndex, 0);
 }
@@ -322,8 +322,8 @@ TEST(Options, FullScreenWhileAStageRunsAndBack) {
     RunPass(f.state);
     EXPECT_EQ(f.state.bFullScreen, 1);
     EXPECT_EQ(f.ui.fullScreenCalls, (std::vector<bool>{true}));
-    EXPECT_EQ(f.state.SavedLeft, 200);
-    EXPECT_EQ(f.state.SavedTop, 150);
+    EXPECT_EQ(f.state.Window.SavedLeft, 200);
+    EXPECT_EQ(f.state.Window.SavedTop, 150);
 
     f.ui.windowPos = {0, 0};
     f.keys.Tap(Key::Escape);
@@ -337,17 +337,17 @@ TEST(Options, FullScreenWhileAStageRunsAndBack) {
 TEST(Options, FpsLimiterAsksForTheLimit) {
     AppFixture f;
     mnuFPS_Click(f.state);  // checked at start: turns it off
-    EXPECT_EQ(f.state.FpsLimit, 0);
+    EXPECT_EQ(f.state.Loop.FpsLimit, 0);
     EXPECT_FALSE(f.state.Menus.Checked("mnuFPS"));
     f.ui.inputAnswers = {"30.5"};
     mnuFPS_Click(f.state);
     EXPECT_EQ(f.ui.inputPrompts.back(), "Max FPS?");
-    EXPECT_EQ(f.state.FpsLimit, 30);  // halves go to the even neighbour
+    EXPECT_EQ(f.state.Loop.FpsLimit, 30);  // halves go to the even neighbour
     EXPECT_EQ(f.state.Menus.Item("mnuFPS").Caption, "FPS Limiter (30 fps)");
     mnuFPS_Click(f.state);
     mnuFPS_Click(f.state);  // cancelled: stays off
     EXPECT_FALSE(f.state.Menus.Checked("mnuFPS"));
-    EXPECT_EQ(f.state.FpsLimit, 0);
+    EXPECT_EQ(f.state.Loop.FpsLimit, 0);
 }
 
 TEST(Options, TogglesNotepadErrorLogAndSnapshot) {

@@ -17,16 +17,16 @@ struct ConfigFixture : AppFixture {
 TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     ConfigFixture a;
     a.state.MugeDir = "/Games/MUGEN 1.1 Beta/";
-    a.state.TestCharPath = "/Games/MUGEN 1.1 Beta/chars/KFM 2/kfm.def";
-    a.state.TestCharName = "Kung Fu Man 2 Turbo";
+    a.state.CharSettings.TestCharPath = "/Games/MUGEN 1.1 Beta/chars/KFM 2/kfm.def";
+    a.state.CharSettings.TestCharName = "Kung Fu Man 2 Turbo";
     a.state.Camera.HCamStep = 1.5f;
     a.state.Camera.VCamStep = 0.5f;
     a.state.Menus.SetChecked("mnuMusic", false);
     a.state.Menus.SetChecked("mnuInfo", true);
     a.state.Menus.SetChecked("mnuDeform", true);
     a.state.Menus.SetChecked("mnuDebugBG", true);
-    a.state.StageListShown = 255;
-    a.state.ViewScale = 3;
+    a.state.Window.StageListShown = 255;
+    a.state.Window.ViewScale = 3;
     a.state.Menus.RecentFiles = {"/D/Stages1 new/x.def", "/d/Ünïcode Á/Temple.DEF", "/a;b/c.def"};
     ASSERT_TRUE(SaveConfig(a.state));
 
@@ -34,8 +34,8 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     std::filesystem::copy_file(a.program.Path() / "QB.cfg", b.program.Path() / "QB.cfg");
     LoadConfig(b.state);
     EXPECT_EQ(b.state.MugeDir, a.state.MugeDir);
-    EXPECT_EQ(b.state.TestCharPath, a.state.TestCharPath);
-    EXPECT_EQ(b.state.TestCharName, "Kung Fu Man 2 Turbo");
+    EXPECT_EQ(b.state.CharSettings.TestCharPath, a.state.CharSettings.TestCharPath);
+    EXPECT_EQ(b.state.CharSettings.TestCharName, "Kung Fu Man 2 Turbo");
     EXPECT_EQ(b.state.Menus.Item("mnuChar").Caption, "Use Kung Fu Man 2 Turbo");
     EXPECT_FLOAT_EQ(b.state.Camera.HCamStep, 1.5f);
     EXPECT_FLOAT_EQ(b.state.Camera.VCamStep, 0.5f);
@@ -43,11 +43,11 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     EXPECT_TRUE(b.state.Menus.Checked("mnuInfo"));
     EXPECT_TRUE(b.state.Menus.Checked("mnuDeform"));
     EXPECT_TRUE(b.state.Menus.Checked("mnuDebugBG"));
-    EXPECT_EQ(b.state.StageListShown, 255);
-    EXPECT_EQ(b.state.ViewScale, 3);
+    EXPECT_EQ(b.state.Window.StageListShown, 255);
+    EXPECT_EQ(b.state.Window.ViewScale, 3);
     EXPECT_EQ(b.state.Menus.RecentFiles, a.state.Menus.RecentFiles);
     EXPECT_TRUE(b.state.Menus.Item("MnuRecentFiles").Visible);
-    EXPECT_EQ(b.state.ShowIntro, 0);  // the file always says Intro = False
+    EXPECT_EQ(b.state.Window.ShowIntro, 0);  // the file always says Intro = False
     EXPECT_TRUE(b.ui.boxes.empty());
     EXPECT_TRUE(b.state.Log.Text().empty());
 }
@@ -71,7 +71,7 @@ TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {
     LoadConfig(f.state);
     EXPECT_EQ(f.state.MugeDir, "C:\\Games\\MUGEN\\");
     EXPECT_FALSE(f.state.Menus.Checked("mnuInfo"));
-    EXPECT_EQ(f.state.StageListShown, 0);
+    EXPECT_EQ(f.state.Window.StageListShown, 0);
     EXPECT_TRUE(f.ui.folderPrompts.empty());
 }
 
@@ -87,7 +87,7 @@ TEST(Config, ValueRulesOfTheFlags) {
         ConfigFixture f;
         f.WriteConfig("Version = .67A\r\n" + c.line + "\r\n");
         LoadConfig(f.state);
-        EXPECT_EQ(f.state.StageListShown, c.stageList) << c.line;
+        EXPECT_EQ(f.state.Window.StageListShown, c.stageList) << c.line;
         EXPECT_EQ(f.state.Menus.Checked("mnuMusic"), c.music) << c.line;
     }
 }
@@ -96,7 +96,7 @@ TEST(Config, CharWishIsKeptUntilTheCharacterCommandActs) {
     ConfigFixture f;
     f.WriteConfig("Char = True\r\n");
     LoadConfig(f.state);
-    EXPECT_EQ(f.state.CharRequested, 255);
+    EXPECT_EQ(f.state.CharSettings.CharRequested, 255);
     EXPECT_NE(ConfigText(f.state).find("\r\nChar = True\r\n"), std::string::npos);
 }
 
@@ -104,7 +104,7 @@ TEST(Config, EmptyCharNameStaysEmpty) {
     ConfigFixture f;
     f.WriteConfig("TestChar = /m/chars/kfm/kfm.def\r\nCharName = \r\n");
     LoadConfig(f.state);
-    EXPECT_EQ(f.state.TestCharName, "");
+    EXPECT_EQ(f.state.CharSettings.TestCharName, "");
     EXPECT_EQ(f.state.Menus.Item("mnuChar").Caption, "&使用测试人物");
 }
 
@@ -118,7 +118,7 @@ TEST(Config, EmptyFileIsReportedAndKeepsDefaults) {
     EXPECT_TRUE(f.ui.folderPrompts.empty());
     EXPECT_EQ(f.state.MugeDir, "");
     EXPECT_TRUE(f.state.Menus.Checked("mnuMusic"));
-    EXPECT_EQ(f.state.ViewScale, 2);
+    EXPECT_EQ(f.state.Window.ViewScale, 2);
 }
 
 TEST(Config, BadNumberIsLoggedAndReadingGoesOn) {
@@ -129,7 +129,7 @@ TEST(Config, BadNumberIsLoggedAndReadingGoesOn) {
     EXPECT_FLOAT_EQ(f.state.Camera.HCamStep, 3);
     EXPECT_FLOAT_EQ(f.state.Camera.VCamStep, 2);
     EXPECT_NE(f.state.Log.Text().find("HCamStep = fast"), std::string::npos);
-    EXPECT_EQ(f.state.ViewScale, 2);  // out of 1..4: ignored
+    EXPECT_EQ(f.state.Window.ViewScale, 2);  // out of 1..4: ignored
 }
 
 TEST(Config, EightRecentFilesStayEight) {

@@ -6,6 +6,7 @@
 
 #include "app/run_loop.h"
 #include "render/draw_elements.h"
+#include "platform/text_util.h"
 #include "tests/app/app_fixture.h"
 
 namespace qb::test {
@@ -32,7 +33,7 @@ TEST(StageMouse, ClickSelectsDragMovesAndEmptyClickClears) {
     const float posX = sky.PosX, posY = sky.PosY, baseX = sky.BaseX, baseY = sky.BaseY;
 
     StageMouseDown(f.state, MouseButton::Left, x, y);
-    EXPECT_EQ(f.state.SelectedElement, 0);
+    EXPECT_EQ(f.state.Edit.SelectedElement, 0);
     EXPECT_EQ(f.ui.captions.back(), "\"" + sky.Name + "\" - Background Element #1/1");
     EXPECT_FALSE(sky.Name.empty());
 
@@ -41,20 +42,21 @@ TEST(StageMouse, ClickSelectsDragMovesAndEmptyClickClears) {
     EXPECT_EQ(sky.PosY, posY - 2);
     EXPECT_EQ(sky.BaseX, baseX + 5);
     EXPECT_EQ(sky.BaseY, baseY - 2);
-    EXPECT_EQ(f.state.BgFields.txtXpos, NumberText(baseX + 5));
+    EXPECT_EQ(f.state.Edit.Fields.txtXpos, text::NumberText(baseX + 5));
     StageMouseUp(f.state, MouseButton::Left);
     StageMouseMove(f.state, x + 50, y + 50);
     EXPECT_EQ(sky.PosX, posX + 5) << "released: moving no longer drags";
-    EXPECT_EQ(f.state.SelectedElement, 0) << "the selection outlives the drag";
+    EXPECT_EQ(f.state.Edit.SelectedElement, 0) << "the selection outlives the drag";
 
     StageMouseDown(f.state, MouseButton::Left, 319, 239);  // nothing there
-    EXPECT_EQ(f.state.SelectedElement, -1);
+    EXPECT_EQ(f.state.Edit.SelectedElement, -1);
     EXPECT_EQ(f.ui.captions.back(), "Forest Gate");
 
+    RunPass(f.state);  // picking sees the element where the last frame drew it
     StageMouseDown(f.state, MouseButton::Left, x + 5, y - 2);
-    EXPECT_EQ(f.state.SelectedElement, 0);
+    EXPECT_EQ(f.state.Edit.SelectedElement, 0);
     StageMouseDown(f.state, MouseButton::Right, x + 5, y - 2);
-    EXPECT_EQ(f.state.SelectedElement, -1) << "a right click clears even over an element";
+    EXPECT_EQ(f.state.Edit.SelectedElement, -1) << "a right click clears even over an element";
     StageMouseMove(f.state, x + 60, y);
     EXPECT_EQ(sky.PosX, posX + 5) << "the right click ended the drag";
 }
@@ -67,7 +69,7 @@ TEST(StageMouse, DeleteWithASelectionNeverDeletesTheStageFile) {
 
     StageMouseDown(f.state, MouseButton::Left, x, y);
     StageMouseUp(f.state, MouseButton::Left);
-    ASSERT_EQ(f.state.SelectedElement, 0);
+    ASSERT_EQ(f.state.Edit.SelectedElement, 0);
     f.keys.Hold(Key::Delete);
     for (int i = 0; i < 4; ++i) {
         f.clock.AdvanceMs(16);
@@ -78,7 +80,7 @@ TEST(StageMouse, DeleteWithASelectionNeverDeletesTheStageFile) {
     EXPECT_TRUE(f.ui.boxes.empty()) << "the delete-stage command was not even asked";
     EXPECT_EQ(f.state.bRunning, 1);
     EXPECT_TRUE(f.state.Stage.Elements.empty());
-    EXPECT_EQ(f.state.SelectedElement, -1);
+    EXPECT_EQ(f.state.Edit.SelectedElement, -1);
     EXPECT_EQ(f.ui.captions.back(), "Deleted..");
 
     // With nothing selected the key is the stage command's again (it asks first).
@@ -99,9 +101,9 @@ TEST(StageMouse, InsertThroughTheRunLoopClonesAndCaptions) {
     f.keys.Tap(Key::Insert);
     RunPass(f.state);
     EXPECT_EQ(f.state.Stage.Elements.size(), 2u);
-    EXPECT_EQ(f.state.SelectedElement, 1);
+    EXPECT_EQ(f.state.Edit.SelectedElement, 1);
     EXPECT_EQ(f.ui.captions.back(), "Cloned..");
-    EXPECT_EQ(f.state.Frame.DragIndex, 0) << "the drag stays on the element that was grabbed";
+    EXPECT_EQ(f.state.Edit.DragIndex, 0) << "the drag stays on the element that was grabbed";
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ TEST(LoadStage, MissingSpriteFileShowsBoxAndReleasesStage) {
     EXPECT_TRUE(f.state.StageFile.empty());
     EXPECT_EQ(f.Stage().ElementCount, 0);
     EXPECT_TRUE(f.Stage().StageName.empty());
-    EXPECT_EQ(f.Stage().LoadPhase, 0);
+    EXPECT_EQ(f.state.Load.LoadPhase, 0);
     EXPECT_EQ(f.ui.captions.back(), f.state.AppTitle);
     for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
         EXPECT_TRUE(f.state.Menus.Item(m).Enabled) << m;
@@ -76,7 +76,7 @@ TEST(LoadStage, MenusComeBackAndBackBufferIsCleared) {
     for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
         EXPECT_TRUE(f.state.Menus.Item(m).Enabled) << m;
     EXPECT_FALSE(f.keys.Pressed(Key::Escape));  // presses made while loading are discarded
-    EXPECT_EQ(f.Stage().LoadPhase, 0);
+    EXPECT_EQ(f.state.Load.LoadPhase, 0);
 }
 
 TEST(LoadStage, FullScreenWishIsCarriedOutOnceTheStageRuns) {
@@ -96,7 +96,7 @@ TEST(LoadStage, KeptValuesAreResetBetweenStages) {
                    "[PlayerInfo]\r\np1startx = -80\r\n[Bound]\r\nscreenleft = 40\r\nscreenright = 30\r\n"
                    "[BG 0]\r\nstart = 0, -200\r\n"));
     EXPECT_EQ(f.Stage().Tension, 50);
-    EXPECT_LT(f.state.MinPosY, 0);
+    EXPECT_LT(f.state.Load.MinPosY, 0);
     UnloadStuff(f.state);
     ASSERT_TRUE(f.LoadText("[Camera]\r\nboundhigh = -300\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
     const StageModel& s = f.Stage();

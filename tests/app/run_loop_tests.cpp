@@ -22,12 +22,12 @@ TEST(FramePacing, PeriodIsRoundedAndNonPositiveLimitsDoNotWait) {
 TEST(FramePacing, WaitSleepsUntilTheDeadlineInsteadOfSpinning) {
     AppFixture f;
     f.clock.nowCounts = 5'000'000;
-    f.state.LastPresent = f.clock.nowCounts;
+    f.state.Loop.LastPresent = f.clock.nowCounts;
     f.clock.AdvanceMs(4);  // the frame took 4 ms to draw
     WaitForFrame(f.state);
     // Presented one period after the previous present, give or take the last short sleep.
-    EXPECT_GE(f.state.LastPresent - 5'000'000, kPeriod60);
-    EXPECT_LE(f.state.LastPresent - 5'000'000, kPeriod60 + 50);
+    EXPECT_GE(f.state.Loop.LastPresent - 5'000'000, kPeriod60);
+    EXPECT_LE(f.state.Loop.LastPresent - 5'000'000, kPeriod60 + 50);
     ASSERT_FALSE(f.clock.sleeps.empty());
     EXPECT_LE(f.clock.sleeps.size(), 12u);  // a handful of naps, not a busy loop
     const int64_t slept = std::accumulate(f.clock.sleeps.begin(), f.clock.sleeps.end(), int64_t{0});
@@ -40,7 +40,7 @@ TEST(FramePacing, WaitSleepsUntilTheDeadlineInsteadOfSpinning) {
 TEST(FramePacing, OverrunFrameWaitsOnePass) {
     AppFixture f;
     f.clock.nowCounts = 1'000'000;
-    f.state.LastPresent = f.clock.nowCounts - 3 * kPeriod60;
+    f.state.Loop.LastPresent = f.clock.nowCounts - 3 * kPeriod60;
     WaitForFrame(f.state);
     EXPECT_TRUE(f.clock.sleeps.empty());
     EXPECT_EQ(f.ui.doEventsCalls, 1);
@@ -49,8 +49,8 @@ TEST(FramePacing, OverrunFrameWaitsOnePass) {
 TEST(FramePacing, UnlimitedAndNegativeLimitsServeMessagesOnce) {
     for (int16_t limit : {int16_t{0}, int16_t{-5}}) {
         AppFixture f;
-        f.state.FpsLimit = limit;
-        f.state.LastPresent = f.clock.nowCounts;
+        f.state.Loop.FpsLimit = limit;
+        f.state.Loop.LastPresent = f.clock.nowCounts;
         WaitForFrame(f.state);
         EXPECT_TRUE(f.clock.sleeps.empty());
         EXPECT_EQ(f.ui.doEventsCalls, 1);
@@ -59,8 +59,8 @@ TEST(FramePacing, UnlimitedAndNegativeLimitsServeMessagesOnce) {
 
 TEST(FramePacing, ExitLoopSetDuringTheWaitEndsIt) {
     AppFixture f;
-    f.state.LastPresent = f.clock.nowCounts;
-    f.ui.onDoEvents = [&] { f.state.ExitLoop = true; };
+    f.state.Loop.LastPresent = f.clock.nowCounts;
+    f.ui.onDoEvents = [&] { f.state.Loop.ExitLoop = true; };
     WaitForFrame(f.state);
     EXPECT_TRUE(f.clock.sleeps.empty());
     EXPECT_EQ(f.ui.doEventsCalls, 1);
@@ -72,7 +72,7 @@ TEST(RunLoop, RunsTheStageUntilACommandEndsIt) {
     f.state.Log.Append("old entry");
     f.EndLoopAtDoEvents(30);
     RunStage(f.state);
-    EXPECT_FALSE(f.state.InRunLoop);
+    EXPECT_FALSE(f.state.Loop.InRunLoop);
     EXPECT_EQ(f.state.bRunning, 1);
     EXPECT_TRUE(f.state.Log.Text().empty());
     ASSERT_FALSE(f.ui.captions.empty());
@@ -83,7 +83,7 @@ TEST(RunLoop, RunsTheStageUntilACommandEndsIt) {
     // Paced at 60 fps on the counter: the presents span about one period each.
     const double elapsedMs = static_cast<double>(f.clock.nowCounts) / 1000.0;
     EXPECT_GE(elapsedMs, (f.sink.presents - 1) * 16.6);
-    EXPECT_EQ(f.state.BgFields.txtcamleft, "-100");
+    EXPECT_EQ(f.state.Edit.Fields.txtcamleft, "-100");
 }
 
 TEST(RunLoop, FailedLoadDoesNotEnterTheLoop) {
@@ -91,12 +91,15 @@ TEST(RunLoop, FailedLoadDoesNotEnterTheLoop) {
     f.state.StageFile = f.mugen.Write("stages/nosprite.def", StageDefText("X", "missing.sff")).string();
     f.ui.onDoEvents = [&] {
         ADD_FAILURE() << "the loop ran";
-        f.state.ExitLoop = true;
+        f.state.Loop.ExitLoop = true;
     };
+    a_clear_to_color(f.state.BackBuffer.get(), kMaskColor);  // the previous stage's last frame
     RunStage(f.state);
     EXPECT_EQ(f.state.bRunning, 0);
-    EXPECT_FALSE(f.state.InRunLoop);
-    EXPECT_EQ(f.sink.presents, 0);
+    EXPECT_FALSE(f.state.Loop.InRunLoop);
+    // The view is cleared and shown once, as Close leaves it, instead of keeping the old frame.
+    EXPECT_EQ(f.sink.presents, 1);
+    EXPECT_EQ(a_getpixel(f.state.BackBuffer.get(), 160, 120), 0);
 }
 
 TEST(RunLoop, OnceASecondLoopsTheMusicAtItsEnd) {
@@ -133,7 +136,7 @@ TEST(RunLoop, FirstPassCountsTheSecondAndPauseKeyFreezesIt) {
     const int16_t frames = f.state.Frame.FramesThisSecond;
     f.keys.Tap(Key::Pause);
     RunPass(f.state);
-    EXPECT_EQ(f.state.Paused, 255);
+    EXPECT_EQ(f.state.Loop.Paused, 255);
     EXPECT_EQ(f.ui.captions.back(), "Forest Gate <<PAUSED>>");
     const int16_t afterPause = f.state.Frame.FramesThisSecond;
     EXPECT_EQ(afterPause, frames + 1);  // the pass that read the key was still drawn
@@ -142,7 +145,7 @@ TEST(RunLoop, FirstPassCountsTheSecondAndPauseKeyFreezesIt) {
     EXPECT_EQ(f.state.Frame.FramesThisSecond, afterPause);  // paused: nothing drawn or counted
     f.keys.Tap(Key::Pause);
     RunPass(f.state);
-    EXPECT_EQ(f.state.Paused, 0);
+    EXPECT_EQ(f.state.Loop.Paused, 0);
     EXPECT_EQ(f.ui.captions.back(), "Forest Gate");
 }
 
@@ -152,7 +155,7 @@ TEST(RunLoop, TimersActOnlyOnceTheLoopHasReturned) {
     const std::string second = f.AddStage("second", "Second");
     f.state.StageFile = first;
     OpenStage(f.state);
-    ASSERT_TRUE(f.state.tmrStartEnabled);
+    ASSERT_TRUE(f.state.Window.tmrStartEnabled);
 
     int calls = 0;
     bool sawSecondInsideFirstLoop = false;
@@ -161,22 +164,22 @@ TEST(RunLoop, TimersActOnlyOnceTheLoopHasReturned) {
         if (calls == 3) {
             // The user picks another stage while the first one runs.
             OpenStageFile(f.state, second);
-            EXPECT_TRUE(f.state.ExitLoop);
+            EXPECT_TRUE(f.state.Loop.ExitLoop);
             EXPECT_EQ(f.state.bRunning, 0);  // released at once
             TmrStartTick(f.state);           // the timer fires inside the loop: it waits
-            EXPECT_TRUE(f.state.tmrStartEnabled);
+            EXPECT_TRUE(f.state.Window.tmrStartEnabled);
             sawSecondInsideFirstLoop = f.state.Stage.StageName == "Second";
             CloseRequest(f.state);
             TmrExitTick(f.state);  // likewise waits
-            EXPECT_TRUE(f.state.tmrExitEnabled);
+            EXPECT_TRUE(f.state.Window.tmrExitEnabled);
         }
-        if (calls == 10) f.state.ExitLoop = true;
+        if (calls == 10) f.state.Loop.ExitLoop = true;
     };
     TmrStartTick(f.state);  // runs the first stage until the command above ends it
     EXPECT_LT(calls, 10);   // the first loop ended right after the command
     EXPECT_FALSE(sawSecondInsideFirstLoop);
-    EXPECT_FALSE(f.state.InRunLoop);
-    EXPECT_TRUE(f.state.tmrStartEnabled);
+    EXPECT_FALSE(f.state.Loop.InRunLoop);
+    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
     EXPECT_EQ(f.ui.quitCalls, 0);
 }
 
@@ -187,11 +190,11 @@ TEST(RunLoop, CloseBeforeTheStartCameDueWins) {
     CloseRequest(f.state);
     f.ui.onDoEvents = [&] {
         ADD_FAILURE() << "a loop started after the close";
-        f.state.ExitLoop = true;
+        f.state.Loop.ExitLoop = true;
     };
     TmrStartTick(f.state);
-    EXPECT_FALSE(f.state.tmrStartEnabled);
-    EXPECT_FALSE(f.state.InRunLoop);
+    EXPECT_FALSE(f.state.Window.tmrStartEnabled);
+    EXPECT_FALSE(f.state.Loop.InRunLoop);
     TmrExitTick(f.state);
     EXPECT_EQ(f.ui.quitCalls, 1);
 }
@@ -205,16 +208,16 @@ TEST(RunLoop, ReloadRestartsThroughTheStartTimer) {
     f.ui.onDoEvents = [&] {
         ++calls;
         if (calls == 2) mnuReload_Click(f.state);
-        if (calls == 5) f.state.ExitLoop = true;
+        if (calls == 5) f.state.Loop.ExitLoop = true;
     };
-    while (f.state.tmrStartEnabled && loopsEntered < 5) {
+    while (f.state.Window.tmrStartEnabled && loopsEntered < 5) {
         ++loopsEntered;
         TmrStartTick(f.state);
     }
     EXPECT_EQ(loopsEntered, 2);  // the reload ran as a second, separate loop
     EXPECT_EQ(f.state.bRunning, 1);
     EXPECT_EQ(f.state.Stage.StageName, "Forest Gate");
-    EXPECT_FALSE(f.state.Reloading);
+    EXPECT_FALSE(f.state.Package.Reloading);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 
 #include "gui/frm_error.h"
 #include "gui/qt_keys.h"
-#include "render/element_edit.h"
+#include "tools/element_edit.h"
 #include "tests/gui/gui_harness.h"
 
 namespace qb::test {
@@ -159,7 +159,7 @@ TEST(FrmStage, OpensStagesThroughEveryPathAndRemembersThem) {
             EXPECT_FALSE(w.MenuAction("mnuFS")->isEnabled());
         },
         "close");
-    h.Then([&] { return !h.State().InRunLoop; }, [&] {}, "loop ended");
+    h.Then([&] { return !h.State().Loop.InRunLoop; }, [&] {}, "loop ended");
     h.ThenExit();
     h.Run();
 
@@ -246,7 +246,7 @@ TEST(FrmStage, EveryMenuItemTogglesAsTheModelSays) {
             }
             EXPECT_GE(toggled, 15);
             // The limiter went off, then on again with the typed limit.
-            EXPECT_EQ(h.State().FpsLimit, 30);
+            EXPECT_EQ(h.State().Loop.FpsLimit, 30);
             EXPECT_EQ(Text(w.MenuAction("mnuFPS")), "FPS Limiter (30 fps)");
             EXPECT_EQ(h.editorOpened, (std::vector<std::string>{first, first}));
             EXPECT_FALSE(w.MenuAction("mnuPause")->isChecked());
@@ -385,13 +385,13 @@ TEST(FrmStage, ClickOnTheViewSelectsAndDragsAnElement) {
             int fx = -1, fy = -1, picked = -1;
             for (int y = 0; y < kViewHeight && picked < 0; y += 4)
                 for (int x = 0; x < kViewWidth && picked < 0; x += 4)
-                    if ((picked = ElementAt(state.Stage, x, y)) >= 0) fx = x, fy = y;
+                    if ((picked = ElementAt(state.Stage, state.Frame, x, y)) >= 0) fx = x, fy = y;
             ASSERT_GE(picked, 0) << "the demo stage shows elements";
             const QPoint at = view->PictureRect().topLeft() + QPoint(fx * scale + scale / 2, fy * scale + scale / 2);
             const float posX = state.Stage.Elements[picked].PosX;
 
             SendMouse(view, QEvent::MouseButtonPress, at, Qt::LeftButton);
-            EXPECT_EQ(state.SelectedElement, picked);
+            EXPECT_EQ(state.Edit.SelectedElement, picked);
             const BgElement& element = state.Stage.Elements[picked];
             EXPECT_EQ(w.windowTitle().toStdString(), "\"" + element.Name + "\" - Background Element #" +
                                                          std::to_string(picked + 1) + "/" +
@@ -399,11 +399,11 @@ TEST(FrmStage, ClickOnTheViewSelectsAndDragsAnElement) {
             SendMouse(view, QEvent::MouseMove, at + QPoint(4 * scale, 0), Qt::NoButton);
             EXPECT_EQ(element.PosX, posX + 4) << "moves arrive in frame pixels";
             SendMouse(view, QEvent::MouseButtonRelease, at + QPoint(4 * scale, 0), Qt::LeftButton);
-            EXPECT_EQ(state.Frame.DragIndex, -1);
+            EXPECT_EQ(state.Edit.DragIndex, -1);
 
             SendMouse(view, QEvent::MouseButtonPress, at, Qt::RightButton);
             SendMouse(view, QEvent::MouseButtonRelease, at, Qt::RightButton);
-            EXPECT_EQ(state.SelectedElement, -1);
+            EXPECT_EQ(state.Edit.SelectedElement, -1);
             EXPECT_EQ(w.windowTitle().toStdString(), state.Stage.StageName);
         },
         "click");
@@ -458,7 +458,7 @@ TEST(FrmStage, ClosingWhileRunningEndsTheLoopBeforeTheShutdown) {
             w.close();
             // The window stays until tmrExit has run the shutdown, after the loop returned.
             EXPECT_TRUE(w.isVisible());
-            EXPECT_TRUE(h.State().ExitLoop);
+            EXPECT_TRUE(h.State().Loop.ExitLoop);
             EXPECT_TRUE(w.Timer("tmrExit")->isActive());
             EXPECT_FALSE(fs::exists(h.programDir.Path() / "QB.cfg") &&
                          h.ConfigText().find("HCamStep") != std::string::npos);
@@ -466,7 +466,7 @@ TEST(FrmStage, ClosingWhileRunningEndsTheLoopBeforeTheShutdown) {
         "close request");
     h.Run();
     EXPECT_FALSE(h.Window().isVisible());
-    EXPECT_FALSE(h.State().InRunLoop);
+    EXPECT_FALSE(h.State().Loop.InRunLoop);
     EXPECT_NE(h.ConfigText().find("HCamStep = "), std::string::npos);
 }
 

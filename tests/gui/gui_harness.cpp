@@ -137,7 +137,7 @@ void GuiHarness::WaitRunning(const std::string& stageFile, int frames) {
     auto start = std::make_shared<int>(-1);
     Then(
         [this, stageFile, frames, start] {
-            if (!State().InRunLoop || State().bRunning != 1 || State().StageFile != stageFile) return false;
+            if (!State().Loop.InRunLoop || State().bRunning != 1 || State().StageFile != stageFile) return false;
             const int presents = Window().ActiveView()->PresentCount();
             if (*start < 0) *start = presents;
             return presents - *start >= frames;
@@ -162,7 +162,7 @@ void GuiHarness::Tick() {
             ADD_FAILURE() << "timed out waiting for: "
                           << (m_steps.empty() ? "shutdown" : m_steps.front().what) << " (StageFile "
                           << State().StageFile << ", bRunning " << int(State().bRunning) << ", InRunLoop "
-                          << State().InRunLoop << ", steps done " << m_done << ")";
+                          << State().Loop.InRunLoop << ", steps done " << m_done << ")";
             m_steps.clear();
             Window().close();
         }

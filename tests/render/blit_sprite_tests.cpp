@@ -205,7 +205,7 @@ TEST(BlitSprite, AFloorCountsTheCameraStartOnlyOnce) {
     int16_t s = t.AddSprite(sprite);
     BgElement& e = t.AddElement("parallax", s, -4, 0);
     e.Mask = 0;
-    t.stage.CamOffsetX = 4;
+    t.camera.CamOffsetX = 4;
     t.camera.CameraX = -4;
     Blit(t, 0, -4, 0);
     EXPECT_EQ(t.Dump()[0].find('W'), 4u);

@@ -16,13 +16,12 @@ using Rows = std::vector<std::string>;
 struct Pass {
     test::FakeKeys keys;
     test::FakeClock clock;
-    void Back(TinyStage& t) {
-        t.frame.LayerPass = 0;
-        DrawElements(t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock);
-    }
-    void Front(TinyStage& t) {
-        t.frame.LayerPass = 255;
-        DrawElements(t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock);
+    void Back(TinyStage& t) { Run(t, 0); }
+    void Front(TinyStage& t) { Run(t, 255); }
+    void Run(TinyStage& t, uint8_t layer) {
+        t.frame.LayerPass = layer;
+        FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock};
+        DrawElements(ctx);
     }
 };
 

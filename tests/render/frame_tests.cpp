@@ -25,18 +25,20 @@ struct FrameFixture {
         options.FpsLimit = 60;
     }
     FrameResult Draw() {
-        return DrawFrame(t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock, options, [this] {
+        FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock, options};
+        ctx.drawCharacter = [this] {
             // The character is drawn over the back layer and under the front layer.
             order += test::Dump(t.backBuffer.get())[0];
             a_putpixel(t.backBuffer.get(), 1, 0, test::LayoutColor('B'));
             a_putpixel(t.backBuffer.get(), 2, 0, test::LayoutColor('B'));
-        });
+        };
+        return DrawFrame(ctx);
     }
 };
 
 TEST(DrawFrame, DrawsTheBackLayerTheCharacterThenTheFrontLayer) {
     FrameFixture f;
-    f.t.frame.CharEnabled = 255;
+    f.t.camera.CharEnabled = 255;
     f.Draw();
     EXPECT_EQ(f.order, "RKKK");
     EXPECT_EQ(f.t.Dump()[0], "RGBK");

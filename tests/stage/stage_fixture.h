@@ -18,6 +18,7 @@ struct StageFixture {
     TempDir program;
     FakeUi ui;
     StageModel stage;
+    StageLoadState load;
     ErrorLog log;
     int32_t lineNumber = 0;
     float minPosY = 0;
@@ -35,10 +36,11 @@ struct StageFixture {
     // Loads into a fresh model with a fresh line counter and log. True when the stage runs.
     bool Load(std::string defPath) {
         stage = StageModel{};
+        load = StageLoadState{};
         log.Clear();
         lineNumber = 0;
         minPosY = 0;
-        StageContext ctx{stage, log, ui, lineNumber, mugen.Dir(), program.Path().string()};
+        StageContext ctx{stage, load, log, ui, lineNumber, mugen.Dir(), program.Path().string()};
         ctx.onSpriteFileMissing = [this] {
             spriteFileMissing = true;
             stage = StageModel{};

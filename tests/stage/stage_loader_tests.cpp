@@ -35,7 +35,7 @@ TEST(StageLoader, NoSprLoadsSpriteFileBesideDefinition) {
     StageFixture f;
     ASSERT_TRUE(f.LoadText("[BG 0]\r\nspriteno = 0,0\r\n"));
     EXPECT_EQ(std::filesystem::path(f.Stage().SpriteFile), f.mugen.Path() / "stages/test.sff");
-    EXPECT_TRUE(f.Stage().SpritesLoaded);
+    EXPECT_TRUE(f.load.SpritesLoaded);
     EXPECT_EQ(f.Stage().SpriteCount, 1);
 }
 

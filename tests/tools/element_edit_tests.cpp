@@ -1,4 +1,4 @@
-#include "render/element_edit.h"
+#include "tools/element_edit.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,17 @@ namespace qb {
 namespace {
 
 using test::TinyStage;
+
+// Draws both layers, as a frame does, so that picking sees where the elements are.
+void DrawBothLayers(TinyStage& t) {
+    test::FakeKeys keys;
+    test::FakeClock clock;
+    for (uint8_t layer : {uint8_t{0}, uint8_t{255}}) {
+        t.frame.LayerPass = layer;
+        FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock};
+        DrawElements(ctx);
+    }
+}
 
 std::vector<std::string> Names(const StageModel& stage) {
     std::vector<std::string> names;
@@ -25,21 +36,25 @@ TEST(ElementSelection, FrontMostElementUnderThePointerWins) {
     t.AddElement("normal", box, 2, 2);              // 1: back layer, drawn after 0
     t.AddElement("normal", box, 0, 0).LayerNo = 1;  // 2: front layer
     t.AddElement("normal", box, 8, 0);              // 3: back layer, after the front one in the table
+    const auto ElementAt = [&t](int x, int y) {
+        DrawBothLayers(t);
+        return qb::ElementAt(t.stage, t.frame, x, y);
+    };
 
-    EXPECT_EQ(ElementAt(t.stage, 3, 3), 2) << "the front layer covers both back-layer elements";
+    EXPECT_EQ(ElementAt(3, 3), 2) << "the front layer covers both back-layer elements";
     t.stage.Elements[2].Visible = 0;
-    EXPECT_EQ(ElementAt(t.stage, 3, 3), 1) << "within a layer the one drawn last is on top";
-    EXPECT_EQ(ElementAt(t.stage, 1, 1), 0);
-    EXPECT_EQ(ElementAt(t.stage, 5, 5), 1) << "bottom-right pixel of the 4x4 rectangle at (2, 2)";
-    EXPECT_EQ(ElementAt(t.stage, 6, 6), -1) << "one past the rectangle";
-    EXPECT_EQ(ElementAt(t.stage, 15, 7), -1) << "empty space";
+    EXPECT_EQ(ElementAt(3, 3), 1) << "within a layer the one drawn last is on top";
+    EXPECT_EQ(ElementAt(1, 1), 0);
+    EXPECT_EQ(ElementAt(5, 5), 1) << "bottom-right pixel of the 4x4 rectangle at (2, 2)";
+    EXPECT_EQ(ElementAt(6, 6), -1) << "one past the rectangle";
+    EXPECT_EQ(ElementAt(15, 7), -1) << "empty space";
     t.stage.Elements[1].Enabled = 0;
-    EXPECT_EQ(ElementAt(t.stage, 3, 3), 0) << "disabled elements are not picked";
+    EXPECT_EQ(ElementAt(3, 3), 0) << "disabled elements are not picked";
     t.stage.Elements[0].SpriteIndex = -1;
-    EXPECT_EQ(ElementAt(t.stage, 1, 1), -1) << "an element without a sprite draws nothing to pick";
+    EXPECT_EQ(ElementAt(1, 1), -1) << "an element without a sprite draws nothing to pick";
     // The rectangle is where the element is drawn now: controller offsets move it.
     t.stage.Elements[3].CtrlOffX = -8;
-    EXPECT_EQ(ElementAt(t.stage, 0, 0), 3);
+    EXPECT_EQ(ElementAt(0, 0), 3);
 }
 
 TEST(ElementSelection, CaptionNamesTheElementAndItsPlace) {
@@ -57,18 +72,19 @@ TEST(ElementDrag, MovesPositionAndBaseByThePointerTravel) {
     BgElement& e = t.AddElement("normal", box, 10, 20);
     e.BaseX = 5;
     e.BaseY = 7;
-    BeginDrag(t.stage, t.frame, 1, 12, 22);
-    EXPECT_TRUE(DragTo(t.stage, t.frame, 15, 19));
+    EditState edit;
+    BeginDrag(t.stage, edit, 1, 12, 22);
+    EXPECT_TRUE(DragTo(t.stage, edit, 15, 19));
     EXPECT_EQ(t.stage.Elements[1].PosX, 13);
     EXPECT_EQ(t.stage.Elements[1].PosY, 17);
     EXPECT_EQ(t.stage.Elements[1].BaseX, 8);
     EXPECT_EQ(t.stage.Elements[1].BaseY, 4);
     // Travel is measured from the grab point, not from the last move.
-    EXPECT_TRUE(DragTo(t.stage, t.frame, 12, 22));
+    EXPECT_TRUE(DragTo(t.stage, edit, 12, 22));
     EXPECT_EQ(t.stage.Elements[1].PosX, 10);
     EXPECT_EQ(t.stage.Elements[1].BaseY, 7);
-    EndDrag(t.frame);
-    EXPECT_FALSE(DragTo(t.stage, t.frame, 40, 40));
+    EndDrag(edit);
+    EXPECT_FALSE(DragTo(t.stage, edit, 40, 40));
     EXPECT_EQ(t.stage.Elements[1].PosX, 10);
     EXPECT_EQ(t.stage.Elements[0].PosX, 0);
 }
@@ -78,15 +94,19 @@ struct EditFixture {
     TinyStage t;
     test::FakeKeys keys;
     test::FakeClock clock;
-    int16_t selected = 0;
+    EditState edit;
+    int16_t& selected = edit.SelectedElement;
     EditFixture() {
         const int16_t box = t.AddSprite({"R"});
         for (const char* name : {"A", "B", "C"}) t.AddElement("normal", box).Name = name;
         clock.AdvanceMs(10'000);
+        selected = 0;
     }
     void Pass() {
         t.frame.LayerPass = 255;
-        DrawElements(t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock, selected);
+        ElementEditor editor(edit);
+        FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock, {}, &editor};
+        DrawElements(ctx);
     }
     // Taps the key and runs a pass 150 ms later than the last one that acted.
     void Press(Key key) {
@@ -95,9 +115,9 @@ struct EditFixture {
         Pass();
     }
     std::string TakeCaption() {
-        std::string caption = t.frame.CaptionPending ? t.frame.CaptionRequest : "(none)";
-        t.frame.CaptionPending = false;
-        t.frame.CaptionRequest.clear();
+        std::string caption = edit.CaptionPending ? edit.CaptionRequest : "(none)";
+        edit.CaptionPending = false;
+        edit.CaptionRequest.clear();
         return caption;
     }
 };
@@ -217,7 +237,7 @@ TEST(EditKeys, IndicesHeldElsewhereFollowTheirElement) {
     s.Elements[3].PositionLink = 1;
     s.Elements[3].LinkParent = 2;
     s.ZOffsetLink = 2;
-    f.t.frame.DragIndex = 1;
+    f.edit.DragIndex = 1;
 
     f.selected = 1;
     f.Press(Key::NumPlus);  // B and C trade places
@@ -226,7 +246,7 @@ TEST(EditKeys, IndicesHeldElsewhereFollowTheirElement) {
     EXPECT_EQ(s.CtrlDefs[0].Ctrls[0].CtrlIds, (std::vector<int32_t>{3, 1}));
     EXPECT_EQ(s.Elements[3].LinkParent, 1);
     EXPECT_EQ(s.ZOffsetLink, 1);
-    EXPECT_EQ(f.t.frame.DragIndex, 2) << "a drag in progress follows the element";
+    EXPECT_EQ(f.edit.DragIndex, 2) << "a drag in progress follows the element";
     RunBgCtrls(s);
     EXPECT_EQ(s.Elements[1].Visible, 0) << "C is still the controller's target";
     EXPECT_EQ(s.Elements[2].Visible, 1);
@@ -241,7 +261,7 @@ TEST(EditKeys, IndicesHeldElsewhereFollowTheirElement) {
     EXPECT_EQ(s.Elements[2].LinkParent, -1);
     EXPECT_EQ(s.Elements[2].PositionLink, 0);
     EXPECT_EQ(s.ZOffsetLink, -1);
-    EXPECT_EQ(f.t.frame.DragIndex, 1);
+    EXPECT_EQ(f.edit.DragIndex, 1);
     RunBgCtrls(s);  // a target of -1 is skipped
     EXPECT_EQ(s.Elements[2].Visible, 0);
 }

@@ -1,10 +1,9 @@
-#include "render/element_edit.h"
+#include "tools/element_edit.h"
 
 #include <algorithm>
 #include <limits>
 #include <utility>
 
-#include "render/draw_elements.h"
 #include "platform/text_util.h"
 
 namespace qb {
@@ -23,7 +22,7 @@ void SyncCount(StageModel& stage) {
 
 // Applies `map` (old index -> new index, -1 for gone) to every element index the model holds.
 template <typename Map>
-void RemapIndices(StageModel& stage, FrameState& frame, Map map) {
+void RemapIndices(StageModel& stage, EditState& edit, Map map) {
     for (BgCtrlDef& group : stage.CtrlDefs) {
         for (int32_t& id : group.CtrlIds)
             if (id >= 0) id = map(id);
@@ -43,18 +42,18 @@ void RemapIndices(StageModel& stage, FrameState& frame, Map map) {
         element.LinkParent = static_cast<int16_t>(parent);
         if (parent < 0) element.PositionLink = 0;
     }
-    if (frame.DragIndex >= 0) frame.DragIndex = static_cast<int16_t>(map(frame.DragIndex));
+    if (edit.DragIndex >= 0) edit.DragIndex = static_cast<int16_t>(map(edit.DragIndex));
 }
 
-void RequestCaption(FrameState& frame, std::string caption) {
-    frame.CaptionPending = true;
-    frame.CaptionRequest = std::move(caption);
+void RequestCaption(EditState& edit, std::string caption) {
+    edit.CaptionPending = true;
+    edit.CaptionRequest = std::move(caption);
 }
 
 }  // namespace
 
-int16_t ElementAt(const StageModel& stage, int x, int y) {
-    const int count = static_cast<int>(stage.Elements.size());
+int16_t ElementAt(const StageModel& stage, const FrameState& frame, int x, int y) {
+    const int count = static_cast<int>(std::min(stage.Elements.size(), frame.Drawn.size()));
     // Front pass first (LayerNo other than 0), then the back pass (LayerNo 0 or below); each pass
     // draws in table order, so the last hit in it is on top.
     for (int pass = 0; pass < 2; ++pass) {
@@ -62,18 +61,11 @@ int16_t ElementAt(const StageModel& stage, int x, int y) {
             const BgElement& element = stage.Elements[i];
             const bool inPass = pass == 0 ? element.LayerNo != 0 : element.LayerNo <= 0;
             if (!inPass || element.Enabled == 0 || element.Visible == 0) continue;
-            const ElementPlacement placement = PlaceElement(stage, element);
-            if (placement.sprite < 0) continue;
-            const SpriteEntry& sprite = stage.Sprites[placement.sprite];
-            const BgElement* sineSource = &element;
-            if (element.PositionLink != 0 && InRange(stage, element.LinkParent))
-                sineSource = &stage.Elements[element.LinkParent];
-            const int32_t left =
-                text::RoundClampPixel(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + placement.x);
-            const int32_t top =
-                text::RoundClampPixel(static_cast<double>(sineSource->SinOffY) + placement.y + element.CtrlOffY);
-            if (x >= left && x < static_cast<int64_t>(left) + sprite.Width && y >= top &&
-                y < static_cast<int64_t>(top) + sprite.Height)
+            const DrawnElement& drawn = frame.Drawn[i];
+            if (drawn.sprite < 0 || drawn.sprite >= static_cast<int>(stage.Sprites.size())) continue;
+            const SpriteEntry& sprite = stage.Sprites[drawn.sprite];
+            if (x >= drawn.x && x < static_cast<int64_t>(drawn.x) + sprite.Width && y >= drawn.y &&
+                y < static_cast<int64_t>(drawn.y) + sprite.Height)
                 return static_cast<int16_t>(i);
         }
     }
@@ -86,52 +78,52 @@ std::string ElementCaption(const StageModel& stage, int16_t index) {
            std::to_string(stage.Elements.size());
 }
 
-void BeginDrag(const StageModel& stage, FrameState& frame, int16_t index, int x, int y) {
+void BeginDrag(const StageModel& stage, EditState& edit, int16_t index, int x, int y) {
     if (!InRange(stage, index)) {
-        frame.DragIndex = -1;
+        edit.DragIndex = -1;
         return;
     }
     const BgElement& element = stage.Elements[index];
-    frame.DragIndex = index;
-    frame.GrabX = static_cast<int16_t>(x);
-    frame.GrabY = static_cast<int16_t>(y);
-    frame.GrabOffX = text::RoundWrapInt16(element.PosX);
-    frame.GrabOffY = text::RoundWrapInt16(element.PosY);
-    frame.BaseOffX = text::RoundWrapInt16(element.BaseX);
-    frame.BaseOffY = text::RoundWrapInt16(element.BaseY);
+    edit.DragIndex = index;
+    edit.GrabX = static_cast<int16_t>(x);
+    edit.GrabY = static_cast<int16_t>(y);
+    edit.GrabOffX = text::RoundWrapInt16(element.PosX);
+    edit.GrabOffY = text::RoundWrapInt16(element.PosY);
+    edit.BaseOffX = text::RoundWrapInt16(element.BaseX);
+    edit.BaseOffY = text::RoundWrapInt16(element.BaseY);
 }
 
-bool DragTo(StageModel& stage, FrameState& frame, int x, int y) {
-    if (frame.DragIndex < 0) return false;
-    if (!InRange(stage, frame.DragIndex)) {
-        frame.DragIndex = -1;
+bool DragTo(StageModel& stage, EditState& edit, int x, int y) {
+    if (edit.DragIndex < 0) return false;
+    if (!InRange(stage, edit.DragIndex)) {
+        edit.DragIndex = -1;
         return false;
     }
-    BgElement& element = stage.Elements[frame.DragIndex];
-    const int dx = x - frame.GrabX;
-    const int dy = y - frame.GrabY;
-    element.PosX = static_cast<float>(dx + frame.GrabOffX);
-    element.PosY = static_cast<float>(dy + frame.GrabOffY);
-    element.BaseX = static_cast<float>(dx + frame.BaseOffX);
-    element.BaseY = static_cast<float>(dy + frame.BaseOffY);
+    BgElement& element = stage.Elements[edit.DragIndex];
+    const int dx = x - edit.GrabX;
+    const int dy = y - edit.GrabY;
+    element.PosX = static_cast<float>(dx + edit.GrabOffX);
+    element.PosY = static_cast<float>(dy + edit.GrabOffY);
+    element.BaseX = static_cast<float>(dx + edit.BaseOffX);
+    element.BaseY = static_cast<float>(dy + edit.BaseOffY);
     return true;
 }
 
-void EndDrag(FrameState& frame) {
-    frame.DragIndex = -1;
+void EndDrag(EditState& edit) {
+    edit.DragIndex = -1;
 }
 
-void SwapElements(StageModel& stage, FrameState& frame, int a, int b) {
+void SwapElements(StageModel& stage, EditState& edit, int a, int b) {
     if (!InRange(stage, a) || !InRange(stage, b) || a == b) return;
     std::swap(stage.Elements[a], stage.Elements[b]);
-    RemapIndices(stage, frame, [a, b](int i) { return i == a ? b : i == b ? a : i; });
+    RemapIndices(stage, edit, [a, b](int i) { return i == a ? b : i == b ? a : i; });
 }
 
-void RemoveElement(StageModel& stage, FrameState& frame, int index) {
+void RemoveElement(StageModel& stage, EditState& edit, int index) {
     if (!InRange(stage, index)) return;
     stage.Elements.erase(stage.Elements.begin() + index);
     SyncCount(stage);
-    RemapIndices(stage, frame, [index](int i) { return i == index ? -1 : i > index ? i - 1 : i; });
+    RemapIndices(stage, edit, [index](int i) { return i == index ? -1 : i > index ? i - 1 : i; });
 }
 
 int CloneElement(StageModel& stage, int index) {
@@ -144,46 +136,66 @@ int CloneElement(StageModel& stage, int index) {
     return static_cast<int>(stage.Elements.size()) - 1;
 }
 
-void EditKeys(StageModel& stage, FrameState& frame, int16_t& SelectedElement, Keys& keys, Clock& clock) {
+void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock) {
+    int16_t& SelectedElement = edit.SelectedElement;
     if (!InRange(stage, SelectedElement)) return;
     const int64_t now = clock.TickCount();
-    if (!(now - frame.LastEditKeyTick >= kEditKeyRepeatMs || now < frame.LastEditKeyTick)) return;
+    if (!(now - edit.LastEditKeyTick >= kEditKeyRepeatMs || now < edit.LastEditKeyTick)) return;
     const int count = static_cast<int>(stage.Elements.size());
     if (keys.Pressed(Key::NumPlus)) {
         if (SelectedElement + 1 < count) {
-            SwapElements(stage, frame, SelectedElement, SelectedElement + 1);
+            SwapElements(stage, edit, SelectedElement, SelectedElement + 1);
             SelectedElement += 1;
-            RequestCaption(frame, ElementCaption(stage, SelectedElement));
+            RequestCaption(edit, ElementCaption(stage, SelectedElement));
         } else {
             stage.Elements[SelectedElement].LayerNo = 1;
         }
-        frame.LastEditKeyTick = now;
+        edit.LastEditKeyTick = now;
     } else if (keys.Pressed(Key::NumMinus)) {
         // A front-layer element goes back to the back layer first, the first one included (it has
         // no record before it to swap with, and would otherwise stay in front for good).
         if (stage.Elements[SelectedElement].LayerNo == 1) {
             stage.Elements[SelectedElement].LayerNo = 0;
         } else if (SelectedElement >= 1) {
-            SwapElements(stage, frame, SelectedElement, SelectedElement - 1);
+            SwapElements(stage, edit, SelectedElement, SelectedElement - 1);
             SelectedElement -= 1;
-            RequestCaption(frame, ElementCaption(stage, SelectedElement));
+            RequestCaption(edit, ElementCaption(stage, SelectedElement));
         }
-        frame.LastEditKeyTick = now;
+        edit.LastEditKeyTick = now;
     } else if (keys.Pressed(Key::Delete)) {
-        RemoveElement(stage, frame, SelectedElement);
+        RemoveElement(stage, edit, SelectedElement);
         SelectedElement = -1;
-        frame.EditingElement = false;
-        frame.DeleteHeldByEdit = true;
-        RequestCaption(frame, "Deleted..");
-        frame.LastEditKeyTick = now;
+        edit.EditingElement = false;
+        edit.DeleteHeldByEdit = true;
+        RequestCaption(edit, "Deleted..");
+        edit.LastEditKeyTick = now;
     } else if (keys.Pressed(Key::Insert)) {
         const int clone = CloneElement(stage, SelectedElement);
         if (clone >= 0) {
             SelectedElement = static_cast<int16_t>(clone);
-            RequestCaption(frame, "Cloned..");
+            RequestCaption(edit, "Cloned..");
         }
-        frame.LastEditKeyTick = now;
+        edit.LastEditKeyTick = now;
     }
+}
+
+void ResetEditRun(EditState& edit) {
+    BgEditorFields fields = std::move(edit.Fields);
+    edit = EditState{};
+    edit.Fields = std::move(fields);
+}
+
+bool ElementEditor::OwnsDeleteKey(const StageModel& stage, Keys& keys) {
+    m_edit.EditingElement = InRange(stage, m_edit.SelectedElement);
+    if (!m_edit.EditingElement && !m_edit.DeleteHeldByEdit) return false;
+    // The key belongs to the selected element (read by the editing keys), or it just removed one
+    // and is still held: a held key would otherwise go on to delete the whole stage.
+    if (m_edit.DeleteHeldByEdit && !keys.IsDown(Key::Delete)) m_edit.DeleteHeldByEdit = false;
+    return true;
+}
+
+void ElementEditor::AfterPass(StageModel& stage, FrameState&, Keys& keys, Clock& clock) {
+    EditKeys(stage, m_edit, keys, clock);
 }
 
 }  // namespace qb

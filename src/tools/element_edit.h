@@ -1,0 +1,82 @@
+#pragma once
+// Editing the stage's elements while it runs: picking an element under the pointer, dragging it,
+// the numeric-pad plus/minus, Delete and Insert keys, and the model changes behind them (which keep
+// every element index held elsewhere in the model pointing at the same element).
+#include <cstdint>
+#include <string>
+
+#include "platform/ports.h"
+#include "render/frame.h"
+#include "stage/stage_model.h"
+#include "tools/bg_editor.h"
+
+namespace qb {
+
+// The editor's state: the selected element, the drag under way, the editing keys' pacing, a caption
+// the keys asked for, and the editor window's fields.
+struct EditState {
+    int16_t SelectedElement = -1;
+    // Element being dragged with the mouse (-1 none), the grab point in view pixels and the
+    // element's position and base when it was grabbed.
+    int16_t DragIndex = -1;
+    int16_t GrabX = 0, GrabY = 0;
+    int16_t GrabOffX = 0, GrabOffY = 0;
+    int16_t BaseOffX = 0, BaseOffY = 0;
+    // Millisecond tick of the last editing key that acted (they act at most once per 150 ms).
+    int64_t LastEditKeyTick = -1'000'000;
+    // True during a pass in which an element is selected: the Delete key then belongs to the
+    // element, not to the delete-stage command.
+    bool EditingElement = false;
+    // The Delete key removed an element and has not been released since: until it is, it must not
+    // reach the delete-stage command.
+    bool DeleteHeldByEdit = false;
+    // A caption an editing key asked for; the run loop shows it after the frame.
+    bool CaptionPending = false;
+    std::string CaptionRequest;
+    // The background editor's text boxes (frmBG); stage start shows the camera state in them.
+    BgEditorFields Fields;
+};
+
+// Clears what belongs to one run of a stage (the fields stay).
+void ResetEditRun(EditState& edit);
+
+// The front-most element whose first drawn tile (as the last frame drew it) contains view pixel
+// (x, y), among enabled, visible elements that draw a sprite: front-layer elements before back-layer
+// ones, and within a layer the one drawn last. -1 when there is none.
+int16_t ElementAt(const StageModel& stage, const FrameState& frame, int x, int y);
+
+// `"<Name>" - Background Element #<index + 1>/<element count>`.
+std::string ElementCaption(const StageModel& stage, int16_t index);
+
+// Grabs element `index` at view pixel (x, y): later moves shift it by the pointer's travel.
+void BeginDrag(const StageModel& stage, EditState& edit, int16_t index, int x, int y);
+// Moves the dragged element (if any) for the pointer at (x, y); answers whether one moved.
+bool DragTo(StageModel& stage, EditState& edit, int x, int y);
+void EndDrag(EditState& edit);
+
+// Model changes. Indices held in the model (controller targets, the z-offset link, position-link
+// parents) and the drag index follow the records they name.
+void SwapElements(StageModel& stage, EditState& edit, int a, int b);
+// A reference to the removed element becomes -1 (no element; a position link through it ends).
+void RemoveElement(StageModel& stage, EditState& edit, int index);
+// Copies the record to a new last place; answers its index, or -1 when the table is full.
+int CloneElement(StageModel& stage, int index);
+
+// The editing keys, polled after the camera keys at the end of every element pass. They act at
+// most once per 150 ms and only while edit.SelectedElement names an element. A caption they set is left
+// in edit.CaptionRequest (CaptionPending).
+void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock);
+
+// The editor's part of every element pass: it claims the Delete key while an element is selected
+// (or its removing press is still held) and polls the editing keys.
+class ElementEditor : public ElementPassHook {
+public:
+    explicit ElementEditor(EditState& edit) : m_edit(edit) {}
+    bool OwnsDeleteKey(const StageModel& stage, Keys& keys) override;
+    void AfterPass(StageModel& stage, FrameState& frame, Keys& keys, Clock& clock) override;
+
+private:
+    EditState& m_edit;
+};
+
+}  // namespace qb
