@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/menu_model.h"
-#include "character/test_char_settings.h"
+#include "character/test_character.h"
 #include "library/package_state.h"
 #include "library/stage_list.h"
 #include "platform/file_dialog.h"

@@ -23,6 +23,9 @@ struct Options {
     int every = 0;
     std::string outDir;
     bool bench = false;
+    // Test character.
+    std::string charDef;
+    bool charInfo = false;
 };
 
 // Draws frames of the loaded stage in `state` (--frames, --every, --bench) and writes the pictures
@@ -31,5 +34,9 @@ int RunFrames(AppState& state, const Options& options);
 
 // Answers 0 when the stage loaded, 1 when it did not, 2 for a usage error.
 int RunShot(const Options& options);
+
+// --char-info: loads the character as the program does and prints it. Answers 0 when it loaded,
+// 1 when it was refused.
+int RunCharInfo(const Options& options);
 
 }  // namespace qb::shot

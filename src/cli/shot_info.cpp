@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "character/test_character.h"
 
 namespace qb::shot {
 
@@ -97,6 +98,30 @@ std::string InfoDump(const AppState& state) {
                    " ids=" + Ids(c.CtrlIds, c.CtrlIdCount) + " x=" + F(c.X) + " y=" + F(c.Y) +
                    " value=" + N(c.Value) + "\n";
         }
+    }
+    return out;
+}
+
+std::string CharInfoDump(const TestCharacter& c) {
+    std::string out;
+    out += "char: name=" + c.Name + " canturn=" + N(c.CanTurn) + " xscale=" + F(c.XScale) +
+           " yscale=" + F(c.YScale) + " walkspeed=" + F(c.WalkSpeed) + " jump=" + F(c.JumpVelX) + "," +
+           F(c.JumpVelY) + " yaccel=" + F(c.YAccel) + " sprites=" + N(c.Sprites.size()) + "\n";
+    for (size_t slot = 0; slot < c.Actions.size(); ++slot) {
+        const CharAction& a = c.Actions[slot];
+        out += "action " + N(slot) + ": number=" + N(a.Number) + " frames=" + N(a.FrameCount) +
+               " loopstart=" + N(a.LoopStart) + " looplimit=" + N(a.LoopLimit) + "\n";
+        for (size_t i = 0; i < a.Frames.size(); ++i) {
+            const CharFrame& f = a.Frames[i];
+            out += "frame " + N(slot) + "." + N(i) + ": group=" + N(f.Group) + " image=" + N(f.Image) +
+                   " sprite=" + N(f.SpriteIndex) + " offset=" + N(f.OffsetX) + "," + N(f.OffsetY) +
+                   " time=" + N(f.Time) + " fliph=" + N(f.FlipH) + "\n";
+        }
+    }
+    for (size_t k = 0; k < c.Sprites.size(); ++k) {
+        const SpriteEntry& e = c.Sprites[k];
+        out += "sprite " + N(k) + ": group=" + N(e.Group) + " image=" + N(e.Image) + " axis=" + N(e.AxisX) +
+               "," + N(e.AxisY) + " size=" + N(e.Width) + "x" + N(e.Height) + "\n";
     }
     return out;
 }

@@ -4,6 +4,7 @@
 
 namespace qb {
 struct AppState;
+struct TestCharacter;
 }
 
 namespace qb::shot {
@@ -14,5 +15,9 @@ std::string FormatFloat(float value);
 
 // The whole --info dump of a loaded stage, one line per item, each ended by "\n".
 std::string InfoDump(const AppState& state);
+
+// The whole --char-info dump of a loaded character: its constants, the six action slots with their
+// frames, then every entry of its sprite table.
+std::string CharInfoDump(const TestCharacter& character);
 
 }  // namespace qb::shot

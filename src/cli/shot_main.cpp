@@ -11,11 +11,13 @@
 #include "app/app_state.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
+#include "character/load_character.h"
 #include "cli/shot.h"
 #include "cli/shot_info.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "stage/error_log.h"
 
 namespace qb::shot {
 
@@ -24,7 +26,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: quillback-shot [--mugen DIR] [--program-dir DIR] STAGE.def [--info] [--log]\n"
     "                      [--frames N (--out FILE | --every K --out-dir DIR | --bench)]\n"
-    "                      [--keys SCRIPT] [--info-overlay] [--debug-bg]\n";
+    "                      [--keys SCRIPT] [--info-overlay] [--debug-bg]\n"
+    "       quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n";
 
 // Message boxes go to standard error and are answered with their first button.
 class StderrUi : public Ui {
@@ -134,6 +137,10 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             ok = value(options.outDir);
         else if (a == "--bench")
             options.bench = true;
+        else if (a == "--char")
+            ok = value(options.charDef);
+        else if (a == "--char-info")
+            options.charInfo = true;
         else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + std::string(a);
             return 2;
@@ -144,6 +151,21 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             return 2;
         }
         if (!ok) return 2;
+    }
+    if (options.charInfo) {
+        if (options.charDef.empty()) {
+            error = "--char-info needs --char CHAR.def";
+            return 2;
+        }
+        if (!options.stage.empty() || options.frames >= 0 || options.info || options.bench) {
+            error = "--char-info loads a character only";
+            return 2;
+        }
+        return 0;
+    }
+    if (!options.charDef.empty()) {
+        error = "--char is only read with --char-info so far";
+        return 2;
     }
     if (options.stage.empty()) {
         error = "no stage given";
@@ -211,6 +233,28 @@ int RunShot(const Options& options) {
     return status;
 }
 
+int RunCharInfo(const Options& options) {
+    if (!a_allegro_init()) {
+        std::fprintf(stderr, "quillback-shot: the graphics library did not start\n");
+        return 1;
+    }
+    bool loaded = false;
+    {
+        StderrUi ui;
+        ErrorLog log;
+        int32_t lineNumber = 0;
+        ReaderContext reader{log, ui, lineNumber, {}};
+        CharLoadEnv env{ui, reader, nullptr};
+        // A fresh record, no announcement: as the about screen and a first use load it.
+        TestCharacter character;
+        loaded = LoadCharacter(env, character, AbsolutePath(options.charDef), false);
+        if (loaded) std::fputs(CharInfoDump(character).c_str(), stdout);
+        std::fflush(stdout);
+    }
+    a_allegro_exit();
+    return loaded ? 0 : 1;
+}
+
 }  // namespace qb::shot
 
 int main(int argc, char** argv) {
@@ -220,5 +264,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillback-shot: %s\n%s", error.c_str(), qb::shot::kUsage);
         return 2;
     }
+    if (options.charInfo) return qb::shot::RunCharInfo(options);
     return qb::shot::RunShot(options);
 }

@@ -5,6 +5,7 @@
 // All bitmaps are 16-bit 5-6-5 (red in the top bits), rows contiguous. Drawing happens on one thread.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/sprite_table.h"
 
@@ -67,6 +68,15 @@ bool SavePng(const std::string& path, BITMAP* bitmap);
 // and ownership. Never throws; a picture that cannot be decoded leaves its entry without a bitmap.
 // Returns false when the file cannot be read at all.
 bool Load_Stage_SFF(const std::string& path, SpriteTable& table, int count);
+
+// Fills entry k of a character's sprite table (already sized) with the sprite that request k names:
+// group, image, axis, size, bitmap and ownership (-1 for the entry that owns a bitmap; an entry
+// showing the same picture as an earlier one shares it and holds that entry's index). Colour 0 is
+// always the mask colour. Only the first `count` sub-headers of the file are looked at, only the
+// first `highestIndex` + 1 requests are served, and an entry whose request names a sprite the file
+// lacks stays as it was. False when the file cannot be read or is not a version 1 sprite file.
+bool Load_Char_SFF(const std::string& path, SpriteTable& table, int32_t count,
+                   const std::vector<CharSpriteRequest>& requests, int32_t highestIndex);
 
 // Time spent inside the drawing calls above, for the headless tool's --bench report.
 void GfxTimingEnable(bool on);

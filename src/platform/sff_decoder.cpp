@@ -330,6 +330,148 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count, size
     return true;
 }
 
+namespace {
+
+// Where the run-length pixel data of a picture ends, scanning the codes without drawing anything;
+// nullopt when the data runs out first.
+std::optional<size_t> PcxPixelEnd(std::span<const uint8_t> pcx, const PcxLayout& layout) {
+    if (!layout.runLength) {
+        return kPcxHeaderSize + static_cast<size_t>(layout.bytesPerLine) * static_cast<size_t>(layout.height);
+    }
+    const size_t needed = static_cast<size_t>(layout.bytesPerLine) * static_cast<size_t>(layout.height);
+    size_t placed = 0;
+    size_t p = kPcxHeaderSize;
+    while (placed < needed) {
+        if (p >= pcx.size()) return std::nullopt;
+        const uint8_t code = pcx[p++];
+        if (code >= 0xC0) {
+            if (p >= pcx.size()) return std::nullopt;
+            ++p;
+            placed += code & 0x3F;
+        } else {
+            ++placed;
+        }
+    }
+    return p;
+}
+
+// The palette a sprite carries in its own data, found right after its pixels.
+std::optional<PaletteBytes> OwnPalette(std::span<const uint8_t> pcx) {
+    const auto layout = ReadPcxLayout(pcx);
+    size_t floor = kPcxHeaderSize;
+    if (layout) {
+        if (auto end = PcxPixelEnd(pcx, *layout)) floor = *end;
+    }
+    return CopyPalette(FindPcxPalette(pcx, floor));
+}
+
+}  // namespace
+
+bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
+                       const std::vector<CharSpriteRequest>& requests, int32_t highestIndex,
+                       size_t maxDecodedBytes) {
+    auto index = ReadSffIndex(file);
+    if (!index) return false;
+    if (!a_allegro_init()) return false;
+    const auto bytes = AsBytes(file);
+    const size_t n = std::min(static_cast<size_t>(std::max(count, 0)), index->entries.size());
+
+    // A character's sprites mostly say "same palette as previous" and carry no palette of their own:
+    // they take the palette of the last sprite before them in the file that had one, whether or not
+    // that sprite is requested (the portrait usually carries it). Sprites that say so but still
+    // carry palette bytes (old tools wrote them anyway) use the shared one too.
+    std::vector<PaletteBytes> palettes;
+    std::vector<int> paletteOf(n, -1);
+    int current = -1;
+    for (size_t j = 0; j < n; ++j) {
+        const SffSubHeader& s = index->entries[j];
+        if (s.IsLinked()) continue;
+        if (!s.samePalette || current < 0) {
+            if (auto own = OwnPalette(bytes.subspan(s.dataStart, s.DataSize()))) {
+                if (current < 0 || palettes[static_cast<size_t>(current)] != *own) {
+                    palettes.push_back(*own);
+                    current = static_cast<int>(palettes.size()) - 1;
+                }
+            }
+        }
+        paletteOf[j] = current;
+    }
+
+    // The first sprite of the file with a group and image number is the one a request names.
+    std::unordered_map<uint64_t, size_t> firstOf;
+    auto key = [](int64_t group, int64_t image) {
+        return (static_cast<uint64_t>(static_cast<uint32_t>(group)) << 32) | static_cast<uint32_t>(image);
+    };
+    for (size_t j = 0; j < n; ++j) firstOf.emplace(key(index->entries[j].group, index->entries[j].image), j);
+
+    // A linked sprite shows its target's picture; chains are followed at most n steps (a cycle or a
+    // link out of range has no picture).
+    auto rootOf = [&](size_t j) -> std::optional<size_t> {
+        size_t t = j;
+        for (size_t steps = 0; steps <= n; ++steps) {
+            if (t >= n) return std::nullopt;
+            if (!index->entries[t].IsLinked()) return t;
+            t = static_cast<size_t>(index->entries[t].linkedIndex);
+        }
+        return std::nullopt;
+    };
+
+    size_t budget = maxDecodedBytes;
+    std::unordered_map<size_t, size_t> ownerOf;  // decoded file sprite -> table entry owning its bitmap
+    const size_t limit = std::min({requests.size(), table.size(),
+                                   static_cast<size_t>(std::max<int32_t>(highestIndex + 1, 0))});
+    for (size_t k = 0; k < limit; ++k) {
+        const CharSpriteRequest& r = requests[k];
+        const auto found = firstOf.find(key(r.Group, r.Image));
+        if (found == firstOf.end()) continue;  // the entry stays fresh
+        const SffSubHeader& s = index->entries[found->second];
+        SpriteEntry& e = table[k];
+        e.Group = s.group;
+        e.Image = s.image;
+        // The axis is the requested sprite's own, also when it borrows a linked picture.
+        e.AxisX = s.axisX;
+        e.AxisY = s.axisY;
+        e.Mask = 1;
+        e.Owner = -1;
+        e.Owned.reset();
+        e.Bitmap = nullptr;
+        e.Width = 0;
+        e.Height = 0;
+        const auto root = rootOf(found->second);
+        if (!root) continue;
+        if (auto owner = ownerOf.find(*root);
+            owner != ownerOf.end() && owner->second <= kMaxOwnerIndex && table[owner->second].Bitmap) {
+            e.Bitmap = table[owner->second].Bitmap;
+            e.Owner = static_cast<int16_t>(owner->second);
+        } else {
+            const SffSubHeader& t = index->entries[*root];
+            const auto pcx = bytes.subspan(t.dataStart, t.DataSize());
+            const auto layout = ReadPcxLayout(pcx);
+            if (!layout) continue;
+            const size_t bytesNeeded = static_cast<size_t>(layout->width) * static_cast<size_t>(layout->height) * 2;
+            if (bytesNeeded > budget) continue;
+            const int palette = paletteOf[*root];
+            e.Owned = DecodePicture(pcx, *layout,
+                                    MakeColorTable(palette >= 0 ? &palettes[static_cast<size_t>(palette)] : nullptr,
+                                                   true));
+            if (!e.Owned) continue;
+            budget -= bytesNeeded;
+            e.Bitmap = e.Owned.get();
+            ownerOf[*root] = k;
+        }
+        e.Width = static_cast<int16_t>(BitmapWidth(e.Bitmap));
+        e.Height = static_cast<int16_t>(BitmapHeight(e.Bitmap));
+    }
+    return true;
+}
+
+bool Load_Char_SFF(const std::string& path, SpriteTable& table, int32_t count,
+                   const std::vector<CharSpriteRequest>& requests, int32_t highestIndex) {
+    const auto file = ReadFileBytes(path, kMaxSffFileBytes);
+    if (!file) return false;
+    return DecodeCharSprites(*file, table, count, requests, highestIndex);
+}
+
 bool Load_Stage_SFF(const std::string& path, SpriteTable& table, int count) {
     const auto file = ReadFileBytes(path, kMaxSffFileBytes);
     if (!file) return false;

@@ -3,6 +3,7 @@
 // file and calls this; tests and benchmarks can decode bytes already in memory.
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "platform/sprite_table.h"
 
@@ -18,5 +19,10 @@ constexpr size_t kMaxDecodedBytes = size_t{1} << 30;
 // file; otherwise true, with undecodable pictures left without a bitmap.
 bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count,
                       size_t maxDecodedBytes = kMaxDecodedBytes);
+
+// Same contract as Load_Char_SFF (gfx.h), over the file's bytes.
+bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
+                       const std::vector<CharSpriteRequest>& requests, int32_t highestIndex,
+                       size_t maxDecodedBytes = kMaxDecodedBytes);
 
 }  // namespace qb

@@ -31,4 +31,10 @@ struct SpriteEntry {
 
 using SpriteTable = std::vector<SpriteEntry>;
 
+// One sprite a character's animation shows, by its numbers in the sprite file.
+struct CharSpriteRequest {
+    int32_t Group = 0;
+    int32_t Image = 0;
+};
+
 }  // namespace qb

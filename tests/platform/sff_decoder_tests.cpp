@@ -483,3 +483,119 @@ TEST(SffDecoder, TruncatedAndGarbledFilesNeverCrash) {
 
 }  // namespace
 }  // namespace qb
+
+// ---- character sprites: entry k for request k ------------------------------------------------
+
+namespace qb {
+namespace {
+
+SpriteTable DecodeChar(const std::string& file, const std::vector<CharSpriteRequest>& requests, size_t tableSize,
+                       int32_t count = 1000) {
+    SpriteTable table(tableSize);
+    EXPECT_TRUE(DecodeCharSprites(file, table, count, requests, static_cast<int32_t>(tableSize) - 1));
+    return table;
+}
+
+TEST(CharSffDecoder, RequestKFillsEntryKAndRepeatsShareOneBitmap) {
+    const auto file = demo::WriteSff({Sprite(9000, 0, SmallPicture()), Sprite(0, 0, SmallPicture()),
+                                      Sprite(20, 1, MakePicture(2, 1, {1, 2}))});
+    // Entry 3 has no request and entry 2 asks for a sprite the file lacks: both stay fresh.
+    auto table = DecodeChar(file, {{20, 1}, {0, 0}, {7, 7}, {20, 1}}, 5);
+    EXPECT_EQ(table[0].Group, 20);
+    EXPECT_EQ(table[0].Image, 1);
+    EXPECT_EQ(table[0].Width, 2);
+    EXPECT_EQ(table[0].AxisX, 30);
+    EXPECT_EQ(table[0].Owner, -1);
+    EXPECT_EQ(table[1].Group, 0);
+    EXPECT_EQ(table[1].Width, 3);
+    for (size_t k : {2u, 4u}) {
+        EXPECT_EQ(table[k].Group, 0) << k;
+        EXPECT_EQ(table[k].Width, 0) << k;
+        EXPECT_EQ(table[k].Bitmap, nullptr) << k;
+    }
+    // The repeat draws the first entry's bitmap and does not own it, so it is destroyed once.
+    EXPECT_EQ(table[3].Bitmap, table[0].Bitmap);
+    EXPECT_EQ(table[3].Owner, 0);
+    EXPECT_EQ(table[3].Owned, nullptr);
+    // Colour 0 is always transparent in a character.
+    EXPECT_EQ(Pixel(table[1], 0, 0), kMaskColor);
+}
+
+TEST(CharSffDecoder, SharedPaletteComesFromTheLastSpriteThatCarriesOne) {
+    Palette portrait = TestPalette();
+    portrait[3] = 0;
+    portrait[5] = 200;  // colour 1 is blue in the portrait's palette
+    auto head = Sprite(9000, 0, SmallPicture(), portrait);
+    auto body = Sprite(0, 0, SmallPicture());
+    body.samePalette = true;  // written without a palette
+    // Old tools still wrote a palette into shared sprites; the shared one wins.
+    auto stale = Sprite(0, 1, SmallPicture(), TestPalette());
+    stale.samePalette = true;
+    auto table = DecodeChar(demo::WriteSff({head, body, stale}), {{0, 0}, {0, 1}}, 2);
+    EXPECT_EQ(Pixel(table[0], 1, 0), a_makecol(0, 0, 200));
+    EXPECT_EQ(Pixel(table[1], 1, 0), a_makecol(0, 0, 200));
+}
+
+TEST(CharSffDecoder, LinkedSpriteShowsItsTargetAtItsOwnAxis) {
+    auto land = Link(47, 0, 0);
+    land.axisX = 3;
+    land.axisY = 4;
+    const auto file = demo::WriteSff({Sprite(40, 0, SmallPicture()), land, Link(48, 0, 3), Link(49, 0, 2)});
+    auto table = DecodeChar(file, {{47, 0}, {48, 0}}, 2);
+    ASSERT_NE(table[0].Bitmap, nullptr);
+    EXPECT_EQ(table[0].Width, 3);
+    EXPECT_EQ(table[0].AxisX, 3);
+    EXPECT_EQ(table[0].AxisY, 4);
+    EXPECT_EQ(Pixel(table[0], 1, 0), 0xF800);
+    // A cycle has no picture but keeps its numbers.
+    EXPECT_EQ(table[1].Group, 48);
+    EXPECT_EQ(table[1].Bitmap, nullptr);
+}
+
+TEST(CharSffDecoder, CountsAndIndexesBoundTheWork) {
+    const auto file = demo::WriteSff({Sprite(0, 0, SmallPicture()), Sprite(0, 1, SmallPicture())});
+    // Only the first `count` sub-headers are looked at, and no request past the highest index or the
+    // table is served.
+    auto table = DecodeChar(file, {{0, 1}, {0, 0}}, 2, 1);
+    EXPECT_EQ(table[0].Bitmap, nullptr);
+    EXPECT_NE(table[1].Bitmap, nullptr);
+    SpriteTable small(1);
+    EXPECT_TRUE(DecodeCharSprites(file, small, 2, {{0, 0}, {0, 1}}, 40));
+    EXPECT_NE(small[0].Bitmap, nullptr);
+    SpriteTable none(2);
+    EXPECT_TRUE(DecodeCharSprites(file, none, 2, {{0, 0}}, -1));
+    EXPECT_EQ(none[0].Bitmap, nullptr);
+    EXPECT_FALSE(DecodeCharSprites("not a sprite file", none, 2, {{0, 0}}, 1));
+    EXPECT_FALSE(Load_Char_SFF("/nonexistent/x.sff", none, 2, {{0, 0}}, 1));
+}
+
+TEST(CharSffDecoder, GarbledFilesNeverCrash) {
+    std::vector<SffSprite> sprites{Sprite(9000, 0, SmallPicture())};
+    for (int i = 0; i < 8; ++i) {
+        auto s = Sprite(20, static_cast<int16_t>(i), MakePicture(4 + i, 3, std::vector<uint8_t>((4 + i) * 3, 1)));
+        s.samePalette = true;
+        sprites.push_back(i % 3 == 2 ? Link(20, static_cast<int16_t>(i), static_cast<int16_t>(i)) : s);
+    }
+    const std::string original = demo::WriteSff(sprites);
+    std::vector<CharSpriteRequest> requests;
+    for (int i = 0; i < 8; ++i) requests.push_back({20, i % 5});
+    std::mt19937 rng(47);
+    for (int round = 0; round < 300; ++round) {
+        std::string garbled = original;
+        for (int f = 0; f < 1 + round % 12; ++f) {
+            const size_t pos = std::uniform_int_distribution<size_t>(0, garbled.size() - 1)(rng);
+            garbled[pos] = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
+        }
+        if (round % 3 == 0) garbled.resize(std::uniform_int_distribution<size_t>(0, garbled.size())(rng));
+        SpriteTable table(requests.size());
+        DecodeCharSprites(garbled, table, 100000, requests, static_cast<int32_t>(requests.size()) - 1);
+        for (const auto& e : table) {
+            if (!e.Bitmap) continue;
+            ASSERT_EQ(BitmapWidth(e.Bitmap), e.Width);
+            ASSERT_EQ(BitmapHeight(e.Bitmap), e.Height);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qb

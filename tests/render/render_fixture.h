@@ -1,10 +1,6 @@
 #pragma once
-// Tiny stages built in code for the renderer's tests: sprites drawn from character layouts, one
-// element at a time, and a readable dump of the back buffer.
-//
-// Layout letters: '.' mask colour, 'K' black, 'R' red, 'G' green, 'B' blue, 'W' white, 'Y' yellow,
-// 'C' cyan, 'r' half red (15,0,0 in 5-6-5), 'g' half green, 'b' half blue. A dump prints '?' for any
-// other colour.
+// Tiny stages built in code for the renderer's tests: sprites drawn from letter layouts
+// (tests/support/pixel_layout.h), one element at a time, and a readable dump of the back buffer.
 #include <string>
 #include <vector>
 
@@ -12,17 +8,9 @@
 #include "render/camera_state.h"
 #include "render/frame.h"
 #include "stage/stage_model.h"
+#include "tests/support/pixel_layout.h"
 
 namespace qb::test {
-
-int LayoutColor(char letter);
-char ColorLetter(int color);
-
-// Rows of equal length; returns an owned bitmap.
-UniqueBitmap BitmapFromLayout(const std::vector<std::string>& rows);
-// The bitmap's pixels as rows of letters.
-std::vector<std::string> Dump(BITMAP* bitmap);
-std::vector<std::string> Dump(BITMAP* bitmap, int x, int y, int w, int h);
 
 struct TinyStage {
     TinyStage(int viewWidth = 16, int viewHeight = 8);

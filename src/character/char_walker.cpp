@@ -1,0 +1,351 @@
+#include "character/char_walker.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/gfx.h"
+#include "platform/text_util.h"
+#include "stage/error_log.h"
+
+namespace qb {
+
+namespace {
+
+// A shadow or reflection never needs to be taller than a few views; absurd scales from content
+// would otherwise ask for enormous work bitmaps.
+constexpr int32_t kMaxShadowSide = 4 * kViewHeight;
+constexpr int kSilhouetteAlpha = 128;
+
+// The run-time error the walker reports when the record does not hold what it needs.
+constexpr int32_t kErrSubscript = 9;
+
+bool Fail(const CharScene& scene, const char* procedure) {
+    HandleError(scene.ui, "Main", procedure, kErrSubscript, "Subscript out of range");
+    scene.camera.CharEnabled = 0;
+    return false;
+}
+
+const CharFrame* FrameAt(const TestCharacter& ch, int16_t slot, int16_t index) {
+    if (slot < 0 || static_cast<size_t>(slot) >= ch.Actions.size()) return nullptr;
+    const CharAction& action = ch.Actions[static_cast<size_t>(slot)];
+    if (index < 0 || index >= action.FrameCount || static_cast<size_t>(index) >= action.Frames.size())
+        return nullptr;
+    return &action.Frames[static_cast<size_t>(index)];
+}
+
+int16_t FirstFrameTime(const TestCharacter& ch, int16_t slot) {
+    const CharFrame* f = FrameAt(ch, slot, 0);
+    return f ? f->Time : 0;
+}
+
+void Silhouette(BITMAP* bitmap) {
+    a_set_trans_blender(0, 0, 0, kSilhouetteAlpha);
+    a_draw_lit_sprite(bitmap, bitmap, 0, 0, 255);
+}
+
+UniqueBitmap MaskedBitmap(int32_t w, int32_t h) {
+    UniqueBitmap b = CreateBitmap(w, h);
+    if (b) a_clear_to_color(b.get(), kMaskColor);
+    return b;
+}
+
+}  // namespace
+
+TestCharacter SharedCopy(const TestCharacter& source) {
+    TestCharacter copy;
+    copy.Name = source.Name;
+    copy.Actions = source.Actions;
+    copy.Sprites.resize(source.Sprites.size());
+    for (size_t k = 0; k < source.Sprites.size(); ++k) {
+        const SpriteEntry& from = source.Sprites[k];
+        SpriteEntry& to = copy.Sprites[k];
+        to.AxisX = from.AxisX;
+        to.AxisY = from.AxisY;
+        to.Width = from.Width;
+        to.Height = from.Height;
+        to.Group = from.Group;
+        to.Image = from.Image;
+        to.Bitmap = from.Bitmap;
+        to.Mask = from.Mask;
+        to.Owner = static_cast<int16_t>(std::min<size_t>(k, 32767));  // never -1: it owns nothing
+    }
+    copy.X = source.X;
+    copy.Y = source.Y;
+    copy.SpriteWidth = source.SpriteWidth;
+    copy.SpriteHeight = source.SpriteHeight;
+    copy.ScreenX = source.ScreenX;
+    copy.ScreenY = source.ScreenY;
+    copy.XScale = source.XScale;
+    copy.YScale = source.YScale;
+    copy.FrameIndex = source.FrameIndex;
+    copy.FrameTime = source.FrameTime;
+    copy.WalkSpeed = source.WalkSpeed;
+    copy.VelY = source.VelY;
+    copy.JumpVelX = source.JumpVelX;
+    copy.JumpVelY = source.JumpVelY;
+    copy.YAccel = source.YAccel;
+    copy.Facing = source.Facing;
+    copy.DrawnFacing = source.DrawnFacing;
+    copy.ActionSlot = source.ActionSlot;
+    copy.Walking = source.Walking;
+    copy.CanTurn = source.CanTurn;
+    return copy;
+}
+
+bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, const StageModel& stage,
+              CameraState& camera) {
+    chars.CharCount = 1;
+    if (chars.CharLoaded != 255) {
+        chars.Characters.resize(1);
+        if (!LoadCharacter(env, chars.Characters[0], settings.TestCharPath, true)) {
+            settings.TestCharPath.clear();
+            camera.CharEnabled = 0;
+            return false;
+        }
+        chars.CharLoaded = 255;
+        settings.TestCharName = chars.Characters[0].Name;
+    }
+    if (chars.Characters.empty()) return false;
+    chars.CharScale = 1.0f;
+    TestCharacter& ch = chars.Characters[0];
+    ch.Facing = 1;
+    ch.X = static_cast<float>(stage.P1StartX + 160);
+    if (stage.ZOffset != 0) {
+        ch.Y = stage.ZOffset;
+    } else if (stage.ZOffsetLink > 0 && static_cast<size_t>(stage.ZOffsetLink) < stage.Elements.size()) {
+        ch.Y = stage.Elements[static_cast<size_t>(stage.ZOffsetLink)].PosY;
+    }
+    chars.GroundY = ch.Y;
+    ch.ActionSlot = kSlotStand;
+    ch.FrameIndex = 0;
+    ch.FrameTime = FirstFrameTime(ch, kSlotStand);
+    return true;
+}
+
+bool Char(CharState& chars, const CharScene& scene) {
+    if (chars.Characters.empty()) return Fail(scene, "Char");
+    // Slot and facing before this frame's keys, from the first character (the walker's rules compare
+    // every character against it).
+    const int16_t prevSlot = chars.Characters[0].ActionSlot;
+    const int16_t prevFacing = chars.Characters[0].Facing;
+    const size_t count = std::min(static_cast<size_t>(std::max<int16_t>(chars.CharCount, 0)), chars.Characters.size());
+    const StageModel& stage = scene.stage;
+    for (size_t i = 0; i < count; ++i) {
+        TestCharacter& ch = chars.Characters[i];
+        if (ch.Actions.size() != kCharSlotCount) return Fail(scene, "Char");
+
+        // 1. Keys; both are always read, and left is handled after right, so it wins when both are
+        // held. The up arrow does nothing: the walker never jumps.
+        const bool right = scene.keys.Pressed(Key::Right);
+        const bool left = scene.keys.Pressed(Key::Left);
+        if (right && chars.TurnLock == 0 && ch.ActionSlot < kSlotJumpStart) {
+            ch.Facing = 1;
+            ch.ActionSlot = kSlotWalk;
+            chars.RightHeld = -1;
+            ch.Walking = -1;
+        }
+        if (left && chars.TurnLock == 0 && ch.ActionSlot < kSlotJumpStart) {
+            ch.Facing = -1;
+            ch.ActionSlot = kSlotWalk;
+            chars.LeftHeld = -1;
+            ch.Walking = -1;
+        }
+        // 2. Releases.
+        if (chars.RightHeld == -1 && !scene.keys.IsDown(Key::Right) && chars.TurnLock == 0) {
+            ch.ActionSlot = kSlotStand;
+            chars.RightHeld = 0;
+            ch.Walking = 0;
+        }
+        if (chars.LeftHeld == -1 && !scene.keys.IsDown(Key::Left) && chars.TurnLock == 0) {
+            ch.ActionSlot = kSlotStand;
+            chars.LeftHeld = 0;
+            ch.Walking = 0;
+        }
+        // 3. A new action starts at its first frame.
+        if (ch.ActionSlot != prevSlot) {
+            ch.FrameIndex = 0;
+            ch.FrameTime = FirstFrameTime(ch, ch.ActionSlot);
+        }
+        // 4. A change of facing plays the turn once (arrows ignored meanwhile) when there is one.
+        if (ch.Facing != prevFacing && ch.CanTurn != 0) {
+            chars.TurnLock = 255;
+            ch.ActionSlot = kSlotTurn;
+            ch.FrameIndex = 0;
+            ch.Walking = 0;
+            if (ch.Actions[kSlotTurn].FrameCount >= 1) {
+                ch.FrameTime = FirstFrameTime(ch, kSlotTurn);
+            } else {
+                ch.ActionSlot = kSlotWalk;
+                ch.Walking = -1;
+                chars.TurnLock = 0;
+            }
+        }
+
+        // 5. Frame, sprite and placement.
+        const CharFrame* f = FrameAt(ch, ch.ActionSlot, ch.FrameIndex);
+        if (!f) return Fail(scene, "Char");
+        const SpriteEntry* e = (f->SpriteIndex >= 0 && static_cast<size_t>(f->SpriteIndex) < ch.Sprites.size())
+                                   ? &ch.Sprites[static_cast<size_t>(f->SpriteIndex)]
+                                   : nullptr;
+        if (f->FlipH == -1) chars.MirrorFrame = -1;
+        const bool mirrored = chars.MirrorFrame != 0;
+        const bool effectivelyRight = (ch.Facing == 1 && !mirrored) || (ch.Facing == -1 && mirrored);
+        const double s = chars.CharScale;
+        const double axisX = e ? e->AxisX : 0, axisY = e ? e->AxisY : 0;
+        const double sx = s * ch.XScale, sy = s * ch.YScale;
+        chars.DrawX = effectivelyRight ? text::RoundClampPixel(ch.X - axisX * sx + f->OffsetX * sx)
+                                       : text::RoundClampPixel(ch.X + axisX * sx - f->OffsetX * sx);
+        const int16_t z = text::RoundWrapInt16((f->OffsetY - axisY) * sy);
+        chars.DrawY = text::RoundClampPixel(z + static_cast<double>(ch.Y)) + scene.frame.LinkOffsetY;
+        chars.DrawW = e ? e->Width : 0;
+        chars.DrawH = e ? e->Height : 0;
+
+        // 6. Shadow, sprite, reflection.
+        BITMAP* sprite = e ? e->Bitmap : nullptr;
+        if (sprite && chars.DrawW > 0 && chars.DrawH > 0) {
+            const double k = stage.ShadowYScale;
+            DrawCharShadow(scene.backBuffer, sprite, chars.DrawX,
+                           text::RoundClampPixel((ch.Y - z - chars.DrawH) * k + ch.Y * (1 - k)), chars.DrawW, chars.DrawH,
+                           !effectivelyRight, stage.ShadowYScale, chars.GroundY);
+            if (effectivelyRight)
+                a_draw_sprite(scene.backBuffer, sprite, chars.DrawX, chars.DrawY);
+            else
+                a_draw_sprite_h_flip(scene.backBuffer, sprite, chars.DrawX - chars.DrawW, chars.DrawY);
+            if (stage.ReflectionIntensity > 0)
+                DrawCharReflection(scene.backBuffer, sprite, chars.DrawX,
+                                   text::RoundClampPixel(static_cast<double>(ch.Y) - z - chars.DrawH), chars.DrawW,
+                                   chars.DrawH, !effectivelyRight, stage.ReflectionIntensity);
+        }
+
+        // 7. Vertical motion (nothing makes the walker leave the ground).
+        ch.Y += ch.VelY;
+
+        // 8. Walking. In the middle of the view the character walks; within Tension of an edge the
+        // camera takes the walk over (its arrow keys scroll it) until it meets the stage's bound,
+        // after which the character walks on up to the screen edge.
+        const float w = ch.WalkSpeed;
+        const float c = -scene.camera.CameraX;
+        const bool walking = ch.Walking != 0;
+        uint8_t& follow = scene.camera.CameraFollow;
+        const float rightEdge = static_cast<float>(kViewWidth - stage.ScreenRight);
+        if (follow == 1) {
+            if (ch.Facing == -1) {
+                if (ch.X - w > stage.ScreenLeft && stage.BoundLeft >= c - w && walking)
+                    ch.X -= static_cast<float>(w * s);
+                if (ch.X > stage.Tension) follow = 0;
+            } else {
+                if (rightEdge > ch.X + w && stage.BoundRight <= c + w && walking) ch.X += static_cast<float>(w * s);
+                if (static_cast<float>(kViewWidth - stage.Tension) > ch.X) follow = 0;
+            }
+        }
+        if (walking && follow == 0) {
+            if (ch.Facing == -1) {
+                if (ch.X - w > stage.ScreenLeft) ch.X -= static_cast<float>(w * s);
+                if (stage.Tension >= ch.X) follow = 1;
+            } else {
+                if (rightEdge > ch.X + w) ch.X += static_cast<float>(w * s);
+                if (static_cast<float>(kViewWidth - stage.Tension) <= ch.X) follow = 1;
+            }
+        }
+
+        // 9. Animation.
+        CharAction& action = ch.Actions[static_cast<size_t>(ch.ActionSlot)];
+        if (ch.FrameTime < 1) {
+            ch.FrameIndex = static_cast<int16_t>(ch.FrameIndex + 1);
+            if (ch.FrameIndex > action.FrameCount - 1) {
+                if (action.LoopStart < 1) {
+                    ch.FrameIndex = 0;
+                } else {
+                    ch.FrameIndex = action.LoopStart;
+                    action.LoopsDone = static_cast<int16_t>(action.LoopsDone + 1);
+                    if (ch.Walking == 0 && action.LoopsDone >= action.LoopLimit && action.LoopLimit != -1) {
+                        action.LoopsDone = 0;
+                        ch.FrameIndex = 0;
+                    }
+                }
+                if (chars.TurnLock == 255) chars.TurnLock = 0;  // the turn has played once
+            }
+            // A loop-start line after an action's last frame points past it: start over instead.
+            if (ch.FrameIndex >= action.FrameCount) ch.FrameIndex = 0;
+            ch.FrameTime = FirstFrameTime(ch, ch.ActionSlot);
+            if (const CharFrame* next = FrameAt(ch, ch.ActionSlot, ch.FrameIndex)) ch.FrameTime = next->Time;
+        }
+        ch.FrameTime = static_cast<int16_t>(ch.FrameTime - 1);
+
+        // 10. Bookkeeping.
+        ch.ScreenX = static_cast<float>(chars.DrawX);
+        ch.ScreenY = static_cast<float>(chars.DrawY);
+        ch.SpriteWidth = static_cast<int16_t>(chars.DrawW);
+        ch.SpriteHeight = static_cast<int16_t>(chars.DrawH);
+        ch.DrawnFacing = mirrored ? static_cast<int16_t>(-ch.Facing) : ch.Facing;
+        chars.MirrorFrame = 0;
+    }
+    return true;
+}
+
+void ReleaseCharacter(std::vector<TestCharacter>& characters, int16_t count, uint8_t& CharLoaded) {
+    const size_t n = std::min(static_cast<size_t>(std::max<int16_t>(count, 0)), characters.size());
+    for (size_t i = 0; i < n; ++i) {
+        for (SpriteEntry& entry : characters[i].Sprites) {
+            if (entry.Owner == -1) entry.Owned.reset();
+            entry.Bitmap = nullptr;
+        }
+    }
+    CharLoaded = 0;
+}
+
+void DrawCharShadow(BITMAP* dest, BITMAP* sprite, int32_t x, int32_t y, int32_t w, int32_t h, bool mirror,
+                    float shadowYScale, float groundY) {
+    const double k = shadowYScale;
+    if (!dest || !sprite || w < 1 || h < 1 || k == 0 || std::isnan(k)) return;
+    w = std::min(w, BitmapWidth(sprite));
+    h = std::min(h, BitmapHeight(sprite));
+    const int32_t squashed = std::min(text::RoundClampPixel(std::fabs(k) * h), kMaxShadowSide);
+    if (w < 1 || h < 1 || squashed < 1) return;
+    UniqueBitmap shadow = MaskedBitmap(w, squashed);
+    if (!shadow) return;
+    const int32_t left = mirror ? x - w : x;
+    if (k > 0) {
+        // Upside down below the feet, as if cast towards the viewer.
+        UniqueBitmap flipped = MaskedBitmap(w, h);
+        if (!flipped) return;
+        if (mirror)
+            a_draw_sprite_vh_flip(flipped.get(), sprite, 0, 0);
+        else
+            a_draw_sprite_v_flip(flipped.get(), sprite, 0, 0);
+        a_stretch_sprite(shadow.get(), flipped.get(), 0, 0, w, squashed);
+        Silhouette(shadow.get());
+        a_draw_trans_sprite(dest, shadow.get(), left, y);
+    } else {
+        // Upright and squashed, standing on the ground line like a shadow on a back wall.
+        UniqueBitmap work;
+        BITMAP* source = sprite;
+        if (mirror) {
+            work = MaskedBitmap(w, h);
+            if (!work) return;
+            a_draw_sprite_h_flip(work.get(), sprite, 0, 0);
+            source = work.get();
+        }
+        a_stretch_sprite(shadow.get(), source, 0, 0, w, squashed);
+        Silhouette(shadow.get());
+        a_draw_trans_sprite(dest, shadow.get(), left, text::RoundClampPixel(groundY - h * std::fabs(k)));
+    }
+}
+
+void DrawCharReflection(BITMAP* dest, BITMAP* sprite, int32_t x, int32_t y, int32_t w, int32_t h, bool mirror,
+                        int16_t reflectionIntensity) {
+    if (!dest || !sprite) return;
+    w = std::min(w, BitmapWidth(sprite));
+    h = std::min(h, BitmapHeight(sprite));
+    if (w < 1 || h < 1) return;
+    UniqueBitmap reflection = MaskedBitmap(w, h);
+    if (!reflection) return;
+    a_set_trans_blender(0, 0, 0, std::clamp(reflectionIntensity - 1, 0, 255));
+    if (mirror)
+        a_draw_sprite_vh_flip(reflection.get(), sprite, 0, 0);
+    else
+        a_draw_sprite_v_flip(reflection.get(), sprite, 0, 0);
+    a_draw_trans_sprite(dest, reflection.get(), mirror ? x - w : x, y);
+}
+
+}  // namespace qb

@@ -1,0 +1,58 @@
+#pragma once
+// The test character in the running stage: start, the per-frame walk under the arrow keys with the
+// camera hand-over near the view's edges, the shadow and reflection, and releasing its bitmaps.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "character/load_character.h"
+#include "character/test_character.h"
+#include "platform/ports.h"
+#include "render/camera_state.h"
+#include "render/frame.h"
+#include "stage/stage_model.h"
+
+struct BITMAP;
+
+namespace qb {
+
+// What the walker reads and writes outside the character's own state.
+struct CharScene {
+    const StageModel& stage;
+    // CharEnabled (cleared when the walker fails) and CameraFollow (the hand-over to the camera).
+    CameraState& camera;
+    // LinkOffsetY (the zoffsetlink element's sine offset).
+    FrameState& frame;
+    BITMAP* backBuffer;
+    Keys& keys;
+    Ui& ui;  // run-time errors are reported through HandleError
+};
+
+// Loads the character when it is not loaded yet and puts it at the stage's player-one start,
+// standing and facing right. When the load fails the chosen path is forgotten, the camera's
+// CharEnabled is cleared and the answer is false (the loader has shown why). The caller disables
+// its Options and Stage menus around the call and, on success, captions the use command
+// "Use " + settings.TestCharName ("Use Char" on failure).
+bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, const StageModel& stage,
+              CameraState& camera);
+
+// Updates and draws every character once: keys, releases, turning, placement, shadow, sprite,
+// reflection, walking with the camera hand-over, animation and bookkeeping. Called between the back
+// and the front layer. On a run-time error the error box is shown, the camera's CharEnabled is cleared
+// and the answer is false; the stage keeps running.
+bool Char(CharState& chars, const CharScene& scene);
+
+// Destroys the bitmaps the first `count` characters own and marks the files as not loaded.
+void ReleaseCharacter(std::vector<TestCharacter>& characters, int16_t count, uint8_t& CharLoaded);
+
+// A silhouette of the sprite at half strength. `shadowYScale` > 0: upside down below the feet,
+// squashed to that fraction of the height and drawn at (x, y); < 0: upright, squashed, resting on
+// `groundY`; 0: nothing. `mirror` draws it for a character facing effectively left (x is then its
+// right edge).
+void DrawCharShadow(BITMAP* dest, BITMAP* sprite, int32_t x, int32_t y, int32_t w, int32_t h, bool mirror,
+                    float shadowYScale, float groundY);
+// The sprite upside down at (x, y) through the stage's reflection intensity.
+void DrawCharReflection(BITMAP* dest, BITMAP* sprite, int32_t x, int32_t y, int32_t w, int32_t h, bool mirror,
+                        int16_t reflectionIntensity);
+
+}  // namespace qb

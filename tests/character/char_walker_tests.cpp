@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include "character/char_walker.h"
+#include "platform/gfx.h"
+#include "tests/character/char_fixture.h"
+#include "tests/support/pixel_layout.h"
+
+namespace qb {
+namespace {
+
+// A walker in a 320 x 240 view on a white back buffer. The character's only sprite is
+//   R.
+//   R.
+//   RR
+//   RR
+// with its axis under the left column, so every frame shows it with its feet on Y.
+struct Walker {
+    Walker() {
+        a_allegro_init();
+        backBuffer = CreateBitmap(kViewWidth, kViewHeight);
+        a_clear_to_color(backBuffer.get(), test::LayoutColor('W'));
+        stage.ShadowYScale = 0;
+        stage.ScreenLeft = 15;
+        stage.ScreenRight = 15;
+        stage.Tension = 50;
+        stage.BoundLeft = -100;
+        stage.BoundRight = 100;
+        TestCharacter ch;
+        SpriteEntry e;
+        e.Owned = test::BitmapFromLayout({"R.", "R.", "RR", "RR"});
+        e.Bitmap = e.Owned.get();
+        e.Width = 2;
+        e.Height = 4;
+        e.AxisY = 4;
+        e.Owner = -1;
+        ch.Sprites.push_back(std::move(e));
+        ch.Actions.resize(kCharSlotCount);
+        auto action = [&](int slot, int frames, int16_t time) {
+            for (int i = 0; i < frames; ++i) ch.Actions[static_cast<size_t>(slot)].Frames.push_back(CharFrame{0, 0, 0, 0, 0, time, 0});
+            ch.Actions[static_cast<size_t>(slot)].FrameCount = static_cast<int16_t>(frames);
+        };
+        action(kSlotStand, 1, 5);
+        action(kSlotTurn, 2, 2);
+        action(kSlotWalk, 2, 3);
+        ch.XScale = ch.YScale = 1;
+        ch.WalkSpeed = 2;
+        ch.CanTurn = -1;
+        ch.Facing = 1;
+        ch.X = 4;
+        ch.Y = 8;
+        chars.Characters.push_back(std::move(ch));
+        chars.CharCount = 1;
+        chars.CharLoaded = 255;
+        chars.GroundY = 12;
+        camera.CharEnabled = 255;
+    }
+    TestCharacter& ch() { return chars.Characters[0]; }
+    bool Step() { return Char(chars, CharScene{stage, camera, frame, backBuffer.get(), keys, ui}); }
+
+    StageModel stage;
+    CameraState camera;
+    FrameState frame;
+    UniqueBitmap backBuffer;
+    test::FakeKeys keys;
+    test::FakeUi ui;
+    CharState chars;
+};
+
+TEST(CharWalker, DrawsSpriteShadowAndReflectionAtTheAxis) {
+    struct Case {
+        const char* what;
+        float shadowYScale;
+        int16_t reflection;
+        int16_t facing;
+        std::vector<std::string> pixels;  // x 3..6, y 3..11; '?' marks a darkened pixel
+    };
+    const Case cases[] = {
+        {"no shadow", 0, 0, 1, {"WWWW", "WRWW", "WRWW", "WRRW", "WRRW", "WWWW", "WWWW", "WWWW", "WWWW"}},
+        // Upside down and squashed to half the height below the feet.
+        {"positive scale", 0.5f, 0, 1, {"WWWW", "WRWW", "WRWW", "WRRW", "WRRW", "W??W", "W?WW", "WWWW", "WWWW"}},
+        // Upright, squashed, standing on the ground line (12), not on the character's Y (8).
+        {"negative scale", -0.5f, 0, 1, {"WWWW", "WRWW", "WRWW", "WRRW", "WRRW", "WWWW", "WWWW", "W?WW", "W??W"}},
+        {"reflection", 0, 128, 1, {"WWWW", "WRWW", "WRWW", "WRRW", "WRRW", "W??W", "W??W", "W?WW", "W?WW"}},
+        // Facing left the sprite is mirrored about the axis, and so is its shadow.
+        {"facing left", 0.5f, 0, -1, {"WWWW", "WWRW", "WWRW", "WRRW", "WRRW", "W??W", "WW?W", "WWWW", "WWWW"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Walker w;
+        w.stage.ShadowYScale = c.shadowYScale;
+        w.stage.ReflectionIntensity = c.reflection;
+        w.ch().Facing = c.facing;
+        w.ch().CanTurn = 0;
+        w.ch().X = c.facing == 1 ? 4 : 6;
+        ASSERT_TRUE(w.Step());
+        EXPECT_EQ(test::Dump(w.backBuffer.get(), 3, 3, 4, 9), c.pixels);
+        EXPECT_EQ(w.chars.DrawY, 4);
+        EXPECT_EQ(w.ch().DrawnFacing, c.facing);
+    }
+}
+
+TEST(CharWalker, TurningPlaysOnceThenWalksOrStands) {
+    Walker w;
+    w.ch().X = 100;
+    w.keys.Hold(Key::Left);
+    ASSERT_TRUE(w.Step());
+    EXPECT_EQ(w.ch().Facing, -1);
+    EXPECT_EQ(w.ch().ActionSlot, kSlotTurn);
+    EXPECT_EQ(w.chars.TurnLock, 255);
+    // The arrows are ignored while the turn plays: letting go changes nothing yet.
+    w.keys.Hold(Key::Left, false);
+    w.keys.Hold(Key::Right);
+    int frames = 1;
+    while (w.chars.TurnLock == 255 && frames < 20) {
+        ASSERT_TRUE(w.Step());
+        EXPECT_EQ(w.ch().ActionSlot, kSlotTurn);
+        EXPECT_EQ(w.ch().X, 100);
+        ++frames;
+    }
+    EXPECT_EQ(frames, 5);  // frame 0 for its two frames, frame 1 until the step past the last one
+    w.keys.Hold(Key::Right, false);
+    ASSERT_TRUE(w.Step());
+    EXPECT_EQ(w.ch().ActionSlot, kSlotStand);
+    EXPECT_EQ(w.ch().Facing, -1);
+
+    // Without turning frames the character turns at once and walks in the same frame.
+    Walker plain;
+    plain.ch().X = 100;
+    plain.ch().CanTurn = 0;
+    plain.keys.Hold(Key::Left);
+    ASSERT_TRUE(plain.Step());
+    EXPECT_EQ(plain.ch().Facing, -1);
+    EXPECT_EQ(plain.ch().ActionSlot, kSlotWalk);
+    EXPECT_EQ(plain.ch().X, 98);
+}
+
+TEST(CharWalker, BothArrowsHeldWalkLeftAndUpNeverJumps) {
+    Walker w;
+    w.ch().X = 100;
+    w.ch().CanTurn = 0;
+    w.keys.Hold(Key::Right);
+    w.keys.Hold(Key::Left);
+    w.keys.Hold(Key::Up);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(w.Step());
+    EXPECT_EQ(w.ch().Facing, -1);
+    EXPECT_EQ(w.ch().ActionSlot, kSlotWalk);
+    EXPECT_EQ(w.ch().X, 94);
+    EXPECT_EQ(w.ch().Y, 8);
+}
+
+TEST(CharWalker, CameraTakesOverWithinTensionUntilTheBound) {
+    Walker w;
+    w.ch().X = 260;
+    w.ch().CanTurn = 0;
+    w.keys.Hold(Key::Right);
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(w.Step());
+    EXPECT_EQ(w.ch().X, 270);  // 320 - Tension: the camera's turn
+    EXPECT_EQ(w.camera.CameraFollow, 1);
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(w.Step());
+    EXPECT_EQ(w.ch().X, 270);
+    // Once the camera is at the stage's bound the character walks on, up to 320 - ScreenRight.
+    w.camera.CameraX = -99;
+    for (int i = 0; i < 40; ++i) ASSERT_TRUE(w.Step());
+    EXPECT_EQ(w.ch().X, 304);
+    EXPECT_EQ(w.camera.CameraFollow, 1);
+    // Turning away from the edge hands the walk back to the character at once; letting go of the
+    // right arrow in the same frame makes that frame a standing one.
+    w.keys.Hold(Key::Right, false);
+    w.keys.Hold(Key::Left);
+    ASSERT_TRUE(w.Step());
+    EXPECT_EQ(w.camera.CameraFollow, 0);
+    EXPECT_EQ(w.ch().X, 304);
+    ASSERT_TRUE(w.Step());
+    EXPECT_EQ(w.ch().X, 302);
+}
+
+TEST(CharWalker, AFramePastTheTableDrawsNothingAndABrokenRecordSwitchesOff) {
+    Walker w;
+    w.ch().Actions[kSlotStand].Frames[0].SpriteIndex = 40;
+    ASSERT_TRUE(w.Step());
+    EXPECT_EQ(w.chars.DrawW, 0);
+    w.ch().FrameIndex = 7;  // past the standing action's only frame
+    EXPECT_FALSE(w.Step());
+    EXPECT_EQ(w.camera.CharEnabled, 0);
+    ASSERT_EQ(w.ui.boxes.size(), 1u);
+    EXPECT_NE(w.ui.boxes[0].text.find("Char"), std::string::npos);
+}
+
+TEST(CharWalker, InitLoadsOnceAndPlacesAtThePlayerStart) {
+    test::CharHarness h;
+    TestCharSettings settings;
+    settings.TestCharPath = h.Write(test::CharFiles{});
+    CharState chars;
+    CameraState camera;
+    StageModel stage;
+    stage.P1StartX = -70;
+    stage.ZOffset = 0;
+    stage.ZOffsetLink = 1;
+    stage.Elements.resize(2);
+    stage.Elements[1].PosY = 187;
+    a_allegro_init();
+    ASSERT_TRUE(InitChar(h.env, chars, settings, stage, camera));
+    EXPECT_EQ(chars.CharLoaded, 255);
+    EXPECT_EQ(settings.TestCharName, "Tester");
+    EXPECT_EQ(h.ui.captions, std::vector<std::string>{"Loading Tester"});
+    const TestCharacter& ch = chars.Characters[0];
+    EXPECT_EQ(ch.X, 90);
+    EXPECT_EQ(ch.Y, 187);  // no zoffset: the linked element's height
+    EXPECT_EQ(chars.GroundY, 187);
+    EXPECT_EQ(ch.FrameTime, 5);
+    stage.ZOffset = 200;
+    ASSERT_TRUE(InitChar(h.env, chars, settings, stage, camera));
+    EXPECT_EQ(chars.Characters[0].Y, 200);
+    EXPECT_EQ(h.ui.captions.size(), 1u);  // not loaded again
+
+    ReleaseCharacter(chars.Characters, chars.CharCount, chars.CharLoaded);
+    EXPECT_EQ(chars.CharLoaded, 0);
+    for (const SpriteEntry& e : chars.Characters[0].Sprites) EXPECT_EQ(e.Bitmap, nullptr);
+
+    settings.TestCharPath = h.dir.Dir() + "gone.def";
+    camera.CharEnabled = 255;
+    EXPECT_FALSE(InitChar(h.env, chars, settings, stage, camera));
+    EXPECT_EQ(settings.TestCharPath, "");
+    EXPECT_EQ(camera.CharEnabled, 0);
+}
+
+}  // namespace
+}  // namespace qb
