@@ -138,7 +138,7 @@ TEST(StageParser, TileCorrectionsAndRemarks) {
     EXPECT_EQ(e[1].TileSpacingX, 5);
     EXPECT_EQ(e[1].TileSpacingY, 5);
     EXPECT_EQ(e[2].TileY, 1);
-    EXPECT_EQ(f.Log(), "Windowdelta not supported yetTileX < 0TileY < 0");
+    EXPECT_EQ(f.Log(), "Windowdelta not supported yet\r\nTileX < 0\r\nTileY < 0\r\n");
 }
 
 TEST(StageParser, MasksAfterParse) {
