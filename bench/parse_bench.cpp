@@ -117,7 +117,7 @@ void BM_ParseStageDef(benchmark::State& state) {
         qb::StageModel stage;
         qb::ErrorLog log;
         int32_t lineNumber = 0;
-        qb::StageContext ctx{stage, log, ui, lineNumber, "", folder.dir.string()};
+        qb::StageContext ctx{stage, log, ui, lineNumber, ""};
         std::string path = folder.defPath;
         bool ok = qb::ParseStageDef(ctx, path);
         benchmark::DoNotOptimize(ok);
