@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "tests/render/render_fixture.h"
@@ -191,6 +192,38 @@ TEST(TilePositions, TilesWhollyOutsideTheViewAreSkippedWithoutWalkingThem) {
     // Tiles off the view on both sides of a one-way start.
     TileRun none{400, 10, 5, 10, 0, 320, 0, 320};
     EXPECT_EQ(TilePositions(none, out, 64), 0);
+}
+
+// Steps far below the tile size (an "anim" element without tilespacing steps by 1 pixel) draw every
+// few tiles only: a handful stacked per pixel instead of thousands, still without a gap.
+TEST(TilePositions, TinyStepsUnderBigTilesStayFewAndLeaveNoGap) {
+    int32_t out[4096];
+    struct Case {
+        const char* name;
+        TileRun run;
+    };
+    const Case cases[] = {
+        {"both ways", {-700, 1, 1, 2000, 0, 320, 0, 320}},
+        {"counted", {-1500, 1, 5000, 2000, 0, 320, 0, 320}},
+        {"counted, ending on the view", {-2100, 1, 2200, 2000, 0, 320, 0, 320}},
+    };
+    for (const Case& c : cases) {
+        const int n = TilePositions(c.run, out, 4096);
+        std::vector<int32_t> xs(out, out + n);
+        std::sort(xs.begin(), xs.end());
+        // 2000-pixel tiles a step of 500 apart (4 on a pixel) reach over 2320 pixels in 5 or 6 tiles.
+        EXPECT_LE(n, 7) << c.name;
+        ASSERT_GT(n, 0) << c.name;
+        EXPECT_LE(xs.front(), 0) << c.name;
+        for (size_t i = 1; i < xs.size(); ++i) EXPECT_LE(xs[i] - xs[i - 1], 2000) << c.name;
+        // As far right as the run itself reaches.
+        const double runEnd =
+            c.run.count >= 2 ? c.run.start + (c.run.count - 1) * c.run.step + c.run.size : 1e9;
+        EXPECT_GE(xs.back() + 2000, std::min(320.0, runEnd)) << c.name;
+    }
+    // Overlaps real stages use (a quarter of the tile or more) keep every tile.
+    TileRun quarter{0, 16, 1, 64, 0, 320, 0, 320};
+    EXPECT_EQ(TilePositions(quarter, out, 4096), 20 + 3);
 }
 
 TEST(DrawElements, AnimTilesWithZeroSpacingDrawOnceAndEnd) {
