@@ -145,8 +145,10 @@ TransMode FrameTrans(const std::string& trans) {
     if (trans == "a") return {TransKind::Add, 255};
     if (trans == "a1") return {TransKind::Add, 128};
     if (trans == "s") return {TransKind::Sub, 255};
-    // "as<src>d<dst>": additive with a source amount. The destination factor has no draw of its
-    // own here; the source amount carries the look.
+    // "as<src>d<dst>" asks for source-times-src plus destination-times-dst. Until a blender that
+    // scales both sides exists it is drawn additively with the source amount alone (clamped to 0..255)
+    // and the destination kept whole: glows and light shafts, the usual use, keep their brightness,
+    // while "as256d0"-style opaque draws come out too bright.
     if (trans.size() > 2 && trans[0] == 'a' && trans[1] == 's') {
         size_t pos = 2;
         int amount = 0;
