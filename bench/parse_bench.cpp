@@ -118,7 +118,7 @@ void BM_ParseStageDef(benchmark::State& state) {
         qb::ErrorLog log;
         int32_t lineNumber = 0;
         qb::StageLoadState load;
-        qb::StageContext ctx{stage, load, log, ui, lineNumber, "", folder.dir.string()};
+        qb::StageContext ctx{stage, load, log, ui, lineNumber, ""};
         std::string path = folder.defPath;
         bool ok = qb::ParseStageDef(ctx, path);
         benchmark::DoNotOptimize(ok);

@@ -35,8 +35,7 @@ void DeleteExtracted(const AppState& state, std::string& path) {
 }  // namespace
 
 StageContext MakeStageContext(AppState& state) {
-    StageContext ctx{state.Stage,      state.Load,    state.Log,       *state.ports.ui,
-                     state.LineNumber, state.MugeDir, state.ProgramDir};
+    StageContext ctx{state.Stage, state.Load, state.Log, *state.ports.ui, state.LineNumber, state.MugeDir};
     ctx.fromPackage = state.Package.FromPackage;
     ctx.extractedDefFile = &state.Package.ExtractedDefFile;
     ctx.extractedSpriteFile = &state.Package.ExtractedSpriteFile;

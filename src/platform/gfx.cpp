@@ -27,10 +27,12 @@ namespace {
 
 bool g_timing = false;
 int64_t g_timingNanos = 0;
+int64_t g_drawCalls = 0;
 
 // Runs a drawing call, adding its time to the counter only when timing is on: one branch otherwise.
 template <typename F>
 inline void Timed(F&& draw) {
+    ++g_drawCalls;
     if (!g_timing) {
         draw();
         return;
@@ -200,12 +202,45 @@ void a_masked_blit(BITMAP* source, BITMAP* dest, int sx, int sy, int dx, int dy,
     Timed([&] { masked_blit(source, dest, sx, sy, dx, dy, w, h); });
 }
 
+namespace {
+
+// Allegro's stretches walk their whole destination, clipped or not: a row stretched to 10^9 pixels
+// (a floor's "width" from a broken file) takes a third of a second. Beyond this size the stretch is
+// sampled here over the clipped part only; below it Allegro draws, as it always did.
+constexpr int kMaxAllegroStretch = 8192;
+
+bool Oversized(int dw, int dh) {
+    return dw > kMaxAllegroStretch || dh > kMaxAllegroStretch;
+}
+
+// Nearest-pixel stretch of the source rectangle onto the destination's clipped part (16-bit both).
+void StretchClipped(BITMAP* source, BITMAP* dest, int sx, int sy, int sw, int sh, int dx, int dy, int dw,
+                    int dh, bool masked) {
+    const ClipBox box = ClipOf(dest);
+    const int64_t x0 = std::max<int64_t>(box.left, dx), x1 = std::min<int64_t>(box.right, int64_t{dx} + dw);
+    const int64_t y0 = std::max<int64_t>(box.top, dy), y1 = std::min<int64_t>(box.bottom, int64_t{dy} + dh);
+    for (int64_t y = y0; y < y1; ++y) {
+        const int64_t srcY = sy + (y - dy) * sh / dh;
+        const auto* s = reinterpret_cast<const uint16_t*>(source->line[srcY]);
+        auto* d = reinterpret_cast<uint16_t*>(dest->line[y]);
+        for (int64_t x = x0; x < x1; ++x) {
+            const uint16_t c = s[sx + (x - dx) * sw / dw];
+            if (!masked || c != kMaskColor) d[x] = c;
+        }
+    }
+}
+
+}  // namespace
+
 void a_stretch_blit(BITMAP* source, BITMAP* dest, int sx, int sy, int sw, int sh, int dx, int dy, int dw,
                     int dh) {
     if (!IsUsable(source) || !IsUsable(dest) || sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
     // Allegro does not clip the source rectangle of a stretch; out-of-range reads would follow.
     if (sx < 0 || sy < 0 || sx + sw > source->w || sy + sh > source->h) return;
-    Timed([&] { stretch_blit(source, dest, sx, sy, sw, sh, dx, dy, dw, dh); });
+    if (Oversized(dw, dh))
+        Timed([&] { StretchClipped(source, dest, sx, sy, sw, sh, dx, dy, dw, dh, false); });
+    else
+        Timed([&] { stretch_blit(source, dest, sx, sy, sw, sh, dx, dy, dw, dh); });
 }
 
 void a_draw_sprite(BITMAP* dest, BITMAP* sprite, int x, int y) {
@@ -230,7 +265,10 @@ void a_draw_sprite_vh_flip(BITMAP* dest, BITMAP* sprite, int x, int y) {
 
 void a_stretch_sprite(BITMAP* dest, BITMAP* sprite, int x, int y, int w, int h) {
     if (!IsUsable(sprite) || !IsUsable(dest) || w <= 0 || h <= 0) return;
-    Timed([&] { stretch_sprite(dest, sprite, x, y, w, h); });
+    if (Oversized(w, h))
+        Timed([&] { StretchClipped(sprite, dest, 0, 0, sprite->w, sprite->h, x, y, w, h, true); });
+    else
+        Timed([&] { stretch_sprite(dest, sprite, x, y, w, h); });
 }
 
 void a_draw_trans_sprite(BITMAP* dest, BITMAP* sprite, int x, int y) {
@@ -466,6 +504,10 @@ int64_t GfxTimingNanos() {
 }
 void GfxTimingReset() {
     g_timingNanos = 0;
+    g_drawCalls = 0;
+}
+int64_t GfxDrawCalls() {
+    return g_drawCalls;
 }
 
 }  // namespace qb

@@ -81,6 +81,10 @@ bool Load_Char_SFF(const std::string& path, SpriteTable& table, int32_t count,
 // Time spent inside the drawing calls above, for the headless tool's --bench report.
 void GfxTimingEnable(bool on);
 int64_t GfxTimingNanos();
+// Clears the time and the call count.
 void GfxTimingReset();
+// Drawing calls made since the last reset, counted whether or not timing is on: what a frame costs
+// in calls, whatever the content's values.
+int64_t GfxDrawCalls();
 
 }  // namespace qb

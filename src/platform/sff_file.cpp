@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 namespace qb {
 
@@ -45,6 +46,11 @@ std::optional<SffIndex> ReadSffIndex(std::string_view file) {
     const size_t count = std::min<size_t>(header->imageCount, capacity);
     index.entries.reserve(count);
 
+    // Real files may place their sub-headers in any order, so a "next" offset may point backward;
+    // only a sub-header already read (a cycle) or one inside the file header ends the walk. The
+    // image count bounds it in any case.
+    std::unordered_set<size_t> visited;
+    visited.reserve(count);
     size_t offset = header->firstOffset;
     for (size_t j = 0; j < count; ++j) {
         if (offset > size || size - offset < kSffSubHeaderSize) break;
@@ -59,16 +65,24 @@ std::optional<SffIndex> ReadSffIndex(std::string_view file) {
         s.linkedIndex = ReadLe16(bytes, offset + 16);
         s.samePalette = bytes[offset + 18] != 0;
         s.dataStart = offset + kSffSubHeaderSize;
-        size_t end = s.dataStart + std::min<size_t>(s.length, size - s.dataStart);
-        // Length fields overstate the data in real files (a reused palette still counted, the last
-        // sprite running past the end): the next sub-header bounds it too.
-        if (s.next > offset) end = std::min<size_t>(end, std::max<size_t>(s.next, s.dataStart));
-        s.dataEnd = end;
+        s.dataEnd = s.dataStart + std::min<size_t>(s.length, size - s.dataStart);
         index.entries.push_back(s);
-        // A pointer that does not move forward is either the end marker of the last sprite or garbage;
-        // following it could only revisit sub-headers.
-        if (s.next <= offset) break;
+        visited.insert(offset);
+        if (s.next < kSffHeaderSize || visited.contains(s.next)) break;
         offset = s.next;
+    }
+
+    // Length fields overstate the data in real files (a reused palette still counted, the last
+    // sprite running past the end): whatever sub-header follows the data in the file bounds it too,
+    // and so does a forward "next" (the last sub-header's may be the file size).
+    std::vector<size_t> starts;
+    starts.reserve(index.entries.size());
+    for (const SffSubHeader& s : index.entries) starts.push_back(s.offset);
+    std::sort(starts.begin(), starts.end());
+    for (SffSubHeader& s : index.entries) {
+        auto after = std::upper_bound(starts.begin(), starts.end(), s.offset);
+        if (after != starts.end()) s.dataEnd = std::min(s.dataEnd, std::max(*after, s.dataStart));
+        if (s.next > s.offset) s.dataEnd = std::min<size_t>(s.dataEnd, std::max<size_t>(s.next, s.dataStart));
     }
     return index;
 }

@@ -35,7 +35,8 @@ struct SffSubHeader {
     int32_t linkedIndex = 0;   // unsigned 16-bit in the file
     bool samePalette = false;  // byte 18
     // The sprite's data clipped to the file: [dataStart, dataEnd). Ends at the smallest of the
-    // length field, the next sub-header and the end of the file.
+    // length field, the nearest sub-header after it in the file, a forward "next" offset and the end
+    // of the file.
     size_t dataStart = 0;
     size_t dataEnd = 0;
 
@@ -45,18 +46,19 @@ struct SffSubHeader {
 
 struct SffIndex {
     SffHeader header;
-    // One per sub-header actually present, in file order; at most header.imageCount. Fewer when the
-    // chain leaves the file or stops advancing.
+    // One per sub-header actually present, in chain order; at most header.imageCount. Fewer when the
+    // chain leaves the file or comes back to a sub-header already read.
     std::vector<SffSubHeader> entries;
 };
 
 // Reads the header: nullopt when the bytes are not a version 1 sprite file.
 std::optional<SffHeader> ReadSffHeader(std::string_view file);
 
-// Reads the header and walks the sub-header chain for the header's image count. The walk stops early
-// (keeping what it read) when a sub-header would not fit in the file or when a "next" offset does not
-// move forward, which is what a cycle or a garbled pointer looks like; the last sub-header's "next" may
-// be the file size or 0 in real files and is never followed.
+// Reads the header and walks the sub-header chain for the header's image count. "Next" offsets may
+// point backward (sub-headers in any order). The walk stops early (keeping what it read) when a
+// sub-header would not fit in the file, or when a "next" offset returns to a sub-header already read
+// (a cycle) or points into the file header (0, a garbled pointer); the last sub-header's "next" may be
+// the file size or 0 in real files and is never followed.
 std::optional<SffIndex> ReadSffIndex(std::string_view file);
 
 // The 768-byte palette of a PCX picture held in `pcx` (one sprite's data): the 768 bytes after a 0x0C

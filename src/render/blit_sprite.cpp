@@ -75,6 +75,8 @@ void DrawParallax(const StageModel& stage, const CameraState& camera, BITMAP* bb
             double d = element.DeltaX + f * n;
             int srcX = text::RoundClampPixel(-base - d * camera.CameraX);
             int srcY = text::RoundClampPixel(o);
+            // A row scrolled wholly off the sprite copies nothing; tiled floors have many such rows.
+            if (srcX >= w || srcX <= -kViewWidth || srcY >= h) continue;
             if (element.Mask == 1)
                 a_masked_blit(src, bb, srcX, srcY, 0, BltY + n, kViewWidth, 1);
             else
@@ -96,6 +98,7 @@ void DrawParallax(const StageModel& stage, const CameraState& camera, BITMAP* bb
         int width = text::RoundClampPixel(rowWidth);
         int srcY = text::RoundClampPixel(o);
         if (srcY >= h) continue;
+        if (left >= kViewWidth || static_cast<double>(left) + width <= 0) continue;  // lands off the view
         int y = BltY + n;
         if (element.Mask == 1) {
             a_set_clip(bb, 0, y, kViewWidth - 1, y);
@@ -107,22 +110,36 @@ void DrawParallax(const StageModel& stage, const CameraState& camera, BITMAP* bb
     }
 }
 
+// The part of the back buffer a draw may touch: the window's rectangle or the whole buffer.
+struct Area {
+    int64_t left, top, right, bottom;  // right and bottom exclusive
+};
+
 // Draws `sprite` mirrored as asked at (x, y), masked, through the draw the mode names. Translucent
-// mirrored frames go through a mirrored copy because the additive draws have no mirrored form.
-void DrawMirroredTrans(BITMAP* bb, BITMAP* sprite, int x, int y, FlipMode flip, TransMode trans) {
+// mirrored frames go through a mirrored copy because the additive draws have no mirrored form. Only
+// the part of the sprite that lands in `area` is copied: a large sprite tiled across the view would
+// otherwise be copied whole for every tile.
+void DrawMirroredTrans(BITMAP* bb, BITMAP* sprite, int x, int y, FlipMode flip, TransMode trans, Area area) {
     BITMAP* source = sprite;
     UniqueBitmap mirrored;
     if (flip.h || flip.v) {
-        mirrored = CreateBitmap(BitmapWidth(sprite), BitmapHeight(sprite));
+        const int64_t left = std::max<int64_t>(x, area.left), top = std::max<int64_t>(y, area.top);
+        const int64_t right = std::min<int64_t>(int64_t{x} + BitmapWidth(sprite), area.right);
+        const int64_t bottom = std::min<int64_t>(int64_t{y} + BitmapHeight(sprite), area.bottom);
+        if (left >= right || top >= bottom) return;
+        mirrored = CreateBitmap(static_cast<int>(right - left), static_cast<int>(bottom - top));
         if (!mirrored) return;
         a_clear_to_color(mirrored.get(), kMaskColor);
+        const int mx = static_cast<int>(x - left), my = static_cast<int>(y - top);
         if (flip.h && flip.v)
-            a_draw_sprite_vh_flip(mirrored.get(), sprite, 0, 0);
+            a_draw_sprite_vh_flip(mirrored.get(), sprite, mx, my);
         else if (flip.h)
-            a_draw_sprite_h_flip(mirrored.get(), sprite, 0, 0);
+            a_draw_sprite_h_flip(mirrored.get(), sprite, mx, my);
         else
-            a_draw_sprite_v_flip(mirrored.get(), sprite, 0, 0);
+            a_draw_sprite_v_flip(mirrored.get(), sprite, mx, my);
         source = mirrored.get();
+        x = static_cast<int>(left);
+        y = static_cast<int>(top);
     }
     if (trans.kind == TransKind::Add)
         add_sprite(bb, source, x, y, trans.amount);
@@ -145,8 +162,10 @@ TransMode FrameTrans(const std::string& trans) {
     if (trans == "a") return {TransKind::Add, 255};
     if (trans == "a1") return {TransKind::Add, 128};
     if (trans == "s") return {TransKind::Sub, 255};
-    // "as<src>d<dst>": additive with a source amount. The destination factor has no draw of its
-    // own here; the source amount carries the look.
+    // "as<src>d<dst>" asks for source-times-src plus destination-times-dst. Until a blender that
+    // scales both sides exists it is drawn additively with the source amount alone (clamped to 0..255)
+    // and the destination kept whole: glows and light shafts, the usual use, keep their brightness,
+    // while "as256d0"-style opaque draws come out too bright.
     if (trans.size() > 2 && trans[0] == 'a' && trans[1] == 's') {
         size_t pos = 2;
         int amount = 0;
@@ -250,7 +269,12 @@ void BlitSprite(const StageModel& stage, const CameraState& camera, BITMAP* back
         else
             a_draw_sprite_v_flip(backBuffer, sprite.Bitmap, x, y);
     } else {
-        DrawMirroredTrans(backBuffer, sprite.Bitmap, x, y, flip, trans);
+        Area area{0, 0, BitmapWidth(backBuffer), BitmapHeight(backBuffer)};
+        if (windowed)
+            area = {std::max<int64_t>(0, BltX), std::max<int64_t>(0, BltY),
+                    std::min<int64_t>(area.right, int64_t{BltX} + BltW),
+                    std::min<int64_t>(area.bottom, int64_t{BltY} + BltH)};
+        DrawMirroredTrans(backBuffer, sprite.Bitmap, x, y, flip, trans, area);
     }
     if (windowed) a_reset_clip(backBuffer);
 }

@@ -18,6 +18,9 @@ constexpr double kPi = 3.14159265358979;
 // A tile run never draws more than this many tiles on one axis (a 1-pixel step across the view and
 // back fits easily).
 constexpr int kMaxTilesPerAxis = 4096;
+// At most about this many tiles of one run are stacked on any pixel (twice that when the step does
+// not divide the tile size): real stages overlap their tiles far less.
+constexpr double kMaxStackedTiles = 4;
 
 double ClampK(double k) {
     return std::clamp(k, -1e9, 1e9);
@@ -196,19 +199,32 @@ int TilePositions(const TileRun& run, int32_t* out, int limit) {
     // Tiles k with start + k * step inside the visible band.
     double kLow = ClampK(std::floor((run.visibleLow - run.size - run.start) / run.step) + 1);
     double kHigh = ClampK(std::ceil((run.visibleHigh - run.start) / run.step) - 1);
+    // Steps far below the tile size (an "anim" element without tilespacing steps by 1 pixel) would
+    // stack thousands of tiles on every pixel. Only every stride-th tile is drawn then, so that at
+    // most about kMaxStackedTiles cover a pixel: the tiles still overlap and leave no gap, and
+    // counting from tile 0 keeps the choice steady while the element moves.
+    const double stride = std::max(1.0, std::floor(run.size / (kMaxStackedTiles * run.step)));
+    auto firstAtOrAfter = [&](double k) { return std::ceil(k / stride) * stride; };
+    auto lastAtOrBefore = [&](double k) { return std::floor(k / stride) * stride; };
     if (run.count >= 2) {
         double first = std::max(0.0, kLow);
         double last = std::min(static_cast<double>(run.count) - 1, kHigh);
-        for (double k = first; k <= last && n < limit; k += 1) emit(run.start + k * run.step);
+        for (double k = firstAtOrAfter(first); k <= last && n < limit; k += stride)
+            emit(run.start + k * run.step);
+        // The run's last tile marks where it ends; keep it when the stride passed over it.
+        const double end = static_cast<double>(run.count) - 1;
+        if (stride > 1 && end <= last && lastAtOrBefore(end) != end) emit(run.start + end * run.step);
         return n;
     }
     // Both ways: forward from the start while the position is within the far edge, then back from
     // one step before the start while the tile still reaches the near edge.
     double forwardLast = ClampK(std::floor((run.farEdge - run.start) / run.step));
     double backFirst = ClampK(std::ceil((run.nearEdge - run.size - run.start) / run.step));
-    for (double k = std::max(0.0, kLow); k <= std::min(forwardLast, kHigh) && n < limit; k += 1)
+    for (double k = firstAtOrAfter(std::max(0.0, kLow)); k <= std::min(forwardLast, kHigh) && n < limit;
+         k += stride)
         emit(run.start + k * run.step);
-    for (double k = std::min(-1.0, kHigh); k >= std::max(backFirst, kLow) && n < limit; k -= 1)
+    for (double k = lastAtOrBefore(std::min(-1.0, kHigh)); k >= std::max(backFirst, kLow) && n < limit;
+         k -= stride)
         emit(run.start + k * run.step);
     return n;
 }

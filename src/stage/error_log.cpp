@@ -7,6 +7,12 @@
 
 namespace qb {
 
+void ErrorLog::Append(std::string_view entry) {
+    if (entry.empty()) return;
+    m_text.append(entry);
+    if (entry.back() != '\n' && entry.back() != '\r') m_text.append("\r\n");
+}
+
 std::string HandleErrorMessage(const std::string& module, const std::string& procedure, int32_t number,
                                const std::string& description) {
     std::string text = "An ERROR has occurred!!\r\n";

@@ -10,11 +10,13 @@ namespace qb {
 
 class Ui;
 
-// A single growing text; entries are joined exactly as their writers append them.
+// A single growing text, one entry after another. Every entry ends its line (CR LF, the log's line end,
+// which the log window shows as a line break) so that short remarks such as "TileX < 0" appended one
+// after the other stay readable; an entry that already ends in a line end gets no second one.
 class ErrorLog {
 public:
     const std::string& Text() const { return m_text; }
-    void Append(std::string_view entry) { m_text.append(entry); }
+    void Append(std::string_view entry);
     void Clear() { m_text.clear(); }
     void SetText(std::string text) { m_text = std::move(text); }
 

@@ -1,8 +1,7 @@
 #pragma once
-// Delivers the cleaned lines of a stage definition file. A line ends at CR or CR LF; a bare LF does
-// not end one. A file whose first line runs past 200 characters is taken to have bare-LF line ends and
-// is read through a repaired copy ("fix.def" in the program's folder) in which every LF became
-// CR CR LF, so line numbers count the lines of that copy.
+// Delivers the cleaned lines of a stage definition file. A line ends at CR LF, CR or LF wherever they
+// occur: real files mix them (a CR LF stage edited with a tool that writes bare LF), and line numbers
+// count the lines of the file itself.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -11,7 +10,7 @@
 
 namespace qb {
 
-// Sequential bytes from a file or from the repair of one.
+// Sequential bytes, from a file or from memory.
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
@@ -19,9 +18,9 @@ public:
     virtual size_t Read(char* buffer, size_t capacity) = 0;
 };
 
-// Splits a byte source into lines the way the definition files were written: CR or CR LF end a line,
-// the text after the last line end is the last line. Lines are capped at kMaxLineLength bytes (the
-// rest of an overlong line is dropped) so that binary garbage cannot take unbounded memory.
+// Splits a byte source into lines: CR LF, CR or LF ends a line, the text after the last line end is
+// the last line. Lines are capped at kMaxLineLength bytes (the rest of an overlong line is dropped)
+// so that binary garbage cannot take unbounded memory.
 class RawLineReader {
 public:
     static constexpr size_t kMaxLineLength = 64 * 1024;
@@ -48,22 +47,12 @@ public:
     StageLineSource(const StageLineSource&) = delete;
     StageLineSource& operator=(const StageLineSource&) = delete;
 
-    // Opens the definition, repairing bare-LF line ends through "fix.def" in `programDir`. When the
-    // copy cannot be written, the same repaired lines are produced from memory and no file is left.
-    // False when the file cannot be opened.
-    bool Open(const std::string& path, const std::string& programDir);
+    // Opens the definition; false when the file cannot be opened. Nothing is written anywhere.
+    bool Open(const std::string& path);
     // The next line to parse: tabs as blanks, Shift-JIS ideographic spaces removed, comment cut off;
     // comment-only and blank lines are counted in `lineNumber` but skipped. False at the end.
     bool Next(std::string& line, int32_t& lineNumber);
-    // Closes the file and deletes the repaired copy.
     void Close();
-
-    bool Repaired() const { return m_repaired; }
-    bool RepairedInMemory() const { return m_repaired && m_fixPath.empty(); }
-    // The file the lines come from: the definition, or the repaired copy.
-    const std::string& ActivePath() const { return m_activePath; }
-
-    static constexpr size_t kRepairThreshold = 200;
 
 private:
     struct FileCloser {
@@ -73,11 +62,7 @@ private:
     };
     std::unique_ptr<std::FILE, FileCloser> m_file;
     std::unique_ptr<ByteSource> m_bytes;
-    std::unique_ptr<ByteSource> m_repair;
     std::unique_ptr<RawLineReader> m_reader;
-    std::string m_activePath;
-    std::string m_fixPath;
-    bool m_repaired = false;
     std::string m_raw;
 };
 

@@ -425,11 +425,11 @@ bool ParseStageDef(StageContext& ctx, std::string& path) {
 
     const std::string defPath = path;
     StageLineSource source;
-    const bool opened = source.Open(path, ctx.programDir);
+    const bool opened = source.Open(path);
     s.ShadowIntensity = 128;
     s.ShadowYScale = 0.4f;
     if (opened) {
-        Parser parser(ctx, source.ActivePath());
+        Parser parser(ctx, defPath);
         std::string line;
         while (source.Next(line, ctx.lineNumber)) parser.Line(line);
         source.Close();

@@ -18,8 +18,7 @@ struct StageContext {
     ErrorLog& log;
     Ui& ui;
     int32_t& lineNumber;
-    std::string mugeDir;     // ends in a separator (may be empty)
-    std::string programDir;  // where "fix.def" is written
+    std::string mugeDir;  // ends in a separator (may be empty)
     // Packages: when the stage came from one, the two extracted files to delete at release.
     bool fromPackage = false;
     std::string* extractedDefFile = nullptr;

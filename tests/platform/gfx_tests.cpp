@@ -334,6 +334,23 @@ TEST(Gfx, SavedFilesCarryTheirFormatsHeader) {
     EXPECT_FALSE(SavePng(dir.Dir() + "no/such/folder/x.png", bmp.get()));
 }
 
+// A stretch to a billion pixels (a floor "width" from a broken file) draws just the part on the
+// destination, sampled nearest: source column (x - dx) * sw / dw.
+TEST(Gfx, HugeStretchesDrawTheirVisiblePart) {
+    const int dw = 2'000'000'000, dx = -1'000'000'000 + 160;  // x 160 lands on source column 2
+    auto dest = Filled(320, 2, 0);
+    a_stretch_blit(FromRows({{R, G, B, M}}).get(), dest.get(), 0, 0, 4, 1, dx, 0, dw, 1);
+    a_stretch_sprite(dest.get(), FromRows({{R, G, M, B}}).get(), dx, -1'000'000'000, dw, 2'000'000'000);
+    for (int x : {0, 159}) {
+        EXPECT_EQ(a_getpixel(dest.get(), x, 0), G) << x;
+        EXPECT_EQ(a_getpixel(dest.get(), x, 1), G) << x;
+    }
+    for (int x : {160, 319}) {
+        EXPECT_EQ(a_getpixel(dest.get(), x, 0), B) << x;
+        EXPECT_EQ(a_getpixel(dest.get(), x, 1), 0) << x << ": masked";
+    }
+}
+
 TEST(Gfx, TimingCountsOnlyWhenEnabled) {
     auto dest = Filled(320, 240, 0);
     auto sprite = Filled(320, 240, R);
@@ -351,6 +368,10 @@ TEST(Gfx, TimingCountsOnlyWhenEnabled) {
     EXPECT_EQ(GfxTimingNanos(), spent);
     GfxTimingReset();
     EXPECT_EQ(GfxTimingNanos(), 0);
+    // Calls are counted with timing off too.
+    a_draw_sprite(dest.get(), sprite.get(), 0, 0);
+    add_sprite(dest.get(), sprite.get(), 0, 0, 128);
+    EXPECT_EQ(GfxDrawCalls(), 2);
 }
 
 TEST(Gfx, BitmapsSurviveAllegroShuttingDown) {

@@ -129,6 +129,54 @@ TEST(SffFile, HostileChainsStayBounded) {
     EXPECT_EQ(index->entries[0].dataEnd, e[1].offset);
 }
 
+// The same sprites with their sub-header blocks (sub-header and data) laid out in the file in
+// `layout` order while the chain still runs 0, 1, 2, ...: "next" offsets then point backward.
+std::string Reordered(const std::string& clean, const std::vector<size_t>& layout) {
+    const auto e = ReadSffIndex(clean)->entries;
+    std::vector<std::string> blocks;
+    for (size_t i = 0; i < e.size(); ++i) {
+        const size_t end = i + 1 < e.size() ? e[i + 1].offset : clean.size();
+        blocks.push_back(clean.substr(e[i].offset, end - e[i].offset));
+    }
+    std::string file = clean.substr(0, e[0].offset);
+    std::vector<size_t> at(e.size());
+    for (size_t block : layout) {
+        at[block] = file.size();
+        file += blocks[block];
+    }
+    Poke32(file, 24, static_cast<uint32_t>(at[0]));
+    for (size_t i = 0; i < e.size(); ++i)
+        Poke32(file, at[i], static_cast<uint32_t>(i + 1 < e.size() ? at[i + 1] : file.size()));
+    return file;
+}
+
+TEST(SffFile, SubHeadersInAnyFileOrderAreAllIndexed) {
+    const std::string clean =
+        demo::WriteSff({Sprite(0, 0, 4, 2), Sprite(0, 1, 6, 3), Sprite(0, 2, 2, 2), Sprite(0, 3, 5, 1)});
+    const auto e = ReadSffIndex(clean)->entries;
+    for (const std::vector<size_t>& layout :
+         {std::vector<size_t>{3, 2, 1, 0}, std::vector<size_t>{0, 2, 1, 3},
+          std::vector<size_t>{2, 0, 3, 1}}) {
+        const std::string file = Reordered(clean, layout);
+        auto index = ReadSffIndex(file);
+        ASSERT_TRUE(index);
+        ASSERT_EQ(index->entries.size(), 4u) << "layout starting " << layout[0];
+        for (size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(index->entries[i].image, static_cast<int16_t>(i));
+            // Data ends at the sub-header that follows it in the file, whatever the chain order.
+            EXPECT_EQ(index->entries[i].DataSize(), e[i].DataSize()) << "sprite " << i;
+        }
+    }
+    // A chain that comes back to a sub-header already read stops there, however large the count.
+    std::string cycle = Reordered(clean, {3, 2, 1, 0});
+    const auto chain = ReadSffIndex(cycle)->entries;
+    Poke32(cycle, chain[2].offset, static_cast<uint32_t>(chain[1].offset));
+    Poke32(cycle, 20, 0xFFFFFFFFu);
+    auto index = ReadSffIndex(cycle);
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->entries.size(), 3u);
+}
+
 TEST(SffFile, PaletteIsFoundAtTheEndOrBeforePadding) {
     std::vector<uint8_t> pcx(128 + 10, 0x11);
     pcx.push_back(0x0C);

@@ -70,7 +70,9 @@ TEST(BlitSprite, FrameTransLettersAddHalfAddAndSubtract) {
     };
     const Case cases[] = {
         {"a", Rgb565(30, 0, 0)},        {"a1", Rgb565(23, 0, 0)}, {"s", Rgb565(0, 0, 0)},
-        {"as64d192", Rgb565(19, 0, 0)},  // the source amount: 15 * 64 / 255 rounds to 4
+        {"as64d192", Rgb565(19, 0, 0)},  // additive by the source amount: 15 * 64 / 255 rounds to 4
+        {"as64d0", Rgb565(19, 0, 0)},    // the destination amount changes nothing (yet)
+        {"as999d0", Rgb565(30, 0, 0)},   // amounts past 255 add fully
         {"x", Rgb565(15, 0, 0)},         // not a mode: nothing is drawn
         {"asd", Rgb565(15, 0, 0)},
     };

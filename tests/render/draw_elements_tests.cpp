@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "tests/render/render_fixture.h"
@@ -192,6 +193,38 @@ TEST(TilePositions, TilesWhollyOutsideTheViewAreSkippedWithoutWalkingThem) {
     EXPECT_EQ(TilePositions(none, out, 64), 0);
 }
 
+// Steps far below the tile size (an "anim" element without tilespacing steps by 1 pixel) draw every
+// few tiles only: a handful stacked per pixel instead of thousands, still without a gap.
+TEST(TilePositions, TinyStepsUnderBigTilesStayFewAndLeaveNoGap) {
+    int32_t out[4096];
+    struct Case {
+        const char* name;
+        TileRun run;
+    };
+    const Case cases[] = {
+        {"both ways", {-700, 1, 1, 2000, 0, 320, 0, 320}},
+        {"counted", {-1500, 1, 5000, 2000, 0, 320, 0, 320}},
+        {"counted, ending on the view", {-2100, 1, 2200, 2000, 0, 320, 0, 320}},
+    };
+    for (const Case& c : cases) {
+        const int n = TilePositions(c.run, out, 4096);
+        std::vector<int32_t> xs(out, out + n);
+        std::sort(xs.begin(), xs.end());
+        // 2000-pixel tiles a step of 500 apart (4 on a pixel) reach over 2320 pixels in 5 or 6 tiles.
+        EXPECT_LE(n, 7) << c.name;
+        ASSERT_GT(n, 0) << c.name;
+        EXPECT_LE(xs.front(), 0) << c.name;
+        for (size_t i = 1; i < xs.size(); ++i) EXPECT_LE(xs[i] - xs[i - 1], 2000) << c.name;
+        // As far right as the run itself reaches.
+        const double runEnd =
+            c.run.count >= 2 ? c.run.start + (c.run.count - 1) * c.run.step + c.run.size : 1e9;
+        EXPECT_GE(xs.back() + 2000, std::min(320.0, runEnd)) << c.name;
+    }
+    // Overlaps real stages use (a quarter of the tile or more) keep every tile.
+    TileRun quarter{0, 16, 1, 64, 0, 320, 0, 320};
+    EXPECT_EQ(TilePositions(quarter, out, 4096), 20 + 3);
+}
+
 TEST(DrawElements, AnimTilesWithZeroSpacingDrawOnceAndEnd) {
     TinyStage t(4, 1);
     Pass pass;
@@ -338,6 +371,88 @@ TEST(DrawElements, HostileValuesNeitherCrashNorHang) {
         pass.Front(t);
     }
     EXPECT_EQ(test::Dump(t.backBuffer.get(), 14, 6, 2, 2), (Rows{"RG", "BW"}));
+}
+
+// Each case is one element on the real 320 x 240 view with a 400 x 300 sprite and values a broken or
+// hostile file can hold. Whatever they are, a pass makes a bounded number of drawing calls: without
+// the bounds these cases take from hundreds of thousands of calls to seconds per call.
+TEST(DrawElements, HostileValuesCostABoundedNumberOfDrawingCalls) {
+    struct Case {
+        const char* name;
+        const char* type;
+        void (*set)(BgElement&);
+    };
+    const Case cases[] = {
+        {"anim tiled both ways without tilespacing", "anim", [](BgElement& e) { e.TileX = e.TileY = 1; }},
+        {"anim counted tiles without tilespacing", "anim", [](BgElement& e) { e.TileX = e.TileY = 30000; }},
+        {"tiles overlapping to a 1-pixel step", "normal",
+         [](BgElement& e) {
+             e.TileX = e.TileY = 1;
+             e.TileSpacingX = -399;
+             e.TileSpacingY = -299;
+         }},
+        {"huge counts, negative spacing", "normal",
+         [](BgElement& e) {
+             e.TileX = e.TileY = 2147483647;
+             e.TileSpacingX = -399;
+             e.TileSpacingY = -1000;
+         }},
+        {"floor width 4294967296", "parallax",
+         [](BgElement& e) {
+             e.WidthGiven = 1;
+             e.XScaleTop = e.XScaleBottom = 4294967296.0f;
+             e.TileX = 1;
+         }},
+        {"floor width 2147483647 masked", "parallax",
+         [](BgElement& e) {
+             e.WidthGiven = 1;
+             e.Mask = 1;
+             e.XScaleTop = 1;
+             e.XScaleBottom = 2147483647.0f;
+             e.TileX = 1;
+         }},
+        {"floor rows of zero and huge steps", "parallax",
+         [](BgElement& e) {
+             e.YScaleStart = 0;
+             e.YScaleDelta = 1e30f;
+             e.DeltaX = 1e30f;
+             e.TileX = e.TileY = 1;
+         }},
+        {"velocities, sines and offsets", "normal",
+         [](BgElement& e) {
+             e.VelocityX = 1e30f;
+             e.CtrlVelY = -1e30f;
+             e.SinXAmp = 3e38f;
+             e.SinXPeriod = 1e-30f;
+             e.TileX = e.TileY = 1;
+         }},
+        {"window from end to end", "normal",
+         [](BgElement& e) {
+             e.HasWindow = 1;
+             e.WindowX1 = e.WindowY1 = -1e9f;
+             e.WindowX2 = e.WindowY2 = 1e9f;
+         }},
+    };
+    std::vector<std::string> big(300, std::string(400, 'R'));
+    for (int y = 0; y < 300; y += 2) big[y][static_cast<size_t>(y)] = '.';
+    for (const Case& c : cases) {
+        TinyStage t(320, 240);
+        Pass pass;
+        int16_t s = t.AddSprite(big, 10, 10);
+        BgElement& e = std::string(c.type) == "anim" ? t.AddAnim(t.AddAction({{s, 5, "h", "a"}}), 100, 50)
+                                                     : t.AddElement(c.type, s, 100, 50);
+        if (std::string(c.type) == "anim") e.TileSpacingX = e.TileSpacingY = 1;
+        c.set(e);
+        t.camera.CameraY = 30;
+        for (int frame = 0; frame < 3; ++frame) {
+            GfxTimingReset();
+            pass.Back(t);
+            pass.Front(t);
+            // Tiles: 3 calls for each of a few dozen; floors: a call per view row for each of a
+            // couple of tiles.
+            EXPECT_LE(GfxDrawCalls(), 1000) << c.name << ", frame " << frame;
+        }
+    }
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ struct StageFixture {
         log.Clear();
         lineNumber = 0;
         minPosY = 0;
-        StageContext ctx{stage, load, log, ui, lineNumber, mugen.Dir(), program.Path().string()};
+        StageContext ctx{stage, load, log, ui, lineNumber, mugen.Dir()};
         ctx.onSpriteFileMissing = [this] {
             spriteFileMissing = true;
             stage = StageModel{};

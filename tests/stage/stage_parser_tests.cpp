@@ -138,7 +138,7 @@ TEST(StageParser, TileCorrectionsAndRemarks) {
     EXPECT_EQ(e[1].TileSpacingX, 5);
     EXPECT_EQ(e[1].TileSpacingY, 5);
     EXPECT_EQ(e[2].TileY, 1);
-    EXPECT_EQ(f.Log(), "Windowdelta not supported yetTileX < 0TileY < 0");
+    EXPECT_EQ(f.Log(), "Windowdelta not supported yet\r\nTileX < 0\r\nTileY < 0\r\n");
 }
 
 TEST(StageParser, MasksAfterParse) {
@@ -256,7 +256,7 @@ TEST(StageParser, MusicLooksInSoundFolderFirstThenBesideStage) {
     EXPECT_EQ(g.load.MusicPath, (g.mugen.Path() / "stages/theme.ogg").string());
 }
 
-TEST(StageParser, LongBareLfStageParsesAndFixDefIsGone) {
+TEST(StageParser, BareLfStageParsesWithItsOwnLineNumbersAndWritesNothing) {
     StageFixture f;
     std::string def = "[Info]\nname = Bare\n";
     for (int i = 0; i < 15; ++i) def += "; a comment line to make the first line long\n";
@@ -264,8 +264,7 @@ TEST(StageParser, LongBareLfStageParsesAndFixDefIsGone) {
     ASSERT_TRUE(f.LoadText(def));
     EXPECT_EQ(f.Stage().StageName, "Bare");
     EXPECT_EQ(f.Stage().ElementCount, 1);
-    // Line 19 of the original is line 37 of the repaired copy.
-    EXPECT_NE(f.Log().find("While loading fix.def!\r\n\r\nI choked on line #37:\r\n\"boundleft = x"),
+    EXPECT_NE(f.Log().find("While loading test.def!\r\n\r\nI choked on line #19:\r\n\"boundleft = x"),
               std::string::npos)
         << f.Log();
     EXPECT_TRUE(std::filesystem::is_empty(f.program.Path()));
