@@ -14,6 +14,8 @@
 #include "render/camera.h"
 #include "render/camera.h"
 #include "render/overlays.h"
+#include "stage/def_reader.h"
+#include "stage/error_log.h"
 #include "stage/stage_loader.h"
 #include "platform/text_util.h"
 
@@ -53,22 +55,36 @@ void ReleaseRunning(AppState& state) {
     }
 }
 
-void OpenStagePath(AppState& state, const std::string& path) {
-    state.Loop.AboutRunning = false;
-    state.Window.tmrDropEnabled = false;
-    API_doevents(state);
+// The open sequence every way of opening a stage shares: the stage test (a refusal keeps a start
+// already pending), the caption, the release of the running stage and the start through tmrStart,
+// after the old loop has let go of the released stage.
+static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalIcon) {
     if (!CheckStageFile(state, path)) {
-        // A start already pending (an earlier open waiting for the loop to end) stays pending.
-        Box(state, "Not a stage!", MsgIcon::Exclamation);
-        return;
+        Box(state, "Not a stage!", refusalIcon);
+        return false;
     }
     state.Loop.StartPending = 1;
     state.StageFile = path;
     UiOf(state).SetCaption(state.StageFile);
     ReleaseRunning(state);
+    state.Window.tmrStartEnabled = true;
+    return true;
+}
+
+// Zip packages cannot be opened yet: says so and answers true for a package.
+static bool RefusePackage(AppState& state, const OpenPath& chosen) {
+    if (chosen.Target != OpenTarget::Package) return false;
+    Box(state, kZipNotSupported, MsgIcon::Information);
+    return true;
+}
+
+void OpenStagePath(AppState& state, const std::string& path) {
+    state.Loop.AboutRunning = false;
+    state.Window.tmrDropEnabled = false;
+    API_doevents(state);
+    if (!BeginOpen(state, path, MsgIcon::Exclamation)) return;
     AddRecentFile(state.Menus.RecentFiles, state.Package.FromPackage ? state.Package.PackageFile : state.StageFile);
     RefreshRecentMenu(state);
-    state.Window.tmrStartEnabled = true;
 }
 
 void OpenListIndex(AppState& state, int index) {
@@ -93,15 +109,13 @@ bool DeleteFileTold(AppState& state, const std::string& path) {
 }
 
 // The "spr" value of a definition's line, or empty.
-std::string SpriteValue(std::string_view line) {
-    const std::string_view trimmed = text::Trim(line);
-    if (trimmed.size() < 4 || text::Lower(trimmed.substr(0, 3)) != "spr") return {};
-    std::string_view rest = trimmed.substr(3);
-    const size_t firstNonBlank = rest.find_first_not_of(" \t");
-    if (firstNonBlank == std::string_view::npos || rest[firstNonBlank] != '=') return {};
-    rest = rest.substr(firstNonBlank + 1);
-    rest = rest.substr(0, rest.find(';'));
-    return std::string(text::Trim(rest));
+// The "spr" value of one definition line, read as the stage parser reads it.
+std::string SpriteValue(ReaderContext& reader, std::string line) {
+    for (char& c : line)
+        if (c == '\t') c = ' ';  // as the line source cleans a line for the parser
+    std::string value;
+    int16_t index = 0;
+    return ReadDefValue(reader, line, "spr", value, index, ReadFlags::KeepBlanks) ? value : std::string();
 }
 
 // Other listed stages whose "spr" names a sprite file of the same name. Their sprite file is kept:
@@ -112,6 +126,10 @@ std::vector<std::string> StagesSharingSprite(const AppState& state, const std::s
     const std::string spriteName = text::Lower(FileNameOf(spriteFile));
     if (spriteName.empty()) return users;
     const std::string self = ResolvePath(stageFile);
+    // Complaints about the other stages' lines are not this command's business.
+    ErrorLog scratchLog;
+    int32_t lineNumber = 0;
+    ReaderContext reader{scratchLog, *state.ports.ui, lineNumber, {}};
     for (size_t i = 0; i < state.Stages.Files.size(); ++i) {
         if (ResolvePath(state.Stages.Files[i]) == self) continue;
         const auto bytes = ReadFileBytes(state.Stages.Files[i], 4u << 20);
@@ -120,7 +138,7 @@ std::vector<std::string> StagesSharingSprite(const AppState& state, const std::s
         while (start < bytes->size()) {
             size_t end = bytes->find_first_of("\r\n", start);
             if (end == std::string::npos) end = bytes->size();
-            const std::string value = SpriteValue(std::string_view(*bytes).substr(start, end - start));
+            const std::string value = SpriteValue(reader, bytes->substr(start, end - start));
             if (!value.empty() && text::Lower(FileNameOf(value)) == spriteName) {
                 users.push_back(state.Stages.Names[i]);
                 break;
@@ -162,10 +180,7 @@ void mnuOpen_Click(AppState& state) {
     const OpenPath chosen = ClassifyDialogAnswer(answer);
     // Cancel keeps StageFile: the stage on screen stays the one reload and delete act on.
     if (chosen.Target == OpenTarget::None) return;
-    if (chosen.Target == OpenTarget::Package) {
-        Box(state, kZipNotSupported, MsgIcon::Information);
-        return;
-    }
+    if (RefusePackage(state, chosen)) return;
     OpenStagePath(state, chosen.Path);
 }
 
@@ -230,34 +245,18 @@ void mnuDelete_Click(AppState& state) {
 void MnuRecentFiles_Click(AppState& state, int index) {
     auto& recent = state.Menus.RecentFiles;
     if (index < 0 || index >= static_cast<int>(recent.size())) return;
-    if (ClassifyDialogAnswer(recent[static_cast<size_t>(index)]).Target == OpenTarget::Package) {
-        Box(state, kZipNotSupported, MsgIcon::Information);
-        return;
-    }
+    if (RefusePackage(state, ClassifyDialogAnswer(recent[static_cast<size_t>(index)]))) return;
     PromoteRecentFile(recent, static_cast<size_t>(index));
     state.Menus.Touch();
     const std::string path = recent.front();
     state.Loop.AboutRunning = false;
-    if (!CheckStageFile(state, path)) {
-        Box(state, "Not a stage!", MsgIcon::Critical);
-        return;
-    }
-    state.StageFile = path;
-    UiOf(state).SetCaption(state.StageFile);
-    ReleaseRunning(state);
-    // Started through tmrStart like every other open: the old loop lets go of the released stage
-    // before the new one is drawn.
-    state.Loop.StartPending = 1;
-    state.Window.tmrStartEnabled = true;
+    BeginOpen(state, path, MsgIcon::Critical);
 }
 
 void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
     const OpenPath chosen = ClassifyDroppedFiles(paths);
     if (chosen.Target == OpenTarget::None) return;
-    if (chosen.Target == OpenTarget::Package) {
-        Box(state, kZipNotSupported, MsgIcon::Information);
-        return;
-    }
+    if (RefusePackage(state, chosen)) return;
     // The stage on screen is released only once the dropped file has passed the stage test
     // (OpenStage, from tmrDrop), so a stray drop does not end it.
     state.Window.DroppedFile = chosen.Path;
@@ -268,10 +267,7 @@ void OpenFromCommandLine(AppState& state, const std::string& argument) {
     const std::string path(text::Trim(argument));
     if (path.empty()) return;
     const OpenPath chosen = ClassifyDialogAnswer(path);
-    if (chosen.Target == OpenTarget::Package) {
-        Box(state, kZipNotSupported, MsgIcon::Information);
-        return;
-    }
+    if (RefusePackage(state, chosen)) return;
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(chosen.Path), ec);
     state.Window.DroppedFile = ec ? chosen.Path : absolute.lexically_normal().string();

@@ -79,7 +79,7 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line) {
     int16_t index = 0;
     auto read = [&](std::string_view key, auto& target, bool keepCase = false) {
         index = 0;
-        return ReadDefValue(ctx, line, key, target, index, keepCase, false, false);
+        return ReadDefValue(ctx, line, key, target, index, keepCase ? ReadFlags::KeepCase : ReadFlags::None);
     };
 
     if (read("mugedir", text, true)) state.MugeDir = AsMugeDir(RawValue(line));

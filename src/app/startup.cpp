@@ -101,10 +101,18 @@ void SizeAndCenter(AppState& state) {
     CenterWindow(state);
 }
 
+std::string MakeAppTitle(const std::string& versionText) {
+    return "Quillback " + versionText + " Beta by Tarnwick";
+}
+
+void SetVersionAndTitle(AppState& state) {
+    state.VersionText = MakeVersionText(kVersionMinor, kVersionRevision);
+    state.AppTitle = MakeAppTitle(state.VersionText);
+}
+
 static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
     Ui& ui = *state.ports.ui;
-    state.VersionText = MakeVersionText(kVersionMinor, kVersionRevision);
-    state.AppTitle = "Quillback " + state.VersionText + " Beta by Tarnwick";
+    SetVersionAndTitle(state);
     ui.SetCaption(state.AppTitle);
     if (alreadyRunning) {
         ui.MsgBox("Already running..", MsgIcon::None, MsgButtons::Ok);

@@ -23,6 +23,11 @@ struct AppState;
 
 // "." + minor + revision, e.g. ".67" for version 0.6.7.
 std::string MakeVersionText(int minor, int revision);
+// "Quillback " + the version text + " Beta by Tarnwick": the caption with no stage and the title of
+// every message box that gives none of its own.
+std::string MakeAppTitle(const std::string& versionText);
+// The version text and the application title of this build.
+void SetVersionAndTitle(AppState& state);
 
 // Start-up steps in their documented order. `alreadyRunning`: another instance holds the lock; the
 // core then shows "Already running.." and answers false (the caller ends at once). Errors are

@@ -233,8 +233,9 @@ void ReadConstants(CharLoadEnv& env, const std::vector<std::string>& lines, Test
         if (Pos(line, "walk.fwd") > 0) SetNumber(value, character.WalkSpeed);
         if (Pos(line, "yaccel") > 0) SetNumber(value, character.YAccel);
         // Through the definition reader, so that "airjump.neu" and "runjump.neu" do not count.
-        if (ReadDefValueAt(env.reader, line, "jump.neu", character.JumpVelX, 1))
-            ReadDefValueAt(env.reader, line, "jump.neu", character.JumpVelY, 2);
+        int16_t first = 1, second = 2;
+        if (ReadDefValue(env.reader, line, "jump.neu", character.JumpVelX, first))
+            ReadDefValue(env.reader, line, "jump.neu", character.JumpVelY, second);
     }
 }
 

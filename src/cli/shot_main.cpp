@@ -11,6 +11,7 @@
 #include "app/app_state.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
+#include "app/startup.h"
 #include "character/load_character.h"
 #include "cli/shot.h"
 #include "cli/shot_info.h"
@@ -178,9 +179,6 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     return 0;
 }
 
-std::string AppTitle() {
-    return "Quillback .67 Beta by Tarnwick";
-}
 
 }  // namespace
 
@@ -203,8 +201,7 @@ int RunShot(const Options& options) {
         AppState state;
         state.ports.ui = &ui;
         state.ports.media = &media;
-        state.VersionText = ".67";
-        state.AppTitle = AppTitle();
+        SetVersionAndTitle(state);
         state.ProgramDir = options.programDir.empty() ? scratch.Path() : AbsolutePath(options.programDir);
         if (state.ProgramDir.empty()) {
             std::fprintf(stderr, "quillback-shot: no folder for the program's files\n");

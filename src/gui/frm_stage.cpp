@@ -299,11 +299,7 @@ void FrmStage::Sync() {
 }
 
 void FrmStage::RunMenuItem(const std::string& name) {
-    if (name.rfind("mnuScale", 0) == 0 && name.size() == 9) {
-        qb::SetViewScale(m_state, name[8] - '0');
-    } else {
-        MenuCommand(m_state, name);
-    }
+    MenuCommand(m_state, name);
     // A check item toggles itself when clicked; the model decides, so render it again in any case.
     m_menuRevision = ~0u;
     Sync();

@@ -199,25 +199,17 @@ bool ReadImpl(ReaderContext& ctx, std::string_view line, std::string_view key, T
 
 }  // namespace
 
-bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, std::string& result,
-                  int16_t& index, bool keepCase, bool trimToDigit, bool keepBlanks) {
-    return ReadImpl(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
+template <typename T>
+bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, T& result, int16_t& index,
+                  ReadFlags flags) {
+    return ReadImpl(ctx, line, key, result, index, HasFlag(flags, ReadFlags::KeepCase),
+                    HasFlag(flags, ReadFlags::TrimToDigit), HasFlag(flags, ReadFlags::KeepBlanks));
 }
-bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, uint8_t& result,
-                  int16_t& index, bool keepCase, bool trimToDigit, bool keepBlanks) {
-    return ReadImpl(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
-}
-bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, int16_t& result,
-                  int16_t& index, bool keepCase, bool trimToDigit, bool keepBlanks) {
-    return ReadImpl(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
-}
-bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, int32_t& result,
-                  int16_t& index, bool keepCase, bool trimToDigit, bool keepBlanks) {
-    return ReadImpl(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
-}
-bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, float& result,
-                  int16_t& index, bool keepCase, bool trimToDigit, bool keepBlanks) {
-    return ReadImpl(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
-}
+
+template bool ReadDefValue(ReaderContext&, std::string_view, std::string_view, std::string&, int16_t&, ReadFlags);
+template bool ReadDefValue(ReaderContext&, std::string_view, std::string_view, uint8_t&, int16_t&, ReadFlags);
+template bool ReadDefValue(ReaderContext&, std::string_view, std::string_view, int16_t&, int16_t&, ReadFlags);
+template bool ReadDefValue(ReaderContext&, std::string_view, std::string_view, int32_t&, int16_t&, ReadFlags);
+template bool ReadDefValue(ReaderContext&, std::string_view, std::string_view, float&, int16_t&, ReadFlags);
 
 }  // namespace qb

@@ -26,25 +26,26 @@ struct ReaderContext {
 // The any-line key: the whole line is the value list.
 inline constexpr std::string_view kAnyLineKey = "!@!";
 
-// Reads `key` from `line` into `result`. `index` 0 asks for the whole value, n >= 1 for the n-th
-// member of a comma list; it may be set from 1 to 0 when the line has no comma. Returns true when a
-// value was stored. Conversion failures append an entry to the log and leave `result` unchanged.
-bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, std::string& result,
-                  int16_t& index, bool keepCase = false, bool trimToDigit = false, bool keepBlanks = false);
-bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, uint8_t& result,
-                  int16_t& index, bool keepCase = false, bool trimToDigit = false, bool keepBlanks = false);
-bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, int16_t& result,
-                  int16_t& index, bool keepCase = false, bool trimToDigit = false, bool keepBlanks = false);
-bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, int32_t& result,
-                  int16_t& index, bool keepCase = false, bool trimToDigit = false, bool keepBlanks = false);
-bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, float& result,
-                  int16_t& index, bool keepCase = false, bool trimToDigit = false, bool keepBlanks = false);
-
-// Convenience for a fixed index the caller does not need back.
-template <typename T>
-bool ReadDefValueAt(ReaderContext& ctx, std::string_view line, std::string_view key, T& result,
-                    int16_t index, bool keepCase = false, bool trimToDigit = false, bool keepBlanks = false) {
-    return ReadDefValue(ctx, line, key, result, index, keepCase, trimToDigit, keepBlanks);
+// How a value is read. Values are lower-cased and cut at their first blank unless told otherwise.
+enum class ReadFlags : uint8_t {
+    None = 0,
+    KeepCase = 1,     // keep the value's letter case (names, paths)
+    TrimToDigit = 2,  // a value that is not a number loses characters from its end until it is one
+    KeepBlanks = 4,   // the value runs to the end of the line, blanks inside it kept
+};
+constexpr ReadFlags operator|(ReadFlags a, ReadFlags b) {
+    return static_cast<ReadFlags>(static_cast<uint8_t>(a) | static_cast<uint8_t>(b));
 }
+constexpr bool HasFlag(ReadFlags flags, ReadFlags flag) {
+    return (static_cast<uint8_t>(flags) & static_cast<uint8_t>(flag)) != 0;
+}
+
+// Reads `key` from `line` into `result` (text, uint8_t, int16_t, int32_t or float). `index` 0 asks
+// for the whole value, n >= 1 for the n-th member of a comma list; it may be set from 1 to 0 when
+// the line has no comma. Returns true when a value was stored. Conversion failures append an entry
+// to the log and leave `result` unchanged.
+template <typename T>
+bool ReadDefValue(ReaderContext& ctx, std::string_view line, std::string_view key, T& result, int16_t& index,
+                  ReadFlags flags = ReadFlags::None);
 
 }  // namespace qb

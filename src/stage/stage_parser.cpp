@@ -43,8 +43,8 @@ public:
 private:
     template <typename T>
     bool Read(std::string_view line, std::string_view key, T& target, int16_t index = 0,
-              bool keepCase = false, bool trimToDigit = false, bool keepBlanks = false) {
-        return ReadDefValue(m_reader, line, key, target, index, keepCase, trimToDigit, keepBlanks);
+              ReadFlags flags = ReadFlags::None) {
+        return ReadDefValue(m_reader, line, key, target, index, flags);
     }
 
     void Headers(const std::string& line, const std::string& upper);
@@ -296,8 +296,8 @@ void Parser::ControllerKeys(const std::string& line) {
         if (!Read(line, "time", c.EndTime, 2)) c.EndTime = c.StartTime;
         if (!Read(line, "time", c.LoopTime, 3)) c.LoopTime = -1;
     }
-    Read(line, "x", c.X, 0, false, true);
-    Read(line, "y", c.Y, 0, false, true);
+    Read(line, "x", c.X, 0, ReadFlags::TrimToDigit);
+    Read(line, "y", c.Y, 0, ReadFlags::TrimToDigit);
     if (Contains(c.Type, "sin")) {
         Read(line, "value", c.SinAmp, 1);
         Read(line, "value", c.SinPeriod, 2);
@@ -312,15 +312,15 @@ void Parser::StageKeys(const std::string& line) {
     StageModel& s = m_stage;
     // Real stages name themselves and their sprite files with blanks inside ("KOF'97 - U.S.A. Stage",
     // "stages/KOF96 - Psycho.sff"), so both keep their blanks like "bgmusic".
-    Read(line, "name", s.StageName, 0, true, false, true);
+    Read(line, "name", s.StageName, 0, ReadFlags::KeepCase | ReadFlags::KeepBlanks);
     Read(line, "startx", s.StartX);
     Read(line, "starty", s.StartY);
     Read(line, "boundleft", s.BoundLeft);
     Read(line, "boundright", s.BoundRight);
     Read(line, "boundhigh", s.BoundHigh);
     if (Read(line, "boundlow", s.BoundLow)) s.BoundLow = 0;
-    Read(line, "bgmusic", s.MusicFile, 0, false, false, true);
-    Read(line, "spr", s.SpriteFile, 0, false, false, true);
+    Read(line, "bgmusic", s.MusicFile, 0, ReadFlags::KeepBlanks);
+    Read(line, "spr", s.SpriteFile, 0, ReadFlags::KeepBlanks);
     Read(line, "zoffset", s.ZOffset);
     Read(line, "zoffsetlink", s.ZOffsetLink);
     Read(line, "p1startx", s.P1StartX);

@@ -6,6 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/load_stage.h"
+#include "app/startup.h"
 #include "demo/sff_writer.h"
 #include "tests/support/fakes.h"
 #include "tests/support/sprites.h"
@@ -49,7 +50,7 @@ struct AppFixture {
         state.ports = Ports{&ui, &keys, &clock, &media, &sink};
         state.ProgramDir = program.Path().string();
         state.MugeDir = mugen.Dir();
-        state.AppTitle = "Quillback .67 Beta by Tarnwick";
+        SetVersionAndTitle(state);
         a_allegro_init();
         state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
         state.Loop.PerfFrequency = FakeClock::kFrequency;

@@ -16,9 +16,9 @@ struct Reader {
     ReaderContext ctx{log, ui, line, "/mugen/stages/Test Stage.def"};
 
     template <typename T>
-    bool Read(std::string_view text, std::string_view key, T& out, int16_t index = 0, bool keepCase = false,
-              bool trimToDigit = false, bool keepBlanks = false) {
-        return ReadDefValue(ctx, text, key, out, index, keepCase, trimToDigit, keepBlanks);
+    bool Read(std::string_view text, std::string_view key, T& out, int16_t index = 0,
+              ReadFlags flags = ReadFlags::None) {
+        return ReadDefValue(ctx, text, key, out, index, flags);
     }
 };
 
@@ -112,15 +112,15 @@ TEST(DefReader, LenientFirstMember) {
 TEST(DefReader, WholeValueBlanksAndCase) {
     Reader r;
     std::string s;
-    EXPECT_TRUE(r.Read("name = My Stage", "name", s, 0, true));
+    EXPECT_TRUE(r.Read("name = My Stage", "name", s, 0, ReadFlags::KeepCase));
     EXPECT_EQ(s, "My Stage");
     EXPECT_TRUE(r.Read("name = My Stage", "name", s));
     EXPECT_EQ(s, "my stage");
-    EXPECT_TRUE(r.Read("name = 12 Stage", "name", s, 0, true));
+    EXPECT_TRUE(r.Read("name = 12 Stage", "name", s, 0, ReadFlags::KeepCase));
     EXPECT_EQ(s, "12");
-    EXPECT_TRUE(r.Read("name = 12 Stage", "name", s, 0, true, false, true));
+    EXPECT_TRUE(r.Read("name = 12 Stage", "name", s, 0, ReadFlags::KeepCase | ReadFlags::KeepBlanks));
     EXPECT_EQ(s, "12 Stage");
-    EXPECT_TRUE(r.Read("bgmusic =", "bgmusic", s, 0, false, false, true));
+    EXPECT_TRUE(r.Read("bgmusic =", "bgmusic", s, 0, ReadFlags::KeepBlanks));
     EXPECT_EQ(s, "0");
     int32_t v = 0;
     EXPECT_TRUE(r.Read("boundleft = 100 200", "boundleft", v));
@@ -130,7 +130,7 @@ TEST(DefReader, WholeValueBlanksAndCase) {
 TEST(DefReader, TrimToDigit) {
     Reader r;
     float x = 1;
-    EXPECT_TRUE(r.Read("x = 10abc", "x", x, 0, false, true));
+    EXPECT_TRUE(r.Read("x = 10abc", "x", x, 0, ReadFlags::TrimToDigit));
     EXPECT_FLOAT_EQ(x, 10);
     x = 1;
     EXPECT_FALSE(r.Read("x = 10abc", "x", x));
