@@ -1,10 +1,13 @@
 #include "app/commands.h"
 
+#include <cmath>
+#include <optional>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "app/app_state.h"
+#include "app/config.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
@@ -97,14 +100,14 @@ void OpenListIndex(AppState& state, int index) {
     OpenStagePath(state, path);
 }
 
-bool DeleteFileTold(AppState& state, const std::string& path) {
+// Deleting moves the file to the desktop's trash, so a slip of the keyboard can be undone there.
+bool TrashFileTold(AppState& state, const std::string& path) {
     if (path.empty()) return true;
     const std::string native = ResolvePath(path);
     if (!FileExists(native)) return true;  // already gone: nothing to tell
-    std::error_code ec;
-    if (std::filesystem::remove(native, ec) && !ec) return true;
-    Box(state, "Could not delete\r\n" + native + "\r\n" + (ec ? ec.message() : std::string("unknown error")),
-        MsgIcon::Exclamation);
+    std::string error;
+    if (UiOf(state).MoveToTrash(native, error)) return true;
+    Box(state, "Could not move\r\n" + native + "\r\nto the trash: " + error, MsgIcon::Exclamation);
     return false;
 }
 
@@ -219,9 +222,10 @@ void mnuReload_Click(AppState& state) {
 void mnuDelete_Click(AppState& state) {
     if (state.bRunning == 0) return;
     const std::string stageFile = state.StageFile;
-    const MsgAnswer answer = UiOf(state).MsgBox("Are you sure you want to delete this stage (" + stageFile +
-                                                    ", and it's .sff)?\r\nIt will be permanently lost!",
-                                                MsgIcon::Exclamation, MsgButtons::YesNo);
+    const MsgAnswer answer =
+        UiOf(state).MsgBox("Are you sure you want to delete this stage (" + stageFile +
+                               ", and it's .sff)?\r\nBoth files go to the trash.",
+                           MsgIcon::Exclamation, MsgButtons::YesNoDefaultNo);
     if (answer != MsgAnswer::Yes) return;
     const std::string spriteFile = state.Stage.SpriteFile;  // the release clears it
     const std::vector<std::string> sharing = StagesSharingSprite(state, stageFile, spriteFile);
@@ -229,9 +233,9 @@ void mnuDelete_Click(AppState& state) {
     state.Loop.AboutRunning = false;
     state.Loop.ExitLoop = true;
     UnloadStuff(state);
-    DeleteFileTold(state, stageFile);
+    TrashFileTold(state, stageFile);
     if (sharing.empty()) {
-        DeleteFileTold(state, spriteFile);
+        TrashFileTold(state, spriteFile);
     } else {
         std::string names;
         for (const auto& name : sharing) names += "\r\n" + name;
@@ -345,8 +349,22 @@ void mnuFPS_Click(AppState& state) {
         state.Menus.SetChecked("mnuFPS", false);
         return;
     }
-    state.Loop.FpsLimit = text::RoundClampInt16(text::LeadingNumber(answer));
+    // Whole numbers from 1 to 1000 only: anything else leaves the limiter as it was (off).
+    const std::optional<double> limit = text::ParseNumber(answer);
+    if (!limit || *limit != std::floor(*limit) || *limit < 1 || *limit > kMaxFpsLimit) {
+        state.Menus.SetChecked("mnuFPS", false);
+        return;
+    }
+    state.Loop.FpsLimit = static_cast<int16_t>(*limit);
     state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.Loop.FpsLimit) + " fps)");
+}
+
+void mnuMugenDir_Click(AppState& state) {
+    const std::string folder = BrowseForFolder(UiOf(state), kMugenDirPrompt);
+    if (folder.empty()) return;
+    state.MugeDir = AsMugeDir(folder);
+    state.Stages.Clear();
+    LoadFilestoList(state.Stages, UiOf(state), StagesFolder(state), ".def");
 }
 
 void mnuInfo_Click(AppState& state) {
@@ -374,7 +392,10 @@ void ErrorLogClosed(AppState& state) {
 }
 
 void mnuNotepad_Click(AppState& state) {
-    if (!UiOf(state).OpenInTextEditor(state.StageFile)) {
+    // Without a stage the editor starts without a file; otherwise it gets the file as it is on disk
+    // (the definition may name it in another letter case).
+    const std::string file = state.StageFile.empty() ? std::string() : ResolvePath(state.StageFile);
+    if (!UiOf(state).OpenInTextEditor(file)) {
         Box(state, "Didn't work for some reason...", MsgIcon::Critical);
     }
 }
@@ -438,6 +459,7 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         {"mnuDebugBG", mnuDebugBG_Click},
         {"mnuError", mnuError_Click},
         {"mnuNotepad", mnuNotepad_Click},
+        {"mnuMugenDir", mnuMugenDir_Click},
         {"mnuPause", mnuPause_Click},
         {"mnuSnapshot", mnuSnapshot_Click},
         {"mnuStageList", mnuStageList_Click},

@@ -81,6 +81,10 @@ void mnuError_Click(AppState& state);
 void ErrorLogClosed(AppState& state);
 // Opens StageFile in the desktop's text editor ("Didn't work for some reason..." on failure).
 void mnuNotepad_Click(AppState& state);
+// Asks for the MUGEN directory with the folder browser and fills the stage list from it again.
+void mnuMugenDir_Click(AppState& state);
+// The largest frame limit "Max FPS?" takes.
+inline constexpr int kMaxFpsLimit = 1000;
 void mnuPause_Click(AppState& state);
 // F8: saves the BackBuffer as the next free ProgramDir/snapshots/<StageName> n.pcx (stage running).
 void mnuSnapshot_Click(AppState& state);

@@ -52,12 +52,6 @@ std::string RawValue(std::string_view line) {
     return std::string(text::Trim(std::string_view(flat).substr(eq + 1)));
 }
 
-// A folder read from the file names the MUGEN directory, which is kept with a trailing separator.
-std::string AsMugeDir(std::string dir) {
-    if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += '/';
-    return dir;
-}
-
 bool IsTrue(const std::string& value) {
     return value == "true";
 }
@@ -130,8 +124,7 @@ void FirstRunPrompt(AppState& state) {
         MsgIcon::None, MsgButtons::Ok);
     int emptyAnswers = 0;
     while (true) {
-        const std::string folder =
-            BrowseForFolder(ui, "Point me to your MUGEN Directory please:\r\nex. C:\\GAMES\\MUGEN");
+        const std::string folder = BrowseForFolder(ui, kMugenDirPrompt);
         if (!folder.empty()) {
             state.MugeDir = AsMugeDir(folder);
             return;
@@ -166,10 +159,14 @@ void LoadConfig(AppState& state) {
     if (lines[0].compare(0, 2, ".3") == 0) {
         // The earlier layout: the MUGEN directory alone, on the second line, taken whole.
         if (lines.size() > 1) state.MugeDir = AsMugeDir(lines[1]);
+        if (state.MugeDir.empty()) FirstRunPrompt(state);
         return;
     }
     ReaderContext ctx{state.Log, ui, state.LineNumber, path};
     for (const std::string& line : lines) ApplyLine(state, ctx, line);
+    // A prompt left without an answer is stored as an empty directory: that is no answer, so ask
+    // again rather than start with an empty stage list for good.
+    if (state.MugeDir.empty()) FirstRunPrompt(state);
 }
 
 std::string ConfigText(const AppState& state) {

@@ -33,4 +33,13 @@ bool SaveConfig(AppState& state);
 inline constexpr int kMaxEmptyFolderAnswers = 20;
 void FirstRunPrompt(AppState& state);
 
+// The folder browser's prompt for the MUGEN directory.
+inline constexpr const char* kMugenDirPrompt = "Point me to your MUGEN Directory please:\r\nex. C:\\GAMES\\MUGEN";
+
+// A chosen folder names the MUGEN directory, which is kept with a trailing separator.
+inline std::string AsMugeDir(std::string dir) {
+    if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += '/';
+    return dir;
+}
+
 }  // namespace qb

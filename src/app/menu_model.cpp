@@ -44,6 +44,8 @@ constexpr InitialItem kInitialItems[] = {
     {"mnuInstall", "&Install to MUGEN", false, false, false},
     {"mnuError", "显示 &错误日志", false, true, true},
     {"mnuNotepad", "用记事本打开DEF&文件", false, true, true},
+    // Asks for the MUGEN directory again at any time (new; the first-run prompt was the only way).
+    {"mnuMugenDir", "设置 &MUGEN 目录...", false, true, true},
     {"mnuPause", "& 暂停", false, true, true},
     {"mnuSnapshot", "快照", false, true, true},
     {"mnuStageList", "&背景目录", false, true, true},

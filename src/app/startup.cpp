@@ -163,8 +163,15 @@ void CloseRequest(AppState& state) {
     state.Window.tmrExitEnabled = true;
 }
 
+// A load services window messages while it indexes the sprite file; the stage it is filling must
+// not be released, nor the program shut down, under it.
+static bool LoadInProgress(const AppState& state) {
+    return state.Load.LoadPhase != 0;
+}
+
 void TmrStartTick(AppState& state) {
-    if (state.Loop.InRunLoop) return;  // the old loop has not returned yet: try again on the next tick
+    // The old loop has not returned yet, or a load is under way: try again on the next tick.
+    if (state.Loop.InRunLoop || LoadInProgress(state)) return;
     state.Window.tmrStartEnabled = false;
     // A close asked for before the start came due wins: the shutdown must not wait for a new loop.
     if (state.Loop.StartPending != 1 || state.Window.tmrExitEnabled) return;
@@ -177,13 +184,14 @@ void TmrStartTick(AppState& state) {
 }
 
 void TmrExitTick(AppState& state) {
-    if (state.Loop.InRunLoop) return;
+    if (state.Loop.InRunLoop || LoadInProgress(state)) return;
     state.Window.tmrExitEnabled = false;
     Trapped(state, "Main", "Shutdown", [&] { Shutdown(state); });
     if (state.ports.ui) state.ports.ui->Quit();
 }
 
 void TmrDropTick(AppState& state) {
+    if (LoadInProgress(state)) return;  // the drop is opened once the load has finished
     state.Window.tmrDropEnabled = false;
     if (state.Window.DroppedFile.empty()) return;
     const std::string path = state.Window.DroppedFile;

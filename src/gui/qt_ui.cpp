@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFile>
+#include <QProcess>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -100,6 +102,10 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
         case MsgButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
+        case MsgButtons::YesNoDefaultNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::No);
+            break;
     }
     const int result = box.exec();
     switch (result) {
@@ -113,7 +119,7 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
             return MsgAnswer::Ok;
         default:
             // Closed from the title bar: the escape answer of the box.
-            if (buttons == MsgButtons::YesNo) return MsgAnswer::No;
+            if (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoDefaultNo) return MsgAnswer::No;
             return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
     }
 }
@@ -181,8 +187,24 @@ void QtUi::DoEvents() {
 
 bool QtUi::OpenInTextEditor(const std::string& path) {
     if (m_script.openInTextEditor) return m_script.openInTextEditor(path);
-    if (path.empty()) return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    if (!path.empty()) return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    // No file: start the desktop's editor for plain text by itself.
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                             QStringLiteral("text/plain")});
+    if (!query.waitForFinished(3000) || query.exitCode() != 0) return false;
+    QString desktopFile = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+    if (desktopFile.isEmpty()) return false;
+    if (desktopFile.endsWith(QStringLiteral(".desktop"))) desktopFile.chop(8);
+    return QProcess::startDetached(QStringLiteral("gtk-launch"), {desktopFile});
+}
+
+bool QtUi::MoveToTrash(const std::string& path, std::string& error) {
+    QFile file(QString::fromStdString(path));
+    if (file.moveToTrash()) return true;
+    error = file.errorString().toStdString();
+    if (error.empty()) error = "the desktop's trash refused it";
+    return false;
 }
 
 void QtUi::SetWindow(FrmStage* window) {

@@ -52,6 +52,7 @@ public:
     void SetCaption(const std::string& caption) override;
     void DoEvents() override;
     bool OpenInTextEditor(const std::string& path) override;
+    bool MoveToTrash(const std::string& path, std::string& error) override;
 
     // Geometry and windows: applied to the main window given by SetWindow.
     void SetClientSize(int width, int height) override;

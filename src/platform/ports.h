@@ -11,7 +11,8 @@ struct BITMAP;
 namespace qb {
 
 enum class MsgIcon { None, Exclamation, Critical, Question, Information };
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: a destructive question whose default button (Enter) is No.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MsgAnswer { Ok, Cancel, Yes, No };
 
 // One file-dialog request (open or save).
@@ -42,8 +43,16 @@ public:
     virtual void SetCaption(const std::string& caption) = 0;
     // Services pending window messages (only when some are waiting).
     virtual void DoEvents() = 0;
-    // Opens a file in the desktop's text editor; false when that failed.
+    // Opens a file in the desktop's text editor (an empty path starts the editor without a file);
+    // false when that failed.
     virtual bool OpenInTextEditor(const std::string& path) = 0;
+    // Moves a file to the desktop's trash; false (with a reason in `error`) when that failed. The
+    // body refuses: a front end without a trash never destroys the user's files.
+    virtual bool MoveToTrash(const std::string& path, std::string& error) {
+        (void)path;
+        error = "there is no trash to move it to";
+        return false;
+    }
 
     // ---- Main-window geometry and tool windows. All sizes and positions are in pixels. The core
     // decides every value; the front end only applies them. The bodies let front ends without a

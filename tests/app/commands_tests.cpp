@@ -253,15 +253,24 @@ TEST(StageCommands, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
     ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages/", ".def"));
     StartRunning(f, a);
 
-    f.ui.boxAnswers = {MsgAnswer::No};
-    mnuDelete_Click(f.state);
+    mnuDelete_Click(f.state);  // Enter: the default button is No
     EXPECT_EQ(f.ui.boxes.back().text, "Are you sure you want to delete this stage (" + a +
-                                          ", and it's .sff)?\r\nIt will be permanently lost!");
-    EXPECT_EQ(f.ui.boxes.back().buttons, MsgButtons::YesNo);
+                                          ", and it's .sff)?\r\nBoth files go to the trash.");
+    EXPECT_EQ(f.ui.boxes.back().buttons, MsgButtons::YesNoDefaultNo);
     EXPECT_TRUE(fs::exists(a));
     EXPECT_EQ(f.state.bRunning, 1);
 
-    mnuDelete_Click(f.state);  // Yes
+    f.ui.trashWorks = false;  // a trash that refuses: nothing is erased, and the user is told
+    f.ui.boxAnswers = {MsgAnswer::Yes};
+    mnuDelete_Click(f.state);
+    EXPECT_TRUE(fs::exists(a));
+    EXPECT_NE(f.ui.boxes[f.ui.boxes.size() - 2].text.find("to the trash: the trash is full"), std::string::npos);
+
+    StartRunning(f, a);
+    f.ui.trashWorks = true;
+    f.ui.boxAnswers = {MsgAnswer::Yes};
+    mnuDelete_Click(f.state);
+    EXPECT_EQ(f.ui.trashed, (std::vector<std::string>{fs::path(a).string(), (f.mugen.Path() / "stages/a.sff").string()}));
     EXPECT_FALSE(fs::exists(a));
     EXPECT_FALSE(fs::exists(f.mugen.Path() / "stages/a.sff"));
     EXPECT_TRUE(fs::exists(f.mugen.Path() / "stages/b.sff"));
@@ -275,6 +284,7 @@ TEST(StageCommands, DeleteKeepsASpriteFileOtherStagesUse) {
     f.mugen.Write("stages/b.def", StageDefText("B", "Shared.SFF"));
     ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages/", ".def"));
     StartRunning(f, a);
+    f.ui.boxAnswers = {MsgAnswer::Yes};
     mnuDelete_Click(f.state);
     EXPECT_FALSE(fs::exists(a));
     EXPECT_TRUE(fs::exists(f.mugen.Path() / "stages/shared.sff"));
@@ -339,11 +349,22 @@ TEST(Options, FpsLimiterAsksForTheLimit) {
     mnuFPS_Click(f.state);  // checked at start: turns it off
     EXPECT_EQ(f.state.Loop.FpsLimit, 0);
     EXPECT_FALSE(f.state.Menus.Checked("mnuFPS"));
-    f.ui.inputAnswers = {"30.5"};
-    mnuFPS_Click(f.state);
-    EXPECT_EQ(f.ui.inputPrompts.back(), "Max FPS?");
-    EXPECT_EQ(f.state.Loop.FpsLimit, 30);  // halves go to the even neighbour
-    EXPECT_EQ(f.state.Menus.Item("mnuFPS").Caption, "FPS Limiter (30 fps)");
+    // Whole numbers 1 to 1000 turn it on; anything else leaves it off with the limit it had.
+    const std::pair<const char*, int> answers[] = {{"30", 30},  {" 1000 ", 1000}, {"1", 1},   {"30.5", 0},
+                                                   {"0", 0},    {"-5", 0},        {"abc", 0}, {"1001", 0},
+                                                   {"60x", 0}, {"", 0}};
+    for (const auto& [answer, limit] : answers) {
+        f.state.Loop.FpsLimit = 0;
+        f.ui.inputAnswers = {answer};
+        mnuFPS_Click(f.state);
+        EXPECT_EQ(f.ui.inputPrompts.back(), "Max FPS?");
+        EXPECT_EQ(f.state.Loop.FpsLimit, limit) << answer;
+        EXPECT_EQ(f.state.Menus.Checked("mnuFPS"), limit > 0) << answer;
+        if (limit > 0) {
+            EXPECT_EQ(f.state.Menus.Item("mnuFPS").Caption, "FPS Limiter (" + std::to_string(limit) + " fps)");
+            mnuFPS_Click(f.state);  // off again
+        }
+    }
     mnuFPS_Click(f.state);
     mnuFPS_Click(f.state);  // cancelled: stays off
     EXPECT_FALSE(f.state.Menus.Checked("mnuFPS"));
@@ -364,10 +385,17 @@ TEST(Options, TogglesNotepadErrorLogAndSnapshot) {
     mnuError_Click(f.state);
     EXPECT_TRUE(f.state.Menus.Checked("mnuError"));
 
-    f.state.StageFile = "/s/a.def";
+    // No stage: the editor starts without a file, and no complaint.
+    const size_t boxes = f.ui.boxes.size();
+    mnuNotepad_Click(f.state);
+    EXPECT_EQ(f.ui.editorOpened.back(), "");
+    EXPECT_EQ(f.ui.boxes.size(), boxes);
+    // A stage written in another letter case than the disk's: the editor gets the file on disk.
+    const std::string onDisk = f.mugen.Write("stages/Temple.def", "[Camera]\r\n").string();
+    f.state.StageFile = f.mugen.Dir() + "STAGES/temple.DEF";
     f.ui.editorWorks = false;
     mnuNotepad_Click(f.state);
-    EXPECT_EQ(f.ui.editorOpened.back(), "/s/a.def");
+    EXPECT_EQ(f.ui.editorOpened.back(), onDisk);
     EXPECT_EQ(f.ui.boxes.back().text, "Didn't work for some reason...");
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Critical);
 

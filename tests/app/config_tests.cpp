@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/commands.h"
 #include "app/config.h"
 #include "library/open_stage.h"
 #include "tests/app/app_fixture.h"
@@ -189,6 +190,29 @@ TEST(Config, FirstRunCanBeLeft) {
     noDialogs.state.MugeDir.clear();
     LoadConfig(noDialogs.state);
     EXPECT_EQ(noDialogs.ui.folderPrompts.size(), static_cast<size_t>(kMaxEmptyFolderAnswers));
+}
+
+TEST(Config, AnEmptyStoredDirectoryIsNoAnswerAndTheMenuAsksAgain) {
+    // A prompt left unanswered was saved as "MugeDir = ": the next start asks again.
+    ConfigFixture f;
+    f.state.MugeDir.clear();
+    f.WriteConfig("Version = .67A\r\nMugeDir = \r\nScale = 2\r\n");
+    f.ui.folderAnswers = {f.mugen.Path().string()};
+    LoadConfig(f.state);
+    EXPECT_EQ(f.ui.folderPrompts.size(), 1u);
+    EXPECT_EQ(f.state.MugeDir, f.mugen.Dir());
+
+    // Options asks for the folder at any time and fills the stage list from it.
+    test::TempDir other;
+    other.Write("stages/dojo.def", "[Camera]\r\n");
+    f.ui.folderAnswers = {""};  // cancelled: nothing changes
+    mnuMugenDir_Click(f.state);
+    EXPECT_EQ(f.state.MugeDir, f.mugen.Dir());
+    f.ui.folderAnswers = {other.Path().string()};
+    mnuMugenDir_Click(f.state);
+    EXPECT_EQ(f.state.MugeDir, other.Dir());
+    EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"dojo"}));
+    EXPECT_EQ(f.state.Menus.Item("mnuMugenDir").Caption, "设置 &MUGEN 目录...");
 }
 
 TEST(Config, FailedWriteIsToldAndTouchesNothing) {

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
+#include "app/run_loop.h"
 #include "tests/app/app_fixture.h"
 #include "stage/stage_loader.h"
 #include "tests/support/sprites.h"
@@ -43,6 +47,38 @@ TEST(LoadStage, CameraStartTable) {
         EXPECT_FLOAT_EQ(f.state.Camera.CameraX, cameraX) << startx;
         EXPECT_FLOAT_EQ(f.state.Camera.CameraY, 0);
     }
+}
+
+TEST(LoadStage, TheCameraStartsStillInAWholeView) {
+    // The previous stage left the camera scrolled and the view rectangle changed.
+    AppFixture f;
+    f.state.Camera.CameraX = -90;
+    f.state.Camera.CameraY = -30;
+    f.state.Camera.PrevCameraX = -90;
+    f.state.Camera.PrevCameraY = -30;
+    f.state.Camera.ViewLeft = 12;
+    f.state.Camera.ViewTop = 7;
+    f.state.Camera.ViewRight = 100;
+    f.state.Camera.ViewBottom = 50;
+    ASSERT_TRUE(f.LoadText("[Camera]\r\nstartx = 100\r\nboundleft = -200\r\nboundright = 200\r\n"
+                           "[BG a]\r\nspriteno = 0,0\r\ndelta = 0.5, 0.5\r\n[BG b]\r\nspriteno = 0,0\r\n"
+                           "start = 40, 60\r\ndelta = 2, 1\r\n"));
+    const CameraState& cam = f.state.Camera;
+    EXPECT_EQ(std::make_tuple(cam.ViewLeft, cam.ViewTop, cam.ViewRight, cam.ViewBottom),
+              std::make_tuple(0.0f, 0.0f, int16_t{320}, int16_t{240}));
+    // With no key pressed frames 1 and 3 are the same picture: nothing drifts by the camera's
+    // travel from where the previous stage left it.
+    std::vector<std::vector<uint16_t>> frames;
+    for (int i = 0; i < 3; ++i) {
+        DrawStageFrame(f.state, f.keys, f.clock);
+        std::vector<uint16_t> pixels;
+        for (int y = 0; y < kViewHeight; y += 3)
+            for (int x = 0; x < kViewWidth; x += 3)
+                pixels.push_back(static_cast<uint16_t>(a_getpixel(f.state.BackBuffer.get(), x, y)));
+        frames.push_back(std::move(pixels));
+    }
+    EXPECT_EQ(frames[0], frames[2]);
+    EXPECT_FLOAT_EQ(f.Stage().Elements[1].PosX, 40 + 160 - 64 * 2.0f);
 }
 
 TEST(LoadStage, MusicVolumeAndPlay) {

@@ -183,6 +183,34 @@ TEST(RunLoop, TimersActOnlyOnceTheLoopHasReturned) {
     EXPECT_EQ(f.ui.quitCalls, 0);
 }
 
+TEST(RunLoop, CloseAndDropWaitForALoadInProgress) {
+    AppFixture f;
+    const std::string other = f.AddStage("other", "Other");
+    f.state.StageFile = f.AddStage("forest", "Forest Gate");
+    OpenStage(f.state);
+    bool seenDuringLoad = false;
+    f.ui.onDoEvents = [&] {
+        if (f.state.Load.LoadPhase == 0 || seenDuringLoad) return;
+        // The sprite file is being indexed: the window is closed and a stage dropped on it.
+        seenDuringLoad = true;
+        FilesDropped(f.state, {other});
+        TmrDropTick(f.state);
+        CloseRequest(f.state);
+        TmrExitTick(f.state);
+        EXPECT_TRUE(f.state.Window.tmrDropEnabled) << "the drop waits for the load";
+        EXPECT_TRUE(f.state.Window.tmrExitEnabled) << "the close waits for the load";
+        EXPECT_EQ(f.ui.quitCalls, 0);
+        EXPECT_FALSE(f.state.Stage.Sprites.empty()) << "the stage being loaded is not released";
+    };
+    TmrStartTick(f.state);
+    ASSERT_TRUE(seenDuringLoad);
+    EXPECT_EQ(f.state.Stage.StageName, "Forest Gate") << "the load finished whole";
+    EXPECT_FALSE(f.state.Loop.InRunLoop) << "the close asked for during the load ended the run";
+    f.ui.onDoEvents = nullptr;
+    TmrExitTick(f.state);
+    EXPECT_EQ(f.ui.quitCalls, 1);
+}
+
 TEST(RunLoop, CloseBeforeTheStartCameDueWins) {
     AppFixture f;
     f.state.StageFile = f.AddStage("forest", "Forest Gate");

@@ -190,15 +190,21 @@ TEST(FrmStage, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
         [&] {
             h.Trigger("mnuDelete");  // the script answers No by default
             ASSERT_EQ(h.boxes.size(), 1u);
-            EXPECT_EQ(h.boxes[0].buttons, MsgButtons::YesNo);
+            EXPECT_EQ(h.boxes[0].buttons, MsgButtons::YesNoDefaultNo);
             EXPECT_TRUE(fs::exists(second));
             EXPECT_EQ(h.State().bRunning, 1);
         },
         "delete, answered No");
     h.Do(
         [&] {
+            // The desktop's trash, kept in the test's own folder (same file system as the stage).
+            const fs::path data = h.programDir.Path() / "xdg-data";
+            fs::create_directories(data);
+            qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.string()));
             h.boxAnswers.push_back(MsgAnswer::Yes);
             h.Trigger("mnuDelete");
+            qunsetenv("XDG_DATA_HOME");
+            EXPECT_TRUE(fs::exists(data / "Trash/files/second.def"));
             EXPECT_FALSE(fs::exists(second));
             EXPECT_FALSE(fs::exists(h.mugen.Path() / "stages" / "second.sff"));
             EXPECT_TRUE(fs::exists(h.mugen.Path() / "stages" / "quillback.sff"));

@@ -1,5 +1,7 @@
 #include "tests/support/fakes.h"
 
+#include <filesystem>
+
 namespace qb::test {
 
 namespace {
@@ -11,6 +13,8 @@ MsgAnswer FirstButton(MsgButtons buttons) {
         case MsgButtons::YesNo:
         case MsgButtons::YesNoCancel:
             return MsgAnswer::Yes;
+        case MsgButtons::YesNoDefaultNo:
+            return MsgAnswer::No;
     }
     return MsgAnswer::Ok;
 }
@@ -29,6 +33,17 @@ MsgAnswer FakeUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons butto
     MsgAnswer answer = boxAnswers.front();
     boxAnswers.pop_front();
     return answer;
+}
+
+bool FakeUi::MoveToTrash(const std::string& path, std::string& error) {
+    if (!trashWorks) {
+        error = "the trash is full";
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    trashed.push_back(path);
+    return true;
 }
 
 std::string FakeUi::ShowOpen(const FileDialogRequest& request) {

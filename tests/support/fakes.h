@@ -35,6 +35,8 @@ public:
         editorOpened.push_back(path);
         return editorWorks;
     }
+    // Removes the file, as a move to a trash elsewhere does, and records it.
+    bool MoveToTrash(const std::string& path, std::string& error) override;
     void SetClientSize(int width, int height) override { clientSizes.emplace_back(width, height); }
     std::pair<int, int> ScreenSize() override { return screenSize; }
     std::pair<int, int> WindowPos() override { return windowPos; }
@@ -54,6 +56,8 @@ public:
     std::deque<MsgAnswer> boxAnswers;
     std::deque<std::string> openAnswers, saveAnswers, folderAnswers, inputAnswers;
     bool editorWorks = true;
+    bool trashWorks = true;
+    std::vector<std::string> trashed;
     // Runs inside DoEvents, as a window message serviced in the middle of a frame would.
     std::function<void()> onDoEvents;
 
