@@ -15,6 +15,7 @@ namespace {
 constexpr int kAboutFps = 40;
 constexpr int kPauseMs = 1200;
 constexpr float kNoStageGroundY = 200;
+constexpr int32_t kPauseX = 9;
 
 bool AboutStopped(const AppState& state) {
     return !state.Loop.AboutRunning;
@@ -88,9 +89,10 @@ void RunAbout(AppState& state) {
         PresentFrame(state);
         WaitForPeriod(state, framePeriod, AboutStopped);
         if (secondX > kViewWidth) break;
-        // The card rests a moment once fully in view. A slow walker can reach both 9 and 10: it
-        // still rests only once.
-        if (!paused && (secondX == 9 || secondX == 10)) {
+        // The card rests a moment once the second walker has come into view (x 9 or 10 for the
+        // sample character). Taken as "first frame at 9 or more": a walker faster than one pixel per
+        // frame may step over 9 and 10, and a slow one reaches both; either way it rests once.
+        if (!paused && secondX >= kPauseX) {
             paused = true;
             state.Loop.LastPresent = clock.Counter();
             WaitForPeriod(state, frequency * kPauseMs / 1000, AboutStopped);

@@ -15,7 +15,7 @@ std::string CreditsText(const AppState& state);
 
 // Runs the about screen to its end: the walkers at 40 frames per second, presented through the
 // frame sink, with messages serviced in every frame's wait, and one pause of 1.2 seconds when the
-// second walker reaches the view's left edge. Clearing Loop.AboutRunning (closing the window,
+// second walker has come into view (x 9). Clearing Loop.AboutRunning (closing the window,
 // opening a stage) ends it. A request while it runs does nothing. The stage is not drawn meanwhile;
 // the run loop's next pass draws it again.
 void RunAbout(AppState& state);
