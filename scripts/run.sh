@@ -13,10 +13,13 @@ demo="$root/build/demo-mugen"
 exe="$root/build/quillback"
 cfg="$root/build/QB.cfg"
 # The program keeps its configuration beside the executable. A first run gets one that points the
-# MUGEN directory at the demo content, so no folder prompt comes up; an existing one is left alone.
+# MUGEN directory at the demo content, so no folder prompt comes up, and switches the test character
+# on with the demo character Wren, so the demo stage opens with someone walking in it (arrow keys).
+# An existing configuration is left alone.
 if ! ls "$root/build" | grep -qix 'qb.cfg'; then
-  printf 'Version = .67A\r\nMugeDir = %s/\r\nStageList = 255\r\nIntro = False\r\n' "$demo" > "$cfg"
-  echo "run: wrote $cfg (MugeDir = $demo/)"
+  printf 'Version = .67A\r\nMugeDir = %s/\r\nStageList = 255\r\nTestChar = %s\r\nChar = True\r\nCharName = Wren\r\nIntro = False\r\n' \
+    "$demo" "$demo/chars/wren/wren.def" > "$cfg"
+  echo "run: wrote $cfg (MugeDir = $demo/, test character Wren)"
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then

@@ -80,6 +80,7 @@ struct AppState {
     FrameState Frame;         // render/
     UniqueBitmap BackBuffer;  // platform/
     TestCharSettings CharSettings;  // character/
+    CharState Chars;                // character/
     PackageState Package;     // library/
     StageList Stages;         // library/: lstStages and the recent files
     clsDialog cdl;            // platform/: the one file dialog, shared by every file choice

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/about_screen.h"
 #include "app/app_state.h"
+#include "app/char_commands.h"
 #include "app/config.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
@@ -14,7 +16,6 @@
 #include "library/open_stage.h"
 #include "library/stage_list.h"
 #include "platform/paths.h"
-#include "render/camera.h"
 #include "render/camera.h"
 #include "render/overlays.h"
 #include "stage/def_reader.h"
@@ -466,6 +467,9 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         {"mnuStagePrev", mnuStagePrev_Click},
         {"mnuStageNext", mnuStageNext_Click},
         {"mnuDebug", mnuDebug_Click},
+        {"mnuChar", mnuChar_Click},
+        {"mnuChange", mnuChange_Click},
+        {"mnuAbout", mnuAbout_Click},
     };
     for (const auto& entry : kCommands) {
         if (itemName == entry.name) {

@@ -102,8 +102,9 @@ void hscHScroll_Scroll(AppState& state, int value);
 // ---- Dispatcher ----------------------------------------------------------------------------
 
 // Runs the command of the menu item with this control name (as MenuModel names them). Answers
-// false for an item with no command here (the submenus, separators, mnuReset, mnuInstall, and the
-// items other subsystems own: mnuMusic, mnuChangeMusic, mnuChar, mnuChange, mnuAbout).
+// false for an item with no command (the submenus, separators, mnuReset, mnuInstall, and the music
+// items mnuMusic and mnuChangeMusic). The test character's items and About are declared in
+// app/char_commands.h and app/about_screen.h.
 // mnuR draws its random number from the clock.
 bool MenuCommand(AppState& state, const std::string& itemName);
 

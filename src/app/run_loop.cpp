@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/app_state.h"
+#include "app/char_commands.h"
 #include "app/commands.h"
 #include "app/load_stage.h"
 #include "tools/bg_editor.h"
@@ -70,23 +71,17 @@ void RunPass(AppState& state) {
     if (state.bFullScreen == 1 && keys.Pressed(Key::Escape)) LeaveFullScreen(state);
 }
 
-void WaitForFrame(AppState& state) {
+void WaitForPeriod(AppState& state, int64_t periodCounts, bool (*stop)(const AppState&)) {
     Clock& clock = *state.ports.clock;
     const int64_t frequency = state.Loop.PerfFrequency > 0 ? state.Loop.PerfFrequency : clock.Frequency();
-    if (state.Loop.FpsLimit <= 0) {
-        // No limit (or a negative one, whose period is negative): one servicing of messages.
-        API_doevents(state);
-        state.Loop.LastPresent = clock.Counter();
-        return;
-    }
     const int64_t waitStart = clock.Counter();
-    const int64_t frameTicks = FramePeriodCounts(frequency, state.Loop.FpsLimit) + (state.Loop.LastPresent - waitStart);
+    const int64_t frameTicks = periodCounts + (state.Loop.LastPresent - waitStart);
     const int64_t margin = MicrosToCounts(kSleepMarginMicros, frequency);
     const int64_t maxSleep = MicrosToCounts(kMaxSleepMicros, frequency);
     const int64_t minSleep = MicrosToCounts(kMinSleepMicros, frequency);
     while (true) {
         API_doevents(state);
-        if (state.Loop.ExitLoop) break;
+        if (stop(state)) break;
         const int64_t elapsed = clock.Counter() - waitStart;
         if (elapsed >= frameTicks) break;
         const int64_t remaining = frameTicks - elapsed;
@@ -99,6 +94,19 @@ void WaitForFrame(AppState& state) {
         clock.SleepCounts(nap);
     }
     state.Loop.LastPresent = clock.Counter();
+}
+
+void WaitForFrame(AppState& state) {
+    Clock& clock = *state.ports.clock;
+    const int64_t frequency = state.Loop.PerfFrequency > 0 ? state.Loop.PerfFrequency : clock.Frequency();
+    if (state.Loop.FpsLimit <= 0) {
+        // No limit (or a negative one, whose period is negative): one servicing of messages.
+        API_doevents(state);
+        state.Loop.LastPresent = clock.Counter();
+        return;
+    }
+    WaitForPeriod(state, FramePeriodCounts(frequency, state.Loop.FpsLimit),
+                  [](const AppState& s) { return s.Loop.ExitLoop; });
 }
 
 FrameOptions CurrentFrameOptions(const AppState& state) {
@@ -115,6 +123,7 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     ElementEditor editor(state.Edit);
     FrameContext ctx{state.Stage, state.Camera,           state.Frame, state.BackBuffer.get(),
                      keys,        clock,                  CurrentFrameOptions(state), &editor};
+    ctx.drawCharacter = [&state, &keys] { DrawTestChar(state, keys); };
     const FrameResult result = DrawFrame(ctx);
     if (state.Edit.CaptionPending) {
         if (state.ports.ui) state.ports.ui->SetCaption(state.Edit.CaptionRequest);
@@ -139,6 +148,8 @@ bool BeginStageRun(AppState& state) {
     if (state.bRunning == 0) return false;
     ShowStuff(state.Stage, state.Edit.Fields);
     ResetFrameState(state.Frame);
+    StartCharForRun(state);
+    // The character may have been refused: the stage still runs without it.
     return true;
 }
 

@@ -13,7 +13,8 @@ struct AppState;
 
 // The first steps of every run of a stage, shared by the window and the headless tool: line
 // counter, presses made before the run discarded, no selection, log emptied, LoadStage; when it
-// loaded, the editor's camera boxes and fresh frame values. True when the stage runs.
+// loaded, the editor's camera boxes, fresh frame values and the test character's start (when it
+// is on). True when the stage runs.
 bool BeginStageRun(AppState& state);
 
 // The frame's options as the menus and the run loop set them.
@@ -38,6 +39,9 @@ void OnceASecond(AppState& state);
 // in short sleeps, so it never spins a core. FpsLimit <= 0: services messages once and returns.
 // Answers early when ExitLoop becomes set during the wait.
 void WaitForFrame(AppState& state);
+// The wait itself: until `periodCounts` have passed since Loop.LastPresent, servicing messages all
+// the while; answers early once `stop` holds. Loop.LastPresent becomes the counter at the end.
+void WaitForPeriod(AppState& state, int64_t periodCounts, bool (*stop)(const AppState&));
 
 // Hands the BackBuffer to the frame sink (a_draw_to_hdc).
 void PresentFrame(AppState& state);

@@ -3,7 +3,9 @@
 #include <exception>
 #include <new>
 
+#include "app/about_screen.h"
 #include "app/app_state.h"
+#include "app/char_commands.h"
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/load_stage.h"
@@ -124,6 +126,12 @@ static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
     ShowOptionalMenuItems(state.Menus);
 
     LoadConfig(state);
+    if (state.CharSettings.CharRequested == 255) {
+        // "Char = True": the use command runs once, as if clicked (it asks for a character when
+        // none is chosen). Its check mark carries the setting from here on.
+        state.CharSettings.CharRequested = 0;
+        mnuChar_Click(state);
+    }
     LoadFilestoList(state.Stages, ui, StagesFolder(state), ".def");
 
     state.Loop.FpsLimit = 60;
@@ -154,7 +162,10 @@ bool FormLoad(AppState& state, bool alreadyRunning) {
 void FormActivate(AppState& state) {
     if (state.Window.FirstActivate == 0) return;
     state.Window.FirstActivate = 0;
-    Trapped(state, "Main", "Form_Activate", [&] { SizeAndCenter(state); });
+    Trapped(state, "Main", "Form_Activate", [&] {
+        SizeAndCenter(state);
+        if (state.Window.ShowIntro != 0) RunAbout(state);
+    });
 }
 
 void CloseRequest(AppState& state) {
@@ -208,6 +219,7 @@ void Shutdown(AppState& state) {
     state.Window.tmrDropEnabled = false;
     if (state.bFullScreen == 1) LeaveFullScreen(state);
     UnloadStuff(state);
+    ReleaseTestChar(state);
     // A failed write is told by SaveConfig and the shutdown goes on: the program must still end.
     if (!state.ProgramDir.empty()) SaveConfig(state);
     state.BackBuffer.reset();

@@ -34,7 +34,8 @@ void SetVersionAndTitle(AppState& state);
 // reported through HandleError("Load", "Form_Load") and the window stays up (answers true).
 bool FormLoad(AppState& state, bool alreadyRunning);
 
-// First activation: sizes and centres the window again. Later activations do nothing.
+// First activation: sizes and centres the window again and, when ShowIntro asks for it, runs the
+// about screen. Later activations do nothing.
 void FormActivate(AppState& state);
 
 // Applies the client size and the list's place and visibility for StageListShown and ViewScale
@@ -60,7 +61,7 @@ void TmrExitTick(AppState& state);
 // tmrDrop: opens the dropped stage (OpenStage disables the timer).
 void TmrDropTick(AppState& state);
 
-// The shutdown proper: UnloadStuff, SaveConfig (a failed write is told, never fatal), the
+// The shutdown proper: UnloadStuff, the test character's release, SaveConfig (a failed write is told, never fatal), the
 // BackBuffer and the graphics library released. Runs once; later calls do nothing.
 void Shutdown(AppState& state);
 

@@ -81,6 +81,8 @@ struct CharState {
     int16_t MirrorFrame = 0;
     int32_t DrawX = 0, DrawY = 0;
     int32_t DrawW = 0, DrawH = 0;
+    // 255 while the about screen runs: a second request meanwhile does nothing.
+    uint8_t AboutGuard = 0;
 };
 
 }  // namespace qb

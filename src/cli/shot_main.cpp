@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/char_commands.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
@@ -27,7 +28,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: quillback-shot [--mugen DIR] [--program-dir DIR] STAGE.def [--info] [--log]\n"
     "                      [--frames N (--out FILE | --every K --out-dir DIR | --bench)]\n"
-    "                      [--keys SCRIPT] [--info-overlay] [--debug-bg]\n"
+    "                      [--keys SCRIPT] [--info-overlay] [--debug-bg] [--char CHAR.def]\n"
     "       quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n";
 
 // Message boxes go to standard error and are answered with their first button.
@@ -164,10 +165,6 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         }
         return 0;
     }
-    if (!options.charDef.empty()) {
-        error = "--char is only read with --char-info so far";
-        return 2;
-    }
     if (options.stage.empty()) {
         error = "no stage given";
         return 2;
@@ -213,18 +210,26 @@ int RunShot(const Options& options) {
         }
         state.StageFile = AbsolutePath(options.stage);
         state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
+        // The test character goes in as the window's commands put it: chosen, then switched on
+        // before the stage starts, so that the stage start places it.
+        const bool withChar = !options.charDef.empty();
+        if (withChar && ChooseTestChar(state, AbsolutePath(options.charDef))) mnuChar_Click(state);
 
         const bool loaded = BeginStageRun(state);
+        // A character that was asked for but did not come into the stage fails the run (the box
+        // on standard error says why).
+        const bool charMissing = withChar && state.Camera.CharEnabled == 0;
 
         if (loaded && options.info) std::fputs(InfoDump(state).c_str(), stdout);
         if (options.log) std::fwrite(state.Log.Text().data(), 1, state.Log.Text().size(), stdout);
         std::fflush(stdout);
-        if (!loaded) {
+        if (!loaded || charMissing) {
             status = 1;
         } else if (options.frames >= 0 || options.bench) {
             status = RunFrames(state, options);
         }
         UnloadStuff(state);
+        ReleaseTestChar(state);
     }
     a_allegro_exit();
     return status;

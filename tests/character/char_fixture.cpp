@@ -24,12 +24,17 @@ std::vector<demo::SffSprite> CharFiles::DefaultSprites() {
     return sprites;
 }
 
+std::string WriteCharFiles(const TempDir& dir, const std::string& folder, const std::string& defName,
+                           const CharFiles& files) {
+    dir.Write(folder + defName, files.def);
+    dir.Write(folder + "t.air", files.air);
+    dir.Write(folder + "t.cns", files.cns);
+    dir.Write(folder + "t.sff", demo::WriteSff(files.sprites));
+    return dir.Dir() + folder + defName;
+}
+
 std::string CharHarness::Write(const CharFiles& files) {
-    dir.Write("chars/t/t.def", files.def);
-    dir.Write("chars/t/t.air", files.air);
-    dir.Write("chars/t/t.cns", files.cns);
-    dir.Write("chars/t/t.sff", demo::WriteSff(files.sprites));
-    return dir.Dir() + "chars/t/t.def";
+    return WriteCharFiles(dir, "chars/t/", "t.def", files);
 }
 
 bool CharHarness::Load(const CharFiles& files) {

@@ -26,6 +26,11 @@ struct CharFiles {
     static std::vector<demo::SffSprite> DefaultSprites();
 };
 
+// Writes `files` into `dir`: the definition as `folder` + `defName`, the other three beside it under
+// the names the definition gives (t.air, t.cns, t.sff by default). Answers the definition's path.
+std::string WriteCharFiles(const TempDir& dir, const std::string& folder, const std::string& defName,
+                           const CharFiles& files);
+
 class CharHarness {
 public:
     CharHarness() : reader{log, ui, lineNumber, {}}, env{ui, reader, nullptr} {}

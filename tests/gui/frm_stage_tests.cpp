@@ -17,6 +17,7 @@
 #include "gui/frm_error.h"
 #include "gui/qt_keys.h"
 #include "tools/element_edit.h"
+#include "tests/character/char_fixture.h"
 #include "tests/gui/gui_harness.h"
 
 namespace qb::test {
@@ -268,6 +269,38 @@ TEST(FrmStage, EveryMenuItemTogglesAsTheModelSays) {
     h.Run();
     const std::string cfg = h.ConfigText();
     EXPECT_NE(cfg.find("Info = False"), std::string::npos) << cfg;
+}
+
+TEST(FrmStage, TestCharacterAndAboutComeThroughTheMenus) {
+    GuiHarness h;
+    const std::string first = h.StagePath("quillback");
+    const std::string character = WriteCharFiles(h.mugen, "chars/t/", "t.def", CharFiles{});
+    ASSERT_TRUE(h.Start(first));
+    h.WaitRunning(first);
+    h.Do(
+        [&] {
+            auto& w = h.Window();
+            // Use with no character chosen asks for one, then switches it on.
+            h.openAnswers.push_back(character);
+            h.Trigger("mnuChar");
+            ASSERT_EQ(h.openRequests.size(), 1u);
+            EXPECT_EQ(h.openRequests[0].title, "Choose test character.");
+            EXPECT_TRUE(w.MenuAction("mnuChar")->isChecked());
+            EXPECT_EQ(Text(w.MenuAction("mnuChar")), "Use Tester");
+            EXPECT_EQ(h.State().Chars.CharLoaded, 255);
+            // Change goes through the same dialog.
+            h.Trigger("mnuChange");
+            EXPECT_EQ(h.openRequests.size(), 2u);
+            // About without KFM: the two boxes.
+            h.Trigger("mnuAbout");
+            ASSERT_EQ(h.boxes.size(), 2u);
+            EXPECT_NE(h.boxes[1].text.find("quillback@users.noreply.invalid"), std::string::npos);
+        },
+        "character and about");
+    h.WaitRunning(first);
+    h.ThenExit();
+    h.Run();
+    EXPECT_NE(h.ConfigText().find("\r\nChar = True\r\n"), std::string::npos);
 }
 
 TEST(FrmStage, ScaleAndFullScreenComeAndGo) {

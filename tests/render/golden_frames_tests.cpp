@@ -27,6 +27,7 @@ std::string StageArgs() {
 struct GoldenCase {
     const char* name;
     const char* arguments;
+    bool demoChar = false;  // with the demo character Wren switched on
 };
 
 const GoldenCase kGoldenCases[] = {
@@ -38,6 +39,8 @@ const GoldenCase kGoldenCases[] = {
     {"left_bound_steps", "--frames 240 --keys a*12,left*200"},
     {"info_overlay", "--frames 75 --info-overlay --debug-bg --keys right+down*10,up*20"},
     {"down_right_z", "--frames 180 --keys up*40,z*20,right*100,down*20"},
+    // Wren walks right into the camera's push, then turns round.
+    {"char_walk_turn", "--frames 160 --keys right*150,left*10", true},
 };
 
 class GoldenFrames : public ::testing::TestWithParam<GoldenCase> {};
@@ -46,7 +49,10 @@ TEST_P(GoldenFrames, MatchTheCommittedPictures) {
     const GoldenCase& c = GetParam();
     test::TempDir temp;
     fs::path out = temp.Path() / (std::string(c.name) + ".png");
-    ASSERT_EQ(test::RunShotTool(StageArgs() + " " + c.arguments + " --out " + test::Quote(out.string())), 0);
+    const std::string character =
+        c.demoChar ? " --char " + test::Quote(DemoDir() + "chars/wren/wren.def") : std::string();
+    ASSERT_EQ(test::RunShotTool(StageArgs() + character + " " + c.arguments + " --out " + test::Quote(out.string())),
+              0);
     fs::path golden = fs::path(QB_TEST_DATA_DIR) / "golden" / (std::string(c.name) + ".png");
     if (const char* update = std::getenv("QB_UPDATE_GOLDEN"); update && std::string(update) == "1") {
         fs::create_directories(golden.parent_path());

@@ -29,6 +29,7 @@ std::string Take(std::deque<std::string>& script) {
 
 MsgAnswer FakeUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title) {
     boxes.push_back({text, icon, buttons, title});
+    if (onBox) onBox();
     if (boxAnswers.empty()) return FirstButton(buttons);
     MsgAnswer answer = boxAnswers.front();
     boxAnswers.pop_front();

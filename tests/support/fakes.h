@@ -60,6 +60,8 @@ public:
     std::vector<std::string> trashed;
     // Runs inside DoEvents, as a window message serviced in the middle of a frame would.
     std::function<void()> onDoEvents;
+    // Runs while a box is up (after it was recorded), to look at the state it was shown in.
+    std::function<void()> onBox;
 
     // Records.
     std::vector<RecordedBox> boxes;

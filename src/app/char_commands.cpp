@@ -1,0 +1,126 @@
+#include "app/char_commands.h"
+
+#include "app/app_state.h"
+#include "character/char_walker.h"
+#include "character/load_character.h"
+#include "platform/paths.h"
+#include "platform/text_util.h"
+
+namespace qb {
+
+namespace {
+
+constexpr uint8_t kCharOn = 255;
+
+// The menu's check mark shows whether the character is in the stage; the walker and InitChar may
+// switch it off behind the command's back.
+void SyncCharCheck(AppState& state) {
+    const bool on = state.Camera.CharEnabled != 0;
+    if (state.Menus.Checked("mnuChar") != on) state.Menus.SetChecked("mnuChar", on);
+}
+
+std::string CharDialogStartFolder(const AppState& state) {
+    const std::string chars = state.MugeDir + "chars/";
+    if (!state.MugeDir.empty() && DirExists(chars)) return chars;
+    // The program's folder stands in for the current directory.
+    return state.ProgramDir;
+}
+
+void ShowStageCaption(AppState& state) {
+    if (state.ports.ui) state.ports.ui->SetCaption(state.Stage.StageName);
+}
+
+}  // namespace
+
+bool InitTestChar(AppState& state) {
+    if (!state.ports.ui) return false;
+    Ui& ui = *state.ports.ui;
+    state.Menus.SetEnabled("mnuOptions", false);
+    state.Menus.SetEnabled("mnuStage", false);
+    const bool wasLoaded = state.Chars.CharLoaded == 255;
+    ReaderContext reader{state.Log, ui, state.LineNumber, {}};
+    CharLoadEnv env{ui, reader, nullptr};
+    const bool placed = InitChar(env, state.Chars, state.CharSettings, state.Stage, state.Camera);
+    if (!wasLoaded) {
+        state.Menus.SetCaption("mnuChar", state.Chars.CharLoaded == 255 ? "Use " + state.CharSettings.TestCharName
+                                                                        : std::string("Use Char"));
+    }
+    SyncCharCheck(state);
+    state.Menus.SetEnabled("mnuOptions", true);
+    state.Menus.SetEnabled("mnuStage", true);
+    return placed;
+}
+
+void StartCharForRun(AppState& state) {
+    if (state.Camera.CharEnabled == 0 || state.bRunning == 0) return;
+    // Only a character that stands in the stage sets the pace: a refused one would leave a step of 0.
+    if (InitTestChar(state)) state.Camera.HCamStep = state.Chars.Characters[0].WalkSpeed;
+}
+
+void DrawTestChar(AppState& state, Keys& keys) {
+    if (!state.ports.ui || !state.BackBuffer || state.Chars.CharLoaded != 255) return;
+    const CharScene scene{state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, *state.ports.ui};
+    if (!Char(state.Chars, scene)) SyncCharCheck(state);
+}
+
+void ReleaseTestChar(AppState& state) {
+    if (state.Chars.CharLoaded == 0) return;
+    ReleaseCharacter(state.Chars.Characters, state.Chars.CharCount, state.Chars.CharLoaded);
+}
+
+bool ChooseTestChar(AppState& state, const std::string& path) {
+    std::string chosen = path;
+    const size_t def = text::FindNoCase(chosen, ".def");
+    if (def != std::string::npos) chosen.resize(def + 4);
+    if (!IsChar(chosen)) {
+        state.CharSettings.TestCharPath.clear();
+        if (state.ports.ui) state.ports.ui->MsgBox("Not a Character!", MsgIcon::Exclamation, MsgButtons::Ok);
+        return false;
+    }
+    state.CharSettings.TestCharPath = chosen;
+    // The loaded character goes at once, running stage or not: otherwise the next stage start would
+    // still show the one chosen before.
+    ReleaseTestChar(state);
+    if (state.bRunning != 0) {
+        if (InitTestChar(state) && state.Camera.CharEnabled != 0)
+            state.Camera.HCamStep = state.Chars.Characters[0].WalkSpeed;
+        ShowStageCaption(state);
+    }
+    return true;
+}
+
+void mnuChange_Click(AppState& state) {
+    if (!state.ports.ui) return;
+    const std::string answer = state.cdl.ShowOpen(*state.ports.ui, "Choose test character.",
+                                                  CharDialogStartFolder(state), "DEF Files|*.def",
+                                                  kOfnPathMustExist | kOfnFileMustExist);
+    if (answer.empty()) return;
+    ChooseTestChar(state, answer);
+}
+
+void mnuChar_Click(AppState& state) {
+    if (state.CharSettings.TestCharPath.empty()) {
+        mnuChange_Click(state);
+        // Nothing chosen (cancelled or refused): switching on would only fail to load.
+        if (state.CharSettings.TestCharPath.empty()) return;
+    }
+    const bool on = state.Menus.Toggle("mnuChar");
+    state.Camera.CharEnabled = on ? kCharOn : 0;
+    const bool running = state.bRunning != 0;
+    if (on && running) {
+        InitTestChar(state);
+        ShowStageCaption(state);
+    }
+    CameraState& camera = state.Camera;
+    if (!running) return;
+    if (camera.CharEnabled != 0) {
+        camera.SavedHCamStep = camera.HCamStep;
+        camera.SavedVCamStep = camera.VCamStep;
+        camera.HCamStep = state.Chars.Characters[0].WalkSpeed;
+    } else if (!on) {
+        camera.HCamStep = camera.SavedHCamStep == 0 ? 1.0f : camera.SavedHCamStep;
+        camera.VCamStep = camera.SavedVCamStep;
+    }
+}
+
+}  // namespace qb
