@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "character/char_walker.h"
 #include "platform/text_util.h"
 
 namespace qb {
@@ -44,30 +45,12 @@ void Animate(TestCharacter& ch, bool backwards) {
         if (backwards) {
             ch.FrameIndex = static_cast<int16_t>(ch.FrameIndex - 1);
             if (ch.FrameIndex < 0) {
-                if (action.LoopStart < 1) {
-                    ch.FrameIndex = static_cast<int16_t>(action.FrameCount - 1);
-                } else {
-                    ch.FrameIndex = action.LoopStart;
-                    action.LoopsDone = static_cast<int16_t>(action.LoopsDone + 1);
-                    if (ch.Walking == 0 && action.LoopsDone >= action.LoopLimit && action.LoopLimit != -1) {
-                        action.LoopsDone = 0;
-                        ch.FrameIndex = 0;
-                    }
-                }
+                RestartAction(ch, action, static_cast<int16_t>(action.FrameCount - 1));
             }
         } else {
             ch.FrameIndex = static_cast<int16_t>(ch.FrameIndex + 1);
             if (ch.FrameIndex > action.FrameCount - 1) {
-                if (action.LoopStart < 1) {
-                    ch.FrameIndex = 0;
-                } else {
-                    ch.FrameIndex = action.LoopStart;
-                    action.LoopsDone = static_cast<int16_t>(action.LoopsDone + 1);
-                    if (ch.Walking == 0 && action.LoopsDone >= action.LoopLimit && action.LoopLimit != -1) {
-                        action.LoopsDone = 0;
-                        ch.FrameIndex = 0;
-                    }
-                }
+                RestartAction(ch, action, 0);
             }
         }
         // A loop start past the last frame would point outside the action.

@@ -92,6 +92,19 @@ TestCharacter SharedCopy(const TestCharacter& source) {
     return copy;
 }
 
+void RestartAction(TestCharacter& ch, CharAction& action, int16_t noLoopFrame) {
+    if (action.LoopStart < 1) {
+        ch.FrameIndex = noLoopFrame;
+        return;
+    }
+    ch.FrameIndex = action.LoopStart;
+    action.LoopsDone = static_cast<int16_t>(action.LoopsDone + 1);
+    if (ch.Walking == 0 && action.LoopsDone >= action.LoopLimit && action.LoopLimit != -1) {
+        action.LoopsDone = 0;
+        ch.FrameIndex = 0;
+    }
+}
+
 bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, const StageModel& stage,
               CameraState& camera) {
     chars.CharCount = 1;
@@ -253,16 +266,7 @@ bool Char(CharState& chars, const CharScene& scene) {
         if (ch.FrameTime < 1) {
             ch.FrameIndex = static_cast<int16_t>(ch.FrameIndex + 1);
             if (ch.FrameIndex > action.FrameCount - 1) {
-                if (action.LoopStart < 1) {
-                    ch.FrameIndex = 0;
-                } else {
-                    ch.FrameIndex = action.LoopStart;
-                    action.LoopsDone = static_cast<int16_t>(action.LoopsDone + 1);
-                    if (ch.Walking == 0 && action.LoopsDone >= action.LoopLimit && action.LoopLimit != -1) {
-                        action.LoopsDone = 0;
-                        ch.FrameIndex = 0;
-                    }
-                }
+                RestartAction(ch, action, 0);
                 if (chars.TurnLock == 255) chars.TurnLock = 0;  // the turn has played once
             }
             // A loop-start line after an action's last frame points past it: start over instead.

@@ -42,6 +42,10 @@ bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, co
 // and the answer is false; the stage keeps running.
 bool Char(CharState& chars, const CharScene& scene);
 
+// An action ran past its end: back to its loop start, counting the loop (a standing character that
+// has looped LoopLimit times starts over at frame 0), or to `noLoopFrame` when it has no loop start.
+void RestartAction(TestCharacter& ch, CharAction& action, int16_t noLoopFrame);
+
 // Destroys the bitmaps the first `count` characters own and marks the files as not loaded.
 void ReleaseCharacter(std::vector<TestCharacter>& characters, int16_t count, uint8_t& CharLoaded);
 
