@@ -44,7 +44,8 @@ std::string SpritesFor(const StageModel& stage) {
         s.picture.height = h;
         s.picture.pixels.resize(static_cast<size_t>(w * h));
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) s.picture.pixels[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>((x + y) % 4);
+            for (int x = 0; x < w; ++x)
+                s.picture.pixels[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>((x + y) % 4);
         for (size_t c = 3; c < s.palette.size(); ++c) s.palette[c] = static_cast<uint8_t>(c * 7 + k);
         s.samePalette = !sprites.empty() && k % 5 == 0;
         if (!sprites.empty() && k % 7 == 0) s.linkTo = static_cast<int16_t>(sprites.size() - 1);

@@ -21,9 +21,9 @@ inline std::string_view AsText(const uint8_t* data, size_t size) {
 }
 
 // Stops the fuzzer with a finding when a property of the result does not hold.
-#define QB_FUZZ_CHECK(condition)                                                     \
-    do {                                                                             \
-        if (!(condition)) ::qb::fuzz::CheckFailed(#condition, __FILE__, __LINE__);   \
+#define QB_FUZZ_CHECK(condition)                                                   \
+    do {                                                                           \
+        if (!(condition)) ::qb::fuzz::CheckFailed(#condition, __FILE__, __LINE__); \
     } while (false)
 [[noreturn]] void CheckFailed(const char* condition, const char* file, int line);
 

@@ -118,7 +118,7 @@ for i in "${!targets[@]}"; do
   log="$logs/$t.log"
   args=(-timeout=10 -rss_limit_mb=2048 -report_slow_units=2 -print_final_stats=1 "-artifact_prefix=$findings/")
   case "$t" in
-    def | frames) args+=("-dict=$root/fuzz/stage.dict" -max_len=32768) ;;
+    def | frames) args+=("-dict=$root/fuzz/stage.dict" -max_len=16384) ;;
     sff) args+=(-max_len=$SFF_MAX_LEN) ;;
     config) args+=(-max_len=4096) ;;
   esac
