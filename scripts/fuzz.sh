@@ -136,7 +136,9 @@ for i in "${!targets[@]}"; do
   fi
   rc=$?
   set -e
-  grep -E '^(stat::|Done|INFO: (exiting|fuzzed))' "$log" | tail -n 8 || true
+  # The last progress line counts the executions, also in fork mode, which prints no final stats.
+  grep -E '^#[0-9]+' "$log" | tail -n 1 || true
+  grep -E '^(stat::|Done|INFO: exiting)' "$log" | tail -n 7 || true
   after=$(ls "$findings" | wc -l)
   if [ "$rc" -ne 0 ] || [ "$after" -gt "$before" ]; then
     echo "fuzz: $t FOUND something (exit $rc); see $log and $findings" >&2
