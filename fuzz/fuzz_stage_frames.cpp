@@ -32,14 +32,17 @@ std::string SpritesFor(const StageModel& stage) {
     std::vector<demo::SffSprite> sprites;
     for (const auto& [group, image] : numbers) {
         if (sprites.size() >= kMaxSprites) break;
-        const uint32_t k = static_cast<uint32_t>(group) * 31u + static_cast<uint16_t>(image) * 7u;
+        // Sizes from 1 x 1 (a tile run's worst case) to a picture larger than the view, spread over
+        // the numbers so that neighbouring numbers differ.
+        const uint32_t k = static_cast<uint32_t>(group) * 2654435761u + static_cast<uint16_t>(image) * 40503u;
         demo::SffSprite s;
         s.group = group;
         s.image = image;
         s.axisX = static_cast<int16_t>(int(k % 41) - 10);
-        s.axisY = static_cast<int16_t>(int(k % 37) - 5);
-        const int w = 1 + static_cast<int>(k % 64);
-        const int h = 1 + static_cast<int>((k / 64) % 48);
+        s.axisY = static_cast<int16_t>(int((k >> 6) % 37) - 5);
+        const bool large = (k >> 28) == 0;
+        const int w = large ? 330 + static_cast<int>(k % 64) : 1 + static_cast<int>((k >> 8) % 80);
+        const int h = large ? 250 + static_cast<int>(k % 32) : 1 + static_cast<int>((k >> 16) % 64);
         s.picture.width = w;
         s.picture.height = h;
         s.picture.pixels.resize(static_cast<size_t>(w * h));
