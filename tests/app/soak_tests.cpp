@@ -76,7 +76,7 @@ TEST(Soak, OpenReloadRefusedDeleteAndCloseLeaveNothingBehind) {
         ASSERT_TRUE(f.state.tmrStartEnabled);
         bool ranBeforeReload = false;
         ActWhileRunning(f, [&] {
-            ranBeforeReload = f.state.bRunning == 1;
+            ranBeforeReload = f.state.bRunning == 1 && f.state.Stage.SpriteCount > 0;
             mnuReload_Click(f.state);
         });
         TmrStartTick(f.state);
