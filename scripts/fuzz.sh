@@ -7,7 +7,9 @@
 # (configuration reader), frames (a stage loaded and drawn for a few frames), or all. SECONDS=0 only
 # runs each input of the seeds once, which is what CI does to keep the targets compiling and
 # passing. Findings (crash-*, timeout-*, oom-*, leak-*, slow-unit-*) are kept in
-# BUILD/findings/TARGET/; the script exits non-zero when a run leaves a new one.
+# BUILD/findings/TARGET/; the script exits non-zero when a run leaves a new one. A slow-unit-* file
+# (an input that took two seconds or more) is confirmed by running the target on it alone
+# (BUILD/fuzz/fuzz_stage_frames FILE): on a busy machine a load spike can leave one behind.
 # Environment: QB_FUZZ_BUILD (build tree, default build-fuzz), QB_FUZZ_KEEP_GOING=1 (keep fuzzing
 # after a finding: libFuzzer's fork mode with one job, so a known fault does not end a long run).
 set -euo pipefail
