@@ -63,6 +63,7 @@ void ReleaseRunning(AppState& state) {
 // already pending), the caption, the release of the running stage and the start through tmrStart,
 // after the old loop has let go of the released stage.
 static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalIcon) {
+    if (LoadInProgress(state)) return false;  // its menus are off; a stray call must not release it
     if (!CheckStageFile(state, path)) {
         Box(state, "Not a stage!", refusalIcon);
         return false;
@@ -189,6 +190,7 @@ void mnuOpen_Click(AppState& state) {
 }
 
 void mnuClose_Click(AppState& state) {
+    if (LoadInProgress(state)) return;
     state.Loop.ExitLoop = true;
     state.Loop.AboutRunning = false;
     if (!state.StageFile.empty()) UnloadStuff(state);
@@ -205,6 +207,7 @@ void ClearView(AppState& state) {
 }
 
 void mnuReload_Click(AppState& state) {
+    if (LoadInProgress(state)) return;
     if (state.bRunning != 1) {
         mnuOpen_Click(state);
         return;
@@ -221,6 +224,7 @@ void mnuReload_Click(AppState& state) {
 }
 
 void mnuDelete_Click(AppState& state) {
+    if (LoadInProgress(state)) return;
     if (state.bRunning == 0) return;
     const std::string stageFile = state.StageFile;
     const MsgAnswer answer =

@@ -38,18 +38,22 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
     return lines;
 }
 
+// Blanks and tabs around a value are layout; inside it they belong to the name.
+std::string_view TrimLayout(std::string_view s) {
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
 // The value of a "key = value" line exactly as written: everything after the first "=", without the
-// blanks around it. Paths and names are taken this way because the reader's value rules (lower
-// case, a cut at the first blank after a digit, a cut at ";" or at the byte 0x81, "0" for an empty
-// value) would name a different folder on a case-sensitive disk or change the name.
+// blanks and tabs around it. Paths and names are taken this way because the reader's value rules
+// (lower case, tabs as blanks, a cut at the first blank after a digit, a cut at ";" or at the byte
+// 0x81, "0" for an empty value) would name a different folder on a case-sensitive disk or change
+// the name, and the saved file would not load back to the same settings.
 std::string RawValue(std::string_view line) {
-    std::string flat(line);
-    for (char& c : flat) {
-        if (c == '\t') c = ' ';
-    }
-    const size_t eq = flat.find('=');
-    if (eq == std::string::npos) return {};
-    return std::string(text::Trim(std::string_view(flat).substr(eq + 1)));
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return {};
+    return std::string(TrimLayout(line.substr(eq + 1)));
 }
 
 bool IsTrue(const std::string& value) {
@@ -157,8 +161,9 @@ void LoadConfig(AppState& state) {
         return;
     }
     if (lines[0].compare(0, 2, ".3") == 0) {
-        // The earlier layout: the MUGEN directory alone, on the second line, taken whole.
-        if (lines.size() > 1) state.MugeDir = AsMugeDir(lines[1]);
+        // The earlier layout: the MUGEN directory alone, on the second line, taken whole but for the
+        // blanks and tabs around it, which the saved "MugeDir = " line could not keep.
+        if (lines.size() > 1) state.MugeDir = AsMugeDir(std::string(TrimLayout(lines[1])));
         if (state.MugeDir.empty()) FirstRunPrompt(state);
         return;
     }

@@ -118,6 +118,10 @@ void LoadStage(AppState& state) {
     state.Load.LoadPhase = 0;
 }
 
+bool LoadInProgress(const AppState& state) {
+    return state.Load.LoadPhase != 0;
+}
+
 void UnloadStuff(AppState& state) {
     state.bRunning = 0;
     if (!state.Package.Reloading && state.Package.FromPackage) {

@@ -9,6 +9,9 @@ struct AppState;
 // Parses StageFile, loads its sprite file, places the camera and the elements, resolves controller
 // targets and starts the music. Sets bRunning to 1 when the stage is ready, 0 when it failed.
 void LoadStage(AppState& state);
+// True while LoadStage runs: the load services window messages while it indexes the sprite file,
+// and nothing may release the stage it is filling or shut the program down under it.
+bool LoadInProgress(const AppState& state);
 
 // Releases the current stage: closes its music, deletes files extracted from a package (only those in
 // the program's folder), destroys its sprites and resets every stage-wide value to its program-start

@@ -174,12 +174,6 @@ void CloseRequest(AppState& state) {
     state.Window.tmrExitEnabled = true;
 }
 
-// A load services window messages while it indexes the sprite file; the stage it is filling must
-// not be released, nor the program shut down, under it.
-static bool LoadInProgress(const AppState& state) {
-    return state.Load.LoadPhase != 0;
-}
-
 void TmrStartTick(AppState& state) {
     // The old loop has not returned yet, or a load is under way: try again on the next tick.
     if (state.Loop.InRunLoop || LoadInProgress(state)) return;

@@ -90,6 +90,16 @@ struct AppFixture {
         };
     }
 
+    // Empties what the fakes recorded, for tests that run long sessions.
+    void ForgetRecords() {
+        ui.boxes.clear();
+        ui.captions.clear();
+        ui.clientSizes.clear();
+        ui.moves.clear();
+        clock.sleeps.clear();
+        media.calls.clear();
+    }
+
     std::vector<std::string> BoxTexts() const {
         std::vector<std::string> texts;
         for (const auto& box : ui.boxes) texts.push_back(box.text);

@@ -76,6 +76,31 @@ TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {
     EXPECT_TRUE(f.ui.folderPrompts.empty());
 }
 
+// What is saved after a load loads back to the same settings: a tab inside a name is part of it,
+// blanks and tabs around a value are not (found by fuzzing the reader).
+TEST(Config, SavedFileLoadsBackToTheSameSettings) {
+    struct Case {
+        std::string file;
+        std::string mugeDir;
+        std::string recent;
+    };
+    for (const Case& c :
+         {Case{".3\n\t", "", ""}, Case{".3\r\n \t/old mugen/ \r\n", "/old mugen/", ""},
+          Case{"MugeDir =\t/m/a\tb/\t\r\nRecentFile = /m/x\ty.def \r\n", "/m/a\tb/", "/m/x\ty.def"}}) {
+        ConfigFixture first;
+        first.WriteConfig(c.file);
+        LoadConfig(first.state);
+        EXPECT_EQ(first.state.MugeDir, c.mugeDir) << c.file;
+        EXPECT_EQ(first.state.Menus.RecentFiles.empty() ? "" : first.state.Menus.RecentFiles[0], c.recent);
+        const std::string saved = ConfigText(first.state);
+
+        ConfigFixture second;
+        second.WriteConfig(saved);
+        LoadConfig(second.state);
+        EXPECT_EQ(ConfigText(second.state), saved) << c.file;
+    }
+}
+
 TEST(Config, ValueRulesOfTheFlags) {
     struct Case {
         std::string line;

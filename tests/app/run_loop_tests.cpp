@@ -193,6 +193,13 @@ TEST(RunLoop, CloseAndDropWaitForALoadInProgress) {
         if (f.state.Load.LoadPhase == 0 || seenDuringLoad) return;
         // The sprite file is being indexed: the window is closed and a stage dropped on it.
         seenDuringLoad = true;
+        // Commands that release the stage do nothing while it loads (their menus are off).
+        f.ui.boxAnswers = {MsgAnswer::Yes};
+        mnuReload_Click(f.state);
+        mnuDelete_Click(f.state);
+        mnuClose_Click(f.state);
+        OpenStageFile(f.state, other);
+        f.ui.boxAnswers.clear();
         FilesDropped(f.state, {other});
         TmrDropTick(f.state);
         CloseRequest(f.state);
