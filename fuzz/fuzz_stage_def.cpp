@@ -54,7 +54,7 @@ void ReadEveryIndex(ReaderContext& ctx, const std::string& line, std::string_vie
     for (int16_t n : {0, 1, 2, 5}) {
         T value{};
         int16_t index = n;
-        ReadDefValue(ctx, line, key, value, index, variant & 1, variant & 2, variant & 4);
+        ReadDefValue(ctx, line, key, value, index, static_cast<ReadFlags>(variant & 7));
         // The reader may only turn index 1 into 0 (a line without a comma).
         QB_FUZZ_CHECK(index == n || (n == 1 && index == 0));
     }
