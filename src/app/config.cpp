@@ -20,24 +20,6 @@ namespace {
 
 constexpr size_t kMaxConfigBytes = 1 << 20;  // a settings file is a few hundred bytes
 
-// Lines end at CR, CR LF or a bare LF (a file edited on Linux has bare LF ends).
-std::vector<std::string> SplitLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::string current;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(std::move(current));
-            current.clear();
-            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else {
-            current += c;
-        }
-    }
-    if (!current.empty()) lines.push_back(std::move(current));
-    return lines;
-}
-
 // Blanks and tabs around a value are layout; inside it they belong to the name.
 std::string_view TrimLayout(std::string_view s) {
     const size_t first = s.find_first_not_of(" \t");
@@ -155,7 +137,7 @@ void LoadConfig(AppState& state) {
         HandleError(ui, "Main", "LoadConfig", 75, "Path/File access error");
         return;
     }
-    const std::vector<std::string> lines = SplitLines(*bytes);
+    const std::vector<std::string> lines = text::SplitTextLines(*bytes);
     if (lines.empty()) {
         HandleError(ui, "Main", "LoadConfig", 62, "Input past end of file");
         return;

@@ -11,14 +11,6 @@ namespace qb {
 
 namespace {
 
-const CharFrame* FrameAt(const TestCharacter& ch, int16_t slot, int16_t index) {
-    if (slot < 0 || static_cast<size_t>(slot) >= ch.Actions.size()) return nullptr;
-    const CharAction& action = ch.Actions[static_cast<size_t>(slot)];
-    if (index < 0 || index >= action.FrameCount || static_cast<size_t>(index) >= action.Frames.size())
-        return nullptr;
-    return &action.Frames[static_cast<size_t>(index)];
-}
-
 const SpriteEntry* EntryOf(const TestCharacter& ch, const CharFrame* frame) {
     if (!frame || frame->SpriteIndex < 0 || static_cast<size_t>(frame->SpriteIndex) >= ch.Sprites.size())
         return nullptr;
@@ -26,13 +18,13 @@ const SpriteEntry* EntryOf(const TestCharacter& ch, const CharFrame* frame) {
 }
 
 int16_t TimeOf(const TestCharacter& ch, int16_t slot, int16_t index) {
-    const CharFrame* f = FrameAt(ch, slot, index);
+    const CharFrame* f = CharFrameAt(ch, slot, index);
     return f ? f->Time : 0;
 }
 
 // Axis x of the sprite the walking action starts with: the card keeps this distance to the walkers.
 double FirstWalkAxisX(const TestCharacter& ch) {
-    const SpriteEntry* e = EntryOf(ch, FrameAt(ch, kSlotWalk, 0));
+    const SpriteEntry* e = EntryOf(ch, CharFrameAt(ch, kSlotWalk, 0));
     return e ? e->AxisX : 0;
 }
 
@@ -78,11 +70,11 @@ void StepWalker(AboutWalkers& walkers, size_t index, BITMAP* backBuffer, double 
     const double s = scratch.CharScale;
     ch.X += static_cast<float>(ch.WalkSpeed * s);
 
-    const CharFrame* f = FrameAt(ch, ch.ActionSlot, ch.FrameIndex);
+    const CharFrame* f = CharFrameAt(ch, ch.ActionSlot, ch.FrameIndex);
     if (!f) {
         // A walk shorter than the second walker's head start: it starts at the first frame.
         ch.FrameIndex = 0;
-        f = FrameAt(ch, ch.ActionSlot, 0);
+        f = CharFrameAt(ch, ch.ActionSlot, 0);
     }
     const SpriteEntry* e = EntryOf(ch, f);
     if (f && f->FlipH == -1) scratch.MirrorFrame = -1;

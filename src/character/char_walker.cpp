@@ -25,16 +25,8 @@ bool Fail(const CharScene& scene, const char* procedure) {
     return false;
 }
 
-const CharFrame* FrameAt(const TestCharacter& ch, int16_t slot, int16_t index) {
-    if (slot < 0 || static_cast<size_t>(slot) >= ch.Actions.size()) return nullptr;
-    const CharAction& action = ch.Actions[static_cast<size_t>(slot)];
-    if (index < 0 || index >= action.FrameCount || static_cast<size_t>(index) >= action.Frames.size())
-        return nullptr;
-    return &action.Frames[static_cast<size_t>(index)];
-}
-
 int16_t FirstFrameTime(const TestCharacter& ch, int16_t slot) {
-    const CharFrame* f = FrameAt(ch, slot, 0);
+    const CharFrame* f = CharFrameAt(ch, slot, 0);
     return f ? f->Time : 0;
 }
 
@@ -90,6 +82,14 @@ TestCharacter SharedCopy(const TestCharacter& source) {
     copy.Walking = source.Walking;
     copy.CanTurn = source.CanTurn;
     return copy;
+}
+
+const CharFrame* CharFrameAt(const TestCharacter& ch, int16_t slot, int16_t index) {
+    if (slot < 0 || static_cast<size_t>(slot) >= ch.Actions.size()) return nullptr;
+    const CharAction& action = ch.Actions[static_cast<size_t>(slot)];
+    if (index < 0 || index >= action.FrameCount || static_cast<size_t>(index) >= action.Frames.size())
+        return nullptr;
+    return &action.Frames[static_cast<size_t>(index)];
 }
 
 void RestartAction(TestCharacter& ch, CharAction& action, int16_t noLoopFrame) {
@@ -195,7 +195,7 @@ bool Char(CharState& chars, const CharScene& scene) {
         }
 
         // 5. Frame, sprite and placement.
-        const CharFrame* f = FrameAt(ch, ch.ActionSlot, ch.FrameIndex);
+        const CharFrame* f = CharFrameAt(ch, ch.ActionSlot, ch.FrameIndex);
         if (!f) return Fail(scene, "Char");
         const SpriteEntry* e = (f->SpriteIndex >= 0 && static_cast<size_t>(f->SpriteIndex) < ch.Sprites.size())
                                    ? &ch.Sprites[static_cast<size_t>(f->SpriteIndex)]
@@ -272,7 +272,7 @@ bool Char(CharState& chars, const CharScene& scene) {
             // A loop-start line after an action's last frame points past it: start over instead.
             if (ch.FrameIndex >= action.FrameCount) ch.FrameIndex = 0;
             ch.FrameTime = FirstFrameTime(ch, ch.ActionSlot);
-            if (const CharFrame* next = FrameAt(ch, ch.ActionSlot, ch.FrameIndex)) ch.FrameTime = next->Time;
+            if (const CharFrame* next = CharFrameAt(ch, ch.ActionSlot, ch.FrameIndex)) ch.FrameTime = next->Time;
         }
         ch.FrameTime = static_cast<int16_t>(ch.FrameTime - 1);
 

@@ -42,6 +42,10 @@ bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, co
 // and the answer is false; the stage keeps running.
 bool Char(CharState& chars, const CharScene& scene);
 
+// Frame `index` of the action in `slot`, or null when either is out of range (counts from files are
+// never trusted).
+const CharFrame* CharFrameAt(const TestCharacter& ch, int16_t slot, int16_t index);
+
 // An action ran past its end: back to its loop start, counting the loop (a standing character that
 // has looped LoopLimit times starts over at frame 0), or to `noLoopFrame` when it has no loop start.
 void RestartAction(TestCharacter& ch, CharAction& action, int16_t noLoopFrame);

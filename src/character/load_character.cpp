@@ -259,20 +259,8 @@ uint64_t SpriteKey(int32_t group, int32_t image) {
 }  // namespace
 
 std::vector<std::string> SplitCharLines(std::string_view bytes) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const char ch = bytes[i];
-        if (ch == '\r' || ch == '\n') {
-            lines.push_back(std::move(line));
-            line.clear();
-            if (ch == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else {
-            line.push_back(ch == '\t' ? ' ' : ch);
-        }
-    }
-    if (!line.empty()) lines.push_back(std::move(line));
-    return lines;
+    // Tabs become blanks as in stage lines: tabs between frame fields would leave numbers unread.
+    return text::SplitTextLines(bytes, true);
 }
 
 std::optional<std::vector<std::string>> ReadCharLines(const std::string& path) {

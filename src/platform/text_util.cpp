@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -200,6 +201,23 @@ int16_t RoundClampInt16(double v) {
     if (r < -32768.0) return std::numeric_limits<int16_t>::min();
     if (r > 32767.0) return std::numeric_limits<int16_t>::max();
     return static_cast<int16_t>(r);
+}
+
+std::vector<std::string> SplitTextLines(std::string_view bytes, bool tabsToBlanks) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(std::move(line));
+            line.clear();
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        } else {
+            line.push_back(tabsToBlanks && c == '\t' ? ' ' : c);
+        }
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+    return lines;
 }
 
 std::string NumberText(double value) {

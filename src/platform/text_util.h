@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qb::text {
 
@@ -58,6 +59,11 @@ inline int32_t RoundClampPixel(double value) {
 inline int16_t RoundWrapInt16(double value) {
     return static_cast<int16_t>(static_cast<uint16_t>(RoundClampPixel(value)));
 }
+
+// The lines of a whole text file. A line ends at CR LF, CR or a bare LF wherever they occur: content
+// and settings are edited on Windows and on Linux alike, and files mix the two. A last line without
+// a line end counts; an empty last line does not. With `tabsToBlanks` every tab becomes a blank.
+std::vector<std::string> SplitTextLines(std::string_view bytes, bool tabsToBlanks = false);
 
 // Numbers as the program shows them (the editor's boxes, the caption, the headless dumps): plain
 // decimal, "." as the point, at most 7 significant digits, never "-0".
