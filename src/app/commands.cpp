@@ -11,6 +11,7 @@
 #include "app/char_commands.h"
 #include "app/config.h"
 #include "app/load_stage.h"
+#include "app/open_package.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
 #include "library/open_stage.h"
@@ -26,10 +27,6 @@
 namespace qb {
 
 namespace {
-
-constexpr const char* kZipNotSupported =
-    "Zip stage packages are not supported yet.\r\nUnpack the package into your MUGEN directory's stages "
-    "folder and open its .def file.";
 
 Ui& UiOf(AppState& state) {
     return *state.ports.ui;
@@ -76,10 +73,12 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
     return true;
 }
 
-// Zip packages cannot be opened yet: says so and answers true for a package.
-static bool RefusePackage(AppState& state, const OpenPath& chosen) {
-    if (chosen.Target != OpenTarget::Package) return false;
-    Box(state, kZipNotSupported, MsgIcon::Information);
+// Extracts the package at `path` (StageFile then names its definition, or still the package when it
+// holds no stage). False while a stage loads: nothing may release it then.
+bool ExtractPackage(AppState& state, const std::string& path) {
+    if (LoadInProgress(state)) return false;
+    state.StageFile = path;
+    OpenStagePackage(state);
     return true;
 }
 
@@ -185,7 +184,10 @@ void mnuOpen_Click(AppState& state) {
     const OpenPath chosen = ClassifyDialogAnswer(answer);
     // Cancel keeps StageFile: the stage on screen stays the one reload and delete act on.
     if (chosen.Target == OpenTarget::None) return;
-    if (RefusePackage(state, chosen)) return;
+    if (chosen.Target == OpenTarget::Package) {
+        if (ExtractPackage(state, chosen.Path)) OpenStagePath(state, state.StageFile);
+        return;
+    }
     OpenStagePath(state, chosen.Path);
 }
 
@@ -226,6 +228,19 @@ void mnuReload_Click(AppState& state) {
 void mnuDelete_Click(AppState& state) {
     if (LoadInProgress(state)) return;
     if (state.bRunning == 0) return;
+    if (state.Package.FromPackage) {
+        const std::string packageFile = state.Package.PackageFile;
+        const MsgAnswer answer = UiOf(state).MsgBox("Are you sure you want to delete this zipped stage (" + packageFile +
+                                                        ")?\r\nThe package goes to the trash.",
+                                                    MsgIcon::Exclamation, MsgButtons::YesNoDefaultNo);
+        if (answer != MsgAnswer::Yes) return;
+        mnuClose_Click(state);  // the release deletes the extracted files
+        state.Loop.AboutRunning = false;
+        state.Loop.ExitLoop = true;
+        UnloadStuff(state);
+        TrashFileTold(state, packageFile);
+        return;
+    }
     const std::string stageFile = state.StageFile;
     const MsgAnswer answer =
         UiOf(state).MsgBox("Are you sure you want to delete this stage (" + stageFile +
@@ -254,21 +269,34 @@ void mnuDelete_Click(AppState& state) {
 void MnuRecentFiles_Click(AppState& state, int index) {
     auto& recent = state.Menus.RecentFiles;
     if (index < 0 || index >= static_cast<int>(recent.size())) return;
-    if (RefusePackage(state, ClassifyDialogAnswer(recent[static_cast<size_t>(index)]))) return;
+    if (LoadInProgress(state)) return;
     PromoteRecentFile(recent, static_cast<size_t>(index));
     state.Menus.Touch();
     const std::string path = recent.front();
     state.Loop.AboutRunning = false;
-    BeginOpen(state, path, MsgIcon::Critical);
+    if (ClassifyDialogAnswer(path).Target != OpenTarget::Package) {
+        BeginOpen(state, path, MsgIcon::Critical);
+        return;
+    }
+    // The entry is the package: it is extracted again for this open.
+    if (!FileExists(path)) {
+        Box(state, "Can't find file: \r\n" + path);
+        Box(state, "Not a stage!", MsgIcon::Critical);
+        return;
+    }
+    ExtractPackage(state, path);
+    if (BeginOpen(state, state.StageFile, MsgIcon::Critical) && state.Package.FromPackage)
+        UiOf(state).SetCaption(state.Package.PackageFile);
 }
 
 void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
     const OpenPath chosen = ClassifyDroppedFiles(paths);
     if (chosen.Target == OpenTarget::None) return;
-    if (RefusePackage(state, chosen)) return;
+    // A package is extracted at once; its definition is opened by tmrDrop like a dropped one.
+    if (chosen.Target == OpenTarget::Package && !ExtractPackage(state, chosen.Path)) return;
     // The stage on screen is released only once the dropped file has passed the stage test
     // (OpenStage, from tmrDrop), so a stray drop does not end it.
-    state.Window.DroppedFile = chosen.Path;
+    state.Window.DroppedFile = chosen.Target == OpenTarget::Package ? state.StageFile : chosen.Path;
     state.Window.tmrDropEnabled = true;
 }
 
@@ -276,10 +304,15 @@ void OpenFromCommandLine(AppState& state, const std::string& argument) {
     const std::string path(text::Trim(argument));
     if (path.empty()) return;
     const OpenPath chosen = ClassifyDialogAnswer(path);
-    if (RefusePackage(state, chosen)) return;
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(chosen.Path), ec);
-    state.Window.DroppedFile = ec ? chosen.Path : absolute.lexically_normal().string();
+    const std::string full = ec ? chosen.Path : absolute.lexically_normal().string();
+    if (chosen.Target == OpenTarget::Package) {
+        if (!ExtractPackage(state, full)) return;
+        state.Window.DroppedFile = state.StageFile;
+    } else {
+        state.Window.DroppedFile = full;
+    }
     state.Window.tmrDropEnabled = true;
 }
 
