@@ -73,13 +73,17 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
     return true;
 }
 
-// Extracts the package at `path` (StageFile then names its definition, or still the package when it
-// holds no stage). False while a stage loads: nothing may release it then.
-bool ExtractPackage(AppState& state, const std::string& path) {
+// Extracts the package at `path`; true when it gave a definition to open (StageFile names it). A
+// package without one is refused here with "Not a stage!": the stage test would read the archive's
+// own bytes, where a stored definition's "[Camera]" line can be found. False while a stage loads:
+// nothing may release it then.
+bool ExtractPackage(AppState& state, const std::string& path, MsgIcon refusalIcon) {
     if (LoadInProgress(state)) return false;
     state.StageFile = path;
     OpenStagePackage(state);
-    return true;
+    if (state.Package.FromPackage) return true;
+    Box(state, "Not a stage!", refusalIcon);
+    return false;
 }
 
 void OpenStagePath(AppState& state, const std::string& path) {
@@ -185,7 +189,7 @@ void mnuOpen_Click(AppState& state) {
     // Cancel keeps StageFile: the stage on screen stays the one reload and delete act on.
     if (chosen.Target == OpenTarget::None) return;
     if (chosen.Target == OpenTarget::Package) {
-        if (ExtractPackage(state, chosen.Path)) OpenStagePath(state, state.StageFile);
+        if (ExtractPackage(state, chosen.Path, MsgIcon::Exclamation)) OpenStagePath(state, state.StageFile);
         return;
     }
     OpenStagePath(state, chosen.Path);
@@ -284,7 +288,7 @@ void MnuRecentFiles_Click(AppState& state, int index) {
         Box(state, "Not a stage!", MsgIcon::Critical);
         return;
     }
-    ExtractPackage(state, path);
+    if (!ExtractPackage(state, path, MsgIcon::Critical)) return;
     if (BeginOpen(state, state.StageFile, MsgIcon::Critical) && state.Package.FromPackage)
         UiOf(state).SetCaption(state.Package.PackageFile);
 }
@@ -293,7 +297,7 @@ void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
     const OpenPath chosen = ClassifyDroppedFiles(paths);
     if (chosen.Target == OpenTarget::None) return;
     // A package is extracted at once; its definition is opened by tmrDrop like a dropped one.
-    if (chosen.Target == OpenTarget::Package && !ExtractPackage(state, chosen.Path)) return;
+    if (chosen.Target == OpenTarget::Package && !ExtractPackage(state, chosen.Path, MsgIcon::Exclamation)) return;
     // The stage on screen is released only once the dropped file has passed the stage test
     // (OpenStage, from tmrDrop), so a stray drop does not end it.
     state.Window.DroppedFile = chosen.Target == OpenTarget::Package ? state.StageFile : chosen.Path;
@@ -308,7 +312,7 @@ void OpenFromCommandLine(AppState& state, const std::string& argument) {
     const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(chosen.Path), ec);
     const std::string full = ec ? chosen.Path : absolute.lexically_normal().string();
     if (chosen.Target == OpenTarget::Package) {
-        if (!ExtractPackage(state, full)) return;
+        if (!ExtractPackage(state, full, MsgIcon::Exclamation)) return;
         state.Window.DroppedFile = state.StageFile;
     } else {
         state.Window.DroppedFile = full;
