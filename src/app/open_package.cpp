@@ -34,13 +34,14 @@ void ReportEntries(AppState& state, const cUnzip& zip) {
         switch (entry.Outcome) {
             case EntryOutcome::Existed:
                 // Never overwritten: the stage loads what is already there.
-                state.Log.Append("Package entry " + shown + " was not extracted: " + entry.DiskPath +
-                                 " already exists and is used as it is.");
+                state.Package.Notes.push_back("Package entry " + shown + " was not extracted: " + entry.DiskPath +
+                                              " already exists and is used as it is.");
                 break;
             case EntryOutcome::UnsafeName:
             case EntryOutcome::Symlink:
-                state.Log.Append("Package entry " + shown + " was skipped: " +
-                                 (entry.Outcome == EntryOutcome::Symlink ? "a symbolic link." : "an unusable name."));
+                state.Package.Notes.push_back(
+                    "Package entry " + shown + " was skipped: " +
+                    (entry.Outcome == EntryOutcome::Symlink ? "a symbolic link." : "an unusable name."));
                 break;
             default:
                 if (const char* why = ProblemText(entry.Outcome)) problems += "\r\n" + shown + " " + why + ".";
@@ -57,6 +58,7 @@ void ReportEntries(AppState& state, const cUnzip& zip) {
 void DeleteExtractedFiles(PackageState& package) {
     for (const std::string& file : package.CreatedFiles) ::unlink(file.c_str());
     package.CreatedFiles.clear();
+    package.Notes.clear();
     package.ExtractedDefFile.clear();
     package.ExtractedSpriteFile.clear();
     package.FromPackage = false;

@@ -15,6 +15,9 @@ struct PackageState {
     // Every file the extraction created: the only files a release may delete. The two paths above
     // are what loading resolved and may name files the package did not create.
     std::vector<std::string> CreatedFiles;
+    // What the extraction has to say about entries it skipped or found on disk already; the error log
+    // shows it again at every start of the stage, since a start clears the log.
+    std::vector<std::string> Notes;
 };
 
 }  // namespace qb

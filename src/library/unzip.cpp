@@ -22,7 +22,7 @@ uint32_t Clamp32(uint64_t value) {
 // Space saved in percent, as Info-ZIP's listing counted it (0 for an empty or a grown entry).
 int32_t SavedPercent(uint64_t size, uint64_t packed) {
     if (size == 0 || packed >= size) return 0;
-    return static_cast<int32_t>((size - packed) * 100 / size);
+    return static_cast<int32_t>(static_cast<double>(size - packed) * 100.0 / static_cast<double>(size));
 }
 
 std::string MethodText(uint16_t method) {
