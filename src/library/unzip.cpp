@@ -141,8 +141,7 @@ void cUnzip::FileSelected(int32_t lIndex, bool bState) {
 }
 
 const UnzipEntry& cUnzip::At(int32_t lIndex) const {
-    static const UnzipEntry kNone;
-    if (lIndex < 1 || lIndex > FileCount()) return kNone;
+    if (lIndex < 1 || lIndex > FileCount()) return m_none;
     return m_entries[static_cast<size_t>(lIndex - 1)];
 }
 

@@ -170,6 +170,7 @@ private:
     std::string m_unzipFolder;
     std::vector<UnzipEntry> m_entries;
     std::vector<std::string> m_created;
+    UnzipEntry m_none;  // what an index out of range reads
 };
 
 }  // namespace qb

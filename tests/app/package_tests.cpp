@@ -7,7 +7,6 @@
 #include "app/load_stage.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
-#include "library/unzip.h"
 #include "tests/app/app_fixture.h"
 #include "tests/render/picture_file.h"
 #include "tests/support/zip_builder.h"
@@ -220,40 +219,26 @@ TEST(StagePackage, DeletingAZippedStageAsksThenDeletesThePackage) {
     EXPECT_EQ(f.ProgramListing(), before);
 }
 
-// Hostile packages opened and closed through the window: the program folder ends as it began.
-TEST(StagePackage, HostilePackagesLeaveTheProgramFolderAsItWas) {
-    uint32_t bombCrc = 0;
-    const std::string bomb = DeflatedZeros(kMaxEntryBytes + 1, bombCrc);
+// Hostile names opened and closed through the window: the stage still opens from the files the names
+// reduce to, and the program folder ends as it began. (Bounds, methods and passwords are cUnzip's.)
+TEST(StagePackage, HostileNamesLeaveTheProgramFolderAsItWas) {
     const std::string def = StageDefText("City", "city.sff");
     const std::string sff = TinySff();
-    const struct {
-        const char* what;
-        std::string bytes;
-        bool opens;
-    } cases[] = {
-        {"dot-dot names",
-         RawZip({{"../../city.def", def, 0, 0, Crc32(def), def.size()},
-                 {"..\\..\\city.sff", sff, 0, 0, Crc32(sff), sff.size()}}),
-         true},
-        {"absolute names",
-         RawZip({{"/tmp/city.def", def, 0, 0, Crc32(def), def.size()},
-                 {"C:\\x\\city.sff", sff, 0, 0, Crc32(sff), sff.size()}}),
-         true},
-        {"bomb", RawZip({{"city.def", def, 0, 0, Crc32(def), def.size()}, {"city.sff", bomb, 8, 0, bombCrc, kMaxEntryBytes + 1}}),
-         true},
-        {"unknown method", RawZip({{"city.def", def, 98, 0, 0, def.size()}}), false},
+    const std::vector<RawZipItem> cases[] = {
+        {{"../../city.def", def, 0, 0, Crc32(def), def.size()}, {"..\\..\\city.sff", sff, 0, 0, Crc32(sff), sff.size()}},
+        {{"/tmp/city.def", def, 0, 0, Crc32(def), def.size()}, {"C:\\x\\city.sff", sff, 0, 0, Crc32(sff), sff.size()}},
     };
-    for (const auto& c : cases) {
+    for (const auto& items : cases) {
         PackageFixture f;
         f.program.Write("QB.cfg", "kept");
         const auto before = f.ProgramListing();
-        f.ui.openAnswers = {f.RawPackage("hostile.zip", c.bytes)};
+        f.ui.openAnswers = {f.RawPackage("hostile.zip", RawZip(items))};
         mnuOpen_Click(f.state);
-        EXPECT_EQ(f.state.Window.tmrStartEnabled, c.opens) << c.what;
-        if (c.opens) LoadStage(f.state);
+        LoadStage(f.state);
+        EXPECT_EQ(f.state.bRunning, 1) << items[0].name;
         mnuClose_Click(f.state);
-        EXPECT_EQ(f.ProgramListing(), before) << c.what;
-        EXPECT_EQ(f.program.Read("QB.cfg"), "kept") << c.what;
+        EXPECT_EQ(f.ProgramListing(), before) << items[0].name;
+        EXPECT_EQ(f.program.Read("QB.cfg"), "kept");
     }
 }
 
