@@ -4,7 +4,8 @@
 #   bash scripts/fuzz.sh TARGET SECONDS
 #   bash scripts/fuzz.sh all 0
 # TARGET is def (definition reader and stage parser), sff (sprite-file index and decoder), config
-# (configuration reader), frames (a stage loaded and drawn for a few frames), or all. SECONDS=0 only
+# (configuration reader), frames (a stage loaded and drawn for a few frames), char (a character),
+# zip (a stage package listed and extracted), or all. SECONDS=0 only
 # runs each input of the seeds once, which is what CI does to keep the targets compiling and
 # passing. Findings (crash-*, timeout-*, oom-*, leak-*, slow-unit-*) are kept in
 # BUILD/findings/TARGET/; the script exits non-zero when a run leaves a new one. A slow-unit-* file
@@ -17,7 +18,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 usage() {
-  echo "usage: scripts/fuzz.sh def|sff|config|frames|char|all SECONDS" >&2
+  echo "usage: scripts/fuzz.sh def|sff|config|frames|char|zip|all SECONDS" >&2
   exit 2
 }
 [ $# -eq 2 ] || usage
@@ -25,8 +26,8 @@ target=$1
 seconds=$2
 [[ "$seconds" =~ ^[0-9]+$ ]] || usage
 case "$target" in
-  def | sff | config | frames | char) targets=("$target") ;;
-  all) targets=(def sff config frames char) ;;
+  def | sff | config | frames | char | zip) targets=("$target") ;;
+  all) targets=(def sff config frames char zip) ;;
   *) usage ;;
 esac
 if [ "$target" = all ] && [ "$seconds" -ne 0 ]; then
@@ -63,6 +64,7 @@ for t in "${targets[@]}"; do
     config) exes+=(fuzz_config) ;;
     frames) exes+=(fuzz_stage_frames) ;;
     char) exes+=(fuzz_char) ;;
+    zip) exes+=(fuzz_zip) ;;
   esac
 done
 cmake --build "$build" -j"${QB_JOBS:-2}" --target "${exes[@]}" demo_content
@@ -103,6 +105,7 @@ seed_dir() {
       fi
       ;;
     config) cp "$root"/fuzz/seeds/config/* "$dir/" ;;
+    zip) cp "$root"/fuzz/seeds/zip/* "$dir/" ;;
     char)
       # One input a character: its definition with the three file names rewritten to the names the
       # target writes, then the animations, the constants and the sprite file's beginning, cut apart
@@ -149,6 +152,7 @@ for i in "${!targets[@]}"; do
     sff) args+=(-max_len=$SFF_MAX_LEN) ;;
     config) args+=(-max_len=4096) ;;
     char) args+=(-max_len=65536) ;;
+    zip) args+=(-max_len=8192) ;;
   esac
   before=$(ls "$findings" | wc -l)
   set +e

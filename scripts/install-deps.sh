@@ -7,7 +7,7 @@ PACKAGES=(
   liballegro4-dev libloadpng4-dev
   qt6-base-dev libgl-dev
   libsdl2-mixer-dev
-  libzip-dev
+  libzip-dev zlib1g-dev
   fonts-wqy-zenhei
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth

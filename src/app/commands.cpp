@@ -11,6 +11,7 @@
 #include "app/char_commands.h"
 #include "app/config.h"
 #include "app/load_stage.h"
+#include "app/open_package.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
 #include "library/open_stage.h"
@@ -26,10 +27,6 @@
 namespace qb {
 
 namespace {
-
-constexpr const char* kZipNotSupported =
-    "Zip stage packages are not supported yet.\r\nUnpack the package into your MUGEN directory's stages "
-    "folder and open its .def file.";
 
 Ui& UiOf(AppState& state) {
     return *state.ports.ui;
@@ -76,11 +73,17 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
     return true;
 }
 
-// Zip packages cannot be opened yet: says so and answers true for a package.
-static bool RefusePackage(AppState& state, const OpenPath& chosen) {
-    if (chosen.Target != OpenTarget::Package) return false;
-    Box(state, kZipNotSupported, MsgIcon::Information);
-    return true;
+// Extracts the package at `path`; true when it gave a definition to open (StageFile names it). A
+// package without one is refused here with "Not a stage!": the stage test would read the archive's
+// own bytes, where a stored definition's "[Camera]" line can be found. False while a stage loads:
+// nothing may release it then.
+bool ExtractPackage(AppState& state, const std::string& path, MsgIcon refusalIcon) {
+    if (LoadInProgress(state)) return false;
+    state.StageFile = path;
+    OpenStagePackage(state);
+    if (state.Package.FromPackage) return true;
+    Box(state, "Not a stage!", refusalIcon);
+    return false;
 }
 
 void OpenStagePath(AppState& state, const std::string& path) {
@@ -185,7 +188,10 @@ void mnuOpen_Click(AppState& state) {
     const OpenPath chosen = ClassifyDialogAnswer(answer);
     // Cancel keeps StageFile: the stage on screen stays the one reload and delete act on.
     if (chosen.Target == OpenTarget::None) return;
-    if (RefusePackage(state, chosen)) return;
+    if (chosen.Target == OpenTarget::Package) {
+        if (ExtractPackage(state, chosen.Path, MsgIcon::Exclamation)) OpenStagePath(state, state.StageFile);
+        return;
+    }
     OpenStagePath(state, chosen.Path);
 }
 
@@ -226,6 +232,19 @@ void mnuReload_Click(AppState& state) {
 void mnuDelete_Click(AppState& state) {
     if (LoadInProgress(state)) return;
     if (state.bRunning == 0) return;
+    if (state.Package.FromPackage) {
+        const std::string packageFile = state.Package.PackageFile;
+        const MsgAnswer answer = UiOf(state).MsgBox("Are you sure you want to delete this zipped stage (" + packageFile +
+                                                        ")?\r\nThe package goes to the trash.",
+                                                    MsgIcon::Exclamation, MsgButtons::YesNoDefaultNo);
+        if (answer != MsgAnswer::Yes) return;
+        mnuClose_Click(state);  // the release deletes the extracted files
+        state.Loop.AboutRunning = false;
+        state.Loop.ExitLoop = true;
+        UnloadStuff(state);
+        TrashFileTold(state, packageFile);
+        return;
+    }
     const std::string stageFile = state.StageFile;
     const MsgAnswer answer =
         UiOf(state).MsgBox("Are you sure you want to delete this stage (" + stageFile +
@@ -254,21 +273,34 @@ void mnuDelete_Click(AppState& state) {
 void MnuRecentFiles_Click(AppState& state, int index) {
     auto& recent = state.Menus.RecentFiles;
     if (index < 0 || index >= static_cast<int>(recent.size())) return;
-    if (RefusePackage(state, ClassifyDialogAnswer(recent[static_cast<size_t>(index)]))) return;
+    if (LoadInProgress(state)) return;
     PromoteRecentFile(recent, static_cast<size_t>(index));
     state.Menus.Touch();
     const std::string path = recent.front();
     state.Loop.AboutRunning = false;
-    BeginOpen(state, path, MsgIcon::Critical);
+    if (ClassifyDialogAnswer(path).Target != OpenTarget::Package) {
+        BeginOpen(state, path, MsgIcon::Critical);
+        return;
+    }
+    // The entry is the package: it is extracted again for this open.
+    if (!FileExists(path)) {
+        Box(state, "Can't find file: \r\n" + path);
+        Box(state, "Not a stage!", MsgIcon::Critical);
+        return;
+    }
+    if (!ExtractPackage(state, path, MsgIcon::Critical)) return;
+    if (BeginOpen(state, state.StageFile, MsgIcon::Critical) && state.Package.FromPackage)
+        UiOf(state).SetCaption(state.Package.PackageFile);
 }
 
 void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
     const OpenPath chosen = ClassifyDroppedFiles(paths);
     if (chosen.Target == OpenTarget::None) return;
-    if (RefusePackage(state, chosen)) return;
+    // A package is extracted at once; its definition is opened by tmrDrop like a dropped one.
+    if (chosen.Target == OpenTarget::Package && !ExtractPackage(state, chosen.Path, MsgIcon::Exclamation)) return;
     // The stage on screen is released only once the dropped file has passed the stage test
     // (OpenStage, from tmrDrop), so a stray drop does not end it.
-    state.Window.DroppedFile = chosen.Path;
+    state.Window.DroppedFile = chosen.Target == OpenTarget::Package ? state.StageFile : chosen.Path;
     state.Window.tmrDropEnabled = true;
 }
 
@@ -276,10 +308,15 @@ void OpenFromCommandLine(AppState& state, const std::string& argument) {
     const std::string path(text::Trim(argument));
     if (path.empty()) return;
     const OpenPath chosen = ClassifyDialogAnswer(path);
-    if (RefusePackage(state, chosen)) return;
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(chosen.Path), ec);
-    state.Window.DroppedFile = ec ? chosen.Path : absolute.lexically_normal().string();
+    const std::string full = ec ? chosen.Path : absolute.lexically_normal().string();
+    if (chosen.Target == OpenTarget::Package) {
+        if (!ExtractPackage(state, full, MsgIcon::Exclamation)) return;
+        state.Window.DroppedFile = state.StageFile;
+    } else {
+        state.Window.DroppedFile = full;
+    }
     state.Window.tmrDropEnabled = true;
 }
 

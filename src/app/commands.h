@@ -27,7 +27,7 @@ void OpenStageFile(AppState& state, const std::string& path);
 // Release of the current stage (app/load_stage.h; extended here for the shell's parts).
 // void UnloadStuff(AppState& state);  -- declared in app/load_stage.h
 
-// mnuOpen: the open dialog, then OpenStage. A .zip is answered with a message and nothing changes.
+// mnuOpen: the open dialog, then OpenStage. A .zip is extracted first (OpenStagePackage).
 void mnuOpen_Click(AppState& state);
 // mnuClose: ends the loop, releases the stage (StageFile stays), caption = AppTitle, black frame.
 void mnuClose_Click(AppState& state);
@@ -37,13 +37,13 @@ void ClearView(AppState& state);
 // tmrStart, so the new stage is drawn only after the old loop has returned. Otherwise as mnuOpen.
 void mnuReload_Click(AppState& state);
 // mnuDelete: with a stage running, asks Yes/No; on Yes closes it and deletes the definition and its
-// sprite file, then refills the stage list. A failed delete is told in a box; nothing else ends.
+// sprite file, then refills the stage list. A stage from a package: the package is deleted instead. A failed delete is told in a box; nothing else ends.
 void mnuDelete_Click(AppState& state);
 // Click on recent-file entry `index` (0 = the most recent, item 1 of MnuRecentFiles): moves it to
 // the top and opens it (like reload, through tmrStart).
 void MnuRecentFiles_Click(AppState& state, int index);
 // Files dropped on the main window: picks the path (last .def wins), releases the running stage and
-// enables tmrDrop; the drop timer then opens it. A .zip is answered with a message.
+// enables tmrDrop; the drop timer then opens it. A .zip is extracted at once (OpenStagePackage).
 void FilesDropped(AppState& state, const std::vector<std::string>& paths);
 // The program's optional command-line argument, opened like a dropped file. Call after FormLoad.
 void OpenFromCommandLine(AppState& state, const std::string& argument);

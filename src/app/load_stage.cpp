@@ -1,9 +1,8 @@
 #include "app/load_stage.h"
 
-#include <filesystem>
-
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/open_package.h"
 #include "platform/paths.h"
 #include "stage/stage_loader.h"
 #include "stage/stage_parser.h"
@@ -16,20 +15,6 @@ constexpr const char* kLoadMenus[] = {"mnuOptions", "mnuStage", "mnuStagePrev", 
 
 void SetLoadMenus(AppState& state, bool enabled) {
     for (const char* name : kLoadMenus) state.Menus.SetEnabled(name, enabled);
-}
-
-// A remembered extracted file is deleted only when it lies in the program's folder, where package
-// extraction writes; anything else (a sprite file in the MUGEN directory) is never touched.
-void DeleteExtracted(const AppState& state, std::string& path) {
-    if (path.empty() || state.ProgramDir.empty()) {
-        path.clear();
-        return;
-    }
-    std::error_code ec;
-    std::filesystem::path file(ResolvePath(path));
-    std::filesystem::path folder(ResolvePath(state.ProgramDir));
-    if (std::filesystem::equivalent(file.parent_path(), folder, ec) && !ec) std::filesystem::remove(file, ec);
-    path.clear();
 }
 
 }  // namespace
@@ -124,12 +109,7 @@ bool LoadInProgress(const AppState& state) {
 
 void UnloadStuff(AppState& state) {
     state.bRunning = 0;
-    if (!state.Package.Reloading && state.Package.FromPackage) {
-        state.Package.FromPackage = false;
-        DeleteExtracted(state, state.Package.ExtractedDefFile);
-        DeleteExtracted(state, state.Package.ExtractedSpriteFile);
-    }
-    state.Package.DroppedPackage.clear();
+    if (!state.Package.Reloading && state.Package.FromPackage) DeleteExtractedFiles(state.Package);
     if (!state.Stage.MusicFile.empty() && state.ports.media) {
         state.ports.media->Stop();
     }

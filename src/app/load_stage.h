@@ -13,8 +13,8 @@ void LoadStage(AppState& state);
 // and nothing may release the stage it is filling or shut the program down under it.
 bool LoadInProgress(const AppState& state);
 
-// Releases the current stage: closes its music, deletes files extracted from a package (only those in
-// the program's folder), destroys its sprites and resets every stage-wide value to its program-start
+// Releases the current stage: closes its music, deletes the files a package's extraction created
+// (unless Reloading), destroys its sprites and resets every stage-wide value to its program-start
 // value.
 void UnloadStuff(AppState& state);
 

@@ -144,6 +144,8 @@ bool BeginStageRun(AppState& state) {
     }
     ResetEditRun(state.Edit);
     state.Log.Clear();
+    if (state.Package.FromPackage)
+        for (const std::string& note : state.Package.Notes) state.Log.Append(note);
     LoadStage(state);
     if (state.bRunning == 0) return false;
     ShowStuff(state.Stage, state.Edit.Fields);

@@ -11,9 +11,11 @@
 #include "app/app_state.h"
 #include "app/char_commands.h"
 #include "app/load_stage.h"
+#include "app/open_package.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
 #include "character/load_character.h"
+#include "library/open_stage.h"
 #include "cli/shot.h"
 #include "cli/shot_info.h"
 #include "platform/gfx.h"
@@ -26,7 +28,7 @@ namespace qb::shot {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillback-shot [--mugen DIR] [--program-dir DIR] STAGE.def [--info] [--log]\n"
+    "usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]\n"
     "                      [--frames N (--out FILE | --every K --out-dir DIR | --bench)]\n"
     "                      [--keys SCRIPT] [--info-overlay] [--debug-bg] [--char CHAR.def]\n"
     "       quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n";
@@ -209,6 +211,16 @@ int RunShot(const Options& options) {
             if (state.MugeDir.back() != '/' && state.MugeDir.back() != '\\') state.MugeDir += '/';
         }
         state.StageFile = AbsolutePath(options.stage);
+        // A package is extracted into the program folder as the window does it; the release below
+        // deletes what the extraction created.
+        if (ClassifyDialogAnswer(state.StageFile).Target == OpenTarget::Package) {
+            OpenStagePackage(state);
+            if (!state.Package.FromPackage) {
+                std::fprintf(stderr, "quillback-shot: %s holds no stage\n", options.stage.c_str());
+                a_allegro_exit();
+                return 1;
+            }
+        }
         state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
         // The test character goes in as the window's commands put it: chosen, then switched on
         // before the stage starts, so that the stage start places it.

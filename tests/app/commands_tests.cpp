@@ -166,10 +166,9 @@ TEST(OpenStage, OpenDialogRequestCancelAndZip) {
     EXPECT_TRUE(request.pathMustExist);
     EXPECT_EQ(f.state.StageFile, "/kept.def");
 
-    f.ui.openAnswers = {f.mugen.Dir() + "stages/pack.ZIP"};
+    f.ui.openAnswers = {f.mugen.Dir() + "stages/pack.ZIP"};  // a missing package
     mnuOpen_Click(f.state);
-    EXPECT_NE(f.ui.boxes.back().text.find("not supported"), std::string::npos);
-    EXPECT_EQ(f.state.StageFile, "/kept.def");
+    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"ZIP ERROR!", "Not a stage!"}));
     EXPECT_FALSE(f.state.Window.tmrStartEnabled);
 
     f.ui.openAnswers = {stage};
@@ -208,7 +207,8 @@ TEST(OpenStage, DropsAndTheCommandLineGoThroughTheDropTimer) {
     TmrDropTick(h.state);
     EXPECT_TRUE(h.state.Window.tmrStartEnabled);
     OpenFromCommandLine(h.state, "/some/where/pack.zip");
-    EXPECT_NE(h.ui.boxes.back().text.find("not supported"), std::string::npos);
+    EXPECT_EQ(h.BoxTexts(), (std::vector<std::string>{"ZIP ERROR!", "Not a stage!"}));
+    EXPECT_FALSE(h.state.Window.tmrDropEnabled);
 }
 
 TEST(OpenStage, RecentFileClickPromotesAndOpens) {

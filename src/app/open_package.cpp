@@ -1,0 +1,110 @@
+#include "app/open_package.h"
+
+#include <unistd.h>
+
+#include "app/app_state.h"
+#include "app/load_stage.h"
+#include "app/run_loop.h"
+#include "library/unzip.h"
+#include "platform/paths.h"
+#include "platform/text_util.h"
+#include "stage/stage_loader.h"
+
+namespace qb {
+
+namespace {
+
+// Why entries were left out, in the words the user gets.
+const char* ProblemText(EntryOutcome outcome) {
+    switch (outcome) {
+        case EntryOutcome::Encrypted: return "is password-protected";
+        case EntryOutcome::Unsupported: return "is compressed with a method this program cannot unpack (LZMA, XZ, ...)";
+        case EntryOutcome::TooLarge: return "is too large to unpack (over 256 MiB, or over 1 GiB in all)";
+        case EntryOutcome::Damaged: return "is damaged or could not be written";
+        default: return nullptr;
+    }
+}
+
+void ReportEntries(AppState& state, const cUnzip& zip) {
+    std::string problems;
+    for (int32_t i = 1; i <= zip.FileCount(); ++i) {
+        const UnzipEntry& entry = zip.Entry(i);
+        if (!entry.Selected) continue;
+        const std::string shown = EntryPath(entry.Folder, entry.Name);
+        switch (entry.Outcome) {
+            case EntryOutcome::Existed:
+                // Never overwritten: the stage loads what is already there.
+                state.Package.Notes.push_back("Package entry " + shown + " was not extracted: " + entry.DiskPath +
+                                              " already exists and is used as it is.");
+                break;
+            case EntryOutcome::UnsafeName:
+            case EntryOutcome::Symlink:
+                state.Package.Notes.push_back(
+                    "Package entry " + shown + " was skipped: " +
+                    (entry.Outcome == EntryOutcome::Symlink ? "a symbolic link." : "an unusable name."));
+                break;
+            default:
+                if (const char* why = ProblemText(entry.Outcome)) problems += "\r\n" + shown + " " + why + ".";
+        }
+    }
+    if (problems.empty()) return;
+    state.ports.ui->MsgBox("Some files of the package\r\n" + state.Package.PackageFile +
+                               "\r\nwere not extracted:" + problems,
+                           MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
+}  // namespace
+
+void DeleteExtractedFiles(PackageState& package) {
+    for (const std::string& file : package.CreatedFiles) ::unlink(file.c_str());
+    package.CreatedFiles.clear();
+    package.Notes.clear();
+    package.ExtractedDefFile.clear();
+    package.ExtractedSpriteFile.clear();
+    package.FromPackage = false;
+}
+
+void OpenStagePackage(AppState& state) {
+    cUnzip StageZip;
+    if (state.bRunning != 0) {
+        state.Loop.ExitLoop = true;
+        API_doevents(state);
+        UnloadStuff(state);
+    }
+    // Files of a package extracted but never loaded (its start still pending) go before new ones come.
+    if (!state.Package.CreatedFiles.empty()) DeleteExtractedFiles(state.Package);
+    state.Package.PackageFile = state.StageFile;
+    StageZip.ZipFile(state.StageFile);
+    StageZip.UnzipFolder(state.ProgramDir);
+    StageZip.Directory();
+    if (StageZip.FileCount() < 1) {
+        state.ports.ui->MsgBox("ZIP ERROR!", MsgIcon::None, MsgButtons::Ok);
+        return;
+    }
+    // Only definitions and sprite files are extracted.
+    for (int32_t i = 1; i <= StageZip.FileCount(); ++i) {
+        const std::string name = text::Lower(StageZip.FileName(i));
+        if (name.find(".def") == std::string::npos && name.find(".sff") == std::string::npos)
+            StageZip.FileSelected(i, false);
+    }
+    StageZip.Unzip();  // the answer is not needed: each entry's outcome says what happened
+    state.Package.CreatedFiles = StageZip.CreatedFiles();
+    state.Package.FromPackage = true;
+    ReportEntries(state, StageZip);
+
+    // The last listed definition that is on disk now (extracted, or found there already).
+    std::string defFile;
+    for (int32_t i = StageZip.FileCount(); i >= 1 && defFile.empty(); --i) {
+        const UnzipEntry& entry = StageZip.Entry(i);
+        if (entry.Selected && !entry.DiskPath.empty() && text::Lower(entry.Name).find(".def") != std::string::npos)
+            defFile = entry.DiskPath;
+    }
+    if (defFile.empty() || !IsStage(defFile)) {
+        // Not a stage: nothing of it stays behind in the program's folder.
+        DeleteExtractedFiles(state.Package);
+        return;
+    }
+    state.StageFile = defFile;
+}
+
+}  // namespace qb

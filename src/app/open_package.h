@@ -1,0 +1,23 @@
+#pragma once
+// Stage packages: a zip archive whose definition and sprite files are extracted into the program's
+// folder for as long as the stage is open.
+#include <string>
+
+namespace qb {
+
+struct AppState;
+struct PackageState;
+
+// Extracts the package named by StageFile into the program's folder and points StageFile at the
+// extracted definition (the last one listed when there are several). "ZIP ERROR!" for an archive
+// that cannot be read or holds nothing; entries that could not be extracted (password, method, size,
+// damage) are told in one box. A package without a definition, or whose definition is not a stage,
+// has its extracted files deleted at once and leaves StageFile naming the package, so the open then
+// ends at "Not a stage!". Releases the running stage first.
+void OpenStagePackage(AppState& state);
+
+// Deletes every file the last extraction created (and nothing else), clears the package's extracted
+// paths and FromPackage. A file that cannot be deleted is left behind quietly: the program goes on.
+void DeleteExtractedFiles(PackageState& package);
+
+}  // namespace qb
