@@ -116,7 +116,6 @@ bool TrashFileTold(AppState& state, const std::string& path) {
     return false;
 }
 
-// The "spr" value of a definition's line, or empty.
 // The "spr" value of one definition line, read as the stage parser reads it.
 std::string SpriteValue(ReaderContext& reader, std::string line) {
     for (char& c : line)
