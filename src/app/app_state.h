@@ -8,6 +8,7 @@
 #include "character/test_character.h"
 #include "library/package_state.h"
 #include "library/stage_list.h"
+#include "music/cls_music.h"
 #include "platform/file_dialog.h"
 #include "platform/gfx.h"
 #include "platform/ports.h"
@@ -62,6 +63,7 @@ struct WindowState {
 
 struct AppState {
     Ports ports;
+    clsMusic MUSIC{&ports.media};  // music/: plays through whatever backend the ports hold
 
     std::string AppTitle;  // "Quillback " + VersionText + " Beta by Tarnwick"
     std::string VersionText;

@@ -380,6 +380,14 @@ void mnuDebugBG_Click(AppState& state) {
     state.Menus.Toggle("mnuDebugBG");
 }
 
+void mnuMusic_Click(AppState& state) {
+    state.Menus.Toggle("mnuMusic");
+    if (state.Menus.Checked("mnuMusic"))
+        state.MUSIC.Play();
+    else
+        state.MUSIC.StopPlaying();
+}
+
 void mnuDeform_Click(AppState& state) {
     state.Menus.Toggle("mnuDeform");
 }
@@ -461,6 +469,7 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         {"mnuInfo", mnuInfo_Click},
         {"mnuMScroll", mnuMScroll_Click},
         {"mnuDeform", mnuDeform_Click},
+        {"mnuMusic", mnuMusic_Click},
         {"mnuDebugBG", mnuDebugBG_Click},
         {"mnuError", mnuError_Click},
         {"mnuNotepad", mnuNotepad_Click},

@@ -104,12 +104,17 @@ void LoadStage(AppState& state) {
     cam.ViewBottom = 240;
     ResolveControllerTargets(stage);
 
-    if (!stage.MusicFile.empty() && state.Menus.Checked("mnuMusic") && !state.Load.MusicPath.empty() &&
-        FileExists(state.Load.MusicPath) && state.ports.media) {
-        MediaBackend& media = *state.ports.media;
-        if (media.Open(state.Load.MusicPath)) {
-            media.SetVolume(MusicVolume(stage.BgVolume));
-            media.Play();
+    // An empty "bgmusic =" reads as the text "0": no music, not a file named 0 beside the stage.
+    if (!stage.MusicFile.empty() && stage.MusicFile != "0" && !state.Load.MusicPath.empty()) {
+        const std::string& path = state.Load.MusicPath;
+        const bool exists = FileExists(path);
+        if (exists && state.MUSIC.SetFileName(path)) {
+            // The volume is set either way, so that switching Music on later plays it right.
+            state.MUSIC.SetVolume(MusicVolume(stage.BgVolume));
+            if (state.Menus.Checked("mnuMusic")) state.MUSIC.Play();
+        } else {
+            state.Log.Append("Could not play the music file " + path + ": " +
+                             (exists ? state.MUSIC.OpenError() : std::string("no such file")) + "\r\n");
         }
     }
 
@@ -130,9 +135,7 @@ void UnloadStuff(AppState& state) {
         DeleteExtracted(state, state.Package.ExtractedSpriteFile);
     }
     state.Package.DroppedPackage.clear();
-    if (!state.Stage.MusicFile.empty() && state.ports.media) {
-        state.ports.media->Stop();
-    }
+    if (!state.Stage.MusicFile.empty()) state.MUSIC.StopPlaying();
     // Every stage-wide value goes back to its program-start value, so a stage never looks different
     // depending on the stage opened before it (sprites' bitmaps go with their table).
     state.Stage = StageModel{};

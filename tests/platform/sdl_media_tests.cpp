@@ -1,0 +1,171 @@
+// Music heard through SDL's disk driver, which writes what would be played into a file as raw
+// signed 16-bit stereo samples. The test files are tones and notes written by code below.
+#include "platform/sdl_media.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+namespace qb {
+namespace {
+
+void Put16(std::string& out, uint32_t v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& out, uint32_t v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+void Put32Be(std::string& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
+}
+
+// `seconds` of a 440 Hz tone at half scale, 22050 Hz mono.
+std::string ToneWav(double seconds) {
+    const uint32_t rate = 22050;
+    const auto frames = static_cast<uint32_t>(seconds * rate);
+    std::string wav = "RIFF";
+    Put32(wav, 36 + frames * 2);
+    wav += "WAVEfmt ";
+    Put32(wav, 16);
+    Put16(wav, 1);
+    Put16(wav, 1);
+    Put32(wav, rate);
+    Put32(wav, rate * 2);
+    Put16(wav, 2);
+    Put16(wav, 16);
+    wav += "data";
+    Put32(wav, frames * 2);
+    for (uint32_t i = 0; i < frames; ++i)
+        Put16(wav, static_cast<uint16_t>(static_cast<int16_t>(16000 * std::sin(2 * M_PI * 440 * i / rate))));
+    return wav;
+}
+
+// Four quarter notes at 120 beats a minute (two seconds), piano.
+std::string NotesMidi() {
+    std::string track;
+    track += std::string("\x00\xC0\x00", 3);  // program 0
+    for (int note : {60, 64, 67, 72}) {
+        track += '\x00';
+        track += '\x90';
+        track += static_cast<char>(note);
+        track += '\x64';
+        track += std::string("\x83\x60", 2);  // 480 ticks
+        track += '\x80';
+        track += static_cast<char>(note);
+        track += '\x40';
+    }
+    track += std::string("\x00\xFF\x2F\x00", 4);
+    std::string midi = "MThd";
+    Put32Be(midi, 6);
+    midi += std::string("\x00\x00\x00\x01\x01\xE0", 6);  // format 0, one track, 480 ticks a beat
+    midi += "MTrk";
+    Put32Be(midi, static_cast<uint32_t>(track.size()));
+    return midi + track;
+}
+
+struct Heard {
+    double seconds = 0;  // from the first to the last audible sample
+    double rms = 0;      // over that span
+    bool positionWasDuration = false;
+    bool opened = false;
+};
+
+// Plays the file once to its end on the disk driver and measures what was written.
+Heard PlayToEnd(const test::TempDir& dir, const std::string& file, int32_t volume) {
+    const std::string out = (dir.Path() / "heard.raw").string();
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+    Heard heard;
+    {
+        SdlMediaBackend media;
+        EXPECT_EQ(media.DriverName(), "disk");
+        heard.opened = media.Open(file);
+        if (!heard.opened) return heard;
+        media.SetVolume(volume);
+        media.Play();
+        // Bounded, not timed: the disk driver plays in real time.
+        for (int i = 0; i < 2000 && media.Playing(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        heard.positionWasDuration = media.Duration() > 0 && media.Position() == media.Duration();
+    }
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const std::string raw = dir.Read("heard.raw");
+    std::vector<int16_t> samples(raw.size() / 2);
+    std::memcpy(samples.data(), raw.data(), samples.size() * 2);
+    size_t first = samples.size(), last = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (std::abs(samples[i]) > 8) {
+            first = std::min(first, i);
+            last = i;
+        }
+    }
+    if (first >= last) return heard;
+    double sum = 0;
+    for (size_t i = first; i <= last; ++i) sum += static_cast<double>(samples[i]) * samples[i];
+    heard.rms = std::sqrt(sum / static_cast<double>(last - first + 1));
+    // 44100 Hz: the device rate the backend asks for.
+    heard.seconds = static_cast<double>(last - first) / 2 / 44100.0;
+    return heard;
+}
+
+TEST(SdlMedia, EachFormatIsHeardForAboutItsLengthAndEndsAtItsDuration) {
+    test::TempDir dir;
+    const struct {
+        const char* name;
+        std::string bytes;
+        double least, most;  // seconds heard; notes ring on after their release
+    } files[] = {
+        {"tone.wav", ToneWav(0.5), 0.4, 0.7},
+        {"notes.mid", NotesMidi(), 1.5, 3.5},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        const Heard heard = PlayToEnd(dir, dir.Write(f.name, f.bytes).string(), 0);
+        ASSERT_TRUE(heard.opened);
+        std::printf("%s: %.3f s heard, rms %.0f\n", f.name, heard.seconds, heard.rms);
+        EXPECT_GT(heard.rms, 100);
+        EXPECT_GE(heard.seconds, f.least);
+        EXPECT_LE(heard.seconds, f.most);
+        EXPECT_TRUE(heard.positionWasDuration);
+    }
+}
+
+TEST(SdlMedia, VolumeFollowsDecibels) {
+    test::TempDir dir;
+    const std::string tone = dir.Write("tone.wav", ToneWav(0.3)).string();
+    const Heard full = PlayToEnd(dir, tone, 0);
+    const Heard lower = PlayToEnd(dir, tone, -3000);
+    const Heard silent = PlayToEnd(dir, tone, -10000);
+    ASSERT_GT(full.rms, 1000);
+    std::printf("rms at 0: %.1f, at -3000: %.1f, at -10000: %.1f\n", full.rms, lower.rms, silent.rms);
+    // -30 dB is a factor of 10^(-1.5), about 0.032, in amplitude.
+    EXPECT_NEAR(lower.rms / full.rms, 0.0316, 0.005);
+    EXPECT_EQ(silent.rms, 0);
+    EXPECT_DOUBLE_EQ(SdlMediaBackend::Gain(-2000), 0.1);
+}
+
+TEST(SdlMedia, UnplayableFilesSayWhyAndLeaveThePlayerQuiet) {
+    test::TempDir dir;
+    SdlMediaBackend media;
+    EXPECT_TRUE(media.AudioOpen());  // the dummy driver at worst
+    EXPECT_FALSE(media.Open(dir.Write("junk.mp3", "not music at all").string()));
+    EXPECT_FALSE(media.LastError().empty());
+    EXPECT_FALSE(media.Open((dir.Path() / "missing.ogg").string()));
+    EXPECT_FALSE(media.LastError().empty());
+    EXPECT_FALSE(media.Play());
+    EXPECT_EQ(media.Position(), 0);
+    EXPECT_EQ(media.Duration(), 0);
+}
+
+}  // namespace
+}  // namespace qb
