@@ -9,6 +9,7 @@
 #include "library/package_state.h"
 #include "library/stage_list.h"
 #include "music/cls_music.h"
+#include "music/music_chooser.h"
 #include "platform/file_dialog.h"
 #include "platform/gfx.h"
 #include "platform/ports.h"
@@ -86,6 +87,7 @@ struct AppState {
     PackageState Package;     // library/
     StageList Stages;         // library/: lstStages and the recent files
     clsDialog cdl;            // platform/: the one file dialog, shared by every file choice
+    MusicChooser Chooser;     // music/: frmMusic's fields
     EditState Edit;           // tools/: selection, drag, the editor's fields
     MenuModel Menus;          // app/
     RunLoopState Loop;        // app/

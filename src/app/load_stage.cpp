@@ -16,6 +16,7 @@ constexpr const char* kLoadMenus[] = {"mnuOptions", "mnuStage", "mnuStagePrev", 
 
 void SetLoadMenus(AppState& state, bool enabled) {
     for (const char* name : kLoadMenus) state.Menus.SetEnabled(name, enabled);
+    if (state.Chooser.Loaded) EnableMusicChooser(state.Chooser, enabled);
 }
 
 // A remembered extracted file is deleted only when it lies in the program's folder, where package
@@ -119,6 +120,7 @@ void LoadStage(AppState& state) {
     }
 
     SetLoadMenus(state, true);
+    if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, state.bRunning != 0);
     if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
     state.Load.LoadPhase = 0;
 }
@@ -136,6 +138,7 @@ void UnloadStuff(AppState& state) {
     }
     state.Package.DroppedPackage.clear();
     if (!state.Stage.MusicFile.empty()) state.MUSIC.StopPlaying();
+    if (state.Chooser.Loaded) EnableMusicChooser(state.Chooser, false);
     // Every stage-wide value goes back to its program-start value, so a stage never looks different
     // depending on the stage opened before it (sprites' bitmaps go with their table).
     state.Stage = StageModel{};

@@ -48,6 +48,7 @@ void PresentFrame(AppState& state) {
 
 void OnceASecond(AppState& state) {
     if (state.Stage.MusicFile.empty()) return;
+    if (state.Chooser.Loaded) ShowMusicTime(state.Chooser, state.MUSIC);
     // Music loops: checked once a second. A player that knows no duration (nothing open, or MIDI
     // before its first end) is left alone rather than told to play every second.
     const double duration = state.MUSIC.Duration();

@@ -79,6 +79,8 @@ public:
     virtual void SetFullScreen(bool on) { (void)on; }
     // Shows or hides the error log window frmError (modeless, no owner); its text is the core's log.
     virtual void ShowErrorLog(bool visible) { (void)visible; }
+    // Shows the music chooser frmMusic (modeless, above the main window); its fields are the core's.
+    virtual void ShowMusicChooser() {}
     // The shutdown has finished: close every window and end the event loop.
     virtual void Quit() {}
 };

@@ -191,3 +191,30 @@ TEST(LoadStage, ParseDisablesFullScreenAndShowsLoadingCaption) {
 
 }  // namespace
 }  // namespace qb
+
+namespace qb {
+namespace {
+
+TEST(LoadStage, TheMusicChooserFollowsStageLoads) {
+    AppFixture f;
+    f.mugen.Write("sound/theme.mp3", "x");
+    MenuCommand(f.state, "mnuChangeMusic");
+    EXPECT_EQ(f.ui.musicChooserShown, 1);
+    EXPECT_TRUE(f.state.Chooser.Loaded);
+    EXPECT_FALSE(f.state.Chooser.Enabled);  // no stage yet
+    ASSERT_TRUE(f.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\nbgvolume = 10\r\n[BG 0]\r\n"));
+    EXPECT_TRUE(f.state.Chooser.Enabled);
+    EXPECT_EQ(f.state.Chooser.CurMusic, "theme.mp3");
+    EXPECT_EQ(f.state.Chooser.Volume, 10);
+    f.media.position = 125.4;
+    f.media.duration = 200;
+    OnceASecond(f.state);
+    EXPECT_EQ(f.state.Chooser.Time, "2:05");
+    UnloadStuff(f.state);
+    EXPECT_FALSE(f.state.Chooser.Enabled);
+    MusicChooserClosed(f.state);
+    EXPECT_FALSE(f.state.Chooser.Loaded);
+}
+
+}  // namespace
+}  // namespace qb
