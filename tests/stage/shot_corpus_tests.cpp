@@ -139,7 +139,22 @@ TEST_F(ShotCorpus, EveryStageLoadsWithItsCountsAndOnlyDeservedLogEntries) {
         EXPECT_EQ(Line(info.out, "counts: "), counts);
         ShotResult log = RunShot(common + " --log", scratch);
         EXPECT_EQ(log.status, 0);
-        EXPECT_EQ(log.out, s.log);
+        // The stages come without their music: each names its missing file in one line of its own.
+        std::string definitionLog;
+        int musicLines = 0;
+        for (size_t at = 0; at < log.out.size();) {
+            const size_t end = std::min(log.out.find("\r\n", at), log.out.size());
+            const std::string line = log.out.substr(at, end - at);
+            if (line.rfind("Could not play the music file ", 0) == 0) {
+                ++musicLines;
+                EXPECT_TRUE(line.ends_with(": no such file")) << line;
+            } else {
+                definitionLog += line + "\r\n";
+            }
+            at = end + 2;
+        }
+        EXPECT_LE(musicLines, 1);
+        EXPECT_EQ(definitionLog, s.log);
         // Repaired copies of bare-LF files are gone again.
         EXPECT_TRUE(fs::is_empty(program.Path()));
     }
