@@ -6,7 +6,7 @@ PACKAGES=(
   build-essential cmake pkg-config git
   liballegro4-dev libloadpng4-dev
   qt6-base-dev libgl-dev
-  libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont
+  libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont libvorbis-dev libflac-dev
   libzip-dev
   fonts-wqy-zenhei
   libgtest-dev libgmock-dev googletest libbenchmark-dev

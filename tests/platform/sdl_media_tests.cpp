@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,11 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+
+#if QB_HAVE_TEST_ENCODERS
+#include <FLAC/stream_encoder.h>
+#include <vorbis/vorbisenc.h>
+#endif
 
 namespace qb {
 namespace {
@@ -28,6 +34,10 @@ void Put32(std::string& out, uint32_t v) {
 }
 void Put32Be(std::string& out, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
+}
+
+int16_t ToneSample(uint32_t i, uint32_t rate) {
+    return static_cast<int16_t>(16000 * std::sin(2 * M_PI * 440 * i / rate));
 }
 
 // `seconds` of a 440 Hz tone at half scale, 22050 Hz mono.
@@ -47,9 +57,78 @@ std::string ToneWav(double seconds) {
     wav += "data";
     Put32(wav, frames * 2);
     for (uint32_t i = 0; i < frames; ++i)
-        Put16(wav, static_cast<uint16_t>(static_cast<int16_t>(16000 * std::sin(2 * M_PI * 440 * i / rate))));
+        Put16(wav, static_cast<uint16_t>(ToneSample(i, rate)));
     return wav;
 }
+
+#if QB_HAVE_TEST_ENCODERS
+// The same tone through the reference encoders of the formats.
+std::string ToneFlac(const test::TempDir& dir, double seconds) {
+    const uint32_t rate = 22050;
+    const auto frames = static_cast<uint32_t>(seconds * rate);
+    std::unique_ptr<FLAC__StreamEncoder, void (*)(FLAC__StreamEncoder*)> encoder(FLAC__stream_encoder_new(),
+                                                                                 FLAC__stream_encoder_delete);
+    const std::string path = (dir.Path() / "tone.flac").string();
+    if (!encoder) return path;
+    FLAC__stream_encoder_set_channels(encoder.get(), 1);
+    FLAC__stream_encoder_set_bits_per_sample(encoder.get(), 16);
+    FLAC__stream_encoder_set_sample_rate(encoder.get(), rate);
+    if (FLAC__stream_encoder_init_file(encoder.get(), path.c_str(), nullptr, nullptr) !=
+        FLAC__STREAM_ENCODER_INIT_STATUS_OK)
+        return path;
+    std::vector<FLAC__int32> samples(frames);
+    for (uint32_t i = 0; i < frames; ++i) samples[i] = ToneSample(i, rate);
+    FLAC__stream_encoder_process_interleaved(encoder.get(), samples.data(), frames);
+    FLAC__stream_encoder_finish(encoder.get());
+    return path;
+}
+
+std::string ToneOgg(double seconds) {
+    const uint32_t rate = 22050;
+    const auto frames = static_cast<int>(seconds * rate);
+    std::string out;
+    vorbis_info info;
+    vorbis_info_init(&info);
+    if (vorbis_encode_init_vbr(&info, 1, rate, 0.4f) != 0) return out;
+    vorbis_comment comment;
+    vorbis_comment_init(&comment);
+    vorbis_dsp_state dsp;
+    vorbis_analysis_init(&dsp, &info);
+    vorbis_block block;
+    vorbis_block_init(&dsp, &block);
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, 1);
+    ogg_page page;
+    auto append = [&] { out.append(reinterpret_cast<const char*>(page.header), page.header_len);
+                        out.append(reinterpret_cast<const char*>(page.body), page.body_len); };
+    ogg_packet header, headerComment, headerCode;
+    vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
+    ogg_stream_packetin(&stream, &header);
+    ogg_stream_packetin(&stream, &headerComment);
+    ogg_stream_packetin(&stream, &headerCode);
+    while (ogg_stream_flush(&stream, &page)) append();
+    float** buffer = vorbis_analysis_buffer(&dsp, frames);
+    for (int i = 0; i < frames; ++i) buffer[0][i] = ToneSample(static_cast<uint32_t>(i), rate) / 32768.0f;
+    vorbis_analysis_wrote(&dsp, frames);
+    vorbis_analysis_wrote(&dsp, 0);
+    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
+        vorbis_analysis(&block, nullptr);
+        vorbis_bitrate_addblock(&block);
+        ogg_packet packet;
+        while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
+            ogg_stream_packetin(&stream, &packet);
+            while (ogg_stream_pageout(&stream, &page)) append();
+        }
+    }
+    while (ogg_stream_flush(&stream, &page)) append();
+    ogg_stream_clear(&stream);
+    vorbis_block_clear(&block);
+    vorbis_dsp_clear(&dsp);
+    vorbis_comment_clear(&comment);
+    vorbis_info_clear(&info);
+    return out;
+}
+#endif
 
 // Four quarter notes at 120 beats a minute (two seconds), piano.
 std::string NotesMidi() {
@@ -135,6 +214,9 @@ TEST(SdlMedia, EachFormatIsHeardForAboutItsLengthAndEndsAtItsDuration) {
     } files[] = {
         {"tone.wav", ToneWav(0.5), 0.4, 0.7},
         {"notes.mid", NotesMidi(), 1.5, 3.5},
+#if QB_HAVE_TEST_ENCODERS
+        {"tone.ogg", ToneOgg(0.5), 0.4, 0.7},
+#endif
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.name);
@@ -146,6 +228,17 @@ TEST(SdlMedia, EachFormatIsHeardForAboutItsLengthAndEndsAtItsDuration) {
         EXPECT_LE(heard.seconds, f.most);
         EXPECT_TRUE(heard.positionWasDuration);
     }
+#if QB_HAVE_TEST_ENCODERS
+    {
+        // The FLAC encoder writes its file itself.
+        const Heard heard = PlayToEnd(dir, ToneFlac(dir, 0.5), 0);
+        ASSERT_TRUE(heard.opened);
+        std::printf("tone.flac: %.3f s heard, rms %.0f\n", heard.seconds, heard.rms);
+        EXPECT_GT(heard.rms, 100);
+        EXPECT_NEAR(heard.seconds, 0.5, 0.1);
+        EXPECT_TRUE(heard.positionWasDuration);
+    }
+#endif
 }
 
 // A real MP3 reports a position a little short of its duration at its end; the backend still ends
