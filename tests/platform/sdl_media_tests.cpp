@@ -130,6 +130,44 @@ std::string ToneOgg(double seconds) {
 }
 #endif
 
+// A four-channel tracker module: one looped one-cycle wave played from the first row, and a
+// pattern break on row 8 that ends the one-pattern song after 8 rows at the default speed (6 ticks
+// of 20 ms a row: 0.96 s).
+std::string Module() {
+    std::string mod(20, '\0');  // title
+    const int sampleWords = 16;  // a 32-byte sample
+    for (int i = 0; i < 31; ++i) {
+        std::string header(30, '\0');
+        if (i == 0) {
+            header[22] = 0;
+            header[23] = static_cast<char>(sampleWords);
+            header[24] = 0;     // finetune
+            header[25] = 64;    // volume
+            header[26] = 0;     // loop start (words)
+            header[27] = 0;
+            header[28] = 0;     // loop length (words)
+            header[29] = static_cast<char>(sampleWords);
+        }
+        mod += header;
+    }
+    mod += '\x01';  // song length
+    mod += '\x7F';
+    mod += std::string(128, '\0');  // order table: pattern 0
+    mod += "M.K.";
+    std::string pattern(64 * 4 * 4, '\0');
+    // Row 0, channel 0: sample 1, period 214 (C-3).
+    pattern[0] = 0x00;
+    pattern[1] = static_cast<char>(214);
+    pattern[2] = 0x10;
+    pattern[3] = 0x00;
+    // Row 7, channel 0: effect D00, pattern break.
+    pattern[7 * 16 + 2] = 0x0D;
+    mod += pattern;
+    for (int i = 0; i < sampleWords * 2; ++i)
+        mod += static_cast<char>(static_cast<int8_t>(100 * std::sin(2 * M_PI * i / (sampleWords * 2))));
+    return mod;
+}
+
 // Four quarter notes at 120 beats a minute (two seconds), piano.
 std::string NotesMidi() {
     std::string track;
@@ -214,6 +252,7 @@ TEST(SdlMedia, EachFormatIsHeardForAboutItsLengthAndEndsAtItsDuration) {
     } files[] = {
         {"tone.wav", ToneWav(0.5), 0.4, 0.7},
         {"notes.mid", NotesMidi(), 1.5, 3.5},
+        {"wave.mod", Module(), 0.7, 1.3},
 #if QB_HAVE_TEST_ENCODERS
         {"tone.ogg", ToneOgg(0.5), 0.4, 0.7},
 #endif
