@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#include "platform/ffmpeg_audio.h"
 
 namespace qb {
 
@@ -54,6 +57,9 @@ SdlMediaBackend::SdlMediaBackend() {
     // the mixer's 0..128 steps cannot express decibels (-6000 would already be silence).
     Mix_VolumeMusic(MIX_MAX_VOLUME);
     Mix_SetPostMix(&SdlMediaBackend::PostMix, this);
+    int frequency = 0, channels = 0;
+    Uint16 format = 0;
+    if (Mix_QuerySpec(&frequency, &format, &channels) != 0 && frequency > 0) m_deviceRate = frequency;
 }
 
 SdlMediaBackend::~SdlMediaBackend() {
@@ -112,17 +118,34 @@ bool SdlMediaBackend::Open(const std::string& path) {
     if (!m_music) {
         m_error = SDL_GetError();
         if (m_error.empty()) m_error = "unsupported or damaged file";
-        return false;
+        // What the mixer cannot open (Windows Media Audio above all) FFmpeg may decode.
+        std::string decodeError;
+        m_decoded = FfmpegAudio::Open(path, m_deviceRate, decodeError);
+        if (!m_decoded) {
+            m_error += "; " + decodeError;
+            return false;
+        }
+        m_error.clear();
+        m_decodedEnded = false;
+        m_decodedPaused = false;
+        m_reportedDuration = m_decoded->Duration() > 0 ? m_decoded->Duration() : -1;
+        return true;
     }
     m_reportedDuration = Mix_MusicDuration(m_music);
     return true;
 }
 
 void SdlMediaBackend::Close() {
-    if (!m_music) return;
-    Mix_HaltMusic();
-    Mix_FreeMusic(m_music);
-    m_music = nullptr;
+    if (!HasFile()) return;
+    if (m_decoded) {
+        Mix_HookMusic(nullptr, nullptr);
+        std::lock_guard<std::mutex> lock(m_decodedLock);
+        m_decoded.reset();
+    } else {
+        Mix_HaltMusic();
+        Mix_FreeMusic(m_music);
+        m_music = nullptr;
+    }
     m_mode = Mode::Stopped;
     m_startPosition = 0;
     m_endPosition = 0;
@@ -138,16 +161,43 @@ double SdlMediaBackend::Elapsed() const {
     return m_startPosition + static_cast<double>(SDL_GetTicks64() - m_runStartTicks) / 1000.0;
 }
 
+void SdlMediaBackend::FillDecoded(void* userData, uint8_t* stream, int length) {
+    auto* self = static_cast<SdlMediaBackend*>(userData);
+    std::memset(stream, 0, static_cast<size_t>(length));
+    if (self->m_decodedPaused || self->m_decodedEnded) return;
+    std::lock_guard<std::mutex> lock(self->m_decodedLock);
+    if (!self->m_decoded) return;
+    const int frames = length / 4;  // signed 16-bit stereo
+    std::vector<int16_t> samples(static_cast<size_t>(frames) * 2);
+    const int got = self->m_decoded->Read(samples.data(), frames);
+    std::memcpy(stream, samples.data(), static_cast<size_t>(got) * 4);
+    if (got == 0) self->m_decodedEnded = true;
+}
+
 void SdlMediaBackend::CheckEnded() {
-    if (m_mode != Mode::Playing || Mix_PlayingMusic()) return;
+    if (m_mode != Mode::Playing) return;
+    if (m_decoded ? !m_decodedEnded.load() : Mix_PlayingMusic() != 0) return;
     m_endPosition = m_reportedDuration > 0 ? m_reportedDuration : Elapsed();
     m_mode = Mode::Ended;
 }
 
 bool SdlMediaBackend::Play() {
-    if (!m_music) return false;
+    if (!HasFile()) return false;
     CheckEnded();
     if (m_mode == Mode::Playing) return true;
+    if (m_decoded) {
+        if (m_mode == Mode::Ended) m_startPosition = 0;
+        if (m_mode != Mode::Paused) {
+            std::lock_guard<std::mutex> lock(m_decodedLock);
+            if (m_mode == Mode::Ended || m_startPosition != m_decoded->Position())
+                m_decoded->Seek(m_startPosition);
+            m_decodedEnded = false;
+        }
+        m_decodedPaused = false;
+        Mix_HookMusic(&SdlMediaBackend::FillDecoded, this);
+        m_mode = Mode::Playing;
+        return true;
+    }
     if (m_mode == Mode::Paused) {
         Mix_ResumeMusic();
         m_startPosition = m_pausedPosition;
@@ -170,7 +220,10 @@ void SdlMediaBackend::Pause() {
     CheckEnded();
     if (m_mode != Mode::Playing) return;
     m_pausedPosition = Position();
-    Mix_PauseMusic();
+    if (m_decoded)
+        m_decodedPaused = true;
+    else
+        Mix_PauseMusic();
     m_mode = Mode::Paused;
 }
 
@@ -178,12 +231,15 @@ void SdlMediaBackend::Stop() {
     CheckEnded();
     if (m_mode == Mode::Ended) return;  // stays at its end until Play rewinds it
     if (m_mode == Mode::Playing || m_mode == Mode::Paused) m_startPosition = Position();
-    Mix_HaltMusic();
+    if (m_decoded)
+        Mix_HookMusic(nullptr, nullptr);
+    else
+        Mix_HaltMusic();
     m_mode = Mode::Stopped;
 }
 
 double SdlMediaBackend::Position() {
-    if (!m_music) return 0;
+    if (!HasFile()) return 0;
     CheckEnded();
     switch (m_mode) {
         case Mode::Ended:
@@ -195,7 +251,13 @@ double SdlMediaBackend::Position() {
         case Mode::Stopped:
             return m_startPosition;
         case Mode::Playing: {
-            const double reported = Mix_GetMusicPosition(m_music);
+            double reported = -1;
+            if (m_decoded) {
+                std::lock_guard<std::mutex> lock(m_decodedLock);
+                reported = m_decoded->Position();
+            } else {
+                reported = Mix_GetMusicPosition(m_music);
+            }
             double position = reported >= 0 ? reported : Elapsed();
             if (m_reportedDuration > 0) position = std::min(position, m_reportedDuration);
             return std::max(position, 0.0);
@@ -205,9 +267,20 @@ double SdlMediaBackend::Position() {
 }
 
 void SdlMediaBackend::SetPosition(double seconds) {
-    if (!m_music) return;
+    if (!HasFile()) return;
     CheckEnded();
     seconds = std::max(seconds, 0.0);
+    if (m_decoded) {
+        std::lock_guard<std::mutex> lock(m_decodedLock);
+        if (m_mode == Mode::Playing || m_mode == Mode::Paused) {
+            if (m_decoded->Seek(seconds)) m_decodedEnded = false;
+            if (m_mode == Mode::Paused) m_pausedPosition = seconds;
+            return;
+        }
+        m_mode = Mode::Stopped;
+        m_startPosition = seconds;
+        return;
+    }
     if (m_mode == Mode::Playing) {
         if (Mix_SetMusicPosition(seconds) == 0) {
             m_startPosition = seconds;
@@ -224,7 +297,7 @@ void SdlMediaBackend::SetPosition(double seconds) {
 }
 
 double SdlMediaBackend::Duration() {
-    if (!m_music) return 0;
+    if (!HasFile()) return 0;
     if (m_reportedDuration > 0) return m_reportedDuration;
     // MIDI reports no length: it is known once the file has played through.
     CheckEnded();

@@ -2,6 +2,8 @@
 // The media backend over SDL2_mixer: one music file at a time (mp3, ogg, wav, flac, opus, MIDI
 // through FluidSynth, tracker modules). SDL's audio is process-wide: one instance at a time.
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <cstdint>
 #include <string>
 
@@ -10,6 +12,8 @@
 struct _Mix_Music;
 
 namespace qb {
+
+class FfmpegAudio;
 
 class SdlMediaBackend : public MediaBackend {
 public:
@@ -50,9 +54,18 @@ private:
     double Elapsed() const;
     void ApplyGains();
     static void PostMix(void* userData, uint8_t* stream, int length);
+    // The mixer's music hook for files FFmpeg decodes.
+    static void FillDecoded(void* userData, uint8_t* stream, int length);
+    bool HasFile() const { return m_music != nullptr || m_decoded != nullptr; }
 
     bool m_audioOpen = false;
     _Mix_Music* m_music = nullptr;
+    // A file SDL2_mixer cannot open (.wma), decoded on the audio thread through the music hook.
+    std::unique_ptr<FfmpegAudio> m_decoded;
+    std::mutex m_decodedLock;
+    std::atomic<bool> m_decodedEnded{false};
+    std::atomic<bool> m_decodedPaused{false};
+    int m_deviceRate = 44100;
     std::string m_error;
     Mode m_mode = Mode::Stopped;
     double m_reportedDuration = -1;  // what the format reports; -1 unknown (MIDI)

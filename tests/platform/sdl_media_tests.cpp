@@ -16,6 +16,12 @@
 
 #include "tests/support/temp_dir.h"
 
+#if QB_HAVE_FFMPEG
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+#endif
 #if QB_HAVE_TEST_ENCODERS
 #include <FLAC/stream_encoder.h>
 #include <vorbis/vorbisenc.h>
@@ -127,6 +133,60 @@ std::string ToneOgg(double seconds) {
     vorbis_comment_clear(&comment);
     vorbis_info_clear(&info);
     return out;
+}
+#endif
+
+#if QB_HAVE_FFMPEG
+// The tone as Windows Media Audio (version 2) in an ASF file, through FFmpeg's own encoder.
+std::string ToneWma(const test::TempDir& dir, double seconds) {
+    const std::string path = (dir.Path() / "tone.wma").string();
+    const int rate = 22050;
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_WMAV2);
+    AVFormatContext* out = nullptr;
+    if (!codec || avformat_alloc_output_context2(&out, nullptr, "asf", path.c_str()) < 0) return path;
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    ctx->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    ctx->sample_rate = rate;
+    ctx->ch_layout = AV_CHANNEL_LAYOUT_MONO;
+    ctx->bit_rate = 64000;
+    AVStream* stream = avformat_new_stream(out, nullptr);
+    if (avcodec_open2(ctx, codec, nullptr) == 0 && stream &&
+        avcodec_parameters_from_context(stream->codecpar, ctx) >= 0 &&
+        avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(out, nullptr) >= 0) {
+        stream->time_base = AVRational{1, rate};
+        AVFrame* frame = av_frame_alloc();
+        AVPacket* packet = av_packet_alloc();
+        auto drain = [&] {
+            while (avcodec_receive_packet(ctx, packet) == 0) {
+                av_packet_rescale_ts(packet, ctx->time_base, stream->time_base);
+                packet->stream_index = stream->index;
+                av_interleaved_write_frame(out, packet);
+            }
+        };
+        const auto total = static_cast<uint32_t>(seconds * rate);
+        for (uint32_t at = 0; at < total; at += static_cast<uint32_t>(ctx->frame_size)) {
+            frame->nb_samples = ctx->frame_size;
+            frame->format = ctx->sample_fmt;
+            av_channel_layout_copy(&frame->ch_layout, &ctx->ch_layout);
+            if (av_frame_get_buffer(frame, 0) < 0) break;
+            auto* data = reinterpret_cast<float*>(frame->data[0]);
+            for (int i = 0; i < ctx->frame_size; ++i)
+                data[i] = at + i < total ? ToneSample(at + i, rate) / 32768.0f : 0.0f;
+            frame->pts = at;
+            avcodec_send_frame(ctx, frame);
+            av_frame_unref(frame);
+            drain();
+        }
+        avcodec_send_frame(ctx, nullptr);
+        drain();
+        av_write_trailer(out);
+        av_packet_free(&packet);
+        av_frame_free(&frame);
+        avio_closep(&out->pb);
+    }
+    avcodec_free_context(&ctx);
+    avformat_free_context(out);
+    return path;
 }
 #endif
 
@@ -267,6 +327,17 @@ TEST(SdlMedia, EachFormatIsHeardForAboutItsLengthAndEndsAtItsDuration) {
         EXPECT_LE(heard.seconds, f.most);
         EXPECT_TRUE(heard.positionWasDuration);
     }
+#if QB_HAVE_FFMPEG
+    {
+        // Played through FFmpeg's decoder: the mixer cannot open it.
+        const Heard heard = PlayToEnd(dir, ToneWma(dir, 0.5), 0);
+        ASSERT_TRUE(heard.opened);
+        std::printf("tone.wma: %.3f s heard, rms %.0f\n", heard.seconds, heard.rms);
+        EXPECT_GT(heard.rms, 100);
+        EXPECT_NEAR(heard.seconds, 0.5, 0.15);
+        EXPECT_TRUE(heard.positionWasDuration);
+    }
+#endif
 #if QB_HAVE_TEST_ENCODERS
     {
         // The FLAC encoder writes its file itself.
