@@ -1,9 +1,11 @@
 #include "stage/stage_writer.h"
 
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -105,7 +107,12 @@ std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFi
 bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, int16_t volume,
                  std::string& error, AtomicWriteFault fault) {
     error.clear();
-    const std::string path = ResolvePath(stageFile);
+    std::string path = ResolvePath(stageFile);
+    // A stage reached through a symbolic link is rewritten where it lives; the link stays a link.
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+    }
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         error = "The stage file " + stageFile + " does not exist.";

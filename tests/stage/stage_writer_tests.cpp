@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -71,6 +72,13 @@ TEST(StageWriter, ChangeMusicReplacesTheFileKeepingItsPermissions) {
     ASSERT_EQ(::stat(f.path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(f.Entries(), 1u);
+
+    // Through a symbolic link the file it names is rewritten and the link kept.
+    const std::string link = f.dir.Dir() + "link.def";
+    ASSERT_EQ(::symlink(f.path.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(ChangeMusic(link, "linked.mp3", 1, error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(f.dir.Read("Stage.def"), "[Music]\r\nbgmusic = linked.mp3\r\nbgvolume = 1\r\n");
 }
 
 TEST(StageWriter, ChangeMusicNeverLosesTheStageFile) {
