@@ -1,5 +1,7 @@
 #include "demo/demo_stage.h"
 
+#include "demo/demo_music.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -689,7 +691,7 @@ std::string DemoStageDef() {
         "reflect = 0",
         "",
         "[Music]",
-        "bgmusic =",
+        "bgmusic = sound/quillback.mid",
         "bgvolume = 0",
         "",
         "[BGdef]",
@@ -1151,7 +1153,8 @@ bool WriteDemoMugen(const std::filesystem::path& output, std::string& error) {
         return true;
     };
     return write(output / "stages" / "quillback.sff", WriteSff(DemoSprites())) &&
-           write(output / "stages" / "quillback.def", DemoStageDef()) && WriteDemoChar(output, error);
+           write(output / "stages" / "quillback.def", DemoStageDef()) &&
+           write(output / "sound" / "quillback.mid", DemoTuneMidi()) && WriteDemoChar(output, error);
 }
 
 }  // namespace qb::demo

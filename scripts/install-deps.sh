@@ -6,7 +6,8 @@ PACKAGES=(
   build-essential cmake pkg-config git
   liballegro4-dev libloadpng4-dev
   qt6-base-dev libgl-dev
-  libsdl2-mixer-dev
+  libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont libvorbis-dev libflac-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libzip-dev zlib1g-dev
   fonts-wqy-zenhei
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -8,6 +8,8 @@
 #include "character/test_character.h"
 #include "library/package_state.h"
 #include "library/stage_list.h"
+#include "music/cls_music.h"
+#include "music/music_chooser.h"
 #include "platform/file_dialog.h"
 #include "platform/gfx.h"
 #include "platform/ports.h"
@@ -62,6 +64,7 @@ struct WindowState {
 
 struct AppState {
     Ports ports;
+    clsMusic MUSIC{&ports.media};  // music/: plays through whatever backend the ports hold
 
     std::string AppTitle;  // "Quillback " + VersionText + " Beta by Tarnwick"
     std::string VersionText;
@@ -84,6 +87,7 @@ struct AppState {
     PackageState Package;     // library/
     StageList Stages;         // library/: lstStages and the recent files
     clsDialog cdl;            // platform/: the one file dialog, shared by every file choice
+    MusicChooser Chooser;     // music/: frmMusic's fields
     EditState Edit;           // tools/: selection, drag, the editor's fields
     MenuModel Menus;          // app/
     RunLoopState Loop;        // app/

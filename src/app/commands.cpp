@@ -416,6 +416,31 @@ void mnuDebugBG_Click(AppState& state) {
     state.Menus.Toggle("mnuDebugBG");
 }
 
+void mnuMusic_Click(AppState& state) {
+    state.Menus.Toggle("mnuMusic");
+    if (state.Menus.Checked("mnuMusic"))
+        state.MUSIC.Play();
+    else
+        state.MUSIC.StopPlaying();
+}
+
+void mnuChangeMusic_Click(AppState& state) {
+    if (!state.Chooser.Loaded) {
+        state.Chooser.Loaded = true;
+        InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, state.bRunning != 0);
+    }
+    UiOf(state).ShowMusicChooser();
+}
+
+MusicChooserEnv ChooserEnv(AppState& state) {
+    return MusicChooserEnv{state.Stage, state.MUSIC, state.cdl, UiOf(state), state.MugeDir, state.StageFile};
+}
+
+void MusicChooserClosed(AppState& state) {
+    state.Chooser.Loaded = false;
+    state.Chooser.Enabled = false;
+}
+
 void mnuDeform_Click(AppState& state) {
     state.Menus.Toggle("mnuDeform");
 }
@@ -497,6 +522,8 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         {"mnuInfo", mnuInfo_Click},
         {"mnuMScroll", mnuMScroll_Click},
         {"mnuDeform", mnuDeform_Click},
+        {"mnuMusic", mnuMusic_Click},
+        {"mnuChangeMusic", mnuChangeMusic_Click},
         {"mnuDebugBG", mnuDebugBG_Click},
         {"mnuError", mnuError_Click},
         {"mnuNotepad", mnuNotepad_Click},

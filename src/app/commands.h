@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "music/music_chooser.h"
+
 namespace qb {
 
 struct AppState;
@@ -73,6 +75,14 @@ void mnuFPS_Click(AppState& state);
 void mnuInfo_Click(AppState& state);
 void mnuDebugBG_Click(AppState& state);
 void mnuDeform_Click(AppState& state);
+// Toggles the Music mark; the stage's music plays when it is now set and stops when it is clear.
+void mnuMusic_Click(AppState& state);
+// Loads the music chooser (filled from the current stage) when it is not loaded, and shows it.
+void mnuChangeMusic_Click(AppState& state);
+// The chooser's routines' view of the state.
+MusicChooserEnv ChooserEnv(AppState& state);
+// The user closed the chooser: it is unloaded.
+void MusicChooserClosed(AppState& state);
 // Mouse scrolling on or off: saves the camera steps when it starts and restores them after.
 void mnuMScroll_Click(AppState& state);
 // Shows or hides the error log (check mark follows).
@@ -102,8 +112,7 @@ void hscHScroll_Scroll(AppState& state, int value);
 // ---- Dispatcher ----------------------------------------------------------------------------
 
 // Runs the command of the menu item with this control name (as MenuModel names them). Answers
-// false for an item with no command (the submenus, separators, mnuReset, mnuInstall, and the music
-// items mnuMusic and mnuChangeMusic). The test character's items and About are declared in
+// false for an item with no command (the submenus, separators, mnuReset, mnuInstall). The test character's items and About are declared in
 // app/char_commands.h and app/about_screen.h.
 // mnuR draws its random number from the clock.
 bool MenuCommand(AppState& state, const std::string& itemName);

@@ -15,6 +15,7 @@ constexpr const char* kLoadMenus[] = {"mnuOptions", "mnuStage", "mnuStagePrev", 
 
 void SetLoadMenus(AppState& state, bool enabled) {
     for (const char* name : kLoadMenus) state.Menus.SetEnabled(name, enabled);
+    if (state.Chooser.Loaded) EnableMusicChooser(state.Chooser, enabled);
 }
 
 }  // namespace
@@ -89,16 +90,22 @@ void LoadStage(AppState& state) {
     cam.ViewBottom = 240;
     ResolveControllerTargets(stage);
 
-    if (!stage.MusicFile.empty() && state.Menus.Checked("mnuMusic") && !state.Load.MusicPath.empty() &&
-        FileExists(state.Load.MusicPath) && state.ports.media) {
-        MediaBackend& media = *state.ports.media;
-        if (media.Open(state.Load.MusicPath)) {
-            media.SetVolume(MusicVolume(stage.BgVolume));
-            media.Play();
+    // An empty "bgmusic =" reads as the text "0": no music, not a file named 0 beside the stage.
+    if (!stage.MusicFile.empty() && stage.MusicFile != "0" && !state.Load.MusicPath.empty()) {
+        const std::string& path = state.Load.MusicPath;
+        const bool exists = FileExists(path);
+        if (exists && state.MUSIC.SetFileName(path)) {
+            // The volume is set either way, so that switching Music on later plays it right.
+            state.MUSIC.SetVolume(MusicVolume(stage.BgVolume));
+            if (state.Menus.Checked("mnuMusic")) state.MUSIC.Play();
+        } else {
+            state.Log.Append("Could not play the music file " + path + ": " +
+                             (exists ? state.MUSIC.OpenError() : std::string("no such file")) + "\r\n");
         }
     }
 
     SetLoadMenus(state, true);
+    if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, state.bRunning != 0);
     if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
     state.Load.LoadPhase = 0;
 }
@@ -110,9 +117,8 @@ bool LoadInProgress(const AppState& state) {
 void UnloadStuff(AppState& state) {
     state.bRunning = 0;
     if (!state.Package.Reloading && state.Package.FromPackage) DeleteExtractedFiles(state.Package);
-    if (!state.Stage.MusicFile.empty() && state.ports.media) {
-        state.ports.media->Stop();
-    }
+    if (!state.Stage.MusicFile.empty()) state.MUSIC.StopPlaying();
+    if (state.Chooser.Loaded) EnableMusicChooser(state.Chooser, false);
     // Every stage-wide value goes back to its program-start value, so a stage never looks different
     // depending on the stage opened before it (sprites' bitmaps go with their table).
     state.Stage = StageModel{};

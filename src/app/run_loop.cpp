@@ -47,15 +47,15 @@ void PresentFrame(AppState& state) {
 }
 
 void OnceASecond(AppState& state) {
-    MediaBackend* media = state.ports.media;
-    if (state.Stage.MusicFile.empty() || !media) return;
-    // Music loops: checked once a second. A backend that knows no duration (nothing open) is left
-    // alone rather than told to play every second.
-    const double duration = media->Duration();
-    const double position = media->Position();
+    if (state.Stage.MusicFile.empty()) return;
+    if (state.Chooser.Loaded) ShowMusicTime(state.Chooser, state.MUSIC);
+    // Music loops: checked once a second. A player that knows no duration (nothing open, or MIDI
+    // before its first end) is left alone rather than told to play every second.
+    const double duration = state.MUSIC.Duration();
+    const double position = state.MUSIC.Position();
     if (duration > 0 && position == duration) {
-        media->SetPosition(0);
-        media->Play();
+        state.MUSIC.SetPosition(0);
+        state.MUSIC.Play();
     }
 }
 

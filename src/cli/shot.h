@@ -1,5 +1,6 @@
 #pragma once
 // quillback-shot: loads a stage exactly as the program does, without a window.
+#include <cstdint>
 #include <string>
 
 namespace qb {
@@ -26,6 +27,11 @@ struct Options {
     // Test character.
     std::string charDef;
     bool charInfo = false;
+    // Music rewrite.
+    bool changeMusic = false;
+    std::string musicFile;
+    bool volumeGiven = false;
+    int16_t volume = 0;
 };
 
 // Draws frames of the loaded stage in `state` (--frames, --every, --bench) and writes the pictures
@@ -38,5 +44,9 @@ int RunShot(const Options& options);
 // --char-info: loads the character as the program does and prints it. Answers 0 when it loaded,
 // 1 when it was refused.
 int RunCharInfo(const Options& options);
+
+// --change-music: rewrites the stage file's music and volume lines as the music chooser does.
+// Answers 0 when the file was rewritten, 1 (with the reason on standard error) when not.
+int RunChangeMusic(const Options& options);
 
 }  // namespace qb::shot

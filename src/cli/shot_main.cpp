@@ -1,6 +1,7 @@
 // quillback-shot: the headless front end. Loads a stage exactly as the program does and prints what
 // it loaded, or draws frames of it.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "stage/error_log.h"
+#include "stage/stage_writer.h"
 
 namespace qb::shot {
 
@@ -31,7 +33,8 @@ constexpr const char* kUsage =
     "usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]\n"
     "                      [--frames N (--out FILE | --every K --out-dir DIR | --bench)]\n"
     "                      [--keys SCRIPT] [--info-overlay] [--debug-bg] [--char CHAR.def]\n"
-    "       quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n";
+    "       quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
+    "       quillback-shot --change-music FILE --volume V STAGE.def\n";
 
 // Message boxes go to standard error and are answered with their first button.
 class StderrUi : public Ui {
@@ -94,6 +97,17 @@ bool ParseCount(std::string_view text, int& value) {
     return true;
 }
 
+bool ParseVolume(std::string_view text, int16_t& value) {
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) text.remove_prefix(1);
+    int magnitude = 0;
+    if (!ParseCount(text, magnitude)) return false;
+    const int v = negative ? -magnitude : magnitude;
+    if (v < INT16_MIN || v > INT16_MAX) return false;
+    value = static_cast<int16_t>(v);
+    return true;
+}
+
 // Answers 0 on success, else 2 with `error` set.
 int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     std::vector<std::string_view> args(argv + 1, argv + argc);
@@ -145,6 +159,18 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             ok = value(options.charDef);
         else if (a == "--char-info")
             options.charInfo = true;
+        else if (a == "--change-music") {
+            options.changeMusic = true;
+            ok = value(options.musicFile);
+        } else if (a == "--volume") {
+            std::string text;
+            ok = value(text);
+            if (ok && !ParseVolume(text, options.volume)) {
+                error = "--volume needs a whole number from -32768 to 32767, not \"" + text + "\"";
+                return 2;
+            }
+            options.volumeGiven = ok;
+        }
         else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + std::string(a);
             return 2;
@@ -155,6 +181,22 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             return 2;
         }
         if (!ok) return 2;
+    }
+    if (options.changeMusic || options.volumeGiven) {
+        if (!options.changeMusic || !options.volumeGiven) {
+            error = "--change-music FILE and --volume V go together";
+            return 2;
+        }
+        if (options.stage.empty()) {
+            error = "no stage given";
+            return 2;
+        }
+        if (options.frames >= 0 || options.info || options.log || options.bench || options.charInfo ||
+            !options.charDef.empty()) {
+            error = "--change-music rewrites the stage file only";
+            return 2;
+        }
+        return 0;
     }
     if (options.charInfo) {
         if (options.charDef.empty()) {
@@ -247,6 +289,15 @@ int RunShot(const Options& options) {
     return status;
 }
 
+int RunChangeMusic(const Options& options) {
+    std::string error;
+    if (!ChangeMusic(AbsolutePath(options.stage), options.musicFile, options.volume, error)) {
+        std::fprintf(stderr, "quillback-shot: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int RunCharInfo(const Options& options) {
     if (!a_allegro_init()) {
         std::fprintf(stderr, "quillback-shot: the graphics library did not start\n");
@@ -278,6 +329,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillback-shot: %s\n%s", error.c_str(), qb::shot::kUsage);
         return 2;
     }
+    if (options.changeMusic) return qb::shot::RunChangeMusic(options);
     if (options.charInfo) return qb::shot::RunCharInfo(options);
     return qb::shot::RunShot(options);
 }

@@ -20,6 +20,7 @@
 #include "app/element_mouse.h"
 #include "app/startup.h"
 #include "gui/frm_error.h"
+#include "gui/frm_music.h"
 #include "gui/qt_keys.h"
 #include "gui/qt_ui.h"
 
@@ -294,6 +295,10 @@ void FrmStage::Sync() {
         RefreshStageList();
     }
     if (m_error && m_error->isVisible()) m_error->Refresh();
+    if (m_music) {
+        if (!m_state.Chooser.Loaded && m_music->isVisible()) m_music->hide();
+        m_music->Refresh();
+    }
     SyncTimers();
     m_syncing = false;
 }
@@ -401,6 +406,20 @@ void FrmStage::ShowErrorLog(bool visible) {
     } else {
         window.hide();
     }
+}
+
+void FrmStage::ShowMusicChooser() {
+    if (!m_music) {
+        m_music = std::make_unique<FrmMusic>(m_state, this);
+        m_music->SetChangedHandler([this] { Sync(); });
+    }
+    m_music->Refresh();
+    m_music->show();
+    // Directly above the main window, left edges aligned; placed once shown, when the window's
+    // frame is known.
+    const QRect frame = frameGeometry();
+    m_music->move(frame.left(), frame.top() - m_music->frameGeometry().height());
+    m_music->raise();
 }
 
 void FrmStage::Quit() {

@@ -25,6 +25,7 @@ namespace qb::gui {
 
 class QtKeys;
 class FrmError;
+class FrmMusic;
 
 // frmFS: the full-screen window. Its view fits the largest whole-number scale, black around it.
 class FrmFS : public QWidget {
@@ -63,6 +64,8 @@ public:
     void SetViewScale(int scale);
     void SetFullScreen(bool on);
     void ShowErrorLog(bool visible);
+    // Shows frmMusic right above this window (creating it on first use).
+    void ShowMusicChooser();
     void Quit();
     void Present(BITMAP* backBuffer);
 
@@ -74,6 +77,7 @@ public:
     FrmFS* FullScreenWindow() const { return m_fs.get(); }
     FrmError* ErrorWindow() const { return m_error.get(); }
     FrmError& ErrorLogWindow();
+    FrmMusic* MusicWindow() const { return m_music.get(); }
     QListWidget* StageListBox() const { return m_lstStages; }
     QScrollBar* ScrollBar() const { return m_hscHScroll; }
     QAction* MenuAction(const std::string& name) const;
@@ -118,6 +122,7 @@ private:
     // Top-level windows without an owner: hiding the main window must not hide them.
     std::unique_ptr<FrmFS> m_fs;
     std::unique_ptr<FrmError> m_error;
+    std::unique_ptr<FrmMusic> m_music;
 
     QMap<QString, QAction*> m_actions;
     QMap<QString, QMenu*> m_menus;

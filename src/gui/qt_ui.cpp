@@ -252,6 +252,10 @@ void QtUi::ShowErrorLog(bool visible) {
     if (m_window) m_window->ShowErrorLog(visible);
 }
 
+void QtUi::ShowMusicChooser() {
+    if (m_window) m_window->ShowMusicChooser();
+}
+
 void QtUi::Quit() {
     if (m_window) m_window->Quit();
 }

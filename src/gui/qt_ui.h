@@ -65,6 +65,7 @@ public:
     void SetViewScale(int scale) override;
     void SetFullScreen(bool on) override;
     void ShowErrorLog(bool visible) override;
+    void ShowMusicChooser() override;
     void Quit() override;
 
     void SetWindow(FrmStage* window);

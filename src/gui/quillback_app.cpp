@@ -6,6 +6,7 @@
 #include "app/commands.h"
 #include "app/startup.h"
 #include "gui/frm_stage.h"
+#include "platform/sdl_media.h"
 #include "platform/system_clock.h"
 
 namespace qb::gui {
@@ -17,7 +18,7 @@ void QtFrameSink::Present(BITMAP* backBuffer) {
 QuillbackApp::QuillbackApp()
     : m_state(std::make_unique<AppState>()),
       m_clock(std::make_unique<SystemClock>()),
-      m_media(std::make_unique<SilentMediaBackend>()) {
+      m_media(std::make_unique<SdlMediaBackend>()) {
     m_window = std::make_unique<FrmStage>(*m_state, m_keys);
     m_ui.SetWindow(m_window.get());
     m_ui.SetApplicationTitle(&m_state->AppTitle);

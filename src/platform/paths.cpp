@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace qb {
@@ -177,39 +178,60 @@ std::optional<std::string> ReadFileBytes(std::string_view path, size_t maxBytes)
 }
 
 bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
-    if (path.empty() || IsSeparator(path.back())) return false;
+    std::string error;
+    return WriteFileAtomic(path, bytes, error);
+}
+
+bool WriteFileAtomic(std::string_view path, std::string_view bytes, std::string& error,
+                     AtomicWriteFault fault) {
+    error.clear();
+    if (path.empty() || IsSeparator(path.back())) {
+        error = "no file name";
+        return false;
+    }
     const std::string target = ResolvePath(path);
     const std::string dir = GetPath(target);
     std::string temp = dir + "." + FileNameOf(target) + ".tmp-XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) return false;
+    const int fd = fault == AtomicWriteFault::CreateTemporary ? (errno = EACCES, -1) : ::mkstemp(name.data());
+    if (fd < 0) {
+        error = "cannot create a temporary file in " + (dir.empty() ? std::string(".") : dir) + ": " +
+                std::strerror(errno);
+        return false;
+    }
     temp.assign(name.data());
     ScopedFd file{fd};
 
+    auto fail = [&](const char* step) {
+        error = std::string(step) + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return false;
+    };
     // Keep the permissions of the file being replaced; new files get the usual rw-r--r--.
     struct stat st;
     const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    bool ok = ::fchmod(fd, mode) == 0;
+    if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions of the temporary file");
     size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < bytes.size()) {
+        const ssize_t wrote = fault == AtomicWriteFault::Write ? (errno = ENOSPC, -1)
+                                                               : ::write(fd, bytes.data() + done, bytes.size() - done);
         if (wrote < 0) {
             if (errno == EINTR) continue;
-            ok = false;
-            break;
+            return fail("cannot write the temporary file");
         }
         done += static_cast<size_t>(wrote);
     }
-    ok = ok && ::fsync(fd) == 0;
-    file.fd = -1;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
+    if (fault == AtomicWriteFault::Write && bytes.empty()) {
+        errno = ENOSPC;
+        return fail("cannot write the temporary file");
     }
+    if (::fsync(fd) != 0) return fail("cannot flush the temporary file");
+    file.fd = -1;
+    if (::close(fd) != 0) return fail("cannot close the temporary file");
+    const int renamed = fault == AtomicWriteFault::Replace ? (errno = EBUSY, -1)
+                                                           : ::rename(temp.c_str(), target.c_str());
+    if (renamed != 0) return fail("cannot replace the file");
     ScopedFd folder{::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (folder.fd >= 0) ::fsync(folder.fd);
     return true;

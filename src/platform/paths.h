@@ -36,4 +36,10 @@ std::optional<std::string> ReadFileBytes(std::string_view path, size_t maxBytes)
 // is left behind.
 bool WriteFileAtomic(std::string_view path, std::string_view bytes);
 
+// A step of WriteFileAtomic made to fail, so that tests can show the target survives each of them.
+enum class AtomicWriteFault { None, CreateTemporary, Write, Replace };
+// WriteFileAtomic that says why it failed in `error` (empty on success).
+bool WriteFileAtomic(std::string_view path, std::string_view bytes, std::string& error,
+                     AtomicWriteFault fault = AtomicWriteFault::None);
+
 }  // namespace qb

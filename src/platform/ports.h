@@ -79,6 +79,8 @@ public:
     virtual void SetFullScreen(bool on) { (void)on; }
     // Shows or hides the error log window frmError (modeless, no owner); its text is the core's log.
     virtual void ShowErrorLog(bool visible) { (void)visible; }
+    // Shows the music chooser frmMusic (modeless, above the main window); its fields are the core's.
+    virtual void ShowMusicChooser() {}
     // The shutdown has finished: close every window and end the event loop.
     virtual void Quit() {}
 };
@@ -139,9 +141,11 @@ public:
     virtual int32_t Volume() = 0;
     virtual void SetBalance(int32_t balance) = 0;
     virtual void SetRate(double rate) = 0;
+    // Why the last Open or Play failed, for the error log; empty when it did not.
+    virtual std::string LastError() const { return {}; }
 };
 
-// A media backend that plays nothing; stage loading talks to it until real playback exists.
+// A media backend that plays nothing: for the headless tool, which never makes a sound.
 class SilentMediaBackend : public MediaBackend {
 public:
     bool Open(const std::string& path) override { m_path = path; return true; }

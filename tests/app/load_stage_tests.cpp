@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/run_loop.h"
 #include "tests/app/app_fixture.h"
 #include "stage/stage_loader.h"
@@ -86,7 +87,7 @@ TEST(LoadStage, MusicVolumeAndPlay) {
     f.mugen.Write("sound/theme.mp3", "x");
     ASSERT_TRUE(f.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\nbgvolume = 127\r\n[BG 0]\r\n"));
     const std::string path = (f.mugen.Path() / "sound/theme.mp3").string();
-    EXPECT_EQ(f.media.calls, (std::vector<std::string>{"open " + path, "volume -1506", "play"}));
+    EXPECT_EQ(f.media.calls, (std::vector<std::string>{"close", "open " + path, "volume -1506", "play"}));
     EXPECT_EQ(MusicVolume(-255), -6000);
     EXPECT_EQ(MusicVolume(0), -3000);
     EXPECT_EQ(MusicVolume(255), 0);
@@ -96,10 +97,44 @@ TEST(LoadStage, MusicVolumeAndPlay) {
     quiet.state.Menus.SetChecked("mnuMusic", false);
     quiet.mugen.Write("sound/theme.mp3", "x");
     ASSERT_TRUE(quiet.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\n[BG 0]\r\n"));
-    EXPECT_TRUE(quiet.media.calls.empty());
+    EXPECT_FALSE(quiet.media.playing);
+    // Switching Music on plays the stage's music at its volume; off stops it.
+    MenuCommand(quiet.state, "mnuMusic");
+    EXPECT_TRUE(quiet.media.playing);
+    EXPECT_EQ(quiet.media.volume, -3000);
+    MenuCommand(quiet.state, "mnuMusic");
+    EXPECT_FALSE(quiet.media.playing);
+    EXPECT_FALSE(quiet.state.Menus.Checked("mnuMusic"));
+
     UnloadStuff(f.state);
     EXPECT_EQ(f.media.calls.back(), "stop");
     EXPECT_TRUE(f.Stage().MusicFile.empty());
+}
+
+TEST(LoadStage, MusicThatCannotPlayLeavesOneLogLineAndSilence) {
+    struct Case {
+        const char* def;
+        bool openWorks;
+        const char* logged;  // empty: nothing logged
+    };
+    for (const Case& c : {Case{"bgmusic = sound/gone.mp3", true, "gone.mp3: no such file"},
+                          Case{"bgmusic = sound/theme.mp3", false, "theme.mp3: the file cannot be played"},
+                          // An empty value reads as "0": no music at all, even beside a file named 0.
+                          Case{"bgmusic =", true, ""}}) {
+        AppFixture f;
+        f.media.openWorks = c.openWorks;
+        f.mugen.Write("sound/theme.mp3", "x");
+        f.mugen.Write("stages/0", "x");
+        ASSERT_TRUE(f.LoadText(std::string("[Music]\r\n") + c.def + "\r\n[BG 0]\r\n")) << c.def;
+        EXPECT_FALSE(f.media.playing) << c.def;
+        const std::string& log = f.state.Log.Text();
+        if (*c.logged) {
+            EXPECT_NE(log.find(std::string("Could not play the music file ")), std::string::npos) << log;
+            EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        } else {
+            EXPECT_TRUE(f.media.calls.empty()) << c.def;
+        }
+    }
 }
 
 TEST(LoadStage, MenusComeBackAndBackBufferIsCleared) {
@@ -152,6 +187,33 @@ TEST(LoadStage, ParseDisablesFullScreenAndShowsLoadingCaption) {
     ASSERT_TRUE(f.LoadText("[Info]\r\nname = Cap\r\n[BG one]\r\n[BG]\r\n"));
     EXPECT_FALSE(f.state.Menus.Item("mnuFS").Enabled);
     EXPECT_EQ(f.ui.captions, (std::vector<std::string>{"Loading Cap..."}));
+}
+
+}  // namespace
+}  // namespace qb
+
+namespace qb {
+namespace {
+
+TEST(LoadStage, TheMusicChooserFollowsStageLoads) {
+    AppFixture f;
+    f.mugen.Write("sound/theme.mp3", "x");
+    MenuCommand(f.state, "mnuChangeMusic");
+    EXPECT_EQ(f.ui.musicChooserShown, 1);
+    EXPECT_TRUE(f.state.Chooser.Loaded);
+    EXPECT_FALSE(f.state.Chooser.Enabled);  // no stage yet
+    ASSERT_TRUE(f.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\nbgvolume = 10\r\n[BG 0]\r\n"));
+    EXPECT_TRUE(f.state.Chooser.Enabled);
+    EXPECT_EQ(f.state.Chooser.CurMusic, "theme.mp3");
+    EXPECT_EQ(f.state.Chooser.Volume, 10);
+    f.media.position = 125.4;
+    f.media.duration = 200;
+    OnceASecond(f.state);
+    EXPECT_EQ(f.state.Chooser.Time, "2:05");
+    UnloadStuff(f.state);
+    EXPECT_FALSE(f.state.Chooser.Enabled);
+    MusicChooserClosed(f.state);
+    EXPECT_FALSE(f.state.Chooser.Loaded);
 }
 
 }  // namespace

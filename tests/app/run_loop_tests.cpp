@@ -105,6 +105,8 @@ TEST(RunLoop, FailedLoadDoesNotEnterTheLoop) {
 TEST(RunLoop, OnceASecondLoopsTheMusicAtItsEnd) {
     AppFixture f;
     f.state.Stage.MusicFile = "song.ogg";
+    ASSERT_TRUE(f.state.MUSIC.SetFileName("/m/song.ogg"));
+    f.media.calls.clear();
     f.media.duration = 93.5;
     f.media.position = 40;
     OnceASecond(f.state);

@@ -10,11 +10,16 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QUrl>
 #include <filesystem>
 
 #include "gui/frm_error.h"
+#include "gui/frm_music.h"
 #include "gui/qt_keys.h"
 #include "tools/element_edit.h"
 #include "tests/character/char_fixture.h"
@@ -482,6 +487,37 @@ TEST(FrmStage, ErrorLogWindowShowsTheLogAndClosingOnlyHidesIt) {
             EXPECT_FALSE(log.TextBox()->toPlainText().isEmpty()) << "hiding keeps the text";
         },
         "error log");
+    h.ThenExit();
+    h.Run();
+}
+
+TEST(FrmStage, MusicChooserSitsAboveTheWindowAndDrivesTheCore) {
+    GuiHarness h;
+    const std::string stage = h.StagePath("quillback");
+    ASSERT_TRUE(h.Start(stage));
+    h.WaitRunning(stage);
+    h.Do(
+        [&] {
+            auto& w = h.Window();
+            h.Trigger("mnuChangeMusic");
+            ASSERT_NE(w.MusicWindow(), nullptr);
+            gui::FrmMusic& music = *w.MusicWindow();
+            EXPECT_TRUE(music.isVisible());
+            EXPECT_EQ(music.windowTitle(), "Choose Music");
+            EXPECT_EQ(music.frameGeometry().bottom() + 1, w.frameGeometry().top());
+            EXPECT_EQ(music.frameGeometry().left(), w.frameGeometry().left());
+            EXPECT_TRUE(music.SaveButton()->isEnabled());
+            EXPECT_EQ(music.CurrentMusic()->text().toStdString(), h.State().Chooser.CurMusic);
+            // The loud end is up: the bar's maximum is drawn at the top.
+            EXPECT_TRUE(music.VolumeBar()->invertedAppearance());
+            music.VolumeBar()->setValue(255);
+            EXPECT_EQ(h.State().Chooser.Volume, 255);
+            EXPECT_EQ(music.VolumeText()->text(), "255");
+            music.close();
+            EXPECT_FALSE(h.State().Chooser.Loaded);
+            EXPECT_FALSE(music.isVisible());
+        },
+        "music chooser");
     h.ThenExit();
     h.Run();
 }

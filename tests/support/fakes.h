@@ -49,6 +49,7 @@ public:
     void SetViewScale(int scale) override { viewScales.push_back(scale); }
     void SetFullScreen(bool on) override { fullScreenCalls.push_back(on); }
     void ShowErrorLog(bool visible) override { errorLogVisible = visible; }
+    void ShowMusicChooser() override { ++musicChooserShown; }
     void Quit() override { ++quitCalls; }
 
     // Scripts: answers are taken from the front; when a script is empty the default applies
@@ -68,6 +69,7 @@ public:
     std::vector<FileDialogRequest> openRequests, saveRequests;
     std::vector<std::string> folderPrompts, inputPrompts, captions, editorOpened;
     int doEventsCalls = 0;
+    int musicChooserShown = 0;
 
     // Window geometry: answers and records.
     std::pair<int, int> screenSize{1920, 1080};

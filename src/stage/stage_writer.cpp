@@ -1,0 +1,145 @@
+#include "stage/stage_writer.h"
+
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/text_util.h"
+
+namespace qb {
+
+namespace {
+
+// Stage files are a few kilobytes; anything this large is not one.
+constexpr size_t kMaxStageFileBytes = 64u * 1024u * 1024u;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+bool KeyIs(std::string_view line, std::string_view key) {
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return false;
+    std::string_view k = line.substr(0, eq);
+    while (!k.empty() && IsBlank(k.front())) k.remove_prefix(1);
+    while (!k.empty() && IsBlank(k.back())) k.remove_suffix(1);
+    return k.size() == key.size() && text::FindNoCase(k, key) == 0;
+}
+
+// The line up to and including its first "=", a blank, the value, then the comment with the blanks
+// (tabs too) before it. Only called for key lines, whose key holds no ";", so any ";" follows the "=".
+std::string ReplaceValue(std::string_view line, std::string_view value) {
+    const size_t eq = line.find('=');
+    std::string out(line.substr(0, eq + 1));
+    out += ' ';
+    out += value;
+    const size_t semi = line.find(';', eq + 1);
+    if (semi != std::string_view::npos) {
+        size_t commentStart = semi;
+        while (commentStart > eq + 1 && IsBlank(line[commentStart - 1])) --commentStart;
+        out += line.substr(commentStart);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFile, int16_t volume) {
+    const std::string volumeText = std::to_string(volume);
+    std::vector<std::string> lines;
+    bool musicFound = false;
+    bool volumeFound = false;
+    for (std::string_view line : SplitLines(text)) {
+        if (KeyIs(line, "bgmusic")) {
+            lines.push_back(ReplaceValue(line, newMusicFile));
+            musicFound = true;
+        } else if (KeyIs(line, "bgvolume")) {
+            lines.push_back(ReplaceValue(line, volumeText));
+            volumeFound = true;
+        } else {
+            lines.emplace_back(line);
+        }
+    }
+
+    std::string out;
+    out.reserve(text.size() + 64);
+    // Missing lines go in relative to the first [music] line only; the volume line after the first
+    // later line holding an "=" (the section's first key, in a well-formed file).
+    bool sectionSeen = false;
+    bool volumePending = false;
+    for (const std::string& line : lines) {
+        out += line;
+        out += "\r\n";
+        if (volumePending && line.find('=') != std::string::npos) {
+            out += "bgvolume = " + volumeText + "\r\n";
+            volumePending = false;
+        }
+        if (!sectionSeen && text::ContainsNoCase(line, "[music]")) {
+            sectionSeen = true;
+            if (!musicFound) {
+                out += "bgmusic = " + std::string(newMusicFile) + "\r\n";
+            } else if (!volumeFound) {
+                volumePending = true;
+            }
+        }
+    }
+    return out;
+}
+
+bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, int16_t volume,
+                 std::string& error, AtomicWriteFault fault) {
+    error.clear();
+    std::string path = ResolvePath(stageFile);
+    // A stage reached through a symbolic link is rewritten where it lives; the link stays a link.
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+    }
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "The stage file " + stageFile + " does not exist.";
+        return false;
+    }
+    // A file without any write permission is read-only even for a user the system lets write it.
+    if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) {
+        error = "The stage file " + stageFile + " is read-only; its music was not changed.";
+        return false;
+    }
+    const std::string dir = GetPath(path);
+    if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0) {
+        error = "The folder of the stage file " + stageFile +
+                " cannot be written; its music was not changed.";
+        return false;
+    }
+    const auto bytes = ReadFileBytes(path, kMaxStageFileBytes);
+    if (!bytes) {
+        error = "The stage file " + stageFile + " cannot be read: " + std::strerror(errno);
+        return false;
+    }
+    std::string reason;
+    if (!WriteFileAtomic(path, RewriteMusicLines(*bytes, newMusicFile, volume), reason, fault)) {
+        error = "The stage file " + stageFile + " was left unchanged: " + reason + ".";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qb

@@ -1,0 +1,28 @@
+#pragma once
+// Writing stage definitions back: the music rewrite of the music chooser.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/paths.h"
+
+namespace qb {
+
+// The stage text with its "bgmusic" and "bgvolume" lines given new values, every other line kept.
+// A line ends at CR LF, CR or LF, as when stages are read; every written line ends CR LF. A line is
+// the music (volume) line when its key, the text before its first "=" trimmed of blanks and tabs, is
+// "bgmusic" ("bgvolume") in any case; such a line keeps its text up to and including the "=", then a
+// blank, the value, and any comment with the blanks before it. When the music line is missing, a
+// "bgmusic = " line goes right after the first line containing "[music]"; when only the volume line
+// is missing, "bgvolume = " goes after the first line with an "=" that follows that "[music]" line.
+// A file with neither line gets the music line only.
+std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFile, int16_t volume);
+
+// ChangeMusic: rewrites `stageFile` as above. The file is replaced in one step (a temporary file in its
+// own folder, flushed, renamed over it, permissions kept), so it is never lost: on any failure it
+// stays as it was and `error` says why. A read-only file or a folder that cannot be written is
+// refused before anything is written. `fault` makes one step of the replacement fail (tests).
+bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, int16_t volume,
+                 std::string& error, AtomicWriteFault fault = AtomicWriteFault::None);
+
+}  // namespace qb

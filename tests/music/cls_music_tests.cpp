@@ -1,0 +1,103 @@
+#include "music/cls_music.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "tests/support/fakes.h"
+
+namespace qb {
+namespace {
+
+struct Player {
+    test::FakeMedia media;
+    MediaBackend* slot = &media;
+    clsMusic music{&slot};
+};
+
+TEST(ClsMusic, ClampsWhatItIsGiven) {
+    Player p;
+    ASSERT_TRUE(p.music.SetFileName("/m/song.ogg"));
+    EXPECT_TRUE(p.music.HasAudio());
+    p.media.duration = 90;
+    const struct {
+        int32_t volume, volumeSet, balance, balanceSet;
+        double speed, speedSet, pos, posSet;
+    } cases[] = {
+        {500, 0, 20000, 10000, 0, 0.1, -5, 0},
+        {-20000, -10000, -20000, -10000, 2.5, 2.5, 100, 90},
+        {-3000, -3000, 40, 40, -1, 0.1, 12.5, 12.5},
+    };
+    for (const auto& c : cases) {
+        p.music.SetVolume(c.volume);
+        p.music.SetBalance(c.balance);
+        p.music.SetSpeed(c.speed);
+        p.music.SetPosition(c.pos);
+        EXPECT_EQ(p.media.volume, c.volumeSet);
+        EXPECT_EQ(p.music.Volume(), c.volumeSet);
+        EXPECT_EQ(p.media.balance, c.balanceSet);
+        EXPECT_EQ(p.media.rate, c.speedSet);
+        EXPECT_EQ(p.media.position, c.posSet);
+    }
+}
+
+TEST(ClsMusic, PlayRewindsAFileThatEndedAndStates) {
+    Player p;
+    p.music.Play();  // no file: nothing happens
+    EXPECT_TRUE(p.media.calls.empty());
+    EXPECT_EQ(p.music.State(), 0);
+
+    ASSERT_TRUE(p.music.SetFileName("/m/song.ogg"));
+    p.media.duration = 30;
+    p.media.position = 12;
+    p.music.Play();
+    EXPECT_EQ(p.media.position, 12);  // resumes where it was
+    EXPECT_EQ(p.music.State(), 1);
+    p.music.Pause();
+    EXPECT_EQ(p.music.State(), 2);
+    p.media.position = 30;  // played to its end
+    p.music.Play();
+    EXPECT_EQ(p.media.position, 0);
+    EXPECT_TRUE(p.media.playing);
+    p.music.StopPlaying();
+    EXPECT_EQ(p.music.State(), 0);
+    EXPECT_FALSE(p.media.playing);
+}
+
+TEST(ClsMusic, AFileThatCannotOpenLeavesThePlayerQuiet) {
+    Player p;
+    p.media.openWorks = false;
+    EXPECT_FALSE(p.music.SetFileName("/m/missing.wma"));
+    EXPECT_EQ(p.music.FileName(), "/m/missing.wma");
+    EXPECT_FALSE(p.music.HasAudio());
+    EXPECT_FALSE(p.music.OpenError().empty());
+    p.media.calls.clear();
+    p.media.duration = p.media.position = 5;
+    p.music.Play();
+    p.music.SetVolume(-100);
+    EXPECT_TRUE(p.media.calls.empty());
+    EXPECT_EQ(p.music.Position(), 0);
+    EXPECT_EQ(p.music.Duration(), 0);
+
+    MediaBackend* none = nullptr;
+    clsMusic without{&none};
+    EXPECT_FALSE(without.SetFileName("/m/song.ogg"));
+    without.Play();
+    EXPECT_EQ(without.State(), 0);
+}
+
+TEST(ClsMusic, Sec2Min) {
+    const struct {
+        double secs;
+        const char* text;
+    } cases[] = {
+        {0, "0:00"},      {9, "0:09"},    {59, "0:59"},     {59.6, "1:00"},
+        {125, "2:05"},    {600, "10:00"}, {3600, "60:00"},  {32767, "546:07"},
+        {-1, "0:00"},     {40000, "0:00"}, {1e300, "0:00"}, {std::numeric_limits<double>::quiet_NaN(), "0:00"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Sec2Min(c.secs), c.text) << c.secs;
+}
+
+}  // namespace
+}  // namespace qb

@@ -1,0 +1,118 @@
+#include "stage/stage_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/temp_dir.h"
+
+namespace qb {
+namespace {
+
+TEST(StageWriter, RewritesOnlyTheMusicAndVolumeKeys) {
+    struct Case {
+        const char* name;
+        std::string in;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"comment and its blanks kept", "bgmusic = old.mp3   ; intro\r\nbgvolume = 3\r\n",
+         "bgmusic = new.mp3   ; intro\r\nbgvolume = -7\r\n"},
+        {"tabs before the comment kept, text up to the first = kept",
+         "  BGMusic\t=old.mp3\t; a=b\r\n\tbgVolume= 9 ;x\r\n",
+         "  BGMusic\t= new.mp3\t; a=b\r\n\tbgVolume= -7 ;x\r\n"},
+        {"bare LF and lone CR end lines; every line ends CR LF; no final newline",
+         "[Music]\nbgmusic = a.mp3\rbgvolume = 0\nx = 1", "[Music]\r\nbgmusic = new.mp3\r\nbgvolume = -7\r\nx = 1\r\n"},
+        {"commented-out and look-alike keys untouched, missing lines inserted",
+         "[Music]\n; bgmusic = old.mp3\nBGMusic.Loop = 1\nmybgvolume = 2\n",
+         "[Music]\r\nbgmusic = new.mp3\r\n; bgmusic = old.mp3\r\nBGMusic.Loop = 1\r\nmybgvolume = 2\r\n"},
+        {"an empty value gets the new one", "bgmusic =\nbgvolume =  ;c\n",
+         "bgmusic = new.mp3\r\nbgvolume = -7  ;c\r\n"},
+        {"missing volume goes after the first key line following [music]",
+         "[Info]\nname = x\n[Music] ; tunes\n\n; note\nbgmusic = a.mp3\n[BGdef]\nspr = x.sff\n",
+         "[Info]\r\nname = x\r\n[Music] ; tunes\r\n\r\n; note\r\nbgmusic = new.mp3\r\nbgvolume = -7\r\n"
+         "[BGdef]\r\nspr = x.sff\r\n"},
+        {"missing music goes right after the first [music] line, volume kept",
+         "[music]\nbgvolume = 1\n[Music]\n", "[music]\r\nbgmusic = new.mp3\r\nbgvolume = -7\r\n[Music]\r\n"},
+        {"neither line: the music line only", "[Music]\n[BGdef]\nspr = a.sff\n",
+         "[Music]\r\nbgmusic = new.mp3\r\n[BGdef]\r\nspr = a.sff\r\n"},
+        {"no [music] line: nothing inserted", "[BGdef]\nspr = a.sff\n", "[BGdef]\r\nspr = a.sff\r\n"},
+        {"empty file stays empty", "", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RewriteMusicLines(c.in, "new.mp3", -7), c.out) << c.name;
+    }
+}
+
+struct StageFolder {
+    test::TempDir dir;
+    const std::string original = "[Music]\nbgmusic = old.mp3\nbgvolume = 0\n";
+    std::string path = dir.Write("Stage.def", original).string();
+
+    size_t Entries() const {
+        size_t n = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++n;
+        return n;
+    }
+};
+
+TEST(StageWriter, ChangeMusicReplacesTheFileKeepingItsPermissions) {
+    StageFolder f;
+    ::chmod(f.path.c_str(), 0640);
+    std::string error;
+    // The name is resolved without regard to case, as content names files.
+    ASSERT_TRUE(ChangeMusic(f.dir.Dir() + "stage.DEF", "sound/new.ogg", 12, error)) << error;
+    EXPECT_TRUE(error.empty());
+    EXPECT_EQ(f.dir.Read("Stage.def"), "[Music]\r\nbgmusic = sound/new.ogg\r\nbgvolume = 12\r\n");
+    struct stat st;
+    ASSERT_EQ(::stat(f.path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(f.Entries(), 1u);
+
+    // Through a symbolic link the file it names is rewritten and the link kept.
+    const std::string link = f.dir.Dir() + "link.def";
+    ASSERT_EQ(::symlink(f.path.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(ChangeMusic(link, "linked.mp3", 1, error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(f.dir.Read("Stage.def"), "[Music]\r\nbgmusic = linked.mp3\r\nbgvolume = 1\r\n");
+}
+
+TEST(StageWriter, ChangeMusicNeverLosesTheStageFile) {
+    const struct {
+        AtomicWriteFault fault;
+        const char* says;
+    } faults[] = {
+        {AtomicWriteFault::CreateTemporary, "temporary file"},
+        {AtomicWriteFault::Write, "write"},
+        {AtomicWriteFault::Replace, "replace"},
+    };
+    for (const auto& c : faults) {
+        StageFolder f;
+        std::string error;
+        EXPECT_FALSE(ChangeMusic(f.path, "new.mp3", 5, error, c.fault)) << c.says;
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        EXPECT_NE(error.find("Stage.def"), std::string::npos) << error;
+        EXPECT_EQ(f.dir.Read("Stage.def"), f.original) << c.says;
+        EXPECT_EQ(f.Entries(), 1u) << "a temporary file was left behind after: " << c.says;
+    }
+}
+
+TEST(StageWriter, ChangeMusicRefusesWhatItCannotWrite) {
+    StageFolder f;
+    std::string error;
+    ::chmod(f.path.c_str(), 0444);
+    EXPECT_FALSE(ChangeMusic(f.path, "new.mp3", 5, error));
+    EXPECT_NE(error.find("read-only"), std::string::npos) << error;
+    EXPECT_EQ(f.dir.Read("Stage.def"), f.original);
+
+    EXPECT_FALSE(ChangeMusic(f.dir.Dir() + "missing.def", "new.mp3", 5, error));
+    EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
+    EXPECT_EQ(f.Entries(), 1u);
+}
+
+}  // namespace
+}  // namespace qb
