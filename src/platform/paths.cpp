@@ -177,6 +177,10 @@ std::optional<std::string> ReadFileBytes(std::string_view path, size_t maxBytes)
 }
 
 bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
+    return WriteFileAtomic(path, bytes, {});
+}
+
+bool WriteFileAtomic(std::string_view path, std::string_view bytes, const std::function<bool()>& beforeRename) {
     if (path.empty() || IsSeparator(path.back())) return false;
     const std::string target = ResolvePath(path);
     const std::string dir = GetPath(target);
@@ -205,6 +209,7 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
     ok = ok && ::fsync(fd) == 0;
     file.fd = -1;
     ok = (::close(fd) == 0) && ok;
+    ok = ok && (!beforeRename || beforeRename());
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
