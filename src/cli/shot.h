@@ -26,6 +26,9 @@ struct Options {
     // Test character.
     std::string charDef;
     bool charInfo = false;
+    // What the editor's Save Changes (SaveStage) and Command6 (SaveStage2) write, to these files.
+    std::string saveStage;
+    std::string saveStage2;
 };
 
 // Draws frames of the loaded stage in `state` (--frames, --every, --bench) and writes the pictures
