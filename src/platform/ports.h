@@ -79,6 +79,10 @@ public:
     virtual void SetFullScreen(bool on) { (void)on; }
     // Shows or hides the error log window frmError (modeless, no owner); its text is the core's log.
     virtual void ShowErrorLog(bool visible) { (void)visible; }
+    // Shows the sprite browser frmSFF, creating it over the stage's sprites when it is not open.
+    virtual void ShowSpriteBrowser() {}
+    // Shows the background editor frmBG.
+    virtual void ShowBgEditor() {}
     // The shutdown has finished: close every window and end the event loop.
     virtual void Quit() {}
 };
