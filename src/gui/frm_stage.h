@@ -25,6 +25,8 @@ namespace qb::gui {
 
 class QtKeys;
 class FrmError;
+class FrmSff;
+class FrmBg;
 
 // frmFS: the full-screen window. Its view fits the largest whole-number scale, black around it.
 class FrmFS : public QWidget {
@@ -63,6 +65,8 @@ public:
     void SetViewScale(int scale);
     void SetFullScreen(bool on);
     void ShowErrorLog(bool visible);
+    void ShowSpriteBrowser();
+    void ShowBgEditor();
     void Quit();
     void Present(BITMAP* backBuffer);
 
@@ -74,6 +78,8 @@ public:
     FrmFS* FullScreenWindow() const { return m_fs.get(); }
     FrmError* ErrorWindow() const { return m_error.get(); }
     FrmError& ErrorLogWindow();
+    FrmSff* SpriteBrowser() const { return m_sff.get(); }
+    FrmBg* BgEditor() const { return m_bg.get(); }
     QListWidget* StageListBox() const { return m_lstStages; }
     QScrollBar* ScrollBar() const { return m_hscHScroll; }
     QAction* MenuAction(const std::string& name) const;
@@ -118,6 +124,8 @@ private:
     // Top-level windows without an owner: hiding the main window must not hide them.
     std::unique_ptr<FrmFS> m_fs;
     std::unique_ptr<FrmError> m_error;
+    std::unique_ptr<FrmSff> m_sff;
+    std::unique_ptr<FrmBg> m_bg;
 
     QMap<QString, QAction*> m_actions;
     QMap<QString, QMenu*> m_menus;

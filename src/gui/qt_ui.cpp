@@ -252,6 +252,14 @@ void QtUi::ShowErrorLog(bool visible) {
     if (m_window) m_window->ShowErrorLog(visible);
 }
 
+void QtUi::ShowSpriteBrowser() {
+    if (m_window) m_window->ShowSpriteBrowser();
+}
+
+void QtUi::ShowBgEditor() {
+    if (m_window) m_window->ShowBgEditor();
+}
+
 void QtUi::Quit() {
     if (m_window) m_window->Quit();
 }

@@ -65,6 +65,8 @@ public:
     void SetViewScale(int scale) override;
     void SetFullScreen(bool on) override;
     void ShowErrorLog(bool visible) override;
+    void ShowSpriteBrowser() override;
+    void ShowBgEditor() override;
     void Quit() override;
 
     void SetWindow(FrmStage* window);

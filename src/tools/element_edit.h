@@ -11,6 +11,7 @@
 #include "stage/stage_model.h"
 #include "stage/write_back.h"
 #include "tools/bg_editor.h"
+#include "tools/sprite_browser.h"
 
 namespace qb {
 
@@ -43,6 +44,8 @@ struct EditState {
     // against these.
     EditableValues Baseline;
     std::vector<int16_t> Origin;
+    // The sprite browser's scroll position (frmSFF).
+    SpriteBrowserState Browser;
 };
 
 // Clears what belongs to one run of a stage (the fields stay).
