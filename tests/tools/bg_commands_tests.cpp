@@ -1,4 +1,5 @@
 #include "tools/bg_commands.h"
+#include "tools/sprite_browser.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,37 @@ TEST(BgCommands, TestButtonsRewriteOnlyTheMusicLines) {
                                             "\r\nBGMUSIC = y\r\nbgvolume = 5\r\n");
     EXPECT_EQ(CommentPart("a = b"), "");
     EXPECT_EQ(CommentPart("a = b\t ;c"), "\t ;c");
+}
+
+}  // namespace
+}  // namespace qb
+
+namespace qb {
+namespace {
+
+TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsASmallerTable) {
+    StageModel stage;
+    SpriteBrowserState browser;
+    OpenSpriteBrowser(browser, stage);
+    EXPECT_EQ(ShownSpriteRow(browser, stage), -1);
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "SFF");
+
+    stage.Sprites.resize(120);
+    stage.Sprites[119].Group = 40;
+    stage.Sprites[119].Image = 3;
+    OpenSpriteBrowser(browser, stage);
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(1\\120)  Group: 0  Image: 0");
+    browser.Value = FindSpriteRow(stage, 40, 3);
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(120\\120)  Group: 40  Image: 3");
+    EXPECT_EQ(FindSpriteRow(stage, 40, 4), -1);
+
+    // A stage with fewer sprites loaded while the window stays open.
+    stage.Sprites.resize(5);
+    EXPECT_EQ(ShownSpriteRow(browser, stage), 4);
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(5\\5)  Group: 0  Image: 0");
+    stage.Sprites.clear();
+    EXPECT_EQ(ShownSpriteRow(browser, stage), -1);
+    EXPECT_FALSE(SaveShownSprite(browser, stage, "/nonexistent/x.png"));
 }
 
 }  // namespace
