@@ -6,13 +6,20 @@
 
 namespace qb {
 
+namespace {
+// The rows the stage counts (the table may hold a spare row past them).
+int SpriteRows(const StageModel& stage) {
+    return std::clamp(static_cast<int>(stage.SpriteCount), 0, static_cast<int>(stage.Sprites.size()));
+}
+}  // namespace
+
 void OpenSpriteBrowser(SpriteBrowserState& browser, const StageModel& stage) {
-    browser.Max = static_cast<int>(stage.Sprites.size()) - 1;
+    browser.Max = SpriteRows(stage) - 1;
     browser.Value = 0;
 }
 
 int ShownSpriteRow(SpriteBrowserState& browser, const StageModel& stage) {
-    const int last = static_cast<int>(stage.Sprites.size()) - 1;
+    const int last = SpriteRows(stage) - 1;
     browser.Max = std::min(browser.Max, last);
     browser.Value = std::clamp(browser.Value, 0, std::max(browser.Max, 0));
     return browser.Max < 0 ? -1 : browser.Value;

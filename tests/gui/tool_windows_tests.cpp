@@ -24,7 +24,7 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
         [&] {
             auto& w = h.Window();
             AppState& state = h.State();
-            const int count = static_cast<int>(state.Stage.Sprites.size());
+            const int count = state.Stage.SpriteCount;
             ASSERT_GT(count, 1);
             h.Trigger("mnuDebug");
             ASSERT_NE(w.SpriteBrowser(), nullptr);

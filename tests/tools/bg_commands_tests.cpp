@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/paths.h"
+#include "platform/text_util.h"
 #include "tests/stage/stage_fixture.h"
 
 namespace qb {
@@ -98,7 +99,8 @@ TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsASmallerTable) {
     EXPECT_EQ(ShownSpriteRow(browser, stage), -1);
     EXPECT_EQ(SpriteBrowserCaption(browser, stage), "SFF");
 
-    stage.Sprites.resize(120);
+    stage.Sprites.resize(121);  // a spare row past the counted ones is never shown
+    stage.SpriteCount = 120;
     stage.Sprites[119].Group = 40;
     stage.Sprites[119].Image = 3;
     OpenSpriteBrowser(browser, stage);
@@ -108,12 +110,75 @@ TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsASmallerTable) {
     EXPECT_EQ(FindSpriteRow(stage, 40, 4), -1);
 
     // A stage with fewer sprites loaded while the window stays open.
-    stage.Sprites.resize(5);
+    stage.SpriteCount = 5;
     EXPECT_EQ(ShownSpriteRow(browser, stage), 4);
     EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(5\\5)  Group: 0  Image: 0");
-    stage.Sprites.clear();
+    stage.SpriteCount = 0;
     EXPECT_EQ(ShownSpriteRow(browser, stage), -1);
     EXPECT_FALSE(SaveShownSprite(browser, stage, "/nonexistent/x.png"));
+}
+
+}  // namespace
+}  // namespace qb
+
+namespace qb {
+namespace {
+
+std::vector<std::string> RawLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+// Three elements of a real stage edited through the editor's boxes and Update, then written: the file
+// differs from the original in exactly the edited lines, and loads with the edited values.
+TEST(BgCommands, WriteToACorpusStageChangesOnlyTheEditedLines) {
+    const auto corpus = test::CorpusDir();
+    if (corpus.empty()) GTEST_SKIP() << "no corpus";
+    StageFixture f;
+    const auto dir = corpus / "stages" / "kazzmir__kfm";
+    for (const char* name : {"kfm.def", "kfm.sff"})
+        f.mugen.Write(std::string("stages/") + name, ReadFileBytes((dir / name).string(), 1u << 26).value_or(""));
+    const std::string path = (f.mugen.Path() / "stages/kfm.def").string();
+    const std::string original = f.mugen.Read("stages/kfm.def");
+    ASSERT_TRUE(f.Load(path));
+    ASSERT_GE(f.stage.Elements.size(), 3u);
+    EditState edit;
+    ShowStuff(f.stage, edit.Fields);  // as the stage start fills the camera boxes
+    BeginEditBaseline(f.stage, edit);
+    for (int16_t i : {0, 1, 2}) {
+        ShowElement(f.stage, i, edit.Fields);
+        edit.Fields.txtXpos = text::NumberText(f.stage.Elements[i].BaseX + 10 + i);
+        if (i == 1) edit.Fields.txtDeltaX = "0.25";
+        UpdateStuff(f.stage, edit.Fields, i);
+    }
+    const WriteBackResult r = WriteToStageFile(f.stage, edit, path);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(f.mugen.Read("stages/kfm.def.bak"), original);
+
+    const auto before = RawLines(original), after = RawLines(f.mugen.Read("stages/kfm.def"));
+    ASSERT_EQ(before.size() + static_cast<size_t>(r.linesAdded), after.size());
+    int changed = 0;
+    for (size_t i = 0, j = 0; i < before.size() && j < after.size(); ++i, ++j) {
+        if (before[i] == after[j]) continue;
+        ++changed;
+        EXPECT_TRUE(after[j].find("start") != std::string::npos || after[j].find("delta") != std::string::npos)
+            << after[j];
+    }
+    EXPECT_EQ(changed, r.linesChanged);
+    EXPECT_EQ(r.linesChanged + r.linesAdded, 4);
+
+    StageFixture again;
+    ASSERT_TRUE(again.Load(path));
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(again.stage.Elements[i].StartX, text::RoundClampInt32(f.stage.Elements[i].BaseX)) << i;
+    EXPECT_FLOAT_EQ(again.stage.Elements[1].DeltaX, 0.25f);
 }
 
 }  // namespace
