@@ -50,11 +50,12 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         grid->addWidget(label, spec.row, spec.column);
         grid->addWidget(box, spec.row, spec.column + 1, 1, spec.row == 10 ? 3 : 1);
         auto field = spec.field;
-        connect(box, &QLineEdit::textEdited, this, [this, name = std::string(spec.name), field](const QString& text) {
-            Bound& bound = m_boxes.at(name);
-            bound.shown = ToNativeText(text);
-            m_fields.*field = bound.shown;
-        });
+        connect(box, &QLineEdit::textEdited, this,
+                [this, name = std::string(spec.name), field](const QString& text) {
+                    Bound& bound = m_boxes.at(name);
+                    bound.shown = ToNativeText(text);
+                    m_fields.*field = bound.shown;
+                });
         m_boxes.emplace(spec.name, Bound{field, box, "\x01"});
     }
     m_chkMask = new QCheckBox(QStringLiteral("Mask"), this);
@@ -70,10 +71,10 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         const char* caption;
     };
     const ButtonSpec buttons[] = {
-        {"cmdUpdate", "Update"},      {"cmdAutoBound", "Auto Bound"}, {"cmdSave", "Save Changes"},
-        {"cmdShowDef", "Show Def"},   {"cmdMusic", "Music"},          {"Command1", "Set"},
-        {"Command2", "Save Stage"},   {"Command3", "Command3"},       {"Command4", "Command4"},
-        {"Command5", "Command5"},     {"Command6", "Command6"},       {"cmdWriteStage", "Write to stage file"},
+        {"cmdUpdate", "Update"},    {"cmdAutoBound", "Auto Bound"}, {"cmdSave", "Save Changes"},
+        {"cmdShowDef", "Show Def"}, {"cmdMusic", "Music"},          {"Command1", "Set"},
+        {"Command2", "Save Stage"}, {"Command3", "Command3"},       {"Command4", "Command4"},
+        {"Command5", "Command5"},   {"Command6", "Command6"},       {"cmdWriteStage", "Write to stage file"},
     };
     int index = 0;
     for (const ButtonSpec& spec : buttons) {

@@ -54,7 +54,8 @@ void SpriteCanvas::paintEvent(QPaintEvent*) {
     constexpr int kCell = 8;
     for (int y = 0; y < height(); y += kCell)
         for (int x = 0; x < width(); x += kCell)
-            p.fillRect(x, y, kCell, kCell, ((x / kCell + y / kCell) % 2) ? QColor(200, 200, 200) : QColor(240, 240, 240));
+            p.fillRect(x, y, kCell, kCell,
+                       ((x / kCell + y / kCell) % 2) ? QColor(200, 200, 200) : QColor(240, 240, 240));
     if (!m_stage || m_row < 0 || m_row >= static_cast<int>(m_stage->Sprites.size())) return;
     const SpriteEntry& sprite = m_stage->Sprites[static_cast<size_t>(m_row)];
     if (!sprite.Bitmap) return;
@@ -115,10 +116,11 @@ FrmSff::FrmSff(const StageModel& stage, SpriteBrowserState& browser, QWidget* pa
         m_hscSGFX->setValue(row);
     });
     connect(m_save, &QPushButton::clicked, this, [this] {
-        const std::string path = m_saveAsk ? m_saveAsk()
-                                           : ToNativeText(QFileDialog::getSaveFileName(
-                                                 this, QStringLiteral("Save sprite"), QString(),
-                                                 QStringLiteral("PNG pictures (*.png)")));
+        const std::string path =
+            m_saveAsk
+                ? m_saveAsk()
+                : ToNativeText(QFileDialog::getSaveFileName(this, QStringLiteral("Save sprite"), QString(),
+                                                            QStringLiteral("PNG pictures (*.png)")));
         if (path.empty()) return;
         if (!SaveShownSprite(m_browser, m_stage, path))
             QMessageBox::warning(this, windowTitle(), QStringLiteral("The sprite could not be saved."));

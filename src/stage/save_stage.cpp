@@ -52,7 +52,8 @@ private:
 void ElementBlock(Writer& w, const BgElement& e, SaveStyle style) {
     const bool two = style == SaveStyle::Stage2;
     const bool anim = e.Type == "anim";
-    const std::string sprite = "spriteno = " + std::to_string(e.SpriteGroup) + "," + std::to_string(e.SpriteImage);
+    const std::string sprite =
+        "spriteno = " + std::to_string(e.SpriteGroup) + "," + std::to_string(e.SpriteImage);
     const std::string start = "start = " + std::to_string(e.StartX) + "," + std::to_string(e.StartY);
 
     w.Line("[BG " + CleanName(e.Name) + "]");
@@ -69,7 +70,8 @@ void ElementBlock(Writer& w, const BgElement& e, SaveStyle style) {
                std::to_string(text::RoundClampInt32(e.BaseY)));
     }
     const bool deltaX = e.DeltaX != 1.0f, deltaY = e.DeltaY != 1.0f;
-    if (two ? (deltaX || deltaY) : (deltaX && deltaY)) w.Line("delta = " + Num(e.DeltaX) + "," + Num(e.DeltaY));
+    if (two ? (deltaX || deltaY) : (deltaX && deltaY))
+        w.Line("delta = " + Num(e.DeltaX) + "," + Num(e.DeltaY));
     if (!e.Trans.empty() && e.Trans != "none") w.Line("trans = " + CleanValue(e.Trans));
     if (e.Mask == 1 && !(two && anim)) w.Line("mask = 1");
     const bool tileX = e.TileX != 0, tileY = e.TileY != 0;
@@ -78,7 +80,8 @@ void ElementBlock(Writer& w, const BgElement& e, SaveStyle style) {
     const bool spcX = e.TileSpacingX != 0, spcY = e.TileSpacingY != 0;
     bool spacing = spcX && spcY;
     if (two) spacing = anim ? (e.TileSpacingX != 1 || e.TileSpacingX != e.TileSpacingY) : (spcX || spcY);
-    if (spacing) w.Line("tilespacing = " + std::to_string(e.TileSpacingX) + "," + std::to_string(e.TileSpacingY));
+    if (spacing)
+        w.Line("tilespacing = " + std::to_string(e.TileSpacingX) + "," + std::to_string(e.TileSpacingY));
     w.Line("");
 }
 
@@ -86,8 +89,9 @@ void ActionBlock(Writer& w, const BgAction& a) {
     w.Line("");
     w.Line("[Begin action " + std::to_string(a.Number) + "]");
     for (const BgFrame& f : a.Frames) {
-        std::string line = std::to_string(f.Group) + "," + std::to_string(f.Image) + "," + std::to_string(f.OffsetX) +
-                           "," + std::to_string(f.OffsetY) + "," + std::to_string(f.Time);
+        std::string line = std::to_string(f.Group) + "," + std::to_string(f.Image) + "," +
+                           std::to_string(f.OffsetX) + "," + std::to_string(f.OffsetY) + "," +
+                           std::to_string(f.Time);
         if (!f.Flip.empty()) line += "," + CleanValue(f.Flip);
         w.Line(line);
     }

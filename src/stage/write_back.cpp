@@ -153,9 +153,12 @@ std::string ReplaceValue(const std::string& body, const std::string& value) {
 std::string FileEol(const std::vector<RawLine>& lines) {
     int crlf = 0, lf = 0, cr = 0;
     for (const RawLine& l : lines) {
-        if (l.eol == "\r\n") ++crlf;
-        else if (l.eol == "\n") ++lf;
-        else if (l.eol == "\r") ++cr;
+        if (l.eol == "\r\n")
+            ++crlf;
+        else if (l.eol == "\n")
+            ++lf;
+        else if (l.eol == "\r")
+            ++cr;
     }
     if (lf > crlf && lf >= cr) return "\n";
     if (cr > crlf && cr > lf) return "\r";

@@ -123,9 +123,10 @@ std::string CommentPart(const std::string& line) {
 bool Command3_Click(const std::string& programDir) {
     // The value goes in place of the old one, so the lines after it keep their bytes whatever the
     // lengths.
-    return RewriteMusicLines(programDir, "test.def", JoinPath(programDir, "lalala.mid"), [](const std::string& l) {
-        return l.find("bgmusic") != std::string::npos && l.find('=') != std::string::npos;
-    });
+    return RewriteMusicLines(
+        programDir, "test.def", JoinPath(programDir, "lalala.mid"), [](const std::string& l) {
+            return l.find("bgmusic") != std::string::npos && l.find('=') != std::string::npos;
+        });
 }
 
 int64_t Command4_Click(const std::string& programDir) {

@@ -24,7 +24,8 @@ TEST(BgButtons, MusicSavesAndTheWriteIntoTheStageFile) {
     ASSERT_TRUE(BgEditorButton(f.state, "cmdMusic"));
     ASSERT_EQ(f.ui.openRequests.size(), 1u);
     EXPECT_EQ(f.ui.openRequests[0].title, "Choose your stage!");
-    EXPECT_EQ(f.ui.openRequests[0].filters, (std::vector<std::pair<std::string, std::string>>{{"Music Files", "*.mp3"}}));
+    EXPECT_EQ(f.ui.openRequests[0].filters,
+              (std::vector<std::pair<std::string, std::string>>{{"Music Files", "*.mp3"}}));
     EXPECT_EQ(f.ui.openRequests[0].initialDir, f.mugen.Dir() + "sound/");
     EXPECT_EQ(f.state.Load.MusicPath, before);
     EXPECT_EQ(f.state.Edit.Fields.txtMusic, "");

@@ -34,8 +34,8 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             EXPECT_EQ(sff.ScrollBar()->maximum(), count - 1);
             const SpriteEntry& second = state.Stage.Sprites[1];
             sff.ScrollBar()->setValue(1);
-            EXPECT_EQ(sff.windowTitle().toStdString(), "(2\\" + std::to_string(count) + ")  Group: " +
-                                                           std::to_string(second.Group) +
+            EXPECT_EQ(sff.windowTitle().toStdString(), "(2\\" + std::to_string(count) +
+                                                           ")  Group: " + std::to_string(second.Group) +
                                                            "  Image: " + std::to_string(second.Image));
             sff.GroupBox()->setValue(state.Stage.Sprites[0].Group);
             sff.ImageBox()->setValue(state.Stage.Sprites[0].Image);

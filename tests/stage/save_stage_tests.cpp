@@ -51,32 +51,81 @@ TEST(SaveStage, WritesEveryLineOfBothStyles) {
     f.stage.Elements[1].BaseX = 12.5f;  // dragged: halves round to even
     f.stage.Elements[1].BaseY = 51.5f;
     const std::string spr = "spr = " + f.stage.SpriteFile;
-    const std::vector<std::string> head1 = {
-        "[Info]", "Name = \"Fenn Test\"", "", "", "[Camera]", "startx = 12.5", "starty = 3", "boundleft = -100",
-        "boundright = 100", "boundhigh = -20", "boundlow = 0", "", "", "[PlayerInfo]", "", "", "[Scaling]", "", "",
-        "[Bound]", "", "", "[StageInfo]", "", "", "[Shadow]", "", "", "[Music]", "bgmusic = /m/x.mp3", "", "",
-        "[BGdef]", spr, "", ""};
+    const std::vector<std::string> head1 = {"[Info]",
+                                            "Name = \"Fenn Test\"",
+                                            "",
+                                            "",
+                                            "[Camera]",
+                                            "startx = 12.5",
+                                            "starty = 3",
+                                            "boundleft = -100",
+                                            "boundright = 100",
+                                            "boundhigh = -20",
+                                            "boundlow = 0",
+                                            "",
+                                            "",
+                                            "[PlayerInfo]",
+                                            "",
+                                            "",
+                                            "[Scaling]",
+                                            "",
+                                            "",
+                                            "[Bound]",
+                                            "",
+                                            "",
+                                            "[StageInfo]",
+                                            "",
+                                            "",
+                                            "[Shadow]",
+                                            "",
+                                            "",
+                                            "[Music]",
+                                            "bgmusic = /m/x.mp3",
+                                            "",
+                                            "",
+                                            "[BGdef]",
+                                            spr,
+                                            "",
+                                            ""};
     std::vector<std::string> want1 = head1;
-    for (const char* l : {"[BG Sky]", "type = normal", "spriteno = 0,0", "start = 0,50", "ID = 4", "spriteno = 0,0",
-                          "trans = add", "",  //
-                          "[BG Water]", "type = anim", "actionno = 7", "start = 10,50", "layerno = 1",
-                          "spriteno = 0,0", "start = 10,50", "mask = 1", "tile = 1,1", "tilespacing = 2,2", "",
-                          "", "[Begin action 7]", "0,0,1,-2,5", "0,0,0,0,-1,h"})
+    for (const char* l : {"[BG Sky]",
+                          "type = normal",
+                          "spriteno = 0,0",
+                          "start = 0,50",
+                          "ID = 4",
+                          "spriteno = 0,0",
+                          "trans = add",
+                          "",  //
+                          "[BG Water]",
+                          "type = anim",
+                          "actionno = 7",
+                          "start = 10,50",
+                          "layerno = 1",
+                          "spriteno = 0,0",
+                          "start = 10,50",
+                          "mask = 1",
+                          "tile = 1,1",
+                          "tilespacing = 2,2",
+                          "",
+                          "",
+                          "[Begin action 7]",
+                          "0,0,1,-2,5",
+                          "0,0,0,0,-1,h"})
         want1.push_back(l);
     ExpectLines(SaveStageText(f.stage, "/m/x.mp3", SaveStyle::Stage), want1);
 
     const std::vector<std::string> want2 = {
-        "[Info]", "Name = \"Fenn Test\"", "", "", "[Camera]", "startx = 12.5", "starty = 3", "boundleft = -100",
-        "boundright = 100", "boundhigh = -20", "boundlow = 0", "verticalfollow = 0.5", "tension = 40", "", "",
-        "[PlayerInfo]", "p1startx = -70", "p1starty = 0", "", "", "[Scaling]", "", "", "[Bound]", "screenleft = 15",
-        "screenright = 16", "", "", "[StageInfo]", "zoffset = 200", "", "", "[Shadow]", "", "", "[Music]",
-        "bgmusic = ", "", "", "[BGdef]", spr, "", "",
+        "[Info]", "Name = \"Fenn Test\"", "", "", "[Camera]", "startx = 12.5", "starty = 3",
+        "boundleft = -100", "boundright = 100", "boundhigh = -20", "boundlow = 0", "verticalfollow = 0.5",
+        "tension = 40", "", "", "[PlayerInfo]", "p1startx = -70", "p1starty = 0", "", "", "[Scaling]", "", "",
+        "[Bound]", "screenleft = 15", "screenright = 16", "", "", "[StageInfo]", "zoffset = 200", "", "",
+        "[Shadow]", "", "", "[Music]", "bgmusic = ", "", "", "[BGdef]", spr, "", "",
         // Sky: start 0,50 is non-zero in y; tile and spacing each have one non-zero member.
-        "[BG Sky]", "type = normal", "spriteno = 0,0", "ID = 4", "start = 0,50", "trans = add",
-        "tile = 1,0", "tilespacing = 3,0", "",
+        "[BG Sky]", "type = normal", "spriteno = 0,0", "ID = 4", "start = 0,50", "trans = add", "tile = 1,0",
+        "tilespacing = 3,0", "",
         // Water: the dragged base rounded; no mask for anim; one delta differs.
-        "[BG Water]", "type = anim", "actionno = 7", "layerno = 1", "start = 12,52", "delta = 0.5,1", "tile = 1,1",
-        "tilespacing = 2,2", "", "", "[Begin action 7]", "0,0,1,-2,5", "0,0,0,0,-1,h"};
+        "[BG Water]", "type = anim", "actionno = 7", "layerno = 1", "start = 12,52", "delta = 0.5,1",
+        "tile = 1,1", "tilespacing = 2,2", "", "", "[Begin action 7]", "0,0,1,-2,5", "0,0,0,0,-1,h"};
     ExpectLines(SaveStageText(f.stage, "", SaveStyle::Stage2), want2);
 }
 
@@ -131,7 +180,8 @@ TEST(SaveStage, CorpusStagesLoadAgain) {
             EXPECT_EQ(again.stage.SpriteCount, f.stage.SpriteCount) << entry.path();
             for (size_t i = 0; i < f.stage.Elements.size() && i < again.stage.Elements.size(); ++i) {
                 EXPECT_EQ(again.stage.Elements[i].Type, f.stage.Elements[i].Type) << entry.path() << " " << i;
-                EXPECT_EQ(again.stage.Elements[i].SpriteIndex, f.stage.Elements[i].SpriteIndex) << entry.path();
+                EXPECT_EQ(again.stage.Elements[i].SpriteIndex, f.stage.Elements[i].SpriteIndex)
+                    << entry.path();
             }
         }
     }

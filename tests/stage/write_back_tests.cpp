@@ -32,9 +32,9 @@ struct WriteBackFixture : StageFixture {
     }
     // Edits three elements and the camera as the editor's commands do.
     void Edit() {
-        stage.Elements[0].BaseX += 7;                // moved: start
-        stage.Elements[1].DeltaX = 0.25f;            // no delta line: added at the section's end
-        stage.Elements[2].Mask = 0;                  // the file's last line, without a line end
+        stage.Elements[0].BaseX += 7;      // moved: start
+        stage.Elements[1].DeltaX = 0.25f;  // no delta line: added at the section's end
+        stage.Elements[2].Mask = 0;        // the file's last line, without a line end
         stage.Elements[2].VelocityX = 1.5f;
         stage.BoundLeft = -200;
     }

@@ -50,7 +50,8 @@ TEST(BgCommands, WriteToStageFileFollowsReorderedElementsAndRefusesRemoved) {
     WriteBackResult r = WriteToStageFile(f.stage, edit, path);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.linesChanged, 1);
-    EXPECT_NE(f.mugen.Read("stages/test.def").find("[BG b]\ntype = normal\nspriteno = 0,0\nstart = 3,4\ndelta = 2,0.5\n"),
+    EXPECT_NE(f.mugen.Read("stages/test.def")
+                  .find("[BG b]\ntype = normal\nspriteno = 0,0\nstart = 3,4\ndelta = 2,0.5\n"),
               std::string::npos);
     // What was written is the new baseline: writing again changes nothing.
     r = WriteToStageFile(f.stage, edit, path);
@@ -68,13 +69,15 @@ TEST(BgCommands, TestButtonsRewriteOnlyTheMusicLines) {
     const std::string dir = program.Path().string();
     EXPECT_FALSE(Command3_Click(dir));  // no test.def yet
     EXPECT_EQ(Command4_Click(dir), -1);
-    const std::string def = "[Music]\r\nbgmusic = a.mp3   ; intro\r\n; bgmusic = x\r\nBGMUSIC = y\r\nbgvolume = 5\r\n";
+    const std::string def =
+        "[Music]\r\nbgmusic = a.mp3   ; intro\r\n; bgmusic = x\r\nBGMUSIC = y\r\nbgvolume = 5\r\n";
     program.Write("test.def", def);
     EXPECT_EQ(Command4_Click(dir), static_cast<int64_t>(def.size()));
 
     ASSERT_TRUE(Command5_Click(dir));
     EXPECT_EQ(program.Read("shout.def"),
-              "[Music]\r\nbgmusic = f:\\mugen\\suckme.mp3   ; intro\r\n; bgmusic = x\r\nBGMUSIC = y\r\nbgvolume = 5\r\n");
+              "[Music]\r\nbgmusic = f:\\mugen\\suckme.mp3   ; intro\r\n; bgmusic = x\r\nBGMUSIC = "
+              "y\r\nbgvolume = 5\r\n");
     EXPECT_EQ(program.Read("test.def"), def);
 
     // A value longer than the old one leaves the following lines whole.
@@ -144,7 +147,8 @@ TEST(BgCommands, WriteToACorpusStageChangesOnlyTheEditedLines) {
     StageFixture f;
     const auto dir = corpus / "stages" / "kazzmir__kfm";
     for (const char* name : {"kfm.def", "kfm.sff"})
-        f.mugen.Write(std::string("stages/") + name, ReadFileBytes((dir / name).string(), 1u << 26).value_or(""));
+        f.mugen.Write(std::string("stages/") + name,
+                      ReadFileBytes((dir / name).string(), 1u << 26).value_or(""));
     const std::string path = (f.mugen.Path() / "stages/kfm.def").string();
     const std::string original = f.mugen.Read("stages/kfm.def");
     ASSERT_TRUE(f.Load(path));
@@ -168,7 +172,8 @@ TEST(BgCommands, WriteToACorpusStageChangesOnlyTheEditedLines) {
     for (size_t i = 0, j = 0; i < before.size() && j < after.size(); ++i, ++j) {
         if (before[i] == after[j]) continue;
         ++changed;
-        EXPECT_TRUE(after[j].find("start") != std::string::npos || after[j].find("delta") != std::string::npos)
+        EXPECT_TRUE(after[j].find("start") != std::string::npos ||
+                    after[j].find("delta") != std::string::npos)
             << after[j];
     }
     EXPECT_EQ(changed, r.linesChanged);
