@@ -137,7 +137,13 @@ void FrmSff::Open() {
     ShowSprite();
 }
 
+void FrmSff::Refresh() {
+    if (m_shownTable != m_stage.Sprites.data() || m_shownCount != m_stage.SpriteCount) ShowSprite();
+}
+
 void FrmSff::ShowSprite() {
+    m_shownTable = m_stage.Sprites.data();
+    m_shownCount = m_stage.SpriteCount;
     const int row = ShownSpriteRow(m_browser, m_stage);
     if (m_hscSGFX->maximum() != std::max(m_browser.Max, 0) || m_hscSGFX->value() != m_browser.Value) {
         const QSignalBlocker block(m_hscSGFX);

@@ -40,6 +40,9 @@ public:
     void Open();
     // The show operation: the sprite of the scroll bar's value and the caption.
     void ShowSprite();
+    // Shows again when the stage's sprite table changed (another stage loaded, or none) since the last
+    // show: the range shrinks to the table and the picture follows.
+    void Refresh();
     // Asked for the file "Save PNG" writes; empty cancels. Tests replace it.
     void SetSaveAsk(std::function<std::string()> ask) { m_saveAsk = std::move(ask); }
 
@@ -61,6 +64,8 @@ private:
     QPushButton* m_go = nullptr;
     QPushButton* m_save = nullptr;
     std::function<std::string()> m_saveAsk;
+    const void* m_shownTable = nullptr;
+    int m_shownCount = -1;
 };
 
 }  // namespace qb::gui

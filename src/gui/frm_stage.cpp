@@ -298,6 +298,7 @@ void FrmStage::Sync() {
     }
     if (m_error && m_error->isVisible()) m_error->Refresh();
     if (m_bg && m_bg->isVisible()) m_bg->Refresh();
+    if (m_sff && m_sff->isVisible()) m_sff->Refresh();
     SyncTimers();
     m_syncing = false;
 }

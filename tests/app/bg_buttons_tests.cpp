@@ -51,6 +51,15 @@ TEST(BgButtons, MusicSavesAndTheWriteIntoTheStageFile) {
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Information);
     EXPECT_NE(f.mugen.Read("stages/forest.def").find("boundleft = -321"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(f.mugen.Path() / "stages/forest.def.bak"));
+
+    // A stage from a package runs from a temporary copy: nothing is written there.
+    f.state.Package.FromPackage = true;
+    f.state.Edit.Fields.txtcamleft = "-50";
+    BgEditorButton(f.state, "cmdUpdate");
+    BgEditorButton(f.state, "cmdWriteStage");
+    EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(f.mugen.Read("stages/forest.def").find("boundleft = -50"), std::string::npos);
+    f.state.Package.FromPackage = false;
 }
 
 }  // namespace

@@ -45,6 +45,13 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             sff.SetSaveAsk([&] { return png; });
             sff.SaveButton()->click();
             EXPECT_TRUE(std::filesystem::exists(png));
+            // A stage with fewer sprites while the window is open: the range follows the table.
+            sff.ScrollBar()->setValue(count - 1);
+            state.Stage.SpriteCount = 1;
+            w.Sync();
+            EXPECT_EQ(sff.ScrollBar()->maximum(), 0);
+            EXPECT_EQ(sff.windowTitle().left(5), "(1\\1)");
+            state.Stage.SpriteCount = static_cast<int16_t>(count);
 
             h.Trigger("mnuBgEditor");
             ASSERT_NE(w.BgEditor(), nullptr);
