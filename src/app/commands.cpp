@@ -486,6 +486,11 @@ void mnuSnapshot_Click(AppState& state) {
 void mnuDebug_Click(AppState& state) {
     state.Loop.DebugMode = static_cast<uint8_t>(~state.Loop.DebugMode);
     state.Menus.SetChecked("mnuDebug", state.Loop.DebugMode != 0);
+    if (state.Loop.DebugMode != 0) UiOf(state).ShowSpriteBrowser();
+}
+
+void mnuBgEditor_Click(AppState& state) {
+    UiOf(state).ShowBgEditor();
 }
 
 void mnuExit_Click(AppState& state) {
@@ -534,6 +539,7 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         {"mnuStagePrev", mnuStagePrev_Click},
         {"mnuStageNext", mnuStageNext_Click},
         {"mnuDebug", mnuDebug_Click},
+        {"mnuBgEditor", mnuBgEditor_Click},
         {"mnuChar", mnuChar_Click},
         {"mnuChange", mnuChange_Click},
         {"mnuAbout", mnuAbout_Click},

@@ -99,6 +99,7 @@ void mnuPause_Click(AppState& state);
 // F8: saves the BackBuffer as the next free ProgramDir/snapshots/<StageName> n.pcx (stage running).
 void mnuSnapshot_Click(AppState& state);
 void mnuDebug_Click(AppState& state);
+void mnuBgEditor_Click(AppState& state);
 // Same as closing the window (CloseRequest in app/startup.h).
 void mnuExit_Click(AppState& state);
 

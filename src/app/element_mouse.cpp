@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "platform/text_util.h"
+#include "tools/bg_commands.h"
 #include "tools/element_edit.h"
 
 namespace qb {
@@ -30,6 +31,7 @@ void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
         return;
     }
     state.Edit.SelectedElement = hit;
+    ShowElement(state.Stage, hit, state.Edit.Fields);
     Caption(state, ElementCaption(state.Stage, hit));
     BeginDrag(state.Stage, state.Edit, hit, x, y);
 }

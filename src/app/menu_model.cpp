@@ -41,6 +41,8 @@ constexpr InitialItem kInitialItems[] = {
     {"mnuMScroll", "Mouse &Scroll", false, false, false},
     {"mnuDeform", "&Deform", false, false, false},
     {"mnuDebugBG", "调&试  BG", false, true, true},
+    // Opens the background editor frmBG (new; the editor had no way to be opened).
+    {"mnuBgEditor", "背景&编辑器...", false, true, true},
     {"mnuInstall", "&Install to MUGEN", false, false, false},
     {"mnuError", "显示 &错误日志", false, true, true},
     {"mnuNotepad", "用记事本打开DEF&文件", false, true, true},
@@ -52,7 +54,8 @@ constexpr InitialItem kInitialItems[] = {
     {"mnuStagePrev", "<<", false, true, true},
     {"mnuStageNext", ">>", false, true, true},
     {"mnuR", "R", false, true, true},
-    {"mnuDebug", "&Debug", false, false, false},
+    // Visible (new): it opens the sprite browser, which has no other way in.
+    {"mnuDebug", "&Debug", false, false, true},
     {"mnuAbout", "&About", false, true, true},
 };
 

@@ -6,6 +6,7 @@
 #include "app/char_commands.h"
 #include "app/commands.h"
 #include "app/load_stage.h"
+#include "tools/bg_commands.h"
 #include "tools/bg_editor.h"
 #include "render/frame.h"
 
@@ -149,6 +150,7 @@ bool BeginStageRun(AppState& state) {
     LoadStage(state);
     if (state.bRunning == 0) return false;
     ShowStuff(state.Stage, state.Edit.Fields);
+    BeginEditBaseline(state.Stage, state.Edit);
     ResetFrameState(state.Frame);
     StartCharForRun(state);
     // The character may have been refused: the stage still runs without it.

@@ -32,6 +32,9 @@ struct Options {
     std::string musicFile;
     bool volumeGiven = false;
     int16_t volume = 0;
+    // What the editor's Save Changes (SaveStage) and Command6 (SaveStage2) write, to these files.
+    std::string saveStage;
+    std::string saveStage2;
 };
 
 // Draws frames of the loaded stage in `state` (--frames, --every, --bench) and writes the pictures

@@ -24,6 +24,7 @@
 #include "platform/ports.h"
 #include "stage/error_log.h"
 #include "stage/stage_writer.h"
+#include "stage/save_stage.h"
 
 namespace qb::shot {
 
@@ -33,6 +34,7 @@ constexpr const char* kUsage =
     "usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]\n"
     "                      [--frames N (--out FILE | --every K --out-dir DIR | --bench)]\n"
     "                      [--keys SCRIPT] [--info-overlay] [--debug-bg] [--char CHAR.def]\n"
+    "                      [--save-stage FILE] [--save-stage2 FILE]\n"
     "       quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "       quillback-shot --change-music FILE --volume V STAGE.def\n";
 
@@ -170,6 +172,10 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
                 return 2;
             }
             options.volumeGiven = ok;
+        } else if (a == "--save-stage") {
+            ok = value(options.saveStage);
+        } else if (a == "--save-stage2") {
+            ok = value(options.saveStage2);
         }
         else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + std::string(a);
@@ -277,9 +283,19 @@ int RunShot(const Options& options) {
         if (loaded && options.info) std::fputs(InfoDump(state).c_str(), stdout);
         if (options.log) std::fwrite(state.Log.Text().data(), 1, state.Log.Text().size(), stdout);
         std::fflush(stdout);
+        // The music line holds the file the media player was given, as the window's editor writes it.
+        const auto save = [&](const std::string& file, auto writer) {
+            if (file.empty() || !loaded) return;
+            if (!writer(state.Stage, state.Load.MusicPath, AbsolutePath(file))) {
+                std::fprintf(stderr, "quillback-shot: cannot write %s\n", file.c_str());
+                status = 1;
+            }
+        };
+        save(options.saveStage, SaveStage);
+        save(options.saveStage2, SaveStage2);
         if (!loaded || charMissing) {
             status = 1;
-        } else if (options.frames >= 0 || options.bench) {
+        } else if (status == 0 && (options.frames >= 0 || options.bench)) {
             status = RunFrames(state, options);
         }
         UnloadStuff(state);

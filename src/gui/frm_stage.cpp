@@ -19,8 +19,11 @@
 #include "app/commands.h"
 #include "app/element_mouse.h"
 #include "app/startup.h"
+#include "app/bg_buttons.h"
+#include "gui/frm_bg.h"
 #include "gui/frm_error.h"
 #include "gui/frm_music.h"
+#include "gui/frm_sff.h"
 #include "gui/qt_keys.h"
 #include "gui/qt_ui.h"
 
@@ -299,6 +302,8 @@ void FrmStage::Sync() {
         if (!m_state.Chooser.Loaded && m_music->isVisible()) m_music->hide();
         m_music->Refresh();
     }
+    if (m_bg && m_bg->isVisible()) m_bg->Refresh();
+    if (m_sff && m_sff->isVisible()) m_sff->Refresh();
     SyncTimers();
     m_syncing = false;
 }
@@ -422,6 +427,29 @@ void FrmStage::ShowMusicChooser() {
     m_music->raise();
 }
 
+void FrmStage::ShowSpriteBrowser() {
+    // A window closed from its title bar is unloaded: the next one takes the range of the stage
+    // loaded then.
+    if (!m_sff || !m_sff->isVisible()) {
+        m_sff = std::make_unique<FrmSff>(m_state.Stage, m_state.Edit.Browser);
+        m_sff->Open();
+    }
+    m_sff->show();
+    m_sff->raise();
+}
+
+void FrmStage::ShowBgEditor() {
+    if (!m_bg) {
+        m_bg = std::make_unique<FrmBg>(m_state.Edit.Fields, [this](const std::string& control) {
+            BgEditorButton(m_state, control);
+            Sync();
+        });
+    }
+    m_bg->Refresh();
+    m_bg->show();
+    m_bg->raise();
+}
+
 void FrmStage::Quit() {
     m_quitting = true;
     m_tmrStart->stop();
@@ -429,6 +457,8 @@ void FrmStage::Quit() {
     m_tmrDrop->stop();
     m_tmrRefresh->stop();
     if (m_error) m_error->hide();
+    if (m_sff) m_sff->hide();
+    if (m_bg) m_bg->hide();
     if (m_fs) m_fs->hide();
     close();
     emit QuitRequested();

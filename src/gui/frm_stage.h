@@ -26,6 +26,8 @@ namespace qb::gui {
 class QtKeys;
 class FrmError;
 class FrmMusic;
+class FrmSff;
+class FrmBg;
 
 // frmFS: the full-screen window. Its view fits the largest whole-number scale, black around it.
 class FrmFS : public QWidget {
@@ -66,6 +68,8 @@ public:
     void ShowErrorLog(bool visible);
     // Shows frmMusic right above this window (creating it on first use).
     void ShowMusicChooser();
+    void ShowSpriteBrowser();
+    void ShowBgEditor();
     void Quit();
     void Present(BITMAP* backBuffer);
 
@@ -78,6 +82,8 @@ public:
     FrmError* ErrorWindow() const { return m_error.get(); }
     FrmError& ErrorLogWindow();
     FrmMusic* MusicWindow() const { return m_music.get(); }
+    FrmSff* SpriteBrowser() const { return m_sff.get(); }
+    FrmBg* BgEditor() const { return m_bg.get(); }
     QListWidget* StageListBox() const { return m_lstStages; }
     QScrollBar* ScrollBar() const { return m_hscHScroll; }
     QAction* MenuAction(const std::string& name) const;
@@ -123,6 +129,8 @@ private:
     std::unique_ptr<FrmFS> m_fs;
     std::unique_ptr<FrmError> m_error;
     std::unique_ptr<FrmMusic> m_music;
+    std::unique_ptr<FrmSff> m_sff;
+    std::unique_ptr<FrmBg> m_bg;
 
     QMap<QString, QAction*> m_actions;
     QMap<QString, QMenu*> m_menus;

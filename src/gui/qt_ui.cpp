@@ -256,6 +256,14 @@ void QtUi::ShowMusicChooser() {
     if (m_window) m_window->ShowMusicChooser();
 }
 
+void QtUi::ShowSpriteBrowser() {
+    if (m_window) m_window->ShowSpriteBrowser();
+}
+
+void QtUi::ShowBgEditor() {
+    if (m_window) m_window->ShowBgEditor();
+}
+
 void QtUi::Quit() {
     if (m_window) m_window->Quit();
 }

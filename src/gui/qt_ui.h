@@ -66,6 +66,8 @@ public:
     void SetFullScreen(bool on) override;
     void ShowErrorLog(bool visible) override;
     void ShowMusicChooser() override;
+    void ShowSpriteBrowser() override;
+    void ShowBgEditor() override;
     void Quit() override;
 
     void SetWindow(FrmStage* window);

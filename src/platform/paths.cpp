@@ -182,8 +182,10 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes) {
     return WriteFileAtomic(path, bytes, error);
 }
 
-bool WriteFileAtomic(std::string_view path, std::string_view bytes, std::string& error,
-                     AtomicWriteFault fault) {
+namespace {
+
+bool WriteAtomically(std::string_view path, std::string_view bytes, std::string& error, AtomicWriteFault fault,
+                     const std::function<bool()>* beforeRename) {
     error.clear();
     if (path.empty() || IsSeparator(path.back())) {
         error = "no file name";
@@ -229,12 +231,28 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes, std::string&
     if (::fsync(fd) != 0) return fail("cannot flush the temporary file");
     file.fd = -1;
     if (::close(fd) != 0) return fail("cannot close the temporary file");
+    if (beforeRename && *beforeRename && !(*beforeRename)()) {
+        errno = ECANCELED;
+        return fail("the replace was called off");
+    }
     const int renamed = fault == AtomicWriteFault::Replace ? (errno = EBUSY, -1)
                                                            : ::rename(temp.c_str(), target.c_str());
     if (renamed != 0) return fail("cannot replace the file");
     ScopedFd folder{::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (folder.fd >= 0) ::fsync(folder.fd);
     return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomic(std::string_view path, std::string_view bytes, std::string& error,
+                     AtomicWriteFault fault) {
+    return WriteAtomically(path, bytes, error, fault, nullptr);
+}
+
+bool WriteFileAtomic(std::string_view path, std::string_view bytes, const std::function<bool()>& beforeRename) {
+    std::string error;
+    return WriteAtomically(path, bytes, error, AtomicWriteFault::None, &beforeRename);
 }
 
 }  // namespace qb

@@ -2,6 +2,7 @@
 // Files and paths. Text from content and configuration may use `\` or `/` and a letter case that does
 // not match the disk (it was written on Windows); every look-up goes through ResolvePath.
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,9 @@ std::optional<std::string> ReadFileBytes(std::string_view path, size_t maxBytes)
 // flushed to disk and renamed over the target. On failure the target is untouched and no temporary file
 // is left behind.
 bool WriteFileAtomic(std::string_view path, std::string_view bytes);
+// The same, with `beforeRename` called once the temporary file is complete and flushed: when it
+// answers false nothing is renamed and the target is untouched (lets tests fail the last step).
+bool WriteFileAtomic(std::string_view path, std::string_view bytes, const std::function<bool()>& beforeRename);
 
 // A step of WriteFileAtomic made to fail, so that tests can show the target survives each of them.
 enum class AtomicWriteFault { None, CreateTemporary, Write, Replace };

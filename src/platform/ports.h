@@ -81,6 +81,10 @@ public:
     virtual void ShowErrorLog(bool visible) { (void)visible; }
     // Shows the music chooser frmMusic (modeless, above the main window); its fields are the core's.
     virtual void ShowMusicChooser() {}
+    // Shows the sprite browser frmSFF, creating it over the stage's sprites when it is not open.
+    virtual void ShowSpriteBrowser() {}
+    // Shows the background editor frmBG.
+    virtual void ShowBgEditor() {}
     // The shutdown has finished: close every window and end the event loop.
     virtual void Quit() {}
 };

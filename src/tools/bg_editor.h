@@ -13,6 +13,7 @@ struct BgEditorFields {
     std::string txtcamleft, txtcamright, txtcamhigh, txtcamlow, txtcamstartx, txtcamstarty;
     std::string txtTileX, txtTileY, txtDeltaX, txtDeltaY, txtVelX, txtVelY, txtGfx;
     std::string txtTileSpcX, txtTileSpcY, txtType, txtXpos, txtYpos;
+    std::string txtMusic;
     bool chkMask = false;
 };
 

@@ -116,12 +116,16 @@ void EndDrag(EditState& edit) {
 void SwapElements(StageModel& stage, EditState& edit, int a, int b) {
     if (!InRange(stage, a) || !InRange(stage, b) || a == b) return;
     std::swap(stage.Elements[a], stage.Elements[b]);
+    const size_t high = static_cast<size_t>(std::max(a, b));
+    if (edit.Origin.size() <= high) edit.Origin.resize(high + 1, -1);
+    std::swap(edit.Origin[static_cast<size_t>(a)], edit.Origin[static_cast<size_t>(b)]);
     RemapIndices(stage, edit, [a, b](int i) { return i == a ? b : i == b ? a : i; });
 }
 
 void RemoveElement(StageModel& stage, EditState& edit, int index) {
     if (!InRange(stage, index)) return;
     stage.Elements.erase(stage.Elements.begin() + index);
+    if (static_cast<size_t>(index) < edit.Origin.size()) edit.Origin.erase(edit.Origin.begin() + index);
     SyncCount(stage);
     RemapIndices(stage, edit, [index](int i) { return i == index ? -1 : i > index ? i - 1 : i; });
 }

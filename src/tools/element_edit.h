@@ -4,11 +4,14 @@
 // every element index held elsewhere in the model pointing at the same element).
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/ports.h"
 #include "render/frame.h"
 #include "stage/stage_model.h"
+#include "stage/write_back.h"
 #include "tools/bg_editor.h"
+#include "tools/sprite_browser.h"
 
 namespace qb {
 
@@ -35,6 +38,14 @@ struct EditState {
     std::string CaptionRequest;
     // The background editor's text boxes (frmBG); stage start shows the camera state in them.
     BgEditorFields Fields;
+    // What the stage file holds, in its own element order, as of the stage start or the last write
+    // into it; and for each element of the model, the file element it came from (elements past the
+    // end of the list are copies the file does not have). Writing into the stage file compares
+    // against these.
+    EditableValues Baseline;
+    std::vector<int16_t> Origin;
+    // The sprite browser's scroll position (frmSFF).
+    SpriteBrowserState Browser;
 };
 
 // Clears what belongs to one run of a stage (the fields stay).

@@ -160,6 +160,28 @@ TEST_F(ShotCorpus, EveryStageLoadsWithItsCountsAndOnlyDeservedLogEntries) {
     }
 }
 
+TEST_F(ShotCorpus, EverySavedStageLoadsAgainWithItsElementsAndSprites) {
+    for (const CorpusStage& s : kStages) {
+        SCOPED_TRACE(s.def);
+        test::TempDir out;
+        const std::string def = (mugen.Path() / "stages" / s.def).string();
+        const std::string one = (out.Path() / "test.def").string(), two = (out.Path() / "stage.def").string();
+        ShotResult r = RunShot("--mugen " + Quote(mugen.Dir()) + " " + Quote(def) + " --save-stage " + Quote(one) +
+                                   " --save-stage2 " + Quote(two),
+                               scratch);
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (const std::string& saved : {one, two}) {
+            ShotResult again = RunShot("--mugen " + Quote(mugen.Dir()) + " " + Quote(saved) + " --info", scratch);
+            EXPECT_EQ(again.status, 0) << again.err;
+            EXPECT_EQ(Line(again.out, "name: "), "name: \"Fenn Test\"");
+            char counts[80];
+            std::snprintf(counts, sizeof counts, "counts: elements=%d ", s.elements);
+            EXPECT_EQ(Line(again.out, "counts: ").rfind(counts, 0), 0u) << Line(again.out, "counts: ");
+            EXPECT_NE(Line(again.out, "counts: ").find(" sprites=" + std::to_string(s.sprites)), std::string::npos);
+        }
+    }
+}
+
 TEST_F(ShotCorpus, DumpLinesOfKnownStages) {
     const std::string kfm = (mugen.Path() / "stages/kfm.def").string();
     ShotResult r = RunShot("--mugen " + Quote(mugen.Dir()) + " " + Quote(kfm) + " --info", scratch);

@@ -1,0 +1,88 @@
+#include "app/bg_buttons.h"
+
+#include "app/app_state.h"
+#include "platform/paths.h"
+#include "tools/bg_commands.h"
+
+namespace qb {
+namespace {
+
+void Box(AppState& state, const std::string& text, MsgIcon icon) {
+    if (state.ports.ui) state.ports.ui->MsgBox(text, icon, MsgButtons::Ok);
+}
+
+// A save that silently went nowhere would look like one that worked.
+void ReportSave(AppState& state, bool ok, const std::string& name) {
+    if (!ok) Box(state, "Could not write " + JoinPath(state.ProgramDir, name), MsgIcon::Exclamation);
+}
+
+void ChooseMusic(AppState& state) {
+    if (!state.ports.ui) return;
+    FileDialogRequest request;
+    request.title = "Choose your stage!";
+    request.filters = {{"Music Files", "*.mp3"}};
+    const std::string sound = state.MugeDir.empty() ? std::string() : state.MugeDir + "sound/";
+    if (!sound.empty() && DirExists(sound)) request.initialDir = ResolvePath(sound);
+    request.fileMustExist = true;
+    const std::string chosen = state.ports.ui->ShowOpen(request);
+    if (chosen.empty()) return;
+    state.Load.MusicPath = chosen;
+    state.Edit.Fields.txtMusic = chosen;
+    if (state.ports.media && state.ports.media->Open(chosen)) state.ports.media->Play();
+}
+
+void WriteStage(AppState& state) {
+    if (state.bRunning == 0 || state.StageFile.empty()) return;
+    // A packaged stage runs from a copy extracted into the program folder, removed when it closes:
+    // writing there would look like a save and be lost.
+    if (state.Package.FromPackage) {
+        Box(state, "This stage was opened from a package; its definition cannot be written back.",
+            MsgIcon::Exclamation);
+        return;
+    }
+    const WriteBackResult r = WriteToStageFile(state.Stage, state.Edit, ResolvePath(state.StageFile));
+    if (!r.ok) {
+        Box(state, r.error, MsgIcon::Exclamation);
+    } else if (r.linesChanged + r.linesAdded == 0) {
+        Box(state, "Nothing was changed.", MsgIcon::Information);
+    } else {
+        Box(state,
+            std::to_string(r.linesChanged) + " line(s) changed and " + std::to_string(r.linesAdded) +
+                " added in " + state.StageFile,
+            MsgIcon::Information);
+    }
+}
+
+}  // namespace
+
+bool BgEditorButton(AppState& state, const std::string& control) {
+    EditState& edit = state.Edit;
+    if (control == "cmdUpdate") {
+        UpdateStuff(state.Stage, edit.Fields, edit.SelectedElement);
+    } else if (control == "cmdAutoBound") {
+        AutoBound(state.Stage, edit.Fields);
+    } else if (control == "cmdSave") {
+        ReportSave(state, cmdSave_Click(state.Stage, state.Load.MusicPath, state.ProgramDir), "test.def");
+    } else if (control == "Command6") {
+        ReportSave(state, Command6_Click(state.Stage, state.Load.MusicPath, state.ProgramDir), "stage.def");
+    } else if (control == "cmdShowDef") {
+        if (state.ports.ui && !state.ports.ui->OpenInTextEditor(ResolvePath(state.StageFile)))
+            Box(state, "Didn't work for some reason...", MsgIcon::Critical);
+    } else if (control == "cmdMusic") {
+        ChooseMusic(state);
+    } else if (control == "Command3") {
+        Command3_Click(state.ProgramDir);
+    } else if (control == "Command4") {
+        const int64_t length = Command4_Click(state.ProgramDir);
+        if (length >= 0) Box(state, std::to_string(length), MsgIcon::None);
+    } else if (control == "Command5") {
+        Command5_Click(state.ProgramDir);
+    } else if (control == "cmdWriteStage") {
+        WriteStage(state);
+    } else if (control != "Command1" && control != "Command2") {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qb

@@ -1,0 +1,117 @@
+#include "gui/frm_bg.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "gui/qt_ui.h"
+#include "tools/bg_editor.h"
+
+namespace qb::gui {
+
+FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_fields(fields), m_button(std::move(button)) {
+    setObjectName(QStringLiteral("frmBG"));
+    setWindowTitle(QStringLiteral("BG"));
+    auto* grid = new QGridLayout(this);
+    struct BoxSpec {
+        const char* name;
+        const char* label;
+        std::string BgEditorFields::*field;
+        int row, column;
+    };
+    const BoxSpec specs[] = {
+        {"txtcamstartx", "camstartx=", &BgEditorFields::txtcamstartx, 0, 0},
+        {"txtcamstarty", "camstarty=", &BgEditorFields::txtcamstarty, 0, 2},
+        {"txtcamleft", "boundleft =", &BgEditorFields::txtcamleft, 1, 0},
+        {"txtcamright", "boundright =", &BgEditorFields::txtcamright, 1, 2},
+        {"txtcamhigh", "boundhigh =", &BgEditorFields::txtcamhigh, 2, 0},
+        {"txtcamlow", "boundlow =", &BgEditorFields::txtcamlow, 2, 2},
+        {"txtXpos", "X:", &BgEditorFields::txtXpos, 3, 0},
+        {"txtYpos", "Y:", &BgEditorFields::txtYpos, 3, 2},
+        {"txtType", "         type = ", &BgEditorFields::txtType, 4, 0},
+        {"txtGfx", "Gfx", &BgEditorFields::txtGfx, 4, 2},
+        {"txtVelX", "Vel X:", &BgEditorFields::txtVelX, 5, 0},
+        {"txtVelY", "Vel Y:", &BgEditorFields::txtVelY, 5, 2},
+        {"txtDeltaX", "DeltaX:", &BgEditorFields::txtDeltaX, 6, 0},
+        {"txtDeltaY", "Delta Y: ", &BgEditorFields::txtDeltaY, 6, 2},
+        {"txtTileX", "Tile X: ", &BgEditorFields::txtTileX, 7, 0},
+        {"txtTileY", "Tile Y: ", &BgEditorFields::txtTileY, 7, 2},
+        {"txtTileSpcX", "TileSX: ", &BgEditorFields::txtTileSpcX, 8, 0},
+        {"txtTileSpcY", "Tile SY: ", &BgEditorFields::txtTileSpcY, 8, 2},
+        {"txtMusic", "Music:", &BgEditorFields::txtMusic, 10, 0},
+    };
+    for (const BoxSpec& spec : specs) {
+        auto* label = new QLabel(QString::fromUtf8(spec.label), this);
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QString::fromUtf8(spec.name));
+        grid->addWidget(label, spec.row, spec.column);
+        grid->addWidget(box, spec.row, spec.column + 1, 1, spec.row == 10 ? 3 : 1);
+        auto field = spec.field;
+        connect(box, &QLineEdit::textEdited, this,
+                [this, name = std::string(spec.name), field](const QString& text) {
+                    Bound& bound = m_boxes.at(name);
+                    bound.shown = ToNativeText(text);
+                    m_fields.*field = bound.shown;
+                });
+        m_boxes.emplace(spec.name, Bound{field, box, "\x01"});
+    }
+    m_chkMask = new QCheckBox(QStringLiteral("Mask"), this);
+    m_chkMask->setObjectName(QStringLiteral("chkMask"));
+    grid->addWidget(m_chkMask, 9, 0);
+    connect(m_chkMask, &QCheckBox::clicked, this, [this](bool on) {
+        m_fields.chkMask = on;
+        m_maskShown = on;
+    });
+
+    struct ButtonSpec {
+        const char* name;
+        const char* caption;
+    };
+    const ButtonSpec buttons[] = {
+        {"cmdUpdate", "Update"},    {"cmdAutoBound", "Auto Bound"}, {"cmdSave", "Save Changes"},
+        {"cmdShowDef", "Show Def"}, {"cmdMusic", "Music"},          {"Command1", "Set"},
+        {"Command2", "Save Stage"}, {"Command3", "Command3"},       {"Command4", "Command4"},
+        {"Command5", "Command5"},   {"Command6", "Command6"},       {"cmdWriteStage", "Write to stage file"},
+    };
+    int index = 0;
+    for (const ButtonSpec& spec : buttons) {
+        auto* b = new QPushButton(QString::fromUtf8(spec.caption), this);
+        b->setObjectName(QString::fromUtf8(spec.name));
+        grid->addWidget(b, 11 + index / 4, index % 4);
+        ++index;
+        connect(b, &QPushButton::clicked, this, [this, name = std::string(spec.name)] {
+            if (m_button) m_button(name);
+            Refresh();
+        });
+        m_buttons.emplace(spec.name, b);
+    }
+    Refresh();
+}
+
+void FrmBg::Refresh() {
+    for (auto& [name, bound] : m_boxes) {
+        const std::string& value = m_fields.*(bound.field);
+        if (value == bound.shown) continue;
+        bound.shown = value;
+        bound.box->setText(FromContentText(value));
+    }
+    if (m_fields.chkMask != m_maskShown || m_chkMask->isChecked() != m_fields.chkMask) {
+        m_maskShown = m_fields.chkMask;
+        m_chkMask->setChecked(m_fields.chkMask);
+    }
+}
+
+QLineEdit* FrmBg::Box(const std::string& name) const {
+    auto it = m_boxes.find(name);
+    return it == m_boxes.end() ? nullptr : it->second.box;
+}
+
+QPushButton* FrmBg::Button(const std::string& name) const {
+    auto it = m_buttons.find(name);
+    return it == m_buttons.end() ? nullptr : it->second;
+}
+
+}  // namespace qb::gui

@@ -1,0 +1,44 @@
+#pragma once
+// The background editor window: the core's editor boxes as text boxes, and its buttons.
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "tools/bg_editor.h"
+
+class QLineEdit;
+class QCheckBox;
+class QPushButton;
+
+namespace qb::gui {
+
+class FrmBg : public QWidget {
+    Q_OBJECT
+public:
+    // `button` runs a button's action in the core (BgEditorButton), by control name.
+    FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent = nullptr);
+
+    // Shows in each box what the core holds, where the core changed it since it was last shown: what
+    // the user is typing stays.
+    void Refresh();
+
+    QLineEdit* Box(const std::string& name) const;
+    QCheckBox* MaskBox() const { return m_chkMask; }
+    QPushButton* Button(const std::string& name) const;
+
+private:
+    struct Bound {
+        std::string BgEditorFields::*field;
+        QLineEdit* box;
+        std::string shown;
+    };
+    BgEditorFields& m_fields;
+    std::function<void(const std::string&)> m_button;
+    std::map<std::string, Bound> m_boxes;
+    std::map<std::string, QPushButton*> m_buttons;
+    QCheckBox* m_chkMask = nullptr;
+    bool m_maskShown = false;
+};
+
+}  // namespace qb::gui

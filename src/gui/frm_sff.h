@@ -1,0 +1,71 @@
+#pragma once
+// The sprite browser: one sprite of the stage's sprite table at a time, picked with the scroll bar.
+#include <QWidget>
+#include <functional>
+#include <string>
+
+class QScrollBar;
+class QSpinBox;
+class QPushButton;
+
+namespace qb {
+struct StageModel;
+struct SpriteBrowserState;
+}  // namespace qb
+
+namespace qb::gui {
+
+// Draws one sprite at a whole-number zoom: masked pixels over a checkerboard, the axis as a cross.
+class SpriteCanvas : public QWidget {
+    Q_OBJECT
+public:
+    explicit SpriteCanvas(QWidget* parent = nullptr);
+    void SetSprite(const StageModel* stage, int row, int zoom);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const StageModel* m_stage = nullptr;
+    int m_row = -1;
+    int m_zoom = 1;
+};
+
+class FrmSff : public QWidget {
+    Q_OBJECT
+public:
+    FrmSff(const StageModel& stage, SpriteBrowserState& browser, QWidget* parent = nullptr);
+
+    // Window creation: the scroll range of the stage loaded now, the first sprite.
+    void Open();
+    // The show operation: the sprite of the scroll bar's value and the caption.
+    void ShowSprite();
+    // Shows again when the stage's sprite table changed (another stage loaded, or none) since the last
+    // show: the range shrinks to the table and the picture follows.
+    void Refresh();
+    // Asked for the file "Save PNG" writes; empty cancels. Tests replace it.
+    void SetSaveAsk(std::function<std::string()> ask) { m_saveAsk = std::move(ask); }
+
+    QScrollBar* ScrollBar() const { return m_hscSGFX; }
+    QSpinBox* ZoomBox() const { return m_zoom; }
+    QSpinBox* GroupBox() const { return m_group; }
+    QSpinBox* ImageBox() const { return m_image; }
+    QPushButton* GoButton() const { return m_go; }
+    QPushButton* SaveButton() const { return m_save; }
+
+private:
+    const StageModel& m_stage;
+    SpriteBrowserState& m_browser;
+    SpriteCanvas* m_canvas = nullptr;
+    QScrollBar* m_hscSGFX = nullptr;
+    QSpinBox* m_zoom = nullptr;
+    QSpinBox* m_group = nullptr;
+    QSpinBox* m_image = nullptr;
+    QPushButton* m_go = nullptr;
+    QPushButton* m_save = nullptr;
+    std::function<std::string()> m_saveAsk;
+    const void* m_shownTable = nullptr;
+    int m_shownCount = -1;
+};
+
+}  // namespace qb::gui

@@ -1,0 +1,146 @@
+#include "tools/bg_commands.h"
+
+#include <optional>
+
+#include "platform/paths.h"
+#include "platform/text_util.h"
+#include "stage/save_stage.h"
+
+namespace qb {
+namespace {
+
+constexpr size_t kMaxTestFile = 64u * 1024u * 1024u;
+
+// The lines of a file with their own line ends, so that a copy changes only what it means to.
+std::vector<std::pair<std::string, std::string>> LinesWithEnds(const std::string& bytes) {
+    std::vector<std::pair<std::string, std::string>> lines;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t end = bytes.find_first_of("\r\n", pos);
+        if (end == std::string::npos) {
+            lines.emplace_back(bytes.substr(pos), "");
+            break;
+        }
+        size_t next = end + 1;
+        if (bytes[end] == '\r' && next < bytes.size() && bytes[next] == '\n') ++next;
+        lines.emplace_back(bytes.substr(pos, end - pos), bytes.substr(end, next - end));
+        pos = next;
+    }
+    return lines;
+}
+
+// The line up to and including the character after its first "=", then `value`, then its comment.
+std::string PutValue(const std::string& line, const std::string& value) {
+    const size_t eq = line.find('=');
+    const size_t keep = std::min(line.size(), eq + 2);
+    // Only a comment after the value counts: a ";" before the "=" belongs to the part that is kept.
+    return line.substr(0, keep) + value + CommentPart(line.substr(keep));
+}
+
+// Rewrites the music lines of test.def (those `isMusicLine` accepts) into `target`.
+bool RewriteMusicLines(const std::string& programDir, const std::string& target, const std::string& value,
+                       const std::function<bool(const std::string&)>& isMusicLine) {
+    const std::optional<std::string> bytes = ReadFileBytes(JoinPath(programDir, "test.def"), kMaxTestFile);
+    if (!bytes) return false;
+    std::string out;
+    out.reserve(bytes->size() + 64);
+    for (auto& [line, eol] : LinesWithEnds(*bytes)) {
+        out += isMusicLine(line) ? PutValue(line, value) : line;
+        out += eol;
+    }
+    return WriteFileAtomic(JoinPath(programDir, target), out);
+}
+
+}  // namespace
+
+void BeginEditBaseline(const StageModel& stage, EditState& edit) {
+    edit.Baseline = CaptureEditable(stage);
+    edit.Origin.clear();
+    for (size_t i = 0; i < stage.Elements.size(); ++i) edit.Origin.push_back(static_cast<int16_t>(i));
+}
+
+void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields) {
+    if (index < 0 || index >= static_cast<int>(stage.Elements.size())) return;
+    const BgElement& e = stage.Elements[static_cast<size_t>(index)];
+    fields.txtType = e.Type;
+    fields.txtGfx = text::NumberText(e.SpriteIndex);
+    fields.txtVelX = text::NumberText(e.VelocityX);
+    fields.txtVelY = text::NumberText(e.VelocityY);
+    fields.txtDeltaX = text::NumberText(e.DeltaX);
+    fields.txtDeltaY = text::NumberText(e.DeltaY);
+    fields.txtTileX = text::NumberText(e.TileX);
+    fields.txtTileY = text::NumberText(e.TileY);
+    fields.txtTileSpcX = text::NumberText(e.TileSpacingX);
+    fields.txtTileSpcY = text::NumberText(e.TileSpacingY);
+    fields.chkMask = e.Mask == 1;
+    fields.txtXpos = text::NumberText(e.BaseX);
+    fields.txtYpos = text::NumberText(e.BaseY);
+}
+
+bool cmdSave_Click(const StageModel& stage, const std::string& musicFile, const std::string& programDir) {
+    return SaveStage(stage, musicFile, JoinPath(programDir, "test.def"));
+}
+
+bool Command6_Click(const StageModel& stage, const std::string& musicFile, const std::string& programDir) {
+    return SaveStage2(stage, musicFile, JoinPath(programDir, "stage.def"));
+}
+
+WriteBackResult WriteToStageFile(const StageModel& stage, EditState& edit, const std::string& stageFile,
+                                 const std::function<bool()>& beforeRename) {
+    const size_t fileCount = edit.Baseline.Elements.size();
+    const EditableValues now = CaptureEditable(stage);
+    EditableValues after = now;
+    after.Elements.assign(fileCount, EditableElement{});
+    std::vector<bool> seen(fileCount, false);
+    bool matched = stage.Elements.size() == fileCount && edit.Origin.size() == fileCount;
+    for (size_t i = 0; matched && i < fileCount; ++i) {
+        const int16_t origin = edit.Origin[i];
+        if (origin < 0 || static_cast<size_t>(origin) >= fileCount || seen[static_cast<size_t>(origin)]) {
+            matched = false;
+            break;
+        }
+        seen[static_cast<size_t>(origin)] = true;
+        after.Elements[static_cast<size_t>(origin)] = now.Elements[i];
+    }
+    if (!matched) {
+        WriteBackResult refused;
+        refused.error = "Elements were removed or copied since the stage started; use Save Changes instead";
+        return refused;
+    }
+    WriteBackResult result = WriteBackStage(stageFile, edit.Baseline, after, beforeRename);
+    if (result.ok) edit.Baseline = std::move(after);
+    return result;
+}
+
+std::string CommentPart(const std::string& line) {
+    const size_t semicolon = line.find(';');
+    if (semicolon == std::string::npos) return {};
+    size_t start = semicolon;
+    while (start > 0 && (line[start - 1] == ' ' || line[start - 1] == '\t')) --start;
+    return line.substr(start);
+}
+
+bool Command3_Click(const std::string& programDir) {
+    // The value goes in place of the old one, so the lines after it keep their bytes whatever the
+    // lengths.
+    return RewriteMusicLines(
+        programDir, "test.def", JoinPath(programDir, "lalala.mid"), [](const std::string& l) {
+            return l.find("bgmusic") != std::string::npos && l.find('=') != std::string::npos;
+        });
+}
+
+int64_t Command4_Click(const std::string& programDir) {
+    const std::optional<std::string> bytes = ReadFileBytes(JoinPath(programDir, "test.def"), kMaxTestFile);
+    return bytes ? static_cast<int64_t>(bytes->size()) : -1;
+}
+
+bool Command5_Click(const std::string& programDir) {
+    return RewriteMusicLines(programDir, "shout.def", "f:\\mugen\\suckme.mp3", [](const std::string& l) {
+        const size_t at = l.find("bgmusic");
+        if (at == std::string::npos || l.find('=') == std::string::npos) return false;
+        const size_t semicolon = l.find(';');
+        return semicolon == std::string::npos || semicolon > at;
+    });
+}
+
+}  // namespace qb

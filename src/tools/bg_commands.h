@@ -1,0 +1,46 @@
+#pragma once
+// The background editor's buttons, without the window: saving the stage, writing the edited values
+// into the stage file, and the three test buttons over the saved file. Files the design put in the
+// root of drive C live in the program's folder.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "stage/stage_model.h"
+#include "stage/write_back.h"
+#include "tools/element_edit.h"
+
+namespace qb {
+
+// The stage file as it runs now is what a later write into it compares against: called when a stage
+// starts.
+void BeginEditBaseline(const StageModel& stage, EditState& edit);
+
+// Fills the element boxes (and the position boxes) from element `index`; nothing for an index
+// outside the table.
+void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields);
+
+// Save Changes: SaveStage into "<program folder>/test.def". Command6: SaveStage2 into "stage.def".
+bool cmdSave_Click(const StageModel& stage, const std::string& musicFile, const std::string& programDir);
+bool Command6_Click(const StageModel& stage, const std::string& musicFile, const std::string& programDir);
+
+// "Write to stage file": the values changed since the stage started go into `stageFile` (see
+// WriteBackStage). Refused when the editor removed an element or added copies: the file's
+// sections could no longer be matched to them. On success the written values become the baseline.
+WriteBackResult WriteToStageFile(const StageModel& stage, EditState& edit, const std::string& stageFile,
+                                 const std::function<bool()>& beforeRename = {});
+
+// Command3: in test.def, every line holding "bgmusic" and "=" gets the value "<program
+// folder>/lalala.mid" after the character that follows the "="; its comment and every other line stay.
+bool Command3_Click(const std::string& programDir);
+// Command4: the length of test.def in bytes as the message box shows it; nullopt-like -1 when it
+// cannot be read.
+int64_t Command4_Click(const std::string& programDir);
+// Command5: test.def copied to shout.def with each "bgmusic" line (exact case, not commented out)
+// holding "f:\mugen\suckme.mp3".
+bool Command5_Click(const std::string& programDir);
+
+// A music line's comment part: empty without ";", else the blanks before the ";" and all after it.
+std::string CommentPart(const std::string& line);
+
+}  // namespace qb

@@ -1,0 +1,66 @@
+#include "app/bg_buttons.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/run_loop.h"
+#include "tests/app/app_fixture.h"
+
+namespace qb::test {
+namespace {
+
+TEST(BgButtons, MusicSavesAndTheWriteIntoTheStageFile) {
+    AppFixture f;
+    f.state.StageFile = f.AddStage("forest", "Forest Gate");
+    f.EndLoopAtDoEvents(5);
+    RunStage(f.state);
+    ASSERT_EQ(f.state.bRunning, 1);
+    EXPECT_FALSE(BgEditorButton(f.state, "cmdBogus"));
+
+    // Music: cancelled changes nothing; a chosen file becomes the music, is shown and plays.
+    f.mugen.Write("sound/a.mp3", "x");
+    const std::string before = f.state.Load.MusicPath;
+    ASSERT_TRUE(BgEditorButton(f.state, "cmdMusic"));
+    ASSERT_EQ(f.ui.openRequests.size(), 1u);
+    EXPECT_EQ(f.ui.openRequests[0].title, "Choose your stage!");
+    EXPECT_EQ(f.ui.openRequests[0].filters,
+              (std::vector<std::pair<std::string, std::string>>{{"Music Files", "*.mp3"}}));
+    EXPECT_EQ(f.ui.openRequests[0].initialDir, f.mugen.Dir() + "sound/");
+    EXPECT_EQ(f.state.Load.MusicPath, before);
+    EXPECT_EQ(f.state.Edit.Fields.txtMusic, "");
+    const std::string song = (f.mugen.Path() / "sound/a.mp3").string();
+    f.ui.openAnswers.push_back(song);
+    BgEditorButton(f.state, "cmdMusic");
+    EXPECT_EQ(f.state.Edit.Fields.txtMusic, song);
+    EXPECT_EQ(f.media.opened, song);
+    EXPECT_TRUE(f.media.playing);
+
+    // Save Changes and Command6 write into the program folder, with the chosen music.
+    BgEditorButton(f.state, "cmdSave");
+    BgEditorButton(f.state, "Command6");
+    EXPECT_NE(f.program.Read("test.def").find("bgmusic = " + song + "\r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(f.program.Path() / "stage.def"));
+
+    // Update moves the camera bound; the write puts it into the stage file and says so.
+    f.state.Edit.Fields.txtcamleft = "-321";
+    BgEditorButton(f.state, "cmdUpdate");
+    const size_t boxes = f.ui.boxes.size();
+    BgEditorButton(f.state, "cmdWriteStage");
+    ASSERT_EQ(f.ui.boxes.size(), boxes + 1);
+    EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Information);
+    EXPECT_NE(f.mugen.Read("stages/forest.def").find("boundleft = -321"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(f.mugen.Path() / "stages/forest.def.bak"));
+
+    // A stage from a package runs from a temporary copy: nothing is written there.
+    f.state.Package.FromPackage = true;
+    f.state.Edit.Fields.txtcamleft = "-50";
+    BgEditorButton(f.state, "cmdUpdate");
+    BgEditorButton(f.state, "cmdWriteStage");
+    EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(f.mugen.Read("stages/forest.def").find("boundleft = -50"), std::string::npos);
+    f.state.Package.FromPackage = false;
+}
+
+}  // namespace
+}  // namespace qb::test

@@ -1,0 +1,81 @@
+// The sprite browser and the background editor windows, opened through the menus over a running stage.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <filesystem>
+
+#include "gui/frm_bg.h"
+#include "gui/frm_sff.h"
+#include "tests/gui/gui_harness.h"
+
+namespace qb::test {
+namespace {
+
+TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
+    GuiHarness h;
+    const std::string first = h.StagePath("quillback");
+    ASSERT_TRUE(h.Start(first));
+    h.WaitRunning(first);
+    h.Do(
+        [&] {
+            auto& w = h.Window();
+            AppState& state = h.State();
+            const int count = state.Stage.SpriteCount;
+            ASSERT_GT(count, 1);
+            h.Trigger("mnuDebug");
+            ASSERT_NE(w.SpriteBrowser(), nullptr);
+            gui::FrmSff& sff = *w.SpriteBrowser();
+            EXPECT_TRUE(sff.isVisible());
+            EXPECT_EQ(sff.ScrollBar()->objectName(), "hscSGFX");
+            EXPECT_EQ(sff.ScrollBar()->maximum(), count - 1);
+            const SpriteEntry& second = state.Stage.Sprites[1];
+            sff.ScrollBar()->setValue(1);
+            EXPECT_EQ(sff.windowTitle().toStdString(), "(2\\" + std::to_string(count) +
+                                                           ")  Group: " + std::to_string(second.Group) +
+                                                           "  Image: " + std::to_string(second.Image));
+            sff.GroupBox()->setValue(state.Stage.Sprites[0].Group);
+            sff.ImageBox()->setValue(state.Stage.Sprites[0].Image);
+            sff.GoButton()->click();
+            EXPECT_EQ(sff.ScrollBar()->value(), 0);
+            const std::string png = (h.programDir.Path() / "sprite.png").string();
+            sff.SetSaveAsk([&] { return png; });
+            sff.SaveButton()->click();
+            EXPECT_TRUE(std::filesystem::exists(png));
+            // A stage with fewer sprites while the window is open: the range follows the table.
+            sff.ScrollBar()->setValue(count - 1);
+            state.Stage.SpriteCount = 1;
+            w.Sync();
+            EXPECT_EQ(sff.ScrollBar()->maximum(), 0);
+            EXPECT_EQ(sff.windowTitle().left(5), "(1\\1)");
+            state.Stage.SpriteCount = static_cast<int16_t>(count);
+
+            h.Trigger("mnuBgEditor");
+            ASSERT_NE(w.BgEditor(), nullptr);
+            gui::FrmBg& bg = *w.BgEditor();
+            EXPECT_TRUE(bg.isVisible());
+            EXPECT_EQ(bg.windowTitle(), "BG");
+            EXPECT_EQ(bg.Box("txtcamleft")->text().toStdString(), state.Edit.Fields.txtcamleft);
+            EXPECT_EQ(bg.Button("cmdSave")->text(), "Save Changes");
+            // Typing reaches the core's box; Update applies it.
+            bg.Box("txtcamleft")->setText("-77");
+            emit bg.Box("txtcamleft")->textEdited("-77");
+            bg.Button("cmdUpdate")->click();
+            EXPECT_EQ(state.Stage.BoundLeft, -77);
+            // A box the core changes shows the new value.
+            state.Edit.Fields.txtXpos = "12";
+            w.Sync();
+            EXPECT_EQ(bg.Box("txtXpos")->text(), "12");
+            bg.Button("cmdSave")->click();
+            EXPECT_TRUE(std::filesystem::exists(h.programDir.Path() / "test.def"));
+        },
+        "tool windows");
+    h.ThenExit();
+    h.Run();
+}
+
+}  // namespace
+}  // namespace qb::test

@@ -1,0 +1,190 @@
+#include "tools/bg_commands.h"
+#include "tools/sprite_browser.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/paths.h"
+#include "platform/text_util.h"
+#include "tests/stage/stage_fixture.h"
+
+namespace qb {
+namespace {
+
+using test::StageFixture;
+
+constexpr const char* kStage =
+    "[Camera]\nboundleft = -150\n[BGdef]\nspr = stages/test.sff\n"
+    "[BG a]\ntype = normal\nspriteno = 0,0\nstart = 1,2\n"
+    "[BG b]\ntype = normal\nspriteno = 0,0\nstart = 3,4\ndelta = 0.5,0.5\n";
+
+TEST(BgCommands, ShownElementUpdatesBackUnchanged) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText(kStage));
+    BgElement& b = f.stage.Elements[1];
+    b.VelocityX = -0.25f;
+    b.Mask = 1;
+    const BgElement before = b;
+    BgEditorFields fields;
+    ShowElement(f.stage, 1, fields);
+    EXPECT_EQ(fields.txtDeltaX, "0.5");
+    EXPECT_EQ(fields.txtXpos, "3");
+    EXPECT_TRUE(fields.chkMask);
+    UpdateStuff(f.stage, fields, 1);
+    EXPECT_EQ(b.DeltaX, before.DeltaX);
+    EXPECT_EQ(b.VelocityX, before.VelocityX);
+    EXPECT_EQ(b.BaseX, before.BaseX);
+    EXPECT_EQ(b.PosY, before.PosY);
+    EXPECT_EQ(b.Type, before.Type);
+    EXPECT_EQ(b.SpriteIndex, before.SpriteIndex);
+    ShowElement(f.stage, 5, fields);  // outside the table: nothing happens
+}
+
+TEST(BgCommands, WriteToStageFileFollowsReorderedElementsAndRefusesRemoved) {
+    StageFixture f;
+    const std::string path = f.WriteStage("test", kStage);
+    ASSERT_TRUE(f.Load(path));
+    EditState edit;
+    BeginEditBaseline(f.stage, edit);
+    SwapElements(f.stage, edit, 0, 1);  // "b" is now first in the model, still second in the file
+    f.stage.Elements[0].DeltaX = 2;
+    WriteBackResult r = WriteToStageFile(f.stage, edit, path);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.linesChanged, 1);
+    EXPECT_NE(f.mugen.Read("stages/test.def")
+                  .find("[BG b]\ntype = normal\nspriteno = 0,0\nstart = 3,4\ndelta = 2,0.5\n"),
+              std::string::npos);
+    // What was written is the new baseline: writing again changes nothing.
+    r = WriteToStageFile(f.stage, edit, path);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.linesChanged + r.linesAdded, 0);
+
+    const std::string written = f.mugen.Read("stages/test.def");
+    RemoveElement(f.stage, edit, 1);
+    EXPECT_FALSE(WriteToStageFile(f.stage, edit, path).ok);
+    EXPECT_EQ(f.mugen.Read("stages/test.def"), written);
+}
+
+TEST(BgCommands, TestButtonsRewriteOnlyTheMusicLines) {
+    test::TempDir program;
+    const std::string dir = program.Path().string();
+    EXPECT_FALSE(Command3_Click(dir));  // no test.def yet
+    EXPECT_EQ(Command4_Click(dir), -1);
+    const std::string def =
+        "[Music]\r\nbgmusic = a.mp3   ; intro\r\n; bgmusic = x\r\nBGMUSIC = y\r\nbgvolume = 5\r\n";
+    program.Write("test.def", def);
+    EXPECT_EQ(Command4_Click(dir), static_cast<int64_t>(def.size()));
+
+    ASSERT_TRUE(Command5_Click(dir));
+    EXPECT_EQ(program.Read("shout.def"),
+              "[Music]\r\nbgmusic = f:\\mugen\\suckme.mp3   ; intro\r\n; bgmusic = x\r\nBGMUSIC = "
+              "y\r\nbgvolume = 5\r\n");
+    EXPECT_EQ(program.Read("test.def"), def);
+
+    // A value longer than the old one leaves the following lines whole.
+    ASSERT_TRUE(Command3_Click(dir));
+    const std::string mid = JoinPath(dir, "lalala.mid");
+    EXPECT_EQ(program.Read("test.def"), "[Music]\r\nbgmusic = " + mid + "   ; intro\r\n; bgmusic = " + mid +
+                                            "\r\nBGMUSIC = y\r\nbgvolume = 5\r\n");
+    EXPECT_EQ(CommentPart("a = b"), "");
+    EXPECT_EQ(CommentPart("a = b\t ;c"), "\t ;c");
+}
+
+}  // namespace
+}  // namespace qb
+
+namespace qb {
+namespace {
+
+TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsASmallerTable) {
+    StageModel stage;
+    SpriteBrowserState browser;
+    OpenSpriteBrowser(browser, stage);
+    EXPECT_EQ(ShownSpriteRow(browser, stage), -1);
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "SFF");
+
+    stage.Sprites.resize(121);  // a spare row past the counted ones is never shown
+    stage.SpriteCount = 120;
+    stage.Sprites[119].Group = 40;
+    stage.Sprites[119].Image = 3;
+    OpenSpriteBrowser(browser, stage);
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(1\\120)  Group: 0  Image: 0");
+    browser.Value = FindSpriteRow(stage, 40, 3);
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(120\\120)  Group: 40  Image: 3");
+    EXPECT_EQ(FindSpriteRow(stage, 40, 4), -1);
+
+    // A stage with fewer sprites loaded while the window stays open.
+    stage.SpriteCount = 5;
+    EXPECT_EQ(ShownSpriteRow(browser, stage), 4);
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(5\\5)  Group: 0  Image: 0");
+    stage.SpriteCount = 0;
+    EXPECT_EQ(ShownSpriteRow(browser, stage), -1);
+    EXPECT_FALSE(SaveShownSprite(browser, stage, "/nonexistent/x.png"));
+}
+
+}  // namespace
+}  // namespace qb
+
+namespace qb {
+namespace {
+
+std::vector<std::string> RawLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+// Three elements of a real stage edited through the editor's boxes and Update, then written: the file
+// differs from the original in exactly the edited lines, and loads with the edited values.
+TEST(BgCommands, WriteToACorpusStageChangesOnlyTheEditedLines) {
+    const auto corpus = test::CorpusDir();
+    if (corpus.empty()) GTEST_SKIP() << "no corpus";
+    StageFixture f;
+    const auto dir = corpus / "stages" / "kazzmir__kfm";
+    for (const char* name : {"kfm.def", "kfm.sff"})
+        f.mugen.Write(std::string("stages/") + name,
+                      ReadFileBytes((dir / name).string(), 1u << 26).value_or(""));
+    const std::string path = (f.mugen.Path() / "stages/kfm.def").string();
+    const std::string original = f.mugen.Read("stages/kfm.def");
+    ASSERT_TRUE(f.Load(path));
+    ASSERT_GE(f.stage.Elements.size(), 3u);
+    EditState edit;
+    ShowStuff(f.stage, edit.Fields);  // as the stage start fills the camera boxes
+    BeginEditBaseline(f.stage, edit);
+    for (int16_t i : {0, 1, 2}) {
+        ShowElement(f.stage, i, edit.Fields);
+        edit.Fields.txtXpos = text::NumberText(f.stage.Elements[i].BaseX + 10 + i);
+        if (i == 1) edit.Fields.txtDeltaX = "0.25";
+        UpdateStuff(f.stage, edit.Fields, i);
+    }
+    const WriteBackResult r = WriteToStageFile(f.stage, edit, path);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(f.mugen.Read("stages/kfm.def.bak"), original);
+
+    const auto before = RawLines(original), after = RawLines(f.mugen.Read("stages/kfm.def"));
+    ASSERT_EQ(before.size() + static_cast<size_t>(r.linesAdded), after.size());
+    int changed = 0;
+    for (size_t i = 0, j = 0; i < before.size() && j < after.size(); ++i, ++j) {
+        if (before[i] == after[j]) continue;
+        ++changed;
+        EXPECT_TRUE(after[j].find("start") != std::string::npos ||
+                    after[j].find("delta") != std::string::npos)
+            << after[j];
+    }
+    EXPECT_EQ(changed, r.linesChanged);
+    EXPECT_EQ(r.linesChanged + r.linesAdded, 4);
+
+    StageFixture again;
+    ASSERT_TRUE(again.Load(path));
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(again.stage.Elements[i].StartX, text::RoundClampInt32(f.stage.Elements[i].BaseX)) << i;
+    EXPECT_FLOAT_EQ(again.stage.Elements[1].DeltaX, 0.25f);
+}
+
+}  // namespace
+}  // namespace qb
