@@ -22,19 +22,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
-}
-
 bool KeyIs(std::string_view line, std::string_view key) {
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos) return false;
@@ -67,7 +54,7 @@ std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFi
     std::vector<std::string> lines;
     bool musicFound = false;
     bool volumeFound = false;
-    for (std::string_view line : SplitLines(text)) {
+    for (const std::string& line : text::SplitTextLines(text)) {
         if (KeyIs(line, "bgmusic")) {
             lines.push_back(ReplaceValue(line, newMusicFile));
             musicFound = true;

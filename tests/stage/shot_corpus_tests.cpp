@@ -2,6 +2,8 @@
 // directory would hold it.
 #include <gtest/gtest.h>
 
+#include "platform/text_util.h"
+
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -245,19 +247,6 @@ TEST(Shot, FloatsAreWrittenWithSevenDigitsAndNoNegativeZero) {
 namespace qb {
 namespace {
 
-std::vector<std::string> LinesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
-}
-
 bool StartsWithKey(const std::string& line, const std::string& key) {
     size_t b = line.find_first_not_of(" \t");
     if (b == std::string::npos || line.size() < b + key.size()) return false;
@@ -283,11 +272,11 @@ TEST_F(ShotCorpus, ChangeMusicTouchesOnlyTheMusicLines) {
         ASSERT_EQ(r.status, 0) << r.err;
         const std::string after = ReadAll(entry.path());
         EXPECT_TRUE(after.empty() || after.ends_with("\r\n"));
-        EXPECT_EQ(LinesOf(after).size() * 2, static_cast<size_t>(std::count(after.begin(), after.end(), '\n')) +
+        EXPECT_EQ(text::SplitTextLines(after).size() * 2, static_cast<size_t>(std::count(after.begin(), after.end(), '\n')) +
                                                  static_cast<size_t>(std::count(after.begin(), after.end(), '\r')));
 
-        const auto a = LinesOf(before);
-        const auto b = LinesOf(after);
+        const auto a = text::SplitTextLines(before);
+        const auto b = text::SplitTextLines(after);
         ASSERT_TRUE(b.size() == a.size() || b.size() == a.size() + 1);
         bool inserted = false;
         bool musicWritten = false;
