@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "bench/quiet_ui.h"
 #include "app/app_state.h"
 #include "app/load_stage.h"
 #include "app/open_package.h"
@@ -18,19 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QuietUi : public qb::Ui {
-public:
-    qb::MsgAnswer MsgBox(const std::string&, qb::MsgIcon, qb::MsgButtons, const std::string&) override {
-        return qb::MsgAnswer::Ok;
-    }
-    std::string ShowOpen(const qb::FileDialogRequest&) override { return {}; }
-    std::string ShowSave(const qb::FileDialogRequest&) override { return {}; }
-    std::string BrowseForFolder(const std::string&) override { return {}; }
-    std::string InputBox(const std::string&, const std::string&, const std::string&, bool*) override { return {}; }
-    void SetCaption(const std::string&) override {}
-    void DoEvents() override {}
-    bool OpenInTextEditor(const std::string&) override { return false; }
-};
+using qb::bench::QuietUi;
 
 struct Layout {
     fs::path root;

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "bench/quiet_ui.h"
 #include "demo/sff_writer.h"
 #include "platform/gfx.h"
 #include "platform/ports.h"
@@ -18,21 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QuietUi : public qb::Ui {
-public:
-    qb::MsgAnswer MsgBox(const std::string&, qb::MsgIcon, qb::MsgButtons, const std::string&) override {
-        return qb::MsgAnswer::Ok;
-    }
-    std::string ShowOpen(const qb::FileDialogRequest&) override { return {}; }
-    std::string ShowSave(const qb::FileDialogRequest&) override { return {}; }
-    std::string BrowseForFolder(const std::string&) override { return {}; }
-    std::string InputBox(const std::string&, const std::string&, const std::string&, bool*) override {
-        return {};
-    }
-    void SetCaption(const std::string&) override {}
-    void DoEvents() override {}
-    bool OpenInTextEditor(const std::string&) override { return false; }
-};
+using qb::bench::QuietUi;
 
 std::string GenerateDefinition(int elements, int controllers) {
     std::string d;

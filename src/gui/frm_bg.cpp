@@ -16,13 +16,13 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
     setObjectName(QStringLiteral("frmBG"));
     setWindowTitle(QStringLiteral("BG"));
     auto* grid = new QGridLayout(this);
-    struct BoxSpec {
+    struct BoxLayout {
         const char* name;
         const char* label;
         std::string BgEditorFields::*field;
         int row, column;
     };
-    const BoxSpec specs[] = {
+    const BoxLayout layouts[] = {
         {"txtcamstartx", "camstartx=", &BgEditorFields::txtcamstartx, 0, 0},
         {"txtcamstarty", "camstarty=", &BgEditorFields::txtcamstarty, 0, 2},
         {"txtcamleft", "boundleft =", &BgEditorFields::txtcamleft, 1, 0},
@@ -43,20 +43,20 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         {"txtTileSpcY", "Tile SY: ", &BgEditorFields::txtTileSpcY, 8, 2},
         {"txtMusic", "Music:", &BgEditorFields::txtMusic, 10, 0},
     };
-    for (const BoxSpec& spec : specs) {
-        auto* label = new QLabel(QString::fromUtf8(spec.label), this);
+    for (const BoxLayout& layout : layouts) {
+        auto* label = new QLabel(QString::fromUtf8(layout.label), this);
         auto* box = new QLineEdit(this);
-        box->setObjectName(QString::fromUtf8(spec.name));
-        grid->addWidget(label, spec.row, spec.column);
-        grid->addWidget(box, spec.row, spec.column + 1, 1, spec.row == 10 ? 3 : 1);
-        auto field = spec.field;
+        box->setObjectName(QString::fromUtf8(layout.name));
+        grid->addWidget(label, layout.row, layout.column);
+        grid->addWidget(box, layout.row, layout.column + 1, 1, layout.row == 10 ? 3 : 1);
+        auto field = layout.field;
         connect(box, &QLineEdit::textEdited, this,
-                [this, name = std::string(spec.name), field](const QString& text) {
+                [this, name = std::string(layout.name), field](const QString& text) {
                     Bound& bound = m_boxes.at(name);
                     bound.shown = ToNativeText(text);
                     m_fields.*field = bound.shown;
                 });
-        m_boxes.emplace(spec.name, Bound{field, box, "\x01"});
+        m_boxes.emplace(layout.name, Bound{field, box, "\x01"});
     }
     m_chkMask = new QCheckBox(QStringLiteral("Mask"), this);
     m_chkMask->setObjectName(QStringLiteral("chkMask"));
@@ -66,27 +66,27 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         m_maskShown = on;
     });
 
-    struct ButtonSpec {
+    struct ButtonLayout {
         const char* name;
         const char* caption;
     };
-    const ButtonSpec buttons[] = {
+    const ButtonLayout buttons[] = {
         {"cmdUpdate", "Update"},    {"cmdAutoBound", "Auto Bound"}, {"cmdSave", "Save Changes"},
         {"cmdShowDef", "Show Def"}, {"cmdMusic", "Music"},          {"Command1", "Set"},
         {"Command2", "Save Stage"}, {"Command3", "Command3"},       {"Command4", "Command4"},
         {"Command5", "Command5"},   {"Command6", "Command6"},       {"cmdWriteStage", "Write to stage file"},
     };
     int index = 0;
-    for (const ButtonSpec& spec : buttons) {
-        auto* b = new QPushButton(QString::fromUtf8(spec.caption), this);
-        b->setObjectName(QString::fromUtf8(spec.name));
+    for (const ButtonLayout& button : buttons) {
+        auto* b = new QPushButton(QString::fromUtf8(button.caption), this);
+        b->setObjectName(QString::fromUtf8(button.name));
         grid->addWidget(b, 11 + index / 4, index % 4);
         ++index;
-        connect(b, &QPushButton::clicked, this, [this, name = std::string(spec.name)] {
+        connect(b, &QPushButton::clicked, this, [this, name = std::string(button.name)] {
             if (m_button) m_button(name);
             Refresh();
         });
-        m_buttons.emplace(spec.name, b);
+        m_buttons.emplace(button.name, b);
     }
     Refresh();
 }

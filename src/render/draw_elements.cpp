@@ -229,28 +229,6 @@ int TilePositions(const TileRun& run, int32_t* out, int limit) {
     return n;
 }
 
-ElementPlacement PlaceElement(const StageModel& stage, const BgElement& element) {
-    ElementPlacement placement;
-    int16_t sprite = element.SpriteIndex;
-    const BgFrame* animFrame = nullptr;
-    if (element.Type == "anim") {
-        if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size()))
-            return placement;
-        const BgAction& action = stage.Actions[element.ActionIndex];
-        if (action.Frames.empty()) return placement;
-        const int frameIndex =
-            element.FrameIndex >= 0 && element.FrameIndex < static_cast<int>(action.Frames.size())
-                ? element.FrameIndex
-                : 0;
-        animFrame = &action.Frames[frameIndex];
-        sprite = animFrame->SpriteIndex;
-    }
-    if (sprite == -1 || element.SpriteIndex == -1 || !ValidSprite(stage, sprite)) return placement;
-    placement.sprite = sprite;
-    BaseCorner(stage, element, animFrame, sprite, placement.x, placement.y);
-    return placement;
-}
-
 void DrawElements(FrameContext& ctx) {
     StageModel& stage = ctx.stage;
     CameraState& camera = ctx.camera;

@@ -17,16 +17,6 @@ namespace qb {
 // drawn in ctx.frame.Drawn.
 void DrawElements(FrameContext& ctx);
 
-// Where an element's current sprite is drawn before controller and sine offsets: the sprite index
-// (-1 when the element draws nothing) and the top-left corner of its first tile, in view pixels.
-// Reads the current animation frame without advancing it.
-struct ElementPlacement {
-    int16_t sprite = -1;
-    int32_t x = 0;
-    int32_t y = 0;
-};
-ElementPlacement PlaceElement(const StageModel& stage, const BgElement& element);
-
 // The tile positions of one axis, in drawing order. `count` is the element's tile value for the
 // axis: 0 one tile at `start`, 1 a run both ways across the view, n >= 2 n tiles. Positions whose
 // tile (of `size` pixels) lies wholly outside [visibleLow, visibleHigh) are left out; a step of 0

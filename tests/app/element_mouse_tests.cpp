@@ -22,7 +22,8 @@ std::pair<int, int> RunSkyStage(AppFixture& f, const std::string& path) {
     f.ui.onDoEvents = nullptr;
     EXPECT_EQ(f.state.bRunning, 1);
     if (f.state.Stage.Elements.empty()) return {-1, -1};
-    const ElementPlacement at = PlaceElement(f.state.Stage, f.state.Stage.Elements[0]);
+    if (f.state.Frame.Drawn.empty()) return {-1, -1};
+    const DrawnElement& at = f.state.Frame.Drawn[0];  // where the frame drew it
     return {at.x + 3, at.y + 3};
 }
 

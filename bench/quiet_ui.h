@@ -1,0 +1,25 @@
+#pragma once
+// A Ui that answers every box with OK and every dialog with nothing, for benchmarks that load stages.
+#include <string>
+
+#include "platform/ports.h"
+
+namespace qb::bench {
+
+class QuietUi : public qb::Ui {
+public:
+    qb::MsgAnswer MsgBox(const std::string&, qb::MsgIcon, qb::MsgButtons, const std::string&) override {
+        return qb::MsgAnswer::Ok;
+    }
+    std::string ShowOpen(const qb::FileDialogRequest&) override { return {}; }
+    std::string ShowSave(const qb::FileDialogRequest&) override { return {}; }
+    std::string BrowseForFolder(const std::string&) override { return {}; }
+    std::string InputBox(const std::string&, const std::string&, const std::string&, bool*) override {
+        return {};
+    }
+    void SetCaption(const std::string&) override {}
+    void DoEvents() override {}
+    bool OpenInTextEditor(const std::string&) override { return false; }
+};
+
+}  // namespace qb::bench
