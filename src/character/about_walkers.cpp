@@ -105,12 +105,7 @@ void StepWalker(AboutWalkers& walkers, size_t index, BITMAP* backBuffer, double 
 
     Animate(ch, mirrored);
 
-    ch.ScreenX = static_cast<float>(scratch.DrawX);
-    ch.ScreenY = static_cast<float>(scratch.DrawY);
-    ch.SpriteWidth = static_cast<int16_t>(scratch.DrawW);
-    ch.SpriteHeight = static_cast<int16_t>(scratch.DrawH);
-    ch.DrawnFacing = mirrored ? static_cast<int16_t>(-ch.Facing) : ch.Facing;
-    scratch.MirrorFrame = 0;
+    RecordDrawn(ch, scratch, mirrored);
 }
 
 }  // namespace

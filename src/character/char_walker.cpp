@@ -92,6 +92,15 @@ const CharFrame* CharFrameAt(const TestCharacter& ch, int16_t slot, int16_t inde
     return &action.Frames[static_cast<size_t>(index)];
 }
 
+void RecordDrawn(TestCharacter& ch, CharState& chars, bool mirrored) {
+    ch.ScreenX = static_cast<float>(chars.DrawX);
+    ch.ScreenY = static_cast<float>(chars.DrawY);
+    ch.SpriteWidth = static_cast<int16_t>(chars.DrawW);
+    ch.SpriteHeight = static_cast<int16_t>(chars.DrawH);
+    ch.DrawnFacing = mirrored ? static_cast<int16_t>(-ch.Facing) : ch.Facing;
+    chars.MirrorFrame = 0;
+}
+
 void RestartAction(TestCharacter& ch, CharAction& action, int16_t noLoopFrame) {
     if (action.LoopStart < 1) {
         ch.FrameIndex = noLoopFrame;
@@ -277,12 +286,7 @@ bool Char(CharState& chars, const CharScene& scene) {
         ch.FrameTime = static_cast<int16_t>(ch.FrameTime - 1);
 
         // 10. Bookkeeping.
-        ch.ScreenX = static_cast<float>(chars.DrawX);
-        ch.ScreenY = static_cast<float>(chars.DrawY);
-        ch.SpriteWidth = static_cast<int16_t>(chars.DrawW);
-        ch.SpriteHeight = static_cast<int16_t>(chars.DrawH);
-        ch.DrawnFacing = mirrored ? static_cast<int16_t>(-ch.Facing) : ch.Facing;
-        chars.MirrorFrame = 0;
+        RecordDrawn(ch, chars, mirrored);
     }
     return true;
 }

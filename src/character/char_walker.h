@@ -46,6 +46,10 @@ bool Char(CharState& chars, const CharScene& scene);
 // never trusted).
 const CharFrame* CharFrameAt(const TestCharacter& ch, int16_t slot, int16_t index);
 
+// The frame's bookkeeping: where and how the character was drawn (the walker's next frame and the
+// about screen's hand-over read it).
+void RecordDrawn(TestCharacter& ch, CharState& chars, bool mirrored);
+
 // An action ran past its end: back to its loop start, counting the loop (a standing character that
 // has looped LoopLimit times starts over at frame 0), or to `noLoopFrame` when it has no loop start.
 void RestartAction(TestCharacter& ch, CharAction& action, int16_t noLoopFrame);
