@@ -87,6 +87,7 @@ struct Window {
         qb::a_allegro_init();
         state.ports.ui = &ui;
         state.ProgramDir = (l.root / "program").string();
+        state.Dirs = qb::PortableDataDirs(state.ProgramDir);
         state.MugeDir = (l.root / "mugen").string() + "/";
     }
 };

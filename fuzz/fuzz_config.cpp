@@ -16,6 +16,7 @@ std::string LoadAndSave(const std::string& bytes) {
     AppState state;
     state.ports.ui = &ui;
     state.ProgramDir = dir.Path().string();
+    state.Dirs = PortableDataDirs(state.ProgramDir);
     LoadConfig(state);
     return ConfigText(state);
 }

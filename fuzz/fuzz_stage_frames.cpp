@@ -107,6 +107,7 @@ void LoadAndDraw(std::string_view text) {
     AppState state;
     state.ports = Ports{&ui, &keys, &clock, &media, nullptr};
     state.ProgramDir = programDir;
+    state.Dirs = PortableDataDirs(programDir);
     state.MugeDir = mugeDir;
     state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
     state.StageFile = defPath;

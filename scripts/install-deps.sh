@@ -12,7 +12,7 @@ PACKAGES=(
   libzip-dev zlib1g-dev
   fonts-wqy-zenhei
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth
+  xvfb xauth xdotool man-db
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

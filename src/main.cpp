@@ -1,12 +1,53 @@
 // quillback: the desktop program. Everything it does lives in the core and the Qt windows.
 #include <QApplication>
+#include <QIcon>
 #include <QFont>
 #include <QStringList>
+#include <cstdio>
+#include <cstring>
 
 #include "gui/quillback_app.h"
 
+namespace {
+
+// --help: the manual page is made from this text.
+constexpr const char* kHelp =
+    "Usage: quillback [FILE]\n"
+    "A desktop previewer for MUGEN stages: opens a stage (a .def with its .sff, or a .zip package)\n"
+    "and runs it as the engine shows it, with its music and a test character.\n"
+    "\n"
+    "Options:\n"
+    "  FILE       a stage .def or a .zip package to open at start\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n"
+    "\n"
+    "Keys:\n"
+    "  Arrow keys move the camera (or walk the test character), Z and A change its step, Pause\n"
+    "  pauses, F8 saves a snapshot, Escape leaves full screen.\n"
+    "\n"
+    "Files:\n"
+    "  A program whose folder is writable keeps its settings (QB.cfg), its snapshots and its\n"
+    "  temporary files in that folder. An installed program keeps the settings in\n"
+    "  $XDG_CONFIG_HOME/quillback/ (~/.config/quillback/), the snapshots in\n"
+    "  $XDG_DATA_HOME/quillback/snapshots/ (~/.local/share/quillback/snapshots/) and the files of\n"
+    "  opened packages in $XDG_CACHE_HOME/quillback/tmp/ (~/.cache/quillback/tmp/).\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Answered before any window, so they work without a display.
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("quillback %s\n", QB_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
+    // The desktop's theme icon when installed, else our own.
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("quillback"), QIcon(QStringLiteral(":/icons/quillback.png"))));
     QApplication::setApplicationName(QStringLiteral("Quillback"));
     // The program ends when the core's shutdown has run, not when some window closes (the main
     // window is hidden in full screen, the error log only hides).

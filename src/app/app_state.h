@@ -10,6 +10,7 @@
 #include "library/stage_list.h"
 #include "music/cls_music.h"
 #include "music/music_chooser.h"
+#include "platform/data_dirs.h"
 #include "platform/file_dialog.h"
 #include "platform/gfx.h"
 #include "platform/ports.h"
@@ -69,6 +70,7 @@ struct AppState {
     std::string AppTitle;  // "Quillback " + VersionText + " Beta by Tarnwick"
     std::string VersionText;
     std::string ProgramDir;  // folder of the executable (tests: a temporary folder); no trailing separator
+    DataDirs Dirs;           // platform/: where the configuration, snapshots and temporary files go
     std::string MugeDir;     // ends in a separator
     std::string StageFile;
     uint8_t bRunning = 0;

@@ -13,7 +13,7 @@ void Box(AppState& state, const std::string& text, MsgIcon icon) {
 
 // A save that silently went nowhere would look like one that worked.
 void ReportSave(AppState& state, bool ok, const std::string& name) {
-    if (!ok) Box(state, "Could not write " + JoinPath(state.ProgramDir, name), MsgIcon::Exclamation);
+    if (!ok) Box(state, "Could not write " + JoinPath(state.Dirs.Data, name), MsgIcon::Exclamation);
 }
 
 void ChooseMusic(AppState& state) {
@@ -57,26 +57,30 @@ void WriteStage(AppState& state) {
 
 bool BgEditorButton(AppState& state, const std::string& control) {
     EditState& edit = state.Edit;
+    // The editor's files (test.def, stage.def and the fixed-name ones) live with the user's data.
+    const std::string& dataDir = state.Dirs.Data;
+    if (control == "cmdSave" || control == "Command6" || control == "Command3" || control == "Command5")
+        PrepareDataDir(state.Dirs, dataDir);
     if (control == "cmdUpdate") {
         UpdateStuff(state.Stage, edit.Fields, edit.SelectedElement);
     } else if (control == "cmdAutoBound") {
         AutoBound(state.Stage, edit.Fields);
     } else if (control == "cmdSave") {
-        ReportSave(state, cmdSave_Click(state.Stage, state.Load.MusicPath, state.ProgramDir), "test.def");
+        ReportSave(state, cmdSave_Click(state.Stage, state.Load.MusicPath, dataDir), "test.def");
     } else if (control == "Command6") {
-        ReportSave(state, Command6_Click(state.Stage, state.Load.MusicPath, state.ProgramDir), "stage.def");
+        ReportSave(state, Command6_Click(state.Stage, state.Load.MusicPath, dataDir), "stage.def");
     } else if (control == "cmdShowDef") {
         if (state.ports.ui && !state.ports.ui->OpenInTextEditor(ResolvePath(state.StageFile)))
             Box(state, "Didn't work for some reason...", MsgIcon::Critical);
     } else if (control == "cmdMusic") {
         ChooseMusic(state);
     } else if (control == "Command3") {
-        Command3_Click(state.ProgramDir);
+        Command3_Click(dataDir);
     } else if (control == "Command4") {
-        const int64_t length = Command4_Click(state.ProgramDir);
+        const int64_t length = Command4_Click(dataDir);
         if (length >= 0) Box(state, std::to_string(length), MsgIcon::None);
     } else if (control == "Command5") {
-        Command5_Click(state.ProgramDir);
+        Command5_Click(dataDir);
     } else if (control == "cmdWriteStage") {
         WriteStage(state);
     } else if (control != "Command1" && control != "Command2") {

@@ -475,10 +475,10 @@ void mnuPause_Click(AppState& state) {
 void mnuSnapshot_Click(AppState& state) {
     if (!state.BackBuffer || state.bRunning == 0) return;
     const std::string written =
-        TakeSnapshot(state.ProgramDir, state.Stage.StageName, state.BackBuffer.get(), state.bRunning);
+        !PrepareDataDir(state.Dirs, state.Dirs.Data) ? std::string() : TakeSnapshot(state.Dirs.Data, state.Stage.StageName, state.BackBuffer.get(), state.bRunning);
     // A snapshot that silently went nowhere would look like one that was taken.
     if (written.empty()) {
-        Box(state, "The snapshot could not be saved in\r\n" + JoinPath(state.ProgramDir, "snapshots"),
+        Box(state, "The snapshot could not be saved in\r\n" + JoinPath(state.Dirs.Data, "snapshots"),
             MsgIcon::Exclamation);
     }
 }

@@ -99,11 +99,17 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line) {
 }  // namespace
 
 std::string ConfigPath(const AppState& state) {
-    return ResolvePath(JoinPath(state.ProgramDir, "QB.cfg"));
+    return ResolvePath(JoinPath(state.Dirs.Config, "QB.cfg"));
 }
 
 void FirstRunPrompt(AppState& state) {
     Ui& ui = *state.ports.ui;
+    if (!state.Dirs.DemoMugen.empty() &&
+        ui.MsgBox("Use the demo MUGEN directory installed with Quillback?", MsgIcon::Question,
+                  MsgButtons::YesNo) == MsgAnswer::Yes) {
+        state.MugeDir = state.Dirs.DemoMugen;
+        return;
+    }
     ui.MsgBox(
         "Browse to your MUGEN directory please so I know where to get stuff.  I won't ask you for it "
         "again unless I forget.",
@@ -181,7 +187,7 @@ std::string ConfigText(const AppState& state) {
 
 bool SaveConfig(AppState& state) {
     const std::string path = ConfigPath(state);
-    if (WriteFileAtomic(path, ConfigText(state))) return true;
+    if (PrepareDataDir(state.Dirs, state.Dirs.Config) && WriteFileAtomic(path, ConfigText(state))) return true;
     // The previous file is left whole by the atomic write; the user learns that this run's changes
     // were not kept, and the shutdown goes on.
     if (state.ports.ui) {

@@ -75,7 +75,8 @@ void OpenStagePackage(AppState& state) {
     if (!state.Package.CreatedFiles.empty()) DeleteExtractedFiles(state.Package);
     state.Package.PackageFile = state.StageFile;
     StageZip.ZipFile(state.StageFile);
-    StageZip.UnzipFolder(state.ProgramDir);
+    PrepareDataDir(state.Dirs, state.Dirs.Temp);  // a failure shows as each entry's extraction error
+    StageZip.UnzipFolder(state.Dirs.Temp);
     StageZip.Directory();
     if (StageZip.FileCount() < 1) {
         state.ports.ui->MsgBox("ZIP ERROR!", MsgIcon::None, MsgButtons::Ok);

@@ -38,6 +38,36 @@ constexpr const char* kUsage =
     "       quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "       quillback-shot --change-music FILE --volume V STAGE.def\n";
 
+// --help: the usage and what each option does; the manual page is made from this text.
+constexpr const char* kHelp =
+    "Loads a MUGEN stage exactly as the quillback window does, without a window, and prints what it\n"
+    "loaded or draws frames of it as pictures.\n"
+    "\n"
+    "Options:\n"
+    "  --mugen DIR          the MUGEN directory (for spr paths relative to it and the test character)\n"
+    "  --program-dir DIR    the folder for extracted package files (default: a temporary folder,\n"
+    "                       removed at the end)\n"
+    "  --info               print the loaded stage's values\n"
+    "  --log                print the error log of the load\n"
+    "  --frames N           run N frames\n"
+    "  --out FILE           write the last frame to FILE (.png or .pcx)\n"
+    "  --every K            with --out-dir, write every K-th frame\n"
+    "  --out-dir DIR        the folder for --every's pictures\n"
+    "  --bench              time the frames and print the figures\n"
+    "  --keys SCRIPT        keys held per frame, e.g. \"right*30,none*10,down+z*5\"\n"
+    "  --info-overlay       draw the info overlay\n"
+    "  --debug-bg           draw the magenta debug background\n"
+    "  --char CHAR.def      put the test character into the stage\n"
+    "  --char-info          with --char alone: load the character and print it\n"
+    "  --save-stage FILE    write the stage as the background editor's Save Changes does\n"
+    "  --save-stage2 FILE   write the stage as the background editor's second save does\n"
+    "  --change-music FILE  with --volume V: rewrite the stage file's music and volume lines\n"
+    "  --help               show this help and exit\n"
+    "  --version            show the version and exit\n"
+    "\n"
+    "Exit status: 0 when the stage loaded (and every picture was written), 1 when it did not, 2 for\n"
+    "a usage error.\n";
+
 // Message boxes go to standard error and are answered with their first button.
 class StderrUi : public Ui {
 public:
@@ -254,6 +284,8 @@ int RunShot(const Options& options) {
             std::fprintf(stderr, "quillback-shot: no folder for the program's files\n");
             return 1;
         }
+        // The tool writes only into the folder it is given (or its scratch folder), installed or not.
+        state.Dirs = PortableDataDirs(state.ProgramDir);
         if (!options.mugeDir.empty()) {
             state.MugeDir = AbsolutePath(options.mugeDir);
             if (state.MugeDir.back() != '/' && state.MugeDir.back() != '\\') state.MugeDir += '/';
@@ -339,6 +371,14 @@ int RunCharInfo(const Options& options) {
 }  // namespace qb::shot
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string_view(argv[1]) == "--help") {
+        std::printf("%s\n%s", qb::shot::kUsage, qb::shot::kHelp);
+        return 0;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("quillback-shot %s\n", QB_VERSION);
+        return 0;
+    }
     qb::shot::Options options;
     std::string error;
     if (qb::shot::ParseOptions(argc, argv, options, error) != 0) {

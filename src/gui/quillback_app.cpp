@@ -11,6 +11,10 @@
 
 namespace qb::gui {
 
+QString LockFilePath(const AppState& state) {
+    return QDir(QString::fromStdString(state.Dirs.Config)).filePath(QStringLiteral("quillback.lock"));
+}
+
 void QtFrameSink::Present(BITMAP* backBuffer) {
     if (m_window != nullptr) m_window->Present(backBuffer);
 }
@@ -52,9 +56,11 @@ bool QuillbackApp::Start(const StartOptions& options) {
     while (m_state->ProgramDir.size() > 1 && m_state->ProgramDir.back() == '/')
         m_state->ProgramDir.pop_back();
 
-    // One running instance per program folder: its configuration is read once and written once.
-    m_lock = std::make_unique<QLockFile>(
-        QDir(QString::fromStdString(m_state->ProgramDir)).filePath(QStringLiteral("quillback.lock")));
+    m_state->Dirs = FindDataDirs(m_state->ProgramDir);
+
+    // One running instance per configuration folder: its configuration is read once and written once.
+    PrepareDataDir(m_state->Dirs, m_state->Dirs.Config);
+    m_lock = std::make_unique<QLockFile>(LockFilePath(*m_state));
     m_lock->setStaleLockTime(0);
     // Only a lock held by a live process means another instance; a folder where no lock can be
     // made (read-only, as an installed program's folder is) must not stop the program.

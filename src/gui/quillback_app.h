@@ -24,6 +24,9 @@ private:
     FrmStage* m_window = nullptr;
 };
 
+// The single-instance lock: beside the configuration it guards.
+QString LockFilePath(const AppState& state);
+
 struct StartOptions {
     std::string programDir;  // the executable's folder (tests: a temporary folder)
     std::string argument;    // optional stage .def (or .zip) to open at start, as a drop

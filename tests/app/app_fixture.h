@@ -49,6 +49,7 @@ struct AppFixture {
     AppFixture() {
         state.ports = Ports{&ui, &keys, &clock, &media, &sink};
         state.ProgramDir = program.Path().string();
+        state.Dirs = PortableDataDirs(state.ProgramDir);
         state.MugeDir = mugen.Dir();
         SetVersionAndTitle(state);
         a_allegro_init();

@@ -99,6 +99,7 @@ TEST(Shutdown, WaitsForTheLoopThenSavesOnceAndQuits) {
 TEST(Shutdown, UnwritableConfigurationIsToldAndTheProgramStillEnds) {
     AppFixture f;
     f.state.ProgramDir = (f.program.Path() / "gone" / "deeper").string();
+    f.state.Dirs = PortableDataDirs(f.state.ProgramDir);
     f.state.MugeDir = f.mugen.Dir();
     CloseRequest(f.state);
     TmrExitTick(f.state);

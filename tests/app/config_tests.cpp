@@ -217,6 +217,34 @@ TEST(Config, FirstRunCanBeLeft) {
     EXPECT_EQ(noDialogs.ui.folderPrompts.size(), static_cast<size_t>(kMaxEmptyFolderAnswers));
 }
 
+TEST(Config, FirstRunOffersTheInstalledDemoDirectoryFirst) {
+    const std::string offer = "Use the demo MUGEN directory installed with Quillback?";
+    // Yes takes the demo directory and asks nothing more.
+    ConfigFixture yes;
+    yes.state.MugeDir.clear();
+    yes.state.Dirs.DemoMugen = yes.mugen.Dir();
+    yes.ui.boxAnswers = {MsgAnswer::Yes};
+    LoadConfig(yes.state);
+    EXPECT_EQ(yes.state.MugeDir, yes.mugen.Dir());
+    ASSERT_EQ(yes.ui.boxes.size(), 1u);
+    EXPECT_EQ(yes.ui.boxes[0].text, offer);
+    EXPECT_EQ(yes.ui.boxes[0].buttons, MsgButtons::YesNo);
+    EXPECT_TRUE(yes.ui.folderPrompts.empty());
+
+    // No goes on to the usual message and the folder browser.
+    ConfigFixture no;
+    no.state.MugeDir.clear();
+    no.state.Dirs.DemoMugen = no.mugen.Dir();
+    no.ui.boxAnswers = {MsgAnswer::No, MsgAnswer::Ok};
+    no.ui.folderAnswers = {"/games/MUGEN"};
+    LoadConfig(no.state);
+    EXPECT_EQ(no.state.MugeDir, "/games/MUGEN/");
+    ASSERT_EQ(no.ui.boxes.size(), 2u);
+    EXPECT_EQ(no.ui.boxes[0].text, offer);
+    EXPECT_EQ(no.ui.boxes[1].text.rfind("Browse to your MUGEN directory", 0), 0u);
+    EXPECT_EQ(no.ui.folderPrompts.size(), 1u);
+}
+
 TEST(Config, AnEmptyStoredDirectoryIsNoAnswerAndTheMenuAsksAgain) {
     // A prompt left unanswered was saved as "MugeDir = ": the next start asks again.
     ConfigFixture f;

@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <map>
 
+#include "app/bg_buttons.h"
 #include "app/commands.h"
+#include "app/config.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
@@ -184,6 +186,7 @@ TEST(StagePackage, ReleaseKeepsFilesThePackageDidNotCreate) {
     // to the installed file beside the extracted definition.
     PackageFixture g;
     g.state.ProgramDir = (g.mugen.Path() / "stages").string();
+    g.state.Dirs = PortableDataDirs(g.state.ProgramDir);
     g.mugen.Write("stages/shared.sff", TinySff());
     g.ui.openAnswers = {g.Package("lone.zip", {{"lone.def", StageDefText("Lone", "shared.sff")}})};
     mnuOpen_Click(g.state);
@@ -268,6 +271,31 @@ TEST(StagePackage, HeadlessToolLeavesTheProgramFolderAsItFoundIt) {
     const std::string empty = f.Package("nostage.zip", {{"readme.txt", "x"}});
     EXPECT_EQ(RunShotTool(common + " " + Quote(empty) + " --info"), 1);
     EXPECT_EQ(f.ProgramListing(), before);
+}
+
+TEST(ProgramFiles, AnInstalledProgramWritesOnlyIntoThePerUserFolders) {
+    // The program folder is read-only in spirit: the configuration, the snapshots, the editor's files
+    // and a package's files go to the folders DataDirs names, made on demand.
+    PackageFixture f;
+    const auto before = f.ProgramListing();
+    TempDir user;
+    f.state.Dirs = DataDirs{(user.Path() / "config/quillback").string(), (user.Path() / "data/quillback").string(),
+                            (user.Path() / "cache/quillback/tmp").string(), "", false};
+    f.ui.openAnswers = {f.Package("city.zip", f.CityItems())};
+    mnuOpen_Click(f.state);
+    EXPECT_EQ(f.state.StageFile, (user.Path() / "cache/quillback/tmp/city.def").string());
+    LoadStage(f.state);
+    ASSERT_EQ(f.state.bRunning, 1);
+    mnuSnapshot_Click(f.state);
+    EXPECT_TRUE(fs::exists(user.Path() / "data/quillback/snapshots/City 0.pcx"));
+    BgEditorButton(f.state, "cmdSave");
+    EXPECT_TRUE(fs::exists(user.Path() / "data/quillback/test.def"));
+    ASSERT_TRUE(SaveConfig(f.state));
+    EXPECT_TRUE(fs::exists(user.Path() / "config/quillback/QB.cfg"));
+    mnuClose_Click(f.state);
+    EXPECT_TRUE(fs::is_empty(user.Path() / "cache/quillback/tmp"));
+    EXPECT_EQ(f.ProgramListing(), before);
+    EXPECT_TRUE(f.ui.boxes.empty());
 }
 
 }  // namespace

@@ -1,0 +1,90 @@
+#include "platform/data_dirs.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+namespace qb {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsAbsolute(const char* value) { return value != nullptr && value[0] == '/'; }
+
+// The XDG variable when it holds an absolute path, else $HOME/<fallback>; empty without either.
+std::string XdgDir(const EnvLookup& env, const char* name, const char* fallback) {
+    const char* value = env(name);
+    if (IsAbsolute(value)) return value;
+    const char* home = env("HOME");
+    if (!IsAbsolute(home)) return {};
+    return (fs::path(home) / fallback).lexically_normal().string();
+}
+
+std::string Trimmed(std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
+
+}  // namespace
+
+DataDirs PortableDataDirs(const std::string& programDir) {
+    const std::string dir = Trimmed(programDir);
+    return DataDirs{dir, dir, dir, {}, true};
+}
+
+DataDirs DecideDataDirs(const std::string& programDir, const EnvLookup& env, const PathProbe& writable,
+                        const PathProbe& isDir) {
+    const std::string dir = Trimmed(programDir);
+    const fs::path exe(dir);
+    const fs::path share = exe.parent_path() / "share" / "quillback";
+    const bool installed = exe.filename() == "bin" && isDir(share.string());
+    DataDirs dirs = PortableDataDirs(dir);
+    if (installed && isDir((share / "demo-mugen").string())) dirs.DemoMugen = (share / "demo-mugen").string() + "/";
+    if (!installed && writable(dir)) return dirs;
+
+    const std::string config = XdgDir(env, "XDG_CONFIG_HOME", ".config");
+    const std::string data = XdgDir(env, "XDG_DATA_HOME", ".local/share");
+    const std::string cache = XdgDir(env, "XDG_CACHE_HOME", ".cache");
+    if (config.empty() || data.empty() || cache.empty()) return dirs;
+    dirs.Config = (fs::path(config) / "quillback").string();
+    dirs.Data = (fs::path(data) / "quillback").string();
+    dirs.Temp = (fs::path(cache) / "quillback" / "tmp").string();
+    dirs.Portable = false;
+    return dirs;
+}
+
+DataDirs FindDataDirs(const std::string& programDir) {
+    const auto writable = [](const std::string& dir) {
+        // A real file, not access(W_OK): that also answers for read-only mounts and ACLs.
+        const std::string probe = (fs::path(dir) / (".quillback-write-probe-" + std::to_string(getpid()))).string();
+        const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
+        ::close(fd);
+        ::unlink(probe.c_str());
+        return true;
+    };
+    const auto isDir = [](const std::string& path) {
+        std::error_code ec;
+        return fs::is_directory(path, ec);
+    };
+    return DecideDataDirs(programDir, [](const char* name) { return std::getenv(name); }, writable, isDir);
+}
+
+bool PrepareDataDir(const DataDirs& dirs, const std::string& dir) {
+    if (dirs.Portable || dir.empty()) return true;
+    std::error_code ec;
+    if (fs::is_directory(dir, ec)) return true;
+    fs::path built;
+    for (const fs::path& part : fs::path(dir)) {
+        built /= part;
+        if (::mkdir(built.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return fs::is_directory(dir, ec);
+}
+
+}  // namespace qb
