@@ -7,6 +7,8 @@ bash scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 bash scripts/build.sh build
 (cd build && ctest --output-on-failure -j2 --timeout 600)
+# Installs into a temporary read-only prefix and runs the installed program from an empty HOME.
+bash scripts/check-install.sh build
 bash scripts/build.sh build-asan -DQB_SANITIZE=ON -DQB_BUILD_GUI=OFF -DQB_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j2 --timeout 900)

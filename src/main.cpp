@@ -14,23 +14,21 @@ namespace {
 constexpr const char* kHelp =
     "Usage: quillback [FILE]\n"
     "A desktop previewer for MUGEN stages: opens a stage (a .def with its .sff, or a .zip package)\n"
-    "and runs it as the engine shows it, with its music and a test character.\n"
+    "and runs it as the engine shows it, with its music and a test character. In the window the\n"
+    "arrow keys move the camera (or walk the test character), Z and A change its step, Pause\n"
+    "pauses, F8 saves a snapshot and Escape leaves full screen.\n"
     "\n"
     "Options:\n"
     "  FILE       a stage .def or a .zip package to open at start\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n"
     "\n"
-    "Keys:\n"
-    "  Arrow keys move the camera (or walk the test character), Z and A change its step, Pause\n"
-    "  pauses, F8 saves a snapshot, Escape leaves full screen.\n"
-    "\n"
     "Files:\n"
-    "  A program whose folder is writable keeps its settings (QB.cfg), its snapshots and its\n"
-    "  temporary files in that folder. An installed program keeps the settings in\n"
-    "  $XDG_CONFIG_HOME/quillback/ (~/.config/quillback/), the snapshots in\n"
-    "  $XDG_DATA_HOME/quillback/snapshots/ (~/.local/share/quillback/snapshots/) and the files of\n"
-    "  opened packages in $XDG_CACHE_HOME/quillback/tmp/ (~/.cache/quillback/tmp/).\n";
+    "A program whose folder is writable keeps its settings (QB.cfg), its snapshots and its\n"
+    "temporary files in that folder. An installed program keeps the settings in\n"
+    "$XDG_CONFIG_HOME/quillback/ (~/.config/quillback/), the snapshots in\n"
+    "$XDG_DATA_HOME/quillback/snapshots/ (~/.local/share/quillback/snapshots/) and the files of\n"
+    "opened packages in $XDG_CACHE_HOME/quillback/tmp/ (~/.cache/quillback/tmp/).\n";
 
 }  // namespace
 

@@ -31,12 +31,11 @@ namespace qb::shot {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]\n"
-    "                      [--frames N (--out FILE | --every K --out-dir DIR | --bench)]\n"
-    "                      [--keys SCRIPT] [--info-overlay] [--debug-bg] [--char CHAR.def]\n"
-    "                      [--save-stage FILE] [--save-stage2 FILE]\n"
-    "       quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
-    "       quillback-shot --change-music FILE --volume V STAGE.def\n";
+    "Usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]"
+    " [--frames N (--out FILE | --every K --out-dir DIR | --bench)] [--keys SCRIPT] [--info-overlay]"
+    " [--debug-bg] [--char CHAR.def] [--save-stage FILE] [--save-stage2 FILE]\n"
+    "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
+    "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n";
 
 // --help: the usage and what each option does; the manual page is made from this text.
 constexpr const char* kHelp =
