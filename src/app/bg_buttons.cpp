@@ -33,7 +33,7 @@ void ChooseMusic(AppState& state) {
 
 void WriteStage(AppState& state) {
     if (state.bRunning == 0 || state.StageFile.empty()) return;
-    // A packaged stage runs from a copy extracted into the program folder, removed when it closes:
+    // A packaged stage runs from a copy extracted into the temporary folder, removed when it closes:
     // writing there would look like a save and be lost.
     if (state.Package.FromPackage) {
         Box(state, "This stage was opened from a package; its definition cannot be written back.",

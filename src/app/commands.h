@@ -96,7 +96,7 @@ void mnuMugenDir_Click(AppState& state);
 // The largest frame limit "Max FPS?" takes.
 inline constexpr int kMaxFpsLimit = 1000;
 void mnuPause_Click(AppState& state);
-// F8: saves the BackBuffer as the next free ProgramDir/snapshots/<StageName> n.pcx (stage running).
+// F8: saves the BackBuffer as the next free Dirs.Data/snapshots/<StageName> n.pcx (stage running).
 void mnuSnapshot_Click(AppState& state);
 void mnuDebug_Click(AppState& state);
 void mnuBgEditor_Click(AppState& state);

@@ -8,7 +8,7 @@ namespace qb {
 struct AppState;
 
 // Path of the configuration file: an existing file named "qb.cfg" in any letter case inside
-// ProgramDir, else ProgramDir + "/QB.cfg".
+// Dirs.Config (the program's folder unless installed), else Dirs.Config + "/QB.cfg".
 std::string ConfigPath(const AppState& state);
 
 // Reads the configuration into `state` (MugeDir, camera steps, test character, the check marks of
@@ -26,7 +26,8 @@ std::string ConfigText(const AppState& state);
 // written; never ends the program.
 bool SaveConfig(AppState& state);
 
-// The first-run prompt alone: the message, then the folder browser until a folder is chosen. A
+// The first-run prompt alone: when a demo MUGEN directory was installed with the program, first a
+// Yes/No offer of it; then the message, then the folder browser until a folder is chosen. A
 // front end that cannot show dialogs answers empty every time: after kMaxEmptyFolderAnswers empty
 // answers in a row the prompt gives up and MugeDir stays empty (the window still opens, the stage
 // list says it found nothing, and the user can quit or open a stage by hand).

@@ -2,8 +2,8 @@
 // Start-up, first activation, the three one-shot timers, closing and shutdown of the main window.
 //
 // What the front end does:
-//  1. Fill AppState::ports and ProgramDir (the executable's folder), take the single-instance lock,
-//     then call FormLoad(state, alreadyRunning). When it answers false, end the program at once.
+//  1. Fill AppState::ports, ProgramDir (the executable's folder) and Dirs (FindDataDirs), take the
+//     single-instance lock in Dirs.Config, then call FormLoad(state, alreadyRunning). When it answers false, end the program at once.
 //  2. Render the menus (state.Menus), the stage list (state.Stages), the error log text
 //     (state.Log), and apply the geometry the core sets through the Ui port.
 //  3. On the window's first activation call FormActivate.
