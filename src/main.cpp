@@ -1,7 +1,7 @@
 // quillback: the desktop program. Everything it does lives in the core and the Qt windows.
 #include <QApplication>
-#include <QIcon>
 #include <QFont>
+#include <QIcon>
 #include <QStringList>
 #include <cstdio>
 #include <cstring>

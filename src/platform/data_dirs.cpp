@@ -14,7 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool IsAbsolute(const char* value) { return value != nullptr && value[0] == '/'; }
+bool IsAbsolute(const char* value) {
+    return value != nullptr && value[0] == '/';
+}
 
 // The XDG variable when it holds an absolute path, else $HOME/<fallback>; empty without either.
 std::string XdgDir(const EnvLookup& env, const char* name, const char* fallback) {
@@ -44,7 +46,8 @@ DataDirs DecideDataDirs(const std::string& programDir, const EnvLookup& env, con
     const fs::path share = exe.parent_path() / "share" / "quillback";
     const bool installed = exe.filename() == "bin" && isDir(share.string());
     DataDirs dirs = PortableDataDirs(dir);
-    if (installed && isDir((share / "demo-mugen").string())) dirs.DemoMugen = (share / "demo-mugen").string() + "/";
+    if (installed && isDir((share / "demo-mugen").string()))
+        dirs.DemoMugen = (share / "demo-mugen").string() + "/";
     if (!installed && writable(dir)) return dirs;
 
     const std::string config = XdgDir(env, "XDG_CONFIG_HOME", ".config");
@@ -61,7 +64,8 @@ DataDirs DecideDataDirs(const std::string& programDir, const EnvLookup& env, con
 DataDirs FindDataDirs(const std::string& programDir) {
     const auto writable = [](const std::string& dir) {
         // A real file, not access(W_OK): that also answers for read-only mounts and ACLs.
-        const std::string probe = (fs::path(dir) / (".quillback-write-probe-" + std::to_string(getpid()))).string();
+        const std::string probe =
+            (fs::path(dir) / (".quillback-write-probe-" + std::to_string(getpid()))).string();
         const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) return false;
         ::close(fd);
@@ -72,7 +76,8 @@ DataDirs FindDataDirs(const std::string& programDir) {
         std::error_code ec;
         return fs::is_directory(path, ec);
     };
-    return DecideDataDirs(programDir, [](const char* name) { return std::getenv(name); }, writable, isDir);
+    return DecideDataDirs(
+        programDir, [](const char* name) { return std::getenv(name); }, writable, isDir);
 }
 
 bool PrepareDataDir(const DataDirs& dirs, const std::string& dir) {

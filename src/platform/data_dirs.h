@@ -9,11 +9,11 @@
 namespace qb {
 
 struct DataDirs {
-    std::string Config;      // QB.cfg and the single-instance lock
-    std::string Data;        // snapshots/ and the background editor's files
-    std::string Temp;        // extracted package files and other temporary files
-    std::string DemoMugen;   // the demo MUGEN directory installed with the program (ends in '/'), or empty
-    bool Portable = true;    // true: all three are the program's folder
+    std::string Config;     // QB.cfg and the single-instance lock
+    std::string Data;       // snapshots/ and the background editor's files
+    std::string Temp;       // extracted package files and other temporary files
+    std::string DemoMugen;  // the demo MUGEN directory installed with the program (ends in '/'), or empty
+    bool Portable = true;   // true: all three are the program's folder
 };
 
 // Everything in the program's folder.

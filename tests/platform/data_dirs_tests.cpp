@@ -28,26 +28,42 @@ TEST(DataDirs, OneDecisionForEveryLayout) {
                                 "/home/ann/.cache/quillback/tmp", "", false};
     const std::vector<Case> cases = {
         {"writable portable folder", "/opt/qb/", true, home, {"/opt/qb", "/opt/qb", "/opt/qb", "", true}},
-        {"writable build folder named bin, no share/quillback", "/src/bin", true, home,
+        {"writable build folder named bin, no share/quillback",
+         "/src/bin",
+         true,
+         home,
          {"/src/bin", "/src/bin", "/src/bin", "", true}},
         {"read-only folder, XDG variables set",
          "/opt/qb",
          false,
-         {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_DATA_HOME", "/data"}, {"XDG_CACHE_HOME", "/c"}},
+         {{"HOME", "/home/ann"},
+          {"XDG_CONFIG_HOME", "/cfg"},
+          {"XDG_DATA_HOME", "/data"},
+          {"XDG_CACHE_HOME", "/c"}},
          {"/cfg/quillback", "/data/quillback", "/c/quillback/tmp", "", false}},
         {"read-only folder, XDG variables unset", "/opt/qb", false, home, homeDefaults},
         {"read-only folder, XDG variables empty or relative",
          "/opt/qb",
          false,
-         {{"HOME", "/home/ann/"}, {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", "data"}, {"XDG_CACHE_HOME", "./c"}},
+         {{"HOME", "/home/ann/"},
+          {"XDG_CONFIG_HOME", ""},
+          {"XDG_DATA_HOME", "data"},
+          {"XDG_CACHE_HOME", "./c"}},
          homeDefaults},
-        {"installed, writable anyway (root, or a prefix in the home folder)", "/usr/local/bin", true, home,
+        {"installed, writable anyway (root, or a prefix in the home folder)",
+         "/usr/local/bin",
+         true,
+         home,
          {homeDefaults.Config, homeDefaults.Data, homeDefaults.Temp, "/usr/local/share/quillback/demo-mugen/",
           false}},
-        {"read-only folder, no usable HOME", "/opt/qb", false, {{"HOME", "relative"}},
+        {"read-only folder, no usable HOME",
+         "/opt/qb",
+         false,
+         {{"HOME", "relative"}},
          {"/opt/qb", "/opt/qb", "/opt/qb", "", true}},
     };
-    const std::set<std::string> folders{"/usr/local/share/quillback", "/usr/local/share/quillback/demo-mugen"};
+    const std::set<std::string> folders{"/usr/local/share/quillback",
+                                        "/usr/local/share/quillback/demo-mugen"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const auto env = [&](const char* name) -> const char* {
@@ -75,7 +91,8 @@ TEST(DataDirs, RealProbeAndFoldersMadeOnDemand) {
 
     const DataDirs perUser{"", "", (dir.Path() / "cache" / "quillback" / "tmp").string(), "", false};
     ASSERT_TRUE(PrepareDataDir(perUser, perUser.Temp));
-    for (const fs::path& made : {dir.Path() / "cache", dir.Path() / "cache" / "quillback", fs::path(perUser.Temp)}) {
+    for (const fs::path& made :
+         {dir.Path() / "cache", dir.Path() / "cache" / "quillback", fs::path(perUser.Temp)}) {
         struct stat st {};
         ASSERT_EQ(::stat(made.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0700u) << made;
