@@ -34,6 +34,7 @@ constexpr const char* kUsage =
     "usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]\n"
     "                      [--frames N (--out FILE | --every K --out-dir DIR | --bench)]\n"
     "                      [--keys SCRIPT] [--info-overlay] [--debug-bg] [--char CHAR.def]\n"
+    "                      [--speed 1/4|1/2|1|2|4]\n"
     "                      [--save-stage FILE] [--save-stage2 FILE]\n"
     "       quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "       quillback-shot --change-music FILE --volume V STAGE.def\n";
@@ -147,7 +148,19 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             ok = value(options.out);
         else if (a == "--keys")
             ok = value(options.keys);
-        else if (a == "--info-overlay")
+        else if (a == "--speed") {
+            std::string text;
+            ok = value(text);
+            static const char* const kSpeeds[][2] = {
+                {"1/4", "0.25"}, {"1/2", "0.5"}, {"1", "1"}, {"2", "2"}, {"4", "4"}};
+            options.speed = -1;
+            for (int s = 0; ok && s < 5; ++s)
+                if (text == kSpeeds[s][0] || text == kSpeeds[s][1]) options.speed = s;
+            if (ok && options.speed < 0) {
+                error = "--speed needs 1/4, 1/2, 1, 2 or 4, not \"" + text + "\"";
+                return 2;
+            }
+        } else if (a == "--info-overlay")
             options.infoOverlay = true;
         else if (a == "--debug-bg")
             options.debugBg = true;

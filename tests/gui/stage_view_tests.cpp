@@ -111,6 +111,14 @@ TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
     EXPECT_FALSE(keys.IsDown(Key::Pause));
     EXPECT_TRUE(keys.Pressed(Key::Pause));
     EXPECT_FALSE(keys.Pressed(Key::Pause));
+    // The step and speed keys act once per press, however long they are held.
+    for (auto [qtKey, key] :
+         {std::pair{Qt::Key_Period, Key::Step}, std::pair{Qt::Key_BracketLeft, Key::SpeedDown},
+          std::pair{Qt::Key_BracketRight, Key::SpeedUp}}) {
+        EXPECT_TRUE(keys.KeyEvent(qtKey, true));
+        EXPECT_TRUE(keys.Pressed(key));
+        EXPECT_FALSE(keys.Pressed(key)) << "held";
+    }
     keys.MouseButton(Key::MouseRight, true);
     keys.ReleaseAll();
     EXPECT_FALSE(keys.IsDown(Key::MouseRight));
