@@ -21,9 +21,9 @@ TEST(InfoText, ShowsTheCameraAndTheFrameRate) {
     camera.CameraY = 0;
     EXPECT_EQ(BuildInfoText(camera, 1), "Cam 0,0  1 FPS");
     // The second line: the frame number and the run speed.
-    const char* const speeds[kSpeedCount] = {"x1/4", "x1/2", "x1", "x2", "x4"};
-    for (int s = 0; s < kSpeedCount; ++s) EXPECT_EQ(SpeedText(s), speeds[s]);
-    EXPECT_EQ(SpeedText(9), "x4");
+    std::string speeds;
+    for (int s = 0; s <= kSpeedCount; ++s) speeds += SpeedText(s) + " ";
+    EXPECT_EQ(speeds, "x1/4 x1/2 x1 x2 x4 x4 ");
     EXPECT_EQ(BuildFrameText(1234, SpeedText(1)), "Frame 1234  x1/2");
 }
 
@@ -88,32 +88,18 @@ TEST(Snapshot, NamesLoseQuotesAndReplaceWhatAFileNameCannotHold) {
     EXPECT_TRUE(std::filesystem::exists(path));
 }
 
-TEST(Snapshot, PcxAndPngShareTheNumbersAndPngHoldsThePicture) {
+TEST(Snapshot, PcxAndPngShareTheNumbers) {
     a_allegro_init();
     test::TempDir program;
-    const std::string folder = (program.Path() / "snapshots").string();
-    UniqueBitmap buffer = CreateBitmap(320, 240);
-    a_clear_to_color(buffer.get(), a_makecol(255, 0, 0));
-    struct Case {
-        SnapshotFormat format;
-        const char* stage;
-        const char* file;
-    };
-    // Each row is taken after the rows above it, in the same folder.
-    for (const Case& c : {Case{SnapshotFormat::Png, "\"Forest\" Gate", "Forest Gate 0.png"},
-                          Case{SnapshotFormat::Pcx, "Forest Gate", "Forest Gate 1.pcx"},
-                          Case{SnapshotFormat::Png, "Forest Gate", "Forest Gate 2.png"},
-                          Case{SnapshotFormat::Png, "Dusk: 1/2?", "Dusk_ 1_2_ 0.png"}}) {
-        const std::string path = TakeSnapshot(program.Path().string(), c.stage, buffer.get(), 1, c.format);
-        EXPECT_EQ(std::filesystem::path(path), std::filesystem::path(folder) / c.file);
+    UniqueBitmap buffer = CreateBitmap(8, 8);
+    for (auto [format, file] : {std::pair{SnapshotFormat::Png, "Forest Gate 0.png"},
+                                std::pair{SnapshotFormat::Pcx, "Forest Gate 1.pcx"},
+                                std::pair{SnapshotFormat::Png, "Forest Gate 2.png"}}) {
+        const std::string path =
+            TakeSnapshot(program.Path().string(), "\"Forest\" Gate", buffer.get(), 1, format);
+        EXPECT_EQ(std::filesystem::path(path), program.Path() / "snapshots" / file);
+        EXPECT_TRUE(test::LoadPicture(path).ok()) << "written in the format its name says";
     }
-    std::filesystem::remove(std::filesystem::path(folder) / "Forest Gate 1.pcx");
-    EXPECT_EQ(std::filesystem::path(NextSnapshotPath(folder, "Forest Gate", SnapshotFormat::Png)).filename(),
-              "Forest Gate 1.png");
-    const test::DecodedPicture png =
-        test::LoadPicture((std::filesystem::path(folder) / "Forest Gate 0.png").string());
-    ASSERT_EQ(png.width * png.height, 320 * 240);
-    EXPECT_EQ(png.pixels.back(), 0xF800);
 }
 
 TEST(Snapshot, NothingIsWrittenWithoutARunningStage) {
