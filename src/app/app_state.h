@@ -43,6 +43,10 @@ struct RunLoopState {
     // High-resolution counter frequency and the counter at the last present.
     int64_t PerfFrequency = 0;
     int64_t LastPresent = 0;
+    // Run speed (render/frame.h: x1/4 .. x4; the limiter paces to FpsLimit times it) and a step
+    // asked for by the step command while paused. Like Paused, the speed outlives the stage.
+    int Speed = kNormalSpeed;
+    bool StepPending = false;
 };
 
 // The main window: its one-shot timers, the stage list's visibility, the view scale, the position

@@ -10,6 +10,7 @@
 #include "app/app_state.h"
 #include "app/char_commands.h"
 #include "app/config.h"
+#include "app/frame_controls.h"
 #include "app/load_stage.h"
 #include "app/open_package.h"
 #include "app/run_loop.h"
@@ -469,13 +470,17 @@ void mnuNotepad_Click(AppState& state) {
 void mnuPause_Click(AppState& state) {
     const bool paused = state.Menus.Toggle("mnuPause");
     state.Loop.Paused = paused ? 255 : 0;
+    state.Menus.SetEnabled("mnuStep", paused);
     UiOf(state).SetCaption(paused ? state.Stage.StageName + " <<PAUSED>>" : state.Stage.StageName);
 }
 
 void mnuSnapshot_Click(AppState& state) {
     if (!state.BackBuffer || state.bRunning == 0) return;
     const std::string written =
-        !PrepareDataDir(state.Dirs, state.Dirs.Data) ? std::string() : TakeSnapshot(state.Dirs.Data, state.Stage.StageName, state.BackBuffer.get(), state.bRunning);
+        !PrepareDataDir(state.Dirs, state.Dirs.Data)
+            ? std::string()
+            : TakeSnapshot(state.Dirs.Data, state.Stage.StageName, state.BackBuffer.get(), state.bRunning,
+                           state.Menus.Checked("mnuSnapshotPng") ? SnapshotFormat::Png : SnapshotFormat::Pcx);
     // A snapshot that silently went nowhere would look like one that was taken.
     if (written.empty()) {
         Box(state, "The snapshot could not be saved in\r\n" + JoinPath(state.Dirs.Data, "snapshots"),
@@ -543,6 +548,8 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         {"mnuChar", mnuChar_Click},
         {"mnuChange", mnuChange_Click},
         {"mnuAbout", mnuAbout_Click},
+        {"mnuStep", mnuStep_Click},
+        {"mnuSnapshotPng", mnuSnapshotPng_Click},
     };
     for (const auto& entry : kCommands) {
         if (itemName == entry.name) {
@@ -557,6 +564,7 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         mnuR_Click(state, static_cast<double>(mixed >> 11) / 9007199254740992.0);
         return true;
     }
+    if (SpeedItemCommand(state, itemName)) return true;
     if (itemName.rfind("mnuScale", 0) == 0 && itemName.size() == 9) {
         SetViewScale(state, itemName[8] - '0');
         return true;

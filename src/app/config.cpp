@@ -94,6 +94,7 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line) {
             state.Window.ViewScale = static_cast<int32_t>(*value);
         }
     }
+    if (read("snapshotpng", text)) state.Menus.SetChecked("mnuSnapshotPng", IsTrue(text));
 }
 
 }  // namespace
@@ -182,6 +183,8 @@ std::string ConfigText(const AppState& state) {
     out += "Intro = False" + crlf;
     // Older releases do not know this line; they skip it, and files they wrote simply lack it.
     out += "Scale = " + std::to_string(state.Window.ViewScale) + crlf;
+    // Files without this line (older ones) keep PCX snapshots.
+    out += "SnapshotPng = " + BoolText(state.Menus.Checked("mnuSnapshotPng")) + crlf;
     return out;
 }
 

@@ -50,6 +50,15 @@ constexpr InitialItem kInitialItems[] = {
     {"mnuMugenDir", "设置 &MUGEN 目录...", false, true, true},
     {"mnuPause", "& 暂停", false, true, true},
     {"mnuSnapshot", "快照", false, true, true},
+    // Writes snapshots as PNG instead of PCX (new).
+    {"mnuSnapshotPng", "快照存为 PNG", false, true, true},
+    // One frame while paused, and the run speed (new).
+    {"mnuStep", "单步", false, false, true},
+    {"mnuSpeed25", "速度 ¼x", false, true, true},
+    {"mnuSpeed50", "速度 ½x", false, true, true},
+    {"mnuSpeed100", "速度 1x", true, true, true},
+    {"mnuSpeed200", "速度 2x", false, true, true},
+    {"mnuSpeed400", "速度 4x", false, true, true},
     {"mnuStageList", "&背景目录", false, true, true},
     {"mnuStagePrev", "<<", false, true, true},
     {"mnuStageNext", ">>", false, true, true},

@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/char_commands.h"
 #include "app/commands.h"
+#include "app/frame_controls.h"
 #include "app/load_stage.h"
 #include "tools/bg_commands.h"
 #include "tools/bg_editor.h"
@@ -32,10 +33,10 @@ void EnterFullScreenIfWished(AppState& state) {
 
 }  // namespace
 
-int64_t FramePeriodCounts(int64_t perfFrequency, int fps) {
-    if (fps == 0) return 0;
+int64_t FramePeriodCounts(int64_t perfFrequency, int fps, int quarters) {
+    if (fps == 0 || quarters <= 0) return 0;
     // The period in whole counts, rounded; a negative limit gives a negative period (no wait).
-    const int64_t twice = 2 * perfFrequency / fps;
+    const int64_t twice = 2 * 4 * perfFrequency / (int64_t{fps} * quarters);
     return (twice + (twice >= 0 ? 1 : -1)) / 2;
 }
 
@@ -65,7 +66,6 @@ void RunPass(AppState& state) {
     if (state.BackBuffer) {
         const FrameResult result = DrawStageFrame(state, keys, *state.ports.clock);
         if (result.SecondElapsed) OnceASecond(state);
-        if (result.PauseKey) mnuPause_Click(state);
         if (result.DeleteKey) mnuDelete_Click(state);
     }
     // The full-screen view has no menu: Escape leaves it, as its caption promises.
@@ -106,7 +106,7 @@ void WaitForFrame(AppState& state) {
         state.Loop.LastPresent = clock.Counter();
         return;
     }
-    WaitForPeriod(state, FramePeriodCounts(frequency, state.Loop.FpsLimit),
+    WaitForPeriod(state, FramePeriodCounts(frequency, state.Loop.FpsLimit, SpeedQuarters(state.Loop.Speed)),
                   [](const AppState& s) { return s.Loop.ExitLoop; });
 }
 
@@ -115,8 +115,10 @@ FrameOptions CurrentFrameOptions(const AppState& state) {
     options.Info = state.Menus.Checked("mnuInfo");
     options.DebugBG = state.Menus.Checked("mnuDebugBG");
     options.DebugMode = state.Loop.DebugMode;
-    options.FpsLimit = state.Loop.FpsLimit;
+    options.FpsLimit = PacedFpsLimit(state.Loop.FpsLimit, state.Loop.Speed);
     options.Paused = state.Loop.Paused == 255;
+    options.Step = state.Loop.StepPending;
+    options.Speed = state.Loop.Speed;
     return options;
 }
 
@@ -126,11 +128,14 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
                      keys,        clock,                  CurrentFrameOptions(state), &editor};
     ctx.drawCharacter = [&state, &keys] { DrawTestChar(state, keys); };
     const FrameResult result = DrawFrame(ctx);
+    state.Loop.StepPending = false;
     if (state.Edit.CaptionPending) {
         if (state.ports.ui) state.ports.ui->SetCaption(state.Edit.CaptionRequest);
         state.Edit.CaptionPending = false;
         state.Edit.CaptionRequest.clear();
     }
+    if (result.PauseKey) mnuPause_Click(state);
+    if (result.SpeedChange != 0) SetRunSpeed(state, state.Loop.Speed + result.SpeedChange);
     return result;
 }
 
@@ -139,7 +144,8 @@ bool BeginStageRun(AppState& state) {
     // Presses made before the loop (while the stage was chosen) must not act in its first frame.
     if (Keys* keys = state.ports.keys) {
         for (Key key : {Key::MouseRight, Key::Left, Key::Up, Key::Right, Key::Down, Key::Pause, Key::Escape,
-                        Key::Z, Key::A, Key::Delete, Key::NumPlus, Key::NumMinus, Key::Insert}) {
+                        Key::Z, Key::A, Key::Delete, Key::NumPlus, Key::NumMinus, Key::Insert, Key::Step,
+                        Key::SpeedDown, Key::SpeedUp}) {
             keys->Pressed(key);
         }
     }

@@ -19,22 +19,23 @@ bool BeginStageRun(AppState& state);
 
 // The frame's options as the menus and the run loop set them.
 FrameOptions CurrentFrameOptions(const AppState& state);
-// Draws one frame of the running stage with the editor's keys, and shows a caption they asked for.
+// Draws one frame of the running stage with the editor's keys, shows a caption they asked for and
+// acts on the Pause, Step and speed keys (a pending step is used up).
 FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock);
 
 // BeginStageRun, the Full screen item and the caption, then the loop. Returns when ExitLoop is set, or at once
 // when the stage did not load (bRunning 0). InRunLoop is true in between.
 void RunStage(AppState& state);
 
-// One pass of the loop without its wait and present: the frame (when not paused), the
-// once-a-second work, info text and the pause key. Exposed for the headless tool and the tests.
+// One pass of the loop without its wait and present: the frame (when not paused or stepping), the
+// once-a-second work, info text and the pause, step and speed keys. Exposed for the headless tool and the tests.
 void RunPass(AppState& state);
 
 // The once-a-second work that belongs to the shell: the music loop check (position equals
 // duration: seek to 0 and play again) and the full-screen foreground check.
 void OnceASecond(AppState& state);
 
-// Waits until FpsLimit's period has passed since the previous present, servicing messages
+// Waits until the period of FpsLimit times the run speed has passed since the previous present, servicing messages
 // (Ui::DoEvents) all the while. Sleeps on the clock until shortly before the deadline and finishes
 // in short sleeps, so it never spins a core. FpsLimit <= 0: services messages once and returns.
 // Answers early when ExitLoop becomes set during the wait.
@@ -49,8 +50,9 @@ void PresentFrame(AppState& state);
 // Services pending window messages.
 void API_doevents(AppState& state);
 
-// Counter counts in one frame period at `fps` (PerfFrequency / fps, rounded); 0 or less for fps <= 0.
-int64_t FramePeriodCounts(int64_t perfFrequency, int fps);
+// Counter counts in one frame period at `fps` times `quarters` / 4 (PerfFrequency / fps at the
+// normal speed, rounded); 0 or less for fps <= 0.
+int64_t FramePeriodCounts(int64_t perfFrequency, int fps, int quarters = 4);
 
 // How long before the deadline the wait stops sleeping in one piece: the scheduler may oversleep by
 // about this much (1.5 ms).

@@ -19,6 +19,7 @@ struct Options {
     int frames = -1;  // -1: not asked for
     std::string out;
     std::string keys;  // "right*30,none*10,down+z*5"
+    int speed = 2;     // run speed index (x1/4 .. x4): the clock's pace and the overlay's text
     bool infoOverlay = false;
     bool debugBg = false;
     int every = 0;

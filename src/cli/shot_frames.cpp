@@ -1,5 +1,7 @@
 // quillback-shot's frames: draws frames of the loaded stage with scripted keys and a clock that
-// advances one sixtieth of a second per frame, and writes the pictures asked for.
+// advances one sixtieth of a second per frame (at speed x1), and writes the pictures asked for.
+// --frames counts passes of the loop: a pass while the script has paused the stage draws nothing
+// new unless it steps.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/frame_controls.h"
 #include "app/run_loop.h"
 #include "cli/shot.h"
 #include "platform/gfx.h"
@@ -85,8 +88,11 @@ int RunFrames(AppState& state, const Options& options) {
         return 1;
     }
 
+    // The clock runs at the pace the window's limiter would keep at this speed; each pass is still
+    // one logic frame (or none while the script has paused the stage).
+    SetRunSpeed(state, options.speed);
     ScriptedKeys keys(std::move(steps));
-    FrameClock clock(60.0);
+    FrameClock clock(60.0 * SpeedQuarters(state.Loop.Speed) / 4);
     if (options.bench) {
         GfxTimingReset();
         GfxTimingEnable(true);

@@ -33,7 +33,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]"
     " [--frames N (--out FILE | --every K --out-dir DIR | --bench)] [--keys SCRIPT] [--info-overlay]"
-    " [--debug-bg] [--char CHAR.def] [--save-stage FILE] [--save-stage2 FILE]\n"
+    " [--debug-bg] [--char CHAR.def] [--speed 1/4|1/2|1|2|4] [--save-stage FILE] [--save-stage2 FILE]\n"
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n";
 
@@ -53,7 +53,10 @@ constexpr const char* kHelp =
     "  --every K            with --out-dir, write every K-th frame\n"
     "  --out-dir DIR        the folder for --every's pictures\n"
     "  --bench              time the frames and print the figures\n"
-    "  --keys SCRIPT        keys held per frame, e.g. \"right*30,none*10,down+z*5\"\n"
+    "  --keys SCRIPT        keys held per frame, e.g. \"right*30,none*10,down+z*5\"; pause, step,\n"
+    "                       slower and faster are the pause, frame-step and speed keys\n"
+    "  --speed S            run at S times the normal speed: 1/4, 1/2, 1, 2 or 4 (the pacing and\n"
+    "                       the info overlay change; every frame is still drawn)\n"
     "  --info-overlay       draw the info overlay\n"
     "  --debug-bg           draw the magenta debug background\n"
     "  --char CHAR.def      put the test character into the stage\n"
@@ -176,7 +179,19 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             ok = value(options.out);
         else if (a == "--keys")
             ok = value(options.keys);
-        else if (a == "--info-overlay")
+        else if (a == "--speed") {
+            std::string text;
+            ok = value(text);
+            static const char* const kSpeeds[][2] = {
+                {"1/4", "0.25"}, {"1/2", "0.5"}, {"1", "1"}, {"2", "2"}, {"4", "4"}};
+            options.speed = -1;
+            for (int s = 0; ok && s < 5; ++s)
+                if (text == kSpeeds[s][0] || text == kSpeeds[s][1]) options.speed = s;
+            if (ok && options.speed < 0) {
+                error = "--speed needs 1/4, 1/2, 1, 2 or 4, not \"" + text + "\"";
+                return 2;
+            }
+        } else if (a == "--info-overlay")
             options.infoOverlay = true;
         else if (a == "--debug-bg")
             options.debugBg = true;

@@ -34,7 +34,8 @@ namespace {
 // Items whose check mark is a setting or a state the user sees.
 const char* const kCheckItems[] = {
     "mnuFS",   "mnuScale1",  "mnuScale2", "mnuScale3",  "mnuScale4", "mnuMusic", "mnuChar",  "mnuFPS",
-    "mnuInfo", "mnuMScroll", "mnuDeform", "mnuDebugBG", "mnuError",  "mnuPause", "mnuDebug", "mnuStageList"};
+    "mnuInfo", "mnuMScroll", "mnuDeform", "mnuDebugBG", "mnuError",  "mnuPause", "mnuDebug", "mnuStageList",
+    "mnuSnapshotPng", "mnuSpeed25", "mnuSpeed50", "mnuSpeed100", "mnuSpeed200", "mnuSpeed400"};
 
 bool IsCheckItem(const std::string& name) {
     return std::any_of(std::begin(kCheckItems), std::end(kCheckItems),
@@ -188,7 +189,7 @@ void FrmStage::BuildMenus() {
             if (name == "mnuStage") m_stageMenu = current;
             continue;
         }
-        if (name == "mnuScale1" && current != nullptr) current->addSeparator();
+        if ((name == "mnuScale1" || name == "mnuStep") && current != nullptr) current->addSeparator();
         QAction* action = nullptr;
         if (onBar) {
             action = menuBar()->addAction(caption);

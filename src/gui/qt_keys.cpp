@@ -28,6 +28,12 @@ Key QtKeys::FromQtKey(int qtKey) {
             return Key::F8;
         case Qt::Key_Insert:
             return Key::Insert;
+        case Qt::Key_Period:
+            return Key::Step;
+        case Qt::Key_BracketLeft:
+            return Key::SpeedDown;
+        case Qt::Key_BracketRight:
+            return Key::SpeedUp;
         default:
             return Key::Count;
     }
@@ -47,7 +53,9 @@ bool QtKeys::IsDown(Key key) {
 bool QtKeys::Pressed(Key key) {
     const int k = static_cast<int>(key);
     if (k < 0 || k >= kCount) return false;
-    const bool result = m_down[k] || m_latched[k];
+    // One press of the step and speed keys is one step; holding them does not repeat every frame.
+    const bool pressOnly = key == Key::Step || key == Key::SpeedDown || key == Key::SpeedUp;
+    const bool result = (m_down[k] && !pressOnly) || m_latched[k];
     m_latched[k] = false;
     return result;
 }

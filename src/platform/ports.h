@@ -101,6 +101,7 @@ public:
 // NumPlus, NumMinus: the numeric pad's plus and minus keys (the element editing keys).
 enum class Key {
     Left, Right, Up, Down, Z, A, Pause, Escape, Delete, F8, MouseRight, MouseLeft, NumPlus, NumMinus, Insert,
+    Step, SpeedDown, SpeedUp,  // ".", "[" and "]": one frame while paused, slower, faster
     Count
 };
 

@@ -1,5 +1,7 @@
 #include "render/frame.h"
 
+#include <algorithm>
+
 #include "render/draw_elements.h"
 #include "render/overlays.h"
 
@@ -9,11 +11,24 @@ void ResetFrameState(FrameState& frame) {
     frame = FrameState{};
 }
 
+int SpeedQuarters(int speed) {
+    return 1 << std::clamp(speed, 0, kSpeedCount - 1);
+}
+
+std::string SpeedText(int speed) {
+    static const char* const kTexts[kSpeedCount] = {"x1/4", "x1/2", "x1", "x2", "x4"};
+    return kTexts[std::clamp(speed, 0, kSpeedCount - 1)];
+}
+
 FrameResult DrawFrame(FrameContext& ctx) {
     FrameState& frame = ctx.frame;
     const FrameOptions& options = ctx.options;
     FrameResult result;
-    if (!options.Paused) {
+    // The editor's keys belong to the sprite browser while Debug is on, as the Pause key does. The
+    // Step key is read on every pass, so that a press made while running does not step later.
+    const bool keysOn = options.DebugMode == 0;
+    const bool stepKey = keysOn && ctx.keys.Pressed(Key::Step);
+    if (!options.Paused || options.Step || stepKey) {
         if (options.DebugBG) DebugClear(ctx.backBuffer);
         frame.LayerPass = 0;
         DrawElements(ctx);
@@ -21,6 +36,8 @@ FrameResult DrawFrame(FrameContext& ctx) {
         frame.LayerPass = 255;
         DrawElements(ctx);
         frame.FramesThisSecond += 1;
+        frame.FrameNumber += 1;
+        frame.FrameText = BuildFrameText(frame.FrameNumber, SpeedText(options.Speed));
         int64_t now = ctx.clock.TickCount();
         if (now > frame.LastSecondTick + 1000) {
             // A negative limit (typed into the limiter's box) paces nothing; capping the shown rate
@@ -33,9 +50,13 @@ FrameResult DrawFrame(FrameContext& ctx) {
             result.SecondElapsed = true;
         }
     }
-    if (options.DebugMode == 0) {
-        if (options.Info) DrawInfoText(ctx.backBuffer, frame.InfoText);
+    if (keysOn) {
+        if (options.Info) {
+            DrawInfoText(ctx.backBuffer, frame.InfoText);
+            DrawInfoText(ctx.backBuffer, frame.FrameText, kInfoLineHeight);
+        }
         result.PauseKey = ctx.keys.Pressed(Key::Pause);
+        result.SpeedChange = int{ctx.keys.Pressed(Key::SpeedUp)} - int{ctx.keys.Pressed(Key::SpeedDown)};
     }
     result.DeleteKey = frame.DeleteRequested;
     frame.DeleteRequested = false;

@@ -44,6 +44,10 @@ struct FrameState {
     bool DeleteRequested = false;
     // One entry per element, written by the pass that handles the element.
     std::vector<DrawnElement> Drawn;
+    // Logic frames run since the stage started (a step while paused counts), and the info overlay's
+    // second line as it was when the frame on screen was drawn.
+    int64_t FrameNumber = 0;
+    std::string FrameText;
 };
 
 void ResetFrameState(FrameState& frame);
@@ -58,13 +62,25 @@ public:
     virtual void AfterPass(StageModel& stage, FrameState& frame, Keys& keys, Clock& clock) = 0;
 };
 
+// Run speeds, slowest first: x1/4, x1/2, x1, x2, x4. The limiter paces to its limit times the speed;
+// every pass still runs exactly one logic frame, so a speed changes the pace, never the pictures.
+inline constexpr int kSpeedCount = 5;
+inline constexpr int kNormalSpeed = 2;
+// The speed in quarters of the normal one (1, 2, 4, 8, 16); out-of-range indices are clamped.
+int SpeedQuarters(int speed);
+// "x1/4", "x1/2", "x1", "x2", "x4" (the built-in font has no fraction glyphs).
+std::string SpeedText(int speed);
+
 // The menu marks and run-loop values a frame reads.
 struct FrameOptions {
     bool Info = false;     // mnuInfo checked
     bool DebugBG = false;  // mnuDebugBG checked
     uint8_t DebugMode = 0;
-    int16_t FpsLimit = 60;
+    int16_t FpsLimit = 60;  // the rate the limiter paces to (speed included); caps the shown rate
     bool Paused = false;
+    // Run one logic frame although paused (the step command); the Step key does the same.
+    bool Step = false;
+    int Speed = kNormalSpeed;  // shown on the info overlay's second line
 };
 
 // Everything one frame reads and changes.
@@ -88,6 +104,8 @@ struct FrameResult {
     bool PauseKey = false;
     // The Delete key was seen by an element pass.
     bool DeleteKey = false;
+    // -1 / +1 when the slower / faster key was pressed (read like the Pause key), else 0.
+    int SpeedChange = 0;
 };
 
 // Draws one frame into ctx.backBuffer.

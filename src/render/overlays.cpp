@@ -31,9 +31,13 @@ std::string BuildInfoText(const CameraState& camera, int framesPerSecond) {
            TwoDecimals(static_cast<double>(camera.CameraY)) + "  " + std::to_string(framesPerSecond) + " FPS";
 }
 
-void DrawInfoText(BITMAP* backBuffer, const std::string& text) {
-    if (!backBuffer) return;
-    a_textout(backBuffer, text, 4, 3, a_makecol(255, 255, 255));
+std::string BuildFrameText(int64_t frameNumber, const std::string& speedText) {
+    return "Frame " + std::to_string(frameNumber) + "  " + speedText;
+}
+
+void DrawInfoText(BITMAP* backBuffer, const std::string& text, int dy) {
+    if (!backBuffer || text.empty()) return;
+    a_textout(backBuffer, text, 4, 3 + dy, a_makecol(255, 255, 255));
 }
 
 void DebugClear(BITMAP* backBuffer) {
@@ -54,26 +58,29 @@ std::string SnapshotStem(const std::string& stageName) {
     return stem;
 }
 
-std::string NextSnapshotPath(const std::string& folder, const std::string& stageName) {
-    std::string stem = SnapshotStem(stageName);
+std::string NextSnapshotPath(const std::string& folder, const std::string& stageName, SnapshotFormat format) {
+    const std::filesystem::path base = std::filesystem::path(folder) / SnapshotStem(stageName);
     for (int n = 0; n <= 32767; ++n) {
-        std::filesystem::path candidate =
-            std::filesystem::path(folder) / (stem + " " + std::to_string(n) + ".pcx");
+        const std::string numbered = base.string() + " " + std::to_string(n);
         std::error_code ec;
-        if (!std::filesystem::exists(candidate, ec)) return candidate.string();
+        if (std::filesystem::exists(numbered + ".pcx", ec) || std::filesystem::exists(numbered + ".png", ec))
+            continue;
+        return numbered + (format == SnapshotFormat::Png ? ".png" : ".pcx");
     }
     return {};
 }
 
 std::string TakeSnapshot(const std::string& programDir, const std::string& stageName, BITMAP* backBuffer,
-                         uint8_t bRunning) {
+                         uint8_t bRunning, SnapshotFormat format) {
     if (bRunning == 0 || !backBuffer) return {};
     std::filesystem::path folder = std::filesystem::path(programDir) / "snapshots";
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec)) std::filesystem::create_directories(folder, ec);
-    std::string path = NextSnapshotPath(folder.string(), stageName);
+    std::string path = NextSnapshotPath(folder.string(), stageName, format);
     if (path.empty()) return {};
-    if (!a_save_pcx(path, backBuffer)) return {};
+    const bool saved =
+        format == SnapshotFormat::Png ? SavePng(path, backBuffer) : a_save_pcx(path, backBuffer);
+    if (!saved) return {};
     return path;
 }
 

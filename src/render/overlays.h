@@ -15,19 +15,28 @@ namespace qb {
 std::string BuildInfoText(const CameraState& camera, int framesPerSecond);
 // A number rounded to two decimals, halves to even, without trailing zeros ("12.5", "-3", "0").
 std::string TwoDecimals(double value);
-// Draws the text at (4, 3) in white with the built-in font.
-void DrawInfoText(BITMAP* backBuffer, const std::string& text);
+// The info overlay's second line: "Frame " n "  " speed, e.g. "Frame 1234  x1/2".
+std::string BuildFrameText(int64_t frameNumber, const std::string& speedText);
+// Pixels between the info overlay's lines (the built-in font is 8 high).
+inline constexpr int kInfoLineHeight = 10;
+// Draws the text at (4, 3 + dy) in white with the built-in font.
+void DrawInfoText(BITMAP* backBuffer, const std::string& text, int dy = 0);
 // Fills the back buffer with the mask colour so that transparent areas show.
 void DebugClear(BITMAP* backBuffer);
 
 // The stage name as it goes into a snapshot's file name: double quotes removed, characters a file
 // name cannot hold (path separators, ":*?<>|", control characters) replaced by "_".
 std::string SnapshotStem(const std::string& stageName);
-// The first free "<folder>/<stem> <n>.pcx" for n = 0, 1, ... (16-bit n); empty when all are taken.
-std::string NextSnapshotPath(const std::string& folder, const std::string& stageName);
+enum class SnapshotFormat { Pcx, Png };
+// "<folder>/<stem> <n>.pcx" (or ".png") for the first n = 0, 1, ... (16-bit n) for which neither the
+// PCX nor the PNG file exists, so that a name and number always mean one picture; empty when all
+// are taken.
+std::string NextSnapshotPath(const std::string& folder, const std::string& stageName,
+                             SnapshotFormat format = SnapshotFormat::Pcx);
 // The snapshot command: when a stage runs, saves the back buffer into programDir/snapshots (made
-// when missing) under the next free name. Answers the path written, or empty when nothing was.
+// when missing) under the next free name, as PCX or PNG. Answers the path written, or empty when
+// nothing was.
 std::string TakeSnapshot(const std::string& programDir, const std::string& stageName, BITMAP* backBuffer,
-                         uint8_t bRunning);
+                         uint8_t bRunning, SnapshotFormat format = SnapshotFormat::Pcx);
 
 }  // namespace qb

@@ -29,6 +29,14 @@ bool KeyByName(std::string name, std::vector<Key>& keys) {
         keys.push_back(Key::Z);
     else if (name == "a")
         keys.push_back(Key::A);
+    else if (name == "pause")
+        keys.push_back(Key::Pause);
+    else if (name == "step")
+        keys.push_back(Key::Step);
+    else if (name == "slower")
+        keys.push_back(Key::SpeedDown);
+    else if (name == "faster")
+        keys.push_back(Key::SpeedUp);
     else
         return false;
     return true;
@@ -70,7 +78,7 @@ bool ParseKeyScript(const std::string& script, std::vector<KeyStep>& steps, std:
                 Trim(keyPart.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
             if (!KeyByName(name, step.keys)) {
                 error = "key script step \"" + item + "\": unknown key \"" + name +
-                        "\" (left, right, up, down, z, a, none)";
+                        "\" (left, right, up, down, z, a, pause, step, slower, faster, none)";
                 return false;
             }
             if (plus == std::string::npos) break;

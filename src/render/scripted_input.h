@@ -17,7 +17,8 @@ struct KeyStep {
 };
 
 // Parses "right*30,none*10,down+z*5": comma-separated KEY*FRAMES steps, KEY one of left, right, up,
-// down, z, a, none, combinable with "+". Answers false with a message naming the bad step.
+// down, z, a, pause, step, slower, faster, none, combinable with "+". A key held for n frames is
+// read as pressed in each of them ("pause*1" toggles once, "step*3" steps three frames). Answers false with a message naming the bad step.
 bool ParseKeyScript(const std::string& script, std::vector<KeyStep>& steps, std::string& error);
 
 // Holds the keys of the script's step for the current frame; after the script, nothing is held.

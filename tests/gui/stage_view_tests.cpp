@@ -111,6 +111,10 @@ TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
     EXPECT_FALSE(keys.IsDown(Key::Pause));
     EXPECT_TRUE(keys.Pressed(Key::Pause));
     EXPECT_FALSE(keys.Pressed(Key::Pause));
+    // The step key acts once per press, however long it is held.
+    EXPECT_TRUE(keys.KeyEvent(Qt::Key_Period, true));
+    EXPECT_TRUE(keys.Pressed(Key::Step));
+    EXPECT_FALSE(keys.Pressed(Key::Step));
     keys.MouseButton(Key::MouseRight, true);
     keys.ReleaseAll();
     EXPECT_FALSE(keys.IsDown(Key::MouseRight));

@@ -41,6 +41,9 @@ const GoldenCase kGoldenCases[] = {
     {"down_right_z", "--frames 180 --keys up*40,z*20,right*100,down*20"},
     // Wren walks right into the camera's push, then turns round.
     {"char_walk_turn", "--frames 160 --keys right*150,left*10", true},
+    // Paused at frame 100 at half speed, then stepped once: frame 101 and "x1/2" on the overlay.
+    {"paused_step_half",
+     "--frames 130 --speed 1/2 --info-overlay --keys right*99,right+pause*1,right*20,right+step*1,right*9", true},
 };
 
 class GoldenFrames : public ::testing::TestWithParam<GoldenCase> {};

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "platform/gfx.h"
+#include "render/frame.h"
+#include "tests/render/picture_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace qb {
@@ -18,6 +20,11 @@ TEST(InfoText, ShowsTheCameraAndTheFrameRate) {
     camera.CameraX = 0;
     camera.CameraY = 0;
     EXPECT_EQ(BuildInfoText(camera, 1), "Cam 0,0  1 FPS");
+    // The second line: the frame number and the run speed.
+    std::string speeds;
+    for (int s = 0; s <= kSpeedCount; ++s) speeds += SpeedText(s) + " ";
+    EXPECT_EQ(speeds, "x1/4 x1/2 x1 x2 x4 x4 ");
+    EXPECT_EQ(BuildFrameText(1234, SpeedText(1)), "Frame 1234  x1/2");
 }
 
 TEST(InfoText, NumbersRoundToTwoDecimalsHalvesToEven) {
@@ -79,6 +86,20 @@ TEST(Snapshot, NamesLoseQuotesAndReplaceWhatAFileNameCannotHold) {
     std::string path = TakeSnapshot(program.Path().string(), "a/b", buffer.get(), 1);
     EXPECT_EQ(std::filesystem::path(path).filename(), "a_b 0.pcx");
     EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST(Snapshot, PcxAndPngShareTheNumbers) {
+    a_allegro_init();
+    test::TempDir program;
+    UniqueBitmap buffer = CreateBitmap(8, 8);
+    for (auto [format, file] : {std::pair{SnapshotFormat::Png, "Forest Gate 0.png"},
+                                std::pair{SnapshotFormat::Pcx, "Forest Gate 1.pcx"},
+                                std::pair{SnapshotFormat::Png, "Forest Gate 2.png"}}) {
+        const std::string path =
+            TakeSnapshot(program.Path().string(), "\"Forest\" Gate", buffer.get(), 1, format);
+        EXPECT_EQ(std::filesystem::path(path), program.Path() / "snapshots" / file);
+        EXPECT_TRUE(test::LoadPicture(path).ok()) << "written in the format its name says";
+    }
 }
 
 TEST(Snapshot, NothingIsWrittenWithoutARunningStage) {

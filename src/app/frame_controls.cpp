@@ -1,0 +1,51 @@
+#include "app/frame_controls.h"
+
+#include <algorithm>
+
+#include "app/app_state.h"
+#include "render/frame.h"
+
+namespace qb {
+
+namespace {
+
+constexpr const char* kSpeedItems[kSpeedCount] = {"mnuSpeed25", "mnuSpeed50", "mnuSpeed100", "mnuSpeed200",
+                                                  "mnuSpeed400"};
+
+}  // namespace
+
+std::string SpeedItemName(int speed) {
+    return kSpeedItems[std::clamp(speed, 0, kSpeedCount - 1)];
+}
+
+void SetRunSpeed(AppState& state, int speed) {
+    state.Loop.Speed = std::clamp(speed, 0, kSpeedCount - 1);
+    for (int i = 0; i < kSpeedCount; ++i) state.Menus.SetChecked(kSpeedItems[i], i == state.Loop.Speed);
+}
+
+bool SpeedItemCommand(AppState& state, const std::string& itemName) {
+    for (int i = 0; i < kSpeedCount; ++i) {
+        if (itemName == kSpeedItems[i]) {
+            SetRunSpeed(state, i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void mnuStep_Click(AppState& state) {
+    if (state.Loop.Paused == 255 && state.bRunning != 0) state.Loop.StepPending = true;
+}
+
+void mnuSnapshotPng_Click(AppState& state) {
+    state.Menus.Toggle("mnuSnapshotPng");
+}
+
+int16_t PacedFpsLimit(int16_t fpsLimit, int speed) {
+    if (fpsLimit <= 0) return fpsLimit;
+    const int quarters = SpeedQuarters(speed);
+    const int paced = (fpsLimit * quarters + 3) / 4;
+    return static_cast<int16_t>(std::min(paced, 32767));
+}
+
+}  // namespace qb
