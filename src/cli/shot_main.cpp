@@ -19,6 +19,7 @@
 #include "library/open_stage.h"
 #include "cli/shot.h"
 #include "cli/shot_info.h"
+#include "cli/shot_lint.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
@@ -36,7 +37,9 @@ constexpr const char* kUsage =
     "                      [--keys SCRIPT] [--info-overlay] [--debug-bg] [--char CHAR.def]\n"
     "                      [--save-stage FILE] [--save-stage2 FILE]\n"
     "       quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
-    "       quillback-shot --change-music FILE --volume V STAGE.def\n";
+    "       quillback-shot --change-music FILE --volume V STAGE.def\n"
+    "       quillback-shot [--mugen DIR] --lint DIR [--json]\n"
+    "         loads every stage under DIR and lists its problems; exit 0 when all are clean, 1 if not\n";
 
 // Message boxes go to standard error and are answered with their first button.
 class StderrUi : public Ui {
@@ -176,6 +179,10 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             ok = value(options.saveStage);
         } else if (a == "--save-stage2") {
             ok = value(options.saveStage2);
+        } else if (a == "--lint") {
+            ok = value(options.lintDir);
+        } else if (a == "--json") {
+            options.json = true;
         }
         else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + std::string(a);
@@ -188,6 +195,7 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         }
         if (!ok) return 2;
     }
+    if (!options.lintDir.empty() || options.json) return LintOptionsError(options, error);
     if (options.changeMusic || options.volumeGiven) {
         if (!options.changeMusic || !options.volumeGiven) {
             error = "--change-music FILE and --volume V go together";
@@ -347,5 +355,6 @@ int main(int argc, char** argv) {
     }
     if (options.changeMusic) return qb::shot::RunChangeMusic(options);
     if (options.charInfo) return qb::shot::RunCharInfo(options);
+    if (!options.lintDir.empty()) return qb::shot::RunLint(options);
     return qb::shot::RunShot(options);
 }
