@@ -229,7 +229,10 @@ std::string ElementLabel(const BgElement& e) {
     return "element " + Quoted(e.Name) + " (" + text::ContentToUtf8(e.Type) + ")";
 }
 
-void AddElementProblems(const StageModel& stage, const SectionLines& lines, std::vector<LintProblem>& out) {
+// `spritesKnown` is false when the sprite file could not be read: then every sprite would be missing
+// and only that one problem is told.
+void AddElementProblems(const StageModel& stage, const SectionLines& lines, bool spritesKnown,
+                        std::vector<LintProblem>& out) {
     for (size_t i = 0; i < stage.Elements.size(); ++i) {
         const BgElement& e = stage.Elements[i];
         const int32_t line = LineAt(lines.elements, stage.Elements.size(), i);
@@ -239,14 +242,14 @@ void AddElementProblems(const StageModel& stage, const SectionLines& lines, std:
                 out.push_back({LintKind::Action, line,
                                ElementLabel(e) + ": actionno " + std::to_string(e.ActionNo) +
                                    " has no [Begin Action " + std::to_string(e.ActionNo) + "]"});
-        } else if (e.SpriteIndex == -1 && e.SpriteGroup >= 0) {
+        } else if (spritesKnown && e.SpriteIndex == -1 && e.SpriteGroup >= 0) {
             // A negative group is how stages leave an element blank on purpose.
             out.push_back({LintKind::Sprite, line,
                            ElementLabel(e) + ": sprite " + std::to_string(e.SpriteGroup) + "," +
                                std::to_string(e.SpriteImage) + " is not in the sprite file"});
         }
     }
-    for (size_t a = 0; a < stage.Actions.size(); ++a) {
+    for (size_t a = 0; spritesKnown && a < stage.Actions.size(); ++a) {
         const BgAction& action = stage.Actions[a];
         const int32_t line = LineAt(lines.actions, stage.Actions.size(), a);
         // One problem per missing sprite of an animation, however many frames show it.
@@ -379,7 +382,8 @@ StageLint LintStage(AppState& state, const std::string& defPath) {
     AddLogProblems(state.Log.Text(), lines, result.problems);
     if (result.loaded) {
         result.stageName = text::ContentToUtf8(state.Stage.StageName);
-        AddElementProblems(state.Stage, lines, result.problems);
+        const bool spritesKnown = result.Count(LintKind::SpriteFile) == 0;
+        AddElementProblems(state.Stage, lines, spritesKnown, result.problems);
         AddControllerProblems(state.Stage, lines, result.problems);
     } else if (std::none_of(result.problems.begin(), result.problems.end(), [](const LintProblem& p) {
                    return p.kind == LintKind::SpriteFile || p.kind == LintKind::Load;
@@ -388,6 +392,21 @@ StageLint LintStage(AppState& state, const std::string& defPath) {
     }
     std::stable_sort(result.problems.begin(), result.problems.end(),
                      [](const LintProblem& a, const LintProblem& b) { return a.line < b.line; });
+    // The reader reports each value of a line it cannot read: one problem per line and text.
+    std::vector<LintProblem> merged;
+    std::vector<int> times;
+    for (LintProblem& p : result.problems) {
+        if (!merged.empty() && merged.back().line == p.line && merged.back().kind == p.kind &&
+            merged.back().message == p.message) {
+            ++times.back();
+            continue;
+        }
+        merged.push_back(std::move(p));
+        times.push_back(1);
+    }
+    for (size_t i = 0; i < merged.size(); ++i)
+        if (times[i] > 1) merged[i].message += " (" + std::to_string(times[i]) + " times)";
+    result.problems = std::move(merged);
 
     UnloadStuff(state);
     state.Log.Clear();

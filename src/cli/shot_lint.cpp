@@ -40,6 +40,28 @@ std::string JsonString(std::string_view utf8) {
     return out + "\"";
 }
 
+// Content on a terminal: control characters (an escape sequence in a stage name) are shown as \xNN.
+std::string Printable(std::string_view utf8) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char ch = utf8[i];
+        const auto c = static_cast<unsigned char>(ch);
+        // U+0080..U+009F (C2 80..C2 9F) hold the terminal's 8-bit controls.
+        if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned char>(utf8[++i]));
+            out += buffer;
+        } else if (c < 0x20 || c == 0x7F) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
+            out += buffer;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 // File names are bytes too.
 std::string Shown(const std::string& path) {
     return text::ContentToUtf8(path);
@@ -81,13 +103,13 @@ std::string LintText(const std::string& dir, const std::vector<LintedStage>& sta
     std::string out;
     for (const LintedStage& s : stages)
         for (const LintProblem& p : s.lint.problems)
-            out += Shown(s.path) + (p.line > 0 ? ":" + std::to_string(p.line) : std::string()) + ": " +
-                   LintKindName(p.kind) + ": " + p.message + "\n";
+            out += Printable(Shown(s.path)) + (p.line > 0 ? ":" + std::to_string(p.line) : std::string()) + ": " +
+                   LintKindName(p.kind) + ": " + Printable(p.message) + "\n";
 
     size_t width = 5;
     std::vector<std::string> names;
     for (const LintedStage& s : stages) {
-        names.push_back(ShortName(s.path, dir));
+        names.push_back(Printable(ShortName(s.path, dir)));
         width = std::max(width, names.back().size());
     }
     width = std::min<size_t>(width, 48);
