@@ -144,9 +144,12 @@ std::string LintText(const std::string& dir, const std::vector<LintedStage>& sta
     std::vector<std::string> cells;
     for (int n : totals) cells.push_back(std::to_string(n));
     out += row("all", cells);
-    out += std::to_string(stages.size()) + " stages, " + std::to_string(withProblems) + " with problems, " +
-           std::to_string(totals.back()) + " problems";
-    if (!skipped.empty()) out += "; " + std::to_string(skipped.size()) + " other .def files skipped";
+    const auto counted = [](size_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    out += counted(stages.size(), "stage", "stages") + ", " + std::to_string(withProblems) + " with problems, " +
+           counted(static_cast<size_t>(totals.back()), "problem", "problems");
+    if (!skipped.empty()) out += "; " + counted(skipped.size(), "other .def file", "other .def files") + " skipped";
     out += "\n";
     return out;
 }
