@@ -163,8 +163,9 @@ void AddLogProblems(const std::string& log, const SectionLines& lines, std::vect
             size_t& n = x ? tileX : tileY;
             const int32_t line = at.size() == (x ? tileXRemarks : tileYRemarks) && n < at.size() ? at[n] : 0;
             ++n;
-            out.push_back({LintKind::Definition, line,
-                           std::string("tile ") + (x ? "x" : "y") + " is negative (\"" + entry + "\"); read as 1"});
+            out.push_back(
+                {LintKind::Definition, line,
+                 std::string("tile ") + (x ? "x" : "y") + " is negative (\"" + entry + "\"); read as 1"});
             continue;
         }
         if (entry.find_first_not_of('-') == npos) {
@@ -175,7 +176,8 @@ void AddLogProblems(const std::string& log, const SectionLines& lines, std::vect
                 const std::string& part = logLines[i];
                 if (part.rfind("ERROR #", 0) == 0) error = part;
                 if (part.rfind("I choked on line #", 0) == 0)
-                    number = static_cast<int32_t>(std::clamp(text::LeadingNumber(part.substr(18)), 0.0, 2.0e9));
+                    number =
+                        static_cast<int32_t>(std::clamp(text::LeadingNumber(part.substr(18)), 0.0, 2.0e9));
                 if (!part.empty() && part[0] == '"') {
                     quoted = part.substr(1);
                     break;
@@ -200,9 +202,10 @@ void AddLogProblems(const std::string& log, const SectionLines& lines, std::vect
             // path ": " reason
             const std::string rest = entry.substr(kMusicNotPlayedEntry.size());
             const size_t cut = rest.rfind(": ");
-            out.push_back({LintKind::Music, lines.bgmusic,
-                           "music file " + Quoted(rest.substr(0, cut)) +
-                               (cut == npos ? std::string() : ": " + text::ContentToUtf8(rest.substr(cut + 2)))});
+            out.push_back(
+                {LintKind::Music, lines.bgmusic,
+                 "music file " + Quoted(rest.substr(0, cut)) +
+                     (cut == npos ? std::string() : ": " + text::ContentToUtf8(rest.substr(cut + 2)))});
         } else {
             out.push_back({LintKind::Definition, TrailingLineNumber(entry), text::ContentToUtf8(entry)});
         }
@@ -216,7 +219,8 @@ void AddMessageProblems(const RecordingUi& ui, const SectionLines& lines, bool l
             // "SFF FILE:" CR LF path CR LF "COULD NOT BE FOUND!"
             const std::vector<std::string> parts = text::SplitTextLines(message);
             const std::string path = parts.size() >= 2 ? parts[1] : message;
-            out.push_back({LintKind::SpriteFile, lines.spr, "sprite file " + Quoted(path) + " could not be found"});
+            out.push_back(
+                {LintKind::SpriteFile, lines.spr, "sprite file " + Quoted(path) + " could not be found"});
         } else if (!loaded) {
             out.push_back({LintKind::Load, line, "the load stopped with " + Quoted(message)});
         } else {
@@ -262,8 +266,8 @@ void AddElementProblems(const StageModel& stage, const SectionLines& lines, bool
             if (frames.empty()) order.emplace_back(frame.Group, frame.Image);
             frames.push_back(f + 1);
         }
-        const bool frameLinesKnown = line != 0 && a < lines.frames.size() &&
-                                     lines.frames[a].size() == action.Frames.size();
+        const bool frameLinesKnown =
+            line != 0 && a < lines.frames.size() && lines.frames[a].size() == action.Frames.size();
         for (const auto& key : order) {
             const std::vector<size_t>& frames = missing[key];
             const int32_t frameLine = frameLinesKnown ? lines.frames[a][frames.front() - 1] : line;
@@ -285,7 +289,8 @@ void AddIdProblems(const std::vector<int32_t>& resolved, const std::vector<int32
                            label + ": ctrlid " + std::to_string(read[m]) + " matches no element id"});
 }
 
-void AddControllerProblems(const StageModel& stage, const SectionLines& lines, std::vector<LintProblem>& out) {
+void AddControllerProblems(const StageModel& stage, const SectionLines& lines,
+                           std::vector<LintProblem>& out) {
     size_t controllerCount = 0;
     for (const BgCtrlDef& g : stage.CtrlDefs) controllerCount += g.Ctrls.size();
     size_t flat = 0;
@@ -307,28 +312,35 @@ void AddControllerProblems(const StageModel& stage, const SectionLines& lines, s
 
 const char* LintKindName(LintKind kind) {
     switch (kind) {
-        case LintKind::Definition: return "definition";
-        case LintKind::SpriteFile: return "sprite-file";
-        case LintKind::Sprite: return "sprite";
-        case LintKind::Action: return "action";
-        case LintKind::Controller: return "controller";
-        case LintKind::Music: return "music";
-        case LintKind::Load: return "load";
+        case LintKind::Definition:
+            return "definition";
+        case LintKind::SpriteFile:
+            return "sprite-file";
+        case LintKind::Sprite:
+            return "sprite";
+        case LintKind::Action:
+            return "action";
+        case LintKind::Controller:
+            return "controller";
+        case LintKind::Music:
+            return "music";
+        case LintKind::Load:
+            return "load";
     }
     return "definition";
 }
 
 int StageLint::Count(LintKind kind) const {
-    return static_cast<int>(
-        std::count_if(problems.begin(), problems.end(), [kind](const LintProblem& p) { return p.kind == kind; }));
+    return static_cast<int>(std::count_if(problems.begin(), problems.end(),
+                                          [kind](const LintProblem& p) { return p.kind == kind; }));
 }
 
 std::vector<std::string> FindStageDefinitions(const std::string& dir, std::vector<std::string>* skipped) {
     namespace fs = std::filesystem;
     std::vector<std::string> stages;
     std::error_code ec;
-    fs::recursive_directory_iterator it(fs::path(ResolvePath(dir)), fs::directory_options::skip_permission_denied,
-                                        ec);
+    fs::recursive_directory_iterator it(fs::path(ResolvePath(dir)),
+                                        fs::directory_options::skip_permission_denied, ec);
     for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::error_code typeEc;
         if (!it->is_regular_file(typeEc)) continue;

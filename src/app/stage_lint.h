@@ -13,10 +13,9 @@ namespace qb {
 struct AppState;
 
 enum class LintKind { Definition, SpriteFile, Sprite, Action, Controller, Music, Load };
-inline constexpr std::array<LintKind, 7> kLintKinds = {LintKind::Definition, LintKind::SpriteFile,
-                                                       LintKind::Sprite,     LintKind::Action,
-                                                       LintKind::Controller, LintKind::Music,
-                                                       LintKind::Load};
+inline constexpr std::array<LintKind, 7> kLintKinds = {
+    LintKind::Definition, LintKind::SpriteFile, LintKind::Sprite, LintKind::Action,
+    LintKind::Controller, LintKind::Music,      LintKind::Load};
 // "definition", "sprite-file", "sprite", "action", "controller", "music", "load".
 const char* LintKindName(LintKind kind);
 
@@ -37,7 +36,8 @@ struct StageLint {
 // counts when the program's own test takes it for a stage (a line mentions "camera") and it has a
 // [BGdef] or [StageInfo] section: character, screen-pack and other definitions are left out and
 // listed in `skipped`. Symbolic links to folders are not followed.
-std::vector<std::string> FindStageDefinitions(const std::string& dir, std::vector<std::string>* skipped = nullptr);
+std::vector<std::string> FindStageDefinitions(const std::string& dir,
+                                              std::vector<std::string>* skipped = nullptr);
 
 // The MUGEN directory for stages under `dir`: the parent of a folder named "stages"; a folder that
 // holds a "stages" folder (a MUGEN directory or a pack laid out like one) itself; any other folder

@@ -22,11 +22,21 @@ std::string JsonString(std::string_view utf8) {
     for (char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
         switch (ch) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char buffer[8];
@@ -77,13 +87,20 @@ std::string ShortName(const std::string& path, const std::string& dir) {
 
 const char* ColumnTitle(LintKind kind) {
     switch (kind) {
-        case LintKind::Definition: return "def";
-        case LintKind::SpriteFile: return "sff";
-        case LintKind::Sprite: return "sprite";
-        case LintKind::Action: return "action";
-        case LintKind::Controller: return "ctrl";
-        case LintKind::Music: return "music";
-        case LintKind::Load: return "load";
+        case LintKind::Definition:
+            return "def";
+        case LintKind::SpriteFile:
+            return "sff";
+        case LintKind::Sprite:
+            return "sprite";
+        case LintKind::Action:
+            return "action";
+        case LintKind::Controller:
+            return "ctrl";
+        case LintKind::Music:
+            return "music";
+        case LintKind::Load:
+            return "load";
     }
     return "";
 }
@@ -103,8 +120,8 @@ std::string LintText(const std::string& dir, const std::vector<LintedStage>& sta
     std::string out;
     for (const LintedStage& s : stages)
         for (const LintProblem& p : s.lint.problems)
-            out += Printable(Shown(s.path)) + (p.line > 0 ? ":" + std::to_string(p.line) : std::string()) + ": " +
-                   LintKindName(p.kind) + ": " + Printable(p.message) + "\n";
+            out += Printable(Shown(s.path)) + (p.line > 0 ? ":" + std::to_string(p.line) : std::string()) +
+                   ": " + LintKindName(p.kind) + ": " + Printable(p.message) + "\n";
 
     size_t width = 5;
     std::vector<std::string> names;
@@ -147,17 +164,18 @@ std::string LintText(const std::string& dir, const std::vector<LintedStage>& sta
     const auto counted = [](size_t n, const char* one, const char* many) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
-    out += counted(stages.size(), "stage", "stages") + ", " + std::to_string(withProblems) + " with problems, " +
-           counted(static_cast<size_t>(totals.back()), "problem", "problems");
-    if (!skipped.empty()) out += "; " + counted(skipped.size(), "other .def file", "other .def files") + " skipped";
+    out += counted(stages.size(), "stage", "stages") + ", " + std::to_string(withProblems) +
+           " with problems, " + counted(static_cast<size_t>(totals.back()), "problem", "problems");
+    if (!skipped.empty())
+        out += "; " + counted(skipped.size(), "other .def file", "other .def files") + " skipped";
     out += "\n";
     return out;
 }
 
-std::string LintJson(const std::string& dir, const std::string& mugeDir, const std::vector<LintedStage>& stages,
-                     const std::vector<std::string>& skipped) {
-    std::string out = "{\n  \"dir\": " + JsonString(Shown(dir)) + ",\n  \"mugen\": " + JsonString(Shown(mugeDir)) +
-                      ",\n  \"stages\": [";
+std::string LintJson(const std::string& dir, const std::string& mugeDir,
+                     const std::vector<LintedStage>& stages, const std::vector<std::string>& skipped) {
+    std::string out = "{\n  \"dir\": " + JsonString(Shown(dir)) +
+                      ",\n  \"mugen\": " + JsonString(Shown(mugeDir)) + ",\n  \"stages\": [";
     std::vector<int> totals(kLintKinds.size(), 0);
     int withProblems = 0;
     size_t problemCount = 0;
@@ -169,14 +187,16 @@ std::string LintJson(const std::string& dir, const std::string& mugeDir, const s
         for (size_t k = 0; k < kLintKinds.size(); ++k) {
             const int n = s.lint.Count(kLintKinds[k]);
             totals[k] += n;
-            out += std::string(k ? ", " : "") + "\"" + LintKindName(kLintKinds[k]) + "\": " + std::to_string(n);
+            out +=
+                std::string(k ? ", " : "") + "\"" + LintKindName(kLintKinds[k]) + "\": " + std::to_string(n);
         }
         out += "},\n     \"problems\": [";
         for (size_t p = 0; p < s.lint.problems.size(); ++p) {
             const LintProblem& problem = s.lint.problems[p];
-            out += std::string(p ? ",\n       " : "\n       ") + "{\"kind\": \"" + LintKindName(problem.kind) +
-                   "\", \"line\": " + (problem.line > 0 ? std::to_string(problem.line) : std::string("null")) +
-                   ", \"message\": " + JsonString(problem.message) + "}";
+            out +=
+                std::string(p ? ",\n       " : "\n       ") + "{\"kind\": \"" + LintKindName(problem.kind) +
+                "\", \"line\": " + (problem.line > 0 ? std::to_string(problem.line) : std::string("null")) +
+                ", \"message\": " + JsonString(problem.message) + "}";
         }
         out += s.lint.problems.empty() ? "]}" : "\n     ]}";
         withProblems += !s.lint.problems.empty();
@@ -185,7 +205,8 @@ std::string LintJson(const std::string& dir, const std::string& mugeDir, const s
     out += stages.empty() ? "],\n  \"skipped\": [" : "\n  ],\n  \"skipped\": [";
     for (size_t i = 0; i < skipped.size(); ++i) out += (i ? ", " : "") + JsonString(Shown(skipped[i]));
     out += "],\n  \"totals\": {\"stages\": " + std::to_string(stages.size()) +
-           ", \"withProblems\": " + std::to_string(withProblems) + ", \"problems\": " + std::to_string(problemCount);
+           ", \"withProblems\": " + std::to_string(withProblems) +
+           ", \"problems\": " + std::to_string(problemCount);
     for (size_t k = 0; k < kLintKinds.size(); ++k)
         out += std::string(", \"") + LintKindName(kLintKinds[k]) + "\": " + std::to_string(totals[k]);
     out += "}\n}\n";
@@ -243,13 +264,15 @@ int RunLint(const Options& options) {
             state.MugeDir = mugeDir;
             std::error_code ec;
             const std::filesystem::path absolute = std::filesystem::absolute(files[i], ec);
-            stages.push_back({files[i], LintStage(state, ec ? files[i] : absolute.lexically_normal().string())});
+            stages.push_back(
+                {files[i], LintStage(state, ec ? files[i] : absolute.lexically_normal().string())});
         }
         if (tty) std::fputs("\r\033[K", stderr);
     }
     a_allegro_exit();
 
-    const std::string report = options.json ? LintJson(dir, mugeDir, stages, skipped) : LintText(dir, stages, skipped);
+    const std::string report =
+        options.json ? LintJson(dir, mugeDir, stages, skipped) : LintText(dir, stages, skipped);
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);
     if (files.empty()) {

@@ -19,8 +19,8 @@ struct LintedStage {
 std::string LintText(const std::string& dir, const std::vector<LintedStage>& stages,
                      const std::vector<std::string>& skipped);
 // The same as one JSON document.
-std::string LintJson(const std::string& dir, const std::string& mugeDir, const std::vector<LintedStage>& stages,
-                     const std::vector<std::string>& skipped);
+std::string LintJson(const std::string& dir, const std::string& mugeDir,
+                     const std::vector<LintedStage>& stages, const std::vector<std::string>& skipped);
 
 // Checks the options of a --lint run: 0 when they make one, else 2 with `error` set.
 int LintOptionsError(const Options& options, std::string& error);

@@ -34,17 +34,51 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
     };
     const std::vector<Case> cases = {
         // bgmusic in another letter case than the file in sound/: found, as the player finds it.
-        {"clean", "bgmusic = Sound/Theme.MP3\n", "[BG Anim]\ntype = anim\nactionno = 3\n[Begin Action 3]\n1,0,0,0,5\n"
-         "[BGCtrlDef G]\nctrlid = 0\n", "", {}, 0, ""},
-        {"reader", "starty = high\n", "", "", {LintKind::Definition}, 5, "Type mismatch) reading \"starty = high\""},
+        {"clean",
+         "bgmusic = Sound/Theme.MP3\n",
+         "[BG Anim]\ntype = anim\nactionno = 3\n[Begin Action 3]\n1,0,0,0,5\n"
+         "[BGCtrlDef G]\nctrlid = 0\n",
+         "",
+         {},
+         0,
+         ""},
+        {"reader",
+         "starty = high\n",
+         "",
+         "",
+         {LintKind::Definition},
+         5,
+         "Type mismatch) reading \"starty = high\""},
         {"nosff", "", "", "-", {LintKind::SpriteFile}, 6, "could not be found"},
         {"badsff", "", "", "not a sprite file", {LintKind::SpriteFile}, 6, "is not a readable sprite file"},
-        {"element", "", "[BG Hill]\nspriteno = 5,1\n", "", {LintKind::Sprite}, 10, "element \"Hill\" (normal): sprite 5,1"},
-        {"frame", "", "[BG A]\ntype = anim\nactionno = 2\n[Begin Action 2]\n1,0,0,0,5\n1,0,0,0,5\n7,7,0,0,5\n",
-         "", {LintKind::Sprite}, 16, "[Begin Action 2] frame 3: sprite 7,7"},
-        {"action", "", "[BG A]\ntype = anim\nactionno = 9\n", "", {LintKind::Action}, 10, "actionno 9 has no"},
-        {"ctrl", "", "[BGCtrlDef G]\nctrlid = 4\n[BGCtrl C]\ntype = visible\nctrlid = 0, 6\n", "",
-         {LintKind::Controller, LintKind::Controller}, 10, "controller group \"G\": ctrlid 4 matches no element"},
+        {"element",
+         "",
+         "[BG Hill]\nspriteno = 5,1\n",
+         "",
+         {LintKind::Sprite},
+         10,
+         "element \"Hill\" (normal): sprite 5,1"},
+        {"frame",
+         "",
+         "[BG A]\ntype = anim\nactionno = 2\n[Begin Action 2]\n1,0,0,0,5\n1,0,0,0,5\n7,7,0,0,5\n",
+         "",
+         {LintKind::Sprite},
+         16,
+         "[Begin Action 2] frame 3: sprite 7,7"},
+        {"action",
+         "",
+         "[BG A]\ntype = anim\nactionno = 9\n",
+         "",
+         {LintKind::Action},
+         10,
+         "actionno 9 has no"},
+        {"ctrl",
+         "",
+         "[BGCtrlDef G]\nctrlid = 4\n[BGCtrl C]\ntype = visible\nctrlid = 0, 6\n",
+         "",
+         {LintKind::Controller, LintKind::Controller},
+         10,
+         "controller group \"G\": ctrlid 4 matches no element"},
         {"music", "bgmusic = sound/gone.mp3\n", "", "", {LintKind::Music}, 5, "gone.mp3\": no such file"},
         {"tile", "", "tile = -1, 0\n", "", {LintKind::Definition}, 10, "tile x is negative"},
     };
@@ -66,8 +100,9 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto at = std::find_if(found.begin(), found.end(),
-                                     [&](const std::string& p) { return p.find("/" + c.name + ".def") != p.npos; });
+        const auto at = std::find_if(found.begin(), found.end(), [&](const std::string& p) {
+            return p.find("/" + c.name + ".def") != p.npos;
+        });
         ASSERT_NE(at, found.end());
         const StageLint lint = LintStage(f.state, *at);
         std::vector<LintKind> kinds;
@@ -78,7 +113,7 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
         EXPECT_EQ(lint.problems[0].line, c.line);
         EXPECT_NE(lint.problems[0].message.find(c.says), std::string::npos) << lint.problems[0].message;
     }
-    EXPECT_EQ(f.state.bRunning, 0);  // every stage was released again
+    EXPECT_EQ(f.state.bRunning, 0);   // every stage was released again
     EXPECT_TRUE(f.ui.boxes.empty());  // and the front end's ports saw nothing of it
 }
 
@@ -94,9 +129,10 @@ TEST(StageLint, ShotPrintsOneJsonDocumentAndExitsByTheResult) {
     dirty.Write("stages/b.def", LintStageText("b", "", "[BG Caf\xe9 \"q\" \\]\nspriteno = 9,9\n"));
     std::string json;
     EXPECT_EQ(RunShotTool("--lint " + Quote(dirty.Dir()) + " --json", &json), 1);
-    for (const char* part : {"\"mugen\": ", "\"stages\": [", "\"file\": ", "\"loaded\": true", "\"counts\": {",
-                             "\"kind\": \"sprite\", \"line\": 10", "element \\\"Caf\xc3\xa9 \\\"q\\\" \\\\\\\" (normal)",
-                             "\"totals\": {\"stages\": 1, \"withProblems\": 1, \"problems\": 1", "\"sprite\": 1"})
+    for (const char* part :
+         {"\"mugen\": ", "\"stages\": [", "\"file\": ", "\"loaded\": true", "\"counts\": {",
+          "\"kind\": \"sprite\", \"line\": 10", "element \\\"Caf\xc3\xa9 \\\"q\\\" \\\\\\\" (normal)",
+          "\"totals\": {\"stages\": 1, \"withProblems\": 1, \"problems\": 1", "\"sprite\": 1"})
         EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
     EXPECT_EQ(json.find_first_of("\r\t\xe9"), std::string::npos);
     EXPECT_EQ(json.back(), '\n');
