@@ -99,7 +99,7 @@ void LoadStage(AppState& state) {
             state.MUSIC.SetVolume(MusicVolume(stage.BgVolume));
             if (state.Menus.Checked("mnuMusic")) state.MUSIC.Play();
         } else {
-            state.Log.Append("Could not play the music file " + path + ": " +
+            state.Log.Append(std::string(kMusicNotPlayedEntry) + path + ": " +
                              (exists ? state.MUSIC.OpenError() : std::string("no such file")) + "\r\n");
         }
     }

@@ -1,10 +1,14 @@
 #pragma once
 // Loading the stage named by StageFile into the main window's state, and releasing it again.
 #include <string>
+#include <string_view>
 
 namespace qb {
 
 struct AppState;
+
+// How the error-log entry for stage music that could not be played begins (the path follows).
+inline constexpr std::string_view kMusicNotPlayedEntry = "Could not play the music file ";
 
 // Parses StageFile, loads its sprite file, places the camera and the elements, resolves controller
 // targets and starts the music. Sets bRunning to 1 when the stage is ready, 0 when it failed.

@@ -36,6 +36,9 @@ struct Options {
     // What the editor's Save Changes (SaveStage) and Command6 (SaveStage2) write, to these files.
     std::string saveStage;
     std::string saveStage2;
+    // --lint DIR: every stage under DIR is checked; --json for one JSON document.
+    std::string lintDir;
+    bool json = false;
 };
 
 // Draws frames of the loaded stage in `state` (--frames, --every, --bench) and writes the pictures

@@ -19,6 +19,7 @@
 #include "library/open_stage.h"
 #include "cli/shot.h"
 #include "cli/shot_info.h"
+#include "cli/shot_lint.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
@@ -35,7 +36,8 @@ constexpr const char* kUsage =
     " [--frames N (--out FILE | --every K --out-dir DIR | --bench)] [--keys SCRIPT] [--info-overlay]"
     " [--debug-bg] [--char CHAR.def] [--speed 1/4|1/2|1|2|4] [--save-stage FILE] [--save-stage2 FILE]\n"
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
-    "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n";
+    "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
+    "  or:  quillback-shot [--mugen DIR] --lint DIR [--json]\n";
 
 // --help: the usage and what each option does; the manual page is made from this text.
 constexpr const char* kHelp =
@@ -64,11 +66,15 @@ constexpr const char* kHelp =
     "  --save-stage FILE    write the stage as the background editor's Save Changes does\n"
     "  --save-stage2 FILE   write the stage as the background editor's second save does\n"
     "  --change-music FILE  with --volume V: rewrite the stage file's music and volume lines\n"
+    "  --lint DIR           load every stage definition under DIR and list its problems: definition\n"
+    "                       problems, missing sprite files, sprites and actions, controller ids that\n"
+    "                       match no element, missing music; then a table per stage\n"
+    "  --json               with --lint: print one JSON document instead of text\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
     "Exit status: 0 when the stage loaded (and every picture was written), 1 when it did not, 2 for\n"
-    "a usage error.\n";
+    "a usage error. With --lint: 0 when every stage is clean, 1 when any has a problem.\n";
 
 // Message boxes go to standard error and are answered with their first button.
 class StderrUi : public Ui {
@@ -220,6 +226,10 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             ok = value(options.saveStage);
         } else if (a == "--save-stage2") {
             ok = value(options.saveStage2);
+        } else if (a == "--lint") {
+            ok = value(options.lintDir);
+        } else if (a == "--json") {
+            options.json = true;
         }
         else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + std::string(a);
@@ -232,6 +242,7 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         }
         if (!ok) return 2;
     }
+    if (!options.lintDir.empty() || options.json) return LintOptionsError(options, error);
     if (options.changeMusic || options.volumeGiven) {
         if (!options.changeMusic || !options.volumeGiven) {
             error = "--change-music FILE and --volume V go together";
@@ -401,5 +412,6 @@ int main(int argc, char** argv) {
     }
     if (options.changeMusic) return qb::shot::RunChangeMusic(options);
     if (options.charInfo) return qb::shot::RunCharInfo(options);
+    if (!options.lintDir.empty()) return qb::shot::RunLint(options);
     return qb::shot::RunShot(options);
 }

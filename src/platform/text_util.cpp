@@ -238,4 +238,60 @@ double BoxValue(const std::string& text) {
     return value;
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at s[i] (no overlongs, surrogates or values past
+// U+10FFFF), 0 when there is none.
+size_t Utf8Length(std::string_view s, size_t i) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(i);
+    if (c < 0x80) return 1;
+    size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+    if (c == 0xE0 && b(i + 1) < 0xA0) return 0;
+    if (c == 0xED && b(i + 1) > 0x9F) return 0;
+    if (c == 0xF0 && b(i + 1) < 0x90) return 0;
+    if (c == 0xF4 && b(i + 1) > 0x8F) return 0;
+    return n;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string ContentToUtf8(std::string_view bytes) {
+    bool valid = true;
+    for (size_t i = 0; i < bytes.size() && valid;) {
+        const size_t n = Utf8Length(bytes, i);
+        valid = n != 0;
+        i += n;
+    }
+    if (valid) return std::string(bytes);
+    // 0x80-0x9F of Windows-1252; the rest of the upper half equals Latin-1.
+    static constexpr uint16_t kHigh[32] = {
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        AppendUtf8(out, c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c);
+    }
+    return out;
+}
+
 }  // namespace qb::text

@@ -72,4 +72,8 @@ std::string NumberText(double value);
 // read.
 double BoxValue(const std::string& text);
 
+// Text from content (bytes) as UTF-8: kept when it is valid UTF-8, otherwise decoded as Windows-1252,
+// the code page stages are written in; the five bytes that code page leaves undefined become U+FFFD.
+std::string ContentToUtf8(std::string_view bytes);
+
 }  // namespace qb::text

@@ -166,7 +166,7 @@ bool LoadSpriteFile(StageContext& ctx, std::string& defPath) {
     ctx.load.SpritesLoaded = true;
     std::optional<std::string> bytes = ReadFileBytes(resolved, kMaxSpriteFileBytes);
     if (!bytes || !ReadSffHeader(*bytes)) {
-        ctx.log.Append("Not a readable sprite file: " + FileNameOf(resolved) + "\r\n");
+        ctx.log.Append(std::string(kUnreadableSpriteFileEntry) + FileNameOf(resolved) + "\r\n");
         stage.Sprites.clear();
         stage.Sprites.resize(1);
         stage.SpriteCount = 0;

@@ -3,6 +3,7 @@
 // placement of a parsed stage for the camera's start.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "stage/stage_parser.h"
 
@@ -10,6 +11,8 @@ namespace qb {
 
 // Largest sprite file read (bigger files are taken as unreadable).
 constexpr size_t kMaxSpriteFileBytes = 512u * 1024u * 1024u;
+// How the error-log entry for a sprite file that is not one begins (the file name follows).
+inline constexpr std::string_view kUnreadableSpriteFileEntry = "Not a readable sprite file: ";
 
 // Where the "spr" value points before the fallback beside the definition is tried.
 std::string LocateSpriteFile(const std::string& spriteFile, const std::string& defPath,

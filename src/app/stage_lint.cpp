@@ -1,0 +1,430 @@
+#include "app/stage_lint.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "app/app_state.h"
+#include "app/load_stage.h"
+#include "app/run_loop.h"
+#include "platform/paths.h"
+#include "platform/ports.h"
+#include "platform/text_util.h"
+#include "stage/stage_line_source.h"
+#include "stage/stage_loader.h"
+
+namespace qb {
+
+namespace {
+
+constexpr size_t npos = std::string::npos;
+// A definition bigger than this is no stage; it is only looked into to tell stages from the rest.
+constexpr size_t kMaxDefinitionBytes = 16u * 1024u * 1024u;
+
+bool Contains(std::string_view hay, std::string_view needle) {
+    return hay.find(needle) != npos;
+}
+
+std::string Quoted(std::string_view bytes) {
+    return "\"" + text::ContentToUtf8(bytes) + "\"";
+}
+
+// Message boxes are the load's way of saying something went wrong: kept, with the definition line
+// being read when they came, and answered with their first button.
+class RecordingUi : public Ui {
+public:
+    explicit RecordingUi(const int32_t& lineNumber) : m_lineNumber(lineNumber) {}
+    MsgAnswer MsgBox(const std::string& text, MsgIcon, MsgButtons buttons, const std::string&) override {
+        messages.emplace_back(m_lineNumber, text);
+        return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgAnswer::Yes
+                                                                                    : MsgAnswer::Ok;
+    }
+    std::string ShowOpen(const FileDialogRequest&) override { return {}; }
+    std::string ShowSave(const FileDialogRequest&) override { return {}; }
+    std::string BrowseForFolder(const std::string&) override { return {}; }
+    std::string InputBox(const std::string&, const std::string&, const std::string& defaultText,
+                         bool* cancelled) override {
+        if (cancelled) *cancelled = false;
+        return defaultText;
+    }
+    void SetCaption(const std::string&) override {}
+    void DoEvents() override {}
+    bool OpenInTextEditor(const std::string&) override { return false; }
+
+    std::vector<std::pair<int32_t, std::string>> messages;
+
+private:
+    const int32_t& m_lineNumber;
+};
+
+// Where the sections the parser counts begin, found with the parser's own header tests so that the
+// n-th element, animation and controller can be given a line. A list is only used when it has as many
+// entries as the model (a "null" element or the section limits make them differ).
+struct SectionLines {
+    std::vector<int32_t> elements, actions, groups, controllers;
+    std::vector<std::vector<int32_t>> frames;  // per animation, the line of each frame
+    // Per element, the "tile" line when it asks for a negative count (the parse's "TileX < 0" and
+    // "TileY < 0" remarks do not say which element they are about).
+    std::vector<int32_t> negativeTileX, negativeTileY;
+    int32_t spr = 0, bgmusic = 0;
+};
+
+bool IsKeyLine(std::string_view lowerLine, std::string_view key) {
+    std::string_view t = text::Trim(lowerLine);
+    if (t.substr(0, key.size()) != key) return false;
+    t = text::Trim(t.substr(key.size()));
+    return !t.empty() && t[0] == '=';
+}
+
+SectionLines FindSectionLines(const std::string& defPath) {
+    SectionLines found;
+    StageLineSource source;
+    if (!source.Open(defPath)) return found;
+    std::string line;
+    int32_t number = 0;
+    int state = 0;  // 0 elsewhere, 1 in an element, 2 in an animation
+    std::vector<int32_t> tileX, tileY;
+    while (source.Next(line, number)) {
+        const std::string upper = text::Upper(line);
+        const bool bracketed = Contains(line, "[") && Contains(line, "]");
+        if (Contains(upper, "BG") && bracketed && !Contains(upper, "DEF") && !Contains(upper, "CTRL") &&
+            !Contains(line, "=")) {
+            found.elements.push_back(number);
+            tileX.push_back(0);
+            tileY.push_back(0);
+            state = 1;
+        }
+        if (Contains(upper, "BEGIN ACTION") && bracketed) {
+            found.actions.push_back(number);
+            found.frames.emplace_back();
+            state = 2;
+        }
+        if (Contains(upper, "BGCTRLDEF")) {
+            found.groups.push_back(number);
+            state = 0;
+        }
+        if (Contains(upper, "BGCTRL") && !Contains(upper, "DEF") && !found.groups.empty()) {
+            found.controllers.push_back(number);
+            state = 0;
+        }
+        const std::string lower = text::Lower(line);
+        if (state == 2 && Contains(line, ",")) found.frames.back().push_back(number);
+        if (state == 1 && IsKeyLine(lower, "tile")) {
+            const std::string_view value = std::string_view(lower).substr(lower.find('=') + 1);
+            const size_t comma = value.find(',');
+            tileX.back() = text::LeadingNumber(value) < 0 ? number : 0;
+            tileY.back() = comma != npos && text::LeadingNumber(value.substr(comma + 1)) < 0 ? number : 0;
+        }
+        if (state == 0 && found.spr == 0 && IsKeyLine(lower, "spr")) found.spr = number;
+        if (state == 0 && found.bgmusic == 0 && IsKeyLine(lower, "bgmusic")) found.bgmusic = number;
+    }
+    for (size_t i = 0; i < tileX.size(); ++i) {
+        if (tileX[i]) found.negativeTileX.push_back(tileX[i]);
+        if (tileY[i]) found.negativeTileY.push_back(tileY[i]);
+    }
+    return found;
+}
+
+int32_t LineAt(const std::vector<int32_t>& lines, size_t count, size_t index) {
+    return lines.size() == count && index < lines.size() ? lines[index] : 0;
+}
+
+// "(line 12)" at the end of a remark.
+int32_t TrailingLineNumber(std::string_view entry) {
+    const size_t at = entry.rfind("(line ");
+    if (at == npos) return 0;
+    return static_cast<int32_t>(std::clamp(text::LeadingNumber(entry.substr(at + 6)), 0.0, 2.0e9));
+}
+
+// The error log as problems. The reader's entries span several lines ("-----", "ERROR #13  (Type
+// mismatch)", "While loading x.def!", "", "I choked on line #7:", the line in quotes); every other
+// entry is one line.
+void AddLogProblems(const std::string& log, const SectionLines& lines, std::vector<LintProblem>& out) {
+    const std::vector<std::string> logLines = text::SplitTextLines(log);
+    const auto count = [&](std::string_view remark) {
+        return static_cast<size_t>(std::count(logLines.begin(), logLines.end(), remark));
+    };
+    // The n-th tile remark is about the n-th element with a negative tile count, when the scan found
+    // as many as the parse did.
+    const size_t tileXRemarks = count("TileX < 0"), tileYRemarks = count("TileY < 0");
+    size_t tileX = 0, tileY = 0;
+    for (size_t i = 0; i < logLines.size(); ++i) {
+        const std::string& entry = logLines[i];
+        if (text::Trim(entry).empty()) continue;
+        // The definition is right; the remark is about what this program does not draw yet.
+        if (entry == "Windowdelta not supported yet") continue;
+        if (entry == "TileX < 0" || entry == "TileY < 0") {
+            const bool x = entry == "TileX < 0";
+            const std::vector<int32_t>& at = x ? lines.negativeTileX : lines.negativeTileY;
+            size_t& n = x ? tileX : tileY;
+            const int32_t line = at.size() == (x ? tileXRemarks : tileYRemarks) && n < at.size() ? at[n] : 0;
+            ++n;
+            out.push_back(
+                {LintKind::Definition, line,
+                 std::string("tile ") + (x ? "x" : "y") + " is negative (\"" + entry + "\"); read as 1"});
+            continue;
+        }
+        if (entry.find_first_not_of('-') == npos) {
+            std::string error;
+            int32_t number = 0;
+            std::string quoted;
+            for (++i; i < logLines.size(); ++i) {
+                const std::string& part = logLines[i];
+                if (part.rfind("ERROR #", 0) == 0) error = part;
+                if (part.rfind("I choked on line #", 0) == 0)
+                    number =
+                        static_cast<int32_t>(std::clamp(text::LeadingNumber(part.substr(18)), 0.0, 2.0e9));
+                if (!part.empty() && part[0] == '"') {
+                    quoted = part.substr(1);
+                    break;
+                }
+                if (!part.empty() && part.find_first_not_of('-') == npos) {
+                    --i;  // the next entry began before this one ended
+                    break;
+                }
+            }
+            std::string message = error.empty() ? std::string("the definition reader choked") : error;
+            // The log pads the description with two blanks.
+            for (size_t at; (at = message.find("  ")) != npos;) message.erase(at, 1);
+            if (!quoted.empty()) message += " reading " + Quoted(quoted);
+            out.push_back({LintKind::Definition, number, message});
+            continue;
+        }
+        if (entry.rfind(kUnreadableSpriteFileEntry, 0) == 0) {
+            out.push_back({LintKind::SpriteFile, lines.spr,
+                           "sprite file " + Quoted(entry.substr(kUnreadableSpriteFileEntry.size())) +
+                               " is not a readable sprite file"});
+        } else if (entry.rfind(kMusicNotPlayedEntry, 0) == 0) {
+            // path ": " reason
+            const std::string rest = entry.substr(kMusicNotPlayedEntry.size());
+            const size_t cut = rest.rfind(": ");
+            out.push_back(
+                {LintKind::Music, lines.bgmusic,
+                 "music file " + Quoted(rest.substr(0, cut)) +
+                     (cut == npos ? std::string() : ": " + text::ContentToUtf8(rest.substr(cut + 2)))});
+        } else {
+            out.push_back({LintKind::Definition, TrailingLineNumber(entry), text::ContentToUtf8(entry)});
+        }
+    }
+}
+
+void AddMessageProblems(const RecordingUi& ui, const SectionLines& lines, bool loaded,
+                        std::vector<LintProblem>& out) {
+    for (const auto& [line, message] : ui.messages) {
+        if (Contains(message, "COULD NOT BE FOUND")) {
+            // "SFF FILE:" CR LF path CR LF "COULD NOT BE FOUND!"
+            const std::vector<std::string> parts = text::SplitTextLines(message);
+            const std::string path = parts.size() >= 2 ? parts[1] : message;
+            out.push_back(
+                {LintKind::SpriteFile, lines.spr, "sprite file " + Quoted(path) + " could not be found"});
+        } else if (!loaded) {
+            out.push_back({LintKind::Load, line, "the load stopped with " + Quoted(message)});
+        } else {
+            out.push_back({LintKind::Definition, line, "message box " + Quoted(message) + " while reading"});
+        }
+    }
+}
+
+std::string ElementLabel(const BgElement& e) {
+    return "element " + Quoted(e.Name) + " (" + text::ContentToUtf8(e.Type) + ")";
+}
+
+// `spritesKnown` is false when the sprite file could not be read: then every sprite would be missing
+// and only that one problem is told.
+void AddElementProblems(const StageModel& stage, const SectionLines& lines, bool spritesKnown,
+                        std::vector<LintProblem>& out) {
+    for (size_t i = 0; i < stage.Elements.size(); ++i) {
+        const BgElement& e = stage.Elements[i];
+        const int32_t line = LineAt(lines.elements, stage.Elements.size(), i);
+        if (e.Type == "dummy") continue;
+        if (e.Type == "anim") {
+            if (e.ActionIndex < 0)
+                out.push_back({LintKind::Action, line,
+                               ElementLabel(e) + ": actionno " + std::to_string(e.ActionNo) +
+                                   " has no [Begin Action " + std::to_string(e.ActionNo) + "]"});
+        } else if (spritesKnown && e.SpriteIndex == -1 && e.SpriteGroup >= 0) {
+            // A negative group is how stages leave an element blank on purpose.
+            out.push_back({LintKind::Sprite, line,
+                           ElementLabel(e) + ": sprite " + std::to_string(e.SpriteGroup) + "," +
+                               std::to_string(e.SpriteImage) + " is not in the sprite file"});
+        }
+    }
+    for (size_t a = 0; spritesKnown && a < stage.Actions.size(); ++a) {
+        const BgAction& action = stage.Actions[a];
+        const int32_t line = LineAt(lines.actions, stage.Actions.size(), a);
+        // One problem per missing sprite of an animation, however many frames show it.
+        std::map<std::pair<int32_t, int16_t>, std::vector<size_t>> missing;
+        std::vector<std::pair<int32_t, int16_t>> order;
+        for (size_t f = 0; f < action.Frames.size(); ++f) {
+            const BgFrame& frame = action.Frames[f];
+            if (frame.SpriteIndex != -1 || frame.Group < 0) continue;  // group -1: a blank frame
+            auto& frames = missing[{frame.Group, frame.Image}];
+            if (frames.empty()) order.emplace_back(frame.Group, frame.Image);
+            frames.push_back(f + 1);
+        }
+        const bool frameLinesKnown =
+            line != 0 && a < lines.frames.size() && lines.frames[a].size() == action.Frames.size();
+        for (const auto& key : order) {
+            const std::vector<size_t>& frames = missing[key];
+            const int32_t frameLine = frameLinesKnown ? lines.frames[a][frames.front() - 1] : line;
+            std::string which = frames.size() == 1 ? "frame " : "frames ";
+            for (size_t k = 0; k < frames.size(); ++k) which += (k ? "," : "") + std::to_string(frames[k]);
+            out.push_back({LintKind::Sprite, frameLine,
+                           "[Begin Action " + std::to_string(action.Number) + "] " + which + ": sprite " +
+                               std::to_string(key.first) + "," + std::to_string(key.second) +
+                               " is not in the sprite file"});
+        }
+    }
+}
+
+void AddIdProblems(const std::vector<int32_t>& resolved, const std::vector<int32_t>& read, int32_t line,
+                   const std::string& label, std::vector<LintProblem>& out) {
+    for (size_t m = 0; m < read.size() && m < resolved.size(); ++m)
+        if (resolved[m] == -1)
+            out.push_back({LintKind::Controller, line,
+                           label + ": ctrlid " + std::to_string(read[m]) + " matches no element id"});
+}
+
+void AddControllerProblems(const StageModel& stage, const SectionLines& lines,
+                           std::vector<LintProblem>& out) {
+    size_t controllerCount = 0;
+    for (const BgCtrlDef& g : stage.CtrlDefs) controllerCount += g.Ctrls.size();
+    size_t flat = 0;
+    for (size_t gi = 0; gi < stage.CtrlDefs.size(); ++gi) {
+        const BgCtrlDef& g = stage.CtrlDefs[gi];
+        const std::string group = "controller group " + Quoted(g.Name);
+        AddIdProblems(g.CtrlIds, g.CtrlIdsRead, LineAt(lines.groups, stage.CtrlDefs.size(), gi), group, out);
+        for (const BgCtrl& c : g.Ctrls) {
+            const int32_t line = LineAt(lines.controllers, controllerCount, flat++);
+            const std::string label = "controller " + Quoted(c.Name) + " of " + group;
+            AddIdProblems(c.CtrlIds, c.CtrlIdsRead, line, label, out);
+            if (c.Type == "anim" && c.Value < 0)
+                out.push_back({LintKind::Action, line, label + ": its value names no [Begin Action]"});
+        }
+    }
+}
+
+}  // namespace
+
+const char* LintKindName(LintKind kind) {
+    switch (kind) {
+        case LintKind::Definition:
+            return "definition";
+        case LintKind::SpriteFile:
+            return "sprite-file";
+        case LintKind::Sprite:
+            return "sprite";
+        case LintKind::Action:
+            return "action";
+        case LintKind::Controller:
+            return "controller";
+        case LintKind::Music:
+            return "music";
+        case LintKind::Load:
+            return "load";
+    }
+    return "definition";
+}
+
+int StageLint::Count(LintKind kind) const {
+    return static_cast<int>(std::count_if(problems.begin(), problems.end(),
+                                          [kind](const LintProblem& p) { return p.kind == kind; }));
+}
+
+std::vector<std::string> FindStageDefinitions(const std::string& dir, std::vector<std::string>* skipped) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> stages;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(fs::path(ResolvePath(dir)),
+                                        fs::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code typeEc;
+        if (!it->is_regular_file(typeEc)) continue;
+        const std::string name = it->path().filename().string();
+        if (name.size() < 4 || text::Lower(name.substr(name.size() - 4)) != ".def") continue;
+        const std::string path = it->path().string();
+        // An unreadable definition is kept: its load says what is wrong with it.
+        const std::optional<std::string> bytes = ReadFileBytes(path, kMaxDefinitionBytes);
+        const bool stage = !bytes || (IsStage(path) && (text::ContainsNoCase(*bytes, "[bgdef") ||
+                                                        text::ContainsNoCase(*bytes, "[stageinfo")));
+        if (stage)
+            stages.push_back(path);
+        else if (skipped)
+            skipped->push_back(path);
+    }
+    const auto byName = [](const std::string& a, const std::string& b) {
+        const std::string la = text::Lower(a), lb = text::Lower(b);
+        return la != lb ? la < lb : a < b;
+    };
+    std::sort(stages.begin(), stages.end(), byName);
+    if (skipped) std::sort(skipped->begin(), skipped->end(), byName);
+    return stages;
+}
+
+std::string LintMugeDir(const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path folder = fs::absolute(fs::path(ResolvePath(dir)), ec).lexically_normal();
+    if (!folder.has_filename()) folder = folder.parent_path();  // "stages/" names the folder "stages"
+    fs::path muge = folder;
+    if (text::Lower(folder.filename().string()) == "stages" && folder.has_parent_path())
+        muge = folder.parent_path();
+    std::string text = muge.string();
+    if (text.empty() || text.back() != '/') text += '/';
+    return text;
+}
+
+StageLint LintStage(AppState& state, const std::string& defPath) {
+    StageLint result;
+    RecordingUi ui(state.LineNumber);
+    SilentMediaBackend media;
+    const Ports saved = state.ports;
+    state.ports = Ports{};
+    state.ports.ui = &ui;
+    state.ports.media = &media;
+    state.StageFile = defPath;
+
+    result.loaded = BeginStageRun(state);
+    const SectionLines lines = FindSectionLines(defPath);
+    AddMessageProblems(ui, lines, result.loaded, result.problems);
+    AddLogProblems(state.Log.Text(), lines, result.problems);
+    if (result.loaded) {
+        result.stageName = text::ContentToUtf8(state.Stage.StageName);
+        const bool spritesKnown = result.Count(LintKind::SpriteFile) == 0;
+        AddElementProblems(state.Stage, lines, spritesKnown, result.problems);
+        AddControllerProblems(state.Stage, lines, result.problems);
+    } else if (std::none_of(result.problems.begin(), result.problems.end(), [](const LintProblem& p) {
+                   return p.kind == LintKind::SpriteFile || p.kind == LintKind::Load;
+               })) {
+        result.problems.push_back({LintKind::Load, 0, "the stage did not load"});
+    }
+    std::stable_sort(result.problems.begin(), result.problems.end(),
+                     [](const LintProblem& a, const LintProblem& b) { return a.line < b.line; });
+    // The reader reports each value of a line it cannot read: one problem per line and text.
+    std::vector<LintProblem> merged;
+    std::vector<int> times;
+    for (LintProblem& p : result.problems) {
+        if (!merged.empty() && merged.back().line == p.line && merged.back().kind == p.kind &&
+            merged.back().message == p.message) {
+            ++times.back();
+            continue;
+        }
+        merged.push_back(std::move(p));
+        times.push_back(1);
+    }
+    for (size_t i = 0; i < merged.size(); ++i)
+        if (times[i] > 1) merged[i].message += " (" + std::to_string(times[i]) + " times)";
+    result.problems = std::move(merged);
+
+    UnloadStuff(state);
+    state.Log.Clear();
+    state.StageFile.clear();
+    state.ports = saved;
+    return result;
+}
+
+}  // namespace qb

@@ -1,0 +1,53 @@
+#pragma once
+// Checking stage definitions in bulk: every stage under a folder is loaded the way the window loads it,
+// and what went wrong is listed as problems (what the error log recorded, a sprite file that is
+// missing or unreadable, sprites and animations the elements name but the files lack, controllers
+// that reach no element, music that is not there, stages that do not load).
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qb {
+
+struct AppState;
+
+enum class LintKind { Definition, SpriteFile, Sprite, Action, Controller, Music, Load };
+inline constexpr std::array<LintKind, 7> kLintKinds = {
+    LintKind::Definition, LintKind::SpriteFile, LintKind::Sprite, LintKind::Action,
+    LintKind::Controller, LintKind::Music,      LintKind::Load};
+// "definition", "sprite-file", "sprite", "action", "controller", "music", "load".
+const char* LintKindName(LintKind kind);
+
+struct LintProblem {
+    LintKind kind = LintKind::Definition;
+    int32_t line = 0;     // line of the definition it concerns; 0 when not known
+    std::string message;  // UTF-8
+};
+
+struct StageLint {
+    std::string stageName;  // the definition's name, UTF-8 (empty when it did not load)
+    bool loaded = false;
+    std::vector<LintProblem> problems;
+    int Count(LintKind kind) const;
+};
+
+// The stage definitions under `dir`, subfolders included, sorted without regard to case. A ".def" file
+// counts when the program's own test takes it for a stage (a line mentions "camera") and it has a
+// [BGdef] or [StageInfo] section: character, screen-pack and other definitions are left out and
+// listed in `skipped`. Symbolic links to folders are not followed.
+std::vector<std::string> FindStageDefinitions(const std::string& dir,
+                                              std::vector<std::string>* skipped = nullptr);
+
+// The MUGEN directory for stages under `dir`: the parent of a folder named "stages"; a folder that
+// holds a "stages" folder (a MUGEN directory or a pack laid out like one) itself; any other folder
+// itself too, so that "stages/x.sff" falls back to the definition's folder as it does for a stage
+// opened from elsewhere. Ends in a separator.
+std::string LintMugeDir(const std::string& dir);
+
+// Loads `defPath` into `state` as the run loop starts a stage (message boxes are recorded, not shown;
+// music is not played), lists its problems and releases it again. `state` needs MugeDir (and the
+// graphics library started); its ports are put back as they were.
+StageLint LintStage(AppState& state, const std::string& defPath);
+
+}  // namespace qb
