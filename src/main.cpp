@@ -6,6 +6,8 @@
 #include "gui/quillback_app.h"
 
 int main(int argc, char** argv) {
+    // The frame is scaled by whole numbers only: a fractional screen scale would blur its pixels.
+    QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillback"));
     // The program ends when the core's shutdown has run, not when some window closes (the main

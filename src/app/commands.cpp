@@ -14,6 +14,7 @@
 #include "app/open_package.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
+#include "app/window_rules.h"
 #include "library/open_stage.h"
 #include "library/stage_list.h"
 #include "platform/paths.h"
@@ -66,6 +67,8 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
         return false;
     }
     state.Loop.StartPending = 1;
+    // The list shows the stage that runs, however it was opened.
+    if (const int row = StageIndexForFile(state.Stages, path); row != state.Stages.ListIndex) state.Stages.Select(row);
     state.StageFile = path;
     UiOf(state).SetCaption(state.StageFile);
     ReleaseRunning(state);
@@ -469,7 +472,7 @@ void mnuNotepad_Click(AppState& state) {
 void mnuPause_Click(AppState& state) {
     const bool paused = state.Menus.Toggle("mnuPause");
     state.Loop.Paused = paused ? 255 : 0;
-    UiOf(state).SetCaption(paused ? state.Stage.StageName + " <<PAUSED>>" : state.Stage.StageName);
+    UiOf(state).SetCaption(StageCaption(state.Stage.StageName, paused));
 }
 
 void mnuSnapshot_Click(AppState& state) {
@@ -555,6 +558,10 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         const auto counter = static_cast<uint64_t>(state.ports.clock->Counter());
         const uint64_t mixed = (counter ^ (counter >> 29)) * 0x9E3779B97F4A7C15ULL;
         mnuR_Click(state, static_cast<double>(mixed >> 11) / 9007199254740992.0);
+        return true;
+    }
+    if (itemName == "mnuLanguageZh" || itemName == "mnuLanguageEn") {
+        SetLanguage(state, itemName == "mnuLanguageEn" ? kLanguageEnglish : kLanguageGiven);
         return true;
     }
     if (itemName.rfind("mnuScale", 0) == 0 && itemName.size() == 9) {

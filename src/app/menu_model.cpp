@@ -50,6 +50,9 @@ constexpr InitialItem kInitialItems[] = {
     {"mnuMugenDir", "设置 &MUGEN 目录...", false, true, true},
     {"mnuPause", "& 暂停", false, true, true},
     {"mnuSnapshot", "快照", false, true, true},
+    // Language of the menus and tool windows (new): the captions as given, or English.
+    {"mnuLanguageZh", "中文", true, true, true},
+    {"mnuLanguageEn", "English", false, true, true},
     {"mnuStageList", "&背景目录", false, true, true},
     {"mnuStagePrev", "<<", false, true, true},
     {"mnuStageNext", ">>", false, true, true},
