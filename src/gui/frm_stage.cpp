@@ -184,7 +184,8 @@ void FrmStage::BuildMenus() {
     for (const std::string& name : m_state.Menus.Order()) {
         const QString qname = QString::fromStdString(name);
         const auto& item = m_state.Menus.Item(name);
-        const QString caption = MenuText(item.Caption);
+        // A separator's "-" is no text to draw beside its line.
+        const QString caption = item.Caption == "-" ? QString() : MenuText(item.Caption);
         if (name == kFirstBarItem) onBar = true;
         if (name == "mnuStage" || name == "mnuOptions") {
             current = menuBar()->addMenu(caption);
