@@ -68,7 +68,8 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
     }
     state.Loop.StartPending = 1;
     // The list shows the stage that runs, however it was opened.
-    if (const int row = StageIndexForFile(state.Stages, path); row != state.Stages.ListIndex) state.Stages.Select(row);
+    if (const int row = StageIndexForFile(state.Stages, path); row != state.Stages.ListIndex)
+        state.Stages.Select(row);
     state.StageFile = path;
     UiOf(state).SetCaption(state.StageFile);
     ReleaseRunning(state);

@@ -10,7 +10,8 @@ namespace qb {
 std::string StageCaption(const std::string& stageName, bool paused) {
     const size_t first = stageName.find_first_not_of('"');
     std::string name;
-    if (first != std::string::npos) name = stageName.substr(first, stageName.find_last_not_of('"') - first + 1);
+    if (first != std::string::npos)
+        name = stageName.substr(first, stageName.find_last_not_of('"') - first + 1);
     return paused ? name + " <<PAUSED>>" : name;
 }
 

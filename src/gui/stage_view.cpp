@@ -182,7 +182,8 @@ void StageView::paintEvent(QPaintEvent*) {
     // pixels, so each frame pixel stays a sharp square block.
     const int ratio = std::max(1, qRound(devicePixelRatioF()));
     const int s = EffectiveScale() * ratio;
-    if (m_frame.size() != picture.size() * ratio) m_frame = QImage(picture.size() * ratio, QImage::Format_RGB32);
+    if (m_frame.size() != picture.size() * ratio)
+        m_frame = QImage(picture.size() * ratio, QImage::Format_RGB32);
     m_converter.ConvertScaled(reinterpret_cast<const uint16_t*>(m_last.constBits()),
                               static_cast<int>(m_last.bytesPerLine() / 2), kViewWidth, kViewHeight, s,
                               m_frame);

@@ -159,10 +159,11 @@ TEST(Config, EmptyFileIsReportedAndKeepsDefaults) {
 TEST(Config, BadNumberIsLoggedAndReadingGoesOn) {
     ConfigFixture f;
     f.state.Camera.HCamStep = 3;
-    f.WriteConfig("HCamStep = fast\r\nVCamStep = 2\r\nScale = 7\r\nLanguage = fr\r\nLeft = 99999999\r\nTop = 5\r\n");
+    f.WriteConfig(
+        "HCamStep = fast\r\nVCamStep = 2\r\nScale = 7\r\nLanguage = fr\r\nLeft = 99999999\r\nTop = 5\r\n");
     LoadConfig(f.state);
-    EXPECT_EQ(f.state.Window.Language, "zh");      // unknown: the captions as given
-    EXPECT_FALSE(f.state.Window.PositionKnown);    // one sane coordinate is no place
+    EXPECT_EQ(f.state.Window.Language, "zh");    // unknown: the captions as given
+    EXPECT_FALSE(f.state.Window.PositionKnown);  // one sane coordinate is no place
     EXPECT_FLOAT_EQ(f.state.Camera.HCamStep, 3);
     EXPECT_FLOAT_EQ(f.state.Camera.VCamStep, 2);
     EXPECT_NE(f.state.Log.Text().find("HCamStep = fast"), std::string::npos);

@@ -29,8 +29,8 @@ TEST(WindowRules, ResizedWindowShowsTheLargestWholeScaleThatFits) {
     const struct {
         int width, height, list, scale;
     } cases[] = {
-        {320, 240, 0, 1},   {639, 479, 0, 1},   {640, 480, 0, 2},  {800, 480, 160, 2},
-        {799, 480, 160, 1}, {1920, 480, 0, 2},  {700, 2000, 0, 2}, {1280, 960, 0, 4},
+        {320, 240, 0, 1},   {639, 479, 0, 1},  {640, 480, 0, 2},  {800, 480, 160, 2},
+        {799, 480, 160, 1}, {1920, 480, 0, 2}, {700, 2000, 0, 2}, {1280, 960, 0, 4},
         {2000, 1500, 0, 6}, {100, 50, 160, 1},  // smaller than the minimum size: still 1
     };
     for (const auto& c : cases)

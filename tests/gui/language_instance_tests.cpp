@@ -65,5 +65,27 @@ TEST(FrmStageInstance, SecondStartHandsItsStageToTheRunningCopy) {
     EXPECT_TRUE(h.boxes.empty());
 }
 
+TEST(FrmStageGeometry, AResizedWindowFitsTheViewAndTheChosenScaleSizesItAgain) {
+    GuiHarness h;
+    ASSERT_TRUE(h.Start());
+    auto& w = h.Window();
+    const int list = w.StageListWidth();
+    EXPECT_EQ(w.centralWidget()->minimumSize(), QSize(320 + list, 240));
+    h.Do([&] { w.resize(1100, 900); });
+    // The window manager's answer comes as an event: wait for the client area to follow.
+    h.Then([&] { return w.centralWidget()->width() == 1100; },
+           [&] {
+               // 940 x ~880 beside the list: 2x, centred on black.
+               EXPECT_EQ(w.View()->size(), QSize(1100 - list, w.centralWidget()->height()));
+               EXPECT_EQ(w.View()->PictureRect().size(), QSize(640, 480));
+               EXPECT_EQ(w.View()->PictureRect().left(), (1100 - list - 640) / 2);
+               EXPECT_EQ(w.StageListBox()->geometry().left(), 1100 - list);
+               h.Trigger("mnuScale2");  // the scale in use: the window fits it again
+               EXPECT_EQ(w.centralWidget()->size(), QSize(640 + list, 480));
+           });
+    h.ThenExit();
+    h.Run();
+}
+
 }  // namespace
 }  // namespace qb::test
