@@ -66,6 +66,8 @@ bool QuillbackApp::Start(const StartOptions& options) {
     // A stage given to a second start opens in the running copy; this one ends quietly.
     if (alreadyRunning && !options.argument.empty() && SendToRunningInstance(serverName, options.argument))
         return false;
+    // Without one the running copy only comes to the front, and this one says that it runs.
+    if (alreadyRunning) SendToRunningInstance(serverName, {});
     if (!FormLoad(*m_state, alreadyRunning)) return false;
     if (!alreadyRunning) Listen(serverName);
 
@@ -89,7 +91,8 @@ bool SendToRunningInstance(const QString& serverName, const std::string& stagePa
     QLocalSocket socket;
     socket.connectToServer(serverName);
     if (!socket.waitForConnected(2000)) return false;
-    const QString absolute = QFileInfo(QString::fromStdString(stagePath)).absoluteFilePath();
+    const QString absolute =
+        stagePath.empty() ? QString() : QFileInfo(QString::fromStdString(stagePath)).absoluteFilePath();
     socket.write(absolute.toUtf8() + '\n');
     const bool sent = socket.waitForBytesWritten(2000);
     socket.disconnectFromServer();
@@ -122,12 +125,13 @@ void QuillbackApp::Listen(const QString& serverName) {
 }
 
 void QuillbackApp::OpenHandedStage(const std::string& path) {
-    if (path.empty() || m_finished || m_window->Quitting()) return;
+    if (m_finished || m_window->Quitting()) return;
     QWidget* front = m_state->bFullScreen == 1 && m_window->FullScreenWindow() != nullptr
                          ? static_cast<QWidget*>(m_window->FullScreenWindow())
                          : static_cast<QWidget*>(m_window.get());
     front->raise();
     front->activateWindow();
+    if (path.empty()) return;
     OpenFromCommandLine(*m_state, path);
     m_window->Sync();
 }

@@ -18,8 +18,8 @@ class FrmStage;
 // The name of the local socket the running copy listens on: one per lock file, so one per
 // configuration, and short enough for any platform's socket names.
 QString InstanceServerName(const QString& lockPath);
-// Hands `stagePath` to the copy listening on `serverName` (which opens it and comes to the front);
-// false when no copy answered.
+// Hands `stagePath` to the copy listening on `serverName` (which opens it and comes to the front;
+// an empty path only brings it to the front); false when no copy answered.
 bool SendToRunningInstance(const QString& serverName, const std::string& stagePath);
 
 // Presents the back buffer in whichever view shows the stage now.
