@@ -57,7 +57,7 @@ xdotool key Escape; sleep 0.5
 if [ -d "$corpus" ]; then
   click "$listx" "$(list_row "$errstage")" 3
   click $((wx + 60)) "$bar" 1
-  click $((wx + 120)) $((wy + 383)) 1
+  click $((wx + 120)) $((wy + 396)) 1
   logwin=$(xdotool search --name '^Error Log$' | head -1)
   import -window "$logwin" "$out/screenshot-error-log.png"
   click "$listx" "$(list_row quillback)" 3
@@ -67,4 +67,10 @@ click $((wx + 60)) "$bar" 1
 click $((wx + 120)) $((wy + 43)) 3
 import -window root "$out/screenshot-fullscreen.png"
 xdotool key Escape; sleep 1
+# 5. English (Options, the last item), the Options menu open; the menu runs past the window's foot.
+click $((wx + 60)) "$bar" 1
+click $((wx + 120)) $((wy + 542)) 2
+click $((wx + 90)) "$bar" 1
+import -window root -crop "${ww}x$((wh + 70))+${wx}+${wy}" +repage "$out/screenshot-en.png"
+xdotool key Escape; sleep 0.5
 echo "screenshots: written to $out"

@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
         std::printf("quillback %s\n", QB_VERSION);
         return 0;
     }
+    // The frame is scaled by whole numbers only: a fractional screen scale would blur its pixels.
+    QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
     // The desktop's theme icon when installed, else our own.
     QApplication::setWindowIcon(

@@ -65,6 +65,12 @@ struct WindowState {
     int32_t SavedLeft = 0;
     int32_t HScrollValue = 0;
     std::string DroppedFile;  // the dropped (or command-line) stage tmrDrop opens
+    // The window's place from the configuration ("Left", "Top"): SavedLeft and SavedTop then hold
+    // it, and start-up puts the window there instead of centring it.
+    bool PositionKnown = false;
+    // Language of the menus and tool windows: "zh", the captions as the design gives them, or "en",
+    // their English translations ("Language = en"); see app/window_rules.h.
+    std::string Language = "zh";
 };
 
 struct AppState {

@@ -1,6 +1,7 @@
 #include "app/char_commands.h"
 
 #include "app/app_state.h"
+#include "app/window_rules.h"
 #include "character/char_walker.h"
 #include "character/load_character.h"
 #include "platform/paths.h"
@@ -27,7 +28,7 @@ std::string CharDialogStartFolder(const AppState& state) {
 }
 
 void ShowStageCaption(AppState& state) {
-    if (state.ports.ui) state.ports.ui->SetCaption(state.Stage.StageName);
+    if (state.ports.ui) state.ports.ui->SetCaption(StageCaption(state.Stage.StageName));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "app/open_package.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
+#include "app/window_rules.h"
 #include "library/open_stage.h"
 #include "library/stage_list.h"
 #include "platform/paths.h"
@@ -67,6 +68,9 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
         return false;
     }
     state.Loop.StartPending = 1;
+    // The list shows the stage that runs, however it was opened.
+    if (const int row = StageIndexForFile(state.Stages, path); row != state.Stages.ListIndex)
+        state.Stages.Select(row);
     state.StageFile = path;
     UiOf(state).SetCaption(state.StageFile);
     ReleaseRunning(state);
@@ -471,7 +475,7 @@ void mnuPause_Click(AppState& state) {
     const bool paused = state.Menus.Toggle("mnuPause");
     state.Loop.Paused = paused ? 255 : 0;
     state.Menus.SetEnabled("mnuStep", paused);
-    UiOf(state).SetCaption(paused ? state.Stage.StageName + " <<PAUSED>>" : state.Stage.StageName);
+    UiOf(state).SetCaption(StageCaption(state.Stage.StageName, paused));
 }
 
 void mnuSnapshot_Click(AppState& state) {
@@ -565,6 +569,10 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         return true;
     }
     if (SpeedItemCommand(state, itemName)) return true;
+    if (itemName == "mnuLanguageZh" || itemName == "mnuLanguageEn") {
+        SetLanguage(state, itemName == "mnuLanguageEn" ? kLanguageEnglish : kLanguageGiven);
+        return true;
+    }
     if (itemName.rfind("mnuScale", 0) == 0 && itemName.size() == 9) {
         SetViewScale(state, itemName[8] - '0');
         return true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/window_rules.h"
 #include "platform/paths.h"
 #include "stage/def_reader.h"
 #include "stage/error_log.h"
@@ -53,7 +54,7 @@ std::string FloatText(float value) {
     return std::string(buffer, result.ptr);
 }
 
-void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line) {
+void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line, int& coordinates) {
     std::string text;
     float number = 0;
     int16_t index = 0;
@@ -95,6 +96,18 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line) {
         }
     }
     if (read("snapshotpng", text)) state.Menus.SetChecked("mnuSnapshotPng", IsTrue(text));
+    if (read("language", text)) SetLanguage(state, text);
+    // The window's place: both lines, whole numbers of a sane size, or the window is centred.
+    auto coordinate = [&](std::string_view key, int32_t& target) {
+        if (!read(key, text)) return;
+        const auto value = text::ParseNumber(text);
+        if (value && *value > -100000 && *value < 100000) {
+            target = static_cast<int32_t>(*value);
+            ++coordinates;
+        }
+    };
+    coordinate("left", state.Window.SavedLeft);
+    coordinate("top", state.Window.SavedTop);
 }
 
 }  // namespace
@@ -157,7 +170,9 @@ void LoadConfig(AppState& state) {
         return;
     }
     ReaderContext ctx{state.Log, ui, state.LineNumber, path};
-    for (const std::string& line : lines) ApplyLine(state, ctx, line);
+    int coordinates = 0;
+    for (const std::string& line : lines) ApplyLine(state, ctx, line, coordinates);
+    state.Window.PositionKnown = coordinates >= 2;
     // A prompt left without an answer is stored as an empty directory: that is no answer, so ask
     // again rather than start with an empty stage list for good.
     if (state.MugeDir.empty()) FirstRunPrompt(state);
@@ -185,6 +200,11 @@ std::string ConfigText(const AppState& state) {
     out += "Scale = " + std::to_string(state.Window.ViewScale) + crlf;
     // Files without this line (older ones) keep PCX snapshots.
     out += "SnapshotPng = " + BoolText(state.Menus.Checked("mnuSnapshotPng")) + crlf;
+    out += "Language = " + state.Window.Language + crlf;
+    if (state.Window.PositionKnown) {
+        out += "Left = " + std::to_string(state.Window.SavedLeft) + crlf;
+        out += "Top = " + std::to_string(state.Window.SavedTop) + crlf;
+    }
     return out;
 }
 

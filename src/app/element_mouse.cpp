@@ -1,6 +1,7 @@
 #include "app/element_mouse.h"
 
 #include "app/app_state.h"
+#include "app/window_rules.h"
 #include "platform/text_util.h"
 #include "tools/bg_commands.h"
 #include "tools/element_edit.h"
@@ -26,7 +27,7 @@ void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
         EndDrag(state.Edit);
         if (state.Edit.SelectedElement >= 0) {
             state.Edit.SelectedElement = -1;
-            Caption(state, state.Stage.StageName);
+            Caption(state, StageCaption(state.Stage.StageName));
         }
         return;
     }

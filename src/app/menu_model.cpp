@@ -59,6 +59,9 @@ constexpr InitialItem kInitialItems[] = {
     {"mnuSpeed100", "速度 1x", true, true, true},
     {"mnuSpeed200", "速度 2x", false, true, true},
     {"mnuSpeed400", "速度 4x", false, true, true},
+    // Language of the menus and tool windows (new): the captions as given, or English.
+    {"mnuLanguageZh", "中文", true, true, true},
+    {"mnuLanguageEn", "English", false, true, true},
     {"mnuStageList", "&背景目录", false, true, true},
     {"mnuStagePrev", "<<", false, true, true},
     {"mnuStageNext", ">>", false, true, true},

@@ -7,6 +7,7 @@
 #include "app/commands.h"
 #include "app/frame_controls.h"
 #include "app/load_stage.h"
+#include "app/window_rules.h"
 #include "tools/bg_commands.h"
 #include "tools/bg_editor.h"
 #include "render/frame.h"
@@ -170,7 +171,7 @@ void RunStage(AppState& state) {
     state.Loop.ExitLoop = false;
     if (!running) return;
 
-    if (state.ports.ui) state.ports.ui->SetCaption(state.Stage.StageName);
+    if (state.ports.ui) state.ports.ui->SetCaption(StageCaption(state.Stage.StageName));
     state.Menus.SetEnabled("mnuDebug", true);
     // Full screen is offered while a stage runs (the stage parse disables the item again).
     state.Menus.SetEnabled("mnuFS", true);

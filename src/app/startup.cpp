@@ -10,6 +10,7 @@
 #include "app/config.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
+#include "app/window_rules.h"
 #include "library/stage_list.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
@@ -45,6 +46,7 @@ void SizeWindowForList(AppState& state) {
 }
 
 void CenterWindow(AppState& state) {
+    if (MoveToRememberedPlace(state)) return;
     Ui& ui = *state.ports.ui;
     const auto [screenWidth, screenHeight] = ui.ScreenSize();
     if (screenWidth <= 0 || screenHeight <= 0) return;
@@ -215,6 +217,7 @@ void Shutdown(AppState& state) {
     UnloadStuff(state);
     ReleaseTestChar(state);
     // A failed write is told by SaveConfig and the shutdown goes on: the program must still end.
+    RememberPlace(state);
     if (!state.ProgramDir.empty()) SaveConfig(state);
     state.BackBuffer.reset();
     a_allegro_exit();

@@ -41,7 +41,8 @@ void FormActivate(AppState& state);
 // Applies the client size and the list's place and visibility for StageListShown and ViewScale
 // (the window is not moved).
 void ApplyWindowGeometry(AppState& state);
-// Sizes the client area for the list state and the view scale, and centres the window.
+// Sizes the client area for the list state and the view scale, and centres the window (or puts it
+// where it was closed, see MoveToRememberedPlace).
 void SizeAndCenter(AppState& state);
 // The client size the window should have now (view at ViewScale plus the list when shown).
 std::pair<int, int> ClientSizeFor(const AppState& state);

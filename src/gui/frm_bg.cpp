@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "gui/qt_ui.h"
+#include "gui/translation.h"
 #include "tools/bg_editor.h"
 
 namespace qb::gui {
@@ -14,7 +15,7 @@ namespace qb::gui {
 FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent)
     : QWidget(parent, Qt::Window), m_fields(fields), m_button(std::move(button)) {
     setObjectName(QStringLiteral("frmBG"));
-    setWindowTitle(QStringLiteral("BG"));
+    Retranslated(this, [this] { setWindowTitle(ToolText("BG")); });
     auto* grid = new QGridLayout(this);
     struct BoxLayout {
         const char* name;

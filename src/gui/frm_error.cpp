@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 
 #include "gui/qt_ui.h"
+#include "gui/translation.h"
 #include "stage/error_log.h"
 
 namespace qb::gui {
@@ -14,7 +15,7 @@ constexpr int kTwips = 15;
 
 FrmError::FrmError(ErrorLog& log, QWidget* parent) : QWidget(parent, Qt::Window), m_log(log) {
     setObjectName(QStringLiteral("frmError"));
-    setWindowTitle(QStringLiteral("Error Log"));
+    Retranslated(this, [this] { setWindowTitle(ToolText("Error Log")); });
     setFixedSize(7470 / kTwips, 4020 / kTwips);
     m_txtError = new QPlainTextEdit(this);  // owned by the window (Qt parent)
     m_txtError->setObjectName(QStringLiteral("txtError"));

@@ -10,6 +10,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "gui/qt_ui.h"
+#include "gui/translation.h"
 
 namespace qb::gui {
 
@@ -56,6 +57,16 @@ FrmMusic::FrmMusic(AppState& state, QWidget* owner)
     m_cmdSave->setObjectName(QStringLiteral("cmdSave"));
     m_cmdSave->setGeometry(228, 84, 80, 26);
 
+    Retranslated(this, [this, volumeLabel, masterLabel] {
+        setWindowTitle(ToolText(FromContentText(m_state.Chooser.Caption)));
+        m_frame1->setTitle(ToolText("Current music file:"));
+        volumeLabel->setText(ToolText("Volume:                        (Default is 0, which is 50%)"));
+        masterLabel->setText(ToolText("Keep in mind volume is relative to the master volume!"));
+        m_cmdBrowse->setText(ToolText("Browse"));
+        m_cmdPlay->setText(ToolText("Play"));
+        m_cmdSave->setText(ToolText("Update DEF"));
+    });
+
     m_vscVol = new QScrollBar(Qt::Vertical, this);
     m_vscVol->setObjectName(QStringLiteral("vscVol"));
     m_vscVol->setGeometry(320, 8, 24, 130);
@@ -96,7 +107,7 @@ void FrmMusic::Refresh() {
     if (c.Revision == m_shownRevision) return;
     m_shownRevision = c.Revision;
     m_updating = true;
-    setWindowTitle(FromContentText(c.Caption));
+    setWindowTitle(ToolText(FromContentText(c.Caption)));
     m_txtCurMusic->setText(FromContentText(c.CurMusic));
     m_txtVolume->setText(QString::fromStdString(c.VolumeText));
     m_vscVol->setValue(c.Volume);

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "gui/qt_ui.h"
+#include "gui/translation.h"
 #include "platform/gfx.h"
 #include "stage/stage_model.h"
 #include "tools/sprite_browser.h"
@@ -98,6 +99,11 @@ FrmSff::FrmSff(const StageModel& stage, SpriteBrowserState& browser, QWidget* pa
     tools->addWidget(m_go);
     m_save = new QPushButton(QStringLiteral("Save PNG..."), this);
     m_save->setObjectName(QStringLiteral("cmdSavePng"));
+    Retranslated(this, [this] {
+        setWindowTitle(ToolText(FromContentText(SpriteBrowserCaption(m_browser, m_stage))));
+        m_go->setText(ToolText("Go"));
+        m_save->setText(ToolText("Save PNG..."));
+    });
     tools->addWidget(m_save);
     tools->addStretch(1);
 
@@ -157,7 +163,7 @@ void FrmSff::ShowSprite() {
         m_group->setValue(s.Group);
         m_image->setValue(s.Image);
     }
-    setWindowTitle(FromContentText(SpriteBrowserCaption(m_browser, m_stage)));
+    setWindowTitle(ToolText(FromContentText(SpriteBrowserCaption(m_browser, m_stage))));
 }
 
 }  // namespace qb::gui

@@ -26,6 +26,8 @@
 #include "gui/frm_sff.h"
 #include "gui/qt_keys.h"
 #include "gui/qt_ui.h"
+#include "gui/translation.h"
+#include "app/window_rules.h"
 
 namespace qb::gui {
 
@@ -35,7 +37,8 @@ namespace {
 const char* const kCheckItems[] = {
     "mnuFS",   "mnuScale1",  "mnuScale2", "mnuScale3",  "mnuScale4", "mnuMusic", "mnuChar",  "mnuFPS",
     "mnuInfo", "mnuMScroll", "mnuDeform", "mnuDebugBG", "mnuError",  "mnuPause", "mnuDebug", "mnuStageList",
-    "mnuSnapshotPng", "mnuSpeed25", "mnuSpeed50", "mnuSpeed100", "mnuSpeed200", "mnuSpeed400"};
+    "mnuSnapshotPng", "mnuSpeed25", "mnuSpeed50", "mnuSpeed100", "mnuSpeed200", "mnuSpeed400",
+    "mnuLanguageZh", "mnuLanguageEn"};
 
 bool IsCheckItem(const std::string& name) {
     return std::any_of(std::begin(kCheckItems), std::end(kCheckItems),
@@ -86,7 +89,11 @@ FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys)
 
     m_view = new StageView(client);
     m_view->setObjectName(QStringLiteral("picStage"));
+    // The view fills the client area beside the list, the frame at the largest whole-number scale
+    // that fits, centred on black.
+    m_view->SetScale(0);
     m_view->move(0, 0);
+    client->installEventFilter(this);
     m_view->setFocus();
 
     // The list and the scroll bar never take the keyboard: typed keys belong to the stage view.
@@ -178,7 +185,8 @@ void FrmStage::BuildMenus() {
     for (const std::string& name : m_state.Menus.Order()) {
         const QString qname = QString::fromStdString(name);
         const auto& item = m_state.Menus.Item(name);
-        const QString caption = FromContentText(item.Caption);
+        // A separator's "-" is no text to draw beside its line.
+        const QString caption = item.Caption == "-" ? QString() : MenuText(item.Caption);
         if (name == kFirstBarItem) onBar = true;
         if (name == "mnuStage" || name == "mnuOptions") {
             current = menuBar()->addMenu(caption);
@@ -189,7 +197,7 @@ void FrmStage::BuildMenus() {
             if (name == "mnuStage") m_stageMenu = current;
             continue;
         }
-        if ((name == "mnuScale1" || name == "mnuStep") && current != nullptr) current->addSeparator();
+        if ((name == "mnuScale1" || name == "mnuStep" || name == "mnuLanguageZh") && current != nullptr) current->addSeparator();
         QAction* action = nullptr;
         if (onBar) {
             action = menuBar()->addAction(caption);
@@ -220,7 +228,7 @@ void FrmStage::RefreshMenus() {
         if (!m_state.Menus.Has(name)) continue;
         const auto& item = m_state.Menus.Item(name);
         QAction* action = it.value();
-        if (!action->isSeparator()) action->setText(FromContentText(item.Caption));
+        if (!action->isSeparator()) action->setText(MenuText(item.Caption));
         if (action->isCheckable()) action->setChecked(item.Checked);
         action->setEnabled(item.Enabled);
         action->setVisible(item.Visible);
@@ -288,6 +296,11 @@ void FrmStage::SyncTimers() {
 void FrmStage::Sync() {
     if (m_syncing) return;
     m_syncing = true;
+    if (m_language.Current() != m_state.Window.Language) {
+        // Installing the translation retranslates the open tool windows; the menus render again.
+        m_language.Apply(m_state.Window.Language);
+        m_menuRevision = ~0u;
+    }
     if (m_state.Menus.Revision() != m_menuRevision) {
         m_menuRevision = m_state.Menus.Revision();
         RefreshMenus();
@@ -335,10 +348,37 @@ void FrmStage::ApplyCaption(const std::string& caption) {
 }
 
 void FrmStage::SetClientSize(int width, int height) {
-    centralWidget()->setFixedSize(width, height);
+    // The size a chosen scale asks for wins over a maximised window.
+    if (isMaximized()) showNormal();
     // The menu bar wraps onto a second row when the window is narrower than its items.
     const int barHeight = menuBar()->heightForWidth(width);
-    setFixedSize(width, height + std::max(0, barHeight));
+    resize(width, height + std::max(0, barHeight));
+    // The central widget follows at once, so that whoever asked sees the new size now; the
+    // window's own resize event lays it out again with the same size.
+    centralWidget()->resize(width, height);
+    LayoutClient();
+}
+
+void FrmStage::LayoutClient() {
+    QWidget* client = centralWidget();
+    const int listWidth = m_lstStages->isVisibleTo(this) ? kStageListWidth : 0;
+    client->setMinimumSize(kViewWidth + listWidth, kViewHeight);
+    const int width = client->width();
+    const int height = client->height();
+    m_view->setGeometry(0, 0, std::max(0, width - listWidth), height);
+    m_lstStages->setGeometry(width - listWidth, 0, listWidth, height);
+}
+
+void FrmStage::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // A size the user gave the window makes its fitting scale the chosen one (shown in the menu);
+    // the sizes the core sets itself fit the chosen scale already. Worked out from the window's
+    // own size: its client area follows a little later.
+    if (!isVisible() || m_quitting) return;
+    const QSize size = event->size();
+    const int barHeight = std::max(0, menuBar()->heightForWidth(size.width()));
+    ClientResized(m_state, size.width(), size.height() - barHeight);
+    QTimer::singleShot(0, this, [this] { Sync(); });
 }
 
 std::pair<int, int> FrmStage::ScreenSize() const {
@@ -359,17 +399,24 @@ int FrmStage::StageListWidth() const {
     return kStageListWidth;
 }
 
-void FrmStage::SetStageListGeometry(int left, int top, int width, int height) {
-    m_lstStages->setGeometry(left, top, width, height);
+void FrmStage::SetStageListGeometry(int, int, int, int) {
+    // The list stands at the client area's right edge, as high as the client area (LayoutClient).
+    LayoutClient();
 }
 
 void FrmStage::SetStageListVisible(bool visible) {
     m_lstStages->setVisible(visible);
+    LayoutClient();
 }
 
-void FrmStage::SetViewScale(int scale) {
-    m_view->SetScale(std::clamp(scale, 1, 4));
-    m_view->move(0, 0);
+void FrmStage::SetViewScale(int) {
+    // The view fits whatever client size the core gives the window next.
+    LayoutClient();
+}
+
+bool FrmStage::PositionVisible(int left, int top) const {
+    // Some of the title bar must be on a screen for the user to take hold of the window.
+    return QGuiApplication::screenAt(QPoint(left + 40, top + 10)) != nullptr;
 }
 
 void FrmStage::SetFullScreen(bool on) {
@@ -528,6 +575,9 @@ bool FrmStage::OwnsWidget(QObject* object) const {
 
 bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
+        case QEvent::Resize:
+            if (watched == centralWidget()) LayoutClient();
+            break;
         case QEvent::KeyPress:
         case QEvent::KeyRelease: {
             if (!OwnsWidget(watched)) break;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "gui/stage_view.h"
+#include "gui/translation.h"
 
 class QAction;
 class QMenu;
@@ -60,6 +61,7 @@ public:
     std::pair<int, int> ScreenSize() const;
     std::pair<int, int> WindowPos() const;
     void MoveWindow(int left, int top);
+    bool PositionVisible(int left, int top) const;
     int StageListWidth() const;
     void SetStageListGeometry(int left, int top, int width, int height);
     void SetStageListVisible(bool visible);
@@ -101,6 +103,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -108,6 +111,8 @@ protected:
 
 private:
     void BuildMenus();
+    // Places the view and the list in the client area and fits the view's scale to it.
+    void LayoutClient();
     void RefreshMenus();
     void RefreshRecentFiles();
     void RefreshStageList();
@@ -132,6 +137,7 @@ private:
     std::unique_ptr<FrmSff> m_sff;
     std::unique_ptr<FrmBg> m_bg;
 
+    LanguageSwitch m_language;
     QMap<QString, QAction*> m_actions;
     QMap<QString, QMenu*> m_menus;
     QAction* m_recentAnchor = nullptr;  // the separator of MnuRecentFiles (item 0)

@@ -224,6 +224,10 @@ std::pair<int, int> QtUi::WindowPos() {
     return m_window ? m_window->WindowPos() : std::pair<int, int>{0, 0};
 }
 
+bool QtUi::PositionVisible(int left, int top) {
+    return m_window != nullptr && m_window->PositionVisible(left, top);
+}
+
 void QtUi::MoveWindow(int left, int top) {
     if (m_window) m_window->MoveWindow(left, top);
 }

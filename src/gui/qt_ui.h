@@ -59,6 +59,7 @@ public:
     std::pair<int, int> ScreenSize() override;
     std::pair<int, int> WindowPos() override;
     void MoveWindow(int left, int top) override;
+    bool PositionVisible(int left, int top) override;
     int StageListWidth() override;
     void SetStageListGeometry(int left, int top, int width, int height) override;
     void SetStageListVisible(bool visible) override;

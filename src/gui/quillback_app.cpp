@@ -1,7 +1,10 @@
 #include "gui/quillback_app.h"
 
+#include <QCryptographicHash>
 #include <QCursor>
 #include <QDir>
+#include <QFileInfo>
+#include <QLocalSocket>
 
 #include "app/commands.h"
 #include "app/startup.h"
@@ -65,7 +68,14 @@ bool QuillbackApp::Start(const StartOptions& options) {
     // Only a lock held by a live process means another instance; a folder where no lock can be
     // made (read-only, as an installed program's folder is) must not stop the program.
     const bool alreadyRunning = !m_lock->tryLock(0) && m_lock->error() == QLockFile::LockFailedError;
+    const QString serverName = InstanceServerName(m_lock->fileName());
+    // A stage given to a second start opens in the running copy; this one ends quietly.
+    if (alreadyRunning && !options.argument.empty() && SendToRunningInstance(serverName, options.argument))
+        return false;
+    // Without one the running copy only comes to the front, and this one says that it runs.
+    if (alreadyRunning) SendToRunningInstance(serverName, {});
     if (!FormLoad(*m_state, alreadyRunning)) return false;
+    if (!alreadyRunning) Listen(serverName);
 
     m_window->Sync();
     m_window->show();
@@ -75,6 +85,61 @@ bool QuillbackApp::Start(const StartOptions& options) {
         m_window->Sync();
     }
     return true;
+}
+
+QString InstanceServerName(const QString& lockPath) {
+    const QByteArray hash =
+        QCryptographicHash::hash(QFileInfo(lockPath).absoluteFilePath().toUtf8(), QCryptographicHash::Sha1);
+    return QStringLiteral("quillback-") + QString::fromLatin1(hash.toHex().left(16));
+}
+
+bool SendToRunningInstance(const QString& serverName, const std::string& stagePath) {
+    QLocalSocket socket;
+    socket.connectToServer(serverName);
+    if (!socket.waitForConnected(2000)) return false;
+    const QString absolute =
+        stagePath.empty() ? QString() : QFileInfo(QString::fromStdString(stagePath)).absoluteFilePath();
+    socket.write(absolute.toUtf8() + '\n');
+    const bool sent = socket.waitForBytesWritten(2000);
+    socket.disconnectFromServer();
+    return sent;
+}
+
+void QuillbackApp::Listen(const QString& serverName) {
+    m_server = std::make_unique<QLocalServer>();
+    // A socket left by a copy that crashed would refuse the name; the lock says none runs now.
+    QLocalServer::removeServer(serverName);
+    if (!m_server->listen(serverName)) {
+        m_server.reset();  // later starts then only say that one runs
+        return;
+    }
+    connect(m_server.get(), &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            // One line, the stage's absolute path; a path is a few hundred bytes at most.
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (!socket->canReadLine()) {
+                    if (socket->bytesAvailable() > 64 * 1024) socket->abort();
+                    return;
+                }
+                const QByteArray line = socket->readLine().trimmed();
+                socket->disconnectFromServer();
+                OpenHandedStage(line.toStdString());
+            });
+        }
+    });
+}
+
+void QuillbackApp::OpenHandedStage(const std::string& path) {
+    if (m_finished || m_window->Quitting()) return;
+    QWidget* front = m_state->bFullScreen == 1 && m_window->FullScreenWindow() != nullptr
+                         ? static_cast<QWidget*>(m_window->FullScreenWindow())
+                         : static_cast<QWidget*>(m_window.get());
+    front->raise();
+    front->activateWindow();
+    if (path.empty()) return;
+    OpenFromCommandLine(*m_state, path);
+    m_window->Sync();
 }
 
 }  // namespace qb::gui

@@ -1,6 +1,7 @@
 #pragma once
 // Everything one running program owns on the Qt side: the core's state, the Qt ports and the
 // windows. main() makes one; the GUI tests make one per test with a temporary program folder.
+#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 #include <memory>
@@ -13,6 +14,13 @@
 namespace qb::gui {
 
 class FrmStage;
+
+// The name of the local socket the running copy listens on: one per lock file, so one per
+// configuration, and short enough for any platform's socket names.
+QString InstanceServerName(const QString& lockPath);
+// Hands `stagePath` to the copy listening on `serverName` (which opens it and comes to the front;
+// an empty path only brings it to the front); false when no copy answered.
+bool SendToRunningInstance(const QString& serverName, const std::string& stagePath);
 
 // Presents the back buffer in whichever view shows the stage now.
 class QtFrameSink : public FrameSink {
@@ -55,6 +63,9 @@ signals:
     void Finished_();
 
 private:
+    void Listen(const QString& serverName);
+    void OpenHandedStage(const std::string& path);
+
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<Clock> m_clock;
     std::unique_ptr<MediaBackend> m_media;
@@ -63,6 +74,7 @@ private:
     QtFrameSink m_sink;
     std::unique_ptr<FrmStage> m_window;
     std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<QLocalServer> m_server;  // stages handed over by later starts
     bool m_finished = false;
 };
 

@@ -178,11 +178,16 @@ void StageView::paintEvent(QPaintEvent*) {
         for (const QRect& r : border) painter.fillRect(r, Qt::black);
     }
     if (PaintDirect(painter, picture)) return;
-    const int s = EffectiveScale();
-    if (m_frame.size() != picture.size()) m_frame = QImage(picture.size(), QImage::Format_RGB32);
+    // On a high-density screen (a whole-number ratio, see main.cpp) the picture is made in device
+    // pixels, so each frame pixel stays a sharp square block.
+    const int ratio = std::max(1, qRound(devicePixelRatioF()));
+    const int s = EffectiveScale() * ratio;
+    if (m_frame.size() != picture.size() * ratio)
+        m_frame = QImage(picture.size() * ratio, QImage::Format_RGB32);
     m_converter.ConvertScaled(reinterpret_cast<const uint16_t*>(m_last.constBits()),
                               static_cast<int>(m_last.bytesPerLine() / 2), kViewWidth, kViewHeight, s,
                               m_frame);
+    m_frame.setDevicePixelRatio(ratio);
     painter.drawImage(picture.topLeft(), m_frame);
 }
 

@@ -101,4 +101,13 @@ std::string StagePathForName(const std::string& mugeDir, const std::string& name
     return ResolvePath(JoinPath(JoinPath(mugeDir, "stages"), name + ".def"));
 }
 
+int StageIndexForFile(const StageList& list, const std::string& path) {
+    for (size_t i = 0; i < list.Files.size(); ++i) {
+        std::error_code error;
+        if (list.Files[i] == path || std::filesystem::equivalent(list.Files[i], path, error))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 }  // namespace qb

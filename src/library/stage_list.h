@@ -54,6 +54,9 @@ int PrevStageIndex(const StageList& list);
 // be picked again.
 int RandomStageIndex(const StageList& list, double random01);
 
+// The row listed from this file (the same file on disk, however the path is spelled), or -1.
+int StageIndexForFile(const StageList& list, const std::string& path);
+
 // MugeDir + "stages" + separator + name + ".def", the stages folder found without regard to case.
 std::string StagePathForName(const std::string& mugeDir, const std::string& name);
 

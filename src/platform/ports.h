@@ -65,6 +65,11 @@ public:
     // Top-left corner of the main window's frame on the screen.
     virtual std::pair<int, int> WindowPos() { return {0, 0}; }
     virtual void MoveWindow(int left, int top) { (void)left; (void)top; }
+    // True when a window whose frame's top-left corner is here would be seen on some screen.
+    virtual bool PositionVisible(int left, int top) {
+        const auto [width, height] = ScreenSize();
+        return left >= 0 && top >= 0 && left < width && top < height;
+    }
     // Width of the stage list box lstStages (fixed by the front end's font).
     virtual int StageListWidth() { return 0; }
     // Places lstStages inside the client area and shows or hides it.

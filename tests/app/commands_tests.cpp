@@ -309,6 +309,13 @@ TEST(StageList, NavigationOpensTheListedFile) {
     EXPECT_FALSE(f.state.Window.tmrStartEnabled);
     mnuR_Click(f.state, 0.2);
     EXPECT_EQ(f.state.Stages.ListIndex, 0);
+    // The highlight follows the stage however it was opened and however its path is spelled.
+    OpenStageFile(f.state, f.mugen.Dir() + "stages/./b.def");
+    EXPECT_EQ(f.state.Stages.ListIndex, 1);
+    OpenStageFile(f.state, f.program.Write("elsewhere.def", StageDefText("Away", "b.sff")).string());
+    EXPECT_EQ(f.state.Stages.ListIndex, -1);
+    OpenStageFile(f.state, first);
+    EXPECT_EQ(f.state.Stages.ListIndex, 0);
 
     f.state.Load.LoadPhase = 1;  // a click while a stage loads is ignored
     lstStages_Click(f.state, 1);

@@ -29,6 +29,10 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     a.state.Window.StageListShown = 255;
     a.state.Window.ViewScale = 3;
     a.state.Menus.SetChecked("mnuSnapshotPng", true);
+    MenuCommand(a.state, "mnuLanguageEn");
+    a.state.Window.PositionKnown = true;
+    a.state.Window.SavedLeft = -8;
+    a.state.Window.SavedTop = 40;
     a.state.Menus.RecentFiles = {"/D/Stages1 new/x.def", "/d/Ünïcode Á/Temple.DEF", "/a;b/c.def"};
     ASSERT_TRUE(SaveConfig(a.state));
 
@@ -48,6 +52,11 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     EXPECT_EQ(b.state.Window.StageListShown, 255);
     EXPECT_EQ(b.state.Window.ViewScale, 3);
     EXPECT_TRUE(b.state.Menus.Checked("mnuSnapshotPng"));
+    EXPECT_EQ(b.state.Window.Language, "en");
+    EXPECT_TRUE(b.state.Menus.Checked("mnuLanguageEn"));
+    EXPECT_FALSE(b.state.Menus.Checked("mnuLanguageZh"));
+    EXPECT_TRUE(b.state.Window.PositionKnown);
+    EXPECT_EQ(std::make_pair(b.state.Window.SavedLeft, b.state.Window.SavedTop), std::make_pair(-8, 40));
     EXPECT_EQ(b.state.Menus.RecentFiles, a.state.Menus.RecentFiles);
     EXPECT_TRUE(b.state.Menus.Item("MnuRecentFiles").Visible);
     EXPECT_EQ(b.state.Window.ShowIntro, 0);  // the file always says Intro = False
@@ -65,7 +74,7 @@ TEST(Config, WritesTheDocumentedLinesWithCrLf) {
               "Version = .67A\r\nMugeDir = /m/\r\nHCamStep = 1\r\nVCamStep = 0.5\r\nBGMusic = True\r\n"
               "Info = False\r\nChar = False\r\nDeform = False\r\nDebugBG = False\r\nCharName = \r\n"
               "StageList = 0\r\nRecentFile = /m/stages/b.def\r\nRecentFile = /m/stages/a.def\r\n"
-              "Intro = False\r\nScale = 2\r\nSnapshotPng = False\r\n");
+              "Intro = False\r\nScale = 2\r\nSnapshotPng = False\r\nLanguage = zh\r\n");
 }
 
 TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {
@@ -152,8 +161,11 @@ TEST(Config, EmptyFileIsReportedAndKeepsDefaults) {
 TEST(Config, BadNumberIsLoggedAndReadingGoesOn) {
     ConfigFixture f;
     f.state.Camera.HCamStep = 3;
-    f.WriteConfig("HCamStep = fast\r\nVCamStep = 2\r\nScale = 7\r\n");
+    f.WriteConfig(
+        "HCamStep = fast\r\nVCamStep = 2\r\nScale = 7\r\nLanguage = fr\r\nLeft = 99999999\r\nTop = 5\r\n");
     LoadConfig(f.state);
+    EXPECT_EQ(f.state.Window.Language, "zh");    // unknown: the captions as given
+    EXPECT_FALSE(f.state.Window.PositionKnown);  // one sane coordinate is no place
     EXPECT_FLOAT_EQ(f.state.Camera.HCamStep, 3);
     EXPECT_FLOAT_EQ(f.state.Camera.VCamStep, 2);
     EXPECT_NE(f.state.Log.Text().find("HCamStep = fast"), std::string::npos);

@@ -46,9 +46,10 @@ TEST(FrmStage, OpensWithTheDocumentedMenusListAndGeometry) {
     const std::string title = "Quillback .67 Beta by Tarnwick";
     EXPECT_EQ(w.windowTitle().toStdString(), title);
 
-    // Captions exactly as the model holds them, Chinese and access keys included.
-    EXPECT_EQ(Text(w.MenuAction("mnuStage")), "& 背景");
-    EXPECT_EQ(Text(w.MenuAction("mnuOpen")), "& 打开");
+    // Captions as the model holds them, Chinese and access keys included, but for an access-key
+    // mark on a blank, which Qt would draw as a stray underscore.
+    EXPECT_EQ(Text(w.MenuAction("mnuStage")), "背景");
+    EXPECT_EQ(Text(w.MenuAction("mnuOpen")), "打开");
     EXPECT_EQ(Text(w.MenuAction("mnuFS")), "&全屏（ESC退出）");
     EXPECT_EQ(Text(w.MenuAction("mnuDebugBG")), "调&试  BG");
     EXPECT_EQ(Text(w.MenuAction("mnuFPS")), "FPS Limiter (60 fps)");
@@ -110,8 +111,7 @@ TEST(FrmStage, OpensStagesThroughEveryPathAndRemembersThem) {
     h.WaitRunning(second);
     h.Do(
         [&] {
-            EXPECT_EQ(w.windowTitle().toStdString(), h.State().Stage.StageName);
-            EXPECT_NE(h.State().Stage.StageName.find("Second"), std::string::npos);
+            EXPECT_EQ(w.windowTitle().toStdString(), "Second");
             EXPECT_EQ(w.StageListBox()->currentRow(), 1);
             EXPECT_TRUE(w.MenuAction("mnuFS")->isEnabled());
             ASSERT_EQ(w.RecentFileActions().size(), 1u);
@@ -182,7 +182,7 @@ TEST(FrmStage, CommandLineArgumentOpensTheStageAtStart) {
     const std::string second = h.StagePath("second");
     ASSERT_TRUE(h.Start(second));
     h.WaitRunning(second);
-    h.Do([&] { EXPECT_EQ(h.Window().windowTitle().toStdString(), "\"Second\""); });
+    h.Do([&] { EXPECT_EQ(h.Window().windowTitle().toStdString(), "Second"); });
     h.ThenExit();
     h.Run();
 }
@@ -262,8 +262,9 @@ TEST(FrmStage, EveryMenuItemTogglesAsTheModelSays) {
             EXPECT_EQ(Text(w.MenuAction("mnuFPS")), "FPS Limiter (30 fps)");
             EXPECT_EQ(h.editorOpened, (std::vector<std::string>{first, first}));
             EXPECT_FALSE(w.MenuAction("mnuPause")->isChecked());
-            // The stage name keeps its quotes; the caption is exactly it.
-            EXPECT_EQ(w.windowTitle().toStdString(), "\"Quillback Demo\"");
+            // The stage name keeps its quotes; the caption shows it without them.
+            EXPECT_EQ(h.State().Stage.StageName, "\"Quillback Demo\"");
+            EXPECT_EQ(w.windowTitle().toStdString(), "Quillback Demo");
             // The scale items last ran from 1 to 4 and back: scale 4 pressed twice stays 4.
             EXPECT_EQ(w.View()->size(), QSize(1280, 960));
             // Snapshot (twice, through the menu): two pictures in the program's snapshots folder.
@@ -448,7 +449,7 @@ TEST(FrmStage, ClickOnTheViewSelectsAndDragsAnElement) {
             SendMouse(view, QEvent::MouseButtonPress, at, Qt::RightButton);
             SendMouse(view, QEvent::MouseButtonRelease, at, Qt::RightButton);
             EXPECT_EQ(state.Edit.SelectedElement, -1);
-            EXPECT_EQ(w.windowTitle().toStdString(), state.Stage.StageName);
+            EXPECT_EQ(w.windowTitle().toStdString(), "Quillback Demo");
         },
         "click");
     h.ThenExit();

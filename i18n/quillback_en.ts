@@ -1,0 +1,62 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<!-- English captions. Each source is a caption exactly as the program holds it (the access-key
+     mark "&" written &amp;); one message a line, so a new item is one more line. -->
+<TS version="2.1" language="en">
+<context>
+    <name>Menu</name>
+    <message><source>&amp; 背景</source><translation>&amp;Stage</translation></message>
+    <message><source>&amp; 打开</source><translation>&amp;Open...</translation></message>
+    <message><source>&amp; 关闭</source><translation>&amp;Close</translation></message>
+    <message><source>&amp;重置背景</source><translation>Re&amp;set Stage</translation></message>
+    <message><source>刷&amp;新背景</source><translation>&amp;Reload Stage</translation></message>
+    <message><source>&amp;删除背景</source><translation>&amp;Delete Stage</translation></message>
+    <message><source>&amp;退出</source><translation>E&amp;xit</translation></message>
+    <message><source>&amp; 选项</source><translation>&amp;Options</translation></message>
+    <message><source>&amp;全屏（ESC退出）</source><translation>&amp;Full Screen (Esc to leave)</translation></message>
+    <message><source>&amp;音乐</source><translation>&amp;Music</translation></message>
+    <message><source>更改音乐&amp;</source><translation>C&amp;hange Music...</translation></message>
+    <message><source>&amp;使用测试人物</source><translation>&amp;Use Test Character</translation></message>
+    <message><source>&amp;更改人物</source><translation>Change &amp;Character...</translation></message>
+    <message><source>FPS &amp; 限制器</source><translation>FPS &amp;Limiter</translation></message>
+    <message><source>显示 &amp;信息</source><translation>Show &amp;Info</translation></message>
+    <message><source>Mouse &amp;Scroll</source><translation>Mouse &amp;Scroll</translation></message>
+    <message><source>&amp;Deform</source><translation>&amp;Deform</translation></message>
+    <message><source>调&amp;试  BG</source><translation>Debu&amp;g BG</translation></message>
+    <message><source>背景&amp;编辑器...</source><translation>&amp;Background Editor...</translation></message>
+    <message><source>&amp;Install to MUGEN</source><translation>&amp;Install to MUGEN</translation></message>
+    <message><source>显示 &amp;错误日志</source><translation>Show &amp;Error Log</translation></message>
+    <message><source>用记事本打开DEF&amp;文件</source><translation>Open DEF in &amp;Text Editor</translation></message>
+    <message><source>设置 &amp;MUGEN 目录...</source><translation>Set MUGEN Di&amp;rectory...</translation></message>
+    <message><source>&amp; 暂停</source><translation>&amp;Pause</translation></message>
+    <message><source>快照</source><translation>Snapshot</translation></message>
+    <message><source>快照存为 PNG</source><translation>Save Snapshots as PNG</translation></message>
+    <message><source>单步</source><translation>Step One Frame</translation></message>
+    <message><source>速度 ¼x</source><translation>Speed ¼x</translation></message>
+    <message><source>速度 ½x</source><translation>Speed ½x</translation></message>
+    <message><source>速度 1x</source><translation>Speed 1x</translation></message>
+    <message><source>速度 2x</source><translation>Speed 2x</translation></message>
+    <message><source>速度 4x</source><translation>Speed 4x</translation></message>
+    <message><source>中文</source><translation>中文</translation></message>
+    <message><source>English</source><translation>English</translation></message>
+    <message><source>&amp;背景目录</source><translation>Stage &amp;List</translation></message>
+    <message><source>&amp;Debug</source><translation>&amp;Debug</translation></message>
+    <message><source>&amp;About</source><translation>&amp;About</translation></message>
+</context>
+<context>
+    <name>Tools</name>
+    <message><source>BG</source><translation>Background Editor</translation></message>
+    <message><source>SFF</source><translation>Sprite Browser</translation></message>
+    <message><source>Error Log</source><translation>Error Log</translation></message>
+    <message><source>Choose Music</source><translation>Choose Music</translation></message>
+    <message><source>Changes saved...</source><translation>Changes saved...</translation></message>
+    <message><source>Current music file:</source><translation>Current music file:</translation></message>
+    <message><source>Volume:                        (Default is 0, which is 50%)</source><translation>Volume:          (default 0, which is 50%)</translation></message>
+    <message><source>Keep in mind volume is relative to the master volume!</source><translation>Keep in mind volume is relative to the master volume!</translation></message>
+    <message><source>Browse</source><translation>Browse...</translation></message>
+    <message><source>Play</source><translation>Play</translation></message>
+    <message><source>Update DEF</source><translation>Update DEF</translation></message>
+    <message><source>Go</source><translation>Go</translation></message>
+    <message><source>Save PNG...</source><translation>Save PNG...</translation></message>
+</context>
+</TS>

@@ -1,0 +1,62 @@
+#include "app/window_rules.h"
+
+#include <algorithm>
+
+#include "app/app_state.h"
+#include "platform/text_util.h"
+
+namespace qb {
+
+std::string StageCaption(const std::string& stageName, bool paused) {
+    const size_t first = stageName.find_first_not_of('"');
+    std::string name;
+    if (first != std::string::npos)
+        name = stageName.substr(first, stageName.find_last_not_of('"') - first + 1);
+    return paused ? name + " <<PAUSED>>" : name;
+}
+
+int FitViewScale(int clientWidth, int clientHeight, int listWidth) {
+    const int fit = std::min((clientWidth - listWidth) / kViewWidth, clientHeight / kViewHeight);
+    return std::max(1, fit);
+}
+
+int ClientResized(AppState& state, int clientWidth, int clientHeight) {
+    const int listWidth =
+        state.Window.StageListShown == 255 && state.ports.ui ? state.ports.ui->StageListWidth() : 0;
+    const int scale = FitViewScale(clientWidth, clientHeight, listWidth);
+    if (scale <= 4) state.Window.ViewScale = scale;
+    for (int s = 1; s <= 4; ++s) {
+        const std::string item = "mnuScale" + std::to_string(s);
+        if (state.Menus.Checked(item) != (s == scale)) state.Menus.SetChecked(item, s == scale);
+    }
+    return scale;
+}
+
+void SetLanguage(AppState& state, const std::string& language) {
+    const bool english = text::Lower(language) == kLanguageEnglish;
+    state.Window.Language = english ? kLanguageEnglish : kLanguageGiven;
+    state.Menus.SetChecked("mnuLanguageZh", !english);
+    state.Menus.SetChecked("mnuLanguageEn", english);
+}
+
+bool MoveToRememberedPlace(AppState& state) {
+    Ui* ui = state.ports.ui;
+    if (ui == nullptr || !state.Window.PositionKnown) return false;
+    if (!ui->PositionVisible(state.Window.SavedLeft, state.Window.SavedTop)) return false;
+    ui->MoveWindow(state.Window.SavedLeft, state.Window.SavedTop);
+    return true;
+}
+
+void RememberPlace(AppState& state) {
+    Ui* ui = state.ports.ui;
+    // A front end without a screen has no place to remember.
+    if (ui == nullptr || ui->ScreenSize().first <= 0) return;
+    if (state.bFullScreen != 1) {
+        const auto [left, top] = ui->WindowPos();
+        state.Window.SavedLeft = left;
+        state.Window.SavedTop = top;
+    }
+    state.Window.PositionKnown = true;
+}
+
+}  // namespace qb

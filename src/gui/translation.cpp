@@ -1,0 +1,77 @@
+#include "gui/translation.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+#include "gui/qt_ui.h"
+
+namespace qb::gui {
+
+QString MenuText(const std::string& caption) {
+    const QByteArray source = QByteArray::fromStdString(caption);
+    QString text = QCoreApplication::translate("Menu", source.constData());
+    // Captions made at run time may hold bytes that are not UTF-8 (a character's name).
+    if (text == QString::fromUtf8(source)) text = FromContentText(caption);
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const QChar next = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (c == QLatin1Char('&') && next == QLatin1Char('&')) {
+            shown += QStringLiteral("&&");
+            ++i;
+        } else if (c == QLatin1Char('&') && (next.isNull() || next.isSpace())) {
+            ++i;  // the mark and the blank it marks
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+QString ToolText(const QString& text) {
+    return QCoreApplication::translate("Tools", text.toUtf8().constData());
+}
+
+namespace {
+class LanguageWatcher : public QObject {
+public:
+    LanguageWatcher(QWidget* window, std::function<void()> retranslate)
+        : QObject(window), m_retranslate(std::move(retranslate)) {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && event->type() == QEvent::LanguageChange) m_retranslate();
+        return false;
+    }
+
+private:
+    std::function<void()> m_retranslate;
+};
+}  // namespace
+
+void Retranslated(QWidget* window, std::function<void()> retranslate) {
+    retranslate();
+    new LanguageWatcher(window, std::move(retranslate));  // owned by the window (Qt parent)
+}
+
+LanguageSwitch::~LanguageSwitch() {
+    if (m_translator) QCoreApplication::removeTranslator(m_translator.get());
+}
+
+bool LanguageSwitch::Apply(const std::string& language) {
+    if (language == m_current) return true;
+    m_current = language;
+    if (m_translator) {
+        QCoreApplication::removeTranslator(m_translator.get());
+        m_translator.reset();
+    }
+    if (language != "en") return true;
+    auto translator = std::make_unique<QTranslator>();
+    // Built into the program: an installed copy finds it without a path.
+    if (!translator->load(QStringLiteral(":/i18n/quillback_en.qm"))) return false;
+    QCoreApplication::installTranslator(translator.get());
+    m_translator = std::move(translator);
+    return true;
+}
+
+}  // namespace qb::gui

@@ -1,0 +1,42 @@
+#pragma once
+// The language of the menus and tool windows. The core keeps every caption as the design gives it
+// and these are the source texts of Qt's translation files (i18n/quillback_<language>.ts, built
+// into the program as resources): a caption without a translation shows as given, so texts made
+// at run time (recent files, "Use " + a character's name, "FPS Limiter (60 fps)") pass unchanged.
+#include <QString>
+#include <QTranslator>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace qb::gui {
+
+// A menu caption as the menu shows it: translated, and without the access-key marks that mark a
+// blank ("& 背景"): Qt would underline the blank, which reads as a stray underscore.
+QString MenuText(const std::string& caption);
+// A tool window's caption or label, translated when a translation exists.
+QString ToolText(const QString& text);
+inline QString ToolText(const char* text) {
+    return ToolText(QString::fromUtf8(text));
+}
+
+// Runs `retranslate` now and each time the language changes (the window's LanguageChange event):
+// the window sets its translatable texts there.
+void Retranslated(QWidget* window, std::function<void()> retranslate);
+
+// Installs the translation of `language` ("en"; anything else removes it, giving the captions as
+// given). Every widget then gets a LanguageChange event. Answers false when the language has no
+// translation built in.
+class LanguageSwitch {
+public:
+    ~LanguageSwitch();
+    bool Apply(const std::string& language);
+    const std::string& Current() const { return m_current; }
+
+private:
+    std::unique_ptr<QTranslator> m_translator;
+    std::string m_current;
+};
+
+}  // namespace qb::gui
