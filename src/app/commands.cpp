@@ -10,6 +10,7 @@
 #include "app/app_state.h"
 #include "app/char_commands.h"
 #include "app/config.h"
+#include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "app/open_package.h"
 #include "app/run_loop.h"
@@ -543,6 +544,7 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         {"mnuChar", mnuChar_Click},
         {"mnuChange", mnuChange_Click},
         {"mnuAbout", mnuAbout_Click},
+        {"mnuAutoReload", mnuAutoReload_Click},
     };
     for (const auto& entry : kCommands) {
         if (itemName == entry.name) {

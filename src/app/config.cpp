@@ -88,6 +88,7 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line) {
     }
     if (read("stagelist", text) && text == "255") state.Window.StageListShown = 255;
     if (read("intro", text)) state.Window.ShowIntro = text == "false" ? 0 : 255;
+    if (read("autoreload", text)) state.Menus.SetChecked("mnuAutoReload", IsTrue(text));
     if (read("scale", text)) {
         const auto value = text::ParseNumber(text);
         if (value && *value >= 1 && *value <= 4 && *value == static_cast<int>(*value)) {
@@ -176,6 +177,7 @@ std::string ConfigText(const AppState& state) {
     out += "Intro = False" + crlf;
     // Older releases do not know this line; they skip it, and files they wrote simply lack it.
     out += "Scale = " + std::to_string(state.Window.ViewScale) + crlf;
+    out += "AutoReload = " + BoolText(state.Menus.Checked("mnuAutoReload")) + crlf;
     return out;
 }
 

@@ -12,7 +12,8 @@ struct AppState;
 std::string ConfigPath(const AppState& state);
 
 // Reads the configuration into `state` (MugeDir, camera steps, test character, the check marks of
-// mnuMusic, mnuInfo, mnuDeform, mnuDebugBG, the recent files, StageListShown, ShowIntro, ViewScale).
+// mnuMusic, mnuInfo, mnuDeform, mnuDebugBG, the recent files, StageListShown, ShowIntro, ViewScale,
+// the mark of mnuAutoReload, on when the line is missing).
 // No file: runs the first-run prompt (the folder browser until a folder is chosen). A file whose
 // first line begins with ".3" gives only MugeDir (its second line). An unreadable or empty file is
 // reported through HandleError("Main", "LoadConfig") and leaves the defaults.

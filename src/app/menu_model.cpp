@@ -50,6 +50,8 @@ constexpr InitialItem kInitialItems[] = {
     {"mnuMugenDir", "设置 &MUGEN 目录...", false, true, true},
     {"mnuPause", "& 暂停", false, true, true},
     {"mnuSnapshot", "快照", false, true, true},
+    // Reloads the running stage when its files change on disk (new).
+    {"mnuAutoReload", "文件改动时自动刷新", true, true, true},
     {"mnuStageList", "&背景目录", false, true, true},
     {"mnuStagePrev", "<<", false, true, true},
     {"mnuStageNext", ">>", false, true, true},

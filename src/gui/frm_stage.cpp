@@ -34,7 +34,8 @@ namespace {
 // Items whose check mark is a setting or a state the user sees.
 const char* const kCheckItems[] = {
     "mnuFS",   "mnuScale1",  "mnuScale2", "mnuScale3",  "mnuScale4", "mnuMusic", "mnuChar",  "mnuFPS",
-    "mnuInfo", "mnuMScroll", "mnuDeform", "mnuDebugBG", "mnuError",  "mnuPause", "mnuDebug", "mnuStageList"};
+    "mnuInfo", "mnuMScroll", "mnuDeform", "mnuDebugBG", "mnuError",  "mnuPause", "mnuDebug", "mnuStageList",
+    "mnuAutoReload"};
 
 bool IsCheckItem(const std::string& name) {
     return std::any_of(std::begin(kCheckItems), std::end(kCheckItems),

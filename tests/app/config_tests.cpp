@@ -28,6 +28,7 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     a.state.Menus.SetChecked("mnuDebugBG", true);
     a.state.Window.StageListShown = 255;
     a.state.Window.ViewScale = 3;
+    a.state.Menus.SetChecked("mnuAutoReload", false);
     a.state.Menus.RecentFiles = {"/D/Stages1 new/x.def", "/d/Ünïcode Á/Temple.DEF", "/a;b/c.def"};
     ASSERT_TRUE(SaveConfig(a.state));
 
@@ -46,6 +47,7 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     EXPECT_TRUE(b.state.Menus.Checked("mnuDebugBG"));
     EXPECT_EQ(b.state.Window.StageListShown, 255);
     EXPECT_EQ(b.state.Window.ViewScale, 3);
+    EXPECT_FALSE(b.state.Menus.Checked("mnuAutoReload"));
     EXPECT_EQ(b.state.Menus.RecentFiles, a.state.Menus.RecentFiles);
     EXPECT_TRUE(b.state.Menus.Item("MnuRecentFiles").Visible);
     EXPECT_EQ(b.state.Window.ShowIntro, 0);  // the file always says Intro = False
@@ -63,7 +65,7 @@ TEST(Config, WritesTheDocumentedLinesWithCrLf) {
               "Version = .67A\r\nMugeDir = /m/\r\nHCamStep = 1\r\nVCamStep = 0.5\r\nBGMusic = True\r\n"
               "Info = False\r\nChar = False\r\nDeform = False\r\nDebugBG = False\r\nCharName = \r\n"
               "StageList = 0\r\nRecentFile = /m/stages/b.def\r\nRecentFile = /m/stages/a.def\r\n"
-              "Intro = False\r\nScale = 2\r\n");
+              "Intro = False\r\nScale = 2\r\nAutoReload = True\r\n");
 }
 
 TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {
@@ -156,6 +158,7 @@ TEST(Config, BadNumberIsLoggedAndReadingGoesOn) {
     EXPECT_FLOAT_EQ(f.state.Camera.VCamStep, 2);
     EXPECT_NE(f.state.Log.Text().find("HCamStep = fast"), std::string::npos);
     EXPECT_EQ(f.state.Window.ViewScale, 2);  // out of 1..4: ignored
+    EXPECT_TRUE(f.state.Menus.Checked("mnuAutoReload"));  // files written before it lack the line
 }
 
 TEST(Config, EightRecentFilesStayEight) {
