@@ -134,6 +134,7 @@ bool ReloadStage(AppState& state) {
     const bool hadMusic = !state.Stage.MusicFile.empty();
     state.Stage = std::move(fresh);
     state.Load = std::move(freshLoad);
+    state.Load.LoadPhase = 0;  // the parse left its phase behind; the commands wait while it is set
     state.Package.ExtractedDefFile = extractedDef;
     state.Package.ExtractedSpriteFile = extractedSprite;
 

@@ -26,6 +26,7 @@
 #include "gui/frm_sff.h"
 #include "gui/qt_keys.h"
 #include "gui/qt_ui.h"
+#include "gui/stage_watcher.h"
 
 namespace qb::gui {
 
@@ -133,6 +134,8 @@ FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys)
     m_tmrRefresh->setInterval(100);
     connect(m_tmrRefresh, &QTimer::timeout, this, [this] { Sync(); });
     m_tmrRefresh->start();
+
+    m_watcher = std::make_unique<StageWatcher>(m_state, [this] { Sync(); });
 
     BuildMenus();
     SetClientSize(kViewWidth, kViewHeight);
@@ -306,6 +309,7 @@ void FrmStage::Sync() {
     if (m_bg && m_bg->isVisible()) m_bg->Refresh();
     if (m_sff && m_sff->isVisible()) m_sff->Refresh();
     SyncTimers();
+    m_watcher->Sync();
     m_syncing = false;
 }
 

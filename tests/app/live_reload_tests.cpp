@@ -64,6 +64,7 @@ TEST(LiveReload, AnEditIsDrawnOnceItSettlesAndABurstReloadsOnce) {
     RunPass(f.state);
     EXPECT_EQ(f.state.Live.Reloads, 1);
     EXPECT_NE(f.Pixel(200, 10), 0) << "the last save is drawn";
+    EXPECT_FALSE(LoadInProgress(f.state)) << "commands work on the reloaded stage";
     EXPECT_EQ(f.Pixel(160, 10), 0) << "and the old place is not";
 
     f.Save(Def(40));  // the same text again: nothing to reload
