@@ -29,7 +29,7 @@ StageWatcher::StageWatcher(AppState& state, std::function<void()> changed)
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &StageWatcher::OnFileChanged);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &StageWatcher::OnFolderChanged);
     connect(&m_listTimer, &QTimer::timeout, this, [this] {
-        if (RefillStageList(m_state) && m_changed) m_changed();
+        if (!m_state.Loop.ShutdownDone && RefillStageList(m_state) && m_changed) m_changed();
     });
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/bg_buttons.h"
 #include "app/commands.h"
 #include "app/live_reload.h"
 #include "app/run_loop.h"
@@ -70,13 +71,21 @@ TEST(LiveReload, AnEditIsDrawnOnceItSettlesAndABurstReloadsOnce) {
     f.Save(Def(40));  // the same text again: nothing to reload
     f.Settle();
     EXPECT_EQ(f.state.Live.Reloads, 1);
+    EXPECT_TRUE(f.ui.boxes.empty());
+
+    // The editor's own write into the definition is the stage on screen already.
+    f.state.Edit.Fields.txtcamleft = "-90";
+    BgEditorButton(f.state, "cmdUpdate");
+    BgEditorButton(f.state, "cmdWriteStage");
+    ASSERT_NE(f.mugen.Read("stages/test.def").find("boundleft = -90"), std::string::npos);
+    f.Settle();
+    EXPECT_EQ(f.state.Live.Reloads, 1);
 
     MenuCommand(f.state, "mnuAutoReload");  // off: changes are not followed
     EXPECT_TRUE(StageFilesToWatch(f.state).empty());
     f.Save(Def(0));
     f.Settle();
     EXPECT_EQ(f.state.Live.Reloads, 1);
-    EXPECT_TRUE(f.ui.boxes.empty());
 }
 
 TEST(LiveReload, ABrokenSaveKeepsTheStageOnScreenAndOpensTheLog) {
