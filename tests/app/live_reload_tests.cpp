@@ -26,8 +26,7 @@ std::string Def(int startX, bool withB = false, const std::string& music = "song
 
 struct LiveFixture : AppFixture {
     void Start(const std::string& def) {
-        mugen.Write("stages/song.mp3", "x");
-        mugen.Write("stages/other.mp3", "x");
+        for (const char* song : {"stages/song.mp3", "stages/other.mp3"}) mugen.Write(song, "x");
         state.StageFile = WriteStage("test", def);
         ASSERT_TRUE(BeginStageRun(state));
         RunPass(state);
@@ -52,7 +51,6 @@ TEST(LiveReload, AnEditIsDrawnOnceItSettlesAndABurstReloadsOnce) {
     LiveFixture f;
     f.Start(Def(0));
     EXPECT_NE(f.Pixel(160, 10), 0);
-    EXPECT_EQ(StageFilesToWatch(f.state).size(), 2u);
 
     for (int save = 0; save <= 4; ++save) {  // an editor's burst: five writes 50 ms apart
         f.Save(Def(save * 10));
@@ -77,7 +75,6 @@ TEST(LiveReload, AnEditIsDrawnOnceItSettlesAndABurstReloadsOnce) {
     f.state.Edit.Fields.txtcamleft = "-90";
     BgEditorButton(f.state, "cmdUpdate");
     BgEditorButton(f.state, "cmdWriteStage");
-    ASSERT_NE(f.mugen.Read("stages/test.def").find("boundleft = -90"), std::string::npos);
     f.Settle();
     EXPECT_EQ(f.state.Live.Reloads, 1);
 
@@ -116,6 +113,8 @@ TEST(LiveReload, ABrokenSaveKeepsTheStageOnScreenAndOpensTheLog) {
         EXPECT_TRUE(f.ui.errorLogVisible);
         EXPECT_TRUE(f.state.Menus.Checked("mnuError"));
         EXPECT_TRUE(f.ui.boxes.empty()) << "no box in front of the editor";
+        f.Settle();  // another report tries again: its entries replace the first attempt's
+        EXPECT_EQ(f.Log().find("failed"), f.Log().rfind("failed")) << f.Log();
 
         f.mugen.Write("stages/test.sff", sprites);  // fixed: the next save reloads
         f.Save(Def(40));
