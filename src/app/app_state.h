@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/live_reload.h"
 #include "app/menu_model.h"
 #include "character/test_character.h"
 #include "library/package_state.h"
@@ -104,6 +105,7 @@ struct AppState {
     MenuModel Menus;          // app/
     RunLoopState Loop;        // app/
     WindowState Window;       // app/
+    LiveReloadState Live;     // app/: reloading the stage when its files change
 };
 
 }  // namespace qb

@@ -1,6 +1,7 @@
 #include "app/bg_buttons.h"
 
 #include "app/app_state.h"
+#include "app/live_reload.h"
 #include "platform/paths.h"
 #include "tools/bg_commands.h"
 
@@ -41,6 +42,8 @@ void WriteStage(AppState& state) {
         return;
     }
     const WriteBackResult r = WriteToStageFile(state.Stage, state.Edit, ResolvePath(state.StageFile));
+    // The stage on screen is what was just written: the file watcher's report of it is no change.
+    if (r.ok) WatchStageFiles(state);
     if (!r.ok) {
         Box(state, r.error, MsgIcon::Exclamation);
     } else if (r.linesChanged + r.linesAdded == 0) {

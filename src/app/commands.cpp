@@ -11,6 +11,7 @@
 #include "app/char_commands.h"
 #include "app/config.h"
 #include "app/frame_controls.h"
+#include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "app/open_package.h"
 #include "app/run_loop.h"
@@ -554,6 +555,7 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         {"mnuAbout", mnuAbout_Click},
         {"mnuStep", mnuStep_Click},
         {"mnuSnapshotPng", mnuSnapshotPng_Click},
+        {"mnuAutoReload", mnuAutoReload_Click},
     };
     for (const auto& entry : kCommands) {
         if (itemName == entry.name) {

@@ -89,6 +89,7 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line, int
     }
     if (read("stagelist", text) && text == "255") state.Window.StageListShown = 255;
     if (read("intro", text)) state.Window.ShowIntro = text == "false" ? 0 : 255;
+    if (read("autoreload", text)) state.Menus.SetChecked("mnuAutoReload", IsTrue(text));
     if (read("scale", text)) {
         const auto value = text::ParseNumber(text);
         if (value && *value >= 1 && *value <= 4 && *value == static_cast<int>(*value)) {
@@ -205,6 +206,7 @@ std::string ConfigText(const AppState& state) {
         out += "Left = " + std::to_string(state.Window.SavedLeft) + crlf;
         out += "Top = " + std::to_string(state.Window.SavedTop) + crlf;
     }
+    out += "AutoReload = " + BoolText(state.Menus.Checked("mnuAutoReload")) + crlf;
     return out;
 }
 

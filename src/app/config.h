@@ -13,7 +13,8 @@ std::string ConfigPath(const AppState& state);
 
 // Reads the configuration into `state` (MugeDir, camera steps, test character, the check marks of
 // mnuMusic, mnuInfo, mnuDeform, mnuDebugBG, the recent files, StageListShown, ShowIntro, ViewScale,
-// Language, and the window's place from "Left" and "Top"; files without these lines keep the defaults).
+// the marks of mnuSnapshotPng and mnuAutoReload (on when its line is missing), Language, and the
+// window's place from "Left" and "Top"; files without these newer lines keep the defaults).
 // No file: runs the first-run prompt (the folder browser until a folder is chosen). A file whose
 // first line begins with ".3" gives only MugeDir (its second line). An unreadable or empty file is
 // reported through HandleError("Main", "LoadConfig") and leaves the defaults.

@@ -75,6 +75,17 @@ void LoadStage(AppState& state) {
             keys->Pressed(k);
     }
 
+    PlaceLoadedStage(state);
+    StartStageMusic(state);
+
+    SetLoadMenus(state, true);
+    if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, state.bRunning != 0);
+    if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
+    state.Load.LoadPhase = 0;
+}
+
+void PlaceLoadedStage(AppState& state) {
+    CameraState& cam = state.Camera;
     StageModel& stage = state.Stage;
     cam.CameraY = 0;
     cam.CamOffsetX = PlaceElements(stage, state.Load.MinPosY);
@@ -89,7 +100,10 @@ void LoadStage(AppState& state) {
     cam.ViewRight = 320;
     cam.ViewBottom = 240;
     ResolveControllerTargets(stage);
+}
 
+void StartStageMusic(AppState& state) {
+    const StageModel& stage = state.Stage;
     // An empty "bgmusic =" reads as the text "0": no music, not a file named 0 beside the stage.
     if (!stage.MusicFile.empty() && stage.MusicFile != "0" && !state.Load.MusicPath.empty()) {
         const std::string& path = state.Load.MusicPath;
@@ -103,11 +117,6 @@ void LoadStage(AppState& state) {
                              (exists ? state.MUSIC.OpenError() : std::string("no such file")) + "\r\n");
         }
     }
-
-    SetLoadMenus(state, true);
-    if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, state.bRunning != 0);
-    if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
-    state.Load.LoadPhase = 0;
 }
 
 bool LoadInProgress(const AppState& state) {

@@ -16,6 +16,10 @@ void LoadStage(AppState& state);
 // True while LoadStage runs: the load services window messages while it indexes the sprite file,
 // and nothing may release the stage it is filling or shut the program down under it.
 bool LoadInProgress(const AppState& state);
+// The steps of LoadStage after a successful parse, for a stage parsed elsewhere (the live reload):
+// the camera's start, element placement and controller targets; and the stage's music.
+void PlaceLoadedStage(AppState& state);
+void StartStageMusic(AppState& state);
 
 // Releases the current stage: closes its music, deletes the files a package's extraction created
 // (unless Reloading), destroys its sprites and resets every stage-wide value to its program-start

@@ -6,6 +6,7 @@
 #include "app/char_commands.h"
 #include "app/commands.h"
 #include "app/frame_controls.h"
+#include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "app/window_rules.h"
 #include "tools/bg_commands.h"
@@ -64,8 +65,12 @@ void OnceASecond(AppState& state) {
 
 void RunPass(AppState& state) {
     Keys& keys = *state.ports.keys;
+    // A stage reloaded while paused is drawn once: the picture must not go on showing the old one.
+    const bool showReload = PollLiveReload(state) && state.Loop.Paused == 255;
     if (state.BackBuffer) {
+        if (showReload) state.Loop.Paused = 0;
         const FrameResult result = DrawStageFrame(state, keys, *state.ports.clock);
+        if (showReload) state.Loop.Paused = 255;
         if (result.SecondElapsed) OnceASecond(state);
         if (result.DeleteKey) mnuDelete_Click(state);
     }
@@ -160,6 +165,7 @@ bool BeginStageRun(AppState& state) {
     BeginEditBaseline(state.Stage, state.Edit);
     ResetFrameState(state.Frame);
     StartCharForRun(state);
+    WatchStageFiles(state);
     // The character may have been refused: the stage still runs without it.
     return true;
 }

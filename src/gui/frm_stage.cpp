@@ -28,6 +28,7 @@
 #include "gui/qt_ui.h"
 #include "gui/translation.h"
 #include "app/window_rules.h"
+#include "gui/stage_watcher.h"
 
 namespace qb::gui {
 
@@ -39,6 +40,7 @@ const char* const kCheckItems[] = {
     "mnuInfo", "mnuMScroll", "mnuDeform", "mnuDebugBG", "mnuError",  "mnuPause", "mnuDebug", "mnuStageList",
     "mnuSnapshotPng", "mnuSpeed25", "mnuSpeed50", "mnuSpeed100", "mnuSpeed200", "mnuSpeed400",
     "mnuLanguageZh", "mnuLanguageEn"};
+    "mnuAutoReload"};
 
 bool IsCheckItem(const std::string& name) {
     return std::any_of(std::begin(kCheckItems), std::end(kCheckItems),
@@ -140,6 +142,8 @@ FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys)
     m_tmrRefresh->setInterval(100);
     connect(m_tmrRefresh, &QTimer::timeout, this, [this] { Sync(); });
     m_tmrRefresh->start();
+
+    m_watcher = std::make_unique<StageWatcher>(m_state, [this] { Sync(); });
 
     BuildMenus();
     SetClientSize(kViewWidth, kViewHeight);
@@ -319,6 +323,7 @@ void FrmStage::Sync() {
     if (m_bg && m_bg->isVisible()) m_bg->Refresh();
     if (m_sff && m_sff->isVisible()) m_sff->Refresh();
     SyncTimers();
+    m_watcher->Sync();
     m_syncing = false;
 }
 

@@ -29,6 +29,7 @@ class FrmError;
 class FrmMusic;
 class FrmSff;
 class FrmBg;
+class StageWatcher;
 
 // frmFS: the full-screen window. Its view fits the largest whole-number scale, black around it.
 class FrmFS : public QWidget {
@@ -86,6 +87,7 @@ public:
     FrmMusic* MusicWindow() const { return m_music.get(); }
     FrmSff* SpriteBrowser() const { return m_sff.get(); }
     FrmBg* BgEditor() const { return m_bg.get(); }
+    StageWatcher* Watcher() const { return m_watcher.get(); }
     QListWidget* StageListBox() const { return m_lstStages; }
     QScrollBar* ScrollBar() const { return m_hscHScroll; }
     QAction* MenuAction(const std::string& name) const;
@@ -136,6 +138,7 @@ private:
     std::unique_ptr<FrmMusic> m_music;
     std::unique_ptr<FrmSff> m_sff;
     std::unique_ptr<FrmBg> m_bg;
+    std::unique_ptr<StageWatcher> m_watcher;  // the stage's files and the stage list's folder
 
     LanguageSwitch m_language;
     QMap<QString, QAction*> m_actions;

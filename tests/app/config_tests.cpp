@@ -33,6 +33,7 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     a.state.Window.PositionKnown = true;
     a.state.Window.SavedLeft = -8;
     a.state.Window.SavedTop = 40;
+    a.state.Menus.SetChecked("mnuAutoReload", false);
     a.state.Menus.RecentFiles = {"/D/Stages1 new/x.def", "/d/Ünïcode Á/Temple.DEF", "/a;b/c.def"};
     ASSERT_TRUE(SaveConfig(a.state));
 
@@ -57,6 +58,7 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     EXPECT_FALSE(b.state.Menus.Checked("mnuLanguageZh"));
     EXPECT_TRUE(b.state.Window.PositionKnown);
     EXPECT_EQ(std::make_pair(b.state.Window.SavedLeft, b.state.Window.SavedTop), std::make_pair(-8, 40));
+    EXPECT_FALSE(b.state.Menus.Checked("mnuAutoReload"));
     EXPECT_EQ(b.state.Menus.RecentFiles, a.state.Menus.RecentFiles);
     EXPECT_TRUE(b.state.Menus.Item("MnuRecentFiles").Visible);
     EXPECT_EQ(b.state.Window.ShowIntro, 0);  // the file always says Intro = False
@@ -74,7 +76,7 @@ TEST(Config, WritesTheDocumentedLinesWithCrLf) {
               "Version = .67A\r\nMugeDir = /m/\r\nHCamStep = 1\r\nVCamStep = 0.5\r\nBGMusic = True\r\n"
               "Info = False\r\nChar = False\r\nDeform = False\r\nDebugBG = False\r\nCharName = \r\n"
               "StageList = 0\r\nRecentFile = /m/stages/b.def\r\nRecentFile = /m/stages/a.def\r\n"
-              "Intro = False\r\nScale = 2\r\nSnapshotPng = False\r\nLanguage = zh\r\n");
+              "Intro = False\r\nScale = 2\r\nSnapshotPng = False\r\nLanguage = zh\r\nAutoReload = True\r\n");
 }
 
 TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {
@@ -170,6 +172,7 @@ TEST(Config, BadNumberIsLoggedAndReadingGoesOn) {
     EXPECT_FLOAT_EQ(f.state.Camera.VCamStep, 2);
     EXPECT_NE(f.state.Log.Text().find("HCamStep = fast"), std::string::npos);
     EXPECT_EQ(f.state.Window.ViewScale, 2);  // out of 1..4: ignored
+    EXPECT_TRUE(f.state.Menus.Checked("mnuAutoReload"));  // files written before it lack the line
 }
 
 TEST(Config, EightRecentFilesStayEight) {
