@@ -67,10 +67,22 @@ click $((wx + 60)) "$bar" 1
 click $((wx + 120)) $((wy + 43)) 3
 import -window root "$out/screenshot-fullscreen.png"
 xdotool key Escape; sleep 1
-# 5. English (Options, the last item), the Options menu open; the menu runs past the window's foot.
+# 5. The Options menu open, in the given captions and then in English (a second start with
+#    "Language = en"); the menu runs past the window's foot.
 click $((wx + 60)) "$bar" 1
-click $((wx + 120)) $((wy + 542)) 2
+import -window root -crop "${ww}x$((wh + 300))+${wx}+${wy}" +repage "$out/screenshot-options.png"
+xdotool key Escape; sleep 0.5
+kill "$pid"; wait "$pid" 2>/dev/null || true
+printf 'Language = en\r\n' >> "$work/prog/QB.cfg"
+"$work/prog/quillback" "$mugen/stages/quillback.def" >>"$work/log.txt" 2>&1 &
+pid=$!
+sleep 3
+win=$(xdotool search --name '^Quillback' | while read -r w; do
+  g=$(xdotool getwindowgeometry "$w" | awk '/Geometry/ {print $2}'); if [ "${g%x*}" -gt 100 ]; then echo "$w"; fi; done | head -1)
+eval "$(xdotool getwindowgeometry --shell "$win")"
+wx=$X; wy=$Y; ww=$WIDTH; wh=$HEIGHT
+bar=$((wy + 10))
 click $((wx + 90)) "$bar" 1
-import -window root -crop "${ww}x$((wh + 70))+${wx}+${wy}" +repage "$out/screenshot-en.png"
+import -window root -crop "${ww}x$((wh + 300))+${wx}+${wy}" +repage "$out/screenshot-en.png"
 xdotool key Escape; sleep 0.5
 echo "screenshots: written to $out"

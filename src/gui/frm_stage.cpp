@@ -39,7 +39,7 @@ const char* const kCheckItems[] = {
     "mnuFS",   "mnuScale1",  "mnuScale2", "mnuScale3",  "mnuScale4", "mnuMusic", "mnuChar",  "mnuFPS",
     "mnuInfo", "mnuMScroll", "mnuDeform", "mnuDebugBG", "mnuError",  "mnuPause", "mnuDebug", "mnuStageList",
     "mnuSnapshotPng", "mnuSpeed25", "mnuSpeed50", "mnuSpeed100", "mnuSpeed200", "mnuSpeed400",
-    "mnuLanguageZh", "mnuLanguageEn"};
+    "mnuLanguageZh", "mnuLanguageEn",
     "mnuAutoReload"};
 
 bool IsCheckItem(const std::string& name) {
