@@ -2,11 +2,15 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QSocketNotifier>
 #include <QStringList>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
+#include "gui/frm_stage.h"
 #include "gui/quillback_app.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -16,7 +20,8 @@ constexpr const char* kHelp =
     "A desktop previewer for MUGEN stages: opens a stage (a .def with its .sff, or a .zip package)\n"
     "and runs it as the engine shows it, with its music and a test character. In the window the\n"
     "arrow keys move the camera (or walk the test character), Z and A change its step, Pause\n"
-    "pauses, F8 saves a snapshot and Escape leaves full screen.\n"
+    "pauses, . steps one frame while paused, [ and ] change the speed, F8 saves a snapshot and\n"
+    "Escape leaves full screen. A stage whose files are saved while it runs is reloaded.\n"
     "\n"
     "Options:\n"
     "  FILE       a stage .def or a .zip package to open at start\n"
@@ -66,5 +71,14 @@ int main(int argc, char** argv) {
     if (!program.Start(options)) return 0;
     QObject::connect(&program, &qb::gui::QuillbackApp::Finished_, &app, &QCoreApplication::quit);
     if (program.Finished()) return 0;
+    // SIGTERM (a logout, `kill`), SIGINT and SIGHUP close the window as the Exit command does, so
+    // the settings are written.
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (const int stopFd = qb::StopSignalFd(); stopFd >= 0) {
+        stopNotifier = std::make_unique<QSocketNotifier>(stopFd, QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &program, [&program, stopFd] {
+            if (qb::DrainStopSignals(stopFd) > 0 && !program.Finished()) program.Window().close();
+        });
+    }
     return QApplication::exec();
 }

@@ -14,6 +14,9 @@ namespace qb {
 namespace {
 
 bool OpenDevice() {
+    // SDL would otherwise take SIGINT and SIGTERM for an event queue nobody reads, and the program
+    // could no longer be stopped from outside; the front ends handle those signals themselves.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     // Signed 16-bit stereo exactly: the volume is applied to those samples (PostMix).
     if (Mix_OpenAudioDevice(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, 2048, nullptr,
