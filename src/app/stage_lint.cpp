@@ -35,27 +35,14 @@ std::string Quoted(std::string_view bytes) {
 
 // Message boxes are the load's way of saying something went wrong: kept, with the definition line
 // being read when they came, and answered with their first button.
-class RecordingUi : public Ui {
+class RecordingUi : public HeadlessUi {
 public:
     explicit RecordingUi(const int32_t& lineNumber) : m_lineNumber(lineNumber) {}
-    MsgAnswer MsgBox(const std::string& text, MsgIcon, MsgButtons buttons, const std::string&) override {
-        messages.emplace_back(m_lineNumber, text);
-        return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgAnswer::Yes
-                                                                                    : MsgAnswer::Ok;
-    }
-    std::string ShowOpen(const FileDialogRequest&) override { return {}; }
-    std::string ShowSave(const FileDialogRequest&) override { return {}; }
-    std::string BrowseForFolder(const std::string&) override { return {}; }
-    std::string InputBox(const std::string&, const std::string&, const std::string& defaultText,
-                         bool* cancelled) override {
-        if (cancelled) *cancelled = false;
-        return defaultText;
-    }
-    void SetCaption(const std::string&) override {}
-    void DoEvents() override {}
-    bool OpenInTextEditor(const std::string&) override { return false; }
 
     std::vector<std::pair<int32_t, std::string>> messages;
+
+protected:
+    void Told(const std::string& text) override { messages.emplace_back(m_lineNumber, text); }
 
 private:
     const int32_t& m_lineNumber;

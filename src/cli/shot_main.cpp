@@ -77,24 +77,9 @@ constexpr const char* kHelp =
     "a usage error. With --lint: 0 when every stage is clean, 1 when any has a problem.\n";
 
 // Message boxes go to standard error and are answered with their first button.
-class StderrUi : public Ui {
-public:
-    MsgAnswer MsgBox(const std::string& text, MsgIcon, MsgButtons buttons, const std::string&) override {
-        std::fprintf(stderr, "[message] %s\n", text.c_str());
-        return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgAnswer::Yes
-                                                                                    : MsgAnswer::Ok;
-    }
-    std::string ShowOpen(const FileDialogRequest&) override { return {}; }
-    std::string ShowSave(const FileDialogRequest&) override { return {}; }
-    std::string BrowseForFolder(const std::string&) override { return {}; }
-    std::string InputBox(const std::string&, const std::string&, const std::string& defaultText,
-                         bool* cancelled) override {
-        if (cancelled) *cancelled = false;
-        return defaultText;
-    }
-    void SetCaption(const std::string&) override {}
-    void DoEvents() override {}
-    bool OpenInTextEditor(const std::string&) override { return false; }
+class StderrUi : public HeadlessUi {
+protected:
+    void Told(const std::string& text) override { std::fprintf(stderr, "[message] %s\n", text.c_str()); }
 };
 
 // A fresh folder removed with its content when the tool ends.

@@ -94,6 +94,31 @@ public:
     virtual void Quit() {}
 };
 
+// A Ui with nobody in front of it (tools, batch runs): each box is passed to Told and answered with
+// its first button (Yes or OK), dialogs answer nothing and input boxes keep their default text.
+class HeadlessUi : public Ui {
+public:
+    MsgAnswer MsgBox(const std::string& text, MsgIcon, MsgButtons buttons, const std::string&) override {
+        Told(text);
+        return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgAnswer::Yes
+                                                                                    : MsgAnswer::Ok;
+    }
+    std::string ShowOpen(const FileDialogRequest&) override { return {}; }
+    std::string ShowSave(const FileDialogRequest&) override { return {}; }
+    std::string BrowseForFolder(const std::string&) override { return {}; }
+    std::string InputBox(const std::string&, const std::string&, const std::string& defaultText,
+                         bool* cancelled) override {
+        if (cancelled) *cancelled = false;
+        return defaultText;
+    }
+    void SetCaption(const std::string&) override {}
+    void DoEvents() override {}
+    bool OpenInTextEditor(const std::string&) override { return false; }
+
+protected:
+    virtual void Told(const std::string& text) { (void)text; }
+};
+
 class FrameSink {
 public:
     virtual ~FrameSink() = default;
