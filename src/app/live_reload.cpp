@@ -1,11 +1,14 @@
 #include "app/live_reload.h"
 
+#include "app/window_rules.h"
+
 #include <filesystem>
 #include <system_error>
 
 #include "app/app_state.h"
 #include "app/load_stage.h"
 #include "app/startup.h"
+#include "app/window_rules.h"
 #include "library/stage_list.h"
 #include "platform/paths.h"
 #include "stage/stage_loader.h"
@@ -164,8 +167,7 @@ bool ReloadStage(AppState& state) {
     // Parts of the view the new stage does not cover must not keep the old stage's pixels.
     if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
 
-    const std::string& name = state.Stage.StageName;
-    state.ports.ui->SetCaption(state.Loop.Paused == 255 ? name + " <<PAUSED>>" : name);
+    state.ports.ui->SetCaption(StageCaption(state.Stage.StageName, state.Loop.Paused == 255));
     ++state.Live.Reloads;
     return true;
 }

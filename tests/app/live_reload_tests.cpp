@@ -16,7 +16,7 @@ namespace {
 
 // One 4 x 3 sprite per element; element A at x = 160 + startX, y 10; element B (when asked) at y 100.
 std::string Def(int startX, bool withB = false, const std::string& music = "song.mp3") {
-    std::string def = "[Info]\r\nname = Live\r\n[Camera]\r\nboundleft = -100\r\nboundright = 100\r\n[BGdef]\r\n"
+    std::string def = "[Info]\r\nname = \"Live\"\r\n[Camera]\r\nboundleft = -100\r\nboundright = 100\r\n[BGdef]\r\n"
                       "spr = stages/test.sff\r\nbgmusic = " + music +
                       "\r\n[BG A]\r\ntype = normal\r\nspriteno = 0,0\r\nstart = " + std::to_string(startX) +
                       ",10\r\ndelta = 0.5,1\r\n";
@@ -146,6 +146,8 @@ TEST(LiveReload, CameraPauseSelectionAndMusicStay) {
     ASSERT_EQ(f.state.Live.Reloads, 1);
     EXPECT_EQ(f.state.Camera.CameraX, cameraX);
     EXPECT_EQ(f.state.Loop.Paused, 255);
+    ASSERT_FALSE(f.ui.captions.empty());
+    EXPECT_EQ(f.ui.captions.back(), "Live <<PAUSED>>") << "the name's quotes stay out of the caption";
     EXPECT_EQ(f.state.Edit.SelectedElement, 1);
     EXPECT_TRUE(f.Frame() == before) << "drawn once while paused, where the camera looks";
     for (const std::string& call : f.media.calls) EXPECT_EQ(call.rfind("open", 0), std::string::npos) << call;
