@@ -109,6 +109,8 @@ void QuillbackApp::Listen(const QString& serverName) {
     m_server = std::make_unique<QLocalServer>();
     // A socket left by a copy that crashed would refuse the name; the lock says none runs now.
     QLocalServer::removeServer(serverName);
+    // Only this user's later starts may hand over a stage.
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(serverName)) {
         m_server.reset();  // later starts then only say that one runs
         return;
