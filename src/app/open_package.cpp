@@ -61,6 +61,7 @@ void DeleteExtractedFiles(PackageState& package) {
     package.Notes.clear();
     package.ExtractedDefFile.clear();
     package.ExtractedSpriteFile.clear();
+    package.DefinitionEntry.clear();
     package.FromPackage = false;
 }
 
@@ -97,8 +98,10 @@ void OpenStagePackage(AppState& state) {
     std::string defFile;
     for (int32_t i = StageZip.FileCount(); i >= 1 && defFile.empty(); --i) {
         const UnzipEntry& entry = StageZip.Entry(i);
-        if (entry.Selected && !entry.DiskPath.empty() && text::Lower(entry.Name).find(".def") != std::string::npos)
+        if (entry.Selected && !entry.DiskPath.empty() && text::Lower(entry.Name).find(".def") != std::string::npos) {
             defFile = entry.DiskPath;
+            state.Package.DefinitionEntry = EntryPath(entry.Folder, entry.Name);
+        }
     }
     if (defFile.empty() || !IsStage(defFile)) {
         // Not a stage: nothing of it stays behind in the program's folder.

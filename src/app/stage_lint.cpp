@@ -1,5 +1,7 @@
 #include "app/stage_lint.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -10,6 +12,7 @@
 
 #include "app/app_state.h"
 #include "app/load_stage.h"
+#include "app/open_package.h"
 #include "app/run_loop.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
@@ -24,6 +27,8 @@ namespace {
 constexpr size_t npos = std::string::npos;
 // A definition bigger than this is no stage; it is only looked into to tell stages from the rest.
 constexpr size_t kMaxDefinitionBytes = 16u * 1024u * 1024u;
+// How the package's notes about entries it left out begin in the error log.
+constexpr std::string_view kPackageNoteStart = "Package entry ";
 
 bool Contains(std::string_view hay, std::string_view needle) {
     return hay.find(needle) != npos;
@@ -181,7 +186,9 @@ void AddLogProblems(const std::string& log, const SectionLines& lines, std::vect
             out.push_back({LintKind::Definition, number, message});
             continue;
         }
-        if (entry.rfind(kUnreadableSpriteFileEntry, 0) == 0) {
+        if (entry.rfind(kPackageNoteStart, 0) == 0) {
+            out.push_back({LintKind::Load, 0, text::ContentToUtf8(entry)});
+        } else if (entry.rfind(kUnreadableSpriteFileEntry, 0) == 0) {
             out.push_back({LintKind::SpriteFile, lines.spr,
                            "sprite file " + Quoted(entry.substr(kUnreadableSpriteFileEntry.size())) +
                                " is not a readable sprite file"});
@@ -322,7 +329,8 @@ int StageLint::Count(LintKind kind) const {
                                           [kind](const LintProblem& p) { return p.kind == kind; }));
 }
 
-std::vector<std::string> FindStageDefinitions(const std::string& dir, std::vector<std::string>* skipped) {
+std::vector<std::string> FindStageDefinitions(const std::string& dir, std::vector<std::string>* skipped,
+                                              std::vector<std::string>* packages) {
     namespace fs = std::filesystem;
     std::vector<std::string> stages;
     std::error_code ec;
@@ -332,7 +340,10 @@ std::vector<std::string> FindStageDefinitions(const std::string& dir, std::vecto
         std::error_code typeEc;
         if (!it->is_regular_file(typeEc)) continue;
         const std::string name = it->path().filename().string();
-        if (name.size() < 4 || text::Lower(name.substr(name.size() - 4)) != ".def") continue;
+        const std::string extension =
+            name.size() < 4 ? std::string() : text::Lower(name.substr(name.size() - 4));
+        if (extension == ".zip" && packages) packages->push_back(it->path().string());
+        if (extension != ".def") continue;
         const std::string path = it->path().string();
         // An unreadable definition is kept: its load says what is wrong with it.
         const std::optional<std::string> bytes = ReadFileBytes(path, kMaxDefinitionBytes);
@@ -349,6 +360,7 @@ std::vector<std::string> FindStageDefinitions(const std::string& dir, std::vecto
     };
     std::sort(stages.begin(), stages.end(), byName);
     if (skipped) std::sort(skipped->begin(), skipped->end(), byName);
+    if (packages) std::sort(packages->begin(), packages->end(), byName);
     return stages;
 }
 
@@ -375,8 +387,9 @@ StageLint LintStage(AppState& state, const std::string& defPath) {
     state.ports.media = &media;
     state.StageFile = defPath;
 
-    result.loaded = BeginStageRun(state);
+    // Read first: a package's failed load deletes the extracted definition.
     const SectionLines lines = FindSectionLines(defPath);
+    result.loaded = BeginStageRun(state);
     AddMessageProblems(ui, lines, result.loaded, result.problems);
     AddLogProblems(state.Log.Text(), lines, result.problems);
     if (result.loaded) {
@@ -411,6 +424,51 @@ StageLint LintStage(AppState& state, const std::string& defPath) {
     state.Log.Clear();
     state.StageFile.clear();
     state.ports = saved;
+    return result;
+}
+
+PackageLint LintPackage(AppState& state, const std::string& zipPath) {
+    namespace fs = std::filesystem;
+    PackageLint result;
+    std::error_code ec;
+    std::string pattern = (fs::path(state.Dirs.Temp) / "quillback-lint-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        result.lint.problems.push_back({LintKind::Load, 0, "no private folder to extract the package into"});
+        return result;
+    }
+    const std::string scratch = pattern;
+    const DataDirs savedDirs = state.Dirs;
+    state.Dirs.Temp = scratch;
+
+    RecordingUi ui(state.LineNumber);
+    const Ports saved = state.ports;
+    state.ports = Ports{};
+    state.ports.ui = &ui;
+    state.StageFile = zipPath;
+    OpenStagePackage(state);
+    state.ports = saved;
+    // What the window shows while it opens the package: a box about entries it could not extract
+    // (the stage still opens), or the refusal of the whole package.
+    for (const auto& [line, message] : ui.messages) {
+        std::string said = message;
+        for (size_t at; (at = said.find("\r\n")) != npos;) said.replace(at, 2, " ");
+        result.lint.problems.push_back({LintKind::Load, 0, "opening the package: " + Quoted(said)});
+    }
+    if (state.Package.FromPackage) {
+        result.entry = state.Package.DefinitionEntry;
+        StageLint stage = LintStage(state, state.StageFile);
+        stage.problems.insert(stage.problems.begin(), result.lint.problems.begin(),
+                              result.lint.problems.end());
+        result.lint = std::move(stage);
+    } else {
+        result.lint.problems.push_back({LintKind::Load, 0, "opening the package: \"Not a stage!\""});
+    }
+    // Files of a package that never opened are the package's too; the folder goes with all of them.
+    DeleteExtractedFiles(state.Package);
+    state.Package = PackageState{};
+    state.StageFile.clear();
+    state.Dirs = savedDirs;
+    fs::remove_all(scratch, ec);
     return result;
 }
 

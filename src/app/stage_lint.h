@@ -35,9 +35,11 @@ struct StageLint {
 // The stage definitions under `dir`, subfolders included, sorted without regard to case. A ".def" file
 // counts when the program's own test takes it for a stage (a line mentions "camera") and it has a
 // [BGdef] or [StageInfo] section: character, screen-pack and other definitions are left out and
-// listed in `skipped`. Symbolic links to folders are not followed.
+// listed in `skipped`. Stage packages (".zip" in any letter case) found on the way go to `packages`,
+// sorted the same way. Symbolic links to folders are not followed.
 std::vector<std::string> FindStageDefinitions(const std::string& dir,
-                                              std::vector<std::string>* skipped = nullptr);
+                                              std::vector<std::string>* skipped = nullptr,
+                                              std::vector<std::string>* packages = nullptr);
 
 // The MUGEN directory for stages under `dir`: the parent of a folder named "stages"; a folder that
 // holds a "stages" folder (a MUGEN directory or a pack laid out like one) itself; any other folder
@@ -49,5 +51,18 @@ std::string LintMugeDir(const std::string& dir);
 // music is not played), lists its problems and releases it again. `state` needs MugeDir (and the
 // graphics library started); its ports are put back as they were.
 StageLint LintStage(AppState& state, const std::string& defPath);
+
+// The stage of a package, as the window opens it.
+struct PackageLint {
+    std::string entry;  // the package entry of the definition the window opens; empty when none opened
+    StageLint lint;
+};
+
+// Opens the package at `zipPath` as the window does and lints the definition it opens. The package is
+// extracted into a private folder made inside state.Dirs.Temp and removed again afterwards. A package
+// the window would refuse (unreadable, empty, without a stage definition) has one "load" problem per
+// message box the window shows; boxes and notes about entries left out (hostile names, symbolic
+// links, passwords) are "load" problems of the stage.
+PackageLint LintPackage(AppState& state, const std::string& zipPath);
 
 }  // namespace qb

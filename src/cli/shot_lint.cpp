@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "app/startup.h"
 #include "cli/shot.h"
+#include "platform/data_dirs.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/text_util.h"
@@ -105,6 +106,12 @@ const char* ColumnTitle(LintKind kind) {
     return "";
 }
 
+// Rows of packages, the ones that did not open included.
+size_t PackageCount(const std::vector<LintedStage>& stages) {
+    return static_cast<size_t>(
+        std::count_if(stages.begin(), stages.end(), [](const LintedStage& s) { return !s.package.empty(); }));
+}
+
 void Progress(size_t done, size_t total, const std::string& name) {
     // Rewritten in place; cut so that it stays on one terminal line.
     std::string line = "[" + std::to_string(done) + "/" + std::to_string(total) + "] " + name;
@@ -164,8 +171,11 @@ std::string LintText(const std::string& dir, const std::vector<LintedStage>& sta
     const auto counted = [](size_t n, const char* one, const char* many) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
-    out += counted(stages.size(), "stage", "stages") + ", " + std::to_string(withProblems) +
-           " with problems, " + counted(static_cast<size_t>(totals.back()), "problem", "problems");
+    const size_t packages = PackageCount(stages);
+    out += counted(stages.size(), "stage", "stages") +
+           (packages ? " (" + std::to_string(packages) + " from packages)" : std::string()) + ", " +
+           std::to_string(withProblems) + " with problems, " +
+           counted(static_cast<size_t>(totals.back()), "problem", "problems");
     if (!skipped.empty())
         out += "; " + counted(skipped.size(), "other .def file", "other .def files") + " skipped";
     out += "\n";
@@ -183,7 +193,11 @@ std::string LintJson(const std::string& dir, const std::string& mugeDir,
         const LintedStage& s = stages[i];
         out += i ? ",\n    {" : "\n    {";
         out += "\"file\": " + JsonString(Shown(s.path)) + ", \"name\": " + JsonString(s.lint.stageName) +
-               ", \"loaded\": " + (s.lint.loaded ? "true" : "false") + ",\n     \"counts\": {";
+               ", \"loaded\": " + (s.lint.loaded ? "true" : "false");
+        if (!s.package.empty())
+            out += ", \"package\": " + JsonString(Shown(s.package)) +
+                   ", \"entry\": " + JsonString(Shown(s.entry));
+        out += ",\n     \"counts\": {";
         for (size_t k = 0; k < kLintKinds.size(); ++k) {
             const int n = s.lint.Count(kLintKinds[k]);
             totals[k] += n;
@@ -209,7 +223,7 @@ std::string LintJson(const std::string& dir, const std::string& mugeDir,
            ", \"problems\": " + std::to_string(problemCount);
     for (size_t k = 0; k < kLintKinds.size(); ++k)
         out += std::string(", \"") + LintKindName(kLintKinds[k]) + "\": " + std::to_string(totals[k]);
-    out += "}\n}\n";
+    out += ", \"packages\": " + std::to_string(PackageCount(stages)) + "}\n}\n";
     return out;
 }
 
@@ -233,8 +247,8 @@ int RunLint(const Options& options) {
         std::fprintf(stderr, "quillback-shot: %s is not a folder\n", dir.c_str());
         return 1;
     }
-    std::vector<std::string> skipped;
-    const std::vector<std::string> files = FindStageDefinitions(dir, &skipped);
+    std::vector<std::string> skipped, packages;
+    const std::vector<std::string> files = FindStageDefinitions(dir, &skipped, &packages);
     std::string mugeDir = options.mugeDir.empty() ? LintMugeDir(dir) : options.mugeDir;
     {
         std::error_code ec;
@@ -250,22 +264,33 @@ int RunLint(const Options& options) {
     std::vector<LintedStage> stages;
     {
         std::error_code tempEc;
-        // Nothing the load does writes to the program's folder; a package would, and is not looked into.
+        // Nothing the load of a definition does writes to the program's folder; a package is extracted
+        // into a private folder made inside it and removed again.
         const std::string programDir = options.programDir.empty()
                                            ? std::filesystem::temp_directory_path(tempEc).string()
                                            : options.programDir;
-        for (size_t i = 0; i < files.size(); ++i) {
-            if (tty) Progress(i + 1, files.size(), std::filesystem::path(files[i]).filename().string());
+        const size_t total = files.size() + packages.size();
+        for (size_t i = 0; i < total; ++i) {
+            const bool package = i >= files.size();
+            const std::string& file = package ? packages[i - files.size()] : files[i];
+            if (tty) Progress(i + 1, total, std::filesystem::path(file).filename().string());
             // A fresh state per stage, as if the program had just started: nothing one stage left
             // behind can hide or cause a problem in the next.
             AppState state;
             SetVersionAndTitle(state);
             state.ProgramDir = programDir;
+            state.Dirs = PortableDataDirs(programDir);
             state.MugeDir = mugeDir;
             std::error_code ec;
-            const std::filesystem::path absolute = std::filesystem::absolute(files[i], ec);
-            stages.push_back(
-                {files[i], LintStage(state, ec ? files[i] : absolute.lexically_normal().string())});
+            const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+            const std::string path = ec ? file : absolute.lexically_normal().string();
+            if (!package) {
+                stages.push_back({file, LintStage(state, path), {}, {}});
+                continue;
+            }
+            PackageLint lint = LintPackage(state, path);
+            stages.push_back({lint.entry.empty() ? file : file + "!" + lint.entry, std::move(lint.lint), file,
+                              lint.entry});
         }
         if (tty) std::fputs("\r\033[K", stderr);
     }
@@ -275,8 +300,8 @@ int RunLint(const Options& options) {
         options.json ? LintJson(dir, mugeDir, stages, skipped) : LintText(dir, stages, skipped);
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);
-    if (files.empty()) {
-        std::fprintf(stderr, "quillback-shot: no stage definitions under %s\n", dir.c_str());
+    if (stages.empty()) {
+        std::fprintf(stderr, "quillback-shot: no stage definitions or packages under %s\n", dir.c_str());
         return 1;
     }
     const bool clean = std::all_of(stages.begin(), stages.end(),

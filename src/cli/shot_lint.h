@@ -11,8 +11,9 @@ struct Options;
 
 // One checked stage, as the reports show it.
 struct LintedStage {
-    std::string path;  // as found under the folder given
+    std::string path;  // as found under the folder given; a package's stage is "package!entry"
     StageLint lint;
+    std::string package, entry;  // a package's stage: the archive and its definition's entry (may be empty)
 };
 
 // The text report: one "path:line: kind: message" line per problem, then the table of counts.
@@ -25,7 +26,7 @@ std::string LintJson(const std::string& dir, const std::string& mugeDir,
 // Checks the options of a --lint run: 0 when they make one, else 2 with `error` set.
 int LintOptionsError(const Options& options, std::string& error);
 
-// Answers 0 when every stage is clean, 1 when one has a problem (or the folder holds none).
+// Answers 0 when every stage and package is clean, 1 when one has a problem (or the folder holds none).
 int RunLint(const Options& options);
 
 }  // namespace qb::shot

@@ -12,6 +12,8 @@ struct PackageState {
     std::string PackageFile;  // the zip package the current stage came from
     std::string ExtractedDefFile;
     std::string ExtractedSpriteFile;
+    // The package entry the opened definition came from, folder and name ("stages/city.def").
+    std::string DefinitionEntry;
     // Every file the extraction created: the only files a release may delete. The two paths above
     // are what loading resolved and may name files the package did not create.
     std::vector<std::string> CreatedFiles;

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/app/app_fixture.h"
 #include "tests/render/picture_file.h"
+#include "tests/support/zip_builder.h"
 
 namespace qb::test {
 
@@ -31,6 +33,10 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
         std::vector<LintKind> kinds;
         int32_t line;
         std::string says;
+        // A package: its file under stages/, and entries listed before the stage's own
+        // "<name>/stages/<name>.def" and ".sff".
+        std::string zip = {};
+        std::vector<ZipItem> entries = {};
     };
     const std::vector<Case> cases = {
         // bgmusic in another letter case than the file in sound/: found, as the player finds it.
@@ -81,30 +87,65 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
          "controller group \"G\": ctrlid 4 matches no element"},
         {"music", "bgmusic = sound/gone.mp3\n", "", "", {LintKind::Music}, 5, "gone.mp3\": no such file"},
         {"tile", "", "tile = -1, 0\n", "", {LintKind::Definition}, 10, "tile x is negative"},
+        {"packed", "", "", "", {}, 0, "", "packs/Packed.ZIP"},
+        // Entries the extraction refuses are told; the sprite file was one of them.
+        {"hostile",
+         "",
+         "",
+         "-",
+         {LintKind::Load, LintKind::Load, LintKind::SpriteFile},
+         0,
+         "stages/hostile.sff was skipped: a symbolic link",
+         "hostile.zip",
+         {{"stages/hostile.sff", "/etc/passwd", true}, {"x/\x1b.def", "[Camera]"}}},
     };
     f.mugen.Write("sound/theme.mp3", "ID3");
     // Recursion, and a character's definition beside the stages that is left out.
     f.mugen.Write("stages/chars/kfm.def", "[Info]\nname = \"Kung Fu Man\"\n[Files]\nsprite = kfm.sff\n");
     for (const Case& c : cases) {
-        if (c.sff.empty()) f.mugen.Write("stages/" + c.name + ".sff", demo::WriteSff(kSprites));
-        if (c.sff.size() > 1) f.mugen.Write("stages/" + c.name + ".sff", c.sff);
+        const std::string sff = c.sff.empty() ? demo::WriteSff(kSprites) : c.sff;
+        if (!c.zip.empty()) {
+            std::vector<ZipItem> items = c.entries;
+            const std::string stem = c.name + "/stages/" + c.name;
+            items.push_back({stem + ".def", LintStageText(c.name, c.stageKeys, c.extra)});
+            if (sff.size() > 1) items.push_back({stem + ".sff", sff});
+            f.mugen.Write("stages/" + c.zip, "");
+            ASSERT_TRUE(WriteZip(f.mugen.Dir() + "stages/" + c.zip, items));
+            continue;
+        }
+        if (sff.size() > 1) f.mugen.Write("stages/" + c.name + ".sff", sff);
         f.mugen.Write("stages/" + std::string(c.name == "clean" ? "sub/" : "") + c.name + ".def",
                       LintStageText(c.name, c.stageKeys, c.extra));
     }
-    std::vector<std::string> skipped;
-    const std::vector<std::string> found = FindStageDefinitions(f.mugen.Dir() + "stages", &skipped);
-    ASSERT_EQ(found.size(), cases.size());
+    std::vector<std::string> skipped, packages;
+    const std::vector<std::string> found =
+        FindStageDefinitions(f.mugen.Dir() + "stages", &skipped, &packages);
+    ASSERT_EQ(found.size() + packages.size(), cases.size());
+    ASSERT_EQ(packages.size(), 2u);
+    const auto files = [](const std::string& dir) {
+        const std::filesystem::recursive_directory_iterator it(dir);
+        return std::distance(begin(it), end(it));
+    };
+    const auto filesBefore = files(f.mugen.Dir()), tempBefore = files(f.state.Dirs.Temp);
     ASSERT_EQ(skipped.size(), 1u);
     EXPECT_NE(skipped[0].find("kfm.def"), std::string::npos);
     EXPECT_EQ(LintMugeDir(f.mugen.Dir() + "stages/"), f.mugen.Dir());
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto at = std::find_if(found.begin(), found.end(), [&](const std::string& p) {
-            return p.find("/" + c.name + ".def") != p.npos;
+        const std::vector<std::string>& among = c.zip.empty() ? found : packages;
+        const auto at = std::find_if(among.begin(), among.end(), [&](const std::string& p) {
+            return p.find("/" + (c.zip.empty() ? c.name + ".def" : c.zip)) != p.npos;
         });
-        ASSERT_NE(at, found.end());
-        const StageLint lint = LintStage(f.state, *at);
+        ASSERT_NE(at, among.end());
+        StageLint lint;
+        if (c.zip.empty()) {
+            lint = LintStage(f.state, *at);
+        } else {
+            PackageLint package = LintPackage(f.state, *at);
+            EXPECT_EQ(package.entry, c.name + "/stages/" + c.name + ".def");
+            lint = std::move(package.lint);
+        }
         std::vector<LintKind> kinds;
         for (const LintProblem& p : lint.problems) kinds.push_back(p.kind);
         EXPECT_EQ(kinds, c.kinds);
@@ -113,6 +154,9 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
         EXPECT_EQ(lint.problems[0].line, c.line);
         EXPECT_NE(lint.problems[0].message.find(c.says), std::string::npos) << lint.problems[0].message;
     }
+    // Packages were extracted into private folders inside the temporary folder, all gone again.
+    EXPECT_EQ(files(f.mugen.Dir()), filesBefore);
+    EXPECT_EQ(files(f.state.Dirs.Temp), tempBefore);
     EXPECT_EQ(f.state.bRunning, 0);   // every stage was released again
     EXPECT_TRUE(f.ui.boxes.empty());  // and the front end's ports saw nothing of it
 }
@@ -127,12 +171,15 @@ TEST(StageLint, ShotPrintsOneJsonDocumentAndExitsByTheResult) {
     // A section title with a quote, a backslash and a Windows-1252 e acute.
     dirty.Write("stages/b.sff", demo::WriteSff(kSprites));
     dirty.Write("stages/b.def", LintStageText("b", "", "[BG Caf\xe9 \"q\" \\]\nspriteno = 9,9\n"));
+    dirty.Write("stages/junk.zip", "not a zip");
     std::string json;
     EXPECT_EQ(RunShotTool("--lint " + Quote(dirty.Dir()) + " --json", &json), 1);
     for (const char* part :
          {"\"mugen\": ", "\"stages\": [", "\"file\": ", "\"loaded\": true", "\"counts\": {",
           "\"kind\": \"sprite\", \"line\": 10", "element \\\"Caf\xc3\xa9 \\\"q\\\" \\\\\\\" (normal)",
-          "\"totals\": {\"stages\": 1, \"withProblems\": 1, \"problems\": 1", "\"sprite\": 1"})
+          "\"package\": ", "\"message\": \"opening the package: \\\"ZIP ERROR!\\\"\"",
+          "\"totals\": {\"stages\": 2, \"withProblems\": 2, \"problems\": 3", "\"sprite\": 1",
+          "\"packages\": 1}"})
         EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
     EXPECT_EQ(json.find_first_of("\r\t\xe9"), std::string::npos);
     EXPECT_EQ(json.back(), '\n');
