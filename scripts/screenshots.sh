@@ -27,14 +27,18 @@ cp "$root/$build/quillback" "$work/prog/"
 printf 'Version = .67A\r\nMugeDir = %s/\r\nStageList = 255\r\nIntro = False\r\nInfo = True\r\nScale = 2\r\n' "$mugen" > "$work/prog/QB.cfg"
 for s in kfm "$errstage" falls; do printf 'RecentFile = %s/stages/%s.def\r\n' "$mugen" "$s" >> "$work/prog/QB.cfg"; done
 
+# The main window (the widest window whose name starts with Quillback), its place and its menu bar.
+find_main_window() {
+  win=$(xdotool search --name '^Quillback' | while read -r w; do
+    g=$(xdotool getwindowgeometry "$w" | awk '/Geometry/ {print $2}'); if [ "${g%x*}" -gt 100 ]; then echo "$w"; fi; done | head -1)
+  eval "$(xdotool getwindowgeometry --shell "$win")"
+  wx=$X; wy=$Y; ww=$WIDTH; wh=$HEIGHT
+  bar=$((wy + 10))
+}
 "$work/prog/quillback" >"$work/log.txt" 2>&1 &
 pid=$!
 sleep 3
-win=$(xdotool search --name '^Quillback' | while read -r w; do
-  g=$(xdotool getwindowgeometry "$w" | awk '/Geometry/ {print $2}'); if [ "${g%x*}" -gt 100 ]; then echo "$w"; fi; done | head -1)
-eval "$(xdotool getwindowgeometry --shell "$win")"
-wx=$X; wy=$Y; ww=$WIDTH; wh=$HEIGHT
-bar=$((wy + 10))
+find_main_window
 click() { xdotool mousemove "$1" "$2" click 1; sleep "${3:-1}"; }
 # Row of a stage name in lstStages (rows are 16 pixels high, the list starts one pixel below the bar).
 list_row() {
@@ -77,11 +81,7 @@ printf 'Language = en\r\n' >> "$work/prog/QB.cfg"
 "$work/prog/quillback" "$mugen/stages/quillback.def" >>"$work/log.txt" 2>&1 &
 pid=$!
 sleep 3
-win=$(xdotool search --name '^Quillback' | while read -r w; do
-  g=$(xdotool getwindowgeometry "$w" | awk '/Geometry/ {print $2}'); if [ "${g%x*}" -gt 100 ]; then echo "$w"; fi; done | head -1)
-eval "$(xdotool getwindowgeometry --shell "$win")"
-wx=$X; wy=$Y; ww=$WIDTH; wh=$HEIGHT
-bar=$((wy + 10))
+find_main_window
 click $((wx + 90)) "$bar" 1
 import -window root -crop "${ww}x$((wh + 300))+${wx}+${wy}" +repage "$out/screenshot-en.png"
 xdotool key Escape; sleep 0.5

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -305,23 +306,11 @@ void AddControllerProblems(const StageModel& stage, const SectionLines& lines,
 }  // namespace
 
 const char* LintKindName(LintKind kind) {
-    switch (kind) {
-        case LintKind::Definition:
-            return "definition";
-        case LintKind::SpriteFile:
-            return "sprite-file";
-        case LintKind::Sprite:
-            return "sprite";
-        case LintKind::Action:
-            return "action";
-        case LintKind::Controller:
-            return "controller";
-        case LintKind::Music:
-            return "music";
-        case LintKind::Load:
-            return "load";
-    }
-    return "definition";
+    // In the order of LintKind.
+    static constexpr const char* kNames[] = {"definition", "sprite-file", "sprite", "action",
+                                             "controller", "music",       "load"};
+    static_assert(std::size(kNames) == kLintKinds.size());
+    return kNames[static_cast<size_t>(kind)];
 }
 
 int StageLint::Count(LintKind kind) const {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 
 #include "app/app_state.h"
 #include "app/startup.h"
@@ -86,24 +87,11 @@ std::string ShortName(const std::string& path, const std::string& dir) {
     return Shown(text.rfind("..", 0) == 0 ? path : text);
 }
 
+// The summary table's column titles, in the order of LintKind.
 const char* ColumnTitle(LintKind kind) {
-    switch (kind) {
-        case LintKind::Definition:
-            return "def";
-        case LintKind::SpriteFile:
-            return "sff";
-        case LintKind::Sprite:
-            return "sprite";
-        case LintKind::Action:
-            return "action";
-        case LintKind::Controller:
-            return "ctrl";
-        case LintKind::Music:
-            return "music";
-        case LintKind::Load:
-            return "load";
-    }
-    return "";
+    static constexpr const char* kTitles[] = {"def", "sff", "sprite", "action", "ctrl", "music", "load"};
+    static_assert(std::size(kTitles) == kLintKinds.size());
+    return kTitles[static_cast<size_t>(kind)];
 }
 
 // Rows of packages, the ones that did not open included.
