@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
+#include <utility>
 
 namespace qb {
 
@@ -15,31 +17,19 @@ std::string Trim(const std::string& text) {
 }
 
 bool KeyByName(std::string name, std::vector<Key>& keys) {
+    static constexpr std::pair<std::string_view, Key> kNames[] = {
+        {"left", Key::Left}, {"right", Key::Right}, {"up", Key::Up},         {"down", Key::Down},
+        {"z", Key::Z},       {"a", Key::A},         {"pause", Key::Pause},   {"step", Key::Step},
+        {"slower", Key::SpeedDown},                 {"faster", Key::SpeedUp}};
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
     if (name == "none") return true;
-    if (name == "left")
-        keys.push_back(Key::Left);
-    else if (name == "right")
-        keys.push_back(Key::Right);
-    else if (name == "up")
-        keys.push_back(Key::Up);
-    else if (name == "down")
-        keys.push_back(Key::Down);
-    else if (name == "z")
-        keys.push_back(Key::Z);
-    else if (name == "a")
-        keys.push_back(Key::A);
-    else if (name == "pause")
-        keys.push_back(Key::Pause);
-    else if (name == "step")
-        keys.push_back(Key::Step);
-    else if (name == "slower")
-        keys.push_back(Key::SpeedDown);
-    else if (name == "faster")
-        keys.push_back(Key::SpeedUp);
-    else
-        return false;
-    return true;
+    for (const auto& [text, key] : kNames) {
+        if (name == text) {
+            keys.push_back(key);
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
