@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "demo/byte_writer.h"
+
 namespace qb::demo {
 
 namespace {
@@ -21,10 +23,6 @@ void VariableLength(std::string& out, uint32_t value) {
     bytes[n++] = static_cast<uint8_t>(value & 0x7F);
     while ((value >>= 7) != 0) bytes[n++] = static_cast<uint8_t>(0x80 | (value & 0x7F));
     while (n > 0) out += static_cast<char>(bytes[--n]);
-}
-
-void Be32(std::string& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
 }
 
 // Notes as (pitch, length in eighths); pitch 0 is a rest.
@@ -75,12 +73,12 @@ std::string DemoTuneMidi() {
     track += std::string("\x0A\xFF\x2F\x00", 4);
 
     std::string midi = "MThd";
-    Be32(midi, 6);
+    PutBe32(midi, 6);
     midi += std::string("\x00\x00\x00\x01", 4);
     midi += static_cast<char>(kTicksPerBeat >> 8);
     midi += static_cast<char>(kTicksPerBeat & 0xFF);
     midi += "MTrk";
-    Be32(midi, static_cast<uint32_t>(track.size()));
+    PutBe32(midi, static_cast<uint32_t>(track.size()));
     return midi + track;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "demo/byte_writer.h"
+
 namespace qb::demo {
 
 namespace {
@@ -11,12 +13,7 @@ void Put8(std::string& out, int v) {
     out.push_back(static_cast<char>(v & 0xFF));
 }
 void Put16(std::string& out, int v) {
-    Put8(out, v);
-    Put8(out, v >> 8);
-}
-void Put32(std::string& out, uint32_t v) {
-    Put16(out, static_cast<int>(v & 0xFFFF));
-    Put16(out, static_cast<int>(v >> 16));
+    PutLe16(out, static_cast<uint32_t>(v));
 }
 void Poke32(std::string& out, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
@@ -90,10 +87,10 @@ std::string WriteSff(const std::vector<SffSprite>& sprites) {
     Put8(out, 1);
     std::map<int32_t, int> groups;
     for (const auto& s : sprites) groups[s.group] = 1;
-    Put32(out, static_cast<uint32_t>(groups.size()));
-    Put32(out, static_cast<uint32_t>(sprites.size()));
-    Put32(out, static_cast<uint32_t>(kHeaderSize));
-    Put32(out, static_cast<uint32_t>(kSubHeaderSize));
+    PutLe32(out, static_cast<uint32_t>(groups.size()));
+    PutLe32(out, static_cast<uint32_t>(sprites.size()));
+    PutLe32(out, static_cast<uint32_t>(kHeaderSize));
+    PutLe32(out, static_cast<uint32_t>(kSubHeaderSize));
     Put8(out, 0);  // palette type: individual
     out.resize(kHeaderSize, '\0');
 
@@ -103,8 +100,8 @@ std::string WriteSff(const std::vector<SffSprite>& sprites) {
         const bool linked = s.linkTo >= 0;
         std::string data;
         if (!linked) data = EncodePcx(s.picture, s.palette, !s.samePalette);
-        Put32(out, 0);  // next offset, patched below
-        Put32(out, static_cast<uint32_t>(data.size()));
+        PutLe32(out, 0);  // next offset, patched below
+        PutLe32(out, static_cast<uint32_t>(data.size()));
         Put16(out, s.axisX);
         Put16(out, s.axisY);
         Put16(out, static_cast<int>(s.group));

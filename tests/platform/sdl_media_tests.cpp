@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "demo/byte_writer.h"
 #include "tests/support/temp_dir.h"
 
 #if QB_HAVE_FFMPEG
@@ -30,17 +31,9 @@ extern "C" {
 namespace qb {
 namespace {
 
-void Put16(std::string& out, uint32_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-void Put32Be(std::string& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
-}
+using demo::PutBe32;
+using demo::PutLe16;
+using demo::PutLe32;
 
 int16_t ToneSample(uint32_t i, uint32_t rate) {
     return static_cast<int16_t>(16000 * std::sin(2 * M_PI * 440 * i / rate));
@@ -51,19 +44,19 @@ std::string ToneWav(double seconds) {
     const uint32_t rate = 22050;
     const auto frames = static_cast<uint32_t>(seconds * rate);
     std::string wav = "RIFF";
-    Put32(wav, 36 + frames * 2);
+    PutLe32(wav, 36 + frames * 2);
     wav += "WAVEfmt ";
-    Put32(wav, 16);
-    Put16(wav, 1);
-    Put16(wav, 1);
-    Put32(wav, rate);
-    Put32(wav, rate * 2);
-    Put16(wav, 2);
-    Put16(wav, 16);
+    PutLe32(wav, 16);
+    PutLe16(wav, 1);
+    PutLe16(wav, 1);
+    PutLe32(wav, rate);
+    PutLe32(wav, rate * 2);
+    PutLe16(wav, 2);
+    PutLe16(wav, 16);
     wav += "data";
-    Put32(wav, frames * 2);
+    PutLe32(wav, frames * 2);
     for (uint32_t i = 0; i < frames; ++i)
-        Put16(wav, static_cast<uint16_t>(ToneSample(i, rate)));
+        PutLe16(wav, static_cast<uint16_t>(ToneSample(i, rate)));
     return wav;
 }
 
@@ -244,10 +237,10 @@ std::string NotesMidi() {
     }
     track += std::string("\x00\xFF\x2F\x00", 4);
     std::string midi = "MThd";
-    Put32Be(midi, 6);
+    PutBe32(midi, 6);
     midi += std::string("\x00\x00\x00\x01\x01\xE0", 6);  // format 0, one track, 480 ticks a beat
     midi += "MTrk";
-    Put32Be(midi, static_cast<uint32_t>(track.size()));
+    PutBe32(midi, static_cast<uint32_t>(track.size()));
     return midi + track;
 }
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "demo/byte_writer.h"
+
 namespace qb::test {
 
 bool WriteZip(const std::string& path, const std::vector<ZipItem>& items) {
@@ -35,18 +37,8 @@ bool WriteZip(const std::string& path, const std::vector<ZipItem>& items) {
     return ok;
 }
 
-namespace {
-
-void Put16(std::string& out, uint32_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
-}  // namespace
+using demo::PutLe16;
+using demo::PutLe32;
 
 std::string RawZip(const std::vector<RawZipItem>& items) {
     std::string out;
@@ -54,49 +46,49 @@ std::string RawZip(const std::vector<RawZipItem>& items) {
     for (const RawZipItem& item : items) {
         const auto offset = static_cast<uint32_t>(out.size());
         const auto declared = static_cast<uint32_t>(item.declaredSize);
-        Put32(out, 0x04034b50);
-        Put16(out, 20);
-        Put16(out, item.flags);
-        Put16(out, item.method);
-        Put16(out, 0);
-        Put16(out, 0x5821);  // 2024-01-01
-        Put32(out, item.crc);
-        Put32(out, static_cast<uint32_t>(item.stored.size()));
-        Put32(out, declared);
-        Put16(out, static_cast<uint32_t>(item.name.size()));
-        Put16(out, 0);
+        PutLe32(out, 0x04034b50);
+        PutLe16(out, 20);
+        PutLe16(out, item.flags);
+        PutLe16(out, item.method);
+        PutLe16(out, 0);
+        PutLe16(out, 0x5821);  // 2024-01-01
+        PutLe32(out, item.crc);
+        PutLe32(out, static_cast<uint32_t>(item.stored.size()));
+        PutLe32(out, declared);
+        PutLe16(out, static_cast<uint32_t>(item.name.size()));
+        PutLe16(out, 0);
         out += item.name;
         out += item.stored;
 
-        Put32(central, 0x02014b50);
-        Put16(central, 20);
-        Put16(central, 20);
-        Put16(central, item.flags);
-        Put16(central, item.method);
-        Put16(central, 0);
-        Put16(central, 0x5821);
-        Put32(central, item.crc);
-        Put32(central, static_cast<uint32_t>(item.stored.size()));
-        Put32(central, declared);
-        Put16(central, static_cast<uint32_t>(item.name.size()));
-        Put16(central, 0);
-        Put16(central, 0);
-        Put16(central, 0);
-        Put16(central, 0);
-        Put32(central, 0);
-        Put32(central, offset);
+        PutLe32(central, 0x02014b50);
+        PutLe16(central, 20);
+        PutLe16(central, 20);
+        PutLe16(central, item.flags);
+        PutLe16(central, item.method);
+        PutLe16(central, 0);
+        PutLe16(central, 0x5821);
+        PutLe32(central, item.crc);
+        PutLe32(central, static_cast<uint32_t>(item.stored.size()));
+        PutLe32(central, declared);
+        PutLe16(central, static_cast<uint32_t>(item.name.size()));
+        PutLe16(central, 0);
+        PutLe16(central, 0);
+        PutLe16(central, 0);
+        PutLe16(central, 0);
+        PutLe32(central, 0);
+        PutLe32(central, offset);
         central += item.name;
     }
     const auto centralOffset = static_cast<uint32_t>(out.size());
     out += central;
-    Put32(out, 0x06054b50);
-    Put16(out, 0);
-    Put16(out, 0);
-    Put16(out, static_cast<uint32_t>(items.size()));
-    Put16(out, static_cast<uint32_t>(items.size()));
-    Put32(out, static_cast<uint32_t>(central.size()));
-    Put32(out, centralOffset);
-    Put16(out, 0);
+    PutLe32(out, 0x06054b50);
+    PutLe16(out, 0);
+    PutLe16(out, 0);
+    PutLe16(out, static_cast<uint32_t>(items.size()));
+    PutLe16(out, static_cast<uint32_t>(items.size()));
+    PutLe32(out, static_cast<uint32_t>(central.size()));
+    PutLe32(out, centralOffset);
+    PutLe16(out, 0);
     return out;
 }
 
