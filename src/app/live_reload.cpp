@@ -1,7 +1,5 @@
 #include "app/live_reload.h"
 
-#include "app/window_rules.h"
-
 #include <filesystem>
 #include <system_error>
 
@@ -25,23 +23,18 @@ constexpr const char* kMenuItem = "mnuAutoReload";
 // The Ui a background reload talks to: its boxes become log entries (a save in the text editor must
 // not put a modal box in front of it), and it services no window messages, so no command can release
 // or replace the stage while the new one is read.
-class ReloadUi : public Ui {
+class ReloadUi : public HeadlessUi {
 public:
     explicit ReloadUi(ErrorLog* log) : m_log(log) {}
+    // Questions are answered No: a reload asks nothing of the user.
     MsgAnswer MsgBox(const std::string& text, MsgIcon, MsgButtons buttons, const std::string&) override {
         if (m_log) m_log->Append(text);
         return buttons == MsgButtons::Ok || buttons == MsgButtons::OkCancel ? MsgAnswer::Ok : MsgAnswer::No;
     }
-    std::string ShowOpen(const FileDialogRequest&) override { return {}; }
-    std::string ShowSave(const FileDialogRequest&) override { return {}; }
-    std::string BrowseForFolder(const std::string&) override { return {}; }
     std::string InputBox(const std::string&, const std::string&, const std::string&, bool* cancelled) override {
         if (cancelled) *cancelled = true;
         return {};
     }
-    void SetCaption(const std::string&) override {}
-    void DoEvents() override {}
-    bool OpenInTextEditor(const std::string&) override { return false; }
 
 private:
     ErrorLog* m_log;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/window_rules.h"
 #include "platform/gfx.h"
 
 namespace qb::gui {
@@ -103,8 +104,7 @@ void StageView::SetScale(int scale) {
 
 int StageView::EffectiveScale() const {
     if (m_scale > 0) return m_scale;
-    int fit = std::min(width() / kViewWidth, height() / kViewHeight);
-    return std::max(1, fit);
+    return FitViewScale(width(), height(), 0);
 }
 
 QSize StageView::sizeHint() const {

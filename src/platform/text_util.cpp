@@ -187,20 +187,26 @@ double RoundHalfEven(double v) {
     return std::fmod(floorV, 2.0) == 0.0 ? floorV : floorV + 1;
 }
 
-int32_t RoundClampInt32(double v) {
+namespace {
+
+// Rounded half to even and held inside T's range; NaN is 0.
+template <typename T>
+T RoundClampTo(double v) {
     if (std::isnan(v)) return 0;
-    double r = RoundHalfEven(v);
-    if (r < -2147483648.0) return std::numeric_limits<int32_t>::min();
-    if (r > 2147483647.0) return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(r);
+    const double r = RoundHalfEven(v);
+    if (r < static_cast<double>(std::numeric_limits<T>::min())) return std::numeric_limits<T>::min();
+    if (r > static_cast<double>(std::numeric_limits<T>::max())) return std::numeric_limits<T>::max();
+    return static_cast<T>(r);
+}
+
+}  // namespace
+
+int32_t RoundClampInt32(double v) {
+    return RoundClampTo<int32_t>(v);
 }
 
 int16_t RoundClampInt16(double v) {
-    if (std::isnan(v)) return 0;
-    double r = RoundHalfEven(v);
-    if (r < -32768.0) return std::numeric_limits<int16_t>::min();
-    if (r > 32767.0) return std::numeric_limits<int16_t>::max();
-    return static_cast<int16_t>(r);
+    return RoundClampTo<int16_t>(v);
 }
 
 std::vector<std::string> SplitTextLines(std::string_view bytes, bool tabsToBlanks) {
