@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/paths.h"
+
 namespace qb {
 
 namespace {
@@ -72,12 +74,9 @@ DataDirs FindDataDirs(const std::string& programDir) {
         ::unlink(probe.c_str());
         return true;
     };
-    const auto isDir = [](const std::string& path) {
-        std::error_code ec;
-        return fs::is_directory(path, ec);
-    };
     return DecideDataDirs(
-        programDir, [](const char* name) { return std::getenv(name); }, writable, isDir);
+        programDir, [](const char* name) { return std::getenv(name); }, writable,
+        [](const std::string& path) { return DirExists(path); });
 }
 
 bool PrepareDataDir(const DataDirs& dirs, const std::string& dir) {
