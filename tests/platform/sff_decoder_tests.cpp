@@ -372,12 +372,15 @@ std::vector<std::filesystem::path> CorpusSpriteFiles() {
     std::vector<std::filesystem::path> files;
     const auto root = test::CorpusDir();
     if (root.empty()) return files;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        auto ext = it->path().extension().string();
-        for (auto& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        if (ext == ".sff") files.push_back(it->path());
+    // Only the corpus folders of version 1 files: stages_v2/ and chars_v2/ hold the newer format.
+    for (const char* sub : {"stages", "chars"}) {
+        std::error_code ec;
+        for (auto it = std::filesystem::recursive_directory_iterator(root / sub, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+            auto ext = it->path().extension().string();
+            for (auto& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            if (ext == ".sff") files.push_back(it->path());
+        }
     }
     std::sort(files.begin(), files.end());
     return files;
