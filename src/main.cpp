@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
         std::printf("quillback %s\n", QB_VERSION);
         return 0;
     }
+    qb::IgnoreFileSizeSignal();
     // The frame is scaled by whole numbers only: a fractional screen scale would blur its pixels.
     QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);

@@ -5,6 +5,7 @@
 
 #include "app/about_screen.h"
 #include "app/app_state.h"
+#include "platform/data_dirs.h"
 #include "app/char_commands.h"
 #include "app/commands.h"
 #include "app/config.h"
@@ -122,6 +123,8 @@ static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
         ui.MsgBox("Already running..", MsgIcon::None, MsgButtons::Ok);
         return false;
     }
+    // Package folders of an earlier run that ended without releasing its stage (a crash, a kill).
+    RemoveStalePackageFolders(state.Dirs.Temp, ProcessRunning);
     state.Window.FirstActivate = 255;
     state.Window.ShowIntro = 255;
     state.Loop.PerfFrequency = state.ports.clock ? state.ports.clock->Frequency() : 0;

@@ -23,6 +23,7 @@
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "platform/stop_signals.h"
 #include "stage/error_log.h"
 #include "stage/stage_writer.h"
 #include "stage/save_stage.h"
@@ -383,6 +384,7 @@ int RunCharInfo(const Options& options) {
 }  // namespace qb::shot
 
 int main(int argc, char** argv) {
+    qb::IgnoreFileSizeSignal();
     if (argc == 2 && std::string_view(argv[1]) == "--help") {
         std::printf("%s\n%s", qb::shot::kUsage, qb::shot::kHelp);
         return 0;
