@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/paths.h"
+#include "platform/zip_archive.h"
 #include "tests/support/temp_dir.h"
 
 namespace qb {
@@ -125,6 +126,7 @@ TEST(Paths, ReadersTakeRegularFilesOnlyAndNeverWaitOnAFifo) {
         EXPECT_EQ(FileExists(path), c.regular) << c.name;
         EXPECT_EQ(ReadFileBytes(path, 100).has_value(), c.regular) << c.name;
         EXPECT_EQ(ReadFileHead(path, 4).value_or("-"), c.regular ? "[Cam" : "-") << c.name;
+        EXPECT_FALSE(ZipArchive::Open(path)) << c.name;  // returns at once: none of them is an archive
     }
 }
 
