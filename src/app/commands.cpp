@@ -448,8 +448,12 @@ void mnuChangeMusic_Click(AppState& state) {
 }
 
 MusicChooserEnv ChooserEnv(AppState& state) {
-    return MusicChooserEnv{state.Stage,  state.MUSIC,   state.cdl,
-                           UiOf(state),  state.MugeDir, state.StageFile,
+    return MusicChooserEnv{state.Stage,
+                           state.MUSIC,
+                           state.cdl,
+                           UiOf(state),
+                           state.MugeDir,
+                           state.StageFile,
                            state.Package.FromPackage ? state.Package.PackageFile : std::string()};
 }
 

@@ -87,7 +87,8 @@ PackageStamp PackageStampOf(const std::string& path) {
 }
 
 bool PackageChanged(const PackageState& package) {
-    return package.FromPackage && !package.PackageFile.empty() && PackageStampOf(package.PackageFile) != package.Stamp;
+    return package.FromPackage && !package.PackageFile.empty() &&
+           PackageStampOf(package.PackageFile) != package.Stamp;
 }
 
 void OpenStagePackage(AppState& state) {
@@ -98,7 +99,8 @@ void OpenStagePackage(AppState& state) {
         UnloadStuff(state);
     }
     // Files of a package extracted but never loaded (its start still pending) go before new ones come.
-    if (!state.Package.CreatedFiles.empty()) DeleteExtractedFiles(state.Package);
+    if (!state.Package.CreatedFiles.empty() || !state.Package.Folder.empty())
+        DeleteExtractedFiles(state.Package);
     state.Package.PackageFile = state.StageFile;
     // Taken before the listing: a package replaced while it is read counts as changed.
     state.Package.Stamp = PackageStampOf(state.StageFile);
@@ -107,8 +109,8 @@ void OpenStagePackage(AppState& state) {
     if (StageZip.TooManyEntries() > 0) {
         state.ports.ui->MsgBox("The package\r\n" + state.StageFile + "\r\nholds " +
                                    std::to_string(StageZip.TooManyEntries()) +
-                                   " entries; a stage package holds at most " + std::to_string(StageZip.MaxEntries()) +
-                                   ". It was not opened.",
+                                   " entries; a stage package holds at most " +
+                                   std::to_string(StageZip.MaxEntries()) + ". It was not opened.",
                                MsgIcon::Exclamation, MsgButtons::Ok);
         return;
     }

@@ -456,7 +456,8 @@ PackageLint LintPackage(AppState& state, const std::string& zipPath) {
     for (const std::string& folder : {state.Package.Folder, scratch}) {
         if (folder.empty()) continue;
         for (LintProblem& p : result.lint.problems)
-            for (size_t at; (at = p.message.find(folder)) != npos;) p.message.replace(at, folder.size(), "<extracted>");
+            for (size_t at; (at = p.message.find(folder)) != npos;)
+                p.message.replace(at, folder.size(), "<extracted>");
     }
     // Files of a package that never opened are the package's too; the folder goes with all of them.
     DeleteExtractedFiles(state.Package);

@@ -5,7 +5,6 @@
 
 #include "app/about_screen.h"
 #include "app/app_state.h"
-#include "platform/data_dirs.h"
 #include "app/char_commands.h"
 #include "app/commands.h"
 #include "app/config.h"
@@ -13,6 +12,7 @@
 #include "app/run_loop.h"
 #include "app/window_rules.h"
 #include "library/stage_list.h"
+#include "platform/data_dirs.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "stage/error_log.h"

@@ -181,19 +181,22 @@ void cUnzip::Directory() {
     m_options[kListing] = 1;
     m_tooMany = 0;
     uint64_t count = 0;
-    const bool listed = ListArchive(m_zipFile, [this](uint32_t, uint32_t compressedSize, int32_t factor, int32_t month, int32_t day,
-                                  int32_t year, int32_t hour, int32_t minute, char, const char* name,
-                                  const char* method, uint32_t crc, char encryption) {
-        UnzipEntry entry;
-        SplitEntryName(name, entry.Folder, entry.Name);
-        entry.Size = static_cast<int32_t>(compressedSize);
-        entry.Factor = factor;
-        entry.Method = method;
-        if (ValidDate(year, month, day)) entry.Date = ZipDate{year, month, day, hour, minute};
-        entry.Crc = crc;
-        entry.Encrypted = (static_cast<unsigned char>(encryption) & 0x40) != 0;
-        AddEntry(std::move(entry));
-    }, m_maxEntries, &count);
+    const bool listed = ListArchive(
+        m_zipFile,
+        [this](uint32_t, uint32_t compressedSize, int32_t factor, int32_t month, int32_t day, int32_t year,
+               int32_t hour, int32_t minute, char, const char* name, const char* method, uint32_t crc,
+               char encryption) {
+            UnzipEntry entry;
+            SplitEntryName(name, entry.Folder, entry.Name);
+            entry.Size = static_cast<int32_t>(compressedSize);
+            entry.Factor = factor;
+            entry.Method = method;
+            if (ValidDate(year, month, day)) entry.Date = ZipDate{year, month, day, hour, minute};
+            entry.Crc = crc;
+            entry.Encrypted = (static_cast<unsigned char>(encryption) & 0x40) != 0;
+            AddEntry(std::move(entry));
+        },
+        m_maxEntries, &count);
     if (!listed && count > m_maxEntries) m_tooMany = count;
 }
 
@@ -215,7 +218,9 @@ bool cUnzip::Unzip() {
     m_options[kListing] = 0;
     const std::vector<std::string> include = IncludeList();
     const bool caseSensitive = CaseSensitiveFileNames();
-    const auto key = [caseSensitive](const std::string& path) { return caseSensitive ? path : text::Lower(path); };
+    const auto key = [caseSensitive](const std::string& path) {
+        return caseSensitive ? path : text::Lower(path);
+    };
     // Looked up once per entry: a scan of the list for each would make large archives quadratic.
     std::unordered_set<std::string> chosenPaths;
     for (const std::string& path : include) chosenPaths.insert(key(path));

@@ -91,9 +91,8 @@ DataDirs FindDataDirs(const std::string& programDir) {
         ::unlink(probe.c_str());
         return true;
     };
-    return DecideDataDirs(
-        programDir, ProcessEnv, writable,
-        [](const std::string& path) { return DirExists(path); });
+    return DecideDataDirs(programDir, ProcessEnv, writable,
+                          [](const std::string& path) { return DirExists(path); });
 }
 
 bool PrepareDataDir(const DataDirs& dirs, const std::string& dir) {
@@ -115,7 +114,8 @@ namespace qb {
 std::string MakePackageFolder(const DataDirs& dirs) {
     if (dirs.Temp.empty() || !PrepareDataDir(dirs, dirs.Temp)) return {};
     std::string pattern =
-        (fs::path(dirs.Temp) / (std::string(kPackagePrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
+        (fs::path(dirs.Temp) / (std::string(kPackagePrefix) + std::to_string(::getpid()) + "-XXXXXX"))
+            .string();
     if (!::mkdtemp(pattern.data())) return {};
     return pattern;
 }
@@ -133,10 +133,12 @@ int RemoveStalePackageFolders(const std::string& temp, const PidProbe& running) 
         if (rest.find_first_not_of("0123456789") != dash) continue;
         const long pid = std::stol(rest.substr(0, dash));
         struct stat st;
-        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
         if (running(pid)) continue;
         std::error_code removeError;
-        if (fs::remove_all(it->path(), removeError) != static_cast<std::uintmax_t>(-1) && !removeError) ++removed;
+        if (fs::remove_all(it->path(), removeError) != static_cast<std::uintmax_t>(-1) && !removeError)
+            ++removed;
     }
     return removed;
 }

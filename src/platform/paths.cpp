@@ -240,7 +240,8 @@ bool WriteAtomically(std::string_view path, std::string_view bytes, std::string&
     // other hard links to the old one keep the old content.
     struct stat st;
     const bool replacing = ::stat(target.c_str(), &st) == 0;
-    if (replacing && ::fchown(fd, st.st_uid, st.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+    if (replacing && ::fchown(fd, st.st_uid, st.st_gid) != 0)
+        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
     const mode_t mode = replacing ? (st.st_mode & 07777) : 0644;
     if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions of the temporary file");
     size_t done = 0;

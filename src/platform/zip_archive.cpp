@@ -145,7 +145,8 @@ std::optional<std::vector<std::string>> ReadStoredNames(const std::string& path,
     const auto size = static_cast<uint64_t>(st.st_size);
     const uint64_t tailSize = std::min<uint64_t>(size, 22 + 65535);
     std::string tail;
-    if (tailSize < 22 || !ReadAt(file.fd, size - tailSize, static_cast<size_t>(tailSize), tail)) return std::nullopt;
+    if (tailSize < 22 || !ReadAt(file.fd, size - tailSize, static_cast<size_t>(tailSize), tail))
+        return std::nullopt;
     const size_t end = tail.rfind(std::string("PK\x05\x06", 4), tail.size() - 22);
     if (end == std::string::npos) return std::nullopt;
     uint64_t entries = Le(tail, end + 10, 2);
@@ -154,7 +155,8 @@ std::optional<std::vector<std::string>> ReadStoredNames(const std::string& path,
     if (entries == 0xFFFF || dirSize == 0xFFFFFFFF || dirOffset == 0xFFFFFFFF) {
         std::string record;
         const uint64_t locatorAt = size - tailSize + end;
-        if (locatorAt < 20 || !ReadAt(file.fd, locatorAt - 20, 20, record) || record.compare(0, 4, "PK\x06\x07") != 0)
+        if (locatorAt < 20 || !ReadAt(file.fd, locatorAt - 20, 20, record) ||
+            record.compare(0, 4, "PK\x06\x07") != 0)
             return std::nullopt;
         if (!ReadAt(file.fd, Le64(record, 8), 56, record) || record.compare(0, 4, "PK\x06\x06") != 0)
             return std::nullopt;

@@ -98,7 +98,8 @@ bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, in
     // ([BGdef], spr = ...), and other control characters have no place in a file name.
     for (const char c : newMusicFile) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            error = "The music file name holds control characters; the stage file " + stageFile + " was not changed.";
+            error = "The music file name holds control characters; the stage file " + stageFile +
+                    " was not changed.";
             return false;
         }
     }

@@ -47,7 +47,9 @@ struct PackageFixture : AppFixture {
     }
     std::string InProgram(const std::string& name) const { return (program.Path() / name).string(); }
     // A file of the package's private folder.
-    std::string Extracted(const std::string& name) const { return (fs::path(state.Package.Folder) / name).string(); }
+    std::string Extracted(const std::string& name) const {
+        return (fs::path(state.Package.Folder) / name).string();
+    }
     // Every file and folder under the temporary folder: empty once no package is open.
     std::map<std::string, uintmax_t> TempListing() const { return Listing(temp.Path()); }
     // The program folder's files and sizes: what a package must leave as it found it once released.
@@ -75,10 +77,12 @@ TEST(StagePackage, LifeCycleThroughTheOpenDialog) {
     EXPECT_EQ(f.state.Package.PackageFile, package);
     EXPECT_EQ(f.state.Menus.RecentFiles.front(), package);  // the package, not the extracted file
     EXPECT_TRUE(f.state.Window.tmrStartEnabled);
-    const std::map<std::string, uintmax_t> extracted{{folder, 0},
-                                                     {folder + "/city.def", StageDefText("City", "city.sff").size()},
-                                                     {folder + "/city.sff", TinySff().size()}};
-    EXPECT_EQ(f.TempListing(), extracted);  // flat, only definitions and sprite files, in a folder of their own
+    const std::map<std::string, uintmax_t> extracted{
+        {folder, 0},
+        {folder + "/city.def", StageDefText("City", "city.sff").size()},
+        {folder + "/city.sff", TinySff().size()}};
+    EXPECT_EQ(f.TempListing(),
+              extracted);  // flat, only definitions and sprite files, in a folder of their own
     EXPECT_EQ(f.ProgramListing(), before);
 
     LoadStage(f.state);
@@ -196,7 +200,8 @@ TEST(StagePackage, ReleaseKeepsFilesThePackageDidNotCreate) {
     PackageFixture f;
     const std::string mine = TinySff() + "mine";
     f.program.Write("city.sff", mine);
-    f.ui.openAnswers = {f.Package("test.zip", {{"test.def", StageDefText("City", "city.sff")}, {"city.sff", TinySff()}})};
+    f.ui.openAnswers = {
+        f.Package("test.zip", {{"test.def", StageDefText("City", "city.sff")}, {"city.sff", TinySff()}})};
     mnuOpen_Click(f.state);
     ASSERT_TRUE(BeginStageRun(f.state));
     EXPECT_EQ(f.state.Package.ExtractedSpriteFile, f.Extracted("city.sff"));
@@ -292,7 +297,8 @@ TEST(StagePackage, ReloadExtractsAChangedPackageAgain) {
         SCOPED_TRACE(byWatcher ? "watcher" : "Reload");
         const std::string name = byWatcher ? "Night" : "Dusk";
         const std::string old = f.state.Package.Folder;
-        ASSERT_TRUE(WriteZip(package, {{"stages/city.def", StageDefText(name, "city.sff")}, {"stages/city.sff", TinySff()}}));
+        ASSERT_TRUE(WriteZip(
+            package, {{"stages/city.def", StageDefText(name, "city.sff")}, {"stages/city.sff", TinySff()}}));
         if (byWatcher) {
             NoteStageFilesChanged(f.state);
             f.clock.AdvanceMs(kReloadSettleMs + 1);
@@ -315,12 +321,14 @@ TEST(StagePackage, ReloadExtractsAChangedPackageAgain) {
 TEST(StagePackage, TooManyEntriesAreRefusedWithTheirCount) {
     PackageFixture f;
     std::vector<ZipItem> items;
-    for (uint64_t i = 0; i <= kMaxPackageEntries; ++i) items.push_back({"f" + std::to_string(i) + ".def", ""});
+    for (uint64_t i = 0; i <= kMaxPackageEntries; ++i)
+        items.push_back({"f" + std::to_string(i) + ".def", ""});
     const std::string package = f.Package("huge.zip", items);
     f.ui.openAnswers = {package};
     mnuOpen_Click(f.state);
-    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"The package\r\n" + package + "\r\nholds 10001 entries; a stage "
-                                                      "package holds at most 10000. It was not opened.",
+    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"The package\r\n" + package +
+                                                          "\r\nholds 10001 entries; a stage "
+                                                          "package holds at most 10000. It was not opened.",
                                                       "Not a stage!"}));
     EXPECT_TRUE(f.TempListing().empty());
 }

@@ -180,8 +180,8 @@ TEST(Unzip, ExtractsSelectedEntriesFlatAndRemembersThem) {
 TEST(Unzip, WrittenNameIsWhatTheFileBecomes) {
     UnzipFixture f;
     const std::pair<std::string, std::string> cases[] = {
-        {"stages/city.def", "city.def"},   {"x.def\\qt.conf", "qt.conf"}, {"y.sff:z.sh", "z.sh"},
-        {"../../evil.def", "evil.def"},    {"a/b\\c d.sff", "c d.sff"},    {"stages/..", ""},
+        {"stages/city.def", "city.def"}, {"x.def\\qt.conf", "qt.conf"}, {"y.sff:z.sh", "z.sh"},
+        {"../../evil.def", "evil.def"},  {"a/b\\c d.sff", "c d.sff"},   {"stages/..", ""},
     };
     std::vector<RawZipItem> items;
     for (const auto& c : cases) items.push_back({c.first, "x", 0, 0, Crc32("x"), 1});

@@ -122,7 +122,9 @@ TEST(DataDirs, PackageFoldersArePrivateAndStaleOnesGoAtStart) {
     struct stat st {};
     ASSERT_EQ(::stat(mine.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(fs::path(mine).filename().string().rfind("quillback-package-" + std::to_string(::getpid()) + "-", 0), 0u);
+    EXPECT_EQ(
+        fs::path(mine).filename().string().rfind("quillback-package-" + std::to_string(::getpid()) + "-", 0),
+        0u);
 
     const fs::path temp(dirs.Temp);
     const struct {
@@ -131,10 +133,8 @@ TEST(DataDirs, PackageFoldersArePrivateAndStaleOnesGoAtStart) {
     } cases[] = {
         {"quillback-package-111-aaaaaa", true},   // its process is gone
         {"quillback-package-222-bbbbbb", false},  // still running
-        {"quillback-package-111-toolong", false},
-        {"quillback-package-x1-cccccc", false},
-        {"quillback-lint-111111", false},
-        {"other", false},
+        {"quillback-package-111-toolong", false}, {"quillback-package-x1-cccccc", false},
+        {"quillback-lint-111111", false},         {"other", false},
     };
     for (const auto& c : cases) {
         fs::create_directories(temp / c.name);

@@ -38,7 +38,8 @@ TEST(StopSignals, EachSignalArrivesOnceThroughThePipe) {
 TEST(StopSignals, WritesPastTheFileSizeLimitFailAndLeaveNothing) {
     test::TempDir dir;
     const std::string big(64 * 1024, 'x');
-    const auto zipPath = dir.Write("big.zip", test::RawZip({{"big.sff", big, 0, 0, test::Crc32(big), big.size()}}));
+    const auto zipPath =
+        dir.Write("big.zip", test::RawZip({{"big.sff", big, 0, 0, test::Crc32(big), big.size()}}));
     dir.Write("stage.def", "old");
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -48,7 +49,8 @@ TEST(StopSignals, WritesPastTheFileSizeLimitFailAndLeaveNothing) {
         ::setrlimit(RLIMIT_FSIZE, &limit);
         int failures = 0;
         std::string error;
-        if (WriteFileAtomic(dir.Dir() + "stage.def", big, error) || error.find("File too large") == std::string::npos)
+        if (WriteFileAtomic(dir.Dir() + "stage.def", big, error) ||
+            error.find("File too large") == std::string::npos)
             ++failures;
         const auto archive = ZipArchive::Open(zipPath.string());
         if (!archive || archive->Extract(0, dir.Dir() + "big.sff", big.size(), big.size(), "") !=
@@ -63,7 +65,8 @@ TEST(StopSignals, WritesPastTheFileSizeLimitFailAndLeaveNothing) {
     // The stage as it was, no temporary file and no partial sprite file.
     EXPECT_EQ(dir.Read("stage.def"), "old");
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) names.insert(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.insert(entry.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"big.zip", "stage.def"}));
 }
 

@@ -127,7 +127,8 @@ TEST(StageWriter, ChangeMusicRefusesNamesWithControlCharacters) {
     }
     StageFolder f;
     std::string error;
-    EXPECT_TRUE(ChangeMusic(f.path, "sound\\\xE9t\xE9 song.mp3", 5, error)) << error;  // bytes above 127 are text
+    EXPECT_TRUE(ChangeMusic(f.path, "sound\\\xE9t\xE9 song.mp3", 5, error))
+        << error;  // bytes above 127 are text
 }
 
 }  // namespace
