@@ -318,21 +318,6 @@ TEST(StagePackage, ReloadExtractsAChangedPackageAgain) {
     EXPECT_TRUE(fs::exists(f.Extracted("city.def")));
 }
 
-TEST(StagePackage, TooManyEntriesAreRefusedWithTheirCount) {
-    PackageFixture f;
-    std::vector<ZipItem> items;
-    for (uint64_t i = 0; i <= kMaxPackageEntries; ++i)
-        items.push_back({"f" + std::to_string(i) + ".def", ""});
-    const std::string package = f.Package("huge.zip", items);
-    f.ui.openAnswers = {package};
-    mnuOpen_Click(f.state);
-    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"The package\r\n" + package +
-                                                          "\r\nholds 10001 entries; a stage "
-                                                          "package holds at most 10000. It was not opened.",
-                                                      "Not a stage!"}));
-    EXPECT_TRUE(f.TempListing().empty());
-}
-
 }  // namespace
 }  // namespace qb::test
 

@@ -195,9 +195,6 @@ TEST(Unzip, WrittenNameIsWhatTheFileBecomes) {
     }
     zip.SpaceToUnderScore(true);
     EXPECT_EQ(zip.WrittenName(5), "c_d.sff");
-    zip.Unzip();
-    EXPECT_TRUE(fs::exists(f.folder / "c_d.sff"));
-    EXPECT_TRUE(fs::exists(f.folder / "qt.conf"));  // cUnzip writes any safe name; the package open selects
 }
 
 // An archive with more entries than the bound is neither listed nor extracted, and says how many.
