@@ -29,11 +29,13 @@ constexpr const char* kHelp =
     "  --version  show the version and exit\n"
     "\n"
     "Files:\n"
-    "A program whose folder is writable keeps its settings (QB.cfg), its snapshots and its\n"
-    "temporary files in that folder. An installed program keeps the settings in\n"
-    "$XDG_CONFIG_HOME/quillback/ (~/.config/quillback/), the snapshots in\n"
-    "$XDG_DATA_HOME/quillback/snapshots/ (~/.local/share/quillback/snapshots/) and the files of\n"
-    "opened packages in $XDG_CACHE_HOME/quillback/tmp/ (~/.cache/quillback/tmp/).\n";
+    "A program whose folder is writable keeps its settings (QB.cfg) and its snapshots in that\n"
+    "folder, and unpacks each opened package into a private folder in $TMPDIR (/tmp). An\n"
+    "installed program keeps the settings in $XDG_CONFIG_HOME/quillback/ (~/.config/quillback/),\n"
+    "the snapshots in $XDG_DATA_HOME/quillback/snapshots/ (~/.local/share/quillback/snapshots/)\n"
+    "and the files of opened packages in private folders in $XDG_CACHE_HOME/quillback/tmp/\n"
+    "(~/.cache/quillback/tmp/). A package's folder goes when its stage is closed; folders left\n"
+    "by a program that was killed go at the next start.\n";
 
 }  // namespace
 
@@ -47,6 +49,7 @@ int main(int argc, char** argv) {
         std::printf("quillback %s\n", QB_VERSION);
         return 0;
     }
+    qb::IgnoreFileSizeSignal();
     // The frame is scaled by whole numbers only: a fractional screen scale would blur its pixels.
     QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);

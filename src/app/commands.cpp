@@ -223,6 +223,15 @@ void mnuReload_Click(AppState& state) {
         mnuOpen_Click(state);
         return;
     }
+    // A package replaced since it was extracted is extracted again: the copy on disk is the old one.
+    if (PackageChanged(state.Package)) {
+        state.Loop.AboutRunning = false;
+        const std::string package = state.Package.PackageFile;
+        if (ExtractPackage(state, package, MsgIcon::Exclamation) &&
+            BeginOpen(state, state.StageFile, MsgIcon::Exclamation))
+            UiOf(state).SetCaption(package);
+        return;
+    }
     state.Loop.AboutRunning = false;
     state.Loop.ExitLoop = true;
     state.Package.Reloading = true;
@@ -439,7 +448,13 @@ void mnuChangeMusic_Click(AppState& state) {
 }
 
 MusicChooserEnv ChooserEnv(AppState& state) {
-    return MusicChooserEnv{state.Stage, state.MUSIC, state.cdl, UiOf(state), state.MugeDir, state.StageFile};
+    return MusicChooserEnv{state.Stage,
+                           state.MUSIC,
+                           state.cdl,
+                           UiOf(state),
+                           state.MugeDir,
+                           state.StageFile,
+                           state.Package.FromPackage ? state.Package.PackageFile : std::string()};
 }
 
 void MusicChooserClosed(AppState& state) {

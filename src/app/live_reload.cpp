@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "app/app_state.h"
+#include "app/commands.h"
 #include "app/load_stage.h"
+#include "app/open_package.h"
 #include "app/startup.h"
 #include "app/window_rules.h"
 #include "library/stage_list.h"
@@ -189,6 +191,8 @@ void WatchStageFiles(AppState& state) {
     live.Files.clear();
     if (!state.StageFile.empty()) live.Files.push_back(ResolvePath(state.StageFile));
     if (!state.Stage.SpriteFile.empty()) live.Files.push_back(ResolvePath(state.Stage.SpriteFile));
+    // A packaged stage's files are extracted copies: the package is what the user changes.
+    if (state.Package.FromPackage) live.Files.push_back(ResolvePath(state.Package.PackageFile));
     live.Stamps = StampsOf(live.Files);
     live.Pending = false;
     live.LastFailed = false;
@@ -215,6 +219,12 @@ bool PollLiveReload(AppState& state) {
     }
     if (static_cast<int32_t>(state.ports.clock->TickCount() - live.Deadline) < 0) return false;
     live.Pending = false;
+    if (PackageChanged(state.Package)) {
+        // Extracted again and started through tmrStart as the Reload command does; the new stage
+        // is not on screen yet.
+        mnuReload_Click(state);
+        return false;
+    }
     std::vector<FileStamp> now = StampsOf(live.Files);
     if (now == live.Stamps && !live.LastFailed) return false;
     // Whatever the outcome, these contents have been looked at: only a further change tries again.

@@ -49,13 +49,14 @@ struct LiveReloadState {
 // Records the running stage's files and their contents. Called when a stage starts running and after
 // the program itself wrote the definition (that write is not a change to reload).
 void WatchStageFiles(AppState& state);
-// The files to watch now: the running stage's definition and sprite file while mnuAutoReload is
-// checked; none otherwise.
+// The files to watch now: the running stage's definition and sprite file, and the package it came
+// from, while mnuAutoReload is checked; none otherwise.
 std::vector<std::string> StageFilesToWatch(const AppState& state);
 // A watched file (or its folder) changed: the reload is due kReloadSettleMs after the last report.
 void NoteStageFilesChanged(AppState& state);
 // Called by the run loop every pass: reloads when a reported change has settled and the files really
-// differ from what the stage on screen was loaded from. True when a new stage replaced it.
+// differ from what the stage on screen was loaded from. True when a new stage replaced it. A changed
+// package is extracted again and started as the Reload command does (false: the start is pending).
 bool PollLiveReload(AppState& state);
 
 // mnuAutoReload: toggles the check mark; off drops a pending reload.

@@ -1,11 +1,17 @@
 #include "app/open_package.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 
 #include "app/app_state.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
 #include "library/unzip.h"
+#include "platform/data_dirs.h"
 #include "platform/paths.h"
 #include "platform/text_util.h"
 #include "stage/stage_loader.h"
@@ -57,12 +63,32 @@ void ReportEntries(AppState& state, const cUnzip& zip) {
 
 void DeleteExtractedFiles(PackageState& package) {
     for (const std::string& file : package.CreatedFiles) ::unlink(file.c_str());
+    if (!package.Folder.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(package.Folder, ec);  // made for this package alone
+    }
+    package.Folder.clear();
     package.CreatedFiles.clear();
     package.Notes.clear();
     package.ExtractedDefFile.clear();
     package.ExtractedSpriteFile.clear();
     package.DefinitionEntry.clear();
     package.FromPackage = false;
+}
+
+PackageStamp PackageStampOf(const std::string& path) {
+    PackageStamp stamp;
+    struct stat st;
+    if (::stat(ResolvePath(path).c_str(), &st) != 0) return stamp;
+    stamp.size = static_cast<int64_t>(st.st_size);
+    stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.inode = static_cast<uint64_t>(st.st_ino);
+    return stamp;
+}
+
+bool PackageChanged(const PackageState& package) {
+    return package.FromPackage && !package.PackageFile.empty() &&
+           PackageStampOf(package.PackageFile) != package.Stamp;
 }
 
 void OpenStagePackage(AppState& state) {
@@ -73,22 +99,44 @@ void OpenStagePackage(AppState& state) {
         UnloadStuff(state);
     }
     // Files of a package extracted but never loaded (its start still pending) go before new ones come.
-    if (!state.Package.CreatedFiles.empty()) DeleteExtractedFiles(state.Package);
+    if (!state.Package.CreatedFiles.empty() || !state.Package.Folder.empty())
+        DeleteExtractedFiles(state.Package);
     state.Package.PackageFile = state.StageFile;
+    // Taken before the listing: a package replaced while it is read counts as changed.
+    state.Package.Stamp = PackageStampOf(state.StageFile);
     StageZip.ZipFile(state.StageFile);
-    PrepareDataDir(state.Dirs, state.Dirs.Temp);  // a failure shows as each entry's extraction error
-    StageZip.UnzipFolder(state.Dirs.Temp);
     StageZip.Directory();
+    if (StageZip.TooManyEntries() > 0) {
+        state.ports.ui->MsgBox("The package\r\n" + state.StageFile + "\r\nholds " +
+                                   std::to_string(StageZip.TooManyEntries()) +
+                                   " entries; a stage package holds at most " +
+                                   std::to_string(StageZip.MaxEntries()) + ". It was not opened.",
+                               MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
     if (StageZip.FileCount() < 1) {
         state.ports.ui->MsgBox("ZIP ERROR!", MsgIcon::None, MsgButtons::Ok);
         return;
     }
-    // Only definitions and sprite files are extracted.
+    // Only definitions and sprite files are extracted, judged by the name the file is written under
+    // ("x.def\qt.conf" becomes qt.conf, which is neither). An entry never written (an unusable name)
+    // is judged by its listed name, so that its skipping is told when it looks like one of them.
     for (int32_t i = 1; i <= StageZip.FileCount(); ++i) {
-        const std::string name = text::Lower(StageZip.FileName(i));
+        std::string name = text::Lower(StageZip.WrittenName(i));
+        if (name.empty()) name = text::Lower(StageZip.FileName(i));
         if (name.find(".def") == std::string::npos && name.find(".sff") == std::string::npos)
             StageZip.FileSelected(i, false);
     }
+    // A folder of its own for each extraction: nothing of the program's is beside the extracted
+    // files, nothing left by an earlier run is taken for them, and the release removes it whole.
+    state.Package.Folder = MakePackageFolder(state.Dirs);
+    if (state.Package.Folder.empty()) {
+        state.ports.ui->MsgBox("No private folder could be made in " + state.Dirs.Temp + " (" +
+                                   std::strerror(errno) + ") to extract the package\r\n" + state.StageFile,
+                               MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
+    StageZip.UnzipFolder(state.Package.Folder);
     StageZip.Unzip();  // the answer is not needed: each entry's outcome says what happened
     state.Package.CreatedFiles = StageZip.CreatedFiles();
     state.Package.FromPackage = true;
@@ -104,7 +152,7 @@ void OpenStagePackage(AppState& state) {
         }
     }
     if (defFile.empty() || !IsStage(defFile)) {
-        // Not a stage: nothing of it stays behind in the program's folder.
+        // Not a stage: nothing of it stays behind.
         DeleteExtractedFiles(state.Package);
         return;
     }

@@ -452,10 +452,13 @@ PackageLint LintPackage(AppState& state, const std::string& zipPath) {
     } else {
         result.lint.problems.push_back({LintKind::Load, 0, "opening the package: \"Not a stage!\""});
     }
-    // The private folder is gone once this returns: paths in it are named by what they are.
-    for (LintProblem& p : result.lint.problems)
-        for (size_t at; (at = p.message.find(scratch)) != npos;)
-            p.message.replace(at, scratch.size(), "<extracted>");
+    // The private folders are gone once this returns: paths in them are named by what they are.
+    for (const std::string& folder : {state.Package.Folder, scratch}) {
+        if (folder.empty()) continue;
+        for (LintProblem& p : result.lint.problems)
+            for (size_t at; (at = p.message.find(folder)) != npos;)
+                p.message.replace(at, folder.size(), "<extracted>");
+    }
     // Files of a package that never opened are the package's too; the folder goes with all of them.
     DeleteExtractedFiles(state.Package);
     state.Package = PackageState{};

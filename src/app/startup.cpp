@@ -12,6 +12,7 @@
 #include "app/run_loop.h"
 #include "app/window_rules.h"
 #include "library/stage_list.h"
+#include "platform/data_dirs.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "stage/error_log.h"
@@ -122,6 +123,8 @@ static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
         ui.MsgBox("Already running..", MsgIcon::None, MsgButtons::Ok);
         return false;
     }
+    // Package folders of an earlier run that ended without releasing its stage (a crash, a kill).
+    RemoveStalePackageFolders(state.Dirs.Temp, ProcessRunning);
     state.Window.FirstActivate = 255;
     state.Window.ShowIntro = 255;
     state.Loop.PerfFrequency = state.ports.clock ? state.ports.clock->Frequency() : 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <unordered_map>
 
@@ -241,11 +240,9 @@ void ReadConstants(CharLoadEnv& env, const std::vector<std::string>& lines, Test
 
 // The sprite file's header and its image count (byte 20), read without loading the rest.
 int32_t ReadSpriteHeader(const std::string& path, SffHeader* record) {
-    std::ifstream in(ResolvePath(path), std::ios::binary);
-    if (!in) return 0;
-    std::string head(kSffHeaderSize, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    const std::optional<std::string> read = ReadFileHead(path, kSffHeaderSize);
+    if (!read) return 0;
+    const std::string& head = *read;
     if (record) {
         if (auto header = ReadSffHeader(head)) *record = *header;
     }

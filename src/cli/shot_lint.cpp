@@ -268,6 +268,7 @@ int RunLint(const Options& options) {
             SetVersionAndTitle(state);
             state.ProgramDir = programDir;
             state.Dirs = PortableDataDirs(programDir);
+            state.Dirs.Temp = programDir;  // the lint's packages are extracted in the folder it was given
             state.MugeDir = mugeDir;
             std::error_code ec;
             const std::filesystem::path absolute = std::filesystem::absolute(file, ec);

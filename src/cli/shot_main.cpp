@@ -23,6 +23,7 @@
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "platform/stop_signals.h"
 #include "stage/error_log.h"
 #include "stage/stage_writer.h"
 #include "stage/save_stage.h"
@@ -298,13 +299,14 @@ int RunShot(const Options& options) {
         }
         // The tool writes only into the folder it is given (or its scratch folder), installed or not.
         state.Dirs = PortableDataDirs(state.ProgramDir);
+        state.Dirs.Temp = state.ProgramDir;  // packages too: their private folders are made in it
         if (!options.mugeDir.empty()) {
             state.MugeDir = AbsolutePath(options.mugeDir);
             if (state.MugeDir.back() != '/' && state.MugeDir.back() != '\\') state.MugeDir += '/';
         }
         state.StageFile = AbsolutePath(options.stage);
-        // A package is extracted into the program folder as the window does it; the release below
-        // deletes what the extraction created.
+        // A package is extracted into a private folder as the window does it; the release below
+        // deletes it.
         if (ClassifyDialogAnswer(state.StageFile).Target == OpenTarget::Package) {
             OpenStagePackage(state);
             if (!state.Package.FromPackage) {
@@ -383,6 +385,7 @@ int RunCharInfo(const Options& options) {
 }  // namespace qb::shot
 
 int main(int argc, char** argv) {
+    qb::IgnoreFileSizeSignal();
     if (argc == 2 && std::string_view(argv[1]) == "--help") {
         std::printf("%s\n%s", qb::shot::kUsage, qb::shot::kHelp);
         return 0;

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <limits>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/paths.h"
 #include "platform/text_util.h"
@@ -69,10 +71,14 @@ std::string Backslashed(std::string text) {
 
 }  // namespace
 
-bool ListArchive(const std::string& zipFile, const ListingCallback& listing) {
+bool ListArchive(const std::string& zipFile, const ListingCallback& listing, uint64_t maxEntries,
+                 uint64_t* entryCount) {
+    if (entryCount) *entryCount = 0;
     auto archive = ZipArchive::Open(zipFile);
     if (!archive) return false;
     const uint64_t count = archive->Count();
+    if (entryCount) *entryCount = count;
+    if (count > maxEntries) return false;
     for (uint64_t i = 0; i < count; ++i) {
         const auto info = archive->Entry(i);
         if (!info) continue;
@@ -157,21 +163,41 @@ void cUnzip::AddEntry(UnzipEntry entry) {
     m_entries.push_back(std::move(entry));
 }
 
+std::string cUnzip::TargetName(std::string_view storedName) const {
+    std::string base = SafeEntryFileName(storedName);
+    if (SpaceToUnderScore()) std::replace(base.begin(), base.end(), ' ', '_');
+    return base;
+}
+
+std::string cUnzip::WrittenName(int32_t lIndex) const {
+    if (lIndex < 1 || lIndex > FileCount()) return {};
+    const UnzipEntry& entry = At(lIndex);
+    // The folder and name put back together name the same last part as the stored name: both
+    // separators end a part either way.
+    return TargetName(EntryPath(entry.Folder, entry.Name));
+}
+
 void cUnzip::Directory() {
     m_options[kListing] = 1;
-    ListArchive(m_zipFile, [this](uint32_t, uint32_t compressedSize, int32_t factor, int32_t month, int32_t day,
-                                  int32_t year, int32_t hour, int32_t minute, char, const char* name,
-                                  const char* method, uint32_t crc, char encryption) {
-        UnzipEntry entry;
-        SplitEntryName(name, entry.Folder, entry.Name);
-        entry.Size = static_cast<int32_t>(compressedSize);
-        entry.Factor = factor;
-        entry.Method = method;
-        if (ValidDate(year, month, day)) entry.Date = ZipDate{year, month, day, hour, minute};
-        entry.Crc = crc;
-        entry.Encrypted = (static_cast<unsigned char>(encryption) & 0x40) != 0;
-        AddEntry(std::move(entry));
-    });
+    m_tooMany = 0;
+    uint64_t count = 0;
+    const bool listed = ListArchive(
+        m_zipFile,
+        [this](uint32_t, uint32_t compressedSize, int32_t factor, int32_t month, int32_t day, int32_t year,
+               int32_t hour, int32_t minute, char, const char* name, const char* method, uint32_t crc,
+               char encryption) {
+            UnzipEntry entry;
+            SplitEntryName(name, entry.Folder, entry.Name);
+            entry.Size = static_cast<int32_t>(compressedSize);
+            entry.Factor = factor;
+            entry.Method = method;
+            if (ValidDate(year, month, day)) entry.Date = ZipDate{year, month, day, hour, minute};
+            entry.Crc = crc;
+            entry.Encrypted = (static_cast<unsigned char>(encryption) & 0x40) != 0;
+            AddEntry(std::move(entry));
+        },
+        m_maxEntries, &count);
+    if (!listed && count > m_maxEntries) m_tooMany = count;
 }
 
 std::vector<std::string> cUnzip::IncludeList() const {
@@ -192,11 +218,19 @@ bool cUnzip::Unzip() {
     m_options[kListing] = 0;
     const std::vector<std::string> include = IncludeList();
     const bool caseSensitive = CaseSensitiveFileNames();
-    const auto samePath = [caseSensitive](const std::string& a, const std::string& b) {
-        return caseSensitive ? a == b : text::Lower(a) == text::Lower(b);
+    const auto key = [caseSensitive](const std::string& path) {
+        return caseSensitive ? path : text::Lower(path);
     };
+    // Looked up once per entry: a scan of the list for each would make large archives quadratic.
+    std::unordered_set<std::string> chosenPaths;
+    for (const std::string& path : include) chosenPaths.insert(key(path));
     auto archive = ZipArchive::Open(m_zipFile);
     if (!archive) return true;
+    m_tooMany = 0;
+    if (archive->Count() > m_maxEntries) {
+        m_tooMany = archive->Count();
+        return true;
+    }
 
     struct Job {
         uint64_t index;
@@ -214,9 +248,7 @@ bool cUnzip::Unzip() {
         SplitEntryName(info->RawName, folder, name);
         if (name.empty()) continue;  // a folder entry
         std::string path = EntryPath(folder, name);
-        const bool chosen = include.empty() || std::any_of(include.begin(), include.end(), [&](const std::string& n) {
-                                return samePath(n, path);
-                            });
+        const bool chosen = include.empty() || chosenPaths.count(key(path)) != 0;
         if (chosen) jobs.push_back(Job{i, std::move(*info), std::move(path)});
     }
 
@@ -245,8 +277,7 @@ bool cUnzip::Unzip() {
             job.outcome = EntryOutcome::Symlink;
             continue;
         }
-        std::string base = SafeEntryFileName(job.info.RawName);
-        if (SpaceToUnderScore()) std::replace(base.begin(), base.end(), ' ', '_');
+        const std::string base = TargetName(job.info.RawName);
         if (base.empty()) {
             job.outcome = EntryOutcome::UnsafeName;
             continue;
@@ -299,14 +330,18 @@ bool cUnzip::Unzip() {
         }
     }
 
+    // Each listed entry takes the outcome of the last job of its path (entries may share one).
+    std::unordered_map<std::string_view, const Job*> byPath;
     for (const Job& job : jobs) {
         if (job.outcome != EntryOutcome::Created && job.outcome != EntryOutcome::Tested) failed = true;
-        for (UnzipEntry& entry : m_entries) {
-            if (entry.Selected && EntryPath(entry.Folder, entry.Name) == job.path) {
-                entry.Outcome = job.outcome;
-                entry.DiskPath = job.diskPath;
-            }
-        }
+        byPath[job.path] = &job;
+    }
+    for (UnzipEntry& entry : m_entries) {
+        if (!entry.Selected) continue;
+        const auto found = byPath.find(EntryPath(entry.Folder, entry.Name));
+        if (found == byPath.end()) continue;
+        entry.Outcome = found->second->outcome;
+        entry.DiskPath = found->second->diskPath;
     }
     return failed;
 }

@@ -23,12 +23,16 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qb {
 
 inline constexpr uint64_t kMaxEntryBytes = 256ull << 20;
 inline constexpr uint64_t kMaxTotalBytes = 1ull << 30;
+// More entries than a stage package sensibly holds: such an archive is neither listed nor extracted
+// (listing and extracting cost time and files in proportion to the entries).
+inline constexpr uint64_t kMaxPackageEntries = 10000;
 
 // What Unzip did with one entry.
 enum class EntryOutcome {
@@ -70,8 +74,10 @@ using ListingCallback = std::function<void(uint32_t uncompressedSize, uint32_t c
                                            char encryption)>;
 
 // Lists the archive at `zipFile` through `listing`, one call per entry in the archive's order.
-// False when the archive cannot be read (no call is made).
-bool ListArchive(const std::string& zipFile, const ListingCallback& listing);
+// False when the archive cannot be read or holds more than `maxEntries` entries (no call is made);
+// `entryCount`, when given, receives the archive's number of entries (0 when unreadable).
+bool ListArchive(const std::string& zipFile, const ListingCallback& listing, uint64_t maxEntries = UINT64_MAX,
+                 uint64_t* entryCount = nullptr);
 
 // Splits a stored entry name into folder and name (see SplitEntryName in unzip.cpp).
 void SplitEntryName(std::string_view text, std::string& folder, std::string& name);
@@ -144,8 +150,17 @@ public:
     const std::string& UnzipFolder() const { return m_unzipFolder; }
     void UnzipFolder(const std::string& folder) { m_unzipFolder = folder; }
 
-    // Lists the archive, appending to the entries already listed. An unreadable archive lists nothing.
+    // Lists the archive, appending to the entries already listed. An unreadable archive lists nothing,
+    // and so does one with more than MaxEntries entries (TooManyEntries then says how many it has).
     void Directory();
+    uint64_t MaxEntries() const { return m_maxEntries; }
+    void MaxEntries(uint64_t count) { m_maxEntries = count; }
+    // The entry count of the archive the last Directory or Unzip refused for holding too many; 0 otherwise.
+    uint64_t TooManyEntries() const { return m_tooMany; }
+    // The name entry `lIndex` is written under in UnzipFolder (what SafeEntryFileName makes of its
+    // stored name, blanks turned by SpaceToUnderScore); empty when it is never written. Whoever
+    // selects entries by the name of the file they become asks this.
+    std::string WrittenName(int32_t lIndex) const;
     // The names Unzip passes on: empty when every entry is selected (extract everything).
     std::vector<std::string> IncludeList() const;
     // Extracts the selected entries. Answers true when the extraction reported a failure (a
@@ -164,12 +179,15 @@ private:
     bool Flag(Option o) const { return m_options[o] != 0; }
     void SetFlag(Option o, bool on) { m_options[o] = on ? 1 : 0; }
     const UnzipEntry& At(int32_t lIndex) const;
+    std::string TargetName(std::string_view storedName) const;
 
     std::array<int32_t, 17> m_options{};
     std::string m_zipFile;
     std::string m_unzipFolder;
     std::vector<UnzipEntry> m_entries;
     std::vector<std::string> m_created;
+    uint64_t m_maxEntries = kMaxPackageEntries;
+    uint64_t m_tooMany = 0;
     UnzipEntry m_none;  // what an index out of range reads
 };
 

@@ -59,6 +59,12 @@ void cmdPlay_Click(clsMusic& music) {
 }
 
 bool cmdSave_Click(MusicChooser& chooser, MusicChooserEnv& env) {
+    if (!env.packageFile.empty() &&
+        env.ui.MsgBox("This stage was opened from the package\r\n" + env.packageFile +
+                          "\r\nThe package itself is not changed: the new music goes into the extracted copy "
+                          "of its definition and lasts until the stage is closed.\r\nUpdate the copy?",
+                      MsgIcon::Exclamation, MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
+        return false;
     chooser.ChosenMusic = chooser.CurMusic;
     const int16_t volume = text::RoundClampInt16(text::LeadingNumber(chooser.VolumeText));
     std::string error;

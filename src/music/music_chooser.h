@@ -31,6 +31,8 @@ struct MusicChooserEnv {
     Ui& ui;
     const std::string& mugeDir;
     const std::string& stageFile;
+    // The package the stage was extracted from; empty for a stage opened as a file.
+    std::string packageFile;
 };
 
 // Fills the window from the current stage; enabled when a stage runs.
@@ -43,7 +45,8 @@ void vscVol_Change(MusicChooser& chooser, clsMusic& music, int32_t value);
 void cmdBrowse_Click(MusicChooser& chooser, MusicChooserEnv& env);
 void cmdPlay_Click(clsMusic& music);
 // Update DEF: writes the shown file and volume into the stage file. A file that could not be
-// rewritten is reported in a message box and changes nothing.
+// rewritten is reported in a message box and changes nothing. A stage from a package runs from an
+// extracted copy that goes when the stage is closed: the user is told so first and may call it off.
 bool cmdSave_Click(MusicChooser& chooser, MusicChooserEnv& env);
 // Once a second while the stage has music: the playing position.
 void ShowMusicTime(MusicChooser& chooser, clsMusic& music);

@@ -1,12 +1,14 @@
 #include "platform/data_dirs.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
 #include "platform/paths.h"
 
@@ -34,11 +36,26 @@ std::string Trimmed(std::string dir) {
     return dir;
 }
 
+std::string SystemTempDir(const EnvLookup& env) {
+    const char* value = env("TMPDIR");
+    return IsAbsolute(value) ? Trimmed(value) : std::string("/tmp");
+}
+
+constexpr std::string_view kPackagePrefix = "quillback-package-";
+
+const char* ProcessEnv(const char* name) {
+    return std::getenv(name);
+}
+
 }  // namespace
 
-DataDirs PortableDataDirs(const std::string& programDir) {
+DataDirs PortableDataDirs(const std::string& programDir, const EnvLookup& env) {
     const std::string dir = Trimmed(programDir);
-    return DataDirs{dir, dir, dir, {}, true};
+    return DataDirs{dir, dir, SystemTempDir(env), {}, true};
+}
+
+DataDirs PortableDataDirs(const std::string& programDir) {
+    return PortableDataDirs(programDir, ProcessEnv);
 }
 
 DataDirs DecideDataDirs(const std::string& programDir, const EnvLookup& env, const PathProbe& writable,
@@ -47,7 +64,7 @@ DataDirs DecideDataDirs(const std::string& programDir, const EnvLookup& env, con
     const fs::path exe(dir);
     const fs::path share = exe.parent_path() / "share" / "quillback";
     const bool installed = exe.filename() == "bin" && isDir(share.string());
-    DataDirs dirs = PortableDataDirs(dir);
+    DataDirs dirs = PortableDataDirs(dir, env);
     if (installed && isDir((share / "demo-mugen").string()))
         dirs.DemoMugen = (share / "demo-mugen").string() + "/";
     if (!installed && writable(dir)) return dirs;
@@ -74,9 +91,8 @@ DataDirs FindDataDirs(const std::string& programDir) {
         ::unlink(probe.c_str());
         return true;
     };
-    return DecideDataDirs(
-        programDir, [](const char* name) { return std::getenv(name); }, writable,
-        [](const std::string& path) { return DirExists(path); });
+    return DecideDataDirs(programDir, ProcessEnv, writable,
+                          [](const std::string& path) { return DirExists(path); });
 }
 
 bool PrepareDataDir(const DataDirs& dirs, const std::string& dir) {
@@ -89,6 +105,47 @@ bool PrepareDataDir(const DataDirs& dirs, const std::string& dir) {
         if (::mkdir(built.c_str(), 0700) != 0 && errno != EEXIST) return false;
     }
     return fs::is_directory(dir, ec);
+}
+
+}  // namespace qb
+
+namespace qb {
+
+std::string MakePackageFolder(const DataDirs& dirs) {
+    if (dirs.Temp.empty() || !PrepareDataDir(dirs, dirs.Temp)) return {};
+    std::string pattern =
+        (fs::path(dirs.Temp) / (std::string(kPackagePrefix) + std::to_string(::getpid()) + "-XXXXXX"))
+            .string();
+    if (!::mkdtemp(pattern.data())) return {};
+    return pattern;
+}
+
+int RemoveStalePackageFolders(const std::string& temp, const PidProbe& running) {
+    int removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(temp, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, kPackagePrefix.size(), kPackagePrefix) != 0) continue;
+        // "<pid>-XXXXXX" after the prefix: digits, a dash and the six characters mkdtemp chose.
+        const std::string rest = name.substr(kPackagePrefix.size());
+        const size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos || dash > 9 || rest.size() != dash + 7) continue;
+        if (rest.find_first_not_of("0123456789") != dash) continue;
+        const long pid = std::stol(rest.substr(0, dash));
+        struct stat st;
+        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
+        if (running(pid)) continue;
+        std::error_code removeError;
+        if (fs::remove_all(it->path(), removeError) != static_cast<std::uintmax_t>(-1) && !removeError)
+            ++removed;
+    }
+    return removed;
+}
+
+bool ProcessRunning(long pid) {
+    if (pid <= 0) return true;  // no such owner: leave the folder alone
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 }
 
 }  // namespace qb

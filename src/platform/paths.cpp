@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace qb {
@@ -102,13 +103,21 @@ std::string ResolvePath(std::string_view text) {
     return resolved;
 }
 
-bool FileExists(std::string_view path) {
-    if (path.empty()) return false;
+int OpenRegularFile(std::string_view path) {
+    if (path.empty()) return -1;
     const std::string native = ResolvePath(path);
-    ScopedFd file{::open(native.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0) return false;
+    ScopedFd file{::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (file.fd < 0) return -1;
     struct stat st;
-    return ::fstat(file.fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    const int flags = ::fcntl(file.fd, F_GETFL);
+    if (flags < 0 || ::fcntl(file.fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return -1;
+    return std::exchange(file.fd, -1);
+}
+
+bool FileExists(std::string_view path) {
+    ScopedFd file{OpenRegularFile(path)};
+    return file.fd >= 0;
 }
 
 bool DirExists(std::string_view path) {
@@ -142,13 +151,27 @@ std::string JoinPath(std::string_view dir, std::string_view name) {
     return out;
 }
 
+std::optional<std::string> ReadFileHead(std::string_view path, size_t count) {
+    ScopedFd file{OpenRegularFile(path)};
+    if (file.fd < 0) return std::nullopt;
+    std::string head(count, '\0');
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(file.fd, head.data() + done, count - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    head.resize(done);
+    return head;
+}
+
 std::optional<std::string> ReadFileBytes(std::string_view path, size_t maxBytes) {
-    if (path.empty()) return std::nullopt;
-    const std::string native = ResolvePath(path);
-    ScopedFd file{::open(native.c_str(), O_RDONLY | O_CLOEXEC)};
+    ScopedFd file{OpenRegularFile(path)};
     if (file.fd < 0) return std::nullopt;
     struct stat st;
-    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::fstat(file.fd, &st) != 0) return std::nullopt;
     if (static_cast<unsigned long long>(st.st_size) > maxBytes) return std::nullopt;
     std::string bytes;
     bytes.resize(static_cast<size_t>(st.st_size));
@@ -210,9 +233,16 @@ bool WriteAtomically(std::string_view path, std::string_view bytes, std::string&
         ::unlink(temp.c_str());
         return false;
     };
-    // Keep the permissions of the file being replaced; new files get the usual rw-r--r--.
+    // Keep the owner, group and permissions of the file being replaced (root saving a user's stage
+    // must not hand it to root); new files get the usual rw-r--r--. A user who may not give the file
+    // away keeps at least its group when a member of it. The owner goes first: a change of owner
+    // clears the set-id bits that the mode then puts back. The rename gives the path a new file, so
+    // other hard links to the old one keep the old content.
     struct stat st;
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    const bool replacing = ::stat(target.c_str(), &st) == 0;
+    if (replacing && ::fchown(fd, st.st_uid, st.st_gid) != 0)
+        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+    const mode_t mode = replacing ? (st.st_mode & 07777) : 0644;
     if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions of the temporary file");
     size_t done = 0;
     while (done < bytes.size()) {

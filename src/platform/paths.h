@@ -19,6 +19,11 @@ std::string ToNativePath(std::string_view text);
 // separator is kept.
 std::string ResolvePath(std::string_view text);
 
+// The one way files named by content, the configuration or the user are opened for reading: a
+// descriptor (close it) when the resolved path names a regular file, -1 otherwise. A FIFO or a device
+// would block a plain open until a writer came, so the open does not wait and the type is checked on
+// the open descriptor before reads are made blocking again.
+int OpenRegularFile(std::string_view path);
 // True when the path names a regular file that can be opened for reading. Never reports errors.
 bool FileExists(std::string_view path);
 // True when the path names a folder. Never reports errors.
@@ -30,6 +35,8 @@ std::string FileNameOf(std::string_view path);
 // `dir` and `name` with one separator between them (a `dir` ending in `\` or `/` keeps it).
 std::string JoinPath(std::string_view dir, std::string_view name);
 
+// The first `count` bytes of the file (fewer when it is shorter), or nullopt when it cannot be read.
+std::optional<std::string> ReadFileHead(std::string_view path, size_t count);
 // The whole file, or nullopt when it cannot be read or is larger than `maxBytes`.
 std::optional<std::string> ReadFileBytes(std::string_view path, size_t maxBytes);
 // Replaces the file's content all at once: the bytes go to a temporary file in the same folder, which is

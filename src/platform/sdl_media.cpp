@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/ffmpeg_audio.h"
+#include "platform/paths.h"
 
 namespace qb {
 
@@ -115,6 +116,11 @@ bool SdlMediaBackend::Open(const std::string& path) {
     m_error.clear();
     if (!m_audioOpen) {
         m_error = "no audio device";
+        return false;
+    }
+    // The mixer and FFmpeg open the path themselves, and a FIFO would block them for ever.
+    if (!FileExists(path)) {
+        m_error = "not a readable file";
         return false;
     }
     m_music = Mix_LoadMUS(path.c_str());

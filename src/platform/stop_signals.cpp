@@ -45,6 +45,13 @@ int StopSignalFd() {
     return readFd;
 }
 
+void IgnoreFileSizeSignal() {
+    struct sigaction action = {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGXFSZ, &action, nullptr);
+}
+
 int DrainStopSignals(int fd) {
     int count = 0;
     char buffer[64];

@@ -12,4 +12,9 @@ int StopSignalFd();
 // Reads and discards what is waiting in the pipe; answers how many signals arrived.
 int DrainStopSignals(int fd);
 
+// A write past the file-size limit (ulimit -f) raises SIGXFSZ, whose default action ends the program
+// in the middle of the write and leaves the partial file behind. Ignored, the write fails with EFBIG
+// ("File too large") and the writer's own clean-up runs. Called once at start by each program.
+void IgnoreFileSizeSignal();
+
 }  // namespace qb

@@ -6,9 +6,12 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 #include <vector>
+
+#include "platform/paths.h"
 
 namespace qb {
 
@@ -109,6 +112,76 @@ bool LooksMisreadAsShiftJis(std::string_view utf8) {
     return false;
 }
 
+uint32_t Le(const std::string& bytes, size_t at, size_t width) {
+    uint64_t value = 0;
+    for (size_t i = width; i > 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i - 1]);
+    return static_cast<uint32_t>(value);
+}
+
+uint64_t Le64(const std::string& bytes, size_t at) {
+    return (static_cast<uint64_t>(Le(bytes, at + 4, 4)) << 32) | Le(bytes, at, 4);
+}
+
+bool ReadAt(int fd, uint64_t offset, size_t count, std::string& out) {
+    out.assign(count, '\0');
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(fd, out.data() + done, count - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+// The names of the central directory as stored, in its order; nullopt when the directory is not
+// where the end record says (data before the archive, damage) or does not hold `expected` entries.
+std::optional<std::vector<std::string>> ReadStoredNames(const std::string& path, uint64_t expected) {
+    constexpr uint64_t kMaxDirectoryBytes = 64u << 20;
+    Fd file;
+    file.fd = OpenRegularFile(path);
+    struct stat st;
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0) return std::nullopt;
+    const auto size = static_cast<uint64_t>(st.st_size);
+    const uint64_t tailSize = std::min<uint64_t>(size, 22 + 65535);
+    std::string tail;
+    if (tailSize < 22 || !ReadAt(file.fd, size - tailSize, static_cast<size_t>(tailSize), tail))
+        return std::nullopt;
+    const size_t end = tail.rfind(std::string("PK\x05\x06", 4), tail.size() - 22);
+    if (end == std::string::npos) return std::nullopt;
+    uint64_t entries = Le(tail, end + 10, 2);
+    uint64_t dirSize = Le(tail, end + 12, 4);
+    uint64_t dirOffset = Le(tail, end + 16, 4);
+    if (entries == 0xFFFF || dirSize == 0xFFFFFFFF || dirOffset == 0xFFFFFFFF) {
+        std::string record;
+        const uint64_t locatorAt = size - tailSize + end;
+        if (locatorAt < 20 || !ReadAt(file.fd, locatorAt - 20, 20, record) ||
+            record.compare(0, 4, "PK\x06\x07") != 0)
+            return std::nullopt;
+        if (!ReadAt(file.fd, Le64(record, 8), 56, record) || record.compare(0, 4, "PK\x06\x06") != 0)
+            return std::nullopt;
+        entries = Le64(record, 32);
+        dirSize = Le64(record, 40);
+        dirOffset = Le64(record, 48);
+    }
+    if (entries != expected || dirSize > kMaxDirectoryBytes || dirOffset > size || dirSize > size - dirOffset)
+        return std::nullopt;
+    std::string directory;
+    if (!ReadAt(file.fd, dirOffset, static_cast<size_t>(dirSize), directory)) return std::nullopt;
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(entries));
+    size_t at = 0;
+    for (uint64_t i = 0; i < entries; ++i) {
+        if (at + 46 > directory.size() || directory.compare(at, 4, "PK\x01\x02") != 0) return std::nullopt;
+        const size_t nameLength = Le(directory, at + 28, 2);
+        const size_t rest = nameLength + Le(directory, at + 30, 2) + Le(directory, at + 32, 2);
+        if (at + 46 + rest > directory.size()) return std::nullopt;
+        names.push_back(directory.substr(at + 46, nameLength));
+        at += 46 + rest;
+    }
+    return names;
+}
+
 }  // namespace
 
 void ZipArchive::Closer::operator()(zip* archive) const {
@@ -118,9 +191,15 @@ void ZipArchive::Closer::operator()(zip* archive) const {
 ZipArchive::~ZipArchive() = default;
 
 std::optional<ZipArchive> ZipArchive::Open(const std::string& path, std::string* error) {
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) {
+        if (error) *error = "not a readable file";
+        return std::nullopt;
+    }
     int code = 0;
-    zip* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    zip* archive = zip_fdopen(fd, ZIP_RDONLY, &code);  // takes the descriptor only when it succeeds
     if (!archive) {
+        ::close(fd);
         if (error) {
             zip_error_t ze;
             zip_error_init_with_code(&ze, code);
@@ -129,7 +208,20 @@ std::optional<ZipArchive> ZipArchive::Open(const std::string& path, std::string*
         }
         return std::nullopt;
     }
-    return ZipArchive(archive);
+    return ZipArchive(archive, path);
+}
+
+std::string ZipArchive::StoredName(uint64_t index, const char* libzipName) const {
+    const std::string name(libzipName);
+    if (name.find(' ') == std::string::npos) return name;
+    if (!m_storedNames) m_storedNames.emplace(ReadStoredNames(m_path, Count()));
+    const auto& stored = *m_storedNames;
+    if (!stored || index >= stored->size()) return name;
+    std::string raw = (*stored)[index];
+    std::replace(raw.begin(), raw.end(), '\0', ' ');
+    if (raw != name) return name;  // not the entry libzip means: keep libzip's reading
+    const std::string& exact = (*stored)[index];
+    return exact.substr(0, exact.find('\0'));
 }
 
 uint64_t ZipArchive::Count() const {
@@ -142,7 +234,7 @@ std::optional<ZipEntryInfo> ZipArchive::Entry(uint64_t index) const {
     zip_stat_init(&st);
     if (zip_stat_index(m_zip.get(), index, ZIP_FL_ENC_RAW, &st) != 0) return std::nullopt;
     ZipEntryInfo info;
-    if (st.valid & ZIP_STAT_NAME) info.RawName = st.name;  // a C string: cut at its first NUL
+    if (st.valid & ZIP_STAT_NAME) info.RawName = StoredName(index, st.name);
     if (st.valid & ZIP_STAT_SIZE) info.Size = st.size;
     if (st.valid & ZIP_STAT_COMP_SIZE) info.PackedSize = st.comp_size;
     if (st.valid & ZIP_STAT_COMP_METHOD) info.Method = st.comp_method;

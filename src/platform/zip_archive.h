@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 struct zip;
 
@@ -39,7 +41,8 @@ enum class ZipExtractResult {
 
 class ZipArchive {
 public:
-    // nullopt when the file is missing or is not a readable zip archive; `error` says why.
+    // nullopt when the file is missing, is no regular file (a FIFO is never waited on) or is not a
+    // readable zip archive; `error` says why.
     static std::optional<ZipArchive> Open(const std::string& path, std::string* error = nullptr);
 
     ZipArchive(ZipArchive&&) noexcept = default;
@@ -61,8 +64,14 @@ private:
     struct Closer {
         void operator()(zip* archive) const;
     };
-    explicit ZipArchive(zip* archive) : m_zip(archive) {}
+    ZipArchive(zip* archive, std::string path) : m_zip(archive), m_path(std::move(path)) {}
+    // The stored name of entry `index` cut at its first NUL, when libzip's copy may differ from it.
+    std::string StoredName(uint64_t index, const char* libzipName) const;
     std::unique_ptr<zip, Closer> m_zip;
+    std::string m_path;
+    // libzip turns a NUL inside a name into a blank; the names as stored are read from the central
+    // directory the first time a name holds a blank (nullopt inside: that directory could not be read).
+    mutable std::optional<std::optional<std::vector<std::string>>> m_storedNames;
 };
 
 // libzip's version text ("1.9.2").

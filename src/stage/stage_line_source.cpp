@@ -1,5 +1,7 @@
 #include "stage/stage_line_source.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -32,7 +34,11 @@ void CloseFile(std::FILE* f) {
 }
 
 UniqueFile OpenRead(const std::string& path) {
-    return UniqueFile(std::fopen(ResolvePath(path).c_str(), "rb"), CloseFile);
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) return UniqueFile(nullptr, CloseFile);
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) ::close(fd);
+    return UniqueFile(file, CloseFile);
 }
 
 }  // namespace

@@ -94,6 +94,15 @@ std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFi
 bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, int16_t volume,
                  std::string& error, AtomicWriteFault fault) {
     error.clear();
+    // The name becomes one line of the stage: a CR or LF in it would write lines of its own
+    // ([BGdef], spr = ...), and other control characters have no place in a file name.
+    for (const char c : newMusicFile) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            error = "The music file name holds control characters; the stage file " + stageFile +
+                    " was not changed.";
+            return false;
+        }
+    }
     std::string path = ResolvePath(stageFile);
     // A stage reached through a symbolic link is rewritten where it lives; the link stays a link.
     if (char* real = ::realpath(path.c_str(), nullptr)) {

@@ -19,9 +19,11 @@ namespace qb {
 std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFile, int16_t volume);
 
 // ChangeMusic: rewrites `stageFile` as above. The file is replaced in one step (a temporary file in its
-// own folder, flushed, renamed over it, permissions kept), so it is never lost: on any failure it
-// stays as it was and `error` says why. A read-only file or a folder that cannot be written is
-// refused before anything is written. `fault` makes one step of the replacement fail (tests).
+// own folder, flushed, renamed over it, owner, group and permissions kept), so it is never lost: on
+// any failure it stays as it was and `error` says why. A music name with control characters, a
+// read-only file or a folder that cannot be written is refused before anything is written. The
+// rename gives the path a new file: a stage hard-linked elsewhere is split, the other names keep the
+// old content. `fault` makes one step of the replacement fail (tests).
 bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, int16_t volume,
                  std::string& error, AtomicWriteFault fault = AtomicWriteFault::None);
 

@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "app/bg_buttons.h"
 #include "app/commands.h"
 #include "app/config.h"
+#include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
+#include "library/unzip.h"
+#include "platform/paths.h"
 #include "tests/app/app_fixture.h"
 #include "tests/render/picture_file.h"
 #include "tests/support/zip_builder.h"
@@ -18,8 +23,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A window whose packages live in the MUGEN directory's "packs" folder.
+// Every file and folder under `root` with its size.
+std::map<std::string, uintmax_t> Listing(const fs::path& root) {
+    std::map<std::string, uintmax_t> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        files[fs::relative(entry.path(), root).string()] = entry.is_regular_file() ? entry.file_size() : 0;
+    return files;
+}
+
+// A window whose packages live in the MUGEN directory's "packs" folder and whose temporary folder
+// (where each package gets a private folder) is a folder of its own.
 struct PackageFixture : AppFixture {
+    TempDir temp;
+    PackageFixture() { state.Dirs.Temp = temp.Path().string(); }
     std::string Package(const std::string& name, const std::vector<ZipItem>& items) const {
         fs::create_directories(mugen.Path() / "packs");
         const std::string path = (mugen.Path() / "packs" / name).string();
@@ -30,6 +46,12 @@ struct PackageFixture : AppFixture {
         return mugen.Write("packs/" + name, bytes).string();
     }
     std::string InProgram(const std::string& name) const { return (program.Path() / name).string(); }
+    // A file of the package's private folder.
+    std::string Extracted(const std::string& name) const {
+        return (fs::path(state.Package.Folder) / name).string();
+    }
+    // Every file and folder under the temporary folder: empty once no package is open.
+    std::map<std::string, uintmax_t> TempListing() const { return Listing(temp.Path()); }
     // The program folder's files and sizes: what a package must leave as it found it once released.
     std::map<std::string, uintmax_t> ProgramListing() const {
         std::map<std::string, uintmax_t> files;
@@ -50,24 +72,29 @@ TEST(StagePackage, LifeCycleThroughTheOpenDialog) {
     const std::string package = f.Package("city.zip", f.CityItems());
     f.ui.openAnswers = {package};
     mnuOpen_Click(f.state);
-    EXPECT_EQ(f.state.StageFile, f.InProgram("city.def"));
+    const std::string folder = fs::path(f.state.Package.Folder).filename().string();
+    EXPECT_EQ(f.state.StageFile, f.Extracted("city.def"));
     EXPECT_EQ(f.state.Package.PackageFile, package);
     EXPECT_EQ(f.state.Menus.RecentFiles.front(), package);  // the package, not the extracted file
     EXPECT_TRUE(f.state.Window.tmrStartEnabled);
-    auto extracted = before;
-    extracted["city.def"] = StageDefText("City", "city.sff").size();
-    extracted["city.sff"] = TinySff().size();
-    EXPECT_EQ(f.ProgramListing(), extracted);  // flat, and only definitions and sprite files
+    const std::map<std::string, uintmax_t> extracted{
+        {folder, 0},
+        {folder + "/city.def", StageDefText("City", "city.sff").size()},
+        {folder + "/city.sff", TinySff().size()}};
+    EXPECT_EQ(f.TempListing(),
+              extracted);  // flat, only definitions and sprite files, in a folder of their own
+    EXPECT_EQ(f.ProgramListing(), before);
 
     LoadStage(f.state);
     ASSERT_EQ(f.state.bRunning, 1);
-    EXPECT_EQ(f.state.Package.ExtractedSpriteFile, f.InProgram("city.sff"));
+    EXPECT_EQ(f.state.Package.ExtractedSpriteFile, f.Extracted("city.sff"));
     mnuReload_Click(f.state);
-    EXPECT_EQ(f.ProgramListing(), extracted);  // a reload reads the same extracted files
+    EXPECT_EQ(f.TempListing(), extracted);  // a reload of an unchanged package reads the same files
     LoadStage(f.state);
     ASSERT_EQ(f.state.bRunning, 1);
 
     mnuClose_Click(f.state);
+    EXPECT_TRUE(f.TempListing().empty());
     EXPECT_EQ(f.ProgramListing(), before);
     EXPECT_FALSE(f.state.Package.FromPackage);
     EXPECT_TRUE(f.ui.boxes.empty());
@@ -79,23 +106,24 @@ TEST(StagePackage, DropRecentEntryAndCommandLineExtractTheirPackage) {
     const std::string package = f.Package("city.zip", f.CityItems());
 
     FilesDropped(f.state, {package});
-    EXPECT_TRUE(fs::exists(f.InProgram("city.def")));  // extracted at once; opened by tmrDrop
+    EXPECT_TRUE(fs::exists(f.Extracted("city.def")));  // extracted at once; opened by tmrDrop
     TmrDropTick(f.state);
-    EXPECT_EQ(f.state.StageFile, f.InProgram("city.def"));
+    EXPECT_EQ(f.state.StageFile, f.Extracted("city.def"));
     EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{package}));
     mnuClose_Click(f.state);
     EXPECT_EQ(f.ProgramListing(), before);  // released before it ever ran
+    EXPECT_TRUE(f.TempListing().empty());
 
     f.state.Menus.RecentFiles = {f.AddStage("a", "A"), package};
     MnuRecentFiles_Click(f.state, 1);
     EXPECT_EQ(f.state.Menus.RecentFiles.front(), package);
-    EXPECT_EQ(f.state.StageFile, f.InProgram("city.def"));
+    EXPECT_EQ(f.state.StageFile, f.Extracted("city.def"));
     EXPECT_EQ(f.ui.captions.back(), package);
     LoadStage(f.state);
     EXPECT_EQ(f.state.bRunning, 1);
 
     OpenFromCommandLine(f.state, package);  // the running package is released before the new extraction
-    EXPECT_EQ(f.state.Window.DroppedFile, f.InProgram("city.def"));
+    EXPECT_EQ(f.state.Window.DroppedFile, f.Extracted("city.def"));
     EXPECT_EQ(f.state.bRunning, 0);
     mnuClose_Click(f.state);
     EXPECT_EQ(f.ProgramListing(), before);
@@ -143,12 +171,13 @@ TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
         EXPECT_EQ(f.BoxTexts(), expectedBoxes) << c.what;
         if (c.opens.empty()) {
             EXPECT_EQ(f.state.StageFile, package) << c.what;
-            EXPECT_EQ(f.ProgramListing(), before) << c.what;  // deleted at once
+            EXPECT_TRUE(f.TempListing().empty()) << c.what;  // deleted at once
             continue;
         }
-        EXPECT_EQ(f.state.StageFile, f.InProgram(c.opens)) << c.what;
+        EXPECT_EQ(f.state.StageFile, f.Extracted(c.opens)) << c.what;
         mnuClose_Click(f.state);
-        EXPECT_EQ(f.ProgramListing(), before) << c.what;  // every extracted file goes, the unopened one too
+        EXPECT_TRUE(f.TempListing().empty()) << c.what;  // every extracted file goes, the unopened one too
+        EXPECT_EQ(f.ProgramListing(), before) << c.what;
     }
 }
 
@@ -165,37 +194,25 @@ TEST(StagePackage, UnreadableOrEmptyArchivesAreZipErrors) {
     }
 }
 
-// Files the package did not create are never deleted: a file of the same name already in the program
-// folder (which the stage then uses), and a sprite file that loading found in the MUGEN directory.
+// Files the package did not create are never deleted nor taken for its own: the editor's "Save
+// Changes" output and a sprite file of the same name in the program folder stay as they are.
 TEST(StagePackage, ReleaseKeepsFilesThePackageDidNotCreate) {
     PackageFixture f;
     const std::string mine = TinySff() + "mine";
     f.program.Write("city.sff", mine);
-    const auto before = f.ProgramListing();
-    f.ui.openAnswers = {f.Package("city.zip", f.CityItems())};
+    f.ui.openAnswers = {
+        f.Package("test.zip", {{"test.def", StageDefText("City", "city.sff")}, {"city.sff", TinySff()}})};
     mnuOpen_Click(f.state);
-    ASSERT_TRUE(BeginStageRun(f.state));  // the start clears the error log; the note comes back
-    EXPECT_NE(f.Log().find("stages/city.sff was not extracted: " + f.InProgram("city.sff") +
-                           " already exists and is used as it is."),
-              std::string::npos);
+    ASSERT_TRUE(BeginStageRun(f.state));
+    EXPECT_EQ(f.state.Package.ExtractedSpriteFile, f.Extracted("city.sff"));
+    BgEditorButton(f.state, "cmdSave");  // "test.def" in the program folder, the name of the extracted one
+    const std::string saved = f.program.Read("test.def");
+    EXPECT_FALSE(saved.empty());
+    EXPECT_EQ(f.Log().find("already exists"), std::string::npos);
     mnuClose_Click(f.state);
-    EXPECT_EQ(f.ProgramListing(), before);
+    EXPECT_EQ(f.program.Read("test.def"), saved);
     EXPECT_EQ(f.program.Read("city.sff"), mine);
-
-    // The program folder is the MUGEN directory's stages folder: "spr = stages/shared.sff" resolves
-    // to the installed file beside the extracted definition.
-    PackageFixture g;
-    g.state.ProgramDir = (g.mugen.Path() / "stages").string();
-    g.state.Dirs = PortableDataDirs(g.state.ProgramDir);
-    g.mugen.Write("stages/shared.sff", TinySff());
-    g.ui.openAnswers = {g.Package("lone.zip", {{"lone.def", StageDefText("Lone", "shared.sff")}})};
-    mnuOpen_Click(g.state);
-    LoadStage(g.state);
-    ASSERT_EQ(g.state.bRunning, 1);
-    EXPECT_EQ(g.state.Package.ExtractedSpriteFile, (g.mugen.Path() / "stages" / "shared.sff").string());
-    mnuClose_Click(g.state);
-    EXPECT_TRUE(fs::exists(g.mugen.Path() / "stages" / "shared.sff"));
-    EXPECT_FALSE(fs::exists(g.mugen.Path() / "stages" / "lone.def"));
+    EXPECT_TRUE(f.TempListing().empty());
 }
 
 TEST(StagePackage, DeletingAZippedStageAsksThenDeletesThePackage) {
@@ -223,26 +240,82 @@ TEST(StagePackage, DeletingAZippedStageAsksThenDeletesThePackage) {
 }
 
 // Hostile names opened and closed through the window: the stage still opens from the files the names
-// reduce to, and the program folder ends as it began. (Bounds, methods and passwords are cUnzip's.)
-TEST(StagePackage, HostileNamesLeaveTheProgramFolderAsItWas) {
+// reduce to, only definitions and sprite files by the name they are written under reach the private
+// folder, and nothing else changes. (Bounds, methods and passwords are cUnzip's.)
+TEST(StagePackage, HostileNamesWriteOnlyIntoThePrivateFolder) {
     const std::string def = StageDefText("City", "city.sff");
     const std::string sff = TinySff();
-    const std::vector<RawZipItem> cases[] = {
-        {{"../../city.def", def, 0, 0, Crc32(def), def.size()}, {"..\\..\\city.sff", sff, 0, 0, Crc32(sff), sff.size()}},
-        {{"/tmp/city.def", def, 0, 0, Crc32(def), def.size()}, {"C:\\x\\city.sff", sff, 0, 0, Crc32(sff), sff.size()}},
+    const auto item = [](const std::string& name, const std::string& data) {
+        return RawZipItem{name, data, 0, 0, Crc32(data), data.size()};
     };
-    for (const auto& items : cases) {
+    const struct {
+        std::vector<RawZipItem> items;
+        std::set<std::string> extracted;
+    } cases[] = {
+        {{item("../../city.def", def), item("..\\..\\city.sff", sff)}, {"city.def", "city.sff"}},
+        {{item("/tmp/city.def", def), item("C:\\x\\city.sff", sff)}, {"city.def", "city.sff"}},
+        // Listed as "x.def\qt.conf" (no "/" to split on) but written as qt.conf: not extracted.
+        {{item("x.def\\qt.conf", "[Paths]\nPlugins = /tmp\n"), item("y.sff:z.sh", "#!/bin/sh\n"),
+          item("../../evil.def", "[Info]\r\n"), item("city.def", def), item("city.sff", sff)},
+         {"evil.def", "city.def", "city.sff"}},
+    };
+    for (const auto& c : cases) {
         PackageFixture f;
         f.program.Write("QB.cfg", "kept");
         const auto before = f.ProgramListing();
-        f.ui.openAnswers = {f.RawPackage("hostile.zip", RawZip(items))};
+        f.ui.openAnswers = {f.RawPackage("hostile.zip", RawZip(c.items))};
+        const auto mugenBefore = Listing(f.mugen.Path());
         mnuOpen_Click(f.state);
+        std::set<std::string> extracted;
+        for (const auto& entry : fs::directory_iterator(f.state.Package.Folder))
+            extracted.insert(entry.path().filename().string());
+        EXPECT_EQ(extracted, c.extracted) << c.items[0].name;
         LoadStage(f.state);
-        EXPECT_EQ(f.state.bRunning, 1) << items[0].name;
+        EXPECT_EQ(f.state.bRunning, 1) << c.items[0].name;
         mnuClose_Click(f.state);
-        EXPECT_EQ(f.ProgramListing(), before) << items[0].name;
+        EXPECT_EQ(f.ProgramListing(), before) << c.items[0].name;
+        EXPECT_EQ(Listing(f.mugen.Path()), mugenBefore) << c.items[0].name;
+        EXPECT_TRUE(f.TempListing().empty()) << c.items[0].name;
         EXPECT_EQ(f.program.Read("QB.cfg"), "kept");
     }
+}
+
+// A package changed on disk since it was extracted: Reload and the watcher extract it again, into a
+// new private folder, and the old copy goes.
+TEST(StagePackage, ReloadExtractsAChangedPackageAgain) {
+    PackageFixture f;
+    const std::string package = f.Package("city.zip", f.CityItems());
+    f.ui.openAnswers = {package};
+    mnuOpen_Click(f.state);
+    ASSERT_TRUE(BeginStageRun(f.state));
+    f.state.Menus.SetChecked("mnuAutoReload", true);
+    const std::vector<std::string> watched = StageFilesToWatch(f.state);
+    EXPECT_NE(std::find(watched.begin(), watched.end(), ResolvePath(package)), watched.end());
+    const std::string firstFolder = f.state.Package.Folder;
+
+    for (const bool byWatcher : {false, true}) {
+        SCOPED_TRACE(byWatcher ? "watcher" : "Reload");
+        const std::string name = byWatcher ? "Night" : "Dusk";
+        const std::string old = f.state.Package.Folder;
+        ASSERT_TRUE(WriteZip(
+            package, {{"stages/city.def", StageDefText(name, "city.sff")}, {"stages/city.sff", TinySff()}}));
+        if (byWatcher) {
+            NoteStageFilesChanged(f.state);
+            f.clock.AdvanceMs(kReloadSettleMs + 1);
+            PollLiveReload(f.state);
+        } else {
+            mnuReload_Click(f.state);
+        }
+        EXPECT_NE(f.state.Package.Folder, old);
+        EXPECT_FALSE(fs::exists(old));
+        EXPECT_EQ(f.state.StageFile, f.Extracted("city.def"));
+        EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+        ASSERT_TRUE(BeginStageRun(f.state));
+        EXPECT_EQ(f.state.Stage.StageName, name);
+    }
+    EXPECT_NE(f.state.Package.Folder, firstFolder);
+    mnuReload_Click(f.state);  // unchanged now: the same files are read again
+    EXPECT_TRUE(fs::exists(f.Extracted("city.def")));
 }
 
 }  // namespace
@@ -283,7 +356,7 @@ TEST(ProgramFiles, AnInstalledProgramWritesOnlyIntoThePerUserFolders) {
                             (user.Path() / "cache/quillback/tmp").string(), "", false};
     f.ui.openAnswers = {f.Package("city.zip", f.CityItems())};
     mnuOpen_Click(f.state);
-    EXPECT_EQ(f.state.StageFile, (user.Path() / "cache/quillback/tmp/city.def").string());
+    EXPECT_EQ(fs::path(f.state.StageFile).parent_path().parent_path(), user.Path() / "cache/quillback/tmp");
     LoadStage(f.state);
     ASSERT_EQ(f.state.bRunning, 1);
     mnuSnapshot_Click(f.state);

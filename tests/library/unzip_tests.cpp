@@ -175,6 +175,47 @@ TEST(Unzip, ExtractsSelectedEntriesFlatAndRemembersThem) {
     EXPECT_EQ(progress, (std::vector<std::string>{"  inflating: stages\\city.def", "  inflating: stages\\deep\\city.sff"}));
 }
 
+// The name an entry is selected by is the name it is written under: separators the listing does not
+// split on ("\\", ":") still end a part, so "x.def\\qt.conf" is written, and judged, as qt.conf.
+TEST(Unzip, WrittenNameIsWhatTheFileBecomes) {
+    UnzipFixture f;
+    const std::pair<std::string, std::string> cases[] = {
+        {"stages/city.def", "city.def"}, {"x.def\\qt.conf", "qt.conf"}, {"y.sff:z.sh", "z.sh"},
+        {"../../evil.def", "evil.def"},  {"a/b\\c d.sff", "c d.sff"},   {"stages/..", ""},
+    };
+    std::vector<RawZipItem> items;
+    for (const auto& c : cases) items.push_back({c.first, "x", 0, 0, Crc32("x"), 1});
+    cUnzip zip;
+    f.Open(zip, f.RawArchive(items));
+    ASSERT_EQ(zip.FileCount(), static_cast<int32_t>(std::size(cases)));
+    for (int32_t i = 1; i <= zip.FileCount(); ++i) {
+        const auto& c = cases[static_cast<size_t>(i - 1)];
+        EXPECT_EQ(zip.WrittenName(i), c.second) << c.first;
+        EXPECT_EQ(SafeEntryFileName(c.first), c.second) << c.first;  // what Unzip writes
+    }
+    zip.SpaceToUnderScore(true);
+    EXPECT_EQ(zip.WrittenName(5), "c_d.sff");
+}
+
+// An archive with more entries than the bound is neither listed nor extracted, and says how many.
+TEST(Unzip, RefusesArchivesWithTooManyEntries) {
+    UnzipFixture f;
+    const std::string archive = f.Archive({{"a.def", "1"}, {"b.def", "2"}, {"c.sff", "3"}});
+    for (const uint64_t bound : {uint64_t{2}, uint64_t{3}}) {
+        cUnzip zip;
+        zip.MaxEntries(bound);
+        f.Open(zip, archive);
+        const bool refused = bound < 3;
+        EXPECT_EQ(zip.FileCount(), refused ? 0 : 3) << bound;
+        EXPECT_EQ(zip.TooManyEntries(), refused ? 3u : 0u) << bound;
+        EXPECT_EQ(zip.Unzip(), refused) << bound;  // nothing listed would mean "extract everything"
+        EXPECT_EQ(fs::is_empty(f.folder), refused) << bound;
+        fs::remove_all(f.folder);
+        fs::create_directories(f.folder);
+    }
+    EXPECT_EQ(cUnzip().MaxEntries(), kMaxPackageEntries);
+}
+
 // Each hostile archive: what lands in the program folder (nothing outside it ever changes) and how
 // the entry ends.
 TEST(Unzip, HostileArchivesWriteNothingOutsideTheFolderAndNothingUnbounded) {

@@ -21,7 +21,7 @@ struct ChooserFixture {
     MusicChooser chooser;
     std::string mugeDir = mugen.Dir();
     std::string stageFile = mugen.Write("stages/s.def", "[Music]\nbgmusic = old.mp3\nbgvolume = 0\n").string();
-    MusicChooserEnv env{stage, music, cdl, ui, mugeDir, stageFile};
+    MusicChooserEnv env{stage, music, cdl, ui, mugeDir, stageFile, ""};
 };
 
 TEST(MusicChooser, InitShowsTheStageAndSetsTheVolume) {
@@ -94,6 +94,26 @@ TEST(MusicChooser, UpdateDefWritesTheFileOrSaysWhyNot) {
     EXPECT_NE(f.ui.boxes[0].text.find("read-only"), std::string::npos);
     EXPECT_EQ(f.chooser.Caption, "Choose Music");
     EXPECT_EQ(f.stage.MusicFile, "sound\\new.ogg");
+}
+
+// A packaged stage runs from an extracted copy that goes when it is closed: Update DEF says so first,
+// and writes only when the user still wants it.
+TEST(MusicChooser, UpdateDefOnAPackagedStageSaysTheChangeIsTemporary) {
+    for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+        ChooserFixture f;
+        const std::string original = f.mugen.Read("stages/s.def");
+        f.env.packageFile = "/home/ann/city.zip";
+        f.chooser.CurMusic = "new.mp3";
+        f.ui.boxAnswers = {answer};
+        EXPECT_EQ(cmdSave_Click(f.chooser, f.env), answer == MsgAnswer::Yes);
+        ASSERT_EQ(f.ui.boxes.size(), 1u);
+        EXPECT_EQ(f.ui.boxes[0].text,
+                  "This stage was opened from the package\r\n/home/ann/city.zip\r\nThe package itself is not "
+                  "changed: the new music goes into the extracted copy of its definition and lasts until the "
+                  "stage is closed.\r\nUpdate the copy?");
+        EXPECT_EQ(f.ui.boxes[0].buttons, MsgButtons::YesNoDefaultNo);
+        EXPECT_EQ(f.mugen.Read("stages/s.def") == original, answer == MsgAnswer::No);
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -27,12 +28,19 @@ TEST(DataDirs, OneDecisionForEveryLayout) {
     const DataDirs homeDefaults{"/home/ann/.config/quillback", "/home/ann/.local/share/quillback",
                                 "/home/ann/.cache/quillback/tmp", "", false};
     const std::vector<Case> cases = {
-        {"writable portable folder", "/opt/qb/", true, home, {"/opt/qb", "/opt/qb", "/opt/qb", "", true}},
+        // A portable program's extracted files go to the system's temporary folder, never beside
+        // its settings and the editor's files.
+        {"writable portable folder", "/opt/qb/", true, home, {"/opt/qb", "/opt/qb", "/tmp", "", true}},
+        {"writable portable folder, TMPDIR set",
+         "/opt/qb",
+         true,
+         {{"HOME", "/home/ann"}, {"TMPDIR", "/scratch/"}},
+         {"/opt/qb", "/opt/qb", "/scratch", "", true}},
         {"writable build folder named bin, no share/quillback",
          "/src/bin",
          true,
          home,
-         {"/src/bin", "/src/bin", "/src/bin", "", true}},
+         {"/src/bin", "/src/bin", "/tmp", "", true}},
         {"read-only folder, XDG variables set",
          "/opt/qb",
          false,
@@ -60,7 +68,7 @@ TEST(DataDirs, OneDecisionForEveryLayout) {
          "/opt/qb",
          false,
          {{"HOME", "relative"}},
-         {"/opt/qb", "/opt/qb", "/opt/qb", "", true}},
+         {"/opt/qb", "/opt/qb", "/tmp", "", true}},
     };
     const std::set<std::string> folders{"/usr/local/share/quillback",
                                         "/usr/local/share/quillback/demo-mugen"};
@@ -101,6 +109,45 @@ TEST(DataDirs, RealProbeAndFoldersMadeOnDemand) {
     const DataDirs portable = PortableDataDirs((dir.Path() / "gone").string());
     EXPECT_TRUE(PrepareDataDir(portable, portable.Data));
     EXPECT_FALSE(fs::exists(dir.Path() / "gone"));
+}
+
+// Package folders are private, named after their process, and a start removes those whose process
+// is gone, and nothing else.
+TEST(DataDirs, PackageFoldersArePrivateAndStaleOnesGoAtStart) {
+    TempDir dir;
+    const DataDirs dirs{"", "", (dir.Path() / "cache" / "tmp").string(), "", false};
+    const std::string mine = MakePackageFolder(dirs);
+    ASSERT_FALSE(mine.empty());
+    EXPECT_EQ(fs::path(mine).parent_path(), fs::path(dirs.Temp));
+    struct stat st {};
+    ASSERT_EQ(::stat(mine.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(
+        fs::path(mine).filename().string().rfind("quillback-package-" + std::to_string(::getpid()) + "-", 0),
+        0u);
+
+    const fs::path temp(dirs.Temp);
+    const struct {
+        const char* name;
+        bool removed;
+    } cases[] = {
+        {"quillback-package-111-aaaaaa", true},   // its process is gone
+        {"quillback-package-222-bbbbbb", false},  // still running
+        {"quillback-package-111-toolong", false}, {"quillback-package-x1-cccccc", false},
+        {"quillback-lint-111111", false},         {"other", false},
+    };
+    for (const auto& c : cases) {
+        fs::create_directories(temp / c.name);
+        std::ofstream(temp / c.name / "city.sff") << "half";
+    }
+    fs::create_symlink(dir.Path(), temp / "quillback-package-111-linked");
+    const auto running = [&](long pid) { return pid == 222 || pid == ::getpid(); };
+    EXPECT_EQ(RemoveStalePackageFolders(dirs.Temp, running), 1);
+    for (const auto& c : cases) EXPECT_EQ(fs::exists(temp / c.name), !c.removed) << c.name;
+    EXPECT_TRUE(fs::is_symlink(temp / "quillback-package-111-linked"));
+    EXPECT_TRUE(fs::exists(mine));  // this process runs
+
+    EXPECT_TRUE(ProcessRunning(::getpid()));
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "platform/paths.h"
+#include "platform/zip_archive.h"
 #include "tests/support/temp_dir.h"
 
 namespace qb {
@@ -104,6 +106,44 @@ TEST(Paths, WriteFileAtomicReplacesWholeAndLeavesNoTemporary) {
         EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
     }
     EXPECT_EQ(entries, 2);
+}
+
+// A FIFO (or a device) opened plainly blocks until a writer comes: every reader of a path goes
+// through the one open that does not wait and takes regular files only.
+TEST(Paths, ReadersTakeRegularFilesOnlyAndNeverWaitOnAFifo) {
+    test::TempDir dir;
+    dir.Write("real.def", "[Camera]");
+    ASSERT_EQ(::mkfifo((dir.Path() / "pipe.def").c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        bool regular;
+    } paths[] = {{"real.def", true}, {"PIPE.def", false}, {"", false}, {"missing.def", false}};
+    for (const auto& c : paths) {
+        const std::string path = dir.Dir() + c.name;
+        const int fd = OpenRegularFile(path);
+        EXPECT_EQ(fd >= 0, c.regular) << c.name;
+        if (fd >= 0) ::close(fd);
+        EXPECT_EQ(FileExists(path), c.regular) << c.name;
+        EXPECT_EQ(ReadFileBytes(path, 100).has_value(), c.regular) << c.name;
+        EXPECT_EQ(ReadFileHead(path, 4).value_or("-"), c.regular ? "[Cam" : "-") << c.name;
+        EXPECT_FALSE(ZipArchive::Open(path)) << c.name;  // returns at once: none of them is an archive
+    }
+}
+
+// Root rewriting a user's file hands it back to the user: the owner and group stay.
+TEST(Paths, WriteFileAtomicKeepsOwnerAndGroup) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+    test::TempDir dir;
+    const auto target = dir.Write("stage.def", "old");
+    ASSERT_EQ(::chown(target.c_str(), 4321, 8765), 0);
+    ::chmod(target.c_str(), 0640);
+    ASSERT_TRUE(WriteFileAtomic(target.string(), "new"));
+    struct stat st;
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 8765u);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(dir.Read("stage.def"), "new");
 }
 
 }  // namespace

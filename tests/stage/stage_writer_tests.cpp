@@ -114,5 +114,22 @@ TEST(StageWriter, ChangeMusicRefusesWhatItCannotWrite) {
     EXPECT_EQ(f.Entries(), 1u);
 }
 
+// The name is one line of the stage: line breaks in it would write sections and keys of their own.
+TEST(StageWriter, ChangeMusicRefusesNamesWithControlCharacters) {
+    const std::string names[] = {"x.mp3\r\n[BGdef]\r\nspr = evil.sff", std::string("a\0b.mp3", 7), "a\tb.mp3",
+                                 "a\x7f.mp3"};
+    for (const std::string& name : names) {
+        StageFolder f;
+        std::string error;
+        EXPECT_FALSE(ChangeMusic(f.path, name, 5, error)) << name;
+        EXPECT_NE(error.find("control characters"), std::string::npos) << error;
+        EXPECT_EQ(f.dir.Read("Stage.def"), f.original);
+    }
+    StageFolder f;
+    std::string error;
+    EXPECT_TRUE(ChangeMusic(f.path, "sound\\\xE9t\xE9 song.mp3", 5, error))
+        << error;  // bytes above 127 are text
+}
+
 }  // namespace
 }  // namespace qb
