@@ -79,6 +79,7 @@ TEST(MusicChooser, BrowsePlaysTheChoiceAndNamesItRelativeToTheSoundFolder) {
 TEST(MusicChooser, UpdateDefWritesTheFileOrSaysWhyNot) {
     ChooserFixture f;
     f.chooser.CurMusic = "sound\\new.ogg";
+    f.chooser.MusicPicked = true;  // as Browse leaves it
     f.chooser.VolumeText = "-40";
     ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
     EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\r\nbgmusic = sound\\new.ogg\r\nbgvolume = -40\r\n");
@@ -94,6 +95,36 @@ TEST(MusicChooser, UpdateDefWritesTheFileOrSaysWhyNot) {
     EXPECT_NE(f.ui.boxes[0].text.find("read-only"), std::string::npos);
     EXPECT_EQ(f.chooser.Caption, "Choose Music");
     EXPECT_EQ(f.stage.MusicFile, "sound\\new.ogg");
+}
+
+TEST(MusicChooser, UpdateDefKeepsTheStagesOwnReferenceUnlessBrowseChoseAnother) {
+    const struct {
+        const char *musicFile, *musicRef;  // as the stage was read
+        const char* picked;                // chosen with Browse, or none
+        const char* written;               // the music line afterwards
+    } cases[] = {
+        {"balrog.mp3", "Sound/Balrog.mp3", nullptr, "bgmusic = Sound/Balrog.mp3"},
+        {"0", "", nullptr, "bgmusic = "},  // no music: never the shown "None"
+        {"", "", nullptr, "bgmusic = "},
+        {"balrog.mp3", "Sound/Balrog.mp3", "/elsewhere/Tune.ogg", "bgmusic = /elsewhere/Tune.ogg"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.musicRef);
+        ChooserFixture f;
+        f.stage.MusicFile = c.musicFile;
+        f.stage.MusicRef = c.musicRef;
+        InitMusicChooser(f.chooser, f.stage, f.music, true);
+        if (c.picked) {
+            f.ui.openAnswers = {c.picked};
+            cmdBrowse_Click(f.chooser, f.env);
+        }
+        vscVol_Change(f.chooser, f.music, 30);
+        ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
+        EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\r\n" + std::string(c.written) + "\r\nbgvolume = 30\r\n");
+        // A second save keeps what the first one wrote.
+        ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
+        EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\r\n" + std::string(c.written) + "\r\nbgvolume = 30\r\n");
+    }
 }
 
 }  // namespace
