@@ -377,24 +377,28 @@ bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
     const size_t n = std::min(static_cast<size_t>(std::max(count, 0)), index->entries.size());
 
     // A character's sprites mostly say "same palette as previous" and carry no palette of their own:
-    // they take the palette of the last sprite before them in the file that had one, whether or not
-    // that sprite is requested (the portrait usually carries it). Sprites that say so but still
-    // carry palette bytes (old tools wrote them anyway) use the shared one too.
+    // they take the character's own colours, the file's first palette, not that of the last sprite
+    // before them (in files made like KFM's that is the large portrait's, with other colours).
+    // Sprites that say so but still carry palette bytes (old tools wrote them anyway) use the shared
+    // one too. Stage files keep their "previous palette" rule (DecodeSffSprites).
     std::vector<PaletteBytes> palettes;
     std::vector<int> paletteOf(n, -1);
-    int current = -1;
+    int first = -1;
     for (size_t j = 0; j < n; ++j) {
         const SffSubHeader& s = index->entries[j];
         if (s.IsLinked()) continue;
-        if (!s.samePalette || current < 0) {
-            if (auto own = OwnPalette(bytes.subspan(s.dataStart, s.DataSize()))) {
-                if (current < 0 || palettes[static_cast<size_t>(current)] != *own) {
-                    palettes.push_back(*own);
-                    current = static_cast<int>(palettes.size()) - 1;
-                }
-            }
+        if (s.samePalette && first >= 0) {
+            paletteOf[j] = first;
+            continue;
         }
-        paletteOf[j] = current;
+        if (auto own = OwnPalette(bytes.subspan(s.dataStart, s.DataSize()))) {
+            const auto same = std::find(palettes.begin(), palettes.end(), *own);
+            paletteOf[j] = static_cast<int>(same - palettes.begin());
+            if (same == palettes.end()) palettes.push_back(*own);
+            if (first < 0) first = paletteOf[j];
+        } else {
+            paletteOf[j] = first;
+        }
     }
 
     // The first sprite of the file with a group and image number is the one a request names.
