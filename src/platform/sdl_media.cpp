@@ -115,9 +115,10 @@ void SdlMediaBackend::ApplyGains() {
 }
 
 void SdlMediaBackend::PostMix(void* userData, uint8_t* stream, int length) {
-    // Runs on SDL's audio thread: reads only the two atomics. The device format is signed 16-bit
+    // Runs on SDL's audio thread: touches only atomics. The device format is signed 16-bit
     // stereo (MIX_DEFAULT_FORMAT, two channels).
     auto* self = static_cast<SdlMediaBackend*>(userData);
+    self->m_mixedFrames.fetch_add(static_cast<uint64_t>(length / 4));
     const float left = self->m_leftGain.load();
     const float right = self->m_rightGain.load();
     if (left == 1.0f && right == 1.0f) return;
@@ -195,7 +196,9 @@ bool SdlMediaBackend::Playing() {
 }
 
 double SdlMediaBackend::Elapsed() const {
-    return m_startPosition + static_cast<double>(SDL_GetTicks64() - m_runStartTicks) / 1000.0;
+    // Counted in frames the device has mixed rather than wall-clock time: a device that falls behind
+    // (the disk driver on a busy machine) would otherwise have a file end before its music does.
+    return m_startPosition + static_cast<double>(m_mixedFrames.load() - m_runStartFrames) / m_deviceRate;
 }
 
 void SdlMediaBackend::FillDecoded(void* userData, uint8_t* stream, int length) {
@@ -242,7 +245,7 @@ bool SdlMediaBackend::Play() {
     if (m_mode == Mode::Paused) {
         Mix_ResumeMusic();
         m_startPosition = m_pausedPosition;
-        m_runStartTicks = SDL_GetTicks64();
+        m_runStartFrames = m_mixedFrames.load();
         m_mode = Mode::Playing;
         return true;
     }
@@ -252,7 +255,7 @@ bool SdlMediaBackend::Play() {
         return false;
     }
     if (m_startPosition > 0 && Mix_SetMusicPosition(m_startPosition) != 0) m_startPosition = 0;
-    m_runStartTicks = SDL_GetTicks64();
+    m_runStartFrames = m_mixedFrames.load();
     m_mode = Mode::Playing;
     return true;
 }
@@ -325,7 +328,7 @@ void SdlMediaBackend::SetPosition(double seconds) {
     if (m_mode == Mode::Playing) {
         if (Mix_SetMusicPosition(seconds) == 0) {
             m_startPosition = seconds;
-            m_runStartTicks = SDL_GetTicks64();
+            m_runStartFrames = m_mixedFrames.load();
         }
         return;
     }

@@ -72,7 +72,8 @@ private:
     double m_reportedDuration = -1;  // what the format reports (MIDI: its events); -1 unknown
     double m_endPosition = 0;        // where the file ended, measured when the format cannot say
     double m_startPosition = 0;      // position when stopped, or where the current run started
-    uint64_t m_runStartTicks = 0;    // SDL ticks when the current run started
+    uint64_t m_runStartFrames = 0;   // m_mixedFrames when the current run started
+    std::atomic<uint64_t> m_mixedFrames{0};  // frames the device has mixed (the audio thread counts)
     double m_pausedPosition = 0;
     int32_t m_volume = 0;
     int32_t m_balance = 0;
