@@ -36,6 +36,7 @@ public:
         m_at += n;
         return true;
     }
+
 private:
     std::string_view m_bytes;
     size_t m_at, m_end;
@@ -136,7 +137,8 @@ std::optional<double> MidiLength(std::string_view file) {
         return static_cast<double>(lastTick) / (frames * ticksPerFrame);
     }
     // Tempo changes of all tracks form one map (format 1 keeps them in the first track).
-    std::stable_sort(tempos.begin(), tempos.end(), [](const Tempo& a, const Tempo& b) { return a.tick < b.tick; });
+    std::stable_sort(tempos.begin(), tempos.end(),
+                     [](const Tempo& a, const Tempo& b) { return a.tick < b.tick; });
     double seconds = 0;
     uint64_t tick = 0;
     uint32_t micros = 500000;  // 120 beats a minute until a tempo says otherwise

@@ -8,7 +8,8 @@
 
 namespace qb {
 
-bool SaveIndexedPng(const std::string& path, const IndexedSprite& sprite, bool transparentZero, std::string& error) {
+bool SaveIndexedPng(const std::string& path, const IndexedSprite& sprite, bool transparentZero,
+                    std::string& error) {
     error.clear();
     if (sprite.Width <= 0 || sprite.Height <= 0 ||
         sprite.Pixels.size() != static_cast<size_t>(sprite.Width) * static_cast<size_t>(sprite.Height)) {
@@ -29,7 +30,8 @@ bool SaveIndexedPng(const std::string& path, const IndexedSprite& sprite, bool t
     }
     png_alloc_size_t size = 0;
     std::string bytes;
-    if (png_image_write_get_memory_size(image, size, 0, sprite.Pixels.data(), sprite.Width, colormap.data())) {
+    if (png_image_write_get_memory_size(image, size, 0, sprite.Pixels.data(), sprite.Width,
+                                        colormap.data())) {
         bytes.resize(size);
         if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, sprite.Pixels.data(), sprite.Width,
                                        colormap.data()))

@@ -103,7 +103,8 @@ void SdlMediaBackend::ApplyGains() {
         // MIDI: the volume goes into the synthesiser's gain, before its output is clipped. The
         // mixer's steps are coarse, so the gain is rounded up and the mixed samples take the rest
         // (never more than 1, so that step cannot clip either).
-        const double steps = gain > 0 ? std::clamp(std::ceil(gain * kMidiFullVolumeSteps), 1.0, kMidiFullVolumeSteps) : 0;
+        const double steps =
+            gain > 0 ? std::clamp(std::ceil(gain * kMidiFullVolumeSteps), 1.0, kMidiFullVolumeSteps) : 0;
         Mix_VolumeMusic(static_cast<int>(steps));
         gain = steps > 0 ? std::min(1.0, gain * kMidiFullVolumeSteps / steps) : 0;
     } else if (m_audioOpen) {

@@ -510,7 +510,8 @@ std::optional<IndexedSprite> DecodeSffSpriteIndexed(std::string_view file, size_
     if (palette) {
         out.Palette = *palette;
     } else {
-        for (size_t i = 0; i < 256; ++i) out.Palette[i * 3] = out.Palette[i * 3 + 1] = out.Palette[i * 3 + 2] = static_cast<uint8_t>(i);
+        for (size_t i = 0; i < 256; ++i)
+            out.Palette[i * 3] = out.Palette[i * 3 + 1] = out.Palette[i * 3 + 2] = static_cast<uint8_t>(i);
     }
     return out;
 }

@@ -57,7 +57,8 @@ bool SaveShownSprite(SpriteBrowserState& browser, const StageModel& stage, const
     const auto sprite = DecodeSffSpriteIndexed(*file, static_cast<size_t>(row));
     if (!sprite) return false;
     std::string error;
-    return SaveIndexedPng(PngFileName(path), *sprite, stage.Sprites[static_cast<size_t>(row)].Mask == 1, error);
+    return SaveIndexedPng(PngFileName(path), *sprite, stage.Sprites[static_cast<size_t>(row)].Mask == 1,
+                          error);
 }
 
 }  // namespace qb

@@ -81,7 +81,8 @@ TEST(LoadCharacter, ActionHeadersAreComparedAsNumbersAndOnlyOnce) {
 }
 
 TEST(LoadCharacter, AHeaderWithoutANumberStartsNoAction) {
-    for (const char* header : {"[Begin Action xyz]", "[Begin Action 0", "[Begin Action ]", "[Begin Action 99999]"}) {
+    for (const char* header :
+         {"[Begin Action xyz]", "[Begin Action 0", "[Begin Action ]", "[Begin Action 99999]"}) {
         SCOPED_TRACE(header);
         CharHarness h;
         CharFiles files;

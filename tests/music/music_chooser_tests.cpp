@@ -120,10 +120,12 @@ TEST(MusicChooser, UpdateDefKeepsTheStagesOwnReferenceUnlessBrowseChoseAnother) 
         }
         vscVol_Change(f.chooser, f.music, 30);
         ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
-        EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\r\n" + std::string(c.written) + "\r\nbgvolume = 30\r\n");
+        EXPECT_EQ(f.mugen.Read("stages/s.def"),
+                  "[Music]\r\n" + std::string(c.written) + "\r\nbgvolume = 30\r\n");
         // A second save keeps what the first one wrote.
         ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
-        EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\r\n" + std::string(c.written) + "\r\nbgvolume = 30\r\n");
+        EXPECT_EQ(f.mugen.Read("stages/s.def"),
+                  "[Music]\r\n" + std::string(c.written) + "\r\nbgvolume = 30\r\n");
     }
 }
 

@@ -50,7 +50,8 @@ TEST(MidiLength, EndsWithTheLastEventFollowingTheTempo) {
         // A rest written before the end-of-track mark is part of the file's length.
         {"rest before the end", Midi(480, {note + kBeat + std::string("\xFF\x2F\x00", 3)}), 1.0},
         // A tempo change half-way: one beat at 120, one at 60.
-        {"tempo change", Midi(480, {note + std::string("\x00\xFF\x51\x03\x0F\x42\x40", 7) + note + kEnd}), 1.5},
+        {"tempo change", Midi(480, {note + std::string("\x00\xFF\x51\x03\x0F\x42\x40", 7) + note + kEnd}),
+         1.5},
         // SysEx and a program change (one data byte) between the notes.
         {"sysex", Midi(480, {std::string("\x00\xF0\x03\x7E\x09\xF7\x00\xC0\x05", 9) + note + kEnd}), 0.5},
         // SMPTE: 25 frames a second of 40 ticks; one beat of 480 ticks is 0.48 s.
@@ -69,9 +70,10 @@ TEST(MidiLength, EndsWithTheLastEventFollowingTheTempo) {
 }
 
 TEST(MidiLength, WhatIsNoMidiFileHasNoLength) {
-    for (const std::string& bytes : {std::string(), std::string("RIFF....WAVEfmt "),
-                                     std::string("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x00", 14),   // division 0
-                                     std::string("MThd\x7F\x00\x00\x06\x00\x00\x00\x01\x01\xE0", 14)})  // header too long
+    for (const std::string& bytes :
+         {std::string(), std::string("RIFF....WAVEfmt "),
+          std::string("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x00", 14),   // division 0
+          std::string("MThd\x7F\x00\x00\x06\x00\x00\x00\x01\x01\xE0", 14)})  // header too long
         EXPECT_FALSE(MidiLength(bytes));
 }
 

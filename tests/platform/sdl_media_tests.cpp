@@ -251,9 +251,11 @@ std::string LoudChordsMidi() {
     for (char channel = 0; channel < 4; ++channel) {
         on += std::string("\x00", 1) + static_cast<char>(0xC0 | channel) + static_cast<char>(channel * 16);
         for (char note : {48, 52, 55, 60}) {
-            on += std::string("\x00", 1) + static_cast<char>(0x90 | channel) + static_cast<char>(note + channel * 7) + '\x7F';
-            off += (off.empty() ? std::string("\x87\x40", 2) : std::string(1, '\0')) + static_cast<char>(0x80 | channel) +
-                   static_cast<char>(note + channel * 7) + '\x40';  // the first 960 ticks later
+            on += std::string("\x00", 1) + static_cast<char>(0x90 | channel) +
+                  static_cast<char>(note + channel * 7) + '\x7F';
+            off += (off.empty() ? std::string("\x87\x40", 2) : std::string(1, '\0')) +
+                   static_cast<char>(0x80 | channel) + static_cast<char>(note + channel * 7) +
+                   '\x40';  // the first 960 ticks later
         }
     }
     const std::string track = on + off + std::string("\x00\xFF\x2F\x00", 4);

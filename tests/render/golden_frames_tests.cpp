@@ -72,7 +72,8 @@ TEST_P(GoldenFrames, MatchTheCommittedPictures) {
     fs::path out = temp.Path() / (std::string(c.name) + ".png");
     const std::string character =
         c.demoChar ? " --char " + test::Quote(DemoDir() + "chars/wren/wren.def") : std::string();
-    ASSERT_EQ(test::RunShotTool(StageArgs() + character + " " + c.arguments + " --out " + test::Quote(out.string())),
+    ASSERT_EQ(test::RunShotTool(StageArgs() + character + " " + c.arguments + " --out " +
+                                test::Quote(out.string())),
               0);
     ExpectGolden(out, c.name);
 }
@@ -92,8 +93,9 @@ TEST(GoldenCorpusFrames, KfmStandsInTheKfmStageInHisOwnColours) {
     for (const auto& file : fs::directory_iterator(corpus / "chars" / "kazzmir__kfm-winmugen-2001"))
         fs::copy_file(file.path(), kfm / file.path().filename());
     const fs::path out = mugen.Path() / "kfm_stand.png";
-    ASSERT_EQ(test::RunShotTool("--mugen " + test::Quote(mugen.Dir()) + " " + test::Quote((stages / "kfm.def").string()) +
-                                " --char " + test::Quote((kfm / "kfm.def").string()) + " --frames 60 --out " +
+    ASSERT_EQ(test::RunShotTool("--mugen " + test::Quote(mugen.Dir()) + " " +
+                                test::Quote((stages / "kfm.def").string()) + " --char " +
+                                test::Quote((kfm / "kfm.def").string()) + " --frames 60 --out " +
                                 test::Quote(out.string())),
               0);
     ExpectGolden(out, "kfm_stand");

@@ -200,7 +200,8 @@ std::pair<int, std::vector<uint8_t>> ReadBack(const std::string& path) {
     const auto bytes = ReadFileBytes(path, 1 << 20);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    if (!bytes || bytes->size() < 26 || !png_image_begin_read_from_memory(&image, bytes->data(), bytes->size()))
+    if (!bytes || bytes->size() < 26 ||
+        !png_image_begin_read_from_memory(&image, bytes->data(), bytes->size()))
         return {-1, {}};
     image.format = PNG_FORMAT_RGBA;
     std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
@@ -212,7 +213,7 @@ TEST(SpriteBrowser, SavePngWritesTheSpritesOwnPixelsAndPalette) {
     test::TempDir dir;
     demo::Palette first{}, second{};
     first[3] = 203, first[4] = 101, first[5] = 7;     // colour 1: no 5-6-5 colour is this one
-    first[6] = 255, first[8] = 255;                     // colour 2: magenta, an ordinary colour here
+    first[6] = 255, first[8] = 255;                   // colour 2: magenta, an ordinary colour here
     second[3] = 9, second[4] = 250, second[5] = 131;  // colour 1 in the second palette
     const demo::Picture picture{3, 1, {0, 1, 2}};
     const demo::SffSprite own{0, 0, 0, 0, picture, first}, shared{0, 1, 0, 0, picture, {}, true},
@@ -227,7 +228,7 @@ TEST(SpriteBrowser, SavePngWritesTheSpritesOwnPixelsAndPalette) {
         const char *typed, *written;
         std::vector<uint8_t> rgba;
     } cases[] = {
-        {0, "a", "a.png", {0, 0, 0, 0, 203, 101, 7, 255, 255, 0, 255, 255}},  // masked: colour 0 clear
+        {0, "a", "a.png", {0, 0, 0, 0, 203, 101, 7, 255, 255, 0, 255, 255}},        // masked: colour 0 clear
         {1, "b.PNG", "b.PNG", {0, 0, 0, 255, 203, 101, 7, 255, 255, 0, 255, 255}},  // the shared palette
         {2, "c.pic", "c.pic", {0, 0, 0, 255, 9, 250, 131, 255, 0, 0, 0, 255}},
         {3, "d", "d.png", {0, 0, 0, 0, 203, 101, 7, 255, 255, 0, 255, 255}},  // the linked sprite's picture
@@ -238,7 +239,8 @@ TEST(SpriteBrowser, SavePngWritesTheSpritesOwnPixelsAndPalette) {
         SCOPED_TRACE(c.typed);
         browser.Value = c.row;
         ASSERT_TRUE(SaveShownSprite(browser, stage, (dir.Path() / c.typed).string()));
-        EXPECT_EQ(ReadBack((dir.Path() / c.written).string()), std::make_pair(int{PNG_COLOR_TYPE_PALETTE}, c.rgba));
+        EXPECT_EQ(ReadBack((dir.Path() / c.written).string()),
+                  std::make_pair(int{PNG_COLOR_TYPE_PALETTE}, c.rgba));
     }
     stage.SpriteFile = (dir.Path() / "gone.sff").string();
     EXPECT_FALSE(SaveShownSprite(browser, stage, (dir.Path() / "e.png").string()));
