@@ -148,14 +148,15 @@ TEST(LoadStage, TheNextStageNeverPlaysThePreviousStagesMusic) {
         f.mugen.Write("sound/theme.mp3", "x");
         ASSERT_TRUE(f.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\n[BG 0]\r\n"));
         ASSERT_TRUE(f.media.playing);
-        // The chooser's preview plays on; releasing the stage stops it all the same.
-        f.state.MUSIC.SetFileName((f.mugen.Path() / "sound/theme.mp3").string());
-        f.state.MUSIC.Play();
         UnloadStuff(f.state);
-        EXPECT_FALSE(f.media.playing) << c.def;
         ASSERT_TRUE(f.LoadText(std::string("[Music]\r\n") + c.def + "\r\n[BG 0]\r\n")) << c.def;
         EXPECT_EQ(f.state.MUSIC.FileName(), *c.opened ? (f.mugen.Path() / c.opened).string() : "") << c.def;
         EXPECT_EQ(f.media.opened, f.state.MUSIC.FileName()) << c.def;
+        EXPECT_FALSE(f.media.playing) << c.def;
+        // The chooser's preview on this stage stops when the stage is released, music of its own or not.
+        f.state.MUSIC.SetFileName((f.mugen.Path() / "sound/theme.mp3").string());
+        f.state.MUSIC.Play();
+        UnloadStuff(f.state);
         EXPECT_FALSE(f.media.playing) << c.def;
     }
 }
