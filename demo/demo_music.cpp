@@ -44,12 +44,12 @@ void AddVoice(std::vector<Event>& events, uint8_t channel, uint8_t velocity,
 std::string DemoTuneMidi() {
     std::vector<Event> events;
     // A minor, Am - F - C - G twice; the melody on a vibraphone, the bass on a fingered bass.
-    AddVoice(events, 0, 90,
+    AddVoice(events, 0, 120,
              {{69, 2}, {72, 2}, {76, 3}, {74, 1}, {72, 2}, {69, 2}, {65, 4},
               {67, 2}, {69, 2}, {72, 4}, {71, 2}, {67, 2}, {74, 4},
               {76, 2}, {74, 2}, {72, 3}, {71, 1}, {69, 2}, {72, 2}, {77, 4},
               {76, 2}, {72, 2}, {79, 2}, {76, 2}, {74, 4}, {71, 2}, {0, 2}});
-    AddVoice(events, 1, 100,
+    AddVoice(events, 1, 120,
              {{45, 4}, {52, 4}, {41, 4}, {48, 4}, {48, 4}, {55, 4}, {43, 4}, {50, 4},
               {45, 4}, {52, 4}, {41, 4}, {48, 4}, {48, 4}, {55, 4}, {43, 4}, {50, 4}});
     std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.tick < b.tick; });
@@ -62,6 +62,9 @@ std::string DemoTuneMidi() {
     track += static_cast<char>((microsPerBeat >> 8) & 0xFF);
     track += static_cast<char>(microsPerBeat & 0xFF);
     track += std::string("\x00\xC0\x0B\x00\xC1\x21", 6);
+    // Both channels at full channel volume (controller 7; 100 when unset): the player's synthesiser
+    // runs at a gain that keeps dense commercial MIDI below full scale, and this tune has two voices.
+    track += std::string("\x00\xB0\x07\x7F\x00\xB1\x07\x7F", 8);
     int last = 0;
     for (const Event& e : events) {
         VariableLength(track, static_cast<uint32_t>(e.tick - last));

@@ -692,7 +692,7 @@ std::string DemoStageDef() {
         "",
         "[Music]",
         "bgmusic = sound/quillback.mid",
-        "bgvolume = 0",
+        "bgvolume = 255",
         "",
         "[BGdef]",
         "spr = stages/quillback.sff",

@@ -105,17 +105,20 @@ void PlaceLoadedStage(AppState& state) {
 void StartStageMusic(AppState& state) {
     const StageModel& stage = state.Stage;
     // An empty "bgmusic =" reads as the text "0": no music, not a file named 0 beside the stage.
-    if (!stage.MusicFile.empty() && stage.MusicFile != "0" && !state.Load.MusicPath.empty()) {
-        const std::string& path = state.Load.MusicPath;
-        const bool exists = FileExists(path);
-        if (exists && state.MUSIC.SetFileName(path)) {
-            // The volume is set either way, so that switching Music on later plays it right.
-            state.MUSIC.SetVolume(MusicVolume(stage.BgVolume));
-            if (state.Menus.Checked("mnuMusic")) state.MUSIC.Play();
-        } else {
-            state.Log.Append(std::string(kMusicNotPlayedEntry) + path + ": " +
-                             (exists ? state.MUSIC.OpenError() : std::string("no such file")) + "\r\n");
-        }
+    const bool named = !stage.MusicFile.empty() && stage.MusicFile != "0" && !state.Load.MusicPath.empty();
+    const std::string path = named ? state.Load.MusicPath : std::string();
+    const bool exists = named && FileExists(path);
+    // The player always takes this stage's file, also one that is missing or none at all: left
+    // holding the previous stage's file, it would play that when Music is switched on.
+    const bool opened = state.MUSIC.SetFileName(path);
+    if (!named) return;
+    if (exists && opened) {
+        // The volume is set either way, so that switching Music on later plays it right.
+        state.MUSIC.SetVolume(MusicVolume(stage.BgVolume));
+        if (state.Menus.Checked("mnuMusic")) state.MUSIC.Play();
+    } else {
+        state.Log.Append(std::string(kMusicNotPlayedEntry) + path + ": " +
+                         (exists ? state.MUSIC.OpenError() : std::string("no such file")) + "\r\n");
     }
 }
 
@@ -126,7 +129,8 @@ bool LoadInProgress(const AppState& state) {
 void UnloadStuff(AppState& state) {
     state.bRunning = 0;
     if (!state.Package.Reloading && state.Package.FromPackage) DeleteExtractedFiles(state.Package);
-    if (!state.Stage.MusicFile.empty()) state.MUSIC.StopPlaying();
+    // Whatever plays stops, also the chooser's preview on a stage that has no music of its own.
+    state.MUSIC.StopPlaying();
     if (state.Chooser.Loaded) EnableMusicChooser(state.Chooser, false);
     // Every stage-wide value goes back to its program-start value, so a stage never looks different
     // depending on the stage opened before it (sprites' bitmaps go with their table).

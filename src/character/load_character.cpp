@@ -147,10 +147,11 @@ CharFrame ReadFrame(std::string_view frameLine) {
             if (frame.OffsetX != std::numeric_limits<int16_t>::min())
                 frame.OffsetX = static_cast<int16_t>(-frame.OffsetX);
         }
-    } else {
+    } else if (c[4] > 0) {
         SetNumber(MidToEnd(f, static_cast<int64_t>(c[4]) + 1), frame.Time);
         if (frame.Time == -1) frame.Time = 100;  // "forever" becomes a long hold
     }
+    // Fewer than four commas: the line has no time field, and the frame no time (0).
     return frame;
 }
 
@@ -160,7 +161,7 @@ AirResult ReadAnimation(const std::vector<std::string>& lines, TestCharacter& ch
     int slot = 0;
     bool collecting = false;
     int16_t frameIndex = 0;
-    int16_t number = 0;  // the last action number read; a header that does not convert keeps it
+    int16_t number = 0;  // the number of the action being collected
     bool landing = false;
     std::array<bool, kCharSlotCount> seen{};
     for (const std::string& raw : lines) {
@@ -192,10 +193,14 @@ AirResult ReadAnimation(const std::vector<std::string>& lines, TestCharacter& ch
         }
         if (header > 0) {
             const size_t actionAt = Pos(line, "ACTION");
-            SetNumber(Slice(line, actionAt + 5, PosChar(line, ']')), number);
+            // A header whose number does not convert ("[Begin Action xyz]", or no "]") starts no
+            // action: taken as action 0 it would replace the standing frames.
+            int16_t read = -1;  // no walker action has this number
+            SetNumber(Slice(line, actionAt + 5, PosChar(line, ']')), read);
             // Compared as numbers: "020" and "0020" are both the walk.
-            const auto match = std::find(kCharActionNumbers.begin(), kCharActionNumbers.end(), number);
+            const auto match = std::find(kCharActionNumbers.begin(), kCharActionNumbers.end(), read);
             if (match != kCharActionNumbers.end()) {
+                number = read;
                 const int matched = static_cast<int>(match - kCharActionNumbers.begin());
                 // Real files repeat a header now and then; the first definition wins, so the frame
                 // count always matches the frames held.

@@ -17,6 +17,7 @@ void EnableMusicChooser(MusicChooser& chooser, bool enabled) {
 
 void InitMusicChooser(MusicChooser& chooser, StageModel& stage, clsMusic& music, bool running) {
     chooser.Caption = "Choose Music";
+    chooser.MusicPicked = false;
     if (stage.MusicFile == "0") stage.MusicFile.clear();
     chooser.CurMusic = stage.MusicFile.empty() ? "None" : stage.MusicFile;
     stage.BgVolume = std::clamp<int16_t>(stage.BgVolume, -255, 255);
@@ -39,6 +40,7 @@ void cmdBrowse_Click(MusicChooser& chooser, MusicChooserEnv& env) {
     if (answer.empty()) return;
     if (const size_t nul = answer.find('\0'); nul != std::string::npos) answer.resize(nul);
     chooser.ChosenMusic = answer;
+    chooser.MusicPicked = true;
     env.music.SetFileName(answer);
     env.music.Play();
     // Inside the MUGEN directory's sound folder the stage names it relative to the directory, as
@@ -65,14 +67,18 @@ bool cmdSave_Click(MusicChooser& chooser, MusicChooserEnv& env) {
                           "of its definition and lasts until the stage is closed.\r\nUpdate the copy?",
                       MsgIcon::Exclamation, MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
         return false;
-    chooser.ChosenMusic = chooser.CurMusic;
+    // The shown name is no reference to write: "None" only says there is no music, and the stage's
+    // own value has lost its folder and letter case on the way to the screen (the engine resolves
+    // both). So an unchanged choice writes the stage's reference exactly as it was.
+    chooser.ChosenMusic = chooser.MusicPicked ? chooser.CurMusic : env.stage.MusicRef;
     const int16_t volume = text::RoundClampInt16(text::LeadingNumber(chooser.VolumeText));
     std::string error;
     if (!ChangeMusic(env.stageFile, chooser.ChosenMusic, volume, error)) {
         env.ui.MsgBox(error, MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
-    env.stage.MusicFile = chooser.ChosenMusic;
+    if (chooser.MusicPicked) env.stage.MusicFile = chooser.ChosenMusic;
+    env.stage.MusicRef = chooser.ChosenMusic;
     chooser.Caption = "Changes saved...";
     env.stage.BgVolume = volume;
     ++chooser.Revision;

@@ -20,6 +20,7 @@ struct MusicChooser {
     std::string VolumeText = "0";  // txtVolume
     std::string Time = "0:00";     // lblTime
     std::string ChosenMusic;
+    bool MusicPicked = false;  // Browse chose a file since the last Init
     uint32_t Revision = 0;  // grows on every change the window must show
 };
 
@@ -44,7 +45,8 @@ void vscVol_Change(MusicChooser& chooser, clsMusic& music, int32_t value);
 // sound folder when it is in there.
 void cmdBrowse_Click(MusicChooser& chooser, MusicChooserEnv& env);
 void cmdPlay_Click(clsMusic& music);
-// Update DEF: writes the shown file and volume into the stage file. A file that could not be
+// Update DEF: writes the shown file and volume into the stage file; without a Browse choice the
+// stage's own music reference is written as it stands (none stays none). A file that could not be
 // rewritten is reported in a message box and changes nothing. A stage from a package runs from an
 // extracted copy that goes when the stage is closed: the user is told so first and may call it off.
 bool cmdSave_Click(MusicChooser& chooser, MusicChooserEnv& env);

@@ -8,11 +8,21 @@
 #include <cstring>
 
 #include "platform/ffmpeg_audio.h"
+#include "platform/midi_length.h"
 #include "platform/paths.h"
 
 namespace qb {
 
 namespace {
+
+// FluidSynth's gain is the mixer's music volume times 1.2 / 128, and the synthesiser clips its output
+// to 16 bits before anything else sees it. At the mixer's full volume (gain 1.2, six times
+// FluidSynth's own default) real MIDI files clip on about 40 % of their samples: the corpus MIDI
+// peaks at 6.3 times full scale at gain 1. The stage's full volume is this many mixer steps (gain
+// 0.14), where that file peaks about 1 dB below full scale.
+constexpr double kMidiFullVolumeSteps = 15;
+// MIDI files larger than this are not music; their length is then not measured.
+constexpr size_t kMaxMidiBytes = size_t{16} << 20;
 
 bool OpenDevice() {
     // SDL would otherwise take SIGINT and SIGTERM for an event queue nobody reads, and the program
@@ -88,16 +98,28 @@ double SdlMediaBackend::Gain(int32_t volume) {
 }
 
 void SdlMediaBackend::ApplyGains() {
+    double gain = Gain(m_volume);
+    if (m_midi) {
+        // MIDI: the volume goes into the synthesiser's gain, before its output is clipped. The
+        // mixer's steps are coarse, so the gain is rounded up and the mixed samples take the rest
+        // (never more than 1, so that step cannot clip either).
+        const double steps =
+            gain > 0 ? std::clamp(std::ceil(gain * kMidiFullVolumeSteps), 1.0, kMidiFullVolumeSteps) : 0;
+        Mix_VolumeMusic(static_cast<int>(steps));
+        gain = steps > 0 ? std::min(1.0, gain * kMidiFullVolumeSteps / steps) : 0;
+    } else if (m_audioOpen) {
+        Mix_VolumeMusic(MIX_MAX_VOLUME);
+    }
     // Balance attenuates the other side: positive values the left, negative the right.
-    const double gain = Gain(m_volume);
     m_leftGain.store(static_cast<float>(gain * Gain(m_balance > 0 ? -m_balance : 0)));
     m_rightGain.store(static_cast<float>(gain * Gain(m_balance < 0 ? m_balance : 0)));
 }
 
 void SdlMediaBackend::PostMix(void* userData, uint8_t* stream, int length) {
-    // Runs on SDL's audio thread: reads only the two atomics. The device format is signed 16-bit
+    // Runs on SDL's audio thread: touches only atomics. The device format is signed 16-bit
     // stereo (MIX_DEFAULT_FORMAT, two channels).
     auto* self = static_cast<SdlMediaBackend*>(userData);
+    self->m_mixedFrames.fetch_add(static_cast<uint64_t>(length / 4));
     const float left = self->m_leftGain.load();
     const float right = self->m_rightGain.load();
     if (left == 1.0f && right == 1.0f) return;
@@ -141,6 +163,15 @@ bool SdlMediaBackend::Open(const std::string& path) {
         return true;
     }
     m_reportedDuration = Mix_MusicDuration(m_music);
+    m_midi = Mix_GetMusicType(m_music) == MUS_MID;
+    if (m_midi) {
+        // The synthesiser says a MIDI file has ended only once the last notes' release and reverb
+        // have died away, seconds after the music: the file's own length says where it ends.
+        const auto bytes = ReadFileBytes(path, kMaxMidiBytes);
+        const auto length = bytes ? MidiLength(*bytes) : std::nullopt;
+        m_reportedDuration = length && *length > 0 ? *length : -1;
+        ApplyGains();
+    }
     return true;
 }
 
@@ -159,6 +190,10 @@ void SdlMediaBackend::Close() {
     m_startPosition = 0;
     m_endPosition = 0;
     m_reportedDuration = -1;
+    if (m_midi) {
+        m_midi = false;
+        ApplyGains();
+    }
 }
 
 bool SdlMediaBackend::Playing() {
@@ -167,7 +202,9 @@ bool SdlMediaBackend::Playing() {
 }
 
 double SdlMediaBackend::Elapsed() const {
-    return m_startPosition + static_cast<double>(SDL_GetTicks64() - m_runStartTicks) / 1000.0;
+    // Counted in frames the device has mixed rather than wall-clock time: a device that falls behind
+    // (the disk driver on a busy machine) would otherwise have a file end before its music does.
+    return m_startPosition + static_cast<double>(m_mixedFrames.load() - m_runStartFrames) / m_deviceRate;
 }
 
 void SdlMediaBackend::FillDecoded(void* userData, uint8_t* stream, int length) {
@@ -185,7 +222,11 @@ void SdlMediaBackend::FillDecoded(void* userData, uint8_t* stream, int length) {
 
 void SdlMediaBackend::CheckEnded() {
     if (m_mode != Mode::Playing) return;
-    if (m_decoded ? !m_decodedEnded.load() : Mix_PlayingMusic() != 0) return;
+    if (m_midi && m_reportedDuration > 0 && Elapsed() >= m_reportedDuration) {
+        Mix_HaltMusic();  // the last note has ended: its tail must not delay the loop
+    } else if (m_decoded ? !m_decodedEnded.load() : Mix_PlayingMusic() != 0) {
+        return;
+    }
     m_endPosition = m_reportedDuration > 0 ? m_reportedDuration : Elapsed();
     m_mode = Mode::Ended;
 }
@@ -210,7 +251,7 @@ bool SdlMediaBackend::Play() {
     if (m_mode == Mode::Paused) {
         Mix_ResumeMusic();
         m_startPosition = m_pausedPosition;
-        m_runStartTicks = SDL_GetTicks64();
+        m_runStartFrames = m_mixedFrames.load();
         m_mode = Mode::Playing;
         return true;
     }
@@ -220,7 +261,7 @@ bool SdlMediaBackend::Play() {
         return false;
     }
     if (m_startPosition > 0 && Mix_SetMusicPosition(m_startPosition) != 0) m_startPosition = 0;
-    m_runStartTicks = SDL_GetTicks64();
+    m_runStartFrames = m_mixedFrames.load();
     m_mode = Mode::Playing;
     return true;
 }
@@ -293,7 +334,7 @@ void SdlMediaBackend::SetPosition(double seconds) {
     if (m_mode == Mode::Playing) {
         if (Mix_SetMusicPosition(seconds) == 0) {
             m_startPosition = seconds;
-            m_runStartTicks = SDL_GetTicks64();
+            m_runStartFrames = m_mixedFrames.load();
         }
         return;
     }

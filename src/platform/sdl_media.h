@@ -60,6 +60,7 @@ private:
 
     bool m_audioOpen = false;
     _Mix_Music* m_music = nullptr;
+    bool m_midi = false;  // m_music is MIDI: the volume goes into the synthesiser's gain
     // A file SDL2_mixer cannot open (.wma), decoded on the audio thread through the music hook.
     std::unique_ptr<FfmpegAudio> m_decoded;
     std::mutex m_decodedLock;
@@ -68,10 +69,11 @@ private:
     int m_deviceRate = 44100;
     std::string m_error;
     Mode m_mode = Mode::Stopped;
-    double m_reportedDuration = -1;  // what the format reports; -1 unknown (MIDI)
+    double m_reportedDuration = -1;  // what the format reports (MIDI: its events); -1 unknown
     double m_endPosition = 0;        // where the file ended, measured when the format cannot say
     double m_startPosition = 0;      // position when stopped, or where the current run started
-    uint64_t m_runStartTicks = 0;    // SDL ticks when the current run started
+    uint64_t m_runStartFrames = 0;   // m_mixedFrames when the current run started
+    std::atomic<uint64_t> m_mixedFrames{0};  // frames the device has mixed (the audio thread counts)
     double m_pausedPosition = 0;
     int32_t m_volume = 0;
     int32_t m_balance = 0;

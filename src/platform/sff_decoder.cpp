@@ -377,24 +377,28 @@ bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
     const size_t n = std::min(static_cast<size_t>(std::max(count, 0)), index->entries.size());
 
     // A character's sprites mostly say "same palette as previous" and carry no palette of their own:
-    // they take the palette of the last sprite before them in the file that had one, whether or not
-    // that sprite is requested (the portrait usually carries it). Sprites that say so but still
-    // carry palette bytes (old tools wrote them anyway) use the shared one too.
+    // they take the character's own colours, the file's first palette, not that of the last sprite
+    // before them (in files made like KFM's that is the large portrait's, with other colours).
+    // Sprites that say so but still carry palette bytes (old tools wrote them anyway) use the shared
+    // one too. Stage files keep their "previous palette" rule (DecodeSffSprites).
     std::vector<PaletteBytes> palettes;
     std::vector<int> paletteOf(n, -1);
-    int current = -1;
+    int first = -1;
     for (size_t j = 0; j < n; ++j) {
         const SffSubHeader& s = index->entries[j];
         if (s.IsLinked()) continue;
-        if (!s.samePalette || current < 0) {
-            if (auto own = OwnPalette(bytes.subspan(s.dataStart, s.DataSize()))) {
-                if (current < 0 || palettes[static_cast<size_t>(current)] != *own) {
-                    palettes.push_back(*own);
-                    current = static_cast<int>(palettes.size()) - 1;
-                }
-            }
+        if (s.samePalette && first >= 0) {
+            paletteOf[j] = first;
+            continue;
         }
-        paletteOf[j] = current;
+        if (auto own = OwnPalette(bytes.subspan(s.dataStart, s.DataSize()))) {
+            const auto same = std::find(palettes.begin(), palettes.end(), *own);
+            paletteOf[j] = static_cast<int>(same - palettes.begin());
+            if (same == palettes.end()) palettes.push_back(*own);
+            if (first < 0) first = paletteOf[j];
+        } else {
+            paletteOf[j] = first;
+        }
     }
 
     // The first sprite of the file with a group and image number is the one a request names.
@@ -463,6 +467,53 @@ bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
         e.Height = static_cast<int16_t>(BitmapHeight(e.Bitmap));
     }
     return true;
+}
+
+std::optional<IndexedSprite> DecodeSffSpriteIndexed(std::string_view file, size_t index) {
+    auto sff = ReadSffIndex(file);
+    if (!sff || index >= sff->entries.size()) return std::nullopt;
+    if (!a_allegro_init()) return std::nullopt;
+    const auto bytes = AsBytes(file);
+    const size_t n = sff->entries.size();
+    // Links are followed at most n steps: a chain that comes back on itself has no picture.
+    size_t target = index;
+    for (size_t steps = 0; target < n && sff->entries[target].IsLinked(); ++steps) {
+        if (steps >= n) return std::nullopt;
+        target = static_cast<size_t>(sff->entries[target].linkedIndex);
+    }
+    if (target >= n) return std::nullopt;
+
+    // The palette as the stage decoder chooses it: the last one read up to the picture.
+    std::optional<PaletteBytes> palette;
+    for (size_t j = 0; j <= target; ++j) {
+        const SffSubHeader& s = sff->entries[j];
+        if (s.IsLinked() || (s.samePalette && palette)) continue;
+        if (auto own = OwnPalette(bytes.subspan(s.dataStart, s.DataSize()))) palette = own;
+    }
+
+    const auto pcx = bytes.subspan(sff->entries[target].dataStart, sff->entries[target].DataSize());
+    const auto layout = ReadPcxLayout(pcx);
+    if (!layout) return std::nullopt;
+    // Decoded through a colour table that maps every index onto itself: the bitmap holds the indices.
+    ColorTable identity;
+    for (size_t i = 0; i < identity.size(); ++i) identity[i] = static_cast<uint16_t>(i);
+    const UniqueBitmap picture = DecodePicture(pcx, *layout, identity);
+    if (!picture) return std::nullopt;
+    IndexedSprite out;
+    out.Width = layout->width;
+    out.Height = layout->height;
+    out.Pixels.reserve(static_cast<size_t>(out.Width) * static_cast<size_t>(out.Height));
+    for (int y = 0; y < out.Height; ++y) {
+        const uint16_t* row = BitmapRow(picture.get(), y);
+        for (int x = 0; x < out.Width; ++x) out.Pixels.push_back(static_cast<uint8_t>(row[x]));
+    }
+    if (palette) {
+        out.Palette = *palette;
+    } else {
+        for (size_t i = 0; i < 256; ++i)
+            out.Palette[i * 3] = out.Palette[i * 3 + 1] = out.Palette[i * 3 + 2] = static_cast<uint8_t>(i);
+    }
+    return out;
 }
 
 bool Load_Char_SFF(const std::string& path, SpriteTable& table, int32_t count,

@@ -1,7 +1,10 @@
 #pragma once
 // Decoding of a version 1 sprite file's pictures into a sprite table. Load_Stage_SFF (gfx.h) reads the
 // file and calls this; tests and benchmarks can decode bytes already in memory.
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -24,5 +27,17 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count,
 bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
                        const std::vector<CharSpriteRequest>& requests, int32_t highestIndex,
                        size_t maxDecodedBytes = kMaxDecodedBytes);
+
+// One picture of a version 1 sprite file as it is stored: 8-bit palette indices and the palette the
+// stage draws it with ("same palette as previous" takes the last palette read before it; a file
+// without any gets a grey ramp). A linked sprite gives its target's picture. Nullopt when the file or
+// the picture cannot be read.
+struct IndexedSprite {
+    int Width = 0;
+    int Height = 0;
+    std::vector<uint8_t> Pixels;  // row by row, Width a row
+    std::array<uint8_t, 768> Palette{};
+};
+std::optional<IndexedSprite> DecodeSffSpriteIndexed(std::string_view file, size_t index);
 
 }  // namespace qb

@@ -111,6 +111,9 @@ struct StageModel {
     int16_t ZOffset = -1;
     int16_t ZOffsetLink = -1;
     std::string MusicFile;
+    // "bgmusic" as the stage writes it, folder and letter case kept: what the music chooser writes
+    // back when the music was not changed. Empty when the stage has none.
+    std::string MusicRef;
     int16_t BgVolume = 0;
     int16_t P1StartX = 0;
     int16_t P1StartY = 0;

@@ -319,7 +319,10 @@ void Parser::StageKeys(const std::string& line) {
     Read(line, "boundright", s.BoundRight);
     Read(line, "boundhigh", s.BoundHigh);
     if (Read(line, "boundlow", s.BoundLow)) s.BoundLow = 0;
-    Read(line, "bgmusic", s.MusicFile, 0, ReadFlags::KeepBlanks);
+    if (Read(line, "bgmusic", s.MusicFile, 0, ReadFlags::KeepBlanks)) {
+        Read(line, "bgmusic", s.MusicRef, 0, ReadFlags::KeepBlanks | ReadFlags::KeepCase);
+        if (s.MusicFile == "0") s.MusicRef.clear();  // an empty value: no music
+    }
     Read(line, "spr", s.SpriteFile, 0, ReadFlags::KeepBlanks);
     Read(line, "zoffset", s.ZOffset);
     Read(line, "zoffsetlink", s.ZOffsetLink);

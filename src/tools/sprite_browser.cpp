@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-#include "platform/gfx.h"
+#include "platform/paths.h"
+#include "platform/png_writer.h"
+#include "platform/sff_decoder.h"
 
 namespace qb {
 
@@ -19,8 +21,9 @@ void OpenSpriteBrowser(SpriteBrowserState& browser, const StageModel& stage) {
 }
 
 int ShownSpriteRow(SpriteBrowserState& browser, const StageModel& stage) {
-    const int last = SpriteRows(stage) - 1;
-    browser.Max = std::min(browser.Max, last);
+    // The range is the table's now: an empty table in between (a reload, a switch to another stage)
+    // must not leave the window showing nothing once sprites are back.
+    browser.Max = SpriteRows(stage) - 1;
     browser.Value = std::clamp(browser.Value, 0, std::max(browser.Max, 0));
     return browser.Max < 0 ? -1 : browser.Value;
 }
@@ -39,10 +42,23 @@ int FindSpriteRow(const StageModel& stage, int group, int image) {
     return -1;
 }
 
+std::string PngFileName(const std::string& typed) {
+    const std::string name = FileNameOf(typed);
+    return name.find('.') == std::string::npos ? typed + ".png" : typed;
+}
+
 bool SaveShownSprite(SpriteBrowserState& browser, const StageModel& stage, const std::string& path) {
     const int row = ShownSpriteRow(browser, stage);
-    if (row < 0 || stage.Sprites[static_cast<size_t>(row)].Bitmap == nullptr) return false;
-    return SavePng(path, stage.Sprites[static_cast<size_t>(row)].Bitmap);
+    if (row < 0 || path.empty()) return false;
+    // From the sprite file itself rather than the view's 16-bit bitmap: its own indices and palette,
+    // exact colours, and colour 0 transparent where the stage draws it masked.
+    const auto file = ReadFileBytes(stage.SpriteFile, kMaxSffFileBytes);
+    if (!file) return false;
+    const auto sprite = DecodeSffSpriteIndexed(*file, static_cast<size_t>(row));
+    if (!sprite) return false;
+    std::string error;
+    return SaveIndexedPng(PngFileName(path), *sprite, stage.Sprites[static_cast<size_t>(row)].Mask == 1,
+                          error);
 }
 
 }  // namespace qb

@@ -14,15 +14,19 @@ struct SpriteBrowserState {
 
 // Window creation: the range of the stage loaded now, the first row.
 void OpenSpriteBrowser(SpriteBrowserState& browser, const StageModel& stage);
-// The row to show, or -1 when there is none. A stage with fewer sprites may have been loaded since the
-// window was created: the range shrinks to the table, so no row outside it is ever addressed.
+// The row to show, or -1 when there is none. Another stage may have been loaded since the window was
+// created: the range follows the table, so no row outside it is ever addressed and a table that
+// was empty for a while (during a reload) is browsed again in full.
 int ShownSpriteRow(SpriteBrowserState& browser, const StageModel& stage);
 // "(v + 1\m + 1)  Group: g  Image: i"; "SFF" when there is no sprite to show.
 std::string SpriteBrowserCaption(SpriteBrowserState& browser, const StageModel& stage);
 // The first row holding group `group`, image `image`; -1 when there is none.
 int FindSpriteRow(const StageModel& stage, int group, int image);
-// The shown sprite as a PNG (the mask colour as written by the decoder). False when there is no row
-// or the file could not be written.
+// The name Save PNG writes: the typed name, with ".png" added when it has no extension.
+std::string PngFileName(const std::string& typed);
+// The shown sprite as an 8-bit PNG in its own palette, read again from the stage's sprite file; colour 0
+// is transparent when the sprite is masked. False when there is no row or the file could not be
+// written.
 bool SaveShownSprite(SpriteBrowserState& browser, const StageModel& stage, const std::string& path);
 
 }  // namespace qb

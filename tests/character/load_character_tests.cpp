@@ -34,7 +34,7 @@ TEST(LoadCharacter, FrameLinesFollowTheFifthCommaRules) {
         {"5,2,4,0,3,,A", 5, 2, 4, 0, 3, 0},
         {"5,2,x,1,3", 5, 2, 0, 1, 3, 0},              // a field that is no number stays 0
         {"7,1,2,3", 7, 1, 2, 0, 0, 0},                // too few commas: later fields stay 0
-        {"9", 0, 0, 0, 0, 9, 0},                      // no comma at all: the whole line is the time
+        {"9", 0, 0, 0, 0, 0, 0},                      // no comma at all: no time either
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -78,6 +78,20 @@ TEST(LoadCharacter, ActionHeadersAreComparedAsNumbersAndOnlyOnce) {
     EXPECT_EQ(a[4].LoopStart, 0);  // a commented loop start does not count
     EXPECT_EQ(a[1].FrameCount, 0);
     EXPECT_EQ(h.character.CanTurn, 0);  // no turning action
+}
+
+TEST(LoadCharacter, AHeaderWithoutANumberStartsNoAction) {
+    for (const char* header :
+         {"[Begin Action xyz]", "[Begin Action 0", "[Begin Action ]", "[Begin Action 99999]"}) {
+        SCOPED_TRACE(header);
+        CharHarness h;
+        CharFiles files;
+        files.air = std::string(header) + "\n9000,0, 0,0, 5\n" + AirWithStanding("0,0, 0,0, 5\n");
+        ASSERT_TRUE(h.Load(files));
+        const CharAction& stand = h.character.Actions[0];
+        ASSERT_EQ(stand.FrameCount, 1);
+        EXPECT_EQ(stand.Frames[0].Group, 0);  // the real standing action, not the portrait
+    }
 }
 
 TEST(LoadCharacter, WalkFixUpAndTurnFlags) {

@@ -79,6 +79,7 @@ TEST(MusicChooser, BrowsePlaysTheChoiceAndNamesItRelativeToTheSoundFolder) {
 TEST(MusicChooser, UpdateDefWritesTheFileOrSaysWhyNot) {
     ChooserFixture f;
     f.chooser.CurMusic = "sound\\new.ogg";
+    f.chooser.MusicPicked = true;  // as Browse leaves it
     f.chooser.VolumeText = "-40";
     ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
     EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\r\nbgmusic = sound\\new.ogg\r\nbgvolume = -40\r\n");
@@ -104,6 +105,7 @@ TEST(MusicChooser, UpdateDefOnAPackagedStageSaysTheChangeIsTemporary) {
         const std::string original = f.mugen.Read("stages/s.def");
         f.env.packageFile = "/home/ann/city.zip";
         f.chooser.CurMusic = "new.mp3";
+        f.chooser.MusicPicked = true;
         f.ui.boxAnswers = {answer};
         EXPECT_EQ(cmdSave_Click(f.chooser, f.env), answer == MsgAnswer::Yes);
         ASSERT_EQ(f.ui.boxes.size(), 1u);
@@ -113,6 +115,38 @@ TEST(MusicChooser, UpdateDefOnAPackagedStageSaysTheChangeIsTemporary) {
                   "stage is closed.\r\nUpdate the copy?");
         EXPECT_EQ(f.ui.boxes[0].buttons, MsgButtons::YesNoDefaultNo);
         EXPECT_EQ(f.mugen.Read("stages/s.def") == original, answer == MsgAnswer::No);
+    }
+}
+
+TEST(MusicChooser, UpdateDefKeepsTheStagesOwnReferenceUnlessBrowseChoseAnother) {
+    const struct {
+        const char *musicFile, *musicRef;  // as the stage was read
+        const char* picked;                // chosen with Browse, or none
+        const char* written;               // the music line afterwards
+    } cases[] = {
+        {"balrog.mp3", "Sound/Balrog.mp3", nullptr, "bgmusic = Sound/Balrog.mp3"},
+        {"0", "", nullptr, "bgmusic = "},  // no music: never the shown "None"
+        {"", "", nullptr, "bgmusic = "},
+        {"balrog.mp3", "Sound/Balrog.mp3", "/elsewhere/Tune.ogg", "bgmusic = /elsewhere/Tune.ogg"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.musicRef);
+        ChooserFixture f;
+        f.stage.MusicFile = c.musicFile;
+        f.stage.MusicRef = c.musicRef;
+        InitMusicChooser(f.chooser, f.stage, f.music, true);
+        if (c.picked) {
+            f.ui.openAnswers = {c.picked};
+            cmdBrowse_Click(f.chooser, f.env);
+        }
+        vscVol_Change(f.chooser, f.music, 30);
+        ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
+        EXPECT_EQ(f.mugen.Read("stages/s.def"),
+                  "[Music]\r\n" + std::string(c.written) + "\r\nbgvolume = 30\r\n");
+        // A second save keeps what the first one wrote.
+        ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
+        EXPECT_EQ(f.mugen.Read("stages/s.def"),
+                  "[Music]\r\n" + std::string(c.written) + "\r\nbgvolume = 30\r\n");
     }
 }
 

@@ -244,9 +244,33 @@ std::string NotesMidi() {
     return midi + track;
 }
 
+// Sixteen notes at once on four channels, all at full velocity, for one second: as loud as MIDI
+// music gets.
+std::string LoudChordsMidi() {
+    std::string on, off;
+    for (char channel = 0; channel < 4; ++channel) {
+        on += std::string("\x00", 1) + static_cast<char>(0xC0 | channel) + static_cast<char>(channel * 16);
+        for (char note : {48, 52, 55, 60}) {
+            on += std::string("\x00", 1) + static_cast<char>(0x90 | channel) +
+                  static_cast<char>(note + channel * 7) + '\x7F';
+            off += (off.empty() ? std::string("\x87\x40", 2) : std::string(1, '\0')) +
+                   static_cast<char>(0x80 | channel) + static_cast<char>(note + channel * 7) +
+                   '\x40';  // the first 960 ticks later
+        }
+    }
+    const std::string track = on + off + std::string("\x00\xFF\x2F\x00", 4);
+    std::string midi = "MThd";
+    PutBe32(midi, 6);
+    midi += std::string("\x00\x00\x00\x01\x01\xE0", 6);
+    midi += "MTrk";
+    PutBe32(midi, static_cast<uint32_t>(track.size()));
+    return midi + track;
+}
+
 struct Heard {
     double seconds = 0;  // from the first to the last audible sample
     double rms = 0;      // over that span
+    double clipped = 0;  // share of samples at full scale
     bool positionWasDuration = false;
     bool opened = false;
     double duration = 0;
@@ -288,6 +312,9 @@ Heard PlayToEnd(const test::TempDir& dir, const std::string& file, int32_t volum
         }
     }
     if (first >= last) return heard;
+    size_t full = 0;
+    for (int16_t v : samples) full += v >= 32767 || v <= -32767;
+    heard.clipped = static_cast<double>(full) / static_cast<double>(samples.size());
     double sum = 0;
     for (size_t i = first; i <= last; ++i) sum += static_cast<double>(samples[i]) * samples[i];
     heard.rms = std::sqrt(sum / static_cast<double>(last - first + 1));
@@ -304,7 +331,7 @@ TEST(SdlMedia, EachFormatIsHeardForAboutItsLengthAndEndsAtItsDuration) {
         double least, most;  // seconds heard; notes ring on after their release
     } files[] = {
         {"tone.wav", ToneWav(0.5), 0.4, 0.7},
-        {"notes.mid", NotesMidi(), 1.5, 3.5},
+        {"notes.mid", NotesMidi(), 1.5, 2.4},  // ends with its last note, not once the reverb has died
         {"wave.mod", Module(), 0.7, 1.3},
 #if QB_HAVE_TEST_ENCODERS
         {"tone.ogg", ToneOgg(0.5), 0.4, 0.7},
@@ -371,6 +398,21 @@ TEST(SdlMedia, VolumeFollowsDecibels) {
     EXPECT_NEAR(lower.rms / full.rms, 0.0316, 0.005);
     EXPECT_EQ(silent.rms, 0);
     EXPECT_DOUBLE_EQ(SdlMediaBackend::Gain(-2000), 0.1);
+}
+
+TEST(SdlMedia, MidiIsNeverClippedAndItsVolumeFollowsDecibels) {
+    test::TempDir dir;
+    const std::string chords = dir.Write("chords.mid", LoudChordsMidi()).string();
+    const Heard full = PlayToEnd(dir, chords, 0);
+    const Heard lower = PlayToEnd(dir, chords, -3000);
+    ASSERT_TRUE(full.opened);
+    std::printf("chords.mid: %.3f s of %.3f, clipped %.4f, rms at 0: %.1f, at -3000: %.1f\n", full.seconds,
+                full.duration, full.clipped, full.rms, lower.rms);
+    EXPECT_DOUBLE_EQ(full.duration, 1.0);  // from the file: two beats at 120 a minute
+    EXPECT_EQ(full.clipped, 0);
+    EXPECT_GT(full.rms, 1000);  // still music, not a whisper
+    EXPECT_NEAR(lower.rms / full.rms, 0.0316, 0.005);
+    EXPECT_EQ(lower.clipped, 0);
 }
 
 TEST(SdlMedia, UnplayableFilesSayWhyAndLeaveThePlayerQuiet) {

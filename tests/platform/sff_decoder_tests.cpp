@@ -524,19 +524,23 @@ TEST(CharSffDecoder, RequestKFillsEntryKAndRepeatsShareOneBitmap) {
     EXPECT_EQ(Pixel(table[1], 0, 0), kMaskColor);
 }
 
-TEST(CharSffDecoder, SharedPaletteComesFromTheLastSpriteThatCarriesOne) {
+TEST(CharSffDecoder, SharedPaletteIsTheFilesFirstPalette) {
+    Palette own = TestPalette();
+    own[3] = 0;
+    own[5] = 200;  // colour 1 is blue in the character's own palette
     Palette portrait = TestPalette();
-    portrait[3] = 0;
-    portrait[5] = 200;  // colour 1 is blue in the portrait's palette
-    auto head = Sprite(9000, 0, SmallPicture(), portrait);
+    portrait[3] = 180;  // colour 1 is red in the large portrait's
+    auto head = Sprite(9000, 0, SmallPicture(), own);
+    auto big = Sprite(9000, 1, SmallPicture(), portrait);
     auto body = Sprite(0, 0, SmallPicture());
     body.samePalette = true;  // written without a palette
     // Old tools still wrote a palette into shared sprites; the shared one wins.
     auto stale = Sprite(0, 1, SmallPicture(), TestPalette());
     stale.samePalette = true;
-    auto table = DecodeChar(demo::WriteSff({head, body, stale}), {{0, 0}, {0, 1}}, 2);
+    auto table = DecodeChar(demo::WriteSff({head, big, body, stale}), {{0, 0}, {0, 1}, {9000, 1}}, 3);
     EXPECT_EQ(Pixel(table[0], 1, 0), a_makecol(0, 0, 200));
     EXPECT_EQ(Pixel(table[1], 1, 0), a_makecol(0, 0, 200));
+    EXPECT_EQ(Pixel(table[2], 1, 0), a_makecol(180, 0, 0));  // a sprite with its own keeps it
 }
 
 TEST(CharSffDecoder, LinkedSpriteShowsItsTargetAtItsOwnAxis) {

@@ -247,12 +247,14 @@ TEST(StageParser, MusicLooksInSoundFolderFirstThenBesideStage) {
     f.mugen.Write("sound/stage music.mp3", "x");
     ASSERT_TRUE(f.LoadText(std::string(kHead) + "[Music]\r\nbgmusic = sound/Stage Music.mp3\r\n[BG 0]\r\n"));
     EXPECT_EQ(f.Stage().MusicFile, "stage music.mp3");
+    EXPECT_EQ(f.Stage().MusicRef, "sound/Stage Music.mp3");  // as written, for the music rewrite
     EXPECT_EQ(f.load.MusicPath, (f.mugen.Path() / "sound/stage music.mp3").string());
 
     StageFixture g;
     g.mugen.Write("stages/theme.ogg", "x");
     ASSERT_TRUE(g.LoadText(std::string(kHead) + "[Music]\r\nbgmusic = Theme.ogg\r\n[BG 0]\r\n"));
     EXPECT_EQ(g.Stage().MusicFile, "theme.ogg");
+    EXPECT_EQ(g.Stage().MusicRef, "Theme.ogg");
     EXPECT_EQ(g.load.MusicPath, (g.mugen.Path() / "stages/theme.ogg").string());
 }
 

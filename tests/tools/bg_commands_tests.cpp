@@ -2,6 +2,10 @@
 #include "tools/sprite_browser.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
+
+#include "demo/sff_writer.h"
+#include "tests/support/temp_dir.h"
 
 #include "platform/paths.h"
 #include "platform/text_util.h"
@@ -95,7 +99,7 @@ TEST(BgCommands, TestButtonsRewriteOnlyTheMusicLines) {
 namespace qb {
 namespace {
 
-TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsASmallerTable) {
+TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsTheTable) {
     StageModel stage;
     SpriteBrowserState browser;
     OpenSpriteBrowser(browser, stage);
@@ -119,6 +123,11 @@ TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsASmallerTable) {
     stage.SpriteCount = 0;
     EXPECT_EQ(ShownSpriteRow(browser, stage), -1);
     EXPECT_FALSE(SaveShownSprite(browser, stage, "/nonexistent/x.png"));
+    // Reloaded (or another stage): the table is back and so is the whole range.
+    stage.SpriteCount = 120;
+    browser.Value = 119;
+    EXPECT_EQ(ShownSpriteRow(browser, stage), 119);
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(120\\120)  Group: 40  Image: 3");
 }
 
 }  // namespace
@@ -184,6 +193,57 @@ TEST(BgCommands, WriteToACorpusStageChangesOnlyTheEditedLines) {
     for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(again.stage.Elements[i].StartX, text::RoundClampInt32(f.stage.Elements[i].BaseX)) << i;
     EXPECT_FLOAT_EQ(again.stage.Elements[1].DeltaX, 0.25f);
+}
+
+// A PNG as Save PNG wrote it: its colour type (from the header) and its pixels as RGBA.
+std::pair<int, std::vector<uint8_t>> ReadBack(const std::string& path) {
+    const auto bytes = ReadFileBytes(path, 1 << 20);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!bytes || bytes->size() < 26 ||
+        !png_image_begin_read_from_memory(&image, bytes->data(), bytes->size()))
+        return {-1, {}};
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) rgba.clear();
+    return {static_cast<uint8_t>((*bytes)[25]), rgba};
+}
+
+TEST(SpriteBrowser, SavePngWritesTheSpritesOwnPixelsAndPalette) {
+    test::TempDir dir;
+    demo::Palette first{}, second{};
+    first[3] = 203, first[4] = 101, first[5] = 7;     // colour 1: no 5-6-5 colour is this one
+    first[6] = 255, first[8] = 255;                   // colour 2: magenta, an ordinary colour here
+    second[3] = 9, second[4] = 250, second[5] = 131;  // colour 1 in the second palette
+    const demo::Picture picture{3, 1, {0, 1, 2}};
+    const demo::SffSprite own{0, 0, 0, 0, picture, first}, shared{0, 1, 0, 0, picture, {}, true},
+        other{1, 0, 0, 0, picture, second}, link{2, 0, 0, 0, {}, {}, false, 1};
+    StageModel stage;
+    stage.SpriteFile = dir.Write("stages/s.sff", demo::WriteSff({own, shared, other, link})).string();
+    stage.Sprites.resize(4);
+    stage.SpriteCount = 4;
+    stage.Sprites[0].Mask = stage.Sprites[3].Mask = 1;
+    const struct {
+        int row;
+        const char *typed, *written;
+        std::vector<uint8_t> rgba;
+    } cases[] = {
+        {0, "a", "a.png", {0, 0, 0, 0, 203, 101, 7, 255, 255, 0, 255, 255}},        // masked: colour 0 clear
+        {1, "b.PNG", "b.PNG", {0, 0, 0, 255, 203, 101, 7, 255, 255, 0, 255, 255}},  // the shared palette
+        {2, "c.pic", "c.pic", {0, 0, 0, 255, 9, 250, 131, 255, 0, 0, 0, 255}},
+        {3, "d", "d.png", {0, 0, 0, 0, 203, 101, 7, 255, 255, 0, 255, 255}},  // the linked sprite's picture
+    };
+    SpriteBrowserState browser;
+    OpenSpriteBrowser(browser, stage);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        browser.Value = c.row;
+        ASSERT_TRUE(SaveShownSprite(browser, stage, (dir.Path() / c.typed).string()));
+        EXPECT_EQ(ReadBack((dir.Path() / c.written).string()),
+                  std::make_pair(int{PNG_COLOR_TYPE_PALETTE}, c.rgba));
+    }
+    stage.SpriteFile = (dir.Path() / "gone.sff").string();
+    EXPECT_FALSE(SaveShownSprite(browser, stage, (dir.Path() / "e.png").string()));
 }
 
 }  // namespace
