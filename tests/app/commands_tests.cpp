@@ -325,9 +325,9 @@ TEST(StageCommands, DeleteLeavesWhatOtherStagesUseAndRefusesReadOnlyFolders) {
         const std::string a = f.mugen.Write(c.folder + "a.def", stageText(c.spr)).string();
         if (c.bBeside) {
             f.mugen.Write(c.folder + "b.def", stageText(c.spr));
-        } else {  // listed, with a sprite file of its own beside it
+        } else {  // listed, with a sprite file of the same name of its own
             f.mugen.Write("stages/other/common.sff", TinySff());
-            f.mugen.Write("stages/other/b.def", stageText("stages/other/common.sff"));
+            f.mugen.Write("stages/b.def", stageText("stages/other/common.sff"));
         }
         ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages/", ".def"));
         StartRunning(f, a);
