@@ -69,8 +69,7 @@ bool PrepareTrash(const std::string& trash, std::string& error) {
 // A trash at the top of a disk must be a real folder (not a link someone put there) owned by the user.
 bool OwnFolder(const std::string& dir) {
     struct stat st;
-    return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
-           (st.st_mode & 0777) == 0700;
+    return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
 }
 
 // The device of the nearest folder of `path` that exists (the one a missing folder would be made on).

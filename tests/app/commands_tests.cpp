@@ -307,8 +307,6 @@ TEST(StageCommands, DeleteLeavesWhatOtherStagesUseAndRefusesReadOnlyFolders) {
         {"alone", "stages/", "stages/a.sff", false, false, {"stages/a.def", "stages/a.sff"}, {}, ""},
         {"a neighbour outside the list shares it", "more/", "more/common.sff", true, false,
          {"more/a.def"}, {"more/common.sff", "more/b.def"}, "use it:\r\nb"},
-        {"a neighbour in a subfolder of the list", "stages/deep/", "stages/deep/common.sff", true, false,
-         {"stages/deep/a.def"}, {"stages/deep/common.sff"}, "use it:\r\ndeep/b"},
         {"the same name in another folder is another file", "stages/", "common.sff", false, false,
          {"stages/a.def", "common.sff"}, {"stages/other/common.sff"}, ""},
         {"a read-only folder", "more/", "more/a.sff", false, true, {}, {"more/a.def", "more/a.sff"}, "is read-only"},
