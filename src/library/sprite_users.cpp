@@ -109,7 +109,9 @@ std::string SpriteKeptText(const std::string& spriteFile, const std::vector<std:
                            const std::string& stagesFolder) {
     std::string text = "The sprite file\r\n" + spriteFile + "\r\nwas kept because other stages use it:";
     std::error_code ec;
-    const fs::path stages = stagesFolder.empty() ? fs::path() : fs::weakly_canonical(ResolvePath(stagesFolder), ec);
+    std::string folder = ResolvePath(stagesFolder);
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();  // "stages/" names the folder
+    const fs::path stages = folder.empty() ? fs::path() : fs::weakly_canonical(folder, ec);
     for (size_t i = 0; i < users.size() && i < kSpriteUsersNamed; ++i) {
         const fs::path user(users[i]);
         std::string name = user.filename().string();

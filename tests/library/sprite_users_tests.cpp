@@ -53,7 +53,7 @@ TEST(SpriteUsers, TheKeptBoxNamesAFewAndCountsTheRest) {
     users[2] = dir.Dir() + "pair/b.def";
     EXPECT_EQ(SpriteKeptText("/x/common.sff", {users.begin(), users.begin() + 3}, stages),
               "The sprite file\r\n/x/common.sff\r\nwas kept because other stages use it:\r\ns0\r\ndeep/t\r\nb");
-    const std::string many = SpriteKeptText("/x/common.sff", users, stages);
+    const std::string many = SpriteKeptText("/x/common.sff", users, stages + "/");
     EXPECT_EQ(many.substr(many.find("use it:")),
               "use it:\r\ns0\r\ndeep/t\r\nb\r\ns3\r\ns4\r\nand 4995 more.");
 }
