@@ -66,6 +66,11 @@ struct WindowState {
     int32_t SavedLeft = 0;
     int32_t HScrollValue = 0;
     std::string DroppedFile;  // the dropped (or command-line) stage tmrDrop opens
+    // Boxes about the stage on screen waiting for their answer (Delete's question): while one is up
+    // nothing may replace the stage behind it (see StageHeld in app/commands.h).
+    int StageBoxesOpen = 0;
+    // The user was told that the read-only settings file keeps its settings (told once a run).
+    bool ConfigReadOnlyTold = false;
     // The window's place from the configuration ("Left", "Top"): SavedLeft and SavedTop then hold
     // it, and start-up puts the window there instead of centring it.
     bool PositionKnown = false;

@@ -17,6 +17,24 @@ void ReportSave(AppState& state, bool ok, const std::string& name) {
     if (!ok) Box(state, "Could not write " + JoinPath(state.Dirs.Data, name), MsgIcon::Exclamation);
 }
 
+// Save Changes and Command6 write a definition from the stage on screen. Without one they would
+// write an empty stage over the last save; a packaged stage's "spr" names the extracted copy, which is
+// deleted when the stage closes, so the saved definition would never load.
+bool CanSaveStage(AppState& state) {
+    if (state.bRunning == 0) {
+        Box(state, "There is no stage to save: open a stage first.", MsgIcon::Exclamation);
+        return false;
+    }
+    if (state.Package.FromPackage) {
+        Box(state,
+            "This stage was opened from a package; its sprite file is a temporary copy that is deleted when "
+            "the stage closes, so a saved definition could not load it.",
+            MsgIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
 void ChooseMusic(AppState& state) {
     if (!state.ports.ui) return;
     FileDialogRequest request;
@@ -69,9 +87,11 @@ bool BgEditorButton(AppState& state, const std::string& control) {
     } else if (control == "cmdAutoBound") {
         AutoBound(state.Stage, edit.Fields);
     } else if (control == "cmdSave") {
-        ReportSave(state, cmdSave_Click(state.Stage, state.Load.MusicPath, dataDir), "test.def");
+        if (CanSaveStage(state))
+            ReportSave(state, cmdSave_Click(state.Stage, state.Load.MusicPath, dataDir), "test.def");
     } else if (control == "Command6") {
-        ReportSave(state, Command6_Click(state.Stage, state.Load.MusicPath, dataDir), "stage.def");
+        if (CanSaveStage(state))
+            ReportSave(state, Command6_Click(state.Stage, state.Load.MusicPath, dataDir), "stage.def");
     } else if (control == "cmdShowDef") {
         if (state.ports.ui && !state.ports.ui->OpenInTextEditor(ResolvePath(state.StageFile)))
             Box(state, "Didn't work for some reason...", MsgIcon::Critical);

@@ -6,6 +6,7 @@
 #include "character/load_character.h"
 #include "platform/paths.h"
 #include "platform/text_util.h"
+#include "render/camera.h"
 
 namespace qb {
 
@@ -55,13 +56,18 @@ bool InitTestChar(AppState& state) {
 void StartCharForRun(AppState& state) {
     if (state.Camera.CharEnabled == 0 || state.bRunning == 0) return;
     // Only a character that stands in the stage sets the pace: a refused one would leave a step of 0.
-    if (InitTestChar(state)) state.Camera.HCamStep = state.Chars.Characters[0].WalkSpeed;
+    if (InitTestChar(state))
+        SetCharCamStep(state.Camera, state.Chars.Characters[0].WalkSpeed);
+    else
+        ReleaseCharCamStep(state.Camera);
 }
 
 void DrawTestChar(AppState& state, Keys& keys) {
     if (!state.ports.ui || !state.BackBuffer || state.Chars.CharLoaded != 255) return;
     const CharScene scene{state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, *state.ports.ui};
-    if (!Char(state.Chars, scene)) SyncCharCheck(state);
+    if (Char(state.Chars, scene)) return;
+    SyncCharCheck(state);
+    if (state.Camera.CharEnabled == 0) ReleaseCharCamStep(state.Camera);
 }
 
 void ReleaseTestChar(AppState& state) {
@@ -73,8 +79,9 @@ bool ChooseTestChar(AppState& state, const std::string& path) {
     std::string chosen = path;
     const size_t def = text::FindNoCase(chosen, ".def");
     if (def != std::string::npos) chosen.resize(def + 4);
+    // A refused file changes nothing: the character chosen before stays, and so does a saved
+    // "Char = True", which without it would ask for a character before the window appears.
     if (!IsChar(chosen)) {
-        state.CharSettings.TestCharPath.clear();
         if (state.ports.ui) state.ports.ui->MsgBox("Not a Character!", MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
@@ -84,7 +91,9 @@ bool ChooseTestChar(AppState& state, const std::string& path) {
     ReleaseTestChar(state);
     if (state.bRunning != 0) {
         if (InitTestChar(state) && state.Camera.CharEnabled != 0)
-            state.Camera.HCamStep = state.Chars.Characters[0].WalkSpeed;
+            SetCharCamStep(state.Camera, state.Chars.Characters[0].WalkSpeed);
+        else if (state.Camera.CharEnabled == 0)
+            ReleaseCharCamStep(state.Camera);
         ShowStageCaption(state);
     }
     return true;
@@ -112,16 +121,12 @@ void mnuChar_Click(AppState& state) {
         InitTestChar(state);
         ShowStageCaption(state);
     }
-    CameraState& camera = state.Camera;
-    if (!running) return;
-    if (camera.CharEnabled != 0) {
-        camera.SavedHCamStep = camera.HCamStep;
-        camera.SavedVCamStep = camera.VCamStep;
-        camera.HCamStep = state.Chars.Characters[0].WalkSpeed;
-    } else if (!on) {
-        camera.HCamStep = camera.SavedHCamStep == 0 ? 1.0f : camera.SavedHCamStep;
-        camera.VCamStep = camera.SavedVCamStep;
-    }
+    // The walking speed is the camera's pace only while the character stands in a running stage;
+    // the user's step comes back whenever it leaves, stage or no stage.
+    if (running && state.Camera.CharEnabled != 0)
+        SetCharCamStep(state.Camera, state.Chars.Characters[0].WalkSpeed);
+    else
+        ReleaseCharCamStep(state.Camera);
 }
 
 }  // namespace qb

@@ -18,8 +18,10 @@
 #include "app/startup.h"
 #include "app/window_rules.h"
 #include "library/open_stage.h"
+#include "library/sprite_users.h"
 #include "library/stage_list.h"
 #include "platform/paths.h"
+#include "platform/trash.h"
 #include "render/camera.h"
 #include "render/overlays.h"
 #include "stage/def_reader.h"
@@ -63,7 +65,7 @@ void ReleaseRunning(AppState& state) {
 // already pending), the caption, the release of the running stage and the start through tmrStart,
 // after the old loop has let go of the released stage.
 static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalIcon) {
-    if (LoadInProgress(state)) return false;  // its menus are off; a stray call must not release it
+    if (StageHeld(state)) return false;  // its menus are off; a stray call must not release it
     if (!CheckStageFile(state, path)) {
         Box(state, "Not a stage!", refusalIcon);
         return false;
@@ -84,7 +86,7 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
 // own bytes, where a stored definition's "[Camera]" line can be found. False while a stage loads:
 // nothing may release it then.
 bool ExtractPackage(AppState& state, const std::string& path, MsgIcon refusalIcon) {
-    if (LoadInProgress(state)) return false;
+    if (StageHeld(state)) return false;
     state.StageFile = path;
     OpenStagePackage(state);
     if (state.Package.FromPackage) return true;
@@ -122,44 +124,22 @@ bool TrashFileTold(AppState& state, const std::string& path) {
     return false;
 }
 
-// The "spr" value of one definition line, read as the stage parser reads it.
-std::string SpriteValue(ReaderContext& reader, std::string line) {
-    for (char& c : line)
-        if (c == '\t') c = ' ';  // as the line source cleans a line for the parser
-    std::string value;
-    int16_t index = 0;
-    return ReadDefValue(reader, line, "spr", value, index, ReadFlags::KeepBlanks) ? value : std::string();
+// The files Delete would move, checked before anything is closed: a read-only folder must not cost
+// the user the stage on screen for a move that cannot happen. Files already gone need no check.
+bool RemovableTold(AppState& state, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        if (path.empty() || !FileExists(path)) continue;
+        const std::string problem = RemovalProblem(ResolvePath(path));
+        if (problem.empty()) continue;
+        Box(state, problem + "\r\nNothing was deleted.", MsgIcon::Exclamation);
+        return false;
+    }
+    return true;
 }
 
-// Other listed stages whose "spr" names a sprite file of the same name. Their sprite file is kept:
-// deleting one stage must not break the stages that share its pictures.
-std::vector<std::string> StagesSharingSprite(const AppState& state, const std::string& stageFile,
-                                             const std::string& spriteFile) {
-    std::vector<std::string> users;
-    const std::string spriteName = text::Lower(FileNameOf(spriteFile));
-    if (spriteName.empty()) return users;
-    const std::string self = ResolvePath(stageFile);
-    // Complaints about the other stages' lines are not this command's business.
-    ErrorLog scratchLog;
-    int32_t lineNumber = 0;
-    ReaderContext reader{scratchLog, *state.ports.ui, lineNumber, {}};
-    for (size_t i = 0; i < state.Stages.Files.size(); ++i) {
-        if (ResolvePath(state.Stages.Files[i]) == self) continue;
-        const auto bytes = ReadFileBytes(state.Stages.Files[i], 4u << 20);
-        if (!bytes) continue;
-        size_t start = 0;
-        while (start < bytes->size()) {
-            size_t end = bytes->find_first_of("\r\n", start);
-            if (end == std::string::npos) end = bytes->size();
-            const std::string value = SpriteValue(reader, bytes->substr(start, end - start));
-            if (!value.empty() && text::Lower(FileNameOf(value)) == spriteName) {
-                users.push_back(state.Stages.Names[i]);
-                break;
-            }
-            start = end + 1;
-        }
-    }
-    return users;
+MsgAnswer AskAboutStage(AppState& state, const std::string& text) {
+    const StageBoxHold hold(state);
+    return UiOf(state).MsgBox(text, MsgIcon::Exclamation, MsgButtons::YesNoDefaultNo);
 }
 
 void EnterFullScreen(AppState& state) {
@@ -174,7 +154,25 @@ void EnterFullScreen(AppState& state) {
     ui.SetFullScreen(true);
 }
 
+// A package given by name (a hand-over kept for later): its file name ends in ".zip".
+bool IsPackageName(const std::string& path) {
+    const std::string name = text::Lower(FileNameOf(path));
+    return name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0;
+}
+
 }  // namespace
+
+bool StageHeld(const AppState& state) {
+    return LoadInProgress(state) || state.Window.StageBoxesOpen > 0;
+}
+
+StageBoxHold::StageBoxHold(AppState& state) : m_state(state) {
+    ++m_state.Window.StageBoxesOpen;
+}
+
+StageBoxHold::~StageBoxHold() {
+    --m_state.Window.StageBoxesOpen;
+}
 
 // ---- Opening stages ----------------------------------------------------------------------------
 
@@ -183,6 +181,10 @@ void OpenStage(AppState& state) {
 }
 
 void OpenStageFile(AppState& state, const std::string& path) {
+    if (IsPackageName(path)) {
+        if (ExtractPackage(state, path, MsgIcon::Exclamation)) OpenStagePath(state, state.StageFile);
+        return;
+    }
     OpenStagePath(state, path);
 }
 
@@ -244,14 +246,14 @@ void mnuReload_Click(AppState& state) {
 }
 
 void mnuDelete_Click(AppState& state) {
-    if (LoadInProgress(state)) return;
+    if (StageHeld(state)) return;
     if (state.bRunning == 0) return;
     if (state.Package.FromPackage) {
         const std::string packageFile = state.Package.PackageFile;
-        const MsgAnswer answer = UiOf(state).MsgBox("Are you sure you want to delete this zipped stage (" + packageFile +
-                                                        ")?\r\nThe package goes to the trash.",
-                                                    MsgIcon::Exclamation, MsgButtons::YesNoDefaultNo);
-        if (answer != MsgAnswer::Yes) return;
+        if (!RemovableTold(state, {packageFile})) return;
+        if (AskAboutStage(state, "Are you sure you want to delete this zipped stage (" + packageFile +
+                                     ")?\r\nThe package goes to the trash.") != MsgAnswer::Yes)
+            return;
         mnuClose_Click(state);  // the release deletes the extracted files
         state.Loop.AboutRunning = false;
         state.Loop.ExitLoop = true;
@@ -259,26 +261,30 @@ void mnuDelete_Click(AppState& state) {
         TrashFileTold(state, packageFile);
         return;
     }
+    // Everything the question speaks of is read before it is shown: the answer acts on these.
     const std::string stageFile = state.StageFile;
-    const MsgAnswer answer =
-        UiOf(state).MsgBox("Are you sure you want to delete this stage (" + stageFile +
-                               ", and it's .sff)?\r\nBoth files go to the trash.",
-                           MsgIcon::Exclamation, MsgButtons::YesNoDefaultNo);
-    if (answer != MsgAnswer::Yes) return;
-    const std::string spriteFile = state.Stage.SpriteFile;  // the release clears it
-    const std::vector<std::string> sharing = StagesSharingSprite(state, stageFile, spriteFile);
+    const std::string spriteFile = state.Stage.SpriteFile;
+    const std::vector<std::string> sharing =
+        StagesUsingSprite(stageFile, spriteFile, StagesFolder(state), state.MugeDir);
+    std::vector<std::string> moved{stageFile};
+    if (sharing.empty()) moved.push_back(spriteFile);
+    if (!RemovableTold(state, moved)) return;
+    const std::string fate = sharing.empty() ? "Both files go to the trash."
+                                             : "The definition goes to the trash; the sprite file stays, "
+                                               "other stages use it.";
+    if (AskAboutStage(state, "Are you sure you want to delete this stage (" + stageFile + ", and it's .sff)?\r\n" +
+                                 fate) != MsgAnswer::Yes)
+        return;
     mnuClose_Click(state);
     state.Loop.AboutRunning = false;
     state.Loop.ExitLoop = true;
     UnloadStuff(state);
-    TrashFileTold(state, stageFile);
-    if (sharing.empty()) {
+    // A definition that stayed keeps its sprite file: a stage without its pictures is no stage.
+    const bool stageGone = TrashFileTold(state, stageFile);
+    if (!sharing.empty()) {
+        Box(state, SpriteKeptText(spriteFile, sharing, StagesFolder(state)), MsgIcon::Information);
+    } else if (stageGone) {
         TrashFileTold(state, spriteFile);
-    } else {
-        std::string names;
-        for (const auto& name : sharing) names += "\r\n" + name;
-        Box(state, "The sprite file\r\n" + spriteFile + "\r\nwas kept because other stages use it:" + names,
-            MsgIcon::Information);
     }
     state.Stages.Clear();
     LoadFilestoList(state.Stages, UiOf(state), StagesFolder(state), ".def");
@@ -325,7 +331,7 @@ void OpenFromCommandLine(AppState& state, const std::string& argument) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(chosen.Path), ec);
     const std::string full = ec ? chosen.Path : absolute.lexically_normal().string();
-    if (chosen.Target == OpenTarget::Package) {
+    if (chosen.Target == OpenTarget::Package && !StageHeld(state)) {
         if (!ExtractPackage(state, full, MsgIcon::Exclamation)) return;
         state.Window.DroppedFile = state.StageFile;
     } else {

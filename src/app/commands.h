@@ -16,6 +16,23 @@ namespace qb {
 
 struct AppState;
 
+// True while nothing may replace or end the stage on screen: it is loading, or a box about it waits
+// for its answer. Opening commands refuse then, and the drop timer (the hand-over of a second start)
+// waits.
+bool StageHeld(const AppState& state);
+
+// Holds the stage for as long as it lives: put one around a box whose answer acts on the stage.
+class StageBoxHold {
+public:
+    explicit StageBoxHold(AppState& state);
+    ~StageBoxHold();
+    StageBoxHold(const StageBoxHold&) = delete;
+    StageBoxHold& operator=(const StageBoxHold&) = delete;
+
+private:
+    AppState& m_state;
+};
+
 // ---- Opening stages ------------------------------------------------------------------------
 
 // Opens StageFile: "Can't find file: " box when missing, "Not a stage!" box (and nothing released)
@@ -23,7 +40,8 @@ struct AppState;
 // goes to the top of the recent files and tmrStart is enabled (StartPending 1).
 void OpenStage(AppState& state);
 // OpenStage on `path`; StageFile changes only when the file passes the stage test, so a refused
-// file leaves reload, Notepad and delete acting on the stage on screen.
+// file leaves reload, Notepad and delete acting on the stage on screen. A .zip package (a hand-over
+// that had to wait) is extracted first.
 void OpenStageFile(AppState& state, const std::string& path);
 
 // Release of the current stage (app/load_stage.h; extended here for the shell's parts).
@@ -38,8 +56,12 @@ void ClearView(AppState& state);
 // mnuReload: with a stage running, releases it (Reloading) and starts StageFile again through
 // tmrStart, so the new stage is drawn only after the old loop has returned. Otherwise as mnuOpen.
 void mnuReload_Click(AppState& state);
-// mnuDelete: with a stage running, asks Yes/No; on Yes closes it and deletes the definition and its
-// sprite file, then refills the stage list. A stage from a package: the package is deleted instead. A failed delete is told in a box; nothing else ends.
+// mnuDelete: with a stage running, asks Yes/No; on Yes closes it and moves the definition and its
+// sprite file to the trash, then refills the stage list. A stage from a package: the package goes
+// instead. A sprite file that another stage uses (in the stage's folder or anywhere under the stages
+// folder) is kept, and a box says so. Everything the question promises is read before it is shown,
+// and the stage is held while it is up. A file in a read-only folder is refused before anything is
+// closed; a failed move is told in a box; nothing else ends.
 void mnuDelete_Click(AppState& state);
 // Click on recent-file entry `index` (0 = the most recent, item 1 of MnuRecentFiles): moves it to
 // the top and opens it (like reload, through tmrStart).

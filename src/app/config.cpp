@@ -14,6 +14,7 @@
 #include "stage/error_log.h"
 #include "platform/text_util.h"
 #include "platform/file_dialog.h"
+#include "render/camera.h"
 
 namespace qb {
 
@@ -185,12 +186,17 @@ std::string ConfigText(const AppState& state) {
     out += "Version = " + state.VersionText + "A" + crlf;
     out += "MugeDir = " + state.MugeDir + crlf;
     if (!state.CharSettings.TestCharPath.empty()) out += "TestChar = " + state.CharSettings.TestCharPath + crlf;
-    out += "HCamStep = " + FloatText(state.Camera.HCamStep) + crlf;
-    out += "VCamStep = " + FloatText(state.Camera.VCamStep) + crlf;
+    // The steps the user set, not the pace mouse scrolling or the test character gives the camera now.
+    out += "HCamStep = " + FloatText(UserHCamStep(state.Camera)) + crlf;
+    out += "VCamStep = " + FloatText(UserVCamStep(state.Camera)) + crlf;
     out += "BGMusic = " + BoolText(state.Menus.Checked("mnuMusic")) + crlf;
     out += "Info = " + BoolText(state.Menus.Checked("mnuInfo")) + crlf;
     // A "Char = True" read at start-up is kept until the character command has acted on it.
-    out += "Char = " + BoolText(state.Menus.Checked("mnuChar") || state.CharSettings.CharRequested == 255) + crlf;
+    // A "Char = True" read at start-up is kept until the character command has acted on it. The mark
+    // alone, without a character to use, would only ask for one before the window appears.
+    const bool charOn = (state.Menus.Checked("mnuChar") && !state.CharSettings.TestCharPath.empty()) ||
+                        state.CharSettings.CharRequested == 255;
+    out += "Char = " + BoolText(charOn) + crlf;
     out += "Deform = " + BoolText(state.Menus.Checked("mnuDeform")) + crlf;
     out += "DebugBG = " + BoolText(state.Menus.Checked("mnuDebugBG")) + crlf;
     out += "CharName = " + state.CharSettings.TestCharName + crlf;
@@ -212,7 +218,21 @@ std::string ConfigText(const AppState& state) {
 
 bool SaveConfig(AppState& state) {
     const std::string path = ConfigPath(state);
-    if (PrepareDataDir(state.Dirs, state.Dirs.Config) && WriteFileAtomic(path, ConfigText(state))) return true;
+    // Treated as the music rewrite treats a stage file: a read-only file is the user's to keep as it
+    // is, and a symbolic link stays a link whose target gets the settings.
+    ReplaceRefusal refusal = ReplaceRefusal::None;
+    const std::string target = ReplaceTarget(path, refusal);
+    if (refusal == ReplaceRefusal::ReadOnlyFile) {
+        if (state.ports.ui && !state.Window.ConfigReadOnlyTold) {
+            state.ports.ui->MsgBox("The settings file\r\n" + path +
+                                       "\r\nis read-only, so the settings of this session were not saved.",
+                                   MsgIcon::Information, MsgButtons::Ok);
+        }
+        state.Window.ConfigReadOnlyTold = true;
+        return false;
+    }
+    const std::string writeTo = refusal == ReplaceRefusal::Missing ? path : target;
+    if (PrepareDataDir(state.Dirs, state.Dirs.Config) && WriteFileAtomic(writeTo, ConfigText(state))) return true;
     // The previous file is left whole by the atomic write; the user learns that this run's changes
     // were not kept, and the shutdown goes on.
     if (state.ports.ui) {

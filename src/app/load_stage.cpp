@@ -46,8 +46,6 @@ void LoadStage(AppState& state) {
     CameraState& cam = state.Camera;
     if (cam.HCamStep == 0) cam.HCamStep = 1.0f;
     if (cam.VCamStep == 0) cam.VCamStep = 1.0f;
-    cam.SavedHCamStep = cam.HCamStep;
-    cam.SavedVCamStep = cam.VCamStep;
     state.Load.LoadPhase = 1;
     state.bRunning = 1;
 

@@ -201,7 +201,9 @@ void TmrExitTick(AppState& state) {
 }
 
 void TmrDropTick(AppState& state) {
-    if (LoadInProgress(state)) return;  // the drop is opened once the load has finished
+    // The drop (or a second start's hand-over) is opened once the load has finished and no box about
+    // the stage on screen waits for its answer.
+    if (StageHeld(state)) return;
     state.Window.tmrDropEnabled = false;
     if (state.Window.DroppedFile.empty()) return;
     const std::string path = state.Window.DroppedFile;

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "gui/frm_stage.h"
+#include "platform/trash.h"
 
 namespace qb::gui {
 
@@ -200,11 +201,11 @@ bool QtUi::OpenInTextEditor(const std::string& path) {
 }
 
 bool QtUi::MoveToTrash(const std::string& path, std::string& error) {
-    QFile file(QString::fromStdString(path));
-    if (file.moveToTrash()) return true;
-    error = file.errorString().toStdString();
-    if (error.empty()) error = "the desktop's trash refused it";
-    return false;
+    // Our own trash, not QFile::moveToTrash: without a per-user data folder Qt falls back to files/
+    // and info/ in the current directory and only says so on standard error.
+    const TrashResult result = qb::MoveToTrash(path, FindHomeTrashDir());
+    error = result.error;
+    return result.ok;
 }
 
 void QtUi::SetWindow(FrmStage* window) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -198,6 +199,27 @@ std::optional<std::string> ReadFileBytes(std::string_view path, size_t maxBytes)
     }
     bytes.resize(done);
     return bytes;
+}
+
+std::string ReplaceTarget(std::string_view path, ReplaceRefusal& refusal) {
+    std::string target = ResolvePath(path);
+    if (char* real = ::realpath(target.c_str(), nullptr)) {
+        target = real;
+        std::free(real);
+    }
+    struct stat st;
+    if (target.empty() || ::stat(target.c_str(), &st) != 0) {
+        refusal = ReplaceRefusal::Missing;
+    } else if (!S_ISREG(st.st_mode)) {
+        refusal = ReplaceRefusal::NotAFile;
+    } else if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
+        refusal = ReplaceRefusal::ReadOnlyFile;
+    } else {
+        const std::string dir = GetPath(target);
+        refusal = ::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0 ? ReplaceRefusal::ReadOnlyFolder
+                                                                            : ReplaceRefusal::None;
+    }
+    return target;
 }
 
 bool WriteFileAtomic(std::string_view path, std::string_view bytes) {

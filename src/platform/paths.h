@@ -47,6 +47,15 @@ bool WriteFileAtomic(std::string_view path, std::string_view bytes);
 // answers false nothing is renamed and the target is untouched (lets tests fail the last step).
 bool WriteFileAtomic(std::string_view path, std::string_view bytes, const std::function<bool()>& beforeRename);
 
+// Why a file cannot be replaced where it is (ReplaceTarget).
+enum class ReplaceRefusal { None, Missing, NotAFile, ReadOnlyFile, ReadOnlyFolder };
+// The file a replacement of `path` must write: `path` resolved, and through symbolic links the file
+// they name, so that a link stays a link and its target gets the new content. `refusal` says why it
+// cannot be replaced, in this order: it is not there, it is not a regular file, it has no write
+// permission at all (read-only even for a user the system would let write it) or cannot be written,
+// its folder cannot be written (an atomic replace makes a file beside it). Looks, changes nothing.
+std::string ReplaceTarget(std::string_view path, ReplaceRefusal& refusal);
+
 // A step of WriteFileAtomic made to fail, so that tests can show the target survives each of them.
 enum class AtomicWriteFault { None, CreateTemporary, Write, Replace };
 // WriteFileAtomic that says why it failed in `error` (empty on success).

@@ -46,8 +46,9 @@ public:
     // Opens a file in the desktop's text editor (an empty path starts the editor without a file);
     // false when that failed.
     virtual bool OpenInTextEditor(const std::string& path) = 0;
-    // Moves a file to the desktop's trash; false (with a reason in `error`) when that failed. The
-    // body refuses: a front end without a trash never destroys the user's files.
+    // Moves a file to the desktop's trash (platform/trash.h), checked to have arrived there; false
+    // (with a reason in `error`) when that failed. The body refuses: a front end without a trash
+    // never destroys the user's files.
     virtual bool MoveToTrash(const std::string& path, std::string& error) {
         (void)path;
         error = "there is no trash to move it to";

@@ -92,15 +92,39 @@ void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys&
 }
 
 bool ToggleMouseScroll(CameraState& camera) {
+    const bool horizontalKept = camera.CharSetsHStep;  // the character already kept the user's step
     camera.MouseScroll = static_cast<uint8_t>(~camera.MouseScroll);
     if (camera.MouseScroll == 255) {
-        camera.SavedHCamStep = camera.HCamStep;
+        if (!horizontalKept) camera.SavedHCamStep = camera.HCamStep;
         camera.SavedVCamStep = camera.VCamStep;
     } else {
-        camera.HCamStep = camera.SavedHCamStep == 0 ? 1.0f : camera.SavedHCamStep;
+        camera.HCamStep = horizontalKept               ? camera.CharHCamStep
+                          : camera.SavedHCamStep == 0 ? 1.0f
+                                                       : camera.SavedHCamStep;
         camera.VCamStep = camera.SavedVCamStep == 0 ? 1.0f : camera.SavedVCamStep;
     }
     return camera.MouseScroll == 255;
+}
+
+void SetCharCamStep(CameraState& camera, float walkSpeed) {
+    if (!camera.CharSetsHStep && camera.MouseScroll != 255) camera.SavedHCamStep = camera.HCamStep;
+    camera.CharSetsHStep = true;
+    camera.CharHCamStep = walkSpeed;
+    camera.HCamStep = walkSpeed;
+}
+
+void ReleaseCharCamStep(CameraState& camera) {
+    if (!camera.CharSetsHStep) return;
+    camera.CharSetsHStep = false;
+    if (camera.MouseScroll != 255) camera.HCamStep = camera.SavedHCamStep == 0 ? 1.0f : camera.SavedHCamStep;
+}
+
+float UserHCamStep(const CameraState& camera) {
+    return camera.CharSetsHStep || camera.MouseScroll == 255 ? camera.SavedHCamStep : camera.HCamStep;
+}
+
+float UserVCamStep(const CameraState& camera) {
+    return camera.MouseScroll == 255 ? camera.SavedVCamStep : camera.VCamStep;
 }
 
 }  // namespace qb

@@ -18,7 +18,20 @@ void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys&
                 ElementPassHook* hook = nullptr);
 
 // The mouse-scroll command: toggles MouseScroll, saving the steps when it goes on and restoring them
-// (a restored 0 becoming 1) when it goes off. Answers the new state.
+// (a restored 0 becoming 1) when it goes off; the horizontal one goes back to the test character's
+// pace while the character still sets it. Answers the new state.
 bool ToggleMouseScroll(CameraState& camera);
+
+// The test character sets the horizontal step to its walking speed, so that the camera keeps pace
+// with it; the user's step is kept aside (once, however often the character starts).
+void SetCharCamStep(CameraState& camera, float walkSpeed);
+// The character left: the user's horizontal step comes back (a kept 0 as 1), unless mouse scrolling
+// still sets it. Nothing happens when the character did not set it.
+void ReleaseCharCamStep(CameraState& camera);
+
+// The steps the user chose (configuration, Z and A): the working step, or the kept one while mouse
+// scrolling or the test character sets it. These are what the configuration keeps.
+float UserHCamStep(const CameraState& camera);
+float UserVCamStep(const CameraState& camera);
 
 }  // namespace qb

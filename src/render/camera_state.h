@@ -12,9 +12,14 @@ struct CameraState {
     float PrevCameraY = 0;
     float HCamStep = 0;
     float VCamStep = 0;
+    // The user's steps, kept while a feature sets the working ones: the horizontal one while mouse
+    // scrolling or the test character does, the vertical one while mouse scrolling does.
     float SavedHCamStep = 0;
     float SavedVCamStep = 0;
     uint8_t MouseScroll = 0;
+    // True while the test character sets the horizontal step to its walking speed, CharHCamStep.
+    bool CharSetsHStep = false;
+    float CharHCamStep = 0;
     // Horizontal start offset for the stage's startx, set by the load; the element placement and
     // the parallax floors read it.
     int16_t CamOffsetX = 0;

@@ -103,24 +103,18 @@ bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, in
             return false;
         }
     }
-    std::string path = ResolvePath(stageFile);
     // A stage reached through a symbolic link is rewritten where it lives; the link stays a link.
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-        path = real;
-        std::free(real);
-    }
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    ReplaceRefusal refusal = ReplaceRefusal::None;
+    const std::string path = ReplaceTarget(stageFile, refusal);
+    if (refusal == ReplaceRefusal::Missing || refusal == ReplaceRefusal::NotAFile) {
         error = "The stage file " + stageFile + " does not exist.";
         return false;
     }
-    // A file without any write permission is read-only even for a user the system lets write it.
-    if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) {
+    if (refusal == ReplaceRefusal::ReadOnlyFile) {
         error = "The stage file " + stageFile + " is read-only; its music was not changed.";
         return false;
     }
-    const std::string dir = GetPath(path);
-    if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0) {
+    if (refusal == ReplaceRefusal::ReadOnlyFolder) {
         error = "The folder of the stage file " + stageFile +
                 " cannot be written; its music was not changed.";
         return false;

@@ -62,5 +62,36 @@ TEST(BgButtons, MusicSavesAndTheWriteIntoTheStageFile) {
     f.state.Package.FromPackage = false;
 }
 
+TEST(BgButtons, SavesNeedAStageThatIsNotFromAPackage) {
+    const struct {
+        const char* what;
+        bool running, fromPackage;
+        std::string told;
+    } cases[] = {
+        {"no stage", false, false, "There is no stage to save"},
+        {"a package stage", true, true, "opened from a package"},
+    };
+    for (const auto& c : cases) {
+        for (const char* button : {"cmdSave", "Command6"}) {
+            SCOPED_TRACE(std::string(c.what) + " " + button);
+            AppFixture f;
+            f.state.StageFile = f.AddStage("forest", "Forest Gate");
+            if (c.running) {
+                f.EndLoopAtDoEvents(5);
+                RunStage(f.state);
+                ASSERT_EQ(f.state.bRunning, 1);
+            }
+            f.state.Package.FromPackage = c.fromPackage;
+            const std::string file = std::string(button) == "cmdSave" ? "test.def" : "stage.def";
+            f.program.Write(file, "earlier save");
+            ASSERT_TRUE(BgEditorButton(f.state, button));
+            EXPECT_EQ(f.program.Read(file), "earlier save");
+            ASSERT_EQ(f.ui.boxes.size(), 1u);
+            EXPECT_NE(f.ui.boxes[0].text.find(c.told), std::string::npos) << f.ui.boxes[0].text;
+            f.state.Package.FromPackage = false;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qb::test

@@ -44,9 +44,9 @@ TEST(TestCharCommands, ChangeAsksForADefinitionCutsItAndRefusesOthers) {
     EXPECT_EQ(f.state.CharSettings.TestCharPath, f.charPath);  // cut after ".def"
     EXPECT_TRUE(f.ui.boxes.empty());
 
-    // A stage has no common states: refused, and the choice is forgotten.
+    // A stage has no common states: refused, and the character chosen before stays.
     mnuChange_Click(f.state);
-    EXPECT_EQ(f.state.CharSettings.TestCharPath, "");
+    EXPECT_EQ(f.state.CharSettings.TestCharPath, f.charPath);
     ASSERT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_EQ(f.ui.boxes[0].text, "Not a Character!");
     EXPECT_EQ(f.ui.boxes[0].icon, MsgIcon::Exclamation);
@@ -88,7 +88,7 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
     EXPECT_EQ(f.state.Camera.VCamStep, 4);
     EXPECT_EQ(f.state.Chars.CharLoaded, 255);  // switching off keeps the files for the next use
 
-    // A saved horizontal step of 0 comes back as 1.
+    // A kept horizontal step of 0 comes back as 1.
     mnuChar_Click(f.state);
     f.state.Camera.SavedHCamStep = 0;
     mnuChar_Click(f.state);
@@ -116,6 +116,36 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
     EXPECT_EQ(f.ui.openRequests.size(), 1u);
     EXPECT_FALSE(f.state.Menus.Checked("mnuChar"));
     EXPECT_EQ(f.state.Camera.CharEnabled, 0);
+}
+
+TEST(TestCharCommands, TheSavedSettingsAreTheUsersNotTheFeatures) {
+    CharAppFixture f;
+    f.state.Camera.HCamStep = 5;
+    f.state.Camera.VCamStep = 1.5f;
+    f.SwitchOnBeforeStart();
+    const auto saved = [&f] {
+        const std::string text = ConfigText(f.state);
+        EXPECT_NE(text.find("\r\nTestChar = " + f.charPath + "\r\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("\r\nHCamStep = 5\r\nVCamStep = 1.5\r\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("\r\nChar = True\r\n"), std::string::npos) << text;
+    };
+    f.Start();
+    ASSERT_EQ(f.state.Camera.HCamStep, 2);  // the walking speed sets the pace meanwhile
+    saved();
+    mnuMScroll_Click(f.state);
+    f.keys.pointer = {300, 220};
+    RunPass(f.state);
+    saved();
+    UnloadStuff(f.state);
+    f.Start();  // the next stage starts with both still on
+    saved();
+    ChooseTestChar(f.state, f.stagePath);  // "Not a Character!"
+    EXPECT_EQ(f.BoxTexts().back(), "Not a Character!");
+    saved();
+    mnuMScroll_Click(f.state);
+    mnuChar_Click(f.state);
+    EXPECT_EQ(f.state.Camera.HCamStep, 5);
+    EXPECT_EQ(f.state.Camera.VCamStep, 1.5f);
 }
 
 TEST(TestCharCommands, StageStartPlacesTheCharacterWhichWalksBetweenTheLayers) {

@@ -265,7 +265,9 @@ TEST(StageCommands, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
     f.ui.boxAnswers = {MsgAnswer::Yes};
     mnuDelete_Click(f.state);
     EXPECT_TRUE(fs::exists(a));
-    EXPECT_NE(f.ui.boxes[f.ui.boxes.size() - 2].text.find("to the trash: the trash is full"), std::string::npos);
+    // The definition stayed, so its sprite file stays too: one box, about the definition.
+    EXPECT_NE(f.ui.boxes.back().text.find(a + "\r\nto the trash: the trash is full"), std::string::npos);
+    EXPECT_TRUE(fs::exists(f.mugen.Path() / "stages/a.sff"));
 
     StartRunning(f, a);
     f.ui.trashWorks = true;
@@ -290,6 +292,86 @@ TEST(StageCommands, DeleteKeepsASpriteFileOtherStagesUse) {
     EXPECT_FALSE(fs::exists(a));
     EXPECT_TRUE(fs::exists(f.mugen.Path() / "stages/shared.sff"));
     EXPECT_NE(f.ui.boxes.back().text.find("kept because other stages use it:\r\nb"), std::string::npos);
+}
+
+TEST(StageCommands, DeleteLeavesWhatOtherStagesUseAndRefusesReadOnlyFolders) {
+    const struct {
+        const char* what;
+        std::string folder;  // where a.def lives, below the MUGEN directory
+        std::string spr;     // a.def's and b.def's sprite file, relative to the MUGEN directory
+        bool bBeside;        // b.def (same spr) beside a.def; otherwise in another folder with its own copy
+        bool readOnly;
+        std::vector<std::string> gone, kept;
+        std::string told;  // in the last box
+    } cases[] = {
+        {"alone", "stages/", "stages/a.sff", false, false, {"stages/a.def", "stages/a.sff"}, {}, ""},
+        {"a neighbour outside the list shares it", "more/", "more/common.sff", true, false,
+         {"more/a.def"}, {"more/common.sff", "more/b.def"}, "use it:\r\nb"},
+        {"the same name in another folder is another file", "stages/", "common.sff", false, false,
+         {"stages/a.def", "common.sff"}, {"stages/other/common.sff"}, ""},
+        {"a read-only folder", "more/", "more/a.sff", false, true, {}, {"more/a.def", "more/a.sff"}, "is read-only"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AppFixture f;
+        f.AddStage("x", "X");  // the list is not empty
+        f.mugen.Write(c.spr, TinySff());
+        const auto stageText = [](const std::string& spr) {
+            std::string text = StageDefText("A", "");
+            return text.replace(text.find("spr = stages/"), 13, "spr = " + spr);
+        };
+        const std::string a = f.mugen.Write(c.folder + "a.def", stageText(c.spr)).string();
+        if (c.bBeside) {
+            f.mugen.Write(c.folder + "b.def", stageText(c.spr));
+        } else {  // listed, with a sprite file of the same name of its own
+            f.mugen.Write("stages/other/common.sff", TinySff());
+            f.mugen.Write("stages/b.def", stageText("stages/other/common.sff"));
+        }
+        ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages/", ".def"));
+        StartRunning(f, a);
+        if (c.readOnly) fs::permissions(f.mugen.Path() / c.folder, fs::perms::owner_read | fs::perms::owner_exec);
+        f.ui.boxAnswers = {MsgAnswer::Yes};
+        mnuDelete_Click(f.state);
+        fs::permissions(f.mugen.Path() / c.folder, fs::perms::owner_all);
+        for (const auto& file : c.gone) EXPECT_FALSE(fs::exists(f.mugen.Path() / file)) << file;
+        for (const auto& file : c.kept) EXPECT_TRUE(fs::exists(f.mugen.Path() / file)) << file;
+        EXPECT_EQ(f.state.bRunning, c.readOnly ? 1 : 0);  // refused before anything was closed
+        if (!c.told.empty()) {
+            ASSERT_FALSE(f.ui.boxes.empty());
+            EXPECT_NE(f.ui.boxes.back().text.find(c.told), std::string::npos) << f.ui.boxes.back().text;
+        }
+        if (c.readOnly) {
+            EXPECT_EQ(f.ui.boxes.size(), 1u);  // not even asked
+        }
+    }
+}
+
+TEST(StageCommands, NothingReplacesTheStageWhileDeleteAsks) {
+    AppFixture f;
+    const std::string a = f.AddStage("a", "A");
+    const std::string b = f.AddStage("b", "B");
+    StartRunning(f, a);
+    // A second start hands over a stage and a package while the question is up; the drop timer ticks.
+    bool handedOver = false;
+    f.ui.onBox = [&] {
+        if (handedOver) return;
+        handedOver = true;
+        OpenFromCommandLine(f.state, b);
+        TmrDropTick(f.state);
+        EXPECT_EQ(f.state.StageFile, a);
+        EXPECT_EQ(f.state.bRunning, 1);
+        OpenFromCommandLine(f.state, "/some/where/pack.zip");
+        EXPECT_EQ(f.ui.boxes.size(), 1u);  // not even looked at yet
+    };
+    f.ui.boxAnswers = {MsgAnswer::Yes};
+    mnuDelete_Click(f.state);
+    EXPECT_FALSE(fs::exists(a));
+    EXPECT_FALSE(fs::exists(f.mugen.Path() / "stages/a.sff"));  // the stage the question named
+    EXPECT_TRUE(fs::exists(b));
+    EXPECT_TRUE(f.state.Window.tmrDropEnabled);
+    TmrDropTick(f.state);  // the hand-over, once the question is answered
+    EXPECT_EQ(f.BoxTexts().back(), "Not a stage!");
+    EXPECT_EQ(f.BoxTexts()[f.ui.boxes.size() - 2], "ZIP ERROR!");
 }
 
 TEST(StageList, NavigationOpensTheListedFile) {

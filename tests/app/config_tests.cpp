@@ -285,6 +285,31 @@ TEST(Config, AnEmptyStoredDirectoryIsNoAnswerAndTheMenuAsksAgain) {
     EXPECT_EQ(f.state.Menus.Item("mnuMugenDir").Caption, "设置 &MUGEN 目录...");
 }
 
+TEST(Config, AReadOnlyFileIsKeptAndALinkStaysALink) {
+    namespace fs = std::filesystem;
+    // Read-only: refused, told once however often the settings are saved, file and mode unchanged.
+    ConfigFixture fixed;
+    fixed.WriteConfig("Info = True\r\n");
+    fs::permissions(fixed.program.Path() / "QB.cfg", fs::perms::owner_read | fs::perms::group_read);
+    fixed.state.Menus.SetChecked("mnuInfo", false);
+    EXPECT_FALSE(SaveConfig(fixed.state));
+    EXPECT_FALSE(SaveConfig(fixed.state));
+    EXPECT_EQ(fixed.program.Read("QB.cfg"), "Info = True\r\n");
+    EXPECT_EQ(fs::status(fixed.program.Path() / "QB.cfg").permissions(), fs::perms::owner_read | fs::perms::group_read);
+    ASSERT_EQ(fixed.ui.boxes.size(), 1u);
+    EXPECT_NE(fixed.ui.boxes[0].text.find("is read-only"), std::string::npos);
+
+    // A link to a settings file kept elsewhere: the target gets the settings, the link stays.
+    ConfigFixture linked;
+    linked.program.Write("dotfiles/qb.cfg", "Info = False\r\n");
+    fs::create_symlink("dotfiles/qb.cfg", linked.program.Path() / "QB.cfg");
+    linked.state.Menus.SetChecked("mnuInfo", true);
+    ASSERT_TRUE(SaveConfig(linked.state));
+    EXPECT_TRUE(fs::is_symlink(linked.program.Path() / "QB.cfg"));
+    EXPECT_NE(linked.program.Read("dotfiles/qb.cfg").find("Info = True"), std::string::npos);
+    EXPECT_TRUE(linked.ui.boxes.empty());
+}
+
 TEST(Config, FailedWriteIsToldAndTouchesNothing) {
     // The configuration's name is taken by a folder: the replace fails and the folder is untouched.
     ConfigFixture blocked;

@@ -361,12 +361,17 @@ TEST(ProgramFiles, AnInstalledProgramWritesOnlyIntoThePerUserFolders) {
     ASSERT_EQ(f.state.bRunning, 1);
     mnuSnapshot_Click(f.state);
     EXPECT_TRUE(fs::exists(user.Path() / "data/quillback/snapshots/City 0.pcx"));
-    BgEditorButton(f.state, "cmdSave");
-    EXPECT_TRUE(fs::exists(user.Path() / "data/quillback/test.def"));
     ASSERT_TRUE(SaveConfig(f.state));
     EXPECT_TRUE(fs::exists(user.Path() / "config/quillback/QB.cfg"));
     mnuClose_Click(f.state);
     EXPECT_TRUE(fs::is_empty(user.Path() / "cache/quillback/tmp"));
+    // Save Changes writes a plain stage only (a package's sprite file is gone once it closes).
+    f.state.StageFile = f.AddStage("a", "A");
+    LoadStage(f.state);
+    ASSERT_EQ(f.state.bRunning, 1);
+    BgEditorButton(f.state, "cmdSave");
+    EXPECT_TRUE(fs::exists(user.Path() / "data/quillback/test.def"));
+    mnuClose_Click(f.state);
     EXPECT_EQ(f.ProgramListing(), before);
     EXPECT_TRUE(f.ui.boxes.empty());
 }

@@ -124,6 +124,37 @@ TEST(Camera, MouseScrollingSpeedGrowsWithTheDistanceFromTheCentre) {
     EXPECT_FLOAT_EQ(f.camera.VCamStep, 2);
 }
 
+// The steps the user set (2 and 1 here) survive whatever mouse scrolling and the test character
+// (walking 2.4 a frame) do to the working ones. M: mouse scrolling on or off; P: a frame with the
+// pointer near the bottom-right corner; C: the character starts (each stage start); c: it leaves.
+TEST(Camera, FeaturesLendTheStepsAndGiveTheUsersBack) {
+    const struct {
+        const char* steps;
+        float h, v;  // working steps afterwards
+    } cases[] = {
+        {"C", 2.4f, 1},    {"Cc", 2, 1},      {"CC", 2.4f, 1},   {"CCc", 2, 1},
+        {"MP", 14, 2.5f},  {"MPM", 2, 1},     {"CMPM", 2.4f, 1}, {"CMPcM", 2, 1},
+        {"MPCcM", 2, 1},   {"MPCMc", 2, 1},   {"c", 2, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.steps);
+        CameraFixture f;
+        f.camera.HCamStep = 2;
+        f.camera.VCamStep = 1;
+        f.keys.pointer = {300, 220};
+        for (const char* step = c.steps; *step != '\0'; ++step) {
+            if (*step == 'M') ToggleMouseScroll(f.camera);
+            if (*step == 'P') f.Poll();
+            if (*step == 'C') SetCharCamStep(f.camera, 2.4f);
+            if (*step == 'c') ReleaseCharCamStep(f.camera);
+        }
+        EXPECT_FLOAT_EQ(f.camera.HCamStep, c.h);
+        EXPECT_FLOAT_EQ(f.camera.VCamStep, c.v);
+        EXPECT_FLOAT_EQ(UserHCamStep(f.camera), 2);
+        EXPECT_FLOAT_EQ(UserVCamStep(f.camera), 1);
+    }
+}
+
 TEST(Camera, TheDeleteKeyIsHandedToTheRunLoop) {
     CameraFixture f;
     f.keys.Tap(Key::Delete);

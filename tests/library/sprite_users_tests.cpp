@@ -1,0 +1,62 @@
+// Which stages share a sprite file, found by the file on disk, not by its name.
+#include "library/sprite_users.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace qb::test {
+namespace {
+
+std::string Def(const std::string& spr) {
+    return "[Info]\r\nname = x\r\n[Camera]\r\nstartx = 0\r\n[BGdef]\r\nspr\t= " + spr + "  ; pictures\r\n";
+}
+
+TEST(SpriteUsers, FoundByTheFileLoadingWouldOpen) {
+    TempDir dir;
+    const std::string mugen = dir.Dir() + "mugen/";
+    const std::string stages = mugen + "stages";
+    dir.Write("mugen/stages/common.sff", "S");
+    dir.Write("mugen/stages/a.def", Def("stages/common.sff"));
+    dir.Write("mugen/stages/b.def", Def("Stages\\Common.SFF"));       // other case, other separator
+    dir.Write("mugen/stages/deep/c.def", Def("stages/common.sff"));   // a subfolder of the list
+    dir.Write("mugen/stages/deep/d.def", Def("nowhere/common.sff"));  // beside itself: deep/common.sff, none
+    dir.Write("mugen/stages/e.def", Def("stages/other.sff"));
+    dir.Write("mugen/stages/other.sff", "O");
+    dir.Write("elsewhere/stage0.def", Def("common.sff"));  // the same name, another file
+    dir.Write("elsewhere/common.sff", "E");
+    dir.Write("pair/a.def", Def("common.sff"));  // two stages side by side outside the MUGEN directory
+    dir.Write("pair/b.def", Def("common.sff"));
+    dir.Write("pair/common.sff", "P");
+
+    const struct {
+        std::string stage, sprite;
+        std::vector<std::string> users;
+    } cases[] = {
+        {stages + "/a.def", stages + "/common.sff", {stages + "/b.def", stages + "/deep/c.def"}},
+        {stages + "/e.def", stages + "/other.sff", {}},
+        {dir.Dir() + "elsewhere/stage0.def", dir.Dir() + "elsewhere/common.sff", {}},
+        {dir.Dir() + "pair/a.def", dir.Dir() + "pair/common.sff", {dir.Dir() + "pair/b.def"}},
+        {stages + "/a.def", stages + "/gone.sff", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StagesUsingSprite(c.stage, c.sprite, stages, mugen), c.users) << c.stage << " " << c.sprite;
+    }
+}
+
+TEST(SpriteUsers, TheKeptBoxNamesAFewAndCountsTheRest) {
+    TempDir dir;
+    const std::string stages = dir.Dir() + "stages";
+    std::vector<std::string> users;
+    for (int i = 0; i < 5000; ++i) users.push_back(stages + "/s" + std::to_string(i) + ".def");
+    users[1] = stages + "/deep/t.DEF";
+    users[2] = dir.Dir() + "pair/b.def";
+    EXPECT_EQ(SpriteKeptText("/x/common.sff", {users.begin(), users.begin() + 3}, stages),
+              "The sprite file\r\n/x/common.sff\r\nwas kept because other stages use it:\r\ns0\r\ndeep/t\r\nb");
+    const std::string many = SpriteKeptText("/x/common.sff", users, stages + "/");
+    EXPECT_EQ(many.substr(many.find("use it:")),
+              "use it:\r\ns0\r\ndeep/t\r\nb\r\ns3\r\ns4\r\nand 4995 more.");
+}
+
+}  // namespace
+}  // namespace qb::test
