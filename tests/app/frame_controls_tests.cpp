@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "app/char_commands.h"
@@ -83,6 +84,14 @@ TEST(RunSpeed, PacesTheLimiterAtTheSpeedAndTheKeysStopAtTheEnds) {
             run.Pass();
         }
         EXPECT_EQ(run.state.Loop.Speed, end);
+    }
+    // Two quick presses between two passes (a quarter-speed pass is 67 ms apart) are two steps.
+    for (auto [key, from, to] : {std::tuple{Key::SpeedUp, 0, 2}, std::tuple{Key::SpeedDown, 4, 2}}) {
+        SetRunSpeed(run.state, from);
+        run.keys.Tap(key);
+        run.keys.Tap(key);
+        run.Pass();
+        EXPECT_EQ(run.state.Loop.Speed, to);
     }
 }
 
