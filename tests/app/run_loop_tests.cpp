@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
 
 #include "app/commands.h"
@@ -57,6 +58,32 @@ TEST(FramePacing, UnlimitedAndNegativeLimitsServeMessagesOnce) {
     }
 }
 
+TEST(FramePacing, PausedWithoutALimitWaitsForMessagesInsteadOfSpinning) {
+    struct Case {
+        const char* what;
+        std::function<void(AppState&)> duringWait;  // a command serviced in the wait
+        int64_t minWait, maxWait;
+    };
+    const int64_t period = FramePeriodCounts(FakeClock::kFrequency, kPausedFps);
+    const Case cases[] = {
+        {"nothing happens", {}, period, period + 50},
+        {"the pause ends", [](AppState& s) { s.Loop.Paused = 0; }, 0, 0},
+        {"a step is asked for", [](AppState& s) { s.Loop.StepPending = true; }, 0, 0},
+    };
+    for (const Case& c : cases) {
+        AppFixture f;
+        f.state.Loop.FpsLimit = 0;
+        f.state.Loop.Paused = 255;
+        f.state.Loop.LastPresent = f.clock.nowCounts;
+        if (c.duringWait) f.ui.onDoEvents = [&] { c.duringWait(f.state); };
+        WaitForFrame(f.state);
+        const int64_t waited = f.state.Loop.LastPresent;
+        EXPECT_GE(waited, c.minWait) << c.what;
+        EXPECT_LE(waited, c.maxWait) << c.what;
+        EXPECT_LE(f.clock.sleeps.size(), 20u) << c.what << ": a handful of naps, not a busy loop";
+    }
+}
+
 TEST(FramePacing, ExitLoopSetDuringTheWaitEndsIt) {
     AppFixture f;
     f.state.Loop.LastPresent = f.clock.nowCounts;
@@ -84,6 +111,23 @@ TEST(RunLoop, RunsTheStageUntilACommandEndsIt) {
     const double elapsedMs = static_cast<double>(f.clock.nowCounts) / 1000.0;
     EXPECT_GE(elapsedMs, (f.sink.presents - 1) * 16.6);
     EXPECT_EQ(f.state.Edit.Fields.txtcamleft, "-100");
+}
+
+TEST(RunLoop, AStageStartedWhilePausedShowsItsFirstFrameAndStaysPaused) {
+    AppFixture f;
+    f.state.StageFile = f.AddStage("forest", "Forest Gate");
+    mnuPause_Click(f.state);  // paused on the stage before
+    a_clear_to_color(f.state.BackBuffer.get(), 0);
+    f.EndLoopAtDoEvents(30);
+    RunStage(f.state);
+    EXPECT_EQ(f.state.Loop.Paused, 255);
+    EXPECT_EQ(f.ui.captions.back(), "Forest Gate <<PAUSED>>");
+    EXPECT_EQ(f.state.Frame.FrameNumber, 1) << "one frame drawn, then the pause holds";
+    int drawn = 0;
+    for (int y = 0; y < kViewHeight; ++y)
+        for (int x = 0; x < kViewWidth; ++x) drawn += a_getpixel(f.state.BackBuffer.get(), x, y) != 0;
+    EXPECT_GT(drawn, 0) << "the view (and a snapshot of it) shows the new stage, not black";
+    EXPECT_GT(f.sink.presents, 0);
 }
 
 TEST(RunLoop, FailedLoadDoesNotEnterTheLoop) {
