@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <memory>
+
 #include "app/app_state.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
@@ -53,6 +55,52 @@ void ReportEntries(AppState& state, const cUnzip& zip) {
                            MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
+// Lists `zipFile` and extracts its definitions and sprite files into the temporary folder, recording
+// what was created in `into`. Answers the last listed definition that is on disk now (extracted, or
+// found there already), empty when there is none; `listed` is false when the archive cannot be read
+// or holds nothing.
+std::string ExtractPackageFiles(AppState& state, cUnzip& zip, const std::string& zipFile, PackageState& into,
+                                bool& listed) {
+    into = PackageState{};
+    into.PackageFile = zipFile;
+    zip.ZipFile(zipFile);
+    PrepareDataDir(state.Dirs, state.Dirs.Temp);  // a failure shows as each entry's extraction error
+    zip.UnzipFolder(state.Dirs.Temp);
+    zip.Directory();
+    listed = zip.FileCount() >= 1;
+    if (!listed) return {};
+    // Only definitions and sprite files are extracted.
+    for (int32_t i = 1; i <= zip.FileCount(); ++i) {
+        const std::string name = text::Lower(zip.FileName(i));
+        if (name.find(".def") == std::string::npos && name.find(".sff") == std::string::npos)
+            zip.FileSelected(i, false);
+    }
+    zip.Unzip();  // the answer is not needed: each entry's outcome says what happened
+    into.CreatedFiles = zip.CreatedFiles();
+    into.FromPackage = true;
+    for (int32_t i = zip.FileCount(); i >= 1; --i) {
+        const UnzipEntry& entry = zip.Entry(i);
+        if (entry.Selected && !entry.DiskPath.empty() && text::Lower(entry.Name).find(".def") != std::string::npos) {
+            into.DefinitionEntry = EntryPath(entry.Folder, entry.Name);
+            return entry.DiskPath;
+        }
+    }
+    return {};
+}
+
+// True when a file the package's stage reads was found on disk instead of extracted and is gone now.
+bool UsedFileGone(const cUnzip& zip) {
+    for (int32_t i = 1; i <= zip.FileCount(); ++i) {
+        const UnzipEntry& entry = zip.Entry(i);
+        if (entry.Selected && entry.Outcome == EntryOutcome::Existed && !FileExists(entry.DiskPath)) return true;
+    }
+    return false;
+}
+
+void Refuse(AppState& state, const std::string& text) {
+    state.ports.ui->MsgBox(text, MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
 }  // namespace
 
 void DeleteExtractedFiles(PackageState& package) {
@@ -66,48 +114,41 @@ void DeleteExtractedFiles(PackageState& package) {
 }
 
 void OpenStagePackage(AppState& state) {
-    cUnzip StageZip;
+    const std::string zipFile = state.StageFile;
+    // Files of a package extracted but never loaded (its start still pending) go before new ones come;
+    // a running package's files stay until the new package has proved to hold a stage.
+    if (state.bRunning == 0 && !state.Package.CreatedFiles.empty()) DeleteExtractedFiles(state.Package);
+    auto zip = std::make_unique<cUnzip>();
+    PackageState fresh;
+    bool listed = false;
+    std::string defFile = ExtractPackageFiles(state, *zip, zipFile, fresh, listed);
+    if (!listed) {
+        Refuse(state, "ZIP ERROR!\r\n" + zipFile + "\r\nThe file cannot be read as a zip archive, or it holds no files.");
+        return;
+    }
+    if (defFile.empty() || !IsStage(defFile)) {
+        // Not a stage: nothing of it stays behind in the program's folder, and the stage on screen runs on.
+        const std::string why = defFile.empty()
+                                    ? "The package holds no stage definition (.def file)."
+                                    : "Its definition " + fresh.DefinitionEntry + " has no [Camera] section.";
+        DeleteExtractedFiles(fresh);
+        Refuse(state, "Not a stage!\r\n" + zipFile + "\r\n" + why);
+        return;
+    }
     if (state.bRunning != 0) {
         state.Loop.ExitLoop = true;
         API_doevents(state);
         UnloadStuff(state);
-    }
-    // Files of a package extracted but never loaded (its start still pending) go before new ones come.
-    if (!state.Package.CreatedFiles.empty()) DeleteExtractedFiles(state.Package);
-    state.Package.PackageFile = state.StageFile;
-    StageZip.ZipFile(state.StageFile);
-    PrepareDataDir(state.Dirs, state.Dirs.Temp);  // a failure shows as each entry's extraction error
-    StageZip.UnzipFolder(state.Dirs.Temp);
-    StageZip.Directory();
-    if (StageZip.FileCount() < 1) {
-        state.ports.ui->MsgBox("ZIP ERROR!", MsgIcon::None, MsgButtons::Ok);
-        return;
-    }
-    // Only definitions and sprite files are extracted.
-    for (int32_t i = 1; i <= StageZip.FileCount(); ++i) {
-        const std::string name = text::Lower(StageZip.FileName(i));
-        if (name.find(".def") == std::string::npos && name.find(".sff") == std::string::npos)
-            StageZip.FileSelected(i, false);
-    }
-    StageZip.Unzip();  // the answer is not needed: each entry's outcome says what happened
-    state.Package.CreatedFiles = StageZip.CreatedFiles();
-    state.Package.FromPackage = true;
-    ReportEntries(state, StageZip);
-
-    // The last listed definition that is on disk now (extracted, or found there already).
-    std::string defFile;
-    for (int32_t i = StageZip.FileCount(); i >= 1 && defFile.empty(); --i) {
-        const UnzipEntry& entry = StageZip.Entry(i);
-        if (entry.Selected && !entry.DiskPath.empty() && text::Lower(entry.Name).find(".def") != std::string::npos) {
-            defFile = entry.DiskPath;
-            state.Package.DefinitionEntry = EntryPath(entry.Folder, entry.Name);
+        // The released stage may have been this very package: the files its extraction found on disk
+        // were that stage's and went with it, so they are extracted again.
+        if (UsedFileGone(*zip)) {
+            DeleteExtractedFiles(fresh);
+            zip = std::make_unique<cUnzip>();
+            defFile = ExtractPackageFiles(state, *zip, zipFile, fresh, listed);
         }
     }
-    if (defFile.empty() || !IsStage(defFile)) {
-        // Not a stage: nothing of it stays behind in the program's folder.
-        DeleteExtractedFiles(state.Package);
-        return;
-    }
+    state.Package = std::move(fresh);
+    ReportEntries(state, *zip);
     state.StageFile = defFile;
 }
 

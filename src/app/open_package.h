@@ -9,11 +9,12 @@ struct AppState;
 struct PackageState;
 
 // Extracts the package named by StageFile into the program's folder and points StageFile at the
-// extracted definition (the last one listed when there are several). "ZIP ERROR!" for an archive
-// that cannot be read or holds nothing; entries that could not be extracted (password, method, size,
-// damage) are told in one box. A package without a definition, or whose definition is not a stage,
-// has its extracted files deleted at once and leaves StageFile naming the package, so the open then
-// ends at "Not a stage!". Releases the running stage first.
+// extracted definition (the last one listed when there are several); entries that could not be
+// extracted (password, method, size, damage) are told in one box. The running stage is released
+// only once the package has proved to hold a stage. A refused package ("ZIP ERROR!" for an archive
+// that cannot be read or holds nothing, "Not a stage!" without a stage definition; each box names
+// the package and the reason) has its extracted files deleted at once and leaves StageFile, the
+// package state and the running stage as they were.
 void OpenStagePackage(AppState& state);
 
 // Deletes every file the last extraction created (and nothing else), clears the package's extracted

@@ -102,7 +102,7 @@ TEST(StagePackage, DropRecentEntryAndCommandLineExtractTheirPackage) {
 
     fs::remove(package);
     MnuRecentFiles_Click(f.state, 0);
-    EXPECT_EQ(f.BoxTexts().back(), "Not a stage!");
+    EXPECT_EQ(f.BoxTexts().back(), "Can't find file: \r\n" + package);
     EXPECT_EQ(f.ProgramListing(), before);
 }
 
@@ -121,9 +121,10 @@ TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
          {}},
         {"legacy name", {{sjisName, StageDefText("Toshi", "city.sff")}, {"city.sff", TinySff()}},
          "\xE9\x83\xBD\xE5\xB8\x82.def", {}},
-        {"no definition", {{"stages/city.sff", TinySff()}}, "", {"Not a stage!"}},
+        {"no definition", {{"stages/city.sff", TinySff()}}, "",
+         {"Not a stage!\r\n%\r\nThe package holds no stage definition (.def file)."}},
         {"a definition that is no stage", {{"x.def", "[Info]\r\nname = x\r\n"}, {"x.sff", TinySff()}}, "",
-         {"Not a stage!"}},
+         {"Not a stage!\r\n%\r\nIts definition x.def has no [Camera] section."}},
         {"password-protected sprite file",
          {{"city.def", StageDefText("City", "city.sff")}, {"city.sff", TinySff(), false, "pw"}},
          "city.def",
@@ -142,13 +143,45 @@ TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
         }
         EXPECT_EQ(f.BoxTexts(), expectedBoxes) << c.what;
         if (c.opens.empty()) {
-            EXPECT_EQ(f.state.StageFile, package) << c.what;
+            EXPECT_EQ(f.state.StageFile, "") << c.what;  // a refused package names nothing to open
             EXPECT_EQ(f.ProgramListing(), before) << c.what;  // deleted at once
             continue;
         }
         EXPECT_EQ(f.state.StageFile, f.InProgram(c.opens)) << c.what;
         mnuClose_Click(f.state);
         EXPECT_EQ(f.ProgramListing(), before) << c.what;  // every extracted file goes, the unopened one too
+    }
+}
+
+TEST(StagePackage, ARefusedPackageLeavesTheRunningStageAlone) {
+    for (const bool runningFromPackage : {false, true}) {
+        PackageFixture f;
+        if (runningFromPackage) {
+            f.ui.openAnswers = {f.Package("city.zip", f.CityItems())};
+            mnuOpen_Click(f.state);
+        } else {
+            f.state.StageFile = f.AddStage("a", "A");
+        }
+        LoadStage(f.state);
+        ASSERT_EQ(f.state.bRunning, 1);
+        const std::string running = f.state.StageFile;
+        const auto listing = f.ProgramListing();
+        const std::vector<std::string> refused = {f.Package("notes.zip", {{"x.def", "[Info]\r\nname = x\r\n"}}),
+                                                  f.RawPackage("junk.zip", "junk")};
+        for (const std::string& package : refused) {
+            f.ui.openAnswers = {package};
+            mnuOpen_Click(f.state);
+        }
+        FilesDropped(f.state, {refused[0]});
+        EXPECT_EQ(f.state.bRunning, 1) << runningFromPackage;
+        EXPECT_EQ(f.state.StageFile, running) << runningFromPackage;
+        EXPECT_EQ(f.state.Package.FromPackage, runningFromPackage);
+        EXPECT_EQ(f.ProgramListing(), listing) << "the running package's files stay, the refused ones go";
+        EXPECT_FALSE(f.state.Window.tmrDropEnabled);
+        const auto boxes = f.BoxTexts();
+        ASSERT_EQ(boxes.size(), 3u);
+        for (size_t i = 0; i < boxes.size(); ++i)
+            EXPECT_NE(boxes[i].find(refused[i % 2]), std::string::npos) << boxes[i];
     }
 }
 
@@ -160,8 +193,10 @@ TEST(StagePackage, UnreadableOrEmptyArchivesAreZipErrors) {
         const std::string package = f.RawPackage("bad.zip", bytes);
         f.ui.openAnswers = {package};
         mnuOpen_Click(f.state);
-        EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"ZIP ERROR!", "Not a stage!"}));
-        EXPECT_EQ(f.state.StageFile, package);
+        EXPECT_EQ(f.BoxTexts(),
+                  (std::vector<std::string>{"ZIP ERROR!\r\n" + package +
+                                            "\r\nThe file cannot be read as a zip archive, or it holds no files."}));
+        EXPECT_EQ(f.state.StageFile, "");
     }
 }
 
