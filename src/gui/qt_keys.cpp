@@ -7,8 +7,8 @@ namespace qb::gui {
 
 namespace {
 
-// A key held down with the desktop's auto-repeat off cannot pile up more presses than this between
-// two reads (a stalled frame must not turn into dozens of speed steps).
+// Presses counted between two reads at most: while a box holds the loop up nothing reads the keys,
+// and what was typed meanwhile must not come out as a long run of steps afterwards.
 constexpr int kMaxCountedPresses = 16;
 
 }  // namespace
