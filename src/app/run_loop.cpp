@@ -19,6 +19,8 @@ namespace {
 
 // Longest single sleep of the frame wait: messages are serviced at least this often while waiting.
 constexpr int64_t kMaxSleepMicros = 4000;
+// Step presses kept for later passes at most (what was typed while a box held the loop up).
+constexpr int kMaxQueuedSteps = 16;
 // Shortest nap of the final approach: below this a sleep costs about as much as it waits.
 constexpr int64_t kMinSleepMicros = 200;
 
@@ -106,7 +108,7 @@ void WaitForPeriod(AppState& state, int64_t periodCounts, bool (*stop)(const App
 void WaitForFrame(AppState& state) {
     Clock& clock = *state.ports.clock;
     const int64_t frequency = state.Loop.PerfFrequency > 0 ? state.Loop.PerfFrequency : clock.Frequency();
-    if (state.Loop.FpsLimit <= 0 && state.Loop.Paused == 255 && !state.Loop.StepPending) {
+    if (state.Loop.FpsLimit <= 0 && state.Loop.Paused == 255 && !state.Loop.StepPending && state.Loop.StepsQueued == 0) {
         // Paused without a limit: nothing changes on screen until a command or key does, so the
         // pass waits for messages on the clock instead of drawing the same picture flat out. The
         // wait ends as soon as the pause does (or a step, or the end of the loop, is asked for).
@@ -137,12 +139,19 @@ FrameOptions CurrentFrameOptions(const AppState& state) {
 }
 
 FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
+    RunLoopState& loop = state.Loop;
+    if (loop.Paused != 255) loop.StepsQueued = 0;
+    if (loop.StepsQueued > 0 && !loop.StepPending) {
+        loop.StepPending = true;
+        --loop.StepsQueued;
+    }
     ElementEditor editor(state.Edit);
     FrameContext ctx{state.Stage, state.Camera,           state.Frame, state.BackBuffer.get(),
                      keys,        clock,                  CurrentFrameOptions(state), &editor};
     ctx.drawCharacter = [&state, &keys] { DrawTestChar(state, keys); };
     const FrameResult result = DrawFrame(ctx);
     state.Loop.StepPending = false;
+    state.Loop.StepsQueued = std::min(state.Loop.StepsQueued + result.ExtraSteps, kMaxQueuedSteps);
     if (state.Edit.CaptionPending) {
         if (state.ports.ui) state.ports.ui->SetCaption(state.Edit.CaptionRequest);
         state.Edit.CaptionPending = false;

@@ -28,7 +28,10 @@ FrameResult DrawFrame(FrameContext& ctx) {
     // The editor's keys belong to the sprite browser while Debug is on, as the Pause key does. The
     // Step key is read on every pass, so that a press made while running does not step later.
     const bool keysOn = options.DebugMode == 0;
-    const bool stepKey = keysOn && ctx.keys.Pressed(Key::Step);
+    const int stepPresses = keysOn ? ctx.keys.PressCount(Key::Step) : 0;
+    const bool stepKey = stepPresses > 0;
+    // Two quick presses while paused are two frames, as two presses of the speed keys are two steps.
+    if (options.Paused && stepPresses > 0) result.ExtraSteps = options.Step ? stepPresses : stepPresses - 1;
     if (!options.Paused || options.Step || stepKey) {
         // Every frame starts from an empty picture: where the stage's elements leave gaps (a sparse
         // stage, a sprite that did not load) the previous frame and its info text must not show.

@@ -56,6 +56,10 @@ TEST(FrameStep, AStepWhilePausedDrawsTheFrameAnUninterruptedRunDraws) {
     EXPECT_EQ(stepped.Pass(), frameN2);
     EXPECT_EQ(stepped.state.Loop.Paused, 255);
     EXPECT_EQ(stepped.state.Frame.FrameText, "Frame 152  x1");
+    stepped.keys.Tap(Key::Step);
+    stepped.keys.Tap(Key::Step);
+    stepped.Pass(3);
+    EXPECT_EQ(stepped.state.Frame.FrameNumber, 154) << "two quick presses, two frames";
 }
 
 TEST(RunSpeed, PacesTheLimiterAtTheSpeedAndTheKeysStopAtTheEnds) {
