@@ -140,6 +140,7 @@ bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, co
     chars.GroundY = ch.Y;
     // Scrolling done before the character stood here is not its to follow.
     camera.ScrollTravelX = camera.ScrollTravelY = 0;
+    chars.ScrollLagX = chars.ScrollLagY = 0;
     ch.ActionSlot = kSlotStand;
     ch.FrameIndex = 0;
     ch.FrameTime = FirstFrameTime(ch, kSlotStand);
@@ -155,8 +156,11 @@ bool Char(CharState& chars, const CharScene& scene) {
     const size_t count = std::min(static_cast<size_t>(std::max<int16_t>(chars.CharCount, 0)), chars.Characters.size());
     const StageModel& stage = scene.stage;
     // Mouse scrolling slides the stage under the view: the characters stand on it and slide along,
-    // as a playfield element (delta 1) does. The camera x grows leftwards and y downwards.
-    const float travelX = scene.camera.ScrollTravelX, travelY = scene.camera.ScrollTravelY;
+    // as a playfield element (delta 1) does, one frame behind the camera as the elements drawn just
+    // before them are. The camera x grows leftwards and y downwards.
+    const float travelX = chars.ScrollLagX, travelY = chars.ScrollLagY;
+    chars.ScrollLagX = scene.camera.ScrollTravelX;
+    chars.ScrollLagY = scene.camera.ScrollTravelY;
     scene.camera.ScrollTravelX = scene.camera.ScrollTravelY = 0;
     chars.GroundY -= travelY;
     for (size_t i = 0; i < count; ++i) {

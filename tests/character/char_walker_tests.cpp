@@ -177,7 +177,7 @@ TEST(CharWalker, CameraTakesOverWithinTensionUntilTheBound) {
 
 TEST(CharWalker, MouseScrollingCarriesTheCharacterWithTheStage) {
     // Pointer near an edge of the view: the camera scrolls that way and the standing character slides
-    // the other way on screen by the same distance, as the stage does (taken up once).
+    // the other way on screen by the same distance, a frame later as the back layer does, once.
     struct Case {
         int px, py;
         float dx, dy;
@@ -190,6 +190,8 @@ TEST(CharWalker, MouseScrollingCarriesTheCharacterWithTheStage) {
         w.keys.pointer = {c.px, c.py};
         test::FakeClock clock;
         CameraKeys(w.stage, w.camera, w.frame, w.keys, clock, nullptr);
+        ASSERT_TRUE(w.Step());
+        EXPECT_FLOAT_EQ(w.ch().X, 160) << "the elements drawn before it have not moved yet";
         ASSERT_TRUE(w.Step() && w.Step());
         EXPECT_FLOAT_EQ(w.ch().X, 160 + c.dx) << c.px << "," << c.py;
         EXPECT_FLOAT_EQ(w.ch().Y, 8 + c.dy) << c.px << "," << c.py;
