@@ -75,12 +75,12 @@ int main(int argc, char** argv) {
     QObject::connect(&program, &qb::gui::QuillbackApp::Finished_, &app, &QCoreApplication::quit);
     if (program.Finished()) return 0;
     // SIGTERM (a logout, `kill`), SIGINT and SIGHUP close the window as the Exit command does, so
-    // the settings are written.
+    // the settings are written; open boxes are answered as Cancel so none of them holds the exit up.
     std::unique_ptr<QSocketNotifier> stopNotifier;
     if (const int stopFd = qb::StopSignalFd(); stopFd >= 0) {
         stopNotifier = std::make_unique<QSocketNotifier>(stopFd, QSocketNotifier::Read);
         QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &program, [&program, stopFd] {
-            if (qb::DrainStopSignals(stopFd) > 0 && !program.Finished()) program.Window().close();
+            if (qb::DrainStopSignals(stopFd) > 0) program.RequestStop();
         });
     }
     return QApplication::exec();

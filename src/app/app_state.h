@@ -48,6 +48,8 @@ struct RunLoopState {
     // asked for by the step command while paused. Like Paused, the speed outlives the stage.
     int Speed = kNormalSpeed;
     bool StepPending = false;
+    // Presses of the Step key beyond the one a paused pass used: each steps a pass of its own.
+    int StepsQueued = 0;
 };
 
 // The main window: its one-shot timers, the stage list's visibility, the view scale, the position

@@ -46,11 +46,13 @@ void RefreshRecentMenu(AppState& state) {
     state.Menus.SetVisible("MnuRecentFiles", !state.Menus.RecentFiles.empty());
 }
 
-// The checks of OpenStage on a candidate path. A refused file leaves StageFile naming the stage on
-// screen, so reload, Notepad and delete keep acting on what the user sees.
-bool CheckStageFile(AppState& state, const std::string& path) {
-    if (!FileExists(path)) Box(state, "Can't find file: \r\n" + path);
-    return IsStage(path);
+// The checks of OpenStage on a candidate path: one box naming the file and what is wrong with it.
+// A refused file leaves StageFile naming the stage on screen (and the list's highlight on it), so
+// reload, Notepad and delete keep acting on what the user sees.
+bool CheckStageFile(AppState& state, const std::string& path, MsgIcon refusalIcon) {
+    const std::string refusal = StageRefusalMessage(path);
+    if (!refusal.empty()) Box(state, refusal, refusalIcon);
+    return refusal.empty();
 }
 
 // Releases the running stage so that a new one can start through tmrStart once the loop returned.
@@ -66,10 +68,7 @@ void ReleaseRunning(AppState& state) {
 // after the old loop has let go of the released stage.
 static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalIcon) {
     if (StageHeld(state)) return false;  // its menus are off; a stray call must not release it
-    if (!CheckStageFile(state, path)) {
-        Box(state, "Not a stage!", refusalIcon);
-        return false;
-    }
+    if (!CheckStageFile(state, path, refusalIcon)) return false;
     state.Loop.StartPending = 1;
     // The list shows the stage that runs, however it was opened.
     if (const int row = StageIndexForFile(state.Stages, path); row != state.Stages.ListIndex)
@@ -82,35 +81,41 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
 }
 
 // Extracts the package at `path`; true when it gave a definition to open (StageFile names it). A
-// package without one is refused here with "Not a stage!": the stage test would read the archive's
-// own bytes, where a stored definition's "[Camera]" line can be found. False while a stage loads:
-// nothing may release it then.
+// refused package (told by OpenStagePackage) leaves StageFile naming the stage on screen. False
+// while a stage loads: nothing may release it then.
 bool ExtractPackage(AppState& state, const std::string& path, MsgIcon refusalIcon) {
     if (StageHeld(state)) return false;
+    if (!FileExists(path)) {
+        Box(state, "Can't find file: \r\n" + path, refusalIcon);
+        return false;
+    }
+    const std::string kept = state.StageFile;
     state.StageFile = path;
     OpenStagePackage(state);
-    if (state.Package.FromPackage) return true;
-    Box(state, "Not a stage!", refusalIcon);
+    if (state.StageFile != path) return true;
+    state.StageFile = kept;
     return false;
 }
 
-void OpenStagePath(AppState& state, const std::string& path) {
+bool OpenStagePath(AppState& state, const std::string& path) {
     state.Loop.AboutRunning = false;
     state.Window.tmrDropEnabled = false;
     API_doevents(state);
-    if (!BeginOpen(state, path, MsgIcon::Exclamation)) return;
+    if (!BeginOpen(state, path, MsgIcon::Exclamation)) return false;
     AddRecentFile(state.Menus.RecentFiles, state.Package.FromPackage ? state.Package.PackageFile : state.StageFile);
     RefreshRecentMenu(state);
+    return true;
 }
 
 void OpenListIndex(AppState& state, int index) {
     if (index < 0 || index >= static_cast<int>(state.Stages.Names.size())) return;
-    state.Stages.Select(index);
+    // The highlight moves only when the stage opens (BeginOpen): a refused name leaves it on the
+    // stage on screen.
     const std::string path =
         index < static_cast<int>(state.Stages.Files.size())
             ? state.Stages.Files[static_cast<size_t>(index)]
             : StagePathForName(state.MugeDir, state.Stages.Names[static_cast<size_t>(index)]);
-    OpenStagePath(state, path);
+    if (OpenStagePath(state, path)) state.Stages.Select(index);
 }
 
 // Deleting moves the file to the desktop's trash, so a slip of the keyboard can be undone there.
@@ -140,6 +145,24 @@ bool RemovableTold(AppState& state, const std::vector<std::string>& paths) {
 MsgAnswer AskAboutStage(AppState& state, const std::string& text) {
     const StageBoxHold hold(state);
     return UiOf(state).MsgBox(text, MsgIcon::Exclamation, MsgButtons::YesNoDefaultNo);
+}
+
+// Reload reads the stage's files again: when its definition (or package) is gone or no longer a stage
+// the stage on screen is kept and the box says why, instead of a load that fails halfway.
+bool ReloadRefused(AppState& state) {
+    const bool package = state.Package.FromPackage;
+    const std::string source = package ? state.Package.PackageFile : state.StageFile;
+    if (!FileExists(source)) {
+        Box(state,
+            std::string(package ? "The stage package\r\n" : "The stage definition\r\n") + source +
+                "\r\nis gone (moved, renamed or deleted). The stage on screen stays as it was loaded.",
+            MsgIcon::Exclamation);
+        return true;
+    }
+    if (package) return false;  // the package's own test comes with its extraction
+    const std::string refusal = StageRefusalMessage(source);
+    if (!refusal.empty()) Box(state, refusal + "\r\nThe stage on screen stays as it was loaded.", MsgIcon::Exclamation);
+    return !refusal.empty();
 }
 
 void EnterFullScreen(AppState& state) {
@@ -225,6 +248,7 @@ void mnuReload_Click(AppState& state) {
         mnuOpen_Click(state);
         return;
     }
+    if (ReloadRefused(state)) return;
     // A package replaced since it was extracted is extracted again: the copy on disk is the old one.
     if (PackageChanged(state.Package)) {
         state.Loop.AboutRunning = false;
@@ -303,11 +327,6 @@ void MnuRecentFiles_Click(AppState& state, int index) {
         return;
     }
     // The entry is the package: it is extracted again for this open.
-    if (!FileExists(path)) {
-        Box(state, "Can't find file: \r\n" + path);
-        Box(state, "Not a stage!", MsgIcon::Critical);
-        return;
-    }
     if (!ExtractPackage(state, path, MsgIcon::Critical)) return;
     if (BeginOpen(state, state.StageFile, MsgIcon::Critical) && state.Package.FromPackage)
         UiOf(state).SetCaption(state.Package.PackageFile);
@@ -518,6 +537,13 @@ void mnuDebug_Click(AppState& state) {
     state.Loop.DebugMode = static_cast<uint8_t>(~state.Loop.DebugMode);
     state.Menus.SetChecked("mnuDebug", state.Loop.DebugMode != 0);
     if (state.Loop.DebugMode != 0) UiOf(state).ShowSpriteBrowser();
+}
+
+void SpriteBrowserClosed(AppState& state) {
+    // Debug mode takes the Pause and editor keys from the stage; with its window gone nothing would
+    // show that it is still on, so it ends with the window.
+    state.Loop.DebugMode = 0;
+    state.Menus.SetChecked("mnuDebug", false);
 }
 
 void mnuBgEditor_Click(AppState& state) {

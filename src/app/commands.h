@@ -120,7 +120,10 @@ inline constexpr int kMaxFpsLimit = 1000;
 void mnuPause_Click(AppState& state);
 // F8: saves the BackBuffer as the next free Dirs.Data/snapshots/<StageName> n.pcx (stage running).
 void mnuSnapshot_Click(AppState& state);
+// Debug mode on (check mark set) shows the sprite browser; off only clears the mark.
 void mnuDebug_Click(AppState& state);
+// The sprite browser was closed from its title bar: debug mode ends with it.
+void SpriteBrowserClosed(AppState& state);
 void mnuBgEditor_Click(AppState& state);
 // Same as closing the window (CloseRequest in app/startup.h).
 void mnuExit_Click(AppState& state);

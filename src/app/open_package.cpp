@@ -59,6 +59,56 @@ void ReportEntries(AppState& state, const cUnzip& zip) {
                            MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
+// How the listing and extraction of a package ended.
+enum class Extraction { Done, Unreadable, TooManyEntries, NoFolder };
+
+// Lists `zipFile` and extracts its definitions and sprite files into a new private folder, recording
+// what was created (and the folder) in `into`. `defFile` is the last listed definition that was
+// extracted, empty when there is none. Nothing outside `into` changes, so a refused package leaves the
+// running stage alone.
+Extraction ExtractPackageFiles(AppState& state, cUnzip& zip, const std::string& zipFile, PackageState& into,
+                               std::string& defFile) {
+    into = PackageState{};
+    defFile.clear();
+    into.PackageFile = zipFile;
+    // Taken before the listing: a package replaced while it is read counts as changed.
+    into.Stamp = PackageStampOf(zipFile);
+    zip.ZipFile(zipFile);
+    zip.Directory();
+    if (zip.TooManyEntries() > 0) return Extraction::TooManyEntries;
+    if (zip.FileCount() < 1) return Extraction::Unreadable;
+    // Only definitions and sprite files are extracted, judged by the name the file is written under
+    // ("x.def\qt.conf" becomes qt.conf, which is neither). An entry never written (an unusable name)
+    // is judged by its listed name, so that its skipping is told when it looks like one of them.
+    for (int32_t i = 1; i <= zip.FileCount(); ++i) {
+        std::string name = text::Lower(zip.WrittenName(i));
+        if (name.empty()) name = text::Lower(zip.FileName(i));
+        if (name.find(".def") == std::string::npos && name.find(".sff") == std::string::npos)
+            zip.FileSelected(i, false);
+    }
+    // A folder of its own for each extraction: nothing of the program's is beside the extracted
+    // files, nothing left by an earlier run is taken for them, and the release removes it whole.
+    into.Folder = MakePackageFolder(state.Dirs);
+    if (into.Folder.empty()) return Extraction::NoFolder;
+    zip.UnzipFolder(into.Folder);
+    zip.Unzip();  // the answer is not needed: each entry's outcome says what happened
+    into.CreatedFiles = zip.CreatedFiles();
+    into.FromPackage = true;
+    for (int32_t i = zip.FileCount(); i >= 1; --i) {
+        const UnzipEntry& entry = zip.Entry(i);
+        if (entry.Selected && !entry.DiskPath.empty() && text::Lower(entry.Name).find(".def") != std::string::npos) {
+            into.DefinitionEntry = EntryPath(entry.Folder, entry.Name);
+            defFile = entry.DiskPath;
+            break;
+        }
+    }
+    return Extraction::Done;
+}
+
+void Refuse(AppState& state, const std::string& text) {
+    state.ports.ui->MsgBox(text, MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
 }  // namespace
 
 void DeleteExtractedFiles(PackageState& package) {
@@ -92,70 +142,45 @@ bool PackageChanged(const PackageState& package) {
 }
 
 void OpenStagePackage(AppState& state) {
-    cUnzip StageZip;
+    const std::string zipFile = state.StageFile;
+    // Files of a package extracted but never loaded (its start still pending) go before new ones come;
+    // a running package's files stay until the new package has proved to hold a stage.
+    if (state.bRunning == 0 && (!state.Package.CreatedFiles.empty() || !state.Package.Folder.empty()))
+        DeleteExtractedFiles(state.Package);
+    cUnzip zip;
+    PackageState fresh;
+    std::string defFile;
+    switch (ExtractPackageFiles(state, zip, zipFile, fresh, defFile)) {
+        case Extraction::Done: break;
+        case Extraction::Unreadable:
+            Refuse(state, "ZIP ERROR!\r\n" + zipFile + "\r\nThe file cannot be read as a zip archive, or it holds no files.");
+            return;
+        case Extraction::TooManyEntries:
+            Refuse(state, "The package\r\n" + zipFile + "\r\nholds " + std::to_string(zip.TooManyEntries()) +
+                              " entries; a stage package holds at most " + std::to_string(zip.MaxEntries()) +
+                              ". It was not opened.");
+            return;
+        case Extraction::NoFolder:
+            Refuse(state, "No private folder could be made in " + state.Dirs.Temp + " (" + std::strerror(errno) +
+                              ") to extract the package\r\n" + zipFile);
+            return;
+    }
+    if (defFile.empty() || !IsStage(defFile)) {
+        // Not a stage: nothing of it stays behind, and the stage on screen runs on.
+        const std::string why = defFile.empty()
+                                    ? "The package holds no stage definition (.def file)."
+                                    : "Its definition " + fresh.DefinitionEntry + " has no [Camera] section.";
+        DeleteExtractedFiles(fresh);
+        Refuse(state, "Not a stage!\r\n" + zipFile + "\r\n" + why);
+        return;
+    }
     if (state.bRunning != 0) {
         state.Loop.ExitLoop = true;
         API_doevents(state);
         UnloadStuff(state);
     }
-    // Files of a package extracted but never loaded (its start still pending) go before new ones come.
-    if (!state.Package.CreatedFiles.empty() || !state.Package.Folder.empty())
-        DeleteExtractedFiles(state.Package);
-    state.Package.PackageFile = state.StageFile;
-    // Taken before the listing: a package replaced while it is read counts as changed.
-    state.Package.Stamp = PackageStampOf(state.StageFile);
-    StageZip.ZipFile(state.StageFile);
-    StageZip.Directory();
-    if (StageZip.TooManyEntries() > 0) {
-        state.ports.ui->MsgBox("The package\r\n" + state.StageFile + "\r\nholds " +
-                                   std::to_string(StageZip.TooManyEntries()) +
-                                   " entries; a stage package holds at most " +
-                                   std::to_string(StageZip.MaxEntries()) + ". It was not opened.",
-                               MsgIcon::Exclamation, MsgButtons::Ok);
-        return;
-    }
-    if (StageZip.FileCount() < 1) {
-        state.ports.ui->MsgBox("ZIP ERROR!", MsgIcon::None, MsgButtons::Ok);
-        return;
-    }
-    // Only definitions and sprite files are extracted, judged by the name the file is written under
-    // ("x.def\qt.conf" becomes qt.conf, which is neither). An entry never written (an unusable name)
-    // is judged by its listed name, so that its skipping is told when it looks like one of them.
-    for (int32_t i = 1; i <= StageZip.FileCount(); ++i) {
-        std::string name = text::Lower(StageZip.WrittenName(i));
-        if (name.empty()) name = text::Lower(StageZip.FileName(i));
-        if (name.find(".def") == std::string::npos && name.find(".sff") == std::string::npos)
-            StageZip.FileSelected(i, false);
-    }
-    // A folder of its own for each extraction: nothing of the program's is beside the extracted
-    // files, nothing left by an earlier run is taken for them, and the release removes it whole.
-    state.Package.Folder = MakePackageFolder(state.Dirs);
-    if (state.Package.Folder.empty()) {
-        state.ports.ui->MsgBox("No private folder could be made in " + state.Dirs.Temp + " (" +
-                                   std::strerror(errno) + ") to extract the package\r\n" + state.StageFile,
-                               MsgIcon::Exclamation, MsgButtons::Ok);
-        return;
-    }
-    StageZip.UnzipFolder(state.Package.Folder);
-    StageZip.Unzip();  // the answer is not needed: each entry's outcome says what happened
-    state.Package.CreatedFiles = StageZip.CreatedFiles();
-    state.Package.FromPackage = true;
-    ReportEntries(state, StageZip);
-
-    // The last listed definition that is on disk now (extracted, or found there already).
-    std::string defFile;
-    for (int32_t i = StageZip.FileCount(); i >= 1 && defFile.empty(); --i) {
-        const UnzipEntry& entry = StageZip.Entry(i);
-        if (entry.Selected && !entry.DiskPath.empty() && text::Lower(entry.Name).find(".def") != std::string::npos) {
-            defFile = entry.DiskPath;
-            state.Package.DefinitionEntry = EntryPath(entry.Folder, entry.Name);
-        }
-    }
-    if (defFile.empty() || !IsStage(defFile)) {
-        // Not a stage: nothing of it stays behind.
-        DeleteExtractedFiles(state.Package);
-        return;
-    }
+    state.Package = std::move(fresh);
+    ReportEntries(state, zip);
     state.StageFile = defFile;
 }
 

@@ -12,12 +12,12 @@ struct AppState;
 
 // Extracts the package named by StageFile into a new private folder (MakePackageFolder) and points
 // StageFile at the extracted definition (the last one listed when there are several). Only entries
-// whose written name holds ".def" or ".sff" are extracted. "ZIP ERROR!" for an archive that cannot be
-// read or holds nothing; an archive with more entries than a stage package holds is refused with its
-// own box; entries that could not be extracted (password, method, size, damage) are told in one box.
-// A package without a definition, or whose definition is not a stage, has its folder deleted at once
-// and leaves StageFile naming the package, so the open then ends at "Not a stage!". Releases the
-// running stage first.
+// whose written name holds ".def" or ".sff" are extracted; entries that could not be extracted
+// (password, method, size, damage) are told in one box. The running stage is released only once the
+// package has proved to hold a stage. A refused package ("ZIP ERROR!" for an archive that cannot be
+// read or holds nothing, "Not a stage!" without a stage definition, a box of its own for more entries
+// than a stage package holds; each box names the package and the reason) has its folder deleted at
+// once and leaves StageFile, the package state and the running stage as they were.
 void OpenStagePackage(AppState& state);
 
 // Deletes the files the last extraction created and its private folder, clears the package's

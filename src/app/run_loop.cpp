@@ -19,6 +19,8 @@ namespace {
 
 // Longest single sleep of the frame wait: messages are serviced at least this often while waiting.
 constexpr int64_t kMaxSleepMicros = 4000;
+// Step presses kept for later passes at most (what was typed while a box held the loop up).
+constexpr int kMaxQueuedSteps = 16;
 // Shortest nap of the final approach: below this a sleep costs about as much as it waits.
 constexpr int64_t kMinSleepMicros = 200;
 
@@ -106,6 +108,14 @@ void WaitForPeriod(AppState& state, int64_t periodCounts, bool (*stop)(const App
 void WaitForFrame(AppState& state) {
     Clock& clock = *state.ports.clock;
     const int64_t frequency = state.Loop.PerfFrequency > 0 ? state.Loop.PerfFrequency : clock.Frequency();
+    if (state.Loop.FpsLimit <= 0 && state.Loop.Paused == 255 && !state.Loop.StepPending && state.Loop.StepsQueued == 0) {
+        // Paused without a limit: nothing changes on screen until a command or key does, so the
+        // pass waits for messages on the clock instead of drawing the same picture flat out. The
+        // wait ends as soon as the pause does (or a step, or the end of the loop, is asked for).
+        WaitForPeriod(state, FramePeriodCounts(frequency, kPausedFps),
+                      [](const AppState& s) { return s.Loop.ExitLoop || s.Loop.Paused != 255 || s.Loop.StepPending; });
+        return;
+    }
     if (state.Loop.FpsLimit <= 0) {
         // No limit (or a negative one, whose period is negative): one servicing of messages.
         API_doevents(state);
@@ -129,12 +139,19 @@ FrameOptions CurrentFrameOptions(const AppState& state) {
 }
 
 FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
+    RunLoopState& loop = state.Loop;
+    if (loop.Paused != 255) loop.StepsQueued = 0;
+    if (loop.StepsQueued > 0 && !loop.StepPending) {
+        loop.StepPending = true;
+        --loop.StepsQueued;
+    }
     ElementEditor editor(state.Edit);
     FrameContext ctx{state.Stage, state.Camera,           state.Frame, state.BackBuffer.get(),
                      keys,        clock,                  CurrentFrameOptions(state), &editor};
     ctx.drawCharacter = [&state, &keys] { DrawTestChar(state, keys); };
     const FrameResult result = DrawFrame(ctx);
     state.Loop.StepPending = false;
+    state.Loop.StepsQueued = std::min(state.Loop.StepsQueued + result.ExtraSteps, kMaxQueuedSteps);
     if (state.Edit.CaptionPending) {
         if (state.ports.ui) state.ports.ui->SetCaption(state.Edit.CaptionRequest);
         state.Edit.CaptionPending = false;
@@ -177,7 +194,12 @@ void RunStage(AppState& state) {
     state.Loop.ExitLoop = false;
     if (!running) return;
 
-    if (state.ports.ui) state.ports.ui->SetCaption(StageCaption(state.Stage.StageName));
+    // The pause outlives the stage it was set on (every path that replaces the stage comes here):
+    // the caption keeps its mark, and the new stage's first frame is drawn once, as a step, so the
+    // view and a snapshot show it instead of black.
+    const bool paused = state.Loop.Paused == 255;
+    if (state.ports.ui) state.ports.ui->SetCaption(StageCaption(state.Stage.StageName, paused));
+    if (paused) state.Loop.StepPending = true;
     state.Menus.SetEnabled("mnuDebug", true);
     // Full screen is offered while a stage runs (the stage parse disables the item again).
     state.Menus.SetEnabled("mnuFS", true);

@@ -37,7 +37,8 @@ void OnceASecond(AppState& state);
 
 // Waits until the period of FpsLimit times the run speed has passed since the previous present, servicing messages
 // (Ui::DoEvents) all the while. Sleeps on the clock until shortly before the deadline and finishes
-// in short sleeps, so it never spins a core. FpsLimit <= 0: services messages once and returns.
+// in short sleeps, so it never spins a core. FpsLimit <= 0: services messages once and returns,
+// except while paused, when it waits up to a kPausedFps period for a command that ends the pause.
 // Answers early when ExitLoop becomes set during the wait.
 void WaitForFrame(AppState& state);
 // The wait itself: until `periodCounts` have passed since Loop.LastPresent, servicing messages all
@@ -53,6 +54,9 @@ void API_doevents(AppState& state);
 // Counter counts in one frame period at `fps` times `quarters` / 4 (PerfFrequency / fps at the
 // normal speed, rounded); 0 or less for fps <= 0.
 int64_t FramePeriodCounts(int64_t perfFrequency, int fps, int quarters = 4);
+
+// The rate a paused stage without a frame limit presents at (it waits for messages in between).
+inline constexpr int kPausedFps = 30;
 
 // How long before the deadline the wait stops sleeping in one piece: the scheduler may oversleep by
 // about this much (1.5 ms).

@@ -138,6 +138,9 @@ bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, co
         ch.Y = stage.Elements[static_cast<size_t>(stage.ZOffsetLink)].PosY;
     }
     chars.GroundY = ch.Y;
+    // Scrolling done before the character stood here is not its to follow.
+    camera.ScrollTravelX = camera.ScrollTravelY = 0;
+    chars.ScrollLagX = chars.ScrollLagY = 0;
     ch.ActionSlot = kSlotStand;
     ch.FrameIndex = 0;
     ch.FrameTime = FirstFrameTime(ch, kSlotStand);
@@ -152,9 +155,19 @@ bool Char(CharState& chars, const CharScene& scene) {
     const int16_t prevFacing = chars.Characters[0].Facing;
     const size_t count = std::min(static_cast<size_t>(std::max<int16_t>(chars.CharCount, 0)), chars.Characters.size());
     const StageModel& stage = scene.stage;
+    // Mouse scrolling slides the stage under the view: the characters stand on it and slide along,
+    // as a playfield element (delta 1) does, one frame behind the camera as the elements drawn just
+    // before them are. The camera x grows leftwards and y downwards.
+    const float travelX = chars.ScrollLagX, travelY = chars.ScrollLagY;
+    chars.ScrollLagX = scene.camera.ScrollTravelX;
+    chars.ScrollLagY = scene.camera.ScrollTravelY;
+    scene.camera.ScrollTravelX = scene.camera.ScrollTravelY = 0;
+    chars.GroundY -= travelY;
     for (size_t i = 0; i < count; ++i) {
         TestCharacter& ch = chars.Characters[i];
         if (ch.Actions.size() != kCharSlotCount) return Fail(scene, "Char");
+        ch.X += travelX;
+        ch.Y -= travelY;
 
         // 1. Keys; both are always read, and left is handled after right, so it wins when both are
         // held. The up arrow does nothing: the walker never jumps.

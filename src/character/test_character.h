@@ -76,6 +76,9 @@ struct CharState {
     uint8_t CharLoaded = 0;  // 255 once the character's files are loaded
     float CharScale = 1.0f;
     float GroundY = 0;
+    // Mouse-scroll travel taken from the camera at the previous frame, applied at this one: the back
+    // layer drawn before the character shows the camera's moves up to the previous frame only.
+    float ScrollLagX = 0, ScrollLagY = 0;
     uint8_t TurnLock = 0;  // 255 while the turn plays; the arrows are ignored meanwhile
     int16_t RightHeld = 0, LeftHeld = 0;
     int16_t MirrorFrame = 0;

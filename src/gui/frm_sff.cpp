@@ -1,5 +1,6 @@
 #include "gui/frm_sff.h"
 
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -164,6 +165,11 @@ void FrmSff::ShowSprite() {
         m_image->setValue(s.Image);
     }
     setWindowTitle(ToolText(FromContentText(SpriteBrowserCaption(m_browser, m_stage))));
+}
+
+void FrmSff::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (m_closed) m_closed();
 }
 
 }  // namespace qb::gui

@@ -43,6 +43,8 @@ public:
     // Shows again when the stage's sprite table changed (another stage loaded, or none) since the last
     // show: the range shrinks to the table and the picture follows.
     void Refresh();
+    // Runs when the user closes the window (debug mode ends with it).
+    void SetClosedHandler(std::function<void()> handler) { m_closed = std::move(handler); }
     // Asked for the file "Save PNG" writes; empty cancels. Tests replace it.
     void SetSaveAsk(std::function<std::string()> ask) { m_saveAsk = std::move(ask); }
 
@@ -53,7 +55,11 @@ public:
     QPushButton* GoButton() const { return m_go; }
     QPushButton* SaveButton() const { return m_save; }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    std::function<void()> m_closed;
     const StageModel& m_stage;
     SpriteBrowserState& m_browser;
     SpriteCanvas* m_canvas = nullptr;

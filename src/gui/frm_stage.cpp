@@ -106,6 +106,8 @@ FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys)
     m_lstStages->hide();
     connect(m_lstStages, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         lstStages_Click(m_state, m_lstStages->row(item));
+        // The click moved the widget's highlight; a refused stage leaves the core's where it was.
+        RefreshStageList();
         Sync();
     });
 
@@ -485,6 +487,10 @@ void FrmStage::ShowSpriteBrowser() {
     // loaded then.
     if (!m_sff || !m_sff->isVisible()) {
         m_sff = std::make_unique<FrmSff>(m_state.Stage, m_state.Edit.Browser);
+        m_sff->SetClosedHandler([this] {
+            SpriteBrowserClosed(m_state);
+            Sync();
+        });
         m_sff->Open();
     }
     m_sff->show();

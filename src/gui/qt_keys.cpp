@@ -1,8 +1,17 @@
 #include "gui/qt_keys.h"
 
 #include <Qt>
+#include <algorithm>
 
 namespace qb::gui {
+
+namespace {
+
+// Presses counted between two reads at most: while a box holds the loop up nothing reads the keys,
+// and what was typed meanwhile must not come out as a long run of steps afterwards.
+constexpr int kMaxCountedPresses = 16;
+
+}  // namespace
 
 Key QtKeys::FromQtKey(int qtKey) {
     switch (qtKey) {
@@ -57,7 +66,17 @@ bool QtKeys::Pressed(Key key) {
     const bool pressOnly = key == Key::Step || key == Key::SpeedDown || key == Key::SpeedUp;
     const bool result = (m_down[k] && !pressOnly) || m_latched[k];
     m_latched[k] = false;
+    m_presses[k] = 0;
     return result;
+}
+
+int QtKeys::PressCount(Key key) {
+    const int k = static_cast<int>(key);
+    if (k < 0 || k >= kCount) return 0;
+    const int presses = m_presses[k];
+    m_presses[k] = 0;
+    m_latched[k] = false;
+    return presses;
 }
 
 std::pair<int, int> QtKeys::PointerPos() {
@@ -80,7 +99,10 @@ bool QtKeys::KeyEvent(int qtKey, bool down, bool keypad) {
     if (key == Key::Count) return false;
     const int k = static_cast<int>(key);
     // A tap shorter than a frame still counts: the latch holds it until the core reads it.
-    if (down && !m_down[k]) m_latched[k] = true;
+    if (down && !m_down[k]) {
+        m_latched[k] = true;
+        m_presses[k] = std::min(m_presses[k] + 1, kMaxCountedPresses);
+    }
     m_down[k] = down;
     return true;
 }

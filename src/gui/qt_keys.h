@@ -15,6 +15,7 @@ class QtKeys : public Keys {
 public:
     bool IsDown(Key key) override;
     bool Pressed(Key key) override;
+    int PressCount(Key key) override;
     std::pair<int, int> PointerPos() override;
 
     // The Qt key a core key stands for, or Key::Count when none.
@@ -36,6 +37,7 @@ private:
     static constexpr int kCount = static_cast<int>(Key::Count);
     std::array<bool, kCount> m_down{};
     std::array<bool, kCount> m_latched{};
+    std::array<int, kCount> m_presses{};  // downs since the last read
     std::function<std::pair<int, int>()> m_pointer;
 };
 

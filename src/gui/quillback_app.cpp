@@ -1,7 +1,9 @@
 #include "gui/quillback_app.h"
 
+#include <QApplication>
 #include <QCryptographicHash>
 #include <QCursor>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
@@ -46,6 +48,44 @@ QuillbackApp::QuillbackApp()
     ports.clock = m_clock.get();
     ports.media = m_media.get();
     ports.sink = &m_sink;
+}
+
+namespace {
+
+// Answers every open modal box or dialog as its Cancel (a message box's escape answer: No for a
+// question). Bounded: a box that will not go is left, and the next tick tries again.
+void CancelModalBoxes() {
+    for (int i = 0; i < 16; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) return;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal) return;
+    }
+}
+
+}  // namespace
+
+void QuillbackApp::RequestStop() {
+    if (m_finished) return;
+    // The close request first: a command waiting on a box then finds the loop told to end.
+    if (!m_window->Quitting()) m_window->close();
+    CancelModalBoxes();
+    if (!m_stopTimer) {
+        // A command may open another box after the first one went (a refusal, a second question).
+        m_stopTimer = new QTimer(this);
+        m_stopTimer->setInterval(20);
+        connect(m_stopTimer, &QTimer::timeout, this, [this] {
+            if (m_finished) {
+                m_stopTimer->stop();
+                return;
+            }
+            CancelModalBoxes();
+        });
+    }
+    m_stopTimer->start();
 }
 
 QuillbackApp::~QuillbackApp() {

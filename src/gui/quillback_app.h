@@ -4,6 +4,7 @@
 #include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
+#include <QTimer>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,10 @@ public:
     QtKeys& Keys() { return m_keys; }
     // True once the core's shutdown has closed the window.
     bool Finished() const { return m_finished; }
+    // A stop signal (SIGTERM, SIGHUP, SIGINT): ends the program as Exit does, answering every open
+    // modal box or dialog as Cancel (now and while the shutdown is on its way), so that no box left
+    // open keeps the program from ending.
+    void RequestStop();
 
 signals:
     void Finished_();
@@ -76,6 +81,7 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<QLocalServer> m_server;  // stages handed over by later starts
     bool m_finished = false;
+    QTimer* m_stopTimer = nullptr;
 };
 
 }  // namespace qb::gui

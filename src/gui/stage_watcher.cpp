@@ -29,7 +29,9 @@ StageWatcher::StageWatcher(AppState& state, std::function<void()> changed)
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &StageWatcher::OnFileChanged);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &StageWatcher::OnFolderChanged);
     connect(&m_listTimer, &QTimer::timeout, this, [this] {
-        if (!m_state.Loop.ShutdownDone && RefillStageList(m_state) && m_changed) m_changed();
+        if (m_state.Loop.ShutdownDone) return;
+        WatchListFolders();
+        if (RefillStageList(m_state) && m_changed) m_changed();
     });
 }
 
@@ -38,10 +40,18 @@ void StageWatcher::Sync() {
     bool changed = false;
     if (m_state.MugeDir != m_mugeDir) {
         m_mugeDir = m_state.MugeDir;
-        QString stages = FromNative(ResolvePath(StagesFolder(m_state)));
+        QString stages = FromNative(StagesFolder(m_state));
         while (stages.size() > 1 && stages.endsWith('/')) stages.chop(1);
         changed = stages != m_stagesFolder;
         m_stagesFolder = stages;
+        // The stages folder, the MUGEN folder and the folder that holds it: renaming or removing any of
+        // them (or bringing it back) changes what the list shows, and only a watch on the folder above
+        // sees it.
+        m_listFolders.clear();
+        for (QString folder = stages; m_listFolders.size() < 3 && !folder.isEmpty(); folder = FolderOf(folder)) {
+            if (m_listFolders.contains(folder)) break;
+            m_listFolders << folder;
+        }
     }
     std::vector<std::string> files = StageFilesToWatch(m_state);
     if (files != m_files) {
@@ -61,9 +71,24 @@ void StageWatcher::Sync() {
         if (!m_fileFolders.contains(folder)) m_fileFolders << folder;
     }
     folders = m_fileFolders;
-    if (!m_stagesFolder.isEmpty() && !folders.contains(m_stagesFolder)) folders << m_stagesFolder;
     for (const QString& folder : folders)
         if (QFileInfo(folder).isDir()) m_watcher.addPath(folder);
+    WatchListFolders();
+}
+
+void StageWatcher::WatchListFolders() {
+    // The stages folder itself is found without regard to case, as the list is filled.
+    const QStringList watched = m_watcher.directories();
+    for (const QString& folder : m_listFolders) {
+        const QString onDisk = folder == m_stagesFolder ? FromNative(ResolvePath(folder.toStdString())) : folder;
+        if (!watched.contains(onDisk) && QFileInfo(onDisk).isDir()) m_watcher.addPath(onDisk);
+    }
+}
+
+bool StageWatcher::IsListFolder(const QString& path) const {
+    for (const QString& folder : m_listFolders)
+        if (path == folder || path == FromNative(ResolvePath(folder.toStdString()))) return true;
+    return false;
 }
 
 void StageWatcher::WatchAgain() {
@@ -84,7 +109,7 @@ void StageWatcher::OnFolderChanged(const QString& path) {
     WatchAgain();
     // Any change in a stage file's folder may be its replacement; the core compares the contents.
     if (m_fileFolders.contains(path)) NoteStageFilesChanged(m_state);
-    if (path == m_stagesFolder) m_listTimer.start();
+    if (IsListFolder(path)) m_listTimer.start();
 }
 
 }  // namespace qb::gui

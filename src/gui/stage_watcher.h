@@ -33,6 +33,9 @@ private:
     void OnFolderChanged(const QString& path);
     // Watches again the files that a replace took out of the watch and that exist once more.
     void WatchAgain();
+    // Watches the folders the stage list depends on that exist now and are not watched.
+    void WatchListFolders();
+    bool IsListFolder(const QString& path) const;
 
     AppState& m_state;
     std::function<void()> m_changed;
@@ -43,6 +46,7 @@ private:
     QStringList m_fileFolders;
     std::string m_mugeDir = "\n";  // never a real directory: the first Sync looks the folder up
     QString m_stagesFolder;
+    QStringList m_listFolders;  // the stages folder, the MUGEN folder and its parent
 };
 
 }  // namespace qb::gui

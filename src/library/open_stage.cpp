@@ -4,6 +4,7 @@
 
 #include "platform/paths.h"
 #include "platform/text_util.h"
+#include "stage/stage_loader.h"
 
 namespace qb {
 
@@ -37,6 +38,16 @@ OpenPath ClassifyDroppedFiles(const std::vector<std::string>& paths) {
         }
     }
     return chosen;
+}
+
+std::string StageRefusalMessage(const std::string& path) {
+    if (!FileExists(path)) {
+        if (!path.empty() && DirExists(path)) return "Not a stage!\r\n" + path + "\r\nIt is a folder, not a file.";
+        return "Can't find file: \r\n" + path;
+    }
+    // FileExists opened it: an unreadable file is reported as not found.
+    if (IsStage(path)) return {};
+    return "Not a stage!\r\n" + path + "\r\nThe file has no [Camera] section, so it is not a stage definition.";
 }
 
 void AddRecentFile(std::vector<std::string>& recent, const std::string& entry) {

@@ -25,6 +25,12 @@ OpenPath ClassifyDialogAnswer(const std::string& answer);
 // other paths are ignored and the last matching path wins. None when nothing matched.
 OpenPath ClassifyDroppedFiles(const std::vector<std::string>& paths);
 
+// Why the file at `path` cannot be opened as a stage, as the one box every open path shows: it
+// names the file and what is wrong with it ("Can't find file: " for a missing one, "Not a stage!"
+// and the reason otherwise). Empty when the file is a stage. Refusing never touches the stage on
+// screen.
+std::string StageRefusalMessage(const std::string& path);
+
 // Puts `entry` at the top of `recent` (item 1 of the menu is recent[0]). An entry already in the
 // list (exact, case-sensitive text) moves to the top and the list keeps its length; a new entry
 // grows the list up to kMaxRecentFiles, beyond which the oldest is overwritten. A list that was

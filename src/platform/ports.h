@@ -143,6 +143,10 @@ public:
     virtual bool IsDown(Key key) = 0;
     // True when the key is down now or was pressed since the last call of this for that key.
     virtual bool Pressed(Key key) = 0;
+    // How many times the key went down since the last call of this or Pressed for that key (keys
+    // whose every press is one step: two quick presses between two reads are two steps). Reading
+    // it forgets the presses, as Pressed does.
+    virtual int PressCount(Key key) { return Pressed(key) ? 1 : 0; }
     // Pointer position in view pixels (0..319, 0..239 at 1x; outside when the pointer is away).
     virtual std::pair<int, int> PointerPos() = 0;
 };

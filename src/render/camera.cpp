@@ -72,6 +72,7 @@ void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys&
         auto [x, y] = keys.PointerPos();
         const double width = camera.ViewRight, height = camera.ViewBottom;
         if (x > 0 && x < width && y > 0 && y < height) {
+            const float startX = camera.CameraX, startY = camera.CameraY;
             double cy = height / 2, cx = width / 2;
             if (y < cy) {
                 camera.VCamStep = static_cast<float>(std::fabs((y - cy) / 40));
@@ -87,6 +88,8 @@ void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys&
                 camera.HCamStep = static_cast<float>((x - cx) / 10);
                 MoveRight(stage, camera);
             }
+            camera.ScrollTravelX += camera.CameraX - startX;
+            camera.ScrollTravelY += camera.CameraY - startY;
         }
     }
 }

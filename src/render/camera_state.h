@@ -27,6 +27,10 @@ struct CameraState {
     // while the arrow keys still move the camera with it on.
     uint8_t CharEnabled = 0;
     uint8_t CameraFollow = 0;
+    // Camera travel made by mouse scrolling and not yet taken up by the test character, which stands
+    // on the stage and so moves on screen with it (its own walk hand-over is not scrolling).
+    float ScrollTravelX = 0;
+    float ScrollTravelY = 0;
     // View rectangle: near edges of tiling runs.
     float ViewLeft = 0;
     float ViewTop = 0;

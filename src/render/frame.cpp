@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "render/draw_elements.h"
+#include "platform/gfx.h"
 #include "render/overlays.h"
 
 namespace qb {
@@ -27,9 +28,17 @@ FrameResult DrawFrame(FrameContext& ctx) {
     // The editor's keys belong to the sprite browser while Debug is on, as the Pause key does. The
     // Step key is read on every pass, so that a press made while running does not step later.
     const bool keysOn = options.DebugMode == 0;
-    const bool stepKey = keysOn && ctx.keys.Pressed(Key::Step);
+    const int stepPresses = keysOn ? ctx.keys.PressCount(Key::Step) : 0;
+    const bool stepKey = stepPresses > 0;
+    // Two quick presses while paused are two frames, as two presses of the speed keys are two steps.
+    if (options.Paused && stepPresses > 0) result.ExtraSteps = options.Step ? stepPresses : stepPresses - 1;
     if (!options.Paused || options.Step || stepKey) {
-        if (options.DebugBG) DebugClear(ctx.backBuffer);
+        // Every frame starts from an empty picture: where the stage's elements leave gaps (a sparse
+        // stage, a sprite that did not load) the previous frame and its info text must not show.
+        if (options.DebugBG)
+            DebugClear(ctx.backBuffer);
+        else if (ctx.backBuffer)
+            a_clear_to_color(ctx.backBuffer, 0);
         frame.LayerPass = 0;
         DrawElements(ctx);
         if (ctx.camera.CharEnabled != 0 && ctx.drawCharacter) ctx.drawCharacter();
@@ -56,7 +65,8 @@ FrameResult DrawFrame(FrameContext& ctx) {
             DrawInfoText(ctx.backBuffer, frame.FrameText, kInfoLineHeight);
         }
         result.PauseKey = ctx.keys.Pressed(Key::Pause);
-        result.SpeedChange = int{ctx.keys.Pressed(Key::SpeedUp)} - int{ctx.keys.Pressed(Key::SpeedDown)};
+        // Every press counts: at a slow speed two quick presses fall between two reads.
+        result.SpeedChange = ctx.keys.PressCount(Key::SpeedUp) - ctx.keys.PressCount(Key::SpeedDown);
     }
     result.DeleteKey = frame.DeleteRequested;
     frame.DeleteRequested = false;

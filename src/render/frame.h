@@ -104,7 +104,9 @@ struct FrameResult {
     bool PauseKey = false;
     // The Delete key was seen by an element pass.
     bool DeleteKey = false;
-    // -1 / +1 when the slower / faster key was pressed (read like the Pause key), else 0.
+    // Presses of the Step key read while paused beyond the one this frame used.
+    int ExtraSteps = 0;
+    // Presses of the faster key less presses of the slower one since the last read.
     int SpeedChange = 0;
 };
 

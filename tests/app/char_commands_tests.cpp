@@ -184,6 +184,26 @@ TEST(TestCharCommands, StageStartPlacesTheCharacterWhichWalksBetweenTheLayers) {
     EXPECT_EQ(f.state.bRunning, 1);
 }
 
+TEST(TestCharCommands, MouseScrollingMovesTheCharacterWithTheStage) {
+    AppFixture f;
+    f.state.StageFile = f.AddStage("a", "A");  // one element of delta 1 at the camera's start
+    f.state.CharSettings.TestCharPath = std::string(QB_DEMO_DIR) + "/chars/wren/wren.def";
+    mnuChar_Click(f.state);
+    ASSERT_TRUE(BeginStageRun(f.state));
+    mnuMScroll_Click(f.state);
+    f.keys.pointer = {300, 120};  // right of the centre: the camera scrolls right, up to the bound
+    std::vector<float> element, character;
+    for (int i = 0; i < 8; ++i) {
+        f.clock.AdvanceMs(17);
+        RunPass(f.state);
+        element.push_back(static_cast<float>(f.state.Frame.Drawn[0].x));
+        character.push_back(f.state.Chars.Characters[0].X);
+    }
+    EXPECT_LT(element.back(), element.front() - 50);
+    for (size_t i = 1; i < element.size(); ++i)
+        EXPECT_FLOAT_EQ(character[i] - character[0], element[i] - element[0]) << "frame " << i;
+}
+
 TEST(TestCharCommands, AnotherChoiceReleasesTheLoadedCharacterAtOnce) {
     CharAppFixture f;
     f.SwitchOnBeforeStart();

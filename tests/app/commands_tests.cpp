@@ -114,11 +114,15 @@ TEST(OpenStage, RefusedFilesChangeNothing) {
     StartRunning(f, running);
     const std::string notStage = f.mugen.Write("stages/notes.def", "[Info]\r\nname = x\r\n").string();
 
+    // One box each, naming the file and what is wrong with it.
     OpenStageFile(f.state, f.mugen.Dir() + "stages/missing.def");
-    EXPECT_EQ(f.BoxTexts(),
-              (std::vector<std::string>{"Can't find file: \r\n" + f.mugen.Dir() + "stages/missing.def",
-                                        "Not a stage!"}));
     OpenStageFile(f.state, notStage);
+    OpenStageFile(f.state, f.mugen.Dir() + "stages");
+    EXPECT_EQ(f.BoxTexts(),
+              (std::vector<std::string>{
+                  "Can't find file: \r\n" + f.mugen.Dir() + "stages/missing.def",
+                  "Not a stage!\r\n" + notStage + "\r\nThe file has no [Camera] section, so it is not a stage definition.",
+                  "Not a stage!\r\n" + f.mugen.Dir() + "stages\r\nIt is a folder, not a file."}));
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Exclamation);
     EXPECT_EQ(f.state.bRunning, 1);
     EXPECT_EQ(f.state.StageFile, running);
@@ -169,7 +173,8 @@ TEST(OpenStage, OpenDialogRequestCancelAndZip) {
 
     f.ui.openAnswers = {f.mugen.Dir() + "stages/pack.ZIP"};  // a missing package
     mnuOpen_Click(f.state);
-    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"ZIP ERROR!", "Not a stage!"}));
+    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n" + f.mugen.Dir() + "stages/pack.ZIP"}));
+    EXPECT_EQ(f.state.StageFile, "/kept.def");
     EXPECT_FALSE(f.state.Window.tmrStartEnabled);
 
     f.ui.openAnswers = {stage};
@@ -200,7 +205,8 @@ TEST(OpenStage, DropsAndTheCommandLineGoThroughTheDropTimer) {
     TmrDropTick(g.state);
     EXPECT_EQ(g.state.bRunning, 1);  // a stray drop does not end the stage on screen
     ASSERT_FALSE(g.ui.boxes.empty());
-    EXPECT_EQ(g.ui.boxes.back().text, "Not a stage!");
+    EXPECT_EQ(g.ui.boxes.back().text,
+              "Not a stage!\r\n" + stray + "\r\nThe file has no [Camera] section, so it is not a stage definition.");
 
     AppFixture h;
     OpenFromCommandLine(h.state, h.AddStage("c", "C"));
@@ -208,7 +214,7 @@ TEST(OpenStage, DropsAndTheCommandLineGoThroughTheDropTimer) {
     TmrDropTick(h.state);
     EXPECT_TRUE(h.state.Window.tmrStartEnabled);
     OpenFromCommandLine(h.state, "/some/where/pack.zip");
-    EXPECT_EQ(h.BoxTexts(), (std::vector<std::string>{"ZIP ERROR!", "Not a stage!"}));
+    EXPECT_EQ(h.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/some/where/pack.zip"}));
     EXPECT_FALSE(h.state.Window.tmrDropEnabled);
 }
 
@@ -224,10 +230,59 @@ TEST(OpenStage, RecentFileClickPromotesAndOpens) {
 
     f.state.Window.tmrStartEnabled = false;
     MnuRecentFiles_Click(f.state, 2);
-    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/gone/x.def", "Not a stage!"}));
+    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/gone/x.def"}));
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Critical);
     EXPECT_EQ(f.state.StageFile, b);
     EXPECT_FALSE(f.state.Window.tmrStartEnabled);
+}
+
+TEST(OpenStage, ARefusedListEntryKeepsTheHighlightOnTheStageOnScreen) {
+    AppFixture f;
+    const std::string a = f.AddStage("a", "A");
+    f.mugen.Write("stages/b.def", "[Info]\r\nname = not a stage\r\n");
+    ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages", ".def"));
+    ASSERT_EQ(f.state.Stages.Names, (std::vector<std::string>{"a", "b"}));
+    StartRunning(f, a);
+    f.state.Stages.Select(0);
+    // Every way of reaching the bad entry: a click, the next command, a random pick.
+    lstStages_Click(f.state, 1);
+    mnuStageNext_Click(f.state);
+    mnuR_Click(f.state, 0.9);
+    EXPECT_EQ(f.BoxTexts().size(), 3u);
+    EXPECT_EQ(f.state.Stages.ListIndex, 0);
+    EXPECT_EQ(f.state.StageFile, a);
+    EXPECT_EQ(f.state.bRunning, 1);
+}
+
+TEST(StageCommands, ReloadKeepsTheStageWhenItsDefinitionIsGoneOrNoStage) {
+    for (const bool moved : {true, false}) {
+        AppFixture f;
+        const std::string def = f.AddStage("a", "A");
+        StartRunning(f, def);
+        if (moved)
+            fs::rename(def, def + ".moved");
+        else
+            f.mugen.Write("stages/a.def", "[Info]\r\nname = x\r\n");
+        mnuReload_Click(f.state);
+        ASSERT_EQ(f.BoxTexts().size(), 1u);
+        EXPECT_EQ(f.BoxTexts()[0].rfind(moved ? "The stage definition\r\n" + def + "\r\nis gone" : "Not a stage!", 0), 0u);
+        EXPECT_EQ(f.state.bRunning, 1);
+        EXPECT_EQ(f.state.Stage.StageName, "A");
+        EXPECT_FALSE(f.state.Loop.ExitLoop || f.state.Window.tmrStartEnabled);
+    }
+}
+
+TEST(StageCommands, ClosingTheSpriteBrowserEndsDebugMode) {
+    AppFixture f;
+    StartRunning(f, f.AddStage("a", "A"));
+    mnuDebug_Click(f.state);
+    SpriteBrowserClosed(f.state);
+    EXPECT_FALSE(f.state.Menus.Checked("mnuDebug"));
+    f.keys.Tap(Key::Pause);
+    DrawStageFrame(f.state, f.keys, f.clock);
+    EXPECT_EQ(f.state.Loop.Paused, 255) << "the Pause key works again";
+    mnuDebug_Click(f.state);  // the next Debug click turns it on again, not off
+    EXPECT_NE(f.state.Loop.DebugMode, 0);
 }
 
 TEST(StageCommands, CloseKeepsTheFileAndShowsBlack) {
@@ -370,8 +425,7 @@ TEST(StageCommands, NothingReplacesTheStageWhileDeleteAsks) {
     EXPECT_TRUE(fs::exists(b));
     EXPECT_TRUE(f.state.Window.tmrDropEnabled);
     TmrDropTick(f.state);  // the hand-over, once the question is answered
-    EXPECT_EQ(f.BoxTexts().back(), "Not a stage!");
-    EXPECT_EQ(f.BoxTexts()[f.ui.boxes.size() - 2], "ZIP ERROR!");
+    EXPECT_EQ(f.BoxTexts().back(), "Can't find file: \r\n/some/where/pack.zip");
 }
 
 TEST(StageList, NavigationOpensTheListedFile) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "app/char_commands.h"
@@ -55,6 +56,10 @@ TEST(FrameStep, AStepWhilePausedDrawsTheFrameAnUninterruptedRunDraws) {
     EXPECT_EQ(stepped.Pass(), frameN2);
     EXPECT_EQ(stepped.state.Loop.Paused, 255);
     EXPECT_EQ(stepped.state.Frame.FrameText, "Frame 152  x1");
+    stepped.keys.Tap(Key::Step);
+    stepped.keys.Tap(Key::Step);
+    stepped.Pass(3);
+    EXPECT_EQ(stepped.state.Frame.FrameNumber, 154) << "two quick presses, two frames";
 }
 
 TEST(RunSpeed, PacesTheLimiterAtTheSpeedAndTheKeysStopAtTheEnds) {
@@ -83,6 +88,14 @@ TEST(RunSpeed, PacesTheLimiterAtTheSpeedAndTheKeysStopAtTheEnds) {
             run.Pass();
         }
         EXPECT_EQ(run.state.Loop.Speed, end);
+    }
+    // Two quick presses between two passes (a quarter-speed pass is 67 ms apart) are two steps.
+    for (auto [key, from, to] : {std::tuple{Key::SpeedUp, 0, 2}, std::tuple{Key::SpeedDown, 4, 2}}) {
+        SetRunSpeed(run.state, from);
+        run.keys.Tap(key);
+        run.keys.Tap(key);
+        run.Pass();
+        EXPECT_EQ(run.state.Loop.Speed, to);
     }
 }
 

@@ -130,7 +130,7 @@ TEST(StagePackage, DropRecentEntryAndCommandLineExtractTheirPackage) {
 
     fs::remove(package);
     MnuRecentFiles_Click(f.state, 0);
-    EXPECT_EQ(f.BoxTexts().back(), "Not a stage!");
+    EXPECT_EQ(f.BoxTexts().back(), "Can't find file: \r\n" + package);
     EXPECT_EQ(f.ProgramListing(), before);
 }
 
@@ -149,9 +149,10 @@ TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
          {}},
         {"legacy name", {{sjisName, StageDefText("Toshi", "city.sff")}, {"city.sff", TinySff()}},
          "\xE9\x83\xBD\xE5\xB8\x82.def", {}},
-        {"no definition", {{"stages/city.sff", TinySff()}}, "", {"Not a stage!"}},
+        {"no definition", {{"stages/city.sff", TinySff()}}, "",
+         {"Not a stage!\r\n%\r\nThe package holds no stage definition (.def file)."}},
         {"a definition that is no stage", {{"x.def", "[Info]\r\nname = x\r\n"}, {"x.sff", TinySff()}}, "",
-         {"Not a stage!"}},
+         {"Not a stage!\r\n%\r\nIts definition x.def has no [Camera] section."}},
         {"password-protected sprite file",
          {{"city.def", StageDefText("City", "city.sff")}, {"city.sff", TinySff(), false, "pw"}},
          "city.def",
@@ -170,7 +171,7 @@ TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
         }
         EXPECT_EQ(f.BoxTexts(), expectedBoxes) << c.what;
         if (c.opens.empty()) {
-            EXPECT_EQ(f.state.StageFile, package) << c.what;
+            EXPECT_EQ(f.state.StageFile, "") << c.what;  // a refused package names nothing to open
             EXPECT_TRUE(f.TempListing().empty()) << c.what;  // deleted at once
             continue;
         }
@@ -178,6 +179,28 @@ TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
         mnuClose_Click(f.state);
         EXPECT_TRUE(f.TempListing().empty()) << c.what;  // every extracted file goes, the unopened one too
         EXPECT_EQ(f.ProgramListing(), before) << c.what;
+    }
+}
+
+TEST(StagePackage, ARefusedPackageLeavesTheRunningStageAlone) {
+    for (const bool runningFromPackage : {false, true}) {
+        PackageFixture f;
+        f.ui.openAnswers = {runningFromPackage ? f.Package("city.zip", f.CityItems()) : f.AddStage("a", "A")};
+        mnuOpen_Click(f.state);
+        LoadStage(f.state);
+        ASSERT_EQ(f.state.bRunning, 1);
+        const std::string running = f.state.StageFile;
+        const auto listing = f.ProgramListing();
+        const std::string notStage = f.Package("notes.zip", {{"x.def", "[Info]\r\nname = x\r\n"}});
+        f.ui.openAnswers = {notStage, f.RawPackage("junk.zip", "junk")};
+        mnuOpen_Click(f.state);
+        mnuOpen_Click(f.state);
+        FilesDropped(f.state, {notStage});
+        EXPECT_EQ(f.BoxTexts().size(), 3u);
+        EXPECT_EQ(f.state.bRunning, 1);
+        EXPECT_EQ(f.state.StageFile, running);
+        EXPECT_EQ(f.state.Package.FromPackage, runningFromPackage);
+        EXPECT_EQ(f.ProgramListing(), listing) << "the running package's files stay, the refused ones go";
     }
 }
 
@@ -189,8 +212,10 @@ TEST(StagePackage, UnreadableOrEmptyArchivesAreZipErrors) {
         const std::string package = f.RawPackage("bad.zip", bytes);
         f.ui.openAnswers = {package};
         mnuOpen_Click(f.state);
-        EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"ZIP ERROR!", "Not a stage!"}));
-        EXPECT_EQ(f.state.StageFile, package);
+        EXPECT_EQ(f.BoxTexts(),
+                  (std::vector<std::string>{"ZIP ERROR!\r\n" + package +
+                                            "\r\nThe file cannot be read as a zip archive, or it holds no files."}));
+        EXPECT_EQ(f.state.StageFile, "");
     }
 }
 
@@ -199,15 +224,14 @@ TEST(StagePackage, UnreadableOrEmptyArchivesAreZipErrors) {
 TEST(StagePackage, ReleaseKeepsFilesThePackageDidNotCreate) {
     PackageFixture f;
     const std::string mine = TinySff() + "mine";
+    const std::string saved = StageDefText("Saved", "city.sff");  // an earlier Save Changes
     f.program.Write("city.sff", mine);
+    f.program.Write("test.def", saved);
     f.ui.openAnswers = {
         f.Package("test.zip", {{"test.def", StageDefText("City", "city.sff")}, {"city.sff", TinySff()}})};
     mnuOpen_Click(f.state);
     ASSERT_TRUE(BeginStageRun(f.state));
     EXPECT_EQ(f.state.Package.ExtractedSpriteFile, f.Extracted("city.sff"));
-    BgEditorButton(f.state, "cmdSave");  // "test.def" in the program folder, the name of the extracted one
-    const std::string saved = f.program.Read("test.def");
-    EXPECT_FALSE(saved.empty());
     EXPECT_EQ(f.Log().find("already exists"), std::string::npos);
     mnuClose_Click(f.state);
     EXPECT_EQ(f.program.Read("test.def"), saved);

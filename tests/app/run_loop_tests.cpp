@@ -57,6 +57,20 @@ TEST(FramePacing, UnlimitedAndNegativeLimitsServeMessagesOnce) {
     }
 }
 
+TEST(FramePacing, PausedWithoutALimitWaitsForMessagesInsteadOfSpinning) {
+    const int64_t period = FramePeriodCounts(FakeClock::kFrequency, kPausedFps);
+    for (const bool resumed : {false, true}) {
+        AppFixture f;
+        f.state.Loop.FpsLimit = 0;
+        f.state.Loop.Paused = 255;
+        if (resumed) f.ui.onDoEvents = [&] { f.state.Loop.Paused = 0; };  // the Pause command, mid-wait
+        WaitForFrame(f.state);
+        EXPECT_EQ(f.state.Loop.LastPresent >= period, !resumed);
+        EXPECT_LE(f.state.Loop.LastPresent, period + 50);
+        EXPECT_LE(f.clock.sleeps.size(), 20u) << "a handful of naps, not a busy loop";
+    }
+}
+
 TEST(FramePacing, ExitLoopSetDuringTheWaitEndsIt) {
     AppFixture f;
     f.state.Loop.LastPresent = f.clock.nowCounts;
@@ -84,6 +98,23 @@ TEST(RunLoop, RunsTheStageUntilACommandEndsIt) {
     const double elapsedMs = static_cast<double>(f.clock.nowCounts) / 1000.0;
     EXPECT_GE(elapsedMs, (f.sink.presents - 1) * 16.6);
     EXPECT_EQ(f.state.Edit.Fields.txtcamleft, "-100");
+}
+
+TEST(RunLoop, AStageStartedWhilePausedShowsItsFirstFrameAndStaysPaused) {
+    AppFixture f;
+    f.state.StageFile = f.AddStage("forest", "Forest Gate");
+    mnuPause_Click(f.state);  // paused on the stage before
+    a_clear_to_color(f.state.BackBuffer.get(), 0);
+    f.EndLoopAtDoEvents(30);
+    RunStage(f.state);
+    EXPECT_EQ(f.state.Loop.Paused, 255);
+    EXPECT_EQ(f.ui.captions.back(), "Forest Gate <<PAUSED>>");
+    EXPECT_EQ(f.state.Frame.FrameNumber, 1) << "one frame drawn, then the pause holds";
+    int drawn = 0;
+    for (int y = 0; y < kViewHeight; ++y)
+        for (int x = 0; x < kViewWidth; ++x) drawn += a_getpixel(f.state.BackBuffer.get(), x, y) != 0;
+    EXPECT_GT(drawn, 0) << "the view (and a snapshot of it) shows the new stage, not black";
+    EXPECT_GT(f.sink.presents, 0);
 }
 
 TEST(RunLoop, FailedLoadDoesNotEnterTheLoop) {

@@ -177,7 +177,7 @@ TEST(StageLint, ShotPrintsOneJsonDocumentAndExitsByTheResult) {
     for (const char* part :
          {"\"mugen\": ", "\"stages\": [", "\"file\": ", "\"loaded\": true", "\"counts\": {",
           "\"kind\": \"sprite\", \"line\": 10", "element \\\"Caf\xc3\xa9 \\\"q\\\" \\\\\\\" (normal)",
-          "\"package\": ", "\"message\": \"opening the package: \\\"ZIP ERROR!\\\"\"",
+          "\"package\": ", "\"message\": \"opening the package: \\\"ZIP ERROR! ",
           "\"totals\": {\"stages\": 2, \"withProblems\": 2, \"problems\": 3", "\"sprite\": 1",
           "\"packages\": 1}"})
         EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;

@@ -2,6 +2,7 @@
 
 #include "character/char_walker.h"
 #include "platform/gfx.h"
+#include "render/camera.h"
 #include "tests/character/char_fixture.h"
 #include "tests/support/pixel_layout.h"
 
@@ -172,6 +173,30 @@ TEST(CharWalker, CameraTakesOverWithinTensionUntilTheBound) {
     EXPECT_EQ(w.ch().X, 304);
     ASSERT_TRUE(w.Step());
     EXPECT_EQ(w.ch().X, 302);
+}
+
+TEST(CharWalker, MouseScrollingCarriesTheCharacterWithTheStage) {
+    // Pointer near an edge of the view: the camera scrolls that way and the standing character slides
+    // the other way on screen by the same distance, a frame later as the back layer does, once.
+    struct Case {
+        int px, py;
+        float dx, dy;
+    };
+    for (const Case& c : {Case{310, 120, -15, 0}, Case{10, 120, 15, 0}, Case{160, 230, 0, -2.75f}}) {
+        Walker w;
+        w.stage.BoundLow = 100;
+        w.ch().X = 160;
+        w.camera.MouseScroll = 255;
+        w.keys.pointer = {c.px, c.py};
+        test::FakeClock clock;
+        CameraKeys(w.stage, w.camera, w.frame, w.keys, clock, nullptr);
+        ASSERT_TRUE(w.Step());
+        EXPECT_FLOAT_EQ(w.ch().X, 160) << "the elements drawn before it have not moved yet";
+        ASSERT_TRUE(w.Step() && w.Step());
+        EXPECT_FLOAT_EQ(w.ch().X, 160 + c.dx) << c.px << "," << c.py;
+        EXPECT_FLOAT_EQ(w.ch().Y, 8 + c.dy) << c.px << "," << c.py;
+        EXPECT_FLOAT_EQ(w.chars.GroundY, 12 + c.dy) << "the shadow's ground goes along";
+    }
 }
 
 TEST(CharWalker, AFramePastTheTableDrawsNothingAndABrokenRecordSwitchesOff) {

@@ -8,6 +8,7 @@
 #include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QUrl>
 #include <filesystem>
 
@@ -543,6 +545,26 @@ TEST(FrmStage, ClosingWhileRunningEndsTheLoopBeforeTheShutdown) {
     h.Run();
     EXPECT_FALSE(h.Window().isVisible());
     EXPECT_FALSE(h.State().Loop.InRunLoop);
+    EXPECT_NE(h.ConfigText().find("HCamStep = "), std::string::npos);
+}
+
+TEST(FrmStage, AStopSignalClosesAnOpenBoxAndExitsAsExitDoes) {
+    GuiHarness h;
+    const std::string first = h.StagePath("quillback");
+    ASSERT_TRUE(h.Start(first));
+    h.WaitRunning(first);
+    h.Do(
+        [&] {
+            // A box open inside the run loop, as the Delete question is; the signal arrives meanwhile.
+            QTimer::singleShot(50, h.program.get(), [&] { h.program->RequestStop(); });
+            QMessageBox box(QMessageBox::Question, "t", "Delete?", QMessageBox::Yes | QMessageBox::No, &h.Window());
+            box.setDefaultButton(QMessageBox::No);
+            EXPECT_NE(box.exec(), QMessageBox::Yes);
+            EXPECT_TRUE(h.State().Loop.ExitLoop);
+        },
+        "stop signal while a box is open");
+    h.Run();
+    EXPECT_TRUE(h.program->Finished());
     EXPECT_NE(h.ConfigText().find("HCamStep = "), std::string::npos);
 }
 

@@ -115,6 +115,13 @@ TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
     EXPECT_TRUE(keys.KeyEvent(Qt::Key_Period, true));
     EXPECT_TRUE(keys.Pressed(Key::Step));
     EXPECT_FALSE(keys.Pressed(Key::Step));
+    // The speed keys count every press made between two reads.
+    for (int i = 0; i < 2; ++i) {
+        keys.KeyEvent(Qt::Key_BracketRight, true);
+        keys.KeyEvent(Qt::Key_BracketRight, false);
+    }
+    EXPECT_EQ(keys.PressCount(Key::SpeedUp), 2);
+    EXPECT_EQ(keys.PressCount(Key::SpeedUp), 0);
     keys.MouseButton(Key::MouseRight, true);
     keys.ReleaseAll();
     EXPECT_FALSE(keys.IsDown(Key::MouseRight));

@@ -19,6 +19,7 @@ TEST(StageWatcher, SavesReloadTheRunningStageAndTheListFollowsItsFolder) {
     ASSERT_TRUE(h.Start(first));
     h.WaitRunning(first);
     const std::string original = h.mugen.Read("stages/quillback.def");
+    const fs::path moved = h.mugen.Path().string() + ".moved";
     const auto named = [&original](const std::string& name) {
         std::string def = original;
         return def.replace(def.find("\"Quillback Demo\""), 16, name);
@@ -45,8 +46,15 @@ TEST(StageWatcher, SavesReloadTheRunningStageAndTheListFollowsItsFolder) {
            [&] {
                EXPECT_EQ(h.Window().StageListBox()->item(2)->text(), "third");
                EXPECT_TRUE(h.State().Loop.InRunLoop) << "the stage runs on";
+               // The MUGEN folder renamed while running: the list must not keep naming files that
+               // are no longer there.
+               fs::rename(h.mugen.Path(), moved);
            },
            "the list shows the new stage");
+    h.Then([&] { return h.Window().StageListBox()->count() == 0; },
+           [&] { fs::rename(moved, h.mugen.Path()); }, "the list empties when the MUGEN folder goes");
+    h.Then([&] { return h.Window().StageListBox()->count() == 3; }, [] {},
+           "the list comes back with the folder");
     h.ThenExit();
     h.Run();
 }

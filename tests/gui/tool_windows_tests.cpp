@@ -52,6 +52,11 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             EXPECT_EQ(sff.ScrollBar()->maximum(), 0);
             EXPECT_EQ(sff.windowTitle().left(5), "(1\\1)");
             state.Stage.SpriteCount = static_cast<int16_t>(count);
+            // Closing the browser ends debug mode, and its menu mark goes with it.
+            EXPECT_TRUE(state.Menus.Checked("mnuDebug"));
+            sff.close();
+            EXPECT_EQ(state.Loop.DebugMode, 0);
+            EXPECT_FALSE(state.Menus.Checked("mnuDebug"));
 
             h.Trigger("mnuBgEditor");
             ASSERT_NE(w.BgEditor(), nullptr);

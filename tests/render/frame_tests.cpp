@@ -94,6 +94,24 @@ TEST(DrawFrame, DebugBackgroundClearsToMagentaBeforeTheLayers) {
     EXPECT_EQ(f.t.Dump()[0], "RG..");
 }
 
+TEST(DrawFrame, EveryFrameStartsFromAnEmptyPicture) {
+    // The elements cover columns 0 and 1 only; columns 2 and 3 hold what the previous frame left
+    // there (W). A drawn frame must not keep it; a paused one keeps its whole picture.
+    struct Case {
+        bool debugBG;
+        bool paused;
+        const char* picture;
+    };
+    for (const Case& c : {Case{false, false, "RGKK"}, Case{true, false, "RG.."}, Case{false, true, "WWWW"}}) {
+        FrameFixture f;
+        a_clear_to_color(f.t.backBuffer.get(), test::LayoutColor('W'));
+        f.options.DebugBG = c.debugBG;
+        f.options.Paused = c.paused;
+        f.Draw();
+        EXPECT_EQ(f.t.Dump()[0], c.picture) << "debug BG " << c.debugBG << ", paused " << c.paused;
+    }
+}
+
 TEST(DrawFrame, DebugModeHidesTheInfoTextAndIgnoresThePauseKey) {
     FrameFixture f;
     f.t.backBuffer = CreateBitmap(64, 16);

@@ -91,16 +91,28 @@ public:
         int k = static_cast<int>(key);
         bool result = down[k] || latched[k];
         latched[k] = false;
+        taps[k] = 0;
         return result;
+    }
+    int PressCount(Key key) override {
+        int k = static_cast<int>(key);
+        const int count = taps[k];
+        taps[k] = 0;
+        latched[k] = false;
+        return count;
     }
     std::pair<int, int> PointerPos() override { return pointer; }
 
     void Hold(Key key, bool on = true) { down[static_cast<int>(key)] = on; }
-    void Tap(Key key) { latched[static_cast<int>(key)] = true; }
-    void ReleaseAll() { down.fill(false); latched.fill(false); }
+    void Tap(Key key) {
+        latched[static_cast<int>(key)] = true;
+        ++taps[static_cast<int>(key)];
+    }
+    void ReleaseAll() { down.fill(false); latched.fill(false); taps.fill(0); }
 
     std::array<bool, static_cast<int>(Key::Count)> down{};
     std::array<bool, static_cast<int>(Key::Count)> latched{};
+    std::array<int, static_cast<int>(Key::Count)> taps{};
     std::pair<int, int> pointer{160, 120};
 };
 
