@@ -1,6 +1,7 @@
 #include "app/load_stage.h"
 
 #include "app/app_state.h"
+#include "tools/bg_commands.h"
 #include "app/commands.h"
 #include "app/open_package.h"
 #include "platform/paths.h"
@@ -76,6 +77,8 @@ void LoadStage(AppState& state) {
     }
 
     PlaceLoadedStage(state);
+    // What the editor's writes compare against: the stage as the file gives it, placed.
+    BeginEditBaseline(state.Stage, state.Load.Source, state.Edit);
     StartStageMusic(state);
 
     SetLoadMenus(state, true);

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -106,12 +107,20 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::No);
             break;
+        case MsgButtons::WriteDiscardCancel:
+            box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+            box.button(QMessageBox::Save)->setText(QStringLiteral("Write"));
+            box.setDefaultButton(QMessageBox::Save);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
     }
     const int result = box.exec();
     switch (result) {
         case QMessageBox::Yes:
+        case QMessageBox::Save:
             return MsgAnswer::Yes;
         case QMessageBox::No:
+        case QMessageBox::Discard:
             return MsgAnswer::No;
         case QMessageBox::Cancel:
             return MsgAnswer::Cancel;

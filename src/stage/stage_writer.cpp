@@ -91,8 +91,7 @@ std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFi
     return out;
 }
 
-bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, int16_t volume,
-                 std::string& error, AtomicWriteFault fault) {
+std::string RewritableStageFile(const std::string& stageFile, const std::string& consequence, std::string& error) {
     error.clear();
     std::string path = ResolvePath(stageFile);
     // A stage reached through a symbolic link is rewritten where it lives; the link stays a link.
@@ -103,19 +102,25 @@ bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, in
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         error = "The stage file " + stageFile + " does not exist.";
-        return false;
+        return {};
     }
     // A file without any write permission is read-only even for a user the system lets write it.
     if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) {
-        error = "The stage file " + stageFile + " is read-only; its music was not changed.";
-        return false;
+        error = "The stage file " + stageFile + " is read-only; " + consequence + ".";
+        return {};
     }
     const std::string dir = GetPath(path);
     if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0) {
-        error = "The folder of the stage file " + stageFile +
-                " cannot be written; its music was not changed.";
-        return false;
+        error = "The folder of the stage file " + stageFile + " cannot be written; " + consequence + ".";
+        return {};
     }
+    return path;
+}
+
+bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, int16_t volume,
+                 std::string& error, AtomicWriteFault fault) {
+    const std::string path = RewritableStageFile(stageFile, "its music was not changed", error);
+    if (path.empty()) return false;
     const auto bytes = ReadFileBytes(path, kMaxStageFileBytes);
     if (!bytes) {
         error = "The stage file " + stageFile + " cannot be read: " + std::strerror(errno);
