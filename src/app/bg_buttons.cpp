@@ -4,8 +4,8 @@
 #include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "music/music_chooser.h"
-#include "stage/stage_loader.h"
 #include "platform/paths.h"
+#include "stage/stage_loader.h"
 #include "tools/bg_commands.h"
 
 namespace qb {
@@ -59,8 +59,7 @@ bool WriteStage(AppState& state) {
     if (r.diskChanged) {
         // Told once; the next Write may replace exactly this text by the user's version.
         state.Edit.AcceptedDiskVersion = r.diskBytes;
-        Box(state,
-            r.error + "\r\nReload takes the file's version; Write again puts your version over it.",
+        Box(state, r.error + "\r\nReload takes the file's version; Write again puts your version over it.",
             MsgIcon::Exclamation);
         return false;
     }
@@ -122,10 +121,10 @@ bool BgEditorButton(AppState& state, const std::string& control) {
 bool ConfirmDropEdits(AppState& state) {
     if (state.bRunning != 1 || LoadInProgress(state) || !state.ports.ui) return true;
     if (!HasUnwrittenEdits(state.Stage, state.Edit)) return true;
-    const MsgAnswer answer = state.ports.ui->MsgBox(
-        "The background editor's changes to " + state.StageFile +
-            " are not written to the stage file.\r\nWrite them now, or discard them?",
-        MsgIcon::Exclamation, MsgButtons::WriteDiscardCancel);
+    const MsgAnswer answer =
+        state.ports.ui->MsgBox("The background editor's changes to " + state.StageFile +
+                                   " are not written to the stage file.\r\nWrite them now, or discard them?",
+                               MsgIcon::Exclamation, MsgButtons::WriteDiscardCancel);
     if (answer == MsgAnswer::No) return true;
     // Anything but Write or Discard (Cancel, the box closed) keeps the stage and its edits.
     return answer == MsgAnswer::Yes && WriteStage(state);

@@ -1,12 +1,12 @@
 #include "app/load_stage.h"
 
 #include "app/app_state.h"
-#include "tools/bg_commands.h"
 #include "app/commands.h"
 #include "app/open_package.h"
 #include "platform/paths.h"
 #include "stage/stage_loader.h"
 #include "stage/stage_parser.h"
+#include "tools/bg_commands.h"
 
 namespace qb {
 

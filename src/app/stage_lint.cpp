@@ -90,7 +90,8 @@ SectionLines FindSectionLines(const std::string& defPath) {
         const std::string_view value = std::string_view(line).substr(line.find('=') + 1);
         const size_t comma = value.find(',');
         if (text::LeadingNumber(value) < 0) found.negativeTileX.push_back(tile);
-        if (comma != npos && text::LeadingNumber(value.substr(comma + 1)) < 0) found.negativeTileY.push_back(tile);
+        if (comma != npos && text::LeadingNumber(value.substr(comma + 1)) < 0)
+            found.negativeTileY.push_back(tile);
     }
     int32_t action = -1;
     for (const SourceSection& section : map.Sections) {

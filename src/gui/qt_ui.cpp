@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
-#include <QProcess>
-#include <QPushButton>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
 #include <QStringDecoder>
 #include <QUrl>
 #include <QWidget>

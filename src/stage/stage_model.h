@@ -133,9 +133,9 @@ enum class SourceSectionKind { Stage, Element, Animation, CtrlGroup, Controller,
 
 struct SourceSection {
     SourceSectionKind Kind = SourceSectionKind::Stage;
-    int32_t Index = -1;  // the element, animation, group or controller read in it; -1 for stage keys
-    std::string Name;    // lower-cased text between the brackets ("camera"); empty before the first header
-    int32_t Header = 0;  // the header line; 0 for the lines before the first header
+    int32_t Index = -1;    // the element, animation, group or controller read in it; -1 for stage keys
+    std::string Name;      // lower-cased text between the brackets ("camera"); empty before any header
+    int32_t Header = 0;    // the header line; 0 for the lines before the first header
     int32_t LastLine = 0;  // its last line that holds anything besides a comment
 };
 
@@ -156,7 +156,7 @@ struct StageSource {
     std::string Bytes;
     bool Complete = false;
     std::vector<SourceSection> Sections;
-    std::vector<ElementSource> Elements;  // in element order
+    std::vector<ElementSource> Elements;       // in element order
     std::map<std::string, int32_t> StageKeys;  // as Keys, for the keys read outside any element
 };
 

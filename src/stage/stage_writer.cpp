@@ -91,7 +91,8 @@ std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFi
     return out;
 }
 
-std::string RewritableStageFile(const std::string& stageFile, const std::string& consequence, std::string& error) {
+std::string RewritableStageFile(const std::string& stageFile, const std::string& consequence,
+                                std::string& error) {
     error.clear();
     std::string path = ResolvePath(stageFile);
     // A stage reached through a symbolic link is rewritten where it lives; the link stays a link.

@@ -22,7 +22,8 @@ std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFi
 // which must be a regular file with write permission in a folder that can be written. Empty when it
 // is not, with `error` naming the stage file and ending in `consequence` ("its music was not
 // changed").
-std::string RewritableStageFile(const std::string& stageFile, const std::string& consequence, std::string& error);
+std::string RewritableStageFile(const std::string& stageFile, const std::string& consequence,
+                                std::string& error);
 
 // ChangeMusic: rewrites `stageFile` as above. The file is replaced in one step (a temporary file in its
 // own folder, flushed, renamed over it, permissions kept), so it is never lost: on any failure it

@@ -157,8 +157,9 @@ EditableValues CaptureEditable(const StageModel& stage) {
     return v;
 }
 
-WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& source, const EditableValues& before,
-                               const EditableValues& after, const WriteBackOptions& options) {
+WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& source,
+                               const EditableValues& before, const EditableValues& after,
+                               const WriteBackOptions& options) {
     WriteBackResult result;
     if (before.Elements.size() != after.Elements.size()) {
         result.error = "Elements were added or removed; the stage file cannot be matched to them";
@@ -193,7 +194,8 @@ WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& so
         !(options.acceptedDiskVersion && *options.acceptedDiskVersion == *onDisk)) {
         result.diskChanged = true;
         result.diskBytes = *onDisk;
-        result.error = "The stage file " + defPath + " changed on disk since it was loaded; nothing was written.";
+        result.error =
+            "The stage file " + defPath + " changed on disk since it was loaded; nothing was written.";
         return result;
     }
 

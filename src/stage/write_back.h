@@ -60,7 +60,8 @@ struct WriteBackOptions {
 // disk differs from that text, is read-only, or is not a regular file (a symbolic link is written
 // through to its target). The file is replaced in one step; before the first replacement it is
 // kept as "<file>.bak" (an existing backup is never overwritten, so it stays the original).
-WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& source, const EditableValues& before,
-                               const EditableValues& after, const WriteBackOptions& options = {});
+WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& source,
+                               const EditableValues& before, const EditableValues& after,
+                               const WriteBackOptions& options = {});
 
 }  // namespace qb

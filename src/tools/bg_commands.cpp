@@ -61,8 +61,9 @@ void BeginEditBaseline(const StageModel& stage, const StageSource& source, EditS
     edit.Source = source;
     edit.AcceptedDiskVersion.reset();
     BgEditorFields& f = edit.Fields;
-    for (std::string* box : {&f.txtType, &f.txtGfx, &f.txtVelX, &f.txtVelY, &f.txtDeltaX, &f.txtDeltaY, &f.txtTileX,
-                             &f.txtTileY, &f.txtTileSpcX, &f.txtTileSpcY, &f.txtXpos, &f.txtYpos})
+    for (std::string* box :
+         {&f.txtType, &f.txtGfx, &f.txtVelX, &f.txtVelY, &f.txtDeltaX, &f.txtDeltaY, &f.txtTileX, &f.txtTileY,
+          &f.txtTileSpcX, &f.txtTileSpcY, &f.txtXpos, &f.txtYpos})
         box->clear();
     f.chkMask = false;
 }

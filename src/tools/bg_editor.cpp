@@ -29,7 +29,8 @@ public:
         if (!v) return 0;
         const double rounded = text::RoundHalfEven(*v);
         if (rounded < low || rounded > high) {
-            Fail(text, label, "is out of range (" + text::NumberText(low) + " to " + text::NumberText(high) + ")");
+            Fail(text, label,
+                 "is out of range (" + text::NumberText(low) + " to " + text::NumberText(high) + ")");
             return 0;
         }
         return rounded;
@@ -62,8 +63,10 @@ private:
     std::string m_error;
 };
 
-constexpr double kInt16Min = std::numeric_limits<int16_t>::min(), kInt16Max = std::numeric_limits<int16_t>::max();
-constexpr double kInt32Min = std::numeric_limits<int32_t>::min(), kInt32Max = std::numeric_limits<int32_t>::max();
+constexpr double kInt16Min = std::numeric_limits<int16_t>::min(),
+                 kInt16Max = std::numeric_limits<int16_t>::max();
+constexpr double kInt32Min = std::numeric_limits<int32_t>::min(),
+                 kInt32Max = std::numeric_limits<int32_t>::max();
 
 }  // namespace
 
@@ -75,9 +78,11 @@ std::pair<double, double> EditedPosition(const BgElement& element) {
 std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t SelectedElement) {
     BoxReader boxes;
     const float startX = boxes.Real(fields.txtcamstartx, "camstartx");
-    const auto startY = static_cast<int16_t>(boxes.Whole(fields.txtcamstarty, "camstarty", kInt16Min, kInt16Max));
+    const auto startY =
+        static_cast<int16_t>(boxes.Whole(fields.txtcamstarty, "camstarty", kInt16Min, kInt16Max));
     const auto left = static_cast<int32_t>(boxes.Whole(fields.txtcamleft, "boundleft", kInt32Min, kInt32Max));
-    const auto right = static_cast<int32_t>(boxes.Whole(fields.txtcamright, "boundright", kInt32Min, kInt32Max));
+    const auto right =
+        static_cast<int32_t>(boxes.Whole(fields.txtcamright, "boundright", kInt32Min, kInt32Max));
     const auto high = static_cast<int16_t>(boxes.Whole(fields.txtcamhigh, "boundhigh", kInt16Min, kInt16Max));
     const auto low = static_cast<int16_t>(boxes.Whole(fields.txtcamlow, "boundlow", kInt16Min, kInt16Max));
     const bool selected = SelectedElement >= 0 && SelectedElement < static_cast<int>(stage.Elements.size());
@@ -93,8 +98,10 @@ std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t
         edited.VelocityX = boxes.Real(fields.txtVelX, "Vel X");
         edited.VelocityY = boxes.Real(fields.txtVelY, "Vel Y");
         const auto sprite = static_cast<int16_t>(boxes.Whole(fields.txtGfx, "Gfx", kInt16Min, kInt16Max));
-        edited.TileSpacingX = static_cast<int32_t>(boxes.Whole(fields.txtTileSpcX, "TileSX", kInt32Min, kInt32Max));
-        edited.TileSpacingY = static_cast<int32_t>(boxes.Whole(fields.txtTileSpcY, "Tile SY", kInt32Min, kInt32Max));
+        edited.TileSpacingX =
+            static_cast<int32_t>(boxes.Whole(fields.txtTileSpcX, "TileSX", kInt32Min, kInt32Max));
+        edited.TileSpacingY =
+            static_cast<int32_t>(boxes.Whole(fields.txtTileSpcY, "Tile SY", kInt32Min, kInt32Max));
         // The move is whole pixels: the start it changes is a whole number in the file.
         const auto [fromX, fromY] = EditedPosition(element);
         const double x = boxes.Whole(fields.txtXpos, "X", kInt32Min, kInt32Max);

@@ -9,8 +9,8 @@
 #include "app/run_loop.h"
 #include "app/startup.h"
 #include "library/stage_list.h"
-#include "tools/bg_commands.h"
 #include "tests/app/app_fixture.h"
+#include "tools/bg_commands.h"
 
 namespace qb::test {
 namespace {

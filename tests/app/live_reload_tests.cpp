@@ -9,8 +9,8 @@
 #include "app/commands.h"
 #include "app/live_reload.h"
 #include "app/run_loop.h"
-#include "tools/bg_commands.h"
 #include "tests/app/app_fixture.h"
+#include "tools/bg_commands.h"
 
 namespace qb::test {
 namespace {
@@ -176,9 +176,10 @@ TEST(LiveReload, UnwrittenEditsAreKeptAgainstAChangeOnDisk) {
         f.Settle();
         EXPECT_EQ(f.state.Live.Reloads, 0) << choice;
         EXPECT_EQ(f.state.Stage.Elements[0].StartX, 40) << choice;
-        EXPECT_NE(f.Log().find("changed on disk; your unwritten edits are kept. Reload takes the file's version, "
-                               "Write keeps yours."),
-                  std::string::npos);
+        EXPECT_NE(
+            f.Log().find("changed on disk; your unwritten edits are kept. Reload takes the file's version, "
+                         "Write keeps yours."),
+            std::string::npos);
         ASSERT_FALSE(f.ui.captions.empty());
         EXPECT_NE(f.ui.captions.back().find("changed on disk"), std::string::npos);
 
@@ -208,7 +209,8 @@ TEST(LiveReload, UnwrittenEditsAreKeptAgainstAChangeOnDisk) {
     f.ui.boxes.clear();
     BgEditorButton(f.state, "cmdWriteStage");
     ASSERT_EQ(f.ui.boxes.size(), 1u);
-    EXPECT_NE(f.ui.boxes[0].text.find("changed on disk since it was loaded; nothing was written"), std::string::npos);
+    EXPECT_NE(f.ui.boxes[0].text.find("changed on disk since it was loaded; nothing was written"),
+              std::string::npos);
     EXPECT_EQ(f.mugen.Read("stages/test.def"), Def(7));
     BgEditorButton(f.state, "cmdWriteStage");
     EXPECT_NE(f.mugen.Read("stages/test.def").find("boundleft = -321"), std::string::npos);

@@ -84,7 +84,8 @@ TEST(WriteBack, FailureBeforeTheRenameLeavesTheOriginal) {
         called = true;
         return false;
     };
-    const WriteBackResult r = WriteBackStage(f.path, f.load.Source, f.before, CaptureEditable(f.stage), options);
+    const WriteBackResult r =
+        WriteBackStage(f.path, f.load.Source, f.before, CaptureEditable(f.stage), options);
     EXPECT_TRUE(called);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(f.mugen.Read("stages/wb.def"), kStage);
@@ -106,7 +107,6 @@ TEST(WriteBack, RefusesWhatItCannotMatch) {
     EXPECT_FALSE(WriteBackStage(f.path, f.load.Source, more, after).ok);
     EXPECT_EQ(f.mugen.Read("stages/wb.def"), kStage);
 }
-
 
 // The parser's own reading decides which line a value goes to: the line whose value it kept (the
 // last of duplicate keys, the first type line), keys read under a later [Music] header, the blanks
@@ -190,7 +190,8 @@ TEST(WriteBack, RefusesAFileThatChangedOrCannotBeWritten) {
         const std::string disk = f.mugen.Read("stages/m.def");
         WriteBackOptions options;
         if (c.accept) options.acceptedDiskVersion = &disk;
-        const WriteBackResult r = WriteBackStage(path, f.load.Source, before, CaptureEditable(f.stage), options);
+        const WriteBackResult r =
+            WriteBackStage(path, f.load.Source, before, CaptureEditable(f.stage), options);
         if (!c.says) {
             // The loaded text with the edit replaces the other version, which the backup keeps.
             ASSERT_TRUE(r.ok) << c.name << ": " << r.error;

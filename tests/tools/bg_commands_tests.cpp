@@ -165,7 +165,8 @@ TEST(BgCommands, UnwrittenEditsAreWhatTheStageFileLacks) {
              UpdateStuff(s, e.Fields, 0);
          },
          true},
-        {"camera start", [](StageModel& s, EditState& e) {
+        {"camera start",
+         [](StageModel& s, EditState& e) {
              e.Fields.txtcamstartx = "20";
              UpdateStuff(s, e.Fields, -1);
          },
