@@ -2,11 +2,17 @@
 
 #include "app/app_state.h"
 #include "app/live_reload.h"
+#include "app/load_stage.h"
+#include "music/music_chooser.h"
 #include "platform/paths.h"
+#include "stage/stage_loader.h"
 #include "tools/bg_commands.h"
 
 namespace qb {
 namespace {
+
+// A definition larger than this was never kept by the parse, so it cannot be written back either.
+constexpr size_t kMaxHeldDefBytes = 64u * 1024u * 1024u;
 
 void Box(AppState& state, const std::string& text, MsgIcon icon) {
     if (state.ports.ui) state.ports.ui->MsgBox(text, icon, MsgButtons::Ok);
@@ -45,26 +51,43 @@ void ChooseMusic(AppState& state) {
     request.fileMustExist = true;
     const std::string chosen = state.ports.ui->ShowOpen(request);
     if (chosen.empty()) return;
+    // Through the player, so that the Music item and the music chooser act on what plays.
+    if (!state.MUSIC.SetFileName(chosen)) {
+        Box(state, "Cannot play " + chosen + ": " + state.MUSIC.OpenError(), MsgIcon::Exclamation);
+        return;
+    }
     state.Load.MusicPath = chosen;
     state.Edit.Fields.txtMusic = chosen;
-    if (state.ports.media && state.ports.media->Open(chosen)) state.ports.media->Play();
+    state.MUSIC.SetVolume(MusicVolume(state.Stage.BgVolume));
+    if (state.Menus.Checked("mnuMusic")) state.MUSIC.Play();
+    if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, true);
 }
 
-void WriteStage(AppState& state) {
-    if (state.bRunning == 0 || state.StageFile.empty()) return;
+// True when the stage file holds the editor's values afterwards (nothing to write counts).
+bool WriteStage(AppState& state) {
+    if (state.bRunning == 0 || state.StageFile.empty()) return false;
     // A packaged stage runs from a copy extracted into the temporary folder, removed when it closes:
     // writing there would look like a save and be lost.
     if (state.Package.FromPackage) {
         Box(state, "This stage was opened from a package; its definition cannot be written back.",
             MsgIcon::Exclamation);
-        return;
+        return false;
     }
-    const WriteBackResult r = WriteToStageFile(state.Stage, state.Edit, ResolvePath(state.StageFile));
-    // The stage on screen is what was just written: the file watcher's report of it is no change.
-    if (r.ok) WatchStageFiles(state);
+    const WriteBackResult r = WriteToStageFile(state.Stage, state.Edit, state.StageFile);
+    if (r.diskChanged) {
+        // Told once; the next Write may replace exactly this text by the user's version.
+        state.Edit.AcceptedDiskVersion = r.diskBytes;
+        Box(state, r.error + "\r\nReload takes the file's version; Write again puts your version over it.",
+            MsgIcon::Exclamation);
+        return false;
+    }
     if (!r.ok) {
         Box(state, r.error, MsgIcon::Exclamation);
-    } else if (r.linesChanged + r.linesAdded == 0) {
+        return false;
+    }
+    // The stage on screen is what was just written: the file watcher's report of it is no change.
+    WatchStageFiles(state);
+    if (r.linesChanged + r.linesAdded == 0) {
         Box(state, "Nothing was changed.", MsgIcon::Information);
     } else {
         Box(state,
@@ -72,6 +95,7 @@ void WriteStage(AppState& state) {
                 " added in " + state.StageFile,
             MsgIcon::Information);
     }
+    return true;
 }
 
 }  // namespace
@@ -83,7 +107,9 @@ bool BgEditorButton(AppState& state, const std::string& control) {
     if (control == "cmdSave" || control == "Command6" || control == "Command3" || control == "Command5")
         PrepareDataDir(state.Dirs, dataDir);
     if (control == "cmdUpdate") {
-        UpdateStuff(state.Stage, edit.Fields, edit.SelectedElement);
+        // A box that cannot be taken ends the action with nothing changed.
+        const std::string refused = UpdateStuff(state.Stage, edit.Fields, edit.SelectedElement);
+        if (!refused.empty()) Box(state, refused, MsgIcon::Exclamation);
     } else if (control == "cmdAutoBound") {
         AutoBound(state.Stage, edit.Fields);
     } else if (control == "cmdSave") {
@@ -110,6 +136,28 @@ bool BgEditorButton(AppState& state, const std::string& control) {
         return false;
     }
     return true;
+}
+
+bool ConfirmDropEdits(AppState& state) {
+    if (state.bRunning != 1 || LoadInProgress(state) || !state.ports.ui) return true;
+    if (!HasUnwrittenEdits(state.Stage, state.Edit)) return true;
+    const MsgAnswer answer =
+        state.ports.ui->MsgBox("The background editor's changes to " + state.StageFile +
+                                   " are not written to the stage file.\r\nWrite them now, or discard them?",
+                               MsgIcon::Exclamation, MsgButtons::WriteDiscardCancel);
+    if (answer == MsgAnswer::No) return true;
+    // Anything but Write or Discard (Cancel, the box closed) keeps the stage and its edits.
+    return answer == MsgAnswer::Yes && WriteStage(state);
+}
+
+void HoldEditsAgainstDiskChange(AppState& state) {
+    if (const auto bytes = ReadFileBytes(state.StageFile, kMaxHeldDefBytes))
+        state.Edit.AcceptedDiskVersion = *bytes;
+    const std::string note = FileNameOf(state.StageFile) +
+                             " changed on disk; your unwritten edits are kept. Reload takes the file's "
+                             "version, Write keeps yours.";
+    state.Log.Append(note + "\r\n");
+    if (state.ports.ui) state.ports.ui->SetCaption(note);
 }
 
 }  // namespace qb

@@ -10,4 +10,14 @@ struct AppState;
 // Command1 to Command6, cmdWriteStage). Answers false for a name that is not one of them.
 bool BgEditorButton(AppState& state, const std::string& control);
 
+// Called by every command that replaces or ends the running stage, before it does: with edits the
+// stage file does not hold, asks Write, Discard or Cancel. True when the command may go on (nothing
+// to lose, the edits were written, or the user discarded them).
+bool ConfirmDropEdits(AppState& state);
+
+// The running stage's definition changed on disk while the editor holds unwritten edits: they are
+// kept and the user is told (caption and error log); Reload takes the file's version, and a write
+// may replace the text the file holds now.
+void HoldEditsAgainstDiskChange(AppState& state);
+
 }  // namespace qb

@@ -8,6 +8,7 @@
 
 #include "app/about_screen.h"
 #include "app/app_state.h"
+#include "app/bg_buttons.h"
 #include "app/char_commands.h"
 #include "app/config.h"
 #include "app/frame_controls.h"
@@ -109,6 +110,7 @@ bool OpenStagePath(AppState& state, const std::string& path) {
 
 void OpenListIndex(AppState& state, int index) {
     if (index < 0 || index >= static_cast<int>(state.Stages.Names.size())) return;
+    if (!ConfirmDropEdits(state)) return;
     // The highlight moves only when the stage opens (BeginOpen): a refused name leaves it on the
     // stage on screen.
     const std::string path =
@@ -218,6 +220,7 @@ void mnuOpen_Click(AppState& state) {
     const OpenPath chosen = ClassifyDialogAnswer(answer);
     // Cancel keeps StageFile: the stage on screen stays the one reload and delete act on.
     if (chosen.Target == OpenTarget::None) return;
+    if (!ConfirmDropEdits(state)) return;
     if (chosen.Target == OpenTarget::Package) {
         if (ExtractPackage(state, chosen.Path, MsgIcon::Exclamation)) OpenStagePath(state, state.StageFile);
         return;
@@ -227,6 +230,7 @@ void mnuOpen_Click(AppState& state) {
 
 void mnuClose_Click(AppState& state) {
     if (LoadInProgress(state)) return;
+    if (!ConfirmDropEdits(state)) return;
     state.Loop.ExitLoop = true;
     state.Loop.AboutRunning = false;
     if (!state.StageFile.empty()) UnloadStuff(state);
@@ -248,6 +252,7 @@ void mnuReload_Click(AppState& state) {
         mnuOpen_Click(state);
         return;
     }
+    if (!ConfirmDropEdits(state)) return;
     if (ReloadRefused(state)) return;
     // A package replaced since it was extracted is extracted again: the copy on disk is the old one.
     if (PackageChanged(state.Package)) {
@@ -318,6 +323,7 @@ void MnuRecentFiles_Click(AppState& state, int index) {
     auto& recent = state.Menus.RecentFiles;
     if (index < 0 || index >= static_cast<int>(recent.size())) return;
     if (LoadInProgress(state)) return;
+    if (!ConfirmDropEdits(state)) return;
     PromoteRecentFile(recent, static_cast<size_t>(index));
     state.Menus.Touch();
     const std::string path = recent.front();
@@ -335,6 +341,7 @@ void MnuRecentFiles_Click(AppState& state, int index) {
 void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
     const OpenPath chosen = ClassifyDroppedFiles(paths);
     if (chosen.Target == OpenTarget::None) return;
+    if (!ConfirmDropEdits(state)) return;
     // A package is extracted at once; its definition is opened by tmrDrop like a dropped one.
     if (chosen.Target == OpenTarget::Package && !ExtractPackage(state, chosen.Path, MsgIcon::Exclamation)) return;
     // The stage on screen is released only once the dropped file has passed the stage test

@@ -5,6 +5,7 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/bg_buttons.h"
 #include "app/load_stage.h"
 #include "app/open_package.h"
 #include "app/startup.h"
@@ -156,7 +157,7 @@ bool ReloadStage(AppState& state) {
     if (edit.SelectedElement >= state.Stage.ElementCount) edit.SelectedElement = -1;
     edit.DragIndex = -1;
     ShowStuff(state.Stage, edit.Fields);
-    BeginEditBaseline(state.Stage, edit);
+    BeginEditBaseline(state.Stage, state.Load.Source, edit);
     if (edit.SelectedElement >= 0) ShowElement(state.Stage, edit.SelectedElement, edit.Fields);
     state.Frame.Drawn.clear();
     // Parts of the view the new stage does not cover must not keep the old stage's pixels.
@@ -229,6 +230,12 @@ bool PollLiveReload(AppState& state) {
     if (now == live.Stamps && !live.LastFailed) return false;
     // Whatever the outcome, these contents have been looked at: only a further change tries again.
     live.Stamps = std::move(now);
+    // Edits made with Update but not written would be lost by the reload: they win until the user
+    // reloads or writes.
+    if (HasUnwrittenEdits(state.Stage, state.Edit)) {
+        HoldEditsAgainstDiskChange(state);
+        return false;
+    }
     if (!ReloadStage(state)) return false;
     WatchStageFiles(state);
     return true;

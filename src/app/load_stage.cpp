@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "stage/stage_loader.h"
 #include "stage/stage_parser.h"
+#include "tools/bg_commands.h"
 
 namespace qb {
 
@@ -74,6 +75,8 @@ void LoadStage(AppState& state) {
     }
 
     PlaceLoadedStage(state);
+    // What the editor's writes compare against: the stage as the file gives it, placed.
+    BeginEditBaseline(state.Stage, state.Load.Source, state.Edit);
     StartStageMusic(state);
 
     SetLoadMenus(state, true);

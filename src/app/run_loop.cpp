@@ -179,7 +179,6 @@ bool BeginStageRun(AppState& state) {
     LoadStage(state);
     if (state.bRunning == 0) return false;
     ShowStuff(state.Stage, state.Edit.Fields);
-    BeginEditBaseline(state.Stage, state.Edit);
     ResetFrameState(state.Frame);
     StartCharForRun(state);
     WatchStageFiles(state);

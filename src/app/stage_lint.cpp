@@ -20,6 +20,7 @@
 #include "platform/text_util.h"
 #include "stage/stage_line_source.h"
 #include "stage/stage_loader.h"
+#include "stage/stage_parser.h"
 
 namespace qb {
 
@@ -54,9 +55,9 @@ private:
     const int32_t& m_lineNumber;
 };
 
-// Where the sections the parser counts begin, found with the parser's own header tests so that the
+// Where the sections the parser counts begin, as the parser's own source map gives them, so that the
 // n-th element, animation and controller can be given a line. A list is only used when it has as many
-// entries as the model (a "null" element or the section limits make them differ).
+// entries as the model (the section limits can make them differ).
 struct SectionLines {
     std::vector<int32_t> elements, actions, groups, controllers;
     std::vector<std::vector<int32_t>> frames;  // per animation, the line of each frame
@@ -66,59 +67,48 @@ struct SectionLines {
     int32_t spr = 0, bgmusic = 0;
 };
 
-bool IsKeyLine(std::string_view lowerLine, std::string_view key) {
-    std::string_view t = text::Trim(lowerLine);
-    if (t.substr(0, key.size()) != key) return false;
-    t = text::Trim(t.substr(key.size()));
-    return !t.empty() && t[0] == '=';
-}
-
 SectionLines FindSectionLines(const std::string& defPath) {
     SectionLines found;
-    StageLineSource source;
-    if (!source.Open(defPath)) return found;
-    std::string line;
-    int32_t number = 0;
-    int state = 0;  // 0 elsewhere, 1 in an element, 2 in an animation
-    std::vector<int32_t> tileX, tileY;
-    while (source.Next(line, number)) {
-        const std::string upper = text::Upper(line);
-        const bool bracketed = Contains(line, "[") && Contains(line, "]");
-        if (Contains(upper, "BG") && bracketed && !Contains(upper, "DEF") && !Contains(upper, "CTRL") &&
-            !Contains(line, "=")) {
-            found.elements.push_back(number);
-            tileX.push_back(0);
-            tileY.push_back(0);
-            state = 1;
-        }
-        if (Contains(upper, "BEGIN ACTION") && bracketed) {
-            found.actions.push_back(number);
+    std::optional<std::string> bytes = ReadFileBytes(defPath, kMaxDefinitionBytes);
+    if (!bytes) return found;
+    const StageSource map = MapStageSource(std::move(*bytes));
+    const std::vector<std::string> raw = text::SplitTextLines(map.Bytes, true);
+    // The cleaned text of a line as the parser saw it (comment cut off); empty when it skipped it.
+    const auto cleaned = [&raw](int32_t number) {
+        std::string line = number >= 1 && static_cast<size_t>(number) <= raw.size() ? raw[number - 1] : "";
+        return CleanStageLine(line) ? line : std::string();
+    };
+    const auto keyLine = [](const std::map<std::string, int32_t>& keys, const char* key) {
+        const auto at = keys.find(key);
+        return at == keys.end() ? 0 : at->second;
+    };
+    for (const ElementSource& e : map.Elements) {
+        found.elements.push_back(e.Header);
+        const int32_t tile = keyLine(e.Keys, "tile");
+        const std::string line = text::Lower(cleaned(tile));
+        if (line.empty()) continue;
+        const std::string_view value = std::string_view(line).substr(line.find('=') + 1);
+        const size_t comma = value.find(',');
+        if (text::LeadingNumber(value) < 0) found.negativeTileX.push_back(tile);
+        if (comma != npos && text::LeadingNumber(value.substr(comma + 1)) < 0)
+            found.negativeTileY.push_back(tile);
+    }
+    int32_t action = -1;
+    for (const SourceSection& section : map.Sections) {
+        if (section.Kind == SourceSectionKind::CtrlGroup) found.groups.push_back(section.Header);
+        if (section.Kind == SourceSectionKind::Controller) found.controllers.push_back(section.Header);
+        if (section.Kind != SourceSectionKind::Animation) continue;
+        // A bracketed line inside an animation only renames the section: its lines stay frames.
+        if (section.Index != action) {
+            action = section.Index;
+            found.actions.push_back(section.Header);
             found.frames.emplace_back();
-            state = 2;
         }
-        if (Contains(upper, "BGCTRLDEF")) {
-            found.groups.push_back(number);
-            state = 0;
-        }
-        if (Contains(upper, "BGCTRL") && !Contains(upper, "DEF") && !found.groups.empty()) {
-            found.controllers.push_back(number);
-            state = 0;
-        }
-        const std::string lower = text::Lower(line);
-        if (state == 2 && Contains(line, ",")) found.frames.back().push_back(number);
-        if (state == 1 && IsKeyLine(lower, "tile")) {
-            const std::string_view value = std::string_view(lower).substr(lower.find('=') + 1);
-            const size_t comma = value.find(',');
-            tileX.back() = text::LeadingNumber(value) < 0 ? number : 0;
-            tileY.back() = comma != npos && text::LeadingNumber(value.substr(comma + 1)) < 0 ? number : 0;
-        }
-        if (state == 0 && found.spr == 0 && IsKeyLine(lower, "spr")) found.spr = number;
-        if (state == 0 && found.bgmusic == 0 && IsKeyLine(lower, "bgmusic")) found.bgmusic = number;
+        for (int32_t n = section.Header; n <= section.LastLine; ++n)
+            if (Contains(cleaned(n), ",")) found.frames.back().push_back(n);
     }
-    for (size_t i = 0; i < tileX.size(); ++i) {
-        if (tileX[i]) found.negativeTileX.push_back(tileX[i]);
-        if (tileY[i]) found.negativeTileY.push_back(tileY[i]);
-    }
+    found.spr = keyLine(map.StageKeys, "spr");
+    found.bgmusic = keyLine(map.StageKeys, "bgmusic");
     return found;
 }
 

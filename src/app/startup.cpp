@@ -5,6 +5,7 @@
 
 #include "app/about_screen.h"
 #include "app/app_state.h"
+#include "app/bg_buttons.h"
 #include "app/char_commands.h"
 #include "app/commands.h"
 #include "app/config.h"
@@ -174,6 +175,7 @@ void FormActivate(AppState& state) {
 }
 
 void CloseRequest(AppState& state) {
+    if (!ConfirmDropEdits(state)) return;
     state.Loop.AboutRunning = false;
     state.Loop.ExitLoop = true;
     state.Window.tmrExitEnabled = true;

@@ -3,10 +3,11 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
-#include <QProcess>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
 #include <QStringDecoder>
 #include <QUrl>
 #include <QWidget>
@@ -107,12 +108,20 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::No);
             break;
+        case MsgButtons::WriteDiscardCancel:
+            box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+            box.button(QMessageBox::Save)->setText(QStringLiteral("Write"));
+            box.setDefaultButton(QMessageBox::Save);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
     }
     const int result = box.exec();
     switch (result) {
         case QMessageBox::Yes:
+        case QMessageBox::Save:
             return MsgAnswer::Yes;
         case QMessageBox::No:
+        case QMessageBox::Discard:
             return MsgAnswer::No;
         case QMessageBox::Cancel:
             return MsgAnswer::Cancel;

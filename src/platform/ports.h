@@ -11,8 +11,9 @@ struct BITMAP;
 namespace qb {
 
 enum class MsgIcon { None, Exclamation, Critical, Question, Information };
-// YesNoDefaultNo: a destructive question whose default button (Enter) is No.
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
+// YesNoDefaultNo: a destructive question whose default button (Enter) is No. WriteDiscardCancel:
+// the question before unsaved work is dropped; Write answers Yes, Discard No.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo, WriteDiscardCancel };
 enum class MsgAnswer { Ok, Cancel, Yes, No };
 
 // One file-dialog request (open or save).

@@ -27,6 +27,20 @@ private:
     std::FILE* m_file;
 };
 
+class MemoryByteSource : public ByteSource {
+public:
+    explicit MemoryByteSource(std::string_view bytes) : m_bytes(bytes) {}
+    size_t Read(char* buffer, size_t capacity) override {
+        const size_t n = std::min(capacity, m_bytes.size());
+        std::memcpy(buffer, m_bytes.data(), n);
+        m_bytes.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view m_bytes;
+};
+
 using UniqueFile = std::unique_ptr<std::FILE, void (*)(std::FILE*)>;
 
 void CloseFile(std::FILE* f) {
@@ -88,6 +102,12 @@ bool StageLineSource::Open(const std::string& path) {
     m_bytes = std::make_unique<FileByteSource>(m_file.get());
     m_reader = std::make_unique<RawLineReader>(*m_bytes);
     return true;
+}
+
+void StageLineSource::OpenBytes(std::string_view bytes) {
+    Close();
+    m_bytes = std::make_unique<MemoryByteSource>(bytes);
+    m_reader = std::make_unique<RawLineReader>(*m_bytes);
 }
 
 bool CleanStageLine(std::string& line) {

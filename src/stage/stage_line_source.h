@@ -49,6 +49,9 @@ public:
 
     // Opens the definition; false when the file cannot be opened. Nothing is written anywhere.
     bool Open(const std::string& path);
+    // Reads the lines of `bytes` (a definition already read into memory, kept alive by the caller
+    // until Close) instead of a file.
+    void OpenBytes(std::string_view bytes);
     // The next line to parse: tabs as blanks, Shift-JIS ideographic spaces removed, comment cut off;
     // comment-only and blank lines are counted in `lineNumber` but skipped. False at the end.
     bool Next(std::string& line, int32_t& lineNumber);

@@ -2,6 +2,7 @@
 // The in-memory form of one stage definition. Field names and widths follow the definition format's
 // keys; fields noted "run" are owned by the element update while the stage runs.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,39 @@ struct StageModel {
     std::string SpriteFile;  // "spr", completed to a full path by loading
 };
 
+// Where the parser took a stage's values from, so that writing values back edits the lines it read
+// (not a second reading with rules of its own). Lines count from 1, as the error log quotes them.
+enum class SourceSectionKind { Stage, Element, Animation, CtrlGroup, Controller, Skipped };
+
+struct SourceSection {
+    SourceSectionKind Kind = SourceSectionKind::Stage;
+    int32_t Index = -1;    // the element, animation, group or controller read in it; -1 for stage keys
+    std::string Name;      // lower-cased text between the brackets ("camera"); empty before any header
+    int32_t Header = 0;    // the header line; 0 for the lines before the first header
+    int32_t LastLine = 0;  // its last line that holds anything besides a comment
+};
+
+struct ElementSource {
+    // The element's own section (its header to the last line before the next header) and the last
+    // line read into it: keys under a later [Info] or [Music] header still belong to the element.
+    int32_t Header = 0;
+    int32_t OwnLastLine = 0;
+    int32_t LastLine = 0;
+    // For each key ("start", "delta", ...), the line whose value the element kept: with duplicates,
+    // the last line that read (the first for "type", which only its first line sets).
+    std::map<std::string, int32_t> Keys;
+};
+
+struct StageSource {
+    // The definition's bytes as they were parsed; Complete is false when it could not be read whole
+    // (then nothing may be written back into it).
+    std::string Bytes;
+    bool Complete = false;
+    std::vector<SourceSection> Sections;
+    std::vector<ElementSource> Elements;       // in element order
+    std::map<std::string, int32_t> StageKeys;  // as Keys, for the keys read outside any element
+};
+
 // Where a load stands, beside the model: read by the window's commands while the load services
 // window messages.
 struct StageLoadState {
@@ -138,6 +172,8 @@ struct StageLoadState {
     std::string MusicPath;
     // The smallest element y placed so far (BoundHigh is pulled up to it).
     float MinPosY = 0;
+    // Filled by the parse.
+    StageSource Source;
 };
 
 }  // namespace qb

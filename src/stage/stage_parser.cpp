@@ -1,6 +1,7 @@
 #include "stage/stage_parser.h"
 
 #include <limits>
+#include <optional>
 
 #include "platform/paths.h"
 #include "platform/ports.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr int16_t kMaxCount = std::numeric_limits<int16_t>::max();
 constexpr int kMaxIds = 10;
 constexpr size_t npos = std::string::npos;
+// Stage definitions are a few kilobytes; one this large is parsed as a stream and not kept.
+constexpr size_t kMaxKeptDefBytes = 16u * 1024u * 1024u;
 
 bool Contains(std::string_view hay, std::string_view needle) {
     return hay.find(needle) != npos;
@@ -34,8 +37,12 @@ std::string SectionTitle(std::string_view line) {
 
 class Parser {
 public:
-    Parser(StageContext& ctx, const std::string& fileName)
-        : m_ctx(ctx), m_stage(ctx.stage), m_reader{ctx.log, ctx.ui, ctx.lineNumber, fileName} {}
+    Parser(StageContext& ctx, const std::string& fileName, StageSource* source = nullptr)
+        : m_ctx(ctx),
+          m_stage(ctx.stage),
+          m_reader{ctx.log, ctx.ui, ctx.lineNumber, fileName},
+          m_source(source),
+          m_firstLine(ctx.lineNumber) {}
 
     void Line(const std::string& line);
     void Finish(const std::string& defPath);
@@ -44,8 +51,14 @@ private:
     template <typename T>
     bool Read(std::string_view line, std::string_view key, T& target, int16_t index = 0,
               ReadFlags flags = ReadFlags::None) {
-        return ReadDefValue(m_reader, line, key, target, index, flags);
+        const bool found = ReadDefValue(m_reader, line, key, target, index, flags);
+        if (found) NoteKey(key);
+        return found;
     }
+
+    int32_t CurrentLine() const { return m_ctx.lineNumber - m_firstLine; }
+    void NoteKey(std::string_view key);
+    void NoteLine(bool header);
 
     void Headers(const std::string& line, const std::string& upper);
     void ElementKeys(const std::string& line);
@@ -59,6 +72,9 @@ private:
     StageContext& m_ctx;
     StageModel& m_stage;
     ReaderContext m_reader;
+    StageSource* m_source;
+    int32_t m_firstLine;
+    bool m_headerLine = false;  // a header test applied to the current line
 
     std::string m_section;
     bool m_inElement = false;
@@ -78,6 +94,7 @@ void Parser::Headers(const std::string& line, const std::string& upper) {
     size_t open = line.find('[');
     size_t close = open == npos ? npos : line.find(']', open);
     const bool bracketed = open != npos && line.find(']') != npos;
+    m_headerLine = bracketed || Contains(upper, "BGCTRL");
     if (bracketed) m_skipSection = false;
     if (bracketed)
         m_section = text::Lower(close == npos ? std::string_view()
@@ -97,6 +114,11 @@ void Parser::Headers(const std::string& line, const std::string& upper) {
             m_inElement = true;
             ++m_element;
             m_stage.Elements.resize(static_cast<size_t>(m_element) + 1);
+            if (m_source) {
+                m_source->Elements.resize(static_cast<size_t>(m_element) + 1);
+                const int32_t at = CurrentLine();
+                m_source->Elements.back() = ElementSource{at, at, at, {}};
+            }
             BgElement& e = m_stage.Elements[static_cast<size_t>(m_element)];
             e = BgElement{};
             e.Name = SectionTitle(line);
@@ -196,6 +218,13 @@ void Parser::ElementKeys(const std::string& line) {
             // A "null" element after the first is dropped; the rest of its section reads as stage keys.
             --m_stage.ElementCount;
             m_stage.Elements.resize(static_cast<size_t>(m_element));
+            if (m_source) {
+                m_source->Elements.resize(static_cast<size_t>(m_element));
+                if (!m_source->Sections.empty()) {
+                    m_source->Sections.back().Kind = SourceSectionKind::Stage;
+                    m_source->Sections.back().Index = -1;
+                }
+            }
             --m_element;
             m_inElement = false;
             return;
@@ -347,8 +376,48 @@ void Parser::StageKeys(const std::string& line) {
     Read(line, "yscale", s.ShadowYScale);
 }
 
+void Parser::NoteKey(std::string_view key) {
+    if (!m_source || key == kAnyLineKey) return;
+    const int32_t at = CurrentLine();
+    if (m_inElement && m_element >= 0 && static_cast<size_t>(m_element) < m_source->Elements.size())
+        m_source->Elements[static_cast<size_t>(m_element)].Keys[std::string(key)] = at;
+    else if (!m_inElement && !m_inAction && m_ctrlMode == 0)
+        m_source->StageKeys[std::string(key)] = at;
+}
+
+void Parser::NoteLine(bool header) {
+    if (!m_source) return;
+    const int32_t at = CurrentLine();
+    std::vector<SourceSection>& sections = m_source->Sections;
+    if (header || sections.empty()) {
+        SourceSection s;
+        s.Header = header ? at : 0;
+        s.Name = header ? m_section : std::string();
+        if (m_skipSection) {
+            s.Kind = SourceSectionKind::Skipped;
+        } else if (m_inElement) {
+            s.Kind = SourceSectionKind::Element;
+            s.Index = m_element;
+        } else if (m_inAction) {
+            s.Kind = SourceSectionKind::Animation;
+            s.Index = m_action;
+        } else if (m_ctrlMode != 0) {
+            s.Kind = m_ctrlMode == 1 ? SourceSectionKind::CtrlGroup : SourceSectionKind::Controller;
+            s.Index = m_ctrlMode == 1 ? m_group : m_ctrl;
+        }
+        sections.push_back(std::move(s));
+    }
+    sections.back().LastLine = at;
+    if (m_inElement && m_element >= 0 && static_cast<size_t>(m_element) < m_source->Elements.size()) {
+        ElementSource& e = m_source->Elements[static_cast<size_t>(m_element)];
+        e.LastLine = at;
+        if (sections.back().Header == e.Header) e.OwnLastLine = at;
+    }
+}
+
 void Parser::Line(const std::string& line) {
     Headers(line, text::Upper(line));
+    NoteLine(m_headerLine);
     if (m_skipSection) return;
     const bool hasEquals = Contains(line, "=");
     if (m_inElement) {
@@ -419,6 +488,24 @@ std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir,
     return FileExists(beside) ? ResolvePath(beside) : ToNativePath(beside);
 }
 
+StageSource MapStageSource(std::string bytes) {
+    StageModel scratch;
+    StageLoadState load;
+    ErrorLog log;
+    HeadlessUi quiet;
+    int32_t lineNumber = 0;
+    StageContext ctx{scratch, load, log, quiet, lineNumber, {}};
+    StageSource map;
+    map.Bytes = std::move(bytes);
+    map.Complete = true;
+    StageLineSource source;
+    source.OpenBytes(map.Bytes);
+    Parser parser(ctx, {}, &map);
+    std::string line;
+    while (source.Next(line, lineNumber)) parser.Line(line);
+    return map;
+}
+
 bool ParseStageDef(StageContext& ctx, std::string& path) {
     StageModel& s = ctx.stage;
     ctx.load.LoadPhase = 255;
@@ -427,12 +514,23 @@ bool ParseStageDef(StageContext& ctx, std::string& path) {
     s.ZOffsetLink = -1;
 
     const std::string defPath = path;
+    // The bytes are read once and kept: writing values back edits exactly what was parsed, and can
+    // tell when the file on disk is no longer it. A file too large to keep is still read, as a stream.
+    StageSource& map = ctx.load.Source;
+    map = StageSource{};
     StageLineSource source;
-    const bool opened = source.Open(path);
+    bool opened = true;
+    if (std::optional<std::string> bytes = ReadFileBytes(path, kMaxKeptDefBytes)) {
+        map.Bytes = std::move(*bytes);
+        map.Complete = true;
+        source.OpenBytes(map.Bytes);
+    } else {
+        opened = source.Open(path);
+    }
     s.ShadowIntensity = 128;
     s.ShadowYScale = 0.4f;
     if (opened) {
-        Parser parser(ctx, defPath);
+        Parser parser(ctx, defPath, &map);
         std::string line;
         while (source.Next(line, ctx.lineNumber)) parser.Line(line);
         source.Close();

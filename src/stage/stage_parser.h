@@ -35,6 +35,10 @@ struct StageContext {
 // included, is loaded. `path` is set to empty when the sprite file could not be found.
 bool ParseStageDef(StageContext& ctx, std::string& path);
 
+// The source map of a definition held in memory, read exactly as ParseStageDef reads it (into a
+// scratch model; no sprite file, no log, no boxes). For the text a write just produced.
+StageSource MapStageSource(std::string bytes);
+
 // The music rule of the parse: the path the media player is given for `musicFile` (shortened in
 // place when it names the "sound" folder).
 std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir, const std::string& defPath);

@@ -91,6 +91,27 @@ std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFi
     return out;
 }
 
+std::string RewritableStageFile(const std::string& stageFile, const std::string& consequence,
+                                std::string& error) {
+    error.clear();
+    // A stage reached through a symbolic link is rewritten where it lives; the link stays a link.
+    ReplaceRefusal refusal = ReplaceRefusal::None;
+    const std::string path = ReplaceTarget(stageFile, refusal);
+    if (refusal == ReplaceRefusal::Missing || refusal == ReplaceRefusal::NotAFile) {
+        error = "The stage file " + stageFile + " does not exist.";
+        return {};
+    }
+    if (refusal == ReplaceRefusal::ReadOnlyFile) {
+        error = "The stage file " + stageFile + " is read-only; " + consequence + ".";
+        return {};
+    }
+    if (refusal == ReplaceRefusal::ReadOnlyFolder) {
+        error = "The folder of the stage file " + stageFile + " cannot be written; " + consequence + ".";
+        return {};
+    }
+    return path;
+}
+
 bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, int16_t volume,
                  std::string& error, AtomicWriteFault fault) {
     error.clear();
@@ -103,22 +124,8 @@ bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, in
             return false;
         }
     }
-    // A stage reached through a symbolic link is rewritten where it lives; the link stays a link.
-    ReplaceRefusal refusal = ReplaceRefusal::None;
-    const std::string path = ReplaceTarget(stageFile, refusal);
-    if (refusal == ReplaceRefusal::Missing || refusal == ReplaceRefusal::NotAFile) {
-        error = "The stage file " + stageFile + " does not exist.";
-        return false;
-    }
-    if (refusal == ReplaceRefusal::ReadOnlyFile) {
-        error = "The stage file " + stageFile + " is read-only; its music was not changed.";
-        return false;
-    }
-    if (refusal == ReplaceRefusal::ReadOnlyFolder) {
-        error = "The folder of the stage file " + stageFile +
-                " cannot be written; its music was not changed.";
-        return false;
-    }
+    const std::string path = RewritableStageFile(stageFile, "its music was not changed", error);
+    if (path.empty()) return false;
     const auto bytes = ReadFileBytes(path, kMaxStageFileBytes);
     if (!bytes) {
         error = "The stage file " + stageFile + " cannot be read: " + std::strerror(errno);

@@ -18,6 +18,13 @@ namespace qb {
 // A file with neither line gets the music line only.
 std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFile, int16_t volume);
 
+// The file a rewrite of `stageFile` replaces: the target of a symbolic link (the link stays a link),
+// which must be a regular file with write permission in a folder that can be written. Empty when it
+// is not, with `error` naming the stage file and ending in `consequence` ("its music was not
+// changed").
+std::string RewritableStageFile(const std::string& stageFile, const std::string& consequence,
+                                std::string& error);
+
 // ChangeMusic: rewrites `stageFile` as above. The file is replaced in one step (a temporary file in its
 // own folder, flushed, renamed over it, owner, group and permissions kept), so it is never lost: on
 // any failure it stays as it was and `error` says why. A music name with control characters, a

@@ -1,10 +1,11 @@
 #include "stage/write_back.h"
 
+#include <map>
 #include <optional>
 
 #include "platform/paths.h"
 #include "platform/text_util.h"
-#include "stage/stage_line_source.h"
+#include "stage/stage_writer.h"
 
 namespace qb {
 namespace {
@@ -31,67 +32,6 @@ std::vector<RawLine> SplitKeepingEnds(const std::string& bytes) {
         pos = next;
     }
     return lines;
-}
-
-enum class SectionKind { Other, Camera, Element };
-
-struct Section {
-    SectionKind kind = SectionKind::Other;
-    int element = -1;
-    size_t first = 0;  // header line
-    size_t end = 0;    // one past the last line
-};
-
-// The key of a cleaned line ("start" of "  Start = 1,2"), lower-cased; empty without "=".
-std::string KeyOf(const std::string& cleaned) {
-    size_t eq = cleaned.find('=');
-    if (eq == std::string::npos) return {};
-    return text::Lower(text::Trim(std::string_view(cleaned).substr(0, eq)));
-}
-
-// Sections as the stage parser sees them: a bracketed line without "=" starts one; an element is a
-// "BG" header that names neither "DEF" nor "CTRL", and an element typed "null" after the first is
-// dropped by the parser, so it does not count here either.
-std::vector<Section> FindSections(const std::vector<RawLine>& lines) {
-    std::vector<Section> sections;
-    int elements = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string cleaned = lines[i].body;
-        if (!CleanStageLine(cleaned)) continue;
-        size_t open = cleaned.find('['), close = cleaned.find(']');
-        if (open == std::string::npos || close == std::string::npos || cleaned.find('=') != std::string::npos)
-            continue;
-        if (!sections.empty()) sections.back().end = i;
-        Section s;
-        s.first = i;
-        const std::string upper = text::Upper(cleaned);
-        const std::string name = close > open ? text::Lower(cleaned.substr(open + 1, close - open - 1)) : "";
-        if (name == "camera") {
-            s.kind = SectionKind::Camera;
-        } else if (upper.find("BG") != std::string::npos && upper.find("DEF") == std::string::npos &&
-                   upper.find("CTRL") == std::string::npos) {
-            s.kind = SectionKind::Element;
-            s.element = elements++;
-        }
-        sections.push_back(s);
-    }
-    if (!sections.empty()) sections.back().end = lines.size();
-    for (Section& s : sections) {
-        if (s.kind != SectionKind::Element || s.element == 0) continue;
-        for (size_t i = s.first + 1; i < s.end; ++i) {
-            std::string cleaned = lines[i].body;
-            if (!CleanStageLine(cleaned) || KeyOf(cleaned) != "type") continue;
-            std::string value(text::Trim(std::string_view(cleaned).substr(cleaned.find('=') + 1)));
-            value = text::Lower(value.substr(0, value.find(' ')));
-            if (value == "null") {
-                s.kind = SectionKind::Other;
-                for (Section& later : sections)
-                    if (later.kind == SectionKind::Element && later.element > s.element) --later.element;
-            }
-            break;
-        }
-    }
-    return sections;
 }
 
 struct KeyValue {
@@ -137,16 +77,16 @@ std::vector<KeyValue> ChangedElement(const EditableElement& a, const EditableEle
     return out;
 }
 
-// The line with its value replaced: the text up to and including the first "=", a blank, the value,
-// then the blanks and comment that followed the old value.
+// The line with its value replaced; the blanks and tabs around "=", the blanks before a comment and
+// the comment stay as written.
 std::string ReplaceValue(const std::string& body, const std::string& value) {
     const size_t eq = body.find('=');
-    size_t valueEnd = body.find(';', eq);
+    size_t valueStart = eq + 1;
+    while (valueStart < body.size() && (body[valueStart] == ' ' || body[valueStart] == '\t')) ++valueStart;
+    size_t valueEnd = body.find(';', valueStart);
     if (valueEnd == std::string::npos) valueEnd = body.size();
-    size_t keepFrom = valueEnd;
-    while (keepFrom > eq + 1 && (body[keepFrom - 1] == ' ' || body[keepFrom - 1] == '\t')) --keepFrom;
-    if (valueEnd == body.size()) keepFrom = body.size();  // trailing blanks without a comment go
-    return body.substr(0, eq + 1) + " " + value + body.substr(keepFrom);
+    while (valueEnd > valueStart && (body[valueEnd - 1] == ' ' || body[valueEnd - 1] == '\t')) --valueEnd;
+    return body.substr(0, valueStart) + value + body.substr(valueEnd);
 }
 
 // The line end the file uses most (CR LF for a file without any).
@@ -165,32 +105,27 @@ std::string FileEol(const std::vector<RawLine>& lines) {
     return "\r\n";
 }
 
-void ApplySection(std::vector<RawLine>& lines, const Section& s, const std::vector<KeyValue>& changes,
-                  std::vector<std::vector<RawLine>>& inserts, WriteBackResult& result) {
-    size_t lastContent = s.first;
-    std::vector<bool> found(changes.size(), false);
-    bool typeDone = false;
-    for (size_t i = s.first + 1; i < s.end; ++i) {
-        std::string cleaned = lines[i].body;
-        if (!CleanStageLine(cleaned)) continue;
-        lastContent = i;
-        const std::string key = KeyOf(cleaned);
-        for (size_t k = 0; k < changes.size(); ++k) {
-            if (changes[k].key != key) continue;
-            // The parser takes an element's first type line only; the others stay as they are.
-            if (key == "type" && typeDone) continue;
-            typeDone = typeDone || key == "type";
-            lines[i].body = ReplaceValue(lines[i].body, changes[k].value);
-            found[k] = true;
+// Puts `changes` on the lines `keys` names; a key without one goes after line `anchor`. False when
+// the map points outside the text (it was made for another one).
+bool Apply(std::vector<RawLine>& lines, const std::map<std::string, int32_t>& keys, int32_t anchor,
+           const std::vector<KeyValue>& changes, std::vector<std::vector<RawLine>>& inserts,
+           WriteBackResult& result) {
+    const std::string eol = FileEol(lines);
+    for (const KeyValue& change : changes) {
+        const auto at = keys.find(change.key);
+        if (at != keys.end()) {
+            if (at->second < 1 || static_cast<size_t>(at->second) > lines.size()) return false;
+            RawLine& line = lines[static_cast<size_t>(at->second) - 1];
+            if (line.body.find('=') == std::string::npos) return false;
+            line.body = ReplaceValue(line.body, change.value);
             ++result.linesChanged;
+        } else {
+            if (anchor < 1 || static_cast<size_t>(anchor) > lines.size()) return false;
+            inserts[static_cast<size_t>(anchor) - 1].push_back({change.key + " = " + change.value, eol});
+            ++result.linesAdded;
         }
     }
-    const std::string eol = FileEol(lines);
-    for (size_t k = 0; k < changes.size(); ++k) {
-        if (found[k]) continue;
-        inserts[lastContent].push_back({changes[k].key + " = " + changes[k].value, eol});
-        ++result.linesAdded;
-    }
+    return true;
 }
 
 }  // namespace
@@ -205,8 +140,8 @@ EditableValues CaptureEditable(const StageModel& stage) {
     v.BoundLow = stage.BoundLow;
     for (const BgElement& e : stage.Elements) {
         EditableElement x;
-        x.StartX = text::RoundClampInt32(e.BaseX);
-        x.StartY = text::RoundClampInt32(e.BaseY);
+        x.StartX = e.StartX;
+        x.StartY = e.StartY;
         x.DeltaX = e.DeltaX;
         x.DeltaY = e.DeltaY;
         x.VelocityX = e.VelocityX;
@@ -222,50 +157,79 @@ EditableValues CaptureEditable(const StageModel& stage) {
     return v;
 }
 
-WriteBackResult WriteBackStage(const std::string& defPath, const EditableValues& before,
-                               const EditableValues& after, const std::function<bool()>& beforeRename) {
+WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& source,
+                               const EditableValues& before, const EditableValues& after,
+                               const WriteBackOptions& options) {
     WriteBackResult result;
     if (before.Elements.size() != after.Elements.size()) {
         result.error = "Elements were added or removed; the stage file cannot be matched to them";
         return result;
     }
-    const std::optional<std::string> bytes = ReadFileBytes(defPath, kMaxDefBytes);
-    if (!bytes) {
-        result.error = "Cannot read " + defPath;
-        return result;
-    }
-    std::vector<RawLine> lines = SplitKeepingEnds(*bytes);
-    const std::vector<Section> sections = FindSections(lines);
-    size_t elementSections = 0;
-    for (const Section& s : sections)
-        if (s.kind == SectionKind::Element) ++elementSections;
-    if (elementSections != after.Elements.size()) {
+    if (!source.Complete || source.Elements.size() != after.Elements.size()) {
         result.error = "The stage file no longer matches the loaded stage";
         return result;
     }
-
-    std::vector<std::vector<RawLine>> inserts(lines.size());
-    bool cameraSeen = false;
-    for (const Section& s : sections) {
-        if (s.kind == SectionKind::Camera && !cameraSeen) {
-            cameraSeen = true;
-            ApplySection(lines, s, ChangedCamera(before, after), inserts, result);
-        } else if (s.kind == SectionKind::Element) {
-            const size_t i = static_cast<size_t>(s.element);
-            ApplySection(lines, s, ChangedElement(before.Elements[i], after.Elements[i]), inserts, result);
-        }
+    const std::vector<KeyValue> camera = ChangedCamera(before, after);
+    std::vector<std::vector<KeyValue>> elements;
+    bool any = !camera.empty();
+    for (size_t i = 0; i < after.Elements.size(); ++i) {
+        elements.push_back(ChangedElement(before.Elements[i], after.Elements[i]));
+        any = any || !elements.back().empty();
     }
-    if (!cameraSeen && !ChangedCamera(before, after).empty()) {
-        result.error = "The stage file has no [Camera] section";
-        return result;
-    }
-    if (result.linesChanged == 0 && result.linesAdded == 0) {
+    if (!any) {
         result.ok = true;
         return result;
     }
 
+    const std::string target = RewritableStageFile(defPath, "nothing was written", result.error);
+    if (target.empty()) return result;
+    const std::optional<std::string> onDisk = ReadFileBytes(target, kMaxDefBytes);
+    if (!onDisk) {
+        result.error = "Cannot read " + defPath;
+        return result;
+    }
+    // Another program's edit since the load: the map no longer describes the file, and writing the
+    // loaded text would undo that edit. Only the user's word (for this very text) lets it go.
+    if (*onDisk != source.Bytes &&
+        !(options.acceptedDiskVersion && *options.acceptedDiskVersion == *onDisk)) {
+        result.diskChanged = true;
+        result.diskBytes = *onDisk;
+        result.error =
+            "The stage file " + defPath + " changed on disk since it was loaded; nothing was written.";
+        return result;
+    }
+
+    std::vector<RawLine> lines = SplitKeepingEnds(source.Bytes);
+    std::vector<std::vector<RawLine>> inserts(lines.size());
+    bool mapped = true;
+    if (!camera.empty()) {
+        int32_t anchor = 0;
+        for (const SourceSection& s : source.Sections) {
+            if (s.Kind == SourceSectionKind::Stage && s.Name == "camera") {
+                anchor = s.LastLine;
+                break;
+            }
+        }
+        bool allKept = true;
+        for (const KeyValue& change : camera) allKept = allKept && source.StageKeys.count(change.key) != 0;
+        if (anchor == 0 && !allKept) {
+            result.error = "The stage file has no [Camera] section";
+            return result;
+        }
+        mapped = Apply(lines, source.StageKeys, anchor, camera, inserts, result);
+    }
+    for (size_t i = 0; mapped && i < elements.size(); ++i) {
+        const ElementSource& e = source.Elements[i];
+        mapped = Apply(lines, e.Keys, e.OwnLastLine, elements[i], inserts, result);
+    }
+    if (!mapped) {
+        result = WriteBackResult{};
+        result.error = "The stage file no longer matches the loaded stage";
+        return result;
+    }
+
     std::string out;
-    out.reserve(bytes->size() + 256);
+    out.reserve(source.Bytes.size() + 256);
     const std::string eol = FileEol(lines);
     for (size_t i = 0; i < lines.size(); ++i) {
         out += lines[i].body;
@@ -278,17 +242,19 @@ WriteBackResult WriteBackStage(const std::string& defPath, const EditableValues&
         }
     }
 
-    const std::string backup = defPath + ".bak";
-    if (!FileExists(backup) && !WriteFileAtomic(backup, *bytes)) {
+    const std::string backup = target + ".bak";
+    if (!FileExists(backup) && !WriteFileAtomic(backup, *onDisk)) {
+        result = WriteBackResult{};
         result.error = "Cannot keep the previous file as " + backup;
         return result;
     }
-    if (!WriteFileAtomic(defPath, out, beforeRename)) {
+    if (!WriteFileAtomic(target, out, options.beforeRename)) {
+        result = WriteBackResult{};
         result.error = "Cannot write " + defPath;
-        result.linesChanged = result.linesAdded = 0;
         return result;
     }
     result.ok = true;
+    result.written = std::move(out);
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/paths.h"
 #include "platform/text_util.h"
 #include "stage/save_stage.h"
+#include "stage/stage_parser.h"
 
 namespace qb {
 namespace {
@@ -53,10 +54,34 @@ bool RewriteMusicLines(const std::string& programDir, const std::string& target,
 
 }  // namespace
 
-void BeginEditBaseline(const StageModel& stage, EditState& edit) {
+void BeginEditBaseline(const StageModel& stage, const StageSource& source, EditState& edit) {
     edit.Baseline = CaptureEditable(stage);
     edit.Origin.clear();
     for (size_t i = 0; i < stage.Elements.size(); ++i) edit.Origin.push_back(static_cast<int16_t>(i));
+    edit.Source = source;
+    edit.AcceptedDiskVersion.reset();
+    BgEditorFields& f = edit.Fields;
+    for (std::string* box :
+         {&f.txtType, &f.txtGfx, &f.txtVelX, &f.txtVelY, &f.txtDeltaX, &f.txtDeltaY, &f.txtTileX, &f.txtTileY,
+          &f.txtTileSpcX, &f.txtTileSpcY, &f.txtXpos, &f.txtYpos})
+        box->clear();
+    f.chkMask = false;
+}
+
+bool HasUnwrittenEdits(const StageModel& stage, const EditState& edit) {
+    const size_t count = edit.Baseline.Elements.size();
+    if (stage.Elements.size() != count || edit.Origin.size() != count) return true;
+    const EditableValues now = CaptureEditable(stage);
+    const EditableValues& was = edit.Baseline;
+    if (now.StartX != was.StartX || now.StartY != was.StartY || now.BoundLeft != was.BoundLeft ||
+        now.BoundRight != was.BoundRight || now.BoundHigh != was.BoundHigh || now.BoundLow != was.BoundLow)
+        return true;
+    for (size_t i = 0; i < count; ++i) {
+        const int16_t origin = edit.Origin[i];
+        if (origin < 0 || static_cast<size_t>(origin) >= count) return true;
+        if (!(now.Elements[i] == was.Elements[static_cast<size_t>(origin)])) return true;
+    }
+    return false;
 }
 
 void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields) {
@@ -73,8 +98,9 @@ void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields)
     fields.txtTileSpcX = text::NumberText(e.TileSpacingX);
     fields.txtTileSpcY = text::NumberText(e.TileSpacingY);
     fields.chkMask = e.Mask == 1;
-    fields.txtXpos = text::NumberText(e.BaseX);
-    fields.txtYpos = text::NumberText(e.BaseY);
+    const auto [x, y] = EditedPosition(e);
+    fields.txtXpos = text::NumberText(x);
+    fields.txtYpos = text::NumberText(y);
 }
 
 bool cmdSave_Click(const StageModel& stage, const std::string& musicFile, const std::string& programDir) {
@@ -107,8 +133,16 @@ WriteBackResult WriteToStageFile(const StageModel& stage, EditState& edit, const
         refused.error = "Elements were removed or copied since the stage started; use Save Changes instead";
         return refused;
     }
-    WriteBackResult result = WriteBackStage(stageFile, edit.Baseline, after, beforeRename);
-    if (result.ok) edit.Baseline = std::move(after);
+    WriteBackOptions options;
+    options.beforeRename = beforeRename;
+    if (edit.AcceptedDiskVersion) options.acceptedDiskVersion = &*edit.AcceptedDiskVersion;
+    WriteBackResult result = WriteBackStage(stageFile, edit.Source, edit.Baseline, after, options);
+    if (result.ok) {
+        edit.Baseline = std::move(after);
+        // Added lines move the ones after them: the written text is read again for its map.
+        if (!result.written.empty()) edit.Source = MapStageSource(result.written);
+        edit.AcceptedDiskVersion.reset();
+    }
     return result;
 }
 

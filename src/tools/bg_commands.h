@@ -13,8 +13,13 @@
 namespace qb {
 
 // The stage file as it runs now is what a later write into it compares against: called when a stage
-// starts.
-void BeginEditBaseline(const StageModel& stage, EditState& edit);
+// starts, with where the parser read each value (`source`). The element boxes are emptied: they
+// showed an element of the stage before.
+void BeginEditBaseline(const StageModel& stage, const StageSource& source, EditState& edit);
+
+// True when the stage holds edits the stage file does not: values changed since the stage started
+// (or was last written), or elements removed or copied.
+bool HasUnwrittenEdits(const StageModel& stage, const EditState& edit);
 
 // Fills the element boxes (and the position boxes) from element `index`; nothing for an index
 // outside the table.
@@ -26,7 +31,8 @@ bool Command6_Click(const StageModel& stage, const std::string& musicFile, const
 
 // "Write to stage file": the values changed since the stage started go into `stageFile` (see
 // WriteBackStage). Refused when the editor removed an element or added copies: the file's
-// sections could no longer be matched to them. On success the written values become the baseline.
+// sections could no longer be matched to them. On success the written values and text become the
+// baseline. A file changed on disk is replaced only when it holds edit.AcceptedDiskVersion.
 WriteBackResult WriteToStageFile(const StageModel& stage, EditState& edit, const std::string& stageFile,
                                  const std::function<bool()>& beforeRename = {});
 

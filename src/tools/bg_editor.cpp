@@ -1,6 +1,9 @@
 #include "tools/bg_editor.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
 
 #include "platform/text_util.h"
 
@@ -15,33 +18,119 @@ void ShowStuff(const StageModel& stage, BgEditorFields& fields) {
     fields.txtcamstarty = text::NumberText(stage.StartY);
 }
 
-void UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t SelectedElement) {
-    stage.BoundLeft = text::RoundClampPixel(text::BoxValue(fields.txtcamleft));
-    stage.BoundRight = text::RoundClampPixel(text::BoxValue(fields.txtcamright));
-    stage.BoundHigh = text::RoundWrapInt16(text::BoxValue(fields.txtcamhigh));
-    stage.BoundLow = text::RoundWrapInt16(text::BoxValue(fields.txtcamlow));
-    if (SelectedElement < 0 || SelectedElement >= static_cast<int>(stage.Elements.size())) return;
-    BgElement& element = stage.Elements[SelectedElement];
-    element.TileX = text::RoundClampPixel(text::BoxValue(fields.txtTileX));
-    element.TileY = text::RoundClampPixel(text::BoxValue(fields.txtTileY));
-    element.DeltaX = static_cast<float>(text::BoxValue(fields.txtDeltaX));
-    element.DeltaY = static_cast<float>(text::BoxValue(fields.txtDeltaY));
-    element.VelocityX = static_cast<float>(text::BoxValue(fields.txtVelX));
-    element.VelocityY = static_cast<float>(text::BoxValue(fields.txtVelY));
-    int16_t sprite = text::RoundWrapInt16(text::BoxValue(fields.txtGfx));
-    // The element pass indexes the sprite table with this; a number past the table would read
-    // outside it, so such a value marks the element as having no sprite.
-    element.SpriteIndex = sprite < static_cast<int>(stage.Sprites.size()) && sprite >= -2 ? sprite : -1;
-    element.Mask = fields.chkMask ? 1 : 0;
-    element.TileSpacingX = text::RoundClampPixel(text::BoxValue(fields.txtTileSpcX));
-    element.TileSpacingY = text::RoundClampPixel(text::BoxValue(fields.txtTileSpcY));
-    element.Type = fields.txtType;
-    int16_t dx = text::RoundWrapInt16(element.BaseX - text::BoxValue(fields.txtXpos));
-    int16_t dy = text::RoundWrapInt16(element.BaseY - text::BoxValue(fields.txtYpos));
-    element.BaseX -= dx;
-    element.PosX -= dx;
-    element.BaseY -= dy;
-    element.PosY -= dy;
+namespace {
+
+// Reads the boxes of one Update: every box is checked before anything is stored.
+class BoxReader {
+public:
+    // A whole number in [low, high]; the first bad box is remembered and reads as 0.
+    double Whole(const std::string& text, const char* label, double low, double high) {
+        const std::optional<double> v = Number(text, label);
+        if (!v) return 0;
+        const double rounded = text::RoundHalfEven(*v);
+        if (rounded < low || rounded > high) {
+            Fail(text, label,
+                 "is out of range (" + text::NumberText(low) + " to " + text::NumberText(high) + ")");
+            return 0;
+        }
+        return rounded;
+    }
+    float Real(const std::string& text, const char* label) {
+        const std::optional<double> v = Number(text, label);
+        if (!v) return 0;
+        if (std::fabs(*v) > std::numeric_limits<float>::max()) {
+            Fail(text, label, "is out of range");
+            return 0;
+        }
+        return static_cast<float>(*v);
+    }
+    const std::string& Error() const { return m_error; }
+
+private:
+    std::optional<double> Number(const std::string& text, const char* label) {
+        const std::optional<double> v = text::ParseNumber(text);
+        if (!v || !std::isfinite(*v)) {
+            Fail(text, label, "is not a number");
+            return std::nullopt;
+        }
+        return v;
+    }
+    void Fail(const std::string& text, const char* label, const std::string& why) {
+        if (m_error.empty())
+            m_error = std::string("The box ") + label + " holds \"" + text + "\", which " + why +
+                      "; nothing was updated.";
+    }
+    std::string m_error;
+};
+
+constexpr double kInt16Min = std::numeric_limits<int16_t>::min(),
+                 kInt16Max = std::numeric_limits<int16_t>::max();
+constexpr double kInt32Min = std::numeric_limits<int32_t>::min(),
+                 kInt32Max = std::numeric_limits<int32_t>::max();
+
+}  // namespace
+
+std::pair<double, double> EditedPosition(const BgElement& element) {
+    if (element.PositionLink != 0) return {element.StartX, element.StartY};
+    return {element.BaseX, element.BaseY};
+}
+
+std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t SelectedElement) {
+    BoxReader boxes;
+    const float startX = boxes.Real(fields.txtcamstartx, "camstartx");
+    const auto startY =
+        static_cast<int16_t>(boxes.Whole(fields.txtcamstarty, "camstarty", kInt16Min, kInt16Max));
+    const auto left = static_cast<int32_t>(boxes.Whole(fields.txtcamleft, "boundleft", kInt32Min, kInt32Max));
+    const auto right =
+        static_cast<int32_t>(boxes.Whole(fields.txtcamright, "boundright", kInt32Min, kInt32Max));
+    const auto high = static_cast<int16_t>(boxes.Whole(fields.txtcamhigh, "boundhigh", kInt16Min, kInt16Max));
+    const auto low = static_cast<int16_t>(boxes.Whole(fields.txtcamlow, "boundlow", kInt16Min, kInt16Max));
+    const bool selected = SelectedElement >= 0 && SelectedElement < static_cast<int>(stage.Elements.size());
+    if (!selected) {
+        if (!boxes.Error().empty()) return boxes.Error();
+    } else {
+        BgElement& element = stage.Elements[static_cast<size_t>(SelectedElement)];
+        BgElement edited = element;
+        edited.TileX = static_cast<int32_t>(boxes.Whole(fields.txtTileX, "Tile X", kInt32Min, kInt32Max));
+        edited.TileY = static_cast<int32_t>(boxes.Whole(fields.txtTileY, "Tile Y", kInt32Min, kInt32Max));
+        edited.DeltaX = boxes.Real(fields.txtDeltaX, "DeltaX");
+        edited.DeltaY = boxes.Real(fields.txtDeltaY, "Delta Y");
+        edited.VelocityX = boxes.Real(fields.txtVelX, "Vel X");
+        edited.VelocityY = boxes.Real(fields.txtVelY, "Vel Y");
+        const auto sprite = static_cast<int16_t>(boxes.Whole(fields.txtGfx, "Gfx", kInt16Min, kInt16Max));
+        edited.TileSpacingX =
+            static_cast<int32_t>(boxes.Whole(fields.txtTileSpcX, "TileSX", kInt32Min, kInt32Max));
+        edited.TileSpacingY =
+            static_cast<int32_t>(boxes.Whole(fields.txtTileSpcY, "Tile SY", kInt32Min, kInt32Max));
+        // The move is whole pixels: the start it changes is a whole number in the file.
+        const auto [fromX, fromY] = EditedPosition(element);
+        const double x = boxes.Whole(fields.txtXpos, "X", kInt32Min, kInt32Max);
+        const double y = boxes.Whole(fields.txtYpos, "Y", kInt32Min, kInt32Max);
+        if (!boxes.Error().empty()) return boxes.Error();
+        const double dx = text::RoundHalfEven(fromX - x), dy = text::RoundHalfEven(fromY - y);
+        if (std::fabs(dx) > kInt32Max / 2 || std::fabs(dy) > kInt32Max / 2 ||
+            std::fabs(edited.StartX - dx) > kInt32Max || std::fabs(edited.StartY - dy) > kInt32Max)
+            return "The box X or Y moves the element too far; nothing was updated.";
+        // The element pass indexes the sprite table with this; a number past the table would read
+        // outside it, so such a value marks the element as having no sprite.
+        edited.SpriteIndex = sprite < static_cast<int>(stage.Sprites.size()) && sprite >= -2 ? sprite : -1;
+        edited.Mask = fields.chkMask ? 1 : 0;
+        edited.Type = fields.txtType;
+        edited.BaseX -= static_cast<float>(dx);
+        edited.PosX -= static_cast<float>(dx);
+        edited.BaseY -= static_cast<float>(dy);
+        edited.PosY -= static_cast<float>(dy);
+        edited.StartX -= static_cast<int32_t>(dx);
+        edited.StartY -= static_cast<int32_t>(dy);
+        element = std::move(edited);
+    }
+    stage.StartX = startX;
+    stage.StartY = startY;
+    stage.BoundLeft = left;
+    stage.BoundRight = right;
+    stage.BoundHigh = high;
+    stage.BoundLow = low;
+    return {};
 }
 
 void AutoBound(const StageModel& stage, BgEditorFields& fields) {

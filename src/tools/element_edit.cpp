@@ -91,6 +91,8 @@ void BeginDrag(const StageModel& stage, EditState& edit, int16_t index, int x, i
     edit.GrabOffY = text::RoundWrapInt16(element.PosY);
     edit.BaseOffX = text::RoundWrapInt16(element.BaseX);
     edit.BaseOffY = text::RoundWrapInt16(element.BaseY);
+    edit.StartOffX = element.StartX;
+    edit.StartOffY = element.StartY;
 }
 
 bool DragTo(StageModel& stage, EditState& edit, int x, int y) {
@@ -106,6 +108,9 @@ bool DragTo(StageModel& stage, EditState& edit, int x, int y) {
     element.PosY = static_cast<float>(dy + edit.GrabOffY);
     element.BaseX = static_cast<float>(dx + edit.BaseOffX);
     element.BaseY = static_cast<float>(dy + edit.BaseOffY);
+    // The start moves with it: that is what a write into the stage file and Save Changes keep.
+    element.StartX = edit.StartOffX + dx;
+    element.StartY = edit.StartOffY + dy;
     return true;
 }
 
@@ -142,7 +147,11 @@ int CloneElement(StageModel& stage, int index) {
 
 void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock) {
     int16_t& SelectedElement = edit.SelectedElement;
-    if (!InRange(stage, SelectedElement)) return;
+    if (!InRange(stage, SelectedElement)) {
+        // Reading the latched presses drops them (Delete belongs to the stage command then).
+        for (Key key : {Key::NumPlus, Key::NumMinus, Key::Insert}) keys.Pressed(key);
+        return;
+    }
     const int64_t now = clock.TickCount();
     if (!(now - edit.LastEditKeyTick >= kEditKeyRepeatMs || now < edit.LastEditKeyTick)) return;
     const int count = static_cast<int>(stage.Elements.size());

@@ -3,6 +3,7 @@
 // the numeric-pad plus/minus, Delete and Insert keys, and the model changes behind them (which keep
 // every element index held elsewhere in the model pointing at the same element).
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct EditState {
     int16_t GrabX = 0, GrabY = 0;
     int16_t GrabOffX = 0, GrabOffY = 0;
     int16_t BaseOffX = 0, BaseOffY = 0;
+    int32_t StartOffX = 0, StartOffY = 0;  // its own start (a linked element's offset from its parent)
     // Millisecond tick of the last editing key that acted (they act at most once per 150 ms).
     int64_t LastEditKeyTick = -1'000'000;
     // True during a pass in which an element is selected: the Delete key then belongs to the
@@ -44,6 +46,11 @@ struct EditState {
     // against these.
     EditableValues Baseline;
     std::vector<int16_t> Origin;
+    // Where the stage file's values came from (its text as parsed, or as last written).
+    StageSource Source;
+    // The stage file changed on disk while edits were unwritten, and the user was told: this is
+    // what it held then, and a write may replace exactly that text by the user's version.
+    std::optional<std::string> AcceptedDiskVersion;
     // The sprite browser's scroll position (frmSFF).
     SpriteBrowserState Browser;
 };
@@ -74,7 +81,8 @@ void RemoveElement(StageModel& stage, EditState& edit, int index);
 int CloneElement(StageModel& stage, int index);
 
 // The editing keys, polled after the camera keys at the end of every element pass. They act at
-// most once per 150 ms and only while edit.SelectedElement names an element. A caption they set is left
+// most once per 150 ms and only while edit.SelectedElement names an element; presses made while
+// none is selected are dropped (they must not act on a selection made later). A caption they set is left
 // in edit.CaptionRequest (CaptionPending).
 void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock);
 

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
+#include "app/commands.h"
 #include "app/run_loop.h"
+#include "app/startup.h"
+#include "library/stage_list.h"
 #include "tests/app/app_fixture.h"
+#include "tools/bg_commands.h"
 
 namespace qb::test {
 namespace {
@@ -35,12 +40,27 @@ TEST(BgButtons, MusicSavesAndTheWriteIntoTheStageFile) {
     EXPECT_EQ(f.state.Edit.Fields.txtMusic, song);
     EXPECT_EQ(f.media.opened, song);
     EXPECT_TRUE(f.media.playing);
+    // The player holds it: the Music item stops and restarts what the editor chose.
+    EXPECT_EQ(f.state.MUSIC.FileName(), song);
+    MenuCommand(f.state, "mnuMusic");
+    EXPECT_FALSE(f.media.playing);
+    MenuCommand(f.state, "mnuMusic");
+    EXPECT_TRUE(f.media.playing);
+    EXPECT_EQ(f.media.opened, song);
 
     // Save Changes and Command6 write into the program folder, with the chosen music.
     BgEditorButton(f.state, "cmdSave");
     BgEditorButton(f.state, "Command6");
     EXPECT_NE(f.program.Read("test.def").find("bgmusic = " + song + "\r\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(f.program.Path() / "stage.def"));
+
+    // A box that is no number ends the Update with a message naming it; nothing is taken.
+    f.state.Edit.Fields.txtcamhigh = "40000";
+    f.state.Edit.Fields.txtcamleft = "-321";
+    BgEditorButton(f.state, "cmdUpdate");
+    EXPECT_NE(f.ui.boxes.back().text.find("boundhigh"), std::string::npos);
+    EXPECT_EQ(f.state.Stage.BoundLeft, -100);
+    f.state.Edit.Fields.txtcamhigh = "-20";
 
     // Update moves the camera bound; the write puts it into the stage file and says so.
     f.state.Edit.Fields.txtcamleft = "-321";
@@ -91,6 +111,58 @@ TEST(BgButtons, SavesNeedAStageThatIsNotFromAPackage) {
             f.state.Package.FromPackage = false;
         }
     }
+}
+
+// Every command that replaces or ends the stage asks first while the editor holds unwritten edits
+// (the Wall moved to X = 40 with Update): Cancel keeps the stage and the edits, Discard goes on,
+// Write puts the edits into the file and goes on.
+TEST(BgButtons, ReplacingTheStageAsksBeforeDroppingUnwrittenEdits) {
+    const std::vector<std::pair<const char*, std::function<void(AppState&)>>> commands = {
+        {">>", [](AppState& s) { MenuCommand(s, "mnuStageNext"); }},
+        {"<<", [](AppState& s) { MenuCommand(s, "mnuStagePrev"); }},
+        {"R", [](AppState& s) { mnuR_Click(s, 0.9); }},
+        {"list click", [](AppState& s) { lstStages_Click(s, 0); }},
+        {"Reload", [](AppState& s) { MenuCommand(s, "mnuReload"); }},
+        {"Close", [](AppState& s) { MenuCommand(s, "mnuClose"); }},
+        {"Exit", [](AppState& s) { MenuCommand(s, "mnuExit"); }},
+    };
+    for (const auto& [name, command] : commands) {
+        for (MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::No, MsgAnswer::Yes}) {
+            AppFixture f;
+            f.AddStage("a", "A");
+            f.AddStage("z", "Z");
+            f.state.StageFile = f.AddStage("wall", "Wall");
+            LoadFilestoList(f.state.Stages, f.ui, StagesFolder(f.state), ".def");
+            f.state.Stages.Select(1);
+            ASSERT_TRUE(BeginStageRun(f.state));
+            EditState& edit = f.state.Edit;
+            edit.SelectedElement = 0;
+            ShowElement(f.state.Stage, 0, edit.Fields);
+            edit.Fields.txtXpos = "40";
+            BgEditorButton(f.state, "cmdUpdate");
+            f.ui.boxes.clear();
+            f.ui.boxAnswers = {answer};
+
+            command(f.state);
+            ASSERT_FALSE(f.ui.boxes.empty()) << name;
+            EXPECT_EQ(f.ui.boxes[0].buttons, MsgButtons::WriteDiscardCancel) << name;
+            const bool goesOn = f.state.bRunning == 0 || f.state.Window.tmrExitEnabled;
+            EXPECT_EQ(goesOn, answer != MsgAnswer::Cancel) << name << " " << static_cast<int>(answer);
+            const bool written = f.mugen.Read("stages/wall.def").find("start = 40,0") != std::string::npos;
+            EXPECT_EQ(written, answer == MsgAnswer::Yes) << name;
+            if (answer == MsgAnswer::Cancel) {
+                EXPECT_EQ(f.state.Stage.Elements[0].StartX, 40) << name;
+            }
+        }
+    }
+    // Nothing unwritten: no question.
+    AppFixture f;
+    f.state.StageFile = f.AddStage("wall", "Wall");
+    ASSERT_TRUE(BeginStageRun(f.state));
+    f.ui.boxes.clear();
+    MenuCommand(f.state, "mnuClose");
+    EXPECT_TRUE(f.ui.boxes.empty());
+    EXPECT_EQ(f.state.bRunning, 0);
 }
 
 }  // namespace

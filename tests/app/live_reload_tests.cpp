@@ -10,6 +10,7 @@
 #include "app/live_reload.h"
 #include "app/run_loop.h"
 #include "tests/app/app_fixture.h"
+#include "tools/bg_commands.h"
 
 namespace qb::test {
 namespace {
@@ -157,6 +158,62 @@ TEST(LiveReload, CameraPauseSelectionAndMusicStay) {
     EXPECT_EQ(f.state.Live.Reloads, 2);
     EXPECT_EQ(f.state.Edit.SelectedElement, -1);
     EXPECT_NE(f.media.opened.find("other.mp3"), std::string::npos);
+}
+
+// Edits made with Update but not written outlive a change on disk: the stage stays, the user is
+// told, and then Write keeps the edits (over the other version) while Reload takes the file's.
+TEST(LiveReload, UnwrittenEditsAreKeptAgainstAChangeOnDisk) {
+    for (const char* choice : {"Write", "Reload"}) {
+        LiveFixture f;
+        f.Start(Def(0));
+        EditState& edit = f.state.Edit;
+        edit.SelectedElement = 0;
+        ShowElement(f.state.Stage, 0, edit.Fields);
+        edit.Fields.txtXpos = "40";
+        BgEditorButton(f.state, "cmdUpdate");
+
+        f.Save(Def(7));
+        f.Settle();
+        EXPECT_EQ(f.state.Live.Reloads, 0) << choice;
+        EXPECT_EQ(f.state.Stage.Elements[0].StartX, 40) << choice;
+        EXPECT_NE(
+            f.Log().find("changed on disk; your unwritten edits are kept. Reload takes the file's version, "
+                         "Write keeps yours."),
+            std::string::npos);
+        ASSERT_FALSE(f.ui.captions.empty());
+        EXPECT_NE(f.ui.captions.back().find("changed on disk"), std::string::npos);
+
+        f.ui.boxes.clear();
+        if (std::string(choice) == "Write") {
+            BgEditorButton(f.state, "cmdWriteStage");
+            EXPECT_NE(f.mugen.Read("stages/test.def").find("start = 40,10"), std::string::npos);
+            ASSERT_EQ(f.ui.boxes.size(), 1u);
+            EXPECT_EQ(f.ui.boxes[0].icon, MsgIcon::Information);
+        } else {
+            f.ui.boxAnswers = {MsgAnswer::No};  // Discard
+            MenuCommand(f.state, "mnuReload");
+            ASSERT_EQ(f.ui.boxes.size(), 1u);
+            EXPECT_EQ(f.ui.boxes[0].buttons, MsgButtons::WriteDiscardCancel);
+            EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+            EXPECT_NE(f.mugen.Read("stages/test.def").find("start = 7,10"), std::string::npos);
+        }
+    }
+    // Without edits held, another program's change since the load refuses the write until the user
+    // has been told once; the second Write puts their version over it.
+    LiveFixture f;
+    f.Start(Def(0));
+    MenuCommand(f.state, "mnuAutoReload");  // off: nobody reports the change
+    f.state.Edit.Fields.txtcamleft = "-321";
+    BgEditorButton(f.state, "cmdUpdate");
+    f.Save(Def(7));
+    f.ui.boxes.clear();
+    BgEditorButton(f.state, "cmdWriteStage");
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_NE(f.ui.boxes[0].text.find("changed on disk since it was loaded; nothing was written"),
+              std::string::npos);
+    EXPECT_EQ(f.mugen.Read("stages/test.def"), Def(7));
+    BgEditorButton(f.state, "cmdWriteStage");
+    EXPECT_NE(f.mugen.Read("stages/test.def").find("boundleft = -321"), std::string::npos);
 }
 
 TEST(LiveReload, StageListFollowsItsFolderAndKeepsTheSelection) {

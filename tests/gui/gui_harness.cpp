@@ -102,6 +102,8 @@ bool GuiHarness::Start(const std::string& argument) {
             boxAnswers.pop_front();
             return answer;
         }
+        // Unwritten editor changes are discarded: a test's edits never reach its stage files unasked.
+        if (buttons == MsgButtons::WriteDiscardCancel) return MsgAnswer::No;
         return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgAnswer::No
                                                                                   : MsgAnswer::Ok;
     };

@@ -32,7 +32,7 @@ struct WriteBackFixture : StageFixture {
     }
     // Edits three elements and the camera as the editor's commands do.
     void Edit() {
-        stage.Elements[0].BaseX += 7;      // moved: start
+        stage.Elements[0].StartX += 7;     // moved: start
         stage.Elements[1].DeltaX = 0.25f;  // no delta line: added at the section's end
         stage.Elements[2].Mask = 0;        // the file's last line, without a line end
         stage.Elements[2].VelocityX = 1.5f;
@@ -43,7 +43,7 @@ struct WriteBackFixture : StageFixture {
 TEST(WriteBack, RewritesOnlyTheChangedLinesAndReloads) {
     WriteBackFixture f;
     f.Edit();
-    const WriteBackResult r = WriteBackStage(f.path, f.before, CaptureEditable(f.stage));
+    const WriteBackResult r = WriteBackStage(f.path, f.load.Source, f.before, CaptureEditable(f.stage));
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.linesChanged, 3);
     EXPECT_EQ(r.linesAdded, 2);
@@ -69,7 +69,9 @@ TEST(WriteBack, RewritesOnlyTheChangedLinesAndReloads) {
     // A second write keeps the first backup: it stays the original.
     f.before = CaptureEditable(f.stage);
     f.stage.Elements[0].TileX = 1;
-    ASSERT_TRUE(WriteBackStage(f.path, f.before, CaptureEditable(f.stage)).ok);
+    ASSERT_TRUE(WriteBackStage(f.path, MapStageSource(f.mugen.Read("stages/wb.def")), f.before,
+                               CaptureEditable(f.stage))
+                    .ok);
     EXPECT_EQ(f.mugen.Read("stages/wb.def.bak"), kStage);
 }
 
@@ -77,10 +79,13 @@ TEST(WriteBack, FailureBeforeTheRenameLeavesTheOriginal) {
     WriteBackFixture f;
     f.Edit();
     bool called = false;
-    const WriteBackResult r = WriteBackStage(f.path, f.before, CaptureEditable(f.stage), [&] {
+    WriteBackOptions options;
+    options.beforeRename = [&] {
         called = true;
         return false;
-    });
+    };
+    const WriteBackResult r =
+        WriteBackStage(f.path, f.load.Source, f.before, CaptureEditable(f.stage), options);
     EXPECT_TRUE(called);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(f.mugen.Read("stages/wb.def"), kStage);
@@ -91,16 +96,129 @@ TEST(WriteBack, FailureBeforeTheRenameLeavesTheOriginal) {
 TEST(WriteBack, RefusesWhatItCannotMatch) {
     WriteBackFixture f;
     // Nothing changed: nothing written, no backup.
-    EXPECT_TRUE(WriteBackStage(f.path, f.before, CaptureEditable(f.stage)).ok);
+    EXPECT_TRUE(WriteBackStage(f.path, f.load.Source, f.before, CaptureEditable(f.stage)).ok);
     EXPECT_FALSE(std::filesystem::exists(f.path + ".bak"));
     // An element was added by the editor: the sections no longer line up with the elements.
     EditableValues after = CaptureEditable(f.stage);
     after.Elements.push_back({});
     EditableValues more = f.before;
     more.Elements.push_back({});
-    EXPECT_FALSE(WriteBackStage(f.path, f.before, after).ok);
-    EXPECT_FALSE(WriteBackStage(f.path, more, after).ok);
+    EXPECT_FALSE(WriteBackStage(f.path, f.load.Source, f.before, after).ok);
+    EXPECT_FALSE(WriteBackStage(f.path, f.load.Source, more, after).ok);
     EXPECT_EQ(f.mugen.Read("stages/wb.def"), kStage);
+}
+
+// The parser's own reading decides which line a value goes to: the line whose value it kept (the
+// last of duplicate keys, the first type line), keys read under a later [Music] header, the blanks
+// around "=" as written; a linked element's own start; a missing key after the element's own lines.
+constexpr const char* kMapped =
+    "[Camera]\r\nstartx = 0\r\nboundleft = -150\r\n[BGdef]\r\nspr = stages/m.sff\r\n"
+    "[BG Floor]\r\ntype  =\tnormal\r\ntype = anim\r\nspriteno = 0,0\r\nstart = 0,100\r\n"
+    "start = 5,11   ; kept\r\n\r\n"
+    "[BG Lantern]\r\ntype = normal\r\nspriteno = 0,0\r\nstart = -95,-271\r\npositionlink = 1\r\n"
+    "[Music]\r\ntile = 2,0\r\nbgmusic = x.mp3\r\n";
+
+TEST(WriteBack, EditsTheLinesTheParserKept) {
+    StageFixture f;
+    const std::string path = f.WriteStage("m", kMapped);
+    ASSERT_TRUE(f.Load(path));
+    const EditableValues before = CaptureEditable(f.stage);
+    ASSERT_EQ(before.Elements[1].StartX, -95);  // its own start, not the base it never gets
+    BgElement& floor = f.stage.Elements[0];
+    BgElement& lantern = f.stage.Elements[1];
+    floor.StartX += 35;
+    floor.Type = "parallax";
+    lantern.StartX += 5;
+    lantern.VelocityX = 3;
+    lantern.TileX = 3;
+    f.stage.BoundLeft = -200;
+    const WriteBackResult r = WriteBackStage(path, f.load.Source, before, CaptureEditable(f.stage));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(f.mugen.Read("stages/m.def"),
+              "[Camera]\r\nstartx = 0\r\nboundleft = -200\r\n[BGdef]\r\nspr = stages/m.sff\r\n"
+              "[BG Floor]\r\ntype  =\tparallax\r\ntype = anim\r\nspriteno = 0,0\r\nstart = 0,100\r\n"
+              "start = 40,11   ; kept\r\n\r\n"
+              "[BG Lantern]\r\ntype = normal\r\nspriteno = 0,0\r\nstart = -90,-271\r\npositionlink = 1\r\n"
+              "velocity = 3,0\r\n[Music]\r\ntile = 3,0\r\nbgmusic = x.mp3\r\n");
+    EXPECT_EQ(r.linesChanged, 5);
+    EXPECT_EQ(r.linesAdded, 1);
+
+    StageFixture again;
+    ASSERT_TRUE(again.Load(path));
+    EXPECT_EQ(again.stage.Elements[0].Type, "parallax");
+    EXPECT_EQ(again.stage.Elements[0].StartX, 40);
+    EXPECT_EQ(again.stage.Elements[1].StartX, -90);
+    EXPECT_EQ(again.stage.Elements[1].TileX, 3);
+    // The map of the written text is the one a fresh load makes.
+    const StageSource remapped = MapStageSource(r.written);
+    EXPECT_EQ(remapped.Elements[1].Keys, again.load.Source.Elements[1].Keys);
+    EXPECT_EQ(remapped.Elements[1].Keys.at("velocity"), 18);
+    EXPECT_EQ(remapped.Elements[1].Keys.at("tile"), 20);
+}
+
+// Each case makes the file on disk something other than what was loaded, or unwritable: the write
+// changes nothing and says why. A symbolic link is written through, and stays a link.
+TEST(WriteBack, RefusesAFileThatChangedOrCannotBeWritten) {
+    namespace fs = std::filesystem;
+    const std::string swapped =
+        "[Camera]\r\nstartx = 0\r\nboundleft = -150\r\n[BGdef]\r\nspr = stages/m.sff\r\n"
+        "[BG Lantern]\r\ntype = normal\r\nspriteno = 0,0\r\nstart = -95,-271\r\n"
+        "[BG Floor]\r\ntype = normal\r\nspriteno = 0,0\r\nstart = 5,11\r\n";
+    std::string sameLine = kMapped;
+    sameLine.replace(sameLine.find("start = 5,11"), 12, "start = 6,12");
+    struct Case {
+        const char* name;
+        std::string onDisk;  // written over the file after the load (empty: left alone)
+        bool readOnly = false;
+        bool accept = false;  // the user agreed to replace what is on disk now
+        const char* says;
+    };
+    const Case cases[] = {
+        {"sections swapped", swapped, false, false, "changed on disk"},
+        {"same line changed", sameLine, false, false, "changed on disk"},
+        {"read-only", "", true, false, "read-only"},
+        {"accepted", sameLine, false, true, nullptr},
+    };
+    for (const Case& c : cases) {
+        StageFixture f;
+        const std::string path = f.WriteStage("m", kMapped);
+        ASSERT_TRUE(f.Load(path));
+        const EditableValues before = CaptureEditable(f.stage);
+        f.stage.Elements[0].StartX += 35;
+        if (!c.onDisk.empty()) f.mugen.Write("stages/m.def", c.onDisk);
+        if (c.readOnly) fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
+        const std::string disk = f.mugen.Read("stages/m.def");
+        WriteBackOptions options;
+        if (c.accept) options.acceptedDiskVersion = &disk;
+        const WriteBackResult r =
+            WriteBackStage(path, f.load.Source, before, CaptureEditable(f.stage), options);
+        if (!c.says) {
+            // The loaded text with the edit replaces the other version, which the backup keeps.
+            ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
+            EXPECT_NE(f.mugen.Read("stages/m.def").find("start = 40,11   ; kept"), std::string::npos);
+            EXPECT_EQ(f.mugen.Read("stages/m.def.bak"), disk);
+            continue;
+        }
+        EXPECT_FALSE(r.ok) << c.name;
+        EXPECT_NE(r.error.find(c.says), std::string::npos) << c.name << ": " << r.error;
+        EXPECT_EQ(r.diskChanged, !c.onDisk.empty()) << c.name;
+        EXPECT_EQ(f.mugen.Read("stages/m.def"), disk) << c.name;
+        EXPECT_FALSE(fs::exists(path + ".bak")) << c.name;
+    }
+
+    StageFixture f;
+    f.WriteStage("m", kMapped);
+    const std::string real = f.program.Write("real/m.def", kMapped).string();
+    const fs::path link = f.mugen.Path() / "stages/linked.def";
+    fs::create_symlink(real, link);
+    ASSERT_TRUE(f.Load(link.string()));
+    const EditableValues before = CaptureEditable(f.stage);
+    f.stage.Elements[0].StartX += 35;
+    const WriteBackResult r = WriteBackStage(link.string(), f.load.Source, before, CaptureEditable(f.stage));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_NE(f.program.Read("real/m.def").find("start = 40,11"), std::string::npos);
+    EXPECT_TRUE(fs::exists(real + ".bak"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ MsgAnswer FirstButton(MsgButtons buttons) {
             return MsgAnswer::Ok;
         case MsgButtons::YesNo:
         case MsgButtons::YesNoCancel:
+        case MsgButtons::WriteDiscardCancel:
             return MsgAnswer::Yes;
         case MsgButtons::YesNoDefaultNo:
             return MsgAnswer::No;

@@ -29,6 +29,7 @@ TEST(BgCommands, ShownElementUpdatesBackUnchanged) {
     b.Mask = 1;
     const BgElement before = b;
     BgEditorFields fields;
+    ShowStuff(f.stage, fields);
     ShowElement(f.stage, 1, fields);
     EXPECT_EQ(fields.txtDeltaX, "0.5");
     EXPECT_EQ(fields.txtXpos, "3");
@@ -40,6 +41,7 @@ TEST(BgCommands, ShownElementUpdatesBackUnchanged) {
     EXPECT_EQ(b.PosY, before.PosY);
     EXPECT_EQ(b.Type, before.Type);
     EXPECT_EQ(b.SpriteIndex, before.SpriteIndex);
+    EXPECT_EQ(b.StartX, before.StartX);
     ShowElement(f.stage, 5, fields);  // outside the table: nothing happens
 }
 
@@ -48,7 +50,7 @@ TEST(BgCommands, WriteToStageFileFollowsReorderedElementsAndRefusesRemoved) {
     const std::string path = f.WriteStage("test", kStage);
     ASSERT_TRUE(f.Load(path));
     EditState edit;
-    BeginEditBaseline(f.stage, edit);
+    BeginEditBaseline(f.stage, f.load.Source, edit);
     SwapElements(f.stage, edit, 0, 1);  // "b" is now first in the model, still second in the file
     f.stage.Elements[0].DeltaX = 2;
     WriteBackResult r = WriteToStageFile(f.stage, edit, path);
@@ -148,6 +150,61 @@ std::vector<std::string> RawLines(const std::string& text) {
     return lines;
 }
 
+// What the stage file lacks, case by case: the element boxes start empty for each stage (they
+// showed the previous stage's element); a reorder alone is nothing to write; a write clears it.
+TEST(BgCommands, UnwrittenEditsAreWhatTheStageFileLacks) {
+    struct Case {
+        const char* name;
+        void (*edit)(StageModel&, EditState&);
+        bool unwritten;
+    };
+    const Case cases[] = {
+        {"nothing", [](StageModel&, EditState&) {}, false},
+        {"Update unchanged",
+         [](StageModel& s, EditState& e) {
+             ShowElement(s, 1, e.Fields);
+             UpdateStuff(s, e.Fields, 1);
+         },
+         false},
+        {"reordered", [](StageModel& s, EditState& e) { SwapElements(s, e, 0, 1); }, false},
+        {"moved with Update",
+         [](StageModel& s, EditState& e) {
+             ShowElement(s, 0, e.Fields);
+             e.Fields.txtXpos = "41";
+             UpdateStuff(s, e.Fields, 0);
+         },
+         true},
+        {"camera start",
+         [](StageModel& s, EditState& e) {
+             e.Fields.txtcamstartx = "20";
+             UpdateStuff(s, e.Fields, -1);
+         },
+         true},
+        {"removed", [](StageModel& s, EditState& e) { RemoveElement(s, e, 1); }, true},
+        {"cloned", [](StageModel& s, EditState&) { CloneElement(s, 0); }, true},
+    };
+    for (const Case& c : cases) {
+        StageFixture f;
+        const std::string path = f.WriteStage("test", kStage);
+        ASSERT_TRUE(f.Load(path));
+        EditState edit;
+        ShowStuff(f.stage, edit.Fields);
+        edit.Fields.txtXpos = "99";  // as a previous stage's element left it
+        BeginEditBaseline(f.stage, f.load.Source, edit);
+        EXPECT_EQ(edit.Fields.txtXpos, "") << c.name;
+        c.edit(f.stage, edit);
+        EXPECT_EQ(HasUnwrittenEdits(f.stage, edit), c.unwritten) << c.name;
+        if (!c.unwritten || f.stage.Elements.size() != 2) continue;
+        // Save Changes has the edited values too, and a write leaves nothing unwritten.
+        ASSERT_TRUE(cmdSave_Click(f.stage, "", f.program.Dir()));
+        if (std::string(c.name) == "moved with Update") {
+            EXPECT_NE(f.program.Read("test.def").find("start = 41,2\r\n"), std::string::npos);
+        }
+        ASSERT_TRUE(WriteToStageFile(f.stage, edit, path).ok) << c.name;
+        EXPECT_FALSE(HasUnwrittenEdits(f.stage, edit)) << c.name;
+    }
+}
+
 // Three elements of a real stage edited through the editor's boxes and Update, then written: the file
 // differs from the original in exactly the edited lines, and loads with the edited values.
 TEST(BgCommands, WriteToACorpusStageChangesOnlyTheEditedLines) {
@@ -164,7 +221,7 @@ TEST(BgCommands, WriteToACorpusStageChangesOnlyTheEditedLines) {
     ASSERT_GE(f.stage.Elements.size(), 3u);
     EditState edit;
     ShowStuff(f.stage, edit.Fields);  // as the stage start fills the camera boxes
-    BeginEditBaseline(f.stage, edit);
+    BeginEditBaseline(f.stage, f.load.Source, edit);
     for (int16_t i : {0, 1, 2}) {
         ShowElement(f.stage, i, edit.Fields);
         edit.Fields.txtXpos = text::NumberText(f.stage.Elements[i].BaseX + 10 + i);

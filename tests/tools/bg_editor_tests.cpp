@@ -5,7 +5,7 @@
 namespace qb {
 namespace {
 
-TEST(BgEditor, ShowStuffAndUpdateStuffExchangeTheBounds) {
+TEST(BgEditor, ShowStuffAndUpdateStuffExchangeTheCameraStartAndBounds) {
     StageModel stage;
     stage.BoundLeft = -150;
     stage.BoundRight = 150;
@@ -21,14 +21,58 @@ TEST(BgEditor, ShowStuffAndUpdateStuffExchangeTheBounds) {
     EXPECT_EQ(fields.txtcamstarty, "4");
 
     fields.txtcamleft = "-90.6";
-    fields.txtcamright = "80abc";
-    fields.txtcamhigh = "";
+    fields.txtcamright = " 80";
     fields.txtcamlow = "7";
-    UpdateStuff(stage, fields, -1);
+    fields.txtcamstartx = "-30.5";
+    fields.txtcamstarty = "-9";
+    EXPECT_EQ(UpdateStuff(stage, fields, -1), "");
     EXPECT_EQ(stage.BoundLeft, -91);
     EXPECT_EQ(stage.BoundRight, 80);
-    EXPECT_EQ(stage.BoundHigh, 0);
+    EXPECT_EQ(stage.BoundHigh, -25);
     EXPECT_EQ(stage.BoundLow, 7);
+    EXPECT_FLOAT_EQ(stage.StartX, -30.5f);
+    EXPECT_EQ(stage.StartY, -9);
+}
+
+// A box its field cannot hold ends the Update before anything is stored, and the message names it.
+TEST(BgEditor, UpdateStuffRefusesBoxesThatAreNoNumberOrOutOfRange) {
+    struct Case {
+        std::string BgEditorFields::*box;
+        const char* text;
+        const char* named;
+    };
+    const Case cases[] = {
+        {&BgEditorFields::txtcamhigh, "40000", "boundhigh"},
+        {&BgEditorFields::txtcamlow, "-32769", "boundlow"},
+        {&BgEditorFields::txtcamright, "80abc", "boundright"},
+        {&BgEditorFields::txtcamleft, "", "boundleft"},
+        {&BgEditorFields::txtcamstarty, "1e6", "camstarty"},
+        {&BgEditorFields::txtcamstartx, "1e39", "camstartx"},
+        {&BgEditorFields::txtTileX, "3000000000", "Tile X"},
+        {&BgEditorFields::txtDeltaY, "half", "Delta Y"},
+        {&BgEditorFields::txtGfx, "70000", "Gfx"},
+        {&BgEditorFields::txtXpos, "x", "X"},
+    };
+    for (const Case& c : cases) {
+        StageModel stage;
+        stage.BoundHigh = -25;
+        stage.Elements.emplace_back();
+        stage.Elements[0].TileX = 2;
+        BgEditorFields fields;
+        ShowStuff(stage, fields);
+        fields.txtType = "normal";
+        for (std::string* box : {&fields.txtTileX, &fields.txtTileY, &fields.txtDeltaX, &fields.txtDeltaY,
+                                 &fields.txtVelX, &fields.txtVelY, &fields.txtGfx, &fields.txtTileSpcX,
+                                 &fields.txtTileSpcY, &fields.txtXpos, &fields.txtYpos})
+            *box = "1";
+        fields.txtcamleft = "-99";  // a good box before the bad one is not taken either
+        fields.*c.box = c.text;
+        const std::string refused = UpdateStuff(stage, fields, 0);
+        EXPECT_NE(refused.find(std::string("box ") + c.named + " holds"), std::string::npos) << refused;
+        EXPECT_EQ(stage.BoundLeft, 0) << c.named;
+        EXPECT_EQ(stage.BoundHigh, -25) << c.named;
+        EXPECT_EQ(stage.Elements[0].TileX, 2) << c.named;
+    }
 }
 
 TEST(BgEditor, UpdateStuffMovesTheSelectedElementToItsTypedBase) {
@@ -39,8 +83,19 @@ TEST(BgEditor, UpdateStuffMovesTheSelectedElementToItsTypedBase) {
     element.PosX = 170;
     element.BaseY = 20;
     element.PosY = 20;
+    element.StartX = 10;
+    element.StartY = 20;
+    stage.Elements.push_back(element);
+    element.PositionLink = 1;  // linked: placed from its parent by its own start, its base unset
+    element.StartX = -95;
+    element.StartY = -271;
+    element.BaseX = element.BaseY = 0;
     stage.Elements.push_back(element);
     BgEditorFields fields;
+    ShowStuff(stage, fields);
+    for (std::string* box : {&fields.txtTileY, &fields.txtDeltaY, &fields.txtVelX, &fields.txtVelY,
+                             &fields.txtTileSpcX, &fields.txtTileSpcY})
+        *box = "0";
     fields.txtXpos = "14";
     fields.txtYpos = "15";
     fields.txtTileX = "1";
@@ -48,8 +103,9 @@ TEST(BgEditor, UpdateStuffMovesTheSelectedElementToItsTypedBase) {
     fields.txtGfx = "9";  // past the sprite table: the element has no sprite
     fields.txtType = "Normal";
     fields.chkMask = true;
-    UpdateStuff(stage, fields, 0);
+    ASSERT_EQ(UpdateStuff(stage, fields, 0), "");
     const BgElement& e = stage.Elements[0];
+    EXPECT_EQ(e.StartX, 14);  // the start moves with the base
     EXPECT_FLOAT_EQ(e.BaseX, 14);
     EXPECT_FLOAT_EQ(e.PosX, 174);
     EXPECT_FLOAT_EQ(e.BaseY, 15);
@@ -59,6 +115,17 @@ TEST(BgEditor, UpdateStuffMovesTheSelectedElementToItsTypedBase) {
     EXPECT_EQ(e.SpriteIndex, -1);
     EXPECT_EQ(e.Type, "Normal");
     EXPECT_EQ(e.Mask, 1);
+
+    // The linked element's boxes hold its offset from the parent, and a move changes that offset.
+    BgElement& linked = stage.Elements[1];
+    EXPECT_EQ(EditedPosition(linked), std::make_pair(-95.0, -271.0));
+    fields.txtXpos = "-90";
+    fields.txtYpos = "-271";
+    const float posX = linked.PosX;
+    ASSERT_EQ(UpdateStuff(stage, fields, 1), "");
+    EXPECT_EQ(linked.StartX, -90);
+    EXPECT_EQ(linked.StartY, -271);
+    EXPECT_FLOAT_EQ(linked.PosX, posX + 5);
 }
 
 // Two sprites: 400x100 with axis (200, 0) at start (0, 10), and 50x300 with axis (0, 0) at (300, -80)

@@ -72,9 +72,13 @@ TEST(ElementDrag, MovesPositionAndBaseByThePointerTravel) {
     BgElement& e = t.AddElement("normal", box, 10, 20);
     e.BaseX = 5;
     e.BaseY = 7;
+    e.StartX = 5;
+    e.StartY = 7;
     EditState edit;
     BeginDrag(t.stage, edit, 1, 12, 22);
     EXPECT_TRUE(DragTo(t.stage, edit, 15, 19));
+    EXPECT_EQ(t.stage.Elements[1].StartX, 8) << "the start a write keeps moves too";
+    EXPECT_EQ(t.stage.Elements[1].StartY, 4);
     EXPECT_EQ(t.stage.Elements[1].PosX, 13);
     EXPECT_EQ(t.stage.Elements[1].PosY, 17);
     EXPECT_EQ(t.stage.Elements[1].BaseX, 8);
@@ -172,6 +176,15 @@ TEST(EditKeys, NothingHappensWithoutASelection) {
     for (Key key : {Key::NumPlus, Key::NumMinus, Key::Insert, Key::Delete}) f.Press(key);
     EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"A", "B", "C"}));
     EXPECT_EQ(f.TakeCaption(), "(none)");
+    // Those presses are gone: selecting an element later does not let them act on it.
+    f.keys.Tap(Key::Insert);
+    f.keys.Tap(Key::NumPlus);
+    f.Pass();
+    f.selected = 0;
+    f.clock.AdvanceMs(150);
+    f.Pass();
+    EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(f.selected, 0);
 }
 
 TEST(EditKeys, DeleteRemovesTheElementAndNeverReachesTheStageCommand) {
