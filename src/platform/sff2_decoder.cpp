@@ -260,6 +260,8 @@ Sff2Error DecodePng(std::span<const uint8_t> in, const Sff2SpriteNode& node, Sff
     if (!PngReadHeader(r)) return r.ranOut ? Sff2Error::ShortData : Sff2Error::Png;
     if (r.width != node.width || r.height != node.height) return Sff2Error::Size;
     if (r.interlace != PNG_INTERLACE_NONE) return Sff2Error::PngInterlaced;
+    // PNG8 shows the picture's indices through the sprite's palette node: a palette picture of any
+    // depth (its own colours unused), or an 8-bit grey one whose levels are the indices.
     const bool indexed = node.format == kSff2Png8;
     if (indexed && r.colourType != PNG_COLOR_TYPE_PALETTE &&
         !(r.colourType == PNG_COLOR_TYPE_GRAY && r.bitDepth == 8)) {
@@ -327,7 +329,8 @@ Sff2Error DecodeSff2Picture(std::string_view file, const Sff2File& index, size_t
     if (node.format == kSff2Rle5) expansion = kMaxRle5Expansion;
     if (node.format == kSff2Lz5) expansion = kMaxLz5Expansion;
     if (pixels > 0 && payload.empty()) return Sff2Error::ShortData;
-    if (node.format != kSff2Raw && pixels > payload.size() * expansion) return Sff2Error::Size;
+    if (node.format == kSff2Raw && pixels > payload.size()) return Sff2Error::ShortData;
+    if (pixels > payload.size() * expansion) return Sff2Error::Size;
     if (pixels > budget) return Sff2Error::Size;
     const size_t n = static_cast<size_t>(pixels);
     auto bytes = std::make_unique_for_overwrite<uint8_t[]>(std::max<size_t>(n, 1));
