@@ -81,7 +81,8 @@ constexpr const char* kHelp =
     "  --version            show the version and exit\n"
     "\n"
     "Exit status: 0 when the stage loaded (and every picture was written), 1 when it did not, 2 for\n"
-    "a usage error. With --lint: 0 when every stage is clean, 1 when any has a problem.\n";
+    "a usage error. With --lint: 0 when every stage is clean, 1 when any has a problem. With --sff-info:\n"
+    "0 when the file was read, 1 when it was refused.\n";
 
 // Message boxes go to standard error and are answered with their first button.
 class StderrUi : public HeadlessUi {
