@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -378,9 +379,19 @@ TEST(Sff2Corpus, EverySpriteOfEveryVersion2FileDecodes) {
             for (size_t k = 0; k < d.index->sprites.size(); ++k, ++sprites) {
                 EXPECT_EQ(d.sheet.spriteErrors[k], Sff2Error::None) << "sprite " << k;
                 const auto& node = d.index->sprites[k];
-                if (const Sff2Picture* p = d.sheet.PictureOf(k)) {
-                    EXPECT_EQ(p->width, node.width);
-                    EXPECT_EQ(p->height, node.height);
+                const Sff2Picture* p = d.sheet.PictureOf(k);
+                if (!p || node.IsLinked()) continue;
+                EXPECT_EQ(p->width, node.width);
+                EXPECT_EQ(p->height, node.height);
+                // Real pictures back through this project's encoders: RLE8 for all, RLE5 and LZ5 for
+                // the ones of 32 colours.
+                const auto pixels = BytesOf(p);
+                std::vector<uint8_t> formats = {kSff2Rle8};
+                if (std::all_of(pixels.begin(), pixels.end(), [](uint8_t v) { return v < 32; }))
+                    formats.insert(formats.end(), {kSff2Rle5, kSff2Lz5});
+                for (uint8_t format : formats) {
+                    Decoded again = Decode(demo::WriteSff2({Sprite(0, 0, format, p->width, p->height, pixels)}, {}));
+                    EXPECT_EQ(BytesOf(again.sheet.PictureOf(0)), pixels) << "sprite " << k << " format " << int(format);
                 }
             }
             for (Sff2Error e : d.sheet.paletteErrors) EXPECT_EQ(e, Sff2Error::None);
