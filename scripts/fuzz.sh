@@ -3,7 +3,8 @@
 # the demo content:
 #   bash scripts/fuzz.sh TARGET SECONDS
 #   bash scripts/fuzz.sh all 0
-# TARGET is def (definition reader and stage parser), sff (sprite-file index and decoder), config
+# TARGET is def (definition reader and stage parser), sff (sprite-file index and decoder), sff2
+# (version 2 sprite files: node tables, links, every picture format, the --sff-info dump), config
 # (configuration reader), frames (a stage loaded and drawn for a few frames), char (a character),
 # zip (a stage package listed and extracted), or all. SECONDS=0 only
 # runs each input of the seeds once, which is what CI does to keep the targets compiling and
@@ -18,7 +19,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 usage() {
-  echo "usage: scripts/fuzz.sh def|sff|config|frames|char|zip|all SECONDS" >&2
+  echo "usage: scripts/fuzz.sh def|sff|sff2|config|frames|char|zip|all SECONDS" >&2
   exit 2
 }
 [ $# -eq 2 ] || usage
@@ -26,8 +27,8 @@ target=$1
 seconds=$2
 [[ "$seconds" =~ ^[0-9]+$ ]] || usage
 case "$target" in
-  def | sff | config | frames | char | zip) targets=("$target") ;;
-  all) targets=(def sff config frames char zip) ;;
+  def | sff | sff2 | config | frames | char | zip) targets=("$target") ;;
+  all) targets=(def sff sff2 config frames char zip) ;;
   *) usage ;;
 esac
 if [ "$target" = all ] && [ "$seconds" -ne 0 ]; then
@@ -61,6 +62,7 @@ for t in "${targets[@]}"; do
   case "$t" in
     def) exes+=(fuzz_stage_def) ;;
     sff) exes+=(fuzz_sff) ;;
+    sff2) exes+=(fuzz_sff2) ;;
     config) exes+=(fuzz_config) ;;
     frames) exes+=(fuzz_stage_frames) ;;
     char) exes+=(fuzz_char) ;;
@@ -100,6 +102,17 @@ seed_dir() {
       if [ ${#sources[@]} -gt 0 ]; then
         find "${sources[@]}" -type f -iname '*.sff' -print0 | collect "$dir"
         for f in "$dir"/*; do
+          [ -f "$f" ] && truncate -s "<$SFF_MAX_LEN" "$f"
+        done
+      fi
+      ;;
+    sff2)
+      # Small files of every format from the demo writer (fuzz/seeds/sff2); the corpus files'
+      # beginnings add real headers and node tables.
+      cp "$root"/fuzz/seeds/sff2/* "$dir/"
+      if [ -d "$corpus" ]; then
+        find "$corpus" -path '*_v2*' -type f -iname '*.sff' -print0 | collect "$dir"
+        for f in "$dir"/[0-9][0-9][0-9]-*; do
           [ -f "$f" ] && truncate -s "<$SFF_MAX_LEN" "$f"
         done
       fi
@@ -149,7 +162,7 @@ for i in "${!targets[@]}"; do
   args=(-timeout=10 -rss_limit_mb=2048 -report_slow_units=2 -print_final_stats=1 "-artifact_prefix=$findings/")
   case "$t" in
     def | frames) args+=("-dict=$root/fuzz/stage.dict" -max_len=16384) ;;
-    sff) args+=(-max_len=$SFF_MAX_LEN) ;;
+    sff | sff2) args+=(-max_len=$SFF_MAX_LEN) ;;
     config) args+=(-max_len=4096) ;;
     char) args+=(-max_len=65536) ;;
     zip) args+=(-max_len=8192) ;;

@@ -39,6 +39,8 @@ struct Options {
     // --lint DIR: every stage under DIR is checked; --json for one JSON document.
     std::string lintDir;
     bool json = false;
+    // --sff-info FILE: a sprite file's nodes and decoded pictures, as CRCs.
+    std::string sffInfo;
 };
 
 // Draws frames of the loaded stage in `state` (--frames, --every, --bench) and writes the pictures
@@ -51,6 +53,10 @@ int RunShot(const Options& options);
 // --char-info: loads the character as the program does and prints it. Answers 0 when it loaded,
 // 1 when it was refused.
 int RunCharInfo(const Options& options);
+
+// --sff-info: prints the sprite file's dump. Answers 0 when it was read, 1 (with the reason on standard
+// error) when it was refused.
+int RunSffInfo(const Options& options);
 
 // --change-music: rewrites the stage file's music and volume lines as the music chooser does.
 // Answers 0 when the file was rewritten, 1 (with the reason on standard error) when not.

@@ -23,6 +23,8 @@
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "platform/sff2_decoder.h"
+#include "platform/sff_decoder.h"
 #include "platform/stop_signals.h"
 #include "stage/error_log.h"
 #include "stage/stage_writer.h"
@@ -38,7 +40,8 @@ constexpr const char* kUsage =
     " [--debug-bg] [--char CHAR.def] [--speed 1/4|1/2|1|2|4] [--save-stage FILE] [--save-stage2 FILE]\n"
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
-    "  or:  quillback-shot [--mugen DIR] --lint DIR [--json]\n";
+    "  or:  quillback-shot [--mugen DIR] --lint DIR [--json]\n"
+    "  or:  quillback-shot --sff-info FILE.sff\n";
 
 // --help: the usage and what each option does; the manual page is made from this text.
 constexpr const char* kHelp =
@@ -73,11 +76,14 @@ constexpr const char* kHelp =
     "                       (.zip) are opened as the window opens them, in a scratch folder, and\n"
     "                       their stage is named PACKAGE.zip!ENTRY.def\n"
     "  --json               with --lint: print one JSON document instead of text\n"
+    "  --sff-info FILE.sff  print a sprite file's header, sprites and palettes, each picture's\n"
+    "                       decoded pixels as a CRC-32 or the reason it cannot be decoded\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
     "Exit status: 0 when the stage loaded (and every picture was written), 1 when it did not, 2 for\n"
-    "a usage error. With --lint: 0 when every stage is clean, 1 when any has a problem.\n";
+    "a usage error. With --lint: 0 when every stage is clean, 1 when any has a problem. With --sff-info:\n"
+    "0 when the file was read, 1 when it was refused.\n";
 
 // Message boxes go to standard error and are answered with their first button.
 class StderrUi : public HeadlessUi {
@@ -218,6 +224,8 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             ok = value(options.lintDir);
         } else if (a == "--json") {
             options.json = true;
+        } else if (a == "--sff-info") {
+            ok = value(options.sffInfo);
         }
         else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + std::string(a);
@@ -229,6 +237,13 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             return 2;
         }
         if (!ok) return 2;
+    }
+    if (!options.sffInfo.empty()) {
+        if (argc != 3) {
+            error = "--sff-info reads one sprite file only";
+            return 2;
+        }
+        return 0;
     }
     if (!options.lintDir.empty() || options.json) return LintOptionsError(options, error);
     if (options.changeMusic || options.volumeGiven) {
@@ -351,6 +366,22 @@ int RunShot(const Options& options) {
     return status;
 }
 
+int RunSffInfo(const Options& options) {
+    const auto bytes = ReadFileBytes(AbsolutePath(options.sffInfo), kMaxSffFileBytes);
+    if (!bytes) {
+        std::fprintf(stderr, "quillback-shot: cannot read the sprite file %s\n", options.sffInfo.c_str());
+        return 1;
+    }
+    std::string reason;
+    const auto dump = SffInfoDump(*bytes, reason);
+    if (!dump) {
+        std::fprintf(stderr, "quillback-shot: %s: %s\n", options.sffInfo.c_str(), reason.c_str());
+        return 1;
+    }
+    std::fwrite(dump->data(), 1, dump->size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 int RunChangeMusic(const Options& options) {
     std::string error;
     if (!ChangeMusic(AbsolutePath(options.stage), options.musicFile, options.volume, error)) {
@@ -400,6 +431,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillback-shot: %s\n%s", error.c_str(), qb::shot::kUsage);
         return 2;
     }
+    if (!options.sffInfo.empty()) return qb::shot::RunSffInfo(options);
     if (options.changeMusic) return qb::shot::RunChangeMusic(options);
     if (options.charInfo) return qb::shot::RunCharInfo(options);
     if (!options.lintDir.empty()) return qb::shot::RunLint(options);
