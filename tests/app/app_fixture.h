@@ -39,6 +39,7 @@ inline std::string TinySff() {
 struct AppFixture {
     TempDir program;
     TempDir mugen;
+    TempDir temp;  // the temporary folder: packages extract here, never into the shared /tmp
     FakeUi ui;
     FakeKeys keys;
     FakeClock clock;
@@ -50,6 +51,7 @@ struct AppFixture {
         state.ports = Ports{&ui, &keys, &clock, &media, &sink};
         state.ProgramDir = program.Path().string();
         state.Dirs = PortableDataDirs(state.ProgramDir);
+        state.Dirs.Temp = temp.Path().string();
         state.MugeDir = mugen.Dir();
         SetVersionAndTitle(state);
         a_allegro_init();

@@ -31,11 +31,9 @@ std::map<std::string, uintmax_t> Listing(const fs::path& root) {
     return files;
 }
 
-// A window whose packages live in the MUGEN directory's "packs" folder and whose temporary folder
-// (where each package gets a private folder) is a folder of its own.
+// A window whose packages live in the MUGEN directory's "packs" folder (the shared fixture's
+// temporary folder, where each package gets a private folder, is a folder of its own).
 struct PackageFixture : AppFixture {
-    TempDir temp;
-    PackageFixture() { state.Dirs.Temp = temp.Path().string(); }
     std::string Package(const std::string& name, const std::vector<ZipItem>& items) const {
         fs::create_directories(mugen.Path() / "packs");
         const std::string path = (mugen.Path() / "packs" / name).string();
