@@ -448,7 +448,8 @@ void mnuFPS_Click(AppState& state) {
 }
 
 void mnuMugenDir_Click(AppState& state) {
-    const std::string folder = BrowseForFolder(UiOf(state), kMugenDirPrompt);
+    // It opens in the MUGEN directory in use, so a neighbouring one is a click away.
+    const std::string folder = BrowseForFolder(UiOf(state), kMugenDirPrompt, state.MugeDir);
     if (folder.empty()) return;
     state.MugeDir = AsMugeDir(folder);
     state.Stages.Clear();

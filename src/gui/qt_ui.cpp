@@ -165,11 +165,15 @@ std::string QtUi::ShowSave(const FileDialogRequest& request) {
 }
 
 std::string QtUi::BrowseForFolder(const std::string& prompt) {
+    return BrowseForFolderFrom(prompt, {});
+}
+
+std::string QtUi::BrowseForFolderFrom(const std::string& prompt, const std::string& startDir) {
     if (m_script.browseForFolder) return m_script.browseForFolder(prompt);
     // The prompt holds a line break; a dialog title shows one line.
     QString title = FromContentText(prompt);
     title.replace(QStringLiteral("\r\n"), QStringLiteral("  "));
-    QString folder = QFileDialog::getExistingDirectory(Owner(), title);
+    QString folder = QFileDialog::getExistingDirectory(Owner(), title, QString::fromStdString(startDir));
     while (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
     return ToNativeText(folder);
 }
@@ -207,6 +211,11 @@ bool QtUi::OpenInTextEditor(const std::string& path) {
     if (desktopFile.isEmpty()) return false;
     if (desktopFile.endsWith(QStringLiteral(".desktop"))) desktopFile.chop(8);
     return QProcess::startDetached(QStringLiteral("gtk-launch"), {desktopFile});
+}
+
+bool QtUi::OpenWithDesktop(const std::string& path) {
+    if (m_script.openInTextEditor) return m_script.openInTextEditor(path);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 bool QtUi::MoveToTrash(const std::string& path, std::string& error) {

@@ -47,11 +47,13 @@ public:
     std::string ShowOpen(const FileDialogRequest& request) override;
     std::string ShowSave(const FileDialogRequest& request) override;
     std::string BrowseForFolder(const std::string& prompt) override;
+    std::string BrowseForFolderFrom(const std::string& prompt, const std::string& startDir) override;
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
                          bool* cancelled = nullptr) override;
     void SetCaption(const std::string& caption) override;
     void DoEvents() override;
     bool OpenInTextEditor(const std::string& path) override;
+    bool OpenWithDesktop(const std::string& path) override;
     bool MoveToTrash(const std::string& path, std::string& error) override;
 
     // Geometry and windows: applied to the main window given by SetWindow.

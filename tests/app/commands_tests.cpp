@@ -32,6 +32,8 @@ TEST(Startup, TitleCaptionsGeometryInTheirOrder) {
     ASSERT_TRUE(FormLoad(f.state, false));
     EXPECT_EQ(f.state.VersionText, ".67");
     EXPECT_EQ(f.state.AppTitle, "Quillback .67 Beta by Tarnwick");
+    // --version names the same release and the same title as the window.
+    EXPECT_EQ(VersionLine("quillback"), "quillback 0.6.7 (" + f.state.AppTitle + ")");
     EXPECT_EQ(f.ui.captions.front(), f.state.AppTitle);
     EXPECT_EQ(f.state.Menus.Item("mnuFPS").Caption, "FPS Limiter (60 fps)");
     EXPECT_EQ(f.state.Loop.FpsLimit, 60);
