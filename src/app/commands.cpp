@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <cstdio>
@@ -419,6 +420,12 @@ void LeaveFullScreen(AppState& state) {
 
 void SetViewScale(AppState& state, int scale) {
     if (scale < 1 || scale > 4) return;
+    // A window larger than the screen would hide its own menu: the largest scale that fits instead.
+    if (Ui* ui = state.ports.ui) {
+        const auto [width, height] = ui->ScreenSize();
+        const int listWidth = state.Window.StageListShown == 255 ? ui->StageListWidth() : 0;
+        scale = std::min(scale, LargestScreenScale(width, height, listWidth));
+    }
     state.Window.ViewScale = scale;
     for (int s = 1; s <= 4; ++s) state.Menus.SetChecked("mnuScale" + std::to_string(s), s == scale);
     UiOf(state).SetViewScale(scale);
@@ -538,7 +545,31 @@ void mnuSnapshot_Click(AppState& state) {
     if (written.empty()) {
         Box(state, "The snapshot could not be saved in\r\n" + JoinPath(state.Dirs.Data, "snapshots"),
             MsgIcon::Exclamation);
+        return;
     }
+    UiOf(state).SetCaption(SnapshotNotice(written));
+    state.Window.NoticeShown = true;
+    state.Window.NoticeUntil = state.ports.clock ? state.ports.clock->TickCount() + kNoticeMs : 0;
+}
+
+std::string SnapshotNotice(const std::string& writtenPath) {
+    return "Snapshot saved: " + writtenPath;
+}
+
+void ExpireNotice(AppState& state) {
+    if (!state.Window.NoticeShown || !state.ports.clock) return;
+    // Signed difference: the tick count wraps after 49 days.
+    if (static_cast<int32_t>(state.ports.clock->TickCount() - state.Window.NoticeUntil) < 0) return;
+    state.Window.NoticeShown = false;
+    UiOf(state).SetCaption(StageCaption(state.Stage.StageName, state.Loop.Paused == 255));
+}
+
+void mnuSnapshotFolder_Click(AppState& state) {
+    const std::string folder = JoinPath(state.Dirs.Data, "snapshots");
+    std::error_code ec;
+    if (PrepareDataDir(state.Dirs, state.Dirs.Data)) std::filesystem::create_directories(folder, ec);
+    if (!UiOf(state).OpenWithDesktop(folder))
+        Box(state, "The snapshot folder could not be opened:\r\n" + folder, MsgIcon::Exclamation);
 }
 
 void mnuDebug_Click(AppState& state) {
@@ -610,6 +641,7 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         {"mnuAbout", mnuAbout_Click},
         {"mnuStep", mnuStep_Click},
         {"mnuSnapshotPng", mnuSnapshotPng_Click},
+        {"mnuSnapshotFolder", mnuSnapshotFolder_Click},
         {"mnuAutoReload", mnuAutoReload_Click},
     };
     for (const auto& entry : kCommands) {

@@ -102,6 +102,7 @@ void ApplyWindowGeometry(AppState& state) {
                                 kViewHeight * state.Window.ViewScale);
     }
     ui.SetStageListVisible(state.Window.StageListShown == 255);
+    OfferFittingScales(state);
 }
 
 void SizeAndCenter(AppState& state) {

@@ -550,6 +550,17 @@ TEST(Options, TogglesNotepadErrorLogAndSnapshot) {
     StartRunning(f, f.AddStage("a", "Forest Gate"));
     EXPECT_TRUE(MenuCommand(f.state, "mnuSnapshot"));
     EXPECT_TRUE(fs::exists(f.program.Path() / "snapshots" / "Forest Gate 0.pcx"));
+    // The caption says where it went, and gives way to the stage's once the notice's time is up.
+    EXPECT_EQ(f.ui.captions.back(), "Snapshot saved: " + (f.program.Path() / "snapshots" / "Forest Gate 0.pcx").string());
+    f.clock.AdvanceMs(kNoticeMs - 1);
+    ExpireNotice(f.state);
+    EXPECT_EQ(f.ui.captions.back().rfind("Snapshot saved: ", 0), 0u);
+    f.clock.AdvanceMs(1);
+    ExpireNotice(f.state);
+    EXPECT_EQ(f.ui.captions.back(), "Forest Gate");
+    // Options opens the folder through the desktop (made first when missing).
+    EXPECT_TRUE(MenuCommand(f.state, "mnuSnapshotFolder"));
+    EXPECT_EQ(f.ui.desktopOpened, (std::vector<std::string>{(f.program.Path() / "snapshots").string()}));
     EXPECT_FALSE(MenuCommand(f.state, "mnuReset"));
 }
 
