@@ -247,6 +247,13 @@ void ClearView(AppState& state) {
     PresentFrame(state);
 }
 
+void ShowNoStageHint(AppState& state) {
+    if (!state.BackBuffer || state.bRunning != 0 || state.Window.tmrStartEnabled || state.Window.tmrDropEnabled)
+        return;
+    DrawNoStageHint(state.BackBuffer.get());
+    PresentFrame(state);
+}
+
 void mnuReload_Click(AppState& state) {
     if (LoadInProgress(state)) return;
     if (state.bRunning != 1) {

@@ -54,6 +54,8 @@ void mnuOpen_Click(AppState& state);
 void mnuClose_Click(AppState& state);
 // A black view, presented: nothing runs.
 void ClearView(AppState& state);
+// At start, while no stage runs or is on its way: the view says how to open one (DrawNoStageHint).
+void ShowNoStageHint(AppState& state);
 // mnuReload: with a stage running, releases it (Reloading) and starts StageFile again through
 // tmrStart, so the new stage is drawn only after the old loop has returned. Otherwise as mnuOpen.
 void mnuReload_Click(AppState& state);

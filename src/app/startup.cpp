@@ -180,6 +180,7 @@ void FormActivate(AppState& state) {
     Trapped(state, "Main", "Form_Activate", [&] {
         SizeAndCenter(state);
         if (state.Window.ShowIntro != 0) RunAbout(state);
+        ShowNoStageHint(state);
     });
 }
 

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStringDecoder>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -69,7 +70,18 @@ QString QtUi::TitleOr(const std::string& title) const {
 
 MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title) {
     if (m_script.msgBox) return m_script.msgBox(text, icon, buttons, title.empty() ? AppTitle() : title);
-    QMessageBox box(Owner());
+    QWidget* owner = Owner();
+    const bool anchored = (owner == nullptr || !owner->isVisible()) && m_boxAnchor.isValid();
+    QMessageBox box(anchored ? nullptr : owner);
+    if (anchored) {
+        // No window of ours to sit on: the box goes over the window it speaks of, in front of it.
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        QTimer::singleShot(0, &box, [&box, anchor = m_boxAnchor] {
+            box.move(anchor.center() - QPoint(box.frameGeometry().width() / 2, box.frameGeometry().height() / 2));
+            box.raise();
+            box.activateWindow();
+        });
+    }
     box.setWindowTitle(TitleOr(title));
     QString body = FromContentText(text);
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

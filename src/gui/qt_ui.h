@@ -2,6 +2,7 @@
 // The core's Ui port over Qt's message boxes and dialogs. Every dialog can be replaced by a
 // scripted answer, so the window can be driven without anyone at the screen.
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -41,6 +42,9 @@ public:
     // Called with every caption the core sets.
     void SetCaptionSink(std::function<void(const std::string&)> sink) { m_captionSink = std::move(sink); }
     DialogScript& Script() { return m_script; }
+    // Where boxes go while this program has no window of its own on screen (a second start's
+    // "Already running" box: over the running copy's window, and kept above it).
+    void SetBoxAnchor(const QRect& frame) { m_boxAnchor = frame; }
 
     MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
                      const std::string& title = {}) override;
@@ -90,6 +94,7 @@ private:
     std::string m_caption;
     std::function<void(const std::string&)> m_captionSink;
     DialogScript m_script;
+    QRect m_boxAnchor;
 };
 
 }  // namespace qb::gui

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/commands.h"
+#include "render/overlays.h"
 #include "app/config.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
@@ -66,6 +67,28 @@ TEST(Startup, OneTimesScaleGivesTheDocumentedGeometry) {
     EXPECT_TRUE(shown.state.Menus.Checked("mnuScale3"));
     EXPECT_FALSE(shown.state.Menus.Checked("mnuScale2"));
     EXPECT_NE(ConfigText(shown.state).find("Scale = 3\r\n"), std::string::npos);
+}
+
+TEST(Startup, WithNoStageTheViewSaysHowToOpenOne) {
+    // Nothing to open: the hint is presented, its first line in white in the middle rows.
+    AppFixture f;
+    WriteConfigFor(f, "Intro = False\r\n");
+    ASSERT_TRUE(FormLoad(f.state, false));
+    FormActivate(f.state);
+    ASSERT_EQ(f.sink.presents, 1);
+    int lit = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) lit += a_getpixel(f.state.BackBuffer.get(), x, y) != 0 ? 1 : 0;
+    EXPECT_GT(lit, 100);
+    for (int line = 0; line < kNoStageHintLines; ++line) EXPECT_LE(std::string(kNoStageHint[line]).size(), 40u);
+
+    // A stage on its way (given on the command line, dropped) shows itself instead.
+    AppFixture pending;
+    WriteConfigFor(pending, "Intro = False\r\n");
+    ASSERT_TRUE(FormLoad(pending.state, false));
+    OpenFromCommandLine(pending.state, pending.AddStage("a", "A"));
+    FormActivate(pending.state);
+    EXPECT_EQ(pending.sink.presents, 0);
 }
 
 TEST(Startup, SecondInstanceIsRefused) {
