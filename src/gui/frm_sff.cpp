@@ -144,10 +144,12 @@ FrmSff::FrmSff(const StageModel& stage, SpriteBrowserState& browser, QWidget* pa
         m_save->setText(ToolText("Save PNG..."));
     });
     tools->addWidget(m_save);
+    tools->addStretch(1);
+    // On a line of its own: beside the tools it would be cut off at the window's width.
     m_details = new QLabel(this);
     m_details->setObjectName(QStringLiteral("lblDetails"));
-    tools->addWidget(m_details);
-    tools->addStretch(1);
+    m_details->setContentsMargins(4, 0, 4, 2);
+    layout->addWidget(m_details);
 
     // Value changes and every position while dragging run the same show operation.
     connect(m_hscSGFX, &QScrollBar::valueChanged, this, [this](int v) {

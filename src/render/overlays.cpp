@@ -46,8 +46,8 @@ const char* const kNoStageHint[] = {
     "",
     "Drop a stage's .def or .zip here,",
     "open one from the first menu (Ctrl+O),",
-    "or pick one in the stage list",
-    "(Options menu).",
+    "or pick one from the stage list",
+    "(Stage List, on the menu bar).",
 };
 const int kNoStageHintLines = static_cast<int>(sizeof(kNoStageHint) / sizeof(kNoStageHint[0]));
 
