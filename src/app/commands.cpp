@@ -430,8 +430,7 @@ void SetViewScale(AppState& state, int scale) {
     // A window larger than the screen would hide its own menu: the largest scale that fits instead.
     if (Ui* ui = state.ports.ui) {
         const auto [width, height] = ui->ScreenSize();
-        const int listWidth = state.Window.StageListShown == 255 ? ui->StageListWidth() : 0;
-        scale = std::min(scale, LargestScreenScale(width, height, listWidth));
+        scale = std::min(scale, LargestScreenScale(width, height));
     }
     state.Window.ViewScale = scale;
     for (int s = 1; s <= 4; ++s) state.Menus.SetChecked("mnuScale" + std::to_string(s), s == scale);

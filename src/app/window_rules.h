@@ -18,11 +18,12 @@ std::string StageCaption(const std::string& stageName, bool paused = false);
 int FitViewScale(int clientWidth, int clientHeight, int listWidth);
 
 // The largest whole-number scale (1..4) whose window fits a screen of this size: the frame at that
-// scale, `listWidth` beside it, and the window's title bar, menu bar and borders (kWindowChrome).
-// A screen of unknown size ({0, 0}) takes every scale.
+// scale and the window's title bar, menu bar and borders (kWindowChrome). The stage list is left
+// out: it can be hidden to make room, the view cannot. A screen of unknown size ({0, 0}) takes every
+// scale.
 inline constexpr int kWindowChromeWidth = 16;
 inline constexpr int kWindowChromeHeight = 80;
-int LargestScreenScale(int screenWidth, int screenHeight, int listWidth);
+int LargestScreenScale(int screenWidth, int screenHeight);
 // Enables the scale items whose window fits the screen the main window is on (1x always).
 void OfferFittingScales(AppState& state);
 

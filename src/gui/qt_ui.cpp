@@ -226,7 +226,7 @@ bool QtUi::OpenInTextEditor(const std::string& path) {
 }
 
 bool QtUi::OpenWithDesktop(const std::string& path) {
-    if (m_script.openInTextEditor) return m_script.openInTextEditor(path);
+    if (m_script.openWithDesktop) return m_script.openWithDesktop(path);
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 

@@ -24,6 +24,7 @@ struct DialogScript {
                               const std::string& defaultText, bool* cancelled)>
         inputBox;
     std::function<bool(const std::string& path)> openInTextEditor;
+    std::function<bool(const std::string& path)> openWithDesktop;
 };
 
 // Text from content is bytes: shown as UTF-8 when it is valid UTF-8, else as Windows-1252.

@@ -49,14 +49,14 @@ TEST(WindowRules, ResizedWindowShowsTheLargestWholeScaleThatFits) {
 
 TEST(WindowRules, ScalesAreOfferedOnlyWhenTheirWindowFitsTheScreen) {
     const struct {
-        int width, height, list, scale;
+        int width, height, scale;
     } cases[] = {
-        {1920, 1080, 0, 4}, {1280, 1024, 0, 3}, {1366, 768, 0, 2}, {1024, 768, 0, 2},
-        {1296, 1040, 0, 4},  // exactly the 4x window with its frame and menu
-        {1295, 1040, 0, 3}, {1920, 1080, 700, 3}, {640, 480, 0, 1}, {0, 0, 0, 4},  // unknown screen
+        {1920, 1080, 4}, {1280, 1024, 3}, {1366, 768, 2}, {1024, 768, 2}, {800, 600, 2},
+        {1296, 1040, 4},  // exactly the 4x window with its frame and menu
+        {1295, 1040, 3}, {1296, 1039, 3}, {640, 480, 1}, {0, 0, 4},  // unknown screen
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LargestScreenScale(c.width, c.height, c.list), c.scale) << c.width << "x" << c.height;
+        EXPECT_EQ(LargestScreenScale(c.width, c.height), c.scale) << c.width << "x" << c.height;
 
     // The menu follows the screen the window is on, and a scale too big for it is not applied.
     AppFixture f;
