@@ -31,6 +31,7 @@
     <message><source>&amp; 暂停</source><translation>&amp;Pause</translation></message>
     <message><source>快照</source><translation>Snapshot</translation></message>
     <message><source>快照存为 PNG</source><translation>Save Snapshots as PNG</translation></message>
+    <message><source>打开快照文件夹</source><translation>Open the Snapshot Folder</translation></message>
     <message><source>文件改动时自动刷新</source><translation>Reload When Files Change</translation></message>
     <message><source>单步</source><translation>Step One Frame</translation></message>
     <message><source>速度 ¼x</source><translation>Speed ¼x</translation></message>

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/startup.h"
 #include "gui/frm_stage.h"
 #include "gui/quillback_app.h"
 #include "platform/stop_signals.h"
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("quillback %s\n", QB_VERSION);
+        std::printf("%s\n", qb::VersionLine("quillback").c_str());
         return 0;
     }
     qb::IgnoreFileSizeSignal();

@@ -79,6 +79,10 @@ struct WindowState {
     // Language of the menus and tool windows: "zh", the captions as the design gives them, or "en",
     // their English translations ("Language = en"); see app/window_rules.h.
     std::string Language = "zh";
+    // A notice (where a snapshot went) shown in the caption until this tick; the stage's caption
+    // comes back after it.
+    bool NoticeShown = false;
+    uint32_t NoticeUntil = 0;
 };
 
 struct AppState {

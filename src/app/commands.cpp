@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <cstdio>
@@ -246,6 +247,13 @@ void ClearView(AppState& state) {
     PresentFrame(state);
 }
 
+void ShowNoStageHint(AppState& state) {
+    if (!state.BackBuffer || state.bRunning != 0 || state.Window.tmrStartEnabled || state.Window.tmrDropEnabled)
+        return;
+    DrawNoStageHint(state.BackBuffer.get());
+    PresentFrame(state);
+}
+
 void mnuReload_Click(AppState& state) {
     if (LoadInProgress(state)) return;
     if (state.bRunning != 1) {
@@ -419,6 +427,11 @@ void LeaveFullScreen(AppState& state) {
 
 void SetViewScale(AppState& state, int scale) {
     if (scale < 1 || scale > 4) return;
+    // A window larger than the screen would hide its own menu: the largest scale that fits instead.
+    if (Ui* ui = state.ports.ui) {
+        const auto [width, height] = ui->ScreenSize();
+        scale = std::min(scale, LargestScreenScale(width, height));
+    }
     state.Window.ViewScale = scale;
     for (int s = 1; s <= 4; ++s) state.Menus.SetChecked("mnuScale" + std::to_string(s), s == scale);
     UiOf(state).SetViewScale(scale);
@@ -448,7 +461,8 @@ void mnuFPS_Click(AppState& state) {
 }
 
 void mnuMugenDir_Click(AppState& state) {
-    const std::string folder = BrowseForFolder(UiOf(state), kMugenDirPrompt);
+    // It opens in the MUGEN directory in use, so a neighbouring one is a click away.
+    const std::string folder = BrowseForFolder(UiOf(state), kMugenDirPrompt, state.MugeDir);
     if (folder.empty()) return;
     state.MugeDir = AsMugeDir(folder);
     state.Stages.Clear();
@@ -537,7 +551,31 @@ void mnuSnapshot_Click(AppState& state) {
     if (written.empty()) {
         Box(state, "The snapshot could not be saved in\r\n" + JoinPath(state.Dirs.Data, "snapshots"),
             MsgIcon::Exclamation);
+        return;
     }
+    UiOf(state).SetCaption(SnapshotNotice(written));
+    state.Window.NoticeShown = true;
+    state.Window.NoticeUntil = state.ports.clock ? state.ports.clock->TickCount() + kNoticeMs : 0;
+}
+
+std::string SnapshotNotice(const std::string& writtenPath) {
+    return "Snapshot saved: " + writtenPath;
+}
+
+void ExpireNotice(AppState& state) {
+    if (!state.Window.NoticeShown || !state.ports.clock) return;
+    // Signed difference: the tick count wraps after 49 days.
+    if (static_cast<int32_t>(state.ports.clock->TickCount() - state.Window.NoticeUntil) < 0) return;
+    state.Window.NoticeShown = false;
+    UiOf(state).SetCaption(StageCaption(state.Stage.StageName, state.Loop.Paused == 255));
+}
+
+void mnuSnapshotFolder_Click(AppState& state) {
+    const std::string folder = JoinPath(state.Dirs.Data, "snapshots");
+    std::error_code ec;
+    if (PrepareDataDir(state.Dirs, state.Dirs.Data)) std::filesystem::create_directories(folder, ec);
+    if (!UiOf(state).OpenWithDesktop(folder))
+        Box(state, "The snapshot folder could not be opened:\r\n" + folder, MsgIcon::Exclamation);
 }
 
 void mnuDebug_Click(AppState& state) {
@@ -609,6 +647,7 @@ bool MenuCommand(AppState& state, const std::string& itemName) {
         {"mnuAbout", mnuAbout_Click},
         {"mnuStep", mnuStep_Click},
         {"mnuSnapshotPng", mnuSnapshotPng_Click},
+        {"mnuSnapshotFolder", mnuSnapshotFolder_Click},
         {"mnuAutoReload", mnuAutoReload_Click},
     };
     for (const auto& entry : kCommands) {

@@ -7,6 +7,7 @@
 // Commands that replace or end the stage never start or end it themselves: they set ExitLoop,
 // release the stage and enable one of the timers (AppState::tmrStartEnabled, tmrExitEnabled,
 // tmrDropEnabled), whose tick handlers in app/startup.h do the rest once the loop has returned.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,8 @@ void mnuOpen_Click(AppState& state);
 void mnuClose_Click(AppState& state);
 // A black view, presented: nothing runs.
 void ClearView(AppState& state);
+// At start, while no stage runs or is on its way: the view says how to open one (DrawNoStageHint).
+void ShowNoStageHint(AppState& state);
 // mnuReload: with a stage running, releases it (Reloading) and starts StageFile again through
 // tmrStart, so the new stage is drawn only after the old loop has returned. Otherwise as mnuOpen.
 void mnuReload_Click(AppState& state);
@@ -118,8 +121,15 @@ void mnuMugenDir_Click(AppState& state);
 // The largest frame limit "Max FPS?" takes.
 inline constexpr int kMaxFpsLimit = 1000;
 void mnuPause_Click(AppState& state);
-// F8: saves the BackBuffer as the next free Dirs.Data/snapshots/<StageName> n.pcx (stage running).
+// F8: saves the BackBuffer as the next free Dirs.Data/snapshots/<StageName> n.pcx (stage running),
+// and says where in the caption for kNoticeMs (SnapshotNotice).
 void mnuSnapshot_Click(AppState& state);
+inline constexpr uint32_t kNoticeMs = 3000;
+std::string SnapshotNotice(const std::string& writtenPath);
+// Once a notice's time is up, the caption shows the stage again (called once a pass by the run loop).
+void ExpireNotice(AppState& state);
+// Opens the snapshots folder (made when missing) in the desktop's file manager.
+void mnuSnapshotFolder_Click(AppState& state);
 // Debug mode on (check mark set) shows the sprite browser; off only clears the mark.
 void mnuDebug_Click(AppState& state);
 // The sprite browser was closed from its title bar: debug mode ends with it.

@@ -52,6 +52,8 @@ constexpr InitialItem kInitialItems[] = {
     {"mnuSnapshot", "快照", false, true, true},
     // Writes snapshots as PNG instead of PCX (new).
     {"mnuSnapshotPng", "快照存为 PNG", false, true, true},
+    // Opens the snapshots folder in the desktop's file manager (new).
+    {"mnuSnapshotFolder", "打开快照文件夹", false, true, true},
     // Reloads the running stage when its files change on disk (new).
     {"mnuAutoReload", "文件改动时自动刷新", true, true, true},
     // One frame while paused, and the run speed (new).

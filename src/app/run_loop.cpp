@@ -76,6 +76,7 @@ void RunPass(AppState& state) {
         if (result.SecondElapsed) OnceASecond(state);
         if (result.DeleteKey) mnuDelete_Click(state);
     }
+    ExpireNotice(state);
     // The full-screen view has no menu: Escape leaves it, as its caption promises.
     if (state.bFullScreen == 1 && keys.Pressed(Key::Escape)) LeaveFullScreen(state);
 }

@@ -22,9 +22,11 @@ namespace qb {
 
 namespace {
 
-// The release this program is: version 0.6.7 ("minor 6, revision 7").
-constexpr int kVersionMinor = 6;
-constexpr int kVersionRevision = 7;
+// The release this program is, from the build's one version number (the project's, in
+// CMakeLists.txt): 0.6.7 reads "minor 6, revision 7".
+constexpr int kVersionMajor = QB_VERSION_MAJOR;
+constexpr int kVersionMinor = QB_VERSION_MINOR;
+constexpr int kVersionRevision = QB_VERSION_PATCH;
 
 // Which of the menu items that the window holds hidden are offered: mouse scrolling and Deform work
 // (they only need their check marks), the Debug item stays hidden until the sprite browser it opens
@@ -100,6 +102,7 @@ void ApplyWindowGeometry(AppState& state) {
                                 kViewHeight * state.Window.ViewScale);
     }
     ui.SetStageListVisible(state.Window.StageListShown == 255);
+    OfferFittingScales(state);
 }
 
 void SizeAndCenter(AppState& state) {
@@ -109,6 +112,12 @@ void SizeAndCenter(AppState& state) {
 
 std::string MakeAppTitle(const std::string& versionText) {
     return "Quillback " + versionText + " Beta by Tarnwick";
+}
+
+std::string VersionLine(const std::string& program) {
+    return program + " " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+           std::to_string(kVersionRevision) + " (" + MakeAppTitle(MakeVersionText(kVersionMinor, kVersionRevision)) +
+           ")";
 }
 
 void SetVersionAndTitle(AppState& state) {
@@ -171,6 +180,7 @@ void FormActivate(AppState& state) {
     Trapped(state, "Main", "Form_Activate", [&] {
         SizeAndCenter(state);
         if (state.Window.ShowIntro != 0) RunAbout(state);
+        ShowNoStageHint(state);
     });
 }
 

@@ -26,6 +26,9 @@ std::string MakeVersionText(int minor, int revision);
 // "Quillback " + the version text + " Beta by Tarnwick": the caption with no stage and the title of
 // every message box that gives none of its own.
 std::string MakeAppTitle(const std::string& versionText);
+// What `--version` prints for `program`: the release number and the application title the window
+// shows, both of this build ("quillback 0.6.7 (Quillback .67 Beta by Tarnwick)").
+std::string VersionLine(const std::string& program);
 // The version text and the application title of this build.
 void SetVersionAndTitle(AppState& state);
 

@@ -20,6 +20,26 @@ int FitViewScale(int clientWidth, int clientHeight, int listWidth) {
     return std::max(1, fit);
 }
 
+int LargestScreenScale(int screenWidth, int screenHeight) {
+    if (screenWidth <= 0 || screenHeight <= 0) return 4;
+    int scale = 4;
+    while (scale > 1 && (kViewWidth * scale + kWindowChromeWidth > screenWidth ||
+                         kViewHeight * scale + kWindowChromeHeight > screenHeight))
+        --scale;
+    return scale;
+}
+
+void OfferFittingScales(AppState& state) {
+    if (!state.ports.ui) return;
+    Ui& ui = *state.ports.ui;
+    const auto [width, height] = ui.ScreenSize();
+    const int largest = LargestScreenScale(width, height);
+    for (int s = 1; s <= 4; ++s) {
+        const std::string item = "mnuScale" + std::to_string(s);
+        if (state.Menus.Item(item).Enabled != (s <= largest)) state.Menus.SetEnabled(item, s <= largest);
+    }
+}
+
 int ClientResized(AppState& state, int clientWidth, int clientHeight) {
     const int listWidth =
         state.Window.StageListShown == 255 && state.ports.ui ? state.ports.ui->StageListWidth() : 0;

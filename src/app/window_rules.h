@@ -17,6 +17,16 @@ std::string StageCaption(const std::string& stageName, bool paused = false);
 // with `listWidth` pixels taken by the stage list beside it; at least 1.
 int FitViewScale(int clientWidth, int clientHeight, int listWidth);
 
+// The largest whole-number scale (1..4) whose window fits a screen of this size: the frame at that
+// scale and the window's title bar, menu bar and borders (kWindowChrome). The stage list is left
+// out: it can be hidden to make room, the view cannot. A screen of unknown size ({0, 0}) takes every
+// scale.
+inline constexpr int kWindowChromeWidth = 16;
+inline constexpr int kWindowChromeHeight = 80;
+int LargestScreenScale(int screenWidth, int screenHeight);
+// Enables the scale items whose window fits the screen the main window is on (1x always).
+void OfferFittingScales(AppState& state);
+
 // The client area now has this size (the user resized the window, or the core did): answers the
 // scale the view shows the frame at. A fitting scale of 1..4 becomes the chosen ViewScale (its
 // menu item checked, saved as "Scale"); a larger one checks none and keeps the saved choice.

@@ -422,7 +422,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
-        std::printf("quillback-shot %s\n", QB_VERSION);
+        std::printf("%s\n", qb::VersionLine("quillback-shot").c_str());
         return 0;
     }
     qb::shot::Options options;

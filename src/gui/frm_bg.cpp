@@ -13,7 +13,8 @@
 namespace qb::gui {
 
 FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_fields(fields), m_button(std::move(button)) {
+    // A tool window of the main window (its parent) stays above it, as the music chooser does.
+    : QWidget(parent, Qt::Tool), m_fields(fields), m_button(std::move(button)) {
     setObjectName(QStringLiteral("frmBG"));
     Retranslated(this, [this] { setWindowTitle(ToolText("BG")); });
     auto* grid = new QGridLayout(this);
@@ -70,17 +71,32 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
     struct ButtonLayout {
         const char* name;
         const char* caption;
+        // What the button writes or does, for the captions that do not say (app/bg_buttons.cpp).
+        const char* tip;
     };
     const ButtonLayout buttons[] = {
-        {"cmdUpdate", "Update"},    {"cmdAutoBound", "Auto Bound"}, {"cmdSave", "Save Changes"},
-        {"cmdShowDef", "Show Def"}, {"cmdMusic", "Music"},          {"Command1", "Set"},
-        {"Command2", "Save Stage"}, {"Command3", "Command3"},       {"Command4", "Command4"},
-        {"Command5", "Command5"},   {"Command6", "Command6"},       {"cmdWriteStage", "Write to stage file"},
+        {"cmdUpdate", "Update", nullptr},
+        {"cmdAutoBound", "Auto Bound", nullptr},
+        {"cmdSave", "Save Changes", nullptr},
+        {"cmdShowDef", "Show Def", nullptr},
+        {"cmdMusic", "Music", nullptr},
+        {"Command1", "Set", "Does nothing: this button has no action."},
+        {"Command2", "Save Stage", nullptr},
+        {"Command3", "Command3",
+         "Rewrites test.def in the data folder: every bgmusic line gets lalala.mid (in the data folder)."},
+        {"Command4", "Command4", "Shows the size of test.def in the data folder, in bytes."},
+        {"Command5", "Command5",
+         "Copies test.def to shout.def in the data folder, every bgmusic line set to f:\\mugen\\suckme.mp3."},
+        {"Command6", "Command6",
+         "Saves the stage on screen as stage.def in the data folder: the positions as edited, settings "
+         "equal to their defaults left out (Save Changes writes test.def)."},
+        {"cmdWriteStage", "Write to stage file", nullptr},
     };
     int index = 0;
     for (const ButtonLayout& button : buttons) {
         auto* b = new QPushButton(QString::fromUtf8(button.caption), this);
         b->setObjectName(QString::fromUtf8(button.name));
+        if (button.tip != nullptr) b->setToolTip(QString::fromUtf8(button.tip));
         grid->addWidget(b, 11 + index / 4, index % 4);
         ++index;
         connect(b, &QPushButton::clicked, this, [this, name = std::string(button.name)] {
@@ -89,6 +105,8 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         });
         m_buttons.emplace(button.name, b);
     }
+    // The grid at its natural size: stretching the window would only pull the boxes and labels apart.
+    grid->setSizeConstraint(QLayout::SetFixedSize);
     Refresh();
 }
 

@@ -5,8 +5,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -41,14 +43,40 @@ QImage SpriteImage(BITMAP* bitmap) {
 
 SpriteCanvas::SpriteCanvas(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("picSprite"));
-    setMinimumSize(6585 / kTwips, 4440 / kTwips);
+    setCursor(Qt::OpenHandCursor);
 }
 
 void SpriteCanvas::SetSprite(const StageModel* stage, int row, int zoom) {
     m_stage = stage;
     m_row = row;
     m_zoom = std::max(1, zoom);
+    QSize size(0, 0);
+    if (m_stage && m_row >= 0 && m_row < static_cast<int>(m_stage->Sprites.size())) {
+        const SpriteEntry& sprite = m_stage->Sprites[static_cast<size_t>(m_row)];
+        size = QSize(sprite.Width * m_zoom, sprite.Height * m_zoom);
+    }
+    setMinimumSize(size);
     update();
+}
+
+void SpriteCanvas::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    m_dragging = true;
+    m_dragFrom = event->globalPosition().toPoint();
+    setCursor(Qt::ClosedHandCursor);
+}
+
+void SpriteCanvas::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_dragging) return;
+    const QPoint now = event->globalPosition().toPoint();
+    emit PanRequested(m_dragFrom - now);
+    m_dragFrom = now;
+}
+
+void SpriteCanvas::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    m_dragging = false;
+    setCursor(Qt::OpenHandCursor);
 }
 
 void SpriteCanvas::paintEvent(QPaintEvent*) {
@@ -76,8 +104,18 @@ FrmSff::FrmSff(const StageModel& stage, SpriteBrowserState& browser, QWidget* pa
     setAttribute(Qt::WA_DeleteOnClose, false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_canvas = new SpriteCanvas(this);
-    layout->addWidget(m_canvas, 1);
+    // A zoomed sprite larger than the window scrolls (bars, or a drag on the picture).
+    m_area = new QScrollArea(this);
+    m_area->setObjectName(QStringLiteral("scrSprite"));
+    m_area->setWidgetResizable(true);
+    m_area->setMinimumSize(6585 / kTwips, 4440 / kTwips);
+    m_canvas = new SpriteCanvas(m_area);
+    m_area->setWidget(m_canvas);
+    layout->addWidget(m_area, 1);
+    connect(m_canvas, &SpriteCanvas::PanRequested, this, [this](QPoint delta) {
+        m_area->horizontalScrollBar()->setValue(m_area->horizontalScrollBar()->value() + delta.x());
+        m_area->verticalScrollBar()->setValue(m_area->verticalScrollBar()->value() + delta.y());
+    });
     m_hscSGFX = new QScrollBar(Qt::Horizontal, this);
     m_hscSGFX->setObjectName(QStringLiteral("hscSGFX"));
     m_hscSGFX->setFixedHeight(300 / kTwips);
@@ -107,6 +145,11 @@ FrmSff::FrmSff(const StageModel& stage, SpriteBrowserState& browser, QWidget* pa
     });
     tools->addWidget(m_save);
     tools->addStretch(1);
+    // On a line of its own: beside the tools it would be cut off at the window's width.
+    m_details = new QLabel(this);
+    m_details->setObjectName(QStringLiteral("lblDetails"));
+    m_details->setContentsMargins(4, 0, 4, 2);
+    layout->addWidget(m_details);
 
     // Value changes and every position while dragging run the same show operation.
     connect(m_hscSGFX, &QScrollBar::valueChanged, this, [this](int v) {
@@ -158,6 +201,7 @@ void FrmSff::ShowSprite() {
         m_hscSGFX->setValue(m_browser.Value);
     }
     m_canvas->SetSprite(&m_stage, row, m_zoom->value());
+    m_details->setText(QString::fromStdString(SpriteDetailsText(m_stage, row)));
     if (row >= 0) {
         const SpriteEntry& s = m_stage.Sprites[static_cast<size_t>(row)];
         const QSignalBlocker g(m_group), i(m_image);

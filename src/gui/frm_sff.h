@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+class QLabel;
+class QScrollArea;
 class QScrollBar;
 class QSpinBox;
 class QPushButton;
@@ -16,16 +18,26 @@ struct SpriteBrowserState;
 namespace qb::gui {
 
 // Draws one sprite at a whole-number zoom: masked pixels over a checkerboard, the axis as a cross.
+// It is at least as large as the zoomed sprite (the scroll area around it then scrolls), and a drag
+// with the left button asks to pan by the pointer's travel.
 class SpriteCanvas : public QWidget {
     Q_OBJECT
 public:
     explicit SpriteCanvas(QWidget* parent = nullptr);
     void SetSprite(const StageModel* stage, int row, int zoom);
 
+signals:
+    void PanRequested(QPoint delta);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    QPoint m_dragFrom;
+    bool m_dragging = false;
     const StageModel* m_stage = nullptr;
     int m_row = -1;
     int m_zoom = 1;
@@ -49,6 +61,8 @@ public:
     void SetSaveAsk(std::function<std::string()> ask) { m_saveAsk = std::move(ask); }
 
     QScrollBar* ScrollBar() const { return m_hscSGFX; }
+    QScrollArea* PictureArea() const { return m_area; }
+    QLabel* DetailsLabel() const { return m_details; }
     QSpinBox* ZoomBox() const { return m_zoom; }
     QSpinBox* GroupBox() const { return m_group; }
     QSpinBox* ImageBox() const { return m_image; }
@@ -63,6 +77,8 @@ private:
     const StageModel& m_stage;
     SpriteBrowserState& m_browser;
     SpriteCanvas* m_canvas = nullptr;
+    QScrollArea* m_area = nullptr;
+    QLabel* m_details = nullptr;
     QScrollBar* m_hscSGFX = nullptr;
     QSpinBox* m_zoom = nullptr;
     QSpinBox* m_group = nullptr;

@@ -23,6 +23,7 @@
 #include "gui/frm_bg.h"
 #include "gui/frm_error.h"
 #include "gui/frm_music.h"
+#include "tools/element_edit.h"
 #include "gui/frm_sff.h"
 #include "gui/qt_keys.h"
 #include "gui/qt_ui.h"
@@ -499,10 +500,25 @@ void FrmStage::ShowSpriteBrowser() {
 
 void FrmStage::ShowBgEditor() {
     if (!m_bg) {
-        m_bg = std::make_unique<FrmBg>(m_state.Edit.Fields, [this](const std::string& control) {
-            BgEditorButton(m_state, control);
-            Sync();
-        });
+        m_bg = std::make_unique<FrmBg>(
+            m_state.Edit.Fields,
+            [this](const std::string& control) {
+                BgEditorButton(m_state, control);
+                Sync();
+            },
+            this);
+        m_bg->Refresh();
+        m_bg->show();
+        // Beside the main window, tops aligned (on its left when the right side has no room), so
+        // neither the view nor the menu bar is covered; placed once shown, when its frame is known.
+        // Later the editor stays where the user put it.
+        const QRect frame = frameGeometry();
+        const QRect screen = this->screen() != nullptr ? this->screen()->availableGeometry() : QRect();
+        const int width = m_bg->frameGeometry().width();
+        int left = frame.right() + 1;
+        if (screen.isValid() && left + width > screen.right() + 1 && frame.left() - width >= screen.left())
+            left = frame.left() - width;
+        m_bg->move(left, frame.top());
     }
     m_bg->Refresh();
     m_bg->show();
@@ -524,6 +540,9 @@ void FrmStage::Quit() {
 }
 
 void FrmStage::Present(BITMAP* backBuffer) {
+    ActiveView()->SetOutline(m_state.bRunning != 0
+                                 ? ElementOutline(m_state.Stage, m_state.Frame, m_state.Edit.SelectedElement)
+                                 : std::nullopt);
     ActiveView()->Present(backBuffer);
     Sync();
 }

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStringDecoder>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -69,7 +70,18 @@ QString QtUi::TitleOr(const std::string& title) const {
 
 MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title) {
     if (m_script.msgBox) return m_script.msgBox(text, icon, buttons, title.empty() ? AppTitle() : title);
-    QMessageBox box(Owner());
+    QWidget* owner = Owner();
+    const bool anchored = (owner == nullptr || !owner->isVisible()) && m_boxAnchor.isValid();
+    QMessageBox box(anchored ? nullptr : owner);
+    if (anchored) {
+        // No window of ours to sit on: the box goes over the window it speaks of, in front of it.
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        QTimer::singleShot(0, &box, [&box, anchor = m_boxAnchor] {
+            box.move(anchor.center() - QPoint(box.frameGeometry().width() / 2, box.frameGeometry().height() / 2));
+            box.raise();
+            box.activateWindow();
+        });
+    }
     box.setWindowTitle(TitleOr(title));
     QString body = FromContentText(text);
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -165,11 +177,15 @@ std::string QtUi::ShowSave(const FileDialogRequest& request) {
 }
 
 std::string QtUi::BrowseForFolder(const std::string& prompt) {
+    return BrowseForFolderFrom(prompt, {});
+}
+
+std::string QtUi::BrowseForFolderFrom(const std::string& prompt, const std::string& startDir) {
     if (m_script.browseForFolder) return m_script.browseForFolder(prompt);
     // The prompt holds a line break; a dialog title shows one line.
     QString title = FromContentText(prompt);
     title.replace(QStringLiteral("\r\n"), QStringLiteral("  "));
-    QString folder = QFileDialog::getExistingDirectory(Owner(), title);
+    QString folder = QFileDialog::getExistingDirectory(Owner(), title, QString::fromStdString(startDir));
     while (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
     return ToNativeText(folder);
 }
@@ -207,6 +223,11 @@ bool QtUi::OpenInTextEditor(const std::string& path) {
     if (desktopFile.isEmpty()) return false;
     if (desktopFile.endsWith(QStringLiteral(".desktop"))) desktopFile.chop(8);
     return QProcess::startDetached(QStringLiteral("gtk-launch"), {desktopFile});
+}
+
+bool QtUi::OpenWithDesktop(const std::string& path) {
+    if (m_script.openWithDesktop) return m_script.openWithDesktop(path);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 bool QtUi::MoveToTrash(const std::string& path, std::string& error) {

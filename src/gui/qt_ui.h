@@ -2,6 +2,7 @@
 // The core's Ui port over Qt's message boxes and dialogs. Every dialog can be replaced by a
 // scripted answer, so the window can be driven without anyone at the screen.
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -23,6 +24,7 @@ struct DialogScript {
                               const std::string& defaultText, bool* cancelled)>
         inputBox;
     std::function<bool(const std::string& path)> openInTextEditor;
+    std::function<bool(const std::string& path)> openWithDesktop;
 };
 
 // Text from content is bytes: shown as UTF-8 when it is valid UTF-8, else as Windows-1252.
@@ -41,17 +43,22 @@ public:
     // Called with every caption the core sets.
     void SetCaptionSink(std::function<void(const std::string&)> sink) { m_captionSink = std::move(sink); }
     DialogScript& Script() { return m_script; }
+    // Where boxes go while this program has no window of its own on screen (a second start's
+    // "Already running" box: over the running copy's window, and kept above it).
+    void SetBoxAnchor(const QRect& frame) { m_boxAnchor = frame; }
 
     MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
                      const std::string& title = {}) override;
     std::string ShowOpen(const FileDialogRequest& request) override;
     std::string ShowSave(const FileDialogRequest& request) override;
     std::string BrowseForFolder(const std::string& prompt) override;
+    std::string BrowseForFolderFrom(const std::string& prompt, const std::string& startDir) override;
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
                          bool* cancelled = nullptr) override;
     void SetCaption(const std::string& caption) override;
     void DoEvents() override;
     bool OpenInTextEditor(const std::string& path) override;
+    bool OpenWithDesktop(const std::string& path) override;
     bool MoveToTrash(const std::string& path, std::string& error) override;
 
     // Geometry and windows: applied to the main window given by SetWindow.
@@ -88,6 +95,7 @@ private:
     std::string m_caption;
     std::function<void(const std::string&)> m_captionSink;
     DialogScript m_script;
+    QRect m_boxAnchor;
 };
 
 }  // namespace qb::gui

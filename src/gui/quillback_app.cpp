@@ -113,7 +113,11 @@ bool QuillbackApp::Start(const StartOptions& options) {
     if (alreadyRunning && !options.argument.empty() && SendToRunningInstance(serverName, options.argument))
         return false;
     // Without one the running copy only comes to the front, and this one says that it runs.
-    if (alreadyRunning) SendToRunningInstance(serverName, {});
+    if (alreadyRunning) {
+        QRect runningFrame;
+        SendToRunningInstance(serverName, {}, &runningFrame);
+        m_ui.SetBoxAnchor(runningFrame);
+    }
     if (!FormLoad(*m_state, alreadyRunning)) return false;
     if (!alreadyRunning) Listen(serverName);
 
@@ -133,7 +137,7 @@ QString InstanceServerName(const QString& lockPath) {
     return QStringLiteral("quillback-") + QString::fromLatin1(hash.toHex().left(16));
 }
 
-bool SendToRunningInstance(const QString& serverName, const std::string& stagePath) {
+bool SendToRunningInstance(const QString& serverName, const std::string& stagePath, QRect* runningFrame) {
     QLocalSocket socket;
     socket.connectToServer(serverName);
     if (!socket.waitForConnected(2000)) return false;
@@ -141,6 +145,13 @@ bool SendToRunningInstance(const QString& serverName, const std::string& stagePa
         stagePath.empty() ? QString() : QFileInfo(QString::fromStdString(stagePath)).absoluteFilePath();
     socket.write(absolute.toUtf8() + '\n');
     const bool sent = socket.waitForBytesWritten(2000);
+    // The running copy answers with its window's frame ("left top width height"), so that what this
+    // start says appears over it; an older copy just hangs up.
+    if (sent && runningFrame != nullptr && (socket.canReadLine() || socket.waitForReadyRead(1000))) {
+        const QList<QByteArray> parts = socket.readLine(256).trimmed().split(' ');
+        if (parts.size() == 4)
+            *runningFrame = QRect(parts[0].toInt(), parts[1].toInt(), parts[2].toInt(), parts[3].toInt());
+    }
     socket.disconnectFromServer();
     return sent;
 }
@@ -165,6 +176,9 @@ void QuillbackApp::Listen(const QString& serverName) {
                     return;
                 }
                 const QByteArray line = socket->readLine().trimmed();
+                const QRect frame = FrontWindow()->frameGeometry();
+                socket->write(QByteArray::number(frame.left()) + ' ' + QByteArray::number(frame.top()) + ' ' +
+                              QByteArray::number(frame.width()) + ' ' + QByteArray::number(frame.height()) + '\n');
                 socket->disconnectFromServer();
                 OpenHandedStage(line.toStdString());
             });
@@ -172,11 +186,15 @@ void QuillbackApp::Listen(const QString& serverName) {
     });
 }
 
+QWidget* QuillbackApp::FrontWindow() const {
+    return m_state->bFullScreen == 1 && m_window->FullScreenWindow() != nullptr
+               ? static_cast<QWidget*>(m_window->FullScreenWindow())
+               : static_cast<QWidget*>(m_window.get());
+}
+
 void QuillbackApp::OpenHandedStage(const std::string& path) {
     if (m_finished || m_window->Quitting()) return;
-    QWidget* front = m_state->bFullScreen == 1 && m_window->FullScreenWindow() != nullptr
-                         ? static_cast<QWidget*>(m_window->FullScreenWindow())
-                         : static_cast<QWidget*>(m_window.get());
+    QWidget* front = FrontWindow();
     front->raise();
     front->activateWindow();
     if (path.empty()) return;

@@ -4,6 +4,7 @@
 #include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
+#include <QRect>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -20,8 +21,10 @@ class FrmStage;
 // configuration, and short enough for any platform's socket names.
 QString InstanceServerName(const QString& lockPath);
 // Hands `stagePath` to the copy listening on `serverName` (which opens it and comes to the front;
-// an empty path only brings it to the front); false when no copy answered.
-bool SendToRunningInstance(const QString& serverName, const std::string& stagePath);
+// an empty path only brings it to the front); false when no copy answered. `runningFrame`, when
+// given, receives the frame of the running copy's window (left invalid when it did not say).
+bool SendToRunningInstance(const QString& serverName, const std::string& stagePath,
+                           QRect* runningFrame = nullptr);
 
 // Presents the back buffer in whichever view shows the stage now.
 class QtFrameSink : public FrameSink {
@@ -70,6 +73,8 @@ signals:
 private:
     void Listen(const QString& serverName);
     void OpenHandedStage(const std::string& path);
+    // The window that shows the stage now (the full-screen one while it is on).
+    QWidget* FrontWindow() const;
 
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<Clock> m_clock;

@@ -2,6 +2,7 @@
 
 #include <QPaintEngine>
 #include <QPainter>
+#include <QPen>
 #include <algorithm>
 #include <cstring>
 
@@ -169,6 +170,12 @@ bool StageView::PaintDirect(QPainter& painter, const QRect& picture) {
     return true;
 }
 
+void StageView::SetOutline(const std::optional<std::array<int, 4>>& outline) {
+    if (outline == m_outline) return;
+    m_outline = outline;
+    update();
+}
+
 void StageView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect picture = PictureRect();
@@ -177,18 +184,31 @@ void StageView::paintEvent(QPaintEvent*) {
         QRegion border = QRegion(rect()).subtracted(QRegion(picture));
         for (const QRect& r : border) painter.fillRect(r, Qt::black);
     }
-    if (PaintDirect(painter, picture)) return;
-    // On a high-density screen (a whole-number ratio, see main.cpp) the picture is made in device
-    // pixels, so each frame pixel stays a sharp square block.
-    const int ratio = std::max(1, qRound(devicePixelRatioF()));
-    const int s = EffectiveScale() * ratio;
-    if (m_frame.size() != picture.size() * ratio)
-        m_frame = QImage(picture.size() * ratio, QImage::Format_RGB32);
-    m_converter.ConvertScaled(reinterpret_cast<const uint16_t*>(m_last.constBits()),
-                              static_cast<int>(m_last.bytesPerLine() / 2), kViewWidth, kViewHeight, s,
-                              m_frame);
-    m_frame.setDevicePixelRatio(ratio);
-    painter.drawImage(picture.topLeft(), m_frame);
+    if (!PaintDirect(painter, picture)) {
+        // On a high-density screen (a whole-number ratio, see main.cpp) the picture is made in device
+        // pixels, so each frame pixel stays a sharp square block.
+        const int ratio = std::max(1, qRound(devicePixelRatioF()));
+        const int s = EffectiveScale() * ratio;
+        if (m_frame.size() != picture.size() * ratio)
+            m_frame = QImage(picture.size() * ratio, QImage::Format_RGB32);
+        m_converter.ConvertScaled(reinterpret_cast<const uint16_t*>(m_last.constBits()),
+                                  static_cast<int>(m_last.bytesPerLine() / 2), kViewWidth, kViewHeight, s,
+                                  m_frame);
+        m_frame.setDevicePixelRatio(ratio);
+        painter.drawImage(picture.topLeft(), m_frame);
+    }
+    if (m_outline) {
+        // Drawn over the shown picture only, so snapshots of the back buffer stay clean. Dashes of
+        // two colours show on dark and light art alike.
+        const int s = EffectiveScale();
+        const auto& [x, y, w, h] = *m_outline;
+        const QRect box(picture.left() + x * s, picture.top() + y * s, std::max(1, w * s), std::max(1, h * s));
+        painter.setClipRect(picture);
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawRect(box.adjusted(0, 0, -1, -1));
+        painter.setPen(QPen(QColor(255, 230, 0), 1, Qt::DashLine));
+        painter.drawRect(box.adjusted(0, 0, -1, -1));
+    }
 }
 
 }  // namespace qb::gui

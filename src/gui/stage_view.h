@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 struct BITMAP;
@@ -44,6 +45,9 @@ public:
     // Keeps a copy of the bitmap and paints it at once.
     void Present(BITMAP* backBuffer);
     void ShowBlack();
+    // A rectangle in frame pixels (left, top, width, height) outlined over the picture: the
+    // selected element. Nullopt: none.
+    void SetOutline(const std::optional<std::array<int, 4>>& outline);
     // Where the picture sits inside the widget.
     QRect PictureRect() const;
     // A point of the widget in the frame's own pixels (0..319, 0..239 on the picture; outside it
@@ -67,6 +71,7 @@ private:
     Rgb16Converter m_converter;
     QImage m_last;   // the last presented frame, 320 x 240 RGB16 (repaints convert from it)
     QImage m_frame;  // the scaled picture, for painters that cannot be written directly
+    std::optional<std::array<int, 4>> m_outline;
     int m_scale = 1;
     int m_presents = 0;
     int m_directPaints = 0;

@@ -51,8 +51,8 @@ std::string clsDialog::ShowSave(Ui& ui, const std::string& title, const std::str
     return answer;
 }
 
-std::string BrowseForFolder(Ui& ui, const std::string& prompt) {
-    std::string folder = ui.BrowseForFolder(prompt);
+std::string BrowseForFolder(Ui& ui, const std::string& prompt, const std::string& startDir) {
+    std::string folder = startDir.empty() ? ui.BrowseForFolder(prompt) : ui.BrowseForFolderFrom(prompt, startDir);
     // The folder comes back without a trailing separator (the root stays "/").
     while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
     return folder;

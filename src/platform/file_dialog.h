@@ -40,7 +40,8 @@ private:
 // patterns is dropped.
 std::vector<std::pair<std::string, std::string>> SplitDialogFilter(const std::string& filter);
 
-// Shows the folder browser; answers the folder without a trailing separator, or empty on cancel.
-std::string BrowseForFolder(Ui& ui, const std::string& prompt);
+// Shows the folder browser (opening at `startDir` when one is given); answers the folder without a
+// trailing separator, or empty on cancel.
+std::string BrowseForFolder(Ui& ui, const std::string& prompt, const std::string& startDir = {});
 
 }  // namespace qb

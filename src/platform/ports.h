@@ -38,6 +38,11 @@ public:
     virtual std::string ShowSave(const FileDialogRequest& request) = 0;
     // Returns the chosen folder without a trailing separator, or empty.
     virtual std::string BrowseForFolder(const std::string& prompt) = 0;
+    // The same, opening at `startDir` (a folder the user already chose) when the front end can.
+    virtual std::string BrowseForFolderFrom(const std::string& prompt, const std::string& startDir) {
+        (void)startDir;
+        return BrowseForFolder(prompt);
+    }
     // Returns the typed text; `cancelled` is set when the user cancelled.
     virtual std::string InputBox(const std::string& prompt, const std::string& title,
                                  const std::string& defaultText, bool* cancelled = nullptr) = 0;
@@ -47,6 +52,12 @@ public:
     // Opens a file in the desktop's text editor (an empty path starts the editor without a file);
     // false when that failed.
     virtual bool OpenInTextEditor(const std::string& path) = 0;
+    // Opens a file or folder with what the desktop uses for it (a folder: the file manager); false
+    // when that failed or there is no desktop.
+    virtual bool OpenWithDesktop(const std::string& path) {
+        (void)path;
+        return false;
+    }
     // Moves a file to the desktop's trash (platform/trash.h), checked to have arrived there; false
     // (with a reason in `error`) when that failed. The body refuses: a front end without a trash
     // never destroys the user's files.

@@ -5,7 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstring>
+
+#ifdef QB_HAVE_AUDIO_LOG_HOOKS
+#include <alsa/asoundlib.h>
+#include <fluidsynth.h>
+#endif
 
 #include "platform/ffmpeg_audio.h"
 #include "platform/midi_length.h"
@@ -23,6 +29,23 @@ namespace {
 constexpr double kMidiFullVolumeSteps = 15;
 // MIDI files larger than this are not music; their length is then not measured.
 constexpr size_t kMaxMidiBytes = size_t{16} << 20;
+
+#ifdef QB_HAVE_AUDIO_LOG_HOOKS
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+void QuietFluid(int, const char*, void*) {}
+#endif
+
+// The libraries below the mixer write their complaints to standard error: ALSA a dozen lines when
+// the machine has no sound card (SDL then falls back to another driver, or to silence), FluidSynth
+// about soundfont presets, SDL its own log. What matters reaches the error log through LastError.
+void QuietAudioLibraries() {
+    SDL_LogSetOutputFunction([](void*, int, SDL_LogPriority, const char*) {}, nullptr);
+#ifdef QB_HAVE_AUDIO_LOG_HOOKS
+    snd_lib_error_set_handler(&QuietAlsa);
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+        fluid_set_log_function(level, &QuietFluid, nullptr);
+#endif
+}
 
 bool OpenDevice() {
     // SDL would otherwise take SIGINT and SIGTERM for an event queue nobody reads, and the program
@@ -54,6 +77,7 @@ void ChooseSoundFont() {
 }  // namespace
 
 SdlMediaBackend::SdlMediaBackend() {
+    QuietAudioLibraries();
     ChooseSoundFont();
     Mix_Init(MIX_INIT_MP3 | MIX_INIT_OGG | MIX_INIT_FLAC | MIX_INIT_OPUS | MIX_INIT_MID | MIX_INIT_MOD);
     m_audioOpen = OpenDevice();

@@ -1,5 +1,6 @@
 #include "render/overlays.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -38,6 +39,30 @@ std::string BuildFrameText(int64_t frameNumber, const std::string& speedText) {
 void DrawInfoText(BITMAP* backBuffer, const std::string& text, int dy) {
     if (!backBuffer || text.empty()) return;
     a_textout(backBuffer, text, 4, 3 + dy, a_makecol(255, 255, 255));
+}
+
+const char* const kNoStageHint[] = {
+    "No stage is open.",
+    "",
+    "Drop a stage's .def or .zip here,",
+    "open one from the first menu (Ctrl+O),",
+    "or pick one from the stage list",
+    "(Stage List, on the menu bar).",
+};
+const int kNoStageHintLines = static_cast<int>(sizeof(kNoStageHint) / sizeof(kNoStageHint[0]));
+
+void DrawNoStageHint(BITMAP* backBuffer) {
+    if (!backBuffer) return;
+    a_clear_to_color(backBuffer, 0);
+    constexpr int kGlyph = 8;
+    const int top = (kViewHeight - kNoStageHintLines * kInfoLineHeight) / 2;
+    for (int line = 0; line < kNoStageHintLines; ++line) {
+        const std::string text = kNoStageHint[line];
+        const int x = (kViewWidth - static_cast<int>(text.size()) * kGlyph) / 2;
+        // The first line in white, the ways to open one in grey.
+        const int color = line == 0 ? a_makecol(255, 255, 255) : a_makecol(176, 176, 176);
+        a_textout(backBuffer, text, std::max(0, x), top + line * kInfoLineHeight, color);
+    }
 }
 
 void DebugClear(BITMAP* backBuffer) {

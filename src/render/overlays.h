@@ -21,6 +21,11 @@ std::string BuildFrameText(int64_t frameNumber, const std::string& speedText);
 inline constexpr int kInfoLineHeight = 10;
 // Draws the text at (4, 3 + dy) in white with the built-in font.
 void DrawInfoText(BITMAP* backBuffer, const std::string& text, int dy = 0);
+// What the view shows while no stage is open: how to open one, centred on black, one line a row
+// (the built-in font is 8 pixels wide: 40 characters fill the 320-pixel frame).
+extern const char* const kNoStageHint[];
+extern const int kNoStageHintLines;
+void DrawNoStageHint(BITMAP* backBuffer);
 // Fills the back buffer with the mask colour so that transparent areas show.
 void DebugClear(BITMAP* backBuffer);
 

@@ -72,6 +72,16 @@ int16_t ElementAt(const StageModel& stage, const FrameState& frame, int x, int y
     return -1;
 }
 
+std::optional<std::array<int, 4>> ElementOutline(const StageModel& stage, const FrameState& frame, int16_t index) {
+    if (index < 0 || index >= static_cast<int>(std::min(stage.Elements.size(), frame.Drawn.size()))) return {};
+    const BgElement& element = stage.Elements[static_cast<size_t>(index)];
+    if (element.Enabled == 0 || element.Visible == 0) return {};
+    const DrawnElement& drawn = frame.Drawn[static_cast<size_t>(index)];
+    if (drawn.sprite < 0 || drawn.sprite >= static_cast<int>(stage.Sprites.size())) return {};
+    const SpriteEntry& sprite = stage.Sprites[static_cast<size_t>(drawn.sprite)];
+    return std::array<int, 4>{static_cast<int>(drawn.x), static_cast<int>(drawn.y), sprite.Width, sprite.Height};
+}
+
 std::string ElementCaption(const StageModel& stage, int16_t index) {
     const std::string name = InRange(stage, index) ? stage.Elements[index].Name : std::string();
     return "\"" + name + "\" - Background Element #" + std::to_string(index + 1) + "/" +

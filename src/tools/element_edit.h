@@ -2,6 +2,7 @@
 // Editing the stage's elements while it runs: picking an element under the pointer, dragging it,
 // the numeric-pad plus/minus, Delete and Insert keys, and the model changes behind them (which keep
 // every element index held elsewhere in the model pointing at the same element).
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,6 +63,11 @@ void ResetEditRun(EditState& edit);
 // (x, y), among enabled, visible elements that draw a sprite: front-layer elements before back-layer
 // ones, and within a layer the one drawn last. -1 when there is none.
 int16_t ElementAt(const StageModel& stage, const FrameState& frame, int x, int y);
+
+// Where element `index` shows in the view, as the last frame drew it: its first drawn tile, in view
+// pixels (left, top, width, height), for the outline of the selected element. Nullopt when it is
+// no element or drew no sprite (disabled, invisible, no such sprite).
+std::optional<std::array<int, 4>> ElementOutline(const StageModel& stage, const FrameState& frame, int16_t index);
 
 // `"<Name>" - Background Element #<index + 1>/<element count>`.
 std::string ElementCaption(const StageModel& stage, int16_t index);

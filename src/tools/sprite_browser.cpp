@@ -36,6 +36,13 @@ std::string SpriteBrowserCaption(SpriteBrowserState& browser, const StageModel& 
            ")  Group: " + std::to_string(sprite.Group) + "  Image: " + std::to_string(sprite.Image);
 }
 
+std::string SpriteDetailsText(const StageModel& stage, int row) {
+    if (row < 0 || row >= static_cast<int>(stage.Sprites.size()) || row >= stage.SpriteCount) return {};
+    const SpriteEntry& sprite = stage.Sprites[static_cast<size_t>(row)];
+    return "Size: " + std::to_string(sprite.Width) + " x " + std::to_string(sprite.Height) +
+           "  Axis: " + std::to_string(sprite.AxisX) + ", " + std::to_string(sprite.AxisY);
+}
+
 int FindSpriteRow(const StageModel& stage, int group, int image) {
     for (size_t i = 0; i < stage.Sprites.size(); ++i)
         if (stage.Sprites[i].Group == group && stage.Sprites[i].Image == image) return static_cast<int>(i);

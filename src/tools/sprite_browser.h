@@ -20,6 +20,8 @@ void OpenSpriteBrowser(SpriteBrowserState& browser, const StageModel& stage);
 int ShownSpriteRow(SpriteBrowserState& browser, const StageModel& stage);
 // "(v + 1\m + 1)  Group: g  Image: i"; "SFF" when there is no sprite to show.
 std::string SpriteBrowserCaption(SpriteBrowserState& browser, const StageModel& stage);
+// "Size: w x h  Axis: x, y" of the sprite at `row`; empty when there is no such row.
+std::string SpriteDetailsText(const StageModel& stage, int row);
 // The first row holding group `group`, image `image`; -1 when there is none.
 int FindSpriteRow(const StageModel& stage, int group, int image);
 // The name Save PNG writes: the typed name, with ".png" added when it has no extension.

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/commands.h"
+#include "render/overlays.h"
 #include "app/config.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
@@ -32,6 +33,8 @@ TEST(Startup, TitleCaptionsGeometryInTheirOrder) {
     ASSERT_TRUE(FormLoad(f.state, false));
     EXPECT_EQ(f.state.VersionText, ".67");
     EXPECT_EQ(f.state.AppTitle, "Quillback .67 Beta by Tarnwick");
+    // --version names the same release and the same title as the window.
+    EXPECT_EQ(VersionLine("quillback"), "quillback 0.6.7 (" + f.state.AppTitle + ")");
     EXPECT_EQ(f.ui.captions.front(), f.state.AppTitle);
     EXPECT_EQ(f.state.Menus.Item("mnuFPS").Caption, "FPS Limiter (60 fps)");
     EXPECT_EQ(f.state.Loop.FpsLimit, 60);
@@ -64,6 +67,28 @@ TEST(Startup, OneTimesScaleGivesTheDocumentedGeometry) {
     EXPECT_TRUE(shown.state.Menus.Checked("mnuScale3"));
     EXPECT_FALSE(shown.state.Menus.Checked("mnuScale2"));
     EXPECT_NE(ConfigText(shown.state).find("Scale = 3\r\n"), std::string::npos);
+}
+
+TEST(Startup, WithNoStageTheViewSaysHowToOpenOne) {
+    // Nothing to open: the hint is presented, its first line in white in the middle rows.
+    AppFixture f;
+    WriteConfigFor(f, "Intro = False\r\n");
+    ASSERT_TRUE(FormLoad(f.state, false));
+    FormActivate(f.state);
+    ASSERT_EQ(f.sink.presents, 1);
+    int lit = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) lit += a_getpixel(f.state.BackBuffer.get(), x, y) != 0 ? 1 : 0;
+    EXPECT_GT(lit, 100);
+    for (int line = 0; line < kNoStageHintLines; ++line) EXPECT_LE(std::string(kNoStageHint[line]).size(), 40u);
+
+    // A stage on its way (given on the command line, dropped) shows itself instead.
+    AppFixture pending;
+    WriteConfigFor(pending, "Intro = False\r\n");
+    ASSERT_TRUE(FormLoad(pending.state, false));
+    OpenFromCommandLine(pending.state, pending.AddStage("a", "A"));
+    FormActivate(pending.state);
+    EXPECT_EQ(pending.sink.presents, 0);
 }
 
 TEST(Startup, SecondInstanceIsRefused) {
@@ -548,6 +573,17 @@ TEST(Options, TogglesNotepadErrorLogAndSnapshot) {
     StartRunning(f, f.AddStage("a", "Forest Gate"));
     EXPECT_TRUE(MenuCommand(f.state, "mnuSnapshot"));
     EXPECT_TRUE(fs::exists(f.program.Path() / "snapshots" / "Forest Gate 0.pcx"));
+    // The caption says where it went, and gives way to the stage's once the notice's time is up.
+    EXPECT_EQ(f.ui.captions.back(), "Snapshot saved: " + (f.program.Path() / "snapshots" / "Forest Gate 0.pcx").string());
+    f.clock.AdvanceMs(kNoticeMs - 1);
+    ExpireNotice(f.state);
+    EXPECT_EQ(f.ui.captions.back().rfind("Snapshot saved: ", 0), 0u);
+    f.clock.AdvanceMs(1);
+    ExpireNotice(f.state);
+    EXPECT_EQ(f.ui.captions.back(), "Forest Gate");
+    // Options opens the folder through the desktop (made first when missing).
+    EXPECT_TRUE(MenuCommand(f.state, "mnuSnapshotFolder"));
+    EXPECT_EQ(f.ui.desktopOpened, (std::vector<std::string>{(f.program.Path() / "snapshots").string()}));
     EXPECT_FALSE(MenuCommand(f.state, "mnuReset"));
 }
 

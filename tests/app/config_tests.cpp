@@ -278,6 +278,8 @@ TEST(Config, AnEmptyStoredDirectoryIsNoAnswerAndTheMenuAsksAgain) {
     f.ui.folderAnswers = {""};  // cancelled: nothing changes
     mnuMugenDir_Click(f.state);
     EXPECT_EQ(f.state.MugeDir, f.mugen.Dir());
+    // The browser opens in the MUGEN directory in use (the first-run prompt has none to offer).
+    EXPECT_EQ(f.ui.folderStarts, (std::vector<std::string>{f.mugen.Dir()}));
     f.ui.folderAnswers = {other.Path().string()};
     mnuMugenDir_Click(f.state);
     EXPECT_EQ(f.state.MugeDir, other.Dir());

@@ -47,6 +47,30 @@ TEST(WindowRules, ResizedWindowShowsTheLargestWholeScaleThatFits) {
     EXPECT_FALSE(f.state.Menus.Checked("mnuScale3"));
 }
 
+TEST(WindowRules, ScalesAreOfferedOnlyWhenTheirWindowFitsTheScreen) {
+    const struct {
+        int width, height, scale;
+    } cases[] = {
+        {1920, 1080, 4}, {1280, 1024, 3}, {1366, 768, 2}, {1024, 768, 2}, {800, 600, 2},
+        {1296, 1040, 4},  // exactly the 4x window with its frame and menu
+        {1295, 1040, 3}, {1296, 1039, 3}, {640, 480, 1}, {0, 0, 4},  // unknown screen
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LargestScreenScale(c.width, c.height), c.scale) << c.width << "x" << c.height;
+
+    // The menu follows the screen the window is on, and a scale too big for it is not applied.
+    AppFixture f;
+    f.ui.screenSize = {1280, 1024};
+    SetViewScale(f.state, 4);
+    EXPECT_EQ(f.state.Window.ViewScale, 3);
+    EXPECT_FALSE(f.state.Menus.Item("mnuScale4").Enabled);
+    EXPECT_TRUE(f.state.Menus.Item("mnuScale3").Enabled);
+    f.ui.screenSize = {1920, 1080};
+    SetViewScale(f.state, 4);
+    EXPECT_EQ(f.state.Window.ViewScale, 4);
+    EXPECT_TRUE(f.state.Menus.Item("mnuScale4").Enabled);
+}
+
 TEST(WindowRules, WindowOpensWhereItWasWhenAScreenShowsThatPlace) {
     AppFixture f;
     f.ui.screenSize = {1280, 1024};

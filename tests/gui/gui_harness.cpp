@@ -124,6 +124,10 @@ bool GuiHarness::Start(const std::string& argument) {
         inputAnswers.pop_front();
         return answer;
     };
+    options.script.openWithDesktop = [this](const std::string& path) {
+        desktopOpened.push_back(path);
+        return true;
+    };
     options.script.openInTextEditor = [this](const std::string& path) {
         editorOpened.push_back(path);
         return true;

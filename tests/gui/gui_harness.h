@@ -69,6 +69,7 @@ public:
     std::vector<FileDialogRequest> openRequests;
     std::deque<std::string> inputAnswers;
     std::vector<std::string> editorOpened;
+    std::vector<std::string> desktopOpened;
 
 private:
     struct Step {

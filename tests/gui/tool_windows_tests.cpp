@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include "gui/frm_bg.h"
 #include "gui/frm_sff.h"
 #include "tests/gui/gui_harness.h"
+#include "tools/sprite_browser.h"
 
 namespace qb::test {
 namespace {
@@ -41,6 +44,10 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             sff.ImageBox()->setValue(state.Stage.Sprites[0].Image);
             sff.GoButton()->click();
             EXPECT_EQ(sff.ScrollBar()->value(), 0);
+            EXPECT_EQ(sff.DetailsLabel()->text().toStdString(), SpriteDetailsText(state.Stage, 0));
+            // A zoomed sprite larger than the window scrolls inside its area.
+            EXPECT_EQ(sff.PictureArea()->widget()->minimumSize(),
+                      QSize(state.Stage.Sprites[0].Width, state.Stage.Sprites[0].Height));
             const std::string png = (h.programDir.Path() / "sprite.png").string();
             sff.SetSaveAsk([&] { return png; });
             sff.SaveButton()->click();
@@ -63,6 +70,13 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             gui::FrmBg& bg = *w.BgEditor();
             EXPECT_TRUE(bg.isVisible());
             EXPECT_EQ(bg.windowTitle(), "BG");
+            // A tool window of the main window, beside it, at its own fixed size.
+            EXPECT_EQ(bg.parentWidget(), &w);
+            EXPECT_EQ(bg.windowType(), Qt::Tool);
+            EXPECT_EQ(bg.minimumSize(), bg.maximumSize());
+            EXPECT_GE(bg.frameGeometry().left(), w.frameGeometry().right());
+            for (const char* bare : {"Command1", "Command3", "Command4", "Command5", "Command6"})
+                EXPECT_FALSE(bg.Button(bare)->toolTip().isEmpty()) << bare;
             EXPECT_EQ(bg.Box("txtcamleft")->text().toStdString(), state.Edit.Fields.txtcamleft);
             EXPECT_EQ(bg.Button("cmdSave")->text(), "Save Changes");
             // Typing reaches the core's box; Update applies it.

@@ -24,6 +24,10 @@ public:
     std::string ShowOpen(const FileDialogRequest& request) override;
     std::string ShowSave(const FileDialogRequest& request) override;
     std::string BrowseForFolder(const std::string& prompt) override;
+    std::string BrowseForFolderFrom(const std::string& prompt, const std::string& startDir) override {
+        folderStarts.push_back(startDir);
+        return BrowseForFolder(prompt);
+    }
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
                          bool* cancelled = nullptr) override;
     void SetCaption(const std::string& caption) override { captions.push_back(caption); }
@@ -33,6 +37,10 @@ public:
     }
     bool OpenInTextEditor(const std::string& path) override {
         editorOpened.push_back(path);
+        return editorWorks;
+    }
+    bool OpenWithDesktop(const std::string& path) override {
+        desktopOpened.push_back(path);
         return editorWorks;
     }
     // Removes the file, as a move to a trash elsewhere does, and records it.
@@ -67,7 +75,9 @@ public:
     // Records.
     std::vector<RecordedBox> boxes;
     std::vector<FileDialogRequest> openRequests, saveRequests;
-    std::vector<std::string> folderPrompts, inputPrompts, captions, editorOpened;
+    std::vector<std::string> folderPrompts, inputPrompts, captions, editorOpened, desktopOpened;
+    // Start folders of the folder browsers (empty: none given).
+    std::vector<std::string> folderStarts;
     int doEventsCalls = 0;
     int musicChooserShown = 0;
 

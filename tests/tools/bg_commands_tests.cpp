@@ -117,6 +117,13 @@ TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsTheTable) {
     browser.Value = FindSpriteRow(stage, 40, 3);
     EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(120\\120)  Group: 40  Image: 3");
     EXPECT_EQ(FindSpriteRow(stage, 40, 4), -1);
+    stage.Sprites[119].Width = 640;
+    stage.Sprites[119].Height = 48;
+    stage.Sprites[119].AxisX = -12;
+    stage.Sprites[119].AxisY = 300;
+    EXPECT_EQ(SpriteDetailsText(stage, 119), "Size: 640 x 48  Axis: -12, 300");
+    EXPECT_EQ(SpriteDetailsText(stage, 120), "") << "the spare row is not shown";
+    EXPECT_EQ(SpriteDetailsText(stage, -1), "");
 
     // A stage with fewer sprites loaded while the window stays open.
     stage.SpriteCount = 5;

@@ -57,6 +57,24 @@ TEST(ElementSelection, FrontMostElementUnderThePointerWins) {
     EXPECT_EQ(ElementAt(0, 0), 3);
 }
 
+TEST(ElementSelection, OutlineIsWhereTheElementWasDrawn) {
+    TinyStage t;
+    const int16_t wide = t.AddSprite({"RRRRRR", "RRRRRR", "RRRRRR"});
+    t.AddElement("normal", wide, 5, 7);
+    t.AddElement("normal", wide, 0, 0).Visible = 0;
+    DrawBothLayers(t);
+    using Box = std::array<int, 4>;
+    EXPECT_EQ(ElementOutline(t.stage, t.frame, 0), (Box{5, 7, 6, 3}));
+    // What picking cannot hit has no outline: hidden, out of the table, nothing selected.
+    EXPECT_EQ(ElementOutline(t.stage, t.frame, 1), std::nullopt);
+    EXPECT_EQ(ElementOutline(t.stage, t.frame, 2), std::nullopt);
+    EXPECT_EQ(ElementOutline(t.stage, t.frame, -1), std::nullopt);
+    // The outline follows the element as the next frame draws it.
+    t.stage.Elements[0].CtrlOffX = 10;
+    DrawBothLayers(t);
+    EXPECT_EQ(ElementOutline(t.stage, t.frame, 0), (Box{15, 7, 6, 3}));
+}
+
 TEST(ElementSelection, CaptionNamesTheElementAndItsPlace) {
     TinyStage t;
     const int16_t box = t.AddSprite({"R"});
