@@ -142,8 +142,22 @@ TEST(BgButtons, ReplacingTheStageAsksBeforeDroppingUnwrittenEdits) {
             BgEditorButton(f.state, "cmdUpdate");
             f.ui.boxes.clear();
             f.ui.boxAnswers = {answer};
+            // A second start hands over another stage while the question is up: it waits for the answer.
+            bool handedOver = false;
+            f.ui.onBox = [&] {
+                if (handedOver) return;
+                handedOver = true;
+                OpenFromCommandLine(f.state, f.mugen.Dir() + "stages/a.def");
+                TmrDropTick(f.state);
+                EXPECT_EQ(f.state.bRunning, 1) << name;
+                EXPECT_EQ(f.state.Stage.Elements[0].StartX, 40) << name;
+            };
 
             command(f.state);
+            f.ui.onBox = nullptr;
+            if (answer == MsgAnswer::Cancel) {
+                EXPECT_TRUE(f.state.Window.tmrDropEnabled) << name;
+            }
             ASSERT_FALSE(f.ui.boxes.empty()) << name;
             EXPECT_EQ(f.ui.boxes[0].buttons, MsgButtons::WriteDiscardCancel) << name;
             const bool goesOn = f.state.bRunning == 0 || f.state.Window.tmrExitEnabled;
