@@ -284,6 +284,7 @@ void mnuDelete_Click(AppState& state) {
                                      ")?\r\nThe package goes to the trash.") != MsgAnswer::Yes)
             return;
         mnuClose_Click(state);  // the release deletes the extracted files
+        if (state.bRunning != 0) return;  // its question about unwritten edits was cancelled
         state.Loop.AboutRunning = false;
         state.Loop.ExitLoop = true;
         UnloadStuff(state);
@@ -305,6 +306,7 @@ void mnuDelete_Click(AppState& state) {
                                  fate) != MsgAnswer::Yes)
         return;
     mnuClose_Click(state);
+    if (state.bRunning != 0) return;  // its question about unwritten edits was cancelled
     state.Loop.AboutRunning = false;
     state.Loop.ExitLoop = true;
     UnloadStuff(state);

@@ -169,6 +169,21 @@ TEST(BgButtons, ReplacingTheStageAsksBeforeDroppingUnwrittenEdits) {
             }
         }
     }
+    // Delete asks too, after its own question: Cancel keeps the stage, its files and the edits.
+    for (MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::No}) {
+        AppFixture f;
+        const std::string wall = f.AddStage("wall", "Wall");
+        f.state.StageFile = wall;
+        ASSERT_TRUE(BeginStageRun(f.state));
+        f.state.Edit.SelectedElement = 0;
+        ShowElement(f.state.Stage, 0, f.state.Edit.Fields);
+        f.state.Edit.Fields.txtXpos = "40";
+        BgEditorButton(f.state, "cmdUpdate");
+        f.ui.boxAnswers = {MsgAnswer::Yes, answer};
+        MenuCommand(f.state, "mnuDelete");
+        EXPECT_EQ(std::filesystem::exists(wall), answer == MsgAnswer::Cancel);
+        EXPECT_EQ(f.state.bRunning, answer == MsgAnswer::Cancel ? 1 : 0);
+    }
     // Nothing unwritten: no question.
     AppFixture f;
     f.state.StageFile = f.AddStage("wall", "Wall");
