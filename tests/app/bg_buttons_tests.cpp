@@ -185,6 +185,13 @@ TEST(BgButtons, ReplacingTheStageAsksBeforeDroppingUnwrittenEdits) {
         MenuCommand(f.state, "mnuDelete");
         EXPECT_EQ(std::filesystem::exists(wall), answer == MsgAnswer::Cancel);
         EXPECT_EQ(f.state.bRunning, answer == MsgAnswer::Cancel ? 1 : 0);
+        // A stop signal asks nobody: the program ends, the stage file is not written.
+        if (answer != MsgAnswer::Cancel) continue;
+        f.ui.boxes.clear();
+        StopRequest(f.state);
+        EXPECT_TRUE(f.ui.boxes.empty());
+        EXPECT_TRUE(f.state.Window.tmrExitEnabled);
+        EXPECT_EQ(f.mugen.Read("stages/wall.def").find("start = 40,0"), std::string::npos);
     }
     // Nothing unwritten: no question.
     AppFixture f;
