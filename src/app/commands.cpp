@@ -496,6 +496,12 @@ MusicChooserEnv ChooserEnv(AppState& state) {
                            state.Package.FromPackage ? state.Package.PackageFile : std::string()};
 }
 
+bool MusicChooserSave(AppState& state) {
+    const StageBoxHold hold(state);
+    MusicChooserEnv env = ChooserEnv(state);
+    return cmdSave_Click(state.Chooser, env);
+}
+
 void MusicChooserClosed(AppState& state) {
     state.Chooser.Loaded = false;
     state.Chooser.Enabled = false;

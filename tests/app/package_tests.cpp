@@ -263,6 +263,36 @@ TEST(StagePackage, DeletingAZippedStageAsksThenDeletesThePackage) {
     EXPECT_EQ(f.ProgramListing(), before);
 }
 
+// The music chooser's question about a package stage holds it: a second start's hand-over waits, and
+// Yes writes into the extracted copy it asked about, never into the stage handed over.
+TEST(StagePackage, TheMusicChoosersQuestionHoldsThePackageStage) {
+    PackageFixture f;
+    const std::string music = "[Music]\r\nbgmusic = \r\n";
+    const std::string other = f.AddStage("b", "B");
+    const std::string otherText = StageDefText("B", "b.sff") + music;
+    f.mugen.Write("stages/b.def", otherText);
+    f.ui.openAnswers = {f.Package(
+        "city.zip", {{"stages/city.def", StageDefText("City", "city.sff") + music}, {"stages/city.sff", TinySff()}})};
+    mnuOpen_Click(f.state);
+    LoadStage(f.state);
+    ASSERT_EQ(f.state.bRunning, 1);
+    const std::string extracted = f.state.StageFile;
+    mnuChangeMusic_Click(f.state);
+    f.state.Chooser.MusicPicked = true;  // as Browse leaves it
+    f.state.Chooser.CurMusic = "song.mp3";
+    f.ui.onBox = [&] {
+        f.ui.onBox = nullptr;
+        OpenFromCommandLine(f.state, other);
+        TmrDropTick(f.state);
+    };
+    f.ui.boxAnswers = {MsgAnswer::Yes};
+    EXPECT_TRUE(MusicChooserSave(f.state));
+    EXPECT_EQ(f.state.StageFile, extracted);
+    EXPECT_EQ(f.mugen.Read("stages/b.def"), otherText);
+    EXPECT_NE(ReadFileBytes(extracted, 1 << 20).value_or("").find("song.mp3"), std::string::npos);
+    EXPECT_TRUE(f.state.Window.tmrDropEnabled);
+}
+
 // Hostile names opened and closed through the window: the stage still opens from the files the names
 // reduce to, only definitions and sprite files by the name they are written under reach the private
 // folder, and nothing else changes. (Bounds, methods and passwords are cUnzip's.)
