@@ -13,6 +13,7 @@
 #include "app/run_loop.h"
 #include "app/startup.h"
 #include "library/unzip.h"
+#include "tools/bg_commands.h"
 #include "platform/paths.h"
 #include "tests/app/app_fixture.h"
 #include "tests/render/picture_file.h"
@@ -368,6 +369,27 @@ TEST(StagePackage, ReloadExtractsAChangedPackageAgain) {
         EXPECT_EQ(f.state.Stage.StageName, name);
     }
     EXPECT_NE(f.state.Package.Folder, firstFolder);
+    // Edits made with Update outlive a changed package as they outlive a changed definition: the
+    // watcher asks nothing and keeps the stage; Reload (Discard) then extracts the new package.
+    f.state.Edit.SelectedElement = 0;
+    ShowElement(f.state.Stage, 0, f.state.Edit.Fields);
+    f.state.Edit.Fields.txtXpos = "40";
+    BgEditorButton(f.state, "cmdUpdate");
+    ASSERT_TRUE(
+        WriteZip(package, {{"stages/city.def", StageDefText("Dawn", "city.sff")}, {"stages/city.sff", TinySff()}}));
+    const std::string held = f.state.Package.Folder;
+    f.ui.boxes.clear();
+    NoteStageFilesChanged(f.state);
+    f.clock.AdvanceMs(kReloadSettleMs + 1);
+    PollLiveReload(f.state);
+    EXPECT_TRUE(f.ui.boxes.empty());
+    EXPECT_EQ(f.state.Package.Folder, held);
+    EXPECT_EQ(f.state.Stage.Elements[0].StartX, 40);
+    f.ui.boxAnswers = {MsgAnswer::No};
+    mnuReload_Click(f.state);
+    EXPECT_FALSE(fs::exists(held));
+    ASSERT_TRUE(BeginStageRun(f.state));
+    EXPECT_EQ(f.state.Stage.StageName, "Dawn");
     mnuReload_Click(f.state);  // unchanged now: the same files are read again
     EXPECT_TRUE(fs::exists(f.Extracted("city.def")));
 }
