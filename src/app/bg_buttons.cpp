@@ -147,9 +147,10 @@ bool ConfirmDropEdits(AppState& state) {
         // Nothing may replace the stage while the question about its edits is up (a second start's
         // hand-over waits), or the answer would act on another stage.
         const StageBoxHold hold(state);
-        answer = state.ports.ui->MsgBox("The background editor's changes to " + state.StageFile +
-                                   " are not written to the stage file.\r\nWrite them now, or discard them?",
-                               MsgIcon::Exclamation, MsgButtons::WriteDiscardCancel);
+        answer = state.ports.ui->MsgBox(
+            "The background editor's changes to " + state.StageFile +
+                " are not written to the stage file.\r\nWrite them now, or discard them?",
+            MsgIcon::Exclamation, MsgButtons::WriteDiscardCancel);
     }
     if (answer == MsgAnswer::No) return true;
     // Anything but Write or Discard (Cancel, the box closed) keeps the stage and its edits.

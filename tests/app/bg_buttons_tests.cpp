@@ -125,8 +125,16 @@ TEST(BgButtons, ReplacingTheStageAsksBeforeDroppingUnwrittenEdits) {
         {"Reload", [](AppState& s) { MenuCommand(s, "mnuReload"); }},
         {"Close", [](AppState& s) { MenuCommand(s, "mnuClose"); }},
         {"Exit", [](AppState& s) { MenuCommand(s, "mnuExit"); }},
-        {"hand-over", [](AppState& s) { OpenFromCommandLine(s, s.Stages.Files[0]); TmrDropTick(s); }},
-        {"drop", [](AppState& s) { FilesDropped(s, {s.Stages.Files[0]}); TmrDropTick(s); }},
+        {"hand-over",
+         [](AppState& s) {
+             OpenFromCommandLine(s, s.Stages.Files[0]);
+             TmrDropTick(s);
+         }},
+        {"drop",
+         [](AppState& s) {
+             FilesDropped(s, {s.Stages.Files[0]});
+             TmrDropTick(s);
+         }},
     };
     for (const auto& [name, command] : commands) {
         for (MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::No, MsgAnswer::Yes}) {

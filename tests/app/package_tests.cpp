@@ -13,11 +13,11 @@
 #include "app/run_loop.h"
 #include "app/startup.h"
 #include "library/unzip.h"
-#include "tools/bg_commands.h"
 #include "platform/paths.h"
 #include "tests/app/app_fixture.h"
 #include "tests/render/picture_file.h"
 #include "tests/support/zip_builder.h"
+#include "tools/bg_commands.h"
 
 namespace qb::test {
 namespace {
@@ -272,8 +272,8 @@ TEST(StagePackage, TheMusicChoosersQuestionHoldsThePackageStage) {
     const std::string other = f.AddStage("b", "B");
     const std::string otherText = StageDefText("B", "b.sff") + music;
     f.mugen.Write("stages/b.def", otherText);
-    f.ui.openAnswers = {f.Package(
-        "city.zip", {{"stages/city.def", StageDefText("City", "city.sff") + music}, {"stages/city.sff", TinySff()}})};
+    f.ui.openAnswers = {f.Package("city.zip", {{"stages/city.def", StageDefText("City", "city.sff") + music},
+                                               {"stages/city.sff", TinySff()}})};
     mnuOpen_Click(f.state);
     LoadStage(f.state);
     ASSERT_EQ(f.state.bRunning, 1);
@@ -375,8 +375,8 @@ TEST(StagePackage, ReloadExtractsAChangedPackageAgain) {
     ShowElement(f.state.Stage, 0, f.state.Edit.Fields);
     f.state.Edit.Fields.txtXpos = "40";
     BgEditorButton(f.state, "cmdUpdate");
-    ASSERT_TRUE(
-        WriteZip(package, {{"stages/city.def", StageDefText("Dawn", "city.sff")}, {"stages/city.sff", TinySff()}}));
+    ASSERT_TRUE(WriteZip(
+        package, {{"stages/city.def", StageDefText("Dawn", "city.sff")}, {"stages/city.sff", TinySff()}}));
     const std::string held = f.state.Package.Folder;
     f.ui.boxes.clear();
     NoteStageFilesChanged(f.state);

@@ -20,14 +20,14 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "app/bg_buttons.h"
 #include "gui/frm_error.h"
 #include "gui/frm_music.h"
 #include "gui/qt_keys.h"
-#include "app/bg_buttons.h"
-#include "tools/bg_commands.h"
-#include "tools/element_edit.h"
 #include "tests/character/char_fixture.h"
 #include "tests/gui/gui_harness.h"
+#include "tools/bg_commands.h"
+#include "tools/element_edit.h"
 
 namespace qb::test {
 namespace {
