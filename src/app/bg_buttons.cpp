@@ -1,6 +1,7 @@
 #include "app/bg_buttons.h"
 
 #include "app/app_state.h"
+#include "app/commands.h"
 #include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "music/music_chooser.h"
@@ -141,10 +142,16 @@ bool BgEditorButton(AppState& state, const std::string& control) {
 bool ConfirmDropEdits(AppState& state) {
     if (state.bRunning != 1 || LoadInProgress(state) || !state.ports.ui) return true;
     if (!HasUnwrittenEdits(state.Stage, state.Edit)) return true;
-    const MsgAnswer answer =
-        state.ports.ui->MsgBox("The background editor's changes to " + state.StageFile +
-                                   " are not written to the stage file.\r\nWrite them now, or discard them?",
-                               MsgIcon::Exclamation, MsgButtons::WriteDiscardCancel);
+    MsgAnswer answer = MsgAnswer::Cancel;
+    {
+        // Nothing may replace the stage while the question about its edits is up (a second start's
+        // hand-over waits), or the answer would act on another stage.
+        const StageBoxHold hold(state);
+        answer = state.ports.ui->MsgBox(
+            "The background editor's changes to " + state.StageFile +
+                " are not written to the stage file.\r\nWrite them now, or discard them?",
+            MsgIcon::Exclamation, MsgButtons::WriteDiscardCancel);
+    }
     if (answer == MsgAnswer::No) return true;
     // Anything but Write or Discard (Cancel, the box closed) keeps the stage and its edits.
     return answer == MsgAnswer::Yes && WriteStage(state);

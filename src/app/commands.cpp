@@ -207,6 +207,8 @@ void OpenStage(AppState& state) {
 }
 
 void OpenStageFile(AppState& state, const std::string& path) {
+    // A hand-over or a drop replaces the stage as the list does: unwritten edits are asked about.
+    if (!ConfirmDropEdits(state)) return;
     if (IsPackageName(path)) {
         if (ExtractPackage(state, path, MsgIcon::Exclamation)) OpenStagePath(state, state.StageFile);
         return;
@@ -292,6 +294,7 @@ void mnuDelete_Click(AppState& state) {
                                      ")?\r\nThe package goes to the trash.") != MsgAnswer::Yes)
             return;
         mnuClose_Click(state);  // the release deletes the extracted files
+        if (state.bRunning != 0) return;  // its question about unwritten edits was cancelled
         state.Loop.AboutRunning = false;
         state.Loop.ExitLoop = true;
         UnloadStuff(state);
@@ -313,6 +316,7 @@ void mnuDelete_Click(AppState& state) {
                                  fate) != MsgAnswer::Yes)
         return;
     mnuClose_Click(state);
+    if (state.bRunning != 0) return;  // its question about unwritten edits was cancelled
     state.Loop.AboutRunning = false;
     state.Loop.ExitLoop = true;
     UnloadStuff(state);
@@ -349,9 +353,12 @@ void MnuRecentFiles_Click(AppState& state, int index) {
 void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
     const OpenPath chosen = ClassifyDroppedFiles(paths);
     if (chosen.Target == OpenTarget::None) return;
-    if (!ConfirmDropEdits(state)) return;
-    // A package is extracted at once; its definition is opened by tmrDrop like a dropped one.
-    if (chosen.Target == OpenTarget::Package && !ExtractPackage(state, chosen.Path, MsgIcon::Exclamation)) return;
+    // A package is extracted at once, which releases the stage on screen: its unwritten edits are
+    // asked about first (a definition's are asked about by tmrDrop). Its definition is opened by
+    // tmrDrop like a dropped one.
+    if (chosen.Target == OpenTarget::Package &&
+        (!ConfirmDropEdits(state) || !ExtractPackage(state, chosen.Path, MsgIcon::Exclamation)))
+        return;
     // The stage on screen is released only once the dropped file has passed the stage test
     // (OpenStage, from tmrDrop), so a stray drop does not end it.
     state.Window.DroppedFile = chosen.Target == OpenTarget::Package ? state.StageFile : chosen.Path;
@@ -366,7 +373,7 @@ void OpenFromCommandLine(AppState& state, const std::string& argument) {
     const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(chosen.Path), ec);
     const std::string full = ec ? chosen.Path : absolute.lexically_normal().string();
     if (chosen.Target == OpenTarget::Package && !StageHeld(state)) {
-        if (!ExtractPackage(state, full, MsgIcon::Exclamation)) return;
+        if (!ConfirmDropEdits(state) || !ExtractPackage(state, full, MsgIcon::Exclamation)) return;
         state.Window.DroppedFile = state.StageFile;
     } else {
         state.Window.DroppedFile = full;
@@ -501,6 +508,12 @@ MusicChooserEnv ChooserEnv(AppState& state) {
                            state.MugeDir,
                            state.StageFile,
                            state.Package.FromPackage ? state.Package.PackageFile : std::string()};
+}
+
+bool MusicChooserSave(AppState& state) {
+    const StageBoxHold hold(state);
+    MusicChooserEnv env = ChooserEnv(state);
+    return cmdSave_Click(state.Chooser, env);
 }
 
 void MusicChooserClosed(AppState& state) {

@@ -106,6 +106,9 @@ void mnuMusic_Click(AppState& state);
 void mnuChangeMusic_Click(AppState& state);
 // The chooser's routines' view of the state.
 MusicChooserEnv ChooserEnv(AppState& state);
+// The chooser's Update DEF: its question about a package stage holds the stage, so the answer writes
+// into the stage it was asked about (a second start's hand-over waits for it).
+bool MusicChooserSave(AppState& state);
 // The user closed the chooser: it is unloaded.
 void MusicChooserClosed(AppState& state);
 // Mouse scrolling on or off: saves the camera steps when it starts and restores them after.

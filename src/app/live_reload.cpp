@@ -221,6 +221,12 @@ bool PollLiveReload(AppState& state) {
     if (static_cast<int32_t>(state.ports.clock->TickCount() - live.Deadline) < 0) return false;
     live.Pending = false;
     if (PackageChanged(state.Package)) {
+        // Unwritten edits win over a changed package as over a changed definition: they are kept and
+        // the user told, with no question coming out of nowhere; Reload then takes the package's.
+        if (HasUnwrittenEdits(state.Stage, state.Edit)) {
+            HoldEditsAgainstDiskChange(state);
+            return false;
+        }
         // Extracted again and started through tmrStart as the Reload command does; the new stage
         // is not on screen yet.
         mnuReload_Click(state);

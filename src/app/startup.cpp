@@ -186,6 +186,10 @@ void FormActivate(AppState& state) {
 
 void CloseRequest(AppState& state) {
     if (!ConfirmDropEdits(state)) return;
+    StopRequest(state);
+}
+
+void StopRequest(AppState& state) {
     state.Loop.AboutRunning = false;
     state.Loop.ExitLoop = true;
     state.Window.tmrExitEnabled = true;

@@ -56,6 +56,10 @@ std::string StagesFolder(const AppState& state);
 
 // The close request (window close button, mnuExit): ends the run loop and enables tmrExit.
 void CloseRequest(AppState& state);
+// A stop signal (a logout, kill): CloseRequest without the question about unwritten edits. Nobody is
+// there to answer it, and its Cancel would keep the program up until the session kills it unsaved;
+// the edits go as with Discard, the user's stage file is not written unasked.
+void StopRequest(AppState& state);
 
 // tmrStart: when the run loop is not running, disables itself and runs RunStage if a start is
 // pending.

@@ -91,8 +91,7 @@ FrmMusic::FrmMusic(AppState& state, QWidget* owner)
         Changed();
     });
     connect(m_cmdSave, &QPushButton::clicked, this, [this] {
-        MusicChooserEnv env = ChooserEnv(m_state);
-        cmdSave_Click(m_state.Chooser, env);
+        MusicChooserSave(m_state);
         Changed();
     });
 }

@@ -70,8 +70,12 @@ void CancelModalBoxes() {
 
 void QuillbackApp::RequestStop() {
     if (m_finished) return;
-    // The close request first: a command waiting on a box then finds the loop told to end.
-    if (!m_window->Quitting()) m_window->close();
+    // The close request first: a command waiting on a box then finds the loop told to end. Not
+    // through the window's close, whose question about unwritten edits would be one more box.
+    if (!m_window->Quitting()) {
+        StopRequest(*m_state);
+        m_window->Sync();
+    }
     CancelModalBoxes();
     if (!m_stopTimer) {
         // A command may open another box after the first one went (a refusal, a second question).

@@ -125,6 +125,16 @@ TEST(BgButtons, ReplacingTheStageAsksBeforeDroppingUnwrittenEdits) {
         {"Reload", [](AppState& s) { MenuCommand(s, "mnuReload"); }},
         {"Close", [](AppState& s) { MenuCommand(s, "mnuClose"); }},
         {"Exit", [](AppState& s) { MenuCommand(s, "mnuExit"); }},
+        {"hand-over",
+         [](AppState& s) {
+             OpenFromCommandLine(s, s.Stages.Files[0]);
+             TmrDropTick(s);
+         }},
+        {"drop",
+         [](AppState& s) {
+             FilesDropped(s, {s.Stages.Files[0]});
+             TmrDropTick(s);
+         }},
     };
     for (const auto& [name, command] : commands) {
         for (MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::No, MsgAnswer::Yes}) {
@@ -142,8 +152,22 @@ TEST(BgButtons, ReplacingTheStageAsksBeforeDroppingUnwrittenEdits) {
             BgEditorButton(f.state, "cmdUpdate");
             f.ui.boxes.clear();
             f.ui.boxAnswers = {answer};
+            // A second start hands over another stage while the question is up: it waits for the answer.
+            bool handedOver = false;
+            f.ui.onBox = [&] {
+                if (handedOver) return;
+                handedOver = true;
+                OpenFromCommandLine(f.state, f.mugen.Dir() + "stages/a.def");
+                TmrDropTick(f.state);
+                EXPECT_EQ(f.state.bRunning, 1) << name;
+                EXPECT_EQ(f.state.Stage.Elements[0].StartX, 40) << name;
+            };
 
             command(f.state);
+            f.ui.onBox = nullptr;
+            if (answer == MsgAnswer::Cancel) {
+                EXPECT_TRUE(f.state.Window.tmrDropEnabled) << name;
+            }
             ASSERT_FALSE(f.ui.boxes.empty()) << name;
             EXPECT_EQ(f.ui.boxes[0].buttons, MsgButtons::WriteDiscardCancel) << name;
             const bool goesOn = f.state.bRunning == 0 || f.state.Window.tmrExitEnabled;
@@ -154,6 +178,28 @@ TEST(BgButtons, ReplacingTheStageAsksBeforeDroppingUnwrittenEdits) {
                 EXPECT_EQ(f.state.Stage.Elements[0].StartX, 40) << name;
             }
         }
+    }
+    // Delete asks too, after its own question: Cancel keeps the stage, its files and the edits.
+    for (MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::No}) {
+        AppFixture f;
+        const std::string wall = f.AddStage("wall", "Wall");
+        f.state.StageFile = wall;
+        ASSERT_TRUE(BeginStageRun(f.state));
+        f.state.Edit.SelectedElement = 0;
+        ShowElement(f.state.Stage, 0, f.state.Edit.Fields);
+        f.state.Edit.Fields.txtXpos = "40";
+        BgEditorButton(f.state, "cmdUpdate");
+        f.ui.boxAnswers = {MsgAnswer::Yes, answer};
+        MenuCommand(f.state, "mnuDelete");
+        EXPECT_EQ(std::filesystem::exists(wall), answer == MsgAnswer::Cancel);
+        EXPECT_EQ(f.state.bRunning, answer == MsgAnswer::Cancel ? 1 : 0);
+        // A stop signal asks nobody: the program ends, the stage file is not written.
+        if (answer != MsgAnswer::Cancel) continue;
+        f.ui.boxes.clear();
+        StopRequest(f.state);
+        EXPECT_TRUE(f.ui.boxes.empty());
+        EXPECT_TRUE(f.state.Window.tmrExitEnabled);
+        EXPECT_EQ(f.mugen.Read("stages/wall.def").find("start = 40,0"), std::string::npos);
     }
     // Nothing unwritten: no question.
     AppFixture f;

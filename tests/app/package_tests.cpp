@@ -17,6 +17,7 @@
 #include "tests/app/app_fixture.h"
 #include "tests/render/picture_file.h"
 #include "tests/support/zip_builder.h"
+#include "tools/bg_commands.h"
 
 namespace qb::test {
 namespace {
@@ -261,6 +262,36 @@ TEST(StagePackage, DeletingAZippedStageAsksThenDeletesThePackage) {
     EXPECT_EQ(f.ProgramListing(), before);
 }
 
+// The music chooser's question about a package stage holds it: a second start's hand-over waits, and
+// Yes writes into the extracted copy it asked about, never into the stage handed over.
+TEST(StagePackage, TheMusicChoosersQuestionHoldsThePackageStage) {
+    PackageFixture f;
+    const std::string music = "[Music]\r\nbgmusic = \r\n";
+    const std::string other = f.AddStage("b", "B");
+    const std::string otherText = StageDefText("B", "b.sff") + music;
+    f.mugen.Write("stages/b.def", otherText);
+    f.ui.openAnswers = {f.Package("city.zip", {{"stages/city.def", StageDefText("City", "city.sff") + music},
+                                               {"stages/city.sff", TinySff()}})};
+    mnuOpen_Click(f.state);
+    LoadStage(f.state);
+    ASSERT_EQ(f.state.bRunning, 1);
+    const std::string extracted = f.state.StageFile;
+    mnuChangeMusic_Click(f.state);
+    f.state.Chooser.MusicPicked = true;  // as Browse leaves it
+    f.state.Chooser.CurMusic = "song.mp3";
+    f.ui.onBox = [&] {
+        f.ui.onBox = nullptr;
+        OpenFromCommandLine(f.state, other);
+        TmrDropTick(f.state);
+    };
+    f.ui.boxAnswers = {MsgAnswer::Yes};
+    EXPECT_TRUE(MusicChooserSave(f.state));
+    EXPECT_EQ(f.state.StageFile, extracted);
+    EXPECT_EQ(f.mugen.Read("stages/b.def"), otherText);
+    EXPECT_NE(ReadFileBytes(extracted, 1 << 20).value_or("").find("song.mp3"), std::string::npos);
+    EXPECT_TRUE(f.state.Window.tmrDropEnabled);
+}
+
 // Hostile names opened and closed through the window: the stage still opens from the files the names
 // reduce to, only definitions and sprite files by the name they are written under reach the private
 // folder, and nothing else changes. (Bounds, methods and passwords are cUnzip's.)
@@ -336,6 +367,27 @@ TEST(StagePackage, ReloadExtractsAChangedPackageAgain) {
         EXPECT_EQ(f.state.Stage.StageName, name);
     }
     EXPECT_NE(f.state.Package.Folder, firstFolder);
+    // Edits made with Update outlive a changed package as they outlive a changed definition: the
+    // watcher asks nothing and keeps the stage; Reload (Discard) then extracts the new package.
+    f.state.Edit.SelectedElement = 0;
+    ShowElement(f.state.Stage, 0, f.state.Edit.Fields);
+    f.state.Edit.Fields.txtXpos = "40";
+    BgEditorButton(f.state, "cmdUpdate");
+    ASSERT_TRUE(WriteZip(
+        package, {{"stages/city.def", StageDefText("Dawn", "city.sff")}, {"stages/city.sff", TinySff()}}));
+    const std::string held = f.state.Package.Folder;
+    f.ui.boxes.clear();
+    NoteStageFilesChanged(f.state);
+    f.clock.AdvanceMs(kReloadSettleMs + 1);
+    PollLiveReload(f.state);
+    EXPECT_TRUE(f.ui.boxes.empty());
+    EXPECT_EQ(f.state.Package.Folder, held);
+    EXPECT_EQ(f.state.Stage.Elements[0].StartX, 40);
+    f.ui.boxAnswers = {MsgAnswer::No};
+    mnuReload_Click(f.state);
+    EXPECT_FALSE(fs::exists(held));
+    ASSERT_TRUE(BeginStageRun(f.state));
+    EXPECT_EQ(f.state.Stage.StageName, "Dawn");
     mnuReload_Click(f.state);  // unchanged now: the same files are read again
     EXPECT_TRUE(fs::exists(f.Extracted("city.def")));
 }

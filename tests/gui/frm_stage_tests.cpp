@@ -20,12 +20,14 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "app/bg_buttons.h"
 #include "gui/frm_error.h"
 #include "gui/frm_music.h"
 #include "gui/qt_keys.h"
-#include "tools/element_edit.h"
 #include "tests/character/char_fixture.h"
 #include "tests/gui/gui_harness.h"
+#include "tools/bg_commands.h"
+#include "tools/element_edit.h"
 
 namespace qb::test {
 namespace {
@@ -562,6 +564,14 @@ TEST(FrmStage, AStopSignalClosesAnOpenBoxAndExitsAsExitDoes) {
     h.WaitRunning(first);
     h.Do(
         [&] {
+            // Unwritten edits: a question about them, were it asked, would be closed as Cancel too.
+            AppState& s = h.State();
+            s.Edit.SelectedElement = 0;
+            ShowElement(s.Stage, 0, s.Edit.Fields);
+            s.Edit.Fields.txtXpos = "40";
+            BgEditorButton(s, "cmdUpdate");
+            ASSERT_TRUE(HasUnwrittenEdits(s.Stage, s.Edit));
+            h.boxAnswers = {MsgAnswer::Cancel};
             // A box open inside the run loop, as the Delete question is; the signal arrives meanwhile.
             QTimer::singleShot(50, h.program.get(), [&] { h.program->RequestStop(); });
             QMessageBox box(QMessageBox::Question, "t", "Delete?", QMessageBox::Yes | QMessageBox::No, &h.Window());
@@ -573,6 +583,7 @@ TEST(FrmStage, AStopSignalClosesAnOpenBoxAndExitsAsExitDoes) {
     h.Run();
     EXPECT_TRUE(h.program->Finished());
     EXPECT_NE(h.ConfigText().find("HCamStep = "), std::string::npos);
+    EXPECT_TRUE(h.boxes.empty());  // nobody was asked
 }
 
 TEST(FrmStage, SecondInstanceIsRefused) {
