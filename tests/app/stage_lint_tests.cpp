@@ -27,9 +27,6 @@ const std::vector<demo::SffSprite> kSprites = {SolidSprite(0, 0), SolidSprite(1,
 
 TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
     AppFixture f;
-    // A temporary folder of the test's own: the system's changes under other programs' hands.
-    const TempDir temp;
-    f.state.Dirs.Temp = temp.Path().string();
     struct Case {
         std::string name, stageKeys, extra;
         std::string sff;  // "" writes kSprites, "-" none, else these bytes
