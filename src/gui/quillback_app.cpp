@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QLocale>
 
 #include "app/commands.h"
 #include "app/startup.h"
+#include "app/window_rules.h"
 #include "gui/frm_stage.h"
 #include "platform/sdl_media.h"
 #include "platform/system_clock.h"
@@ -114,6 +116,12 @@ bool QuillbackApp::Start(const StartOptions& options) {
         return false;
     // Without one the running copy only comes to the front, and this one says that it runs.
     if (alreadyRunning) SendToRunningInstance(serverName, {});
+    // The desktop's language until the configuration gives a saved one; the boxes of the start
+    // (the first-run prompt, "Already running..") are shown in it.
+    auto env = [](const char* name) { return qEnvironmentVariable(name).toStdString(); };
+    SetLanguage(*m_state, DesktopLanguage(env("LC_ALL"), env("LC_MESSAGES"), env("LANG"),
+                                          QLocale::system().name().toStdString()));
+    m_window->Sync();
     if (!FormLoad(*m_state, alreadyRunning)) return false;
     if (!alreadyRunning) Listen(serverName);
 
