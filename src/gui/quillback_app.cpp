@@ -127,6 +127,12 @@ bool QuillbackApp::Start(const StartOptions& options) {
 
     m_window->Sync();
     m_window->show();
+    // The keyboard belongs to the stage view from the start: the arrows steer without a click
+    // first, and the menus' keys work (they need an active window, which a desktop without a
+    // window manager never makes by itself).
+    m_window->raise();
+    m_window->activateWindow();
+    m_window->ActiveView()->setFocus();
     m_window->Sync();
     if (!options.argument.empty()) {
         OpenFromCommandLine(*m_state, options.argument);
