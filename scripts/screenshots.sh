@@ -64,6 +64,7 @@ if [ -d "$corpus" ]; then
   logwin=$(xdotool search --name '^Error Log$' | head -1)
   import -window "$logwin" "$out/screenshot-error-log.png"
   click "$listx" "$(list_row quillback)" 3
+  xdotool key ctrl+l; sleep 0.5  # the main window again: the log goes
 fi
 # 4. Full screen: the largest whole-number scale, black borders.
 xdotool key F11; sleep 3
@@ -81,8 +82,8 @@ pid=$!
 sleep 3
 find_main_window
 click $((wx + 90)) "$bar" 1
-# The submenu "Speed and Stepping" (the 15th row: Down from the menu's top).
-for _ in $(seq 15); do xdotool key Down; done
+# The submenu "Speed and Stepping" (the 17th row: Down from the menu's top).
+for _ in $(seq 17); do xdotool key Down; done
 xdotool key Right; sleep 1
 import -window root "$out/screenshot-en.png"
 xdotool key Escape; sleep 0.5
