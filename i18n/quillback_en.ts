@@ -29,7 +29,12 @@
     <message><source>用记事本打开DEF&amp;文件</source><translation>Open DEF in &amp;Text Editor</translation></message>
     <message><source>设置 &amp;MUGEN 目录...</source><translation>Set MUGEN Di&amp;rectory...</translation></message>
     <message><source>&amp; 暂停</source><translation>&amp;Pause</translation></message>
-    <message><source>快照</source><translation>Snapshot</translation></message>
+    <message><source>快照</source><translation>S&amp;napshot</translation></message>
+    <message><source>缩放</source><translation>&amp;Zoom</translation></message>
+    <message><source>速度与单步</source><translation>Spee&amp;d and Stepping</translation></message>
+    <message><source>快照设置</source><translation>Sn&amp;apshot Settings</translation></message>
+    <message><source>目录与刷新</source><translation>Folders and &amp;Reload</translation></message>
+    <message><source>语言</source><translation>Displa&amp;y Language</translation></message>
     <message><source>快照存为 PNG</source><translation>Save Snapshots as PNG</translation></message>
     <message><source>打开快照文件夹</source><translation>Open the Snapshot Folder</translation></message>
     <message><source>文件改动时自动刷新</source><translation>Reload When Files Change</translation></message>
@@ -60,5 +65,19 @@
     <message><source>Update DEF</source><translation>Update DEF</translation></message>
     <message><source>Go</source><translation>Go</translation></message>
     <message><source>Save PNG...</source><translation>Save PNG...</translation></message>
+</context>
+<context>
+    <name>Messages</name>
+    <message><source>Already running..</source><translation>Quillback is already running.</translation></message>
+    <message><source>Not a stage!</source><translation>This file is not a stage definition.</translation></message>
+    <message><source>Can't find file: </source><translation>Cannot find the file:</translation></message>
+    <message><source>Didn't work for some reason...</source><translation>The text editor could not be started.</translation></message>
+    <message><source>Browse to your MUGEN directory please so I know where to get stuff.  I won't ask you for it again unless I forget.</source><translation>Choose your MUGEN directory, so that Quillback finds its stages and characters. You are asked only once.</translation></message>
+    <message><source>Point me to your MUGEN Directory please:&#13;&#10;ex. C:\GAMES\MUGEN</source><translation>Choose the MUGEN directory:&#13;&#10;for example ~/games/mugen</translation></message>
+    <message><source>No files.. uh.. </source><translation>There are no stages in this folder.</translation></message>
+    <message><source>Not a Character!</source><translation>This file is not a character definition.</translation></message>
+    <message><source>Max FPS?</source><translation>Frame limit (frames per second):</translation></message>
+    <message><source>KFM character could not be found for the about screen :(</source><translation>The about screen needs the character KFM, which was not found.</translation></message>
+    <message><source>Write</source><translation>Write</translation></message>
 </context>
 </TS>

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots under a virtual display:
-#   xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/screenshots.sh [BUILD_DIR]
+#   xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/screenshots.sh [BUILD_DIR]
 # Needs xdotool and ImageMagick's import. The stage list shows the demo stage beside the stages of
 # ../shared/corpus when that folder exists (their names only; the pictures show the demo stage,
 # the error log shows a corpus stage's entries). Click positions are relative to the main window
@@ -24,7 +24,7 @@ if [ -d "$corpus" ]; then
 fi
 errstage=CellGameUB
 cp "$root/$build/quillback" "$work/prog/"
-printf 'Version = .67A\r\nMugeDir = %s/\r\nStageList = 255\r\nIntro = False\r\nInfo = True\r\nScale = 2\r\n' "$mugen" > "$work/prog/QB.cfg"
+printf 'Version = .67A\r\nMugeDir = %s/\r\nStageList = 255\r\nIntro = False\r\nInfo = True\r\nScale = 2\r\nLanguage = zh\r\n' "$mugen" > "$work/prog/QB.cfg"
 for s in kfm "$errstage" falls; do printf 'RecentFile = %s/stages/%s.def\r\n' "$mugen" "$s" >> "$work/prog/QB.cfg"; done
 
 # The main window (the widest window whose name starts with Quillback), its place and its menu bar.
@@ -60,21 +60,20 @@ xdotool key Escape; sleep 0.5
 # 3. The error log with a corpus stage's entries.
 if [ -d "$corpus" ]; then
   click "$listx" "$(list_row "$errstage")" 3
-  click $((wx + 60)) "$bar" 1
-  click $((wx + 120)) $((wy + 396)) 1
+  xdotool key ctrl+l; sleep 1
   logwin=$(xdotool search --name '^Error Log$' | head -1)
   import -window "$logwin" "$out/screenshot-error-log.png"
   click "$listx" "$(list_row quillback)" 3
+  xdotool key ctrl+l; sleep 0.5  # the main window again: the log goes
 fi
 # 4. Full screen: the largest whole-number scale, black borders.
-click $((wx + 60)) "$bar" 1
-click $((wx + 120)) $((wy + 43)) 3
+xdotool key F11; sleep 3
 import -window root "$out/screenshot-fullscreen.png"
 xdotool key Escape; sleep 1
 # 5. The Options menu open, in the given captions and then in English (a second start with
-#    "Language = en"); the menu runs past the window's foot.
+#    "Language = en") with a submenu open. Taken on a 1024 x 768 screen, the menu fits it.
 click $((wx + 60)) "$bar" 1
-import -window root -crop "${ww}x$((wh + 300))+${wx}+${wy}" +repage "$out/screenshot-options.png"
+import -window root "$out/screenshot-options.png"
 xdotool key Escape; sleep 0.5
 kill "$pid"; wait "$pid" 2>/dev/null || true
 printf 'Language = en\r\n' >> "$work/prog/QB.cfg"
@@ -83,6 +82,9 @@ pid=$!
 sleep 3
 find_main_window
 click $((wx + 90)) "$bar" 1
-import -window root -crop "${ww}x$((wh + 300))+${wx}+${wy}" +repage "$out/screenshot-en.png"
+# The submenu "Speed and Stepping" (the 17th row: Down from the menu's top).
+for _ in $(seq 17); do xdotool key Down; done
+xdotool key Right; sleep 1
+import -window root "$out/screenshot-en.png"
 xdotool key Escape; sleep 0.5
 echo "screenshots: written to $out"

@@ -2,6 +2,7 @@
 // Caption, check mark, enabled and visible state of every menu item, keyed by the item's control
 // name. The Qt menu bar renders this state; commands change it.
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,13 @@ struct MenuItemState {
     bool Checked = false;
     bool Enabled = true;
     bool Visible = true;
+    // The item's key in Qt's portable key text ("Ctrl+O", "F5"), or empty: the one place menus and
+    // keys learn it from.
+    std::string Shortcut;
+    // Latin letter to offer as the access key where the caption's own mark cannot be typed, or 0.
+    char AccessKey = 0;
+    // Name of the submenu the item sits in, or empty.
+    std::string Parent;
 };
 
 class MenuModel {
@@ -27,6 +35,8 @@ public:
     void SetEnabled(const std::string& name, bool on) { Item(name).Enabled = on; Touch(); }
     void SetVisible(const std::string& name, bool on) { Item(name).Visible = on; Touch(); }
     void SetCaption(const std::string& name, const std::string& caption) { Item(name).Caption = caption; Touch(); }
+    // True for an item that only opens a submenu of other items.
+    bool IsSubmenu(const std::string& name) const { return m_submenus.count(name) != 0; }
     // Item names in menu-bar order.
     const std::vector<std::string>& Order() const { return m_order; }
 
@@ -40,6 +50,7 @@ public:
 private:
     std::map<std::string, MenuItemState> m_items;
     std::vector<std::string> m_order;
+    std::set<std::string> m_submenus;
     unsigned m_revision = 0;
 };
 

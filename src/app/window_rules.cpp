@@ -59,6 +59,21 @@ void SetLanguage(AppState& state, const std::string& language) {
     state.Menus.SetChecked("mnuLanguageEn", english);
 }
 
+std::string DesktopLanguage(const std::string& lcAll, const std::string& lcMessages, const std::string& lang,
+                            const std::string& systemLocale) {
+    std::string locale = systemLocale;
+    for (const std::string* variable : {&lcAll, &lcMessages, &lang}) {
+        if (!variable->empty()) {
+            locale = *variable;
+            break;
+        }
+    }
+    const std::string lower = text::Lower(locale);
+    const bool chinese = lower.rfind("zh", 0) == 0 && (lower.size() == 2 || lower[2] == '_' || lower[2] == '-' ||
+                                                       lower[2] == '.' || lower[2] == '@');
+    return chinese ? kLanguageGiven : kLanguageEnglish;
+}
+
 bool MoveToRememberedPlace(AppState& state) {
     Ui* ui = state.ports.ui;
     if (ui == nullptr || !state.Window.PositionKnown) return false;

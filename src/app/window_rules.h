@@ -38,6 +38,12 @@ inline constexpr const char* kLanguageGiven = "zh";
 inline constexpr const char* kLanguageEnglish = "en";
 // Anything but "en" (in any case) is the given captions, so a hand-edited or older file is safe.
 void SetLanguage(AppState& state, const std::string& language);
+// The language a first start takes (no saved "Language"): the desktop's, as the C library would
+// choose it: the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty, or, with none of
+// them, the toolkit's system locale name ("zh_CN"). Chinese ("zh", "zh_TW.UTF-8", ...) keeps the
+// given captions; anything else, "C" and "POSIX" too, is English.
+std::string DesktopLanguage(const std::string& lcAll, const std::string& lcMessages, const std::string& lang,
+                            const std::string& systemLocale);
 
 // Moves the window to its remembered place when the configuration gave one that some screen
 // shows; answers false (and moves nothing) otherwise, and the caller centres the window.

@@ -50,6 +50,8 @@ bool IsCheckItem(const std::string& name) {
 
 // The first item that stands on the menu bar itself rather than in one of the two drop-down menus.
 constexpr const char* kFirstBarItem = "mnuStageList";
+// The first item of the Options menu that the program added beyond the given ones.
+constexpr const char* kFirstAddedOption = "mnuBgEditor";
 
 // Width of lstStages in pixels: wide enough for the usual stage file names.
 constexpr int kStageListWidth = 160;
@@ -193,7 +195,7 @@ void FrmStage::BuildMenus() {
         const QString qname = QString::fromStdString(name);
         const auto& item = m_state.Menus.Item(name);
         // A separator's "-" is no text to draw beside its line.
-        const QString caption = item.Caption == "-" ? QString() : MenuText(item.Caption);
+        const QString caption = item.Caption == "-" ? QString() : MenuText(item.Caption, item.AccessKey);
         if (name == kFirstBarItem) onBar = true;
         if (name == "mnuStage" || name == "mnuOptions") {
             current = menuBar()->addMenu(caption);
@@ -204,12 +206,22 @@ void FrmStage::BuildMenus() {
             if (name == "mnuStage") m_stageMenu = current;
             continue;
         }
-        if ((name == "mnuScale1" || name == "mnuStep" || name == "mnuLanguageZh") && current != nullptr) current->addSeparator();
+        // The items added beyond the given ones start below a line.
+        if (name == kFirstAddedOption && current != nullptr) current->addSeparator();
+        QMenu* parent = item.Parent.empty() ? current : m_menus.value(QString::fromStdString(item.Parent), nullptr);
+        if (m_state.Menus.IsSubmenu(name) && parent != nullptr) {
+            QMenu* sub = parent->addMenu(caption);
+            sub->setObjectName(qname);
+            sub->menuAction()->setObjectName(qname);
+            m_menus.insert(qname, sub);
+            m_actions.insert(qname, sub->menuAction());
+            continue;
+        }
         QAction* action = nullptr;
         if (onBar) {
             action = menuBar()->addAction(caption);
-        } else if (current != nullptr) {
-            action = current->addAction(caption);
+        } else if (parent != nullptr) {
+            action = parent->addAction(caption);
         } else {
             continue;
         }
@@ -217,15 +229,19 @@ void FrmStage::BuildMenus() {
         if (item.Caption == "-") action->setSeparator(true);
         if (name == "MnuRecentFiles") m_recentAnchor = action;
         action->setCheckable(IsCheckItem(name));
-        if (name == "mnuSnapshot") {
-            action->setShortcut(QKeySequence(Qt::Key_F8));
-            // F8 works in the full-screen window too, where the main window's menus are hidden.
-            action->setShortcutContext(Qt::ApplicationShortcut);
+        if (!item.Shortcut.empty()) {
+            // The key comes from the command table, so the menu shows the key that runs it.
+            action->setShortcut(QKeySequence(QString::fromStdString(item.Shortcut), QKeySequence::PortableText));
+            // The bar shows no keys: a tooltip names it.
+            if (onBar)
+                action->setToolTip(action->shortcut().toString(QKeySequence::NativeText));
+            // F8 works in every window of the program, as it always did.
+            if (name == "mnuSnapshot") action->setShortcutContext(Qt::ApplicationShortcut);
+            m_shortcutActions.push_back(action);
         }
         if (!action->isSeparator())
             connect(action, &QAction::triggered, this, [this, name] { RunMenuItem(name); });
         m_actions.insert(qname, action);
-        if (name == "mnuScale4" && current != nullptr) current->addSeparator();
     }
 }
 
@@ -235,7 +251,7 @@ void FrmStage::RefreshMenus() {
         if (!m_state.Menus.Has(name)) continue;
         const auto& item = m_state.Menus.Item(name);
         QAction* action = it.value();
-        if (!action->isSeparator()) action->setText(MenuText(item.Caption));
+        if (!action->isSeparator()) action->setText(MenuText(item.Caption, item.AccessKey));
         if (action->isCheckable()) action->setChecked(item.Checked);
         action->setEnabled(item.Enabled);
         action->setVisible(item.Visible);
@@ -431,6 +447,8 @@ void FrmStage::SetFullScreen(bool on) {
     if (on) {
         if (!m_fs) {
             m_fs = std::make_unique<FrmFS>();
+            // The menus' keys work in the full-screen window too, where the menus are hidden.
+            for (QAction* action : m_shortcutActions) m_fs->addAction(action);
             m_fs->SetCloseHandler([this] {
                 LeaveFullScreen(m_state);
                 Sync();

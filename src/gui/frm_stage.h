@@ -143,6 +143,8 @@ private:
     LanguageSwitch m_language;
     QMap<QString, QAction*> m_actions;
     QMap<QString, QMenu*> m_menus;
+    // Items with a key, which the full-screen window takes on too.
+    QList<QAction*> m_shortcutActions;
     QAction* m_recentAnchor = nullptr;  // the separator of MnuRecentFiles (item 0)
     QMenu* m_stageMenu = nullptr;
     std::vector<QAction*> m_recentActions;

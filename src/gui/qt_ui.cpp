@@ -53,6 +53,25 @@ QStringList NameFilters(const FileDialogRequest& request) {
     return filters;
 }
 
+QString MessageText(const std::string& text) {
+    // The core's texts are the source texts: the Chinese choice has no translation installed and
+    // shows them as given. A text that names a file is looked up by its first line (the fixed part
+    // before the file name, "Can't find file: "); the lines after it stay as they are.
+    const QString whole = QCoreApplication::translate("Messages", text.c_str());
+    QString shown = whole == QString::fromUtf8(text.c_str()) ? FromContentText(text) : whole;
+    if (shown == FromContentText(text)) {
+        const size_t lineEnd = text.find("\r\n");
+        if (lineEnd != std::string::npos && lineEnd > 0) {
+            const std::string first = text.substr(0, lineEnd);
+            const QString translated = QCoreApplication::translate("Messages", first.c_str());
+            if (translated != QString::fromUtf8(first.c_str()))
+                shown = translated + FromContentText(text.substr(lineEnd));
+        }
+    }
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
+
 QWidget* QtUi::Owner() const {
     // In full screen the main window is hidden: a box owned by it could open behind the
     // full-screen window and block the program unseen.
@@ -83,9 +102,7 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
         });
     }
     box.setWindowTitle(TitleOr(title));
-    QString body = FromContentText(text);
-    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    box.setText(body);
+    box.setText(MessageText(text));
     switch (icon) {
         case MsgIcon::None:
             box.setIcon(QMessageBox::NoIcon);
@@ -122,7 +139,7 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
             break;
         case MsgButtons::WriteDiscardCancel:
             box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
-            box.button(QMessageBox::Save)->setText(QStringLiteral("Write"));
+            box.button(QMessageBox::Save)->setText(QCoreApplication::translate("Messages", "Write"));
             box.setDefaultButton(QMessageBox::Save);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
@@ -183,8 +200,8 @@ std::string QtUi::BrowseForFolder(const std::string& prompt) {
 std::string QtUi::BrowseForFolderFrom(const std::string& prompt, const std::string& startDir) {
     if (m_script.browseForFolder) return m_script.browseForFolder(prompt);
     // The prompt holds a line break; a dialog title shows one line.
-    QString title = FromContentText(prompt);
-    title.replace(QStringLiteral("\r\n"), QStringLiteral("  "));
+    QString title = MessageText(prompt);
+    title.replace(QStringLiteral("\n"), QStringLiteral("  "));
     QString folder = QFileDialog::getExistingDirectory(Owner(), title, QString::fromStdString(startDir));
     while (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
     return ToNativeText(folder);
@@ -194,7 +211,7 @@ std::string QtUi::InputBox(const std::string& prompt, const std::string& title,
                            const std::string& defaultText, bool* cancelled) {
     if (m_script.inputBox) return m_script.inputBox(prompt, title, defaultText, cancelled);
     bool ok = false;
-    const QString answer = QInputDialog::getText(Owner(), TitleOr(title), FromContentText(prompt),
+    const QString answer = QInputDialog::getText(Owner(), TitleOr(title), MessageText(prompt),
                                                  QLineEdit::Normal, FromContentText(defaultText), &ok);
     if (cancelled != nullptr) *cancelled = !ok;
     return ok ? ToNativeText(answer) : std::string();

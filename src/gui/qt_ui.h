@@ -30,6 +30,9 @@ struct DialogScript {
 // Text from content is bytes: shown as UTF-8 when it is valid UTF-8, else as Windows-1252.
 QString FromContentText(const std::string& text);
 std::string ToNativeText(const QString& text);
+// A box's or prompt's text as shown: the English translation when that language is chosen (whole,
+// or by its first line for a text that goes on with a file name), else as given; lines end in "\n".
+QString MessageText(const std::string& text);
 // "desc|pattern;pattern" pairs as a Qt name filter list ("desc (*.a *.b)").
 QStringList NameFilters(const FileDialogRequest& request);
 

@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QLocale>
 
 #include "app/commands.h"
 #include "app/startup.h"
+#include "app/window_rules.h"
 #include "gui/frm_stage.h"
 #include "platform/sdl_media.h"
 #include "platform/system_clock.h"
@@ -122,11 +124,23 @@ bool QuillbackApp::Start(const StartOptions& options) {
         SendToRunningInstance(serverName, {}, &runningFrame);
         m_ui.SetBoxAnchor(runningFrame);
     }
+    // The desktop's language until the configuration gives a saved one; the boxes of the start
+    // (the first-run prompt, "Already running..") are shown in it.
+    auto env = [](const char* name) { return qEnvironmentVariable(name).toStdString(); };
+    SetLanguage(*m_state, DesktopLanguage(env("LC_ALL"), env("LC_MESSAGES"), env("LANG"),
+                                          QLocale::system().name().toStdString()));
+    m_window->Sync();
     if (!FormLoad(*m_state, alreadyRunning)) return false;
     if (!alreadyRunning) Listen(serverName);
 
     m_window->Sync();
     m_window->show();
+    // The keyboard belongs to the stage view from the start: the arrows steer without a click
+    // first, and the menus' keys work (they need an active window, which a desktop without a
+    // window manager never makes by itself).
+    m_window->raise();
+    m_window->activateWindow();
+    m_window->ActiveView()->setFocus();
     m_window->Sync();
     if (!options.argument.empty()) {
         OpenFromCommandLine(*m_state, options.argument);

@@ -7,11 +7,25 @@
 
 namespace qb::gui {
 
-QString MenuText(const std::string& caption) {
+QString MenuText(const std::string& caption, char accessKey) {
     const QByteArray source = QByteArray::fromStdString(caption);
     QString text = QCoreApplication::translate("Menu", source.constData());
     // Captions made at run time may hold bytes that are not UTF-8 (a character's name).
     if (text == QString::fromUtf8(source)) text = FromContentText(caption);
+    // A mark on a Latin letter or digit can be typed; one on a blank or a Chinese character cannot.
+    bool typeable = false;
+    bool wide = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() >= 0x80) wide = true;
+        if (c != QLatin1Char('&') || i + 1 >= text.size()) continue;
+        const QChar next = text.at(i + 1);
+        if (next == QLatin1Char('&')) {
+            ++i;
+        } else if (next.unicode() < 0x80 && next.isLetterOrNumber()) {
+            typeable = true;
+        }
+    }
     QString shown;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
@@ -19,12 +33,16 @@ QString MenuText(const std::string& caption) {
         if (c == QLatin1Char('&') && next == QLatin1Char('&')) {
             shown += QStringLiteral("&&");
             ++i;
-        } else if (c == QLatin1Char('&') && (next.isNull() || next.isSpace())) {
-            ++i;  // the mark and the blank it marks
+        } else if (c == QLatin1Char('&') && (typeable ? (next.isNull() || next.isSpace()) : true)) {
+            // A mark that cannot be typed goes; on a blank it would be drawn as a stray underscore.
+            if (!next.isNull() && next.isSpace()) ++i;  // the blank it marks
         } else {
             shown += c;
         }
     }
+    // Chinese programs put the Latin access key after the caption: "打开(&O)".
+    if (!typeable && wide && accessKey != 0)
+        shown += QStringLiteral("(&") + QChar(QLatin1Char(accessKey)) + QLatin1Char(')');
     return shown;
 }
 

@@ -12,9 +12,11 @@
 
 namespace qb::gui {
 
-// A menu caption as the menu shows it: translated, and without the access-key marks that mark a
-// blank ("& 背景"): Qt would underline the blank, which reads as a stray underscore.
-QString MenuText(const std::string& caption);
+// A menu caption as the menu shows it: translated, and without the access-key marks that cannot be
+// typed: one on a blank ("& 背景"; Qt would underline the blank, which reads as a stray underscore)
+// or on a Chinese character. A caption with such a mark, or none, that holds Chinese gets the
+// item's Latin `accessKey` appended as "(&O)".
+QString MenuText(const std::string& caption, char accessKey = 0);
 // A tool window's caption or label, translated when a translation exists.
 QString ToolText(const QString& text);
 inline QString ToolText(const char* text) {

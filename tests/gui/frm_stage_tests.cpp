@@ -50,15 +50,26 @@ TEST(FrmStage, OpensWithTheDocumentedMenusListAndGeometry) {
     const std::string title = "Quillback .67 Beta by Tarnwick";
     EXPECT_EQ(w.windowTitle().toStdString(), title);
 
-    // Captions as the model holds them, Chinese and access keys included, but for an access-key
-    // mark on a blank, which Qt would draw as a stray underscore.
-    EXPECT_EQ(Text(w.MenuAction("mnuStage")), "背景");
-    EXPECT_EQ(Text(w.MenuAction("mnuOpen")), "打开");
-    EXPECT_EQ(Text(w.MenuAction("mnuFS")), "&全屏（ESC退出）");
-    EXPECT_EQ(Text(w.MenuAction("mnuDebugBG")), "调&试  BG");
+    // Captions as the model holds them, but for access-key marks that cannot be typed (on a blank,
+    // which Qt would draw as a stray underscore, or on a Chinese character): the Latin key follows.
+    EXPECT_EQ(Text(w.MenuAction("mnuStage")), "背景(&S)");
+    EXPECT_EQ(Text(w.MenuAction("mnuOpen")), "打开(&O)");
+    EXPECT_EQ(Text(w.MenuAction("mnuFS")), "全屏（ESC退出）(&F)");
+    EXPECT_EQ(Text(w.MenuAction("mnuDebugBG")), "调试  BG(&G)");
+    EXPECT_EQ(Text(w.MenuAction("mnuChangeMusic")), "更改音乐(&H)");
+    EXPECT_EQ(Text(w.MenuAction("mnuMugenDir")), "设置 &MUGEN 目录...");  // a Latin mark stays
     EXPECT_EQ(Text(w.MenuAction("mnuFPS")), "FPS Limiter (60 fps)");
     EXPECT_EQ(Text(w.MenuAction("mnuStageNext")), ">>");
+    // Every item shows and answers to the key the command table gives it; the added options sit in
+    // submenus.
+    for (const std::string& name : h.State().Menus.Order()) {
+        EXPECT_EQ(w.MenuAction(name)->shortcut().toString(QKeySequence::PortableText).toStdString(),
+                  h.State().Menus.Item(name).Shortcut)
+            << name;
+    }
     EXPECT_EQ(w.MenuAction("mnuSnapshot")->shortcut(), QKeySequence(Qt::Key_F8));
+    ASSERT_NE(w.MenuAction("mnuScaleMenu")->menu(), nullptr);
+    EXPECT_TRUE(w.MenuAction("mnuScaleMenu")->menu()->actions().contains(w.MenuAction("mnuScale2")));
     // Initial states.
     EXPECT_FALSE(w.MenuAction("mnuFS")->isEnabled());
     EXPECT_TRUE(w.MenuAction("mnuMusic")->isChecked());

@@ -71,7 +71,7 @@ GuiHarness::GuiHarness(const std::string& extraConfig) {
                 Replace(Replace(def, "quillback.sff", "second.sff"), "Quillback Demo", "Second"));
     mugen.Write("stages/second.sff", sff);
     programDir.Write("QB.cfg", "Version = .67A\r\nMugeDir = " + MugeDir() +
-                                   "\r\nStageList = 255\r\nIntro = False\r\n" + extraConfig);
+                                   "\r\nStageList = 255\r\nIntro = False\r\nLanguage = zh\r\n" + extraConfig);
 
     m_runner.setInterval(5);
     QObject::connect(&m_runner, &QTimer::timeout, [this] { Tick(); });

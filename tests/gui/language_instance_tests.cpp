@@ -27,13 +27,22 @@ TEST(FrmStageLanguage, EnglishRetranslatesMenusAndOpenToolWindowsAndIsSaved) {
         EXPECT_EQ(Caption(w, "mnuStage"), "&Stage");
         EXPECT_EQ(Caption(w, "mnuFS"), "&Full Screen (Esc to leave)");
         EXPECT_EQ(Caption(w, "mnuFPS"), "FPS Limiter (60 fps)");  // made at run time: as it is
+        // The Latin key the Chinese captions get is the English caption's.
+        for (const std::string& name : h.State().Menus.Order()) {
+            const char key = h.State().Menus.Item(name).AccessKey;
+            const QString text = w.MenuAction(name)->text();
+            if (key == 0 || name == "mnuFPS") continue;
+            const qsizetype mark = text.indexOf('&');
+            ASSERT_GE(mark, 0) << name;
+            EXPECT_EQ(text.at(mark + 1).toUpper(), QChar(key)) << name << " " << text.toStdString();
+        }
         EXPECT_TRUE(w.MenuAction("mnuLanguageEn")->isChecked());
     });
     // Open windows hear of the new language through Qt's (posted) LanguageChange event.
     h.Then([&] { return h.Window().BgEditor()->windowTitle() == "Background Editor"; },
            [&] {
                h.Trigger("mnuLanguageZh");
-               EXPECT_EQ(Caption(h.Window(), "mnuOptions"), "选项");
+               EXPECT_EQ(Caption(h.Window(), "mnuOptions"), "选项(&O)");
            });
     h.Then([&] { return h.Window().BgEditor()->windowTitle() == "BG"; }, [&] { h.Trigger("mnuLanguageEn"); });
     h.ThenExit();
