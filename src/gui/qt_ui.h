@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/ports.h"
 
@@ -23,6 +24,8 @@ struct DialogScript {
                               const std::string& defaultText, bool* cancelled)>
         inputBox;
     std::function<bool(const std::string& path)> openInTextEditor;
+    std::function<int(const std::string& prompt, const std::vector<std::string>& items, int preselected)>
+        chooseItem;
 };
 
 // Text from content is bytes: shown as UTF-8 when it is valid UTF-8, else as Windows-1252.
@@ -49,6 +52,8 @@ public:
     std::string BrowseForFolder(const std::string& prompt) override;
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
                          bool* cancelled = nullptr) override;
+    int ChooseItem(const std::string& prompt, const std::vector<std::string>& items, int preselected,
+                   const std::string& title = {}) override;
     void SetCaption(const std::string& caption) override;
     void DoEvents() override;
     bool OpenInTextEditor(const std::string& path) override;

@@ -488,8 +488,9 @@ std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir,
     return FileExists(beside) ? ResolvePath(beside) : ToNativePath(beside);
 }
 
-StageSource MapStageSource(std::string bytes) {
-    StageModel scratch;
+namespace {
+
+StageSource ParseBytes(std::string bytes, StageModel& scratch) {
     StageLoadState load;
     ErrorLog log;
     HeadlessUi quiet;
@@ -504,6 +505,19 @@ StageSource MapStageSource(std::string bytes) {
     std::string line;
     while (source.Next(line, lineNumber)) parser.Line(line);
     return map;
+}
+
+}  // namespace
+
+StageSource MapStageSource(std::string bytes) {
+    StageModel scratch;
+    return ParseBytes(std::move(bytes), scratch);
+}
+
+std::string StageNameOf(std::string bytes) {
+    StageModel scratch;
+    ParseBytes(std::move(bytes), scratch);
+    return scratch.StageName;
 }
 
 bool ParseStageDef(StageContext& ctx, std::string& path) {

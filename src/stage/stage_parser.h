@@ -38,6 +38,9 @@ bool ParseStageDef(StageContext& ctx, std::string& path);
 // The source map of a definition held in memory, read exactly as ParseStageDef reads it (into a
 // scratch model; no sprite file, no log, no boxes). For the text a write just produced.
 StageSource MapStageSource(std::string bytes);
+// The "name" a definition held in memory gives its stage, read as ParseStageDef reads it (quotes and
+// letter case kept; empty when it has none).
+std::string StageNameOf(std::string bytes);
 
 // The music rule of the parse: the path the media player is given for `musicFile` (shortened in
 // place when it names the "sound" folder).
