@@ -472,20 +472,39 @@ void Parser::Finish(const std::string& defPath) {
 
 }  // namespace
 
-std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir, const std::string& defPath) {
-    if (Contains(musicFile, ":")) return musicFile;
-    if (Contains(musicFile, "sound")) {
+namespace {
+
+// "sound\x.mp3" (any letter case, either separator) names the file by what follows its first
+// separator, looked for in the MUGEN directory's sound folder.
+std::string MusicNameInSound(std::string musicFile) {
+    if (text::ContainsNoCase(musicFile, "sound")) {
         for (char& c : musicFile)
             if (c == '/') c = '\\';
         size_t slash = musicFile.find('\\');
         if (slash != npos) musicFile.erase(0, slash + 1);
     }
-    if (!mugeDir.empty()) {
-        std::string inSound = JoinPath(JoinPath(mugeDir, "sound"), musicFile);
-        if (FileExists(inSound)) return ResolvePath(inSound);
-    }
-    std::string beside = GetPath(defPath) + musicFile;
-    return FileExists(beside) ? ResolvePath(beside) : ToNativePath(beside);
+    return musicFile;
+}
+
+}  // namespace
+
+std::vector<std::string> MusicLookupPaths(const std::string& musicFile, const std::string& mugeDir,
+                                          const std::string& defPath) {
+    if (Contains(musicFile, ":")) return {musicFile};
+    const std::string name = MusicNameInSound(musicFile);
+    std::vector<std::string> paths;
+    if (!mugeDir.empty()) paths.push_back(JoinPath(JoinPath(mugeDir, "sound"), name));
+    paths.push_back(GetPath(defPath) + name);
+    return paths;
+}
+
+std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir, const std::string& defPath) {
+    if (Contains(musicFile, ":")) return musicFile;
+    const std::vector<std::string> paths = MusicLookupPaths(musicFile, mugeDir, defPath);
+    musicFile = MusicNameInSound(musicFile);
+    for (const std::string& path : paths)
+        if (FileExists(path)) return ResolvePath(path);
+    return ToNativePath(paths.back());
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "stage/error_log.h"
 #include "stage/stage_model.h"
@@ -45,5 +46,9 @@ std::string StageNameOf(std::string bytes);
 // The music rule of the parse: the path the media player is given for `musicFile` (shortened in
 // place when it names the "sound" folder).
 std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir, const std::string& defPath);
+// The places ResolveMusicPath looks for `musicFile`, in its order, in the letter case given (a path
+// with a drive is taken as it is): what the lint reports when none of them holds the file.
+std::vector<std::string> MusicLookupPaths(const std::string& musicFile, const std::string& mugeDir,
+                                          const std::string& defPath);
 
 }  // namespace qb
