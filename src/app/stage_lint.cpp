@@ -80,8 +80,9 @@ struct SectionLines {
     int32_t spr = 0, bgmusic = 0;
 };
 
-// Keys of later engine versions that change what the engine shows and that this program reads
-// nowhere, by the section they belong in ("" for an element).
+// Keys that change what the engine shows and that this program reads nowhere, by the section they
+// belong in ("" for an element): most came with later engine versions (zoom, local coordinates,
+// reflections), a few (the shadow's fade) are older and were never drawn here.
 struct LaterKey {
     std::string_view section, key;
 };
@@ -138,8 +139,7 @@ SectionLines FindSectionLines(const std::string& defPath) {
             found.laterKeys.push_back(
                 {LintKind::Unsupported, n,
                  (element ? "element " + Quoted(header) : Quoted(header)) + ": \"" + key +
-                     "\" (a key of later engine versions) is not used; the engine may show the stage "
-                     "differently"});
+                     "\" is not drawn by the preview; the engine may show the stage differently"});
         }
     }
     for (const ElementSource& e : map.Elements) {

@@ -91,7 +91,7 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
         // What the preview does not draw: keys of later engine versions and the parse's remarks.
         {"later", "zoomout = 0.8\n", "windowdelta = 1, 1\nscalestart = 1, 1\n", "",
          {LintKind::Unsupported, LintKind::Unsupported, LintKind::Unsupported}, 5,
-         "\"[Camera]\": \"zoomout\" (a key of later engine versions)"},
+         "\"[Camera]\": \"zoomout\" is not drawn by the preview"},
         {"tile", "", "tile = -1, 0\n", "", {LintKind::Definition}, 10, "tile x is negative"},
         {"packed", "", "", "", {}, 0, "", "packs/Packed.ZIP"},
         // Entries the extraction refuses are told; the sprite file was one of them.
