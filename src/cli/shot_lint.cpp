@@ -165,8 +165,12 @@ std::string LintText(const std::string& dir, const std::vector<LintedStage>& sta
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
     const size_t packages = PackageCount(stages);
+    const size_t packed = static_cast<size_t>(
+        std::count_if(stages.begin(), stages.end(), [](const LintedStage& s) { return !s.package.empty(); }));
     out += counted(stages.size(), "stage", "stages") +
-           (packages ? " (" + std::to_string(packages) + " from packages)" : std::string()) + ", " +
+           (packages ? " (" + std::to_string(packed) + " from " + counted(packages, "package", "packages") + ")"
+                     : std::string()) +
+           ", " +
            std::to_string(withProblems) + " with problems, " +
            counted(static_cast<size_t>(totals.back()), "problem", "problems");
     if (!skipped.empty())
