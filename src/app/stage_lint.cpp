@@ -86,17 +86,18 @@ struct SectionLines {
 struct LaterKey {
     std::string_view section, key;
 };
+// Keys the parse reads in any stage section ("yscale", "color", "intensity") are not listed: they
+// are used, if not always where the engine uses them.
 constexpr LaterKey kLaterKeys[] = {
-    {"stageinfo", "localcoord"},     {"stageinfo", "xscale"},         {"stageinfo", "yscale"},
-    {"stageinfo", "hires"},          {"bgdef", "hires"},              {"bgdef", "bgclearcolor"},
-    {"camera", "zoomout"},           {"camera", "zoomin"},            {"camera", "startzoom"},
-    {"camera", "cuthigh"},           {"camera", "cutlow"},            {"camera", "overdrawhigh"},
-    {"camera", "overdrawlow"},       {"camera", "ytension.enable"},   {"camera", "ytension.high"},
-    {"camera", "ytension.low"},      {"camera", "ytension.tension"},  {"camera", "ytension.vel"},
-    {"shadow", "xshear"},            {"shadow", "fade.range"},        {"shadow", "offset"},
-    {"shadow", "window"},            {"reflection", "intensity"},     {"reflection", "xshear"},
-    {"reflection", "yscale"},        {"reflection", "color"},         {"reflection", "offset"},
-    {"reflection", "window"},        {"music", "bgmusic.loopstart"},  {"music", "bgmusic.loopend"},
+    {"stageinfo", "localcoord"},     {"stageinfo", "xscale"},         {"stageinfo", "hires"},
+    {"bgdef", "hires"},              {"bgdef", "bgclearcolor"},       {"camera", "zoomout"},
+    {"camera", "zoomin"},            {"camera", "startzoom"},         {"camera", "cuthigh"},
+    {"camera", "cutlow"},            {"camera", "overdrawhigh"},      {"camera", "overdrawlow"},
+    {"camera", "ytension.enable"},   {"camera", "ytension.high"},     {"camera", "ytension.low"},
+    {"camera", "ytension.tension"},  {"camera", "ytension.vel"},      {"shadow", "xshear"},
+    {"shadow", "fade.range"},        {"shadow", "offset"},            {"shadow", "window"},
+    {"reflection", "xshear"},        {"reflection", "offset"},        {"reflection", "window"},
+    {"music", "bgmusic.loopstart"},  {"music", "bgmusic.loopend"},
     {"", "scalestart"},              {"", "scaledelta"},              {"", "zoomdelta"},
     {"", "angle"},                   {"", "xangle"},                  {"", "yangle"},
     {"", "projection"},              {"", "focallength"},             {"", "maskwindow"},
