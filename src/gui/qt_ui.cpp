@@ -196,7 +196,7 @@ int QtUi::ChooseItem(const std::string& prompt, const std::vector<std::string>& 
     const QString answer =
         QInputDialog::getItem(Owner(), TitleOr(title), FromContentText(prompt), shown, current, false, &ok);
     if (!ok) return -1;
-    // Two items may read alike; the highlighted one is the first of them only when it was not current.
+    // The dialog answers with the text: found again by it, the preselected item first should two read alike.
     if (answer == shown[current]) return current;
     return static_cast<int>(shown.indexOf(answer));
 }
