@@ -27,6 +27,9 @@ const std::vector<demo::SffSprite> kSprites = {SolidSprite(0, 0), SolidSprite(1,
 
 TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
     AppFixture f;
+    // A temporary folder of its own: the system's is shared with whatever else runs, and is counted below.
+    TempDir temp;
+    f.state.Dirs.Temp = temp.Path().string();
     struct Case {
         std::string name, stageKeys, extra;
         std::string sff;  // "" writes kSprites, "-" none, else these bytes
