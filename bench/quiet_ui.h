@@ -1,6 +1,7 @@
 #pragma once
-// A Ui that answers every box with OK and every dialog with nothing, for benchmarks that load stages.
+// A Ui that answers every box with OK, every dialog with nothing and every choice with its default, for benchmarks that load stages.
 #include <string>
+#include <vector>
 
 #include "platform/ports.h"
 
@@ -16,6 +17,10 @@ public:
     std::string BrowseForFolder(const std::string&) override { return {}; }
     std::string InputBox(const std::string&, const std::string&, const std::string&, bool*) override {
         return {};
+    }
+    int ChooseItem(const std::string&, const std::vector<std::string>&, int preselected,
+                   const std::string&) override {
+        return preselected;
     }
     void SetCaption(const std::string&) override {}
     void DoEvents() override {}

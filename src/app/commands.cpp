@@ -85,7 +85,8 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
 // Extracts the package at `path`; true when it gave a definition to open (StageFile names it). A
 // refused package (told by OpenStagePackage) leaves StageFile naming the stage on screen. False
 // while a stage loads: nothing may release it then.
-bool ExtractPackage(AppState& state, const std::string& path, MsgIcon refusalIcon) {
+bool ExtractPackage(AppState& state, const std::string& path, MsgIcon refusalIcon,
+                    const std::string& preferredEntry = {}) {
     if (StageHeld(state)) return false;
     if (!FileExists(path)) {
         Box(state, "Can't find file: \r\n" + path, refusalIcon);
@@ -93,7 +94,7 @@ bool ExtractPackage(AppState& state, const std::string& path, MsgIcon refusalIco
     }
     const std::string kept = state.StageFile;
     state.StageFile = path;
-    OpenStagePackage(state);
+    OpenStagePackage(state, preferredEntry);
     if (state.StageFile != path) return true;
     state.StageFile = kept;
     return false;
@@ -268,7 +269,8 @@ void mnuReload_Click(AppState& state) {
     if (PackageChanged(state.Package)) {
         state.Loop.AboutRunning = false;
         const std::string package = state.Package.PackageFile;
-        if (ExtractPackage(state, package, MsgIcon::Exclamation) &&
+        // The stage that was chosen from a package of several stays chosen.
+        if (ExtractPackage(state, package, MsgIcon::Exclamation, state.Package.DefinitionEntry) &&
             BeginOpen(state, state.StageFile, MsgIcon::Exclamation))
             UiOf(state).SetCaption(package);
         return;

@@ -3,9 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <optional>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/load_stage.h"
@@ -15,10 +19,14 @@
 #include "platform/paths.h"
 #include "platform/text_util.h"
 #include "stage/stage_loader.h"
+#include "stage/stage_parser.h"
 
 namespace qb {
 
 namespace {
+
+// A definition bigger than this is not read for the chooser's name (the load tells what is wrong).
+constexpr size_t kMaxChooserDefBytes = 16u * 1024u * 1024u;
 
 // Why entries were left out, in the words the user gets.
 const char* ProblemText(EntryOutcome outcome) {
@@ -59,17 +67,22 @@ void ReportEntries(AppState& state, const cUnzip& zip) {
                            MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
+// A definition the extraction wrote: the package entry (folder and name) and the file on disk.
+struct ExtractedDefinition {
+    std::string entry, path;
+};
+
 // How the listing and extraction of a package ended.
 enum class Extraction { Done, Unreadable, TooManyEntries, NoFolder };
 
 // Lists `zipFile` and extracts its definitions and sprite files into a new private folder, recording
-// what was created (and the folder) in `into`. `defFile` is the last listed definition that was
-// extracted, empty when there is none. Nothing outside `into` changes, so a refused package leaves the
+// what was created (and the folder) in `into`. `definitions` are the definitions extracted, in the
+// package's listing order. Nothing outside `into` changes, so a refused package leaves the
 // running stage alone.
 Extraction ExtractPackageFiles(AppState& state, cUnzip& zip, const std::string& zipFile, PackageState& into,
-                               std::string& defFile) {
+                               std::vector<ExtractedDefinition>& definitions) {
     into = PackageState{};
-    defFile.clear();
+    definitions.clear();
     into.PackageFile = zipFile;
     // Taken before the listing: a package replaced while it is read counts as changed.
     into.Stamp = PackageStampOf(zipFile);
@@ -94,19 +107,42 @@ Extraction ExtractPackageFiles(AppState& state, cUnzip& zip, const std::string& 
     zip.Unzip();  // the answer is not needed: each entry's outcome says what happened
     into.CreatedFiles = zip.CreatedFiles();
     into.FromPackage = true;
-    for (int32_t i = zip.FileCount(); i >= 1; --i) {
+    for (int32_t i = 1; i <= zip.FileCount(); ++i) {
         const UnzipEntry& entry = zip.Entry(i);
-        if (entry.Selected && !entry.DiskPath.empty() && text::Lower(entry.Name).find(".def") != std::string::npos) {
-            into.DefinitionEntry = EntryPath(entry.Folder, entry.Name);
-            defFile = entry.DiskPath;
-            break;
-        }
+        if (entry.Selected && !entry.DiskPath.empty() && text::Lower(entry.Name).find(".def") != std::string::npos)
+            definitions.push_back({EntryPath(entry.Folder, entry.Name), entry.DiskPath});
     }
     return Extraction::Done;
 }
 
 void Refuse(AppState& state, const std::string& text) {
     state.ports.ui->MsgBox(text, MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
+// How the chooser lists a stage: its name and the entry it comes from (two stages of a package may
+// share a name, never an entry), or the entry alone for a stage without a name.
+std::string ChoiceLabel(const ExtractedDefinition& definition) {
+    std::string name;
+    if (std::optional<std::string> bytes = ReadFileBytes(definition.path, kMaxChooserDefBytes))
+        name = std::string(text::Unquoted(StageNameOf(std::move(*bytes))));
+    return name.empty() ? definition.entry : name + "  (" + definition.entry + ")";
+}
+
+// The stage of the package to open, as an index into `stages`; -1 when the user cancelled. The last
+// one listed is the one the package opens by default; a reload keeps the stage it had.
+int ChooseStage(AppState& state, const std::string& zipFile, const std::vector<ExtractedDefinition>& stages,
+                const std::string& preferredEntry) {
+    const int last = static_cast<int>(stages.size()) - 1;
+    if (last == 0) return 0;
+    for (int i = last; i >= 0 && !preferredEntry.empty(); --i)
+        if (stages[static_cast<size_t>(i)].entry == preferredEntry) return i;
+    std::vector<std::string> labels;
+    for (const ExtractedDefinition& d : stages) labels.push_back(ChoiceLabel(d));
+    const int chosen = state.ports.ui->ChooseItem(
+        "The package\r\n" + zipFile + "\r\nholds " + std::to_string(stages.size()) +
+            " stages. Which one do you want to open?",
+        labels, last);
+    return chosen >= 0 && chosen <= last ? chosen : -1;
 }
 
 }  // namespace
@@ -141,7 +177,7 @@ bool PackageChanged(const PackageState& package) {
            PackageStampOf(package.PackageFile) != package.Stamp;
 }
 
-void OpenStagePackage(AppState& state) {
+void OpenStagePackage(AppState& state, const std::string& preferredEntry) {
     const std::string zipFile = state.StageFile;
     // Files of a package extracted but never loaded (its start still pending) go before new ones come;
     // a running package's files stay until the new package has proved to hold a stage.
@@ -149,8 +185,8 @@ void OpenStagePackage(AppState& state) {
         DeleteExtractedFiles(state.Package);
     cUnzip zip;
     PackageState fresh;
-    std::string defFile;
-    switch (ExtractPackageFiles(state, zip, zipFile, fresh, defFile)) {
+    std::vector<ExtractedDefinition> definitions;
+    switch (ExtractPackageFiles(state, zip, zipFile, fresh, definitions)) {
         case Extraction::Done: break;
         case Extraction::Unreadable:
             Refuse(state, "ZIP ERROR!\r\n" + zipFile + "\r\nThe file cannot be read as a zip archive, or it holds no files.");
@@ -165,15 +201,26 @@ void OpenStagePackage(AppState& state) {
                               ") to extract the package\r\n" + zipFile);
             return;
     }
-    if (defFile.empty() || !IsStage(defFile)) {
+    std::vector<ExtractedDefinition> stages;
+    std::copy_if(definitions.begin(), definitions.end(), std::back_inserter(stages),
+                 [](const ExtractedDefinition& d) { return IsStage(d.path); });
+    if (stages.empty()) {
         // Not a stage: nothing of it stays behind, and the stage on screen runs on.
-        const std::string why = defFile.empty()
+        const std::string why = definitions.empty()
                                     ? "The package holds no stage definition (.def file)."
-                                    : "Its definition " + fresh.DefinitionEntry + " has no [Camera] section.";
+                                    : "Its definition " + definitions.back().entry + " has no [Camera] section.";
         DeleteExtractedFiles(fresh);
         Refuse(state, "Not a stage!\r\n" + zipFile + "\r\n" + why);
         return;
     }
+    const int chosen = ChooseStage(state, zipFile, stages, preferredEntry);
+    if (chosen < 0) {
+        // Cancelled: as if the package had never been opened.
+        DeleteExtractedFiles(fresh);
+        return;
+    }
+    fresh.DefinitionEntry = stages[static_cast<size_t>(chosen)].entry;
+    const std::string defFile = stages[static_cast<size_t>(chosen)].path;
     if (state.bRunning != 0) {
         state.Loop.ExitLoop = true;
         API_doevents(state);

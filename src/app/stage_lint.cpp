@@ -47,6 +47,15 @@ public:
     explicit RecordingUi(const int32_t& lineNumber) : m_lineNumber(lineNumber) {}
 
     std::vector<std::pair<int32_t, std::string>> messages;
+    // A package of several stages: the one to open (-1: the preselected one), and how many were offered.
+    int choice = -1;
+    int offered = 0;
+
+    int ChooseItem(const std::string&, const std::vector<std::string>& items, int preselected,
+                   const std::string&) override {
+        offered = static_cast<int>(items.size());
+        return choice >= 0 && choice < offered ? choice : preselected;
+    }
 
 protected:
     void Told(const std::string& text) override { messages.emplace_back(m_lineNumber, text); }
@@ -64,8 +73,42 @@ struct SectionLines {
     // Per element, the "tile" line when it asks for a negative count (the parse's "TileX < 0" and
     // "TileY < 0" remarks do not say which element they are about).
     std::vector<int32_t> negativeTileX, negativeTileY;
+    // The "windowdelta" lines, one per element that has one (the parse remarks on each).
+    std::vector<int32_t> windowDelta;
+    // Keys of later engine versions the preview does not use.
+    std::vector<LintProblem> laterKeys;
     int32_t spr = 0, bgmusic = 0;
 };
+
+// Keys that change what the engine shows and that this program reads nowhere, by the section they
+// belong in ("" for an element): most came with later engine versions (zoom, local coordinates,
+// reflections), a few (the shadow's fade) are older and were never drawn here.
+struct LaterKey {
+    std::string_view section, key;
+};
+// Keys the parse reads in any stage section ("yscale", "color", "intensity") are not listed: they
+// are used, if not always where the engine uses them.
+constexpr LaterKey kLaterKeys[] = {
+    {"stageinfo", "localcoord"},     {"stageinfo", "xscale"},         {"stageinfo", "hires"},
+    {"bgdef", "hires"},              {"bgdef", "bgclearcolor"},       {"camera", "zoomout"},
+    {"camera", "zoomin"},            {"camera", "startzoom"},         {"camera", "cuthigh"},
+    {"camera", "cutlow"},            {"camera", "overdrawhigh"},      {"camera", "overdrawlow"},
+    {"camera", "ytension.enable"},   {"camera", "ytension.high"},     {"camera", "ytension.low"},
+    {"camera", "ytension.tension"},  {"camera", "ytension.vel"},      {"shadow", "xshear"},
+    {"shadow", "fade.range"},        {"shadow", "offset"},            {"shadow", "window"},
+    {"reflection", "xshear"},        {"reflection", "offset"},        {"reflection", "window"},
+    {"music", "bgmusic.loopstart"},  {"music", "bgmusic.loopend"},
+    {"", "scalestart"},              {"", "scaledelta"},              {"", "zoomdelta"},
+    {"", "angle"},                   {"", "xangle"},                  {"", "yangle"},
+    {"", "projection"},              {"", "focallength"},             {"", "maskwindow"},
+    {"", "xshear"},                  {"", "palfx.add"},               {"", "palfx.mul"},
+    {"", "palfx.color"},             {"", "palfx.invertall"},         {"", "palfx.sinadd"},
+};
+
+bool IsLaterKey(std::string_view section, std::string_view key) {
+    return std::any_of(std::begin(kLaterKeys), std::end(kLaterKeys),
+                       [&](const LaterKey& k) { return k.section == section && k.key == key; });
+}
 
 SectionLines FindSectionLines(const std::string& defPath) {
     SectionLines found;
@@ -82,6 +125,24 @@ SectionLines FindSectionLines(const std::string& defPath) {
         const auto at = keys.find(key);
         return at == keys.end() ? 0 : at->second;
     };
+    for (const SourceSection& section : map.Sections) {
+        const bool element = section.Kind == SourceSectionKind::Element;
+        if (!element && section.Kind != SourceSectionKind::Stage && section.Kind != SourceSectionKind::Skipped)
+            continue;
+        const std::string header = std::string(text::Trim(cleaned(section.Header)));
+        for (int32_t n = section.Header + 1; n <= section.LastLine; ++n) {
+            const std::string line = cleaned(n);
+            const size_t equals = line.find('=');
+            if (equals == npos) continue;
+            const std::string key = text::Lower(text::Trim(line.substr(0, equals)));
+            if (element && key == "windowdelta") found.windowDelta.push_back(n);
+            if (!IsLaterKey(element ? std::string_view() : std::string_view(section.Name), key)) continue;
+            found.laterKeys.push_back(
+                {LintKind::Unsupported, n,
+                 (element ? "element " + Quoted(header) : Quoted(header)) + ": \"" + key +
+                     "\" is not drawn by the preview; the engine may show the stage differently"});
+        }
+    }
     for (const ElementSource& e : map.Elements) {
         found.elements.push_back(e.Header);
         const int32_t tile = keyLine(e.Keys, "tile");
@@ -126,7 +187,9 @@ int32_t TrailingLineNumber(std::string_view entry) {
 // The error log as problems. The reader's entries span several lines ("-----", "ERROR #13  (Type
 // mismatch)", "While loading x.def!", "", "I choked on line #7:", the line in quotes); every other
 // entry is one line.
-void AddLogProblems(const std::string& log, const SectionLines& lines, std::vector<LintProblem>& out) {
+// `music` is the problem the music entry of the log is told as (empty: the entry's own path).
+void AddLogProblems(const std::string& log, const SectionLines& lines, const std::string& music,
+                    std::vector<LintProblem>& out) {
     const std::vector<std::string> logLines = text::SplitTextLines(log);
     const auto count = [&](std::string_view remark) {
         return static_cast<size_t>(std::count(logLines.begin(), logLines.end(), remark));
@@ -135,11 +198,19 @@ void AddLogProblems(const std::string& log, const SectionLines& lines, std::vect
     // as many as the parse did.
     const size_t tileXRemarks = count("TileX < 0"), tileYRemarks = count("TileY < 0");
     size_t tileX = 0, tileY = 0;
+    const size_t windowRemarks = count("Windowdelta not supported yet");
+    size_t window = 0;
     for (size_t i = 0; i < logLines.size(); ++i) {
         const std::string& entry = logLines[i];
         if (text::Trim(entry).empty()) continue;
         // The definition is right; the remark is about what this program does not draw yet.
-        if (entry == "Windowdelta not supported yet") continue;
+        if (entry == "Windowdelta not supported yet") {
+            const int32_t line = lines.windowDelta.size() == windowRemarks ? lines.windowDelta[window] : 0;
+            ++window;
+            out.push_back({LintKind::Unsupported, line,
+                           "windowdelta is not drawn yet (\"" + entry + "\"); the window stays still"});
+            continue;
+        }
         if (entry == "TileX < 0" || entry == "TileY < 0") {
             const bool x = entry == "TileX < 0";
             const std::vector<int32_t>& at = x ? lines.negativeTileX : lines.negativeTileY;
@@ -189,8 +260,9 @@ void AddLogProblems(const std::string& log, const SectionLines& lines, std::vect
             const size_t cut = rest.rfind(": ");
             out.push_back(
                 {LintKind::Music, lines.bgmusic,
-                 "music file " + Quoted(rest.substr(0, cut)) +
-                     (cut == npos ? std::string() : ": " + text::ContentToUtf8(rest.substr(cut + 2)))});
+                 !music.empty() && rest.ends_with(": no such file") ? music
+                                : "music file " + Quoted(rest.substr(0, cut)) +
+                                      (cut == npos ? std::string() : ": " + text::ContentToUtf8(rest.substr(cut + 2)))});
         } else {
             out.push_back({LintKind::Definition, TrailingLineNumber(entry), text::ContentToUtf8(entry)});
         }
@@ -293,12 +365,24 @@ void AddControllerProblems(const StageModel& stage, const SectionLines& lines,
     }
 }
 
+// The music the player did not find, told as the definition wrote it (folder and letter case kept)
+// and with the places the player looked in.
+std::string MusicProblem(const AppState& state, const std::string& defPath) {
+    const std::string written(text::Unquoted(state.Stage.MusicRef));
+    if (written.empty()) return {};
+    const std::vector<std::string> paths = MusicLookupPaths(written, state.MugeDir, defPath);
+    std::string where;
+    for (size_t i = 0; i < paths.size(); ++i)
+        where += (i == 0 ? "" : i + 1 == paths.size() ? " and " : ", ") + Quoted(paths[i]);
+    return "bgmusic " + Quoted(written) + " was not found (looked for " + where + ")";
+}
+
 }  // namespace
 
 const char* LintKindName(LintKind kind) {
     // In the order of LintKind.
     static constexpr const char* kNames[] = {"definition", "sprite-file", "sprite", "action",
-                                             "controller", "music",       "load"};
+                                             "controller", "music",       "load",   "unsupported"};
     static_assert(std::size(kNames) == kLintKinds.size());
     return kNames[static_cast<size_t>(kind)];
 }
@@ -306,6 +390,10 @@ const char* LintKindName(LintKind kind) {
 int StageLint::Count(LintKind kind) const {
     return static_cast<int>(std::count_if(problems.begin(), problems.end(),
                                           [kind](const LintProblem& p) { return p.kind == kind; }));
+}
+
+int StageLint::Faults() const {
+    return static_cast<int>(problems.size()) - Count(LintKind::Unsupported);
 }
 
 std::vector<std::string> FindStageDefinitions(const std::string& dir, std::vector<std::string>* skipped,
@@ -370,9 +458,10 @@ StageLint LintStage(AppState& state, const std::string& defPath) {
     const SectionLines lines = FindSectionLines(defPath);
     result.loaded = BeginStageRun(state);
     AddMessageProblems(ui, lines, result.loaded, result.problems);
-    AddLogProblems(state.Log.Text(), lines, result.problems);
+    AddLogProblems(state.Log.Text(), lines, MusicProblem(state, defPath), result.problems);
+    result.problems.insert(result.problems.end(), lines.laterKeys.begin(), lines.laterKeys.end());
     if (result.loaded) {
-        result.stageName = text::ContentToUtf8(state.Stage.StageName);
+        result.stageName = std::string(text::Unquoted(text::ContentToUtf8(state.Stage.StageName)));
         const bool spritesKnown = result.Count(LintKind::SpriteFile) == 0;
         AddElementProblems(state.Stage, lines, spritesKnown, result.problems);
         AddControllerProblems(state.Stage, lines, result.problems);
@@ -406,7 +495,17 @@ StageLint LintStage(AppState& state, const std::string& defPath) {
     return result;
 }
 
-PackageLint LintPackage(AppState& state, const std::string& zipPath) {
+namespace {
+
+// What opening a package said (its boxes, its notes about entries left out): the package's own.
+bool IsPackageProblem(const LintProblem& p) {
+    return p.kind == LintKind::Load &&
+           (p.message.rfind("opening the package: ", 0) == 0 || p.message.rfind(kPackageNoteStart, 0) == 0);
+}
+
+// One stage of the package: `choice` is its place among the stages the package offers (-1: the one
+// opened by default); `offered` is set to how many it offers (0 when it does not ask).
+PackageLint LintPackageStage(AppState& state, const std::string& zipPath, int choice, int& offered) {
     namespace fs = std::filesystem;
     PackageLint result;
     std::error_code ec;
@@ -420,12 +519,14 @@ PackageLint LintPackage(AppState& state, const std::string& zipPath) {
     state.Dirs.Temp = scratch;
 
     RecordingUi ui(state.LineNumber);
+    ui.choice = choice;
     const Ports saved = state.ports;
     state.ports = Ports{};
     state.ports.ui = &ui;
     state.StageFile = zipPath;
     OpenStagePackage(state);
     state.ports = saved;
+    offered = ui.offered;
     // What the window shows while it opens the package: a box about entries it could not extract
     // (the stage still opens), or the refusal of the whole package.
     for (const auto& [line, message] : ui.messages) {
@@ -456,6 +557,31 @@ PackageLint LintPackage(AppState& state, const std::string& zipPath) {
     state.Dirs = savedDirs;
     fs::remove_all(scratch, ec);
     return result;
+}
+
+}  // namespace
+
+std::vector<PackageLint> LintPackage(AppState& state, const std::string& zipPath) {
+    int offered = 0;
+    PackageLint byDefault = LintPackageStage(state, zipPath, -1, offered);
+    std::vector<PackageLint> stages;
+    for (int i = 0; i + 1 < offered; ++i) {
+        int again = 0;
+        stages.push_back(LintPackageStage(state, zipPath, i, again));
+        // What opening the package said is the package's, told once with its first stage.
+        std::erase_if(stages.back().lint.problems, IsPackageProblem);
+    }
+    // The preselected stage is the last one listed; the package's own problems go first.
+    if (!stages.empty()) {
+        std::vector<LintProblem> own;
+        std::copy_if(byDefault.lint.problems.begin(), byDefault.lint.problems.end(), std::back_inserter(own),
+                     IsPackageProblem);
+        std::erase_if(byDefault.lint.problems, IsPackageProblem);
+        auto& first = stages.front().lint.problems;
+        first.insert(first.begin(), own.begin(), own.end());
+    }
+    stages.push_back(std::move(byDefault));
+    return stages;
 }
 
 }  // namespace qb

@@ -12,11 +12,13 @@ namespace qb {
 
 struct AppState;
 
-enum class LintKind { Definition, SpriteFile, Sprite, Action, Controller, Music, Load };
-inline constexpr std::array<LintKind, 7> kLintKinds = {
+// Unsupported is not a fault of the definition: it names what the preview does not draw yet (keys
+// of later engine versions, remarks of the parse), where the engine may show the stage differently.
+enum class LintKind { Definition, SpriteFile, Sprite, Action, Controller, Music, Load, Unsupported };
+inline constexpr std::array<LintKind, 8> kLintKinds = {
     LintKind::Definition, LintKind::SpriteFile, LintKind::Sprite, LintKind::Action,
-    LintKind::Controller, LintKind::Music,      LintKind::Load};
-// "definition", "sprite-file", "sprite", "action", "controller", "music", "load".
+    LintKind::Controller, LintKind::Music,      LintKind::Load,   LintKind::Unsupported};
+// "definition", "sprite-file", "sprite", "action", "controller", "music", "load", "unsupported".
 const char* LintKindName(LintKind kind);
 
 struct LintProblem {
@@ -26,10 +28,12 @@ struct LintProblem {
 };
 
 struct StageLint {
-    std::string stageName;  // the definition's name, UTF-8 (empty when it did not load)
+    std::string stageName;  // the definition's name without its quotes, UTF-8 (empty when it did not load)
     bool loaded = false;
     std::vector<LintProblem> problems;
     int Count(LintKind kind) const;
+    // Problems that are faults of the stage (every kind but Unsupported).
+    int Faults() const;
 };
 
 // The stage definitions under `dir`, subfolders included, sorted without regard to case. A ".def" file
@@ -58,11 +62,13 @@ struct PackageLint {
     StageLint lint;
 };
 
-// Opens the package at `zipPath` as the window does and lints the definition it opens. The package is
+// Opens the package at `zipPath` as the window does and lints every stage definition it offers, in the
+// package's listing order (one entry, with an empty `entry`, when it opens none). What opening the
+// package says is told once, with the first stage. The package is
 // extracted into a private folder made inside state.Dirs.Temp and removed again afterwards. A package
 // the window would refuse (unreadable, empty, without a stage definition) has one "load" problem per
 // message box the window shows; boxes and notes about entries left out (hostile names, symbolic
 // links, passwords) are "load" problems of the stage.
-PackageLint LintPackage(AppState& state, const std::string& zipPath);
+std::vector<PackageLint> LintPackage(AppState& state, const std::string& zipPath);
 
 }  // namespace qb

@@ -89,15 +89,18 @@ std::string ShortName(const std::string& path, const std::string& dir) {
 
 // The summary table's column titles, in the order of LintKind.
 const char* ColumnTitle(LintKind kind) {
-    static constexpr const char* kTitles[] = {"def", "sff", "sprite", "action", "ctrl", "music", "load"};
+    static constexpr const char* kTitles[] = {"def", "sff", "sprite", "action", "ctrl", "music", "load", "unsup"};
     static_assert(std::size(kTitles) == kLintKinds.size());
     return kTitles[static_cast<size_t>(kind)];
 }
 
-// Rows of packages, the ones that did not open included.
+// Packages, the ones that did not open included; a package of several stages has a row for each
+// (one after the other) and counts once.
 size_t PackageCount(const std::vector<LintedStage>& stages) {
-    return static_cast<size_t>(
-        std::count_if(stages.begin(), stages.end(), [](const LintedStage& s) { return !s.package.empty(); }));
+    size_t count = 0;
+    for (size_t i = 0; i < stages.size(); ++i)
+        count += !stages[i].package.empty() && (i == 0 || stages[i - 1].package != stages[i].package);
+    return count;
 }
 
 void Progress(size_t done, size_t total, const std::string& name) {
@@ -118,16 +121,18 @@ std::string LintText(const std::string& dir, const std::vector<LintedStage>& sta
             out += Printable(Shown(s.path)) + (p.line > 0 ? ":" + std::to_string(p.line) : std::string()) +
                    ": " + LintKindName(p.kind) + ": " + Printable(p.message) + "\n";
 
+    // Widths are terminal columns: names in CJK scripts take two per character, combining marks none.
     size_t width = 5;
     std::vector<std::string> names;
     for (const LintedStage& s : stages) {
         names.push_back(Printable(ShortName(s.path, dir)));
-        width = std::max(width, names.back().size());
+        width = std::max(width, text::DisplayWidth(names.back()));
     }
     width = std::min<size_t>(width, 48);
     auto row = [&](std::string name, const std::vector<std::string>& cells) {
-        if (name.size() > width) name = name.substr(0, width - 3) + "...";
-        std::string line = name + std::string(width - std::min(width, name.size()) + 1, ' ');
+        if (text::DisplayWidth(name) > width) name = std::string(text::CutToWidth(name, width - 3)) + "...";
+        const size_t shown = text::DisplayWidth(name);
+        std::string line = name + std::string(width - std::min(width, shown) + 1, ' ');
         for (const std::string& cell : cells) {
             line += std::string(cell.size() < 7 ? 7 - cell.size() : 1, ' ') + cell;
         }
@@ -160,8 +165,12 @@ std::string LintText(const std::string& dir, const std::vector<LintedStage>& sta
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
     const size_t packages = PackageCount(stages);
+    const size_t packed = static_cast<size_t>(
+        std::count_if(stages.begin(), stages.end(), [](const LintedStage& s) { return !s.package.empty(); }));
     out += counted(stages.size(), "stage", "stages") +
-           (packages ? " (" + std::to_string(packages) + " from packages)" : std::string()) + ", " +
+           (packages ? " (" + std::to_string(packed) + " from " + counted(packages, "package", "packages") + ")"
+                     : std::string()) +
+           ", " +
            std::to_string(withProblems) + " with problems, " +
            counted(static_cast<size_t>(totals.back()), "problem", "problems");
     if (!skipped.empty())
@@ -277,9 +286,9 @@ int RunLint(const Options& options) {
                 stages.push_back({file, LintStage(state, path), {}, {}});
                 continue;
             }
-            PackageLint lint = LintPackage(state, path);
-            stages.push_back({lint.entry.empty() ? file : file + "!" + lint.entry, std::move(lint.lint), file,
-                              lint.entry});
+            for (PackageLint& lint : LintPackage(state, path))
+                stages.push_back({lint.entry.empty() ? file : file + "!" + lint.entry, std::move(lint.lint), file,
+                                  lint.entry});
         }
         if (tty) std::fputs("\r\033[K", stderr);
     }
@@ -293,8 +302,9 @@ int RunLint(const Options& options) {
         std::fprintf(stderr, "quillback-shot: no stage definitions or packages under %s\n", dir.c_str());
         return 1;
     }
-    const bool clean = std::all_of(stages.begin(), stages.end(),
-                                   [](const LintedStage& s) { return s.lint.problems.empty(); });
+    // What the preview does not draw yet is no fault of the stage.
+    const bool clean =
+        std::all_of(stages.begin(), stages.end(), [](const LintedStage& s) { return s.lint.Faults() == 0; });
     return clean ? 0 : 1;
 }
 

@@ -26,7 +26,8 @@ std::string LintJson(const std::string& dir, const std::string& mugeDir,
 // Checks the options of a --lint run: 0 when they make one, else 2 with `error` set.
 int LintOptionsError(const Options& options, std::string& error);
 
-// Answers 0 when every stage and package is clean, 1 when one has a problem (or the folder holds none).
+// Answers 0 when every stage and package is clean, 1 when one has a problem other than an unsupported
+// one (or the folder holds none).
 int RunLint(const Options& options);
 
 }  // namespace qb::shot

@@ -217,6 +217,23 @@ std::string QtUi::InputBox(const std::string& prompt, const std::string& title,
     return ok ? ToNativeText(answer) : std::string();
 }
 
+int QtUi::ChooseItem(const std::string& prompt, const std::vector<std::string>& items, int preselected,
+                     const std::string& title) {
+    if (m_script.chooseItem) return m_script.chooseItem(prompt, items, preselected);
+    if (items.empty()) return -1;
+    QStringList shown;
+    for (const std::string& item : items) shown << FromContentText(item);
+    const int current = preselected >= 0 && preselected < shown.size() ? preselected : 0;
+    bool ok = false;
+    // Not editable: the answer is one of the items, found again by its position.
+    const QString answer =
+        QInputDialog::getItem(Owner(), TitleOr(title), FromContentText(prompt), shown, current, false, &ok);
+    if (!ok) return -1;
+    // The dialog answers with the text: found again by it, the preselected item first should two read alike.
+    if (answer == shown[current]) return current;
+    return static_cast<int>(shown.indexOf(answer));
+}
+
 void QtUi::SetCaption(const std::string& caption) {
     m_caption = caption;
     if (m_window) m_window->ApplyCaption(caption);

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/ports.h"
 
@@ -25,6 +26,8 @@ struct DialogScript {
         inputBox;
     std::function<bool(const std::string& path)> openInTextEditor;
     std::function<bool(const std::string& path)> openWithDesktop;
+    std::function<int(const std::string& prompt, const std::vector<std::string>& items, int preselected)>
+        chooseItem;
 };
 
 // Text from content is bytes: shown as UTF-8 when it is valid UTF-8, else as Windows-1252.
@@ -58,6 +61,8 @@ public:
     std::string BrowseForFolderFrom(const std::string& prompt, const std::string& startDir) override;
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
                          bool* cancelled = nullptr) override;
+    int ChooseItem(const std::string& prompt, const std::vector<std::string>& items, int preselected,
+                   const std::string& title = {}) override;
     void SetCaption(const std::string& caption) override;
     void DoEvents() override;
     bool OpenInTextEditor(const std::string& path) override;

@@ -46,6 +46,10 @@ public:
     // Returns the typed text; `cancelled` is set when the user cancelled.
     virtual std::string InputBox(const std::string& prompt, const std::string& title,
                                  const std::string& defaultText, bool* cancelled = nullptr) = 0;
+    // Asks for one of `items` (text from content, shown in this order, `preselected` highlighted and
+    // taken by Enter). Returns the chosen index, or -1 when the user cancelled.
+    virtual int ChooseItem(const std::string& prompt, const std::vector<std::string>& items, int preselected,
+                           const std::string& title = {}) = 0;
     virtual void SetCaption(const std::string& caption) = 0;
     // Services pending window messages (only when some are waiting).
     virtual void DoEvents() = 0;
@@ -108,7 +112,8 @@ public:
 };
 
 // A Ui with nobody in front of it (tools, batch runs): each box is passed to Told and answered with
-// its first button (Yes or OK), dialogs answer nothing and input boxes keep their default text.
+// its first button (Yes or OK), dialogs answer nothing, input boxes keep their default text and
+// choices take the preselected item.
 class HeadlessUi : public Ui {
 public:
     MsgAnswer MsgBox(const std::string& text, MsgIcon, MsgButtons buttons, const std::string&) override {
@@ -123,6 +128,10 @@ public:
                          bool* cancelled) override {
         if (cancelled) *cancelled = false;
         return defaultText;
+    }
+    int ChooseItem(const std::string&, const std::vector<std::string>& items, int preselected,
+                   const std::string&) override {
+        return preselected >= 0 && static_cast<size_t>(preselected) < items.size() ? preselected : -1;
     }
     void SetCaption(const std::string&) override {}
     void DoEvents() override {}

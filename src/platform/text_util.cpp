@@ -300,4 +300,91 @@ std::string ContentToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string_view Unquoted(std::string_view s) {
+    s = Trim(s);
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') s = Trim(s.substr(1, s.size() - 2));
+    return s;
+}
+
+namespace {
+
+struct CodeRange {
+    char32_t first, last;
+};
+
+// Characters that take no column: combining marks of the scripts stage names are written in, the
+// zero-width format characters and the variation selectors.
+constexpr CodeRange kZeroWidth[] = {
+    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x05BF, 0x05BF}, {0x05C1, 0x05C2},
+    {0x05C4, 0x05C5}, {0x05C7, 0x05C7}, {0x0610, 0x061A}, {0x064B, 0x065F}, {0x0670, 0x0670},
+    {0x06D6, 0x06DC}, {0x06DF, 0x06E4}, {0x06E7, 0x06E8}, {0x06EA, 0x06ED}, {0x0900, 0x0903},
+    {0x093A, 0x093C}, {0x093E, 0x094F}, {0x0951, 0x0957}, {0x0962, 0x0963}, {0x0E31, 0x0E31},
+    {0x0E34, 0x0E3A}, {0x0E47, 0x0E4E}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F},
+    {0x2028, 0x202E}, {0x2060, 0x2064}, {0x20D0, 0x20FF}, {0x302A, 0x302F}, {0x3099, 0x309A},
+    {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xFEFF, 0xFEFF}, {0xE0100, 0xE01EF},
+};
+
+// East Asian wide and fullwidth characters: CJK, kana, hangul, fullwidth forms, pictographs.
+constexpr CodeRange kWide[] = {
+    {0x1100, 0x115F},   {0x2E80, 0x3029},   {0x3030, 0x303E},   {0x3041, 0x3098},   {0x309B, 0x33FF},
+    {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},   {0xA960, 0xA97F},   {0xAC00, 0xD7A3},
+    {0xF900, 0xFAFF},   {0xFE10, 0xFE19},   {0xFE30, 0xFE6F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},
+    {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD},
+};
+
+template <size_t N>
+bool InRanges(char32_t c, const CodeRange (&ranges)[N]) {
+    for (const CodeRange& r : ranges)
+        if (c >= r.first && c <= r.last) return true;
+    return false;
+}
+
+// Decodes the character at `at`, advancing it; a byte that starts no valid sequence is one
+// character of its own (U+FFFD).
+char32_t NextCodePoint(std::string_view s, size_t& at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(at);
+    size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+    if (length == 0 || at + length > s.size()) {
+        ++at;
+        return lead < 0x80 ? lead : 0xFFFD;
+    }
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(at + k) & 0xC0) != 0x80) {
+            ++at;
+            return 0xFFFD;
+        }
+        c = (c << 6) | (byte(at + k) & 0x3F);
+    }
+    at += length;
+    return c;
+}
+
+size_t CharWidth(char32_t c) {
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return 0;
+    if (InRanges(c, kZeroWidth)) return 0;
+    return InRanges(c, kWide) ? 2 : 1;
+}
+
+}  // namespace
+
+size_t DisplayWidth(std::string_view utf8) {
+    size_t width = 0;
+    for (size_t at = 0; at < utf8.size();) width += CharWidth(NextCodePoint(utf8, at));
+    return width;
+}
+
+std::string_view CutToWidth(std::string_view utf8, size_t columns) {
+    size_t width = 0, at = 0;
+    while (at < utf8.size()) {
+        size_t next = at;
+        const size_t w = CharWidth(NextCodePoint(utf8, next));
+        if (width + w > columns) break;
+        width += w;
+        at = next;
+    }
+    return utf8.substr(0, at);
+}
+
 }  // namespace qb::text

@@ -76,4 +76,16 @@ double BoxValue(const std::string& text);
 // the code page stages are written in; the five bytes that code page leaves undefined become U+FFFD.
 std::string ContentToUtf8(std::string_view bytes);
 
+// A name as a definition quotes it (name = "Kung Fu Palace"): blanks around it and one pair of
+// enclosing double quotes removed.
+std::string_view Unquoted(std::string_view s);
+
+// Columns a UTF-8 text takes on a terminal: East Asian wide and fullwidth characters take 2, combining
+// marks and zero-width characters 0, everything else 1 (a byte that is not valid UTF-8 counts as one
+// column, as terminals show it as one replacement character).
+size_t DisplayWidth(std::string_view utf8);
+// The longest beginning of `utf8` made of whole characters that fits in `columns` (combining marks
+// stay with their character).
+std::string_view CutToWidth(std::string_view utf8, size_t columns);
+
 }  // namespace qb::text

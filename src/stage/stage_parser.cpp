@@ -472,24 +472,44 @@ void Parser::Finish(const std::string& defPath) {
 
 }  // namespace
 
-std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir, const std::string& defPath) {
-    if (Contains(musicFile, ":")) return musicFile;
-    if (Contains(musicFile, "sound")) {
+namespace {
+
+// "sound\x.mp3" (any letter case, either separator) names the file by what follows its first
+// separator, looked for in the MUGEN directory's sound folder.
+std::string MusicNameInSound(std::string musicFile) {
+    if (text::ContainsNoCase(musicFile, "sound")) {
         for (char& c : musicFile)
             if (c == '/') c = '\\';
         size_t slash = musicFile.find('\\');
         if (slash != npos) musicFile.erase(0, slash + 1);
     }
-    if (!mugeDir.empty()) {
-        std::string inSound = JoinPath(JoinPath(mugeDir, "sound"), musicFile);
-        if (FileExists(inSound)) return ResolvePath(inSound);
-    }
-    std::string beside = GetPath(defPath) + musicFile;
-    return FileExists(beside) ? ResolvePath(beside) : ToNativePath(beside);
+    return musicFile;
 }
 
-StageSource MapStageSource(std::string bytes) {
-    StageModel scratch;
+}  // namespace
+
+std::vector<std::string> MusicLookupPaths(const std::string& musicFile, const std::string& mugeDir,
+                                          const std::string& defPath) {
+    if (Contains(musicFile, ":")) return {musicFile};
+    const std::string name = MusicNameInSound(musicFile);
+    std::vector<std::string> paths;
+    if (!mugeDir.empty()) paths.push_back(JoinPath(JoinPath(mugeDir, "sound"), name));
+    paths.push_back(GetPath(defPath) + name);
+    return paths;
+}
+
+std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir, const std::string& defPath) {
+    if (Contains(musicFile, ":")) return musicFile;
+    const std::vector<std::string> paths = MusicLookupPaths(musicFile, mugeDir, defPath);
+    musicFile = MusicNameInSound(musicFile);
+    for (const std::string& path : paths)
+        if (FileExists(path)) return ResolvePath(path);
+    return ToNativePath(paths.back());
+}
+
+namespace {
+
+StageSource ParseBytes(std::string bytes, StageModel& scratch) {
     StageLoadState load;
     ErrorLog log;
     HeadlessUi quiet;
@@ -504,6 +524,19 @@ StageSource MapStageSource(std::string bytes) {
     std::string line;
     while (source.Next(line, lineNumber)) parser.Line(line);
     return map;
+}
+
+}  // namespace
+
+StageSource MapStageSource(std::string bytes) {
+    StageModel scratch;
+    return ParseBytes(std::move(bytes), scratch);
+}
+
+std::string StageNameOf(std::string bytes) {
+    StageModel scratch;
+    ParseBytes(std::move(bytes), scratch);
+    return scratch.StageName;
 }
 
 bool ParseStageDef(StageContext& ctx, std::string& path) {

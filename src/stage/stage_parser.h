@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "stage/error_log.h"
 #include "stage/stage_model.h"
@@ -38,9 +39,16 @@ bool ParseStageDef(StageContext& ctx, std::string& path);
 // The source map of a definition held in memory, read exactly as ParseStageDef reads it (into a
 // scratch model; no sprite file, no log, no boxes). For the text a write just produced.
 StageSource MapStageSource(std::string bytes);
+// The "name" a definition held in memory gives its stage, read as ParseStageDef reads it (quotes and
+// letter case kept; empty when it has none).
+std::string StageNameOf(std::string bytes);
 
 // The music rule of the parse: the path the media player is given for `musicFile` (shortened in
 // place when it names the "sound" folder).
 std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir, const std::string& defPath);
+// The places ResolveMusicPath looks for `musicFile`, in its order, in the letter case given (a path
+// with a drive is taken as it is): what the lint reports when none of them holds the file.
+std::vector<std::string> MusicLookupPaths(const std::string& musicFile, const std::string& mugeDir,
+                                          const std::string& defPath);
 
 }  // namespace qb

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -178,6 +179,54 @@ TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
         mnuClose_Click(f.state);
         EXPECT_TRUE(f.TempListing().empty()) << c.what;  // every extracted file goes, the unopened one too
         EXPECT_EQ(f.ProgramListing(), before) << c.what;
+    }
+}
+
+// A package of several stages asks which one to open; Cancel opens nothing and keeps the stage on
+// screen. Definitions without a camera line are not offered.
+TEST(StagePackage, SeveralStagesAskWhichToOpen) {
+    std::string nameless = StageDefText("", "city.sff");
+    nameless.erase(nameless.find("name = "), 9);
+    const std::vector<ZipItem> items = {{"a/one.def", StageDefText("\"One\"", "city.sff")},
+                                        {"notes.def", "[Info]\r\nname = notes\r\n"},
+                                        {"b/two.def", StageDefText("Two", "city.sff")},
+                                        {"c/nameless.def", nameless},
+                                        {"city.sff", TinySff()}};
+    const struct {
+        std::deque<int> answers;  // empty: Enter on the preselected item
+        std::string opens;        // empty: nothing opens
+    } cases[] = {{{}, "nameless.def"}, {{0}, "one.def"}, {{1}, "two.def"}, {{-1}, ""}};
+    for (const auto& c : cases) {
+        PackageFixture f;
+        f.ui.openAnswers = {f.AddStage("a", "A")};
+        mnuOpen_Click(f.state);
+        LoadStage(f.state);
+        ASSERT_EQ(f.state.bRunning, 1);
+        const std::string running = f.state.StageFile;
+        f.ui.openAnswers = {f.Package("p.zip", items)};
+        f.ui.chooseAnswers = c.answers;
+        mnuOpen_Click(f.state);
+        ASSERT_EQ(f.ui.choices.size(), 1u);
+        EXPECT_EQ(f.ui.choices[0].items,
+                  (std::vector<std::string>{"One  (a/one.def)", "Two  (b/two.def)", "c/nameless.def"}));
+        EXPECT_EQ(f.ui.choices[0].preselected, 2);
+        EXPECT_TRUE(f.BoxTexts().empty());
+        if (c.opens.empty()) {
+            EXPECT_EQ(f.state.bRunning, 1);
+            EXPECT_EQ(f.state.StageFile, running);
+            EXPECT_FALSE(f.state.Package.FromPackage);
+            EXPECT_TRUE(f.TempListing().empty());
+            continue;
+        }
+        EXPECT_EQ(f.state.StageFile, f.Extracted(c.opens));
+        // A reload of the changed package keeps the chosen stage without asking again.
+        ASSERT_TRUE(BeginStageRun(f.state));
+        std::vector<ZipItem> changed = items;
+        changed.push_back({"zz/last.def", StageDefText("Last", "city.sff")});
+        ASSERT_TRUE(WriteZip(f.state.Package.PackageFile, changed));
+        mnuReload_Click(f.state);
+        EXPECT_EQ(f.ui.choices.size(), 1u);
+        EXPECT_EQ(f.state.StageFile, f.Extracted(c.opens));
     }
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 // A stage whose sprite file holds 0,0 and 1,0; `extra` goes after its one element.
 std::string LintStageText(const std::string& name, const std::string& stageKeys, const std::string& extra) {
-    return "[Info]\nname = " + name + "\n[Camera]\nstartx = 0\n" + stageKeys +  // from line 5
+    return "[Info]\nname = \"" + name + "\"\n[Camera]\nstartx = 0\n" + stageKeys +  // from line 5
            "[BGdef]\nspr = stages/" + name + ".sff\n[BG Sky]\ntype = normal\nspriteno = 0,0\n" + extra;
 }
 
@@ -85,7 +85,13 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
          {LintKind::Controller, LintKind::Controller},
          10,
          "controller group \"G\": ctrlid 4 matches no element"},
-        {"music", "bgmusic = sound/gone.mp3\n", "", "", {LintKind::Music}, 5, "gone.mp3\": no such file"},
+        // Told as written (folder and letter case kept), with where the player looked.
+        {"music", "bgmusic = Sound/Gone.mp3\n", "", "", {LintKind::Music}, 5,
+         "bgmusic \"Sound/Gone.mp3\" was not found (looked for \"" + f.mugen.Dir() + "sound/Gone.mp3\" and \""},
+        // What the preview does not draw: keys of later engine versions and the parse's remarks.
+        {"later", "zoomout = 0.8\n", "windowdelta = 1, 1\nscalestart = 1, 1\n", "",
+         {LintKind::Unsupported, LintKind::Unsupported, LintKind::Unsupported}, 5,
+         "\"[Camera]\": \"zoomout\" is not drawn by the preview"},
         {"tile", "", "tile = -1, 0\n", "", {LintKind::Definition}, 10, "tile x is negative"},
         {"packed", "", "", "", {}, 0, "", "packs/Packed.ZIP"},
         // Entries the extraction refuses are told; the sprite file was one of them.
@@ -98,6 +104,17 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
          "stages/hostile.sff was skipped: a symbolic link",
          "hostile.zip",
          {{"stages/hostile.sff", "/etc/passwd", true}, {"x/\x1b.def", "[Camera]"}}},
+        // Every stage of a package, in its listing order; what the package says is told once.
+        {"several",
+         "",
+         "",
+         "",
+         {LintKind::Load, LintKind::Sprite},
+         0,
+         "several/stages/link.sff was skipped: a symbolic link",
+         "several.zip",
+         {{"several/stages/link.sff", "/etc/passwd", true},
+          {"several/stages/other.def", LintStageText("several", "", "[BG Hill]\nspriteno = 5,1\n")}}},
     };
     f.mugen.Write("sound/theme.mp3", "ID3");
     // Recursion, and a character's definition beside the stages that is left out.
@@ -121,7 +138,7 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
     const std::vector<std::string> found =
         FindStageDefinitions(f.mugen.Dir() + "stages", &skipped, &packages);
     ASSERT_EQ(found.size() + packages.size(), cases.size());
-    ASSERT_EQ(packages.size(), 2u);
+    ASSERT_EQ(packages.size(), 3u);
     const auto files = [](const std::string& dir) {
         const std::filesystem::recursive_directory_iterator it(dir);
         return std::distance(begin(it), end(it));
@@ -142,14 +159,21 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
         if (c.zip.empty()) {
             lint = LintStage(f.state, *at);
         } else {
-            PackageLint package = LintPackage(f.state, *at);
-            EXPECT_EQ(package.entry, c.name + "/stages/" + c.name + ".def");
-            lint = std::move(package.lint);
+            std::vector<PackageLint> stages = LintPackage(f.state, *at);
+            ASSERT_EQ(stages.size(), c.name == "several" ? 2u : 1u);
+            EXPECT_EQ(stages.back().entry, c.name + "/stages/" + c.name + ".def");
+            lint = std::move(stages.front().lint);
+            for (size_t i = 1; i < stages.size(); ++i)
+                lint.problems.insert(lint.problems.end(), stages[i].lint.problems.begin(),
+                                     stages[i].lint.problems.end());
         }
         std::vector<LintKind> kinds;
         for (const LintProblem& p : lint.problems) kinds.push_back(p.kind);
         EXPECT_EQ(kinds, c.kinds);
         EXPECT_EQ(lint.loaded, c.sff != "-");
+        if (lint.loaded) {
+            EXPECT_EQ(lint.stageName, c.name);  // without the definition's quotes
+        }
         if (lint.problems.empty()) continue;
         EXPECT_EQ(lint.problems[0].line, c.line);
         EXPECT_NE(lint.problems[0].message.find(c.says), std::string::npos) << lint.problems[0].message;

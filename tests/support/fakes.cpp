@@ -69,4 +69,13 @@ std::string FakeUi::InputBox(const std::string& prompt, const std::string&, cons
     return Take(inputAnswers);
 }
 
+int FakeUi::ChooseItem(const std::string& prompt, const std::vector<std::string>& items, int preselected,
+                       const std::string&) {
+    choices.push_back({prompt, items, preselected});
+    if (chooseAnswers.empty()) return preselected;
+    const int answer = chooseAnswers.front();
+    chooseAnswers.pop_front();
+    return answer;
+}
+
 }  // namespace qb::test

@@ -30,6 +30,9 @@ public:
     }
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText,
                          bool* cancelled = nullptr) override;
+    // Answers from chooseAnswers (an index, -1 for Cancel), the preselected item when it is empty.
+    int ChooseItem(const std::string& prompt, const std::vector<std::string>& items, int preselected,
+                   const std::string& title = {}) override;
     void SetCaption(const std::string& caption) override { captions.push_back(caption); }
     void DoEvents() override {
         ++doEventsCalls;
@@ -64,6 +67,7 @@ public:
     // (first button for boxes, empty text for dialogs).
     std::deque<MsgAnswer> boxAnswers;
     std::deque<std::string> openAnswers, saveAnswers, folderAnswers, inputAnswers;
+    std::deque<int> chooseAnswers;
     bool editorWorks = true;
     bool trashWorks = true;
     std::vector<std::string> trashed;
@@ -75,6 +79,12 @@ public:
     // Records.
     std::vector<RecordedBox> boxes;
     std::vector<FileDialogRequest> openRequests, saveRequests;
+    struct Choice {
+        std::string prompt;
+        std::vector<std::string> items;
+        int preselected;
+    };
+    std::vector<Choice> choices;
     std::vector<std::string> folderPrompts, inputPrompts, captions, editorOpened, desktopOpened;
     // Start folders of the folder browsers (empty: none given).
     std::vector<std::string> folderStarts;
