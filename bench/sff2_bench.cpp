@@ -3,6 +3,8 @@
 // bytes. The "vs_memcpy" counter is one whole decode's time over one memcpy's time for those bytes,
 // both in CPU time of this thread, so that other work on a busy machine does not skew the ratio.
 #include <benchmark/benchmark.h>
+
+#include "bench/corpus_files.h"
 #include <time.h>
 
 #include <algorithm>
@@ -17,24 +19,6 @@
 
 namespace {
 
-std::string LargestVersion2StageSff() {
-    std::string best;
-    uintmax_t bestSize = 0;
-    std::error_code ec;
-    const auto root = std::filesystem::path(QB_CORPUS_DIR) / "stages_v2";
-    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        auto ext = it->path().extension().string();
-        for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (ext != ".sff") continue;
-        const auto size = it->file_size(ec);
-        if (!ec && size > bestSize) {
-            bestSize = size;
-            best = it->path().string();
-        }
-    }
-    return best;
-}
 
 // The bytes the pictures decode to (linked sprites decode nothing of their own).
 int64_t DecodedBytes(const std::string& file) {
@@ -97,7 +81,7 @@ void Memcpy(benchmark::State& state, int64_t bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string path = LargestVersion2StageSff();
+    const std::string path = qb::bench::LargestCorpusSff({"stages_v2"});
     std::string file;
     if (!path.empty()) file = qb::ReadFileBytes(path, qb::kMaxSffFileBytes).value_or(std::string());
     benchmark::RegisterBenchmark("DecodeLargestV2StageSff", [&](benchmark::State& s) { DecodeEverySprite(s, file); })

@@ -3,6 +3,8 @@
 // (the "vs_memcpy" counter is load time over memcpy time for those bytes).
 #include <benchmark/benchmark.h>
 
+#include "bench/corpus_files.h"
+
 #include <unistd.h>
 #include <chrono>
 #include <cstring>
@@ -20,23 +22,6 @@
 
 namespace {
 
-std::string LargestCorpusSff() {
-    std::string best;
-    uintmax_t bestSize = 0;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(QB_CORPUS_DIR, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        auto ext = it->path().extension().string();
-        for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (ext != ".sff") continue;
-        const auto size = it->file_size(ec);
-        if (!ec && size > bestSize) {
-            bestSize = size;
-            best = it->path().string();
-        }
-    }
-    return best;
-}
 
 // Sprites in the shape of real content: a transparent surround, runs of flat colour and noisy detail.
 std::string GeneratedSff(int count) {
@@ -209,7 +194,7 @@ struct GeneratedFile {
 
 int main(int argc, char** argv) {
     qb::a_allegro_init();
-    const std::string largest = LargestCorpusSff();
+    const std::string largest = qb::bench::LargestCorpusSff({"stages", "chars"});
     GeneratedFile generated;
     const std::string gen = generated.path.string();
 
