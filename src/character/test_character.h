@@ -37,6 +37,9 @@ constexpr int kCharSlotCount = 6;
 struct TestCharacter {
     std::string Name;
     SpriteTable Sprites;
+    // The width of the coordinate space the character was made for: the definition's localcoord,
+    // or 320 when it names none. Against a stage of another width he is drawn scaled to match.
+    int16_t LocalCoordWidth = 320;
     std::vector<CharAction> Actions;  // slots 0..5 once loaded
     float X = 0;
     float Y = 0;

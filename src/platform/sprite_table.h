@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/sff2_decoder.h"
+
 struct BITMAP;
 
 namespace qb {
@@ -27,6 +29,12 @@ struct SpriteEntry {
     // -1 when this entry owns its bitmap (then `Owned` holds it); otherwise the linked index.
     int16_t Owner = 0;
     UniqueBitmap Owned;
+    // Version 2 sprite files: the decoded picture (palette indices, or RGBA for PNG24/32) and, for
+    // indexed pictures, the colours of the palette this entry names. A linked entry shares its
+    // target's picture but keeps its own axis and palette. Both empty for version 1 entries, which
+    // draw through `Bitmap`.
+    std::shared_ptr<const Sff2Picture> Picture;
+    std::shared_ptr<const Sff2Colours> Colours;
 };
 
 using SpriteTable = std::vector<SpriteEntry>;
