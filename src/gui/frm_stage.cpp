@@ -145,7 +145,11 @@ StageView* FrmStage::ActiveView() const {
 FrmError& FrmStage::ErrorLogWindow() {
     if (!m_error) {
         m_error = std::make_unique<FrmError>(m_state.Log);
-        m_error->SetClosedHandler([this] { ErrorLogClosed(m_state); });
+        // A window closed from its title bar clears its item's mark at once (the item is in view).
+        m_error->SetClosedHandler([this] {
+            ErrorLogClosed(m_state);
+            Refresh();
+        });
     }
     return *m_error;
 }
@@ -394,7 +398,10 @@ void FrmStage::SetFullScreen(bool on) {
             m_fs = std::make_unique<FrmFS>();
             // The menus' keys work in the full-screen window too, where the menus are hidden.
             for (QAction* action : m_shortcutActions) m_fs->addAction(action);
-            m_fs->SetCloseHandler([this] { LeaveFullScreen(m_state); });
+            m_fs->SetCloseHandler([this] {
+                LeaveFullScreen(m_state);
+                Refresh();
+            });
         }
         QScreen* target = screen();
         if (target != nullptr) {
@@ -448,7 +455,10 @@ void FrmStage::ShowSpriteBrowser() {
     // loaded then.
     if (!m_sff || !m_sff->isVisible()) {
         m_sff = std::make_unique<FrmSff>(m_state.Stage, m_state.Edit.Browser);
-        m_sff->SetClosedHandler([this] { SpriteBrowserClosed(m_state); });
+        m_sff->SetClosedHandler([this] {
+            SpriteBrowserClosed(m_state);
+            Refresh();
+        });
         m_sff->Open();
     }
     m_sff->show();
@@ -562,7 +572,11 @@ bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
             const bool down = event->type() == QEvent::KeyPress;
             if (!key->isAutoRepeat())
                 m_keys.KeyEvent(key->key(), down, key->modifiers().testFlag(Qt::KeypadModifier));
-            if (down && key->key() == Qt::Key_Escape && m_state.bFullScreen == 1) LeaveFullScreen(m_state);
+            if (down && key->key() == Qt::Key_Escape && m_state.bFullScreen == 1) {
+                // The main window comes back with its menus as they are now.
+                LeaveFullScreen(m_state);
+                Refresh();
+            }
             // No control of the window sees a typed key: the stage is steered by polled keys.
             return true;
         }
