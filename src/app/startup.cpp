@@ -134,7 +134,7 @@ static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
     LoadConfig(state);
     if (state.CharSettings.CharRequested == 255) {
         // "Char = True": the use command runs once, as if clicked (it asks for a character when
-        // none is chosen). Its check mark carries the setting from here on.
+        // none is chosen). CharEnabled carries the setting from here on.
         state.CharSettings.CharRequested = 0;
         mnuChar_Click(state);
     }
