@@ -66,7 +66,8 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
     // While the character loads, the Options and Stage menus take no commands.
     bool menusOffWhileLoading = false;
     f.ui.onBox = [&] {
-        menusOffWhileLoading = !MenuModel(f.state).Item("mnuOptions").Enabled && !MenuModel(f.state).Item("mnuStage").Enabled;
+        menusOffWhileLoading =
+            !MenuModel(f.state).Item("mnuOptions").Enabled && !MenuModel(f.state).Item("mnuStage").Enabled;
     };
 
     mnuChar_Click(f.state);
