@@ -4,8 +4,10 @@
 // What the front end does:
 //  1. Fill AppState::ports, ProgramDir (the executable's folder) and Dirs (FindDataDirs), take the
 //     single-instance lock in Dirs.Config, then call FormLoad(state, alreadyRunning). When it answers false, end the program at once.
-//  2. Render the menus (state.Menus), the stage list (state.Stages), the error log text
-//     (state.Log), and apply the geometry the core sets through the Ui port.
+//  2. Render the menus (MenuModel(state), app/menu_model.h; a click runs MenuCommand), the stage
+//     list (state.Stages), the error log text (state.Log), and apply the geometry the core sets
+//     through the Ui port. Render again whenever the core may have changed them: once per turn
+//     of the event loop and after each presented frame.
 //  3. On the window's first activation call FormActivate.
 //  4. Supply the Timers port (ports.timers): while the core keeps TimerId::Start active call
 //     TmrStartTick every interval; likewise Exit → TmrExitTick and Drop → TmrDropTick. The handlers
