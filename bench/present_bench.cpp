@@ -56,6 +56,18 @@ void BM_ConvertOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_ConvertOnly)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
+// What each presented frame adds besides the picture: the window computes the menus from the state
+// and compares them with what it shows (nothing changed, nothing is rendered).
+void BM_MenuRefreshCheck(benchmark::State& state) {
+    qb::AppState app;
+    const qb::MenuModel shown(app);
+    for (auto _ : state) {
+        const qb::MenuModel now(app);
+        benchmark::DoNotOptimize(now == shown);
+    }
+}
+BENCHMARK(BM_MenuRefreshCheck)->Unit(benchmark::kMicrosecond);
+
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

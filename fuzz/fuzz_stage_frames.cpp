@@ -71,7 +71,7 @@ void DrawFrames(AppState& state, test::FakeKeys& keys, test::FakeClock& clock) {
     for (int n = 0; n < kFrames; ++n) {
         keys.ReleaseAll();
         for (Key k : held[static_cast<size_t>(n) % held.size()]) keys.Hold(k);
-        state.Menus.SetChecked("mnuInfo", n == kFrames - 1);
+        state.Options.Info = n == kFrames - 1;
         DrawStageFrame(state, keys, clock);
         clock.AdvanceMs(17);
     }

@@ -29,6 +29,23 @@ struct Ports {
     Clock* clock = nullptr;
     MediaBackend* media = nullptr;
     FrameSink* sink = nullptr;
+    Timers* timers = nullptr;  // none in the headless tool: nothing is left to a timer there
+};
+
+// Every setting the user switches or chooses, as its own field. The menus show them (app/menu_model.h
+// computes each check mark from them) and the configuration stores them; the run loop reads them.
+struct Options {
+    bool Music = true;         // mnuMusic: the stage's music plays
+    bool Info = false;         // mnuInfo: the information overlay
+    bool Deform = false;       // mnuDeform
+    bool DebugBG = false;      // mnuDebugBG: element outlines
+    bool SnapshotPng = false;  // mnuSnapshotPng: snapshots as PNG instead of PCX
+    bool AutoReload = true;    // mnuAutoReload: reload the stage when its files change
+    int32_t ViewScale = 2;     // 1..4: the view shows the 320 x 240 frame at this whole-number scale
+    uint8_t StageListShown = 0;  // 255 while lstStages is shown
+    // Language of the menus and tool windows: "zh", the captions as the design gives them, or "en",
+    // their English translations ("Language = en"); see app/window_rules.h.
+    std::string Language = "zh";
 };
 
 // The run loop: pacing, pause, the flags that end it and the one-shot work it leaves to timers.
@@ -39,7 +56,6 @@ struct RunLoopState {
     bool InRunLoop = false;
     bool AboutRunning = false;
     uint8_t DebugMode = 0;
-    uint8_t StartPending = 0;
     bool ShutdownDone = false;
     // High-resolution counter frequency and the counter at the last present.
     int64_t PerfFrequency = 0;
@@ -50,20 +66,19 @@ struct RunLoopState {
     bool StepPending = false;
     // Presses of the Step key beyond the one a paused pass used: each steps a pass of its own.
     int StepsQueued = 0;
+    // The limit the limiter's caption names (the last one chosen; 0 before start-up set one).
+    int16_t LimitShown = 0;
+    // A stage has run since the program started: the sprite browser (mnuDebug) has sprites to show.
+    bool StageHasRun = false;
 };
 
-// The main window: its one-shot timers, the stage list's visibility, the view scale, the position
-// kept while full screen is on, and what a drop asked to open.
+// The main window: the position kept while full screen is on, what a drop asked to open and the
+// facts its menus are computed from.
 struct WindowState {
-    // The three one-shot timers (1 ms): the front end calls the matching tick handler of
-    // app/startup.h while a flag is true.
-    bool tmrStartEnabled = false;
-    bool tmrExitEnabled = false;
-    bool tmrDropEnabled = false;
     uint8_t FirstActivate = 255;
     uint8_t ShowIntro = 255;
-    uint8_t StageListShown = 0;  // 255 while lstStages is shown
-    int32_t ViewScale = 2;       // 1..4: the view shows the 320 x 240 frame at this whole-number scale
+    int32_t ShownScale = 2;      // the scale the view shows the frame at now (0: none of 1..4)
+    int32_t LargestScale = 4;    // the largest scale whose window fits the screen
     int32_t SavedTop = 0;        // main window position kept while full screen is on
     int32_t SavedLeft = 0;
     int32_t HScrollValue = 0;
@@ -76,13 +91,18 @@ struct WindowState {
     // The window's place from the configuration ("Left", "Top"): SavedLeft and SavedTop then hold
     // it, and start-up puts the window there instead of centring it.
     bool PositionKnown = false;
-    // Language of the menus and tool windows: "zh", the captions as the design gives them, or "en",
-    // their English translations ("Language = en"); see app/window_rules.h.
-    std::string Language = "zh";
     // A notice (where a snapshot went) shown in the caption until this tick; the stage's caption
     // comes back after it.
     bool NoticeShown = false;
     uint32_t NoticeUntil = 0;
+    // Start-up has run: the items it offers (mouse scrolling, Deform) are shown from then on.
+    bool Loaded = false;
+    // A stage or the test character is loading: the menus that could replace either are off.
+    bool StageLoading = false;
+    bool CharLoading = false;
+    bool ErrorLogShown = false;  // frmError is up
+    // The test character's item names the character ("Use KFM", "Use Char"); empty: the given caption.
+    std::string CharCaption;
 };
 
 struct AppState {
@@ -113,7 +133,8 @@ struct AppState {
     clsDialog cdl;            // platform/: the one file dialog, shared by every file choice
     MusicChooser Chooser;     // music/: frmMusic's fields
     EditState Edit;           // tools/: selection, drag, the editor's fields
-    MenuModel Menus;          // app/
+    qb::Options Options;      // app/: the settings (qualified: the member takes the type's name)
+    MenuState Menus;          // app/: the recent-file items (the rest of the menus is computed)
     RunLoopState Loop;        // app/
     WindowState Window;       // app/
     LiveReloadState Live;     // app/: reloading the stage when its files change

@@ -60,7 +60,7 @@ void ChooseMusic(AppState& state) {
     state.Load.MusicPath = chosen;
     state.Edit.Fields.txtMusic = chosen;
     state.MUSIC.SetVolume(MusicVolume(state.Stage.BgVolume));
-    if (state.Menus.Checked("mnuMusic")) state.MUSIC.Play();
+    if (state.Options.Music) state.MUSIC.Play();
     if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, true);
 }
 

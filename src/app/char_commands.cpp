@@ -14,13 +14,6 @@ namespace {
 
 constexpr uint8_t kCharOn = 255;
 
-// The menu's check mark shows whether the character is in the stage; the walker and InitChar may
-// switch it off behind the command's back.
-void SyncCharCheck(AppState& state) {
-    const bool on = state.Camera.CharEnabled != 0;
-    if (state.Menus.Checked("mnuChar") != on) state.Menus.SetChecked("mnuChar", on);
-}
-
 std::string CharDialogStartFolder(const AppState& state) {
     const std::string chars = state.MugeDir + "chars/";
     if (!state.MugeDir.empty() && DirExists(chars)) return chars;
@@ -37,19 +30,16 @@ void ShowStageCaption(AppState& state) {
 bool InitTestChar(AppState& state) {
     if (!state.ports.ui) return false;
     Ui& ui = *state.ports.ui;
-    state.Menus.SetEnabled("mnuOptions", false);
-    state.Menus.SetEnabled("mnuStage", false);
+    state.Window.CharLoading = true;
     const bool wasLoaded = state.Chars.CharLoaded == 255;
     ReaderContext reader{state.Log, ui, state.LineNumber, {}};
     CharLoadEnv env{ui, reader, nullptr};
     const bool placed = InitChar(env, state.Chars, state.CharSettings, state.Stage, state.Camera);
     if (!wasLoaded) {
-        state.Menus.SetCaption("mnuChar", state.Chars.CharLoaded == 255 ? "Use " + state.CharSettings.TestCharName
-                                                                        : std::string("Use Char"));
+        state.Window.CharCaption =
+            state.Chars.CharLoaded == 255 ? "Use " + state.CharSettings.TestCharName : std::string("Use Char");
     }
-    SyncCharCheck(state);
-    state.Menus.SetEnabled("mnuOptions", true);
-    state.Menus.SetEnabled("mnuStage", true);
+    state.Window.CharLoading = false;
     return placed;
 }
 
@@ -66,7 +56,6 @@ void DrawTestChar(AppState& state, Keys& keys) {
     if (!state.ports.ui || !state.BackBuffer || state.Chars.CharLoaded != 255) return;
     const CharScene scene{state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, *state.ports.ui};
     if (Char(state.Chars, scene)) return;
-    SyncCharCheck(state);
     if (state.Camera.CharEnabled == 0) ReleaseCharCamStep(state.Camera);
 }
 
@@ -114,7 +103,7 @@ void mnuChar_Click(AppState& state) {
         // Nothing chosen (cancelled or refused): switching on would only fail to load.
         if (state.CharSettings.TestCharPath.empty()) return;
     }
-    const bool on = state.Menus.Toggle("mnuChar");
+    const bool on = state.Camera.CharEnabled == 0;
     state.Camera.CharEnabled = on ? kCharOn : 0;
     const bool running = state.bRunning != 0;
     if (on && running) {

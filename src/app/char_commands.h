@@ -10,8 +10,8 @@ class Keys;
 
 // InitChar with the window around it: the Options and Stage menus are disabled while the character
 // loads (a refusal box services messages meanwhile), and the use command is captioned
-// "Use " + the character's name, or "Use Char" when it did not load. The check mark of mnuChar
-// follows CharEnabled. Answers whether the character stands in the stage.
+// "Use " + the character's name, or "Use Char" when it did not load. Answers whether the character
+// stands in the stage.
 bool InitTestChar(AppState& state);
 
 // The run loop's step at stage start: when the character is on, InitTestChar, and the camera's
@@ -19,7 +19,7 @@ bool InitTestChar(AppState& state);
 void StartCharForRun(AppState& state);
 
 // The frame's character slot: Char on the main window's character. A run-time error switches the
-// character off (and clears the check mark); the stage keeps running.
+// character off; the stage keeps running.
 void DrawTestChar(AppState& state, Keys& keys);
 
 // Destroys the loaded character's bitmaps (when loaded). The next start loads the files again.

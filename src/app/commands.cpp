@@ -15,6 +15,7 @@
 #include "app/frame_controls.h"
 #include "app/live_reload.h"
 #include "app/load_stage.h"
+#include "app/menu_model.h"
 #include "app/open_package.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
@@ -44,10 +45,6 @@ void Box(AppState& state, const std::string& text, MsgIcon icon = MsgIcon::None,
     UiOf(state).MsgBox(text, icon, buttons);
 }
 
-void RefreshRecentMenu(AppState& state) {
-    state.Menus.SetVisible("MnuRecentFiles", !state.Menus.RecentFiles.empty());
-}
-
 // The checks of OpenStage on a candidate path: one box naming the file and what is wrong with it.
 // A refused file leaves StageFile naming the stage on screen (and the list's highlight on it), so
 // reload, Notepad and delete keep acting on what the user sees.
@@ -71,14 +68,13 @@ void ReleaseRunning(AppState& state) {
 static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalIcon) {
     if (StageHeld(state)) return false;  // its menus are off; a stray call must not release it
     if (!CheckStageFile(state, path, refusalIcon)) return false;
-    state.Loop.StartPending = 1;
     // The list shows the stage that runs, however it was opened.
     if (const int row = StageIndexForFile(state.Stages, path); row != state.Stages.ListIndex)
         state.Stages.Select(row);
     state.StageFile = path;
     UiOf(state).SetCaption(state.StageFile);
     ReleaseRunning(state);
-    state.Window.tmrStartEnabled = true;
+    StartTimer(state, TimerId::Start);
     return true;
 }
 
@@ -102,11 +98,10 @@ bool ExtractPackage(AppState& state, const std::string& path, MsgIcon refusalIco
 
 bool OpenStagePath(AppState& state, const std::string& path) {
     state.Loop.AboutRunning = false;
-    state.Window.tmrDropEnabled = false;
+    StopTimer(state, TimerId::Drop);
     API_doevents(state);
     if (!BeginOpen(state, path, MsgIcon::Exclamation)) return false;
     AddRecentFile(state.Menus.RecentFiles, state.Package.FromPackage ? state.Package.PackageFile : state.StageFile);
-    RefreshRecentMenu(state);
     return true;
 }
 
@@ -239,7 +234,6 @@ void mnuClose_Click(AppState& state) {
     state.Loop.AboutRunning = false;
     if (!state.StageFile.empty()) UnloadStuff(state);
     LeaveFullScreen(state);
-    state.Menus.SetEnabled("mnuFS", false);
     UiOf(state).SetCaption(state.AppTitle);
     ClearView(state);
 }
@@ -251,7 +245,8 @@ void ClearView(AppState& state) {
 }
 
 void ShowNoStageHint(AppState& state) {
-    if (!state.BackBuffer || state.bRunning != 0 || state.Window.tmrStartEnabled || state.Window.tmrDropEnabled)
+    if (!state.BackBuffer || state.bRunning != 0 || TimerActive(state, TimerId::Start) ||
+        TimerActive(state, TimerId::Drop))
         return;
     DrawNoStageHint(state.BackBuffer.get());
     PresentFrame(state);
@@ -282,8 +277,7 @@ void mnuReload_Click(AppState& state) {
     state.Package.Reloading = false;
     // The new run starts from tmrStart, after the old loop has returned: the released stage is
     // never touched by the old loop's remaining pass while the new one draws.
-    state.Loop.StartPending = 1;
-    state.Window.tmrStartEnabled = true;
+    StartTimer(state, TimerId::Start);
 }
 
 void mnuDelete_Click(AppState& state) {
@@ -339,7 +333,6 @@ void MnuRecentFiles_Click(AppState& state, int index) {
     if (LoadInProgress(state)) return;
     if (!ConfirmDropEdits(state)) return;
     PromoteRecentFile(recent, static_cast<size_t>(index));
-    state.Menus.Touch();
     const std::string path = recent.front();
     state.Loop.AboutRunning = false;
     if (ClassifyDialogAnswer(path).Target != OpenTarget::Package) {
@@ -364,7 +357,7 @@ void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
     // The stage on screen is released only once the dropped file has passed the stage test
     // (OpenStage, from tmrDrop), so a stray drop does not end it.
     state.Window.DroppedFile = chosen.Target == OpenTarget::Package ? state.StageFile : chosen.Path;
-    state.Window.tmrDropEnabled = true;
+    StartTimer(state, TimerId::Drop);
 }
 
 void OpenFromCommandLine(AppState& state, const std::string& argument) {
@@ -380,7 +373,7 @@ void OpenFromCommandLine(AppState& state, const std::string& argument) {
     } else {
         state.Window.DroppedFile = full;
     }
-    state.Window.tmrDropEnabled = true;
+    StartTimer(state, TimerId::Drop);
 }
 
 // ---- Stage list ----------------------------------------------------------------------------------
@@ -404,21 +397,23 @@ void mnuR_Click(AppState& state, double random01) {
 }
 
 void mnuStageList_Click(AppState& state) {
-    state.Window.StageListShown = static_cast<uint8_t>(~state.Window.StageListShown);
+    state.Options.StageListShown = static_cast<uint8_t>(~state.Options.StageListShown);
     ApplyWindowGeometry(state);
 }
 
 // ---- Options -------------------------------------------------------------------------------------
 
 void mnuFS_Click(AppState& state) {
-    const bool checked = state.Menus.Toggle("mnuFS");
-    if (!checked) {
-        state.bMakeFullScreen = 0;
+    SwitchFullScreen(state, !(state.bFullScreen == 1 || state.bMakeFullScreen == 255));
+}
+
+void SwitchFullScreen(AppState& state, bool on) {
+    if (!on) {
         LeaveFullScreen(state);
         return;
     }
     if (state.bRunning == 1) {
-        EnterFullScreen(state);
+        if (state.bFullScreen != 1) EnterFullScreen(state);
     } else {
         state.bMakeFullScreen = 255;
     }
@@ -428,7 +423,6 @@ void LeaveFullScreen(AppState& state) {
     state.bMakeFullScreen = 0;
     if (state.bFullScreen != 1) return;
     state.bFullScreen = 0;
-    state.Menus.SetChecked("mnuFS", false);
     Ui& ui = UiOf(state);
     ui.SetFullScreen(false);
     ui.MoveWindow(state.Window.SavedLeft, state.Window.SavedTop);
@@ -441,32 +435,26 @@ void SetViewScale(AppState& state, int scale) {
         const auto [width, height] = ui->ScreenSize();
         scale = std::min(scale, LargestScreenScale(width, height));
     }
-    state.Window.ViewScale = scale;
-    for (int s = 1; s <= 4; ++s) state.Menus.SetChecked("mnuScale" + std::to_string(s), s == scale);
+    state.Options.ViewScale = scale;
+    state.Window.ShownScale = scale;
     UiOf(state).SetViewScale(scale);
     ApplyWindowGeometry(state);
 }
 
 void mnuFPS_Click(AppState& state) {
-    if (!state.Menus.Toggle("mnuFPS")) {
+    if (state.Loop.FpsLimit > 0) {
         state.Loop.FpsLimit = 0;
         return;
     }
     bool cancelled = false;
     const std::string answer = UiOf(state).InputBox("Max FPS?", state.AppTitle, "60", &cancelled);
-    if (cancelled) {
-        // Cancel leaves the limiter as it was (off) instead of checking it with a limit of 0.
-        state.Menus.SetChecked("mnuFPS", false);
-        return;
-    }
+    // Cancel leaves the limiter as it was (off) instead of switching it on with a limit of 0.
+    if (cancelled) return;
     // Whole numbers from 1 to 1000 only: anything else leaves the limiter as it was (off).
     const std::optional<double> limit = text::ParseNumber(answer);
-    if (!limit || *limit != std::floor(*limit) || *limit < 1 || *limit > kMaxFpsLimit) {
-        state.Menus.SetChecked("mnuFPS", false);
-        return;
-    }
+    if (!limit || *limit != std::floor(*limit) || *limit < 1 || *limit > kMaxFpsLimit) return;
     state.Loop.FpsLimit = static_cast<int16_t>(*limit);
-    state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.Loop.FpsLimit) + " fps)");
+    state.Loop.LimitShown = state.Loop.FpsLimit;
 }
 
 void mnuMugenDir_Click(AppState& state) {
@@ -479,16 +467,16 @@ void mnuMugenDir_Click(AppState& state) {
 }
 
 void mnuInfo_Click(AppState& state) {
-    state.Menus.Toggle("mnuInfo");
+    state.Options.Info = !state.Options.Info;
 }
 
 void mnuDebugBG_Click(AppState& state) {
-    state.Menus.Toggle("mnuDebugBG");
+    state.Options.DebugBG = !state.Options.DebugBG;
 }
 
 void mnuMusic_Click(AppState& state) {
-    state.Menus.Toggle("mnuMusic");
-    if (state.Menus.Checked("mnuMusic"))
+    state.Options.Music = !state.Options.Music;
+    if (state.Options.Music)
         state.MUSIC.Play();
     else
         state.MUSIC.StopPlaying();
@@ -524,19 +512,20 @@ void MusicChooserClosed(AppState& state) {
 }
 
 void mnuDeform_Click(AppState& state) {
-    state.Menus.Toggle("mnuDeform");
+    state.Options.Deform = !state.Options.Deform;
 }
 
 void mnuMScroll_Click(AppState& state) {
-    state.Menus.SetChecked("mnuMScroll", ToggleMouseScroll(state.Camera));
+    ToggleMouseScroll(state.Camera);
 }
 
 void mnuError_Click(AppState& state) {
-    UiOf(state).ShowErrorLog(state.Menus.Toggle("mnuError"));
+    state.Window.ErrorLogShown = !state.Window.ErrorLogShown;
+    UiOf(state).ShowErrorLog(state.Window.ErrorLogShown);
 }
 
 void ErrorLogClosed(AppState& state) {
-    state.Menus.SetChecked("mnuError", false);
+    state.Window.ErrorLogShown = false;
 }
 
 void mnuNotepad_Click(AppState& state) {
@@ -549,9 +538,8 @@ void mnuNotepad_Click(AppState& state) {
 }
 
 void mnuPause_Click(AppState& state) {
-    const bool paused = state.Menus.Toggle("mnuPause");
+    const bool paused = state.Loop.Paused != 255;
     state.Loop.Paused = paused ? 255 : 0;
-    state.Menus.SetEnabled("mnuStep", paused);
     UiOf(state).SetCaption(StageCaption(state.Stage.StageName, paused));
 }
 
@@ -561,7 +549,7 @@ void mnuSnapshot_Click(AppState& state) {
         !PrepareDataDir(state.Dirs, state.Dirs.Data)
             ? std::string()
             : TakeSnapshot(state.Dirs.Data, state.Stage.StageName, state.BackBuffer.get(), state.bRunning,
-                           state.Menus.Checked("mnuSnapshotPng") ? SnapshotFormat::Png : SnapshotFormat::Pcx);
+                           state.Options.SnapshotPng ? SnapshotFormat::Png : SnapshotFormat::Pcx);
     // A snapshot that silently went nowhere would look like one that was taken.
     if (written.empty()) {
         Box(state, "The snapshot could not be saved in\r\n" + JoinPath(state.Dirs.Data, "snapshots"),
@@ -595,7 +583,6 @@ void mnuSnapshotFolder_Click(AppState& state) {
 
 void mnuDebug_Click(AppState& state) {
     state.Loop.DebugMode = static_cast<uint8_t>(~state.Loop.DebugMode);
-    state.Menus.SetChecked("mnuDebug", state.Loop.DebugMode != 0);
     if (state.Loop.DebugMode != 0) UiOf(state).ShowSpriteBrowser();
 }
 
@@ -603,7 +590,6 @@ void SpriteBrowserClosed(AppState& state) {
     // Debug mode takes the Pause and editor keys from the stage; with its window gone nothing would
     // show that it is still on, so it ends with the window.
     state.Loop.DebugMode = 0;
-    state.Menus.SetChecked("mnuDebug", false);
 }
 
 void mnuBgEditor_Click(AppState& state) {
@@ -629,65 +615,22 @@ void hscHScroll_Scroll(AppState& state, int value) {
 // ---- Dispatcher ----------------------------------------------------------------------------------
 
 bool MenuCommand(AppState& state, const std::string& itemName) {
-    using Command = void (*)(AppState&);
-    static constexpr struct {
-        const char* name;
-        Command command;
-    } kCommands[] = {
-        {"mnuOpen", mnuOpen_Click},
-        {"mnuClose", mnuClose_Click},
-        {"mnuReload", mnuReload_Click},
-        {"mnuDelete", mnuDelete_Click},
-        {"mnuExit", mnuExit_Click},
-        {"mnuFS", mnuFS_Click},
-        {"mnuFPS", mnuFPS_Click},
-        {"mnuInfo", mnuInfo_Click},
-        {"mnuMScroll", mnuMScroll_Click},
-        {"mnuDeform", mnuDeform_Click},
-        {"mnuMusic", mnuMusic_Click},
-        {"mnuChangeMusic", mnuChangeMusic_Click},
-        {"mnuDebugBG", mnuDebugBG_Click},
-        {"mnuError", mnuError_Click},
-        {"mnuNotepad", mnuNotepad_Click},
-        {"mnuMugenDir", mnuMugenDir_Click},
-        {"mnuPause", mnuPause_Click},
-        {"mnuSnapshot", mnuSnapshot_Click},
-        {"mnuStageList", mnuStageList_Click},
-        {"mnuStagePrev", mnuStagePrev_Click},
-        {"mnuStageNext", mnuStageNext_Click},
-        {"mnuDebug", mnuDebug_Click},
-        {"mnuBgEditor", mnuBgEditor_Click},
-        {"mnuChar", mnuChar_Click},
-        {"mnuChange", mnuChange_Click},
-        {"mnuAbout", mnuAbout_Click},
-        {"mnuStep", mnuStep_Click},
-        {"mnuSnapshotPng", mnuSnapshotPng_Click},
-        {"mnuSnapshotFolder", mnuSnapshotFolder_Click},
-        {"mnuAutoReload", mnuAutoReload_Click},
-    };
-    for (const auto& entry : kCommands) {
-        if (itemName == entry.name) {
-            entry.command(state);
-            return true;
-        }
-    }
-    if (itemName == "mnuR") {
-        // Seeded from the time, as the command always was: the high-resolution counter's low bits.
-        const auto counter = static_cast<uint64_t>(state.ports.clock->Counter());
-        const uint64_t mixed = (counter ^ (counter >> 29)) * 0x9E3779B97F4A7C15ULL;
-        mnuR_Click(state, static_cast<double>(mixed >> 11) / 9007199254740992.0);
-        return true;
-    }
-    if (SpeedItemCommand(state, itemName)) return true;
-    if (itemName == "mnuLanguageZh" || itemName == "mnuLanguageEn") {
-        SetLanguage(state, itemName == "mnuLanguageEn" ? kLanguageEnglish : kLanguageGiven);
-        return true;
-    }
-    if (itemName.rfind("mnuScale", 0) == 0 && itemName.size() == 9) {
-        SetViewScale(state, itemName[8] - '0');
-        return true;
-    }
-    return false;
+    const MenuEntry* entry = FindMenuEntry(itemName);
+    return entry != nullptr && RunMenuEntry(*entry, state);
+}
+
+// ---- Timers --------------------------------------------------------------------------------------
+
+void StartTimer(AppState& state, TimerId id) {
+    if (state.ports.timers) state.ports.timers->Start(id, kOneShotTimerMs);
+}
+
+void StopTimer(AppState& state, TimerId id) {
+    if (state.ports.timers) state.ports.timers->Stop(id);
+}
+
+bool TimerActive(const AppState& state, TimerId id) {
+    return state.ports.timers != nullptr && state.ports.timers->Active(id);
 }
 
 }  // namespace qb

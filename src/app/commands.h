@@ -5,13 +5,14 @@
 //
 // Re-entrancy: every command may be called while RunStage is running (from inside Ui::DoEvents).
 // Commands that replace or end the stage never start or end it themselves: they set ExitLoop,
-// release the stage and enable one of the timers (AppState::tmrStartEnabled, tmrExitEnabled,
-// tmrDropEnabled), whose tick handlers in app/startup.h do the rest once the loop has returned.
+// release the stage and start one of the one-shot timers (tmrStart, tmrExit, tmrDrop) through the
+// Timers port, whose tick handlers in app/startup.h do the rest once the loop has returned.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "music/music_chooser.h"
+#include "platform/ports.h"
 
 namespace qb {
 
@@ -38,7 +39,7 @@ private:
 
 // Opens StageFile: "Can't find file: " box when missing, "Not a stage!" box (and nothing released)
 // when it is not a stage; otherwise caption = StageFile, the running stage is released, the entry
-// goes to the top of the recent files and tmrStart is enabled (StartPending 1).
+// goes to the top of the recent files and tmrStart is started.
 void OpenStage(AppState& state);
 // OpenStage on `path`; StageFile changes only when the file passes the stage test, so a refused
 // file leaves reload, Notepad and delete acting on the stage on screen. A .zip package (a hand-over
@@ -92,6 +93,8 @@ void mnuStageList_Click(AppState& state);
 // position (SavedTop, SavedLeft) and asks Ui::SetFullScreen(true). Off: Ui::SetFullScreen(false)
 // and the window goes back to SavedLeft, SavedTop. With no stage running it only records the wish.
 void mnuFS_Click(AppState& state);
+// Full screen on (now while a stage runs, else as a wish the next stage start fulfils) or off.
+void SwitchFullScreen(AppState& state, bool on);
 // Escape (from the full-screen view, or polled by the run loop): leaves full screen if on.
 void LeaveFullScreen(AppState& state);
 // View scale 1..4 (items mnuScale1 .. mnuScale4): resizes the window; saved in the configuration.
@@ -150,10 +153,19 @@ void hscHScroll_Scroll(AppState& state, int value);
 
 // ---- Dispatcher ----------------------------------------------------------------------------
 
-// Runs the command of the menu item with this control name (as MenuModel names them). Answers
-// false for an item with no command (the submenus, separators, mnuReset, mnuInstall). The test character's items and About are declared in
-// app/char_commands.h and app/about_screen.h.
+// Runs the command of the menu item with this control name (app/menu_model.h's table). Answers
+// false for an item with no command (the submenus, separators, mnuReset, mnuInstall). The test
+// character's items and About are declared in app/char_commands.h and app/about_screen.h.
 // mnuR draws its random number from the clock.
 bool MenuCommand(AppState& state, const std::string& itemName);
+
+// ---- Timers --------------------------------------------------------------------------------------
+
+// The one-shot timers tick every millisecond until their handler has done its work.
+inline constexpr int kOneShotTimerMs = 1;
+// Through the Timers port; without one (the headless tool) nothing starts and none is active.
+void StartTimer(AppState& state, TimerId id);
+void StopTimer(AppState& state, TimerId id);
+bool TimerActive(const AppState& state, TimerId id);
 
 }  // namespace qb

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/menu_model.h"
 #include "app/window_rules.h"
 #include "platform/paths.h"
 #include "stage/def_reader.h"
@@ -40,13 +41,11 @@ std::string RawValue(std::string_view line) {
     return std::string(TrimLayout(line.substr(eq + 1)));
 }
 
-bool IsTrue(const std::string& value) {
-    return value == "true";
-}
-
-std::string BoolText(bool on) {
-    return on ? "True" : "False";
-}
+// The lines in the order every release wrote them. A key that stores a menu item's setting is read
+// and written by the item (app/menu_model.h); the others are this file's own.
+constexpr std::string_view kFileOrder[] = {
+    "Version", "MugeDir",  "TestChar",  "HCamStep", "VCamStep",    "BGMusic",  "Info", "Char", "Deform", "DebugBG",
+    "CharName", "StageList", "RecentFile", "Intro", "Scale", "SnapshotPng", "Language", "Left", "Top", "AutoReload"};
 
 std::string FloatText(float value) {
     char buffer[64];
@@ -73,32 +72,21 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line, int
         // An empty "CharName = " is the empty name, not the reader's "0".
         state.CharSettings.TestCharName = RawValue(line);
         if (!state.CharSettings.TestCharName.empty() && !state.CharSettings.TestCharPath.empty()) {
-            state.Menus.SetCaption("mnuChar", "Use " + state.CharSettings.TestCharName);
+            state.Window.CharCaption = "Use " + state.CharSettings.TestCharName;
         }
     }
-    if (read("bgmusic", text)) state.Menus.SetChecked("mnuMusic", IsTrue(text));
-    if (read("info", text)) state.Menus.SetChecked("mnuInfo", IsTrue(text));
-    if (read("char", text) && IsTrue(text)) state.CharSettings.CharRequested = 255;
-    if (read("deform", text)) state.Menus.SetChecked("mnuDeform", IsTrue(text));
-    if (read("debugbg", text)) state.Menus.SetChecked("mnuDebugBG", IsTrue(text));
+    for (const MenuEntry& item : MenuTable()) {
+        if (*item.configKey == 0 || !read(text::Lower(item.configKey), text)) continue;
+        if (item.configRead)
+            item.configRead(state, text);
+        else if (item.option)
+            state.Options.*item.option = text == "true";
+    }
     if (read("recentfile", text, true)) {
         const std::string path = RawValue(line);
-        if (!path.empty()) {
-            state.Menus.RecentFiles.push_back(path);
-            state.Menus.SetVisible("MnuRecentFiles", true);
-        }
+        if (!path.empty()) state.Menus.RecentFiles.push_back(path);
     }
-    if (read("stagelist", text) && text == "255") state.Window.StageListShown = 255;
     if (read("intro", text)) state.Window.ShowIntro = text == "false" ? 0 : 255;
-    if (read("autoreload", text)) state.Menus.SetChecked("mnuAutoReload", IsTrue(text));
-    if (read("scale", text)) {
-        const auto value = text::ParseNumber(text);
-        if (value && *value >= 1 && *value <= 4 && *value == static_cast<int>(*value)) {
-            state.Window.ViewScale = static_cast<int32_t>(*value);
-        }
-    }
-    if (read("snapshotpng", text)) state.Menus.SetChecked("mnuSnapshotPng", IsTrue(text));
-    if (read("language", text)) SetLanguage(state, text);
     // The window's place: both lines, whole numbers of a sane size, or the window is centred.
     auto coordinate = [&](std::string_view key, int32_t& target) {
         if (!read(key, text)) return;
@@ -181,38 +169,36 @@ void LoadConfig(AppState& state) {
 }
 
 std::string ConfigText(const AppState& state) {
-    const std::string crlf = "\r\n";
     std::string out;
-    out += "Version = " + state.VersionText + "A" + crlf;
-    out += "MugeDir = " + state.MugeDir + crlf;
-    if (!state.CharSettings.TestCharPath.empty()) out += "TestChar = " + state.CharSettings.TestCharPath + crlf;
-    // The steps the user set, not the pace mouse scrolling or the test character gives the camera now.
-    out += "HCamStep = " + FloatText(UserHCamStep(state.Camera)) + crlf;
-    out += "VCamStep = " + FloatText(UserVCamStep(state.Camera)) + crlf;
-    out += "BGMusic = " + BoolText(state.Menus.Checked("mnuMusic")) + crlf;
-    out += "Info = " + BoolText(state.Menus.Checked("mnuInfo")) + crlf;
-    // A "Char = True" read at start-up is kept until the character command has acted on it.
-    // A "Char = True" read at start-up is kept until the character command has acted on it. The mark
-    // alone, without a character to use, would only ask for one before the window appears.
-    const bool charOn = (state.Menus.Checked("mnuChar") && !state.CharSettings.TestCharPath.empty()) ||
-                        state.CharSettings.CharRequested == 255;
-    out += "Char = " + BoolText(charOn) + crlf;
-    out += "Deform = " + BoolText(state.Menus.Checked("mnuDeform")) + crlf;
-    out += "DebugBG = " + BoolText(state.Menus.Checked("mnuDebugBG")) + crlf;
-    out += "CharName = " + state.CharSettings.TestCharName + crlf;
-    out += "StageList = " + std::to_string(state.Window.StageListShown) + crlf;
-    for (const auto& recent : state.Menus.RecentFiles) out += "RecentFile = " + recent + crlf;
-    out += "Intro = False" + crlf;
-    // Older releases do not know this line; they skip it, and files they wrote simply lack it.
-    out += "Scale = " + std::to_string(state.Window.ViewScale) + crlf;
-    // Files without this line (older ones) keep PCX snapshots.
-    out += "SnapshotPng = " + BoolText(state.Menus.Checked("mnuSnapshotPng")) + crlf;
-    out += "Language = " + state.Window.Language + crlf;
-    if (state.Window.PositionKnown) {
-        out += "Left = " + std::to_string(state.Window.SavedLeft) + crlf;
-        out += "Top = " + std::to_string(state.Window.SavedTop) + crlf;
+    auto line = [&out](std::string_view key, const std::string& value) {
+        out.append(key).append(" = ").append(value).append("\r\n");
+    };
+    for (const std::string_view key : kFileOrder) {
+        if (const MenuEntry* item = FindConfigEntry(key)) {
+            line(key, ConfigValue(*item, state));
+        } else if (key == "Version") {
+            line(key, state.VersionText + "A");
+        } else if (key == "MugeDir") {
+            line(key, state.MugeDir);
+        } else if (key == "TestChar") {
+            if (!state.CharSettings.TestCharPath.empty()) line(key, state.CharSettings.TestCharPath);
+        } else if (key == "HCamStep") {
+            // The steps the user set, not the pace mouse scrolling or the test character gives the camera now.
+            line(key, FloatText(UserHCamStep(state.Camera)));
+        } else if (key == "VCamStep") {
+            line(key, FloatText(UserVCamStep(state.Camera)));
+        } else if (key == "CharName") {
+            line(key, state.CharSettings.TestCharName);
+        } else if (key == "RecentFile") {
+            for (const auto& recent : state.Menus.RecentFiles) line(key, recent);
+        } else if (key == "Intro") {
+            line(key, "False");
+        } else if (key == "Left" && state.Window.PositionKnown) {
+            line(key, std::to_string(state.Window.SavedLeft));
+        } else if (key == "Top" && state.Window.PositionKnown) {
+            line(key, std::to_string(state.Window.SavedTop));
+        }
     }
-    out += "AutoReload = " + BoolText(state.Menus.Checked("mnuAutoReload")) + crlf;
     return out;
 }
 

@@ -11,9 +11,9 @@ struct AppState;
 // Dirs.Config (the program's folder unless installed), else Dirs.Config + "/QB.cfg".
 std::string ConfigPath(const AppState& state);
 
-// Reads the configuration into `state` (MugeDir, camera steps, test character, the check marks of
-// mnuMusic, mnuInfo, mnuDeform, mnuDebugBG, the recent files, StageListShown, ShowIntro, ViewScale,
-// the marks of mnuSnapshotPng and mnuAutoReload (on when its line is missing), Language, and the
+// Reads the configuration into `state` (MugeDir, camera steps, test character, the settings the
+// menu items store (Options: Music, Info, Deform, DebugBG, StageListShown, ViewScale, SnapshotPng,
+// AutoReload (on when its line is missing), Language), the recent files, ShowIntro, and the
 // window's place from "Left" and "Top"; files without these newer lines keep the defaults).
 // No file: runs the first-run prompt (the folder browser until a folder is chosen). A file whose
 // first line begins with ".3" gives only MugeDir (its second line). An unreadable or empty file is

@@ -20,17 +20,6 @@ std::string SpeedItemName(int speed) {
 
 void SetRunSpeed(AppState& state, int speed) {
     state.Loop.Speed = std::clamp(speed, 0, kSpeedCount - 1);
-    for (int i = 0; i < kSpeedCount; ++i) state.Menus.SetChecked(kSpeedItems[i], i == state.Loop.Speed);
-}
-
-bool SpeedItemCommand(AppState& state, const std::string& itemName) {
-    for (int i = 0; i < kSpeedCount; ++i) {
-        if (itemName == kSpeedItems[i]) {
-            SetRunSpeed(state, i);
-            return true;
-        }
-    }
-    return false;
 }
 
 void mnuStep_Click(AppState& state) {
@@ -38,7 +27,7 @@ void mnuStep_Click(AppState& state) {
 }
 
 void mnuSnapshotPng_Click(AppState& state) {
-    state.Menus.Toggle("mnuSnapshotPng");
+    state.Options.SnapshotPng = !state.Options.SnapshotPng;
 }
 
 int16_t PacedFpsLimit(int16_t fpsLimit, int speed) {

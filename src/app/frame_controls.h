@@ -11,10 +11,8 @@ struct AppState;
 // The Options item of a speed (0 .. kSpeedCount - 1): mnuSpeed25, mnuSpeed50, mnuSpeed100,
 // mnuSpeed200, mnuSpeed400.
 std::string SpeedItemName(int speed);
-// Sets the run speed (clamped to the five speeds) and moves the check mark to its item.
+// Sets the run speed (clamped to the five speeds); the check mark is on its item.
 void SetRunSpeed(AppState& state, int speed);
-// A speed item: the item's speed.
-bool SpeedItemCommand(AppState& state, const std::string& itemName);
 
 // The step command (the Step key does the same inside the frame): while paused, the next pass runs
 // one logic frame and draws it; the stage stays paused. Does nothing while running.

@@ -21,8 +21,6 @@ namespace qb {
 
 namespace {
 
-constexpr const char* kMenuItem = "mnuAutoReload";
-
 // The Ui a background reload talks to: its boxes become log entries (a save in the text editor must
 // not put a modal box in front of it), and it services no window messages, so no command can release
 // or replace the stage while the new one is read.
@@ -74,7 +72,7 @@ void ShowFailure(AppState& state, const std::string& reason, const ErrorLog& fre
     state.Log.Append("Reloading " + FileNameOf(state.StageFile) + " failed: " + reason +
                      ". The stage on screen is the one loaded before.");
     if (!freshLog.Text().empty()) state.Log.Append(freshLog.Text());
-    state.Menus.SetChecked("mnuError", true);
+    state.Window.ErrorLogShown = true;
     state.ports.ui->ShowErrorLog(true);
 }
 
@@ -201,12 +199,12 @@ void WatchStageFiles(AppState& state) {
 }
 
 std::vector<std::string> StageFilesToWatch(const AppState& state) {
-    if (state.bRunning != 1 || !state.Menus.Checked(kMenuItem)) return {};
+    if (state.bRunning != 1 || !state.Options.AutoReload) return {};
     return state.Live.Files;
 }
 
 void NoteStageFilesChanged(AppState& state) {
-    if (state.bRunning != 1 || !state.Menus.Checked(kMenuItem) || !state.ports.clock) return;
+    if (state.bRunning != 1 || !state.Options.AutoReload || !state.ports.clock) return;
     state.Live.Pending = true;
     state.Live.Deadline = state.ports.clock->TickCount() + kReloadSettleMs;
 }
@@ -214,7 +212,7 @@ void NoteStageFilesChanged(AppState& state) {
 bool PollLiveReload(AppState& state) {
     LiveReloadState& live = state.Live;
     if (!live.Pending) return false;
-    if (state.bRunning != 1 || !state.Menus.Checked(kMenuItem) || !state.ports.ui) {
+    if (state.bRunning != 1 || !state.Options.AutoReload || !state.ports.ui) {
         live.Pending = false;
         return false;
     }
@@ -248,7 +246,8 @@ bool PollLiveReload(AppState& state) {
 }
 
 void mnuAutoReload_Click(AppState& state) {
-    if (!state.Menus.Toggle(kMenuItem)) state.Live.Pending = false;
+    state.Options.AutoReload = !state.Options.AutoReload;
+    if (!state.Options.AutoReload) state.Live.Pending = false;
 }
 
 bool RefillStageList(AppState& state) {

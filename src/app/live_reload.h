@@ -59,7 +59,7 @@ void NoteStageFilesChanged(AppState& state);
 // package is extracted again and started as the Reload command does (false: the start is pending).
 bool PollLiveReload(AppState& state);
 
-// mnuAutoReload: toggles the check mark; off drops a pending reload.
+// mnuAutoReload: toggles Options.AutoReload; off drops a pending reload.
 void mnuAutoReload_Click(AppState& state);
 
 // Fills the stage list from its folder again, keeping the selected file selected (no selection when

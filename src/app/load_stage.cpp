@@ -12,10 +12,8 @@ namespace qb {
 
 namespace {
 
-constexpr const char* kLoadMenus[] = {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"};
-
 void SetLoadMenus(AppState& state, bool enabled) {
-    for (const char* name : kLoadMenus) state.Menus.SetEnabled(name, enabled);
+    state.Window.StageLoading = !enabled;
     if (state.Chooser.Loaded) EnableMusicChooser(state.Chooser, enabled);
 }
 
@@ -26,13 +24,11 @@ StageContext MakeStageContext(AppState& state) {
     ctx.fromPackage = state.Package.FromPackage;
     ctx.extractedDefFile = &state.Package.ExtractedDefFile;
     ctx.extractedSpriteFile = &state.Package.ExtractedSpriteFile;
-    ctx.onParseStart = [&state] { state.Menus.SetEnabled("mnuFS", false); };
     ctx.onCaption = [&state](const std::string& caption) { state.ports.ui->SetCaption(caption); };
     ctx.onSpriteFileMissing = [&state] {
         UnloadStuff(state);
         state.ports.ui->SetCaption(state.AppTitle);
-        state.Menus.SetEnabled("mnuStage", true);
-        state.Menus.SetEnabled("mnuOptions", true);
+        state.Window.StageLoading = false;
         state.Load.LoadPhase = 0;
     };
     return ctx;
@@ -63,8 +59,7 @@ void LoadStage(AppState& state) {
     // Full screen asked for while no stage ran: the wish left the item checked; the command toggles
     // it back on and now finds a running stage.
     if (state.bMakeFullScreen) {
-        state.Menus.Toggle("mnuFS");
-        mnuFS_Click(state);
+        SwitchFullScreen(state, true);
     }
 
     // Presses made while the stage loaded must not act once it runs.
@@ -116,7 +111,7 @@ void StartStageMusic(AppState& state) {
     if (exists && opened) {
         // The volume is set either way, so that switching Music on later plays it right.
         state.MUSIC.SetVolume(MusicVolume(stage.BgVolume));
-        if (state.Menus.Checked("mnuMusic")) state.MUSIC.Play();
+        if (state.Options.Music) state.MUSIC.Play();
     } else {
         state.Log.Append(std::string(kMusicNotPlayedEntry) + path + ": " +
                          (exists ? state.MUSIC.OpenError() : std::string("no such file")) + "\r\n");

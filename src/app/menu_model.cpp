@@ -1,124 +1,320 @@
 #include "app/menu_model.h"
 
+#include <array>
 #include <stdexcept>
+
+#include "app/about_screen.h"
+#include "app/app_state.h"
+#include "app/char_commands.h"
+#include "app/commands.h"
+#include "app/frame_controls.h"
+#include "app/live_reload.h"
+#include "app/window_rules.h"
+#include "platform/text_util.h"
 
 namespace qb {
 
 namespace {
 
-struct InitialItem {
-    const char* name;
-    const char* caption;
-    bool checked;
-    bool enabled;
-    bool visible;
-    // The key that runs the item wherever the window has the keyboard, in Qt's portable key text
-    // ("Ctrl+O"); shown beside the caption. None of them may be one of the keys the stage view polls
-    // (arrows, Z, A, ".", "[", "]", Escape, Delete, Insert, Pause): a shortcut takes its key first.
-    const char* shortcut = "";
-    // Latin access key shown after a caption whose own mark cannot be typed (a blank or a Chinese
-    // character), as "(&O)".
-    char access = 0;
-    // The submenu the item sits in; empty for the two drop-down menus and the bar.
-    const char* parent = "";
-};
+using K = MenuKind;
+
+// ---- When items are offered -------------------------------------------------------------------
+
+// The two menus hold commands that would replace the stage or the character under a load.
+bool MenusFree(const AppState& s) {
+    return !s.Window.StageLoading && !s.Window.CharLoading;
+}
+bool NotLoading(const AppState& s) {
+    return !s.Window.StageLoading;
+}
+// Full screen needs a stage on screen.
+bool StageShown(const AppState& s) {
+    return s.bRunning == 1 && !s.Window.StageLoading;
+}
+bool Paused(const AppState& s) {
+    return s.Loop.Paused == 255;
+}
+// Items start-up offers beyond the ones the window shows at first (they only need their marks).
+bool Loaded(const AppState& s) {
+    return s.Window.Loaded;
+}
+// Reset has no command; the window shows it until start-up hides it.
+bool NotLoaded(const AppState& s) {
+    return !s.Window.Loaded;
+}
+bool Never(const AppState&) {
+    return false;
+}
+bool HasRecentFiles(const AppState& s) {
+    return !s.Menus.RecentFiles.empty();
+}
+
+// ---- Check marks --------------------------------------------------------------------------------
+
+// Checked while full screen is on, and while it is wished for with no stage to show yet.
+bool FullScreenChecked(const AppState& s) {
+    return s.bFullScreen == 1 || s.bMakeFullScreen == 255;
+}
+
+template <int Scale>
+void RunScale(AppState& s) {
+    SetViewScale(s, Scale);
+}
+template <int Scale>
+bool ScaleChecked(const AppState& s) {
+    return s.Window.ShownScale == Scale;
+}
+template <int Scale>
+bool ScaleFits(const AppState& s) {
+    return Scale <= s.Window.LargestScale;
+}
+template <int Speed>
+void RunSpeed(AppState& s) {
+    SetRunSpeed(s, Speed);
+}
+template <int Speed>
+bool SpeedChecked(const AppState& s) {
+    return s.Loop.Speed == Speed;
+}
+bool English(const AppState& s) {
+    return s.Options.Language == kLanguageEnglish;
+}
+
+// ---- Captions that follow the state ------------------------------------------------------------
+
+std::string LimiterCaption(const AppState& s) {
+    return s.Loop.LimitShown > 0 ? "FPS Limiter (" + std::to_string(s.Loop.LimitShown) + " fps)" : std::string();
+}
+std::string CharCaption(const AppState& s) {
+    return s.Window.CharCaption;
+}
+
+// ---- Settings stored beyond the switches --------------------------------------------------------
+
+// "Char = True" is acted on at start-up (the use command runs once, as if clicked) and kept until
+// then. The mark alone, without a character to use, would only ask for one before the window appears.
+std::string CharText(const AppState& s) {
+    const bool on = (s.Camera.CharEnabled != 0 && !s.CharSettings.TestCharPath.empty()) ||
+                    s.CharSettings.CharRequested == 255;
+    return on ? "True" : "False";
+}
+void CharRead(AppState& s, const std::string& value) {
+    if (value == "true") s.CharSettings.CharRequested = 255;
+}
+std::string StageListText(const AppState& s) {
+    return std::to_string(s.Options.StageListShown);
+}
+void StageListRead(AppState& s, const std::string& value) {
+    if (value == "255") s.Options.StageListShown = 255;
+}
+// Older releases do not know this line; they skip it, and files they wrote simply lack it.
+std::string ScaleText(const AppState& s) {
+    return std::to_string(s.Options.ViewScale);
+}
+void ScaleRead(AppState& s, const std::string& value) {
+    const auto scale = text::ParseNumber(value);
+    if (scale && *scale >= 1 && *scale <= 4 && *scale == static_cast<int>(*scale))
+        s.Options.ViewScale = static_cast<int32_t>(*scale);
+}
+std::string LanguageText(const AppState& s) {
+    return s.Options.Language;
+}
+void LanguageRead(AppState& s, const std::string& value) {
+    SetLanguage(s, value);
+}
+
+void RandomStage(AppState& s) {
+    // Seeded from the time, as the command always was: the high-resolution counter's low bits.
+    const auto counter = static_cast<uint64_t>(s.ports.clock->Counter());
+    const uint64_t mixed = (counter ^ (counter >> 29)) * 0x9E3779B97F4A7C15ULL;
+    mnuR_Click(s, static_cast<double>(mixed >> 11) / 9007199254740992.0);
+}
 
 // Captions exactly as the window holds them; "&" marks the access key. The Options menu keeps the
 // given items first and in their order; what was added later sits in the submenus after them, so
 // the menu fits a 768-pixel screen.
-constexpr InitialItem kInitialItems[] = {
-    {"mnuStage", "& 背景", false, true, true, "", 'S'},
-    {"mnuOpen", "& 打开", false, true, true, "Ctrl+O", 'O'},
-    {"mnuClose", "& 关闭", false, true, true, "Ctrl+W", 'C'},
-    {"mnuReset", "&重置背景", false, false, true, "", 'S'},
-    {"mnuReload", "刷&新背景", false, true, true, "F5", 'R'},
-    {"mnuDelete", "&删除背景", false, true, true, "", 'D'},
-    {"MnuRecentFiles", "-", false, true, false},
-    {"mnubla", "-", false, true, true},
-    {"mnuExit", "&退出", false, true, true, "Ctrl+Q", 'X'},
-    {"mnuOptions", "& 选项", false, true, true, "", 'O'},
-    {"mnuFS", "&全屏（ESC退出）", false, false, true, "F11", 'F'},
-    {"mnuMusic", "&音乐", true, true, true, "", 'M'},
-    {"mnuChangeMusic", "更改音乐&", false, true, true, "", 'H'},
-    {"mnuChar", "&使用测试人物", false, true, true, "", 'U'},
-    {"mnuChange", "&更改人物", false, true, true, "", 'C'},
-    {"mnuFPS", "FPS & 限制器", true, true, true, "", 'L'},
-    {"mnuInfo", "显示 &信息", false, true, true, "", 'I'},
-    {"mnuMScroll", "Mouse &Scroll", false, false, false},
-    {"mnuDeform", "&Deform", false, false, false},
-    {"mnuDebugBG", "调&试  BG", false, true, true, "", 'G'},
-    {"mnuInstall", "&Install to MUGEN", false, false, false},
-    {"mnuError", "显示 &错误日志", false, true, true, "Ctrl+L", 'E'},
-    {"mnuNotepad", "用记事本打开DEF&文件", false, true, true, "", 'T'},
-    {"mnuPause", "& 暂停", false, true, true, "Space", 'P'},
-    {"mnuSnapshot", "快照", false, true, true, "F8", 'N'},
+// clang-format off
+constexpr MenuEntry kMenuTable[] = {
+    {.name = "mnuStage", .caption = "& 背景", .kind = K::DropDown, .access = 'S', .enabled = MenusFree},
+    {.name = "mnuOpen", .caption = "& 打开", .shortcut = "Ctrl+O", .access = 'O', .run = mnuOpen_Click},
+    {.name = "mnuClose", .caption = "& 关闭", .shortcut = "Ctrl+W", .access = 'C', .run = mnuClose_Click},
+    {.name = "mnuReset", .caption = "&重置背景", .access = 'S', .enabled = Never, .visible = NotLoaded},
+    {.name = "mnuReload", .caption = "刷&新背景", .shortcut = "F5", .access = 'R', .run = mnuReload_Click},
+    {.name = "mnuDelete", .caption = "&删除背景", .access = 'D', .run = mnuDelete_Click},
+    {.name = "MnuRecentFiles", .caption = "-", .kind = K::Separator, .visible = HasRecentFiles},
+    {.name = "mnubla", .caption = "-", .kind = K::Separator},
+    {.name = "mnuExit", .caption = "&退出", .shortcut = "Ctrl+Q", .access = 'X', .run = mnuExit_Click},
+    {.name = "mnuOptions", .caption = "& 选项", .kind = K::DropDown, .access = 'O', .enabled = MenusFree},
+    {.name = "mnuFS", .caption = "&全屏（ESC退出）", .kind = K::Check, .shortcut = "F11", .access = 'F',
+     .run = mnuFS_Click, .enabled = StageShown, .checked = FullScreenChecked},
+    {.name = "mnuMusic", .caption = "&音乐", .kind = K::Check, .access = 'M', .run = mnuMusic_Click,
+     .option = &Options::Music, .configKey = "BGMusic"},
+    {.name = "mnuChangeMusic", .caption = "更改音乐&", .access = 'H', .run = mnuChangeMusic_Click},
+    {.name = "mnuChar", .caption = "&使用测试人物", .kind = K::Check, .access = 'U', .run = mnuChar_Click,
+     .checked = [](const AppState& s) { return s.Camera.CharEnabled != 0; }, .liveCaption = CharCaption,
+     .configKey = "Char", .configText = CharText, .configRead = CharRead},
+    {.name = "mnuChange", .caption = "&更改人物", .access = 'C', .run = mnuChange_Click},
+    {.name = "mnuFPS", .caption = "FPS & 限制器", .kind = K::Check, .access = 'L', .run = mnuFPS_Click,
+     .checked = [](const AppState& s) { return s.Loop.FpsLimit > 0; }, .liveCaption = LimiterCaption},
+    {.name = "mnuInfo", .caption = "显示 &信息", .kind = K::Check, .access = 'I', .run = mnuInfo_Click,
+     .option = &Options::Info, .configKey = "Info"},
+    {.name = "mnuMScroll", .caption = "Mouse &Scroll", .kind = K::Check, .run = mnuMScroll_Click,
+     .enabled = Loaded, .checked = [](const AppState& s) { return s.Camera.MouseScroll == 255; },
+     .visible = Loaded},
+    {.name = "mnuDeform", .caption = "&Deform", .kind = K::Check, .run = mnuDeform_Click, .enabled = Loaded,
+     .visible = Loaded, .option = &Options::Deform, .configKey = "Deform"},
+    {.name = "mnuDebugBG", .caption = "调&试  BG", .kind = K::Check, .access = 'G', .run = mnuDebugBG_Click,
+     .option = &Options::DebugBG, .configKey = "DebugBG"},
+    {.name = "mnuInstall", .caption = "&Install to MUGEN", .enabled = Never, .visible = Never},
+    {.name = "mnuError", .caption = "显示 &错误日志", .kind = K::Check, .shortcut = "Ctrl+L", .access = 'E',
+     .run = mnuError_Click, .checked = [](const AppState& s) { return s.Window.ErrorLogShown; }},
+    {.name = "mnuNotepad", .caption = "用记事本打开DEF&文件", .access = 'T', .run = mnuNotepad_Click},
+    {.name = "mnuPause", .caption = "& 暂停", .kind = K::Check, .shortcut = "Space", .access = 'P',
+     .run = mnuPause_Click, .checked = Paused},
+    {.name = "mnuSnapshot", .caption = "快照", .shortcut = "F8", .access = 'N', .run = mnuSnapshot_Click},
     // Opens the background editor frmBG (new; the editor had no way to be opened).
-    {"mnuBgEditor", "背景&编辑器...", false, true, true, "Ctrl+E", 'B'},
-    // View scale of the stage view, one check item per whole-number scale (new).
-    {"mnuScaleMenu", "缩放", false, true, true, "", 'Z'},
-    {"mnuScale1", "1x", false, true, true, "", 0, "mnuScaleMenu"},
-    {"mnuScale2", "2x", true, true, true, "", 0, "mnuScaleMenu"},
-    {"mnuScale3", "3x", false, true, true, "", 0, "mnuScaleMenu"},
-    {"mnuScale4", "4x", false, true, true, "", 0, "mnuScaleMenu"},
+    {.name = "mnuBgEditor", .caption = "背景&编辑器...", .shortcut = "Ctrl+E", .access = 'B',
+     .run = mnuBgEditor_Click},
+    // View scale of the stage view, one item per whole-number scale that fits the screen (new).
+    {.name = "mnuScaleMenu", .caption = "缩放", .kind = K::Submenu, .access = 'Z', .configKey = "Scale",
+     .configText = ScaleText, .configRead = ScaleRead},
+    {.name = "mnuScale1", .caption = "1x", .kind = K::Radio, .parent = "mnuScaleMenu", .run = RunScale<1>,
+     .enabled = ScaleFits<1>, .checked = ScaleChecked<1>},
+    {.name = "mnuScale2", .caption = "2x", .kind = K::Radio, .parent = "mnuScaleMenu", .run = RunScale<2>,
+     .enabled = ScaleFits<2>, .checked = ScaleChecked<2>},
+    {.name = "mnuScale3", .caption = "3x", .kind = K::Radio, .parent = "mnuScaleMenu", .run = RunScale<3>,
+     .enabled = ScaleFits<3>, .checked = ScaleChecked<3>},
+    {.name = "mnuScale4", .caption = "4x", .kind = K::Radio, .parent = "mnuScaleMenu", .run = RunScale<4>,
+     .enabled = ScaleFits<4>, .checked = ScaleChecked<4>},
     // One frame while paused, and the run speed (new).
-    {"mnuSpeedMenu", "速度与单步", false, true, true, "", 'D'},
-    {"mnuStep", "单步", false, false, true, "", 0, "mnuSpeedMenu"},
-    {"mnuSpeed25", "速度 ¼x", false, true, true, "", 0, "mnuSpeedMenu"},
-    {"mnuSpeed50", "速度 ½x", false, true, true, "", 0, "mnuSpeedMenu"},
-    {"mnuSpeed100", "速度 1x", true, true, true, "", 0, "mnuSpeedMenu"},
-    {"mnuSpeed200", "速度 2x", false, true, true, "", 0, "mnuSpeedMenu"},
-    {"mnuSpeed400", "速度 4x", false, true, true, "", 0, "mnuSpeedMenu"},
-    // Snapshot settings (new): PNG instead of PCX.
-    {"mnuSnapshotMenu", "快照设置", false, true, true, "", 'A'},
-    {"mnuSnapshotPng", "快照存为 PNG", false, true, true, "", 0, "mnuSnapshotMenu"},
-    // Opens the snapshots folder in the desktop's file manager (new).
-    {"mnuSnapshotFolder", "打开快照文件夹", false, true, true, "", 0, "mnuSnapshotMenu"},
+    {.name = "mnuSpeedMenu", .caption = "速度与单步", .kind = K::Submenu, .access = 'D'},
+    {.name = "mnuStep", .caption = "单步", .parent = "mnuSpeedMenu", .run = mnuStep_Click, .enabled = Paused},
+    {.name = "mnuSpeed25", .caption = "速度 ¼x", .kind = K::Radio, .parent = "mnuSpeedMenu", .run = RunSpeed<0>,
+     .checked = SpeedChecked<0>},
+    {.name = "mnuSpeed50", .caption = "速度 ½x", .kind = K::Radio, .parent = "mnuSpeedMenu", .run = RunSpeed<1>,
+     .checked = SpeedChecked<1>},
+    {.name = "mnuSpeed100", .caption = "速度 1x", .kind = K::Radio, .parent = "mnuSpeedMenu", .run = RunSpeed<2>,
+     .checked = SpeedChecked<2>},
+    {.name = "mnuSpeed200", .caption = "速度 2x", .kind = K::Radio, .parent = "mnuSpeedMenu", .run = RunSpeed<3>,
+     .checked = SpeedChecked<3>},
+    {.name = "mnuSpeed400", .caption = "速度 4x", .kind = K::Radio, .parent = "mnuSpeedMenu", .run = RunSpeed<4>,
+     .checked = SpeedChecked<4>},
+    // Snapshot settings (new): PNG instead of PCX (files without this line, older ones, keep PCX),
+    // and the snapshots folder in the desktop's file manager.
+    {.name = "mnuSnapshotMenu", .caption = "快照设置", .kind = K::Submenu, .access = 'A'},
+    {.name = "mnuSnapshotPng", .caption = "快照存为 PNG", .kind = K::Check, .parent = "mnuSnapshotMenu",
+     .run = mnuSnapshotPng_Click, .option = &Options::SnapshotPng, .configKey = "SnapshotPng"},
+    {.name = "mnuSnapshotFolder", .caption = "打开快照文件夹", .parent = "mnuSnapshotMenu",
+     .run = mnuSnapshotFolder_Click},
     // Asks for the MUGEN directory again at any time (the first-run prompt was the only way), and
-    // reloads the running stage when its files change on disk (new).
-    {"mnuFilesMenu", "目录与刷新", false, true, true, "", 'R'},
-    {"mnuMugenDir", "设置 &MUGEN 目录...", false, true, true, "", 0, "mnuFilesMenu"},
-    {"mnuAutoReload", "文件改动时自动刷新", true, true, true, "", 0, "mnuFilesMenu"},
+    // reloads the running stage when its files change on disk (new; on when its line is missing).
+    {.name = "mnuFilesMenu", .caption = "目录与刷新", .kind = K::Submenu, .access = 'R'},
+    {.name = "mnuMugenDir", .caption = "设置 &MUGEN 目录...", .parent = "mnuFilesMenu", .run = mnuMugenDir_Click},
+    {.name = "mnuAutoReload", .caption = "文件改动时自动刷新", .kind = K::Check, .parent = "mnuFilesMenu",
+     .run = mnuAutoReload_Click, .option = &Options::AutoReload, .configKey = "AutoReload"},
     // Language of the menus, tool windows and boxes (new): the captions as given, or English.
-    {"mnuLanguageMenu", "语言", false, true, true, "", 'Y'},
-    {"mnuLanguageZh", "中文", true, true, true, "", 0, "mnuLanguageMenu"},
-    {"mnuLanguageEn", "English", false, true, true, "", 0, "mnuLanguageMenu"},
-    {"mnuStageList", "&背景目录", false, true, true, "", 'L'},
-    {"mnuStagePrev", "<<", false, true, true, "PgUp"},
-    {"mnuStageNext", ">>", false, true, true, "PgDown"},
-    {"mnuR", "R", false, true, true, "Ctrl+R"},
+    {.name = "mnuLanguageMenu", .caption = "语言", .kind = K::Submenu, .access = 'Y', .configKey = "Language",
+     .configText = LanguageText, .configRead = LanguageRead},
+    {.name = "mnuLanguageZh", .caption = "中文", .kind = K::Radio, .parent = "mnuLanguageMenu",
+     .run = [](AppState& s) { SetLanguage(s, kLanguageGiven); },
+     .checked = [](const AppState& s) { return !English(s); }},
+    {.name = "mnuLanguageEn", .caption = "English", .kind = K::Radio, .parent = "mnuLanguageMenu",
+     .run = [](AppState& s) { SetLanguage(s, kLanguageEnglish); }, .checked = English},
+    {.name = "mnuStageList", .caption = "&背景目录", .kind = K::Check, .access = 'L', .run = mnuStageList_Click,
+     .checked = [](const AppState& s) { return s.Options.StageListShown == 255; }, .configKey = "StageList",
+     .configText = StageListText, .configRead = StageListRead},
+    {.name = "mnuStagePrev", .caption = "<<", .shortcut = "PgUp", .run = mnuStagePrev_Click, .enabled = NotLoading},
+    {.name = "mnuStageNext", .caption = ">>", .shortcut = "PgDown", .run = mnuStageNext_Click, .enabled = NotLoading},
+    {.name = "mnuR", .caption = "R", .shortcut = "Ctrl+R", .run = RandomStage, .enabled = NotLoading},
     // Visible (new): it opens the sprite browser, which has no other way in.
-    {"mnuDebug", "&Debug", false, false, true},
-    {"mnuAbout", "&About", false, true, true},
+    {.name = "mnuDebug", .caption = "&Debug", .kind = K::Check, .run = mnuDebug_Click,
+     .enabled = [](const AppState& s) { return s.Loop.StageHasRun; },
+     .checked = [](const AppState& s) { return s.Loop.DebugMode != 0; }},
+    {.name = "mnuAbout", .caption = "&About", .run = mnuAbout_Click},
 };
+// clang-format on
+
+bool CheckedIn(const MenuEntry& entry, const AppState& state) {
+    if (entry.checked) return entry.checked(state);
+    return entry.option != nullptr && state.Options.*entry.option;
+}
+
+MenuItemState ComputeItem(const MenuEntry& entry, const AppState& state) {
+    MenuItemState item;
+    item.Caption = entry.caption;
+    if (entry.liveCaption) {
+        std::string live = entry.liveCaption(state);
+        if (!live.empty()) item.Caption = std::move(live);
+    }
+    item.Checked = CheckedIn(entry, state);
+    item.Enabled = entry.enabled == nullptr || entry.enabled(state);
+    item.Visible = entry.visible == nullptr || entry.visible(state);
+    item.Shortcut = entry.shortcut;
+    item.AccessKey = entry.access;
+    item.Parent = entry.parent;
+    item.Kind = entry.kind;
+    return item;
+}
 
 }  // namespace
 
-MenuModel::MenuModel() {
-    for (const auto& item : kInitialItems) {
-        m_items[item.name] = MenuItemState{item.caption, item.checked, item.enabled, item.visible,
-                                           item.shortcut, item.access, item.parent};
-        if (*item.parent != 0) m_submenus.insert(item.parent);
-        m_order.emplace_back(item.name);
-    }
+std::span<const MenuEntry> MenuTable() {
+    return kMenuTable;
 }
 
-MenuItemState& MenuModel::Item(const std::string& name) {
-    auto it = m_items.find(name);
-    if (it == m_items.end()) throw std::out_of_range("unknown menu item " + name);
-    return it->second;
+const MenuEntry* FindMenuEntry(std::string_view name) {
+    for (const MenuEntry& entry : kMenuTable)
+        if (name == entry.name) return &entry;
+    return nullptr;
+}
+
+const MenuEntry* FindConfigEntry(std::string_view key) {
+    const std::string lower = text::Lower(std::string(key));
+    for (const MenuEntry& entry : kMenuTable)
+        if (*entry.configKey != 0 && text::Lower(entry.configKey) == lower) return &entry;
+    return nullptr;
+}
+
+std::string ConfigValue(const MenuEntry& entry, const AppState& state) {
+    if (entry.configText) return entry.configText(state);
+    return CheckedIn(entry, state) ? "True" : "False";
+}
+
+bool RunMenuEntry(const MenuEntry& entry, AppState& state) {
+    if (entry.run) {
+        entry.run(state);
+        return true;
+    }
+    if (entry.option == nullptr) return false;
+    state.Options.*entry.option = !(state.Options.*entry.option);
+    return true;
+}
+
+MenuModel::MenuModel() : MenuModel(AppState{}) {}
+
+MenuModel::MenuModel(const AppState& state) {
+    m_items.reserve(std::size(kMenuTable));
+    for (const MenuEntry& entry : kMenuTable) m_items.push_back(ComputeItem(entry, state));
 }
 
 const MenuItemState& MenuModel::Item(const std::string& name) const {
-    auto it = m_items.find(name);
-    if (it == m_items.end()) throw std::out_of_range("unknown menu item " + name);
-    return it->second;
+    const MenuEntry* entry = FindMenuEntry(name);
+    if (entry == nullptr) throw std::out_of_range("unknown menu item " + name);
+    return m_items[static_cast<size_t>(entry - kMenuTable)];
 }
 
-bool MenuModel::Toggle(const std::string& name) {
-    auto& item = Item(name);
-    item.Checked = !item.Checked;
-    Touch();
-    return item.Checked;
+bool MenuModel::IsSubmenu(const std::string& name) const {
+    const MenuEntry* entry = FindMenuEntry(name);
+    return entry != nullptr && entry->kind == MenuKind::Submenu;
+}
+
+const std::vector<std::string>& MenuModel::Order() {
+    static const std::vector<std::string> order = [] {
+        std::vector<std::string> names;
+        for (const MenuEntry& entry : kMenuTable) names.emplace_back(entry.name);
+        return names;
+    }();
+    return order;
 }
 
 }  // namespace qb

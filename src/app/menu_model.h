@@ -1,57 +1,105 @@
 #pragma once
-// Caption, check mark, enabled and visible state of every menu item, keyed by the item's control
-// name. The Qt menu bar renders this state; commands change it.
-#include <map>
-#include <set>
+// The command table behind the menus: each item declared once (name, caption, kind, key, what it
+// runs, when it is enabled, checked and visible, and the setting it stores in the configuration).
+// The menu model the Qt menu bar renders is computed from the table and AppState, so no check mark
+// or enabled flag is ever stored and none can go stale.
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qb {
+
+struct AppState;
+struct Options;
+
+// The menus' own state: the recent-file items. Item 1 is the most recent; the separator (item 0) is
+// visible while any exist.
+struct MenuState {
+    std::vector<std::string> RecentFiles;
+};
+
+enum class MenuKind {
+    Command,
+    Check,      // a check mark that follows a setting or a state
+    Radio,      // one of a group in a submenu: exactly one is checked
+    DropDown,   // a drop-down menu of the bar: the items after it sit in it
+    Submenu,    // opens the items that name it as their parent
+    Separator,  // a line ("-")
+};
+
+struct MenuEntry {
+    const char* name;     // the control name (mnuInfo), also the Qt object name
+    const char* caption;  // as the window holds it; "&" marks the access key
+    MenuKind kind = MenuKind::Command;
+    // The key that runs the item wherever the window has the keyboard, in Qt's portable key text
+    // ("Ctrl+O"); shown beside the caption. None of them may be one of the keys the stage view polls
+    // (arrows, Z, A, ".", "[", "]", Escape, Delete, Insert, Pause): a shortcut takes its key first.
+    const char* shortcut = "";
+    // Latin access key shown after a caption whose own mark cannot be typed (a blank or a Chinese
+    // character), as "(&O)".
+    char access = 0;
+    // The submenu the item sits in; empty for the two drop-down menus and the bar.
+    const char* parent = "";
+    // What a click runs; null: nothing (the item is only shown). A Check item bound to an option
+    // without a command of its own toggles the option.
+    void (*run)(AppState&) = nullptr;
+    bool (*enabled)(const AppState&) = nullptr;  // null: always
+    bool (*checked)(const AppState&) = nullptr;  // null: the option's value, or never
+    bool (*visible)(const AppState&) = nullptr;  // null: always
+    // A caption that follows the state (empty: the given caption); null: the given caption.
+    std::string (*liveCaption)(const AppState&) = nullptr;
+    // The setting the check mark shows, when it is one of Options' switches.
+    bool Options::*option = nullptr;
+    // The key of the configuration line that stores the item's setting ("Info"), or empty. A switch
+    // is stored as True/False; other settings give their own text and reading.
+    const char* configKey = "";
+    std::string (*configText)(const AppState&) = nullptr;
+    // Reads the line's value (lower case, as the definition reader gives it).
+    void (*configRead)(AppState&, const std::string& value) = nullptr;
+};
+
+// The items in menu-bar order.
+std::span<const MenuEntry> MenuTable();
+// The item of this name, or null.
+const MenuEntry* FindMenuEntry(std::string_view name);
+// The item whose setting the configuration stores under this key (any letter case), or null.
+const MenuEntry* FindConfigEntry(std::string_view key);
+// The item's configuration value as the file writes it.
+std::string ConfigValue(const MenuEntry& entry, const AppState& state);
+// Runs the item's command; false for an item that runs nothing.
+bool RunMenuEntry(const MenuEntry& entry, AppState& state);
 
 struct MenuItemState {
     std::string Caption;
     bool Checked = false;
     bool Enabled = true;
     bool Visible = true;
-    // The item's key in Qt's portable key text ("Ctrl+O", "F5"), or empty: the one place menus and
-    // keys learn it from.
     std::string Shortcut;
-    // Latin letter to offer as the access key where the caption's own mark cannot be typed, or 0.
     char AccessKey = 0;
-    // Name of the submenu the item sits in, or empty.
     std::string Parent;
+    MenuKind Kind = MenuKind::Command;
+    bool operator==(const MenuItemState&) const = default;
 };
 
+// Caption, check mark, enabled and visible state of every item, computed from the state: what the
+// menus show now. The window computes it once per event-loop turn and renders what differs.
 class MenuModel {
 public:
+    // The menus of a program that has not started (a fresh AppState).
     MenuModel();
-    MenuItemState& Item(const std::string& name);
+    explicit MenuModel(const AppState& state);
     const MenuItemState& Item(const std::string& name) const;
-    bool Has(const std::string& name) const { return m_items.count(name) != 0; }
+    bool Has(const std::string& name) const { return FindMenuEntry(name) != nullptr; }
     bool Checked(const std::string& name) const { return Item(name).Checked; }
-    void SetChecked(const std::string& name, bool on) { Item(name).Checked = on; Touch(); }
-    // Toggles the check mark and answers the new state.
-    bool Toggle(const std::string& name);
-    void SetEnabled(const std::string& name, bool on) { Item(name).Enabled = on; Touch(); }
-    void SetVisible(const std::string& name, bool on) { Item(name).Visible = on; Touch(); }
-    void SetCaption(const std::string& name, const std::string& caption) { Item(name).Caption = caption; Touch(); }
     // True for an item that only opens a submenu of other items.
-    bool IsSubmenu(const std::string& name) const { return m_submenus.count(name) != 0; }
+    bool IsSubmenu(const std::string& name) const;
     // Item names in menu-bar order.
-    const std::vector<std::string>& Order() const { return m_order; }
-
-    // Recent files: item 1 is the most recent. The separator (item 0) is visible while any exist.
-    std::vector<std::string> RecentFiles;
-
-    // Bumped on every change so that a view can tell when to refresh.
-    unsigned Revision() const { return m_revision; }
-    void Touch() { ++m_revision; }
+    static const std::vector<std::string>& Order();
+    bool operator==(const MenuModel&) const = default;
 
 private:
-    std::map<std::string, MenuItemState> m_items;
-    std::vector<std::string> m_order;
-    std::set<std::string> m_submenus;
-    unsigned m_revision = 0;
+    std::vector<MenuItemState> m_items;  // in table order
 };
 
 }  // namespace qb

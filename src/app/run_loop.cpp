@@ -29,10 +29,8 @@ int64_t MicrosToCounts(int64_t micros, int64_t frequency) {
 }
 
 void EnterFullScreenIfWished(AppState& state) {
-    if (state.bMakeFullScreen == 255 && state.bFullScreen != 1 && state.bRunning == 1) {
-        state.Menus.SetChecked("mnuFS", false);
-        mnuFS_Click(state);  // checks the item and switches, now that a stage runs
-    }
+    if (state.bMakeFullScreen == 255 && state.bFullScreen != 1 && state.bRunning == 1)
+        SwitchFullScreen(state, true);  // now that a stage runs
 }
 
 }  // namespace
@@ -129,8 +127,8 @@ void WaitForFrame(AppState& state) {
 
 FrameOptions CurrentFrameOptions(const AppState& state) {
     FrameOptions options;
-    options.Info = state.Menus.Checked("mnuInfo");
-    options.DebugBG = state.Menus.Checked("mnuDebugBG");
+    options.Info = state.Options.Info;
+    options.DebugBG = state.Options.DebugBG;
     options.DebugMode = state.Loop.DebugMode;
     options.FpsLimit = PacedFpsLimit(state.Loop.FpsLimit, state.Loop.Speed);
     options.Paused = state.Loop.Paused == 255;
@@ -200,14 +198,12 @@ void RunStage(AppState& state) {
     const bool paused = state.Loop.Paused == 255;
     if (state.ports.ui) state.ports.ui->SetCaption(StageCaption(state.Stage.StageName, paused));
     if (paused) state.Loop.StepPending = true;
-    state.Menus.SetEnabled("mnuDebug", true);
-    // Full screen is offered while a stage runs (the stage parse disables the item again).
-    state.Menus.SetEnabled("mnuFS", true);
+    state.Loop.StageHasRun = true;
     EnterFullScreenIfWished(state);
     if (state.Loop.PerfFrequency <= 0) state.Loop.PerfFrequency = clock.Frequency();
     state.Loop.InRunLoop = true;
     // A close requested while the stage loaded (a message box services messages) still ends it.
-    state.Loop.ExitLoop = state.Window.tmrExitEnabled;
+    state.Loop.ExitLoop = TimerActive(state, TimerId::Exit);
     state.Loop.LastPresent = clock.Counter();
 
     while (!state.Loop.ExitLoop) {

@@ -28,21 +28,10 @@ constexpr int kVersionMajor = QB_VERSION_MAJOR;
 constexpr int kVersionMinor = QB_VERSION_MINOR;
 constexpr int kVersionRevision = QB_VERSION_PATCH;
 
-// Which of the menu items that the window holds hidden are offered: mouse scrolling and Deform work
-// (they only need their check marks), the Debug item stays hidden until the sprite browser it opens
-// exists, and Reset and Install have no command.
-void ShowOptionalMenuItems(MenuModel& menus) {
-    menus.SetVisible("mnuMScroll", true);
-    menus.SetEnabled("mnuMScroll", true);
-    menus.SetVisible("mnuDeform", true);
-    menus.SetEnabled("mnuDeform", true);
-    menus.SetVisible("mnuReset", false);
-}
-
 void SizeWindowForList(AppState& state) {
-    if (state.Window.StageListShown == 255) {
+    if (state.Options.StageListShown == 255) {
         // The stage-list command shows the list and sets the flag back to 255.
-        state.Window.StageListShown = 0;
+        state.Options.StageListShown = 0;
         mnuStageList_Click(state);
     } else {
         ApplyWindowGeometry(state);
@@ -87,21 +76,21 @@ std::string StagesFolder(const AppState& state) {
 }
 
 std::pair<int, int> ClientSizeFor(const AppState& state) {
-    int width = kViewWidth * state.Window.ViewScale;
-    if (state.Window.StageListShown == 255 && state.ports.ui) width += state.ports.ui->StageListWidth();
-    return {width, kViewHeight * state.Window.ViewScale};
+    int width = kViewWidth * state.Options.ViewScale;
+    if (state.Options.StageListShown == 255 && state.ports.ui) width += state.ports.ui->StageListWidth();
+    return {width, kViewHeight * state.Options.ViewScale};
 }
 
 void ApplyWindowGeometry(AppState& state) {
     Ui& ui = *state.ports.ui;
     const auto [width, height] = ClientSizeFor(state);
     ui.SetClientSize(width, height);
-    if (state.Window.StageListShown == 255) {
+    if (state.Options.StageListShown == 255) {
         // Beside the view, one pixel down, as high as the view.
-        ui.SetStageListGeometry(kViewWidth * state.Window.ViewScale, 1, ui.StageListWidth(),
-                                kViewHeight * state.Window.ViewScale);
+        ui.SetStageListGeometry(kViewWidth * state.Options.ViewScale, 1, ui.StageListWidth(),
+                                kViewHeight * state.Options.ViewScale);
     }
-    ui.SetStageListVisible(state.Window.StageListShown == 255);
+    ui.SetStageListVisible(state.Options.StageListShown == 255);
     OfferFittingScales(state);
 }
 
@@ -138,21 +127,23 @@ static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
     state.Window.FirstActivate = 255;
     state.Window.ShowIntro = 255;
     state.Loop.PerfFrequency = state.ports.clock ? state.ports.clock->Frequency() : 0;
-    ShowOptionalMenuItems(state.Menus);
+    // The menu items the window holds hidden that are offered (mouse scrolling and Deform only need
+    // their check marks; Reset has no command): see app/menu_model.cpp.
+    state.Window.Loaded = true;
 
     LoadConfig(state);
     if (state.CharSettings.CharRequested == 255) {
         // "Char = True": the use command runs once, as if clicked (it asks for a character when
-        // none is chosen). Its check mark carries the setting from here on.
+        // none is chosen). CharEnabled carries the setting from here on.
         state.CharSettings.CharRequested = 0;
         mnuChar_Click(state);
     }
     LoadFilestoList(state.Stages, ui, StagesFolder(state), ".def");
 
     state.Loop.FpsLimit = 60;
-    state.Menus.SetCaption("mnuFPS", "FPS Limiter (" + std::to_string(state.Loop.FpsLimit) + " fps)");
+    state.Loop.LimitShown = state.Loop.FpsLimit;
 
-    SetViewScale(state, state.Window.ViewScale);
+    SetViewScale(state, state.Options.ViewScale);
     SizeAndCenter(state);
 
     if (!a_allegro_init()) {
@@ -192,16 +183,15 @@ void CloseRequest(AppState& state) {
 void StopRequest(AppState& state) {
     state.Loop.AboutRunning = false;
     state.Loop.ExitLoop = true;
-    state.Window.tmrExitEnabled = true;
+    StartTimer(state, TimerId::Exit);
 }
 
 void TmrStartTick(AppState& state) {
     // The old loop has not returned yet, or a load is under way: try again on the next tick.
     if (state.Loop.InRunLoop || LoadInProgress(state)) return;
-    state.Window.tmrStartEnabled = false;
+    StopTimer(state, TimerId::Start);
     // A close asked for before the start came due wins: the shutdown must not wait for a new loop.
-    if (state.Loop.StartPending != 1 || state.Window.tmrExitEnabled) return;
-    state.Loop.StartPending = 0;
+    if (TimerActive(state, TimerId::Exit)) return;
     if (!Trapped(state, "Main", "RunStage", [&] { RunStage(state); })) {
         // Whatever escaped the frame ends this stage, not the program.
         state.Loop.InRunLoop = false;
@@ -211,7 +201,7 @@ void TmrStartTick(AppState& state) {
 
 void TmrExitTick(AppState& state) {
     if (state.Loop.InRunLoop || LoadInProgress(state)) return;
-    state.Window.tmrExitEnabled = false;
+    StopTimer(state, TimerId::Exit);
     Trapped(state, "Main", "Shutdown", [&] { Shutdown(state); });
     if (state.ports.ui) state.ports.ui->Quit();
 }
@@ -220,7 +210,7 @@ void TmrDropTick(AppState& state) {
     // The drop (or a second start's hand-over) is opened once the load has finished and no box about
     // the stage on screen waits for its answer.
     if (StageHeld(state)) return;
-    state.Window.tmrDropEnabled = false;
+    StopTimer(state, TimerId::Drop);
     if (state.Window.DroppedFile.empty()) return;
     const std::string path = state.Window.DroppedFile;
     state.Window.DroppedFile.clear();
@@ -232,8 +222,8 @@ void Shutdown(AppState& state) {
     state.Loop.ShutdownDone = true;
     state.Loop.AboutRunning = false;
     state.Loop.ExitLoop = true;
-    state.Window.tmrStartEnabled = false;
-    state.Window.tmrDropEnabled = false;
+    StopTimer(state, TimerId::Start);
+    StopTimer(state, TimerId::Drop);
     if (state.bFullScreen == 1) LeaveFullScreen(state);
     UnloadStuff(state);
     ReleaseTestChar(state);

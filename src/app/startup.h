@@ -4,14 +4,16 @@
 // What the front end does:
 //  1. Fill AppState::ports, ProgramDir (the executable's folder) and Dirs (FindDataDirs), take the
 //     single-instance lock in Dirs.Config, then call FormLoad(state, alreadyRunning). When it answers false, end the program at once.
-//  2. Render the menus (state.Menus), the stage list (state.Stages), the error log text
-//     (state.Log), and apply the geometry the core sets through the Ui port.
+//  2. Render the menus (MenuModel(state), app/menu_model.h; a click runs MenuCommand), the stage
+//     list (state.Stages), the error log text (state.Log), and apply the geometry the core sets
+//     through the Ui port. Render again whenever the core may have changed them: once per turn
+//     of the event loop and after each presented frame.
 //  3. On the window's first activation call FormActivate.
-//  4. Mirror the three timer flags: while state.Window.tmrStartEnabled is true call TmrStartTick every
-//     1 ms; likewise tmrExitEnabled → TmrExitTick and tmrDropEnabled → TmrDropTick. The handlers
-//     clear their flag themselves; re-check the flags after every call (a tick may run the whole
-//     run loop, during which commands change them). A tick that arrives while the run loop is
-//     running does nothing and keeps its timer enabled.
+//  4. Supply the Timers port (ports.timers): while the core keeps TimerId::Start active call
+//     TmrStartTick every interval; likewise Exit → TmrExitTick and Drop → TmrDropTick. The handlers
+//     stop their timer themselves (a tick may run the whole run loop, during which commands start
+//     and stop timers). A tick that arrives while the run loop is running does nothing and keeps
+//     its timer running.
 //  5. On the window's close request call CloseRequest and refuse the close; the shutdown happens in
 //     TmrExitTick, which calls Ui::Quit when it has finished.
 #include <string>
@@ -54,19 +56,19 @@ std::pair<int, int> ClientSizeFor(const AppState& state);
 // when no MUGEN directory is known.
 std::string StagesFolder(const AppState& state);
 
-// The close request (window close button, mnuExit): ends the run loop and enables tmrExit.
+// The close request (window close button, mnuExit): ends the run loop and starts tmrExit.
 void CloseRequest(AppState& state);
 // A stop signal (a logout, kill): CloseRequest without the question about unwritten edits. Nobody is
 // there to answer it, and its Cancel would keep the program up until the session kills it unsaved;
 // the edits go as with Discard, the user's stage file is not written unasked.
 void StopRequest(AppState& state);
 
-// tmrStart: when the run loop is not running, disables itself and runs RunStage if a start is
-// pending.
+// tmrStart: when the run loop is not running, stops itself and runs RunStage (unless a close was
+// asked for meanwhile).
 void TmrStartTick(AppState& state);
 // tmrExit: when the run loop is not running, performs Shutdown and calls Ui::Quit.
 void TmrExitTick(AppState& state);
-// tmrDrop: opens the dropped stage (OpenStage disables the timer).
+// tmrDrop: opens the dropped stage (OpenStage stops the timer).
 void TmrDropTick(AppState& state);
 
 // The shutdown proper: UnloadStuff, the test character's release, SaveConfig (a failed write is told, never fatal), the

@@ -33,30 +33,21 @@ void OfferFittingScales(AppState& state) {
     if (!state.ports.ui) return;
     Ui& ui = *state.ports.ui;
     const auto [width, height] = ui.ScreenSize();
-    const int largest = LargestScreenScale(width, height);
-    for (int s = 1; s <= 4; ++s) {
-        const std::string item = "mnuScale" + std::to_string(s);
-        if (state.Menus.Item(item).Enabled != (s <= largest)) state.Menus.SetEnabled(item, s <= largest);
-    }
+    state.Window.LargestScale = LargestScreenScale(width, height);
 }
 
 int ClientResized(AppState& state, int clientWidth, int clientHeight) {
     const int listWidth =
-        state.Window.StageListShown == 255 && state.ports.ui ? state.ports.ui->StageListWidth() : 0;
+        state.Options.StageListShown == 255 && state.ports.ui ? state.ports.ui->StageListWidth() : 0;
     const int scale = FitViewScale(clientWidth, clientHeight, listWidth);
-    if (scale <= 4) state.Window.ViewScale = scale;
-    for (int s = 1; s <= 4; ++s) {
-        const std::string item = "mnuScale" + std::to_string(s);
-        if (state.Menus.Checked(item) != (s == scale)) state.Menus.SetChecked(item, s == scale);
-    }
+    if (scale <= 4) state.Options.ViewScale = scale;
+    state.Window.ShownScale = scale <= 4 ? scale : 0;
     return scale;
 }
 
 void SetLanguage(AppState& state, const std::string& language) {
     const bool english = text::Lower(language) == kLanguageEnglish;
-    state.Window.Language = english ? kLanguageEnglish : kLanguageGiven;
-    state.Menus.SetChecked("mnuLanguageZh", !english);
-    state.Menus.SetChecked("mnuLanguageEn", english);
+    state.Options.Language = english ? kLanguageEnglish : kLanguageGiven;
 }
 
 std::string DesktopLanguage(const std::string& lcAll, const std::string& lcMessages, const std::string& lang,

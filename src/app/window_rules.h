@@ -24,7 +24,8 @@ int FitViewScale(int clientWidth, int clientHeight, int listWidth);
 inline constexpr int kWindowChromeWidth = 16;
 inline constexpr int kWindowChromeHeight = 80;
 int LargestScreenScale(int screenWidth, int screenHeight);
-// Enables the scale items whose window fits the screen the main window is on (1x always).
+// Records the largest scale whose window fits the screen the main window is on: the scale items
+// beyond it are offered no more (1x always is).
 void OfferFittingScales(AppState& state);
 
 // The client area now has this size (the user resized the window, or the core did): answers the

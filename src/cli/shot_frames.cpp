@@ -79,8 +79,8 @@ int RunFrames(AppState& state, const Options& options) {
         }
     }
 
-    if (options.infoOverlay) state.Menus.SetChecked("mnuInfo", true);
-    if (options.debugBg) state.Menus.SetChecked("mnuDebugBG", true);
+    if (options.infoOverlay) state.Options.Info = true;
+    if (options.debugBg) state.Options.DebugBG = true;
     if (!state.BackBuffer) state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
     BITMAP* backBuffer = state.BackBuffer.get();
     if (!backBuffer) {

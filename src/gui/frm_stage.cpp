@@ -1,5 +1,6 @@
 #include "gui/frm_stage.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -34,19 +35,6 @@
 namespace qb::gui {
 
 namespace {
-
-// Items whose check mark is a setting or a state the user sees.
-const char* const kCheckItems[] = {
-    "mnuFS",   "mnuScale1",  "mnuScale2", "mnuScale3",  "mnuScale4", "mnuMusic", "mnuChar",  "mnuFPS",
-    "mnuInfo", "mnuMScroll", "mnuDeform", "mnuDebugBG", "mnuError",  "mnuPause", "mnuDebug", "mnuStageList",
-    "mnuSnapshotPng", "mnuSpeed25", "mnuSpeed50", "mnuSpeed100", "mnuSpeed200", "mnuSpeed400",
-    "mnuLanguageZh", "mnuLanguageEn",
-    "mnuAutoReload"};
-
-bool IsCheckItem(const std::string& name) {
-    return std::any_of(std::begin(kCheckItems), std::end(kCheckItems),
-                       [&](const char* n) { return name == n; });
-}
 
 // The first item that stands on the menu bar itself rather than in one of the two drop-down menus.
 constexpr const char* kFirstBarItem = "mnuStageList";
@@ -111,7 +99,6 @@ FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys)
         lstStages_Click(m_state, m_lstStages->row(item));
         // The click moved the widget's highlight; a refused stage leaves the core's where it was.
         RefreshStageList();
-        Sync();
     });
 
     // The scroll bar lies outside the client area, as in the window's original layout: present and
@@ -121,39 +108,21 @@ FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys)
     m_hscHScroll->setFocusPolicy(Qt::NoFocus);
     m_hscHScroll->setRange(-kViewWidth, kViewWidth);
     m_hscHScroll->hide();
-    connect(m_hscHScroll, &QScrollBar::valueChanged, this, [this](int value) {
-        hscHScroll_Change(m_state, value);
-        Sync();
-    });
-    connect(m_hscHScroll, &QScrollBar::sliderMoved, this, [this](int value) {
-        hscHScroll_Scroll(m_state, value);
-        Sync();
-    });
+    connect(m_hscHScroll, &QScrollBar::valueChanged, this, [this](int value) { hscHScroll_Change(m_state, value); });
+    connect(m_hscHScroll, &QScrollBar::sliderMoved, this, [this](int value) { hscHScroll_Scroll(m_state, value); });
 
-    auto makeTimer = [this](const char* name) {
-        auto* timer = new QTimer(this);
-        timer->setObjectName(QString::fromLatin1(name));
-        timer->setInterval(1);
-        connect(timer, &QTimer::timeout, this, [this, name] { OnTimer(name); });
-        return timer;
-    };
-    m_tmrStart = makeTimer("tmrStart");
-    m_tmrExit = makeTimer("tmrExit");
-    m_tmrDrop = makeTimer("tmrDrop");
+    m_timers = std::make_unique<QtTimers>(this, [this](TimerId id) { OnTimer(id); });
+    // Whatever changed the core's state (a command, a tick, a file report), the window shows it
+    // before the event loop next waits; while a stage runs, each presented frame does the same.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            [this] { Refresh(); });
 
-    // Catches model changes made while no command of this window ran (none should, but the
-    // cost of a look every tenth of a second is nothing).
-    m_tmrRefresh = new QTimer(this);
-    m_tmrRefresh->setInterval(100);
-    connect(m_tmrRefresh, &QTimer::timeout, this, [this] { Sync(); });
-    m_tmrRefresh->start();
-
-    m_watcher = std::make_unique<StageWatcher>(m_state, [this] { Sync(); });
+    m_watcher = std::make_unique<StageWatcher>(m_state, nullptr);
 
     BuildMenus();
     SetClientSize(kViewWidth, kViewHeight);
     qApp->installEventFilter(this);
-    Sync();
+    Refresh();
 }
 
 FrmStage::~FrmStage() {
@@ -165,11 +134,7 @@ QAction* FrmStage::MenuAction(const std::string& name) const {
 }
 
 QTimer* FrmStage::Timer(const char* name) const {
-    const std::string n = name;
-    if (n == "tmrStart") return m_tmrStart;
-    if (n == "tmrExit") return m_tmrExit;
-    if (n == "tmrDrop") return m_tmrDrop;
-    return nullptr;
+    return m_timers->Timer(name);
 }
 
 StageView* FrmStage::ActiveView() const {
@@ -180,9 +145,10 @@ StageView* FrmStage::ActiveView() const {
 FrmError& FrmStage::ErrorLogWindow() {
     if (!m_error) {
         m_error = std::make_unique<FrmError>(m_state.Log);
+        // A window closed from its title bar clears its item's mark at once (the item is in view).
         m_error->SetClosedHandler([this] {
             ErrorLogClosed(m_state);
-            Sync();
+            Refresh();
         });
     }
     return *m_error;
@@ -191,13 +157,14 @@ FrmError& FrmStage::ErrorLogWindow() {
 void FrmStage::BuildMenus() {
     QMenu* current = nullptr;
     bool onBar = false;
-    for (const std::string& name : m_state.Menus.Order()) {
+    const MenuModel menus(m_state);
+    for (const std::string& name : MenuModel::Order()) {
         const QString qname = QString::fromStdString(name);
-        const auto& item = m_state.Menus.Item(name);
+        const auto& item = menus.Item(name);
         // A separator's "-" is no text to draw beside its line.
         const QString caption = item.Caption == "-" ? QString() : MenuText(item.Caption, item.AccessKey);
         if (name == kFirstBarItem) onBar = true;
-        if (name == "mnuStage" || name == "mnuOptions") {
+        if (item.Kind == MenuKind::DropDown) {
             current = menuBar()->addMenu(caption);
             current->setObjectName(qname);
             current->menuAction()->setObjectName(qname);
@@ -209,7 +176,7 @@ void FrmStage::BuildMenus() {
         // The items added beyond the given ones start below a line.
         if (name == kFirstAddedOption && current != nullptr) current->addSeparator();
         QMenu* parent = item.Parent.empty() ? current : m_menus.value(QString::fromStdString(item.Parent), nullptr);
-        if (m_state.Menus.IsSubmenu(name) && parent != nullptr) {
+        if (item.Kind == MenuKind::Submenu && parent != nullptr) {
             QMenu* sub = parent->addMenu(caption);
             sub->setObjectName(qname);
             sub->menuAction()->setObjectName(qname);
@@ -228,7 +195,7 @@ void FrmStage::BuildMenus() {
         action->setObjectName(qname);
         if (item.Caption == "-") action->setSeparator(true);
         if (name == "MnuRecentFiles") m_recentAnchor = action;
-        action->setCheckable(IsCheckItem(name));
+        action->setCheckable(item.Kind == MenuKind::Check || item.Kind == MenuKind::Radio);
         if (!item.Shortcut.empty()) {
             // The key comes from the command table, so the menu shows the key that runs it.
             action->setShortcut(QKeySequence(QString::fromStdString(item.Shortcut), QKeySequence::PortableText));
@@ -245,18 +212,20 @@ void FrmStage::BuildMenus() {
     }
 }
 
-void FrmStage::RefreshMenus() {
+void FrmStage::RefreshMenus(const MenuModel& menus) {
     for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
         const std::string name = it.key().toStdString();
-        if (!m_state.Menus.Has(name)) continue;
-        const auto& item = m_state.Menus.Item(name);
+        if (!menus.Has(name)) continue;
+        const auto& item = menus.Item(name);
+        if (m_menusShown && item == m_shownMenus.Item(name)) continue;
         QAction* action = it.value();
         if (!action->isSeparator()) action->setText(MenuText(item.Caption, item.AccessKey));
         if (action->isCheckable()) action->setChecked(item.Checked);
         action->setEnabled(item.Enabled);
         action->setVisible(item.Visible);
     }
-    RefreshRecentFiles();
+    m_shownMenus = menus;
+    m_menusShown = true;
 }
 
 void FrmStage::RefreshRecentFiles() {
@@ -275,15 +244,12 @@ void FrmStage::RefreshRecentFiles() {
         action->setObjectName(QStringLiteral("MnuRecentFiles"));
         action->setProperty("Index", static_cast<int>(i + 1));
         const int index = static_cast<int>(i);
-        connect(action, &QAction::triggered, this, [this, index] {
-            MnuRecentFiles_Click(m_state, index);
-            Sync();
-        });
+        connect(action, &QAction::triggered, this, [this, index] { MnuRecentFiles_Click(m_state, index); });
         m_stageMenu->insertAction(before, action);
         m_recentActions.push_back(action);
     }
     m_recentShown = recent;
-    m_recentAnchor->setVisible(!recent.empty() || m_state.Menus.Item("MnuRecentFiles").Visible);
+    m_recentAnchor->setVisible(!recent.empty());
 }
 
 void FrmStage::RefreshStageList() {
@@ -306,30 +272,17 @@ void FrmStage::RefreshStageList() {
     }
 }
 
-void FrmStage::SyncTimers() {
-    auto mirror = [](QTimer* timer, bool enabled) {
-        if (enabled && !timer->isActive()) timer->start();
-        if (!enabled && timer->isActive()) timer->stop();
-    };
-    mirror(m_tmrStart, m_state.Window.tmrStartEnabled);
-    mirror(m_tmrExit, m_state.Window.tmrExitEnabled);
-    mirror(m_tmrDrop, m_state.Window.tmrDropEnabled);
-}
-
-void FrmStage::Sync() {
-    if (m_syncing) return;
-    m_syncing = true;
-    if (m_language.Current() != m_state.Window.Language) {
+void FrmStage::Refresh() {
+    if (m_refreshing || m_quitting) return;
+    m_refreshing = true;
+    if (m_language.Current() != m_state.Options.Language) {
         // Installing the translation retranslates the open tool windows; the menus render again.
-        m_language.Apply(m_state.Window.Language);
-        m_menuRevision = ~0u;
+        m_language.Apply(m_state.Options.Language);
+        m_menusShown = false;
     }
-    if (m_state.Menus.Revision() != m_menuRevision) {
-        m_menuRevision = m_state.Menus.Revision();
-        RefreshMenus();
-    } else {
-        RefreshRecentFiles();
-    }
+    const MenuModel menus(m_state);
+    if (!m_menusShown || !(menus == m_shownMenus)) RefreshMenus(menus);
+    RefreshRecentFiles();
     if (m_state.Stages.Revision != m_listRevision) {
         m_listRevision = m_state.Stages.Revision;
         RefreshStageList();
@@ -341,28 +294,25 @@ void FrmStage::Sync() {
     }
     if (m_bg && m_bg->isVisible()) m_bg->Refresh();
     if (m_sff && m_sff->isVisible()) m_sff->Refresh();
-    SyncTimers();
     m_watcher->Sync();
-    m_syncing = false;
+    m_refreshing = false;
 }
 
 void FrmStage::RunMenuItem(const std::string& name) {
     MenuCommand(m_state, name);
-    // A check item toggles itself when clicked; the model decides, so render it again in any case.
-    m_menuRevision = ~0u;
-    Sync();
+    // A check item toggles itself when clicked; the model decides, so its mark is rendered again.
+    m_menusShown = false;
+    Refresh();
 }
 
-void FrmStage::OnTimer(const char* name) {
-    const std::string n = name;
-    // A tick may run the whole run loop; the flags are mirrored again afterwards.
-    if (n == "tmrStart")
+void FrmStage::OnTimer(TimerId id) {
+    // A tick may run the whole run loop.
+    if (id == TimerId::Start)
         TmrStartTick(m_state);
-    else if (n == "tmrExit")
+    else if (id == TimerId::Exit)
         TmrExitTick(m_state);
-    else if (n == "tmrDrop")
+    else if (id == TimerId::Drop)
         TmrDropTick(m_state);
-    if (!m_quitting) Sync();
 }
 
 // ---- Geometry --------------------------------------------------------------------------------
@@ -402,7 +352,6 @@ void FrmStage::resizeEvent(QResizeEvent* event) {
     const QSize size = event->size();
     const int barHeight = std::max(0, menuBar()->heightForWidth(size.width()));
     ClientResized(m_state, size.width(), size.height() - barHeight);
-    QTimer::singleShot(0, this, [this] { Sync(); });
 }
 
 std::pair<int, int> FrmStage::ScreenSize() const {
@@ -451,7 +400,7 @@ void FrmStage::SetFullScreen(bool on) {
             for (QAction* action : m_shortcutActions) m_fs->addAction(action);
             m_fs->SetCloseHandler([this] {
                 LeaveFullScreen(m_state);
-                Sync();
+                Refresh();
             });
         }
         QScreen* target = screen();
@@ -490,7 +439,7 @@ void FrmStage::ShowErrorLog(bool visible) {
 void FrmStage::ShowMusicChooser() {
     if (!m_music) {
         m_music = std::make_unique<FrmMusic>(m_state, this);
-        m_music->SetChangedHandler([this] { Sync(); });
+        m_music->SetChangedHandler([this] { Refresh(); });
     }
     m_music->Refresh();
     m_music->show();
@@ -508,7 +457,7 @@ void FrmStage::ShowSpriteBrowser() {
         m_sff = std::make_unique<FrmSff>(m_state.Stage, m_state.Edit.Browser);
         m_sff->SetClosedHandler([this] {
             SpriteBrowserClosed(m_state);
-            Sync();
+            Refresh();
         });
         m_sff->Open();
     }
@@ -520,10 +469,7 @@ void FrmStage::ShowBgEditor() {
     if (!m_bg) {
         m_bg = std::make_unique<FrmBg>(
             m_state.Edit.Fields,
-            [this](const std::string& control) {
-                BgEditorButton(m_state, control);
-                Sync();
-            },
+            [this](const std::string& control) { BgEditorButton(m_state, control); },
             this);
         m_bg->Refresh();
         m_bg->show();
@@ -545,10 +491,7 @@ void FrmStage::ShowBgEditor() {
 
 void FrmStage::Quit() {
     m_quitting = true;
-    m_tmrStart->stop();
-    m_tmrExit->stop();
-    m_tmrDrop->stop();
-    m_tmrRefresh->stop();
+    m_timers->StopAll();
     if (m_error) m_error->hide();
     if (m_sff) m_sff->hide();
     if (m_bg) m_bg->hide();
@@ -562,7 +505,7 @@ void FrmStage::Present(BITMAP* backBuffer) {
                                  ? ElementOutline(m_state.Stage, m_state.Frame, m_state.Edit.SelectedElement)
                                  : std::nullopt);
     ActiveView()->Present(backBuffer);
-    Sync();
+    Refresh();
 }
 
 // ---- Events ----------------------------------------------------------------------------------
@@ -575,7 +518,6 @@ void FrmStage::closeEvent(QCloseEvent* event) {
     // The window goes only once the core's shutdown has run (tmrExit, then Quit).
     event->ignore();
     CloseRequest(m_state);
-    Sync();
 }
 
 void FrmStage::showEvent(QShowEvent* event) {
@@ -583,10 +525,7 @@ void FrmStage::showEvent(QShowEvent* event) {
     if (!m_activated) {
         m_activated = true;
         // The first activation comes after the window is up, as the activation event does.
-        QTimer::singleShot(0, this, [this] {
-            FormActivate(m_state);
-            Sync();
-        });
+        QTimer::singleShot(0, this, [this] { FormActivate(m_state); });
     }
 }
 
@@ -609,7 +548,6 @@ void FrmStage::dropEvent(QDropEvent* event) {
 void FrmStage::DropFiles(const std::vector<std::string>& paths) {
     if (paths.empty()) return;
     FilesDropped(m_state, paths);
-    Sync();
 }
 
 bool FrmStage::OwnsWidget(QObject* object) const {
@@ -635,8 +573,9 @@ bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
             if (!key->isAutoRepeat())
                 m_keys.KeyEvent(key->key(), down, key->modifiers().testFlag(Qt::KeypadModifier));
             if (down && key->key() == Qt::Key_Escape && m_state.bFullScreen == 1) {
+                // The main window comes back with its menus as they are now.
                 LeaveFullScreen(m_state);
-                Sync();
+                Refresh();
             }
             // No control of the window sees a typed key: the stage is steered by polled keys.
             return true;

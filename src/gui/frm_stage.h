@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "app/menu_model.h"
+#include "gui/qt_ui.h"
 #include "gui/stage_view.h"
 #include "gui/translation.h"
 
@@ -76,8 +78,12 @@ public:
     void Quit();
     void Present(BITMAP* backBuffer);
 
-    // Brings every view of the core's state up to date (menus, list, error log, timers).
-    void Sync();
+    // Brings every view of the core's state up to date (menus, list, tool windows, watched files),
+    // rendering only what differs from what is shown. Runs once per event-loop turn and after each
+    // presented frame; the tests call it to look at once.
+    void Refresh();
+    // The core's Timers port: the window's one-shot timers.
+    Timers& TimersPort() { return *m_timers; }
 
     // ---- Parts the tests drive.
     StageView* View() const { return m_view; }
@@ -115,12 +121,11 @@ private:
     void BuildMenus();
     // Places the view and the list in the client area and fits the view's scale to it.
     void LayoutClient();
-    void RefreshMenus();
+    void RefreshMenus(const MenuModel& menus);
     void RefreshRecentFiles();
     void RefreshStageList();
-    void SyncTimers();
     void RunMenuItem(const std::string& name);
-    void OnTimer(const char* name);
+    void OnTimer(TimerId id);
     bool OwnsWidget(QObject* object) const;
 
     AppState& m_state;
@@ -128,10 +133,7 @@ private:
     StageView* m_view = nullptr;
     QListWidget* m_lstStages = nullptr;
     QScrollBar* m_hscHScroll = nullptr;
-    QTimer* m_tmrStart = nullptr;
-    QTimer* m_tmrExit = nullptr;
-    QTimer* m_tmrDrop = nullptr;
-    QTimer* m_tmrRefresh = nullptr;
+    std::unique_ptr<QtTimers> m_timers;
     // Top-level windows without an owner: hiding the main window must not hide them.
     std::unique_ptr<FrmFS> m_fs;
     std::unique_ptr<FrmError> m_error;
@@ -149,11 +151,12 @@ private:
     QMenu* m_stageMenu = nullptr;
     std::vector<QAction*> m_recentActions;
     std::vector<std::string> m_recentShown;
-    unsigned m_menuRevision = ~0u;
+    MenuModel m_shownMenus;
+    bool m_menusShown = false;  // false: render every item again (a new language)
     unsigned m_listRevision = ~0u;
     bool m_activated = false;
     bool m_quitting = false;
-    bool m_syncing = false;
+    bool m_refreshing = false;
 };
 
 }  // namespace qb::gui

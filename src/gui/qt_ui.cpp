@@ -337,4 +337,44 @@ void QtUi::Quit() {
     if (m_window) m_window->Quit();
 }
 
+namespace {
+
+constexpr const char* kTimerNames[] = {"tmrStart", "tmrExit", "tmrDrop"};
+
+}  // namespace
+
+QtTimers::QtTimers(QObject* owner, std::function<void(TimerId)> tick) {
+    for (size_t i = 0; i < m_timers.size(); ++i) {
+        auto* timer = new QTimer(owner);
+        timer->setObjectName(QString::fromLatin1(kTimerNames[i]));
+        const auto id = static_cast<TimerId>(i);
+        QObject::connect(timer, &QTimer::timeout, owner, [tick, id] { tick(id); });
+        m_timers[i] = timer;
+    }
+}
+
+void QtTimers::Start(TimerId id, int intervalMs) {
+    QTimer* timer = m_timers[static_cast<size_t>(id)];
+    timer->setInterval(intervalMs);
+    if (!timer->isActive()) timer->start();
+}
+
+void QtTimers::Stop(TimerId id) {
+    m_timers[static_cast<size_t>(id)]->stop();
+}
+
+bool QtTimers::Active(TimerId id) const {
+    return m_timers[static_cast<size_t>(id)]->isActive();
+}
+
+QTimer* QtTimers::Timer(const std::string& name) const {
+    for (size_t i = 0; i < m_timers.size(); ++i)
+        if (name == kTimerNames[i]) return m_timers[i];
+    return nullptr;
+}
+
+void QtTimers::StopAll() {
+    for (QTimer* timer : m_timers) timer->stop();
+}
+
 }  // namespace qb::gui

@@ -4,7 +4,9 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -104,6 +106,23 @@ private:
     std::function<void(const std::string&)> m_captionSink;
     DialogScript m_script;
     QRect m_boxAnchor;
+};
+
+// The core's Timers port over three QTimers named as the window's timers (tmrStart, tmrExit,
+// tmrDrop). Each timeout calls `tick` with the timer's id; the core's tick handler stops the timer
+// once its work is done.
+class QtTimers : public Timers {
+public:
+    QtTimers(QObject* owner, std::function<void(TimerId)> tick);
+    void Start(TimerId id, int intervalMs) override;
+    void Stop(TimerId id) override;
+    bool Active(TimerId id) const override;
+    // The QTimer behind "tmrStart", "tmrExit" or "tmrDrop", or null.
+    QTimer* Timer(const std::string& name) const;
+    void StopAll();
+
+private:
+    std::array<QTimer*, static_cast<size_t>(TimerId::Count)> m_timers{};  // owned by `owner`
 };
 
 }  // namespace qb::gui

@@ -50,6 +50,7 @@ QuillbackApp::QuillbackApp()
     ports.clock = m_clock.get();
     ports.media = m_media.get();
     ports.sink = &m_sink;
+    ports.timers = &m_window->TimersPort();
 }
 
 namespace {
@@ -74,10 +75,7 @@ void QuillbackApp::RequestStop() {
     if (m_finished) return;
     // The close request first: a command waiting on a box then finds the loop told to end. Not
     // through the window's close, whose question about unwritten edits would be one more box.
-    if (!m_window->Quitting()) {
-        StopRequest(*m_state);
-        m_window->Sync();
-    }
+    if (!m_window->Quitting()) StopRequest(*m_state);
     CancelModalBoxes();
     if (!m_stopTimer) {
         // A command may open another box after the first one went (a refusal, a second question).
@@ -129,11 +127,13 @@ bool QuillbackApp::Start(const StartOptions& options) {
     auto env = [](const char* name) { return qEnvironmentVariable(name).toStdString(); };
     SetLanguage(*m_state, DesktopLanguage(env("LC_ALL"), env("LC_MESSAGES"), env("LANG"),
                                           QLocale::system().name().toStdString()));
-    m_window->Sync();
+    // The boxes of the start appear in that language: the translation goes in before them.
+    m_window->Refresh();
     if (!FormLoad(*m_state, alreadyRunning)) return false;
     if (!alreadyRunning) Listen(serverName);
 
-    m_window->Sync();
+    // The first picture of the window shows the settings just read.
+    m_window->Refresh();
     m_window->show();
     // The keyboard belongs to the stage view from the start: the arrows steer without a click
     // first, and the menus' keys work (they need an active window, which a desktop without a
@@ -141,11 +141,7 @@ bool QuillbackApp::Start(const StartOptions& options) {
     m_window->raise();
     m_window->activateWindow();
     m_window->ActiveView()->setFocus();
-    m_window->Sync();
-    if (!options.argument.empty()) {
-        OpenFromCommandLine(*m_state, options.argument);
-        m_window->Sync();
-    }
+    if (!options.argument.empty()) OpenFromCommandLine(*m_state, options.argument);
     return true;
 }
 
@@ -217,7 +213,6 @@ void QuillbackApp::OpenHandedStage(const std::string& path) {
     front->activateWindow();
     if (path.empty()) return;
     OpenFromCommandLine(*m_state, path);
-    m_window->Sync();
 }
 
 }  // namespace qb::gui

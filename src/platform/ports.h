@@ -185,6 +185,21 @@ public:
     virtual void SleepCounts(int64_t counts) = 0;
 };
 
+// The main window's one-shot timers: tmrStart (starts the opened stage once the old loop has
+// returned), tmrExit (the shutdown) and tmrDrop (opens a dropped or handed-over stage). The core
+// starts and stops them itself; the front end calls the matching tick handler of app/startup.h
+// every interval while one is active.
+enum class TimerId { Start, Exit, Drop, Count };
+
+class Timers {
+public:
+    virtual ~Timers() = default;
+    // Starts the timer (again) with this interval; an active one keeps running with it.
+    virtual void Start(TimerId id, int intervalMs) = 0;
+    virtual void Stop(TimerId id) = 0;
+    virtual bool Active(TimerId id) const = 0;
+};
+
 class MediaBackend {
 public:
     virtual ~MediaBackend() = default;

@@ -89,7 +89,7 @@ TEST(AboutScreen, ARequestWhileItRunsDoesNothingAndClosingTheWindowEndsIt) {
     EXPECT_EQ(presentsAroundReentry, 0);
     EXPECT_LT(f.sink.presents, fullRun / 2);
     EXPECT_FALSE(f.state.Loop.AboutRunning);
-    EXPECT_TRUE(f.state.Window.tmrExitEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Exit));
     EXPECT_EQ(f.state.Chars.AboutGuard, 0);
     EXPECT_TRUE(f.ui.boxes.empty());
 }

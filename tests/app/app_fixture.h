@@ -45,10 +45,11 @@ struct AppFixture {
     FakeClock clock;
     FakeMedia media;
     RecordingSink sink;
+    FakeTimers timers;
     AppState state;
 
     AppFixture() {
-        state.ports = Ports{&ui, &keys, &clock, &media, &sink};
+        state.ports = Ports{&ui, &keys, &clock, &media, &sink, &timers};
         state.ProgramDir = program.Path().string();
         state.Dirs = PortableDataDirs(state.ProgramDir);
         state.Dirs.Temp = temp.Path().string();

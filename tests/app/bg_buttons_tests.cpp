@@ -166,11 +166,11 @@ TEST(BgButtons, ReplacingTheStageAsksBeforeDroppingUnwrittenEdits) {
             command(f.state);
             f.ui.onBox = nullptr;
             if (answer == MsgAnswer::Cancel) {
-                EXPECT_TRUE(f.state.Window.tmrDropEnabled) << name;
+                EXPECT_TRUE(f.timers.Active(TimerId::Drop)) << name;
             }
             ASSERT_FALSE(f.ui.boxes.empty()) << name;
             EXPECT_EQ(f.ui.boxes[0].buttons, MsgButtons::WriteDiscardCancel) << name;
-            const bool goesOn = f.state.bRunning == 0 || f.state.Window.tmrExitEnabled;
+            const bool goesOn = f.state.bRunning == 0 || f.timers.Active(TimerId::Exit);
             EXPECT_EQ(goesOn, answer != MsgAnswer::Cancel) << name << " " << static_cast<int>(answer);
             const bool written = f.mugen.Read("stages/wall.def").find("start = 40,0") != std::string::npos;
             EXPECT_EQ(written, answer == MsgAnswer::Yes) << name;
@@ -198,7 +198,7 @@ TEST(BgButtons, ReplacingTheStageAsksBeforeDroppingUnwrittenEdits) {
         f.ui.boxes.clear();
         StopRequest(f.state);
         EXPECT_TRUE(f.ui.boxes.empty());
-        EXPECT_TRUE(f.state.Window.tmrExitEnabled);
+        EXPECT_TRUE(f.timers.Active(TimerId::Exit));
         EXPECT_EQ(f.mugen.Read("stages/wall.def").find("start = 40,0"), std::string::npos);
     }
     // Nothing unwritten: no question.

@@ -66,23 +66,24 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
     // While the character loads, the Options and Stage menus take no commands.
     bool menusOffWhileLoading = false;
     f.ui.onBox = [&] {
-        menusOffWhileLoading = !f.state.Menus.Item("mnuOptions").Enabled && !f.state.Menus.Item("mnuStage").Enabled;
+        menusOffWhileLoading =
+            !MenuModel(f.state).Item("mnuOptions").Enabled && !MenuModel(f.state).Item("mnuStage").Enabled;
     };
 
     mnuChar_Click(f.state);
-    EXPECT_TRUE(f.state.Menus.Checked("mnuChar"));
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuChar"));
     EXPECT_EQ(f.state.Camera.CharEnabled, 255);
     EXPECT_EQ(f.state.Chars.CharLoaded, 255);
-    EXPECT_EQ(f.state.Menus.Item("mnuChar").Caption, "Use Tester");
+    EXPECT_EQ(MenuModel(f.state).Item("mnuChar").Caption, "Use Tester");
     EXPECT_EQ(f.ui.captions.back(), "S");
-    EXPECT_TRUE(f.state.Menus.Item("mnuOptions").Enabled && f.state.Menus.Item("mnuStage").Enabled);
+    EXPECT_TRUE(MenuModel(f.state).Item("mnuOptions").Enabled && MenuModel(f.state).Item("mnuStage").Enabled);
     EXPECT_EQ(f.Character().X, 160);  // the player-one start (0) in view units
     EXPECT_EQ(f.Character().Y, 200);
     EXPECT_EQ(f.state.Camera.HCamStep, 2);  // the camera keeps pace with the walk
     EXPECT_EQ(f.state.Camera.VCamStep, 4);
 
     mnuChar_Click(f.state);
-    EXPECT_FALSE(f.state.Menus.Checked("mnuChar"));
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuChar"));
     EXPECT_EQ(f.state.Camera.CharEnabled, 0);
     EXPECT_EQ(f.state.Camera.HCamStep, 3);
     EXPECT_EQ(f.state.Camera.VCamStep, 4);
@@ -104,17 +105,17 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
     ASSERT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_NE(f.ui.boxes[0].text.find("animation file missing"), std::string::npos);
     EXPECT_TRUE(menusOffWhileLoading);
-    EXPECT_FALSE(f.state.Menus.Checked("mnuChar"));
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuChar"));
     EXPECT_EQ(f.state.Camera.CharEnabled, 0);
-    EXPECT_EQ(f.state.Menus.Item("mnuChar").Caption, "Use Char");
+    EXPECT_EQ(MenuModel(f.state).Item("mnuChar").Caption, "Use Char");
     EXPECT_EQ(f.state.CharSettings.TestCharPath, "");
     EXPECT_EQ(f.state.Camera.HCamStep, 5);
-    EXPECT_TRUE(f.state.Menus.Item("mnuOptions").Enabled && f.state.Menus.Item("mnuStage").Enabled);
+    EXPECT_TRUE(MenuModel(f.state).Item("mnuOptions").Enabled && MenuModel(f.state).Item("mnuStage").Enabled);
 
     // With no character chosen the use command asks first; cancelling leaves it off.
     mnuChar_Click(f.state);
     EXPECT_EQ(f.ui.openRequests.size(), 1u);
-    EXPECT_FALSE(f.state.Menus.Checked("mnuChar"));
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuChar"));
     EXPECT_EQ(f.state.Camera.CharEnabled, 0);
 }
 
@@ -179,7 +180,7 @@ TEST(TestCharCommands, StageStartPlacesTheCharacterWhichWalksBetweenTheLayers) {
     f.state.Chars.Characters[0].Actions.clear();
     DrawStageFrame(f.state, f.keys, f.clock);
     EXPECT_EQ(f.state.Camera.CharEnabled, 0);
-    EXPECT_FALSE(f.state.Menus.Checked("mnuChar"));
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuChar"));
     EXPECT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_EQ(f.state.bRunning, 1);
 }
@@ -219,7 +220,7 @@ TEST(TestCharCommands, AnotherChoiceReleasesTheLoadedCharacterAtOnce) {
     for (const SpriteEntry& entry : f.Character().Sprites) EXPECT_EQ(entry.Bitmap, nullptr);
     f.Start();
     EXPECT_EQ(f.Character().Name, "Other");
-    EXPECT_EQ(f.state.Menus.Item("mnuChar").Caption, "Use Other");
+    EXPECT_EQ(MenuModel(f.state).Item("mnuChar").Caption, "Use Other");
 
     // While a stage runs the new choice comes into it at once, and the caption is the stage's again.
     ASSERT_TRUE(ChooseTestChar(f.state, f.charPath));
@@ -234,9 +235,9 @@ TEST(TestCharCommands, CharTrueInTheConfigurationSwitchesOnAtStartAndShutdownRel
                                   "\r\nCharName = Tester\r\nChar = True\r\n");
     ASSERT_TRUE(FormLoad(f.state, false));
     EXPECT_TRUE(f.ui.openRequests.empty());
-    EXPECT_TRUE(f.state.Menus.Checked("mnuChar"));
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuChar"));
     EXPECT_EQ(f.state.Camera.CharEnabled, 255);
-    EXPECT_EQ(f.state.Menus.Item("mnuChar").Caption, "Use Tester");
+    EXPECT_EQ(MenuModel(f.state).Item("mnuChar").Caption, "Use Tester");
 
     f.Start();
     EXPECT_EQ(f.state.Chars.CharLoaded, 255);
@@ -250,7 +251,7 @@ TEST(TestCharCommands, CharTrueInTheConfigurationSwitchesOnAtStartAndShutdownRel
     unchosen.program.Write("QB.cfg", "MugeDir = " + unchosen.mugen.Dir() + "\r\nChar = True\r\n");
     ASSERT_TRUE(FormLoad(unchosen.state, false));
     EXPECT_EQ(unchosen.ui.openRequests.size(), 1u);
-    EXPECT_FALSE(unchosen.state.Menus.Checked("mnuChar"));
+    EXPECT_FALSE(MenuModel(unchosen.state).Checked("mnuChar"));
 }
 
 }  // namespace

@@ -36,14 +36,14 @@ TEST(Startup, TitleCaptionsGeometryInTheirOrder) {
     // --version names the same release and the same title as the window.
     EXPECT_EQ(VersionLine("quillback"), "quillback 0.6.7 (" + f.state.AppTitle + ")");
     EXPECT_EQ(f.ui.captions.front(), f.state.AppTitle);
-    EXPECT_EQ(f.state.Menus.Item("mnuFPS").Caption, "FPS Limiter (60 fps)");
+    EXPECT_EQ(MenuModel(f.state).Item("mnuFPS").Caption, "FPS Limiter (60 fps)");
     EXPECT_EQ(f.state.Loop.FpsLimit, 60);
     EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"b"}));
     ASSERT_FALSE(f.ui.clientSizes.empty());
     EXPECT_EQ(f.ui.clientSizes.back(), std::make_pair(640, 480));  // new configurations start at 2x
     EXPECT_FALSE(f.ui.listVisible);
     EXPECT_EQ(f.ui.moves.back(), std::make_pair(960 - 320, 540 - 240));
-    EXPECT_FALSE(f.state.Menus.Item("mnuFS").Enabled);
+    EXPECT_FALSE(MenuModel(f.state).Item("mnuFS").Enabled);
     EXPECT_NE(f.state.BackBuffer, nullptr);
     EXPECT_TRUE(f.ui.boxes.empty());
 }
@@ -56,7 +56,7 @@ TEST(Startup, OneTimesScaleGivesTheDocumentedGeometry) {
     EXPECT_EQ(shown.ui.clientSizes.back(), std::make_pair(320 + 120, 240));
     EXPECT_EQ(shown.ui.listGeometry, (std::array<int, 4>{320, 1, 120, 240}));
     EXPECT_TRUE(shown.ui.listVisible);
-    EXPECT_EQ(shown.state.Window.StageListShown, 255);
+    EXPECT_EQ(shown.state.Options.StageListShown, 255);
     EXPECT_EQ(shown.ui.moves.back(), std::make_pair(960 - 220, 540 - 120));
 
     mnuStageList_Click(shown.state);  // hide
@@ -64,8 +64,8 @@ TEST(Startup, OneTimesScaleGivesTheDocumentedGeometry) {
     EXPECT_FALSE(shown.ui.listVisible);
     SetViewScale(shown.state, 3);
     EXPECT_EQ(shown.ui.clientSizes.back(), std::make_pair(960, 720));
-    EXPECT_TRUE(shown.state.Menus.Checked("mnuScale3"));
-    EXPECT_FALSE(shown.state.Menus.Checked("mnuScale2"));
+    EXPECT_TRUE(MenuModel(shown.state).Checked("mnuScale3"));
+    EXPECT_FALSE(MenuModel(shown.state).Checked("mnuScale2"));
     EXPECT_NE(ConfigText(shown.state).find("Scale = 3\r\n"), std::string::npos);
 }
 
@@ -108,12 +108,12 @@ TEST(Shutdown, WaitsForTheLoopThenSavesOnceAndQuits) {
     mnuExit_Click(f.state);
     EXPECT_TRUE(f.state.Loop.ExitLoop);
     TmrExitTick(f.state);
-    EXPECT_TRUE(f.state.Window.tmrExitEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Exit));
     EXPECT_EQ(f.ui.quitCalls, 0);
     f.state.Loop.InRunLoop = false;
-    f.state.Menus.SetChecked("mnuInfo", true);
+    f.state.Options.Info = true;
     TmrExitTick(f.state);
-    EXPECT_FALSE(f.state.Window.tmrExitEnabled);
+    EXPECT_FALSE(f.timers.Active(TimerId::Exit));
     EXPECT_EQ(f.state.bRunning, 0);
     EXPECT_EQ(f.ui.quitCalls, 1);
     EXPECT_NE(f.program.Read("QB.cfg").find("Info = True"), std::string::npos);
@@ -151,7 +151,7 @@ TEST(OpenStage, RefusedFilesChangeNothing) {
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Exclamation);
     EXPECT_EQ(f.state.bRunning, 1);
     EXPECT_EQ(f.state.StageFile, running);
-    EXPECT_FALSE(f.state.Window.tmrStartEnabled);
+    EXPECT_FALSE(f.timers.Active(TimerId::Start));
     EXPECT_TRUE(f.state.Menus.RecentFiles.empty());
 }
 
@@ -160,8 +160,7 @@ TEST(OpenStage, RefusedFileKeepsAStartThatIsPending) {
     const std::string good = f.AddStage("a", "A");
     OpenStageFile(f.state, good);
     OpenStageFile(f.state, f.mugen.Dir() + "stages/missing.def");
-    EXPECT_EQ(f.state.Loop.StartPending, 1);
-    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Start));
     EXPECT_EQ(f.state.StageFile, good);
 }
 
@@ -175,10 +174,9 @@ TEST(OpenStage, AcceptedFileReleasesTheRunningStageAndGoesOnTop) {
     EXPECT_EQ(f.ui.captions.back(), next);
     EXPECT_EQ(f.state.bRunning, 0);
     EXPECT_TRUE(f.state.Loop.ExitLoop);
-    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
-    EXPECT_EQ(f.state.Loop.StartPending, 1);
+    EXPECT_TRUE(f.timers.Active(TimerId::Start));
     EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{next, "/x/old.def"}));
-    EXPECT_TRUE(f.state.Menus.Item("MnuRecentFiles").Visible);
+    EXPECT_TRUE(MenuModel(f.state).Item("MnuRecentFiles").Visible);
 }
 
 TEST(OpenStage, OpenDialogRequestCancelAndZip) {
@@ -200,12 +198,12 @@ TEST(OpenStage, OpenDialogRequestCancelAndZip) {
     mnuOpen_Click(f.state);
     EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n" + f.mugen.Dir() + "stages/pack.ZIP"}));
     EXPECT_EQ(f.state.StageFile, "/kept.def");
-    EXPECT_FALSE(f.state.Window.tmrStartEnabled);
+    EXPECT_FALSE(f.timers.Active(TimerId::Start));
 
     f.ui.openAnswers = {stage};
     mnuOpen_Click(f.state);
     EXPECT_EQ(f.state.StageFile, stage);
-    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Start));
     mnuOpen_Click(f.state);  // no start folder of its own: opens where the last choice was
     EXPECT_EQ(f.ui.openRequests.back().initialDir, f.mugen.Dir() + "stages/");
 }
@@ -216,12 +214,12 @@ TEST(OpenStage, DropsAndTheCommandLineGoThroughTheDropTimer) {
     const std::string dropped = f.AddStage("b", "B");
     StartRunning(f, running);
     FilesDropped(f.state, {dropped, "/tmp/readme.txt", f.mugen.Dir() + "stages/a.def.bak"});
-    EXPECT_TRUE(f.state.Window.tmrDropEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Drop));
     EXPECT_EQ(f.state.bRunning, 1);  // nothing released before the stage test
     TmrDropTick(f.state);
-    EXPECT_FALSE(f.state.Window.tmrDropEnabled);
+    EXPECT_FALSE(f.timers.Active(TimerId::Drop));
     EXPECT_EQ(f.state.StageFile, dropped);
-    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Start));
 
     AppFixture g;
     const std::string stray = g.mugen.Write("stages/x.def", "[Info]\r\nname = stray\r\n").string();
@@ -235,12 +233,12 @@ TEST(OpenStage, DropsAndTheCommandLineGoThroughTheDropTimer) {
 
     AppFixture h;
     OpenFromCommandLine(h.state, h.AddStage("c", "C"));
-    EXPECT_TRUE(h.state.Window.tmrDropEnabled);
+    EXPECT_TRUE(h.timers.Active(TimerId::Drop));
     TmrDropTick(h.state);
-    EXPECT_TRUE(h.state.Window.tmrStartEnabled);
+    EXPECT_TRUE(h.timers.Active(TimerId::Start));
     OpenFromCommandLine(h.state, "/some/where/pack.zip");
     EXPECT_EQ(h.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/some/where/pack.zip"}));
-    EXPECT_FALSE(h.state.Window.tmrDropEnabled);
+    EXPECT_FALSE(h.timers.Active(TimerId::Drop));
 }
 
 TEST(OpenStage, RecentFileClickPromotesAndOpens) {
@@ -251,14 +249,14 @@ TEST(OpenStage, RecentFileClickPromotesAndOpens) {
     MnuRecentFiles_Click(f.state, 2);
     EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{b, a, "/gone/x.def"}));
     EXPECT_EQ(f.state.StageFile, b);
-    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Start));
 
-    f.state.Window.tmrStartEnabled = false;
+    f.timers.Stop(TimerId::Start);
     MnuRecentFiles_Click(f.state, 2);
     EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/gone/x.def"}));
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Critical);
     EXPECT_EQ(f.state.StageFile, b);
-    EXPECT_FALSE(f.state.Window.tmrStartEnabled);
+    EXPECT_FALSE(f.timers.Active(TimerId::Start));
 }
 
 TEST(OpenStage, ARefusedListEntryKeepsTheHighlightOnTheStageOnScreen) {
@@ -293,7 +291,7 @@ TEST(StageCommands, ReloadKeepsTheStageWhenItsDefinitionIsGoneOrNoStage) {
         EXPECT_EQ(f.BoxTexts()[0].rfind(moved ? "The stage definition\r\n" + def + "\r\nis gone" : "Not a stage!", 0), 0u);
         EXPECT_EQ(f.state.bRunning, 1);
         EXPECT_EQ(f.state.Stage.StageName, "A");
-        EXPECT_FALSE(f.state.Loop.ExitLoop || f.state.Window.tmrStartEnabled);
+        EXPECT_FALSE(f.state.Loop.ExitLoop || f.timers.Active(TimerId::Start));
     }
 }
 
@@ -302,7 +300,7 @@ TEST(StageCommands, ClosingTheSpriteBrowserEndsDebugMode) {
     StartRunning(f, f.AddStage("a", "A"));
     mnuDebug_Click(f.state);
     SpriteBrowserClosed(f.state);
-    EXPECT_FALSE(f.state.Menus.Checked("mnuDebug"));
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuDebug"));
     f.keys.Tap(Key::Pause);
     DrawStageFrame(f.state, f.keys, f.clock);
     EXPECT_EQ(f.state.Loop.Paused, 255) << "the Pause key works again";
@@ -321,7 +319,7 @@ TEST(StageCommands, CloseKeepsTheFileAndShowsBlack) {
     EXPECT_EQ(f.ui.captions.back(), f.state.AppTitle);
     EXPECT_EQ(f.sink.presents, 1);
     EXPECT_EQ(a_getpixel(f.state.BackBuffer.get(), 100, 100), 0);
-    EXPECT_FALSE(f.state.Menus.Item("mnuFS").Enabled);
+    EXPECT_FALSE(MenuModel(f.state).Item("mnuFS").Enabled);
 
     mnuReload_Click(f.state);  // nothing runs: reload asks for a file
     EXPECT_EQ(f.ui.openRequests.size(), 1u);
@@ -448,7 +446,7 @@ TEST(StageCommands, NothingReplacesTheStageWhileDeleteAsks) {
     EXPECT_FALSE(fs::exists(a));
     EXPECT_FALSE(fs::exists(f.mugen.Path() / "stages/a.sff"));  // the stage the question named
     EXPECT_TRUE(fs::exists(b));
-    EXPECT_TRUE(f.state.Window.tmrDropEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Drop));
     TmrDropTick(f.state);  // the hand-over, once the question is answered
     EXPECT_EQ(f.BoxTexts().back(), "Can't find file: \r\n/some/where/pack.zip");
 }
@@ -464,10 +462,10 @@ TEST(StageList, NavigationOpensTheListedFile) {
     EXPECT_EQ(f.state.StageFile, first);  // the listed file, not "a.def"
     mnuStageNext_Click(f.state);
     EXPECT_EQ(f.state.Stages.ListIndex, 1);
-    f.state.Window.tmrStartEnabled = false;
+    f.timers.Stop(TimerId::Start);
     mnuStageNext_Click(f.state);  // last: no wrap
     EXPECT_EQ(f.state.Stages.ListIndex, 1);
-    EXPECT_FALSE(f.state.Window.tmrStartEnabled);
+    EXPECT_FALSE(f.timers.Active(TimerId::Start));
     mnuR_Click(f.state, 0.2);
     EXPECT_EQ(f.state.Stages.ListIndex, 0);
     // The highlight follows the stage however it was opened and however its path is spelled.
@@ -495,7 +493,7 @@ TEST(Options, FullScreenWhileAStageRunsAndBack) {
     f.state.StageFile = f.AddStage("a", "A");
     f.EndLoopAtDoEvents(2);
     RunStage(f.state);
-    ASSERT_TRUE(f.state.Menus.Item("mnuFS").Enabled);
+    ASSERT_TRUE(MenuModel(f.state).Item("mnuFS").Enabled);
     f.keys.Tap(Key::Escape);  // pressed before: does not count
     mnuFS_Click(f.state);
     RunPass(f.state);
@@ -508,7 +506,7 @@ TEST(Options, FullScreenWhileAStageRunsAndBack) {
     f.keys.Tap(Key::Escape);
     RunPass(f.state);
     EXPECT_EQ(f.state.bFullScreen, 0);
-    EXPECT_FALSE(f.state.Menus.Checked("mnuFS"));
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuFS"));
     EXPECT_EQ(f.ui.fullScreenCalls, (std::vector<bool>{true, false}));
     EXPECT_EQ(f.ui.moves.back(), std::make_pair(200, 150));
 }
@@ -517,7 +515,7 @@ TEST(Options, FpsLimiterAsksForTheLimit) {
     AppFixture f;
     mnuFPS_Click(f.state);  // checked at start: turns it off
     EXPECT_EQ(f.state.Loop.FpsLimit, 0);
-    EXPECT_FALSE(f.state.Menus.Checked("mnuFPS"));
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuFPS"));
     // Whole numbers 1 to 1000 turn it on; anything else leaves it off with the limit it had.
     const std::pair<const char*, int> answers[] = {{"30", 30},  {" 1000 ", 1000}, {"1", 1},   {"30.5", 0},
                                                    {"0", 0},    {"-5", 0},        {"abc", 0}, {"1001", 0},
@@ -528,15 +526,15 @@ TEST(Options, FpsLimiterAsksForTheLimit) {
         mnuFPS_Click(f.state);
         EXPECT_EQ(f.ui.inputPrompts.back(), "Max FPS?");
         EXPECT_EQ(f.state.Loop.FpsLimit, limit) << answer;
-        EXPECT_EQ(f.state.Menus.Checked("mnuFPS"), limit > 0) << answer;
+        EXPECT_EQ(MenuModel(f.state).Checked("mnuFPS"), limit > 0) << answer;
         if (limit > 0) {
-            EXPECT_EQ(f.state.Menus.Item("mnuFPS").Caption, "FPS Limiter (" + std::to_string(limit) + " fps)");
+            EXPECT_EQ(MenuModel(f.state).Item("mnuFPS").Caption, "FPS Limiter (" + std::to_string(limit) + " fps)");
             mnuFPS_Click(f.state);  // off again
         }
     }
     mnuFPS_Click(f.state);
     mnuFPS_Click(f.state);  // cancelled: stays off
-    EXPECT_FALSE(f.state.Menus.Checked("mnuFPS"));
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuFPS"));
     EXPECT_EQ(f.state.Loop.FpsLimit, 0);
 }
 
@@ -544,15 +542,15 @@ TEST(Options, TogglesNotepadErrorLogAndSnapshot) {
     AppFixture f;
     mnuInfo_Click(f.state);
     mnuDebugBG_Click(f.state);
-    EXPECT_TRUE(f.state.Menus.Checked("mnuInfo"));
-    EXPECT_TRUE(f.state.Menus.Checked("mnuDebugBG"));
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuInfo"));
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuDebugBG"));
 
     mnuError_Click(f.state);
     EXPECT_TRUE(f.ui.errorLogVisible);
     ErrorLogClosed(f.state);
-    EXPECT_FALSE(f.state.Menus.Checked("mnuError"));
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuError"));
     mnuError_Click(f.state);
-    EXPECT_TRUE(f.state.Menus.Checked("mnuError"));
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuError"));
 
     // No stage: the editor starts without a file, and no complaint.
     const size_t boxes = f.ui.boxes.size();

@@ -22,18 +22,18 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     a.state.CharSettings.TestCharName = "Kung Fu Man 2 Turbo";
     a.state.Camera.HCamStep = 1.5f;
     a.state.Camera.VCamStep = 0.5f;
-    a.state.Menus.SetChecked("mnuMusic", false);
-    a.state.Menus.SetChecked("mnuInfo", true);
-    a.state.Menus.SetChecked("mnuDeform", true);
-    a.state.Menus.SetChecked("mnuDebugBG", true);
-    a.state.Window.StageListShown = 255;
-    a.state.Window.ViewScale = 3;
-    a.state.Menus.SetChecked("mnuSnapshotPng", true);
+    a.state.Options.Music = false;
+    a.state.Options.Info = true;
+    a.state.Options.Deform = true;
+    a.state.Options.DebugBG = true;
+    a.state.Options.StageListShown = 255;
+    a.state.Options.ViewScale = 3;
+    a.state.Options.SnapshotPng = true;
     MenuCommand(a.state, "mnuLanguageEn");
     a.state.Window.PositionKnown = true;
     a.state.Window.SavedLeft = -8;
     a.state.Window.SavedTop = 40;
-    a.state.Menus.SetChecked("mnuAutoReload", false);
+    a.state.Options.AutoReload = false;
     a.state.Menus.RecentFiles = {"/D/Stages1 new/x.def", "/d/Ünïcode Á/Temple.DEF", "/a;b/c.def"};
     ASSERT_TRUE(SaveConfig(a.state));
 
@@ -43,24 +43,24 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     EXPECT_EQ(b.state.MugeDir, a.state.MugeDir);
     EXPECT_EQ(b.state.CharSettings.TestCharPath, a.state.CharSettings.TestCharPath);
     EXPECT_EQ(b.state.CharSettings.TestCharName, "Kung Fu Man 2 Turbo");
-    EXPECT_EQ(b.state.Menus.Item("mnuChar").Caption, "Use Kung Fu Man 2 Turbo");
+    EXPECT_EQ(MenuModel(b.state).Item("mnuChar").Caption, "Use Kung Fu Man 2 Turbo");
     EXPECT_FLOAT_EQ(b.state.Camera.HCamStep, 1.5f);
     EXPECT_FLOAT_EQ(b.state.Camera.VCamStep, 0.5f);
-    EXPECT_FALSE(b.state.Menus.Checked("mnuMusic"));
-    EXPECT_TRUE(b.state.Menus.Checked("mnuInfo"));
-    EXPECT_TRUE(b.state.Menus.Checked("mnuDeform"));
-    EXPECT_TRUE(b.state.Menus.Checked("mnuDebugBG"));
-    EXPECT_EQ(b.state.Window.StageListShown, 255);
-    EXPECT_EQ(b.state.Window.ViewScale, 3);
-    EXPECT_TRUE(b.state.Menus.Checked("mnuSnapshotPng"));
-    EXPECT_EQ(b.state.Window.Language, "en");
-    EXPECT_TRUE(b.state.Menus.Checked("mnuLanguageEn"));
-    EXPECT_FALSE(b.state.Menus.Checked("mnuLanguageZh"));
+    EXPECT_FALSE(MenuModel(b.state).Checked("mnuMusic"));
+    EXPECT_TRUE(MenuModel(b.state).Checked("mnuInfo"));
+    EXPECT_TRUE(MenuModel(b.state).Checked("mnuDeform"));
+    EXPECT_TRUE(MenuModel(b.state).Checked("mnuDebugBG"));
+    EXPECT_EQ(b.state.Options.StageListShown, 255);
+    EXPECT_EQ(b.state.Options.ViewScale, 3);
+    EXPECT_TRUE(MenuModel(b.state).Checked("mnuSnapshotPng"));
+    EXPECT_EQ(b.state.Options.Language, "en");
+    EXPECT_TRUE(MenuModel(b.state).Checked("mnuLanguageEn"));
+    EXPECT_FALSE(MenuModel(b.state).Checked("mnuLanguageZh"));
     EXPECT_TRUE(b.state.Window.PositionKnown);
     EXPECT_EQ(std::make_pair(b.state.Window.SavedLeft, b.state.Window.SavedTop), std::make_pair(-8, 40));
-    EXPECT_FALSE(b.state.Menus.Checked("mnuAutoReload"));
+    EXPECT_FALSE(MenuModel(b.state).Checked("mnuAutoReload"));
     EXPECT_EQ(b.state.Menus.RecentFiles, a.state.Menus.RecentFiles);
-    EXPECT_TRUE(b.state.Menus.Item("MnuRecentFiles").Visible);
+    EXPECT_TRUE(MenuModel(b.state).Item("MnuRecentFiles").Visible);
     EXPECT_EQ(b.state.Window.ShowIntro, 0);  // the file always says Intro = False
     EXPECT_TRUE(b.ui.boxes.empty());
     EXPECT_TRUE(b.state.Log.Text().empty());
@@ -84,8 +84,8 @@ TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {
     f.WriteConfig(".31\r\nC:\\Games\\MUGEN\\\r\nInfo = True\r\nStageList = 255\r\n");
     LoadConfig(f.state);
     EXPECT_EQ(f.state.MugeDir, "C:\\Games\\MUGEN\\");
-    EXPECT_FALSE(f.state.Menus.Checked("mnuInfo"));
-    EXPECT_EQ(f.state.Window.StageListShown, 0);
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuInfo"));
+    EXPECT_EQ(f.state.Options.StageListShown, 0);
     EXPECT_TRUE(f.ui.folderPrompts.empty());
 }
 
@@ -126,8 +126,8 @@ TEST(Config, ValueRulesOfTheFlags) {
         ConfigFixture f;
         f.WriteConfig("Version = .67A\r\n" + c.line + "\r\n");
         LoadConfig(f.state);
-        EXPECT_EQ(f.state.Window.StageListShown, c.stageList) << c.line;
-        EXPECT_EQ(f.state.Menus.Checked("mnuMusic"), c.music) << c.line;
+        EXPECT_EQ(f.state.Options.StageListShown, c.stageList) << c.line;
+        EXPECT_EQ(MenuModel(f.state).Checked("mnuMusic"), c.music) << c.line;
     }
 }
 
@@ -144,7 +144,7 @@ TEST(Config, EmptyCharNameStaysEmpty) {
     f.WriteConfig("TestChar = /m/chars/kfm/kfm.def\r\nCharName = \r\n");
     LoadConfig(f.state);
     EXPECT_EQ(f.state.CharSettings.TestCharName, "");
-    EXPECT_EQ(f.state.Menus.Item("mnuChar").Caption, "&使用测试人物");
+    EXPECT_EQ(MenuModel(f.state).Item("mnuChar").Caption, "&使用测试人物");
 }
 
 TEST(Config, EmptyFileIsReportedAndKeepsDefaults) {
@@ -156,8 +156,8 @@ TEST(Config, EmptyFileIsReportedAndKeepsDefaults) {
     EXPECT_NE(f.ui.boxes[0].text.find("Main LoadConfig: "), std::string::npos);
     EXPECT_TRUE(f.ui.folderPrompts.empty());
     EXPECT_EQ(f.state.MugeDir, "");
-    EXPECT_TRUE(f.state.Menus.Checked("mnuMusic"));
-    EXPECT_EQ(f.state.Window.ViewScale, 2);
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuMusic"));
+    EXPECT_EQ(f.state.Options.ViewScale, 2);
 }
 
 TEST(Config, BadNumberIsLoggedAndReadingGoesOn) {
@@ -166,13 +166,13 @@ TEST(Config, BadNumberIsLoggedAndReadingGoesOn) {
     f.WriteConfig(
         "HCamStep = fast\r\nVCamStep = 2\r\nScale = 7\r\nLanguage = fr\r\nLeft = 99999999\r\nTop = 5\r\n");
     LoadConfig(f.state);
-    EXPECT_EQ(f.state.Window.Language, "zh");    // unknown: the captions as given
+    EXPECT_EQ(f.state.Options.Language, "zh");    // unknown: the captions as given
     EXPECT_FALSE(f.state.Window.PositionKnown);  // one sane coordinate is no place
     EXPECT_FLOAT_EQ(f.state.Camera.HCamStep, 3);
     EXPECT_FLOAT_EQ(f.state.Camera.VCamStep, 2);
     EXPECT_NE(f.state.Log.Text().find("HCamStep = fast"), std::string::npos);
-    EXPECT_EQ(f.state.Window.ViewScale, 2);  // out of 1..4: ignored
-    EXPECT_TRUE(f.state.Menus.Checked("mnuAutoReload"));  // files written before it lack the line
+    EXPECT_EQ(f.state.Options.ViewScale, 2);  // out of 1..4: ignored
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuAutoReload"));  // files written before it lack the line
 }
 
 TEST(Config, EightRecentFilesStayEight) {
@@ -193,7 +193,7 @@ TEST(Config, FileNameIsFoundInAnyCaseAndRewrittenInPlace) {
     ConfigFixture f;
     f.program.Write("qb.CFG", "Info = True\r\n");
     LoadConfig(f.state);
-    EXPECT_TRUE(f.state.Menus.Checked("mnuInfo"));
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuInfo"));
     ASSERT_TRUE(SaveConfig(f.state));
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(f.program.Path())) {
@@ -284,7 +284,7 @@ TEST(Config, AnEmptyStoredDirectoryIsNoAnswerAndTheMenuAsksAgain) {
     mnuMugenDir_Click(f.state);
     EXPECT_EQ(f.state.MugeDir, other.Dir());
     EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"dojo"}));
-    EXPECT_EQ(f.state.Menus.Item("mnuMugenDir").Caption, "设置 &MUGEN 目录...");
+    EXPECT_EQ(MenuModel(f.state).Item("mnuMugenDir").Caption, "设置 &MUGEN 目录...");
 }
 
 TEST(Config, AReadOnlyFileIsKeptAndALinkStaysALink) {
@@ -293,7 +293,7 @@ TEST(Config, AReadOnlyFileIsKeptAndALinkStaysALink) {
     ConfigFixture fixed;
     fixed.WriteConfig("Info = True\r\n");
     fs::permissions(fixed.program.Path() / "QB.cfg", fs::perms::owner_read | fs::perms::group_read);
-    fixed.state.Menus.SetChecked("mnuInfo", false);
+    fixed.state.Options.Info = false;
     EXPECT_FALSE(SaveConfig(fixed.state));
     EXPECT_FALSE(SaveConfig(fixed.state));
     EXPECT_EQ(fixed.program.Read("QB.cfg"), "Info = True\r\n");
@@ -305,7 +305,7 @@ TEST(Config, AReadOnlyFileIsKeptAndALinkStaysALink) {
     ConfigFixture linked;
     linked.program.Write("dotfiles/qb.cfg", "Info = False\r\n");
     fs::create_symlink("dotfiles/qb.cfg", linked.program.Path() / "QB.cfg");
-    linked.state.Menus.SetChecked("mnuInfo", true);
+    linked.state.Options.Info = true;
     ASSERT_TRUE(SaveConfig(linked.state));
     EXPECT_TRUE(fs::is_symlink(linked.program.Path() / "QB.cfg"));
     EXPECT_NE(linked.program.Read("dotfiles/qb.cfg").find("Info = True"), std::string::npos);

@@ -68,7 +68,7 @@ TEST(RunSpeed, PacesTheLimiterAtTheSpeedAndTheKeysStopAtTheEnds) {
     for (int s = 0; s < kSpeedCount; ++s) {
         f.state.Loop.FpsLimit = 60;
         ASSERT_TRUE(MenuCommand(f.state, "mnuSpeed" + std::to_string(25 << s)));  // mnuSpeed25 .. mnuSpeed400
-        for (int i = 0; i < kSpeedCount; ++i) EXPECT_EQ(f.state.Menus.Checked(SpeedItemName(i)), i == s);
+        for (int i = 0; i < kSpeedCount; ++i) EXPECT_EQ(MenuModel(f.state).Checked(SpeedItemName(i)), i == s);
         EXPECT_EQ(CurrentFrameOptions(f.state).FpsLimit, 15 << s);  // the shown rate's cap
         const int64_t start = f.state.Loop.LastPresent = f.clock.nowCounts;
         WaitForFrame(f.state);

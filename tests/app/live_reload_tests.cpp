@@ -112,7 +112,7 @@ TEST(LiveReload, ABrokenSaveKeepsTheStageOnScreenAndOpensTheLog) {
         EXPECT_NE(f.Log().find("Reloading test.def failed: "), std::string::npos) << f.Log();
         EXPECT_NE(f.Log().find(c.logged), std::string::npos) << f.Log();
         EXPECT_TRUE(f.ui.errorLogVisible);
-        EXPECT_TRUE(f.state.Menus.Checked("mnuError"));
+        EXPECT_TRUE(MenuModel(f.state).Checked("mnuError"));
         EXPECT_TRUE(f.ui.boxes.empty()) << "no box in front of the editor";
         f.Settle();  // another report tries again: its entries replace the first attempt's
         EXPECT_EQ(f.Log().find("failed"), f.Log().rfind("failed")) << f.Log();
@@ -194,7 +194,7 @@ TEST(LiveReload, UnwrittenEditsAreKeptAgainstAChangeOnDisk) {
             MenuCommand(f.state, "mnuReload");
             ASSERT_EQ(f.ui.boxes.size(), 1u);
             EXPECT_EQ(f.ui.boxes[0].buttons, MsgButtons::WriteDiscardCancel);
-            EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+            EXPECT_TRUE(f.timers.Active(TimerId::Start));
             EXPECT_NE(f.mugen.Read("stages/test.def").find("start = 7,10"), std::string::npos);
         }
     }

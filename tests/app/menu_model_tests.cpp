@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -110,15 +111,132 @@ TEST(DesktopLanguage, ChineseDesktopsKeepTheGivenCaptionsEveryOtherGetsEnglish) 
     SetLanguage(f.state, DesktopLanguage("", "", "en_US.UTF-8", ""));
     f.program.Write("QB.cfg", "MugeDir = " + f.mugen.Dir() + "\r\nLanguage = zh\r\n");
     LoadConfig(f.state);
-    EXPECT_EQ(f.state.Window.Language, "zh");
-    EXPECT_TRUE(f.state.Menus.Checked("mnuLanguageZh"));
+    EXPECT_EQ(f.state.Options.Language, "zh");
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuLanguageZh"));
     // No saved choice: the desktop's stays.
     AppFixture g;
     SetLanguage(g.state, DesktopLanguage("", "", "en_US.UTF-8", ""));
     g.program.Write("QB.cfg", "MugeDir = " + g.mugen.Dir() + "\r\n");
     LoadConfig(g.state);
-    EXPECT_EQ(g.state.Window.Language, "en");
-    EXPECT_TRUE(g.state.Menus.Checked("mnuLanguageEn"));
+    EXPECT_EQ(g.state.Options.Language, "en");
+    EXPECT_TRUE(MenuModel(g.state).Checked("mnuLanguageEn"));
+}
+
+}  // namespace
+}  // namespace qb::test
+
+namespace qb::test {
+namespace {
+
+// Check marks are computed: each follows the state it shows, whoever changed that state.
+TEST(MenuTable, EveryCheckMarkFollowsItsState) {
+    using Set = void (*)(AppState&, bool);
+    const std::map<std::string, Set> cases = {
+        {"mnuFS", [](AppState& s, bool on) { s.bMakeFullScreen = on ? 255 : 0; }},
+        {"mnuChar", [](AppState& s, bool on) { s.Camera.CharEnabled = on ? 255 : 0; }},  // the walker's too
+        {"mnuFPS", [](AppState& s, bool on) { s.Loop.FpsLimit = on ? 30 : 0; }},
+        {"mnuMScroll", [](AppState& s, bool on) { s.Camera.MouseScroll = on ? 255 : 0; }},
+        {"mnuError", [](AppState& s, bool on) { s.Window.ErrorLogShown = on; }},
+        {"mnuPause", [](AppState& s, bool on) { s.Loop.Paused = on ? 255 : 0; }},
+        {"mnuScale3", [](AppState& s, bool on) { s.Window.ShownScale = on ? 3 : 2; }},
+        {"mnuSpeed25", [](AppState& s, bool on) { s.Loop.Speed = on ? 0 : kNormalSpeed; }},
+        {"mnuLanguageEn", [](AppState& s, bool on) { SetLanguage(s, on ? "en" : "zh"); }},
+        {"mnuLanguageZh", [](AppState& s, bool on) { SetLanguage(s, on ? "zh" : "en"); }},
+        {"mnuStageList", [](AppState& s, bool on) { s.Options.StageListShown = on ? 255 : 0; }},
+        {"mnuDebug", [](AppState& s, bool on) { s.Loop.DebugMode = on ? 255 : 0; }},
+    };
+    std::set<std::string> covered;
+    for (const MenuEntry& item : MenuTable()) {
+        if (item.kind != MenuKind::Check && item.kind != MenuKind::Radio) continue;
+        const auto given = cases.find(item.name);
+        if (given == cases.end() && item.option == nullptr) continue;
+        covered.insert(item.name);
+        for (const bool on : {true, false, true}) {
+            AppFixture f;
+            if (given != cases.end())
+                given->second(f.state, on);
+            else
+                f.state.Options.*item.option = on;
+            EXPECT_EQ(MenuModel(f.state).Checked(item.name), on) << item.name;
+        }
+    }
+    // Every item with a mark has a case here: a new one cannot show a mark nobody looked at.
+    for (const MenuEntry& item : MenuTable()) {
+        const std::string_view name = item.name;
+        const bool mark = item.kind == MenuKind::Check || item.kind == MenuKind::Radio;
+        // One scale and one speed stand for their groups, which share one rule.
+        if (mark && name.rfind("mnuScale", 0) != 0 && name.rfind("mnuSpeed", 0) != 0) {
+            EXPECT_EQ(covered.count(item.name), 1u) << item.name;
+        }
+    }
+}
+
+TEST(MenuTable, StoredSettingsRoundTripThroughTheConfiguration) {
+    AppFixture a;
+    a.state.VersionText = ".67";
+    a.state.CharSettings.TestCharPath = "/m/chars/kfm/kfm.def";
+    // Every stored setting away from its default, the switches through their items' commands.
+    for (const MenuEntry& item : MenuTable()) {
+        if (*item.configKey != 0 && item.option != nullptr) {
+            EXPECT_TRUE(MenuCommand(a.state, item.name));
+        }
+    }
+    a.state.Camera.CharEnabled = 255;
+    a.state.Options.StageListShown = 255;
+    a.state.Options.ViewScale = 4;
+    SetLanguage(a.state, "en");
+    ASSERT_TRUE(SaveConfig(a.state));
+    const std::string text = ConfigText(a.state);
+
+    AppFixture b;
+    b.state.VersionText = ".67";
+    std::filesystem::copy_file(a.program.Path() / "QB.cfg", b.program.Path() / "QB.cfg");
+    LoadConfig(b.state);
+    b.state.Camera.CharEnabled = b.state.CharSettings.CharRequested;  // start-up's use command
+    EXPECT_EQ(ConfigText(b.state), text);
+    for (const MenuEntry& item : MenuTable()) {
+        if (*item.configKey == 0) continue;
+        // One line per stored item, and the items' marks as they were.
+        EXPECT_EQ(text.find("\r\n" + std::string(item.configKey) + " = "),
+                  text.rfind("\r\n" + std::string(item.configKey) + " = "))
+            << item.configKey;
+        EXPECT_NE(text.find("\r\n" + std::string(item.configKey) + " = "), std::string::npos) << item.configKey;
+        if (item.kind != MenuKind::Submenu) {
+            EXPECT_EQ(MenuModel(b.state).Checked(item.name), MenuModel(a.state).Checked(item.name)) << item.name;
+        }
+    }
+    EXPECT_EQ(b.state.Options.ViewScale, 4);
+    EXPECT_TRUE(MenuModel(b.state).Checked("mnuLanguageEn"));
+}
+
+TEST(MenuTable, ItemsRunTheirCommandAndTheMarksFollow) {
+    const struct {
+        const char* item;
+        bool (*done)(const AppState&);
+    } cases[] = {
+        {"mnuInfo", [](const AppState& s) { return s.Options.Info && MenuModel(s).Checked("mnuInfo"); }},
+        {"mnuMusic", [](const AppState& s) { return !s.Options.Music && !MenuModel(s).Checked("mnuMusic"); }},
+        {"mnuScale1",
+         [](const AppState& s) { return s.Options.ViewScale == 1 && MenuModel(s).Checked("mnuScale1") &&
+                                        !MenuModel(s).Checked("mnuScale2"); }},
+        {"mnuSpeed400", [](const AppState& s) { return s.Loop.Speed == 4 && MenuModel(s).Checked("mnuSpeed400"); }},
+        {"mnuPause", [](const AppState& s) { return s.Loop.Paused == 255 && MenuModel(s).Item("mnuStep").Enabled; }},
+        {"mnuLanguageEn", [](const AppState& s) { return s.Options.Language == "en"; }},
+        {"mnuAutoReload", [](const AppState& s) { return !s.Options.AutoReload; }},
+        {"mnuExit", [](const AppState& s) { return s.Loop.ExitLoop; }},
+    };
+    for (const auto& c : cases) {
+        AppFixture f;
+        EXPECT_TRUE(MenuCommand(f.state, c.item)) << c.item;
+        EXPECT_TRUE(c.done(f.state)) << c.item;
+    }
+    // The close goes through tmrExit, started by the command itself.
+    AppFixture f;
+    MenuCommand(f.state, "mnuExit");
+    EXPECT_TRUE(f.timers.Active(TimerId::Exit));
+    EXPECT_EQ(f.timers.intervals[FakeTimers::Index(TimerId::Exit)], kOneShotTimerMs);
+    for (const char* nothing : {"mnuReset", "mnuInstall", "mnuScaleMenu", "mnubla", "mnuOptions", "mnuNone"})
+        EXPECT_FALSE(MenuCommand(f.state, nothing)) << nothing;
 }
 
 }  // namespace

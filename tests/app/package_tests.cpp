@@ -76,7 +76,7 @@ TEST(StagePackage, LifeCycleThroughTheOpenDialog) {
     EXPECT_EQ(f.state.StageFile, f.Extracted("city.def"));
     EXPECT_EQ(f.state.Package.PackageFile, package);
     EXPECT_EQ(f.state.Menus.RecentFiles.front(), package);  // the package, not the extracted file
-    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Start));
     const std::map<std::string, uintmax_t> extracted{
         {folder, 0},
         {folder + "/city.def", StageDefText("City", "city.sff").size()},
@@ -338,7 +338,7 @@ TEST(StagePackage, TheMusicChoosersQuestionHoldsThePackageStage) {
     EXPECT_EQ(f.state.StageFile, extracted);
     EXPECT_EQ(f.mugen.Read("stages/b.def"), otherText);
     EXPECT_NE(ReadFileBytes(extracted, 1 << 20).value_or("").find("song.mp3"), std::string::npos);
-    EXPECT_TRUE(f.state.Window.tmrDropEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Drop));
 }
 
 // Hostile names opened and closed through the window: the stage still opens from the files the names
@@ -390,7 +390,7 @@ TEST(StagePackage, ReloadExtractsAChangedPackageAgain) {
     f.ui.openAnswers = {package};
     mnuOpen_Click(f.state);
     ASSERT_TRUE(BeginStageRun(f.state));
-    f.state.Menus.SetChecked("mnuAutoReload", true);
+    f.state.Options.AutoReload = true;
     const std::vector<std::string> watched = StageFilesToWatch(f.state);
     EXPECT_NE(std::find(watched.begin(), watched.end(), ResolvePath(package)), watched.end());
     const std::string firstFolder = f.state.Package.Folder;
@@ -411,7 +411,7 @@ TEST(StagePackage, ReloadExtractsAChangedPackageAgain) {
         EXPECT_NE(f.state.Package.Folder, old);
         EXPECT_FALSE(fs::exists(old));
         EXPECT_EQ(f.state.StageFile, f.Extracted("city.def"));
-        EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+        EXPECT_TRUE(f.timers.Active(TimerId::Start));
         ASSERT_TRUE(BeginStageRun(f.state));
         EXPECT_EQ(f.state.Stage.StageName, name);
     }

@@ -91,8 +91,8 @@ TEST(RunLoop, RunsTheStageUntilACommandEndsIt) {
     EXPECT_TRUE(f.state.Log.Text().empty());
     ASSERT_FALSE(f.ui.captions.empty());
     EXPECT_EQ(f.ui.captions.back(), "Forest Gate");
-    EXPECT_TRUE(f.state.Menus.Item("mnuFS").Enabled);
-    EXPECT_TRUE(f.state.Menus.Item("mnuDebug").Enabled);
+    EXPECT_TRUE(MenuModel(f.state).Item("mnuFS").Enabled);
+    EXPECT_TRUE(MenuModel(f.state).Item("mnuDebug").Enabled);
     EXPECT_GT(f.sink.presents, 0);
     // Paced at 60 fps on the counter: the presents span about one period each.
     const double elapsedMs = static_cast<double>(f.clock.nowCounts) / 1000.0;
@@ -159,7 +159,7 @@ TEST(RunLoop, OnceASecondLoopsTheMusicAtItsEnd) {
 TEST(RunLoop, FirstPassCountsTheSecondAndPauseKeyFreezesIt) {
     AppFixture f;
     f.state.StageFile = f.AddStage("forest", "Forest Gate");
-    f.state.Menus.SetChecked("mnuInfo", true);
+    f.state.Options.Info = true;
     f.clock.AdvanceMs(250'000);  // the machine has been up for a while
     f.EndLoopAtDoEvents(1);
     RunStage(f.state);  // loads; one pass
@@ -188,7 +188,7 @@ TEST(RunLoop, TimersActOnlyOnceTheLoopHasReturned) {
     const std::string second = f.AddStage("second", "Second");
     f.state.StageFile = first;
     OpenStage(f.state);
-    ASSERT_TRUE(f.state.Window.tmrStartEnabled);
+    ASSERT_TRUE(f.timers.Active(TimerId::Start));
 
     int calls = 0;
     bool sawSecondInsideFirstLoop = false;
@@ -200,11 +200,11 @@ TEST(RunLoop, TimersActOnlyOnceTheLoopHasReturned) {
             EXPECT_TRUE(f.state.Loop.ExitLoop);
             EXPECT_EQ(f.state.bRunning, 0);  // released at once
             TmrStartTick(f.state);           // the timer fires inside the loop: it waits
-            EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+            EXPECT_TRUE(f.timers.Active(TimerId::Start));
             sawSecondInsideFirstLoop = f.state.Stage.StageName == "Second";
             CloseRequest(f.state);
             TmrExitTick(f.state);  // likewise waits
-            EXPECT_TRUE(f.state.Window.tmrExitEnabled);
+            EXPECT_TRUE(f.timers.Active(TimerId::Exit));
         }
         if (calls == 10) f.state.Loop.ExitLoop = true;
     };
@@ -212,7 +212,7 @@ TEST(RunLoop, TimersActOnlyOnceTheLoopHasReturned) {
     EXPECT_LT(calls, 10);   // the first loop ended right after the command
     EXPECT_FALSE(sawSecondInsideFirstLoop);
     EXPECT_FALSE(f.state.Loop.InRunLoop);
-    EXPECT_TRUE(f.state.Window.tmrStartEnabled);
+    EXPECT_TRUE(f.timers.Active(TimerId::Start));
     EXPECT_EQ(f.ui.quitCalls, 0);
 }
 
@@ -237,8 +237,8 @@ TEST(RunLoop, CloseAndDropWaitForALoadInProgress) {
         TmrDropTick(f.state);
         CloseRequest(f.state);
         TmrExitTick(f.state);
-        EXPECT_TRUE(f.state.Window.tmrDropEnabled) << "the drop waits for the load";
-        EXPECT_TRUE(f.state.Window.tmrExitEnabled) << "the close waits for the load";
+        EXPECT_TRUE(f.timers.Active(TimerId::Drop)) << "the drop waits for the load";
+        EXPECT_TRUE(f.timers.Active(TimerId::Exit)) << "the close waits for the load";
         EXPECT_EQ(f.ui.quitCalls, 0);
         EXPECT_FALSE(f.state.Stage.Sprites.empty()) << "the stage being loaded is not released";
     };
@@ -261,7 +261,7 @@ TEST(RunLoop, CloseBeforeTheStartCameDueWins) {
         f.state.Loop.ExitLoop = true;
     };
     TmrStartTick(f.state);
-    EXPECT_FALSE(f.state.Window.tmrStartEnabled);
+    EXPECT_FALSE(f.timers.Active(TimerId::Start));
     EXPECT_FALSE(f.state.Loop.InRunLoop);
     TmrExitTick(f.state);
     EXPECT_EQ(f.ui.quitCalls, 1);
@@ -278,7 +278,7 @@ TEST(RunLoop, ReloadRestartsThroughTheStartTimer) {
         if (calls == 2) mnuReload_Click(f.state);
         if (calls == 5) f.state.Loop.ExitLoop = true;
     };
-    while (f.state.Window.tmrStartEnabled && loopsEntered < 5) {
+    while (f.timers.Active(TimerId::Start) && loopsEntered < 5) {
         ++loopsEntered;
         TmrStartTick(f.state);
     }

@@ -73,7 +73,7 @@ TEST(Soak, OpenReloadRefusedDeleteAndCloseLeaveNothingBehind) {
         SCOPED_TRACE("cycle " + std::to_string(cycle) + ": " + stage);
 
         OpenStageFile(f.state, stage);
-        ASSERT_TRUE(f.state.Window.tmrStartEnabled);
+        ASSERT_TRUE(f.timers.Active(TimerId::Start));
         bool ranBeforeReload = false;
         ActWhileRunning(f, [&] {
             ranBeforeReload = f.state.bRunning == 1 && f.state.Stage.SpriteCount > 0;
@@ -81,7 +81,7 @@ TEST(Soak, OpenReloadRefusedDeleteAndCloseLeaveNothingBehind) {
         });
         TmrStartTick(f.state);
         ASSERT_TRUE(ranBeforeReload);
-        ASSERT_TRUE(f.state.Window.tmrStartEnabled);  // the reload starts again through the timer
+        ASSERT_TRUE(f.timers.Active(TimerId::Start));  // the reload starts again through the timer
 
         bool ranAfterRefusal = false;
         ActWhileRunning(f, [&] {

@@ -39,12 +39,12 @@ TEST(WindowRules, ResizedWindowShowsTheLargestWholeScaleThatFits) {
     // The fitting scale becomes the chosen one while the menu offers it.
     AppFixture f;
     EXPECT_EQ(ClientResized(f.state, 1000, 800), 3);
-    EXPECT_EQ(f.state.Window.ViewScale, 3);
-    EXPECT_TRUE(f.state.Menus.Checked("mnuScale3"));
-    EXPECT_FALSE(f.state.Menus.Checked("mnuScale2"));
+    EXPECT_EQ(f.state.Options.ViewScale, 3);
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuScale3"));
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuScale2"));
     EXPECT_EQ(ClientResized(f.state, 1920, 1200), 5);
-    EXPECT_EQ(f.state.Window.ViewScale, 3);  // saved as the last scale the menu offers
-    EXPECT_FALSE(f.state.Menus.Checked("mnuScale3"));
+    EXPECT_EQ(f.state.Options.ViewScale, 3);  // saved as the last scale the menu offers
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuScale3"));
 }
 
 TEST(WindowRules, ScalesAreOfferedOnlyWhenTheirWindowFitsTheScreen) {
@@ -62,13 +62,13 @@ TEST(WindowRules, ScalesAreOfferedOnlyWhenTheirWindowFitsTheScreen) {
     AppFixture f;
     f.ui.screenSize = {1280, 1024};
     SetViewScale(f.state, 4);
-    EXPECT_EQ(f.state.Window.ViewScale, 3);
-    EXPECT_FALSE(f.state.Menus.Item("mnuScale4").Enabled);
-    EXPECT_TRUE(f.state.Menus.Item("mnuScale3").Enabled);
+    EXPECT_EQ(f.state.Options.ViewScale, 3);
+    EXPECT_FALSE(MenuModel(f.state).Item("mnuScale4").Enabled);
+    EXPECT_TRUE(MenuModel(f.state).Item("mnuScale3").Enabled);
     f.ui.screenSize = {1920, 1080};
     SetViewScale(f.state, 4);
-    EXPECT_EQ(f.state.Window.ViewScale, 4);
-    EXPECT_TRUE(f.state.Menus.Item("mnuScale4").Enabled);
+    EXPECT_EQ(f.state.Options.ViewScale, 4);
+    EXPECT_TRUE(MenuModel(f.state).Item("mnuScale4").Enabled);
 }
 
 TEST(WindowRules, WindowOpensWhereItWasWhenAScreenShowsThatPlace) {

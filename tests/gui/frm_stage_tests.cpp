@@ -62,9 +62,9 @@ TEST(FrmStage, OpensWithTheDocumentedMenusListAndGeometry) {
     EXPECT_EQ(Text(w.MenuAction("mnuStageNext")), ">>");
     // Every item shows and answers to the key the command table gives it; the added options sit in
     // submenus.
-    for (const std::string& name : h.State().Menus.Order()) {
+    for (const std::string& name : MenuModel::Order()) {
         EXPECT_EQ(w.MenuAction(name)->shortcut().toString(QKeySequence::PortableText).toStdString(),
-                  h.State().Menus.Item(name).Shortcut)
+                  MenuModel(h.State()).Item(name).Shortcut)
             << name;
     }
     EXPECT_EQ(w.MenuAction("mnuSnapshot")->shortcut(), QKeySequence(Qt::Key_F8));
@@ -252,7 +252,7 @@ TEST(FrmStage, EveryMenuItemTogglesAsTheModelSays) {
                                                    "mnuR",    "mnuStageList"};
             h.inputAnswers = {"30"};
             int toggled = 0;
-            for (const std::string& name : h.State().Menus.Order()) {
+            for (const std::string& name : MenuModel::Order()) {
                 QAction* action = w.MenuAction(name);
                 ASSERT_NE(action, nullptr) << name;
                 if (action->isSeparator() || action->menu() != nullptr) continue;
@@ -261,10 +261,10 @@ TEST(FrmStage, EveryMenuItemTogglesAsTheModelSays) {
                 for (int pass = 0; pass < 2; ++pass) {
                     action->trigger();
                     // Every check mark on screen is the model's.
-                    for (const std::string& other : h.State().Menus.Order()) {
+                    for (const std::string& other : MenuModel::Order()) {
                         QAction* shown = w.MenuAction(other);
                         if (shown->isCheckable()) {
-                            EXPECT_EQ(shown->isChecked(), h.State().Menus.Checked(other))
+                            EXPECT_EQ(shown->isChecked(), MenuModel(h.State()).Checked(other))
                                 << other << " after " << name;
                         }
                     }

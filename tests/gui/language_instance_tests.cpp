@@ -28,8 +28,8 @@ TEST(FrmStageLanguage, EnglishRetranslatesMenusAndOpenToolWindowsAndIsSaved) {
         EXPECT_EQ(Caption(w, "mnuFS"), "&Full Screen (Esc to leave)");
         EXPECT_EQ(Caption(w, "mnuFPS"), "FPS Limiter (60 fps)");  // made at run time: as it is
         // The Latin key the Chinese captions get is the English caption's.
-        for (const std::string& name : h.State().Menus.Order()) {
-            const char key = h.State().Menus.Item(name).AccessKey;
+        for (const std::string& name : MenuModel::Order()) {
+            const char key = MenuModel(h.State()).Item(name).AccessKey;
             const QString text = w.MenuAction(name)->text();
             if (key == 0 || name == "mnuFPS") continue;
             const qsizetype mark = text.indexOf('&');

@@ -55,15 +55,15 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             // A stage with fewer sprites while the window is open: the range follows the table.
             sff.ScrollBar()->setValue(count - 1);
             state.Stage.SpriteCount = 1;
-            w.Sync();
+            w.Refresh();
             EXPECT_EQ(sff.ScrollBar()->maximum(), 0);
             EXPECT_EQ(sff.windowTitle().left(5), "(1\\1)");
             state.Stage.SpriteCount = static_cast<int16_t>(count);
             // Closing the browser ends debug mode, and its menu mark goes with it.
-            EXPECT_TRUE(state.Menus.Checked("mnuDebug"));
+            EXPECT_TRUE(MenuModel(state).Checked("mnuDebug"));
             sff.close();
             EXPECT_EQ(state.Loop.DebugMode, 0);
-            EXPECT_FALSE(state.Menus.Checked("mnuDebug"));
+            EXPECT_FALSE(MenuModel(state).Checked("mnuDebug"));
 
             h.Trigger("mnuBgEditor");
             ASSERT_NE(w.BgEditor(), nullptr);
@@ -86,7 +86,7 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             EXPECT_EQ(state.Stage.BoundLeft, -77);
             // A box the core changes shows the new value.
             state.Edit.Fields.txtXpos = "12";
-            w.Sync();
+            w.Refresh();
             EXPECT_EQ(bg.Box("txtXpos")->text(), "12");
             bg.Button("cmdSave")->click();
             EXPECT_TRUE(std::filesystem::exists(h.programDir.Path() / "test.def"));

@@ -156,6 +156,21 @@ public:
     std::vector<int64_t> sleeps;  // every SleepCounts request, in order
 };
 
+// Timers that only record whether the core keeps them running; tests call the tick handlers.
+class FakeTimers : public Timers {
+public:
+    void Start(TimerId id, int intervalMs) override {
+        active[Index(id)] = true;
+        intervals[Index(id)] = intervalMs;
+    }
+    void Stop(TimerId id) override { active[Index(id)] = false; }
+    bool Active(TimerId id) const override { return active[Index(id)]; }
+
+    static size_t Index(TimerId id) { return static_cast<size_t>(id); }
+    std::array<bool, static_cast<size_t>(TimerId::Count)> active{};
+    std::array<int, static_cast<size_t>(TimerId::Count)> intervals{};
+};
+
 class FakeMedia : public MediaBackend {
 public:
     bool Open(const std::string& path) override { calls.push_back("open " + path); opened = path; return openWorks; }
