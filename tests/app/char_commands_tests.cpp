@@ -71,7 +71,7 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
 
     mnuChar_Click(f.state);
     EXPECT_TRUE(f.state.Menus.Checked("mnuChar"));
-    EXPECT_EQ(f.state.Camera.CharEnabled, 255);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 255);
     EXPECT_EQ(f.state.Chars.CharLoaded, 255);
     EXPECT_EQ(f.state.Menus.Item("mnuChar").Caption, "Use Tester");
     EXPECT_EQ(f.ui.captions.back(), "S");
@@ -83,7 +83,7 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
 
     mnuChar_Click(f.state);
     EXPECT_FALSE(f.state.Menus.Checked("mnuChar"));
-    EXPECT_EQ(f.state.Camera.CharEnabled, 0);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 0);
     EXPECT_EQ(f.state.Camera.HCamStep, 3);
     EXPECT_EQ(f.state.Camera.VCamStep, 4);
     EXPECT_EQ(f.state.Chars.CharLoaded, 255);  // switching off keeps the files for the next use
@@ -105,7 +105,7 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
     EXPECT_NE(f.ui.boxes[0].text.find("animation file missing"), std::string::npos);
     EXPECT_TRUE(menusOffWhileLoading);
     EXPECT_FALSE(f.state.Menus.Checked("mnuChar"));
-    EXPECT_EQ(f.state.Camera.CharEnabled, 0);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 0);
     EXPECT_EQ(f.state.Menus.Item("mnuChar").Caption, "Use Char");
     EXPECT_EQ(f.state.CharSettings.TestCharPath, "");
     EXPECT_EQ(f.state.Camera.HCamStep, 5);
@@ -115,7 +115,7 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
     mnuChar_Click(f.state);
     EXPECT_EQ(f.ui.openRequests.size(), 1u);
     EXPECT_FALSE(f.state.Menus.Checked("mnuChar"));
-    EXPECT_EQ(f.state.Camera.CharEnabled, 0);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 0);
 }
 
 TEST(TestCharCommands, TheSavedSettingsAreTheUsersNotTheFeatures) {
@@ -178,7 +178,7 @@ TEST(TestCharCommands, StageStartPlacesTheCharacterWhichWalksBetweenTheLayers) {
     // A record the walker cannot use switches the character off; the stage goes on.
     f.state.Chars.Characters[0].Actions.clear();
     DrawStageFrame(f.state, f.keys, f.clock);
-    EXPECT_EQ(f.state.Camera.CharEnabled, 0);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 0);
     EXPECT_FALSE(f.state.Menus.Checked("mnuChar"));
     EXPECT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_EQ(f.state.bRunning, 1);
@@ -235,7 +235,7 @@ TEST(TestCharCommands, CharTrueInTheConfigurationSwitchesOnAtStartAndShutdownRel
     ASSERT_TRUE(FormLoad(f.state, false));
     EXPECT_TRUE(f.ui.openRequests.empty());
     EXPECT_TRUE(f.state.Menus.Checked("mnuChar"));
-    EXPECT_EQ(f.state.Camera.CharEnabled, 255);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 255);
     EXPECT_EQ(f.state.Menus.Item("mnuChar").Caption, "Use Tester");
 
     f.Start();
