@@ -35,8 +35,8 @@ TEST(ShotSffInfo, PrintsTheDumpAndExitsByTheResult) {
     const auto good = dir.Write("good.sff", v2);
     const auto bad = dir.Write("bad.sff", v2.substr(0, 600));
     auto run = [&](const std::filesystem::path& file) {
-        const std::string command = std::string("'") + QB_SHOT_EXE + "' --sff-info '" + file.string() + "' 2>'" +
-                                    (dir.Path() / "err.txt").string() + "'";
+        const std::string command = std::string("'") + QB_SHOT_EXE + "' --sff-info '" + file.string() +
+                                    "' 2>'" + (dir.Path() / "err.txt").string() + "'";
         FILE* pipe = popen(command.c_str(), "r");
         std::string out;
         std::array<char, 4096> buffer{};
@@ -46,7 +46,8 @@ TEST(ShotSffInfo, PrintsTheDumpAndExitsByTheResult) {
     };
     EXPECT_EQ(run(good), std::pair(0, *SffInfoDump(v2, reason)));
     EXPECT_EQ(run(bad), std::pair(1, std::string()));
-    EXPECT_NE(dir.Read("err.txt").find("the sprite node table runs past the end of the file"), std::string::npos);
+    EXPECT_NE(dir.Read("err.txt").find("the sprite node table runs past the end of the file"),
+              std::string::npos);
 }
 
 }  // namespace

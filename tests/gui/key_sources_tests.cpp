@@ -22,12 +22,14 @@ struct ScriptFrame {
 
 // What a frame reads: Right and Pause through Pressed, Step through PressCount, Faster through Pressed.
 std::string Read(Keys& keys) {
-    return std::string("R") + (keys.Pressed(Key::Right) ? '1' : '0') + "P" + (keys.Pressed(Key::Pause) ? '1' : '0') +
-           "S" + std::to_string(keys.PressCount(Key::Step)) + "F" + (keys.Pressed(Key::SpeedUp) ? '1' : '0') + " ";
+    return std::string("R") + (keys.Pressed(Key::Right) ? '1' : '0') + "P" +
+           (keys.Pressed(Key::Pause) ? '1' : '0') + "S" + std::to_string(keys.PressCount(Key::Step)) + "F" +
+           (keys.Pressed(Key::SpeedUp) ? '1' : '0') + " ";
 }
 
 // Feeds the frames to a source through `event` (key, down) at each change of what is held.
-std::string Play(const std::vector<ScriptFrame>& frames, Keys& keys, const std::function<void(Key, bool)>& event) {
+std::string Play(const std::vector<ScriptFrame>& frames, Keys& keys,
+                 const std::function<void(Key, bool)>& event) {
     std::vector<Key> held;
     std::string seen;
     for (const ScriptFrame& frame : frames) {
@@ -58,19 +60,25 @@ TEST(KeySources, TheSameHeldKeysGiveTheSamePressesFromEverySource) {
         {{}},  // a press let go before any read is still seen once
         {{}},
     };
-    const std::string want = "R1P0S0F0 R1P0S1F0 R1P0S0F0 R0P0S0F0 R0P0S2F0 R0P1S0F0 R0P1S0F0 R0P0S0F1 R0P0S0F0 "
-                             "R1P0S0F0 R0P0S0F0 ";
+    const std::string want =
+        "R1P0S0F0 R1P0S1F0 R1P0S0F0 R0P0S0F0 R0P0S2F0 R0P1S0F0 R0P1S0F0 R0P0S0F1 R0P0S0F0 "
+        "R1P0S0F0 R0P0S0F0 ";
 
     gui::QtKeys qt;
     const auto qtKey = [](Key key) {
         switch (key) {
-            case Key::Right: return static_cast<int>(Qt::Key_Right);
-            case Key::Pause: return static_cast<int>(Qt::Key_Pause);
-            case Key::Step: return static_cast<int>(Qt::Key_Period);
-            default: return static_cast<int>(Qt::Key_BracketRight);
+            case Key::Right:
+                return static_cast<int>(Qt::Key_Right);
+            case Key::Pause:
+                return static_cast<int>(Qt::Key_Pause);
+            case Key::Step:
+                return static_cast<int>(Qt::Key_Period);
+            default:
+                return static_cast<int>(Qt::Key_BracketRight);
         }
     };
-    EXPECT_EQ(Play(frames, qt, [&](Key key, bool down) { ASSERT_TRUE(qt.KeyEvent(qtKey(key), down)); }), want);
+    EXPECT_EQ(Play(frames, qt, [&](Key key, bool down) { ASSERT_TRUE(qt.KeyEvent(qtKey(key), down)); }),
+              want);
 
     test::FakeKeys fake;
     EXPECT_EQ(Play(frames, fake, [&](Key key, bool down) { fake.Hold(key, down); }), want);
