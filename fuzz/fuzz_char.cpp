@@ -53,6 +53,7 @@ void LoadAsCharacter(std::string_view input) {
     chars.Characters.push_back(std::move(character));
     chars.CharCount = 1;
     chars.CharLoaded = 255;
+    chars.CharEnabled = 255;
     chars.GroundY = 200;
     StageModel stage;
     stage.Tension = 50;
@@ -60,7 +61,6 @@ void LoadAsCharacter(std::string_view input) {
     stage.Reflect = 1;
     stage.ReflectionIntensity = 128;
     CameraState camera;
-    camera.CharEnabled = 255;
     FrameState frame;
     UniqueBitmap backBuffer = CreateBitmap(kViewWidth, kViewHeight);
     test::FakeKeys keys;

@@ -44,7 +44,7 @@ bool InitTestChar(AppState& state) {
 }
 
 void StartCharForRun(AppState& state) {
-    if (state.Camera.CharEnabled == 0 || state.bRunning == 0) return;
+    if (state.Chars.CharEnabled == 0 || state.bRunning == 0) return;
     // Only a character that stands in the stage sets the pace: a refused one would leave a step of 0.
     if (InitTestChar(state))
         SetCharCamStep(state.Camera, state.Chars.Characters[0].WalkSpeed);
@@ -56,7 +56,7 @@ void DrawTestChar(AppState& state, Keys& keys) {
     if (!state.ports.ui || !state.BackBuffer || state.Chars.CharLoaded != 255) return;
     const CharScene scene{state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, *state.ports.ui};
     if (Char(state.Chars, scene)) return;
-    if (state.Camera.CharEnabled == 0) ReleaseCharCamStep(state.Camera);
+    if (state.Chars.CharEnabled == 0) ReleaseCharCamStep(state.Camera);
 }
 
 void ReleaseTestChar(AppState& state) {
@@ -79,9 +79,9 @@ bool ChooseTestChar(AppState& state, const std::string& path) {
     // still show the one chosen before.
     ReleaseTestChar(state);
     if (state.bRunning != 0) {
-        if (InitTestChar(state) && state.Camera.CharEnabled != 0)
+        if (InitTestChar(state) && state.Chars.CharEnabled != 0)
             SetCharCamStep(state.Camera, state.Chars.Characters[0].WalkSpeed);
-        else if (state.Camera.CharEnabled == 0)
+        else if (state.Chars.CharEnabled == 0)
             ReleaseCharCamStep(state.Camera);
         ShowStageCaption(state);
     }
@@ -103,8 +103,8 @@ void mnuChar_Click(AppState& state) {
         // Nothing chosen (cancelled or refused): switching on would only fail to load.
         if (state.CharSettings.TestCharPath.empty()) return;
     }
-    const bool on = state.Camera.CharEnabled == 0;
-    state.Camera.CharEnabled = on ? kCharOn : 0;
+    const bool on = state.Chars.CharEnabled == 0;
+    state.Chars.CharEnabled = on ? kCharOn : 0;
     const bool running = state.bRunning != 0;
     if (on && running) {
         InitTestChar(state);
@@ -112,7 +112,7 @@ void mnuChar_Click(AppState& state) {
     }
     // The walking speed is the camera's pace only while the character stands in a running stage;
     // the user's step comes back whenever it leaves, stage or no stage.
-    if (running && state.Camera.CharEnabled != 0)
+    if (running && state.Chars.CharEnabled != 0)
         SetCharCamStep(state.Camera, state.Chars.Characters[0].WalkSpeed);
     else
         ReleaseCharCamStep(state.Camera);

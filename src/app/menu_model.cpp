@@ -94,7 +94,7 @@ std::string CharCaption(const AppState& s) {
 // "Char = True" is acted on at start-up (the use command runs once, as if clicked) and kept until
 // then. The mark alone, without a character to use, would only ask for one before the window appears.
 std::string CharText(const AppState& s) {
-    const bool on = (s.Camera.CharEnabled != 0 && !s.CharSettings.TestCharPath.empty()) ||
+    const bool on = (s.Chars.CharEnabled != 0 && !s.CharSettings.TestCharPath.empty()) ||
                     s.CharSettings.CharRequested == 255;
     return on ? "True" : "False";
 }
@@ -151,7 +151,7 @@ constexpr MenuEntry kMenuTable[] = {
      .option = &Options::Music, .configKey = "BGMusic"},
     {.name = "mnuChangeMusic", .caption = "更改音乐&", .access = 'H', .run = mnuChangeMusic_Click},
     {.name = "mnuChar", .caption = "&使用测试人物", .kind = K::Check, .access = 'U', .run = mnuChar_Click,
-     .checked = [](const AppState& s) { return s.Camera.CharEnabled != 0; }, .liveCaption = CharCaption,
+     .checked = [](const AppState& s) { return s.Chars.CharEnabled != 0; }, .liveCaption = CharCaption,
      .configKey = "Char", .configText = CharText, .configRead = CharRead},
     {.name = "mnuChange", .caption = "&更改人物", .access = 'C', .run = mnuChange_Click},
     {.name = "mnuFPS", .caption = "FPS & 限制器", .kind = K::Check, .access = 'L', .run = mnuFPS_Click,

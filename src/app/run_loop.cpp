@@ -9,6 +9,7 @@
 #include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "app/window_rules.h"
+#include "character/char_walker.h"
 #include "tools/bg_commands.h"
 #include "tools/bg_editor.h"
 #include "render/frame.h"
@@ -147,7 +148,10 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     ElementEditor editor(state.Edit);
     FrameContext ctx{state.Stage, state.Camera,           state.Frame, state.BackBuffer.get(),
                      keys,        clock,                  CurrentFrameOptions(state), &editor};
-    ctx.drawCharacter = [&state, &keys] { DrawTestChar(state, keys); };
+    ctx.drawCharacter = [&state, &keys] {
+        if (state.Chars.CharEnabled != 0) DrawTestChar(state, keys);
+    };
+    ctx.cameraArrows = [&state] { return CameraArrowsFor(state.Chars); };
     const FrameResult result = DrawFrame(ctx);
     state.Loop.StepPending = false;
     state.Loop.StepsQueued = std::min(state.Loop.StepsQueued + result.ExtraSteps, kMaxQueuedSteps);

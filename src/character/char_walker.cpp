@@ -19,9 +19,9 @@ constexpr int kSilhouetteAlpha = 128;
 // The run-time error the walker reports when the record does not hold what it needs.
 constexpr int32_t kErrSubscript = 9;
 
-bool Fail(const CharScene& scene, const char* procedure) {
+bool Fail(CharState& chars, const CharScene& scene, const char* procedure) {
     HandleError(scene.ui, "Main", procedure, kErrSubscript, "Subscript out of range");
-    scene.camera.CharEnabled = 0;
+    chars.CharEnabled = 0;
     return false;
 }
 
@@ -114,6 +114,11 @@ void RestartAction(TestCharacter& ch, CharAction& action, int16_t noLoopFrame) {
     }
 }
 
+CameraArrows CameraArrowsFor(const CharState& chars) {
+    if (chars.CharEnabled != 255) return CameraArrows::All;
+    return chars.CameraFollow == 1 ? CameraArrows::LeftRight : CameraArrows::None;
+}
+
 bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, const StageModel& stage,
               CameraState& camera) {
     chars.CharCount = 1;
@@ -121,7 +126,7 @@ bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, co
         chars.Characters.resize(1);
         if (!LoadCharacter(env, chars.Characters[0], settings.TestCharPath, true)) {
             settings.TestCharPath.clear();
-            camera.CharEnabled = 0;
+            chars.CharEnabled = 0;
             return false;
         }
         chars.CharLoaded = 255;
@@ -148,7 +153,7 @@ bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, co
 }
 
 bool Char(CharState& chars, const CharScene& scene) {
-    if (chars.Characters.empty()) return Fail(scene, "Char");
+    if (chars.Characters.empty()) return Fail(chars, scene, "Char");
     // Slot and facing before this frame's keys, from the first character (the walker's rules compare
     // every character against it).
     const int16_t prevSlot = chars.Characters[0].ActionSlot;
@@ -165,7 +170,7 @@ bool Char(CharState& chars, const CharScene& scene) {
     chars.GroundY -= travelY;
     for (size_t i = 0; i < count; ++i) {
         TestCharacter& ch = chars.Characters[i];
-        if (ch.Actions.size() != kCharSlotCount) return Fail(scene, "Char");
+        if (ch.Actions.size() != kCharSlotCount) return Fail(chars, scene, "Char");
         ch.X += travelX;
         ch.Y -= travelY;
 
@@ -218,7 +223,7 @@ bool Char(CharState& chars, const CharScene& scene) {
 
         // 5. Frame, sprite and placement.
         const CharFrame* f = CharFrameAt(ch, ch.ActionSlot, ch.FrameIndex);
-        if (!f) return Fail(scene, "Char");
+        if (!f) return Fail(chars, scene, "Char");
         const SpriteEntry* e = (f->SpriteIndex >= 0 && static_cast<size_t>(f->SpriteIndex) < ch.Sprites.size())
                                    ? &ch.Sprites[static_cast<size_t>(f->SpriteIndex)]
                                    : nullptr;
@@ -261,7 +266,7 @@ bool Char(CharState& chars, const CharScene& scene) {
         const float w = ch.WalkSpeed;
         const float c = -scene.camera.CameraX;
         const bool walking = ch.Walking != 0;
-        uint8_t& follow = scene.camera.CameraFollow;
+        uint8_t& follow = chars.CameraFollow;
         const float rightEdge = static_cast<float>(kViewWidth - stage.ScreenRight);
         if (follow == 1) {
             if (ch.Facing == -1) {

@@ -19,7 +19,7 @@ namespace qb {
 // What the walker reads and writes outside the character's own state.
 struct CharScene {
     const StageModel& stage;
-    // CharEnabled (cleared when the walker fails) and CameraFollow (the hand-over to the camera).
+    // The camera's position, steps and scroll travel.
     CameraState& camera;
     // LinkOffsetY (the zoffsetlink element's sine offset).
     FrameState& frame;
@@ -29,7 +29,7 @@ struct CharScene {
 };
 
 // Loads the character when it is not loaded yet and puts it at the stage's player-one start,
-// standing and facing right. When the load fails the chosen path is forgotten, the camera's
+// standing and facing right. When the load fails the chosen path is forgotten, the character's
 // CharEnabled is cleared and the answer is false (the loader has shown why). The caller disables
 // its Options and Stage menus around the call and, on success, captions the use command
 // "Use " + settings.TestCharName ("Use Char" on failure).
@@ -38,9 +38,13 @@ bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, co
 
 // Updates and draws every character once: keys, releases, turning, placement, shadow, sprite,
 // reflection, walking with the camera hand-over, animation and bookkeeping. Called between the back
-// and the front layer. On a run-time error the error box is shown, the camera's CharEnabled is cleared
+// and the front layer. On a run-time error the error box is shown, the character's CharEnabled is cleared
 // and the answer is false; the stage keeps running.
 bool Char(CharState& chars, const CharScene& scene);
+
+// Which arrow keys the camera keeps: all of them unless the character stands in the stage, then left
+// and right only while the camera takes its walk over.
+CameraArrows CameraArrowsFor(const CharState& chars);
 
 // Frame `index` of the action in `slot`, or null when either is out of range (counts from files are
 // never trusted).

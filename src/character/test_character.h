@@ -70,9 +70,12 @@ struct TestCharSettings {
     uint8_t CharRequested = 0;  // "Char = True" was read: the use command should run once at start
 };
 
-// The main window's run-time state around the test character. Whether the character is shown is
-// the camera's CharEnabled (render/camera_state.h); the camera hand-over flag is its CameraFollow.
+// The main window's run-time state around the test character.
 struct CharState {
+    // 255 while the character stands in the stage (the arrow keys then walk it); CameraFollow 1 while
+    // the camera takes its walk over near the view's edges (left and right then move the camera).
+    uint8_t CharEnabled = 0;
+    uint8_t CameraFollow = 0;
     // The design's character 1 is element 0.
     std::vector<TestCharacter> Characters;
     int16_t CharCount = 0;

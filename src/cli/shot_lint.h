@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/stage_lint.h"
+#include "lint/stage_lint.h"
 
 namespace qb::shot {
 

@@ -339,7 +339,7 @@ int RunShot(const Options& options) {
         const bool loaded = BeginStageRun(state);
         // A character that was asked for but did not come into the stage fails the run (the box
         // on standard error says why).
-        const bool charMissing = withChar && state.Camera.CharEnabled == 0;
+        const bool charMissing = withChar && state.Chars.CharEnabled == 0;
 
         if (loaded && options.info) std::fputs(InfoDump(state).c_str(), stdout);
         if (options.log) std::fwrite(state.Log.Text().data(), 1, state.Log.Text().size(), stdout);

@@ -1,17 +1,8 @@
 #include "gui/qt_keys.h"
 
 #include <Qt>
-#include <algorithm>
 
 namespace qb::gui {
-
-namespace {
-
-// Presses counted between two reads at most: while a box holds the loop up nothing reads the keys,
-// and what was typed meanwhile must not come out as a long run of steps afterwards.
-constexpr int kMaxCountedPresses = 16;
-
-}  // namespace
 
 Key QtKeys::FromQtKey(int qtKey) {
     switch (qtKey) {
@@ -55,28 +46,15 @@ Key QtKeys::FromQtKey(int qtKey, bool keypad) {
 }
 
 bool QtKeys::IsDown(Key key) {
-    const int k = static_cast<int>(key);
-    return k >= 0 && k < kCount && m_down[k];
+    return m_latch.IsDown(key);
 }
 
 bool QtKeys::Pressed(Key key) {
-    const int k = static_cast<int>(key);
-    if (k < 0 || k >= kCount) return false;
-    // One press of the step and speed keys is one step; holding them does not repeat every frame.
-    const bool pressOnly = key == Key::Step || key == Key::SpeedDown || key == Key::SpeedUp;
-    const bool result = (m_down[k] && !pressOnly) || m_latched[k];
-    m_latched[k] = false;
-    m_presses[k] = 0;
-    return result;
+    return m_latch.Pressed(key);
 }
 
 int QtKeys::PressCount(Key key) {
-    const int k = static_cast<int>(key);
-    if (k < 0 || k >= kCount) return 0;
-    const int presses = m_presses[k];
-    m_presses[k] = 0;
-    m_latched[k] = false;
-    return presses;
+    return m_latch.PressCount(key);
 }
 
 std::pair<int, int> QtKeys::PointerPos() {
@@ -92,29 +70,26 @@ bool QtKeys::KeyEvent(int qtKey, bool down, bool keypad) {
     // Some platforms drop the keypad flag from a release (Num Lock toggled while held): a plain
     // plus or minus release lets go of the pad key too, so it never stays down for good.
     if (!down && !keypad && (qtKey == Qt::Key_Plus || qtKey == Qt::Key_Minus)) {
-        const int pad = static_cast<int>(qtKey == Qt::Key_Plus ? Key::NumPlus : Key::NumMinus);
-        m_down[pad] = false;
+        m_latch.Up(qtKey == Qt::Key_Plus ? Key::NumPlus : Key::NumMinus);
     }
     const Key key = FromQtKey(qtKey, keypad);
     if (key == Key::Count) return false;
-    const int k = static_cast<int>(key);
-    // A tap shorter than a frame still counts: the latch holds it until the core reads it.
-    if (down && !m_down[k]) {
-        m_latched[k] = true;
-        m_presses[k] = std::min(m_presses[k] + 1, kMaxCountedPresses);
-    }
-    m_down[k] = down;
+    if (down)
+        m_latch.Down(key);
+    else
+        m_latch.Up(key);
     return true;
 }
 
 void QtKeys::MouseButton(Key button, bool down) {
-    const int k = static_cast<int>(button);
-    if (down && !m_down[k]) m_latched[k] = true;
-    m_down[k] = down;
+    if (down)
+        m_latch.Down(button);
+    else
+        m_latch.Up(button);
 }
 
 void QtKeys::ReleaseAll() {
-    m_down.fill(false);
+    m_latch.ReleaseAll();
 }
 
 }  // namespace qb::gui

@@ -1,9 +1,9 @@
 #pragma once
 // The core's polled keys, fed from the main window's key and mouse events.
-#include <array>
 #include <functional>
 #include <utility>
 
+#include "platform/key_latch.h"
 #include "platform/ports.h"
 
 class QKeyEvent;
@@ -34,10 +34,7 @@ public:
     void SetPointerSource(std::function<std::pair<int, int>()> source) { m_pointer = std::move(source); }
 
 private:
-    static constexpr int kCount = static_cast<int>(Key::Count);
-    std::array<bool, kCount> m_down{};
-    std::array<bool, kCount> m_latched{};
-    std::array<int, kCount> m_presses{};  // downs since the last read
+    KeyLatch m_latch;
     std::function<std::pair<int, int>()> m_pointer;
 };
 

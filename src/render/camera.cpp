@@ -27,9 +27,9 @@ void MoveDown(const StageModel& stage, CameraState& camera) {
 }  // namespace
 
 void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys& keys, Clock& clock,
-                ElementPassHook* hook) {
-    bool charOff = camera.CharEnabled != 255;
-    bool horizontal = charOff || camera.CameraFollow == 1;
+                CameraArrows arrows, ElementPassHook* hook) {
+    bool charOff = arrows == CameraArrows::All;
+    bool horizontal = arrows != CameraArrows::None;
     // Every key is read each pass (so a press latched since the last poll is consumed), whether or
     // not it may act now.
     bool right = keys.Pressed(Key::Right);

@@ -13,9 +13,9 @@ namespace qb {
 // while camera.MouseScroll is 255, and the Delete key (recorded in frame.DeleteRequested, except
 // while an element is selected or the key that just removed one is still held). Polled at the end
 // of every element pass.
-// `hook` (may be null) may claim the Delete key.
+// `arrows` says which arrow keys are the camera's; `hook` (may be null) may claim the Delete key.
 void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys& keys, Clock& clock,
-                ElementPassHook* hook = nullptr);
+                CameraArrows arrows, ElementPassHook* hook = nullptr);
 
 // The mouse-scroll command: toggles MouseScroll, saving the steps when it goes on and restoring them
 // (a restored 0 becoming 1) when it goes off; the horizontal one goes back to the test character's

@@ -5,6 +5,11 @@
 
 namespace qb {
 
+// Which arrow keys move the camera. The test character takes them while it stands in the stage, except
+// left and right while the camera takes its walk over near the view's edges; with the character in the
+// stage the Z and A keys change only the vertical step (the horizontal one is its walking pace).
+enum class CameraArrows : uint8_t { All, LeftRight, None };
+
 struct CameraState {
     float CameraX = 0;
     float CameraY = 0;
@@ -23,10 +28,6 @@ struct CameraState {
     // Horizontal start offset for the stage's startx, set by the load; the element placement and
     // the parallax floors read it.
     int16_t CamOffsetX = 0;
-    // Test character: 255 while it is in the stage (the arrow keys then walk it); CameraFollow 1
-    // while the arrow keys still move the camera with it on.
-    uint8_t CharEnabled = 0;
-    uint8_t CameraFollow = 0;
     // Camera travel made by mouse scrolling and not yet taken up by the test character, which stands
     // on the stage and so moves on screen with it (its own walk hand-over is not scrolling).
     float ScrollTravelX = 0;

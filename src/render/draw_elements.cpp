@@ -279,7 +279,8 @@ void DrawElements(FrameContext& ctx) {
     }
     camera.PrevCameraX = camera.CameraX;
     camera.PrevCameraY = camera.CameraY;
-    CameraKeys(stage, camera, frame, ctx.keys, ctx.clock, ctx.hook);
+    CameraKeys(stage, camera, frame, ctx.keys, ctx.clock,
+               ctx.cameraArrows ? ctx.cameraArrows() : CameraArrows::All, ctx.hook);
     if (ctx.hook) ctx.hook->AfterPass(stage, frame, ctx.keys, ctx.clock);
 }
 

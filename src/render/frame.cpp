@@ -41,7 +41,7 @@ FrameResult DrawFrame(FrameContext& ctx) {
             a_clear_to_color(ctx.backBuffer, 0);
         frame.LayerPass = 0;
         DrawElements(ctx);
-        if (ctx.camera.CharEnabled != 0 && ctx.drawCharacter) ctx.drawCharacter();
+        if (ctx.drawCharacter) ctx.drawCharacter();
         frame.LayerPass = 255;
         DrawElements(ctx);
         frame.FramesThisSecond += 1;

@@ -93,8 +93,11 @@ struct FrameContext {
     Clock& clock;
     FrameOptions options{};
     ElementPassHook* hook = nullptr;
-    // The test character's slot between the layers (called only while camera.CharEnabled is 255).
+    // The test character's slot between the layers (it draws only while it stands in the stage).
     std::function<void()> drawCharacter{};
+    // Which arrow keys are the camera's, asked after each element pass (the character's walk between
+    // the passes may hand them over); all of them when unset.
+    std::function<CameraArrows()> cameraArrows{};
 };
 
 struct FrameResult {

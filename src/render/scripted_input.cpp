@@ -80,20 +80,22 @@ bool ParseKeyScript(const std::string& script, std::vector<KeyStep>& steps, std:
 }
 
 void ScriptedKeys::SetFrame(int64_t frame) {
-    m_current = nullptr;
+    const KeyStep* current = nullptr;
     int64_t at = 0;
     for (const KeyStep& step : m_steps) {
         if (frame < at + step.frames) {
-            m_current = &step;
-            return;
+            current = &step;
+            break;
         }
         at += step.frames;
     }
-}
-
-bool ScriptedKeys::IsDown(Key key) {
-    if (!m_current) return false;
-    return std::find(m_current->keys.begin(), m_current->keys.end(), key) != m_current->keys.end();
+    for (int k = 0; k < static_cast<int>(Key::Count); ++k) {
+        const Key key = static_cast<Key>(k);
+        if (current && std::find(current->keys.begin(), current->keys.end(), key) != current->keys.end())
+            m_latch.Down(key);
+        else
+            m_latch.Up(key);
+    }
 }
 
 }  // namespace qb

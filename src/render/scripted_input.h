@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/key_latch.h"
 #include "platform/ports.h"
 
 namespace qb {
@@ -17,22 +18,26 @@ struct KeyStep {
 };
 
 // Parses "right*30,none*10,down+z*5": comma-separated KEY*FRAMES steps, KEY one of left, right, up,
-// down, z, a, pause, step, slower, faster, none, combinable with "+". A key held for n frames is
-// read as pressed in each of them ("pause*1" toggles once, "step*3" steps three frames). Answers false with a message naming the bad step.
+// down, z, a, pause, step, slower, faster, none, combinable with "+". A key held over steps stays held
+// and is read as a person's held key is: the arrows, z, a and pause act in every frame they are held
+// ("pause*1" toggles once), the step and speed keys once per press ("step*3" steps once,
+// "step*1,none*1,step*1" twice). Answers false with a message naming the bad step.
 bool ParseKeyScript(const std::string& script, std::vector<KeyStep>& steps, std::string& error);
 
 // Holds the keys of the script's step for the current frame; after the script, nothing is held.
 class ScriptedKeys : public Keys {
 public:
     explicit ScriptedKeys(std::vector<KeyStep> steps) : m_steps(std::move(steps)) {}
+    // Presses the keys the frame's step holds and lets go of the others.
     void SetFrame(int64_t frame);
-    bool IsDown(Key key) override;
-    bool Pressed(Key key) override { return IsDown(key); }
+    bool IsDown(Key key) override { return m_latch.IsDown(key); }
+    bool Pressed(Key key) override { return m_latch.Pressed(key); }
+    int PressCount(Key key) override { return m_latch.PressCount(key); }
     std::pair<int, int> PointerPos() override { return {-1, -1}; }
 
 private:
     std::vector<KeyStep> m_steps;
-    const KeyStep* m_current = nullptr;
+    KeyLatch m_latch;
 };
 
 // A clock at a fixed frame rate: frame n is at n * 1000 / rate milliseconds. Sleeping advances it.

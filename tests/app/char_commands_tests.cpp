@@ -72,7 +72,7 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
 
     mnuChar_Click(f.state);
     EXPECT_TRUE(MenuModel(f.state).Checked("mnuChar"));
-    EXPECT_EQ(f.state.Camera.CharEnabled, 255);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 255);
     EXPECT_EQ(f.state.Chars.CharLoaded, 255);
     EXPECT_EQ(MenuModel(f.state).Item("mnuChar").Caption, "Use Tester");
     EXPECT_EQ(f.ui.captions.back(), "S");
@@ -84,7 +84,7 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
 
     mnuChar_Click(f.state);
     EXPECT_FALSE(MenuModel(f.state).Checked("mnuChar"));
-    EXPECT_EQ(f.state.Camera.CharEnabled, 0);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 0);
     EXPECT_EQ(f.state.Camera.HCamStep, 3);
     EXPECT_EQ(f.state.Camera.VCamStep, 4);
     EXPECT_EQ(f.state.Chars.CharLoaded, 255);  // switching off keeps the files for the next use
@@ -106,7 +106,7 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
     EXPECT_NE(f.ui.boxes[0].text.find("animation file missing"), std::string::npos);
     EXPECT_TRUE(menusOffWhileLoading);
     EXPECT_FALSE(MenuModel(f.state).Checked("mnuChar"));
-    EXPECT_EQ(f.state.Camera.CharEnabled, 0);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 0);
     EXPECT_EQ(MenuModel(f.state).Item("mnuChar").Caption, "Use Char");
     EXPECT_EQ(f.state.CharSettings.TestCharPath, "");
     EXPECT_EQ(f.state.Camera.HCamStep, 5);
@@ -116,7 +116,7 @@ TEST(TestCharCommands, UseWhileRunningStartsTheCharacterAndTradesTheCameraSteps)
     mnuChar_Click(f.state);
     EXPECT_EQ(f.ui.openRequests.size(), 1u);
     EXPECT_FALSE(MenuModel(f.state).Checked("mnuChar"));
-    EXPECT_EQ(f.state.Camera.CharEnabled, 0);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 0);
 }
 
 TEST(TestCharCommands, TheSavedSettingsAreTheUsersNotTheFeatures) {
@@ -179,7 +179,7 @@ TEST(TestCharCommands, StageStartPlacesTheCharacterWhichWalksBetweenTheLayers) {
     // A record the walker cannot use switches the character off; the stage goes on.
     f.state.Chars.Characters[0].Actions.clear();
     DrawStageFrame(f.state, f.keys, f.clock);
-    EXPECT_EQ(f.state.Camera.CharEnabled, 0);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 0);
     EXPECT_FALSE(MenuModel(f.state).Checked("mnuChar"));
     EXPECT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_EQ(f.state.bRunning, 1);
@@ -236,7 +236,7 @@ TEST(TestCharCommands, CharTrueInTheConfigurationSwitchesOnAtStartAndShutdownRel
     ASSERT_TRUE(FormLoad(f.state, false));
     EXPECT_TRUE(f.ui.openRequests.empty());
     EXPECT_TRUE(MenuModel(f.state).Checked("mnuChar"));
-    EXPECT_EQ(f.state.Camera.CharEnabled, 255);
+    EXPECT_EQ(f.state.Chars.CharEnabled, 255);
     EXPECT_EQ(MenuModel(f.state).Item("mnuChar").Caption, "Use Tester");
 
     f.Start();

@@ -133,7 +133,7 @@ TEST(MenuTable, EveryCheckMarkFollowsItsState) {
     using Set = void (*)(AppState&, bool);
     const std::map<std::string, Set> cases = {
         {"mnuFS", [](AppState& s, bool on) { s.bMakeFullScreen = on ? 255 : 0; }},
-        {"mnuChar", [](AppState& s, bool on) { s.Camera.CharEnabled = on ? 255 : 0; }},  // the walker's too
+        {"mnuChar", [](AppState& s, bool on) { s.Chars.CharEnabled = on ? 255 : 0; }},  // the walker's too
         {"mnuFPS", [](AppState& s, bool on) { s.Loop.FpsLimit = on ? 30 : 0; }},
         {"mnuMScroll", [](AppState& s, bool on) { s.Camera.MouseScroll = on ? 255 : 0; }},
         {"mnuError", [](AppState& s, bool on) { s.Window.ErrorLogShown = on; }},
@@ -181,7 +181,7 @@ TEST(MenuTable, StoredSettingsRoundTripThroughTheConfiguration) {
             EXPECT_TRUE(MenuCommand(a.state, item.name));
         }
     }
-    a.state.Camera.CharEnabled = 255;
+    a.state.Chars.CharEnabled = 255;
     a.state.Options.StageListShown = 255;
     a.state.Options.ViewScale = 4;
     SetLanguage(a.state, "en");
@@ -192,7 +192,7 @@ TEST(MenuTable, StoredSettingsRoundTripThroughTheConfiguration) {
     b.state.VersionText = ".67";
     std::filesystem::copy_file(a.program.Path() / "QB.cfg", b.program.Path() / "QB.cfg");
     LoadConfig(b.state);
-    b.state.Camera.CharEnabled = b.state.CharSettings.CharRequested;  // start-up's use command
+    b.state.Chars.CharEnabled = b.state.CharSettings.CharRequested;  // start-up's use command
     EXPECT_EQ(ConfigText(b.state), text);
     for (const MenuEntry& item : MenuTable()) {
         if (*item.configKey == 0) continue;

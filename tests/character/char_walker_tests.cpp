@@ -53,7 +53,7 @@ struct Walker {
         chars.CharCount = 1;
         chars.CharLoaded = 255;
         chars.GroundY = 12;
-        camera.CharEnabled = 255;
+        chars.CharEnabled = 255;
     }
     TestCharacter& ch() { return chars.Characters[0]; }
     bool Step() { return Char(chars, CharScene{stage, camera, frame, backBuffer.get(), keys, ui}); }
@@ -156,20 +156,20 @@ TEST(CharWalker, CameraTakesOverWithinTensionUntilTheBound) {
     w.keys.Hold(Key::Right);
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(w.Step());
     EXPECT_EQ(w.ch().X, 270);  // 320 - Tension: the camera's turn
-    EXPECT_EQ(w.camera.CameraFollow, 1);
+    EXPECT_EQ(w.chars.CameraFollow, 1);
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(w.Step());
     EXPECT_EQ(w.ch().X, 270);
     // Once the camera is at the stage's bound the character walks on, up to 320 - ScreenRight.
     w.camera.CameraX = -99;
     for (int i = 0; i < 40; ++i) ASSERT_TRUE(w.Step());
     EXPECT_EQ(w.ch().X, 304);
-    EXPECT_EQ(w.camera.CameraFollow, 1);
+    EXPECT_EQ(w.chars.CameraFollow, 1);
     // Turning away from the edge hands the walk back to the character at once; letting go of the
     // right arrow in the same frame makes that frame a standing one.
     w.keys.Hold(Key::Right, false);
     w.keys.Hold(Key::Left);
     ASSERT_TRUE(w.Step());
-    EXPECT_EQ(w.camera.CameraFollow, 0);
+    EXPECT_EQ(w.chars.CameraFollow, 0);
     EXPECT_EQ(w.ch().X, 304);
     ASSERT_TRUE(w.Step());
     EXPECT_EQ(w.ch().X, 302);
@@ -189,7 +189,7 @@ TEST(CharWalker, MouseScrollingCarriesTheCharacterWithTheStage) {
         w.camera.MouseScroll = 255;
         w.keys.pointer = {c.px, c.py};
         test::FakeClock clock;
-        CameraKeys(w.stage, w.camera, w.frame, w.keys, clock, nullptr);
+        CameraKeys(w.stage, w.camera, w.frame, w.keys, clock, CameraArrowsFor(w.chars), nullptr);
         ASSERT_TRUE(w.Step());
         EXPECT_FLOAT_EQ(w.ch().X, 160) << "the elements drawn before it have not moved yet";
         ASSERT_TRUE(w.Step() && w.Step());
@@ -206,7 +206,7 @@ TEST(CharWalker, AFramePastTheTableDrawsNothingAndABrokenRecordSwitchesOff) {
     EXPECT_EQ(w.chars.DrawW, 0);
     w.ch().FrameIndex = 7;  // past the standing action's only frame
     EXPECT_FALSE(w.Step());
-    EXPECT_EQ(w.camera.CharEnabled, 0);
+    EXPECT_EQ(w.chars.CharEnabled, 0);
     ASSERT_EQ(w.ui.boxes.size(), 1u);
     EXPECT_NE(w.ui.boxes[0].text.find("Char"), std::string::npos);
 }
@@ -243,10 +243,10 @@ TEST(CharWalker, InitLoadsOnceAndPlacesAtThePlayerStart) {
     for (const SpriteEntry& e : chars.Characters[0].Sprites) EXPECT_EQ(e.Bitmap, nullptr);
 
     settings.TestCharPath = h.dir.Dir() + "gone.def";
-    camera.CharEnabled = 255;
+    chars.CharEnabled = 255;
     EXPECT_FALSE(InitChar(h.env, chars, settings, stage, camera));
     EXPECT_EQ(settings.TestCharPath, "");
-    EXPECT_EQ(camera.CharEnabled, 0);
+    EXPECT_EQ(chars.CharEnabled, 0);
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ struct CameraFixture {
         camera.HCamStep = 3;
         camera.VCamStep = 2;
     }
-    void Poll() { CameraKeys(stage, camera, frame, keys, clock); }
+    CameraArrows arrows = CameraArrows::All;
+    void Poll() { CameraKeys(stage, camera, frame, keys, clock, arrows); }
     float ShownX() const { return -camera.CameraX; }
 };
 
@@ -54,14 +55,14 @@ TEST(Camera, APressSinceTheLastPollMovesOnce) {
 
 TEST(Camera, TheTestCharacterTakesTheArrowKeysUnlessTheCameraFollows) {
     CameraFixture f;
-    f.camera.CharEnabled = 255;
+    f.arrows = CameraArrows::None;  // the character stands in the stage
     f.keys.Hold(Key::Right);
     f.keys.Hold(Key::Down);
     f.stage.BoundLow = 50;
     f.Poll();
     EXPECT_FLOAT_EQ(f.ShownX(), 0);
     EXPECT_FLOAT_EQ(f.camera.CameraY, 0);
-    f.camera.CameraFollow = 1;
+    f.arrows = CameraArrows::LeftRight;  // the camera takes its walk over
     f.Poll();
     EXPECT_FLOAT_EQ(f.ShownX(), 3);
     EXPECT_FLOAT_EQ(f.camera.CameraY, 0);  // vertical stays the character's
@@ -91,7 +92,7 @@ TEST(Camera, StepKeysActEvery150MsWithinHalfAndTen) {
     EXPECT_FLOAT_EQ(f.camera.VCamStep, 10);
 
     // With the character on, only the vertical step changes.
-    f.camera.CharEnabled = 255;
+    f.arrows = CameraArrows::None;
     f.keys.ReleaseAll();
     f.keys.Hold(Key::Z);
     f.clock.AdvanceMs(150);

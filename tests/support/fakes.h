@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/key_latch.h"
 #include "platform/ports.h"
 
 namespace qb::test {
@@ -106,33 +107,28 @@ public:
 
 class FakeKeys : public Keys {
 public:
-    bool IsDown(Key key) override { return down[static_cast<int>(key)]; }
-    bool Pressed(Key key) override {
-        int k = static_cast<int>(key);
-        bool result = down[k] || latched[k];
-        latched[k] = false;
-        taps[k] = 0;
-        return result;
-    }
-    int PressCount(Key key) override {
-        int k = static_cast<int>(key);
-        const int count = taps[k];
-        taps[k] = 0;
-        latched[k] = false;
-        return count;
-    }
+    bool IsDown(Key key) override { return latch.IsDown(key); }
+    bool Pressed(Key key) override { return latch.Pressed(key); }
+    int PressCount(Key key) override { return latch.PressCount(key); }
     std::pair<int, int> PointerPos() override { return pointer; }
 
-    void Hold(Key key, bool on = true) { down[static_cast<int>(key)] = on; }
-    void Tap(Key key) {
-        latched[static_cast<int>(key)] = true;
-        ++taps[static_cast<int>(key)];
+    void Hold(Key key, bool on = true) {
+        if (on)
+            latch.Down(key);
+        else
+            latch.Up(key);
     }
-    void ReleaseAll() { down.fill(false); latched.fill(false); taps.fill(0); }
+    // A press shorter than a frame: down and up before the next read (a held key stays held).
+    void Tap(Key key) {
+        const bool held = latch.IsDown(key);
+        latch.Up(key);
+        latch.Down(key);
+        if (!held) latch.Up(key);
+    }
+    // Forgets held keys and unread presses: a fresh start between the parts of a test.
+    void ReleaseAll() { latch.Clear(); }
 
-    std::array<bool, static_cast<int>(Key::Count)> down{};
-    std::array<bool, static_cast<int>(Key::Count)> latched{};
-    std::array<int, static_cast<int>(Key::Count)> taps{};
+    KeyLatch latch;
     std::pair<int, int> pointer{160, 120};
 };
 

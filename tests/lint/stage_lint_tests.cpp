@@ -1,4 +1,4 @@
-#include "app/stage_lint.h"
+#include "lint/stage_lint.h"
 
 #include <gtest/gtest.h>
 
