@@ -152,10 +152,15 @@ bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& pr
     StageModel& stage = result.stage;
     const std::string& defPath = request.defPath;
     const std::string spr = stage.SpriteFile;
+    // The one read of the sprite file: its bytes are indexed, decoded and stamped, then dropped. A file
+    // that is there but cannot be read is an unreadable sprite file, not a missing one.
     std::string located = LocateSpriteFile(spr, defPath, request.mugeDir);
-    if (located.empty() || !FileExists(located)) {
+    std::optional<std::string> bytes;
+    if (!located.empty()) bytes = ReadFileBytes(located, kMaxSpriteFileBytes);
+    if (!bytes && (located.empty() || !FileExists(located))) {
         located = SpriteFileBesideDef(spr.empty() ? FileNameOf(located) : spr, defPath);
-        if (!FileExists(located)) {
+        bytes = ReadFileBytes(located, kMaxSpriteFileBytes);
+        if (!bytes && !FileExists(located)) {
             result.boxes.push_back({"SFF FILE:\r\n" + located + "\r\nCOULD NOT BE FOUND!",
                                     MsgIcon::Exclamation, MsgButtons::Ok, result.lineNumber,
                                     result.log.Records().size()});
@@ -164,8 +169,6 @@ bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& pr
     }
     const std::string resolved = ResolvePath(located);
     result.load.SpritesLoaded = true;
-    // The one read of the sprite file: its bytes are indexed, decoded and stamped, then dropped.
-    std::optional<std::string> bytes = ReadFileBytes(resolved, kMaxSpriteFileBytes);
     if (!bytes || !ReadSffHeader(*bytes)) {
         result.log.Add(Problem{.kind = ProblemKind::UnreadableSpriteFile, .file = resolved});
         stage.Sprites.clear();

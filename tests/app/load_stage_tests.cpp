@@ -11,7 +11,7 @@
 #include "app/run_loop.h"
 #include "stage/stage_loader.h"
 #include "tests/app/app_fixture.h"
-#include "tests/support/open_counter.h"
+#include "tests/support/read_counter.h"
 #include "tests/support/sprites.h"
 
 namespace qb {
@@ -45,12 +45,12 @@ TEST(LoadStage, MissingSpriteFileShowsBoxAndReleasesStage) {
 TEST(LoadStage, TheFirstFrameReadsEachStageFileOnce) {
     AppFixture f;
     f.state.StageFile = f.AddStage("forest", "Forest Gate");
-    test::OpenCounter opens(f.mugen.Dir() + "stages");
-    opens.Take();
+    test::ReadCounter reads(f.mugen.Dir() + "stages");
+    reads.Take();
     ASSERT_TRUE(BeginStageRun(f.state));
     RunPass(f.state);
     const std::map<std::string, int> expected = {{"forest.def", 1}, {"forest.sff", 1}};
-    EXPECT_EQ(opens.Take(), expected);
+    EXPECT_EQ(reads.Take(), expected);
     EXPECT_EQ(f.state.Live.Stamps,
               std::vector<FileStamp>({StampOf(f.state.StageFile), StampOf(f.state.Stage.SpriteFile)}));
 }
