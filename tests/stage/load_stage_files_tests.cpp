@@ -48,5 +48,24 @@ TEST(LoadStageFiles, ProblemsOfABrokenStageAreRecords) {
               "Not a readable sprite file: test.sff\r\n");
 }
 
+// A load nobody watches (the live reload) tells its boxes in its log, where they were asked.
+TEST(LoadStageFiles, BoxesGoAmongTheProblemsWhereTheyWereAsked) {
+    StageFixture f;
+    const std::string defPath = f.WriteStage(
+        "lost", "[Camera]\r\nstartx = abc\r\n[BGdef]\r\nspr = stages/none.sff\r\n[BG 0]\r\n", {});
+    Progress quiet;
+    const LoadResult result = LoadStageFiles({defPath, f.mugen.Dir()}, quiet);
+    EXPECT_FALSE(result.ok);
+    ASSERT_EQ(result.boxes.size(), 1u);
+    const std::string box = "SFF FILE:\r\n" + f.mugen.Dir() + "stages/none.sff\r\nCOULD NOT BE FOUND!";
+    EXPECT_EQ(result.boxes[0].text, box);
+    const std::vector<Problem> told = result.ProblemsWithBoxes();
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0].kind, ProblemKind::ReaderError);
+    EXPECT_EQ(told[1].kind, ProblemKind::Note);
+    EXPECT_EQ(told[1].text, box);
+    EXPECT_EQ(result.files, std::vector<std::string>{ResolvePath(defPath)}) << "no sprite file was read";
+}
+
 }  // namespace
 }  // namespace qb
