@@ -140,7 +140,7 @@ bool BgEditorButton(AppState& state, const std::string& control) {
 }
 
 bool ConfirmDropEdits(AppState& state) {
-    if (state.bRunning != 1 || LoadInProgress(state) || !state.ports.ui) return true;
+    if (state.bRunning != 1 || !state.ports.ui) return true;
     if (!HasUnwrittenEdits(state.Stage, state.Edit)) return true;
     MsgAnswer answer = MsgAnswer::Cancel;
     {

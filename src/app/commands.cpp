@@ -379,7 +379,7 @@ void OpenFromCommandLine(AppState& state, const std::string& argument) {
 // ---- Stage list ----------------------------------------------------------------------------------
 
 void lstStages_Click(AppState& state, int index) {
-    if (state.Load.LoadPhase != 0) return;
+    if (LoadInProgress(state)) return;
     OpenListIndex(state, index);
 }
 
@@ -392,7 +392,7 @@ void mnuStagePrev_Click(AppState& state) {
 }
 
 void mnuR_Click(AppState& state, double random01) {
-    if (state.Stages.Names.empty() || state.Load.LoadPhase == 255) return;
+    if (state.Stages.Names.empty() || LoadInProgress(state)) return;
     OpenListIndex(state, RandomStageIndex(state.Stages, random01));
 }
 

@@ -14,8 +14,9 @@ void Caption(AppState& state, const std::string& caption) {
     if (state.ports.ui) state.ports.ui->SetCaption(caption);
 }
 
+// A stage being loaded is not in the state yet (bRunning is set when it is installed).
 bool StageReady(const AppState& state) {
-    return state.bRunning == 1 && state.Load.LoadPhase == 0;
+    return state.bRunning == 1;
 }
 
 }  // namespace

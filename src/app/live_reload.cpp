@@ -21,31 +21,6 @@ namespace qb {
 
 namespace {
 
-// The Ui a background reload talks to: its boxes become log entries (a save in the text editor must
-// not put a modal box in front of it), and it services no window messages, so no command can release
-// or replace the stage while the new one is read.
-class ReloadUi : public HeadlessUi {
-public:
-    explicit ReloadUi(ErrorLog* log) : m_log(log) {}
-    // Questions are answered No: a reload asks nothing of the user.
-    MsgAnswer MsgBox(const std::string& text, MsgIcon, MsgButtons buttons, const std::string&) override {
-        if (m_log) m_log->Append(text);
-        return buttons == MsgButtons::Ok || buttons == MsgButtons::OkCancel ? MsgAnswer::Ok : MsgAnswer::No;
-    }
-    std::string InputBox(const std::string&, const std::string&, const std::string&, bool* cancelled) override {
-        if (cancelled) *cancelled = true;
-        return {};
-    }
-
-private:
-    ErrorLog* m_log;
-};
-
-uint64_t Fnv1a(std::string_view bytes) {
-    uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
-    return hash;
-}
 
 std::vector<FileStamp> StampsOf(const std::vector<std::string>& files) {
     std::vector<FileStamp> stamps;
@@ -63,126 +38,59 @@ std::string RefusalOf(const StageModel& fresh, bool parsed) {
     return {};
 }
 
-void ShowFailure(AppState& state, const std::string& reason, const ErrorLog& freshLog) {
+void ShowFailure(AppState& state, const std::string& reason, const std::vector<Problem>& fresh) {
     LiveReloadState& live = state.Live;
     live.LastFailed = true;
     // The entries of earlier failed attempts are replaced, not piled up: the log shows the stage on
     // screen and what is wrong with the file now.
-    state.Log.SetText(live.BaseLog);
+    state.Log.Clear();
+    state.Log.AddAll(live.BaseLog);
     state.Log.Append("Reloading " + FileNameOf(state.StageFile) + " failed: " + reason +
                      ". The stage on screen is the one loaded before.");
-    if (!freshLog.Text().empty()) state.Log.Append(freshLog.Text());
+    state.Log.AddAll(fresh);
     state.Window.ErrorLogShown = true;
     state.ports.ui->ShowErrorLog(true);
 }
 
-// Puts the freshly loaded stage where the old one was seen from: elements are placed for the camera's
-// start, and each pass moves them by delta times the camera's step (parallax elements follow the
-// camera by themselves), so the camera's distance from its start moves them at once.
-void KeepCamera(AppState& state, const CameraState& kept) {
-    CameraState& cam = state.Camera;
-    const float dx = kept.CameraX - cam.CameraX;
-    const float dy = kept.CameraY - cam.CameraY;
-    for (BgElement& e : state.Stage.Elements) {
-        if (e.Type == "parallax") continue;
-        e.PosX += e.DeltaX * dx;
-        e.PosY -= e.DeltaY * dy;
-    }
-    const int16_t offset = cam.CamOffsetX;
-    cam = kept;
-    cam.CamOffsetX = offset;
-    cam.PrevCameraX = cam.CameraX;
-    cam.PrevCameraY = cam.CameraY;
-}
-
+// A reload services no window messages, so no command can release or replace the stage while the new
+// one is read; its boxes become log entries.
 bool ReloadStage(AppState& state) {
-    StageModel fresh;
-    StageLoadState freshLoad;
-    ErrorLog freshLog;
-    ReloadUi quiet(&freshLog);
-    int32_t lineNumber = 0;
-    StageContext ctx{fresh, freshLoad, freshLog, quiet, lineNumber, state.MugeDir};
     // A packaged stage keeps reading its extracted files, which stay until the stage is closed.
-    ctx.fromPackage = state.Package.FromPackage;
-    std::string extractedDef = state.Package.ExtractedDefFile;
-    std::string extractedSprite = state.Package.ExtractedSpriteFile;
-    ctx.extractedDefFile = &extractedDef;
-    ctx.extractedSpriteFile = &extractedSprite;
-
-    std::string path = state.StageFile;
-    const auto bytes = ReadFileBytes(path, kMaxSpriteFileBytes);
-    if (!bytes) {
-        ShowFailure(state, "the file cannot be read", freshLog);
+    Progress quiet;
+    LoadResult result = LoadStageFiles({state.StageFile, state.MugeDir}, quiet);
+    const StageSource& source = result.load.Source;
+    if (!result.defRead) {
+        ShowFailure(state, "the file cannot be read", {});
         return false;
     }
-    if (bytes->find_first_not_of(" \t\r\n") == std::string::npos) {
+    if (source.Complete && source.Bytes.find_first_not_of(" \t\r\n") == std::string::npos) {
         // Editors that truncate before they write are caught here halfway; their last write follows.
-        ShowFailure(state, "the file is empty", freshLog);
+        ShowFailure(state, "the file is empty", {});
         return false;
     }
-    const bool parsed = ParseStageDef(ctx, path);
-    if (const std::string refusal = RefusalOf(fresh, parsed); !refusal.empty()) {
-        ShowFailure(state, refusal, freshLog);
+    if (const std::string refusal = RefusalOf(result.stage, result.ok); !refusal.empty()) {
+        ShowFailure(state, refusal, result.ProblemsWithBoxes());
         return false;
     }
-
-    const CameraState kept = state.Camera;
-    const std::string oldMusic = state.Load.MusicPath;
-    const bool hadMusic = !state.Stage.MusicFile.empty();
-    state.Stage = std::move(fresh);
-    state.Load = std::move(freshLoad);
-    state.Load.LoadPhase = 0;  // the parse left its phase behind; the commands wait while it is set
-    state.Package.ExtractedDefFile = extractedDef;
-    state.Package.ExtractedSpriteFile = extractedSprite;
-
-    state.Log.Clear();
-    if (state.Package.FromPackage)
-        for (const std::string& note : state.Package.Notes) state.Log.Append(note);
-    state.Log.Append(freshLog.Text());
-
-    PlaceLoadedStage(state);
-    KeepCamera(state, kept);
-    // The music plays on when the definition names the same file; its volume follows bgvolume.
-    if (state.Load.MusicPath == oldMusic && !oldMusic.empty()) {
-        state.MUSIC.SetVolume(MusicVolume(state.Stage.BgVolume));
-    } else {
-        if (hadMusic) state.MUSIC.StopPlaying();
-        StartStageMusic(state);
-    }
-    if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, true);
-
-    EditState& edit = state.Edit;
-    if (edit.SelectedElement >= state.Stage.ElementCount) edit.SelectedElement = -1;
-    edit.DragIndex = -1;
-    ShowStuff(state.Stage, edit.Fields);
-    BeginEditBaseline(state.Stage, state.Load.Source, edit);
-    if (edit.SelectedElement >= 0) ShowElement(state.Stage, edit.SelectedElement, edit.Fields);
-    state.Frame.Drawn.clear();
-    // Parts of the view the new stage does not cover must not keep the old stage's pixels.
-    if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
-
-    state.ports.ui->SetCaption(StageCaption(state.Stage.StageName, state.Loop.Paused == 255));
+    InstallStage(state, std::move(result), InstallHow::KeepView);
     ++state.Live.Reloads;
     return true;
 }
 
 }  // namespace
 
-FileStamp StampOf(const std::string& path) {
-    namespace fs = std::filesystem;
-    FileStamp stamp;
-    const std::string native = ResolvePath(path);
-    std::error_code ec;
-    const auto size = fs::file_size(native, ec);
-    if (ec) return stamp;
-    stamp.size = static_cast<int64_t>(size);
-    if (stamp.size <= kStampHashLimit) {
-        if (const auto bytes = ReadFileBytes(native, static_cast<size_t>(kStampHashLimit))) stamp.hash = Fnv1a(*bytes);
-        return stamp;
+void WatchStageFiles(AppState& state, std::vector<std::string> files, std::vector<FileStamp> stamps) {
+    LiveReloadState& live = state.Live;
+    live.Files = std::move(files);
+    live.Stamps = std::move(stamps);
+    // A packaged stage's files are extracted copies: the package is what the user changes.
+    if (state.Package.FromPackage) {
+        live.Files.push_back(ResolvePath(state.Package.PackageFile));
+        live.Stamps.push_back(StampOf(live.Files.back()));
     }
-    const auto time = fs::last_write_time(native, ec);
-    if (!ec) stamp.time = static_cast<int64_t>(time.time_since_epoch().count());
-    return stamp;
+    live.Pending = false;
+    live.LastFailed = false;
+    live.BaseLog = state.Log.Records();
 }
 
 void WatchStageFiles(AppState& state) {
@@ -195,7 +103,7 @@ void WatchStageFiles(AppState& state) {
     live.Stamps = StampsOf(live.Files);
     live.Pending = false;
     live.LastFailed = false;
-    live.BaseLog = state.Log.Text();
+    live.BaseLog = state.Log.Records();
 }
 
 std::vector<std::string> StageFilesToWatch(const AppState& state) {
@@ -240,9 +148,7 @@ bool PollLiveReload(AppState& state) {
         HoldEditsAgainstDiskChange(state);
         return false;
     }
-    if (!ReloadStage(state)) return false;
-    WatchStageFiles(state);
-    return true;
+    return ReloadStage(state);
 }
 
 void mnuAutoReload_Click(AppState& state) {
@@ -253,7 +159,7 @@ void mnuAutoReload_Click(AppState& state) {
 bool RefillStageList(AppState& state) {
     StageList& list = state.Stages;
     StageList fresh;
-    ReloadUi quiet(nullptr);
+    HeadlessUi quiet;  // no box when the folder is empty or unreadable
     LoadFilestoList(fresh, quiet, StagesFolder(state), ".def");
     if (fresh.Files == list.Files && fresh.Names == list.Names) return false;
     const bool selected = list.ListIndex >= 0 && list.ListIndex < static_cast<int>(list.Files.size());

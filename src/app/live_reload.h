@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "stage/error_log.h"
+#include "stage/load_stage_files.h"
+
 namespace qb {
 
 struct AppState;
@@ -18,17 +21,6 @@ struct AppState;
 // Changes that arrive closer together than this are one change (an editor's save is often a
 // truncate, several writes and a rename).
 inline constexpr uint32_t kReloadSettleMs = 200;
-
-// What a watched file held: files up to kStampHashLimit bytes are compared by content (a save that
-// changed nothing, or the program's own write, does not reload), larger ones by size and time.
-inline constexpr int64_t kStampHashLimit = 1 << 20;
-struct FileStamp {
-    int64_t size = -1;  // -1: missing
-    int64_t time = 0;
-    uint64_t hash = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-FileStamp StampOf(const std::string& path);
 
 struct LiveReloadState {
     // The stage on screen: its definition and resolved sprite file, and what they held when it loaded.
@@ -40,14 +32,17 @@ struct LiveReloadState {
     // The last reload failed: the next report retries even when the watched files look unchanged
     // (the fix may be a new sprite file the old definition never named).
     bool LastFailed = false;
-    // The error log of the stage on screen; a failed reload shows its entries after this text.
-    std::string BaseLog;
+    // The error log of the stage on screen; a failed reload shows its entries after these.
+    std::vector<Problem> BaseLog;
     // Reloads performed since the program started.
     int Reloads = 0;
 };
 
-// Records the running stage's files and their contents. Called when a stage starts running and after
-// the program itself wrote the definition (that write is not a change to reload).
+// Records the files a load read (the definition and the resolved sprite file) and what they held,
+// and the package the stage came from. Called by InstallStage.
+void WatchStageFiles(AppState& state, std::vector<std::string> files, std::vector<FileStamp> stamps);
+// What the watched files hold now, after the program itself wrote the definition (that write is not a
+// change to reload).
 void WatchStageFiles(AppState& state);
 // The files to watch now: the running stage's definition and sprite file, and the package it came
 // from, while mnuAutoReload is checked; none otherwise.

@@ -2,11 +2,14 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/live_reload.h"
 #include "app/open_package.h"
+#include "app/window_rules.h"
 #include "platform/paths.h"
+#include "stage/load_stage_files.h"
 #include "stage/stage_loader.h"
-#include "stage/stage_parser.h"
 #include "tools/bg_commands.h"
+#include "tools/bg_editor.h"
 
 namespace qb {
 
@@ -19,19 +22,58 @@ void SetLoadMenus(AppState& state, bool enabled) {
 
 }  // namespace
 
-StageContext MakeStageContext(AppState& state) {
-    StageContext ctx{state.Stage, state.Load, state.Log, *state.ports.ui, state.LineNumber, state.MugeDir};
-    ctx.fromPackage = state.Package.FromPackage;
-    ctx.extractedDefFile = &state.Package.ExtractedDefFile;
-    ctx.extractedSpriteFile = &state.Package.ExtractedSpriteFile;
-    ctx.onCaption = [&state](const std::string& caption) { state.ports.ui->SetCaption(caption); };
-    ctx.onSpriteFileMissing = [&state] {
-        UnloadStuff(state);
-        state.ports.ui->SetCaption(state.AppTitle);
-        state.Window.StageLoading = false;
-        state.Load.LoadPhase = 0;
-    };
-    return ctx;
+namespace {
+
+// A Fresh install whose sprite file is missing: the stage is released and the window given back.
+void ReleaseMissingStage(AppState& state) {
+    UnloadStuff(state);
+    state.ports.ui->SetCaption(state.AppTitle);
+    state.Window.StageLoading = false;
+    state.StageFile.clear();
+}
+
+// Puts the freshly loaded stage where the old one was seen from: elements are placed for the camera's
+// start, and each pass moves them by delta times the camera's step (parallax elements follow the
+// camera by themselves), so the camera's distance from its start moves them at once.
+void KeepCamera(AppState& state, const CameraState& kept) {
+    CameraState& cam = state.Camera;
+    const float dx = kept.CameraX - cam.CameraX;
+    const float dy = kept.CameraY - cam.CameraY;
+    for (BgElement& e : state.Stage.Elements) {
+        if (e.Type == "parallax") continue;
+        e.PosX += e.DeltaX * dx;
+        e.PosY -= e.DeltaY * dy;
+    }
+    const int16_t offset = cam.CamOffsetX;
+    cam = kept;
+    cam.CamOffsetX = offset;
+    cam.PrevCameraX = cam.CameraX;
+    cam.PrevCameraY = cam.CameraY;
+}
+
+void StartCamera(CameraState& cam, int16_t camOffsetX) {
+    cam.CameraY = 0;
+    cam.CamOffsetX = camOffsetX;
+    cam.CameraX = -static_cast<float>(cam.CamOffsetX);
+    // The first element pass moves elements by the camera's travel since the previous pass: that
+    // travel starts at zero, not at wherever the previous stage left the camera.
+    cam.PrevCameraX = cam.CameraX;
+    cam.PrevCameraY = cam.CameraY;
+    // The view rectangle the tiling runs measure against is the whole 320 x 240 view again.
+    cam.ViewLeft = 0;
+    cam.ViewTop = 0;
+    cam.ViewRight = 320;
+    cam.ViewBottom = 240;
+}
+
+
+}  // namespace
+
+void AddPackageNotes(AppState& state) {
+    if (!state.Package.FromPackage) return;
+    for (const std::string& note : state.Package.Notes)
+        state.Log.Add(
+            Problem{.kind = ProblemKind::PackageNote, .file = state.Package.PackageFile, .text = note});
 }
 
 void LoadStage(AppState& state) {
@@ -44,15 +86,16 @@ void LoadStage(AppState& state) {
     if (cam.HCamStep == 0) cam.HCamStep = 1.0f;
     if (cam.VCamStep == 0) cam.VCamStep = 1.0f;
     state.Load.LoadPhase = 1;
-    state.bRunning = 1;
+    state.bRunning = 0;
 
-    StageContext ctx = MakeStageContext(state);
-    if (!ParseStageDef(ctx, state.StageFile)) {
+    UiProgress progress(*state.ports.ui);
+    if (!InstallStage(state, LoadStageFiles({state.StageFile, state.MugeDir}, progress), InstallHow::Fresh)) {
         state.bRunning = 0;
         // The window must stay usable after a failed load: every menu the load disabled comes back,
         // and the view shows nothing rather than the previous stage's last frame.
         SetLoadMenus(state, true);
         ClearView(state);
+        state.Load.LoadPhase = 0;
         return;
     }
 
@@ -69,33 +112,80 @@ void LoadStage(AppState& state) {
             keys->Pressed(k);
     }
 
-    PlaceLoadedStage(state);
-    // What the editor's writes compare against: the stage as the file gives it, placed.
-    BeginEditBaseline(state.Stage, state.Load.Source, state.Edit);
-    StartStageMusic(state);
-
     SetLoadMenus(state, true);
     if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, state.bRunning != 0);
     if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
     state.Load.LoadPhase = 0;
 }
 
-void PlaceLoadedStage(AppState& state) {
-    CameraState& cam = state.Camera;
-    StageModel& stage = state.Stage;
-    cam.CameraY = 0;
-    cam.CamOffsetX = PlaceElements(stage, state.Load.MinPosY);
-    cam.CameraX = -static_cast<float>(cam.CamOffsetX);
-    // The first element pass moves elements by the camera's travel since the previous pass: that
-    // travel starts at zero, not at wherever the previous stage left the camera.
-    cam.PrevCameraX = cam.CameraX;
-    cam.PrevCameraY = cam.CameraY;
-    // The view rectangle the tiling runs measure against is the whole 320 x 240 view again.
-    cam.ViewLeft = 0;
-    cam.ViewTop = 0;
-    cam.ViewRight = 320;
-    cam.ViewBottom = 240;
-    ResolveControllerTargets(stage);
+bool InstallStage(AppState& state, LoadResult&& result, InstallHow how) {
+    const bool fresh = how == InstallHow::Fresh;
+    if (!fresh && !result.ok) return false;  // the stage on screen stays, and so does its log
+    if (fresh) {
+        // The boxes come in the order the load asked for them, each with the reader's line counter as
+        // it stood then.
+        for (const LoadBox& box : result.boxes) {
+            state.LineNumber = box.line;
+            if (state.ports.ui) state.ports.ui->MsgBox(box.text, box.icon, box.buttons);
+        }
+        state.Log.AddAll(result.log.Records());
+    } else {
+        // A reload shows no box (a save in the text editor must not put a modal box in front of it):
+        // its boxes are log entries where they were asked.
+        state.Log.Clear();
+        AddPackageNotes(state);
+        state.Log.AddAll(result.ProblemsWithBoxes());
+    }
+    state.LineNumber = result.lineNumber;
+    if (!result.ok) {
+        if (fresh) ReleaseMissingStage(state);
+        return false;
+    }
+
+    const CameraState kept = state.Camera;
+    const std::string oldMusic = state.Load.MusicPath;
+    const bool hadMusic = !state.Stage.MusicFile.empty();
+    // The phase is the load's, not the stage's: the commands keep waiting until the install is over.
+    const uint8_t phase = state.Load.LoadPhase;
+    state.Stage = std::move(result.stage);
+    state.Load = std::move(result.load);
+    state.Load.LoadPhase = phase;
+    state.bRunning = 1;
+    // A packaged stage's extracted files are deleted when it is released.
+    PackageState& package = state.Package;
+    package.ExtractedDefFile = package.FromPackage ? state.StageFile : std::string();
+    package.ExtractedSpriteFile = package.FromPackage ? state.Stage.SpriteFile : std::string();
+
+    StartCamera(state.Camera, result.camOffsetX);
+    if (fresh) {
+        // What the editor's writes compare against: the stage as the file gives it, placed.
+        BeginEditBaseline(state.Stage, state.Load.Source, state.Edit);
+        StartStageMusic(state);
+    } else {
+        KeepCamera(state, kept);
+        // The music plays on when the definition names the same file; its volume follows bgvolume.
+        if (state.Load.MusicPath == oldMusic && !oldMusic.empty()) {
+            state.MUSIC.SetVolume(MusicVolume(state.Stage.BgVolume));
+        } else {
+            if (hadMusic) state.MUSIC.StopPlaying();
+            StartStageMusic(state);
+        }
+        if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, true);
+        EditState& edit = state.Edit;
+        if (edit.SelectedElement >= state.Stage.ElementCount) edit.SelectedElement = -1;
+        edit.DragIndex = -1;
+        ShowStuff(state.Stage, edit.Fields);
+        BeginEditBaseline(state.Stage, state.Load.Source, edit);
+        if (edit.SelectedElement >= 0) ShowElement(state.Stage, edit.SelectedElement, edit.Fields);
+        state.Frame.Drawn.clear();
+        // Parts of the view the new stage does not cover must not keep the old stage's pixels.
+        if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
+        if (state.ports.ui)
+            state.ports.ui->SetCaption(StageCaption(state.Stage.StageName, state.Loop.Paused == 255));
+    }
+    // What the files held when they were read is what later changes are measured against.
+    WatchStageFiles(state, std::move(result.files), std::move(result.stamps));
+    return true;
 }
 
 void StartStageMusic(AppState& state) {
@@ -113,8 +203,9 @@ void StartStageMusic(AppState& state) {
         state.MUSIC.SetVolume(MusicVolume(stage.BgVolume));
         if (state.Options.Music) state.MUSIC.Play();
     } else {
-        state.Log.Append(std::string(kMusicNotPlayedEntry) + path + ": " +
-                         (exists ? state.MUSIC.OpenError() : std::string("no such file")) + "\r\n");
+        state.Log.Add(Problem{.kind = ProblemKind::MusicNotPlayed,
+                              .file = path,
+                              .text = exists ? state.MUSIC.OpenError() : std::string("no such file")});
     }
 }
 

@@ -6,28 +6,31 @@
 namespace qb {
 
 struct AppState;
+struct LoadResult;
 
-// How the error-log entry for stage music that could not be played begins (the path follows).
-inline constexpr std::string_view kMusicNotPlayedEntry = "Could not play the music file ";
+// How InstallStage puts a loaded stage into the running program: Fresh as a stage that starts, or
+// KeepView as the live reload replaces the stage on screen (the camera, the selected element and the
+// music stay).
+enum class InstallHow { Fresh, KeepView };
 
-// Parses StageFile, loads its sprite file, places the camera and the elements, resolves controller
-// targets and starts the music. Sets bRunning to 1 when the stage is ready, 0 when it failed.
+// Loads StageFile (LoadStageFiles) and installs it fresh. Sets bRunning to 1 when the stage is
+// ready, 0 when it failed.
 void LoadStage(AppState& state);
-// True while LoadStage runs: the load services window messages while it indexes the sprite file,
-// and nothing may release the stage it is filling or shut the program down under it.
+// Puts a loaded stage into `state`: shows the boxes the load asked for, in order, and adds its problems
+// to the log; then, when the sprite file was found, the stage, the camera's start, the editor's
+// baseline, the music and the watched files' stamps. A fresh install whose sprite file is missing
+// releases the stage instead. True when the stage was installed.
+bool InstallStage(AppState& state, LoadResult&& result, InstallHow how);
+// True while LoadStage runs: the load services window messages while it indexes the sprite file, and
+// nothing may start another load, close the stage or shut the program down under it.
 bool LoadInProgress(const AppState& state);
-// The steps of LoadStage after a successful parse, for a stage parsed elsewhere (the live reload):
-// the camera's start, element placement and controller targets; and the stage's music.
-void PlaceLoadedStage(AppState& state);
 void StartStageMusic(AppState& state);
+// A packaged stage's log starts with what opening the package said about the entries it left out.
+void AddPackageNotes(AppState& state);
 
 // Releases the current stage: closes its music, deletes the files a package's extraction created
 // (unless Reloading), destroys its sprites and resets every stage-wide value to its program-start
 // value.
 void UnloadStuff(AppState& state);
-
-// The stage-loading view of the state, with the window's side effects wired to it.
-struct StageContext;
-StageContext MakeStageContext(AppState& state);
 
 }  // namespace qb

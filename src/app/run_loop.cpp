@@ -177,14 +177,14 @@ bool BeginStageRun(AppState& state) {
     }
     ResetEditRun(state.Edit);
     state.Log.Clear();
-    if (state.Package.FromPackage)
-        for (const std::string& note : state.Package.Notes) state.Log.Append(note);
+    AddPackageNotes(state);
     LoadStage(state);
     if (state.bRunning == 0) return false;
     ShowStuff(state.Stage, state.Edit.Fields);
     ResetFrameState(state.Frame);
     StartCharForRun(state);
-    WatchStageFiles(state);
+    // A failed reload shows the log of the stage that runs, the character's entries included.
+    state.Live.BaseLog = state.Log.Records();
     // The character may have been refused: the stage still runs without it.
     return true;
 }

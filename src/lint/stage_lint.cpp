@@ -70,11 +70,6 @@ private:
 struct SectionLines {
     std::vector<int32_t> elements, actions, groups, controllers;
     std::vector<std::vector<int32_t>> frames;  // per animation, the line of each frame
-    // Per element, the "tile" line when it asks for a negative count (the parse's "TileX < 0" and
-    // "TileY < 0" remarks do not say which element they are about).
-    std::vector<int32_t> negativeTileX, negativeTileY;
-    // The "windowdelta" lines, one per element that has one (the parse remarks on each).
-    std::vector<int32_t> windowDelta;
     // Keys of later engine versions the preview does not use.
     std::vector<LintProblem> laterKeys;
     int32_t spr = 0, bgmusic = 0;
@@ -135,7 +130,6 @@ SectionLines FindSectionLines(const std::string& defPath) {
             const size_t equals = line.find('=');
             if (equals == npos) continue;
             const std::string key = text::Lower(text::Trim(line.substr(0, equals)));
-            if (element && key == "windowdelta") found.windowDelta.push_back(n);
             if (!IsLaterKey(element ? std::string_view() : std::string_view(section.Name), key)) continue;
             found.laterKeys.push_back(
                 {LintKind::Unsupported, n,
@@ -143,17 +137,7 @@ SectionLines FindSectionLines(const std::string& defPath) {
                      "\" is not drawn by the preview; the engine may show the stage differently"});
         }
     }
-    for (const ElementSource& e : map.Elements) {
-        found.elements.push_back(e.Header);
-        const int32_t tile = keyLine(e.Keys, "tile");
-        const std::string line = text::Lower(cleaned(tile));
-        if (line.empty()) continue;
-        const std::string_view value = std::string_view(line).substr(line.find('=') + 1);
-        const size_t comma = value.find(',');
-        if (text::LeadingNumber(value) < 0) found.negativeTileX.push_back(tile);
-        if (comma != npos && text::LeadingNumber(value.substr(comma + 1)) < 0)
-            found.negativeTileY.push_back(tile);
-    }
+    for (const ElementSource& e : map.Elements) found.elements.push_back(e.Header);
     int32_t action = -1;
     for (const SourceSection& section : map.Sections) {
         if (section.Kind == SourceSectionKind::CtrlGroup) found.groups.push_back(section.Header);
@@ -177,94 +161,53 @@ int32_t LineAt(const std::vector<int32_t>& lines, size_t count, size_t index) {
     return lines.size() == count && index < lines.size() ? lines[index] : 0;
 }
 
-// "(line 12)" at the end of a remark.
-int32_t TrailingLineNumber(std::string_view entry) {
-    const size_t at = entry.rfind("(line ");
-    if (at == npos) return 0;
-    return static_cast<int32_t>(std::clamp(text::LeadingNumber(entry.substr(at + 6)), 0.0, 2.0e9));
-}
-
-// The error log as problems. The reader's entries span several lines ("-----", "ERROR #13  (Type
-// mismatch)", "While loading x.def!", "", "I choked on line #7:", the line in quotes); every other
-// entry is one line.
+// The error log's records as problems.
 // `music` is the problem the music entry of the log is told as (empty: the entry's own path).
-void AddLogProblems(const std::string& log, const SectionLines& lines, const std::string& music,
+void AddLogProblems(const std::vector<Problem>& records, const SectionLines& lines, const std::string& music,
                     std::vector<LintProblem>& out) {
-    const std::vector<std::string> logLines = text::SplitTextLines(log);
-    const auto count = [&](std::string_view remark) {
-        return static_cast<size_t>(std::count(logLines.begin(), logLines.end(), remark));
-    };
-    // The n-th tile remark is about the n-th element with a negative tile count, when the scan found
-    // as many as the parse did.
-    const size_t tileXRemarks = count("TileX < 0"), tileYRemarks = count("TileY < 0");
-    size_t tileX = 0, tileY = 0;
-    const size_t windowRemarks = count("Windowdelta not supported yet");
-    size_t window = 0;
-    for (size_t i = 0; i < logLines.size(); ++i) {
-        const std::string& entry = logLines[i];
-        if (text::Trim(entry).empty()) continue;
-        // The definition is right; the remark is about what this program does not draw yet.
-        if (entry == "Windowdelta not supported yet") {
-            const int32_t line = lines.windowDelta.size() == windowRemarks ? lines.windowDelta[window] : 0;
-            ++window;
-            out.push_back({LintKind::Unsupported, line,
-                           "windowdelta is not drawn yet (\"" + entry + "\"); the window stays still"});
-            continue;
-        }
-        if (entry == "TileX < 0" || entry == "TileY < 0") {
-            const bool x = entry == "TileX < 0";
-            const std::vector<int32_t>& at = x ? lines.negativeTileX : lines.negativeTileY;
-            size_t& n = x ? tileX : tileY;
-            const int32_t line = at.size() == (x ? tileXRemarks : tileYRemarks) && n < at.size() ? at[n] : 0;
-            ++n;
-            out.push_back(
-                {LintKind::Definition, line,
-                 std::string("tile ") + (x ? "x" : "y") + " is negative (\"" + entry + "\"); read as 1"});
-            continue;
-        }
-        if (entry.find_first_not_of('-') == npos) {
-            std::string error;
-            int32_t number = 0;
-            std::string quoted;
-            for (++i; i < logLines.size(); ++i) {
-                const std::string& part = logLines[i];
-                if (part.rfind("ERROR #", 0) == 0) error = part;
-                if (part.rfind("I choked on line #", 0) == 0)
-                    number =
-                        static_cast<int32_t>(std::clamp(text::LeadingNumber(part.substr(18)), 0.0, 2.0e9));
-                if (!part.empty() && part[0] == '"') {
-                    quoted = part.substr(1);
-                    break;
-                }
-                if (!part.empty() && part.find_first_not_of('-') == npos) {
-                    --i;  // the next entry began before this one ended
-                    break;
-                }
+    for (const Problem& p : records) {
+        switch (p.kind) {
+            case ProblemKind::WindowDelta:
+                // The definition is right; the remark is about what this program does not draw yet.
+                out.push_back({LintKind::Unsupported, p.line,
+                               "windowdelta is not drawn yet (\"Windowdelta not supported yet\"); the window "
+                               "stays still"});
+                break;
+            case ProblemKind::NegativeTileX:
+            case ProblemKind::NegativeTileY: {
+                const bool x = p.kind == ProblemKind::NegativeTileX;
+                out.push_back({LintKind::Definition, p.line,
+                               std::string("tile ") + (x ? "x" : "y") + " is negative (\"" +
+                                   (x ? "TileX" : "TileY") + " < 0\"); read as 1"});
+                break;
             }
-            std::string message = error.empty() ? std::string("the definition reader choked") : error;
-            // The log pads the description with two blanks.
-            for (size_t at; (at = message.find("  ")) != npos;) message.erase(at, 1);
-            if (!quoted.empty()) message += " reading " + Quoted(quoted);
-            out.push_back({LintKind::Definition, number, message});
-            continue;
-        }
-        if (entry.rfind(kPackageNoteStart, 0) == 0) {
-            out.push_back({LintKind::Load, 0, text::ContentToUtf8(entry)});
-        } else if (entry.rfind(kUnreadableSpriteFileEntry, 0) == 0) {
-            out.push_back({LintKind::SpriteFile, lines.spr,
-                           "sprite file " + Quoted(entry.substr(kUnreadableSpriteFileEntry.size())) +
-                               " is not a readable sprite file"});
-        } else if (entry.rfind(kMusicNotPlayedEntry, 0) == 0) {
-            // path ": " reason
-            const std::string rest = entry.substr(kMusicNotPlayedEntry.size());
-            const size_t cut = rest.rfind(": ");
-            out.push_back(
-                {LintKind::Music, lines.bgmusic,
-                 !music.empty() && rest.ends_with(": no such file") ? music
-                                : "music file " + Quoted(rest.substr(0, cut)) +
-                                      (cut == npos ? std::string() : ": " + text::ContentToUtf8(rest.substr(cut + 2)))});
-        } else {
-            out.push_back({LintKind::Definition, TrailingLineNumber(entry), text::ContentToUtf8(entry)});
+            case ProblemKind::ReaderError: {
+                std::string message = "ERROR #" + std::to_string(p.code) + " (" + p.text + ")";
+                if (!p.subject.empty()) message += " reading " + Quoted(p.subject);
+                out.push_back({LintKind::Definition, p.line, message});
+                break;
+            }
+            case ProblemKind::PackageNote:
+                out.push_back({LintKind::Load, 0, text::ContentToUtf8(p.text)});
+                break;
+            case ProblemKind::UnreadableSpriteFile:
+                out.push_back(
+                    {LintKind::SpriteFile, lines.spr,
+                     "sprite file " + Quoted(FileNameOf(p.file)) + " is not a readable sprite file"});
+                break;
+            case ProblemKind::MusicNotPlayed:
+                out.push_back({LintKind::Music, lines.bgmusic,
+                               !music.empty() && p.text == "no such file"
+                                   ? music
+                                   : "music file " + Quoted(p.file) + ": " + text::ContentToUtf8(p.text)});
+                break;
+            case ProblemKind::Note:
+            case ProblemKind::ParseRemark:
+            case ProblemKind::Edited:
+                for (const std::string& entry : text::SplitTextLines(p.text))
+                    if (!text::Trim(entry).empty())
+                        out.push_back({LintKind::Definition, p.line, text::ContentToUtf8(entry)});
+                break;
         }
     }
 }
@@ -458,7 +401,7 @@ StageLint LintStage(AppState& state, const std::string& defPath) {
     const SectionLines lines = FindSectionLines(defPath);
     result.loaded = BeginStageRun(state);
     AddMessageProblems(ui, lines, result.loaded, result.problems);
-    AddLogProblems(state.Log.Text(), lines, MusicProblem(state, defPath), result.problems);
+    AddLogProblems(state.Log.Records(), lines, MusicProblem(state, defPath), result.problems);
     result.problems.insert(result.problems.end(), lines.laterKeys.begin(), lines.laterKeys.end());
     if (result.loaded) {
         result.stageName = std::string(text::Unquoted(text::ContentToUtf8(state.Stage.StageName)));

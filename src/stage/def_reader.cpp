@@ -24,28 +24,13 @@ const char* ErrorDescription(int32_t number) {
     return number == kErrOverflow ? "Overflow" : "Type mismatch";
 }
 
-std::string_view FileNameOnly(std::string_view path) {
-    size_t cut = path.find_last_of("\\/");
-    return cut == npos ? path : path.substr(cut + 1);
-}
-
 void LogConversionError(ReaderContext& ctx, int32_t number, std::string_view lineAsReceived) {
-    std::string entry;
-    entry.reserve(120 + lineAsReceived.size());
-    entry += "---------------------------\r\n";
-    entry += "ERROR #";
-    entry += std::to_string(number);
-    entry += "  (";
-    entry += ErrorDescription(number);
-    entry += ")\r\n";
-    entry += "While loading ";
-    entry += FileNameOnly(ctx.fileName);
-    entry += "!\r\n\r\n";
-    entry += "I choked on line #";
-    entry += std::to_string(ctx.lineNumber);
-    entry += ":\r\n\"";
-    entry += lineAsReceived;
-    ctx.log.Append(entry);
+    ctx.log.Add(Problem{.kind = ProblemKind::ReaderError,
+                        .file = ctx.fileName,
+                        .line = ctx.lineNumber,
+                        .text = ErrorDescription(number),
+                        .subject = std::string(lineAsReceived),
+                        .code = number});
 }
 
 // Converts a number into the target's type: 0 on success, else the conversion error number.

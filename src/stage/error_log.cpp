@@ -7,10 +7,91 @@
 
 namespace qb {
 
+namespace {
+
+void EndLine(std::string& entry) {
+    if (!entry.empty() && entry.back() != '\n' && entry.back() != '\r') entry.append("\r\n");
+}
+
+std::string_view FileNameOnly(std::string_view path) {
+    const size_t cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+}  // namespace
+
+std::string RenderProblem(const Problem& p) {
+    std::string entry;
+    switch (p.kind) {
+        case ProblemKind::ReaderError:
+            entry.reserve(120 + p.subject.size());
+            entry += "---------------------------\r\nERROR #";
+            entry += std::to_string(p.code);
+            entry += "  (";
+            entry += p.text;
+            entry += ")\r\nWhile loading ";
+            entry += FileNameOnly(p.file);
+            entry += "!\r\n\r\nI choked on line #";
+            entry += std::to_string(p.line);
+            entry += ":\r\n\"";
+            entry += p.subject;
+            break;
+        case ProblemKind::NegativeTileX:
+            entry = "TileX < 0";
+            break;
+        case ProblemKind::NegativeTileY:
+            entry = "TileY < 0";
+            break;
+        case ProblemKind::WindowDelta:
+            entry = "Windowdelta not supported yet";
+            break;
+        case ProblemKind::UnreadableSpriteFile:
+            entry = std::string(kUnreadableSpriteFileEntry) + std::string(FileNameOnly(p.file));
+            break;
+        case ProblemKind::MusicNotPlayed:
+            entry = std::string(kMusicNotPlayedEntry) + p.file + ": " + p.text;
+            break;
+        case ProblemKind::Edited:
+            return p.text;
+        case ProblemKind::Note:
+        case ProblemKind::ParseRemark:
+        case ProblemKind::PackageNote:
+            entry = p.text;
+            break;
+    }
+    EndLine(entry);
+    return entry;
+}
+
 void ErrorLog::Append(std::string_view entry) {
     if (entry.empty()) return;
-    m_text.append(entry);
-    if (entry.back() != '\n' && entry.back() != '\r') m_text.append("\r\n");
+    Add(Problem{.kind = ProblemKind::Note, .text = std::string(entry)});
+}
+
+void ErrorLog::Add(Problem problem) {
+    m_text += RenderProblem(problem);
+    m_records.push_back(std::move(problem));
+}
+
+void ErrorLog::AddAll(const std::vector<Problem>& problems) {
+    for (const Problem& p : problems) Add(p);
+}
+
+void ErrorLog::Clear() {
+    m_records.clear();
+    m_text.clear();
+}
+
+void ErrorLog::SetText(std::string text) {
+    Clear();
+    if (!text.empty()) Add(Problem{.kind = ProblemKind::Edited, .text = std::move(text)});
+}
+
+void ErrorLog::Truncate(size_t count) {
+    if (count >= m_records.size()) return;
+    std::vector<Problem> kept(m_records.begin(), m_records.begin() + static_cast<std::ptrdiff_t>(count));
+    Clear();
+    AddAll(kept);
 }
 
 std::string HandleErrorMessage(const std::string& module, const std::string& procedure, int32_t number,

@@ -8,6 +8,7 @@
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "platform/sff_decoder.h"
 #include "platform/sff_file.h"
 #include "platform/text_util.h"
 
@@ -68,7 +69,7 @@ std::string SpriteFileBesideDef(const std::string& spriteFile, const std::string
     return GetPath(defPath) + FileNameOf(spriteFile);
 }
 
-int16_t IndexSpriteFile(std::string_view bytes, SpriteTable& table, Ui* ui) {
+int16_t IndexSpriteFile(std::string_view bytes, SpriteTable& table, Progress* progress) {
     table.clear();
     std::optional<SffIndex> index = ReadSffIndex(bytes);
     if (!index) {
@@ -95,7 +96,7 @@ int16_t IndexSpriteFile(std::string_view bytes, SpriteTable& table, Ui* ui) {
         }
         entry.Group = sub.group;
         entry.Image = sub.image;
-        if (ui) ui->DoEvents();
+        if (progress) progress->Step();
     }
     return static_cast<int16_t>(count);
 }
@@ -147,46 +148,40 @@ void MatchSprites(StageModel& stage) {
     }
 }
 
-bool LoadSpriteFile(StageContext& ctx, std::string& defPath) {
-    StageModel& stage = ctx.stage;
+bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& progress) {
+    StageModel& stage = result.stage;
+    const std::string& defPath = request.defPath;
     const std::string spr = stage.SpriteFile;
-    std::string located = LocateSpriteFile(spr, defPath, ctx.mugeDir);
-    if (located.empty() || !FileExists(located)) {
+    // The one read of the sprite file: its bytes are indexed, decoded and stamped, then dropped. A file
+    // that is there but cannot be read is an unreadable sprite file, not a missing one.
+    std::string located = LocateSpriteFile(spr, defPath, request.mugeDir);
+    std::optional<std::string> bytes;
+    if (!located.empty()) bytes = ReadFileBytes(located, kMaxSpriteFileBytes);
+    if (!bytes && (located.empty() || !FileExists(located))) {
         located = SpriteFileBesideDef(spr.empty() ? FileNameOf(located) : spr, defPath);
-        if (!FileExists(located)) {
-            ctx.ui.MsgBox("SFF FILE:\r\n" + located + "\r\nCOULD NOT BE FOUND!", MsgIcon::Exclamation,
-                          MsgButtons::Ok);
-            if (ctx.onSpriteFileMissing) ctx.onSpriteFileMissing();
-            defPath.clear();
-            ctx.load.LoadPhase = 0;
+        bytes = ReadFileBytes(located, kMaxSpriteFileBytes);
+        if (!bytes && !FileExists(located)) {
+            result.boxes.push_back({"SFF FILE:\r\n" + located + "\r\nCOULD NOT BE FOUND!",
+                                    MsgIcon::Exclamation, MsgButtons::Ok, result.lineNumber,
+                                    result.log.Records().size()});
             return false;
         }
     }
     const std::string resolved = ResolvePath(located);
-    ctx.load.SpritesLoaded = true;
-    std::optional<std::string> bytes = ReadFileBytes(resolved, kMaxSpriteFileBytes);
+    result.load.SpritesLoaded = true;
     if (!bytes || !ReadSffHeader(*bytes)) {
-        ctx.log.Append(std::string(kUnreadableSpriteFileEntry) + FileNameOf(resolved) + "\r\n");
+        result.log.Add(Problem{.kind = ProblemKind::UnreadableSpriteFile, .file = resolved});
         stage.Sprites.clear();
         stage.Sprites.resize(1);
         stage.SpriteCount = 0;
     } else {
-        stage.SpriteCount = IndexSpriteFile(*bytes, stage.Sprites, &ctx.ui);
+        stage.SpriteCount = IndexSpriteFile(*bytes, stage.Sprites, &progress);
     }
-    bytes.reset();
     MatchSprites(stage);
-    if (stage.SpriteCount > 0) Load_Stage_SFF(resolved, stage.Sprites, stage.SpriteCount);
+    if (bytes && stage.SpriteCount > 0) DecodeSffSprites(*bytes, stage.Sprites, stage.SpriteCount);
+    result.files.push_back(resolved);
+    result.stamps.push_back(bytes ? StampOfBytes(*bytes, resolved) : StampOf(resolved));
     stage.SpriteFile = resolved;
-
-    if (ctx.extractedDefFile && ctx.extractedSpriteFile) {
-        if (ctx.fromPackage) {
-            *ctx.extractedSpriteFile = stage.SpriteFile;
-            *ctx.extractedDefFile = defPath;
-        } else {
-            ctx.extractedSpriteFile->clear();
-            ctx.extractedDefFile->clear();
-        }
-    }
     return true;
 }
 

@@ -5,14 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "stage/load_stage_files.h"
 #include "stage/stage_parser.h"
 
 namespace qb {
 
 // Largest sprite file read (bigger files are taken as unreadable).
 constexpr size_t kMaxSpriteFileBytes = 512u * 1024u * 1024u;
-// How the error-log entry for a sprite file that is not one begins (the file name follows).
-inline constexpr std::string_view kUnreadableSpriteFileEntry = "Not a readable sprite file: ";
 
 // Where the "spr" value points before the fallback beside the definition is tried.
 std::string LocateSpriteFile(const std::string& spriteFile, const std::string& defPath,
@@ -20,13 +19,14 @@ std::string LocateSpriteFile(const std::string& spriteFile, const std::string& d
 // The fallback: the sprite file's bare name in the definition's folder.
 std::string SpriteFileBesideDef(const std::string& spriteFile, const std::string& defPath);
 
-// The sprite-file step that ends the parse: locates the file (with the "COULD NOT BE FOUND!" box when
-// it is missing), indexes it, matches sprites to elements and frames, and decodes the pictures.
-bool LoadSpriteFile(StageContext& ctx, std::string& defPath);
+// The sprite-file step that follows the parse: locates the file (asking for the "COULD NOT BE FOUND!"
+// box when it is missing), reads it once, indexes it, matches sprites to elements and frames, and
+// decodes the pictures. Adds the file and its stamp to the result. False when it is missing.
+bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& progress);
 
 // Fills the sprite table's index from a sprite file's bytes: one entry per sub-header the file really
 // holds (plus one spare), group, image, and linked copies. Answers the number of sub-headers read.
-int16_t IndexSpriteFile(std::string_view bytes, SpriteTable& table, Ui* ui);
+int16_t IndexSpriteFile(std::string_view bytes, SpriteTable& table, Progress* progress);
 // Matches sprites to elements and frames and sets the mask words (first match wins).
 void MatchSprites(StageModel& stage);
 

@@ -5,10 +5,11 @@
 
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "platform/text_util.h"
 #include "stage/def_reader.h"
+#include "stage/load_stage_files.h"
 #include "stage/stage_line_source.h"
 #include "stage/stage_loader.h"
-#include "platform/text_util.h"
 
 namespace qb {
 
@@ -67,7 +68,15 @@ private:
     void GroupKeys(const std::string& line);
     void ControllerKeys(const std::string& line);
     void StageKeys(const std::string& line);
-    void Remark(const std::string& text) { m_ctx.log.Append(text); }
+    void Remark(const std::string& text, int32_t line = 0) {
+        m_ctx.log.Add(qb::Problem{
+            .kind = ProblemKind::ParseRemark, .file = m_reader.fileName, .line = line, .text = text});
+    }
+    void Report(ProblemKind kind, int32_t line) {
+        m_ctx.log.Add(qb::Problem{.kind = kind, .file = m_reader.fileName, .line = line});
+    }
+    // The definition line of element `index`'s key, when the parse keeps a source map.
+    int32_t ElementKeyLine(size_t index, const std::string& key) const;
 
     StageContext& m_ctx;
     StageModel& m_stage;
@@ -122,8 +131,8 @@ void Parser::Headers(const std::string& line, const std::string& upper) {
             BgElement& e = m_stage.Elements[static_cast<size_t>(m_element)];
             e = BgElement{};
             e.Name = SectionTitle(line);
-            if (text::Trim(line).find(' ') != npos && m_ctx.onCaption)
-                m_ctx.onCaption("Loading " + m_stage.StageName + "...");
+            if (text::Trim(line).find(' ') != npos && m_ctx.progress)
+                m_ctx.progress->Caption("Loading " + m_stage.StageName + "...");
             ++m_stage.ElementCount;
             e.DeltaX = e.DeltaY = 1.0f;
             e.YScaleStart = 100;
@@ -179,7 +188,8 @@ void Parser::Headers(const std::string& line, const std::string& upper) {
         if (m_stage.CtrlDefCount == 0) {
             // A controller needs the group it belongs to; without one its lines are skipped.
             Remark("Controller section before any controller group skipped (line " +
-                   std::to_string(m_ctx.lineNumber) + ")\r\n");
+                       std::to_string(m_ctx.lineNumber) + ")\r\n",
+                   m_ctx.lineNumber);
             m_ctrlMode = 0;
             m_skipSection = true;
         } else {
@@ -259,7 +269,7 @@ void Parser::ElementKeys(const std::string& line) {
         e.HasWindow = 1;
     }
     float ignored = 0;
-    if (Read(line, "windowdelta", ignored, 1)) Remark("Windowdelta not supported yet");
+    if (Read(line, "windowdelta", ignored, 1)) Report(ProblemKind::WindowDelta, CurrentLine());
     Read(line, "positionlink", e.PositionLink);
     if (Read(line, "tilespacing", e.TileSpacingX, 1)) {
         if (!Read(line, "tilespacing", e.TileSpacingY, 2) || e.Type == "anim")
@@ -385,6 +395,13 @@ void Parser::NoteKey(std::string_view key) {
         m_source->StageKeys[std::string(key)] = at;
 }
 
+int32_t Parser::ElementKeyLine(size_t index, const std::string& key) const {
+    if (!m_source || index >= m_source->Elements.size()) return 0;
+    const auto& keys = m_source->Elements[index].Keys;
+    const auto at = keys.find(key);
+    return at == keys.end() ? 0 : at->second;
+}
+
 void Parser::NoteLine(bool header) {
     if (!m_source) return;
     const int32_t at = CurrentLine();
@@ -437,7 +454,8 @@ void Parser::Finish(const std::string& defPath) {
     StageModel& s = m_stage;
     if (!s.MusicFile.empty()) m_ctx.load.MusicPath = ResolveMusicPath(s.MusicFile, m_ctx.mugeDir, defPath);
 
-    for (BgElement& e : s.Elements) {
+    for (size_t i = 0; i < s.Elements.size(); ++i) {
+        BgElement& e = s.Elements[i];
         if (e.Type.empty()) e.Type = "normal";
         if (e.Type == "anim") e.Mask = 1;
         e.SpriteIndex = -1;
@@ -457,11 +475,11 @@ void Parser::Finish(const std::string& defPath) {
         }
         if (e.TileX < 0) {
             e.TileX = 1;
-            Remark("TileX < 0");
+            Report(ProblemKind::NegativeTileX, ElementKeyLine(i, "tile"));
         }
         if (e.TileY < 0) {
             e.TileY = 1;
-            Remark("TileY < 0");
+            Report(ProblemKind::NegativeTileY, ElementKeyLine(i, "tile"));
         }
     }
     if (s.Elements.empty())
@@ -539,26 +557,23 @@ std::string StageNameOf(std::string bytes) {
     return scratch.StageName;
 }
 
-bool ParseStageDef(StageContext& ctx, std::string& path) {
+bool ParseStageDef(StageContext& ctx, const std::string& defPath) {
     StageModel& s = ctx.stage;
-    ctx.load.LoadPhase = 255;
-    if (ctx.onParseStart) ctx.onParseStart();
     s.ZOffset = -1;
     s.ZOffsetLink = -1;
 
-    const std::string defPath = path;
     // The bytes are read once and kept: writing values back edits exactly what was parsed, and can
     // tell when the file on disk is no longer it. A file too large to keep is still read, as a stream.
     StageSource& map = ctx.load.Source;
     map = StageSource{};
     StageLineSource source;
     bool opened = true;
-    if (std::optional<std::string> bytes = ReadFileBytes(path, kMaxKeptDefBytes)) {
+    if (std::optional<std::string> bytes = ReadFileBytes(defPath, kMaxKeptDefBytes)) {
         map.Bytes = std::move(*bytes);
         map.Complete = true;
         source.OpenBytes(map.Bytes);
     } else {
-        opened = source.Open(path);
+        opened = source.Open(defPath);
     }
     s.ShadowIntensity = 128;
     s.ShadowYScale = 0.4f;
@@ -572,8 +587,7 @@ bool ParseStageDef(StageContext& ctx, std::string& path) {
         ctx.log.Append("Could not open " + FileNameOf(defPath) + "\r\n");
         Parser(ctx, defPath).Finish(defPath);
     }
-    path = defPath;
-    return LoadSpriteFile(ctx, path);
+    return opened;
 }
 
 }  // namespace qb

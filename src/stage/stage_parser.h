@@ -1,8 +1,7 @@
 #pragma once
-// Reads one stage definition into the stage model, then has its sprite file located, indexed and
-// decoded. Talks to the rest of the program only through StageContext.
+// Reads one stage definition into the stage model. Talks to the rest of the program only through
+// StageContext.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,8 +10,10 @@
 
 namespace qb {
 
+class Progress;
 class Ui;
 
+// What the parse reads into and reports through. `ui` takes the reader's message boxes.
 struct StageContext {
     StageModel& stage;
     StageLoadState& load;
@@ -20,21 +21,14 @@ struct StageContext {
     Ui& ui;
     int32_t& lineNumber;
     std::string mugeDir;  // ends in a separator (may be empty)
-    // Packages: when the stage came from one, the two extracted files to delete at release.
-    bool fromPackage = false;
-    std::string* extractedDefFile = nullptr;
-    std::string* extractedSpriteFile = nullptr;
-    // The window's side effects: the parse disables full screen; a missing sprite file releases the
-    // stage and gives the menus back.
-    std::function<void()> onParseStart;
-    std::function<void()> onSpriteFileMissing;
-    // Called with the new caption while element sections are read.
-    std::function<void(const std::string&)> onCaption;
+    // Told the new caption while element sections are read.
+    Progress* progress = nullptr;
 };
 
-// Parses `path` into ctx.stage and runs the sprite-file step. True when the whole stage, sprite file
-// included, is loaded. `path` is set to empty when the sprite file could not be found.
-bool ParseStageDef(StageContext& ctx, std::string& path);
+// Parses `path` into ctx.stage, reading the file once and keeping its bytes and source map in
+// ctx.load.Source. The sprite file is the next step (LoadSpriteFile). False when the file could not
+// be opened (the stage is then the empty one, with "Could not open" in the log).
+bool ParseStageDef(StageContext& ctx, const std::string& path);
 
 // The source map of a definition held in memory, read exactly as ParseStageDef reads it (into a
 // scratch model; no sprite file, no log, no boxes). For the text a write just produced.

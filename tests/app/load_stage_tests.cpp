@@ -3,13 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <tuple>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/run_loop.h"
-#include "tests/app/app_fixture.h"
 #include "stage/stage_loader.h"
+#include "tests/app/app_fixture.h"
+#include "tests/support/read_counter.h"
 #include "tests/support/sprites.h"
 
 namespace qb {
@@ -34,6 +36,21 @@ TEST(LoadStage, MissingSpriteFileShowsBoxAndReleasesStage) {
     EXPECT_EQ(f.ui.captions.back(), f.state.AppTitle);
     for (const char* m : {"mnuOptions", "mnuStage", "mnuStagePrev", "mnuStageNext", "mnuR"})
         EXPECT_TRUE(MenuModel(f.state).Item(m).Enabled) << m;
+}
+
+// Opening a stage reads its definition and its sprite file once each before the first frame: the load
+// reads them, and what the live reload compares later is what was read then.
+TEST(LoadStage, TheFirstFrameReadsEachStageFileOnce) {
+    AppFixture f;
+    f.state.StageFile = f.AddStage("forest", "Forest Gate");
+    test::ReadCounter reads(f.mugen.Dir() + "stages");
+    reads.Take();
+    ASSERT_TRUE(BeginStageRun(f.state));
+    RunPass(f.state);
+    const std::map<std::string, int> expected = {{"forest.def", 1}, {"forest.sff", 1}};
+    EXPECT_EQ(reads.Take(), expected);
+    EXPECT_EQ(f.state.Live.Stamps,
+              std::vector<FileStamp>({StampOf(f.state.StageFile), StampOf(f.state.Stage.SpriteFile)}));
 }
 
 TEST(LoadStage, CameraStartTable) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/gfx.h"
+#include "stage/load_stage_files.h"
 #include "stage/stage_loader.h"
 #include "stage/stage_parser.h"
 #include "tests/support/fakes.h"
@@ -33,22 +34,20 @@ struct StageFixture {
         return mugen.Write("stages/" + name + ".def", def).string();
     }
 
-    // Loads into a fresh model with a fresh line counter and log. True when the stage runs.
+    // Loads into a fresh model with a fresh line counter and log, through the pipeline the program
+    // uses; the boxes it asks for are shown on `ui`. True when the stage runs.
     bool Load(std::string defPath) {
-        stage = StageModel{};
-        load = StageLoadState{};
-        log.Clear();
-        lineNumber = 0;
-        minPosY = 0;
-        StageContext ctx{stage, load, log, ui, lineNumber, mugen.Dir()};
-        ctx.onSpriteFileMissing = [this] {
-            spriteFileMissing = true;
-            stage = StageModel{};
-        };
-        if (!ParseStageDef(ctx, defPath)) return false;
-        PlaceElements(stage, minPosY);
-        ResolveControllerTargets(stage);
-        return true;
+        UiProgress progress(ui);
+        LoadResult result = LoadStageFiles({defPath, mugen.Dir()}, progress);
+        for (const LoadBox& box : result.boxes) ui.MsgBox(box.text, box.icon, box.buttons);
+        stage = std::move(result.stage);
+        load = std::move(result.load);
+        log = std::move(result.log);
+        lineNumber = result.lineNumber;
+        minPosY = load.MinPosY;
+        spriteFileMissing = !result.ok;
+        if (!result.ok) stage = StageModel{};
+        return result.ok;
     }
     bool LoadText(const std::string& def, const std::vector<demo::SffSprite>& sprites = {SolidSprite(0, 0)}) {
         return Load(WriteStage("test", def, sprites));
