@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "demo/demo_canvas.h"
+#include "demo/demo_modern.h"
 #include "demo/demo_char.h"
 
 namespace qb::demo {
@@ -1154,7 +1155,8 @@ bool WriteDemoMugen(const std::filesystem::path& output, std::string& error) {
     };
     return write(output / "stages" / "quillback.sff", WriteSff(DemoSprites())) &&
            write(output / "stages" / "quillback.def", DemoStageDef()) &&
-           write(output / "sound" / "quillback.mid", DemoTuneMidi()) && WriteDemoChar(output, error);
+           write(output / "sound" / "quillback.mid", DemoTuneMidi()) && WriteDemoChar(output, error) &&
+           WriteModernDemo(output, error);
 }
 
 }  // namespace qb::demo

@@ -13,8 +13,9 @@ namespace qb::demo {
 std::vector<SffSprite> DemoSprites();
 // The stage definition text (CR LF line ends).
 std::string DemoStageDef();
-// Writes OUTPUT/stages/quillback.def and .sff and the demo character (demo_char.h), and makes
-// OUTPUT/sound. Answers false with a message when a file could not be written.
+// Writes OUTPUT/stages/quillback.def and .sff, the demo character (demo_char.h), the version 2
+// stage and character (demo_modern.h), and makes OUTPUT/sound. Answers false with a message when a
+// file could not be written.
 bool WriteDemoMugen(const std::filesystem::path& output, std::string& error);
 
 }  // namespace qb::demo

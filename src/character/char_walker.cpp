@@ -46,6 +46,7 @@ UniqueBitmap MaskedBitmap(int32_t w, int32_t h) {
 TestCharacter SharedCopy(const TestCharacter& source) {
     TestCharacter copy;
     copy.Name = source.Name;
+    copy.LocalCoordWidth = source.LocalCoordWidth;
     copy.Actions = source.Actions;
     copy.Sprites.resize(source.Sprites.size());
     for (size_t k = 0; k < source.Sprites.size(); ++k) {
@@ -59,6 +60,8 @@ TestCharacter SharedCopy(const TestCharacter& source) {
         to.Image = from.Image;
         to.Bitmap = from.Bitmap;
         to.Mask = from.Mask;
+        to.Picture = from.Picture;
+        to.Colours = from.Colours;
         to.Owner = static_cast<int16_t>(std::min<size_t>(k, 32767));  // never -1: it owns nothing
     }
     copy.X = source.X;

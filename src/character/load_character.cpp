@@ -110,6 +110,16 @@ void ReadDefinition(const std::vector<std::string>& lines, TestCharacter& charac
                 if (auto name = Slice(line, q1, q2)) character.Name = std::string(*name);
             }
         }
+        // "localcoord = 1280, 720": the width the character's sizes are measured in. A width that
+        // is not a positive number keeps the classic 320.
+        if (const size_t at = UncommentedPos(line, "localcoord"); at > 0 && !inFiles) {
+            const std::string_view body = line.substr(0, line.find(';'));
+            const size_t eq = PosChar(body, '=', at);
+            const size_t comma = eq > 0 ? PosChar(body, ',', eq) : 0;
+            int16_t width = 0;
+            if (eq > 0) SetNumber(comma > 0 ? Slice(body, eq, comma) : MidToEnd(body, static_cast<int64_t>(eq) + 1), width);
+            if (width > 0) character.LocalCoordWidth = width;
+        }
         if (inFiles) {
             // The next section header ends the section; a header with a comment on its line does not.
             if (PosChar(line, '[') > 0 && PosChar(line, ']') > 0 && PosChar(line, ';') == 0) break;

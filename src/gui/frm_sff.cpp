@@ -24,18 +24,13 @@ namespace qb::gui {
 namespace {
 constexpr int kTwips = 15;
 
-// The sprite's pixels as ARGB, mask-colour pixels see-through.
-QImage SpriteImage(BITMAP* bitmap) {
-    const int w = BitmapWidth(bitmap), h = BitmapHeight(bitmap);
-    QImage image(w, h, QImage::Format_ARGB32);
-    for (int y = 0; y < h; ++y) {
-        const uint16_t* row = BitmapRow(static_cast<const BITMAP*>(bitmap), y);
+// The sprite's pixels, see-through where their alpha says so (the checkerboard shows behind).
+QImage SpriteImage(const SpriteRgba& pixels) {
+    QImage image(pixels.Width, pixels.Height, QImage::Format_ARGB32);
+    const uint8_t* p = pixels.Bytes.data();
+    for (int y = 0; y < pixels.Height; ++y) {
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const uint16_t c = row[x];
-            const int r = (c >> 11) & 31, g = (c >> 5) & 63, b = c & 31;
-            out[x] = c == kMaskColor ? qRgba(0, 0, 0, 0) : qRgb(r * 255 / 31, g * 255 / 63, b * 255 / 31);
-        }
+        for (int x = 0; x < pixels.Width; ++x, p += 4) out[x] = qRgba(p[0], p[1], p[2], p[3]);
     }
     return image;
 }
@@ -88,8 +83,9 @@ void SpriteCanvas::paintEvent(QPaintEvent*) {
                        ((x / kCell + y / kCell) % 2) ? QColor(200, 200, 200) : QColor(240, 240, 240));
     if (!m_stage || m_row < 0 || m_row >= static_cast<int>(m_stage->Sprites.size())) return;
     const SpriteEntry& sprite = m_stage->Sprites[static_cast<size_t>(m_row)];
-    if (!sprite.Bitmap) return;
-    const QImage image = SpriteImage(sprite.Bitmap);
+    const auto pixels = SpritePixels(*m_stage, m_row);
+    if (!pixels) return;
+    const QImage image = SpriteImage(*pixels);
     p.drawImage(QRect(0, 0, image.width() * m_zoom, image.height() * m_zoom), image);
     const int ax = sprite.AxisX * m_zoom, ay = sprite.AxisY * m_zoom;
     p.setPen(QPen(Qt::red, 1));

@@ -74,7 +74,8 @@ bool Load_Stage_SFF(const std::string& path, SpriteTable& table, int count);
 // showing the same picture as an earlier one shares it and holds that entry's index). Colour 0 is
 // always the mask colour. Only the first `count` sub-headers of the file are looked at, only the
 // first `highestIndex` + 1 requests are served, and an entry whose request names a sprite the file
-// lacks stays as it was. False when the file cannot be read or is not a version 1 sprite file.
+// lacks stays as it was. A version 2 file fills the entries' picture and colours as well (and its
+// bitmaps come from them). False when the file cannot be read or is not a sprite file.
 bool Load_Char_SFF(const std::string& path, SpriteTable& table, int32_t count,
                    const std::vector<CharSpriteRequest>& requests, int32_t highestIndex);
 

@@ -8,6 +8,24 @@
 
 namespace qb {
 
+namespace {
+
+// Encodes with libpng's simplified writer; empty (with `error` set) when it fails.
+std::string EncodePng(png_image& image, const void* pixels, int stride, const void* colormap, std::string& error) {
+    png_alloc_size_t size = 0;
+    std::string bytes;
+    if (png_image_write_get_memory_size(image, size, 0, pixels, stride, colormap)) {
+        bytes.resize(size);
+        if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels, stride, colormap)) size = 0;
+        bytes.resize(size);
+    }
+    if (bytes.empty()) error = image.message[0] ? image.message : "the picture could not be encoded";
+    png_image_free(&image);
+    return bytes;
+}
+
+}  // namespace
+
 bool SaveIndexedPng(const std::string& path, const IndexedSprite& sprite, bool transparentZero,
                     std::string& error) {
     error.clear();
@@ -28,21 +46,25 @@ bool SaveIndexedPng(const std::string& path, const IndexedSprite& sprite, bool t
         for (size_t c = 0; c < 3; ++c) colormap[i * 4 + c] = sprite.Palette[i * 3 + c];
         colormap[i * 4 + 3] = transparentZero && i == 0 ? 0 : 255;
     }
-    png_alloc_size_t size = 0;
-    std::string bytes;
-    if (png_image_write_get_memory_size(image, size, 0, sprite.Pixels.data(), sprite.Width,
-                                        colormap.data())) {
-        bytes.resize(size);
-        if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, sprite.Pixels.data(), sprite.Width,
-                                       colormap.data()))
-            size = 0;
-        bytes.resize(size);
-    }
-    if (bytes.empty()) {
-        error = image.message[0] ? image.message : "the picture could not be encoded";
-        png_image_free(&image);
+    const std::string bytes = EncodePng(image, sprite.Pixels.data(), sprite.Width, colormap.data(), error);
+    if (bytes.empty()) return false;
+    return WriteFileAtomic(path, bytes, error);
+}
+
+bool SaveRgbaPng(const std::string& path, int width, int height, std::span<const uint8_t> rgba,
+                 std::string& error) {
+    error.clear();
+    if (width <= 0 || height <= 0 || rgba.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 4) {
+        error = "there is no picture to save";
         return false;
     }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGBA;
+    const std::string bytes = EncodePng(image, rgba.data(), width * 4, nullptr, error);
+    if (bytes.empty()) return false;
     return WriteFileAtomic(path, bytes, error);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 // Pictures written as PNG through libpng, in their own 8-bit palette rather than the view's 16 bits.
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "platform/sff_decoder.h"
@@ -11,5 +13,10 @@ namespace qb {
 // written; `error` then says why.
 bool SaveIndexedPng(const std::string& path, const IndexedSprite& sprite, bool transparentZero,
                     std::string& error);
+
+// A picture of width x height pixels given as R, G, B, A bytes (alpha not premultiplied), written as
+// an 8-bit RGBA PNG. Replaced in one step like the paletted one.
+bool SaveRgbaPng(const std::string& path, int width, int height, std::span<const uint8_t> rgba,
+                 std::string& error);
 
 }  // namespace qb

@@ -11,6 +11,8 @@
 
 #include "platform/gfx.h"
 #include "platform/paths.h"
+#include "platform/sff2_file.h"
+#include "platform/sff2_sprites.h"
 #include "platform/sff_file.h"
 
 namespace qb {
@@ -520,6 +522,8 @@ bool Load_Char_SFF(const std::string& path, SpriteTable& table, int32_t count,
                    const std::vector<CharSpriteRequest>& requests, int32_t highestIndex) {
     const auto file = ReadFileBytes(path, kMaxSffFileBytes);
     if (!file) return false;
+    // A version 2 file has no image count at byte 20: every node is looked at.
+    if (IsSff2(*file)) return DecodeCharSprites2(*file, table, requests, highestIndex);
     return DecodeCharSprites(*file, table, count, requests, highestIndex);
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // The sprite browser's logic (frmSFF): which row of the stage's sprite table the scroll bar shows, the
 // caption, finding a group and image, saving the shown sprite.
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "stage/stage_model.h"
 
@@ -24,11 +27,22 @@ std::string SpriteBrowserCaption(SpriteBrowserState& browser, const StageModel& 
 std::string SpriteDetailsText(const StageModel& stage, int row);
 // The first row holding group `group`, image `image`; -1 when there is none.
 int FindSpriteRow(const StageModel& stage, int group, int image);
+// The sprite at `row` as the browser shows it: R, G, B, A bytes, row by row. A version 2 sprite comes
+// from its decoded picture (PNG24/32 with their own alpha; indexed ones through the palette they
+// name, colour 0 clear when the sprite is masked); a version 1 sprite from its bitmap, the mask
+// colour clear. nullopt when the row has no picture.
+struct SpriteRgba {
+    int Width = 0;
+    int Height = 0;
+    std::vector<uint8_t> Bytes;
+};
+std::optional<SpriteRgba> SpritePixels(const StageModel& stage, int row);
 // The name Save PNG writes: the typed name, with ".png" added when it has no extension.
 std::string PngFileName(const std::string& typed);
 // The shown sprite as an 8-bit PNG in its own palette, read again from the stage's sprite file; colour 0
-// is transparent when the sprite is masked. False when there is no row or the file could not be
-// written.
+// is transparent when the sprite is masked. A version 2 sprite is written as 8-bit RGBA from its
+// decoded picture (SpritePixels), keeping its alpha. False when there is no row or the file could
+// not be written.
 bool SaveShownSprite(SpriteBrowserState& browser, const StageModel& stage, const std::string& path);
 
 }  // namespace qb

@@ -13,7 +13,9 @@
 #include "app/load_stage.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
+#include "demo/sff2_writer.h"
 #include "library/unzip.h"
+#include "platform/sff2_file.h"
 #include "platform/paths.h"
 #include "tests/app/app_fixture.h"
 #include "tests/render/picture_file.h"
@@ -497,6 +499,36 @@ TEST(ProgramFiles, AnInstalledProgramWritesOnlyIntoThePerUserFolders) {
     mnuClose_Click(f.state);
     EXPECT_EQ(f.ProgramListing(), before);
     EXPECT_TRUE(f.ui.boxes.empty());
+}
+
+}  // namespace
+}  // namespace qb::test
+
+namespace qb::test {
+namespace {
+
+// A package holding a stage whose sprite file is version 2: the sprite file is extracted like any
+// other (the package path goes by the name, never the version) and is the one the stage reads.
+TEST(StagePackage, AVersion2SpriteFileIsExtractedAndRead) {
+    PackageFixture f;
+    demo::Sff2Palette palette{1, 1, std::vector<uint8_t>(256 * 4, 255), -1};
+    const std::vector<uint8_t> pixels(16 * 8, 3);
+    const std::string modern = demo::WriteSff2(
+        {{0, 0, 0, 0, kSff2Lz5, 8, 16, 8, pixels, 0, -1, false}, {0, 1, 2, 2, kSff2Lz5, 8, 16, 8, {}, 0, 0, false}},
+        {palette}, 1);
+    const std::string package = f.Package(
+        "modern.zip", {{"stages/modern.def", StageDefText("Modern", "modern.sff")}, {"stages/modern.sff", modern}});
+    f.ui.openAnswers = {package};
+    mnuOpen_Click(f.state);
+    EXPECT_EQ(f.state.StageFile, f.Extracted("modern.def"));
+    const auto extracted = ReadFileBytes(f.Extracted("modern.sff"), 1 << 20);
+    ASSERT_TRUE(extracted);
+    EXPECT_EQ(*extracted, modern);
+    LoadStage(f.state);
+    ASSERT_EQ(f.state.bRunning, 1);
+    EXPECT_EQ(f.state.Package.ExtractedSpriteFile, f.Extracted("modern.sff"));
+    mnuClose_Click(f.state);
+    EXPECT_TRUE(f.TempListing().empty());
 }
 
 }  // namespace

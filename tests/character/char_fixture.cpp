@@ -29,7 +29,7 @@ std::string WriteCharFiles(const TempDir& dir, const std::string& folder, const 
     dir.Write(folder + defName, files.def);
     dir.Write(folder + "t.air", files.air);
     dir.Write(folder + "t.cns", files.cns);
-    dir.Write(folder + "t.sff", demo::WriteSff(files.sprites));
+    dir.Write(folder + "t.sff", files.spriteFile.empty() ? demo::WriteSff(files.sprites) : files.spriteFile);
     return dir.Dir() + folder + defName;
 }
 

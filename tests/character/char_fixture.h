@@ -22,6 +22,8 @@ struct CharFiles {
     std::string cns = "[Size]\nxscale = 1\nyscale = 1\n[Velocity]\nwalk.fwd = 2\njump.neu = 0,-8\n[Statedef 0]\n";
     // Sprites 0,0 / 5,0 / 20,0 / 20,1, each 2 x 3.
     std::vector<demo::SffSprite> sprites = DefaultSprites();
+    // When not empty, the sprite file's bytes (a version 2 file) instead of `sprites`.
+    std::string spriteFile;
 
     static std::vector<demo::SffSprite> DefaultSprites();
 };

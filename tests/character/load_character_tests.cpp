@@ -2,8 +2,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "character/load_character.h"
+#include "demo/sff2_writer.h"
+#include "platform/gfx.h"
+#include "platform/sff2_file.h"
 #include "tests/character/char_fixture.h"
 
 namespace qb {
@@ -246,6 +250,85 @@ TEST(LoadCharacter, IsCharLooksForTheCommonStates) {
     EXPECT_TRUE(IsChar(dir.Dir() + "A.DEF"));
     EXPECT_FALSE(IsChar(dir.Dir() + "b.def"));
     EXPECT_FALSE(IsChar(dir.Dir() + "c.def"));
+}
+
+}  // namespace
+}  // namespace qb
+
+namespace qb {
+namespace {
+
+// The default animations' four sprites in a version 2 file: 0,0 in RLE8; 5,0 linked to it with an
+// axis of its own; 20,0 a PNG32 whose right pixel is nearly transparent; 20,1 in LZ5 through the
+// second palette.
+std::string Version2Sprites() {
+    // 2.01: the fourth byte is alpha.
+    demo::Sff2Palette red{1, 1, std::vector<uint8_t>(32 * 4, 0), -1};
+    for (size_t c = 0; c < 32; ++c) red.rgba[c * 4 + 3] = 255;
+    demo::Sff2Palette green = red;
+    green.number = 2;
+    red.rgba[4] = 255;  // colour 1
+    green.rgba[5] = 255;
+    const std::vector<uint8_t> indices = {0, 1, 1, 1, 1, 0};
+    std::vector<demo::Sff2Sprite> sprites(4);
+    sprites[0] = {0, 0, 1, 3, kSff2Rle8, 8, 2, 3, indices, 0, -1, false};
+    sprites[1] = {5, 0, 7, 8, kSff2Rle8, 8, 2, 3, {}, 0, 0, false};
+    sprites[2] = {20, 0, 1, 1, kSff2Png32, 32, 2, 1, {0, 0, 255, 255, 9, 9, 9, 100}, 0, -1, false};
+    sprites[3] = {20, 1, 2, 2, kSff2Lz5, 8, 2, 3, indices, 1, -1, false};
+    return demo::WriteSff2(sprites, {red, green}, 1);
+}
+
+TEST(LoadCharacter, Version2SpriteFilesAndTheCoordinateWidth) {
+    constexpr uint16_t kMask = 0xF81F, kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F;
+    struct Case {
+        const char* localcoord;  // the definition's [Info] line
+        int16_t width;
+    };
+    const Case cases[] = {
+        {"", 320},
+        {"localcoord = 1280,720", 1280},
+        {"localcoord = 640 ; no height", 640},
+        {";localcoord = 1280,720", 320},
+        {"localcoord = wide,720", 320},
+        {"localcoord = -5,720", 320},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.localcoord);
+        CharHarness h;
+        CharFiles files;
+        files.def = std::string("[Info]\ndisplayname = \"Tester\"\n") + c.localcoord +
+                    "\n[Files]\ncns = t.cns\nstcommon = common1.cns\nsprite = t.sff\nanim = t.air\n";
+        files.spriteFile = Version2Sprites();
+        ASSERT_TRUE(h.Load(files));
+        const TestCharacter& ch = h.character;
+        EXPECT_EQ(ch.LocalCoordWidth, c.width);
+        // Stand, turn, four walk frames, landing: one entry a frame.
+        ASSERT_EQ(ch.Sprites.size(), 7u);
+        const SpriteEntry& stand = ch.Sprites[0];
+        const SpriteEntry& turn = ch.Sprites[1];
+        ASSERT_TRUE(stand.Picture && stand.Colours && stand.Bitmap);
+        EXPECT_EQ(stand.Owner, -1);
+        EXPECT_EQ(std::make_tuple(stand.Width, stand.Height, stand.AxisX, stand.AxisY),
+                  std::make_tuple(int16_t{2}, int16_t{3}, int16_t{1}, int16_t{3}));
+        // The linked turn shows the standing picture at its own axis, sharing its bitmap.
+        EXPECT_EQ(turn.Picture, stand.Picture);
+        EXPECT_EQ(turn.Bitmap, stand.Bitmap);
+        EXPECT_EQ(turn.Owner, 0);
+        EXPECT_EQ(std::make_tuple(turn.Width, turn.AxisX, turn.AxisY), std::make_tuple(int16_t{2}, int16_t{7}, int16_t{8}));
+        // The classic path's bitmaps: colour 0 masked, each sprite through the palette it names,
+        // alpha below one half masked.
+        EXPECT_EQ(BitmapRow(stand.Bitmap, 0)[0], kMask);
+        EXPECT_EQ(BitmapRow(stand.Bitmap, 0)[1], kRed);
+        const SpriteEntry& walk0 = ch.Sprites[2];
+        ASSERT_TRUE(walk0.Picture && walk0.Bitmap);
+        EXPECT_TRUE(walk0.Picture->rgba);
+        EXPECT_EQ(BitmapRow(walk0.Bitmap, 0)[0], kBlue);
+        EXPECT_EQ(BitmapRow(walk0.Bitmap, 0)[1], kMask);
+        const SpriteEntry& walk1 = ch.Sprites[3];
+        ASSERT_TRUE(walk1.Bitmap);
+        EXPECT_EQ(BitmapRow(walk1.Bitmap, 1)[0], kGreen);
+        EXPECT_EQ(ch.Actions[kSlotWalk].Frames[1].SpriteIndex, 3);
+    }
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <regex>
 #include <set>
 
+#include "platform/sff2_decoder.h"
+#include "platform/sff_decoder.h"
 #include "tests/support/temp_dir.h"
 
 namespace qb::demo {
@@ -99,6 +101,53 @@ TEST(DemoStage, AnUnwritableOutputIsReported) {
     std::string error;
     EXPECT_FALSE(WriteDemoMugen(out.Path() / "blocked", error));
     EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace qb::demo
+
+namespace qb::demo {
+namespace {
+
+// The version 2 demo is the modern path's content without third-party files: every sprite of both
+// files decodes, the stage's sprites cover the formats and the links the modern path reads, and
+// its definition names only sprites the file has.
+TEST(ModernDemo, EverySpriteDecodesAndTheStageCoversTheModernFeatures) {
+    test::TempDir out;
+    std::string error;
+    ASSERT_TRUE(WriteDemoMugen(out.Path(), error)) << error;
+    for (const char* path : {"stages/lanternpass.sff", "chars/kite/kite.sff"}) {
+        SCOPED_TRACE(path);
+        const std::string file = out.Read(path);
+        const auto index = ReadSff2(file);
+        ASSERT_TRUE(index);
+        const Sff2Sheet sheet = DecodeSff2Sheet(file, *index, kMaxDecodedBytes);
+        for (size_t k = 0; k < sheet.spriteErrors.size(); ++k)
+            EXPECT_EQ(sheet.spriteErrors[k], Sff2Error::None) << k;
+        for (size_t k = 0; k < sheet.paletteErrors.size(); ++k)
+            EXPECT_EQ(sheet.paletteErrors[k], Sff2Error::None) << k;
+    }
+    const auto index = ReadSff2(out.Read("stages/lanternpass.sff"));
+    std::set<int> formats;
+    bool ownAxisLink = false;
+    std::set<std::pair<int, int>> present;
+    for (const Sff2SpriteNode& node : index->sprites) {
+        present.insert({node.group, node.image});
+        if (!node.IsLinked()) formats.insert(node.format);
+        else ownAxisLink |= node.axisX != index->sprites[node.link].axisX;
+    }
+    EXPECT_EQ(formats, (std::set<int>{kSff2Rle8, kSff2Lz5, kSff2Png8, kSff2Png32}));
+    EXPECT_TRUE(ownAxisLink);
+
+    const std::string def = out.Read("stages/lanternpass.def");
+    for (const char* feature : {"localcoord = 1280,720", "mugenversion = 1.1", "trans = addalpha", "trans = add1",
+                                "type = parallax", "type = anim"})
+        EXPECT_NE(def.find(feature), std::string::npos) << feature;
+    std::regex named(R"((?:spriteno = |\r\n)(\d+), ?(\d+)(?:\r|, ))");
+    int count = 0;
+    for (auto it = std::sregex_iterator(def.begin(), def.end(), named); it != std::sregex_iterator(); ++it, ++count)
+        EXPECT_TRUE(present.count({std::stoi((*it)[1]), std::stoi((*it)[2])})) << (*it)[0];
+    EXPECT_GE(count, 12);
 }
 
 }  // namespace

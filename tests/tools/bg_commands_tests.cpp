@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include "demo/sff2_writer.h"
 #include "demo/sff_writer.h"
+#include "platform/sff2_decoder.h"
+#include "platform/sff_decoder.h"
 #include "tests/support/temp_dir.h"
 
 #include "platform/paths.h"
@@ -308,6 +311,50 @@ TEST(SpriteBrowser, SavePngWritesTheSpritesOwnPixelsAndPalette) {
     }
     stage.SpriteFile = (dir.Path() / "gone.sff").string();
     EXPECT_FALSE(SaveShownSprite(browser, stage, (dir.Path() / "e.png").string()));
+}
+
+}  // namespace
+}  // namespace qb
+
+namespace qb {
+namespace {
+
+// A version 2 table as the stage loader fills it: each entry with its decoded picture and the
+// colours of the palette its node names.
+TEST(SpriteBrowser, Version2SpritesShowAndSaveWithTheirAlpha) {
+    const std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 77, 0, 0, 255, 0, 10, 20, 30, 200};
+    demo::Sff2Palette palette{1, 1, {}, -1};
+    for (int c = 0; c < 256; ++c) palette.rgba.insert(palette.rgba.end(), {uint8_t(c), 7, uint8_t(255 - c), 255});
+    std::vector<demo::Sff2Sprite> nodes(2);
+    nodes[0] = {0, 0, 0, 0, kSff2Png32, 32, 2, 2, rgba, 0, -1, false};
+    nodes[1] = {0, 1, 0, 0, kSff2Lz5, 8, 2, 1, {0, 3}, 0, -1, false};
+    const std::string file = demo::WriteSff2(nodes, {palette}, 1);
+    const auto index = ReadSff2(file);
+    ASSERT_TRUE(index);
+    Sff2Sheet sheet = DecodeSff2Sheet(file, *index, kMaxDecodedBytes);
+    ASSERT_EQ(sheet.palettes.size(), 1u);
+    StageModel stage;
+    stage.Sprites.resize(2);
+    stage.SpriteCount = 2;
+    for (size_t k = 0; k < 2; ++k) {
+        stage.Sprites[k].Picture = std::make_shared<Sff2Picture>(std::move(sheet.pictures[k]));
+        stage.Sprites[k].Colours = std::make_shared<Sff2Colours>(sheet.palettes[0]);
+        stage.Sprites[k].Image = static_cast<int16_t>(k);
+    }
+    stage.Sprites[1].Mask = 1;
+    const std::vector<uint8_t> indexed = {0, 7, 255, 0, 3, 7, 252, 255};  // colour 0 clear: masked
+    EXPECT_EQ(SpritePixels(stage, 0)->Bytes, rgba);
+    EXPECT_EQ(SpritePixels(stage, 1)->Bytes, indexed);
+
+    test::TempDir dir;
+    SpriteBrowserState browser;
+    OpenSpriteBrowser(browser, stage);
+    for (const auto& [row, expected] : {std::pair{0, rgba}, std::pair{1, indexed}}) {
+        browser.Value = row;
+        const std::string path = (dir.Path() / ("v2-" + std::to_string(row))).string();
+        ASSERT_TRUE(SaveShownSprite(browser, stage, path));
+        EXPECT_EQ(ReadBack(path + ".png"), std::make_pair(int{PNG_COLOR_TYPE_RGB_ALPHA}, expected)) << row;
+    }
 }
 
 }  // namespace
