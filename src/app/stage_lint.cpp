@@ -18,6 +18,7 @@
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "platform/text_util.h"
+#include "stage/sff2_stage_sprites.h"
 #include "stage/stage_line_source.h"
 #include "stage/stage_loader.h"
 #include "stage/stage_parser.h"
@@ -254,6 +255,12 @@ void AddLogProblems(const std::string& log, const SectionLines& lines, const std
             out.push_back({LintKind::SpriteFile, lines.spr,
                            "sprite file " + Quoted(entry.substr(kUnreadableSpriteFileEntry.size())) +
                                " is not a readable sprite file"});
+        } else if (entry.rfind(kDamagedSpriteEntry, 0) == 0) {
+            // "<group>,<image> in <file>: <reason>" from a version 2 file: one damaged sprite, not a
+            // file that cannot be read.
+            out.push_back({LintKind::Sprite, lines.spr,
+                           "sprite " + text::ContentToUtf8(entry.substr(kDamagedSpriteEntry.size())) +
+                               " cannot be decoded"});
         } else if (entry.rfind(kMusicNotPlayedEntry, 0) == 0) {
             // path ": " reason
             const std::string rest = entry.substr(kMusicNotPlayedEntry.size());

@@ -13,6 +13,7 @@
 #include "app/run_loop.h"
 #include "cli/shot.h"
 #include "platform/gfx.h"
+#include "platform/picture32_io.h"
 #include "render/frame.h"
 #include "render/scripted_input.h"
 
@@ -31,6 +32,20 @@ bool WritePicture(const std::string& path, BITMAP* bitmap) {
     bool ok = ext == ".pcx" ? a_save_pcx(path, bitmap) : SavePng(path, bitmap);
     if (!ok) std::fprintf(stderr, "quillback-shot: could not write %s\n", path.c_str());
     return ok;
+}
+
+// A modern stage's frame is its 32-bit picture: PNG, or PCX as 24-bit colour.
+bool WritePicture32(const std::string& path, const Picture32& picture) {
+    std::string error;
+    bool ok = LowerExtension(path) == ".pcx" ? SavePicture32Pcx(path, picture, error)
+                                             : SavePicture32Png(path, picture, error);
+    if (!ok) std::fprintf(stderr, "quillback-shot: could not write %s: %s\n", path.c_str(), error.c_str());
+    return ok;
+}
+
+bool WriteFrame(const std::string& path, AppState& state) {
+    if (state.ModernPicture.Width > 0) return WritePicture32(path, state.ModernPicture);
+    return WritePicture(path, state.BackBuffer.get());
 }
 
 std::string FramePath(const std::string& dir, int frameNumber) {
@@ -103,7 +118,7 @@ int RunFrames(AppState& state, const Options& options) {
         clock.SetFrame(frame);
         DrawStageFrame(state, keys, clock);
         if (!options.bench && options.every > 0 && (frame + 1) % options.every == 0) {
-            if (!WritePicture(FramePath(options.outDir, frame + 1), backBuffer)) return 1;
+            if (!WriteFrame(FramePath(options.outDir, frame + 1), state)) return 1;
         }
     }
     auto finished = std::chrono::steady_clock::now();
@@ -118,7 +133,7 @@ int RunFrames(AppState& state, const Options& options) {
         std::printf("draw_seconds=%.6f ratio=%.3f\n", drawSeconds, ratio);
         return 0;
     }
-    if (!options.out.empty() && !WritePicture(options.out, backBuffer)) return 1;
+    if (!options.out.empty() && !WriteFrame(options.out, state)) return 1;
     return 0;
 }
 

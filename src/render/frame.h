@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/picture32.h"
 #include "platform/ports.h"
 #include "platform/sprite_table.h"
 #include "render/camera_state.h"
@@ -95,6 +96,10 @@ struct FrameContext {
     ElementPassHook* hook = nullptr;
     // The test character's slot between the layers (called only while camera.CharEnabled is 255).
     std::function<void()> drawCharacter{};
+    // Modern stages draw here instead of into backBuffer (null for classic stages).
+    Picture32* picture = nullptr;
+    // Pixels the element passes wrote into `picture` (the benchmark's memcpy floor adds them up).
+    int64_t* drawnPixels = nullptr;
 };
 
 struct FrameResult {

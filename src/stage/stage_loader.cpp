@@ -8,7 +8,9 @@
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "platform/sff2_file.h"
 #include "platform/sff_file.h"
+#include "stage/sff2_stage_sprites.h"
 #include "platform/text_util.h"
 
 namespace qb {
@@ -165,7 +167,10 @@ bool LoadSpriteFile(StageContext& ctx, std::string& defPath) {
     const std::string resolved = ResolvePath(located);
     ctx.load.SpritesLoaded = true;
     std::optional<std::string> bytes = ReadFileBytes(resolved, kMaxSpriteFileBytes);
-    if (!bytes || !ReadSffHeader(*bytes)) {
+    const bool version2 = bytes && IsSff2(*bytes);
+    if (version2) {
+        stage.SpriteCount = IndexSff2StageSprites(*bytes, stage, ctx.log, FileNameOf(resolved));
+    } else if (!bytes || !ReadSffHeader(*bytes)) {
         ctx.log.Append(std::string(kUnreadableSpriteFileEntry) + FileNameOf(resolved) + "\r\n");
         stage.Sprites.clear();
         stage.Sprites.resize(1);
@@ -175,7 +180,7 @@ bool LoadSpriteFile(StageContext& ctx, std::string& defPath) {
     }
     bytes.reset();
     MatchSprites(stage);
-    if (stage.SpriteCount > 0) Load_Stage_SFF(resolved, stage.Sprites, stage.SpriteCount);
+    if (stage.SpriteCount > 0 && !version2) Load_Stage_SFF(resolved, stage.Sprites, stage.SpriteCount);
     stage.SpriteFile = resolved;
 
     if (ctx.extractedDefFile && ctx.extractedSpriteFile) {
