@@ -86,7 +86,11 @@ struct StretchedCols {
     int64_t dx;
     int64_t sw;
     int64_t dw;
-    int At(int64_t x) const { return static_cast<int>((x - dx) * sw / dw); }
+    bool flip = false;
+    int At(int64_t x) const {
+        const int c = static_cast<int>((x - dx) * sw / dw);
+        return flip ? static_cast<int>(sw) - 1 - c : c;
+    }
 };
 
 struct Span {
@@ -284,6 +288,24 @@ int64_t ComposeStretchedRow(Picture32& picture, const Source32& source, int sy, 
     Span span{std::max<int64_t>(dx, clip.left), std::min<int64_t>(dx + dw, clip.right), dy, int64_t{dy} + 1, sy, 0};
     StretchedCols cols{dx, source.width, dw};
     return Run(picture, source, cols, span, blend);
+}
+
+int64_t ComposeScaled(Picture32& picture, const Source32& source, int64_t dx, int64_t dy, int64_t dw, int64_t dh,
+                      bool flipH, Blend32 blend, Clip32 clip) {
+    if (blend.skip || source.kind == Source32::Kind::None || dw <= 0 || dh <= 0) return 0;
+    if (source.width <= 0 || source.height <= 0) return 0;
+    clip = Intersect(clip, picture);
+    const int64_t y0 = std::max<int64_t>(dy, clip.top), y1 = std::min<int64_t>(dy + dh, clip.bottom);
+    const int64_t x0 = std::max<int64_t>(dx, clip.left), x1 = std::min<int64_t>(dx + dw, clip.right);
+    if (x0 >= x1 || y0 >= y1) return 0;
+    StretchedCols cols{dx, source.width, dw, flipH};
+    int64_t written = 0;
+    for (int64_t y = y0; y < y1; ++y) {
+        const int64_t sy = (y - dy) * source.height / dh;
+        Span span{x0, x1, y, y + 1, sy, 0};
+        written += Run(picture, source, cols, span, blend);
+    }
+    return written;
 }
 
 }  // namespace qb

@@ -76,6 +76,10 @@ int64_t ComposeRect(Picture32& picture, const Source32& source, int sx, int sy, 
 int64_t ComposeStretchedRow(Picture32& picture, const Source32& source, int sy, int64_t dx, int64_t dw,
                             int dy, Blend32 blend, Clip32 clip);
 
+// The whole source scaled (nearest pixel) to dw × dh at (dx, dy), mirrored left to right when asked.
+int64_t ComposeScaled(Picture32& picture, const Source32& source, int64_t dx, int64_t dy, int64_t dw, int64_t dh,
+                      bool flipH, Blend32 blend, Clip32 clip);
+
 // 5-6-5 to 0xFFRRGGBB with the top bits repeated into the low ones (0xFFFF is white).
 inline uint32_t Expand565(uint16_t v) {
     const uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;

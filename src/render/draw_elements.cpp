@@ -280,7 +280,7 @@ void DrawElements(FrameContext& ctx) {
 
                 frame.Drawn[i] = DrawnElement{sprite, x, y};
                 if (element.Visible != 0 && (backBuffer || ctx.picture))
-                    DrawElement(stage, camera, backBuffer, ctx.picture, ctx.drawnPixels, static_cast<int16_t>(i),
+                    DrawElement(stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, static_cast<int16_t>(i),
                                 sprite, x, y);
 
                 element.PosX += element.VelocityX;

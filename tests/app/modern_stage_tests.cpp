@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/run_loop.h"
+#include "app/stage_lint.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/modern_stage.h"
 
@@ -39,6 +40,20 @@ TEST(ModernStage, DrawsAtItsOwnSizeAboutItsOwnCentre) {
     EXPECT_EQ(row(200, 40, 2), (Row{kBlack, 0xFF006400u}));
     // The damaged sprite draws nothing.
     EXPECT_EQ(row(196, 50, 8), Row(8, kBlack));
+}
+
+TEST(ModernStage, LintNamesADamagedSpriteInsteadOfRefusingTheFile) {
+    test::AppFixture f;
+    f.mugen.Write("stages/modern.sff", test::ModernTestSff());
+    const std::string def = f.mugen.Write("stages/modern.def", test::ModernTestDef("stages/modern.sff")).string();
+    StageLint lint = LintStage(f.state, def);
+    ASSERT_TRUE(lint.loaded);
+    ASSERT_EQ(lint.Count(LintKind::SpriteFile), 0);
+    ASSERT_EQ(lint.Count(LintKind::Sprite), 1);
+    for (const LintProblem& p : lint.problems)
+        if (p.kind == LintKind::Sprite) {
+            EXPECT_EQ(p.message, "sprite 3,0 in modern.sff: link cannot be decoded");
+        }
 }
 
 TEST(ModernStage, ClassicStagesKeepTheSixteenBitPicture) {
