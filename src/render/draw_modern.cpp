@@ -79,7 +79,9 @@ int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgEl
 }  // namespace
 
 bool IsModernStage(const StageModel& stage) {
-    return stage.SffMajor >= 2 || stage.Hires == 1 || stage.LocalCoordW != 320 || stage.LocalCoordH != 240;
+    // hires = 1 is read and shown but not yet drawn at twice the resolution: such stages stay on the
+    // classic path, which draws them as they were drawn before.
+    return stage.SffMajor >= 2 || stage.LocalCoordW != 320 || stage.LocalCoordH != 240;
 }
 
 PictureSize ModernPictureSize(const StageModel& stage) {

@@ -1,6 +1,6 @@
 #pragma once
-// The modern path: stages with a version 2 sprite file, a localcoord other than 320,240 or hires = 1
-// draw into a 32-bit picture of their own size, one stage unit a pixel.
+// The modern path: stages with a version 2 sprite file or a localcoord other than 320,240 draw into a
+// 32-bit picture of their own size, one stage unit a pixel.
 #include <cstdint>
 #include <string>
 
@@ -11,8 +11,7 @@
 namespace qb {
 
 bool IsModernStage(const StageModel& stage);
-// The picture a modern stage draws into: localcoord (320 × 240 for a stage that only says hires),
-// each side clamped to 64..4096 so that a hostile value cannot ask for gigabytes.
+// The picture a modern stage draws into: localcoord, each side clamped to 64..4096 so that a hostile value cannot ask for gigabytes.
 struct PictureSize {
     int width = 320;
     int height = 240;
