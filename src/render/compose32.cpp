@@ -133,9 +133,40 @@ int64_t Dispatch(Picture32& picture, Fetch fetch, bool alpha, const Cols& cols, 
     return 0;
 }
 
+// Copies of an indexed picture whose colours are opaque but a masked colour 0: a look-up and a store
+// a pixel, colour 0 skipped by its index (the common case of stage art).
+int64_t CopyBinary(Picture32& picture, const Source32& s, const LinearCols& cols, const Span& span) {
+    const int64_t n = span.x1 - span.x0;
+    const uint32_t* lut = s.colours.data();
+    for (int64_t y = span.y0; y < span.y1; ++y) {
+        const uint8_t* row =
+            s.bytes + static_cast<size_t>(span.row0 + (y - span.y0) * span.rowStep) * static_cast<size_t>(s.width);
+        uint32_t* out = picture.Row(static_cast<int>(y)) + span.x0;
+        const uint8_t* in = row + cols.At(span.x0);
+        if (cols.step == 1) {
+            if (s.masked) {
+                for (int64_t i = 0; i < n; ++i)
+                    if (const uint8_t v = in[i]) out[i] = lut[v] | 0xFF000000u;
+            } else {
+                for (int64_t i = 0; i < n; ++i) out[i] = lut[in[i]] | 0xFF000000u;
+            }
+        } else {
+            for (int64_t i = 0; i < n; ++i) {
+                const uint8_t v = *(in - i);
+                if (v || !s.masked) out[i] = lut[v] | 0xFF000000u;
+            }
+        }
+    }
+    return n * (span.y1 - span.y0);
+}
+
 template <class Cols>
 int64_t Run(Picture32& picture, const Source32& source, const Cols& cols, const Span& span, Blend32 blend) {
     if (span.x0 >= span.x1 || span.y0 >= span.y1) return 0;
+    if constexpr (std::is_same_v<Cols, LinearCols>) {
+        if (source.kind == Source32::Kind::Indexed && source.binary && blend.op == BlendOp::Copy)
+            return CopyBinary(picture, source, cols, span);
+    }
     switch (source.kind) {
         case Source32::Kind::Indexed:
             return Dispatch(picture, IndexedFetch{source}, source.alpha, cols, span, blend);
@@ -242,7 +273,10 @@ Source32 MakeSource32(const SpriteEntry& sprite, bool masked) {
             if (a != 255) partial = true;
             source.colours[c] = a << 24 | r << 16 | g << 8 | b;
         }
+        source.binary = !(partial && !masked);
+        for (size_t c = masked ? 1 : 0; c < 256 && source.binary; ++c) source.binary = (source.colours[c] >> 24) == 255;
         if (masked) source.colours[0] &= 0x00FFFFFFu;
+        source.masked = masked;
         source.alpha = partial;
         return source;
     }

@@ -56,6 +56,10 @@ struct Source32 {
     const uint16_t* pixels16 = nullptr;  // Rgb565
     size_t pitch16 = 0;
     bool alpha = false;  // some pixel may be (partly) transparent
+    // Indexed: every colour is opaque but colour 0 of a masked picture (the usual case), so a copy
+    // needs no arithmetic at all.
+    bool binary = false;
+    bool masked = false;
     std::array<uint32_t, 256> colours{};
 };
 Source32 MakeSource32(const SpriteEntry& sprite, bool masked);
