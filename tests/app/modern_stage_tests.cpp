@@ -2,7 +2,9 @@
 // into its own 32-bit picture.
 #include <gtest/gtest.h>
 
+#include "app/commands.h"
 #include "app/run_loop.h"
+#include "platform/paths.h"
 #include "app/stage_lint.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/modern_stage.h"
@@ -40,6 +42,13 @@ TEST(ModernStage, DrawsAtItsOwnSizeAboutItsOwnCentre) {
     EXPECT_EQ(row(200, 40, 2), (Row{kBlack, 0xFF006400u}));
     // The damaged sprite draws nothing.
     EXPECT_EQ(row(196, 50, 8), Row(8, kBlack));
+
+    // The snapshot is that picture, as 24-bit PCX (three planes a row).
+    mnuSnapshot_Click(f.state);
+    std::optional<std::string> pcx = ReadFileBytes(JoinPath(f.state.Dirs.Data, "snapshots") + "/Modern 0.pcx", 1 << 24);
+    ASSERT_TRUE(pcx && pcx->size() > 128);
+    EXPECT_EQ(static_cast<uint8_t>((*pcx)[8]) | static_cast<uint8_t>((*pcx)[9]) << 8, 399);
+    EXPECT_EQ((*pcx)[65], 3);
 }
 
 TEST(ModernStage, LintNamesADamagedSpriteInsteadOfRefusingTheFile) {
