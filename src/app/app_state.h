@@ -14,6 +14,7 @@
 #include "platform/data_dirs.h"
 #include "platform/file_dialog.h"
 #include "platform/gfx.h"
+#include "platform/picture32.h"
 #include "platform/ports.h"
 #include "render/camera_state.h"
 #include "render/frame.h"
@@ -126,6 +127,9 @@ struct AppState {
     CameraState Camera;       // render/
     FrameState Frame;         // render/
     UniqueBitmap BackBuffer;  // platform/
+    // platform/: the picture a modern stage draws into at its own size; empty (0 × 0) for classic
+    // stages, which draw into BackBuffer.
+    Picture32 ModernPicture;
     TestCharSettings CharSettings;  // character/
     CharState Chars;                // character/
     PackageState Package;     // library/

@@ -6,6 +6,7 @@
 #include "character/load_character.h"
 #include "platform/paths.h"
 #include "platform/text_util.h"
+#include "render/draw_modern.h"
 #include "render/camera.h"
 
 namespace qb {
@@ -54,7 +55,13 @@ void StartCharForRun(AppState& state) {
 
 void DrawTestChar(AppState& state, Keys& keys) {
     if (!state.ports.ui || !state.BackBuffer || state.Chars.CharLoaded != 255) return;
-    const CharScene scene{state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, *state.ports.ui};
+    CharScene scene{state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, *state.ports.ui};
+    if (state.ModernPicture.Width > 0 && IsModernStage(state.Stage)) {
+        scene.picture = &state.ModernPicture;
+        scene.stageWidth = ModernPictureSize(state.Stage).width;
+        scene.centreShift = ModernCentreShift(state.ModernPicture);
+        scene.viewWidth = state.ModernPicture.Width;
+    }
     if (Char(state.Chars, scene)) return;
     if (state.Chars.CharEnabled == 0) ReleaseCharCamStep(state.Camera);
 }

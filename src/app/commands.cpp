@@ -25,6 +25,7 @@
 #include "library/stage_list.h"
 #include "platform/paths.h"
 #include "platform/trash.h"
+#include "render/draw_modern.h"
 #include "render/camera.h"
 #include "render/overlays.h"
 #include "stage/def_reader.h"
@@ -545,11 +546,13 @@ void mnuPause_Click(AppState& state) {
 
 void mnuSnapshot_Click(AppState& state) {
     if (!state.BackBuffer || state.bRunning == 0) return;
+    const SnapshotFormat format = state.Options.SnapshotPng ? SnapshotFormat::Png : SnapshotFormat::Pcx;
+    // A modern stage's frame is its own-size 32-bit picture, not the classic back buffer.
+    const bool modern = state.ModernPicture.Width > 0 && IsModernStage(state.Stage);
     const std::string written =
-        !PrepareDataDir(state.Dirs, state.Dirs.Data)
-            ? std::string()
-            : TakeSnapshot(state.Dirs.Data, state.Stage.StageName, state.BackBuffer.get(), state.bRunning,
-                           state.Options.SnapshotPng ? SnapshotFormat::Png : SnapshotFormat::Pcx);
+        !PrepareDataDir(state.Dirs, state.Dirs.Data) ? std::string()
+        : modern ? TakeSnapshot32(state.Dirs.Data, state.Stage.StageName, state.ModernPicture, state.bRunning, format)
+                 : TakeSnapshot(state.Dirs.Data, state.Stage.StageName, state.BackBuffer.get(), state.bRunning, format);
     // A snapshot that silently went nowhere would look like one that was taken.
     if (written.empty()) {
         Box(state, "The snapshot could not be saved in\r\n" + JoinPath(state.Dirs.Data, "snapshots"),

@@ -12,6 +12,7 @@
 #include "character/char_walker.h"
 #include "tools/bg_commands.h"
 #include "tools/bg_editor.h"
+#include "render/draw_modern.h"
 #include "render/frame.h"
 
 namespace qb {
@@ -48,7 +49,11 @@ void API_doevents(AppState& state) {
 }
 
 void PresentFrame(AppState& state) {
-    if (state.ports.sink && state.BackBuffer) state.ports.sink->Present(state.BackBuffer.get());
+    if (!state.ports.sink) return;
+    if (state.ModernPicture.Width > 0 && IsModernStage(state.Stage))
+        state.ports.sink->PresentPicture(state.ModernPicture);
+    else if (state.BackBuffer)
+        state.ports.sink->Present(state.BackBuffer.get());
 }
 
 void OnceASecond(AppState& state) {
@@ -138,6 +143,20 @@ FrameOptions CurrentFrameOptions(const AppState& state) {
     return options;
 }
 
+Picture32* PrepareModernPicture(AppState& state) {
+    if (!IsModernStage(state.Stage)) {
+        if (state.ModernPicture.Width != 0) state.ModernPicture = Picture32();
+        return nullptr;
+    }
+    const PictureSize size = ModernPictureSize(state.Stage);
+    if (state.ModernPicture.Width != size.width || state.ModernPicture.Height != size.height)
+        state.ModernPicture = Picture32(size.width, size.height);
+    // The view rectangle (tiling runs, mouse scrolling) is the picture's.
+    state.Camera.ViewRight = static_cast<int16_t>(size.width);
+    state.Camera.ViewBottom = static_cast<int16_t>(size.height);
+    return &state.ModernPicture;
+}
+
 FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     RunLoopState& loop = state.Loop;
     if (loop.Paused != 255) loop.StepsQueued = 0;
@@ -152,6 +171,7 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
         if (state.Chars.CharEnabled != 0) DrawTestChar(state, keys);
     };
     ctx.cameraArrows = [&state] { return CameraArrowsFor(state.Chars); };
+    ctx.picture = PrepareModernPicture(state);
     const FrameResult result = DrawFrame(ctx);
     state.Loop.StepPending = false;
     state.Loop.StepsQueued = std::min(state.Loop.StepsQueued + result.ExtraSteps, kMaxQueuedSteps);

@@ -5,6 +5,7 @@
 
 #include "platform/gfx.h"
 #include "platform/text_util.h"
+#include "render/compose32.h"
 #include "stage/error_log.h"
 
 namespace qb {
@@ -233,7 +234,8 @@ bool Char(CharState& chars, const CharScene& scene) {
         if (f->FlipH == -1) chars.MirrorFrame = -1;
         const bool mirrored = chars.MirrorFrame != 0;
         const bool effectivelyRight = (ch.Facing == 1 && !mirrored) || (ch.Facing == -1 && mirrored);
-        const double s = chars.CharScale;
+        const double s =
+            chars.CharScale * (scene.picture ? scene.stageWidth / std::max<int>(1, ch.LocalCoordWidth) : 1.0);
         const double axisX = e ? e->AxisX : 0, axisY = e ? e->AxisY : 0;
         const double sx = s * ch.XScale, sy = s * ch.YScale;
         chars.DrawX = effectivelyRight ? text::RoundClampPixel(ch.X - axisX * sx + f->OffsetX * sx)
@@ -242,9 +244,21 @@ bool Char(CharState& chars, const CharScene& scene) {
         chars.DrawY = text::RoundClampPixel(z + static_cast<double>(ch.Y)) + scene.frame.LinkOffsetY;
         chars.DrawW = e ? e->Width : 0;
         chars.DrawH = e ? e->Height : 0;
+        if (scene.picture) {
+            // The modern picture: the sprite scaled to the stage, placed about the picture's centre.
+            chars.DrawX += scene.centreShift;
+            chars.DrawW = text::RoundClampPixel(chars.DrawW * sx);
+            chars.DrawH = text::RoundClampPixel(chars.DrawH * sy);
+            if (e && chars.DrawW > 0 && chars.DrawH > 0) {
+                const Source32 source = MakeSource32(*e, true);
+                const int64_t left = effectivelyRight ? chars.DrawX : int64_t{chars.DrawX} - chars.DrawW;
+                ComposeScaled(*scene.picture, source, left, chars.DrawY, chars.DrawW, chars.DrawH, !effectivelyRight,
+                              Blend32{}, WholePicture(*scene.picture));
+            }
+        }
 
         // 6. Shadow, sprite, reflection.
-        BITMAP* sprite = e ? e->Bitmap : nullptr;
+        BITMAP* sprite = e && !scene.picture ? e->Bitmap : nullptr;
         if (sprite && chars.DrawW > 0 && chars.DrawH > 0) {
             const double k = stage.ShadowYScale;
             DrawCharShadow(scene.backBuffer, sprite, chars.DrawX,
@@ -270,24 +284,30 @@ bool Char(CharState& chars, const CharScene& scene) {
         const float c = -scene.camera.CameraX;
         const bool walking = ch.Walking != 0;
         uint8_t& follow = chars.CameraFollow;
-        const float rightEdge = static_cast<float>(kViewWidth - stage.ScreenRight);
+        // The view's edges in the character's x: 0 and 320 on the classic picture; on a modern one
+        // the picture reaches centreShift further each way.
+        const float viewLeft = scene.picture ? static_cast<float>(-scene.centreShift) : 0.0f;
+        const float viewRight = scene.picture ? static_cast<float>(scene.viewWidth - scene.centreShift)
+                                              : static_cast<float>(kViewWidth);
+        const float leftEdge = viewLeft + stage.ScreenLeft;
+        const float rightEdge = viewRight - stage.ScreenRight;
         if (follow == 1) {
             if (ch.Facing == -1) {
-                if (ch.X - w > stage.ScreenLeft && stage.BoundLeft >= c - w && walking)
+                if (ch.X - w > leftEdge && stage.BoundLeft >= c - w && walking)
                     ch.X -= static_cast<float>(w * s);
-                if (ch.X > stage.Tension) follow = 0;
+                if (ch.X > viewLeft + stage.Tension) follow = 0;
             } else {
                 if (rightEdge > ch.X + w && stage.BoundRight <= c + w && walking) ch.X += static_cast<float>(w * s);
-                if (static_cast<float>(kViewWidth - stage.Tension) > ch.X) follow = 0;
+                if (viewRight - stage.Tension > ch.X) follow = 0;
             }
         }
         if (walking && follow == 0) {
             if (ch.Facing == -1) {
-                if (ch.X - w > stage.ScreenLeft) ch.X -= static_cast<float>(w * s);
-                if (stage.Tension >= ch.X) follow = 1;
+                if (ch.X - w > leftEdge) ch.X -= static_cast<float>(w * s);
+                if (viewLeft + stage.Tension >= ch.X) follow = 1;
             } else {
                 if (rightEdge > ch.X + w) ch.X += static_cast<float>(w * s);
-                if (static_cast<float>(kViewWidth - stage.Tension) <= ch.X) follow = 1;
+                if (viewRight - stage.Tension <= ch.X) follow = 1;
             }
         }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "character/load_character.h"
+#include "platform/picture32.h"
 #include "character/test_character.h"
 #include "platform/ports.h"
 #include "render/camera_state.h"
@@ -26,6 +27,13 @@ struct CharScene {
     BITMAP* backBuffer;
     Keys& keys;
     Ui& ui;  // run-time errors are reported through HandleError
+    // Modern stages: the character draws into this picture instead, stageWidth / LocalCoordWidth
+    // times larger (so he stands as tall against a 1280-wide stage as against a classic one), its
+    // positions moved right by `centreShift` as the elements are, and walks within `viewWidth`.
+    Picture32* picture = nullptr;
+    double stageWidth = 320;
+    int32_t centreShift = 0;
+    int32_t viewWidth = 320;
 };
 
 // Loads the character when it is not loaded yet and puts it at the stage's player-one start,

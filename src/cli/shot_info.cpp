@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "character/test_character.h"
+#include "render/draw_modern.h"
 
 namespace qb::shot {
 
@@ -99,6 +100,18 @@ std::string InfoDump(const AppState& state) {
                    " value=" + N(c.Value) + "\n";
         }
     }
+    // The keys of the engine's 1.0 and 1.1 releases, one line per group, after every classic line so
+    // that readers of the older dump keep their line numbers.
+    out += "modern: stageinfo localcoord=" + N(s.LocalCoordW) + "," + N(s.LocalCoordH) + " hires=" + N(s.Hires) +
+           " xscale=" + F(s.StageXScale) + " yscale=" + F(s.StageYScale) + " mugenversion=" + F(s.MugenVersion) +
+           "\n";
+    out += "modern: camera cutlow=" + N(s.CutLow) + " cuthigh=" + N(s.CutHigh) + " overdrawlow=" + N(s.OverdrawLow) +
+           " overdrawhigh=" + N(s.OverdrawHigh) + "\n";
+    const bool modern = IsModernStage(s);
+    const PictureSize size = ModernPictureSize(s);
+    out += "modern: picture sff=" + (s.SffMajor >= 2 ? N(s.SffMajor) + "." + N(s.SffMinor) : std::string("1")) +
+           " path=" + (modern ? "modern" : "classic") + " size=" + N(modern ? size.width : 320) + "x" +
+           N(modern ? size.height : 240) + "\n";
     return out;
 }
 

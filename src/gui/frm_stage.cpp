@@ -508,6 +508,20 @@ void FrmStage::Present(BITMAP* backBuffer) {
     Refresh();
 }
 
+void FrmStage::PresentPicture(const Picture32& picture) {
+    ActiveView()->SetOutline(m_state.bRunning != 0
+                                 ? ElementOutline(m_state.Stage, m_state.Frame, m_state.Edit.SelectedElement)
+                                 : std::nullopt);
+    if (ActiveView() == m_view && picture.Width > 0 &&
+        (m_view->width() < picture.Width || m_view->height() < picture.Height)) {
+        const int listWidth = m_lstStages->isVisibleTo(this) ? kStageListWidth : 0;
+        SetClientSize(std::max(m_view->width(), picture.Width) + listWidth,
+                      std::max(m_view->height(), picture.Height));
+    }
+    ActiveView()->PresentPicture(picture);
+    Refresh();
+}
+
 // ---- Events ----------------------------------------------------------------------------------
 
 void FrmStage::closeEvent(QCloseEvent* event) {

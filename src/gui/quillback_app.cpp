@@ -26,6 +26,10 @@ void QtFrameSink::Present(BITMAP* backBuffer) {
     if (m_window != nullptr) m_window->Present(backBuffer);
 }
 
+void QtFrameSink::PresentPicture(const Picture32& picture) {
+    if (m_window != nullptr) m_window->PresentPicture(picture);
+}
+
 QuillbackApp::QuillbackApp()
     : m_state(std::make_unique<AppState>()),
       m_clock(std::make_unique<SystemClock>()),

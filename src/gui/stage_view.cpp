@@ -104,6 +104,10 @@ void StageView::SetScale(int scale) {
 }
 
 int StageView::EffectiveScale() const {
+    if (!m_modern.isNull()) {
+        // Modern pictures are large: the largest whole scale that fits, never below 1.
+        return std::max(1, std::min(width() / std::max(1, m_base.width()), height() / std::max(1, m_base.height())));
+    }
     if (m_scale > 0) return m_scale;
     return FitViewScale(width(), height(), 0);
 }
@@ -115,8 +119,8 @@ QSize StageView::sizeHint() const {
 
 QRect StageView::PictureRect() const {
     const int s = EffectiveScale();
-    const int w = kViewWidth * s;
-    const int h = kViewHeight * s;
+    const int w = m_base.width() * s;
+    const int h = m_base.height() * s;
     return {(width() - w) / 2, (height() - h) / 2, w, h};
 }
 
@@ -127,8 +131,19 @@ std::pair<int, int> StageView::ToFramePixels(QPoint widgetPoint) const {
     return {floorDiv(local.x(), scale), floorDiv(local.y(), scale)};
 }
 
+void StageView::PresentPicture(const Picture32& picture) {
+    if (picture.Width <= 0 || picture.Height <= 0) return;
+    m_modern = QImage(reinterpret_cast<const uchar*>(picture.Pixels.data()), picture.Width, picture.Height,
+                      static_cast<qsizetype>(picture.Width) * 4, QImage::Format_RGB32);
+    m_base = QSize(picture.Width, picture.Height);
+    ++m_presents;
+    repaint();
+}
+
 void StageView::Present(BITMAP* backBuffer) {
     if (backBuffer == nullptr) return;
+    m_modern = QImage();
+    m_base = QSize(kViewWidth, kViewHeight);
     const int w = std::min(BitmapWidth(backBuffer), kViewWidth);
     const int h = std::min(BitmapHeight(backBuffer), kViewHeight);
     const auto* bitmap = static_cast<const BITMAP*>(backBuffer);
@@ -140,6 +155,8 @@ void StageView::Present(BITMAP* backBuffer) {
 }
 
 void StageView::ShowBlack() {
+    m_modern = QImage();
+    m_base = QSize(kViewWidth, kViewHeight);
     m_last.fill(0);
     repaint();
 }
@@ -184,7 +201,10 @@ void StageView::paintEvent(QPaintEvent*) {
         QRegion border = QRegion(rect()).subtracted(QRegion(picture));
         for (const QRect& r : border) painter.fillRect(r, Qt::black);
     }
-    if (!PaintDirect(painter, picture)) {
+    if (!m_modern.isNull()) {
+        // Whole-number scales without smoothing; at 1x this is a plain copy of the rows.
+        painter.drawImage(picture, m_modern);
+    } else if (!PaintDirect(painter, picture)) {
         // On a high-density screen (a whole-number ratio, see main.cpp) the picture is made in device
         // pixels, so each frame pixel stays a sharp square block.
         const int ratio = std::max(1, qRound(devicePixelRatioF()));

@@ -7,6 +7,8 @@
 #include <optional>
 #include <utility>
 
+#include "platform/picture32.h"
+
 struct BITMAP;
 
 namespace qb::gui {
@@ -44,6 +46,9 @@ public:
     int EffectiveScale() const;
     // Keeps a copy of the bitmap and paints it at once.
     void Present(BITMAP* backBuffer);
+    // Shows a modern stage's 32-bit picture, wrapped without copying (it lives in the application's
+    // state until the next frame), at the largest whole scale that fits (at least 1).
+    void PresentPicture(const Picture32& picture);
     void ShowBlack();
     // A rectangle in frame pixels (left, top, width, height) outlined over the picture: the
     // selected element. Nullopt: none.
@@ -71,6 +76,8 @@ private:
     Rgb16Converter m_converter;
     QImage m_last;   // the last presented frame, 320 x 240 RGB16 (repaints convert from it)
     QImage m_frame;  // the scaled picture, for painters that cannot be written directly
+    QImage m_modern;  // the modern picture's pixels (not owned); null while a classic frame shows
+    QSize m_base{320, 240};  // the size of the picture shown, at 1x
     std::optional<std::array<int, 4>> m_outline;
     int m_scale = 1;
     int m_presents = 0;

@@ -18,6 +18,7 @@
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "platform/text_util.h"
+#include "stage/sff2_stage_sprites.h"
 #include "stage/stage_line_source.h"
 #include "stage/stage_loader.h"
 #include "stage/stage_parser.h"
@@ -207,6 +208,11 @@ void AddLogProblems(const std::vector<Problem>& records, const SectionLines& lin
                 for (const std::string& entry : text::SplitTextLines(p.text))
                     if (!text::Trim(entry).empty())
                         out.push_back({LintKind::Definition, p.line, text::ContentToUtf8(entry)});
+                break;
+            case ProblemKind::DamagedSprite:
+                // One sprite of a version 2 file that cannot be decoded, not a file that cannot be read.
+                out.push_back({LintKind::Sprite, lines.spr,
+                               "sprite " + text::ContentToUtf8(p.text) + " cannot be decoded"});
                 break;
         }
     }

@@ -3,6 +3,7 @@
 // the pieces that draw on it. Each pixel is 0xAARRGGBB in one 32-bit word, rows contiguous: the
 // layout of QImage::Format_RGB32, so the window shows it without converting. The back buffer is
 // opaque (alpha 255).
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

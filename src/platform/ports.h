@@ -1,6 +1,7 @@
 #pragma once
 // The small interfaces through which the core reaches the outside world. The Qt front end,
 // the headless tool and the tests each supply their own implementations.
+#include "platform/picture32.h"
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -146,6 +147,9 @@ public:
     virtual ~FrameSink() = default;
     // Presents the 320 x 240 back buffer.
     virtual void Present(BITMAP* backBuffer) = 0;
+    // Presents a modern stage's 32-bit picture at its own size (the back buffer is not shown then).
+    // The picture stays valid until the next frame is drawn.
+    virtual void PresentPicture(const Picture32& picture) { (void)picture; }
     // Copies the intro picture into `target` (may leave it untouched when there is none).
     virtual void GrabIntro(BITMAP* target) { (void)target; }
 };

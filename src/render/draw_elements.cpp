@@ -8,6 +8,7 @@
 #include "render/bg_ctrl.h"
 #include "render/blit_sprite.h"
 #include "render/camera.h"
+#include "render/draw_modern.h"
 #include "platform/text_util.h"
 
 namespace qb {
@@ -100,8 +101,17 @@ void FollowCamera(BgElement& element, const CameraState& camera) {
 }
 
 // Draws the element's sprite once or as tiles at the worked-out corner (x, y).
-void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffer, int16_t index,
-                 int16_t sprite, int32_t x, int32_t y) {
+void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffer, Picture32* picture,
+                 int64_t* drawnPixels, int16_t index, int16_t sprite, int32_t x, int32_t y) {
+    // The modern path draws into the 32-bit picture through the same placement and tiling.
+    auto blit = [&](int32_t bx, int32_t by, int32_t bw, int32_t bh, int32_t sx, int32_t sy) {
+        if (picture) {
+            const int64_t n = BlitSprite32(stage, camera, *picture, bx, by, bw, bh, sprite, sx, sy, index);
+            if (drawnPixels) *drawnPixels += n;
+        } else {
+            BlitSprite(stage, camera, backBuffer, bx, by, bw, bh, sprite, sx, sy, index);
+        }
+    };
     const BgElement& element = stage.Elements[index];
     const SpriteEntry& entry = stage.Sprites[sprite];
     int32_t BltW = entry.Width;
@@ -114,15 +124,15 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
             int32_t wy = text::RoundClampPixel(element.WindowY1);
             int32_t ww = text::RoundClampPixel(static_cast<double>(element.WindowX2) - element.WindowX1 + 1);
             int32_t wh = text::RoundClampPixel(static_cast<double>(element.WindowY2) - element.WindowY1 + 1);
-            BlitSprite(stage, camera, backBuffer, wx, wy, ww, wh, sprite, sx, sy, index);
+            blit(wx, wy, ww, wh, sx, sy);
             return;
         }
     }
     bool anim = element.Type == "anim";
     double stepX = anim ? element.TileSpacingX : static_cast<double>(BltW) + element.TileSpacingX;
     double stepY = anim ? element.TileSpacingY : static_cast<double>(BltH) + element.TileSpacingY;
-    const double bufferW = BitmapWidth(backBuffer);
-    const double bufferH = BitmapHeight(backBuffer);
+    const double bufferW = picture ? picture->Width : BitmapWidth(backBuffer);
+    const double bufferH = picture ? picture->Height : BitmapHeight(backBuffer);
     constexpr double kFar = std::numeric_limits<double>::max() / 4;
 
     TileRun runX{static_cast<double>(x),
@@ -176,11 +186,11 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     if (columnsOuter) {
         for (int i = 0; i < nx; ++i)
             for (int j = 0; j < ny; ++j)
-                BlitSprite(stage, camera, backBuffer, xs[i], ys[j], BltW, BltH, sprite, 0, 0, index);
+                blit(xs[i], ys[j], BltW, BltH, 0, 0);
     } else {
         for (int j = 0; j < ny; ++j)
             for (int i = 0; i < nx; ++i)
-                BlitSprite(stage, camera, backBuffer, xs[i], ys[j], BltW, BltH, sprite, 0, 0, index);
+                blit(xs[i], ys[j], BltW, BltH, 0, 0);
     }
 }
 
@@ -234,6 +244,8 @@ void DrawElements(FrameContext& ctx) {
     CameraState& camera = ctx.camera;
     FrameState& frame = ctx.frame;
     BITMAP* backBuffer = ctx.backBuffer;
+    // Elements were placed about the classic centre; a modern picture's centre is its own.
+    const int32_t centreShift = ctx.picture ? ModernCentreShift(*ctx.picture) : 0;
     const bool frontPass = frame.LayerPass == 255;
     if (!frontPass) RunBgCtrls(stage);
 
@@ -260,14 +272,16 @@ void DrawElements(FrameContext& ctx) {
                 const BgElement* sineSource = &element;
                 if (element.PositionLink != 0 && element.LinkParent >= 0 && element.LinkParent < count)
                     sineSource = &stage.Elements[element.LinkParent];
-                x = text::RoundClampPixel(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + x);
+                x = text::RoundClampPixel(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + x +
+                                          centreShift);
                 y = text::RoundClampPixel(static_cast<double>(sineSource->SinOffY) + y + element.CtrlOffY);
                 if (stage.ZOffsetLink > 0 && stage.ZOffsetLink == i)
                     frame.LinkOffsetY = text::RoundWrapInt16(sineSource->SinOffY);
 
                 frame.Drawn[i] = DrawnElement{sprite, x, y};
-                if (element.Visible != 0 && backBuffer)
-                    DrawElement(stage, camera, backBuffer, static_cast<int16_t>(i), sprite, x, y);
+                if (element.Visible != 0 && (backBuffer || ctx.picture))
+                    DrawElement(stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, static_cast<int16_t>(i),
+                                sprite, x, y);
 
                 element.PosX += element.VelocityX;
                 element.PosY += element.VelocityY;

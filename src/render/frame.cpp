@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "render/draw_elements.h"
+#include "render/draw_modern.h"
 #include "platform/gfx.h"
 #include "render/overlays.h"
 
@@ -35,7 +36,9 @@ FrameResult DrawFrame(FrameContext& ctx) {
     if (!options.Paused || options.Step || stepKey) {
         // Every frame starts from an empty picture: where the stage's elements leave gaps (a sparse
         // stage, a sprite that did not load) the previous frame and its info text must not show.
-        if (options.DebugBG)
+        if (ctx.picture)
+            options.DebugBG ? DebugClear32(*ctx.picture) : ClearPicture32(*ctx.picture);
+        else if (options.DebugBG)
             DebugClear(ctx.backBuffer);
         else if (ctx.backBuffer)
             a_clear_to_color(ctx.backBuffer, 0);
@@ -61,8 +64,13 @@ FrameResult DrawFrame(FrameContext& ctx) {
     }
     if (keysOn) {
         if (options.Info) {
-            DrawInfoText(ctx.backBuffer, frame.InfoText);
-            DrawInfoText(ctx.backBuffer, frame.FrameText, kInfoLineHeight);
+            if (ctx.picture) {
+                DrawInfoText32(*ctx.picture, frame.InfoText);
+                DrawInfoText32(*ctx.picture, frame.FrameText, kInfoLineHeight);
+            } else {
+                DrawInfoText(ctx.backBuffer, frame.InfoText);
+                DrawInfoText(ctx.backBuffer, frame.FrameText, kInfoLineHeight);
+            }
         }
         result.PauseKey = ctx.keys.Pressed(Key::Pause);
         // Every press counts: at a slow speed two quick presses fall between two reads.

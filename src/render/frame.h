@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/picture32.h"
 #include "platform/ports.h"
 #include "platform/sprite_table.h"
 #include "render/camera_state.h"
@@ -48,6 +49,9 @@ struct FrameState {
     // second line as it was when the frame on screen was drawn.
     int64_t FrameNumber = 0;
     std::string FrameText;
+    // Pixels the element passes wrote into a modern stage's picture since the stage started: the
+    // benchmark compares the frames' cost with writing these once.
+    int64_t DrawnPixels = 0;
 };
 
 void ResetFrameState(FrameState& frame);
@@ -98,6 +102,8 @@ struct FrameContext {
     // Which arrow keys are the camera's, asked after each element pass (the character's walk between
     // the passes may hand them over); all of them when unset.
     std::function<CameraArrows()> cameraArrows{};
+    // Modern stages draw here instead of into backBuffer (null for classic stages).
+    Picture32* picture = nullptr;
 };
 
 struct FrameResult {

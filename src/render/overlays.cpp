@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/picture32_io.h"
 #include "platform/gfx.h"
 
 namespace qb {
@@ -107,6 +108,20 @@ std::string TakeSnapshot(const std::string& programDir, const std::string& stage
         format == SnapshotFormat::Png ? SavePng(path, backBuffer) : a_save_pcx(path, backBuffer);
     if (!saved) return {};
     return path;
+}
+
+std::string TakeSnapshot32(const std::string& programDir, const std::string& stageName, const Picture32& picture,
+                           uint8_t bRunning, SnapshotFormat format) {
+    if (bRunning == 0 || picture.Width <= 0) return {};
+    std::filesystem::path folder = std::filesystem::path(programDir) / "snapshots";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) std::filesystem::create_directories(folder, ec);
+    std::string path = NextSnapshotPath(folder.string(), stageName, format);
+    if (path.empty()) return {};
+    std::string error;
+    const bool saved = format == SnapshotFormat::Png ? SavePicture32Png(path, picture, error)
+                                                     : SavePicture32Pcx(path, picture, error);
+    return saved ? path : std::string();
 }
 
 }  // namespace qb

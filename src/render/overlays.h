@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/picture32.h"
 #include "render/camera_state.h"
 
 struct BITMAP;
@@ -43,5 +44,9 @@ std::string NextSnapshotPath(const std::string& folder, const std::string& stage
 // nothing was.
 std::string TakeSnapshot(const std::string& programDir, const std::string& stageName, BITMAP* backBuffer,
                          uint8_t bRunning, SnapshotFormat format = SnapshotFormat::Pcx);
+
+// The same for a modern stage's 32-bit picture: PCX as 24-bit colour, or PNG.
+std::string TakeSnapshot32(const std::string& programDir, const std::string& stageName, const Picture32& picture,
+                           uint8_t bRunning, SnapshotFormat format = SnapshotFormat::Pcx);
 
 }  // namespace qb

@@ -47,6 +47,10 @@ std::string RenderProblem(const Problem& p) {
             break;
         case ProblemKind::UnreadableSpriteFile:
             entry = std::string(kUnreadableSpriteFileEntry) + std::string(FileNameOnly(p.file));
+            if (!p.text.empty()) entry += " (" + p.text + ")";
+            break;
+        case ProblemKind::DamagedSprite:
+            entry = std::string(kDamagedSpriteEntry) + p.text;
             break;
         case ProblemKind::MusicNotPlayed:
             entry = std::string(kMusicNotPlayedEntry) + p.file + ": " + p.text;

@@ -13,6 +13,7 @@ class Ui;
 // How the entries for a sprite file that is not one and for music that could not be played begin
 // (the file follows).
 inline constexpr std::string_view kUnreadableSpriteFileEntry = "Not a readable sprite file: ";
+inline constexpr std::string_view kDamagedSpriteEntry = "Damaged sprite ";
 inline constexpr std::string_view kMusicNotPlayedEntry = "Could not play the music file ";
 
 // What a log entry is about. Readers of the log (the lint, the reload, the tests) go by the kind and
@@ -24,7 +25,8 @@ enum class ProblemKind : uint8_t {
     NegativeTileY,         // "TileY < 0"
     WindowDelta,           // windowdelta is read but not drawn
     ParseRemark,           // what the parse left out (too many sections, a controller without a group)
-    UnreadableSpriteFile,  // the sprite file is there but is not one
+    UnreadableSpriteFile,  // the sprite file is there but is not one (`text`: why, when known)
+    DamagedSprite,         // one sprite of a version 2 file cannot be decoded (`text`: "g,i in file: why")
     MusicNotPlayed,        // the stage's music could not be played
     PackageNote,           // what opening a package said about entries it left out
     Edited,                // text the user typed into the log window: shown exactly as typed

@@ -9,7 +9,9 @@
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "platform/sff_decoder.h"
+#include "platform/sff2_file.h"
 #include "platform/sff_file.h"
+#include "stage/sff2_stage_sprites.h"
 #include "platform/text_util.h"
 
 namespace qb {
@@ -169,7 +171,10 @@ bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& pr
     }
     const std::string resolved = ResolvePath(located);
     result.load.SpritesLoaded = true;
-    if (!bytes || !ReadSffHeader(*bytes)) {
+    const bool version2 = bytes && IsSff2(*bytes);
+    if (version2) {
+        stage.SpriteCount = IndexSff2StageSprites(*bytes, stage, result.log, resolved);
+    } else if (!bytes || !ReadSffHeader(*bytes)) {
         result.log.Add(Problem{.kind = ProblemKind::UnreadableSpriteFile, .file = resolved});
         stage.Sprites.clear();
         stage.Sprites.resize(1);
@@ -178,7 +183,7 @@ bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& pr
         stage.SpriteCount = IndexSpriteFile(*bytes, stage.Sprites, &progress);
     }
     MatchSprites(stage);
-    if (bytes && stage.SpriteCount > 0) DecodeSffSprites(*bytes, stage.Sprites, stage.SpriteCount);
+    if (bytes && stage.SpriteCount > 0 && !version2) DecodeSffSprites(*bytes, stage.Sprites, stage.SpriteCount);
     result.files.push_back(resolved);
     result.stamps.push_back(bytes ? StampOfBytes(*bytes, resolved) : StampOf(resolved));
     stage.SpriteFile = resolved;

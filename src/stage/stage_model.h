@@ -64,6 +64,10 @@ struct BgElement {
     uint8_t WidthGiven = 0;
     uint8_t YScaleStart = 100;
     float YScaleDelta = 0;
+    // Modern stages: the "mask" value as written (-1 when the element has none; Mask above is also
+    // set by any "trans" line, which the classic path relies on) and "alpha = s,d" (-1 when absent).
+    int16_t MaskKey = -1;
+    int16_t AlphaS = -1, AlphaD = -1;
 };
 
 struct BgCtrl {
@@ -128,6 +132,16 @@ struct StageModel {
     uint8_t Reflect = 0;
 
     std::string SpriteFile;  // "spr", completed to a full path by loading
+
+    // Keys of the engine's 1.0 and 1.1 releases. A stage with a version 2 sprite file, a localcoord
+    // other than 320,240 or hires = 1 is drawn at its own resolution in 32-bit colour.
+    int32_t LocalCoordW = 320, LocalCoordH = 240;
+    int16_t Hires = 0;
+    float StageXScale = 1, StageYScale = 1;
+    float MugenVersion = 0;  // [Info] mugenversion as a number (1.0, 1.1); 0 when absent
+    int32_t CutLow = 0, CutHigh = 0, OverdrawLow = 0, OverdrawHigh = 0;
+    // The sprite file's version bytes 15, 14 (2, 1 for 2.01); 0 for a version 1 file.
+    uint8_t SffMajor = 0, SffMinor = 0;
 };
 
 // Where the parser took a stage's values from, so that writing values back edits the lines it read

@@ -77,6 +77,7 @@ private:
     }
     // The definition line of element `index`'s key, when the parse keeps a source map.
     int32_t ElementKeyLine(size_t index, const std::string& key) const;
+    void ModernStageKeys(const std::string& line);
 
     StageContext& m_ctx;
     StageModel& m_stage;
@@ -240,7 +241,10 @@ void Parser::ElementKeys(const std::string& line) {
             return;
         }
     }
-    if (Read(line, "mask", e.Mask) && e.Type == "dummy") e.Mask = 0;
+    if (Read(line, "mask", e.Mask)) {
+        e.MaskKey = e.Mask;
+        if (e.Type == "dummy") e.Mask = 0;
+    }
     Read(line, "spriteno", e.SpriteGroup, 1);
     Read(line, "spriteno", e.SpriteImage, 2);
     Read(line, "start", e.StartX, 1);
@@ -254,6 +258,7 @@ void Parser::ElementKeys(const std::string& line) {
     Read(line, "tile", e.TileY, 2);
     Read(line, "id", e.Id);
     if (Read(line, "trans", e.Trans)) e.Mask = 1;
+    if (Read(line, "alpha", e.AlphaS, 1) && !Read(line, "alpha", e.AlphaD, 2)) e.AlphaD = 0;
     if (Read(line, "sin.x", e.SinXAmp, 1)) {
         Read(line, "sin.x", e.SinXPeriod, 2);
         Read(line, "sin.x", e.SinXPhase, 3);
@@ -384,6 +389,24 @@ void Parser::StageKeys(const std::string& line) {
         Read(line, "color", s.ShadowColorB, 3);
     }
     Read(line, "yscale", s.ShadowYScale);
+    ModernStageKeys(line);
+}
+
+void Parser::ModernStageKeys(const std::string& line) {
+    StageModel& s = m_stage;
+    if (Read(line, "localcoord", s.LocalCoordW, 1)) Read(line, "localcoord", s.LocalCoordH, 2);
+    Read(line, "hires", s.Hires);
+    Read(line, "mugenversion", s.MugenVersion);
+    Read(line, "cutlow", s.CutLow);
+    Read(line, "cuthigh", s.CutHigh);
+    Read(line, "overdrawlow", s.OverdrawLow);
+    Read(line, "overdrawhigh", s.OverdrawHigh);
+    // [Shadow] yscale is read above wherever it stands (classic stages rely on that); [StageInfo]
+    // keeps its own pair.
+    if (m_section == "stageinfo") {
+        Read(line, "xscale", s.StageXScale);
+        Read(line, "yscale", s.StageYScale);
+    }
 }
 
 void Parser::NoteKey(std::string_view key) {

@@ -97,6 +97,31 @@ TEST(StageView, PaintsThePresentedFrameWhereverItIsDrawn) {
     EXPECT_EQ(rgb16.convertToFormat(QImage::Format_RGB32), image.copy(5, 7, 640, 480));
 }
 
+TEST(StageView, ShowsAModernPictureWholeAtTheLargestScaleThatFits) {
+    GuiApp();
+    Picture32 picture(640, 360, 0xFF203040u);
+    picture.Row(0)[0] = 0xFFFF0000u;
+    gui::StageView view;
+    view.SetScale(0);
+    view.resize(1300, 800);  // 2 x 640 fits, 3 x 640 does not
+    view.PresentPicture(picture);
+    EXPECT_EQ(view.EffectiveScale(), 2);
+    EXPECT_EQ(view.PictureRect(), QRect(10, 40, 1280, 720));
+    EXPECT_EQ(view.ToFramePixels(QPoint(10 + 2 * 639 + 1, 40)), std::make_pair(639, 0));
+    QImage image(1300, 800, QImage::Format_RGB32);
+    view.render(&image);
+    EXPECT_EQ(image.pixel(11, 41), 0xFFFF0000u);
+    EXPECT_EQ(image.pixel(12, 40), 0xFF203040u);
+    EXPECT_EQ(image.pixel(9, 40), 0xFF000000u) << "black beside the picture";
+    // Smaller than the picture: still 1x, never scaled down. A classic frame brings 320 x 240 back.
+    view.resize(500, 300);
+    EXPECT_EQ(view.EffectiveScale(), 1);
+    ASSERT_TRUE(a_allegro_init());
+    UniqueBitmap frame = CreateBitmap(kViewWidth, kViewHeight);
+    view.Present(frame.get());
+    EXPECT_EQ(view.PictureRect().size(), QSize(320, 240));
+}
+
 TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
     gui::QtKeys keys;
     EXPECT_FALSE(keys.KeyEvent(Qt::Key_Q, true));

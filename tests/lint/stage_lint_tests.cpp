@@ -9,6 +9,7 @@
 
 #include "tests/app/app_fixture.h"
 #include "tests/render/picture_file.h"
+#include "tests/support/modern_stage.h"
 #include "tests/support/zip_builder.h"
 
 namespace qb::test {
@@ -22,6 +23,20 @@ std::string LintStageText(const std::string& name, const std::string& stageKeys,
 }
 
 const std::vector<demo::SffSprite> kSprites = {SolidSprite(0, 0), SolidSprite(1, 0)};
+
+TEST(StageLint, LintNamesADamagedSpriteInsteadOfRefusingTheFile) {
+    test::AppFixture f;
+    f.mugen.Write("stages/modern.sff", test::ModernTestSff());
+    const std::string def = f.mugen.Write("stages/modern.def", test::ModernTestDef("stages/modern.sff")).string();
+    StageLint lint = LintStage(f.state, def);
+    ASSERT_TRUE(lint.loaded);
+    ASSERT_EQ(lint.Count(LintKind::SpriteFile), 0);
+    ASSERT_EQ(lint.Count(LintKind::Sprite), 1);
+    for (const LintProblem& p : lint.problems)
+        if (p.kind == LintKind::Sprite) {
+            EXPECT_EQ(p.message, "sprite 3,0 in modern.sff: link cannot be decoded");
+        }
+}
 
 }  // namespace
 

@@ -1,0 +1,170 @@
+#include "render/draw_modern.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/gfx.h"
+#include "platform/text_util.h"
+#include "render/blit_sprite.h"
+#include "render/compose32.h"
+
+namespace qb {
+
+namespace {
+
+constexpr int kMinSide = 64;
+constexpr int kMaxSide = 4096;
+
+double RowStep(const BgElement& element, const CameraState& camera) {
+    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY + element.YScaleStart) / 100.0);
+}
+
+double RowGrowth(const BgElement& element, int height) {
+    if (element.XScaleTop == 0 || height <= 0) return 0;
+    double d = element.DeltaX;
+    return (static_cast<double>(element.XScaleBottom) / element.XScaleTop * d - d) / height;
+}
+
+double WidthRowWidth(const BgElement& element, double o, int height) {
+    if (height <= 0) return element.XScaleTop;
+    return element.XScaleTop + (static_cast<double>(element.XScaleBottom) - element.XScaleTop) * o / height;
+}
+
+// The classic floor drawing (rows scrolled by their own factors) on the 32-bit picture: row n of the
+// floor copies a picture-wide run of source row n·step starting at the scrolled column.
+int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgElement& element,
+                       const Source32& source, int32_t BltX, int32_t BltY) {
+    const int h = source.height, w = source.width;
+    const int pw = picture.Width;
+    const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
+    const Clip32 clip = WholePicture(picture);
+    const double m = RowStep(element, camera);
+    const int first = std::max(0, -BltY);
+    const double lastOnScreen = static_cast<double>(picture.Height) - 1 - BltY;
+    const double lastInSprite = m > 0 ? std::floor(h / m) : lastOnScreen;
+    const int last = static_cast<int>(std::clamp(std::min(lastOnScreen, lastInSprite), -1.0, double(1 << 20)));
+    const double base = BltX + static_cast<double>(camera.CamOffsetX) * element.DeltaX;
+    const double centre = pw / 2.0;
+    int64_t written = 0;
+    if (!element.WidthGiven) {
+        const double f = RowGrowth(element, h);
+        for (int n = first; n <= last; ++n) {
+            const double o = n * m;
+            if (o > h) break;
+            const double d = element.DeltaX + f * n;
+            const int srcX = text::RoundClampPixel(-base - d * camera.CameraX);
+            const int srcY = text::RoundClampPixel(o);
+            if (srcX >= w || srcX <= -pw || srcY >= h) continue;
+            written += ComposeRect(picture, source, srcX, srcY, pw, 1, 0, BltY + n, false, false, blend, clip);
+        }
+        return written;
+    }
+    if (w <= 0 || element.XScaleTop <= 0) return 0;
+    for (int n = first; n <= last; ++n) {
+        const double o = n * m;
+        if (o > h) break;
+        const double rowWidth = WidthRowWidth(element, o, h);
+        if (rowWidth < 1) continue;
+        const double scale = rowWidth / w;
+        const double d = element.DeltaX * rowWidth / element.XScaleTop;
+        const int left = text::RoundClampPixel(centre + d * camera.CameraX + (base - centre) * scale);
+        const int width = text::RoundClampPixel(rowWidth);
+        const int srcY = text::RoundClampPixel(o);
+        if (srcY >= h) continue;
+        written += ComposeStretchedRow(picture, source, srcY, left, width, BltY + n, blend, clip);
+    }
+    return written;
+}
+
+}  // namespace
+
+bool IsModernStage(const StageModel& stage) {
+    // hires = 1 is read and shown but not yet drawn at twice the resolution: such stages stay on the
+    // classic path, which draws them as they were drawn before.
+    return stage.SffMajor >= 2 || stage.LocalCoordW != 320 || stage.LocalCoordH != 240;
+}
+
+PictureSize ModernPictureSize(const StageModel& stage) {
+    PictureSize size;
+    size.width = std::clamp<int32_t>(stage.LocalCoordW, kMinSide, kMaxSide);
+    size.height = std::clamp<int32_t>(stage.LocalCoordH, kMinSide, kMaxSide);
+    return size;
+}
+
+int32_t ModernCentreShift(const Picture32& picture) {
+    return picture.Width / 2 - kViewWidth / 2;
+}
+
+int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
+                     int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
+                     int16_t BGCNT) {
+    if (BGCNT < 0 || BGCNT >= static_cast<int>(stage.Elements.size())) return 0;
+    if (SrcIndex < 0 || SrcIndex >= static_cast<int>(stage.Sprites.size())) return 0;
+    const SpriteEntry& sprite = stage.Sprites[SrcIndex];
+    const BgElement& element = stage.Elements[BGCNT];
+    const Source32 source = MakeSource32(sprite, ModernMask(element));
+    if (source.kind == Source32::Kind::None) return 0;
+
+    if (element.Type == "parallax") return DrawParallax32(camera, picture, element, source, BltX, BltY);
+
+    Blend32 blend;
+    FlipMode flip;
+    if (element.Type == "normal") {
+        blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
+    } else if (element.Type == "anim") {
+        if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size())) return 0;
+        const BgAction& action = stage.Actions[element.ActionIndex];
+        if (element.FrameIndex < 0 || element.FrameIndex >= static_cast<int>(action.Frames.size())) return 0;
+        const BgFrame& frame = action.Frames[element.FrameIndex];
+        // The element's own trans replaces the frame's letters; none or default keeps them.
+        const bool own = !element.Trans.empty() && element.Trans != "none" && element.Trans != "default";
+        blend = own ? ElementBlend32(element.Trans, element.AlphaS, element.AlphaD) : FrameBlend32(frame.Trans);
+        flip = FrameFlip(frame.Flip);
+    } else {
+        return 0;
+    }
+    if (blend.skip) return 0;
+
+    int64_t x = int64_t{BltX} - sx;
+    int64_t y = int64_t{BltY} - sy;
+    if (flip.h) x -= source.width;
+    if (flip.v) y -= source.height;
+    const bool windowed =
+        sx != 0 || sy != 0 || (element.HasWindow == 1 && element.TileX == 0 && element.TileY == 0);
+    Clip32 clip = WholePicture(picture);
+    if (windowed) {
+        if (BltW <= 0 || BltH <= 0) return 0;
+        clip = {std::max(BltX, 0), std::max(BltY, 0),
+                static_cast<int>(std::min<int64_t>(int64_t{BltX} + BltW, picture.Width)),
+                static_cast<int>(std::min<int64_t>(int64_t{BltY} + BltH, picture.Height))};
+    }
+    return ComposeRect(picture, source, 0, 0, source.width, source.height, x, y, flip.h, flip.v, blend, clip);
+}
+
+void DrawInfoText32(Picture32& picture, const std::string& text, int dy) {
+    if (text.empty() || picture.Width <= 0) return;
+    // The built-in font draws into a 16-bit bitmap; its lit pixels are copied across.
+    const int width = std::min<int>(static_cast<int>(text.size()) * 8, picture.Width);
+    UniqueBitmap strip = CreateBitmap(width, 8);
+    if (!strip) return;
+    a_clear_to_color(strip.get(), kMaskColor);
+    a_textout(strip.get(), text, 0, 0, a_makecol(255, 255, 255));
+    for (int y = 0; y < 8; ++y) {
+        const int py = 3 + dy + y;
+        if (py < 0 || py >= picture.Height) continue;
+        const uint16_t* row = BitmapRow(strip.get(), y);
+        uint32_t* out = picture.Row(py);
+        for (int x = 0; x < width && 4 + x < picture.Width; ++x)
+            if (row[x] != kMaskColor) out[4 + x] = Expand565(row[x]);
+    }
+}
+
+void ClearPicture32(Picture32& picture) {
+    std::fill(picture.Pixels.begin(), picture.Pixels.end(), 0xFF000000u);
+}
+
+void DebugClear32(Picture32& picture) {
+    std::fill(picture.Pixels.begin(), picture.Pixels.end(), Expand565(kMaskColor));
+}
+
+}  // namespace qb

@@ -1,0 +1,112 @@
+#include "stage/sff2_stage_sprites.h"
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <unordered_map>
+
+#include "platform/sff2_decoder.h"
+#include "platform/sff2_file.h"
+#include "platform/sff_decoder.h"
+#include "platform/paths.h"
+#include "stage/stage_loader.h"
+
+namespace qb {
+
+int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLog& log,
+                              const std::string& filePath) {
+    const std::string fileName = FileNameOf(filePath);
+    SpriteTable& table = stage.Sprites;
+    table.clear();
+    std::string reason;
+    std::optional<Sff2File> index = ReadSff2(bytes, &reason);
+    if (!index) {
+        log.Add(Problem{.kind = ProblemKind::UnreadableSpriteFile, .file = filePath, .text = reason});
+        table.resize(1);
+        return 0;
+    }
+    stage.SffMajor = index->header.version[3];
+    stage.SffMinor = index->header.version[2];
+    const size_t count =
+        std::min<size_t>(index->sprites.size(), static_cast<size_t>(std::numeric_limits<int16_t>::max()) - 1);
+    table.resize(count + 1);
+
+    // Decoded pictures by the node that holds the data, shared by every node that shows it; palettes
+    // likewise by node.
+    std::unordered_map<uint32_t, std::shared_ptr<const Sff2Picture>> pictures;
+    std::unordered_map<uint32_t, std::shared_ptr<const Sff2Colours>> palettes;
+    std::unordered_map<uint32_t, Sff2Error> failed;
+    size_t budget = kMaxDecodedBytes;
+
+    for (size_t k = 0; k < count; ++k) {
+        const Sff2SpriteNode& node = index->sprites[k];
+        SpriteEntry& entry = table[k];
+        entry.Group = node.group;
+        entry.Image = static_cast<int16_t>(node.image);
+        entry.AxisX = node.axisX;
+        entry.AxisY = node.axisY;
+        entry.Width = static_cast<int16_t>(std::min<int>(node.width, std::numeric_limits<int16_t>::max()));
+        entry.Height = static_cast<int16_t>(std::min<int>(node.height, std::numeric_limits<int16_t>::max()));
+        entry.Owner = -1;
+        // A later node with the same numbers is never shown: not decoding it keeps the budget for
+        // sprites a stage can use.
+        std::optional<size_t> first = index->FindSprite(node.group, node.image);
+        if (!first || *first != k) continue;
+
+        const Sff2Source& source = index->spriteSources[k];
+        Sff2Error error = source.error;
+        std::shared_ptr<const Sff2Picture> picture;
+        if (error == Sff2Error::None) {
+            auto done = pictures.find(source.node);
+            if (done != pictures.end()) {
+                picture = done->second;
+            } else if (auto bad = failed.find(source.node); bad != failed.end()) {
+                error = bad->second;
+            } else {
+                auto decoded = std::make_shared<Sff2Picture>();
+                error = DecodeSff2Picture(bytes, *index, source.node, *decoded, budget);
+                if (error == Sff2Error::None) {
+                    picture = decoded;
+                    pictures.emplace(source.node, picture);
+                } else {
+                    failed.emplace(source.node, error);
+                }
+            }
+        }
+        if (!picture) {
+            log.Add(Problem{.kind = ProblemKind::DamagedSprite,
+                            .file = filePath,
+                            .text = std::to_string(node.group) + "," + std::to_string(node.image) + " in " +
+                                    fileName + ": " + std::string(Sff2ErrorCode(error))});
+            continue;
+        }
+        entry.Width = static_cast<int16_t>(std::min(picture->width, int(std::numeric_limits<int16_t>::max())));
+        entry.Height = static_cast<int16_t>(std::min(picture->height, int(std::numeric_limits<int16_t>::max())));
+        entry.Picture = picture;
+        if (picture->rgba) continue;
+        // Indexed pictures draw through the palette their own node names (a linked node keeps its own).
+        if (node.palette < index->palettes.size()) {
+            auto done = palettes.find(node.palette);
+            if (done == palettes.end()) {
+                auto colours = std::make_shared<Sff2Colours>();
+                if (DecodeSff2Palette(bytes, *index, node.palette, *colours) != Sff2Error::None)
+                    colours = std::make_shared<Sff2Colours>();
+                done = palettes.emplace(node.palette, std::move(colours)).first;
+            }
+            entry.Colours = done->second;
+        }
+        if (!entry.Colours) {
+            // A palette index past the table: the sprite still shows, in a grey ramp.
+            auto grey = std::make_shared<Sff2Colours>();
+            grey->count = 256;
+            for (size_t c = 0; c < 256; ++c) {
+                grey->rgba[c * 4] = grey->rgba[c * 4 + 1] = grey->rgba[c * 4 + 2] = static_cast<uint8_t>(c);
+                grey->rgba[c * 4 + 3] = 255;
+            }
+            entry.Colours = grey;
+        }
+    }
+    return static_cast<int16_t>(count);
+}
+
+}  // namespace qb
