@@ -109,7 +109,9 @@ std::string InfoDump(const AppState& state) {
            " overdrawhigh=" + N(s.OverdrawHigh) + "\n";
     const bool modern = IsModernStage(s);
     const PictureSize size = ModernPictureSize(s);
-    out += "modern: picture sff=" + (s.SffMajor >= 2 ? N(s.SffMajor) + "." + N(s.SffMinor) : std::string("1")) +
+    const std::string sff =
+        s.SffMajor >= 2 ? N(s.SffMajor) + (s.SffMinor < 10 ? ".0" : ".") + N(s.SffMinor) : std::string("1");
+    out += "modern: picture sff=" + sff +
            " path=" + (modern ? "modern" : "classic") + " size=" + N(modern ? size.width : 320) + "x" +
            N(modern ? size.height : 240) + "\n";
     return out;

@@ -26,7 +26,7 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
         return 0;
     }
     stage.SffMajor = index->header.version[3];
-    stage.SffMinor = index->header.version[2];
+    stage.SffMinor = static_cast<uint8_t>(index->header.version[2] % 10 * 10 + index->header.version[1] % 10);
     const size_t count =
         std::min<size_t>(index->sprites.size(), static_cast<size_t>(std::numeric_limits<int16_t>::max()) - 1);
     table.resize(count + 1);

@@ -140,7 +140,8 @@ struct StageModel {
     float StageXScale = 1, StageYScale = 1;
     float MugenVersion = 0;  // [Info] mugenversion as a number (1.0, 1.1); 0 when absent
     int32_t CutLow = 0, CutHigh = 0, OverdrawLow = 0, OverdrawHigh = 0;
-    // The sprite file's version bytes 15, 14 (2, 1 for 2.01); 0 for a version 1 file.
+    // The sprite file's version: byte 15, and bytes 14 and 13 as two decimal digits (2 and 1 for
+    // 2.01, stored 0,1,0,2); 0 for a version 1 file.
     uint8_t SffMajor = 0, SffMinor = 0;
 };
 
