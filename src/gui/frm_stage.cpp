@@ -517,6 +517,15 @@ void FrmStage::PresentPicture(const Picture32& picture) {
         const int listWidth = m_lstStages->isVisibleTo(this) ? kStageListWidth : 0;
         SetClientSize(std::max(m_view->width(), picture.Width) + listWidth,
                       std::max(m_view->height(), picture.Height));
+        // The window grew right and down from where the small one stood: bring it back onto the
+        // screen, as far as it fits.
+        const QRect screen = this->screen() != nullptr ? this->screen()->availableGeometry() : QRect();
+        if (screen.isValid()) {
+            const QRect frame = frameGeometry();
+            const int left = std::max(screen.left(), std::min(frame.left(), screen.right() + 1 - frame.width()));
+            const int top = std::max(screen.top(), std::min(frame.top(), screen.bottom() + 1 - frame.height()));
+            if (left != frame.left() || top != frame.top()) move(left, top);
+        }
     }
     ActiveView()->PresentPicture(picture);
     Refresh();
