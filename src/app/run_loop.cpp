@@ -145,7 +145,9 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
         loop.StepPending = true;
         --loop.StepsQueued;
     }
-    ElementEditor editor(state.Edit);
+    ElementEditor editor(state.Edit, [&state](const std::string& caption) {
+        if (state.ports.ui) state.ports.ui->SetCaption(caption);
+    });
     FrameContext ctx{state.Stage, state.Camera,           state.Frame, state.BackBuffer.get(),
                      keys,        clock,                  CurrentFrameOptions(state), &editor};
     ctx.drawCharacter = [&state, &keys] {
@@ -155,11 +157,6 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     const FrameResult result = DrawFrame(ctx);
     state.Loop.StepPending = false;
     state.Loop.StepsQueued = std::min(state.Loop.StepsQueued + result.ExtraSteps, kMaxQueuedSteps);
-    if (state.Edit.CaptionPending) {
-        if (state.ports.ui) state.ports.ui->SetCaption(state.Edit.CaptionRequest);
-        state.Edit.CaptionPending = false;
-        state.Edit.CaptionRequest.clear();
-    }
     if (result.PauseKey) mnuPause_Click(state);
     if (result.SpeedChange != 0) SetRunSpeed(state, state.Loop.Speed + result.SpeedChange);
     return result;

@@ -19,8 +19,8 @@ bool BeginStageRun(AppState& state);
 
 // The frame's options as the menus and the run loop set them.
 FrameOptions CurrentFrameOptions(const AppState& state);
-// Draws one frame of the running stage with the editor's keys, shows a caption they asked for and
-// acts on the Pause, Step and speed keys (a pending step is used up).
+// Draws one frame of the running stage with the editor's keys (a caption they set goes straight to
+// the window) and acts on the Pause, Step and speed keys (a pending step is used up).
 FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock);
 
 // BeginStageRun, the Full screen item and the caption, then the loop. Returns when ExitLoop is set, or at once
