@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "app/frame_controls.h"
 #include "app/live_reload.h"
+#include "app/stage_session.h"
 #include "app/window_rules.h"
 #include "platform/text_util.h"
 

@@ -8,6 +8,7 @@
 #include "app/frame_controls.h"
 #include "app/live_reload.h"
 #include "app/load_stage.h"
+#include "app/stage_session.h"
 #include "app/window_rules.h"
 #include "character/char_walker.h"
 #include "tools/bg_commands.h"

@@ -11,6 +11,7 @@
 #include "app/config.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
+#include "app/stage_session.h"
 #include "app/window_rules.h"
 #include "library/stage_list.h"
 #include "platform/data_dirs.h"

@@ -14,6 +14,7 @@
 #include "app/load_stage.h"
 #include "app/open_package.h"
 #include "app/run_loop.h"
+#include "app/stage_session.h"
 #include "app/startup.h"
 #include "character/load_character.h"
 #include "library/open_stage.h"

@@ -12,6 +12,7 @@
 #include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
+#include "app/stage_session.h"
 #include "app/startup.h"
 #include "library/unzip.h"
 #include "platform/paths.h"
