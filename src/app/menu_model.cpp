@@ -71,7 +71,7 @@ bool ScaleFits(const AppState& s) {
 }
 template <int Speed>
 void RunSpeed(AppState& s) {
-    SetRunSpeed(s, Speed);
+    SetRunSpeed(s.Loop, Speed);
 }
 template <int Speed>
 bool SpeedChecked(const AppState& s) {

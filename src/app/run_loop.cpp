@@ -159,7 +159,7 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     state.Loop.StepPending = false;
     state.Loop.StepsQueued = std::min(state.Loop.StepsQueued + result.ExtraSteps, kMaxQueuedSteps);
     if (result.PauseKey) mnuPause_Click(state);
-    if (result.SpeedChange != 0) SetRunSpeed(state, state.Loop.Speed + result.SpeedChange);
+    if (result.SpeedChange != 0) SetRunSpeed(state.Loop, state.Loop.Speed + result.SpeedChange);
     return result;
 }
 

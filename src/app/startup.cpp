@@ -227,7 +227,7 @@ void Shutdown(AppState& state) {
     StopTimer(state, TimerId::Drop);
     if (state.bFullScreen == 1) LeaveFullScreen(state);
     UnloadStuff(state);
-    ReleaseTestChar(state);
+    ReleaseTestChar(state.Chars);
     // A failed write is told by SaveConfig and the shutdown goes on: the program must still end.
     RememberPlace(state);
     if (!state.ProgramDir.empty()) SaveConfig(state);

@@ -361,7 +361,7 @@ int RunShot(const Options& options) {
             status = RunFrames(state, options);
         }
         UnloadStuff(state);
-        ReleaseTestChar(state);
+        ReleaseTestChar(state.Chars);
     }
     a_allegro_exit();
     return status;
