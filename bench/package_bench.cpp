@@ -12,6 +12,7 @@
 #include "app/app_state.h"
 #include "app/load_stage.h"
 #include "app/open_package.h"
+#include "app/stage_session.h"
 #include "platform/gfx.h"
 #include "platform/ports.h"
 

@@ -10,6 +10,7 @@
 #include "app/app_state.h"
 #include "app/run_loop.h"
 #include "app/load_stage.h"
+#include "app/stage_session.h"
 #include "demo/sff_writer.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/gfx.h"

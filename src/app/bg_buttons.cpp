@@ -4,6 +4,7 @@
 #include "app/commands.h"
 #include "app/live_reload.h"
 #include "app/load_stage.h"
+#include "app/stage_session.h"
 #include "music/music_chooser.h"
 #include "platform/paths.h"
 #include "stage/stage_loader.h"

@@ -66,9 +66,9 @@ void DrawTestChar(AppState& state, Keys& keys) {
     if (state.Chars.CharEnabled == 0) ReleaseCharCamStep(state.Camera);
 }
 
-void ReleaseTestChar(AppState& state) {
-    if (state.Chars.CharLoaded == 0) return;
-    ReleaseCharacter(state.Chars.Characters, state.Chars.CharCount, state.Chars.CharLoaded);
+void ReleaseTestChar(CharState& chars) {
+    if (chars.CharLoaded == 0) return;
+    ReleaseCharacter(chars.Characters, chars.CharCount, chars.CharLoaded);
 }
 
 bool ChooseTestChar(AppState& state, const std::string& path) {
@@ -84,7 +84,7 @@ bool ChooseTestChar(AppState& state, const std::string& path) {
     state.CharSettings.TestCharPath = chosen;
     // The loaded character goes at once, running stage or not: otherwise the next stage start would
     // still show the one chosen before.
-    ReleaseTestChar(state);
+    ReleaseTestChar(state.Chars);
     if (state.bRunning != 0) {
         if (InitTestChar(state) && state.Chars.CharEnabled != 0)
             SetCharCamStep(state.Camera, state.Chars.Characters[0].WalkSpeed);

@@ -6,6 +6,7 @@
 namespace qb {
 
 struct AppState;
+struct CharState;
 class Keys;
 
 // InitChar with the window around it: the Options and Stage menus are disabled while the character
@@ -23,7 +24,7 @@ void StartCharForRun(AppState& state);
 void DrawTestChar(AppState& state, Keys& keys);
 
 // Destroys the loaded character's bitmaps (when loaded). The next start loads the files again.
-void ReleaseTestChar(AppState& state);
+void ReleaseTestChar(CharState& chars);
 
 // Takes `path` as the test character's definition: cut after its first ".def"; a file that is not a
 // character empties TestCharPath and is refused with "Not a Character!". A loaded character is

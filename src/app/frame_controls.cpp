@@ -18,8 +18,8 @@ std::string SpeedItemName(int speed) {
     return kSpeedItems[std::clamp(speed, 0, kSpeedCount - 1)];
 }
 
-void SetRunSpeed(AppState& state, int speed) {
-    state.Loop.Speed = std::clamp(speed, 0, kSpeedCount - 1);
+void SetRunSpeed(RunLoopState& loop, int speed) {
+    loop.Speed = std::clamp(speed, 0, kSpeedCount - 1);
 }
 
 void mnuStep_Click(AppState& state) {

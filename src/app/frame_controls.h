@@ -7,12 +7,13 @@
 namespace qb {
 
 struct AppState;
+struct RunLoopState;
 
 // The Options item of a speed (0 .. kSpeedCount - 1): mnuSpeed25, mnuSpeed50, mnuSpeed100,
 // mnuSpeed200, mnuSpeed400.
 std::string SpeedItemName(int speed);
 // Sets the run speed (clamped to the five speeds); the check mark is on its item.
-void SetRunSpeed(AppState& state, int speed);
+void SetRunSpeed(RunLoopState& loop, int speed);
 
 // The step command (the Step key does the same inside the frame): while paused, the next pass runs
 // one logic frame and draws it; the stage stays paused. Does nothing while running.

@@ -8,6 +8,7 @@
 #include "app/bg_buttons.h"
 #include "app/load_stage.h"
 #include "app/open_package.h"
+#include "app/stage_session.h"
 #include "app/startup.h"
 #include "app/window_rules.h"
 #include "library/stage_list.h"

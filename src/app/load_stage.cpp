@@ -4,6 +4,7 @@
 #include "app/commands.h"
 #include "app/live_reload.h"
 #include "app/open_package.h"
+#include "app/stage_session.h"
 #include "app/window_rules.h"
 #include "platform/paths.h"
 #include "stage/load_stage_files.h"
@@ -211,18 +212,6 @@ void StartStageMusic(AppState& state) {
 
 bool LoadInProgress(const AppState& state) {
     return state.Load.LoadPhase != 0;
-}
-
-void UnloadStuff(AppState& state) {
-    state.bRunning = 0;
-    if (!state.Package.Reloading && state.Package.FromPackage) DeleteExtractedFiles(state.Package);
-    // Whatever plays stops, also the chooser's preview on a stage that has no music of its own.
-    state.MUSIC.StopPlaying();
-    if (state.Chooser.Loaded) EnableMusicChooser(state.Chooser, false);
-    // Every stage-wide value goes back to its program-start value, so a stage never looks different
-    // depending on the stage opened before it (sprites' bitmaps go with their table).
-    state.Stage = StageModel{};
-    state.Load = StageLoadState{};
 }
 
 }  // namespace qb

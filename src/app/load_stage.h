@@ -28,9 +28,4 @@ void StartStageMusic(AppState& state);
 // A packaged stage's log starts with what opening the package said about the entries it left out.
 void AddPackageNotes(AppState& state);
 
-// Releases the current stage: closes its music, deletes the files a package's extraction created
-// (unless Reloading), destroys its sprites and resets every stage-wide value to its program-start
-// value.
-void UnloadStuff(AppState& state);
-
 }  // namespace qb

@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "app/frame_controls.h"
 #include "app/live_reload.h"
+#include "app/stage_session.h"
 #include "app/window_rules.h"
 #include "platform/text_util.h"
 
@@ -70,7 +71,7 @@ bool ScaleFits(const AppState& s) {
 }
 template <int Speed>
 void RunSpeed(AppState& s) {
-    SetRunSpeed(s, Speed);
+    SetRunSpeed(s.Loop, Speed);
 }
 template <int Speed>
 bool SpeedChecked(const AppState& s) {

@@ -14,6 +14,7 @@
 #include "app/app_state.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
+#include "app/stage_session.h"
 #include "library/unzip.h"
 #include "platform/data_dirs.h"
 #include "platform/paths.h"

@@ -8,6 +8,7 @@
 #include "app/frame_controls.h"
 #include "app/live_reload.h"
 #include "app/load_stage.h"
+#include "app/stage_session.h"
 #include "app/window_rules.h"
 #include "character/char_walker.h"
 #include "tools/bg_commands.h"
@@ -164,7 +165,9 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
         loop.StepPending = true;
         --loop.StepsQueued;
     }
-    ElementEditor editor(state.Edit);
+    ElementEditor editor(state.Edit, [&state](const std::string& caption) {
+        if (state.ports.ui) state.ports.ui->SetCaption(caption);
+    });
     FrameContext ctx{state.Stage, state.Camera,           state.Frame, state.BackBuffer.get(),
                      keys,        clock,                  CurrentFrameOptions(state), &editor};
     ctx.drawCharacter = [&state, &keys] {
@@ -175,13 +178,8 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     const FrameResult result = DrawFrame(ctx);
     state.Loop.StepPending = false;
     state.Loop.StepsQueued = std::min(state.Loop.StepsQueued + result.ExtraSteps, kMaxQueuedSteps);
-    if (state.Edit.CaptionPending) {
-        if (state.ports.ui) state.ports.ui->SetCaption(state.Edit.CaptionRequest);
-        state.Edit.CaptionPending = false;
-        state.Edit.CaptionRequest.clear();
-    }
     if (result.PauseKey) mnuPause_Click(state);
-    if (result.SpeedChange != 0) SetRunSpeed(state, state.Loop.Speed + result.SpeedChange);
+    if (result.SpeedChange != 0) SetRunSpeed(state.Loop, state.Loop.Speed + result.SpeedChange);
     return result;
 }
 

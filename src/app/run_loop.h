@@ -22,8 +22,8 @@ FrameOptions CurrentFrameOptions(const AppState& state);
 // Sizes state.ModernPicture for a modern stage (and the camera's view rectangle with it) and
 // answers it; empties it and answers null for a classic stage.
 Picture32* PrepareModernPicture(AppState& state);
-// Draws one frame of the running stage with the editor's keys, shows a caption they asked for and
-// acts on the Pause, Step and speed keys (a pending step is used up).
+// Draws one frame of the running stage with the editor's keys (a caption they set goes straight to
+// the window) and acts on the Pause, Step and speed keys (a pending step is used up).
 FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock);
 
 // BeginStageRun, the Full screen item and the caption, then the loop. Returns when ExitLoop is set, or at once

@@ -11,6 +11,7 @@
 #include "app/config.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
+#include "app/stage_session.h"
 #include "app/window_rules.h"
 #include "library/stage_list.h"
 #include "platform/data_dirs.h"
@@ -226,7 +227,7 @@ void Shutdown(AppState& state) {
     StopTimer(state, TimerId::Drop);
     if (state.bFullScreen == 1) LeaveFullScreen(state);
     UnloadStuff(state);
-    ReleaseTestChar(state);
+    ReleaseTestChar(state.Chars);
     // A failed write is told by SaveConfig and the shutdown goes on: the program must still end.
     RememberPlace(state);
     if (!state.ProgramDir.empty()) SaveConfig(state);

@@ -124,7 +124,7 @@ int RunFrames(AppState& state, const Options& options) {
 
     // The clock runs at the pace the window's limiter would keep at this speed; each pass is still
     // one logic frame (or none while the script has paused the stage).
-    SetRunSpeed(state, options.speed);
+    SetRunSpeed(state.Loop, options.speed);
     ScriptedKeys keys(std::move(steps));
     FrameClock clock(60.0 * SpeedQuarters(state.Loop.Speed) / 4);
     if (options.bench) {

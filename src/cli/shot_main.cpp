@@ -14,6 +14,7 @@
 #include "app/load_stage.h"
 #include "app/open_package.h"
 #include "app/run_loop.h"
+#include "app/stage_session.h"
 #include "app/startup.h"
 #include "character/load_character.h"
 #include "library/open_stage.h"
@@ -360,7 +361,7 @@ int RunShot(const Options& options) {
             status = RunFrames(state, options);
         }
         UnloadStuff(state);
-        ReleaseTestChar(state);
+        ReleaseTestChar(state.Chars);
     }
     a_allegro_exit();
     return status;

@@ -10,6 +10,7 @@
 #include <QLocale>
 
 #include "app/commands.h"
+#include "app/stage_session.h"
 #include "app/startup.h"
 #include "app/window_rules.h"
 #include "gui/frm_stage.h"

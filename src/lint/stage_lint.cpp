@@ -12,12 +12,11 @@
 #include <utility>
 
 #include "app/app_state.h"
-#include "app/load_stage.h"
 #include "app/open_package.h"
-#include "app/run_loop.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "platform/text_util.h"
+#include "stage/load_stage_files.h"
 #include "stage/sff2_stage_sprites.h"
 #include "stage/stage_line_source.h"
 #include "stage/stage_loader.h"
@@ -106,11 +105,10 @@ bool IsLaterKey(std::string_view section, std::string_view key) {
                        [&](const LaterKey& k) { return k.section == section && k.key == key; });
 }
 
-SectionLines FindSectionLines(const std::string& defPath) {
+// From the source map the load made of the definition (none when it could not be read whole).
+SectionLines FindSectionLines(const StageSource& map) {
     SectionLines found;
-    std::optional<std::string> bytes = ReadFileBytes(defPath, kMaxDefinitionBytes);
-    if (!bytes) return found;
-    const StageSource map = MapStageSource(std::move(*bytes));
+    if (!map.Complete) return found;
     const std::vector<std::string> raw = text::SplitTextLines(map.Bytes, true);
     // The cleaned text of a line as the parser saw it (comment cut off); empty when it skipped it.
     const auto cleaned = [&raw](int32_t number) {
@@ -218,9 +216,11 @@ void AddLogProblems(const std::vector<Problem>& records, const SectionLines& lin
     }
 }
 
-void AddMessageProblems(const RecordingUi& ui, const SectionLines& lines, bool loaded,
+void AddMessageProblems(const std::vector<LoadBox>& boxes, const SectionLines& lines, bool loaded,
                         std::vector<LintProblem>& out) {
-    for (const auto& [line, message] : ui.messages) {
+    for (const LoadBox& box : boxes) {
+        const std::string& message = box.text;
+        const int32_t line = box.line;
         if (Contains(message, "COULD NOT BE FOUND")) {
             // "SFF FILE:" CR LF path CR LF "COULD NOT BE FOUND!"
             const std::vector<std::string> parts = text::SplitTextLines(message);
@@ -316,14 +316,25 @@ void AddControllerProblems(const StageModel& stage, const SectionLines& lines,
 
 // The music the player did not find, told as the definition wrote it (folder and letter case kept)
 // and with the places the player looked in.
-std::string MusicProblem(const AppState& state, const std::string& defPath) {
-    const std::string written(text::Unquoted(state.Stage.MusicRef));
+std::string MusicProblem(const StageModel& stage, const std::string& mugeDir, const std::string& defPath) {
+    const std::string written(text::Unquoted(stage.MusicRef));
     if (written.empty()) return {};
-    const std::vector<std::string> paths = MusicLookupPaths(written, state.MugeDir, defPath);
+    const std::vector<std::string> paths = MusicLookupPaths(written, mugeDir, defPath);
     std::string where;
     for (size_t i = 0; i < paths.size(); ++i)
         where += (i == 0 ? "" : i + 1 == paths.size() ? " and " : ", ") + Quoted(paths[i]);
     return "bgmusic " + Quoted(written) + " was not found (looked for " + where + ")";
+}
+
+// The record the start of a loaded stage makes about its music. The lint plays nothing (a silent
+// player opens any file), so only music that is not there is told, as the window's log tells it.
+std::optional<Problem> MissingMusic(const LoadResult& loaded) {
+    const StageModel& stage = loaded.stage;
+    const std::string& path = loaded.load.MusicPath;
+    // An empty "bgmusic =" reads as the text "0": no music.
+    if (stage.MusicFile.empty() || stage.MusicFile == "0" || path.empty() || FileExists(path))
+        return std::nullopt;
+    return Problem{.kind = ProblemKind::MusicNotPlayed, .file = path, .text = "no such file"};
 }
 
 }  // namespace
@@ -394,26 +405,36 @@ std::string LintMugeDir(const std::string& dir) {
 }
 
 StageLint LintStage(AppState& state, const std::string& defPath) {
-    StageLint result;
-    RecordingUi ui(state.LineNumber);
-    SilentMediaBackend media;
-    const Ports saved = state.ports;
-    state.ports = Ports{};
-    state.ports.ui = &ui;
-    state.ports.media = &media;
-    state.StageFile = defPath;
+    std::vector<Problem> notes;
+    if (state.Package.FromPackage)
+        for (const std::string& note : state.Package.Notes)
+            notes.push_back(
+                Problem{.kind = ProblemKind::PackageNote, .file = state.Package.PackageFile, .text = note});
+    return LintDefinition(state.MugeDir, defPath, notes);
+}
 
-    // Read first: a package's failed load deletes the extracted definition.
-    const SectionLines lines = FindSectionLines(defPath);
-    result.loaded = BeginStageRun(state);
-    AddMessageProblems(ui, lines, result.loaded, result.problems);
-    AddLogProblems(state.Log.Records(), lines, MusicProblem(state, defPath), result.problems);
+StageLint LintDefinition(const std::string& mugeDir, const std::string& defPath,
+                         const std::vector<Problem>& notes) {
+    StageLint result;
+    Progress quiet;
+    LoadResult loaded = LoadStageFiles({defPath, mugeDir}, quiet);
+    const SectionLines lines = FindSectionLines(loaded.load.Source);
+    result.loaded = loaded.ok;
+    // The log as the window keeps it for a stage it starts: the package's notes, the load's records,
+    // then what starting the music said.
+    std::vector<Problem> records = notes;
+    const std::vector<Problem>& read = loaded.log.Records();
+    records.insert(records.end(), read.begin(), read.end());
+    if (loaded.ok)
+        if (std::optional<Problem> music = MissingMusic(loaded)) records.push_back(std::move(*music));
+    AddMessageProblems(loaded.boxes, lines, result.loaded, result.problems);
+    AddLogProblems(records, lines, MusicProblem(loaded.stage, mugeDir, defPath), result.problems);
     result.problems.insert(result.problems.end(), lines.laterKeys.begin(), lines.laterKeys.end());
     if (result.loaded) {
-        result.stageName = std::string(text::Unquoted(text::ContentToUtf8(state.Stage.StageName)));
+        result.stageName = std::string(text::Unquoted(text::ContentToUtf8(loaded.stage.StageName)));
         const bool spritesKnown = result.Count(LintKind::SpriteFile) == 0;
-        AddElementProblems(state.Stage, lines, spritesKnown, result.problems);
-        AddControllerProblems(state.Stage, lines, result.problems);
+        AddElementProblems(loaded.stage, lines, spritesKnown, result.problems);
+        AddControllerProblems(loaded.stage, lines, result.problems);
     } else if (std::none_of(result.problems.begin(), result.problems.end(), [](const LintProblem& p) {
                    return p.kind == LintKind::SpriteFile || p.kind == LintKind::Load;
                })) {
@@ -436,11 +457,6 @@ StageLint LintStage(AppState& state, const std::string& defPath) {
     for (size_t i = 0; i < merged.size(); ++i)
         if (times[i] > 1) merged[i].message += " (" + std::to_string(times[i]) + " times)";
     result.problems = std::move(merged);
-
-    UnloadStuff(state);
-    state.Log.Clear();
-    state.StageFile.clear();
-    state.ports = saved;
     return result;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "stage/error_log.h"
+
 namespace qb {
 
 struct AppState;
@@ -51,9 +53,13 @@ std::vector<std::string> FindStageDefinitions(const std::string& dir,
 // opened from elsewhere. Ends in a separator.
 std::string LintMugeDir(const std::string& dir);
 
-// Loads `defPath` into `state` as the run loop starts a stage (message boxes are recorded, not shown;
-// music is not played), lists its problems and releases it again. `state` needs MugeDir (and the
-// graphics library started); its ports are put back as they were.
+// Loads `defPath` as the window loads a stage (LoadStageFiles: its message boxes become problems, no
+// music plays) and lists its problems; `notes` are records the log starts with (a package's notes
+// about entries it left out). Needs the graphics library started.
+StageLint LintDefinition(const std::string& mugeDir, const std::string& defPath,
+                         const std::vector<Problem>& notes = {});
+// LintDefinition with state.MugeDir, and the notes of the package `state` has open. Nothing of
+// `state` changes.
 StageLint LintStage(AppState& state, const std::string& defPath);
 
 // The stage of a package, as the window opens it.

@@ -45,9 +45,8 @@ void RemapIndices(StageModel& stage, EditState& edit, Map map) {
     if (edit.DragIndex >= 0) edit.DragIndex = static_cast<int16_t>(map(edit.DragIndex));
 }
 
-void RequestCaption(EditState& edit, std::string caption) {
-    edit.CaptionPending = true;
-    edit.CaptionRequest = std::move(caption);
+void RequestCaption(const CaptionSetter& setCaption, const std::string& caption) {
+    if (setCaption) setCaption(caption);
 }
 
 }  // namespace
@@ -155,7 +154,7 @@ int CloneElement(StageModel& stage, int index) {
     return static_cast<int>(stage.Elements.size()) - 1;
 }
 
-void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock) {
+void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock, const CaptionSetter& setCaption) {
     int16_t& SelectedElement = edit.SelectedElement;
     if (!InRange(stage, SelectedElement)) {
         // Reading the latched presses drops them (Delete belongs to the stage command then).
@@ -169,7 +168,7 @@ void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock) {
         if (SelectedElement + 1 < count) {
             SwapElements(stage, edit, SelectedElement, SelectedElement + 1);
             SelectedElement += 1;
-            RequestCaption(edit, ElementCaption(stage, SelectedElement));
+            RequestCaption(setCaption, ElementCaption(stage, SelectedElement));
         } else {
             stage.Elements[SelectedElement].LayerNo = 1;
         }
@@ -182,7 +181,7 @@ void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock) {
         } else if (SelectedElement >= 1) {
             SwapElements(stage, edit, SelectedElement, SelectedElement - 1);
             SelectedElement -= 1;
-            RequestCaption(edit, ElementCaption(stage, SelectedElement));
+            RequestCaption(setCaption, ElementCaption(stage, SelectedElement));
         }
         edit.LastEditKeyTick = now;
     } else if (keys.Pressed(Key::Delete)) {
@@ -190,13 +189,13 @@ void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock) {
         SelectedElement = -1;
         edit.EditingElement = false;
         edit.DeleteHeldByEdit = true;
-        RequestCaption(edit, "Deleted..");
+        RequestCaption(setCaption, "Deleted..");
         edit.LastEditKeyTick = now;
     } else if (keys.Pressed(Key::Insert)) {
         const int clone = CloneElement(stage, SelectedElement);
         if (clone >= 0) {
             SelectedElement = static_cast<int16_t>(clone);
-            RequestCaption(edit, "Cloned..");
+            RequestCaption(setCaption, "Cloned..");
         }
         edit.LastEditKeyTick = now;
     }
@@ -218,7 +217,7 @@ bool ElementEditor::OwnsDeleteKey(const StageModel& stage, Keys& keys) {
 }
 
 void ElementEditor::AfterPass(StageModel& stage, FrameState&, Keys& keys, Clock& clock) {
-    EditKeys(stage, m_edit, keys, clock);
+    EditKeys(stage, m_edit, keys, clock, m_setCaption);
 }
 
 }  // namespace qb

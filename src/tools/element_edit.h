@@ -4,8 +4,10 @@
 // every element index held elsewhere in the model pointing at the same element).
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ports.h"
@@ -17,8 +19,8 @@
 
 namespace qb {
 
-// The editor's state: the selected element, the drag under way, the editing keys' pacing, a caption
-// the keys asked for, and the editor window's fields.
+// The editor's state: the selected element, the drag under way, the editing keys' pacing and the
+// editor window's fields.
 struct EditState {
     int16_t SelectedElement = -1;
     // Element being dragged with the mouse (-1 none), the grab point in view pixels and the
@@ -36,9 +38,6 @@ struct EditState {
     // The Delete key removed an element and has not been released since: until it is, it must not
     // reach the delete-stage command.
     bool DeleteHeldByEdit = false;
-    // A caption an editing key asked for; the run loop shows it after the frame.
-    bool CaptionPending = false;
-    std::string CaptionRequest;
     // The background editor's text boxes (frmBG); stage start shows the camera state in them.
     BgEditorFields Fields;
     // What the stage file holds, in its own element order, as of the stage start or the last write
@@ -88,20 +87,23 @@ int CloneElement(StageModel& stage, int index);
 
 // The editing keys, polled after the camera keys at the end of every element pass. They act at
 // most once per 150 ms and only while edit.SelectedElement names an element; presses made while
-// none is selected are dropped (they must not act on a selection made later). A caption they set is left
-// in edit.CaptionRequest (CaptionPending).
-void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock);
+// none is selected are dropped (they must not act on a selection made later). A caption they want
+// shown goes to `setCaption` as they act (an empty setter shows none).
+using CaptionSetter = std::function<void(const std::string&)>;
+void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock, const CaptionSetter& setCaption);
 
 // The editor's part of every element pass: it claims the Delete key while an element is selected
 // (or its removing press is still held) and polls the editing keys.
 class ElementEditor : public ElementPassHook {
 public:
-    explicit ElementEditor(EditState& edit) : m_edit(edit) {}
+    ElementEditor(EditState& edit, CaptionSetter setCaption)
+        : m_edit(edit), m_setCaption(std::move(setCaption)) {}
     bool OwnsDeleteKey(const StageModel& stage, Keys& keys) override;
     void AfterPass(StageModel& stage, FrameState& frame, Keys& keys, Clock& clock) override;
 
 private:
     EditState& m_edit;
+    CaptionSetter m_setCaption;
 };
 
 }  // namespace qb

@@ -6,6 +6,7 @@
 #include "app/config.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
+#include "app/stage_session.h"
 #include "app/startup.h"
 #include "tests/app/app_fixture.h"
 #include "tests/character/char_fixture.h"

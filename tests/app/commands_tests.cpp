@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/commands.h"
+#include "app/stage_session.h"
 #include "render/overlays.h"
 #include "app/config.h"
 #include "app/load_stage.h"

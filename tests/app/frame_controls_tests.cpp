@@ -91,7 +91,7 @@ TEST(RunSpeed, PacesTheLimiterAtTheSpeedAndTheKeysStopAtTheEnds) {
     }
     // Two quick presses between two passes (a quarter-speed pass is 67 ms apart) are two steps.
     for (auto [key, from, to] : {std::tuple{Key::SpeedUp, 0, 2}, std::tuple{Key::SpeedDown, 4, 2}}) {
-        SetRunSpeed(run.state, from);
+        SetRunSpeed(run.state.Loop, from);
         run.keys.Tap(key);
         run.keys.Tap(key);
         run.Pass();

@@ -9,6 +9,7 @@
 
 #include "app/commands.h"
 #include "app/run_loop.h"
+#include "app/stage_session.h"
 #include "stage/stage_loader.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/read_counter.h"

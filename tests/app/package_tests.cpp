@@ -12,61 +12,18 @@
 #include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
+#include "app/stage_session.h"
 #include "app/startup.h"
 #include "demo/sff2_writer.h"
 #include "library/unzip.h"
 #include "platform/sff2_file.h"
 #include "platform/paths.h"
-#include "tests/app/app_fixture.h"
-#include "tests/render/picture_file.h"
+#include "tests/app/package_fixture.h"
 #include "tests/support/zip_builder.h"
 #include "tools/bg_commands.h"
 
 namespace qb::test {
 namespace {
-
-namespace fs = std::filesystem;
-
-// Every file and folder under `root` with its size.
-std::map<std::string, uintmax_t> Listing(const fs::path& root) {
-    std::map<std::string, uintmax_t> files;
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-        files[fs::relative(entry.path(), root).string()] = entry.is_regular_file() ? entry.file_size() : 0;
-    return files;
-}
-
-// A window whose packages live in the MUGEN directory's "packs" folder (the shared fixture's
-// temporary folder, where each package gets a private folder, is a folder of its own).
-struct PackageFixture : AppFixture {
-    std::string Package(const std::string& name, const std::vector<ZipItem>& items) const {
-        fs::create_directories(mugen.Path() / "packs");
-        const std::string path = (mugen.Path() / "packs" / name).string();
-        EXPECT_TRUE(WriteZip(path, items));
-        return path;
-    }
-    std::string RawPackage(const std::string& name, const std::string& bytes) const {
-        return mugen.Write("packs/" + name, bytes).string();
-    }
-    std::string InProgram(const std::string& name) const { return (program.Path() / name).string(); }
-    // A file of the package's private folder.
-    std::string Extracted(const std::string& name) const {
-        return (fs::path(state.Package.Folder) / name).string();
-    }
-    // Every file and folder under the temporary folder: empty once no package is open.
-    std::map<std::string, uintmax_t> TempListing() const { return Listing(temp.Path()); }
-    // The program folder's files and sizes: what a package must leave as it found it once released.
-    std::map<std::string, uintmax_t> ProgramListing() const {
-        std::map<std::string, uintmax_t> files;
-        for (const auto& entry : fs::directory_iterator(program.Path()))
-            files[entry.path().filename().string()] = entry.is_regular_file() ? entry.file_size() : 0;
-        return files;
-    }
-    std::vector<ZipItem> CityItems() const {
-        return {{"stages/city.def", StageDefText("City", "city.sff")},
-                {"stages/city.sff", TinySff()},
-                {"stages/readme.txt", "not extracted"}};
-    }
-};
 
 TEST(StagePackage, LifeCycleThroughTheOpenDialog) {
     PackageFixture f;
@@ -448,28 +405,6 @@ TEST(StagePackage, ReloadExtractsAChangedPackageAgain) {
 
 namespace qb::test {
 namespace {
-
-// The headless tool extracts, loads, prints and releases a package as the window does.
-TEST(StagePackage, HeadlessToolLeavesTheProgramFolderAsItFoundIt) {
-    PackageFixture f;
-    f.program.Write("QB.cfg", "kept");
-    const auto before = f.ProgramListing();
-    const std::string package = f.Package("city.zip", f.CityItems());
-    const std::string common = "--mugen " + Quote(f.mugen.Dir()) + " --program-dir " + Quote(f.program.Path().string());
-    std::string output;
-    ASSERT_EQ(RunShotTool(common + " " + Quote(package) + " --info", &output), 0);
-    EXPECT_NE(output.find("City"), std::string::npos);
-    EXPECT_EQ(f.ProgramListing(), before);
-
-    const std::string png = (f.mugen.Path() / "city.png").string();
-    ASSERT_EQ(RunShotTool(common + " " + Quote(package) + " --frames 3 --out " + Quote(png)), 0);
-    EXPECT_TRUE(fs::exists(png));
-    EXPECT_EQ(f.ProgramListing(), before);
-
-    const std::string empty = f.Package("nostage.zip", {{"readme.txt", "x"}});
-    EXPECT_EQ(RunShotTool(common + " " + Quote(empty) + " --info"), 1);
-    EXPECT_EQ(f.ProgramListing(), before);
-}
 
 TEST(ProgramFiles, AnInstalledProgramWritesOnlyIntoThePerUserFolders) {
     // The program folder is read-only in spirit: the configuration, the snapshots, the editor's files

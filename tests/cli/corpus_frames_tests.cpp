@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "tests/cli/shot_tool.h"
 #include "tests/render/picture_file.h"
 #include "tests/support/temp_dir.h"
 

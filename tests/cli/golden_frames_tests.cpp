@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/cli/shot_tool.h"
 #include "tests/render/picture_file.h"
 #include "tests/support/temp_dir.h"
 

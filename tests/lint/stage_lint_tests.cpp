@@ -8,21 +8,11 @@
 #include <vector>
 
 #include "tests/app/app_fixture.h"
-#include "tests/render/picture_file.h"
+#include "tests/lint/lint_stage_text.h"
 #include "tests/support/modern_stage.h"
 #include "tests/support/zip_builder.h"
 
 namespace qb::test {
-
-namespace {
-
-// A stage whose sprite file holds 0,0 and 1,0; `extra` goes after its one element.
-std::string LintStageText(const std::string& name, const std::string& stageKeys, const std::string& extra) {
-    return "[Info]\nname = \"" + name + "\"\n[Camera]\nstartx = 0\n" + stageKeys +  // from line 5
-           "[BGdef]\nspr = stages/" + name + ".sff\n[BG Sky]\ntype = normal\nspriteno = 0,0\n" + extra;
-}
-
-const std::vector<demo::SffSprite> kSprites = {SolidSprite(0, 0), SolidSprite(1, 0)};
 
 TEST(StageLint, LintNamesADamagedSpriteInsteadOfRefusingTheFile) {
     test::AppFixture f;
@@ -37,8 +27,6 @@ TEST(StageLint, LintNamesADamagedSpriteInsteadOfRefusingTheFile) {
             EXPECT_EQ(p.message, "sprite 3,0 in modern.sff: link cannot be decoded");
         }
 }
-
-}  // namespace
 
 TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
     AppFixture f;
@@ -198,31 +186,6 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
     EXPECT_EQ(files(f.state.Dirs.Temp), tempBefore);
     EXPECT_EQ(f.state.bRunning, 0);   // every stage was released again
     EXPECT_TRUE(f.ui.boxes.empty());  // and the front end's ports saw nothing of it
-}
-
-TEST(StageLint, ShotPrintsOneJsonDocumentAndExitsByTheResult) {
-    TempDir clean, dirty;
-    clean.Write("stages/a.sff", demo::WriteSff(kSprites));
-    clean.Write("stages/a.def", LintStageText("a", "", ""));
-    EXPECT_EQ(RunShotTool("--lint " + Quote(clean.Dir() + "stages")), 0);
-    EXPECT_EQ(RunShotTool("--json " + Quote(clean.Dir())), 2);
-
-    // A section title with a quote, a backslash and a Windows-1252 e acute.
-    dirty.Write("stages/b.sff", demo::WriteSff(kSprites));
-    dirty.Write("stages/b.def", LintStageText("b", "", "[BG Caf\xe9 \"q\" \\]\nspriteno = 9,9\n"));
-    dirty.Write("stages/junk.zip", "not a zip");
-    std::string json;
-    EXPECT_EQ(RunShotTool("--lint " + Quote(dirty.Dir()) + " --json", &json), 1);
-    for (const char* part :
-         {"\"mugen\": ", "\"stages\": [", "\"file\": ", "\"loaded\": true", "\"counts\": {",
-          "\"kind\": \"sprite\", \"line\": 10", "element \\\"Caf\xc3\xa9 \\\"q\\\" \\\\\\\" (normal)",
-          "\"package\": ", "\"message\": \"opening the package: \\\"ZIP ERROR! ",
-          "\"totals\": {\"stages\": 2, \"withProblems\": 2, \"problems\": 3", "\"sprite\": 1",
-          "\"packages\": 1}"})
-        EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
-    EXPECT_EQ(json.find_first_of("\r\t\xe9"), std::string::npos);
-    EXPECT_EQ(json.back(), '\n');
-    EXPECT_EQ(json[json.size() - 2], '}');
 }
 
 }  // namespace qb::test

@@ -1,5 +1,5 @@
 #pragma once
-// Decoded pictures written by the headless tool, for comparing pixels rather than file bytes.
+// Decoded pictures (such as the headless tool writes), for comparing pixels rather than file bytes.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,10 +15,5 @@ struct DecodedPicture {
 
 // Reads a .png (through Allegro's PNG addon) or a .pcx into 16-bit pixels; !ok() when it cannot.
 DecodedPicture LoadPicture(const std::string& path);
-
-// Runs quillback-shot with the given arguments (already quoted); answers its exit status and
-// fills `output` with what it printed on standard output.
-int RunShotTool(const std::string& arguments, std::string* output = nullptr);
-std::string Quote(const std::string& text);
 
 }  // namespace qb::test

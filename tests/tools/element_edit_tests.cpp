@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "render/bg_ctrl.h"
 #include "render/draw_elements.h"
 #include "tests/render/render_fixture.h"
@@ -117,6 +120,7 @@ struct EditFixture {
     test::FakeKeys keys;
     test::FakeClock clock;
     EditState edit;
+    std::optional<std::string> caption;  // the last one the keys set
     int16_t& selected = edit.SelectedElement;
     EditFixture() {
         const int16_t box = t.AddSprite({"R"});
@@ -126,7 +130,7 @@ struct EditFixture {
     }
     void Pass() {
         t.frame.LayerPass = 255;
-        ElementEditor editor(edit);
+        ElementEditor editor(edit, [this](const std::string& text) { caption = text; });
         FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock, {}, &editor};
         DrawElements(ctx);
     }
@@ -137,10 +141,9 @@ struct EditFixture {
         Pass();
     }
     std::string TakeCaption() {
-        std::string caption = edit.CaptionPending ? edit.CaptionRequest : "(none)";
-        edit.CaptionPending = false;
-        edit.CaptionRequest.clear();
-        return caption;
+        std::string taken = caption.value_or("(none)");
+        caption.reset();
+        return taken;
     }
 };
 
