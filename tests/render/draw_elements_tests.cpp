@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "render/draw_modern.h"
 #include "tests/render/render_fixture.h"
@@ -357,7 +358,9 @@ TEST(DrawElements, ModernStagesPlaceByUnitsScaleAndFractions) {
         t.stage.SffMinor = c.sffMinor;
         EXPECT_EQ(IsModernStage(t.stage), c.modern);
         const PictureSize size = ModernPictureSize(t.stage);
-        if (c.modern) EXPECT_EQ(size.width, c.pictureWidth);
+        if (c.modern) {
+            EXPECT_EQ(size.width, c.pictureWidth);
+        }
         Picture32 picture(size.width, size.height);
         t.camera.HCamStep = 0.5f;
         t.camera.CameraX = -0.5f;  // moved right by half a unit since the last pass
@@ -369,6 +372,34 @@ TEST(DrawElements, ModernStagesPlaceByUnitsScaleAndFractions) {
         EXPECT_EQ(t.frame.Drawn[0].x, c.x);
         EXPECT_EQ(t.frame.Drawn[0].y, c.y);
     }
+}
+
+// A floor whose rows are stretched (width = 16 over an 8-pixel sprite) is stretched about the
+// picture's own centre: its tiles must reach both edges of a 1280-wide picture.
+TEST(DrawElements, StretchedFloorTilesReachBothEdgesOfAWidePicture) {
+    TinyStage t(4, 4);
+    Pass pass;
+    const int16_t s = t.AddSprite({"RRRRRRRR"});
+    auto picture = std::make_shared<Sff2Picture>();
+    picture->width = 8;
+    picture->height = 1;
+    picture->size = 8;
+    picture->bytes = std::make_unique<uint8_t[]>(8);
+    std::fill_n(picture->bytes.get(), 8, uint8_t{200});
+    t.stage.Sprites[s].Picture = picture;
+    BgElement& floor = t.AddElement("parallax", s, 0, 0);
+    floor.WidthGiven = 1;
+    floor.XScaleTop = floor.XScaleBottom = 16;
+    floor.YScaleStart = 100;
+    floor.TileX = 1;
+    t.stage.LocalCoordW = 1280;
+    Picture32 out(1280, 4);
+    ClearPicture32(out);
+    t.frame.LayerPass = 0;
+    FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), pass.keys, pass.clock};
+    ctx.picture = &out;
+    DrawElements(ctx);
+    for (int x : {0, 639, 640, 1279}) EXPECT_EQ(out.Row(0)[x], 0xFFC8C8C8u) << "x " << x;
 }
 
 // Values no sane stage has but broken files and the editor can produce: the pass skips or bounds
