@@ -183,25 +183,27 @@ FlipMode FrameFlip(const std::string& flip) {
 }
 
 ParallaxExtent ParallaxFloorExtent(const StageModel& stage, const CameraState& camera,
-                                   const BgElement& element, const SpriteEntry& sprite) {
+                                   const BgElement& element, const SpriteEntry& sprite, int scale,
+                                   double centre) {
     ParallaxExtent extent;
     int h = sprite.Height;
     int w = sprite.Width;
     double m = RowStep(element, camera);
     int lastRow = m > 0 ? static_cast<int>(std::min(std::floor(h / m), 4096.0)) : kViewHeight;
     extent.rows = lastRow + 1;
-    double offset = static_cast<double>(camera.CamOffsetX) * element.DeltaX;
+    double offset = static_cast<double>(camera.CamOffsetX) * element.DeltaX * scale;
+    double camX = static_cast<double>(camera.CameraX) * scale;
     if (!element.WidthGiven) {
         double f = RowGrowth(element, h);
-        extent.top = {offset + element.DeltaX * camera.CameraX, 1.0};
-        extent.bottom = {offset + (element.DeltaX + f * lastRow) * camera.CameraX, 1.0};
+        extent.top = {offset + element.DeltaX * camX, 1.0};
+        extent.bottom = {offset + (element.DeltaX + f * lastRow) * camX, 1.0};
         return extent;
     }
     auto rowMap = [&](double o) {
-        double rowWidth = WidthRowWidth(element, o, h);
-        double scale = w > 0 ? rowWidth / w : 1.0;
-        double d = element.XScaleTop > 0 ? element.DeltaX * rowWidth / element.XScaleTop : element.DeltaX;
-        return ParallaxRowMap{160 + d * camera.CameraX + (offset - 160) * scale, scale};
+        double rowUnits = WidthRowWidth(element, o, h);
+        double stretch = w > 0 ? rowUnits * scale / w : 1.0;
+        double d = element.XScaleTop > 0 ? element.DeltaX * rowUnits / element.XScaleTop : element.DeltaX;
+        return ParallaxRowMap{centre + d * camX + (offset - centre) * stretch, stretch};
     };
     extent.top = rowMap(0);
     extent.bottom = rowMap(std::min<double>(h, lastRow * m));

@@ -54,7 +54,10 @@ struct ParallaxExtent {
     ParallaxRowMap bottom;
     int rows = 0;  // screen rows the floor covers
 };
+// `scale` is the picture pixels per stage unit and `centre` the picture's centre line (the modern
+// path's picture is wider than the classic view and hires stages count two pixels a unit).
 ParallaxExtent ParallaxFloorExtent(const StageModel& stage, const CameraState& camera,
-                                   const BgElement& element, const SpriteEntry& sprite);
+                                   const BgElement& element, const SpriteEntry& sprite, int scale = 1,
+                                   double centre = 160);
 
 }  // namespace qb

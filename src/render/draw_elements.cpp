@@ -78,6 +78,47 @@ void BaseCorner(const StageModel& stage, const BgElement& element, const BgFrame
                : text::RoundClampPixel(animFrame->OffsetY + static_cast<double>(element.PosY) - sumY);
 }
 
+struct ElementMotion {
+    double x = 0, y = 0;  // controller and sine offsets, in stage units
+};
+
+// The modern corner in picture pixels: the sprite's axis position in stage units (scaled by the
+// placement), less the axis in sprite pixels. Older stages snap the axis position to whole units
+// first; 1.0 stages keep its fraction and round once, at the pixel.
+void PlaceInPixels(const StageModel& stage, const BgElement& element, const BgFrame* animFrame, int16_t sprite,
+                   const ElementMotion& motion, const ModernPlacement& place, int32_t& x, int32_t& y) {
+    // The load subtracted the element's own sprite axis from its position, in units.
+    double refX = 0, refY = 0;
+    if (ValidSprite(stage, element.SpriteIndex)) {
+        refX = stage.Sprites[element.SpriteIndex].AxisX;
+        refY = stage.Sprites[element.SpriteIndex].AxisY;
+    }
+    double axisX = static_cast<double>(element.PosX) + refX;
+    double axisY = static_cast<double>(element.PosY) + refY;
+    double ownX = refX, ownY = refY;
+    if (animFrame) {
+        // Frames are placed by their own axis; a mirrored frame hangs the other way from it.
+        const SpriteEntry& own = stage.Sprites[sprite];
+        const FlipMode flip = FrameFlip(animFrame->Flip);
+        axisX += animFrame->OffsetX;
+        axisY += animFrame->OffsetY;
+        ownX = flip.h ? -own.AxisX : own.AxisX;
+        ownY = flip.v ? -own.AxisY : own.AxisY;
+    }
+    if (!place.fractional) {
+        axisX = std::nearbyint(axisX);
+        axisY = std::nearbyint(axisY);
+    }
+    double unitsX = motion.x + axisX + place.centreUnits;
+    double unitsY = motion.y + axisY;
+    if (!place.fractional) {
+        unitsX = std::nearbyint(unitsX);
+        unitsY = std::nearbyint(unitsY);
+    }
+    x = text::RoundClampPixel(unitsX * place.scale - ownX);
+    y = text::RoundClampPixel(unitsY * place.scale - ownY);
+}
+
 void UpdateSine(float amp, float period, float& phase, float& offset) {
     if (amp == 0 || period == 0) return;
     offset = static_cast<float>(amp * std::sin(kPi / period * phase));
@@ -101,12 +142,13 @@ void FollowCamera(BgElement& element, const CameraState& camera) {
 }
 
 // Draws the element's sprite once or as tiles at the worked-out corner (x, y).
+// Tile spacing and windows are in stage units, `scale` pixels each on the modern picture.
 void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffer, Picture32* picture,
-                 int64_t* drawnPixels, int16_t index, int16_t sprite, int32_t x, int32_t y) {
+                 int64_t* drawnPixels, int16_t index, int16_t sprite, int32_t x, int32_t y, int scale) {
     // The modern path draws into the 32-bit picture through the same placement and tiling.
     auto blit = [&](int32_t bx, int32_t by, int32_t bw, int32_t bh, int32_t sx, int32_t sy) {
         if (picture) {
-            const int64_t n = BlitSprite32(stage, camera, *picture, bx, by, bw, bh, sprite, sx, sy, index);
+            const int64_t n = BlitSprite32(stage, camera, *picture, bx, by, bw, bh, sprite, sx, sy, index, scale);
             if (drawnPixels) *drawnPixels += n;
         } else {
             BlitSprite(stage, camera, backBuffer, bx, by, bw, bh, sprite, sx, sy, index);
@@ -118,19 +160,23 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     int32_t BltH = entry.Height;
     if (element.TileX == 0 && element.TileY == 0) {
         if (element.HasWindow == 1) {
-            int32_t sx = text::RoundClampPixel(element.WindowX1 - static_cast<double>(x));
-            int32_t sy = text::RoundClampPixel(element.WindowY1 - static_cast<double>(y));
-            int32_t wx = text::RoundClampPixel(element.WindowX1);
-            int32_t wy = text::RoundClampPixel(element.WindowY1);
-            int32_t ww = text::RoundClampPixel(static_cast<double>(element.WindowX2) - element.WindowX1 + 1);
-            int32_t wh = text::RoundClampPixel(static_cast<double>(element.WindowY2) - element.WindowY1 + 1);
+            const double x1 = static_cast<double>(element.WindowX1) * scale;
+            const double y1 = static_cast<double>(element.WindowY1) * scale;
+            int32_t sx = text::RoundClampPixel(x1 - static_cast<double>(x));
+            int32_t sy = text::RoundClampPixel(y1 - static_cast<double>(y));
+            int32_t wx = text::RoundClampPixel(x1);
+            int32_t wy = text::RoundClampPixel(y1);
+            int32_t ww = text::RoundClampPixel((static_cast<double>(element.WindowX2) - element.WindowX1 + 1) * scale);
+            int32_t wh = text::RoundClampPixel((static_cast<double>(element.WindowY2) - element.WindowY1 + 1) * scale);
             blit(wx, wy, ww, wh, sx, sy);
             return;
         }
     }
     bool anim = element.Type == "anim";
-    double stepX = anim ? element.TileSpacingX : static_cast<double>(BltW) + element.TileSpacingX;
-    double stepY = anim ? element.TileSpacingY : static_cast<double>(BltH) + element.TileSpacingY;
+    const double spaceX = static_cast<double>(element.TileSpacingX) * scale;
+    const double spaceY = static_cast<double>(element.TileSpacingY) * scale;
+    double stepX = anim ? spaceX : static_cast<double>(BltW) + spaceX;
+    double stepY = anim ? spaceY : static_cast<double>(BltH) + spaceY;
     const double bufferW = picture ? picture->Width : BitmapWidth(backBuffer);
     const double bufferH = picture ? picture->Height : BitmapHeight(backBuffer);
     constexpr double kFar = std::numeric_limits<double>::max() / 4;
@@ -162,7 +208,9 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     if (element.Type == "parallax") {
         // A floor's rows move with the camera by their own factors; a tile is seen when any row of
         // it lands on the buffer. The runs follow what can be seen rather than the base positions.
-        ParallaxExtent extent = ParallaxFloorExtent(stage, camera, element, entry);
+        // Rows of a floor on the modern picture are drawn about the picture's own centre.
+        ParallaxExtent extent = picture ? ParallaxFloorExtent(stage, camera, element, entry, scale, bufferW / 2)
+                                        : ParallaxFloorExtent(stage, camera, element, entry);
         double low = kFar, high = -kFar;
         for (const ParallaxRowMap& row : {extent.top, extent.bottom}) {
             if (row.b <= 0) continue;
@@ -244,8 +292,7 @@ void DrawElements(FrameContext& ctx) {
     CameraState& camera = ctx.camera;
     FrameState& frame = ctx.frame;
     BITMAP* backBuffer = ctx.backBuffer;
-    // Elements were placed about the classic centre; a modern picture's centre is its own.
-    const int32_t centreShift = ctx.picture ? ModernCentreShift(*ctx.picture) : 0;
+    const ModernPlacement place = ctx.picture ? ModernPlacementFor(stage) : ModernPlacement{};
     const bool frontPass = frame.LayerPass == 255;
     if (!frontPass) RunBgCtrls(stage);
 
@@ -264,24 +311,31 @@ void DrawElements(FrameContext& ctx) {
                 sprite = animFrame ? animFrame->SpriteIndex : -1;
             }
             if (sprite != -1 && element.SpriteIndex != -1 && ValidSprite(stage, sprite)) {
-                int32_t x, y;
-                BaseCorner(stage, element, animFrame, sprite, x, y);
                 // Controller motion and sine offsets (a linked element swings with its parent).
                 element.CtrlOffX += element.CtrlVelX;
                 element.CtrlOffY += element.CtrlVelY;
                 const BgElement* sineSource = &element;
                 if (element.PositionLink != 0 && element.LinkParent >= 0 && element.LinkParent < count)
                     sineSource = &stage.Elements[element.LinkParent];
-                x = text::RoundClampPixel(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + x +
-                                          centreShift);
-                y = text::RoundClampPixel(static_cast<double>(sineSource->SinOffY) + y + element.CtrlOffY);
+                const ElementMotion motion{static_cast<double>(element.CtrlOffX) + sineSource->SinOffX,
+                                           static_cast<double>(sineSource->SinOffY) + element.CtrlOffY};
+                int32_t x, y;
+                if (place.scale == 1 && !place.fractional) {
+                    // Whole units, rounded as the classic pass rounds them.
+                    BaseCorner(stage, element, animFrame, sprite, x, y);
+                    x = text::RoundClampPixel(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + x +
+                                              place.centreUnits);
+                    y = text::RoundClampPixel(static_cast<double>(sineSource->SinOffY) + y + element.CtrlOffY);
+                } else {
+                    PlaceInPixels(stage, element, animFrame, sprite, motion, place, x, y);
+                }
                 if (stage.ZOffsetLink > 0 && stage.ZOffsetLink == i)
                     frame.LinkOffsetY = text::RoundWrapInt16(sineSource->SinOffY);
 
                 frame.Drawn[i] = DrawnElement{sprite, x, y};
                 if (element.Visible != 0 && (backBuffer || ctx.picture))
                     DrawElement(stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, static_cast<int16_t>(i),
-                                sprite, x, y);
+                                sprite, x, y, place.scale);
 
                 element.PosX += element.VelocityX;
                 element.PosY += element.VelocityY;

@@ -32,8 +32,9 @@ double WidthRowWidth(const BgElement& element, double o, int height) {
 
 // The classic floor drawing (rows scrolled by their own factors) on the 32-bit picture: row n of the
 // floor copies a picture-wide run of source row n·step starting at the scrolled column.
+// Stage units (the camera, the start offset, width's row widths) count `scale` pixels each.
 int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgElement& element,
-                       const Source32& source, int32_t BltX, int32_t BltY) {
+                       const Source32& source, int32_t BltX, int32_t BltY, int scale) {
     const int h = source.height, w = source.width;
     const int pw = picture.Width;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
@@ -43,7 +44,8 @@ int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgEl
     const double lastOnScreen = static_cast<double>(picture.Height) - 1 - BltY;
     const double lastInSprite = m > 0 ? std::floor(h / m) : lastOnScreen;
     const int last = static_cast<int>(std::clamp(std::min(lastOnScreen, lastInSprite), -1.0, double(1 << 20)));
-    const double base = BltX + static_cast<double>(camera.CamOffsetX) * element.DeltaX;
+    const double base = BltX + static_cast<double>(camera.CamOffsetX) * element.DeltaX * scale;
+    const double camX = static_cast<double>(camera.CameraX) * scale;
     const double centre = pw / 2.0;
     int64_t written = 0;
     if (!element.WidthGiven) {
@@ -52,7 +54,7 @@ int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgEl
             const double o = n * m;
             if (o > h) break;
             const double d = element.DeltaX + f * n;
-            const int srcX = text::RoundClampPixel(-base - d * camera.CameraX);
+            const int srcX = text::RoundClampPixel(-base - d * camX);
             const int srcY = text::RoundClampPixel(o);
             if (srcX >= w || srcX <= -pw || srcY >= h) continue;
             written += ComposeRect(picture, source, srcX, srcY, pw, 1, 0, BltY + n, false, false, blend, clip);
@@ -63,11 +65,12 @@ int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgEl
     for (int n = first; n <= last; ++n) {
         const double o = n * m;
         if (o > h) break;
-        const double rowWidth = WidthRowWidth(element, o, h);
+        const double rowUnits = WidthRowWidth(element, o, h);
+        const double rowWidth = rowUnits * scale;
         if (rowWidth < 1) continue;
-        const double scale = rowWidth / w;
-        const double d = element.DeltaX * rowWidth / element.XScaleTop;
-        const int left = text::RoundClampPixel(centre + d * camera.CameraX + (base - centre) * scale);
+        const double stretch = rowWidth / w;
+        const double d = element.DeltaX * rowUnits / element.XScaleTop;
+        const int left = text::RoundClampPixel(centre + d * camX + (base - centre) * stretch);
         const int width = text::RoundClampPixel(rowWidth);
         const int srcY = text::RoundClampPixel(o);
         if (srcY >= h) continue;
@@ -79,15 +82,23 @@ int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgEl
 }  // namespace
 
 bool IsModernStage(const StageModel& stage) {
-    // hires = 1 is read and shown but not yet drawn at twice the resolution: such stages stay on the
-    // classic path, which draws them as they were drawn before.
-    return stage.SffMajor >= 2 || stage.LocalCoordW != 320 || stage.LocalCoordH != 240;
+    return stage.SffMajor >= 2 || stage.LocalCoordW != 320 || stage.LocalCoordH != 240 || stage.Hires != 0;
+}
+
+ModernPlacement ModernPlacementFor(const StageModel& stage) {
+    ModernPlacement place;
+    place.scale = stage.Hires != 0 ? 2 : 1;
+    const PictureSize size = ModernPictureSize(stage);
+    place.centreUnits = size.width / 2 / place.scale - kViewWidth / 2;
+    place.fractional = stage.MugenVersion >= 1.0f || stage.SffMajor > 2 || (stage.SffMajor == 2 && stage.SffMinor >= 1);
+    return place;
 }
 
 PictureSize ModernPictureSize(const StageModel& stage) {
+    const int64_t scale = stage.Hires != 0 ? 2 : 1;
     PictureSize size;
-    size.width = std::clamp<int32_t>(stage.LocalCoordW, kMinSide, kMaxSide);
-    size.height = std::clamp<int32_t>(stage.LocalCoordH, kMinSide, kMaxSide);
+    size.width = static_cast<int>(std::clamp<int64_t>(int64_t{stage.LocalCoordW} * scale, kMinSide, kMaxSide));
+    size.height = static_cast<int>(std::clamp<int64_t>(int64_t{stage.LocalCoordH} * scale, kMinSide, kMaxSide));
     return size;
 }
 
@@ -97,7 +108,7 @@ int32_t ModernCentreShift(const Picture32& picture) {
 
 int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                      int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
-                     int16_t BGCNT) {
+                     int16_t BGCNT, int scale) {
     if (BGCNT < 0 || BGCNT >= static_cast<int>(stage.Elements.size())) return 0;
     if (SrcIndex < 0 || SrcIndex >= static_cast<int>(stage.Sprites.size())) return 0;
     const SpriteEntry& sprite = stage.Sprites[SrcIndex];
@@ -105,7 +116,7 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
     const Source32 source = MakeSource32(sprite, ModernMask(element));
     if (source.kind == Source32::Kind::None) return 0;
 
-    if (element.Type == "parallax") return DrawParallax32(camera, picture, element, source, BltX, BltY);
+    if (element.Type == "parallax") return DrawParallax32(camera, picture, element, source, BltX, BltY, scale);
 
     Blend32 blend;
     FlipMode flip;

@@ -1,6 +1,6 @@
 #pragma once
-// The modern path: stages with a version 2 sprite file or a localcoord other than 320,240 draw into a
-// 32-bit picture of their own size, one stage unit a pixel.
+// The modern path: stages with a version 2 sprite file, a localcoord other than 320,240 or hires = 1
+// draw into a 32-bit picture of their own size, one stage unit a pixel (two for hires stages).
 #include <cstdint>
 #include <string>
 
@@ -11,21 +11,34 @@
 namespace qb {
 
 bool IsModernStage(const StageModel& stage);
-// The picture a modern stage draws into: localcoord, each side clamped to 64..4096 so that a hostile value cannot ask for gigabytes.
+// How stage units land on a modern stage's picture.
+struct ModernPlacement {
+    // Picture pixels per stage unit: hires stages hold sprites at twice the resolution of their
+    // coordinates (as a 640,480 localcoord over 320,240 units), so positions double while sprite
+    // pixels stay 1:1.
+    int scale = 1;
+    // Elements are placed about the classic centre (160); the stage's own centre is localcoord / 2.
+    double centreUnits = 0;
+    // Stages for the 1.0 engine (mugenversion >= 1.0, or a 2.01 sprite file) keep fractional
+    // positions down to the pixel; older ones snap each element to whole units as they always did.
+    bool fractional = false;
+};
+ModernPlacement ModernPlacementFor(const StageModel& stage);
+// The picture a modern stage draws into: localcoord (times two for hires), each side clamped to 64..4096 so that a hostile value cannot ask for gigabytes.
 struct PictureSize {
     int width = 320;
     int height = 240;
 };
 PictureSize ModernPictureSize(const StageModel& stage);
 // Positions are placed about the classic centre (160) when a stage loads; the modern picture's
-// centre is width / 2, so every element moves right by this much.
+// centre is width / 2, so the test character moves right by this many pixels.
 int32_t ModernCentreShift(const Picture32& picture);
 
 // The 32-bit counterpart of BlitSprite (same rectangle and window conventions). Answers the pixels
 // written, for the benchmark's memcpy floor.
 int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                      int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
-                     int16_t BGCNT);
+                     int16_t BGCNT, int scale = 1);
 
 // The info overlay's text in white with the built-in font, at (4, 3 + dy) as on the classic picture.
 void DrawInfoText32(Picture32& picture, const std::string& text, int dy = 0);

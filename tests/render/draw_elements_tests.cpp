@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
+#include "render/draw_modern.h"
 #include "tests/render/render_fixture.h"
 #include "tests/support/fakes.h"
 
@@ -316,6 +318,88 @@ TEST(DrawElements, ElementsFollowTheCameraByTheirDeltaTimesTheStep) {
     t.camera.CameraX = 5;
     pass.Back(t);
     EXPECT_FLOAT_EQ(t.stage.Elements[0].PosX, 100);
+}
+
+// The camera moves half a unit; an element on a sprite with axis 3,2 then stands at 96.5 units plus
+// a controller offset of 0.25. Older stages snap it to a whole unit before adding the offset, 1.0
+// stages keep the fraction to the pixel, and hires stages double the units but not the axis.
+TEST(DrawElements, ModernStagesPlaceByUnitsScaleAndFractions) {
+    struct Case {
+        const char* name;
+        bool modern;
+        int32_t localW, localH;
+        int16_t hires;
+        float mugenVersion;
+        uint8_t sffMajor, sffMinor;
+        int pictureWidth;
+        int32_t x, y;
+    };
+    const Case cases[] = {
+        {"classic", false, 320, 240, 0, 0, 1, 0, 320, 96, 8},
+        {"localcoord, old", true, 400, 300, 0, 0, 1, 0, 400, 136, 8},
+        {"localcoord, 1.0", true, 400, 300, 0, 1.0f, 1, 0, 400, 137, 8},
+        {"sff 2.00", true, 400, 300, 0, 0, 2, 0, 400, 136, 8},
+        {"sff 2.01", true, 400, 300, 0, 0, 2, 1, 400, 137, 8},
+        {"hires", true, 320, 240, 1, 0, 1, 0, 640, 197, 18},
+        {"hires, 1.0", true, 320, 240, 1, 1.0f, 1, 0, 640, 196, 18},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TinyStage t(4, 4);
+        Pass pass;
+        const int16_t s = t.AddSprite({"R"}, 3, 2);
+        BgElement& e = t.AddElement("normal", s, 97, 8);  // start 100,10 less the axis, as loaded
+        e.CtrlOffX = 0.25f;
+        t.stage.LocalCoordW = c.localW;
+        t.stage.LocalCoordH = c.localH;
+        t.stage.Hires = c.hires;
+        t.stage.MugenVersion = c.mugenVersion;
+        t.stage.SffMajor = c.sffMajor;
+        t.stage.SffMinor = c.sffMinor;
+        EXPECT_EQ(IsModernStage(t.stage), c.modern);
+        const PictureSize size = ModernPictureSize(t.stage);
+        if (c.modern) {
+            EXPECT_EQ(size.width, c.pictureWidth);
+        }
+        Picture32 picture(size.width, size.height);
+        t.camera.HCamStep = 0.5f;
+        t.camera.CameraX = -0.5f;  // moved right by half a unit since the last pass
+        t.frame.LayerPass = 0;
+        FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), pass.keys, pass.clock};
+        ctx.picture = c.modern ? &picture : nullptr;
+        DrawElements(ctx);  // draws, then follows the camera to 96.5
+        DrawElements(ctx);
+        EXPECT_EQ(t.frame.Drawn[0].x, c.x);
+        EXPECT_EQ(t.frame.Drawn[0].y, c.y);
+    }
+}
+
+// A floor whose rows are stretched (width = 16 over an 8-pixel sprite) is stretched about the
+// picture's own centre: its tiles must reach both edges of a 1280-wide picture.
+TEST(DrawElements, StretchedFloorTilesReachBothEdgesOfAWidePicture) {
+    TinyStage t(4, 4);
+    Pass pass;
+    const int16_t s = t.AddSprite({"RRRRRRRR"});
+    auto picture = std::make_shared<Sff2Picture>();
+    picture->width = 8;
+    picture->height = 1;
+    picture->size = 8;
+    picture->bytes = std::make_unique<uint8_t[]>(8);
+    std::fill_n(picture->bytes.get(), 8, uint8_t{200});
+    t.stage.Sprites[s].Picture = picture;
+    BgElement& floor = t.AddElement("parallax", s, 0, 0);
+    floor.WidthGiven = 1;
+    floor.XScaleTop = floor.XScaleBottom = 16;
+    floor.YScaleStart = 100;
+    floor.TileX = 1;
+    t.stage.LocalCoordW = 1280;
+    Picture32 out(1280, 4);
+    ClearPicture32(out);
+    t.frame.LayerPass = 0;
+    FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), pass.keys, pass.clock};
+    ctx.picture = &out;
+    DrawElements(ctx);
+    for (int x : {0, 639, 640, 1279}) EXPECT_EQ(out.Row(0)[x], 0xFFC8C8C8u) << "x " << x;
 }
 
 // Values no sane stage has but broken files and the editor can produce: the pass skips or bounds
