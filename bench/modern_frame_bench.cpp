@@ -15,6 +15,7 @@
 #include "app/app_state.h"
 #include "app/load_stage.h"
 #include "app/run_loop.h"
+#include "app/stage_session.h"
 #include "bench/corpus_files.h"
 #include "bench/quiet_ui.h"
 #include "platform/gfx.h"

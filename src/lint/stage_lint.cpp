@@ -76,7 +76,7 @@ struct SectionLines {
 };
 
 // Keys that change what the engine shows and that this program reads nowhere, by the section they
-// belong in ("" for an element): most came with later engine versions (zoom, local coordinates,
+// belong in ("" for an element): most came with later engine versions (zoom, element scaling,
 // reflections), a few (the shadow's fade) are older and were never drawn here.
 struct LaterKey {
     std::string_view section, key;
@@ -84,10 +84,8 @@ struct LaterKey {
 // Keys the parse reads in any stage section ("yscale", "color", "intensity") are not listed: they
 // are used, if not always where the engine uses them.
 constexpr LaterKey kLaterKeys[] = {
-    {"stageinfo", "localcoord"},     {"stageinfo", "xscale"},         {"stageinfo", "hires"},
-    {"bgdef", "hires"},              {"bgdef", "bgclearcolor"},       {"camera", "zoomout"},
-    {"camera", "zoomin"},            {"camera", "startzoom"},         {"camera", "cuthigh"},
-    {"camera", "cutlow"},            {"camera", "overdrawhigh"},      {"camera", "overdrawlow"},
+    {"bgdef", "bgclearcolor"},       {"camera", "zoomout"},           {"camera", "zoomin"},
+    {"camera", "startzoom"},
     {"camera", "ytension.enable"},   {"camera", "ytension.high"},     {"camera", "ytension.low"},
     {"camera", "ytension.tension"},  {"camera", "ytension.vel"},      {"shadow", "xshear"},
     {"shadow", "fade.range"},        {"shadow", "offset"},            {"shadow", "window"},
