@@ -16,10 +16,6 @@ namespace {
 // A definition larger than this was never kept by the parse, so it cannot be written back either.
 constexpr size_t kMaxHeldDefBytes = 64u * 1024u * 1024u;
 
-void Box(AppState& state, const std::string& text, MsgIcon icon) {
-    if (state.ports.ui) state.ports.ui->MsgBox(text, icon, MsgButtons::Ok);
-}
-
 // A save that silently went nowhere would look like one that worked.
 void ReportSave(AppState& state, bool ok, const std::string& name) {
     if (!ok) Box(state, "Could not write " + JoinPath(state.Dirs.Data, name), MsgIcon::Exclamation);

@@ -40,10 +40,6 @@ Ui& UiOf(AppState& state) {
     return *state.ports.ui;
 }
 
-void Box(AppState& state, const std::string& text, MsgIcon icon = MsgIcon::None,
-         MsgButtons buttons = MsgButtons::Ok) {
-    UiOf(state).MsgBox(text, icon, buttons);
-}
 
 void EnterFullScreen(AppState& state) {
     Ui& ui = UiOf(state);
@@ -58,6 +54,10 @@ void EnterFullScreen(AppState& state) {
 }
 
 }  // namespace
+
+void Box(AppState& state, const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    if (state.ports.ui) state.ports.ui->MsgBox(text, icon, buttons);
+}
 
 // ---- Stage list ----------------------------------------------------------------------------------
 

@@ -14,6 +14,10 @@ namespace qb {
 
 struct AppState;
 
+// A message box of the main window, OK unless told otherwise (nothing without a window).
+void Box(AppState& state, const std::string& text, MsgIcon icon = MsgIcon::None,
+         MsgButtons buttons = MsgButtons::Ok);
+
 // ---- Stage list ----------------------------------------------------------------------------
 
 // Shows or hides the list (StageListShown) and resizes the window around it.

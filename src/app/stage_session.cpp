@@ -29,10 +29,6 @@ Ui& UiOf(AppState& state) {
     return *state.ports.ui;
 }
 
-void Box(AppState& state, const std::string& text, MsgIcon icon = MsgIcon::None,
-         MsgButtons buttons = MsgButtons::Ok) {
-    UiOf(state).MsgBox(text, icon, buttons);
-}
 
 // The checks of OpenStage on a candidate path: one box naming the file and what is wrong with it.
 // A refused file leaves StageFile naming the stage on screen (and the list's highlight on it), so
