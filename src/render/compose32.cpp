@@ -134,9 +134,44 @@ int64_t Dispatch(Picture32& picture, Fetch fetch, bool alpha, const Cols& cols, 
     return 0;
 }
 
+// A masked copy through the picture's runs of non-zero indices: holes cost nothing, and inside a run
+// every colour is opaque, so each pixel is a look-up and a store.
+int64_t CopyRuns(Picture32& picture, const Source32& s, const LinearCols& cols, const Span& span) {
+    const int64_t n = span.x1 - span.x0;
+    const uint32_t* lut = s.colours.data();
+    const int64_t c0 = cols.At(span.x0);
+    // Source columns [lo, hi) land in this span: c0 onwards, or c0 downwards when mirrored.
+    const int64_t lo = cols.step == 1 ? c0 : c0 - n + 1, hi = cols.step == 1 ? c0 + n : c0 + 1;
+    for (int64_t y = span.y0; y < span.y1; ++y) {
+        const size_t sy = static_cast<size_t>(span.row0 + (y - span.y0) * span.rowStep);
+        const uint8_t* row = s.bytes + sy * static_cast<size_t>(s.width);
+        uint32_t* out = picture.Row(static_cast<int>(y)) + span.x0;
+        const uint16_t* run = s.runs + s.runRows[sy];
+        const uint16_t* end = s.runs + s.runRows[sy + 1];
+        for (; run != end; run += 2) {
+            const int64_t a = std::max<int64_t>(run[0], lo), b = std::min<int64_t>(run[1], hi);
+            if (run[0] >= hi) break;
+            if (a >= b) continue;
+            if (cols.step == 1) {
+                uint32_t* o = out + (a - c0);
+                const uint8_t* in = row + a;
+                const int64_t m = b - a;
+                for (int64_t k = 0; k < m; ++k) o[k] = lut[in[k]];
+            } else {
+                uint32_t* o = out + (c0 - a);
+                const uint8_t* in = row + a;
+                const int64_t m = b - a;
+                for (int64_t k = 0; k < m; ++k) *(o - k) = lut[in[k]];
+            }
+        }
+    }
+    return n * (span.y1 - span.y0);
+}
+
 // Copies of an indexed picture whose colours are opaque but a masked colour 0: a look-up and a store
 // a pixel, colour 0 skipped by its index (the common case of stage art).
 int64_t CopyBinary(Picture32& picture, const Source32& s, const LinearCols& cols, const Span& span) {
+    if (s.masked && s.runs) return CopyRuns(picture, s, cols, span);
     const int64_t n = span.x1 - span.x0;
     const uint32_t* lut = s.colours.data();
     for (int64_t y = span.y0; y < span.y1; ++y) {
@@ -294,6 +329,10 @@ Source32 MakeSource32(const SpriteEntry& sprite, bool masked) {
         if (masked) source.colours[0] &= 0x00FFFFFFu;
         source.masked = masked;
         source.alpha = partial;
+        if (!picture.runRows.empty()) {
+            source.runRows = picture.runRows.data();
+            source.runs = picture.runs.data();
+        }
         return source;
     }
     if (sprite.Bitmap) {

@@ -13,6 +13,40 @@
 
 namespace qb {
 
+namespace {
+
+// Finds each row's runs of non-zero indices. Stage art is mostly wide runs or wide holes; a picture
+// so speckled that its table would outweigh its own bytes keeps none and is drawn pixel by pixel.
+void BuildOpaqueRuns(Sff2Picture& picture) {
+    if (picture.rgba || picture.width <= 0 || picture.height <= 0 ||
+        picture.width > std::numeric_limits<uint16_t>::max())
+        return;
+    const size_t w = static_cast<size_t>(picture.width), h = static_cast<size_t>(picture.height);
+    const size_t limit = picture.size / sizeof(uint16_t);
+    std::vector<uint32_t> rows;
+    std::vector<uint16_t> runs;
+    rows.reserve(h + 1);
+    for (size_t y = 0; y < h; ++y) {
+        rows.push_back(static_cast<uint32_t>(runs.size()));
+        const uint8_t* row = picture.bytes.get() + y * w;
+        size_t x = 0;
+        while (x < w) {
+            while (x < w && row[x] == 0) ++x;
+            if (x == w) break;
+            const size_t start = x;
+            while (x < w && row[x] != 0) ++x;
+            runs.push_back(static_cast<uint16_t>(start));
+            runs.push_back(static_cast<uint16_t>(x));
+        }
+        if (runs.size() + rows.size() * 2 > limit) return;
+    }
+    rows.push_back(static_cast<uint32_t>(runs.size()));
+    picture.runRows = std::move(rows);
+    picture.runs = std::move(runs);
+}
+
+}  // namespace
+
 int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLog& log,
                               const std::string& filePath) {
     const std::string fileName = FileNameOf(filePath);
@@ -66,6 +100,7 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
                 auto decoded = std::make_shared<Sff2Picture>();
                 error = DecodeSff2Picture(bytes, *index, source.node, *decoded, budget);
                 if (error == Sff2Error::None) {
+                    BuildOpaqueRuns(*decoded);
                     picture = decoded;
                     pictures.emplace(source.node, picture);
                 } else {
