@@ -142,6 +142,7 @@ int64_t CopyRuns(Picture32& picture, const Source32& s, const LinearCols& cols, 
     const int64_t c0 = cols.At(span.x0);
     // Source columns [lo, hi) land in this span: c0 onwards, or c0 downwards when mirrored.
     const int64_t lo = cols.step == 1 ? c0 : c0 - n + 1, hi = cols.step == 1 ? c0 + n : c0 + 1;
+    const uint32_t* wide = s.expanded;
     for (int64_t y = span.y0; y < span.y1; ++y) {
         const size_t sy = static_cast<size_t>(span.row0 + (y - span.y0) * span.rowStep);
         const uint8_t* row = s.bytes + sy * static_cast<size_t>(s.width);
@@ -152,7 +153,10 @@ int64_t CopyRuns(Picture32& picture, const Source32& s, const LinearCols& cols, 
             const int64_t a = std::max<int64_t>(run[0], lo), b = std::min<int64_t>(run[1], hi);
             if (run[0] >= hi) break;
             if (a >= b) continue;
-            if (cols.step == 1) {
+            if (cols.step == 1 && wide) {
+                std::memcpy(out + (a - c0), wide + sy * static_cast<size_t>(s.width) + a,
+                            static_cast<size_t>(b - a) * 4);
+            } else if (cols.step == 1) {
                 uint32_t* o = out + (a - c0);
                 const uint8_t* in = row + a;
                 const int64_t m = b - a;
@@ -198,6 +202,8 @@ int64_t CopyBinary(Picture32& picture, const Source32& s, const LinearCols& cols
                 }
                 for (; i < n; ++i)
                     if (const uint8_t v = in[i]) out[i] = lut[v] | 0xFF000000u;
+            } else if (s.expanded) {
+                std::memcpy(out, s.expanded + (in - s.bytes), static_cast<size_t>(n) * 4);
             } else {
                 for (int64_t i = 0; i < n; ++i) out[i] = lut[in[i]] | 0xFF000000u;
             }
@@ -329,6 +335,8 @@ Source32 MakeSource32(const SpriteEntry& sprite, bool masked) {
         if (masked) source.colours[0] &= 0x00FFFFFFu;
         source.masked = masked;
         source.alpha = partial;
+        if (source.binary && sprite.Expanded && sprite.Expanded->size() == picture.size)
+            source.expanded = sprite.Expanded->data();
         if (!picture.runRows.empty()) {
             source.runRows = picture.runRows.data();
             source.runs = picture.runs.data();

@@ -1,6 +1,10 @@
 #include "stage/sff2_stage_sprites.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
+#include <utility>
+#include <vector>
 #include <limits>
 #include <memory>
 #include <unordered_map>
@@ -45,6 +49,22 @@ void BuildOpaqueRuns(Sff2Picture& picture) {
     picture.runs = std::move(runs);
 }
 
+// The picture through its colours, or null when a colour past 0 is not opaque (those sprites blend
+// and take the per-pixel path anyway).
+std::shared_ptr<const std::vector<uint32_t>> Expand(const Sff2Picture& picture, const Sff2Colours& colours) {
+    std::array<uint32_t, 256> lut{};
+    for (size_t c = 0; c < 256; ++c) {
+        const uint8_t* p = &colours.rgba[c * 4];
+        if (c > 0 && p[3] != 255) return nullptr;
+        lut[c] = 0xFF000000u | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+    }
+    auto out = std::make_shared<std::vector<uint32_t>>(picture.size);
+    const uint8_t* in = picture.bytes.get();
+    uint32_t* to = out->data();
+    for (size_t i = 0; i < picture.size; ++i) to[i] = lut[in[i]];
+    return out;
+}
+
 }  // namespace
 
 int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLog& log,
@@ -71,6 +91,11 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
     std::unordered_map<uint32_t, std::shared_ptr<const Sff2Colours>> palettes;
     std::unordered_map<uint32_t, Sff2Error> failed;
     size_t budget = kMaxDecodedBytes;
+    // Expanded pictures by data node and palette node. Their bytes stay within four times the decoded
+    // indexed bytes (one expansion per picture, as most stages have a single palette); past that a
+    // sprite draws through its colour table.
+    std::map<std::pair<uint32_t, uint32_t>, std::shared_ptr<const std::vector<uint32_t>>> expanded;
+    size_t expandBudget = 0;
 
     for (size_t k = 0; k < count; ++k) {
         const Sff2SpriteNode& node = index->sprites[k];
@@ -101,6 +126,7 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
                 error = DecodeSff2Picture(bytes, *index, source.node, *decoded, budget);
                 if (error == Sff2Error::None) {
                     BuildOpaqueRuns(*decoded);
+                    if (!decoded->rgba) expandBudget += decoded->size * 4;
                     picture = decoded;
                     pictures.emplace(source.node, picture);
                 } else {
@@ -139,6 +165,14 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
                 grey->rgba[c * 4 + 3] = 255;
             }
             entry.Colours = grey;
+        }
+        const auto key = std::make_pair(source.node, static_cast<uint32_t>(node.palette));
+        if (auto done = expanded.find(key); done != expanded.end()) {
+            entry.Expanded = done->second;
+        } else if (picture->size * 4 <= expandBudget) {
+            entry.Expanded = Expand(*picture, *entry.Colours);
+            if (entry.Expanded) expandBudget -= picture->size * 4;
+            expanded.emplace(key, entry.Expanded);
         }
     }
     return static_cast<int16_t>(count);
