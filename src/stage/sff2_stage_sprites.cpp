@@ -17,8 +17,6 @@
 
 namespace qb {
 
-namespace {
-
 // Finds each row's runs of non-zero indices. Stage art is mostly wide runs or wide holes; a picture
 // so speckled that its table would outweigh its own bytes keeps none and is drawn pixel by pixel.
 void BuildOpaqueRuns(Sff2Picture& picture) {
@@ -51,7 +49,7 @@ void BuildOpaqueRuns(Sff2Picture& picture) {
 
 // The picture through its colours, or null when a colour past 0 is not opaque (those sprites blend
 // and take the per-pixel path anyway).
-std::shared_ptr<const std::vector<uint32_t>> Expand(const Sff2Picture& picture, const Sff2Colours& colours) {
+std::shared_ptr<const std::vector<uint32_t>> ExpandIndexed(const Sff2Picture& picture, const Sff2Colours& colours) {
     std::array<uint32_t, 256> lut{};
     for (size_t c = 0; c < 256; ++c) {
         const uint8_t* p = &colours.rgba[c * 4];
@@ -64,8 +62,6 @@ std::shared_ptr<const std::vector<uint32_t>> Expand(const Sff2Picture& picture, 
     for (size_t i = 0; i < picture.size; ++i) to[i] = lut[in[i]];
     return out;
 }
-
-}  // namespace
 
 int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLog& log,
                               const std::string& filePath) {
@@ -170,7 +166,7 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
         if (auto done = expanded.find(key); done != expanded.end()) {
             entry.Expanded = done->second;
         } else if (picture->size * 4 <= expandBudget) {
-            entry.Expanded = Expand(*picture, *entry.Colours);
+            entry.Expanded = ExpandIndexed(*picture, *entry.Colours);
             if (entry.Expanded) expandBudget -= picture->size * 4;
             expanded.emplace(key, entry.Expanded);
         }

@@ -1,9 +1,11 @@
 // The modern path's blending arithmetic and mask rules on the 32-bit picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "render/compose32.h"
+#include "stage/sff2_stage_sprites.h"
 
 namespace qb {
 namespace {
@@ -194,26 +196,47 @@ TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
         colours->rgba[c * 4 + 2] = static_cast<uint8_t>(c * 3);
         colours->rgba[c * 4 + 3] = 255;
     }
-    SpriteEntry sprite;
-    sprite.Picture = picture;
-    sprite.Colours = colours;
-    for (bool masked : {false, true}) {
-        for (bool flip : {false, true}) {
-            const uint32_t under = 0xFF112233u;
-            Picture32 got(w + 5, h, under);
-            const Source32 source = MakeSource32(sprite, masked);
-            ComposeRect(got, source, 0, 0, w, h, 3, 0, flip, false, Blend32{}, WholePicture(got));
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w + 5; ++x) {
-                    uint32_t want = under;
-                    if (x >= 3 && x < 3 + w) {
-                        const int sx = flip ? w - 1 - (x - 3) : x - 3;
-                        const uint8_t index = picture->bytes[static_cast<size_t>(y * w + sx)];
-                        want = BlendPixel(source.colours[index], under, Blend32{});
-                    }
-                    ASSERT_EQ(got.Row(y)[x], want) << "masked " << masked << " flip " << flip << " at " << x << "," << y;
+    // The same picture as the loader prepares it (row runs, colours applied once) must draw the same,
+    // also through a part of the source and a clip that cut runs in their middle.
+    auto prepared = std::make_shared<Sff2Picture>();
+    prepared->width = w;
+    prepared->height = h;
+    prepared->size = picture->size;
+    prepared->bytes = std::make_unique<uint8_t[]>(picture->size);
+    std::copy_n(picture->bytes.get(), picture->size, prepared->bytes.get());
+    BuildOpaqueRuns(*prepared);
+    ASSERT_FALSE(prepared->runRows.empty());
+    struct Place {
+        int sx, w, dx;
+        Clip32 clip;
+    };
+    const Place places[] = {{0, w, 3, {0, 0, w + 5, h}}, {5, 27, -4, {1, 0, 19, h}}, {12, 3, 2, {0, 0, w + 5, h}}};
+    for (bool ready : {false, true}) {
+        SpriteEntry sprite;
+        sprite.Picture = ready ? std::shared_ptr<const Sff2Picture>(prepared) : picture;
+        sprite.Colours = colours;
+        if (ready) sprite.Expanded = ExpandIndexed(*prepared, *colours);
+        for (bool masked : {false, true})
+            for (bool flip : {false, true})
+                for (const Place& at : places) {
+                    const uint32_t under = 0xFF112233u;
+                    Picture32 got(w + 5, h, under);
+                    const Source32 source = MakeSource32(sprite, masked);
+                    ASSERT_EQ(ready, source.expanded != nullptr && source.runs != nullptr);
+                    ComposeRect(got, source, at.sx, 0, at.w, h, at.dx, 0, flip, false, Blend32{}, at.clip);
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w + 5; ++x) {
+                            uint32_t want = under;
+                            const int rel = x - at.dx;
+                            if (rel >= 0 && rel < at.w && x >= at.clip.left && x < at.clip.right) {
+                                const int sx = flip ? at.sx + at.w - 1 - rel : at.sx + rel;
+                                const uint8_t index = picture->bytes[static_cast<size_t>(y * w + sx)];
+                                want = BlendPixel(source.colours[index], under, Blend32{});
+                            }
+                            ASSERT_EQ(got.Row(y)[x], want) << "prepared " << ready << " masked " << masked << " flip "
+                                                           << flip << " from " << at.sx << " at " << x << "," << y;
+                        }
                 }
-        }
     }
 }
 
