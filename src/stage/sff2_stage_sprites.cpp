@@ -2,17 +2,17 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
-#include <utility>
-#include <vector>
 #include <limits>
+#include <map>
 #include <memory>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
+#include "platform/paths.h"
 #include "platform/sff2_decoder.h"
 #include "platform/sff2_file.h"
 #include "platform/sff_decoder.h"
-#include "platform/paths.h"
 #include "stage/stage_loader.h"
 
 namespace qb {
@@ -49,7 +49,8 @@ void BuildOpaqueRuns(Sff2Picture& picture) {
 
 // The picture through its colours, or null when a colour past 0 is not opaque (those sprites blend
 // and take the per-pixel path anyway).
-std::shared_ptr<const std::vector<uint32_t>> ExpandIndexed(const Sff2Picture& picture, const Sff2Colours& colours) {
+std::shared_ptr<const std::vector<uint32_t>> ExpandIndexed(const Sff2Picture& picture,
+                                                           const Sff2Colours& colours) {
     std::array<uint32_t, 256> lut{};
     for (size_t c = 0; c < 256; ++c) {
         const uint8_t* p = &colours.rgba[c * 4];
@@ -137,8 +138,10 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
                                     fileName + ": " + std::string(Sff2ErrorCode(error))});
             continue;
         }
-        entry.Width = static_cast<int16_t>(std::min(picture->width, int(std::numeric_limits<int16_t>::max())));
-        entry.Height = static_cast<int16_t>(std::min(picture->height, int(std::numeric_limits<int16_t>::max())));
+        entry.Width =
+            static_cast<int16_t>(std::min(picture->width, int(std::numeric_limits<int16_t>::max())));
+        entry.Height =
+            static_cast<int16_t>(std::min(picture->height, int(std::numeric_limits<int16_t>::max())));
         entry.Picture = picture;
         if (picture->rgba) continue;
         // Indexed pictures draw through the palette their own node names (a linked node keeps its own).
