@@ -22,6 +22,12 @@ struct Sff2Picture {
     bool rgba = false;  // false: width * height palette indices; true: width * height * 4 bytes R, G, B, A
     std::unique_ptr<uint8_t[]> bytes;
     size_t size = 0;
+    // Indexed pictures a stage draws: each row's runs of indices other than 0, as start and end
+    // columns, so a masked copy skips colour 0 without reading it and copies the rest without a test.
+    // Row y's runs are runs[runRows[y] .. runRows[y + 1]). Empty when not built (or when the table
+    // would be larger than the picture itself).
+    std::vector<uint32_t> runRows;
+    std::vector<uint16_t> runs;
 
     std::span<const uint8_t> Bytes() const { return {bytes.get(), size}; }
 };

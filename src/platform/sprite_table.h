@@ -35,6 +35,10 @@ struct SpriteEntry {
     // draw through `Bitmap`.
     std::shared_ptr<const Sff2Picture> Picture;
     std::shared_ptr<const Sff2Colours> Colours;
+    // Stage sprites: an indexed picture already put through `Colours` (0xFFRRGGBB a pixel, width a
+    // row), made once at load when every colour but 0 is opaque, so opaque runs draw as plain copies.
+    // Shared by the entries that show the same picture through the same palette; may be empty.
+    std::shared_ptr<const std::vector<uint32_t>> Expanded;
 };
 
 using SpriteTable = std::vector<SpriteEntry>;

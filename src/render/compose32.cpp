@@ -118,6 +118,29 @@ int64_t Loop(Picture32& picture, Fetch fetch, const Cols& cols, const Span& span
     return n * (span.y1 - span.y0);
 }
 
+// Blends of a masked indexed picture through its runs of non-zero indices: colour 0 has alpha 0 there,
+// so the holes the runs leave out are pixels the rule would leave alone.
+template <BlendOp Op, bool Alpha>
+int64_t LoopRuns(Picture32& picture, const Source32& src, const LinearCols& cols, const Span& span, int s,
+                 int d) {
+    const int64_t n = span.x1 - span.x0;
+    const int64_t c0 = cols.At(span.x0);
+    const int64_t lo = cols.step == 1 ? c0 : c0 - n + 1, hi = cols.step == 1 ? c0 + n : c0 + 1;
+    for (int64_t y = span.y0; y < span.y1; ++y) {
+        const size_t sy = static_cast<size_t>(span.row0 + (y - span.y0) * span.rowStep);
+        const uint8_t* row = src.bytes + sy * static_cast<size_t>(src.width);
+        uint32_t* out = picture.Row(static_cast<int>(y)) + span.x0;
+        const uint16_t* run = src.runs + src.runRows[sy];
+        const uint16_t* end = src.runs + src.runRows[sy + 1];
+        for (; run != end && run[0] < hi; run += 2) {
+            const int64_t a = std::max<int64_t>(run[0], lo), b = std::min<int64_t>(run[1], hi);
+            for (int64_t c = a; c < b; ++c)
+                Put<Op, Alpha>(out[cols.step == 1 ? c - c0 : c0 - c], src.colours[row[c]], s, d);
+        }
+    }
+    return n * (span.y1 - span.y0);
+}
+
 template <class Fetch, class Cols>
 int64_t Dispatch(Picture32& picture, Fetch fetch, bool alpha, const Cols& cols, const Span& span, Blend32 b) {
     switch (b.op) {
@@ -134,14 +157,53 @@ int64_t Dispatch(Picture32& picture, Fetch fetch, bool alpha, const Cols& cols, 
     return 0;
 }
 
+// A masked copy through the picture's runs of non-zero indices: holes cost nothing, and inside a run
+// every colour is opaque, so each pixel is a look-up and a store.
+int64_t CopyRuns(Picture32& picture, const Source32& s, const LinearCols& cols, const Span& span) {
+    const int64_t n = span.x1 - span.x0;
+    const uint32_t* lut = s.colours.data();
+    const int64_t c0 = cols.At(span.x0);
+    // Source columns [lo, hi) land in this span: c0 onwards, or c0 downwards when mirrored.
+    const int64_t lo = cols.step == 1 ? c0 : c0 - n + 1, hi = cols.step == 1 ? c0 + n : c0 + 1;
+    const uint32_t* wide = s.expanded;
+    for (int64_t y = span.y0; y < span.y1; ++y) {
+        const size_t sy = static_cast<size_t>(span.row0 + (y - span.y0) * span.rowStep);
+        const uint8_t* row = s.bytes + sy * static_cast<size_t>(s.width);
+        uint32_t* out = picture.Row(static_cast<int>(y)) + span.x0;
+        const uint16_t* run = s.runs + s.runRows[sy];
+        const uint16_t* end = s.runs + s.runRows[sy + 1];
+        for (; run != end; run += 2) {
+            const int64_t a = std::max<int64_t>(run[0], lo), b = std::min<int64_t>(run[1], hi);
+            if (run[0] >= hi) break;
+            if (a >= b) continue;
+            if (cols.step == 1 && wide) {
+                std::memcpy(out + (a - c0), wide + sy * static_cast<size_t>(s.width) + a,
+                            static_cast<size_t>(b - a) * 4);
+            } else if (cols.step == 1) {
+                uint32_t* o = out + (a - c0);
+                const uint8_t* in = row + a;
+                const int64_t m = b - a;
+                for (int64_t k = 0; k < m; ++k) o[k] = lut[in[k]];
+            } else {
+                uint32_t* o = out + (c0 - a);
+                const uint8_t* in = row + a;
+                const int64_t m = b - a;
+                for (int64_t k = 0; k < m; ++k) *(o - k) = lut[in[k]];
+            }
+        }
+    }
+    return n * (span.y1 - span.y0);
+}
+
 // Copies of an indexed picture whose colours are opaque but a masked colour 0: a look-up and a store
 // a pixel, colour 0 skipped by its index (the common case of stage art).
 int64_t CopyBinary(Picture32& picture, const Source32& s, const LinearCols& cols, const Span& span) {
+    if (s.masked && s.runs) return CopyRuns(picture, s, cols, span);
     const int64_t n = span.x1 - span.x0;
     const uint32_t* lut = s.colours.data();
     for (int64_t y = span.y0; y < span.y1; ++y) {
-        const uint8_t* row =
-            s.bytes + static_cast<size_t>(span.row0 + (y - span.y0) * span.rowStep) * static_cast<size_t>(s.width);
+        const uint8_t* row = s.bytes + static_cast<size_t>(span.row0 + (y - span.y0) * span.rowStep) *
+                                           static_cast<size_t>(s.width);
         uint32_t* out = picture.Row(static_cast<int>(y)) + span.x0;
         const uint8_t* in = row + cols.At(span.x0);
         if (cols.step == 1) {
@@ -163,6 +225,8 @@ int64_t CopyBinary(Picture32& picture, const Source32& s, const LinearCols& cols
                 }
                 for (; i < n; ++i)
                     if (const uint8_t v = in[i]) out[i] = lut[v] | 0xFF000000u;
+            } else if (s.expanded) {
+                std::memcpy(out, s.expanded + (in - s.bytes), static_cast<size_t>(n) * 4);
             } else {
                 for (int64_t i = 0; i < n; ++i) out[i] = lut[in[i]] | 0xFF000000u;
             }
@@ -182,6 +246,18 @@ int64_t Run(Picture32& picture, const Source32& source, const Cols& cols, const 
     if constexpr (std::is_same_v<Cols, LinearCols>) {
         if (source.kind == Source32::Kind::Indexed && source.binary && blend.op == BlendOp::Copy)
             return CopyBinary(picture, source, cols, span);
+    }
+    if constexpr (std::is_same_v<Cols, LinearCols>) {
+        if (source.kind == Source32::Kind::Indexed && source.masked && source.runs) {
+            switch (blend.op) {
+                case BlendOp::Copy:
+                    return LoopRuns<BlendOp::Copy, true>(picture, source, cols, span, blend.s, blend.d);
+                case BlendOp::Add:
+                    return LoopRuns<BlendOp::Add, true>(picture, source, cols, span, blend.s, blend.d);
+                case BlendOp::Sub:
+                    return LoopRuns<BlendOp::Sub, true>(picture, source, cols, span, blend.s, blend.d);
+            }
+        }
     }
     switch (source.kind) {
         case Source32::Kind::Indexed:
@@ -290,10 +366,17 @@ Source32 MakeSource32(const SpriteEntry& sprite, bool masked) {
             source.colours[c] = a << 24 | r << 16 | g << 8 | b;
         }
         source.binary = !(partial && !masked);
-        for (size_t c = masked ? 1 : 0; c < 256 && source.binary; ++c) source.binary = (source.colours[c] >> 24) == 255;
+        for (size_t c = masked ? 1 : 0; c < 256 && source.binary; ++c)
+            source.binary = (source.colours[c] >> 24) == 255;
         if (masked) source.colours[0] &= 0x00FFFFFFu;
         source.masked = masked;
         source.alpha = partial;
+        if (source.binary && sprite.Expanded && sprite.Expanded->size() == picture.size)
+            source.expanded = sprite.Expanded->data();
+        if (!picture.runRows.empty()) {
+            source.runRows = picture.runRows.data();
+            source.runs = picture.runs.data();
+        }
         return source;
     }
     if (sprite.Bitmap) {
@@ -320,8 +403,12 @@ int64_t ComposeRect(Picture32& picture, const Source32& source, int sx, int sy, 
     dy += flipV ? (int64_t{sy} + h - sy1) : (sy0 - sy);
     const int64_t rw = sx1 - sx0, rh = sy1 - sy0;
     clip = Intersect(clip, picture);
-    Span span{std::max<int64_t>(dx, clip.left), std::min<int64_t>(dx + rw, clip.right),
-              std::max<int64_t>(dy, clip.top), std::min<int64_t>(dy + rh, clip.bottom), 0, 1};
+    Span span{std::max<int64_t>(dx, clip.left),
+              std::min<int64_t>(dx + rw, clip.right),
+              std::max<int64_t>(dy, clip.top),
+              std::min<int64_t>(dy + rh, clip.bottom),
+              0,
+              1};
     if (span.x0 >= span.x1 || span.y0 >= span.y1) return 0;
     span.row0 = flipV ? sy1 - 1 - (span.y0 - dy) : sy0 + (span.y0 - dy);
     span.rowStep = flipV ? -1 : 1;
@@ -329,19 +416,20 @@ int64_t ComposeRect(Picture32& picture, const Source32& source, int sx, int sy, 
     return Run(picture, source, cols, span, blend);
 }
 
-int64_t ComposeStretchedRow(Picture32& picture, const Source32& source, int sy, int64_t dx, int64_t dw, int dy,
-                            Blend32 blend, Clip32 clip) {
+int64_t ComposeStretchedRow(Picture32& picture, const Source32& source, int sy, int64_t dx, int64_t dw,
+                            int dy, Blend32 blend, Clip32 clip) {
     if (blend.skip || source.kind == Source32::Kind::None || dw <= 0) return 0;
     if (sy < 0 || sy >= source.height || source.width <= 0) return 0;
     clip = Intersect(clip, picture);
     if (dy < clip.top || dy >= clip.bottom) return 0;
-    Span span{std::max<int64_t>(dx, clip.left), std::min<int64_t>(dx + dw, clip.right), dy, int64_t{dy} + 1, sy, 0};
+    Span span{
+        std::max<int64_t>(dx, clip.left), std::min<int64_t>(dx + dw, clip.right), dy, int64_t{dy} + 1, sy, 0};
     StretchedCols cols{dx, source.width, dw};
     return Run(picture, source, cols, span, blend);
 }
 
-int64_t ComposeScaled(Picture32& picture, const Source32& source, int64_t dx, int64_t dy, int64_t dw, int64_t dh,
-                      bool flipH, Blend32 blend, Clip32 clip) {
+int64_t ComposeScaled(Picture32& picture, const Source32& source, int64_t dx, int64_t dy, int64_t dw,
+                      int64_t dh, bool flipH, Blend32 blend, Clip32 clip) {
     if (blend.skip || source.kind == Source32::Kind::None || dw <= 0 || dh <= 0) return 0;
     if (source.width <= 0 || source.height <= 0) return 0;
     clip = Intersect(clip, picture);

@@ -60,6 +60,11 @@ struct Source32 {
     // needs no arithmetic at all.
     bool binary = false;
     bool masked = false;
+    // Indexed: each row's runs of indices other than 0 (Sff2Picture::runRows/runs), or null.
+    const uint32_t* runRows = nullptr;
+    const uint16_t* runs = nullptr;
+    // Indexed, binary: the picture through its colours (SpriteEntry::Expanded), or null.
+    const uint32_t* expanded = nullptr;
     std::array<uint32_t, 256> colours{};
 };
 Source32 MakeSource32(const SpriteEntry& sprite, bool masked);

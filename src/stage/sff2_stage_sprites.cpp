@@ -1,17 +1,68 @@
 #include "stage/sff2_stage_sprites.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
+#include <map>
 #include <memory>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
+#include "platform/paths.h"
 #include "platform/sff2_decoder.h"
 #include "platform/sff2_file.h"
 #include "platform/sff_decoder.h"
-#include "platform/paths.h"
 #include "stage/stage_loader.h"
 
 namespace qb {
+
+// Finds each row's runs of non-zero indices. Stage art is mostly wide runs or wide holes; a picture
+// so speckled that its table would outweigh its own bytes keeps none and is drawn pixel by pixel.
+void BuildOpaqueRuns(Sff2Picture& picture) {
+    if (picture.rgba || picture.width <= 0 || picture.height <= 0 ||
+        picture.width > std::numeric_limits<uint16_t>::max())
+        return;
+    const size_t w = static_cast<size_t>(picture.width), h = static_cast<size_t>(picture.height);
+    const size_t limit = picture.size / sizeof(uint16_t);
+    std::vector<uint32_t> rows;
+    std::vector<uint16_t> runs;
+    rows.reserve(h + 1);
+    for (size_t y = 0; y < h; ++y) {
+        rows.push_back(static_cast<uint32_t>(runs.size()));
+        const uint8_t* row = picture.bytes.get() + y * w;
+        size_t x = 0;
+        while (x < w) {
+            while (x < w && row[x] == 0) ++x;
+            if (x == w) break;
+            const size_t start = x;
+            while (x < w && row[x] != 0) ++x;
+            runs.push_back(static_cast<uint16_t>(start));
+            runs.push_back(static_cast<uint16_t>(x));
+        }
+        if (runs.size() + rows.size() * 2 > limit) return;
+    }
+    rows.push_back(static_cast<uint32_t>(runs.size()));
+    picture.runRows = std::move(rows);
+    picture.runs = std::move(runs);
+}
+
+// The picture through its colours, or null when a colour past 0 is not opaque (those sprites blend
+// and take the per-pixel path anyway).
+std::shared_ptr<const std::vector<uint32_t>> ExpandIndexed(const Sff2Picture& picture,
+                                                           const Sff2Colours& colours) {
+    std::array<uint32_t, 256> lut{};
+    for (size_t c = 0; c < 256; ++c) {
+        const uint8_t* p = &colours.rgba[c * 4];
+        if (c > 0 && p[3] != 255) return nullptr;
+        lut[c] = 0xFF000000u | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+    }
+    auto out = std::make_shared<std::vector<uint32_t>>(picture.size);
+    const uint8_t* in = picture.bytes.get();
+    uint32_t* to = out->data();
+    for (size_t i = 0; i < picture.size; ++i) to[i] = lut[in[i]];
+    return out;
+}
 
 int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLog& log,
                               const std::string& filePath) {
@@ -37,6 +88,11 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
     std::unordered_map<uint32_t, std::shared_ptr<const Sff2Colours>> palettes;
     std::unordered_map<uint32_t, Sff2Error> failed;
     size_t budget = kMaxDecodedBytes;
+    // Expanded pictures by data node and palette node. Their bytes stay within four times the decoded
+    // indexed bytes (one expansion per picture, as most stages have a single palette); past that a
+    // sprite draws through its colour table.
+    std::map<std::pair<uint32_t, uint32_t>, std::shared_ptr<const std::vector<uint32_t>>> expanded;
+    size_t expandBudget = 0;
 
     for (size_t k = 0; k < count; ++k) {
         const Sff2SpriteNode& node = index->sprites[k];
@@ -66,6 +122,8 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
                 auto decoded = std::make_shared<Sff2Picture>();
                 error = DecodeSff2Picture(bytes, *index, source.node, *decoded, budget);
                 if (error == Sff2Error::None) {
+                    BuildOpaqueRuns(*decoded);
+                    if (!decoded->rgba) expandBudget += decoded->size * 4;
                     picture = decoded;
                     pictures.emplace(source.node, picture);
                 } else {
@@ -80,8 +138,10 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
                                     fileName + ": " + std::string(Sff2ErrorCode(error))});
             continue;
         }
-        entry.Width = static_cast<int16_t>(std::min(picture->width, int(std::numeric_limits<int16_t>::max())));
-        entry.Height = static_cast<int16_t>(std::min(picture->height, int(std::numeric_limits<int16_t>::max())));
+        entry.Width =
+            static_cast<int16_t>(std::min(picture->width, int(std::numeric_limits<int16_t>::max())));
+        entry.Height =
+            static_cast<int16_t>(std::min(picture->height, int(std::numeric_limits<int16_t>::max())));
         entry.Picture = picture;
         if (picture->rgba) continue;
         // Indexed pictures draw through the palette their own node names (a linked node keeps its own).
@@ -104,6 +164,14 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
                 grey->rgba[c * 4 + 3] = 255;
             }
             entry.Colours = grey;
+        }
+        const auto key = std::make_pair(source.node, static_cast<uint32_t>(node.palette));
+        if (auto done = expanded.find(key); done != expanded.end()) {
+            entry.Expanded = done->second;
+        } else if (picture->size * 4 <= expandBudget) {
+            entry.Expanded = ExpandIndexed(*picture, *entry.Colours);
+            if (entry.Expanded) expandBudget -= picture->size * 4;
+            expanded.emplace(key, entry.Expanded);
         }
     }
     return static_cast<int16_t>(count);

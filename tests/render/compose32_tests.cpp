@@ -1,9 +1,11 @@
 // The modern path's blending arithmetic and mask rules on the 32-bit picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "render/compose32.h"
+#include "stage/sff2_stage_sprites.h"
 
 namespace qb {
 namespace {
@@ -24,9 +26,9 @@ TEST(Compose32, ElementBlendingIsExactAtTheClamps) {
         {"none", -1, -1, Grey(7), Grey(200), Grey(7)},
         {"default", -1, -1, Grey(255), Grey(0), Grey(255)},
         {"add", -1, -1, Grey(10), Grey(20), Grey(30)},
-        {"add", -1, -1, Grey(200), Grey(100), Grey(255)},  // clamped
+        {"add", -1, -1, Grey(200), Grey(100), Grey(255)},    // clamped
         {"add", 128, 128, Grey(255), Grey(255), Grey(255)},  // s + d = 256 is a true mix
-        {"add1", -1, -1, Grey(100), Grey(100), Grey(150)},  // source + destination · 128/256
+        {"add1", -1, -1, Grey(100), Grey(100), Grey(150)},   // source + destination · 128/256
         {"add1", -1, -1, Grey(255), Grey(255), Grey(255)},
         {"add1", 64, 192, Grey(255), Grey(0), Grey(63)},  // with alpha: add with those weights
         {"add1", 64, 192, Grey(0), Grey(255), Grey(191)},
@@ -130,8 +132,8 @@ TEST(Compose32, MaskDefaultsAndWhatTheyHide) {
         {Element("anim", "", 0), true},  // anims are always masked
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ModernMask(c.element), c.masked) << c.element.Type << " " << c.element.Trans << " mask "
-                                                    << c.element.MaskKey;
+        EXPECT_EQ(ModernMask(c.element), c.masked)
+            << c.element.Type << " " << c.element.Trans << " mask " << c.element.MaskKey;
 
     // What the mask does to the pixels: colour 0 of an indexed picture, PNG alpha, palette alpha.
     const uint32_t under = Grey(50);
@@ -164,7 +166,8 @@ TEST(Compose32, RectanglesClipAndMirrorInsideThePicture) {
     SpriteEntry sprite = IndexedSprite(255);
     Source32 source = MakeSource32(sprite, false);
     Picture32 picture(4, 1, 0xFF000000u);
-    EXPECT_EQ(ComposeRect(picture, source, 0, 0, 3, 1, -1, 0, true, false, Blend32{}, WholePicture(picture)), 2);
+    EXPECT_EQ(ComposeRect(picture, source, 0, 0, 3, 1, -1, 0, true, false, Blend32{}, WholePicture(picture)),
+              2);
     EXPECT_EQ(picture.Pixels, (std::vector<uint32_t>{0xFFC80000u, Grey(10), 0xFF000000u, 0xFF000000u}));
     Picture32 clipped(4, 1, 0xFF000000u);
     EXPECT_EQ(ComposeRect(clipped, source, 0, 0, 3, 1, 0, 0, false, false, Blend32{}, Clip32{1, 0, 2, 1}), 1);
@@ -176,9 +179,9 @@ TEST(Compose32, RectanglesClipAndMirrorInsideThePicture) {
 }
 
 TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
-    // 37 × 3 indices with runs of colour 0 (10), of colours without it (14, 15) and single zeros, so that every
-    // eight-pixel block kind and the tail meet; drawn masked and not, mirrored and not, at an
-    // offset, and compared with BlendPixel pixel by pixel.
+    // 37 × 3 indices with runs of colour 0 (10), of colours without it (14, 15) and single zeros, so that
+    // every eight-pixel block kind and the tail meet; drawn masked and not, mirrored and not, at an offset,
+    // and compared with BlendPixel pixel by pixel.
     const int w = 37, h = 3;
     auto picture = std::make_shared<Sff2Picture>();
     picture->width = w;
@@ -186,7 +189,8 @@ TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
     picture->size = static_cast<size_t>(w * h);
     picture->bytes = std::make_unique<uint8_t[]>(picture->size);
     for (int i = 0; i < w * h; ++i)
-        picture->bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(i % 40 < 10 || i % 40 == 25 ? 0 : i % 250 + 1);
+        picture->bytes[static_cast<size_t>(i)] =
+            static_cast<uint8_t>(i % 40 < 10 || i % 40 == 25 ? 0 : i % 250 + 1);
     auto colours = std::make_shared<Sff2Colours>();
     for (size_t c = 0; c < 256; ++c) {
         colours->rgba[c * 4] = static_cast<uint8_t>(c);
@@ -194,26 +198,51 @@ TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
         colours->rgba[c * 4 + 2] = static_cast<uint8_t>(c * 3);
         colours->rgba[c * 4 + 3] = 255;
     }
-    SpriteEntry sprite;
-    sprite.Picture = picture;
-    sprite.Colours = colours;
-    for (bool masked : {false, true}) {
-        for (bool flip : {false, true}) {
-            const uint32_t under = 0xFF112233u;
-            Picture32 got(w + 5, h, under);
-            const Source32 source = MakeSource32(sprite, masked);
-            ComposeRect(got, source, 0, 0, w, h, 3, 0, flip, false, Blend32{}, WholePicture(got));
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w + 5; ++x) {
-                    uint32_t want = under;
-                    if (x >= 3 && x < 3 + w) {
-                        const int sx = flip ? w - 1 - (x - 3) : x - 3;
-                        const uint8_t index = picture->bytes[static_cast<size_t>(y * w + sx)];
-                        want = BlendPixel(source.colours[index], under, Blend32{});
+    // The same picture as the loader prepares it (row runs, colours applied once) must draw the same,
+    // also through a part of the source and a clip that cut runs in their middle.
+    auto prepared = std::make_shared<Sff2Picture>();
+    prepared->width = w;
+    prepared->height = h;
+    prepared->size = picture->size;
+    prepared->bytes = std::make_unique<uint8_t[]>(picture->size);
+    std::copy_n(picture->bytes.get(), picture->size, prepared->bytes.get());
+    BuildOpaqueRuns(*prepared);
+    ASSERT_FALSE(prepared->runRows.empty());
+    struct Place {
+        int sx, w, dx;
+        Clip32 clip;
+    };
+    const Place places[] = {
+        {0, w, 3, {0, 0, w + 5, h}}, {5, 27, -4, {1, 0, 19, h}}, {12, 3, 2, {0, 0, w + 5, h}}};
+    for (bool ready : {false, true}) {
+        SpriteEntry sprite;
+        sprite.Picture = ready ? std::shared_ptr<const Sff2Picture>(prepared) : picture;
+        sprite.Colours = colours;
+        if (ready) sprite.Expanded = ExpandIndexed(*prepared, *colours);
+        for (bool masked : {false, true})
+            for (bool flip : {false, true})
+                for (const Place& at : places)
+                    for (const Blend32 blend :
+                         {Blend32{}, Blend32{BlendOp::Add, 256, 128}, Blend32{BlendOp::Sub, 256, 256}}) {
+                        const uint32_t under = 0xFF112233u;
+                        Picture32 got(w + 5, h, under);
+                        const Source32 source = MakeSource32(sprite, masked);
+                        ASSERT_EQ(ready, source.expanded != nullptr && source.runs != nullptr);
+                        ComposeRect(got, source, at.sx, 0, at.w, h, at.dx, 0, flip, false, blend, at.clip);
+                        for (int y = 0; y < h; ++y)
+                            for (int x = 0; x < w + 5; ++x) {
+                                uint32_t want = under;
+                                const int rel = x - at.dx;
+                                if (rel >= 0 && rel < at.w && x >= at.clip.left && x < at.clip.right) {
+                                    const int sx = flip ? at.sx + at.w - 1 - rel : at.sx + rel;
+                                    const uint8_t index = picture->bytes[static_cast<size_t>(y * w + sx)];
+                                    want = BlendPixel(source.colours[index], under, blend);
+                                }
+                                ASSERT_EQ(got.Row(y)[x], want)
+                                    << "op " << int(blend.op) << " prepared " << ready << " masked " << masked
+                                    << " flip " << flip << " from " << at.sx << " at " << x << "," << y;
+                            }
                     }
-                    ASSERT_EQ(got.Row(y)[x], want) << "masked " << masked << " flip " << flip << " at " << x << "," << y;
-                }
-        }
     }
 }
 
