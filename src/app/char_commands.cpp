@@ -1,5 +1,7 @@
 #include "app/char_commands.h"
 
+#include <algorithm>
+
 #include "app/app_state.h"
 #include "app/window_rules.h"
 #include "character/char_walker.h"
@@ -57,10 +59,12 @@ void DrawTestChar(AppState& state, Keys& keys) {
     if (!state.ports.ui || !state.BackBuffer || state.Chars.CharLoaded != 255) return;
     CharScene scene{state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, *state.ports.ui};
     if (state.ModernPicture.Width > 0 && IsModernStage(state.Stage)) {
+        const ModernPlacement place = ModernPlacementFor(state.Stage);
         scene.picture = &state.ModernPicture;
         scene.stageWidth = ModernPictureSize(state.Stage).width;
-        scene.centreShift = ModernCentreShift(state.ModernPicture);
-        scene.viewWidth = state.ModernPicture.Width;
+        scene.unitScale = std::max(1, place.scale);
+        scene.centreShift = static_cast<int32_t>(place.centreUnits);
+        scene.viewWidth = state.ModernPicture.Width / scene.unitScale;
     }
     if (Char(state.Chars, scene)) return;
     if (state.Chars.CharEnabled == 0) ReleaseCharCamStep(state.Camera);

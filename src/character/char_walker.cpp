@@ -246,7 +246,14 @@ bool Char(CharState& chars, const CharScene& scene) {
         chars.DrawH = e ? e->Height : 0;
         if (scene.picture) {
             // The modern picture: the sprite scaled to the stage, placed about the picture's centre.
-            chars.DrawX += scene.centreShift;
+            // The character's place is in stage units, his sprite's own pixels (times s) already in
+            // picture pixels.
+            const int32_t u = std::max<int32_t>(1, scene.unitScale);
+            const double px = static_cast<double>(u) * (ch.X + scene.centreShift);
+            chars.DrawX = effectivelyRight ? text::RoundClampPixel(px - axisX * sx + f->OffsetX * sx)
+                                           : text::RoundClampPixel(px + axisX * sx - f->OffsetX * sx);
+            chars.DrawY = text::RoundClampPixel(z + static_cast<double>(u) *
+                                                        (static_cast<double>(ch.Y) + scene.frame.LinkOffsetY));
             chars.DrawW = text::RoundClampPixel(chars.DrawW * sx);
             chars.DrawH = text::RoundClampPixel(chars.DrawH * sy);
             if (e && chars.DrawW > 0 && chars.DrawH > 0) {

@@ -30,10 +30,13 @@ struct CharScene {
     // Modern stages: the character draws into this picture instead, stageWidth / LocalCoordWidth
     // times larger (so he stands as tall against a 1280-wide stage as against a classic one), its
     // positions moved right by `centreShift` as the elements are, and walks within `viewWidth`.
+    // The walk is in stage units; the picture holds `unitScale` pixels per unit (2 on hires stages,
+    // whose sprites have twice the resolution of their coordinates).
     Picture32* picture = nullptr;
     double stageWidth = 320;
     int32_t centreShift = 0;
     int32_t viewWidth = 320;
+    int32_t unitScale = 1;
 };
 
 // Loads the character when it is not loaded yet and puts it at the stage's player-one start,

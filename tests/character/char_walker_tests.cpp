@@ -2,6 +2,7 @@
 
 #include "character/char_walker.h"
 #include "platform/gfx.h"
+#include "platform/picture32.h"
 #include "render/camera.h"
 #include "tests/character/char_fixture.h"
 #include "tests/support/pixel_layout.h"
@@ -97,6 +98,38 @@ TEST(CharWalker, DrawsSpriteShadowAndReflectionAtTheAxis) {
         EXPECT_EQ(test::Dump(w.backBuffer.get(), 3, 3, 4, 9), c.pixels);
         EXPECT_EQ(w.chars.DrawY, 4);
         EXPECT_EQ(w.ch().DrawnFacing, c.facing);
+    }
+}
+
+// On a modern picture the character's place is in stage units: one pixel a unit on a stage of its
+// own size, two on a hires stage (whose sprites have twice the resolution of their coordinates).
+// His own sprite pixels scale by the stage's width against his (320 here).
+TEST(CharWalker, OnAModernPictureThePlaceIsInStageUnits) {
+    struct Case {
+        int32_t unitScale, pictureWidth, centreShift;
+        double stageWidth;
+        int32_t drawX, drawY, drawW, drawH;
+    };
+    const Case cases[] = {
+        {1, 400, 40, 320, 44, 4, 2, 4},  // a 400-wide stage: x 4 + the centre's 40
+        {2, 640, 0, 640, 8, 8, 4, 8},    // hires: x 4 and y 8 are pixels 8 and 16, the axis 4 is 8
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.unitScale);
+        Walker w;
+        w.ch().CanTurn = 0;
+        Picture32 picture(c.pictureWidth, 240);
+        CharScene scene{w.stage, w.camera, w.frame, w.backBuffer.get(), w.keys, w.ui};
+        scene.picture = &picture;
+        scene.stageWidth = c.stageWidth;
+        scene.centreShift = c.centreShift;
+        scene.viewWidth = c.pictureWidth / c.unitScale;
+        scene.unitScale = c.unitScale;
+        ASSERT_TRUE(Char(w.chars, scene));
+        EXPECT_EQ(w.chars.DrawX, c.drawX);
+        EXPECT_EQ(w.chars.DrawY, c.drawY);
+        EXPECT_EQ(w.chars.DrawW, c.drawW);
+        EXPECT_EQ(w.chars.DrawH, c.drawH);
     }
 }
 
