@@ -1,8 +1,11 @@
 #include "app/element_mouse.h"
 
+#include <algorithm>
+
 #include "app/app_state.h"
 #include "app/window_rules.h"
 #include "platform/text_util.h"
+#include "render/draw_modern.h"
 #include "tools/bg_commands.h"
 #include "tools/element_edit.h"
 
@@ -17,6 +20,18 @@ void Caption(AppState& state, const std::string& caption) {
 // A stage being loaded is not in the state yet (bRunning is set when it is installed).
 bool StageReady(const AppState& state) {
     return state.bRunning == 1;
+}
+
+// Pointer pixels per stage unit: a drag moves an element in units, and a hires stage's picture holds
+// two pixels a unit (picking stays in pixels, where the frame drew).
+int PixelsPerUnit(const AppState& state) {
+    if (state.ModernPicture.Width <= 0 || !IsModernStage(state.Stage)) return 1;
+    return std::max(1, ModernPlacementFor(state.Stage).scale);
+}
+
+// Whole units at or below the pointer, so that a drag past the view's top or left edge keeps its pace.
+int ToUnits(int pixels, int unit) {
+    return pixels >= 0 ? pixels / unit : -((-pixels + unit - 1) / unit);
 }
 
 }  // namespace
@@ -35,12 +50,14 @@ void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
     state.Edit.SelectedElement = hit;
     ShowElement(state.Stage, hit, state.Edit.Fields);
     Caption(state, ElementCaption(state.Stage, hit));
-    BeginDrag(state.Stage, state.Edit, hit, x, y);
+    const int unit = PixelsPerUnit(state);
+    BeginDrag(state.Stage, state.Edit, hit, ToUnits(x, unit), ToUnits(y, unit));
 }
 
 void StageMouseMove(AppState& state, int x, int y) {
     if (!StageReady(state)) return;
-    if (!DragTo(state.Stage, state.Edit, x, y)) return;
+    const int unit = PixelsPerUnit(state);
+    if (!DragTo(state.Stage, state.Edit, ToUnits(x, unit), ToUnits(y, unit))) return;
     const BgElement& element = state.Stage.Elements[state.Edit.DragIndex];
     state.Edit.Fields.txtXpos = text::NumberText(element.BaseX);
     state.Edit.Fields.txtYpos = text::NumberText(element.BaseY);

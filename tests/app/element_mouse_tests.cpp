@@ -62,6 +62,28 @@ TEST(StageMouse, ClickSelectsDragMovesAndEmptyClickClears) {
     EXPECT_EQ(sky.PosX, posX + 5) << "the right click ended the drag";
 }
 
+// A drag moves the element by the pointer's travel in stage units: a hires stage's picture has two
+// pixels a unit, so there the element moves half as many units as the pointer moves pixels.
+TEST(StageMouse, DragsMoveElementsInStageUnits) {
+    for (const int hires : {0, 1}) {
+        SCOPED_TRACE(hires);
+        AppFixture f;
+        f.mugen.Write("stages/gate.sff", TinySff());
+        const std::string def = f.mugen.Write("stages/gate.def", "[StageInfo]\nhires = " + std::to_string(hires) +
+                                                                     "\n" + StageDefText("Gate", "gate.sff"))
+                                    .string();
+        const auto [x, y] = RunSkyStage(f, def);
+        ASSERT_EQ(f.state.ModernPicture.Width, hires ? 640 : 0);
+        const BgElement& sky = f.state.Stage.Elements[0];
+        const float baseX = sky.BaseX, baseY = sky.BaseY;
+        StageMouseDown(f.state, MouseButton::Left, x, y);
+        ASSERT_EQ(f.state.Edit.SelectedElement, 0);
+        StageMouseMove(f.state, x + 8, y - 4);
+        EXPECT_EQ(sky.BaseX, baseX + (hires ? 4 : 8));
+        EXPECT_EQ(sky.BaseY, baseY - (hires ? 2 : 4));
+    }
+}
+
 TEST(StageMouse, DeleteWithASelectionNeverDeletesTheStageFile) {
     AppFixture f;
     const std::string path = f.AddStage("forest", "Forest Gate");
