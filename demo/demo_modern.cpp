@@ -6,6 +6,7 @@
 
 #include "demo/demo_canvas.h"
 #include "demo/demo_char.h"
+#include "demo/demo_stage.h"
 #include "platform/sff2_file.h"
 
 namespace qb::demo {
@@ -415,13 +416,7 @@ bool WriteModernDemo(const std::filesystem::path& output, std::string& error) {
         }
     }
     auto write = [&](const std::filesystem::path& path, const std::string& bytes) {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out) {
-            error = "cannot write " + path.string();
-            return false;
-        }
-        return true;
+        return WriteDemoFile(path, bytes, error);
     };
     const ModernSheet stage = ModernStageSprites(), kite = ModernCharSprites();
     const std::filesystem::path chars = output / "chars" / "kite";

@@ -1135,6 +1135,16 @@ std::string DemoStageDef() {
     return text;
 }
 
+bool WriteDemoFile(const std::filesystem::path& path, const std::string& bytes, std::string& error) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        error = "cannot write " + path.string();
+        return false;
+    }
+    return true;
+}
+
 bool WriteDemoMugen(const std::filesystem::path& output, std::string& error) {
     std::error_code ec;
     for (const char* folder : {"stages", "chars", "sound"}) {
@@ -1145,13 +1155,7 @@ bool WriteDemoMugen(const std::filesystem::path& output, std::string& error) {
         }
     }
     auto write = [&](const std::filesystem::path& path, const std::string& bytes) {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out) {
-            error = "cannot write " + path.string();
-            return false;
-        }
-        return true;
+        return WriteDemoFile(path, bytes, error);
     };
     return write(output / "stages" / "quillback.sff", WriteSff(DemoSprites())) &&
            write(output / "stages" / "quillback.def", DemoStageDef()) &&

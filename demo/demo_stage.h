@@ -17,5 +17,7 @@ std::string DemoStageDef();
 // stage and character (demo_modern.h), and makes OUTPUT/sound. Answers false with a message when a
 // file could not be written.
 bool WriteDemoMugen(const std::filesystem::path& output, std::string& error);
+// Writes one generated file; false with `error` set ("cannot write PATH") when it could not.
+bool WriteDemoFile(const std::filesystem::path& path, const std::string& bytes, std::string& error);
 
 }  // namespace qb::demo
