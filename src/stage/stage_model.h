@@ -19,7 +19,15 @@ struct BgFrame {
     int16_t Time = 0;  // -1: forever
     std::string Flip;
     std::string Trans;
+    // The 1.1 engine's frame values 8-10: x scale, y scale, angle (degrees, counter-clockwise about
+    // the axis).
+    float ScaleX = 1, ScaleY = 1, Angle = 0;
+    // "Interpolate Offset/Blend/Scale/Angle" lines before this frame: bits of kInterpolate*.
+    uint8_t Interpolate = 0;
 };
+
+inline constexpr uint8_t kInterpolateOffset = 1, kInterpolateBlend = 2, kInterpolateScale = 4,
+                         kInterpolateAngle = 8;
 
 struct BgAction {
     std::vector<BgFrame> Frames;
@@ -68,6 +76,21 @@ struct BgElement {
     // set by any "trans" line, which the classic path relies on) and "alpha = s,d" (-1 when absent).
     int16_t MaskKey = -1;
     int16_t AlphaS = -1, AlphaD = -1;
+    // Keys of the 1.0 and 1.1 engines (read for every stage, used by the modern path).
+    float ZoomDelta = 1;
+    float ScaleStartX = 1, ScaleStartY = 1;
+    float ScaleDeltaX = 0, ScaleDeltaY = 0;
+    // Which window line the element's window came from (the last one written wins): 0 none,
+    // 1 "window" (view top-left, edges included), 2 "maskwindow" (stage origin, right and bottom
+    // edges excluded). HasWindow above is set by either.
+    uint8_t WindowKind = 0;
+    // How many of the four window values the winning line gave (a window needs all four).
+    uint8_t WindowValues = 0;
+    float WindowDeltaX = 0, WindowDeltaY = 0;
+    // "tilespacing" gave one value only (1.0+ stages then set no y spacing).
+    uint8_t TileSpacingOneValue = 0;
+    // "type" as written (trimmed, lower-cased): the type itself is decided from it.
+    std::string TypeWritten;
 };
 
 struct BgCtrl {
@@ -143,6 +166,14 @@ struct StageModel {
     // The sprite file's version: byte 15, and bytes 14 and 13 as two decimal digits (2 and 1 for
     // 2.01, stored 0,1,0,2); 0 for a version 1 file.
     uint8_t SffMajor = 0, SffMinor = 0;
+    // [Camera] zoom keys as written (normalised where the camera uses them).
+    float ZoomOut = 1, ZoomIn = 1, StartZoom = 1;
+    // [Camera] tensionhigh/tensionlow; -1 when absent (both given replace verticalfollow).
+    int32_t TensionHigh = -1, TensionLow = -1;
+    // [Shadow] fade.range = top,bottom (FadeGiven when the line was read) and xshear.
+    int32_t ShadowFadeTop = 0, ShadowFadeBottom = 0;
+    uint8_t ShadowFadeGiven = 0;
+    float ShadowXShear = 0;
 };
 
 // Where the parser took a stage's values from, so that writing values back edits the lines it read

@@ -78,6 +78,7 @@ private:
     // The definition line of element `index`'s key, when the parse keeps a source map.
     int32_t ElementKeyLine(size_t index, const std::string& key) const;
     void ModernStageKeys(const std::string& line);
+    void ModernElementKeys(const std::string& line, BgElement& e);
 
     StageContext& m_ctx;
     StageModel& m_stage;
@@ -273,8 +274,10 @@ void Parser::ElementKeys(const std::string& line) {
         Read(line, "window", e.WindowY2, 4);
         e.HasWindow = 1;
     }
-    float ignored = 0;
-    if (Read(line, "windowdelta", ignored, 1)) Report(ProblemKind::WindowDelta, CurrentLine());
+    if (Read(line, "windowdelta", e.WindowDeltaX, 1)) {
+        Read(line, "windowdelta", e.WindowDeltaY, 2);
+        Report(ProblemKind::WindowDelta, CurrentLine());
+    }
     Read(line, "positionlink", e.PositionLink);
     if (Read(line, "tilespacing", e.TileSpacingX, 1)) {
         if (!Read(line, "tilespacing", e.TileSpacingY, 2) || e.Type == "anim")
@@ -288,6 +291,13 @@ void Parser::ElementKeys(const std::string& line) {
     }
     Read(line, "yscalestart", e.YScaleStart);
     Read(line, "yscaledelta", e.YScaleDelta);
+    ModernElementKeys(line, e);
+}
+
+void Parser::ModernElementKeys(const std::string& line, BgElement& e) {
+    Read(line, "zoomdelta", e.ZoomDelta, 1);
+    if (Read(line, "scalestart", e.ScaleStartX, 1)) Read(line, "scalestart", e.ScaleStartY, 2);
+    if (Read(line, "scaledelta", e.ScaleDeltaX, 1)) Read(line, "scaledelta", e.ScaleDeltaY, 2);
 }
 
 void Parser::AnimationLine(const std::string& line) {
@@ -407,6 +417,16 @@ void Parser::ModernStageKeys(const std::string& line) {
         Read(line, "xscale", s.StageXScale);
         Read(line, "yscale", s.StageYScale);
     }
+    Read(line, "zoomout", s.ZoomOut);
+    Read(line, "zoomin", s.ZoomIn);
+    Read(line, "startzoom", s.StartZoom);
+    Read(line, "tensionhigh", s.TensionHigh);
+    Read(line, "tensionlow", s.TensionLow);
+    if (Read(line, "fade.range", s.ShadowFadeTop, 1)) {
+        Read(line, "fade.range", s.ShadowFadeBottom, 2);
+        s.ShadowFadeGiven = 1;
+    }
+    Read(line, "xshear", s.ShadowXShear);
 }
 
 void Parser::NoteKey(std::string_view key) {
