@@ -41,6 +41,10 @@ uint32_t BlendPixel(uint32_t src, uint32_t dst, Blend32 blend);
 Blend32 ElementBlend32(const std::string& trans, int alphaS, int alphaD);
 // An animation frame's letters: "a" 256,256, "a1" 256,128, "as<s>d<d>", "s"; empty copies.
 Blend32 FrameBlend32(const std::string& trans);
+// An anim element's blending of one frame: an element without trans, or with "default", keeps the
+// frame's letters; any other word replaces them. Stages made before 1.0 (mugenversion below 1.0)
+// wrote "none" meaning "default", so there it keeps the letters too.
+Blend32 AnimBlend32(const BgElement& element, float mugenVersion, Blend32 frameBlend);
 // Whether colour 0 of an indexed picture is transparent (and PNG alpha honoured) for an element:
 // anim elements always; otherwise its "mask" value when it has one, else 1 for add, add1 and sub.
 bool ModernMask(const BgElement& element);
@@ -88,6 +92,17 @@ int64_t ComposeStretchedRow(Picture32& picture, const Source32& source, int sy, 
 // The whole source scaled (nearest pixel) to dw × dh at (dx, dy), mirrored left to right when asked.
 int64_t ComposeScaled(Picture32& picture, const Source32& source, int64_t dx, int64_t dy, int64_t dw, int64_t dh,
                       bool flipH, Blend32 blend, Clip32 clip);
+
+// The whole source mirrored as asked, scaled by (scaleX, scaleY) (a negative scale mirrors too) and
+// then turned `angle` degrees counter-clockwise, all about its axis (axisX, axisY: a pixel edge of the
+// source), which lands on the picture at (atX, atY); unscaled and unturned, the source's left edge
+// is atX - axisX, exactly where ComposeRect puts it. Each destination pixel takes the source pixel
+// under its centre. Only the turned rectangle's bounds inside the clip are visited, so any scale
+// costs at most the clip's area; a zero, infinite or NaN value draws nothing. Answers the pixels
+// visited.
+int64_t ComposeRotated(Picture32& picture, const Source32& source, double atX, double atY, double axisX,
+                       double axisY, double scaleX, double scaleY, double angle, bool flipH, bool flipV,
+                       Blend32 blend, Clip32 clip);
 
 // 5-6-5 to 0xFFRRGGBB with the top bits repeated into the low ones (0xFFFF is white).
 inline uint32_t Expand565(uint16_t v) {

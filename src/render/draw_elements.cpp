@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/gfx.h"
+#include "render/anim_pose.h"
 #include "render/bg_ctrl.h"
 #include "render/blit_sprite.h"
 #include "render/camera.h"
@@ -22,6 +23,8 @@ constexpr int kMaxTilesPerAxis = 4096;
 // At most about this many tiles of one run are stacked on any pixel (twice that when the step does
 // not divide the tile size): real stages overlap their tiles far less.
 constexpr double kMaxStackedTiles = 4;
+// Scaled or turned anim tiles of one element visit at most this many pictures' worth of pixels.
+constexpr int64_t kMaxTurnedCover = 8;
 
 double ClampK(double k) {
     return std::clamp(k, -1e9, 1e9);
@@ -56,8 +59,9 @@ const BgFrame* AdvanceAnimation(const StageModel& stage, BgElement& element) {
 
 // Base position. Animated frames are placed by their own axis against the element's reference
 // axis; mirrored frames about that axis.
-void BaseCorner(const StageModel& stage, const BgElement& element, const BgFrame* animFrame, int16_t sprite,
+void BaseCorner(const StageModel& stage, const BgElement& element, const FramePose& pose, int16_t sprite,
                 int32_t& x, int32_t& y) {
+    const BgFrame* animFrame = pose.frame;
     int refAxisX = 0, refAxisY = 0;
     if (ValidSprite(stage, element.SpriteIndex)) {
         refAxisX = stage.Sprites[element.SpriteIndex].AxisX;
@@ -72,10 +76,10 @@ void BaseCorner(const StageModel& stage, const BgElement& element, const BgFrame
     FlipMode flip = FrameFlip(animFrame->Flip);
     int16_t sumX = flip.h ? static_cast<int16_t>(own.AxisX + refAxisX) : static_cast<int16_t>(own.AxisX - refAxisX);
     int16_t sumY = flip.v ? static_cast<int16_t>(own.AxisY + refAxisY) : static_cast<int16_t>(own.AxisY - refAxisY);
-    x = flip.h ? text::RoundClampPixel(animFrame->OffsetX + static_cast<double>(element.PosX) + sumX)
-               : text::RoundClampPixel(animFrame->OffsetX + static_cast<double>(element.PosX) - sumX);
-    y = flip.v ? text::RoundClampPixel(animFrame->OffsetY + static_cast<double>(element.PosY) + sumY)
-               : text::RoundClampPixel(animFrame->OffsetY + static_cast<double>(element.PosY) - sumY);
+    x = flip.h ? text::RoundClampPixel(pose.offsetX + static_cast<double>(element.PosX) + sumX)
+               : text::RoundClampPixel(pose.offsetX + static_cast<double>(element.PosX) - sumX);
+    y = flip.v ? text::RoundClampPixel(pose.offsetY + static_cast<double>(element.PosY) + sumY)
+               : text::RoundClampPixel(pose.offsetY + static_cast<double>(element.PosY) - sumY);
 }
 
 struct ElementMotion {
@@ -85,8 +89,9 @@ struct ElementMotion {
 // The modern corner in picture pixels: the sprite's axis position in stage units (scaled by the
 // placement), less the axis in sprite pixels. Older stages snap the axis position to whole units
 // first; 1.0 stages keep its fraction and round once, at the pixel.
-void PlaceInPixels(const StageModel& stage, const BgElement& element, const BgFrame* animFrame, int16_t sprite,
+void PlaceInPixels(const StageModel& stage, const BgElement& element, const FramePose& pose, int16_t sprite,
                    const ElementMotion& motion, const ModernPlacement& place, int32_t& x, int32_t& y) {
+    const BgFrame* animFrame = pose.frame;
     // The load subtracted the element's own sprite axis from its position, in units.
     double refX = 0, refY = 0;
     if (ValidSprite(stage, element.SpriteIndex)) {
@@ -100,8 +105,8 @@ void PlaceInPixels(const StageModel& stage, const BgElement& element, const BgFr
         // Frames are placed by their own axis; a mirrored frame hangs the other way from it.
         const SpriteEntry& own = stage.Sprites[sprite];
         const FlipMode flip = FrameFlip(animFrame->Flip);
-        axisX += animFrame->OffsetX;
-        axisY += animFrame->OffsetY;
+        axisX += pose.offsetX;
+        axisY += pose.offsetY;
         ownX = flip.h ? -own.AxisX : own.AxisX;
         ownY = flip.v ? -own.AxisY : own.AxisY;
     }
@@ -145,10 +150,15 @@ void FollowCamera(BgElement& element, const CameraState& camera) {
 // Tile spacing and windows are in stage units, `scale` pixels each on the modern picture.
 void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffer, Picture32* picture,
                  int64_t* drawnPixels, int16_t index, int16_t sprite, int32_t x, int32_t y, int scale) {
+    // A scaled or turned frame may cover the whole picture from every tile of a run (a scale of 1e9):
+    // its tiles stop once they have visited this many pictures' worth of pixels.
+    int64_t budget = -1, visited = 0;
     // The modern path draws into the 32-bit picture through the same placement and tiling.
     auto blit = [&](int32_t bx, int32_t by, int32_t bw, int32_t bh, int32_t sx, int32_t sy) {
         if (picture) {
+            if (budget >= 0 && visited >= budget) return;
             const int64_t n = BlitSprite32(stage, camera, *picture, bx, by, bw, bh, sprite, sx, sy, index, scale);
+            visited += n;
             if (drawnPixels) *drawnPixels += n;
         } else {
             BlitSprite(stage, camera, backBuffer, bx, by, bw, bh, sprite, sx, sy, index);
@@ -204,6 +214,19 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
         FlipMode flip = FrameFlip(action.Frames[element.FrameIndex].Flip);
         if (flip.h) runX.visibleLow += BltW, runX.visibleHigh += BltW;
         if (flip.v) runY.visibleLow += BltH, runY.visibleHigh += BltH;
+        const FramePose pose = PoseOf(action, element, picture != nullptr);
+        if (picture && pose.Transformed()) {
+            // A scaled or turned frame reaches as far from its axis as its farthest corner times the
+            // larger scale: tiles that far outside the view may still show.
+            const double reachX = std::max(std::abs(entry.AxisX), std::abs(BltW - entry.AxisX));
+            const double reachY = std::max(std::abs(entry.AxisY), std::abs(BltH - entry.AxisY));
+            const double r = std::max(std::fabs(pose.scaleX), std::fabs(pose.scaleY)) * std::hypot(reachX, reachY);
+            const double growX = std::isfinite(r) ? std::min(r, bufferW) : bufferW;
+            const double growY = std::isfinite(r) ? std::min(r, bufferH) : bufferH;
+            runX.visibleLow -= growX, runX.visibleHigh += growX;
+            runY.visibleLow -= growY, runY.visibleHigh += growY;
+            budget = kMaxTurnedCover * static_cast<int64_t>(bufferW * bufferH);
+        }
     }
     if (element.Type == "parallax") {
         // A floor's rows move with the camera by their own factors; a tile is seen when any row of
@@ -305,10 +328,13 @@ void DrawElements(FrameContext& ctx) {
             frame.Drawn[i] = DrawnElement{};
             int16_t sprite = element.SpriteIndex;
             const BgFrame* animFrame = nullptr;
+            FramePose pose;
             bool isAnim = element.Type == "anim";
             if (isAnim) {
                 animFrame = AdvanceAnimation(stage, element);
                 sprite = animFrame ? animFrame->SpriteIndex : -1;
+                // Interpolated offsets, scales and angles are drawn on the modern picture only.
+                if (animFrame) pose = PoseOf(stage.Actions[element.ActionIndex], element, ctx.picture != nullptr);
             }
             if (sprite != -1 && element.SpriteIndex != -1 && ValidSprite(stage, sprite)) {
                 // Controller motion and sine offsets (a linked element swings with its parent).
@@ -322,12 +348,12 @@ void DrawElements(FrameContext& ctx) {
                 int32_t x, y;
                 if (place.scale == 1 && !place.fractional) {
                     // Whole units, rounded as the classic pass rounds them.
-                    BaseCorner(stage, element, animFrame, sprite, x, y);
+                    BaseCorner(stage, element, pose, sprite, x, y);
                     x = text::RoundClampPixel(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + x +
                                               place.centreUnits);
                     y = text::RoundClampPixel(static_cast<double>(sineSource->SinOffY) + y + element.CtrlOffY);
                 } else {
-                    PlaceInPixels(stage, element, animFrame, sprite, motion, place, x, y);
+                    PlaceInPixels(stage, element, pose, sprite, motion, place, x, y);
                 }
                 if (stage.ZOffsetLink > 0 && stage.ZOffsetLink == i)
                     frame.LinkOffsetY = text::RoundWrapInt16(sineSource->SinOffY);

@@ -5,6 +5,7 @@
 
 #include "platform/gfx.h"
 #include "platform/text_util.h"
+#include "render/anim_pose.h"
 #include "render/blit_sprite.h"
 #include "render/compose32.h"
 
@@ -120,17 +121,16 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
 
     Blend32 blend;
     FlipMode flip;
+    FramePose pose;
     if (element.Type == "normal") {
         blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
     } else if (element.Type == "anim") {
         if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size())) return 0;
         const BgAction& action = stage.Actions[element.ActionIndex];
         if (element.FrameIndex < 0 || element.FrameIndex >= static_cast<int>(action.Frames.size())) return 0;
-        const BgFrame& frame = action.Frames[element.FrameIndex];
-        // The element's own trans replaces the frame's letters; none or default keeps them.
-        const bool own = !element.Trans.empty() && element.Trans != "none" && element.Trans != "default";
-        blend = own ? ElementBlend32(element.Trans, element.AlphaS, element.AlphaD) : FrameBlend32(frame.Trans);
-        flip = FrameFlip(frame.Flip);
+        pose = PoseOf(action, element, true);
+        blend = AnimBlend32(element, stage.MugenVersion, pose.blend);
+        flip = FrameFlip(pose.frame->Flip);
     } else {
         return 0;
     }
@@ -148,6 +148,14 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
         clip = {std::max(BltX, 0), std::max(BltY, 0),
                 static_cast<int>(std::min<int64_t>(int64_t{BltX} + BltW, picture.Width)),
                 static_cast<int>(std::min<int64_t>(int64_t{BltY} + BltH, picture.Height))};
+    }
+    if (pose.Transformed()) {
+        // The corner was worked out from where the frame's axis lands: put the axis back and turn
+        // the frame about it.
+        const double atX = static_cast<double>(int64_t{BltX} - sx) + (flip.h ? -sprite.AxisX : sprite.AxisX);
+        const double atY = static_cast<double>(int64_t{BltY} - sy) + (flip.v ? -sprite.AxisY : sprite.AxisY);
+        return ComposeRotated(picture, source, atX, atY, sprite.AxisX, sprite.AxisY, pose.scaleX, pose.scaleY,
+                              pose.angle, flip.h, flip.v, blend, clip);
     }
     return ComposeRect(picture, source, 0, 0, source.width, source.height, x, y, flip.h, flip.v, blend, clip);
 }

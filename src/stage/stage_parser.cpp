@@ -97,6 +97,8 @@ private:
     int m_group = 0;
     int m_ctrl = 0;
     int m_frames = 0;
+    uint8_t m_interpolate = 0;  // kInterpolate* bits of the Interpolate lines since the last frame
+    int m_interpolateAction = -1;
     bool m_warnedElements = false, m_warnedActions = false, m_warnedGroups = false, m_warnedCtrls = false,
          m_warnedFrames = false;
 };
@@ -304,7 +306,21 @@ void Parser::AnimationLine(const std::string& line) {
     BgAction& a = m_stage.Actions[static_cast<size_t>(m_action)];
     if (text::ContainsNoCase(line, "loopstart"))
         a.LoopStart = static_cast<int16_t>(std::min(m_frames + 1, int(kMaxCount)));
-    if (!Contains(line, ",")) return;
+    if (m_interpolateAction != m_action) {
+        m_interpolate = 0;  // an Interpolate line never reaches into the next action
+        m_interpolateAction = m_action;
+    }
+    if (!Contains(line, ",")) {
+        // "Interpolate Offset" (Blend, Scale, Angle) stands between two frames: the frame after it
+        // carries the bit, and the frame before it moves toward that frame's values while it shows.
+        if (text::ContainsNoCase(line, "interpolate")) {
+            if (text::ContainsNoCase(line, "offset")) m_interpolate |= kInterpolateOffset;
+            if (text::ContainsNoCase(line, "blend")) m_interpolate |= kInterpolateBlend;
+            if (text::ContainsNoCase(line, "scale")) m_interpolate |= kInterpolateScale;
+            if (text::ContainsNoCase(line, "angle")) m_interpolate |= kInterpolateAngle;
+        }
+        return;
+    }
     if (a.NumFrames >= kMaxCount) {
         if (!m_warnedFrames) Remark("Too many animation frames; the rest are skipped\r\n");
         m_warnedFrames = true;
@@ -319,6 +335,15 @@ void Parser::AnimationLine(const std::string& line) {
     Read(line, kAnyLineKey, f.Time, 5);
     Read(line, kAnyLineKey, f.Flip, 6);
     Read(line, kAnyLineKey, f.Trans, 7);
+    // The 1.1 values 8-10 (x scale, y scale, angle); a blank or missing one keeps 1, 1, 0. Empty
+    // places are skipped quietly: lines write "5, , , 2" to reach the scale past flip and trans.
+    float* const extra[] = {&f.ScaleX, &f.ScaleY, &f.Angle};
+    for (int16_t n = 8; n <= 10; ++n) {
+        std::string written;
+        if (Read(line, kAnyLineKey, written, n) && !written.empty()) Read(line, kAnyLineKey, *extra[n - 8], n);
+    }
+    f.Interpolate = m_interpolate;
+    m_interpolate = 0;
     f.SpriteIndex = -1;
     ++m_frames;
     ++a.NumFrames;

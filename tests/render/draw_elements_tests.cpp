@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <memory>
 
+#include "render/anim_pose.h"
 #include "render/draw_modern.h"
 #include "tests/render/render_fixture.h"
 #include "tests/support/fakes.h"
@@ -455,6 +457,132 @@ TEST(DrawElements, HostileValuesNeitherCrashNorHang) {
         pass.Front(t);
     }
     EXPECT_EQ(test::Dump(t.backBuffer.get(), 14, 6, 2, 2), (Rows{"RG", "BW"}));
+}
+
+// The modern picture as layout letters (its pixels went through 5-6-5 on the way in).
+Rows PictureLetters(const Picture32& p) {
+    Rows rows;
+    for (int y = 0; y < p.Height; ++y) {
+        std::string row;
+        for (int x = 0; x < p.Width; ++x) {
+            const uint32_t c = p.Row(y)[x];
+            row += test::ColorLetter(static_cast<int>((c >> 19 & 31) << 11 | (c >> 10 & 63) << 5 | (c >> 3 & 31)));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// A modern stage (version 2 sprites, one unit a pixel) with one anim element on sprite RG/BW whose
+// axis (1,1) stands at (axisX, 4) of an 8 x 8 picture.
+struct ModernAnim {
+    TinyStage t{8, 8};
+    Pass pass;
+    Picture32 picture{8, 8};
+    int16_t sprite;
+    ModernAnim() {
+        t.stage.SffMajor = 2;
+        sprite = t.AddSprite({"RG", "BW"}, 1, 1);
+    }
+    BgElement& Add(const std::vector<TinyStage::Frame>& frames, float axisX = 4) {
+        return t.AddAnim(t.AddAction(frames), axisX - 1, 3);
+    }
+    BgFrame& FrameOf(size_t i) { return t.stage.Actions.back().Frames[i]; }
+    void Run() {
+        ClearPicture32(picture);
+        t.frame.LayerPass = 0;
+        FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), pass.keys, pass.clock};
+        ctx.picture = &picture;
+        DrawElements(ctx);
+    }
+};
+
+// Scaled, mirrored and turned frames hang from their axis; one scaled so far left of the view that its
+// own rectangle is out of sight still reaches into it.
+TEST(DrawElements, ScaledAndTurnedFramesDrawAboutTheirAxis) {
+    struct Case {
+        const char* name;
+        float scaleX, scaleY, angle, axisX;
+        const char* flip;
+        Rows expected;
+    } cases[] = {
+        {"unscaled", 1, 1, 0, 4, "", {"KKKKKKKK", "KKKKKKKK", "KKKKKKKK", "KKKRGKKK", "KKKBWKKK"}},
+        {"doubled", 2, 2, 0, 4, "", {"KKKKKKKK", "KKKKKKKK", "KKRRGGKK", "KKRRGGKK", "KKBBWWKK"}},
+        {"doubled, mirrored", 2, 2, 0, 4, "h", {"KKKKKKKK", "KKKKKKKK", "KKGGRRKK", "KKGGRRKK", "KKWWBBKK"}},
+        {"negative scale", -1, 1, 0, 4, "", {"KKKKKKKK", "KKKKKKKK", "KKKKKKKK", "KKKGRKKK", "KKKWBKKK"}},
+        {"quarter turn", 1, 1, 90, 4, "", {"KKKKKKKK", "KKKKKKKK", "KKKKKKKK", "KKKGWKKK", "KKKRBKKK"}},
+        {"reaching in", 4, 1, 0, -3, "", {"KKKKKKKK", "KKKKKKKK", "KKKKKKKK", "GKKKKKKK", "WKKKKKKK"}},
+    };
+    for (const Case& c : cases) {
+        ModernAnim m;
+        m.Add({{m.sprite, -1, c.flip, ""}}, c.axisX);
+        m.FrameOf(0).ScaleX = c.scaleX;
+        m.FrameOf(0).ScaleY = c.scaleY;
+        m.FrameOf(0).Angle = c.angle;
+        m.Run();
+        Rows got = PictureLetters(m.picture);
+        got.resize(5);
+        EXPECT_EQ(got, c.expected) << c.name;
+    }
+}
+
+// "Interpolate" on frame 1 moves frame 0's offset, scale, angle and add weights toward frame 1's over
+// frame 0's four ticks; frame 1 then shows its own values, and frame 2 (no line before it) is not
+// approached.
+TEST(DrawElements, InterpolatedValuesMoveEachTickTowardTheNextFrame) {
+    ModernAnim m;
+    BgElement& e = m.Add({{m.sprite, 4, "", ""}, {m.sprite, 2, "", "as0d256"}, {m.sprite, 2, "", ""}});
+    m.FrameOf(1).OffsetX = 8;
+    m.FrameOf(1).OffsetY = -4;
+    m.FrameOf(1).ScaleX = 3;
+    m.FrameOf(1).ScaleY = 2;
+    m.FrameOf(1).Angle = 90;
+    m.FrameOf(1).Interpolate = kInterpolateOffset | kInterpolateScale | kInterpolateAngle | kInterpolateBlend;
+    m.FrameOf(2).OffsetX = 100;
+    struct Tick {
+        double offsetX, offsetY, scaleX, scaleY, angle;
+        int s, d;
+    } ticks[] = {
+        {0, 0, 1, 1, 0, 256, 0},       {2, -1, 1.5, 1.25, 22.5, 192, 64}, {4, -2, 2, 1.5, 45, 128, 128},
+        {6, -3, 2.5, 1.75, 67.5, 64, 192}, {8, -4, 3, 2, 90, 0, 256},      {8, -4, 3, 2, 90, 0, 256},
+        {100, 0, 1, 1, 0, 256, 0},
+    };
+    for (size_t i = 0; i < std::size(ticks); ++i) {
+        m.Run();
+        const FramePose pose = PoseOf(m.t.stage.Actions.back(), e, true);
+        const Tick& want = ticks[i];
+        EXPECT_DOUBLE_EQ(pose.offsetX, want.offsetX) << "tick " << i;
+        EXPECT_DOUBLE_EQ(pose.offsetY, want.offsetY) << "tick " << i;
+        EXPECT_DOUBLE_EQ(pose.scaleX, want.scaleX) << "tick " << i;
+        EXPECT_DOUBLE_EQ(pose.scaleY, want.scaleY) << "tick " << i;
+        EXPECT_DOUBLE_EQ(pose.angle, want.angle) << "tick " << i;
+        EXPECT_EQ(pose.blend.s, want.s) << "tick " << i;
+        EXPECT_EQ(pose.blend.d, want.d) << "tick " << i;
+        // The placement follows the moving offset to the pixel.
+        EXPECT_EQ(m.t.frame.Drawn[0].x, std::lround(3 + want.offsetX)) << "tick " << i;
+    }
+    // The classic picture keeps the frame's own values.
+    const FramePose classic = PoseOf(m.t.stage.Actions.back(), e, false);
+    EXPECT_EQ(classic.scaleX, 1);
+    EXPECT_EQ(classic.offsetX, 100);
+}
+
+// Scales of 1e9 on tiles run both ways 1 pixel apart stop after a few pictures' worth of pixels; NaN
+// and 0 draw nothing.
+TEST(DrawElements, HostileFrameScalesCostABoundedAmountOfWork) {
+    for (float scale : {1e9f, -1e9f, 0.0f, NAN, INFINITY}) {
+        ModernAnim m;
+        BgElement& e = m.Add({{m.sprite, -1, "", "a"}});
+        e.TileX = e.TileY = 1;
+        m.FrameOf(0).ScaleX = m.FrameOf(0).ScaleY = scale;
+        m.FrameOf(0).Angle = 30;
+        m.t.frame.DrawnPixels = 0;
+        m.Run();
+        EXPECT_LE(m.t.frame.DrawnPixels, 9 * 64) << scale;
+        if (!(std::fabs(scale) > 1) || std::isinf(scale)) {
+            EXPECT_EQ(m.t.frame.DrawnPixels, 0) << scale;
+        }
+    }
 }
 
 // Each case is one element on the real 320 x 240 view with a 400 x 300 sprite and values a broken or

@@ -172,6 +172,44 @@ TEST(StageParser, Animations) {
     EXPECT_EQ(a[1].LoopStart, 0);  // loopstart after the last frame
 }
 
+// The 1.1 frame values 8-10 (x scale, y scale, angle) and the Interpolate lines, which mark the
+// frame after them; blank or missing values keep 1, 1, 0 without a log entry.
+TEST(StageParser, FrameScaleAngleAndInterpolateLines) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText(std::string(kHead) +
+                           "[BG 0]\r\n[Begin Action 5]\r\n"
+                           "1,0, 0,0, 5, , , 2, -0.5, 45\r\n"
+                           "INTERPOLATE OFFSET\r\ninterpolate Angle\r\n"
+                           "1,1, 0,0, 5, H, AS128D128, 3\r\n"
+                           "Interpolate Scale\r\nInterpolate Blend\r\n"
+                           "1,2, 0,0, 5, , , , , 90\r\n"
+                           "1,3, 0,0, 5\r\n"
+                           "interpolate offset\r\n"  // before the next action's first frame: not carried
+                           "[Begin Action 6]\r\n2,0, 0,0, 5\r\n"));
+    const auto& a = f.Stage().Actions;
+    ASSERT_EQ(a.size(), 2u);
+    ASSERT_EQ(a[0].Frames.size(), 4u);
+    struct Want {
+        float scaleX, scaleY, angle;
+        uint8_t interpolate;
+    } want[] = {
+        {2, -0.5f, 45, 0},
+        {3, 1, 0, kInterpolateOffset | kInterpolateAngle},
+        {1, 1, 90, kInterpolateScale | kInterpolateBlend},
+        {1, 1, 0, 0},
+    };
+    for (size_t i = 0; i < 4; ++i) {
+        const BgFrame& fr = a[0].Frames[i];
+        EXPECT_FLOAT_EQ(fr.ScaleX, want[i].scaleX) << i;
+        EXPECT_FLOAT_EQ(fr.ScaleY, want[i].scaleY) << i;
+        EXPECT_FLOAT_EQ(fr.Angle, want[i].angle) << i;
+        EXPECT_EQ(fr.Interpolate, want[i].interpolate) << i;
+    }
+    EXPECT_EQ(a[0].Frames[1].Trans, "as128d128");
+    EXPECT_EQ(a[1].Frames[0].Interpolate, 0);
+    EXPECT_TRUE(f.Log().empty()) << f.Log();
+}
+
 TEST(StageParser, ControllersAndIds) {
     StageFixture f;
     ASSERT_TRUE(
