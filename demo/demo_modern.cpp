@@ -344,11 +344,18 @@ std::string ModernStageDef() {
         "yscaledelta = 0",
         "tile = 1, 0",
         "",
+        // The bird tilts into its wing beat and rises with it: frames 8-10 (scale, angle) and the
+        // Interpolate lines of 1.1 animations, which move a frame toward the next one tick by tick.
         "[Begin Action 10]",
-        "7,0, 0,0, 6",
-        "7,1, 0,0, 6",
-        "7,2, 0,0, 6",
-        "7,3, 0,0, 6",
+        "7,0, 0,0, 6, , , 1, 1, -6",
+        "Interpolate Offset",
+        "Interpolate Angle",
+        "7,1, 0,-6, 6, , , 1, 1, 4",
+        "Interpolate Offset",
+        "Interpolate Angle",
+        "Interpolate Scale",
+        "7,2, 0,-8, 6, , , 1.1, 1.1, 8",
+        "7,3, 0,-4, 6, , , 1, 1, 0",
     });
 }
 
