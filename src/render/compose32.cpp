@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
@@ -343,11 +342,12 @@ void CosSin(double degrees, double& c, double& s) {
 }
 
 bool ParseNumber(const std::string& text, size_t& pos, int& value) {
+    // Saturates rather than reading a few digits: "as0000001d0" is 1, and any long number clamps later.
     const size_t start = pos;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') ++pos;
-    if (pos == start) return false;
-    value = std::atoi(text.substr(start, std::min<size_t>(pos - start, 6)).c_str());
-    return true;
+    value = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
+        value = std::min(value * 10 + (text[pos] - '0'), 1000000);
+    return pos != start;
 }
 
 }  // namespace

@@ -89,6 +89,7 @@ TEST(Compose32, FrameLettersAreExactAtEveryWeightPair) {
         {"AS128D128", Grey(255), Grey(0), Grey(127)},
         {"AS64D192", 0xFFFF0000u, 0xFF0000FFu, 0xFF3F00BFu},
         {"AS300D-4", Grey(40), Grey(99), Grey(40)},  // 256,0 after clamping ("-" ends the number)
+        {"AS00000000064D99999999999", Grey(255), Grey(20), Grey(83)},  // 64,256: every digit counts
         {"S", Grey(50), Grey(200), Grey(150)},
         {"S", 0xFF80FF00u, 0xFF40FF80u, 0xFF000080u},  // per channel, floored at 0
     };
