@@ -50,7 +50,8 @@ FramePose PoseOf(const BgAction& action, const BgElement& element, bool interpol
     if (b.Interpolate & kInterpolateAngle) pose.angle = Lerp(a.Angle, b.Angle, f);
     int sa = 0, da = 0, sb = 0, db = 0;
     if ((b.Interpolate & kInterpolateBlend) && AddWeights(pose.blend, sa, da) &&
-        AddWeights(FrameBlend32(b.Trans), sb, db) && (pose.blend.op == BlendOp::Add || sb != 256 || db != 0)) {
+        AddWeights(FrameBlend32(b.Trans), sb, db) &&
+        (pose.blend.op == BlendOp::Add || sb != 256 || db != 0)) {
         pose.blend = {BlendOp::Add, static_cast<int>(std::lround(Lerp(sa, sb, f))),
                       static_cast<int>(std::lround(Lerp(da, db, f)))};
     }

@@ -290,8 +290,8 @@ struct Turn {
 };
 
 template <BlendOp Op, bool Alpha, class Fetch>
-int64_t TurnLoop(Picture32& picture, Fetch fetch, const Turn& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1,
-                 int s, int d) {
+int64_t TurnLoop(Picture32& picture, Fetch fetch, const Turn& t, int64_t x0, int64_t x1, int64_t y0,
+                 int64_t y1, int s, int d) {
     const double du = t.cosA * t.invX, dv = t.sinA * t.invY;
     for (int64_t y = y0; y < y1; ++y) {
         const double px = static_cast<double>(x0) + 0.5 - t.atX, py = static_cast<double>(y) + 0.5 - t.atY;
@@ -522,12 +522,14 @@ int64_t ComposeScaled(Picture32& picture, const Source32& source, int64_t dx, in
 int64_t ComposeRotated(Picture32& picture, const Source32& source, double atX, double atY, double axisX,
                        double axisY, double scaleX, double scaleY, double angle, bool flipH, bool flipV,
                        Blend32 blend, Clip32 clip) {
-    if (blend.skip || source.kind == Source32::Kind::None || source.width <= 0 || source.height <= 0) return 0;
+    if (blend.skip || source.kind == Source32::Kind::None || source.width <= 0 || source.height <= 0)
+        return 0;
     for (double v : {atX, atY, axisX, axisY, scaleX, scaleY, angle})
         if (!std::isfinite(v)) return 0;
     if (scaleX == 0 || scaleY == 0) return 0;
-    Turn t{atX, atY, axisX, axisY, 1, 0, (flipH ? -1 : 1) / scaleX, (flipV ? -1 : 1) / scaleY, source.width,
-           source.height};
+    Turn t{atX, atY, axisX, axisY, 1, 0, 1, 1, source.width, source.height};
+    t.invX = (flipH ? -1 : 1) / scaleX;
+    t.invY = (flipV ? -1 : 1) / scaleY;
     CosSin(angle, t.cosA, t.sinA);
     if (!std::isfinite(t.invX) || !std::isfinite(t.invY)) return 0;
     // The turned rectangle's bounds: its four corners carried forward (mirror, scale, turn).
@@ -541,8 +543,12 @@ int64_t ComposeRotated(Picture32& picture, const Source32& source, double atX, d
         }
     clip = Intersect(clip, picture);
     // Clamped to the clip while still doubles: a scale of 1e9 reaches far past any integer.
-    const auto lo = [](double v, int edge) { return static_cast<int64_t>(std::max(std::floor(v), double(edge))); };
-    const auto hi = [](double v, int edge) { return static_cast<int64_t>(std::min(std::ceil(v), double(edge))); };
+    const auto lo = [](double v, int edge) {
+        return static_cast<int64_t>(std::max(std::floor(v), double(edge)));
+    };
+    const auto hi = [](double v, int edge) {
+        return static_cast<int64_t>(std::min(std::ceil(v), double(edge)));
+    };
     const int64_t x0 = lo(minX, clip.left), x1 = hi(maxX, clip.right);
     const int64_t y0 = lo(minY, clip.top), y1 = hi(maxY, clip.bottom);
     if (x0 >= x1 || y0 >= y1) return 0;

@@ -220,7 +220,8 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
             // larger scale: tiles that far outside the view may still show.
             const double reachX = std::max(std::abs(entry.AxisX), std::abs(BltW - entry.AxisX));
             const double reachY = std::max(std::abs(entry.AxisY), std::abs(BltH - entry.AxisY));
-            const double r = std::max(std::fabs(pose.scaleX), std::fabs(pose.scaleY)) * std::hypot(reachX, reachY);
+            const double r =
+                std::max(std::fabs(pose.scaleX), std::fabs(pose.scaleY)) * std::hypot(reachX, reachY);
             const double growX = std::isfinite(r) ? std::min(r, bufferW) : bufferW;
             const double growY = std::isfinite(r) ? std::min(r, bufferH) : bufferH;
             runX.visibleLow -= growX, runX.visibleHigh += growX;
@@ -334,7 +335,8 @@ void DrawElements(FrameContext& ctx) {
                 animFrame = AdvanceAnimation(stage, element);
                 sprite = animFrame ? animFrame->SpriteIndex : -1;
                 // Interpolated offsets, scales and angles are drawn on the modern picture only.
-                if (animFrame) pose = PoseOf(stage.Actions[element.ActionIndex], element, ctx.picture != nullptr);
+                if (animFrame)
+                    pose = PoseOf(stage.Actions[element.ActionIndex], element, ctx.picture != nullptr);
             }
             if (sprite != -1 && element.SpriteIndex != -1 && ValidSprite(stage, sprite)) {
                 // Controller motion and sine offsets (a linked element swings with its parent).

@@ -340,7 +340,8 @@ void Parser::AnimationLine(const std::string& line) {
     float* const extra[] = {&f.ScaleX, &f.ScaleY, &f.Angle};
     for (int16_t n = 8; n <= 10; ++n) {
         std::string written;
-        if (Read(line, kAnyLineKey, written, n) && !written.empty()) Read(line, kAnyLineKey, *extra[n - 8], n);
+        if (Read(line, kAnyLineKey, written, n) && !written.empty())
+            Read(line, kAnyLineKey, *extra[n - 8], n);
     }
     f.Interpolate = m_interpolate;
     m_interpolate = 0;

@@ -140,8 +140,9 @@ TEST(ModernDemo, EverySpriteDecodesAndTheStageCoversTheModernFeatures) {
     EXPECT_TRUE(ownAxisLink);
 
     const std::string def = out.Read("stages/lanternpass.def");
-    for (const char* feature : {"localcoord = 1280,720", "mugenversion = 1.1", "trans = addalpha", "trans = add1",
-                                "type = parallax", "type = anim", "Interpolate Angle", ", 1.1, 1.1, 8"})
+    for (const char* feature :
+         {"localcoord = 1280,720", "mugenversion = 1.1", "trans = addalpha", "trans = add1",
+          "type = parallax", "type = anim", "Interpolate Angle", ", 1.1, 1.1, 8"})
         EXPECT_NE(def.find(feature), std::string::npos) << feature;
     std::regex named(R"((?:spriteno = |\r\n)(\d+), ?(\d+)(?:\r|, ))");
     int count = 0;

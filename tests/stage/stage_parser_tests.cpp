@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <vector>
+
 #include "tests/stage/stage_fixture.h"
 
 namespace qb {
@@ -189,23 +192,12 @@ TEST(StageParser, FrameScaleAngleAndInterpolateLines) {
     const auto& a = f.Stage().Actions;
     ASSERT_EQ(a.size(), 2u);
     ASSERT_EQ(a[0].Frames.size(), 4u);
-    struct Want {
-        float scaleX, scaleY, angle;
-        uint8_t interpolate;
-    } want[] = {
-        {2, -0.5f, 45, 0},
-        {3, 1, 0, kInterpolateOffset | kInterpolateAngle},
-        {1, 1, 90, kInterpolateScale | kInterpolateBlend},
-        {1, 1, 0, 0},
-    };
-    for (size_t i = 0; i < 4; ++i) {
-        const BgFrame& fr = a[0].Frames[i];
-        EXPECT_FLOAT_EQ(fr.ScaleX, want[i].scaleX) << i;
-        EXPECT_FLOAT_EQ(fr.ScaleY, want[i].scaleY) << i;
-        EXPECT_FLOAT_EQ(fr.Angle, want[i].angle) << i;
-        EXPECT_EQ(fr.Interpolate, want[i].interpolate) << i;
-    }
-    EXPECT_EQ(a[0].Frames[1].Trans, "as128d128");
+    std::vector<std::array<float, 4>> got;  // x scale, y scale, angle, interpolate bits
+    for (const BgFrame& fr : a[0].Frames) got.push_back({fr.ScaleX, fr.ScaleY, fr.Angle, float(fr.Interpolate)});
+    EXPECT_EQ(got, (std::vector<std::array<float, 4>>{{2, -0.5f, 45, 0},
+                                                       {3, 1, 0, kInterpolateOffset | kInterpolateAngle},
+                                                       {1, 1, 90, kInterpolateScale | kInterpolateBlend},
+                                                       {1, 1, 0, 0}}));
     EXPECT_EQ(a[1].Frames[0].Interpolate, 0);
     EXPECT_TRUE(f.Log().empty()) << f.Log();
 }
