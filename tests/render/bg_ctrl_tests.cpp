@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "render/draw_elements.h"
+#include "tests/render/render_fixture.h"
+#include "tests/support/fakes.h"
+
 #include <string>
 #include <vector>
 
@@ -138,6 +142,87 @@ TEST(BgCtrl, SineControllersSetTheSineAndEndThePositionLink) {
     EXPECT_FLOAT_EQ(f.Target().SinXPhase, 5);
     EXPECT_FLOAT_EQ(f.Target().SinYAmp, 2);
     EXPECT_FLOAT_EQ(f.Target().SinYPeriod, 30);
+}
+
+// The engines' versions read SinX/SinY differently: from 1.0 the third value is a time offset (the
+// sine runs on while the controller acts), and in 1.1 a sine controller keeps its clock through its
+// group's loop. "Enabled" is the documented name of "enable".
+TEST(BgCtrl, SineOffsetsGroupLoopsAndEnabledByEngineVersion) {
+    struct Case {
+        const char* name;
+        int32_t localW;
+        float mugenVersion;
+        uint8_t sffMajor, sffMinor;
+        float phaseOnFourthFrame;
+        std::vector<int> sineFrames;  // frames (1-based) on which the looping sine controller acted
+    };
+    const Case cases[] = {
+        {"classic", 320, 0, 0, 0, 5, {1, 5, 9}},
+        {"classic size, mugenversion 1.0", 320, 1.0f, 0, 0, 5, {1, 5, 9}},
+        {"modern, older", 400, 0, 0, 0, 5, {1, 5, 9}},
+        {"modern, 1.0", 400, 1.0f, 0, 0, 8, {1, 5, 9}},
+        {"sff 2.00", 320, 0, 2, 0, 8, {1, 5, 9}},
+        {"modern, 1.1", 400, 1.1f, 0, 0, 8, {1}},
+        {"sff 2.01", 320, 0, 2, 1, 8, {1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CtrlFixture f;
+        f.stage.LocalCoordW = c.localW;
+        f.stage.MugenVersion = c.mugenVersion;
+        f.stage.SffMajor = c.sffMajor;
+        f.stage.SffMinor = c.sffMinor;
+        BgCtrl& wave = f.Add("sinx", 0, 9);
+        wave.SinAmp = 10;
+        wave.SinPeriod = 60;
+        wave.SinPhase = 5;
+        wave.CtrlIds = {0};
+        wave.CtrlIdCount = 1;
+        f.Add("enabled", 0).Value = 0;
+        for (int frame = 1; frame <= 4; ++frame) RunBgCtrls(f.stage);
+        EXPECT_FLOAT_EQ(f.stage.Elements[0].SinXPhase, c.phaseOnFourthFrame);
+        EXPECT_EQ(f.Target().Enabled, 0);
+
+        CtrlFixture g;
+        g.stage.LocalCoordW = c.localW;
+        g.stage.MugenVersion = c.mugenVersion;
+        g.stage.SffMajor = c.sffMajor;
+        g.stage.SffMinor = c.sffMinor;
+        g.stage.CtrlDefs[0].LoopTime = 3;
+        g.Add("siny", 0).SinAmp = 4;
+        std::vector<int> acted;
+        for (int frame = 1; frame <= 12; ++frame) {
+            g.Target().SinYAmp = 0;
+            RunBgCtrls(g.stage);
+            if (g.Target().SinYAmp != 0) acted.push_back(frame);
+        }
+        EXPECT_EQ(acted, c.sineFrames);
+    }
+}
+
+// Visible = 0 hides an element and its animation runs on; Enabled = 0 also stops it.
+TEST(BgCtrl, HiddenElementsAnimateAndDisabledOnesStandStill) {
+    for (const char* type : {"visible", "enabled"}) {
+        SCOPED_TRACE(type);
+        test::TinyStage t(2, 1);
+        test::FakeKeys keys;
+        test::FakeClock clock;
+        const int16_t r = t.AddSprite({"R"}), g = t.AddSprite({"G"});
+        t.AddAnim(t.AddAction({{r, 1, "", ""}, {g, 1, "", ""}}));
+        BgCtrlDef group;
+        group.CtrlIds = {0};
+        group.CtrlIdCount = 1;
+        BgCtrl off;
+        off.Type = type;
+        off.EndTime = 100;
+        group.Ctrls.push_back(off);
+        t.stage.CtrlDefs.push_back(group);
+        t.frame.LayerPass = 0;
+        FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock};
+        for (int i = 0; i < 2; ++i) DrawElements(ctx);  // the second update shows frame 2
+        EXPECT_EQ(t.Dump(), (std::vector<std::string>{"KK"}));
+        EXPECT_EQ(t.stage.Elements[0].FrameIndex, std::string(type) == "visible" ? 1 : 0);
+    }
 }
 
 TEST(BgCtrl, OwnTargetsOverrideTheGroupsAndMissingIdsAreSkipped) {
