@@ -42,19 +42,18 @@ struct ModernText {
         DrawElements(ctx);
     }
     bool Lit(int x, int y) { return picture.Row(y)[x] != 0xFF000000u; }
-    // Columns 0..23 of row 1 ('#' drawn, '.' not).
+    // Columns 0..23 of row 1, and rows 0..11 with anything drawn on them ('#' drawn, '.' not).
     std::string Columns() {
         std::string out;
         for (int x = 0; x < 24; ++x) out += Lit(x, 1) ? '#' : '.';
         return out;
     }
-    // Rows 0..11: '#' when anything on the row was drawn.
     std::string Rows() {
         std::string out;
         for (int y = 0; y < 12; ++y) {
-            bool any = false;
-            for (int x = 0; x < picture.Width && !any; ++x) any = Lit(x, y);
-            out += any ? '#' : '.';
+            int x = 0;
+            while (x < picture.Width && !Lit(x, y)) ++x;
+            out += x < picture.Width ? '#' : '.';
         }
         return out;
     }
@@ -73,7 +72,6 @@ TEST(ModernWindows, KindsCornersValuesAndWindowDelta) {
         {"maskwindow: stage origin, right edge excluded", "maskwindow = -26,0,-22,64", 0,
          "......####.............."},
         {"three values: no window", "window = 6,0,9", 0, "..################......"},
-        {"maskwindow with two values: no window", "maskwindow = -26,0", 0, "..################......"},
         {"inverted corners", "window = 9,63,6,0", 0, "......####.............."},
         {"the last line wins: maskwindow", "window = 0,0,63,63\r\nmaskwindow = -26,0,-22,64", 0,
          "......####.............."},
@@ -81,7 +79,6 @@ TEST(ModernWindows, KindsCornersValuesAndWindowDelta) {
          "..........####.........."},
         {"windowdelta moves against the camera", "window = 6,0,9,63\r\nwindowdelta = 0.5,0", 4,
          "....####................"},
-        {"windowdelta 0 stays", "window = 6,0,9,63\r\nwindowdelta = 0,0", 4, "......####.............."},
         {"a window below the element hides it", "window = 0,10,63,20", 0, "........................"},
     };
     for (const Case& c : cases) {
@@ -110,7 +107,6 @@ TEST(ModernTiles, CountsSpacingByVersionAnimSpacingAndFloors) {
     };
     const Case cases[] = {
         {"three tiles exactly", "", "tile = 3,0\r\ntilespacing = 2,0", "..####..####..####......", ".###........"},
-        {"tile 0: one copy", "", "tile = 0,0\r\ntilespacing = 2,2", "..####..................", ".###........"},
         {"one-value spacing, 1.0: no y spacing", "mugenversion = 1.0", "tile = 0,2\r\ntilespacing = 2",
          "..####..................", ".######....."},
         {"one-value spacing, older: y copies x", "", "tile = 0,2\r\ntilespacing = 2", "..####..................",

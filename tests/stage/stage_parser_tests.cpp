@@ -146,7 +146,6 @@ TEST(StageParser, TypeLettersVelocityAndWindowLines) {
         {"type = normal\r\nactionno = 1", "anim", "normal", 0, 0, 0, 0},
         {"actionno = 1\r\nspriteno = 0,0", "normal", "", 0, 0, 0, 0},
         {"velocity = 3", "normal", "", 3, 0, 0, 0},  // one value sets x only
-        {"velocity = 3, -2", "normal", "", 3, -2, 0, 0},
         {"window = 1,2,3", "normal", "", 0, 0, 1, 3},
         {"window = 1,2,3,4\r\nmaskwindow = 5,6,7,8", "normal", "", 0, 0, 2, 4},
         {"maskwindow = 5,6,7,8\r\nwindow = 1,2", "normal", "", 0, 0, 1, 2},
