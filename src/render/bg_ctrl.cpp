@@ -1,12 +1,40 @@
 #include "render/bg_ctrl.h"
 
+#include <cmath>
+
+#include "stage/stage_version.h"
+
 namespace qb {
 
 namespace {
 
 constexpr float kNotGiven = 999999.0f;
 
-void Apply(StageModel& stage, const BgCtrl& ctrl, BgElement& element) {
+// What the stage's engine makes of the controllers.
+struct CtrlRules {
+    // SinX/SinY's third value is a time offset: the sine runs on from it while the controller acts
+    // (older stages restart the element's sine at that value on every active frame).
+    bool sineTimeOffset = false;
+    // SinX/SinY keep their own clock through their group's loop.
+    bool sineIgnoresGroupLoop = false;
+};
+
+bool IsSine(const std::string& type) {
+    return type == "sinx" || type == "siny";
+}
+
+// The element's sine counter for a SinX/SinY controller: older stages take the value as it stands;
+// 1.0 stages count it on by the ticks the controller has been acting, within one cycle.
+float SinePhase(const BgCtrl& ctrl, const CtrlRules& rules) {
+    if (!rules.sineTimeOffset) return ctrl.SinPhase;
+    const double cycle = 2.0 * ctrl.SinPeriod;
+    double phase = static_cast<double>(ctrl.SinPhase) + (static_cast<double>(ctrl.Time) - ctrl.StartTime);
+    if (cycle > 0) phase = std::fmod(phase, cycle);
+    if (phase < 0) phase += cycle > 0 ? cycle : 0;
+    return static_cast<float>(phase);
+}
+
+void Apply(StageModel& stage, const BgCtrl& ctrl, const CtrlRules& rules, BgElement& element) {
     const std::string& type = ctrl.Type;
     if (type == "posset") {
         if (ctrl.X != kNotGiven) element.CtrlOffX = ctrl.X;
@@ -20,7 +48,8 @@ void Apply(StageModel& stage, const BgCtrl& ctrl, BgElement& element) {
     } else if (type == "veladd") {
         if (ctrl.X != kNotGiven) element.CtrlVelX += ctrl.X;
         if (ctrl.Y != kNotGiven) element.CtrlVelY += ctrl.Y;
-    } else if (type == "enable") {
+    } else if (type == "enable" || type == "enabled") {
+        // The engine's documentation names it "Enabled"; stages write both.
         element.Enabled = static_cast<uint8_t>(ctrl.Value & 0xFF);
     } else if (type == "visible") {
         element.Visible = static_cast<uint8_t>(ctrl.Value & 0xFF);
@@ -36,12 +65,12 @@ void Apply(StageModel& stage, const BgCtrl& ctrl, BgElement& element) {
         element.PositionLink = 0;
         element.SinXAmp = ctrl.SinAmp;
         element.SinXPeriod = ctrl.SinPeriod;
-        element.SinXPhase = ctrl.SinPhase;
+        element.SinXPhase = SinePhase(ctrl, rules);
     } else if (type == "siny") {
         element.PositionLink = 0;
         element.SinYAmp = ctrl.SinAmp;
         element.SinYPeriod = ctrl.SinPeriod;
-        element.SinYPhase = ctrl.SinPhase;
+        element.SinYPhase = SinePhase(ctrl, rules);
     }
 }
 
@@ -49,6 +78,11 @@ void Apply(StageModel& stage, const BgCtrl& ctrl, BgElement& element) {
 
 void RunBgCtrls(StageModel& stage) {
     const int elementCount = static_cast<int>(stage.Elements.size());
+    CtrlRules rules;
+    if (IsModernStageModel(stage)) {
+        rules.sineTimeOffset = IsEngine10Stage(stage);
+        rules.sineIgnoresGroupLoop = IsEngine11Stage(stage);
+    }
     for (BgCtrlDef& group : stage.CtrlDefs) {
         for (BgCtrl& ctrl : group.Ctrls) {
             const std::vector<int32_t>& targets = ctrl.CtrlIdCount >= 1 ? ctrl.CtrlIds : group.CtrlIds;
@@ -59,12 +93,12 @@ void RunBgCtrls(StageModel& stage) {
                 for (int t = 0; t < targetCount; ++t) {
                     int32_t index = targets[t];
                     if (index < 0 || index >= elementCount) continue;
-                    Apply(stage, ctrl, stage.Elements[index]);
+                    Apply(stage, ctrl, rules, stage.Elements[index]);
                 }
             }
             ctrl.Time += 1;
             if (ctrl.Time == ctrl.LoopTime) ctrl.Time = 0;
-            if (group.Time == group.LoopTime) ctrl.Time = 0;
+            if (group.Time == group.LoopTime && !(rules.sineIgnoresGroupLoop && IsSine(ctrl.Type))) ctrl.Time = 0;
         }
         if (group.Time == group.LoopTime)
             group.Time = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "platform/gfx.h"
 #include "render/anim_pose.h"
@@ -146,6 +147,37 @@ void FollowCamera(BgElement& element, const CameraState& camera) {
     }
 }
 
+struct PixelWindow {
+    int32_t x = 0, y = 0, w = 0, h = 0;
+};
+
+// A modern element's window in picture pixels. "window" counts from the view's top-left corner and
+// includes its right and bottom edges; "maskwindow" counts from the stage origin (the top centre of
+// the view) and excludes them. Corners written the wrong way round are put in order. windowdelta
+// moves the window against the camera as delta moves an element.
+PixelWindow ModernWindow(const BgElement& element, const CameraState& camera, int pictureWidth, int scale) {
+    double x1 = std::min(element.WindowX1, element.WindowX2), x2 = std::max(element.WindowX1, element.WindowX2);
+    double y1 = std::min(element.WindowY1, element.WindowY2), y2 = std::max(element.WindowY1, element.WindowY2);
+    double originX = 0;
+    if (element.WindowKind == 2) {
+        originX = pictureWidth / 2.0 / scale;
+    } else {
+        x2 += 1;
+        y2 += 1;
+    }
+    // The camera in stage units, as the elements see it (CameraX is the negative of the camera's x).
+    const double cameraX = static_cast<double>(camera.CamOffsetX) - camera.CameraX;
+    const double cameraY = camera.CameraY;
+    const double shiftX = originX - cameraX * element.WindowDeltaX;
+    const double shiftY = -cameraY * element.WindowDeltaY;
+    PixelWindow w;
+    w.x = text::RoundClampPixel((x1 + shiftX) * scale);
+    w.y = text::RoundClampPixel((y1 + shiftY) * scale);
+    w.w = text::RoundClampPixel((x2 + shiftX) * scale) - w.x;
+    w.h = text::RoundClampPixel((y2 + shiftY) * scale) - w.y;
+    return w;
+}
+
 // Draws the element's sprite once or as tiles at the worked-out corner (x, y).
 // Tile spacing and windows are in stage units, `scale` pixels each on the modern picture.
 void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffer, Picture32* picture,
@@ -169,6 +201,11 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     int32_t BltW = entry.Width;
     int32_t BltH = entry.Height;
     if (element.TileX == 0 && element.TileY == 0) {
+        if (element.HasWindow == 1 && picture) {
+            const PixelWindow w = ModernWindow(element, camera, picture->Width, scale);
+            blit(w.x, w.y, w.w, w.h, w.x - x, w.y - y);
+            return;
+        }
         if (element.HasWindow == 1) {
             const double x1 = static_cast<double>(element.WindowX1) * scale;
             const double y1 = static_cast<double>(element.WindowY1) * scale;
@@ -246,6 +283,8 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
         runX.nearEdge = -kFar;
         runX.farEdge = kFar;
         runY.size = extent.rows;
+        // The engines never repeat a floor downwards.
+        if (picture) runY.count = 0;
     }
 
     int32_t xs[kMaxTilesPerAxis];
@@ -322,6 +361,15 @@ void DrawElements(FrameContext& ctx) {
 
     const int count = static_cast<int>(stage.Elements.size());
     frame.Drawn.resize(stage.Elements.size());
+    // Modern stages: the sine offsets each element used in this pass. An element's sine moves on
+    // right after it is drawn, so a linked element reading its root's offsets then would run one
+    // update ahead of the root; it takes what the root used instead.
+    std::vector<ElementMotion> sineUsed;
+    std::vector<uint8_t> sineSet;
+    if (ctx.picture) {
+        sineUsed.assign(stage.Elements.size(), ElementMotion{});
+        sineSet.assign(stage.Elements.size(), 0);
+    }
     for (int i = 0; i < count; ++i) {
         BgElement& element = stage.Elements[i];
         bool handled = !(frontPass ? element.LayerNo == 0 : element.LayerNo > 0) && element.Enabled != 0;
@@ -343,22 +391,32 @@ void DrawElements(FrameContext& ctx) {
                 element.CtrlOffX += element.CtrlVelX;
                 element.CtrlOffY += element.CtrlVelY;
                 const BgElement* sineSource = &element;
-                if (element.PositionLink != 0 && element.LinkParent >= 0 && element.LinkParent < count)
-                    sineSource = &stage.Elements[element.LinkParent];
-                const ElementMotion motion{static_cast<double>(element.CtrlOffX) + sineSource->SinOffX,
-                                           static_cast<double>(sineSource->SinOffY) + element.CtrlOffY};
+                const bool linked =
+                    element.PositionLink != 0 && element.LinkParent >= 0 && element.LinkParent < count;
+                if (linked) sineSource = &stage.Elements[element.LinkParent];
+                double sineX = sineSource->SinOffX, sineY = sineSource->SinOffY;
+                if (ctx.picture) {
+                    if (linked && sineSet[element.LinkParent]) {
+                        sineX = sineUsed[element.LinkParent].x;
+                        sineY = sineUsed[element.LinkParent].y;
+                    }
+                    sineUsed[i] = ElementMotion{sineX, sineY};
+                    sineSet[i] = 1;
+                }
+                const ElementMotion motion{static_cast<double>(element.CtrlOffX) + sineX,
+                                           sineY + element.CtrlOffY};
                 int32_t x, y;
                 if (place.scale == 1 && !place.fractional) {
                     // Whole units, rounded as the classic pass rounds them.
                     BaseCorner(stage, element, pose, sprite, x, y);
-                    x = text::RoundClampPixel(static_cast<double>(element.CtrlOffX) + sineSource->SinOffX + x +
+                    x = text::RoundClampPixel(static_cast<double>(element.CtrlOffX) + sineX + x +
                                               place.centreUnits);
-                    y = text::RoundClampPixel(static_cast<double>(sineSource->SinOffY) + y + element.CtrlOffY);
+                    y = text::RoundClampPixel(sineY + y + element.CtrlOffY);
                 } else {
                     PlaceInPixels(stage, element, pose, sprite, motion, place, x, y);
                 }
                 if (stage.ZOffsetLink > 0 && stage.ZOffsetLink == i)
-                    frame.LinkOffsetY = text::RoundWrapInt16(sineSource->SinOffY);
+                    frame.LinkOffsetY = text::RoundWrapInt16(sineY);
 
                 frame.Drawn[i] = DrawnElement{sprite, x, y};
                 if (element.Visible != 0 && (backBuffer || ctx.picture))

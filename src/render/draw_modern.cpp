@@ -8,6 +8,7 @@
 #include "render/anim_pose.h"
 #include "render/blit_sprite.h"
 #include "render/compose32.h"
+#include "stage/stage_version.h"
 
 namespace qb {
 
@@ -83,7 +84,8 @@ int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgEl
 }  // namespace
 
 bool IsModernStage(const StageModel& stage) {
-    return stage.SffMajor >= 2 || stage.LocalCoordW != 320 || stage.LocalCoordH != 240 || stage.Hires != 0;
+    // The load decides the element rules by the same test.
+    return IsModernStageModel(stage);
 }
 
 ModernPlacement ModernPlacementFor(const StageModel& stage) {

@@ -23,7 +23,7 @@ enum class ProblemKind : uint8_t {
     ReaderError,           // a value the definition reader could not convert
     NegativeTileX,         // "TileX < 0": the element's tile count read as 1
     NegativeTileY,         // "TileY < 0"
-    WindowDelta,           // windowdelta is read but not drawn
+    WindowDelta,           // windowdelta is read but not drawn (classic stages; modern ones draw it)
     ParseRemark,           // what the parse left out (too many sections, a controller without a group)
     UnreadableSpriteFile,  // the sprite file is there but is not one (`text`: why, when known)
     DamagedSprite,         // one sprite of a version 2 file cannot be decoded (`text`: "g,i in file: why")

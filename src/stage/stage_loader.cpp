@@ -12,6 +12,7 @@
 #include "platform/sff2_file.h"
 #include "platform/sff_file.h"
 #include "stage/sff2_stage_sprites.h"
+#include "stage/stage_version.h"
 #include "platform/text_util.h"
 
 namespace qb {
@@ -187,7 +188,26 @@ bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& pr
     result.files.push_back(resolved);
     result.stamps.push_back(bytes ? StampOfBytes(*bytes, resolved) : StampOf(resolved));
     stage.SpriteFile = resolved;
+    // The parse could not know the sprite file's version: modern stages draw windowdelta, so the
+    // remark that it is not drawn is taken back for them.
+    if (IsModernStageModel(stage)) DropWindowDeltaRemarks(result);
     return true;
+}
+
+void DropWindowDeltaRemarks(LoadResult& result) {
+    const std::vector<Problem>& records = result.log.Records();
+    // keptBefore[i]: how many records before record i stay (message boxes count their place so).
+    std::vector<size_t> keptBefore(records.size() + 1, 0);
+    std::vector<Problem> kept;
+    for (size_t i = 0; i < records.size(); ++i) {
+        keptBefore[i] = kept.size();
+        if (records[i].kind != ProblemKind::WindowDelta) kept.push_back(records[i]);
+    }
+    keptBefore[records.size()] = kept.size();
+    if (kept.size() == records.size()) return;
+    for (LoadBox& box : result.boxes) box.logIndex = keptBefore[std::min(box.logIndex, records.size())];
+    result.log.Clear();
+    result.log.AddAll(kept);
 }
 
 int16_t CameraStartOffset(float startX) {
@@ -206,14 +226,44 @@ int16_t CameraStartOffset(float startX) {
     return static_cast<int16_t>(std::clamp<int64_t>(offset, -32768, 32767));
 }
 
+namespace {
+
+// The rules of the 1.0 and 1.1 engines for what the classic parse read its own way.
+void ApplyModernElementRules(StageModel& stage) {
+    const bool engine10 = IsEngine10Stage(stage);
+    for (BgElement& e : stage.Elements) {
+        // Spacing as written: one value sets no y spacing from 1.0 on (older stages copy x), and an
+        // "anim" element without spacing on an axis is not tiled along it (its step is the spacing).
+        e.TileSpacingX = e.TileSpacingWrittenX;
+        e.TileSpacingY = e.TileSpacingOneValue ? (engine10 ? 0 : e.TileSpacingWrittenX) : e.TileSpacingWrittenY;
+        // A window needs all four values; with fewer the element is drawn whole.
+        if (e.WindowValues < 4) e.HasWindow = 0;
+    }
+}
+
+}  // namespace
+
 int16_t PlaceElements(StageModel& stage, float& minPosY) {
     if (stage.BoundHigh > 0) stage.BoundHigh = 0;
     const int16_t camOffsetX = CameraStartOffset(stage.StartX);
     const double camOffset = camOffsetX;
+    const bool modern = IsModernStageModel(stage);
+    if (modern) ApplyModernElementRules(stage);
     int parent = -1;
+    // Modern stages link to the root: the nearest earlier element without positionlink, placed or not.
+    int root = -1;
     bool zLinkResolved = false;
     for (size_t i = 0; i < stage.Elements.size(); ++i) {
         BgElement& e = stage.Elements[i];
+        if (modern) {
+            // A linked element with no root before it is placed on its own and roots what follows.
+            if (e.PositionLink == 0 || root < 0) {
+                root = static_cast<int>(i);
+                parent = -1;
+            } else {
+                parent = root;
+            }
+        }
         const bool anim = e.Type == "anim";
         // An animation that does not exist gives nothing to draw: the element is never placed.
         if (anim && !HasAction(stage, e)) continue;

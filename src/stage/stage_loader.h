@@ -24,6 +24,10 @@ std::string SpriteFileBesideDef(const std::string& spriteFile, const std::string
 // decodes the pictures. Adds the file and its stamp to the result. False when it is missing.
 bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& progress);
 
+// Takes the "windowdelta is not drawn" remarks out of a load's log (modern stages draw it); message
+// boxes keep their place among the remaining records.
+void DropWindowDeltaRemarks(LoadResult& result);
+
 // Fills the sprite table's index from a sprite file's bytes: one entry per sub-header the file really
 // holds (plus one spare), group, image, and linked copies. Answers the number of sub-headers read.
 int16_t IndexSpriteFile(std::string_view bytes, SpriteTable& table, Progress* progress);
@@ -36,7 +40,8 @@ bool IsStage(const std::string& stage);
 
 // The camera's horizontal start offset for a stage's startx.
 int16_t CameraStartOffset(float startX);
-// Camera start, element placement and the BoundHigh correction. `minPosY` is the smallest element y
+// Camera start, element placement and the BoundHigh correction. Modern stages (known once the sprite
+// file is read) also get their own tile spacing, window and position-link rules here. `minPosY` is the smallest element y
 // placed so far. Answers the camera's horizontal start offset (CamOffsetX).
 int16_t PlaceElements(StageModel& stage, float& minPosY);
 // Turns controller ids into element indices and "anim" controller values into animation indices.

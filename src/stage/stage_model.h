@@ -89,6 +89,9 @@ struct BgElement {
     float WindowDeltaX = 0, WindowDeltaY = 0;
     // "tilespacing" gave one value only (1.0+ stages then set no y spacing).
     uint8_t TileSpacingOneValue = 0;
+    // "tilespacing" as its last line wrote it (0 where a value is missing), before the classic
+    // rules for "anim" elements replace it: modern stages take their spacing from these.
+    int32_t TileSpacingWrittenX = 0, TileSpacingWrittenY = 0;
     // "type" as written (trimmed, lower-cased): the type itself is decided from it.
     std::string TypeWritten;
 };

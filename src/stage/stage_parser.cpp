@@ -25,6 +25,18 @@ bool Contains(std::string_view hay, std::string_view needle) {
     return hay.find(needle) != npos;
 }
 
+// An element type as the engine decides it: by its first letter. Other letters keep the text as
+// written (such an element is not drawn).
+std::string TypeFromFirstLetter(const std::string& written) {
+    switch (written.empty() ? '\0' : written[0]) {
+        case 'n': return "normal";
+        case 'a': return "anim";
+        case 'p': return "parallax";
+        case 'd': return "dummy";
+        default: return written;
+    }
+}
+
 // A section's name: the text after the header's first blank up to the "]", or "No name".
 std::string SectionTitle(std::string_view line) {
     std::string_view trimmed = text::Trim(line);
@@ -79,6 +91,14 @@ private:
     int32_t ElementKeyLine(size_t index, const std::string& key) const;
     void ModernStageKeys(const std::string& line);
     void ModernElementKeys(const std::string& line, BgElement& e);
+    void WindowKey(const std::string& line, std::string_view key, uint8_t kind, BgElement& e);
+    // Keys of the current element that later rules ask about (bits of kSaw*).
+    void MarkElementKey(uint8_t bit) {
+        if (m_element >= 0 && static_cast<size_t>(m_element) < m_keysSeen.size())
+            m_keysSeen[static_cast<size_t>(m_element)] |= bit;
+    }
+    static constexpr uint8_t kSawSpriteNo = 1, kSawActionNo = 2, kSawTileSpacing = 4;
+    std::vector<uint8_t> m_keysSeen;  // per element
 
     StageContext& m_ctx;
     StageModel& m_stage;
@@ -127,6 +147,8 @@ void Parser::Headers(const std::string& line, const std::string& upper) {
             m_inElement = true;
             ++m_element;
             m_stage.Elements.resize(static_cast<size_t>(m_element) + 1);
+            m_keysSeen.resize(static_cast<size_t>(m_element) + 1);
+            m_keysSeen.back() = 0;
             if (m_source) {
                 m_source->Elements.resize(static_cast<size_t>(m_element) + 1);
                 const int32_t at = CurrentLine();
@@ -223,10 +245,10 @@ void Parser::Headers(const std::string& line, const std::string& upper) {
 void Parser::ElementKeys(const std::string& line) {
     BgElement& e = m_stage.Elements[static_cast<size_t>(m_element)];
     if (e.Type.empty() && Read(line, "type", e.Type)) {
-        const std::string& t = e.Type;
-        if (t == "ani") e.Type = "anim";
-        if (t == "paral" || t == "paralax") e.Type = "parallax";
-        if (t == "norm" || t == "nomal") e.Type = "normal";
+        // The engine goes by the first letter only: real stages write "nomal", "amin", "paralax"
+        // and "p". "null" keeps its own meaning (below).
+        e.TypeWritten = e.Type;
+        if (e.Type != "null") e.Type = TypeFromFirstLetter(e.Type);
         if (e.Type == "anim") e.TileSpacingX = e.TileSpacingY = 1;
         if (e.Type == "null" && m_element > 0) {
             // A "null" element after the first is dropped; the rest of its section reads as stage keys.
@@ -248,11 +270,11 @@ void Parser::ElementKeys(const std::string& line) {
         e.MaskKey = e.Mask;
         if (e.Type == "dummy") e.Mask = 0;
     }
-    Read(line, "spriteno", e.SpriteGroup, 1);
+    if (Read(line, "spriteno", e.SpriteGroup, 1)) MarkElementKey(kSawSpriteNo);
     Read(line, "spriteno", e.SpriteImage, 2);
     Read(line, "start", e.StartX, 1);
     Read(line, "start", e.StartY, 2);
-    Read(line, "actionno", e.ActionIndex, 1);
+    if (Read(line, "actionno", e.ActionIndex, 1)) MarkElementKey(kSawActionNo);
     Read(line, "delta", e.DeltaX, 1);
     Read(line, "delta", e.DeltaY, 2);
     Read(line, "velocity", e.VelocityX, 1);
@@ -270,20 +292,20 @@ void Parser::ElementKeys(const std::string& line) {
         Read(line, "sin.y", e.SinYPeriod, 2);
         Read(line, "sin.y", e.SinYPhase, 3);
     }
-    if (Read(line, "window", e.WindowX1, 1)) {
-        Read(line, "window", e.WindowY1, 2);
-        Read(line, "window", e.WindowX2, 3);
-        Read(line, "window", e.WindowY2, 4);
-        e.HasWindow = 1;
-    }
+    WindowKey(line, "window", 1, e);
+    WindowKey(line, "maskwindow", 2, e);
     if (Read(line, "windowdelta", e.WindowDeltaX, 1)) {
         Read(line, "windowdelta", e.WindowDeltaY, 2);
         Report(ProblemKind::WindowDelta, CurrentLine());
     }
     Read(line, "positionlink", e.PositionLink);
     if (Read(line, "tilespacing", e.TileSpacingX, 1)) {
-        if (!Read(line, "tilespacing", e.TileSpacingY, 2) || e.Type == "anim")
-            e.TileSpacingY = e.TileSpacingX;
+        MarkElementKey(kSawTileSpacing);
+        const bool second = Read(line, "tilespacing", e.TileSpacingY, 2);
+        e.TileSpacingOneValue = second ? 0 : 1;
+        e.TileSpacingWrittenX = e.TileSpacingX;
+        e.TileSpacingWrittenY = second ? e.TileSpacingY : 0;
+        if (!second || e.Type == "anim") e.TileSpacingY = e.TileSpacingX;
     }
     Read(line, "layerno", e.LayerNo);
     if (Read(line, "xscale", e.XScaleTop, 1)) Read(line, "xscale", e.XScaleBottom, 2);
@@ -294,6 +316,19 @@ void Parser::ElementKeys(const std::string& line) {
     Read(line, "yscalestart", e.YScaleStart);
     Read(line, "yscaledelta", e.YScaleDelta);
     ModernElementKeys(line, e);
+}
+
+// "window" (kind 1) and "maskwindow" (kind 2) share the element's window: the line written last
+// wins. The classic drawing uses whatever values the line gave; the modern one needs all four.
+void Parser::WindowKey(const std::string& line, std::string_view key, uint8_t kind, BgElement& e) {
+    if (!Read(line, key, e.WindowX1, 1)) return;
+    uint8_t values = 1;
+    if (Read(line, key, e.WindowY1, 2)) ++values;
+    if (Read(line, key, e.WindowX2, 3)) ++values;
+    if (Read(line, key, e.WindowY2, 4)) ++values;
+    e.HasWindow = 1;
+    e.WindowKind = kind;
+    e.WindowValues = values;
 }
 
 void Parser::ModernElementKeys(const std::string& line, BgElement& e) {
@@ -525,6 +560,13 @@ void Parser::Finish(const std::string& defPath) {
 
     for (size_t i = 0; i < s.Elements.size(); ++i) {
         BgElement& e = s.Elements[i];
+        // An element that names an animation and no sprite is an animation whatever its type says
+        // (the engine reads such "normal" elements so).
+        const uint8_t seen = i < m_keysSeen.size() ? m_keysSeen[i] : 0;
+        if ((e.Type.empty() || e.Type == "normal") && (seen & kSawActionNo) && !(seen & kSawSpriteNo)) {
+            e.Type = "anim";
+            if (!(seen & kSawTileSpacing)) e.TileSpacingX = e.TileSpacingY = 1;
+        }
         if (e.Type.empty()) e.Type = "normal";
         if (e.Type == "anim") e.Mask = 1;
         e.SpriteIndex = -1;

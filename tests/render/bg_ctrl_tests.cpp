@@ -140,6 +140,60 @@ TEST(BgCtrl, SineControllersSetTheSineAndEndThePositionLink) {
     EXPECT_FLOAT_EQ(f.Target().SinYPeriod, 30);
 }
 
+// The engines' versions read SinX/SinY differently: from 1.0 the third value is a time offset (the
+// sine runs on while the controller acts), and in 1.1 a sine controller keeps its clock through its
+// group's loop. "Enabled" is the documented name of "enable".
+TEST(BgCtrl, SineOffsetsGroupLoopsAndEnabledByEngineVersion) {
+    struct Case {
+        const char* name;
+        int32_t localW;
+        float mugenVersion;
+        uint8_t sffMajor, sffMinor;
+        float phaseOnFourthFrame;
+        std::vector<int> sineFrames;  // frames (1-based) on which the looping sine controller acted
+    };
+    const Case cases[] = {
+        {"classic", 320, 0, 0, 0, 5, {1, 5, 9}},
+        {"classic size, mugenversion 1.0", 320, 1.0f, 0, 0, 5, {1, 5, 9}},
+        {"modern, older", 400, 0, 0, 0, 5, {1, 5, 9}},
+        {"modern, 1.0", 400, 1.0f, 0, 0, 8, {1, 5, 9}},
+        {"sff 2.00", 320, 0, 2, 0, 8, {1, 5, 9}},
+        {"modern, 1.1", 400, 1.1f, 0, 0, 8, {1}},
+        {"sff 2.01", 320, 0, 2, 1, 8, {1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CtrlFixture f, g;
+        for (StageModel* s : {&f.stage, &g.stage}) {
+            s->LocalCoordW = c.localW;
+            s->MugenVersion = c.mugenVersion;
+            s->SffMajor = c.sffMajor;
+            s->SffMinor = c.sffMinor;
+        }
+        // Acting on frames 0..9 on element 0, from the offset 5.
+        BgCtrl& wave = f.Add("sinx", 0, 9);
+        wave.SinAmp = 10;
+        wave.SinPeriod = 60;
+        wave.SinPhase = 5;
+        wave.CtrlIds = {0};
+        wave.CtrlIdCount = 1;
+        f.Add("enabled", 0).Value = 0;
+        for (int frame = 1; frame <= 4; ++frame) RunBgCtrls(f.stage);
+        EXPECT_FLOAT_EQ(f.stage.Elements[0].SinXPhase, c.phaseOnFourthFrame);
+        EXPECT_EQ(f.Target().Enabled, 0);
+
+        g.stage.CtrlDefs[0].LoopTime = 3;
+        g.Add("siny", 0).SinAmp = 4;
+        std::vector<int> acted;
+        for (int frame = 1; frame <= 12; ++frame) {
+            g.Target().SinYAmp = 0;
+            RunBgCtrls(g.stage);
+            if (g.Target().SinYAmp != 0) acted.push_back(frame);
+        }
+        EXPECT_EQ(acted, c.sineFrames);
+    }
+}
+
 TEST(BgCtrl, OwnTargetsOverrideTheGroupsAndMissingIdsAreSkipped) {
     CtrlFixture f;
     BgCtrl& own = f.Add("posadd", 0);

@@ -74,6 +74,37 @@ TEST(StageLoader, PlacementWithAxisDeltaAndPositionLink) {
     }
 }
 
+// a, then x linked to it, then b (not linked; its sprite is missing, so it is never placed), then
+// the linked c. Modern stages link c to its root b, the nearest element before it without
+// positionlink; classic ones keep the parent remembered from x. Either way c's own delta and velocity
+// give way to its parent's.
+TEST(StageLoader, PositionLinkRootsOnClassicAndModernStages) {
+    struct Case {
+        const char* name;
+        const char* info;
+        int16_t parent;
+        float deltaX, velocityX;
+    };
+    const Case cases[] = {
+        {"classic", "", 0, 0.5f, 1},
+        {"modern", "[StageInfo]\r\nlocalcoord = 400,300\r\n", 2, 0.25f, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StageFixture f;
+        ASSERT_TRUE(f.LoadText(std::string(c.info) +
+                               "[BG a]\r\nspriteno = 0,0\r\nstart = 10, 0\r\ndelta = .5, 1\r\nvelocity = 1, 0\r\n"
+                               "[BG x]\r\nspriteno = 0,0\r\npositionlink = 1\r\n"
+                               "[BG b]\r\nspriteno = 9,9\r\ndelta = .25, 1\r\n"
+                               "[BG c]\r\nspriteno = 0,0\r\ndelta = 2, 2\r\nvelocity = 5, 5\r\npositionlink = 1\r\n"));
+        EXPECT_EQ(f.Stage().Elements[1].LinkParent, 0);
+        const BgElement& linked = f.Stage().Elements[3];
+        EXPECT_EQ(linked.LinkParent, c.parent);
+        EXPECT_FLOAT_EQ(linked.DeltaX, c.deltaX);
+        EXPECT_FLOAT_EQ(linked.VelocityX, c.velocityX);
+    }
+}
+
 TEST(StageLoader, PositionLinkOnFirstElementPlacesItAlone) {
     StageFixture f;
     ASSERT_TRUE(f.LoadText("[BG a]\r\nspriteno = 0,0\r\nstart = 4, 5\r\npositionlink = 1\r\n"));

@@ -130,6 +130,46 @@ TEST(StageParser, ElementKeys) {
     EXPECT_EQ(y.PositionLink, 1);
 }
 
+// The 1.0 and 1.1 engines' reading of element keys. Each case is the second element of a stage.
+TEST(StageParser, TypeLettersVelocityAndWindowLines) {
+    struct Case {
+        const char* keys;
+        const char* type;
+        const char* written;
+        float velocityX, velocityY;
+        uint8_t windowKind, windowValues;
+    };
+    const Case cases[] = {
+        {"type = nomal", "normal", "nomal", 0, 0, 0, 0},
+        {"type = Amin\r\nactionno = 1", "anim", "amin", 0, 0, 0, 0},
+        {"type = p", "parallax", "p", 0, 0, 0, 0},
+        {"type = Dumb", "dummy", "dumb", 0, 0, 0, 0},
+        {"type = xyz", "xyz", "xyz", 0, 0, 0, 0},
+        {"actionno = 1", "anim", "", 0, 0, 0, 0},  // an animation and no sprite
+        {"type = normal\r\nactionno = 1", "anim", "normal", 0, 0, 0, 0},
+        {"actionno = 1\r\nspriteno = 0,0", "normal", "", 0, 0, 0, 0},
+        {"velocity = 3", "normal", "", 3, 0, 0, 0},  // one value sets x only
+        {"window = 1,2,3", "normal", "", 0, 0, 1, 3},
+        {"window = 1,2,3,4\r\nmaskwindow = 5,6,7,8", "normal", "", 0, 0, 2, 4},
+        {"maskwindow = 5,6,7,8\r\nwindow = 1,2", "normal", "", 0, 0, 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        StageFixture f;
+        ASSERT_TRUE(f.LoadText(std::string(kHead) + "[BG 0]\r\nspriteno = 0,0\r\n[BG e]\r\n" + c.keys +
+                               "\r\n[Begin Action 1]\r\n0,0,0,0,5\r\n"));
+        ASSERT_EQ(f.Stage().Elements.size(), 2u);
+        const BgElement& e = f.Stage().Elements[1];
+        EXPECT_EQ(e.Type, c.type);
+        EXPECT_EQ(e.TypeWritten, c.written);
+        EXPECT_FLOAT_EQ(e.VelocityX, c.velocityX);
+        EXPECT_FLOAT_EQ(e.VelocityY, c.velocityY);
+        EXPECT_EQ(e.WindowKind, c.windowKind);
+        EXPECT_EQ(e.WindowValues, c.windowValues);
+        EXPECT_EQ(e.HasWindow, c.windowKind != 0 ? 1 : 0);
+    }
+}
+
 TEST(StageParser, TileCorrectionsAndRemarks) {
     StageFixture f;
     ASSERT_TRUE(f.LoadText(
