@@ -98,7 +98,7 @@ void ReadModernBoxes(BoxReader& boxes, const BgEditorFields& fields, BgElement& 
     real(fields.txtScaleDeltaX, "ScaleDelta X", edited.ScaleDeltaX);
     real(fields.txtScaleDeltaY, "ScaleDelta Y", edited.ScaleDeltaY);
     real(fields.txtZoomDelta, "ZoomDelta", edited.ZoomDelta);
-    // A width is both edges: one box typed takes the other as it stands, which must be a number too.
+    // A width is both edges: with one box typed, the other must hold a number too.
     if (!text::Trim(fields.txtWidthTop).empty() || !text::Trim(fields.txtWidthBottom).empty()) {
         edited.XScaleTop = boxes.Real(fields.txtWidthTop, "Width top");
         edited.XScaleBottom = boxes.Real(fields.txtWidthBottom, "Width bottom");
