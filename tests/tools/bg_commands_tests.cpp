@@ -276,10 +276,11 @@ TEST(BgCommands, ModernBoxesRoundTripThroughTheStageFile) {
         void (*edit)(BgEditorFields&);
         std::vector<std::string> lines;  // in the written file ({} when nothing is written)
         const char* refusedBox;          // named in Update's answer
-        void (*reloaded)(const BgElement&);
+        // The written file loads with the edited values (the parse reads every key but maskwindow).
+        bool reloads;
     };
     const Case cases[] = {
-        {"unchanged", 1, [](BgEditorFields&) {}, {}, nullptr, nullptr},
+        {"unchanged", 1, [](BgEditorFields&) {}, {}, nullptr, true},
         {"scale and zoom",
          0,
          [](BgEditorFields& b) {
@@ -287,15 +288,9 @@ TEST(BgCommands, ModernBoxesRoundTripThroughTheStageFile) {
              b.txtScaleDeltaY = "0.25";
              b.txtZoomDelta = "0.5";
          },
-         {"scalestart = 1.5,2 ; big\n  window = 0,0,10,10 ; view\nscaledelta = 0,0.25\nzoomdelta = 0.5\n[BG "
-          "floor]"},
+         {"scalestart = 1.5,2 ; big\n  window = 0,0,10,10 ; view\nscaledelta = 0,0.25\nzoomdelta = 0.5\n[BG"},
          nullptr,
-         [](const BgElement& e) {
-             EXPECT_FLOAT_EQ(e.ScaleStartX, 1.5f);
-             EXPECT_FLOAT_EQ(e.ScaleStartY, 2);
-             EXPECT_FLOAT_EQ(e.ScaleDeltaY, 0.25f);
-             EXPECT_FLOAT_EQ(e.ZoomDelta, 0.5f);
-         }},
+         true},
         {"width over xscale",
          1,
          [](BgEditorFields& b) {
@@ -304,21 +299,13 @@ TEST(BgCommands, ModernBoxesRoundTripThroughTheStageFile) {
          },
          {"xscale = 1,2\nwidth = 300,600\n"},
          nullptr,
-         [](const BgElement& e) {
-             EXPECT_EQ(e.WidthGiven, 1);
-             EXPECT_FLOAT_EQ(e.XScaleTop, 300);
-             EXPECT_FLOAT_EQ(e.XScaleBottom, 600);
-         }},
+         true},
         {"window",
          0,
          [](BgEditorFields& b) { b.txtWindow = "5, 6,70,80.5"; },
          {"  window = 5,6,70,80.5 ; view\n"},
          nullptr,
-         [](const BgElement& e) {
-             EXPECT_EQ(e.HasWindow, 1);
-             EXPECT_FLOAT_EQ(e.WindowX2, 70);
-             EXPECT_FLOAT_EQ(e.WindowY2, 80.5f);
-         }},
+         true},
         // The window's own line becomes the maskwindow line: two lines would leave the last one.
         {"window to maskwindow",
          0,
@@ -328,22 +315,16 @@ TEST(BgCommands, ModernBoxesRoundTripThroughTheStageFile) {
          },
          {"  maskwindow = 0,0,20,30 ; view\n[BG floor]"},
          nullptr,
-         nullptr},
+         false},
         {"maskwindow added",
          1,
          [](BgEditorFields& b) { b.txtMaskWindow = "1,2,3,4"; },
          {"xscale = 1,2\nmaskwindow = 1,2,3,4\n"},
          nullptr,
-         nullptr},
-        {"three window values", 0, [](BgEditorFields& b) { b.txtWindow = "1,2,3"; }, {}, "Window", nullptr},
-        {"two windows", 0, [](BgEditorFields& b) { b.txtMaskWindow = "1,2,3,4"; }, {}, "MaskWindow", nullptr},
-        {"half a width", 1, [](BgEditorFields& b) { b.txtWidthTop = "300"; }, {}, "Width bottom", nullptr},
-        {"zoomdelta no number",
-         0,
-         [](BgEditorFields& b) { b.txtZoomDelta = "far"; },
-         {},
-         "ZoomDelta",
-         nullptr},
+         false},
+        {"three window values", 0, [](BgEditorFields& b) { b.txtWindow = "1,2,3"; }, {}, "Window", false},
+        {"two windows", 0, [](BgEditorFields& b) { b.txtMaskWindow = "1,2,3,4"; }, {}, "MaskWindow", false},
+        {"half a width", 1, [](BgEditorFields& b) { b.txtWidthTop = "300"; }, {}, "Width bottom", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -356,23 +337,20 @@ TEST(BgCommands, ModernBoxesRoundTripThroughTheStageFile) {
         ShowElement(f.stage, c.element, edit.Fields);
         c.edit(edit.Fields);
         const std::string refused = UpdateStuff(f.stage, edit.Fields, c.element);
-        if (c.refusedBox) {
-            EXPECT_NE(refused.find(std::string("The box ") + c.refusedBox + " holds"), std::string::npos)
-                << refused;
-        } else {
-            EXPECT_EQ(refused, "");
-        }
-        const WriteBackResult r = WriteToStageFile(f.stage, edit, path);
-        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(refused.empty() ? "" : refused.substr(8, refused.find(" holds") - 8),
+                  c.refusedBox ? c.refusedBox : "")
+            << refused;
+        ASSERT_TRUE(WriteToStageFile(f.stage, edit, path).ok);
         const std::string written = f.mugen.Read("stages/test.def");
         if (c.lines.empty()) {
             EXPECT_EQ(written, kModern);
         }
         for (const std::string& line : c.lines) EXPECT_NE(written.find(line), std::string::npos) << written;
-        if (!c.reloaded) continue;
+        if (!c.reloads) continue;
         StageFixture again;
         ASSERT_TRUE(again.Load(path));
-        c.reloaded(again.stage.Elements[static_cast<size_t>(c.element)]);
+        EXPECT_TRUE(CaptureEditable(again.stage).Elements[c.element] ==
+                    CaptureEditable(f.stage).Elements[c.element]);
     }
 }
 
