@@ -112,10 +112,13 @@ void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields)
     // Without a width line the two edges hold the xscale factors, which are no width.
     fields.txtWidthTop = e.WidthGiven != 0 ? text::NumberText(e.XScaleTop) : std::string();
     fields.txtWidthBottom = e.WidthGiven != 0 ? text::NumberText(e.XScaleBottom) : std::string();
+    // A line of fewer than four values gives no window: the box shows what it gave, so that Update
+    // names it instead of making it a window.
     std::string window;
-    if (e.HasWindow != 0)
-        for (float v : {e.WindowX1, e.WindowY1, e.WindowX2, e.WindowY2})
-            window += (window.empty() ? "" : ",") + text::NumberText(v);
+    const float values[] = {e.WindowX1, e.WindowY1, e.WindowX2, e.WindowY2};
+    const int given = e.WindowValues > 0 && e.WindowValues < 4 ? e.WindowValues : 4;
+    for (int i = 0; e.HasWindow != 0 && i < given; ++i)
+        window += (i == 0 ? "" : ",") + text::NumberText(values[i]);
     fields.txtWindow = e.WindowKind == 2 ? std::string() : window;
     fields.txtMaskWindow = e.WindowKind == 2 ? window : std::string();
 }
