@@ -1,16 +1,19 @@
 // Loads a stage whose definition is the input and draws a few frames of it, so that hostile numbers
 // in element, animation-frame and controller keys reach the renderer. The sprite file is generated
 // for the definition: one small sprite for every sprite number it names (sizes, axes, shared
-// palettes and links vary with the number), written where the loader looks for it.
+// palettes and links vary with the number), written where the loader looks for it. A definition
+// written for the 1.0 or 1.1 engine ("mugenversion") gets a version 2 sprite file, so that it takes
+// the modern path (32-bit picture, its zoom, scale and window keys) even at localcoord 320,240.
 #include <algorithm>
 #include <filesystem>
 #include <set>
 #include <utility>
 
 #include "app/app_state.h"
-#include "app/run_loop.h"
 #include "app/load_stage.h"
+#include "app/run_loop.h"
 #include "app/stage_session.h"
+#include "demo/sff2_writer.h"
 #include "demo/sff_writer.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/gfx.h"
@@ -26,13 +29,18 @@ namespace {
 constexpr size_t kMaxSprites = 48;
 constexpr int kFrames = 4;
 
-std::string SpritesFor(const StageModel& stage) {
+// Every sprite number the definition's elements and animation frames name.
+std::set<std::pair<int32_t, int16_t>> SpriteNumbers(const StageModel& stage) {
     std::set<std::pair<int32_t, int16_t>> numbers;
     for (const BgElement& e : stage.Elements) numbers.emplace(e.SpriteGroup, e.SpriteImage);
     for (const BgAction& a : stage.Actions)
         for (const BgFrame& f : a.Frames) numbers.emplace(f.Group, f.Image);
+    return numbers;
+}
+
+std::string SpritesFor(const StageModel& stage) {
     std::vector<demo::SffSprite> sprites;
-    for (const auto& [group, image] : numbers) {
+    for (const auto& [group, image] : SpriteNumbers(stage)) {
         if (sprites.size() >= kMaxSprites) break;
         // Sizes from 1 x 1 (a tile run's worst case) to a picture larger than the view, spread over
         // the numbers so that neighbouring numbers differ.
@@ -57,6 +65,32 @@ std::string SpritesFor(const StageModel& stage) {
         sprites.push_back(std::move(s));
     }
     return demo::WriteSff(sprites);
+}
+
+// The same sprites as a version 2 file: RLE8 pictures over one palette; the links stay links.
+std::string Sprites2For(const StageModel& stage) {
+    std::vector<demo::Sff2Sprite> sprites;
+    for (const auto& [group, image] : SpriteNumbers(stage)) {
+        // Version 2 numbers are 16 bits without sign: the others cannot be in the file.
+        if (group < 0 || group > 0xFFFF || image < 0) continue;
+        if (sprites.size() >= kMaxSprites) break;
+        const uint32_t k = static_cast<uint32_t>(group) * 2654435761u + static_cast<uint16_t>(image) * 40503u;
+        demo::Sff2Sprite s;
+        s.group = static_cast<uint16_t>(group);
+        s.image = static_cast<uint16_t>(image);
+        s.axisX = static_cast<int16_t>(int(k % 41) - 10);
+        s.axisY = static_cast<int16_t>(int((k >> 6) % 37) - 5);
+        s.width = 1 + static_cast<int>((k >> 8) % 80);
+        s.height = 1 + static_cast<int>((k >> 16) % 64);
+        s.pixels.resize(static_cast<size_t>(s.width * s.height));
+        for (size_t i = 0; i < s.pixels.size(); ++i) s.pixels[i] = static_cast<uint8_t>(i % 4);
+        if (!sprites.empty() && k % 7 == 0) s.linkTo = static_cast<int>(sprites.size() - 1);
+        sprites.push_back(std::move(s));
+    }
+    demo::Sff2Palette palette;
+    palette.rgba.resize(256 * 4);
+    for (size_t i = 0; i < palette.rgba.size(); ++i) palette.rgba[i] = static_cast<uint8_t>(i * 37);
+    return demo::WriteSff2(sprites, {palette});
 }
 
 // Where the loader will find a sprite file for this definition: beside it under the bare name of
@@ -98,7 +132,8 @@ void LoadAndDraw(std::string_view text) {
         ParseStageDef(ctx, path);
         spritePath = SpritePathFor(probe, defPath, mugeDir);
         if (ResolvePath(spritePath) == ResolvePath(defPath)) spritePath.clear();
-        if (!spritePath.empty()) WriteFileAtomic(spritePath, SpritesFor(probe));
+        if (!spritePath.empty())
+            WriteFileAtomic(spritePath, probe.MugenVersion >= 1 ? Sprites2For(probe) : SpritesFor(probe));
     }
 
     test::FakeUi ui;

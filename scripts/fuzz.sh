@@ -5,7 +5,8 @@
 #   bash scripts/fuzz.sh all 0
 # TARGET is def (definition reader and stage parser), sff (sprite-file index and decoder), sff2
 # (version 2 sprite files: node tables, links, every picture format, the --sff-info dump), config
-# (configuration reader), frames (a stage loaded and drawn for a few frames), char (a character),
+# (configuration reader), frames (a stage loaded and drawn for a few frames; fuzz/seeds/frames holds
+# hostile zoom, scale, window and width values of modern stages), char (a character),
 # zip (a stage package listed and extracted), or all. SECONDS=0 only
 # runs each input of the seeds once, which is what CI does to keep the targets compiling and
 # passing. Findings (crash-*, timeout-*, oom-*, leak-*, slow-unit-*) are kept in
@@ -74,12 +75,13 @@ cmake --build "$build" -j"${QB_JOBS:-2}" --target "${exes[@]}" demo_content
 # ---- seeds ---------------------------------------------------------------------------------
 corpus="$root/../shared/corpus"
 demo="$build/demo-mugen"
-# Copies every file `find` lists (NUL separated on stdin) into DIR under a name free of blanks.
+# Copies every file `find` lists (NUL separated on stdin) into DIR under a name free of blanks,
+# beginning with PREFIX when one is given (a second list into the same folder).
 collect() {
-  local dir=$1 n=0 f
+  local dir=$1 prefix=${2:-} n=0 f
   while IFS= read -r -d '' f; do
     n=$((n + 1))
-    cp "$f" "$dir/$(printf '%03d' "$n")-$(basename "$f" | tr -c 'A-Za-z0-9._-' '_')"
+    cp "$f" "$dir/$prefix$(printf '%03d' "$n")-$(basename "$f" | tr -c 'A-Za-z0-9._-' '_')"
   done
 }
 seed_dir() {
@@ -94,7 +96,18 @@ seed_dir() {
       [ ${#sources[@]} -gt 0 ] && find "${sources[@]}" -type f \( -iname '*.def' -o -iname '*.air' \) -print0 | collect "$dir"
       ;;
     frames)
-      [ ${#sources[@]} -gt 0 ] && find "${sources[@]}" -path '*stages*' -type f -iname '*.def' -print0 | collect "$dir"
+      # Hostile values for the keys of the 1.0 and 1.1 engines (fuzz/seeds/frames), the classic
+      # stages as they are, and the version 2 stages without their comments and blank lines: small
+      # seeds that keep every key (the target gives a "mugenversion" stage a version 2 sprite file).
+      cp "$root"/fuzz/seeds/frames/* "$dir/"
+      [ ${#sources[@]} -gt 0 ] && find "${sources[@]}" -path '*stages*' -not -path '*_v2*' -type f -iname '*.def' -print0 | collect "$dir"
+      if [ -d "$corpus" ]; then
+        find "$corpus" -path '*stages_v2*' -type f -iname '*.def' -print0 | collect "$dir" v2-
+        for f in "$dir"/v2-*; do
+          [ -f "$f" ] || continue
+          sed -i -e 's/;.*$//' -e 's/[[:space:]]*\r\?$//' -e '/^$/d' "$f"
+        done
+      fi
       ;;
     sff)
       # The beginning of each file: its first sprites are what the decoder sees of it, and small

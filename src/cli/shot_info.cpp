@@ -58,6 +58,28 @@ std::string F(float value) {
     return FormatFloat(value);
 }
 
+std::string Pair(float a, float b) {
+    return F(a) + "," + F(b);
+}
+
+// An element's keys of the 1.0 and 1.1 engines that differ from their defaults, each " key=value";
+// empty when all are the defaults (most elements of most stages).
+std::string ModernElementKeys(const BgElement& e) {
+    std::string out;
+    if (e.ScaleStartX != 1 || e.ScaleStartY != 1) out += " scalestart=" + Pair(e.ScaleStartX, e.ScaleStartY);
+    if (e.ScaleDeltaX != 0 || e.ScaleDeltaY != 0) out += " scaledelta=" + Pair(e.ScaleDeltaX, e.ScaleDeltaY);
+    if (e.ZoomDelta != 1) out += " zoomdelta=" + F(e.ZoomDelta);
+    if (e.WidthGiven != 0) out += " width=" + Pair(e.XScaleTop, e.XScaleBottom);
+    if (e.HasWindow != 0) {
+        // Kind 0 with a window: the line was read before the kinds were told apart, a "window" one.
+        out += std::string(" window=") + (e.WindowKind == 2 ? "maskwindow" : "window") + ":" +
+               Pair(e.WindowX1, e.WindowY1) + "," + Pair(e.WindowX2, e.WindowY2);
+    }
+    if (e.WindowDeltaX != 0 || e.WindowDeltaY != 0)
+        out += " windowdelta=" + Pair(e.WindowDeltaX, e.WindowDeltaY);
+    return out;
+}
+
 }  // namespace
 
 std::string InfoDump(const AppState& state) {
@@ -114,6 +136,17 @@ std::string InfoDump(const AppState& state) {
     out += "modern: picture sff=" + sff +
            " path=" + (modern ? "modern" : "classic") + " size=" + N(modern ? size.width : 320) + "x" +
            N(modern ? size.height : 240) + "\n";
+    // The zoom keys as written (the camera normalises them where it uses them); -1: absent.
+    out += "modern: zoom zoomout=" + F(s.ZoomOut) + " zoomin=" + F(s.ZoomIn) +
+           " startzoom=" + F(s.StartZoom) + " tensionhigh=" + N(s.TensionHigh) +
+           " tensionlow=" + N(s.TensionLow) + "\n";
+    out += "modern: shadow fade.range=" +
+           (s.ShadowFadeGiven != 0 ? N(s.ShadowFadeTop) + "," + N(s.ShadowFadeBottom) : std::string("none")) +
+           " xshear=" + F(s.ShadowXShear) + "\n";
+    for (size_t i = 0; i < s.Elements.size(); ++i) {
+        const std::string keys = ModernElementKeys(s.Elements[i]);
+        if (!keys.empty()) out += "modern: element " + N(i) + ":" + keys + "\n";
+    }
     return out;
 }
 

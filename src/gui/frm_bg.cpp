@@ -12,6 +12,11 @@
 
 namespace qb::gui {
 
+namespace {
+// The music box spans the grid's width below the element boxes and the mask; the buttons follow it.
+constexpr int kMusicRow = 15;
+}  // namespace
+
 FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent)
     // A tool window of the main window (its parent) stays above it, as the music chooser does.
     : QWidget(parent, Qt::Tool), m_fields(fields), m_button(std::move(button)) {
@@ -43,14 +48,32 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         {"txtTileY", "Tile Y: ", &BgEditorFields::txtTileY, 7, 2},
         {"txtTileSpcX", "TileSX: ", &BgEditorFields::txtTileSpcX, 8, 0},
         {"txtTileSpcY", "Tile SY: ", &BgEditorFields::txtTileSpcY, 8, 2},
-        {"txtMusic", "Music:", &BgEditorFields::txtMusic, 10, 0},
+        {"txtScaleStartX", "ScaleStart X:", &BgEditorFields::txtScaleStartX, 9, 0},
+        {"txtScaleStartY", "ScaleStart Y:", &BgEditorFields::txtScaleStartY, 9, 2},
+        {"txtScaleDeltaX", "ScaleDelta X:", &BgEditorFields::txtScaleDeltaX, 10, 0},
+        {"txtScaleDeltaY", "ScaleDelta Y:", &BgEditorFields::txtScaleDeltaY, 10, 2},
+        {"txtZoomDelta", "ZoomDelta:", &BgEditorFields::txtZoomDelta, 11, 0},
+        {"txtWidthTop", "Width top:", &BgEditorFields::txtWidthTop, 12, 0},
+        {"txtWidthBottom", "Width bottom:", &BgEditorFields::txtWidthBottom, 12, 2},
+        {"txtWindow", "Window:", &BgEditorFields::txtWindow, 13, 0},
+        {"txtMaskWindow", "MaskWindow:", &BgEditorFields::txtMaskWindow, 13, 2},
+        {"txtMusic", "Music:", &BgEditorFields::txtMusic, kMusicRow, 0},
+    };
+    // What the boxes of the 1.0 and 1.1 keys take (UpdateStuff: an empty one leaves its value).
+    const std::map<std::string, const char*> tips = {
+        {"txtWidthTop", "A parallax floor's width at its top edge; empty: as it is."},
+        {"txtWidthBottom", "A parallax floor's width at its bottom edge; empty: as it is."},
+        {"txtWindow", "x1, y1, x2, y2 of a \"window\" line; empty: as it is."},
+        {"txtMaskWindow", "x1, y1, x2, y2 of a \"maskwindow\" line; empty: as it is."},
     };
     for (const BoxLayout& layout : layouts) {
         auto* label = new QLabel(QString::fromUtf8(layout.label), this);
         auto* box = new QLineEdit(this);
         box->setObjectName(QString::fromUtf8(layout.name));
         grid->addWidget(label, layout.row, layout.column);
-        grid->addWidget(box, layout.row, layout.column + 1, 1, layout.row == 10 ? 3 : 1);
+        grid->addWidget(box, layout.row, layout.column + 1, 1, layout.row == kMusicRow ? 3 : 1);
+        if (const auto tip = tips.find(layout.name); tip != tips.end())
+            box->setToolTip(QString::fromUtf8(tip->second));
         auto field = layout.field;
         connect(box, &QLineEdit::textEdited, this,
                 [this, name = std::string(layout.name), field](const QString& text) {
@@ -62,7 +85,7 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
     }
     m_chkMask = new QCheckBox(QStringLiteral("Mask"), this);
     m_chkMask->setObjectName(QStringLiteral("chkMask"));
-    grid->addWidget(m_chkMask, 9, 0);
+    grid->addWidget(m_chkMask, kMusicRow - 1, 0);
     connect(m_chkMask, &QCheckBox::clicked, this, [this](bool on) {
         m_fields.chkMask = on;
         m_maskShown = on;
@@ -97,7 +120,7 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         auto* b = new QPushButton(QString::fromUtf8(button.caption), this);
         b->setObjectName(QString::fromUtf8(button.name));
         if (button.tip != nullptr) b->setToolTip(QString::fromUtf8(button.tip));
-        grid->addWidget(b, 11 + index / 4, index % 4);
+        grid->addWidget(b, kMusicRow + 1 + index / 4, index % 4);
         ++index;
         connect(b, &QPushButton::clicked, this, [this, name = std::string(button.name)] {
             if (m_button) m_button(name);

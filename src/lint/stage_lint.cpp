@@ -72,6 +72,10 @@ struct SectionLines {
     std::vector<std::vector<int32_t>> frames;  // per animation, the line of each frame
     // Keys of later engine versions the preview does not use.
     std::vector<LintProblem> laterKeys;
+    // Lines whose value cannot be what the key needs (a window of fewer than four values).
+    std::vector<LintProblem> badValues;
+    // Per element, the lines of its "positionlink" and "trans" keys (0 when it has none).
+    std::vector<int32_t> positionLinks, transLines;
     int32_t spr = 0, bgmusic = 0;
 };
 
@@ -83,24 +87,50 @@ struct LaterKey {
 };
 // Keys the parse reads in any stage section ("yscale", "color", "intensity") are not listed: they
 // are used, if not always where the engine uses them.
+// The camera's zoom and tension keys, the shadow's fade and shear, and the elements' scale, zoom,
+// width and window keys are read and drawn: they are not listed.
 constexpr LaterKey kLaterKeys[] = {
-    {"bgdef", "bgclearcolor"},       {"camera", "zoomout"},           {"camera", "zoomin"},
-    {"camera", "startzoom"},
-    {"camera", "ytension.enable"},   {"camera", "ytension.high"},     {"camera", "ytension.low"},
-    {"camera", "ytension.tension"},  {"camera", "ytension.vel"},      {"shadow", "xshear"},
-    {"shadow", "fade.range"},        {"shadow", "offset"},            {"shadow", "window"},
-    {"reflection", "xshear"},        {"reflection", "offset"},        {"reflection", "window"},
-    {"music", "bgmusic.loopstart"},  {"music", "bgmusic.loopend"},
-    {"", "scalestart"},              {"", "scaledelta"},              {"", "zoomdelta"},
-    {"", "angle"},                   {"", "xangle"},                  {"", "yangle"},
-    {"", "projection"},              {"", "focallength"},             {"", "maskwindow"},
-    {"", "xshear"},                  {"", "palfx.add"},               {"", "palfx.mul"},
-    {"", "palfx.color"},             {"", "palfx.invertall"},         {"", "palfx.sinadd"},
+    {"bgdef", "bgclearcolor"},
+    {"camera", "ytension.enable"},
+    {"camera", "ytension.high"},
+    {"camera", "ytension.low"},
+    {"camera", "ytension.tension"},
+    {"camera", "ytension.vel"},
+    {"shadow", "offset"},
+    {"shadow", "window"},
+    {"reflection", "xshear"},
+    {"reflection", "offset"},
+    {"reflection", "window"},
+    {"music", "bgmusic.loopstart"},
+    {"music", "bgmusic.loopend"},
+    {"", "angle"},
+    {"", "xangle"},
+    {"", "yangle"},
+    {"", "projection"},
+    {"", "focallength"},
+    {"", "xshear"},
+    {"", "palfx.add"},
+    {"", "palfx.mul"},
+    {"", "palfx.color"},
+    {"", "palfx.invertall"},
+    {"", "palfx.sinadd"},
 };
 
 bool IsLaterKey(std::string_view section, std::string_view key) {
     return std::any_of(std::begin(kLaterKeys), std::end(kLaterKeys),
                        [&](const LaterKey& k) { return k.section == section && k.key == key; });
+}
+
+// The values a key's text holds, separated by commas: empty places do not count.
+int ValueCount(std::string_view values) {
+    int count = 0;
+    while (!values.empty()) {
+        const size_t comma = values.find(',');
+        if (!text::Trim(values.substr(0, comma)).empty()) ++count;
+        if (comma == npos) break;
+        values.remove_prefix(comma + 1);
+    }
+    return count;
 }
 
 // From the source map the load made of the definition (none when it could not be read whole).
@@ -127,6 +157,15 @@ SectionLines FindSectionLines(const StageSource& map) {
             const size_t equals = line.find('=');
             if (equals == npos) continue;
             const std::string key = text::Lower(text::Trim(line.substr(0, equals)));
+            if (element && (key == "window" || key == "maskwindow")) {
+                const int values = ValueCount(std::string_view(line).substr(equals + 1));
+                if (values < 4)
+                    found.badValues.push_back({LintKind::Definition, n,
+                                               "element " + Quoted(header) + ": \"" + key + "\" has " +
+                                                   std::to_string(values) +
+                                                   (values == 1 ? " value" : " values") +
+                                                   "; a window needs four (x1, y1, x2, y2)"});
+            }
             if (!IsLaterKey(element ? std::string_view() : std::string_view(section.Name), key)) continue;
             found.laterKeys.push_back(
                 {LintKind::Unsupported, n,
@@ -134,7 +173,11 @@ SectionLines FindSectionLines(const StageSource& map) {
                      "\" is not drawn by the preview; the engine may show the stage differently"});
         }
     }
-    for (const ElementSource& e : map.Elements) found.elements.push_back(e.Header);
+    for (const ElementSource& e : map.Elements) {
+        found.elements.push_back(e.Header);
+        found.positionLinks.push_back(keyLine(e.Keys, "positionlink"));
+        found.transLines.push_back(keyLine(e.Keys, "trans"));
+    }
     int32_t action = -1;
     for (const SourceSection& section : map.Sections) {
         if (section.Kind == SourceSectionKind::CtrlGroup) found.groups.push_back(section.Header);
@@ -165,10 +208,7 @@ void AddLogProblems(const std::vector<Problem>& records, const SectionLines& lin
     for (const Problem& p : records) {
         switch (p.kind) {
             case ProblemKind::WindowDelta:
-                // The definition is right; the remark is about what this program does not draw yet.
-                out.push_back({LintKind::Unsupported, p.line,
-                               "windowdelta is not drawn yet (\"Windowdelta not supported yet\"); the window "
-                               "stays still"});
+                // The definition is right, and the window follows the camera by its windowdelta.
                 break;
             case ProblemKind::NegativeTileX:
             case ProblemKind::NegativeTileY: {
@@ -233,6 +273,14 @@ void AddMessageProblems(const std::vector<LoadBox>& boxes, const SectionLines& l
     }
 }
 
+// The blending words of "trans", in any letter case.
+bool IsKnownTrans(std::string_view trans) {
+    const std::string word = text::Lower(text::Trim(trans));
+    for (const char* known : {"none", "default", "add", "add1", "sub", "addalpha"})
+        if (word == known) return true;
+    return false;
+}
+
 std::string ElementLabel(const BgElement& e) {
     return "element " + Quoted(e.Name) + " (" + text::ContentToUtf8(e.Type) + ")";
 }
@@ -244,6 +292,19 @@ void AddElementProblems(const StageModel& stage, const SectionLines& lines, bool
     for (size_t i = 0; i < stage.Elements.size(); ++i) {
         const BgElement& e = stage.Elements[i];
         const int32_t line = LineAt(lines.elements, stage.Elements.size(), i);
+        const auto keyLine = [&](const std::vector<int32_t>& keys) {
+            const int32_t at = LineAt(keys, stage.Elements.size(), i);
+            return at != 0 ? at : line;
+        };
+        // The loader places such an element on its own: there is nothing before it to follow.
+        if (i == 0 && e.PositionLink != 0)
+            out.push_back({LintKind::Definition, keyLine(lines.positionLinks),
+                           ElementLabel(e) + ": positionlink = " + std::to_string(e.PositionLink) +
+                               " on the first element; there is no element before it to link to"});
+        if (!e.Trans.empty() && !IsKnownTrans(e.Trans))
+            out.push_back({LintKind::Definition, keyLine(lines.transLines),
+                           ElementLabel(e) + ": trans " + Quoted(e.Trans) +
+                               " is not one of none, default, add, add1, sub, addalpha"});
         if (e.Type == "dummy") continue;
         if (e.Type == "anim") {
             if (e.ActionIndex < 0)
@@ -428,6 +489,7 @@ StageLint LintDefinition(const std::string& mugeDir, const std::string& defPath,
     AddMessageProblems(loaded.boxes, lines, result.loaded, result.problems);
     AddLogProblems(records, lines, MusicProblem(loaded.stage, mugeDir, defPath), result.problems);
     result.problems.insert(result.problems.end(), lines.laterKeys.begin(), lines.laterKeys.end());
+    result.problems.insert(result.problems.end(), lines.badValues.begin(), lines.badValues.end());
     if (result.loaded) {
         result.stageName = std::string(text::Unquoted(text::ContentToUtf8(loaded.stage.StageName)));
         const bool spritesKnown = result.Count(LintKind::SpriteFile) == 0;

@@ -1,5 +1,6 @@
 #include "stage/write_back.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -37,6 +38,9 @@ std::vector<RawLine> SplitKeepingEnds(const std::string& bytes) {
 struct KeyValue {
     std::string key;
     std::string value;
+    // A key this one takes the place of: when the element has no line of `key` but one of this,
+    // that line becomes the `key` line (a window that changed its kind).
+    std::string replaces = {};
 };
 
 std::string Num(double v) {
@@ -74,6 +78,23 @@ std::vector<KeyValue> ChangedElement(const EditableElement& a, const EditableEle
     if (a.TileSpacingX != b.TileSpacingX || a.TileSpacingY != b.TileSpacingY)
         out.push_back({"tilespacing", Pair(b.TileSpacingX, b.TileSpacingY)});
     if (a.Mask != b.Mask) out.push_back({"mask", Num(b.Mask)});
+    if (a.ScaleStartX != b.ScaleStartX || a.ScaleStartY != b.ScaleStartY)
+        out.push_back({"scalestart", Pair(b.ScaleStartX, b.ScaleStartY)});
+    if (a.ScaleDeltaX != b.ScaleDeltaX || a.ScaleDeltaY != b.ScaleDeltaY)
+        out.push_back({"scaledelta", Pair(b.ScaleDeltaX, b.ScaleDeltaY)});
+    if (a.ZoomDelta != b.ZoomDelta) out.push_back({"zoomdelta", Num(b.ZoomDelta)});
+    // A width or a window the edit took away has no line to write: the editor keeps them.
+    if (b.WidthGiven != 0 &&
+        (a.WidthGiven != b.WidthGiven || a.WidthTop != b.WidthTop || a.WidthBottom != b.WidthBottom))
+        out.push_back({"width", Pair(b.WidthTop, b.WidthBottom)});
+    if (b.WindowKind != 0 &&
+        (a.WindowKind != b.WindowKind || a.WindowX1 != b.WindowX1 || a.WindowY1 != b.WindowY1 ||
+         a.WindowX2 != b.WindowX2 || a.WindowY2 != b.WindowY2)) {
+        const bool mask = b.WindowKind == 2;
+        out.push_back({mask ? "maskwindow" : "window",
+                       Pair(b.WindowX1, b.WindowY1) + "," + Pair(b.WindowX2, b.WindowY2),
+                       mask ? "window" : "maskwindow"});
+    }
     return out;
 }
 
@@ -87,6 +108,15 @@ std::string ReplaceValue(const std::string& body, const std::string& value) {
     if (valueEnd == std::string::npos) valueEnd = body.size();
     while (valueEnd > valueStart && (body[valueEnd - 1] == ' ' || body[valueEnd - 1] == '\t')) --valueEnd;
     return body.substr(0, valueStart) + value + body.substr(valueEnd);
+}
+
+// The line as a `key` line with `value`: its indentation, the blanks around "=" and its comment stay.
+std::string ReplaceKeyAndValue(const std::string& body, const std::string& key, const std::string& value) {
+    const std::string replaced = ReplaceValue(body, value);
+    const size_t keyStart = std::min(replaced.find_first_not_of(" \t"), replaced.find('='));
+    size_t keyEnd = replaced.find('=');
+    while (keyEnd > keyStart && (replaced[keyEnd - 1] == ' ' || replaced[keyEnd - 1] == '\t')) --keyEnd;
+    return replaced.substr(0, keyStart) + key + replaced.substr(keyEnd);
 }
 
 // The line end the file uses most (CR LF for a file without any).
@@ -112,12 +142,15 @@ bool Apply(std::vector<RawLine>& lines, const std::map<std::string, int32_t>& ke
            WriteBackResult& result) {
     const std::string eol = FileEol(lines);
     for (const KeyValue& change : changes) {
-        const auto at = keys.find(change.key);
+        auto at = keys.find(change.key);
+        const bool renamed = at == keys.end() && !change.replaces.empty();
+        if (renamed) at = keys.find(change.replaces);
         if (at != keys.end()) {
             if (at->second < 1 || static_cast<size_t>(at->second) > lines.size()) return false;
             RawLine& line = lines[static_cast<size_t>(at->second) - 1];
             if (line.body.find('=') == std::string::npos) return false;
-            line.body = ReplaceValue(line.body, change.value);
+            line.body = renamed ? ReplaceKeyAndValue(line.body, change.key, change.value)
+                                : ReplaceValue(line.body, change.value);
             ++result.linesChanged;
         } else {
             if (anchor < 1 || static_cast<size_t>(anchor) > lines.size()) return false;
@@ -152,6 +185,24 @@ EditableValues CaptureEditable(const StageModel& stage) {
         x.TileSpacingY = e.TileSpacingY;
         x.Mask = e.Mask;
         x.Type = e.Type;
+        x.ScaleStartX = e.ScaleStartX;
+        x.ScaleStartY = e.ScaleStartY;
+        x.ScaleDeltaX = e.ScaleDeltaX;
+        x.ScaleDeltaY = e.ScaleDeltaY;
+        x.ZoomDelta = e.ZoomDelta;
+        if (e.WidthGiven != 0) {
+            x.WidthGiven = 1;
+            x.WidthTop = e.XScaleTop;
+            x.WidthBottom = e.XScaleBottom;
+        }
+        if (e.HasWindow != 0) {
+            // Before the kinds were told apart a window came from a "window" line (kind 0).
+            x.WindowKind = e.WindowKind == 2 ? 2 : 1;
+            x.WindowX1 = e.WindowX1;
+            x.WindowY1 = e.WindowY1;
+            x.WindowX2 = e.WindowX2;
+            x.WindowY2 = e.WindowY2;
+        }
         v.Elements.push_back(std::move(x));
     }
     return v;

@@ -19,6 +19,13 @@ struct EditableElement {
     int32_t TileSpacingX = 0, TileSpacingY = 0;
     int16_t Mask = 0;
     std::string Type;
+    float ScaleStartX = 1, ScaleStartY = 1, ScaleDeltaX = 0, ScaleDeltaY = 0, ZoomDelta = 1;
+    // "width = top,bottom": only an element with a width line has one (xscale shares the fields).
+    uint8_t WidthGiven = 0;
+    float WidthTop = 0, WidthBottom = 0;
+    // 0 no window, 1 "window", 2 "maskwindow", and its four values.
+    uint8_t WindowKind = 0;
+    float WindowX1 = 0, WindowY1 = 0, WindowX2 = 0, WindowY2 = 0;
     bool operator==(const EditableElement&) const = default;
 };
 

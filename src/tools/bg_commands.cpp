@@ -62,8 +62,11 @@ void BeginEditBaseline(const StageModel& stage, const StageSource& source, EditS
     edit.AcceptedDiskVersion.reset();
     BgEditorFields& f = edit.Fields;
     for (std::string* box :
-         {&f.txtType, &f.txtGfx, &f.txtVelX, &f.txtVelY, &f.txtDeltaX, &f.txtDeltaY, &f.txtTileX, &f.txtTileY,
-          &f.txtTileSpcX, &f.txtTileSpcY, &f.txtXpos, &f.txtYpos})
+         {&f.txtType,        &f.txtGfx,       &f.txtVelX,        &f.txtVelY,        &f.txtDeltaX,
+          &f.txtDeltaY,      &f.txtTileX,     &f.txtTileY,       &f.txtTileSpcX,    &f.txtTileSpcY,
+          &f.txtXpos,        &f.txtYpos,      &f.txtScaleStartX, &f.txtScaleStartY, &f.txtScaleDeltaX,
+          &f.txtScaleDeltaY, &f.txtZoomDelta, &f.txtWidthTop,    &f.txtWidthBottom, &f.txtWindow,
+          &f.txtMaskWindow})
         box->clear();
     f.chkMask = false;
 }
@@ -101,6 +104,23 @@ void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields)
     const auto [x, y] = EditedPosition(e);
     fields.txtXpos = text::NumberText(x);
     fields.txtYpos = text::NumberText(y);
+    fields.txtScaleStartX = text::NumberText(e.ScaleStartX);
+    fields.txtScaleStartY = text::NumberText(e.ScaleStartY);
+    fields.txtScaleDeltaX = text::NumberText(e.ScaleDeltaX);
+    fields.txtScaleDeltaY = text::NumberText(e.ScaleDeltaY);
+    fields.txtZoomDelta = text::NumberText(e.ZoomDelta);
+    // Without a width line the two edges hold the xscale factors, which are no width.
+    fields.txtWidthTop = e.WidthGiven != 0 ? text::NumberText(e.XScaleTop) : std::string();
+    fields.txtWidthBottom = e.WidthGiven != 0 ? text::NumberText(e.XScaleBottom) : std::string();
+    // A line of fewer than four values gives no window: the box shows what it gave, so that Update
+    // names it instead of making it a window.
+    std::string window;
+    const float values[] = {e.WindowX1, e.WindowY1, e.WindowX2, e.WindowY2};
+    const int given = e.WindowValues > 0 && e.WindowValues < 4 ? e.WindowValues : 4;
+    for (int i = 0; e.HasWindow != 0 && i < given; ++i)
+        window += (i == 0 ? "" : ",") + text::NumberText(values[i]);
+    fields.txtWindow = e.WindowKind == 2 ? std::string() : window;
+    fields.txtMaskWindow = e.WindowKind == 2 ? window : std::string();
 }
 
 bool cmdSave_Click(const StageModel& stage, const std::string& musicFile, const std::string& programDir) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "platform/text_util.h"
 
@@ -44,7 +46,30 @@ public:
         }
         return static_cast<float>(*v);
     }
+    // `count` numbers separated by commas, each a float; nullopt (the box named) otherwise.
+    std::optional<std::vector<float>> Reals(const std::string& text, const char* label, size_t count) {
+        std::vector<float> values;
+        bool numbers = true;
+        for (std::string_view rest = text;;) {
+            const size_t comma = rest.find(',');
+            const std::optional<double> v = text::ParseNumber(rest.substr(0, comma));
+            numbers = numbers && v && std::isfinite(*v) && std::fabs(*v) <= std::numeric_limits<float>::max();
+            values.push_back(numbers ? static_cast<float>(*v) : 0.0f);
+            if (comma == std::string_view::npos) break;
+            rest.remove_prefix(comma + 1);
+        }
+        if (!numbers || values.size() != count) {
+            Fail(text, label, "is not " + std::to_string(count) + " numbers separated by commas");
+            return std::nullopt;
+        }
+        return values;
+    }
     const std::string& Error() const { return m_error; }
+    void Fail(const std::string& text, const char* label, const std::string& why) {
+        if (m_error.empty())
+            m_error = std::string("The box ") + label + " holds \"" + text + "\", which " + why +
+                      "; nothing was updated.";
+    }
 
 private:
     std::optional<double> Number(const std::string& text, const char* label) {
@@ -55,11 +80,6 @@ private:
         }
         return v;
     }
-    void Fail(const std::string& text, const char* label, const std::string& why) {
-        if (m_error.empty())
-            m_error = std::string("The box ") + label + " holds \"" + text + "\", which " + why +
-                      "; nothing was updated.";
-    }
     std::string m_error;
 };
 
@@ -67,6 +87,42 @@ constexpr double kInt16Min = std::numeric_limits<int16_t>::min(),
                  kInt16Max = std::numeric_limits<int16_t>::max();
 constexpr double kInt32Min = std::numeric_limits<int32_t>::min(),
                  kInt32Max = std::numeric_limits<int32_t>::max();
+
+// The boxes of the 1.0 and 1.1 keys into `edited`; an empty box keeps the element's value.
+void ReadModernBoxes(BoxReader& boxes, const BgEditorFields& fields, BgElement& edited) {
+    const auto real = [&boxes](const std::string& text, const char* label, float& field) {
+        if (!text::Trim(text).empty()) field = boxes.Real(text, label);
+    };
+    real(fields.txtScaleStartX, "ScaleStart X", edited.ScaleStartX);
+    real(fields.txtScaleStartY, "ScaleStart Y", edited.ScaleStartY);
+    real(fields.txtScaleDeltaX, "ScaleDelta X", edited.ScaleDeltaX);
+    real(fields.txtScaleDeltaY, "ScaleDelta Y", edited.ScaleDeltaY);
+    real(fields.txtZoomDelta, "ZoomDelta", edited.ZoomDelta);
+    // A width is both edges: with one box typed, the other must hold a number too.
+    if (!text::Trim(fields.txtWidthTop).empty() || !text::Trim(fields.txtWidthBottom).empty()) {
+        edited.XScaleTop = boxes.Real(fields.txtWidthTop, "Width top");
+        edited.XScaleBottom = boxes.Real(fields.txtWidthBottom, "Width bottom");
+        edited.WidthGiven = 1;
+    }
+    const bool window = !text::Trim(fields.txtWindow).empty();
+    const bool mask = !text::Trim(fields.txtMaskWindow).empty();
+    if (window && mask) {
+        boxes.Fail(fields.txtMaskWindow, "MaskWindow",
+                   "is a second window (an element has one: empty the box Window or this one)");
+        return;
+    }
+    if (!window && !mask) return;
+    const auto values =
+        boxes.Reals(window ? fields.txtWindow : fields.txtMaskWindow, window ? "Window" : "MaskWindow", 4);
+    if (!values) return;
+    edited.WindowX1 = (*values)[0];
+    edited.WindowY1 = (*values)[1];
+    edited.WindowX2 = (*values)[2];
+    edited.WindowY2 = (*values)[3];
+    edited.HasWindow = 1;
+    edited.WindowKind = window ? 1 : 2;
+    edited.WindowValues = 4;
+}
 
 }  // namespace
 
@@ -102,6 +158,7 @@ std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t
             static_cast<int32_t>(boxes.Whole(fields.txtTileSpcX, "TileSX", kInt32Min, kInt32Max));
         edited.TileSpacingY =
             static_cast<int32_t>(boxes.Whole(fields.txtTileSpcY, "Tile SY", kInt32Min, kInt32Max));
+        ReadModernBoxes(boxes, fields, edited);
         // The move is whole pixels: the start it changes is a whole number in the file.
         const auto [fromX, fromY] = EditedPosition(element);
         const double x = boxes.Whole(fields.txtXpos, "X", kInt32Min, kInt32Max);

@@ -14,6 +14,10 @@ struct BgEditorFields {
     std::string txtcamleft, txtcamright, txtcamhigh, txtcamlow, txtcamstartx, txtcamstarty;
     std::string txtTileX, txtTileY, txtDeltaX, txtDeltaY, txtVelX, txtVelY, txtGfx;
     std::string txtTileSpcX, txtTileSpcY, txtType, txtXpos, txtYpos;
+    // The keys of the 1.0 and 1.1 engines: scalestart, scaledelta, zoomdelta, a floor's width (top
+    // and bottom) and the window, as "x1,y1,x2,y2" in the box of its kind (the other box empty).
+    std::string txtScaleStartX, txtScaleStartY, txtScaleDeltaX, txtScaleDeltaY, txtZoomDelta;
+    std::string txtWidthTop, txtWidthBottom, txtWindow, txtMaskWindow;
     std::string txtMusic;
     bool chkMask = false;
 };
@@ -24,7 +28,10 @@ void ShowStuff(const StageModel& stage, BgEditorFields& fields);
 // copies the element boxes into it and moves it to the typed position (its base position, or for a
 // position-linked element its start, the offset from its parent). Every box is checked first: one
 // that holds no number, or a number its field cannot hold, changes nothing and is named in the
-// answer (empty when the boxes were taken).
+// answer (empty when the boxes were taken). An empty box of the 1.0 and 1.1 keys leaves its value
+// as it is: the editor cannot take a line out of the stage file, so a width or a window stays until
+// it is replaced; a window typed into the other kind's box (that of its own kind emptied) changes
+// its kind.
 std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t SelectedElement);
 // The position the X and Y boxes show and UpdateStuff moves: a position-linked element is placed
 // from its parent, so its own start is what can be edited (its base is never set).

@@ -86,8 +86,10 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             EXPECT_EQ(state.Stage.BoundLeft, -77);
             // A box the core changes shows the new value.
             state.Edit.Fields.txtXpos = "12";
+            state.Edit.Fields.txtMaskWindow = "0,0,8,8";
             w.Refresh();
             EXPECT_EQ(bg.Box("txtXpos")->text(), "12");
+            EXPECT_EQ(bg.Box("txtMaskWindow")->text(), "0,0,8,8");
             bg.Button("cmdSave")->click();
             EXPECT_TRUE(std::filesystem::exists(h.programDir.Path() / "test.def"));
         },

@@ -262,6 +262,98 @@ TEST(BgCommands, WriteToACorpusStageChangesOnlyTheEditedLines) {
     EXPECT_FLOAT_EQ(again.stage.Elements[1].DeltaX, 0.25f);
 }
 
+// The boxes of the 1.0 and 1.1 keys, from ShowElement through Update to the stage file and back: a
+// value goes onto the line the parser read (a window that changes its kind renames that line) or is
+// added to the element's section; a box that cannot be taken writes nothing.
+TEST(BgCommands, ModernBoxesRoundTripThroughTheStageFile) {
+    constexpr const char* kModern =
+        "[Camera]\nboundleft = -150\n[BGdef]\nspr = stages/test.sff\n"
+        "[BG a]\ntype = normal\nspriteno = 0,0\nscalestart = 2, 2 ; big\n  window = 0,0,10,10 ; view\n"
+        "[BG floor]\ntype = parallax\nspriteno = 0,0\nxscale = 1,2\n";
+    struct Case {
+        const char* name;
+        int16_t element;
+        void (*edit)(BgEditorFields&);
+        std::vector<std::string> lines;  // in the written file ({} when nothing is written)
+        const char* refusedBox;          // named in Update's answer
+        // The written file loads with the edited values (the parse reads every key but maskwindow).
+        bool reloads;
+    };
+    const Case cases[] = {
+        {"unchanged", 1, [](BgEditorFields&) {}, {}, nullptr, true},
+        {"scale and zoom",
+         0,
+         [](BgEditorFields& b) {
+             b.txtScaleStartX = "1.5";
+             b.txtScaleDeltaY = "0.25";
+             b.txtZoomDelta = "0.5";
+         },
+         {"scalestart = 1.5,2 ; big\n  window = 0,0,10,10 ; view\nscaledelta = 0,0.25\nzoomdelta = 0.5\n[BG"},
+         nullptr,
+         true},
+        {"width over xscale",
+         1,
+         [](BgEditorFields& b) {
+             b.txtWidthTop = "300";
+             b.txtWidthBottom = "600";
+         },
+         {"xscale = 1,2\nwidth = 300,600\n"},
+         nullptr,
+         true},
+        {"window",
+         0,
+         [](BgEditorFields& b) { b.txtWindow = "5, 6,70,80.5"; },
+         {"  window = 5,6,70,80.5 ; view\n"},
+         nullptr,
+         true},
+        // The window's own line becomes the maskwindow line: two lines would leave the last one.
+        {"window to maskwindow",
+         0,
+         [](BgEditorFields& b) {
+             b.txtWindow.clear();
+             b.txtMaskWindow = "0,0,20,30";
+         },
+         {"  maskwindow = 0,0,20,30 ; view\n[BG floor]"},
+         nullptr,
+         false},
+        {"maskwindow added",
+         1,
+         [](BgEditorFields& b) { b.txtMaskWindow = "1,2,3,4"; },
+         {"xscale = 1,2\nmaskwindow = 1,2,3,4\n"},
+         nullptr,
+         false},
+        {"three window values", 0, [](BgEditorFields& b) { b.txtWindow = "1,2,3"; }, {}, "Window", false},
+        {"two windows", 0, [](BgEditorFields& b) { b.txtMaskWindow = "1,2,3,4"; }, {}, "MaskWindow", false},
+        {"half a width", 1, [](BgEditorFields& b) { b.txtWidthTop = "300"; }, {}, "Width bottom", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StageFixture f;
+        const std::string path = f.WriteStage("test", kModern);
+        ASSERT_TRUE(f.Load(path));
+        EditState edit;
+        ShowStuff(f.stage, edit.Fields);
+        BeginEditBaseline(f.stage, f.load.Source, edit);
+        ShowElement(f.stage, c.element, edit.Fields);
+        c.edit(edit.Fields);
+        const std::string refused = UpdateStuff(f.stage, edit.Fields, c.element);
+        EXPECT_EQ(refused.empty() ? "" : refused.substr(8, refused.find(" holds") - 8),
+                  c.refusedBox ? c.refusedBox : "")
+            << refused;
+        ASSERT_TRUE(WriteToStageFile(f.stage, edit, path).ok);
+        const std::string written = f.mugen.Read("stages/test.def");
+        if (c.lines.empty()) {
+            EXPECT_EQ(written, kModern);
+        }
+        for (const std::string& line : c.lines) EXPECT_NE(written.find(line), std::string::npos) << written;
+        if (!c.reloads) continue;
+        StageFixture again;
+        ASSERT_TRUE(again.Load(path));
+        EXPECT_TRUE(CaptureEditable(again.stage).Elements[c.element] ==
+                    CaptureEditable(f.stage).Elements[c.element]);
+    }
+}
+
 // A PNG as Save PNG wrote it: its colour type (from the header) and its pixels as RGBA.
 std::pair<int, std::vector<uint8_t>> ReadBack(const std::string& path) {
     const auto bytes = ReadFileBytes(path, 1 << 20);
