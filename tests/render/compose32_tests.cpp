@@ -246,5 +246,59 @@ TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
     }
 }
 
+TEST(Compose32, ScaledRectanglesPickTheNearestSourcePixel) {
+    // A 7 × 5 picture of indices with colour-0 holes, part of it (columns 1..6, rows 1..4) scaled down,
+    // up and to odd sizes, mirrored either way, partly off the picture; every pixel must be
+    // the source pixel floor(offset · source size / drawn size) through the pixel rule.
+    const int w = 7, h = 5;
+    auto picture = std::make_shared<Sff2Picture>();
+    picture->width = w;
+    picture->height = h;
+    picture->size = static_cast<size_t>(w * h);
+    picture->bytes = std::make_unique<uint8_t[]>(picture->size);
+    for (int i = 0; i < w * h; ++i) picture->bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(i % 6 == 0 ? 0 : i * 7);
+    auto colours = std::make_shared<Sff2Colours>();
+    for (size_t c = 0; c < 256; ++c) {
+        colours->rgba[c * 4] = static_cast<uint8_t>(c);
+        colours->rgba[c * 4 + 1] = static_cast<uint8_t>(c * 5);
+        colours->rgba[c * 4 + 2] = static_cast<uint8_t>(255 - c);
+        colours->rgba[c * 4 + 3] = 255;
+    }
+    SpriteEntry sprite;
+    sprite.Picture = picture;
+    sprite.Colours = colours;
+    struct Size {
+        int64_t dx, dy, dw, dh;
+    };
+    const Size sizes[] = {{2, 1, 3, 2}, {-3, -2, 17, 11}, {0, 0, 6, 4}, {4, 3, 13, 3}};
+    const int sx = 1, sy = 1, sw = 6, sh = 4;
+    for (bool masked : {false, true})
+        for (bool flipH : {false, true})
+            for (bool flipV : {false, true})
+                for (const Size& at : sizes)
+                    for (const Blend32 blend : {Blend32{}, Blend32{BlendOp::Add, 256, 128}}) {
+                        const uint32_t under = 0xFF405060u;
+                        Picture32 got(12, 9, under);
+                        const Source32 source = MakeSource32(sprite, masked);
+                        ComposeScaledRect(got, source, sx, sy, sw, sh, at.dx, at.dy, at.dw, at.dh, flipH, flipV, blend,
+                                          Clip32{0, 0, 11, 9});
+                        for (int y = 0; y < 9; ++y)
+                            for (int x = 0; x < 12; ++x) {
+                                uint32_t want = under;
+                                if (x >= at.dx && x < at.dx + at.dw && y >= at.dy && y < at.dy + at.dh && x < 11) {
+                                    int c = static_cast<int>((x - at.dx) * sw / at.dw);
+                                    int r = static_cast<int>((y - at.dy) * sh / at.dh);
+                                    if (flipH) c = sw - 1 - c;
+                                    if (flipV) r = sh - 1 - r;
+                                    const uint8_t index = picture->bytes[static_cast<size_t>((sy + r) * w + sx + c)];
+                                    want = BlendPixel(source.colours[index], under, blend);
+                                }
+                                ASSERT_EQ(got.Row(y)[x], want)
+                                    << "masked " << masked << " flips " << flipH << flipV << " size " << at.dw << "x"
+                                    << at.dh << " op " << int(blend.op) << " at " << x << "," << y;
+                            }
+                    }
+}
+
 }  // namespace
 }  // namespace qb
