@@ -247,16 +247,17 @@ TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
 }
 
 TEST(Compose32, ScaledRectanglesPickTheNearestSourcePixel) {
-    // A 7 × 5 picture of indices with colour-0 holes, part of it (columns 1..6, rows 1..4) scaled down,
+    // A 16 × 5 picture of indices with colour-0 holes, part of it (columns 3..13, rows 1..4) scaled down,
     // up and to odd sizes, mirrored either way, partly off the picture; every pixel must be
     // the source pixel floor(offset · source size / drawn size) through the pixel rule.
-    const int w = 7, h = 5;
+    const int w = 16, h = 5;
     auto picture = std::make_shared<Sff2Picture>();
     picture->width = w;
     picture->height = h;
     picture->size = static_cast<size_t>(w * h);
     picture->bytes = std::make_unique<uint8_t[]>(picture->size);
-    for (int i = 0; i < w * h; ++i) picture->bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(i % 6 == 0 ? 0 : i * 7);
+    for (int i = 0; i < w * h; ++i)
+        picture->bytes[static_cast<size_t>(i)] = static_cast<uint8_t>((i % w + i / w) % 8 < 3 ? 0 : 1 + i * 7 % 255);
     auto colours = std::make_shared<Sff2Colours>();
     for (size_t c = 0; c < 256; ++c) {
         colours->rgba[c * 4] = static_cast<uint8_t>(c);
@@ -264,19 +265,29 @@ TEST(Compose32, ScaledRectanglesPickTheNearestSourcePixel) {
         colours->rgba[c * 4 + 2] = static_cast<uint8_t>(255 - c);
         colours->rgba[c * 4 + 3] = 255;
     }
-    SpriteEntry sprite;
-    sprite.Picture = picture;
-    sprite.Colours = colours;
+    // The same picture with the row runs the loader prepares (the masked copy skips holes by them).
+    auto prepared = std::make_shared<Sff2Picture>();
+    prepared->width = w;
+    prepared->height = h;
+    prepared->size = picture->size;
+    prepared->bytes = std::make_unique<uint8_t[]>(picture->size);
+    std::copy_n(picture->bytes.get(), picture->size, prepared->bytes.get());
+    BuildOpaqueRuns(*prepared);
+    ASSERT_FALSE(prepared->runRows.empty());
     struct Size {
         int64_t dx, dy, dw, dh;
     };
     const Size sizes[] = {{2, 1, 3, 2}, {-3, -2, 17, 11}, {0, 0, 6, 4}, {4, 3, 13, 3}};
-    const int sx = 1, sy = 1, sw = 6, sh = 4;
+    const int sx = 3, sy = 1, sw = 11, sh = 4;
+    for (bool ready : {false, true})
     for (bool masked : {false, true})
         for (bool flipH : {false, true})
             for (bool flipV : {false, true})
                 for (const Size& at : sizes)
                     for (const Blend32 blend : {Blend32{}, Blend32{BlendOp::Add, 256, 128}}) {
+                        SpriteEntry sprite;
+                        sprite.Picture = ready ? std::shared_ptr<const Sff2Picture>(prepared) : picture;
+                        sprite.Colours = colours;
                         const uint32_t under = 0xFF405060u;
                         Picture32 got(12, 9, under);
                         const Source32 source = MakeSource32(sprite, masked);
@@ -294,7 +305,7 @@ TEST(Compose32, ScaledRectanglesPickTheNearestSourcePixel) {
                                     want = BlendPixel(source.colours[index], under, blend);
                                 }
                                 ASSERT_EQ(got.Row(y)[x], want)
-                                    << "masked " << masked << " flips " << flipH << flipV << " size " << at.dw << "x"
+                                    << "runs " << ready << " masked " << masked << " flips " << flipH << flipV << " size " << at.dw << "x"
                                     << at.dh << " op " << int(blend.op) << " at " << x << "," << y;
                             }
                     }
