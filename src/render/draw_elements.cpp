@@ -267,7 +267,9 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     if (placed) {
         // The runs are worked out at zoom 1: they must cover what the picture shows of it, the
         // wider view of a zoom below 1 included.
-        if (!(placed->ax > 0 && placed->ay > 0)) return;
+        // A sprite scaled below a pixel shows nothing, and its runs would walk the whole widened
+        // band (the tile counts grow as the scale shrinks).
+        if (!(placed->ax * BltW >= 1 && placed->ay * BltH >= 1)) return;
         auto backX = [&](double v) { return (v - placed->bx) / placed->ax; };
         auto backY = [&](double v) { return (v - placed->by) / placed->ay; };
         runX.visibleLow = backX(0), runX.visibleHigh = backX(bufferW);

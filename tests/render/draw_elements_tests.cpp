@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "render/draw_modern.h"
@@ -423,6 +424,8 @@ TEST(DrawElements, ZoomAndScaleMoveAndSizeSpritesAboutTheCentreAndTheGround) {
         {"scaledelta .01 after 50 units", 1, 1, 1, 1, 0.01f, 50, 0, 137, 198, 143, 200},
         {"scalestart 2,2 at zoom 2", 2, 1, 2, 2, 0, 0, 0, 72, 192, 88, 200},
         {"tiles cover the wider view", 0.5f, 1, 1, 1, 0, 0, 1, 0, 199, 400, 200},
+        {"zoomdelta NaN counts as 1", 2, std::numeric_limits<float>::quiet_NaN(), 1, 1, 0, 0, 0, 76, 196, 84, 200},
+        {"scalestart 1e30 stops at 64", 1, 1, 1e30f, 1e30f, 0, 0, 0, 12, 72, 268, 200},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
