@@ -25,6 +25,14 @@ struct CameraFixture {
     }
     CameraArrows arrows = CameraArrows::All;
     void Poll() { CameraKeys(stage, camera, frame, keys, clock, arrows); }
+    // A modern stage zooming from 0.5 to 2, at `zoom`.
+    void Zooming(double zoom) {
+        stage.SffMajor = 2;
+        stage.ZoomOut = 0.5f;
+        stage.ZoomIn = 2;
+        ApplyZoomRange(stage, camera, false);
+        SetZoom(stage, camera, zoom);
+    }
     float ShownX() const { return -camera.CameraX; }
 };
 
@@ -217,11 +225,7 @@ TEST(Camera, ZoomedInTheCameraTravelsFurtherAndZoomingOutPullsItBack) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.zoom);
         CameraFixture f;
-        f.stage.SffMajor = 2;
-        f.stage.ZoomOut = 0.5f;
-        f.stage.ZoomIn = 2;
-        ApplyZoomRange(f.stage, f.camera, false);
-        SetZoom(f.stage, f.camera, c.zoom);
+        f.Zooming(c.zoom);
         f.keys.Hold(Key::Right);
         for (int i = 0; i < 200; ++i) f.Poll();
         EXPECT_FLOAT_EQ(f.ShownX(), c.right);
@@ -234,15 +238,9 @@ TEST(Camera, ZoomedInTheCameraTravelsFurtherAndZoomingOutPullsItBack) {
     // Zooming out from the far right pulls the camera to the new limit, and the elements with it
     // as a camera move would (delta times the distance).
     CameraFixture f;
-    f.stage.SffMajor = 2;
-    f.stage.ZoomOut = 0.5f;
-    f.stage.ZoomIn = 2;
-    BgElement e;
-    e.Type = "normal";
-    e.DeltaX = 0.5f;
-    f.stage.Elements.push_back(e);
-    ApplyZoomRange(f.stage, f.camera, false);
-    SetZoom(f.stage, f.camera, 2);
+    f.stage.Elements.push_back(BgElement{});
+    f.stage.Elements[0].DeltaX = 0.5f;
+    f.Zooming(2);
     f.camera.CameraX = f.camera.PrevCameraX = -339;
     SetZoom(f.stage, f.camera, 1);
     EXPECT_FLOAT_EQ(f.ShownX(), 260);
