@@ -31,6 +31,7 @@
     <message><source>&amp; 暂停</source><translation>&amp;Pause</translation></message>
     <message><source>快照</source><translation>S&amp;napshot</translation></message>
     <message><source>缩放</source><translation>&amp;Zoom</translation></message>
+    <message><source>重置镜头缩放</source><translation>Reset the Camera Zoom</translation></message>
     <message><source>速度与单步</source><translation>Spee&amp;d and Stepping</translation></message>
     <message><source>快照设置</source><translation>Sn&amp;apshot Settings</translation></message>
     <message><source>目录与刷新</source><translation>Folders and &amp;Reload</translation></message>

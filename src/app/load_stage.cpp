@@ -1,5 +1,7 @@
 #include "app/load_stage.h"
 
+#include <algorithm>
+
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/live_reload.h"
@@ -7,6 +9,7 @@
 #include "app/stage_session.h"
 #include "app/window_rules.h"
 #include "platform/paths.h"
+#include "render/camera.h"
 #include "stage/load_stage_files.h"
 #include "stage/stage_loader.h"
 #include "tools/bg_commands.h"
@@ -46,8 +49,15 @@ void KeepCamera(AppState& state, const CameraState& kept) {
         e.PosY -= e.DeltaY * dy;
     }
     const int16_t offset = cam.CamOffsetX;
+    const CameraState fresh = cam;
     cam = kept;
     cam.CamOffsetX = offset;
+    // The reloaded stage's zoom range, the zoom the user had kept within it.
+    cam.ZoomOut = fresh.ZoomOut;
+    cam.ZoomIn = fresh.ZoomIn;
+    cam.StartZoom = fresh.StartZoom;
+    cam.ViewHalfUnits = fresh.ViewHalfUnits;
+    cam.Zoom = std::clamp(kept.Zoom, fresh.ZoomOut, fresh.ZoomIn);
     cam.PrevCameraX = cam.CameraX;
     cam.PrevCameraY = cam.CameraY;
 }
@@ -158,6 +168,7 @@ bool InstallStage(AppState& state, LoadResult&& result, InstallHow how) {
     package.ExtractedSpriteFile = package.FromPackage ? state.Stage.SpriteFile : std::string();
 
     StartCamera(state.Camera, result.camOffsetX);
+    ApplyZoomRange(state.Stage, state.Camera, false);
     if (fresh) {
         // What the editor's writes compare against: the stage as the file gives it, placed.
         BeginEditBaseline(state.Stage, state.Load.Source, state.Edit);

@@ -12,6 +12,8 @@
 #include "app/stage_session.h"
 #include "app/window_rules.h"
 #include "platform/text_util.h"
+#include "render/camera.h"
+#include "render/draw_modern.h"
 
 namespace qb {
 
@@ -124,6 +126,14 @@ void LanguageRead(AppState& s, const std::string& value) {
     SetLanguage(s, value);
 }
 
+// Only modern stages zoom: classic ones keep their 320 x 240 picture.
+bool CanZoom(const AppState& s) {
+    return s.Window.Loaded && s.bRunning == 1 && IsModernStage(s.Stage);
+}
+void ResetZoom(AppState& s) {
+    if (CanZoom(s)) SetZoom(s.Stage, s.Camera, s.Camera.StartZoom);
+}
+
 void RandomStage(AppState& s) {
     // Seeded from the time, as the command always was: the high-resolution counter's low bits.
     const auto counter = static_cast<uint64_t>(s.ports.clock->Counter());
@@ -187,6 +197,9 @@ constexpr MenuEntry kMenuTable[] = {
      .enabled = ScaleFits<3>, .checked = ScaleChecked<3>},
     {.name = "mnuScale4", .caption = "4x", .kind = K::Radio, .parent = "mnuScaleMenu", .run = RunScale<4>,
      .enabled = ScaleFits<4>, .checked = ScaleChecked<4>},
+    // The camera's zoom back to the stage's startzoom (new; the wheel and + and - change it).
+    {.name = "mnuResetZoom", .caption = "重置镜头缩放", .shortcut = "Ctrl+0", .parent = "mnuScaleMenu",
+     .run = ResetZoom, .enabled = CanZoom},
     // One frame while paused, and the run speed (new).
     {.name = "mnuSpeedMenu", .caption = "速度与单步", .kind = K::Submenu, .access = 'D'},
     {.name = "mnuStep", .caption = "单步", .parent = "mnuSpeedMenu", .run = mnuStep_Click, .enabled = Paused},

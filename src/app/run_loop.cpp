@@ -189,9 +189,10 @@ bool BeginStageRun(AppState& state) {
     if (Keys* keys = state.ports.keys) {
         for (Key key : {Key::MouseRight, Key::Left, Key::Up, Key::Right, Key::Down, Key::Pause, Key::Escape,
                         Key::Z, Key::A, Key::Delete, Key::NumPlus, Key::NumMinus, Key::Insert, Key::Step,
-                        Key::SpeedDown, Key::SpeedUp}) {
+                        Key::SpeedDown, Key::SpeedUp, Key::ZoomIn, Key::ZoomOut}) {
             keys->Pressed(key);
         }
+        keys->WheelSteps();
     }
     ResetEditRun(state.Edit);
     state.Log.Clear();

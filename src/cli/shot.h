@@ -25,6 +25,8 @@ struct Options {
     int every = 0;
     std::string outDir;
     bool bench = false;
+    // --zoom Z: the camera's zoom for the frames (0: the stage's startzoom).
+    double zoom = 0;
     // Test character.
     std::string charDef;
     bool charInfo = false;

@@ -16,6 +16,7 @@
 #include "cli/shot.h"
 #include "platform/gfx.h"
 #include "platform/picture32_io.h"
+#include "render/camera.h"
 #include "render/frame.h"
 #include "render/scripted_input.h"
 
@@ -131,6 +132,7 @@ int RunFrames(AppState& state, const Options& options) {
         GfxTimingReset();
         GfxTimingEnable(true);
     }
+    if (options.zoom > 0) SetZoom(state.Stage, state.Camera, options.zoom);
     const int64_t drawnBefore = state.Frame.DrawnPixels;
     auto started = std::chrono::steady_clock::now();
     for (int frame = 0; frame < options.frames; ++frame) {
@@ -155,9 +157,9 @@ int RunFrames(AppState& state, const Options& options) {
             // The floor: writing every pixel the frames drew once, through memcpy, in this run.
             const int64_t drawn = state.Frame.DrawnPixels - drawnBefore;
             const double floor = MemcpySeconds(drawn * 4, state.ModernPicture.Pixels.size() * 4);
-            std::printf("modern: size=%dx%d drawn_pixels=%lld memcpy_seconds=%.6f ratio_to_memcpy=%.3f\n",
-                        state.ModernPicture.Width, state.ModernPicture.Height, static_cast<long long>(drawn), floor,
-                        floor > 0 ? seconds / floor : 0.0);
+            std::printf("modern: size=%dx%d zoom=%.2f drawn_pixels=%lld memcpy_seconds=%.6f ratio_to_memcpy=%.3f\n",
+                        state.ModernPicture.Width, state.ModernPicture.Height, static_cast<double>(state.Camera.Zoom),
+                        static_cast<long long>(drawn), floor, floor > 0 ? seconds / floor : 0.0);
         }
         return 0;
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,7 @@
 #include "platform/sff2_decoder.h"
 #include "platform/sff_decoder.h"
 #include "platform/stop_signals.h"
+#include "platform/text_util.h"
 #include "stage/error_log.h"
 #include "stage/stage_writer.h"
 #include "stage/save_stage.h"
@@ -38,7 +40,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]"
     " [--frames N (--out FILE | --every K --out-dir DIR | --bench)] [--keys SCRIPT] [--info-overlay]"
-    " [--debug-bg] [--char CHAR.def] [--speed 1/4|1/2|1|2|4] [--save-stage FILE] [--save-stage2 FILE]\n"
+    " [--debug-bg] [--char CHAR.def] [--speed 1/4|1/2|1|2|4] [--zoom Z] [--save-stage FILE] [--save-stage2 FILE]\n"
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
     "  or:  quillback-shot [--mugen DIR] --lint DIR [--json]\n"
@@ -64,6 +66,8 @@ constexpr const char* kHelp =
     "                       slower and faster are the pause, frame-step and speed keys\n"
     "  --speed S            run at S times the normal speed: 1/4, 1/2, 1, 2 or 4 (the pacing and\n"
     "                       the info overlay change; every frame is still drawn)\n"
+    "  --zoom Z             zoom the camera to Z (kept within the stage's zoomout and zoomin; only\n"
+    "                       modern stages zoom)\n"
     "  --info-overlay       draw the info overlay\n"
     "  --debug-bg           draw the magenta debug background\n"
     "  --char CHAR.def      put the test character into the stage\n"
@@ -192,6 +196,15 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
                 error = "--speed needs 1/4, 1/2, 1, 2 or 4, not \"" + text + "\"";
                 return 2;
             }
+        } else if (a == "--zoom") {
+            std::string text;
+            ok = value(text);
+            const auto zoom = ok ? text::ParseNumber(text) : std::nullopt;
+            if (ok && (!zoom || !(*zoom > 0) || *zoom > 1e6)) {
+                error = "--zoom needs a number above 0, not \"" + text + "\"";
+                return 2;
+            }
+            if (ok) options.zoom = *zoom;
         } else if (a == "--info-overlay")
             options.infoOverlay = true;
         else if (a == "--debug-bg")

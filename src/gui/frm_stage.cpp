@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "app/app_state.h"
@@ -632,6 +633,12 @@ bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
                     StageMouseUp(m_state, button);
             }
             break;
+        }
+        case QEvent::Wheel: {
+            // The wheel over the picture zooms (modern stages; the camera ignores it otherwise).
+            if (watched != ActiveView()) break;
+            m_keys.Wheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+            return true;
         }
         case QEvent::MouseMove: {
             StageView* view = ActiveView();

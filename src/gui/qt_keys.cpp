@@ -30,6 +30,12 @@ Key QtKeys::FromQtKey(int qtKey) {
             return Key::Insert;
         case Qt::Key_Period:
             return Key::Step;
+        // Plus needs Shift on most layouts; the key under it (=) zooms in as well.
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            return Key::ZoomIn;
+        case Qt::Key_Minus:
+            return Key::ZoomOut;
         case Qt::Key_BracketLeft:
             return Key::SpeedDown;
         case Qt::Key_BracketRight:
@@ -55,6 +61,19 @@ bool QtKeys::Pressed(Key key) {
 
 int QtKeys::PressCount(Key key) {
     return m_latch.PressCount(key);
+}
+
+int QtKeys::WheelSteps() {
+    const int steps = m_wheelSteps;
+    m_wheelSteps = 0;
+    return steps;
+}
+
+void QtKeys::Wheel(int angleDelta) {
+    // Qt gives eighths of a degree, 120 a notch; touchpads send fractions of a notch.
+    m_wheelRemainder += angleDelta;
+    m_wheelSteps += m_wheelRemainder / 120;
+    m_wheelRemainder %= 120;
 }
 
 std::pair<int, int> QtKeys::PointerPos() {

@@ -17,6 +17,9 @@ public:
     bool Pressed(Key key) override;
     int PressCount(Key key) override;
     std::pair<int, int> PointerPos() override;
+    int WheelSteps() override;
+    // A wheel event over the view (Qt's angle delta, 120 a notch).
+    void Wheel(int angleDelta);
 
     // The Qt key a core key stands for, or Key::Count when none.
     static Key FromQtKey(int qtKey);
@@ -36,6 +39,8 @@ public:
 private:
     KeyLatch m_latch;
     std::function<std::pair<int, int>()> m_pointer;
+    int m_wheelSteps = 0;
+    int m_wheelRemainder = 0;
 };
 
 }  // namespace qb::gui

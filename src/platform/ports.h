@@ -158,6 +158,7 @@ public:
 enum class Key {
     Left, Right, Up, Down, Z, A, Pause, Escape, Delete, F8, MouseRight, MouseLeft, NumPlus, NumMinus, Insert,
     Step, SpeedDown, SpeedUp,  // ".", "[" and "]": one frame while paused, slower, faster
+    ZoomIn, ZoomOut,           // "+" (or "=") and "-" of the main keyboard
     Count
 };
 
@@ -174,6 +175,9 @@ public:
     virtual int PressCount(Key key) { return Pressed(key) ? 1 : 0; }
     // Pointer position in view pixels (0..319, 0..239 at 1x; outside when the pointer is away).
     virtual std::pair<int, int> PointerPos() = 0;
+    // Mouse wheel notches over the view since the last call (away from the user positive), then
+    // forgotten.
+    virtual int WheelSteps() { return 0; }
 };
 
 class Clock {

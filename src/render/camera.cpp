@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/gfx.h"
 #include "platform/text_util.h"
+#include "render/draw_modern.h"
 
 namespace qb {
 
@@ -11,11 +13,47 @@ namespace {
 
 constexpr int kStepKeyRepeatMs = 150;
 
+// Zoomed in, the camera may pass each horizontal bound by the slack (0 at zoom 1 of a stage that
+// does not zoom out, so the classic test is unchanged there).
 void MoveRight(const StageModel& stage, CameraState& camera) {
-    if (stage.BoundRight >= camera.HCamStep - camera.CameraX) camera.CameraX -= camera.HCamStep;
+    const double slack = ZoomBoundSlack(camera);
+    if (slack == 0) {
+        if (stage.BoundRight >= camera.HCamStep - camera.CameraX) camera.CameraX -= camera.HCamStep;
+    } else if (stage.BoundRight + slack >= static_cast<double>(camera.HCamStep) - camera.CameraX) {
+        camera.CameraX -= camera.HCamStep;
+    }
 }
 void MoveLeft(const StageModel& stage, CameraState& camera) {
-    if (!(stage.BoundLeft > -camera.CameraX - camera.HCamStep)) camera.CameraX += camera.HCamStep;
+    const double slack = ZoomBoundSlack(camera);
+    if (slack == 0) {
+        if (!(stage.BoundLeft > -camera.CameraX - camera.HCamStep)) camera.CameraX += camera.HCamStep;
+    } else if (!(stage.BoundLeft - slack > -static_cast<double>(camera.CameraX) - camera.HCamStep)) {
+        camera.CameraX += camera.HCamStep;
+    }
+}
+
+float NormaliseOneZoom(float z) {
+    if (!(z > 0)) return 1;  // 0, negative, NaN
+    return std::clamp(z, kMinZoom, kMaxZoom);
+}
+
+// The zoom keys (main keyboard and keypad; the keypad's while no element is selected, the editor
+// owns them then) and the wheel, in steps of kZoomStepFactor.
+void ZoomKeys(StageModel& stage, CameraState& camera, Keys& keys, int64_t now, bool padKeys) {
+    const int wheel = keys.WheelSteps();
+    bool in = keys.Pressed(Key::ZoomIn);
+    bool out = keys.Pressed(Key::ZoomOut);
+    if (padKeys) {
+        in = keys.Pressed(Key::NumPlus) || in;
+        out = keys.Pressed(Key::NumMinus) || out;
+    }
+    int steps = std::clamp(wheel, -64, 64);
+    if ((in || out) && (now - camera.LastZoomKeyTick >= kStepKeyRepeatMs || now < camera.LastZoomKeyTick)) {
+        steps += in ? 1 : -1;
+        camera.LastZoomKeyTick = now;
+    }
+    if (steps != 0 && camera.ZoomIn != camera.ZoomOut)
+        SetZoom(stage, camera, camera.Zoom * std::pow(kZoomStepFactor, steps));
 }
 void MoveUp(const StageModel& stage, CameraState& camera) {
     if (!(stage.BoundHigh > camera.CameraY - camera.VCamStep)) camera.CameraY -= camera.VCamStep;
@@ -47,6 +85,7 @@ void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys&
     }
 
     int64_t now = clock.TickCount();
+    ZoomKeys(stage, camera, keys, now, !(hook && hook->OwnsPadKeys(stage)));
     if (now - frame.LastStepKeyTick >= kStepKeyRepeatMs || now < frame.LastStepKeyTick) {
         if (keys.Pressed(Key::Z)) {
             if (charOff) {
@@ -128,6 +167,62 @@ float UserHCamStep(const CameraState& camera) {
 
 float UserVCamStep(const CameraState& camera) {
     return camera.MouseScroll == 255 ? camera.SavedVCamStep : camera.VCamStep;
+}
+
+ZoomRange NormaliseZoomRange(float zoomOut, float zoomIn, float startZoom) {
+    ZoomRange range;
+    range.out = NormaliseOneZoom(zoomOut);
+    range.in = std::max(NormaliseOneZoom(zoomIn), range.out);
+    range.start = std::clamp(NormaliseOneZoom(startZoom), range.out, range.in);
+    return range;
+}
+
+void ApplyZoomRange(const StageModel& stage, CameraState& camera, bool keepZoom) {
+    const float kept = camera.Zoom;
+    ZoomRange range;
+    if (IsModernStage(stage)) {
+        range = NormaliseZoomRange(stage.ZoomOut, stage.ZoomIn, stage.StartZoom);
+        const ModernPlacement place = ModernPlacementFor(stage);
+        camera.ViewHalfUnits = static_cast<float>(ModernPictureSize(stage).width) / static_cast<float>(place.scale) / 2;
+    } else {
+        camera.ViewHalfUnits = kViewWidth / 2;
+    }
+    camera.ZoomOut = range.out;
+    camera.ZoomIn = range.in;
+    camera.StartZoom = range.start;
+    // No pull here: a camera that starts outside the bounds stays where the stage puts it, as it
+    // always did; only a change of zoom pulls it in.
+    camera.Zoom = keepZoom && kept > 0 ? std::clamp(kept, range.out, range.in) : range.start;
+}
+
+double ZoomBoundSlack(const CameraState& camera) {
+    if (camera.Zoom == camera.ZoomOut) return 0;
+    return static_cast<double>(camera.ViewHalfUnits) * (1.0 / camera.ZoomOut - 1.0 / camera.Zoom);
+}
+
+void SetZoom(StageModel& stage, CameraState& camera, double zoom) {
+    if (!(zoom > 0)) zoom = camera.StartZoom;
+    const float before = camera.Zoom;
+    camera.Zoom = static_cast<float>(std::clamp(zoom, static_cast<double>(camera.ZoomOut),
+                                                static_cast<double>(camera.ZoomIn)));
+    // Zooming out narrows the camera's travel: a camera past the new limits comes back to them.
+    // Elements follow the camera step by step in the element pass, so the pull moves them here
+    // by delta times its length (as the reload does), and the previous position moves along.
+    if (camera.Zoom == before) return;
+    const double slack = ZoomBoundSlack(camera);
+    const double shown = -static_cast<double>(camera.CameraX);
+    const double low = stage.BoundLeft - slack, high = stage.BoundRight + slack;
+    if (low > high) return;  // crossed bounds: the keys never move such a camera either
+    const double target = std::clamp(shown, low, high);
+    if (target == shown) return;
+    const float newX = static_cast<float>(-target);
+    const float dx = newX - camera.CameraX;
+    for (BgElement& e : stage.Elements) {
+        if (e.Type == "parallax") continue;
+        e.PosX += e.DeltaX * dx;
+    }
+    camera.CameraX = newX;
+    camera.PrevCameraX += dx;
 }
 
 }  // namespace qb

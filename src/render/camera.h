@@ -34,4 +34,26 @@ void ReleaseCharCamStep(CameraState& camera);
 float UserHCamStep(const CameraState& camera);
 float UserVCamStep(const CameraState& camera);
 
+// Zoom. The stage's zoomout, zoomin and startzoom come from hand-written files: each is taken into
+// [kMinZoom, kMaxZoom] (0, negative and NaN become 1), zoomin below zoomout is raised to it and
+// startzoom is clamped between them.
+inline constexpr float kMinZoom = 1.0f / 16;
+inline constexpr float kMaxZoom = 16.0f;
+struct ZoomRange {
+    float out = 1, in = 1, start = 1;
+};
+ZoomRange NormaliseZoomRange(float zoomOut, float zoomIn, float startZoom);
+// Takes the stage's range into the camera (classic stages: 1, 1, 1, and the zoom controls do
+// nothing), with the view's half width in stage units. `keepZoom` keeps the zoom the camera had
+// (a reload), clamped to the new range; otherwise the stage opens at startzoom.
+void ApplyZoomRange(const StageModel& stage, CameraState& camera, bool keepZoom);
+// How far the camera's centre may pass boundleft and boundright at the camera's zoom: the bounds
+// describe the fully zoomed-out view, so zoomed in the view's outer edge reaches the same place.
+double ZoomBoundSlack(const CameraState& camera);
+// Sets the zoom (clamped to the range) and pulls the camera back within the bounds of the new zoom,
+// moving the elements with it as a camera move would.
+void SetZoom(StageModel& stage, CameraState& camera, double zoom);
+// The zoom keys and the mouse wheel step the zoom by this factor.
+inline constexpr double kZoomStepFactor = 1.1;
+
 }  // namespace qb

@@ -37,6 +37,16 @@ struct CameraState {
     float ViewTop = 0;
     int16_t ViewRight = 320;
     int16_t ViewBottom = 240;
+    // Zoom, modern stages only (classic stages keep 1 throughout): the stage's range after
+    // normalising, and the zoom now. At zoom z the picture shows 1/z of the view around the camera.
+    float Zoom = 1;
+    float ZoomOut = 1;
+    float ZoomIn = 1;
+    float StartZoom = 1;
+    // Half the view's width in stage units: how far the camera may pass a bound when zoomed in.
+    float ViewHalfUnits = 160;
+    // Millisecond tick of the last zoom key step (a held key steps at most every 150 ms).
+    int64_t LastZoomKeyTick = -1'000'000;
 };
 
 }  // namespace qb

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <type_traits>
 
 #include "platform/gfx.h"
@@ -94,6 +95,13 @@ struct StretchedCols {
     }
 };
 
+// Source columns from a table made once per call, indexed from the span's first column.
+struct TableCols {
+    const int32_t* table;
+    int64_t x0;
+    int At(int64_t x) const { return table[x - x0]; }
+};
+
 struct Span {
     int64_t x0, x1, y0, y1;  // destination, clipped
     int64_t row0;            // source row at y0
@@ -106,7 +114,10 @@ int64_t Loop(Picture32& picture, Fetch fetch, const Cols& cols, const Span& span
     for (int64_t y = span.y0; y < span.y1; ++y) {
         fetch.Row(static_cast<int>(span.row0 + (y - span.y0) * span.rowStep));
         uint32_t* out = picture.Row(static_cast<int>(y)) + span.x0;
-        if constexpr (std::is_same_v<Cols, LinearCols>) {
+        if constexpr (std::is_same_v<Cols, TableCols>) {
+            const int32_t* c = cols.table + (span.x0 - cols.x0);
+            for (int64_t i = 0; i < n; ++i) Put<Op, Alpha>(out[i], fetch.At(c[i]), s, d);
+        } else if constexpr (std::is_same_v<Cols, LinearCols>) {
             // The common case: consecutive source columns, one way or the other.
             int c = cols.At(span.x0);
             const int step = cols.step;
@@ -240,9 +251,62 @@ int64_t CopyBinary(Picture32& picture, const Source32& s, const LinearCols& cols
     return n * (span.y1 - span.y0);
 }
 
+// A scaled copy of an indexed picture whose colours are opaque but a masked colour 0: a table look-up,
+// a colour look-up and a store a pixel (the usual zoomed stage art).
+int64_t CopyBinaryTable(Picture32& picture, const Source32& s, const TableCols& cols, const Span& span) {
+    const int64_t n = span.x1 - span.x0;
+    const uint32_t* lut = s.colours.data();
+    const int32_t* c = cols.table + (span.x0 - cols.x0);
+    if (s.masked && s.runs && n > 0) {
+        // Through the row's runs of non-zero indices: the holes cost nothing and a run needs no test
+        // per pixel. The table rises (falls when mirrored), so the columns showing a run are one
+        // stretch of it, found by bisection.
+        const bool rising = c[n - 1] >= c[0];
+        auto firstShowing = [&](int32_t col) -> int64_t {  // first i whose column is col or beyond it
+            return rising ? std::lower_bound(c, c + n, col) - c
+                          : std::lower_bound(c, c + n, col, std::greater<int32_t>()) - c;
+        };
+        const size_t sy = static_cast<size_t>(span.row0);
+        const uint8_t* row = s.bytes + sy * static_cast<size_t>(s.width);
+        const uint16_t* run = s.runs + s.runRows[sy];
+        const uint16_t* end = s.runs + s.runRows[sy + 1];
+        for (; run != end; run += 2) {
+            // Rising: columns [run0, run1) are i in [first(run0), first(run1)); falling: columns
+            // run1 - 1 down to run0 are i in [first(run1 - 1), first(run0 - 1)).
+            const int64_t i0 = rising ? firstShowing(run[0]) : firstShowing(run[1] - 1);
+            const int64_t i1 = rising ? firstShowing(run[1]) : firstShowing(static_cast<int32_t>(run[0]) - 1);
+            if (i0 >= i1) continue;
+            for (int64_t y = span.y0; y < span.y1; ++y) {
+                uint32_t* out = picture.Row(static_cast<int>(y)) + span.x0;
+                for (int64_t i = i0; i < i1; ++i) out[i] = lut[row[c[i]]] | 0xFF000000u;
+            }
+        }
+        return n * (span.y1 - span.y0);
+    }
+    for (int64_t y = span.y0; y < span.y1; ++y) {
+        const uint8_t* in = s.bytes + static_cast<size_t>(span.row0 + (y - span.y0) * span.rowStep) *
+                                          static_cast<size_t>(s.width);
+        uint32_t* out = picture.Row(static_cast<int>(y)) + span.x0;
+        if (s.masked) {
+            // A select rather than a branch: holes and colours alternate unpredictably.
+            for (int64_t i = 0; i < n; ++i) {
+                const uint8_t v = in[c[i]];
+                out[i] = v ? lut[v] | 0xFF000000u : out[i];
+            }
+        } else {
+            for (int64_t i = 0; i < n; ++i) out[i] = lut[in[c[i]]] | 0xFF000000u;
+        }
+    }
+    return n * (span.y1 - span.y0);
+}
+
 template <class Cols>
 int64_t Run(Picture32& picture, const Source32& source, const Cols& cols, const Span& span, Blend32 blend) {
     if (span.x0 >= span.x1 || span.y0 >= span.y1) return 0;
+    if constexpr (std::is_same_v<Cols, TableCols>) {
+        if (source.kind == Source32::Kind::Indexed && source.binary && blend.op == BlendOp::Copy)
+            return CopyBinaryTable(picture, source, cols, span);
+    }
     if constexpr (std::is_same_v<Cols, LinearCols>) {
         if (source.kind == Source32::Kind::Indexed && source.binary && blend.op == BlendOp::Copy)
             return CopyBinary(picture, source, cols, span);
@@ -563,6 +627,50 @@ int64_t ComposeRotated(Picture32& picture, const Source32& source, double atX, d
             break;
     }
     return 0;
+}
+
+int64_t ComposeScaledRect(Picture32& picture, const Source32& source, int sx, int sy, int sw, int sh, int64_t dx,
+                          int64_t dy, int64_t dw, int64_t dh, bool flipH, bool flipV, Blend32 blend, Clip32 clip) {
+    if (blend.skip || source.kind == Source32::Kind::None || dw <= 0 || dh <= 0) return 0;
+    // Keep the rectangle inside the source (a window may ask for parts beyond it).
+    if (sx < 0 || sy < 0 || sw <= 0 || sh <= 0 || int64_t{sx} + sw > source.width ||
+        int64_t{sy} + sh > source.height)
+        return 0;
+    clip = Intersect(clip, picture);
+    const int64_t x0 = std::max<int64_t>(dx, clip.left), x1 = std::min<int64_t>(dx + dw, clip.right);
+    const int64_t y0 = std::max<int64_t>(dy, clip.top), y1 = std::min<int64_t>(dy + dh, clip.bottom);
+    if (x0 >= x1 || y0 >= y1) return 0;
+    // Column i of the destination shows source column floor((x0 + i - dx) * sw / dw): stepped by the
+    // whole and the remainder of sw / dw, so the only divisions are these two. The clip keeps the
+    // span within the picture (at most 4096 wide).
+    constexpr int64_t kMaxSpan = 4096;
+    int32_t table[kMaxSpan];
+    const int64_t n = std::min(x1 - x0, kMaxSpan);
+    const int64_t q = (x0 - dx) * sw;
+    int64_t c = q / dw, rem = q % dw;
+    const int64_t whole = sw / dw, part = sw % dw;
+    for (int64_t i = 0; i < n; ++i) {
+        table[i] = static_cast<int32_t>(flipH ? sx + sw - 1 - c : sx + c);
+        c += whole;
+        rem += part;
+        if (rem >= dw) {
+            rem -= dw;
+            ++c;
+        }
+    }
+    const TableCols cols{table, x0};
+    int64_t written = 0;
+    // Consecutive destination rows that show the same source row go in one call.
+    int64_t y = y0;
+    while (y < y1) {
+        const int64_t r = (y - dy) * sh / dh;
+        int64_t next = ((r + 1) * dh + sh - 1) / sh + dy;  // first row showing source row r + 1
+        next = std::clamp(next, y + 1, y1);
+        Span span{x0, x0 + n, y, next, flipV ? sy + sh - 1 - r : sy + r, 0};
+        written += Run(picture, source, cols, span, blend);
+        y = next;
+    }
+    return written;
 }
 
 }  // namespace qb

@@ -104,6 +104,12 @@ int64_t ComposeRotated(Picture32& picture, const Source32& source, double atX, d
                        double axisY, double scaleX, double scaleY, double angle, bool flipH, bool flipV,
                        Blend32 blend, Clip32 clip);
 
+// The source's rectangle (sx, sy, sw, sh) scaled (nearest pixel) to dw × dh at (dx, dy), mirrored as
+// asked, inside `clip`: zoomed and scaled elements. The source column of each destination column is
+// worked out once per call (no division per pixel), the source row once per row.
+int64_t ComposeScaledRect(Picture32& picture, const Source32& source, int sx, int sy, int sw, int sh, int64_t dx,
+                          int64_t dy, int64_t dw, int64_t dh, bool flipH, bool flipV, Blend32 blend, Clip32 clip);
+
 // 5-6-5 to 0xFFRRGGBB with the top bits repeated into the low ones (0xFFFF is white).
 inline uint32_t Expand565(uint16_t v) {
     const uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;

@@ -125,6 +125,57 @@ void PlaceInPixels(const StageModel& stage, const BgElement& element, const Fram
     y = text::RoundClampPixel(unitsY * place.scale - ownY);
 }
 
+// The sprite's own axis in picture pixels from its corner (a mirrored frame hangs the other way).
+void OwnAxis(const StageModel& stage, const BgElement& element, const BgFrame* animFrame, int16_t sprite,
+             double& ownX, double& ownY) {
+    ownX = ownY = 0;
+    if (animFrame) {
+        const SpriteEntry& own = stage.Sprites[sprite];
+        const FlipMode flip = FrameFlip(animFrame->Flip);
+        ownX = flip.h ? -own.AxisX : own.AxisX;
+        ownY = flip.v ? -own.AxisY : own.AxisY;
+    } else if (ValidSprite(stage, element.SpriteIndex)) {
+        ownX = stage.Sprites[element.SpriteIndex].AxisX;
+        ownY = stage.Sprites[element.SpriteIndex].AxisY;
+    }
+}
+
+}  // namespace
+
+ElementScale ElementScaleFor(const BgElement& element, const CameraState& camera) {
+    ElementScale s;
+    constexpr double kMaxScale = 64;
+    // zoomdelta 0 keeps the element as it is at every zoom; 1 follows the zoom fully.
+    const double zoomDelta = std::isfinite(element.ZoomDelta) ? element.ZoomDelta : 1.0;
+    s.zoom = std::clamp(1 + (static_cast<double>(camera.Zoom) - 1) * zoomDelta, 0.0, kMaxScale);
+    // The camera's movement from its start, in stage units (the shown camera x starts at the start
+    // offset, y at 0).
+    const double moveX = -static_cast<double>(camera.CameraX) - camera.CamOffsetX;
+    const double moveY = camera.CameraY;
+    auto own = [&](float start, float delta, double move) {
+        const double v = static_cast<double>(start) + static_cast<double>(delta) * move;
+        return std::isfinite(v) ? std::clamp(v, 0.0, kMaxScale) : 1.0;
+    };
+    s.x = own(element.ScaleStartX, element.ScaleDeltaX, moveX);
+    s.y = own(element.ScaleStartY, element.ScaleDeltaY, moveY);
+    return s;
+}
+
+ScaledPlacement PlaceScaled(const ElementScale& scale, double axisX, double axisY, double pivotX, double pivotY) {
+    ScaledPlacement p;
+    p.zoom = scale.zoom;
+    p.pivotX = pivotX;
+    p.pivotY = pivotY;
+    // The axis moves about the pivot by the zoom scale; the sprite around its axis by both scales.
+    p.ax = scale.zoom * scale.x;
+    p.ay = scale.zoom * scale.y;
+    p.bx = pivotX + (axisX - pivotX) * scale.zoom - axisX * p.ax;
+    p.by = pivotY + (axisY - pivotY) * scale.zoom - axisY * p.ay;
+    return p;
+}
+
+namespace {
+
 void UpdateSine(float amp, float period, float& phase, float& offset) {
     if (amp == 0 || period == 0) return;
     offset = static_cast<float>(amp * std::sin(kPi / period * phase));
@@ -180,15 +231,25 @@ PixelWindow ModernWindow(const BgElement& element, const CameraState& camera, in
 
 // Draws the element's sprite once or as tiles at the worked-out corner (x, y).
 // Tile spacing and windows are in stage units, `scale` pixels each on the modern picture.
+// A zoomed or scaled element (`placed` not null, modern picture only) is worked out at zoom 1 and
+// each tile mapped onto the picture at the blit; its runs cover what the picture shows of zoom 1.
 void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffer, Picture32* picture,
-                 int64_t* drawnPixels, int16_t index, int16_t sprite, int32_t x, int32_t y, int scale) {
+                 int64_t* drawnPixels, int16_t index, int16_t sprite, int32_t x, int32_t y, int scale,
+                 const ScaledPlacement* placed) {
     // A scaled or turned frame may cover the whole picture from every tile of a run (a scale of 1e9):
     // its tiles stop once they have visited this many pictures' worth of pixels.
     int64_t budget = -1, visited = 0;
+    const Clip32* window = nullptr;
+    Clip32 zoomedWindow;
     // The modern path draws into the 32-bit picture through the same placement and tiling.
     auto blit = [&](int32_t bx, int32_t by, int32_t bw, int32_t bh, int32_t sx, int32_t sy) {
-        if (picture) {
-            if (budget >= 0 && visited >= budget) return;
+        if (picture && budget >= 0 && visited >= budget) return;
+        if (picture && placed) {
+            const int64_t n =
+                BlitSprite32Scaled(stage, camera, *picture, bx - sx, by - sy, sprite, index, scale, *placed, window);
+            visited += n;
+            if (drawnPixels) *drawnPixels += n;
+        } else if (picture) {
             const int64_t n = BlitSprite32(stage, camera, *picture, bx, by, bw, bh, sprite, sx, sy, index, scale);
             visited += n;
             if (drawnPixels) *drawnPixels += n;
@@ -203,6 +264,13 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     if (element.TileX == 0 && element.TileY == 0) {
         if (element.HasWindow == 1 && picture) {
             const PixelWindow w = ModernWindow(element, camera, picture->Width, scale);
+            if (placed) {
+                // The window scales with the element's zoom about the same pivot.
+                zoomedWindow = {text::RoundClampPixel(placed->ZoomX(w.x)), text::RoundClampPixel(placed->ZoomY(w.y)),
+                                text::RoundClampPixel(placed->ZoomX(static_cast<double>(w.x) + w.w)),
+                                text::RoundClampPixel(placed->ZoomY(static_cast<double>(w.y) + w.h))};
+                window = &zoomedWindow;
+            }
             blit(w.x, w.y, w.w, w.h, w.x - x, w.y - y);
             return;
         }
@@ -215,6 +283,13 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
             int32_t wy = text::RoundClampPixel(y1);
             int32_t ww = text::RoundClampPixel((static_cast<double>(element.WindowX2) - element.WindowX1 + 1) * scale);
             int32_t wh = text::RoundClampPixel((static_cast<double>(element.WindowY2) - element.WindowY1 + 1) * scale);
+            if (placed) {
+                // The window scales with the element's zoom about the same pivot.
+                zoomedWindow = {text::RoundClampPixel(placed->ZoomX(wx)), text::RoundClampPixel(placed->ZoomY(wy)),
+                                text::RoundClampPixel(placed->ZoomX(static_cast<double>(wx) + ww)),
+                                text::RoundClampPixel(placed->ZoomY(static_cast<double>(wy) + wh))};
+                window = &zoomedWindow;
+            }
             blit(wx, wy, ww, wh, sx, sy);
             return;
         }
@@ -244,6 +319,19 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
                  static_cast<double>(camera.ViewBottom),
                  0,
                  bufferH};
+    if (placed) {
+        // The runs are worked out at zoom 1: they must cover what the picture shows of it, the
+        // wider view of a zoom below 1 included.
+        // A sprite scaled below a pixel shows nothing, and its runs would walk the whole widened
+        // band (the tile counts grow as the scale shrinks).
+        if (!(placed->ax * BltW >= 1 && placed->ay * BltH >= 1)) return;
+        auto backX = [&](double v) { return (v - placed->bx) / placed->ax; };
+        auto backY = [&](double v) { return (v - placed->by) / placed->ay; };
+        runX.visibleLow = backX(0), runX.visibleHigh = backX(bufferW);
+        runX.nearEdge = backX(camera.ViewLeft), runX.farEdge = backX(camera.ViewRight);
+        runY.visibleLow = backY(0), runY.visibleHigh = backY(bufferH);
+        runY.nearEdge = backY(camera.ViewTop), runY.farEdge = backY(camera.ViewBottom);
+    }
     // Anim tiles are mirrored about their axis: a flipped frame is drawn left of (above) its
     // position, so the visible test looks at where the pixels really go.
     if (anim) {
@@ -272,11 +360,21 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
         // Rows of a floor on the modern picture are drawn about the picture's own centre.
         ParallaxExtent extent = picture ? ParallaxFloorExtent(stage, camera, element, entry, scale, bufferW / 2)
                                         : ParallaxFloorExtent(stage, camera, element, entry);
+        // Zoomed, the floor's rows are worked out at zoom 1 and scaled about the pivot: the picture
+        // shows the zoom-1 band [edge0, edge1).
+        double edge0 = 0, edge1 = bufferW;
+        if (placed) {
+            if (!(placed->zoom > 0)) return;
+            edge0 = placed->pivotX - placed->pivotX / placed->zoom;
+            edge1 = placed->pivotX + (bufferW - placed->pivotX) / placed->zoom;
+            runY.visibleLow = placed->pivotY - placed->pivotY / placed->zoom;
+            runY.visibleHigh = placed->pivotY + (bufferH - placed->pivotY) / placed->zoom;
+        }
         double low = kFar, high = -kFar;
         for (const ParallaxRowMap& row : {extent.top, extent.bottom}) {
             if (row.b <= 0) continue;
-            low = std::min(low, (0 - row.a) / row.b - BltW);
-            high = std::max(high, (bufferW - row.a) / row.b);
+            low = std::min(low, (edge0 - row.a) / row.b - BltW);
+            high = std::max(high, (edge1 - row.a) / row.b);
         }
         runX.visibleLow = low;
         runX.visibleHigh = high;
@@ -418,10 +516,34 @@ void DrawElements(FrameContext& ctx) {
                 if (stage.ZOffsetLink > 0 && stage.ZOffsetLink == i)
                     frame.LinkOffsetY = text::RoundWrapInt16(sineY);
 
-                frame.Drawn[i] = DrawnElement{sprite, x, y};
+                // Zoom and scale are the modern picture's; at zoom 1 and scale 1 the unscaled path
+                // draws exactly as before.
+                ScaledPlacement placed;
+                bool scaled = false;
+                if (ctx.picture) {
+                    const ElementScale es = ElementScaleFor(element, camera);
+                    scaled = es.zoom != 1 || es.x != 1 || es.y != 1;
+                    if (scaled) {
+                        double ownX, ownY;
+                        OwnAxis(stage, element, animFrame, sprite, ownX, ownY);
+                        // The ground line; a stage without zoffset zooms about the picture's bottom edge.
+                        const double pivotY = stage.ZOffset >= 0
+                                                  ? static_cast<double>(stage.ZOffset) * place.scale
+                                                  : static_cast<double>(ctx.picture->Height);
+                        placed = PlaceScaled(es, x + ownX, y + ownY, ctx.picture->Width / 2.0, pivotY);
+                        if (element.Type == "parallax") {
+                            // Floors scale their rows and row widths by the zoom alone.
+                            placed = PlaceScaled(ElementScale{es.zoom, 1, 1}, x + ownX, y + ownY,
+                                                 ctx.picture->Width / 2.0, pivotY);
+                        }
+                    }
+                }
+                frame.Drawn[i] = scaled ? DrawnElement{sprite, text::RoundClampPixel(placed.MapX(x)),
+                                                       text::RoundClampPixel(placed.MapY(y))}
+                                        : DrawnElement{sprite, x, y};
                 if (element.Visible != 0 && (backBuffer || ctx.picture))
                     DrawElement(stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, static_cast<int16_t>(i),
-                                sprite, x, y, place.scale);
+                                sprite, x, y, place.scale, scaled ? &placed : nullptr);
 
                 element.PosX += element.VelocityX;
                 element.PosY += element.VelocityY;

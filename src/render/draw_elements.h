@@ -5,6 +5,7 @@
 
 #include "platform/ports.h"
 #include "render/camera_state.h"
+#include "render/draw_modern.h"
 #include "render/frame.h"
 #include "stage/stage_model.h"
 
@@ -33,5 +34,16 @@ struct TileRun {
 };
 // Appends at most `limit` positions; answers how many.
 int TilePositions(const TileRun& run, int32_t* out, int limit);
+
+// An element's scales on the modern picture: `zoom` = 1 + (camera zoom - 1) * zoomdelta (its
+// position's offset from the pivot and its size), x and y = scalestart + scaledelta * the camera's
+// movement from its start in stage units (its size only). Each is kept within [0, 64].
+struct ElementScale {
+    double zoom = 1, x = 1, y = 1;
+};
+ElementScale ElementScaleFor(const BgElement& element, const CameraState& camera);
+// The mapping from zoom-1 picture pixels for an element whose sprite axis lands at (axisX, axisY)
+// at zoom 1; the pivot is the view's horizontal centre and the ground line.
+ScaledPlacement PlaceScaled(const ElementScale& scale, double axisX, double axisY, double pivotX, double pivotY);
 
 }  // namespace qb

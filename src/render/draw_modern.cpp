@@ -32,11 +32,68 @@ double WidthRowWidth(const BgElement& element, double o, int height) {
     return element.XScaleTop + (static_cast<double>(element.XScaleBottom) - element.XScaleTop) * o / height;
 }
 
+int64_t DrawZoomedParallax32(const CameraState& camera, Picture32& picture, const BgElement& element,
+                             const Source32& source, int32_t BltX, int32_t BltY, int scale, double zoom,
+                             double pivotX, double pivotY) {
+    const int h = source.height, w = source.width;
+    const int pw = picture.Width;
+    if (w <= 0 || h <= 0 || !(zoom > 0)) return 0;
+    const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
+    const Clip32 clip = WholePicture(picture);
+    const double m = RowStep(element, camera);
+    const double top = pivotY + (BltY - pivotY) * zoom;
+    const int topRow = text::RoundClampPixel(top);
+    const int first = std::max(0, -topRow);
+    const double lastOnScreen = static_cast<double>(picture.Height) - 1 - topRow;
+    const double lastInSprite = m > 0 ? std::floor(h / m * zoom) : lastOnScreen;
+    const int last = static_cast<int>(std::clamp(std::min(lastOnScreen, lastInSprite), -1.0, double(1 << 20)));
+    const double base = BltX + static_cast<double>(camera.CamOffsetX) * element.DeltaX * scale;
+    const double camX = static_cast<double>(camera.CameraX) * scale;
+    const double centre = pw / 2.0;
+    auto zoomX = [&](double x) { return pivotX + (x - pivotX) * zoom; };
+    int64_t written = 0;
+    const double f = element.WidthGiven ? 0 : RowGrowth(element, h);
+    if (element.WidthGiven && element.XScaleTop <= 0) return 0;
+    for (int r = first; r <= last; ++r) {
+        const double n = r / zoom;  // the floor's own row
+        const double o = n * m;
+        if (o > h) break;
+        const int srcY = text::RoundClampPixel(o);
+        if (srcY >= h) continue;
+        double left, right;
+        if (!element.WidthGiven) {
+            // At zoom 1 the row shows source column srcX at picture column 0.
+            const double d = element.DeltaX + f * n;
+            const double srcX = std::nearbyint(-base - d * camX);
+            left = zoomX(-srcX);
+            right = zoomX(-srcX + w);
+        } else {
+            const double rowUnits = WidthRowWidth(element, o, h);
+            const double rowWidth = rowUnits * scale;
+            if (rowWidth < 1) continue;
+            const double stretch = rowWidth / w;
+            const double d = element.DeltaX * rowUnits / element.XScaleTop;
+            const double at = centre + d * camX + (base - centre) * stretch;
+            left = zoomX(at);
+            right = zoomX(at + rowWidth);
+        }
+        const int64_t l = text::RoundClampPixel(left), rr = text::RoundClampPixel(right);
+        if (rr <= l) continue;
+        written += ComposeScaledRect(picture, source, 0, srcY, w, 1, l, topRow + r, rr - l, 1, false, false, blend,
+                                     clip);
+    }
+    return written;
+}
+
 // The classic floor drawing (rows scrolled by their own factors) on the 32-bit picture: row n of the
 // floor copies a picture-wide run of source row n·step starting at the scrolled column.
 // Stage units (the camera, the start offset, width's row widths) count `scale` pixels each.
+// Zoomed (`zoom` other than 1, about pivotX and pivotY), the same floor is drawn with every row and
+// row width scaled: destination row r shows floor row r / zoom, and each row's run is stretched.
 int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgElement& element,
-                       const Source32& source, int32_t BltX, int32_t BltY, int scale) {
+                       const Source32& source, int32_t BltX, int32_t BltY, int scale, double zoom = 1,
+                       double pivotX = 0, double pivotY = 0) {
+    if (zoom != 1) return DrawZoomedParallax32(camera, picture, element, source, BltX, BltY, scale, zoom, pivotX, pivotY);
     const int h = source.height, w = source.width;
     const int pw = picture.Width;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
@@ -160,6 +217,56 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
                               pose.angle, flip.h, flip.v, blend, clip);
     }
     return ComposeRect(picture, source, 0, 0, source.width, source.height, x, y, flip.h, flip.v, blend, clip);
+}
+
+int64_t BlitSprite32Scaled(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
+                           int32_t BltY, int16_t SrcIndex, int16_t BGCNT, int scale, const ScaledPlacement& placed,
+                           const Clip32* window) {
+    if (BGCNT < 0 || BGCNT >= static_cast<int>(stage.Elements.size())) return 0;
+    if (SrcIndex < 0 || SrcIndex >= static_cast<int>(stage.Sprites.size())) return 0;
+    const SpriteEntry& sprite = stage.Sprites[SrcIndex];
+    const BgElement& element = stage.Elements[BGCNT];
+    const Source32 source = MakeSource32(sprite, ModernMask(element));
+    if (source.kind == Source32::Kind::None) return 0;
+    if (element.Type == "parallax")
+        return DrawParallax32(camera, picture, element, source, BltX, BltY, scale, placed.zoom, placed.pivotX,
+                              placed.pivotY);
+
+    Blend32 blend;
+    FlipMode flip;
+    FramePose pose;
+    if (element.Type == "normal") {
+        blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
+    } else if (element.Type == "anim") {
+        if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size())) return 0;
+        const BgAction& action = stage.Actions[element.ActionIndex];
+        if (element.FrameIndex < 0 || element.FrameIndex >= static_cast<int>(action.Frames.size())) return 0;
+        pose = PoseOf(action, element, true);
+        blend = AnimBlend32(element, stage.MugenVersion, pose.blend);
+        flip = FrameFlip(pose.frame->Flip);
+    } else {
+        return 0;
+    }
+    if (blend.skip) return 0;
+    Clip32 clip = window ? *window : WholePicture(picture);
+    if (pose.Transformed()) {
+        // The frame's own scale and turn about its axis, on top of the element's mapping.
+        const double atX = placed.MapX(static_cast<double>(BltX) + (flip.h ? -sprite.AxisX : sprite.AxisX));
+        const double atY = placed.MapY(static_cast<double>(BltY) + (flip.v ? -sprite.AxisY : sprite.AxisY));
+        return ComposeRotated(picture, source, atX, atY, sprite.AxisX, sprite.AxisY, pose.scaleX * placed.ax,
+                              pose.scaleY * placed.ay, pose.angle, flip.h, flip.v, blend, clip);
+    }
+    // The corners at zoom 1 (a mirrored frame hangs the other way from its position), then mapped:
+    // rounding both edges, not the size, keeps neighbouring tiles without gaps or overlaps.
+    double x = BltX, y = BltY;
+    if (flip.h) x -= source.width;
+    if (flip.v) y -= source.height;
+    const int64_t left = text::RoundClampPixel(placed.MapX(x));
+    const int64_t right = text::RoundClampPixel(placed.MapX(x + source.width));
+    const int64_t top = text::RoundClampPixel(placed.MapY(y));
+    const int64_t bottom = text::RoundClampPixel(placed.MapY(y + source.height));
+    return ComposeScaledRect(picture, source, 0, 0, source.width, source.height, left, top, right - left,
+                             bottom - top, flip.h, flip.v, blend, clip);
 }
 
 void DrawInfoText32(Picture32& picture, const std::string& text, int dy) {

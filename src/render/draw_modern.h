@@ -6,6 +6,7 @@
 
 #include "platform/picture32.h"
 #include "render/camera_state.h"
+#include "render/compose32.h"
 #include "stage/stage_model.h"
 
 namespace qb {
@@ -39,6 +40,24 @@ int32_t ModernCentreShift(const Picture32& picture);
 int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                      int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
                      int16_t BGCNT, int scale = 1);
+
+// Where a zoomed or scaled element lands: picture pixel = a · (its pixel at zoom 1 and scale 1) + b,
+// per axis. Its zoom scale moves the sprite's axis about the pivot (the view's horizontal centre,
+// the ground line); its own scale (scalestart, scaledelta) then sizes the sprite about that axis.
+struct ScaledPlacement {
+    double ax = 1, bx = 0, ay = 1, by = 0;
+    double zoom = 1;  // the element's zoom scale: floors and windows scale by it about the pivot
+    double pivotX = 0, pivotY = 0;
+    double MapX(double x) const { return ax * x + bx; }
+    double MapY(double y) const { return ay * y + by; }
+    double ZoomX(double x) const { return pivotX + (x - pivotX) * zoom; }
+    double ZoomY(double y) const { return pivotY + (y - pivotY) * zoom; }
+};
+// BlitSprite32 for a zoomed or scaled element: (BltX, BltY) is the corner at zoom 1, `window` (may
+// be null) the element's window already in picture pixels. Floors scale their rows and row widths.
+int64_t BlitSprite32Scaled(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
+                           int32_t BltY, int16_t SrcIndex, int16_t BGCNT, int scale, const ScaledPlacement& placed,
+                           const Clip32* window);
 
 // The info overlay's text in white with the built-in font, at (4, 3 + dy) as on the classic picture.
 void DrawInfoText32(Picture32& picture, const std::string& text, int dy = 0);

@@ -50,6 +50,8 @@ FrameResult DrawFrame(FrameContext& ctx) {
         frame.FramesThisSecond += 1;
         frame.FrameNumber += 1;
         frame.FrameText = BuildFrameText(frame.FrameNumber, SpeedText(options.Speed));
+        // Only modern stages zoom; the classic picture keeps its line as it was.
+        if (ctx.picture) frame.FrameText += "  " + ZoomText(ctx.camera.Zoom);
         int64_t now = ctx.clock.TickCount();
         if (now > frame.LastSecondTick + 1000) {
             // A negative limit (typed into the limiter's box) paces nothing; capping the shown rate

@@ -62,6 +62,8 @@ public:
     virtual ~ElementPassHook() = default;
     // True while the Delete key belongs to the hook, so that it is not a request to delete the stage.
     virtual bool OwnsDeleteKey(const StageModel& stage, Keys& keys) = 0;
+    // True while the keypad's plus and minus belong to the hook (they zoom otherwise).
+    virtual bool OwnsPadKeys(const StageModel& /*stage*/) { return false; }
     // Polled after the camera keys at the end of every element pass.
     virtual void AfterPass(StageModel& stage, FrameState& frame, Keys& keys, Clock& clock) = 0;
 };

@@ -37,6 +37,10 @@ std::string BuildFrameText(int64_t frameNumber, const std::string& speedText) {
     return "Frame " + std::to_string(frameNumber) + "  " + speedText;
 }
 
+std::string ZoomText(float zoom) {
+    return "Zoom " + TwoDecimals(static_cast<double>(zoom));
+}
+
 void DrawInfoText(BITMAP* backBuffer, const std::string& text, int dy) {
     if (!backBuffer || text.empty()) return;
     a_textout(backBuffer, text, 4, 3 + dy, a_makecol(255, 255, 255));

@@ -18,6 +18,8 @@ std::string BuildInfoText(const CameraState& camera, int framesPerSecond);
 std::string TwoDecimals(double value);
 // The info overlay's second line: "Frame " n "  " speed, e.g. "Frame 1234  x1/2".
 std::string BuildFrameText(int64_t frameNumber, const std::string& speedText);
+// "Zoom 0.7", appended to the second line on modern stages.
+std::string ZoomText(float zoom);
 // Pixels between the info overlay's lines (the built-in font is 8 high).
 inline constexpr int kInfoLineHeight = 10;
 // Draws the text at (4, 3 + dy) in white with the built-in font.

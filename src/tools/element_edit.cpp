@@ -207,6 +207,10 @@ void ResetEditRun(EditState& edit) {
     edit.Fields = std::move(fields);
 }
 
+bool ElementEditor::OwnsPadKeys(const StageModel& stage) {
+    return InRange(stage, m_edit.SelectedElement);
+}
+
 bool ElementEditor::OwnsDeleteKey(const StageModel& stage, Keys& keys) {
     m_edit.EditingElement = InRange(stage, m_edit.SelectedElement);
     if (!m_edit.EditingElement && !m_edit.DeleteHeldByEdit) return false;

@@ -99,6 +99,8 @@ public:
     ElementEditor(EditState& edit, CaptionSetter setCaption)
         : m_edit(edit), m_setCaption(std::move(setCaption)) {}
     bool OwnsDeleteKey(const StageModel& stage, Keys& keys) override;
+    // The keypad's plus and minus move the selected element between layers.
+    bool OwnsPadKeys(const StageModel& stage) override;
     void AfterPass(StageModel& stage, FrameState& frame, Keys& keys, Clock& clock) override;
 
 private:

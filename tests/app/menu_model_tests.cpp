@@ -11,6 +11,7 @@
 #include "app/config.h"
 #include "app/menu_model.h"
 #include "app/window_rules.h"
+#include "render/camera.h"
 #include "tests/app/app_fixture.h"
 
 namespace qb::test {
@@ -23,10 +24,11 @@ TEST(MenuModel, EachCommandHasItsOwnKeyAndNoneTakesAKeyTheStageViewPolls) {
         {"mnuExit", "Ctrl+Q"},   {"mnuFS", "F11"},           {"mnuStageNext", "PgDown"},
         {"mnuStagePrev", "PgUp"}, {"mnuR", "Ctrl+R"},        {"mnuPause", "Space"},
         {"mnuSnapshot", "F8"},   {"mnuBgEditor", "Ctrl+E"},  {"mnuError", "Ctrl+L"},
+        {"mnuResetZoom", "Ctrl+0"},
     };
     // Keys the stage view reads itself: a shortcut would take them first.
     const std::set<std::string> viewKeys = {"Left", "Right", "Up", "Down", "Z", "A", ".", "[", "]",
-                                            "Esc",  "Del",   "Ins", "Pause", "+", "-"};
+                                            "Esc",  "Del",   "Ins", "Pause", "+", "-", "="};
     std::map<std::string, std::string> used;
     AppFixture f;
     for (const std::string& name : menus.Order()) {
@@ -45,6 +47,23 @@ TEST(MenuModel, EachCommandHasItsOwnKeyAndNoneTakesAKeyTheStageViewPolls) {
         if (name == "mnuExit" || name == "mnuOpen" || name == "mnuFS") continue;  // end, ask, or need a stage
         EXPECT_TRUE(MenuCommand(f.state, name)) << name;
     }
+}
+
+TEST(MenuModel, ResetZoomServesModernStagesOnly) {
+    AppFixture f;
+    f.state.Window.Loaded = true;
+    f.state.bRunning = 1;
+    f.state.Stage.ZoomOut = 0.5f;
+    f.state.Stage.ZoomIn = 2;
+    f.state.Stage.StartZoom = 0.8f;
+    ApplyZoomRange(f.state.Stage, f.state.Camera, false);
+    EXPECT_FALSE(MenuModel(f.state).Item("mnuResetZoom").Enabled) << "a classic stage";
+    f.state.Stage.SffMajor = 2;
+    ApplyZoomRange(f.state.Stage, f.state.Camera, false);
+    SetZoom(f.state.Stage, f.state.Camera, 2);
+    EXPECT_TRUE(MenuModel(f.state).Item("mnuResetZoom").Enabled);
+    EXPECT_TRUE(MenuCommand(f.state, "mnuResetZoom"));
+    EXPECT_FLOAT_EQ(f.state.Camera.Zoom, 0.8f);
 }
 
 TEST(MenuModel, GivenOptionsKeepTheirOrderAndTheAddedOnesFitInSubmenus) {

@@ -154,8 +154,10 @@ TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
 
 TEST(QtKeys, NumericPadPlusAndMinusAreKeysOfTheirOwn) {
     gui::QtKeys keys;
-    EXPECT_FALSE(keys.KeyEvent(Qt::Key_Plus, true, false)) << "the main keyboard's plus is not polled";
+    EXPECT_TRUE(keys.KeyEvent(Qt::Key_Plus, true, false)) << "the main keyboard's plus zooms in";
+    EXPECT_TRUE(keys.IsDown(Key::ZoomIn));
     EXPECT_FALSE(keys.IsDown(Key::NumPlus));
+    keys.KeyEvent(Qt::Key_Plus, false, false);
     EXPECT_TRUE(keys.KeyEvent(Qt::Key_Plus, true, true));
     EXPECT_TRUE(keys.IsDown(Key::NumPlus));
     keys.KeyEvent(Qt::Key_Plus, false, false);  // a release that lost the keypad flag

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "tests/support/fakes.h"
 
 namespace qb {
@@ -23,6 +25,14 @@ struct CameraFixture {
     }
     CameraArrows arrows = CameraArrows::All;
     void Poll() { CameraKeys(stage, camera, frame, keys, clock, arrows); }
+    // A modern stage zooming from 0.5 to 2, at `zoom`.
+    void Zooming(double zoom) {
+        stage.SffMajor = 2;
+        stage.ZoomOut = 0.5f;
+        stage.ZoomIn = 2;
+        ApplyZoomRange(stage, camera, false);
+        SetZoom(stage, camera, zoom);
+    }
     float ShownX() const { return -camera.CameraX; }
 };
 
@@ -161,6 +171,93 @@ TEST(Camera, TheDeleteKeyIsHandedToTheRunLoop) {
     f.keys.Tap(Key::Delete);
     f.Poll();
     EXPECT_TRUE(f.frame.DeleteRequested);
+}
+
+TEST(Camera, ZoomRangesAreNormalisedAndClamped) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        float out, in, start;
+        ZoomRange want;
+    };
+    const Case cases[] = {
+        {1, 1, 1, {1, 1, 1}},
+        {0.7f, 1, 1, {0.7f, 1, 1}},
+        {0.5f, 2, 0.1f, {0.5f, 2, 0.5f}},   // startzoom clamped into the range
+        {0.5f, 2, 3, {0.5f, 2, 2}},
+        {2, 1, 1, {2, 2, 2}},               // zoomin below zoomout is raised to it
+        {0, -3, nan, {1, 1, 1}},            // nonsense is 1
+        {1e30f, 1e30f, 1e30f, {16, 16, 16}},
+        {1e-9f, 1, 1, {1.0f / 16, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.out << " " << c.in << " " << c.start);
+        const ZoomRange r = NormaliseZoomRange(c.out, c.in, c.start);
+        EXPECT_FLOAT_EQ(r.out, c.want.out);
+        EXPECT_FLOAT_EQ(r.in, c.want.in);
+        EXPECT_FLOAT_EQ(r.start, c.want.start);
+    }
+    // Classic stages never zoom, whatever their keys say.
+    CameraFixture f;
+    f.stage.ZoomOut = 0.5f;
+    f.stage.ZoomIn = 2;
+    ApplyZoomRange(f.stage, f.camera, false);
+    SetZoom(f.stage, f.camera, 2);
+    EXPECT_FLOAT_EQ(f.camera.Zoom, 1);
+    // A modern one opens at its startzoom and keeps any zoom asked for within its range.
+    f.stage.SffMajor = 2;
+    f.stage.StartZoom = 0.8f;
+    ApplyZoomRange(f.stage, f.camera, false);
+    EXPECT_FLOAT_EQ(f.camera.Zoom, 0.8f);
+    SetZoom(f.stage, f.camera, 100);
+    EXPECT_FLOAT_EQ(f.camera.Zoom, 2);
+    SetZoom(f.stage, f.camera, 0.01);
+    EXPECT_FLOAT_EQ(f.camera.Zoom, 0.5f);
+}
+
+// Bounds -100..100 describe the view at zoomout 0.5 of a view 320 units wide: zoomed to z the
+// camera may go 160 * (2 - 1/z) further, so the view's outer edge never passes -420 or 420.
+TEST(Camera, ZoomedInTheCameraTravelsFurtherAndZoomingOutPullsItBack) {
+    struct Case {
+        double zoom;
+        float right, left;  // where holding the key stops, with a step of 3
+    };
+    const Case cases[] = {{0.5, 99, -99}, {1, 258, -258}, {2, 339, -339}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.zoom);
+        CameraFixture f;
+        f.Zooming(c.zoom);
+        f.keys.Hold(Key::Right);
+        for (int i = 0; i < 200; ++i) f.Poll();
+        EXPECT_FLOAT_EQ(f.ShownX(), c.right);
+        EXPECT_LE(f.ShownX() + 160 / c.zoom, 420);  // the view's right edge
+        f.keys.ReleaseAll();
+        f.keys.Hold(Key::Left);
+        for (int i = 0; i < 400; ++i) f.Poll();
+        EXPECT_FLOAT_EQ(f.ShownX(), c.left);
+    }
+    // Zooming out from the far right pulls the camera to the new limit, and the elements with it
+    // as a camera move would (delta times the distance).
+    CameraFixture f;
+    f.stage.Elements.push_back(BgElement{});
+    f.stage.Elements[0].DeltaX = 0.5f;
+    f.Zooming(2);
+    f.camera.CameraX = f.camera.PrevCameraX = -339;
+    SetZoom(f.stage, f.camera, 1);
+    EXPECT_FLOAT_EQ(f.ShownX(), 260);
+    EXPECT_FLOAT_EQ(f.camera.PrevCameraX, -260);
+    EXPECT_FLOAT_EQ(f.stage.Elements[0].PosX, 0.5f * 79);
+    // The keys and the wheel step the zoom; the keypad's keys are the element editor's while it
+    // owns them.
+    f.keys.Tap(Key::ZoomOut);
+    f.Poll();
+    EXPECT_NEAR(f.camera.Zoom, 1 / 1.1, 1e-6);
+    f.keys.wheel = 2;
+    f.Poll();
+    EXPECT_NEAR(f.camera.Zoom, 1.1, 1e-6);
+    f.clock.AdvanceMs(200);
+    f.keys.Tap(Key::NumPlus);
+    f.Poll();
+    EXPECT_NEAR(f.camera.Zoom, 1.21, 1e-5);
 }
 
 }  // namespace

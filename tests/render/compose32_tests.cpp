@@ -314,5 +314,70 @@ TEST(Compose32, RotatedFramesAgreeWithTheRectangleCopy) {
     EXPECT_EQ(turned(1, -180, false), plain(2, true, true));
 }
 
+TEST(Compose32, ScaledRectanglesPickTheNearestSourcePixel) {
+    // A 16 × 5 picture of indices with colour-0 holes, part of it (columns 3..13, rows 1..4) scaled down,
+    // up and to odd sizes, mirrored either way, partly off the picture; every pixel must be
+    // the source pixel floor(offset · source size / drawn size) through the pixel rule.
+    const int w = 16, h = 5;
+    auto picture = std::make_shared<Sff2Picture>();
+    picture->width = w;
+    picture->height = h;
+    picture->size = static_cast<size_t>(w * h);
+    picture->bytes = std::make_unique<uint8_t[]>(picture->size);
+    for (int i = 0; i < w * h; ++i)
+        picture->bytes[static_cast<size_t>(i)] = static_cast<uint8_t>((i % w + i / w) % 8 < 3 ? 0 : 1 + i * 7 % 255);
+    auto colours = std::make_shared<Sff2Colours>();
+    for (size_t c = 0; c < 256; ++c) {
+        colours->rgba[c * 4] = static_cast<uint8_t>(c);
+        colours->rgba[c * 4 + 1] = static_cast<uint8_t>(c * 5);
+        colours->rgba[c * 4 + 2] = static_cast<uint8_t>(255 - c);
+        colours->rgba[c * 4 + 3] = 255;
+    }
+    // The same picture with the row runs the loader prepares (the masked copy skips holes by them).
+    auto prepared = std::make_shared<Sff2Picture>();
+    prepared->width = w;
+    prepared->height = h;
+    prepared->size = picture->size;
+    prepared->bytes = std::make_unique<uint8_t[]>(picture->size);
+    std::copy_n(picture->bytes.get(), picture->size, prepared->bytes.get());
+    BuildOpaqueRuns(*prepared);
+    ASSERT_FALSE(prepared->runRows.empty());
+    struct Size {
+        int64_t dx, dy, dw, dh;
+    };
+    const Size sizes[] = {{2, 1, 3, 2}, {-3, -2, 17, 11}, {0, 0, 6, 4}, {4, 3, 13, 3}};
+    const int sx = 3, sy = 1, sw = 11, sh = 4;
+    for (bool ready : {false, true})
+    for (bool masked : {false, true})
+        for (bool flipH : {false, true})
+            for (bool flipV : {false, true})
+                for (const Size& at : sizes)
+                    for (const Blend32 blend : {Blend32{}, Blend32{BlendOp::Add, 256, 128}}) {
+                        SpriteEntry sprite;
+                        sprite.Picture = ready ? std::shared_ptr<const Sff2Picture>(prepared) : picture;
+                        sprite.Colours = colours;
+                        const uint32_t under = 0xFF405060u;
+                        Picture32 got(12, 9, under);
+                        const Source32 source = MakeSource32(sprite, masked);
+                        ComposeScaledRect(got, source, sx, sy, sw, sh, at.dx, at.dy, at.dw, at.dh, flipH, flipV, blend,
+                                          Clip32{0, 0, 11, 9});
+                        for (int y = 0; y < 9; ++y)
+                            for (int x = 0; x < 12; ++x) {
+                                uint32_t want = under;
+                                if (x >= at.dx && x < at.dx + at.dw && y >= at.dy && y < at.dy + at.dh && x < 11) {
+                                    int c = static_cast<int>((x - at.dx) * sw / at.dw);
+                                    int r = static_cast<int>((y - at.dy) * sh / at.dh);
+                                    if (flipH) c = sw - 1 - c;
+                                    if (flipV) r = sh - 1 - r;
+                                    const uint8_t index = picture->bytes[static_cast<size_t>((sy + r) * w + sx + c)];
+                                    want = BlendPixel(source.colours[index], under, blend);
+                                }
+                                ASSERT_EQ(got.Row(y)[x], want)
+                                    << "runs " << ready << " masked " << masked << " flips " << flipH << flipV << " size " << at.dw << "x"
+                                    << at.dh << " op " << int(blend.op) << " at " << x << "," << y;
+                            }
+                    }
+}
+
 }  // namespace
 }  // namespace qb

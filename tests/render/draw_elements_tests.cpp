@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 #include <memory>
 
 #include "render/anim_pose.h"
@@ -402,6 +403,75 @@ TEST(DrawElements, StretchedFloorTilesReachBothEdgesOfAWidePicture) {
     ctx.picture = &out;
     DrawElements(ctx);
     for (int x : {0, 639, 640, 1279}) EXPECT_EQ(out.Row(0)[x], 0xFFC8C8C8u) << "x " << x;
+}
+
+// A 4 x 2 sprite with its axis at its bottom centre stands on the ground line (zoffset 200) of a
+// 400 x 300 picture, its axis 60 pixels left of the centre at zoom 1. Zoom moves the axis about the
+// centre and the ground and sizes the sprite; scalestart and scaledelta size it about its axis.
+TEST(DrawElements, ZoomAndScaleMoveAndSizeSpritesAboutTheCentreAndTheGround) {
+    struct Case {
+        const char* name;
+        float zoom, zoomDelta, startX, startY, deltaX;
+        float cameraX;  // the camera's movement from its start, in units
+        int16_t tileX;
+        int x0, y0, x1, y1;  // the drawn box, right and bottom excluded
+    };
+    const Case cases[] = {
+        {"zoom 1", 1, 1, 1, 1, 0, 0, 0, 138, 198, 142, 200},
+        {"zoom 2", 2, 1, 1, 1, 0, 0, 0, 76, 196, 84, 200},
+        {"zoom 0.5", 0.5f, 1, 1, 1, 0, 0, 0, 169, 199, 171, 200},
+        {"zoomdelta 0 stays", 2, 0, 1, 1, 0, 0, 0, 138, 198, 142, 200},
+        {"zoomdelta 0.5 at 2 is 1.5", 2, 0.5f, 1, 1, 0, 0, 0, 107, 197, 113, 200},
+        {"scalestart 2,1", 1, 1, 2, 1, 0, 0, 0, 136, 198, 144, 200},
+        {"scaledelta .01 after 50 units", 1, 1, 1, 1, 0.01f, 50, 0, 137, 198, 143, 200},
+        {"scalestart 2,2 at zoom 2", 2, 1, 2, 2, 0, 0, 0, 72, 192, 88, 200},
+        {"tiles cover the wider view", 0.5f, 1, 1, 1, 0, 0, 1, 0, 199, 400, 200},
+        {"zoomdelta NaN counts as 1", 2, std::numeric_limits<float>::quiet_NaN(), 1, 1, 0, 0, 0, 76, 196, 84, 200},
+        {"scalestart 1e30 stops at 64", 1, 1, 1e30f, 1e30f, 0, 0, 0, 12, 72, 268, 200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TinyStage t(4, 4);
+        Pass pass;
+        const int16_t s = t.AddSprite({"RRRR", "RRRR"}, 2, 2);
+        BgElement& e = t.AddElement("normal", s, 98, 198);  // axis at 100,200 less the sprite's axis
+        e.DeltaX = e.DeltaY = 0;
+        e.ZoomDelta = c.zoomDelta;
+        e.ScaleStartX = c.startX;
+        e.ScaleStartY = c.startY;
+        e.ScaleDeltaX = c.deltaX;
+        e.TileX = c.tileX;
+        t.stage.LocalCoordW = 400;
+        t.stage.LocalCoordH = 300;
+        t.stage.ZOffset = 200;
+        t.camera.ViewRight = 400;
+        t.camera.ViewBottom = 300;
+        t.camera.Zoom = c.zoom;
+        t.camera.CameraX = t.camera.PrevCameraX = -c.cameraX;
+        Picture32 picture(400, 300);
+        ClearPicture32(picture);
+        t.frame.LayerPass = 0;
+        FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), pass.keys, pass.clock};
+        ctx.picture = &picture;
+        DrawElements(ctx);
+        int x0 = 400, y0 = 300, x1 = 0, y1 = 0;
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 400; ++x)
+                if (picture.Row(y)[x] != 0xFF000000u) {
+                    x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
+                }
+        EXPECT_EQ(x0, c.x0);
+        EXPECT_EQ(y0, c.y0);
+        EXPECT_EQ(x1, c.x1);
+        EXPECT_EQ(y1, c.y1);
+        if (c.tileX == 0) {
+            // Picking reads where the element landed.
+            EXPECT_EQ(t.frame.Drawn[0].x, c.x0);
+            EXPECT_EQ(t.frame.Drawn[0].y, c.y0);
+        } else {
+            for (int x = 0; x < 400; ++x) ASSERT_NE(picture.Row(199)[x], 0xFF000000u) << "gap at " << x;
+        }
+    }
 }
 
 // Values no sane stage has but broken files and the editor can produce: the pass skips or bounds

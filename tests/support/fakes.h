@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/key_latch.h"
@@ -111,6 +112,7 @@ public:
     bool Pressed(Key key) override { return latch.Pressed(key); }
     int PressCount(Key key) override { return latch.PressCount(key); }
     std::pair<int, int> PointerPos() override { return pointer; }
+    int WheelSteps() override { return std::exchange(wheel, 0); }
 
     void Hold(Key key, bool on = true) {
         if (on)
@@ -130,6 +132,7 @@ public:
 
     KeyLatch latch;
     std::pair<int, int> pointer{160, 120};
+    int wheel = 0;  // notches turned since the last read
 };
 
 // A clock that moves only when told (or when something sleeps on it).
