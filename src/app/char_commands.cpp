@@ -10,6 +10,7 @@
 #include "platform/text_util.h"
 #include "render/draw_modern.h"
 #include "render/camera.h"
+#include "render/draw_elements.h"
 
 namespace qb {
 
@@ -65,6 +66,9 @@ void DrawTestChar(AppState& state, Keys& keys) {
         scene.unitScale = std::max(1, place.scale);
         scene.centreShift = static_cast<int32_t>(place.centreUnits);
         scene.viewWidth = state.ModernPicture.Width / scene.unitScale;
+        scene.zoom = state.Camera.Zoom;
+        scene.pivotX = state.ModernPicture.Width / 2.0;
+        scene.pivotY = ZoomPivotY(state.Stage, scene.unitScale, state.ModernPicture.Height);
     }
     if (Char(state.Chars, scene)) return;
     if (state.Chars.CharEnabled == 0) ReleaseCharCamStep(state.Camera);

@@ -29,11 +29,6 @@ int PixelsPerUnit(const AppState& state) {
     return std::max(1, ModernPlacementFor(state.Stage).scale);
 }
 
-// Whole units at or below the pointer, so that a drag past the view's top or left edge keeps its pace.
-int ToUnits(int pixels, int unit) {
-    return pixels >= 0 ? pixels / unit : -((-pixels + unit - 1) / unit);
-}
-
 }  // namespace
 
 void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
@@ -50,14 +45,15 @@ void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
     state.Edit.SelectedElement = hit;
     ShowElement(state.Stage, hit, state.Edit.Fields);
     Caption(state, ElementCaption(state.Stage, hit));
-    const int unit = PixelsPerUnit(state);
-    BeginDrag(state.Stage, state.Edit, hit, ToUnits(x, unit), ToUnits(y, unit));
+    // A zoomed element's position moves by its zoom on the picture: the drag divides by it too.
+    const double zoom = static_cast<size_t>(hit) < state.Frame.Drawn.size() ? state.Frame.Drawn[hit].zoom : 1.0;
+    const double perUnit = PixelsPerUnit(state) * zoom;
+    BeginDrag(state.Stage, state.Edit, hit, x, y, perUnit, perUnit);
 }
 
 void StageMouseMove(AppState& state, int x, int y) {
     if (!StageReady(state)) return;
-    const int unit = PixelsPerUnit(state);
-    if (!DragTo(state.Stage, state.Edit, ToUnits(x, unit), ToUnits(y, unit))) return;
+    if (!DragTo(state.Stage, state.Edit, x, y)) return;
     const BgElement& element = state.Stage.Elements[state.Edit.DragIndex];
     state.Edit.Fields.txtXpos = text::NumberText(element.BaseX);
     state.Edit.Fields.txtYpos = text::NumberText(element.BaseY);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/gfx.h"
 #include "platform/text_util.h"
@@ -256,6 +257,20 @@ bool Char(CharState& chars, const CharScene& scene) {
                                                         (static_cast<double>(ch.Y) + scene.frame.LinkOffsetY));
             chars.DrawW = text::RoundClampPixel(chars.DrawW * sx);
             chars.DrawH = text::RoundClampPixel(chars.DrawH * sy);
+            if (scene.zoom != 1 && std::isfinite(scene.zoom) && scene.zoom > 0) {
+                // Both edges are mapped and rounded (not the size), as a zoomed element's are.
+                // DrawX is the left edge facing right, the right edge facing left.
+                auto zx = [&](double v) { return text::RoundClampPixel(scene.pivotX + (v - scene.pivotX) * scene.zoom); };
+                auto zy = [&](double v) { return text::RoundClampPixel(scene.pivotY + (v - scene.pivotY) * scene.zoom); };
+                const double other = effectivelyRight ? static_cast<double>(chars.DrawX) + chars.DrawW
+                                                      : static_cast<double>(chars.DrawX) - chars.DrawW;
+                const int32_t x0 = zx(chars.DrawX), x1 = zx(other);
+                const int32_t y0 = zy(chars.DrawY), y1 = zy(static_cast<double>(chars.DrawY) + chars.DrawH);
+                chars.DrawX = x0;
+                chars.DrawW = std::abs(x1 - x0);
+                chars.DrawY = y0;
+                chars.DrawH = y1 - y0;
+            }
             if (e && chars.DrawW > 0 && chars.DrawH > 0) {
                 const Source32 source = MakeSource32(*e, true);
                 const int64_t left = effectivelyRight ? chars.DrawX : int64_t{chars.DrawX} - chars.DrawW;

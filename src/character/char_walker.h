@@ -37,6 +37,10 @@ struct CharScene {
     int32_t centreShift = 0;
     int32_t viewWidth = 320;
     int32_t unitScale = 1;
+    // The camera's zoom on the modern picture: he scales and moves about (pivotX, pivotY), the
+    // view's horizontal centre and the ground line, as an element with zoomdelta 1 does.
+    double zoom = 1;
+    double pivotX = 0, pivotY = 0;
 };
 
 // Loads the character when it is not loaded yet and puts it at the stage's player-one start,

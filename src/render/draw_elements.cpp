@@ -174,6 +174,10 @@ ScaledPlacement PlaceScaled(const ElementScale& scale, double axisX, double axis
     return p;
 }
 
+double ZoomPivotY(const StageModel& stage, int unitScale, int pictureHeight) {
+    return stage.ZOffset >= 0 ? static_cast<double>(stage.ZOffset) * unitScale : static_cast<double>(pictureHeight);
+}
+
 namespace {
 
 void UpdateSine(float amp, float period, float& phase, float& offset) {
@@ -250,7 +254,8 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
             visited += n;
             if (drawnPixels) *drawnPixels += n;
         } else if (picture) {
-            const int64_t n = BlitSprite32(stage, camera, *picture, bx, by, bw, bh, sprite, sx, sy, index, scale);
+            const int64_t n =
+                BlitSprite32(stage, camera, *picture, bx, by, bw, bh, sprite, sx, sy, index, scale, window);
             visited += n;
             if (drawnPixels) *drawnPixels += n;
         } else {
@@ -261,7 +266,18 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     const SpriteEntry& entry = stage.Sprites[sprite];
     int32_t BltW = entry.Width;
     int32_t BltH = entry.Height;
-    if (element.TileX == 0 && element.TileY == 0) {
+    const bool floor = element.Type == "parallax";
+    if (element.HasWindow == 1 && picture && (floor || element.TileX != 0 || element.TileY != 0)) {
+        // The window clips whatever the element draws: every tile of a run, every row of a floor.
+        const PixelWindow w = ModernWindow(element, camera, picture->Width, scale);
+        zoomedWindow = {w.x, w.y, static_cast<int>(int64_t{w.x} + w.w), static_cast<int>(int64_t{w.y} + w.h)};
+        if (placed)
+            zoomedWindow = {text::RoundClampPixel(placed->ZoomX(w.x)), text::RoundClampPixel(placed->ZoomY(w.y)),
+                            text::RoundClampPixel(placed->ZoomX(static_cast<double>(w.x) + w.w)),
+                            text::RoundClampPixel(placed->ZoomY(static_cast<double>(w.y) + w.h))};
+        if (zoomedWindow.right <= zoomedWindow.left || zoomedWindow.bottom <= zoomedWindow.top) return;
+        window = &zoomedWindow;
+    } else if (element.TileX == 0 && element.TileY == 0 && !(floor && picture)) {
         if (element.HasWindow == 1 && picture) {
             const PixelWindow w = ModernWindow(element, camera, picture->Width, scale);
             if (placed) {
@@ -483,6 +499,11 @@ void DrawElements(FrameContext& ctx) {
                 // Interpolated offsets, scales and angles are drawn on the modern picture only.
                 if (animFrame)
                     pose = PoseOf(stage.Actions[element.ActionIndex], element, ctx.picture != nullptr);
+            } else if (element.ParallaxAnim && element.Type == "parallax" && ctx.picture) {
+                // An animated floor (1.1) steps through its action as an anim does and draws the
+                // current frame's sprite by the floor's rules. It stays where its first frame put it:
+                // the floor rules place rows, not frames, so frame offsets and mirrors do not apply.
+                if (const BgFrame* f = AdvanceAnimation(stage, element)) sprite = f->SpriteIndex;
             }
             if (sprite != -1 && element.SpriteIndex != -1 && ValidSprite(stage, sprite)) {
                 // Controller motion and sine offsets (a linked element swings with its parent).
@@ -526,10 +547,7 @@ void DrawElements(FrameContext& ctx) {
                     if (scaled) {
                         double ownX, ownY;
                         OwnAxis(stage, element, animFrame, sprite, ownX, ownY);
-                        // The ground line; a stage without zoffset zooms about the picture's bottom edge.
-                        const double pivotY = stage.ZOffset >= 0
-                                                  ? static_cast<double>(stage.ZOffset) * place.scale
-                                                  : static_cast<double>(ctx.picture->Height);
+                        const double pivotY = ZoomPivotY(stage, place.scale, ctx.picture->Height);
                         placed = PlaceScaled(es, x + ownX, y + ownY, ctx.picture->Width / 2.0, pivotY);
                         if (element.Type == "parallax") {
                             // Floors scale their rows and row widths by the zoom alone.
@@ -538,9 +556,18 @@ void DrawElements(FrameContext& ctx) {
                         }
                     }
                 }
-                frame.Drawn[i] = scaled ? DrawnElement{sprite, text::RoundClampPixel(placed.MapX(x)),
-                                                       text::RoundClampPixel(placed.MapY(y))}
-                                        : DrawnElement{sprite, x, y};
+                if (scaled) {
+                    // Picking and the outline read the mapped rectangle: both edges rounded, as drawn.
+                    const SpriteEntry& entry = stage.Sprites[sprite];
+                    const int32_t left = text::RoundClampPixel(placed.MapX(x));
+                    const int32_t top = text::RoundClampPixel(placed.MapY(y));
+                    frame.Drawn[i] = DrawnElement{
+                        sprite, left, top,
+                        text::RoundClampPixel(placed.MapX(static_cast<double>(x) + entry.Width)) - left,
+                        text::RoundClampPixel(placed.MapY(static_cast<double>(y) + entry.Height)) - top, placed.zoom};
+                } else {
+                    frame.Drawn[i] = DrawnElement{sprite, x, y};
+                }
                 if (element.Visible != 0 && (backBuffer || ctx.picture))
                     DrawElement(stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, static_cast<int16_t>(i),
                                 sprite, x, y, place.scale, scaled ? &placed : nullptr);

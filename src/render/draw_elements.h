@@ -45,5 +45,8 @@ ElementScale ElementScaleFor(const BgElement& element, const CameraState& camera
 // The mapping from zoom-1 picture pixels for an element whose sprite axis lands at (axisX, axisY)
 // at zoom 1; the pivot is the view's horizontal centre and the ground line.
 ScaledPlacement PlaceScaled(const ElementScale& scale, double axisX, double axisY, double pivotX, double pivotY);
+// The zoom's pivot row on a modern picture: the ground line (zoffset, in pixels); a stage without
+// zoffset zooms about the picture's bottom edge. The pivot column is the picture's centre.
+double ZoomPivotY(const StageModel& stage, int unitScale, int pictureHeight);
 
 }  // namespace qb

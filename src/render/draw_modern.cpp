@@ -34,12 +34,11 @@ double WidthRowWidth(const BgElement& element, double o, int height) {
 
 int64_t DrawZoomedParallax32(const CameraState& camera, Picture32& picture, const BgElement& element,
                              const Source32& source, int32_t BltX, int32_t BltY, int scale, double zoom,
-                             double pivotX, double pivotY) {
+                             double pivotX, double pivotY, const Clip32& clip) {
     const int h = source.height, w = source.width;
     const int pw = picture.Width;
     if (w <= 0 || h <= 0 || !(zoom > 0)) return 0;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
-    const Clip32 clip = WholePicture(picture);
     const double m = RowStep(element, camera);
     const double top = pivotY + (BltY - pivotY) * zoom;
     const int topRow = text::RoundClampPixel(top);
@@ -90,14 +89,15 @@ int64_t DrawZoomedParallax32(const CameraState& camera, Picture32& picture, cons
 // Stage units (the camera, the start offset, width's row widths) count `scale` pixels each.
 // Zoomed (`zoom` other than 1, about pivotX and pivotY), the same floor is drawn with every row and
 // row width scaled: destination row r shows floor row r / zoom, and each row's run is stretched.
+// Rows are clipped to `clip` (the element's window, or the whole picture).
 int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgElement& element,
-                       const Source32& source, int32_t BltX, int32_t BltY, int scale, double zoom = 1,
-                       double pivotX = 0, double pivotY = 0) {
-    if (zoom != 1) return DrawZoomedParallax32(camera, picture, element, source, BltX, BltY, scale, zoom, pivotX, pivotY);
+                       const Source32& source, int32_t BltX, int32_t BltY, int scale, const Clip32& clip,
+                       double zoom = 1, double pivotX = 0, double pivotY = 0) {
+    if (zoom != 1)
+        return DrawZoomedParallax32(camera, picture, element, source, BltX, BltY, scale, zoom, pivotX, pivotY, clip);
     const int h = source.height, w = source.width;
     const int pw = picture.Width;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
-    const Clip32 clip = WholePicture(picture);
     const double m = RowStep(element, camera);
     const int first = std::max(0, -BltY);
     const double lastOnScreen = static_cast<double>(picture.Height) - 1 - BltY;
@@ -168,7 +168,7 @@ int32_t ModernCentreShift(const Picture32& picture) {
 
 int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                      int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
-                     int16_t BGCNT, int scale) {
+                     int16_t BGCNT, int scale, const Clip32* window) {
     if (BGCNT < 0 || BGCNT >= static_cast<int>(stage.Elements.size())) return 0;
     if (SrcIndex < 0 || SrcIndex >= static_cast<int>(stage.Sprites.size())) return 0;
     const SpriteEntry& sprite = stage.Sprites[SrcIndex];
@@ -176,7 +176,9 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
     const Source32 source = MakeSource32(sprite, ModernMask(element));
     if (source.kind == Source32::Kind::None) return 0;
 
-    if (element.Type == "parallax") return DrawParallax32(camera, picture, element, source, BltX, BltY, scale);
+    if (element.Type == "parallax")
+        return DrawParallax32(camera, picture, element, source, BltX, BltY, scale,
+                              window ? *window : WholePicture(picture));
 
     Blend32 blend;
     FlipMode flip;
@@ -208,6 +210,9 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
                 static_cast<int>(std::min<int64_t>(int64_t{BltX} + BltW, picture.Width)),
                 static_cast<int>(std::min<int64_t>(int64_t{BltY} + BltH, picture.Height))};
     }
+    if (window)
+        clip = {std::max(clip.left, window->left), std::max(clip.top, window->top),
+                std::min(clip.right, window->right), std::min(clip.bottom, window->bottom)};
     if (pose.Transformed()) {
         // The corner was worked out from where the frame's axis lands: put the axis back and turn
         // the frame about it.
@@ -229,8 +234,8 @@ int64_t BlitSprite32Scaled(const StageModel& stage, const CameraState& camera, P
     const Source32 source = MakeSource32(sprite, ModernMask(element));
     if (source.kind == Source32::Kind::None) return 0;
     if (element.Type == "parallax")
-        return DrawParallax32(camera, picture, element, source, BltX, BltY, scale, placed.zoom, placed.pivotX,
-                              placed.pivotY);
+        return DrawParallax32(camera, picture, element, source, BltX, BltY, scale,
+                              window ? *window : WholePicture(picture), placed.zoom, placed.pivotX, placed.pivotY);
 
     Blend32 blend;
     FlipMode flip;

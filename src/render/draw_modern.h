@@ -36,10 +36,11 @@ PictureSize ModernPictureSize(const StageModel& stage);
 int32_t ModernCentreShift(const Picture32& picture);
 
 // The 32-bit counterpart of BlitSprite (same rectangle and window conventions). Answers the pixels
-// written, for the benchmark's memcpy floor.
+// written, for the benchmark's memcpy floor. `window` (may be null) further clips a tile or a floor
+// to the element's window, in picture pixels.
 int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                      int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
-                     int16_t BGCNT, int scale = 1);
+                     int16_t BGCNT, int scale = 1, const Clip32* window = nullptr);
 
 // Where a zoomed or scaled element lands: picture pixel = a · (its pixel at zoom 1 and scale 1) + b,
 // per axis. Its zoom scale moves the sprite's axis about the pivot (the view's horizontal centre,

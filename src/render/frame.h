@@ -22,10 +22,15 @@ constexpr int64_t kNeverTick = INT64_MIN / 4;
 // Where the last element pass drew an element: the sprite (-1 when it drew nothing) and the top-left
 // corner of its first tile in view pixels, controller motion and sine offsets included. Picking an
 // element under the pointer reads this, so it always agrees with what is on screen.
+// A zoomed or scaled element on the modern picture records its mapped size (w, h; -1 for the
+// sprite's own size) and the zoom its position moves by, so that a drag moves it under the pointer.
 struct DrawnElement {
     int16_t sprite = -1;
     int32_t x = 0;
     int32_t y = 0;
+    int32_t w = -1;
+    int32_t h = -1;
+    double zoom = 1;
 };
 
 // Run-time values of the frame and of the element passes. Reset by ResetFrameState when a stage

@@ -59,6 +59,7 @@ void ElementBlock(Writer& w, const BgElement& e, SaveStyle style) {
     w.Line("[BG " + CleanName(e.Name) + "]");
     w.Line("type = " + CleanValue(e.Type));
     w.Line(anim ? "actionno = " + std::to_string(e.ActionNo) : sprite);
+    if (e.ParallaxAnim) w.Line("actionno = " + std::to_string(e.ActionNo));
     if (!two) w.Line(start);
     if (e.Id > 0) w.Line("ID = " + std::to_string(e.Id));
     if (e.LayerNo == 1) w.Line("layerno = 1");

@@ -124,6 +124,12 @@ void MatchSprites(StageModel& stage) {
         if (e.SpriteIndex != -1) continue;
         if (e.Type != "anim") {
             int16_t j = find(e.SpriteGroup, e.SpriteImage);
+            // An animated floor without a sprite of its own measures itself by its first frame.
+            if (j < 0 && e.ParallaxAnim && HasAction(stage, e) &&
+                !stage.Actions[static_cast<size_t>(e.ActionIndex)].Frames.empty()) {
+                const BgFrame& f = stage.Actions[static_cast<size_t>(e.ActionIndex)].Frames[0];
+                j = find(f.Group, f.Image);
+            }
             if (j < 0) continue;
             e.SpriteIndex = j;
             if (e.Mask == 1 && IsPlainType(e.Type)) stage.Sprites[static_cast<size_t>(j)].Mask = 1;
@@ -311,6 +317,8 @@ int16_t PlaceElements(StageModel& stage, float& minPosY) {
             }
         }
         if (anim && !action->Frames.empty()) e.FrameTime = action->Frames[0].Time;
+        if (e.ParallaxAnim && HasAction(stage, e) && !stage.Actions[static_cast<size_t>(e.ActionIndex)].Frames.empty())
+            e.FrameTime = stage.Actions[static_cast<size_t>(e.ActionIndex)].Frames[0].Time;
     }
     if (stage.BoundHigh < minPosY) stage.BoundHigh = text::RoundClampInt16(double(minPosY) + 1);
     return camOffsetX;

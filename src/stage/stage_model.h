@@ -50,6 +50,9 @@ struct BgElement {
     float VelocityX = 0, VelocityY = 0;
     int32_t ActionIndex = 0;
     int32_t ActionNo = 0;
+    // A parallax floor with an actionno (1.1 stages) draws its action's current frame; ActionIndex
+    // then names the action.
+    uint8_t ParallaxAnim = 0;
     int16_t SpriteIndex = -1;
     int16_t LayerNo = 0;
     int16_t FrameIndex = 0;  // run

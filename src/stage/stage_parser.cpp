@@ -571,7 +571,8 @@ void Parser::Finish(const std::string& defPath) {
         if (e.Type == "anim") e.Mask = 1;
         e.SpriteIndex = -1;
         if (e.TileX > 999999) e.TileX = 1;
-        if (e.Type == "anim") {
+        if (e.Type == "parallax" && (seen & kSawActionNo)) e.ParallaxAnim = 1;
+        if (e.Type == "anim" || e.ParallaxAnim) {
             e.ActionNo = e.ActionIndex;
             // An animation number that no [Begin Action] carries leaves no index to draw with: the
             // element is kept (-1) but never placed or drawn.

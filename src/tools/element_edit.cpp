@@ -1,6 +1,7 @@
 #include "tools/element_edit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -63,8 +64,9 @@ int16_t ElementAt(const StageModel& stage, const FrameState& frame, int x, int y
             const DrawnElement& drawn = frame.Drawn[i];
             if (drawn.sprite < 0 || drawn.sprite >= static_cast<int>(stage.Sprites.size())) continue;
             const SpriteEntry& sprite = stage.Sprites[drawn.sprite];
-            if (x >= drawn.x && x < static_cast<int64_t>(drawn.x) + sprite.Width && y >= drawn.y &&
-                y < static_cast<int64_t>(drawn.y) + sprite.Height)
+            const int64_t w = drawn.w >= 0 ? drawn.w : sprite.Width, h = drawn.h >= 0 ? drawn.h : sprite.Height;
+            if (x >= drawn.x && x < static_cast<int64_t>(drawn.x) + w && y >= drawn.y &&
+                y < static_cast<int64_t>(drawn.y) + h)
                 return static_cast<int16_t>(i);
         }
     }
@@ -78,7 +80,9 @@ std::optional<std::array<int, 4>> ElementOutline(const StageModel& stage, const 
     const DrawnElement& drawn = frame.Drawn[static_cast<size_t>(index)];
     if (drawn.sprite < 0 || drawn.sprite >= static_cast<int>(stage.Sprites.size())) return {};
     const SpriteEntry& sprite = stage.Sprites[static_cast<size_t>(drawn.sprite)];
-    return std::array<int, 4>{static_cast<int>(drawn.x), static_cast<int>(drawn.y), sprite.Width, sprite.Height};
+    return std::array<int, 4>{static_cast<int>(drawn.x), static_cast<int>(drawn.y),
+                              drawn.w >= 0 ? static_cast<int>(drawn.w) : sprite.Width,
+                              drawn.h >= 0 ? static_cast<int>(drawn.h) : sprite.Height};
 }
 
 std::string ElementCaption(const StageModel& stage, int16_t index) {
@@ -87,7 +91,8 @@ std::string ElementCaption(const StageModel& stage, int16_t index) {
            std::to_string(stage.Elements.size());
 }
 
-void BeginDrag(const StageModel& stage, EditState& edit, int16_t index, int x, int y) {
+void BeginDrag(const StageModel& stage, EditState& edit, int16_t index, int x, int y, double perUnitX,
+               double perUnitY) {
     if (!InRange(stage, index)) {
         edit.DragIndex = -1;
         return;
@@ -102,6 +107,10 @@ void BeginDrag(const StageModel& stage, EditState& edit, int16_t index, int x, i
     edit.BaseOffY = text::RoundWrapInt16(element.BaseY);
     edit.StartOffX = element.StartX;
     edit.StartOffY = element.StartY;
+    // A zoom of 0 (or a hostile value) would send the element to infinity: travel counts 1:1 then.
+    auto usable = [](double v) { return std::isfinite(v) && v >= 1e-3 && v <= 1e6 ? v : 1.0; };
+    edit.PerUnitX = usable(perUnitX);
+    edit.PerUnitY = usable(perUnitY);
 }
 
 bool DragTo(StageModel& stage, EditState& edit, int x, int y) {
@@ -111,8 +120,11 @@ bool DragTo(StageModel& stage, EditState& edit, int x, int y) {
         return false;
     }
     BgElement& element = stage.Elements[edit.DragIndex];
-    const int dx = x - edit.GrabX;
-    const int dy = y - edit.GrabY;
+    const auto units = [](int travel, double perUnit) {
+        return static_cast<int>(std::clamp<double>(std::nearbyint(travel / perUnit), -1e6, 1e6));
+    };
+    const int dx = units(x - edit.GrabX, edit.PerUnitX);
+    const int dy = units(y - edit.GrabY, edit.PerUnitY);
     element.PosX = static_cast<float>(dx + edit.GrabOffX);
     element.PosY = static_cast<float>(dy + edit.GrabOffY);
     element.BaseX = static_cast<float>(dx + edit.BaseOffX);

@@ -30,6 +30,9 @@ struct EditState {
     int16_t GrabOffX = 0, GrabOffY = 0;
     int16_t BaseOffX = 0, BaseOffY = 0;
     int32_t StartOffX = 0, StartOffY = 0;  // its own start (a linked element's offset from its parent)
+    // Pointer pixels per stage unit of the element's position (a hires picture's 2, times the zoom
+    // its position moves by).
+    double PerUnitX = 1, PerUnitY = 1;
     // Millisecond tick of the last editing key that acted (they act at most once per 150 ms).
     int64_t LastEditKeyTick = -1'000'000;
     // True during a pass in which an element is selected: the Delete key then belongs to the
@@ -71,8 +74,10 @@ std::optional<std::array<int, 4>> ElementOutline(const StageModel& stage, const 
 // `"<Name>" - Background Element #<index + 1>/<element count>`.
 std::string ElementCaption(const StageModel& stage, int16_t index);
 
-// Grabs element `index` at view pixel (x, y): later moves shift it by the pointer's travel.
-void BeginDrag(const StageModel& stage, EditState& edit, int16_t index, int x, int y);
+// Grabs element `index` at view pixel (x, y): later moves shift it by the pointer's travel divided
+// by the pointer pixels per stage unit (each way).
+void BeginDrag(const StageModel& stage, EditState& edit, int16_t index, int x, int y, double perUnitX = 1,
+               double perUnitY = 1);
 // Moves the dragged element (if any) for the pointer at (x, y); answers whether one moved.
 bool DragTo(StageModel& stage, EditState& edit, int x, int y);
 void EndDrag(EditState& edit);

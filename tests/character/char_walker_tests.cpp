@@ -133,6 +133,47 @@ TEST(CharWalker, OnAModernPictureThePlaceIsInStageUnits) {
     }
 }
 
+// Zoomed, he scales and moves about the pivot (here x 40, his feet's row 8) as an element with
+// zoomdelta 1 does: both edges are mapped; facing left DrawX stays his right edge.
+TEST(CharWalker, ZoomScalesAndMovesHimAboutThePivot) {
+    struct Case {
+        double zoom;
+        int16_t facing;
+        int32_t drawX, drawY, drawW, drawH;
+    };
+    const Case cases[] = {
+        {1, 1, 44, 4, 2, 4},    // unzoomed as before
+        {2, 1, 48, 0, 4, 8},    // x 44..46 -> 48..52, y 4..8 -> 0..8: the feet stay on the ground line
+        {2, -1, 52, 0, 4, 8},   // right edge 46 -> 52
+        {0.5, 1, 42, 6, 1, 2},  // x 44..46 -> 42..43, y 4..8 -> 6..8
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.zoom << " facing " << c.facing);
+        Walker w;
+        w.ch().CanTurn = 0;
+        w.ch().Facing = c.facing;
+        w.ch().X = c.facing == 1 ? 4 : 6;
+        Picture32 picture(400, 240);
+        CharScene scene{w.stage, w.camera, w.frame, w.backBuffer.get(), w.keys, w.ui};
+        scene.picture = &picture;
+        scene.centreShift = 40;
+        scene.viewWidth = 400;
+        scene.zoom = c.zoom;
+        scene.pivotX = 40;
+        scene.pivotY = 8;
+        ASSERT_TRUE(Char(w.chars, scene));
+        EXPECT_EQ(w.chars.DrawX, c.drawX);
+        EXPECT_EQ(w.chars.DrawY, c.drawY);
+        EXPECT_EQ(w.chars.DrawW, c.drawW);
+        EXPECT_EQ(w.chars.DrawH, c.drawH);
+        if (c.zoom == 2 && c.facing == 1) {
+            // The sprite is drawn at that size: its right column is lit on its lower half only.
+            EXPECT_EQ(picture.Row(5)[50], picture.Row(0)[48]);
+            EXPECT_NE(picture.Row(1)[50], picture.Row(0)[48]);
+        }
+    }
+}
+
 TEST(CharWalker, TurningPlaysOnceThenWalksOrStands) {
     Walker w;
     w.ch().X = 100;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "render/draw_elements.h"
 #include "render/draw_modern.h"
@@ -24,12 +25,15 @@ struct ModernText {
     test::FakeClock clock;
     Picture32 picture{64, 64};
 
-    bool Load(const std::string& info, const std::string& elements, int spriteWidth = 4) {
+    bool Load(const std::string& info, const std::string& elements, int spriteWidth = 4,
+              const std::string& actions = "") {
         const std::string def = "[Info]\r\nname = t\r\n" + info +
                                 "\r\n[StageInfo]\r\nlocalcoord = 64,64\r\n[Camera]\r\nstartx = 0\r\n"
                                 "[BGdef]\r\nspr = stages/test.sff\r\n" +
-                                elements + "[Begin Action 1]\r\n0,0,0,0,-1\r\n";
-        if (!files.LoadText(def, {SolidSprite(0, 0, 0, 0, spriteWidth, 3)})) return false;
+                                elements + "[Begin Action 1]\r\n0,0,0,0,-1\r\n" + actions;
+        // Sprite 0,1 is a wider one (10 x 3) for the animations' second frames.
+        if (!files.LoadText(def, {SolidSprite(0, 0, 0, 0, spriteWidth, 3), SolidSprite(0, 1, 0, 0, 10, 3)}))
+            return false;
         camera.ViewRight = camera.ViewBottom = 64;
         camera.HCamStep = camera.VCamStep = 1;
         return IsModernStage(files.stage);
@@ -94,6 +98,58 @@ TEST(ModernWindows, KindsCornersValuesAndWindowDelta) {
     ModernText t;
     ASSERT_TRUE(t.Load("", "[BG w]\r\nspriteno = 0,0\r\nwindowdelta = 1,1\r\n"));
     for (const Problem& p : t.files.log.Records()) EXPECT_NE(p.kind, ProblemKind::WindowDelta);
+}
+
+// The window clips whatever the element draws: every tile of a run and every row of a floor, tiled
+// or not (the 4 x 3 sprite's corner at (2, 1)).
+TEST(ModernWindows, ClipTilesAndFloors) {
+    struct Case {
+        const char* name;
+        const char* keys;
+        const char* columns;
+        const char* rows;
+    };
+    const Case cases[] = {
+        {"tiles both ways", "tile = 1,0\r\nwindow = 6,0,9,63", "......####..............", ".###........"},
+        {"counted tiles", "tile = 3,0\r\ntilespacing = 2,0\r\nwindow = 4,0,9,63", "....##..##..............",
+         ".###........"},
+        {"tiles downwards", "tile = 0,1\r\ntilespacing = 0,1\r\nwindow = 0,2,63,6", "........................",
+         "..##.##....."},
+        {"floor", "type = parallax\r\nwindow = 4,2,9,63", "........................", "..##........"},
+        {"tiled floor", "type = parallax\r\ntile = 1,0\r\nwindow = 6,0,9,63", "......####..............",
+         ".###........"},
+        {"floor behind a maskwindow", "type = parallax\r\ntile = 1,0\r\nmaskwindow = -26,0,-22,64",
+         "......####..............", ".###........"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModernText t;
+        ASSERT_TRUE(t.Load("", std::string("[BG w]\r\nspriteno = 0,0\r\nstart = -30,1\r\n") + c.keys + "\r\n"));
+        t.Draw();
+        EXPECT_EQ(t.Columns(), c.columns);
+        EXPECT_EQ(t.Rows(), c.rows);
+    }
+}
+
+// An animated floor (1.1: type = parallax with actionno) steps through its frames as an anim does,
+// drawing each frame's sprite (4 wide, then 10 wide) by the floor's rules; spriteno is then unused.
+TEST(ModernFloors, AnimatedFloorsDrawTheirActionsCurrentFrame) {
+    const char* action = "[Begin Action 2]\r\n0,0,0,0,2\r\n0,1,0,0,3\r\n";
+    for (const char* sprite : {"", "spriteno = 0,1\r\n"}) {
+        SCOPED_TRACE(sprite);
+        ModernText t;
+        ASSERT_TRUE(t.Load("mugenversion = 1.1",
+                           std::string("[BG f]\r\ntype = parallax\r\nactionno = 2\r\nstart = -30,1\r\n") + sprite,
+                           4, action));
+        std::vector<std::string> seen;
+        for (int update = 0; update < 6; ++update) {
+            t.Draw();
+            seen.push_back(t.Columns());
+        }
+        const std::string narrow = "..####..................", wide = "..##########............";
+        EXPECT_EQ(seen, (std::vector<std::string>{narrow, narrow, wide, wide, wide, narrow}));
+        EXPECT_EQ(t.Rows(), ".###........") << "rows as the floor's";
+    }
 }
 
 // A 4 x 3 sprite at (2, 1); an "anim" element steps by its spacing alone.

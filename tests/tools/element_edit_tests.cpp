@@ -6,7 +6,9 @@
 #include <string>
 
 #include "render/bg_ctrl.h"
+#include "platform/picture32.h"
 #include "render/draw_elements.h"
+#include "render/draw_modern.h"
 #include "tests/render/render_fixture.h"
 #include "tests/support/fakes.h"
 
@@ -76,6 +78,56 @@ TEST(ElementSelection, OutlineIsWhereTheElementWasDrawn) {
     t.stage.Elements[0].CtrlOffX = 10;
     DrawBothLayers(t);
     EXPECT_EQ(ElementOutline(t.stage, t.frame, 0), (Box{15, 7, 6, 3}));
+}
+
+// A 4 x 2 sprite standing on the ground line (zoffset 200) of a 400 x 300 modern picture, its axis
+// 60 pixels left of the centre: zoomed, picking and the outline use the rectangle as drawn, and a
+// drag keeps the element under the pointer (its position moves by travel / zoom).
+TEST(ElementSelection, ZoomedElementsArePickedAndDraggedWhereTheyAreDrawn) {
+    struct Case {
+        float zoom;
+        std::array<int, 4> box;  // left, top, width, height
+    };
+    const Case cases[] = {{1, {138, 198, 4, 2}}, {2, {76, 196, 8, 4}}, {0.5f, {169, 199, 2, 1}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.zoom);
+        TinyStage t(4, 4);
+        const int16_t s = t.AddSprite({"RRRR", "RRRR"}, 2, 2);
+        BgElement& e = t.AddElement("normal", s, 98, 198);
+        e.DeltaX = e.DeltaY = 0;
+        t.stage.LocalCoordW = 400;
+        t.stage.LocalCoordH = 300;
+        t.stage.ZOffset = 200;
+        t.camera.ViewRight = 400;
+        t.camera.ViewBottom = 300;
+        t.camera.Zoom = c.zoom;
+        Picture32 picture(400, 300);
+        test::FakeKeys keys;
+        test::FakeClock clock;
+        auto draw = [&] {
+            t.frame.LayerPass = 0;
+            FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), keys, clock};
+            ctx.picture = &picture;
+            DrawElements(ctx);
+        };
+        draw();
+        const auto [x, y, w, h] = c.box;
+        EXPECT_EQ(ElementOutline(t.stage, t.frame, 0), c.box);
+        EXPECT_EQ(ElementAt(t.stage, t.frame, x, y), 0);
+        EXPECT_EQ(ElementAt(t.stage, t.frame, x + w - 1, y + h - 1), 0) << "the far corner as drawn";
+        EXPECT_EQ(ElementAt(t.stage, t.frame, x + w, y), -1);
+        EXPECT_EQ(ElementAt(t.stage, t.frame, x, y + h), -1);
+        EXPECT_EQ(ElementAt(t.stage, t.frame, x - 1, y), -1);
+
+        EditState edit;
+        BeginDrag(t.stage, edit, 0, x, y, t.frame.Drawn[0].zoom, t.frame.Drawn[0].zoom);
+        ASSERT_TRUE(DragTo(t.stage, edit, x + 8, y - 4));
+        EXPECT_EQ(t.stage.Elements[0].PosX, 98 + 8 / c.zoom);
+        EXPECT_EQ(t.stage.Elements[0].PosY, 198 - 4 / c.zoom);
+        draw();
+        EXPECT_EQ(ElementOutline(t.stage, t.frame, 0), (std::array<int, 4>{x + 8, y - 4, w, h}))
+            << "the element followed the pointer";
+    }
 }
 
 TEST(ElementSelection, CaptionNamesTheElementAndItsPlace) {
