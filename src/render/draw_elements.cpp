@@ -376,6 +376,20 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
         // Rows of a floor on the modern picture are drawn about the picture's own centre.
         ParallaxExtent extent = picture ? ParallaxFloorExtent(stage, camera, element, entry, scale, bufferW / 2)
                                         : ParallaxFloorExtent(stage, camera, element, entry);
+        if (picture) {
+            // The modern rows as DrawParallax32 places them; each row's left edge is linear in the
+            // tile's corner p (a + b * p) and in the source row, so the top and bottom rows bound them.
+            const double axisX = ValidSprite(stage, element.SpriteIndex) ? stage.Sprites[element.SpriteIndex].AxisX
+                                                                         : entry.AxisX;
+            auto map = [&](double o) {
+                const double a =
+                    ModernFloorRow(element, camera, BltW, BltH, 0, axisX, scale, bufferW / 2, o).left;
+                const double b = ModernFloorRow(element, camera, BltW, BltH, 1, axisX, scale, bufferW / 2, o).left - a;
+                return ParallaxRowMap{a, b};
+            };
+            extent.top = map(0);
+            extent.bottom = map(BltH);
+        }
         // Zoomed, the floor's rows are worked out at zoom 1 and scaled about the pivot: the picture
         // shows the zoom-1 band [edge0, edge1).
         double edge0 = 0, edge1 = bufferW;
@@ -397,6 +411,14 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
         runX.nearEdge = -kFar;
         runX.farEdge = kFar;
         runY.size = extent.rows;
+        if (picture) {
+            // Rows start where the vertical scale about the axis row puts the floor's top.
+            const double axisY = ValidSprite(stage, element.SpriteIndex) ? stage.Sprites[element.SpriteIndex].AxisY
+                                                                         : entry.AxisY;
+            const double shift = ModernFloorTopShift(element, camera, axisY);
+            runY.visibleLow -= shift;
+            runY.visibleHigh -= shift;
+        }
         // The engines never repeat a floor downwards.
         if (picture) runY.count = 0;
     }

@@ -17,14 +17,16 @@ namespace {
 constexpr int kMinSide = 64;
 constexpr int kMaxSide = 4096;
 
-double RowStep(const BgElement& element, const CameraState& camera) {
-    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY + element.YScaleStart) / 100.0);
+// The axis the element pass placed a floor's corner by: its own sprite's (an animated floor's
+// frames all stand where its first frame stands).
+const SpriteEntry& FloorAxis(const StageModel& stage, const BgElement& element, const SpriteEntry& drawn) {
+    if (element.SpriteIndex >= 0 && element.SpriteIndex < static_cast<int>(stage.Sprites.size()))
+        return stage.Sprites[element.SpriteIndex];
+    return drawn;
 }
 
-double RowGrowth(const BgElement& element, int height) {
-    if (element.XScaleTop == 0 || height <= 0) return 0;
-    double d = element.DeltaX;
-    return (static_cast<double>(element.XScaleBottom) / element.XScaleTop * d - d) / height;
+double RowStep(const BgElement& element, const CameraState& camera) {
+    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY + element.YScaleStart) / 100.0);
 }
 
 double WidthRowWidth(const BgElement& element, double o, int height) {
@@ -32,51 +34,48 @@ double WidthRowWidth(const BgElement& element, double o, int height) {
     return element.XScaleTop + (static_cast<double>(element.XScaleBottom) - element.XScaleTop) * o / height;
 }
 
+// Floor row r of the picture (counted from the floor's top, at zoom 1) shows source row r * step;
+// the rows drawn end past the sprite's last row or the picture's bottom.
+struct FloorRows {
+    double step = 1;
+    int first = 0, last = -1;
+};
+FloorRows RowsOnPicture(const BgElement& element, const CameraState& camera, int h, double top, int pictureHeight,
+                        double zoom) {
+    FloorRows rows;
+    rows.step = RowStep(element, camera);
+    const int topRow = text::RoundClampPixel(top);
+    rows.first = std::max(0, -topRow);
+    const double lastOnScreen = static_cast<double>(pictureHeight) - 1 - topRow;
+    const double lastInSprite = rows.step > 0 ? std::floor(h / rows.step * zoom) : lastOnScreen;
+    rows.last = static_cast<int>(std::clamp(std::min(lastOnScreen, lastInSprite), -1.0, double(1 << 20)));
+    return rows;
+}
+
 int64_t DrawZoomedParallax32(const CameraState& camera, Picture32& picture, const BgElement& element,
-                             const Source32& source, int32_t BltX, int32_t BltY, int scale, double zoom,
-                             double pivotX, double pivotY, const Clip32& clip) {
+                             const Source32& source, int32_t BltX, int32_t BltY, double axisX, double axisY,
+                             int scale, double zoom, double pivotX, double pivotY, const Clip32& clip) {
     const int h = source.height, w = source.width;
-    const int pw = picture.Width;
     if (w <= 0 || h <= 0 || !(zoom > 0)) return 0;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
-    const double m = RowStep(element, camera);
-    const double top = pivotY + (BltY - pivotY) * zoom;
+    const double floorTop = BltY + ModernFloorTopShift(element, camera, axisY);
+    const double top = pivotY + (floorTop - pivotY) * zoom;
     const int topRow = text::RoundClampPixel(top);
-    const int first = std::max(0, -topRow);
-    const double lastOnScreen = static_cast<double>(picture.Height) - 1 - topRow;
-    const double lastInSprite = m > 0 ? std::floor(h / m * zoom) : lastOnScreen;
-    const int last = static_cast<int>(std::clamp(std::min(lastOnScreen, lastInSprite), -1.0, double(1 << 20)));
-    const double base = BltX + static_cast<double>(camera.CamOffsetX) * element.DeltaX * scale;
-    const double camX = static_cast<double>(camera.CameraX) * scale;
-    const double centre = pw / 2.0;
+    const FloorRows rows = RowsOnPicture(element, camera, h, top, picture.Height, zoom);
     auto zoomX = [&](double x) { return pivotX + (x - pivotX) * zoom; };
     int64_t written = 0;
-    const double f = element.WidthGiven ? 0 : RowGrowth(element, h);
-    if (element.WidthGiven && element.XScaleTop <= 0) return 0;
-    for (int r = first; r <= last; ++r) {
-        const double n = r / zoom;  // the floor's own row
-        const double o = n * m;
+    for (int r = rows.first; r <= rows.last; ++r) {
+        const double o = r / zoom * rows.step;  // the floor's own row r / zoom
         if (o > h) break;
-        const int srcY = text::RoundClampPixel(o);
+        // The source row under the drawn row's top: a floor stretched twice as tall shows every row
+        // twice and ends exactly at its last row (rounding would lose the last one).
+        const int srcY = text::RoundClampPixel(std::floor(o));
         if (srcY >= h) continue;
-        double left, right;
-        if (!element.WidthGiven) {
-            // At zoom 1 the row shows source column srcX at picture column 0.
-            const double d = element.DeltaX + f * n;
-            const double srcX = std::nearbyint(-base - d * camX);
-            left = zoomX(-srcX);
-            right = zoomX(-srcX + w);
-        } else {
-            const double rowUnits = WidthRowWidth(element, o, h);
-            const double rowWidth = rowUnits * scale;
-            if (rowWidth < 1) continue;
-            const double stretch = rowWidth / w;
-            const double d = element.DeltaX * rowUnits / element.XScaleTop;
-            const double at = centre + d * camX + (base - centre) * stretch;
-            left = zoomX(at);
-            right = zoomX(at + rowWidth);
-        }
-        const int64_t l = text::RoundClampPixel(left), rr = text::RoundClampPixel(right);
+        const FloorRow row = ModernFloorRow(element, camera, w, h, BltX, axisX, scale, picture.Width / 2.0, o);
+        // Unstretched rows keep whole source columns at zoom 1, as the unzoomed floor does.
+        const double left = element.WidthGiven ? row.left : -std::nearbyint(-row.left);
+        if (row.width < 1) continue;
+        const int64_t l = text::RoundClampPixel(zoomX(left)), rr = text::RoundClampPixel(zoomX(left + row.width));
         if (rr <= l) continue;
         written += ComposeScaledRect(picture, source, 0, srcY, w, 1, l, topRow + r, rr - l, 1, false, false, blend,
                                      clip);
@@ -84,61 +83,79 @@ int64_t DrawZoomedParallax32(const CameraState& camera, Picture32& picture, cons
     return written;
 }
 
-// The classic floor drawing (rows scrolled by their own factors) on the 32-bit picture: row n of the
-// floor copies a picture-wide run of source row n·step starting at the scrolled column.
-// Stage units (the camera, the start offset, width's row widths) count `scale` pixels each.
-// Zoomed (`zoom` other than 1, about pivotX and pivotY), the same floor is drawn with every row and
-// row width scaled: destination row r shows floor row r / zoom, and each row's run is stretched.
+// A modern floor on the 32-bit picture: floor row n copies source row n·step, placed by
+// ModernFloorRow (unstretched and scrolled by its own factor with xscale, stretched onto the
+// trapezoid with width). Stage units count `scale` pixels each; `axisX` is the sprite's own axis
+// within its corner BltX. Zoomed (`zoom` other than 1, about pivotX and pivotY), the same floor is
+// drawn with every row and row width scaled: destination row r shows floor row r / zoom.
 // Rows are clipped to `clip` (the element's window, or the whole picture).
 int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgElement& element,
-                       const Source32& source, int32_t BltX, int32_t BltY, int scale, const Clip32& clip,
-                       double zoom = 1, double pivotX = 0, double pivotY = 0) {
+                       const Source32& source, int32_t BltX, int32_t BltY, double axisX, double axisY, int scale,
+                       const Clip32& clip, double zoom = 1, double pivotX = 0, double pivotY = 0) {
     if (zoom != 1)
-        return DrawZoomedParallax32(camera, picture, element, source, BltX, BltY, scale, zoom, pivotX, pivotY, clip);
+        return DrawZoomedParallax32(camera, picture, element, source, BltX, BltY, axisX, axisY, scale, zoom, pivotX,
+                                    pivotY, clip);
     const int h = source.height, w = source.width;
-    const int pw = picture.Width;
+    if (w <= 0 || h <= 0) return 0;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
-    const double m = RowStep(element, camera);
-    const int first = std::max(0, -BltY);
-    const double lastOnScreen = static_cast<double>(picture.Height) - 1 - BltY;
-    const double lastInSprite = m > 0 ? std::floor(h / m) : lastOnScreen;
-    const int last = static_cast<int>(std::clamp(std::min(lastOnScreen, lastInSprite), -1.0, double(1 << 20)));
-    const double base = BltX + static_cast<double>(camera.CamOffsetX) * element.DeltaX * scale;
-    const double camX = static_cast<double>(camera.CameraX) * scale;
-    const double centre = pw / 2.0;
+    // The vertical scale stretches the floor about its axis row: a ceiling hanging from its bottom
+    // edge keeps meeting the wall below it.
+    BltY = text::RoundClampPixel(BltY + ModernFloorTopShift(element, camera, axisY));
+    const FloorRows rows = RowsOnPicture(element, camera, h, BltY, picture.Height, 1);
     int64_t written = 0;
-    if (!element.WidthGiven) {
-        const double f = RowGrowth(element, h);
-        for (int n = first; n <= last; ++n) {
-            const double o = n * m;
-            if (o > h) break;
-            const double d = element.DeltaX + f * n;
-            const int srcX = text::RoundClampPixel(-base - d * camX);
-            const int srcY = text::RoundClampPixel(o);
-            if (srcX >= w || srcX <= -pw || srcY >= h) continue;
-            written += ComposeRect(picture, source, srcX, srcY, pw, 1, 0, BltY + n, false, false, blend, clip);
-        }
-        return written;
-    }
-    if (w <= 0 || element.XScaleTop <= 0) return 0;
-    for (int n = first; n <= last; ++n) {
-        const double o = n * m;
+    for (int n = rows.first; n <= rows.last; ++n) {
+        const double o = n * rows.step;
         if (o > h) break;
-        const double rowUnits = WidthRowWidth(element, o, h);
-        const double rowWidth = rowUnits * scale;
-        if (rowWidth < 1) continue;
-        const double stretch = rowWidth / w;
-        const double d = element.DeltaX * rowUnits / element.XScaleTop;
-        const int left = text::RoundClampPixel(centre + d * camX + (base - centre) * stretch);
-        const int width = text::RoundClampPixel(rowWidth);
-        const int srcY = text::RoundClampPixel(o);
+        // The source row under the drawn row's top: a floor stretched twice as tall shows every row
+        // twice and ends exactly at its last row (rounding would lose the last one).
+        const int srcY = text::RoundClampPixel(std::floor(o));
         if (srcY >= h) continue;
-        written += ComposeStretchedRow(picture, source, srcY, left, width, BltY + n, blend, clip);
+        const FloorRow row = ModernFloorRow(element, camera, w, h, BltX, axisX, scale, picture.Width / 2.0, o);
+        if (!element.WidthGiven) {
+            // Picture column 0 shows source column srcX.
+            const int srcX = text::RoundClampPixel(-row.left);
+            if (srcX >= w || srcX <= -picture.Width) continue;
+            written += ComposeRect(picture, source, srcX, srcY, picture.Width, 1, 0, BltY + n, false, false, blend, clip);
+            continue;
+        }
+        if (row.width < 1) continue;
+        written += ComposeStretchedRow(picture, source, srcY, text::RoundClampPixel(row.left),
+                                       text::RoundClampPixel(row.width), BltY + n, blend, clip);
     }
     return written;
 }
 
 }  // namespace
+
+double ModernFloorTopShift(const BgElement& element, const CameraState& camera, double axisY) {
+    const double m = RowStep(element, camera);
+    if (!(m > 0) || !std::isfinite(m)) return 0;
+    return std::clamp(axisY - axisY / m, -1e6, 1e6);
+}
+
+FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, int spriteW, int spriteH, double cornerX,
+                        double axisX, int scale, double centre, double o) {
+    const double base = cornerX + static_cast<double>(camera.CamOffsetX) * element.DeltaX * scale;
+    const double camX = static_cast<double>(camera.CameraX) * scale;
+    if (!element.WidthGiven) {
+        // xscale = top,bottom: the top edge scrolls at delta, the bottom edge (the sprite's last row,
+        // whatever the vertical scale) at delta * bottom / top, the rows between in proportion.
+        double d = element.DeltaX;
+        if (element.XScaleTop != 0 && spriteH > 0)
+            d *= 1 + (static_cast<double>(element.XScaleBottom) / element.XScaleTop - 1) * o / spriteH;
+        return {base + d * camX, static_cast<double>(spriteW)};
+    }
+    // width = top,bottom: the row is stretched to its share of the trapezoid and centred on the
+    // element's position (the sprite's own axis x plays no part); it scrolls by delta times its
+    // width against the top's.
+    if (element.XScaleTop <= 0 || spriteW <= 0) return {};
+    const double rowUnits = WidthRowWidth(element, o, spriteH);
+    const double rowWidth = rowUnits * scale;
+    if (!(rowWidth > 0)) return {};
+    const double stretch = rowWidth / spriteW;
+    const double d = element.DeltaX * rowUnits / element.XScaleTop;
+    return {centre + d * camX + (base + axisX - centre) * stretch - rowWidth / 2, rowWidth};
+}
 
 bool IsModernStage(const StageModel& stage) {
     // The load decides the element rules by the same test.
@@ -177,8 +194,8 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
     if (source.kind == Source32::Kind::None) return 0;
 
     if (element.Type == "parallax")
-        return DrawParallax32(camera, picture, element, source, BltX, BltY, scale,
-                              window ? *window : WholePicture(picture));
+        return DrawParallax32(camera, picture, element, source, BltX, BltY, FloorAxis(stage, element, sprite).AxisX,
+                              FloorAxis(stage, element, sprite).AxisY, scale, window ? *window : WholePicture(picture));
 
     Blend32 blend;
     FlipMode flip;
@@ -234,8 +251,9 @@ int64_t BlitSprite32Scaled(const StageModel& stage, const CameraState& camera, P
     const Source32 source = MakeSource32(sprite, ModernMask(element));
     if (source.kind == Source32::Kind::None) return 0;
     if (element.Type == "parallax")
-        return DrawParallax32(camera, picture, element, source, BltX, BltY, scale,
-                              window ? *window : WholePicture(picture), placed.zoom, placed.pivotX, placed.pivotY);
+        return DrawParallax32(camera, picture, element, source, BltX, BltY, FloorAxis(stage, element, sprite).AxisX,
+                              FloorAxis(stage, element, sprite).AxisY, scale, window ? *window : WholePicture(picture),
+                              placed.zoom, placed.pivotX, placed.pivotY);
 
     Blend32 blend;
     FlipMode flip;

@@ -42,6 +42,21 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
                      int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
                      int16_t BGCNT, int scale = 1, const Clip32* window = nullptr);
 
+// Where source row `o` (fractional, from the sprite's top) of a modern floor lands at zoom 1, in
+// picture pixels: its left edge and width. `cornerX` is the sprite's corner as the element pass
+// placed it, `axisX` the sprite's own axis within it, `centre` the picture's centre column. The
+// vertical scale (yscalestart, yscaledelta) decides which rows are drawn, not where they go across.
+struct FloorRow {
+    double left = 0, width = 0;
+};
+FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, int spriteW, int spriteH, double cornerX,
+                        double axisX, int scale, double centre, double o);
+
+// The vertical scale (1 / step, the step being yscalestart/100 + yscaledelta/100 * camera y) stretches
+// a floor about its axis row: its top row moves down by this many pixels (up when negative) from
+// the corner the element pass placed, `axisY` being the sprite's own axis row.
+double ModernFloorTopShift(const BgElement& element, const CameraState& camera, double axisY);
+
 // Where a zoomed or scaled element lands: picture pixel = a · (its pixel at zoom 1 and scale 1) + b,
 // per axis. Its zoom scale moves the sprite's axis about the pivot (the view's horizontal centre,
 // the ground line); its own scale (scalestart, scaledelta) then sizes the sprite about that axis.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "render/draw_elements.h"
@@ -24,6 +25,7 @@ struct ModernText {
     test::FakeKeys keys;
     test::FakeClock clock;
     Picture32 picture{64, 64};
+    std::vector<demo::SffSprite> sprites;  // empty: the 4 x 3 sprite 0,0 and the 10 x 3 sprite 0,1
 
     bool Load(const std::string& info, const std::string& elements, int spriteWidth = 4,
               const std::string& actions = "") {
@@ -32,8 +34,8 @@ struct ModernText {
                                 "[BGdef]\r\nspr = stages/test.sff\r\n" +
                                 elements + "[Begin Action 1]\r\n0,0,0,0,-1\r\n" + actions;
         // Sprite 0,1 is a wider one (10 x 3) for the animations' second frames.
-        if (!files.LoadText(def, {SolidSprite(0, 0, 0, 0, spriteWidth, 3), SolidSprite(0, 1, 0, 0, 10, 3)}))
-            return false;
+        if (sprites.empty()) sprites = {SolidSprite(0, 0, 0, 0, spriteWidth, 3), SolidSprite(0, 1, 0, 0, 10, 3)};
+        if (!files.LoadText(def, sprites)) return false;
         camera.ViewRight = camera.ViewBottom = 64;
         camera.HCamStep = camera.VCamStep = 1;
         return IsModernStage(files.stage);
@@ -51,6 +53,13 @@ struct ModernText {
         std::string out;
         for (int x = 0; x < 24; ++x) out += Lit(x, 1) ? '#' : '.';
         return out;
+    }
+    // The first and last lit column of row y ({-1, -1} when none is lit).
+    std::pair<int, int> Span(int y) {
+        std::pair<int, int> span{-1, -1};
+        for (int x = 0; x < picture.Width; ++x)
+            if (Lit(x, y)) span = {span.first < 0 ? x : span.first, x};
+        return span;
     }
     std::string Rows() {
         std::string out;
@@ -149,6 +158,52 @@ TEST(ModernFloors, AnimatedFloorsDrawTheirActionsCurrentFrame) {
         const std::string narrow = "..####..................", wide = "..##########............";
         EXPECT_EQ(seen, (std::vector<std::string>{narrow, narrow, wide, wide, wide, narrow}));
         EXPECT_EQ(t.Rows(), ".###........") << "rows as the floor's";
+    }
+}
+
+// The floor rules, on a 16 x 8 floor whose axis stands at (24, 20) or (32, 20) of the picture:
+// - xscale = 1,2: the top edge scrolls at delta, the bottom edge (the sprite's last row) at twice
+//   that, whatever the vertical scale;
+// - yscalestart 100, yscaledelta 100: the vertical scale is 1 / (1 + camera y), about the axis row
+//   (a ceiling hanging from its bottom row keeps meeting the wall under it);
+// - width = 8,24: the top row is 8 wide, centred on the element's x whatever the sprite's axis.
+TEST(ModernFloors, RowsFollowTheFloorRules) {
+    struct Case {
+        const char* name;
+        int axisX, axisY;
+        const char* keys;
+        float cameraX, cameraY;  // as the user sees them
+        int row;                 // the picture row looked at
+        std::pair<int, int> span;
+        int firstRow, lastRow;  // rows with anything drawn
+    };
+    const Case cases[] = {
+        {"xscale: top row at delta", 0, 0, "start = -8,20\r\nxscale = 1,2", 8, 0, 20, {16, 31}, 20, 27},
+        {"xscale: last row near twice delta", 0, 0, "start = -8,20\r\nxscale = 1,2", 8, 0, 27, {9, 24}, 20, 27},
+        // Scaled twice as tall, drawn row 14 shows source row 7 and scrolls as it does unscaled.
+        {"xscale stretched: source row 7", 0, 0, "start = -8,20\r\nxscale = 1,2", 8, -0.5f, 34, {9, 24}, 20, 35},
+        {"floor hanging from its top row, scale 2", 0, 0, "start = -8,20", 0, -0.5f, 20, {24, 39}, 20, 35},
+        {"ceiling hanging from its bottom row, scale 2", 0, 8, "start = -8,20", 0, -0.5f, 19, {24, 39}, 4, 19},
+        {"ceiling hanging from its bottom row, scale 1/2", 0, 8, "start = -8,20", 0, 1, 19, {24, 39}, 16, 19},
+        {"width: axis at the left", 0, 0, "start = 0,20\r\nwidth = 8,24", 0, 0, 20, {28, 35}, 20, 27},
+        {"width: axis at the right", 16, 0, "start = 0,20\r\nwidth = 8,24", 0, 0, 20, {28, 35}, 20, 27},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModernText t;
+        t.sprites = {SolidSprite(0, 0, static_cast<int16_t>(c.axisX), static_cast<int16_t>(c.axisY), 16, 8)};
+        ASSERT_TRUE(t.Load("mugenversion = 1.1", std::string("[BG f]\r\ntype = parallax\r\nspriteno = 0,0\r\n"
+                                                             "delta = 1,0\r\nyscalestart = 100\r\nyscaledelta = 100\r\n") +
+                                                     c.keys + "\r\n"));
+        t.camera.CameraX = t.camera.PrevCameraX = -c.cameraX;
+        t.camera.CameraY = t.camera.PrevCameraY = c.cameraY;
+        t.Draw();
+        EXPECT_EQ(t.Span(c.row), c.span);
+        int first = -1, last = -1;
+        for (int y = 0; y < 64; ++y)
+            if (t.Span(y).first >= 0) first = first < 0 ? y : first, last = y;
+        EXPECT_EQ(first, c.firstRow);
+        EXPECT_EQ(last, c.lastRow);
     }
 }
 
