@@ -274,9 +274,9 @@ int64_t Run(Picture32& picture, const Source32& source, const Cols& cols, const 
 
 Clip32 Intersect(Clip32 clip, const Picture32& picture) {
     clip.left = std::max(clip.left, 0);
-    clip.top = std::max(clip.top, 0);
+    clip.top = std::max({clip.top, 0, picture.ClipTop});
     clip.right = std::min(clip.right, picture.Width);
-    clip.bottom = std::min(clip.bottom, picture.Height);
+    clip.bottom = std::min({clip.bottom, picture.Height, picture.ClipBottom});
     return clip;
 }
 
