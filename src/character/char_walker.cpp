@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "character/char_picture32.h"
 #include "platform/gfx.h"
 #include "platform/text_util.h"
 #include "render/compose32.h"
@@ -259,8 +260,17 @@ bool Char(CharState& chars, const CharScene& scene) {
             if (e && chars.DrawW > 0 && chars.DrawH > 0) {
                 const Source32 source = MakeSource32(*e, true);
                 const int64_t left = effectivelyRight ? chars.DrawX : int64_t{chars.DrawX} - chars.DrawW;
+                // Shadow, sprite, reflection, as on the classic picture; the floor line is where he
+                // stands when on the ground.
+                const DrawnCharSprite drawn{&source, left, chars.DrawY, chars.DrawW, chars.DrawH, !effectivelyRight,
+                                            static_cast<double>(chars.DrawY) - z,
+                                            static_cast<double>(u) * (static_cast<double>(chars.GroundY) +
+                                                                      scene.frame.LinkOffsetY)};
+                DrawCharShadow32(*scene.picture, drawn, stage, static_cast<double>(chars.GroundY) - ch.Y);
                 ComposeScaled(*scene.picture, source, left, chars.DrawY, chars.DrawW, chars.DrawH, !effectivelyRight,
                               Blend32{}, WholePicture(*scene.picture));
+                if (stage.ReflectionIntensity > 0)
+                    DrawCharReflection32(*scene.picture, drawn, stage.ReflectionIntensity);
             }
         }
 
