@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "character/char_picture32.h"
 #include "platform/gfx.h"
 #include "platform/text_util.h"
 #include "render/compose32.h"
@@ -257,7 +258,13 @@ bool Char(CharState& chars, const CharScene& scene) {
                                                         (static_cast<double>(ch.Y) + scene.frame.LinkOffsetY));
             chars.DrawW = text::RoundClampPixel(chars.DrawW * sx);
             chars.DrawH = text::RoundClampPixel(chars.DrawH * sy);
-            if (scene.zoom != 1 && std::isfinite(scene.zoom) && scene.zoom > 0) {
+            // His feet and the floor line, mapped by the zoom as his sprite is below.
+            const bool zoomed = scene.zoom != 1 && std::isfinite(scene.zoom) && scene.zoom > 0;
+            auto zoomY = [&](double v) { return zoomed ? scene.pivotY + (v - scene.pivotY) * scene.zoom : v; };
+            const double footY = zoomY(static_cast<double>(chars.DrawY) - z);
+            const double floorY =
+                zoomY(static_cast<double>(u) * (static_cast<double>(chars.GroundY) + scene.frame.LinkOffsetY));
+            if (zoomed) {
                 // Both edges are mapped and rounded (not the size), as a zoomed element's are.
                 // DrawX is the left edge facing right, the right edge facing left.
                 auto zx = [&](double v) { return text::RoundClampPixel(scene.pivotX + (v - scene.pivotX) * scene.zoom); };
@@ -274,8 +281,15 @@ bool Char(CharState& chars, const CharScene& scene) {
             if (e && chars.DrawW > 0 && chars.DrawH > 0) {
                 const Source32 source = MakeSource32(*e, true);
                 const int64_t left = effectivelyRight ? chars.DrawX : int64_t{chars.DrawX} - chars.DrawW;
+                // Shadow, sprite, reflection, as on the classic picture; the floor line is where he
+                // stands when on the ground.
+                const DrawnCharSprite drawn{&source, left, chars.DrawY, chars.DrawW, chars.DrawH, !effectivelyRight,
+                                            footY, floorY};
+                DrawCharShadow32(*scene.picture, drawn, stage, static_cast<double>(chars.GroundY) - ch.Y);
                 ComposeScaled(*scene.picture, source, left, chars.DrawY, chars.DrawW, chars.DrawH, !effectivelyRight,
                               Blend32{}, WholePicture(*scene.picture));
+                if (stage.ReflectionIntensity > 0)
+                    DrawCharReflection32(*scene.picture, drawn, stage.ReflectionIntensity);
             }
         }
 

@@ -5,6 +5,7 @@
 // opaque (alpha 255).
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace qb {
@@ -13,6 +14,11 @@ struct Picture32 {
     int Width = 0;
     int Height = 0;
     std::vector<uint32_t> Pixels;
+    // The rows the compositing routines may write, [ClipTop, ClipBottom): the element pass narrows
+    // them while it draws an element whose other rows later opaque layers hide. The whole picture
+    // otherwise.
+    int ClipTop = 0;
+    int ClipBottom = std::numeric_limits<int>::max();
 
     Picture32() = default;
     Picture32(int width, int height, uint32_t fill = 0xFF000000u)

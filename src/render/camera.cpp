@@ -64,6 +64,10 @@ void MoveDown(const StageModel& stage, CameraState& camera) {
 
 }  // namespace
 
+int ScrollPixelsPerUnit(const StageModel& stage) {
+    return IsModernStage(stage) ? ModernPlacementFor(stage).scale : 1;
+}
+
 void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys& keys, Clock& clock,
                 CameraArrows arrows, ElementPassHook* hook) {
     bool charOff = arrows == CameraArrows::All;
@@ -107,24 +111,27 @@ void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys&
     }
 
     if (camera.MouseScroll == 255) {
-        // The view is the window here: pointer positions come in view pixels.
+        // Pointer positions come in picture pixels (the window's scale is already taken out). The
+        // step is worked out from the pointer's distance to the centre in stage units, so a hires
+        // picture (two pixels a unit) scrolls as fast per unit of pointer travel as any other.
         auto [x, y] = keys.PointerPos();
         const double width = camera.ViewRight, height = camera.ViewBottom;
         if (x > 0 && x < width && y > 0 && y < height) {
             const float startX = camera.CameraX, startY = camera.CameraY;
-            double cy = height / 2, cx = width / 2;
-            if (y < cy) {
-                camera.VCamStep = static_cast<float>(std::fabs((y - cy) / 40));
+            const double unitPixels = std::max(1, ScrollPixelsPerUnit(stage));
+            const double offX = (x - width / 2) / unitPixels, offY = (y - height / 2) / unitPixels;
+            if (offY < 0) {
+                camera.VCamStep = static_cast<float>(std::fabs(offY / 40));
                 MoveUp(stage, camera);
-            } else if (y > cy) {
-                camera.VCamStep = static_cast<float>((y - cy) / 40);
+            } else if (offY > 0) {
+                camera.VCamStep = static_cast<float>(offY / 40);
                 MoveDown(stage, camera);
             }
-            if (x < cx) {
-                camera.HCamStep = static_cast<float>(std::fabs((x - cx) / 10));
+            if (offX < 0) {
+                camera.HCamStep = static_cast<float>(std::fabs(offX / 10));
                 MoveLeft(stage, camera);
-            } else if (x > cx) {
-                camera.HCamStep = static_cast<float>((x - cx) / 10);
+            } else if (offX > 0) {
+                camera.HCamStep = static_cast<float>(offX / 10);
                 MoveRight(stage, camera);
             }
             camera.ScrollTravelX += camera.CameraX - startX;

@@ -17,6 +17,10 @@ namespace qb {
 void CameraKeys(StageModel& stage, CameraState& camera, FrameState& frame, Keys& keys, Clock& clock,
                 CameraArrows arrows, ElementPassHook* hook = nullptr);
 
+// Picture pixels per stage unit as mouse scrolling reads the pointer: 2 on a hires stage's picture,
+// 1 otherwise.
+int ScrollPixelsPerUnit(const StageModel& stage);
+
 // The mouse-scroll command: toggles MouseScroll, saving the steps when it goes on and restoring them
 // (a restored 0 becoming 1) when it goes off; the horizontal one goes back to the test character's
 // pace while the character still sets it. Answers the new state.

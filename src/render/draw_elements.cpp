@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "platform/gfx.h"
@@ -10,6 +11,7 @@
 #include "render/bg_ctrl.h"
 #include "render/blit_sprite.h"
 #include "render/camera.h"
+#include "render/compose32.h"
 #include "render/draw_modern.h"
 #include "platform/text_util.h"
 
@@ -506,6 +508,9 @@ void DrawElements(FrameContext& ctx) {
         sineUsed.assign(stage.Elements.size(), ElementMotion{});
         sineSet.assign(stage.Elements.size(), 0);
     }
+    // The modern picture's elements are drawn after the loop (nothing the loop changes later is read
+    // by drawing), so that what later opaque layers hide can be left out.
+    std::vector<ModernDraw> modern;
     for (int i = 0; i < count; ++i) {
         BgElement& element = stage.Elements[i];
         bool handled = !(frontPass ? element.LayerNo == 0 : element.LayerNo > 0) && element.Enabled != 0;
@@ -590,9 +595,11 @@ void DrawElements(FrameContext& ctx) {
                 } else {
                     frame.Drawn[i] = DrawnElement{sprite, x, y};
                 }
-                if (element.Visible != 0 && (backBuffer || ctx.picture))
-                    DrawElement(stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, static_cast<int16_t>(i),
-                                sprite, x, y, place.scale, scaled ? &placed : nullptr);
+                if (element.Visible != 0 && ctx.picture)
+                    modern.push_back({static_cast<int16_t>(i), sprite, x, y, placed, scaled});
+                else if (element.Visible != 0 && backBuffer)
+                    DrawElement(stage, camera, backBuffer, nullptr, nullptr, static_cast<int16_t>(i), sprite, x, y,
+                                place.scale, nullptr);
 
                 element.PosX += element.VelocityX;
                 element.PosY += element.VelocityY;
@@ -601,6 +608,15 @@ void DrawElements(FrameContext& ctx) {
             }
         }
         FollowCamera(element, camera);
+    }
+    if (ctx.picture) {
+        // The back pass starts the frame: rows no element covers start from empty.
+        std::optional<uint32_t> clear;
+        if (!frontPass) clear = ctx.options.DebugBG ? Expand565(kMaskColor) : 0xFF000000u;
+        DrawModernPass(stage, camera, *ctx.picture, modern, clear, [&](const ModernDraw& d) {
+            DrawElement(stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, d.index, d.sprite, d.x, d.y,
+                        place.scale, d.scaled ? &d.placed : nullptr);
+        });
     }
     camera.PrevCameraX = camera.CameraX;
     camera.PrevCameraY = camera.CameraY;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 #include "platform/gfx.h"
 #include "platform/text_util.h"
@@ -290,6 +292,105 @@ int64_t BlitSprite32Scaled(const StageModel& stage, const CameraState& camera, P
     const int64_t bottom = text::RoundClampPixel(placed.MapY(y + source.height));
     return ComposeScaledRect(picture, source, 0, 0, source.width, source.height, left, top, right - left,
                              bottom - top, flip.h, flip.v, blend, clip);
+}
+
+namespace {
+
+// Every pixel of source row `row` is drawn opaque by a plain copy.
+bool RowOpaque(const Source32& source, int row) {
+    switch (source.kind) {
+        case Source32::Kind::Indexed: {
+            if (!source.binary) return false;
+            if (!source.masked) return true;
+            if (!source.runRows) return false;
+            // One run of non-zero indices from the first column to the last.
+            const uint32_t first = source.runRows[row], end = source.runRows[row + 1];
+            return end - first == 2 && source.runs[first] == 0 && source.runs[first + 1] == source.width;
+        }
+        case Source32::Kind::Rgba:
+        case Source32::Kind::Rgb565:
+            return !source.alpha;
+        case Source32::Kind::None:
+            break;
+    }
+    return false;
+}
+
+// Tiles of the same height this many at most across a view: DrawElement's tile limit.
+constexpr int64_t kCoverTileLimit = 4000;
+// More separate bands than this and an element is drawn whole: each band repeats its tile walk.
+constexpr int kMaxBands = 16;
+
+}  // namespace
+
+void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const Picture32& picture,
+                     const ModernDraw& draw, int order, std::vector<int>& cover) {
+    if (draw.index < 0 || draw.index >= static_cast<int>(stage.Elements.size())) return;
+    if (draw.sprite < 0 || draw.sprite >= static_cast<int>(stage.Sprites.size())) return;
+    const BgElement& element = stage.Elements[draw.index];
+    // A stage that may zoom scales its elements: only stages that cannot are culled.
+    if (stage.ZoomOut != 1 || stage.ZoomIn != 1 || stage.StartZoom != 1) return;
+    if (element.Type != "normal" || element.HasWindow != 0 || element.TileY != 0) return;
+    if (element.ScaleStartX != 1 || element.ScaleStartY != 1 || element.ScaleDeltaX != 0 || element.ScaleDeltaY != 0)
+        return;
+    const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
+    if (blend.skip || blend.op != BlendOp::Copy) return;
+    const Source32 source = MakeSource32(stage.Sprites[draw.sprite], ModernMask(element));
+    const int64_t w = source.width, h = source.height;
+    if (source.kind == Source32::Kind::None || w <= 0 || h <= 0) return;
+    const SpriteEntry& entry = stage.Sprites[draw.sprite];
+    if (entry.Width != w || entry.Height != h) return;
+    bool across = false;
+    if (element.TileX == 0) {
+        across = draw.x <= 0 && int64_t{draw.x} + w >= picture.Width;
+    } else if (element.TileX == 1 && element.TileSpacingX == 0) {
+        // Tiles without end, edge to edge, laid from the view's left edge to its right one.
+        across = camera.ViewLeft <= 0 && camera.ViewRight >= picture.Width && w * kCoverTileLimit >= picture.Width;
+    }
+    if (!across) return;
+    const int64_t top = std::max<int64_t>(draw.y, 0), bottom = std::min<int64_t>(int64_t{draw.y} + h, picture.Height);
+    for (int64_t y = top; y < bottom; ++y)
+        if (RowOpaque(source, static_cast<int>(y - draw.y))) cover[static_cast<size_t>(y)] = order;
+}
+
+void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture32& picture,
+                    const std::vector<ModernDraw>& draws, std::optional<uint32_t> clearColour,
+                    const std::function<void(const ModernDraw&)>& drawOne) {
+    const int height = picture.Height;
+    // cover[y]: the last element (in drawing order) that paints row y wholly, -1 none.
+    std::vector<int> cover(static_cast<size_t>(std::max(height, 0)), -1);
+    for (size_t k = 0; k < draws.size(); ++k) MarkCoveredRows(stage, camera, picture, draws[k], static_cast<int>(k), cover);
+    if (clearColour) {
+        for (int y = 0; y < height; ++y)
+            if (cover[static_cast<size_t>(y)] < 0) std::fill_n(picture.Row(y), picture.Width, *clearColour);
+    }
+    std::vector<std::pair<int, int>> bands;
+    for (size_t k = 0; k < draws.size(); ++k) {
+        // Rows where no later element covers: this one shows there.
+        bands.clear();
+        for (int y = 0; y < height;) {
+            if (cover[static_cast<size_t>(y)] > static_cast<int>(k)) {
+                ++y;
+                continue;
+            }
+            const int start = y;
+            while (y < height && cover[static_cast<size_t>(y)] <= static_cast<int>(k)) ++y;
+            bands.emplace_back(start, y);
+        }
+        if (bands.empty()) continue;
+        if (bands.size() == 1 && bands[0].first == 0 && bands[0].second == height) {
+            drawOne(draws[k]);
+            continue;
+        }
+        if (bands.size() > kMaxBands) bands.assign(1, {0, height});
+        for (const auto& [top, bottom] : bands) {
+            picture.ClipTop = top;
+            picture.ClipBottom = bottom;
+            drawOne(draws[k]);
+        }
+        picture.ClipTop = 0;
+        picture.ClipBottom = std::numeric_limits<int>::max();
+    }
 }
 
 void DrawInfoText32(Picture32& picture, const std::string& text, int dy) {

@@ -2,7 +2,10 @@
 // The modern path: stages with a version 2 sprite file, a localcoord other than 320,240 or hires = 1
 // draw into a 32-bit picture of their own size, one stage unit a pixel (two for hires stages).
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/picture32.h"
 #include "render/camera_state.h"
@@ -74,6 +77,26 @@ struct ScaledPlacement {
 int64_t BlitSprite32Scaled(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                            int32_t BltY, int16_t SrcIndex, int16_t BGCNT, int scale, const ScaledPlacement& placed,
                            const Clip32* window);
+// Element culling. The modern pass places all its elements first and draws them afterwards, so
+// that rows a later element covers from edge to edge with opaque pixels are not drawn under it (a
+// 1280 x 720 stage stacks several such layers: drawing them all cost most of a frame).
+struct ModernDraw {
+    int16_t index = 0;   // the element
+    int16_t sprite = 0;  // the sprite drawn this frame
+    int32_t x = 0, y = 0;  // its corner in picture pixels
+    ScaledPlacement placed;  // how a zoomed or scaled element maps onto the picture
+    bool scaled = false;
+};
+// Marks in `cover` (one entry a picture row) the rows `draw` paints wholly and opaquely: a normal
+// element copied without blending, not windowed or scaled, tiled without gaps across the view (or
+// one sprite wider than it), rows whose pixels are all opaque. Each marked row is set to `order`.
+void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const Picture32& picture,
+                     const ModernDraw& draw, int order, std::vector<int>& cover);
+// Draws the pass's elements in order through `drawOne`, each limited to the rows no later element
+// covers. `clearColour`: the back pass starts the frame, filling the rows no element covers.
+void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture32& picture,
+                    const std::vector<ModernDraw>& draws, std::optional<uint32_t> clearColour,
+                    const std::function<void(const ModernDraw&)>& drawOne);
 
 // The info overlay's text in white with the built-in font, at (4, 3 + dy) as on the classic picture.
 void DrawInfoText32(Picture32& picture, const std::string& text, int dy = 0);

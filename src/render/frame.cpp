@@ -35,12 +35,11 @@ FrameResult DrawFrame(FrameContext& ctx) {
     if (options.Paused && stepPresses > 0) result.ExtraSteps = options.Step ? stepPresses : stepPresses - 1;
     if (!options.Paused || options.Step || stepKey) {
         // Every frame starts from an empty picture: where the stage's elements leave gaps (a sparse
-        // stage, a sprite that did not load) the previous frame and its info text must not show.
-        if (ctx.picture)
-            options.DebugBG ? DebugClear32(*ctx.picture) : ClearPicture32(*ctx.picture);
-        else if (options.DebugBG)
+        // stage, a sprite that did not load) the previous frame and its info text must not show. The
+        // modern picture is cleared by the back pass, only in the rows no element paints wholly.
+        if (!ctx.picture && options.DebugBG)
             DebugClear(ctx.backBuffer);
-        else if (ctx.backBuffer)
+        else if (!ctx.picture && ctx.backBuffer)
             a_clear_to_color(ctx.backBuffer, 0);
         frame.LayerPass = 0;
         DrawElements(ctx);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <utility>
+#include <vector>
 #include <memory>
 
 #include "character/char_picture32.h"
@@ -63,6 +66,107 @@ TEST(DrawSpriteEntry32, IndexedRgbaAndClassicSpritesScaleFlipAndMask) {
         Picture32 picture(6, 1, G);
         DrawSpriteEntry32(picture, indexed, left, top, scale, false);
         for (uint32_t p : picture.Pixels) EXPECT_EQ(p, G);
+    }
+}
+
+
+// The shadow's arithmetic: the fade over the character's height above the floor, the darkening with
+// the stage's colour, and the shear of each row.
+TEST(CharShadow32, FadeDarkeningAndShearArithmetic) {
+    const struct {
+        uint8_t given;
+        int32_t top, bottom;
+        double height, fade;
+    } fades[] = {
+        {0, -400, -100, 500, 1},  // no fade.range line: always shown
+        {1, 0, 0, 500, 1},        // both 0: no fade
+        {1, -400, -100, 0, 1},    {1, -400, -100, 100, 1},   {1, -400, -100, 250, 0.5},
+        {1, -400, -100, 400, 0},  {1, -400, -100, 900, 0},   {1, 400, 100, 250, 0.5},  // heights as sizes
+        {1, 50, 100, 30, 1},      {1, 50, 100, 70, 0},  // written upside down: hidden above top
+        {1, -400, -100, -20, 1},  // below the floor counts as on it
+    };
+    for (const auto& c : fades) {
+        StageModel stage;
+        stage.ShadowFadeGiven = c.given;
+        stage.ShadowFadeTop = c.top;
+        stage.ShadowFadeBottom = c.bottom;
+        EXPECT_DOUBLE_EQ(ShadowFade(stage, c.height), c.fade) << c.top << "," << c.bottom << " at " << c.height;
+    }
+    const struct {
+        uint32_t dst;
+        int intensity;
+        uint32_t colour, out;
+    } pixels[] = {
+        {0xFF808080u, 128, 0, 0xFF404040u},        {0xFF808080u, 256, 0, 0xFF000000u},
+        {0xFF808080u, 0, 0x102030u, 0xFF706050u},  {0xFF808080u, 128, 0x102030u, 0xFF302010u},
+        {0xFF808080u, 0, 0xFFFFFFu, 0xFF000000u},  {0xFFFF8000u, 64, 0, 0xFFC06000u},
+        {0xFFFFFFFFu, 999, 0, 0xFF000000u},  // intensity clamped to 256
+    };
+    for (const auto& c : pixels)
+        EXPECT_EQ(ShadowPixel(c.dst, c.intensity, c.colour), c.out) << std::hex << c.dst << " " << c.colour;
+    const struct {
+        double xshear, floorY;
+        int y, shift;
+    } shears[] = {
+        {0, 10, 12, 0}, {2, 10, 10, 1}, {2, 10, 12, 5}, {2, 10, 7, 5}, {-1, 10, 7, -3},
+        {1e300, 0, 5, 65536}, {std::nan(""), 0, 5, 0},
+    };
+    for (const auto& c : shears) EXPECT_EQ(ShadowShear(c.xshear, c.floorY, c.y), c.shift) << c.xshear << " y " << c.y;
+}
+
+// A 1 x 2 sprite (red over blue) drawn at (1, 2), feet and floor at row 4, on a 6 x 8 grey picture.
+// Columns 1.. of each row after the shadow (S: grey at half intensity) or the reflection.
+TEST(CharShadow32, ShadowAndReflectionLandAsOnTheClassicPicture) {
+    constexpr uint32_t G = 0xFF808080u, S = 0xFF404040u, R = 0xFFFF0000u, B = 0xFF0000FFu;
+    const uint8_t bytes[] = {255, 0, 0, 255, 0, 0, 255, 255};
+    Source32 source;
+    source.kind = Source32::Kind::Rgba;
+    source.width = 1;
+    source.height = 2;
+    source.bytes = bytes;
+    source.alpha = true;
+    const DrawnCharSprite drawn{&source, 1, 2, 1, 2, false, 4, 4};
+    const struct {
+        const char* name;
+        float yscale;
+        int16_t intensity;
+        float xshear;
+        int reflection;  // 0: draw the shadow
+        std::vector<std::pair<int, int>> changed;  // (x, y) of the pixels that change
+        uint32_t colourAtFirst;
+    } cases[] = {
+        {"upside down below the feet", 1, 128, 0, 0, {{1, 4}, {1, 5}}, S},
+        {"squashed to half", 0.5f, 128, 0, 0, {{1, 4}}, S},
+        {"upright, resting on the floor", -0.5f, 128, 0, 0, {{1, 3}}, S},
+        {"yscale 0: none", 0, 128, 0, 0, {}, G},
+        {"intensity 0: none", 1, 0, 0, 0, {}, G},
+        {"sheared right", 1, 128, 2, 0, {{2, 4}, {4, 5}}, S},
+        {"reflection, its rows mirrored", 1, 128, 0, 256, {{1, 4}, {1, 5}}, B},
+        {"reflection at intensity 0: none", 1, 128, 0, -1, {}, G},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StageModel stage;
+        stage.ShadowYScale = c.yscale;
+        stage.ShadowIntensity = c.intensity;
+        stage.ShadowXShear = c.xshear;
+        Picture32 picture(6, 8, G);
+        if (c.reflection != 0)
+            DrawCharReflection32(picture, drawn, std::max(c.reflection, 0));
+        else
+            DrawCharShadow32(picture, drawn, stage, 0);
+        int changed = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 6; ++x) changed += picture.Row(y)[x] != G;
+        EXPECT_EQ(changed, static_cast<int>(c.changed.size()));
+        if (!c.changed.empty()) {
+            const auto [x, y] = c.changed.front();
+            EXPECT_EQ(picture.Row(y)[x], c.colourAtFirst);
+            for (const auto& [cx, cy] : c.changed) EXPECT_NE(picture.Row(cy)[cx], G) << cx << "," << cy;
+        }
+        if (c.reflection > 0) {
+            EXPECT_EQ(picture.Row(5)[1], R);
+        }
     }
 }
 

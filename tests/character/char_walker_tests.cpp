@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "character/char_walker.h"
 #include "platform/gfx.h"
 #include "platform/picture32.h"
@@ -154,6 +157,8 @@ TEST(CharWalker, ZoomScalesAndMovesHimAboutThePivot) {
         w.ch().Facing = c.facing;
         w.ch().X = c.facing == 1 ? 4 : 6;
         Picture32 picture(400, 240);
+        std::fill(picture.Pixels.begin(), picture.Pixels.end(), 0xFFFFFFFFu);
+        w.stage.ShadowYScale = -0.5f;  // upright, half his height, standing on the floor line (12)
         CharScene scene{w.stage, w.camera, w.frame, w.backBuffer.get(), w.keys, w.ui};
         scene.picture = &picture;
         scene.centreShift = 40;
@@ -170,6 +175,10 @@ TEST(CharWalker, ZoomScalesAndMovesHimAboutThePivot) {
             // The sprite is drawn at that size: its right column is lit on its lower half only.
             EXPECT_EQ(picture.Row(5)[50], picture.Row(0)[48]);
             EXPECT_NE(picture.Row(1)[50], picture.Row(0)[48]);
+            // So is his shadow: the floor line 12 maps to 16, the shadow is 4 rows tall above it.
+            std::string shadow;
+            for (int y = 10; y < 18; ++y) shadow += picture.Row(y)[48] == 0xFFFFFFFFu ? '.' : '#';
+            EXPECT_EQ(shadow, "..####..");
         }
     }
 }

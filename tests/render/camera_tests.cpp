@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <utility>
 
 #include "tests/support/fakes.h"
 
@@ -133,6 +135,42 @@ TEST(Camera, MouseScrollingSpeedGrowsWithTheDistanceFromTheCentre) {
     EXPECT_FALSE(ToggleMouseScroll(f.camera));
     EXPECT_FLOAT_EQ(f.camera.HCamStep, 3);
     EXPECT_FLOAT_EQ(f.camera.VCamStep, 2);
+}
+
+// The same pointer travel in stage units scrolls the same, whatever the picture's pixels per unit:
+// a hires stage's picture holds two pixels a unit, so its pointer offsets are twice as many pixels.
+TEST(Camera, MouseScrollingStepsPerStageUnitOfPointerTravel) {
+    const struct {
+        int localW, localH, hires;
+        std::pair<int, int> pointer;  // picture pixels
+        float h, v;                   // steps in stage units
+    } cases[] = {
+        {320, 240, 0, {300, 200}, 14, 2},     // classic: 140, 80 units from the centre
+        {1280, 720, 0, {780, 440}, 14, 2},    // 1280x720 at one pixel a unit
+        {640, 480, 1, {920, 640}, 14, 2},     // hires: 280, 160 pixels are 140, 80 units
+        {640, 480, 1, {360, 320}, 14, 2},     // the same the other way (left and up)
+        {320, 240, 1, {460, 320}, 7, 1},      // hires 320x240 (picture 640x480): 70, 40 units
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.localW << "x" << c.localH << " hires " << c.hires);
+        CameraFixture f;
+        f.stage.BoundLeft = -1000;
+        f.stage.BoundRight = 1000;
+        f.stage.BoundHigh = -1000;
+        f.stage.BoundLow = 1000;
+        f.stage.LocalCoordW = c.localW;
+        f.stage.LocalCoordH = c.localH;
+        f.stage.Hires = static_cast<int16_t>(c.hires);
+        f.camera.ViewRight = static_cast<int16_t>(c.localW * (c.hires ? 2 : 1));
+        f.camera.ViewBottom = static_cast<int16_t>(c.localH * (c.hires ? 2 : 1));
+        f.keys.pointer = c.pointer;
+        ToggleMouseScroll(f.camera);
+        f.Poll();
+        EXPECT_FLOAT_EQ(f.camera.HCamStep, c.h);
+        EXPECT_FLOAT_EQ(f.camera.VCamStep, c.v);
+        EXPECT_FLOAT_EQ(std::fabs(f.ShownX()), c.h);
+        EXPECT_FLOAT_EQ(std::fabs(f.camera.CameraY), c.v);
+    }
 }
 
 // The steps the user set (2 and 1 here) survive whatever mouse scrolling and the test character

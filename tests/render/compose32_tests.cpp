@@ -269,14 +269,24 @@ TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
             for (bool flip : {false, true})
                 for (const Place& at : places)
                     for (const Blend32 blend :
-                         {Blend32{}, Blend32{BlendOp::Add, 256, 128}, Blend32{BlendOp::Sub, 256, 256}}) {
-                        const uint32_t under = 0xFF112233u;
-                        Picture32 got(w + 5, h, under);
+                         {Blend32{}, Blend32{BlendOp::Add, 256, 128}, Blend32{BlendOp::Add, 200, 100},
+                          Blend32{BlendOp::Add, 256, 256}, Blend32{BlendOp::Sub, 256, 256}}) {
+                        // A ground that differs in every channel of every pixel, so that a row
+                        // blend mixing up pixels or channels shows.
+                        auto underAt = [](int x, int y) {
+                            return 0xFF000000u | static_cast<uint32_t>((x * 37 + y * 11) & 255) << 16 |
+                                   static_cast<uint32_t>((x * 91 + 40) & 255) << 8 |
+                                   static_cast<uint32_t>((y * 53 + x * 7 + 200) & 255);
+                        };
+                        Picture32 got(w + 5, h);
+                        for (int y = 0; y < h; ++y)
+                            for (int x = 0; x < w + 5; ++x) got.Row(y)[x] = underAt(x, y);
                         const Source32 source = MakeSource32(sprite, masked);
                         ASSERT_EQ(ready, source.expanded != nullptr && source.runs != nullptr);
                         ComposeRect(got, source, at.sx, 0, at.w, h, at.dx, 0, flip, false, blend, at.clip);
                         for (int y = 0; y < h; ++y)
                             for (int x = 0; x < w + 5; ++x) {
+                                const uint32_t under = underAt(x, y);
                                 uint32_t want = under;
                                 const int rel = x - at.dx;
                                 if (rel >= 0 && rel < at.w && x >= at.clip.left && x < at.clip.right) {
@@ -289,6 +299,31 @@ TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
                                     << " flip " << flip << " from " << at.sx << " at " << x << "," << y;
                             }
                     }
+    }
+    // A PNG picture with every alpha from clear to opaque, copied mixed by it, plain and mirrored.
+    auto rgba = std::make_shared<Sff2Picture>();
+    rgba->width = w;
+    rgba->height = 1;
+    rgba->rgba = true;
+    rgba->size = static_cast<size_t>(w) * 4;
+    rgba->bytes = std::make_unique<uint8_t[]>(rgba->size);
+    for (size_t i = 0; i < rgba->size; ++i) rgba->bytes[i] = static_cast<uint8_t>(i * 29 + (i % 4 == 3 ? 0 : 77));
+    rgba->bytes[3] = 0;
+    rgba->bytes[7] = 255;
+    rgba->bytes[11] = 128;
+    SpriteEntry png;
+    png.Picture = rgba;
+    const Source32 source = MakeSource32(png, true);
+    for (bool flip : {false, true}) {
+        Picture32 got(w, 1);
+        for (int x = 0; x < w; ++x) got.Row(0)[x] = 0xFF000000u | static_cast<uint32_t>(x * 0x070B0D);
+        const Picture32 before = got;
+        ComposeRect(got, source, 0, 0, w, 1, 0, 0, flip, false, Blend32{}, WholePicture(got));
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = &rgba->bytes[static_cast<size_t>(flip ? w - 1 - x : x) * 4];
+            const uint32_t c = uint32_t{p[3]} << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+            ASSERT_EQ(got.Row(0)[x], BlendPixel(c, before.Row(0)[x], Blend32{})) << "flip " << flip << " x " << x;
+        }
     }
 }
 
