@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/text_util.h"
@@ -160,6 +161,79 @@ TEST(SaveStage, ReplacesThePreviousFileInOneStep) {
     std::filesystem::create_directory(f.program.Path() / "dir.def");
     EXPECT_FALSE(SaveStage(f.stage, "", (f.program.Path() / "dir.def").string()));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.program.Path()), {}), 2);
+}
+
+// The keys of the 1.0 and 1.1 engines survive both writers: every field they fill reads back the
+// same. Each field is set away from its default in the stage (or in one element), so that a writer
+// that drops a key fails. A value needing more than seven digits, a short window and a maskwindow
+// are among them.
+TEST(SaveStage, ModernKeysReadBackTheSame) {
+    constexpr const char* kModern =
+        "[Info]\nmugenversion = 1.1\n[Camera]\nstartx = 0\nboundleft = -100\nboundright = 100\n"
+        "zoomout = .7\nzoomin = 1.25\nstartzoom = 0.9\n[StageInfo]\nzoffset = 600\n"
+        "localcoord = 1280, 720\nhires = 1\n[BGdef]\nspr = test.sff\n"
+        "[BG Floor]\ntype = parallax\nspriteno = 0,0\nwidth = 100, 220\nscalestart = 1.5, 0.75\n"
+        "scaledelta = 0.001, -0.002\nzoomdelta = 0.5\nwindow = 0, 0, 639, 359\nwindowdelta = 0.5, 1\n"
+        "[BG Masked]\ntype = normal\nspriteno = 0,0\nmaskwindow = -10, 5, 300, 200.25\nzoomdelta = 0\n"
+        "scalestart = 0.123456789\n"
+        "[BG Short]\ntype = normal\nspriteno = 0,0\nmaskwindow = 1, 2\nwindow = 4, 5, 6\n"
+        "scaledelta = 0, 0.25\n";
+    struct Field {
+        const char* name;
+        double (*get)(const BgElement&);
+        double unset;
+    };
+    const std::vector<Field> elementFields = {
+        {"ScaleStartX", [](const BgElement& e) -> double { return e.ScaleStartX; }, 1},
+        {"ScaleStartY", [](const BgElement& e) -> double { return e.ScaleStartY; }, 1},
+        {"ScaleDeltaX", [](const BgElement& e) -> double { return e.ScaleDeltaX; }, 0},
+        {"ScaleDeltaY", [](const BgElement& e) -> double { return e.ScaleDeltaY; }, 0},
+        {"ZoomDelta", [](const BgElement& e) -> double { return e.ZoomDelta; }, 1},
+        {"WidthGiven", [](const BgElement& e) -> double { return e.WidthGiven; }, 0},
+        {"XScaleTop", [](const BgElement& e) -> double { return e.XScaleTop; }, 0},
+        {"XScaleBottom", [](const BgElement& e) -> double { return e.XScaleBottom; }, 0},
+        {"HasWindow", [](const BgElement& e) -> double { return e.HasWindow; }, 0},
+        {"WindowKind1", [](const BgElement& e) -> double { return e.WindowKind == 1; }, 0},
+        {"WindowKind2", [](const BgElement& e) -> double { return e.WindowKind == 2; }, 0},
+        {"WindowValues3", [](const BgElement& e) -> double { return e.WindowValues == 3; }, 0},
+        {"WindowX1", [](const BgElement& e) -> double { return e.WindowX1; }, 0},
+        {"WindowY1", [](const BgElement& e) -> double { return e.WindowY1; }, 0},
+        {"WindowX2", [](const BgElement& e) -> double { return e.WindowX2; }, 0},
+        {"WindowY2", [](const BgElement& e) -> double { return e.WindowY2; }, 0},
+        {"WindowDeltaX", [](const BgElement& e) -> double { return e.WindowDeltaX; }, 0},
+        {"WindowDeltaY", [](const BgElement& e) -> double { return e.WindowDeltaY; }, 0},
+    };
+    const std::vector<std::pair<const char*, double (*)(const StageModel&)>> stageFields = {
+        {"ZoomOut", [](const StageModel& s) -> double { return s.ZoomOut; }},
+        {"ZoomIn", [](const StageModel& s) -> double { return s.ZoomIn; }},
+        {"StartZoom", [](const StageModel& s) -> double { return s.StartZoom; }},
+        {"MugenVersion", [](const StageModel& s) -> double { return s.MugenVersion; }},
+        {"LocalCoordW", [](const StageModel& s) -> double { return s.LocalCoordW; }},
+        {"LocalCoordH", [](const StageModel& s) -> double { return s.LocalCoordH; }},
+        {"Hires", [](const StageModel& s) -> double { return s.Hires; }},
+    };
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText(kModern));
+    ASSERT_EQ(f.stage.ElementCount, 3);
+    const StageModel unset;
+    for (const auto& [name, get] : stageFields) EXPECT_NE(get(f.stage), get(unset)) << name;
+    for (const Field& field : elementFields)
+        EXPECT_TRUE(std::any_of(f.stage.Elements.begin(), f.stage.Elements.end(),
+                                [&](const BgElement& e) { return field.get(e) != field.unset; }))
+            << field.name << " is set in no element";
+
+    for (SaveStyle style : {SaveStyle::Stage, SaveStyle::Stage2}) {
+        SCOPED_TRACE(style == SaveStyle::Stage ? "SaveStage" : "SaveStage2");
+        const auto out = f.program.Write("out.def", SaveStageText(f.stage, "", style));
+        StageFixture again;
+        ASSERT_TRUE(again.Load(out.string()));
+        ASSERT_EQ(again.stage.ElementCount, f.stage.ElementCount);
+        for (const auto& [name, get] : stageFields) EXPECT_EQ(get(again.stage), get(f.stage)) << name;
+        for (size_t i = 0; i < f.stage.Elements.size(); ++i)
+            for (const Field& field : elementFields)
+                EXPECT_EQ(field.get(again.stage.Elements[i]), field.get(f.stage.Elements[i]))
+                    << f.stage.Elements[i].Name << " " << field.name;
+    }
 }
 
 // Every corpus stage saved both ways loads again with the same elements and animations.
