@@ -6,7 +6,8 @@
 # TARGET is def (definition reader and stage parser), sff (sprite-file index and decoder), sff2
 # (version 2 sprite files: node tables, links, every picture format, the --sff-info dump), config
 # (configuration reader), frames (a stage loaded and drawn for a few frames; fuzz/seeds/frames holds
-# hostile zoom, scale, window and width values of modern stages), char (a character),
+# hostile zoom, scale, window and width values of modern stages, and 1-pixel sprites tiled over a
+# 1280 x 720 and a hires picture), char (a character),
 # zip (a stage package listed and extracted), or all. SECONDS=0 only
 # runs each input of the seeds once, which is what CI does to keep the targets compiling and
 # passing. Findings (crash-*, timeout-*, oom-*, leak-*, slow-unit-*) are kept in

@@ -121,20 +121,30 @@ bool IsLaterKey(std::string_view section, std::string_view key) {
                        [&](const LaterKey& k) { return k.section == section && k.key == key; });
 }
 
-// The values a key's text holds, separated by commas: empty places do not count.
-int ValueCount(std::string_view values) {
-    int count = 0;
-    while (!values.empty()) {
-        const size_t comma = values.find(',');
-        if (!text::Trim(values.substr(0, comma)).empty()) ++count;
-        if (comma == npos) break;
-        values.remove_prefix(comma + 1);
+// An element's window as the parse read it: "window" and "maskwindow" share it and the line
+// written last gives it, so that line is the one a short window is told on, whichever key it has.
+// A short line another one replaced draws nothing and is not told.
+template <typename Cleaned>
+void AddWindowProblems(const StageSource& map, const StageModel& stage, const Cleaned& cleaned,
+                       std::vector<LintProblem>& out) {
+    if (map.Elements.size() != stage.Elements.size()) return;
+    for (size_t i = 0; i < stage.Elements.size(); ++i) {
+        const BgElement& e = stage.Elements[i];
+        if (e.WindowKind == 0 || e.WindowValues >= 4) continue;
+        const std::string key = e.WindowKind == 2 ? "maskwindow" : "window";
+        const auto at = map.Elements[i].Keys.find(key);
+        const int32_t line = at != map.Elements[i].Keys.end() ? at->second : map.Elements[i].Header;
+        const std::string header = std::string(text::Trim(cleaned(map.Elements[i].Header)));
+        const int values = e.WindowValues;
+        out.push_back({LintKind::Definition, line,
+                       "element " + Quoted(header) + ": \"" + key + "\" has " + std::to_string(values) +
+                           (values == 1 ? " value" : " values") + "; a window needs four (x1, y1, x2, y2)"});
     }
-    return count;
 }
 
-// From the source map the load made of the definition (none when it could not be read whole).
-SectionLines FindSectionLines(const StageSource& map) {
+// From the source map the load made of the definition (none when it could not be read whole) and
+// the model the parse made of it.
+SectionLines FindSectionLines(const StageSource& map, const StageModel& stage) {
     SectionLines found;
     if (!map.Complete) return found;
     const std::vector<std::string> raw = text::SplitTextLines(map.Bytes, true);
@@ -157,15 +167,6 @@ SectionLines FindSectionLines(const StageSource& map) {
             const size_t equals = line.find('=');
             if (equals == npos) continue;
             const std::string key = text::Lower(text::Trim(line.substr(0, equals)));
-            if (element && (key == "window" || key == "maskwindow")) {
-                const int values = ValueCount(std::string_view(line).substr(equals + 1));
-                if (values < 4)
-                    found.badValues.push_back({LintKind::Definition, n,
-                                               "element " + Quoted(header) + ": \"" + key + "\" has " +
-                                                   std::to_string(values) +
-                                                   (values == 1 ? " value" : " values") +
-                                                   "; a window needs four (x1, y1, x2, y2)"});
-            }
             if (!IsLaterKey(element ? std::string_view() : std::string_view(section.Name), key)) continue;
             found.laterKeys.push_back(
                 {LintKind::Unsupported, n,
@@ -173,6 +174,7 @@ SectionLines FindSectionLines(const StageSource& map) {
                      "\" is not drawn by the preview; the engine may show the stage differently"});
         }
     }
+    AddWindowProblems(map, stage, cleaned, found.badValues);
     for (const ElementSource& e : map.Elements) {
         found.elements.push_back(e.Header);
         found.positionLinks.push_back(keyLine(e.Keys, "positionlink"));
@@ -477,7 +479,7 @@ StageLint LintDefinition(const std::string& mugeDir, const std::string& defPath,
     StageLint result;
     Progress quiet;
     LoadResult loaded = LoadStageFiles({defPath, mugeDir}, quiet);
-    const SectionLines lines = FindSectionLines(loaded.load.Source);
+    const SectionLines lines = FindSectionLines(loaded.load.Source, loaded.stage);
     result.loaded = loaded.ok;
     // The log as the window keeps it for a stage it starts: the package's notes, the load's records,
     // then what starting the music said.

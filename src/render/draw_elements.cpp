@@ -13,6 +13,7 @@
 #include "render/camera.h"
 #include "render/compose32.h"
 #include "render/draw_modern.h"
+#include "render/tile_sheet.h"
 #include "platform/text_util.h"
 
 namespace qb {
@@ -247,17 +248,21 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     int64_t budget = -1, visited = 0;
     const Clip32* window = nullptr;
     Clip32 zoomedWindow;
+    // One colour table for all the tiles (a 1-pixel sprite tiled over the picture is a million blits).
+    std::optional<Source32> source;
+    if (picture) source.emplace(MakeSource32(stage.Sprites[sprite], ModernMask(stage.Elements[index])));
     // The modern path draws into the 32-bit picture through the same placement and tiling.
     auto blit = [&](int32_t bx, int32_t by, int32_t bw, int32_t bh, int32_t sx, int32_t sy) {
         if (picture && budget >= 0 && visited >= budget) return;
         if (picture && placed) {
             const int64_t n =
-                BlitSprite32Scaled(stage, camera, *picture, bx - sx, by - sy, sprite, index, scale, *placed, window);
+                BlitSprite32Scaled(stage, camera, *picture, bx - sx, by - sy, sprite, index, scale, *placed, window,
+                                   &*source);
             visited += n;
             if (drawnPixels) *drawnPixels += n;
         } else if (picture) {
             const int64_t n =
-                BlitSprite32(stage, camera, *picture, bx, by, bw, bh, sprite, sx, sy, index, scale, window);
+                BlitSprite32(stage, camera, *picture, bx, by, bw, bh, sprite, sx, sy, index, scale, &*source, window);
             visited += n;
             if (drawnPixels) *drawnPixels += n;
         } else {
@@ -429,6 +434,11 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     int32_t ys[kMaxTilesPerAxis];
     int nx = TilePositions(runX, xs, kMaxTilesPerAxis);
     int ny = TilePositions(runY, ys, kMaxTilesPerAxis);
+    // The sheet knows no clip but the picture: a windowed run is drawn tile by tile.
+    if (picture && !placed && !window && element.Type == "normal" &&
+        DrawTileSheet(*picture, *source, ElementBlend32(element.Trans, element.AlphaS, element.AlphaD), xs, nx,
+                      ys, ny, drawnPixels))
+        return;
     // Columns of counted tiles with rows both ways are drawn column by column; every other case
     // row by row.
     bool columnsOuter = element.TileX >= 2 && element.TileY == 1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "platform/gfx.h"
@@ -187,12 +188,13 @@ int32_t ModernCentreShift(const Picture32& picture) {
 
 int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                      int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
-                     int16_t BGCNT, int scale, const Clip32* window) {
+                     int16_t BGCNT, int scale, const Source32* prepared, const Clip32* window) {
     if (BGCNT < 0 || BGCNT >= static_cast<int>(stage.Elements.size())) return 0;
     if (SrcIndex < 0 || SrcIndex >= static_cast<int>(stage.Sprites.size())) return 0;
     const SpriteEntry& sprite = stage.Sprites[SrcIndex];
     const BgElement& element = stage.Elements[BGCNT];
-    const Source32 source = MakeSource32(sprite, ModernMask(element));
+    std::optional<Source32> made;
+    const Source32& source = prepared ? *prepared : made.emplace(MakeSource32(sprite, ModernMask(element)));
     if (source.kind == Source32::Kind::None) return 0;
 
     if (element.Type == "parallax")
@@ -245,12 +247,13 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
 
 int64_t BlitSprite32Scaled(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                            int32_t BltY, int16_t SrcIndex, int16_t BGCNT, int scale, const ScaledPlacement& placed,
-                           const Clip32* window) {
+                           const Clip32* window, const Source32* prepared) {
     if (BGCNT < 0 || BGCNT >= static_cast<int>(stage.Elements.size())) return 0;
     if (SrcIndex < 0 || SrcIndex >= static_cast<int>(stage.Sprites.size())) return 0;
     const SpriteEntry& sprite = stage.Sprites[SrcIndex];
     const BgElement& element = stage.Elements[BGCNT];
-    const Source32 source = MakeSource32(sprite, ModernMask(element));
+    std::optional<Source32> made;
+    const Source32& source = prepared ? *prepared : made.emplace(MakeSource32(sprite, ModernMask(element)));
     if (source.kind == Source32::Kind::None) return 0;
     if (element.Type == "parallax")
         return DrawParallax32(camera, picture, element, source, BltX, BltY, FloorAxis(stage, element, sprite).AxisX,

@@ -39,11 +39,13 @@ PictureSize ModernPictureSize(const StageModel& stage);
 int32_t ModernCentreShift(const Picture32& picture);
 
 // The 32-bit counterpart of BlitSprite (same rectangle and window conventions). Answers the pixels
-// written, for the benchmark's memcpy floor. `window` (may be null) further clips a tile or a floor
-// to the element's window, in picture pixels.
+// written, for the benchmark's memcpy floor. `source` (may be null) is MakeSource32 of the sprite for
+// this element, made once for all the tiles of a run: it builds a 256-colour table, which costs far
+// more than a small tile's pixels. `window` (may be null) further clips a tile or a floor to the
+// element's window, in picture pixels.
 int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                      int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
-                     int16_t BGCNT, int scale = 1, const Clip32* window = nullptr);
+                     int16_t BGCNT, int scale = 1, const Source32* source = nullptr, const Clip32* window = nullptr);
 
 // Where source row `o` (fractional, from the sprite's top) of a modern floor lands at zoom 1, in
 // picture pixels: its left edge and width. `cornerX` is the sprite's corner as the element pass
@@ -76,7 +78,7 @@ struct ScaledPlacement {
 // be null) the element's window already in picture pixels. Floors scale their rows and row widths.
 int64_t BlitSprite32Scaled(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                            int32_t BltY, int16_t SrcIndex, int16_t BGCNT, int scale, const ScaledPlacement& placed,
-                           const Clip32* window);
+                           const Clip32* window, const Source32* source = nullptr);
 // Element culling. The modern pass places all its elements first and draws them afterwards, so
 // that rows a later element covers from edge to edge with opaque pixels are not drawn under it (a
 // 1280 x 720 stage stacks several such layers: drawing them all cost most of a frame).

@@ -1,6 +1,8 @@
 #include "stage/save_stage.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <optional>
 
 #include "platform/paths.h"
 #include "platform/text_util.h"
@@ -33,6 +35,22 @@ std::string Num(double value) {
     return text::NumberText(value);
 }
 
+// The keys of the 1.0 and 1.1 engines are written so that they read back as the same float: the
+// short form when it does, else nine significant digits, which always do (a value typed into the
+// editor may need more than the short form's seven).
+std::string ExactNum(float value) {
+    const std::string text = Num(value);
+    const std::optional<double> back = text::ParseNumber(text);
+    if (back && static_cast<float>(*back) == value) return text;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(value));
+    return buffer;
+}
+
+std::string ExactPair(float a, float b) {
+    return ExactNum(a) + "," + ExactNum(b);
+}
+
 class Writer {
 public:
     void Line(const std::string& s) {
@@ -48,6 +66,31 @@ public:
 private:
     std::string m_text;
 };
+
+// The element keys of the 1.0 and 1.1 engines, in both styles: each only when it holds something
+// other than what an element without the key reads, so that a classic stage is written as before.
+// Pairs are written whole when either member is set (unlike the classic pairs of SaveStage, which
+// drop a pair with one default member and so lose it).
+void ModernElementLines(Writer& w, const BgElement& e) {
+    if (e.ScaleStartX != 1 || e.ScaleStartY != 1)
+        w.Line("scalestart = " + ExactPair(e.ScaleStartX, e.ScaleStartY));
+    if (e.ScaleDeltaX != 0 || e.ScaleDeltaY != 0)
+        w.Line("scaledelta = " + ExactPair(e.ScaleDeltaX, e.ScaleDeltaY));
+    if (e.ZoomDelta != 1) w.Line("zoomdelta = " + ExactNum(e.ZoomDelta));
+    // "xscale" fills the same two fields; only a width line says they are a width.
+    if (e.WidthGiven != 0) w.Line("width = " + ExactPair(e.XScaleTop, e.XScaleBottom));
+    if (e.WindowKind != 0) {
+        // A line of fewer than four values is written as short as it was read: four would make a
+        // window of what the stage draws whole (the loader drops a short window of a modern stage).
+        const float values[] = {e.WindowX1, e.WindowY1, e.WindowX2, e.WindowY2};
+        const int given = e.WindowValues > 0 && e.WindowValues < 4 ? e.WindowValues : 4;
+        std::string line = e.WindowKind == 2 ? "maskwindow = " : "window = ";
+        for (int i = 0; i < given; ++i) line += (i == 0 ? "" : ",") + ExactNum(values[i]);
+        w.Line(line);
+    }
+    if (e.WindowDeltaX != 0 || e.WindowDeltaY != 0)
+        w.Line("windowdelta = " + ExactPair(e.WindowDeltaX, e.WindowDeltaY));
+}
 
 void ElementBlock(Writer& w, const BgElement& e, SaveStyle style) {
     const bool two = style == SaveStyle::Stage2;
@@ -83,6 +126,7 @@ void ElementBlock(Writer& w, const BgElement& e, SaveStyle style) {
     if (two) spacing = anim ? (e.TileSpacingX != 1 || e.TileSpacingX != e.TileSpacingY) : (spcX || spcY);
     if (spacing)
         w.Line("tilespacing = " + std::to_string(e.TileSpacingX) + "," + std::to_string(e.TileSpacingY));
+    ModernElementLines(w, e);
     w.Line("");
 }
 
@@ -109,6 +153,9 @@ std::string SaveStageText(const StageModel& stage, const std::string& musicFile,
     Writer w;
     w.Line("[Info]");
     w.Line("Name = \"Fenn Test\"");
+    // The version, the local coordinates and hires decide how a stage is drawn (the engine's 1.0
+    // rules, the picture's size): without them a modern stage would read back as a classic one.
+    if (stage.MugenVersion != 0) w.Line("mugenversion = " + ExactNum(stage.MugenVersion));
     w.BlankPair();
     w.Line("[Camera]");
     w.Line("startx = " + Num(stage.StartX));
@@ -121,6 +168,9 @@ std::string SaveStageText(const StageModel& stage, const std::string& musicFile,
         w.Line("verticalfollow = " + Num(stage.VerticalFollow));
         w.Line("tension = " + std::to_string(stage.Tension));
     }
+    if (stage.ZoomOut != 1) w.Line("zoomout = " + ExactNum(stage.ZoomOut));
+    if (stage.ZoomIn != 1) w.Line("zoomin = " + ExactNum(stage.ZoomIn));
+    if (stage.StartZoom != 1) w.Line("startzoom = " + ExactNum(stage.StartZoom));
     w.BlankPair();
     w.Line("[PlayerInfo]");
     if (two) {
@@ -138,6 +188,9 @@ std::string SaveStageText(const StageModel& stage, const std::string& musicFile,
     w.BlankPair();
     w.Line("[StageInfo]");
     if (two) w.Line("zoffset = " + std::to_string(stage.ZOffset));
+    if (stage.LocalCoordW != 320 || stage.LocalCoordH != 240)
+        w.Line("localcoord = " + std::to_string(stage.LocalCoordW) + "," + std::to_string(stage.LocalCoordH));
+    if (stage.Hires != 0) w.Line("hires = " + std::to_string(stage.Hires));
     w.BlankPair();
     w.Line("[Shadow]");
     w.BlankPair();

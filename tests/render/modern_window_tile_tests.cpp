@@ -117,9 +117,13 @@ TEST(ModernWindows, ClipTilesAndFloors) {
         const char* keys;
         const char* columns;
         const char* rows;
+        int spriteWidth = 4;
     };
     const Case cases[] = {
         {"tiles both ways", "tile = 1,0\r\nwindow = 6,0,9,63", "......####..............", ".###........"},
+        // Tiles this small are drawn as one sheet, which must not slip past the window.
+        {"tiny tiles everywhere", "tile = 1,1\r\nwindow = 6,2,9,63", "........................",
+         "..##########", 1},
         {"counted tiles", "tile = 3,0\r\ntilespacing = 2,0\r\nwindow = 4,0,9,63", "....##..##..............",
          ".###........"},
         {"tiles downwards", "tile = 0,1\r\ntilespacing = 0,1\r\nwindow = 0,2,63,6", "........................",
@@ -133,10 +137,14 @@ TEST(ModernWindows, ClipTilesAndFloors) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ModernText t;
-        ASSERT_TRUE(t.Load("", std::string("[BG w]\r\nspriteno = 0,0\r\nstart = -30,1\r\n") + c.keys + "\r\n"));
+        ASSERT_TRUE(t.Load("", std::string("[BG w]\r\nspriteno = 0,0\r\nstart = -30,1\r\n") + c.keys + "\r\n",
+                           c.spriteWidth));
         t.Draw();
         EXPECT_EQ(t.Columns(), c.columns);
         EXPECT_EQ(t.Rows(), c.rows);
+        if (c.spriteWidth == 1) {
+            EXPECT_EQ(t.Span(30), (std::pair<int, int>{6, 9}));
+        }
     }
 }
 
