@@ -434,10 +434,9 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     int32_t ys[kMaxTilesPerAxis];
     int nx = TilePositions(runX, xs, kMaxTilesPerAxis);
     int ny = TilePositions(runY, ys, kMaxTilesPerAxis);
-    // The sheet knows no clip but the picture: a windowed run is drawn tile by tile.
-    if (picture && !placed && !window && element.Type == "normal" &&
+    if (picture && !placed && element.Type == "normal" &&
         DrawTileSheet(*picture, *source, ElementBlend32(element.Trans, element.AlphaS, element.AlphaD), xs, nx,
-                      ys, ny, drawnPixels))
+                      ys, ny, drawnPixels, window))
         return;
     // Columns of counted tiles with rows both ways are drawn column by column; every other case
     // row by row.

@@ -32,7 +32,7 @@ bool EvenSteps(const int32_t* in, int n, int size, std::vector<int32_t>& sorted,
 }  // namespace
 
 bool DrawTileSheet(Picture32& picture, const Source32& source, Blend32 blend, const int32_t* xs, int nx,
-                   const int32_t* ys, int ny, int64_t* drawn) {
+                   const int32_t* ys, int ny, int64_t* drawn, const Clip32* clip) {
     if (int64_t{nx} * ny < kMinTiles || source.width <= 0 || source.height <= 0) return false;
     size_t bytesPerPixel = 0;
     bool clearGaps = false;  // a gap reads as a pixel the rule leaves alone
@@ -84,7 +84,7 @@ bool DrawTileSheet(Picture32& picture, const Source32& source, Blend32 blend, co
     sheet.pixels16 = words.data();
     sheet.pitch16 = static_cast<size_t>(sheetW);
 
-    const Clip32 whole = WholePicture(picture);
+    const Clip32 whole = clip ? *clip : WholePicture(picture);
     int64_t written = 0;
     for (int64_t j = 0; j < ny; j += ky)
         for (int64_t i = 0; i < nx; i += kx) {

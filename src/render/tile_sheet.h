@@ -10,12 +10,12 @@
 
 namespace qb {
 
-// Draws the whole sprite `source` with its corner at every (xs[i], ys[j]), unmirrored, with `blend`
-// and no clip but the picture. Answers false, drawing nothing, when the tiles are too few to gain or
-// cannot be laid into one sheet (overlapping, unevenly spaced, or apart while the sprite has no
-// transparent colour for the gaps): the caller then draws them one by one. `drawn` (may be null)
-// grows by the pixels composed.
+// Draws the whole sprite `source` with its corner at every (xs[i], ys[j]), unmirrored, with `blend`,
+// inside `clip` (an element's window; the whole picture when null). Answers false, drawing nothing,
+// when the tiles are too few to gain or cannot be laid into one sheet (overlapping, unevenly spaced,
+// or apart while the sprite has no transparent colour for the gaps): the caller then draws them one
+// by one. `drawn` (may be null) grows by the pixels composed.
 bool DrawTileSheet(Picture32& picture, const Source32& source, Blend32 blend, const int32_t* xs, int nx,
-                   const int32_t* ys, int ny, int64_t* drawn);
+                   const int32_t* ys, int ny, int64_t* drawn, const Clip32* clip = nullptr);
 
 }  // namespace qb
