@@ -186,6 +186,34 @@ int32_t ModernCentreShift(const Picture32& picture) {
     return picture.Width / 2 - kViewWidth / 2;
 }
 
+namespace {
+
+// How an element's sprite is drawn this tick: its blending and, for an anim, its frame's flip and
+// pose. False when nothing is drawn (another type, an unreadable action, a blend that skips).
+struct ElementLook {
+    Blend32 blend;
+    FlipMode flip;
+    FramePose pose;
+};
+
+bool LookOf(const StageModel& stage, const BgElement& element, ElementLook& look) {
+    if (element.Type == "normal") {
+        look.blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
+    } else if (element.Type == "anim") {
+        if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size())) return false;
+        const BgAction& action = stage.Actions[element.ActionIndex];
+        if (element.FrameIndex < 0 || element.FrameIndex >= static_cast<int>(action.Frames.size())) return false;
+        look.pose = PoseOf(action, element, true);
+        look.blend = AnimBlend32(element, stage.MugenVersion, look.pose.blend);
+        look.flip = FrameFlip(look.pose.frame->Flip);
+    } else {
+        return false;
+    }
+    return !look.blend.skip;
+}
+
+}  // namespace
+
 int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                      int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
                      int16_t BGCNT, int scale, const Source32* prepared, const Clip32* window) {
@@ -201,22 +229,11 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
         return DrawParallax32(camera, picture, element, source, BltX, BltY, FloorAxis(stage, element, sprite).AxisX,
                               FloorAxis(stage, element, sprite).AxisY, scale, window ? *window : WholePicture(picture));
 
-    Blend32 blend;
-    FlipMode flip;
-    FramePose pose;
-    if (element.Type == "normal") {
-        blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
-    } else if (element.Type == "anim") {
-        if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size())) return 0;
-        const BgAction& action = stage.Actions[element.ActionIndex];
-        if (element.FrameIndex < 0 || element.FrameIndex >= static_cast<int>(action.Frames.size())) return 0;
-        pose = PoseOf(action, element, true);
-        blend = AnimBlend32(element, stage.MugenVersion, pose.blend);
-        flip = FrameFlip(pose.frame->Flip);
-    } else {
-        return 0;
-    }
-    if (blend.skip) return 0;
+    ElementLook look;
+    if (!LookOf(stage, element, look)) return 0;
+    const Blend32 blend = look.blend;
+    const FlipMode flip = look.flip;
+    const FramePose& pose = look.pose;
 
     int64_t x = int64_t{BltX} - sx;
     int64_t y = int64_t{BltY} - sy;
@@ -260,22 +277,11 @@ int64_t BlitSprite32Scaled(const StageModel& stage, const CameraState& camera, P
                               FloorAxis(stage, element, sprite).AxisY, scale, window ? *window : WholePicture(picture),
                               placed.zoom, placed.pivotX, placed.pivotY);
 
-    Blend32 blend;
-    FlipMode flip;
-    FramePose pose;
-    if (element.Type == "normal") {
-        blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
-    } else if (element.Type == "anim") {
-        if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size())) return 0;
-        const BgAction& action = stage.Actions[element.ActionIndex];
-        if (element.FrameIndex < 0 || element.FrameIndex >= static_cast<int>(action.Frames.size())) return 0;
-        pose = PoseOf(action, element, true);
-        blend = AnimBlend32(element, stage.MugenVersion, pose.blend);
-        flip = FrameFlip(pose.frame->Flip);
-    } else {
-        return 0;
-    }
-    if (blend.skip) return 0;
+    ElementLook look;
+    if (!LookOf(stage, element, look)) return 0;
+    const Blend32 blend = look.blend;
+    const FlipMode flip = look.flip;
+    const FramePose& pose = look.pose;
     Clip32 clip = window ? *window : WholePicture(picture);
     if (pose.Transformed()) {
         // The frame's own scale and turn about its axis, on top of the element's mapping.
