@@ -71,6 +71,9 @@ struct RunLoopState {
     int16_t LimitShown = 0;
     // A stage has run since the program started: the sprite browser (mnuDebug) has sprites to show.
     bool StageHasRun = false;
+    // Draw every frame of a modern stage whole rather than only what changed (the benchmark's
+    // worst case).
+    bool WholeFrames = false;
 };
 
 // The main window: the position kept while full screen is on, what a drop asked to open and the

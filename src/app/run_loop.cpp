@@ -51,8 +51,16 @@ void API_doevents(AppState& state) {
 
 void PresentFrame(AppState& state) {
     if (!state.ports.sink) return;
-    if (state.ModernPicture.Width > 0 && IsModernStage(state.Stage))
-        state.ports.sink->PresentPicture(state.ModernPicture);
+    if (state.ModernPicture.Width > 0 && IsModernStage(state.Stage)) {
+        // Only what the frames drew since the last present; the sink shows the whole picture when
+        // it is not the one it showed last.
+        Clip32& shown = state.Frame.Retained.Shown;
+        const Clip32 whole = state.ModernPicture.Whole();
+        const Clip32 area{std::max(shown.left, 0), std::max(shown.top, 0), std::min(shown.right, whole.right),
+                          std::min(shown.bottom, whole.bottom)};
+        state.ports.sink->PresentPicture(state.ModernPicture, area);
+        shown = Clip32{};
+    }
     else if (state.BackBuffer)
         state.ports.sink->Present(state.BackBuffer.get());
 }
@@ -175,6 +183,12 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     };
     ctx.cameraArrows = [&state] { return CameraArrowsFor(state.Chars); };
     ctx.picture = PrepareModernPicture(state);
+    // The picture is kept between frames unless the character draws into it between the passes or
+    // an edited element may change while they run.
+    const int selected = state.Edit.SelectedElement;
+    const bool editing = selected >= 0 && selected < static_cast<int>(state.Stage.Elements.size());
+    const bool charDraws = state.Chars.CharEnabled != 0 && state.Chars.CharLoaded == 255;
+    ctx.retain = !state.Loop.WholeFrames && !editing && !charDraws && state.Loop.DebugMode == 0;
     const FrameResult result = DrawFrame(ctx);
     state.Loop.StepPending = false;
     state.Loop.StepsQueued = std::min(state.Loop.StepsQueued + result.ExtraSteps, kMaxQueuedSteps);

@@ -510,7 +510,7 @@ void FrmStage::Present(BITMAP* backBuffer) {
     Refresh();
 }
 
-void FrmStage::PresentPicture(const Picture32& picture) {
+void FrmStage::PresentPicture(const Picture32& picture, const Clip32& changed) {
     ActiveView()->SetOutline(m_state.bRunning != 0
                                  ? ElementOutline(m_state.Stage, m_state.Frame, m_state.Edit.SelectedElement)
                                  : std::nullopt);
@@ -529,7 +529,7 @@ void FrmStage::PresentPicture(const Picture32& picture) {
             if (left != frame.left() || top != frame.top()) move(left, top);
         }
     }
-    ActiveView()->PresentPicture(picture);
+    ActiveView()->PresentPicture(picture, changed);
     Refresh();
 }
 

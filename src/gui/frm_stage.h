@@ -78,7 +78,7 @@ public:
     void Quit();
     void Present(BITMAP* backBuffer);
     // A modern stage's picture; the window grows once to show it whole at 1x when it is smaller.
-    void PresentPicture(const Picture32& picture);
+    void PresentPicture(const Picture32& picture, const Clip32& changed);
 
     // Brings every view of the core's state up to date (menus, list, tool windows, watched files),
     // rendering only what differs from what is shown. Runs once per event-loop turn and after each

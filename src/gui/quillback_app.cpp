@@ -27,8 +27,8 @@ void QtFrameSink::Present(BITMAP* backBuffer) {
     if (m_window != nullptr) m_window->Present(backBuffer);
 }
 
-void QtFrameSink::PresentPicture(const Picture32& picture) {
-    if (m_window != nullptr) m_window->PresentPicture(picture);
+void QtFrameSink::PresentPicture(const Picture32& picture, const Clip32& changed) {
+    if (m_window != nullptr) m_window->PresentPicture(picture, changed);
 }
 
 QuillbackApp::QuillbackApp()

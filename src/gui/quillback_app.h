@@ -31,7 +31,7 @@ class QtFrameSink : public FrameSink {
 public:
     void SetWindow(FrmStage* window) { m_window = window; }
     void Present(BITMAP* backBuffer) override;
-    void PresentPicture(const Picture32& picture) override;
+    void PresentPicture(const Picture32& picture, const Clip32& changed) override;
 
 private:
     FrmStage* m_window = nullptr;

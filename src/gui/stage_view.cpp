@@ -1,6 +1,7 @@
 #include "gui/stage_view.h"
 
 #include <QPaintEngine>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
@@ -131,13 +132,26 @@ std::pair<int, int> StageView::ToFramePixels(QPoint widgetPoint) const {
     return {floorDiv(local.x(), scale), floorDiv(local.y(), scale)};
 }
 
-void StageView::PresentPicture(const Picture32& picture) {
+void StageView::PresentPicture(const Picture32& picture, const Clip32& changed) {
     if (picture.Width <= 0 || picture.Height <= 0) return;
-    m_modern = QImage(reinterpret_cast<const uchar*>(picture.Pixels.data()), picture.Width, picture.Height,
-                      static_cast<qsizetype>(picture.Width) * 4, QImage::Format_RGB32);
-    m_base = QSize(picture.Width, picture.Height);
+    const auto* pixels = reinterpret_cast<const uchar*>(picture.Pixels.data());
+    const bool same = !m_modern.isNull() && m_modern.constBits() == pixels && m_base == QSize(picture.Width, picture.Height);
     ++m_presents;
-    repaint();
+    if (!same) {
+        m_modern = QImage(pixels, picture.Width, picture.Height, static_cast<qsizetype>(picture.Width) * 4,
+                          QImage::Format_RGB32);
+        m_base = QSize(picture.Width, picture.Height);
+        repaint();
+        return;
+    }
+    // Only the part that changed goes to the screen: at rest that is a few small elements.
+    const Clip32 area{std::max(changed.left, 0), std::max(changed.top, 0), std::min(changed.right, picture.Width),
+                      std::min(changed.bottom, picture.Height)};
+    if (area.Empty()) return;
+    const QRect shown = PictureRect();
+    const int s = EffectiveScale();
+    repaint(QRect(shown.left() + area.left * s, shown.top() + area.top * s, (area.right - area.left) * s,
+                  (area.bottom - area.top) * s));
 }
 
 void StageView::Present(BITMAP* backBuffer) {
@@ -193,7 +207,9 @@ void StageView::SetOutline(const std::optional<std::array<int, 4>>& outline) {
     update();
 }
 
-void StageView::paintEvent(QPaintEvent*) {
+void StageView::paintEvent(QPaintEvent* event) {
+    ++m_paints;
+    m_lastPainted = event->rect();
     QPainter painter(this);
     const QRect picture = PictureRect();
     if (picture != rect()) {

@@ -47,8 +47,10 @@ public:
     // Keeps a copy of the bitmap and paints it at once.
     void Present(BITMAP* backBuffer);
     // Shows a modern stage's 32-bit picture, wrapped without copying (it lives in the application's
-    // state until the next frame), at the largest whole scale that fits (at least 1).
-    void PresentPicture(const Picture32& picture);
+    // state until the next frame), at the largest whole scale that fits (at least 1). When it is the
+    // picture shown last, only `changed` is painted again (nothing when it is empty).
+    void PresentPicture(const Picture32& picture, const Clip32& changed);
+    void PresentPicture(const Picture32& picture) { PresentPicture(picture, picture.Whole()); }
     void ShowBlack();
     // A rectangle in frame pixels (left, top, width, height) outlined over the picture: the
     // selected element. Nullopt: none.
@@ -61,6 +63,9 @@ public:
     int PresentCount() const { return m_presents; }
     // Paints that went straight into the window's backing store (no intermediate picture).
     int DirectPaints() const { return m_directPaints; }
+    // Paint events, and the area the last one painted.
+    int PaintCount() const { return m_paints; }
+    QRect LastPainted() const { return m_lastPainted; }
 
     QSize sizeHint() const override;
 
@@ -82,6 +87,8 @@ private:
     int m_scale = 1;
     int m_presents = 0;
     int m_directPaints = 0;
+    int m_paints = 0;
+    QRect m_lastPainted;
 };
 
 }  // namespace qb::gui

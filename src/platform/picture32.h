@@ -10,6 +10,20 @@
 
 namespace qb {
 
+// A rectangle of picture pixels, [left, right) x [top, bottom); empty when either side is not positive.
+struct Clip32 {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool Empty() const { return right <= left || bottom <= top; }
+    bool operator==(const Clip32&) const = default;
+};
+// The smallest rectangle holding both (an empty one adds nothing).
+inline Clip32 Unite(const Clip32& a, const Clip32& b) {
+    if (a.Empty()) return b;
+    if (b.Empty()) return a;
+    return {a.left < b.left ? a.left : b.left, a.top < b.top ? a.top : b.top, a.right > b.right ? a.right : b.right,
+            a.bottom > b.bottom ? a.bottom : b.bottom};
+}
+
 struct Picture32 {
     int Width = 0;
     int Height = 0;
@@ -19,6 +33,10 @@ struct Picture32 {
     // otherwise.
     int ClipTop = 0;
     int ClipBottom = std::numeric_limits<int>::max();
+    // The columns they may write, [ClipLeft, ClipRight): narrowed while a kept picture redraws only
+    // the area that changed.
+    int ClipLeft = 0;
+    int ClipRight = std::numeric_limits<int>::max();
 
     Picture32() = default;
     Picture32(int width, int height, uint32_t fill = 0xFF000000u)
@@ -27,6 +45,7 @@ struct Picture32 {
           Pixels(static_cast<size_t>(Width) * static_cast<size_t>(Height), fill) {}
 
     uint32_t* Row(int y) { return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Width); }
+    Clip32 Whole() const { return {0, 0, Width, Height}; }
     const uint32_t* Row(int y) const {
         return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Width);
     }

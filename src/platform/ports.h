@@ -148,8 +148,12 @@ public:
     // Presents the 320 x 240 back buffer.
     virtual void Present(BITMAP* backBuffer) = 0;
     // Presents a modern stage's 32-bit picture at its own size (the back buffer is not shown then).
-    // The picture stays valid until the next frame is drawn.
-    virtual void PresentPicture(const Picture32& picture) { (void)picture; }
+    // The picture stays valid until the next frame is drawn. Only `changed` differs from what was
+    // presented last (it may be empty), unless the picture is not the one presented last.
+    virtual void PresentPicture(const Picture32& picture, const Clip32& changed) {
+        (void)picture;
+        (void)changed;
+    }
     // Copies the intro picture into `target` (may leave it untouched when there is none).
     virtual void GrabIntro(BITMAP* target) { (void)target; }
 };

@@ -47,6 +47,8 @@ struct CameraState {
     float ViewHalfUnits = 160;
     // Millisecond tick of the last zoom key step (a held key steps at most every 150 ms).
     int64_t LastZoomKeyTick = -1'000'000;
+
+    bool operator==(const CameraState&) const = default;
 };
 
 }  // namespace qb

@@ -426,9 +426,9 @@ int64_t Run(Picture32& picture, const Source32& source, const Cols& cols, const 
 }
 
 Clip32 Intersect(Clip32 clip, const Picture32& picture) {
-    clip.left = std::max(clip.left, 0);
+    clip.left = std::max({clip.left, 0, picture.ClipLeft});
     clip.top = std::max({clip.top, 0, picture.ClipTop});
-    clip.right = std::min(clip.right, picture.Width);
+    clip.right = std::min({clip.right, picture.Width, picture.ClipRight});
     clip.bottom = std::min({clip.bottom, picture.Height, picture.ClipBottom});
     return clip;
 }
@@ -440,6 +440,10 @@ struct Turn {
     double cosA, sinA;
     double invX, invY;  // mirror / scale, per axis
     int width, height;
+    // The column each row's stepping starts from: where the rectangle starts within the element's
+    // own clip, whatever part of it is drawn, so that a redraw of part of the picture finds the
+    // same source pixels as the whole frame did.
+    int64_t baseX;
 };
 
 template <BlendOp Op, bool Alpha, class Fetch>
@@ -447,12 +451,12 @@ int64_t TurnLoop(Picture32& picture, Fetch fetch, const Turn& t, int64_t x0, int
                  int64_t y1, int s, int d) {
     const double du = t.cosA * t.invX, dv = t.sinA * t.invY;
     for (int64_t y = y0; y < y1; ++y) {
-        const double px = static_cast<double>(x0) + 0.5 - t.atX, py = static_cast<double>(y) + 0.5 - t.atY;
+        const double px = static_cast<double>(t.baseX) + 0.5 - t.atX, py = static_cast<double>(y) + 0.5 - t.atY;
         const double u0 = (px * t.cosA - py * t.sinA) * t.invX + t.axisX;
         const double v0 = (px * t.sinA + py * t.cosA) * t.invY + t.axisY;
         uint32_t* out = picture.Row(static_cast<int>(y));
         for (int64_t x = x0; x < x1; ++x) {
-            const double i = static_cast<double>(x - x0);
+            const double i = static_cast<double>(x - t.baseX);
             const double u = u0 + i * du, v = v0 + i * dv;
             if (!(u >= 0 && u < t.width && v >= 0 && v < t.height)) continue;
             fetch.Row(static_cast<int>(v));
@@ -680,7 +684,7 @@ int64_t ComposeRotated(Picture32& picture, const Source32& source, double atX, d
     for (double v : {atX, atY, axisX, axisY, scaleX, scaleY, angle})
         if (!std::isfinite(v)) return 0;
     if (scaleX == 0 || scaleY == 0) return 0;
-    Turn t{atX, atY, axisX, axisY, 1, 0, 1, 1, source.width, source.height};
+    Turn t{atX, atY, axisX, axisY, 1, 0, 1, 1, source.width, source.height, 0};
     t.invX = (flipH ? -1 : 1) / scaleX;
     t.invY = (flipV ? -1 : 1) / scaleY;
     CosSin(angle, t.cosA, t.sinA);
@@ -694,11 +698,12 @@ int64_t ComposeRotated(Picture32& picture, const Source32& source, double atX, d
             minX = std::min(minX, x), maxX = std::max(maxX, x);
             minY = std::min(minY, y), maxY = std::max(maxY, y);
         }
-    clip = Intersect(clip, picture);
     // Clamped to the clip while still doubles: a scale of 1e9 reaches far past any integer.
     const auto lo = [](double v, int edge) {
         return static_cast<int64_t>(std::max(std::floor(v), double(edge)));
     };
+    t.baseX = lo(minX, std::max(clip.left, 0));
+    clip = Intersect(clip, picture);
     const auto hi = [](double v, int edge) {
         return static_cast<int64_t>(std::min(std::ceil(v), double(edge)));
     };

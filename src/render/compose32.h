@@ -21,6 +21,7 @@ struct Blend32 {
     int s = 256;
     int d = 0;
     bool skip = false;  // a word the engine does not know: nothing is drawn
+    bool operator==(const Blend32&) const = default;
 };
 
 // One channel of Add, exactly: the two products are summed before the division, so s + d = 256 mixes
@@ -74,9 +75,6 @@ struct Source32 {
 Source32 MakeSource32(const SpriteEntry& sprite, bool masked);
 
 // Clip rectangle, right and bottom excluded.
-struct Clip32 {
-    int left = 0, top = 0, right = 0, bottom = 0;
-};
 inline Clip32 WholePicture(const Picture32& picture) {
     return {0, 0, picture.Width, picture.Height};
 }

@@ -618,7 +618,11 @@ void DrawElements(FrameContext& ctx) {
         }
         FollowCamera(element, camera);
     }
-    if (ctx.picture) {
+    if (ctx.picture && ctx.retain) {
+        // Drawn once both passes have placed their elements: what changed is known then.
+        frame.Retained.Pending[frontPass ? 1 : 0] = std::move(modern);
+        frame.Retained.PendingCamera[frontPass ? 1 : 0] = camera;
+    } else if (ctx.picture) {
         // The back pass starts the frame: rows no element covers start from empty.
         std::optional<uint32_t> clear;
         if (!frontPass) clear = ctx.options.DebugBG ? Expand565(kMaskColor) : 0xFF000000u;
@@ -632,6 +636,32 @@ void DrawElements(FrameContext& ctx) {
     CameraKeys(stage, camera, frame, ctx.keys, ctx.clock,
                ctx.cameraArrows ? ctx.cameraArrows() : CameraArrows::All, ctx.hook);
     if (ctx.hook) ctx.hook->AfterPass(stage, frame, ctx.keys, ctx.clock);
+}
+
+void DrawKeptPicture(FrameContext& ctx) {
+    StageModel& stage = ctx.stage;
+    FrameState& frame = ctx.frame;
+    RetainedPicture& kept = frame.Retained;
+    Picture32& picture = *ctx.picture;
+    const ModernPlacement place = ModernPlacementFor(stage);
+    // Nothing may change the elements between the passes; a draw that no longer names an element
+    // or a sprite is left out all the same.
+    for (auto& draws : kept.Pending)
+        std::erase_if(draws, [&](const ModernDraw& d) {
+            return d.index < 0 || d.index >= static_cast<int>(stage.Elements.size()) || !ValidSprite(stage, d.sprite);
+        });
+    const uint32_t clear = ctx.options.DebugBG ? Expand565(kMaskColor) : 0xFF000000u;
+    const Clip32 area = kept.Area(stage, picture, clear);
+    if (area.Empty()) return;
+    for (size_t pass = 0; pass < 2; ++pass) {
+        const CameraState& camera = kept.PendingCamera[pass];
+        std::optional<uint32_t> clearColour;
+        if (pass == 0) clearColour = clear;
+        DrawModernPass(stage, camera, picture, kept.Pending[pass], clearColour, [&](const ModernDraw& d) {
+            DrawElement(stage, camera, ctx.backBuffer, &picture, &frame.DrawnPixels, d.index, d.sprite, d.x, d.y,
+                        place.scale, d.scaled ? &d.placed : nullptr);
+        }, &area);
+    }
 }
 
 }  // namespace qb

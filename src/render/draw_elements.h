@@ -17,6 +17,9 @@ namespace qb {
 // first; the camera keys and then the hook end every pass. Records where each handled element was
 // drawn in ctx.frame.Drawn.
 void DrawElements(FrameContext& ctx);
+// With ctx.retain, the passes leave the modern picture's draws in ctx.frame.Retained; this draws
+// them after both passes, limited to what changed since the last frame.
+void DrawKeptPicture(FrameContext& ctx);
 
 // The tile positions of one axis, in drawing order. `count` is the element's tile value for the
 // axis: 0 one tile at `start`, 1 a run both ways across the view, n >= 2 n tiles. Positions whose

@@ -364,42 +364,52 @@ void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const P
 
 void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture32& picture,
                     const std::vector<ModernDraw>& draws, std::optional<uint32_t> clearColour,
-                    const std::function<void(const ModernDraw&)>& drawOne) {
+                    const std::function<void(const ModernDraw&)>& drawOne, const Clip32* area) {
     const int height = picture.Height;
+    const Clip32 limit = area ? *area : picture.Whole();
+    const int top = std::clamp(limit.top, 0, height), bottom = std::clamp(limit.bottom, top, height);
+    const int left = std::clamp(limit.left, 0, picture.Width), right = std::clamp(limit.right, left, picture.Width);
+    if (top >= bottom || left >= right) return;
+    const bool whole = top == 0 && bottom == height && left == 0 && right == picture.Width;
     // cover[y]: the last element (in drawing order) that paints row y wholly, -1 none.
     std::vector<int> cover(static_cast<size_t>(std::max(height, 0)), -1);
     for (size_t k = 0; k < draws.size(); ++k) MarkCoveredRows(stage, camera, picture, draws[k], static_cast<int>(k), cover);
     if (clearColour) {
-        for (int y = 0; y < height; ++y)
-            if (cover[static_cast<size_t>(y)] < 0) std::fill_n(picture.Row(y), picture.Width, *clearColour);
+        for (int y = top; y < bottom; ++y)
+            if (cover[static_cast<size_t>(y)] < 0) std::fill(picture.Row(y) + left, picture.Row(y) + right, *clearColour);
     }
+    const int clipLeft = picture.ClipLeft, clipRight = picture.ClipRight;
+    picture.ClipLeft = std::max(clipLeft, left);
+    picture.ClipRight = std::min(clipRight, right);
     std::vector<std::pair<int, int>> bands;
     for (size_t k = 0; k < draws.size(); ++k) {
         // Rows where no later element covers: this one shows there.
         bands.clear();
-        for (int y = 0; y < height;) {
+        for (int y = top; y < bottom;) {
             if (cover[static_cast<size_t>(y)] > static_cast<int>(k)) {
                 ++y;
                 continue;
             }
             const int start = y;
-            while (y < height && cover[static_cast<size_t>(y)] <= static_cast<int>(k)) ++y;
+            while (y < bottom && cover[static_cast<size_t>(y)] <= static_cast<int>(k)) ++y;
             bands.emplace_back(start, y);
         }
         if (bands.empty()) continue;
-        if (bands.size() == 1 && bands[0].first == 0 && bands[0].second == height) {
+        if (whole && bands.size() == 1 && bands[0].first == 0 && bands[0].second == height) {
             drawOne(draws[k]);
             continue;
         }
-        if (bands.size() > kMaxBands) bands.assign(1, {0, height});
-        for (const auto& [top, bottom] : bands) {
-            picture.ClipTop = top;
-            picture.ClipBottom = bottom;
+        if (bands.size() > kMaxBands) bands.assign(1, {top, bottom});
+        for (const auto& [bandTop, bandBottom] : bands) {
+            picture.ClipTop = bandTop;
+            picture.ClipBottom = bandBottom;
             drawOne(draws[k]);
         }
         picture.ClipTop = 0;
         picture.ClipBottom = std::numeric_limits<int>::max();
     }
+    picture.ClipLeft = clipLeft;
+    picture.ClipRight = clipRight;
 }
 
 void DrawInfoText32(Picture32& picture, const std::string& text, int dy) {

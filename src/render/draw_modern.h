@@ -69,6 +69,7 @@ struct ScaledPlacement {
     double ax = 1, bx = 0, ay = 1, by = 0;
     double zoom = 1;  // the element's zoom scale: floors and windows scale by it about the pivot
     double pivotX = 0, pivotY = 0;
+    bool operator==(const ScaledPlacement&) const = default;
     double MapX(double x) const { return ax * x + bx; }
     double MapY(double y) const { return ay * y + by; }
     double ZoomX(double x) const { return pivotX + (x - pivotX) * zoom; }
@@ -88,6 +89,7 @@ struct ModernDraw {
     int32_t x = 0, y = 0;  // its corner in picture pixels
     ScaledPlacement placed;  // how a zoomed or scaled element maps onto the picture
     bool scaled = false;
+    bool operator==(const ModernDraw&) const = default;
 };
 // Marks in `cover` (one entry a picture row) the rows `draw` paints wholly and opaquely: a normal
 // element copied without blending, not windowed or scaled, tiled without gaps across the view (or
@@ -96,9 +98,10 @@ void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const P
                      const ModernDraw& draw, int order, std::vector<int>& cover);
 // Draws the pass's elements in order through `drawOne`, each limited to the rows no later element
 // covers. `clearColour`: the back pass starts the frame, filling the rows no element covers.
+// `area` (may be null: the whole picture) limits all of it to a rectangle of the picture.
 void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture32& picture,
                     const std::vector<ModernDraw>& draws, std::optional<uint32_t> clearColour,
-                    const std::function<void(const ModernDraw&)>& drawOne);
+                    const std::function<void(const ModernDraw&)>& drawOne, const Clip32* area = nullptr);
 
 // The info overlay's text in white with the built-in font, at (4, 3 + dy) as on the classic picture.
 void DrawInfoText32(Picture32& picture, const std::string& text, int dy = 0);

@@ -46,6 +46,12 @@ FrameResult DrawFrame(FrameContext& ctx) {
         if (ctx.drawCharacter) ctx.drawCharacter();
         frame.LayerPass = 255;
         DrawElements(ctx);
+        if (ctx.picture && ctx.retain) {
+            DrawKeptPicture(ctx);
+        } else if (ctx.picture) {
+            frame.Retained.Forget();
+            frame.Retained.Shown = ctx.picture->Whole();
+        }
         frame.FramesThisSecond += 1;
         frame.FrameNumber += 1;
         frame.FrameText = BuildFrameText(frame.FrameNumber, SpeedText(options.Speed));
@@ -68,6 +74,7 @@ FrameResult DrawFrame(FrameContext& ctx) {
             if (ctx.picture) {
                 DrawInfoText32(*ctx.picture, frame.InfoText);
                 DrawInfoText32(*ctx.picture, frame.FrameText, kInfoLineHeight);
+                frame.Retained.OverlayDrawn(*ctx.picture);
             } else {
                 DrawInfoText(ctx.backBuffer, frame.InfoText);
                 DrawInfoText(ctx.backBuffer, frame.FrameText, kInfoLineHeight);

@@ -11,6 +11,7 @@
 #include "platform/ports.h"
 #include "platform/sprite_table.h"
 #include "render/camera_state.h"
+#include "render/retained.h"
 #include "stage/stage_model.h"
 
 struct BITMAP;
@@ -57,6 +58,8 @@ struct FrameState {
     // Pixels the element passes wrote into a modern stage's picture since the stage started: the
     // benchmark compares the frames' cost with writing these once.
     int64_t DrawnPixels = 0;
+    // A modern stage's picture as the last frame left it, and what the window has yet to show.
+    RetainedPicture Retained;
 };
 
 void ResetFrameState(FrameState& frame);
@@ -111,6 +114,10 @@ struct FrameContext {
     std::function<CameraArrows()> cameraArrows{};
     // Modern stages draw here instead of into backBuffer (null for classic stages).
     Picture32* picture = nullptr;
+    // The picture may be kept between frames, only what changed being drawn again: set only while
+    // nothing draws into it between the passes (no test character in the stage) and nothing changes
+    // the elements while they run (no element being edited).
+    bool retain = false;
 };
 
 struct FrameResult {

@@ -97,6 +97,8 @@ struct BgElement {
     int32_t TileSpacingWrittenX = 0, TileSpacingWrittenY = 0;
     // "type" as written (trimmed, lower-cased): the type itself is decided from it.
     std::string TypeWritten;
+
+    bool operator==(const BgElement&) const = default;
 };
 
 struct BgCtrl {

@@ -2,7 +2,9 @@
 // conversions of the dialogs.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QWindow>
 
 #include "gui/qt_keys.h"
 #include "gui/qt_ui.h"
@@ -120,6 +122,27 @@ TEST(StageView, ShowsAModernPictureWholeAtTheLargestScaleThatFits) {
     UniqueBitmap frame = CreateBitmap(kViewWidth, kViewHeight);
     view.Present(frame.get());
     EXPECT_EQ(view.PictureRect().size(), QSize(320, 240));
+}
+
+// A kept picture presented again repaints only what changed; another picture repaints whole.
+TEST(StageView, RepaintsOnlyTheChangedPartOfTheSamePicture) {
+    GuiApp();
+    Picture32 picture(640, 360), other(640, 360);
+    gui::StageView view;
+    view.SetScale(0);
+    view.resize(1300, 800);
+    view.show();
+    for (int i = 0; i < 50 && !view.windowHandle()->isExposed(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    view.PresentPicture(picture);
+    EXPECT_EQ(view.LastPainted(), view.rect());
+    view.PresentPicture(picture, Clip32{10, 20, 30, 40});
+    EXPECT_EQ(view.LastPainted(), QRect(10 + 2 * 10, 40 + 2 * 20, 2 * 20, 2 * 20));
+    const int paints = view.PaintCount();
+    view.PresentPicture(picture, Clip32{});
+    EXPECT_EQ(view.PaintCount(), paints) << "nothing changed: nothing painted";
+    view.PresentPicture(other, Clip32{10, 20, 30, 40});
+    EXPECT_EQ(view.LastPainted(), view.rect());
 }
 
 TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
