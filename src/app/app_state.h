@@ -74,6 +74,8 @@ struct RunLoopState {
     // Draw every frame of a modern stage whole rather than only what changed (the benchmark's
     // worst case).
     bool WholeFrames = false;
+    // Check every kept frame against the frame drawn whole (render/frame.h: verifyKept).
+    bool VerifyKept = false;
 };
 
 // The main window: the position kept while full screen is on, what a drop asked to open and the

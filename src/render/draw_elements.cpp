@@ -651,16 +651,23 @@ void DrawKeptPicture(FrameContext& ctx) {
             return d.index < 0 || d.index >= static_cast<int>(stage.Elements.size()) || !ValidSprite(stage, d.sprite);
         });
     const uint32_t clear = ctx.options.DebugBG ? Expand565(kMaskColor) : 0xFF000000u;
+    auto draw = [&](Picture32& target, const Clip32* area, int64_t* drawn) {
+        for (size_t pass = 0; pass < 2; ++pass) {
+            const CameraState& camera = kept.PendingCamera[pass];
+            std::optional<uint32_t> clearColour;
+            if (pass == 0) clearColour = clear;
+            DrawModernPass(stage, camera, target, kept.Pending[pass], clearColour, [&](const ModernDraw& d) {
+                DrawElement(stage, camera, ctx.backBuffer, &target, drawn, d.index, d.sprite, d.x, d.y, place.scale,
+                            d.scaled ? &d.placed : nullptr);
+            }, area);
+        }
+    };
     const Clip32 area = kept.Area(stage, picture, clear);
-    if (area.Empty()) return;
-    for (size_t pass = 0; pass < 2; ++pass) {
-        const CameraState& camera = kept.PendingCamera[pass];
-        std::optional<uint32_t> clearColour;
-        if (pass == 0) clearColour = clear;
-        DrawModernPass(stage, camera, picture, kept.Pending[pass], clearColour, [&](const ModernDraw& d) {
-            DrawElement(stage, camera, ctx.backBuffer, &picture, &frame.DrawnPixels, d.index, d.sprite, d.x, d.y,
-                        place.scale, d.scaled ? &d.placed : nullptr);
-        }, &area);
+    if (!area.Empty()) draw(picture, &area, &frame.DrawnPixels);
+    if (ctx.verifyKept) {
+        Picture32 whole(picture.Width, picture.Height);
+        draw(whole, nullptr, nullptr);
+        if (whole.Pixels != picture.Pixels) ++kept.Mismatches;
     }
 }
 

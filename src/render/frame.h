@@ -118,6 +118,8 @@ struct FrameContext {
     // nothing draws into it between the passes (no test character in the stage) and nothing changes
     // the elements while they run (no element being edited).
     bool retain = false;
+    // Every kept frame is also drawn whole aside and compared (the fuzzers' check).
+    bool verifyKept = false;
 };
 
 struct FrameResult {

@@ -34,6 +34,8 @@ public:
     Clip32 Shown;
     // Frames drawn whole, in part, and not at all (the info overlay aside), since the stage started.
     int64_t WholeFrames = 0, PartFrames = 0, KeptFrames = 0;
+    // Kept frames that differed from the frame drawn whole (checked only when asked for).
+    int64_t Mismatches = 0;
 
     // The picture was drawn or changed some other way: the next frame is drawn whole.
     void Forget();

@@ -23,6 +23,7 @@ using Script = std::function<void(int k, AppState& state, test::FakeKeys& keys)>
 // or not at all.
 int64_t CompareRuns(test::AppFixture& kept, test::AppFixture& whole, int frames, const Script& script) {
     whole.state.Loop.WholeFrames = true;
+    kept.state.Loop.VerifyKept = true;
     const RetainedPicture& r = kept.state.Frame.Retained;
     for (int k = 0; k < frames; ++k) {
         for (test::AppFixture* f : {&kept, &whole}) {
@@ -41,6 +42,7 @@ int64_t CompareRuns(test::AppFixture& kept, test::AppFixture& whole, int frames,
             break;
         }
     }
+    EXPECT_EQ(r.Mismatches, 0);
     return r.PartFrames + r.KeptFrames;
 }
 
