@@ -10,7 +10,7 @@ namespace qb {
 namespace {
 
 // Pixels added around a sprite's rectangle: rounding of a mapped edge never reaches past them.
-constexpr double kMargin = 2;
+constexpr double kMargin = 4;
 
 int ClampToInt(double v) {
     if (!(v > -1e9)) return -1'000'000'000;
@@ -30,7 +30,31 @@ Clip32 InfoTextArea(const Picture32& picture) {
     return {0, 0, picture.Width, std::min(picture.Height, 3 + kInfoLineHeight + 8)};
 }
 
-Clip32 DrawBounds(const StageModel& stage, const Picture32& picture, const ModernDraw& draw, const FramePose* pose) {
+Clip32 SourceContent(const Source32& source) {
+    const int w = source.width, h = source.height;
+    if (w <= 0 || h <= 0) return {};
+    const bool indexed = source.kind == Source32::Kind::Indexed && source.bytes;
+    const bool rgba = source.kind == Source32::Kind::Rgba && source.bytes;
+    if (!source.alpha || !(indexed || rgba)) return {0, 0, w, h};
+    Clip32 box{w, h, 0, 0};
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row = source.bytes + static_cast<size_t>(y) * static_cast<size_t>(w) * (rgba ? 4 : 1);
+        int first = -1, last = -1;
+        for (int x = 0; x < w; ++x) {
+            const bool drawn = rgba ? row[4 * x + 3] != 0 : (source.colours[row[x]] >> 24) != 0;
+            if (!drawn) continue;
+            if (first < 0) first = x;
+            last = x;
+        }
+        if (first < 0) continue;
+        box.left = std::min(box.left, first), box.right = std::max(box.right, last + 1);
+        box.top = std::min(box.top, y), box.bottom = y + 1;
+    }
+    return box.Empty() ? Clip32{} : box;
+}
+
+Clip32 DrawBounds(const StageModel& stage, const Picture32& picture, const ModernDraw& draw, const FramePose* pose,
+                  const Clip32* content) {
     const Clip32 whole = picture.Whole();
     if (draw.index < 0 || draw.index >= static_cast<int>(stage.Elements.size())) return whole;
     if (draw.sprite < 0 || draw.sprite >= static_cast<int>(stage.Sprites.size())) return whole;
@@ -42,7 +66,17 @@ Clip32 DrawBounds(const StageModel& stage, const Picture32& picture, const Moder
     const SpriteEntry& sprite = stage.Sprites[draw.sprite];
     const double w = std::max<int>(sprite.Width, 0), h = std::max<int>(sprite.Height, 0);
     const bool anim = element.Type == "anim";
-    double left = anim ? draw.x - w : draw.x, right = draw.x + w, top = anim ? draw.y - h : draw.y, bottom = draw.y + h;
+    // Source column c lands on x + c, or mirrored on x - 1 - c.
+    const Clip32 part = content ? *content : Clip32{0, 0, sprite.Width, sprite.Height};
+    if (part.Empty() && !turned) return {};
+    double left = draw.x + part.left, right = draw.x + part.right;
+    double top = draw.y + part.top, bottom = draw.y + part.bottom;
+    if (anim) {
+        left = std::min(left, static_cast<double>(draw.x) - part.right);
+        right = std::max(right, static_cast<double>(draw.x) - part.left);
+        top = std::min(top, static_cast<double>(draw.y) - part.bottom);
+        bottom = std::max(bottom, static_cast<double>(draw.y) - part.top);
+    }
     if (turned) {
         // A scaled or turned frame reaches from its axis (either way of the corner, as mirrored) as
         // far as its farthest corner times the larger scale; zoomed, all of it is mapped below.
@@ -80,8 +114,22 @@ void RetainedPicture::OverlayDrawn(const Picture32& picture) {
     Shown = Unite(Shown, InfoTextArea(picture));
 }
 
+const Clip32* RetainedPicture::ContentOf(const StageModel& stage, int sprite, bool masked) {
+    const SpriteEntry& entry = stage.Sprites[static_cast<size_t>(sprite)];
+    // Only a picture of the entry's own size: the box is in the placed sprite's pixels.
+    if (!entry.Picture || entry.Picture->width != entry.Width || entry.Picture->height != entry.Height) return nullptr;
+    std::vector<Content>& cache = m_content[masked ? 1 : 0];
+    if (cache.size() != stage.Sprites.size()) cache.assign(stage.Sprites.size(), Content{});
+    Content& c = cache[static_cast<size_t>(sprite)];
+    if (c.picture != entry.Picture.get()) {
+        c.box = SourceContent(MakeSource32(entry, masked));
+        c.picture = entry.Picture.get();
+    }
+    return &c.box;
+}
+
 void RetainedPicture::Remember(const StageModel& stage, const Picture32& picture, int pass,
-                               std::vector<Record>& into) const {
+                               std::vector<Record>& into) {
     const std::vector<ModernDraw>& draws = Pending[static_cast<size_t>(pass)];
     into.resize(draws.size());
     for (size_t k = 0; k < draws.size(); ++k) {
@@ -91,9 +139,12 @@ void RetainedPicture::Remember(const StageModel& stage, const Picture32& picture
         r.pose = FramePose{};
         const bool valid = draw.index >= 0 && draw.index < static_cast<int>(stage.Elements.size());
         const FramePose* pose = nullptr;
+        const Clip32* content = nullptr;
         if (valid) {
             const BgElement& element = stage.Elements[draw.index];
             r.element = element;
+            if (draw.sprite >= 0 && draw.sprite < static_cast<int>(stage.Sprites.size()))
+                content = ContentOf(stage, draw.sprite, ModernMask(element));
             if (element.Type == "anim" && element.ActionIndex >= 0 &&
                 element.ActionIndex < static_cast<int>(stage.Actions.size())) {
                 const BgAction& action = stage.Actions[element.ActionIndex];
@@ -112,7 +163,7 @@ void RetainedPicture::Remember(const StageModel& stage, const Picture32& picture
         r.element.CtrlOffX = r.element.CtrlOffY = 0;
         r.element.SinOffX = r.element.SinOffY = 0;
         r.element.SinXPhase = r.element.SinYPhase = 0;
-        r.bounds = DrawBounds(stage, picture, draw, pose);
+        r.bounds = DrawBounds(stage, picture, draw, pose, content);
     }
 }
 

@@ -20,9 +20,16 @@ namespace qb {
 // The rows the info overlay's two lines may write, across the whole picture.
 Clip32 InfoTextArea(const Picture32& picture);
 
-// Where one element's draw may write: a rectangle around its sprite (a band across the picture for
-// tiles one way), the whole picture for tiles both ways, floors and frames that are scaled or turned. `pose` is the anim frame's (null for other elements).
-Clip32 DrawBounds(const StageModel& stage, const Picture32& picture, const ModernDraw& draw, const FramePose* pose);
+// The part of a source that draws anything: its pixels' rows and columns [left, right) x [top, bottom)
+// that are not wholly transparent (all of it when no pixel can be). Empty when nothing draws.
+Clip32 SourceContent(const Source32& source);
+
+// Where one element's draw may write: a rectangle around the part of its sprite that draws, `content`
+// (null: all of the sprite), a band across the picture for tiles one way; the whole picture for tiles
+// both ways and floors. `pose` is the anim frame's (null for other elements): a scaled or turned frame
+// reaches as far as its farthest corner.
+Clip32 DrawBounds(const StageModel& stage, const Picture32& picture, const ModernDraw& draw, const FramePose* pose,
+                  const Clip32* content = nullptr);
 
 class RetainedPicture {
 public:
@@ -53,7 +60,9 @@ private:
         Clip32 bounds;
         BgElement element;  // as drawn, less what moves on every frame without changing the picture
     };
-    void Remember(const StageModel& stage, const Picture32& picture, int pass, std::vector<Record>& into) const;
+    void Remember(const StageModel& stage, const Picture32& picture, int pass, std::vector<Record>& into);
+    // SourceContent of a sprite drawn masked or not, worked out once.
+    const Clip32* ContentOf(const StageModel& stage, int sprite, bool masked);
 
     bool m_valid = false;
     bool m_overlay = false;
@@ -62,6 +71,11 @@ private:
     uint32_t m_clear = 0;
     std::array<CameraState, 2> m_cameras{};
     std::array<std::vector<Record>, 2> m_records, m_next;
+    struct Content {
+        const void* picture = nullptr;  // the decoded picture it was worked out from
+        Clip32 box;
+    };
+    std::array<std::vector<Content>, 2> m_content;  // unmasked, masked; by sprite
 };
 
 }  // namespace qb
