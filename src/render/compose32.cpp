@@ -698,15 +698,17 @@ int64_t ComposeRotated(Picture32& picture, const Source32& source, double atX, d
             minX = std::min(minX, x), maxX = std::max(maxX, x);
             minY = std::min(minY, y), maxY = std::max(maxY, y);
         }
-    // Clamped to the clip while still doubles: a scale of 1e9 reaches far past any integer.
-    const auto lo = [](double v, int edge) {
-        return static_cast<int64_t>(std::max(std::floor(v), double(edge)));
+    // Clamped while still doubles: a scale of 1e9 reaches far past any integer (a corner past the
+    // picture's far side draws nothing, and NaN nothing either).
+    const auto bounded = [](double v) { return v > -1e15 ? (v < 1e15 ? v : 1e15) : -1e15; };
+    const auto lo = [&](double v, int edge) {
+        return static_cast<int64_t>(std::max(bounded(std::floor(v)), double(edge)));
+    };
+    const auto hi = [&](double v, int edge) {
+        return static_cast<int64_t>(std::min(bounded(std::ceil(v)), double(edge)));
     };
     t.baseX = lo(minX, std::max(clip.left, 0));
     clip = Intersect(clip, picture);
-    const auto hi = [](double v, int edge) {
-        return static_cast<int64_t>(std::min(std::ceil(v), double(edge)));
-    };
     const int64_t x0 = lo(minX, clip.left), x1 = hi(maxX, clip.right);
     const int64_t y0 = lo(minY, clip.top), y1 = hi(maxY, clip.bottom);
     if (x0 >= x1 || y0 >= y1) return 0;

@@ -347,6 +347,17 @@ TEST(Compose32, RotatedFramesAgreeWithTheRectangleCopy) {
     EXPECT_EQ(turned(-1, 360, false), plain(2, true, false));
     EXPECT_EQ(turned(-1, 0, true), plain(3, false, false));
     EXPECT_EQ(turned(1, -180, false), plain(2, true, true));
+    // Drawn a few columns at a time (a redraw of part of the picture), a turned frame lands the same
+    // pixels as drawn at once; a corner past any integer draws nothing.
+    Picture32 whole(8, 2, 0xFF000000u), parts(8, 2, 0xFF000000u);
+    ComposeRotated(whole, source, 4.3, 1.2, 1, 0, 2.7, 1.3, 33, false, false, Blend32{}, WholePicture(whole));
+    for (int left = 0; left < 8; left += 3) {
+        parts.ClipLeft = left, parts.ClipRight = left + 3;
+        ComposeRotated(parts, source, 4.3, 1.2, 1, 0, 2.7, 1.3, 33, false, false, Blend32{}, WholePicture(parts));
+    }
+    EXPECT_EQ(parts.Pixels, whole.Pixels);
+    EXPECT_NE(whole.Pixels, Picture32(8, 2, 0xFF000000u).Pixels);
+    EXPECT_EQ(ComposeRotated(whole, source, 5e30, 1, 1, 0, 1, 1, 30, false, false, Blend32{}, WholePicture(whole)), 0);
 }
 
 TEST(Compose32, ScaledRectanglesPickTheNearestSourcePixel) {
