@@ -54,12 +54,8 @@ void PresentFrame(AppState& state) {
     if (state.ModernPicture.Width > 0 && IsModernStage(state.Stage)) {
         // Only what the frames drew since the last present; the sink shows the whole picture when
         // it is not the one it showed last.
-        Clip32& shown = state.Frame.Retained.Shown;
-        const Clip32 whole = state.ModernPicture.Whole();
-        const Clip32 area{std::max(shown.left, 0), std::max(shown.top, 0), std::min(shown.right, whole.right),
-                          std::min(shown.bottom, whole.bottom)};
-        state.ports.sink->PresentPicture(state.ModernPicture, area);
-        shown = Clip32{};
+        state.ports.sink->PresentPicture(state.ModernPicture, state.Frame.Retained.Shown);
+        state.Frame.Retained.Shown = Clip32{};
     }
     else if (state.BackBuffer)
         state.ports.sink->Present(state.BackBuffer.get());

@@ -212,22 +212,39 @@ bool LookOf(const StageModel& stage, const BgElement& element, ElementLook& look
     return !look.blend.skip;
 }
 
+// The source one blit draws from: `prepared`, or made into `made`. Null when the element or the
+// sprite number is out of range, or the sprite has nothing to draw.
+const Source32* BlitSource(const StageModel& stage, int16_t SrcIndex, int16_t BGCNT, const Source32* prepared,
+                           std::optional<Source32>& made) {
+    if (BGCNT < 0 || BGCNT >= static_cast<int>(stage.Elements.size())) return nullptr;
+    if (SrcIndex < 0 || SrcIndex >= static_cast<int>(stage.Sprites.size())) return nullptr;
+    const Source32& source =
+        prepared ? *prepared : made.emplace(MakeSource32(stage.Sprites[SrcIndex], ModernMask(stage.Elements[BGCNT])));
+    return source.kind == Source32::Kind::None ? nullptr : &source;
+}
+
+// A floor's rows, about the axis of the sprite the element names.
+int64_t DrawFloor32(const StageModel& stage, const CameraState& camera, Picture32& picture, const BgElement& element,
+                    const SpriteEntry& sprite, const Source32& source, int32_t BltX, int32_t BltY, int scale,
+                    const Clip32* window, double zoom = 1, double pivotX = 0, double pivotY = 0) {
+    const SpriteEntry& axis = FloorAxis(stage, element, sprite);
+    return DrawParallax32(camera, picture, element, source, BltX, BltY, axis.AxisX, axis.AxisY, scale,
+                          window ? *window : WholePicture(picture), zoom, pivotX, pivotY);
+}
+
 }  // namespace
 
 int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                      int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
                      int16_t BGCNT, int scale, const Source32* prepared, const Clip32* window) {
-    if (BGCNT < 0 || BGCNT >= static_cast<int>(stage.Elements.size())) return 0;
-    if (SrcIndex < 0 || SrcIndex >= static_cast<int>(stage.Sprites.size())) return 0;
+    std::optional<Source32> made;
+    const Source32* from = BlitSource(stage, SrcIndex, BGCNT, prepared, made);
+    if (!from) return 0;
+    const Source32& source = *from;
     const SpriteEntry& sprite = stage.Sprites[SrcIndex];
     const BgElement& element = stage.Elements[BGCNT];
-    std::optional<Source32> made;
-    const Source32& source = prepared ? *prepared : made.emplace(MakeSource32(sprite, ModernMask(element)));
-    if (source.kind == Source32::Kind::None) return 0;
-
     if (element.Type == "parallax")
-        return DrawParallax32(camera, picture, element, source, BltX, BltY, FloorAxis(stage, element, sprite).AxisX,
-                              FloorAxis(stage, element, sprite).AxisY, scale, window ? *window : WholePicture(picture));
+        return DrawFloor32(stage, camera, picture, element, sprite, source, BltX, BltY, scale, window);
 
     ElementLook look;
     if (!LookOf(stage, element, look)) return 0;
@@ -265,17 +282,15 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
 int64_t BlitSprite32Scaled(const StageModel& stage, const CameraState& camera, Picture32& picture, int32_t BltX,
                            int32_t BltY, int16_t SrcIndex, int16_t BGCNT, int scale, const ScaledPlacement& placed,
                            const Clip32* window, const Source32* prepared) {
-    if (BGCNT < 0 || BGCNT >= static_cast<int>(stage.Elements.size())) return 0;
-    if (SrcIndex < 0 || SrcIndex >= static_cast<int>(stage.Sprites.size())) return 0;
+    std::optional<Source32> made;
+    const Source32* from = BlitSource(stage, SrcIndex, BGCNT, prepared, made);
+    if (!from) return 0;
+    const Source32& source = *from;
     const SpriteEntry& sprite = stage.Sprites[SrcIndex];
     const BgElement& element = stage.Elements[BGCNT];
-    std::optional<Source32> made;
-    const Source32& source = prepared ? *prepared : made.emplace(MakeSource32(sprite, ModernMask(element)));
-    if (source.kind == Source32::Kind::None) return 0;
     if (element.Type == "parallax")
-        return DrawParallax32(camera, picture, element, source, BltX, BltY, FloorAxis(stage, element, sprite).AxisX,
-                              FloorAxis(stage, element, sprite).AxisY, scale, window ? *window : WholePicture(picture),
-                              placed.zoom, placed.pivotX, placed.pivotY);
+        return DrawFloor32(stage, camera, picture, element, sprite, source, BltX, BltY, scale, window, placed.zoom,
+                           placed.pivotX, placed.pivotY);
 
     ElementLook look;
     if (!LookOf(stage, element, look)) return 0;

@@ -11,6 +11,18 @@
 namespace qb {
 namespace {
 
+// A copy of an indexed picture with the row runs the loader prepares.
+std::shared_ptr<Sff2Picture> WithRuns(const Sff2Picture& picture) {
+    auto prepared = std::make_shared<Sff2Picture>();
+    prepared->width = picture.width;
+    prepared->height = picture.height;
+    prepared->size = picture.size;
+    prepared->bytes = std::make_unique<uint8_t[]>(picture.size);
+    std::copy_n(picture.bytes.get(), picture.size, prepared->bytes.get());
+    BuildOpaqueRuns(*prepared);
+    return prepared;
+}
+
 struct BlendCase {
     const char* trans;
     int alphaS, alphaD;  // -1: no alpha line
@@ -246,13 +258,7 @@ TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
     }
     // The same picture as the loader prepares it (row runs, colours applied once) must draw the same,
     // also through a part of the source and a clip that cut runs in their middle.
-    auto prepared = std::make_shared<Sff2Picture>();
-    prepared->width = w;
-    prepared->height = h;
-    prepared->size = picture->size;
-    prepared->bytes = std::make_unique<uint8_t[]>(picture->size);
-    std::copy_n(picture->bytes.get(), picture->size, prepared->bytes.get());
-    BuildOpaqueRuns(*prepared);
+    auto prepared = WithRuns(*picture);
     ASSERT_FALSE(prepared->runRows.empty());
     struct Place {
         int sx, w, dx;
@@ -380,13 +386,7 @@ TEST(Compose32, ScaledRectanglesPickTheNearestSourcePixel) {
         colours->rgba[c * 4 + 3] = 255;
     }
     // The same picture with the row runs the loader prepares (the masked copy skips holes by them).
-    auto prepared = std::make_shared<Sff2Picture>();
-    prepared->width = w;
-    prepared->height = h;
-    prepared->size = picture->size;
-    prepared->bytes = std::make_unique<uint8_t[]>(picture->size);
-    std::copy_n(picture->bytes.get(), picture->size, prepared->bytes.get());
-    BuildOpaqueRuns(*prepared);
+    auto prepared = WithRuns(*picture);
     ASSERT_FALSE(prepared->runRows.empty());
     struct Size {
         int64_t dx, dy, dw, dh;
