@@ -59,7 +59,7 @@ void StartCharForRun(AppState& state) {
 void DrawTestChar(AppState& state, Keys& keys) {
     if (!state.ports.ui || !state.BackBuffer || state.Chars.CharLoaded != 255) return;
     CharScene scene{state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, *state.ports.ui};
-    if (state.ModernPicture.Width > 0 && IsModernStage(state.Stage)) {
+    if (state.ModernPicture.Width > 0) {
         const ModernPlacement place = ModernPlacementFor(state.Stage);
         scene.picture = &state.ModernPicture;
         scene.stageWidth = ModernPictureSize(state.Stage).width;

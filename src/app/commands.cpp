@@ -211,8 +211,9 @@ void mnuPause_Click(AppState& state) {
 void mnuSnapshot_Click(AppState& state) {
     if (!state.BackBuffer || state.bRunning == 0) return;
     const SnapshotFormat format = state.Options.SnapshotPng ? SnapshotFormat::Png : SnapshotFormat::Pcx;
-    // A modern stage's frame is its own-size 32-bit picture, not the classic back buffer.
-    const bool modern = state.ModernPicture.Width > 0 && IsModernStage(state.Stage);
+    // A modern stage's frame (and a zoomed classic one's) is the 32-bit picture, not the classic back
+    // buffer; the picture exists only while the frames draw into it.
+    const bool modern = state.ModernPicture.Width > 0;
     const std::string written =
         !PrepareDataDir(state.Dirs, state.Dirs.Data) ? std::string()
         : modern ? TakeSnapshot32(state.Dirs.Data, state.Stage.StageName, state.ModernPicture, state.bRunning, format)

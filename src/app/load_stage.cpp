@@ -12,6 +12,7 @@
 #include "render/camera.h"
 #include "stage/load_stage_files.h"
 #include "stage/stage_loader.h"
+#include "stage/stage_version.h"
 #include "tools/bg_commands.h"
 #include "tools/bg_editor.h"
 
@@ -41,8 +42,9 @@ void ReleaseMissingStage(AppState& state) {
 // camera by themselves), so the camera's distance from its start moves them at once.
 void KeepCamera(AppState& state, const CameraState& kept) {
     CameraState& cam = state.Camera;
-    const float dx = kept.CameraX - cam.CameraX;
-    const float dy = kept.CameraY - cam.CameraY;
+    const auto follow = static_cast<float>(LayerCameraScale(state.Stage));
+    const float dx = (kept.CameraX - cam.CameraX) * follow;
+    const float dy = (kept.CameraY - cam.CameraY) * follow;
     for (BgElement& e : state.Stage.Elements) {
         if (e.Type == "parallax") continue;
         e.PosX += e.DeltaX * dx;

@@ -126,9 +126,8 @@ void LanguageRead(AppState& s, const std::string& value) {
     SetLanguage(s, value);
 }
 
-// Only modern stages zoom: classic ones keep their 320 x 240 picture.
 bool CanZoom(const AppState& s) {
-    return s.Window.Loaded && s.bRunning == 1 && IsModernStage(s.Stage);
+    return s.Window.Loaded && s.bRunning == 1;
 }
 void ResetZoom(AppState& s) {
     if (CanZoom(s)) SetZoom(s.Stage, s.Camera, s.Camera.StartZoom);

@@ -51,7 +51,8 @@ void API_doevents(AppState& state) {
 
 void PresentFrame(AppState& state) {
     if (!state.ports.sink) return;
-    if (state.ModernPicture.Width > 0 && IsModernStage(state.Stage)) {
+    // The picture exists while the frames draw into it (PrepareModernPicture drops it otherwise).
+    if (state.ModernPicture.Width > 0) {
         // Only what the frames drew since the last present; the sink shows the whole picture when
         // it is not the one it showed last.
         state.ports.sink->PresentPicture(state.ModernPicture, state.Frame.Retained.Shown);
@@ -149,7 +150,7 @@ FrameOptions CurrentFrameOptions(const AppState& state) {
 }
 
 Picture32* PrepareModernPicture(AppState& state) {
-    if (!IsModernStage(state.Stage)) {
+    if (!DrawsOnPicture(state.Stage, state.Camera)) {
         if (state.ModernPicture.Width != 0) state.ModernPicture = Picture32();
         return nullptr;
     }

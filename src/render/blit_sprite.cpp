@@ -7,6 +7,7 @@
 
 #include "platform/gfx.h"
 #include "platform/text_util.h"
+#include "stage/stage_version.h"
 
 namespace qb {
 
@@ -21,8 +22,9 @@ bool ParseInt(const std::string& text, size_t& pos, int& value) {
 }
 
 // Parallax row step: source rows advanced per screen row. YScaleStart 100 means one to one.
-double RowStep(const BgElement& element, const CameraState& camera) {
-    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY + element.YScaleStart) /
+// `follow` is the layers' camera scale (LayerCameraScale), 1 on every classic stage.
+double RowStep(const BgElement& element, const CameraState& camera, double follow) {
+    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY * follow + element.YScaleStart) /
                      100.0);
 }
 
@@ -62,7 +64,7 @@ void DrawParallax(const StageModel& stage, const CameraState& camera, BITMAP* bb
     int h = sprite.Height;
     int w = sprite.Width;
     int bufferHeight = BitmapHeight(bb);
-    double m = RowStep(element, camera);
+    double m = RowStep(element, camera, 1);
     RowRange rows = VisibleRows(BltY, m, h, bufferHeight);
     // Loading placed PosX for the camera's start like every element, but a floor takes its scroll
     // from CameraX itself; undo the start offset here so it is not counted twice.
@@ -188,11 +190,12 @@ ParallaxExtent ParallaxFloorExtent(const StageModel& stage, const CameraState& c
     ParallaxExtent extent;
     int h = sprite.Height;
     int w = sprite.Width;
-    double m = RowStep(element, camera);
+    const double follow = LayerCameraScale(stage);
+    double m = RowStep(element, camera, follow);
     int lastRow = m > 0 ? static_cast<int>(std::min(std::floor(h / m), 4096.0)) : kViewHeight;
     extent.rows = lastRow + 1;
-    double offset = static_cast<double>(camera.CamOffsetX) * element.DeltaX * scale;
-    double camX = static_cast<double>(camera.CameraX) * scale;
+    double offset = static_cast<double>(camera.CamOffsetX) * follow * element.DeltaX * scale;
+    double camX = static_cast<double>(camera.CameraX) * follow * scale;
     if (!element.WidthGiven) {
         double f = RowGrowth(element, h);
         extent.top = {offset + element.DeltaX * camX, 1.0};

@@ -6,6 +6,7 @@
 #include "platform/gfx.h"
 #include "platform/text_util.h"
 #include "render/draw_modern.h"
+#include "stage/stage_version.h"
 
 namespace qb {
 
@@ -186,9 +187,9 @@ ZoomRange NormaliseZoomRange(float zoomOut, float zoomIn, float startZoom) {
 
 void ApplyZoomRange(const StageModel& stage, CameraState& camera, bool keepZoom) {
     const float kept = camera.Zoom;
-    ZoomRange range;
+    // Every stage zooms within its range, classic ones included (the 1.1 engine zooms them too).
+    const ZoomRange range = NormaliseZoomRange(stage.ZoomOut, stage.ZoomIn, stage.StartZoom);
     if (IsModernStage(stage)) {
-        range = NormaliseZoomRange(stage.ZoomOut, stage.ZoomIn, stage.StartZoom);
         const ModernPlacement place = ModernPlacementFor(stage);
         camera.ViewHalfUnits = static_cast<float>(ModernPictureSize(stage).width) / static_cast<float>(place.scale) / 2;
     } else {
@@ -224,9 +225,10 @@ void SetZoom(StageModel& stage, CameraState& camera, double zoom) {
     if (target == shown) return;
     const float newX = static_cast<float>(-target);
     const float dx = newX - camera.CameraX;
+    const auto layerDx = static_cast<float>(dx * LayerCameraScale(stage));
     for (BgElement& e : stage.Elements) {
         if (e.Type == "parallax") continue;
-        e.PosX += e.DeltaX * dx;
+        e.PosX += e.DeltaX * layerDx;
     }
     camera.CameraX = newX;
     camera.PrevCameraX += dx;

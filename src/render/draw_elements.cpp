@@ -15,6 +15,7 @@
 #include "render/draw_modern.h"
 #include "render/tile_sheet.h"
 #include "platform/text_util.h"
+#include "stage/stage_version.h"
 
 namespace qb {
 
@@ -190,18 +191,21 @@ void UpdateSine(float amp, float period, float& phase, float& offset) {
     if (phase == 2 * period) phase = 0;
 }
 
-void FollowCamera(BgElement& element, const CameraState& camera) {
+// `follow` is the layers' camera scale (LayerCameraScale).
+void FollowCamera(BgElement& element, const CameraState& camera, double follow) {
     if (camera.CameraX != camera.PrevCameraX && element.Type != "parallax") {
+        const auto step = static_cast<float>(camera.HCamStep * follow);
         if (camera.PrevCameraX - camera.CameraX > 0)
-            element.PosX -= element.DeltaX * camera.HCamStep;
+            element.PosX -= element.DeltaX * step;
         else
-            element.PosX += element.DeltaX * camera.HCamStep;
+            element.PosX += element.DeltaX * step;
     }
     if (camera.CameraY != camera.PrevCameraY) {
+        const auto step = static_cast<float>(camera.VCamStep * follow);
         if (camera.CameraY - camera.PrevCameraY > 0)
-            element.PosY -= element.DeltaY * camera.VCamStep;
+            element.PosY -= element.DeltaY * step;
         else
-            element.PosY += element.DeltaY * camera.VCamStep;
+            element.PosY += element.DeltaY * step;
     }
 }
 
@@ -213,7 +217,8 @@ struct PixelWindow {
 // includes its right and bottom edges; "maskwindow" counts from the stage origin (the top centre of
 // the view) and excludes them. Corners written the wrong way round are put in order. windowdelta
 // moves the window against the camera as delta moves an element.
-PixelWindow ModernWindow(const BgElement& element, const CameraState& camera, int pictureWidth, int scale) {
+PixelWindow ModernWindow(const StageModel& stage, const BgElement& element, const CameraState& camera,
+                         int pictureWidth, int scale) {
     double x1 = std::min(element.WindowX1, element.WindowX2), x2 = std::max(element.WindowX1, element.WindowX2);
     double y1 = std::min(element.WindowY1, element.WindowY2), y2 = std::max(element.WindowY1, element.WindowY2);
     double originX = 0;
@@ -224,8 +229,9 @@ PixelWindow ModernWindow(const BgElement& element, const CameraState& camera, in
         y2 += 1;
     }
     // The camera in stage units, as the elements see it (CameraX is the negative of the camera's x).
-    const double cameraX = static_cast<double>(camera.CamOffsetX) - camera.CameraX;
-    const double cameraY = camera.CameraY;
+    const double follow = LayerCameraScale(stage);
+    const double cameraX = (static_cast<double>(camera.CamOffsetX) - camera.CameraX) * follow;
+    const double cameraY = camera.CameraY * follow;
     const double shiftX = originX - cameraX * element.WindowDeltaX;
     const double shiftY = -cameraY * element.WindowDeltaY;
     PixelWindow w;
@@ -276,7 +282,7 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
     const bool floor = element.Type == "parallax";
     if (element.HasWindow == 1 && picture && (floor || element.TileX != 0 || element.TileY != 0)) {
         // The window clips whatever the element draws: every tile of a run, every row of a floor.
-        const PixelWindow w = ModernWindow(element, camera, picture->Width, scale);
+        const PixelWindow w = ModernWindow(stage, element, camera, picture->Width, scale);
         zoomedWindow = {w.x, w.y, static_cast<int>(int64_t{w.x} + w.w), static_cast<int>(int64_t{w.y} + w.h)};
         if (placed)
             zoomedWindow = {text::RoundClampPixel(placed->ZoomX(w.x)), text::RoundClampPixel(placed->ZoomY(w.y)),
@@ -286,7 +292,7 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
         window = &zoomedWindow;
     } else if (element.TileX == 0 && element.TileY == 0 && !(floor && picture)) {
         if (element.HasWindow == 1 && picture) {
-            const PixelWindow w = ModernWindow(element, camera, picture->Width, scale);
+            const PixelWindow w = ModernWindow(stage, element, camera, picture->Width, scale);
             if (placed) {
                 // The window scales with the element's zoom about the same pivot.
                 zoomedWindow = {text::RoundClampPixel(placed->ZoomX(w.x)), text::RoundClampPixel(placed->ZoomY(w.y)),
@@ -390,8 +396,8 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
                                                                          : entry.AxisX;
             auto map = [&](double o) {
                 const double a =
-                    ModernFloorRow(element, camera, BltW, BltH, 0, axisX, scale, bufferW / 2, o).left;
-                const double b = ModernFloorRow(element, camera, BltW, BltH, 1, axisX, scale, bufferW / 2, o).left - a;
+                    ModernFloorRow(element, camera, LayerCameraScale(stage), BltW, BltH, 0, axisX, scale, bufferW / 2, o).left;
+                const double b = ModernFloorRow(element, camera, LayerCameraScale(stage), BltW, BltH, 1, axisX, scale, bufferW / 2, o).left - a;
                 return ParallaxRowMap{a, b};
             };
             extent.top = map(0);
@@ -422,7 +428,7 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
             // Rows start where the vertical scale about the axis row puts the floor's top.
             const double axisY = ValidSprite(stage, element.SpriteIndex) ? stage.Sprites[element.SpriteIndex].AxisY
                                                                          : entry.AxisY;
-            const double shift = ModernFloorTopShift(element, camera, axisY);
+            const double shift = ModernFloorTopShift(element, camera, LayerCameraScale(stage), axisY);
             runY.visibleLow -= shift;
             runY.visibleHigh -= shift;
         }
@@ -504,6 +510,7 @@ void DrawElements(FrameContext& ctx) {
     BITMAP* backBuffer = ctx.backBuffer;
     const ModernPlacement place = ctx.picture ? ModernPlacementFor(stage) : ModernPlacement{};
     const bool frontPass = frame.LayerPass == 255;
+    const double follow = LayerCameraScale(stage);
     if (!frontPass) RunBgCtrls(stage);
 
     const int count = static_cast<int>(stage.Elements.size());
@@ -616,7 +623,7 @@ void DrawElements(FrameContext& ctx) {
                 UpdateSine(element.SinYAmp, element.SinYPeriod, element.SinYPhase, element.SinOffY);
             }
         }
-        FollowCamera(element, camera);
+        FollowCamera(element, camera, follow);
     }
     if (ctx.picture && ctx.retain) {
         // Drawn once both passes have placed their elements: what changed is known then.

@@ -28,8 +28,9 @@ const SpriteEntry& FloorAxis(const StageModel& stage, const BgElement& element, 
     return drawn;
 }
 
-double RowStep(const BgElement& element, const CameraState& camera) {
-    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY + element.YScaleStart) / 100.0);
+double RowStep(const BgElement& element, const CameraState& camera, double follow) {
+    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY * follow + element.YScaleStart) /
+                     100.0);
 }
 
 double WidthRowWidth(const BgElement& element, double o, int height) {
@@ -43,10 +44,10 @@ struct FloorRows {
     double step = 1;
     int first = 0, last = -1;
 };
-FloorRows RowsOnPicture(const BgElement& element, const CameraState& camera, int h, double top, int pictureHeight,
+FloorRows RowsOnPicture(const BgElement& element, const CameraState& camera, double follow, int h, double top, int pictureHeight,
                         double zoom) {
     FloorRows rows;
-    rows.step = RowStep(element, camera);
+    rows.step = RowStep(element, camera, follow);
     const int topRow = text::RoundClampPixel(top);
     rows.first = std::max(0, -topRow);
     const double lastOnScreen = static_cast<double>(pictureHeight) - 1 - topRow;
@@ -55,16 +56,16 @@ FloorRows RowsOnPicture(const BgElement& element, const CameraState& camera, int
     return rows;
 }
 
-int64_t DrawZoomedParallax32(const CameraState& camera, Picture32& picture, const BgElement& element,
+int64_t DrawZoomedParallax32(const CameraState& camera, double follow, Picture32& picture, const BgElement& element,
                              const Source32& source, int32_t BltX, int32_t BltY, double axisX, double axisY,
                              int scale, double zoom, double pivotX, double pivotY, const Clip32& clip) {
     const int h = source.height, w = source.width;
     if (w <= 0 || h <= 0 || !(zoom > 0)) return 0;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
-    const double floorTop = BltY + ModernFloorTopShift(element, camera, axisY);
+    const double floorTop = BltY + ModernFloorTopShift(element, camera, follow, axisY);
     const double top = pivotY + (floorTop - pivotY) * zoom;
     const int topRow = text::RoundClampPixel(top);
-    const FloorRows rows = RowsOnPicture(element, camera, h, top, picture.Height, zoom);
+    const FloorRows rows = RowsOnPicture(element, camera, follow, h, top, picture.Height, zoom);
     auto zoomX = [&](double x) { return pivotX + (x - pivotX) * zoom; };
     int64_t written = 0;
     for (int r = rows.first; r <= rows.last; ++r) {
@@ -74,7 +75,7 @@ int64_t DrawZoomedParallax32(const CameraState& camera, Picture32& picture, cons
         // twice and ends exactly at its last row (rounding would lose the last one).
         const int srcY = text::RoundClampPixel(std::floor(o));
         if (srcY >= h) continue;
-        const FloorRow row = ModernFloorRow(element, camera, w, h, BltX, axisX, scale, picture.Width / 2.0, o);
+        const FloorRow row = ModernFloorRow(element, camera, follow, w, h, BltX, axisX, scale, picture.Width / 2.0, o);
         // Unstretched rows keep whole source columns at zoom 1, as the unzoomed floor does.
         const double left = element.WidthGiven ? row.left : -std::nearbyint(-row.left);
         if (row.width < 1) continue;
@@ -92,19 +93,19 @@ int64_t DrawZoomedParallax32(const CameraState& camera, Picture32& picture, cons
 // within its corner BltX. Zoomed (`zoom` other than 1, about pivotX and pivotY), the same floor is
 // drawn with every row and row width scaled: destination row r shows floor row r / zoom.
 // Rows are clipped to `clip` (the element's window, or the whole picture).
-int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgElement& element,
+int64_t DrawParallax32(const CameraState& camera, double follow, Picture32& picture, const BgElement& element,
                        const Source32& source, int32_t BltX, int32_t BltY, double axisX, double axisY, int scale,
                        const Clip32& clip, double zoom = 1, double pivotX = 0, double pivotY = 0) {
     if (zoom != 1)
-        return DrawZoomedParallax32(camera, picture, element, source, BltX, BltY, axisX, axisY, scale, zoom, pivotX,
+        return DrawZoomedParallax32(camera, follow, picture, element, source, BltX, BltY, axisX, axisY, scale, zoom, pivotX,
                                     pivotY, clip);
     const int h = source.height, w = source.width;
     if (w <= 0 || h <= 0) return 0;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
     // The vertical scale stretches the floor about its axis row: a ceiling hanging from its bottom
     // edge keeps meeting the wall below it.
-    BltY = text::RoundClampPixel(BltY + ModernFloorTopShift(element, camera, axisY));
-    const FloorRows rows = RowsOnPicture(element, camera, h, BltY, picture.Height, 1);
+    BltY = text::RoundClampPixel(BltY + ModernFloorTopShift(element, camera, follow, axisY));
+    const FloorRows rows = RowsOnPicture(element, camera, follow, h, BltY, picture.Height, 1);
     int64_t written = 0;
     for (int n = rows.first; n <= rows.last; ++n) {
         const double o = n * rows.step;
@@ -113,7 +114,7 @@ int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgEl
         // twice and ends exactly at its last row (rounding would lose the last one).
         const int srcY = text::RoundClampPixel(std::floor(o));
         if (srcY >= h) continue;
-        const FloorRow row = ModernFloorRow(element, camera, w, h, BltX, axisX, scale, picture.Width / 2.0, o);
+        const FloorRow row = ModernFloorRow(element, camera, follow, w, h, BltX, axisX, scale, picture.Width / 2.0, o);
         if (!element.WidthGiven) {
             // Picture column 0 shows source column srcX.
             const int srcX = text::RoundClampPixel(-row.left);
@@ -130,16 +131,16 @@ int64_t DrawParallax32(const CameraState& camera, Picture32& picture, const BgEl
 
 }  // namespace
 
-double ModernFloorTopShift(const BgElement& element, const CameraState& camera, double axisY) {
-    const double m = RowStep(element, camera);
+double ModernFloorTopShift(const BgElement& element, const CameraState& camera, double follow, double axisY) {
+    const double m = RowStep(element, camera, follow);
     if (!(m > 0) || !std::isfinite(m)) return 0;
     return std::clamp(axisY - axisY / m, -1e6, 1e6);
 }
 
-FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, int spriteW, int spriteH, double cornerX,
+FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, double follow, int spriteW, int spriteH, double cornerX,
                         double axisX, int scale, double centre, double o) {
-    const double base = cornerX + static_cast<double>(camera.CamOffsetX) * element.DeltaX * scale;
-    const double camX = static_cast<double>(camera.CameraX) * scale;
+    const double base = cornerX + static_cast<double>(camera.CamOffsetX) * follow * element.DeltaX * scale;
+    const double camX = static_cast<double>(camera.CameraX) * follow * scale;
     if (!element.WidthGiven) {
         // xscale = top,bottom: the top edge scrolls at delta, the bottom edge (the sprite's last row,
         // whatever the vertical scale) at delta * bottom / top, the rows between in proportion.
@@ -163,6 +164,10 @@ FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, int
 bool IsModernStage(const StageModel& stage) {
     // The load decides the element rules by the same test.
     return IsModernStageModel(stage);
+}
+
+bool DrawsOnPicture(const StageModel& stage, const CameraState& camera) {
+    return IsModernStage(stage) || camera.Zoom != 1;
 }
 
 ModernPlacement ModernPlacementFor(const StageModel& stage) {
@@ -228,7 +233,7 @@ int64_t DrawFloor32(const StageModel& stage, const CameraState& camera, Picture3
                     const SpriteEntry& sprite, const Source32& source, int32_t BltX, int32_t BltY, int scale,
                     const Clip32* window, double zoom = 1, double pivotX = 0, double pivotY = 0) {
     const SpriteEntry& axis = FloorAxis(stage, element, sprite);
-    return DrawParallax32(camera, picture, element, source, BltX, BltY, axis.AxisX, axis.AxisY, scale,
+    return DrawParallax32(camera, LayerCameraScale(stage), picture, element, source, BltX, BltY, axis.AxisX, axis.AxisY, scale,
                           window ? *window : WholePicture(picture), zoom, pivotX, pivotY);
 }
 

@@ -15,6 +15,9 @@
 namespace qb {
 
 bool IsModernStage(const StageModel& stage);
+// Whether this frame draws into the 32-bit picture: every modern stage, and a classic stage while its
+// camera is zoomed (the engines zoom classic stages too; at zoom 1 they keep the classic picture).
+bool DrawsOnPicture(const StageModel& stage, const CameraState& camera);
 // How stage units land on a modern stage's picture.
 struct ModernPlacement {
     // Picture pixels per stage unit: hires stages hold sprites at twice the resolution of their
@@ -51,16 +54,17 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
 // picture pixels: its left edge and width. `cornerX` is the sprite's corner as the element pass
 // placed it, `axisX` the sprite's own axis within it, `centre` the picture's centre column. The
 // vertical scale (yscalestart, yscaledelta) decides which rows are drawn, not where they go across.
+// `follow` is the layers' camera scale (LayerCameraScale) that the camera's position is taken at.
 struct FloorRow {
     double left = 0, width = 0;
 };
-FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, int spriteW, int spriteH, double cornerX,
+FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, double follow, int spriteW, int spriteH, double cornerX,
                         double axisX, int scale, double centre, double o);
 
 // The vertical scale (1 / step, the step being yscalestart/100 + yscaledelta/100 * camera y) stretches
 // a floor about its axis row: its top row moves down by this many pixels (up when negative) from
 // the corner the element pass placed, `axisY` being the sprite's own axis row.
-double ModernFloorTopShift(const BgElement& element, const CameraState& camera, double axisY);
+double ModernFloorTopShift(const BgElement& element, const CameraState& camera, double follow, double axisY);
 
 // Where a zoomed or scaled element lands: picture pixel = a · (its pixel at zoom 1 and scale 1) + b,
 // per axis. Its zoom scale moves the sprite's axis about the pivot (the view's horizontal centre,

@@ -55,7 +55,7 @@ FrameResult DrawFrame(FrameContext& ctx) {
         frame.FramesThisSecond += 1;
         frame.FrameNumber += 1;
         frame.FrameText = BuildFrameText(frame.FrameNumber, SpeedText(options.Speed));
-        // Only modern stages zoom; the classic picture keeps its line as it was.
+        // The classic picture (a classic stage at zoom 1) keeps its line as it was.
         if (ctx.picture) frame.FrameText += "  " + ZoomText(ctx.camera.Zoom);
         int64_t now = ctx.clock.TickCount();
         if (now > frame.LastSecondTick + 1000) {

@@ -252,7 +252,8 @@ void ApplyModernElementRules(StageModel& stage) {
 int16_t PlaceElements(StageModel& stage, float& minPosY) {
     if (stage.BoundHigh > 0) stage.BoundHigh = 0;
     const int16_t camOffsetX = CameraStartOffset(stage.StartX);
-    const double camOffset = camOffsetX;
+    // Elements stand where the camera's start offset has moved them (at the layers' camera scale).
+    const double camOffset = camOffsetX * LayerCameraScale(stage);
     const bool modern = IsModernStageModel(stage);
     if (modern) ApplyModernElementRules(stage);
     int parent = -1;
@@ -320,7 +321,10 @@ int16_t PlaceElements(StageModel& stage, float& minPosY) {
         if (e.ParallaxAnim && HasAction(stage, e) && !stage.Actions[static_cast<size_t>(e.ActionIndex)].Frames.empty())
             e.FrameTime = stage.Actions[static_cast<size_t>(e.ActionIndex)].Frames[0].Time;
     }
-    if (stage.BoundHigh < minPosY) stage.BoundHigh = text::RoundClampInt16(double(minPosY) + 1);
+    // Classic stages pull boundhigh down to the highest element; the 1.x engines take it as written
+    // (a sky that tiles upward is meant to be reached).
+    if (stage.BoundHigh < minPosY && !IsModernStageModel(stage))
+        stage.BoundHigh = text::RoundClampInt16(double(minPosY) + 1);
     return camOffsetX;
 }
 

@@ -23,4 +23,13 @@ inline bool IsEngine11Stage(const StageModel& stage) {
     return stage.MugenVersion >= 1.05f || stage.SffMajor > 2 || (stage.SffMajor == 2 && stage.SffMinor >= 1);
 }
 
+// How far a stage's layers move, before their delta, per unit of camera travel. A hires stage keeps
+// the fighters' units for its camera but draws its sprites at half size, and the engine divides the
+// camera's position by that scale before applying delta: a layer with delta 2 keeps pace with the
+// camera there (DMC4-Jungle's 1280-pixel picture covers its bounds of +-160 exactly so). Start
+// positions are not divided.
+inline double LayerCameraScale(const StageModel& stage) {
+    return stage.Hires != 0 ? 0.5 : 1.0;
+}
+
 }  // namespace qb

@@ -4,7 +4,9 @@
 
 #include "app/commands.h"
 #include "app/run_loop.h"
+#include "platform/gfx.h"
 #include "platform/paths.h"
+#include "render/camera.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/modern_stage.h"
 
@@ -50,12 +52,35 @@ TEST(ModernStage, DrawsAtItsOwnSizeAboutItsOwnCentre) {
     EXPECT_EQ((*pcx)[65], 3);
 }
 
-TEST(ModernStage, ClassicStagesKeepTheSixteenBitPicture) {
+// A classic stage keeps its 16-bit picture at zoom 1; zoomed (the engines zoom classic stages that
+// set zoomout too) it draws into the 32-bit picture at 320 x 240, about the centre and the ground line.
+TEST(ModernStage, ClassicStagesZoomOnThePictureAndKeepTheSixteenBitOneAtZoomOne) {
     test::AppFixture f;
-    ASSERT_TRUE(f.Load(f.AddStage("classic", "Classic")));
+    const std::vector<demo::SffSprite> sprites{test::SolidSprite(0, 0, 0, 0, 40, 20)};
+    ASSERT_TRUE(f.LoadText("[Camera]\nzoomout = .5\nboundleft = -100\nboundright = 100\n[StageInfo]\nzoffset = 200\n"
+                           "[BG 0]\nspriteno = 0,0\nstart = -20,180\nmask = 1\n",
+                           sprites));
     DrawStageFrame(f.state, f.keys, f.clock);
     EXPECT_EQ(f.state.ModernPicture.Width, 0);
-    EXPECT_EQ(f.Stage().LocalCoordW, 320);
+    // The sprite covers x 140..179, y 180..199 on the classic picture.
+    EXPECT_NE(a_getpixel(f.state.BackBuffer.get(), 140, 180), 0);
+    EXPECT_EQ(a_getpixel(f.state.BackBuffer.get(), 139, 180), 0);
+
+    SetZoom(f.Stage(), f.state.Camera, 0.5);
+    DrawStageFrame(f.state, f.keys, f.clock);
+    const Picture32& p = f.state.ModernPicture;
+    ASSERT_EQ(p.Width, 320);
+    ASSERT_EQ(p.Height, 240);
+    // Half size about (160, 200): x 150..169, y 190..199.
+    EXPECT_NE(p.Row(190)[150], kBlack);
+    EXPECT_NE(p.Row(199)[169], kBlack);
+    EXPECT_EQ(p.Row(190)[149], kBlack);
+    EXPECT_EQ(p.Row(189)[150], kBlack);
+    EXPECT_EQ(p.Row(190)[170], kBlack);
+
+    SetZoom(f.Stage(), f.state.Camera, 1);
+    DrawStageFrame(f.state, f.keys, f.clock);
+    EXPECT_EQ(f.state.ModernPicture.Width, 0);
 }
 
 }  // namespace

@@ -325,7 +325,8 @@ TEST(DrawElements, ElementsFollowTheCameraByTheirDeltaTimesTheStep) {
 
 // The camera moves half a unit; an element on a sprite with axis 3,2 then stands at 96.5 units plus
 // a controller offset of 0.25. Older stages snap it to a whole unit before adding the offset, 1.0
-// stages keep the fraction to the pixel, and hires stages double the units but not the axis.
+// stages keep the fraction to the pixel, and hires stages double the units but not the axis; their
+// layers follow the camera at half its travel (96.75 units, 99.75 + 0.25 at the axis).
 TEST(DrawElements, ModernStagesPlaceByUnitsScaleAndFractions) {
     struct Case {
         const char* name;
@@ -344,7 +345,7 @@ TEST(DrawElements, ModernStagesPlaceByUnitsScaleAndFractions) {
         {"sff 2.00", true, 400, 300, 0, 0, 2, 0, 400, 136, 8},
         {"sff 2.01", true, 400, 300, 0, 0, 2, 1, 400, 137, 8},
         {"hires", true, 320, 240, 1, 0, 1, 0, 640, 197, 18},
-        {"hires, 1.0", true, 320, 240, 1, 1.0f, 1, 0, 640, 196, 18},
+        {"hires, 1.0", true, 320, 240, 1, 1.0f, 1, 0, 640, 197, 18},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -370,7 +371,7 @@ TEST(DrawElements, ModernStagesPlaceByUnitsScaleAndFractions) {
         t.frame.LayerPass = 0;
         FrameContext ctx{t.stage, t.camera, t.frame, t.backBuffer.get(), pass.keys, pass.clock};
         ctx.picture = c.modern ? &picture : nullptr;
-        DrawElements(ctx);  // draws, then follows the camera to 96.5
+        DrawElements(ctx);  // draws, then follows the camera
         DrawElements(ctx);
         EXPECT_EQ(t.frame.Drawn[0].x, c.x);
         EXPECT_EQ(t.frame.Drawn[0].y, c.y);

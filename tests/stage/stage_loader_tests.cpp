@@ -212,6 +212,12 @@ TEST(StageLoader, BoundHighAndZOffsetLink) {
     ASSERT_TRUE(g.LoadText("[Camera]\r\nboundhigh = -300\r\n[BG 0]\r\nspriteno = 0,0\r\nstart = 0, -40\r\n",
                            {SolidSprite(0, 0, 0, 10)}));
     EXPECT_EQ(g.Stage().BoundHigh, -49);
+    // A 1.x stage keeps it as written: the engine lets the camera reach a sky that tiles upward.
+    StageFixture h;
+    ASSERT_TRUE(h.LoadText("[Camera]\r\nboundhigh = -300\r\n[StageInfo]\r\nlocalcoord = 640,480\r\n"
+                           "[BG 0]\r\nspriteno = 0,0\r\nstart = 0, -40\r\n",
+                           {SolidSprite(0, 0, 0, 10)}));
+    EXPECT_EQ(h.Stage().BoundHigh, -300);
 }
 
 
