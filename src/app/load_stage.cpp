@@ -179,6 +179,8 @@ bool InstallStage(AppState& state, LoadResult&& result, InstallHow how) {
         KeepCamera(state, kept);
         // The music plays on when the definition names the same file; its volume follows bgvolume.
         if (state.Load.MusicPath == oldMusic && !oldMusic.empty()) {
+            state.MUSIC.SetLevel(state.Stage.BgmVolume);
+            state.MUSIC.SetLoop(state.Stage.BgmLoopStart, state.Stage.BgmLoopEnd);
             state.MUSIC.SetVolume(MusicVolume(state.Stage.BgVolume));
         } else {
             if (hadMusic) state.MUSIC.StopPlaying();
@@ -211,6 +213,8 @@ void StartStageMusic(AppState& state) {
     // The player always takes this stage's file, also one that is missing or none at all: left
     // holding the previous stage's file, it would play that when Music is switched on.
     const bool opened = state.MUSIC.SetFileName(path);
+    state.MUSIC.SetLevel(stage.BgmVolume);
+    state.MUSIC.SetLoop(stage.BgmLoopStart, stage.BgmLoopEnd);
     if (!named) return;
     if (exists && opened) {
         // The volume is set either way, so that switching Music on later plays it right.

@@ -70,7 +70,7 @@ void OnceASecond(AppState& state) {
     const double duration = state.MUSIC.Duration();
     const double position = state.MUSIC.Position();
     if (duration > 0 && position == duration) {
-        state.MUSIC.SetPosition(0);
+        state.MUSIC.SetPosition(state.MUSIC.RestartPosition());
         state.MUSIC.Play();
     }
 }
@@ -84,6 +84,9 @@ void RunPass(AppState& state) {
         const FrameResult result = DrawStageFrame(state, keys, *state.ports.clock);
         if (showReload) state.Loop.Paused = 255;
         if (result.SecondElapsed) OnceASecond(state);
+        // The stage's loop points are watched every frame: a second would overshoot the loop end
+        // audibly.
+        state.MUSIC.KeepLoop();
         if (result.DeleteKey) mnuDelete_Click(state);
     }
     ExpireNotice(state);
@@ -140,7 +143,8 @@ void WaitForFrame(AppState& state) {
 FrameOptions CurrentFrameOptions(const AppState& state) {
     FrameOptions options;
     options.Info = state.Options.Info;
-    options.DebugBG = state.Options.DebugBG;
+    // The stage's own debugbg clears the same way, leaving the menu's setting as the user chose it.
+    options.DebugBG = state.Options.DebugBG || state.Stage.DebugBg != 0;
     options.DebugMode = state.Loop.DebugMode;
     options.FpsLimit = PacedFpsLimit(state.Loop.FpsLimit, state.Loop.Speed);
     options.Paused = state.Loop.Paused == 255;

@@ -70,55 +70,88 @@ private:
 struct SectionLines {
     std::vector<int32_t> elements, actions, groups, controllers;
     std::vector<std::vector<int32_t>> frames;  // per animation, the line of each frame
-    // Keys of later engine versions the preview does not use.
+    // Keys the preview does not use: of later engines, or of none.
     std::vector<LintProblem> laterKeys;
-    // Lines whose value cannot be what the key needs (a window of fewer than four values).
+    // Lines whose value cannot be what the key needs (a window of fewer than four values), and
+    // values left as they should not be (debugbg on).
     std::vector<LintProblem> badValues;
     // Per element, the lines of its "positionlink" and "trans" keys (0 when it has none).
     std::vector<int32_t> positionLinks, transLines;
     int32_t spr = 0, bgmusic = 0;
 };
 
-// Keys that change what the engine shows and that this program reads nowhere, by the section they
-// belong in ("" for an element): most came with later engine versions (zoom, element scaling,
-// reflections), a few (the shadow's fade) are older and were never drawn here.
-struct LaterKey {
+// Keys of stage definitions by the section they belong in ("" for an element, "bgctrldef" and
+// "bgctrl" for controllers): what the engine reads up to 1.1 (its documentation and sample stages)
+// and what the preview reads besides. Those that change the picture are drawn; the rest (players,
+// rounds, the stage's notes, the z scaling of characters) have nothing to draw.
+struct SectionKey {
     std::string_view section, key;
 };
-// Keys the parse reads in any stage section ("yscale", "color", "intensity") are not listed: they
-// are used, if not always where the engine uses them.
-// The camera's zoom and tension keys, the shadow's fade and shear, and the elements' scale, zoom,
-// width and window keys are read and drawn: they are not listed.
-constexpr LaterKey kLaterKeys[] = {
-    {"bgdef", "bgclearcolor"},
-    {"camera", "ytension.enable"},
-    {"camera", "ytension.high"},
-    {"camera", "ytension.low"},
-    {"camera", "ytension.tension"},
-    {"camera", "ytension.vel"},
-    {"shadow", "offset"},
-    {"shadow", "window"},
-    {"reflection", "xshear"},
-    {"reflection", "offset"},
-    {"reflection", "window"},
-    {"music", "bgmusic.loopstart"},
-    {"music", "bgmusic.loopend"},
-    {"", "angle"},
-    {"", "xangle"},
-    {"", "yangle"},
-    {"", "projection"},
-    {"", "focallength"},
-    {"", "xshear"},
-    {"", "palfx.add"},
-    {"", "palfx.mul"},
-    {"", "palfx.color"},
-    {"", "palfx.invertall"},
+constexpr SectionKey kKnownKeys[] = {
+    {"info", "name"}, {"info", "displayname"}, {"info", "versiondate"}, {"info", "mugenversion"},
+    {"info", "author"},
+    {"camera", "startx"}, {"camera", "starty"}, {"camera", "boundleft"}, {"camera", "boundright"},
+    {"camera", "boundhigh"}, {"camera", "boundlow"}, {"camera", "verticalfollow"},
+    {"camera", "floortension"}, {"camera", "tension"}, {"camera", "tensionhigh"}, {"camera", "tensionlow"},
+    {"camera", "overdrawhigh"}, {"camera", "overdrawlow"}, {"camera", "cuthigh"}, {"camera", "cutlow"},
+    {"camera", "zoomout"}, {"camera", "zoomin"}, {"camera", "startzoom"},
+    {"playerinfo", "p1startx"}, {"playerinfo", "p1starty"}, {"playerinfo", "p1startz"},
+    {"playerinfo", "p1facing"}, {"playerinfo", "p2startx"}, {"playerinfo", "p2starty"},
+    {"playerinfo", "p2startz"}, {"playerinfo", "p2facing"}, {"playerinfo", "p3startx"},
+    {"playerinfo", "p3starty"}, {"playerinfo", "p3startz"}, {"playerinfo", "p3facing"},
+    {"playerinfo", "p4startx"}, {"playerinfo", "p4starty"}, {"playerinfo", "p4startz"},
+    {"playerinfo", "p4facing"}, {"playerinfo", "leftbound"}, {"playerinfo", "rightbound"},
+    {"playerinfo", "topbound"}, {"playerinfo", "botbound"},
+    {"bound", "screenleft"}, {"bound", "screenright"},
+    {"stageinfo", "zoffset"}, {"stageinfo", "zoffsetlink"}, {"stageinfo", "autoturn"},
+    {"stageinfo", "resetbg"}, {"stageinfo", "localcoord"}, {"stageinfo", "xscale"},
+    {"stageinfo", "yscale"}, {"stageinfo", "hires"},
+    {"shadow", "intensity"}, {"shadow", "color"}, {"shadow", "yscale"}, {"shadow", "fade.range"},
+    {"shadow", "reflect"}, {"shadow", "xshear"},
+    {"reflection", "intensity"},
+    {"music", "bgmusic"}, {"music", "bgvolume"}, {"music", "bgmvolume"}, {"music", "bgmloopstart"},
+    {"music", "bgmloopend"},
+    {"bgdef", "spr"}, {"bgdef", "debugbg"},
+    {"scaling", "topz"}, {"scaling", "botz"}, {"scaling", "topscale"}, {"scaling", "botscale"},
+    {"", "type"}, {"", "spriteno"}, {"", "actionno"}, {"", "id"}, {"", "layerno"}, {"", "start"},
+    {"", "delta"}, {"", "trans"}, {"", "alpha"}, {"", "mask"}, {"", "tile"}, {"", "tilespacing"},
+    {"", "window"}, {"", "maskwindow"}, {"", "windowdelta"}, {"", "velocity"}, {"", "sin.x"},
+    {"", "sin.y"}, {"", "positionlink"}, {"", "xscale"}, {"", "width"}, {"", "yscalestart"},
+    {"", "yscaledelta"}, {"", "zoomdelta"}, {"", "scalestart"}, {"", "scaledelta"},
+    {"bgctrldef", "looptime"}, {"bgctrldef", "ctrlid"},
+    {"bgctrl", "type"}, {"bgctrl", "time"}, {"bgctrl", "ctrlid"}, {"bgctrl", "x"}, {"bgctrl", "y"},
+    {"bgctrl", "value"},
+};
+// Keys of engines later than the one the preview models (element rotation and palette effects,
+// the reflection's and the shadow's placement): the engine that knows them may show the stage
+// differently.
+constexpr SectionKey kLaterKeys[] = {
+    {"bgdef", "bgclearcolor"}, {"bgdef", "roundpos"},
+    {"shadow", "offset"}, {"shadow", "window"},
+    {"reflection", "xshear"}, {"reflection", "offset"}, {"reflection", "window"},
+    {"", "angle"}, {"", "xangle"}, {"", "yangle"}, {"", "projection"}, {"", "focallength"},
+    {"", "xshear"}, {"", "palfx.add"}, {"", "palfx.mul"}, {"", "palfx.color"}, {"", "palfx.invertall"},
     {"", "palfx.sinadd"},
 };
+// The sections whose keys are looked at; others are no stage section of the engine.
+constexpr std::string_view kStageSections[] = {"info",   "camera",     "playerinfo", "bound", "stageinfo",
+                                               "shadow", "reflection", "music",      "bgdef", "scaling"};
 
-bool IsLaterKey(std::string_view section, std::string_view key) {
-    return std::any_of(std::begin(kLaterKeys), std::end(kLaterKeys),
-                       [&](const LaterKey& k) { return k.section == section && k.key == key; });
+// `section` "stage" stands for any stage section: the preview reads stage keys wherever they stand.
+bool HasKey(const SectionKey* begin, const SectionKey* end, std::string_view section, std::string_view key) {
+    const auto stage = [](std::string_view s) { return !s.empty() && s != "bgctrldef" && s != "bgctrl"; };
+    return std::any_of(begin, end, [&](const SectionKey& k) {
+        return k.key == key && (k.section == section || (section == "stage" && stage(k.section)));
+    });
+}
+
+// What the lint says of `key` in `section`; empty when the preview reads it or it draws nothing.
+std::string UnsupportedKey(std::string_view section, std::string_view key) {
+    if (HasKey(std::begin(kKnownKeys), std::end(kKnownKeys), section, key)) return {};
+    if (HasKey(std::begin(kLaterKeys), std::end(kLaterKeys), section, key))
+        return "\"" + std::string(key) + "\" is a key of later engines; the preview does not draw it";
+    return "\"" + std::string(key) +
+           "\" is no key of the engine (misspelt, or another program's); the engine ignores it";
 }
 
 // An element's window as the parse read it: "window" and "maskwindow" share it and the line
@@ -158,22 +191,39 @@ SectionLines FindSectionLines(const StageSource& map, const StageModel& stage) {
         return at == keys.end() ? 0 : at->second;
     };
     for (const SourceSection& section : map.Sections) {
-        const bool element = section.Kind == SourceSectionKind::Element;
-        if (!element && section.Kind != SourceSectionKind::Stage && section.Kind != SourceSectionKind::Skipped)
-            continue;
+        // Which keys the section takes: an element's, a controller's, or those of the stage sections
+        // the engine knows (keys before any header, and sections skipped past a limit, are not
+        // looked at).
+        std::string_view keys;
+        std::string label;
         const std::string header = std::string(text::Trim(cleaned(section.Header)));
+        const std::string name = std::string(text::Trim(section.Name));
+        if (section.Kind == SourceSectionKind::Element) {
+            label = "element " + Quoted(header);
+        } else if (section.Kind == SourceSectionKind::CtrlGroup || section.Kind == SourceSectionKind::Controller) {
+            keys = section.Kind == SourceSectionKind::CtrlGroup ? "bgctrldef" : "bgctrl";
+            label = Quoted(header);
+        } else if (const auto* known = std::find(std::begin(kStageSections), std::end(kStageSections), name);
+                   section.Kind == SourceSectionKind::Stage && section.Header != 0 && known != std::end(kStageSections)) {
+            keys = "stage";
+            label = Quoted(header);
+        } else {
+            continue;
+        }
         for (int32_t n = section.Header + 1; n <= section.LastLine; ++n) {
             const std::string line = cleaned(n);
             const size_t equals = line.find('=');
             if (equals == npos) continue;
             const std::string key = text::Lower(text::Trim(line.substr(0, equals)));
-            if (!IsLaterKey(element ? std::string_view() : std::string_view(section.Name), key)) continue;
-            found.laterKeys.push_back(
-                {LintKind::Unsupported, n,
-                 (element ? "element " + Quoted(header) : Quoted(header)) + ": \"" + key +
-                     "\" is not drawn by the preview; the engine may show the stage differently"});
+            const std::string says = UnsupportedKey(keys, key);
+            if (!says.empty()) found.laterKeys.push_back({LintKind::Unsupported, n, label + ": " + says});
         }
     }
+    const auto debugBg = map.StageKeys.find("debugbg");
+    if (stage.DebugBg != 0 && debugBg != map.StageKeys.end())
+        found.badValues.push_back({LintKind::Definition, debugBg->second,
+                                   "\"debugbg\" is left on: the engine clears the screen to magenta before the "
+                                   "back layer (a help for finding holes, and slower)"});
     AddWindowProblems(map, stage, cleaned, found.badValues);
     for (const ElementSource& e : map.Elements) {
         found.elements.push_back(e.Header);

@@ -10,6 +10,7 @@ bool clsMusic::SetFileName(const std::string& fileName) {
     m_fileName = fileName;
     m_openError.clear();
     m_state = 0;
+    m_loopStart = m_loopEnd = 0;
     MediaBackend* backend = *m_backend;
     m_hasAudio = false;
     if (!backend) {
@@ -72,7 +73,50 @@ void clsMusic::SetSpeed(double speed) {
 
 void clsMusic::SetVolume(int32_t volume) {
     m_volume = std::clamp<int32_t>(volume, -10000, 0);
-    if (MediaBackend* backend = Backend()) backend->SetVolume(m_volume);
+    if (MediaBackend* backend = Backend()) backend->SetVolume(EffectiveVolume());
+}
+
+void clsMusic::SetLevel(int32_t percent) {
+    const int32_t level = std::clamp<int32_t>(percent, 0, 100);
+    if (level == m_level) return;
+    m_level = level;
+    if (MediaBackend* backend = Backend()) backend->SetVolume(EffectiveVolume());
+}
+
+int32_t clsMusic::EffectiveVolume() const {
+    if (m_level <= 0) return -10000;
+    // A percentage of the amplitude in hundredths of a decibel: 20 log10(p / 100) dB.
+    const double lowered = m_volume + 2000.0 * std::log10(m_level / 100.0);
+    return static_cast<int32_t>(std::clamp(std::lround(lowered), -10000L, 0L));
+}
+
+void clsMusic::SetLoop(int32_t startSample, int32_t endSample) {
+    m_loopStart = std::max(startSample, 0);
+    m_loopEnd = endSample;
+}
+
+void clsMusic::KeepLoop() {
+    MediaBackend* backend = Backend();
+    if (!backend || m_state != 1 || m_loopEnd <= m_loopStart) return;
+    const int rate = backend->SampleRate();
+    if (rate <= 0) return;
+    const double position = backend->Position();
+    if (position < static_cast<double>(m_loopEnd) / rate) return;
+    // A file that reached its end before this frame looked has stopped: it must play again.
+    const double duration = backend->Duration();
+    const bool ended = duration > 0 && position >= duration;
+    backend->SetPosition(RestartPosition());
+    if (ended) backend->Play();
+}
+
+double clsMusic::RestartPosition() {
+    MediaBackend* backend = Backend();
+    const int rate = backend ? backend->SampleRate() : 0;
+    if (m_loopEnd <= m_loopStart || rate <= 0) return 0;
+    const double start = static_cast<double>(m_loopStart) / rate;
+    // A start past the end of the file cannot be played from: the whole file loops.
+    const double duration = backend->Duration();
+    return duration > 0 && start >= duration ? 0 : start;
 }
 
 void clsMusic::SetBalance(int32_t balance) {

@@ -37,9 +37,24 @@ public:
     // Setting raises anything below 0.1 to 0.1; the backend applies it where it can.
     double Speed() const { return m_speed; }
     void SetSpeed(double speed);
-    // Hundredths of a decibel, -10000 (silent) .. 0 (full).
+    // Hundredths of a decibel, -10000 (silent) .. 0 (full), before the level below.
     int32_t Volume() const { return m_volume; }
     void SetVolume(int32_t volume);
+    // The stage's bgmvolume: a percentage (0..100, as is at 100) of the amplitude every volume
+    // above gives; it stays from one file to the next.
+    int32_t Level() const { return m_level; }
+    void SetLevel(int32_t percent);
+    // What the backend is told: Volume() lowered by Level(), -10000 .. 0.
+    int32_t EffectiveVolume() const;
+    // The stage's bgmloopstart and bgmloopend, sample positions of the open file: once the music
+    // passes the end it goes on from the start, and a file that ends first starts again there.
+    // An end at or before the start (0, when the stage gives none) loops the whole file. Opening a
+    // file forgets the loop.
+    void SetLoop(int32_t startSample, int32_t endSample);
+    // Called every frame: a playing file past its loop end is sent back to the loop start.
+    void KeepLoop();
+    // Where a file that has played to its end starts again (seconds): the loop start, or 0.
+    double RestartPosition();
     // -10000 (left only) .. 10000 (right only).
     int32_t Balance() const { return m_balance; }
     void SetBalance(int32_t balance);
@@ -54,7 +69,9 @@ private:
     int32_t m_state = 0;
     double m_speed = 1;
     int32_t m_volume = 0;
+    int32_t m_level = 100;
     int32_t m_balance = 0;
+    int32_t m_loopStart = 0, m_loopEnd = 0;
 };
 
 // Seconds, rounded to whole ones, as minutes ":" two-digit seconds (125 gives "2:05"); "0:00" for

@@ -54,6 +54,7 @@ std::unique_ptr<FfmpegAudio> FfmpegAudio::Open(const std::string& path, int rate
         error = "the resampler did not start";
         return nullptr;
     }
+    audio->m_sourceRate = audio->m_codec->sample_rate;
     audio->m_packet = av_packet_alloc();
     audio->m_frame = av_frame_alloc();
     if (!audio->m_packet || !audio->m_frame) {
@@ -63,6 +64,18 @@ std::unique_ptr<FfmpegAudio> FfmpegAudio::Open(const std::string& path, int rate
     if (audio->m_format->duration > 0)
         audio->m_duration = static_cast<double>(audio->m_format->duration) / AV_TIME_BASE;
     return audio;
+}
+
+int FfmpegAudio::FileSampleRate(const std::string& path) {
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return 0;
+    int rate = 0;
+    if (avformat_find_stream_info(format, nullptr) >= 0) {
+        const int stream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        if (stream >= 0) rate = std::max(format->streams[stream]->codecpar->sample_rate, 0);
+    }
+    avformat_close_input(&format);
+    return rate;
 }
 
 FfmpegAudio::~FfmpegAudio() {
@@ -136,6 +149,9 @@ namespace qb {
 std::unique_ptr<FfmpegAudio> FfmpegAudio::Open(const std::string&, int, std::string& error) {
     error = "this build cannot decode it (no FFmpeg)";
     return nullptr;
+}
+int FfmpegAudio::FileSampleRate(const std::string&) {
+    return 0;
 }
 FfmpegAudio::~FfmpegAudio() = default;
 int FfmpegAudio::Read(int16_t*, int) {

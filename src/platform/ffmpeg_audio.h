@@ -18,6 +18,9 @@ class FfmpegAudio {
 public:
     // Null when the file cannot be decoded; `error` says why.
     static std::unique_ptr<FfmpegAudio> Open(const std::string& path, int rate, std::string& error);
+    // The sample rate of the file's audio stream as stored (before any resampling); 0 when it
+    // cannot be read.
+    static int FileSampleRate(const std::string& path);
     struct Token {
     private:
         Token() = default;
@@ -33,6 +36,8 @@ public:
     bool Seek(double seconds);
     double Duration() const { return m_duration; }
     double Position() const { return static_cast<double>(m_framesOut) / m_rate; }
+    // The stream's own sample rate.
+    int SourceRate() const { return m_sourceRate; }
 
 private:
     bool DecodeMore();
@@ -44,6 +49,7 @@ private:
     SwrContext* m_swr = nullptr;
     int m_stream = -1;
     int m_rate = 44100;
+    int m_sourceRate = 0;
     double m_duration = 0;
     bool m_draining = false;
     std::vector<int16_t> m_pending;

@@ -229,6 +229,9 @@ public:
     virtual int32_t Volume() = 0;
     virtual void SetBalance(int32_t balance) = 0;
     virtual void SetRate(double rate) = 0;
+    // The rate the open file's sample positions count in (its own samples per second); 0 when no
+    // file is open or the rate is not known.
+    virtual int SampleRate() { return 0; }
     // Why the last Open or Play failed, for the error log; empty when it did not.
     virtual std::string LastError() const { return {}; }
 };

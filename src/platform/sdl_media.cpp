@@ -184,6 +184,7 @@ bool SdlMediaBackend::Open(const std::string& path) {
         m_decodedEnded = false;
         m_decodedPaused = false;
         m_reportedDuration = m_decoded->Duration() > 0 ? m_decoded->Duration() : -1;
+        m_fileRate = m_decoded->SourceRate();
         return true;
     }
     m_reportedDuration = Mix_MusicDuration(m_music);
@@ -195,6 +196,10 @@ bool SdlMediaBackend::Open(const std::string& path) {
         const auto length = bytes ? MidiLength(*bytes) : std::nullopt;
         m_reportedDuration = length && *length > 0 ? *length : -1;
         ApplyGains();
+    } else {
+        // The mixer does not say at what rate the file was recorded, and the positions it reports
+        // are the file's own time: FFmpeg reads the rate from the file's header.
+        m_fileRate = FfmpegAudio::FileSampleRate(path);
     }
     return true;
 }
@@ -214,6 +219,7 @@ void SdlMediaBackend::Close() {
     m_startPosition = 0;
     m_endPosition = 0;
     m_reportedDuration = -1;
+    m_fileRate = 0;
     if (m_midi) {
         m_midi = false;
         ApplyGains();

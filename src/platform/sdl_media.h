@@ -36,6 +36,9 @@ public:
     int32_t Volume() override { return m_volume; }
     void SetBalance(int32_t balance) override;
     void SetRate(double rate) override { m_rate = rate; }
+    // The file's own rate where it can be read; otherwise (MIDI, modules: synthesised at the
+    // device's rate) the device's.
+    int SampleRate() override { return HasFile() ? (m_fileRate > 0 ? m_fileRate : m_deviceRate) : 0; }
     std::string LastError() const override { return m_error; }
 
     // True when audio runs at all (on a real or the silent device).
@@ -67,6 +70,7 @@ private:
     std::atomic<bool> m_decodedEnded{false};
     std::atomic<bool> m_decodedPaused{false};
     int m_deviceRate = 44100;
+    int m_fileRate = 0;  // the open file's own sample rate; 0 unknown
     std::string m_error;
     Mode m_mode = Mode::Stopped;
     double m_reportedDuration = -1;  // what the format reports (MIDI: its events); -1 unknown

@@ -182,6 +182,12 @@ struct StageModel {
     int32_t ShadowFadeTop = 0, ShadowFadeBottom = 0;
     uint8_t ShadowFadeGiven = 0;
     float ShadowXShear = 0;
+    // [BGdef] debugbg: the engine clears the screen to magenta before the back layer (0 off).
+    int16_t DebugBg = 0;
+    // [Music] of the 1.1 engine: bgmvolume in percent (100 as is), and the loop between the
+    // sample positions bgmloopstart and bgmloopend (an end of 0: the whole file loops).
+    int16_t BgmVolume = 100;
+    int32_t BgmLoopStart = 0, BgmLoopEnd = 0;
 };
 
 // Where the parser took a stage's values from, so that writing values back edits the lines it read

@@ -448,6 +448,10 @@ void Parser::StageKeys(const std::string& line) {
     Read(line, "screenleft", s.ScreenLeft);
     Read(line, "screenright", s.ScreenRight);
     Read(line, "bgvolume", s.BgVolume);
+    Read(line, "bgmvolume", s.BgmVolume);
+    Read(line, "bgmloopstart", s.BgmLoopStart);
+    Read(line, "bgmloopend", s.BgmLoopEnd);
+    if (m_section == "bgdef") Read(line, "debugbg", s.DebugBg);
     if (Read(line, "reflect", s.Reflect) && s.Reflect != 0) s.ReflectionIntensity = 128;
     if (text::ContainsNoCase(line, "intensity")) {
         if (m_section == "shadow")
@@ -625,6 +629,13 @@ std::vector<std::string> MusicLookupPaths(const std::string& musicFile, const st
     std::vector<std::string> paths;
     if (!mugeDir.empty()) paths.push_back(JoinPath(JoinPath(mugeDir, "sound"), name));
     paths.push_back(GetPath(defPath) + name);
+    // Then as the engine reads it, relative to the MUGEN directory: real stages name music beside
+    // themselves that way ("stages/kfm.mid" in the engine's own sample stage).
+    if (!mugeDir.empty()) {
+        std::string fromMuge = JoinPath(mugeDir, musicFile);
+        if (text::Lower(ToNativePath(fromMuge)) != text::Lower(ToNativePath(paths.front())))
+            paths.push_back(std::move(fromMuge));
+    }
     return paths;
 }
 
@@ -634,7 +645,8 @@ std::string ResolveMusicPath(std::string& musicFile, const std::string& mugeDir,
     musicFile = MusicNameInSound(musicFile);
     for (const std::string& path : paths)
         if (FileExists(path)) return ResolvePath(path);
-    return ToNativePath(paths.back());
+    // Missing everywhere: the player is told the place beside the definition.
+    return ToNativePath(paths[mugeDir.empty() ? 0 : 1]);
 }
 
 namespace {

@@ -127,6 +127,19 @@ TEST(LoadStage, MusicVolumeAndPlay) {
     EXPECT_TRUE(f.Stage().MusicFile.empty());
 }
 
+TEST(LoadStage, TheStagesMusicLevelLoopAndDebugBgReachThePlayerAndThePicture) {
+    AppFixture f;
+    f.mugen.Write("sound/theme.mp3", "x");
+    f.media.sampleRate = 1000;
+    ASSERT_TRUE(f.LoadText("[Music]\r\nbgmusic = sound/theme.mp3\r\nbgvolume = 127\r\nbgmvolume = 50\r\n"
+                           "bgmloopstart = 3000\r\nbgmloopend = 9000\r\n[BGdef]\r\ndebugbg = 1\r\n[BG 0]\r\n"));
+    EXPECT_EQ(f.media.volume, -1506 - 602);  // half the amplitude bgvolume gives
+    EXPECT_EQ(f.state.MUSIC.RestartPosition(), 3);
+    // Cleared to magenta as by the Debug BG item, which stays as the user left it.
+    EXPECT_TRUE(CurrentFrameOptions(f.state).DebugBG);
+    EXPECT_FALSE(MenuModel(f.state).Checked("mnuDebugBG"));
+}
+
 TEST(LoadStage, MusicThatCannotPlayLeavesOneLogLineAndSilence) {
     struct Case {
         const char* def;

@@ -97,14 +97,18 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
          5,
          "bgmusic \"Sound/Gone.mp3\" was not found (looked for \"" + f.mugen.Dir() +
              "sound/Gone.mp3\" and \""},
-        // What the preview does not draw: keys of later engine versions.
+        // What the preview does not draw: keys of later engines, and keys of none.
         {"later",
          "ytension.enable = 1\n",
-         "angle = 10\n",
+         "angle = 10\n[BGCtrlDef G]\neventID = 3\n",
          "",
-         {LintKind::Unsupported, LintKind::Unsupported},
+         {LintKind::Unsupported, LintKind::Unsupported, LintKind::Unsupported},
          5,
-         "\"[Camera]\": \"ytension.enable\" is not drawn by the preview"},
+         "\"[Camera]\": \"ytension.enable\" is no key of the engine (misspelt, or another program's)"},
+        // Keys of the engine with nothing to draw, and the music keys of 1.1, are not told.
+        {"engine", "[PlayerInfo]\np3facing = 1\n[Scaling]\ntopz = 0\n[Music]\nbgmvolume = 50\nbgmloopend = 20\n",
+         "sin.y = 1, 2\n[BGCtrlDef G]\nlooptime = 5\n[BGCtrl C]\ntype = null\n", "", {}, 0, ""},
+        {"debugbg", "[BGdef]\ndebugbg = 1\n", "", "", {LintKind::Definition}, 6, "\"debugbg\" is left on"},
         // The keys of the 1.0 and 1.1 engines that are drawn, interpolation lines included.
         {"modern",
          "zoomout = 0.8\nzoomin = 1.2\nstartzoom = 1\ntensionhigh = 10\ntensionlow = 20\n"

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "tests/support/fakes.h"
 
@@ -85,6 +87,49 @@ TEST(ClsMusic, AFileThatCannotOpenLeavesThePlayerQuiet) {
     EXPECT_FALSE(without.SetFileName("/m/song.ogg"));
     without.Play();
     EXPECT_EQ(without.State(), 0);
+}
+
+TEST(ClsMusic, LevelLowersTheVolumeByItsShareOfTheAmplitudeFromFileToFile) {
+    Player p;
+    for (const auto& [level, volume, told] : {std::array{100, -3000, -3000}, {50, 0, -602}, {0, 0, -10000},
+                                               {250, -3000, -3000}, {10, -9000, -10000}}) {
+        ASSERT_TRUE(p.music.SetFileName("/m/song.ogg"));
+        p.music.SetLevel(level);
+        p.music.SetVolume(volume);
+        EXPECT_EQ(p.media.volume, told) << level << " " << volume;
+    }
+}
+
+TEST(ClsMusic, LoopPointsSendTheMusicBackToTheLoopStart) {
+    // 1000 samples a second; an 8 s file.
+    const struct {
+        int32_t start, end;
+        int rate;
+        bool playing;
+        double position, after, restart;
+        bool playsAgain;
+    } cases[] = {
+        {2000, 5000, 1000, true, 4.9, 4.9, 2, false}, {2000, 5000, 1000, true, 5.3, 2, 2, false},
+        {2000, 8000, 1000, true, 8, 2, 2, true},      {2000, 5000, 1000, false, 6, 6, 2, false},
+        {2000, 0, 1000, true, 6, 6, 0, false},  // no end: the whole file loops
+        {2000, 5000, 0, true, 6, 6, 0, false},  // rate unknown
+        {9000, 10000, 1000, true, 8, 8, 0, false},  // a start past the file's end
+    };
+    for (const auto& c : cases) {
+        Player p;
+        ASSERT_TRUE(p.music.SetFileName("/m/song.ogg"));
+        p.music.SetLoop(c.start, c.end);
+        p.media.sampleRate = c.rate;
+        p.media.duration = 8;
+        if (c.playing) p.music.Play();
+        p.media.position = c.position;
+        p.media.calls.clear();
+        p.music.KeepLoop();
+        EXPECT_EQ(std::tuple(p.media.position, p.media.calls.size() == 2, p.music.RestartPosition()),
+                  std::tuple(c.after, c.playsAgain, c.restart)) << c.start << " " << c.position;
+        ASSERT_TRUE(p.music.SetFileName("/m/other.ogg"));  // another file forgets the loop
+        EXPECT_EQ(p.music.RestartPosition(), 0);
+    }
 }
 
 TEST(ClsMusic, Sec2Min) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 #include <vector>
 
 #include "tests/stage/stage_fixture.h"
@@ -326,6 +327,25 @@ TEST(StageParser, MusicLooksInSoundFolderFirstThenBesideStage) {
     EXPECT_EQ(g.Stage().MusicFile, "theme.ogg");
     EXPECT_EQ(g.Stage().MusicRef, "Theme.ogg");
     EXPECT_EQ(g.load.MusicPath, (g.mugen.Path() / "stages/theme.ogg").string());
+    // Last, relative to the MUGEN directory, as the engine's own sample stage names its MIDI file.
+    StageFixture h;
+    h.mugen.Write("stages/kfm.mid", "x");
+    ASSERT_TRUE(h.LoadText(std::string(kHead) + "[Music]\r\nbgmusic = stages\\KFM.mid\r\n[BG 0]\r\n"));
+    EXPECT_EQ(h.load.MusicPath, (h.mugen.Path() / "stages/kfm.mid").string());
+    EXPECT_EQ(MusicLookupPaths("Sound\\x.mp3", h.mugen.Dir(), h.mugen.Dir() + "stages/x.def").size(), 2u);  // not twice
+}
+
+TEST(StageParser, MusicLoopVolumeAndDebugBgKeys) {
+    // debugbg is read in [BGdef] only, as the engine reads it.
+    for (const auto& [text, volume, start, end, debugBg] :
+         {std::tuple{"", 100, 0, 0, 0}, {"[BGdef]\r\nDebugBG = 1\r\n", 100, 0, 0, 1},
+          {"[Camera]\r\ndebugbg = 1\r\n", 100, 0, 0, 0},
+          {"[Music]\r\nbgmvolume = 60\r\nbgmloopstart = 44100\r\nbgmloopend = 88200\r\n", 60, 44100, 88200, 0}}) {
+        StageFixture f;
+        ASSERT_TRUE(f.LoadText(std::string(kHead) + text + "[BG 0]\r\n"));
+        EXPECT_EQ(std::tuple(f.Stage().BgmVolume, f.Stage().BgmLoopStart, f.Stage().BgmLoopEnd, f.Stage().DebugBg),
+                  std::tuple(volume, start, end, debugBg)) << text;
+    }
 }
 
 TEST(StageParser, BareLfStageParsesWithItsOwnLineNumbersAndWritesNothing) {

@@ -184,8 +184,10 @@ public:
     int32_t Volume() override { return volume; }
     void SetBalance(int32_t b) override { balance = b; }
     void SetRate(double r) override { rate = r; }
+    int SampleRate() override { return sampleRate; }
 
     bool openWorks = true;
+    int sampleRate = 0;
     std::string opened;
     bool playing = false;
     double position = 0, duration = 0, rate = 1;
