@@ -233,6 +233,10 @@ int main(int argc, char** argv) {
         // Shifted by an odd amount: unaligned rows and a clipped right edge with a short tail.
         DrawFullView(s, [](Bmp d, Bmp sp) { qb::add_sprite(d, sp, 3, 1, 200); });
     })->Unit(benchmark::kMicrosecond);
+    // add1 and A1 layers: the whole sprite onto half the background.
+    benchmark::RegisterBenchmark("BlendSprite256_128_320x240", [](benchmark::State& s) {
+        DrawFullView(s, [](Bmp d, Bmp sp) { qb::blend_sprite(d, sp, 0, 0, 256, 128); });
+    })->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("SubSprite320x240", [](benchmark::State& s) {
         DrawFullView(s, [](Bmp d, Bmp sp) { qb::sub_sprite(d, sp, 0, 0); });
     })->Unit(benchmark::kMicrosecond);

@@ -100,6 +100,13 @@ double ShadowFade(const StageModel& stage, double height) {
     return (top - h) / (top - bottom);
 }
 
+uint32_t ShadowColour(const StageModel& stage) {
+    // The 1.1 documents: color "is no longer supported as of 1.1 and will be ignored".
+    if (stage.MugenVersion >= 1.1f) return 0;
+    auto channel = [](int16_t v) { return static_cast<uint32_t>(std::clamp<int>(v, 0, 255)); };
+    return channel(stage.ShadowColorR) << 16 | channel(stage.ShadowColorG) << 8 | channel(stage.ShadowColorB);
+}
+
 uint32_t ShadowPixel(uint32_t dst, int intensity, uint32_t colour) {
     const auto i = static_cast<uint32_t>(std::clamp(intensity, 0, 256));
     uint32_t out = 0xFF000000u;
@@ -124,8 +131,12 @@ void DrawCharShadow32(Picture32& dest, const DrawnCharSprite& drawn, const Stage
     const double fade = ShadowFade(stage, height);
     if (!(fade > 0)) return;
     const int intensity = static_cast<int>(std::lround(std::min<int>(stage.ShadowIntensity, 256) * fade));
-    auto channel = [fade](int16_t v) { return static_cast<uint32_t>(std::lround(std::clamp<int>(v, 0, 255) * fade)); };
-    const uint32_t colour = channel(stage.ShadowColorR) << 16 | channel(stage.ShadowColorG) << 8 | channel(stage.ShadowColorB);
+    const uint32_t stageColour = ShadowColour(stage);
+    auto channel = [fade, stageColour](int shift) {
+        return static_cast<uint32_t>(std::lround(static_cast<double>(stageColour >> shift & 0xFF) * fade))
+               << shift;
+    };
+    const uint32_t colour = channel(16) | channel(8) | channel(0);
     if (intensity == 0 && colour == 0) return;
     const double h = static_cast<double>(drawn.height);
     // Never taller than a few pictures: an absurd yscale costs no more than a tall picture.

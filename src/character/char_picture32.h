@@ -29,6 +29,9 @@ void DrawCharFrame32(Picture32& dest, const TestCharacter& character, const Char
 // top. Content writes the two as y coordinates (negative is up) as the engine's documentation does;
 // positive heights mean the same, so only their sizes count. Both 0 (or no line): no fade.
 double ShadowFade(const StageModel& stage, double height);
+// The stage's [Shadow] color as 0xRRGGBB (each channel 0 lightest to 255 darkest); 0 on stages for
+// 1.1 and later, whose engine ignores it and darkens by intensity alone.
+uint32_t ShadowColour(const StageModel& stage);
 // One pixel under the shadow: darkened by `intensity` (0..256, 256 black) and, on top of that,
 // `colour` (0xRRGGBB, each channel 0 lightest to 255 darkest) subtracted: the two add up.
 uint32_t ShadowPixel(uint32_t dst, int intensity, uint32_t colour);

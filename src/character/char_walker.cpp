@@ -38,6 +38,25 @@ void Silhouette(BITMAP* bitmap) {
     a_draw_lit_sprite(bitmap, bitmap, 0, 0, 255);
 }
 
+// Casts a silhouette onto the picture as the engine does: what lies under it is darkened by
+// intensity ("0 (lightest) to 256 (darkest)") and the colour is subtracted on top ("intensity and
+// color's effects add up"). The translucent draw of the black silhouette darkens, the same
+// silhouette filled with the colour subtracts.
+void CastShadow(BITMAP* dest, BITMAP* silhouette, int32_t x, int32_t y, int intensity, uint32_t colour) {
+    a_set_trans_blender(0, 0, 0, std::min(intensity, 255));
+    a_draw_trans_sprite(dest, silhouette, x, y);
+    if (colour == 0) return;
+    const auto tint = static_cast<uint16_t>(a_makecol(static_cast<int>(colour >> 16 & 0xFF),
+                                                      static_cast<int>(colour >> 8 & 0xFF),
+                                                      static_cast<int>(colour & 0xFF)));
+    for (int row = 0; row < BitmapHeight(silhouette); ++row) {
+        uint16_t* pixel = BitmapRow(silhouette, row);
+        for (int i = 0; i < BitmapWidth(silhouette); ++i)
+            if (pixel[i] != kMaskColor) pixel[i] = tint;
+    }
+    sub_sprite(dest, silhouette, x, y);
+}
+
 UniqueBitmap MaskedBitmap(int32_t w, int32_t h) {
     UniqueBitmap b = CreateBitmap(w, h);
     if (b) a_clear_to_color(b.get(), kMaskColor);
@@ -298,8 +317,9 @@ bool Char(CharState& chars, const CharScene& scene) {
         if (sprite && chars.DrawW > 0 && chars.DrawH > 0) {
             const double k = stage.ShadowYScale;
             DrawCharShadow(scene.backBuffer, sprite, chars.DrawX,
-                           text::RoundClampPixel((ch.Y - z - chars.DrawH) * k + ch.Y * (1 - k)), chars.DrawW, chars.DrawH,
-                           !effectivelyRight, stage.ShadowYScale, chars.GroundY);
+                           text::RoundClampPixel((ch.Y - z - chars.DrawH) * k + ch.Y * (1 - k)), chars.DrawW,
+                           chars.DrawH, !effectivelyRight, stage.ShadowYScale, chars.GroundY,
+                           stage.ShadowIntensity, ShadowColour(stage));
             if (effectivelyRight)
                 a_draw_sprite(scene.backBuffer, sprite, chars.DrawX, chars.DrawY);
             else
@@ -380,9 +400,11 @@ void ReleaseCharacter(std::vector<TestCharacter>& characters, int16_t count, uin
 }
 
 void DrawCharShadow(BITMAP* dest, BITMAP* sprite, int32_t x, int32_t y, int32_t w, int32_t h, bool mirror,
-                    float shadowYScale, float groundY) {
+                    float shadowYScale, float groundY, int intensity, uint32_t colour) {
     const double k = shadowYScale;
-    if (!dest || !sprite || w < 1 || h < 1 || k == 0 || std::isnan(k)) return;
+    // As on the modern picture, an intensity of 0 casts no shadow at all.
+    if (!dest || !sprite || w < 1 || h < 1 || k == 0 || std::isnan(k) || intensity <= 0) return;
+    intensity = std::min(intensity, 256);
     w = std::min(w, BitmapWidth(sprite));
     h = std::min(h, BitmapHeight(sprite));
     const int32_t squashed = std::min(text::RoundClampPixel(std::fabs(k) * h), kMaxShadowSide);
@@ -400,7 +422,7 @@ void DrawCharShadow(BITMAP* dest, BITMAP* sprite, int32_t x, int32_t y, int32_t 
             a_draw_sprite_v_flip(flipped.get(), sprite, 0, 0);
         a_stretch_sprite(shadow.get(), flipped.get(), 0, 0, w, squashed);
         Silhouette(shadow.get());
-        a_draw_trans_sprite(dest, shadow.get(), left, y);
+        CastShadow(dest, shadow.get(), left, y, intensity, colour);
     } else {
         // Upright and squashed, standing on the ground line like a shadow on a back wall.
         UniqueBitmap work;
@@ -413,7 +435,8 @@ void DrawCharShadow(BITMAP* dest, BITMAP* sprite, int32_t x, int32_t y, int32_t 
         }
         a_stretch_sprite(shadow.get(), source, 0, 0, w, squashed);
         Silhouette(shadow.get());
-        a_draw_trans_sprite(dest, shadow.get(), left, text::RoundClampPixel(groundY - h * std::fabs(k)));
+        CastShadow(dest, shadow.get(), left, text::RoundClampPixel(groundY - h * std::fabs(k)), intensity,
+                   colour);
     }
 }
 

@@ -76,12 +76,13 @@ void RestartAction(TestCharacter& ch, CharAction& action, int16_t noLoopFrame);
 // Destroys the bitmaps the first `count` characters own and marks the files as not loaded.
 void ReleaseCharacter(std::vector<TestCharacter>& characters, int16_t count, uint8_t& CharLoaded);
 
-// A silhouette of the sprite at half strength. `shadowYScale` > 0: upside down below the feet,
-// squashed to that fraction of the height and drawn at (x, y); < 0: upright, squashed, resting on
-// `groundY`; 0: nothing. `mirror` draws it for a character facing effectively left (x is then its
+// A silhouette of the sprite that darkens what lies under it by `intensity` (0..256, 256 black; 0
+// draws nothing) and subtracts `colour` (0xRRGGBB) on top. `shadowYScale` > 0: upside down below the
+// feet, squashed to that fraction of the height and drawn at (x, y); < 0: upright, squashed, resting
+// on `groundY`; 0: nothing. `mirror` draws it for a character facing effectively left (x is then its
 // right edge).
 void DrawCharShadow(BITMAP* dest, BITMAP* sprite, int32_t x, int32_t y, int32_t w, int32_t h, bool mirror,
-                    float shadowYScale, float groundY);
+                    float shadowYScale, float groundY, int intensity, uint32_t colour);
 // The sprite upside down at (x, y) through the stage's reflection intensity.
 void DrawCharReflection(BITMAP* dest, BITMAP* sprite, int32_t x, int32_t y, int32_t w, int32_t h, bool mirror,
                         int16_t reflectionIntensity);

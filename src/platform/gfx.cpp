@@ -316,6 +316,16 @@ inline uint16_t SubPixel(uint16_t dp, uint16_t sp) {
     return static_cast<uint16_t>((r << 11) | (g << 5) | b);
 }
 
+// (sprite * src + destination * dst) / 256 per channel, rounded to nearest and clamped at the
+// channel's top. Both weights are at most 256, so every sum stays below 2^15.
+inline uint16_t BlendPixel(uint16_t dp, uint16_t sp, int src, int dst) {
+    auto mix = [src, dst](int s, int d, int top) { return std::min(top, (s * src + d * dst + 128) >> 8); };
+    const int r = mix(sp >> 11, dp >> 11, 31);
+    const int g = mix((sp >> 5) & 63, (dp >> 5) & 63, 63);
+    const int b = mix(sp & 31, dp & 31, 31);
+    return static_cast<uint16_t>((r << 11) | (g << 5) | b);
+}
+
 #if defined(__SSE2__)
 
 constexpr int kLanes = 8;
@@ -403,7 +413,33 @@ void SubRow(uint16_t* d, const uint16_t* s, int count) {
         if (s[i] != kMaskColor) d[i] = SubPixel(d[i], s[i]);
 }
 
+void BlendRow(uint16_t* d, const uint16_t* s, int count, int src, int dst) {
+    const __m128i ws = _mm_set1_epi16(static_cast<int16_t>(src));
+    const __m128i wd = _mm_set1_epi16(static_cast<int16_t>(dst));
+    const int done = ForEachGroup(d, s, count, [ws, wd](__m128i dp, __m128i sp) {
+        // Channels at the bottom of their lanes; sums below 2^15, so the signed minimum is safe.
+        auto mix = [ws, wd](__m128i sv, __m128i dv, int16_t top) {
+            const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(sv, ws), _mm_mullo_epi16(dv, wd)),
+                                              _mm_set1_epi16(128));
+            return _mm_min_epi16(_mm_srli_epi16(sum, 8), _mm_set1_epi16(top));
+        };
+        const __m128i c5 = _mm_set1_epi16(31), c6 = _mm_set1_epi16(63);
+        const __m128i r = mix(_mm_srli_epi16(sp, 11), _mm_srli_epi16(dp, 11), 31);
+        const __m128i g =
+            mix(_mm_and_si128(_mm_srli_epi16(sp, 5), c6), _mm_and_si128(_mm_srli_epi16(dp, 5), c6), 63);
+        const __m128i b = mix(_mm_and_si128(sp, c5), _mm_and_si128(dp, c5), 31);
+        return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r, 11), _mm_slli_epi16(g, 5)), b);
+    });
+    for (int i = done; i < count; ++i)
+        if (s[i] != kMaskColor) d[i] = BlendPixel(d[i], s[i], src, dst);
+}
+
 #else
+
+void BlendRow(uint16_t* d, const uint16_t* s, int count, int src, int dst) {
+    for (int i = 0; i < count; ++i)
+        if (s[i] != kMaskColor) d[i] = BlendPixel(d[i], s[i], src, dst);
+}
 
 void AddRowFull(uint16_t* d, const uint16_t* s, int count) {
     for (int i = 0; i < count; ++i)
@@ -442,6 +478,18 @@ void add_sprite(BITMAP* dest, BITMAP* sprite, int x, int y, int amount) {
 void sub_sprite(BITMAP* dest, BITMAP* sprite, int x, int y) {
     if (!IsUsable(sprite) || !IsUsable(dest)) return;
     Timed([&] { ForEachClippedRow(dest, sprite, x, y, SubRow); });
+}
+
+void blend_sprite(BITMAP* dest, BITMAP* sprite, int x, int y, int src, int dst) {
+    if (!IsUsable(sprite) || !IsUsable(dest)) return;
+    src = std::clamp(src, 0, 256);
+    dst = std::clamp(dst, 0, 256);
+    if (src == 0 && dst == 256) return;  // every channel keeps its value
+    Timed([&] {
+        ForEachClippedRow(dest, sprite, x, y, [src, dst](uint16_t* d, const uint16_t* s, int count) {
+            BlendRow(d, s, count, src, dst);
+        });
+    });
 }
 
 namespace {

@@ -57,6 +57,10 @@ void a_set_difference_blender(int r, int g, int b, int a);
 void add_sprite(BITMAP* dest, BITMAP* sprite, int x, int y, int amount);
 // Subtracts the sprite's colours from the destination; mask-colour pixels are skipped.
 void sub_sprite(BITMAP* dest, BITMAP* sprite, int x, int y);
+// The engine's weighted addition per channel: sprite * src/256 + destination * dst/256, rounded to
+// the nearest step of the channel and clamped at its top (weights taken into 0..256); mask-colour
+// pixels are skipped.
+void blend_sprite(BITMAP* dest, BITMAP* sprite, int x, int y, int src, int dst);
 // Built-in 8x8 font; transparent background.
 void a_textout(BITMAP* bitmap, const std::string& text, int x, int y, int color);
 

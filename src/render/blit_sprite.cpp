@@ -7,6 +7,7 @@
 
 #include "platform/gfx.h"
 #include "platform/text_util.h"
+#include "render/compose32.h"
 #include "stage/stage_version.h"
 
 namespace qb {
@@ -145,29 +146,43 @@ void DrawMirroredTrans(BITMAP* bb, BITMAP* sprite, int x, int y, FlipMode flip, 
     }
     if (trans.kind == TransKind::Add)
         add_sprite(bb, source, x, y, trans.amount);
+    else if (trans.kind == TransKind::Blend)
+        blend_sprite(bb, source, x, y, trans.src, trans.dst);
     else if (trans.kind == TransKind::Sub)
         sub_sprite(bb, source, x, y);
 }
 
 }  // namespace
 
-TransMode ElementTrans(const std::string& trans) {
-    if (trans.empty() || trans == "none") return {TransKind::Plain, 255};
-    if (trans == "add") return {TransKind::Add, 255};
-    if (trans == "add1") return {TransKind::Add, 128};
-    if (trans == "sub") return {TransKind::Sub, 255};
-    return {TransKind::Skip, 0};
+TransMode ElementTrans(const std::string& trans, int alphaS, int alphaD) {
+    // The words and weights are the engine's, as the modern picture uses them ("default" draws a
+    // normal element unblended; addalpha and add with "alpha = s,d" weigh both sides; add1 is the
+    // whole sprite onto half the background), drawn with the 16-bit picture's blends.
+    const Blend32 blend = ElementBlend32(trans, alphaS, alphaD);
+    if (blend.skip) return {TransKind::Skip, 0};
+    switch (blend.op) {
+        case BlendOp::Copy:
+            return {TransKind::Plain, 255};
+        case BlendOp::Sub:
+            return {TransKind::Sub, 255};
+        case BlendOp::Add:
+            break;
+    }
+    if (blend.s == 256 && blend.d == 256) return {TransKind::Add, 255};
+    return {TransKind::Blend, 255, blend.s, blend.d};
 }
 
 TransMode FrameTrans(const std::string& trans) {
     if (trans.empty()) return {TransKind::Plain, 255};
     if (trans == "a") return {TransKind::Add, 255};
-    if (trans == "a1") return {TransKind::Add, 128};
-    if (trans == "s") return {TransKind::Sub, 255};
-    // "as<src>d<dst>" asks for source-times-src plus destination-times-dst. Until a blender that
-    // scales both sides exists it is drawn additively with the source amount alone (clamped to 0..255)
-    // and the destination kept whole: glows and light shafts, the usual use, keep their brightness,
-    // while "as256d0"-style opaque draws come out too bright.
+    // "A shorthand for AS256D128 is A1": the whole sprite onto the background at half.
+    if (trans == "a1") return {TransKind::Blend, 255, 256, 128};
+    // The engine subtracts for any word that starts with S ("sub" as well as "s").
+    if (trans[0] == 's') return {TransKind::Sub, 255};
+    // "as<src>d<dst>" asks for source-times-src plus destination-times-dst. Here it is drawn
+    // additively with the source amount alone (clamped to 0..255) and the destination kept whole:
+    // glows and light shafts, the usual use (AS<n>D256), come out right, while "as256d0"-style
+    // opaque draws come out too bright.
     if (trans.size() > 2 && trans[0] == 'a' && trans[1] == 's') {
         size_t pos = 2;
         int amount = 0;
@@ -230,7 +245,7 @@ void BlitSprite(const StageModel& stage, const CameraState& camera, BITMAP* back
     TransMode trans;
     FlipMode flip;
     if (element.Type == "normal") {
-        trans = ElementTrans(element.Trans);
+        trans = ElementTrans(element.Trans, element.AlphaS, element.AlphaD);
     } else if (element.Type == "anim") {
         if (element.ActionIndex < 0 || element.ActionIndex >= static_cast<int>(stage.Actions.size())) return;
         const BgAction& action = stage.Actions[element.ActionIndex];

@@ -22,14 +22,17 @@ void BlitSprite(const StageModel& stage, const CameraState& camera, BITMAP* back
                 int32_t BltY, int32_t BltW, int32_t BltH, int16_t SrcIndex, int32_t sx, int32_t sy,
                 int16_t BGCNT);
 
-// How a translucency word draws. Element words ("add", "add1", "sub", "none") and animation-frame
-// letters ("a", "a1", "s", "as<n>d<m>") both map here.
-enum class TransKind { Plain, Add, Sub, Skip };
+// How a translucency word draws. Element words ("none", "default", "add", "add1", "addalpha", "sub",
+// with the element's alpha) and animation-frame letters ("a", "a1", "s", "as<n>d<m>") both map here.
+enum class TransKind { Plain, Add, Blend, Sub, Skip };
 struct TransMode {
     TransKind kind = TransKind::Plain;
     int amount = 255;  // for Add: 255 full, 128 half
+    int src = 256;     // for Blend: sprite * src/256 + destination * dst/256
+    int dst = 256;
 };
-TransMode ElementTrans(const std::string& trans);
+// alphaS < 0: the element has no alpha line.
+TransMode ElementTrans(const std::string& trans, int alphaS, int alphaD);
 TransMode FrameTrans(const std::string& trans);
 
 struct FlipMode {

@@ -547,7 +547,8 @@ Blend32 FrameBlend32(const std::string& letters) {
     if (trans.empty()) return {};
     if (trans == "a") return {BlendOp::Add, 256, 256};
     if (trans == "a1") return {BlendOp::Add, 256, 128};
-    if (trans == "s") return {BlendOp::Sub, 256, 256};
+    // The engine subtracts for any word that starts with S ("sub" as well as "s").
+    if (trans[0] == 's') return {BlendOp::Sub, 256, 256};
     if (trans.size() > 2 && trans[0] == 'a' && trans[1] == 's') {
         size_t pos = 2;
         int s = 0, d = 0;

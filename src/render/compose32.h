@@ -40,7 +40,8 @@ uint32_t BlendPixel(uint32_t src, uint32_t dst, Blend32 blend);
 // An element's "trans" and "alpha" (none/default: copy; add 256,256; add1 256,128 or, with alpha,
 // add with those weights; addalpha 256,0 or alpha's weights; sub). Weights are clamped to 0..256.
 Blend32 ElementBlend32(const std::string& trans, int alphaS, int alphaD);
-// An animation frame's letters: "a" 256,256, "a1" 256,128, "as<s>d<d>", "s"; empty copies.
+// An animation frame's letters: "a" 256,256, "a1" 256,128, "as<s>d<d>", "s" (or any word starting
+// with s); empty copies.
 Blend32 FrameBlend32(const std::string& trans);
 // An anim element's blending of one frame: an element without trans, or with "default", keeps the
 // frame's letters; any other word replaces them. Stages made before 1.0 (mugenversion below 1.0)

@@ -112,6 +112,11 @@ TEST(CharShadow32, FadeDarkeningAndShearArithmetic) {
         {1e300, 0, 5, 65536}, {std::nan(""), 0, 5, 0},
     };
     for (const auto& c : shears) EXPECT_EQ(ShadowShear(c.xshear, c.floorY, c.y), c.shift) << c.xshear << " y " << c.y;
+    StageModel stage;  // [Shadow] color counts on stages before 1.1 only, each channel within 0..255
+    stage.ShadowColorR = 300, stage.ShadowColorG = -5, stage.ShadowColorB = 100;
+    EXPECT_EQ(ShadowColour(stage), 0xFF0064u);
+    stage.MugenVersion = 1.1f;
+    EXPECT_EQ(ShadowColour(stage), 0u);
 }
 
 // A 1 x 2 sprite (red over blue) drawn at (1, 2), feet and floor at row 4, on a 6 x 8 grey picture.

@@ -104,6 +104,20 @@ TEST(CharWalker, DrawsSpriteShadowAndReflectionAtTheAxis) {
     }
 }
 
+// Under the shadow (x 4, y 8) white darkens by intensity in the blender's 1/32 steps, less the colour.
+TEST(CharWalker, ShadowDarkensByIntensityLessTheColour) {
+    auto floorUnderShadow = [](int16_t intensity) {
+        Walker w;
+        w.stage.ShadowYScale = 0.5f;
+        w.stage.ShadowIntensity = intensity;
+        w.stage.ShadowColorR = 64, w.stage.ShadowColorG = 128, w.stage.ShadowColorB = 32;
+        EXPECT_TRUE(w.Step());
+        return a_getpixel(w.backBuffer.get(), 4, 8);
+    };
+    EXPECT_EQ(floorUnderShadow(64), ((23 - 8) << 11) | ((47 - 32) << 5) | (23 - 4));  // less 8, 32, 4
+    EXPECT_EQ(floorUnderShadow(0), 0xFFFF);  // intensity 0 casts nothing, as on modern stages
+}
+
 // On a modern picture the character's place is in stage units: one pixel a unit on a stage of its
 // own size, two on a hires stage (whose sprites have twice the resolution of their coordinates).
 // His own sprite pixels scale by the stage's width against his (320 here).

@@ -152,8 +152,8 @@ TEST(Gfx, DrawingClipsAtEdgesAndToTheClipRectangle) {
 }
 
 // Per-pixel model of the additive and subtractive draws, written from their definition: each channel
-// gains round(v * amount / 255) (or loses v), clamped to the channel's range, only inside the clip
-// box, and mask-colour sprite pixels leave the destination alone.
+// gains round(v * amount / 255), loses v, or becomes round((v * src + d * dst) / 256), clamped to the
+// channel's range, only inside the clip box, and mask-colour sprite pixels leave the destination alone.
 std::vector<uint16_t> Pixels(BITMAP* bmp) {
     std::vector<uint16_t> out;
     for (int y = 0; y < BitmapHeight(bmp); ++y)
@@ -161,14 +161,16 @@ std::vector<uint16_t> Pixels(BITMAP* bmp) {
     return out;
 }
 
-uint16_t ModelPixel(uint16_t dp, uint16_t sp, int amount, bool subtract) {
+uint16_t ModelPixel(uint16_t dp, uint16_t sp, int amount, bool subtract, int src, int dst) {
     const int shifts[3] = {11, 5, 0}, limits[3] = {31, 63, 31};
     int out = 0;
     for (int c = 0; c < 3; ++c) {
         const int dv = (dp >> shifts[c]) & limits[c];
         const int sv = (sp >> shifts[c]) & limits[c];
         const int v = subtract ? std::max(0, dv - sv)
-                               : std::min(limits[c], dv + static_cast<int>(std::lround(sv * amount / 255.0)));
+                      : src >= 0
+                          ? std::min(limits[c], static_cast<int>(std::lround((sv * src + dv * dst) / 256.0)))
+                          : std::min(limits[c], dv + static_cast<int>(std::lround(sv * amount / 255.0)));
         out |= v << shifts[c];
     }
     return static_cast<uint16_t>(out);
@@ -179,7 +181,7 @@ struct Clip {
 };
 
 std::vector<uint16_t> ModelDraw(const std::vector<uint16_t>& dest, int dw, int dh, BITMAP* sprite, int x,
-                                int y, int amount, bool subtract, Clip clip) {
+                                int y, int amount, bool subtract, Clip clip, int src, int dst) {
     std::vector<uint16_t> out = dest;
     for (int sy = 0; sy < BitmapHeight(sprite); ++sy) {
         for (int sx = 0; sx < BitmapWidth(sprite); ++sx) {
@@ -190,7 +192,7 @@ std::vector<uint16_t> ModelDraw(const std::vector<uint16_t>& dest, int dw, int d
             const uint16_t sp = BitmapRow(sprite, sy)[sx];
             if (sp == kMaskColor) continue;
             auto& dp = out[static_cast<size_t>(py * dw + px)];
-            dp = ModelPixel(dp, sp, amount, subtract);
+            dp = ModelPixel(dp, sp, amount, subtract, src, dst);
         }
     }
     return out;
@@ -200,6 +202,7 @@ TEST(Gfx, AdditiveDrawsMatchThePerChannelModelEverywhere) {
     std::mt19937 rng(11);
     const int dw = 41, dh = 9;
     const int amounts[] = {1, 64, 127, 128, 200, 254, 255};
+    const int weights[][2] = {{256, 128}, {128, 128}, {64, 200}, {256, 0}};  // blend_sprite's, after those
     int cases = 0;
     // Widths around the 8-pixel groups, starts at every alignment and past every edge, clip boxes
     // that cut groups in two.
@@ -212,18 +215,21 @@ TEST(Gfx, AdditiveDrawsMatchThePerChannelModelEverywhere) {
                 for (int sx = 0; sx < w; ++sx)
                     BitmapRow(sprite.get(), sy)[sx] =
                         rng() % 5 == 0 ? static_cast<uint16_t>(M) : static_cast<uint16_t>(rng());
-            for (int op = 0; op < 8; ++op) {
+            for (int op = 0; op < 12; ++op) {
                 const bool subtract = op == 7;
-                const int amount = subtract ? 255 : amounts[op];
+                const int amount = op < 7 ? amounts[op] : 255;
+                const int src = op > 7 ? weights[op - 8][0] : -1, dst = op > 7 ? weights[op - 8][1] : 0;
                 auto dest = CreateBitmap(dw, dh);
                 for (int dy = 0; dy < dh; ++dy)
                     for (int dx = 0; dx < dw; ++dx)
                         BitmapRow(dest.get(), dy)[dx] = static_cast<uint16_t>(rng());
                 a_set_clip(dest.get(), clip.x1, clip.y1, clip.x2, clip.y2);
-                const auto want =
-                    ModelDraw(Pixels(dest.get()), dw, dh, sprite.get(), x, y, amount, subtract, clip);
+                const auto want = ModelDraw(Pixels(dest.get()), dw, dh, sprite.get(), x, y, amount, subtract,
+                                            clip, src, dst);
                 if (subtract)
                     sub_sprite(dest.get(), sprite.get(), x, y);
+                else if (src >= 0)
+                    blend_sprite(dest.get(), sprite.get(), x, y, src, dst);
                 else
                     add_sprite(dest.get(), sprite.get(), x, y, amount);
                 ASSERT_EQ(Pixels(dest.get()), want) << "w=" << w << " x=" << x << " y=" << y
@@ -232,7 +238,7 @@ TEST(Gfx, AdditiveDrawsMatchThePerChannelModelEverywhere) {
             }
         }
     }
-    EXPECT_EQ(cases, 10 * 8 * 8);
+    EXPECT_EQ(cases, 10 * 8 * 12);
 }
 
 TEST(Gfx, AdditiveChannelsSaturateWithoutSpillingIntoTheirNeighbours) {

@@ -40,20 +40,23 @@ TEST(BlitSprite, ElementTransWordsAddHalfAddSubtractOrSkip) {
     struct Case {
         const char* trans;
         int expected;
+        int16_t alphaS = -1, alphaD = -1;  // no alpha line
     };
     const Case cases[] = {
         {"add", Rgb565(30, 0, 0)},
-        {"add1", Rgb565(23, 0, 0)},  // 15 * 128 / 255 rounds to 8
+        {"add1", Rgb565(23, 0, 0)},  // 15 + 15 * 128/256
         {"sub", Rgb565(0, 0, 0)},
         {"none", Rgb565(15, 0, 0)},
         {"", Rgb565(15, 0, 0)},
-        {"addalpha", -1},  // not a mode: nothing is drawn
-        {"bogus", -1},
+        {"addalpha", Rgb565(19, 0, 0), 64, 256},  // 15 * 64/256 + 15
+        {"default", Rgb565(15, 0, 0)},            // documented: drawn unblended
+        {"bogus", -1},                            // not a mode: nothing is drawn
     };
     for (const Case& c : cases) {
         TinyStage t(2, 1);
         int16_t sprite = t.AddSprite({"r"});
-        t.AddElement("normal", sprite).Trans = c.trans;
+        BgElement& e = t.AddElement("normal", sprite);
+        e.Trans = c.trans, e.AlphaS = c.alphaS, e.AlphaD = c.alphaD;
         a_clear_to_color(t.backBuffer.get(), Rgb565(15, 0, 0));
         a_putpixel(t.backBuffer.get(), 0, 0, c.expected == -1 ? Rgb565(1, 2, 3) : Rgb565(15, 0, 0));
         Blit(t, 0, 0, 0);
@@ -74,7 +77,7 @@ TEST(BlitSprite, FrameTransLettersAddHalfAddAndSubtract) {
         {"as64d0", Rgb565(19, 0, 0)},    // the destination amount changes nothing (yet)
         {"as999d0", Rgb565(30, 0, 0)},   // amounts past 255 add fully
         {"x", Rgb565(15, 0, 0)},         // not a mode: nothing is drawn
-        {"asd", Rgb565(15, 0, 0)},
+        {"asd", Rgb565(15, 0, 0)},      {"sub", Rgb565(0, 0, 0)},  // any word starting with S subtracts
     };
     for (const Case& c : cases) {
         TinyStage t(1, 1);
@@ -84,6 +87,18 @@ TEST(BlitSprite, FrameTransLettersAddHalfAddAndSubtract) {
         Blit(t, 0, 0, 0);
         EXPECT_EQ(a_getpixel(t.backBuffer.get(), 0, 0), c.expected) << "trans " << c.trans;
     }
+}
+
+// add1 and A1 ("AS256D128") take the whole sprite (15, 0, 0) onto half the background (20, 0, 0).
+TEST(BlitSprite, Add1TakesTheWholeSpriteOntoHalfTheBackground) {
+    TinyStage t(2, 1);
+    int16_t sprite = t.AddSprite({"r"});
+    t.AddElement("normal", sprite).Trans = "add1";
+    t.AddAnim(t.AddAction({{sprite, 5, "", "a1"}}));
+    a_clear_to_color(t.backBuffer.get(), Rgb565(20, 0, 0));
+    for (int16_t element : {0, 1}) Blit(t, element, element, 0);
+    EXPECT_EQ(a_getpixel(t.backBuffer.get(), 0, 0), Rgb565(25, 0, 0));
+    EXPECT_EQ(a_getpixel(t.backBuffer.get(), 1, 0), Rgb565(25, 0, 0));
 }
 
 // Sprite RGB / YWC drawn by a flipped frame; BltX, BltY name the mirrored far edges (4, 3).

@@ -74,6 +74,7 @@ TEST(Compose32, FrameLettersBlendLikeTheirElementWords) {
         {"a", Grey(200), Grey(100), Grey(255)},
         {"a1", Grey(100), Grey(100), Grey(150)},
         {"s", Grey(50), Grey(200), Grey(150)},
+        {"sub", Grey(50), Grey(200), Grey(150)},  // any word starting with S subtracts
         {"as128d128", Grey(255), Grey(255), Grey(255)},
         {"as256d0", Grey(33), Grey(250), Grey(33)},
         {"as999d999", Grey(200), Grey(100), Grey(255)},  // clamped to 256,256
