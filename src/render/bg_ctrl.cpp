@@ -23,14 +23,16 @@ bool IsSine(const std::string& type) {
     return type == "sinx" || type == "siny";
 }
 
-// The element's sine counter for a SinX/SinY controller: older stages take the value as it stands;
-// 1.0 stages count it on by the ticks the controller has been acting, within one cycle.
+// The element's sine counter (ticks into its swing) for a SinX/SinY controller, whose third value is
+// the phase in degrees as for sin.x: older stages start the swing there on every active frame; 1.0
+// stages count it on by the ticks the controller has been acting, within one swing.
 float SinePhase(const BgCtrl& ctrl, const CtrlRules& rules) {
-    if (!rules.sineTimeOffset) return ctrl.SinPhase;
-    const double cycle = 2.0 * ctrl.SinPeriod;
-    double phase = static_cast<double>(ctrl.SinPhase) + (static_cast<double>(ctrl.Time) - ctrl.StartTime);
+    const float start = SineStartTick(ctrl.SinPhase, ctrl.SinPeriod);
+    if (!rules.sineTimeOffset) return start;
+    const double cycle = std::fabs(static_cast<double>(ctrl.SinPeriod));
+    double phase = static_cast<double>(start) + (static_cast<double>(ctrl.Time) - ctrl.StartTime);
     if (cycle > 0) phase = std::fmod(phase, cycle);
-    if (phase < 0) phase += cycle > 0 ? cycle : 0;
+    if (phase < 0) phase += cycle;
     return static_cast<float>(phase);
 }
 

@@ -284,13 +284,18 @@ void Parser::ElementKeys(const std::string& line) {
     Read(line, "id", e.Id);
     if (Read(line, "trans", e.Trans)) e.Mask = 1;
     if (Read(line, "alpha", e.AlphaS, 1) && !Read(line, "alpha", e.AlphaD, 2)) e.AlphaD = 0;
+    // The third value is the phase, in degrees; the element counts its swing in ticks.
     if (Read(line, "sin.x", e.SinXAmp, 1)) {
         Read(line, "sin.x", e.SinXPeriod, 2);
-        Read(line, "sin.x", e.SinXPhase, 3);
+        float degrees = 0;
+        Read(line, "sin.x", degrees, 3);
+        e.SinXPhase = SineStartTick(degrees, e.SinXPeriod);
     }
     if (Read(line, "sin.y", e.SinYAmp, 1)) {
         Read(line, "sin.y", e.SinYPeriod, 2);
-        Read(line, "sin.y", e.SinYPhase, 3);
+        float degrees = 0;
+        Read(line, "sin.y", degrees, 3);
+        e.SinYPhase = SineStartTick(degrees, e.SinYPeriod);
     }
     WindowKey(line, "window", 1, e);
     WindowKey(line, "maskwindow", 2, e);

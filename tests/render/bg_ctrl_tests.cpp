@@ -127,22 +127,24 @@ TEST(BgCtrl, SineControllersSetTheSineAndEndThePositionLink) {
     BgCtrl& sx = f.Add("sinx", 0);
     sx.SinAmp = 10;
     sx.SinPeriod = 60;
-    sx.SinPhase = 5;
+    sx.SinPhase = 90;  // degrees: a quarter of the 60-tick swing
     BgCtrl& sy = f.Add("siny", 0);
     sy.SinAmp = 2;
     sy.SinPeriod = 30;
+    sy.SinPhase = -90;
     RunBgCtrls(f.stage);
     EXPECT_EQ(f.Target().PositionLink, 0);
     EXPECT_FLOAT_EQ(f.Target().SinXAmp, 10);
     EXPECT_FLOAT_EQ(f.Target().SinXPeriod, 60);
-    EXPECT_FLOAT_EQ(f.Target().SinXPhase, 5);
+    EXPECT_FLOAT_EQ(f.Target().SinXPhase, 15);
+    EXPECT_FLOAT_EQ(f.Target().SinYPhase, 22.5f);
     EXPECT_FLOAT_EQ(f.Target().SinYAmp, 2);
     EXPECT_FLOAT_EQ(f.Target().SinYPeriod, 30);
 }
 
-// The engines' versions read SinX/SinY differently: from 1.0 the third value is a time offset (the
-// sine runs on while the controller acts), and in 1.1 a sine controller keeps its clock through its
-// group's loop. "Enabled" is the documented name of "enable".
+// The engines' versions run SinX/SinY differently: from 1.0 the swing runs on from the phase while
+// the controller acts, and in 1.1 a sine controller keeps its clock through its group's loop.
+// "Enabled" is the documented name of "enable".
 TEST(BgCtrl, SineOffsetsGroupLoopsAndEnabledByEngineVersion) {
     struct Case {
         const char* name;
@@ -153,13 +155,13 @@ TEST(BgCtrl, SineOffsetsGroupLoopsAndEnabledByEngineVersion) {
         std::vector<int> sineFrames;  // frames (1-based) on which the looping sine controller acted
     };
     const Case cases[] = {
-        {"classic", 320, 0, 0, 0, 5, {1, 5, 9}},
-        {"classic size, mugenversion 1.0", 320, 1.0f, 0, 0, 5, {1, 5, 9}},
-        {"modern, older", 400, 0, 0, 0, 5, {1, 5, 9}},
-        {"modern, 1.0", 400, 1.0f, 0, 0, 8, {1, 5, 9}},
-        {"sff 2.00", 320, 0, 2, 0, 8, {1, 5, 9}},
-        {"modern, 1.1", 400, 1.1f, 0, 0, 8, {1}},
-        {"sff 2.01", 320, 0, 2, 1, 8, {1}},
+        {"classic", 320, 0, 0, 0, 15, {1, 5, 9}},
+        {"classic size, mugenversion 1.0", 320, 1.0f, 0, 0, 15, {1, 5, 9}},
+        {"modern, older", 400, 0, 0, 0, 15, {1, 5, 9}},
+        {"modern, 1.0", 400, 1.0f, 0, 0, 18, {1, 5, 9}},
+        {"sff 2.00", 320, 0, 2, 0, 18, {1, 5, 9}},
+        {"modern, 1.1", 400, 1.1f, 0, 0, 18, {1}},
+        {"sff 2.01", 320, 0, 2, 1, 18, {1}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -170,11 +172,11 @@ TEST(BgCtrl, SineOffsetsGroupLoopsAndEnabledByEngineVersion) {
             s->SffMajor = c.sffMajor;
             s->SffMinor = c.sffMinor;
         }
-        // Acting on frames 0..9 on element 0, from the offset 5.
+        // Acting on frames 0..9 on element 0, from the phase 90 degrees (tick 15 of 60).
         BgCtrl& wave = f.Add("sinx", 0, 9);
         wave.SinAmp = 10;
         wave.SinPeriod = 60;
-        wave.SinPhase = 5;
+        wave.SinPhase = 90;
         wave.CtrlIds = {0};
         wave.CtrlIdCount = 1;
         f.Add("enabled", 0).Value = 0;
