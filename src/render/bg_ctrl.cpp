@@ -87,11 +87,17 @@ void RunBgCtrls(StageModel& stage) {
     }
     for (BgCtrlDef& group : stage.CtrlDefs) {
         for (BgCtrl& ctrl : group.Ctrls) {
-            const std::vector<int32_t>& targets = ctrl.CtrlIdCount >= 1 ? ctrl.CtrlIds : group.CtrlIds;
-            int targetCount = ctrl.CtrlIdCount >= 1 ? ctrl.CtrlIdCount : group.CtrlIdCount;
+            const bool own = ctrl.CtrlIdCount >= 1;
+            const std::vector<int32_t>& targets = own ? ctrl.CtrlIds : group.CtrlIds;
+            int targetCount = own ? ctrl.CtrlIdCount : group.CtrlIdCount;
             if (targetCount > static_cast<int>(targets.size()))
                 targetCount = static_cast<int>(targets.size());
+            // A group without a ctrlid line: "If the line is omitted, then the default will be to
+            // affect all background elements" (its controllers without their own list included).
+            const bool everyElement = !own && group.CtrlIdCount <= 0;
             if (ctrl.StartTime <= ctrl.Time && ctrl.Time <= ctrl.EndTime) {
+                if (everyElement)
+                    for (BgElement& element : stage.Elements) Apply(stage, ctrl, rules, element);
                 for (int t = 0; t < targetCount; ++t) {
                     int32_t index = targets[t];
                     if (index < 0 || index >= elementCount) continue;

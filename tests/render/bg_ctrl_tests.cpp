@@ -210,6 +210,23 @@ TEST(BgCtrl, OwnTargetsOverrideTheGroupsAndMissingIdsAreSkipped) {
     EXPECT_FLOAT_EQ(f.stage.Elements[2].CtrlOffX, 1);
 }
 
+// A group without a ctrlid line (the parser leaves one entry and a count of 0) acts on every element;
+// a controller in it with its own list acts on that list only.
+TEST(BgCtrl, AGroupWithoutCtrlIdsActsOnEveryElement) {
+    CtrlFixture f;
+    f.stage.CtrlDefs[0].CtrlIds = {0};
+    f.stage.CtrlDefs[0].CtrlIdCount = 0;
+    f.Add("posadd", 0).X = 1;
+    BgCtrl& own = f.Add("posadd", 0);
+    own.X = 10;
+    own.CtrlIds = {2};
+    own.CtrlIdCount = 1;
+    RunBgCtrls(f.stage);
+    EXPECT_FLOAT_EQ(f.stage.Elements[0].CtrlOffX, 1);
+    EXPECT_FLOAT_EQ(f.stage.Elements[1].CtrlOffX, 1);
+    EXPECT_FLOAT_EQ(f.stage.Elements[2].CtrlOffX, 11);
+}
+
 TEST(BgCtrl, TargetListsLongerThanTheirEntriesAreNotOverrun) {
     CtrlFixture f;
     f.stage.CtrlDefs[0].CtrlIdCount = 9;  // count says nine, the list holds one
