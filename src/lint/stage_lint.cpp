@@ -192,7 +192,7 @@ SectionLines FindSectionLines(const StageSource& map, const StageModel& stage) {
             found.frames.emplace_back();
         }
         for (int32_t n = section.Header; n <= section.LastLine; ++n)
-            if (Contains(cleaned(n), ",")) found.frames.back().push_back(n);
+            if (IsAnimationFrameLine(cleaned(n))) found.frames.back().push_back(n);
     }
     found.spr = keyLine(map.StageKeys, "spr");
     found.bgmusic = keyLine(map.StageKeys, "bgmusic");

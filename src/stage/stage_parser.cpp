@@ -350,7 +350,7 @@ void Parser::AnimationLine(const std::string& line) {
         m_interpolate = 0;  // an Interpolate line never reaches into the next action
         m_interpolateAction = m_action;
     }
-    if (!Contains(line, ",")) {
+    if (!IsAnimationFrameLine(line)) {
         // "Interpolate Offset" (Blend, Scale, Angle) stands between two frames: the frame after it
         // carries the bit, and the frame before it moves toward that frame's values while it shows.
         if (text::ContainsNoCase(line, "interpolate")) {
@@ -622,6 +622,12 @@ std::string MusicNameInSound(std::string musicFile) {
 }
 
 }  // namespace
+
+bool IsAnimationFrameLine(std::string_view line) {
+    if (!Contains(line, ",")) return false;
+    const std::string_view start = text::Trim(line);
+    return !(start.size() >= 4 && text::FindNoCase(start.substr(0, 4), "clsn") == 0);
+}
 
 std::vector<std::string> MusicLookupPaths(const std::string& musicFile, const std::string& mugeDir,
                                           const std::string& defPath) {

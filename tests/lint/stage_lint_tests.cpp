@@ -74,6 +74,15 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
          {LintKind::Sprite},
          16,
          "[Begin Action 2] frame 3: sprite 7,7"},
+        // Collision boxes among the frames are no frames.
+        {"clsn",
+         "",
+         "[BG A]\ntype = anim\nactionno = 2\n[Begin Action 2]\nClsn2Default: 1\n Clsn2[0] = -10,0,10,-60\n"
+         "1,0,0,0,5\n7,7,0,0,5\n",
+         "",
+         {LintKind::Sprite},
+         17,
+         "[Begin Action 2] frame 2: sprite 7,7"},
         {"action",
          "",
          "[BG A]\ntype = anim\nactionno = 9\n",

@@ -197,7 +197,10 @@ TEST(StageParser, MasksAfterParse) {
 TEST(StageParser, Animations) {
     StageFixture f;
     ASSERT_TRUE(f.LoadText(std::string(kHead) +
-                           "[BG 0]\r\n[Begin Action 5]\r\n1,0, 0,0, 5\r\n1,1, 2,3, 6, H, A\r\nloopstart\r\n"
+                           "[BG 0]\r\n[Begin Action 5]\r\n1,0, 0,0, 5\r\n"
+                           // Collision boxes copied from a character's animation are no frames.
+                           "Clsn2Default: 1\r\n  Clsn2[0] = -10, 0, 10,-79\r\nclsn1: 1\r\nCLSN1[0]= 1,2,3,4\r\n"
+                           "1,1, 2,3, 6, H, A\r\nloopstart\r\n"
                            "1,2, 0,0, -1\r\n[Begin Action 10]\r\n2,0,0,0,5\r\nloopstart\r\n"));
     const auto& a = f.Stage().Actions;
     ASSERT_EQ(a.size(), 2u);
