@@ -226,6 +226,11 @@ void AddLogProblems(const std::vector<Problem>& records, const SectionLines& lin
                 out.push_back({LintKind::Definition, p.line, message});
                 break;
             }
+            case ProblemKind::StrayCharacter:
+                out.push_back({LintKind::Definition, p.line,
+                               "stray character " + p.text + " at column " + std::to_string(p.column) +
+                                   " after a number (the number is read up to it) in " + Quoted(p.subject)});
+                break;
             case ProblemKind::PackageNote:
                 out.push_back({LintKind::Load, 0, text::ContentToUtf8(p.text)});
                 break;

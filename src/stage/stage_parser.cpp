@@ -472,7 +472,15 @@ void Parser::ModernStageKeys(const std::string& line) {
     StageModel& s = m_stage;
     if (Read(line, "localcoord", s.LocalCoordW, 1)) Read(line, "localcoord", s.LocalCoordH, 2);
     Read(line, "hires", s.Hires);
-    Read(line, "mugenversion", s.MugenVersion);
+    // "Valid values are 2002,02,14, 1.0 or 1.1. Defaults to 2002,02,14": the date names the engines
+    // before 1.0, which a version of 0 stands for.
+    std::string version;
+    if (Read(line, "mugenversion", version)) {
+        if (Contains(version, ","))
+            s.MugenVersion = 0;
+        else
+            Read(line, "mugenversion", s.MugenVersion);
+    }
     Read(line, "cutlow", s.CutLow);
     Read(line, "cuthigh", s.CutHigh);
     Read(line, "overdrawlow", s.OverdrawLow);

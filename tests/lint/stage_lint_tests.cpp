@@ -58,6 +58,15 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
          {LintKind::Definition},
          5,
          "Type mismatch) reading \"starty = high\""},
+        // A number read up to a stray character; the documented date form of mugenversion is none.
+        {"stray",
+         "mugenversion = 2002,02,14\nstarty = 5\xE2\x80\xAC\n",
+         "",
+         "",
+         {LintKind::Definition},
+         6,
+         "stray character U+202C at column 11 after a number (the number is read up to it) in \"starty = "
+         "5\xE2\x80\xAC\""},
         {"nosff", "", "", "-", {LintKind::SpriteFile}, 6, "could not be found"},
         {"badsff", "", "", "not a sprite file", {LintKind::SpriteFile}, 6, "is not a readable sprite file"},
         {"element",

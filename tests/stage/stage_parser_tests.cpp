@@ -18,7 +18,8 @@ constexpr const char* kHead = "[Info]\r\nname = Test\r\n[Camera]\r\nstartx = 0\r
 TEST(StageParser, StageKeysKeepNameBlanksAndCase) {
     StageFixture f;
     ASSERT_TRUE(
-        f.LoadText("[Info]\r\nname = \"KOF'97 - U.S.A. Stage\"\r\n[Camera]\r\nboundleft = -150\r\n"
+        f.LoadText("[Info]\r\nname = \"KOF'97 - U.S.A. Stage\"\r\nmugenversion = 2002,02,14\r\n"
+                   "[Camera]\r\nboundleft = -150\r\n"
                    "boundlow = 100\r\nboundright=150\r\ntension = 50\r\n[Music]\r\nbgvolume = 20\r\n"
                    "[BGdef]\r\nspr = stages/test.sff\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
     const StageModel& s = f.Stage();
@@ -28,6 +29,7 @@ TEST(StageParser, StageKeysKeepNameBlanksAndCase) {
     EXPECT_EQ(s.BoundLow, 0);  // a boundlow line always leaves 0
     EXPECT_EQ(s.Tension, 50);
     EXPECT_EQ(s.BgVolume, 20);
+    EXPECT_EQ(s.MugenVersion, 0);  // the documented date form: the engines before 1.0, no error
     EXPECT_EQ(s.ElementCount, 1);
     EXPECT_TRUE(f.Log().empty()) << f.Log();
 }
