@@ -201,7 +201,8 @@ TEST(StageParser, Animations) {
     ASSERT_TRUE(f.LoadText(std::string(kHead) +
                            "[BG 0]\r\n[Begin Action 5]\r\n1,0, 0,0, 5\r\n"
                            // Collision boxes copied from a character's animation are no frames.
-                           "Clsn2Default: 1\r\n  Clsn2[0] = -10, 0, 10,-79\r\nclsn1: 1\r\nCLSN1[0]= 1,2,3,4\r\n"
+                           "Clsn2Default: 1\r\n  Clsn2[0] = -10, 0, 10,-79\r\n"
+                           "clsn1: 1\r\nCLSN1[0]= 1,2,3,4\r\n"
                            "1,1, 2,3, 6, H, A\r\nloopstart\r\n"
                            "1,2, 0,0, -1\r\n[Begin Action 10]\r\n2,0,0,0,5\r\nloopstart\r\n"));
     const auto& a = f.Stage().Actions;
@@ -227,8 +228,8 @@ TEST(StageParser, SinePhasesAreReadInDegrees) {
         const char* sine;
         float tick;
     };
-    const Case sines[] = {{"4, 60, 90", 15}, {"4, 60, -90", 45}, {"4, 60, 450", 15},
-                          {"4, -60, 90", 15}, {"4, 60", 0},      {"4, 0, 90", 0}};
+    const Case sines[] = {{"4, 60, 90", 15},  {"4, 60, -90", 45}, {"4, 60, 450", 15},
+                          {"4, -60, 90", 15}, {"4, 60", 0},       {"4, 0, 90", 0}};
     std::string text = kHead;
     for (const Case& c : sines) text += "[BG s]\r\nsin.y = " + std::string(c.sine) + "\r\n";
     StageFixture f;
