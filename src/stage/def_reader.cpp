@@ -87,30 +87,19 @@ size_t NumberLength(std::string_view s) {
     return i;
 }
 
-uint32_t DecodeUtf8(std::string_view s) {
-    const auto lead = static_cast<unsigned char>(s[0]);
-    const size_t n = s.size();
-    uint32_t cp = n == 1 ? lead : lead & (0x7Fu >> n);
-    for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[k]) & 0x3Fu);
-    return cp;
-}
-
 // The character at the start of `rest` as a problem names it: printable ASCII as itself in quotes,
-// anything else as U+XXXX (its UTF-8 sequence when the bytes form one, else the byte read as
-// Windows-1252, the two ways content is shown).
+// anything else as U+XXXX, read as the line is shown (UTF-8 when it is valid, else Windows-1252).
 std::string CharacterName(std::string_view rest) {
     const auto lead = static_cast<unsigned char>(rest[0]);
     if (lead > 0x20 && lead < 0x7F) return std::string("\"") + rest[0] + '"';
-    const size_t n = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    std::string utf8 = n <= rest.size() ? text::ContentToUtf8(rest.substr(0, n)) : std::string();
-    if (utf8.size() != n || utf8 != rest.substr(0, n)) {
-        utf8 = text::ContentToUtf8(rest.substr(0, 1));
-        // ContentToUtf8 gave one character: its sequence is as long as its lead byte says.
-        const auto first = static_cast<unsigned char>(utf8[0]);
-        utf8.resize(first < 0x80 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4);
-    }
+    const std::string utf8 = text::ContentToUtf8(rest);
+    const auto first = static_cast<unsigned char>(utf8[0]);
+    const size_t n = first < 0x80 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
+    uint32_t code = n == 1 ? first : first & (0x7Fu >> n);
+    for (size_t k = 1; k < n && k < utf8.size(); ++k)
+        code = (code << 6) | (static_cast<unsigned char>(utf8[k]) & 0x3Fu);
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(DecodeUtf8(utf8)));
+    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(code));
     return buffer;
 }
 

