@@ -242,7 +242,7 @@ SectionLines FindSectionLines(const StageSource& map, const StageModel& stage) {
             found.frames.emplace_back();
         }
         for (int32_t n = section.Header; n <= section.LastLine; ++n)
-            if (Contains(cleaned(n), ",")) found.frames.back().push_back(n);
+            if (IsAnimationFrameLine(cleaned(n))) found.frames.back().push_back(n);
     }
     found.spr = keyLine(map.StageKeys, "spr");
     found.bgmusic = keyLine(map.StageKeys, "bgmusic");
@@ -276,6 +276,11 @@ void AddLogProblems(const std::vector<Problem>& records, const SectionLines& lin
                 out.push_back({LintKind::Definition, p.line, message});
                 break;
             }
+            case ProblemKind::StrayCharacter:
+                out.push_back({LintKind::Definition, p.line,
+                               "stray character " + p.text + " at column " + std::to_string(p.column) +
+                                   " after a number (the number is read up to it) in " + Quoted(p.subject)});
+                break;
             case ProblemKind::PackageNote:
                 out.push_back({LintKind::Load, 0, text::ContentToUtf8(p.text)});
                 break;

@@ -23,14 +23,16 @@ bool IsSine(const std::string& type) {
     return type == "sinx" || type == "siny";
 }
 
-// The element's sine counter for a SinX/SinY controller: older stages take the value as it stands;
-// 1.0 stages count it on by the ticks the controller has been acting, within one cycle.
+// The element's sine counter (ticks into its swing) for a SinX/SinY controller, whose third value is
+// the phase in degrees as for sin.x: older stages start the swing there on every active frame; 1.0
+// stages count it on by the ticks the controller has been acting, within one swing.
 float SinePhase(const BgCtrl& ctrl, const CtrlRules& rules) {
-    if (!rules.sineTimeOffset) return ctrl.SinPhase;
-    const double cycle = 2.0 * ctrl.SinPeriod;
-    double phase = static_cast<double>(ctrl.SinPhase) + (static_cast<double>(ctrl.Time) - ctrl.StartTime);
+    const float start = SineStartTick(ctrl.SinPhase, ctrl.SinPeriod);
+    if (!rules.sineTimeOffset) return start;
+    const double cycle = std::fabs(static_cast<double>(ctrl.SinPeriod));
+    double phase = static_cast<double>(start) + (static_cast<double>(ctrl.Time) - ctrl.StartTime);
     if (cycle > 0) phase = std::fmod(phase, cycle);
-    if (phase < 0) phase += cycle > 0 ? cycle : 0;
+    if (phase < 0) phase += cycle;
     return static_cast<float>(phase);
 }
 
@@ -85,11 +87,17 @@ void RunBgCtrls(StageModel& stage) {
     }
     for (BgCtrlDef& group : stage.CtrlDefs) {
         for (BgCtrl& ctrl : group.Ctrls) {
-            const std::vector<int32_t>& targets = ctrl.CtrlIdCount >= 1 ? ctrl.CtrlIds : group.CtrlIds;
-            int targetCount = ctrl.CtrlIdCount >= 1 ? ctrl.CtrlIdCount : group.CtrlIdCount;
+            const bool own = ctrl.CtrlIdCount >= 1;
+            const std::vector<int32_t>& targets = own ? ctrl.CtrlIds : group.CtrlIds;
+            int targetCount = own ? ctrl.CtrlIdCount : group.CtrlIdCount;
             if (targetCount > static_cast<int>(targets.size()))
                 targetCount = static_cast<int>(targets.size());
+            // A group without a ctrlid line: "If the line is omitted, then the default will be to
+            // affect all background elements" (its controllers without their own list included).
+            const bool everyElement = !own && group.CtrlIdCount <= 0;
             if (ctrl.StartTime <= ctrl.Time && ctrl.Time <= ctrl.EndTime) {
+                if (everyElement)
+                    for (BgElement& element : stage.Elements) Apply(stage, ctrl, rules, element);
                 for (int t = 0; t < targetCount; ++t) {
                     int32_t index = targets[t];
                     if (index < 0 || index >= elementCount) continue;

@@ -184,11 +184,14 @@ double ZoomPivotY(const StageModel& stage, int unitScale, int pictureHeight) {
 
 namespace {
 
+// One swing lasts `period` ticks ("the period of the motion in game ticks"); `phase` counts the ticks
+// into it. A negative period swings the other way round.
 void UpdateSine(float amp, float period, float& phase, float& offset) {
     if (amp == 0 || period == 0) return;
-    offset = static_cast<float>(amp * std::sin(kPi / period * phase));
+    offset = static_cast<float>(amp * std::sin(2 * kPi * phase / period));
+    const float cycle = std::fabs(period);
     phase += 1;
-    if (phase == 2 * period) phase = 0;
+    if (phase >= cycle) phase = std::fmod(phase, cycle);
 }
 
 // `follow` is the layers' camera scale (LayerCameraScale).

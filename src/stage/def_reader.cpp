@@ -64,6 +64,84 @@ int32_t StoreText(std::string_view value, T& result) {
     }
 }
 
+// Length of the number at the start of `s` as the engine reads one: a sign, digits with one decimal
+// point, an exponent when digits follow its "e". 0 when no digit stands there.
+size_t NumberLength(std::string_view s) {
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t digits = 0;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+    }
+    if (digits == 0) return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        size_t e = i + 1;
+        if (e < s.size() && (s[e] == '+' || s[e] == '-')) ++e;
+        if (e < s.size() && IsDigit(s[e])) {
+            while (e < s.size() && IsDigit(s[e])) ++e;
+            i = e;
+        }
+    }
+    return i;
+}
+
+// The character at the start of `rest` as a problem names it: printable ASCII as itself in quotes,
+// anything else as U+XXXX, read as the line is shown (UTF-8 when it is valid, else Windows-1252).
+std::string CharacterName(std::string_view rest) {
+    const auto lead = static_cast<unsigned char>(rest[0]);
+    if (lead > 0x20 && lead < 0x7F) return std::string("\"") + rest[0] + '"';
+    const std::string utf8 = text::ContentToUtf8(rest);
+    const auto first = static_cast<unsigned char>(utf8[0]);
+    const size_t n = first < 0x80 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
+    uint32_t code = n == 1 ? first : first & (0x7Fu >> n);
+    for (size_t k = 1; k < n && k < utf8.size(); ++k)
+        code = (code << 6) | (static_cast<unsigned char>(utf8[k]) & 0x3Fu);
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(code));
+    return buffer;
+}
+
+// The number at the start of a value that is not one (the `size` bytes of `line` from `offset`), up
+// to the first character that cannot belong to it: stored, and that character named in the log with
+// its 1-based column. Kept out of line, with few arguments: real values almost never get here, and
+// the readers' miss path stays as lean as it was.
+template <typename T>
+[[gnu::noinline]] int32_t StoreLeadingNumber(ReaderContext& ctx, std::string_view line, size_t offset,
+                                             size_t size, T& result) {
+    const std::string_view value = line.substr(offset, size);
+    const size_t length = NumberLength(value);
+    if (length == 0) return kErrTypeMismatch;
+    T number{};
+    if (const int32_t stored = StoreText(value.substr(0, length), number); stored != 0) return stored;
+    result = number;
+    const size_t at = offset + length;
+    if (at < line.size())
+        ctx.log.Add(Problem{.kind = ProblemKind::StrayCharacter,
+                            .file = ctx.fileName,
+                            .line = ctx.lineNumber,
+                            .text = CharacterName(line.substr(at)),
+                            .subject = std::string(line),
+                            .column = static_cast<int32_t>(at + 1)});
+    return 0;
+}
+
+// Stores `value` (a view into `work`, the line's working copy) the way the engine reads numbers: a
+// value that is a number followed by something else keeps the number (StoreLeadingNumber); one that
+// does not start with a number is the conversion error it always was.
+template <typename T>
+int32_t StoreValue(ReaderContext& ctx, std::string_view line, const std::string& work, std::string_view value,
+                   T& result) {
+    const int32_t error = StoreText(value, result);
+    if constexpr (!std::is_same_v<T, std::string>) {
+        if (error == kErrTypeMismatch)
+            return StoreLeadingNumber(ctx, line, static_cast<size_t>(value.data() - work.data()),
+                                      value.size(), result);
+    }
+    return error;
+}
+
 // The lenient reading hands over a number; a text target gets its plain decimal form.
 template <typename T>
 int32_t StoreLenient(double value, T& result) {
@@ -146,7 +224,8 @@ bool ReadImpl(ReaderContext& ctx, std::string_view line, std::string_view key, T
             size_t blank = value.find(' ');
             if (blank != npos && blank > 0 && IsDigit(value[blank - 1])) value = value.substr(0, blank);
         }
-        error = value.empty() ? StoreText(std::string_view("0"), result) : StoreText(value, result);
+        error = value.empty() ? StoreText(std::string_view("0"), result)
+                              : StoreValue(ctx, line, work, value, result);
     } else if (index == 1) {
         std::string_view first = text::Trim(value.substr(0, value.find(',')));
         error = StoreLenient(text::LeadingNumber(first), result);
@@ -173,7 +252,7 @@ bool ReadImpl(ReaderContext& ctx, std::string_view line, std::string_view key, T
             }
             if (member.empty() || member == ".") return false;
         }
-        error = StoreText(member, result);
+        error = StoreValue(ctx, line, work, member, result);
     }
     if (error != 0) {
         LogConversionError(ctx, error, line);

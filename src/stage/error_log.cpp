@@ -36,6 +36,20 @@ std::string RenderProblem(const Problem& p) {
             entry += ":\r\n\"";
             entry += p.subject;
             break;
+        case ProblemKind::StrayCharacter:
+            entry.reserve(120 + p.subject.size());
+            entry += "Stray character ";
+            entry += p.text;
+            entry += " at column ";
+            entry += std::to_string(p.column);
+            entry += " of line #";
+            entry += std::to_string(p.line);
+            entry += " in ";
+            entry += FileNameOnly(p.file);
+            entry += "; the number before it was read:\r\n\"";
+            entry += p.subject;
+            entry += "\"";
+            break;
         case ProblemKind::NegativeTileX:
             entry = "TileX < 0";
             break;

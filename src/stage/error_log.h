@@ -21,6 +21,7 @@ inline constexpr std::string_view kMusicNotPlayedEntry = "Could not play the mus
 enum class ProblemKind : uint8_t {
     Note,                  // an entry of free text (package notes, remarks of the commands)
     ReaderError,           // a value the definition reader could not convert
+    StrayCharacter,        // a number followed by a character that cannot belong to it: the number is read
     NegativeTileX,         // "TileX < 0": the element's tile count read as 1
     NegativeTileY,         // "TileY < 0"
     WindowDelta,           // windowdelta is read but not drawn (classic stages; modern ones draw it)
@@ -34,9 +35,10 @@ enum class ProblemKind : uint8_t {
 
 // One entry. `file` is the file it concerns (the definition, the sprite file, the music), `line` the
 // definition's line (0 when not known), `text` what is wrong: for a reader error its description
-// ("Type mismatch"), for unplayed music the media player's reason, for a note the entry itself.
-// `subject` is the text the problem quotes (the line the reader choked on); `code` the reader's error
-// number.
+// ("Type mismatch"), for a stray character its name ("U+202C", or "x" in quotes), for unplayed music
+// the media player's reason, for a note the entry itself. `subject` is the text the problem quotes
+// (the line the reader choked on); `code` the reader's error number; `column` where in `subject` the
+// problem stands (1-based, 0 when it does not say).
 struct Problem {
     ProblemKind kind = ProblemKind::Note;
     std::string file;
@@ -44,6 +46,7 @@ struct Problem {
     std::string text;
     std::string subject;
     int32_t code = 0;
+    int32_t column = 0;
     bool operator==(const Problem&) const = default;
 };
 

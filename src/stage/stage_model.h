@@ -1,6 +1,7 @@
 #pragma once
 // The in-memory form of one stage definition. Field names and widths follow the definition format's
 // keys; fields noted "run" are owned by the element update while the stage runs.
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -60,6 +61,8 @@ struct BgElement {
     std::string Name;
     int16_t PositionLink = 0;
     int16_t LinkParent = 0;
+    // "sin.x = amplitude, period, phase": one swing lasts `period` ticks. SinXPhase counts the ticks
+    // into the swing (the parser turns the written phase, in degrees, into ticks: SineStartTick).
     float SinXAmp = 0, SinXPeriod = 0, SinXPhase = 0;
     float SinYAmp = 0, SinYPeriod = 0, SinYPhase = 0;
     float SinOffX = 0, SinOffY = 0;  // run
@@ -100,6 +103,16 @@ struct BgElement {
 
     bool operator==(const BgElement&) const = default;
 };
+
+// The tick of its swing at which a sine starts: `phaseDegrees` of 360 through a swing of `period`
+// ticks, in [0, |period|) (0 for a period of 0).
+inline float SineStartTick(double phaseDegrees, double period) {
+    const double cycle = std::fabs(period);
+    if (!(cycle > 0) || !std::isfinite(cycle) || !std::isfinite(phaseDegrees)) return 0;
+    double tick = std::fmod(phaseDegrees / 360.0 * cycle, cycle);
+    if (tick < 0) tick += cycle;
+    return tick < cycle ? static_cast<float>(tick) : 0.0f;
+}
 
 struct BgCtrl {
     std::string Type;

@@ -284,13 +284,18 @@ void Parser::ElementKeys(const std::string& line) {
     Read(line, "id", e.Id);
     if (Read(line, "trans", e.Trans)) e.Mask = 1;
     if (Read(line, "alpha", e.AlphaS, 1) && !Read(line, "alpha", e.AlphaD, 2)) e.AlphaD = 0;
+    // The third value is the phase, in degrees; the element counts its swing in ticks.
     if (Read(line, "sin.x", e.SinXAmp, 1)) {
         Read(line, "sin.x", e.SinXPeriod, 2);
-        Read(line, "sin.x", e.SinXPhase, 3);
+        float degrees = 0;
+        Read(line, "sin.x", degrees, 3);
+        e.SinXPhase = SineStartTick(degrees, e.SinXPeriod);
     }
     if (Read(line, "sin.y", e.SinYAmp, 1)) {
         Read(line, "sin.y", e.SinYPeriod, 2);
-        Read(line, "sin.y", e.SinYPhase, 3);
+        float degrees = 0;
+        Read(line, "sin.y", degrees, 3);
+        e.SinYPhase = SineStartTick(degrees, e.SinYPeriod);
     }
     WindowKey(line, "window", 1, e);
     WindowKey(line, "maskwindow", 2, e);
@@ -345,7 +350,7 @@ void Parser::AnimationLine(const std::string& line) {
         m_interpolate = 0;  // an Interpolate line never reaches into the next action
         m_interpolateAction = m_action;
     }
-    if (!Contains(line, ",")) {
+    if (!IsAnimationFrameLine(line)) {
         // "Interpolate Offset" (Blend, Scale, Angle) stands between two frames: the frame after it
         // carries the bit, and the frame before it moves toward that frame's values while it shows.
         if (text::ContainsNoCase(line, "interpolate")) {
@@ -471,7 +476,15 @@ void Parser::ModernStageKeys(const std::string& line) {
     StageModel& s = m_stage;
     if (Read(line, "localcoord", s.LocalCoordW, 1)) Read(line, "localcoord", s.LocalCoordH, 2);
     Read(line, "hires", s.Hires);
-    Read(line, "mugenversion", s.MugenVersion);
+    // "Valid values are 2002,02,14, 1.0 or 1.1. Defaults to 2002,02,14": the date names the engines
+    // before 1.0, which a version of 0 stands for.
+    std::string version;
+    if (Read(line, "mugenversion", version)) {
+        if (Contains(version, ","))
+            s.MugenVersion = 0;
+        else
+            Read(line, "mugenversion", s.MugenVersion);
+    }
     Read(line, "cutlow", s.CutLow);
     Read(line, "cuthigh", s.CutHigh);
     Read(line, "overdrawlow", s.OverdrawLow);
@@ -621,6 +634,12 @@ std::string MusicNameInSound(std::string musicFile) {
 }
 
 }  // namespace
+
+bool IsAnimationFrameLine(std::string_view line) {
+    if (!Contains(line, ",")) return false;
+    const std::string_view start = text::Trim(line);
+    return !(start.size() >= 4 && text::FindNoCase(start.substr(0, 4), "clsn") == 0);
+}
 
 std::vector<std::string> MusicLookupPaths(const std::string& musicFile, const std::string& mugeDir,
                                           const std::string& defPath) {

@@ -3,6 +3,7 @@
 // StageContext.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "stage/error_log.h"
@@ -36,6 +37,11 @@ StageSource MapStageSource(std::string bytes);
 // The "name" a definition held in memory gives its stage, read as ParseStageDef reads it (quotes and
 // letter case kept; empty when it has none).
 std::string StageNameOf(std::string bytes);
+
+// Whether a cleaned line inside an animation ("[Begin Action N]") is one of its frames: a line with a
+// comma, except the collision boxes ("Clsn2Default: 1", "Clsn1[0] = -10,0,10,-80") that stages copy
+// from a character's animation file along with the frames.
+bool IsAnimationFrameLine(std::string_view line);
 
 // The music rule of the parse: the path the media player is given for `musicFile` (shortened in
 // place when it names the "sound" folder).

@@ -127,7 +127,7 @@ TEST(BgCtrl, SineControllersSetTheSineAndEndThePositionLink) {
     BgCtrl& sx = f.Add("sinx", 0);
     sx.SinAmp = 10;
     sx.SinPeriod = 60;
-    sx.SinPhase = 5;
+    sx.SinPhase = 30;  // degrees: tick 5 of the 60-tick swing
     BgCtrl& sy = f.Add("siny", 0);
     sy.SinAmp = 2;
     sy.SinPeriod = 30;
@@ -140,7 +140,7 @@ TEST(BgCtrl, SineControllersSetTheSineAndEndThePositionLink) {
     EXPECT_FLOAT_EQ(f.Target().SinYPeriod, 30);
 }
 
-// The engines' versions read SinX/SinY differently: from 1.0 the third value is a time offset (the
+// The engines' versions read SinX/SinY differently: from 1.0 the third value is a phase offset (the
 // sine runs on while the controller acts), and in 1.1 a sine controller keeps its clock through its
 // group's loop. "Enabled" is the documented name of "enable".
 TEST(BgCtrl, SineOffsetsGroupLoopsAndEnabledByEngineVersion) {
@@ -170,11 +170,11 @@ TEST(BgCtrl, SineOffsetsGroupLoopsAndEnabledByEngineVersion) {
             s->SffMajor = c.sffMajor;
             s->SffMinor = c.sffMinor;
         }
-        // Acting on frames 0..9 on element 0, from the offset 5.
+        // Acting on frames 0..9 on element 0, from the phase 30 degrees (tick 5 of 60).
         BgCtrl& wave = f.Add("sinx", 0, 9);
         wave.SinAmp = 10;
         wave.SinPeriod = 60;
-        wave.SinPhase = 5;
+        wave.SinPhase = 30;
         wave.CtrlIds = {0};
         wave.CtrlIdCount = 1;
         f.Add("enabled", 0).Value = 0;
@@ -206,6 +206,19 @@ TEST(BgCtrl, OwnTargetsOverrideTheGroupsAndMissingIdsAreSkipped) {
     EXPECT_FLOAT_EQ(f.stage.Elements[0].CtrlOffX, 1);
     EXPECT_FLOAT_EQ(f.stage.Elements[1].CtrlOffX, 10);
     EXPECT_FLOAT_EQ(f.stage.Elements[2].CtrlOffX, 1);
+}
+
+TEST(BgCtrl, AGroupWithoutCtrlIdsActsOnEveryElement) {
+    CtrlFixture f;
+    f.stage.CtrlDefs[0].CtrlIdCount = 0;  // no ctrlid line
+    f.Add("posadd", 0).X = 1;
+    BgCtrl& own = f.Add("posadd", 0);
+    own.X = 10;  // its own list still overrides the group's
+    own.CtrlIds = {2};
+    own.CtrlIdCount = 1;
+    RunBgCtrls(f.stage);
+    EXPECT_FLOAT_EQ(f.stage.Elements[0].CtrlOffX + f.stage.Elements[1].CtrlOffX, 2);
+    EXPECT_FLOAT_EQ(f.stage.Elements[2].CtrlOffX, 11);
 }
 
 TEST(BgCtrl, TargetListsLongerThanTheirEntriesAreNotOverrun) {

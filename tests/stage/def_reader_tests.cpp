@@ -132,10 +132,37 @@ TEST(DefReader, TrimToDigit) {
     float x = 1;
     EXPECT_TRUE(r.Read("x = 10abc", "x", x, 0, ReadFlags::TrimToDigit));
     EXPECT_FLOAT_EQ(x, 10);
-    x = 1;
-    EXPECT_FALSE(r.Read("x = 10abc", "x", x));
-    EXPECT_FLOAT_EQ(x, 1);
-    EXPECT_NE(r.log.Text().find("#13"), std::string::npos);
+}
+
+// A number followed by a character that cannot belong to it is read up to that character, which the
+// log names with its column; a value that does not start with a number stays a mismatch.
+TEST(DefReader, NumbersEndAtTheFirstStrayCharacter) {
+    struct Case {
+        const char* line;
+        int16_t index;
+        float value;
+        std::string told;  // the character named, or the mismatch
+        int32_t column;
+    };
+    const Case cases[] = {{"delta = .6388889\xE2\x80\xAC", 0, .6388889f, "U+202C", 17},  // UTF-8
+                          {"delta = 1, .5\x80", 2, .5f, "U+20AC", 14},                   // Windows-1252
+                          {"delta = 1,  -2.5e1Px", 2, -25, "\"P\"", 19},
+                          {"delta = .e5", 0, 9, "Type mismatch", 0}};
+    for (const Case& c : cases) {
+        Reader r;
+        float value = 9;
+        EXPECT_EQ(r.Read(c.line, "delta", value, c.index), c.column > 0) << c.line;
+        EXPECT_FLOAT_EQ(value, c.value);
+        ASSERT_EQ(r.log.Records().size(), 1u);
+        EXPECT_EQ(r.log.Records()[0].text, c.told);
+        EXPECT_EQ(r.log.Records()[0].column, c.column);
+    }
+    Reader r;
+    float value = 0;
+    EXPECT_TRUE(r.Read("delta = .5\xE2\x80\xAC", "delta", value));
+    EXPECT_EQ(r.log.Text(),
+              "Stray character U+202C at column 11 of line #7 in Test Stage.def; the number before it was "
+              "read:\r\n\"delta = .5\xE2\x80\xAC\"\r\n");
 }
 
 TEST(DefReader, FrameLinesWithAnyLineKey) {

@@ -19,7 +19,8 @@ constexpr const char* kHead = "[Info]\r\nname = Test\r\n[Camera]\r\nstartx = 0\r
 TEST(StageParser, StageKeysKeepNameBlanksAndCase) {
     StageFixture f;
     ASSERT_TRUE(
-        f.LoadText("[Info]\r\nname = \"KOF'97 - U.S.A. Stage\"\r\n[Camera]\r\nboundleft = -150\r\n"
+        f.LoadText("[Info]\r\nname = \"KOF'97 - U.S.A. Stage\"\r\nmugenversion = 2002,02,14\r\n"
+                   "[Camera]\r\nboundleft = -150\r\n"
                    "boundlow = 100\r\nboundright=150\r\ntension = 50\r\n[Music]\r\nbgvolume = 20\r\n"
                    "[BGdef]\r\nspr = stages/test.sff\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
     const StageModel& s = f.Stage();
@@ -29,6 +30,7 @@ TEST(StageParser, StageKeysKeepNameBlanksAndCase) {
     EXPECT_EQ(s.BoundLow, 0);  // a boundlow line always leaves 0
     EXPECT_EQ(s.Tension, 50);
     EXPECT_EQ(s.BgVolume, 20);
+    EXPECT_EQ(s.MugenVersion, 0);  // the documented date form: the engines before 1.0, no error
     EXPECT_EQ(s.ElementCount, 1);
     EXPECT_TRUE(f.Log().empty()) << f.Log();
 }
@@ -92,7 +94,7 @@ TEST(StageParser, ElementKeys) {
         std::string(kHead) +
         "[BG 0]\r\nspriteno = 0,0\r\n[BG x]\r\ntype = dummy\r\nmask = 1\r\n"
         "[BG y]\r\nspriteno = 5, 6\r\nstart = -10, 20\r\ndelta = .5, .25\r\nvelocity = 1.5\r\n"
-        "tile = 1, 0\r\nid = 12\r\ntrans = ADD\r\nsin.x = 4, 60, 0.5\r\nwindow = 1,2,3,4\r\n"
+        "tile = 1, 0\r\nid = 12\r\ntrans = ADD\r\nsin.x = 4, 60, -270\r\nwindow = 1,2,3,4\r\n"
         "tilespacing = 5\r\nlayerno = 1\r\nwidth = 10, 20\r\nyscalestart = 90\r\nyscaledelta = 1.5\r\n"
         "positionlink = 1\r\n"));
     const auto& e = f.Stage().Elements;
@@ -114,7 +116,7 @@ TEST(StageParser, ElementKeys) {
     EXPECT_EQ(y.Mask, 1);
     EXPECT_FLOAT_EQ(y.SinXAmp, 4);
     EXPECT_FLOAT_EQ(y.SinXPeriod, 60);
-    EXPECT_FLOAT_EQ(y.SinXPhase, 0.5f);
+    EXPECT_FLOAT_EQ(y.SinXPhase, 15);  // the phase in degrees: a quarter of the 60-tick swing on
     EXPECT_EQ(y.HasWindow, 1);
     EXPECT_FLOAT_EQ(y.WindowX1, 1);
     EXPECT_FLOAT_EQ(y.WindowY1, 2);
@@ -198,7 +200,10 @@ TEST(StageParser, MasksAfterParse) {
 TEST(StageParser, Animations) {
     StageFixture f;
     ASSERT_TRUE(f.LoadText(std::string(kHead) +
-                           "[BG 0]\r\n[Begin Action 5]\r\n1,0, 0,0, 5\r\n1,1, 2,3, 6, H, A\r\nloopstart\r\n"
+                           "[BG 0]\r\n[Begin Action 5]\r\n1,0, 0,0, 5\r\n"
+                           // Collision boxes copied from a character's animation are no frames.
+                           "Clsn2Default: 1\r\n  Clsn2[0] = -10, 0, 10,-79\r\nCLSN1[0]= 1,2,3,4\r\n"
+                           "1,1, 2,3, 6, H, A\r\nloopstart\r\n"
                            "1,2, 0,0, -1\r\n[Begin Action 10]\r\n2,0,0,0,5\r\nloopstart\r\n"));
     const auto& a = f.Stage().Actions;
     ASSERT_EQ(a.size(), 2u);
