@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include "tests/support/sprites.h"
 #include "tests/support/temp_dir.h"
 
 namespace qb::test {
@@ -41,6 +44,53 @@ TEST(SpriteUsers, FoundByTheFileLoadingWouldOpen) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(StagesUsingSprite(c.stage, c.sprite, stages, mugen), c.users) << c.stage << " " << c.sprite;
+    }
+}
+
+// A stage's "spr" may name anything; Delete takes only what is the stage's own.
+TEST(SpriteUsers, DeleteTakesOnlyTheStagesOwnFiles) {
+    TempDir dir;
+    const std::string mugen = dir.Dir() + "mugen/";
+    const std::string stages = mugen + "stages/";
+    const std::string sff = demo::WriteSff({SolidSprite(0, 0)});
+    dir.Write("mugen/stages/own.sff", sff);
+    dir.Write("mugen/stages/notes.txt", "not pictures, " + std::string(64, 'x'));
+    dir.Write("mugen/stages/shared.sff", sff);
+    dir.Write("mugen/stages/other.def", Def("stages/shared.sff"));
+    dir.Write("outside/thesis.txt", "my thesis");
+    dir.Write("outside/real.sff", sff);
+    ASSERT_EQ(::symlink((dir.Dir() + "outside").c_str(), (stages + "ext").c_str()), 0);
+    const std::string def = dir.Write("mugen/stages/s.def", Def("x")).string();
+
+    const struct {
+        const char* what;
+        std::string sprite;  // as loading resolved the stage's spr
+        bool backup;
+        std::vector<std::string> moved;  // after the definition (and its backup)
+        std::string because;
+    } cases[] = {
+        {"its own sprite file", stages + "own.sff", false, {stages + "own.sff"}, ""},
+        {"and its backup", stages + "own.sff", true, {stages + "own.sff"}, ""},
+        {"a text file outside", stages + "../../outside/thesis.txt", false, {}, "outside the MUGEN directory"},
+        {"a sprite file outside", dir.Dir() + "outside/real.sff", true, {}, "outside the MUGEN directory"},
+        {"through a linked folder", stages + "ext/real.sff", false, {}, "outside the MUGEN directory"},
+        {"no sprite file inside", stages + "notes.txt", false, {}, "not a sprite file"},
+        {"shared", stages + "shared.sff", false, {}, "other stages use it"},
+        {"missing", stages + "gone.sff", false, {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(def + ".bak");
+        if (c.backup) dir.Write("mugen/stages/s.def.bak", "old");
+        const StageFilesToTrash plan = StageFilesForDelete(def, c.sprite, stages, mugen);
+        std::vector<std::string> moved{def};
+        if (c.backup) moved.push_back(def + ".bak");
+        moved.insert(moved.end(), c.moved.begin(), c.moved.end());
+        EXPECT_EQ(plan.moved, moved);
+        EXPECT_EQ(plan.keptBecause.empty(), c.because.empty()) << plan.keptBecause;
+        EXPECT_NE(plan.keptBecause.find(c.because), std::string::npos) << plan.keptBecause;
+        EXPECT_EQ(plan.keptSprite.empty(), c.because.empty());
+        EXPECT_EQ(plan.users.size(), c.because == "other stages use it" ? 1u : 0u);
     }
 }
 
