@@ -1,5 +1,6 @@
 #include "app/config.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -38,7 +39,11 @@ std::string_view TrimLayout(std::string_view s) {
 std::string RawValue(std::string_view line) {
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos) return {};
-    return std::string(TrimLayout(line.substr(eq + 1)));
+    return DecodeLineValue(TrimLayout(line.substr(eq + 1)));
+}
+
+bool IsControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
 }
 
 // The lines in the order every release wrote them. A key that stores a menu item's setting is read
@@ -101,6 +106,71 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line, int
 }
 
 }  // namespace
+
+std::string EncodeLineValue(std::string_view value) {
+    const bool plain = std::none_of(value.begin(), value.end(), [](char c) { return IsControl(c) && c != '\t'; }) &&
+                       TrimLayout(value).size() == value.size() && !value.starts_with('"');
+    if (plain) return std::string(value);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (const char c : value) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '"': out += "\\\""; break;
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (IsControl(c)) {
+                    const auto byte = static_cast<unsigned char>(c);
+                    out += "\\x";
+                    out += kHex[byte >> 4];
+                    out += kHex[byte & 15];
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string DecodeLineValue(std::string_view text) {
+    if (text.size() < 2 || !text.starts_with('"') || !text.ends_with('"')) return std::string(text);
+    const std::string_view inner = text.substr(1, text.size() - 2);
+    std::string out;
+    const auto hexDigit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    for (size_t i = 0; i < inner.size(); ++i) {
+        const char c = inner[i];
+        if (c == '"') return std::string(text);  // not this form: a bare quote inside
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (++i == inner.size()) return std::string(text);
+        switch (inner[i]) {
+            case '\\': out += '\\'; break;
+            case '"': out += '"'; break;
+            case 'r': out += '\r'; break;
+            case 'n': out += '\n'; break;
+            case 't': out += '\t'; break;
+            case 'x': {
+                const int high = i + 2 < inner.size() ? hexDigit(inner[i + 1]) : -1;
+                const int low = high >= 0 ? hexDigit(inner[i + 2]) : -1;
+                if (low < 0) return std::string(text);
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                break;
+            }
+            default: return std::string(text);
+        }
+    }
+    return out;
+}
 
 std::string ConfigPath(const AppState& state) {
     return ResolvePath(JoinPath(state.Dirs.Config, "QB.cfg"));
@@ -179,18 +249,18 @@ std::string ConfigText(const AppState& state) {
         } else if (key == "Version") {
             line(key, state.VersionText + "A");
         } else if (key == "MugeDir") {
-            line(key, state.MugeDir);
+            line(key, EncodeLineValue(state.MugeDir));
         } else if (key == "TestChar") {
-            if (!state.CharSettings.TestCharPath.empty()) line(key, state.CharSettings.TestCharPath);
+            if (!state.CharSettings.TestCharPath.empty()) line(key, EncodeLineValue(state.CharSettings.TestCharPath));
         } else if (key == "HCamStep") {
             // The steps the user set, not the pace mouse scrolling or the test character gives the camera now.
             line(key, FloatText(UserHCamStep(state.Camera)));
         } else if (key == "VCamStep") {
             line(key, FloatText(UserVCamStep(state.Camera)));
         } else if (key == "CharName") {
-            line(key, state.CharSettings.TestCharName);
+            line(key, EncodeLineValue(state.CharSettings.TestCharName));
         } else if (key == "RecentFile") {
-            for (const auto& recent : state.Menus.RecentFiles) line(key, recent);
+            for (const auto& recent : state.Menus.RecentFiles) line(key, EncodeLineValue(recent));
         } else if (key == "Intro") {
             line(key, "False");
         } else if (key == "Left" && state.Window.PositionKnown) {
