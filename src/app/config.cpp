@@ -4,8 +4,10 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -45,6 +47,10 @@ std::string RawValue(std::string_view line) {
 bool IsControl(char c) {
     return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
 }
+
+// The escapes of EncodeLineValue besides "\xHH": the byte and the letter after the backslash.
+constexpr std::pair<char, char> kEscapes[] = {
+    {'\\', '\\'}, {'"', '"'}, {'\r', 'r'}, {'\n', 'n'}, {'\t', 't'}};
 
 // The lines in the order every release wrote them. A key that stores a menu item's setting is read
 // and written by the item (app/menu_model.h); the others are this file's own.
@@ -108,27 +114,22 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line, int
 }  // namespace
 
 std::string EncodeLineValue(std::string_view value) {
-    const bool plain = std::none_of(value.begin(), value.end(), [](char c) { return IsControl(c) && c != '\t'; }) &&
-                       TrimLayout(value).size() == value.size() && !value.starts_with('"');
+    const bool plain =
+        std::none_of(value.begin(), value.end(), [](char c) { return IsControl(c) && c != '\t'; }) &&
+        TrimLayout(value).size() == value.size() && !value.starts_with('"');
     if (plain) return std::string(value);
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out = "\"";
     for (const char c : value) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (IsControl(c)) {
-                    const auto byte = static_cast<unsigned char>(c);
-                    out += "\\x";
-                    out += kHex[byte >> 4];
-                    out += kHex[byte & 15];
-                } else {
-                    out += c;
-                }
+        const auto* escape =
+            std::find_if(std::begin(kEscapes), std::end(kEscapes), [c](auto e) { return e.first == c; });
+        if (escape != std::end(kEscapes)) {
+            out += {'\\', escape->second};
+        } else if (IsControl(c)) {
+            const auto byte = static_cast<unsigned char>(c);
+            out += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+        } else {
+            out += c;
         }
     }
     return out + "\"";
@@ -137,36 +138,29 @@ std::string EncodeLineValue(std::string_view value) {
 std::string DecodeLineValue(std::string_view text) {
     if (text.size() < 2 || !text.starts_with('"') || !text.ends_with('"')) return std::string(text);
     const std::string_view inner = text.substr(1, text.size() - 2);
-    std::string out;
-    const auto hexDigit = [](char c) -> int {
+    const auto hexDigit = [&inner](size_t at) {
+        const char c = at < inner.size() ? inner[at] : '\0';
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
+        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
     };
+    std::string out;
     for (size_t i = 0; i < inner.size(); ++i) {
-        const char c = inner[i];
-        if (c == '"') return std::string(text);  // not this form: a bare quote inside
-        if (c != '\\') {
-            out += c;
+        if (inner[i] == '"') return std::string(text);  // not this form: a bare quote inside
+        if (inner[i] != '\\') {
+            out += inner[i];
             continue;
         }
-        if (++i == inner.size()) return std::string(text);
-        switch (inner[i]) {
-            case '\\': out += '\\'; break;
-            case '"': out += '"'; break;
-            case 'r': out += '\r'; break;
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'x': {
-                const int high = i + 2 < inner.size() ? hexDigit(inner[i + 1]) : -1;
-                const int low = high >= 0 ? hexDigit(inner[i + 2]) : -1;
-                if (low < 0) return std::string(text);
-                out += static_cast<char>(high * 16 + low);
-                i += 2;
-                break;
-            }
-            default: return std::string(text);
+        const char letter = ++i < inner.size() ? inner[i] : '\0';
+        const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                          [letter](auto e) { return e.second == letter; });
+        if (escape != std::end(kEscapes)) {
+            out += escape->first;
+        } else if (letter == 'x' && hexDigit(i + 1) >= 0 && hexDigit(i + 2) >= 0) {
+            out += static_cast<char>(hexDigit(i + 1) * 16 + hexDigit(i + 2));
+            i += 2;
+        } else {
+            return std::string(text);
         }
     }
     return out;
@@ -251,7 +245,8 @@ std::string ConfigText(const AppState& state) {
         } else if (key == "MugeDir") {
             line(key, EncodeLineValue(state.MugeDir));
         } else if (key == "TestChar") {
-            if (!state.CharSettings.TestCharPath.empty()) line(key, EncodeLineValue(state.CharSettings.TestCharPath));
+            if (!state.CharSettings.TestCharPath.empty())
+                line(key, EncodeLineValue(state.CharSettings.TestCharPath));
         } else if (key == "HCamStep") {
             // The steps the user set, not the pace mouse scrolling or the test character gives the camera now.
             line(key, FloatText(UserHCamStep(state.Camera)));

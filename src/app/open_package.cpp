@@ -202,9 +202,10 @@ void OpenStagePackage(AppState& state, const std::string& preferredEntry) {
             // Nothing was written: a package that would fill the disk is refused for that, not for
             // lacking the definition it never got to unpack.
             DeleteExtractedFiles(fresh);
-            Refuse(state, "The package\r\n" + zipFile + "\r\nwould unpack to " + std::to_string(zip.TooLargeTotal()) +
-                              " bytes; a stage package may unpack to at most " + std::to_string(kMaxTotalBytes) +
-                              " bytes (1 GiB). It was not opened.");
+            Refuse(state, "The package\r\n" + zipFile + "\r\nwould unpack to " +
+                              std::to_string(zip.TooLargeTotal()) +
+                              " bytes; a stage package may unpack to at most " +
+                              std::to_string(kMaxTotalBytes) + " bytes (1 GiB). It was not opened.");
             return;
         case Extraction::NoFolder:
             Refuse(state, "No private folder could be made in " + state.Dirs.Temp + " (" + std::strerror(errno) +

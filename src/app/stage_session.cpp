@@ -291,7 +291,8 @@ void mnuDelete_Click(AppState& state) {
     if (!plan.moved.empty() && TrashFileTold(state, plan.moved.front())) {
         for (size_t i = 1; i < plan.moved.size(); ++i) TrashFileTold(state, plan.moved[i]);
         if (!plan.users.empty())
-            Box(state, SpriteKeptText(plan.keptSprite, plan.users, StagesFolder(state)), MsgIcon::Information);
+            Box(state, SpriteKeptText(plan.keptSprite, plan.users, StagesFolder(state)),
+                MsgIcon::Information);
     }
     state.Stages.Clear();
     LoadFilestoList(state.Stages, UiOf(state), StagesFolder(state), ".def");

@@ -112,7 +112,8 @@ StageFilesToTrash StageFilesForDelete(const std::string& stageFile, const std::s
     StageFilesToTrash plan;
     const std::string stage = ResolvePath(stageFile);
     if (FileExists(stage)) plan.moved.push_back(stage);
-    if (const std::string backup = ResolvePath(stage + ".bak"); FileExists(backup)) plan.moved.push_back(backup);
+    if (const std::string backup = ResolvePath(stage + ".bak"); FileExists(backup))
+        plan.moved.push_back(backup);
     if (spriteFile.empty()) return plan;
     const std::string sprite = ResolvePath(spriteFile);
     if (!FileExists(sprite)) return plan;
@@ -121,7 +122,8 @@ StageFilesToTrash StageFilesForDelete(const std::string& stageFile, const std::s
         plan.keptBecause = "it lies outside the MUGEN directory";
     } else if (!ReadsAsSpriteFile(sprite)) {
         plan.keptBecause = "it is not a sprite file";
-    } else if (plan.users = StagesUsingSprite(stageFile, sprite, stagesFolder, mugeDir); !plan.users.empty()) {
+    } else if (plan.users = StagesUsingSprite(stageFile, sprite, stagesFolder, mugeDir);
+               !plan.users.empty()) {
         plan.keptBecause = "other stages use it";
     } else {
         plan.keptSprite.clear();

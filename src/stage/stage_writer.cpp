@@ -64,7 +64,8 @@ std::vector<EndedLine> SplitKeepingEnds(std::string_view bytes) {
         }
         size_t next = end + 1;
         if (bytes[end] == '\r' && next < bytes.size() && bytes[next] == '\n') ++next;
-        lines.push_back({std::string(bytes.substr(pos, end - pos)), std::string(bytes.substr(end, next - end))});
+        lines.push_back(
+            {std::string(bytes.substr(pos, end - pos)), std::string(bytes.substr(end, next - end))});
         pos = next;
     }
     return lines;

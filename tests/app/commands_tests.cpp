@@ -364,26 +364,6 @@ TEST(StageCommands, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
     EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"b"}));
 }
 
-// "spr" may name any file: one outside the MUGEN directory is never the stage's to delete.
-TEST(StageCommands, DeleteNeverTakesAFileOutsideTheMugenDirectory) {
-    AppFixture f;
-    f.state.MugeDir = f.mugen.Dir() + "mugen/";
-    std::string text = StageDefText("A", "");
-    text.replace(text.find("spr = stages/"), 13, "spr = ../outside/thesis.txt");
-    const std::string a = f.mugen.Write("mugen/stages/a.def", text).string();
-    f.mugen.Write("outside/thesis.txt", "three years of work");
-    const std::string thesis = f.state.MugeDir + "../outside/thesis.txt";  // as loading found it
-    StartRunning(f, a);
-    f.ui.boxAnswers = {MsgAnswer::Yes};
-    mnuDelete_Click(f.state);
-    EXPECT_EQ(f.ui.trashed, std::vector<std::string>{a});
-    EXPECT_EQ(f.mugen.Read("outside/thesis.txt"), "three years of work");
-    const std::string question = "Are you sure you want to delete this stage (" + a + ")?\r\nThis file goes to the "
-                                 "trash:\r\n" + a + "\r\nThe sprite file\r\n" + thesis +
-                                 "\r\nstays: it lies outside the MUGEN directory.";
-    EXPECT_TRUE(std::any_of(f.ui.boxes.begin(), f.ui.boxes.end(), [&](const auto& box) { return box.text == question; }));
-}
-
 TEST(StageCommands, DeleteKeepsASpriteFileOtherStagesUse) {
     AppFixture f;
     const std::string a = f.AddStage("a", "A", "shared.sff");

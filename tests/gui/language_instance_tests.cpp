@@ -55,7 +55,8 @@ TEST(FrmStageInstance, SecondStartHandsItsStageToTheRunningCopy) {
     ASSERT_TRUE(h.Start());
     const std::string second = h.StagePath("second");
     // A folder's name may hold a line break and end in a blank: the hand-over is one line.
-    const std::string odd = h.mugen.Write("odd\nfolder /second.def", h.mugen.Read("stages/second.def")).string();
+    const std::string odd =
+        h.mugen.Write("odd\nfolder /second.def", h.mugen.Read("stages/second.def")).string();
     std::vector<std::string> secondBoxes;
     const auto startSecond = [&](const std::string& argument) {
         h.Do([&, argument] {

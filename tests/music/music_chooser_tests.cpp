@@ -141,12 +141,10 @@ TEST(MusicChooser, UpdateDefKeepsTheStagesOwnReferenceUnlessBrowseChoseAnother) 
         }
         vscVol_Change(f.chooser, f.music, 30);
         ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
-        EXPECT_EQ(f.mugen.Read("stages/s.def"),
-                  "[Music]\n" + std::string(c.written) + "\nbgvolume = 30\n");
+        EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\n" + std::string(c.written) + "\nbgvolume = 30\n");
         // A second save keeps what the first one wrote.
         ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
-        EXPECT_EQ(f.mugen.Read("stages/s.def"),
-                  "[Music]\n" + std::string(c.written) + "\nbgvolume = 30\n");
+        EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\n" + std::string(c.written) + "\nbgvolume = 30\n");
     }
 }
 
