@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -112,23 +113,23 @@ std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFi
     out.reserve(text.size() + 64);
     // The missing lines go in relative to the first [music] line only: a missing music line right
     // after it (the volume line with it when that is missing too: the chooser writes both), a missing
-    // volume line after the first later line holding an "=" (the section's first key, in a
-    // well-formed file).
-    bool sectionSeen = false;
-    bool volumePending = false;
-    std::vector<std::string> inserted;
-    for (const EndedLine& line : lines) {
-        inserted.clear();
-        if (volumePending && line.body.find('=') != std::string::npos) {
-            inserted.push_back("bgvolume = " + volumeText);
-            volumePending = false;
-        }
-        if (!sectionSeen && text::ContainsNoCase(line.body, "[music]")) {
-            sectionSeen = true;
-            if (!musicFound) inserted.push_back("bgmusic = " + std::string(newMusicFile));
-            if (!musicFound && !volumeFound) inserted.push_back("bgvolume = " + volumeText);
-            if (musicFound && !volumeFound) volumePending = true;
-        }
+    // volume line alone after the first later line holding an "=" (the section's first key, in a
+    // well-formed file), or after the [music] line when no such line follows.
+    std::vector<std::vector<std::string>> inserts(lines.size());
+    const auto hasKey = [](const EndedLine& l) { return l.body.find('=') != std::string::npos; };
+    const auto section = std::find_if(lines.begin(), lines.end(), [](const EndedLine& l) {
+        return text::ContainsNoCase(l.body, "[music]");
+    });
+    if (section != lines.end()) {
+        const auto key = musicFound ? std::find_if(section + 1, lines.end(), hasKey) : section;
+        if (!musicFound) inserts[section - lines.begin()].push_back("bgmusic = " + std::string(newMusicFile));
+        if (!volumeFound)
+            inserts[(key == lines.end() ? section : key) - lines.begin()].push_back("bgvolume = " +
+                                                                                    volumeText);
+    }
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const EndedLine& line = lines[n];
+        const std::vector<std::string>& inserted = inserts[n];
         out += line.body;
         // A file's last line without a line end needs one before the inserted lines, and the last
         // of them goes without one, so the file still ends as it did.
@@ -189,6 +190,11 @@ bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, in
     const auto bytes = ReadFileBytes(path, kMaxStageFileBytes);
     if (!bytes) {
         error = "The stage file " + stageFile + " cannot be read: " + std::strerror(errno);
+        return false;
+    }
+    // Keys go into a section; one added at the end would follow the elements, where they are not read.
+    if (!text::ContainsNoCase(*bytes, "[music]")) {
+        error = "The stage file " + stageFile + " has no [Music] section; its music was not changed.";
         return false;
     }
     const std::string rewritten = RewriteMusicLines(*bytes, newMusicFile, volume);

@@ -16,8 +16,8 @@ namespace qb {
 // text up to and including the "=", then a blank, the value, and any comment with the blanks before
 // it. When the music line is missing, a "bgmusic = " line goes right after the first line containing
 // "[music]", followed by a "bgvolume = " line when that is missing too; when only the volume line is
-// missing, it goes after the first line with an "=" that follows that "[music]" line. A file without
-// a "[music]" line gets no inserted lines.
+// missing, it goes after the first line with an "=" that follows that "[music]" line (right after the
+// "[music]" line when none does). A file without a "[music]" line gets no inserted lines.
 std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFile, int16_t volume);
 
 // The file a rewrite of `stageFile` replaces: the target of a symbolic link (the link stays a link),
@@ -33,7 +33,8 @@ std::string RewritableStageFile(const std::string& stageFile, const std::string&
 bool KeepBackup(const std::string& target, std::string_view original, std::string& error);
 
 // ChangeMusic: rewrites `stageFile` as above, keeping its backup as KeepBackup does (a rewrite that
-// changes no byte writes nothing). The file is replaced in one step (a temporary file in its
+// changes no byte writes nothing). A file without a "[music]" line is refused: it has no place for
+// the keys. The file is replaced in one step (a temporary file in its
 // own folder, flushed, renamed over it, owner, group and permissions kept), so it is never lost: on
 // any failure it stays as it was and `error` says why. A music name with control characters, a
 // read-only file or a folder that cannot be written is refused before anything is written. The

@@ -45,6 +45,8 @@ TEST(StageWriter, RewritesOnlyTheMusicAndVolumeKeys) {
          "[Music]\nbgmusic = new.mp3\nbgvolume = -7\n[BGdef]\nspr = a.sff\n"},
         {"inserted lines end as most of the file's lines do", "[Music]\r\n[BGdef]\nspr = a.sff\nx = 1\n",
          "[Music]\r\nbgmusic = new.mp3\nbgvolume = -7\n[BGdef]\nspr = a.sff\nx = 1\n"},
+        {"no key line after [music]: the volume right after it", "bgmusic = a.mp3\n[Music]\n",
+         "bgmusic = new.mp3\n[Music]\nbgvolume = -7\n"},
         {"[music] as the last line without a line end", "[BGdef]\r\nspr = a.sff\r\n[Music]",
          "[BGdef]\r\nspr = a.sff\r\n[Music]\r\nbgmusic = new.mp3\r\nbgvolume = -7"},
         {"no [music] line: nothing inserted", "[BGdef]\nspr = a.sff\n", "[BGdef]\nspr = a.sff\n"},
@@ -124,6 +126,10 @@ TEST(StageWriter, ChangeMusicRefusesWhatItCannotWrite) {
     EXPECT_FALSE(ChangeMusic(f.dir.Dir() + "missing.def", "new.mp3", 5, error));
     EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
     EXPECT_EQ(f.Entries(), 1u);
+    f.dir.Write("bare.def", "[BGdef]\nspr = a.sff\n");  // the keys would have no section to go into
+    EXPECT_FALSE(ChangeMusic(f.dir.Dir() + "bare.def", "new.mp3", 5, error));
+    EXPECT_NE(error.find("has no [Music] section"), std::string::npos) << error;
+    EXPECT_EQ(f.Entries(), 2u);
 }
 
 // The name is one line of the stage: line breaks in it would write sections and keys of their own.
