@@ -120,15 +120,11 @@ TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
          {{"city.def", StageDefText("City", "city.sff")}, {"city.sff", TinySff(), false, "pw"}},
          "city.def",
          {"Some files of the package\r\n%\r\nwere not extracted:\r\ncity.sff is password-protected."}},
-        {"a bomb: entries that declare 1.25 GB together",
-         {},
-         "",
+        {"a bomb: entries that declare 1.25 GB together", {}, "",
          {"The package\r\n%\r\nwould unpack to 1342177280 bytes; a stage package may unpack to at most "
           "1073741824 bytes (1 GiB). It was not opened."},
          bomb},
-        {"a definition too large alone",
-         {},
-         "",
+        {"a definition too large alone", {}, "",
          {"Not a stage!\r\n%\r\nIts definition stages/city.def is too large to unpack (over 256 MiB, or "
           "over 1 GiB in all)."},
          {{"stages/city.def", "d", 0, 0, Crc32("d"), 300u << 20}, {"city.sff", "s", 0, 0, Crc32("s"), 1}}},
