@@ -1,10 +1,13 @@
 #include "app/config.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -38,8 +41,16 @@ std::string_view TrimLayout(std::string_view s) {
 std::string RawValue(std::string_view line) {
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos) return {};
-    return std::string(TrimLayout(line.substr(eq + 1)));
+    return DecodeLineValue(TrimLayout(line.substr(eq + 1)));
 }
+
+bool IsControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+// The escapes of EncodeLineValue besides "\xHH": the byte and the letter after the backslash.
+constexpr std::pair<char, char> kEscapes[] = {
+    {'\\', '\\'}, {'"', '"'}, {'\r', 'r'}, {'\n', 'n'}, {'\t', 't'}};
 
 // The lines in the order every release wrote them. A key that stores a menu item's setting is read
 // and written by the item (app/menu_model.h); the others are this file's own.
@@ -101,6 +112,59 @@ void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line, int
 }
 
 }  // namespace
+
+std::string EncodeLineValue(std::string_view value) {
+    const bool plain =
+        std::none_of(value.begin(), value.end(), [](char c) { return IsControl(c) && c != '\t'; }) &&
+        TrimLayout(value).size() == value.size() && !value.starts_with('"');
+    if (plain) return std::string(value);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (const char c : value) {
+        const auto* escape =
+            std::find_if(std::begin(kEscapes), std::end(kEscapes), [c](auto e) { return e.first == c; });
+        if (escape != std::end(kEscapes)) {
+            out += {'\\', escape->second};
+        } else if (IsControl(c)) {
+            const auto byte = static_cast<unsigned char>(c);
+            out += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string DecodeLineValue(std::string_view text) {
+    if (text.size() < 2 || !text.starts_with('"') || !text.ends_with('"')) return std::string(text);
+    const std::string_view inner = text.substr(1, text.size() - 2);
+    const auto hexDigit = [&inner](size_t at) {
+        const char c = at < inner.size() ? inner[at] : '\0';
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < inner.size(); ++i) {
+        if (inner[i] == '"') return std::string(text);  // not this form: a bare quote inside
+        if (inner[i] != '\\') {
+            out += inner[i];
+            continue;
+        }
+        const char letter = ++i < inner.size() ? inner[i] : '\0';
+        const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                          [letter](auto e) { return e.second == letter; });
+        if (escape != std::end(kEscapes)) {
+            out += escape->first;
+        } else if (letter == 'x' && hexDigit(i + 1) >= 0 && hexDigit(i + 2) >= 0) {
+            out += static_cast<char>(hexDigit(i + 1) * 16 + hexDigit(i + 2));
+            i += 2;
+        } else {
+            return std::string(text);
+        }
+    }
+    return out;
+}
 
 std::string ConfigPath(const AppState& state) {
     return ResolvePath(JoinPath(state.Dirs.Config, "QB.cfg"));
@@ -179,18 +243,19 @@ std::string ConfigText(const AppState& state) {
         } else if (key == "Version") {
             line(key, state.VersionText + "A");
         } else if (key == "MugeDir") {
-            line(key, state.MugeDir);
+            line(key, EncodeLineValue(state.MugeDir));
         } else if (key == "TestChar") {
-            if (!state.CharSettings.TestCharPath.empty()) line(key, state.CharSettings.TestCharPath);
+            if (!state.CharSettings.TestCharPath.empty())
+                line(key, EncodeLineValue(state.CharSettings.TestCharPath));
         } else if (key == "HCamStep") {
             // The steps the user set, not the pace mouse scrolling or the test character gives the camera now.
             line(key, FloatText(UserHCamStep(state.Camera)));
         } else if (key == "VCamStep") {
             line(key, FloatText(UserVCamStep(state.Camera)));
         } else if (key == "CharName") {
-            line(key, state.CharSettings.TestCharName);
+            line(key, EncodeLineValue(state.CharSettings.TestCharName));
         } else if (key == "RecentFile") {
-            for (const auto& recent : state.Menus.RecentFiles) line(key, recent);
+            for (const auto& recent : state.Menus.RecentFiles) line(key, EncodeLineValue(recent));
         } else if (key == "Intro") {
             line(key, "False");
         } else if (key == "Left" && state.Window.PositionKnown) {

@@ -2,6 +2,7 @@
 // The configuration file "QB.cfg" in the program's folder: read once at start-up, written once at
 // shutdown. Lines are "Key = value", CR LF ended, read through the definition reader.
 #include <string>
+#include <string_view>
 
 namespace qb {
 
@@ -35,6 +36,15 @@ bool SaveConfig(AppState& state);
 // list says it found nothing, and the user can quit or open a stage by hand).
 inline constexpr int kMaxEmptyFolderAnswers = 20;
 void FirstRunPrompt(AppState& state);
+
+// A path or name as one line of text. Stored as it is unless a line could not carry it: a folder's
+// name may hold CR or LF (or other control bytes), which would end the line and start another, blanks
+// or tabs around it are layout, and one that begins with a double quote would read as this form. Those
+// are written between double quotes with "\\", "\"", "\r", "\n", "\t" and "\xHH" escapes.
+std::string EncodeLineValue(std::string_view value);
+// The value EncodeLineValue wrote: a text between double quotes whose escapes are all of those is
+// read through them; any other text is the value itself (stored by a release before the quotes).
+std::string DecodeLineValue(std::string_view text);
 
 // The folder browser's prompt for the MUGEN directory.
 inline constexpr const char* kMugenDirPrompt = "Point me to your MUGEN Directory please:\r\nex. C:\\GAMES\\MUGEN";

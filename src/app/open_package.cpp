@@ -74,7 +74,7 @@ struct ExtractedDefinition {
 };
 
 // How the listing and extraction of a package ended.
-enum class Extraction { Done, Unreadable, TooManyEntries, NoFolder };
+enum class Extraction { Done, Unreadable, TooManyEntries, NoFolder, TooLarge };
 
 // Lists `zipFile` and extracts its definitions and sprite files into a new private folder, recording
 // what was created (and the folder) in `into`. `definitions` are the definitions extracted, in the
@@ -108,6 +108,7 @@ Extraction ExtractPackageFiles(AppState& state, cUnzip& zip, const std::string& 
     zip.Unzip();  // the answer is not needed: each entry's outcome says what happened
     into.CreatedFiles = zip.CreatedFiles();
     into.FromPackage = true;
+    if (zip.TooLargeTotal() > 0) return Extraction::TooLarge;
     for (int32_t i = 1; i <= zip.FileCount(); ++i) {
         const UnzipEntry& entry = zip.Entry(i);
         if (entry.Selected && !entry.DiskPath.empty() && text::Lower(entry.Name).find(".def") != std::string::npos)
@@ -197,6 +198,15 @@ void OpenStagePackage(AppState& state, const std::string& preferredEntry) {
                               " entries; a stage package holds at most " + std::to_string(zip.MaxEntries()) +
                               ". It was not opened.");
             return;
+        case Extraction::TooLarge:
+            // Nothing was written: a package that would fill the disk is refused for that, not for
+            // lacking the definition it never got to unpack.
+            DeleteExtractedFiles(fresh);
+            Refuse(state, "The package\r\n" + zipFile + "\r\nwould unpack to " +
+                              std::to_string(zip.TooLargeTotal()) +
+                              " bytes; a stage package may unpack to at most " +
+                              std::to_string(kMaxTotalBytes) + " bytes (1 GiB). It was not opened.");
+            return;
         case Extraction::NoFolder:
             Refuse(state, "No private folder could be made in " + state.Dirs.Temp + " (" + std::strerror(errno) +
                               ") to extract the package\r\n" + zipFile);
@@ -207,9 +217,16 @@ void OpenStagePackage(AppState& state, const std::string& preferredEntry) {
                  [](const ExtractedDefinition& d) { return IsStage(d.path); });
     if (stages.empty()) {
         // Not a stage: nothing of it stays behind, and the stage on screen runs on.
-        const std::string why = definitions.empty()
-                                    ? "The package holds no stage definition (.def file)."
-                                    : "Its definition " + definitions.back().entry + " has no [Camera] section.";
+        std::string why = definitions.empty()
+                              ? "The package holds no stage definition (.def file)."
+                              : "Its definition " + definitions.back().entry + " has no [Camera] section.";
+        // A definition the package holds but that could not be unpacked is the reason, not its absence.
+        for (int32_t i = 1; definitions.empty() && i <= zip.FileCount(); ++i) {
+            const UnzipEntry& entry = zip.Entry(i);
+            const char* problem = ProblemText(entry.Outcome);
+            if (entry.Selected && problem && text::Lower(entry.Name).find(".def") != std::string::npos)
+                why = "Its definition " + EntryPath(entry.Folder, entry.Name) + " " + problem + ".";
+        }
         DeleteExtractedFiles(fresh);
         Refuse(state, "Not a stage!\r\n" + zipFile + "\r\n" + why);
         return;

@@ -272,29 +272,27 @@ void mnuDelete_Click(AppState& state) {
     }
     // Everything the question speaks of is read before it is shown: the answer acts on these.
     const std::string stageFile = state.StageFile;
-    const std::string spriteFile = state.Stage.SpriteFile;
-    const std::vector<std::string> sharing =
-        StagesUsingSprite(stageFile, spriteFile, StagesFolder(state), state.MugeDir);
-    std::vector<std::string> moved{stageFile};
-    if (sharing.empty()) moved.push_back(spriteFile);
-    if (!RemovableTold(state, moved)) return;
-    const std::string fate = sharing.empty() ? "Both files go to the trash."
-                                             : "The definition goes to the trash; the sprite file stays, "
-                                               "other stages use it.";
-    if (AskAboutStage(state, "Are you sure you want to delete this stage (" + stageFile + ", and it's .sff)?\r\n" +
-                                 fate) != MsgAnswer::Yes)
-        return;
+    const StageFilesToTrash plan =
+        StageFilesForDelete(stageFile, state.Stage.SpriteFile, StagesFolder(state), state.MugeDir);
+    if (!RemovableTold(state, plan.moved)) return;
+    std::string question = "Are you sure you want to delete this stage (" + stageFile + ")?\r\n" +
+                           (plan.moved.size() == 1 ? "This file goes" : "These files go") + " to the trash:";
+    for (const std::string& file : plan.moved) question += "\r\n" + file;
+    if (!plan.keptSprite.empty())
+        question += "\r\nThe sprite file\r\n" + plan.keptSprite + "\r\nstays: " + plan.keptBecause + ".";
+    if (AskAboutStage(state, question) != MsgAnswer::Yes) return;
     mnuClose_Click(state);
     if (state.bRunning != 0) return;  // its question about unwritten edits was cancelled
     state.Loop.AboutRunning = false;
     state.Loop.ExitLoop = true;
     UnloadStuff(state);
-    // A definition that stayed keeps its sprite file: a stage without its pictures is no stage.
-    const bool stageGone = TrashFileTold(state, stageFile);
-    if (!sharing.empty()) {
-        Box(state, SpriteKeptText(spriteFile, sharing, StagesFolder(state)), MsgIcon::Information);
-    } else if (stageGone) {
-        TrashFileTold(state, spriteFile);
+    // A definition that stayed keeps its backup and sprite file: a stage without its pictures is no
+    // stage.
+    if (!plan.moved.empty() && TrashFileTold(state, plan.moved.front())) {
+        for (size_t i = 1; i < plan.moved.size(); ++i) TrashFileTold(state, plan.moved[i]);
+        if (!plan.users.empty())
+            Box(state, SpriteKeptText(plan.keptSprite, plan.users, StagesFolder(state)),
+                MsgIcon::Information);
     }
     state.Stages.Clear();
     LoadFilestoList(state.Stages, UiOf(state), StagesFolder(state), ".def");

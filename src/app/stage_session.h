@@ -53,10 +53,11 @@ void ShowNoStageHint(AppState& state);
 // mnuReload: with a stage running, releases it (Reloading) and starts StageFile again through
 // tmrStart, so the new stage is drawn only after the old loop has returned. Otherwise as mnuOpen.
 void mnuReload_Click(AppState& state);
-// mnuDelete: with a stage running, asks Yes/No; on Yes closes it and moves the definition and its
-// sprite file to the trash, then refills the stage list. A stage from a package: the package goes
-// instead. A sprite file that another stage uses (in the stage's folder or anywhere under the stages
-// folder) is kept, and a box says so. Everything the question promises is read before it is shown,
+// mnuDelete: with a stage running, asks Yes/No, naming every file that goes; on Yes closes it and
+// moves the stage's own files (StageFilesForDelete: the definition, its backup, the sprite file when it
+// is the stage's) to the trash, then refills the stage list. A stage from a package: the package goes
+// instead. A sprite file that stays is named in the question with the reason; when other stages use
+// it, a box says so afterwards. Everything the question promises is read before it is shown,
 // and the stage is held while it is up. A file in a read-only folder is refused before anything is
 // closed; a failed move is told in a box; nothing else ends.
 void mnuDelete_Click(AppState& state);

@@ -9,7 +9,11 @@
 #include <QLocalSocket>
 #include <QLocale>
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/commands.h"
+#include "app/config.h"
 #include "app/stage_session.h"
 #include "app/startup.h"
 #include "app/window_rules.h"
@@ -160,9 +164,15 @@ bool SendToRunningInstance(const QString& serverName, const std::string& stagePa
     QLocalSocket socket;
     socket.connectToServer(serverName);
     if (!socket.waitForConnected(2000)) return false;
-    const QString absolute =
-        stagePath.empty() ? QString() : QFileInfo(QString::fromStdString(stagePath)).absoluteFilePath();
-    socket.write(absolute.toUtf8() + '\n');
+    // The path's bytes as they are (a file name need not be UTF-8), on one line even when a folder's
+    // name holds a line break.
+    std::string absolute;
+    if (!stagePath.empty()) {
+        std::error_code ec;
+        absolute = std::filesystem::absolute(stagePath, ec).lexically_normal().string();
+        if (ec) absolute = stagePath;
+    }
+    socket.write(QByteArray::fromStdString(EncodeLineValue(absolute)) + '\n');
     const bool sent = socket.waitForBytesWritten(2000);
     // The running copy answers with its window's frame ("left top width height"), so that what this
     // start says appears over it; an older copy just hangs up.
@@ -188,18 +198,20 @@ void QuillbackApp::Listen(const QString& serverName) {
     connect(m_server.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            // One line, the stage's absolute path; a path is a few hundred bytes at most.
+            // One line, the stage's absolute path as EncodeLineValue wrote it; a path is a few hundred
+            // bytes at most.
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 if (!socket->canReadLine()) {
                     if (socket->bytesAvailable() > 64 * 1024) socket->abort();
                     return;
                 }
-                const QByteArray line = socket->readLine().trimmed();
+                QByteArray line = socket->readLine();
+                if (line.endsWith('\n')) line.chop(1);
                 const QRect frame = FrontWindow()->frameGeometry();
                 socket->write(QByteArray::number(frame.left()) + ' ' + QByteArray::number(frame.top()) + ' ' +
                               QByteArray::number(frame.width()) + ' ' + QByteArray::number(frame.height()) + '\n');
                 socket->disconnectFromServer();
-                OpenHandedStage(line.toStdString());
+                OpenHandedStage(DecodeLineValue(line.toStdString()));
             });
         }
     });

@@ -7,6 +7,8 @@
 
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "platform/sff2_file.h"
+#include "platform/sff_file.h"
 #include "platform/text_util.h"
 #include "stage/def_reader.h"
 #include "stage/error_log.h"
@@ -82,7 +84,53 @@ std::string LocatedSprite(const std::string& spr, const std::string& defPath, co
     return ResolvePath(located);
 }
 
+// True when `path` lies inside the folder `root`: the folder holding it, with links and "..", is
+// `root` or below it. The file's own name is not followed, as the trash moves a link itself.
+bool LiesInside(const std::string& path, const std::string& root) {
+    std::error_code ec;
+    const fs::path file(path);
+    const fs::path folder = fs::weakly_canonical(file.parent_path(), ec);
+    if (ec || file.filename().empty() || file.filename() == ".." || file.filename() == ".") return false;
+    std::string rootText = root;
+    while (rootText.size() > 1 && rootText.back() == '/') rootText.pop_back();
+    const fs::path top = fs::weakly_canonical(rootText, ec);
+    if (ec || top.empty()) return false;
+    const fs::path below = folder.lexically_relative(top);
+    return !below.empty() && *below.begin() != "..";
+}
+
+bool ReadsAsSpriteFile(const std::string& path) {
+    // Both headers fit in the first 36 bytes.
+    const auto head = ReadFileHead(path, 64);
+    return head && (ReadSffHeader(*head) || IsSff2(*head));
+}
+
 }  // namespace
+
+StageFilesToTrash StageFilesForDelete(const std::string& stageFile, const std::string& spriteFile,
+                                      const std::string& stagesFolder, const std::string& mugeDir) {
+    StageFilesToTrash plan;
+    const std::string stage = ResolvePath(stageFile);
+    if (FileExists(stage)) plan.moved.push_back(stage);
+    if (const std::string backup = ResolvePath(stage + ".bak"); FileExists(backup))
+        plan.moved.push_back(backup);
+    if (spriteFile.empty()) return plan;
+    const std::string sprite = ResolvePath(spriteFile);
+    if (!FileExists(sprite)) return plan;
+    plan.keptSprite = sprite;
+    if (mugeDir.empty() || !LiesInside(sprite, ResolvePath(mugeDir))) {
+        plan.keptBecause = "it lies outside the MUGEN directory";
+    } else if (!ReadsAsSpriteFile(sprite)) {
+        plan.keptBecause = "it is not a sprite file";
+    } else if (plan.users = StagesUsingSprite(stageFile, sprite, stagesFolder, mugeDir);
+               !plan.users.empty()) {
+        plan.keptBecause = "other stages use it";
+    } else {
+        plan.keptSprite.clear();
+        plan.moved.push_back(sprite);
+    }
+    return plan;
+}
 
 std::vector<std::string> StagesUsingSprite(const std::string& stageFile, const std::string& spriteFile,
                                            const std::string& stagesFolder, const std::string& mugeDir) {

@@ -227,6 +227,7 @@ bool cUnzip::Unzip() {
     auto archive = ZipArchive::Open(m_zipFile);
     if (!archive) return true;
     m_tooMany = 0;
+    m_tooLargeTotal = 0;
     if (archive->Count() > m_maxEntries) {
         m_tooMany = archive->Count();
         return true;
@@ -262,6 +263,7 @@ bool cUnzip::Unzip() {
     }
     bool failed = false;
     if (total > kMaxTotalBytes) {
+        m_tooLargeTotal = total;
         for (Job& job : jobs) job.outcome = EntryOutcome::TooLarge;
         failed = true;
     }

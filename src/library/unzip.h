@@ -157,6 +157,9 @@ public:
     void MaxEntries(uint64_t count) { m_maxEntries = count; }
     // The entry count of the archive the last Directory or Unzip refused for holding too many; 0 otherwise.
     uint64_t TooManyEntries() const { return m_tooMany; }
+    // What the selected entries declare together when the last Unzip wrote nothing because it passes
+    // kMaxTotalBytes; 0 otherwise.
+    uint64_t TooLargeTotal() const { return m_tooLargeTotal; }
     // The name entry `lIndex` is written under in UnzipFolder (what SafeEntryFileName makes of its
     // stored name, blanks turned by SpaceToUnderScore); empty when it is never written. Whoever
     // selects entries by the name of the file they become asks this.
@@ -188,6 +191,7 @@ private:
     std::vector<std::string> m_created;
     uint64_t m_maxEntries = kMaxPackageEntries;
     uint64_t m_tooMany = 0;
+    uint64_t m_tooLargeTotal = 0;
     UnzipEntry m_none;  // what an index out of range reads
 };
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -47,45 +48,96 @@ std::string ReplaceValue(std::string_view line, std::string_view value) {
     return out;
 }
 
+// A line of the file and the line end it had: "\r\n", "\n", "\r", or empty for a last line without one.
+struct EndedLine {
+    std::string body;
+    std::string eol;
+};
+
+std::vector<EndedLine> SplitKeepingEnds(std::string_view bytes) {
+    std::vector<EndedLine> lines;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        const size_t end = bytes.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            lines.push_back({std::string(bytes.substr(pos)), ""});
+            break;
+        }
+        size_t next = end + 1;
+        if (bytes[end] == '\r' && next < bytes.size() && bytes[next] == '\n') ++next;
+        lines.push_back(
+            {std::string(bytes.substr(pos, end - pos)), std::string(bytes.substr(end, next - end))});
+        pos = next;
+    }
+    return lines;
+}
+
+// The line end most of the file's lines have; CR LF for a file without any, as the engine's own
+// files are written.
+std::string DominantEol(const std::vector<EndedLine>& lines) {
+    size_t crlf = 0, lf = 0, cr = 0;
+    for (const EndedLine& l : lines) {
+        if (l.eol == "\r\n")
+            ++crlf;
+        else if (l.eol == "\n")
+            ++lf;
+        else if (l.eol == "\r")
+            ++cr;
+    }
+    if (lf > crlf && lf >= cr) return "\n";
+    if (cr > crlf && cr > lf) return "\r";
+    return "\r\n";
+}
+
 }  // namespace
 
 std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFile, int16_t volume) {
     const std::string volumeText = std::to_string(volume);
-    std::vector<std::string> lines;
+    std::vector<EndedLine> lines = SplitKeepingEnds(text);
     bool musicFound = false;
     bool volumeFound = false;
-    for (const std::string& line : text::SplitTextLines(text)) {
-        if (KeyIs(line, "bgmusic")) {
-            lines.push_back(ReplaceValue(line, newMusicFile));
+    for (EndedLine& line : lines) {
+        if (KeyIs(line.body, "bgmusic")) {
+            line.body = ReplaceValue(line.body, newMusicFile);
             musicFound = true;
-        } else if (KeyIs(line, "bgvolume")) {
-            lines.push_back(ReplaceValue(line, volumeText));
+        } else if (KeyIs(line.body, "bgvolume")) {
+            line.body = ReplaceValue(line.body, volumeText);
             volumeFound = true;
-        } else {
-            lines.emplace_back(line);
         }
     }
 
+    // Inserted lines end as the file's lines mostly do: most stages use LF only, and one that does
+    // must not come back with a line of another kind.
+    const std::string eol = DominantEol(lines);
     std::string out;
     out.reserve(text.size() + 64);
-    // Missing lines go in relative to the first [music] line only; the volume line after the first
-    // later line holding an "=" (the section's first key, in a well-formed file).
-    bool sectionSeen = false;
-    bool volumePending = false;
-    for (const std::string& line : lines) {
-        out += line;
-        out += "\r\n";
-        if (volumePending && line.find('=') != std::string::npos) {
-            out += "bgvolume = " + volumeText + "\r\n";
-            volumePending = false;
-        }
-        if (!sectionSeen && text::ContainsNoCase(line, "[music]")) {
-            sectionSeen = true;
-            if (!musicFound) {
-                out += "bgmusic = " + std::string(newMusicFile) + "\r\n";
-            } else if (!volumeFound) {
-                volumePending = true;
-            }
+    // The missing lines go in relative to the first [music] line only: a missing music line right
+    // after it (the volume line with it when that is missing too: the chooser writes both), a missing
+    // volume line alone after the first later line holding an "=" (the section's first key, in a
+    // well-formed file), or after the [music] line when no such line follows.
+    std::vector<std::vector<std::string>> inserts(lines.size());
+    const auto hasKey = [](const EndedLine& l) { return l.body.find('=') != std::string::npos; };
+    const auto section = std::find_if(lines.begin(), lines.end(), [](const EndedLine& l) {
+        return text::ContainsNoCase(l.body, "[music]");
+    });
+    if (section != lines.end()) {
+        const auto key = musicFound ? std::find_if(section + 1, lines.end(), hasKey) : section;
+        if (!musicFound) inserts[section - lines.begin()].push_back("bgmusic = " + std::string(newMusicFile));
+        if (!volumeFound)
+            inserts[(key == lines.end() ? section : key) - lines.begin()].push_back("bgvolume = " +
+                                                                                    volumeText);
+    }
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const EndedLine& line = lines[n];
+        const std::vector<std::string>& inserted = inserts[n];
+        out += line.body;
+        // A file's last line without a line end needs one before the inserted lines, and the last
+        // of them goes without one, so the file still ends as it did.
+        const bool lastWithoutEnd = line.eol.empty();
+        out += lastWithoutEnd && !inserted.empty() ? eol : line.eol;
+        for (size_t i = 0; i < inserted.size(); ++i) {
+            out += inserted[i];
+            if (!(lastWithoutEnd && i + 1 == inserted.size())) out += eol;
         }
     }
     return out;
@@ -112,6 +164,15 @@ std::string RewritableStageFile(const std::string& stageFile, const std::string&
     return path;
 }
 
+bool KeepBackup(const std::string& target, std::string_view original, std::string& error) {
+    const std::string backup = target + ".bak";
+    if (FileExists(backup)) return true;
+    std::string reason;
+    if (WriteFileAtomic(backup, original, reason)) return true;
+    error = "Cannot keep the previous file as " + backup + ": " + reason;
+    return false;
+}
+
 bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, int16_t volume,
                  std::string& error, AtomicWriteFault fault) {
     error.clear();
@@ -131,8 +192,19 @@ bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, in
         error = "The stage file " + stageFile + " cannot be read: " + std::strerror(errno);
         return false;
     }
+    // Keys go into a section; one added at the end would follow the elements, where they are not read.
+    if (!text::ContainsNoCase(*bytes, "[music]")) {
+        error = "The stage file " + stageFile + " has no [Music] section; its music was not changed.";
+        return false;
+    }
+    const std::string rewritten = RewriteMusicLines(*bytes, newMusicFile, volume);
+    if (rewritten == *bytes) return true;
+    if (!KeepBackup(path, *bytes, error)) {
+        error += "; the stage file " + stageFile + " was left unchanged.";
+        return false;
+    }
     std::string reason;
-    if (!WriteFileAtomic(path, RewriteMusicLines(*bytes, newMusicFile, volume), reason, fault)) {
+    if (!WriteFileAtomic(path, rewritten, reason, fault)) {
         error = "The stage file " + stageFile + " was left unchanged: " + reason + ".";
         return false;
     }

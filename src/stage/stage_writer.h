@@ -8,14 +8,16 @@
 
 namespace qb {
 
-// The stage text with its "bgmusic" and "bgvolume" lines given new values, every other line kept.
-// A line ends at CR LF, CR or LF, as when stages are read; every written line ends CR LF. A line is
-// the music (volume) line when its key, the text before its first "=" trimmed of blanks and tabs, is
-// "bgmusic" ("bgvolume") in any case; such a line keeps its text up to and including the "=", then a
-// blank, the value, and any comment with the blanks before it. When the music line is missing, a
-// "bgmusic = " line goes right after the first line containing "[music]"; when only the volume line
-// is missing, "bgvolume = " goes after the first line with an "=" that follows that "[music]" line.
-// A file with neither line gets the music line only.
+// The stage text with its "bgmusic" and "bgvolume" lines given new values, every other byte kept.
+// A line ends at CR LF, CR or LF, as when stages are read, and keeps its own line end; an inserted
+// line ends as most lines of the file do (CR LF in a file without line ends), and a file without a
+// final line end still has none. A line is the music (volume) line when its key, the text before its
+// first "=" trimmed of blanks and tabs, is "bgmusic" ("bgvolume") in any case; such a line keeps its
+// text up to and including the "=", then a blank, the value, and any comment with the blanks before
+// it. When the music line is missing, a "bgmusic = " line goes right after the first line containing
+// "[music]", followed by a "bgvolume = " line when that is missing too; when only the volume line is
+// missing, it goes after the first line with an "=" that follows that "[music]" line (right after the
+// "[music]" line when none does). A file without a "[music]" line gets no inserted lines.
 std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFile, int16_t volume);
 
 // The file a rewrite of `stageFile` replaces: the target of a symbolic link (the link stays a link),
@@ -25,7 +27,14 @@ std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFi
 std::string RewritableStageFile(const std::string& stageFile, const std::string& consequence,
                                 std::string& error);
 
-// ChangeMusic: rewrites `stageFile` as above. The file is replaced in one step (a temporary file in its
+// Keeps `original`, the text `target` holds before its first rewrite, as "<target>.bak". An existing
+// backup is never overwritten, so it stays the author's own version. False, with `error`, when it could
+// not be written.
+bool KeepBackup(const std::string& target, std::string_view original, std::string& error);
+
+// ChangeMusic: rewrites `stageFile` as above, keeping its backup as KeepBackup does (a rewrite that
+// changes no byte writes nothing). A file without a "[music]" line is refused: it has no place for
+// the keys. The file is replaced in one step (a temporary file in its
 // own folder, flushed, renamed over it, owner, group and permissions kept), so it is never lost: on
 // any failure it stays as it was and `error` says why. A music name with control characters, a
 // read-only file or a folder that cannot be written is refused before anything is written. The

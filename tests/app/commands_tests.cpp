@@ -334,8 +334,9 @@ TEST(StageCommands, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
     StartRunning(f, a);
 
     mnuDelete_Click(f.state);  // Enter: the default button is No
+    const std::string sff = (f.mugen.Path() / "stages/a.sff").string();
     EXPECT_EQ(f.ui.boxes.back().text, "Are you sure you want to delete this stage (" + a +
-                                          ", and it's .sff)?\r\nBoth files go to the trash.");
+                                          ")?\r\nThese files go to the trash:\r\n" + a + "\r\n" + sff);
     EXPECT_EQ(f.ui.boxes.back().buttons, MsgButtons::YesNoDefaultNo);
     EXPECT_TRUE(fs::exists(a));
     EXPECT_EQ(f.state.bRunning, 1);
@@ -349,10 +350,13 @@ TEST(StageCommands, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
     EXPECT_TRUE(fs::exists(f.mugen.Path() / "stages/a.sff"));
 
     StartRunning(f, a);
+    f.mugen.Write("stages/a.def.bak", "the author's first version");  // the backup goes along
     f.ui.trashWorks = true;
     f.ui.boxAnswers = {MsgAnswer::Yes};
     mnuDelete_Click(f.state);
-    EXPECT_EQ(f.ui.trashed, (std::vector<std::string>{fs::path(a).string(), (f.mugen.Path() / "stages/a.sff").string()}));
+    EXPECT_NE(f.ui.boxes.back().text.find(a + "\r\n" + a + ".bak\r\n" + sff), std::string::npos);
+    EXPECT_EQ(f.ui.trashed, (std::vector<std::string>{a, a + ".bak", sff}));
+    EXPECT_FALSE(fs::exists(a + ".bak"));
     EXPECT_FALSE(fs::exists(a));
     EXPECT_FALSE(fs::exists(f.mugen.Path() / "stages/a.sff"));
     EXPECT_TRUE(fs::exists(f.mugen.Path() / "stages/b.sff"));

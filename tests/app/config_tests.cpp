@@ -114,6 +114,32 @@ TEST(Config, SavedFileLoadsBackToTheSameSettings) {
     }
 }
 
+// A folder's name may hold a line break: each path stays on its own line of the configuration and
+// reads back whole (a second start hands its path over in the same form).
+TEST(Config, PathsThatALineCannotHoldAreQuotedAndReadBack) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"C:\\Games\\MUGEN\\", "C:\\Games\\MUGEN\\"},  // plain values are kept as written
+        {"/m/two\nlines/", "\"/m/two\\nlines/\""},
+        {std::string("/m/cr\r\\\"\x01\0/", 11), "\"/m/cr\\r\\\\\\\"\\x01\\x00/\""},
+        {" /m/ ", "\" /m/ \""},
+    };
+    for (const auto& [value, stored] : cases) {
+        EXPECT_EQ(EncodeLineValue(value), stored);
+        EXPECT_EQ(DecodeLineValue(stored), value);
+    }
+    EXPECT_EQ(DecodeLineValue("\"/bad\\q\""), "\"/bad\\q\"");  // another form is taken as written
+
+    ConfigFixture a;
+    a.state.MugeDir = "/games/new\nfolder/";
+    a.state.Menus.RecentFiles = {"/d/line\rbreak.def", "/d/plain.def"};
+    ASSERT_TRUE(SaveConfig(a.state));
+    ConfigFixture b;
+    std::filesystem::copy_file(a.program.Path() / "QB.cfg", b.program.Path() / "QB.cfg");
+    LoadConfig(b.state);
+    EXPECT_EQ(b.state.MugeDir, a.state.MugeDir);
+    EXPECT_EQ(b.state.Menus.RecentFiles, a.state.Menus.RecentFiles);
+}
+
 TEST(Config, ValueRulesOfTheFlags) {
     struct Case {
         std::string line;

@@ -96,11 +96,15 @@ TEST(StagePackage, DropRecentEntryAndCommandLineExtractTheirPackage) {
 TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
     const std::string twoDef = StageDefText("Two", "city.sff");
     const std::string sjisName = "stages/\x93\x73\x8E\x73.def";  // a Shift-JIS name
+    std::vector<RawZipItem> bomb;  // small, but its headers declare 5 x 256 MiB
+    for (const char* name : {"city.def", "a.sff", "b.sff", "c.sff", "d.sff"})
+        bomb.push_back({name, "x", 0, 0, Crc32("x"), 256u << 20});
     const struct {
         const char* what;
         std::vector<ZipItem> items;
         std::string opens;                    // empty: the open ends at "Not a stage!"
         std::vector<std::string> boxes;
+        std::vector<RawZipItem> raw;  // instead of `items`: headers that declare what the test sets
     } cases[] = {
         {"two definitions: the last listed opens",
          {{"a/one.def", StageDefText("One", "city.sff")}, {"b/two.def", twoDef}, {"city.sff", TinySff()}},
@@ -116,11 +120,20 @@ TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
          {{"city.def", StageDefText("City", "city.sff")}, {"city.sff", TinySff(), false, "pw"}},
          "city.def",
          {"Some files of the package\r\n%\r\nwere not extracted:\r\ncity.sff is password-protected."}},
+        {"a bomb: entries that declare 1.25 GB together", {}, "",
+         {"The package\r\n%\r\nwould unpack to 1342177280 bytes; a stage package may unpack to at most "
+          "1073741824 bytes (1 GiB). It was not opened."},
+         bomb},
+        {"a definition too large alone", {}, "",
+         {"Not a stage!\r\n%\r\nIts definition stages/city.def is too large to unpack (over 256 MiB, or "
+          "over 1 GiB in all)."},
+         {{"stages/city.def", "d", 0, 0, Crc32("d"), 300u << 20}, {"city.sff", "s", 0, 0, Crc32("s"), 1}}},
     };
     for (const auto& c : cases) {
         PackageFixture f;
         const auto before = f.ProgramListing();
-        const std::string package = f.Package("p.zip", c.items);
+        const std::string package =
+            c.raw.empty() ? f.Package("p.zip", c.items) : f.RawPackage("p.zip", RawZip(c.raw));
         f.ui.openAnswers = {package};
         mnuOpen_Click(f.state);
         std::vector<std::string> expectedBoxes;

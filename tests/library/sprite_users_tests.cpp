@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include "tests/support/sprites.h"
 #include "tests/support/temp_dir.h"
 
 namespace qb::test {
@@ -41,6 +44,38 @@ TEST(SpriteUsers, FoundByTheFileLoadingWouldOpen) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(StagesUsingSprite(c.stage, c.sprite, stages, mugen), c.users) << c.stage << " " << c.sprite;
+    }
+}
+
+// A stage's "spr" may name any file; Delete takes only what is the stage's own.
+TEST(SpriteUsers, DeleteTakesOnlyTheStagesOwnFiles) {
+    TempDir dir;
+    const std::string mugen = dir.Dir() + "mugen/", stages = mugen + "stages/";
+    for (const char* name : {"mugen/stages/own.sff", "mugen/stages/shared.sff", "outside/real.sff"})
+        dir.Write(name, demo::WriteSff({SolidSprite(0, 0)}));
+    dir.Write("mugen/stages/notes.txt", std::string(64, 'x'));
+    dir.Write("mugen/stages/other.def", Def("stages/shared.sff"));
+    dir.Write("outside/thesis.txt", "my thesis");
+    ASSERT_EQ(::symlink((dir.Dir() + "outside").c_str(), (stages + "ext").c_str()), 0);
+    const std::string def = dir.Write("mugen/stages/s.def", Def("x")).string();
+    dir.Write("mugen/stages/s.def.bak", "old");
+    const struct {
+        std::string sprite, because;  // no reason: it goes
+    } cases[] = {
+        {stages + "own.sff", ""},
+        {stages + "../../outside/thesis.txt", "outside the MUGEN directory"},
+        {dir.Dir() + "outside/real.sff", "outside the MUGEN directory"},
+        {stages + "ext/real.sff", "outside the MUGEN directory"},  // through a linked folder
+        {stages + "notes.txt", "not a sprite file"},
+        {stages + "shared.sff", "other stages use it"},
+    };
+    for (const auto& c : cases) {
+        const StageFilesToTrash plan = StageFilesForDelete(def, c.sprite, stages, mugen);
+        std::vector<std::string> moved{def, def + ".bak"};
+        if (c.because.empty()) moved.push_back(c.sprite);
+        EXPECT_EQ(plan.moved, moved) << c.sprite;
+        EXPECT_EQ(plan.keptSprite.empty(), c.because.empty()) << c.sprite;
+        EXPECT_NE(plan.keptBecause.find(c.because), std::string::npos) << plan.keptBecause;
     }
 }
 

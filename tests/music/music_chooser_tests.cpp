@@ -82,7 +82,7 @@ TEST(MusicChooser, UpdateDefWritesTheFileOrSaysWhyNot) {
     f.chooser.MusicPicked = true;  // as Browse leaves it
     f.chooser.VolumeText = "-40";
     ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
-    EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\r\nbgmusic = sound\\new.ogg\r\nbgvolume = -40\r\n");
+    EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\nbgmusic = sound\\new.ogg\nbgvolume = -40\n");
     EXPECT_EQ(f.chooser.Caption, "Changes saved...");
     EXPECT_EQ(f.stage.MusicFile, "sound\\new.ogg");
     EXPECT_EQ(f.stage.BgVolume, -40);
@@ -141,12 +141,10 @@ TEST(MusicChooser, UpdateDefKeepsTheStagesOwnReferenceUnlessBrowseChoseAnother) 
         }
         vscVol_Change(f.chooser, f.music, 30);
         ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
-        EXPECT_EQ(f.mugen.Read("stages/s.def"),
-                  "[Music]\r\n" + std::string(c.written) + "\r\nbgvolume = 30\r\n");
+        EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\n" + std::string(c.written) + "\nbgvolume = 30\n");
         // A second save keeps what the first one wrote.
         ASSERT_TRUE(cmdSave_Click(f.chooser, f.env));
-        EXPECT_EQ(f.mugen.Read("stages/s.def"),
-                  "[Music]\r\n" + std::string(c.written) + "\r\nbgvolume = 30\r\n");
+        EXPECT_EQ(f.mugen.Read("stages/s.def"), "[Music]\n" + std::string(c.written) + "\nbgvolume = 30\n");
     }
 }
 

@@ -25,22 +25,31 @@ TEST(StageWriter, RewritesOnlyTheMusicAndVolumeKeys) {
         {"tabs before the comment kept, text up to the first = kept",
          "  BGMusic\t=old.mp3\t; a=b\r\n\tbgVolume= 9 ;x\r\n",
          "  BGMusic\t= new.mp3\t; a=b\r\n\tbgVolume= -7 ;x\r\n"},
-        {"bare LF and lone CR end lines; every line ends CR LF; no final newline",
-         "[Music]\nbgmusic = a.mp3\rbgvolume = 0\nx = 1", "[Music]\r\nbgmusic = new.mp3\r\nbgvolume = -7\r\nx = 1\r\n"},
-        {"commented-out and look-alike keys untouched, missing lines inserted",
+        {"every line keeps its own end, CR LF, lone CR or LF; no final newline stays none",
+         "[Music]\nbgmusic = a.mp3\rbgvolume = 0\r\nx = 1",
+         "[Music]\nbgmusic = new.mp3\rbgvolume = -7\r\nx = 1"},
+        {"commented-out and look-alike keys untouched, missing lines inserted with the file's LF",
          "[Music]\n; bgmusic = old.mp3\nBGMusic.Loop = 1\nmybgvolume = 2\n",
-         "[Music]\r\nbgmusic = new.mp3\r\n; bgmusic = old.mp3\r\nBGMusic.Loop = 1\r\nmybgvolume = 2\r\n"},
+         "[Music]\nbgmusic = new.mp3\nbgvolume = -7\n; bgmusic = old.mp3\nBGMusic.Loop = 1\n"
+         "mybgvolume = 2\n"},
         {"an empty value gets the new one", "bgmusic =\nbgvolume =  ;c\n",
-         "bgmusic = new.mp3\r\nbgvolume = -7  ;c\r\n"},
+         "bgmusic = new.mp3\nbgvolume = -7  ;c\n"},
         {"missing volume goes after the first key line following [music]",
          "[Info]\nname = x\n[Music] ; tunes\n\n; note\nbgmusic = a.mp3\n[BGdef]\nspr = x.sff\n",
-         "[Info]\r\nname = x\r\n[Music] ; tunes\r\n\r\n; note\r\nbgmusic = new.mp3\r\nbgvolume = -7\r\n"
-         "[BGdef]\r\nspr = x.sff\r\n"},
+         "[Info]\nname = x\n[Music] ; tunes\n\n; note\nbgmusic = new.mp3\nbgvolume = -7\n[BGdef]\n"
+         "spr = x.sff\n"},
         {"missing music goes right after the first [music] line, volume kept",
-         "[music]\nbgvolume = 1\n[Music]\n", "[music]\r\nbgmusic = new.mp3\r\nbgvolume = -7\r\n[Music]\r\n"},
-        {"neither line: the music line only", "[Music]\n[BGdef]\nspr = a.sff\n",
-         "[Music]\r\nbgmusic = new.mp3\r\n[BGdef]\r\nspr = a.sff\r\n"},
-        {"no [music] line: nothing inserted", "[BGdef]\nspr = a.sff\n", "[BGdef]\r\nspr = a.sff\r\n"},
+         "[music]\r\nbgvolume = 1\r\n[Music]\r\n",
+         "[music]\r\nbgmusic = new.mp3\r\nbgvolume = -7\r\n[Music]\r\n"},
+        {"neither line: both, music then volume", "[Music]\n[BGdef]\nspr = a.sff\n",
+         "[Music]\nbgmusic = new.mp3\nbgvolume = -7\n[BGdef]\nspr = a.sff\n"},
+        {"inserted lines end as most of the file's lines do", "[Music]\r\n[BGdef]\nspr = a.sff\nx = 1\n",
+         "[Music]\r\nbgmusic = new.mp3\nbgvolume = -7\n[BGdef]\nspr = a.sff\nx = 1\n"},
+        {"no key line after [music]: the volume right after it", "bgmusic = a.mp3\n[Music]\n",
+         "bgmusic = new.mp3\n[Music]\nbgvolume = -7\n"},
+        {"[music] as the last line without a line end", "[BGdef]\r\nspr = a.sff\r\n[Music]",
+         "[BGdef]\r\nspr = a.sff\r\n[Music]\r\nbgmusic = new.mp3\r\nbgvolume = -7"},
+        {"no [music] line: nothing inserted", "[BGdef]\nspr = a.sff\n", "[BGdef]\nspr = a.sff\n"},
         {"empty file stays empty", "", ""},
     };
     for (const Case& c : cases) {
@@ -67,18 +76,22 @@ TEST(StageWriter, ChangeMusicReplacesTheFileKeepingItsPermissions) {
     // The name is resolved without regard to case, as content names files.
     ASSERT_TRUE(ChangeMusic(f.dir.Dir() + "stage.DEF", "sound/new.ogg", 12, error)) << error;
     EXPECT_TRUE(error.empty());
-    EXPECT_EQ(f.dir.Read("Stage.def"), "[Music]\r\nbgmusic = sound/new.ogg\r\nbgvolume = 12\r\n");
+    EXPECT_EQ(f.dir.Read("Stage.def"), "[Music]\nbgmusic = sound/new.ogg\nbgvolume = 12\n");
     struct stat st;
     ASSERT_EQ(::stat(f.path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(f.Entries(), 1u);
+    // The author's version is kept beside it, once: a second rewrite leaves the backup alone.
+    EXPECT_EQ(f.dir.Read("Stage.def.bak"), f.original);
+    ASSERT_TRUE(ChangeMusic(f.path, "again.mp3", 3, error)) << error;
+    EXPECT_EQ(f.dir.Read("Stage.def.bak"), f.original);
+    EXPECT_EQ(f.Entries(), 2u);
 
     // Through a symbolic link the file it names is rewritten and the link kept.
     const std::string link = f.dir.Dir() + "link.def";
     ASSERT_EQ(::symlink(f.path.c_str(), link.c_str()), 0);
     ASSERT_TRUE(ChangeMusic(link, "linked.mp3", 1, error)) << error;
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(f.dir.Read("Stage.def"), "[Music]\r\nbgmusic = linked.mp3\r\nbgvolume = 1\r\n");
+    EXPECT_EQ(f.dir.Read("Stage.def"), "[Music]\nbgmusic = linked.mp3\nbgvolume = 1\n");
 }
 
 TEST(StageWriter, ChangeMusicNeverLosesTheStageFile) {
@@ -97,7 +110,8 @@ TEST(StageWriter, ChangeMusicNeverLosesTheStageFile) {
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
         EXPECT_NE(error.find("Stage.def"), std::string::npos) << error;
         EXPECT_EQ(f.dir.Read("Stage.def"), f.original) << c.says;
-        EXPECT_EQ(f.Entries(), 1u) << "a temporary file was left behind after: " << c.says;
+        EXPECT_EQ(f.Entries(), 2u) << "a temporary file was left behind after: " << c.says;
+        EXPECT_EQ(f.dir.Read("Stage.def.bak"), f.original) << c.says;
     }
 }
 
@@ -112,6 +126,10 @@ TEST(StageWriter, ChangeMusicRefusesWhatItCannotWrite) {
     EXPECT_FALSE(ChangeMusic(f.dir.Dir() + "missing.def", "new.mp3", 5, error));
     EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
     EXPECT_EQ(f.Entries(), 1u);
+    f.dir.Write("bare.def", "[BGdef]\nspr = a.sff\n");  // the keys would have no section to go into
+    EXPECT_FALSE(ChangeMusic(f.dir.Dir() + "bare.def", "new.mp3", 5, error));
+    EXPECT_NE(error.find("has no [Music] section"), std::string::npos) << error;
+    EXPECT_EQ(f.Entries(), 2u);
 }
 
 // The name is one line of the stage: line breaks in it would write sections and keys of their own.
