@@ -85,12 +85,14 @@ bool WriteStage(AppState& state) {
     }
     // The stage on screen is what was just written: the file watcher's report of it is no change.
     WatchStageFiles(state);
-    if (r.linesChanged + r.linesAdded == 0) {
+    if (r.linesChanged + r.linesAdded + r.sectionsMoved == 0) {
         Box(state, "Nothing was changed.", MsgIcon::Information);
     } else {
+        const std::string moved =
+            r.sectionsMoved == 0 ? "" : ", " + std::to_string(r.sectionsMoved) + " element section(s) moved";
         Box(state,
             std::to_string(r.linesChanged) + " line(s) changed and " + std::to_string(r.linesAdded) +
-                " added in " + state.StageFile,
+                " added" + moved + " in " + state.StageFile,
             MsgIcon::Information);
     }
     return true;
@@ -106,8 +108,15 @@ bool BgEditorButton(AppState& state, const std::string& control) {
         PrepareDataDir(state.Dirs, dataDir);
     if (control == "cmdUpdate") {
         // A box that cannot be taken ends the action with nothing changed.
-        const std::string refused = UpdateStuff(state.Stage, edit.Fields, edit.SelectedElement);
+        const int16_t selected = edit.SelectedElement;
+        const bool mapped = selected >= 0 && static_cast<size_t>(selected) < edit.Origin.size() &&
+                            edit.Origin[selected] >= 0 &&
+                            static_cast<size_t>(edit.Origin[selected]) < edit.Source.Elements.size();
+        const std::string refused = UpdateStuff(state.Stage, edit.Fields, selected,
+                                                mapped ? &edit.Source.Elements[edit.Origin[selected]] : nullptr);
         if (!refused.empty()) Box(state, refused, MsgIcon::Exclamation);
+        // The boxes show what the file will say (the type as the loader names it, the sprite it finds).
+        if (refused.empty()) ShowElement(state.Stage, selected, edit.Fields, &edit);
     } else if (control == "cmdAutoBound") {
         AutoBound(state.Stage, edit.Fields);
     } else if (control == "cmdSave") {

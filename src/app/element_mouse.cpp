@@ -43,7 +43,7 @@ void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
         return;
     }
     state.Edit.SelectedElement = hit;
-    ShowElement(state.Stage, hit, state.Edit.Fields);
+    ShowElement(state.Stage, hit, state.Edit.Fields, &state.Edit);
     Caption(state, ElementCaption(state.Stage, hit));
     // A zoomed element's position moves by its zoom on the picture: the drag divides by it too.
     const double zoom = static_cast<size_t>(hit) < state.Frame.Drawn.size() ? state.Frame.Drawn[hit].zoom : 1.0;

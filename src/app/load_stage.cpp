@@ -192,7 +192,7 @@ bool InstallStage(AppState& state, LoadResult&& result, InstallHow how) {
         edit.DragIndex = -1;
         ShowStuff(state.Stage, edit.Fields);
         BeginEditBaseline(state.Stage, state.Load.Source, edit);
-        if (edit.SelectedElement >= 0) ShowElement(state.Stage, edit.SelectedElement, edit.Fields);
+        if (edit.SelectedElement >= 0) ShowElement(state.Stage, edit.SelectedElement, edit.Fields, &edit);
         state.Frame.Drawn.clear();
         // Parts of the view the new stage does not cover must not keep the old stage's pixels.
         if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);

@@ -235,6 +235,15 @@ std::string NumberText(double value) {
     return text;
 }
 
+std::string FloatText(float value) {
+    if (std::isnan(value)) return "0";
+    if (value == 0) return "0";  // no "-0"
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (ec != std::errc()) return NumberText(value);
+    return std::string(buffer, end);
+}
+
 double BoxValue(const std::string& text) {
     const char* begin = text.c_str();
     while (*begin == ' ' || *begin == '\t') ++begin;

@@ -68,6 +68,9 @@ std::vector<std::string> SplitTextLines(std::string_view bytes, bool tabsToBlank
 // Numbers as the program shows them (the editor's boxes, the caption, the headless dumps): plain
 // decimal, "." as the point, at most 7 significant digits, never "-0".
 std::string NumberText(double value);
+// The shortest text that reads back as the same float ("0.1", "1.2638888"): a box that shows it and
+// is read again changes nothing. Plain decimal: the definition reader takes no exponent.
+std::string FloatText(float value);
 // The leading number of a box's text (0 when there is none or it is not finite), as the boxes are
 // read.
 double BoxValue(const std::string& text);

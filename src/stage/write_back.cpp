@@ -1,6 +1,7 @@
 #include "stage/write_back.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <optional>
 
@@ -37,28 +38,44 @@ std::vector<RawLine> SplitKeepingEnds(const std::string& bytes) {
 
 struct KeyValue {
     std::string key;
-    std::string value;
+    std::vector<std::string> members;  // the new text of each value
+    // Per member: its value did not change, so the line keeps the text it has for it.
+    std::vector<bool> same;
     // A key this one takes the place of: when the element has no line of `key` but one of this,
-    // that line becomes the `key` line (a window that changed its kind).
+    // or this one is read after it (and so wins), that line becomes the `key` line (a window that
+    // changed its kind).
     std::string replaces = {};
 };
 
-std::string Num(double v) {
-    return text::NumberText(v);
+std::string Num(float v) {
+    return text::FloatText(v);
 }
-std::string Pair(double a, double b) {
-    return Num(a) + "," + Num(b);
+std::string Num(int32_t v) {
+    return std::to_string(v);
+}
+
+// Adds `key` when any of its values differ, or all of them when `whole` (the line is new in kind).
+template <typename T, size_t N>
+void Add(std::vector<KeyValue>& out, const std::string& key, const std::array<T, N>& was,
+         const std::array<T, N>& now, bool whole = false, const std::string& replaces = {}) {
+    if (!whole && was == now) return;
+    KeyValue change{key, {}, {}, replaces};
+    for (size_t i = 0; i < N; ++i) {
+        change.members.push_back(Num(now[i]));
+        change.same.push_back(!whole && was[i] == now[i]);
+    }
+    out.push_back(std::move(change));
 }
 
 // The keys whose values changed, with their new text.
 std::vector<KeyValue> ChangedCamera(const EditableValues& a, const EditableValues& b) {
     std::vector<KeyValue> out;
-    if (a.StartX != b.StartX) out.push_back({"startx", Num(b.StartX)});
-    if (a.StartY != b.StartY) out.push_back({"starty", Num(b.StartY)});
-    if (a.BoundLeft != b.BoundLeft) out.push_back({"boundleft", Num(b.BoundLeft)});
-    if (a.BoundRight != b.BoundRight) out.push_back({"boundright", Num(b.BoundRight)});
-    if (a.BoundHigh != b.BoundHigh) out.push_back({"boundhigh", Num(b.BoundHigh)});
-    if (a.BoundLow != b.BoundLow) out.push_back({"boundlow", Num(b.BoundLow)});
+    Add<float, 1>(out, "startx", {a.StartX}, {b.StartX});
+    Add<int32_t, 1>(out, "starty", {a.StartY}, {b.StartY});
+    Add<int32_t, 1>(out, "boundleft", {a.BoundLeft}, {b.BoundLeft});
+    Add<int32_t, 1>(out, "boundright", {a.BoundRight}, {b.BoundRight});
+    Add<int32_t, 1>(out, "boundhigh", {a.BoundHigh}, {b.BoundHigh});
+    Add<int32_t, 1>(out, "boundlow", {a.BoundLow}, {b.BoundLow});
     return out;
 }
 
@@ -68,55 +85,84 @@ std::vector<KeyValue> ChangedElement(const EditableElement& a, const EditableEle
         std::string type;
         for (char c : b.Type)
             if (c != '\r' && c != '\n' && c != ';' && c != '\0') type += c;
-        out.push_back({"type", type});
+        out.push_back({"type", {type}, {false}});
     }
-    if (a.StartX != b.StartX || a.StartY != b.StartY) out.push_back({"start", Pair(b.StartX, b.StartY)});
-    if (a.DeltaX != b.DeltaX || a.DeltaY != b.DeltaY) out.push_back({"delta", Pair(b.DeltaX, b.DeltaY)});
-    if (a.VelocityX != b.VelocityX || a.VelocityY != b.VelocityY)
-        out.push_back({"velocity", Pair(b.VelocityX, b.VelocityY)});
-    if (a.TileX != b.TileX || a.TileY != b.TileY) out.push_back({"tile", Pair(b.TileX, b.TileY)});
-    if (a.TileSpacingX != b.TileSpacingX || a.TileSpacingY != b.TileSpacingY)
-        out.push_back({"tilespacing", Pair(b.TileSpacingX, b.TileSpacingY)});
-    if (a.Mask != b.Mask) out.push_back({"mask", Num(b.Mask)});
-    if (a.ScaleStartX != b.ScaleStartX || a.ScaleStartY != b.ScaleStartY)
-        out.push_back({"scalestart", Pair(b.ScaleStartX, b.ScaleStartY)});
-    if (a.ScaleDeltaX != b.ScaleDeltaX || a.ScaleDeltaY != b.ScaleDeltaY)
-        out.push_back({"scaledelta", Pair(b.ScaleDeltaX, b.ScaleDeltaY)});
-    if (a.ZoomDelta != b.ZoomDelta) out.push_back({"zoomdelta", Num(b.ZoomDelta)});
+    Add<int32_t, 2>(out, "spriteno", {a.SpriteGroup, a.SpriteImage}, {b.SpriteGroup, b.SpriteImage});
+    Add<int32_t, 2>(out, "start", {a.StartX, a.StartY}, {b.StartX, b.StartY});
+    Add<float, 2>(out, "delta", {a.DeltaX, a.DeltaY}, {b.DeltaX, b.DeltaY});
+    Add<float, 2>(out, "velocity", {a.VelocityX, a.VelocityY}, {b.VelocityX, b.VelocityY});
+    Add<int32_t, 2>(out, "tile", {a.TileX, a.TileY}, {b.TileX, b.TileY});
+    Add<int32_t, 2>(out, "tilespacing", {a.TileSpacingX, a.TileSpacingY}, {b.TileSpacingX, b.TileSpacingY});
+    Add<int32_t, 1>(out, "mask", {a.Mask}, {b.Mask});
+    Add<int32_t, 1>(out, "layerno", {a.LayerNo}, {b.LayerNo});
+    Add<float, 2>(out, "scalestart", {a.ScaleStartX, a.ScaleStartY}, {b.ScaleStartX, b.ScaleStartY});
+    Add<float, 2>(out, "scaledelta", {a.ScaleDeltaX, a.ScaleDeltaY}, {b.ScaleDeltaX, b.ScaleDeltaY});
+    Add<float, 1>(out, "zoomdelta", {a.ZoomDelta}, {b.ZoomDelta});
     // A width or a window the edit took away has no line to write: the editor keeps them.
-    if (b.WidthGiven != 0 &&
-        (a.WidthGiven != b.WidthGiven || a.WidthTop != b.WidthTop || a.WidthBottom != b.WidthBottom))
-        out.push_back({"width", Pair(b.WidthTop, b.WidthBottom)});
-    if (b.WindowKind != 0 &&
-        (a.WindowKind != b.WindowKind || a.WindowX1 != b.WindowX1 || a.WindowY1 != b.WindowY1 ||
-         a.WindowX2 != b.WindowX2 || a.WindowY2 != b.WindowY2)) {
+    if (b.WidthGiven != 0)
+        Add<float, 2>(out, "width", {a.WidthTop, a.WidthBottom}, {b.WidthTop, b.WidthBottom}, a.WidthGiven == 0);
+    if (b.WindowKind != 0) {
         const bool mask = b.WindowKind == 2;
-        out.push_back({mask ? "maskwindow" : "window",
-                       Pair(b.WindowX1, b.WindowY1) + "," + Pair(b.WindowX2, b.WindowY2),
-                       mask ? "window" : "maskwindow"});
+        Add<float, 4>(out, mask ? "maskwindow" : "window", {a.WindowX1, a.WindowY1, a.WindowX2, a.WindowY2},
+                      {b.WindowX1, b.WindowY1, b.WindowX2, b.WindowY2}, a.WindowKind != b.WindowKind,
+                      mask ? "window" : "maskwindow");
     }
     return out;
 }
 
-// The line with its value replaced; the blanks and tabs around "=", the blanks before a comment and
-// the comment stay as written.
-std::string ReplaceValue(const std::string& body, const std::string& value) {
+// Where each value of a key line stands, as the reader splits them: at the commas before any ";",
+// each value the word after its blanks (the reader stops a value at a blank). Empty without "=".
+std::vector<std::pair<size_t, size_t>> MemberSpans(const std::string& body) {
+    std::vector<std::pair<size_t, size_t>> spans;
     const size_t eq = body.find('=');
-    size_t valueStart = eq + 1;
-    while (valueStart < body.size() && (body[valueStart] == ' ' || body[valueStart] == '\t')) ++valueStart;
-    size_t valueEnd = body.find(';', valueStart);
-    if (valueEnd == std::string::npos) valueEnd = body.size();
-    while (valueEnd > valueStart && (body[valueEnd - 1] == ' ' || body[valueEnd - 1] == '\t')) --valueEnd;
-    return body.substr(0, valueStart) + value + body.substr(valueEnd);
+    if (eq == std::string::npos) return spans;
+    size_t comment = body.find(';', eq);
+    if (comment == std::string::npos) comment = body.size();
+    for (size_t pos = eq + 1;;) {
+        size_t b = pos;
+        while (b < comment && (body[b] == ' ' || body[b] == '\t')) ++b;
+        size_t e = b;
+        while (e < comment && body[e] != ',' && body[e] != ' ' && body[e] != '\t') ++e;
+        spans.emplace_back(b, e);
+        const size_t comma = body.find(',', pos);
+        if (comma == std::string::npos || comma >= comment) break;
+        pos = comma + 1;
+    }
+    return spans;
+}
+
+// The line with its values replaced: a value that did not change keeps its text, and the blanks
+// and tabs around "=", whatever follows the last value written (a note, a comment) stay as written.
+std::string ReplaceValue(const std::string& body, const KeyValue& change) {
+    const std::vector<std::pair<size_t, size_t>> spans = MemberSpans(body);
+    if (spans.empty()) return body;
+    std::string value;
+    size_t tail = spans.front().first;
+    for (size_t i = 0; i < change.members.size(); ++i) {
+        std::string member = change.members[i];
+        if (i < spans.size()) {
+            const auto [b, e] = spans[i];
+            if (change.same[i] && e > b) member = body.substr(b, e - b);
+            tail = e;
+        }
+        value += (i == 0 ? "" : ",") + member;
+    }
+    return body.substr(0, spans.front().first) + value + body.substr(tail);
 }
 
 // The line as a `key` line with `value`: its indentation, the blanks around "=" and its comment stay.
-std::string ReplaceKeyAndValue(const std::string& body, const std::string& key, const std::string& value) {
-    const std::string replaced = ReplaceValue(body, value);
+std::string ReplaceKeyAndValue(const std::string& body, const KeyValue& change) {
+    const std::string replaced = ReplaceValue(body, change);
     const size_t keyStart = std::min(replaced.find_first_not_of(" \t"), replaced.find('='));
     size_t keyEnd = replaced.find('=');
     while (keyEnd > keyStart && (replaced[keyEnd - 1] == ' ' || replaced[keyEnd - 1] == '\t')) --keyEnd;
-    return replaced.substr(0, keyStart) + key + replaced.substr(keyEnd);
+    return replaced.substr(0, keyStart) + change.key + replaced.substr(keyEnd);
+}
+
+std::string Joined(const KeyValue& change) {
+    std::string value;
+    for (size_t i = 0; i < change.members.size(); ++i) value += (i == 0 ? "" : ",") + change.members[i];
+    return value;
 }
 
 // The line end the file uses most (CR LF for a file without any).
@@ -143,18 +189,19 @@ bool Apply(std::vector<RawLine>& lines, const std::map<std::string, int32_t>& ke
     const std::string eol = FileEol(lines);
     for (const KeyValue& change : changes) {
         auto at = keys.find(change.key);
-        const bool renamed = at == keys.end() && !change.replaces.empty();
-        if (renamed) at = keys.find(change.replaces);
+        const auto other = change.replaces.empty() ? keys.end() : keys.find(change.replaces);
+        // With lines of both keys the one read last wins on reading: the edit goes there.
+        const bool renamed = other != keys.end() && (at == keys.end() || other->second > at->second);
+        if (renamed) at = other;
         if (at != keys.end()) {
             if (at->second < 1 || static_cast<size_t>(at->second) > lines.size()) return false;
             RawLine& line = lines[static_cast<size_t>(at->second) - 1];
             if (line.body.find('=') == std::string::npos) return false;
-            line.body = renamed ? ReplaceKeyAndValue(line.body, change.key, change.value)
-                                : ReplaceValue(line.body, change.value);
+            line.body = renamed ? ReplaceKeyAndValue(line.body, change) : ReplaceValue(line.body, change);
             ++result.linesChanged;
         } else {
             if (anchor < 1 || static_cast<size_t>(anchor) > lines.size()) return false;
-            inserts[static_cast<size_t>(anchor) - 1].push_back({change.key + " = " + change.value, eol});
+            inserts[static_cast<size_t>(anchor) - 1].push_back({change.key + " = " + Joined(change), eol});
             ++result.linesAdded;
         }
     }
@@ -171,14 +218,20 @@ EditableValues CaptureEditable(const StageModel& stage) {
     v.BoundRight = stage.BoundRight;
     v.BoundHigh = stage.BoundHigh;
     v.BoundLow = stage.BoundLow;
-    for (const BgElement& e : stage.Elements) {
+    for (size_t i = 0; i < stage.Elements.size(); ++i) {
+        const BgElement& e = stage.Elements[i];
         EditableElement x;
         x.StartX = e.StartX;
         x.StartY = e.StartY;
-        x.DeltaX = e.DeltaX;
-        x.DeltaY = e.DeltaY;
-        x.VelocityX = e.VelocityX;
-        x.VelocityY = e.VelocityY;
+        if (e.PositionLink == 0 || i == 0) {
+            x.DeltaX = e.DeltaX;
+            x.DeltaY = e.DeltaY;
+            x.VelocityX = e.VelocityX;
+            x.VelocityY = e.VelocityY;
+        }
+        x.LayerNo = e.LayerNo;
+        x.SpriteGroup = e.SpriteGroup;
+        x.SpriteImage = e.SpriteImage;
         x.TileX = e.TileX;
         x.TileY = e.TileY;
         x.TileSpacingX = e.TileSpacingX;
@@ -208,6 +261,18 @@ EditableValues CaptureEditable(const StageModel& stage) {
     return v;
 }
 
+std::vector<std::string> WrittenMembers(const StageSource& source, size_t element, const std::string& key) {
+    std::vector<std::string> members;
+    if (element >= source.Elements.size()) return members;
+    const auto at = source.Elements[element].Keys.find(key);
+    if (at == source.Elements[element].Keys.end() || at->second < 1) return members;
+    const std::vector<RawLine> lines = SplitKeepingEnds(source.Bytes);
+    if (static_cast<size_t>(at->second) > lines.size()) return members;
+    const std::string& body = lines[static_cast<size_t>(at->second) - 1].body;
+    for (const auto& [b, e] : MemberSpans(body)) members.push_back(body.substr(b, e - b));
+    return members;
+}
+
 WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& source,
                                const EditableValues& before, const EditableValues& after,
                                const WriteBackOptions& options) {
@@ -220,14 +285,35 @@ WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& so
         result.error = "The stage file no longer matches the loaded stage";
         return result;
     }
+    const size_t count = after.Elements.size();
+    std::vector<bool> placed(count, false);
+    for (size_t slot = 0; slot < after.Order.size(); ++slot) {
+        const int16_t from = after.Order[slot];
+        if (after.Order.size() != count || from < 0 || static_cast<size_t>(from) >= count || placed[from]) {
+            result.error = "The drawing order does not name each element once; nothing was written";
+            return result;
+        }
+        placed[static_cast<size_t>(from)] = true;
+        if (static_cast<size_t>(from) == slot) continue;
+        // Keys under a later header ([Music]) are read into the element before it, whichever that is.
+        const ElementSource& e = source.Elements[slot];
+        if (e.LastLine > e.OwnLastLine) {
+            result.error = "The keys after the section of element " + std::to_string(slot + 1) +
+                           " (line " + std::to_string(e.OwnLastLine + 1) +
+                           " on) belong to it; its place in the drawing order cannot be changed in the file";
+            return result;
+        }
+        ++result.sectionsMoved;
+    }
     const std::vector<KeyValue> camera = ChangedCamera(before, after);
     std::vector<std::vector<KeyValue>> elements;
-    bool any = !camera.empty();
+    bool any = !camera.empty() || result.sectionsMoved > 0;
     for (size_t i = 0; i < after.Elements.size(); ++i) {
         elements.push_back(ChangedElement(before.Elements[i], after.Elements[i]));
         any = any || !elements.back().empty();
     }
     if (!any) {
+        result = WriteBackResult{};
         result.ok = true;
         return result;
     }
@@ -279,17 +365,45 @@ WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& so
         return result;
     }
 
+    // The lines in their new order: each element's place (header to its own last line) takes the
+    // lines of the element the order puts there, with the lines added to them.
+    std::vector<size_t> order;
+    order.reserve(lines.size());
+    size_t next = 0;
+    for (size_t slot = 0; slot < after.Order.size() && mapped; ++slot) {
+        const ElementSource& place = source.Elements[slot];
+        const ElementSource& from = source.Elements[static_cast<size_t>(after.Order[slot])];
+        mapped = place.Header >= 1 && from.Header >= 1 && place.OwnLastLine >= place.Header &&
+                 from.OwnLastLine >= from.Header && static_cast<size_t>(place.OwnLastLine) <= lines.size() &&
+                 static_cast<size_t>(from.OwnLastLine) <= lines.size() &&
+                 static_cast<size_t>(place.Header) > next;
+        if (!mapped) break;
+        while (next + 1 < static_cast<size_t>(place.Header)) order.push_back(next++);
+        for (int32_t l = from.Header; l <= from.OwnLastLine; ++l) order.push_back(static_cast<size_t>(l) - 1);
+        next = static_cast<size_t>(place.OwnLastLine);
+    }
+    if (!mapped) {
+        result = WriteBackResult{};
+        result.error = "The stage file no longer matches the loaded stage";
+        return result;
+    }
+    while (next < lines.size()) order.push_back(next++);
+
     std::string out;
     out.reserve(source.Bytes.size() + 256);
     const std::string eol = FileEol(lines);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        out += lines[i].body;
-        // A section's last line may be the file's last, without a line end: it needs one now.
-        out += (lines[i].eol.empty() && !inserts[i].empty()) ? eol : lines[i].eol;
-        for (size_t k = 0; k < inserts[i].size(); ++k) {
-            out += inserts[i][k].body;
-            const bool lastOfFile = i + 1 == lines.size() && k + 1 == inserts[i].size();
-            out += lastOfFile && lines[i].eol.empty() ? "" : inserts[i][k].eol;
+    // A file without a line end after its last line keeps it so, whichever line ends it now; a line
+    // that ended the file and no longer does needs one.
+    const bool bareEnd = !lines.empty() && lines.back().eol.empty();
+    for (size_t n = 0; n < order.size(); ++n) {
+        const RawLine& line = lines[order[n]];
+        const std::vector<RawLine>& added = inserts[order[n]];
+        const bool last = n + 1 == order.size();
+        out += line.body;
+        if (!(last && added.empty() && bareEnd)) out += line.eol.empty() ? eol : line.eol;
+        for (size_t k = 0; k < added.size(); ++k) {
+            out += added[k].body;
+            if (!(last && k + 1 == added.size() && bareEnd)) out += added[k].eol;
         }
     }
 

@@ -13,8 +13,13 @@ namespace qb {
 // The values the background editor can change, as the definition's keys hold them.
 struct EditableElement {
     int32_t StartX = 0, StartY = 0;  // the element's own start (a linked element's offset from its parent)
+    // A position-linked element takes its parent's delta and velocity on loading, whatever its own
+    // lines say: for it these stay at their defaults and are never written.
     float DeltaX = 1, DeltaY = 1;
     float VelocityX = 0, VelocityY = 0;
+    int16_t LayerNo = 0;
+    int32_t SpriteGroup = 0;  // "spriteno"
+    int16_t SpriteImage = 0;
     int32_t TileX = 0, TileY = 0;
     int32_t TileSpacingX = 0, TileSpacingY = 0;
     int16_t Mask = 0;
@@ -35,6 +40,9 @@ struct EditableValues {
     int32_t BoundLeft = 0, BoundRight = 0;
     int16_t BoundHigh = 0, BoundLow = 0;
     std::vector<EditableElement> Elements;
+    // The drawing order to write: for each element place of the file, the element (by its index in
+    // the file as loaded) whose section goes there. Empty: the file's own order.
+    std::vector<int16_t> Order;
 };
 
 EditableValues CaptureEditable(const StageModel& stage);
@@ -43,6 +51,7 @@ struct WriteBackResult {
     bool ok = false;
     int linesChanged = 0;
     int linesAdded = 0;
+    int sectionsMoved = 0;
     std::string error;  // why nothing was written
     // Refused because the file on disk is no longer the one that was loaded; what it holds now.
     bool diskChanged = false;
@@ -63,10 +72,17 @@ struct WriteBackOptions {
 // `after` (as edited) reads as in `after`. The edits go into the text the stage was parsed from, on
 // the lines `source` says each value came from: the line whose value the parser kept, in whatever
 // section the parser read it. A key the element never read is added after the last line of its own
-// section; a camera key after the last line of [Camera]. Refused, changing nothing, when the file on
+// section; a camera key after the last line of [Camera]. A member whose value did not change keeps
+// its text ("1.263888888888889"), and text after the last member that is no ";" comment stays. With
+// `after.Order` the element sections (header to last line) change places; the lines between
+// sections stay. Refused, changing nothing, when the file on
 // disk differs from that text, is read-only, or is not a regular file (a symbolic link is written
 // through to its target). The file is replaced in one step; before the first replacement it is
 // kept as "<file>.bak" (an existing backup is never overwritten, so it stays the original).
+// The member texts (trimmed, in order) of the line whose `key` value element `element` of the file
+// kept; empty when it has no such line.
+std::vector<std::string> WrittenMembers(const StageSource& source, size_t element, const std::string& key);
+
 WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& source,
                                const EditableValues& before, const EditableValues& after,
                                const WriteBackOptions& options = {});

@@ -1,5 +1,7 @@
 #include "tools/bg_commands.h"
 
+#include <cmath>
+#include <limits>
 #include <optional>
 
 #include "platform/paths.h"
@@ -82,20 +84,48 @@ bool HasUnwrittenEdits(const StageModel& stage, const EditState& edit) {
     for (size_t i = 0; i < count; ++i) {
         const int16_t origin = edit.Origin[i];
         if (origin < 0 || static_cast<size_t>(origin) >= count) return true;
-        if (!(now.Elements[i] == was.Elements[static_cast<size_t>(origin)])) return true;
+        // An element that changed places changed the drawing order, which the file holds too.
+        if (static_cast<size_t>(origin) != i || !(now.Elements[i] == was.Elements[i])) return true;
     }
     return false;
 }
 
-void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields) {
+namespace {
+
+// A float box: the file's own text for the value while it still reads as the value (all its digits,
+// "1.263888888888889"), otherwise the shortest text that reads back as it.
+std::string Shown(float value, const std::vector<std::string>& written, size_t member) {
+    if (member < written.size()) {
+        const std::optional<double> v = text::ParseNumber(written[member]);
+        if (v && std::fabs(*v) <= std::numeric_limits<float>::max() && static_cast<float>(*v) == value)
+            return written[member];
+    }
+    return text::FloatText(value);
+}
+
+}  // namespace
+
+void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields, const EditState* file) {
     if (index < 0 || index >= static_cast<int>(stage.Elements.size())) return;
     const BgElement& e = stage.Elements[static_cast<size_t>(index)];
+    const auto writtenBy = [&](int16_t element, const std::string& key) {
+        if (!file || element < 0 || static_cast<size_t>(element) >= file->Origin.size() || file->Origin[element] < 0)
+            return std::vector<std::string>();
+        return WrittenMembers(file->Source, static_cast<size_t>(file->Origin[element]), key);
+    };
+    const auto written = [&](const std::string& key) { return writtenBy(index, key); };
+    // A position-linked element moves by its parent's delta and velocity, as the parent writes them.
+    const int16_t mover = e.PositionLink != 0 && index > 0 ? e.LinkParent : index;
+    const std::vector<std::string> delta = writtenBy(mover, "delta"), velocity = writtenBy(mover, "velocity"),
+                                   scaleStart = written("scalestart"), scaleDelta = written("scaledelta"),
+                                   width = written("width"),
+                                   window = written(e.WindowKind == 2 ? "maskwindow" : "window");
     fields.txtType = e.Type;
     fields.txtGfx = text::NumberText(e.SpriteIndex);
-    fields.txtVelX = text::NumberText(e.VelocityX);
-    fields.txtVelY = text::NumberText(e.VelocityY);
-    fields.txtDeltaX = text::NumberText(e.DeltaX);
-    fields.txtDeltaY = text::NumberText(e.DeltaY);
+    fields.txtVelX = Shown(e.VelocityX, velocity, 0);
+    fields.txtVelY = Shown(e.VelocityY, velocity, 1);
+    fields.txtDeltaX = Shown(e.DeltaX, delta, 0);
+    fields.txtDeltaY = Shown(e.DeltaY, delta, 1);
     fields.txtTileX = text::NumberText(e.TileX);
     fields.txtTileY = text::NumberText(e.TileY);
     fields.txtTileSpcX = text::NumberText(e.TileSpacingX);
@@ -104,23 +134,23 @@ void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields)
     const auto [x, y] = EditedPosition(e);
     fields.txtXpos = text::NumberText(x);
     fields.txtYpos = text::NumberText(y);
-    fields.txtScaleStartX = text::NumberText(e.ScaleStartX);
-    fields.txtScaleStartY = text::NumberText(e.ScaleStartY);
-    fields.txtScaleDeltaX = text::NumberText(e.ScaleDeltaX);
-    fields.txtScaleDeltaY = text::NumberText(e.ScaleDeltaY);
-    fields.txtZoomDelta = text::NumberText(e.ZoomDelta);
+    fields.txtScaleStartX = Shown(e.ScaleStartX, scaleStart, 0);
+    fields.txtScaleStartY = Shown(e.ScaleStartY, scaleStart, 1);
+    fields.txtScaleDeltaX = Shown(e.ScaleDeltaX, scaleDelta, 0);
+    fields.txtScaleDeltaY = Shown(e.ScaleDeltaY, scaleDelta, 1);
+    fields.txtZoomDelta = Shown(e.ZoomDelta, written("zoomdelta"), 0);
     // Without a width line the two edges hold the xscale factors, which are no width.
-    fields.txtWidthTop = e.WidthGiven != 0 ? text::NumberText(e.XScaleTop) : std::string();
-    fields.txtWidthBottom = e.WidthGiven != 0 ? text::NumberText(e.XScaleBottom) : std::string();
+    fields.txtWidthTop = e.WidthGiven != 0 ? Shown(e.XScaleTop, width, 0) : std::string();
+    fields.txtWidthBottom = e.WidthGiven != 0 ? Shown(e.XScaleBottom, width, 1) : std::string();
     // A line of fewer than four values gives no window: the box shows what it gave, so that Update
     // names it instead of making it a window.
-    std::string window;
+    std::string box;
     const float values[] = {e.WindowX1, e.WindowY1, e.WindowX2, e.WindowY2};
     const int given = e.WindowValues > 0 && e.WindowValues < 4 ? e.WindowValues : 4;
     for (int i = 0; e.HasWindow != 0 && i < given; ++i)
-        window += (i == 0 ? "" : ",") + text::NumberText(values[i]);
-    fields.txtWindow = e.WindowKind == 2 ? std::string() : window;
-    fields.txtMaskWindow = e.WindowKind == 2 ? window : std::string();
+        box += (i == 0 ? "" : ",") + Shown(values[i], window, static_cast<size_t>(i));
+    fields.txtWindow = e.WindowKind == 2 ? std::string() : box;
+    fields.txtMaskWindow = e.WindowKind == 2 ? box : std::string();
 }
 
 bool cmdSave_Click(const StageModel& stage, const std::string& musicFile, const std::string& programDir) {
@@ -147,6 +177,7 @@ WriteBackResult WriteToStageFile(const StageModel& stage, EditState& edit, const
         }
         seen[static_cast<size_t>(origin)] = true;
         after.Elements[static_cast<size_t>(origin)] = now.Elements[i];
+        if (static_cast<size_t>(origin) != i) after.Order = edit.Origin;
     }
     if (!matched) {
         WriteBackResult refused;
@@ -158,7 +189,9 @@ WriteBackResult WriteToStageFile(const StageModel& stage, EditState& edit, const
     if (edit.AcceptedDiskVersion) options.acceptedDiskVersion = &*edit.AcceptedDiskVersion;
     WriteBackResult result = WriteBackStage(stageFile, edit.Source, edit.Baseline, after, options);
     if (result.ok) {
-        edit.Baseline = std::move(after);
+        // The file now holds the elements in the model's order.
+        edit.Baseline = now;
+        for (size_t i = 0; i < fileCount; ++i) edit.Origin[i] = static_cast<int16_t>(i);
         // Added lines move the ones after them: the written text is read again for its map.
         if (!result.written.empty()) edit.Source = MapStageSource(result.written);
         edit.AcceptedDiskVersion.reset();

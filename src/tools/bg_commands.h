@@ -22,8 +22,9 @@ void BeginEditBaseline(const StageModel& stage, const StageSource& source, EditS
 bool HasUnwrittenEdits(const StageModel& stage, const EditState& edit);
 
 // Fills the element boxes (and the position boxes) from element `index`; nothing for an index
-// outside the table.
-void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields);
+// outside the table. A number shows every digit it has: with `file` (the editor's map of the stage
+// file), as the file writes it while that still reads as the value.
+void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields, const EditState* file = nullptr);
 
 // Save Changes: SaveStage into "<program folder>/test.def". Command6: SaveStage2 into "stage.def".
 bool cmdSave_Click(const StageModel& stage, const std::string& musicFile, const std::string& programDir);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/text_util.h"
+#include "stage/stage_version.h"
 
 namespace qb {
 
@@ -16,7 +17,7 @@ void ShowStuff(const StageModel& stage, BgEditorFields& fields) {
     fields.txtcamright = text::NumberText(stage.BoundRight);
     fields.txtcamhigh = text::NumberText(stage.BoundHigh);
     fields.txtcamlow = text::NumberText(stage.BoundLow);
-    fields.txtcamstartx = text::NumberText(stage.StartX);
+    fields.txtcamstartx = text::FloatText(stage.StartX);
     fields.txtcamstarty = text::NumberText(stage.StartY);
 }
 
@@ -124,6 +125,32 @@ void ReadModernBoxes(BoxReader& boxes, const BgEditorFields& fields, BgElement& 
     edited.WindowValues = 4;
 }
 
+// The type as the loader will read the typed text: trimmed, lower case, and named by its first
+// letter (real stages write "nomal" and "p"). Empty when the loader would not keep it (the reason in
+// `why`).
+std::string TypeAsRead(const std::string& typed, const ElementSource* written, std::string& why) {
+    const std::string lower = text::Lower(text::Trim(typed));
+    std::string type = lower;
+    switch (lower.empty() ? '\0' : lower[0]) {
+        case 'n': type = lower == "null" ? lower : "normal"; break;
+        case 'a': type = "anim"; break;
+        case 'p': type = "parallax"; break;
+        case 'd': type = "dummy"; break;
+        default: break;
+    }
+    if (type.empty() || type == "null") {
+        why = "would take the element out of the stage on the next load";
+        return {};
+    }
+    // The loader makes an element that names an animation and no sprite an animation again.
+    const auto has = [written](const char* key) { return written && written->Keys.count(key) != 0; };
+    if (type == "normal" && has("actionno") && !has("spriteno")) {
+        why = "is read back as anim: the element names an animation (actionno) and no sprite";
+        return {};
+    }
+    return type;
+}
+
 }  // namespace
 
 std::pair<double, double> EditedPosition(const BgElement& element) {
@@ -131,7 +158,8 @@ std::pair<double, double> EditedPosition(const BgElement& element) {
     return {element.BaseX, element.BaseY};
 }
 
-std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t SelectedElement) {
+std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t SelectedElement,
+                        const ElementSource* written) {
     BoxReader boxes;
     const float startX = boxes.Real(fields.txtcamstartx, "camstartx");
     const auto startY =
@@ -168,11 +196,52 @@ std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t
         if (std::fabs(dx) > kInt32Max / 2 || std::fabs(dy) > kInt32Max / 2 ||
             std::fabs(edited.StartX - dx) > kInt32Max || std::fabs(edited.StartY - dy) > kInt32Max)
             return "The box X or Y moves the element too far; nothing was updated.";
-        // The element pass indexes the sprite table with this; a number past the table would read
-        // outside it, so such a value marks the element as having no sprite.
-        edited.SpriteIndex = sprite < static_cast<int>(stage.Sprites.size()) && sprite >= -2 ? sprite : -1;
-        edited.Mask = fields.chkMask ? 1 : 0;
-        edited.Type = fields.txtType;
+        // What the file cannot say is refused rather than shown and then lost on the next load.
+        const bool linked = element.PositionLink != 0 && SelectedElement > 0;
+        if (linked && (edited.DeltaX != element.DeltaX || edited.DeltaY != element.DeltaY ||
+                       edited.VelocityX != element.VelocityX || edited.VelocityY != element.VelocityY))
+            return "The element is position-linked: it takes its delta and velocity from its parent on "
+                   "loading. Edit the parent instead; nothing was updated.";
+        if (fields.txtType != element.Type) {
+            std::string why;
+            edited.Type = TypeAsRead(fields.txtType, written, why);
+            if (edited.Type.empty()) {
+                boxes.Fail(fields.txtType, "Type", why);
+                return boxes.Error();
+            }
+            edited.TypeWritten = edited.Type;  // what the file will say
+        }
+        // A classic "anim" element is spaced by its x spacing both ways whatever its line says.
+        if (edited.Type == "anim" && !IsModernStageModel(stage) && edited.TileSpacingY != element.TileSpacingY &&
+            edited.TileSpacingY != edited.TileSpacingX)
+            return "The box Tile SY: an anim element is spaced by its x spacing both ways (the engine "
+                   "reads no y spacing for it); nothing was updated.";
+        if (edited.Type == "anim" && !IsModernStageModel(stage)) edited.TileSpacingY = edited.TileSpacingX;
+        if (sprite != element.SpriteIndex) {
+            // The file names a sprite by group and number; the loader takes the first of the file
+            // with them.
+            const int count = std::min<int>(stage.SpriteCount, static_cast<int>(stage.Sprites.size()));
+            if (edited.Type == "anim")
+                return "The box Gfx: an anim element draws the sprites of its animation, which the "
+                       "editor does not change; nothing was updated.";
+            if (sprite < 0 || sprite >= count) {
+                boxes.Fail(fields.txtGfx, "Gfx",
+                           "is no sprite of the stage's sprite file (0 to " + std::to_string(count - 1) + ")");
+                return boxes.Error();
+            }
+            const SpriteEntry& chosen = stage.Sprites[static_cast<size_t>(sprite)];
+            edited.SpriteGroup = chosen.Group;
+            edited.SpriteImage = chosen.Image;
+            edited.SpriteIndex = sprite;
+            for (int j = 0; j < sprite; ++j) {
+                if (stage.Sprites[static_cast<size_t>(j)].Group == chosen.Group &&
+                    stage.Sprites[static_cast<size_t>(j)].Image == chosen.Image) {
+                    edited.SpriteIndex = static_cast<int16_t>(j);
+                    break;
+                }
+            }
+        }
+        if (fields.chkMask != (element.Mask == 1)) edited.Mask = fields.chkMask ? 1 : 0;
         edited.BaseX -= static_cast<float>(dx);
         edited.PosX -= static_cast<float>(dx);
         edited.BaseY -= static_cast<float>(dy);
@@ -180,6 +249,15 @@ std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t
         edited.StartX -= static_cast<int32_t>(dx);
         edited.StartY -= static_cast<int32_t>(dy);
         element = std::move(edited);
+        // Elements linked to it take its delta and velocity, as they will on the next load.
+        for (size_t j = static_cast<size_t>(SelectedElement) + 1; j < stage.Elements.size(); ++j) {
+            BgElement& child = stage.Elements[j];
+            if (child.PositionLink == 0 || child.LinkParent != SelectedElement) continue;
+            child.DeltaX = element.DeltaX;
+            child.DeltaY = element.DeltaY;
+            child.VelocityX = element.VelocityX;
+            child.VelocityY = element.VelocityY;
+        }
     }
     stage.StartX = startX;
     stage.StartY = startY;

@@ -32,7 +32,13 @@ void ShowStuff(const StageModel& stage, BgEditorFields& fields);
 // as it is: the editor cannot take a line out of the stage file, so a width or a window stays until
 // it is replaced; a window typed into the other kind's box (that of its own kind emptied) changes
 // its kind.
-std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t SelectedElement);
+// What the stage file cannot say is refused with the reason: a position-linked element's delta and
+// velocity (it takes its parent's), a type the loader turns into another (`written`, the keys of the
+// element's section in the file, tells an element that names only an animation), a y spacing of a
+// classic anim element apart from its x, a sprite that is none of the sprite file's, or one for an
+// anim element. A box whose value is unchanged changes nothing.
+std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t SelectedElement,
+                        const ElementSource* written = nullptr);
 // The position the X and Y boxes show and UpdateStuff moves: a position-linked element is placed
 // from its parent, so its own start is what can be edited (its base is never set).
 std::pair<double, double> EditedPosition(const BgElement& element);

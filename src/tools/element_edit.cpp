@@ -50,6 +50,17 @@ void RequestCaption(const CaptionSetter& setCaption, const std::string& caption)
     if (setCaption) setCaption(caption);
 }
 
+// Elements `a` and `a + 1` may change places in the file only when no position link reads across
+// them: a linked element follows the element before it in the file, so swapping it, or the two
+// elements before one, would give it another parent on the next load.
+bool LinkHoldsOrder(const StageModel& stage, int a) {
+    for (int i = a; i <= a + 2 && i < static_cast<int>(stage.Elements.size()); ++i)
+        if (i > 0 && stage.Elements[static_cast<size_t>(i)].PositionLink != 0) return true;
+    return false;
+}
+constexpr const char* kLinkedOrder =
+    "Not moved: a position-linked element takes the element before it in the file as its parent";
+
 }  // namespace
 
 int16_t ElementAt(const StageModel& stage, const FrameState& frame, int x, int y) {
@@ -177,7 +188,9 @@ void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock, cons
     if (!(now - edit.LastEditKeyTick >= kEditKeyRepeatMs || now < edit.LastEditKeyTick)) return;
     const int count = static_cast<int>(stage.Elements.size());
     if (keys.Pressed(Key::NumPlus)) {
-        if (SelectedElement + 1 < count) {
+        if (SelectedElement + 1 < count && LinkHoldsOrder(stage, SelectedElement)) {
+            RequestCaption(setCaption, kLinkedOrder);
+        } else if (SelectedElement + 1 < count) {
             SwapElements(stage, edit, SelectedElement, SelectedElement + 1);
             SelectedElement += 1;
             RequestCaption(setCaption, ElementCaption(stage, SelectedElement));
@@ -190,6 +203,8 @@ void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock, cons
         // no record before it to swap with, and would otherwise stay in front for good).
         if (stage.Elements[SelectedElement].LayerNo == 1) {
             stage.Elements[SelectedElement].LayerNo = 0;
+        } else if (SelectedElement >= 1 && LinkHoldsOrder(stage, SelectedElement - 1)) {
+            RequestCaption(setCaption, kLinkedOrder);
         } else if (SelectedElement >= 1) {
             SwapElements(stage, edit, SelectedElement, SelectedElement - 1);
             SelectedElement -= 1;

@@ -129,7 +129,8 @@ TEST(WriteBack, EditsTheLinesTheParserKept) {
     floor.StartX += 35;
     floor.Type = "parallax";
     lantern.StartX += 5;
-    lantern.VelocityX = 3;
+    lantern.VelocityX = 3;  // its parent's on loading: a linked element's own line is never written
+    lantern.LayerNo = 1;
     lantern.TileX = 3;
     f.stage.BoundLeft = -200;
     const WriteBackResult r = WriteBackStage(path, f.load.Source, before, CaptureEditable(f.stage));
@@ -139,7 +140,7 @@ TEST(WriteBack, EditsTheLinesTheParserKept) {
               "[BG Floor]\r\ntype  =\tparallax\r\ntype = anim\r\nspriteno = 0,0\r\nstart = 0,100\r\n"
               "start = 40,11   ; kept\r\n\r\n"
               "[BG Lantern]\r\ntype = normal\r\nspriteno = 0,0\r\nstart = -90,-271\r\npositionlink = 1\r\n"
-              "velocity = 3,0\r\n[Music]\r\ntile = 3,0\r\nbgmusic = x.mp3\r\n");
+              "layerno = 1\r\n[Music]\r\ntile = 3,0\r\nbgmusic = x.mp3\r\n");
     EXPECT_EQ(r.linesChanged, 5);
     EXPECT_EQ(r.linesAdded, 1);
 
@@ -152,7 +153,7 @@ TEST(WriteBack, EditsTheLinesTheParserKept) {
     // The map of the written text is the one a fresh load makes.
     const StageSource remapped = MapStageSource(r.written);
     EXPECT_EQ(remapped.Elements[1].Keys, again.load.Source.Elements[1].Keys);
-    EXPECT_EQ(remapped.Elements[1].Keys.at("velocity"), 18);
+    EXPECT_EQ(remapped.Elements[1].Keys.at("layerno"), 18);
     EXPECT_EQ(remapped.Elements[1].Keys.at("tile"), 20);
 }
 
@@ -219,6 +220,80 @@ TEST(WriteBack, RefusesAFileThatChangedOrCannotBeWritten) {
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_NE(f.program.Read("real/m.def").find("start = 40,11"), std::string::npos);
     EXPECT_TRUE(fs::exists(real + ".bak"));
+}
+
+// Each edit rewrites its own line and nothing else the author wrote: a value that did not change keeps
+// its digits, a note after the values stays, a window goes to the line read last, the layer and the
+// sprite are written, and the elements' sections change places for a new drawing order. Reading the
+// file again gives the edited values.
+constexpr const char* kKept =
+    "[Camera]\nboundleft = -150\n[BGdef]\nspr = stages/k.sff\n"
+    "[BG A]\ntype = normal\nspriteno = 0,0\ndelta = 1.263888888888889, 1\nvelocity = .5, 0  was .4\n"
+    "window = 0,0,10,10\nmaskwindow = 1,1,5,5   ; last wins\n\n; B comes next\n"
+    "[BG B]\ntype = normal\nspriteno = 0,0\nstart = 3,4";
+
+TEST(WriteBack, ChangesOnlyWhatTheEditChanged) {
+    struct Case {
+        const char* name;
+        void (*edit)(EditableValues&);
+        const char* from;  // replaced in kKept by `to`
+        const char* to;
+    };
+    const Case cases[] = {
+        {"delta y", [](EditableValues& v) { v.Elements[0].DeltaY = 2; }, "delta = 1.263888888888889, 1",
+         "delta = 1.263888888888889,2"},
+        {"velocity x", [](EditableValues& v) { v.Elements[0].VelocityX = 1.1f; }, "velocity = .5, 0  was .4",
+         "velocity = 1.1,0  was .4"},
+        {"mask window", [](EditableValues& v) { v.Elements[0].WindowX2 = 20; }, "maskwindow = 1,1,5,5",
+         "maskwindow = 1,1,20,5"},
+        {"window kind", [](EditableValues& v) { v.Elements[0].WindowKind = 1; }, "maskwindow = 1,1,5,5",
+         "window = 1,1,5,5"},
+        {"sprite and layer",
+         [](EditableValues& v) {
+             v.Elements[1].SpriteGroup = 3;
+             v.Elements[1].SpriteImage = 1;
+             v.Elements[1].LayerNo = 1;
+         },
+         "spriteno = 0,0\nstart = 3,4", "spriteno = 3,1\nstart = 3,4\nlayerno = 1"},
+        {"order", [](EditableValues& v) { v.Order = {1, 0}; }, "", ""},
+    };
+    for (const Case& c : cases) {
+        StageFixture f;
+        const std::string path = f.WriteStage("k", kKept);
+        ASSERT_TRUE(f.Load(path));
+        const EditableValues before = CaptureEditable(f.stage);
+        EditableValues after = before;
+        c.edit(after);
+        const WriteBackResult r = WriteBackStage(path, f.load.Source, before, after);
+        ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
+        std::string want = kKept;
+        if (after.Order.empty()) {
+            want.replace(want.find(c.from), std::string(c.from).size(), c.to);
+        } else {
+            // The sections change places; the blank line and the comment between them stay.
+            const size_t a = want.find("[BG A]"), gap = want.find("\n\n; B"), b = want.find("[BG B]");
+            want = want.substr(0, a) + want.substr(b) + "\n" + want.substr(gap + 1, b - gap - 1) +
+                   want.substr(a, gap - a);
+            after.Elements = {after.Elements[1], after.Elements[0]};
+            EXPECT_EQ(r.sectionsMoved, 2);
+        }
+        EXPECT_EQ(f.mugen.Read("stages/k.def"), want) << c.name;
+        StageFixture again;
+        ASSERT_TRUE(again.Load(path));
+        EXPECT_TRUE(CaptureEditable(again.stage).Elements == after.Elements) << c.name;
+    }
+
+    // Keys read under a later header belong to the element before it: its place cannot move.
+    StageFixture f;
+    const std::string stray = "[BG A]\nspriteno = 0,0\n[Music]\ntile = 2,0\n[BG B]\nspriteno = 0,0\n";
+    const std::string path = f.WriteStage("s", stray);
+    ASSERT_TRUE(f.Load(path));
+    EditableValues after = CaptureEditable(f.stage);
+    after.Order = {1, 0};
+    const WriteBackResult r = WriteBackStage(path, f.load.Source, CaptureEditable(f.stage), after);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("element 1"), std::string::npos) << r.error;
+    EXPECT_EQ(f.mugen.Read("stages/s.def"), stray);
 }
 
 }  // namespace

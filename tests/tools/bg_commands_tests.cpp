@@ -160,8 +160,63 @@ std::vector<std::string> RawLines(const std::string& text) {
     return lines;
 }
 
+// The boxes show what the file says, every digit, and Update takes what the file can say and refuses
+// the rest with the reason: nothing else is marked as unwritten.
+TEST(BgCommands, UpdateTakesOnlyWhatTheFileWillRead) {
+    constexpr const char* kTricky =
+        "[BGdef]\nspr = stages/test.sff\n"
+        "[BG A]\ntype = normal\nspriteno = 0,0\ndelta = 1.263888888888889,1\nvelocity = 0.1,0\n"
+        "[BG L]\ntype = normal\nspriteno = 0,0\npositionlink = 1\n"
+        "[BG N]\ntype = anim\nactionno = 5\ntilespacing = 4,9\n"
+        "[BG M]\nactionno = 5\n"
+        "[Begin Action 5]\n0,0,0,0,-1\n";
+    struct Case {
+        const char* name;
+        int16_t element;
+        std::string BgEditorFields::*box;
+        const char* typed;
+        const char* refused;  // a part of the answer; empty when taken
+        bool unwritten;
+    };
+    const Case cases[] = {
+        {"unchanged", 0, &BgEditorFields::txtDeltaX, nullptr, "", false},
+        {"digits typed", 0, &BgEditorFields::txtDeltaX, "1.26388888", "", false},
+        {"delta y", 0, &BgEditorFields::txtDeltaY, "2", "", true},
+        {"linked velocity", 1, &BgEditorFields::txtVelY, "2", "position-linked", false},
+        {"anim y spacing", 2, &BgEditorFields::txtTileSpcY, "7", "x spacing both ways", false},
+        {"anim only", 3, &BgEditorFields::txtType, "normal", "read back as anim", false},
+        {"null", 0, &BgEditorFields::txtType, "null", "out of the stage", false},
+        {"no sprite", 0, &BgEditorFields::txtGfx, "5", "no sprite of the stage", false},
+        {"type spelled", 0, &BgEditorFields::txtType, " Para", "", true},
+    };
+    for (const Case& c : cases) {
+        StageFixture f;
+        const std::string path = f.WriteStage("test", kTricky);
+        ASSERT_TRUE(f.Load(path));
+        EditState edit;
+        ShowStuff(f.stage, edit.Fields);
+        BeginEditBaseline(f.stage, f.load.Source, edit);
+        ShowElement(f.stage, c.element, edit.Fields, &edit);
+        // The linked element shows the delta it takes from its parent.
+        EXPECT_EQ(edit.Fields.txtDeltaX, c.element < 2 ? "1.263888888888889" : "1") << c.name;
+        EXPECT_EQ(edit.Fields.txtVelX, c.element < 2 ? "0.1" : "0") << c.name;
+        if (c.typed) edit.Fields.*c.box = c.typed;
+        const std::string answer = UpdateStuff(f.stage, edit.Fields, c.element, &edit.Source.Elements[c.element]);
+        if (*c.refused == '\0')
+            EXPECT_EQ(answer, "") << c.name;
+        else
+            EXPECT_NE(answer.find(c.refused), std::string::npos) << c.name << ": " << answer;
+        EXPECT_EQ(HasUnwrittenEdits(f.stage, edit), c.unwritten) << c.name;
+        if (!c.unwritten) continue;
+        ASSERT_TRUE(WriteToStageFile(f.stage, edit, path).ok) << c.name;
+        StageFixture again;
+        ASSERT_TRUE(again.Load(path));
+        EXPECT_TRUE(again.stage.Elements[0] == f.stage.Elements[0]) << c.name;
+    }
+}
+
 // What the stage file lacks, case by case: the element boxes start empty for each stage (they
-// showed the previous stage's element); a reorder alone is nothing to write; a write clears it.
+// showed the previous stage's element); a reorder, a layer or a sprite is written too; a write clears it.
 TEST(BgCommands, UnwrittenEditsAreWhatTheStageFileLacks) {
     struct Case {
         const char* name;
@@ -176,7 +231,21 @@ TEST(BgCommands, UnwrittenEditsAreWhatTheStageFileLacks) {
              UpdateStuff(s, e.Fields, 1);
          },
          false},
-        {"reordered", [](StageModel& s, EditState& e) { SwapElements(s, e, 0, 1); }, false},
+        {"reordered", [](StageModel& s, EditState& e) { SwapElements(s, e, 0, 1); }, true},
+        {"reordered and back",
+         [](StageModel& s, EditState& e) {
+             SwapElements(s, e, 0, 1);
+             SwapElements(s, e, 0, 1);
+         },
+         false},
+        {"layer", [](StageModel& s, EditState&) { s.Elements[1].LayerNo = 1; }, true},
+        {"sprite",
+         [](StageModel& s, EditState& e) {
+             ShowElement(s, 1, e.Fields);
+             e.Fields.txtGfx = "1";
+             UpdateStuff(s, e.Fields, 1);
+         },
+         true},
         {"moved with Update",
          [](StageModel& s, EditState& e) {
              ShowElement(s, 0, e.Fields);
@@ -195,7 +264,8 @@ TEST(BgCommands, UnwrittenEditsAreWhatTheStageFileLacks) {
     };
     for (const Case& c : cases) {
         StageFixture f;
-        const std::string path = f.WriteStage("test", kStage);
+        const std::string path =
+            f.WriteStage("test", kStage, {test::SolidSprite(0, 0), test::SolidSprite(3, 1)});
         ASSERT_TRUE(f.Load(path));
         EditState edit;
         ShowStuff(f.stage, edit.Fields);

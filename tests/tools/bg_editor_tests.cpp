@@ -78,6 +78,8 @@ TEST(BgEditor, UpdateStuffRefusesBoxesThatAreNoNumberOrOutOfRange) {
 TEST(BgEditor, UpdateStuffMovesTheSelectedElementToItsTypedBase) {
     StageModel stage;
     stage.Sprites.resize(3);
+    stage.SpriteCount = 2;
+    stage.Sprites[1].Group = 5;
     BgElement element;
     element.BaseX = 10;
     element.PosX = 170;
@@ -100,7 +102,7 @@ TEST(BgEditor, UpdateStuffMovesTheSelectedElementToItsTypedBase) {
     fields.txtYpos = "15";
     fields.txtTileX = "1";
     fields.txtDeltaX = ".5";
-    fields.txtGfx = "9";  // past the sprite table: the element has no sprite
+    fields.txtGfx = "1";
     fields.txtType = "Normal";
     fields.chkMask = true;
     ASSERT_EQ(UpdateStuff(stage, fields, 0), "");
@@ -112,8 +114,9 @@ TEST(BgEditor, UpdateStuffMovesTheSelectedElementToItsTypedBase) {
     EXPECT_FLOAT_EQ(e.PosY, 15);
     EXPECT_EQ(e.TileX, 1);
     EXPECT_FLOAT_EQ(e.DeltaX, 0.5f);
-    EXPECT_EQ(e.SpriteIndex, -1);
-    EXPECT_EQ(e.Type, "Normal");
+    EXPECT_EQ(e.SpriteIndex, 1);
+    EXPECT_EQ(e.SpriteGroup, 5);
+    EXPECT_EQ(e.Type, "normal");  // as the loader names it
     EXPECT_EQ(e.Mask, 1);
 
     // The linked element's boxes hold its offset from the parent, and a move changes that offset.

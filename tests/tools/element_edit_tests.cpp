@@ -297,6 +297,23 @@ TEST(EditKeys, InsertClonesTheSelectedRecordToTheEndAndSelectsIt) {
     EXPECT_EQ(f.t.stage.Elements[3].PosX, 44) << "the copy moves on by itself";
 }
 
+// A position link reads the file's order: the keys refuse a move that would give a linked element
+// another parent on the next load (the linked one itself, or the two before it), and say why.
+TEST(EditKeys, APositionLinkHoldsTheOrder) {
+    const struct {
+        int selected;
+        Key key;
+    } refused[] = {{2, Key::NumMinus}, {1, Key::NumPlus}, {0, Key::NumPlus}, {1, Key::NumMinus}};
+    for (const auto& c : refused) {
+        EditFixture f;
+        f.t.stage.Elements[2].PositionLink = 1;  // C follows B
+        f.selected = static_cast<int16_t>(c.selected);
+        f.Press(c.key);
+        EXPECT_EQ(Names(f.t.stage), (std::vector<std::string>{"A", "B", "C"})) << c.selected;
+        EXPECT_NE(f.TakeCaption().find("position-linked"), std::string::npos) << c.selected;
+    }
+}
+
 TEST(EditKeys, IndicesHeldElsewhereFollowTheirElement) {
     EditFixture f;
     const int16_t box = 0;
@@ -314,7 +331,6 @@ TEST(EditKeys, IndicesHeldElsewhereFollowTheirElement) {
     hide.CtrlIdCount = 2;
     group.Ctrls = {hide};
     s.CtrlDefs = {group};
-    s.Elements[3].PositionLink = 1;
     s.Elements[3].LinkParent = 2;
     s.ZOffsetLink = 2;
     f.edit.DragIndex = 1;
@@ -322,6 +338,7 @@ TEST(EditKeys, IndicesHeldElsewhereFollowTheirElement) {
     f.selected = 1;
     f.Press(Key::NumPlus);  // B and C trade places
     ASSERT_EQ(Names(s), (std::vector<std::string>{"A", "C", "B", "D"}));
+    s.Elements[3].PositionLink = 1;  // linked after the move (a link refuses it: see below)
     EXPECT_EQ(s.CtrlDefs[0].CtrlIds, (std::vector<int32_t>{2}));
     EXPECT_EQ(s.CtrlDefs[0].Ctrls[0].CtrlIds, (std::vector<int32_t>{3, 1}));
     EXPECT_EQ(s.Elements[3].LinkParent, 1);
