@@ -80,5 +80,7 @@
     <message><source>Max FPS?</source><translation>Frame limit (frames per second):</translation></message>
     <message><source>KFM character could not be found for the about screen :(</source><translation>The about screen needs the character KFM, which was not found.</translation></message>
     <message><source>Write</source><translation>Write</translation></message>
+    <message><source>Write mine</source><translation>Write mine</translation></message>
+    <message><source>Keep theirs</source><translation>Keep theirs</translation></message>
 </context>
 </TS>

@@ -13,9 +13,6 @@
 namespace qb {
 namespace {
 
-// A definition larger than this was never kept by the parse, so it cannot be written back either.
-constexpr size_t kMaxHeldDefBytes = 64u * 1024u * 1024u;
-
 // A save that silently went nowhere would look like one that worked.
 void ReportSave(AppState& state, bool ok, const std::string& name) {
     if (!ok) Box(state, "Could not write " + JoinPath(state.Dirs.Data, name), MsgIcon::Exclamation);
@@ -61,8 +58,10 @@ void ChooseMusic(AppState& state) {
     if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, true);
 }
 
-// True when the stage file holds the editor's values afterwards (nothing to write counts).
-bool WriteStage(AppState& state) {
+// True when the stage file holds the editor's values afterwards (nothing to write counts). When
+// another program had saved the file since the load, the edits went into its version, and with
+// `showMerge` the stage is read again from the file so that the screen shows both.
+bool WriteStage(AppState& state, bool showMerge) {
     if (state.bRunning == 0 || state.StageFile.empty()) return false;
     // A packaged stage runs from a copy extracted into the temporary folder, removed when it closes:
     // writing there would look like a save and be lost.
@@ -71,30 +70,34 @@ bool WriteStage(AppState& state) {
             MsgIcon::Exclamation);
         return false;
     }
-    const WriteBackResult r = WriteToStageFile(state.Stage, state.Edit, state.StageFile);
-    if (r.diskChanged) {
-        // Told once; the next Write may replace exactly this text by the user's version.
-        state.Edit.AcceptedDiskVersion = r.diskBytes;
-        Box(state, r.error + "\r\nReload takes the file's version; Write again puts your version over it.",
-            MsgIcon::Exclamation);
-        return false;
+    WriteBackResult r;
+    {
+        // The questions about lines another program changed hold the stage as the other boxes do.
+        const StageBoxHold hold(state);
+        r = WriteToStageFile(state.Stage, state.Edit, state.StageFile, {}, state.ports.ui);
     }
     if (!r.ok) {
-        Box(state, r.error, MsgIcon::Exclamation);
+        if (!r.cancelled) Box(state, r.error, MsgIcon::Exclamation);
         return false;
     }
     // The stage on screen is what was just written: the file watcher's report of it is no change.
     WatchStageFiles(state);
-    if (r.linesChanged + r.linesAdded + r.sectionsMoved == 0) {
-        Box(state, "Nothing was changed.", MsgIcon::Information);
-    } else {
-        const std::string moved =
-            r.sectionsMoved == 0 ? "" : ", " + std::to_string(r.sectionsMoved) + " element section(s) moved";
-        Box(state,
-            std::to_string(r.linesChanged) + " line(s) changed and " + std::to_string(r.linesAdded) +
-                " added" + moved + " in " + state.StageFile,
-            MsgIcon::Information);
-    }
+    std::string told =
+        r.linesChanged + r.linesAdded + r.sectionsMoved == 0
+            ? std::string("Nothing was changed.")
+            : std::to_string(r.linesChanged) + " line(s) changed and " + std::to_string(r.linesAdded) + " added" +
+                  (r.sectionsMoved == 0 ? "" : ", " + std::to_string(r.sectionsMoved) + " element section(s) moved") +
+                  " in " + state.StageFile;
+    if (r.merged)
+        told +=
+            "\r\nThe file had been changed by another program since the stage was loaded: its changes "
+            "are kept" +
+            (r.keptTheirs > 0
+                 ? ", with " + std::to_string(r.keptTheirs) + " of your line(s) left as it wrote them"
+                 : std::string()) +
+            ".";
+    Box(state, told, MsgIcon::Information);
+    if (r.merged && showMerge) ReloadStageFromFile(state);
     return true;
 }
 
@@ -138,7 +141,7 @@ bool BgEditorButton(AppState& state, const std::string& control) {
     } else if (control == "Command5") {
         Command5_Click(dataDir);
     } else if (control == "cmdWriteStage") {
-        WriteStage(state);
+        WriteStage(state, true);
     } else if (control != "Command1" && control != "Command2") {
         return false;
     }
@@ -160,15 +163,14 @@ bool ConfirmDropEdits(AppState& state) {
     }
     if (answer == MsgAnswer::No) return true;
     // Anything but Write or Discard (Cancel, the box closed) keeps the stage and its edits.
-    return answer == MsgAnswer::Yes && WriteStage(state);
+    // The stage is replaced next: no need to read the merged file into it first.
+    return answer == MsgAnswer::Yes && WriteStage(state, false);
 }
 
 void HoldEditsAgainstDiskChange(AppState& state) {
-    if (const auto bytes = ReadFileBytes(state.StageFile, kMaxHeldDefBytes))
-        state.Edit.AcceptedDiskVersion = *bytes;
     const std::string note = FileNameOf(state.StageFile) +
                              " changed on disk; your unwritten edits are kept. Reload takes the file's "
-                             "version, Write keeps yours.";
+                             "version, Write puts your edits into it.";
     state.Log.Append(note + "\r\n");
     if (state.ports.ui) state.ports.ui->SetCaption(note);
 }

@@ -50,12 +50,14 @@ void ShowFailure(AppState& state, const std::string& reason, const std::vector<P
                      ". The stage on screen is the one loaded before.");
     state.Log.AddAll(fresh);
     state.Window.ErrorLogShown = true;
-    state.ports.ui->ShowErrorLog(true);
+    if (state.ports.ui) state.ports.ui->ShowErrorLog(true);
 }
+
+}  // namespace
 
 // A reload services no window messages, so no command can release or replace the stage while the new
 // one is read; its boxes become log entries.
-bool ReloadStage(AppState& state) {
+bool ReloadStageFromFile(AppState& state) {
     // A packaged stage keeps reading its extracted files, which stay until the stage is closed.
     Progress quiet;
     LoadResult result = LoadStageFiles({state.StageFile, state.MugeDir}, quiet);
@@ -77,8 +79,6 @@ bool ReloadStage(AppState& state) {
     ++state.Live.Reloads;
     return true;
 }
-
-}  // namespace
 
 void WatchStageFiles(AppState& state, std::vector<std::string> files, std::vector<FileStamp> stamps) {
     LiveReloadState& live = state.Live;
@@ -149,7 +149,7 @@ bool PollLiveReload(AppState& state) {
         HoldEditsAgainstDiskChange(state);
         return false;
     }
-    return ReloadStage(state);
+    return ReloadStageFromFile(state);
 }
 
 void mnuAutoReload_Click(AppState& state) {

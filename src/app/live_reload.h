@@ -54,6 +54,11 @@ void NoteStageFilesChanged(AppState& state);
 // package is extracted again and started as the Reload command does (false: the start is pending).
 bool PollLiveReload(AppState& state);
 
+// Reads the running stage's definition again and replaces the stage on screen by it, keeping the
+// view, as a settled change does (a definition that no longer loads leaves the stage and opens the
+// error log). True when it was replaced.
+bool ReloadStageFromFile(AppState& state);
+
 // mnuAutoReload: toggles Options.AutoReload; off drops a pending reload.
 void mnuAutoReload_Click(AppState& state);
 

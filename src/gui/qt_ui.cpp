@@ -143,6 +143,13 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
             box.setDefaultButton(QMessageBox::Save);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
+        case MsgButtons::MineTheirsCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box.button(QMessageBox::Yes)->setText(QCoreApplication::translate("Messages", "Write mine"));
+            box.button(QMessageBox::No)->setText(QCoreApplication::translate("Messages", "Keep theirs"));
+            box.setDefaultButton(QMessageBox::Cancel);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
     }
     const int result = box.exec();
     switch (result) {

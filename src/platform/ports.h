@@ -13,8 +13,17 @@ namespace qb {
 
 enum class MsgIcon { None, Exclamation, Critical, Question, Information };
 // YesNoDefaultNo: a destructive question whose default button (Enter) is No. WriteDiscardCancel:
-// the question before unsaved work is dropped; Write answers Yes, Discard No.
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo, WriteDiscardCancel };
+// the question before unsaved work is dropped; Write answers Yes, Discard No. MineTheirsCancel: a
+// line both the user and another program changed; Write mine answers Yes, Keep theirs No.
+enum class MsgButtons {
+    Ok,
+    OkCancel,
+    YesNo,
+    YesNoCancel,
+    YesNoDefaultNo,
+    WriteDiscardCancel,
+    MineTheirsCancel
+};
 enum class MsgAnswer { Ok, Cancel, Yes, No };
 
 // One file-dialog request (open or save).

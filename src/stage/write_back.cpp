@@ -7,6 +7,7 @@
 
 #include "platform/paths.h"
 #include "platform/text_util.h"
+#include "stage/stage_parser.h"
 #include "stage/stage_writer.h"
 
 namespace qb {
@@ -181,31 +182,145 @@ std::string FileEol(const std::vector<RawLine>& lines) {
     return "\r\n";
 }
 
-// Puts `changes` on the lines `keys` names; a key without one goes after line `anchor`. False when
-// the map points outside the text (it was made for another one).
-bool Apply(std::vector<RawLine>& lines, const std::map<std::string, int32_t>& keys, int32_t anchor,
-           const std::vector<KeyValue>& changes, std::vector<std::vector<RawLine>>& inserts,
-           WriteBackResult& result) {
-    const std::string eol = FileEol(lines);
-    for (const KeyValue& change : changes) {
-        auto at = keys.find(change.key);
-        const auto other = change.replaces.empty() ? keys.end() : keys.find(change.replaces);
-        // With lines of both keys the one read last wins on reading: the edit goes there.
-        const bool renamed = other != keys.end() && (at == keys.end() || other->second > at->second);
-        if (renamed) at = other;
-        if (at != keys.end()) {
-            if (at->second < 1 || static_cast<size_t>(at->second) > lines.size()) return false;
-            RawLine& line = lines[static_cast<size_t>(at->second) - 1];
-            if (line.body.find('=') == std::string::npos) return false;
-            line.body = renamed ? ReplaceKeyAndValue(line.body, change) : ReplaceValue(line.body, change);
-            ++result.linesChanged;
+// One version of the definition: its lines and where the parser read each value in them.
+struct Version {
+    const StageSource& map;
+    std::vector<RawLine> lines;
+};
+
+// The line of a section's `change` in one version (0: none), and whether it is the line of the key
+// it replaces. -1 when the map points outside the text or at a line without "=".
+int32_t LineOf(const Version& v, const std::map<std::string, int32_t>& keys, const KeyValue& change,
+               bool& renamed) {
+    auto at = keys.find(change.key);
+    const auto other = change.replaces.empty() ? keys.end() : keys.find(change.replaces);
+    // With lines of both keys the one read last wins on reading: the edit goes there.
+    renamed = other != keys.end() && (at == keys.end() || other->second > at->second);
+    if (renamed) at = other;
+    if (at == keys.end()) return 0;
+    if (at->second < 1 || static_cast<size_t>(at->second) > v.lines.size()) return -1;
+    if (v.lines[static_cast<size_t>(at->second) - 1].body.find('=') == std::string::npos) return -1;
+    return at->second;
+}
+
+// One section's keys in the loaded version and in the version on disk now.
+struct SectionPair {
+    const std::map<std::string, int32_t>& loadedKeys;
+    const std::map<std::string, int32_t>& diskKeys;
+    int32_t anchor;     // the disk's line after which a key without one goes
+    std::string label;  // "[BG Sky]", for the questions
+};
+
+struct Writer {
+    const Version& loaded;
+    Version& disk;
+    std::vector<std::vector<RawLine>>& inserts;
+    const std::string& fileName;
+    Ui* ui;
+    WriteBackResult& result;
+    std::string eol = FileEol(disk.lines);
+
+    // Another program changed the line this edit goes to (or added it, or took it out) since the
+    // stage was loaded: the user says whose version the line keeps.
+    MsgAnswer Ask(const SectionPair& s, int32_t loadedLine, int32_t diskLine, const std::string& mine) {
+        std::string text;
+        if (diskLine > 0 && loadedLine > 0) {
+            text = "Line " + std::to_string(diskLine) + " of " + fileName + " (" + s.label +
+                   ") was changed by another program since the stage was loaded:\r\n    " +
+                   disk.lines[static_cast<size_t>(diskLine) - 1].body + "\r\nYour edit makes it:\r\n    " +
+                   mine;
+        } else if (diskLine > 0) {
+            text = "Line " + std::to_string(diskLine) + " of " + fileName + " (" + s.label +
+                   ") was added by another program since the stage was loaded:\r\n    " +
+                   disk.lines[static_cast<size_t>(diskLine) - 1].body + "\r\nYour edit makes it:\r\n    " +
+                   mine;
         } else {
-            if (anchor < 1 || static_cast<size_t>(anchor) > lines.size()) return false;
-            inserts[static_cast<size_t>(anchor) - 1].push_back({change.key + " = " + Joined(change), eol});
-            ++result.linesAdded;
+            text = "Line " + std::to_string(loadedLine) + " of " + fileName + " (" + s.label +
+                   ") as it was loaded was removed by another program:\r\n    " +
+                   loaded.lines[static_cast<size_t>(loadedLine) - 1].body +
+                   "\r\nYour edit adds at the end of the section:\r\n    " + mine;
         }
+        text +=
+            "\r\n\r\nWrite mine puts your version of this line into the file, Keep theirs leaves it as "
+            "it is on disk, Cancel writes nothing.";
+        if (!ui) {
+            result.error = "Nothing was written. " + text;
+            return MsgAnswer::Cancel;
+        }
+        return ui->MsgBox(text, MsgIcon::Question, MsgButtons::MineTheirsCancel);
     }
-    return true;
+
+    // Puts `changes` into the disk's lines; a key the disk has no line of goes after the anchor.
+    // False when the write is off: a map that points outside its text, or the user's Cancel.
+    bool Apply(const SectionPair& s, const std::vector<KeyValue>& changes) {
+        for (const KeyValue& change : changes) {
+            bool loadedRenamed = false, renamed = false;
+            const int32_t was = LineOf(loaded, s.loadedKeys, change, loadedRenamed);
+            const int32_t now = LineOf(disk, s.diskKeys, change, renamed);
+            if (was < 0 || now < 0) return Mismatch();
+            RawLine* line = now > 0 ? &disk.lines[static_cast<size_t>(now) - 1] : nullptr;
+            const std::string mine = !line     ? change.key + " = " + Joined(change)
+                                     : renamed ? ReplaceKeyAndValue(line->body, change)
+                                               : ReplaceValue(line->body, change);
+            // The same line as loaded (or still none): no one else touched what this edit changes.
+            const bool theirs = (was > 0) != (now > 0) ||
+                                (was > 0 && loaded.lines[static_cast<size_t>(was) - 1].body != line->body);
+            if (theirs) {
+                if (line && line->body == mine) continue;  // they wrote the same value
+                const MsgAnswer answer = Ask(s, was, now, mine);
+                if (answer == MsgAnswer::No) {
+                    ++result.keptTheirs;
+                    continue;
+                }
+                if (answer != MsgAnswer::Yes) {
+                    result.cancelled = ui != nullptr;
+                    if (result.error.empty()) result.error = "Nothing was written.";
+                    return false;
+                }
+            }
+            if (line) {
+                line->body = mine;
+                ++result.linesChanged;
+            } else {
+                if (s.anchor < 1 || static_cast<size_t>(s.anchor) > disk.lines.size()) return Mismatch();
+                inserts[static_cast<size_t>(s.anchor) - 1].push_back({mine, eol});
+                ++result.linesAdded;
+            }
+        }
+        return true;
+    }
+
+    bool Mismatch() {
+        result.error = "The stage file no longer matches the loaded stage";
+        return false;
+    }
+};
+
+// What identifies each element in another version of the file: its section's name and how many
+// elements before it have that name. Another program may add, remove or move sections around it.
+std::vector<std::pair<std::string, int>> ElementIds(const StageSource& source) {
+    std::vector<std::pair<std::string, int>> ids(source.Elements.size());
+    std::map<std::string, int> seen;
+    for (size_t i = 0; i < source.Elements.size(); ++i) {
+        for (const SourceSection& s : source.Sections)
+            if (s.Kind == SourceSectionKind::Element && s.Header == source.Elements[i].Header)
+                ids[i].first = s.Name;
+        ids[i].second = seen[ids[i].first]++;
+    }
+    return ids;
+}
+
+int32_t CameraAnchor(const StageSource& source) {
+    for (const SourceSection& s : source.Sections)
+        if (s.Kind == SourceSectionKind::Stage && s.Name == "camera") return s.LastLine;
+    return 0;
+}
+
+std::string HeaderText(const Version& v, int32_t header) {
+    if (header < 1 || static_cast<size_t>(header) > v.lines.size()) return {};
+    std::string text = v.lines[static_cast<size_t>(header) - 1].body;
+    text = text.substr(0, text.find(';'));
+    return std::string(text::Trim(text));
 }
 
 }  // namespace
@@ -325,48 +440,65 @@ WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& so
         result.error = "Cannot read " + defPath;
         return result;
     }
-    // Another program's edit since the load: the map no longer describes the file, and writing the
-    // loaded text would undo that edit. Only the user's word (for this very text) lets it go.
-    if (*onDisk != source.Bytes &&
-        !(options.acceptedDiskVersion && *options.acceptedDiskVersion == *onDisk)) {
-        result.diskChanged = true;
-        result.diskBytes = *onDisk;
-        result.error =
-            "The stage file " + defPath + " changed on disk since it was loaded; nothing was written.";
+    // Another program (or the music chooser) may have saved the file since the load. The edits go
+    // into the text on disk now, found through its own map: writing the loaded text would undo that
+    // save. A line both changed is asked about.
+    result.merged = *onDisk != source.Bytes;
+    const StageSource diskMap = result.merged ? MapStageSource(*onDisk) : StageSource{};
+    const Version loaded{source, SplitKeepingEnds(source.Bytes)};
+    Version disk{result.merged ? diskMap : source, SplitKeepingEnds(*onDisk)};
+    std::vector<std::vector<RawLine>> inserts(disk.lines.size());
+    const std::string fileName = FileNameOf(defPath);
+    Writer writer{loaded, disk, inserts, fileName, options.ui, result};
+    const auto refuse = [&] {
+        WriteBackResult refused;
+        refused.error = result.error;
+        refused.cancelled = result.cancelled;
+        result = std::move(refused);
         return result;
-    }
-
-    std::vector<RawLine> lines = SplitKeepingEnds(source.Bytes);
-    std::vector<std::vector<RawLine>> inserts(lines.size());
-    bool mapped = true;
+    };
     if (!camera.empty()) {
-        int32_t anchor = 0;
-        for (const SourceSection& s : source.Sections) {
-            if (s.Kind == SourceSectionKind::Stage && s.Name == "camera") {
-                anchor = s.LastLine;
-                break;
-            }
-        }
+        const int32_t anchor = CameraAnchor(disk.map);
         bool allKept = true;
-        for (const KeyValue& change : camera) allKept = allKept && source.StageKeys.count(change.key) != 0;
+        for (const KeyValue& change : camera) allKept = allKept && disk.map.StageKeys.count(change.key) != 0;
         if (anchor == 0 && !allKept) {
             result.error = "The stage file has no [Camera] section";
-            return result;
+            return refuse();
         }
-        mapped = Apply(lines, source.StageKeys, anchor, camera, inserts, result);
+        if (!writer.Apply({source.StageKeys, disk.map.StageKeys, anchor, "[Camera]"}, camera))
+            return refuse();
     }
-    for (size_t i = 0; mapped && i < elements.size(); ++i) {
-        const ElementSource& e = source.Elements[i];
-        mapped = Apply(lines, e.Keys, e.OwnLastLine, elements[i], inserts, result);
-    }
-    if (!mapped) {
-        result = WriteBackResult{};
-        result.error = "The stage file no longer matches the loaded stage";
-        return result;
+    const auto loadedIds = ElementIds(source);
+    const auto diskIds = ElementIds(disk.map);
+    for (size_t i = 0; i < elements.size(); ++i) {
+        if (elements[i].empty()) continue;
+        const auto found = std::find(diskIds.begin(), diskIds.end(), loadedIds[i]);
+        if (found == diskIds.end()) {
+            // Its section is gone (or renamed, or made null): there is nowhere to put the edits.
+            result.error = HeaderText(loaded, source.Elements[i].Header) + " (line " +
+                           std::to_string(source.Elements[i].Header) +
+                           " when the stage was loaded) is no longer in " + fileName +
+                           ": its edits have nowhere to go, and nothing was written. Reload takes the "
+                           "file's version.";
+            return refuse();
+        }
+        const ElementSource& e = disk.map.Elements[static_cast<size_t>(found - diskIds.begin())];
+        const SectionPair pair{source.Elements[i].Keys, e.Keys, e.OwnLastLine, HeaderText(disk, e.Header)};
+        if (!writer.Apply(pair, elements[i])) return refuse();
     }
 
     // The lines in their new order: each element's place (header to its own last line) takes the
-    // lines of the element the order puts there, with the lines added to them.
+    // lines of the element the order puts there, with the lines added to them. The sections are
+    // those of the loaded file: into a file another program changed since, a new order is not
+    // written (its sections may no longer be where they were).
+    std::vector<RawLine>& lines = disk.lines;
+    if (result.merged && result.sectionsMoved > 0) {
+        result.error = "The stage file was changed by another program since the stage was loaded: the new "
+                       "drawing order cannot be written into it, and nothing was written. Reload takes the "
+                       "file's version.";
+        return refuse();
+    }
+    bool mapped = true;
     std::vector<size_t> order;
     order.reserve(lines.size());
     size_t next = 0;
@@ -390,7 +522,7 @@ WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& so
     while (next < lines.size()) order.push_back(next++);
 
     std::string out;
-    out.reserve(source.Bytes.size() + 256);
+    out.reserve(onDisk->size() + 256);
     const std::string eol = FileEol(lines);
     // A file without a line end after its last line keeps it so, whichever line ends it now; a line
     // that ended the file and no longer does needs one.
@@ -405,6 +537,11 @@ WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& so
             out += added[k].body;
             if (!(last && k + 1 == added.size() && bareEnd)) out += added[k].eol;
         }
+    }
+    // Every edited line kept as the other program wrote it: the file stays as it is.
+    if (result.linesChanged + result.linesAdded + result.sectionsMoved == 0) {
+        result.ok = true;
+        return result;
     }
 
     const std::string backup = target + ".bak";

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ports.h"
 #include "stage/stage_model.h"
 
 namespace qb {
@@ -53,32 +54,40 @@ struct WriteBackResult {
     int linesAdded = 0;
     int sectionsMoved = 0;
     std::string error;  // why nothing was written
-    // Refused because the file on disk is no longer the one that was loaded; what it holds now.
-    bool diskChanged = false;
-    std::string diskBytes;
+    // The file on disk was no longer the loaded text: the edits went into the text on disk now.
+    bool merged = false;
+    // Edited lines another program had changed too, left as it wrote them (the user's answer).
+    int keptTheirs = 0;
+    // The user cancelled at a question about such a line.
+    bool cancelled = false;
     // The text written (empty when nothing was).
     std::string written;
 };
 
 struct WriteBackOptions {
-    // The file's present text, which the user has agreed to replace by the loaded version with the
-    // edits; any other text on disk refuses the write.
-    const std::string* acceptedDiskVersion = nullptr;
+    // Asks about a line both the editor and another program changed; without one such a line
+    // writes nothing and the question's text is the error.
+    Ui* ui = nullptr;
     // Passed to the atomic write (tests fail it there).
     std::function<bool()> beforeRename;
 };
 
-// Rewrites `defPath` so that every value that differs between `before` (the stage as loaded) and
-// `after` (as edited) reads as in `after`. The edits go into the text the stage was parsed from, on
-// the lines `source` says each value came from: the line whose value the parser kept, in whatever
-// section the parser read it. A key the element never read is added after the last line of its own
+// Rewrites `defPath` so that every value that differs between `before` (the stage as loaded from
+// `source`) and `after` (as edited) reads as in `after`, and nothing else of the file changes. The
+// edits go into the file as it is on disk now, which another program may have saved since the load:
+// it is mapped again and each value goes on the line the parser keeps for it there (whatever section
+// it read it in); an element is found again by its section's name and how many elements before it
+// share that name. A key the element has no line of is added after the last line of its own
 // section; a camera key after the last line of [Camera]. A member whose value did not change keeps
 // its text ("1.263888888888889"), and text after the last member that is no ";" comment stays. With
 // `after.Order` the element sections (header to last line) change places; the lines between
-// sections stay. Refused, changing nothing, when the file on
-// disk differs from that text, is read-only, or is not a regular file (a symbolic link is written
-// through to its target). The file is replaced in one step; before the first replacement it is
-// kept as "<file>.bak" (an existing backup is never overwritten, so it stays the original).
+// sections stay (refused when another program changed the file since the load). Where the other
+// program changed, added or removed a line an edit goes to, options.ui asks whose version it keeps
+// (Write mine / Keep theirs / Cancel); Write mine for a removed line adds it where a new key goes.
+// Refused, changing nothing, when an edited element's section is no longer in the file, on Cancel,
+// or when the file is read-only or not a regular file (a symbolic link is written through to its
+// target). The file is replaced in one step; before the first replacement it is kept as
+// "<file>.bak" (an existing backup is never overwritten, so it stays the original).
 // The member texts (trimmed, in order) of the line whose `key` value element `element` of the file
 // kept; empty when it has no such line.
 std::vector<std::string> WrittenMembers(const StageSource& source, size_t element, const std::string& key);

@@ -61,7 +61,6 @@ void BeginEditBaseline(const StageModel& stage, const StageSource& source, EditS
     edit.Origin.clear();
     for (size_t i = 0; i < stage.Elements.size(); ++i) edit.Origin.push_back(static_cast<int16_t>(i));
     edit.Source = source;
-    edit.AcceptedDiskVersion.reset();
     BgEditorFields& f = edit.Fields;
     for (std::string* box :
          {&f.txtType,        &f.txtGfx,       &f.txtVelX,        &f.txtVelY,        &f.txtDeltaX,
@@ -162,7 +161,7 @@ bool Command6_Click(const StageModel& stage, const std::string& musicFile, const
 }
 
 WriteBackResult WriteToStageFile(const StageModel& stage, EditState& edit, const std::string& stageFile,
-                                 const std::function<bool()>& beforeRename) {
+                                 const std::function<bool()>& beforeRename, Ui* ui) {
     const size_t fileCount = edit.Baseline.Elements.size();
     const EditableValues now = CaptureEditable(stage);
     EditableValues after = now;
@@ -186,7 +185,7 @@ WriteBackResult WriteToStageFile(const StageModel& stage, EditState& edit, const
     }
     WriteBackOptions options;
     options.beforeRename = beforeRename;
-    if (edit.AcceptedDiskVersion) options.acceptedDiskVersion = &*edit.AcceptedDiskVersion;
+    options.ui = ui;
     WriteBackResult result = WriteBackStage(stageFile, edit.Source, edit.Baseline, after, options);
     if (result.ok) {
         // The file now holds the elements in the model's order.
@@ -194,7 +193,6 @@ WriteBackResult WriteToStageFile(const StageModel& stage, EditState& edit, const
         for (size_t i = 0; i < fileCount; ++i) edit.Origin[i] = static_cast<int16_t>(i);
         // Added lines move the ones after them: the written text is read again for its map.
         if (!result.written.empty()) edit.Source = MapStageSource(result.written);
-        edit.AcceptedDiskVersion.reset();
     }
     return result;
 }

@@ -30,12 +30,13 @@ void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields,
 bool cmdSave_Click(const StageModel& stage, const std::string& musicFile, const std::string& programDir);
 bool Command6_Click(const StageModel& stage, const std::string& musicFile, const std::string& programDir);
 
-// "Write to stage file": the values changed since the stage started go into `stageFile` (see
-// WriteBackStage). Refused when the editor removed an element or added copies: the file's
-// sections could no longer be matched to them. On success the written values and text become the
-// baseline. A file changed on disk is replaced only when it holds edit.AcceptedDiskVersion.
+// "Write to stage file": the values changed since the stage started go into `stageFile` as it is
+// on disk now (see WriteBackStage; `ui` asks about lines another program changed too). Refused
+// when the editor removed an element or added copies: the file's sections could no longer be
+// matched to them. On success the written values and text become the baseline (after a merge
+// with another program's version the caller reloads the file to show it whole).
 WriteBackResult WriteToStageFile(const StageModel& stage, EditState& edit, const std::string& stageFile,
-                                 const std::function<bool()>& beforeRename = {});
+                                 const std::function<bool()>& beforeRename = {}, Ui* ui = nullptr);
 
 // Command3: in test.def, every line holding "bgmusic" and "=" gets the value "<program
 // folder>/lalala.mid" after the character that follows the "="; its comment and every other line stay.

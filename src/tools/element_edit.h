@@ -51,9 +51,6 @@ struct EditState {
     std::vector<int16_t> Origin;
     // Where the stage file's values came from (its text as parsed, or as last written).
     StageSource Source;
-    // The stage file changed on disk while edits were unwritten, and the user was told: this is
-    // what it held then, and a write may replace exactly that text by the user's version.
-    std::optional<std::string> AcceptedDiskVersion;
     // The sprite browser's scroll position (frmSFF).
     SpriteBrowserState Browser;
 };

@@ -161,8 +161,11 @@ TEST(LiveReload, CameraPauseSelectionAndMusicStay) {
 }
 
 // Edits made with Update but not written outlive a change on disk: the stage stays, the user is
-// told, and then Write keeps the edits (over the other version) while Reload takes the file's.
+// told, and then Write puts the edits into the file's new version (both kept, the stage read again)
+// while Reload takes the file's.
 TEST(LiveReload, UnwrittenEditsAreKeptAgainstAChangeOnDisk) {
+    std::string theirs = Def(0);
+    theirs.replace(theirs.find("boundright = 100"), 16, "boundright = 175");
     for (const char* choice : {"Write", "Reload"}) {
         LiveFixture f;
         f.Start(Def(0));
@@ -172,48 +175,61 @@ TEST(LiveReload, UnwrittenEditsAreKeptAgainstAChangeOnDisk) {
         edit.Fields.txtXpos = "40";
         BgEditorButton(f.state, "cmdUpdate");
 
-        f.Save(Def(7));
+        f.Save(theirs);
         f.Settle();
         EXPECT_EQ(f.state.Live.Reloads, 0) << choice;
         EXPECT_EQ(f.state.Stage.Elements[0].StartX, 40) << choice;
-        EXPECT_NE(
-            f.Log().find("changed on disk; your unwritten edits are kept. Reload takes the file's version, "
-                         "Write keeps yours."),
-            std::string::npos);
+        EXPECT_NE(f.Log().find("changed on disk; your unwritten edits are kept. Reload takes the file's "
+                               "version, Write puts your edits into it."),
+                  std::string::npos);
         ASSERT_FALSE(f.ui.captions.empty());
         EXPECT_NE(f.ui.captions.back().find("changed on disk"), std::string::npos);
 
         f.ui.boxes.clear();
         if (std::string(choice) == "Write") {
             BgEditorButton(f.state, "cmdWriteStage");
-            EXPECT_NE(f.mugen.Read("stages/test.def").find("start = 40,10"), std::string::npos);
+            std::string both = theirs;
+            both.replace(both.find("start = 0,10"), 12, "start = 40,10");
+            EXPECT_EQ(f.mugen.Read("stages/test.def"), both);
             ASSERT_EQ(f.ui.boxes.size(), 1u);
             EXPECT_EQ(f.ui.boxes[0].icon, MsgIcon::Information);
+            // The stage on screen is the file's whole text now, with nothing left unwritten.
+            EXPECT_EQ(f.state.Live.Reloads, 1);
+            EXPECT_EQ(f.state.Stage.BoundRight, 175);
+            EXPECT_FALSE(HasUnwrittenEdits(f.state.Stage, f.state.Edit));
         } else {
             f.ui.boxAnswers = {MsgAnswer::No};  // Discard
             MenuCommand(f.state, "mnuReload");
             ASSERT_EQ(f.ui.boxes.size(), 1u);
             EXPECT_EQ(f.ui.boxes[0].buttons, MsgButtons::WriteDiscardCancel);
             EXPECT_TRUE(f.timers.Active(TimerId::Start));
-            EXPECT_NE(f.mugen.Read("stages/test.def").find("start = 7,10"), std::string::npos);
+            EXPECT_EQ(f.mugen.Read("stages/test.def"), theirs);
         }
     }
-    // Without edits held, another program's change since the load refuses the write until the user
-    // has been told once; the second Write puts their version over it.
+    // The same line changed by both: the window asks, and Cancel keeps the edits unwritten.
     LiveFixture f;
     f.Start(Def(0));
-    MenuCommand(f.state, "mnuAutoReload");  // off: nobody reports the change
-    f.state.Edit.Fields.txtcamleft = "-321";
-    BgEditorButton(f.state, "cmdUpdate");
+    f.state.Stage.Elements[0].StartX = 40;
     f.Save(Def(7));
-    f.ui.boxes.clear();
+    f.ui.boxAnswers = {MsgAnswer::Cancel};
     BgEditorButton(f.state, "cmdWriteStage");
     ASSERT_EQ(f.ui.boxes.size(), 1u);
-    EXPECT_NE(f.ui.boxes[0].text.find("changed on disk since it was loaded; nothing was written"),
-              std::string::npos);
-    EXPECT_EQ(f.mugen.Read("stages/test.def"), Def(7));
+    EXPECT_NE(f.ui.boxes[0].text.find("Line 12 of test.def ([BG A])"), std::string::npos);
+    EXPECT_TRUE(HasUnwrittenEdits(f.state.Stage, f.state.Edit));
+}
+
+// The music chooser's Update DEF is a save by another hand: the editor's Write that follows keeps it.
+TEST(LiveReload, WriteAfterTheMusicChoosersUpdateKeepsItsVolume) {
+    LiveFixture f;
+    std::string def = Def(0);
+    f.Start(def.insert(def.find("[BGdef]"), "[Music]\r\nbgmusic = song.mp3\r\nbgvolume = 0\r\n"));
+    f.state.Stage.Elements[0].StartX = 40;
+    f.state.Chooser.VolumeText = "20";
+    ASSERT_TRUE(MusicChooserSave(f.state));
+    f.Settle();
     BgEditorButton(f.state, "cmdWriteStage");
-    EXPECT_NE(f.mugen.Read("stages/test.def").find("boundleft = -321"), std::string::npos);
+    def.replace(def.find("bgvolume = 0"), 12, "bgvolume = 20");
+    EXPECT_EQ(f.mugen.Read("stages/test.def"), def.replace(def.find("start = 0,10"), 12, "start = 40,10"));
 }
 
 TEST(LiveReload, StageListFollowsItsFolderAndKeepsTheSelection) {

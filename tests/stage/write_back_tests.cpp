@@ -22,6 +22,12 @@ constexpr const char* kStage =
     "[BG Floor]\ntype = normal\nspriteno = 0,0\nstart = 0,100\n"
     "[BG Tree]\ntype = normal\nspriteno = 0,0\nstart = 40,100\nmask = 1";
 
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 struct WriteBackFixture : StageFixture {
     std::string path;
     EditableValues before;
@@ -157,29 +163,16 @@ TEST(WriteBack, EditsTheLinesTheParserKept) {
     EXPECT_EQ(remapped.Elements[1].Keys.at("tile"), 20);
 }
 
-// Each case makes the file on disk something other than what was loaded, or unwritable: the write
-// changes nothing and says why. A symbolic link is written through, and stays a link.
-TEST(WriteBack, RefusesAFileThatChangedOrCannotBeWritten) {
+// A read-only file changes nothing and says why. A symbolic link is written through, and stays a link.
+TEST(WriteBack, RefusesAFileThatCannotBeWritten) {
     namespace fs = std::filesystem;
-    const std::string swapped =
-        "[Camera]\r\nstartx = 0\r\nboundleft = -150\r\n[BGdef]\r\nspr = stages/m.sff\r\n"
-        "[BG Lantern]\r\ntype = normal\r\nspriteno = 0,0\r\nstart = -95,-271\r\n"
-        "[BG Floor]\r\ntype = normal\r\nspriteno = 0,0\r\nstart = 5,11\r\n";
-    std::string sameLine = kMapped;
-    sameLine.replace(sameLine.find("start = 5,11"), 12, "start = 6,12");
     struct Case {
         const char* name;
         std::string onDisk;  // written over the file after the load (empty: left alone)
         bool readOnly = false;
-        bool accept = false;  // the user agreed to replace what is on disk now
         const char* says;
     };
-    const Case cases[] = {
-        {"sections swapped", swapped, false, false, "changed on disk"},
-        {"same line changed", sameLine, false, false, "changed on disk"},
-        {"read-only", "", true, false, "read-only"},
-        {"accepted", sameLine, false, true, nullptr},
-    };
+    const Case cases[] = {{"read-only", "", true, "read-only"}};
     for (const Case& c : cases) {
         StageFixture f;
         const std::string path = f.WriteStage("m", kMapped);
@@ -189,20 +182,9 @@ TEST(WriteBack, RefusesAFileThatChangedOrCannotBeWritten) {
         if (!c.onDisk.empty()) f.mugen.Write("stages/m.def", c.onDisk);
         if (c.readOnly) fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
         const std::string disk = f.mugen.Read("stages/m.def");
-        WriteBackOptions options;
-        if (c.accept) options.acceptedDiskVersion = &disk;
-        const WriteBackResult r =
-            WriteBackStage(path, f.load.Source, before, CaptureEditable(f.stage), options);
-        if (!c.says) {
-            // The loaded text with the edit replaces the other version, which the backup keeps.
-            ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
-            EXPECT_NE(f.mugen.Read("stages/m.def").find("start = 40,11   ; kept"), std::string::npos);
-            EXPECT_EQ(f.mugen.Read("stages/m.def.bak"), disk);
-            continue;
-        }
+        const WriteBackResult r = WriteBackStage(path, f.load.Source, before, CaptureEditable(f.stage));
         EXPECT_FALSE(r.ok) << c.name;
         EXPECT_NE(r.error.find(c.says), std::string::npos) << c.name << ": " << r.error;
-        EXPECT_EQ(r.diskChanged, !c.onDisk.empty()) << c.name;
         EXPECT_EQ(f.mugen.Read("stages/m.def"), disk) << c.name;
         EXPECT_FALSE(fs::exists(path + ".bak")) << c.name;
     }
@@ -294,6 +276,78 @@ TEST(WriteBack, ChangesOnlyWhatTheEditChanged) {
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("element 1"), std::string::npos) << r.error;
     EXPECT_EQ(f.mugen.Read("stages/s.def"), stray);
+
+    // A new order is not written into a file another program changed since the load.
+    const std::string two = "[BG A]\nspriteno = 0,0\n[BG B]\nspriteno = 0,0\n";
+    const std::string theirs = "; theirs\n" + two;
+    ASSERT_TRUE(f.Load(f.WriteStage("s", two)));
+    f.WriteStage("s", theirs);
+    after = CaptureEditable(f.stage);
+    after.Order = {1, 0};
+    const WriteBackResult changed = WriteBackStage(path, f.load.Source, CaptureEditable(f.stage), after);
+    EXPECT_FALSE(changed.ok);
+    EXPECT_NE(changed.error.find("drawing order"), std::string::npos) << changed.error;
+    EXPECT_EQ(f.mugen.Read("stages/s.def"), theirs);
+}
+
+// Another program saved the file after the load: the edits (Sky's start, boundleft, Tree's mask) go
+// into its version through that version's own map, every other byte as it wrote it. A line it
+// changed, added or removed that an edit goes to is asked about, naming it; the answer decides.
+TEST(WriteBack, PutsTheEditsIntoTheVersionOnDisk) {
+    using Swaps = std::vector<std::pair<std::string, std::string>>;
+    const std::string sky = "start\t= 0, 10   ; top", moved = "start = 3,10 ; moved";
+    const std::string tree = "[BG Tree]\ntype = normal\nspriteno = 0,0\nstart = 40,100\nmask = 1";
+    // The edits as they read where the other version still has the loaded lines.
+    const Swaps edits = {
+        {"boundleft = -150", "boundleft = -200"}, {sky, "start\t= 7,10   ; top"}, {"mask = 1", "mask = 0"}};
+    struct Case {
+        Swaps theirs;      // the other program's changes to the loaded text
+        MsgAnswer answer;  // to the one question; Ok: none asked
+        bool written;
+        Swaps more = {};        // the write's changes besides `edits`
+        const char* says = "";  // in the question, or the error
+    };
+    const char* changed =
+        "Line 12 of wb.def ([BG Sky]) was changed by another program since the stage was loaded:\r\n    "
+        "start = 3,10 ; moved\r\nYour edit makes it:\r\n    start = 7,10 ; moved";
+    const char* removed =
+        "Line 4 of wb.def ([Camera]) as it was loaded was removed by another program:\r\n    boundleft = "
+        "-150";
+    const char* gone = "[BG Sky] (line 9 when the stage was loaded) is no longer";
+    const std::string kept = "= 150\nboundleft = -200\n";
+    const Case cases[] = {
+        {{{"boundright = 150", "boundright = 175"}}, MsgAnswer::Ok, true},
+        {{{"\n" + tree, ""}, {"[BG Sky]", tree + "\n[BG Sky]"}}, MsgAnswer::Ok, true},  // sections moved
+        {{{"\n", "\r\n"}}, MsgAnswer::Ok, true},
+        {{{sky, "start = 7,10"}}, MsgAnswer::Ok, true},  // the same value
+        {{{sky, moved}}, MsgAnswer::Yes, true, {{moved, "start = 7,10 ; moved"}}, changed},
+        {{{sky, moved}}, MsgAnswer::No, true, {}, changed},
+        {{{sky, moved}}, MsgAnswer::Cancel, false, {}, changed},
+        {{{"boundleft = -150\n", ""}}, MsgAnswer::Yes, true, {{"= 150\n", kept}}, removed},
+        {{{"[BG Sky]", "[BG Sky2]"}}, MsgAnswer::Ok, false, {}, gone},
+    };
+    for (const Case& c : cases) {
+        WriteBackFixture f;
+        f.stage.Elements[0].StartX += 7;
+        f.stage.Elements[2].Mask = 0;
+        f.stage.BoundLeft = -200;
+        std::string disk = kStage, want;
+        for (const auto& [from, to] : c.theirs) disk = Replaced(disk, from, to);
+        f.mugen.Write("stages/wb.def", want = disk);
+        for (const Swaps& swaps : {edits, c.more})
+            for (const auto& [from, to] : swaps) want = c.written ? Replaced(want, from, to) : want;
+        if (c.answer != MsgAnswer::Ok) f.ui.boxAnswers = {c.answer};
+        WriteBackOptions options;
+        options.ui = &f.ui;
+        const WriteBackResult r =
+            WriteBackStage(f.path, f.load.Source, f.before, CaptureEditable(f.stage), options);
+        EXPECT_EQ(f.mugen.Read("stages/wb.def"), want) << disk;
+        EXPECT_EQ(r.ok, c.written) << disk;
+        EXPECT_EQ(f.mugen.Read("stages/wb.def.bak"), c.written ? disk : "") << disk;
+        ASSERT_EQ(f.ui.boxes.size(), c.answer != MsgAnswer::Ok ? 1u : 0u) << disk;
+        EXPECT_NE((f.ui.boxes.empty() ? r.error : f.ui.boxes[0].text).find(c.says), std::string::npos)
+            << disk;
+    }
 }
 
 }  // namespace

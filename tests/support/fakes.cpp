@@ -13,6 +13,7 @@ MsgAnswer FirstButton(MsgButtons buttons) {
         case MsgButtons::YesNo:
         case MsgButtons::YesNoCancel:
         case MsgButtons::WriteDiscardCancel:
+        case MsgButtons::MineTheirsCancel:
             return MsgAnswer::Yes;
         case MsgButtons::YesNoDefaultNo:
             return MsgAnswer::No;
