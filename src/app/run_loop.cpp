@@ -57,8 +57,7 @@ void PresentFrame(AppState& state) {
         // it is not the one it showed last.
         state.ports.sink->PresentPicture(state.ModernPicture, state.Frame.Retained.Shown);
         state.Frame.Retained.Shown = Clip32{};
-    }
-    else if (state.BackBuffer)
+    } else if (state.BackBuffer)
         state.ports.sink->Present(state.BackBuffer.get());
 }
 

@@ -25,8 +25,8 @@ bool ParseInt(const std::string& text, size_t& pos, int& value) {
 // Parallax row step: source rows advanced per screen row. YScaleStart 100 means one to one.
 // `follow` is the layers' camera scale (LayerCameraScale), 1 on every classic stage.
 double RowStep(const BgElement& element, const CameraState& camera, double follow) {
-    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY * follow + element.YScaleStart) /
-                     100.0);
+    return std::fabs(
+        (static_cast<double>(element.YScaleDelta) * camera.CameraY * follow + element.YScaleStart) / 100.0);
 }
 
 // Per screen row growth of the scroll factor of an "xscale" floor. A missing xscale line leaves

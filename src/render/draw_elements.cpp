@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gfx.h"
+#include "platform/text_util.h"
 #include "render/anim_pose.h"
 #include "render/bg_ctrl.h"
 #include "render/blit_sprite.h"
@@ -14,7 +15,6 @@
 #include "render/compose32.h"
 #include "render/draw_modern.h"
 #include "render/tile_sheet.h"
-#include "platform/text_util.h"
 #include "stage/stage_version.h"
 
 namespace qb {
@@ -398,9 +398,13 @@ void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffe
             const double axisX = ValidSprite(stage, element.SpriteIndex) ? stage.Sprites[element.SpriteIndex].AxisX
                                                                          : entry.AxisX;
             auto map = [&](double o) {
-                const double a =
-                    ModernFloorRow(element, camera, LayerCameraScale(stage), BltW, BltH, 0, axisX, scale, bufferW / 2, o).left;
-                const double b = ModernFloorRow(element, camera, LayerCameraScale(stage), BltW, BltH, 1, axisX, scale, bufferW / 2, o).left - a;
+                const double a = ModernFloorRow(element, camera, LayerCameraScale(stage), BltW, BltH, 0,
+                                                axisX, scale, bufferW / 2, o)
+                                     .left;
+                const double b = ModernFloorRow(element, camera, LayerCameraScale(stage), BltW, BltH, 1,
+                                                axisX, scale, bufferW / 2, o)
+                                     .left -
+                                 a;
                 return ParallaxRowMap{a, b};
             };
             extent.top = map(0);

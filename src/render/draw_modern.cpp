@@ -29,8 +29,8 @@ const SpriteEntry& FloorAxis(const StageModel& stage, const BgElement& element, 
 }
 
 double RowStep(const BgElement& element, const CameraState& camera, double follow) {
-    return std::fabs((static_cast<double>(element.YScaleDelta) * camera.CameraY * follow + element.YScaleStart) /
-                     100.0);
+    return std::fabs(
+        (static_cast<double>(element.YScaleDelta) * camera.CameraY * follow + element.YScaleStart) / 100.0);
 }
 
 double WidthRowWidth(const BgElement& element, double o, int height) {
@@ -44,8 +44,8 @@ struct FloorRows {
     double step = 1;
     int first = 0, last = -1;
 };
-FloorRows RowsOnPicture(const BgElement& element, const CameraState& camera, double follow, int h, double top, int pictureHeight,
-                        double zoom) {
+FloorRows RowsOnPicture(const BgElement& element, const CameraState& camera, double follow, int h, double top,
+                        int pictureHeight, double zoom) {
     FloorRows rows;
     rows.step = RowStep(element, camera, follow);
     const int topRow = text::RoundClampPixel(top);
@@ -56,9 +56,10 @@ FloorRows RowsOnPicture(const BgElement& element, const CameraState& camera, dou
     return rows;
 }
 
-int64_t DrawZoomedParallax32(const CameraState& camera, double follow, Picture32& picture, const BgElement& element,
-                             const Source32& source, int32_t BltX, int32_t BltY, double axisX, double axisY,
-                             int scale, double zoom, double pivotX, double pivotY, const Clip32& clip) {
+int64_t DrawZoomedParallax32(const CameraState& camera, double follow, Picture32& picture,
+                             const BgElement& element, const Source32& source, int32_t BltX, int32_t BltY,
+                             double axisX, double axisY, int scale, double zoom, double pivotX, double pivotY,
+                             const Clip32& clip) {
     const int h = source.height, w = source.width;
     if (w <= 0 || h <= 0 || !(zoom > 0)) return 0;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
@@ -75,7 +76,8 @@ int64_t DrawZoomedParallax32(const CameraState& camera, double follow, Picture32
         // twice and ends exactly at its last row (rounding would lose the last one).
         const int srcY = text::RoundClampPixel(std::floor(o));
         if (srcY >= h) continue;
-        const FloorRow row = ModernFloorRow(element, camera, follow, w, h, BltX, axisX, scale, picture.Width / 2.0, o);
+        const FloorRow row =
+            ModernFloorRow(element, camera, follow, w, h, BltX, axisX, scale, picture.Width / 2.0, o);
         // Unstretched rows keep whole source columns at zoom 1, as the unzoomed floor does.
         const double left = element.WidthGiven ? row.left : -std::nearbyint(-row.left);
         if (row.width < 1) continue;
@@ -94,11 +96,11 @@ int64_t DrawZoomedParallax32(const CameraState& camera, double follow, Picture32
 // drawn with every row and row width scaled: destination row r shows floor row r / zoom.
 // Rows are clipped to `clip` (the element's window, or the whole picture).
 int64_t DrawParallax32(const CameraState& camera, double follow, Picture32& picture, const BgElement& element,
-                       const Source32& source, int32_t BltX, int32_t BltY, double axisX, double axisY, int scale,
-                       const Clip32& clip, double zoom = 1, double pivotX = 0, double pivotY = 0) {
+                       const Source32& source, int32_t BltX, int32_t BltY, double axisX, double axisY,
+                       int scale, const Clip32& clip, double zoom = 1, double pivotX = 0, double pivotY = 0) {
     if (zoom != 1)
-        return DrawZoomedParallax32(camera, follow, picture, element, source, BltX, BltY, axisX, axisY, scale, zoom, pivotX,
-                                    pivotY, clip);
+        return DrawZoomedParallax32(camera, follow, picture, element, source, BltX, BltY, axisX, axisY, scale,
+                                    zoom, pivotX, pivotY, clip);
     const int h = source.height, w = source.width;
     if (w <= 0 || h <= 0) return 0;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
@@ -114,7 +116,8 @@ int64_t DrawParallax32(const CameraState& camera, double follow, Picture32& pict
         // twice and ends exactly at its last row (rounding would lose the last one).
         const int srcY = text::RoundClampPixel(std::floor(o));
         if (srcY >= h) continue;
-        const FloorRow row = ModernFloorRow(element, camera, follow, w, h, BltX, axisX, scale, picture.Width / 2.0, o);
+        const FloorRow row =
+            ModernFloorRow(element, camera, follow, w, h, BltX, axisX, scale, picture.Width / 2.0, o);
         if (!element.WidthGiven) {
             // Picture column 0 shows source column srcX.
             const int srcX = text::RoundClampPixel(-row.left);
@@ -137,8 +140,8 @@ double ModernFloorTopShift(const BgElement& element, const CameraState& camera, 
     return std::clamp(axisY - axisY / m, -1e6, 1e6);
 }
 
-FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, double follow, int spriteW, int spriteH, double cornerX,
-                        double axisX, int scale, double centre, double o) {
+FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, double follow, int spriteW,
+                        int spriteH, double cornerX, double axisX, int scale, double centre, double o) {
     const double base = cornerX + static_cast<double>(camera.CamOffsetX) * follow * element.DeltaX * scale;
     const double camX = static_cast<double>(camera.CameraX) * follow * scale;
     if (!element.WidthGiven) {
@@ -233,8 +236,8 @@ int64_t DrawFloor32(const StageModel& stage, const CameraState& camera, Picture3
                     const SpriteEntry& sprite, const Source32& source, int32_t BltX, int32_t BltY, int scale,
                     const Clip32* window, double zoom = 1, double pivotX = 0, double pivotY = 0) {
     const SpriteEntry& axis = FloorAxis(stage, element, sprite);
-    return DrawParallax32(camera, LayerCameraScale(stage), picture, element, source, BltX, BltY, axis.AxisX, axis.AxisY, scale,
-                          window ? *window : WholePicture(picture), zoom, pivotX, pivotY);
+    return DrawParallax32(camera, LayerCameraScale(stage), picture, element, source, BltX, BltY, axis.AxisX,
+                          axis.AxisY, scale, window ? *window : WholePicture(picture), zoom, pivotX, pivotY);
 }
 
 }  // namespace

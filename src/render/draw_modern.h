@@ -58,8 +58,8 @@ int64_t BlitSprite32(const StageModel& stage, const CameraState& camera, Picture
 struct FloorRow {
     double left = 0, width = 0;
 };
-FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, double follow, int spriteW, int spriteH, double cornerX,
-                        double axisX, int scale, double centre, double o);
+FloorRow ModernFloorRow(const BgElement& element, const CameraState& camera, double follow, int spriteW,
+                        int spriteH, double cornerX, double axisX, int scale, double centre, double o);
 
 // The vertical scale (1 / step, the step being yscalestart/100 + yscaledelta/100 * camera y) stretches
 // a floor about its axis row: its top row moves down by this many pixels (up when negative) from

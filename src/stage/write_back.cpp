@@ -7,6 +7,7 @@
 
 #include "platform/paths.h"
 #include "platform/text_util.h"
+#include "stage/ended_lines.h"
 #include "stage/stage_parser.h"
 #include "stage/stage_writer.h"
 
@@ -15,27 +16,7 @@ namespace {
 
 constexpr size_t kMaxDefBytes = 64u * 1024u * 1024u;
 
-struct RawLine {
-    std::string body;
-    std::string eol;  // "\r\n", "\n", "\r" or empty for a last line without one
-};
-
-std::vector<RawLine> SplitKeepingEnds(const std::string& bytes) {
-    std::vector<RawLine> lines;
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        size_t end = bytes.find_first_of("\r\n", pos);
-        if (end == std::string::npos) {
-            lines.push_back({bytes.substr(pos), ""});
-            break;
-        }
-        size_t next = end + 1;
-        if (bytes[end] == '\r' && next < bytes.size() && bytes[next] == '\n') ++next;
-        lines.push_back({bytes.substr(pos, end - pos), bytes.substr(end, next - end)});
-        pos = next;
-    }
-    return lines;
-}
+using RawLine = EndedLine;
 
 struct KeyValue {
     std::string key;
@@ -166,22 +147,6 @@ std::string Joined(const KeyValue& change) {
     return value;
 }
 
-// The line end the file uses most (CR LF for a file without any).
-std::string FileEol(const std::vector<RawLine>& lines) {
-    int crlf = 0, lf = 0, cr = 0;
-    for (const RawLine& l : lines) {
-        if (l.eol == "\r\n")
-            ++crlf;
-        else if (l.eol == "\n")
-            ++lf;
-        else if (l.eol == "\r")
-            ++cr;
-    }
-    if (lf > crlf && lf >= cr) return "\n";
-    if (cr > crlf && cr > lf) return "\r";
-    return "\r\n";
-}
-
 // One version of the definition: its lines and where the parser read each value in them.
 struct Version {
     const StageSource& map;
@@ -218,7 +183,7 @@ struct Writer {
     const std::string& fileName;
     Ui* ui;
     WriteBackResult& result;
-    std::string eol = FileEol(disk.lines);
+    std::string eol = DominantEol(disk.lines);
 
     // Another program changed the line this edit goes to (or added it, or took it out) since the
     // stage was loaded: the user says whose version the line keeps.
@@ -523,7 +488,7 @@ WriteBackResult WriteBackStage(const std::string& defPath, const StageSource& so
 
     std::string out;
     out.reserve(onDisk->size() + 256);
-    const std::string eol = FileEol(lines);
+    const std::string eol = DominantEol(lines);
     // A file without a line end after its last line keeps it so, whichever line ends it now; a line
     // that ended the file and no longer does needs one.
     const bool bareEnd = !lines.empty() && lines.back().eol.empty();
