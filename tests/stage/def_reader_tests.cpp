@@ -157,12 +157,6 @@ TEST(DefReader, NumbersEndAtTheFirstStrayCharacter) {
         EXPECT_EQ(r.log.Records()[0].text, c.told);
         EXPECT_EQ(r.log.Records()[0].column, c.column);
     }
-    Reader r;
-    float value = 0;
-    EXPECT_TRUE(r.Read("delta = .5\xE2\x80\xAC", "delta", value));
-    EXPECT_EQ(r.log.Text(),
-              "Stray character U+202C at column 11 of line #7 in Test Stage.def; the number before it was "
-              "read:\r\n\"delta = .5\xE2\x80\xAC\"\r\n");
 }
 
 TEST(DefReader, FrameLinesWithAnyLineKey) {

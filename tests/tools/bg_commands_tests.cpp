@@ -232,12 +232,6 @@ TEST(BgCommands, UnwrittenEditsAreWhatTheStageFileLacks) {
          },
          false},
         {"reordered", [](StageModel& s, EditState& e) { SwapElements(s, e, 0, 1); }, true},
-        {"reordered and back",
-         [](StageModel& s, EditState& e) {
-             SwapElements(s, e, 0, 1);
-             SwapElements(s, e, 0, 1);
-         },
-         false},
         {"layer", [](StageModel& s, EditState&) { s.Elements[1].LayerNo = 1; }, true},
         {"sprite",
          [](StageModel& s, EditState& e) {
