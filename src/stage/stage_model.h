@@ -40,6 +40,9 @@ struct BgAction {
 struct BgElement {
     std::string Type;
     int16_t Mask = 0;
+    // The mask the element's own lines give. The first element of a stage is drawn unmasked whatever
+    // they say (Mask is 0 there), so an element that changes places takes its mask from this.
+    int16_t OwnMask = 0;
     int32_t SpriteGroup = 0;
     int16_t SpriteImage = 0;
     int32_t StartX = 0, StartY = 0;
@@ -103,6 +106,12 @@ struct BgElement {
 
     bool operator==(const BgElement&) const = default;
 };
+
+// The mask the stage file gives the element at `index`: its own lines' value. Only the first
+// element's drawn mask differs from it (always 0).
+inline int16_t FileMask(const BgElement& e, size_t index) {
+    return index == 0 ? e.OwnMask : e.Mask;
+}
 
 // The tick of its swing at which a sine starts: `phaseDegrees` of 360 through a swing of `period`
 // ticks, in [0, |period|) (0 for a period of 0).

@@ -610,6 +610,7 @@ void Parser::Finish(const std::string& defPath) {
             e.TileY = 1;
             Report(ProblemKind::NegativeTileY, ElementKeyLine(i, "tile"));
         }
+        e.OwnMask = e.Mask;
     }
     if (s.Elements.empty())
         Remark("No background elements found\r\n");

@@ -316,7 +316,7 @@ EditableValues CaptureEditable(const StageModel& stage) {
         x.TileY = e.TileY;
         x.TileSpacingX = e.TileSpacingX;
         x.TileSpacingY = e.TileSpacingY;
-        x.Mask = e.Mask;
+        x.Mask = FileMask(e, i);
         x.Type = e.Type;
         x.ScaleStartX = e.ScaleStartX;
         x.ScaleStartY = e.ScaleStartY;

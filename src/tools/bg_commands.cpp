@@ -129,7 +129,7 @@ void ShowElement(const StageModel& stage, int16_t index, BgEditorFields& fields,
     fields.txtTileY = text::NumberText(e.TileY);
     fields.txtTileSpcX = text::NumberText(e.TileSpacingX);
     fields.txtTileSpcY = text::NumberText(e.TileSpacingY);
-    fields.chkMask = e.Mask == 1;
+    fields.chkMask = FileMask(e, static_cast<size_t>(index)) == 1;
     const auto [x, y] = EditedPosition(e);
     fields.txtXpos = text::NumberText(x);
     fields.txtYpos = text::NumberText(y);

@@ -241,7 +241,11 @@ std::string UpdateStuff(StageModel& stage, const BgEditorFields& fields, int16_t
                 }
             }
         }
-        if (fields.chkMask != (element.Mask == 1)) edited.Mask = fields.chkMask ? 1 : 0;
+        if (fields.chkMask != (FileMask(element, static_cast<size_t>(SelectedElement)) == 1)) {
+            // The box edits the element's own mask; the first element still draws unmasked.
+            edited.OwnMask = fields.chkMask ? 1 : 0;
+            edited.Mask = SelectedElement == 0 ? 0 : edited.OwnMask;
+        }
         edited.BaseX -= static_cast<float>(dx);
         edited.PosX -= static_cast<float>(dx);
         edited.BaseY -= static_cast<float>(dy);

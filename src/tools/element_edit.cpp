@@ -150,9 +150,20 @@ void EndDrag(EditState& edit) {
     edit.DragIndex = -1;
 }
 
+// The first element is drawn unmasked, as the loader makes it; any other takes its own lines' mask.
+// Applied where an element changes places, so that the running stage shows what a reading of the
+// written file would.
+void PlaceMask(StageModel& stage, int index) {
+    if (!InRange(stage, index)) return;
+    BgElement& e = stage.Elements[static_cast<size_t>(index)];
+    e.Mask = index == 0 ? 0 : e.OwnMask;
+}
+
 void SwapElements(StageModel& stage, EditState& edit, int a, int b) {
     if (!InRange(stage, a) || !InRange(stage, b) || a == b) return;
     std::swap(stage.Elements[a], stage.Elements[b]);
+    PlaceMask(stage, a);
+    PlaceMask(stage, b);
     const size_t high = static_cast<size_t>(std::max(a, b));
     if (edit.Origin.size() <= high) edit.Origin.resize(high + 1, -1);
     std::swap(edit.Origin[static_cast<size_t>(a)], edit.Origin[static_cast<size_t>(b)]);
@@ -162,6 +173,7 @@ void SwapElements(StageModel& stage, EditState& edit, int a, int b) {
 void RemoveElement(StageModel& stage, EditState& edit, int index) {
     if (!InRange(stage, index)) return;
     stage.Elements.erase(stage.Elements.begin() + index);
+    PlaceMask(stage, 0);
     if (static_cast<size_t>(index) < edit.Origin.size()) edit.Origin.erase(edit.Origin.begin() + index);
     SyncCount(stage);
     RemapIndices(stage, edit, [index](int i) { return i == index ? -1 : i > index ? i - 1 : i; });
@@ -174,6 +186,7 @@ int CloneElement(StageModel& stage, int index) {
     BgElement copy = stage.Elements[index];
     stage.Elements.push_back(std::move(copy));
     SyncCount(stage);
+    PlaceMask(stage, static_cast<int>(stage.Elements.size()) - 1);
     return static_cast<int>(stage.Elements.size()) - 1;
 }
 

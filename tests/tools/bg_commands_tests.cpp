@@ -73,6 +73,42 @@ TEST(BgCommands, WriteToStageFileFollowsReorderedElementsAndRefusesRemoved) {
     EXPECT_EQ(f.mugen.Read("stages/test.def"), written);
 }
 
+// The first element draws unmasked whatever its lines say; one that moves into or out of first place
+// shows the mask a reading of the written file gives it.
+TEST(BgCommands, AnElementChangingFirstPlaceDrawsTheMaskTheFileGivesIt) {
+    StageFixture f;
+    const std::string path = f.WriteStage(
+        "test", "[BGdef]\nspr = stages/test.sff\n[BG a]\ntype = normal\nspriteno = 0,0\ntrans = add\n"
+                "[BG b]\ntype = normal\nspriteno = 0,0\nmask = 1\n[BG c]\ntype = normal\nspriteno = 0,0\n");
+    ASSERT_TRUE(f.Load(path));
+    EditState edit;
+    BeginEditBaseline(f.stage, f.load.Source, edit);
+    const auto masks = [](const StageModel& s) {
+        std::string m;
+        for (const BgElement& e : s.Elements) m += e.Name + std::to_string(e.Mask) + " ";
+        return m;
+    };
+    for (std::pair<int, int> swap : {std::pair{0, 1}, {1, 2}, {0, 1}}) {
+        SwapElements(f.stage, edit, swap.first, swap.second);
+        const WriteBackResult r = WriteToStageFile(f.stage, edit, path);
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(r.linesChanged + r.linesAdded, 0) << "a new order adds no mask line";
+        StageFixture again;
+        ASSERT_TRUE(again.Load(path));
+        EXPECT_EQ(masks(f.stage), masks(again.stage));
+    }
+    EXPECT_EQ(masks(f.stage), "c0 b1 a1 ");
+    // The box shows and edits the first element's own mask; the picture keeps it unmasked.
+    ShowStuff(f.stage, edit.Fields);
+    ShowElement(f.stage, 0, edit.Fields, &edit);
+    edit.Fields.chkMask = true;
+    ASSERT_EQ(UpdateStuff(f.stage, edit.Fields, 0, &edit.Source.Elements[2]), "");
+    EXPECT_EQ(f.stage.Elements[0].Mask, 0);
+    EXPECT_EQ(f.stage.Elements[0].OwnMask, 1);
+    RemoveElement(f.stage, edit, 0);
+    EXPECT_EQ(masks(f.stage), "b0 a1 ") << "the new first element is drawn unmasked";
+}
+
 TEST(BgCommands, TestButtonsRewriteOnlyTheMusicLines) {
     test::TempDir program;
     const std::string dir = program.Path().string();

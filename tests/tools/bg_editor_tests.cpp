@@ -117,7 +117,8 @@ TEST(BgEditor, UpdateStuffMovesTheSelectedElementToItsTypedBase) {
     EXPECT_EQ(e.SpriteIndex, 1);
     EXPECT_EQ(e.SpriteGroup, 5);
     EXPECT_EQ(e.Type, "normal");  // as the loader names it
-    EXPECT_EQ(e.Mask, 1);
+    EXPECT_EQ(e.OwnMask, 1);
+    EXPECT_EQ(e.Mask, 0) << "the first element draws unmasked, as the file will load";
 
     // The linked element's boxes hold its offset from the parent, and a move changes that offset.
     BgElement& linked = stage.Elements[1];
