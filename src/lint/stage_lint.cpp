@@ -302,6 +302,11 @@ void AddLogProblems(const std::vector<Problem>& records, const SectionLines& lin
                     if (!text::Trim(entry).empty())
                         out.push_back({LintKind::Definition, p.line, text::ContentToUtf8(entry)});
                 break;
+            case ProblemKind::SpritesNotRead:
+                out.push_back({LintKind::SpriteFile, lines.spr,
+                               "sprite file " + Quoted(FileNameOf(p.file)) + ": " + std::to_string(p.code) +
+                                   " of its " + p.subject + " sprites could not be read (" + p.text + ")"});
+                break;
             case ProblemKind::DamagedSprite:
                 // One sprite of a version 2 file that cannot be decoded, not a file that cannot be read.
                 out.push_back({LintKind::Sprite, lines.spr,

@@ -66,6 +66,10 @@ std::string RenderProblem(const Problem& p) {
         case ProblemKind::DamagedSprite:
             entry = std::string(kDamagedSpriteEntry) + p.text;
             break;
+        case ProblemKind::SpritesNotRead:
+            entry = "Sprite file " + std::string(FileNameOnly(p.file)) + ": " + std::to_string(p.code) + " of its " +
+                    p.subject + " sprites could not be read (" + p.text + "); the elements that show them draw nothing";
+            break;
         case ProblemKind::MusicNotPlayed:
             entry = std::string(kMusicNotPlayedEntry) + p.file + ": " + p.text;
             break;

@@ -28,6 +28,8 @@ enum class ProblemKind : uint8_t {
     ParseRemark,           // what the parse left out (too many sections, a controller without a group)
     UnreadableSpriteFile,  // the sprite file is there but is not one (`text`: why, when known)
     DamagedSprite,         // one sprite of a version 2 file cannot be decoded (`text`: "g,i in file: why")
+    SpritesNotRead,        // a version 1 file holds fewer readable sprites than it says (`code` of
+                           // `subject` sprites; `text`: why)
     MusicNotPlayed,        // the stage's music could not be played
     PackageNote,           // what opening a package said about entries it left out
     Edited,                // text the user typed into the log window: shown exactly as typed

@@ -51,6 +51,41 @@ bool HasAction(const StageModel& stage, const BgElement& e) {
     return e.ActionIndex >= 0 && static_cast<size_t>(e.ActionIndex) < stage.Actions.size();
 }
 
+// A version 1 file cut short (a broken download, a copy that ran out of room) still opens: the
+// sprites before the cut are drawn and the ones after it are missing. The log names the file, how many
+// sprites could not be read and why, for the stage otherwise draws black with no word of it.
+void ReportUnreadSprites(std::string_view bytes, const StageModel& stage, const std::string& file, ErrorLog& log) {
+    const std::optional<SffIndex> index = ReadSffIndex(bytes);
+    if (!index) return;
+    const size_t read = std::min<size_t>(index->entries.size(), static_cast<size_t>(std::max<int16_t>(stage.SpriteCount, 0)));
+    // Sprites the index holds whose pictures did not decode (their data is cut or garbled).
+    size_t undecoded = 0;
+    for (size_t j = 0; j < read && j < stage.Sprites.size(); ++j) {
+        const SpriteEntry& e = stage.Sprites[j];
+        if (e.Owner == -1 && !e.Bitmap && index->entries[j].DataSize() > 0) ++undecoded;
+    }
+    const size_t claimed = std::max<size_t>(index->header.imageCount, read);
+    const size_t missing = claimed - read;
+    if (missing + undecoded == 0) return;
+    std::string why;
+    if (missing > 0) {
+        const uint32_t next = index->entries.empty() ? index->header.firstOffset : index->entries.back().next;
+        why = static_cast<size_t>(next) + kSffSubHeaderSize > bytes.size()
+                  ? "the file ends at byte " + std::to_string(bytes.size()) + ", before sprite " +
+                        std::to_string(read + 1)
+                  : "the chain of sprites breaks off after sprite " + std::to_string(read);
+    }
+    if (undecoded > 0) {
+        if (!why.empty()) why += "; ";
+        why += std::to_string(undecoded) + " picture" + (undecoded == 1 ? " is" : "s are") + " damaged";
+    }
+    log.Add(Problem{.kind = ProblemKind::SpritesNotRead,
+                    .file = file,
+                    .text = why,
+                    .subject = std::to_string(claimed),
+                    .code = static_cast<int32_t>(std::min<size_t>(missing + undecoded, INT32_MAX))});
+}
+
 }  // namespace
 
 std::string LocateSpriteFile(const std::string& spriteFile, const std::string& defPath,
@@ -166,6 +201,14 @@ bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& pr
     std::string located = LocateSpriteFile(spr, defPath, request.mugeDir);
     std::optional<std::string> bytes;
     if (!located.empty()) bytes = ReadFileBytes(located, kMaxSpriteFileBytes);
+    // Then relative to the definition's folder, as real stages write "../stage0.sff".
+    if (!bytes && (located.empty() || !FileExists(located)) && !spr.empty() && !IsAbsolute(spr)) {
+        const std::string besideDef = GetPath(defPath) + spr;
+        if (FileExists(besideDef)) {
+            located = besideDef;
+            bytes = ReadFileBytes(located, kMaxSpriteFileBytes);
+        }
+    }
     if (!bytes && (located.empty() || !FileExists(located))) {
         located = SpriteFileBesideDef(spr.empty() ? FileNameOf(located) : spr, defPath);
         bytes = ReadFileBytes(located, kMaxSpriteFileBytes);
@@ -191,6 +234,7 @@ bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& pr
     }
     MatchSprites(stage);
     if (bytes && stage.SpriteCount > 0 && !version2) DecodeSffSprites(*bytes, stage.Sprites, stage.SpriteCount);
+    if (bytes && !version2 && stage.SpriteCount >= 0) ReportUnreadSprites(*bytes, stage, resolved, result.log);
     result.files.push_back(resolved);
     result.stamps.push_back(bytes ? StampOfBytes(*bytes, resolved) : StampOf(resolved));
     stage.SpriteFile = resolved;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/sff_file.h"
 #include "tests/stage/stage_fixture.h"
 
 namespace qb {
@@ -29,6 +30,10 @@ TEST(StageLoader, SprFallsBackToDefinitionFolderWithBareName) {
         elsewhere.Write("copy.def", "[BGdef]\r\nspr = stages\\sub/KFM.SFF\r\n[BG 0]\r\nspriteno = 7,0\r\n");
     ASSERT_TRUE(f.Load(def.string()));
     EXPECT_EQ(std::filesystem::path(f.Stage().SpriteFile), elsewhere.Path() / "kfm.sff");
+    // A path relative to the definition's folder, as stages in subfolders write it.
+    auto nested = elsewhere.Write("sub/up.def", "[BGdef]\r\nspr = ..\\KFM.sff\r\n[BG 0]\r\nspriteno = 7,0\r\n");
+    ASSERT_TRUE(f.Load(nested.string()));
+    EXPECT_EQ(std::filesystem::weakly_canonical(f.Stage().SpriteFile), elsewhere.Path() / "kfm.sff");
 }
 
 TEST(StageLoader, NoSprLoadsSpriteFileBesideDefinition) {
@@ -234,6 +239,17 @@ TEST(StageLoader, GarbledSpriteFileLoadsWhatItHolds) {
     EXPECT_LE(f.Stage().SpriteCount, 3);
     EXPECT_LE(f.Stage().Sprites.size(), 4u);
     EXPECT_NE(f.Stage().Sprites[0].Bitmap, nullptr);
+    EXPECT_NE(f.Log().find("Sprite file test.sff: "), std::string::npos) << f.Log();
+
+    // Cut short between two sprites: the log says how many are missing and why.
+    StageFixture cut;
+    sff = demo::WriteSff({SolidSprite(0, 0), SolidSprite(1, 0), SolidSprite(2, 0)});
+    const size_t second = ReadLe32(AsBytes(sff), 512);
+    const size_t end = ReadLe32(AsBytes(sff), second);  // where the third sub-header starts
+    cut.mugen.Write("stages/test.sff", sff.substr(0, end));
+    ASSERT_TRUE(cut.Load(cut.WriteStage("test", "[BG 0]\r\nspriteno = 0,0\r\n", {})));
+    EXPECT_EQ(cut.Log(), "Sprite file test.sff: 1 of its 3 sprites could not be read (the file ends at byte " +
+                             std::to_string(end) + ", before sprite 3); the elements that show them draw nothing\r\n");
 
     StageFixture g;
     g.mugen.Write("stages/test.sff", "not a sprite file at all");
