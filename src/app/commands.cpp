@@ -210,9 +210,10 @@ void mnuPause_Click(AppState& state) {
 void mnuSnapshot_Click(AppState& state) {
     if (!state.BackBuffer || state.bRunning == 0) return;
     const SnapshotFormat format = state.Options.SnapshotPng ? SnapshotFormat::Png : SnapshotFormat::Pcx;
-    const std::string written = !PrepareDataDir(state.Dirs, state.Dirs.Data)
-                                    ? std::string()
-                                    : state.Target.Snapshot(state.Dirs.Data, state.Stage.StageName, state.bRunning, format);
+    const std::string written =
+        PrepareDataDir(state.Dirs, state.Dirs.Data)
+            ? state.Target.Snapshot(state.Dirs.Data, state.Stage.StageName, state.bRunning, format)
+            : std::string();
     // A snapshot that silently went nowhere would look like one that was taken.
     if (written.empty()) {
         Box(state, "The snapshot could not be saved in\r\n" + JoinPath(state.Dirs.Data, "snapshots"),

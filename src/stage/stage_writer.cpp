@@ -25,12 +25,12 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// The index in `lines` of the line the parser read `key` of the stage from (the last of several),
-// or -1 when it read none.
-ptrdiff_t StageKeyLine(const StageSource& source, const std::string& key, size_t lineCount) {
+// The line the parser read `key` of the stage from (the last of several), or null when it read none.
+EndedLine* StageKeyLine(const StageSource& source, const std::string& key, std::vector<EndedLine>& lines) {
     const auto at = source.StageKeys.find(key);
-    if (at == source.StageKeys.end() || at->second < 1 || static_cast<size_t>(at->second) > lineCount) return -1;
-    return at->second - 1;
+    if (at == source.StageKeys.end() || at->second < 1 || static_cast<size_t>(at->second) > lines.size())
+        return nullptr;
+    return &lines[static_cast<size_t>(at->second) - 1];
 }
 
 // The first [Music] section the parser saw, or null.
@@ -67,11 +67,10 @@ std::string RewriteMusicLines(const StageSource& source, std::string_view newMus
     const std::string volumeText = std::to_string(volume);
     std::vector<EndedLine> lines = SplitKeepingEnds(text);
     // The lines the parser took the music and its volume from: the lines whose values the stage has.
-    const ptrdiff_t music = StageKeyLine(source, "bgmusic", lines.size());
-    const ptrdiff_t volumeLine = StageKeyLine(source, "bgvolume", lines.size());
-    if (music >= 0) lines[static_cast<size_t>(music)].body = ReplaceValue(lines[static_cast<size_t>(music)].body, newMusicFile);
-    if (volumeLine >= 0)
-        lines[static_cast<size_t>(volumeLine)].body = ReplaceValue(lines[static_cast<size_t>(volumeLine)].body, volumeText);
+    EndedLine* music = StageKeyLine(source, "bgmusic", lines);
+    EndedLine* volumeLine = StageKeyLine(source, "bgvolume", lines);
+    if (music) music->body = ReplaceValue(music->body, newMusicFile);
+    if (volumeLine) volumeLine->body = ReplaceValue(volumeLine->body, volumeText);
 
     // Inserted lines end as the file's lines mostly do: most stages use LF only, and one that does
     // must not come back with a line of another kind.
@@ -85,10 +84,10 @@ std::string RewriteMusicLines(const StageSource& source, std::string_view newMus
     const SourceSection* section = MusicSection(source);
     if (section && static_cast<size_t>(section->Header) <= lines.size()) {
         const size_t header = static_cast<size_t>(section->Header) - 1;
-        const bool musicInSection = music > static_cast<ptrdiff_t>(header) && music < section->LastLine;
-        if (music < 0) inserts[header].push_back("bgmusic = " + std::string(newMusicFile));
-        if (volumeLine < 0)
-            inserts[musicInSection ? static_cast<size_t>(music) : header].push_back("bgvolume = " + volumeText);
+        const size_t musicAt = music ? static_cast<size_t>(music - lines.data()) : 0;
+        const bool musicInSection = music && musicAt > header && musicAt < static_cast<size_t>(section->LastLine);
+        if (!music) inserts[header].push_back("bgmusic = " + std::string(newMusicFile));
+        if (!volumeLine) inserts[musicInSection ? musicAt : header].push_back("bgvolume = " + volumeText);
     }
     for (size_t n = 0; n < lines.size(); ++n) {
         const EndedLine& line = lines[n];
