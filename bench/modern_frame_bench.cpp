@@ -107,11 +107,11 @@ void RunStageFrames(benchmark::State& st, const std::string& def, double zoom) {
         }
         frameSeconds += ThreadSeconds() - start;
         frames += kFrames;
-        floorSeconds += MemcpySeconds((state.Frame.DrawnPixels - drawnBefore) * 4, state.ModernPicture.Pixels.size() * 4);
+        floorSeconds += MemcpySeconds((state.Frame.DrawnPixels - drawnBefore) * 4, static_cast<size_t>(state.Target.PixelSize().width) * static_cast<size_t>(state.Target.PixelSize().height) * 4);
     }
     st.counters["fps"] = frameSeconds > 0 ? static_cast<double>(frames) / frameSeconds : 0;
     st.counters["vs_memcpy"] = floorSeconds > 0 ? frameSeconds / floorSeconds : 0;
-    st.counters["width"] = state.ModernPicture.Width;
+    st.counters["width"] = state.Target.PixelSize().width;
     st.counters["zoom"] = state.Camera.Zoom;
     qb::UnloadStuff(state);
 }

@@ -18,6 +18,7 @@
 #include "platform/ports.h"
 #include "render/camera_state.h"
 #include "render/frame.h"
+#include "render/frame_target.h"
 #include "stage/error_log.h"
 #include "stage/stage_model.h"
 #include "tools/element_edit.h"
@@ -131,10 +132,10 @@ struct AppState {
     ErrorLog Log;             // stage/
     CameraState Camera;       // render/
     FrameState Frame;         // render/
-    UniqueBitmap BackBuffer;  // platform/
-    // platform/: the picture a modern stage draws into at its own size; empty (0 × 0) for classic
-    // stages, which draw into BackBuffer.
-    Picture32 ModernPicture;
+    UniqueBitmap BackBuffer;  // platform/: the classic 320 x 240 picture
+    // render/: which picture the frames draw into (BackBuffer, or the 32-bit one a modern stage
+    // draws into at its own size), set at install; presents, snapshots and sizes it.
+    FrameTarget Target{&BackBuffer};
     TestCharSettings CharSettings;  // character/
     CharState Chars;                // character/
     PackageState Package;     // library/

@@ -8,9 +8,7 @@
 #include "character/load_character.h"
 #include "platform/paths.h"
 #include "platform/text_util.h"
-#include "render/draw_modern.h"
 #include "render/camera.h"
-#include "render/draw_elements.h"
 
 namespace qb {
 
@@ -59,17 +57,7 @@ void StartCharForRun(AppState& state) {
 void DrawTestChar(AppState& state, Keys& keys) {
     if (!state.ports.ui || !state.BackBuffer || state.Chars.CharLoaded != 255) return;
     CharScene scene{state.Stage, state.Camera, state.Frame, state.BackBuffer.get(), keys, *state.ports.ui};
-    if (state.ModernPicture.Width > 0) {
-        const ModernPlacement place = ModernPlacementFor(state.Stage);
-        scene.picture = &state.ModernPicture;
-        scene.stageWidth = ModernPictureSize(state.Stage).width;
-        scene.unitScale = std::max(1, place.scale);
-        scene.centreShift = static_cast<int32_t>(place.centreUnits);
-        scene.viewWidth = state.ModernPicture.Width / scene.unitScale;
-        scene.zoom = state.Camera.Zoom;
-        scene.pivotX = state.ModernPicture.Width / 2.0;
-        scene.pivotY = ZoomPivotY(state.Stage, scene.unitScale, state.ModernPicture.Height);
-    }
+    scene.view = state.Target.CharacterView(state.Camera);
     if (Char(state.Chars, scene)) return;
     if (state.Chars.CharEnabled == 0) ReleaseCharCamStep(state.Camera);
 }

@@ -24,7 +24,6 @@
 #include "library/open_stage.h"
 #include "library/stage_list.h"
 #include "platform/paths.h"
-#include "render/draw_modern.h"
 #include "render/camera.h"
 #include "render/overlays.h"
 #include "stage/def_reader.h"
@@ -211,13 +210,10 @@ void mnuPause_Click(AppState& state) {
 void mnuSnapshot_Click(AppState& state) {
     if (!state.BackBuffer || state.bRunning == 0) return;
     const SnapshotFormat format = state.Options.SnapshotPng ? SnapshotFormat::Png : SnapshotFormat::Pcx;
-    // A modern stage's frame (and a zoomed classic one's) is the 32-bit picture, not the classic back
-    // buffer; the picture exists only while the frames draw into it.
-    const bool modern = state.ModernPicture.Width > 0;
     const std::string written =
-        !PrepareDataDir(state.Dirs, state.Dirs.Data) ? std::string()
-        : modern ? TakeSnapshot32(state.Dirs.Data, state.Stage.StageName, state.ModernPicture, state.bRunning, format)
-                 : TakeSnapshot(state.Dirs.Data, state.Stage.StageName, state.BackBuffer.get(), state.bRunning, format);
+        PrepareDataDir(state.Dirs, state.Dirs.Data)
+            ? state.Target.Snapshot(state.Dirs.Data, state.Stage.StageName, state.bRunning, format)
+            : std::string();
     // A snapshot that silently went nowhere would look like one that was taken.
     if (written.empty()) {
         Box(state, "The snapshot could not be saved in\r\n" + JoinPath(state.Dirs.Data, "snapshots"),

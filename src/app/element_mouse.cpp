@@ -5,7 +5,6 @@
 #include "app/app_state.h"
 #include "app/window_rules.h"
 #include "platform/text_util.h"
-#include "render/draw_modern.h"
 #include "tools/bg_commands.h"
 #include "tools/element_edit.h"
 
@@ -20,13 +19,6 @@ void Caption(AppState& state, const std::string& caption) {
 // A stage being loaded is not in the state yet (bRunning is set when it is installed).
 bool StageReady(const AppState& state) {
     return state.bRunning == 1;
-}
-
-// Pointer pixels per stage unit: a drag moves an element in units, and a hires stage's picture holds
-// two pixels a unit (picking stays in pixels, where the frame drew).
-int PixelsPerUnit(const AppState& state) {
-    if (state.ModernPicture.Width <= 0 || !IsModernStage(state.Stage)) return 1;
-    return std::max(1, ModernPlacementFor(state.Stage).scale);
 }
 
 }  // namespace
@@ -47,7 +39,7 @@ void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
     Caption(state, ElementCaption(state.Stage, hit));
     // A zoomed element's position moves by its zoom on the picture: the drag divides by it too.
     const double zoom = static_cast<size_t>(hit) < state.Frame.Drawn.size() ? state.Frame.Drawn[hit].zoom : 1.0;
-    const double perUnit = PixelsPerUnit(state) * zoom;
+    const double perUnit = state.Target.PixelsPerUnit() * zoom;
     BeginDrag(state.Stage, state.Edit, hit, x, y, perUnit, perUnit);
 }
 

@@ -164,6 +164,8 @@ bool InstallStage(AppState& state, LoadResult&& result, InstallHow how) {
     state.Load = std::move(result.load);
     state.Load.LoadPhase = phase;
     state.bRunning = 1;
+    // The picture the frames draw into is the stage's from here on.
+    state.Target.Install(state.Stage);
     // A packaged stage's extracted files are deleted when it is released.
     PackageState& package = state.Package;
     package.ExtractedDefFile = package.FromPackage ? state.StageFile : std::string();

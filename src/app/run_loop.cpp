@@ -13,7 +13,6 @@
 #include "character/char_walker.h"
 #include "tools/bg_commands.h"
 #include "tools/bg_editor.h"
-#include "render/draw_modern.h"
 #include "render/frame.h"
 
 namespace qb {
@@ -50,15 +49,7 @@ void API_doevents(AppState& state) {
 }
 
 void PresentFrame(AppState& state) {
-    if (!state.ports.sink) return;
-    // The picture exists while the frames draw into it (PrepareModernPicture drops it otherwise).
-    if (state.ModernPicture.Width > 0) {
-        // Only what the frames drew since the last present; the sink shows the whole picture when
-        // it is not the one it showed last.
-        state.ports.sink->PresentPicture(state.ModernPicture, state.Frame.Retained.Shown);
-        state.Frame.Retained.Shown = Clip32{};
-    } else if (state.BackBuffer)
-        state.ports.sink->Present(state.BackBuffer.get());
+    if (state.ports.sink) state.Target.Present(*state.ports.sink, state.Frame.Retained.Shown);
 }
 
 void OnceASecond(AppState& state) {
@@ -152,20 +143,6 @@ FrameOptions CurrentFrameOptions(const AppState& state) {
     return options;
 }
 
-Picture32* PrepareModernPicture(AppState& state) {
-    if (!DrawsOnPicture(state.Stage, state.Camera)) {
-        if (state.ModernPicture.Width != 0) state.ModernPicture = Picture32();
-        return nullptr;
-    }
-    const PictureSize size = ModernPictureSize(state.Stage);
-    if (state.ModernPicture.Width != size.width || state.ModernPicture.Height != size.height)
-        state.ModernPicture = Picture32(size.width, size.height);
-    // The view rectangle (tiling runs, mouse scrolling) is the picture's.
-    state.Camera.ViewRight = static_cast<int16_t>(size.width);
-    state.Camera.ViewBottom = static_cast<int16_t>(size.height);
-    return &state.ModernPicture;
-}
-
 FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     RunLoopState& loop = state.Loop;
     if (loop.Paused != 255) loop.StepsQueued = 0;
@@ -182,7 +159,7 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
         if (state.Chars.CharEnabled != 0) DrawTestChar(state, keys);
     };
     ctx.cameraArrows = [&state] { return CameraArrowsFor(state.Chars); };
-    ctx.picture = PrepareModernPicture(state);
+    ctx.picture = state.Target.BeginFrame(state.Camera);
     // The picture is kept between frames unless the character draws into it between the passes or
     // an edited element may change while they run.
     const int selected = state.Edit.SelectedElement;

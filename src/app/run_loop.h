@@ -19,9 +19,6 @@ bool BeginStageRun(AppState& state);
 
 // The frame's options as the menus and the run loop set them.
 FrameOptions CurrentFrameOptions(const AppState& state);
-// Sizes state.ModernPicture for a modern stage (and the camera's view rectangle with it) and
-// answers it; empties it and answers null for a classic stage.
-Picture32* PrepareModernPicture(AppState& state);
 // Draws one frame of the running stage with the editor's keys (a caption they set goes straight to
 // the window) and acts on the Pause, Step and speed keys (a pending step is used up).
 FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "character/char_picture32.h"
 #include "platform/gfx.h"
@@ -177,213 +178,260 @@ bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, co
     return true;
 }
 
+namespace {
+
+// Mouse scrolling slides the stage under the view: the characters stand on it and slide along, as a
+// playfield element (delta 1) does, one frame behind the camera as the elements drawn just before
+// them are. The camera x grows leftwards and y downwards. Answers this frame's travel (x, y).
+std::pair<float, float> TakeScrollTravel(CharState& chars, CameraState& camera) {
+    const float travelX = chars.ScrollLagX, travelY = chars.ScrollLagY;
+    chars.ScrollLagX = camera.ScrollTravelX;
+    chars.ScrollLagY = camera.ScrollTravelY;
+    camera.ScrollTravelX = camera.ScrollTravelY = 0;
+    chars.GroundY -= travelY;
+    return {travelX, travelY};
+}
+
+// Steps 1 and 2: the arrow keys. Both are always read, and left is handled after right, so it wins
+// when both are held. The up arrow does nothing: the walker never jumps.
+void ReadArrowKeys(TestCharacter& ch, CharState& chars, Keys& keys) {
+    const bool right = keys.Pressed(Key::Right);
+    const bool left = keys.Pressed(Key::Left);
+    if (right && chars.TurnLock == 0 && ch.ActionSlot < kSlotJumpStart) {
+        ch.Facing = 1;
+        ch.ActionSlot = kSlotWalk;
+        chars.RightHeld = -1;
+        ch.Walking = -1;
+    }
+    if (left && chars.TurnLock == 0 && ch.ActionSlot < kSlotJumpStart) {
+        ch.Facing = -1;
+        ch.ActionSlot = kSlotWalk;
+        chars.LeftHeld = -1;
+        ch.Walking = -1;
+    }
+    // Releases.
+    if (chars.RightHeld == -1 && !keys.IsDown(Key::Right) && chars.TurnLock == 0) {
+        ch.ActionSlot = kSlotStand;
+        chars.RightHeld = 0;
+        ch.Walking = 0;
+    }
+    if (chars.LeftHeld == -1 && !keys.IsDown(Key::Left) && chars.TurnLock == 0) {
+        ch.ActionSlot = kSlotStand;
+        chars.LeftHeld = 0;
+        ch.Walking = 0;
+    }
+}
+
+// Steps 3 and 4: a new action starts at its first frame; a change of facing plays the turn once
+// (arrows ignored meanwhile) when there is one. `prevSlot` and `prevFacing` are the first
+// character's before this frame's keys (the walker's rules compare every character against it).
+void StartNewAction(TestCharacter& ch, CharState& chars, int16_t prevSlot, int16_t prevFacing) {
+    if (ch.ActionSlot != prevSlot) {
+        ch.FrameIndex = 0;
+        ch.FrameTime = FirstFrameTime(ch, ch.ActionSlot);
+    }
+    if (ch.Facing == prevFacing || ch.CanTurn == 0) return;
+    chars.TurnLock = 255;
+    ch.ActionSlot = kSlotTurn;
+    ch.FrameIndex = 0;
+    ch.Walking = 0;
+    if (ch.Actions[kSlotTurn].FrameCount >= 1) {
+        ch.FrameTime = FirstFrameTime(ch, kSlotTurn);
+    } else {
+        ch.ActionSlot = kSlotWalk;
+        ch.Walking = -1;
+        chars.TurnLock = 0;
+    }
+}
+
+// The frame being drawn and how its sprite is placed.
+struct FramePlacement {
+    const CharFrame* frame = nullptr;
+    const SpriteEntry* sprite = nullptr;  // null when the frame names no sprite of the character
+    bool mirrored = false;
+    bool facingRight = false;  // facing right once the frame's own mirror is taken into account
+    double scale = 1;          // the character's scale on this picture (s)
+    double sx = 1, sy = 1;     // times his own x and y scale
+    double axisX = 0, axisY = 0;
+    int16_t z = 0;  // the sprite's top above his feet, in pixels
+};
+
+// Step 5: the frame, its sprite and the classic placement in chars.DrawX/DrawY/DrawW/DrawH. False
+// when the action has no such frame.
+bool PlaceFrame(TestCharacter& ch, CharState& chars, const CharScene& scene, FramePlacement& p) {
+    const CharFrame* f = CharFrameAt(ch, ch.ActionSlot, ch.FrameIndex);
+    if (!f) return false;
+    p.frame = f;
+    p.sprite = (f->SpriteIndex >= 0 && static_cast<size_t>(f->SpriteIndex) < ch.Sprites.size())
+                   ? &ch.Sprites[static_cast<size_t>(f->SpriteIndex)]
+                   : nullptr;
+    if (f->FlipH == -1) chars.MirrorFrame = -1;
+    p.mirrored = chars.MirrorFrame != 0;
+    p.facingRight = (ch.Facing == 1 && !p.mirrored) || (ch.Facing == -1 && p.mirrored);
+    const PictureView& view = scene.view;
+    p.scale = chars.CharScale * (view.picture ? view.stageWidth / std::max<int>(1, ch.LocalCoordWidth) : 1.0);
+    p.axisX = p.sprite ? p.sprite->AxisX : 0;
+    p.axisY = p.sprite ? p.sprite->AxisY : 0;
+    p.sx = p.scale * ch.XScale;
+    p.sy = p.scale * ch.YScale;
+    chars.DrawX = p.facingRight ? text::RoundClampPixel(ch.X - p.axisX * p.sx + f->OffsetX * p.sx)
+                                : text::RoundClampPixel(ch.X + p.axisX * p.sx - f->OffsetX * p.sx);
+    p.z = text::RoundWrapInt16((f->OffsetY - p.axisY) * p.sy);
+    chars.DrawY = text::RoundClampPixel(p.z + static_cast<double>(ch.Y)) + scene.frame.LinkOffsetY;
+    chars.DrawW = p.sprite ? p.sprite->Width : 0;
+    chars.DrawH = p.sprite ? p.sprite->Height : 0;
+    return true;
+}
+
+// Steps 5 and 6 on the modern picture: the sprite scaled to the stage, placed about the picture's
+// centre, then shadow, sprite and reflection. The character's place is in stage units, his sprite's
+// own pixels (times the scale) already in picture pixels.
+void DrawOnPicture(const TestCharacter& ch, CharState& chars, const CharScene& scene, const FramePlacement& p) {
+    const PictureView& view = scene.view;
+    const StageModel& stage = scene.stage;
+    const CharFrame& f = *p.frame;
+    const int32_t u = std::max<int32_t>(1, view.unitScale);
+    const double px = static_cast<double>(u) * (ch.X + view.centreShift);
+    chars.DrawX = p.facingRight ? text::RoundClampPixel(px - p.axisX * p.sx + f.OffsetX * p.sx)
+                                : text::RoundClampPixel(px + p.axisX * p.sx - f.OffsetX * p.sx);
+    chars.DrawY = text::RoundClampPixel(p.z + static_cast<double>(u) *
+                                                  (static_cast<double>(ch.Y) + scene.frame.LinkOffsetY));
+    chars.DrawW = text::RoundClampPixel(chars.DrawW * p.sx);
+    chars.DrawH = text::RoundClampPixel(chars.DrawH * p.sy);
+    // His feet and the floor line, mapped by the zoom as his sprite is below.
+    const bool zoomed = view.zoom != 1 && std::isfinite(view.zoom) && view.zoom > 0;
+    auto zoomY = [&](double v) { return zoomed ? view.pivotY + (v - view.pivotY) * view.zoom : v; };
+    const double footY = zoomY(static_cast<double>(chars.DrawY) - p.z);
+    const double floorY =
+        zoomY(static_cast<double>(u) * (static_cast<double>(chars.GroundY) + scene.frame.LinkOffsetY));
+    if (zoomed) {
+        // Both edges are mapped and rounded (not the size), as a zoomed element's are. DrawX is the
+        // left edge facing right, the right edge facing left.
+        auto zx = [&](double v) { return text::RoundClampPixel(view.pivotX + (v - view.pivotX) * view.zoom); };
+        auto zy = [&](double v) { return text::RoundClampPixel(view.pivotY + (v - view.pivotY) * view.zoom); };
+        const double other = p.facingRight ? static_cast<double>(chars.DrawX) + chars.DrawW
+                                           : static_cast<double>(chars.DrawX) - chars.DrawW;
+        const int32_t x0 = zx(chars.DrawX), x1 = zx(other);
+        const int32_t y0 = zy(chars.DrawY), y1 = zy(static_cast<double>(chars.DrawY) + chars.DrawH);
+        chars.DrawX = x0;
+        chars.DrawW = std::abs(x1 - x0);
+        chars.DrawY = y0;
+        chars.DrawH = y1 - y0;
+    }
+    if (!p.sprite || chars.DrawW <= 0 || chars.DrawH <= 0) return;
+    Picture32& picture = *view.picture;
+    const Source32 source = MakeSource32(*p.sprite, true);
+    const int64_t left = p.facingRight ? chars.DrawX : int64_t{chars.DrawX} - chars.DrawW;
+    // Shadow, sprite, reflection, as on the classic picture; the floor line is where he stands when
+    // on the ground.
+    const DrawnCharSprite drawn{&source, left, chars.DrawY, chars.DrawW, chars.DrawH, !p.facingRight, footY, floorY};
+    DrawCharShadow32(picture, drawn, stage, static_cast<double>(chars.GroundY) - ch.Y);
+    ComposeScaled(picture, source, left, chars.DrawY, chars.DrawW, chars.DrawH, !p.facingRight, Blend32{},
+                  WholePicture(picture));
+    if (stage.ReflectionIntensity > 0) DrawCharReflection32(picture, drawn, stage.ReflectionIntensity);
+}
+
+// Step 6 on the classic back buffer: shadow, sprite, reflection.
+void DrawOnBackBuffer(const TestCharacter& ch, const CharState& chars, const CharScene& scene,
+                      const FramePlacement& p) {
+    BITMAP* sprite = p.sprite ? p.sprite->Bitmap : nullptr;
+    if (!sprite || chars.DrawW <= 0 || chars.DrawH <= 0) return;
+    const StageModel& stage = scene.stage;
+    const double k = stage.ShadowYScale;
+    DrawCharShadow(scene.backBuffer, sprite, chars.DrawX,
+                   text::RoundClampPixel((ch.Y - p.z - chars.DrawH) * k + ch.Y * (1 - k)), chars.DrawW, chars.DrawH,
+                   !p.facingRight, stage.ShadowYScale, chars.GroundY, stage.ShadowIntensity, ShadowColour(stage));
+    if (p.facingRight)
+        a_draw_sprite(scene.backBuffer, sprite, chars.DrawX, chars.DrawY);
+    else
+        a_draw_sprite_h_flip(scene.backBuffer, sprite, chars.DrawX - chars.DrawW, chars.DrawY);
+    if (stage.ReflectionIntensity > 0)
+        DrawCharReflection(scene.backBuffer, sprite, chars.DrawX,
+                           text::RoundClampPixel(static_cast<double>(ch.Y) - p.z - chars.DrawH), chars.DrawW,
+                           chars.DrawH, !p.facingRight, stage.ReflectionIntensity);
+}
+
+// Step 8: walking. In the middle of the view the character walks; within Tension of an edge the
+// camera takes the walk over (its arrow keys scroll it) until it meets the stage's bound, after
+// which the character walks on up to the screen edge. `s` is his scale on the picture.
+void Walk(TestCharacter& ch, CharState& chars, const CharScene& scene, double s) {
+    const StageModel& stage = scene.stage;
+    const PictureView& view = scene.view;
+    const float w = ch.WalkSpeed;
+    const float c = -scene.camera.CameraX;
+    const bool walking = ch.Walking != 0;
+    uint8_t& follow = chars.CameraFollow;
+    // The view's edges in the character's x: 0 and 320 on the classic picture; on a modern one the
+    // picture reaches centreShift further each way.
+    const float viewLeft = view.picture ? static_cast<float>(-view.centreShift) : 0.0f;
+    const float viewRight =
+        view.picture ? static_cast<float>(view.viewWidth - view.centreShift) : static_cast<float>(kViewWidth);
+    const float leftEdge = viewLeft + stage.ScreenLeft;
+    const float rightEdge = viewRight - stage.ScreenRight;
+    if (follow == 1) {
+        if (ch.Facing == -1) {
+            if (ch.X - w > leftEdge && stage.BoundLeft >= c - w && walking) ch.X -= static_cast<float>(w * s);
+            if (ch.X > viewLeft + stage.Tension) follow = 0;
+        } else {
+            if (rightEdge > ch.X + w && stage.BoundRight <= c + w && walking) ch.X += static_cast<float>(w * s);
+            if (viewRight - stage.Tension > ch.X) follow = 0;
+        }
+    }
+    if (walking && follow == 0) {
+        if (ch.Facing == -1) {
+            if (ch.X - w > leftEdge) ch.X -= static_cast<float>(w * s);
+            if (viewLeft + stage.Tension >= ch.X) follow = 1;
+        } else {
+            if (rightEdge > ch.X + w) ch.X += static_cast<float>(w * s);
+            if (viewRight - stage.Tension <= ch.X) follow = 1;
+        }
+    }
+}
+
+// Step 9: animation.
+void Animate(TestCharacter& ch, CharState& chars) {
+    CharAction& action = ch.Actions[static_cast<size_t>(ch.ActionSlot)];
+    if (ch.FrameTime < 1) {
+        ch.FrameIndex = static_cast<int16_t>(ch.FrameIndex + 1);
+        if (ch.FrameIndex > action.FrameCount - 1) {
+            RestartAction(ch, action, 0);
+            if (chars.TurnLock == 255) chars.TurnLock = 0;  // the turn has played once
+        }
+        // A loop-start line after an action's last frame points past it: start over instead.
+        if (ch.FrameIndex >= action.FrameCount) ch.FrameIndex = 0;
+        ch.FrameTime = FirstFrameTime(ch, ch.ActionSlot);
+        if (const CharFrame* next = CharFrameAt(ch, ch.ActionSlot, ch.FrameIndex)) ch.FrameTime = next->Time;
+    }
+    ch.FrameTime = static_cast<int16_t>(ch.FrameTime - 1);
+}
+
+}  // namespace
+
 bool Char(CharState& chars, const CharScene& scene) {
     if (chars.Characters.empty()) return Fail(chars, scene, "Char");
-    // Slot and facing before this frame's keys, from the first character (the walker's rules compare
-    // every character against it).
     const int16_t prevSlot = chars.Characters[0].ActionSlot;
     const int16_t prevFacing = chars.Characters[0].Facing;
     const size_t count = std::min(static_cast<size_t>(std::max<int16_t>(chars.CharCount, 0)), chars.Characters.size());
-    const StageModel& stage = scene.stage;
-    // Mouse scrolling slides the stage under the view: the characters stand on it and slide along,
-    // as a playfield element (delta 1) does, one frame behind the camera as the elements drawn just
-    // before them are. The camera x grows leftwards and y downwards.
-    const float travelX = chars.ScrollLagX, travelY = chars.ScrollLagY;
-    chars.ScrollLagX = scene.camera.ScrollTravelX;
-    chars.ScrollLagY = scene.camera.ScrollTravelY;
-    scene.camera.ScrollTravelX = scene.camera.ScrollTravelY = 0;
-    chars.GroundY -= travelY;
+    const auto [travelX, travelY] = TakeScrollTravel(chars, scene.camera);
     for (size_t i = 0; i < count; ++i) {
         TestCharacter& ch = chars.Characters[i];
         if (ch.Actions.size() != kCharSlotCount) return Fail(chars, scene, "Char");
         ch.X += travelX;
         ch.Y -= travelY;
-
-        // 1. Keys; both are always read, and left is handled after right, so it wins when both are
-        // held. The up arrow does nothing: the walker never jumps.
-        const bool right = scene.keys.Pressed(Key::Right);
-        const bool left = scene.keys.Pressed(Key::Left);
-        if (right && chars.TurnLock == 0 && ch.ActionSlot < kSlotJumpStart) {
-            ch.Facing = 1;
-            ch.ActionSlot = kSlotWalk;
-            chars.RightHeld = -1;
-            ch.Walking = -1;
-        }
-        if (left && chars.TurnLock == 0 && ch.ActionSlot < kSlotJumpStart) {
-            ch.Facing = -1;
-            ch.ActionSlot = kSlotWalk;
-            chars.LeftHeld = -1;
-            ch.Walking = -1;
-        }
-        // 2. Releases.
-        if (chars.RightHeld == -1 && !scene.keys.IsDown(Key::Right) && chars.TurnLock == 0) {
-            ch.ActionSlot = kSlotStand;
-            chars.RightHeld = 0;
-            ch.Walking = 0;
-        }
-        if (chars.LeftHeld == -1 && !scene.keys.IsDown(Key::Left) && chars.TurnLock == 0) {
-            ch.ActionSlot = kSlotStand;
-            chars.LeftHeld = 0;
-            ch.Walking = 0;
-        }
-        // 3. A new action starts at its first frame.
-        if (ch.ActionSlot != prevSlot) {
-            ch.FrameIndex = 0;
-            ch.FrameTime = FirstFrameTime(ch, ch.ActionSlot);
-        }
-        // 4. A change of facing plays the turn once (arrows ignored meanwhile) when there is one.
-        if (ch.Facing != prevFacing && ch.CanTurn != 0) {
-            chars.TurnLock = 255;
-            ch.ActionSlot = kSlotTurn;
-            ch.FrameIndex = 0;
-            ch.Walking = 0;
-            if (ch.Actions[kSlotTurn].FrameCount >= 1) {
-                ch.FrameTime = FirstFrameTime(ch, kSlotTurn);
-            } else {
-                ch.ActionSlot = kSlotWalk;
-                ch.Walking = -1;
-                chars.TurnLock = 0;
-            }
-        }
-
-        // 5. Frame, sprite and placement.
-        const CharFrame* f = CharFrameAt(ch, ch.ActionSlot, ch.FrameIndex);
-        if (!f) return Fail(chars, scene, "Char");
-        const SpriteEntry* e = (f->SpriteIndex >= 0 && static_cast<size_t>(f->SpriteIndex) < ch.Sprites.size())
-                                   ? &ch.Sprites[static_cast<size_t>(f->SpriteIndex)]
-                                   : nullptr;
-        if (f->FlipH == -1) chars.MirrorFrame = -1;
-        const bool mirrored = chars.MirrorFrame != 0;
-        const bool effectivelyRight = (ch.Facing == 1 && !mirrored) || (ch.Facing == -1 && mirrored);
-        const double s =
-            chars.CharScale * (scene.picture ? scene.stageWidth / std::max<int>(1, ch.LocalCoordWidth) : 1.0);
-        const double axisX = e ? e->AxisX : 0, axisY = e ? e->AxisY : 0;
-        const double sx = s * ch.XScale, sy = s * ch.YScale;
-        chars.DrawX = effectivelyRight ? text::RoundClampPixel(ch.X - axisX * sx + f->OffsetX * sx)
-                                       : text::RoundClampPixel(ch.X + axisX * sx - f->OffsetX * sx);
-        const int16_t z = text::RoundWrapInt16((f->OffsetY - axisY) * sy);
-        chars.DrawY = text::RoundClampPixel(z + static_cast<double>(ch.Y)) + scene.frame.LinkOffsetY;
-        chars.DrawW = e ? e->Width : 0;
-        chars.DrawH = e ? e->Height : 0;
-        if (scene.picture) {
-            // The modern picture: the sprite scaled to the stage, placed about the picture's centre.
-            // The character's place is in stage units, his sprite's own pixels (times s) already in
-            // picture pixels.
-            const int32_t u = std::max<int32_t>(1, scene.unitScale);
-            const double px = static_cast<double>(u) * (ch.X + scene.centreShift);
-            chars.DrawX = effectivelyRight ? text::RoundClampPixel(px - axisX * sx + f->OffsetX * sx)
-                                           : text::RoundClampPixel(px + axisX * sx - f->OffsetX * sx);
-            chars.DrawY = text::RoundClampPixel(z + static_cast<double>(u) *
-                                                        (static_cast<double>(ch.Y) + scene.frame.LinkOffsetY));
-            chars.DrawW = text::RoundClampPixel(chars.DrawW * sx);
-            chars.DrawH = text::RoundClampPixel(chars.DrawH * sy);
-            // His feet and the floor line, mapped by the zoom as his sprite is below.
-            const bool zoomed = scene.zoom != 1 && std::isfinite(scene.zoom) && scene.zoom > 0;
-            auto zoomY = [&](double v) { return zoomed ? scene.pivotY + (v - scene.pivotY) * scene.zoom : v; };
-            const double footY = zoomY(static_cast<double>(chars.DrawY) - z);
-            const double floorY =
-                zoomY(static_cast<double>(u) * (static_cast<double>(chars.GroundY) + scene.frame.LinkOffsetY));
-            if (zoomed) {
-                // Both edges are mapped and rounded (not the size), as a zoomed element's are.
-                // DrawX is the left edge facing right, the right edge facing left.
-                auto zx = [&](double v) { return text::RoundClampPixel(scene.pivotX + (v - scene.pivotX) * scene.zoom); };
-                auto zy = [&](double v) { return text::RoundClampPixel(scene.pivotY + (v - scene.pivotY) * scene.zoom); };
-                const double other = effectivelyRight ? static_cast<double>(chars.DrawX) + chars.DrawW
-                                                      : static_cast<double>(chars.DrawX) - chars.DrawW;
-                const int32_t x0 = zx(chars.DrawX), x1 = zx(other);
-                const int32_t y0 = zy(chars.DrawY), y1 = zy(static_cast<double>(chars.DrawY) + chars.DrawH);
-                chars.DrawX = x0;
-                chars.DrawW = std::abs(x1 - x0);
-                chars.DrawY = y0;
-                chars.DrawH = y1 - y0;
-            }
-            if (e && chars.DrawW > 0 && chars.DrawH > 0) {
-                const Source32 source = MakeSource32(*e, true);
-                const int64_t left = effectivelyRight ? chars.DrawX : int64_t{chars.DrawX} - chars.DrawW;
-                // Shadow, sprite, reflection, as on the classic picture; the floor line is where he
-                // stands when on the ground.
-                const DrawnCharSprite drawn{&source, left, chars.DrawY, chars.DrawW, chars.DrawH, !effectivelyRight,
-                                            footY, floorY};
-                DrawCharShadow32(*scene.picture, drawn, stage, static_cast<double>(chars.GroundY) - ch.Y);
-                ComposeScaled(*scene.picture, source, left, chars.DrawY, chars.DrawW, chars.DrawH, !effectivelyRight,
-                              Blend32{}, WholePicture(*scene.picture));
-                if (stage.ReflectionIntensity > 0)
-                    DrawCharReflection32(*scene.picture, drawn, stage.ReflectionIntensity);
-            }
-        }
-
-        // 6. Shadow, sprite, reflection.
-        BITMAP* sprite = e && !scene.picture ? e->Bitmap : nullptr;
-        if (sprite && chars.DrawW > 0 && chars.DrawH > 0) {
-            const double k = stage.ShadowYScale;
-            DrawCharShadow(scene.backBuffer, sprite, chars.DrawX,
-                           text::RoundClampPixel((ch.Y - z - chars.DrawH) * k + ch.Y * (1 - k)), chars.DrawW,
-                           chars.DrawH, !effectivelyRight, stage.ShadowYScale, chars.GroundY,
-                           stage.ShadowIntensity, ShadowColour(stage));
-            if (effectivelyRight)
-                a_draw_sprite(scene.backBuffer, sprite, chars.DrawX, chars.DrawY);
-            else
-                a_draw_sprite_h_flip(scene.backBuffer, sprite, chars.DrawX - chars.DrawW, chars.DrawY);
-            if (stage.ReflectionIntensity > 0)
-                DrawCharReflection(scene.backBuffer, sprite, chars.DrawX,
-                                   text::RoundClampPixel(static_cast<double>(ch.Y) - z - chars.DrawH), chars.DrawW,
-                                   chars.DrawH, !effectivelyRight, stage.ReflectionIntensity);
-        }
-
-        // 7. Vertical motion (nothing makes the walker leave the ground).
+        ReadArrowKeys(ch, chars, scene.keys);
+        StartNewAction(ch, chars, prevSlot, prevFacing);
+        FramePlacement placed;
+        if (!PlaceFrame(ch, chars, scene, placed)) return Fail(chars, scene, "Char");
+        if (scene.view.picture)
+            DrawOnPicture(ch, chars, scene, placed);
+        else
+            DrawOnBackBuffer(ch, chars, scene, placed);
+        // Step 7: vertical motion (nothing makes the walker leave the ground).
         ch.Y += ch.VelY;
-
-        // 8. Walking. In the middle of the view the character walks; within Tension of an edge the
-        // camera takes the walk over (its arrow keys scroll it) until it meets the stage's bound,
-        // after which the character walks on up to the screen edge.
-        const float w = ch.WalkSpeed;
-        const float c = -scene.camera.CameraX;
-        const bool walking = ch.Walking != 0;
-        uint8_t& follow = chars.CameraFollow;
-        // The view's edges in the character's x: 0 and 320 on the classic picture; on a modern one
-        // the picture reaches centreShift further each way.
-        const float viewLeft = scene.picture ? static_cast<float>(-scene.centreShift) : 0.0f;
-        const float viewRight = scene.picture ? static_cast<float>(scene.viewWidth - scene.centreShift)
-                                              : static_cast<float>(kViewWidth);
-        const float leftEdge = viewLeft + stage.ScreenLeft;
-        const float rightEdge = viewRight - stage.ScreenRight;
-        if (follow == 1) {
-            if (ch.Facing == -1) {
-                if (ch.X - w > leftEdge && stage.BoundLeft >= c - w && walking)
-                    ch.X -= static_cast<float>(w * s);
-                if (ch.X > viewLeft + stage.Tension) follow = 0;
-            } else {
-                if (rightEdge > ch.X + w && stage.BoundRight <= c + w && walking) ch.X += static_cast<float>(w * s);
-                if (viewRight - stage.Tension > ch.X) follow = 0;
-            }
-        }
-        if (walking && follow == 0) {
-            if (ch.Facing == -1) {
-                if (ch.X - w > leftEdge) ch.X -= static_cast<float>(w * s);
-                if (viewLeft + stage.Tension >= ch.X) follow = 1;
-            } else {
-                if (rightEdge > ch.X + w) ch.X += static_cast<float>(w * s);
-                if (viewRight - stage.Tension <= ch.X) follow = 1;
-            }
-        }
-
-        // 9. Animation.
-        CharAction& action = ch.Actions[static_cast<size_t>(ch.ActionSlot)];
-        if (ch.FrameTime < 1) {
-            ch.FrameIndex = static_cast<int16_t>(ch.FrameIndex + 1);
-            if (ch.FrameIndex > action.FrameCount - 1) {
-                RestartAction(ch, action, 0);
-                if (chars.TurnLock == 255) chars.TurnLock = 0;  // the turn has played once
-            }
-            // A loop-start line after an action's last frame points past it: start over instead.
-            if (ch.FrameIndex >= action.FrameCount) ch.FrameIndex = 0;
-            ch.FrameTime = FirstFrameTime(ch, ch.ActionSlot);
-            if (const CharFrame* next = CharFrameAt(ch, ch.ActionSlot, ch.FrameIndex)) ch.FrameTime = next->Time;
-        }
-        ch.FrameTime = static_cast<int16_t>(ch.FrameTime - 1);
-
-        // 10. Bookkeeping.
-        RecordDrawn(ch, chars, mirrored);
+        Walk(ch, chars, scene, placed.scale);
+        Animate(ch, chars);
+        // Step 10: bookkeeping.
+        RecordDrawn(ch, chars, placed.mirrored);
     }
     return true;
 }

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "character/load_character.h"
-#include "platform/picture32.h"
 #include "character/test_character.h"
 #include "platform/ports.h"
 #include "render/camera_state.h"
 #include "render/frame.h"
+#include "render/frame_target.h"
 #include "stage/stage_model.h"
 
 struct BITMAP;
@@ -27,20 +27,14 @@ struct CharScene {
     BITMAP* backBuffer;
     Keys& keys;
     Ui& ui;  // run-time errors are reported through HandleError
-    // Modern stages: the character draws into this picture instead, stageWidth / LocalCoordWidth
-    // times larger (so he stands as tall against a 1280-wide stage as against a classic one), its
-    // positions moved right by `centreShift` as the elements are, and walks within `viewWidth`.
-    // The walk is in stage units; the picture holds `unitScale` pixels per unit (2 on hires stages,
-    // whose sprites have twice the resolution of their coordinates).
-    Picture32* picture = nullptr;
-    double stageWidth = 320;
-    int32_t centreShift = 0;
-    int32_t viewWidth = 320;
-    int32_t unitScale = 1;
-    // The camera's zoom on the modern picture: he scales and moves about (pivotX, pivotY), the
-    // view's horizontal centre and the ground line, as an element with zoomdelta 1 does.
-    double zoom = 1;
-    double pivotX = 0, pivotY = 0;
+    // Modern stages: the character draws into view.picture instead, view.stageWidth /
+    // LocalCoordWidth times larger (so he stands as tall against a 1280-wide stage as against a
+    // classic one), its positions moved right by `centreShift` as the elements are, and walks within
+    // `viewWidth`. The walk is in stage units; the picture holds `unitScale` pixels per unit (2 on
+    // hires stages, whose sprites have twice the resolution of their coordinates). Zoomed, he scales
+    // and moves about (pivotX, pivotY), the view's horizontal centre and the ground line, as an
+    // element with zoomdelta 1 does.
+    PictureView view{};
 };
 
 // Loads the character when it is not loaded yet and puts it at the stage's player-one start,

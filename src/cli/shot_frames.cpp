@@ -15,7 +15,6 @@
 #include "app/run_loop.h"
 #include "cli/shot.h"
 #include "platform/gfx.h"
-#include "platform/picture32_io.h"
 #include "render/camera.h"
 #include "render/frame.h"
 #include "render/scripted_input.h"
@@ -30,25 +29,13 @@ std::string LowerExtension(const std::string& path) {
     return ext;
 }
 
-bool WritePicture(const std::string& path, BITMAP* bitmap) {
-    std::string ext = LowerExtension(path);
-    bool ok = ext == ".pcx" ? a_save_pcx(path, bitmap) : SavePng(path, bitmap);
-    if (!ok) std::fprintf(stderr, "quillback-shot: could not write %s\n", path.c_str());
-    return ok;
-}
-
 // A modern stage's frame is its 32-bit picture: PNG, or PCX as 24-bit colour.
-bool WritePicture32(const std::string& path, const Picture32& picture) {
-    std::string error;
-    bool ok = LowerExtension(path) == ".pcx" ? SavePicture32Pcx(path, picture, error)
-                                             : SavePicture32Png(path, picture, error);
-    if (!ok) std::fprintf(stderr, "quillback-shot: could not write %s: %s\n", path.c_str(), error.c_str());
-    return ok;
-}
-
 bool WriteFrame(const std::string& path, AppState& state) {
-    if (state.ModernPicture.Width > 0) return WritePicture32(path, state.ModernPicture);
-    return WritePicture(path, state.BackBuffer.get());
+    std::string error;
+    if (state.Target.Save(path, error)) return true;
+    std::fprintf(stderr, "quillback-shot: could not write %s%s%s\n", path.c_str(), error.empty() ? "" : ": ",
+                 error.c_str());
+    return false;
 }
 
 // Seconds memcpy takes to write `bytes` in blocks of a picture's size (the best of three rounds).
@@ -155,12 +142,13 @@ int RunFrames(AppState& state, const Options& options) {
         double ratio = drawSeconds > 0 ? seconds / drawSeconds : 0;
         std::printf("frames=%d seconds=%.6f fps=%.1f\n", options.frames, seconds, fps);
         std::printf("draw_seconds=%.6f ratio=%.3f\n", drawSeconds, ratio);
-        if (state.ModernPicture.Width > 0) {
+        // Only the 32-bit picture counts the pixels it draws and is kept between frames.
+        if (const Picture32* picture = state.Target.Picture()) {
             // The floor: writing every pixel the frames drew once, through memcpy, in this run.
             const int64_t drawn = state.Frame.DrawnPixels - drawnBefore;
-            const double floor = MemcpySeconds(drawn * 4, state.ModernPicture.Pixels.size() * 4);
+            const double floor = MemcpySeconds(drawn * 4, picture->Pixels.size() * 4);
             std::printf("modern: size=%dx%d zoom=%.2f drawn_pixels=%lld memcpy_seconds=%.6f ratio_to_memcpy=%.3f\n",
-                        state.ModernPicture.Width, state.ModernPicture.Height, static_cast<double>(state.Camera.Zoom),
+                        picture->Width, picture->Height, static_cast<double>(state.Camera.Zoom),
                         static_cast<long long>(drawn), floor, floor > 0 ? seconds / floor : 0.0);
             // The same frames again as the window draws them, keeping the picture and drawing only
             // what changed.

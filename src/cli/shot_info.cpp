@@ -7,7 +7,7 @@
 
 #include "app/app_state.h"
 #include "character/test_character.h"
-#include "render/draw_modern.h"
+#include "render/frame_target.h"
 
 namespace qb::shot {
 
@@ -129,13 +129,13 @@ std::string InfoDump(const AppState& state) {
            "\n";
     out += "modern: camera cutlow=" + N(s.CutLow) + " cuthigh=" + N(s.CutHigh) + " overdrawlow=" + N(s.OverdrawLow) +
            " overdrawhigh=" + N(s.OverdrawHigh) + "\n";
-    const bool modern = IsModernStage(s);
-    const PictureSize size = ModernPictureSize(s);
+    FrameTarget target;
+    target.Install(s);
+    const PictureSize size = target.StageSize();
     const std::string sff =
         s.SffMajor >= 2 ? N(s.SffMajor) + (s.SffMinor < 10 ? ".0" : ".") + N(s.SffMinor) : std::string("1");
     out += "modern: picture sff=" + sff +
-           " path=" + (modern ? "modern" : "classic") + " size=" + N(modern ? size.width : 320) + "x" +
-           N(modern ? size.height : 240) + "\n";
+           " path=" + target.KindName() + " size=" + N(size.width) + "x" + N(size.height) + "\n";
     // The zoom keys as written (the camera normalises them where it uses them); -1: absent.
     out += "modern: zoom zoomout=" + F(s.ZoomOut) + " zoomin=" + F(s.ZoomIn) +
            " startzoom=" + F(s.StartZoom) + " tensionhigh=" + N(s.TensionHigh) +

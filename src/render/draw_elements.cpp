@@ -245,223 +245,257 @@ PixelWindow ModernWindow(const StageModel& stage, const BgElement& element, cons
     return w;
 }
 
-// Draws the element's sprite once or as tiles at the worked-out corner (x, y).
-// Tile spacing and windows are in stage units, `scale` pixels each on the modern picture.
-// A zoomed or scaled element (`placed` not null, modern picture only) is worked out at zoom 1 and
-// each tile mapped onto the picture at the blit; its runs cover what the picture shows of zoom 1.
-void DrawElement(StageModel& stage, const CameraState& camera, BITMAP* backBuffer, Picture32* picture,
-                 int64_t* drawnPixels, int16_t index, int16_t sprite, int32_t x, int32_t y, int scale,
-                 const ScaledPlacement* placed) {
-    // A scaled or turned frame may cover the whole picture from every tile of a run (a scale of 1e9):
-    // its tiles stop once they have visited this many pictures' worth of pixels.
-    int64_t budget = -1, visited = 0;
-    const Clip32* window = nullptr;
-    Clip32 zoomedWindow;
-    // One colour table for all the tiles (a 1-pixel sprite tiled over the picture is a million blits).
-    std::optional<Source32> source;
-    if (picture) source.emplace(MakeSource32(stage.Sprites[sprite], ModernMask(stage.Elements[index])));
-    // The modern path draws into the 32-bit picture through the same placement and tiling.
-    auto blit = [&](int32_t bx, int32_t by, int32_t bw, int32_t bh, int32_t sx, int32_t sy) {
-        if (picture && budget >= 0 && visited >= budget) return;
-        if (picture && placed) {
-            const int64_t n =
-                BlitSprite32Scaled(stage, camera, *picture, bx - sx, by - sy, sprite, index, scale, *placed, window,
-                                   &*source);
-            visited += n;
-            if (drawnPixels) *drawnPixels += n;
-        } else if (picture) {
-            const int64_t n =
-                BlitSprite32(stage, camera, *picture, bx, by, bw, bh, sprite, sx, sy, index, scale, &*source, window);
-            visited += n;
-            if (drawnPixels) *drawnPixels += n;
-        } else {
-            BlitSprite(stage, camera, backBuffer, bx, by, bw, bh, sprite, sx, sy, index);
-        }
-    };
-    const BgElement& element = stage.Elements[index];
-    const SpriteEntry& entry = stage.Sprites[sprite];
-    int32_t BltW = entry.Width;
-    int32_t BltH = entry.Height;
-    const bool floor = element.Type == "parallax";
-    if (element.HasWindow == 1 && picture && (floor || element.TileX != 0 || element.TileY != 0)) {
-        // The window clips whatever the element draws: every tile of a run, every row of a floor.
-        const PixelWindow w = ModernWindow(stage, element, camera, picture->Width, scale);
-        zoomedWindow = {w.x, w.y, static_cast<int>(int64_t{w.x} + w.w), static_cast<int>(int64_t{w.y} + w.h)};
-        if (placed)
-            zoomedWindow = {text::RoundClampPixel(placed->ZoomX(w.x)), text::RoundClampPixel(placed->ZoomY(w.y)),
-                            text::RoundClampPixel(placed->ZoomX(static_cast<double>(w.x) + w.w)),
-                            text::RoundClampPixel(placed->ZoomY(static_cast<double>(w.y) + w.h))};
-        if (zoomedWindow.right <= zoomedWindow.left || zoomedWindow.bottom <= zoomedWindow.top) return;
-        window = &zoomedWindow;
-    } else if (element.TileX == 0 && element.TileY == 0 && !(floor && picture)) {
-        if (element.HasWindow == 1 && picture) {
-            const PixelWindow w = ModernWindow(stage, element, camera, picture->Width, scale);
-            if (placed) {
-                // The window scales with the element's zoom about the same pivot.
-                zoomedWindow = {text::RoundClampPixel(placed->ZoomX(w.x)), text::RoundClampPixel(placed->ZoomY(w.y)),
-                                text::RoundClampPixel(placed->ZoomX(static_cast<double>(w.x) + w.w)),
-                                text::RoundClampPixel(placed->ZoomY(static_cast<double>(w.y) + w.h))};
-                window = &zoomedWindow;
-            }
-            blit(w.x, w.y, w.w, w.h, w.x - x, w.y - y);
-            return;
-        }
-        if (element.HasWindow == 1) {
-            const double x1 = static_cast<double>(element.WindowX1) * scale;
-            const double y1 = static_cast<double>(element.WindowY1) * scale;
-            int32_t sx = text::RoundClampPixel(x1 - static_cast<double>(x));
-            int32_t sy = text::RoundClampPixel(y1 - static_cast<double>(y));
-            int32_t wx = text::RoundClampPixel(x1);
-            int32_t wy = text::RoundClampPixel(y1);
-            int32_t ww = text::RoundClampPixel((static_cast<double>(element.WindowX2) - element.WindowX1 + 1) * scale);
-            int32_t wh = text::RoundClampPixel((static_cast<double>(element.WindowY2) - element.WindowY1 + 1) * scale);
-            if (placed) {
-                // The window scales with the element's zoom about the same pivot.
-                zoomedWindow = {text::RoundClampPixel(placed->ZoomX(wx)), text::RoundClampPixel(placed->ZoomY(wy)),
-                                text::RoundClampPixel(placed->ZoomX(static_cast<double>(wx) + ww)),
-                                text::RoundClampPixel(placed->ZoomY(static_cast<double>(wy) + wh))};
-                window = &zoomedWindow;
-            }
-            blit(wx, wy, ww, wh, sx, sy);
-            return;
-        }
-    }
-    bool anim = element.Type == "anim";
-    const double spaceX = static_cast<double>(element.TileSpacingX) * scale;
-    const double spaceY = static_cast<double>(element.TileSpacingY) * scale;
-    double stepX = anim ? spaceX : static_cast<double>(BltW) + spaceX;
-    double stepY = anim ? spaceY : static_cast<double>(BltH) + spaceY;
-    const double bufferW = picture ? picture->Width : BitmapWidth(backBuffer);
-    const double bufferH = picture ? picture->Height : BitmapHeight(backBuffer);
-    constexpr double kFar = std::numeric_limits<double>::max() / 4;
+// One element's draw: its sprite at the worked-out corner (x, y), onto the modern picture when
+// `picture` is set, else onto the back buffer. Tile spacing and windows are in stage units, `scale`
+// pixels each on the modern picture. A zoomed or scaled element (`placed` set, modern picture only)
+// is worked out at zoom 1 and each tile mapped onto the picture at the blit.
+struct ElementDraw {
+    StageModel& stage;
+    const CameraState& camera;
+    BITMAP* backBuffer = nullptr;
+    Picture32* picture = nullptr;
+    int64_t* drawnPixels = nullptr;  // counts the pixels written into the picture (may be null)
+    int16_t index = 0;
+    int16_t sprite = 0;
+    int32_t x = 0, y = 0;
+    int scale = 1;
+    const ScaledPlacement* placed = nullptr;
+};
 
-    TileRun runX{static_cast<double>(x),
-                 stepX,
-                 element.TileX,
-                 static_cast<double>(BltW),
-                 camera.ViewLeft,
-                 static_cast<double>(camera.ViewRight),
-                 0,
-                 bufferW};
-    TileRun runY{static_cast<double>(y),
-                 stepY,
-                 element.TileY,
-                 static_cast<double>(BltH),
-                 camera.ViewTop,
-                 static_cast<double>(camera.ViewBottom),
-                 0,
-                 bufferH};
+// Blits one tile of the element at a time onto whichever picture the draw names.
+class TileBlitter {
+public:
+    explicit TileBlitter(const ElementDraw& d) : m_d(d) {
+        // One colour table for all the tiles (a 1-pixel sprite tiled over the picture is a million
+        // blits).
+        if (d.picture) m_source.emplace(MakeSource32(d.stage.Sprites[d.sprite], ModernMask(d.stage.Elements[d.index])));
+    }
+    // Every tile is clipped to `window` (picture pixels) as well.
+    void ClipTo(const Clip32& window) {
+        m_windowRect = window;
+        m_window = &m_windowRect;
+    }
+    const Clip32* Window() const { return m_window; }
+    const Source32& Source() const { return *m_source; }
+    // A scaled or turned frame may cover the whole picture from every tile of a run (a scale of
+    // 1e9): its tiles stop once they have visited this many pixels.
+    void LimitTo(int64_t budget) { m_budget = budget; }
+
+    void operator()(int32_t bx, int32_t by, int32_t bw, int32_t bh, int32_t sx, int32_t sy) {
+        const ElementDraw& d = m_d;
+        if (!d.picture) {
+            BlitSprite(d.stage, d.camera, d.backBuffer, bx, by, bw, bh, d.sprite, sx, sy, d.index);
+            return;
+        }
+        if (m_budget >= 0 && m_visited >= m_budget) return;
+        const int64_t n =
+            d.placed ? BlitSprite32Scaled(d.stage, d.camera, *d.picture, bx - sx, by - sy, d.sprite, d.index, d.scale,
+                                          *d.placed, m_window, &*m_source)
+                     : BlitSprite32(d.stage, d.camera, *d.picture, bx, by, bw, bh, d.sprite, sx, sy, d.index, d.scale,
+                                    &*m_source, m_window);
+        m_visited += n;
+        if (d.drawnPixels) *d.drawnPixels += n;
+    }
+
+private:
+    const ElementDraw& m_d;
+    std::optional<Source32> m_source;
+    Clip32 m_windowRect;
+    const Clip32* m_window = nullptr;
+    int64_t m_budget = -1;
+    int64_t m_visited = 0;
+};
+
+// A window rectangle on the picture; a zoomed element's window scales with it about the same pivot.
+Clip32 WindowOnPicture(const PixelWindow& w, const ScaledPlacement* placed) {
+    if (!placed) return {w.x, w.y, static_cast<int>(int64_t{w.x} + w.w), static_cast<int>(int64_t{w.y} + w.h)};
+    return {text::RoundClampPixel(placed->ZoomX(w.x)), text::RoundClampPixel(placed->ZoomY(w.y)),
+            text::RoundClampPixel(placed->ZoomX(static_cast<double>(w.x) + w.w)),
+            text::RoundClampPixel(placed->ZoomY(static_cast<double>(w.y) + w.h))};
+}
+
+// An untiled element with a window draws only the window's part of its sprite, in one blit.
+void DrawThroughWindow(const ElementDraw& d, TileBlitter& blit) {
+    const BgElement& element = d.stage.Elements[d.index];
+    if (d.picture) {
+        const PixelWindow w = ModernWindow(d.stage, element, d.camera, d.picture->Width, d.scale);
+        if (d.placed) blit.ClipTo(WindowOnPicture(w, d.placed));
+        blit(w.x, w.y, w.w, w.h, w.x - d.x, w.y - d.y);
+        return;
+    }
+    // The classic window counts from the view's corner and includes its right and bottom edges.
+    const double x1 = static_cast<double>(element.WindowX1) * d.scale;
+    const double y1 = static_cast<double>(element.WindowY1) * d.scale;
+    const int32_t sx = text::RoundClampPixel(x1 - static_cast<double>(d.x));
+    const int32_t sy = text::RoundClampPixel(y1 - static_cast<double>(d.y));
+    const int32_t wx = text::RoundClampPixel(x1);
+    const int32_t wy = text::RoundClampPixel(y1);
+    const int32_t ww = text::RoundClampPixel((static_cast<double>(element.WindowX2) - element.WindowX1 + 1) * d.scale);
+    const int32_t wh = text::RoundClampPixel((static_cast<double>(element.WindowY2) - element.WindowY1 + 1) * d.scale);
+    blit(wx, wy, ww, wh, sx, sy);
+}
+
+struct TileRuns {
+    TileRun x, y;
+};
+
+// The tile runs of both axes over the whole picture, before the element's kind widens or narrows them.
+TileRuns BaseRuns(const ElementDraw& d, double bufferW, double bufferH) {
+    const BgElement& element = d.stage.Elements[d.index];
+    const SpriteEntry& entry = d.stage.Sprites[d.sprite];
+    const bool anim = element.Type == "anim";
+    const double spaceX = static_cast<double>(element.TileSpacingX) * d.scale;
+    const double spaceY = static_cast<double>(element.TileSpacingY) * d.scale;
+    const double stepX = anim ? spaceX : static_cast<double>(entry.Width) + spaceX;
+    const double stepY = anim ? spaceY : static_cast<double>(entry.Height) + spaceY;
+    return {{static_cast<double>(d.x), stepX, element.TileX, static_cast<double>(entry.Width), d.camera.ViewLeft,
+             static_cast<double>(d.camera.ViewRight), 0, bufferW},
+            {static_cast<double>(d.y), stepY, element.TileY, static_cast<double>(entry.Height), d.camera.ViewTop,
+             static_cast<double>(d.camera.ViewBottom), 0, bufferH}};
+}
+
+// The runs are worked out at zoom 1: they must cover what the picture shows of it, the wider view
+// of a zoom below 1 included. False when the sprite is scaled below a pixel: it shows nothing, and
+// its runs would walk the whole widened band (the tile counts grow as the scale shrinks).
+bool ZoomRuns(const ElementDraw& d, double bufferW, double bufferH, TileRuns& runs) {
+    const ScaledPlacement& placed = *d.placed;
+    const SpriteEntry& entry = d.stage.Sprites[d.sprite];
+    if (!(placed.ax * entry.Width >= 1 && placed.ay * entry.Height >= 1)) return false;
+    auto backX = [&](double v) { return (v - placed.bx) / placed.ax; };
+    auto backY = [&](double v) { return (v - placed.by) / placed.ay; };
+    runs.x.visibleLow = backX(0), runs.x.visibleHigh = backX(bufferW);
+    runs.x.nearEdge = backX(d.camera.ViewLeft), runs.x.farEdge = backX(d.camera.ViewRight);
+    runs.y.visibleLow = backY(0), runs.y.visibleHigh = backY(bufferH);
+    runs.y.nearEdge = backY(d.camera.ViewTop), runs.y.farEdge = backY(d.camera.ViewBottom);
+    return true;
+}
+
+// Anim tiles are mirrored about their axis: a flipped frame is drawn left of (above) its position,
+// so the visible test looks at where the pixels really go. A scaled or turned frame reaches as far
+// from its axis as its farthest corner times the larger scale: tiles that far outside the view may
+// still show, and the run's tiles then share a budget of pixels.
+void AnimRuns(const ElementDraw& d, double bufferW, double bufferH, TileRuns& runs, TileBlitter& blit) {
+    const BgElement& element = d.stage.Elements[d.index];
+    const SpriteEntry& entry = d.stage.Sprites[d.sprite];
+    const int32_t w = entry.Width, h = entry.Height;
+    const BgAction& action = d.stage.Actions[element.ActionIndex];
+    const FlipMode flip = FrameFlip(action.Frames[element.FrameIndex].Flip);
+    if (flip.h) runs.x.visibleLow += w, runs.x.visibleHigh += w;
+    if (flip.v) runs.y.visibleLow += h, runs.y.visibleHigh += h;
+    const FramePose pose = PoseOf(action, element, d.picture != nullptr);
+    if (!d.picture || !pose.Transformed()) return;
+    const double reachX = std::max(std::abs(entry.AxisX), std::abs(w - entry.AxisX));
+    const double reachY = std::max(std::abs(entry.AxisY), std::abs(h - entry.AxisY));
+    const double r = std::max(std::fabs(pose.scaleX), std::fabs(pose.scaleY)) * std::hypot(reachX, reachY);
+    const double growX = std::isfinite(r) ? std::min(r, bufferW) : bufferW;
+    const double growY = std::isfinite(r) ? std::min(r, bufferH) : bufferH;
+    runs.x.visibleLow -= growX, runs.x.visibleHigh += growX;
+    runs.y.visibleLow -= growY, runs.y.visibleHigh += growY;
+    blit.LimitTo(kMaxTurnedCover * static_cast<int64_t>(bufferW * bufferH));
+}
+
+// A floor's rows move with the camera by their own factors; a tile is seen when any row of it lands
+// on the buffer. The runs follow what can be seen rather than the base positions. Rows of a floor on
+// the modern picture are drawn about the picture's own centre. False when nothing can show.
+bool FloorRuns(const ElementDraw& d, double bufferW, double bufferH, TileRuns& runs) {
+    const StageModel& stage = d.stage;
+    const CameraState& camera = d.camera;
+    const BgElement& element = stage.Elements[d.index];
+    const SpriteEntry& entry = stage.Sprites[d.sprite];
+    const int32_t w = entry.Width, h = entry.Height;
+    const ScaledPlacement* placed = d.placed;
+    constexpr double kFar = std::numeric_limits<double>::max() / 4;
+    ParallaxExtent extent = d.picture ? ParallaxFloorExtent(stage, camera, element, entry, d.scale, bufferW / 2)
+                                      : ParallaxFloorExtent(stage, camera, element, entry);
+    if (d.picture) {
+        // The modern rows as DrawParallax32 places them; each row's left edge is linear in the
+        // tile's corner p (a + b * p) and in the source row, so the top and bottom rows bound them.
+        const double axisX = ValidSprite(stage, element.SpriteIndex) ? stage.Sprites[element.SpriteIndex].AxisX
+                                                                     : entry.AxisX;
+        auto map = [&](double o) {
+            const double follow = LayerCameraScale(stage);
+            const double a = ModernFloorRow(element, camera, follow, w, h, 0, axisX, d.scale, bufferW / 2, o).left;
+            const double b = ModernFloorRow(element, camera, follow, w, h, 1, axisX, d.scale, bufferW / 2, o).left - a;
+            return ParallaxRowMap{a, b};
+        };
+        extent.top = map(0);
+        extent.bottom = map(h);
+    }
+    // Zoomed, the floor's rows are worked out at zoom 1 and scaled about the pivot: the picture
+    // shows the zoom-1 band [edge0, edge1).
+    double edge0 = 0, edge1 = bufferW;
     if (placed) {
-        // The runs are worked out at zoom 1: they must cover what the picture shows of it, the
-        // wider view of a zoom below 1 included.
-        // A sprite scaled below a pixel shows nothing, and its runs would walk the whole widened
-        // band (the tile counts grow as the scale shrinks).
-        if (!(placed->ax * BltW >= 1 && placed->ay * BltH >= 1)) return;
-        auto backX = [&](double v) { return (v - placed->bx) / placed->ax; };
-        auto backY = [&](double v) { return (v - placed->by) / placed->ay; };
-        runX.visibleLow = backX(0), runX.visibleHigh = backX(bufferW);
-        runX.nearEdge = backX(camera.ViewLeft), runX.farEdge = backX(camera.ViewRight);
-        runY.visibleLow = backY(0), runY.visibleHigh = backY(bufferH);
-        runY.nearEdge = backY(camera.ViewTop), runY.farEdge = backY(camera.ViewBottom);
+        if (!(placed->zoom > 0)) return false;
+        edge0 = placed->pivotX - placed->pivotX / placed->zoom;
+        edge1 = placed->pivotX + (bufferW - placed->pivotX) / placed->zoom;
+        runs.y.visibleLow = placed->pivotY - placed->pivotY / placed->zoom;
+        runs.y.visibleHigh = placed->pivotY + (bufferH - placed->pivotY) / placed->zoom;
     }
-    // Anim tiles are mirrored about their axis: a flipped frame is drawn left of (above) its
-    // position, so the visible test looks at where the pixels really go.
-    if (anim) {
-        const BgAction& action = stage.Actions[element.ActionIndex];
-        FlipMode flip = FrameFlip(action.Frames[element.FrameIndex].Flip);
-        if (flip.h) runX.visibleLow += BltW, runX.visibleHigh += BltW;
-        if (flip.v) runY.visibleLow += BltH, runY.visibleHigh += BltH;
-        const FramePose pose = PoseOf(action, element, picture != nullptr);
-        if (picture && pose.Transformed()) {
-            // A scaled or turned frame reaches as far from its axis as its farthest corner times the
-            // larger scale: tiles that far outside the view may still show.
-            const double reachX = std::max(std::abs(entry.AxisX), std::abs(BltW - entry.AxisX));
-            const double reachY = std::max(std::abs(entry.AxisY), std::abs(BltH - entry.AxisY));
-            const double r =
-                std::max(std::fabs(pose.scaleX), std::fabs(pose.scaleY)) * std::hypot(reachX, reachY);
-            const double growX = std::isfinite(r) ? std::min(r, bufferW) : bufferW;
-            const double growY = std::isfinite(r) ? std::min(r, bufferH) : bufferH;
-            runX.visibleLow -= growX, runX.visibleHigh += growX;
-            runY.visibleLow -= growY, runY.visibleHigh += growY;
-            budget = kMaxTurnedCover * static_cast<int64_t>(bufferW * bufferH);
-        }
+    double low = kFar, high = -kFar;
+    for (const ParallaxRowMap& row : {extent.top, extent.bottom}) {
+        if (row.b <= 0) continue;
+        low = std::min(low, (edge0 - row.a) / row.b - w);
+        high = std::max(high, (edge1 - row.a) / row.b);
     }
-    if (element.Type == "parallax") {
-        // A floor's rows move with the camera by their own factors; a tile is seen when any row of
-        // it lands on the buffer. The runs follow what can be seen rather than the base positions.
-        // Rows of a floor on the modern picture are drawn about the picture's own centre.
-        ParallaxExtent extent = picture ? ParallaxFloorExtent(stage, camera, element, entry, scale, bufferW / 2)
-                                        : ParallaxFloorExtent(stage, camera, element, entry);
-        if (picture) {
-            // The modern rows as DrawParallax32 places them; each row's left edge is linear in the
-            // tile's corner p (a + b * p) and in the source row, so the top and bottom rows bound them.
-            const double axisX = ValidSprite(stage, element.SpriteIndex) ? stage.Sprites[element.SpriteIndex].AxisX
-                                                                         : entry.AxisX;
-            auto map = [&](double o) {
-                const double a = ModernFloorRow(element, camera, LayerCameraScale(stage), BltW, BltH, 0,
-                                                axisX, scale, bufferW / 2, o)
-                                     .left;
-                const double b = ModernFloorRow(element, camera, LayerCameraScale(stage), BltW, BltH, 1,
-                                                axisX, scale, bufferW / 2, o)
-                                     .left -
-                                 a;
-                return ParallaxRowMap{a, b};
-            };
-            extent.top = map(0);
-            extent.bottom = map(BltH);
-        }
-        // Zoomed, the floor's rows are worked out at zoom 1 and scaled about the pivot: the picture
-        // shows the zoom-1 band [edge0, edge1).
-        double edge0 = 0, edge1 = bufferW;
-        if (placed) {
-            if (!(placed->zoom > 0)) return;
-            edge0 = placed->pivotX - placed->pivotX / placed->zoom;
-            edge1 = placed->pivotX + (bufferW - placed->pivotX) / placed->zoom;
-            runY.visibleLow = placed->pivotY - placed->pivotY / placed->zoom;
-            runY.visibleHigh = placed->pivotY + (bufferH - placed->pivotY) / placed->zoom;
-        }
-        double low = kFar, high = -kFar;
-        for (const ParallaxRowMap& row : {extent.top, extent.bottom}) {
-            if (row.b <= 0) continue;
-            low = std::min(low, (edge0 - row.a) / row.b - BltW);
-            high = std::max(high, (edge1 - row.a) / row.b);
-        }
-        runX.visibleLow = low;
-        runX.visibleHigh = high;
-        runX.nearEdge = -kFar;
-        runX.farEdge = kFar;
-        runY.size = extent.rows;
-        if (picture) {
-            // Rows start where the vertical scale about the axis row puts the floor's top.
-            const double axisY = ValidSprite(stage, element.SpriteIndex) ? stage.Sprites[element.SpriteIndex].AxisY
-                                                                         : entry.AxisY;
-            const double shift = ModernFloorTopShift(element, camera, LayerCameraScale(stage), axisY);
-            runY.visibleLow -= shift;
-            runY.visibleHigh -= shift;
-        }
+    runs.x.visibleLow = low;
+    runs.x.visibleHigh = high;
+    runs.x.nearEdge = -kFar;
+    runs.x.farEdge = kFar;
+    runs.y.size = extent.rows;
+    if (d.picture) {
+        // Rows start where the vertical scale about the axis row puts the floor's top.
+        const double axisY = ValidSprite(stage, element.SpriteIndex) ? stage.Sprites[element.SpriteIndex].AxisY
+                                                                     : entry.AxisY;
+        const double shift = ModernFloorTopShift(element, camera, LayerCameraScale(stage), axisY);
+        runs.y.visibleLow -= shift;
+        runs.y.visibleHigh -= shift;
         // The engines never repeat a floor downwards.
-        if (picture) runY.count = 0;
+        runs.y.count = 0;
     }
+    return true;
+}
+
+// Draws the element's sprite once or as tiles at its corner.
+void DrawElement(const ElementDraw& d) {
+    const BgElement& element = d.stage.Elements[d.index];
+    const SpriteEntry& entry = d.stage.Sprites[d.sprite];
+    const bool floor = element.Type == "parallax";
+    const bool tiled = element.TileX != 0 || element.TileY != 0;
+    TileBlitter blit(d);
+    if (element.HasWindow == 1 && d.picture && (floor || tiled)) {
+        // The window clips whatever the element draws: every tile of a run, every row of a floor.
+        const Clip32 window = WindowOnPicture(ModernWindow(d.stage, element, d.camera, d.picture->Width, d.scale),
+                                              d.placed);
+        if (window.right <= window.left || window.bottom <= window.top) return;
+        blit.ClipTo(window);
+    } else if (element.HasWindow == 1 && !tiled && !(floor && d.picture)) {
+        DrawThroughWindow(d, blit);
+        return;
+    }
+    const double bufferW = d.picture ? d.picture->Width : BitmapWidth(d.backBuffer);
+    const double bufferH = d.picture ? d.picture->Height : BitmapHeight(d.backBuffer);
+    TileRuns runs = BaseRuns(d, bufferW, bufferH);
+    if (d.placed && !ZoomRuns(d, bufferW, bufferH, runs)) return;
+    if (element.Type == "anim") AnimRuns(d, bufferW, bufferH, runs, blit);
+    if (floor && !FloorRuns(d, bufferW, bufferH, runs)) return;
 
     int32_t xs[kMaxTilesPerAxis];
     int32_t ys[kMaxTilesPerAxis];
-    int nx = TilePositions(runX, xs, kMaxTilesPerAxis);
-    int ny = TilePositions(runY, ys, kMaxTilesPerAxis);
-    if (picture && !placed && element.Type == "normal" &&
-        DrawTileSheet(*picture, *source, ElementBlend32(element.Trans, element.AlphaS, element.AlphaD), xs, nx,
-                      ys, ny, drawnPixels, window))
+    const int nx = TilePositions(runs.x, xs, kMaxTilesPerAxis);
+    const int ny = TilePositions(runs.y, ys, kMaxTilesPerAxis);
+    if (d.picture && !d.placed && element.Type == "normal" &&
+        DrawTileSheet(*d.picture, blit.Source(), ElementBlend32(element.Trans, element.AlphaS, element.AlphaD), xs,
+                      nx, ys, ny, d.drawnPixels, blit.Window()))
         return;
     // Columns of counted tiles with rows both ways are drawn column by column; every other case
     // row by row.
-    bool columnsOuter = element.TileX >= 2 && element.TileY == 1;
+    const bool columnsOuter = element.TileX >= 2 && element.TileY == 1;
     if (columnsOuter) {
         for (int i = 0; i < nx; ++i)
-            for (int j = 0; j < ny; ++j)
-                blit(xs[i], ys[j], BltW, BltH, 0, 0);
+            for (int j = 0; j < ny; ++j) blit(xs[i], ys[j], entry.Width, entry.Height, 0, 0);
     } else {
         for (int j = 0; j < ny; ++j)
-            for (int i = 0; i < nx; ++i)
-                blit(xs[i], ys[j], BltW, BltH, 0, 0);
+            for (int i = 0; i < nx; ++i) blit(xs[i], ys[j], entry.Width, entry.Height, 0, 0);
     }
 }
 
@@ -621,8 +655,9 @@ void DrawElements(FrameContext& ctx) {
                 if (element.Visible != 0 && ctx.picture)
                     modern.push_back({static_cast<int16_t>(i), sprite, x, y, placed, scaled});
                 else if (element.Visible != 0 && backBuffer)
-                    DrawElement(stage, camera, backBuffer, nullptr, nullptr, static_cast<int16_t>(i), sprite, x, y,
-                                place.scale, nullptr);
+                    DrawElement({.stage = stage, .camera = camera, .backBuffer = backBuffer,
+                                 .index = static_cast<int16_t>(i), .sprite = sprite, .x = x, .y = y,
+                                 .scale = place.scale});
 
                 element.PosX += element.VelocityX;
                 element.PosY += element.VelocityY;
@@ -641,8 +676,8 @@ void DrawElements(FrameContext& ctx) {
         std::optional<uint32_t> clear;
         if (!frontPass) clear = ctx.options.DebugBG ? Expand565(kMaskColor) : 0xFF000000u;
         DrawModernPass(stage, camera, *ctx.picture, modern, clear, [&](const ModernDraw& d) {
-            DrawElement(stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, d.index, d.sprite, d.x, d.y,
-                        place.scale, d.scaled ? &d.placed : nullptr);
+            DrawElement({stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, d.index, d.sprite, d.x, d.y,
+                         place.scale, d.scaled ? &d.placed : nullptr});
         });
     }
     camera.PrevCameraX = camera.CameraX;
@@ -671,8 +706,8 @@ void DrawKeptPicture(FrameContext& ctx) {
             std::optional<uint32_t> clearColour;
             if (pass == 0) clearColour = clear;
             DrawModernPass(stage, camera, target, kept.Pending[pass], clearColour, [&](const ModernDraw& d) {
-                DrawElement(stage, camera, ctx.backBuffer, &target, drawn, d.index, d.sprite, d.x, d.y, place.scale,
-                            d.scaled ? &d.placed : nullptr);
+                DrawElement({stage, camera, ctx.backBuffer, &target, drawn, d.index, d.sprite, d.x, d.y, place.scale,
+                             d.scaled ? &d.placed : nullptr});
             }, area);
         }
     };

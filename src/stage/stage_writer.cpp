@@ -12,6 +12,7 @@
 
 #include "platform/text_util.h"
 #include "stage/ended_lines.h"
+#include "stage/stage_parser.h"
 
 namespace qb {
 
@@ -24,13 +25,19 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-bool KeyIs(std::string_view line, std::string_view key) {
-    const size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return false;
-    std::string_view k = line.substr(0, eq);
-    while (!k.empty() && IsBlank(k.front())) k.remove_prefix(1);
-    while (!k.empty() && IsBlank(k.back())) k.remove_suffix(1);
-    return k.size() == key.size() && text::FindNoCase(k, key) == 0;
+// The line the parser read `key` of the stage from (the last of several), or null when it read none.
+EndedLine* StageKeyLine(const StageSource& source, const std::string& key, std::vector<EndedLine>& lines) {
+    const auto at = source.StageKeys.find(key);
+    if (at == source.StageKeys.end() || at->second < 1 || static_cast<size_t>(at->second) > lines.size())
+        return nullptr;
+    return &lines[static_cast<size_t>(at->second) - 1];
+}
+
+// The first [Music] section the parser saw, or null.
+const SourceSection* MusicSection(const StageSource& source) {
+    for (const SourceSection& section : source.Sections)
+        if (section.Header > 0 && section.Name == "music") return &section;
+    return nullptr;
 }
 
 // The line up to and including its first "=", a blank, the value, then the comment with the blanks
@@ -52,40 +59,35 @@ std::string ReplaceValue(std::string_view line, std::string_view value) {
 }  // namespace
 
 std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFile, int16_t volume) {
+    return RewriteMusicLines(MapStageSource(std::string(text)), newMusicFile, volume);
+}
+
+std::string RewriteMusicLines(const StageSource& source, std::string_view newMusicFile, int16_t volume) {
+    const std::string_view text = source.Bytes;
     const std::string volumeText = std::to_string(volume);
     std::vector<EndedLine> lines = SplitKeepingEnds(text);
-    bool musicFound = false;
-    bool volumeFound = false;
-    for (EndedLine& line : lines) {
-        if (KeyIs(line.body, "bgmusic")) {
-            line.body = ReplaceValue(line.body, newMusicFile);
-            musicFound = true;
-        } else if (KeyIs(line.body, "bgvolume")) {
-            line.body = ReplaceValue(line.body, volumeText);
-            volumeFound = true;
-        }
-    }
+    // The lines the parser took the music and its volume from: the lines whose values the stage has.
+    EndedLine* music = StageKeyLine(source, "bgmusic", lines);
+    EndedLine* volumeLine = StageKeyLine(source, "bgvolume", lines);
+    if (music) music->body = ReplaceValue(music->body, newMusicFile);
+    if (volumeLine) volumeLine->body = ReplaceValue(volumeLine->body, volumeText);
 
     // Inserted lines end as the file's lines mostly do: most stages use LF only, and one that does
     // must not come back with a line of another kind.
     const std::string eol = DominantEol(lines);
     std::string out;
     out.reserve(text.size() + 64);
-    // The missing lines go in relative to the first [music] line only: a missing music line right
-    // after it (the volume line with it when that is missing too: the chooser writes both), a missing
-    // volume line alone after the first later line holding an "=" (the section's first key, in a
-    // well-formed file), or after the [music] line when no such line follows.
+    // The missing lines go into the first [Music] section: a missing music line right after its
+    // header (the volume line with it when that is missing too: the chooser writes both), a missing
+    // volume line alone after the music line when that stands in the section, else after the header.
     std::vector<std::vector<std::string>> inserts(lines.size());
-    const auto hasKey = [](const EndedLine& l) { return l.body.find('=') != std::string::npos; };
-    const auto section = std::find_if(lines.begin(), lines.end(), [](const EndedLine& l) {
-        return text::ContainsNoCase(l.body, "[music]");
-    });
-    if (section != lines.end()) {
-        const auto key = musicFound ? std::find_if(section + 1, lines.end(), hasKey) : section;
-        if (!musicFound) inserts[section - lines.begin()].push_back("bgmusic = " + std::string(newMusicFile));
-        if (!volumeFound)
-            inserts[(key == lines.end() ? section : key) - lines.begin()].push_back("bgvolume = " +
-                                                                                    volumeText);
+    const SourceSection* section = MusicSection(source);
+    if (section && static_cast<size_t>(section->Header) <= lines.size()) {
+        const size_t header = static_cast<size_t>(section->Header) - 1;
+        const size_t musicAt = music ? static_cast<size_t>(music - lines.data()) : 0;
+        const bool musicInSection = music && musicAt > header && musicAt < static_cast<size_t>(section->LastLine);
+        if (!music) inserts[header].push_back("bgmusic = " + std::string(newMusicFile));
+        if (!volumeLine) inserts[musicInSection ? musicAt : header].push_back("bgvolume = " + volumeText);
     }
     for (size_t n = 0; n < lines.size(); ++n) {
         const EndedLine& line = lines[n];
@@ -152,12 +154,15 @@ bool ChangeMusic(const std::string& stageFile, std::string_view newMusicFile, in
         error = "The stage file " + stageFile + " cannot be read: " + std::strerror(errno);
         return false;
     }
+    // The lines to change are the ones the parser reads the music from, found by reading the file as
+    // it is on disk now (another program may have saved it since the stage was loaded).
+    const StageSource source = MapStageSource(*bytes);
     // Keys go into a section; one added at the end would follow the elements, where they are not read.
-    if (!text::ContainsNoCase(*bytes, "[music]")) {
+    if (!MusicSection(source)) {
         error = "The stage file " + stageFile + " has no [Music] section; its music was not changed.";
         return false;
     }
-    const std::string rewritten = RewriteMusicLines(*bytes, newMusicFile, volume);
+    const std::string rewritten = RewriteMusicLines(source, newMusicFile, volume);
     if (rewritten == *bytes) return true;
     if (!KeepBackup(path, *bytes, error)) {
         error += "; the stage file " + stageFile + " was left unchanged.";

@@ -5,20 +5,23 @@
 #include <string_view>
 
 #include "platform/paths.h"
+#include "stage/stage_model.h"
 
 namespace qb {
 
 // The stage text with its "bgmusic" and "bgvolume" lines given new values, every other byte kept.
-// A line ends at CR LF, CR or LF, as when stages are read, and keeps its own line end; an inserted
-// line ends as most lines of the file do (CR LF in a file without line ends), and a file without a
-// final line end still has none. A line is the music (volume) line when its key, the text before its
-// first "=" trimmed of blanks and tabs, is "bgmusic" ("bgvolume") in any case; such a line keeps its
-// text up to and including the "=", then a blank, the value, and any comment with the blanks before
-// it. When the music line is missing, a "bgmusic = " line goes right after the first line containing
-// "[music]", followed by a "bgvolume = " line when that is missing too; when only the volume line is
-// missing, it goes after the first line with an "=" that follows that "[music]" line (right after the
-// "[music]" line when none does). A file without a "[music]" line gets no inserted lines.
+// The lines are the ones the parser reads the stage's music and volume from (the source map's; the
+// last of several), so the rewrite changes what a load then reads. A line ends at CR LF, CR or LF,
+// as when stages are read, and keeps its own line end; an inserted line ends as most lines of the
+// file do (CR LF in a file without line ends), and a file without a final line end still has none.
+// A rewritten line keeps its text up to and including the "=", then a blank, the value, and any
+// comment with the blanks before it. When the music line is missing, a "bgmusic = " line goes right
+// after the first [Music] header, followed by a "bgvolume = " line when that is missing too; when
+// only the volume line is missing, it goes after the music line when that stands in the section, else
+// right after the header. A file without a [Music] section gets no inserted lines.
 std::string RewriteMusicLines(std::string_view text, std::string_view newMusicFile, int16_t volume);
+// The same for the definition the source map was made from (source.Bytes).
+std::string RewriteMusicLines(const StageSource& source, std::string_view newMusicFile, int16_t volume);
 
 // The file a rewrite of `stageFile` replaces: the target of a symbolic link (the link stays a link),
 // which must be a regular file with write permission in a folder that can be written. Empty when it

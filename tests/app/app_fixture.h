@@ -14,6 +14,13 @@
 
 namespace qb::test {
 
+// The 32-bit picture the last frame drew into; an empty one while the frames draw into the back buffer.
+inline const Picture32& DrawnPicture(const AppState& state) {
+    static const Picture32 none;
+    const Picture32* picture = state.Target.Picture();
+    return picture ? *picture : none;
+}
+
 class RecordingSink : public FrameSink {
 public:
     void Present(BITMAP*) override { ++presents; }

@@ -73,7 +73,7 @@ TEST(StageMouse, DragsMoveElementsInStageUnits) {
                                                                      "\n" + StageDefText("Gate", "gate.sff"))
                                     .string();
         const auto [x, y] = RunSkyStage(f, def);
-        ASSERT_EQ(f.state.ModernPicture.Width, hires ? 640 : 0);
+        ASSERT_EQ(DrawnPicture(f.state).Width, hires ? 640 : 0);
         const BgElement& sky = f.state.Stage.Elements[0];
         const float baseX = sky.BaseX, baseY = sky.BaseY;
         StageMouseDown(f.state, MouseButton::Left, x, y);

@@ -31,8 +31,8 @@ int64_t CompareRuns(test::AppFixture& kept, test::AppFixture& whole, int frames,
             DrawStageFrame(f->state, f->keys, f->clock);
             f->clock.AdvanceMs(1000.0 / 60);
         }
-        const Picture32& a = kept.state.ModernPicture;
-        const Picture32& b = whole.state.ModernPicture;
+        const Picture32& a = test::DrawnPicture(kept.state);
+        const Picture32& b = test::DrawnPicture(whole.state);
         EXPECT_EQ(a.Width, b.Width);
         if (a.Pixels != b.Pixels) {
             size_t at = 0;

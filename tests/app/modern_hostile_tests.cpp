@@ -49,7 +49,6 @@ TEST(ModernStage, HostileValuesCostABoundedNumberOfPixels) {
             "boundleft = -300\nboundright = 300\nboundhigh = -200\n" +
             c.camera + "[StageInfo]\nlocalcoord = 400,300\n[BGdef]\nspr = stages/hostile.sff\n" + c.elements;
         ASSERT_TRUE(f.Load(f.mugen.Write("stages/hostile.def", def).string()));
-        const Picture32& picture = f.state.ModernPicture;
         int elements = 0;
         for (const BgElement& e : f.Stage().Elements) elements += e.Enabled != 0 ? 1 : 0;
         ASSERT_GT(elements, 0);
@@ -61,6 +60,7 @@ TEST(ModernStage, HostileValuesCostABoundedNumberOfPixels) {
             const int64_t before = f.state.Frame.DrawnPixels;
             DrawStageFrame(f.state, f.keys, f.clock);
             f.clock.AdvanceMs(17);
+            const Picture32& picture = test::DrawnPicture(f.state);
             ASSERT_EQ(picture.Width, 400);
             const int64_t drawn = f.state.Frame.DrawnPixels - before;
             EXPECT_LE(drawn, int64_t{4} * elements * picture.Width * picture.Height) << "frame " << frame;

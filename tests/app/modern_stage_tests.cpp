@@ -27,7 +27,7 @@ TEST(ModernStage, DrawsAtItsOwnSizeAboutItsOwnCentre) {
     EXPECT_NE(f.Log().find("Damaged sprite 3,0 in modern.sff: link"), std::string::npos) << f.Log();
 
     DrawStageFrame(f.state, f.keys, f.clock);
-    const Picture32& p = f.state.ModernPicture;
+    const Picture32& p = test::DrawnPicture(f.state);
     ASSERT_EQ(p.Width, 400);
     ASSERT_EQ(p.Height, 300);
     auto row = [&](int x, int y, int n) { return std::vector<uint32_t>(p.Row(y) + x, p.Row(y) + x + n); };
@@ -60,12 +60,12 @@ TEST(ModernStage, ClassicStagesZoomOnThePictureAndKeepTheSixteenBitOneAtZoomOne)
                            "[BG 0]\nspriteno = 0,0\nstart = -20,180\nmask = 1\n",
                            sprites));
     DrawStageFrame(f.state, f.keys, f.clock);
-    EXPECT_EQ(f.state.ModernPicture.Width, 0);
+    EXPECT_EQ(test::DrawnPicture(f.state).Width, 0);
     EXPECT_NE(a_getpixel(f.state.BackBuffer.get(), 140, 180), 0);  // x 140..179, y 180..199
 
     SetZoom(f.Stage(), f.state.Camera, 0.5);
     DrawStageFrame(f.state, f.keys, f.clock);
-    const Picture32& p = f.state.ModernPicture;
+    const Picture32& p = test::DrawnPicture(f.state);
     ASSERT_EQ(p.Width, 320);
     ASSERT_EQ(p.Height, 240);
     // Half size about (160, 200): x 150..169, y 190..199.
@@ -75,7 +75,7 @@ TEST(ModernStage, ClassicStagesZoomOnThePictureAndKeepTheSixteenBitOneAtZoomOne)
 
     SetZoom(f.Stage(), f.state.Camera, 1);
     DrawStageFrame(f.state, f.keys, f.clock);
-    EXPECT_EQ(f.state.ModernPicture.Width, 0);
+    EXPECT_EQ(test::DrawnPicture(f.state).Width, 0);
 }
 
 }  // namespace

@@ -137,11 +137,11 @@ TEST(CharWalker, OnAModernPictureThePlaceIsInStageUnits) {
         w.ch().CanTurn = 0;
         Picture32 picture(c.pictureWidth, 240);
         CharScene scene{w.stage, w.camera, w.frame, w.backBuffer.get(), w.keys, w.ui};
-        scene.picture = &picture;
-        scene.stageWidth = c.stageWidth;
-        scene.centreShift = c.centreShift;
-        scene.viewWidth = c.pictureWidth / c.unitScale;
-        scene.unitScale = c.unitScale;
+        scene.view.picture = &picture;
+        scene.view.stageWidth = c.stageWidth;
+        scene.view.centreShift = c.centreShift;
+        scene.view.viewWidth = c.pictureWidth / c.unitScale;
+        scene.view.unitScale = c.unitScale;
         ASSERT_TRUE(Char(w.chars, scene));
         EXPECT_EQ(w.chars.DrawX, c.drawX);
         EXPECT_EQ(w.chars.DrawY, c.drawY);
@@ -174,12 +174,12 @@ TEST(CharWalker, ZoomScalesAndMovesHimAboutThePivot) {
         std::fill(picture.Pixels.begin(), picture.Pixels.end(), 0xFFFFFFFFu);
         w.stage.ShadowYScale = -0.5f;  // upright, half his height, standing on the floor line (12)
         CharScene scene{w.stage, w.camera, w.frame, w.backBuffer.get(), w.keys, w.ui};
-        scene.picture = &picture;
-        scene.centreShift = 40;
-        scene.viewWidth = 400;
-        scene.zoom = c.zoom;
-        scene.pivotX = 40;
-        scene.pivotY = 8;
+        scene.view.picture = &picture;
+        scene.view.centreShift = 40;
+        scene.view.viewWidth = 400;
+        scene.view.zoom = c.zoom;
+        scene.view.pivotX = 40;
+        scene.view.pivotY = 8;
         ASSERT_TRUE(Char(w.chars, scene));
         EXPECT_EQ(w.chars.DrawX, c.drawX);
         EXPECT_EQ(w.chars.DrawY, c.drawY);

@@ -51,6 +51,9 @@ TEST(StageWriter, RewritesOnlyTheMusicAndVolumeKeys) {
          "[BGdef]\r\nspr = a.sff\r\n[Music]\r\nbgmusic = new.mp3\r\nbgvolume = -7"},
         {"no [music] line: nothing inserted", "[BGdef]\nspr = a.sff\n", "[BGdef]\nspr = a.sff\n"},
         {"empty file stays empty", "", ""},
+        {"of two music lines the one a load reads (the last) changes; a commented header is none",
+         "; [music]\nbgmusic = a.mp3\n[Music]\nbgmusic = b.mp3\n",
+         "; [music]\nbgmusic = a.mp3\n[Music]\nbgmusic = new.mp3\nbgvolume = -7\n"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RewriteMusicLines(c.in, "new.mp3", -7), c.out) << c.name;

@@ -1,0 +1,88 @@
+#include "render/frame_target.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "platform/picture32_io.h"
+#include "render/draw_elements.h"
+
+namespace qb {
+
+void FrameTarget::Install(const StageModel& stage) {
+    m_modern = IsModernStage(stage);
+    m_size = ModernPictureSize(stage);
+    m_place = ModernPlacementFor(stage);
+    m_pivotY = ZoomPivotY(stage, std::max(1, m_place.scale), m_size.height);
+}
+
+Picture32* FrameTarget::BeginFrame(CameraState& camera) {
+    // The engines zoom classic stages too; at zoom 1 they keep the classic picture.
+    if (!m_modern && camera.Zoom == 1) {
+        if (m_picture.Width != 0) m_picture = Picture32();
+        return nullptr;
+    }
+    if (m_picture.Width != m_size.width || m_picture.Height != m_size.height)
+        m_picture = Picture32(m_size.width, m_size.height);
+    camera.ViewRight = static_cast<int16_t>(m_size.width);
+    camera.ViewBottom = static_cast<int16_t>(m_size.height);
+    return &m_picture;
+}
+
+void FrameTarget::Present(FrameSink& sink, Clip32& shown) const {
+    if (const Picture32* picture = Picture()) {
+        // Only what the frames drew since the last present; the sink shows the whole picture when
+        // it is not the one it showed last.
+        sink.PresentPicture(*picture, shown);
+        shown = Clip32{};
+    } else if (BITMAP* backBuffer = BackBuffer()) {
+        sink.Present(backBuffer);
+    }
+}
+
+std::string FrameTarget::Snapshot(const std::string& dataDir, const std::string& stageName, uint8_t running,
+                                  SnapshotFormat format) const {
+    if (const Picture32* picture = Picture())
+        return TakeSnapshot32(dataDir, stageName, *picture, running, format);
+    return TakeSnapshot(dataDir, stageName, BackBuffer(), running, format);
+}
+
+bool FrameTarget::Save(const std::string& path, std::string& error) const {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool pcx = ext == ".pcx";
+    if (const Picture32* picture = Picture())
+        return pcx ? SavePicture32Pcx(path, *picture, error) : SavePicture32Png(path, *picture, error);
+    BITMAP* backBuffer = BackBuffer();
+    error.clear();
+    if (backBuffer && (pcx ? a_save_pcx(path, backBuffer) : SavePng(path, backBuffer))) return true;
+    if (!backBuffer) error = "no picture";
+    return false;
+}
+
+PictureSize FrameTarget::PixelSize() const {
+    if (const Picture32* picture = Picture()) return {picture->Width, picture->Height};
+    return {kViewWidth, kViewHeight};
+}
+
+int FrameTarget::PixelsPerUnit() const {
+    // A drag moves an element in units; picking stays in pixels, where the frame drew.
+    if (!m_modern || !Picture()) return 1;
+    return std::max(1, m_place.scale);
+}
+
+PictureView FrameTarget::CharacterView(const CameraState& camera) {
+    PictureView view;
+    if (m_picture.Width <= 0) return view;
+    view.picture = &m_picture;
+    view.stageWidth = m_size.width;
+    view.unitScale = std::max(1, m_place.scale);
+    view.centreShift = static_cast<int32_t>(m_place.centreUnits);
+    view.viewWidth = m_picture.Width / view.unitScale;
+    view.zoom = camera.Zoom;
+    view.pivotX = m_picture.Width / 2.0;
+    view.pivotY = m_pivotY;
+    return view;
+}
+
+}  // namespace qb

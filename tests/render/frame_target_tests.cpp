@@ -1,0 +1,73 @@
+#include "render/frame_target.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/render/picture_file.h"
+#include "tests/support/temp_dir.h"
+
+namespace qb {
+namespace {
+
+struct CountingSink : FrameSink {
+    int classic = 0, pictures = 0;
+    void Present(BITMAP*) override { ++classic; }
+    void PresentPicture(const Picture32&, const Clip32&) override { ++pictures; }
+};
+
+// Every question the layers above ask, for each picture a stage can draw into.
+TEST(FrameTarget, AnswersForTheClassicAndTheModernPicture) {
+    struct Case {
+        const char* name;
+        int localW, localH, hires, zOffset;
+        double zoom;
+        bool picture;
+        int width, height, perUnit, viewWidth;
+        double pivotY;
+    };
+    const Case cases[] = {
+        {"classic", 320, 240, 0, 200, 1, false, 320, 240, 1, 320, 0},
+        {"classic zoomed: the 32-bit picture at 320 x 240", 320, 240, 0, 200, 0.5, true, 320, 240, 1, 320, 200},
+        {"modern at its own size, no zoffset: the bottom edge", 400, 300, 0, -1, 1, true, 400, 300, 1, 400, 300},
+        {"hires: two pixels a unit", 320, 240, 1, 100, 1, true, 640, 480, 2, 320, 200},
+    };
+    a_allegro_init();
+    const UniqueBitmap backBuffer = CreateBitmap(kViewWidth, kViewHeight);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StageModel stage;
+        stage.LocalCoordW = c.localW;
+        stage.LocalCoordH = c.localH;
+        stage.Hires = static_cast<int16_t>(c.hires);
+        stage.ZOffset = static_cast<int16_t>(c.zOffset);
+        FrameTarget target(&backBuffer);
+        target.Install(stage);
+        CameraState camera;
+        camera.Zoom = static_cast<float>(c.zoom);
+        const Picture32* picture = target.BeginFrame(camera);
+        ASSERT_EQ(picture != nullptr, c.picture);
+        EXPECT_EQ(target.Picture(), picture);
+        EXPECT_EQ(target.PixelSize().width, c.width);
+        EXPECT_EQ(target.PixelSize().height, c.height);
+        EXPECT_EQ(camera.ViewRight, c.picture ? c.width : CameraState{}.ViewRight);
+        EXPECT_EQ(target.PixelsPerUnit(), c.perUnit);
+        const PictureView view = target.CharacterView(camera);
+        EXPECT_EQ(view.picture, picture);
+        EXPECT_EQ(view.viewWidth, c.viewWidth);
+        EXPECT_DOUBLE_EQ(view.pivotY, c.pivotY);
+
+        CountingSink sink;
+        Clip32 shown{0, 0, 4, 4};
+        target.Present(sink, shown);
+        EXPECT_EQ(sink.pictures, c.picture ? 1 : 0);
+        EXPECT_EQ(sink.classic, c.picture ? 0 : 1);
+        EXPECT_EQ(shown.Empty(), c.picture) << "what was shown is forgotten once presented";
+
+        test::TempDir dir;
+        std::string error;
+        ASSERT_TRUE(target.Save(dir.Dir() + "frame.png", error)) << error;
+        EXPECT_EQ(test::LoadPicture(dir.Dir() + "frame.png").width, c.width);
+    }
+}
+
+}  // namespace
+}  // namespace qb
