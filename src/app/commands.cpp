@@ -16,7 +16,7 @@
 #include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "app/menu_model.h"
-#include "app/open_package.h"
+#include "library/open_package.h"
 #include "app/run_loop.h"
 #include "app/stage_session.h"
 #include "app/startup.h"

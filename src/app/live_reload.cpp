@@ -7,7 +7,7 @@
 #include "app/commands.h"
 #include "app/bg_buttons.h"
 #include "app/load_stage.h"
-#include "app/open_package.h"
+#include "library/open_package.h"
 #include "app/stage_session.h"
 #include "app/startup.h"
 #include "app/window_rules.h"

@@ -5,7 +5,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/live_reload.h"
-#include "app/open_package.h"
+#include "library/open_package.h"
 #include "app/stage_session.h"
 #include "app/window_rules.h"
 #include "platform/paths.h"

@@ -9,9 +9,9 @@
 #include "app/config.h"
 #include "app/live_reload.h"
 #include "app/load_stage.h"
-#include "app/open_package.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
+#include "library/open_package.h"
 #include "library/open_stage.h"
 #include "library/sprite_users.h"
 #include "library/stage_list.h"
@@ -63,45 +63,6 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
     return true;
 }
 
-// Extracts the package at `path`; true when it gave a definition to open (StageFile names it). A
-// refused package (told by OpenStagePackage) leaves StageFile naming the stage on screen. False
-// while a stage loads: nothing may release it then.
-bool ExtractPackage(AppState& state, const std::string& path, MsgIcon refusalIcon,
-                    const std::string& preferredEntry = {}) {
-    if (StageHeld(state)) return false;
-    if (!FileExists(path)) {
-        Box(state, "Can't find file: \r\n" + path, refusalIcon);
-        return false;
-    }
-    const std::string kept = state.StageFile;
-    state.StageFile = path;
-    OpenStagePackage(state, preferredEntry);
-    if (state.StageFile != path) return true;
-    state.StageFile = kept;
-    return false;
-}
-
-bool OpenStagePath(AppState& state, const std::string& path) {
-    state.Loop.AboutRunning = false;
-    StopTimer(state, TimerId::Drop);
-    API_doevents(state);
-    if (!BeginOpen(state, path, MsgIcon::Exclamation)) return false;
-    AddRecentFile(state.Menus.RecentFiles, state.Package.FromPackage ? state.Package.PackageFile : state.StageFile);
-    return true;
-}
-
-void OpenListIndex(AppState& state, int index) {
-    if (index < 0 || index >= static_cast<int>(state.Stages.Names.size())) return;
-    if (!ConfirmDropEdits(state)) return;
-    // The highlight moves only when the stage opens (BeginOpen): a refused name leaves it on the
-    // stage on screen.
-    const std::string path =
-        index < static_cast<int>(state.Stages.Files.size())
-            ? state.Stages.Files[static_cast<size_t>(index)]
-            : StagePathForName(state.MugeDir, state.Stages.Names[static_cast<size_t>(index)]);
-    if (OpenStagePath(state, path)) state.Stages.Select(index);
-}
-
 // Deleting moves the file to the desktop's trash, so a slip of the keyboard can be undone there.
 bool TrashFileTold(AppState& state, const std::string& path) {
     if (path.empty()) return true;
@@ -149,10 +110,98 @@ bool ReloadRefused(AppState& state) {
     return !refusal.empty();
 }
 
-// A package given by name (a hand-over kept for later): its file name ends in ".zip".
-bool IsPackageName(const std::string& path) {
-    const std::string name = text::Lower(FileNameOf(path));
-    return name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0;
+// Which entry of the recent files an open moves: none, the opened file once it opened, or the clicked
+// entry (to the top) before anything else.
+enum class RecentEntry { Kept, AddedOnOpen, PromotedFirst };
+
+// How each way of opening a stage goes where they differ. In common: nothing opens while the stage is
+// held (it loads, or a box about it waits for its answer); a package is extracted before the stage test
+// (OpenPackage), and the running stage is released only by a package or definition that passed it.
+struct OriginRule {
+    OpenOrigin origin;
+    // Left to tmrDrop, which opens it as a hand-over once nothing holds the stage: a definition waits
+    // as it is, a package is extracted at once (while the stage is held, it waits as it is too).
+    bool deferred;
+    // Unwritten edits are asked about first (a deferred definition's are asked when tmrDrop opens it;
+    // Reload's command asked before it chose to extract the package again).
+    bool asksEdits;
+    // A pending drop is cancelled and window messages are serviced before the stage test.
+    bool settlesFirst;
+    MsgIcon refusalIcon;
+    RecentEntry recent;
+    // The package keeps the stage that was chosen from it (a reload of a package of several stages).
+    bool keepsEntry;
+    // The caption names the package, not its extracted definition.
+    bool captionNamesPackage;
+};
+
+// clang-format off
+constexpr OriginRule kOriginRules[] = {
+    // origin                  deferred asks   settles refusal icon          recent file                  keeps  caption
+    {OpenOrigin::List,         false,   true,  true,   MsgIcon::Exclamation, RecentEntry::AddedOnOpen,   false, false},
+    {OpenOrigin::Dialog,       false,   true,  true,   MsgIcon::Exclamation, RecentEntry::AddedOnOpen,   false, false},
+    {OpenOrigin::HandOver,     false,   true,  true,   MsgIcon::Exclamation, RecentEntry::AddedOnOpen,   false, false},
+    {OpenOrigin::Recent,       false,   true,  false,  MsgIcon::Critical,    RecentEntry::PromotedFirst, false, true},
+    {OpenOrigin::Reload,       false,   false, false,  MsgIcon::Exclamation, RecentEntry::Kept,          true,  true},
+    {OpenOrigin::Drop,         true,    true,  false,  MsgIcon::Exclamation, RecentEntry::Kept,          false, false},
+    {OpenOrigin::CommandLine,  true,    true,  false,  MsgIcon::Exclamation, RecentEntry::Kept,          false, false},
+};
+// clang-format on
+
+const OriginRule& RuleOf(OpenOrigin origin) {
+    for (const OriginRule& rule : kOriginRules)
+        if (rule.origin == origin) return rule;
+    return kOriginRules[0];
+}
+
+// A drop or the command line: the drop timer opens it once the load has finished and no box about the
+// stage on screen waits. A package is extracted now, while the user still looks at what was dropped.
+void DeferOpen(AppState& state, const std::string& path, const OriginRule& rule) {
+    std::string open = path;
+    if (IsPackagePath(path) && !StageHeld(state)) {
+        if (!rule.asksEdits || !ConfirmDropEdits(state) || !ExtractPackage(state, path, {}, rule.refusalIcon))
+            return;
+        open = state.StageFile;
+    }
+    // The stage on screen is released only once the file has passed the stage test (from tmrDrop), so
+    // a stray drop does not end it.
+    state.Window.DroppedFile = open;
+    StartTimer(state, TimerId::Drop);
+}
+
+std::string ListPath(const AppState& state, int index) {
+    if (index < 0 || index >= static_cast<int>(state.Stages.Names.size())) return {};
+    return index < static_cast<int>(state.Stages.Files.size())
+               ? state.Stages.Files[static_cast<size_t>(index)]
+               : StagePathForName(state.MugeDir, state.Stages.Names[static_cast<size_t>(index)]);
+}
+
+OpenRequest ListRequest(const AppState& state, int index) {
+    return {ListPath(state, index), OpenOrigin::List, index};
+}
+
+OpenRequest RecentRequest(const AppState& state, int index) {
+    const auto& recent = state.Menus.RecentFiles;
+    if (index < 0 || index >= static_cast<int>(recent.size())) return {};
+    return {recent[static_cast<size_t>(index)], OpenOrigin::Recent, index};
+}
+
+// The dialog's answer; empty when it was cancelled (StageFile stays: the stage on screen is still
+// the one reload and delete act on).
+std::string AskForStage(AppState& state) {
+    return ClassifyDialogAnswer(state.cdl.ShowOpen(UiOf(state), "Choose your stage!",
+                                                   StageDialogStartFolder(state.MugeDir), ".def, .zip|*.def;*.zip",
+                                                   kOfnPathMustExist | kOfnFileMustExist))
+        .Path;
+}
+
+// The program's argument, trimmed and made absolute: the drop timer opens it after start-up.
+std::string CommandLinePath(const std::string& argument) {
+    const std::string path(text::Trim(argument));
+    if (path.empty()) return {};
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path), ec);
+    return ec ? path : absolute.lexically_normal().string();
 }
 
 }  // namespace
@@ -171,33 +220,68 @@ StageBoxHold::~StageBoxHold() {
 
 // ---- Opening stages ----------------------------------------------------------------------------
 
-void OpenStage(AppState& state) {
-    OpenStagePath(state, state.StageFile);
+bool ExtractPackage(AppState& state, std::string zip, std::string preferredEntry, MsgIcon missingIcon) {
+    if (StageHeld(state)) return false;
+    if (!FileExists(zip)) {
+        Box(state, "Can't find file: \r\n" + zip, missingIcon);
+        return false;
+    }
+    // Files of a package extracted but never loaded (its start still pending) go before new ones come;
+    // a running package's files stay until the new package has proved to hold a stage.
+    if (state.bRunning == 0 && (!state.Package.CreatedFiles.empty() || !state.Package.Folder.empty()))
+        DeleteExtractedFiles(state.Package);
+    HeadlessUi noWindow;
+    PackageOpen open = OpenPackage(zip, state.Dirs, state.ports.ui ? *state.ports.ui : noWindow, preferredEntry);
+    if (!open.refusal.empty()) Box(state, open.refusal, MsgIcon::Exclamation);
+    if (!open.Opened()) return false;
+    if (state.bRunning != 0) {
+        state.Loop.ExitLoop = true;
+        API_doevents(state);
+        UnloadStuff(state);
+    }
+    state.Package = std::move(open.package);
+    if (!open.skipped.empty()) Box(state, open.skipped, MsgIcon::Exclamation);
+    state.StageFile = std::move(open.definition);
+    return true;
+}
+
+void OpenStage(AppState& state, const OpenRequest& request) {
+    const OriginRule& rule = RuleOf(request.origin);
+    if (request.path.empty()) return;
+    if (rule.deferred) {
+        DeferOpen(state, request.path, rule);
+        return;
+    }
+    if (StageHeld(state)) return;  // its menus are off; a stray call must not release it
+    if (rule.asksEdits && !ConfirmDropEdits(state)) return;
+    if (rule.recent == RecentEntry::PromotedFirst)
+        PromoteRecentFile(state.Menus.RecentFiles, static_cast<size_t>(request.row));
+    state.Loop.AboutRunning = false;
+    if (rule.settlesFirst) {
+        StopTimer(state, TimerId::Drop);
+        API_doevents(state);
+    }
+    std::string definition = request.path;
+    if (IsPackagePath(request.path)) {
+        if (!ExtractPackage(state, request.path, rule.keepsEntry ? state.Package.DefinitionEntry : std::string(),
+                            rule.refusalIcon))
+            return;
+        definition = state.StageFile;
+    }
+    if (!BeginOpen(state, definition, rule.refusalIcon)) return;
+    // The highlight moves only when the stage opens: a refused name leaves it on the stage on screen.
+    if (request.origin == OpenOrigin::List) state.Stages.Select(request.row);
+    const std::string opened = state.Package.FromPackage ? state.Package.PackageFile : state.StageFile;
+    if (rule.recent == RecentEntry::AddedOnOpen) AddRecentFile(state.Menus.RecentFiles, opened);
+    if (rule.captionNamesPackage && state.Package.FromPackage) UiOf(state).SetCaption(opened);
 }
 
 void OpenStageFile(AppState& state, const std::string& path) {
-    // A hand-over or a drop replaces the stage as the list does: unwritten edits are asked about.
-    if (!ConfirmDropEdits(state)) return;
-    if (IsPackageName(path)) {
-        if (ExtractPackage(state, path, MsgIcon::Exclamation)) OpenStagePath(state, state.StageFile);
-        return;
-    }
-    OpenStagePath(state, path);
+    OpenStage(state, {path, OpenOrigin::HandOver});
 }
 
 void mnuOpen_Click(AppState& state) {
-    const std::string answer =
-        state.cdl.ShowOpen(UiOf(state), "Choose your stage!", StageDialogStartFolder(state.MugeDir),
-                           ".def, .zip|*.def;*.zip", kOfnPathMustExist | kOfnFileMustExist);
-    const OpenPath chosen = ClassifyDialogAnswer(answer);
-    // Cancel keeps StageFile: the stage on screen stays the one reload and delete act on.
-    if (chosen.Target == OpenTarget::None) return;
-    if (!ConfirmDropEdits(state)) return;
-    if (chosen.Target == OpenTarget::Package) {
-        if (ExtractPackage(state, chosen.Path, MsgIcon::Exclamation)) OpenStagePath(state, state.StageFile);
-        return;
-    }
-    OpenStagePath(state, chosen.Path);
+    OpenStage(state, {AskForStage(state), OpenOrigin::Dialog});
 }
 
 void mnuClose_Click(AppState& state) {
@@ -235,12 +319,7 @@ void mnuReload_Click(AppState& state) {
     if (ReloadRefused(state)) return;
     // A package replaced since it was extracted is extracted again: the copy on disk is the old one.
     if (PackageChanged(state.Package)) {
-        state.Loop.AboutRunning = false;
-        const std::string package = state.Package.PackageFile;
-        // The stage that was chosen from a package of several stays chosen.
-        if (ExtractPackage(state, package, MsgIcon::Exclamation, state.Package.DefinitionEntry) &&
-            BeginOpen(state, state.StageFile, MsgIcon::Exclamation))
-            UiOf(state).SetCaption(package);
+        OpenStage(state, {state.Package.PackageFile, OpenOrigin::Reload});
         return;
     }
     state.Loop.AboutRunning = false;
@@ -299,72 +378,33 @@ void mnuDelete_Click(AppState& state) {
 }
 
 void MnuRecentFiles_Click(AppState& state, int index) {
-    auto& recent = state.Menus.RecentFiles;
-    if (index < 0 || index >= static_cast<int>(recent.size())) return;
-    if (LoadInProgress(state)) return;
-    if (!ConfirmDropEdits(state)) return;
-    PromoteRecentFile(recent, static_cast<size_t>(index));
-    const std::string path = recent.front();
-    state.Loop.AboutRunning = false;
-    if (ClassifyDialogAnswer(path).Target != OpenTarget::Package) {
-        BeginOpen(state, path, MsgIcon::Critical);
-        return;
-    }
-    // The entry is the package: it is extracted again for this open.
-    if (!ExtractPackage(state, path, MsgIcon::Critical)) return;
-    if (BeginOpen(state, state.StageFile, MsgIcon::Critical) && state.Package.FromPackage)
-        UiOf(state).SetCaption(state.Package.PackageFile);
+    OpenStage(state, RecentRequest(state, index));
 }
 
 void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
-    const OpenPath chosen = ClassifyDroppedFiles(paths);
-    if (chosen.Target == OpenTarget::None) return;
-    // A package is extracted at once, which releases the stage on screen: its unwritten edits are
-    // asked about first (a definition's are asked about by tmrDrop). Its definition is opened by
-    // tmrDrop like a dropped one.
-    if (chosen.Target == OpenTarget::Package &&
-        (!ConfirmDropEdits(state) || !ExtractPackage(state, chosen.Path, MsgIcon::Exclamation)))
-        return;
-    // The stage on screen is released only once the dropped file has passed the stage test
-    // (OpenStage, from tmrDrop), so a stray drop does not end it.
-    state.Window.DroppedFile = chosen.Target == OpenTarget::Package ? state.StageFile : chosen.Path;
-    StartTimer(state, TimerId::Drop);
+    OpenStage(state, {ClassifyDroppedFiles(paths).Path, OpenOrigin::Drop});
 }
 
 void OpenFromCommandLine(AppState& state, const std::string& argument) {
-    const std::string path(text::Trim(argument));
-    if (path.empty()) return;
-    const OpenPath chosen = ClassifyDialogAnswer(path);
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(chosen.Path), ec);
-    const std::string full = ec ? chosen.Path : absolute.lexically_normal().string();
-    if (chosen.Target == OpenTarget::Package && !StageHeld(state)) {
-        if (!ConfirmDropEdits(state) || !ExtractPackage(state, full, MsgIcon::Exclamation)) return;
-        state.Window.DroppedFile = state.StageFile;
-    } else {
-        state.Window.DroppedFile = full;
-    }
-    StartTimer(state, TimerId::Drop);
+    OpenStage(state, {CommandLinePath(argument), OpenOrigin::CommandLine});
 }
 
 // ---- Stage list ----------------------------------------------------------------------------------
 
 void lstStages_Click(AppState& state, int index) {
-    if (LoadInProgress(state)) return;
-    OpenListIndex(state, index);
+    OpenStage(state, ListRequest(state, index));
 }
 
 void mnuStageNext_Click(AppState& state) {
-    OpenListIndex(state, NextStageIndex(state.Stages));
+    OpenStage(state, ListRequest(state, NextStageIndex(state.Stages)));
 }
 
 void mnuStagePrev_Click(AppState& state) {
-    OpenListIndex(state, PrevStageIndex(state.Stages));
+    OpenStage(state, ListRequest(state, PrevStageIndex(state.Stages)));
 }
 
 void mnuR_Click(AppState& state, double random01) {
-    if (state.Stages.Names.empty() || LoadInProgress(state)) return;
-    OpenListIndex(state, RandomStageIndex(state.Stages, random01));
+    OpenStage(state, ListRequest(state, RandomStageIndex(state.Stages, random01)));
 }
 
 void UnloadStuff(AppState& state) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ports.h"
+
 namespace qb {
 
 struct AppState;
@@ -33,16 +35,40 @@ private:
 
 // ---- Opening stages ------------------------------------------------------------------------
 
-// Opens StageFile: "Can't find file: " box when missing, "Not a stage!" box (and nothing released)
-// when it is not a stage; otherwise caption = StageFile, the running stage is released, the entry
-// goes to the top of the recent files and tmrStart is started.
-void OpenStage(AppState& state);
-// OpenStage on `path`; StageFile changes only when the file passes the stage test, so a refused
-// file leaves reload, Notepad and delete acting on the stage on screen. A .zip package (a hand-over
-// that had to wait) is extracted first.
-void OpenStageFile(AppState& state, const std::string& path);
+// Where a request to open a stage comes from; kOriginRules in stage_session.cpp says how each goes.
+enum class OpenOrigin {
+    List,         // lstStages, and the list's next, previous and random commands
+    Dialog,       // mnuOpen's dialog
+    HandOver,     // what tmrDrop opens: a drop, the command line, a second start's hand-over
+    Recent,       // an entry of the recent files
+    Reload,       // mnuReload of a package changed since it was extracted
+    Drop,         // files dropped on the window: left to tmrDrop
+    CommandLine,  // the program's argument: left to tmrDrop
+};
 
-// mnuOpen: the open dialog, then OpenStage. A .zip is extracted first (OpenStagePackage).
+struct OpenRequest {
+    std::string path;  // a definition or a package (IsPackagePath); empty: nothing to open
+    OpenOrigin origin = OpenOrigin::HandOver;
+    int row = -1;  // the list's row (List) or the recent files' entry (Recent) the path came from
+};
+
+// Opens a stage, the one way every entry point below takes. Nothing opens while the stage is held.
+// A package is extracted first (ExtractPackage). The stage test refuses with one box ("Can't find
+// file: ", "Not a stage!") and releases nothing; a stage that passes becomes StageFile and the caption,
+// the running stage is released, the list highlights its row and tmrStart starts it. A refused file
+// leaves StageFile naming the stage on screen, so reload, Notepad and delete keep acting on it.
+void OpenStage(AppState& state, const OpenRequest& request);
+// Extracts the package `zip` (OpenPackage, with the ports' Ui choosing among its stages) and tells its
+// refusal or its skipped entries in a box. Once it gave a stage, the running stage is released, the
+// package becomes state.Package and its definition StageFile. False while the stage is held, for a
+// missing file ("Can't find file: ", with `missingIcon`), a refused package and a cancelled choice;
+// StageFile, the package state and the running stage then stay as they were.
+bool ExtractPackage(AppState& state, std::string zip, std::string preferredEntry = {},
+                    MsgIcon missingIcon = MsgIcon::Exclamation);
+
+// A hand-over (tmrDrop): OpenStage from OpenOrigin::HandOver.
+void OpenStageFile(AppState& state, const std::string& path);
+// mnuOpen: the open dialog, then OpenStage.
 void mnuOpen_Click(AppState& state);
 // mnuClose: ends the loop, releases the stage (StageFile stays), caption = AppTitle, black frame.
 void mnuClose_Click(AppState& state);
@@ -62,10 +88,10 @@ void mnuReload_Click(AppState& state);
 // closed; a failed move is told in a box; nothing else ends.
 void mnuDelete_Click(AppState& state);
 // Click on recent-file entry `index` (0 = the most recent, item 1 of MnuRecentFiles): moves it to
-// the top and opens it (like reload, through tmrStart).
+// the top and opens it (like reload, through tmrStart); a package's caption names the package.
 void MnuRecentFiles_Click(AppState& state, int index);
-// Files dropped on the main window: picks the path (last .def wins), releases the running stage and
-// enables tmrDrop; the drop timer then opens it. A .zip is extracted at once (OpenStagePackage).
+// Files dropped on the main window: picks the path (last .def or .zip wins) and enables tmrDrop; the
+// drop timer then opens it. A .zip is extracted at once unless the stage is held.
 void FilesDropped(AppState& state, const std::vector<std::string>& paths);
 // The program's optional command-line argument, opened like a dropped file. Call after FormLoad.
 void OpenFromCommandLine(AppState& state, const std::string& argument);
