@@ -10,9 +10,9 @@
 
 #include "bench/quiet_ui.h"
 #include "app/app_state.h"
-#include "app/load_stage.h"
+#include "session/load_stage.h"
 #include "library/open_package.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "platform/gfx.h"
 #include "platform/ports.h"
 

@@ -12,10 +12,10 @@
 
 #include "app/app_state.h"
 #include "app/char_commands.h"
-#include "app/load_stage.h"
+#include "session/load_stage.h"
 #include "library/open_package.h"
 #include "app/run_loop.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "app/startup.h"
 #include "character/load_character.h"
 #include "library/open_stage.h"

@@ -1,16 +1,10 @@
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "app/app_state.h"
-#include "app/bg_buttons.h"
-#include "app/commands.h"
-#include "app/config.h"
-#include "app/live_reload.h"
-#include "app/load_stage.h"
-#include "app/run_loop.h"
-#include "app/startup.h"
+#include "session/session_state.h"
+#include "session/load_stage.h"
 #include "library/open_package.h"
 #include "library/open_stage.h"
 #include "library/sprite_users.h"
@@ -18,14 +12,13 @@
 #include "platform/paths.h"
 #include "platform/text_util.h"
 #include "platform/trash.h"
-#include "render/overlays.h"
 #include "stage/stage_loader.h"
 
 namespace qb {
 
 namespace {
 
-Ui& UiOf(AppState& state) {
+Ui& UiOf(SessionState& state) {
     return *state.ports.ui;
 }
 
@@ -33,16 +26,16 @@ Ui& UiOf(AppState& state) {
 // The checks of OpenStage on a candidate path: one box naming the file and what is wrong with it.
 // A refused file leaves StageFile naming the stage on screen (and the list's highlight on it), so
 // reload, Notepad and delete keep acting on what the user sees.
-bool CheckStageFile(AppState& state, const std::string& path, MsgIcon refusalIcon) {
+bool CheckStageFile(SessionState& state, const std::string& path, MsgIcon refusalIcon) {
     const std::string refusal = StageRefusalMessage(path);
     if (!refusal.empty()) Box(state, refusal, refusalIcon);
     return refusal.empty();
 }
 
 // Releases the running stage so that a new one can start through tmrStart once the loop returned.
-void ReleaseRunning(AppState& state) {
+void ReleaseRunning(SessionState& state) {
     if (state.bRunning != 0) {
-        state.Loop.ExitLoop = true;
+        state.Host().EndRunLoop();
         UnloadStuff(state);
     }
 }
@@ -50,7 +43,7 @@ void ReleaseRunning(AppState& state) {
 // The open sequence every way of opening a stage shares: the stage test (a refusal keeps a start
 // already pending), the caption, the release of the running stage and the start through tmrStart,
 // after the old loop has let go of the released stage.
-static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalIcon) {
+static bool BeginOpen(SessionState& state, const std::string& path, MsgIcon refusalIcon) {
     if (StageHeld(state)) return false;  // its menus are off; a stray call must not release it
     if (!CheckStageFile(state, path, refusalIcon)) return false;
     // The list shows the stage that runs, however it was opened.
@@ -64,7 +57,7 @@ static bool BeginOpen(AppState& state, const std::string& path, MsgIcon refusalI
 }
 
 // Deleting moves the file to the desktop's trash, so a slip of the keyboard can be undone there.
-bool TrashFileTold(AppState& state, const std::string& path) {
+bool TrashFileTold(SessionState& state, const std::string& path) {
     if (path.empty()) return true;
     const std::string native = ResolvePath(path);
     if (!FileExists(native)) return true;  // already gone: nothing to tell
@@ -76,7 +69,7 @@ bool TrashFileTold(AppState& state, const std::string& path) {
 
 // The files Delete would move, checked before anything is closed: a read-only folder must not cost
 // the user the stage on screen for a move that cannot happen. Files already gone need no check.
-bool RemovableTold(AppState& state, const std::vector<std::string>& paths) {
+bool RemovableTold(SessionState& state, const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         if (path.empty() || !FileExists(path)) continue;
         const std::string problem = RemovalProblem(ResolvePath(path));
@@ -87,14 +80,14 @@ bool RemovableTold(AppState& state, const std::vector<std::string>& paths) {
     return true;
 }
 
-MsgAnswer AskAboutStage(AppState& state, const std::string& text) {
+MsgAnswer AskAboutStage(SessionState& state, const std::string& text) {
     const StageBoxHold hold(state);
     return UiOf(state).MsgBox(text, MsgIcon::Exclamation, MsgButtons::YesNoDefaultNo);
 }
 
 // Reload reads the stage's files again: when its definition (or package) is gone or no longer a stage
 // the stage on screen is kept and the box says why, instead of a load that fails halfway.
-bool ReloadRefused(AppState& state) {
+bool ReloadRefused(SessionState& state) {
     const bool package = state.Package.FromPackage;
     const std::string source = package ? state.Package.PackageFile : state.StageFile;
     if (!FileExists(source)) {
@@ -156,31 +149,30 @@ const OriginRule& RuleOf(OpenOrigin origin) {
 
 // A drop or the command line: the drop timer opens it once the load has finished and no box about the
 // stage on screen waits. A package is extracted now, while the user still looks at what was dropped.
-void DeferOpen(AppState& state, const std::string& path, const OriginRule& rule) {
+void DeferOpen(SessionState& state, const std::string& path, const OriginRule& rule) {
     std::string open = path;
     if (IsPackagePath(path) && !StageHeld(state)) {
-        if (!rule.asksEdits || !ConfirmDropEdits(state) || !ExtractPackage(state, path, {}, rule.refusalIcon))
+        if (!rule.asksEdits || !state.Host().ConfirmDropEdits() || !ExtractPackage(state, path, {}, rule.refusalIcon))
             return;
         open = state.StageFile;
     }
     // The stage on screen is released only once the file has passed the stage test (from tmrDrop), so
     // a stray drop does not end it.
-    state.Window.DroppedFile = open;
-    StartTimer(state, TimerId::Drop);
+    state.Host().OpenLater(open);
 }
 
-std::string ListPath(const AppState& state, int index) {
+std::string ListPath(const SessionState& state, int index) {
     if (index < 0 || index >= static_cast<int>(state.Stages.Names.size())) return {};
     return index < static_cast<int>(state.Stages.Files.size())
                ? state.Stages.Files[static_cast<size_t>(index)]
                : StagePathForName(state.MugeDir, state.Stages.Names[static_cast<size_t>(index)]);
 }
 
-OpenRequest ListRequest(const AppState& state, int index) {
+OpenRequest ListRequest(const SessionState& state, int index) {
     return {ListPath(state, index), OpenOrigin::List, index};
 }
 
-OpenRequest RecentRequest(const AppState& state, int index) {
+OpenRequest RecentRequest(SessionState& state, int index) {
     const auto& recent = state.Menus.RecentFiles;
     if (index < 0 || index >= static_cast<int>(recent.size())) return {};
     return {recent[static_cast<size_t>(index)], OpenOrigin::Recent, index};
@@ -188,7 +180,7 @@ OpenRequest RecentRequest(const AppState& state, int index) {
 
 // The dialog's answer; empty when it was cancelled (StageFile stays: the stage on screen is still
 // the one reload and delete act on).
-std::string AskForStage(AppState& state) {
+std::string AskForStage(SessionState& state) {
     return ClassifyDialogAnswer(state.cdl.ShowOpen(UiOf(state), "Choose your stage!",
                                                    StageDialogStartFolder(state.MugeDir), ".def, .zip|*.def;*.zip",
                                                    kOfnPathMustExist | kOfnFileMustExist))
@@ -206,21 +198,9 @@ std::string CommandLinePath(const std::string& argument) {
 
 }  // namespace
 
-bool StageHeld(const AppState& state) {
-    return LoadInProgress(state) || state.Window.StageBoxesOpen > 0;
-}
-
-StageBoxHold::StageBoxHold(AppState& state) : m_state(state) {
-    ++m_state.Window.StageBoxesOpen;
-}
-
-StageBoxHold::~StageBoxHold() {
-    --m_state.Window.StageBoxesOpen;
-}
-
 // ---- Opening stages ----------------------------------------------------------------------------
 
-bool ExtractPackage(AppState& state, std::string zip, std::string preferredEntry, MsgIcon missingIcon) {
+bool ExtractPackage(SessionState& state, std::string zip, std::string preferredEntry, MsgIcon missingIcon) {
     if (StageHeld(state)) return false;
     if (!FileExists(zip)) {
         Box(state, "Can't find file: \r\n" + zip, missingIcon);
@@ -235,8 +215,8 @@ bool ExtractPackage(AppState& state, std::string zip, std::string preferredEntry
     if (!open.refusal.empty()) Box(state, open.refusal, MsgIcon::Exclamation);
     if (!open.Opened()) return false;
     if (state.bRunning != 0) {
-        state.Loop.ExitLoop = true;
-        API_doevents(state);
+        state.Host().EndRunLoop();
+        state.Host().DoEvents();
         UnloadStuff(state);
     }
     state.Package = std::move(open.package);
@@ -245,7 +225,7 @@ bool ExtractPackage(AppState& state, std::string zip, std::string preferredEntry
     return true;
 }
 
-void OpenStage(AppState& state, const OpenRequest& request) {
+void OpenStage(SessionState& state, const OpenRequest& request) {
     const OriginRule& rule = RuleOf(request.origin);
     if (request.path.empty()) return;
     if (rule.deferred) {
@@ -253,13 +233,13 @@ void OpenStage(AppState& state, const OpenRequest& request) {
         return;
     }
     if (StageHeld(state)) return;  // its menus are off; a stray call must not release it
-    if (rule.asksEdits && !ConfirmDropEdits(state)) return;
+    if (rule.asksEdits && !state.Host().ConfirmDropEdits()) return;
     if (rule.recent == RecentEntry::PromotedFirst)
         PromoteRecentFile(state.Menus.RecentFiles, static_cast<size_t>(request.row));
-    state.Loop.AboutRunning = false;
+    state.Host().EndAboutScreen();
     if (rule.settlesFirst) {
         StopTimer(state, TimerId::Drop);
-        API_doevents(state);
+        state.Host().DoEvents();
     }
     std::string definition = request.path;
     if (IsPackagePath(request.path)) {
@@ -276,54 +256,40 @@ void OpenStage(AppState& state, const OpenRequest& request) {
     if (rule.captionNamesPackage && state.Package.FromPackage) UiOf(state).SetCaption(opened);
 }
 
-void OpenStageFile(AppState& state, const std::string& path) {
+void OpenStageFile(SessionState& state, const std::string& path) {
     OpenStage(state, {path, OpenOrigin::HandOver});
 }
 
-void mnuOpen_Click(AppState& state) {
+void mnuOpen_Click(SessionState& state) {
     OpenStage(state, {AskForStage(state), OpenOrigin::Dialog});
 }
 
-void mnuClose_Click(AppState& state) {
+void mnuClose_Click(SessionState& state) {
     if (LoadInProgress(state)) return;
-    if (!ConfirmDropEdits(state)) return;
-    state.Loop.ExitLoop = true;
-    state.Loop.AboutRunning = false;
+    if (!state.Host().ConfirmDropEdits()) return;
+    state.Host().EndRunLoop();
+    state.Host().EndAboutScreen();
     if (!state.StageFile.empty()) UnloadStuff(state);
-    LeaveFullScreen(state);
+    state.Host().LeaveFullScreen();
     UiOf(state).SetCaption(state.AppTitle);
-    ClearView(state);
+    state.Host().ClearView();
 }
 
-void ClearView(AppState& state) {
-    if (!state.BackBuffer) return;
-    a_clear_to_color(state.BackBuffer.get(), 0);
-    PresentFrame(state);
-}
-
-void ShowNoStageHint(AppState& state) {
-    if (!state.BackBuffer || state.bRunning != 0 || TimerActive(state, TimerId::Start) ||
-        TimerActive(state, TimerId::Drop))
-        return;
-    DrawNoStageHint(state.BackBuffer.get());
-    PresentFrame(state);
-}
-
-void mnuReload_Click(AppState& state) {
+void mnuReload_Click(SessionState& state) {
     if (LoadInProgress(state)) return;
     if (state.bRunning != 1) {
         mnuOpen_Click(state);
         return;
     }
-    if (!ConfirmDropEdits(state)) return;
+    if (!state.Host().ConfirmDropEdits()) return;
     if (ReloadRefused(state)) return;
     // A package replaced since it was extracted is extracted again: the copy on disk is the old one.
     if (PackageChanged(state.Package)) {
         OpenStage(state, {state.Package.PackageFile, OpenOrigin::Reload});
         return;
     }
-    state.Loop.AboutRunning = false;
-    state.Loop.ExitLoop = true;
+    state.Host().EndAboutScreen();
+    state.Host().EndRunLoop();
     state.Package.Reloading = true;
     UnloadStuff(state);
     state.Package.Reloading = false;
@@ -332,7 +298,7 @@ void mnuReload_Click(AppState& state) {
     StartTimer(state, TimerId::Start);
 }
 
-void mnuDelete_Click(AppState& state) {
+void mnuDelete_Click(SessionState& state) {
     if (StageHeld(state)) return;
     if (state.bRunning == 0) return;
     if (state.Package.FromPackage) {
@@ -343,8 +309,8 @@ void mnuDelete_Click(AppState& state) {
             return;
         mnuClose_Click(state);  // the release deletes the extracted files
         if (state.bRunning != 0) return;  // its question about unwritten edits was cancelled
-        state.Loop.AboutRunning = false;
-        state.Loop.ExitLoop = true;
+        state.Host().EndAboutScreen();
+        state.Host().EndRunLoop();
         UnloadStuff(state);
         TrashFileTold(state, packageFile);
         return;
@@ -362,8 +328,8 @@ void mnuDelete_Click(AppState& state) {
     if (AskAboutStage(state, question) != MsgAnswer::Yes) return;
     mnuClose_Click(state);
     if (state.bRunning != 0) return;  // its question about unwritten edits was cancelled
-    state.Loop.AboutRunning = false;
-    state.Loop.ExitLoop = true;
+    state.Host().EndAboutScreen();
+    state.Host().EndRunLoop();
     UnloadStuff(state);
     // A definition that stayed keeps its backup and sprite file: a stage without its pictures is no
     // stage.
@@ -377,46 +343,34 @@ void mnuDelete_Click(AppState& state) {
     LoadFilestoList(state.Stages, UiOf(state), StagesFolder(state), ".def");
 }
 
-void MnuRecentFiles_Click(AppState& state, int index) {
+void MnuRecentFiles_Click(SessionState& state, int index) {
     OpenStage(state, RecentRequest(state, index));
 }
 
-void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
+void FilesDropped(SessionState& state, const std::vector<std::string>& paths) {
     OpenStage(state, {ClassifyDroppedFiles(paths).Path, OpenOrigin::Drop});
 }
 
-void OpenFromCommandLine(AppState& state, const std::string& argument) {
+void OpenFromCommandLine(SessionState& state, const std::string& argument) {
     OpenStage(state, {CommandLinePath(argument), OpenOrigin::CommandLine});
 }
 
 // ---- Stage list ----------------------------------------------------------------------------------
 
-void lstStages_Click(AppState& state, int index) {
+void lstStages_Click(SessionState& state, int index) {
     OpenStage(state, ListRequest(state, index));
 }
 
-void mnuStageNext_Click(AppState& state) {
+void mnuStageNext_Click(SessionState& state) {
     OpenStage(state, ListRequest(state, NextStageIndex(state.Stages)));
 }
 
-void mnuStagePrev_Click(AppState& state) {
+void mnuStagePrev_Click(SessionState& state) {
     OpenStage(state, ListRequest(state, PrevStageIndex(state.Stages)));
 }
 
-void mnuR_Click(AppState& state, double random01) {
+void mnuR_Click(SessionState& state, double random01) {
     OpenStage(state, ListRequest(state, RandomStageIndex(state.Stages, random01)));
-}
-
-void UnloadStuff(AppState& state) {
-    state.bRunning = 0;
-    if (!state.Package.Reloading && state.Package.FromPackage) DeleteExtractedFiles(state.Package);
-    // Whatever plays stops, also the chooser's preview on a stage that has no music of its own.
-    state.MUSIC.StopPlaying();
-    if (state.Chooser.Loaded) EnableMusicChooser(state.Chooser, false);
-    // Every stage-wide value goes back to its program-start value, so a stage never looks different
-    // depending on the stage opened before it (sprites' bitmaps go with their table).
-    state.Stage = StageModel{};
-    state.Load = StageLoadState{};
 }
 
 }  // namespace qb
