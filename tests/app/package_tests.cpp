@@ -93,6 +93,29 @@ TEST(StagePackage, DropRecentEntryAndCommandLineExtractTheirPackage) {
     EXPECT_EQ(f.ProgramListing(), before);
 }
 
+// While a box about the stage on screen waits, nothing opens and nothing is asked or reordered; a
+// package dropped then waits, unextracted, for the drop timer like a dropped definition.
+TEST(StagePackage, WhileTheStageIsHeldADroppedPackageWaits) {
+    PackageFixture f;
+    const std::string package = f.Package("city.zip", f.CityItems());
+    const std::vector<std::string> recent = {f.AddStage("a", "A"), package};
+    f.state.Menus.RecentFiles = recent;
+    f.state.StageBoxesOpen = 1;
+    MnuRecentFiles_Click(f.state, 1);
+    EXPECT_EQ(f.state.Menus.RecentFiles, recent);
+    FilesDropped(f.state, {package});
+    EXPECT_TRUE(f.TempListing().empty());
+    EXPECT_EQ(f.state.Window.DroppedFile, package);
+    TmrDropTick(f.state);
+    EXPECT_TRUE(f.state.StageFile.empty());
+    EXPECT_TRUE(f.ui.boxes.empty());
+
+    f.state.StageBoxesOpen = 0;  // answered
+    TmrDropTick(f.state);
+    EXPECT_EQ(f.state.StageFile, f.Extracted("city.def"));
+    EXPECT_TRUE(f.timers.Active(TimerId::Start));
+}
+
 TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {
     const std::string twoDef = StageDefText("Two", "city.sff");
     const std::string sjisName = "stages/\x93\x73\x8E\x73.def";  // a Shift-JIS name
