@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/load_stage.h"
+#include "session/load_stage.h"
 #include "app/run_loop.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "bench/corpus_files.h"
 #include "bench/quiet_ui.h"
 #include "platform/gfx.h"

@@ -10,9 +10,9 @@
 
 #include "bench/quiet_ui.h"
 #include "app/app_state.h"
-#include "app/load_stage.h"
-#include "app/open_package.h"
-#include "app/stage_session.h"
+#include "session/load_stage.h"
+#include "library/open_package.h"
+#include "session/stage_session.h"
 #include "platform/gfx.h"
 #include "platform/ports.h"
 
@@ -101,8 +101,8 @@ void Open(benchmark::State& st, bool packed) {
     }
     Window w(l);
     for (auto _ : st) {
-        w.state.StageFile = packed ? l.package.string() : l.def.string();
-        if (packed) qb::OpenStagePackage(w.state);
+        w.state.StageFile = l.def.string();
+        if (packed) qb::ExtractPackage(w.state, l.package.string());
         qb::LoadStage(w.state);
         if (w.state.bRunning != 1) {
             st.SkipWithError("the stage did not load");

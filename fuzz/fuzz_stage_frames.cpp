@@ -11,9 +11,9 @@
 #include <utility>
 
 #include "app/app_state.h"
-#include "app/load_stage.h"
+#include "session/load_stage.h"
 #include "app/run_loop.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "demo/sff2_writer.h"
 #include "demo/sff_writer.h"
 #include "fuzz/fuzz_support.h"

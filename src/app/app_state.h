@@ -4,35 +4,15 @@
 #include <cstdint>
 #include <string>
 
-#include "app/live_reload.h"
-#include "app/menu_model.h"
 #include "character/test_character.h"
-#include "library/package_state.h"
-#include "library/stage_list.h"
-#include "music/cls_music.h"
-#include "music/music_chooser.h"
-#include "platform/data_dirs.h"
-#include "platform/file_dialog.h"
 #include "platform/gfx.h"
 #include "platform/picture32.h"
 #include "platform/ports.h"
-#include "render/camera_state.h"
 #include "render/frame.h"
 #include "render/frame_target.h"
-#include "stage/error_log.h"
-#include "stage/stage_model.h"
-#include "tools/element_edit.h"
+#include "session/session_state.h"
 
 namespace qb {
-
-struct Ports {
-    Ui* ui = nullptr;
-    Keys* keys = nullptr;
-    Clock* clock = nullptr;
-    MediaBackend* media = nullptr;
-    FrameSink* sink = nullptr;
-    Timers* timers = nullptr;  // none in the headless tool: nothing is left to a timer there
-};
 
 // Every setting the user switches or chooses, as its own field. The menus show them (app/menu_model.h
 // computes each check mark from them) and the configuration stores them; the run loop reads them.
@@ -90,9 +70,6 @@ struct WindowState {
     int32_t SavedLeft = 0;
     int32_t HScrollValue = 0;
     std::string DroppedFile;  // the dropped (or command-line) stage tmrDrop opens
-    // Boxes about the stage on screen waiting for their answer (Delete's question): while one is up
-    // nothing may replace the stage behind it (see StageHeld in app/commands.h).
-    int StageBoxesOpen = 0;
     // The user was told that the read-only settings file keeps its settings (told once a run).
     bool ConfigReadOnlyTold = false;
     // The window's place from the configuration ("Left", "Top"): SavedLeft and SavedTop then hold
@@ -112,25 +89,13 @@ struct WindowState {
     std::string CharCaption;
 };
 
-struct AppState {
-    Ports ports;
-    clsMusic MUSIC{&ports.media};  // music/: plays through whatever backend the ports hold
-
-    std::string AppTitle;  // "Quillback " + VersionText + " Beta by Tarnwick"
+// The stage session's parts (session/session_state.h) and the window's own; the window is the
+// session's host (app/session_host.cpp).
+struct AppState final : SessionState, SessionHost {
     std::string VersionText;
-    std::string ProgramDir;  // folder of the executable (tests: a temporary folder); no trailing separator
-    DataDirs Dirs;           // platform/: where the configuration, snapshots and temporary files go
-    std::string MugeDir;     // ends in a separator
-    std::string StageFile;
-    uint8_t bRunning = 0;
     uint8_t bMakeFullScreen = 0;
     uint8_t bFullScreen = 0;
-    int32_t LineNumber = 0;
 
-    StageModel Stage;         // stage/
-    StageLoadState Load;      // stage/
-    ErrorLog Log;             // stage/
-    CameraState Camera;       // render/
     FrameState Frame;         // render/
     UniqueBitmap BackBuffer;  // platform/: the classic 320 x 240 picture
     // render/: which picture the frames draw into (BackBuffer, or the 32-bit one a modern stage
@@ -138,16 +103,29 @@ struct AppState {
     FrameTarget Target{&BackBuffer};
     TestCharSettings CharSettings;  // character/
     CharState Chars;                // character/
-    PackageState Package;     // library/
-    StageList Stages;         // library/: lstStages and the recent files
-    clsDialog cdl;            // platform/: the one file dialog, shared by every file choice
-    MusicChooser Chooser;     // music/: frmMusic's fields
-    EditState Edit;           // tools/: selection, drag, the editor's fields
     qb::Options Options;      // app/: the settings (qualified: the member takes the type's name)
-    MenuState Menus;          // app/: the recent-file items (the rest of the menus is computed)
     RunLoopState Loop;        // app/
     WindowState Window;       // app/
-    LiveReloadState Live;     // app/: reloading the stage when its files change
+
+    SessionHost& Host() override { return *this; }
+    const SessionHost& Host() const override { return *this; }
+    bool MusicOn() const override;
+    bool AutoReload() const override;
+    void SetAutoReload(bool on) override;
+    void EndRunLoop() override;
+    void EndAboutScreen() override;
+    void DoEvents() override;
+    bool ConfirmDropEdits() override;
+    void HoldEditsAgainstDiskChange() override;
+    void SetStageLoading(bool loading) override;
+    void FulfilFullScreenWish() override;
+    void LeaveFullScreen() override;
+    void ClearView() override;
+    void ClearPicture(bool forgetDrawn) override;
+    void InstallPicture() override;
+    void ShowStageCaption() override;
+    void ShowErrorLog() override;
+    void OpenLater(const std::string& path) override;
 };
 
 }  // namespace qb

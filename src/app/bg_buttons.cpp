@@ -1,10 +1,9 @@
 #include "app/bg_buttons.h"
 
 #include "app/app_state.h"
-#include "app/commands.h"
-#include "app/live_reload.h"
-#include "app/load_stage.h"
-#include "app/stage_session.h"
+#include "session/live_reload.h"
+#include "session/load_stage.h"
+#include "session/stage_session.h"
 #include "music/music_chooser.h"
 #include "platform/paths.h"
 #include "stage/stage_loader.h"

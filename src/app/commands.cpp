@@ -9,16 +9,14 @@
 
 #include "app/about_screen.h"
 #include "app/app_state.h"
-#include "app/bg_buttons.h"
 #include "app/char_commands.h"
 #include "app/config.h"
 #include "app/frame_controls.h"
-#include "app/live_reload.h"
-#include "app/load_stage.h"
+#include "session/live_reload.h"
+#include "session/load_stage.h"
 #include "app/menu_model.h"
-#include "app/open_package.h"
-#include "app/run_loop.h"
-#include "app/stage_session.h"
+#include "library/open_package.h"
+#include "session/stage_session.h"
 #include "app/startup.h"
 #include "app/window_rules.h"
 #include "library/open_stage.h"
@@ -53,10 +51,6 @@ void EnterFullScreen(AppState& state) {
 }
 
 }  // namespace
-
-void Box(AppState& state, const std::string& text, MsgIcon icon, MsgButtons buttons) {
-    if (state.ports.ui) state.ports.ui->MsgBox(text, icon, buttons);
-}
 
 // ---- Stage list ----------------------------------------------------------------------------------
 
@@ -281,20 +275,6 @@ void hscHScroll_Scroll(AppState& state, int value) {
 bool MenuCommand(AppState& state, const std::string& itemName) {
     const MenuEntry* entry = FindMenuEntry(itemName);
     return entry != nullptr && RunMenuEntry(*entry, state);
-}
-
-// ---- Timers --------------------------------------------------------------------------------------
-
-void StartTimer(AppState& state, TimerId id) {
-    if (state.ports.timers) state.ports.timers->Start(id, kOneShotTimerMs);
-}
-
-void StopTimer(AppState& state, TimerId id) {
-    if (state.ports.timers) state.ports.timers->Stop(id);
-}
-
-bool TimerActive(const AppState& state, TimerId id) {
-    return state.ports.timers != nullptr && state.ports.timers->Active(id);
 }
 
 }  // namespace qb

@@ -9,14 +9,12 @@
 
 #include "music/music_chooser.h"
 #include "platform/ports.h"
+// Box, the one-shot timers and StagesFolder are the stage session's, below the commands.
+#include "session/stage_session.h"
 
 namespace qb {
 
 struct AppState;
-
-// A message box of the main window, OK unless told otherwise (nothing without a window).
-void Box(AppState& state, const std::string& text, MsgIcon icon = MsgIcon::None,
-         MsgButtons buttons = MsgButtons::Ok);
 
 // ---- Stage list ----------------------------------------------------------------------------
 
@@ -94,14 +92,5 @@ void hscHScroll_Scroll(AppState& state, int value);
 // character's items and About are declared in app/char_commands.h and app/about_screen.h.
 // mnuR draws its random number from the clock.
 bool MenuCommand(AppState& state, const std::string& itemName);
-
-// ---- Timers --------------------------------------------------------------------------------------
-
-// The one-shot timers tick every millisecond until their handler has done its work.
-inline constexpr int kOneShotTimerMs = 1;
-// Through the Timers port; without one (the headless tool) nothing starts and none is active.
-void StartTimer(AppState& state, TimerId id);
-void StopTimer(AppState& state, TimerId id);
-bool TimerActive(const AppState& state, TimerId id);
 
 }  // namespace qb

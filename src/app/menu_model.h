@@ -13,12 +13,8 @@ namespace qb {
 struct AppState;
 struct Options;
 
-// The menus' own state: the recent-file items. Item 1 is the most recent; the separator (item 0) is
-// visible while any exist.
-struct MenuState {
-    std::vector<std::string> RecentFiles;
-};
-
+// The menus' own state (MenuState, the recent-file items) is the stage session's:
+// session/session_state.h.
 enum class MenuKind {
     Command,
     Check,      // a check mark that follows a setting or a state

@@ -9,9 +9,10 @@
 #include "app/char_commands.h"
 #include "app/commands.h"
 #include "app/config.h"
-#include "app/load_stage.h"
+#include "session/load_stage.h"
 #include "app/run_loop.h"
-#include "app/stage_session.h"
+#include "app/session_host.h"
+#include "session/stage_session.h"
 #include "app/window_rules.h"
 #include "library/stage_list.h"
 #include "platform/data_dirs.h"
@@ -69,11 +70,6 @@ bool Trapped(AppState& state, const char* module, const char* procedure, Fn&& fn
 
 std::string MakeVersionText(int minor, int revision) {
     return "." + std::to_string(minor) + std::to_string(revision);
-}
-
-std::string StagesFolder(const AppState& state) {
-    // The program's folder stands in for the current directory, which this program never relies on.
-    return JoinPath(state.MugeDir.empty() ? state.ProgramDir : state.MugeDir, "stages/");
 }
 
 std::pair<int, int> ClientSizeFor(const AppState& state) {

@@ -52,9 +52,7 @@ void SizeAndCenter(AppState& state);
 // The client size the window should have now (view at ViewScale plus the list when shown).
 std::pair<int, int> ClientSizeFor(const AppState& state);
 
-// The folder the stage list is filled from: MugeDir's "stages" folder, or the program folder's
-// when no MUGEN directory is known.
-std::string StagesFolder(const AppState& state);
+// StagesFolder is the session's (session/stage_session.h).
 
 // The close request (window close button, mnuExit): ends the run loop and starts tmrExit.
 void CloseRequest(AppState& state);

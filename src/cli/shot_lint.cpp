@@ -7,8 +7,6 @@
 #include <filesystem>
 #include <iterator>
 
-#include "app/app_state.h"
-#include "app/startup.h"
 #include "cli/shot.h"
 #include "platform/data_dirs.h"
 #include "platform/gfx.h"
@@ -271,22 +269,17 @@ int RunLint(const Options& options) {
             const bool package = i >= files.size();
             const std::string& file = package ? packages[i - files.size()] : files[i];
             if (tty) Progress(i + 1, total, std::filesystem::path(file).filename().string());
-            // A fresh state per stage, as if the program had just started: nothing one stage left
+            // Each stage loads on its own, as if the program had just started: nothing one stage left
             // behind can hide or cause a problem in the next.
-            AppState state;
-            SetVersionAndTitle(state);
-            state.ProgramDir = programDir;
-            state.Dirs = PortableDataDirs(programDir);
-            state.Dirs.Temp = programDir;  // the lint's packages are extracted in the folder it was given
-            state.MugeDir = mugeDir;
             std::error_code ec;
             const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
             const std::string path = ec ? file : absolute.lexically_normal().string();
             if (!package) {
-                stages.push_back({file, LintStage(state, path), {}, {}});
+                stages.push_back({file, LintDefinition(mugeDir, path), {}, {}});
                 continue;
             }
-            for (PackageLint& lint : LintPackage(state, path))
+            // The lint's packages are extracted in the folder it was given.
+            for (PackageLint& lint : LintPackage(mugeDir, programDir, path))
                 stages.push_back({lint.entry.empty() ? file : file + "!" + lint.entry, std::move(lint.lint), file,
                                   lint.entry});
         }

@@ -12,10 +12,10 @@
 
 #include "app/app_state.h"
 #include "app/char_commands.h"
-#include "app/load_stage.h"
-#include "app/open_package.h"
+#include "session/load_stage.h"
+#include "library/open_package.h"
 #include "app/run_loop.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "app/startup.h"
 #include "character/load_character.h"
 #include "library/open_stage.h"
@@ -336,9 +336,8 @@ int RunShot(const Options& options) {
         state.StageFile = AbsolutePath(options.stage);
         // A package is extracted into a private folder as the window does it; the release below
         // deletes it.
-        if (ClassifyDialogAnswer(state.StageFile).Target == OpenTarget::Package) {
-            OpenStagePackage(state);
-            if (!state.Package.FromPackage) {
+        if (IsPackagePath(state.StageFile)) {
+            if (!ExtractPackage(state, state.StageFile)) {
                 std::fprintf(stderr, "quillback-shot: %s holds no stage\n", options.stage.c_str());
                 a_allegro_exit();
                 return 1;

@@ -20,7 +20,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/element_mouse.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "app/startup.h"
 #include "app/bg_buttons.h"
 #include "gui/frm_bg.h"

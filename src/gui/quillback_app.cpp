@@ -14,7 +14,7 @@
 
 #include "app/commands.h"
 #include "app/config.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "app/startup.h"
 #include "app/window_rules.h"
 #include "gui/frm_stage.h"

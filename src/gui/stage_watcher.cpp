@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 #include "app/app_state.h"
-#include "app/live_reload.h"
+#include "session/live_reload.h"
 #include "app/startup.h"
 #include "platform/paths.h"
 

@@ -20,10 +20,14 @@ bool HasExtension(const std::string& path, std::string_view lowerExtension) {
 
 // The extension decides, not the first ".def" or ".zip" anywhere in the text: a folder named
 // "my.default" or "old.zips" must not turn a path into a different file.
+bool IsPackagePath(const std::string& path) {
+    return HasExtension(path, ".zip");
+}
+
 OpenPath ClassifyDialogAnswer(const std::string& answer) {
     const std::string path(text::Trim(answer));
     if (path.empty()) return {};
-    if (HasExtension(path, ".zip")) return {OpenTarget::Package, path};
+    if (IsPackagePath(path)) return {OpenTarget::Package, path};
     return {OpenTarget::Definition, path};
 }
 
@@ -33,7 +37,7 @@ OpenPath ClassifyDroppedFiles(const std::vector<std::string>& paths) {
         const std::string path(text::Trim(raw));
         if (HasExtension(path, ".def")) {
             chosen = {OpenTarget::Definition, path};
-        } else if (HasExtension(path, ".zip")) {
+        } else if (IsPackagePath(path)) {
             chosen = {OpenTarget::Package, path};
         }
     }

@@ -18,6 +18,10 @@ struct OpenPath {
     std::string Path;
 };
 
+// The one test of whether a path names a stage package: its file name ends in ".zip" (any letter
+// case). The extension decides, not a ".zip" anywhere in the text ("old.zips/x.def" is a definition).
+bool IsPackagePath(const std::string& path);
+
 // A path from the open dialog: a ".zip" file (any letter case) is a package, anything else a
 // definition (the stage test then decides). An empty answer is OpenTarget::None.
 OpenPath ClassifyDialogAnswer(const std::string& answer);

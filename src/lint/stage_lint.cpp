@@ -11,8 +11,8 @@
 #include <system_error>
 #include <utility>
 
-#include "app/app_state.h"
-#include "app/open_package.h"
+#include "library/open_package.h"
+#include "library/open_stage.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "platform/text_util.h"
@@ -40,14 +40,9 @@ std::string Quoted(std::string_view bytes) {
     return "\"" + text::ContentToUtf8(bytes) + "\"";
 }
 
-// Message boxes are the load's way of saying something went wrong: kept, with the definition line
-// being read when they came, and answered with their first button.
-class RecordingUi : public HeadlessUi {
+// A package of several stages: the one to open (-1: the preselected one), and how many were offered.
+class ChoosingUi : public HeadlessUi {
 public:
-    explicit RecordingUi(const int32_t& lineNumber) : m_lineNumber(lineNumber) {}
-
-    std::vector<std::pair<int32_t, std::string>> messages;
-    // A package of several stages: the one to open (-1: the preselected one), and how many were offered.
     int choice = -1;
     int offered = 0;
 
@@ -56,12 +51,6 @@ public:
         offered = static_cast<int>(items.size());
         return choice >= 0 && choice < offered ? choice : preselected;
     }
-
-protected:
-    void Told(const std::string& text) override { messages.emplace_back(m_lineNumber, text); }
-
-private:
-    const int32_t& m_lineNumber;
 };
 
 // Where the sections the parser counts begin, as the parser's own source map gives them, so that the
@@ -490,7 +479,7 @@ std::vector<std::string> FindStageDefinitions(const std::string& dir, std::vecto
         const std::string name = it->path().filename().string();
         const std::string extension =
             name.size() < 4 ? std::string() : text::Lower(name.substr(name.size() - 4));
-        if (extension == ".zip" && packages) packages->push_back(it->path().string());
+        if (packages && IsPackagePath(name)) packages->push_back(it->path().string());
         if (extension != ".def") continue;
         const std::string path = it->path().string();
         // An unreadable definition is kept: its load says what is wrong with it.
@@ -523,15 +512,6 @@ std::string LintMugeDir(const std::string& dir) {
     std::string text = muge.string();
     if (text.empty() || text.back() != '/') text += '/';
     return text;
-}
-
-StageLint LintStage(AppState& state, const std::string& defPath) {
-    std::vector<Problem> notes;
-    if (state.Package.FromPackage)
-        for (const std::string& note : state.Package.Notes)
-            notes.push_back(
-                Problem{.kind = ProblemKind::PackageNote, .file = state.Package.PackageFile, .text = note});
-    return LintDefinition(state.MugeDir, defPath, notes);
 }
 
 StageLint LintDefinition(const std::string& mugeDir, const std::string& defPath,
@@ -592,38 +572,38 @@ bool IsPackageProblem(const LintProblem& p) {
 
 // One stage of the package: `choice` is its place among the stages the package offers (-1: the one
 // opened by default); `offered` is set to how many it offers (0 when it does not ask).
-PackageLint LintPackageStage(AppState& state, const std::string& zipPath, int choice, int& offered) {
+PackageLint LintPackageStage(const std::string& mugeDir, const std::string& temp, const std::string& zipPath,
+                             int choice, int& offered) {
     namespace fs = std::filesystem;
     PackageLint result;
     std::error_code ec;
-    std::string pattern = (fs::path(state.Dirs.Temp) / "quillback-lint-XXXXXX").string();
+    std::string pattern = (fs::path(temp) / "quillback-lint-XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
         result.lint.problems.push_back({LintKind::Load, 0, "no private folder to extract the package into"});
         return result;
     }
     const std::string scratch = pattern;
-    const DataDirs savedDirs = state.Dirs;
-    state.Dirs.Temp = scratch;
+    DataDirs dirs;
+    dirs.Temp = scratch;
 
-    RecordingUi ui(state.LineNumber);
+    ChoosingUi ui;
     ui.choice = choice;
-    const Ports saved = state.ports;
-    state.ports = Ports{};
-    state.ports.ui = &ui;
-    state.StageFile = zipPath;
-    OpenStagePackage(state);
-    state.ports = saved;
+    PackageOpen open = OpenPackage(zipPath, dirs, ui);
     offered = ui.offered;
     // What the window shows while it opens the package: a box about entries it could not extract
     // (the stage still opens), or the refusal of the whole package.
-    for (const auto& [line, message] : ui.messages) {
+    for (const std::string& message : {open.refusal, open.skipped}) {
+        if (message.empty()) continue;
         std::string said = message;
         for (size_t at; (at = said.find("\r\n")) != npos;) said.replace(at, 2, " ");
         result.lint.problems.push_back({LintKind::Load, 0, "opening the package: " + Quoted(said)});
     }
-    if (state.Package.FromPackage) {
-        result.entry = state.Package.DefinitionEntry;
-        StageLint stage = LintStage(state, state.StageFile);
+    if (open.Opened()) {
+        result.entry = open.package.DefinitionEntry;
+        std::vector<Problem> notes;
+        for (const std::string& note : open.package.Notes)
+            notes.push_back(Problem{.kind = ProblemKind::PackageNote, .file = zipPath, .text = note});
+        StageLint stage = LintDefinition(mugeDir, open.definition, notes);
         stage.problems.insert(stage.problems.begin(), result.lint.problems.begin(),
                               result.lint.problems.end());
         result.lint = std::move(stage);
@@ -631,30 +611,27 @@ PackageLint LintPackageStage(AppState& state, const std::string& zipPath, int ch
         result.lint.problems.push_back({LintKind::Load, 0, "opening the package: \"Not a stage!\""});
     }
     // The private folders are gone once this returns: paths in them are named by what they are.
-    for (const std::string& folder : {state.Package.Folder, scratch}) {
+    for (const std::string& folder : {open.package.Folder, scratch}) {
         if (folder.empty()) continue;
         for (LintProblem& p : result.lint.problems)
             for (size_t at; (at = p.message.find(folder)) != npos;)
                 p.message.replace(at, folder.size(), "<extracted>");
     }
-    // Files of a package that never opened are the package's too; the folder goes with all of them.
-    DeleteExtractedFiles(state.Package);
-    state.Package = PackageState{};
-    state.StageFile.clear();
-    state.Dirs = savedDirs;
+    DeleteExtractedFiles(open.package);
     fs::remove_all(scratch, ec);
     return result;
 }
 
 }  // namespace
 
-std::vector<PackageLint> LintPackage(AppState& state, const std::string& zipPath) {
+std::vector<PackageLint> LintPackage(const std::string& mugeDir, const std::string& temp,
+                                     const std::string& zipPath) {
     int offered = 0;
-    PackageLint byDefault = LintPackageStage(state, zipPath, -1, offered);
+    PackageLint byDefault = LintPackageStage(mugeDir, temp, zipPath, -1, offered);
     std::vector<PackageLint> stages;
     for (int i = 0; i + 1 < offered; ++i) {
         int again = 0;
-        stages.push_back(LintPackageStage(state, zipPath, i, again));
+        stages.push_back(LintPackageStage(mugeDir, temp, zipPath, i, again));
         // What opening the package said is the package's, told once with its first stage.
         std::erase_if(stages.back().lint.problems, IsPackageProblem);
     }

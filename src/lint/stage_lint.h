@@ -12,8 +12,6 @@
 
 namespace qb {
 
-struct AppState;
-
 // Unsupported is not a fault of the definition: it names what the preview does not draw yet (keys
 // of later engine versions, remarks of the parse), where the engine may show the stage differently.
 enum class LintKind { Definition, SpriteFile, Sprite, Action, Controller, Music, Load, Unsupported };
@@ -58,10 +56,6 @@ std::string LintMugeDir(const std::string& dir);
 // about entries it left out). Needs the graphics library started.
 StageLint LintDefinition(const std::string& mugeDir, const std::string& defPath,
                          const std::vector<Problem>& notes = {});
-// LintDefinition with state.MugeDir, and the notes of the package `state` has open. Nothing of
-// `state` changes.
-StageLint LintStage(AppState& state, const std::string& defPath);
-
 // The stage of a package, as the window opens it.
 struct PackageLint {
     std::string entry;  // the package entry of the definition the window opens; empty when none opened
@@ -71,10 +65,12 @@ struct PackageLint {
 // Opens the package at `zipPath` as the window does and lints every stage definition it offers, in the
 // package's listing order (one entry, with an empty `entry`, when it opens none). What opening the
 // package says is told once, with the first stage. The package is
-// extracted into a private folder made inside state.Dirs.Temp and removed again afterwards. A package
+// extracted into a private folder made inside `temp` and removed again afterwards; its stages load
+// with `mugeDir`. A package
 // the window would refuse (unreadable, empty, without a stage definition) has one "load" problem per
 // message box the window shows; boxes and notes about entries left out (hostile names, symbolic
 // links, passwords) are "load" problems of the stage.
-std::vector<PackageLint> LintPackage(AppState& state, const std::string& zipPath);
+std::vector<PackageLint> LintPackage(const std::string& mugeDir, const std::string& temp,
+                                     const std::string& zipPath);
 
 }  // namespace qb

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/load_stage.h"
+#include "app/menu_model.h"
+#include "session/load_stage.h"
 #include "app/startup.h"
 #include "demo/sff_writer.h"
 #include "tests/support/fakes.h"

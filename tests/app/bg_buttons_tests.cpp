@@ -7,7 +7,7 @@
 
 #include "app/commands.h"
 #include "app/run_loop.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "app/startup.h"
 #include "library/stage_list.h"
 #include "tests/app/app_fixture.h"

@@ -3,10 +3,10 @@
 #include <filesystem>
 
 #include "app/commands.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "render/overlays.h"
 #include "app/config.h"
-#include "app/load_stage.h"
+#include "session/load_stage.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
 #include "tests/app/app_fixture.h"

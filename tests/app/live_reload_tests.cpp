@@ -7,7 +7,7 @@
 
 #include "app/bg_buttons.h"
 #include "app/commands.h"
-#include "app/live_reload.h"
+#include "session/live_reload.h"
 #include "app/run_loop.h"
 #include "tests/app/app_fixture.h"
 #include "tools/bg_commands.h"

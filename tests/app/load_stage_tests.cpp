@@ -1,5 +1,5 @@
 // Loading as the main window does it: menus, caption, camera, music, full screen and the release.
-#include "app/load_stage.h"
+#include "session/load_stage.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "app/commands.h"
 #include "app/run_loop.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "stage/stage_loader.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/read_counter.h"

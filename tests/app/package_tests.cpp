@@ -9,10 +9,10 @@
 #include "app/bg_buttons.h"
 #include "app/commands.h"
 #include "app/config.h"
-#include "app/live_reload.h"
-#include "app/load_stage.h"
+#include "session/live_reload.h"
+#include "session/load_stage.h"
 #include "app/run_loop.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "app/startup.h"
 #include "demo/sff2_writer.h"
 #include "library/unzip.h"
@@ -91,6 +91,29 @@ TEST(StagePackage, DropRecentEntryAndCommandLineExtractTheirPackage) {
     MnuRecentFiles_Click(f.state, 0);
     EXPECT_EQ(f.BoxTexts().back(), "Can't find file: \r\n" + package);
     EXPECT_EQ(f.ProgramListing(), before);
+}
+
+// While a box about the stage on screen waits, nothing opens and nothing is asked or reordered; a
+// package dropped then waits, unextracted, for the drop timer like a dropped definition.
+TEST(StagePackage, WhileTheStageIsHeldADroppedPackageWaits) {
+    PackageFixture f;
+    const std::string package = f.Package("city.zip", f.CityItems());
+    const std::vector<std::string> recent = {f.AddStage("a", "A"), package};
+    f.state.Menus.RecentFiles = recent;
+    f.state.StageBoxesOpen = 1;
+    MnuRecentFiles_Click(f.state, 1);
+    EXPECT_EQ(f.state.Menus.RecentFiles, recent);
+    FilesDropped(f.state, {package});
+    EXPECT_TRUE(f.TempListing().empty());
+    EXPECT_EQ(f.state.Window.DroppedFile, package);
+    TmrDropTick(f.state);
+    EXPECT_TRUE(f.state.StageFile.empty());
+    EXPECT_TRUE(f.ui.boxes.empty());
+
+    f.state.StageBoxesOpen = 0;  // answered
+    TmrDropTick(f.state);
+    EXPECT_EQ(f.state.StageFile, f.Extracted("city.def"));
+    EXPECT_TRUE(f.timers.Active(TimerId::Start));
 }
 
 TEST(StagePackage, ContentsDecideWhatOpensAndWhatStays) {

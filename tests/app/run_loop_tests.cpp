@@ -4,7 +4,7 @@
 
 #include "app/commands.h"
 #include "app/run_loop.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "app/startup.h"
 #include "tests/app/app_fixture.h"
 
@@ -188,7 +188,7 @@ TEST(RunLoop, TimersActOnlyOnceTheLoopHasReturned) {
     const std::string first = f.AddStage("first", "First");
     const std::string second = f.AddStage("second", "Second");
     f.state.StageFile = first;
-    OpenStage(f.state);
+    OpenStageFile(f.state, f.state.StageFile);
     ASSERT_TRUE(f.timers.Active(TimerId::Start));
 
     int calls = 0;
@@ -221,7 +221,7 @@ TEST(RunLoop, CloseAndDropWaitForALoadInProgress) {
     AppFixture f;
     const std::string other = f.AddStage("other", "Other");
     f.state.StageFile = f.AddStage("forest", "Forest Gate");
-    OpenStage(f.state);
+    OpenStageFile(f.state, f.state.StageFile);
     bool seenDuringLoad = false;
     f.ui.onDoEvents = [&] {
         if (f.state.Load.LoadPhase == 0 || seenDuringLoad) return;
@@ -256,7 +256,7 @@ TEST(RunLoop, CloseAndDropWaitForALoadInProgress) {
 TEST(RunLoop, CloseBeforeTheStartCameDueWins) {
     AppFixture f;
     f.state.StageFile = f.AddStage("forest", "Forest Gate");
-    OpenStage(f.state);
+    OpenStageFile(f.state, f.state.StageFile);
     CloseRequest(f.state);
     f.ui.onDoEvents = [&] {
         ADD_FAILURE() << "a loop started after the close";
@@ -272,7 +272,7 @@ TEST(RunLoop, CloseBeforeTheStartCameDueWins) {
 TEST(RunLoop, ReloadRestartsThroughTheStartTimer) {
     AppFixture f;
     f.state.StageFile = f.AddStage("forest", "Forest Gate");
-    OpenStage(f.state);
+    OpenStageFile(f.state, f.state.StageFile);
     int calls = 0;
     int loopsEntered = 0;
     f.ui.onDoEvents = [&] {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "app/stage_session.h"
+#include "session/stage_session.h"
 #include "app/startup.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/memory_use.h"

@@ -7,18 +7,27 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/app_fixture.h"
+#include "platform/gfx.h"
 #include "tests/lint/lint_stage_text.h"
 #include "tests/support/modern_stage.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/zip_builder.h"
 
 namespace qb::test {
 
+// A MUGEN directory and the temporary folder packages are extracted into; the loads need the graphics
+// library started.
+struct LintFixture {
+    TempDir mugen;
+    TempDir temp;
+    LintFixture() { a_allegro_init(); }
+};
+
 TEST(StageLint, LintNamesADamagedSpriteInsteadOfRefusingTheFile) {
-    test::AppFixture f;
+    LintFixture f;
     f.mugen.Write("stages/modern.sff", test::ModernTestSff());
     const std::string def = f.mugen.Write("stages/modern.def", test::ModernTestDef("stages/modern.sff")).string();
-    StageLint lint = LintStage(f.state, def);
+    StageLint lint = LintDefinition(f.mugen.Dir(), def);
     ASSERT_TRUE(lint.loaded);
     ASSERT_EQ(lint.Count(LintKind::SpriteFile), 0);
     ASSERT_EQ(lint.Count(LintKind::Sprite), 1);
@@ -29,7 +38,7 @@ TEST(StageLint, LintNamesADamagedSpriteInsteadOfRefusingTheFile) {
 }
 
 TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
-    AppFixture f;
+    LintFixture f;
     struct Case {
         std::string name, stageKeys, extra;
         std::string sff;  // "" writes kSprites, "-" none, else these bytes
@@ -210,7 +219,7 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
         const std::filesystem::recursive_directory_iterator it(dir);
         return std::distance(begin(it), end(it));
     };
-    const auto filesBefore = files(f.mugen.Dir()), tempBefore = files(f.state.Dirs.Temp);
+    const auto filesBefore = files(f.mugen.Dir()), tempBefore = files(f.temp.Dir());
     ASSERT_EQ(skipped.size(), 1u);
     EXPECT_NE(skipped[0].find("kfm.def"), std::string::npos);
     EXPECT_EQ(LintMugeDir(f.mugen.Dir() + "stages/"), f.mugen.Dir());
@@ -224,9 +233,9 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
         ASSERT_NE(at, among.end());
         StageLint lint;
         if (c.zip.empty()) {
-            lint = LintStage(f.state, *at);
+            lint = LintDefinition(f.mugen.Dir(), *at);
         } else {
-            std::vector<PackageLint> stages = LintPackage(f.state, *at);
+            std::vector<PackageLint> stages = LintPackage(f.mugen.Dir(), f.temp.Dir(), *at);
             ASSERT_EQ(stages.size(), c.name == "several" ? 2u : 1u);
             EXPECT_EQ(stages.back().entry, c.name + "/stages/" + c.name + ".def");
             lint = std::move(stages.front().lint);
@@ -247,9 +256,7 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
     }
     // Packages were extracted into private folders inside the temporary folder, all gone again.
     EXPECT_EQ(files(f.mugen.Dir()), filesBefore);
-    EXPECT_EQ(files(f.state.Dirs.Temp), tempBefore);
-    EXPECT_EQ(f.state.bRunning, 0);   // every stage was released again
-    EXPECT_TRUE(f.ui.boxes.empty());  // and the front end's ports saw nothing of it
+    EXPECT_EQ(files(f.temp.Dir()), tempBefore);
 }
 
 }  // namespace qb::test

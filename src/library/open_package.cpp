@@ -1,4 +1,4 @@
-#include "app/open_package.h"
+#include "library/open_package.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,10 +11,6 @@
 #include <optional>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/load_stage.h"
-#include "app/run_loop.h"
-#include "app/stage_session.h"
 #include "library/unzip.h"
 #include "platform/data_dirs.h"
 #include "platform/paths.h"
@@ -40,7 +36,9 @@ const char* ProblemText(EntryOutcome outcome) {
     }
 }
 
-void ReportEntries(AppState& state, const cUnzip& zip) {
+// Records what the extraction has to say about entries it left out or found on disk already in the
+// package's notes, and answers the box about entries that could not be extracted (empty: none).
+std::string ReportEntries(PackageState& package, const cUnzip& zip) {
     std::string problems;
     for (int32_t i = 1; i <= zip.FileCount(); ++i) {
         const UnzipEntry& entry = zip.Entry(i);
@@ -49,12 +47,12 @@ void ReportEntries(AppState& state, const cUnzip& zip) {
         switch (entry.Outcome) {
             case EntryOutcome::Existed:
                 // Never overwritten: the stage loads what is already there.
-                state.Package.Notes.push_back("Package entry " + shown + " was not extracted: " + entry.DiskPath +
-                                              " already exists and is used as it is.");
+                package.Notes.push_back("Package entry " + shown + " was not extracted: " + entry.DiskPath +
+                                        " already exists and is used as it is.");
                 break;
             case EntryOutcome::UnsafeName:
             case EntryOutcome::Symlink:
-                state.Package.Notes.push_back(
+                package.Notes.push_back(
                     "Package entry " + shown + " was skipped: " +
                     (entry.Outcome == EntryOutcome::Symlink ? "a symbolic link." : "an unusable name."));
                 break;
@@ -62,10 +60,8 @@ void ReportEntries(AppState& state, const cUnzip& zip) {
                 if (const char* why = ProblemText(entry.Outcome)) problems += "\r\n" + shown + " " + why + ".";
         }
     }
-    if (problems.empty()) return;
-    state.ports.ui->MsgBox("Some files of the package\r\n" + state.Package.PackageFile +
-                               "\r\nwere not extracted:" + problems,
-                           MsgIcon::Exclamation, MsgButtons::Ok);
+    if (problems.empty()) return {};
+    return "Some files of the package\r\n" + package.PackageFile + "\r\nwere not extracted:" + problems;
 }
 
 // A definition the extraction wrote: the package entry (folder and name) and the file on disk.
@@ -80,7 +76,7 @@ enum class Extraction { Done, Unreadable, TooManyEntries, NoFolder, TooLarge };
 // what was created (and the folder) in `into`. `definitions` are the definitions extracted, in the
 // package's listing order. Nothing outside `into` changes, so a refused package leaves the
 // running stage alone.
-Extraction ExtractPackageFiles(AppState& state, cUnzip& zip, const std::string& zipFile, PackageState& into,
+Extraction ExtractPackageFiles(const DataDirs& dirs, cUnzip& zip, const std::string& zipFile, PackageState& into,
                                std::vector<ExtractedDefinition>& definitions) {
     into = PackageState{};
     definitions.clear();
@@ -102,7 +98,7 @@ Extraction ExtractPackageFiles(AppState& state, cUnzip& zip, const std::string& 
     }
     // A folder of its own for each extraction: nothing of the program's is beside the extracted
     // files, nothing left by an earlier run is taken for them, and the release removes it whole.
-    into.Folder = MakePackageFolder(state.Dirs);
+    into.Folder = MakePackageFolder(dirs);
     if (into.Folder.empty()) return Extraction::NoFolder;
     zip.UnzipFolder(into.Folder);
     zip.Unzip();  // the answer is not needed: each entry's outcome says what happened
@@ -117,10 +113,6 @@ Extraction ExtractPackageFiles(AppState& state, cUnzip& zip, const std::string& 
     return Extraction::Done;
 }
 
-void Refuse(AppState& state, const std::string& text) {
-    state.ports.ui->MsgBox(text, MsgIcon::Exclamation, MsgButtons::Ok);
-}
-
 // How the chooser lists a stage: its name and the entry it comes from (two stages of a package may
 // share a name, never an entry), or the entry alone for a stage without a name.
 std::string ChoiceLabel(const ExtractedDefinition& definition) {
@@ -132,7 +124,7 @@ std::string ChoiceLabel(const ExtractedDefinition& definition) {
 
 // The stage of the package to open, as an index into `stages`; -1 when the user cancelled. The last
 // one listed is the one the package opens by default; a reload keeps the stage it had.
-int ChooseStage(AppState& state, const std::string& zipFile, const std::vector<ExtractedDefinition>& stages,
+int ChooseStage(Ui& ui, const std::string& zipFile, const std::vector<ExtractedDefinition>& stages,
                 const std::string& preferredEntry) {
     const int last = static_cast<int>(stages.size()) - 1;
     if (last == 0) return 0;
@@ -140,7 +132,7 @@ int ChooseStage(AppState& state, const std::string& zipFile, const std::vector<E
         if (stages[static_cast<size_t>(i)].entry == preferredEntry) return i;
     std::vector<std::string> labels;
     for (const ExtractedDefinition& d : stages) labels.push_back(ChoiceLabel(d));
-    const int chosen = state.ports.ui->ChooseItem(
+    const int chosen = ui.ChooseItem(
         "The package\r\n" + zipFile + "\r\nholds " + std::to_string(stages.size()) +
             " stages. Which one do you want to open?",
         labels, last);
@@ -179,44 +171,40 @@ bool PackageChanged(const PackageState& package) {
            PackageStampOf(package.PackageFile) != package.Stamp;
 }
 
-void OpenStagePackage(AppState& state, const std::string& preferredEntry) {
-    const std::string zipFile = state.StageFile;
-    // Files of a package extracted but never loaded (its start still pending) go before new ones come;
-    // a running package's files stay until the new package has proved to hold a stage.
-    if (state.bRunning == 0 && (!state.Package.CreatedFiles.empty() || !state.Package.Folder.empty()))
-        DeleteExtractedFiles(state.Package);
+PackageOpen OpenPackage(const std::string& zipFile, const DataDirs& dirs, Ui& ui,
+                        const std::string& preferredEntry) {
+    PackageOpen open;
     cUnzip zip;
     PackageState fresh;
     std::vector<ExtractedDefinition> definitions;
-    switch (ExtractPackageFiles(state, zip, zipFile, fresh, definitions)) {
+    switch (ExtractPackageFiles(dirs, zip, zipFile, fresh, definitions)) {
         case Extraction::Done: break;
         case Extraction::Unreadable:
-            Refuse(state, "ZIP ERROR!\r\n" + zipFile + "\r\nThe file cannot be read as a zip archive, or it holds no files.");
-            return;
+            open.refusal = "ZIP ERROR!\r\n" + zipFile + "\r\nThe file cannot be read as a zip archive, or it holds no files.";
+            return open;
         case Extraction::TooManyEntries:
-            Refuse(state, "The package\r\n" + zipFile + "\r\nholds " + std::to_string(zip.TooManyEntries()) +
-                              " entries; a stage package holds at most " + std::to_string(zip.MaxEntries()) +
-                              ". It was not opened.");
-            return;
+            open.refusal = "The package\r\n" + zipFile + "\r\nholds " + std::to_string(zip.TooManyEntries()) +
+                           " entries; a stage package holds at most " + std::to_string(zip.MaxEntries()) +
+                           ". It was not opened.";
+            return open;
         case Extraction::TooLarge:
             // Nothing was written: a package that would fill the disk is refused for that, not for
             // lacking the definition it never got to unpack.
             DeleteExtractedFiles(fresh);
-            Refuse(state, "The package\r\n" + zipFile + "\r\nwould unpack to " +
-                              std::to_string(zip.TooLargeTotal()) +
-                              " bytes; a stage package may unpack to at most " +
-                              std::to_string(kMaxTotalBytes) + " bytes (1 GiB). It was not opened.");
-            return;
+            open.refusal = "The package\r\n" + zipFile + "\r\nwould unpack to " + std::to_string(zip.TooLargeTotal()) +
+                           " bytes; a stage package may unpack to at most " + std::to_string(kMaxTotalBytes) +
+                           " bytes (1 GiB). It was not opened.";
+            return open;
         case Extraction::NoFolder:
-            Refuse(state, "No private folder could be made in " + state.Dirs.Temp + " (" + std::strerror(errno) +
-                              ") to extract the package\r\n" + zipFile);
-            return;
+            open.refusal = "No private folder could be made in " + dirs.Temp + " (" + std::strerror(errno) +
+                           ") to extract the package\r\n" + zipFile;
+            return open;
     }
     std::vector<ExtractedDefinition> stages;
     std::copy_if(definitions.begin(), definitions.end(), std::back_inserter(stages),
                  [](const ExtractedDefinition& d) { return IsStage(d.path); });
     if (stages.empty()) {
-        // Not a stage: nothing of it stays behind, and the stage on screen runs on.
+        // Not a stage: nothing of it stays behind.
         std::string why = definitions.empty()
                               ? "The package holds no stage definition (.def file)."
                               : "Its definition " + definitions.back().entry + " has no [Camera] section.";
@@ -228,25 +216,20 @@ void OpenStagePackage(AppState& state, const std::string& preferredEntry) {
                 why = "Its definition " + EntryPath(entry.Folder, entry.Name) + " " + problem + ".";
         }
         DeleteExtractedFiles(fresh);
-        Refuse(state, "Not a stage!\r\n" + zipFile + "\r\n" + why);
-        return;
+        open.refusal = "Not a stage!\r\n" + zipFile + "\r\n" + why;
+        return open;
     }
-    const int chosen = ChooseStage(state, zipFile, stages, preferredEntry);
+    const int chosen = ChooseStage(ui, zipFile, stages, preferredEntry);
     if (chosen < 0) {
         // Cancelled: as if the package had never been opened.
         DeleteExtractedFiles(fresh);
-        return;
+        return open;
     }
     fresh.DefinitionEntry = stages[static_cast<size_t>(chosen)].entry;
-    const std::string defFile = stages[static_cast<size_t>(chosen)].path;
-    if (state.bRunning != 0) {
-        state.Loop.ExitLoop = true;
-        API_doevents(state);
-        UnloadStuff(state);
-    }
-    state.Package = std::move(fresh);
-    ReportEntries(state, zip);
-    state.StageFile = defFile;
+    open.definition = stages[static_cast<size_t>(chosen)].path;
+    open.skipped = ReportEntries(fresh, zip);
+    open.package = std::move(fresh);
+    return open;
 }
 
 }  // namespace qb

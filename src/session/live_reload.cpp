@@ -1,16 +1,12 @@
-#include "app/live_reload.h"
+#include "session/live_reload.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "app/app_state.h"
-#include "app/commands.h"
-#include "app/bg_buttons.h"
-#include "app/load_stage.h"
-#include "app/open_package.h"
-#include "app/stage_session.h"
-#include "app/startup.h"
-#include "app/window_rules.h"
+#include "session/session_state.h"
+#include "session/load_stage.h"
+#include "library/open_package.h"
+#include "session/stage_session.h"
 #include "library/stage_list.h"
 #include "platform/paths.h"
 #include "stage/stage_loader.h"
@@ -22,13 +18,6 @@ namespace qb {
 
 namespace {
 
-
-std::vector<FileStamp> StampsOf(const std::vector<std::string>& files) {
-    std::vector<FileStamp> stamps;
-    for (const std::string& file : files) stamps.push_back(StampOf(file));
-    return stamps;
-}
-
 // Why the definition at `path` does not give a stage, judged after it was parsed into `fresh`; empty
 // when it does. The loader itself carries on past all of these (it would show an empty or black
 // stage), but a reload must not replace a working stage by one.
@@ -39,7 +28,7 @@ std::string RefusalOf(const StageModel& fresh, bool parsed) {
     return {};
 }
 
-void ShowFailure(AppState& state, const std::string& reason, const std::vector<Problem>& fresh) {
+void ShowFailure(SessionState& state, const std::string& reason, const std::vector<Problem>& fresh) {
     LiveReloadState& live = state.Live;
     live.LastFailed = true;
     // The entries of earlier failed attempts are replaced, not piled up: the log shows the stage on
@@ -49,15 +38,14 @@ void ShowFailure(AppState& state, const std::string& reason, const std::vector<P
     state.Log.Append("Reloading " + FileNameOf(state.StageFile) + " failed: " + reason +
                      ". The stage on screen is the one loaded before.");
     state.Log.AddAll(fresh);
-    state.Window.ErrorLogShown = true;
-    if (state.ports.ui) state.ports.ui->ShowErrorLog(true);
+    state.Host().ShowErrorLog();
 }
 
 }  // namespace
 
 // A reload services no window messages, so no command can release or replace the stage while the new
 // one is read; its boxes become log entries.
-bool ReloadStageFromFile(AppState& state) {
+bool ReloadStageFromFile(SessionState& state) {
     // A packaged stage keeps reading its extracted files, which stay until the stage is closed.
     Progress quiet;
     LoadResult result = LoadStageFiles({state.StageFile, state.MugeDir}, quiet);
@@ -80,48 +68,21 @@ bool ReloadStageFromFile(AppState& state) {
     return true;
 }
 
-void WatchStageFiles(AppState& state, std::vector<std::string> files, std::vector<FileStamp> stamps) {
-    LiveReloadState& live = state.Live;
-    live.Files = std::move(files);
-    live.Stamps = std::move(stamps);
-    // A packaged stage's files are extracted copies: the package is what the user changes.
-    if (state.Package.FromPackage) {
-        live.Files.push_back(ResolvePath(state.Package.PackageFile));
-        live.Stamps.push_back(StampOf(live.Files.back()));
-    }
-    live.Pending = false;
-    live.LastFailed = false;
-    live.BaseLog = state.Log.Records();
-}
-
-void WatchStageFiles(AppState& state) {
-    LiveReloadState& live = state.Live;
-    live.Files.clear();
-    if (!state.StageFile.empty()) live.Files.push_back(ResolvePath(state.StageFile));
-    if (!state.Stage.SpriteFile.empty()) live.Files.push_back(ResolvePath(state.Stage.SpriteFile));
-    // A packaged stage's files are extracted copies: the package is what the user changes.
-    if (state.Package.FromPackage) live.Files.push_back(ResolvePath(state.Package.PackageFile));
-    live.Stamps = StampsOf(live.Files);
-    live.Pending = false;
-    live.LastFailed = false;
-    live.BaseLog = state.Log.Records();
-}
-
-std::vector<std::string> StageFilesToWatch(const AppState& state) {
-    if (state.bRunning != 1 || !state.Options.AutoReload) return {};
+std::vector<std::string> StageFilesToWatch(const SessionState& state) {
+    if (state.bRunning != 1 || !state.Host().AutoReload()) return {};
     return state.Live.Files;
 }
 
-void NoteStageFilesChanged(AppState& state) {
-    if (state.bRunning != 1 || !state.Options.AutoReload || !state.ports.clock) return;
+void NoteStageFilesChanged(SessionState& state) {
+    if (state.bRunning != 1 || !state.Host().AutoReload() || !state.ports.clock) return;
     state.Live.Pending = true;
     state.Live.Deadline = state.ports.clock->TickCount() + kReloadSettleMs;
 }
 
-bool PollLiveReload(AppState& state) {
+bool PollLiveReload(SessionState& state) {
     LiveReloadState& live = state.Live;
     if (!live.Pending) return false;
-    if (state.bRunning != 1 || !state.Options.AutoReload || !state.ports.ui) {
+    if (state.bRunning != 1 || !state.Host().AutoReload() || !state.ports.ui) {
         live.Pending = false;
         return false;
     }
@@ -131,7 +92,7 @@ bool PollLiveReload(AppState& state) {
         // Unwritten edits win over a changed package as over a changed definition: they are kept and
         // the user told, with no question coming out of nowhere; Reload then takes the package's.
         if (HasUnwrittenEdits(state.Stage, state.Edit)) {
-            HoldEditsAgainstDiskChange(state);
+            state.Host().HoldEditsAgainstDiskChange();
             return false;
         }
         // Extracted again and started through tmrStart as the Reload command does; the new stage
@@ -146,18 +107,18 @@ bool PollLiveReload(AppState& state) {
     // Edits made with Update but not written would be lost by the reload: they win until the user
     // reloads or writes.
     if (HasUnwrittenEdits(state.Stage, state.Edit)) {
-        HoldEditsAgainstDiskChange(state);
+        state.Host().HoldEditsAgainstDiskChange();
         return false;
     }
     return ReloadStageFromFile(state);
 }
 
-void mnuAutoReload_Click(AppState& state) {
-    state.Options.AutoReload = !state.Options.AutoReload;
-    if (!state.Options.AutoReload) state.Live.Pending = false;
+void mnuAutoReload_Click(SessionState& state) {
+    state.Host().SetAutoReload(!state.Host().AutoReload());
+    if (!state.Host().AutoReload()) state.Live.Pending = false;
 }
 
-bool RefillStageList(AppState& state) {
+bool RefillStageList(SessionState& state) {
     StageList& list = state.Stages;
     StageList fresh;
     HeadlessUi quiet;  // no box when the folder is empty or unreadable

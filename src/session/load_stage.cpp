@@ -1,13 +1,10 @@
-#include "app/load_stage.h"
+#include "session/load_stage.h"
 
 #include <algorithm>
 
-#include "app/app_state.h"
-#include "app/commands.h"
-#include "app/live_reload.h"
-#include "app/open_package.h"
-#include "app/stage_session.h"
-#include "app/window_rules.h"
+#include "session/session_state.h"
+#include "library/open_package.h"
+#include "music/music_chooser.h"
 #include "platform/paths.h"
 #include "render/camera.h"
 #include "stage/load_stage_files.h"
@@ -20,8 +17,8 @@ namespace qb {
 
 namespace {
 
-void SetLoadMenus(AppState& state, bool enabled) {
-    state.Window.StageLoading = !enabled;
+void SetLoadMenus(SessionState& state, bool enabled) {
+    state.Host().SetStageLoading(!enabled);
     if (state.Chooser.Loaded) EnableMusicChooser(state.Chooser, enabled);
 }
 
@@ -30,17 +27,17 @@ void SetLoadMenus(AppState& state, bool enabled) {
 namespace {
 
 // A Fresh install whose sprite file is missing: the stage is released and the window given back.
-void ReleaseMissingStage(AppState& state) {
+void ReleaseMissingStage(SessionState& state) {
     UnloadStuff(state);
     state.ports.ui->SetCaption(state.AppTitle);
-    state.Window.StageLoading = false;
+    state.Host().SetStageLoading(false);
     state.StageFile.clear();
 }
 
 // Puts the freshly loaded stage where the old one was seen from: elements are placed for the camera's
 // start, and each pass moves them by delta times the camera's step (parallax elements follow the
 // camera by themselves), so the camera's distance from its start moves them at once.
-void KeepCamera(AppState& state, const CameraState& kept) {
+void KeepCamera(SessionState& state, const CameraState& kept) {
     CameraState& cam = state.Camera;
     const auto follow = static_cast<float>(LayerCameraScale(state.Stage));
     const float dx = (kept.CameraX - cam.CameraX) * follow;
@@ -82,14 +79,14 @@ void StartCamera(CameraState& cam, int16_t camOffsetX) {
 
 }  // namespace
 
-void AddPackageNotes(AppState& state) {
+void AddPackageNotes(SessionState& state) {
     if (!state.Package.FromPackage) return;
     for (const std::string& note : state.Package.Notes)
         state.Log.Add(
             Problem{.kind = ProblemKind::PackageNote, .file = state.Package.PackageFile, .text = note});
 }
 
-void LoadStage(AppState& state) {
+void LoadStage(SessionState& state) {
     if (!state.ports.ui) {
         state.bRunning = 0;
         return;
@@ -107,16 +104,14 @@ void LoadStage(AppState& state) {
         // The window must stay usable after a failed load: every menu the load disabled comes back,
         // and the view shows nothing rather than the previous stage's last frame.
         SetLoadMenus(state, true);
-        ClearView(state);
+        state.Host().ClearView();
         state.Load.LoadPhase = 0;
         return;
     }
 
     // Full screen asked for while no stage ran: the wish left the item checked; the command toggles
     // it back on and now finds a running stage.
-    if (state.bMakeFullScreen) {
-        SwitchFullScreen(state, true);
-    }
+    state.Host().FulfilFullScreenWish();
 
     // Presses made while the stage loaded must not act once it runs.
     if (Keys* keys = state.ports.keys) {
@@ -127,11 +122,11 @@ void LoadStage(AppState& state) {
 
     SetLoadMenus(state, true);
     if (state.Chooser.Loaded) InitMusicChooser(state.Chooser, state.Stage, state.MUSIC, state.bRunning != 0);
-    if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
+    state.Host().ClearPicture(false);
     state.Load.LoadPhase = 0;
 }
 
-bool InstallStage(AppState& state, LoadResult&& result, InstallHow how) {
+bool InstallStage(SessionState& state, LoadResult&& result, InstallHow how) {
     const bool fresh = how == InstallHow::Fresh;
     if (!fresh && !result.ok) return false;  // the stage on screen stays, and so does its log
     if (fresh) {
@@ -164,8 +159,7 @@ bool InstallStage(AppState& state, LoadResult&& result, InstallHow how) {
     state.Load = std::move(result.load);
     state.Load.LoadPhase = phase;
     state.bRunning = 1;
-    // The picture the frames draw into is the stage's from here on.
-    state.Target.Install(state.Stage);
+    state.Host().InstallPicture();
     // A packaged stage's extracted files are deleted when it is released.
     PackageState& package = state.Package;
     package.ExtractedDefFile = package.FromPackage ? state.StageFile : std::string();
@@ -195,18 +189,16 @@ bool InstallStage(AppState& state, LoadResult&& result, InstallHow how) {
         ShowStuff(state.Stage, edit.Fields);
         BeginEditBaseline(state.Stage, state.Load.Source, edit);
         if (edit.SelectedElement >= 0) ShowElement(state.Stage, edit.SelectedElement, edit.Fields, &edit);
-        state.Frame.Drawn.clear();
         // Parts of the view the new stage does not cover must not keep the old stage's pixels.
-        if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
-        if (state.ports.ui)
-            state.ports.ui->SetCaption(StageCaption(state.Stage.StageName, state.Loop.Paused == 255));
+        state.Host().ClearPicture(true);
+        state.Host().ShowStageCaption();
     }
     // What the files held when they were read is what later changes are measured against.
     WatchStageFiles(state, std::move(result.files), std::move(result.stamps));
     return true;
 }
 
-void StartStageMusic(AppState& state) {
+void StartStageMusic(SessionState& state) {
     const StageModel& stage = state.Stage;
     // An empty "bgmusic =" reads as the text "0": no music, not a file named 0 beside the stage.
     const bool named = !stage.MusicFile.empty() && stage.MusicFile != "0" && !state.Load.MusicPath.empty();
@@ -221,7 +213,7 @@ void StartStageMusic(AppState& state) {
     if (exists && opened) {
         // The volume is set either way, so that switching Music on later plays it right.
         state.MUSIC.SetVolume(MusicVolume(stage.BgVolume));
-        if (state.Options.Music) state.MUSIC.Play();
+        if (state.Host().MusicOn()) state.MUSIC.Play();
     } else {
         state.Log.Add(Problem{.kind = ProblemKind::MusicNotPlayed,
                               .file = path,
@@ -229,8 +221,49 @@ void StartStageMusic(AppState& state) {
     }
 }
 
-bool LoadInProgress(const AppState& state) {
-    return state.Load.LoadPhase != 0;
+std::vector<FileStamp> StampsOf(const std::vector<std::string>& files) {
+    std::vector<FileStamp> stamps;
+    for (const std::string& file : files) stamps.push_back(StampOf(file));
+    return stamps;
+}
+
+void WatchStageFiles(SessionState& state, std::vector<std::string> files, std::vector<FileStamp> stamps) {
+    LiveReloadState& live = state.Live;
+    live.Files = std::move(files);
+    live.Stamps = std::move(stamps);
+    // A packaged stage's files are extracted copies: the package is what the user changes.
+    if (state.Package.FromPackage) {
+        live.Files.push_back(ResolvePath(state.Package.PackageFile));
+        live.Stamps.push_back(StampOf(live.Files.back()));
+    }
+    live.Pending = false;
+    live.LastFailed = false;
+    live.BaseLog = state.Log.Records();
+}
+
+void WatchStageFiles(SessionState& state) {
+    LiveReloadState& live = state.Live;
+    live.Files.clear();
+    if (!state.StageFile.empty()) live.Files.push_back(ResolvePath(state.StageFile));
+    if (!state.Stage.SpriteFile.empty()) live.Files.push_back(ResolvePath(state.Stage.SpriteFile));
+    // A packaged stage's files are extracted copies: the package is what the user changes.
+    if (state.Package.FromPackage) live.Files.push_back(ResolvePath(state.Package.PackageFile));
+    live.Stamps = StampsOf(live.Files);
+    live.Pending = false;
+    live.LastFailed = false;
+    live.BaseLog = state.Log.Records();
+}
+
+void UnloadStuff(SessionState& state) {
+    state.bRunning = 0;
+    if (!state.Package.Reloading && state.Package.FromPackage) DeleteExtractedFiles(state.Package);
+    // Whatever plays stops, also the chooser's preview on a stage that has no music of its own.
+    state.MUSIC.StopPlaying();
+    if (state.Chooser.Loaded) EnableMusicChooser(state.Chooser, false);
+    // Every stage-wide value goes back to its program-start value, so a stage never looks different
+    // depending on the stage opened before it (sprites' bitmaps go with their table).
+    state.Stage = StageModel{};
+    state.Load = StageLoadState{};
 }
 
 }  // namespace qb
