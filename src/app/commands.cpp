@@ -101,8 +101,6 @@ void SetViewScale(AppState& state, int scale) {
         scale = std::min(scale, LargestScreenScale(width, height));
     }
     state.Options.ViewScale = scale;
-    state.Window.ShownScale = scale;
-    UiOf(state).SetViewScale(scale);
     ApplyWindowGeometry(state);
 }
 

@@ -98,7 +98,6 @@ struct AppFixture {
     void ForgetRecords() {
         ui.boxes.clear();
         ui.captions.clear();
-        ui.clientSizes.clear();
         ui.moves.clear();
         clock.sleeps.clear();
         media.calls.clear();
