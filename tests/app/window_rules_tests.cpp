@@ -61,16 +61,18 @@ TEST(WindowRules, ScalesAreOfferedOnlyWhenTheirWindowFitsTheScreen) {
     for (const auto& c : cases)
         EXPECT_EQ(LargestScreenScale(c.width, c.height), c.scale) << c.width << "x" << c.height;
 
-    // The menu follows the screen the window is on, and a scale too big for it is not applied.
+    // The menu follows the screen the window is on, and a scale too big for it is not shown; the
+    // setting stays, for a larger screen.
     AppFixture f;
     f.ui.screenSize = {1280, 1024};
     SetViewScale(f.state, 4);
-    EXPECT_EQ(f.state.Options.ViewScale, 3);
+    EXPECT_EQ(f.state.Options.ViewScale, 4);
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuScale3"));
     EXPECT_FALSE(MenuModel(f.state).Item("mnuScale4").Enabled);
     EXPECT_TRUE(MenuModel(f.state).Item("mnuScale3").Enabled);
     f.ui.screenSize = {1920, 1080};
     SetViewScale(f.state, 4);
-    EXPECT_EQ(f.state.Options.ViewScale, 4);
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuScale4"));
     EXPECT_TRUE(MenuModel(f.state).Item("mnuScale4").Enabled);
 }
 
