@@ -326,20 +326,20 @@ void FrmStage::ApplyCaption(const std::string& caption) {
 void FrmStage::RefreshLayout() {
     const WindowLayout layout = WindowLayoutFor(m_state);
     if (m_layoutShown && layout == m_shownLayout) return;
-    const bool sizeChanged = !m_layoutShown || layout.clientWidth != m_shownLayout.clientWidth ||
-                             layout.clientHeight != m_shownLayout.clientHeight;
     m_shownLayout = layout;
     m_layoutShown = true;
     const bool listShown = layout.list.width > 0;
     QWidget* client = centralWidget();
     client->setMinimumSize(kViewWidth + layout.list.width, kViewHeight);
     m_lstStages->setVisible(listShown);
+    // The menu bar wraps onto a second row when the window is narrower than its items.
+    const int barHeight = std::max(0, menuBar()->heightForWidth(layout.clientWidth));
+    const QSize requested(layout.clientWidth, layout.clientHeight + barHeight);
+    // A size the user gave the window (maximised too) is the layout's already: nothing to resize.
+    const bool sizeChanged = size() != requested;
     if (sizeChanged) {
         // The size the layout asks for wins over a maximised window.
         if (isMaximized()) showNormal();
-        // The menu bar wraps onto a second row when the window is narrower than its items.
-        const int barHeight = std::max(0, menuBar()->heightForWidth(layout.clientWidth));
-        const QSize requested(layout.clientWidth, layout.clientHeight + barHeight);
         m_requestedSizes.push_back(requested);
         if (m_requestedSizes.size() > 4) m_requestedSizes.erase(m_requestedSizes.begin());
         resize(requested);
