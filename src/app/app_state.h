@@ -66,6 +66,10 @@ struct WindowState {
     uint8_t ShowIntro = 255;
     int32_t ShownScale = 2;      // the scale the view shows the frame at now (0: none of 1..4)
     int32_t LargestScale = 4;    // the largest scale whose window fits the screen
+    // The client size the user gave the window by resizing it (0: none): kept by the layout until a
+    // scale or the list is chosen.
+    int32_t UserClientWidth = 0;
+    int32_t UserClientHeight = 0;
     int32_t SavedTop = 0;        // main window position kept while full screen is on
     int32_t SavedLeft = 0;
     int32_t HScrollValue = 0;

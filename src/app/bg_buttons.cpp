@@ -100,51 +100,78 @@ bool WriteStage(AppState& state, bool showMerge) {
     return true;
 }
 
+void UpdateElement(AppState& state) {
+    EditState& edit = state.Edit;
+    // A box that cannot be taken ends the action with nothing changed.
+    const int16_t selected = edit.SelectedElement;
+    const bool mapped = selected >= 0 && static_cast<size_t>(selected) < edit.Origin.size() &&
+                        edit.Origin[selected] >= 0 &&
+                        static_cast<size_t>(edit.Origin[selected]) < edit.Source.Elements.size();
+    const std::string refused = UpdateStuff(state.Stage, edit.Fields, selected,
+                                            mapped ? &edit.Source.Elements[edit.Origin[selected]] : nullptr);
+    if (!refused.empty()) Box(state, refused, MsgIcon::Exclamation);
+    // The boxes show what the file will say (the type as the loader names it, the sprite it finds).
+    if (refused.empty()) ShowElement(state.Stage, selected, edit.Fields, &edit);
+}
+
+void SaveTestDef(AppState& state) {
+    if (CanSaveStage(state))
+        ReportSave(state, cmdSave_Click(state.Stage, state.Load.MusicPath, state.Dirs.Data), "test.def");
+}
+
+void SaveStageDef(AppState& state) {
+    if (CanSaveStage(state))
+        ReportSave(state, Command6_Click(state.Stage, state.Load.MusicPath, state.Dirs.Data), "stage.def");
+}
+
+void ShowDef(AppState& state) {
+    if (state.ports.ui && !state.ports.ui->OpenInTextEditor(ResolvePath(state.StageFile)))
+        Box(state, "Didn't work for some reason...", MsgIcon::Critical);
+}
+
+void ShowTestDefSize(AppState& state) {
+    const int64_t length = Command4_Click(state.Dirs.Data);
+    if (length >= 0) Box(state, std::to_string(length), MsgIcon::None);
+}
+
+// The editor's files (test.def, stage.def and the fixed-name ones) live with the user's data.
+// clang-format off
+constexpr BgButton kButtons[] = {
+    {"cmdUpdate", "Update", nullptr, false, UpdateElement},
+    {"cmdAutoBound", "Auto Bound", nullptr, false, [](AppState& s) { AutoBound(s.Stage, s.Edit.Fields); }},
+    {"cmdSave", "Save Changes", nullptr, true, SaveTestDef},
+    {"cmdShowDef", "Show Def", nullptr, false, ShowDef},
+    {"cmdMusic", "Music", nullptr, false, ChooseMusic},
+    {"Command1", "Set", "Does nothing: this button has no action.", false, nullptr},
+    {"Command2", "Save Stage", nullptr, false, nullptr},
+    {"Command3", "Command3",
+     "Rewrites test.def in the data folder: every bgmusic line gets lalala.mid (in the data folder).", true,
+     [](AppState& s) { Command3_Click(s.Dirs.Data); }},
+    {"Command4", "Command4", "Shows the size of test.def in the data folder, in bytes.", false, ShowTestDefSize},
+    {"Command5", "Command5",
+     "Copies test.def to shout.def in the data folder, every bgmusic line set to f:\\mugen\\suckme.mp3.", true,
+     [](AppState& s) { Command5_Click(s.Dirs.Data); }},
+    {"Command6", "Command6",
+     "Saves the stage on screen as stage.def in the data folder: the positions as edited, settings "
+     "equal to their defaults left out (Save Changes writes test.def).", true, SaveStageDef},
+    {"cmdWriteStage", "Write to stage file", nullptr, false, [](AppState& s) { WriteStage(s, true); }},
+};
+// clang-format on
+
 }  // namespace
 
+std::span<const BgButton> BgButtonTable() {
+    return kButtons;
+}
+
 bool BgEditorButton(AppState& state, const std::string& control) {
-    EditState& edit = state.Edit;
-    // The editor's files (test.def, stage.def and the fixed-name ones) live with the user's data.
-    const std::string& dataDir = state.Dirs.Data;
-    if (control == "cmdSave" || control == "Command6" || control == "Command3" || control == "Command5")
-        PrepareDataDir(state.Dirs, dataDir);
-    if (control == "cmdUpdate") {
-        // A box that cannot be taken ends the action with nothing changed.
-        const int16_t selected = edit.SelectedElement;
-        const bool mapped = selected >= 0 && static_cast<size_t>(selected) < edit.Origin.size() &&
-                            edit.Origin[selected] >= 0 &&
-                            static_cast<size_t>(edit.Origin[selected]) < edit.Source.Elements.size();
-        const std::string refused = UpdateStuff(state.Stage, edit.Fields, selected,
-                                                mapped ? &edit.Source.Elements[edit.Origin[selected]] : nullptr);
-        if (!refused.empty()) Box(state, refused, MsgIcon::Exclamation);
-        // The boxes show what the file will say (the type as the loader names it, the sprite it finds).
-        if (refused.empty()) ShowElement(state.Stage, selected, edit.Fields, &edit);
-    } else if (control == "cmdAutoBound") {
-        AutoBound(state.Stage, edit.Fields);
-    } else if (control == "cmdSave") {
-        if (CanSaveStage(state))
-            ReportSave(state, cmdSave_Click(state.Stage, state.Load.MusicPath, dataDir), "test.def");
-    } else if (control == "Command6") {
-        if (CanSaveStage(state))
-            ReportSave(state, Command6_Click(state.Stage, state.Load.MusicPath, dataDir), "stage.def");
-    } else if (control == "cmdShowDef") {
-        if (state.ports.ui && !state.ports.ui->OpenInTextEditor(ResolvePath(state.StageFile)))
-            Box(state, "Didn't work for some reason...", MsgIcon::Critical);
-    } else if (control == "cmdMusic") {
-        ChooseMusic(state);
-    } else if (control == "Command3") {
-        Command3_Click(dataDir);
-    } else if (control == "Command4") {
-        const int64_t length = Command4_Click(dataDir);
-        if (length >= 0) Box(state, std::to_string(length), MsgIcon::None);
-    } else if (control == "Command5") {
-        Command5_Click(dataDir);
-    } else if (control == "cmdWriteStage") {
-        WriteStage(state, true);
-    } else if (control != "Command1" && control != "Command2") {
-        return false;
+    for (const BgButton& button : kButtons) {
+        if (control != button.name) continue;
+        if (button.writesData) PrepareDataDir(state.Dirs, state.Dirs.Data);
+        if (button.run) button.run(state);
+        return true;
     }
-    return true;
+    return false;
 }
 
 bool ConfirmDropEdits(AppState& state) {

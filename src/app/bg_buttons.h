@@ -1,10 +1,25 @@
 #pragma once
 // The background editor window's buttons, run against the main window's state.
+#include <span>
 #include <string>
 
 namespace qb {
 
 struct AppState;
+
+// One button of frmBG: its control name, its caption, what it writes or does where the caption does
+// not say (the tooltip), and its action.
+struct BgButton {
+    const char* name;
+    const char* caption;
+    const char* tip;  // null: the caption says it
+    // Writes into the data folder (test.def, stage.def and the fixed-name files), made first.
+    bool writesData;
+    void (*run)(AppState&);  // null: the button does nothing
+};
+
+// The buttons in the window's order.
+std::span<const BgButton> BgButtonTable();
 
 // Runs the action of frmBG's button `control` (cmdUpdate, cmdAutoBound, cmdSave, cmdShowDef, cmdMusic,
 // Command1 to Command6, cmdWriteStage). Answers false for a name that is not one of them.

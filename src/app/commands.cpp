@@ -88,14 +88,9 @@ void LeaveFullScreen(AppState& state) {
 
 void SetViewScale(AppState& state, int scale) {
     if (scale < 1 || scale > 4) return;
-    // A window larger than the screen would hide its own menu: the largest scale that fits instead.
-    if (Ui* ui = state.ports.ui) {
-        const auto [width, height] = ui->ScreenSize();
-        scale = std::min(scale, LargestScreenScale(width, height));
-    }
+    // The setting is the user's choice and stays so; where its window would not fit the screen the
+    // layout shows the largest scale below it that does (app/window_rules.h).
     state.Options.ViewScale = scale;
-    state.Window.ShownScale = scale;
-    UiOf(state).SetViewScale(scale);
     ApplyWindowGeometry(state);
 }
 

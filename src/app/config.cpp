@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/menu_model.h"
 #include "app/window_rules.h"
 #include "platform/paths.h"
 #include "stage/def_reader.h"
@@ -52,12 +51,6 @@ bool IsControl(char c) {
 constexpr std::pair<char, char> kEscapes[] = {
     {'\\', '\\'}, {'"', '"'}, {'\r', 'r'}, {'\n', 'n'}, {'\t', 't'}};
 
-// The lines in the order every release wrote them. A key that stores a menu item's setting is read
-// and written by the item (app/menu_model.h); the others are this file's own.
-constexpr std::string_view kFileOrder[] = {
-    "Version", "MugeDir",  "TestChar",  "HCamStep", "VCamStep",    "BGMusic",  "Info", "Char", "Deform", "DebugBG",
-    "CharName", "StageList", "RecentFile", "Intro", "Scale", "SnapshotPng", "Language", "Left", "Top", "AutoReload"};
-
 std::string FloatText(float value) {
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -65,50 +58,175 @@ std::string FloatText(float value) {
     return std::string(buffer, result.ptr);
 }
 
-void ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line, int& coordinates) {
-    std::string text;
-    float number = 0;
-    int16_t index = 0;
-    auto read = [&](std::string_view key, auto& target, bool keepCase = false) {
-        index = 0;
-        return ReadDefValue(ctx, line, key, target, index, keepCase ? ReadFlags::KeepCase : ReadFlags::None);
-    };
+// ---- The rows' readers and writers -------------------------------------------------------------
 
-    if (read("mugedir", text, true)) state.MugeDir = AsMugeDir(RawValue(line));
-    if (read("hcamstep", number)) state.Camera.HCamStep = number;
-    number = state.Camera.VCamStep;
-    if (read("vcamstep", number)) state.Camera.VCamStep = number;
-    if (read("testchar", text, true)) state.CharSettings.TestCharPath = RawValue(line);
-    if (read("charname", text, true)) {
-        // An empty "CharName = " is the empty name, not the reader's "0".
-        state.CharSettings.TestCharName = RawValue(line);
-        if (!state.CharSettings.TestCharName.empty() && !state.CharSettings.TestCharPath.empty()) {
-            state.Window.CharCaption = "Use " + state.CharSettings.TestCharName;
+using Values = std::vector<std::string>;
+
+void WriteVersion(const AppState& s, Values& v) {
+    v.push_back(s.VersionText + "A");
+}
+bool ReadMugeDir(AppState& s, const SettingValue& v) {
+    s.MugeDir = AsMugeDir(v.text);
+    return true;
+}
+void WriteMugeDir(const AppState& s, Values& v) {
+    v.push_back(EncodeLineValue(s.MugeDir));
+}
+bool ReadTestChar(AppState& s, const SettingValue& v) {
+    s.CharSettings.TestCharPath = v.text;
+    return true;
+}
+void WriteTestChar(const AppState& s, Values& v) {
+    if (!s.CharSettings.TestCharPath.empty()) v.push_back(EncodeLineValue(s.CharSettings.TestCharPath));
+}
+bool ReadHCamStep(AppState& s, const SettingValue& v) {
+    s.Camera.HCamStep = v.number;
+    return true;
+}
+// The steps the user set, not the pace mouse scrolling or the test character gives the camera now.
+void WriteHCamStep(const AppState& s, Values& v) {
+    v.push_back(FloatText(UserHCamStep(s.Camera)));
+}
+bool ReadVCamStep(AppState& s, const SettingValue& v) {
+    s.Camera.VCamStep = v.number;
+    return true;
+}
+void WriteVCamStep(const AppState& s, Values& v) {
+    v.push_back(FloatText(UserVCamStep(s.Camera)));
+}
+// "Char = True" is acted on at start-up (the use command runs once, as if clicked) and kept until
+// then. The mark alone, without a character to use, would only ask for one before the window appears.
+bool ReadChar(AppState& s, const SettingValue& v) {
+    if (v.text == "true") s.CharSettings.CharRequested = 255;
+    return true;
+}
+void WriteChar(const AppState& s, Values& v) {
+    const bool on = (s.Chars.CharEnabled != 0 && !s.CharSettings.TestCharPath.empty()) ||
+                    s.CharSettings.CharRequested == 255;
+    v.push_back(on ? "True" : "False");
+}
+bool ReadCharName(AppState& s, const SettingValue& v) {
+    // An empty "CharName = " is the empty name, not the reader's "0".
+    s.CharSettings.TestCharName = v.text;
+    if (!s.CharSettings.TestCharName.empty() && !s.CharSettings.TestCharPath.empty())
+        s.Window.CharCaption = "Use " + s.CharSettings.TestCharName;
+    return true;
+}
+void WriteCharName(const AppState& s, Values& v) {
+    v.push_back(EncodeLineValue(s.CharSettings.TestCharName));
+}
+bool ReadStageList(AppState& s, const SettingValue& v) {
+    if (v.text == "255") s.Options.StageListShown = 255;
+    return true;
+}
+void WriteStageList(const AppState& s, Values& v) {
+    v.push_back(std::to_string(s.Options.StageListShown));
+}
+bool ReadRecentFile(AppState& s, const SettingValue& v) {
+    if (!v.text.empty()) s.Menus.RecentFiles.push_back(v.text);
+    return true;
+}
+void WriteRecentFile(const AppState& s, Values& v) {
+    for (const auto& recent : s.Menus.RecentFiles) v.push_back(EncodeLineValue(recent));
+}
+bool ReadIntro(AppState& s, const SettingValue& v) {
+    s.Window.ShowIntro = v.text == "false" ? 0 : 255;
+    return true;
+}
+// The about screen plays at the first start only.
+void WriteIntro(const AppState&, Values& v) {
+    v.push_back("False");
+}
+// Older releases do not know this line; they skip it, and files they wrote simply lack it.
+bool ReadScale(AppState& s, const SettingValue& v) {
+    const auto scale = text::ParseNumber(v.text);
+    if (!scale || *scale < 1 || *scale > 4 || *scale != static_cast<int>(*scale)) return false;
+    s.Options.ViewScale = static_cast<int32_t>(*scale);
+    return true;
+}
+void WriteScale(const AppState& s, Values& v) {
+    v.push_back(std::to_string(s.Options.ViewScale));
+}
+bool ReadLanguage(AppState& s, const SettingValue& v) {
+    SetLanguage(s, v.text);
+    return true;
+}
+void WriteLanguage(const AppState& s, Values& v) {
+    v.push_back(s.Options.Language);
+}
+// The window's place: whole numbers of a sane size; both lines, or the window is centred.
+bool ReadCoordinate(int32_t& target, const SettingValue& v) {
+    const auto value = text::ParseNumber(v.text);
+    if (!value || *value <= -100000 || *value >= 100000) return false;
+    target = static_cast<int32_t>(*value);
+    return true;
+}
+bool ReadLeft(AppState& s, const SettingValue& v) {
+    return ReadCoordinate(s.Window.SavedLeft, v);
+}
+void WriteLeft(const AppState& s, Values& v) {
+    if (s.Window.PositionKnown) v.push_back(std::to_string(s.Window.SavedLeft));
+}
+bool ReadTop(AppState& s, const SettingValue& v) {
+    return ReadCoordinate(s.Window.SavedTop, v);
+}
+void WriteTop(const AppState& s, Values& v) {
+    if (s.Window.PositionKnown) v.push_back(std::to_string(s.Window.SavedTop));
+}
+
+using T = SettingType;
+using S = Setting;
+
+// In the order every release wrote the lines.
+// clang-format off
+constexpr SettingRow kSchema[] = {
+    {S::Version, "Version", T::Word, "A", nullptr, WriteVersion},
+    {S::MugeDir, "MugeDir", T::Text, "", ReadMugeDir, WriteMugeDir},
+    {S::TestChar, "TestChar", T::Text, nullptr, ReadTestChar, WriteTestChar},
+    {S::HCamStep, "HCamStep", T::Number, "0", ReadHCamStep, WriteHCamStep},
+    {S::VCamStep, "VCamStep", T::Number, "0", ReadVCamStep, WriteVCamStep},
+    {S::BGMusic, "BGMusic", T::Switch, "True", nullptr, nullptr, &Options::Music},
+    {S::Info, "Info", T::Switch, "False", nullptr, nullptr, &Options::Info},
+    {S::Char, "Char", T::Word, "False", ReadChar, WriteChar},
+    {S::Deform, "Deform", T::Switch, "False", nullptr, nullptr, &Options::Deform},
+    {S::DebugBG, "DebugBG", T::Switch, "False", nullptr, nullptr, &Options::DebugBG},
+    {S::CharName, "CharName", T::Text, "", ReadCharName, WriteCharName},
+    {S::StageList, "StageList", T::Word, "0", ReadStageList, WriteStageList},
+    {S::RecentFile, "RecentFile", T::Text, nullptr, ReadRecentFile, WriteRecentFile},
+    {S::Intro, "Intro", T::Word, "False", ReadIntro, WriteIntro},
+    {S::Scale, "Scale", T::Word, "2", ReadScale, WriteScale},
+    {S::SnapshotPng, "SnapshotPng", T::Switch, "False", nullptr, nullptr, &Options::SnapshotPng},
+    {S::Language, "Language", T::Word, "zh", ReadLanguage, WriteLanguage},
+    {S::Left, "Left", T::Word, nullptr, ReadLeft, WriteLeft},
+    {S::Top, "Top", T::Word, nullptr, ReadTop, WriteTop},
+    // Files without this line (older ones) keep it on.
+    {S::AutoReload, "AutoReload", T::Switch, "True", nullptr, nullptr, &Options::AutoReload},
+};
+// clang-format on
+
+// Reads the line into the row it names; answers the row that took it, or null.
+const SettingRow* ApplyLine(AppState& state, ReaderContext& ctx, const std::string& line) {
+    for (const SettingRow& row : kSchema) {
+        const std::string key = text::Lower(row.key);
+        int16_t index = 0;
+        SettingValue value;
+        bool found = false;
+        if (row.type == T::Number) {
+            found = ReadDefValue(ctx, line, key, value.number, index);
+        } else if (row.type == T::Text) {
+            found = ReadDefValue(ctx, line, key, value.text, index, ReadFlags::KeepCase);
+            if (found) value.text = RawValue(line);
+        } else {
+            found = ReadDefValue(ctx, line, key, value.text, index);
         }
-    }
-    for (const MenuEntry& item : MenuTable()) {
-        if (*item.configKey == 0 || !read(text::Lower(item.configKey), text)) continue;
-        if (item.configRead)
-            item.configRead(state, text);
-        else if (item.option)
-            state.Options.*item.option = text == "true";
-    }
-    if (read("recentfile", text, true)) {
-        const std::string path = RawValue(line);
-        if (!path.empty()) state.Menus.RecentFiles.push_back(path);
-    }
-    if (read("intro", text)) state.Window.ShowIntro = text == "false" ? 0 : 255;
-    // The window's place: both lines, whole numbers of a sane size, or the window is centred.
-    auto coordinate = [&](std::string_view key, int32_t& target) {
-        if (!read(key, text)) return;
-        const auto value = text::ParseNumber(text);
-        if (value && *value > -100000 && *value < 100000) {
-            target = static_cast<int32_t>(*value);
-            ++coordinates;
+        if (!found) continue;
+        if (row.option != nullptr) {
+            state.Options.*row.option = value.text == "true";
+            return &row;
         }
-    };
-    coordinate("left", state.Window.SavedLeft);
-    coordinate("top", state.Window.SavedTop);
+        return row.read != nullptr && row.read(state, value) ? &row : nullptr;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -224,46 +342,49 @@ void LoadConfig(AppState& state) {
         return;
     }
     ReaderContext ctx{state.Log, ui, state.LineNumber, path};
-    int coordinates = 0;
-    for (const std::string& line : lines) ApplyLine(state, ctx, line, coordinates);
-    state.Window.PositionKnown = coordinates >= 2;
+    bool left = false;
+    bool top = false;
+    for (const std::string& line : lines) {
+        const SettingRow* taken = ApplyLine(state, ctx, line);
+        left = left || (taken != nullptr && taken->id == Setting::Left);
+        top = top || (taken != nullptr && taken->id == Setting::Top);
+    }
+    state.Window.PositionKnown = left && top;
     // A prompt left without an answer is stored as an empty directory: that is no answer, so ask
     // again rather than start with an empty stage list for good.
     if (state.MugeDir.empty()) FirstRunPrompt(state);
 }
 
+std::span<const SettingRow> SettingsSchema() {
+    return kSchema;
+}
+
+const SettingRow* FindSetting(Setting id) {
+    for (const SettingRow& row : kSchema)
+        if (row.id == id) return &row;
+    return nullptr;
+}
+
+const SettingRow* FindSetting(std::string_view key) {
+    const std::string lower = text::Lower(std::string(key));
+    for (const SettingRow& row : kSchema)
+        if (text::Lower(row.key) == lower) return &row;
+    return nullptr;
+}
+
+std::vector<std::string> SettingText(const SettingRow& row, const AppState& state) {
+    std::vector<std::string> values;
+    if (row.option != nullptr)
+        values.emplace_back(state.Options.*row.option ? "True" : "False");
+    else if (row.write != nullptr)
+        row.write(state, values);
+    return values;
+}
+
 std::string ConfigText(const AppState& state) {
     std::string out;
-    auto line = [&out](std::string_view key, const std::string& value) {
-        out.append(key).append(" = ").append(value).append("\r\n");
-    };
-    for (const std::string_view key : kFileOrder) {
-        if (const MenuEntry* item = FindConfigEntry(key)) {
-            line(key, ConfigValue(*item, state));
-        } else if (key == "Version") {
-            line(key, state.VersionText + "A");
-        } else if (key == "MugeDir") {
-            line(key, EncodeLineValue(state.MugeDir));
-        } else if (key == "TestChar") {
-            if (!state.CharSettings.TestCharPath.empty())
-                line(key, EncodeLineValue(state.CharSettings.TestCharPath));
-        } else if (key == "HCamStep") {
-            // The steps the user set, not the pace mouse scrolling or the test character gives the camera now.
-            line(key, FloatText(UserHCamStep(state.Camera)));
-        } else if (key == "VCamStep") {
-            line(key, FloatText(UserVCamStep(state.Camera)));
-        } else if (key == "CharName") {
-            line(key, EncodeLineValue(state.CharSettings.TestCharName));
-        } else if (key == "RecentFile") {
-            for (const auto& recent : state.Menus.RecentFiles) line(key, EncodeLineValue(recent));
-        } else if (key == "Intro") {
-            line(key, "False");
-        } else if (key == "Left" && state.Window.PositionKnown) {
-            line(key, std::to_string(state.Window.SavedLeft));
-        } else if (key == "Top" && state.Window.PositionKnown) {
-            line(key, std::to_string(state.Window.SavedTop));
-        }
-    }
+    for (const SettingRow& row : kSchema)
+        for (const std::string& value : SettingText(row, state)) out.append(row.key).append(" = ").append(value).append("\r\n");
     return out;
 }
 

@@ -1,12 +1,59 @@
 #pragma once
 // The configuration file "QB.cfg" in the program's folder: read once at start-up, written once at
 // shutdown. Lines are "Key = value", CR LF ended, read through the definition reader.
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qb {
 
 struct AppState;
+struct Options;
+
+// ---- The settings schema: every line QB.cfg holds, one row each, in the order every release wrote
+// them. Loading and saving both walk it; a menu item names the setting it stores by its id.
+
+enum class Setting : uint8_t {
+    None,
+    Version, MugeDir, TestChar, HCamStep, VCamStep, BGMusic, Info, Char, Deform, DebugBG,
+    CharName, StageList, RecentFile, Intro, Scale, SnapshotPng, Language, Left, Top, AutoReload,
+};
+
+enum class SettingType : uint8_t {
+    Text,    // a path or a name, as written (EncodeLineValue, DecodeLineValue)
+    Number,  // a decimal number
+    Word,    // a word or a whole number, read in lower case ("True" reads "true")
+    Switch,  // one of Options' switches, True or False
+};
+
+// A value as a line gives it to a row's reader: `text` by the row's type, `number` for Number rows.
+struct SettingValue {
+    std::string text;
+    float number = 0;
+};
+
+struct SettingRow {
+    Setting id;
+    const char* key;  // as the file writes it; read in any letter case
+    SettingType type;
+    // What a fresh program writes; null: no line (a path not chosen, the window's place unknown).
+    const char* defaultText;
+    // Takes a line's value; false when it is refused (the setting keeps what it had). Null for a
+    // Switch row (it sets `option`) and for lines that are written only (Version).
+    bool (*read)(AppState&, const SettingValue&) = nullptr;
+    // The values to write, one line each; none, no line. Null for a Switch row.
+    void (*write)(const AppState&, std::vector<std::string>& values) = nullptr;
+    bool Options::*option = nullptr;  // a Switch row's switch
+};
+
+std::span<const SettingRow> SettingsSchema();
+// The row of this setting (Setting::None has none: null), or of this key in any letter case.
+const SettingRow* FindSetting(Setting id);
+const SettingRow* FindSetting(std::string_view key);
+// The setting's values as the file writes them.
+std::vector<std::string> SettingText(const SettingRow& row, const AppState& state);
 
 // Path of the configuration file: an existing file named "qb.cfg" in any letter case inside
 // Dirs.Config (the program's folder unless installed), else Dirs.Config + "/QB.cfg".

@@ -93,40 +93,6 @@ std::string CharCaption(const AppState& s) {
     return s.Window.CharCaption;
 }
 
-// ---- Settings stored beyond the switches --------------------------------------------------------
-
-// "Char = True" is acted on at start-up (the use command runs once, as if clicked) and kept until
-// then. The mark alone, without a character to use, would only ask for one before the window appears.
-std::string CharText(const AppState& s) {
-    const bool on = (s.Chars.CharEnabled != 0 && !s.CharSettings.TestCharPath.empty()) ||
-                    s.CharSettings.CharRequested == 255;
-    return on ? "True" : "False";
-}
-void CharRead(AppState& s, const std::string& value) {
-    if (value == "true") s.CharSettings.CharRequested = 255;
-}
-std::string StageListText(const AppState& s) {
-    return std::to_string(s.Options.StageListShown);
-}
-void StageListRead(AppState& s, const std::string& value) {
-    if (value == "255") s.Options.StageListShown = 255;
-}
-// Older releases do not know this line; they skip it, and files they wrote simply lack it.
-std::string ScaleText(const AppState& s) {
-    return std::to_string(s.Options.ViewScale);
-}
-void ScaleRead(AppState& s, const std::string& value) {
-    const auto scale = text::ParseNumber(value);
-    if (scale && *scale >= 1 && *scale <= 4 && *scale == static_cast<int>(*scale))
-        s.Options.ViewScale = static_cast<int32_t>(*scale);
-}
-std::string LanguageText(const AppState& s) {
-    return s.Options.Language;
-}
-void LanguageRead(AppState& s, const std::string& value) {
-    SetLanguage(s, value);
-}
-
 bool CanZoom(const AppState& s) {
     return s.Window.Loaded && s.bRunning == 1;
 }
@@ -158,24 +124,21 @@ constexpr MenuEntry kMenuTable[] = {
     {.name = "mnuOptions", .caption = "& 选项", .kind = K::DropDown, .access = 'O', .enabled = MenusFree},
     {.name = "mnuFS", .caption = "&全屏（ESC退出）", .kind = K::Check, .shortcut = "F11", .access = 'F',
      .run = mnuFS_Click, .enabled = StageShown, .checked = FullScreenChecked},
-    {.name = "mnuMusic", .caption = "&音乐", .kind = K::Check, .access = 'M', .run = mnuMusic_Click,
-     .option = &Options::Music, .configKey = "BGMusic"},
+    {.name = "mnuMusic", .caption = "&音乐", .kind = K::Check, .access = 'M', .run = mnuMusic_Click, .setting = Setting::BGMusic},
     {.name = "mnuChangeMusic", .caption = "更改音乐&", .access = 'H', .run = mnuChangeMusic_Click},
     {.name = "mnuChar", .caption = "&使用测试人物", .kind = K::Check, .access = 'U', .run = mnuChar_Click,
      .checked = [](const AppState& s) { return s.Chars.CharEnabled != 0; }, .liveCaption = CharCaption,
-     .configKey = "Char", .configText = CharText, .configRead = CharRead},
+     .setting = Setting::Char},
     {.name = "mnuChange", .caption = "&更改人物", .access = 'C', .run = mnuChange_Click},
     {.name = "mnuFPS", .caption = "FPS & 限制器", .kind = K::Check, .access = 'L', .run = mnuFPS_Click,
      .checked = [](const AppState& s) { return s.Loop.FpsLimit > 0; }, .liveCaption = LimiterCaption},
-    {.name = "mnuInfo", .caption = "显示 &信息", .kind = K::Check, .access = 'I', .run = mnuInfo_Click,
-     .option = &Options::Info, .configKey = "Info"},
+    {.name = "mnuInfo", .caption = "显示 &信息", .kind = K::Check, .access = 'I', .run = mnuInfo_Click, .setting = Setting::Info},
     {.name = "mnuMScroll", .caption = "Mouse &Scroll", .kind = K::Check, .run = mnuMScroll_Click,
      .enabled = Loaded, .checked = [](const AppState& s) { return s.Camera.MouseScroll == 255; },
      .visible = Loaded},
     {.name = "mnuDeform", .caption = "&Deform", .kind = K::Check, .run = mnuDeform_Click, .enabled = Loaded,
-     .visible = Loaded, .option = &Options::Deform, .configKey = "Deform"},
-    {.name = "mnuDebugBG", .caption = "调&试  BG", .kind = K::Check, .access = 'G', .run = mnuDebugBG_Click,
-     .option = &Options::DebugBG, .configKey = "DebugBG"},
+     .visible = Loaded, .setting = Setting::Deform},
+    {.name = "mnuDebugBG", .caption = "调&试  BG", .kind = K::Check, .access = 'G', .run = mnuDebugBG_Click, .setting = Setting::DebugBG},
     {.name = "mnuInstall", .caption = "&Install to MUGEN", .enabled = Never, .visible = Never},
     {.name = "mnuError", .caption = "显示 &错误日志", .kind = K::Check, .shortcut = "Ctrl+L", .access = 'E',
      .run = mnuError_Click, .checked = [](const AppState& s) { return s.Window.ErrorLogShown; }},
@@ -187,8 +150,7 @@ constexpr MenuEntry kMenuTable[] = {
     {.name = "mnuBgEditor", .caption = "背景&编辑器...", .shortcut = "Ctrl+E", .access = 'B',
      .run = mnuBgEditor_Click},
     // View scale of the stage view, one item per whole-number scale that fits the screen (new).
-    {.name = "mnuScaleMenu", .caption = "缩放", .kind = K::Submenu, .access = 'Z', .configKey = "Scale",
-     .configText = ScaleText, .configRead = ScaleRead},
+    {.name = "mnuScaleMenu", .caption = "缩放", .kind = K::Submenu, .access = 'Z', .setting = Setting::Scale},
     {.name = "mnuScale1", .caption = "1x", .kind = K::Radio, .parent = "mnuScaleMenu", .run = RunScale<1>,
      .enabled = ScaleFits<1>, .checked = ScaleChecked<1>},
     {.name = "mnuScale2", .caption = "2x", .kind = K::Radio, .parent = "mnuScaleMenu", .run = RunScale<2>,
@@ -217,7 +179,7 @@ constexpr MenuEntry kMenuTable[] = {
     // and the snapshots folder in the desktop's file manager.
     {.name = "mnuSnapshotMenu", .caption = "快照设置", .kind = K::Submenu, .access = 'A'},
     {.name = "mnuSnapshotPng", .caption = "快照存为 PNG", .kind = K::Check, .parent = "mnuSnapshotMenu",
-     .run = mnuSnapshotPng_Click, .option = &Options::SnapshotPng, .configKey = "SnapshotPng"},
+     .run = mnuSnapshotPng_Click, .setting = Setting::SnapshotPng},
     {.name = "mnuSnapshotFolder", .caption = "打开快照文件夹", .parent = "mnuSnapshotMenu",
      .run = mnuSnapshotFolder_Click},
     // Asks for the MUGEN directory again at any time (the first-run prompt was the only way), and
@@ -225,18 +187,16 @@ constexpr MenuEntry kMenuTable[] = {
     {.name = "mnuFilesMenu", .caption = "目录与刷新", .kind = K::Submenu, .access = 'R'},
     {.name = "mnuMugenDir", .caption = "设置 &MUGEN 目录...", .parent = "mnuFilesMenu", .run = mnuMugenDir_Click},
     {.name = "mnuAutoReload", .caption = "文件改动时自动刷新", .kind = K::Check, .parent = "mnuFilesMenu",
-     .run = mnuAutoReload_Click, .option = &Options::AutoReload, .configKey = "AutoReload"},
+     .run = mnuAutoReload_Click, .setting = Setting::AutoReload},
     // Language of the menus, tool windows and boxes (new): the captions as given, or English.
-    {.name = "mnuLanguageMenu", .caption = "语言", .kind = K::Submenu, .access = 'Y', .configKey = "Language",
-     .configText = LanguageText, .configRead = LanguageRead},
+    {.name = "mnuLanguageMenu", .caption = "语言", .kind = K::Submenu, .access = 'Y', .setting = Setting::Language},
     {.name = "mnuLanguageZh", .caption = "中文", .kind = K::Radio, .parent = "mnuLanguageMenu",
      .run = [](AppState& s) { SetLanguage(s, kLanguageGiven); },
      .checked = [](const AppState& s) { return !English(s); }},
     {.name = "mnuLanguageEn", .caption = "English", .kind = K::Radio, .parent = "mnuLanguageMenu",
      .run = [](AppState& s) { SetLanguage(s, kLanguageEnglish); }, .checked = English},
     {.name = "mnuStageList", .caption = "&背景目录", .kind = K::Check, .access = 'L', .run = mnuStageList_Click,
-     .checked = [](const AppState& s) { return s.Options.StageListShown == 255; }, .configKey = "StageList",
-     .configText = StageListText, .configRead = StageListRead},
+     .checked = [](const AppState& s) { return s.Options.StageListShown == 255; }, .setting = Setting::StageList},
     {.name = "mnuStagePrev", .caption = "<<", .shortcut = "PgUp", .run = mnuStagePrev_Click, .enabled = NotLoading},
     {.name = "mnuStageNext", .caption = ">>", .shortcut = "PgDown", .run = mnuStageNext_Click, .enabled = NotLoading},
     {.name = "mnuR", .caption = "R", .shortcut = "Ctrl+R", .run = RandomStage, .enabled = NotLoading},
@@ -250,7 +210,8 @@ constexpr MenuEntry kMenuTable[] = {
 
 bool CheckedIn(const MenuEntry& entry, const AppState& state) {
     if (entry.checked) return entry.checked(state);
-    return entry.option != nullptr && state.Options.*entry.option;
+    bool Options::*const option = MenuSwitch(entry);
+    return option != nullptr && state.Options.*option;
 }
 
 MenuItemState ComputeItem(const MenuEntry& entry, const AppState& state) {
@@ -282,16 +243,9 @@ const MenuEntry* FindMenuEntry(std::string_view name) {
     return nullptr;
 }
 
-const MenuEntry* FindConfigEntry(std::string_view key) {
-    const std::string lower = text::Lower(std::string(key));
-    for (const MenuEntry& entry : kMenuTable)
-        if (*entry.configKey != 0 && text::Lower(entry.configKey) == lower) return &entry;
-    return nullptr;
-}
-
-std::string ConfigValue(const MenuEntry& entry, const AppState& state) {
-    if (entry.configText) return entry.configText(state);
-    return CheckedIn(entry, state) ? "True" : "False";
+bool Options::*MenuSwitch(const MenuEntry& entry) {
+    const SettingRow* row = FindSetting(entry.setting);
+    return row != nullptr ? row->option : nullptr;
 }
 
 bool RunMenuEntry(const MenuEntry& entry, AppState& state) {
@@ -299,8 +253,9 @@ bool RunMenuEntry(const MenuEntry& entry, AppState& state) {
         entry.run(state);
         return true;
     }
-    if (entry.option == nullptr) return false;
-    state.Options.*entry.option = !(state.Options.*entry.option);
+    bool Options::*const option = MenuSwitch(entry);
+    if (option == nullptr) return false;
+    state.Options.*option = !(state.Options.*option);
     return true;
 }
 

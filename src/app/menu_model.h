@@ -1,12 +1,14 @@
 #pragma once
 // The command table behind the menus: each item declared once (name, caption, kind, key, what it
-// runs, when it is enabled, checked and visible, and the setting it stores in the configuration).
+// runs, when it is enabled, checked and visible, and the setting of the configuration it stores).
 // The menu model the Qt menu bar renders is computed from the table and AppState, so no check mark
 // or enabled flag is ever stored and none can go stale.
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "app/config.h"
 
 namespace qb {
 
@@ -37,32 +39,25 @@ struct MenuEntry {
     char access = 0;
     // The submenu the item sits in; empty for the two drop-down menus and the bar.
     const char* parent = "";
-    // What a click runs; null: nothing (the item is only shown). A Check item bound to an option
-    // without a command of its own toggles the option.
+    // What a click runs; null: nothing (the item is only shown). A Check item bound to a switch
+    // without a command of its own toggles the switch.
     void (*run)(AppState&) = nullptr;
     bool (*enabled)(const AppState&) = nullptr;  // null: always
     bool (*checked)(const AppState&) = nullptr;  // null: the option's value, or never
     bool (*visible)(const AppState&) = nullptr;  // null: always
     // A caption that follows the state (empty: the given caption); null: the given caption.
     std::string (*liveCaption)(const AppState&) = nullptr;
-    // The setting the check mark shows, when it is one of Options' switches.
-    bool Options::*option = nullptr;
-    // The key of the configuration line that stores the item's setting ("Info"), or empty. A switch
-    // is stored as True/False; other settings give their own text and reading.
-    const char* configKey = "";
-    std::string (*configText)(const AppState&) = nullptr;
-    // Reads the line's value (lower case, as the definition reader gives it).
-    void (*configRead)(AppState&, const std::string& value) = nullptr;
+    // The setting the item stores in the configuration (app/config.h), or None. A Switch setting is
+    // the item's check mark, and a click without a command of its own toggles it.
+    Setting setting = Setting::None;
 };
 
 // The items in menu-bar order.
 std::span<const MenuEntry> MenuTable();
 // The item of this name, or null.
 const MenuEntry* FindMenuEntry(std::string_view name);
-// The item whose setting the configuration stores under this key (any letter case), or null.
-const MenuEntry* FindConfigEntry(std::string_view key);
-// The item's configuration value as the file writes it.
-std::string ConfigValue(const MenuEntry& entry, const AppState& state);
+// The switch of Options the item's setting is, or null.
+bool Options::*MenuSwitch(const MenuEntry& entry);
 // Runs the item's command; false for an item that runs nothing.
 bool RunMenuEntry(const MenuEntry& entry, AppState& state);
 

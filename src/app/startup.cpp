@@ -73,21 +73,15 @@ std::string MakeVersionText(int minor, int revision) {
 }
 
 std::pair<int, int> ClientSizeFor(const AppState& state) {
-    int width = kViewWidth * state.Options.ViewScale;
-    if (state.Options.StageListShown == 255 && state.ports.ui) width += state.ports.ui->StageListWidth();
-    return {width, kViewHeight * state.Options.ViewScale};
+    const WindowLayout layout = WindowLayoutFor(state);
+    return {layout.clientWidth, layout.clientHeight};
 }
 
 void ApplyWindowGeometry(AppState& state) {
-    Ui& ui = *state.ports.ui;
-    const auto [width, height] = ClientSizeFor(state);
-    ui.SetClientSize(width, height);
-    if (state.Options.StageListShown == 255) {
-        // Beside the view, one pixel down, as high as the view.
-        ui.SetStageListGeometry(kViewWidth * state.Options.ViewScale, 1, ui.StageListWidth(),
-                                kViewHeight * state.Options.ViewScale);
-    }
-    ui.SetStageListVisible(state.Options.StageListShown == 255);
+    // A scale or the list chosen: the window takes the size they give, whatever the user made it.
+    state.Window.UserClientWidth = 0;
+    state.Window.UserClientHeight = 0;
+    state.Window.ShownScale = WindowLayoutFor(state).scale;
     OfferFittingScales(state);
 }
 

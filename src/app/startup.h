@@ -43,13 +43,13 @@ bool FormLoad(AppState& state, bool alreadyRunning);
 // about screen. Later activations do nothing.
 void FormActivate(AppState& state);
 
-// Applies the client size and the list's place and visibility for StageListShown and ViewScale
-// (the window is not moved).
+// StageListShown or ViewScale was chosen: the window's layout (app/window_rules.h) follows them
+// again, whatever size the user gave the window before (the window is not moved).
 void ApplyWindowGeometry(AppState& state);
 // Sizes the client area for the list state and the view scale, and centres the window (or puts it
 // where it was closed, see MoveToRememberedPlace).
 void SizeAndCenter(AppState& state);
-// The client size the window should have now (view at ViewScale plus the list when shown).
+// The client size the window should have now (WindowLayoutFor).
 std::pair<int, int> ClientSizeFor(const AppState& state);
 
 // StagesFolder is the session's (session/stage_session.h).

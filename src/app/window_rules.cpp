@@ -1,9 +1,12 @@
 #include "app/window_rules.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <tuple>
 
 #include "app/app_state.h"
 #include "platform/text_util.h"
+#include "render/draw_modern.h"
 
 namespace qb {
 
@@ -20,10 +23,10 @@ int FitViewScale(int clientWidth, int clientHeight, int listWidth) {
     return std::max(1, fit);
 }
 
-int LargestScreenScale(int screenWidth, int screenHeight) {
+int LargestScreenScale(int screenWidth, int screenHeight, int listWidth) {
     if (screenWidth <= 0 || screenHeight <= 0) return 4;
     int scale = 4;
-    while (scale > 1 && (kViewWidth * scale + kWindowChromeWidth > screenWidth ||
+    while (scale > 1 && (kViewWidth * scale + listWidth + kWindowChromeWidth > screenWidth ||
                          kViewHeight * scale + kWindowChromeHeight > screenHeight))
         --scale;
     return scale;
@@ -33,16 +36,122 @@ void OfferFittingScales(AppState& state) {
     if (!state.ports.ui) return;
     Ui& ui = *state.ports.ui;
     const auto [width, height] = ui.ScreenSize();
-    state.Window.LargestScale = LargestScreenScale(width, height);
+    const int listWidth = state.Options.StageListShown == 255 ? ui.StageListWidth() : 0;
+    state.Window.LargestScale = LargestScreenScale(width, height, listWidth);
+}
+
+namespace {
+
+// The picture's shown size: the largest whole scale (at least 1) that `room` holds; a picture that
+// does not fit even at 1x is made smaller to fit, keeping its aspect (whole pixels, rounded down).
+std::pair<int, int> FitPicture(int width, int height, int roomWidth, int roomHeight) {
+    const int whole = std::max(1, std::min(roomWidth / width, roomHeight / height));
+    if (width * whole <= roomWidth && height * whole <= roomHeight) return {width * whole, height * whole};
+    if (static_cast<int64_t>(width) * roomHeight <= static_cast<int64_t>(height) * roomWidth)
+        return {static_cast<int>(static_cast<int64_t>(width) * roomHeight / height), roomHeight};
+    return {roomWidth, static_cast<int>(static_cast<int64_t>(height) * roomWidth / width)};
+}
+
+}  // namespace
+
+WindowLayout LayOutWindow(const LayoutInputs& in) {
+    // An unknown screen sets no limit; a bound that keeps the arithmetic below in int.
+    constexpr int kNoLimit = 1 << 20;
+    const int listWidth = std::max(0, in.listWidth);
+    const bool screenKnown = in.screenWidth > 0 && in.screenHeight > 0;
+    // The room the view has on the screen: at least the 1x frame, so a tiny screen still shows it.
+    const int roomWidth = std::max(kViewWidth, screenKnown ? in.screenWidth - kWindowChromeWidth - listWidth : kNoLimit);
+    const int roomHeight = std::max(kViewHeight, screenKnown ? in.screenHeight - kWindowChromeHeight : kNoLimit);
+    const int pictureWidth = in.pictureWidth > 0 ? in.pictureWidth : kViewWidth;
+    const int pictureHeight = in.pictureHeight > 0 ? in.pictureHeight : kViewHeight;
+
+    WindowLayout out;
+    out.pictureWidth = pictureWidth;
+    out.pictureHeight = pictureHeight;
+    int viewWidth = 0;
+    int viewHeight = 0;
+    std::pair<int, int> shown;
+    if (in.userClientWidth > 0 && in.userClientHeight > 0) {
+        viewWidth = std::max(1, in.userClientWidth - listWidth);
+        viewHeight = in.userClientHeight;
+        out.scale = FitViewScale(viewWidth, viewHeight, 0);
+        shown = FitPicture(pictureWidth, pictureHeight, viewWidth, viewHeight);
+    } else {
+        int scale = std::clamp(in.chosenScale, 1, 4);
+        while (scale > 1 && (kViewWidth * scale > roomWidth || kViewHeight * scale > roomHeight)) --scale;
+        out.scale = scale;
+        shown = FitPicture(pictureWidth, pictureHeight, std::max(kViewWidth * scale, std::min(pictureWidth, roomWidth)),
+                           std::max(kViewHeight * scale, std::min(pictureHeight, roomHeight)));
+        viewWidth = std::max(kViewWidth * scale, shown.first);
+        viewHeight = std::max(kViewHeight * scale, shown.second);
+    }
+    out.view = {0, 0, viewWidth, viewHeight};
+    out.picture = {(viewWidth - shown.first) / 2, (viewHeight - shown.second) / 2, shown.first, shown.second};
+    // Beside the view, one pixel down, as high as the view.
+    if (listWidth > 0) out.list = {viewWidth, 1, listWidth, viewHeight};
+    out.clientWidth = viewWidth + listWidth;
+    out.clientHeight = viewHeight;
+    return out;
+}
+
+WindowLayout WindowLayoutFor(const AppState& state) {
+    LayoutInputs in;
+    if (Ui* ui = state.ports.ui) {
+        std::tie(in.screenWidth, in.screenHeight) = ui->ScreenSize();
+        if (state.Options.StageListShown == 255) in.listWidth = ui->StageListWidth();
+    }
+    in.chosenScale = state.Options.ViewScale;
+    // The picture a modern stage draws at its own size; the classic frame otherwise.
+    if (state.bRunning != 0 && IsModernStage(state.Stage)) {
+        const PictureSize size = ModernPictureSize(state.Stage);
+        in.pictureWidth = size.width;
+        in.pictureHeight = size.height;
+    }
+    in.userClientWidth = state.Window.UserClientWidth;
+    in.userClientHeight = state.Window.UserClientHeight;
+    return LayOutWindow(in);
+}
+
+std::pair<int, int> PlaceOnScreen(const LayoutRect& screen, const LayoutRect& frame) {
+    const int left = std::max(screen.left, std::min(frame.left, screen.left + screen.width - frame.width));
+    const int top = std::max(screen.top, std::min(frame.top, screen.top + screen.height - frame.height));
+    return {left, top};
+}
+
+std::pair<int, int> PlaceToolWindow(const LayoutRect& screen, const LayoutRect& owner, int width, int height,
+                                    ToolSide side) {
+    const auto fits = [&](int left, int top) {
+        return left >= screen.left && top >= screen.top && left + width <= screen.left + screen.width &&
+               top + height <= screen.top + screen.height;
+    };
+    LayoutRect frame{0, 0, width, height};
+    if (side == ToolSide::Right) {
+        // Tops aligned, on the right; on the left when the right has no room.
+        frame.top = owner.top;
+        frame.left = owner.left + owner.width;
+        if (!fits(frame.left, screen.top) && fits(owner.left - width, screen.top)) frame.left = owner.left - width;
+    } else {
+        // Left edges aligned, above (or below) the main window; the other way when there is no room.
+        frame.left = owner.left;
+        const int above = owner.top - height;
+        const int below = owner.top + owner.height;
+        const bool wantAbove = side == ToolSide::Above;
+        frame.top = wantAbove ? above : below;
+        const int other = wantAbove ? below : above;
+        if (!fits(screen.left, frame.top) && fits(screen.left, other)) frame.top = other;
+    }
+    if (screen.width <= 0 || screen.height <= 0) return {frame.left, frame.top};
+    return PlaceOnScreen(screen, frame);
 }
 
 int ClientResized(AppState& state, int clientWidth, int clientHeight) {
-    const int listWidth =
-        state.Options.StageListShown == 255 && state.ports.ui ? state.ports.ui->StageListWidth() : 0;
-    const int scale = FitViewScale(clientWidth, clientHeight, listWidth);
-    if (scale <= 4) state.Options.ViewScale = scale;
-    state.Window.ShownScale = scale <= 4 ? scale : 0;
-    return scale;
+    state.Window.UserClientWidth = clientWidth;
+    state.Window.UserClientHeight = clientHeight;
+    const WindowLayout layout = WindowLayoutFor(state);
+    const bool classic = layout.pictureWidth == kViewWidth && layout.pictureHeight == kViewHeight;
+    if (classic && layout.scale <= 4) state.Options.ViewScale = layout.scale;
+    state.Window.ShownScale = layout.scale <= 4 ? layout.scale : 0;
+    return layout.scale;
 }
 
 void SetLanguage(AppState& state, const std::string& language) {

@@ -3,6 +3,7 @@
 // stage, the scale a resized window shows the frame at, the language of the menus and where the
 // window opens.
 #include <string>
+#include <utility>
 
 namespace qb {
 
@@ -18,19 +19,71 @@ std::string StageCaption(const std::string& stageName, bool paused = false);
 int FitViewScale(int clientWidth, int clientHeight, int listWidth);
 
 // The largest whole-number scale (1..4) whose window fits a screen of this size: the frame at that
-// scale and the window's title bar, menu bar and borders (kWindowChrome). The stage list is left
-// out: it can be hidden to make room, the view cannot. A screen of unknown size ({0, 0}) takes every
+// scale, the stage list beside it when it is shown (`listWidth`, 0 when hidden) and the window's
+// title bar, menu bar and borders (kWindowChrome). A screen of unknown size ({0, 0}) takes every
 // scale.
 inline constexpr int kWindowChromeWidth = 16;
 inline constexpr int kWindowChromeHeight = 80;
-int LargestScreenScale(int screenWidth, int screenHeight);
+int LargestScreenScale(int screenWidth, int screenHeight, int listWidth = 0);
 // Records the largest scale whose window fits the screen the main window is on: the scale items
 // beyond it are offered no more (1x always is).
 void OfferFittingScales(AppState& state);
 
-// The client area now has this size (the user resized the window, or the core did): answers the
-// scale the view shows the frame at. A fitting scale of 1..4 becomes the chosen ViewScale (its
-// menu item checked, saved as "Scale"); a larger one checks none and keeps the saved choice.
+// ---- The main window's layout. One value, computed here from the screen and the settings; the
+// front end applies it by difference (as it renders the menus) and never takes a size it asked for
+// as the user's choice.
+
+struct LayoutRect {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const LayoutRect&) const = default;
+};
+
+struct WindowLayout {
+    int clientWidth = 0, clientHeight = 0;  // the client area, the menu bar not counted
+    LayoutRect view;                        // the stage view inside the client area
+    LayoutRect list;                        // the stage list beside it; width 0 while hidden
+    // The whole-number scale of the 320 x 240 frame the view is sized for (the Zoom menu's mark;
+    // above 4 when the user made the window larger than any item).
+    int scale = 1;
+    int pictureWidth = 320, pictureHeight = 240;  // what the stage draws, in its own pixels
+    LayoutRect picture;                           // where the view shows it, at the size shown
+    bool operator==(const WindowLayout&) const = default;
+};
+
+struct LayoutInputs {
+    int screenWidth = 0, screenHeight = 0;  // the screen's available area; 0: unknown (no limit)
+    int chosenScale = 2;                    // the "Scale" setting
+    int listWidth = 0;                      // 0: the list is hidden
+    int pictureWidth = 320, pictureHeight = 240;
+    int userClientWidth = 0, userClientHeight = 0;  // a client size the user gave the window; 0: none
+};
+
+// The rule: the chosen scale, or the largest below it whose window fits the screen with the list;
+// a larger picture (a modern stage) widens the view to show it at the largest whole scale the view
+// holds, at least 1x, and where even 1x would not fit the screen it is shown smaller, keeping its
+// aspect, so the window never runs off the screen. A size the user gave the window is kept: the view
+// fills it beside the list and the picture fits the view.
+WindowLayout LayOutWindow(const LayoutInputs& in);
+// The layout for the state now: the settings, the picture the stage draws, and the available size of
+// the screen the main window is on (Ui::ScreenSize).
+WindowLayout WindowLayoutFor(const AppState& state);
+
+// Where a window whose frame is `frame` stands wholly on `screen`: moved in as little as it takes
+// (a frame larger than the screen keeps its top-left corner on it).
+std::pair<int, int> PlaceOnScreen(const LayoutRect& screen, const LayoutRect& frame);
+// The side of the main window a tool window opens on.
+enum class ToolSide { Right, Above, Below };
+// Where a tool window of this frame size opens: beside the main window's frame on `side`, edges
+// aligned, or on the opposite side when the screen has no room there; then moved wholly onto the
+// screen the main window is on.
+std::pair<int, int> PlaceToolWindow(const LayoutRect& screen, const LayoutRect& owner, int width, int height,
+                                    ToolSide side);
+
+// The user resized the window to this client area: answers the scale the view shows the classic
+// frame at. The size is kept until a scale or the list is chosen. With the classic picture, a
+// fitting scale of 1..4 becomes the chosen ViewScale (its menu item checked, saved as "Scale"); a
+// larger one checks none and keeps the saved choice. A modern stage's picture never changes the
+// setting: its size is the stage's, not a scale the user picked.
 int ClientResized(AppState& state, int clientWidth, int clientHeight);
 
 // Language of the menus and tool windows: kLanguageGiven shows the captions as the design gives

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/bg_buttons.h"
 #include "gui/qt_ui.h"
 #include "gui/translation.h"
 #include "tools/bg_editor.h"
@@ -91,32 +92,9 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         m_maskShown = on;
     });
 
-    struct ButtonLayout {
-        const char* name;
-        const char* caption;
-        // What the button writes or does, for the captions that do not say (app/bg_buttons.cpp).
-        const char* tip;
-    };
-    const ButtonLayout buttons[] = {
-        {"cmdUpdate", "Update", nullptr},
-        {"cmdAutoBound", "Auto Bound", nullptr},
-        {"cmdSave", "Save Changes", nullptr},
-        {"cmdShowDef", "Show Def", nullptr},
-        {"cmdMusic", "Music", nullptr},
-        {"Command1", "Set", "Does nothing: this button has no action."},
-        {"Command2", "Save Stage", nullptr},
-        {"Command3", "Command3",
-         "Rewrites test.def in the data folder: every bgmusic line gets lalala.mid (in the data folder)."},
-        {"Command4", "Command4", "Shows the size of test.def in the data folder, in bytes."},
-        {"Command5", "Command5",
-         "Copies test.def to shout.def in the data folder, every bgmusic line set to f:\\mugen\\suckme.mp3."},
-        {"Command6", "Command6",
-         "Saves the stage on screen as stage.def in the data folder: the positions as edited, settings "
-         "equal to their defaults left out (Save Changes writes test.def)."},
-        {"cmdWriteStage", "Write to stage file", nullptr},
-    };
     int index = 0;
-    for (const ButtonLayout& button : buttons) {
+    // The core's table gives each button its caption and tooltip (app/bg_buttons.h).
+    for (const BgButton& button : BgButtonTable()) {
         auto* b = new QPushButton(QString::fromUtf8(button.caption), this);
         b->setObjectName(QString::fromUtf8(button.name));
         if (button.tip != nullptr) b->setToolTip(QString::fromUtf8(button.tip));

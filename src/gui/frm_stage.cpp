@@ -122,7 +122,6 @@ FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys)
     m_watcher = std::make_unique<StageWatcher>(m_state, nullptr);
 
     BuildMenus();
-    SetClientSize(kViewWidth, kViewHeight);
     qApp->installEventFilter(this);
     Refresh();
 }
@@ -296,6 +295,7 @@ void FrmStage::Refresh() {
     }
     if (m_bg && m_bg->isVisible()) m_bg->Refresh();
     if (m_sff && m_sff->isVisible()) m_sff->Refresh();
+    RefreshLayout();
     m_watcher->Sync();
     m_refreshing = false;
 }
@@ -323,43 +323,77 @@ void FrmStage::ApplyCaption(const std::string& caption) {
     setWindowTitle(FromContentText(caption));
 }
 
-void FrmStage::SetClientSize(int width, int height) {
-    // The size a chosen scale asks for wins over a maximised window.
-    if (isMaximized()) showNormal();
+void FrmStage::RefreshLayout() {
+    const WindowLayout layout = WindowLayoutFor(m_state);
+    if (m_layoutShown && layout == m_shownLayout) return;
+    m_shownLayout = layout;
+    m_layoutShown = true;
+    const bool listShown = layout.list.width > 0;
+    QWidget* client = centralWidget();
+    client->setMinimumSize(kViewWidth + layout.list.width, kViewHeight);
+    m_lstStages->setVisible(listShown);
     // The menu bar wraps onto a second row when the window is narrower than its items.
-    const int barHeight = menuBar()->heightForWidth(width);
-    resize(width, height + std::max(0, barHeight));
-    // The central widget follows at once, so that whoever asked sees the new size now; the
-    // window's own resize event lays it out again with the same size.
-    centralWidget()->resize(width, height);
-    LayoutClient();
+    const int barHeight = std::max(0, menuBar()->heightForWidth(layout.clientWidth));
+    const QSize requested(layout.clientWidth, layout.clientHeight + barHeight);
+    // A size the user gave the window (maximised too) is the layout's already: nothing to resize.
+    const bool sizeChanged = size() != requested;
+    if (sizeChanged) {
+        // The size the layout asks for wins over a maximised window.
+        if (isMaximized()) showNormal();
+        m_requestedSizes.push_back(requested);
+        if (m_requestedSizes.size() > 4) m_requestedSizes.erase(m_requestedSizes.begin());
+        resize(requested);
+        // The central widget follows at once, so that whoever looks sees the new size now.
+        client->resize(layout.clientWidth, layout.clientHeight);
+    }
+    const auto rect = [](const LayoutRect& r) { return QRect(r.left, r.top, r.width, r.height); };
+    m_view->setGeometry(rect(layout.view));
+    if (listShown) m_lstStages->setGeometry(rect(layout.list));
+    m_view->SetPictureArea(QSize(layout.pictureWidth, layout.pictureHeight), rect(layout.picture));
+    if (sizeChanged && isVisible()) {
+        // The window grew right and down from where it stood: keep it wholly on the screen.
+        const QRect screen = ScreenArea();
+        const QRect frame = frameGeometry();
+        const QSize frameSize = m_requestedSizes.back() + (frame.size() - size());
+        if (screen.isValid()) {
+            const auto [left, top] = PlaceOnScreen({screen.left(), screen.top(), screen.width(), screen.height()},
+                                                   {frame.left(), frame.top(), frameSize.width(), frameSize.height()});
+            if (left != frame.left() || top != frame.top()) move(left, top);
+        }
+    }
 }
 
-void FrmStage::LayoutClient() {
-    QWidget* client = centralWidget();
-    const int listWidth = m_lstStages->isVisibleTo(this) ? kStageListWidth : 0;
-    client->setMinimumSize(kViewWidth + listWidth, kViewHeight);
-    const int width = client->width();
-    const int height = client->height();
-    m_view->setGeometry(0, 0, std::max(0, width - listWidth), height);
-    m_lstStages->setGeometry(width - listWidth, 0, listWidth, height);
+QRect FrmStage::ScreenArea() const {
+    const QScreen* s = screen();
+    return s != nullptr ? s->availableGeometry() : QRect();
+}
+
+void FrmStage::PlaceToolWindow(QWidget& tool, ToolSide side) {
+    const QRect screen = ScreenArea();
+    const QRect owner = frameGeometry();
+    const QRect frame = tool.frameGeometry();
+    const auto [left, top] = qb::PlaceToolWindow({screen.left(), screen.top(), screen.width(), screen.height()},
+                                                 {owner.left(), owner.top(), owner.width(), owner.height()},
+                                                 frame.width(), frame.height(), side);
+    tool.move(left, top);
 }
 
 void FrmStage::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    // A size the user gave the window makes its fitting scale the chosen one (shown in the menu);
-    // the sizes the core sets itself fit the chosen scale already. Worked out from the window's
-    // own size: its client area follows a little later.
+    // A size this window asked for is never the user's choice (the window system may report the
+    // sizes of requests made in a row late, one after another); any other one is: the layout keeps it.
     if (!isVisible() || m_quitting) return;
+    if (std::find(m_requestedSizes.begin(), m_requestedSizes.end(), event->size()) != m_requestedSizes.end())
+        return;
     const QSize size = event->size();
     const int barHeight = std::max(0, menuBar()->heightForWidth(size.width()));
     ClientResized(m_state, size.width(), size.height() - barHeight);
+    RefreshLayout();
 }
 
 std::pair<int, int> FrmStage::ScreenSize() const {
-    const QScreen* s = screen();
-    if (s == nullptr) return {0, 0};
-    return {s->geometry().width(), s->geometry().height()};
+    const QRect area = ScreenArea();
+    return {area.width(), area.height()};
 }
 
 std::pair<int, int> FrmStage::WindowPos() const {
@@ -372,21 +406,6 @@ void FrmStage::MoveWindow(int left, int top) {
 
 int FrmStage::StageListWidth() const {
     return kStageListWidth;
-}
-
-void FrmStage::SetStageListGeometry(int, int, int, int) {
-    // The list stands at the client area's right edge, as high as the client area (LayoutClient).
-    LayoutClient();
-}
-
-void FrmStage::SetStageListVisible(bool visible) {
-    m_lstStages->setVisible(visible);
-    LayoutClient();
-}
-
-void FrmStage::SetViewScale(int) {
-    // The view fits whatever client size the core gives the window next.
-    LayoutClient();
 }
 
 bool FrmStage::PositionVisible(int left, int top) const {
@@ -431,7 +450,13 @@ void FrmStage::ShowErrorLog(bool visible) {
     FrmError& window = ErrorLogWindow();
     if (visible) {
         window.Refresh();
+        const bool first = !window.property("placed").toBool();
         window.show();
+        if (first) {
+            // Below the main window when it first opens; later it stays where the user put it.
+            PlaceToolWindow(window, ToolSide::Below);
+            window.setProperty("placed", true);
+        }
         window.raise();
     } else {
         window.hide();
@@ -445,10 +470,9 @@ void FrmStage::ShowMusicChooser() {
     }
     m_music->Refresh();
     m_music->show();
-    // Directly above the main window, left edges aligned; placed once shown, when the window's
-    // frame is known.
-    const QRect frame = frameGeometry();
-    m_music->move(frame.left(), frame.top() - m_music->frameGeometry().height());
+    // Directly above the main window, left edges aligned (below it when the screen has no room
+    // above); placed once shown, when the window's frame is known.
+    PlaceToolWindow(*m_music, ToolSide::Above);
     m_music->raise();
 }
 
@@ -462,6 +486,8 @@ void FrmStage::ShowSpriteBrowser() {
             Refresh();
         });
         m_sff->Open();
+        m_sff->show();
+        PlaceToolWindow(*m_sff, ToolSide::Right);
     }
     m_sff->show();
     m_sff->raise();
@@ -476,15 +502,9 @@ void FrmStage::ShowBgEditor() {
         m_bg->Refresh();
         m_bg->show();
         // Beside the main window, tops aligned (on its left when the right side has no room), so
-        // neither the view nor the menu bar is covered; placed once shown, when its frame is known.
-        // Later the editor stays where the user put it.
-        const QRect frame = frameGeometry();
-        const QRect screen = this->screen() != nullptr ? this->screen()->availableGeometry() : QRect();
-        const int width = m_bg->frameGeometry().width();
-        int left = frame.right() + 1;
-        if (screen.isValid() && left + width > screen.right() + 1 && frame.left() - width >= screen.left())
-            left = frame.left() - width;
-        m_bg->move(left, frame.top());
+        // neither the view nor the menu bar is covered where the screen allows; placed once shown,
+        // when its frame is known. Later the editor stays where the user put it.
+        PlaceToolWindow(*m_bg, ToolSide::Right);
     }
     m_bg->Refresh();
     m_bg->show();
@@ -514,21 +534,8 @@ void FrmStage::PresentPicture(const Picture32& picture, const Clip32& changed) {
     ActiveView()->SetOutline(m_state.bRunning != 0
                                  ? ElementOutline(m_state.Stage, m_state.Frame, m_state.Edit.SelectedElement)
                                  : std::nullopt);
-    if (ActiveView() == m_view && picture.Width > 0 &&
-        (m_view->width() < picture.Width || m_view->height() < picture.Height)) {
-        const int listWidth = m_lstStages->isVisibleTo(this) ? kStageListWidth : 0;
-        SetClientSize(std::max(m_view->width(), picture.Width) + listWidth,
-                      std::max(m_view->height(), picture.Height));
-        // The window grew right and down from where the small one stood: bring it back onto the
-        // screen, as far as it fits.
-        const QRect screen = this->screen() != nullptr ? this->screen()->availableGeometry() : QRect();
-        if (screen.isValid()) {
-            const QRect frame = frameGeometry();
-            const int left = std::max(screen.left(), std::min(frame.left(), screen.right() + 1 - frame.width()));
-            const int top = std::max(screen.top(), std::min(frame.top(), screen.bottom() + 1 - frame.height()));
-            if (left != frame.left() || top != frame.top()) move(left, top);
-        }
-    }
+    // A new stage's picture size gives the window another layout before its first frame is shown.
+    if (ActiveView() == m_view) RefreshLayout();
     ActiveView()->PresentPicture(picture, changed);
     Refresh();
 }
@@ -586,9 +593,6 @@ bool FrmStage::OwnsWidget(QObject* object) const {
 
 bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-        case QEvent::Resize:
-            if (watched == centralWidget()) LayoutClient();
-            break;
         case QEvent::KeyPress:
         case QEvent::KeyRelease: {
             if (!OwnsWidget(watched)) break;

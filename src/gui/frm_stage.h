@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/menu_model.h"
+#include "app/window_rules.h"
 #include "gui/qt_ui.h"
 #include "gui/stage_view.h"
 #include "gui/translation.h"
@@ -60,15 +61,11 @@ public:
 
     // ---- What the core asks of the window (through the Ui port and the frame sink).
     void ApplyCaption(const std::string& caption);
-    void SetClientSize(int width, int height);
     std::pair<int, int> ScreenSize() const;
     std::pair<int, int> WindowPos() const;
     void MoveWindow(int left, int top);
     bool PositionVisible(int left, int top) const;
     int StageListWidth() const;
-    void SetStageListGeometry(int left, int top, int width, int height);
-    void SetStageListVisible(bool visible);
-    void SetViewScale(int scale);
     void SetFullScreen(bool on);
     void ShowErrorLog(bool visible);
     // Shows frmMusic right above this window (creating it on first use).
@@ -77,7 +74,7 @@ public:
     void ShowBgEditor();
     void Quit();
     void Present(BITMAP* backBuffer);
-    // A modern stage's picture; the window grows once to show it whole at 1x when it is smaller.
+    // A modern stage's picture, shown where the window's layout puts it.
     void PresentPicture(const Picture32& picture, const Clip32& changed);
 
     // Brings every view of the core's state up to date (menus, list, tool windows, watched files),
@@ -121,8 +118,13 @@ protected:
 
 private:
     void BuildMenus();
-    // Places the view and the list in the client area and fits the view's scale to it.
-    void LayoutClient();
+    // Renders the core's layout for the window (app/window_rules.h): only what differs from the
+    // layout shown. The window's own size changes only here.
+    void RefreshLayout();
+    // The available area of the screen the window is on; empty when unknown.
+    QRect ScreenArea() const;
+    // Moves a tool window (shown, so its frame is known) to the place the core gives it.
+    void PlaceToolWindow(QWidget& tool, ToolSide side);
     void RefreshMenus(const MenuModel& menus);
     void RefreshRecentFiles();
     void RefreshStageList();
@@ -154,6 +156,10 @@ private:
     std::vector<QAction*> m_recentActions;
     std::vector<std::string> m_recentShown;
     MenuModel m_shownMenus;
+    WindowLayout m_shownLayout;
+    bool m_layoutShown = false;
+    // The window sizes the last layouts asked for: a resize to one is the program's, never the user's.
+    std::vector<QSize> m_requestedSizes;
     bool m_menusShown = false;  // false: render every item again (a new language)
     unsigned m_listRevision = ~0u;
     bool m_activated = false;

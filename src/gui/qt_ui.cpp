@@ -284,10 +284,6 @@ void QtUi::SetWindow(FrmStage* window) {
     m_owner = window;
 }
 
-void QtUi::SetClientSize(int width, int height) {
-    if (m_window) m_window->SetClientSize(width, height);
-}
-
 std::pair<int, int> QtUi::ScreenSize() {
     return m_window ? m_window->ScreenSize() : std::pair<int, int>{0, 0};
 }
@@ -306,18 +302,6 @@ void QtUi::MoveWindow(int left, int top) {
 
 int QtUi::StageListWidth() {
     return m_window ? m_window->StageListWidth() : 0;
-}
-
-void QtUi::SetStageListGeometry(int left, int top, int width, int height) {
-    if (m_window) m_window->SetStageListGeometry(left, top, width, height);
-}
-
-void QtUi::SetStageListVisible(bool visible) {
-    if (m_window) m_window->SetStageListVisible(visible);
-}
-
-void QtUi::SetViewScale(int scale) {
-    if (m_window) m_window->SetViewScale(scale);
 }
 
 void QtUi::SetFullScreen(bool on) {

@@ -72,15 +72,11 @@ public:
     bool MoveToTrash(const std::string& path, std::string& error) override;
 
     // Geometry and windows: applied to the main window given by SetWindow.
-    void SetClientSize(int width, int height) override;
     std::pair<int, int> ScreenSize() override;
     std::pair<int, int> WindowPos() override;
     void MoveWindow(int left, int top) override;
     bool PositionVisible(int left, int top) override;
     int StageListWidth() override;
-    void SetStageListGeometry(int left, int top, int width, int height) override;
-    void SetStageListVisible(bool visible) override;
-    void SetViewScale(int scale) override;
     void SetFullScreen(bool on) override;
     void ShowErrorLog(bool visible) override;
     void ShowMusicChooser() override;

@@ -104,7 +104,15 @@ void StageView::SetScale(int scale) {
     updateGeometry();
 }
 
+void StageView::SetPictureArea(QSize picture, QRect area) {
+    if (picture == m_areaPicture && area == m_area) return;
+    m_areaPicture = picture;
+    m_area = area;
+    update();
+}
+
 int StageView::EffectiveScale() const {
+    if (m_base == m_areaPicture && m_area.isValid()) return std::max(1, m_area.width() / m_base.width());
     if (!m_modern.isNull()) {
         // Modern pictures are large: the largest whole scale that fits, never below 1.
         return std::max(1, std::min(width() / std::max(1, m_base.width()), height() / std::max(1, m_base.height())));
@@ -119,6 +127,7 @@ QSize StageView::sizeHint() const {
 }
 
 QRect StageView::PictureRect() const {
+    if (m_base == m_areaPicture && m_area.isValid()) return m_area;
     const int s = EffectiveScale();
     const int w = m_base.width() * s;
     const int h = m_base.height() * s;
@@ -126,10 +135,12 @@ QRect StageView::PictureRect() const {
 }
 
 std::pair<int, int> StageView::ToFramePixels(QPoint widgetPoint) const {
-    const QPoint local = widgetPoint - PictureRect().topLeft();
-    const int scale = EffectiveScale();
-    auto floorDiv = [](int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
-    return {floorDiv(local.x(), scale), floorDiv(local.y(), scale)};
+    // By the shown size's ratio, so that a picture shown smaller maps as one shown at a whole scale.
+    const QRect shown = PictureRect();
+    const QPoint local = widgetPoint - shown.topLeft();
+    auto floorDiv = [](int64_t a, int64_t b) { return static_cast<int>(a >= 0 ? a / b : -((-a + b - 1) / b)); };
+    return {floorDiv(int64_t{local.x()} * m_base.width(), std::max(1, shown.width())),
+            floorDiv(int64_t{local.y()} * m_base.height(), std::max(1, shown.height()))};
 }
 
 void StageView::PresentPicture(const Picture32& picture, const Clip32& changed) {
@@ -148,10 +159,17 @@ void StageView::PresentPicture(const Picture32& picture, const Clip32& changed) 
     const Clip32 area{std::max(changed.left, 0), std::max(changed.top, 0), std::min(changed.right, picture.Width),
                       std::min(changed.bottom, picture.Height)};
     if (area.Empty()) return;
+    // The changed pixels' place on the widget, rounded outwards where the picture is shown smaller.
     const QRect shown = PictureRect();
-    const int s = EffectiveScale();
-    repaint(QRect(shown.left() + area.left * s, shown.top() + area.top * s, (area.right - area.left) * s,
-                  (area.bottom - area.top) * s));
+    const auto x = [&](int px, bool up) {
+        const int64_t v = int64_t{px} * shown.width();
+        return shown.left() + static_cast<int>(up ? (v + m_base.width() - 1) / m_base.width() : v / m_base.width());
+    };
+    const auto y = [&](int py, bool up) {
+        const int64_t v = int64_t{py} * shown.height();
+        return shown.top() + static_cast<int>(up ? (v + m_base.height() - 1) / m_base.height() : v / m_base.height());
+    };
+    repaint(QRect(QPoint(x(area.left, false), y(area.top, false)), QPoint(x(area.right, true) - 1, y(area.bottom, true) - 1)));
 }
 
 void StageView::Present(BITMAP* backBuffer) {
@@ -236,9 +254,10 @@ void StageView::paintEvent(QPaintEvent* event) {
     if (m_outline) {
         // Drawn over the shown picture only, so snapshots of the back buffer stay clean. Dashes of
         // two colours show on dark and light art alike.
-        const int s = EffectiveScale();
         const auto& [x, y, w, h] = *m_outline;
-        const QRect box(picture.left() + x * s, picture.top() + y * s, std::max(1, w * s), std::max(1, h * s));
+        const auto sx = [&](int v) { return static_cast<int>(int64_t{v} * picture.width() / m_base.width()); };
+        const auto sy = [&](int v) { return static_cast<int>(int64_t{v} * picture.height() / m_base.height()); };
+        const QRect box(picture.left() + sx(x), picture.top() + sy(y), std::max(1, sx(w)), std::max(1, sy(h)));
         painter.setClipRect(picture);
         painter.setPen(QPen(Qt::black, 1));
         painter.drawRect(box.adjusted(0, 0, -1, -1));

@@ -55,6 +55,10 @@ public:
     // A rectangle in frame pixels (left, top, width, height) outlined over the picture: the
     // selected element. Nullopt: none.
     void SetOutline(const std::optional<std::array<int, 4>>& outline);
+    // Where the window's layout shows a picture of this size (its own pixels) inside the widget, at
+    // the size shown (smaller than the picture where the screen has no room for it). Pictures of other
+    // sizes, and every picture without an area, take the largest whole scale that fits.
+    void SetPictureArea(QSize picture, QRect area);
     // Where the picture sits inside the widget.
     QRect PictureRect() const;
     // A point of the widget in the frame's own pixels (0..319, 0..239 on the picture; outside it
@@ -83,6 +87,8 @@ private:
     QImage m_frame;  // the scaled picture, for painters that cannot be written directly
     QImage m_modern;  // the modern picture's pixels (not owned); null while a classic frame shows
     QSize m_base{320, 240};  // the size of the picture shown, at 1x
+    QSize m_areaPicture;     // SetPictureArea
+    QRect m_area;
     std::optional<std::array<int, 4>> m_outline;
     int m_scale = 1;
     int m_presents = 0;

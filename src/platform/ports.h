@@ -82,12 +82,11 @@ public:
     }
 
     // ---- Main-window geometry and tool windows. All sizes and positions are in pixels. The core
-    // decides every value; the front end only applies them. The bodies let front ends without a
-    // window (the headless tool, simple fakes) ignore them.
+    // decides the window's layout (app/window_rules.h) from these answers; the front end applies it.
+    // The bodies let front ends without a window (the headless tool, simple fakes) ignore them.
 
-    // Makes the main window's client area exactly width x height (the menu bar is not part of it).
-    virtual void SetClientSize(int width, int height) { (void)width; (void)height; }
-    // Size of the screen the main window is on; {0, 0} when unknown (the window is then not moved).
+    // Available size of the screen the main window is on (without panels and docks); {0, 0} when
+    // unknown (the window is then not moved).
     virtual std::pair<int, int> ScreenSize() { return {0, 0}; }
     // Top-left corner of the main window's frame on the screen.
     virtual std::pair<int, int> WindowPos() { return {0, 0}; }
@@ -99,13 +98,6 @@ public:
     }
     // Width of the stage list box lstStages (fixed by the front end's font).
     virtual int StageListWidth() { return 0; }
-    // Places lstStages inside the client area and shows or hides it.
-    virtual void SetStageListGeometry(int left, int top, int width, int height) {
-        (void)left; (void)top; (void)width; (void)height;
-    }
-    virtual void SetStageListVisible(bool visible) { (void)visible; }
-    // Whole-number scale (1..4) at which the stage view shows the 320 x 240 frame, nearest-neighbour.
-    virtual void SetViewScale(int scale) { (void)scale; }
     // On: the view fills the screen at the largest whole-number scale that fits, black around it,
     // the main window hidden. Off: the main window comes back (the core then moves it to where it was).
     virtual void SetFullScreen(bool on) { (void)on; }

@@ -106,7 +106,6 @@ struct AppFixture {
     void ForgetRecords() {
         ui.boxes.clear();
         ui.captions.clear();
-        ui.clientSizes.clear();
         ui.moves.clear();
         clock.sleeps.clear();
         media.calls.clear();

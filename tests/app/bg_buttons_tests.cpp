@@ -83,6 +83,14 @@ TEST(BgButtons, MusicSavesAndTheWriteIntoTheStageFile) {
     f.state.Package.FromPackage = false;
 }
 
+TEST(BgButtons, ButtonsWithBareCaptionsSayInTheirTipsWhatTheyDo) {
+    for (const BgButton& button : BgButtonTable()) {
+        const std::string caption = button.caption;
+        const bool bare = caption == button.name || caption == "Set";
+        EXPECT_EQ(button.tip != nullptr, bare) << button.name;
+    }
+}
+
 TEST(BgButtons, SavesNeedAStageThatIsNotFromAPackage) {
     const struct {
         const char* what;

@@ -9,6 +9,7 @@
 #include "session/load_stage.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
+#include "app/window_rules.h"
 #include "tests/app/app_fixture.h"
 
 namespace qb::test {
@@ -40,9 +41,8 @@ TEST(Startup, TitleCaptionsGeometryInTheirOrder) {
     EXPECT_EQ(MenuModel(f.state).Item("mnuFPS").Caption, "FPS Limiter (60 fps)");
     EXPECT_EQ(f.state.Loop.FpsLimit, 60);
     EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"b"}));
-    ASSERT_FALSE(f.ui.clientSizes.empty());
-    EXPECT_EQ(f.ui.clientSizes.back(), std::make_pair(640, 480));  // new configurations start at 2x
-    EXPECT_FALSE(f.ui.listVisible);
+    EXPECT_EQ(ClientSizeFor(f.state), std::make_pair(640, 480));  // new configurations start at 2x
+    EXPECT_EQ(WindowLayoutFor(f.state).list.width, 0);
     EXPECT_EQ(f.ui.moves.back(), std::make_pair(960 - 320, 540 - 240));
     EXPECT_FALSE(MenuModel(f.state).Item("mnuFS").Enabled);
     EXPECT_NE(f.state.BackBuffer, nullptr);
@@ -54,17 +54,16 @@ TEST(Startup, OneTimesScaleGivesTheDocumentedGeometry) {
     WriteConfigFor(shown, "StageList = 255\r\nScale = 1\r\n");
     shown.AddStage("a", "A");
     ASSERT_TRUE(FormLoad(shown.state, false));
-    EXPECT_EQ(shown.ui.clientSizes.back(), std::make_pair(320 + 120, 240));
-    EXPECT_EQ(shown.ui.listGeometry, (std::array<int, 4>{320, 1, 120, 240}));
-    EXPECT_TRUE(shown.ui.listVisible);
+    EXPECT_EQ(ClientSizeFor(shown.state), std::make_pair(320 + 120, 240));
+    EXPECT_EQ(WindowLayoutFor(shown.state).list, (LayoutRect{320, 1, 120, 240}));
     EXPECT_EQ(shown.state.Options.StageListShown, 255);
     EXPECT_EQ(shown.ui.moves.back(), std::make_pair(960 - 220, 540 - 120));
 
     mnuStageList_Click(shown.state);  // hide
-    EXPECT_EQ(shown.ui.clientSizes.back(), std::make_pair(320, 240));
-    EXPECT_FALSE(shown.ui.listVisible);
+    EXPECT_EQ(ClientSizeFor(shown.state), std::make_pair(320, 240));
+    EXPECT_EQ(WindowLayoutFor(shown.state).list.width, 0);
     SetViewScale(shown.state, 3);
-    EXPECT_EQ(shown.ui.clientSizes.back(), std::make_pair(960, 720));
+    EXPECT_EQ(ClientSizeFor(shown.state), std::make_pair(960, 720));
     EXPECT_TRUE(MenuModel(shown.state).Checked("mnuScale3"));
     EXPECT_FALSE(MenuModel(shown.state).Checked("mnuScale2"));
     EXPECT_NE(ConfigText(shown.state).find("Scale = 3\r\n"), std::string::npos);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "app/commands.h"
 #include "app/config.h"
@@ -64,6 +65,52 @@ TEST(Config, RoundTripKeepsEverySettingWithCaseAndBlanks) {
     EXPECT_EQ(b.state.Window.ShowIntro, 0);  // the file always says Intro = False
     EXPECT_TRUE(b.ui.boxes.empty());
     EXPECT_TRUE(b.state.Log.Text().empty());
+}
+
+TEST(Config, EverySettingReadsBackWhatItWrote) {
+    // One line per row of the schema, each away from its default; a row without a case fails below.
+    const std::map<std::string, std::vector<std::string>> written = {
+        {"Version", {".67A"}},
+        {"MugeDir", {"\"/Games/MUGEN\\\\x\\r\\n1/\""}},  // a folder name with a backslash and a line break
+        {"TestChar", {"/Games/chars/Kite/kite.def"}},
+        {"HCamStep", {"1.25"}},
+        {"VCamStep", {"0.5"}},
+        {"BGMusic", {"False"}},
+        {"Info", {"True"}},
+        {"Char", {"True"}},
+        {"Deform", {"True"}},
+        {"DebugBG", {"True"}},
+        {"CharName", {"Kite Runner"}},
+        {"StageList", {"255"}},
+        {"RecentFile", {"/d/b.def", "/d/A b.DEF"}},
+        {"Intro", {"False"}},
+        {"Scale", {"3"}},
+        {"SnapshotPng", {"True"}},
+        {"Language", {"en"}},
+        {"Left", {"-8"}},
+        {"Top", {"40"}},
+        {"AutoReload", {"False"}},
+    };
+    std::string file;
+    for (const SettingRow& row : SettingsSchema()) {
+        const auto values = written.find(row.key);
+        ASSERT_NE(values, written.end()) << row.key;
+        for (const std::string& value : values->second) file += std::string(row.key) + " = " + value + "\r\n";
+    }
+    ConfigFixture f;
+    f.WriteConfig(file);
+    LoadConfig(f.state);
+    for (const SettingRow& row : SettingsSchema())
+        EXPECT_EQ(SettingText(row, f.state), written.at(row.key)) << row.key;
+    EXPECT_EQ(ConfigText(f.state), file);  // in the schema's order
+
+    // A fresh program writes each row's default (none for a row without one).
+    const AppState fresh;
+    for (const SettingRow& row : SettingsSchema()) {
+        const auto expected = row.defaultText ? std::vector<std::string>{row.defaultText} : std::vector<std::string>{};
+        if (row.id == Setting::Version) continue;  // the program's release, not a setting
+        EXPECT_EQ(SettingText(row, fresh), expected) << row.key;
+    }
 }
 
 TEST(Config, WritesTheDocumentedLinesWithCrLf) {

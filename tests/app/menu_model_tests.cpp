@@ -166,14 +166,14 @@ TEST(MenuTable, EveryCheckMarkFollowsItsState) {
     for (const MenuEntry& item : MenuTable()) {
         if (item.kind != MenuKind::Check && item.kind != MenuKind::Radio) continue;
         const auto given = cases.find(item.name);
-        if (given == cases.end() && item.option == nullptr) continue;
+        if (given == cases.end() && MenuSwitch(item) == nullptr) continue;
         covered.insert(item.name);
         for (const bool on : {true, false, true}) {
             AppFixture f;
             if (given != cases.end())
                 given->second(f.state, on);
             else
-                f.state.Options.*item.option = on;
+                f.state.Options.*MenuSwitch(item) = on;
             EXPECT_EQ(MenuModel(f.state).Checked(item.name), on) << item.name;
         }
     }
@@ -194,7 +194,7 @@ TEST(MenuTable, StoredSettingsRoundTripThroughTheConfiguration) {
     a.state.CharSettings.TestCharPath = "/m/chars/kfm/kfm.def";
     // Every stored setting away from its default, the switches through their items' commands.
     for (const MenuEntry& item : MenuTable()) {
-        if (*item.configKey != 0 && item.option != nullptr) {
+        if (MenuSwitch(item) != nullptr) {
             EXPECT_TRUE(MenuCommand(a.state, item.name));
         }
     }
@@ -212,12 +212,12 @@ TEST(MenuTable, StoredSettingsRoundTripThroughTheConfiguration) {
     b.state.Chars.CharEnabled = b.state.CharSettings.CharRequested;  // start-up's use command
     EXPECT_EQ(ConfigText(b.state), text);
     for (const MenuEntry& item : MenuTable()) {
-        if (*item.configKey == 0) continue;
+        const SettingRow* setting = FindSetting(item.setting);
+        if (setting == nullptr) continue;
+        const std::string key = setting->key;
         // One line per stored item, and the items' marks as they were.
-        EXPECT_EQ(text.find("\r\n" + std::string(item.configKey) + " = "),
-                  text.rfind("\r\n" + std::string(item.configKey) + " = "))
-            << item.configKey;
-        EXPECT_NE(text.find("\r\n" + std::string(item.configKey) + " = "), std::string::npos) << item.configKey;
+        EXPECT_EQ(text.find("\r\n" + key + " = "), text.rfind("\r\n" + key + " = ")) << key;
+        EXPECT_NE(text.find("\r\n" + key + " = "), std::string::npos) << key;
         if (item.kind != MenuKind::Submenu) {
             EXPECT_EQ(MenuModel(b.state).Checked(item.name), MenuModel(a.state).Checked(item.name)) << item.name;
         }

@@ -2,7 +2,10 @@
 // window opens.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "app/commands.h"
+#include "app/config.h"
 #include "app/window_rules.h"
 #include "tests/app/app_fixture.h"
 
@@ -58,17 +61,119 @@ TEST(WindowRules, ScalesAreOfferedOnlyWhenTheirWindowFitsTheScreen) {
     for (const auto& c : cases)
         EXPECT_EQ(LargestScreenScale(c.width, c.height), c.scale) << c.width << "x" << c.height;
 
-    // The menu follows the screen the window is on, and a scale too big for it is not applied.
+    // The menu follows the screen the window is on, and a scale too big for it is not shown; the
+    // setting stays, for a larger screen.
     AppFixture f;
     f.ui.screenSize = {1280, 1024};
     SetViewScale(f.state, 4);
-    EXPECT_EQ(f.state.Options.ViewScale, 3);
+    EXPECT_EQ(f.state.Options.ViewScale, 4);
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuScale3"));
     EXPECT_FALSE(MenuModel(f.state).Item("mnuScale4").Enabled);
     EXPECT_TRUE(MenuModel(f.state).Item("mnuScale3").Enabled);
     f.ui.screenSize = {1920, 1080};
     SetViewScale(f.state, 4);
-    EXPECT_EQ(f.state.Options.ViewScale, 4);
+    EXPECT_TRUE(MenuModel(f.state).Checked("mnuScale4"));
     EXPECT_TRUE(MenuModel(f.state).Item("mnuScale4").Enabled);
+}
+
+TEST(WindowRules, LayoutFitsTheScreenAtTheChosenScaleOrBelow) {
+    // Screens' available sizes, the "Scale" setting and the picture a stage draws, the list shown
+    // (160 wide) -> the window's layout. The window (client plus 16 x 80 of frame, title and menu bar)
+    // never runs off the screen; a picture too large even at 1x is shown smaller, keeping its aspect.
+    const struct {
+        int screenW, screenH, scale, pictureW, pictureH;
+        int shownScale, clientW, clientH;
+        LayoutRect picture;
+    } pinned[] = {
+        {1366, 768, 1, 320, 240, 1, 480, 240, {0, 0, 320, 240}},
+        {1366, 768, 4, 320, 240, 2, 800, 480, {0, 0, 640, 480}},  // 3x would be 720 + 80 high
+        {1366, 768, 2, 640, 480, 2, 800, 480, {0, 0, 640, 480}},
+        {1366, 768, 1, 1280, 720, 1, 1350, 669, {0, 0, 1190, 669}},  // 1440 wide at 1x: made smaller
+        {1366, 768, 4, 1280, 720, 2, 1350, 669, {0, 0, 1190, 669}},
+        {1920, 1080, 4, 320, 240, 4, 1440, 960, {0, 0, 1280, 960}},
+        {1920, 1080, 1, 1280, 720, 1, 1440, 720, {0, 0, 1280, 720}},
+        {1920, 1080, 4, 1280, 720, 4, 1440, 960, {0, 120, 1280, 720}},  // 1x, centred in the 4x view
+        {1920, 1080, 3, 640, 480, 3, 1120, 720, {160, 120, 640, 480}},
+        {1920, 1080, 4, 640, 480, 4, 1440, 960, {0, 0, 1280, 960}},  // 2x: a whole scale that fits
+        {800, 600, 2, 320, 240, 1, 480, 240, {0, 0, 320, 240}},  // 2x with the list would be 816 wide
+        {800, 600, 1, 640, 480, 1, 784, 468, {0, 0, 624, 468}},
+        {800, 600, 3, 1280, 720, 1, 784, 351, {0, 0, 624, 351}},
+        {0, 0, 4, 320, 240, 4, 1440, 960, {0, 0, 1280, 960}},  // an unknown screen sets no limit
+        {0, 0, 1, 1280, 720, 1, 1440, 720, {0, 0, 1280, 720}},
+    };
+    for (const auto& c : pinned) {
+        const WindowLayout l = LayOutWindow({.screenWidth = c.screenW, .screenHeight = c.screenH,
+                                             .chosenScale = c.scale, .listWidth = 160,
+                                             .pictureWidth = c.pictureW, .pictureHeight = c.pictureH});
+        SCOPED_TRACE(testing::Message() << c.screenW << "x" << c.screenH << " " << c.scale << "x " << c.pictureW
+                                        << "x" << c.pictureH);
+        EXPECT_EQ(l.scale, c.shownScale);
+        EXPECT_EQ(std::make_pair(l.clientWidth, l.clientHeight), std::make_pair(c.clientW, c.clientH));
+        EXPECT_EQ(l.picture, c.picture);
+    }
+
+    // Every screen, scale and stage size: on screen, the list beside the view, the picture inside
+    // the view with its aspect, the scale never above the chosen one.
+    for (const auto& [screenW, screenH] : {std::pair{1366, 768}, std::pair{1920, 1080}, std::pair{800, 600}})
+        for (int scale = 1; scale <= 4; ++scale)
+            for (const auto& [pictureW, pictureH] : {std::pair{320, 240}, std::pair{640, 480}, std::pair{1280, 720}}) {
+                const WindowLayout l = LayOutWindow({.screenWidth = screenW, .screenHeight = screenH,
+                                                     .chosenScale = scale, .listWidth = 160,
+                                                     .pictureWidth = pictureW, .pictureHeight = pictureH});
+                SCOPED_TRACE(testing::Message() << screenW << "x" << screenH << " " << scale << "x " << pictureW);
+                EXPECT_LE(l.clientWidth + kWindowChromeWidth, screenW);
+                EXPECT_LE(l.clientHeight + kWindowChromeHeight, screenH);
+                EXPECT_EQ(l.list, (LayoutRect{l.view.width, 1, 160, l.view.height}));
+                EXPECT_EQ(l.clientWidth, l.view.width + 160);
+                EXPECT_TRUE(l.picture.left >= 0 && l.picture.top >= 0 &&
+                            l.picture.left + l.picture.width <= l.view.width &&
+                            l.picture.top + l.picture.height <= l.view.height);
+                EXPECT_LT(std::abs(pictureW * l.picture.height - pictureH * l.picture.width), std::max(pictureW, pictureH));
+                EXPECT_LE(l.scale, scale);
+            }
+}
+
+TEST(WindowRules, TheProgramsOwnSizeNeverBecomesTheScaleSetting) {
+    AppFixture f;
+    f.ui.screenSize = {1366, 768};
+    f.ui.stageListWidth = 160;
+    f.state.Options.StageListShown = 255;
+    SetViewScale(f.state, 1);
+    // A 1280 x 720 stage runs: the window grows to show it, and the user then makes it larger still.
+    f.state.bRunning = 1;
+    f.state.Stage.LocalCoordW = 1280;
+    f.state.Stage.LocalCoordH = 720;
+    EXPECT_EQ(WindowLayoutFor(f.state).clientWidth, 1350);
+    ClientResized(f.state, 1360, 700);
+    EXPECT_EQ(WindowLayoutFor(f.state).picture, (LayoutRect{0, 12, 1200, 675}));  // fits the user's view
+    EXPECT_NE(ConfigText(f.state).find("Scale = 1\r\n"), std::string::npos);
+    // Choosing a scale gives the window the layout's size again.
+    SetViewScale(f.state, 2);
+    EXPECT_EQ(WindowLayoutFor(f.state).clientHeight, 669);
+}
+
+TEST(WindowRules, ToolWindowsOpenBesideTheMainWindowAndWhollyOnTheScreen) {
+    const LayoutRect screen{0, 0, 1366, 768};
+    const struct {
+        LayoutRect owner;
+        int width, height;
+        ToolSide side;
+        std::pair<int, int> place;
+    } cases[] = {
+        {{100, 100, 656, 560}, 300, 500, ToolSide::Right, {756, 100}},
+        {{0, 0, 1366, 749}, 300, 500, ToolSide::Right, {1066, 0}},   // no room on either side: on screen
+        {{700, 50, 656, 560}, 300, 500, ToolSide::Right, {400, 50}},  // the left side instead
+        {{300, 300, 656, 400}, 360, 200, ToolSide::Above, {300, 100}},
+        {{300, 0, 656, 400}, 360, 200, ToolSide::Above, {300, 400}},  // music chooser at y = -200: below
+        {{0, 0, 1366, 749}, 360, 200, ToolSide::Above, {0, 0}},
+        {{1200, 600, 300, 300}, 498, 268, ToolSide::Below, {868, 332}},  // owner half off screen: above
+        {{100, 100, 656, 560}, 2000, 900, ToolSide::Right, {0, 0}},      // larger than the screen
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PlaceToolWindow(screen, c.owner, c.width, c.height, c.side), c.place) << c.owner.left;
+    // A second screen to the right: placed on it, not on the first one.
+    EXPECT_EQ(PlaceToolWindow({1366, 0, 1920, 1040}, {3000, 100, 200, 200}, 300, 500, ToolSide::Right),
+              std::make_pair(2700, 100));
 }
 
 TEST(WindowRules, WindowOpensWhereItWasWhenAScreenShowsThatPlace) {

@@ -97,8 +97,11 @@ TEST(FrmStageGeometry, AResizedWindowFitsTheViewAndTheChosenScaleSizesItAgain) {
                EXPECT_EQ(w.View()->PictureRect().size(), QSize(640, 480));
                EXPECT_EQ(w.View()->PictureRect().left(), (1100 - list - 640) / 2);
                EXPECT_EQ(w.StageListBox()->geometry().left(), 1100 - list);
-               h.Trigger("mnuScale2");  // the scale in use: the window fits it again
-               EXPECT_EQ(w.centralWidget()->size(), QSize(640 + list, 480));
+               // A scale chosen: the window takes the layout's size again (1x: the only scale whose window
+               // fits the 800 x 600 test screen with the list, the only item offered).
+               EXPECT_FALSE(w.MenuAction("mnuScale2")->isEnabled());
+               h.Trigger("mnuScale1");
+               EXPECT_EQ(w.centralWidget()->size(), QSize(320 + list, 240));
            });
     h.ThenExit();
     h.Run();

@@ -50,16 +50,10 @@ public:
     }
     // Removes the file, as a move to a trash elsewhere does, and records it.
     bool MoveToTrash(const std::string& path, std::string& error) override;
-    void SetClientSize(int width, int height) override { clientSizes.emplace_back(width, height); }
     std::pair<int, int> ScreenSize() override { return screenSize; }
     std::pair<int, int> WindowPos() override { return windowPos; }
     void MoveWindow(int left, int top) override { windowPos = {left, top}; moves.emplace_back(left, top); }
     int StageListWidth() override { return stageListWidth; }
-    void SetStageListGeometry(int left, int top, int width, int height) override {
-        listGeometry = {left, top, width, height};
-    }
-    void SetStageListVisible(bool visible) override { listVisible = visible; }
-    void SetViewScale(int scale) override { viewScales.push_back(scale); }
     void SetFullScreen(bool on) override { fullScreenCalls.push_back(on); }
     void ShowErrorLog(bool visible) override { errorLogVisible = visible; }
     void ShowMusicChooser() override { ++musicChooserShown; }
@@ -97,10 +91,7 @@ public:
     std::pair<int, int> screenSize{1920, 1080};
     std::pair<int, int> windowPos{0, 0};
     int stageListWidth = 120;
-    std::vector<std::pair<int, int>> clientSizes, moves;
-    std::array<int, 4> listGeometry{};
-    bool listVisible = false;
-    std::vector<int> viewScales;
+    std::vector<std::pair<int, int>> moves;
     std::vector<bool> fullScreenCalls;
     bool errorLogVisible = false;
     int quitCalls = 0;
