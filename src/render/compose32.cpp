@@ -9,6 +9,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 #include "platform/gfx.h"
 
@@ -151,9 +154,61 @@ void BlendRow(uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
     for (; i < n; ++i) Put<BlendOf(Op), A != AlphaKind::None>(out[i], src[i], s, d);
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same rows eight pixels at a time on processors with AVX2 (chosen when the blend is looked up):
+// every step works within 128-bit halves, so each half is BlendFour exactly. Opaque and masked
+// sources only; partly transparent ones stay with BlendFour.
+#define QB_AVX2 __attribute__((target("avx2")))
+QB_AVX2 inline __m256i MixEight(__m256i src, __m256i dst, __m256i w) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lo = _mm256_unpacklo_epi8(src, dst), hi = _mm256_unpackhi_epi8(src, dst);
+    const __m256i p0 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), w), 8);
+    const __m256i p1 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), w), 8);
+    const __m256i p2 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), w), 8);
+    const __m256i p3 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), w), 8);
+    const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(p0, p1), _mm256_packs_epi32(p2, p3));
+    return _mm256_or_si256(packed, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+}
+
+template <RowOp Op, AlphaKind A>
+QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
+    static_assert(A != AlphaKind::Partial);
+    const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m256i weights = _mm256_set1_epi32(d << 16 | s);
+    int64_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + i));
+        __m256i r;
+        if constexpr (A == AlphaKind::None) {
+            if constexpr (Op == RowOp::Copy) r = _mm256_or_si256(a, opaque);
+            if constexpr (Op == RowOp::AddFull) r = _mm256_or_si256(_mm256_adds_epu8(a, b), opaque);
+            if constexpr (Op == RowOp::Add) r = MixEight(a, b, weights);
+            if constexpr (Op == RowOp::Sub) r = _mm256_or_si256(_mm256_subs_epu8(b, a), opaque);
+        } else {
+            const __m256i clear = _mm256_cmpeq_epi32(_mm256_srli_epi32(a, 24), _mm256_setzero_si256());
+            const __m256i shown = _mm256_andnot_si256(clear, a);
+            if constexpr (Op == RowOp::Copy) r = _mm256_or_si256(_mm256_and_si256(clear, b), shown);
+            if constexpr (Op == RowOp::AddFull) r = _mm256_adds_epu8(b, shown);
+            if constexpr (Op == RowOp::Add)
+                r = _mm256_or_si256(_mm256_and_si256(clear, b), _mm256_andnot_si256(clear, MixEight(a, b, weights)));
+            if constexpr (Op == RowOp::Sub)
+                r = _mm256_or_si256(_mm256_subs_epu8(b, _mm256_andnot_si256(opaque, shown)), _mm256_and_si256(shown, opaque));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), r);
+    }
+    BlendRow<Op, A>(out + i, src + i, n - i, s, d);
+}
+#undef QB_AVX2
+#endif
+
 using RowBlend = void (*)(uint32_t*, const uint32_t*, int64_t, int, int);
 template <RowOp Op>
 RowBlend RowBlendOf(AlphaKind alpha) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (alpha != AlphaKind::Partial && __builtin_cpu_supports("avx2"))
+        return alpha == AlphaKind::None ? BlendRowAvx2<Op, AlphaKind::None> : BlendRowAvx2<Op, AlphaKind::Binary>;
+#endif
     switch (alpha) {
         case AlphaKind::None:
             return BlendRow<Op, AlphaKind::None>;
