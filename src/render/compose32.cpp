@@ -267,7 +267,27 @@ struct RgbaFetch {
         return a << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
     }
     void Gather(int64_t c, int step, int64_t m, uint32_t* out) const {
-        for (int64_t k = 0; k < m; ++k) out[k] = At(static_cast<int>(c + k * step));
+        int64_t k = 0;
+#if defined(__SSE2__)
+        // Four at a time: bytes R G B A read as one little-endian word are A B G R; red and blue
+        // change places, and the alpha is 255 unless it counts.
+        const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF00FF00u)), low = _mm_set1_epi32(0xFF);
+        const __m128i opaque = _mm_set1_epi32(s.alpha ? 0 : static_cast<int>(0xFF000000u));
+        for (; k + 4 <= m; k += 4) {
+            __m128i v;
+            if (step == 1) {
+                v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + static_cast<size_t>(c + k) * 4));
+            } else {
+                v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + static_cast<size_t>(c - k - 3) * 4));
+                v = _mm_shuffle_epi32(v, 0x1B);
+            }
+            const __m128i swapped = _mm_or_si128(_mm_and_si128(v, keep),
+                                                 _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low), 16),
+                                                              _mm_and_si128(_mm_srli_epi32(v, 16), low)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_or_si128(swapped, opaque));
+        }
+#endif
+        for (; k < m; ++k) out[k] = At(static_cast<int>(c + k * step));
     }
 };
 struct Rgb565Fetch {
@@ -329,7 +349,14 @@ struct WideFetch {
     const uint32_t* Direct(int64_t c) const { return row + c; }
     void Gather(int64_t c, int step, int64_t m, uint32_t* out) const {
         const uint32_t* in = row + c;
-        for (int64_t k = 0; k < m; ++k) out[k] = in[k * step];
+        int64_t k = 0;
+#if defined(__SSE2__)
+        if (step == -1)
+            for (; k + 4 <= m; k += 4)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
+                                 _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in - k - 3)), 0x1B));
+#endif
+        for (; k < m; ++k) out[k] = in[k * step];
     }
 };
 
