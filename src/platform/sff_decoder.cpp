@@ -8,6 +8,10 @@
 #include <cstring>
 #include <memory>
 #include <unordered_map>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <vector>
 
 #include "platform/gfx.h"
@@ -137,11 +141,22 @@ UniqueBitmap DecodePicture(std::span<const uint8_t> pcx, const PcxLayout& layout
                     const uint8_t code = p[0];
                     const bool isRun = code >= 0xC0;
                     const int count = isRun ? (code & 0x3F) : 1;
+#if defined(__SSE2__)
+                    // Sixteen pixels whatever the code's length (most runs are shorter), so that
+                    // only runs longer than that take a second branch.
+                    if (width - x < std::max(16, (count + 7) & ~7)) break;  // whole groups must fit
+                    const __m128i eight = _mm_set1_epi16(static_cast<short>(colors[isRun ? p[1] : code]));
+                    p += isRun ? 2 : 1;
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), eight);
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x + 8), eight);
+                    for (int k = 16; k < count; k += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x + k), eight);
+#else
                     if (width - x < ((count + 4) & ~3)) break;  // whole groups of four must fit
                     const uint64_t four = colors[isRun ? p[1] : code] * 0x0001000100010001ull;
                     p += isRun ? 2 : 1;
                     std::memcpy(row + x, &four, sizeof four);
                     for (int k = 4; k < count; k += 4) std::memcpy(row + x + k, &four, sizeof four);
+#endif
                     x += count;
                 }
                 if (p >= end) return nullptr;
