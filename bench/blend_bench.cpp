@@ -26,7 +26,8 @@ double MemcpySeconds() {
         std::memcpy(to.data(), from.data(), from.size() * 4);
         benchmark::DoNotOptimize(to.data());
         benchmark::ClobberMemory();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        best =
+            std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     return best;
 }
@@ -76,8 +77,8 @@ void Draw(benchmark::State& state, const Sprites& sprites, const Case& c, double
     }
     const auto iterations = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.SetItemsProcessed(drawn);
-    state.counters["vs_memcpy"] =
-        benchmark::Counter(iterations * memcpySeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["vs_memcpy"] = benchmark::Counter(
+        iterations * memcpySeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 }  // namespace
@@ -102,8 +103,9 @@ int main(int argc, char** argv) {
         {"SubWithAlpha", 1, true, {BlendOp::Sub, 256, 256}},
     };
     for (const Case& c : cases)
-        benchmark::RegisterBenchmark((std::string("Blend640x480/") + c.name).c_str(),
-                                     [&c, memcpySeconds](benchmark::State& s) { Draw(s, sprites, c, memcpySeconds); })
+        benchmark::RegisterBenchmark(
+            (std::string("Blend640x480/") + c.name).c_str(),
+            [&c, memcpySeconds](benchmark::State& s) { Draw(s, sprites, c, memcpySeconds); })
             ->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

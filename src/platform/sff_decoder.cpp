@@ -149,7 +149,8 @@ UniqueBitmap DecodePicture(std::span<const uint8_t> pcx, const PcxLayout& layout
                     p += isRun ? 2 : 1;
                     _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), eight);
                     _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x + 8), eight);
-                    for (int k = 16; k < count; k += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x + k), eight);
+                    for (int k = 16; k < count; k += 8)
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x + k), eight);
 #else
                     if (width - x < ((count + 4) & ~3)) break;  // whole groups of four must fit
                     const uint64_t four = colors[isRun ? p[1] : code] * 0x0001000100010001ull;

@@ -108,9 +108,11 @@ inline __m128i BlendFour(__m128i src, __m128i dst, int s, int d) {
         // Adding 0 leaves a clear pixel's destination as it was, alpha included; an opaque one's
         // alpha saturates to 255.
         if constexpr (Op == RowOp::AddFull) return _mm_adds_epu8(dst, shown);
-        if constexpr (Op == RowOp::Add) return KeepClear(src, dst, MixFour(src, dst, _mm_set1_epi32(d << 16 | s)));
+        if constexpr (Op == RowOp::Add)
+            return KeepClear(src, dst, MixFour(src, dst, _mm_set1_epi32(d << 16 | s)));
         if constexpr (Op == RowOp::Sub)
-            return _mm_or_si128(_mm_subs_epu8(dst, _mm_andnot_si128(opaque, shown)), _mm_and_si128(shown, opaque));
+            return _mm_or_si128(_mm_subs_epu8(dst, _mm_andnot_si128(opaque, shown)),
+                                _mm_and_si128(shown, opaque));
     } else if constexpr (Op == RowOp::Copy) {
         // Weight a + a/128 of 256 for the source, the rest for the destination.
         const __m128i a = _mm_srli_epi32(src, 24);
@@ -122,7 +124,8 @@ inline __m128i BlendFour(__m128i src, __m128i dst, int s, int d) {
         // (and a = 255 gives s back).
         const __m128i a = _mm_srli_epi32(src, 24);
         const __m128i x = _mm_add_epi32(_mm_mullo_epi16(a, _mm_set1_epi32(s)), _mm_set1_epi32(127));
-        const __m128i se = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, _mm_set1_epi32(1)), _mm_srli_epi32(x, 8)), 8);
+        const __m128i se =
+            _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, _mm_set1_epi32(1)), _mm_srli_epi32(x, 8)), 8);
         return KeepClear(src, dst, MixFour(src, dst, _mm_or_si128(_mm_set1_epi32(d << 16), se)));
     } else {
         // The source's channels scaled by a + a/128 of 256 first.
@@ -191,9 +194,11 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
             if constexpr (Op == RowOp::Copy) r = _mm256_or_si256(_mm256_and_si256(clear, b), shown);
             if constexpr (Op == RowOp::AddFull) r = _mm256_adds_epu8(b, shown);
             if constexpr (Op == RowOp::Add)
-                r = _mm256_or_si256(_mm256_and_si256(clear, b), _mm256_andnot_si256(clear, MixEight(a, b, weights)));
+                r = _mm256_or_si256(_mm256_and_si256(clear, b),
+                                    _mm256_andnot_si256(clear, MixEight(a, b, weights)));
             if constexpr (Op == RowOp::Sub)
-                r = _mm256_or_si256(_mm256_subs_epu8(b, _mm256_andnot_si256(opaque, shown)), _mm256_and_si256(shown, opaque));
+                r = _mm256_or_si256(_mm256_subs_epu8(b, _mm256_andnot_si256(opaque, shown)),
+                                    _mm256_and_si256(shown, opaque));
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), r);
     }
@@ -207,7 +212,8 @@ template <RowOp Op>
 RowBlend RowBlendOf(AlphaKind alpha) {
 #if defined(__x86_64__) && defined(__GNUC__)
     if (alpha != AlphaKind::Partial && __builtin_cpu_supports("avx2"))
-        return alpha == AlphaKind::None ? BlendRowAvx2<Op, AlphaKind::None> : BlendRowAvx2<Op, AlphaKind::Binary>;
+        return alpha == AlphaKind::None ? BlendRowAvx2<Op, AlphaKind::None>
+                                        : BlendRowAvx2<Op, AlphaKind::Binary>;
 #endif
     switch (alpha) {
         case AlphaKind::None:
@@ -224,7 +230,8 @@ RowBlend RowBlendFor(Blend32 blend, AlphaKind alpha) {
         case BlendOp::Copy:
             return RowBlendOf<RowOp::Copy>(alpha);
         case BlendOp::Add:
-            return blend.s == 256 && blend.d == 256 ? RowBlendOf<RowOp::AddFull>(alpha) : RowBlendOf<RowOp::Add>(alpha);
+            return blend.s == 256 && blend.d == 256 ? RowBlendOf<RowOp::AddFull>(alpha)
+                                                    : RowBlendOf<RowOp::Add>(alpha);
         case BlendOp::Sub:
             break;
     }
@@ -278,12 +285,13 @@ struct RgbaFetch {
             if (step == 1) {
                 v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + static_cast<size_t>(c + k) * 4));
             } else {
-                v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + static_cast<size_t>(c - k - 3) * 4));
+                v = _mm_loadu_si128(
+                    reinterpret_cast<const __m128i*>(row + static_cast<size_t>(c - k - 3) * 4));
                 v = _mm_shuffle_epi32(v, 0x1B);
             }
-            const __m128i swapped = _mm_or_si128(_mm_and_si128(v, keep),
-                                                 _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low), 16),
-                                                              _mm_and_si128(_mm_srli_epi32(v, 16), low)));
+            const __m128i swapped =
+                _mm_or_si128(_mm_and_si128(v, keep), _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low), 16),
+                                                                  _mm_and_si128(_mm_srli_epi32(v, 16), low)));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_or_si128(swapped, opaque));
         }
 #endif
@@ -324,7 +332,8 @@ struct Rgb565Fetch {
             const __m128i g = _mm_or_si128(_mm_slli_epi16(g6, 2), _mm_srli_epi16(g6, 4));
             const __m128i b = _mm_or_si128(_mm_slli_epi16(b5, 3), _mm_srli_epi16(b5, 2));
             // Alpha 255 unless the pixel is the mask colour of a masked source.
-            const __m128i a = _mm_srli_epi16(_mm_or_si128(_mm_andnot_si128(_mm_cmpeq_epi16(v, mask), _mm_set1_epi16(-1)), keepAll), 8);
+            const __m128i a = _mm_srli_epi16(
+                _mm_or_si128(_mm_andnot_si128(_mm_cmpeq_epi16(v, mask), _mm_set1_epi16(-1)), keepAll), 8);
             const __m128i gb = _mm_or_si128(_mm_slli_epi16(g, 8), b);  // 16 bits a pixel: g << 8 | b
             const __m128i ar = _mm_or_si128(_mm_slli_epi16(a, 8), r);  // a << 8 | r
             __m128i lo = _mm_unpacklo_epi16(gb, ar), hi = _mm_unpackhi_epi16(gb, ar);
@@ -353,8 +362,9 @@ struct WideFetch {
 #if defined(__SSE2__)
         if (step == -1)
             for (; k + 4 <= m; k += 4)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
-                                 _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in - k - 3)), 0x1B));
+                _mm_storeu_si128(
+                    reinterpret_cast<__m128i*>(out + k),
+                    _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in - k - 3)), 0x1B));
 #endif
         for (; k < m; ++k) out[k] = in[k * step];
     }
@@ -394,7 +404,8 @@ struct Span {
 // Every blend a row piece at a time: the source pixels gathered into a buffer (on the stack), then
 // blended into the row by the vector loop.
 template <class Fetch, class Cols>
-int64_t Loop(Picture32& picture, Fetch fetch, const Cols& cols, const Span& span, RowBlend blend, int s, int d) {
+int64_t Loop(Picture32& picture, Fetch fetch, const Cols& cols, const Span& span, RowBlend blend, int s,
+             int d) {
     const int64_t n = span.x1 - span.x0;
     uint32_t buffer[kChunk];
     for (int64_t y = span.y0; y < span.y1; ++y) {
@@ -424,8 +435,8 @@ int64_t Loop(Picture32& picture, Fetch fetch, const Cols& cols, const Span& span
 
 // Blends of a masked indexed picture through its runs of non-zero indices: colour 0 has alpha 0 there,
 // so the holes the runs leave out are pixels the rule would leave alone.
-int64_t LoopRuns(Picture32& picture, const Source32& src, const LinearCols& cols, const Span& span, RowBlend blend,
-                 int s, int d) {
+int64_t LoopRuns(Picture32& picture, const Source32& src, const LinearCols& cols, const Span& span,
+                 RowBlend blend, int s, int d) {
     const int64_t n = span.x1 - span.x0;
     const int64_t c0 = cols.At(span.x0);
     const int64_t lo = cols.step == 1 ? c0 : c0 - n + 1, hi = cols.step == 1 ? c0 + n : c0 + 1;
@@ -464,7 +475,8 @@ int64_t LoopRuns(Picture32& picture, const Source32& src, const LinearCols& cols
 }
 
 template <class Fetch, class Cols>
-int64_t Dispatch(Picture32& picture, Fetch fetch, AlphaKind alpha, const Cols& cols, const Span& span, Blend32 b) {
+int64_t Dispatch(Picture32& picture, Fetch fetch, AlphaKind alpha, const Cols& cols, const Span& span,
+                 Blend32 b) {
     return Loop(picture, fetch, cols, span, RowBlendFor(b, alpha), b.s, b.d);
 }
 
@@ -614,7 +626,8 @@ int64_t Run(Picture32& picture, const Source32& source, const Cols& cols, const 
     if constexpr (std::is_same_v<Cols, LinearCols>) {
         if (source.kind == Source32::Kind::Indexed && source.masked && source.runs)
             return LoopRuns(picture, source, cols, span,
-                            RowBlendFor(blend, source.binary ? AlphaKind::Binary : AlphaKind::Partial), blend.s, blend.d);
+                            RowBlendFor(blend, source.binary ? AlphaKind::Binary : AlphaKind::Partial),
+                            blend.s, blend.d);
     }
     switch (source.kind) {
         case Source32::Kind::Indexed:
@@ -820,7 +833,8 @@ Source32 MakeSource32(const SpriteEntry& sprite, bool masked) {
         source.width = BitmapWidth(sprite.Bitmap);
         source.height = BitmapHeight(sprite.Bitmap);
         source.pixels16 = BitmapRow(sprite.Bitmap, 0);
-        if (sprite.Expanded && sprite.Expanded->size() == static_cast<size_t>(source.width) * static_cast<size_t>(source.height))
+        if (sprite.Expanded &&
+            sprite.Expanded->size() == static_cast<size_t>(source.width) * static_cast<size_t>(source.height))
             source.wide = sprite.Expanded->data();
         source.pitch16 = source.height > 1
                              ? static_cast<size_t>(BitmapRow(sprite.Bitmap, 1) - BitmapRow(sprite.Bitmap, 0))
@@ -926,7 +940,8 @@ int64_t ComposeRotated(Picture32& picture, const Source32& source, double atX, d
         case Source32::Kind::Rgba:
             return TurnDispatch(picture, RgbaFetch{source}, source.alpha, t, x0, x1, y0, y1, blend);
         case Source32::Kind::Rgb565:
-            if (source.wide) return TurnDispatch(picture, WideFetch{source}, source.alpha, t, x0, x1, y0, y1, blend);
+            if (source.wide)
+                return TurnDispatch(picture, WideFetch{source}, source.alpha, t, x0, x1, y0, y1, blend);
             return TurnDispatch(picture, Rgb565Fetch{source}, source.alpha, t, x0, x1, y0, y1, blend);
         case Source32::Kind::None:
             break;

@@ -359,16 +359,19 @@ TEST(Compose32, RowLoopsAgreeWithThePixelRuleAtEveryAlignmentAndClip) {
         // Holes of every length from 1 to 12 between pieces of colour.
         const bool hole = x % 29 < (x / 29) % 13;
         indices->bytes[static_cast<size_t>(x)] = static_cast<uint8_t>(hole ? 0 : x * 7 % 255 + 1);
-        for (int k = 0; k < 3; ++k) rgba->bytes[static_cast<size_t>(x * 4 + k)] = static_cast<uint8_t>(x * (k + 3) + 11);
+        for (int k = 0; k < 3; ++k)
+            rgba->bytes[static_cast<size_t>(x * 4 + k)] = static_cast<uint8_t>(x * (k + 3) + 11);
         const int a = x % 5 == 0 ? 0 : x % 5 == 1 ? 255 : x * 37 % 256;
         rgba->bytes[static_cast<size_t>(x * 4 + 3)] = static_cast<uint8_t>(hole ? 0 : a);
-        BitmapRow(bitmap.get(), 0)[x] = hole ? static_cast<uint16_t>(kMaskColor) : static_cast<uint16_t>(x * 2731);
+        BitmapRow(bitmap.get(), 0)[x] =
+            hole ? static_cast<uint16_t>(kMaskColor) : static_cast<uint16_t>(x * 2731);
     }
     auto withRuns = WithRuns(*indices);
     auto colours = [](bool partial) {
         auto c = std::make_shared<Sff2Colours>();
         for (size_t i = 0; i < 256; ++i) {
-            const uint8_t v[] = {static_cast<uint8_t>(i * 5), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 3),
+            const uint8_t v[] = {static_cast<uint8_t>(i * 5), static_cast<uint8_t>(255 - i),
+                                 static_cast<uint8_t>(i * 3),
                                  static_cast<uint8_t>(partial && i % 3 == 0 ? i : 255)};
             std::copy(std::begin(v), std::end(v), c->rgba.begin() + static_cast<std::ptrdiff_t>(i * 4));
         }
@@ -384,11 +387,15 @@ TEST(Compose32, RowLoopsAgreeWithThePixelRuleAtEveryAlignmentAndClip) {
     sprites[3].Expanded = ExpandIndexed(*withRuns, *sprites[3].Colours);
     sprites[4].Picture = withRuns;  // runs through partial alphas
     sprites[4].Colours = colours(true);
-    const Blend32 blends[] = {Blend32{}, {BlendOp::Add, 256, 256}, {BlendOp::Add, 256, 128}, {BlendOp::Add, 256, 0},
-                              {BlendOp::Add, 77, 190}, {BlendOp::Sub, 256, 256}};
+    const Blend32 blends[] = {Blend32{},
+                              {BlendOp::Add, 256, 256},
+                              {BlendOp::Add, 256, 128},
+                              {BlendOp::Add, 256, 0},
+                              {BlendOp::Add, 77, 190},
+                              {BlendOp::Sub, 256, 256}};
     auto ground = [](int x) {
-        return 0xFF000000u | static_cast<uint32_t>(x * 53 & 255) << 16 | static_cast<uint32_t>((x * 17 + 90) & 255) << 8 |
-               static_cast<uint32_t>(x * 101 & 255);
+        return 0xFF000000u | static_cast<uint32_t>(x * 53 & 255) << 16 |
+               static_cast<uint32_t>((x * 17 + 90) & 255) << 8 | static_cast<uint32_t>(x * 101 & 255);
     };
     const int pw = w + 12;
     for (size_t k = 0; k < sprites.size(); ++k)
@@ -405,16 +412,18 @@ TEST(Compose32, RowLoopsAgreeWithThePixelRuleAtEveryAlignmentAndClip) {
                                 if (dw == w)
                                     ComposeRect(got, source, 0, 0, w, 1, dx, 0, flip, false, blend, clip);
                                 else
-                                    ComposeScaledRect(got, source, 0, 0, w, 1, dx, 0, dw, 1, flip, false, blend, clip);
-                                for (int x = std::max(dx, clip.left); x < std::min(dx + dw, clip.right); ++x) {
+                                    ComposeScaledRect(got, source, 0, 0, w, 1, dx, 0, dw, 1, flip, false,
+                                                      blend, clip);
+                                for (int x = std::max(dx, clip.left); x < std::min(dx + dw, clip.right);
+                                     ++x) {
                                     const int c = (x - dx) * w / dw;
-                                    ComposeRect(want, source, flip ? w - 1 - c : c, 0, 1, 1, x, 0, false, false, blend,
-                                                clip);
+                                    ComposeRect(want, source, flip ? w - 1 - c : c, 0, 1, 1, x, 0, false,
+                                                false, blend, clip);
                                 }
-                                ASSERT_EQ(got.Pixels, want.Pixels) << "source " << k << " masked " << masked << " op "
-                                                                   << int(blend.op) << " " << blend.s << "," << blend.d
-                                                                   << " at " << dx << " flip " << flip << " clip "
-                                                                   << clip.left << " width " << dw;
+                                ASSERT_EQ(got.Pixels, want.Pixels)
+                                    << "source " << k << " masked " << masked << " op " << int(blend.op)
+                                    << " " << blend.s << "," << blend.d << " at " << dx << " flip " << flip
+                                    << " clip " << clip.left << " width " << dw;
                             }
         }
 }
