@@ -159,8 +159,7 @@ void BlendRow(uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // The same rows eight pixels at a time on processors with AVX2 (chosen when the blend is looked up):
-// every step works within 128-bit halves, so each half is BlendFour exactly. Opaque and masked
-// sources only; partly transparent ones stay with BlendFour.
+// every step works within 128-bit halves, so each half is BlendFour exactly.
 #define QB_AVX2 __attribute__((target("avx2")))
 QB_AVX2 inline __m256i MixEight(__m256i src, __m256i dst, __m256i w) {
     const __m256i zero = _mm256_setzero_si256();
@@ -172,10 +171,22 @@ QB_AVX2 inline __m256i MixEight(__m256i src, __m256i dst, __m256i w) {
     const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(p0, p1), _mm256_packs_epi32(p2, p3));
     return _mm256_or_si256(packed, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
 }
+// With each pixel's own weights (one 32-bit lane a pixel, d << 16 | s), as MixFour takes them.
+QB_AVX2 inline __m256i MixEachOfEight(__m256i src, __m256i dst, __m256i weights) {
+    const __m256i w0 = _mm256_shuffle_epi32(weights, 0x00), w1 = _mm256_shuffle_epi32(weights, 0x55);
+    const __m256i w2 = _mm256_shuffle_epi32(weights, 0xAA), w3 = _mm256_shuffle_epi32(weights, 0xFF);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lo = _mm256_unpacklo_epi8(src, dst), hi = _mm256_unpackhi_epi8(src, dst);
+    const __m256i p0 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), w0), 8);
+    const __m256i p1 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), w1), 8);
+    const __m256i p2 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), w2), 8);
+    const __m256i p3 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), w3), 8);
+    const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(p0, p1), _mm256_packs_epi32(p2, p3));
+    return _mm256_or_si256(packed, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+}
 
 template <RowOp Op, AlphaKind A>
 QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
-    static_assert(A != AlphaKind::Partial);
     const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i weights = _mm256_set1_epi32(d << 16 | s);
     int64_t i = 0;
@@ -188,6 +199,34 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
             if constexpr (Op == RowOp::AddFull) r = _mm256_or_si256(_mm256_adds_epu8(a, b), opaque);
             if constexpr (Op == RowOp::Add) r = MixEight(a, b, weights);
             if constexpr (Op == RowOp::Sub) r = _mm256_or_si256(_mm256_subs_epu8(b, a), opaque);
+        } else if constexpr (A == AlphaKind::Partial) {
+            // BlendFour's partial rules, each half by itself.
+            const __m256i alpha = _mm256_srli_epi32(a, 24);
+            const __m256i clear = _mm256_cmpeq_epi32(alpha, _mm256_setzero_si256());
+            const __m256i w = _mm256_add_epi32(alpha, _mm256_srli_epi32(alpha, 7));
+            if constexpr (Op == RowOp::Copy) {
+                const __m256i each =
+                    _mm256_or_si256(_mm256_slli_epi32(_mm256_sub_epi32(_mm256_set1_epi32(256), w), 16), w);
+                r = MixEachOfEight(a, b, each);
+            } else if constexpr (Op == RowOp::Add || Op == RowOp::AddFull) {
+                const __m256i x =
+                    _mm256_add_epi32(_mm256_mullo_epi16(alpha, _mm256_set1_epi32(s)), _mm256_set1_epi32(127));
+                const __m256i se = _mm256_srli_epi32(
+                    _mm256_add_epi32(_mm256_add_epi32(x, _mm256_set1_epi32(1)), _mm256_srli_epi32(x, 8)), 8);
+                r = MixEachOfEight(a, b, _mm256_or_si256(_mm256_set1_epi32(d << 16), se));
+            } else {
+                const __m256i w16 = _mm256_packs_epi32(w, w);
+                const __m256i pairs = _mm256_unpacklo_epi16(w16, w16);
+                const __m256i wlo = _mm256_unpacklo_epi32(pairs, pairs),
+                              whi = _mm256_unpackhi_epi32(pairs, pairs);
+                const __m256i zero = _mm256_setzero_si256();
+                const __m256i lo =
+                    _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(a, zero), wlo), 8);
+                const __m256i hi =
+                    _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(a, zero), whi), 8);
+                r = _mm256_or_si256(_mm256_subs_epu8(b, _mm256_packus_epi16(lo, hi)), opaque);
+            }
+            r = _mm256_or_si256(_mm256_and_si256(clear, b), _mm256_andnot_si256(clear, r));
         } else {
             const __m256i clear = _mm256_cmpeq_epi32(_mm256_srli_epi32(a, 24), _mm256_setzero_si256());
             const __m256i shown = _mm256_andnot_si256(clear, a);
@@ -211,9 +250,16 @@ using RowBlend = void (*)(uint32_t*, const uint32_t*, int64_t, int, int);
 template <RowOp Op>
 RowBlend RowBlendOf(AlphaKind alpha) {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (alpha != AlphaKind::Partial && __builtin_cpu_supports("avx2"))
-        return alpha == AlphaKind::None ? BlendRowAvx2<Op, AlphaKind::None>
-                                        : BlendRowAvx2<Op, AlphaKind::Binary>;
+    if (__builtin_cpu_supports("avx2")) {
+        switch (alpha) {
+            case AlphaKind::None:
+                return BlendRowAvx2<Op, AlphaKind::None>;
+            case AlphaKind::Binary:
+                return BlendRowAvx2<Op, AlphaKind::Binary>;
+            case AlphaKind::Partial:
+                return BlendRowAvx2<Op, AlphaKind::Partial>;
+        }
+    }
 #endif
     switch (alpha) {
         case AlphaKind::None:
