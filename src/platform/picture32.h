@@ -24,6 +24,12 @@ inline Clip32 Unite(const Clip32& a, const Clip32& b) {
             a.bottom > b.bottom ? a.bottom : b.bottom};
 }
 
+// 5-6-5 to 0xFFRRGGBB with the top bits repeated into the low ones (0xFFFF is white).
+inline uint32_t Expand565(uint16_t v) {
+    const uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+    return 0xFF000000u | ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+}
+
 struct Picture32 {
     int Width = 0;
     int Height = 0;

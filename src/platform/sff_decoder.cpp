@@ -6,11 +6,17 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <vector>
 
 #include "platform/gfx.h"
 #include "platform/paths.h"
+#include "platform/picture32.h"
 #include "platform/sff2_file.h"
 #include "platform/sff2_sprites.h"
 #include "platform/sff_file.h"
@@ -135,11 +141,23 @@ UniqueBitmap DecodePicture(std::span<const uint8_t> pcx, const PcxLayout& layout
                     const uint8_t code = p[0];
                     const bool isRun = code >= 0xC0;
                     const int count = isRun ? (code & 0x3F) : 1;
+#if defined(__SSE2__)
+                    // Sixteen pixels whatever the code's length (most runs are shorter), so that
+                    // only runs longer than that take a second branch.
+                    if (width - x < std::max(16, (count + 7) & ~7)) break;  // whole groups must fit
+                    const __m128i eight = _mm_set1_epi16(static_cast<short>(colors[isRun ? p[1] : code]));
+                    p += isRun ? 2 : 1;
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), eight);
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x + 8), eight);
+                    for (int k = 16; k < count; k += 8)
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x + k), eight);
+#else
                     if (width - x < ((count + 4) & ~3)) break;  // whole groups of four must fit
                     const uint64_t four = colors[isRun ? p[1] : code] * 0x0001000100010001ull;
                     p += isRun ? 2 : 1;
                     std::memcpy(row + x, &four, sizeof four);
                     for (int k = 4; k < count; k += 4) std::memcpy(row + x + k, &four, sizeof four);
+#endif
                     x += count;
                 }
                 if (p >= end) return nullptr;
@@ -469,6 +487,40 @@ bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
         e.Height = static_cast<int16_t>(BitmapHeight(e.Bitmap));
     }
     return true;
+}
+
+void ExpandSffBitmaps(SpriteTable& table, size_t maxBytes) {
+    std::unordered_map<const BITMAP*, std::shared_ptr<const std::vector<uint32_t>>> done;
+    // The words of each 5-6-5 value, by its high and its low byte: red and blue live wholly in one
+    // byte each and green's expansion splits into disjoint bits, so an OR of two look-ups is exact.
+    std::array<uint32_t, 256> high{}, low{};
+    for (uint32_t v = 0; v < 256; ++v) {
+        high[v] = Expand565(static_cast<uint16_t>(v << 8)) & 0x00FFFFFFu;
+        low[v] = Expand565(static_cast<uint16_t>(v)) & 0x00FFFFFFu;
+    }
+    for (SpriteEntry& e : table) {
+        e.Expanded.reset();
+        if (!e.Bitmap) continue;
+        if (auto it = done.find(e.Bitmap); it != done.end()) {
+            e.Expanded = it->second;
+            continue;
+        }
+        const int w = BitmapWidth(e.Bitmap), h = BitmapHeight(e.Bitmap);
+        const size_t count = static_cast<size_t>(std::max(w, 0)) * static_cast<size_t>(std::max(h, 0));
+        if (count == 0 || count * 4 > maxBytes) continue;
+        maxBytes -= count * 4;
+        auto words = std::make_shared<std::vector<uint32_t>>(count);
+        uint32_t* out = words->data();
+        for (int y = 0; y < h; ++y, out += w) {
+            const uint16_t* row = BitmapRow(e.Bitmap, y);
+            for (int x = 0; x < w; ++x) {
+                const uint16_t v = row[x];
+                out[x] = (high[v >> 8] | low[v & 0xFF]) | (v == kMaskColor ? 0u : 0xFF000000u);
+            }
+        }
+        e.Expanded = words;
+        done.emplace(e.Bitmap, std::move(words));
+    }
 }
 
 std::optional<IndexedSprite> DecodeSffSpriteIndexed(std::string_view file, size_t index) {

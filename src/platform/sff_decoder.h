@@ -28,6 +28,12 @@ bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
                        const std::vector<CharSpriteRequest>& requests, int32_t highestIndex,
                        size_t maxDecodedBytes = kMaxDecodedBytes);
 
+// Gives every entry with a bitmap its pixels as 32-bit words too (SpriteEntry::Expanded: Expand565
+// of each pixel, the mask colour with alpha 0, width a row), made once per bitmap and shared by the
+// entries that draw it, so that the 32-bit picture of a high-resolution stage blends whole rows of
+// them without converting each pixel on every frame. Bitmaps past `maxBytes` of words in all get none.
+void ExpandSffBitmaps(SpriteTable& table, size_t maxBytes = kMaxDecodedBytes);
+
 // One picture of a version 1 sprite file as it is stored: 8-bit palette indices and the palette the
 // stage draws it with ("same palette as previous" takes the last palette read before it; a file
 // without any gets a grey ramp). A linked sprite gives its target's picture. Nullopt when the file or

@@ -61,6 +61,9 @@ struct Source32 {
     const uint8_t* bytes = nullptr;      // Indexed: width a row; Rgba: width·4 a row
     const uint16_t* pixels16 = nullptr;  // Rgb565
     size_t pitch16 = 0;
+    // Rgb565 of a stage sprite: the same pixels through Expand565, the mask colour with alpha 0
+    // (SpriteEntry::Expanded), width a row; or null.
+    const uint32_t* wide = nullptr;
     bool alpha = false;  // some pixel may be (partly) transparent
     // Indexed: every colour is opaque but colour 0 of a masked picture (the usual case), so a copy
     // needs no arithmetic at all.
@@ -108,11 +111,5 @@ int64_t ComposeRotated(Picture32& picture, const Source32& source, double atX, d
 // worked out once per call (no division per pixel), the source row once per row.
 int64_t ComposeScaledRect(Picture32& picture, const Source32& source, int sx, int sy, int sw, int sh, int64_t dx,
                           int64_t dy, int64_t dw, int64_t dh, bool flipH, bool flipV, Blend32 blend, Clip32 clip);
-
-// 5-6-5 to 0xFFRRGGBB with the top bits repeated into the low ones (0xFFFF is white).
-inline uint32_t Expand565(uint16_t v) {
-    const uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
-    return 0xFF000000u | ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
-}
 
 }  // namespace qb

@@ -80,6 +80,7 @@ bool DrawTileSheet(Picture32& picture, const Source32& source, Blend32 blend, co
     sheet.runRows = nullptr;
     sheet.runs = nullptr;
     sheet.expanded = nullptr;
+    sheet.wide = nullptr;
     sheet.bytes = bytes.data();
     sheet.pixels16 = words.data();
     sheet.pitch16 = static_cast<size_t>(sheetW);

@@ -235,6 +235,9 @@ bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& pr
     MatchSprites(stage);
     if (bytes && stage.SpriteCount > 0 && !version2) DecodeSffSprites(*bytes, stage.Sprites, stage.SpriteCount);
     if (bytes && !version2 && stage.SpriteCount >= 0) ReportUnreadSprites(*bytes, stage, resolved, result.log);
+    // High-resolution and other modern stages blend these sprites on the 32-bit picture every frame.
+    if (bytes && stage.SpriteCount > 0 && !version2 && IsModernStageModel(stage))
+        ExpandSffBitmaps(stage.Sprites);
     result.files.push_back(resolved);
     result.stamps.push_back(bytes ? StampOfBytes(*bytes, resolved) : StampOf(resolved));
     stage.SpriteFile = resolved;

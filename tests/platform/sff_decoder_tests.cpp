@@ -6,6 +6,7 @@
 #include "demo/sff_writer.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
+#include "platform/picture32.h"
 #include "platform/sff_decoder.h"
 #include "platform/sff_file.h"
 #include "tests/support/temp_dir.h"
@@ -255,6 +256,31 @@ TEST(SffDecoder, LinkedSpriteWithOtherMaskGetsItsOwnBitmap) {
     // A second linked entry with the same mask reuses that copy rather than decoding again.
     EXPECT_EQ(table[2].Bitmap, table[1].Bitmap);
     EXPECT_EQ(table[2].Owned, nullptr);
+}
+
+// The 32-bit words of a high-resolution stage's sprites: each pixel as Expand565 makes it, the mask
+// colour (colour 0 of a masked entry) with alpha 0 and an ordinary magenta opaque; one copy per
+// bitmap, shared by the entries that draw it; none past the budget.
+TEST(SffDecoder, ExpandedWordsFollowTheBitmaps) {
+    const auto file = demo::WriteSff(
+        {Sprite(1, 0, SmallPicture()), Link(1, 1, 0), Sprite(2, 0, MakePicture(2, 2, {1, 1, 1, 1}))});
+    SpriteTable table = Decode(file, true);
+    ExpandSffBitmaps(table);
+    ASSERT_TRUE(table[0].Expanded);
+    const std::vector<uint32_t> want = {0x00FF00FFu,
+                                        0xFFFF0000u,
+                                        0xFF00FF00u,
+                                        0xFF0000FFu,
+                                        Expand565(static_cast<uint16_t>(Pixel(table[0], 1, 1))),
+                                        0xFFFFFFFFu};
+    EXPECT_EQ(*table[0].Expanded, want);
+    EXPECT_EQ(table[1].Expanded, table[0].Expanded);
+    ASSERT_TRUE(table[2].Expanded);
+    EXPECT_EQ(table[2].Expanded->size(), 4u);
+    EXPECT_EQ(table[3].Expanded, nullptr);  // the loader's spare entry has no bitmap
+    ExpandSffBitmaps(table, 6 * 4);         // room for the first picture only
+    EXPECT_TRUE(table[0].Expanded);
+    EXPECT_FALSE(table[2].Expanded);
 }
 
 TEST(SffDecoder, LongLinkChainsResolveInBothDirections) {

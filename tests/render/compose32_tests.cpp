@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/gfx.h"
 #include "render/compose32.h"
 #include "stage/sff2_stage_sprites.h"
 
@@ -332,6 +333,99 @@ TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
             ASSERT_EQ(got.Row(0)[x], BlendPixel(c, before.Row(0)[x], Blend32{})) << "flip " << flip << " x " << x;
         }
     }
+}
+
+// Every blend's row loop against the pixel rule: a 300-pixel row (longer than one gathered piece)
+// of mixed pixels from each kind of source, drawn whole at each of four alignments, mirrored or not,
+// clipped in the middle and scaled, must equal the same row drawn one pixel at a time (a one-pixel
+// draw takes the scalar rule).
+TEST(Compose32, RowLoopsAgreeWithThePixelRuleAtEveryAlignmentAndClip) {
+    a_allegro_init();
+    const int w = 300;
+    auto indices = std::make_shared<Sff2Picture>();
+    indices->width = w;
+    indices->height = 1;
+    indices->size = w;
+    indices->bytes = std::make_unique<uint8_t[]>(w);
+    auto rgba = std::make_shared<Sff2Picture>();
+    rgba->width = w;
+    rgba->height = 1;
+    rgba->rgba = true;
+    rgba->size = static_cast<size_t>(w) * 4;
+    rgba->bytes = std::make_unique<uint8_t[]>(rgba->size);
+    UniqueBitmap bitmap = CreateBitmap(w, 1);
+    ASSERT_TRUE(bitmap);
+    for (int x = 0; x < w; ++x) {
+        // Holes of every length from 1 to 12 between pieces of colour.
+        const bool hole = x % 29 < (x / 29) % 13;
+        indices->bytes[static_cast<size_t>(x)] = static_cast<uint8_t>(hole ? 0 : x * 7 % 255 + 1);
+        for (int k = 0; k < 3; ++k)
+            rgba->bytes[static_cast<size_t>(x * 4 + k)] = static_cast<uint8_t>(x * (k + 3) + 11);
+        const int a = x % 5 == 0 ? 0 : x % 5 == 1 ? 255 : x * 37 % 256;
+        rgba->bytes[static_cast<size_t>(x * 4 + 3)] = static_cast<uint8_t>(hole ? 0 : a);
+        BitmapRow(bitmap.get(), 0)[x] =
+            hole ? static_cast<uint16_t>(kMaskColor) : static_cast<uint16_t>(x * 2731);
+    }
+    auto withRuns = WithRuns(*indices);
+    auto colours = [](bool partial) {
+        auto c = std::make_shared<Sff2Colours>();
+        for (size_t i = 0; i < 256; ++i) {
+            const uint8_t v[] = {static_cast<uint8_t>(i * 5), static_cast<uint8_t>(255 - i),
+                                 static_cast<uint8_t>(i * 3),
+                                 static_cast<uint8_t>(partial && i % 3 == 0 ? i : 255)};
+            std::copy(std::begin(v), std::end(v), c->rgba.begin() + static_cast<std::ptrdiff_t>(i * 4));
+        }
+        return c;
+    };
+    std::vector<SpriteEntry> sprites(5);
+    sprites[0].Picture = rgba;
+    sprites[1].Bitmap = bitmap.get();
+    sprites[2].Picture = indices;  // palette with partial alphas, no runs
+    sprites[2].Colours = colours(true);
+    sprites[3].Picture = withRuns;  // runs and the prepared colours
+    sprites[3].Colours = colours(false);
+    sprites[3].Expanded = ExpandIndexed(*withRuns, *sprites[3].Colours);
+    sprites[4].Picture = withRuns;  // runs through partial alphas
+    sprites[4].Colours = colours(true);
+    const Blend32 blends[] = {Blend32{},
+                              {BlendOp::Add, 256, 256},
+                              {BlendOp::Add, 256, 128},
+                              {BlendOp::Add, 256, 0},
+                              {BlendOp::Add, 77, 190},
+                              {BlendOp::Sub, 256, 256}};
+    auto ground = [](int x) {
+        return 0xFF000000u | static_cast<uint32_t>(x * 53 & 255) << 16 |
+               static_cast<uint32_t>((x * 17 + 90) & 255) << 8 | static_cast<uint32_t>(x * 101 & 255);
+    };
+    const int pw = w + 12;
+    for (size_t k = 0; k < sprites.size(); ++k)
+        for (bool masked : {false, true}) {
+            const Source32 source = MakeSource32(sprites[k], masked);
+            ASSERT_EQ(source.width, w);
+            for (const Blend32 blend : blends)
+                for (int dx = 0; dx < 4; ++dx)
+                    for (bool flip : {false, true})
+                        for (const Clip32 clip : {Clip32{0, 0, pw, 1}, Clip32{dx + 5, 0, pw - 9, 1}})
+                            for (int dw : {w, w * 3 / 2}) {
+                                Picture32 got(pw, 1), want(pw, 1);
+                                for (int x = 0; x < pw; ++x) got.Row(0)[x] = want.Row(0)[x] = ground(x);
+                                if (dw == w)
+                                    ComposeRect(got, source, 0, 0, w, 1, dx, 0, flip, false, blend, clip);
+                                else
+                                    ComposeScaledRect(got, source, 0, 0, w, 1, dx, 0, dw, 1, flip, false,
+                                                      blend, clip);
+                                for (int x = std::max(dx, clip.left); x < std::min(dx + dw, clip.right);
+                                     ++x) {
+                                    const int c = (x - dx) * w / dw;
+                                    ComposeRect(want, source, flip ? w - 1 - c : c, 0, 1, 1, x, 0, false,
+                                                false, blend, clip);
+                                }
+                                ASSERT_EQ(got.Pixels, want.Pixels)
+                                    << "source " << k << " masked " << masked << " op " << int(blend.op)
+                                    << " " << blend.s << "," << blend.d << " at " << dx << " flip " << flip
+                                    << " clip " << clip.left << " width " << dw;
+                            }
+        }
 }
 
 // Unscaled, mirrored by a negative scale and turned half round about the axis (1, 0) placed at (4, 1),
