@@ -108,6 +108,12 @@ struct WindowState {
     bool StageLoading = false;
     bool CharLoading = false;
     bool ErrorLogShown = false;  // frmError is up
+    // frmBG is up: only then does a click in the view pick an element and a drag move it; with
+    // the editor closed a drag looks around (pans the camera) and nothing is selected.
+    bool BgEditorShown = false;
+    // A pan under way: the pointer's last place in view pixels.
+    bool Panning = false;
+    int32_t PanX = 0, PanY = 0;
     // The test character's item names the character ("Use KFM", "Use Char"); empty: the given caption.
     std::string CharCaption;
 };

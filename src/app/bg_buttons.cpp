@@ -130,7 +130,7 @@ bool BgEditorButton(AppState& state, const std::string& control) {
             ReportSave(state, Command6_Click(state.Stage, state.Load.MusicPath, dataDir), "stage.def");
     } else if (control == "cmdShowDef") {
         if (state.ports.ui && !state.ports.ui->OpenInTextEditor(ResolvePath(state.StageFile)))
-            Box(state, "Didn't work for some reason...", MsgIcon::Critical);
+            TextEditorFailed(state);
     } else if (control == "cmdMusic") {
         ChooseMusic(state);
     } else if (control == "Command3") {

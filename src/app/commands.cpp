@@ -196,9 +196,16 @@ void mnuNotepad_Click(AppState& state) {
     // Without a stage the editor starts without a file; otherwise it gets the file as it is on disk
     // (the definition may name it in another letter case).
     const std::string file = state.StageFile.empty() ? std::string() : ResolvePath(state.StageFile);
-    if (!UiOf(state).OpenInTextEditor(file)) {
-        Box(state, "Didn't work for some reason...", MsgIcon::Critical);
-    }
+    if (!UiOf(state).OpenInTextEditor(file)) TextEditorFailed(state);
+}
+
+void TextEditorFailed(AppState& state) {
+    std::string text = "Didn't work for some reason...";
+    const std::string tried = UiOf(state).TextEditorTried();
+    if (!tried.empty()) text += "\r\nTried:\r\n" + tried;
+    text += "\r\nTo choose the editor, set $VISUAL (or $EDITOR) to a graphical editor, for example "
+            "VISUAL=gedit, or choose the default application for text files in the desktop's settings.";
+    Box(state, text, MsgIcon::Critical);
 }
 
 void mnuPause_Click(AppState& state) {

@@ -57,6 +57,8 @@ void mnuError_Click(AppState& state);
 // The error log window was closed from its title bar: it is only hidden (text kept), mark cleared.
 void ErrorLogClosed(AppState& state);
 // Opens StageFile in the desktop's text editor ("Didn't work for some reason..." on failure).
+// The text editor did not start: the box says what was tried and how to choose another editor.
+void TextEditorFailed(AppState& state);
 void mnuNotepad_Click(AppState& state);
 // Asks for the MUGEN directory with the folder browser and fills the stage list from it again.
 void mnuMugenDir_Click(AppState& state);

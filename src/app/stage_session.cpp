@@ -214,6 +214,7 @@ void mnuClose_Click(AppState& state) {
 void ClearView(AppState& state) {
     if (!state.BackBuffer) return;
     a_clear_to_color(state.BackBuffer.get(), 0);
+    if (state.bRunning == 0) DrawNoStageHint(state.BackBuffer.get());  // never a plain black view
     PresentFrame(state);
 }
 
@@ -377,6 +378,8 @@ void UnloadStuff(AppState& state) {
     // depending on the stage opened before it (sprites' bitmaps go with their table).
     state.Stage = StageModel{};
     state.Load = StageLoadState{};
+    // The present shows the classic picture again: a modern stage's picture must not outlive it.
+    state.Target = FrameTarget{&state.BackBuffer};
 }
 
 }  // namespace qb

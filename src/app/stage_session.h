@@ -44,9 +44,9 @@ void OpenStageFile(AppState& state, const std::string& path);
 
 // mnuOpen: the open dialog, then OpenStage. A .zip is extracted first (OpenStagePackage).
 void mnuOpen_Click(AppState& state);
-// mnuClose: ends the loop, releases the stage (StageFile stays), caption = AppTitle, black frame.
+// mnuClose: ends the loop, releases the stage (StageFile stays), caption = AppTitle, the no-stage hint.
 void mnuClose_Click(AppState& state);
-// A black view, presented: nothing runs.
+// A cleared view, presented; while no stage runs it shows the no-stage hint.
 void ClearView(AppState& state);
 // At start, while no stage runs or is on its way: the view says how to open one (DrawNoStageHint).
 void ShowNoStageHint(AppState& state);

@@ -171,7 +171,7 @@ void FormActivate(AppState& state) {
     state.Window.FirstActivate = 0;
     Trapped(state, "Main", "Form_Activate", [&] {
         SizeAndCenter(state);
-        if (state.Window.ShowIntro != 0) RunAbout(state);
+        if (state.Window.ShowIntro != 0) RunAbout(state, false);
         ShowNoStageHint(state);
     });
 }

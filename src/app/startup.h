@@ -40,7 +40,7 @@ void SetVersionAndTitle(AppState& state);
 bool FormLoad(AppState& state, bool alreadyRunning);
 
 // First activation: sizes and centres the window again and, when ShowIntro asks for it, runs the
-// about screen. Later activations do nothing.
+// about screen (its walk only: no box when KFM is missing). Later activations do nothing.
 void FormActivate(AppState& state);
 
 // Applies the client size and the list's place and visibility for StageListShown and ViewScale

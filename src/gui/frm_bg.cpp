@@ -156,4 +156,14 @@ QPushButton* FrmBg::Button(const std::string& name) const {
     return it == m_buttons.end() ? nullptr : it->second;
 }
 
+void FrmBg::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_shown) m_shown(true);
+}
+
+void FrmBg::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (m_shown) m_shown(false);
+}
+
 }  // namespace qb::gui

@@ -566,9 +566,14 @@ TEST(Options, TogglesNotepadErrorLogAndSnapshot) {
     const std::string onDisk = f.mugen.Write("stages/Temple.def", "[Camera]\r\n").string();
     f.state.StageFile = f.mugen.Dir() + "STAGES/temple.DEF";
     f.ui.editorWorks = false;
+    f.ui.editorTried = "$VISUAL: not set";
     mnuNotepad_Click(f.state);
     EXPECT_EQ(f.ui.editorOpened.back(), onDisk);
-    EXPECT_EQ(f.ui.boxes.back().text, "Didn't work for some reason...");
+    // The first line is the given text (translated by itself); then what was tried and the way out.
+    const std::string& told = f.ui.boxes.back().text;
+    EXPECT_EQ(told.substr(0, told.find("\r\n")), "Didn't work for some reason...");
+    EXPECT_NE(told.find("Tried:\r\n$VISUAL: not set\r\n"), std::string::npos) << told;
+    EXPECT_NE(told.find("set $VISUAL (or $EDITOR)"), std::string::npos) << told;
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Critical);
 
     mnuSnapshot_Click(f.state);  // no stage: nothing

@@ -40,6 +40,7 @@ public:
         ++doEventsCalls;
         if (onDoEvents) onDoEvents();
     }
+    std::string TextEditorTried() const override { return editorTried; }
     bool OpenInTextEditor(const std::string& path) override {
         editorOpened.push_back(path);
         return editorWorks;
@@ -71,6 +72,7 @@ public:
     std::deque<std::string> openAnswers, saveAnswers, folderAnswers, inputAnswers;
     std::deque<int> chooseAnswers;
     bool editorWorks = true;
+    std::string editorTried;  // what a failed OpenInTextEditor says it tried
     bool trashWorks = true;
     std::vector<std::string> trashed;
     // Runs inside DoEvents, as a window message serviced in the middle of a frame would.
