@@ -111,6 +111,9 @@ struct WindowState {
     // frmBG is up: only then does a click in the view pick an element and a drag move it; with
     // the editor closed a drag looks around (pans the camera) and nothing is selected.
     bool BgEditorShown = false;
+    // The developers' items are offered: the background editor's test buttons (Set, Command3 to
+    // Command5) and Deform. Off for users (QUILLBACK_DEVELOPER=1 in the environment turns it on).
+    bool Developer = false;
     // A pan under way: the pointer's last place in view pixels.
     bool Panning = false;
     int32_t PanX = 0, PanY = 0;

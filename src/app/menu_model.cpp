@@ -41,6 +41,10 @@ bool Paused(const AppState& s) {
 bool Loaded(const AppState& s) {
     return s.Window.Loaded;
 }
+// Items kept for developers only (Deform draws nothing different a user could check).
+bool DeveloperItem(const AppState& s) {
+    return s.Window.Loaded && s.Window.Developer;
+}
 // Reset has no command; the window shows it until start-up hides it.
 bool NotLoaded(const AppState& s) {
     return !s.Window.Loaded;
@@ -171,8 +175,8 @@ constexpr MenuEntry kMenuTable[] = {
     {.name = "mnuMScroll", .caption = "Mouse &Scroll", .kind = K::Check, .run = mnuMScroll_Click,
      .enabled = Loaded, .checked = [](const AppState& s) { return s.Camera.MouseScroll == 255; },
      .visible = Loaded},
-    {.name = "mnuDeform", .caption = "&Deform", .kind = K::Check, .run = mnuDeform_Click, .enabled = Loaded,
-     .visible = Loaded, .option = &Options::Deform, .configKey = "Deform"},
+    {.name = "mnuDeform", .caption = "&Deform", .kind = K::Check, .run = mnuDeform_Click, .enabled = DeveloperItem,
+     .visible = DeveloperItem, .option = &Options::Deform, .configKey = "Deform"},
     {.name = "mnuDebugBG", .caption = "调&试  BG", .kind = K::Check, .access = 'G', .run = mnuDebugBG_Click,
      .option = &Options::DebugBG, .configKey = "DebugBG"},
     {.name = "mnuInstall", .caption = "&Install to MUGEN", .enabled = Never, .visible = Never},

@@ -17,7 +17,8 @@ namespace {
 constexpr int kMusicRow = 15;
 }  // namespace
 
-FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent)
+FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent,
+             bool developer)
     // A tool window of the main window (its parent) stays above it, as the music chooser does.
     : QWidget(parent, Qt::Tool), m_fields(fields), m_button(std::move(button)) {
     setObjectName(QStringLiteral("frmBG"));
@@ -96,6 +97,7 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         const char* caption;
         // What the button writes or does, for the captions that do not say (app/bg_buttons.cpp).
         const char* tip;
+        bool developer = false;  // a test button: offered only to developers
     };
     const ButtonLayout buttons[] = {
         {"cmdUpdate", "Update", nullptr},
@@ -103,13 +105,14 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         {"cmdSave", "Save Changes", nullptr},
         {"cmdShowDef", "Show Def", nullptr},
         {"cmdMusic", "Music", nullptr},
-        {"Command1", "Set", "Does nothing: this button has no action."},
-        {"Command2", "Save Stage", nullptr},
+        // "Save Stage" (Command2) has no action: it is not offered at all.
+        {"Command1", "Set", "Does nothing: this button has no action.", true},
         {"Command3", "Command3",
-         "Rewrites test.def in the data folder: every bgmusic line gets lalala.mid (in the data folder)."},
-        {"Command4", "Command4", "Shows the size of test.def in the data folder, in bytes."},
+         "Rewrites test.def in the data folder: every bgmusic line gets lalala.mid (in the data folder).", true},
+        {"Command4", "Command4", "Shows the size of test.def in the data folder, in bytes.", true},
         {"Command5", "Command5",
-         "Copies test.def to shout.def in the data folder, every bgmusic line set to f:\\mugen\\suckme.mp3."},
+         "Copies test.def to shout.def in the data folder, every bgmusic line set to f:\\mugen\\suckme.mp3.",
+         true},
         {"Command6", "Command6",
          "Saves the stage on screen as stage.def in the data folder: the positions as edited, settings "
          "equal to their defaults left out (Save Changes writes test.def)."},
@@ -117,6 +120,7 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
     };
     int index = 0;
     for (const ButtonLayout& button : buttons) {
+        if (button.developer && !developer) continue;
         auto* b = new QPushButton(QString::fromUtf8(button.caption), this);
         b->setObjectName(QString::fromUtf8(button.name));
         if (button.tip != nullptr) b->setToolTip(QString::fromUtf8(button.tip));

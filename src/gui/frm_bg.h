@@ -17,7 +17,9 @@ class FrmBg : public QWidget {
     Q_OBJECT
 public:
     // `button` runs a button's action in the core (BgEditorButton), by control name.
-    FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent = nullptr);
+    // `developer`: the test buttons (Set, Command3 to Command5) are offered too.
+    FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent = nullptr,
+          bool developer = false);
 
     // Shows in each box what the core holds, where the core changed it since it was last shown: what
     // the user is typing stays.

@@ -472,7 +472,7 @@ void FrmStage::ShowBgEditor() {
         m_bg = std::make_unique<FrmBg>(
             m_state.Edit.Fields,
             [this](const std::string& control) { BgEditorButton(m_state, control); },
-            this);
+            this, m_state.Window.Developer);
         m_bg->SetShownHandler([this](bool shown) { BgEditorShown(m_state, shown); });
         m_bg->Refresh();
         m_bg->show();

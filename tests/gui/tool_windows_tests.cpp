@@ -75,8 +75,17 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             EXPECT_EQ(bg.windowType(), Qt::Tool);
             EXPECT_EQ(bg.minimumSize(), bg.maximumSize());
             EXPECT_GE(bg.frameGeometry().left(), w.frameGeometry().right());
-            for (const char* bare : {"Command1", "Command3", "Command4", "Command5", "Command6"})
-                EXPECT_FALSE(bg.Button(bare)->toolTip().isEmpty()) << bare;
+            EXPECT_FALSE(bg.Button("Command6")->toolTip().isEmpty());
+            // The test buttons are for developers; Save Stage (no action) for nobody.
+            for (const char* test : {"Command1", "Command2", "Command3", "Command4", "Command5"})
+                EXPECT_EQ(bg.Button(test), nullptr) << test;
+            EXPECT_FALSE(MenuModel(state).Item("mnuDeform").Visible);
+            {
+                gui::FrmBg developer(state.Edit.Fields, nullptr, nullptr, true);
+                for (const char* bare : {"Command1", "Command3", "Command4", "Command5"})
+                    EXPECT_FALSE(developer.Button(bare)->toolTip().isEmpty()) << bare;
+                EXPECT_EQ(developer.Button("Command2"), nullptr);
+            }
             EXPECT_EQ(bg.Box("txtcamleft")->text().toStdString(), state.Edit.Fields.txtcamleft);
             EXPECT_EQ(bg.Button("cmdSave")->text(), "Save Changes");
             // Typing reaches the core's box; Update applies it.
