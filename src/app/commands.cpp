@@ -203,8 +203,9 @@ void TextEditorFailed(AppState& state) {
     std::string text = "Didn't work for some reason...";
     const std::string tried = UiOf(state).TextEditorTried();
     if (!tried.empty()) text += "\r\nTried:\r\n" + tried;
-    text += "\r\nTo choose the editor, set $VISUAL (or $EDITOR) to a graphical editor, for example "
-            "VISUAL=gedit, or choose the default application for text files in the desktop's settings.";
+    text +=
+        "\r\nTo choose the editor, set $VISUAL (or $EDITOR) to a graphical editor, for example "
+        "VISUAL=gedit, or choose the default application for text files in the desktop's settings.";
     Box(state, text, MsgIcon::Critical);
 }
 

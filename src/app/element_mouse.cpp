@@ -52,9 +52,11 @@ void StageMouseMove(AppState& state, int x, int y) {
     if (state.Window.Panning) {
         // Picture pixels to stage units: a hires picture has two a unit, and zoomed in each unit
         // covers `zoom` times as many.
-        const double perUnit = std::max(1, state.Target.PixelsPerUnit()) * static_cast<double>(state.Camera.Zoom);
+        const double perUnit =
+            std::max(1, state.Target.PixelsPerUnit()) * static_cast<double>(state.Camera.Zoom);
         if (perUnit > 0)
-            PanCamera(state.Stage, state.Camera, (x - state.Window.PanX) / perUnit, (y - state.Window.PanY) / perUnit);
+            PanCamera(state.Stage, state.Camera, (x - state.Window.PanX) / perUnit,
+                      (y - state.Window.PanY) / perUnit);
         state.Window.PanX = x;
         state.Window.PanY = y;
         return;

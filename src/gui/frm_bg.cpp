@@ -108,7 +108,8 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         // "Save Stage" (Command2) has no action: it is not offered at all.
         {"Command1", "Set", "Does nothing: this button has no action.", true},
         {"Command3", "Command3",
-         "Rewrites test.def in the data folder: every bgmusic line gets lalala.mid (in the data folder).", true},
+         "Rewrites test.def in the data folder: every bgmusic line gets lalala.mid (in the data folder).",
+         true},
         {"Command4", "Command4", "Shows the size of test.def in the data folder, in bytes.", true},
         {"Command5", "Command5",
          "Copies test.def to shout.def in the data folder, every bgmusic line set to f:\\mugen\\suckme.mp3.",

@@ -13,8 +13,8 @@ namespace {
 
 // Editors that need a terminal: started detached they would run with no window at all.
 bool TerminalEditor(const QString& program) {
-    static constexpr std::array kTerminal = {"vi", "vim", "nvim", "nano", "pico", "ed", "joe", "micro", "mg",
-                                             "emacs", "jed", "ne", "kak", "helix", "hx", "mcedit"};
+    static constexpr std::array kTerminal = {"vi", "vim",   "nvim", "nano", "pico", "ed",    "joe", "micro",
+                                             "mg", "emacs", "jed",  "ne",   "kak",  "helix", "hx",  "mcedit"};
     const QString name = QFileInfo(program).fileName();
     for (const char* editor : kTerminal)
         if (name == QLatin1String(editor)) return true;
@@ -50,13 +50,14 @@ bool TryDesktopDefault(const std::string& path, std::string& tried) {
     }
     // No file: the desktop's editor for plain text by itself.
     QProcess query;
-    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
-                                             QStringLiteral("text/plain")});
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/plain")});
     QString desktopFile;
     if (query.waitForFinished(3000) && query.exitCode() == 0)
         desktopFile = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
     if (desktopFile.endsWith(QStringLiteral(".desktop"))) desktopFile.chop(8);
-    if (!desktopFile.isEmpty() && QProcess::startDetached(QStringLiteral("gtk-launch"), {desktopFile})) return true;
+    if (!desktopFile.isEmpty() && QProcess::startDetached(QStringLiteral("gtk-launch"), {desktopFile}))
+        return true;
     tried += desktopFile.isEmpty() ? "the desktop's default for text files (xdg-mime): none is set\n"
                                    : "the desktop's default for text files (" + desktopFile.toStdString() +
                                          "): could not be started\n";
@@ -67,7 +68,8 @@ bool TryDesktopDefault(const std::string& path, std::string& tried) {
 
 bool StartTextEditor(const std::string& path, std::string& tried) {
     tried.clear();
-    if (TryVariable("VISUAL", path, tried) || TryVariable("EDITOR", path, tried) || TryDesktopDefault(path, tried)) {
+    if (TryVariable("VISUAL", path, tried) || TryVariable("EDITOR", path, tried) ||
+        TryDesktopDefault(path, tried)) {
         tried.clear();
         return true;
     }

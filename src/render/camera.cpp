@@ -246,7 +246,8 @@ bool PanCamera(StageModel& stage, CameraState& camera, double dx, double dy) {
     if (!std::isfinite(dx) || !std::isfinite(dy)) return false;
     const double slack = ZoomBoundSlack(camera);
     const double shownX = -static_cast<double>(camera.CameraX);
-    const double newShownX = ClampMove(shownX, shownX - dx, stage.BoundLeft - slack, stage.BoundRight + slack);
+    const double newShownX =
+        ClampMove(shownX, shownX - dx, stage.BoundLeft - slack, stage.BoundRight + slack);
     const double newY = ClampMove(camera.CameraY, camera.CameraY - dy, stage.BoundHigh, stage.BoundLow);
     const float moveX = static_cast<float>(-newShownX) - camera.CameraX;
     const float moveY = static_cast<float>(newY) - camera.CameraY;
