@@ -111,7 +111,9 @@ void mnuFPS_Click(AppState& state) {
         return;
     }
     bool cancelled = false;
-    const std::string answer = UiOf(state).InputBox("Max FPS?", state.AppTitle, "60", &cancelled);
+    // The box offers the limit last chosen, so switching the limiter off and on keeps it.
+    const std::string offered = std::to_string(state.Loop.LimitShown > 0 ? state.Loop.LimitShown : 60);
+    const std::string answer = UiOf(state).InputBox("Max FPS?", state.AppTitle, offered, &cancelled);
     // Cancel leaves the limiter as it was (off) instead of switching it on with a limit of 0.
     if (cancelled) return;
     // Whole numbers from 1 to 1000 only: anything else leaves the limiter as it was (off).

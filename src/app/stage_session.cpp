@@ -10,6 +10,7 @@
 #include "app/live_reload.h"
 #include "app/load_stage.h"
 #include "app/open_package.h"
+#include "app/recent_files.h"
 #include "app/run_loop.h"
 #include "app/startup.h"
 #include "library/open_stage.h"
@@ -303,6 +304,7 @@ void MnuRecentFiles_Click(AppState& state, int index) {
     auto& recent = state.Menus.RecentFiles;
     if (index < 0 || index >= static_cast<int>(recent.size())) return;
     if (LoadInProgress(state)) return;
+    if (DropVanishedRecentFile(state, index)) return;
     if (!ConfirmDropEdits(state)) return;
     PromoteRecentFile(recent, static_cast<size_t>(index));
     const std::string path = recent.front();

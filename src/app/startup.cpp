@@ -10,6 +10,7 @@
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/load_stage.h"
+#include "app/recent_files.h"
 #include "app/run_loop.h"
 #include "app/stage_session.h"
 #include "app/window_rules.h"
@@ -133,6 +134,7 @@ static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
     state.Window.Loaded = true;
 
     LoadConfig(state);
+    PruneRecentFiles(state.Menus.RecentFiles);
     if (state.CharSettings.CharRequested == 255) {
         // "Char = True": the use command runs once, as if clicked (it asks for a character when
         // none is chosen). CharEnabled carries the setting from here on.

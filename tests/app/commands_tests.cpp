@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/commands.h"
+#include "app/recent_files.h"
 #include "app/stage_session.h"
 #include "render/overlays.h"
 #include "app/config.h"
@@ -252,12 +253,20 @@ TEST(OpenStage, RecentFileClickPromotesAndOpens) {
     EXPECT_EQ(f.state.StageFile, b);
     EXPECT_TRUE(f.timers.Active(TimerId::Start));
 
+    // An entry whose file went away is taken off the list when chosen, and the box says so.
     f.timers.Stop(TimerId::Start);
     MnuRecentFiles_Click(f.state, 2);
-    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/gone/x.def"}));
-    EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Critical);
+    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/gone/x.def\r\nIt was taken off the "
+                                                      "recent files."}));
+    EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{b, a}));
     EXPECT_EQ(f.state.StageFile, b);
     EXPECT_FALSE(f.timers.Active(TimerId::Start));
+
+    // At start every vanished entry goes, the order of the rest kept.
+    std::filesystem::remove(a);
+    f.state.Menus.RecentFiles = {"/gone/y.zip", b, a, ""};
+    EXPECT_EQ(PruneRecentFiles(f.state.Menus.RecentFiles), 3u);
+    EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{b}));
 }
 
 TEST(OpenStage, ARefusedListEntryKeepsTheHighlightOnTheStageOnScreen) {
@@ -537,8 +546,10 @@ TEST(Options, FpsLimiterAsksForTheLimit) {
             mnuFPS_Click(f.state);  // off again
         }
     }
+    EXPECT_EQ(f.ui.inputDefaults.front(), "60");
     mnuFPS_Click(f.state);
     mnuFPS_Click(f.state);  // cancelled: stays off
+    EXPECT_EQ(f.ui.inputDefaults.back(), "1") << "the box offers the limit chosen last";
     EXPECT_FALSE(MenuModel(f.state).Checked("mnuFPS"));
     EXPECT_EQ(f.state.Loop.FpsLimit, 0);
 }

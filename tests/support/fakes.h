@@ -70,6 +70,7 @@ public:
     // (first button for boxes, empty text for dialogs).
     std::deque<MsgAnswer> boxAnswers;
     std::deque<std::string> openAnswers, saveAnswers, folderAnswers, inputAnswers;
+    std::vector<std::string> inputDefaults;  // the text each input box offered
     std::deque<int> chooseAnswers;
     bool editorWorks = true;
     std::string editorTried;  // what a failed OpenInTextEditor says it tried

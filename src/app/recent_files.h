@@ -1,0 +1,18 @@
+#pragma once
+// The recent-file items keep only what can still be opened: a stage or package moved or deleted
+// since it was opened is taken off the list (at start, and when its item is chosen).
+#include <string>
+#include <vector>
+
+namespace qb {
+
+struct AppState;
+
+// Removes the entries whose file no longer exists; answers how many went.
+size_t PruneRecentFiles(std::vector<std::string>& recent);
+
+// Recent-file item `index` was chosen: when its file is gone the entry is removed and the user told
+// (true: the click needs nothing more).
+bool DropVanishedRecentFile(AppState& state, int index);
+
+}  // namespace qb
