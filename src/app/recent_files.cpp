@@ -24,4 +24,8 @@ bool DropVanishedRecentFile(AppState& state, int index) {
     return true;
 }
 
+std::string NotOpenableText(const std::string& path) {
+    return "Not a stage!\r\n" + path + "\r\nOnly a stage definition (.def) or a stage package (.zip) opens here.";
+}
+
 }  // namespace qb

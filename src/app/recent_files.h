@@ -1,5 +1,5 @@
 #pragma once
-// The recent-file items keep only what can still be opened: a stage or package moved or deleted
+// Files the user hands over that cannot be opened. The recent-file items keep only what can still be opened: a stage or package moved or deleted
 // since it was opened is taken off the list (at start, and when its item is chosen).
 #include <string>
 #include <vector>
@@ -14,5 +14,8 @@ size_t PruneRecentFiles(std::vector<std::string>& recent);
 // Recent-file item `index` was chosen: when its file is gone the entry is removed and the user told
 // (true: the click needs nothing more).
 bool DropVanishedRecentFile(AppState& state, int index);
+
+// A dropped file that is neither a stage definition nor a package: the box's text.
+std::string NotOpenableText(const std::string& path);
 
 }  // namespace qb

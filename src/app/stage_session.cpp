@@ -321,7 +321,10 @@ void MnuRecentFiles_Click(AppState& state, int index) {
 
 void FilesDropped(AppState& state, const std::vector<std::string>& paths) {
     const OpenPath chosen = ClassifyDroppedFiles(paths);
-    if (chosen.Target == OpenTarget::None) return;
+    if (chosen.Target == OpenTarget::None) {
+        if (!paths.empty()) Box(state, NotOpenableText(paths.front()), MsgIcon::Exclamation);
+        return;
+    }
     // A package is extracted at once, which releases the stage on screen: its unwritten edits are
     // asked about first (a definition's are asked about by tmrDrop). Its definition is opened by
     // tmrDrop like a dropped one.

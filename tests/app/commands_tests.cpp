@@ -233,6 +233,15 @@ TEST(OpenStage, DropsAndTheCommandLineGoThroughTheDropTimer) {
     EXPECT_EQ(g.ui.boxes.back().text,
               "Not a stage!\r\n" + stray + "\r\nThe file has no [Camera] section, so it is not a stage definition.");
 
+    // A drop of no definition or package is told, and the stage on screen stays.
+    const size_t boxes = g.ui.boxes.size();
+    FilesDropped(g.state, {"/tmp/readme.txt"});
+    ASSERT_EQ(g.ui.boxes.size(), boxes + 1);
+    EXPECT_EQ(g.ui.boxes.back().text, "Not a stage!\r\n/tmp/readme.txt\r\nOnly a stage definition (.def) or "
+                                      "a stage package (.zip) opens here.");
+    EXPECT_FALSE(g.timers.Active(TimerId::Drop));
+    EXPECT_EQ(g.state.bRunning, 1);
+
     AppFixture h;
     OpenFromCommandLine(h.state, h.AddStage("c", "C"));
     EXPECT_TRUE(h.timers.Active(TimerId::Drop));
