@@ -42,8 +42,16 @@ std::string ZoomText(float zoom) {
 }
 
 void DrawInfoText(BITMAP* backBuffer, const std::string& text, int dy) {
-    if (!backBuffer || text.empty()) return;
-    a_textout(backBuffer, text, 4, 3 + dy, a_makecol(255, 255, 255));
+    DrawOutlinedText(backBuffer, text, 4, 3 + dy);
+}
+
+void DrawOutlinedText(BITMAP* target, const std::string& text, int x, int y) {
+    if (!target || text.empty()) return;
+    // White on black edges: readable on a light sky as on a dark one.
+    const int black = a_makecol(0, 0, 0);
+    static constexpr int kEdge[8][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}, {-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+    for (const auto& edge : kEdge) a_textout(target, text, x + edge[0], y + edge[1], black);
+    a_textout(target, text, x, y, a_makecol(255, 255, 255));
 }
 
 const char* const kNoStageHint[] = {

@@ -24,6 +24,8 @@ std::string ZoomText(float zoom);
 inline constexpr int kInfoLineHeight = 10;
 // Draws the text at (4, 3 + dy) in white with the built-in font.
 void DrawInfoText(BITMAP* backBuffer, const std::string& text, int dy = 0);
+// `text` in white with a black edge a pixel wide all round, its top-left corner at (x, y).
+void DrawOutlinedText(BITMAP* target, const std::string& text, int x, int y);
 // What the view shows while no stage is open: how to open one, centred on black, one line a row
 // (the built-in font is 8 pixels wide: 40 characters fill the 320-pixel frame).
 extern const char* const kNoStageHint[];

@@ -37,7 +37,7 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             EXPECT_EQ(sff.ScrollBar()->maximum(), count - 1);
             const SpriteEntry& second = state.Stage.Sprites[1];
             sff.ScrollBar()->setValue(1);
-            EXPECT_EQ(sff.windowTitle().toStdString(), "(2\\" + std::to_string(count) +
+            EXPECT_EQ(sff.windowTitle().toStdString(), "(2/" + std::to_string(count) +
                                                            ")  Group: " + std::to_string(second.Group) +
                                                            "  Image: " + std::to_string(second.Image));
             sff.GroupBox()->setValue(state.Stage.Sprites[0].Group);
@@ -57,7 +57,7 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             state.Stage.SpriteCount = 1;
             w.Refresh();
             EXPECT_EQ(sff.ScrollBar()->maximum(), 0);
-            EXPECT_EQ(sff.windowTitle().left(5), "(1\\1)");
+            EXPECT_EQ(sff.windowTitle().left(5), "(1/1)");
             state.Stage.SpriteCount = static_cast<int16_t>(count);
             // Closing the browser ends debug mode, and its menu mark goes with it.
             EXPECT_TRUE(MenuModel(state).Checked("mnuDebug"));
