@@ -42,6 +42,7 @@ struct Options {
     bool Deform = false;       // mnuDeform
     bool DebugBG = false;      // mnuDebugBG: element outlines
     bool SnapshotPng = false;  // mnuSnapshotPng: snapshots as PNG instead of PCX
+    bool SnapshotInfo = false;  // mnuSnapshotInfo: snapshots keep the info overlay (left out otherwise)
     bool AutoReload = true;    // mnuAutoReload: reload the stage when its files change
     int32_t ViewScale = 2;     // 1..4: the view shows the 320 x 240 frame at this whole-number scale
     uint8_t StageListShown = 0;  // 255 while lstStages is shown

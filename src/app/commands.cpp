@@ -222,7 +222,8 @@ void mnuSnapshot_Click(AppState& state) {
     const SnapshotFormat format = state.Options.SnapshotPng ? SnapshotFormat::Png : SnapshotFormat::Pcx;
     const std::string written =
         PrepareDataDir(state.Dirs, state.Dirs.Data)
-            ? state.Target.Snapshot(state.Dirs.Data, state.Stage.StageName, state.bRunning, format)
+            ? state.Target.Snapshot(state.Dirs.Data, state.Stage.StageName, state.bRunning, format,
+                                    state.Options.SnapshotInfo ? nullptr : &state.Frame.UnderInfo)
             : std::string();
     // A snapshot that silently went nowhere would look like one that was taken.
     if (written.empty()) {

@@ -223,6 +223,8 @@ constexpr MenuEntry kMenuTable[] = {
     {.name = "mnuSnapshotMenu", .caption = "快照设置", .kind = K::Submenu, .access = 'A'},
     {.name = "mnuSnapshotPng", .caption = "快照存为 PNG", .kind = K::Check, .parent = "mnuSnapshotMenu",
      .run = mnuSnapshotPng_Click, .option = &Options::SnapshotPng, .configKey = "SnapshotPng"},
+    {.name = "mnuSnapshotInfo", .caption = "快照包含信息", .kind = K::Check, .parent = "mnuSnapshotMenu",
+     .run = mnuSnapshotInfo_Click, .option = &Options::SnapshotInfo},
     {.name = "mnuSnapshotFolder", .caption = "打开快照文件夹", .parent = "mnuSnapshotMenu",
      .run = mnuSnapshotFolder_Click},
     // Asks for the MUGEN directory again at any time (the first-run prompt was the only way), and
