@@ -21,6 +21,7 @@
 #include <filesystem>
 
 #include "app/bg_buttons.h"
+#include "gui/frm_bg.h"
 #include "gui/frm_error.h"
 #include "gui/frm_music.h"
 #include "gui/qt_keys.h"

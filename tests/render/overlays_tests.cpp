@@ -73,7 +73,9 @@ TEST(InfoText, HasABlackEdgeAndSnapshotsLeaveItOut) {
             const int c = a_getpixel(buffer->get(), x, y);
             white += c == 0xFFFF;
             black += c == 0;
-            if (c != sky) EXPECT_LT(y, 3 + kInfoLineHeight + 9) << "below the kept rows at " << x << "," << y;
+            if (c != sky) {
+                EXPECT_LT(y, 3 + kInfoLineHeight + 9) << "below the kept rows at " << x << "," << y;
+            }
         }
     EXPECT_GT(white, 20);
     EXPECT_GT(black, white) << "every lit pixel has dark neighbours";
