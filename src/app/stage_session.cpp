@@ -383,8 +383,14 @@ void UnloadStuff(AppState& state) {
     // depending on the stage opened before it (sprites' bitmaps go with their table).
     state.Stage = StageModel{};
     state.Load = StageLoadState{};
-    // The present shows the classic picture again: a modern stage's picture must not outlive it.
-    state.Target = FrameTarget{&state.BackBuffer};
+    // A modern stage's picture must not outlive it (after Close the view would show its last frame).
+    // A reload keeps it on screen until the new one is installed. The view wraps the picture's
+    // pixels, so it is handed the cleared classic picture before they go.
+    if (!state.Package.Reloading && state.Target.Picture() != nullptr) {
+        if (state.BackBuffer) a_clear_to_color(state.BackBuffer.get(), 0);
+        state.Target = FrameTarget{&state.BackBuffer};
+        PresentFrame(state);
+    }
 }
 
 }  // namespace qb
