@@ -37,6 +37,7 @@
     <message><source>目录与刷新</source><translation>Folders and &amp;Reload</translation></message>
     <message><source>语言</source><translation>Displa&amp;y Language</translation></message>
     <message><source>快照存为 PNG</source><translation>Save Snapshots as PNG</translation></message>
+    <message><source>快照包含信息</source><translation>Snapshots Include the Info Overlay</translation></message>
     <message><source>打开快照文件夹</source><translation>Open the Snapshot Folder</translation></message>
     <message><source>文件改动时自动刷新</source><translation>Reload When Files Change</translation></message>
     <message><source>单步</source><translation>Step One Frame</translation></message>

@@ -50,7 +50,7 @@ std::string CreditsText(const AppState& state) {
            "M.U.G.E.N. by Elecbyte! :)";
 }
 
-void RunAbout(AppState& state) {
+void RunAbout(AppState& state, bool asked) {
     CharState& chars = state.Chars;
     if (chars.AboutGuard != 0 || !state.ports.ui || !state.ports.clock) return;
     GuardScope guard(chars.AboutGuard);
@@ -62,14 +62,18 @@ void RunAbout(AppState& state) {
     auto walkers = std::make_unique<AboutWalkers>();
     const std::string path = AboutCharPath(state);
     bool loaded = false;
+    // The walk at start is a greeting nobody asked for: without KFM it is left out quietly (no box
+    // behind the main window), and a KFM that is refused says why only in the error log.
+    HeadlessUi quiet;
+    Ui& told = asked ? *state.ports.ui : quiet;
     if (FileExists(path)) {
         // A KFM that is there but refused has already told why; the credits follow as for a missing one.
-        ReaderContext reader{state.Log, *state.ports.ui, state.LineNumber, {}};
-        CharLoadEnv env{*state.ports.ui, reader, nullptr};
+        ReaderContext reader{state.Log, told, state.LineNumber, {}};
+        CharLoadEnv env{told, reader, nullptr};
         loaded = LoadCharacter(env, walkers->Records[0], ResolvePath(path), false);
     }
     if (!loaded || !state.BackBuffer) {
-        ShowCredits(state);
+        if (asked) ShowCredits(state);
         return;
     }
 

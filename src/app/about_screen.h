@@ -18,7 +18,9 @@ std::string CreditsText(const AppState& state);
 // second walker has come into view (x 9). Clearing Loop.AboutRunning (closing the window,
 // opening a stage) ends it. A request while it runs does nothing. The stage is not drawn meanwhile;
 // the run loop's next pass draws it again.
-void RunAbout(AppState& state);
+// `asked`: About was chosen; otherwise (the walk at the first start) no box is shown: without KFM
+// nothing happens.
+void RunAbout(AppState& state, bool asked = true);
 
 // mnuAbout.
 void mnuAbout_Click(AppState& state);

@@ -22,6 +22,7 @@ struct Options {
     bool Deform = false;       // mnuDeform
     bool DebugBG = false;      // mnuDebugBG: element outlines
     bool SnapshotPng = false;  // mnuSnapshotPng: snapshots as PNG instead of PCX
+    bool SnapshotInfo = false;  // mnuSnapshotInfo: snapshots keep the info overlay (left out otherwise)
     bool AutoReload = true;    // mnuAutoReload: reload the stage when its files change
     int32_t ViewScale = 2;     // 1..4: the view shows the 320 x 240 frame at this whole-number scale
     uint8_t StageListShown = 0;  // 255 while lstStages is shown
@@ -89,6 +90,15 @@ struct WindowState {
     bool StageLoading = false;
     bool CharLoading = false;
     bool ErrorLogShown = false;  // frmError is up
+    // frmBG is up: only then does a click in the view pick an element and a drag move it; with
+    // the editor closed a drag looks around (pans the camera) and nothing is selected.
+    bool BgEditorShown = false;
+    // The developers' items are offered: the background editor's test buttons (Set, Command3 to
+    // Command5) and Deform. Off for users (QUILLBACK_DEVELOPER=1 in the environment turns it on).
+    bool Developer = false;
+    // A pan under way: the pointer's last place in view pixels.
+    bool Panning = false;
+    int32_t PanX = 0, PanY = 0;
     // The test character's item names the character ("Use KFM", "Use Char"); empty: the given caption.
     std::string CharCaption;
 };
@@ -127,6 +137,7 @@ struct AppState final : SessionState, SessionHost {
     void ClearView() override;
     void ClearPicture(bool forgetDrawn) override;
     void InstallPicture() override;
+    void ReleasePicture() override;
     void ShowStageCaption() override;
     void ShowErrorLog() override;
     void OpenLater(const std::string& path) override;

@@ -126,7 +126,7 @@ void SaveStageDef(AppState& state) {
 
 void ShowDef(AppState& state) {
     if (state.ports.ui && !state.ports.ui->OpenInTextEditor(ResolvePath(state.StageFile)))
-        Box(state, "Didn't work for some reason...", MsgIcon::Critical);
+        TextEditorFailed(state);
 }
 
 void ShowTestDefSize(AppState& state) {
@@ -142,15 +142,16 @@ constexpr BgButton kButtons[] = {
     {"cmdSave", "Save Changes", nullptr, true, SaveTestDef},
     {"cmdShowDef", "Show Def", nullptr, false, ShowDef},
     {"cmdMusic", "Music", nullptr, false, ChooseMusic},
-    {"Command1", "Set", "Does nothing: this button has no action.", false, nullptr},
-    {"Command2", "Save Stage", nullptr, false, nullptr},
+    // "Save Stage" (Command2) had no action: it is not offered. The test buttons are for developers.
+    {"Command1", "Set", "Does nothing: this button has no action.", false, nullptr, true},
     {"Command3", "Command3",
      "Rewrites test.def in the data folder: every bgmusic line gets lalala.mid (in the data folder).", true,
-     [](AppState& s) { Command3_Click(s.Dirs.Data); }},
-    {"Command4", "Command4", "Shows the size of test.def in the data folder, in bytes.", false, ShowTestDefSize},
+     [](AppState& s) { Command3_Click(s.Dirs.Data); }, true},
+    {"Command4", "Command4", "Shows the size of test.def in the data folder, in bytes.", false, ShowTestDefSize,
+     true},
     {"Command5", "Command5",
      "Copies test.def to shout.def in the data folder, every bgmusic line set to f:\\mugen\\suckme.mp3.", true,
-     [](AppState& s) { Command5_Click(s.Dirs.Data); }},
+     [](AppState& s) { Command5_Click(s.Dirs.Data); }, true},
     {"Command6", "Command6",
      "Saves the stage on screen as stage.def in the data folder: the positions as edited, settings "
      "equal to their defaults left out (Save Changes writes test.def).", true, SaveStageDef},

@@ -16,6 +16,7 @@ struct BgButton {
     // Writes into the data folder (test.def, stage.def and the fixed-name files), made first.
     bool writesData;
     void (*run)(AppState&);  // null: the button does nothing
+    bool developer = false;  // a test button: offered only to developers
 };
 
 // The buttons in the window's order.

@@ -100,7 +100,9 @@ void mnuFPS_Click(AppState& state) {
         return;
     }
     bool cancelled = false;
-    const std::string answer = UiOf(state).InputBox("Max FPS?", state.AppTitle, "60", &cancelled);
+    // The box offers the limit last chosen, so switching the limiter off and on keeps it.
+    const std::string offered = std::to_string(state.Loop.LimitShown > 0 ? state.Loop.LimitShown : 60);
+    const std::string answer = UiOf(state).InputBox("Max FPS?", state.AppTitle, offered, &cancelled);
     // Cancel leaves the limiter as it was (off) instead of switching it on with a limit of 0.
     if (cancelled) return;
     // Whole numbers from 1 to 1000 only: anything else leaves the limiter as it was (off).
@@ -185,9 +187,17 @@ void mnuNotepad_Click(AppState& state) {
     // Without a stage the editor starts without a file; otherwise it gets the file as it is on disk
     // (the definition may name it in another letter case).
     const std::string file = state.StageFile.empty() ? std::string() : ResolvePath(state.StageFile);
-    if (!UiOf(state).OpenInTextEditor(file)) {
-        Box(state, "Didn't work for some reason...", MsgIcon::Critical);
-    }
+    if (!UiOf(state).OpenInTextEditor(file)) TextEditorFailed(state);
+}
+
+void TextEditorFailed(AppState& state) {
+    std::string text = "Didn't work for some reason...";
+    const std::string tried = UiOf(state).TextEditorTried();
+    if (!tried.empty()) text += "\r\nTried:\r\n" + tried;
+    text +=
+        "\r\nTo choose the editor, set $VISUAL (or $EDITOR) to a graphical editor, for example "
+        "VISUAL=gedit, or choose the default application for text files in the desktop's settings.";
+    Box(state, text, MsgIcon::Critical);
 }
 
 void mnuPause_Click(AppState& state) {
@@ -201,7 +211,8 @@ void mnuSnapshot_Click(AppState& state) {
     const SnapshotFormat format = state.Options.SnapshotPng ? SnapshotFormat::Png : SnapshotFormat::Pcx;
     const std::string written =
         PrepareDataDir(state.Dirs, state.Dirs.Data)
-            ? state.Target.Snapshot(state.Dirs.Data, state.Stage.StageName, state.bRunning, format)
+            ? state.Target.Snapshot(state.Dirs.Data, state.Stage.StageName, state.bRunning, format,
+                                    state.Options.SnapshotInfo ? nullptr : &state.Frame.UnderInfo)
             : std::string();
     // A snapshot that silently went nowhere would look like one that was taken.
     if (written.empty()) {

@@ -1,5 +1,5 @@
 #pragma once
-// The main window's commands besides the stage session (app/stage_session.h): one function per menu
+// The main window's commands besides the stage session (session/stage_session.h): one function per menu
 // item (named after the item's control), the options, the tool windows and the scroll bar. The front
 // end calls them from its Qt signals and then renders AppState (menus, caption through Ui, geometry).
 // Every command may be called while RunStage is running (from inside Ui::DoEvents).
@@ -55,6 +55,8 @@ void mnuError_Click(AppState& state);
 // The error log window was closed from its title bar: it is only hidden (text kept), mark cleared.
 void ErrorLogClosed(AppState& state);
 // Opens StageFile in the desktop's text editor ("Didn't work for some reason..." on failure).
+// The text editor did not start: the box says what was tried and how to choose another editor.
+void TextEditorFailed(AppState& state);
 void mnuNotepad_Click(AppState& state);
 // Asks for the MUGEN directory with the folder browser and fills the stage list from it again.
 void mnuMugenDir_Click(AppState& state);

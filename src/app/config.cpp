@@ -201,6 +201,7 @@ constexpr SettingRow kSchema[] = {
     {S::Top, "Top", T::Word, nullptr, ReadTop, WriteTop},
     // Files without this line (older ones) keep it on.
     {S::AutoReload, "AutoReload", T::Switch, "True", nullptr, nullptr, &Options::AutoReload},
+    {S::SnapshotInfo, "SnapshotInfo", T::Switch, "False", nullptr, nullptr, &Options::SnapshotInfo},
 };
 // clang-format on
 

@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/window_rules.h"
 #include "platform/text_util.h"
+#include "render/camera.h"
 #include "tools/bg_commands.h"
 #include "tools/element_edit.h"
 
@@ -25,13 +26,16 @@ bool StageReady(const AppState& state) {
 
 void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
     if (!StageReady(state) || button == MouseButton::Other) return;
+    if (!state.Window.BgEditorShown) {
+        ClearSelection(state);
+        state.Window.Panning = button == MouseButton::Left;
+        state.Window.PanX = x;
+        state.Window.PanY = y;
+        return;
+    }
     const int16_t hit = button == MouseButton::Left ? ElementAt(state.Stage, state.Frame, x, y) : int16_t{-1};
     if (hit < 0) {
-        EndDrag(state.Edit);
-        if (state.Edit.SelectedElement >= 0) {
-            state.Edit.SelectedElement = -1;
-            Caption(state, StageCaption(state.Stage.StageName));
-        }
+        ClearSelection(state);
         return;
     }
     state.Edit.SelectedElement = hit;
@@ -45,6 +49,18 @@ void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
 
 void StageMouseMove(AppState& state, int x, int y) {
     if (!StageReady(state)) return;
+    if (state.Window.Panning) {
+        // Picture pixels to stage units: a hires picture has two a unit, and zoomed in each unit
+        // covers `zoom` times as many.
+        const double perUnit =
+            std::max(1, state.Target.PixelsPerUnit()) * static_cast<double>(state.Camera.Zoom);
+        if (perUnit > 0)
+            PanCamera(state.Stage, state.Camera, (x - state.Window.PanX) / perUnit,
+                      (y - state.Window.PanY) / perUnit);
+        state.Window.PanX = x;
+        state.Window.PanY = y;
+        return;
+    }
     if (!DragTo(state.Stage, state.Edit, x, y)) return;
     const BgElement& element = state.Stage.Elements[state.Edit.DragIndex];
     state.Edit.Fields.txtXpos = text::NumberText(element.BaseX);
@@ -54,6 +70,21 @@ void StageMouseMove(AppState& state, int x, int y) {
 void StageMouseUp(AppState& state, MouseButton button) {
     (void)button;  // releasing any button ends a drag
     EndDrag(state.Edit);
+    state.Window.Panning = false;
+}
+
+void BgEditorShown(AppState& state, bool shown) {
+    state.Window.BgEditorShown = shown;
+    state.Window.Panning = false;
+    if (!shown) ClearSelection(state);
+}
+
+bool ClearSelection(AppState& state) {
+    EndDrag(state.Edit);
+    if (state.Edit.SelectedElement < 0) return false;
+    state.Edit.SelectedElement = -1;
+    if (StageReady(state)) Caption(state, StageCaption(state.Stage.StageName));
+    return true;
 }
 
 }  // namespace qb

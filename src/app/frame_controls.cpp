@@ -30,6 +30,10 @@ void mnuSnapshotPng_Click(AppState& state) {
     state.Options.SnapshotPng = !state.Options.SnapshotPng;
 }
 
+void mnuSnapshotInfo_Click(AppState& state) {
+    state.Options.SnapshotInfo = !state.Options.SnapshotInfo;
+}
+
 int16_t PacedFpsLimit(int16_t fpsLimit, int speed) {
     if (fpsLimit <= 0) return fpsLimit;
     const int quarters = SpeedQuarters(speed);

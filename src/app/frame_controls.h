@@ -20,6 +20,8 @@ void SetRunSpeed(RunLoopState& loop, int speed);
 void mnuStep_Click(AppState& state);
 // Toggles whether the snapshot command writes PNG instead of PCX.
 void mnuSnapshotPng_Click(AppState& state);
+// mnuSnapshotInfo: snapshots keep the info overlay, or show the stage alone (the default).
+void mnuSnapshotInfo_Click(AppState& state);
 
 // The rate the limiter paces to: the limit times the speed, rounded up so that a quarter of a small
 // limit still paces. A limit of 0 or less stays as it is: no pacing at any speed.

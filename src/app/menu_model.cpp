@@ -42,6 +42,10 @@ bool Paused(const AppState& s) {
 bool Loaded(const AppState& s) {
     return s.Window.Loaded;
 }
+// Items kept for developers only (Deform draws nothing different a user could check).
+bool DeveloperItem(const AppState& s) {
+    return s.Window.Loaded && s.Window.Developer;
+}
 // Reset has no command; the window shows it until start-up hides it.
 bool NotLoaded(const AppState& s) {
     return !s.Window.Loaded;
@@ -114,10 +118,12 @@ void RandomStage(AppState& s) {
 constexpr MenuEntry kMenuTable[] = {
     {.name = "mnuStage", .caption = "& 背景", .kind = K::DropDown, .access = 'S', .enabled = MenusFree},
     {.name = "mnuOpen", .caption = "& 打开", .shortcut = "Ctrl+O", .access = 'O', .run = mnuOpen_Click},
-    {.name = "mnuClose", .caption = "& 关闭", .shortcut = "Ctrl+W", .access = 'C', .run = mnuClose_Click},
+    {.name = "mnuClose", .caption = "& 关闭", .shortcut = "Ctrl+W", .access = 'C', .run = mnuClose_Click,
+     .enabled = StageShown},
     {.name = "mnuReset", .caption = "&重置背景", .access = 'S', .enabled = Never, .visible = NotLoaded},
-    {.name = "mnuReload", .caption = "刷&新背景", .shortcut = "F5", .access = 'R', .run = mnuReload_Click},
-    {.name = "mnuDelete", .caption = "&删除背景", .access = 'D', .run = mnuDelete_Click},
+    {.name = "mnuReload", .caption = "刷&新背景", .shortcut = "F5", .access = 'R', .run = mnuReload_Click,
+     .enabled = StageShown},
+    {.name = "mnuDelete", .caption = "&删除背景", .access = 'D', .run = mnuDelete_Click, .enabled = StageShown},
     {.name = "MnuRecentFiles", .caption = "-", .kind = K::Separator, .visible = HasRecentFiles},
     {.name = "mnubla", .caption = "-", .kind = K::Separator},
     {.name = "mnuExit", .caption = "&退出", .shortcut = "Ctrl+Q", .access = 'X', .run = mnuExit_Click},
@@ -136,8 +142,8 @@ constexpr MenuEntry kMenuTable[] = {
     {.name = "mnuMScroll", .caption = "Mouse &Scroll", .kind = K::Check, .run = mnuMScroll_Click,
      .enabled = Loaded, .checked = [](const AppState& s) { return s.Camera.MouseScroll == 255; },
      .visible = Loaded},
-    {.name = "mnuDeform", .caption = "&Deform", .kind = K::Check, .run = mnuDeform_Click, .enabled = Loaded,
-     .visible = Loaded, .setting = Setting::Deform},
+    {.name = "mnuDeform", .caption = "&Deform", .kind = K::Check, .run = mnuDeform_Click, .enabled = DeveloperItem,
+     .visible = DeveloperItem, .setting = Setting::Deform},
     {.name = "mnuDebugBG", .caption = "调&试  BG", .kind = K::Check, .access = 'G', .run = mnuDebugBG_Click, .setting = Setting::DebugBG},
     {.name = "mnuInstall", .caption = "&Install to MUGEN", .enabled = Never, .visible = Never},
     {.name = "mnuError", .caption = "显示 &错误日志", .kind = K::Check, .shortcut = "Ctrl+L", .access = 'E',
@@ -180,6 +186,8 @@ constexpr MenuEntry kMenuTable[] = {
     {.name = "mnuSnapshotMenu", .caption = "快照设置", .kind = K::Submenu, .access = 'A'},
     {.name = "mnuSnapshotPng", .caption = "快照存为 PNG", .kind = K::Check, .parent = "mnuSnapshotMenu",
      .run = mnuSnapshotPng_Click, .setting = Setting::SnapshotPng},
+    {.name = "mnuSnapshotInfo", .caption = "快照包含信息", .kind = K::Check, .parent = "mnuSnapshotMenu",
+     .run = mnuSnapshotInfo_Click, .setting = Setting::SnapshotInfo},
     {.name = "mnuSnapshotFolder", .caption = "打开快照文件夹", .parent = "mnuSnapshotMenu",
      .run = mnuSnapshotFolder_Click},
     // Asks for the MUGEN directory again at any time (the first-run prompt was the only way), and

@@ -14,6 +14,7 @@ namespace qb {
 void ClearView(AppState& state) {
     if (!state.BackBuffer) return;
     a_clear_to_color(state.BackBuffer.get(), 0);
+    if (state.bRunning == 0) DrawNoStageHint(state.BackBuffer.get());  // never a plain black view
     PresentFrame(state);
 }
 
@@ -112,6 +113,15 @@ void AppState::ClearPicture(bool forgetDrawn) {
 
 void AppState::InstallPicture() {
     Target.Install(Stage);
+}
+
+void AppState::ReleasePicture() {
+    // A modern stage's picture must not outlive it (after Close the view would show its last frame).
+    // The view wraps the picture's pixels, so it is handed the cleared classic picture before they go.
+    if (Target.Picture() == nullptr) return;
+    if (BackBuffer) a_clear_to_color(BackBuffer.get(), 0);
+    Target = FrameTarget{&BackBuffer};
+    PresentFrame(*this);
 }
 
 void AppState::ShowStageCaption() {

@@ -10,6 +10,7 @@
 #include "app/commands.h"
 #include "app/config.h"
 #include "session/load_stage.h"
+#include "session/recent_files.h"
 #include "app/run_loop.h"
 #include "app/session_host.h"
 #include "session/stage_session.h"
@@ -123,6 +124,7 @@ static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
     state.Window.Loaded = true;
 
     LoadConfig(state);
+    PruneRecentFiles(state.Menus.RecentFiles);
     if (state.CharSettings.CharRequested == 255) {
         // "Char = True": the use command runs once, as if clicked (it asks for a character when
         // none is chosen). CharEnabled carries the setting from here on.
@@ -161,7 +163,7 @@ void FormActivate(AppState& state) {
     state.Window.FirstActivate = 0;
     Trapped(state, "Main", "Form_Activate", [&] {
         SizeAndCenter(state);
-        if (state.Window.ShowIntro != 0) RunAbout(state);
+        if (state.Window.ShowIntro != 0) RunAbout(state, false);
         ShowNoStageHint(state);
     });
 }

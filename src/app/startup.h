@@ -40,7 +40,7 @@ void SetVersionAndTitle(AppState& state);
 bool FormLoad(AppState& state, bool alreadyRunning);
 
 // First activation: sizes and centres the window again and, when ShowIntro asks for it, runs the
-// about screen. Later activations do nothing.
+// about screen (its walk only: no box when KFM is missing). Later activations do nothing.
 void FormActivate(AppState& state);
 
 // StageListShown or ViewScale was chosen: the window's layout (app/window_rules.h) follows them

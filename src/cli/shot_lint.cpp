@@ -174,6 +174,10 @@ std::string LintText(const std::string& dir, const std::vector<LintedStage>& sta
     if (!skipped.empty())
         out += "; " + counted(skipped.size(), "other .def file", "other .def files") + " skipped";
     out += "\n";
+    // Which ones: a stage written without [BGdef] or [StageInfo] would otherwise vanish unseen.
+    for (const std::string& path : skipped)
+        out += "skipped " + Printable(ShortName(path, dir)) +
+               ": not a stage (no [Camera], [BGdef] or [StageInfo])\n";
     return out;
 }
 

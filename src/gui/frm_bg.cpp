@@ -18,7 +18,8 @@ namespace {
 constexpr int kMusicRow = 15;
 }  // namespace
 
-FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent)
+FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent,
+             bool developer)
     // A tool window of the main window (its parent) stays above it, as the music chooser does.
     : QWidget(parent, Qt::Tool), m_fields(fields), m_button(std::move(button)) {
     setObjectName(QStringLiteral("frmBG"));
@@ -95,6 +96,7 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
     int index = 0;
     // The core's table gives each button its caption and tooltip (app/bg_buttons.h).
     for (const BgButton& button : BgButtonTable()) {
+        if (button.developer && !developer) continue;
         auto* b = new QPushButton(QString::fromUtf8(button.caption), this);
         b->setObjectName(QString::fromUtf8(button.name));
         if (button.tip != nullptr) b->setToolTip(QString::fromUtf8(button.tip));
@@ -132,6 +134,16 @@ QLineEdit* FrmBg::Box(const std::string& name) const {
 QPushButton* FrmBg::Button(const std::string& name) const {
     auto it = m_buttons.find(name);
     return it == m_buttons.end() ? nullptr : it->second;
+}
+
+void FrmBg::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_shown) m_shown(true);
+}
+
+void FrmBg::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (m_shown) m_shown(false);
 }
 
 }  // namespace qb::gui

@@ -17,7 +17,9 @@ class FrmBg : public QWidget {
     Q_OBJECT
 public:
     // `button` runs a button's action in the core (BgEditorButton), by control name.
-    FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent = nullptr);
+    // `developer`: the test buttons (Set, Command3 to Command5) are offered too.
+    FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> button, QWidget* parent = nullptr,
+          bool developer = false);
 
     // Shows in each box what the core holds, where the core changed it since it was last shown: what
     // the user is typing stays.
@@ -27,6 +29,13 @@ public:
     QCheckBox* MaskBox() const { return m_chkMask; }
     QPushButton* Button(const std::string& name) const;
 
+    // Told when the window is shown (true) or hidden (false): the view edits elements only meanwhile.
+    void SetShownHandler(std::function<void(bool)> handler) { m_shown = std::move(handler); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     struct Bound {
         std::string BgEditorFields::*field;
@@ -35,6 +44,7 @@ private:
     };
     BgEditorFields& m_fields;
     std::function<void(const std::string&)> m_button;
+    std::function<void(bool)> m_shown;
     std::map<std::string, Bound> m_boxes;
     std::map<std::string, QPushButton*> m_buttons;
     QCheckBox* m_chkMask = nullptr;

@@ -165,7 +165,8 @@ FrmSff::FrmSff(const StageModel& stage, SpriteBrowserState& browser, QWidget* pa
         const std::string path =
             m_saveAsk
                 ? m_saveAsk()
-                : ToNativeText(QFileDialog::getSaveFileName(this, QStringLiteral("Save sprite"), QString(),
+                : ToNativeText(QFileDialog::getSaveFileName(this, QStringLiteral("Save sprite"),
+                                                            FromContentText(SpriteFileNameFor(m_browser, m_stage)),
                                                             QStringLiteral("PNG pictures (*.png)")));
         if (path.empty()) return;
         if (!SaveShownSprite(m_browser, m_stage, path))

@@ -498,7 +498,8 @@ void FrmStage::ShowBgEditor() {
         m_bg = std::make_unique<FrmBg>(
             m_state.Edit.Fields,
             [this](const std::string& control) { BgEditorButton(m_state, control); },
-            this);
+            this, m_state.Window.Developer);
+        m_bg->SetShownHandler([this](bool shown) { BgEditorShown(m_state, shown); });
         m_bg->Refresh();
         m_bg->show();
         // Beside the main window, tops aligned (on its left when the right side has no room), so
@@ -601,6 +602,7 @@ bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
             const bool down = event->type() == QEvent::KeyPress;
             if (!key->isAutoRepeat())
                 m_keys.KeyEvent(key->key(), down, key->modifiers().testFlag(Qt::KeypadModifier));
+            if (down && key->key() == Qt::Key_Escape) ClearSelection(m_state);
             if (down && key->key() == Qt::Key_Escape && m_state.bFullScreen == 1) {
                 // The main window comes back with its menus as they are now.
                 LeaveFullScreen(m_state);

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include "gui/frm_stage.h"
+#include "gui/text_editor.h"
 #include "platform/trash.h"
 
 namespace qb::gui {
@@ -254,16 +255,7 @@ void QtUi::DoEvents() {
 
 bool QtUi::OpenInTextEditor(const std::string& path) {
     if (m_script.openInTextEditor) return m_script.openInTextEditor(path);
-    if (!path.empty()) return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
-    // No file: start the desktop's editor for plain text by itself.
-    QProcess query;
-    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
-                                             QStringLiteral("text/plain")});
-    if (!query.waitForFinished(3000) || query.exitCode() != 0) return false;
-    QString desktopFile = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
-    if (desktopFile.isEmpty()) return false;
-    if (desktopFile.endsWith(QStringLiteral(".desktop"))) desktopFile.chop(8);
-    return QProcess::startDetached(QStringLiteral("gtk-launch"), {desktopFile});
+    return StartTextEditor(path, m_editorTried);
 }
 
 bool QtUi::OpenWithDesktop(const std::string& path) {

@@ -68,6 +68,7 @@ public:
     void SetCaption(const std::string& caption) override;
     void DoEvents() override;
     bool OpenInTextEditor(const std::string& path) override;
+    std::string TextEditorTried() const override { return m_editorTried; }
     bool OpenWithDesktop(const std::string& path) override;
     bool MoveToTrash(const std::string& path, std::string& error) override;
 
@@ -101,6 +102,7 @@ private:
     std::string m_caption;
     std::function<void(const std::string&)> m_captionSink;
     DialogScript m_script;
+    std::string m_editorTried;  // what the last failed OpenInTextEditor tried
     QRect m_boxAnchor;
 };
 

@@ -113,6 +113,7 @@ bool QuillbackApp::Start(const StartOptions& options) {
         m_state->ProgramDir.pop_back();
 
     m_state->Dirs = FindDataDirs(m_state->ProgramDir);
+    m_state->Window.Developer = qEnvironmentVariableIntValue("QUILLBACK_DEVELOPER") != 0;
 
     // One running instance per configuration folder: its configuration is read once and written once.
     PrepareDataDir(m_state->Dirs, m_state->Dirs.Config);

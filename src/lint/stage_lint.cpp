@@ -64,8 +64,8 @@ struct SectionLines {
     // Lines whose value cannot be what the key needs (a window of fewer than four values), and
     // values left as they should not be (debugbg on).
     std::vector<LintProblem> badValues;
-    // Per element, the lines of its "positionlink" and "trans" keys (0 when it has none).
-    std::vector<int32_t> positionLinks, transLines;
+    // Per element, the lines of its "positionlink", "trans" and "type" keys (0 when it has none).
+    std::vector<int32_t> positionLinks, transLines, typeLines;
     int32_t spr = 0, bgmusic = 0;
 };
 
@@ -218,6 +218,7 @@ SectionLines FindSectionLines(const StageSource& map, const StageModel& stage) {
         found.elements.push_back(e.Header);
         found.positionLinks.push_back(keyLine(e.Keys, "positionlink"));
         found.transLines.push_back(keyLine(e.Keys, "trans"));
+        found.typeLines.push_back(keyLine(e.Keys, "type"));
     }
     int32_t action = -1;
     for (const SourceSection& section : map.Sections) {
@@ -332,6 +333,15 @@ bool IsKnownTrans(std::string_view trans) {
     return false;
 }
 
+// The element types, in any letter case. The engine goes by the first letter, so "normall" still
+// draws as normal; a word that is none of them is most likely a slip (and "b" is no type at all).
+bool IsKnownType(std::string_view type) {
+    const std::string word = text::Lower(text::Trim(type));
+    for (const char* known : {"normal", "parallax", "anim", "dummy", "null"})
+        if (word == known) return true;
+    return false;
+}
+
 std::string ElementLabel(const BgElement& e) {
     return "element " + Quoted(e.Name) + " (" + text::ContentToUtf8(e.Type) + ")";
 }
@@ -356,6 +366,11 @@ void AddElementProblems(const StageModel& stage, const SectionLines& lines, bool
             out.push_back({LintKind::Definition, keyLine(lines.transLines),
                            ElementLabel(e) + ": trans " + Quoted(e.Trans) +
                                " is not one of none, default, add, add1, sub, addalpha"});
+        if (!e.TypeWritten.empty() && !IsKnownType(e.TypeWritten))
+            out.push_back({LintKind::Definition, keyLine(lines.typeLines),
+                           ElementLabel(e) + ": type " + Quoted(e.TypeWritten) +
+                               " is not one of normal, parallax, anim, dummy, null (the engine reads it by "
+                               "its first letter)"});
         if (e.Type == "dummy") continue;
         if (e.Type == "anim") {
             if (e.ActionIndex < 0)

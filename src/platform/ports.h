@@ -66,6 +66,8 @@ public:
     // Opens a file in the desktop's text editor (an empty path starts the editor without a file);
     // false when that failed.
     virtual bool OpenInTextEditor(const std::string& path) = 0;
+    // After OpenInTextEditor failed: what it tried, one line each (empty when it cannot say).
+    virtual std::string TextEditorTried() const { return {}; }
     // Opens a file or folder with what the desktop uses for it (a folder: the file manager); false
     // when that failed or there is no desktop.
     virtual bool OpenWithDesktop(const std::string& path) {

@@ -234,4 +234,37 @@ void SetZoom(StageModel& stage, CameraState& camera, double zoom) {
     camera.PrevCameraX += dx;
 }
 
+namespace {
+// `value` moved toward `target` but no further out than [low, high] (or where it already is).
+double ClampMove(double value, double target, double low, double high) {
+    if (low > high) return value;  // crossed bounds: the keys never move such a camera either
+    return std::clamp(target, std::min(low, value), std::max(high, value));
+}
+}  // namespace
+
+bool PanCamera(StageModel& stage, CameraState& camera, double dx, double dy) {
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return false;
+    const double slack = ZoomBoundSlack(camera);
+    const double shownX = -static_cast<double>(camera.CameraX);
+    const double newShownX =
+        ClampMove(shownX, shownX - dx, stage.BoundLeft - slack, stage.BoundRight + slack);
+    const double newY = ClampMove(camera.CameraY, camera.CameraY - dy, stage.BoundHigh, stage.BoundLow);
+    const float moveX = static_cast<float>(-newShownX) - camera.CameraX;
+    const float moveY = static_cast<float>(newY) - camera.CameraY;
+    if (moveX == 0 && moveY == 0) return false;
+    const double follow = LayerCameraScale(stage);
+    for (BgElement& e : stage.Elements) {
+        if (e.Type != "parallax") e.PosX += e.DeltaX * static_cast<float>(moveX * follow);
+        e.PosY -= e.DeltaY * static_cast<float>(moveY * follow);
+    }
+    camera.CameraX += moveX;
+    camera.CameraY += moveY;
+    camera.PrevCameraX += moveX;
+    camera.PrevCameraY += moveY;
+    // The test character stands on the stage: it moves on screen with it, as under mouse scrolling.
+    camera.ScrollTravelX += moveX;
+    camera.ScrollTravelY += moveY;
+    return true;
+}
+
 }  // namespace qb

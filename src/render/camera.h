@@ -57,6 +57,11 @@ double ZoomBoundSlack(const CameraState& camera);
 // Sets the zoom (clamped to the range) and pulls the camera back within the bounds of the new zoom,
 // moving the elements with it as a camera move would.
 void SetZoom(StageModel& stage, CameraState& camera, double zoom);
+// A drag of the view moves the camera by (dx, dy) stage units the other way (the picture follows the
+// pointer), within the bounds the keys keep (a camera already past one is not pulled back). The
+// elements move with it at once, by delta times the move, so that the element pass does not move
+// them again. Answers whether the camera moved.
+bool PanCamera(StageModel& stage, CameraState& camera, double dx, double dy);
 // The zoom keys and the mouse wheel step the zoom by this factor.
 inline constexpr double kZoomStepFactor = 1.1;
 

@@ -11,6 +11,7 @@
 #include "render/anim_pose.h"
 #include "render/blit_sprite.h"
 #include "render/compose32.h"
+#include "render/overlays.h"
 #include "stage/stage_version.h"
 
 namespace qb {
@@ -438,18 +439,19 @@ void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture3
 void DrawInfoText32(Picture32& picture, const std::string& text, int dy) {
     if (text.empty() || picture.Width <= 0) return;
     // The built-in font draws into a 16-bit bitmap; its lit pixels are copied across.
-    const int width = std::min<int>(static_cast<int>(text.size()) * 8, picture.Width);
-    UniqueBitmap strip = CreateBitmap(width, 8);
+    // The strip has a pixel of room all round for the text's black edge.
+    const int width = std::min<int>(static_cast<int>(text.size()) * 8 + 2, picture.Width);
+    UniqueBitmap strip = CreateBitmap(width, 10);
     if (!strip) return;
     a_clear_to_color(strip.get(), kMaskColor);
-    a_textout(strip.get(), text, 0, 0, a_makecol(255, 255, 255));
-    for (int y = 0; y < 8; ++y) {
-        const int py = 3 + dy + y;
+    DrawOutlinedText(strip.get(), text, 1, 1);
+    for (int y = 0; y < 10; ++y) {
+        const int py = 2 + dy + y;
         if (py < 0 || py >= picture.Height) continue;
         const uint16_t* row = BitmapRow(strip.get(), y);
         uint32_t* out = picture.Row(py);
-        for (int x = 0; x < width && 4 + x < picture.Width; ++x)
-            if (row[x] != kMaskColor) out[4 + x] = Expand565(row[x]);
+        for (int x = 0; x < width && 3 + x < picture.Width; ++x)
+            if (row[x] != kMaskColor) out[3 + x] = Expand565(row[x]);
     }
 }
 

@@ -69,8 +69,11 @@ FrameResult DrawFrame(FrameContext& ctx) {
             result.SecondElapsed = true;
         }
     }
+    frame.UnderInfo.Rows = 0;
     if (keysOn) {
         if (options.Info) {
+            // The two lines with their one-pixel edge.
+            KeepUnderOverlay(frame.UnderInfo, ctx.picture, ctx.backBuffer, 3 + kInfoLineHeight + 9);
             if (ctx.picture) {
                 DrawInfoText32(*ctx.picture, frame.InfoText);
                 DrawInfoText32(*ctx.picture, frame.FrameText, kInfoLineHeight);

@@ -11,6 +11,7 @@
 #include "platform/ports.h"
 #include "platform/sprite_table.h"
 #include "render/camera_state.h"
+#include "render/overlays.h"
 #include "render/retained.h"
 #include "stage/stage_model.h"
 
@@ -60,6 +61,9 @@ struct FrameState {
     int64_t DrawnPixels = 0;
     // A modern stage's picture as the last frame left it, and what the window has yet to show.
     RetainedPicture Retained;
+    // The top rows of the picture as they were before the info overlay was drawn over them (empty
+    // when the last frame drew none): snapshots show the stage, not the overlay.
+    UnderOverlay UnderInfo;
 };
 
 void ResetFrameState(FrameState& frame);

@@ -41,10 +41,21 @@ void FrameTarget::Present(FrameSink& sink, Clip32& shown) const {
 }
 
 std::string FrameTarget::Snapshot(const std::string& dataDir, const std::string& stageName, uint8_t running,
-                                  SnapshotFormat format) const {
-    if (const Picture32* picture = Picture())
-        return TakeSnapshot32(dataDir, stageName, *picture, running, format);
-    return TakeSnapshot(dataDir, stageName, BackBuffer(), running, format);
+                                  SnapshotFormat format, const UnderOverlay* under) const {
+    const bool clean = under != nullptr && under->Rows > 0;
+    if (const Picture32* picture = Picture()) {
+        if (!clean) return TakeSnapshot32(dataDir, stageName, *picture, running, format);
+        Picture32 copy = *picture;
+        RestoreUnderOverlay(*under, copy);
+        return TakeSnapshot32(dataDir, stageName, copy, running, format);
+    }
+    BITMAP* backBuffer = BackBuffer();
+    if (!clean || !backBuffer) return TakeSnapshot(dataDir, stageName, backBuffer, running, format);
+    UniqueBitmap copy = CreateBitmap(BitmapWidth(backBuffer), BitmapHeight(backBuffer));
+    if (!copy) return {};
+    a_blit(backBuffer, copy.get(), 0, 0, 0, 0, BitmapWidth(backBuffer), BitmapHeight(backBuffer));
+    RestoreUnderOverlay(*under, copy.get());
+    return TakeSnapshot(dataDir, stageName, copy.get(), running, format);
 }
 
 bool FrameTarget::Save(const std::string& path, std::string& error) const {

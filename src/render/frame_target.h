@@ -51,8 +51,9 @@ public:
     void Present(FrameSink& sink, Clip32& shown) const;
     // Saves the picture into the snapshots folder of `dataDir` (see TakeSnapshot); the path, or
     // empty when nothing was written.
+    // `under` (may be null): rows kept from under the info overlay, put back in the saved copy.
     std::string Snapshot(const std::string& dataDir, const std::string& stageName, uint8_t running,
-                         SnapshotFormat format) const;
+                         SnapshotFormat format, const UnderOverlay* under = nullptr) const;
     // Writes the picture to `path`: PCX for ".pcx" (24-bit colour for the 32-bit picture), PNG
     // otherwise. False, with `error`, when it could not.
     bool Save(const std::string& path, std::string& error) const;

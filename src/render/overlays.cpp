@@ -42,8 +42,52 @@ std::string ZoomText(float zoom) {
 }
 
 void DrawInfoText(BITMAP* backBuffer, const std::string& text, int dy) {
-    if (!backBuffer || text.empty()) return;
-    a_textout(backBuffer, text, 4, 3 + dy, a_makecol(255, 255, 255));
+    DrawOutlinedText(backBuffer, text, 4, 3 + dy);
+}
+
+void KeepUnderOverlay(UnderOverlay& under, const Picture32* picture, const BITMAP* backBuffer, int rows) {
+    under.Rows = 0;
+    under.Pixels16.clear();
+    under.Pixels32.clear();
+    if (picture) {
+        rows = std::clamp(rows, 0, picture->Height);
+        under.Pixels32.assign(picture->Pixels.begin(),
+                              picture->Pixels.begin() + static_cast<ptrdiff_t>(rows) * picture->Width);
+    } else if (backBuffer) {
+        const int width = BitmapWidth(backBuffer);
+        rows = std::clamp(rows, 0, BitmapHeight(backBuffer));
+        for (int y = 0; y < rows; ++y) {
+            const uint16_t* row = BitmapRow(backBuffer, y);
+            under.Pixels16.insert(under.Pixels16.end(), row, row + width);
+        }
+    } else {
+        return;
+    }
+    under.Rows = rows;
+}
+
+void RestoreUnderOverlay(const UnderOverlay& under, Picture32& picture) {
+    if (under.Rows <= 0 || under.Pixels32.size() != static_cast<size_t>(under.Rows) * picture.Width ||
+        under.Rows > picture.Height)
+        return;
+    std::copy(under.Pixels32.begin(), under.Pixels32.end(), picture.Pixels.begin());
+}
+
+void RestoreUnderOverlay(const UnderOverlay& under, BITMAP* backBuffer) {
+    if (!backBuffer || under.Rows <= 0 || under.Rows > BitmapHeight(backBuffer)) return;
+    const auto width = static_cast<size_t>(BitmapWidth(backBuffer));
+    if (under.Pixels16.size() != static_cast<size_t>(under.Rows) * width) return;
+    for (int y = 0; y < under.Rows; ++y)
+        std::copy_n(under.Pixels16.begin() + static_cast<ptrdiff_t>(y * width), width, BitmapRow(backBuffer, y));
+}
+
+void DrawOutlinedText(BITMAP* target, const std::string& text, int x, int y) {
+    if (!target || text.empty()) return;
+    // White on black edges: readable on a light sky as on a dark one.
+    const int black = a_makecol(0, 0, 0);
+    static constexpr int kEdge[8][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}, {-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+    for (const auto& edge : kEdge) a_textout(target, text, x + edge[0], y + edge[1], black);
+    a_textout(target, text, x, y, a_makecol(255, 255, 255));
 }
 
 const char* const kNoStageHint[] = {

@@ -3,6 +3,7 @@
 // PCX snapshots.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/picture32.h"
 #include "render/camera_state.h"
@@ -24,6 +25,20 @@ std::string ZoomText(float zoom);
 inline constexpr int kInfoLineHeight = 10;
 // Draws the text at (4, 3 + dy) in white with the built-in font.
 void DrawInfoText(BITMAP* backBuffer, const std::string& text, int dy = 0);
+
+// The top rows of a picture as they were before an overlay was drawn over them.
+struct UnderOverlay {
+    int Rows = 0;  // 0: nothing kept
+    std::vector<uint16_t> Pixels16;  // the back buffer's rows
+    std::vector<uint32_t> Pixels32;  // or the 32-bit picture's
+};
+// Keeps the top `rows` rows of `picture`, or of `backBuffer` when it is null.
+void KeepUnderOverlay(UnderOverlay& under, const Picture32* picture, const BITMAP* backBuffer, int rows);
+// Puts the kept rows back (pictures of another size than the kept rows' are left alone).
+void RestoreUnderOverlay(const UnderOverlay& under, Picture32& picture);
+void RestoreUnderOverlay(const UnderOverlay& under, BITMAP* backBuffer);
+// `text` in white with a black edge a pixel wide all round, its top-left corner at (x, y).
+void DrawOutlinedText(BITMAP* target, const std::string& text, int x, int y);
 // What the view shows while no stage is open: how to open one, centred on black, one line a row
 // (the built-in font is 8 pixels wide: 40 characters fill the 320-pixel frame).
 extern const char* const kNoStageHint[];

@@ -26,8 +26,8 @@ bool SamePose(const FramePose& a, const FramePose& b) {
 }  // namespace
 
 Clip32 InfoTextArea(const Picture32& picture) {
-    // Two lines of the 8-pixel font from row 3, kInfoLineHeight apart.
-    return {0, 0, picture.Width, std::min(picture.Height, 3 + kInfoLineHeight + 8)};
+    // Two lines of the 8-pixel font from row 3, kInfoLineHeight apart, with their one-pixel edge.
+    return {0, 0, picture.Width, std::min(picture.Height, 3 + kInfoLineHeight + 8 + 1)};
 }
 
 Clip32 SourceContent(const Source32& source) {

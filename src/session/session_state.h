@@ -87,6 +87,8 @@ public:
     virtual void ClearPicture(bool forgetDrawn) = 0;
     // The picture the frames draw into becomes the installed stage's (its kind and size).
     virtual void InstallPicture() = 0;
+    // The stage's own picture goes with it: the view is handed the cleared classic one.
+    virtual void ReleasePicture() = 0;
     // The caption names the stage on screen (and says when it is paused).
     virtual void ShowStageCaption() = 0;
     virtual void ShowErrorLog() = 0;

@@ -5,6 +5,7 @@
 
 #include "session/session_state.h"
 #include "session/load_stage.h"
+#include "session/recent_files.h"
 #include "library/open_package.h"
 #include "library/open_stage.h"
 #include "library/sprite_users.h"
@@ -344,11 +345,17 @@ void mnuDelete_Click(SessionState& state) {
 }
 
 void MnuRecentFiles_Click(SessionState& state, int index) {
+    if (!LoadInProgress(state) && DropVanishedRecentFile(state, index)) return;
     OpenStage(state, RecentRequest(state, index));
 }
 
 void FilesDropped(SessionState& state, const std::vector<std::string>& paths) {
-    OpenStage(state, {ClassifyDroppedFiles(paths).Path, OpenOrigin::Drop});
+    const OpenPath chosen = ClassifyDroppedFiles(paths);
+    if (chosen.Target == OpenTarget::None) {
+        if (!paths.empty()) Box(state, NotOpenableText(paths.front()), MsgIcon::Exclamation);
+        return;
+    }
+    OpenStage(state, {chosen.Path, OpenOrigin::Drop});
 }
 
 void OpenFromCommandLine(SessionState& state, const std::string& argument) {

@@ -34,8 +34,18 @@ std::string SpriteBrowserCaption(SpriteBrowserState& browser, const StageModel& 
     const int row = ShownSpriteRow(browser, stage);
     if (row < 0) return "SFF";
     const SpriteEntry& sprite = stage.Sprites[static_cast<size_t>(row)];
-    return "(" + std::to_string(row + 1) + "\\" + std::to_string(browser.Max + 1) +
+    return "(" + std::to_string(row + 1) + "/" + std::to_string(browser.Max + 1) +
            ")  Group: " + std::to_string(sprite.Group) + "  Image: " + std::to_string(sprite.Image);
+}
+
+std::string SpriteFileNameFor(SpriteBrowserState& browser, const StageModel& stage) {
+    const int row = ShownSpriteRow(browser, stage);
+    if (row < 0) return {};
+    const SpriteEntry& sprite = stage.Sprites[static_cast<size_t>(row)];
+    std::string base = stage.SpriteFile.substr(stage.SpriteFile.find_last_of("/\\") + 1);
+    if (const size_t dot = base.rfind('.'); dot != std::string::npos && dot > 0) base.resize(dot);
+    if (base.empty()) base = "sprite";
+    return base + "-" + std::to_string(sprite.Group) + "-" + std::to_string(sprite.Image) + ".png";
 }
 
 std::string SpriteDetailsText(const StageModel& stage, int row) {

@@ -21,8 +21,11 @@ void OpenSpriteBrowser(SpriteBrowserState& browser, const StageModel& stage);
 // created: the range follows the table, so no row outside it is ever addressed and a table that
 // was empty for a while (during a reload) is browsed again in full.
 int ShownSpriteRow(SpriteBrowserState& browser, const StageModel& stage);
-// "(v + 1\m + 1)  Group: g  Image: i"; "SFF" when there is no sprite to show.
+// "(v + 1/m + 1)  Group: g  Image: i"; "SFF" when there is no sprite to show.
 std::string SpriteBrowserCaption(SpriteBrowserState& browser, const StageModel& stage);
+// The file name Save PNG offers for the sprite shown: "<sprite file's name>-<group>-<image>.png";
+// empty when there is no sprite to show.
+std::string SpriteFileNameFor(SpriteBrowserState& browser, const StageModel& stage);
 // "Size: w x h  Axis: x, y" of the sprite at `row`; empty when there is no such row.
 std::string SpriteDetailsText(const StageModel& stage, int row);
 // The first row holding group `group`, image `image`; -1 when there is none.

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/commands.h"
+#include "session/recent_files.h"
 #include "session/stage_session.h"
 #include "render/overlays.h"
 #include "app/config.h"
@@ -231,6 +232,15 @@ TEST(OpenStage, DropsAndTheCommandLineGoThroughTheDropTimer) {
     EXPECT_EQ(g.ui.boxes.back().text,
               "Not a stage!\r\n" + stray + "\r\nThe file has no [Camera] section, so it is not a stage definition.");
 
+    // A drop of no definition or package is told, and the stage on screen stays.
+    const size_t boxes = g.ui.boxes.size();
+    FilesDropped(g.state, {"/tmp/readme.txt"});
+    ASSERT_EQ(g.ui.boxes.size(), boxes + 1);
+    EXPECT_EQ(g.ui.boxes.back().text, "Not a stage!\r\n/tmp/readme.txt\r\nOnly a stage definition (.def) or "
+                                      "a stage package (.zip) opens here.");
+    EXPECT_FALSE(g.timers.Active(TimerId::Drop));
+    EXPECT_EQ(g.state.bRunning, 1);
+
     AppFixture h;
     OpenFromCommandLine(h.state, h.AddStage("c", "C"));
     EXPECT_TRUE(h.timers.Active(TimerId::Drop));
@@ -251,12 +261,20 @@ TEST(OpenStage, RecentFileClickPromotesAndOpens) {
     EXPECT_EQ(f.state.StageFile, b);
     EXPECT_TRUE(f.timers.Active(TimerId::Start));
 
+    // An entry whose file went away is taken off the list when chosen, and the box says so.
     f.timers.Stop(TimerId::Start);
     MnuRecentFiles_Click(f.state, 2);
-    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/gone/x.def"}));
-    EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Critical);
+    EXPECT_EQ(f.BoxTexts(), (std::vector<std::string>{"Can't find file: \r\n/gone/x.def\r\nIt was taken off the "
+                                                      "recent files."}));
+    EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{b, a}));
     EXPECT_EQ(f.state.StageFile, b);
     EXPECT_FALSE(f.timers.Active(TimerId::Start));
+
+    // At start every vanished entry goes, the order of the rest kept.
+    std::filesystem::remove(a);
+    f.state.Menus.RecentFiles = {"/gone/y.zip", b, a, ""};
+    EXPECT_EQ(PruneRecentFiles(f.state.Menus.RecentFiles), 3u);
+    EXPECT_EQ(f.state.Menus.RecentFiles, (std::vector<std::string>{b}));
 }
 
 TEST(OpenStage, ARefusedListEntryKeepsTheHighlightOnTheStageOnScreen) {
@@ -536,8 +554,10 @@ TEST(Options, FpsLimiterAsksForTheLimit) {
             mnuFPS_Click(f.state);  // off again
         }
     }
+    EXPECT_EQ(f.ui.inputDefaults.front(), "60");
     mnuFPS_Click(f.state);
     mnuFPS_Click(f.state);  // cancelled: stays off
+    EXPECT_EQ(f.ui.inputDefaults.back(), "1") << "the box offers the limit chosen last";
     EXPECT_FALSE(MenuModel(f.state).Checked("mnuFPS"));
     EXPECT_EQ(f.state.Loop.FpsLimit, 0);
 }
@@ -565,9 +585,14 @@ TEST(Options, TogglesNotepadErrorLogAndSnapshot) {
     const std::string onDisk = f.mugen.Write("stages/Temple.def", "[Camera]\r\n").string();
     f.state.StageFile = f.mugen.Dir() + "STAGES/temple.DEF";
     f.ui.editorWorks = false;
+    f.ui.editorTried = "$VISUAL: not set";
     mnuNotepad_Click(f.state);
     EXPECT_EQ(f.ui.editorOpened.back(), onDisk);
-    EXPECT_EQ(f.ui.boxes.back().text, "Didn't work for some reason...");
+    // The first line is the given text (translated by itself); then what was tried and the way out.
+    const std::string& told = f.ui.boxes.back().text;
+    EXPECT_EQ(told.substr(0, told.find("\r\n")), "Didn't work for some reason...");
+    EXPECT_NE(told.find("Tried:\r\n$VISUAL: not set\r\n"), std::string::npos) << told;
+    EXPECT_NE(told.find("set $VISUAL (or $EDITOR)"), std::string::npos) << told;
     EXPECT_EQ(f.ui.boxes.back().icon, MsgIcon::Critical);
 
     mnuSnapshot_Click(f.state);  // no stage: nothing

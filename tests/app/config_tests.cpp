@@ -90,6 +90,7 @@ TEST(Config, EverySettingReadsBackWhatItWrote) {
         {"Left", {"-8"}},
         {"Top", {"40"}},
         {"AutoReload", {"False"}},
+        {"SnapshotInfo", {"True"}},
     };
     std::string file;
     for (const SettingRow& row : SettingsSchema()) {
@@ -123,7 +124,8 @@ TEST(Config, WritesTheDocumentedLinesWithCrLf) {
               "Version = .67A\r\nMugeDir = /m/\r\nHCamStep = 1\r\nVCamStep = 0.5\r\nBGMusic = True\r\n"
               "Info = False\r\nChar = False\r\nDeform = False\r\nDebugBG = False\r\nCharName = \r\n"
               "StageList = 0\r\nRecentFile = /m/stages/b.def\r\nRecentFile = /m/stages/a.def\r\n"
-              "Intro = False\r\nScale = 2\r\nSnapshotPng = False\r\nLanguage = zh\r\nAutoReload = True\r\n");
+              "Intro = False\r\nScale = 2\r\nSnapshotPng = False\r\nLanguage = zh\r\nAutoReload = True\r\n"
+              "SnapshotInfo = False\r\n");
 }
 
 TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {

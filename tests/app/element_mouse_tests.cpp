@@ -21,6 +21,7 @@ std::pair<int, int> RunSkyStage(AppFixture& f, const std::string& path) {
     RunStage(f.state);
     f.ui.onDoEvents = nullptr;
     EXPECT_EQ(f.state.bRunning, 1);
+    BgEditorShown(f.state, true);  // elements are picked only while the editor is open
     if (f.state.Stage.Elements.empty()) return {-1, -1};
     if (f.state.Frame.Drawn.empty()) return {-1, -1};
     const DrawnElement& at = f.state.Frame.Drawn[0];  // where the frame drew it
@@ -82,6 +83,51 @@ TEST(StageMouse, DragsMoveElementsInStageUnits) {
         EXPECT_EQ(sky.BaseX, baseX + (hires ? 4 : 8));
         EXPECT_EQ(sky.BaseY, baseY - (hires ? 2 : 4));
     }
+}
+
+// With the editor closed a click selects nothing and a drag pans the camera within the bounds,
+// moving the elements by delta times the pan; closing the editor or Escape drops a selection.
+TEST(StageMouse, WithTheEditorClosedADragPansTheCamera) {
+    AppFixture f;
+    const std::string def = f.AddStage("forest", "Forest Gate");
+    const auto [x, y] = RunSkyStage(f, def);
+    StageMouseDown(f.state, MouseButton::Left, x, y);
+    ASSERT_EQ(f.state.Edit.SelectedElement, 0);
+    BgEditorShown(f.state, false);
+    EXPECT_EQ(f.state.Edit.SelectedElement, -1) << "closing the editor drops the selection";
+    EXPECT_EQ(f.ui.captions.back(), "Forest Gate");
+
+    StageModel& stage = f.state.Stage;
+    stage.BoundLeft = -100, stage.BoundRight = 100, stage.BoundHigh = -50, stage.BoundLow = 0;
+    const BgElement& sky = stage.Elements[0];
+    const float camX = f.state.Camera.CameraX, camY = f.state.Camera.CameraY;
+    const float posX = sky.PosX, baseX = sky.BaseX;
+    StageMouseDown(f.state, MouseButton::Left, x, y);
+    EXPECT_EQ(f.state.Edit.SelectedElement, -1);
+    StageMouseMove(f.state, x - 10, y + 20);  // the picture follows the pointer: the camera goes right and up
+    EXPECT_EQ(f.state.Camera.CameraX, camX - 10);
+    EXPECT_EQ(f.state.Camera.CameraY, std::max(camY - 20, -50.0f));
+    EXPECT_EQ(sky.PosX, posX - 10 * sky.DeltaX) << "the element follows the camera at its delta";
+    EXPECT_EQ(sky.BaseX, baseX) << "the element itself is not edited";
+    StageMouseMove(f.state, x - 1000, y - 1000);
+    EXPECT_EQ(-f.state.Camera.CameraX, 100) << "boundright";
+    EXPECT_EQ(f.state.Camera.CameraY, 0) << "boundlow";
+    const float panned = f.state.Camera.CameraX;
+    RunPass(f.state);
+    EXPECT_EQ(f.state.Camera.CameraX, panned);
+    StageMouseUp(f.state, MouseButton::Left);
+    StageMouseMove(f.state, x, y);
+    EXPECT_EQ(f.state.Camera.CameraX, panned) << "released: moving no longer pans";
+
+    BgEditorShown(f.state, true);
+    RunPass(f.state);
+    const DrawnElement& at = f.state.Frame.Drawn[0];
+    StageMouseDown(f.state, MouseButton::Left, at.x + 3, at.y + 3);
+    ASSERT_EQ(f.state.Edit.SelectedElement, 0);
+    EXPECT_TRUE(ClearSelection(f.state)) << "Escape";
+    EXPECT_EQ(f.state.Edit.SelectedElement, -1);
+    EXPECT_EQ(f.state.Edit.DragIndex, -1);
+    EXPECT_FALSE(ClearSelection(f.state));
 }
 
 TEST(StageMouse, DeleteWithASelectionNeverDeletesTheStageFile) {

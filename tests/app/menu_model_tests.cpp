@@ -49,15 +49,18 @@ TEST(MenuModel, EachCommandHasItsOwnKeyAndNoneTakesAKeyTheStageViewPolls) {
     }
 }
 
-TEST(MenuModel, ResetZoomServesRunningStages) {
+TEST(MenuModel, StageCommandsServeRunningStages) {
     AppFixture f;
     f.state.Window.Loaded = true;
     f.state.Stage.ZoomOut = 0.5f;
     f.state.Stage.ZoomIn = 2;
     f.state.Stage.StartZoom = 0.8f;
     ApplyZoomRange(f.state.Stage, f.state.Camera, false);
-    EXPECT_FALSE(MenuModel(f.state).Item("mnuResetZoom").Enabled) << "no stage runs";
+    for (const char* item : {"mnuResetZoom", "mnuClose", "mnuReload", "mnuDelete"})
+        EXPECT_FALSE(MenuModel(f.state).Item(item).Enabled) << item << ": no stage runs";
     f.state.bRunning = 1;
+    for (const char* item : {"mnuClose", "mnuReload", "mnuDelete"})
+        EXPECT_TRUE(MenuModel(f.state).Item(item).Enabled) << item;
     SetZoom(f.state.Stage, f.state.Camera, 2);
     EXPECT_TRUE(MenuModel(f.state).Item("mnuResetZoom").Enabled);
     EXPECT_TRUE(MenuCommand(f.state, "mnuResetZoom"));

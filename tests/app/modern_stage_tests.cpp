@@ -4,6 +4,7 @@
 
 #include "app/commands.h"
 #include "app/run_loop.h"
+#include "session/stage_session.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "render/camera.h"
@@ -50,6 +51,12 @@ TEST(ModernStage, DrawsAtItsOwnSizeAboutItsOwnCentre) {
     ASSERT_TRUE(pcx && pcx->size() > 128);
     EXPECT_EQ(static_cast<uint8_t>((*pcx)[8]) | static_cast<uint8_t>((*pcx)[9]) << 8, 399);
     EXPECT_EQ((*pcx)[65], 3);
+
+    // Closed, the view goes back to the classic picture (the no-stage hint), not the last frame.
+    const int presents = f.sink.presents;
+    mnuClose_Click(f.state);
+    EXPECT_EQ(test::DrawnPicture(f.state).Width, 0);
+    EXPECT_GT(f.sink.presents, presents);
 }
 
 // A classic stage keeps its 16-bit picture at zoom 1; zoomed, it draws into the 32-bit picture at 320 x 240.

@@ -89,7 +89,7 @@ TEST(StagePackage, DropRecentEntryAndCommandLineExtractTheirPackage) {
 
     fs::remove(package);
     MnuRecentFiles_Click(f.state, 0);
-    EXPECT_EQ(f.BoxTexts().back(), "Can't find file: \r\n" + package);
+    EXPECT_EQ(f.BoxTexts().back(), "Can't find file: \r\n" + package + "\r\nIt was taken off the recent files.");
     EXPECT_EQ(f.ProgramListing(), before);
 }
 

@@ -13,7 +13,10 @@ TEST(StageLint, ShotPrintsOneJsonDocumentAndExitsByTheResult) {
     TempDir clean, dirty;
     clean.Write("stages/a.sff", demo::WriteSff(kSprites));
     clean.Write("stages/a.def", LintStageText("a", "", ""));
-    EXPECT_EQ(RunShotTool("--lint " + Quote(clean.Dir() + "stages")), 0);
+    clean.Write("stages/kfm.def", "[Files]\nsprite = kfm.sff\n");  // a character's definition
+    std::string text;
+    EXPECT_EQ(RunShotTool("--lint " + Quote(clean.Dir() + "stages"), &text), 0);
+    EXPECT_NE(text.find("; 1 other .def file skipped\nskipped kfm.def: not a stage"), std::string::npos) << text;
     EXPECT_EQ(RunShotTool("--json " + Quote(clean.Dir())), 2);
 
     // A section title with a quote, a backslash and a Windows-1252 e acute.

@@ -21,6 +21,7 @@
 #include <filesystem>
 
 #include "app/bg_buttons.h"
+#include "gui/frm_bg.h"
 #include "gui/frm_error.h"
 #include "gui/frm_music.h"
 #include "gui/qt_keys.h"
@@ -462,6 +463,10 @@ TEST(FrmStage, ClickOnTheViewSelectsAndDragsAnElement) {
             const float posX = state.Stage.Elements[picked].PosX;
 
             SendMouse(view, QEvent::MouseButtonPress, at, Qt::LeftButton);
+            SendMouse(view, QEvent::MouseButtonRelease, at, Qt::LeftButton);
+            EXPECT_EQ(state.Edit.SelectedElement, -1) << "the editor is closed";
+            w.ShowBgEditor();
+            SendMouse(view, QEvent::MouseButtonPress, at, Qt::LeftButton);
             EXPECT_EQ(state.Edit.SelectedElement, picked);
             const BgElement& element = state.Stage.Elements[picked];
             EXPECT_EQ(w.windowTitle().toStdString(), "\"" + element.Name + "\" - Background Element #" +
@@ -476,6 +481,10 @@ TEST(FrmStage, ClickOnTheViewSelectsAndDragsAnElement) {
             SendMouse(view, QEvent::MouseButtonRelease, at, Qt::RightButton);
             EXPECT_EQ(state.Edit.SelectedElement, -1);
             EXPECT_EQ(w.windowTitle().toStdString(), "Quillback Demo");
+            SendMouse(view, QEvent::MouseButtonPress, at, Qt::LeftButton);
+            ASSERT_EQ(state.Edit.SelectedElement, picked);
+            w.BgEditor()->hide();
+            EXPECT_EQ(state.Edit.SelectedElement, -1) << "closing the editor drops the selection";
         },
         "click");
     h.ThenExit();

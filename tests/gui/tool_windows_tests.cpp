@@ -38,7 +38,7 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             EXPECT_EQ(sff.ScrollBar()->maximum(), count - 1);
             const SpriteEntry& second = state.Stage.Sprites[1];
             sff.ScrollBar()->setValue(1);
-            EXPECT_EQ(sff.windowTitle().toStdString(), "(2\\" + std::to_string(count) +
+            EXPECT_EQ(sff.windowTitle().toStdString(), "(2/" + std::to_string(count) +
                                                            ")  Group: " + std::to_string(second.Group) +
                                                            "  Image: " + std::to_string(second.Image));
             sff.GroupBox()->setValue(state.Stage.Sprites[0].Group);
@@ -58,7 +58,7 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             state.Stage.SpriteCount = 1;
             w.Refresh();
             EXPECT_EQ(sff.ScrollBar()->maximum(), 0);
-            EXPECT_EQ(sff.windowTitle().left(5), "(1\\1)");
+            EXPECT_EQ(sff.windowTitle().left(5), "(1/1)");
             state.Stage.SpriteCount = static_cast<int16_t>(count);
             // Closing the browser ends debug mode, and its menu mark goes with it.
             EXPECT_TRUE(MenuModel(state).Checked("mnuDebug"));
@@ -78,8 +78,17 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
             // The 800-wide test screen has room on neither side: it opens as far right as the screen holds.
             EXPECT_TRUE(w.screen()->availableGeometry().contains(bg.frameGeometry()));
             EXPECT_EQ(bg.frameGeometry().right(), w.screen()->availableGeometry().right());
-            for (const char* bare : {"Command1", "Command3", "Command4", "Command5", "Command6"})
-                EXPECT_FALSE(bg.Button(bare)->toolTip().isEmpty()) << bare;
+            EXPECT_FALSE(bg.Button("Command6")->toolTip().isEmpty());
+            // The test buttons are for developers; Save Stage (no action) for nobody.
+            for (const char* test : {"Command1", "Command2", "Command3", "Command4", "Command5"})
+                EXPECT_EQ(bg.Button(test), nullptr) << test;
+            EXPECT_FALSE(MenuModel(state).Item("mnuDeform").Visible);
+            {
+                gui::FrmBg developer(state.Edit.Fields, nullptr, nullptr, true);
+                for (const char* bare : {"Command1", "Command3", "Command4", "Command5"})
+                    EXPECT_FALSE(developer.Button(bare)->toolTip().isEmpty()) << bare;
+                EXPECT_EQ(developer.Button("Command2"), nullptr);
+            }
             EXPECT_EQ(bg.Box("txtcamleft")->text().toStdString(), state.Edit.Fields.txtcamleft);
             EXPECT_EQ(bg.Button("cmdSave")->text(), "Save Changes");
             // Typing reaches the core's box; Update applies it.

@@ -168,6 +168,13 @@ TEST(StageLint, EachKindOfProblemIsFoundWithItsLine) {
          {LintKind::Definition},
          13,
          "element \"Two\" (normal): trans \"blend\" is not one of none, default, add, add1, sub, addalpha"},
+        {"type",
+         "",
+         "[BG Two]\ntype = Normal\nspriteno = 0,0\n[BG Three]\ntype = normall\nspriteno = 0,0\n",
+         "",
+         {LintKind::Definition},
+         14,
+         "element \"Three\" (normal): type \"normall\" is not one of normal, parallax, anim, dummy, null"},
         {"tile", "", "tile = -1, 0\n", "", {LintKind::Definition}, 10, "tile x is negative"},
         {"packed", "", "", "", {}, 0, "", "packs/Packed.ZIP"},
         // Entries the extraction refuses are told; the sprite file was one of them.

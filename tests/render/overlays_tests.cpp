@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "platform/gfx.h"
 #include "render/frame.h"
+#include "render/frame_target.h"
 #include "tests/render/picture_file.h"
 #include "tests/support/temp_dir.h"
 
@@ -51,6 +54,46 @@ TEST(InfoText, IsDrawnInWhiteNearTheTopLeft) {
         }
     EXPECT_GT(white, 10);
     EXPECT_EQ(outside, 0);
+}
+
+// On a light stage the white text keeps a black edge; a snapshot puts back the rows kept from under
+// it, so the saved picture is the stage alone (the window's picture keeps the overlay).
+TEST(InfoText, HasABlackEdgeAndSnapshotsLeaveItOut) {
+    a_allegro_init();
+    const int sky = a_makecol(200, 220, 255);
+    auto buffer = std::make_unique<UniqueBitmap>(CreateBitmap(320, 240));
+    a_clear_to_color(buffer->get(), sky);
+    UnderOverlay under;
+    KeepUnderOverlay(under, nullptr, buffer->get(), 3 + kInfoLineHeight + 9);
+    DrawInfoText(buffer->get(), "Cam 0,0  60 FPS");
+    DrawInfoText(buffer->get(), "Frame 1  x1", kInfoLineHeight);
+    int white = 0, black = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const int c = a_getpixel(buffer->get(), x, y);
+            white += c == 0xFFFF;
+            black += c == 0;
+            if (c != sky) {
+                EXPECT_LT(y, 3 + kInfoLineHeight + 9) << "below the kept rows at " << x << "," << y;
+            }
+        }
+    EXPECT_GT(white, 20);
+    EXPECT_GT(black, white) << "every lit pixel has dark neighbours";
+
+    test::TempDir dir;
+    const FrameTarget target(buffer.get());
+    for (const bool leaveOut : {true, false}) {
+        const std::string path = target.Snapshot(dir.Path().string(), "Sky", 1, SnapshotFormat::Png,
+                                                 leaveOut ? &under : nullptr);
+        const test::DecodedPicture saved = test::LoadPicture(path);
+        ASSERT_TRUE(saved.ok()) << path;
+        const auto skyPixels = std::count(saved.pixels.begin(), saved.pixels.end(), static_cast<uint16_t>(sky));
+        EXPECT_EQ(skyPixels == 320 * 240, leaveOut);
+    }
+    int stillWhite = 0;
+    for (int y = 0; y < 3 + kInfoLineHeight + 9; ++y)
+        for (int x = 0; x < 320; ++x) stillWhite += a_getpixel(buffer->get(), x, y) == 0xFFFF;
+    EXPECT_EQ(stillWhite, white) << "the window's picture keeps its overlay";
 }
 
 TEST(DebugBackground, FillsTheBufferWithTheMaskColour) {

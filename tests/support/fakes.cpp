@@ -64,8 +64,10 @@ std::string FakeUi::BrowseForFolder(const std::string& prompt) {
     return Take(folderAnswers);
 }
 
-std::string FakeUi::InputBox(const std::string& prompt, const std::string&, const std::string&, bool* cancelled) {
+std::string FakeUi::InputBox(const std::string& prompt, const std::string&, const std::string& defaultText,
+                             bool* cancelled) {
     inputPrompts.push_back(prompt);
+    inputDefaults.push_back(defaultText);
     if (cancelled) *cancelled = inputAnswers.empty();
     return Take(inputAnswers);
 }

@@ -40,6 +40,7 @@ public:
         ++doEventsCalls;
         if (onDoEvents) onDoEvents();
     }
+    std::string TextEditorTried() const override { return editorTried; }
     bool OpenInTextEditor(const std::string& path) override {
         editorOpened.push_back(path);
         return editorWorks;
@@ -63,8 +64,10 @@ public:
     // (first button for boxes, empty text for dialogs).
     std::deque<MsgAnswer> boxAnswers;
     std::deque<std::string> openAnswers, saveAnswers, folderAnswers, inputAnswers;
+    std::vector<std::string> inputDefaults;  // the text each input box offered
     std::deque<int> chooseAnswers;
     bool editorWorks = true;
+    std::string editorTried;  // what a failed OpenInTextEditor says it tried
     bool trashWorks = true;
     std::vector<std::string> trashed;
     // Runs inside DoEvents, as a window message serviced in the middle of a frame would.

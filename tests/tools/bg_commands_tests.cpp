@@ -152,9 +152,11 @@ TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsTheTable) {
     stage.Sprites[119].Group = 40;
     stage.Sprites[119].Image = 3;
     OpenSpriteBrowser(browser, stage);
-    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(1\\120)  Group: 0  Image: 0");
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(1/120)  Group: 0  Image: 0");
     browser.Value = FindSpriteRow(stage, 40, 3);
-    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(120\\120)  Group: 40  Image: 3");
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(120/120)  Group: 40  Image: 3");
+    stage.SpriteFile = "/m/stages\\Old.Town.sff";
+    EXPECT_EQ(SpriteFileNameFor(browser, stage), "Old.Town-40-3.png");
     EXPECT_EQ(FindSpriteRow(stage, 40, 4), -1);
     stage.Sprites[119].Width = 640;
     stage.Sprites[119].Height = 48;
@@ -167,7 +169,7 @@ TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsTheTable) {
     // A stage with fewer sprites loaded while the window stays open.
     stage.SpriteCount = 5;
     EXPECT_EQ(ShownSpriteRow(browser, stage), 4);
-    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(5\\5)  Group: 0  Image: 0");
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(5/5)  Group: 0  Image: 0");
     stage.SpriteCount = 0;
     EXPECT_EQ(ShownSpriteRow(browser, stage), -1);
     EXPECT_FALSE(SaveShownSprite(browser, stage, "/nonexistent/x.png"));
@@ -175,7 +177,7 @@ TEST(SpriteBrowser, CaptionCountsFromOneAndTheRangeFollowsTheTable) {
     stage.SpriteCount = 120;
     browser.Value = 119;
     EXPECT_EQ(ShownSpriteRow(browser, stage), 119);
-    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(120\\120)  Group: 40  Image: 3");
+    EXPECT_EQ(SpriteBrowserCaption(browser, stage), "(120/120)  Group: 40  Image: 3");
 }
 
 }  // namespace
