@@ -1,6 +1,7 @@
 #include "app/bg_buttons.h"
 
 #include "app/app_state.h"
+#include "app/commands.h"
 #include "session/live_reload.h"
 #include "session/load_stage.h"
 #include "session/stage_session.h"
