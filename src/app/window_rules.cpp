@@ -102,8 +102,8 @@ WindowLayout WindowLayoutFor(const AppState& state) {
     }
     in.chosenScale = state.Options.ViewScale;
     // The picture a modern stage draws at its own size; the classic frame otherwise.
-    if (state.bRunning != 0 && IsModernStage(state.Stage)) {
-        const PictureSize size = ModernPictureSize(state.Stage);
+    if (state.bRunning != 0) {
+        const PictureSize size = state.Target.StageSize();
         in.pictureWidth = size.width;
         in.pictureHeight = size.height;
     }
