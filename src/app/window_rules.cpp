@@ -112,6 +112,19 @@ WindowLayout WindowLayoutFor(const AppState& state) {
     return LayOutWindow(in);
 }
 
+std::pair<int, int> ClientSizeFor(const AppState& state) {
+    const WindowLayout layout = WindowLayoutFor(state);
+    return {layout.clientWidth, layout.clientHeight};
+}
+
+void ApplyWindowGeometry(AppState& state) {
+    // A scale or the list chosen: the window takes the size they give, whatever the user made it.
+    state.Window.UserClientWidth = 0;
+    state.Window.UserClientHeight = 0;
+    state.Window.ShownScale = WindowLayoutFor(state).scale;
+    OfferFittingScales(state);
+}
+
 std::pair<int, int> PlaceOnScreen(const LayoutRect& screen, const LayoutRect& frame) {
     const int left = std::max(screen.left, std::min(frame.left, screen.left + screen.width - frame.width));
     const int top = std::max(screen.top, std::min(frame.top, screen.top + screen.height - frame.height));
