@@ -20,6 +20,7 @@
 #include "gui/quillback_app.h"
 #include "gui/stage_view.h"
 #include "platform/gfx.h"
+#include "render/frame_target.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ void BM_Present(benchmark::State& state) {
     view.show();
     QCoreApplication::processEvents();
     for (auto _ : state) {
-        view.Present(frame.get());
+        view.Present(qb::FrameOf(frame.get()));
         QCoreApplication::processEvents();
     }
     state.counters["us_per_present"] = benchmark::Counter(
@@ -57,7 +58,7 @@ void BM_PresentPicture(benchmark::State& state) {
     uint32_t shade = 0;
     for (auto _ : state) {
         std::fill(picture.Pixels.begin(), picture.Pixels.begin() + 1280, 0xFF000000u | ++shade);
-        view.PresentPicture(picture);
+        view.Present(qb::FrameOf(picture, picture.Whole()));
         QCoreApplication::processEvents();
     }
     state.counters["us_per_present"] = benchmark::Counter(

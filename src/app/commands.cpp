@@ -7,17 +7,14 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/about_screen.h"
 #include "app/app_state.h"
 #include "app/char_commands.h"
 #include "app/config.h"
 #include "app/frame_controls.h"
 #include "session/live_reload.h"
 #include "session/load_stage.h"
-#include "app/menu_model.h"
 #include "library/open_package.h"
 #include "session/stage_session.h"
-#include "app/startup.h"
 #include "app/window_rules.h"
 #include "library/open_stage.h"
 #include "library/stage_list.h"
@@ -260,10 +257,6 @@ void mnuBgEditor_Click(AppState& state) {
     UiOf(state).ShowBgEditor();
 }
 
-void mnuExit_Click(AppState& state) {
-    CloseRequest(state);
-}
-
 // ---- Scroll bar ----------------------------------------------------------------------------------
 
 void hscHScroll_Change(AppState& state, int value) {
@@ -274,13 +267,6 @@ void hscHScroll_Change(AppState& state, int value) {
 void hscHScroll_Scroll(AppState& state, int value) {
     hscHScroll_Change(state, value);
     UiOf(state).SetCaption(text::NumberText(state.Camera.CameraX));
-}
-
-// ---- Dispatcher ----------------------------------------------------------------------------------
-
-bool MenuCommand(AppState& state, const std::string& itemName) {
-    const MenuEntry* entry = FindMenuEntry(itemName);
-    return entry != nullptr && RunMenuEntry(*entry, state);
 }
 
 }  // namespace qb

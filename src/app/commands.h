@@ -77,8 +77,8 @@ void mnuDebug_Click(AppState& state);
 // The sprite browser was closed from its title bar: debug mode ends with it.
 void SpriteBrowserClosed(AppState& state);
 void mnuBgEditor_Click(AppState& state);
-// Same as closing the window (CloseRequest in app/startup.h).
-void mnuExit_Click(AppState& state);
+// mnuExit is the close request's (app/startup.h); the dispatcher by item name, MenuCommand, is the
+// menu table's (app/menu_model.h).
 
 // ---- Scroll bar hscHScroll ------------------------------------------------------------------
 
@@ -86,13 +86,5 @@ void mnuExit_Click(AppState& state);
 void hscHScroll_Change(AppState& state, int value);
 // Scroll: the same, and the window caption shows CameraX.
 void hscHScroll_Scroll(AppState& state, int value);
-
-// ---- Dispatcher ----------------------------------------------------------------------------
-
-// Runs the command of the menu item with this control name (app/menu_model.h's table). Answers
-// false for an item with no command (the submenus, separators, mnuReset, mnuInstall). The test
-// character's items and About are declared in app/char_commands.h and app/about_screen.h.
-// mnuR draws its random number from the clock.
-bool MenuCommand(AppState& state, const std::string& itemName);
 
 }  // namespace qb

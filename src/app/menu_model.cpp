@@ -10,6 +10,7 @@
 #include "app/frame_controls.h"
 #include "session/live_reload.h"
 #include "app/session_host.h"
+#include "app/startup.h"
 #include "session/stage_session.h"
 #include "app/window_rules.h"
 #include "platform/text_util.h"
@@ -265,6 +266,11 @@ bool RunMenuEntry(const MenuEntry& entry, AppState& state) {
     if (option == nullptr) return false;
     state.Options.*option = !(state.Options.*option);
     return true;
+}
+
+bool MenuCommand(AppState& state, const std::string& itemName) {
+    const MenuEntry* entry = FindMenuEntry(itemName);
+    return entry != nullptr && RunMenuEntry(*entry, state);
 }
 
 MenuModel::MenuModel() : MenuModel(AppState{}) {}

@@ -60,6 +60,10 @@ const MenuEntry* FindMenuEntry(std::string_view name);
 bool Options::*MenuSwitch(const MenuEntry& entry);
 // Runs the item's command; false for an item that runs nothing.
 bool RunMenuEntry(const MenuEntry& entry, AppState& state);
+// Runs the command of the menu item with this control name. Answers false for an item with no
+// command (the submenus, separators, mnuReset, mnuInstall). mnuR draws its random number from the
+// clock.
+bool MenuCommand(AppState& state, const std::string& itemName);
 
 struct MenuItemState {
     std::string Caption;

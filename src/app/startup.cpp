@@ -73,19 +73,6 @@ std::string MakeVersionText(int minor, int revision) {
     return "." + std::to_string(minor) + std::to_string(revision);
 }
 
-std::pair<int, int> ClientSizeFor(const AppState& state) {
-    const WindowLayout layout = WindowLayoutFor(state);
-    return {layout.clientWidth, layout.clientHeight};
-}
-
-void ApplyWindowGeometry(AppState& state) {
-    // A scale or the list chosen: the window takes the size they give, whatever the user made it.
-    state.Window.UserClientWidth = 0;
-    state.Window.UserClientHeight = 0;
-    state.Window.ShownScale = WindowLayoutFor(state).scale;
-    OfferFittingScales(state);
-}
-
 void SizeAndCenter(AppState& state) {
     SizeWindowForList(state);
     CenterWindow(state);
@@ -171,6 +158,10 @@ void FormActivate(AppState& state) {
 void CloseRequest(AppState& state) {
     if (!ConfirmDropEdits(state)) return;
     StopRequest(state);
+}
+
+void mnuExit_Click(AppState& state) {
+    CloseRequest(state);
 }
 
 void StopRequest(AppState& state) {

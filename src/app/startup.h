@@ -17,7 +17,6 @@
 //  5. On the window's close request call CloseRequest and refuse the close; the shutdown happens in
 //     TmrExitTick, which calls Ui::Quit when it has finished.
 #include <string>
-#include <utility>
 
 namespace qb {
 
@@ -43,19 +42,16 @@ bool FormLoad(AppState& state, bool alreadyRunning);
 // about screen (its walk only: no box when KFM is missing). Later activations do nothing.
 void FormActivate(AppState& state);
 
-// StageListShown or ViewScale was chosen: the window's layout (app/window_rules.h) follows them
-// again, whatever size the user gave the window before (the window is not moved).
-void ApplyWindowGeometry(AppState& state);
 // Sizes the client area for the list state and the view scale, and centres the window (or puts it
 // where it was closed, see MoveToRememberedPlace).
 void SizeAndCenter(AppState& state);
-// The client size the window should have now (WindowLayoutFor).
-std::pair<int, int> ClientSizeFor(const AppState& state);
 
 // StagesFolder is the session's (session/stage_session.h).
 
 // The close request (window close button, mnuExit): ends the run loop and starts tmrExit.
 void CloseRequest(AppState& state);
+// mnuExit: the same as closing the window.
+void mnuExit_Click(AppState& state);
 // A stop signal (a logout, kill): CloseRequest without the question about unwritten edits. Nobody is
 // there to answer it, and its Cancel would keep the program up until the session kills it unsaved;
 // the edits go as with Discard, the user's stage file is not written unasked.

@@ -102,14 +102,27 @@ WindowLayout WindowLayoutFor(const AppState& state) {
     }
     in.chosenScale = state.Options.ViewScale;
     // The picture a modern stage draws at its own size; the classic frame otherwise.
-    if (state.bRunning != 0 && IsModernStage(state.Stage)) {
-        const PictureSize size = ModernPictureSize(state.Stage);
+    if (state.bRunning != 0) {
+        const PictureSize size = state.Target.StageSize();
         in.pictureWidth = size.width;
         in.pictureHeight = size.height;
     }
     in.userClientWidth = state.Window.UserClientWidth;
     in.userClientHeight = state.Window.UserClientHeight;
     return LayOutWindow(in);
+}
+
+std::pair<int, int> ClientSizeFor(const AppState& state) {
+    const WindowLayout layout = WindowLayoutFor(state);
+    return {layout.clientWidth, layout.clientHeight};
+}
+
+void ApplyWindowGeometry(AppState& state) {
+    // A scale or the list chosen: the window takes the size they give, whatever the user made it.
+    state.Window.UserClientWidth = 0;
+    state.Window.UserClientHeight = 0;
+    state.Window.ShownScale = WindowLayoutFor(state).scale;
+    OfferFittingScales(state);
 }
 
 std::pair<int, int> PlaceOnScreen(const LayoutRect& screen, const LayoutRect& frame) {

@@ -67,6 +67,11 @@ WindowLayout LayOutWindow(const LayoutInputs& in);
 // The layout for the state now: the settings, the picture the stage draws, and the available size of
 // the screen the main window is on (Ui::ScreenSize).
 WindowLayout WindowLayoutFor(const AppState& state);
+// The client size the window should have now (WindowLayoutFor).
+std::pair<int, int> ClientSizeFor(const AppState& state);
+// StageListShown or ViewScale was chosen: the window's layout follows them again, whatever size the
+// user gave the window before (the window is not moved).
+void ApplyWindowGeometry(AppState& state);
 
 // Where a window whose frame is `frame` stands wholly on `screen`: moved in as little as it takes
 // (a frame larger than the screen keeps its top-left corner on it).

@@ -523,21 +523,13 @@ void FrmStage::Quit() {
     emit QuitRequested();
 }
 
-void FrmStage::Present(BITMAP* backBuffer) {
-    ActiveView()->SetOutline(m_state.bRunning != 0
-                                 ? ElementOutline(m_state.Stage, m_state.Frame, m_state.Edit.SelectedElement)
-                                 : std::nullopt);
-    ActiveView()->Present(backBuffer);
-    Refresh();
-}
-
-void FrmStage::PresentPicture(const Picture32& picture, const Clip32& changed) {
+void FrmStage::Present(const FrameImage& frame) {
     ActiveView()->SetOutline(m_state.bRunning != 0
                                  ? ElementOutline(m_state.Stage, m_state.Frame, m_state.Edit.SelectedElement)
                                  : std::nullopt);
     // A new stage's picture size gives the window another layout before its first frame is shown.
     if (ActiveView() == m_view) RefreshLayout();
-    ActiveView()->PresentPicture(picture, changed);
+    ActiveView()->Present(frame);
     Refresh();
 }
 

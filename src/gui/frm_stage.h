@@ -73,9 +73,8 @@ public:
     void ShowSpriteBrowser();
     void ShowBgEditor();
     void Quit();
-    void Present(BITMAP* backBuffer);
-    // A modern stage's picture, shown where the window's layout puts it.
-    void PresentPicture(const Picture32& picture, const Clip32& changed);
+    // A frame, shown where the window's layout puts its picture.
+    void Present(const FrameImage& frame);
 
     // Brings every view of the core's state up to date (menus, list, tool windows, watched files),
     // rendering only what differs from what is shown. Runs once per event-loop turn and after each

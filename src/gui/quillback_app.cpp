@@ -27,12 +27,8 @@ QString LockFilePath(const AppState& state) {
     return QDir(QString::fromStdString(state.Dirs.Config)).filePath(QStringLiteral("quillback.lock"));
 }
 
-void QtFrameSink::Present(BITMAP* backBuffer) {
-    if (m_window != nullptr) m_window->Present(backBuffer);
-}
-
-void QtFrameSink::PresentPicture(const Picture32& picture, const Clip32& changed) {
-    if (m_window != nullptr) m_window->PresentPicture(picture, changed);
+void QtFrameSink::Present(const FrameImage& frame) {
+    if (m_window != nullptr) m_window->Present(frame);
 }
 
 QuillbackApp::QuillbackApp()

@@ -26,12 +26,11 @@ QString InstanceServerName(const QString& lockPath);
 bool SendToRunningInstance(const QString& serverName, const std::string& stagePath,
                            QRect* runningFrame = nullptr);
 
-// Presents the back buffer in whichever view shows the stage now.
+// Presents each frame in whichever view shows the stage now.
 class QtFrameSink : public FrameSink {
 public:
     void SetWindow(FrmStage* window) { m_window = window; }
-    void Present(BITMAP* backBuffer) override;
-    void PresentPicture(const Picture32& picture, const Clip32& changed) override;
+    void Present(const FrameImage& frame) override;
 
 private:
     FrmStage* m_window = nullptr;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/window_rules.h"
 #include "platform/gfx.h"
 
 namespace qb::gui {
@@ -113,12 +112,10 @@ void StageView::SetPictureArea(QSize picture, QRect area) {
 
 int StageView::EffectiveScale() const {
     if (m_base == m_areaPicture && m_area.isValid()) return std::max(1, m_area.width() / m_base.width());
-    if (!m_modern.isNull()) {
-        // Modern pictures are large: the largest whole scale that fits, never below 1.
-        return std::max(1, std::min(width() / std::max(1, m_base.width()), height() / std::max(1, m_base.height())));
-    }
-    if (m_scale > 0) return m_scale;
-    return FitViewScale(width(), height(), 0);
+    // A fixed scale is the 320 x 240 frame's; any other picture, and every picture of a fitting view,
+    // takes the largest whole scale that fits, never below 1.
+    if (m_scale > 0 && m_base == QSize(kViewWidth, kViewHeight)) return m_scale;
+    return std::max(1, std::min(width() / std::max(1, m_base.width()), height() / std::max(1, m_base.height())));
 }
 
 QSize StageView::sizeHint() const {
@@ -143,21 +140,29 @@ std::pair<int, int> StageView::ToFramePixels(QPoint widgetPoint) const {
             floorDiv(int64_t{local.y()} * m_base.height(), std::max(1, shown.height()))};
 }
 
-void StageView::PresentPicture(const Picture32& picture, const Clip32& changed) {
-    if (picture.Width <= 0 || picture.Height <= 0) return;
-    const auto* pixels = reinterpret_cast<const uchar*>(picture.Pixels.data());
-    const bool same = !m_modern.isNull() && m_modern.constBits() == pixels && m_base == QSize(picture.Width, picture.Height);
+void StageView::Present(const FrameImage& frame) {
+    if (frame.pixels == nullptr || frame.width <= 0 || frame.height <= 0) return;
     ++m_presents;
+    if (frame.format == FrameImage::Format::Rgb565)
+        CopyFrame(frame);
+    else
+        WrapFrame(frame);
+}
+
+void StageView::WrapFrame(const FrameImage& frame) {
+    const auto* pixels = static_cast<const uchar*>(frame.pixels);
+    const bool same = !m_wrapped.isNull() && m_wrapped.constBits() == pixels && m_base == QSize(frame.width, frame.height);
     if (!same) {
-        m_modern = QImage(pixels, picture.Width, picture.Height, static_cast<qsizetype>(picture.Width) * 4,
-                          QImage::Format_RGB32);
-        m_base = QSize(picture.Width, picture.Height);
+        m_wrapped = QImage(pixels, frame.width, frame.height, static_cast<qsizetype>(frame.pitch) * 4,
+                           QImage::Format_RGB32);
+        m_base = QSize(frame.width, frame.height);
         repaint();
         return;
     }
     // Only the part that changed goes to the screen: at rest that is a few small elements.
-    const Clip32 area{std::max(changed.left, 0), std::max(changed.top, 0), std::min(changed.right, picture.Width),
-                      std::min(changed.bottom, picture.Height)};
+    const Clip32& changed = frame.changed;
+    const Clip32 area{std::max(changed.left, 0), std::max(changed.top, 0), std::min(changed.right, frame.width),
+                      std::min(changed.bottom, frame.height)};
     if (area.Empty()) return;
     // The changed pixels' place on the widget, rounded outwards where the picture is shown smaller.
     const QRect shown = PictureRect();
@@ -172,22 +177,21 @@ void StageView::PresentPicture(const Picture32& picture, const Clip32& changed) 
     repaint(QRect(QPoint(x(area.left, false), y(area.top, false)), QPoint(x(area.right, true) - 1, y(area.bottom, true) - 1)));
 }
 
-void StageView::Present(BITMAP* backBuffer) {
-    if (backBuffer == nullptr) return;
-    m_modern = QImage();
+void StageView::CopyFrame(const FrameImage& frame) {
+    m_wrapped = QImage();
     m_base = QSize(kViewWidth, kViewHeight);
-    const int w = std::min(BitmapWidth(backBuffer), kViewWidth);
-    const int h = std::min(BitmapHeight(backBuffer), kViewHeight);
-    const auto* bitmap = static_cast<const BITMAP*>(backBuffer);
+    const int w = std::min(frame.width, kViewWidth);
+    const int h = std::min(frame.height, kViewHeight);
+    const auto* rows = static_cast<const uint16_t*>(frame.pixels);
     // A copy of 150 KB: repaints (exposes, a scale change) can then convert without the bitmap.
     for (int y = 0; y < h; ++y)
-        std::memcpy(m_last.scanLine(y), BitmapRow(bitmap, y), static_cast<size_t>(w) * sizeof(uint16_t));
-    ++m_presents;
+        std::memcpy(m_last.scanLine(y), rows + static_cast<ptrdiff_t>(y) * frame.pitch,
+                    static_cast<size_t>(w) * sizeof(uint16_t));
     repaint();
 }
 
 void StageView::ShowBlack() {
-    m_modern = QImage();
+    m_wrapped = QImage();
     m_base = QSize(kViewWidth, kViewHeight);
     m_last.fill(0);
     repaint();
@@ -235,9 +239,9 @@ void StageView::paintEvent(QPaintEvent* event) {
         QRegion border = QRegion(rect()).subtracted(QRegion(picture));
         for (const QRect& r : border) painter.fillRect(r, Qt::black);
     }
-    if (!m_modern.isNull()) {
+    if (!m_wrapped.isNull()) {
         // Whole-number scales without smoothing; at 1x this is a plain copy of the rows.
-        painter.drawImage(picture, m_modern);
+        painter.drawImage(picture, m_wrapped);
     } else if (!PaintDirect(painter, picture)) {
         // On a high-density screen (a whole-number ratio, see main.cpp) the picture is made in device
         // pixels, so each frame pixel stays a sharp square block.

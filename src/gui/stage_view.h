@@ -1,5 +1,5 @@
 #pragma once
-// The widget that shows the 320 x 240 back buffer, scaled by a whole number without smoothing.
+// The widget that shows the stage's frames, scaled by a whole number without smoothing.
 #include <QImage>
 #include <QWidget>
 #include <array>
@@ -7,7 +7,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/picture32.h"
+#include "platform/ports.h"
 
 struct BITMAP;
 
@@ -44,13 +44,10 @@ public:
     int Scale() const { return m_scale; }
     // The scale in use now (for a fitting view, worked out from its size).
     int EffectiveScale() const;
-    // Keeps a copy of the bitmap and paints it at once.
-    void Present(BITMAP* backBuffer);
-    // Shows a modern stage's 32-bit picture, wrapped without copying (it lives in the application's
-    // state until the next frame), at the largest whole scale that fits (at least 1). When it is the
-    // picture shown last, only `changed` is painted again (nothing when it is empty).
-    void PresentPicture(const Picture32& picture, const Clip32& changed);
-    void PresentPicture(const Picture32& picture) { PresentPicture(picture, picture.Whole()); }
+    // Paints the frame at once: a 5-6-5 one from a copy (320 x 240 at most), a 32-bit one wrapped
+    // without copying (it lives in the application's state until the next frame). When it is the
+    // 32-bit picture shown last, only its `changed` part is painted again (nothing when it is empty).
+    void Present(const FrameImage& frame);
     void ShowBlack();
     // A rectangle in frame pixels (left, top, width, height) outlined over the picture: the
     // selected element. Nullopt: none.
@@ -81,11 +78,13 @@ private:
     // plain 32-bit image reached by a translation (the usual case): this saves writing and reading
     // a whole scaled picture per frame. Answers false when it cannot.
     bool PaintDirect(QPainter& painter, const QRect& picture);
+    void CopyFrame(const FrameImage& frame);
+    void WrapFrame(const FrameImage& frame);
 
     Rgb16Converter m_converter;
-    QImage m_last;   // the last presented frame, 320 x 240 RGB16 (repaints convert from it)
+    QImage m_last;   // the last presented 5-6-5 frame, 320 x 240 RGB16 (repaints convert from it)
     QImage m_frame;  // the scaled picture, for painters that cannot be written directly
-    QImage m_modern;  // the modern picture's pixels (not owned); null while a classic frame shows
+    QImage m_wrapped;  // the last 32-bit frame's pixels (not owned); null while m_last shows
     QSize m_base{320, 240};  // the size of the picture shown, at 1x
     QSize m_areaPicture;     // SetPictureArea
     QRect m_area;

@@ -145,18 +145,23 @@ protected:
     virtual void Told(const std::string& text) { (void)text; }
 };
 
+// One frame as the sink shows it: the picture the stage drew into, at its own size. 5-6-5 frames
+// (the 320 x 240 back buffer) are reused by the next frame at once, so the sink copies what it
+// keeps; 32-bit frames stay valid until the next frame is drawn, and when `pixels` is the picture
+// presented last only `changed` of it differs from what was shown (it may be empty).
+struct FrameImage {
+    enum class Format : uint8_t { Rgb565, Rgb32 };
+    const void* pixels = nullptr;
+    int width = 0, height = 0;
+    int pitch = 0;  // pixels from one row's start to the next
+    Format format = Format::Rgb565;
+    Clip32 changed;
+};
+
 class FrameSink {
 public:
     virtual ~FrameSink() = default;
-    // Presents the 320 x 240 back buffer.
-    virtual void Present(BITMAP* backBuffer) = 0;
-    // Presents a modern stage's 32-bit picture at its own size (the back buffer is not shown then).
-    // The picture stays valid until the next frame is drawn. Only `changed` differs from what was
-    // presented last (it may be empty), unless the picture is not the one presented last.
-    virtual void PresentPicture(const Picture32& picture, const Clip32& changed) {
-        (void)picture;
-        (void)changed;
-    }
+    virtual void Present(const FrameImage& frame) = 0;
     // Copies the intro picture into `target` (may leave it untouched when there is none).
     virtual void GrabIntro(BITMAP* target) { (void)target; }
 };

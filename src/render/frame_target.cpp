@@ -29,14 +29,39 @@ Picture32* FrameTarget::BeginFrame(CameraState& camera) {
     return &m_picture;
 }
 
+FrameImage FrameOf(const BITMAP* backBuffer) {
+    FrameImage frame;
+    if (backBuffer == nullptr) return frame;
+    frame.width = BitmapWidth(backBuffer);
+    frame.height = BitmapHeight(backBuffer);
+    frame.pixels = BitmapRow(backBuffer, 0);
+    // A memory bitmap's rows lie one after another, `pitch` pixels apart.
+    frame.pitch = frame.height > 1 ? static_cast<int>(BitmapRow(backBuffer, 1) - BitmapRow(backBuffer, 0))
+                                   : frame.width;
+    frame.format = FrameImage::Format::Rgb565;
+    frame.changed = {0, 0, frame.width, frame.height};
+    return frame;
+}
+
+FrameImage FrameOf(const Picture32& picture, const Clip32& changed) {
+    FrameImage frame;
+    frame.pixels = picture.Pixels.data();
+    frame.width = picture.Width;
+    frame.height = picture.Height;
+    frame.pitch = picture.Width;
+    frame.format = FrameImage::Format::Rgb32;
+    frame.changed = changed;
+    return frame;
+}
+
 void FrameTarget::Present(FrameSink& sink, Clip32& shown) const {
     if (const Picture32* picture = Picture()) {
         // Only what the frames drew since the last present; the sink shows the whole picture when
         // it is not the one it showed last.
-        sink.PresentPicture(*picture, shown);
+        sink.Present(FrameOf(*picture, shown));
         shown = Clip32{};
-    } else if (BITMAP* backBuffer = BackBuffer()) {
-        sink.Present(backBuffer);
+    } else if (const BITMAP* backBuffer = BackBuffer()) {
+        sink.Present(FrameOf(backBuffer));
     }
 }
 

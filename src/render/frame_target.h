@@ -31,6 +31,10 @@ struct PictureView {
     double pivotX = 0, pivotY = 0;  // what the zoom scales about: the centre column, the ground line
 };
 
+// What a sink is handed for a picture: the back buffer whole, a 32-bit picture with what changed.
+FrameImage FrameOf(const BITMAP* backBuffer);
+FrameImage FrameOf(const Picture32& picture, const Clip32& changed);
+
 class FrameTarget {
 public:
     // `backBuffer` is the classic picture's owner; the bitmap itself may be made later.

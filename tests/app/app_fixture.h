@@ -24,7 +24,7 @@ inline const Picture32& DrawnPicture(const AppState& state) {
 
 class RecordingSink : public FrameSink {
 public:
-    void Present(BITMAP*) override { ++presents; }
+    void Present(const FrameImage&) override { ++presents; }
     int presents = 0;
 };
 

@@ -143,6 +143,7 @@ TEST(WindowRules, TheProgramsOwnSizeNeverBecomesTheScaleSetting) {
     f.state.bRunning = 1;
     f.state.Stage.LocalCoordW = 1280;
     f.state.Stage.LocalCoordH = 720;
+    f.state.InstallPicture();  // as loading does
     EXPECT_EQ(WindowLayoutFor(f.state).clientWidth, 1350);
     ClientResized(f.state, 1360, 700);
     EXPECT_EQ(WindowLayoutFor(f.state).picture, (LayoutRect{0, 12, 1200, 675}));  // fits the user's view

@@ -10,6 +10,7 @@
 #include "gui/qt_ui.h"
 #include "gui/stage_view.h"
 #include "platform/gfx.h"
+#include "render/frame_target.h"
 #include "tests/gui/gui_harness.h"
 
 namespace qb::test {
@@ -79,7 +80,7 @@ TEST(StageView, PaintsThePresentedFrameWhereverItIsDrawn) {
     a_putpixel(frame.get(), kViewWidth - 1, kViewHeight - 1, a_makecol(0, 0, 255));
     gui::StageView view;
     view.SetScale(2);
-    view.Present(frame.get());
+    view.Present(FrameOf(frame.get()));
     // Into a picture at an offset (the direct way: the painter draws on a plain 32-bit image) ...
     QImage image(700, 500, QImage::Format_RGB32);
     image.fill(Qt::green);
@@ -106,7 +107,7 @@ TEST(StageView, ShowsAModernPictureWholeAtTheLargestScaleThatFits) {
     gui::StageView view;
     view.SetScale(0);
     view.resize(1300, 800);  // 2 x 640 fits, 3 x 640 does not
-    view.PresentPicture(picture);
+    view.Present(FrameOf(picture, picture.Whole()));
     EXPECT_EQ(view.EffectiveScale(), 2);
     EXPECT_EQ(view.PictureRect(), QRect(10, 40, 1280, 720));
     EXPECT_EQ(view.ToFramePixels(QPoint(10 + 2 * 639 + 1, 40)), std::make_pair(639, 0));
@@ -120,7 +121,7 @@ TEST(StageView, ShowsAModernPictureWholeAtTheLargestScaleThatFits) {
     EXPECT_EQ(view.EffectiveScale(), 1);
     ASSERT_TRUE(a_allegro_init());
     UniqueBitmap frame = CreateBitmap(kViewWidth, kViewHeight);
-    view.Present(frame.get());
+    view.Present(FrameOf(frame.get()));
     EXPECT_EQ(view.PictureRect().size(), QSize(320, 240));
 }
 
@@ -134,14 +135,14 @@ TEST(StageView, RepaintsOnlyTheChangedPartOfTheSamePicture) {
     view.show();
     for (int i = 0; i < 50 && !view.windowHandle()->isExposed(); ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    view.PresentPicture(picture);
+    view.Present(FrameOf(picture, picture.Whole()));
     EXPECT_EQ(view.LastPainted(), view.rect());
-    view.PresentPicture(picture, Clip32{10, 20, 30, 40});
+    view.Present(FrameOf(picture, Clip32{10, 20, 30, 40}));
     EXPECT_EQ(view.LastPainted(), QRect(10 + 2 * 10, 40 + 2 * 20, 2 * 20, 2 * 20));
     const int paints = view.PaintCount();
-    view.PresentPicture(picture, Clip32{});
+    view.Present(FrameOf(picture, Clip32{}));
     EXPECT_EQ(view.PaintCount(), paints) << "nothing changed: nothing painted";
-    view.PresentPicture(other, Clip32{10, 20, 30, 40});
+    view.Present(FrameOf(other, Clip32{10, 20, 30, 40}));
     EXPECT_EQ(view.LastPainted(), view.rect());
 }
 

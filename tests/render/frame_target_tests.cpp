@@ -10,8 +10,11 @@ namespace {
 
 struct CountingSink : FrameSink {
     int classic = 0, pictures = 0;
-    void Present(BITMAP*) override { ++classic; }
-    void PresentPicture(const Picture32&, const Clip32&) override { ++pictures; }
+    void Present(const FrameImage& frame) override {
+        ++(frame.format == FrameImage::Format::Rgb32 ? pictures : classic);
+        last = frame;
+    }
+    FrameImage last;
 };
 
 // Every question the layers above ask, for each picture a stage can draw into.
@@ -60,6 +63,10 @@ TEST(FrameTarget, AnswersForTheClassicAndTheModernPicture) {
         target.Present(sink, shown);
         EXPECT_EQ(sink.pictures, c.picture ? 1 : 0);
         EXPECT_EQ(sink.classic, c.picture ? 0 : 1);
+        EXPECT_EQ(sink.last.width, c.width);
+        EXPECT_EQ(sink.last.height, c.height);
+        EXPECT_GE(sink.last.pitch, c.width);
+        EXPECT_EQ(sink.last.changed.right, c.picture ? 4 : c.width) << "a 5-6-5 frame is handed whole";
         EXPECT_EQ(shown.Empty(), c.picture) << "what was shown is forgotten once presented";
 
         test::TempDir dir;
