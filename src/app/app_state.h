@@ -31,6 +31,10 @@ struct Options {
     std::string Language = "zh";
 };
 
+// The largest frame limit "Max FPS?" takes, and the limit of a first run.
+inline constexpr int kMaxFpsLimit = 1000;
+inline constexpr int16_t kDefaultFpsLimit = 60;
+
 // The run loop: pacing, pause, the flags that end it and the one-shot work it leaves to timers.
 struct RunLoopState {
     int16_t FpsLimit = 60;

@@ -98,7 +98,7 @@ void mnuFPS_Click(AppState& state) {
     }
     bool cancelled = false;
     // The box offers the limit last chosen, so switching the limiter off and on keeps it.
-    const std::string offered = std::to_string(state.Loop.LimitShown > 0 ? state.Loop.LimitShown : 60);
+    const std::string offered = std::to_string(state.Loop.LimitShown > 0 ? state.Loop.LimitShown : kDefaultFpsLimit);
     const std::string answer = UiOf(state).InputBox("Max FPS?", state.AppTitle, offered, &cancelled);
     // Cancel leaves the limiter as it was (off) instead of switching it on with a limit of 0.
     if (cancelled) return;

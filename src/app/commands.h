@@ -60,8 +60,6 @@ void TextEditorFailed(AppState& state);
 void mnuNotepad_Click(AppState& state);
 // Asks for the MUGEN directory with the folder browser and fills the stage list from it again.
 void mnuMugenDir_Click(AppState& state);
-// The largest frame limit "Max FPS?" takes.
-inline constexpr int kMaxFpsLimit = 1000;
 void mnuPause_Click(AppState& state);
 // F8: saves the BackBuffer as the next free Dirs.Data/snapshots/<StageName> n.pcx (stage running),
 // and says where in the caption for kNoticeMs (SnapshotNotice).

@@ -147,6 +147,16 @@ bool ReadScale(AppState& s, const SettingValue& v) {
 void WriteScale(const AppState& s, Values& v) {
     v.push_back(std::to_string(s.Options.ViewScale));
 }
+// The limiter's number, kept between runs (the limiter itself starts on each run).
+bool ReadFpsLimit(AppState& s, const SettingValue& v) {
+    const auto limit = text::ParseNumber(v.text);
+    if (!limit || *limit < 1 || *limit > kMaxFpsLimit || *limit != static_cast<int>(*limit)) return false;
+    s.Loop.LimitShown = static_cast<int16_t>(*limit);
+    return true;
+}
+void WriteFpsLimit(const AppState& s, Values& v) {
+    v.push_back(std::to_string(s.Loop.LimitShown > 0 ? s.Loop.LimitShown : kDefaultFpsLimit));
+}
 bool ReadLanguage(AppState& s, const SettingValue& v) {
     SetLanguage(s, v.text);
     return true;
@@ -202,6 +212,7 @@ constexpr SettingRow kSchema[] = {
     // Files without this line (older ones) keep it on.
     {S::AutoReload, "AutoReload", T::Switch, "True", nullptr, nullptr, &Options::AutoReload},
     {S::SnapshotInfo, "SnapshotInfo", T::Switch, "False", nullptr, nullptr, &Options::SnapshotInfo},
+    {S::FpsLimit, "FpsLimit", T::Word, "60", ReadFpsLimit, WriteFpsLimit},
 };
 // clang-format on
 

@@ -120,7 +120,8 @@ static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
     }
     LoadFilestoList(state.Stages, ui, StagesFolder(state), ".def");
 
-    state.Loop.FpsLimit = 60;
+    // The limiter starts on, at the number last chosen (QB.cfg's FpsLimit).
+    state.Loop.FpsLimit = state.Loop.LimitShown > 0 ? state.Loop.LimitShown : kDefaultFpsLimit;
     state.Loop.LimitShown = state.Loop.FpsLimit;
 
     SetViewScale(state, state.Options.ViewScale);
