@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <unordered_map>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 #include <vector>
 
@@ -102,6 +103,90 @@ inline void FillRun(uint16_t* __restrict out, int count, uint16_t color) {
     while (count-- > 0) *out++ = color;
 }
 
+#if defined(__SSE2__)
+using SixteenBytes = uint8_t __attribute__((vector_size(16)));
+
+// A block of 64 bytes of codes whose first byte starts a code, read all at once: which bytes start
+// codes, and for each byte, the pixel count and colour index of a code starting there.
+struct CodeBlock {
+    uint64_t starts = 0;
+    bool splitRun = false;  // the last byte heads a run whose colour is in the next block
+    alignas(16) uint8_t counts[64];
+    alignas(16) uint8_t values[64];
+};
+
+// Needs 65 readable bytes. A byte of 0xC0 or more heads a run and the byte after it is the run's
+// colour, whatever its value; so in a stretch of such bytes the headers are every other byte from
+// the stretch's first. Adding each stretch's first bit to the stretch carries through it exactly,
+// which tells the stretches that begin on an even byte from those that begin on an odd one without
+// a loop.
+inline void ReadCodeBlock(const uint8_t* p, CodeBlock& block) {
+    uint64_t high64 = 0;
+    for (int k = 0; k < 4; ++k) {
+        SixteenBytes bytes, after;
+        std::memcpy(&bytes, p + 16 * k, sizeof bytes);
+        std::memcpy(&after, p + 16 * k + 1, sizeof after);
+        const SixteenBytes high = bytes >= 0xC0;
+        const SixteenBytes counts = (bytes & 0x3F & high) | (1 & ~high);
+        const SixteenBytes values = (after & high) | (bytes & ~high);
+        std::memcpy(block.counts + 16 * k, &counts, sizeof counts);
+        std::memcpy(block.values + 16 * k, &values, sizeof values);
+        __m128i bits;
+        std::memcpy(&bits, &high, sizeof bits);
+        high64 |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(bits))} << (16 * k);
+    }
+    constexpr uint64_t kEven = 0x5555555555555555ull;
+    const uint64_t firsts = high64 & ~(high64 << 1);
+    const uint64_t evenStretches = high64 & ~(high64 + (firsts & kEven));
+    const uint64_t headers = (evenStretches & kEven) | (high64 & ~evenStretches & ~kEven);
+    block.splitRun = (headers >> 63) != 0;
+    block.starts = ~(headers << 1) & ~(uint64_t{block.splitRun} << 63);
+}
+
+using EightPixels = uint16_t __attribute__((vector_size(16)));
+using SixteenPixels = uint16_t __attribute__((vector_size(32)));
+
+// Decodes codes 64 bytes at a time into `row` from x while every code's pixels fit (with the
+// overshoot of whole stores) before `width`; answers where the codes it left begin.
+template <bool Wide>
+__attribute__((always_inline)) inline const uint8_t* DecodeBlocks(const uint8_t* p, const uint8_t* end,
+                                                                  uint16_t* __restrict row, int& x, int width,
+                                                                  const ColorTable& colors) {
+    CodeBlock block;
+    while (end - p > 64) {
+        ReadCodeBlock(p, block);
+        for (uint64_t starts = block.starts; starts != 0; starts &= starts - 1) {
+            const int at = __builtin_ctzll(starts);
+            const int count = block.counts[at];
+            // The stores below reach at most count + 15 pixels past x.
+            if (width - x < count + 16) return p + at;
+            // Sixteen pixels whatever the code's length (most runs are shorter), so that only
+            // runs longer than that take a second branch; the surplus is overwritten later.
+            using Lanes = std::conditional_t<Wide, SixteenPixels, EightPixels>;
+            constexpr int kLanes = sizeof(Lanes) / 2;
+            const Lanes same = Lanes{} + colors[block.values[at]];
+            std::memcpy(row + x, &same, sizeof same);
+            if constexpr (!Wide) std::memcpy(row + x + 8, &same, sizeof same);
+            for (int k = 16; k < count; k += kLanes) std::memcpy(row + x + k, &same, sizeof same);
+            x += count;
+        }
+        p += 64 - static_cast<int>(block.splitRun);
+    }
+    return p;
+}
+
+const uint8_t* DecodeBlocksSse2(const uint8_t* p, const uint8_t* end, uint16_t* row, int& x, int width,
+                                const ColorTable& colors) {
+    return DecodeBlocks<false>(p, end, row, x, width, colors);
+}
+
+__attribute__((target("avx2"))) const uint8_t* DecodeBlocksAvx2(const uint8_t* p, const uint8_t* end,
+                                                                uint16_t* row, int& x, int width,
+                                                                const ColorTable& colors) {
+    return DecodeBlocks<true>(p, end, row, x, width, colors);
+}
+#endif
+
 // Decodes the picture into a new bitmap; null when the data is short or the layout impossible.
 // `pixelEnd` receives the offset in `pcx` just past the last byte the pixels used.
 UniqueBitmap DecodePicture(std::span<const uint8_t> pcx, const PcxLayout& layout, const ColorTable& colors,
@@ -125,6 +210,9 @@ UniqueBitmap DecodePicture(std::span<const uint8_t> pcx, const PcxLayout& layout
         return bitmap;
     }
 
+#if defined(__SSE2__)
+    const bool wide = __builtin_cpu_supports("avx2");
+#endif
     // Row by row; a run may carry over into the next row (files from some tools do that), and the
     // padding bytes past the width are dropped.
     int pending = 0;  // pixels of the current run not yet placed
@@ -134,6 +222,12 @@ UniqueBitmap DecodePicture(std::span<const uint8_t> pcx, const PcxLayout& layout
         int x = 0;
         while (x < pitch) {
             if (pending == 0) {
+#if defined(__SSE2__)
+                // Sixty-four bytes of codes at a time: where each code starts is worked out for all of
+                // them at once, so finding the next code no longer waits for the last one's byte.
+                p = wide ? DecodeBlocksAvx2(p, end, row, x, width, colors)
+                         : DecodeBlocksSse2(p, end, row, x, width, colors);
+#endif
                 // Away from the row's end, every code writes four pixels at once whatever its length
                 // (a literal, or a run, mostly of one to four): fewer unpredictable branches. The
                 // extra pixels land inside the row and are overwritten by the codes that follow.

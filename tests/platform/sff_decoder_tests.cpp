@@ -150,7 +150,7 @@ TEST(SffDecoder, RandomPicturesDecodePixelExact) {
     Palette palette{};
     for (auto& b : palette) b = static_cast<uint8_t>(rng());
     std::vector<SffSprite> sprites;
-    for (int w : {1, 2, 3, 4, 5, 7, 8, 63, 64, 65, 67, 68, 127, 200, 333}) {
+    for (int w : {1, 2, 3, 4, 5, 7, 8, 63, 64, 65, 67, 68, 127, 200, 333, 1000, 2047}) {
         Picture picture{w, 5, std::vector<uint8_t>(static_cast<size_t>(w * 5))};
         size_t i = 0;
         while (i < picture.pixels.size()) {
