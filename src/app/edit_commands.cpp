@@ -21,7 +21,8 @@ bool StageRuns(const AppState& state) {
 
 // The menu captions are given in Chinese, as every caption of the menus is (translated for the
 // English menus); the kinds' names in the same order as EditKind.
-constexpr std::array<const char*, 6> kKindCaptions = {"移动", "更新", "更改顺序", "更改图层", "复制元素", "删除元素"};
+constexpr std::array<const char*, 6> kKindCaptions = {"移动",     "更新",     "更改顺序",
+                                                      "更改图层", "复制元素", "删除元素"};
 
 std::string KindCaption(const char* verb, const std::optional<EditKind>& kind) {
     if (!kind) return {};
@@ -35,8 +36,9 @@ void ShowUndone(AppState& state, bool done) {
     ShowStuff(state.Stage, edit.Fields);
     if (edit.SelectedElement >= 0) ShowElement(state.Stage, edit.SelectedElement, edit.Fields, &edit);
     if (state.ports.ui)
-        state.ports.ui->SetCaption(edit.SelectedElement >= 0 ? ElementCaption(state.Stage, edit.SelectedElement)
-                                                             : StageCaption(state.Stage.StageName));
+        state.ports.ui->SetCaption(edit.SelectedElement >= 0
+                                       ? ElementCaption(state.Stage, edit.SelectedElement)
+                                       : StageCaption(state.Stage.StageName));
     state.Frame.Retained.Forget();
 }
 

@@ -25,12 +25,14 @@ ElementTree::ElementTree(AppState& state, QWidget* parent) : QTreeWidget(parent)
     header()->setSectionResizeMode(kSoloColumn, QHeaderView::ResizeToContents);
     Retranslated(this, [this] {
         setHeaderLabels({ToolText("Elements"), ToolText("Hide"), ToolText("Solo")});
-        headerItem()->setToolTip(kHideColumn, ToolText("Not drawn in the preview (the stage file is not changed)"));
+        headerItem()->setToolTip(kHideColumn,
+                                 ToolText("Not drawn in the preview (the stage file is not changed)"));
         headerItem()->setToolTip(kSoloColumn, ToolText("Only soloed rows are drawn in the preview"));
         for (size_t r = 0; r < m_rows.size() && r < m_items.size(); ++r)
             if (m_rows[r].Element < 0)
-                m_items[r]->setText(kNameColumn, ToolText(m_rows[r].Layer == ElementLayer::Back ? "Back layer"
-                                                                                               : "Front layer"));
+                m_items[r]->setText(
+                    kNameColumn,
+                    ToolText(m_rows[r].Layer == ElementLayer::Back ? "Back layer" : "Front layer"));
     });
     connect(this, &QTreeWidget::itemChanged, this, &ElementTree::Changed);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &ElementTree::Chosen);
@@ -45,7 +47,7 @@ void ElementTree::Rebuild() {
                                       : nullptr;
         auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);  // owned by the tree
         item->setText(kNameColumn, row.Element < 0 ? ToolText(row.Layer == ElementLayer::Back ? "Back layer"
-                                                                                               : "Front layer")
+                                                                                              : "Front layer")
                                                    : FromContentText(row.Name));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable |
                        (row.Element >= 0 ? Qt::ItemIsSelectable : Qt::NoItemFlags));

@@ -12,14 +12,18 @@ std::vector<std::string> SplitEditorCommand(std::string_view command) {
     for (size_t i = 0; i < command.size(); ++i) {
         const char c = command[i];
         if (quote == '\'') {
-            if (c == '\'') quote = 0;
-            else word += c;
+            if (c == '\'')
+                quote = 0;
+            else
+                word += c;
         } else if (c == '\\' && i + 1 < command.size() && quote != '\'') {
             word += command[++i];
             inWord = true;
         } else if (quote == '"') {
-            if (c == '"') quote = 0;
-            else word += c;
+            if (c == '"')
+                quote = 0;
+            else
+                word += c;
         } else if (c == '\'' || c == '"') {
             quote = c;
             inWord = true;
@@ -49,16 +53,15 @@ LineStyle StyleOf(const std::string& program) {
         LineStyle style;
     };
     static constexpr std::array kKnown = {
-        Known{"vi", LineStyle::Plus},       Known{"vim", LineStyle::Plus},
-        Known{"nvim", LineStyle::Plus},     Known{"gvim", LineStyle::Plus},
-        Known{"nano", LineStyle::Plus},     Known{"emacs", LineStyle::Plus},
-        Known{"emacsclient", LineStyle::Plus}, Known{"gedit", LineStyle::Plus},
-        Known{"pluma", LineStyle::Plus},    Known{"xed", LineStyle::Plus},
-        Known{"micro", LineStyle::Plus},    Known{"mousepad", LineStyle::Plus},
-        Known{"kate", LineStyle::LineOption}, Known{"kwrite", LineStyle::LineOption},
-        Known{"code", LineStyle::Goto},     Known{"codium", LineStyle::Goto},
-        Known{"code-oss", LineStyle::Goto}, Known{"subl", LineStyle::Colon},
-        Known{"sublime_text", LineStyle::Colon},
+        Known{"vi", LineStyle::Plus},           Known{"vim", LineStyle::Plus},
+        Known{"nvim", LineStyle::Plus},         Known{"gvim", LineStyle::Plus},
+        Known{"nano", LineStyle::Plus},         Known{"emacs", LineStyle::Plus},
+        Known{"emacsclient", LineStyle::Plus},  Known{"gedit", LineStyle::Plus},
+        Known{"pluma", LineStyle::Plus},        Known{"xed", LineStyle::Plus},
+        Known{"micro", LineStyle::Plus},        Known{"kate", LineStyle::LineOption},
+        Known{"kwrite", LineStyle::LineOption}, Known{"code", LineStyle::Goto},
+        Known{"codium", LineStyle::Goto},       Known{"code-oss", LineStyle::Goto},
+        Known{"subl", LineStyle::Colon},        Known{"sublime_text", LineStyle::Colon},
     };
     for (const Known& known : kKnown)
         if (name == known.name) return known.style;

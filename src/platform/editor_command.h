@@ -14,7 +14,7 @@ std::vector<std::string> SplitEditorCommand(std::string_view command);
 
 // The arguments (program first) that open `file` at `line` (1-based; 0 or less: no line) with the
 // editor `command` names. How the line is given depends on the program, by its file name:
-// "+LINE FILE" (vi, vim, nvim, gvim, nano, emacs, emacsclient, gedit, pluma, xed, micro, mousepad),
+// "+LINE FILE" (vi, vim, nvim, gvim, nano, emacs, emacsclient, gedit, pluma, xed, micro),
 // "--line LINE FILE" (kate, kwrite), "--goto FILE:LINE" (code, codium, code-oss),
 // "FILE:LINE" (subl, sublime_text); any other program gets the file only, since a line it does not
 // understand would be taken for a second file. Empty when `command` holds no program.

@@ -69,7 +69,8 @@ std::vector<int> ListParents(const StageModel& stage) {
 std::vector<uint8_t> PreviewShown(const StageModel& stage, const ElementPreview& preview) {
     const size_t count = stage.Elements.size();
     std::vector<uint8_t> shown(count, 1);
-    bool anySolo = std::any_of(preview.LayerSolo.begin(), preview.LayerSolo.end(), [](uint8_t v) { return v != 0; });
+    bool anySolo =
+        std::any_of(preview.LayerSolo.begin(), preview.LayerSolo.end(), [](uint8_t v) { return v != 0; });
     for (size_t i = 0; i < count && !anySolo; ++i) anySolo = preview.IsSolo(i);
     const std::vector<int> parentOf = ListParents(stage);
     for (size_t i = 0; i < count; ++i) {

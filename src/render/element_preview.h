@@ -38,8 +38,8 @@ std::vector<int> ListParents(const StageModel& stage);
 
 // For each element, whether the preview draws it. A switch acts on its row and everything under it
 // in the list: a layer's on its elements, an element's on the elements position-linked to it in the
-// same layer (they move as one piece, and an author hides the piece). Hidden wins: an element under a hidden row is
-// not drawn. While any row is soloed only the elements under a soloed row are drawn.
+// same layer (they move as one piece, and an author hides the piece). Hidden wins: an element under a hidden
+// row is not drawn. While any row is soloed only the elements under a soloed row are drawn.
 std::vector<uint8_t> PreviewShown(const StageModel& stage, const ElementPreview& preview);
 
 }  // namespace qb

@@ -8,12 +8,18 @@ namespace qb {
 
 const char* EditKindName(EditKind kind) {
     switch (kind) {
-        case EditKind::Move: return "Move";
-        case EditKind::Update: return "Update";
-        case EditKind::Order: return "Order Change";
-        case EditKind::Layer: return "Layer Change";
-        case EditKind::Clone: return "Clone Element";
-        case EditKind::Delete: return "Delete Element";
+        case EditKind::Move:
+            return "Move";
+        case EditKind::Update:
+            return "Update";
+        case EditKind::Order:
+            return "Order Change";
+        case EditKind::Layer:
+            return "Layer Change";
+        case EditKind::Clone:
+            return "Clone Element";
+        case EditKind::Delete:
+            return "Delete Element";
     }
     return "";
 }
@@ -80,8 +86,8 @@ bool SameCamera(const EditSnapshot& a, const EditSnapshot& b) {
 size_t SnapshotBytes(const EditSnapshot& s) {
     size_t bytes = sizeof(EditSnapshot) + s.Origin.size() * sizeof(int16_t);
     for (const auto& [index, e] : s.Elements)
-        bytes += sizeof(index) + sizeof(BgElement) + e.Type.capacity() + e.Name.capacity() + e.Trans.capacity() +
-                 e.TypeWritten.capacity();
+        bytes += sizeof(index) + sizeof(BgElement) + e.Type.capacity() + e.Name.capacity() +
+                 e.Trans.capacity() + e.TypeWritten.capacity();
     for (const auto& ids : s.CtrlIds) bytes += sizeof(ids) + ids.size() * sizeof(int32_t);
     return bytes;
 }
@@ -89,7 +95,8 @@ size_t SnapshotBytes(const EditSnapshot& s) {
 std::vector<int> Inverse(const std::vector<int>& map, size_t size) {
     std::vector<int> inverse(size, -1);
     for (size_t i = 0; i < map.size(); ++i)
-        if (map[i] >= 0 && static_cast<size_t>(map[i]) < size) inverse[static_cast<size_t>(map[i])] = static_cast<int>(i);
+        if (map[i] >= 0 && static_cast<size_t>(map[i]) < size)
+            inverse[static_cast<size_t>(map[i])] = static_cast<int>(i);
     return inverse;
 }
 
@@ -131,7 +138,8 @@ bool EditHistory::Commit(const StageModel& stage, const EditState& edit, std::ve
         step.Before.Origin.clear();
         step.After.Origin.clear();
     }
-    step.Bytes = SnapshotBytes(step.Before) + SnapshotBytes(step.After) + step.BeforeToAfter.size() * sizeof(int);
+    step.Bytes =
+        SnapshotBytes(step.Before) + SnapshotBytes(step.After) + step.BeforeToAfter.size() * sizeof(int);
     m_undo.push_back(std::move(step));
     m_redo.clear();
     Trim();
@@ -192,8 +200,8 @@ bool EditHistory::Redo(StageModel& stage, EditState& edit) {
     return true;
 }
 
-bool EditHistory::Apply(StageModel& stage, EditState& edit, const EditSnapshot& target, const EditSnapshot& other,
-                        const std::vector<int>& targetToOther) {
+bool EditHistory::Apply(StageModel& stage, EditState& edit, const EditSnapshot& target,
+                        const EditSnapshot& other, const std::vector<int>& targetToOther) {
     // The table holds what `other` recorded, moved on by the running stage since.
     if (stage.Elements.size() != other.Count) return false;
     // Where an element is the same on both sides, it keeps how the stage has run it since, and a
@@ -261,9 +269,9 @@ bool EditHistory::Apply(StageModel& stage, EditState& edit, const EditSnapshot& 
     stage.BoundRight = target.BoundRight;
     stage.BoundHigh = target.BoundHigh;
     stage.BoundLow = target.BoundLow;
-    edit.SelectedElement = target.Selected >= 0 && static_cast<size_t>(target.Selected) < stage.Elements.size()
-                               ? target.Selected
-                               : int16_t{-1};
+    edit.SelectedElement =
+        target.Selected >= 0 && static_cast<size_t>(target.Selected) < stage.Elements.size() ? target.Selected
+                                                                                             : int16_t{-1};
     edit.DragIndex = -1;
     return true;
 }

@@ -13,7 +13,8 @@ namespace {
 
 TEST(EditCommands, TheEditMenuNamesWhatItUndoesAndRedoes) {
     AppFixture f;
-    ASSERT_TRUE(f.LoadText("[BGdef]\nspr = stages/test.sff\n[BG sky]\ntype = normal\nspriteno = 0,0\nstart = 1,2\n"));
+    ASSERT_TRUE(
+        f.LoadText("[BGdef]\nspr = stages/test.sff\n[BG sky]\ntype = normal\nspriteno = 0,0\nstart = 1,2\n"));
     EXPECT_FALSE(MenuModel(f.state).Item("mnuUndo").Enabled);
     EXPECT_EQ(MenuModel(f.state).Item("mnuUndo").Caption, "&撤销");
     ShowStuff(f.Stage(), f.state.Edit.Fields);  // as a run starts
@@ -39,9 +40,13 @@ TEST(EditCommands, TheEditMenuNamesWhatItUndoesAndRedoes) {
 TEST(EditCommands, ADoubleClickedLogLineOpensTheDefinitionAtItsEntrysLine) {
     AppFixture f;
     f.state.StageFile = f.WriteStage("test", "[BGdef]\n");
-    f.state.Log.Append("A package note");                                      // text line 0
-    f.state.Log.Add(Problem{.kind = ProblemKind::ReaderError, .file = f.mugen.Dir() + "stages/Other.def", .line = 12,
-                            .text = "Type mismatch", .subject = "start = x", .code = 13});  // lines 1-6
+    f.state.Log.Append("A package note");  // text line 0
+    f.state.Log.Add(Problem{.kind = ProblemKind::ReaderError,
+                            .file = f.mugen.Dir() + "stages/Other.def",
+                            .line = 12,
+                            .text = "Type mismatch",
+                            .subject = "start = x",
+                            .code = 13});                                                       // lines 1-6
     f.state.Log.Add(Problem{.kind = ProblemKind::NegativeTileX, .file = "x.sff", .line = 30});  // line 7
     const std::string other = f.mugen.Write("stages/other.def", "[BGdef]\n").string();
     struct Case {
@@ -49,8 +54,8 @@ TEST(EditCommands, ADoubleClickedLogLineOpensTheDefinitionAtItsEntrysLine) {
         bool opens;
         int line;
     };
-    for (const Case& c : {Case{0, false, 0}, Case{1, true, 12}, Case{6, true, 12}, Case{7, true, 30},
-                          Case{8, false, 0}}) {
+    for (const Case& c :
+         {Case{0, false, 0}, Case{1, true, 12}, Case{6, true, 12}, Case{7, true, 30}, Case{8, false, 0}}) {
         f.ui.editorLines.clear();
         f.ui.editorOpened.clear();
         EXPECT_EQ(OpenProblemLine(f.state, c.textLine), c.opens) << c.textLine;

@@ -22,7 +22,7 @@ TEST(EditorCommand, EachEditorIsToldTheLineItsOwnWay) {
         {"code --wait", 9, {"code", "--wait", "--goto", file + ":9"}},
         {"subl", 2, {"subl", file + ":2"}},
         {"'/opt/My Editor/edit' -n", 4, {"/opt/My Editor/edit", "-n", file}},  // unknown: no line
-        {"gedit", 0, {"gedit", file}},                                          // no line known
+        {"gedit", 0, {"gedit", file}},                                         // no line known
         {"  ", 4, {}},
         {"\"vim", 4, {}},  // an open quote
     };

@@ -44,9 +44,11 @@ TEST(ElementPreview, HideAndSoloReachTheRowsUnderTheirRow) {
         {"solo shows only its chain", [](ElementPreview& p) { p.SetSolo(1, true); }, {0, 1, 1, 0, 0}},
         {"two solos", [](ElementPreview& p) { p.SetSolo(2, true), p.SetSolo(3, true); }, {0, 0, 1, 1, 0}},
         {"soloed layer", [](ElementPreview& p) { p.LayerSolo[0] = 1; }, {1, 1, 1, 0, 0}},
-        {"hidden wins over solo", [](ElementPreview& p) { p.LayerSolo[0] = 1, p.SetHidden(0, true); },
+        {"hidden wins over solo",
+         [](ElementPreview& p) { p.LayerSolo[0] = 1, p.SetHidden(0, true); },
          {0, 0, 0, 0, 0}},
-        {"switched off again", [](ElementPreview& p) { p.SetHidden(0, true), p.SetHidden(0, false); },
+        {"switched off again",
+         [](ElementPreview& p) { p.SetHidden(0, true), p.SetHidden(0, false); },
          {1, 1, 1, 1, 1}},
     };
     const StageModel stage = LinkedStage();

@@ -166,7 +166,8 @@ TEST(EditHistory, UndoAfterAWriteFollowsTheFilesNewOrder) {
 TEST(EditHistory, MemoryIsBoundedAndALoadClearsTheSteps) {
     HistoryFixture h;
     h.edit.SelectedElement = 3;
-    for (size_t i = 0; i < EditHistory::kMaxSteps + 20; ++i) h.Press(i % 2 == 0 ? Key::NumPlus : Key::NumMinus);
+    for (size_t i = 0; i < EditHistory::kMaxSteps + 20; ++i)
+        h.Press(i % 2 == 0 ? Key::NumPlus : Key::NumMinus);
     EXPECT_EQ(h.edit.History.Steps(), EditHistory::kMaxSteps);
     EXPECT_LT(h.edit.History.Bytes(), EditHistory::kMaxBytes);
     // A table that no longer holds what the step changed is not touched, and the steps go.

@@ -14,19 +14,19 @@ TEST(ElementTree, LayersHoldTheirElementsAndLinkedChainsSitUnderTheirParents) {
         if (linkTo >= 0) e.PositionLink = 1, e.LinkParent = linkTo;
         stage.Elements.push_back(e);
     };
-    add("sky", 0);           // 0
-    add("No name", 1);       // 1: "[BG]" has no name
-    add("hill", 0);          // 2
-    add("tree", 0, 2);       // 3: linked to hill
-    add("leaf", 0, 3);       // 4: linked to tree
-    add("", 0);              // 5
-    add("lamp", 1, 2);       // 6: linked across layers: in its own layer
-    add("self", 0, 7);       // 7: linked to itself
+    add("sky", 0);      // 0
+    add("No name", 1);  // 1: "[BG]" has no name
+    add("hill", 0);     // 2
+    add("tree", 0, 2);  // 3: linked to hill
+    add("leaf", 0, 3);  // 4: linked to tree
+    add("", 0);         // 5
+    add("lamp", 1, 2);  // 6: linked across layers: in its own layer
+    add("self", 0, 7);  // 7: linked to itself
     using R = ElementTreeRow;
     const ElementLayer back = ElementLayer::Back, front = ElementLayer::Front;
     const std::vector<R> expected = {
-        {-1, back, -1, 0, ""},   {0, back, 0, 1, "sky"},  {2, back, 0, 1, "hill"}, {3, back, 2, 2, "tree"},
-        {4, back, 3, 3, "leaf"}, {5, back, 0, 1, "#6"},   {7, back, 0, 1, "self"}, {-1, front, -1, 0, ""},
+        {-1, back, -1, 0, ""},   {0, back, 0, 1, "sky"},   {2, back, 0, 1, "hill"}, {3, back, 2, 2, "tree"},
+        {4, back, 3, 3, "leaf"}, {5, back, 0, 1, "#6"},    {7, back, 0, 1, "self"}, {-1, front, -1, 0, ""},
         {1, front, 7, 1, "#2"},  {6, front, 7, 1, "lamp"},
     };
     EXPECT_EQ(BuildElementTree(stage), expected);
