@@ -5,6 +5,7 @@
 #include "app/bg_buttons.h"
 #include "app/element_mouse.h"
 #include "app/menu_model.h"
+#include "session/load_stage.h"
 #include "tests/app/app_fixture.h"
 #include "tools/bg_editor.h"
 
@@ -35,6 +36,11 @@ TEST(EditCommands, TheEditMenuNamesWhatItUndoesAndRedoes) {
     EXPECT_EQ(MenuModel(f.state).Item("mnuRedo").AlsoShortcut, "Ctrl+Y");
     ASSERT_TRUE(MenuCommand(f.state, "mnuRedo"));
     EXPECT_EQ(f.Stage().Elements[0].StartX, 40);
+    // Closing the stage takes its steps along.
+    MenuCommand(f.state, "mnuUndo");
+    ASSERT_TRUE(CanRedo(f.state));
+    UnloadStuff(f.state);
+    EXPECT_EQ(f.state.Edit.History.Steps(), 0u);
 }
 
 TEST(EditCommands, ADoubleClickedLogLineOpensTheDefinitionAtItsEntrysLine) {
