@@ -12,6 +12,21 @@
     <message><source>刷&amp;新背景</source><translation>&amp;Reload Stage</translation></message>
     <message><source>&amp;删除背景</source><translation>&amp;Delete Stage</translation></message>
     <message><source>&amp;退出</source><translation>E&amp;xit</translation></message>
+    <message><source>&amp; 编辑</source><translation>&amp;Edit</translation></message>
+    <message><source>&amp;撤销</source><translation>&amp;Undo</translation></message>
+    <message><source>&amp;重做</source><translation>&amp;Redo</translation></message>
+    <message><source>撤销移动</source><translation>&amp;Undo Move</translation></message>
+    <message><source>撤销更新</source><translation>&amp;Undo Update</translation></message>
+    <message><source>撤销更改顺序</source><translation>&amp;Undo Order Change</translation></message>
+    <message><source>撤销更改图层</source><translation>&amp;Undo Layer Change</translation></message>
+    <message><source>撤销复制元素</source><translation>&amp;Undo Clone Element</translation></message>
+    <message><source>撤销删除元素</source><translation>&amp;Undo Delete Element</translation></message>
+    <message><source>重做移动</source><translation>&amp;Redo Move</translation></message>
+    <message><source>重做更新</source><translation>&amp;Redo Update</translation></message>
+    <message><source>重做更改顺序</source><translation>&amp;Redo Order Change</translation></message>
+    <message><source>重做更改图层</source><translation>&amp;Redo Layer Change</translation></message>
+    <message><source>重做复制元素</source><translation>&amp;Redo Clone Element</translation></message>
+    <message><source>重做删除元素</source><translation>&amp;Redo Delete Element</translation></message>
     <message><source>&amp; 选项</source><translation>&amp;Options</translation></message>
     <message><source>&amp;全屏（ESC退出）</source><translation>&amp;Full Screen (Esc to leave)</translation></message>
     <message><source>&amp;音乐</source><translation>&amp;Music</translation></message>
@@ -67,6 +82,13 @@
     <message><source>Update DEF</source><translation>Update DEF</translation></message>
     <message><source>Go</source><translation>Go</translation></message>
     <message><source>Save PNG...</source><translation>Save PNG...</translation></message>
+    <message><source>Elements</source><translation>Elements</translation></message>
+    <message><source>Hide</source><translation>Hide</translation></message>
+    <message><source>Solo</source><translation>Solo</translation></message>
+    <message><source>Back layer</source><translation>Back layer</translation></message>
+    <message><source>Front layer</source><translation>Front layer</translation></message>
+    <message><source>Not drawn in the preview (the stage file is not changed)</source><translation>Not drawn in the preview (the stage file is not changed)</translation></message>
+    <message><source>Only soloed rows are drawn in the preview</source><translation>Only soloed rows are drawn in the preview</translation></message>
 </context>
 <context>
     <name>Messages</name>

@@ -108,8 +108,11 @@ void UpdateElement(AppState& state) {
     const bool mapped = selected >= 0 && static_cast<size_t>(selected) < edit.Origin.size() &&
                         edit.Origin[selected] >= 0 &&
                         static_cast<size_t>(edit.Origin[selected]) < edit.Source.Elements.size();
+    edit.History.Begin(EditKind::Update, state.Stage, edit);
     const std::string refused = UpdateStuff(state.Stage, edit.Fields, selected,
                                             mapped ? &edit.Source.Elements[edit.Origin[selected]] : nullptr);
+    // One step when the boxes changed anything (a refused Update changed nothing).
+    edit.History.Commit(state.Stage, edit);
     if (!refused.empty()) Box(state, refused, MsgIcon::Exclamation);
     // The boxes show what the file will say (the type as the loader names it, the sprite it finds).
     if (refused.empty()) ShowElement(state.Stage, selected, edit.Fields, &edit);

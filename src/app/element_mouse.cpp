@@ -22,6 +22,12 @@ bool StageReady(const AppState& state) {
     return state.bRunning == 1;
 }
 
+// A drag ends: what it moved becomes one step of the editor's history (none when it moved nothing).
+void EndEdit(AppState& state) {
+    if (state.Edit.History.Pending()) state.Edit.History.Commit(state.Stage, state.Edit);
+    EndDrag(state.Edit);
+}
+
 }  // namespace
 
 void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
@@ -45,6 +51,8 @@ void StageMouseDown(AppState& state, MouseButton button, int x, int y) {
     const double zoom = static_cast<size_t>(hit) < state.Frame.Drawn.size() ? state.Frame.Drawn[hit].zoom : 1.0;
     const double perUnit = state.Target.PixelsPerUnit() * zoom;
     BeginDrag(state.Stage, state.Edit, hit, x, y, perUnit, perUnit);
+    // The whole drag is one step: taken here, recorded when the button is let go.
+    state.Edit.History.Begin(EditKind::Move, state.Stage, state.Edit);
 }
 
 void StageMouseMove(AppState& state, int x, int y) {
@@ -69,7 +77,7 @@ void StageMouseMove(AppState& state, int x, int y) {
 
 void StageMouseUp(AppState& state, MouseButton button) {
     (void)button;  // releasing any button ends a drag
-    EndDrag(state.Edit);
+    EndEdit(state);
     state.Window.Panning = false;
 }
 
@@ -80,7 +88,7 @@ void BgEditorShown(AppState& state, bool shown) {
 }
 
 bool ClearSelection(AppState& state) {
-    EndDrag(state.Edit);
+    EndEdit(state);
     if (state.Edit.SelectedElement < 0) return false;
     state.Edit.SelectedElement = -1;
     if (StageReady(state)) Caption(state, StageCaption(state.Stage.StageName));

@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/char_commands.h"
 #include "app/commands.h"
+#include "app/edit_commands.h"
 #include "app/frame_controls.h"
 #include "session/live_reload.h"
 #include "app/session_host.h"
@@ -128,6 +129,12 @@ constexpr MenuEntry kMenuTable[] = {
     {.name = "MnuRecentFiles", .caption = "-", .kind = K::Separator, .visible = HasRecentFiles},
     {.name = "mnubla", .caption = "-", .kind = K::Separator},
     {.name = "mnuExit", .caption = "&退出", .shortcut = "Ctrl+Q", .access = 'X', .run = mnuExit_Click},
+    // The background editor's edits, undone and redone (new); the items name the edit.
+    {.name = "mnuEdit", .caption = "& 编辑", .kind = K::DropDown, .access = 'E', .enabled = MenusFree},
+    {.name = "mnuUndo", .caption = "&撤销", .shortcut = "Ctrl+Z", .access = 'U', .run = mnuUndo_Click,
+     .enabled = CanUndo, .liveCaption = UndoCaption},
+    {.name = "mnuRedo", .caption = "&重做", .shortcut = "Ctrl+Shift+Z", .access = 'R', .run = mnuRedo_Click,
+     .enabled = CanRedo, .liveCaption = RedoCaption, .alsoShortcut = "Ctrl+Y"},
     {.name = "mnuOptions", .caption = "& 选项", .kind = K::DropDown, .access = 'O', .enabled = MenusFree},
     {.name = "mnuFS", .caption = "&全屏（ESC退出）", .kind = K::Check, .shortcut = "F11", .access = 'F',
      .run = mnuFS_Click, .enabled = StageShown, .checked = FullScreenChecked},
@@ -234,6 +241,7 @@ MenuItemState ComputeItem(const MenuEntry& entry, const AppState& state) {
     item.Enabled = entry.enabled == nullptr || entry.enabled(state);
     item.Visible = entry.visible == nullptr || entry.visible(state);
     item.Shortcut = entry.shortcut;
+    item.AlsoShortcut = entry.alsoShortcut;
     item.AccessKey = entry.access;
     item.Parent = entry.parent;
     item.Kind = entry.kind;

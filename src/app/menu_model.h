@@ -50,6 +50,8 @@ struct MenuEntry {
     // The setting the item stores in the configuration (app/config.h), or None. A Switch setting is
     // the item's check mark, and a click without a command of its own toggles it.
     Setting setting = Setting::None;
+    // A second key for the same command, where desktops differ ("Ctrl+Y" beside "Ctrl+Shift+Z").
+    const char* alsoShortcut = "";
 };
 
 // The items in menu-bar order.
@@ -71,6 +73,7 @@ struct MenuItemState {
     bool Enabled = true;
     bool Visible = true;
     std::string Shortcut;
+    std::string AlsoShortcut;
     char AccessKey = 0;
     std::string Parent;
     MenuKind Kind = MenuKind::Command;

@@ -167,6 +167,7 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     const bool charDraws = state.Chars.CharEnabled != 0 && state.Chars.CharLoaded == 255;
     ctx.retain = !state.Loop.WholeFrames && !editing && !charDraws && state.Loop.DebugMode == 0;
     ctx.verifyKept = state.Loop.VerifyKept;
+    ctx.preview = &state.Edit.Preview;
     const FrameResult result = DrawFrame(ctx);
     state.Loop.StepPending = false;
     state.Loop.StepsQueued = std::min(state.Loop.StepsQueued + result.ExtraSteps, kMaxQueuedSteps);

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,7 +25,10 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
     : QWidget(parent, Qt::Tool), m_fields(fields), m_button(std::move(button)) {
     setObjectName(QStringLiteral("frmBG"));
     Retranslated(this, [this] { setWindowTitle(ToolText("BG")); });
-    auto* grid = new QGridLayout(this);
+    // The boxes on the left, the element list (when there is one) beside them.
+    m_sides = new QHBoxLayout(this);
+    auto* grid = new QGridLayout;
+    m_sides->addLayout(grid);
     struct BoxLayout {
         const char* name;
         const char* label;
@@ -109,11 +113,19 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         m_buttons.emplace(button.name, b);
     }
     // The grid at its natural size: stretching the window would only pull the boxes and labels apart.
-    grid->setSizeConstraint(QLayout::SetFixedSize);
+    m_sides->setSizeConstraint(QLayout::SetFixedSize);
     Refresh();
 }
 
+void FrmBg::SetSidePanel(QWidget* panel, std::function<void()> refresh) {
+    panel->setParent(this);
+    m_sides->addWidget(panel);
+    m_refreshSide = std::move(refresh);
+    if (m_refreshSide) m_refreshSide();
+}
+
 void FrmBg::Refresh() {
+    if (m_refreshSide) m_refreshSide();
     for (auto& [name, bound] : m_boxes) {
         const std::string& value = m_fields.*(bound.field);
         if (value == bound.shown) continue;

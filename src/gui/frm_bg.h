@@ -7,6 +7,7 @@
 
 #include "tools/bg_editor.h"
 
+class QHBoxLayout;
 class QLineEdit;
 class QCheckBox;
 class QPushButton;
@@ -29,6 +30,9 @@ public:
     QCheckBox* MaskBox() const { return m_chkMask; }
     QPushButton* Button(const std::string& name) const;
 
+    // A panel beside the boxes (the element list), refreshed with them by `refresh`.
+    void SetSidePanel(QWidget* panel, std::function<void()> refresh);
+
     // Told when the window is shown (true) or hidden (false): the view edits elements only meanwhile.
     void SetShownHandler(std::function<void(bool)> handler) { m_shown = std::move(handler); }
 
@@ -48,6 +52,8 @@ private:
     std::map<std::string, Bound> m_boxes;
     std::map<std::string, QPushButton*> m_buttons;
     QCheckBox* m_chkMask = nullptr;
+    QHBoxLayout* m_sides = nullptr;
+    std::function<void()> m_refreshSide;
     bool m_maskShown = false;
 };
 

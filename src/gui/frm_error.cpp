@@ -1,6 +1,7 @@
 #include "gui/frm_error.h"
 
 #include <QCloseEvent>
+#include <QMouseEvent>
 
 #include "gui/qt_ui.h"
 #include "gui/translation.h"
@@ -22,6 +23,8 @@ FrmError::FrmError(ErrorLog& log, QWidget* parent) : QWidget(parent, Qt::Window)
     m_txtError->setGeometry(0, 0, 7440 / kTwips, 3975 / kTwips);
     m_txtError->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_txtError->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A double-click on an entry opens the definition at its line (the word is still selected).
+    m_txtError->viewport()->installEventFilter(this);
     // The box is the log's text: what the user types or deletes there is what the log holds.
     connect(m_txtError, &QPlainTextEdit::textChanged, this, [this] {
         if (m_writingBack) return;
@@ -47,6 +50,15 @@ void FrmError::Refresh() {
     m_writingBack = true;
     m_txtError->setPlainText(text);
     m_writingBack = false;
+}
+
+bool FrmError::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_txtError->viewport() && event->type() == QEvent::MouseButtonDblClick && m_line) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        // A block is a line of the text however the box wraps it.
+        m_line(m_txtError->cursorForPosition(mouse->position().toPoint()).blockNumber());
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FrmError::showEvent(QShowEvent* event) {

@@ -23,6 +23,8 @@
 #include "session/stage_session.h"
 #include "app/startup.h"
 #include "app/bg_buttons.h"
+#include "app/edit_commands.h"
+#include "gui/element_tree.h"
 #include "gui/frm_bg.h"
 #include "gui/frm_error.h"
 #include "gui/frm_music.h"
@@ -151,6 +153,9 @@ FrmError& FrmStage::ErrorLogWindow() {
             ErrorLogClosed(m_state);
             Refresh();
         });
+        m_error->SetLineHandler([this](int line) {
+            if (line >= 0) OpenProblemLine(m_state, static_cast<size_t>(line));
+        });
     }
     return *m_error;
 }
@@ -200,11 +205,16 @@ void FrmStage::BuildMenus() {
         if (!item.Shortcut.empty()) {
             // The key comes from the command table, so the menu shows the key that runs it.
             action->setShortcut(QKeySequence(QString::fromStdString(item.Shortcut), QKeySequence::PortableText));
+            if (!item.AlsoShortcut.empty())
+                action->setShortcuts({action->shortcut(), QKeySequence(QString::fromStdString(item.AlsoShortcut),
+                                                                       QKeySequence::PortableText)});
             // The bar shows no keys: a tooltip names it.
             if (onBar)
                 action->setToolTip(action->shortcut().toString(QKeySequence::NativeText));
-            // F8 works in every window of the program, as it always did.
-            if (name == "mnuSnapshot") action->setShortcutContext(Qt::ApplicationShortcut);
+            // F8 works in every window of the program, as it always did; undo and redo work in the
+            // editor and its element list too (a text box keeps its own undo of what is typed).
+            if (name == "mnuSnapshot" || name == "mnuUndo" || name == "mnuRedo")
+                action->setShortcutContext(Qt::ApplicationShortcut);
             m_shortcutActions.push_back(action);
         }
         if (!action->isSeparator())
@@ -500,6 +510,9 @@ void FrmStage::ShowBgEditor() {
             [this](const std::string& control) { BgEditorButton(m_state, control); },
             this, m_state.Window.Developer);
         m_bg->SetShownHandler([this](bool shown) { BgEditorShown(m_state, shown); });
+        auto* list = new ElementTree(m_state);  // owned by the editor window (Qt parent)
+        list->SetChangedHandler([this] { Refresh(); });
+        m_bg->SetSidePanel(list, [list] { list->Refresh(); });
         m_bg->Refresh();
         m_bg->show();
         // Beside the main window, tops aligned (on its left when the right side has no room), so

@@ -258,6 +258,11 @@ bool QtUi::OpenInTextEditor(const std::string& path) {
     return StartTextEditor(path, m_editorTried);
 }
 
+bool QtUi::OpenInTextEditorAt(const std::string& path, int line) {
+    if (m_script.openInTextEditor) return m_script.openInTextEditor(path);
+    return StartTextEditor(path, m_editorTried, line);
+}
+
 bool QtUi::OpenWithDesktop(const std::string& path) {
     if (m_script.openWithDesktop) return m_script.openWithDesktop(path);
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));

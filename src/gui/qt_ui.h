@@ -68,6 +68,7 @@ public:
     void SetCaption(const std::string& caption) override;
     void DoEvents() override;
     bool OpenInTextEditor(const std::string& path) override;
+    bool OpenInTextEditorAt(const std::string& path, int line) override;
     std::string TextEditorTried() const override { return m_editorTried; }
     bool OpenWithDesktop(const std::string& path) override;
     bool MoveToTrash(const std::string& path, std::string& error) override;

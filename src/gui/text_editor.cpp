@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <array>
 
+#include "platform/editor_command.h"
+
 namespace qb::gui {
 
 namespace {
@@ -22,21 +24,23 @@ bool TerminalEditor(const QString& program) {
 }
 
 // One of $VISUAL and $EDITOR: answers whether it started; adds a line to `tried` when it was set.
-bool TryVariable(const char* variable, const std::string& path, std::string& tried) {
+bool TryVariable(const char* variable, const std::string& path, int line, std::string& tried) {
     const QString command = qEnvironmentVariable(variable).trimmed();
     const std::string label = std::string("$") + variable;
     if (command.isEmpty()) {
         tried += label + ": not set\n";
         return false;
     }
-    QStringList args = QProcess::splitCommand(command);
-    if (args.isEmpty()) return false;
-    const QString program = args.takeFirst();
+    // The line goes where the editor takes it (+LINE, --goto FILE:LINE, ...).
+    const std::vector<std::string> words = EditorArguments(command.toStdString(), path, line);
+    if (words.empty()) return false;
+    const QString program = QString::fromStdString(words.front());
     if (TerminalEditor(program)) {
         tried += label + " = " + command.toStdString() + ": needs a terminal, skipped\n";
         return false;
     }
-    if (!path.empty()) args << QString::fromStdString(path);
+    QStringList args;
+    for (size_t i = 1; i < words.size(); ++i) args << QString::fromStdString(words[i]);
     if (QProcess::startDetached(program, args)) return true;
     tried += label + " = " + command.toStdString() + ": could not be started\n";
     return false;
@@ -66,9 +70,9 @@ bool TryDesktopDefault(const std::string& path, std::string& tried) {
 
 }  // namespace
 
-bool StartTextEditor(const std::string& path, std::string& tried) {
+bool StartTextEditor(const std::string& path, std::string& tried, int line) {
     tried.clear();
-    if (TryVariable("VISUAL", path, tried) || TryVariable("EDITOR", path, tried) ||
+    if (TryVariable("VISUAL", path, line, tried) || TryVariable("EDITOR", path, line, tried) ||
         TryDesktopDefault(path, tried)) {
         tried.clear();
         return true;

@@ -66,6 +66,11 @@ public:
     // Opens a file in the desktop's text editor (an empty path starts the editor without a file);
     // false when that failed.
     virtual bool OpenInTextEditor(const std::string& path) = 0;
+    // The same at a line of the file (1-based), where the editor can be told one.
+    virtual bool OpenInTextEditorAt(const std::string& path, int line) {
+        (void)line;
+        return OpenInTextEditor(path);
+    }
     // After OpenInTextEditor failed: what it tried, one line each (empty when it cannot say).
     virtual std::string TextEditorTried() const { return {}; }
     // Opens a file or folder with what the desktop uses for it (a folder: the file manager); false

@@ -568,6 +568,10 @@ void DrawElements(FrameContext& ctx) {
     // The modern picture's elements are drawn after the loop (nothing the loop changes later is read
     // by drawing), so that what later opaque layers hide can be left out.
     std::vector<ModernDraw> modern;
+    // Elements the element list hides still move and animate, so that showing them again shows
+    // them where the stage has them; they are only not drawn, nor picked.
+    const std::vector<uint8_t> shown = ctx.preview && ctx.preview->Active() ? PreviewShown(stage, *ctx.preview)
+                                                                            : std::vector<uint8_t>();
     for (int i = 0; i < count; ++i) {
         BgElement& element = stage.Elements[i];
         bool handled = !(frontPass ? element.LayerNo == 0 : element.LayerNo > 0) && element.Enabled != 0;
@@ -652,9 +656,11 @@ void DrawElements(FrameContext& ctx) {
                 } else {
                     frame.Drawn[i] = DrawnElement{sprite, x, y};
                 }
-                if (element.Visible != 0 && ctx.picture)
+                const bool previewed = shown.empty() || shown[static_cast<size_t>(i)] != 0;
+                if (!previewed) frame.Drawn[i].sprite = -1;
+                if (element.Visible != 0 && previewed && ctx.picture)
                     modern.push_back({static_cast<int16_t>(i), sprite, x, y, placed, scaled});
-                else if (element.Visible != 0 && backBuffer)
+                else if (element.Visible != 0 && previewed && backBuffer)
                     DrawElement({.stage = stage, .camera = camera, .backBuffer = backBuffer,
                                  .index = static_cast<int16_t>(i), .sprite = sprite, .x = x, .y = y,
                                  .scale = place.scale});

@@ -11,6 +11,7 @@
 #include "platform/ports.h"
 #include "platform/sprite_table.h"
 #include "render/camera_state.h"
+#include "render/element_preview.h"
 #include "render/overlays.h"
 #include "render/retained.h"
 #include "stage/stage_model.h"
@@ -124,6 +125,8 @@ struct FrameContext {
     bool retain = false;
     // Every kept frame is also drawn whole aside and compared (the fuzzers' check).
     bool verifyKept = false;
+    // The element list's hide and solo switches (null: every element as the stage says).
+    const ElementPreview* preview = nullptr;
 };
 
 struct FrameResult {

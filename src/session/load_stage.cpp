@@ -264,6 +264,8 @@ void UnloadStuff(SessionState& state) {
     // depending on the stage opened before it (sprites' bitmaps go with their table).
     state.Stage = StageModel{};
     state.Load = StageLoadState{};
+    // The editor's undo steps name elements of the stage that goes.
+    state.Edit.History.Clear();
     // A reload keeps the old frame on screen until the new stage is installed.
     if (!state.Package.Reloading) state.Host().ReleasePicture();
 }

@@ -1,5 +1,6 @@
 #include "stage/error_log.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -114,6 +115,23 @@ void ErrorLog::Truncate(size_t count) {
     std::vector<Problem> kept(m_records.begin(), m_records.begin() + static_cast<std::ptrdiff_t>(count));
     Clear();
     AddAll(kept);
+}
+
+const Problem* ProblemAtTextLine(const ErrorLog& log, size_t textLine) {
+    size_t line = 0;
+    for (const Problem& problem : log.Records()) {
+        const std::string entry = RenderProblem(problem);
+        size_t ends = 0;
+        for (size_t i = 0; i < entry.size(); ++i) {
+            if (entry[i] == '\r' && i + 1 < entry.size() && entry[i + 1] == '\n') ++i;
+            if (entry[i] == '\r' || entry[i] == '\n') ++ends;
+        }
+        // An entry always ends its last line (RenderProblem), except text typed into the window.
+        const size_t lines = std::max<size_t>(ends + (entry.empty() || (entry.back() != '\n' && entry.back() != '\r') ? 1 : 0), 1);
+        if (textLine < line + lines) return &problem;
+        line += lines;
+    }
+    return nullptr;
 }
 
 std::string HandleErrorMessage(const std::string& module, const std::string& procedure, int32_t number,

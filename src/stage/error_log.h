@@ -78,6 +78,10 @@ private:
     std::string m_text;
 };
 
+// The entry whose text holds line `textLine` (0-based) of the log's text as the log window shows it
+// (CR LF, CR and LF each end a line); null past the end.
+const Problem* ProblemAtTextLine(const ErrorLog& log, size_t textLine);
+
 // "An ERROR has occurred!!" CR LF module " " procedure ": " number " - " description.
 std::string HandleErrorMessage(const std::string& module, const std::string& procedure, int32_t number,
                                const std::string& description);

@@ -61,6 +61,11 @@ void BeginEditBaseline(const StageModel& stage, const StageSource& source, EditS
     edit.Origin.clear();
     for (size_t i = 0; i < stage.Elements.size(); ++i) edit.Origin.push_back(static_cast<int16_t>(i));
     edit.Source = source;
+    // Steps recorded against the stage before would not fit the one loaded now. The element
+    // list's switches stay over a reload of the same table.
+    edit.History.Clear();
+    if (edit.Preview.Hidden.size() > stage.Elements.size()) edit.Preview.Hidden.resize(stage.Elements.size());
+    if (edit.Preview.Solo.size() > stage.Elements.size()) edit.Preview.Solo.resize(stage.Elements.size());
     BgEditorFields& f = edit.Fields;
     for (std::string* box :
          {&f.txtType,        &f.txtGfx,       &f.txtVelX,        &f.txtVelY,        &f.txtDeltaX,

@@ -58,6 +58,13 @@ bool LinkHoldsOrder(const StageModel& stage, int a) {
         if (i > 0 && stage.Elements[static_cast<size_t>(i)].PositionLink != 0) return true;
     return false;
 }
+// Elements a and b changed places, every other stayed (an undo step's map).
+std::vector<int> SwapMap(int count, int a, int b) {
+    std::vector<int> map(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) map[static_cast<size_t>(i)] = i == a ? b : i == b ? a : i;
+    return map;
+}
+
 constexpr const char* kLinkedOrder =
     "Not moved: a position-linked element takes the element before it in the file as its parent";
 
@@ -167,6 +174,7 @@ void SwapElements(StageModel& stage, EditState& edit, int a, int b) {
     const size_t high = static_cast<size_t>(std::max(a, b));
     if (edit.Origin.size() <= high) edit.Origin.resize(high + 1, -1);
     std::swap(edit.Origin[static_cast<size_t>(a)], edit.Origin[static_cast<size_t>(b)]);
+    edit.Preview.Swap(static_cast<size_t>(a), static_cast<size_t>(b));
     RemapIndices(stage, edit, [a, b](int i) { return i == a ? b : i == b ? a : i; });
 }
 
@@ -175,6 +183,7 @@ void RemoveElement(StageModel& stage, EditState& edit, int index) {
     stage.Elements.erase(stage.Elements.begin() + index);
     PlaceMask(stage, 0);
     if (static_cast<size_t>(index) < edit.Origin.size()) edit.Origin.erase(edit.Origin.begin() + index);
+    edit.Preview.Remove(static_cast<size_t>(index));
     SyncCount(stage);
     RemapIndices(stage, edit, [index](int i) { return i == index ? -1 : i > index ? i - 1 : i; });
 }
@@ -200,41 +209,59 @@ void EditKeys(StageModel& stage, EditState& edit, Keys& keys, Clock& clock, cons
     const int64_t now = clock.TickCount();
     if (!(now - edit.LastEditKeyTick >= kEditKeyRepeatMs || now < edit.LastEditKeyTick)) return;
     const int count = static_cast<int>(stage.Elements.size());
+    EditHistory& history = edit.History;
     if (keys.Pressed(Key::NumPlus)) {
         if (SelectedElement + 1 < count && LinkHoldsOrder(stage, SelectedElement)) {
             RequestCaption(setCaption, kLinkedOrder);
         } else if (SelectedElement + 1 < count) {
+            history.Begin(EditKind::Order, stage, edit);
             SwapElements(stage, edit, SelectedElement, SelectedElement + 1);
             SelectedElement += 1;
+            history.Commit(stage, edit, SwapMap(count, SelectedElement - 1, SelectedElement));
             RequestCaption(setCaption, ElementCaption(stage, SelectedElement));
         } else {
+            history.Begin(EditKind::Layer, stage, edit);
             stage.Elements[SelectedElement].LayerNo = 1;
+            history.Commit(stage, edit);
         }
         edit.LastEditKeyTick = now;
     } else if (keys.Pressed(Key::NumMinus)) {
         // A front-layer element goes back to the back layer first, the first one included (it has
         // no record before it to swap with, and would otherwise stay in front for good).
         if (stage.Elements[SelectedElement].LayerNo == 1) {
+            history.Begin(EditKind::Layer, stage, edit);
             stage.Elements[SelectedElement].LayerNo = 0;
+            history.Commit(stage, edit);
         } else if (SelectedElement >= 1 && LinkHoldsOrder(stage, SelectedElement - 1)) {
             RequestCaption(setCaption, kLinkedOrder);
         } else if (SelectedElement >= 1) {
+            history.Begin(EditKind::Order, stage, edit);
             SwapElements(stage, edit, SelectedElement, SelectedElement - 1);
             SelectedElement -= 1;
+            history.Commit(stage, edit, SwapMap(count, SelectedElement, SelectedElement + 1));
             RequestCaption(setCaption, ElementCaption(stage, SelectedElement));
         }
         edit.LastEditKeyTick = now;
     } else if (keys.Pressed(Key::Delete)) {
+        history.Begin(EditKind::Delete, stage, edit);
+        const int removed = SelectedElement;
         RemoveElement(stage, edit, SelectedElement);
         SelectedElement = -1;
+        std::vector<int> map(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) map[static_cast<size_t>(i)] = i < removed ? i : i == removed ? -1 : i - 1;
+        history.Commit(stage, edit, std::move(map));
         edit.EditingElement = false;
         edit.DeleteHeldByEdit = true;
         RequestCaption(setCaption, "Deleted..");
         edit.LastEditKeyTick = now;
     } else if (keys.Pressed(Key::Insert)) {
+        history.Begin(EditKind::Clone, stage, edit);
         const int clone = CloneElement(stage, SelectedElement);
         if (clone >= 0) {
             SelectedElement = static_cast<int16_t>(clone);
+            std::vector<int> map(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i) map[static_cast<size_t>(i)] = i;
+            history.Commit(stage, edit, std::move(map));
             RequestCaption(setCaption, "Cloned..");
         }
         edit.LastEditKeyTick = now;

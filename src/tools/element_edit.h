@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "platform/ports.h"
+#include "render/element_preview.h"
 #include "render/frame.h"
 #include "stage/stage_model.h"
 #include "stage/write_back.h"
 #include "tools/bg_editor.h"
+#include "tools/edit_history.h"
 #include "tools/sprite_browser.h"
 
 namespace qb {
@@ -53,6 +55,10 @@ struct EditState {
     StageSource Source;
     // The sprite browser's scroll position (frmSFF).
     SpriteBrowserState Browser;
+    // The element list's hide and solo switches: the preview's, never written into the stage.
+    ElementPreview Preview;
+    // The editor's edits of this stage, to undo and redo.
+    EditHistory History;
 };
 
 // Clears what belongs to one run of a stage (the fields stay).
@@ -80,7 +86,8 @@ bool DragTo(StageModel& stage, EditState& edit, int x, int y);
 void EndDrag(EditState& edit);
 
 // Model changes. Indices held in the model (controller targets, the z-offset link, position-link
-// parents) and the drag index follow the records they name.
+// parents), the drag index and the element list's switches follow the records they name. The
+// editing keys record each change as one step of edit.History.
 void SwapElements(StageModel& stage, EditState& edit, int a, int b);
 // A reference to the removed element becomes -1 (no element; a position link through it ends).
 void RemoveElement(StageModel& stage, EditState& edit, int index);

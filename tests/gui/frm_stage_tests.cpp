@@ -82,10 +82,10 @@ TEST(FrmStage, OpensWithTheDocumentedMenusListAndGeometry) {
     EXPECT_TRUE(w.MenuAction("mnuScale1")->isChecked());
     EXPECT_EQ(h.State().Options.ViewScale, 2);
     EXPECT_TRUE(w.MenuAction("mnuInfo")->isCheckable());
-    // The two drop-down menus and the items standing on the bar, in order.
+    // The drop-down menus and the items standing on the bar, in order.
     std::vector<std::string> bar;
     for (QAction* a : w.menuBar()->actions()) bar.push_back(a->objectName().toStdString());
-    EXPECT_EQ(bar, (std::vector<std::string>{"mnuStage", "mnuOptions", "mnuStageList", "mnuStagePrev",
+    EXPECT_EQ(bar, (std::vector<std::string>{"mnuStage", "mnuEdit", "mnuOptions", "mnuStageList", "mnuStagePrev",
                                              "mnuStageNext", "mnuR", "mnuDebug", "mnuAbout"}));
     auto* stageMenu = w.findChild<QMenu*>("mnuStage");
     ASSERT_NE(stageMenu, nullptr);

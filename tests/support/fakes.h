@@ -45,6 +45,10 @@ public:
         editorOpened.push_back(path);
         return editorWorks;
     }
+    bool OpenInTextEditorAt(const std::string& path, int line) override {
+        editorLines.push_back(line);
+        return OpenInTextEditor(path);
+    }
     bool OpenWithDesktop(const std::string& path) override {
         desktopOpened.push_back(path);
         return editorWorks;
@@ -68,6 +72,7 @@ public:
     std::deque<int> chooseAnswers;
     bool editorWorks = true;
     std::string editorTried;  // what a failed OpenInTextEditor says it tried
+    std::vector<int> editorLines;  // the line of each OpenInTextEditorAt
     bool trashWorks = true;
     std::vector<std::string> trashed;
     // Runs inside DoEvents, as a window message serviced in the middle of a frame would.
