@@ -41,6 +41,8 @@ struct Options {
     // --lint DIR: every stage under DIR is checked; --json for one JSON document.
     std::string lintDir;
     bool json = false;
+    // --jobs N: stages checked at once by --lint (0: as many as the processor has cores).
+    int jobs = 0;
     // --sff-info FILE: a sprite file's nodes and decoded pictures, as CRCs.
     std::string sffInfo;
 };
