@@ -44,7 +44,8 @@ constexpr const char* kUsage =
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
     "  or:  quillback-shot [--mugen DIR] --lint DIR [--json] [--jobs N]\n"
-    "  or:  quillback-shot --sff-info FILE.sff\n";
+    "  or:  quillback-shot --sff-info FILE.sff\n"
+    "  or:  quillback-shot --install-package PACKAGE.zip --mugen DIR [--replace] [--add-to-select]\n";
 
 // --help: the usage and what each option does; the manual page is made from this text.
 constexpr const char* kHelp =
@@ -85,6 +86,12 @@ constexpr const char* kHelp =
     "                       report is the same whatever N is\n"
     "  --sff-info FILE.sff  print a sprite file's header, sprites and palettes, each picture's\n"
     "                       decoded pixels as a CRC-32 or the reason it cannot be decoded\n"
+    "  --install-package PACKAGE.zip\n"
+    "                       install the package's files into DIR/stages/NAME/ (NAME: the package's\n"
+    "                       file name), checked as opening a package checks them\n"
+    "  --replace            with --install-package: replace an installed stage folder of that name\n"
+    "  --add-to-select      with --install-package: add its stages to DIR/data/select.def\n"
+    "                       ([ExtraStages]; the old list is kept as select.def.bak)\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -246,6 +253,12 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
                 error = "--jobs needs a whole number from 1 to 256";
                 return 2;
             }
+        } else if (a == "--install-package") {
+            ok = value(options.installPackage);
+        } else if (a == "--replace") {
+            options.replace = true;
+        } else if (a == "--add-to-select") {
+            options.addToSelect = true;
         } else if (a == "--sff-info") {
             ok = value(options.sffInfo);
         }
@@ -263,6 +276,14 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     if (!options.sffInfo.empty()) {
         if (argc != 3) {
             error = "--sff-info reads one sprite file only";
+            return 2;
+        }
+        return 0;
+    }
+    if (!options.installPackage.empty() || options.replace || options.addToSelect) {
+        if (options.installPackage.empty() || options.mugeDir.empty() || !options.stage.empty() ||
+            !options.lintDir.empty()) {
+            error = "--install-package ZIP needs --mugen DIR and takes only --replace and --add-to-select";
             return 2;
         }
         return 0;
@@ -456,5 +477,6 @@ int main(int argc, char** argv) {
     if (options.changeMusic) return qb::shot::RunChangeMusic(options);
     if (options.charInfo) return qb::shot::RunCharInfo(options);
     if (!options.lintDir.empty()) return qb::shot::RunLint(options);
+    if (!options.installPackage.empty()) return qb::shot::RunInstallPackage(options);
     return qb::shot::RunShot(options);
 }
