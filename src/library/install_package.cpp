@@ -103,7 +103,8 @@ PackageInstall InstallPackage(const std::string& zip, const std::string& mugeDir
         result.refusal = "The MUGEN directory has no stages folder:\r\n" + stages + "\r\nThe package was not installed.";
         return result;
     }
-    if (PathTaken(result.folder) && !replace) {
+    const bool existed = PathTaken(result.folder);
+    if (existed && !replace) {
         result.collision = true;
         result.refusal = "A stage folder of that name exists already:\r\n" + result.folder +
                          "\r\nThe package was not installed.";
@@ -182,7 +183,7 @@ PackageInstall InstallPackage(const std::string& zip, const std::string& mugeDir
                                                 std::strerror(moved) + "). It was not installed.";
         return result;
     }
-    result.replaced = replace;
+    result.replaced = existed;
     const std::string folderName = FileNameOf(result.folder);
     for (const std::string& def : definitions) {
         result.stages.push_back(JoinPath(result.folder, def));
@@ -312,7 +313,8 @@ bool InstallPackageAsking(const std::string& zip, const std::string& mugeDir, Ui
         ui.MsgBox(installed.refusal, MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
-    std::string told = "Package installed:\r\n" + zip + "\r\ninto " + installed.folder + "\r\n";
+    std::string told = "Package installed:\r\n" + zip + "\r\ninto " + installed.folder +
+                       (installed.replaced ? " (the old folder was replaced)" : "") + "\r\n";
     for (const std::string& stage : installed.stages) told += "\r\n" + stage;
     if (!installed.skipped.empty()) {
         told += "\r\n\r\nNot installed:";
