@@ -85,7 +85,7 @@
     <message><source>Write mine</source><translation>Write mine</translation></message>
     <message><source>Keep theirs</source><translation>Keep theirs</translation></message>
     <message><source>Install Package</source><translation>Install Package</translation></message>
-    <message><source>Stage packages (.zip)</source><translation>Stage packages (.zip)</translation></message>
+    <message><source>Stage packages</source><translation>Stage packages</translation></message>
     <message><source>Package installed:</source><translation>The package was installed:</translation></message>
     <message><source>Replace the installed stage?</source><translation>Replace the installed stage?</translation></message>
     <message><source>Add the stage to the stage-select list?</source><translation>Add the stage to the engine's stage-select list?</translation></message>

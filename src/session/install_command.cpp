@@ -18,7 +18,7 @@ void InstallPackageFile(SessionState& state, const std::string& zip) {
 
 void mnuInstallPackage_Click(SessionState& state) {
     const std::string zip = state.cdl.ShowOpen(*state.ports.ui, "Install Package", StageDialogStartFolder(state.MugeDir),
-                                               "Stage packages (.zip)|*.zip",
+                                               "Stage packages|*.zip",
                                                kOfnPathMustExist | kOfnFileMustExist);
     if (!zip.empty()) InstallPackageFile(state, zip);
 }
