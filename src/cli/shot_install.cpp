@@ -30,6 +30,7 @@ int RunInstallPackage(const Options& options) {
         return 1;
     }
     for (const std::string& stage : installed.stages) std::printf("installed %s\n", stage.c_str());
+    for (const std::string& warning : installed.warnings) std::printf("warning %s\n", warning.c_str());
     for (const std::string& line : installed.skipped) std::printf("not installed %s\n", line.c_str());
     if (!options.addToSelect) return 0;
     const SelectListChange change = AddToSelectList(options.mugeDir, installed.selectEntries);

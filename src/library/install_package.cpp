@@ -78,6 +78,36 @@ std::string EntryKey(std::string_view line) {
     return key;
 }
 
+// The [BGdef] section's "spr" value as written (quotes and blanks trimmed); empty when it has none.
+std::string SpriteValue(const std::string& definition) {
+    bool inBgDef = false;
+    for (const std::string& raw : text::SplitTextLines(definition)) {
+        const std::string_view line = text::Trim(std::string_view(raw).substr(0, raw.find(';')));
+        if (!line.empty() && line.front() == '[') {
+            inBgDef = text::Lower(text::Trim(line.substr(1, line.find(']') - 1))) == "bgdef";
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (inBgDef && equals != std::string_view::npos && text::Lower(text::Trim(line.substr(0, equals))) == "spr")
+            return std::string(text::Unquoted(text::Trim(line.substr(equals + 1))));
+    }
+    return {};
+}
+
+// Stages of real packages often name their sprite file "stages/x.sff", written for a definition lying
+// directly in stages/: from stages/<name>/ that path leads nowhere, whether it is read from the MUGEN
+// directory or from the definition's folder.
+std::string SpritePathWarning(const std::string& defPath, const std::string& mugeDir) {
+    const std::optional<std::string> bytes = ReadFileBytes(defPath, kMaxSelectListBytes);
+    const std::string spr = bytes ? SpriteValue(*bytes) : std::string();
+    if (spr.find_first_of("/\\") == std::string::npos || spr.find(':') != std::string::npos || spr.front() == '/' ||
+        FileExists(JoinPath(mugeDir, spr)) || FileExists(GetPath(defPath) + spr) ||
+        !FileExists(GetPath(defPath) + FileNameOf(spr)))
+        return {};
+    return FileNameOf(defPath) + " names its sprite file \"" + spr + "\", which is not there from " +
+           GetPath(defPath) + "; the preview finds it beside the definition, the engine may not";
+}
+
 }  // namespace
 
 std::string InstallFolderName(const std::string& zip) {
@@ -188,6 +218,8 @@ PackageInstall InstallPackage(const std::string& zip, const std::string& mugeDir
     for (const std::string& def : definitions) {
         result.stages.push_back(JoinPath(result.folder, def));
         result.selectEntries.push_back("stages/" + folderName + "/" + def);
+        const std::string warning = SpritePathWarning(result.stages.back(), mugeDir);
+        if (!warning.empty()) result.warnings.push_back(warning);
     }
     return result;
 }
@@ -316,6 +348,7 @@ bool InstallPackageAsking(const std::string& zip, const std::string& mugeDir, Ui
     std::string told = "Package installed:\r\n" + zip + "\r\ninto " + installed.folder +
                        (installed.replaced ? " (the old folder was replaced)" : "") + "\r\n";
     for (const std::string& stage : installed.stages) told += "\r\n" + stage;
+    for (const std::string& warning : installed.warnings) told += "\r\n\r\n" + warning + ".";
     if (!installed.skipped.empty()) {
         told += "\r\n\r\nNot installed:";
         for (const std::string& line : installed.skipped) told += "\r\n" + line;

@@ -25,6 +25,9 @@ struct PackageInstall {
     bool replaced = false;
     // Entries that were not installed (unsafe names, symbolic links, passwords, damage), one a line.
     std::vector<std::string> skipped;
+    // Installed stages whose sprite file is named with a folder ("spr = stages/x.sff") that does not
+    // lead to it from the new place: the preview finds it beside the definition, the engine may not.
+    std::vector<std::string> warnings;
     bool Installed() const { return refusal.empty(); }
 };
 

@@ -1,5 +1,7 @@
 #include "session/install_command.h"
 
+#include <algorithm>
+
 #include "library/install_package.h"
 #include "library/open_stage.h"
 #include "session/live_reload.h"
@@ -24,8 +26,8 @@ void mnuInstallPackage_Click(SessionState& state) {
 }
 
 void FilesDroppedToInstall(SessionState& state, const std::vector<std::string>& paths) {
-    if (paths.size() == 1 && IsPackagePath(paths.front())) {
-        InstallPackageFile(state, paths.front());
+    if (!paths.empty() && std::all_of(paths.begin(), paths.end(), IsPackagePath)) {
+        for (const std::string& zip : paths) InstallPackageFile(state, zip);
         return;
     }
     FilesDropped(state, paths);

@@ -16,8 +16,8 @@ void InstallPackageFile(SessionState& state, const std::string& zip);
 // mnuInstallPackage: asks for a package and installs it.
 void mnuInstallPackage_Click(SessionState& state);
 
-// Files dropped with the install modifier held: a package is installed; anything else is opened as a
-// plain drop opens it.
+// Files dropped with the install modifier held: packages are installed one after the other; anything
+// else among them makes it a plain drop, which opens.
 void FilesDroppedToInstall(SessionState& state, const std::vector<std::string>& paths);
 
 }  // namespace qb

@@ -36,10 +36,14 @@ TEST(InstallPackage, InstallsIntoItsOwnFolderOrLeavesTheTreeAlone) {
         std::set<std::string> made;   // what the install adds under stages/; empty: refused
         std::string refusal;
         size_t skipped = 0;
+        size_t warned = 0;
     };
     const std::vector<Case> cases = {
-        {"plain", "Cool Stage.zip", {{"Cool/cool.def", kStage}, {"Cool/cool.sff", "SFF"}}, "",
-         {"Cool Stage", "Cool Stage/cool.def", "Cool Stage/cool.sff"}, ""},
+        {"plain", "Cool Stage.zip", {{"Cool/cool.def", kStage + "[BGdef]\nspr = cool.sff\n"}, {"Cool/cool.sff", "SFF"}},
+         "", {"Cool Stage", "Cool Stage/cool.def", "Cool Stage/cool.sff"}, ""},
+        // Written for stages/ itself: the engine would look for stages/w.sff.
+        {"sprite named by stages/", "w.zip", {{"w.def", kStage + "[BGdef]\nspr = \"stages\\W.sff\" ; sprites\n"}, {"W.sff", "S"}},
+         "", {"w", "w/w.def", "w/W.sff"}, "", 0, 1},
         {"hostile names", "h.ZIP",
          {{"../../up.def", kStage}, {"/abs/x.sff", "S"}, {"C:\\win\\y.txt", "Y"}, {"..", "Z"},
           {"link.def", "/etc/passwd", true}, {"a/\x01.sff", "Q"}},
@@ -74,6 +78,7 @@ TEST(InstallPackage, InstallsIntoItsOwnFolderOrLeavesTheTreeAlone) {
         EXPECT_NE(installed.refusal.find(c.refusal), std::string::npos) << installed.refusal;
         EXPECT_EQ(installed.collision, c.refusal == "exists already");
         EXPECT_EQ(installed.skipped.size(), c.skipped);
+        EXPECT_EQ(installed.warnings.size(), c.warned);
         EXPECT_EQ(installed.stages.size(), c.refusal.empty() ? 1u : 0u);
         if (!c.existing.empty() && c.existing.back() != '/') {
             EXPECT_EQ(mugen.Read("stages/" + c.existing), "mine");
