@@ -11,6 +11,7 @@
 #include "lint/lint_jobs.h"
 #include "platform/data_dirs.h"
 #include "platform/gfx.h"
+#include "platform/heap_tuning.h"
 #include "platform/paths.h"
 #include "platform/text_util.h"
 
@@ -260,6 +261,7 @@ int RunLint(const Options& options) {
         std::fprintf(stderr, "quillback-shot: the graphics library did not start\n");
         return 1;
     }
+    KeepFreedMemoryForReuse();
     const bool tty = isatty(2) != 0;
     std::vector<LintedStage> stages;
     {
