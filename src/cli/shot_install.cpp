@@ -34,7 +34,8 @@ int RunInstallPackage(const Options& options) {
     for (const std::string& line : installed.skipped) std::printf("not installed %s\n", line.c_str());
     if (!options.addToSelect) return 0;
     const SelectListChange change = AddToSelectList(options.mugeDir, installed.selectEntries);
-    for (const std::string& entry : change.added) std::printf("added %s to %s\n", entry.c_str(), change.file.c_str());
+    for (const std::string& entry : change.added)
+        std::printf("added %s to %s\n", entry.c_str(), change.file.c_str());
     for (const std::string& entry : change.present)
         std::printf("already listed %s in %s\n", entry.c_str(), change.file.c_str());
     if (!change.error.empty()) {

@@ -36,14 +36,22 @@ bool PathTaken(const std::string& path) {
 // Why an entry of the package was not installed; nullptr when it was (or was never tried).
 const char* SkipReason(EntryOutcome outcome) {
     switch (outcome) {
-        case EntryOutcome::Existed: return "another entry of the same name was installed";
-        case EntryOutcome::UnsafeName: return "its name is not usable";
-        case EntryOutcome::Symlink: return "it is a symbolic link";
-        case EntryOutcome::TooLarge: return "it is too large (over 256 MiB)";
-        case EntryOutcome::Encrypted: return "it is password-protected";
-        case EntryOutcome::Unsupported: return "it is compressed with a method this program cannot unpack";
-        case EntryOutcome::Damaged: return "it is damaged or could not be written";
-        default: return nullptr;
+        case EntryOutcome::Existed:
+            return "another entry of the same name was installed";
+        case EntryOutcome::UnsafeName:
+            return "its name is not usable";
+        case EntryOutcome::Symlink:
+            return "it is a symbolic link";
+        case EntryOutcome::TooLarge:
+            return "it is too large (over 256 MiB)";
+        case EntryOutcome::Encrypted:
+            return "it is password-protected";
+        case EntryOutcome::Unsupported:
+            return "it is compressed with a method this program cannot unpack";
+        case EntryOutcome::Damaged:
+            return "it is damaged or could not be written";
+        default:
+            return nullptr;
     }
 }
 
@@ -51,7 +59,8 @@ const char* SkipReason(EntryOutcome outcome) {
 // overwritten (RENAME_NOREPLACE: a folder made there meanwhile is not lost either). With it the two
 // change places in one step, so the stage is never missing; the old one is then at `staged`.
 // Answers errno's value, 0 on success.
-int MoveIntoPlace(const std::string& staged, const std::string& target, bool replace, const std::string& aside) {
+int MoveIntoPlace(const std::string& staged, const std::string& target, bool replace,
+                  const std::string& aside) {
     const unsigned flags = replace && PathTaken(target) ? RENAME_EXCHANGE : RENAME_NOREPLACE;
     if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), flags) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return errno;
@@ -88,7 +97,8 @@ std::string SpriteValue(const std::string& definition) {
             continue;
         }
         const size_t equals = line.find('=');
-        if (inBgDef && equals != std::string_view::npos && text::Lower(text::Trim(line.substr(0, equals))) == "spr")
+        if (inBgDef && equals != std::string_view::npos &&
+            text::Lower(text::Trim(line.substr(0, equals))) == "spr")
             return std::string(text::Unquoted(text::Trim(line.substr(equals + 1))));
     }
     return {};
@@ -100,8 +110,8 @@ std::string SpriteValue(const std::string& definition) {
 std::string SpritePathWarning(const std::string& defPath, const std::string& mugeDir) {
     const std::optional<std::string> bytes = ReadFileBytes(defPath, kMaxSelectListBytes);
     const std::string spr = bytes ? SpriteValue(*bytes) : std::string();
-    if (spr.find_first_of("/\\") == std::string::npos || spr.find(':') != std::string::npos || spr.front() == '/' ||
-        FileExists(JoinPath(mugeDir, spr)) || FileExists(GetPath(defPath) + spr) ||
+    if (spr.find_first_of("/\\") == std::string::npos || spr.find(':') != std::string::npos ||
+        spr.front() == '/' || FileExists(JoinPath(mugeDir, spr)) || FileExists(GetPath(defPath) + spr) ||
         !FileExists(GetPath(defPath) + FileNameOf(spr)))
         return {};
     return FileNameOf(defPath) + " names its sprite file \"" + spr + "\", which is not there from " +
@@ -130,7 +140,8 @@ PackageInstall InstallPackage(const std::string& zip, const std::string& mugeDir
     // is the same folder.
     result.folder = ResolvePath(JoinPath(stages, name));
     if (!DirExists(stages)) {
-        result.refusal = "The MUGEN directory has no stages folder:\r\n" + stages + "\r\nThe package was not installed.";
+        result.refusal =
+            "The MUGEN directory has no stages folder:\r\n" + stages + "\r\nThe package was not installed.";
         return result;
     }
     const bool existed = PathTaken(result.folder);
@@ -166,10 +177,12 @@ PackageInstall InstallPackage(const std::string& zip, const std::string& mugeDir
     unzip.Directory();
     if (unzip.TooManyEntries() > 0 || unzip.FileCount() < 1) {
         result.refusal = unzip.TooManyEntries() > 0
-                             ? "The package\r\n" + zip + "\r\nholds " + std::to_string(unzip.TooManyEntries()) +
-                                   " entries; a stage package holds at most " + std::to_string(unzip.MaxEntries()) +
-                                   ". It was not installed."
-                             : "ZIP ERROR!\r\n" + zip + "\r\nThe file cannot be read as a zip archive, or it holds no files.";
+                             ? "The package\r\n" + zip + "\r\nholds " +
+                                   std::to_string(unzip.TooManyEntries()) +
+                                   " entries; a stage package holds at most " +
+                                   std::to_string(unzip.MaxEntries()) + ". It was not installed."
+                             : "ZIP ERROR!\r\n" + zip +
+                                   "\r\nThe file cannot be read as a zip archive, or it holds no files.";
         removePrivate();
         return result;
     }
@@ -178,7 +191,8 @@ PackageInstall InstallPackage(const std::string& zip, const std::string& mugeDir
     unzip.UnzipFolder(staged);
     unzip.Unzip();
     if (unzip.TooLargeTotal() > 0) {
-        result.refusal = "The package\r\n" + zip + "\r\nwould unpack to " + std::to_string(unzip.TooLargeTotal()) +
+        result.refusal = "The package\r\n" + zip + "\r\nwould unpack to " +
+                         std::to_string(unzip.TooLargeTotal()) +
                          " bytes; a stage package may unpack to at most " + std::to_string(kMaxTotalBytes) +
                          " bytes (1 GiB). It was not installed.";
         removePrivate();
@@ -207,10 +221,10 @@ PackageInstall InstallPackage(const std::string& zip, const std::string& mugeDir
     removePrivate();  // after an exchange it holds the replaced folder
     if (moved != 0) {
         result.collision = moved == EEXIST || moved == ENOTEMPTY;
-        result.refusal = result.collision ? "A stage folder of that name exists already:\r\n" + result.folder +
-                                                "\r\nThe package was not installed."
-                                          : "The package could not be moved to\r\n" + result.folder + "\r\n(" +
-                                                std::strerror(moved) + "). It was not installed.";
+        result.refusal = result.collision ? "A stage folder of that name exists already:\r\n" +
+                                                result.folder + "\r\nThe package was not installed."
+                                          : "The package could not be moved to\r\n" + result.folder +
+                                                "\r\n(" + std::strerror(moved) + "). It was not installed.";
         return result;
     }
     result.replaced = existed;
@@ -267,8 +281,9 @@ std::string AddExtraStages(std::string_view text, const std::vector<std::string>
     }
     // A section without entries: under its header and the comments that explain it.
     if (header < lines.size() && after == header)
-        while (after + 1 < end && said(after + 1).empty() && !text::Trim(text.substr(lines[after + 1].begin,
-                                                                                       lines[after + 1].end - lines[after + 1].begin)).empty())
+        while (after + 1 < end && said(after + 1).empty() &&
+               !text::Trim(text.substr(lines[after + 1].begin, lines[after + 1].end - lines[after + 1].begin))
+                    .empty())
             ++after;
     for (const std::string& entry : entries) {
         const std::string key = EntryKey(entry);
@@ -301,8 +316,9 @@ SelectListChange AddToSelectList(const std::string& mugeDir, const std::vector<s
     ReplaceRefusal refusal = ReplaceRefusal::None;
     const std::string target = ReplaceTarget(change.file, refusal);
     if (refusal != ReplaceRefusal::None) {
-        change.error = refusal == ReplaceRefusal::Missing ? "There is no stage-select list " + change.file
-                                                          : "The stage-select list " + change.file + " cannot be written";
+        change.error = refusal == ReplaceRefusal::Missing
+                           ? "There is no stage-select list " + change.file
+                           : "The stage-select list " + change.file + " cannot be written";
         return change;
     }
     const std::optional<std::string> bytes = ReadFileBytes(target, kMaxSelectListBytes);
@@ -360,9 +376,11 @@ bool InstallPackageAsking(const std::string& zip, const std::string& mugeDir, Ui
         question += "\r\n\r\nThe list is kept as select.def.bak.";
         if (ui.MsgBox(question, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes) {
             const SelectListChange change = AddToSelectList(mugeDir, installed.selectEntries);
-            for (const std::string& entry : change.added) told += "\r\n\r\nAdded to " + change.file + ": " + entry;
+            for (const std::string& entry : change.added)
+                told += "\r\n\r\nAdded to " + change.file + ": " + entry;
             for (const std::string& entry : change.present)
-                told += "\r\n\r\nThe stage-select list holds " + entry + " already; it was not changed for it.";
+                told +=
+                    "\r\n\r\nThe stage-select list holds " + entry + " already; it was not changed for it.";
             if (!change.error.empty()) told += "\r\n\r\n" + change.error + ".";
         }
     }

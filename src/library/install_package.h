@@ -47,10 +47,10 @@ PackageInstall InstallPackage(const std::string& zip, const std::string& mugeDir
 
 // What adding lines to the stage-select list did.
 struct SelectListChange {
-    bool changed = false;                    // the file was rewritten (its old text is in `backup`)
+    bool changed = false;                     // the file was rewritten (its old text is in `backup`)
     std::vector<std::string> added, present;  // entries appended, entries the list held already
     std::string file, backup;
-    std::string error;                        // why the list was not changed; empty when it was or had them all
+    std::string error;  // why the list was not changed; empty when it was or had them all
 };
 
 // `text` (a select.def) with `entries` appended to its [ExtraStages] section: after the section's last

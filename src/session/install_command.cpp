@@ -11,7 +11,8 @@ namespace qb {
 
 void InstallPackageFile(SessionState& state, const std::string& zip) {
     if (state.MugeDir.empty()) {
-        Box(state, "A package is installed into the MUGEN directory; set it first (Options, Set MUGEN Directory).",
+        Box(state,
+            "A package is installed into the MUGEN directory; set it first (Options, Set MUGEN Directory).",
             MsgIcon::Exclamation);
         return;
     }
@@ -19,9 +20,9 @@ void InstallPackageFile(SessionState& state, const std::string& zip) {
 }
 
 void mnuInstallPackage_Click(SessionState& state) {
-    const std::string zip = state.cdl.ShowOpen(*state.ports.ui, "Install Package", StageDialogStartFolder(state.MugeDir),
-                                               "Stage packages|*.zip",
-                                               kOfnPathMustExist | kOfnFileMustExist);
+    const std::string zip =
+        state.cdl.ShowOpen(*state.ports.ui, "Install Package", StageDialogStartFolder(state.MugeDir),
+                           "Stage packages|*.zip", kOfnPathMustExist | kOfnFileMustExist);
     if (!zip.empty()) InstallPackageFile(state, zip);
 }
 

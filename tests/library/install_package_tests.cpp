@@ -19,7 +19,8 @@ const std::string kStage = "[Info]\nname = \"S\"\n[Camera]\nstartx = 0\n";
 // Every path under `root` (links not followed), so that a test sees anything written where it should not be.
 std::set<std::string> Tree(const fs::path& root) {
     std::set<std::string> paths;
-    for (const auto& e : fs::recursive_directory_iterator(root)) paths.insert(fs::relative(e.path(), root).string());
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        paths.insert(fs::relative(e.path(), root).string());
     return paths;
 }
 
@@ -31,23 +32,41 @@ std::set<std::string> Tree(const fs::path& root) {
 TEST(InstallPackage, InstallsIntoItsOwnFolderOrLeavesTheTreeAlone) {
     struct Case {
         std::string name, zipName;
-        std::vector<ZipItem> items;   // none: the file is not a zip archive
-        std::string existing;         // made under stages/ first ("d/": a folder)
-        std::set<std::string> made;   // what the install adds under stages/; empty: refused
+        std::vector<ZipItem> items;  // none: the file is not a zip archive
+        std::string existing;        // made under stages/ first ("d/": a folder)
+        std::set<std::string> made;  // what the install adds under stages/; empty: refused
         std::string refusal;
         size_t skipped = 0;
         size_t warned = 0;
     };
     const std::vector<Case> cases = {
-        {"plain", "Cool Stage.zip", {{"Cool/cool.def", kStage + "[BGdef]\nspr = cool.sff\n"}, {"Cool/cool.sff", "SFF"}},
-         "", {"Cool Stage", "Cool Stage/cool.def", "Cool Stage/cool.sff"}, ""},
+        {"plain",
+         "Cool Stage.zip",
+         {{"Cool/cool.def", kStage + "[BGdef]\nspr = cool.sff\n"}, {"Cool/cool.sff", "SFF"}},
+         "",
+         {"Cool Stage", "Cool Stage/cool.def", "Cool Stage/cool.sff"},
+         ""},
         // Written for stages/ itself: the engine would look for stages/w.sff.
-        {"sprite named by stages/", "w.zip", {{"w.def", kStage + "[BGdef]\nspr = \"stages\\W.sff\" ; sprites\n"}, {"W.sff", "S"}},
-         "", {"w", "w/w.def", "w/W.sff"}, "", 0, 1},
-        {"hostile names", "h.ZIP",
-         {{"../../up.def", kStage}, {"/abs/x.sff", "S"}, {"C:\\win\\y.txt", "Y"}, {"..", "Z"},
-          {"link.def", "/etc/passwd", true}, {"a/\x01.sff", "Q"}},
-         "", {"h", "h/up.def", "h/x.sff", "h/y.txt"}, "", 3},
+        {"sprite named by stages/",
+         "w.zip",
+         {{"w.def", kStage + "[BGdef]\nspr = \"stages\\W.sff\" ; sprites\n"}, {"W.sff", "S"}},
+         "",
+         {"w", "w/w.def", "w/W.sff"},
+         "",
+         0,
+         1},
+        {"hostile names",
+         "h.ZIP",
+         {{"../../up.def", kStage},
+          {"/abs/x.sff", "S"},
+          {"C:\\win\\y.txt", "Y"},
+          {"..", "Z"},
+          {"link.def", "/etc/passwd", true},
+          {"a/\x01.sff", "Q"}},
+         "",
+         {"h", "h/up.def", "h/x.sff", "h/y.txt"},
+         "",
+         3},
         {"folder in another case", "kfm.zip", {{"kfm.def", kStage}}, "KFM/", {}, "exists already"},
         {"file of that name", "kfm.zip", {{"kfm.def", kStage}}, "kfm", {}, "exists already"},
         {"not a zip", "p.zip", {}, "", {}, "ZIP ERROR!"},
@@ -91,7 +110,8 @@ TEST(InstallPackage, RefusesAPackageTooLargeWithoutWritingIt) {
     TempDir mugen, source;
     fs::create_directories(mugen.Path() / "stages");
     std::vector<RawZipItem> items = {{"big.def", kStage, 0, 0, Crc32(kStage), kStage.size()}};
-    for (int i = 0; i < 5; ++i) items.push_back({"part" + std::to_string(i) + ".sff", "x", 0, 0, 0, 250ull << 20});
+    for (int i = 0; i < 5; ++i)
+        items.push_back({"part" + std::to_string(i) + ".sff", "x", 0, 0, 0, 250ull << 20});
     source.Write("big.zip", RawZip(items));
     const PackageInstall installed = InstallPackage((source.Path() / "big.zip").string(), mugen.Dir(), false);
     EXPECT_NE(installed.refusal.find("would unpack to"), std::string::npos) << installed.refusal;
@@ -119,7 +139,8 @@ TEST(InstallPackage, AskingReplacesOnlyWhenToldAndAddsToTheSelectList) {
     EXPECT_FALSE(fs::exists(mugen.Path() / "stages/pack/old.txt"));
     EXPECT_EQ(mugen.Read("stages/pack/new.def"), kStage);
     EXPECT_EQ(Tree(mugen.Path() / "stages"), (std::set<std::string>{"pack", "pack/new.def"}));
-    EXPECT_EQ(mugen.Read("data/select.def"), "[Characters]\r\nkfm\r\n[ExtraStages]\r\nstages/pack/new.def\r\n");
+    EXPECT_EQ(mugen.Read("data/select.def"),
+              "[Characters]\r\nkfm\r\n[ExtraStages]\r\nstages/pack/new.def\r\n");
     EXPECT_EQ(mugen.Read("data/select.def.bak"), "[Characters]\r\nkfm\r\n[ExtraStages]\r\n");
     ASSERT_EQ(yes.boxes.size(), 3u);
     EXPECT_NE(yes.boxes[2].text.find("Added to "), std::string::npos) << yes.boxes[2].text;
@@ -136,17 +157,24 @@ TEST(InstallPackage, SelectListGetsOneLineInItsExtraStagesSection) {
     };
     const std::vector<Case> cases = {
         {"engine sample",
-         "[Characters]\nkfm, stages/kfm.def\n\n;----\n[ExtraStages]\n ;Put extra stages here.\nstages/stage0.def\n\n;----\n[Options]\narcade.maxmatches = 6\n",
-         "[Characters]\nkfm, stages/kfm.def\n\n;----\n[ExtraStages]\n ;Put extra stages here.\nstages/stage0.def\nstages/pack/x.def\n\n;----\n[Options]\narcade.maxmatches = 6\n"},
+         "[Characters]\nkfm, stages/kfm.def\n\n;----\n[ExtraStages]\n ;Put extra stages "
+         "here.\nstages/stage0.def\n\n;----\n[Options]\narcade.maxmatches = 6\n",
+         "[Characters]\nkfm, stages/kfm.def\n\n;----\n[ExtraStages]\n ;Put extra stages "
+         "here.\nstages/stage0.def\nstages/pack/x.def\n\n;----\n[Options]\narcade.maxmatches = 6\n"},
         {"comments only, CR LF",
-         "[Characters]\r\n[ExtraStages]\r\n ;For example, you can insert \"stages/mybg.def\".\r\n\r\n[Options]\r\n",
-         "[Characters]\r\n[ExtraStages]\r\n ;For example, you can insert \"stages/mybg.def\".\r\nstages/pack/x.def\r\n\r\n[Options]\r\n"},
-        {"last, no final line end, commented entry", "[extrastages] ; stages\r\n;stages/pack/x.def\r\nstages/a.def",
+         "[Characters]\r\n[ExtraStages]\r\n ;For example, you can insert "
+         "\"stages/mybg.def\".\r\n\r\n[Options]\r\n",
+         "[Characters]\r\n[ExtraStages]\r\n ;For example, you can insert "
+         "\"stages/mybg.def\".\r\nstages/pack/x.def\r\n\r\n[Options]\r\n"},
+        {"last, no final line end, commented entry",
+         "[extrastages] ; stages\r\n;stages/pack/x.def\r\nstages/a.def",
          "[extrastages] ; stages\r\n;stages/pack/x.def\r\nstages/a.def\r\nstages/pack/x.def\r\n"},
-        {"first", "[ExtraStages]\nstages/a.def\n[Characters]\nkfm\n", "[ExtraStages]\nstages/a.def\nstages/pack/x.def\n[Characters]\nkfm\n"},
+        {"first", "[ExtraStages]\nstages/a.def\n[Characters]\nkfm\n",
+         "[ExtraStages]\nstages/a.def\nstages/pack/x.def\n[Characters]\nkfm\n"},
         {"missing", "[Characters]\nkfm", "[Characters]\nkfm\n\n[ExtraStages]\nstages/pack/x.def\n"},
         {"empty file", "", "[ExtraStages]\nstages/pack/x.def\n"},
-        {"present", "[ExtraStages]\r\n  Stages\\Pack\\X.def ; mine\r\n", "[ExtraStages]\r\n  Stages\\Pack\\X.def ; mine\r\n", true},
+        {"present", "[ExtraStages]\r\n  Stages\\Pack\\X.def ; mine\r\n",
+         "[ExtraStages]\r\n  Stages\\Pack\\X.def ; mine\r\n", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
