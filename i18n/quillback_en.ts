@@ -7,6 +7,7 @@
     <name>Menu</name>
     <message><source>&amp; 背景</source><translation>&amp;Stage</translation></message>
     <message><source>&amp; 打开</source><translation>&amp;Open...</translation></message>
+    <message><source>安装背景包...</source><translation>&amp;Install Package...</translation></message>
     <message><source>&amp; 关闭</source><translation>&amp;Close</translation></message>
     <message><source>&amp;重置背景</source><translation>Re&amp;set Stage</translation></message>
     <message><source>刷&amp;新背景</source><translation>&amp;Reload Stage</translation></message>
@@ -105,5 +106,13 @@
     <message><source>Write</source><translation>Write</translation></message>
     <message><source>Write mine</source><translation>Write mine</translation></message>
     <message><source>Keep theirs</source><translation>Keep theirs</translation></message>
+    <message><source>Install Package</source><translation>Install Package</translation></message>
+    <message><source>Stage packages</source><translation>Stage packages</translation></message>
+    <message><source>Package installed:</source><translation>The package was installed:</translation></message>
+    <message><source>Replace the installed stage?</source><translation>Replace the installed stage?</translation></message>
+    <message><source>Add the stage to the stage-select list?</source><translation>Add the stage to the engine's stage-select list?</translation></message>
+    <message><source>A stage folder of that name exists already:</source><translation>A stage folder of that name exists already:</translation></message>
+    <message><source>The MUGEN directory has no stages folder:</source><translation>The MUGEN directory has no stages folder:</translation></message>
+    <message><source>A package is installed into the MUGEN directory; set it first (Options, Set MUGEN Directory).</source><translation>A package is installed into the MUGEN directory; set it first (Options, Set MUGEN Directory).</translation></message>
 </context>
 </TS>

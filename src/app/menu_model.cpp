@@ -12,6 +12,7 @@
 #include "session/live_reload.h"
 #include "app/session_host.h"
 #include "app/startup.h"
+#include "session/install_command.h"
 #include "session/stage_session.h"
 #include "app/window_rules.h"
 #include "platform/text_util.h"
@@ -120,6 +121,8 @@ void RandomStage(AppState& s) {
 constexpr MenuEntry kMenuTable[] = {
     {.name = "mnuStage", .caption = "& 背景", .kind = K::DropDown, .access = 'S', .enabled = MenusFree},
     {.name = "mnuOpen", .caption = "& 打开", .shortcut = "Ctrl+O", .access = 'O', .run = mnuOpen_Click},
+    {.name = "mnuInstallPackage", .caption = "安装背景包...", .access = 'I',
+     .run = [](AppState& s) { mnuInstallPackage_Click(s); }},
     {.name = "mnuClose", .caption = "& 关闭", .shortcut = "Ctrl+W", .access = 'C', .run = mnuClose_Click,
      .enabled = StageShown},
     {.name = "mnuReset", .caption = "&重置背景", .access = 'S', .enabled = Never, .visible = NotLoaded},

@@ -41,6 +41,13 @@ struct Options {
     // --lint DIR: every stage under DIR is checked; --json for one JSON document.
     std::string lintDir;
     bool json = false;
+    // --jobs N: stages checked at once by --lint (0: as many as the processor has cores).
+    int jobs = 0;
+    // --install-package ZIP: installs the package into --mugen DIR's stages folder; --replace replaces
+    // an installed folder of the same name, --add-to-select adds its stages to data/select.def.
+    std::string installPackage;
+    bool replace = false;
+    bool addToSelect = false;
     // --sff-info FILE: a sprite file's nodes and decoded pictures, as CRCs.
     std::string sffInfo;
 };
@@ -63,5 +70,9 @@ int RunSffInfo(const Options& options);
 // --change-music: rewrites the stage file's music and volume lines as the music chooser does.
 // Answers 0 when the file was rewritten, 1 (with the reason on standard error) when not.
 int RunChangeMusic(const Options& options);
+
+// --install-package: answers 0 when the package was installed (and listed, with --add-to-select),
+// 1 (with the reason on standard error) when not.
+int RunInstallPackage(const Options& options);
 
 }  // namespace qb::shot

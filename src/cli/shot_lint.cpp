@@ -8,8 +8,10 @@
 #include <iterator>
 
 #include "cli/shot.h"
+#include "lint/lint_jobs.h"
 #include "platform/data_dirs.h"
 #include "platform/gfx.h"
+#include "platform/heap_tuning.h"
 #include "platform/paths.h"
 #include "platform/text_util.h"
 
@@ -228,7 +230,7 @@ std::string LintJson(const std::string& dir, const std::string& mugeDir,
 
 int LintOptionsError(const Options& options, std::string& error) {
     if (options.lintDir.empty()) {
-        error = "--json goes with --lint DIR";
+        error = "--json and --jobs go with --lint DIR";
         return 2;
     }
     if (!options.stage.empty() || options.frames >= 0 || options.info || options.log || options.bench ||
@@ -259,6 +261,7 @@ int RunLint(const Options& options) {
         std::fprintf(stderr, "quillback-shot: the graphics library did not start\n");
         return 1;
     }
+    KeepFreedMemoryForReuse();
     const bool tty = isatty(2) != 0;
     std::vector<LintedStage> stages;
     {
@@ -269,25 +272,36 @@ int RunLint(const Options& options) {
                                            ? std::filesystem::temp_directory_path(tempEc).string()
                                            : options.programDir;
         const size_t total = files.size() + packages.size();
-        for (size_t i = 0; i < total; ++i) {
+        const auto fileAt = [&](size_t i) -> const std::string& {
+            return i >= files.size() ? packages[i - files.size()] : files[i];
+        };
+        // Each check fills its own place: the report comes out in the sorted order whatever the jobs.
+        std::vector<std::vector<LintedStage>> found(total);
+        const auto check = [&](size_t i) {
             const bool package = i >= files.size();
-            const std::string& file = package ? packages[i - files.size()] : files[i];
-            if (tty) Progress(i + 1, total, std::filesystem::path(file).filename().string());
+            const std::string& file = fileAt(i);
             // Each stage loads on its own, as if the program had just started: nothing one stage left
             // behind can hide or cause a problem in the next.
             std::error_code ec;
             const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
             const std::string path = ec ? file : absolute.lexically_normal().string();
             if (!package) {
-                stages.push_back({file, LintDefinition(mugeDir, path), {}, {}});
-                continue;
+                found[i].push_back({file, LintDefinition(mugeDir, path), {}, {}});
+                return;
             }
             // The lint's packages are extracted in the folder it was given.
             for (PackageLint& lint : LintPackage(mugeDir, programDir, path))
-                stages.push_back({lint.entry.empty() ? file : file + "!" + lint.entry, std::move(lint.lint), file,
-                                  lint.entry});
-        }
+                found[i].push_back({lint.entry.empty() ? file : file + "!" + lint.entry, std::move(lint.lint), file,
+                                    lint.entry});
+        };
+        const auto finished = [&](size_t done, size_t i) {
+            if (tty) Progress(done, total, std::filesystem::path(fileAt(i)).filename().string());
+        };
+        RunLintJobs(total, options.jobs > 0 ? static_cast<unsigned>(options.jobs) : DefaultLintJobs(), check,
+                    finished);
         if (tty) std::fputs("\r\033[K", stderr);
+        for (std::vector<LintedStage>& some : found)
+            std::move(some.begin(), some.end(), std::back_inserter(stages));
     }
     a_allegro_exit();
 

@@ -43,8 +43,9 @@ constexpr const char* kUsage =
     " [--debug-bg] [--char CHAR.def] [--speed 1/4|1/2|1|2|4] [--zoom Z] [--save-stage FILE] [--save-stage2 FILE]\n"
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
-    "  or:  quillback-shot [--mugen DIR] --lint DIR [--json]\n"
-    "  or:  quillback-shot --sff-info FILE.sff\n";
+    "  or:  quillback-shot [--mugen DIR] --lint DIR [--json] [--jobs N]\n"
+    "  or:  quillback-shot --sff-info FILE.sff\n"
+    "  or:  quillback-shot --install-package PACKAGE.zip --mugen DIR [--replace] [--add-to-select]\n";
 
 // --help: the usage and what each option does; the manual page is made from this text.
 constexpr const char* kHelp =
@@ -81,8 +82,16 @@ constexpr const char* kHelp =
     "                       (.zip) are opened as the window opens them, in a scratch folder, and\n"
     "                       their stage is named PACKAGE.zip!ENTRY.def\n"
     "  --json               with --lint: print one JSON document instead of text\n"
+    "  --jobs N             with --lint: check N stages at once (default: the number of cores); the\n"
+    "                       report is the same whatever N is\n"
     "  --sff-info FILE.sff  print a sprite file's header, sprites and palettes, each picture's\n"
     "                       decoded pixels as a CRC-32 or the reason it cannot be decoded\n"
+    "  --install-package PACKAGE.zip\n"
+    "                       install the package's files into DIR/stages/NAME/ (NAME: the package's\n"
+    "                       file name), checked as opening a package checks them\n"
+    "  --replace            with --install-package: replace an installed stage folder of that name\n"
+    "  --add-to-select      with --install-package: add its stages to DIR/data/select.def\n"
+    "                       ([ExtraStages]; the old list is kept as select.def.bak)\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -238,6 +247,18 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             ok = value(options.lintDir);
         } else if (a == "--json") {
             options.json = true;
+        } else if (a == "--jobs") {
+            ok = count(options.jobs);
+            if (ok && (options.jobs < 1 || options.jobs > 256)) {
+                error = "--jobs needs a whole number from 1 to 256";
+                return 2;
+            }
+        } else if (a == "--install-package") {
+            ok = value(options.installPackage);
+        } else if (a == "--replace") {
+            options.replace = true;
+        } else if (a == "--add-to-select") {
+            options.addToSelect = true;
         } else if (a == "--sff-info") {
             ok = value(options.sffInfo);
         }
@@ -259,7 +280,15 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         }
         return 0;
     }
-    if (!options.lintDir.empty() || options.json) return LintOptionsError(options, error);
+    if (!options.installPackage.empty() || options.replace || options.addToSelect) {
+        if (options.installPackage.empty() || options.mugeDir.empty() || !options.stage.empty() ||
+            !options.lintDir.empty()) {
+            error = "--install-package ZIP needs --mugen DIR and takes only --replace and --add-to-select";
+            return 2;
+        }
+        return 0;
+    }
+    if (!options.lintDir.empty() || options.json || options.jobs > 0) return LintOptionsError(options, error);
     if (options.changeMusic || options.volumeGiven) {
         if (!options.changeMusic || !options.volumeGiven) {
             error = "--change-music FILE and --volume V go together";
@@ -448,5 +477,6 @@ int main(int argc, char** argv) {
     if (options.changeMusic) return qb::shot::RunChangeMusic(options);
     if (options.charInfo) return qb::shot::RunCharInfo(options);
     if (!options.lintDir.empty()) return qb::shot::RunLint(options);
+    if (!options.installPackage.empty()) return qb::shot::RunInstallPackage(options);
     return qb::shot::RunShot(options);
 }

@@ -20,6 +20,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/element_mouse.h"
+#include "session/install_command.h"
 #include "session/stage_session.h"
 #include "app/startup.h"
 #include "app/bg_buttons.h"
@@ -580,6 +581,11 @@ void FrmStage::dropEvent(QDropEvent* event) {
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile()) paths.push_back(ToNativeText(url.toLocalFile()));
     event->acceptProposedAction();
+    // Shift held: a package is installed into the MUGEN directory instead of opened.
+    if (event->modifiers() & Qt::ShiftModifier) {
+        if (!paths.empty()) FilesDroppedToInstall(m_state, paths);
+        return;
+    }
     DropFiles(paths);
 }
 

@@ -49,7 +49,7 @@ QStringList NameFilters(const FileDialogRequest& request) {
     for (const auto& [description, patterns] : request.filters) {
         QString list = QString::fromStdString(patterns);
         list.replace(';', ' ');
-        filters << QStringLiteral("%1 (%2)").arg(FromContentText(description), list);
+        filters << QStringLiteral("%1 (%2)").arg(MessageText(description), list);
     }
     return filters;
 }
@@ -85,7 +85,9 @@ std::string QtUi::AppTitle() const {
 }
 
 QString QtUi::TitleOr(const std::string& title) const {
-    return FromContentText(title.empty() ? AppTitle() : title);
+    // A dialog's own title is translated like a message (the application's title is a name).
+    if (!title.empty()) return MessageText(title);
+    return FromContentText(AppTitle());
 }
 
 MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title) {

@@ -6,6 +6,7 @@
 #include "tests/cli/shot_tool.h"
 #include "tests/lint/lint_stage_text.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_builder.h"
 
 namespace qb::test {
 
@@ -35,6 +36,35 @@ TEST(StageLint, ShotPrintsOneJsonDocumentAndExitsByTheResult) {
     EXPECT_EQ(json.find_first_of("\r\t\xe9"), std::string::npos);
     EXPECT_EQ(json.back(), '\n');
     EXPECT_EQ(json[json.size() - 2], '}');
+}
+
+// Stages checked side by side report exactly what one job reports, in the same order: no stage's
+// log, sprites or scratch folder leaks into another's.
+TEST(StageLint, ShotReportsTheSameWithAnyNumberOfJobs) {
+    TempDir tree;
+    for (const char* name : {"a", "B", "c", "d", "e", "f"}) {
+        const std::string n = name;
+        tree.Write("stages/" + n + "/" + n + ".sff", demo::WriteSff(kSprites));
+        // Each stage has its own faults, so that one told under another's name shows.
+        tree.Write("stages/" + n + "/" + n + ".def",
+                   LintStageText(n, "", "[BG " + n + "]\nspriteno = 7," + std::to_string(n[0]) + "\n"));
+    }
+    tree.Write("stages/broken/broken.def", "[Camera]\n[BGdef]\nspr = nothere.sff\n");
+    ASSERT_TRUE(WriteZip(tree.Dir() + "stages/pack.zip",
+                         {{"p.def", LintStageText("p", "", "[BG p]\nspriteno = 8,8\n")},
+                          {"q.def", LintStageText("q", "", "")},
+                          {"../evil.sff", "x"}}));
+    std::string one, two, many;
+    EXPECT_EQ(RunShotTool("--lint " + Quote(tree.Dir() + "stages") + " --jobs 1", &one), 1);
+    EXPECT_EQ(RunShotTool("--lint " + Quote(tree.Dir() + "stages") + " --jobs 2", &two), 1);
+    EXPECT_EQ(RunShotTool("--jobs 5 --lint " + Quote(tree.Dir() + "stages") + " --json", &many), 1);
+    EXPECT_NE(one.find("a/a.def:10: sprite: element \"a\" (normal): sprite 7,97 is not in"), std::string::npos) << one;
+    EXPECT_NE(one.find("pack.zip!q.def"), std::string::npos) << one;
+    EXPECT_EQ(one, two);
+    std::string json;
+    EXPECT_EQ(RunShotTool("--lint " + Quote(tree.Dir() + "stages") + " --json --jobs 1", &json), 1);
+    EXPECT_EQ(json, many);
+    EXPECT_EQ(RunShotTool("--lint " + Quote(tree.Dir()) + " --jobs 0"), 2);
 }
 
 }  // namespace qb::test

@@ -27,6 +27,7 @@
 #include "gui/qt_keys.h"
 #include "tests/character/char_fixture.h"
 #include "tests/gui/gui_harness.h"
+#include "tests/support/zip_builder.h"
 #include "tools/bg_commands.h"
 #include "tools/element_edit.h"
 
@@ -195,6 +196,40 @@ TEST(FrmStage, OpensStagesThroughEveryPathAndRemembersThem) {
     EXPECT_NE(a, std::string::npos) << cfg;
     EXPECT_NE(b, std::string::npos) << cfg;
     EXPECT_LT(a, b) << "most recent first";
+}
+
+// A package dropped with Shift held is installed, not opened; the Stage menu's item asks for one with
+// the file dialog. The stage on screen stays either way.
+TEST(FrmStage, ShiftDropAndMenuItemInstallAPackage) {
+    GuiHarness h;
+    const std::string first = h.StagePath("quillback");
+    const std::string zip = (h.programDir.Path() / "pack.zip").string();
+    ASSERT_TRUE(WriteZip(zip, {{"pack.def", "[Info]\nname = \"P\"\n[Camera]\nstartx = 0\n"}}));
+    ASSERT_TRUE(h.Start(first));
+    h.WaitRunning(first);
+    h.Do(
+        [&] {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(QString::fromStdString(zip))});
+            // The drop reaches the widget that took the drag's entry.
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+            QApplication::sendEvent(&h.Window(), &enter);
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+            QApplication::sendEvent(&h.Window(), &drop);
+            ASSERT_FALSE(h.boxes.empty());
+            EXPECT_EQ(h.boxes.back().text.rfind("Package installed:", 0), 0u) << h.boxes.back().text;
+            EXPECT_TRUE(std::filesystem::exists(h.mugen.Path() / "stages/pack/pack.def"));
+            // Installed again from the menu: the folder is there, and No keeps it.
+            h.openAnswers.push_back(zip);
+            h.boxAnswers.push_back(MsgAnswer::No);
+            h.Trigger("mnuInstallPackage");
+            ASSERT_EQ(h.openRequests.size(), 1u);
+            EXPECT_EQ(h.boxes.back().text.rfind("Replace the installed stage?", 0), 0u) << h.boxes.back().text;
+            EXPECT_EQ(h.State().StageFile, first);
+        },
+        "install");
+    h.ThenExit();
+    h.Run();
 }
 
 TEST(FrmStage, CommandLineArgumentOpensTheStageAtStart) {
