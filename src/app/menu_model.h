@@ -50,6 +50,12 @@ struct MenuEntry {
     // The setting the item stores in the configuration (app/config.h), or None. A Switch setting is
     // the item's check mark, and a click without a command of its own toggles it.
     Setting setting = Setting::None;
+    // What the item does with its key, for a tooltip and the key reference (an item whose caption
+    // alone does not say it: "<<"); English source text.
+    const char* tip = "";
+    // A key the stage view reads itself that does what the item does: shown in the key column but
+    // never bound (a shortcut would take the key from the view).
+    const char* keyHint = "";
 };
 
 // The items in menu-bar order.
@@ -74,6 +80,8 @@ struct MenuItemState {
     char AccessKey = 0;
     std::string Parent;
     MenuKind Kind = MenuKind::Command;
+    std::string Tip;
+    std::string KeyHint;
     bool operator==(const MenuItemState&) const = default;
 };
 

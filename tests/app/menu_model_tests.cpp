@@ -24,7 +24,7 @@ TEST(MenuModel, EachCommandHasItsOwnKeyAndNoneTakesAKeyTheStageViewPolls) {
         {"mnuExit", "Ctrl+Q"},   {"mnuFS", "F11"},           {"mnuStageNext", "PgDown"},
         {"mnuStagePrev", "PgUp"}, {"mnuR", "Ctrl+R"},        {"mnuPause", "Space"},
         {"mnuSnapshot", "F8"},   {"mnuBgEditor", "Ctrl+E"},  {"mnuError", "Ctrl+L"},
-        {"mnuResetZoom", "Ctrl+0"},
+        {"mnuResetZoom", "Ctrl+0"}, {"mnuKeys", "F1"},
     };
     // Keys the stage view reads itself: a shortcut would take them first.
     const std::set<std::string> viewKeys = {"Left", "Right", "Up", "Down", "Z", "A", ".", "[", "]",
