@@ -50,6 +50,10 @@ QString ToolText(const QString& text) {
     return QCoreApplication::translate("Tools", text.toUtf8().constData());
 }
 
+QString KeyText(const char* text) {
+    return QCoreApplication::translate("Keys", text);
+}
+
 namespace {
 class LanguageWatcher : public QObject {
 public:
@@ -83,10 +87,10 @@ bool LanguageSwitch::Apply(const std::string& language) {
         QCoreApplication::removeTranslator(m_translator.get());
         m_translator.reset();
     }
-    if (language != "en") return true;
     auto translator = std::make_unique<QTranslator>();
     // Built into the program: an installed copy finds it without a path.
-    if (!translator->load(QStringLiteral(":/i18n/quillback_en.qm"))) return false;
+    const QString file = language == "en" ? QStringLiteral(":/i18n/quillback_en.qm") : QStringLiteral(":/i18n/quillback_zh.qm");
+    if (!translator->load(file)) return false;
     QCoreApplication::installTranslator(translator.get());
     m_translator = std::move(translator);
     return true;

@@ -86,7 +86,7 @@ TEST(FrmStage, OpensWithTheDocumentedMenusListAndGeometry) {
     std::vector<std::string> bar;
     for (QAction* a : w.menuBar()->actions()) bar.push_back(a->objectName().toStdString());
     EXPECT_EQ(bar, (std::vector<std::string>{"mnuStage", "mnuOptions", "mnuStageList", "mnuStagePrev",
-                                             "mnuStageNext", "mnuR", "mnuDebug", "mnuAbout"}));
+                                             "mnuStageNext", "mnuR", "mnuDebug", "mnuAbout", "mnuHelp"}));
     auto* stageMenu = w.findChild<QMenu*>("mnuStage");
     ASSERT_NE(stageMenu, nullptr);
     EXPECT_EQ(stageMenu->actions().front()->objectName(), "mnuOpen");
@@ -283,11 +283,12 @@ TEST(FrmStage, EveryMenuItemTogglesAsTheModelSays) {
             EXPECT_EQ(h.editorOpened, (std::vector<std::string>{first, first}));
             EXPECT_EQ(h.desktopOpened, (std::vector<std::string>(2, (h.programDir.Path() / "snapshots").string())));
             EXPECT_FALSE(w.MenuAction("mnuPause")->isChecked());
-            // The stage name keeps its quotes; the caption said where the last snapshot went (the
-            // stage's caption, without the quotes, comes back a few seconds later).
+            // The stage name keeps its quotes; the snapshot went to the snapshots folder. The caption
+            // shows the last notice, the zoom items' (the demo stage has no zoom range), in the
+            // menus' language (the stage's caption, without the quotes, comes back a few seconds later).
             EXPECT_EQ(h.State().Stage.StageName, "\"Quillback Demo\"");
-            EXPECT_EQ(w.windowTitle().toStdString(),
-                      "Snapshot saved: " + (h.programDir.Path() / "snapshots" / "Quillback Demo 1.pcx").string());
+            EXPECT_TRUE(fs::exists(h.programDir.Path() / "snapshots" / "Quillback Demo 1.pcx"));
+            EXPECT_EQ(w.windowTitle(), QString::fromUtf8("这个背景不能缩放：它的 [Camera] 没有 zoomin/zoomout 范围。"));
             // The only scale item whose window fits the 800 x 600 test screen with the list beside the
             // view is 1x (2x would be 816 wide): pressed twice, it stays 1x.
             EXPECT_EQ(w.View()->size(), QSize(320, 240));
@@ -509,7 +510,7 @@ TEST(FrmStage, ErrorLogWindowShowsTheLogAndClosingOnlyHidesIt) {
             ASSERT_NE(w.ErrorWindow(), nullptr);
             gui::FrmError& log = *w.ErrorWindow();
             EXPECT_TRUE(log.isVisible());
-            EXPECT_EQ(log.windowTitle(), "Error Log");
+            EXPECT_EQ(log.windowTitle(), QString::fromUtf8("错误日志"));
             EXPECT_EQ(log.size(), QSize(498, 268));
             EXPECT_EQ(log.TextBox()->objectName(), "txtError");
             EXPECT_FALSE(h.State().Log.Text().empty());
@@ -539,7 +540,7 @@ TEST(FrmStage, MusicChooserSitsAboveTheWindowAndDrivesTheCore) {
             ASSERT_NE(w.MusicWindow(), nullptr);
             gui::FrmMusic& music = *w.MusicWindow();
             EXPECT_TRUE(music.isVisible());
-            EXPECT_EQ(music.windowTitle(), "Choose Music");
+            EXPECT_EQ(music.windowTitle(), QString::fromUtf8("选择音乐"));
             EXPECT_EQ(music.frameGeometry().bottom() + 1, w.frameGeometry().top());
             EXPECT_EQ(music.frameGeometry().left(), w.frameGeometry().left());
             EXPECT_TRUE(music.SaveButton()->isEnabled());
