@@ -11,6 +11,8 @@
     <message><source>&amp;Debug</source><translation>调试(&amp;D)</translation></message>
     <message><source>&amp;About</source><translation>关于(&amp;A)</translation></message>
     <message><source>English</source><translation>English</translation></message>
+    <message><source>FPS Limiter </source><translation>FPS 限制器 </translation></message>
+    <message><source>Use </source><translation>使用 </translation></message>
 </context>
 <context>
     <name>Keys</name>
@@ -99,8 +101,22 @@
     <message><source>Nothing was written. </source><translation>没有写入任何内容。</translation></message>
     <message><source>Write</source><translation>写入</translation></message>
     <message><source>Write mine</source><translation>写入我的版本</translation></message>
+    <message><source>COULD NOT BE FOUND!</source><translation>找不到！</translation></message>
+    <message><source>It is a folder, not a file.</source><translation>这是一个文件夹，不是文件。</translation></message>
+    <message><source>The file cannot be read as a zip archive, or it holds no files.</source><translation>这个文件无法作为 zip 压缩包读取，或其中没有文件。</translation></message>
+    <message><source>The file has no [Camera] section, so it is not a stage definition.</source><translation>这个文件没有 [Camera] 段，所以不是背景定义文件。</translation></message>
+    <message><source>The package itself is not changed: the new music goes into the extracted copy of its definition and lasts until the stage is closed.</source><translation>压缩包本身不会改变：新的音乐写入解压出的定义文件副本，直到关闭背景为止。</translation></message>
+    <message><source>The stage on screen stays as it was loaded.</source><translation>屏幕上的背景保持载入时的样子。</translation></message>
+    <message><source>Your edit makes it:</source><translation>你的修改使它变为：</translation></message>
+    <message><source>Your edit adds at the end of the section:</source><translation>你的修改在这一段末尾加上：</translation></message>
+    <message><source>The file had been changed by another program since the stage was loaded: its changes </source><translation>这个文件在背景载入后被其他程序改动过：它的改动 </translation></message>
     <message><source>pos=0</source><translation>pos=0</translation></message>
     <message><source>DOOM FIX</source><translation>DOOM FIX</translation></message>
+    <message><source>OK</source><translation>确定</translation></message>
+    <message><source>Cancel</source><translation>取消</translation></message>
+    <message><source>Yes</source><translation>是</translation></message>
+    <message><source>No</source><translation>否</translation></message>
+    <message><source>Discard</source><translation>放弃</translation></message>
     <message><source>Keep theirs</source><translation>保留文件中的版本</translation></message>
     <message><source>No stage is open.</source><translation>没有打开背景。</translation></message>
     <message><source>Drop a stage's .def or .zip here,</source><translation>把背景的 .def 或 .zip 拖到这里，</translation></message>

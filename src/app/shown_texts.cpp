@@ -69,6 +69,18 @@ constexpr const char* kMessageTexts[] = {
     "Write",
     "Write mine",
     "Keep theirs",
+    // The boxes' standard buttons.
+    "OK", "Cancel", "Yes", "No", "Discard",
+    // Lines that follow a file name.
+    "COULD NOT BE FOUND!",
+    "It is a folder, not a file.",
+    "The file cannot be read as a zip archive, or it holds no files.",
+    "The file has no [Camera] section, so it is not a stage definition.",
+    "The package itself is not changed: the new music goes into the extracted copy of its definition and lasts until the stage is closed.",
+    "The stage on screen stays as it was loaded.",
+    "Your edit makes it:",
+    "Your edit adds at the end of the section:",
+    "The file had been changed by another program since the stage was loaded: its changes ",
     // The definition reader's two quirk boxes (a stage that trips them shows them in either language).
     "pos=0",
     "DOOM FIX",
@@ -80,6 +92,8 @@ constexpr const char* kToolTexts[] = {
     "Keep in mind volume is relative to the master volume!", "Browse", "Play", "Update DEF", "Go", "Save PNG...",
 };
 
+// The fixed beginnings of the menu captions made at run time (the limiter's, the test character's).
+constexpr const char* kLiveCaptionTexts[] = {"FPS Limiter ", "Use "};
 // The key reference window's own texts.
 constexpr const char* kKeyWindowTexts[] = {"Key Reference", "Keys", "What they do"};
 // clang-format on
@@ -114,6 +128,7 @@ std::vector<ShownText> ShownTexts() {
         add("Keys", entry.tip);
         add("Keys", entry.keyHint);
     }
+    for (const char* text : kLiveCaptionTexts) add("Menu", text);
     for (const KeyTableRow& row : KeyTable()) {
         add("Keys", row.keys);
         add("Keys", row.action);

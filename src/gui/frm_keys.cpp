@@ -20,9 +20,10 @@ FrmKeys::FrmKeys(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setFocusPolicy(Qt::NoFocus);
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
     m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table);
-    resize(620, 560);
+    resize(620, 660);
     Retranslated(this, [this] { Fill(); });
 }
 

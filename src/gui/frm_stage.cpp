@@ -361,7 +361,7 @@ void FrmStage::ShowKeyReference() {
     if (!m_keysWindow) {
         m_keysWindow = std::make_unique<FrmKeys>();
         m_keysWindow->show();
-        PlaceToolWindow(*m_keysWindow, ToolSide::Right);
+        PlaceToolWindow(*m_keysWindow, ToolSide::Right, StageListKeptClear());
     }
     m_keysWindow->show();
     m_keysWindow->raise();
@@ -410,6 +410,11 @@ void FrmStage::RefreshLayout() {
 QRect FrmStage::ScreenArea() const {
     const QScreen* s = screen();
     return s != nullptr ? s->availableGeometry() : QRect();
+}
+
+int FrmStage::StageListKeptClear() const {
+    // The list and the window's right border beside it.
+    return m_lstStages->isVisible() ? m_lstStages->width() + (frameGeometry().width() - width()) / 2 : 0;
 }
 
 void FrmStage::PlaceToolWindow(QWidget& tool, ToolSide side, int keepRight) {
@@ -550,8 +555,7 @@ void FrmStage::ShowBgEditor() {
         // neither the view nor the menu bar is covered where the screen allows; placed once shown,
         // when its frame is known. Later the editor stays where the user put it. On a small screen
         // it covers the view's left part rather than the stage list.
-        PlaceToolWindow(*m_bg, ToolSide::Right,
-                        m_lstStages->isVisible() ? m_lstStages->width() + (frameGeometry().width() - width()) / 2 : 0);
+        PlaceToolWindow(*m_bg, ToolSide::Right, StageListKeptClear());
     }
     m_bg->Refresh();
     m_bg->show();

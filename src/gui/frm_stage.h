@@ -127,6 +127,8 @@ private:
     // Moves a tool window (shown, so its frame is known) to the place the core gives it.
     // `keepRight`: pixels at the main window's right edge (the stage list) the tool leaves uncovered.
     void PlaceToolWindow(QWidget& tool, ToolSide side, int keepRight = 0);
+    // The pixels at the window's right edge a tool window leaves uncovered: the stage list's.
+    int StageListKeptClear() const;
     void RefreshMenus(const MenuModel& menus);
     void RefreshRecentFiles();
     void RefreshStageList();

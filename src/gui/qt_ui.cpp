@@ -58,9 +58,9 @@ namespace {
 // One line of a text the core made: the whole line when the catalogue has it, else its longest
 // fixed beginning that the catalogue has (the words before a file name or a number, ending in a
 // blank: "Snapshot saved: " + path), the rest as it is.
-QString TranslatedLine(const std::string& line) {
-    const auto translated = [](const std::string& source, QString& out) {
-        out = QCoreApplication::translate("Messages", source.c_str());
+QString TranslatedLine(const std::string& line, const char* context = "Messages") {
+    const auto translated = [context](const std::string& source, QString& out) {
+        out = QCoreApplication::translate(context, source.c_str());
         return out != QString::fromUtf8(source.c_str());
     };
     QString out;
@@ -72,6 +72,10 @@ QString TranslatedLine(const std::string& line) {
     return FromContentText(line);
 }
 }  // namespace
+
+QString MenuCaptionText(const std::string& caption) {
+    return TranslatedLine(caption, "Menu");
+}
 
 QString MessageText(const std::string& text) {
     // The core's texts are the source texts, English for boxes and notices: the Chinese catalogue
@@ -174,6 +178,16 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
             box.setDefaultButton(QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
+    }
+    // Qt's own button texts are English unless its translations are installed: the catalogue gives
+    // them in the menus' language (a button the cases above named keeps its text).
+    const std::pair<QMessageBox::StandardButton, const char*> standard[] = {
+        {QMessageBox::Ok, "OK"}, {QMessageBox::Cancel, "Cancel"}, {QMessageBox::Yes, "Yes"},
+        {QMessageBox::No, "No"}, {QMessageBox::Discard, "Discard"}};
+    for (const auto& [which, text] : standard) {
+        QAbstractButton* button = box.button(which);
+        const bool named = buttons == MsgButtons::MineTheirsCancel && (which == QMessageBox::Yes || which == QMessageBox::No);
+        if (button != nullptr && !named) button->setText(QCoreApplication::translate("Messages", text));
     }
     const int result = box.exec();
     switch (result) {

@@ -11,7 +11,7 @@ QString MenuText(const std::string& caption, char accessKey) {
     const QByteArray source = QByteArray::fromStdString(caption);
     QString text = QCoreApplication::translate("Menu", source.constData());
     // Captions made at run time may hold bytes that are not UTF-8 (a character's name).
-    if (text == QString::fromUtf8(source)) text = FromContentText(caption);
+    if (text == QString::fromUtf8(source)) text = MenuCaptionText(caption);
     // A mark on a Latin letter or digit can be typed; one on a blank or a Chinese character cannot.
     bool typeable = false;
     bool wide = false;

@@ -121,5 +121,26 @@ TEST(Catalogues, EveryMessageInTheSourcesIsInTheTableOfShownTexts) {
     EXPECT_GT(checked, 20);
 }
 
+// The lines that follow a file name in a box ("...\r\n" + path + "\r\nIt was taken off ..."): each
+// begins a text of the table (a literal may stop where the next one, glued to it, goes on).
+TEST(Catalogues, EveryLineAfterAFileNameInTheSourcesBeginsAShownText) {
+    std::vector<std::string> known;
+    for (const ShownText& text : ShownTexts()) known.push_back(text.source);
+    const std::regex line(R"re("\\r\\n([A-Z][^"\\]{8,}))re");
+    int checked = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(kSourceRoot / "src")) {
+        if (entry.path().extension() != ".cpp" || entry.path().parent_path().filename() == "cli") continue;
+        const std::string text = ReadText(entry.path());
+        for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it) {
+            const std::string fragment = (*it)[1];
+            ++checked;
+            bool begins = false;
+            for (const std::string& source : known) begins = begins || source.rfind(fragment, 0) == 0;
+            EXPECT_TRUE(begins) << entry.path().filename() << ": \"" << fragment << "\"";
+        }
+    }
+    EXPECT_GT(checked, 5);
+}
+
 }  // namespace
 }  // namespace qb
