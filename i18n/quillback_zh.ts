@@ -138,6 +138,15 @@
     <message><source>Play</source><translation>播放</translation></message>
     <message><source>Update DEF</source><translation>更新 DEF</translation></message>
     <message><source>Go</source><translation>转到</translation></message>
+    <message><source>Mask</source><translation>遮罩</translation></message>
+    <message><source>Update</source><translation>更新</translation></message>
+    <message><source>Auto Bound</source><translation>自动边界</translation></message>
+    <message><source>Save Changes</source><translation>保存改动</translation></message>
+    <message><source>Show Def</source><translation>显示 Def</translation></message>
+    <message><source>Music</source><translation>音乐</translation></message>
+    <message><source>Command6</source><translation>保存为 stage.def</translation></message>
+    <message><source>Saves the stage on screen as stage.def in the data folder: the positions as edited, settings equal to their defaults left out (Save Changes writes test.def).</source><translation>把屏幕上的背景保存为数据文件夹中的 stage.def：位置按编辑后的值，与默认值相同的设置省略（“保存改动”写入 test.def）。</translation></message>
+    <message><source>Write to stage file</source><translation>写回背景文件</translation></message>
     <message><source>Save PNG...</source><translation>保存 PNG...</translation></message>
 </context>
 </TS>

@@ -1,5 +1,6 @@
 #include "app/shown_texts.h"
 
+#include "app/bg_buttons.h"
 #include "app/key_reference.h"
 #include "app/menu_model.h"
 #include "app/view_commands.h"
@@ -90,6 +91,7 @@ constexpr const char* kToolTexts[] = {
     "BG", "SFF", "Error Log", "Choose Music", "Changes saved...", "Current music file:",
     "Volume:                        (Default is 0, which is 50%)",
     "Keep in mind volume is relative to the master volume!", "Browse", "Play", "Update DEF", "Go", "Save PNG...",
+    "Mask",
 };
 
 // The fixed beginnings of the menu captions made at run time (the limiter's, the test character's).
@@ -137,6 +139,12 @@ std::vector<ShownText> ShownTexts() {
     for (const char* text : kMessageTexts) add("Messages", text);
     for (int line = 0; line < kNoStageHintLines; ++line) add("Messages", kNoStageHint[line]);
     for (const char* text : kToolTexts) add("Tools", text);
+    // The background editor's buttons for users, from its own table.
+    for (const BgButton& button : BgButtonTable()) {
+        if (button.developer) continue;
+        add("Tools", button.caption);
+        if (button.tip != nullptr) add("Tools", button.tip);
+    }
     return texts;
 }
 

@@ -92,7 +92,7 @@ TEST(ToolWindows, DebugOpensTheSpriteBrowserAndTheOptionsItemTheEditor) {
                 EXPECT_EQ(developer.Button("Command2"), nullptr);
             }
             EXPECT_EQ(bg.Box("txtcamleft")->text().toStdString(), state.Edit.Fields.txtcamleft);
-            EXPECT_EQ(bg.Button("cmdSave")->text(), "Save Changes");
+            EXPECT_EQ(bg.Button("cmdSave")->text(), QString::fromUtf8("保存改动"));  // in the menus' language
             // Typing reaches the core's box; Update applies it.
             bg.Box("txtcamleft")->setText("-77");
             emit bg.Box("txtcamleft")->textEdited("-77");
