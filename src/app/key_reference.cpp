@@ -32,14 +32,14 @@ std::span<const KeyTableRow> KeyTable() {
 
 std::vector<KeyReferenceRow> KeyReference() {
     std::vector<KeyReferenceRow> rows;
-    for (const KeyTableRow& row : kKeyTable) rows.push_back({row.keys, row.action, KeyTextSource::Keys, 0});
+    for (const KeyTableRow& row : kKeyTable) rows.push_back({row.keys, row.action, KeyTextSource::Keys});
     for (const MenuEntry& entry : MenuTable()) {
         const std::string key = *entry.shortcut != '\0' ? entry.shortcut : entry.keyHint;
         if (key.empty()) continue;
         if (*entry.tip != '\0')
-            rows.push_back({key, entry.tip, KeyTextSource::Keys, 0});
+            rows.push_back({key, entry.tip, KeyTextSource::Keys});
         else
-            rows.push_back({key, entry.caption, KeyTextSource::Menu, entry.access});
+            rows.push_back({key, entry.caption, KeyTextSource::Menu});
     }
     return rows;
 }

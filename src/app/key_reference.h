@@ -23,7 +23,6 @@ struct KeyReferenceRow {
     std::string keys;
     std::string action;
     KeyTextSource source = KeyTextSource::Keys;
-    char access = 0;  // a menu caption's Latin access key (MenuText)
     bool operator==(const KeyReferenceRow&) const = default;
 };
 

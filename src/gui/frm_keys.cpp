@@ -38,11 +38,12 @@ void FrmKeys::Fill() {
         QString action;
         if (row.source == KeyTextSource::Menu) {
             // A menu item's shortcut in the desktop's own words ("PgDown" reads "PgDown", Ctrl on a
-            // Mac reads as its symbol); its caption as the menu shows it, without the access mark.
+            // Mac reads as its symbol); its caption as the menu shows it.
             keys = QKeySequence(QString::fromStdString(row.keys), QKeySequence::PortableText)
                        .toString(QKeySequence::NativeText);
             if (keys.isEmpty()) keys = KeyText(row.keys.c_str());
-            action = MenuText(row.action, row.access).remove(QLatin1Char('&'));
+            // Without the access key: it is the menu's, not a key of this list.
+            action = MenuText(row.action).remove(QLatin1Char('&'));
         } else {
             const QKeySequence sequence(QString::fromStdString(row.keys), QKeySequence::PortableText);
             const bool shortcut = row.keys.find("Ctrl+") == 0 || (row.keys.size() > 1 && row.keys[0] == 'F');
