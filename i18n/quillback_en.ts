@@ -46,7 +46,7 @@
     <message><source>设置 &amp;MUGEN 目录...</source><translation>Set MUGEN Di&amp;rectory...</translation></message>
     <message><source>&amp; 暂停</source><translation>&amp;Pause</translation></message>
     <message><source>快照</source><translation>S&amp;napshot</translation></message>
-    <message><source>缩放</source><translation>&amp;Zoom</translation></message>
+    <message><source>缩放</source><translation>&amp;Window Size</translation></message>
     <message><source>重置镜头缩放</source><translation>Reset the Camera Zoom</translation></message>
     <message><source>速度与单步</source><translation>Spee&amp;d and Stepping</translation></message>
     <message><source>快照设置</source><translation>Sn&amp;apshot Settings</translation></message>
@@ -67,6 +67,15 @@
     <message><source>&amp;背景目录</source><translation>Stage &amp;List</translation></message>
     <message><source>&amp;Debug</source><translation>&amp;Debug</translation></message>
     <message><source>&amp;About</source><translation>&amp;About</translation></message>
+    <message><source>适应窗口</source><translation>&amp;Fit to Window</translation></message>
+    <message><source>平滑缩放</source><translation>S&amp;mooth Scaling</translation></message>
+    <message><source>镜头缩放</source><translation>Camera &amp;Zoom</translation></message>
+    <message><source>放大镜头</source><translation>Zoom &amp;In</translation></message>
+    <message><source>缩小镜头</source><translation>Zoom &amp;Out</translation></message>
+    <message><source>减速</source><translation>&amp;Slower</translation></message>
+    <message><source>加速</source><translation>&amp;Faster</translation></message>
+    <message><source>帮助</source><translation>&amp;Help</translation></message>
+    <message><source>按键一览</source><translation>&amp;Key Reference</translation></message>
 </context>
 <context>
     <name>Tools</name>
@@ -76,7 +85,7 @@
     <message><source>Choose Music</source><translation>Choose Music</translation></message>
     <message><source>Changes saved...</source><translation>Changes saved...</translation></message>
     <message><source>Current music file:</source><translation>Current music file:</translation></message>
-    <message><source>Volume:                        (Default is 0, which is 50%)</source><translation>Volume:          (default 0, which is 50%)</translation></message>
+    <message><source>Volume:                        (Default is 0, which is 50%)</source><translation>Volume, as bgvolume (-255 to 255; 0, the default, is 50%):</translation></message>
     <message><source>Keep in mind volume is relative to the master volume!</source><translation>Keep in mind volume is relative to the master volume!</translation></message>
     <message><source>Browse</source><translation>Browse...</translation></message>
     <message><source>Play</source><translation>Play</translation></message>

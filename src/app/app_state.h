@@ -25,6 +25,8 @@ struct Options {
     bool SnapshotInfo = false;  // mnuSnapshotInfo: snapshots keep the info overlay (left out otherwise)
     bool AutoReload = true;    // mnuAutoReload: reload the stage when its files change
     int32_t ViewScale = 2;     // 1..4: the view shows the 320 x 240 frame at this whole-number scale
+    bool ScaleFit = false;     // mnuScaleFit: the picture fills the view, keeping its aspect
+    bool SmoothScale = false;  // mnuScaleSmooth: a picture scaled by a fraction is smoothed
     uint8_t StageListShown = 0;  // 255 while lstStages is shown
     // Language of the menus and tool windows: "zh", the captions as the design gives them, or "en",
     // their English translations ("Language = en"); see app/window_rules.h.
@@ -94,6 +96,11 @@ struct WindowState {
     bool StageLoading = false;
     bool CharLoading = false;
     bool ErrorLogShown = false;  // frmError is up
+    // The frame just drawn is the "no stage" hint: a front end whose language the back buffer's font
+    // cannot write shows the hint itself on it (the presenter clears this).
+    bool HintShown = false;
+    // The key reference was asked for (Help menu, F1): the window shows it and clears this.
+    bool KeyReferenceWanted = false;
     // frmBG is up: only then does a click in the view pick an element and a drag move it; with
     // the editor closed a drag looks around (pans the camera) and nothing is selected.
     bool BgEditorShown = false;

@@ -213,6 +213,8 @@ constexpr SettingRow kSchema[] = {
     {S::AutoReload, "AutoReload", T::Switch, "True", nullptr, nullptr, &Options::AutoReload},
     {S::SnapshotInfo, "SnapshotInfo", T::Switch, "False", nullptr, nullptr, &Options::SnapshotInfo},
     {S::FpsLimit, "FpsLimit", T::Word, "60", ReadFpsLimit, WriteFpsLimit},
+    {S::ScaleFit, "ScaleFit", T::Switch, "False", nullptr, nullptr, &Options::ScaleFit},
+    {S::SmoothScale, "SmoothScale", T::Switch, "False", nullptr, nullptr, &Options::SmoothScale},
 };
 // clang-format on
 

@@ -15,6 +15,7 @@
 #include "session/install_command.h"
 #include "session/stage_session.h"
 #include "app/window_rules.h"
+#include "app/view_commands.h"
 #include "platform/text_util.h"
 #include "render/camera.h"
 #include "render/draw_modern.h"
@@ -103,9 +104,6 @@ std::string CharCaption(const AppState& s) {
 bool CanZoom(const AppState& s) {
     return s.Window.Loaded && s.bRunning == 1;
 }
-void ResetZoom(AppState& s) {
-    if (CanZoom(s)) SetZoom(s.Stage, s.Camera, s.Camera.StartZoom);
-}
 
 void RandomStage(AppState& s) {
     // Seeded from the time, as the command always was: the high-resolution counter's low bits.
@@ -167,7 +165,7 @@ constexpr MenuEntry kMenuTable[] = {
     {.name = "mnuBgEditor", .caption = "背景&编辑器...", .shortcut = "Ctrl+E", .access = 'B',
      .run = mnuBgEditor_Click},
     // View scale of the stage view, one item per whole-number scale that fits the screen (new).
-    {.name = "mnuScaleMenu", .caption = "缩放", .kind = K::Submenu, .access = 'Z', .setting = Setting::Scale},
+    {.name = "mnuScaleMenu", .caption = "缩放", .kind = K::Submenu, .access = 'W', .setting = Setting::Scale},
     {.name = "mnuScale1", .caption = "1x", .kind = K::Radio, .parent = "mnuScaleMenu", .run = RunScale<1>,
      .enabled = ScaleFits<1>, .checked = ScaleChecked<1>},
     {.name = "mnuScale2", .caption = "2x", .kind = K::Radio, .parent = "mnuScaleMenu", .run = RunScale<2>,
@@ -176,12 +174,28 @@ constexpr MenuEntry kMenuTable[] = {
      .enabled = ScaleFits<3>, .checked = ScaleChecked<3>},
     {.name = "mnuScale4", .caption = "4x", .kind = K::Radio, .parent = "mnuScaleMenu", .run = RunScale<4>,
      .enabled = ScaleFits<4>, .checked = ScaleChecked<4>},
-    // The camera's zoom back to the stage's startzoom (new; the wheel and + and - change it).
-    {.name = "mnuResetZoom", .caption = "重置镜头缩放", .shortcut = "Ctrl+0", .parent = "mnuScaleMenu",
-     .run = ResetZoom, .enabled = CanZoom},
+    // The picture fills the view at any scale, keeping its aspect; smoothed or in hard pixels.
+    {.name = "mnuScaleFit", .caption = "适应窗口", .kind = K::Check, .parent = "mnuScaleMenu",
+     .setting = Setting::ScaleFit},
+    {.name = "mnuScaleSmooth", .caption = "平滑缩放", .kind = K::Check, .parent = "mnuScaleMenu",
+     .setting = Setting::SmoothScale},
+    // The camera's zoom, apart from the window's scale: the view's own keys and the wheel (named
+    // beside the items), and back to the stage's startzoom.
+    {.name = "mnuZoomMenu", .caption = "镜头缩放", .kind = K::Submenu, .access = 'Z'},
+    {.name = "mnuZoomIn", .caption = "放大镜头", .parent = "mnuZoomMenu", .run = [](AppState& s) { ZoomStep(s, 1); },
+     .enabled = CanZoom, .keyHint = "+"},
+    {.name = "mnuZoomOut", .caption = "缩小镜头", .parent = "mnuZoomMenu",
+     .run = [](AppState& s) { ZoomStep(s, -1); }, .enabled = CanZoom, .keyHint = "-"},
+    {.name = "mnuResetZoom", .caption = "重置镜头缩放", .shortcut = "Ctrl+0", .parent = "mnuZoomMenu",
+     .run = ResetCameraZoom, .enabled = CanZoom},
     // One frame while paused, and the run speed (new).
     {.name = "mnuSpeedMenu", .caption = "速度与单步", .kind = K::Submenu, .access = 'D'},
-    {.name = "mnuStep", .caption = "单步", .parent = "mnuSpeedMenu", .run = mnuStep_Click, .enabled = Paused},
+    {.name = "mnuStep", .caption = "单步", .parent = "mnuSpeedMenu", .run = mnuStep_Click, .enabled = Paused,
+     .keyHint = "."},
+    {.name = "mnuSlower", .caption = "减速", .parent = "mnuSpeedMenu",
+     .run = [](AppState& s) { SetRunSpeed(s.Loop, s.Loop.Speed - 1); }, .keyHint = "["},
+    {.name = "mnuFaster", .caption = "加速", .parent = "mnuSpeedMenu",
+     .run = [](AppState& s) { SetRunSpeed(s.Loop, s.Loop.Speed + 1); }, .keyHint = "]"},
     {.name = "mnuSpeed25", .caption = "速度 ¼x", .kind = K::Radio, .parent = "mnuSpeedMenu", .run = RunSpeed<0>,
      .checked = SpeedChecked<0>},
     {.name = "mnuSpeed50", .caption = "速度 ½x", .kind = K::Radio, .parent = "mnuSpeedMenu", .run = RunSpeed<1>,
@@ -216,14 +230,21 @@ constexpr MenuEntry kMenuTable[] = {
      .run = [](AppState& s) { SetLanguage(s, kLanguageEnglish); }, .checked = English},
     {.name = "mnuStageList", .caption = "&背景目录", .kind = K::Check, .access = 'L', .run = mnuStageList_Click,
      .checked = [](const AppState& s) { return s.Options.StageListShown == 255; }, .setting = Setting::StageList},
-    {.name = "mnuStagePrev", .caption = "<<", .shortcut = "PgUp", .run = mnuStagePrev_Click, .enabled = NotLoading},
-    {.name = "mnuStageNext", .caption = ">>", .shortcut = "PgDown", .run = mnuStageNext_Click, .enabled = NotLoading},
-    {.name = "mnuR", .caption = "R", .shortcut = "Ctrl+R", .run = RandomStage, .enabled = NotLoading},
+    {.name = "mnuStagePrev", .caption = "<<", .shortcut = "PgUp", .run = mnuStagePrev_Click, .enabled = NotLoading,
+     .tip = "Previous stage in the list"},
+    {.name = "mnuStageNext", .caption = ">>", .shortcut = "PgDown", .run = mnuStageNext_Click, .enabled = NotLoading,
+     .tip = "Next stage in the list"},
+    {.name = "mnuR", .caption = "R", .shortcut = "Ctrl+R", .run = RandomStage, .enabled = NotLoading,
+     .tip = "A stage from the list at random"},
     // Visible (new): it opens the sprite browser, which has no other way in.
     {.name = "mnuDebug", .caption = "&Debug", .kind = K::Check, .run = mnuDebug_Click,
      .enabled = [](const AppState& s) { return s.Loop.StageHasRun; },
      .checked = [](const AppState& s) { return s.Loop.DebugMode != 0; }},
     {.name = "mnuAbout", .caption = "&About", .run = mnuAbout_Click},
+    // Help (new): the key reference, a window that can stay open beside the stage.
+    {.name = "mnuHelp", .caption = "帮助", .kind = K::DropDown, .access = 'H'},
+    {.name = "mnuKeys", .caption = "按键一览", .shortcut = "F1", .access = 'K', .parent = "mnuHelp",
+     .run = [](AppState& s) { s.Window.KeyReferenceWanted = true; }},
 };
 // clang-format on
 
@@ -248,6 +269,8 @@ MenuItemState ComputeItem(const MenuEntry& entry, const AppState& state) {
     item.AccessKey = entry.access;
     item.Parent = entry.parent;
     item.Kind = entry.kind;
+    item.Tip = entry.tip;
+    item.KeyHint = entry.keyHint;
     return item;
 }
 

@@ -52,6 +52,12 @@ struct MenuEntry {
     Setting setting = Setting::None;
     // A second key for the same command, where desktops differ ("Ctrl+Y" beside "Ctrl+Shift+Z").
     const char* alsoShortcut = "";
+    // What the item does with its key, for a tooltip and the key reference (an item whose caption
+    // alone does not say it: "<<"); English source text.
+    const char* tip = "";
+    // A key the stage view reads itself that does what the item does: shown in the key column but
+    // never bound (a shortcut would take the key from the view).
+    const char* keyHint = "";
 };
 
 // The items in menu-bar order.
@@ -77,6 +83,8 @@ struct MenuItemState {
     char AccessKey = 0;
     std::string Parent;
     MenuKind Kind = MenuKind::Command;
+    std::string Tip;
+    std::string KeyHint;
     bool operator==(const MenuItemState&) const = default;
 };
 

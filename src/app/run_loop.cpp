@@ -6,6 +6,7 @@
 #include "app/char_commands.h"
 #include "app/commands.h"
 #include "app/frame_controls.h"
+#include "app/view_commands.h"
 #include "session/live_reload.h"
 #include "session/load_stage.h"
 #include "session/stage_session.h"
@@ -173,6 +174,7 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     state.Loop.StepsQueued = std::min(state.Loop.StepsQueued + result.ExtraSteps, kMaxQueuedSteps);
     if (result.PauseKey) mnuPause_Click(state);
     if (result.SpeedChange != 0) SetRunSpeed(state.Loop, state.Loop.Speed + result.SpeedChange);
+    TellZoomWithoutRange(state);
     return result;
 }
 

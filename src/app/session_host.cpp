@@ -15,6 +15,7 @@ void ClearView(AppState& state) {
     if (!state.BackBuffer) return;
     a_clear_to_color(state.BackBuffer.get(), 0);
     if (state.bRunning == 0) DrawNoStageHint(state.BackBuffer.get());  // never a plain black view
+    state.Window.HintShown = state.bRunning == 0;
     PresentFrame(state);
 }
 
@@ -23,6 +24,7 @@ void ShowNoStageHint(AppState& state) {
         TimerActive(state, TimerId::Drop))
         return;
     DrawNoStageHint(state.BackBuffer.get());
+    state.Window.HintShown = true;
     PresentFrame(state);
 }
 

@@ -54,6 +54,22 @@ std::pair<int, int> FitPicture(int width, int height, int roomWidth, int roomHei
 
 }  // namespace
 
+LayoutRect FitPictureRect(int pictureWidth, int pictureHeight, int areaWidth, int areaHeight) {
+    if (areaWidth <= 0 || areaHeight <= 0) return {};
+    const int64_t w = std::max(1, pictureWidth);
+    const int64_t h = std::max(1, pictureHeight);
+    // Width-bound when the picture is relatively wider than the area, height-bound otherwise.
+    int64_t shownWidth = areaWidth;
+    int64_t shownHeight = h * areaWidth / w;
+    if (w * areaHeight < h * areaWidth) {
+        shownHeight = areaHeight;
+        shownWidth = w * areaHeight / h;
+    }
+    const int sw = static_cast<int>(std::clamp<int64_t>(shownWidth, 1, areaWidth));
+    const int sh = static_cast<int>(std::clamp<int64_t>(shownHeight, 1, areaHeight));
+    return {(areaWidth - sw) / 2, (areaHeight - sh) / 2, sw, sh};
+}
+
 WindowLayout LayOutWindow(const LayoutInputs& in) {
     // An unknown screen sets no limit; a bound that keeps the arithmetic below in int.
     constexpr int kNoLimit = 1 << 20;
@@ -87,6 +103,7 @@ WindowLayout LayOutWindow(const LayoutInputs& in) {
     }
     out.view = {0, 0, viewWidth, viewHeight};
     out.picture = {(viewWidth - shown.first) / 2, (viewHeight - shown.second) / 2, shown.first, shown.second};
+    if (in.fit) out.picture = FitPictureRect(pictureWidth, pictureHeight, viewWidth, viewHeight);
     // Beside the view, one pixel down, as high as the view.
     if (listWidth > 0) out.list = {viewWidth, 1, listWidth, viewHeight};
     out.clientWidth = viewWidth + listWidth;
@@ -109,6 +126,7 @@ WindowLayout WindowLayoutFor(const AppState& state) {
     }
     in.userClientWidth = state.Window.UserClientWidth;
     in.userClientHeight = state.Window.UserClientHeight;
+    in.fit = state.Options.ScaleFit;
     return LayOutWindow(in);
 }
 
@@ -132,7 +150,7 @@ std::pair<int, int> PlaceOnScreen(const LayoutRect& screen, const LayoutRect& fr
 }
 
 std::pair<int, int> PlaceToolWindow(const LayoutRect& screen, const LayoutRect& owner, int width, int height,
-                                    ToolSide side) {
+                                    ToolSide side, int keepRight) {
     const auto fits = [&](int left, int top) {
         return left >= screen.left && top >= screen.top && left + width <= screen.left + screen.width &&
                top + height <= screen.top + screen.height;
@@ -154,7 +172,14 @@ std::pair<int, int> PlaceToolWindow(const LayoutRect& screen, const LayoutRect& 
         if (!fits(screen.left, frame.top) && fits(screen.left, other)) frame.top = other;
     }
     if (screen.width <= 0 || screen.height <= 0) return {frame.left, frame.top};
-    return PlaceOnScreen(screen, frame);
+    auto [left, top] = PlaceOnScreen(screen, frame);
+    // Pushed back over the owner (a small screen): over its left part, never over the stage list
+    // at its right edge, when the screen's left edge allows.
+    const int keepLeft = owner.left + owner.width - keepRight;
+    const bool overList = keepRight > 0 && left < owner.left + owner.width && left + width > keepLeft &&
+                          top < owner.top + owner.height && top + height > owner.top;
+    if (overList) left = std::max(screen.left, keepLeft - width);
+    return {left, top};
 }
 
 int ClientResized(AppState& state, int clientWidth, int clientHeight) {

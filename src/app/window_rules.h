@@ -56,13 +56,19 @@ struct LayoutInputs {
     int listWidth = 0;                      // 0: the list is hidden
     int pictureWidth = 320, pictureHeight = 240;
     int userClientWidth = 0, userClientHeight = 0;  // a client size the user gave the window; 0: none
+    bool fit = false;  // the "fit to window" setting: the picture fills the view, keeping its aspect
 };
+
+// The largest picture of this picture's aspect inside the area, centred in it ("fit to window"):
+// whole pixels, rounded down, at least 1 x 1; an area of zero size gives an empty rectangle at 0, 0.
+LayoutRect FitPictureRect(int pictureWidth, int pictureHeight, int areaWidth, int areaHeight);
 
 // The rule: the chosen scale, or the largest below it whose window fits the screen with the list;
 // a larger picture (a modern stage) widens the view to show it at the largest whole scale the view
 // holds, at least 1x, and where even 1x would not fit the screen it is shown smaller, keeping its
 // aspect, so the window never runs off the screen. A size the user gave the window is kept: the view
-// fills it beside the list and the picture fits the view.
+// fills it beside the list and the picture fits the view. With `fit` the view keeps that size and the
+// picture fills it (FitPictureRect) at any scale, whole or not.
 WindowLayout LayOutWindow(const LayoutInputs& in);
 // The layout for the state now: the settings, the picture the stage draws, and the available size of
 // the screen the main window is on (Ui::ScreenSize).
@@ -81,8 +87,10 @@ enum class ToolSide { Right, Above, Below };
 // Where a tool window of this frame size opens: beside the main window's frame on `side`, edges
 // aligned, or on the opposite side when the screen has no room there; then moved wholly onto the
 // screen the main window is on.
+// `keepRight` pixels at the owner's right edge (the stage list) stay uncovered where the screen has
+// room for that: a window that has to overlap the owner then overlaps its left part (the view).
 std::pair<int, int> PlaceToolWindow(const LayoutRect& screen, const LayoutRect& owner, int width, int height,
-                                    ToolSide side);
+                                    ToolSide side, int keepRight = 0);
 
 // The user resized the window to this client area: answers the scale the view shows the classic
 // frame at. The size is kept until a scale or the list is chosen. With the classic picture, a

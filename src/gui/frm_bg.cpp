@@ -112,6 +112,16 @@ FrmBg::FrmBg(BgEditorFields& fields, std::function<void(const std::string&)> but
         });
         m_buttons.emplace(button.name, b);
     }
+    // The users' buttons in the menus' language (the developers' test buttons keep their names).
+    Retranslated(this, [this] {
+        m_chkMask->setText(ToolText("Mask"));
+        for (const BgButton& button : BgButtonTable()) {
+            QPushButton* b = Button(button.name);
+            if (b == nullptr || button.developer) continue;
+            b->setText(ToolText(button.caption));
+            if (button.tip != nullptr) b->setToolTip(ToolText(button.tip));
+        }
+    });
     // The grid at its natural size: stretching the window would only pull the boxes and labels apart.
     m_sides->setSizeConstraint(QLayout::SetFixedSize);
     Refresh();

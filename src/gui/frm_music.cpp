@@ -31,7 +31,10 @@ FrmMusic::FrmMusic(AppState& state, QWidget* owner)
     m_txtCurMusic->installEventFilter(this);
 
     auto* volumeLabel = new QLabel(QStringLiteral("Volume:                        (Default is 0, which is 50%)"), this);
-    volumeLabel->setGeometry(8, 62, 300, 18);
+    // The label is the volume box's: it names the number the box shows (the stage's bgvolume) and
+    // spans the box and the scroll bar that set it, never the time beside them.
+    volumeLabel->setObjectName(QStringLiteral("lblVolume"));
+    volumeLabel->setGeometry(8, 62, 310, 18);
     auto* masterLabel = new QLabel(QStringLiteral("Keep in mind volume is relative to the master volume!"), this);
     masterLabel->setGeometry(8, 142, 340, 18);
 
@@ -39,6 +42,7 @@ FrmMusic::FrmMusic(AppState& state, QWidget* owner)
     m_txtVolume->setObjectName(QStringLiteral("txtVolume"));
     m_txtVolume->setGeometry(8, 84, 60, 24);
     m_txtVolume->setReadOnly(true);
+    volumeLabel->setBuddy(m_txtVolume);
 
     m_lblTime = new QLabel(QStringLiteral("0:00"), this);
     m_lblTime->setObjectName(QStringLiteral("lblTime"));

@@ -28,6 +28,7 @@
 #include "gui/element_tree.h"
 #include "gui/frm_bg.h"
 #include "gui/frm_error.h"
+#include "gui/frm_keys.h"
 #include "gui/frm_music.h"
 #include "tools/element_edit.h"
 #include "gui/frm_sff.h"
@@ -36,6 +37,7 @@
 #include "gui/translation.h"
 #include "app/window_rules.h"
 #include "gui/stage_watcher.h"
+#include "render/overlays.h"
 
 namespace qb::gui {
 
@@ -51,6 +53,22 @@ constexpr int kStageListWidth = 160;
 
 QString EscapeAmpersands(QString text) {
     return text.replace('&', QStringLiteral("&&"));
+}
+
+// A menu item's text: its caption, and after a tab (the menus' key column) a key the stage view
+// reads itself that does the same; such a key is named, never bound.
+QString ActionText(const MenuItemState& item) {
+    QString text = MenuText(item.Caption, item.AccessKey);
+    if (!item.KeyHint.empty()) text += QLatin1Char('\t') + KeyText(item.KeyHint.c_str());
+    return text;
+}
+
+// A bar item's tooltip: what it does and its key.
+QString ToolTipText(const MenuItemState& item) {
+    const QString key = QKeySequence(QString::fromStdString(item.Shortcut), QKeySequence::PortableText)
+                            .toString(QKeySequence::NativeText);
+    if (item.Tip.empty()) return key;
+    return key.isEmpty() ? KeyText(item.Tip.c_str()) : KeyText(item.Tip.c_str()) + QStringLiteral(" (") + key + QLatin1Char(')');
 }
 
 }  // namespace
@@ -192,7 +210,7 @@ void FrmStage::BuildMenus() {
             continue;
         }
         QAction* action = nullptr;
-        if (onBar) {
+        if (onBar && item.Parent.empty()) {
             action = menuBar()->addAction(caption);
         } else if (parent != nullptr) {
             action = parent->addAction(caption);
@@ -210,8 +228,7 @@ void FrmStage::BuildMenus() {
                 action->setShortcuts({action->shortcut(), QKeySequence(QString::fromStdString(item.AlsoShortcut),
                                                                        QKeySequence::PortableText)});
             // The bar shows no keys: a tooltip names it.
-            if (onBar)
-                action->setToolTip(action->shortcut().toString(QKeySequence::NativeText));
+            if (onBar) action->setToolTip(ToolTipText(item));
             // F8 works in every window of the program, as it always did; undo and redo work in the
             // editor and its element list too (a text box keeps its own undo of what is typed).
             if (name == "mnuSnapshot" || name == "mnuUndo" || name == "mnuRedo")
@@ -231,7 +248,8 @@ void FrmStage::RefreshMenus(const MenuModel& menus) {
         const auto& item = menus.Item(name);
         if (m_menusShown && item == m_shownMenus.Item(name)) continue;
         QAction* action = it.value();
-        if (!action->isSeparator()) action->setText(MenuText(item.Caption, item.AccessKey));
+        if (!action->isSeparator()) action->setText(ActionText(item));
+        if (!item.Tip.empty()) action->setToolTip(ToolTipText(item));
         if (action->isCheckable()) action->setChecked(item.Checked);
         action->setEnabled(item.Enabled);
         action->setVisible(item.Visible);
@@ -306,6 +324,8 @@ void FrmStage::Refresh() {
     }
     if (m_bg && m_bg->isVisible()) m_bg->Refresh();
     if (m_sff && m_sff->isVisible()) m_sff->Refresh();
+    if (m_state.Window.KeyReferenceWanted) ShowKeyReference();
+    RefreshViewSettings();
     RefreshLayout();
     m_watcher->Sync();
     m_refreshing = false;
@@ -331,7 +351,31 @@ void FrmStage::OnTimer(TimerId id) {
 // ---- Geometry --------------------------------------------------------------------------------
 
 void FrmStage::ApplyCaption(const std::string& caption) {
-    setWindowTitle(FromContentText(caption));
+    // A stage's name passes as it is; the program's own notices are translated.
+    setWindowTitle(MessageText(caption));
+}
+
+void FrmStage::RefreshViewSettings() {
+    for (StageView* view : {m_view, m_fs ? m_fs->View() : nullptr}) {
+        if (view == nullptr) continue;
+        view->SetScaling(m_state.Options.ScaleFit, m_state.Options.SmoothScale);
+        // The back buffer's font has no Chinese: the view writes the hint itself then.
+        QStringList hint;
+        if (m_hintShown && m_state.Options.Language != kLanguageEnglish)
+            for (int i = 0; i < kNoStageHintLines; ++i) hint << MessageText(kNoStageHint[i]);
+        view->SetHint(hint);
+    }
+}
+
+void FrmStage::ShowKeyReference() {
+    m_state.Window.KeyReferenceWanted = false;
+    if (!m_keysWindow) {
+        m_keysWindow = std::make_unique<FrmKeys>();
+        m_keysWindow->show();
+        PlaceToolWindow(*m_keysWindow, ToolSide::Right, StageListKeptClear());
+    }
+    m_keysWindow->show();
+    m_keysWindow->raise();
 }
 
 void FrmStage::RefreshLayout() {
@@ -379,13 +423,18 @@ QRect FrmStage::ScreenArea() const {
     return s != nullptr ? s->availableGeometry() : QRect();
 }
 
-void FrmStage::PlaceToolWindow(QWidget& tool, ToolSide side) {
+int FrmStage::StageListKeptClear() const {
+    // The list and the window's right border beside it.
+    return m_lstStages->isVisible() ? m_lstStages->width() + (frameGeometry().width() - width()) / 2 : 0;
+}
+
+void FrmStage::PlaceToolWindow(QWidget& tool, ToolSide side, int keepRight) {
     const QRect screen = ScreenArea();
     const QRect owner = frameGeometry();
     const QRect frame = tool.frameGeometry();
     const auto [left, top] = qb::PlaceToolWindow({screen.left(), screen.top(), screen.width(), screen.height()},
                                                  {owner.left(), owner.top(), owner.width(), owner.height()},
-                                                 frame.width(), frame.height(), side);
+                                                 frame.width(), frame.height(), side, keepRight);
     tool.move(left, top);
 }
 
@@ -518,8 +567,9 @@ void FrmStage::ShowBgEditor() {
         m_bg->show();
         // Beside the main window, tops aligned (on its left when the right side has no room), so
         // neither the view nor the menu bar is covered where the screen allows; placed once shown,
-        // when its frame is known. Later the editor stays where the user put it.
-        PlaceToolWindow(*m_bg, ToolSide::Right);
+        // when its frame is known. Later the editor stays where the user put it. On a small screen
+        // it covers the view's left part rather than the stage list.
+        PlaceToolWindow(*m_bg, ToolSide::Right, StageListKeptClear());
     }
     m_bg->Refresh();
     m_bg->show();
@@ -532,6 +582,7 @@ void FrmStage::Quit() {
     if (m_error) m_error->hide();
     if (m_sff) m_sff->hide();
     if (m_bg) m_bg->hide();
+    if (m_keysWindow) m_keysWindow->hide();
     if (m_fs) m_fs->hide();
     close();
     emit QuitRequested();
@@ -543,6 +594,10 @@ void FrmStage::Present(const FrameImage& frame) {
                                  : std::nullopt);
     // A new stage's picture size gives the window another layout before its first frame is shown.
     if (ActiveView() == m_view) RefreshLayout();
+    // The core marks the frame that is the "no stage" hint; the next frame is a stage's again.
+    m_hintShown = m_state.Window.HintShown;
+    m_state.Window.HintShown = false;
+    RefreshViewSettings();
     ActiveView()->Present(frame);
     Refresh();
 }

@@ -32,6 +32,7 @@ class FrmError;
 class FrmMusic;
 class FrmSff;
 class FrmBg;
+class FrmKeys;
 class StageWatcher;
 
 // frmFS: the full-screen window. Its view fits the largest whole-number scale, black around it.
@@ -91,6 +92,7 @@ public:
     FrmMusic* MusicWindow() const { return m_music.get(); }
     FrmSff* SpriteBrowser() const { return m_sff.get(); }
     FrmBg* BgEditor() const { return m_bg.get(); }
+    FrmKeys* KeyReferenceWindow() const { return m_keysWindow.get(); }
     StageWatcher* Watcher() const { return m_watcher.get(); }
     QListWidget* StageListBox() const { return m_lstStages; }
     QScrollBar* ScrollBar() const { return m_hscHScroll; }
@@ -123,10 +125,17 @@ private:
     // The available area of the screen the window is on; empty when unknown.
     QRect ScreenArea() const;
     // Moves a tool window (shown, so its frame is known) to the place the core gives it.
-    void PlaceToolWindow(QWidget& tool, ToolSide side);
+    // `keepRight`: pixels at the main window's right edge (the stage list) the tool leaves uncovered.
+    void PlaceToolWindow(QWidget& tool, ToolSide side, int keepRight = 0);
+    // The pixels at the window's right edge a tool window leaves uncovered: the stage list's.
+    int StageListKeptClear() const;
     void RefreshMenus(const MenuModel& menus);
     void RefreshRecentFiles();
     void RefreshStageList();
+    // The view's scaling settings (fit, smoothing) and, on the "no stage" picture, its hint in the
+    // language of the menus.
+    void RefreshViewSettings();
+    void ShowKeyReference();
     void RunMenuItem(const std::string& name);
     void OnTimer(TimerId id);
     bool OwnsWidget(QObject* object) const;
@@ -143,6 +152,7 @@ private:
     std::unique_ptr<FrmMusic> m_music;
     std::unique_ptr<FrmSff> m_sff;
     std::unique_ptr<FrmBg> m_bg;
+    std::unique_ptr<FrmKeys> m_keysWindow;
     std::unique_ptr<StageWatcher> m_watcher;  // the stage's files and the stage list's folder
 
     LanguageSwitch m_language;
@@ -164,6 +174,8 @@ private:
     bool m_activated = false;
     bool m_quitting = false;
     bool m_refreshing = false;
+    // The frame shown last is the "no stage" hint (the core said so when it drew it).
+    bool m_hintShown = false;
 };
 
 }  // namespace qb::gui

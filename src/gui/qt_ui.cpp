@@ -54,19 +54,46 @@ QStringList NameFilters(const FileDialogRequest& request) {
     return filters;
 }
 
+namespace {
+// One line of a text the core made: the whole line when the catalogue has it, else its longest
+// fixed beginning that the catalogue has (the words before a file name or a number, ending in a
+// blank: "Snapshot saved: " + path), the rest as it is.
+QString TranslatedLine(const std::string& line, const char* context = "Messages") {
+    const auto translated = [context](const std::string& source, QString& out) {
+        out = QCoreApplication::translate(context, source.c_str());
+        return out != QString::fromUtf8(source.c_str());
+    };
+    QString out;
+    if (line.empty() || translated(line, out)) return line.empty() ? QString() : out;
+    for (size_t end = line.size() - 1; end >= 3; --end) {
+        if (line[end - 1] != ' ') continue;
+        if (translated(line.substr(0, end), out)) return out + FromContentText(line.substr(end));
+    }
+    return FromContentText(line);
+}
+}  // namespace
+
+QString MenuCaptionText(const std::string& caption) {
+    return TranslatedLine(caption, "Menu");
+}
+
 QString MessageText(const std::string& text) {
-    // The core's texts are the source texts: the Chinese choice has no translation installed and
-    // shows them as given. A text that names a file is looked up by its first line (the fixed part
-    // before the file name, "Can't find file: "); the lines after it stay as they are.
+    // The core's texts are the source texts, English for boxes and notices: the Chinese catalogue
+    // translates them, the English one words some of them better. A text that names a file or a
+    // number is looked up line by line, and a line by its fixed beginning; what content gave (a
+    // file name, a stage's name) stays as it is.
     const QString whole = QCoreApplication::translate("Messages", text.c_str());
-    QString shown = whole == QString::fromUtf8(text.c_str()) ? FromContentText(text) : whole;
-    if (shown == FromContentText(text)) {
-        const size_t lineEnd = text.find("\r\n");
-        if (lineEnd != std::string::npos && lineEnd > 0) {
-            const std::string first = text.substr(0, lineEnd);
-            const QString translated = QCoreApplication::translate("Messages", first.c_str());
-            if (translated != QString::fromUtf8(first.c_str()))
-                shown = translated + FromContentText(text.substr(lineEnd));
+    QString shown;
+    if (whole != QString::fromUtf8(text.c_str())) {
+        shown = whole;
+    } else {
+        size_t start = 0;
+        while (true) {
+            const size_t lineEnd = text.find("\r\n", start);
+            shown += TranslatedLine(text.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start));
+            if (lineEnd == std::string::npos) break;
+            shown += QStringLiteral("\n");
+            start = lineEnd + 2;
         }
     }
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -153,6 +180,16 @@ MsgAnswer QtUi::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons
             box.setDefaultButton(QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
+    }
+    // Qt's own button texts are English unless its translations are installed: the catalogue gives
+    // them in the menus' language (a button the cases above named keeps its text).
+    const std::pair<QMessageBox::StandardButton, const char*> standard[] = {
+        {QMessageBox::Ok, "OK"}, {QMessageBox::Cancel, "Cancel"}, {QMessageBox::Yes, "Yes"},
+        {QMessageBox::No, "No"}, {QMessageBox::Discard, "Discard"}};
+    for (const auto& [which, text] : standard) {
+        QAbstractButton* button = box.button(which);
+        const bool named = buttons == MsgButtons::MineTheirsCancel && (which == QMessageBox::Yes || which == QMessageBox::No);
+        if (button != nullptr && !named) button->setText(QCoreApplication::translate("Messages", text));
     }
     const int result = box.exec();
     switch (result) {

@@ -38,6 +38,9 @@ std::string ToNativeText(const QString& text);
 // A box's or prompt's text as shown: the English translation when that language is chosen (whole,
 // or by its first line for a text that goes on with a file name), else as given; lines end in "\n".
 QString MessageText(const std::string& text);
+// A menu caption made at run time ("FPS Limiter (60 fps)", "Use KFM"): translated whole, or by its
+// fixed beginning ("FPS Limiter ", "Use "), the rest as it is.
+QString MenuCaptionText(const std::string& caption);
 // "desc|pattern;pattern" pairs as a Qt name filter list ("desc (*.a *.b)").
 QStringList NameFilters(const FileDialogRequest& request);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/window_rules.h"
 #include "platform/gfx.h"
 
 namespace qb::gui {
@@ -123,8 +124,33 @@ QSize StageView::sizeHint() const {
     return {kViewWidth * s, kViewHeight * s};
 }
 
+void StageView::SetScaling(bool fit, bool smooth) {
+    if (fit == m_fit && smooth == m_smooth) return;
+    m_fit = fit;
+    m_smooth = smooth;
+    update();
+}
+
+void StageView::SetHint(const QStringList& lines) {
+    if (lines == m_hint) return;
+    m_hint = lines;
+    update();
+}
+
+namespace {
+// A picture shown at a whole scale of its own size: each pixel a square block, no resampling.
+bool WholeScale(QSize base, QSize shown) {
+    return base.width() > 0 && base.height() > 0 && shown.width() % base.width() == 0 &&
+           shown.height() % base.height() == 0 && shown.width() / base.width() == shown.height() / base.height();
+}
+}  // namespace
+
 QRect StageView::PictureRect() const {
     if (m_base == m_areaPicture && m_area.isValid()) return m_area;
+    if (m_fit) {
+        const LayoutRect fit = FitPictureRect(m_base.width(), m_base.height(), width(), height());
+        return {fit.left, fit.top, fit.width, fit.height};
+    }
     const int s = EffectiveScale();
     const int w = m_base.width() * s;
     const int h = m_base.height() * s;
@@ -208,6 +234,7 @@ bool StageView::PaintDirect(QPainter& painter, const QRect& picture) {
         format != QImage::Format_ARGB32)
         return false;
     if (image->devicePixelRatio() != 1.0) return false;
+    if (!WholeScale(QSize(kViewWidth, kViewHeight), picture.size())) return false;
     // The direct write covers the whole picture; a partial repaint takes the painter's way.
     if (painter.hasClipping() && !(QRegion(picture) - painter.clipRegion()).isEmpty()) return false;
     const QTransform transform = painter.deviceTransform();
@@ -239,9 +266,31 @@ void StageView::paintEvent(QPaintEvent* event) {
         QRegion border = QRegion(rect()).subtracted(QRegion(picture));
         for (const QRect& r : border) painter.fillRect(r, Qt::black);
     }
-    if (!m_wrapped.isNull()) {
+    // A fraction of a whole scale (fit to window, or a picture made smaller to fit the screen) is
+    // smoothed when the user chose so; whole scales keep their square pixels either way.
+    const bool whole = WholeScale(m_base, picture.size());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, m_smooth && !whole);
+    if (!m_hint.isEmpty()) {
+        painter.fillRect(picture, Qt::black);
+        QFont font = painter.font();
+        font.setPixelSize(std::max(8, picture.height() / 22));
+        painter.setFont(font);
+        const int lineHeight = std::max(10, picture.height() / 14);
+        int y = picture.top() + (picture.height() - lineHeight * static_cast<int>(m_hint.size())) / 2;
+        for (qsizetype i = 0; i < m_hint.size(); ++i, y += lineHeight) {
+            painter.setPen(i == 0 ? QColor(255, 255, 255) : QColor(176, 176, 176));
+            painter.drawText(QRect(picture.left(), y, picture.width(), lineHeight), Qt::AlignCenter, m_hint[i]);
+        }
+    } else if (!m_wrapped.isNull()) {
         // Whole-number scales without smoothing; at 1x this is a plain copy of the rows.
         painter.drawImage(picture, m_wrapped);
+    } else if (!whole) {
+        if (m_frame1x.size() != QSize(kViewWidth, kViewHeight))
+            m_frame1x = QImage(kViewWidth, kViewHeight, QImage::Format_RGB32);
+        m_converter.ConvertScaled(reinterpret_cast<const uint16_t*>(m_last.constBits()),
+                                  static_cast<int>(m_last.bytesPerLine() / 2), kViewWidth, kViewHeight, 1,
+                                  m_frame1x);
+        painter.drawImage(picture, m_frame1x);
     } else if (!PaintDirect(painter, picture)) {
         // On a high-density screen (a whole-number ratio, see main.cpp) the picture is made in device
         // pixels, so each frame pixel stays a sharp square block.

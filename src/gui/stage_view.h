@@ -1,6 +1,7 @@
 #pragma once
 // The widget that shows the stage's frames, scaled by a whole number without smoothing.
 #include <QImage>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -58,6 +59,12 @@ public:
     void SetPictureArea(QSize picture, QRect area);
     // Where the picture sits inside the widget.
     QRect PictureRect() const;
+    // "Fit to window": a picture without an area from the layout (full screen) fills the widget,
+    // keeping its aspect; `smooth` smooths a picture shown at a fraction of a whole scale.
+    void SetScaling(bool fit, bool smooth);
+    // Lines written over a black picture instead of it (the "no stage" hint in a language the back
+    // buffer's font cannot write); empty: the picture.
+    void SetHint(const QStringList& lines);
     // A point of the widget in the frame's own pixels (0..319, 0..239 on the picture; outside it
     // when the point is beside the picture), rounding towards minus infinity.
     std::pair<int, int> ToFramePixels(QPoint widgetPoint) const;
@@ -89,6 +96,10 @@ private:
     QSize m_areaPicture;     // SetPictureArea
     QRect m_area;
     std::optional<std::array<int, 4>> m_outline;
+    QImage m_frame1x;  // the 5-6-5 frame in 32 bits at 1x, for pictures shown at a fraction
+    QStringList m_hint;
+    bool m_fit = false;
+    bool m_smooth = false;
     int m_scale = 1;
     int m_presents = 0;
     int m_directPaints = 0;

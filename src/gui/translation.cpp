@@ -11,7 +11,7 @@ QString MenuText(const std::string& caption, char accessKey) {
     const QByteArray source = QByteArray::fromStdString(caption);
     QString text = QCoreApplication::translate("Menu", source.constData());
     // Captions made at run time may hold bytes that are not UTF-8 (a character's name).
-    if (text == QString::fromUtf8(source)) text = FromContentText(caption);
+    if (text == QString::fromUtf8(source)) text = MenuCaptionText(caption);
     // A mark on a Latin letter or digit can be typed; one on a blank or a Chinese character cannot.
     bool typeable = false;
     bool wide = false;
@@ -50,6 +50,10 @@ QString ToolText(const QString& text) {
     return QCoreApplication::translate("Tools", text.toUtf8().constData());
 }
 
+QString KeyText(const char* text) {
+    return QCoreApplication::translate("Keys", text);
+}
+
 namespace {
 class LanguageWatcher : public QObject {
 public:
@@ -83,10 +87,10 @@ bool LanguageSwitch::Apply(const std::string& language) {
         QCoreApplication::removeTranslator(m_translator.get());
         m_translator.reset();
     }
-    if (language != "en") return true;
     auto translator = std::make_unique<QTranslator>();
     // Built into the program: an installed copy finds it without a path.
-    if (!translator->load(QStringLiteral(":/i18n/quillback_en.qm"))) return false;
+    const QString file = language == "en" ? QStringLiteral(":/i18n/quillback_en.qm") : QStringLiteral(":/i18n/quillback_zh.qm");
+    if (!translator->load(file)) return false;
     QCoreApplication::installTranslator(translator.get());
     m_translator = std::move(translator);
     return true;

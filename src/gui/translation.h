@@ -23,13 +23,19 @@ inline QString ToolText(const char* text) {
     return ToolText(QString::fromUtf8(text));
 }
 
+// A text of the key reference, a menu item's tooltip or the window's status notices, translated
+// when a translation exists (source texts in English).
+QString KeyText(const char* text);
+
 // Runs `retranslate` now and each time the language changes (the window's LanguageChange event):
 // the window sets its translatable texts there.
 void Retranslated(QWidget* window, std::function<void()> retranslate);
 
-// Installs the translation of `language` ("en"; anything else removes it, giving the captions as
-// given). Every widget then gets a LanguageChange event. Answers false when the language has no
-// translation built in.
+// Installs the translation of `language`: "en" translates the given (Chinese) captions into
+// English; any other language installs the Chinese catalogue, which translates the texts whose
+// source is English (boxes, tool windows, keys) and leaves the given captions as they are. Every
+// widget then gets a LanguageChange event. Answers false when the language has no translation
+// built in.
 class LanguageSwitch {
 public:
     ~LanguageSwitch();

@@ -55,6 +55,8 @@ void ZoomKeys(StageModel& stage, CameraState& camera, Keys& keys, int64_t now, b
     }
     if (steps != 0 && camera.ZoomIn != camera.ZoomOut)
         SetZoom(stage, camera, camera.Zoom * std::pow(kZoomStepFactor, steps));
+    else if (steps != 0)
+        camera.ZoomWithoutRange = true;
 }
 void MoveUp(const StageModel& stage, CameraState& camera) {
     if (!(stage.BoundHigh > camera.CameraY - camera.VCamStep)) camera.CameraY -= camera.VCamStep;

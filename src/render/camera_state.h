@@ -47,6 +47,9 @@ struct CameraState {
     float ViewHalfUnits = 160;
     // Millisecond tick of the last zoom key step (a held key steps at most every 150 ms).
     int64_t LastZoomKeyTick = -1'000'000;
+    // A zoom key or the wheel was used on a stage without a zoom range (zoomin equal to zoomout):
+    // nothing zoomed, and the window says why (cleared by whoever tells the user).
+    bool ZoomWithoutRange = false;
 
     bool operator==(const CameraState&) const = default;
 };

@@ -25,6 +25,7 @@ TEST(MenuModel, EachCommandHasItsOwnKeyAndNoneTakesAKeyTheStageViewPolls) {
         {"mnuStagePrev", "PgUp"}, {"mnuR", "Ctrl+R"},        {"mnuPause", "Space"},
         {"mnuSnapshot", "F8"},   {"mnuBgEditor", "Ctrl+E"},  {"mnuError", "Ctrl+L"},
         {"mnuResetZoom", "Ctrl+0"}, {"mnuUndo", "Ctrl+Z"},      {"mnuRedo", "Ctrl+Shift+Z"},
+        {"mnuKeys", "F1"},
     };
     // Keys the stage view reads itself: a shortcut would take them first.
     const std::set<std::string> viewKeys = {"Left", "Right", "Up", "Down", "Z", "A", ".", "[", "]",

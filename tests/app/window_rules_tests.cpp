@@ -177,6 +177,53 @@ TEST(WindowRules, ToolWindowsOpenBesideTheMainWindowAndWhollyOnTheScreen) {
               std::make_pair(2700, 100));
 }
 
+TEST(WindowRules, FitToWindowShowsTheLargestPictureOfItsAspectCentred) {
+    const struct {
+        int pictureWidth, pictureHeight, areaWidth, areaHeight;
+        LayoutRect shown;
+    } cases[] = {
+        {427, 240, 1280, 720, {0, 0, 1280, 719}},    // a 427 x 240 stage in a 1280 x 720 area: not 2x with borders
+        {320, 240, 1280, 720, {160, 0, 960, 720}},   // height-bound: bars left and right
+        {320, 240, 800, 1000, {0, 200, 800, 600}},   // width-bound: bars above and below
+        {1280, 720, 640, 480, {0, 60, 640, 360}},    // smaller than the picture
+        {320, 240, 640, 480, {0, 0, 640, 480}},      // a whole scale stays whole
+        {320, 240, 1, 1, {0, 0, 1, 1}},              // never below one pixel
+        {320, 240, 0, 480, {0, 0, 0, 0}},            // no area: nothing
+        {0, -5, 300, 200, {50, 0, 200, 200}},        // no picture size: taken as 1 x 1
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FitPictureRect(c.pictureWidth, c.pictureHeight, c.areaWidth, c.areaHeight), c.shown)
+            << c.pictureWidth << "x" << c.pictureHeight << " in " << c.areaWidth << "x" << c.areaHeight;
+
+    // The window's layout: fit keeps the view's size and fills it; without fit a whole scale shows.
+    LayoutInputs in;
+    in.screenWidth = 1366;
+    in.screenHeight = 768;
+    in.pictureWidth = 427;
+    in.pictureHeight = 240;
+    in.userClientWidth = 1280;
+    in.userClientHeight = 720;
+    EXPECT_EQ(LayOutWindow(in).picture, (LayoutRect{213, 120, 854, 480}));
+    in.fit = true;
+    const WindowLayout fitted = LayOutWindow(in);
+    EXPECT_EQ(fitted.picture, (LayoutRect{0, 0, 1280, 719}));
+    EXPECT_EQ(fitted.view, (LayoutRect{0, 0, 1280, 720}));
+}
+
+TEST(WindowRules, TheEditorOnASmallScreenLeavesTheStageListUncovered) {
+    const LayoutRect screen{0, 0, 1366, 768};
+    // The main window at 2x with the 160-pixel list, centred: no room on either side for the editor.
+    const LayoutRect owner{275, 0, 816, 600};
+    const auto [left, top] = PlaceToolWindow(screen, owner, 420, 560, ToolSide::Right, 160);
+    EXPECT_LE(left + 420, owner.left + owner.width - 160);  // the list's left edge
+    EXPECT_GE(left, 0);
+    EXPECT_EQ(top, 0);
+    // Where the right side has room, the editor goes there as before.
+    EXPECT_EQ(PlaceToolWindow(screen, {0, 0, 816, 600}, 420, 560, ToolSide::Right, 160), std::make_pair(816, 0));
+    // A screen too narrow for both keeps the editor on the screen.
+    EXPECT_EQ(PlaceToolWindow({0, 0, 800, 600}, {0, 0, 800, 560}, 700, 500, ToolSide::Right, 160).first, 0);
+}
+
 TEST(WindowRules, WindowOpensWhereItWasWhenAScreenShowsThatPlace) {
     AppFixture f;
     f.ui.screenSize = {1280, 1024};

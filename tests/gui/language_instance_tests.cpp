@@ -21,7 +21,7 @@ TEST(FrmStageLanguage, EnglishRetranslatesMenusAndOpenToolWindowsAndIsSaved) {
         auto& w = h.Window();
         h.Trigger("mnuBgEditor");
         ASSERT_NE(w.BgEditor(), nullptr);
-        EXPECT_EQ(w.BgEditor()->windowTitle(), "BG");
+        EXPECT_EQ(w.BgEditor()->windowTitle(), QString::fromUtf8("背景编辑器"));
         h.Trigger("mnuLanguageEn");
         EXPECT_EQ(Caption(w, "mnuOptions"), "&Options");
         EXPECT_EQ(Caption(w, "mnuStage"), "&Stage");
@@ -44,7 +44,8 @@ TEST(FrmStageLanguage, EnglishRetranslatesMenusAndOpenToolWindowsAndIsSaved) {
                h.Trigger("mnuLanguageZh");
                EXPECT_EQ(Caption(h.Window(), "mnuOptions"), "选项(&O)");
            });
-    h.Then([&] { return h.Window().BgEditor()->windowTitle() == "BG"; }, [&] { h.Trigger("mnuLanguageEn"); });
+    h.Then([&] { return h.Window().BgEditor()->windowTitle() == QString::fromUtf8("背景编辑器"); },
+           [&] { h.Trigger("mnuLanguageEn"); });
     h.ThenExit();
     h.Run();
     EXPECT_NE(h.ConfigText().find("Language = en\r\n"), std::string::npos) << h.ConfigText();
