@@ -38,6 +38,13 @@
     <message><source>语言</source><translation>Displa&amp;y Language</translation></message>
     <message><source>快照存为 PNG</source><translation>Save Snapshots as PNG</translation></message>
     <message><source>快照包含信息</source><translation>Snapshots Include the Info Overlay</translation></message>
+    <message><source>布局叠加</source><translation>Setup O&amp;verlays</translation></message>
+    <message><source>镜头范围</source><translation>Camera Reach (Bounds)</translation></message>
+    <message><source>屏幕边缘</source><translation>Screen Edges</translation></message>
+    <message><source>玩家起点</source><translation>Player Starts and Facing</translation></message>
+    <message><source>移动边界</source><translation>Player Movement Bounds</translation></message>
+    <message><source>地面线</source><translation>Floor Line</translation></message>
+    <message><source>所选元素框</source><translation>Selected Element's Box, Axis and Window</translation></message>
     <message><source>打开快照文件夹</source><translation>Open the Snapshot Folder</translation></message>
     <message><source>文件改动时自动刷新</source><translation>Reload When Files Change</translation></message>
     <message><source>单步</source><translation>Step One Frame</translation></message>

@@ -24,6 +24,9 @@ struct Options {
     bool SnapshotPng = false;  // mnuSnapshotPng: snapshots as PNG instead of PCX
     bool SnapshotInfo = false;  // mnuSnapshotInfo: snapshots keep the info overlay (left out otherwise)
     bool AutoReload = true;    // mnuAutoReload: reload the stage when its files change
+    // mnuOverlay*: the setup overlays drawn over the view (SetupOverlay's bits, one switch each).
+    bool OverlayBounds = false, OverlayScreen = false, OverlayStarts = false;
+    bool OverlayMoveBounds = false, OverlayFloor = false, OverlayElement = false;
     int32_t ViewScale = 2;     // 1..4: the view shows the 320 x 240 frame at this whole-number scale
     uint8_t StageListShown = 0;  // 255 while lstStages is shown
     // Language of the menus and tool windows: "zh", the captions as the design gives them, or "en",

@@ -213,6 +213,12 @@ constexpr SettingRow kSchema[] = {
     {S::AutoReload, "AutoReload", T::Switch, "True", nullptr, nullptr, &Options::AutoReload},
     {S::SnapshotInfo, "SnapshotInfo", T::Switch, "False", nullptr, nullptr, &Options::SnapshotInfo},
     {S::FpsLimit, "FpsLimit", T::Word, "60", ReadFpsLimit, WriteFpsLimit},
+    {S::OverlayBounds, "OverlayBounds", T::Switch, "False", nullptr, nullptr, &Options::OverlayBounds},
+    {S::OverlayScreen, "OverlayScreen", T::Switch, "False", nullptr, nullptr, &Options::OverlayScreen},
+    {S::OverlayStarts, "OverlayStarts", T::Switch, "False", nullptr, nullptr, &Options::OverlayStarts},
+    {S::OverlayMoveBounds, "OverlayMoveBounds", T::Switch, "False", nullptr, nullptr, &Options::OverlayMoveBounds},
+    {S::OverlayFloor, "OverlayFloor", T::Switch, "False", nullptr, nullptr, &Options::OverlayFloor},
+    {S::OverlayElement, "OverlayElement", T::Switch, "False", nullptr, nullptr, &Options::OverlayElement},
 };
 // clang-format on
 

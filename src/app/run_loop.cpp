@@ -140,6 +140,8 @@ FrameOptions CurrentFrameOptions(const AppState& state) {
     options.Paused = state.Loop.Paused == 255;
     options.Step = state.Loop.StepPending;
     options.Speed = state.Loop.Speed;
+    options.Overlays = OverlayBits(state.Options);
+    options.SelectedElement = state.Edit.SelectedElement;
     return options;
 }
 
@@ -165,7 +167,9 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
     const int selected = state.Edit.SelectedElement;
     const bool editing = selected >= 0 && selected < static_cast<int>(state.Stage.Elements.size());
     const bool charDraws = state.Chars.CharEnabled != 0 && state.Chars.CharLoaded == 255;
-    ctx.retain = !state.Loop.WholeFrames && !editing && !charDraws && state.Loop.DebugMode == 0;
+    // Overlay lines drawn over the picture would stay in a kept one.
+    ctx.retain = !state.Loop.WholeFrames && !editing && !charDraws && state.Loop.DebugMode == 0 &&
+                 ctx.options.Overlays == 0;
     ctx.verifyKept = state.Loop.VerifyKept;
     const FrameResult result = DrawFrame(ctx);
     state.Loop.StepPending = false;

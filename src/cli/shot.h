@@ -27,6 +27,10 @@ struct Options {
     bool bench = false;
     // --zoom Z: the camera's zoom for the frames (0: the stage's startzoom).
     double zoom = 0;
+    // --overlay NAME,...: the setup overlays drawn over the frames (SetupOverlay bits); --select N:
+    // the editor's selected element, counted from 1 (0: none).
+    uint8_t overlays = 0;
+    int select = 0;
     // Test character.
     std::string charDef;
     bool charInfo = false;

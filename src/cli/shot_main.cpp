@@ -22,6 +22,7 @@
 #include "cli/shot.h"
 #include "cli/shot_info.h"
 #include "cli/shot_lint.h"
+#include "render/setup_overlays.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
@@ -40,7 +41,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]"
     " [--frames N (--out FILE | --every K --out-dir DIR | --bench)] [--keys SCRIPT] [--info-overlay]"
-    " [--debug-bg] [--char CHAR.def] [--speed 1/4|1/2|1|2|4] [--zoom Z] [--save-stage FILE] [--save-stage2 FILE]\n"
+    " [--debug-bg] [--char CHAR.def] [--speed 1/4|1/2|1|2|4] [--zoom Z] [--overlay NAMES] [--select N] [--save-stage FILE] [--save-stage2 FILE]\n"
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
     "  or:  quillback-shot [--mugen DIR] --lint DIR [--json]\n"
@@ -68,6 +69,11 @@ constexpr const char* kHelp =
     "                       the info overlay change; every frame is still drawn)\n"
     "  --zoom Z             zoom the camera to Z (kept within the stage's zoomout and zoomin; a\n"
     "                       stage without a zoom range stays at 1)\n"
+    "  --overlay NAMES      draw setup overlays over the frames, comma-separated: bounds (the\n"
+    "                       view's reach now and at zoomout), screen (the 4:3 frame, the zoom-1\n"
+    "                       view), starts (p1 and p2 with facing), movebounds (leftbound, rightbound,\n"
+    "                       screenleft, screenright), floor, element (the selected one), or all\n"
+    "  --select N           select element N (from 1) as the editor does, for --overlay element\n"
     "  --info-overlay       draw the info overlay\n"
     "  --debug-bg           draw the magenta debug background\n"
     "  --char CHAR.def      put the test character into the stage\n"
@@ -205,7 +211,18 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
                 return 2;
             }
             if (ok) options.zoom = *zoom;
-        } else if (a == "--info-overlay")
+        } else if (a == "--overlay") {
+            std::string text;
+            ok = value(text);
+            const auto bits = ok ? ParseOverlayNames(text, error) : std::nullopt;
+            if (ok && !bits) {
+                error = "--overlay: " + error;
+                return 2;
+            }
+            if (ok) options.overlays = *bits;
+        } else if (a == "--select")
+            ok = count(options.select);
+        else if (a == "--info-overlay")
             options.infoOverlay = true;
         else if (a == "--debug-bg")
             options.debugBg = true;

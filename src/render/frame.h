@@ -62,7 +62,8 @@ struct FrameState {
     // A modern stage's picture as the last frame left it, and what the window has yet to show.
     RetainedPicture Retained;
     // The top rows of the picture as they were before the info overlay was drawn over them (empty
-    // when the last frame drew none): snapshots show the stage, not the overlay.
+    // when the last frame drew none): snapshots show the stage, not the overlay. While setup
+    // overlays are drawn it keeps the whole picture.
     UnderOverlay UnderInfo;
 };
 
@@ -99,6 +100,10 @@ struct FrameOptions {
     // Run one logic frame although paused (the step command); the Step key does the same.
     bool Step = false;
     int Speed = kNormalSpeed;  // shown on the info overlay's second line
+    // The setup overlays drawn over the frame (bits of SetupOverlay) and the editor's selected
+    // element they outline (-1: none).
+    uint8_t Overlays = 0;
+    int SelectedElement = -1;
 };
 
 // Everything one frame reads and changes.
