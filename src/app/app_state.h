@@ -27,6 +27,7 @@ struct Options {
     // mnuOverlay*: the setup overlays drawn over the view (SetupOverlay's bits, one switch each).
     bool OverlayBounds = false, OverlayScreen = false, OverlayStarts = false;
     bool OverlayMoveBounds = false, OverlayFloor = false, OverlayElement = false;
+    bool CharP2 = true;  // mnuCharP2: the test character has an opponent at the player-two start
     int32_t ViewScale = 2;     // 1..4: the view shows the 320 x 240 frame at this whole-number scale
     uint8_t StageListShown = 0;  // 255 while lstStages is shown
     // Language of the menus and tool windows: "zh", the captions as the design gives them, or "en",

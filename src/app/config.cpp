@@ -219,6 +219,7 @@ constexpr SettingRow kSchema[] = {
     {S::OverlayMoveBounds, "OverlayMoveBounds", T::Switch, "False", nullptr, nullptr, &Options::OverlayMoveBounds},
     {S::OverlayFloor, "OverlayFloor", T::Switch, "False", nullptr, nullptr, &Options::OverlayFloor},
     {S::OverlayElement, "OverlayElement", T::Switch, "False", nullptr, nullptr, &Options::OverlayElement},
+    {S::CharP2, "CharP2", T::Switch, "True", nullptr, nullptr, &Options::CharP2},
 };
 // clang-format on
 

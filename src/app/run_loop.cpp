@@ -11,6 +11,7 @@
 #include "session/stage_session.h"
 #include "app/window_rules.h"
 #include "character/char_walker.h"
+#include "character/fighters.h"
 #include "tools/bg_commands.h"
 #include "tools/bg_editor.h"
 #include "render/frame.h"
@@ -161,6 +162,11 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
         if (state.Chars.CharEnabled != 0) DrawTestChar(state, keys);
     };
     ctx.cameraArrows = [&state] { return CameraArrowsFor(state.Chars); };
+    ctx.beforeFrame = [&state, &keys] {
+        const CharState& chars = state.Chars;
+        if (chars.CharEnabled != 0 && chars.CharLoaded == 255 && chars.TwoFighters && chars.CharCount >= 2)
+            FightersStep(state.Chars, state.Stage, state.Camera, keys);
+    };
     ctx.picture = state.Target.BeginFrame(state.Camera);
     // The picture is kept between frames unless the character draws into it between the passes or
     // an edited element may change while they run.

@@ -33,6 +33,9 @@ struct Options {
     int select = 0;
     // Test character.
     std::string charDef;
+    // --char2 FILE: player two's character (default: the same as --char); --no-p2: none.
+    std::string char2Def;
+    bool noP2 = false;
     bool charInfo = false;
     // Music rewrite.
     bool changeMusic = false;

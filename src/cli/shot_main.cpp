@@ -41,7 +41,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]"
     " [--frames N (--out FILE | --every K --out-dir DIR | --bench)] [--keys SCRIPT] [--info-overlay]"
-    " [--debug-bg] [--char CHAR.def] [--speed 1/4|1/2|1|2|4] [--zoom Z] [--overlay NAMES] [--select N] [--save-stage FILE] [--save-stage2 FILE]\n"
+    " [--debug-bg] [--char CHAR.def [--char2 CHAR.def | --no-p2]] [--speed 1/4|1/2|1|2|4] [--zoom Z] [--overlay NAMES] [--select N] [--save-stage FILE] [--save-stage2 FILE]\n"
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
     "  or:  quillback-shot [--mugen DIR] --lint DIR [--json]\n"
@@ -77,6 +77,8 @@ constexpr const char* kHelp =
     "  --info-overlay       draw the info overlay\n"
     "  --debug-bg           draw the magenta debug background\n"
     "  --char CHAR.def      put the test character into the stage\n"
+    "  --char2 CHAR.def     player two's character (default: the --char character again)\n"
+    "  --no-p2              the test character alone, without player two\n"
     "  --char-info          with --char alone: load the character and print it\n"
     "  --save-stage FILE    write the stage as the background editor's Save Changes does\n"
     "  --save-stage2 FILE   write the stage as the background editor's second save does\n"
@@ -234,6 +236,10 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.bench = true;
         else if (a == "--char")
             ok = value(options.charDef);
+        else if (a == "--char2")
+            ok = value(options.char2Def);
+        else if (a == "--no-p2")
+            options.noP2 = true;
         else if (a == "--char-info")
             options.charInfo = true;
         else if (a == "--change-music") {
@@ -364,6 +370,8 @@ int RunShot(const Options& options) {
         // The test character goes in as the window's commands put it: chosen, then switched on
         // before the stage starts, so that the stage start places it.
         const bool withChar = !options.charDef.empty();
+        state.Options.CharP2 = !options.noP2;
+        if (!options.char2Def.empty()) state.CharSettings.TestChar2Path = AbsolutePath(options.char2Def);
         if (withChar && ChooseTestChar(state, AbsolutePath(options.charDef))) mnuChar_Click(state);
 
         const bool loaded = BeginStageRun(state);

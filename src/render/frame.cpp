@@ -43,6 +43,7 @@ FrameResult DrawFrame(FrameContext& ctx) {
             DebugClear(ctx.backBuffer);
         else if (!ctx.picture && ctx.backBuffer)
             a_clear_to_color(ctx.backBuffer, 0);
+        if (ctx.beforeFrame) ctx.beforeFrame();
         frame.LayerPass = 0;
         DrawElements(ctx);
         if (ctx.drawCharacter) ctx.drawCharacter();

@@ -118,6 +118,9 @@ struct FrameContext {
     ElementPassHook* hook = nullptr;
     // The test character's slot between the layers (it draws only while it stands in the stage).
     std::function<void()> drawCharacter{};
+    // Runs before the back layer of every frame drawn (the players' moves and the camera that
+    // follows them, so that both layers show the same camera).
+    std::function<void()> beforeFrame{};
     // Which arrow keys are the camera's, asked after each element pass (the character's walk between
     // the passes may hand them over); all of them when unset.
     std::function<CameraArrows()> cameraArrows{};

@@ -98,6 +98,7 @@ TEST(Config, EverySettingReadsBackWhatItWrote) {
         {"OverlayMoveBounds", {"True"}},
         {"OverlayFloor", {"False"}},
         {"OverlayElement", {"True"}},
+        {"CharP2", {"False"}},
     };
     std::string file;
     for (const SettingRow& row : SettingsSchema()) {
@@ -133,7 +134,8 @@ TEST(Config, WritesTheDocumentedLinesWithCrLf) {
               "StageList = 0\r\nRecentFile = /m/stages/b.def\r\nRecentFile = /m/stages/a.def\r\n"
               "Intro = False\r\nScale = 2\r\nSnapshotPng = False\r\nLanguage = zh\r\nAutoReload = True\r\n"
               "SnapshotInfo = False\r\nFpsLimit = 60\r\nOverlayBounds = False\r\nOverlayScreen = False\r\n"
-              "OverlayStarts = False\r\nOverlayMoveBounds = False\r\nOverlayFloor = False\r\nOverlayElement = False\r\n");
+              "OverlayStarts = False\r\nOverlayMoveBounds = False\r\nOverlayFloor = False\r\nOverlayElement = False\r\n"
+              "CharP2 = True\r\n");
 }
 
 TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {
