@@ -99,6 +99,7 @@ TEST(Config, EverySettingReadsBackWhatItWrote) {
         {"OverlayFloor", {"False"}},
         {"OverlayElement", {"True"}},
         {"CharP2", {"False"}},
+        {"TestChar2", {"/d/chars/Two b.def"}},
     };
     std::string file;
     for (const SettingRow& row : SettingsSchema()) {

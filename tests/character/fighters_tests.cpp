@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/fakes.h"
@@ -12,10 +13,7 @@ namespace {
 
 StageModel CameraStage() {
     StageModel stage;
-    stage.BoundLeft = -150;
-    stage.BoundRight = 150;
-    stage.BoundHigh = -60;
-    stage.BoundLow = 0;
+    std::tie(stage.BoundLeft, stage.BoundRight, stage.BoundHigh, stage.BoundLow) = std::make_tuple(-150, 150, -60, 0);
     stage.Tension = 50;
     return stage;
 }
@@ -61,10 +59,8 @@ TEST(Fighters, TheCameraFollowsAJumpAsTheStageSays) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         StageModel stage = CameraStage();
-        stage.VerticalFollow = c.verticalFollow;
-        stage.FloorTension = c.floorTension;
-        stage.TensionHigh = c.tensionHigh;
-        stage.TensionLow = c.tensionLow;
+        std::tie(stage.VerticalFollow, stage.FloorTension) = std::make_pair(c.verticalFollow, c.floorTension);
+        std::tie(stage.TensionHigh, stage.TensionLow) = std::make_pair(c.tensionHigh, c.tensionLow);
         const FramingView view{160, 240, 200};
         CameraPlace camera;
         std::vector<int> seen;
@@ -113,30 +109,23 @@ CharState TwoStanding() {
             ch.Actions[static_cast<size_t>(slot)].Frames.push_back(CharFrame{0, 0, 0, 0, 0, 1, 0});
             ch.Actions[static_cast<size_t>(slot)].FrameCount = 1;
         }
-        ch.WalkSpeed = 4;
-        ch.CanTurn = -1;
-        ch.Y = 200;
+        std::tie(ch.WalkSpeed, ch.CanTurn, ch.Y) = std::make_tuple(4.0f, -1, 200.0f);
         chars.Characters.push_back(std::move(ch));
     }
-    chars.CharCount = 2;
-    chars.TwoFighters = true;
-    chars.GroundY0 = 200;
+    std::tie(chars.CharCount, chars.TwoFighters, chars.GroundY0) = std::make_tuple(2, true, 200.0f);
     return chars;
 }
 
 TEST(Fighters, PlayerOneWalksJumpsAndTheyTurnToFaceEachOther) {
     StageModel stage = CameraStage();
-    stage.P1StartX = -30;
-    stage.P2StartX = 10;
-    stage.P2Facing = -1;
+    std::tie(stage.P1StartX, stage.P2StartX, stage.P2Facing) = std::make_tuple(-30, 10, -1);
     stage.VerticalFollow = 1;
     CameraState camera;
     test::FakeKeys keys;
     CharState chars = TwoStanding();
     StartFighters(chars, stage, camera);
-    EXPECT_EQ(chars.Characters[0].Facing, 1);
-    EXPECT_EQ(chars.Characters[1].Facing, -1);
-    EXPECT_EQ(chars.Characters[1].X, 170);
+    EXPECT_EQ(std::make_tuple(chars.Characters[0].Facing, chars.Characters[1].Facing, chars.Characters[1].X),
+              std::make_tuple(1, -1, 170.0f));
 
     // Ten steps right: player one passes player two, and both turn round.
     keys.Hold(Key::Right);
@@ -147,9 +136,8 @@ TEST(Fighters, PlayerOneWalksJumpsAndTheyTurnToFaceEachOther) {
     keys.Hold(Key::Right);
     FightersStep(chars, stage, camera, keys);
     keys.ReleaseAll();
-    EXPECT_EQ(chars.Characters[0].StageX, 14);
-    EXPECT_EQ(chars.Characters[0].Facing, -1);
-    EXPECT_EQ(chars.Characters[1].Facing, 1);
+    EXPECT_EQ(std::make_tuple(chars.Characters[0].StageX, chars.Characters[0].Facing, chars.Characters[1].Facing),
+              std::make_tuple(14.0f, -1, 1));
 
     // The up arrow: the take-off plays, he rises, the camera with him, and he lands where he left.
     keys.Tap(Key::Up);
@@ -161,10 +149,8 @@ TEST(Fighters, PlayerOneWalksJumpsAndTheyTurnToFaceEachOther) {
     }
     EXPECT_LT(highest, -75);
     EXPECT_EQ(cameraHighest, -60);  // boundhigh
-    EXPECT_EQ(chars.Characters[0].StageY, 0);
     EXPECT_FALSE(chars.Characters[0].Airborne);
-    EXPECT_EQ(camera.CameraY, 0);
-    EXPECT_EQ(chars.Characters[0].StageX, 14);
+    EXPECT_EQ(std::tie(chars.Characters[0].StageX, chars.Characters[0].StageY, camera.CameraY), std::make_tuple(14, 0, 0));
 }
 
 }  // namespace

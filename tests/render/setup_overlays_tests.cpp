@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "render/camera.h"
 
@@ -19,23 +20,16 @@ Extent ExtentOf(const std::vector<OverlaySegment>& segments, SetupOverlay what, 
     for (const OverlaySegment& s : segments) {
         if (s.what != what || (rgb != 0 && s.rgb != rgb)) continue;
         ++e.count;
-        e.left = std::min({e.left, s.x0, s.x1});
-        e.right = std::max({e.right, s.x0, s.x1});
-        e.top = std::min({e.top, s.y0, s.y1});
-        e.bottom = std::max({e.bottom, s.y0, s.y1});
+        std::tie(e.left, e.right) = std::make_pair(std::min({e.left, s.x0, s.x1}), std::max({e.right, s.x0, s.x1}));
+        std::tie(e.top, e.bottom) = std::make_pair(std::min({e.top, s.y0, s.y1}), std::max({e.bottom, s.y0, s.y1}));
     }
     return e;
 }
 
 StageModel KfmLike() {
     StageModel stage;
-    stage.BoundLeft = -150;
-    stage.BoundRight = 150;
-    stage.BoundHigh = -20;
-    stage.BoundLow = 0;
-    stage.ZOffset = 200;
-    stage.P1StartX = -70;
-    stage.P2StartX = 70;
+    std::tie(stage.BoundLeft, stage.BoundRight, stage.BoundHigh, stage.BoundLow) = std::make_tuple(-150, 150, -20, 0);
+    std::tie(stage.ZOffset, stage.P1StartX, stage.P2StartX) = std::make_tuple(200, -70, 70);
     stage.ScreenLeft = stage.ScreenRight = 15;
     return stage;
 }
@@ -64,12 +58,8 @@ TEST(SetupOverlays, GeometryFollowsTheStageTheCameraAndTheZoom) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.zoom);
         StageModel stage = KfmLike();
-        stage.SffMajor = 2;
-        stage.LocalCoordW = 640;
-        stage.LocalCoordH = 360;
-        stage.ZOffset = 300;
-        stage.ZoomOut = 0.5f;
-        stage.ZoomIn = 2;
+        std::tie(stage.SffMajor, stage.LocalCoordW, stage.LocalCoordH, stage.ZOffset) = std::make_tuple(2, 640, 360, 300);
+        std::tie(stage.ZoomOut, stage.ZoomIn) = std::make_pair(0.5f, 2.0f);
         CameraState camera;
         ApplyZoomRange(stage, camera, false);
         camera.Zoom = static_cast<float>(c.zoom);
@@ -80,16 +70,11 @@ TEST(SetupOverlays, GeometryFollowsTheStageTheCameraAndTheZoom) {
         const auto segments = SetupOverlaySegments(stage, camera, frame, view, 0x3F, -1);
         // The flag posts stand on the start's x.
         const Extent p1 = ExtentOf(segments, kOverlayStarts, 0xFF4040), p2 = ExtentOf(segments, kOverlayStarts, 0x40A0FF);
-        EXPECT_EQ(p1.left + 4, c.p1x);
-        EXPECT_EQ(p2.right - 4, c.p2x);
-        EXPECT_EQ(p1.bottom - 4, c.floorY);
+        EXPECT_EQ(std::make_tuple(p1.left + 4, p2.right - 4, p1.bottom - 4), std::make_tuple(c.p1x, c.p2x, c.floorY));
         const Extent floor = ExtentOf(segments, kOverlayFloor);
-        EXPECT_EQ(floor.top, c.floorY);
-        EXPECT_EQ(floor.left, 0);
-        EXPECT_EQ(floor.right, 639);
+        EXPECT_EQ(std::tie(floor.top, floor.left, floor.right), std::make_tuple(c.floorY, 0, 639));
         const Extent reach = ExtentOf(segments, kOverlayBounds, 0xFFFF00);
-        EXPECT_EQ(reach.left, c.reachLeft);
-        EXPECT_EQ(reach.top, c.reachTop);
+        EXPECT_EQ(std::make_pair(reach.left, reach.top), std::make_pair(c.reachLeft, c.reachTop));
         // Away from zoomout the zoomout reach is drawn too: as far out sideways, not as high.
         const Extent zoomOutReach = ExtentOf(segments, kOverlayBounds, 0xFF9000);
         EXPECT_EQ(zoomOutReach.count, c.zoom == 0.5 ? 0 : 4);
@@ -102,8 +87,7 @@ TEST(SetupOverlays, GeometryFollowsTheStageTheCameraAndTheZoom) {
         }
         // 640 x 360 is wider than 4:3: the 480-wide frame in the middle; zoomed, the zoom-1 view too.
         const Extent frame43 = ExtentOf(segments, kOverlayScreen, 0x00E0FF);
-        EXPECT_EQ(frame43.left, 80);
-        EXPECT_EQ(frame43.right, 559);
+        EXPECT_EQ(std::make_pair(frame43.left, frame43.right), std::make_pair(80, 559));
         EXPECT_EQ(ExtentOf(segments, kOverlayScreen, 0x0080FF).count, c.zoom == 1.0 ? 0 : 4);
     }
 }
@@ -133,33 +117,20 @@ TEST(SetupOverlays, ClassicPictureLinkedFloorAndElement) {
     // The selected element: its drawn box, the axis inside it and its maskwindow (from the
     // view's top centre, right and bottom edges left out).
     stage.Sprites.resize(1);
-    stage.Sprites[0].Width = 40;
-    stage.Sprites[0].Height = 20;
-    stage.Sprites[0].AxisX = 10;
-    stage.Sprites[0].AxisY = 20;
+    std::tie(stage.Sprites[0].Width, stage.Sprites[0].Height, stage.Sprites[0].AxisX, stage.Sprites[0].AxisY) =
+        std::make_tuple(40, 20, 10, 20);
     frame.Drawn.resize(2);
     frame.Drawn[1] = DrawnElement{0, 100, 50, -1, -1, 1};
     BgElement& e = stage.Elements[1];
-    e.HasWindow = 1;
-    e.WindowKind = 2;
-    e.WindowValues = 4;
-    e.WindowX1 = -20;
-    e.WindowX2 = 20;
-    e.WindowY1 = 10;
-    e.WindowY2 = 30;
+    std::tie(e.HasWindow, e.WindowKind, e.WindowValues) = std::make_tuple(1, 2, 4);
+    std::tie(e.WindowX1, e.WindowX2, e.WindowY1, e.WindowY2) = std::make_tuple(-20.0f, 20.0f, 10.0f, 30.0f);
     segments = SetupOverlaySegments(stage, camera, frame, view, kOverlayElement, 1);
     const Extent box = ExtentOf(segments, kOverlayElement, 0xFFFFFF);
-    EXPECT_EQ(box.left, 100);
-    EXPECT_EQ(box.right, 139);
-    EXPECT_EQ(box.bottom, 69);
+    EXPECT_EQ(std::tie(box.left, box.right, box.bottom), std::make_tuple(100, 139, 69));
     const Extent axis = ExtentOf(segments, kOverlayElement, 0xFF2020);
-    EXPECT_EQ((axis.left + axis.right) / 2, 110);
-    EXPECT_EQ((axis.top + axis.bottom) / 2, 70);
+    EXPECT_EQ(std::make_pair((axis.left + axis.right) / 2, (axis.top + axis.bottom) / 2), std::make_pair(110, 70));
     const Extent window = ExtentOf(segments, kOverlayElement, 0xC060FF);
-    EXPECT_EQ(window.left, 140);
-    EXPECT_EQ(window.right, 179);
-    EXPECT_EQ(window.top, 10);
-    EXPECT_EQ(window.bottom, 29);
+    EXPECT_EQ(std::tie(window.left, window.right, window.top, window.bottom), std::make_tuple(140, 179, 10, 29));
     // Nothing selected, or out of range: no element marks.
     EXPECT_TRUE(SetupOverlaySegments(stage, camera, frame, view, kOverlayElement, 7).empty());
 }
@@ -177,11 +148,9 @@ TEST(SetupOverlays, NamesAndDrawingStayInsideThePicture) {
                                                   {3, -10, 3, 100, 0xABCDEF, kOverlayMoveBounds},
                                                   {-3, -3, 10, 10, 0x00FF00, kOverlayStarts}};
     DrawOverlaySegments(picture, segments);
-    EXPECT_EQ(picture.Pixels[2 * 8 + 0], 0xFF123456u);
-    EXPECT_EQ(picture.Pixels[2 * 8 + 7], 0xFF123456u);
-    EXPECT_EQ(picture.Pixels[5 * 8 + 3], 0xFFABCDEFu);
-    EXPECT_EQ(picture.Pixels[4 * 8 + 4], 0xFF00FF00u);
-    EXPECT_EQ(picture.Pixels[0 * 8 + 7], 0xFF000000u);
+    const auto at = [&](int x, int y) { return picture.Pixels[static_cast<size_t>(y * 8 + x)]; };
+    EXPECT_EQ(std::make_tuple(at(0, 2), at(7, 2), at(3, 5), at(4, 4), at(7, 0)),
+              std::make_tuple(0xFF123456u, 0xFF123456u, 0xFFABCDEFu, 0xFF00FF00u, 0xFF000000u));
 }
 
 }  // namespace

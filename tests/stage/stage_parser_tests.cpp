@@ -42,8 +42,8 @@ TEST(StageParser, PlayerInfoKeysAndTheirEngineDefaults) {
                            "p2facing = 1\r\nleftbound = -300\r\nrightbound = 320\r\n"
                            "[BGdef]\r\nspr = stages/test.sff\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
     const StageModel& s = f.Stage();
-    EXPECT_EQ(std::tie(s.P1StartX, s.P1Facing, s.P2StartX, s.P2StartY, s.P2Facing), std::make_tuple(-80, 1 - 2, 90, -5, 1));
-    EXPECT_EQ(std::tie(s.LeftBound, s.RightBound), std::make_tuple(-300, 320));
+    EXPECT_EQ(std::tie(s.P1StartX, s.P1Facing, s.P2StartX, s.P2StartY, s.P2Facing, s.LeftBound, s.RightBound),
+              std::make_tuple(-80, -1, 90, -5, 1, -300, 320));
     // A stage without them: p2 at 70 facing left, the players free from -1000 to 1000.
     StageFixture bare;
     ASSERT_TRUE(bare.LoadText(std::string(kHead) + "[BGdef]\r\nspr = stages/test.sff\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
