@@ -34,6 +34,8 @@
     <message><source>更改音乐&amp;</source><translation>C&amp;hange Music...</translation></message>
     <message><source>&amp;使用测试人物</source><translation>&amp;Use Test Character</translation></message>
     <message><source>&amp;更改人物</source><translation>Change &amp;Character...</translation></message>
+    <message><source>第二人物 (P2)</source><translation>Second Character (P2)</translation></message>
+    <message><source>更改人物 (P2)...</source><translation>Change Character (P2)...</translation></message>
     <message><source>FPS &amp; 限制器</source><translation>FPS &amp;Limiter</translation></message>
     <message><source>显示 &amp;信息</source><translation>Show &amp;Info</translation></message>
     <message><source>Mouse &amp;Scroll</source><translation>Mouse &amp;Scroll</translation></message>
@@ -54,6 +56,13 @@
     <message><source>语言</source><translation>Displa&amp;y Language</translation></message>
     <message><source>快照存为 PNG</source><translation>Save Snapshots as PNG</translation></message>
     <message><source>快照包含信息</source><translation>Snapshots Include the Info Overlay</translation></message>
+    <message><source>布局叠加</source><translation>Stage Setup and O&amp;verlays</translation></message>
+    <message><source>镜头范围</source><translation>Camera Reach (Bounds)</translation></message>
+    <message><source>屏幕边缘</source><translation>Screen Edges</translation></message>
+    <message><source>玩家起点</source><translation>Player Starts and Facing</translation></message>
+    <message><source>移动边界</source><translation>Player Movement Bounds</translation></message>
+    <message><source>地面线</source><translation>Floor Line</translation></message>
+    <message><source>所选元素框</source><translation>Selected Element's Box, Axis and Window</translation></message>
     <message><source>打开快照文件夹</source><translation>Open the Snapshot Folder</translation></message>
     <message><source>文件改动时自动刷新</source><translation>Reload When Files Change</translation></message>
     <message><source>单步</source><translation>Step One Frame</translation></message>

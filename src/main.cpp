@@ -20,7 +20,7 @@ constexpr const char* kHelp =
     "Usage: quillback [FILE]\n"
     "A desktop previewer for MUGEN stages: opens a stage (a .def with its .sff, or a .zip package)\n"
     "and runs it as the engine shows it, with its music and a test character. In the window the\n"
-    "arrow keys move the camera (or walk the test character), Z and A change its step, Pause\n"
+    "arrow keys move the camera (or walk the test character, up jumps), Z and A change its step, Pause\n"
     "pauses, . steps one frame while paused, [ and ] change the speed, F8 saves a snapshot and\n"
     "Escape leaves full screen. A stage whose files are saved while it runs is reloaded.\n"
     "\n"

@@ -24,6 +24,10 @@ struct Options {
     bool SnapshotPng = false;  // mnuSnapshotPng: snapshots as PNG instead of PCX
     bool SnapshotInfo = false;  // mnuSnapshotInfo: snapshots keep the info overlay (left out otherwise)
     bool AutoReload = true;    // mnuAutoReload: reload the stage when its files change
+    // mnuOverlay*: the setup overlays drawn over the view (SetupOverlay's bits, one switch each).
+    bool OverlayBounds = false, OverlayScreen = false, OverlayStarts = false;
+    bool OverlayMoveBounds = false, OverlayFloor = false, OverlayElement = false;
+    bool CharP2 = true;  // mnuCharP2: the test character has an opponent at the player-two start
     int32_t ViewScale = 2;     // 1..4: the view shows the 320 x 240 frame at this whole-number scale
     bool ScaleFit = false;     // mnuScaleFit: the picture fills the view, keeping its aspect
     bool SmoothScale = false;  // mnuScaleSmooth: a picture scaled by a fraction is smoothed

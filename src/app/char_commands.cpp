@@ -34,6 +34,7 @@ bool InitTestChar(AppState& state) {
     Ui& ui = *state.ports.ui;
     state.Window.CharLoading = true;
     const bool wasLoaded = state.Chars.CharLoaded == 255;
+    state.Chars.TwoFighters = state.Options.CharP2;
     ReaderContext reader{state.Log, ui, state.LineNumber, {}};
     CharLoadEnv env{ui, reader, nullptr};
     const bool placed = InitChar(env, state.Chars, state.CharSettings, state.Stage, state.Camera);
@@ -119,6 +120,54 @@ void mnuChar_Click(AppState& state) {
         SetCharCamStep(state.Camera, state.Chars.Characters[0].WalkSpeed);
     else
         ReleaseCharCamStep(state.Camera);
+}
+
+namespace {
+
+// Player two's character goes (its own bitmaps with it); the next start makes it again.
+void DropSecondChar(CharState& chars) {
+    if (chars.Characters.size() < 2) return;
+    for (SpriteEntry& entry : chars.Characters[1].Sprites)
+        if (entry.Owner == -1) entry.Owned.reset();
+    chars.Characters.resize(1);
+    chars.CharCount = 1;
+}
+
+void RestartChar(AppState& state) {
+    if (state.bRunning == 0 || state.Chars.CharEnabled == 0) return;
+    InitTestChar(state);
+    ShowStageCaption(state);
+}
+
+}  // namespace
+
+void mnuCharP2_Click(AppState& state) {
+    state.Options.CharP2 = !state.Options.CharP2;
+    if (!state.Options.CharP2) state.Chars.CharCount = std::min<int16_t>(state.Chars.CharCount, 1);
+    RestartChar(state);
+}
+
+bool ChooseSecondChar(AppState& state, const std::string& path) {
+    std::string chosen = path;
+    const size_t def = text::FindNoCase(chosen, ".def");
+    if (def != std::string::npos) chosen.resize(def + 4);
+    if (!chosen.empty() && !IsChar(chosen)) {
+        if (state.ports.ui) state.ports.ui->MsgBox("Not a Character!", MsgIcon::Exclamation, MsgButtons::Ok);
+        return false;
+    }
+    state.CharSettings.TestChar2Path = chosen;
+    DropSecondChar(state.Chars);
+    RestartChar(state);
+    return true;
+}
+
+void mnuChangeP2_Click(AppState& state) {
+    if (!state.ports.ui) return;
+    const std::string answer = state.cdl.ShowOpen(*state.ports.ui, "Choose test character (P2).",
+                                                  CharDialogStartFolder(state), "DEF Files|*.def",
+                                                  kOfnPathMustExist | kOfnFileMustExist);
+    if (answer.empty()) return;
+    ChooseSecondChar(state, answer);
 }
 
 }  // namespace qb

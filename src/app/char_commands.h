@@ -41,4 +41,12 @@ void mnuChange_Click(AppState& state);
 // the camera steps (the horizontal one becomes the walking speed); switching off gives them back.
 void mnuChar_Click(AppState& state);
 
+// mnuCharP2: player two on or off (the character starts again when it stands in a running stage).
+void mnuCharP2_Click(AppState& state);
+// Takes `path` as player two's character (refused as ChooseTestChar refuses; empty: the same
+// character as player one) and puts it in at once while the character stands in a running stage.
+bool ChooseSecondChar(AppState& state, const std::string& path);
+// mnuChangeP2: the open dialog as mnuChange, then ChooseSecondChar.
+void mnuChangeP2_Click(AppState& state);
+
 }  // namespace qb

@@ -79,6 +79,14 @@ bool ReadTestChar(AppState& s, const SettingValue& v) {
 void WriteTestChar(const AppState& s, Values& v) {
     if (!s.CharSettings.TestCharPath.empty()) v.push_back(EncodeLineValue(s.CharSettings.TestCharPath));
 }
+// Player two's character; no line while he is a copy of player one.
+bool ReadTestChar2(AppState& s, const SettingValue& v) {
+    s.CharSettings.TestChar2Path = v.text;
+    return true;
+}
+void WriteTestChar2(const AppState& s, Values& v) {
+    if (!s.CharSettings.TestChar2Path.empty()) v.push_back(EncodeLineValue(s.CharSettings.TestChar2Path));
+}
 bool ReadHCamStep(AppState& s, const SettingValue& v) {
     s.Camera.HCamStep = v.number;
     return true;
@@ -215,6 +223,14 @@ constexpr SettingRow kSchema[] = {
     {S::FpsLimit, "FpsLimit", T::Word, "60", ReadFpsLimit, WriteFpsLimit},
     {S::ScaleFit, "ScaleFit", T::Switch, "False", nullptr, nullptr, &Options::ScaleFit},
     {S::SmoothScale, "SmoothScale", T::Switch, "False", nullptr, nullptr, &Options::SmoothScale},
+    {S::OverlayBounds, "OverlayBounds", T::Switch, "False", nullptr, nullptr, &Options::OverlayBounds},
+    {S::OverlayScreen, "OverlayScreen", T::Switch, "False", nullptr, nullptr, &Options::OverlayScreen},
+    {S::OverlayStarts, "OverlayStarts", T::Switch, "False", nullptr, nullptr, &Options::OverlayStarts},
+    {S::OverlayMoveBounds, "OverlayMoveBounds", T::Switch, "False", nullptr, nullptr, &Options::OverlayMoveBounds},
+    {S::OverlayFloor, "OverlayFloor", T::Switch, "False", nullptr, nullptr, &Options::OverlayFloor},
+    {S::OverlayElement, "OverlayElement", T::Switch, "False", nullptr, nullptr, &Options::OverlayElement},
+    {S::CharP2, "CharP2", T::Switch, "True", nullptr, nullptr, &Options::CharP2},
+    {S::TestChar2, "TestChar2", T::Text, nullptr, ReadTestChar2, WriteTestChar2},
 };
 // clang-format on
 

@@ -20,6 +20,7 @@ enum class Setting : uint8_t {
     Version, MugeDir, TestChar, HCamStep, VCamStep, BGMusic, Info, Char, Deform, DebugBG,
     CharName, StageList, RecentFile, Intro, Scale, SnapshotPng, Language, Left, Top, AutoReload,
     SnapshotInfo, FpsLimit, ScaleFit, SmoothScale,
+    OverlayBounds, OverlayScreen, OverlayStarts, OverlayMoveBounds, OverlayFloor, OverlayElement, CharP2, TestChar2,
 };
 
 enum class SettingType : uint8_t {

@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "render/frame.h"
+#include "render/setup_overlays.h"
 
 namespace qb {
 
@@ -12,7 +13,23 @@ namespace {
 constexpr const char* kSpeedItems[kSpeedCount] = {"mnuSpeed25", "mnuSpeed50", "mnuSpeed100", "mnuSpeed200",
                                                   "mnuSpeed400"};
 
+// The switches in SetupOverlay's bit order.
+constexpr bool Options::*kOverlaySwitches[kSetupOverlayCount] = {
+    &Options::OverlayBounds, &Options::OverlayScreen, &Options::OverlayStarts,
+    &Options::OverlayMoveBounds, &Options::OverlayFloor, &Options::OverlayElement};
+
 }  // namespace
+
+uint8_t OverlayBits(const Options& options) {
+    uint8_t bits = 0;
+    for (int i = 0; i < kSetupOverlayCount; ++i)
+        if (options.*kOverlaySwitches[i]) bits = static_cast<uint8_t>(bits | 1u << i);
+    return bits;
+}
+
+void SetOverlayBits(Options& options, uint8_t bits) {
+    for (int i = 0; i < kSetupOverlayCount; ++i) options.*kOverlaySwitches[i] = (bits >> i & 1u) != 0;
+}
 
 std::string SpeedItemName(int speed) {
     return kSpeedItems[std::clamp(speed, 0, kSpeedCount - 1)];

@@ -7,6 +7,7 @@
 namespace qb {
 
 struct AppState;
+struct Options;
 struct RunLoopState;
 
 // The Options item of a speed (0 .. kSpeedCount - 1): mnuSpeed25, mnuSpeed50, mnuSpeed100,
@@ -22,6 +23,10 @@ void mnuStep_Click(AppState& state);
 void mnuSnapshotPng_Click(AppState& state);
 // mnuSnapshotInfo: snapshots keep the info overlay, or show the stage alone (the default).
 void mnuSnapshotInfo_Click(AppState& state);
+
+// The setup overlays the Options switches ask for, as SetupOverlay bits, and back (`--overlay`).
+uint8_t OverlayBits(const Options& options);
+void SetOverlayBits(Options& options, uint8_t bits);
 
 // The rate the limiter paces to: the limit times the speed, rounded up so that a quarter of a small
 // limit still paces. A limit of 0 or less stays as it is: no pacing at any speed.

@@ -206,6 +206,25 @@ constexpr MenuEntry kMenuTable[] = {
      .checked = SpeedChecked<3>},
     {.name = "mnuSpeed400", .caption = "速度 4x", .kind = K::Radio, .parent = "mnuSpeedMenu", .run = RunSpeed<4>,
      .checked = SpeedChecked<4>},
+    // The stage's setup: player two beside the test character (on by default, the same character
+    // unless another is chosen), and the overlays drawn over the view: the camera's reach, the
+    // screen's frame, the players' starts and bounds, the floor line and the selected element.
+    {.name = "mnuOverlayMenu", .caption = "布局叠加", .kind = K::Submenu, .access = 'V'},
+    {.name = "mnuCharP2", .caption = "第二人物 (P2)", .kind = K::Check, .parent = "mnuOverlayMenu",
+     .run = mnuCharP2_Click, .setting = Setting::CharP2},
+    {.name = "mnuChangeP2", .caption = "更改人物 (P2)...", .parent = "mnuOverlayMenu", .run = mnuChangeP2_Click},
+    {.name = "mnuOverlayBounds", .caption = "镜头范围", .kind = K::Check, .parent = "mnuOverlayMenu",
+     .setting = Setting::OverlayBounds},
+    {.name = "mnuOverlayScreen", .caption = "屏幕边缘", .kind = K::Check, .parent = "mnuOverlayMenu",
+     .setting = Setting::OverlayScreen},
+    {.name = "mnuOverlayStarts", .caption = "玩家起点", .kind = K::Check, .parent = "mnuOverlayMenu",
+     .setting = Setting::OverlayStarts},
+    {.name = "mnuOverlayMoveBounds", .caption = "移动边界", .kind = K::Check, .parent = "mnuOverlayMenu",
+     .setting = Setting::OverlayMoveBounds},
+    {.name = "mnuOverlayFloor", .caption = "地面线", .kind = K::Check, .parent = "mnuOverlayMenu",
+     .setting = Setting::OverlayFloor},
+    {.name = "mnuOverlayElement", .caption = "所选元素框", .kind = K::Check, .parent = "mnuOverlayMenu",
+     .setting = Setting::OverlayElement},
     // Snapshot settings (new): PNG instead of PCX (files without this line, older ones, keep PCX),
     // and the snapshots folder in the desktop's file manager.
     {.name = "mnuSnapshotMenu", .caption = "快照设置", .kind = K::Submenu, .access = 'A'},

@@ -12,6 +12,7 @@
 #include "session/stage_session.h"
 #include "app/window_rules.h"
 #include "character/char_walker.h"
+#include "character/fighters.h"
 #include "tools/bg_commands.h"
 #include "tools/bg_editor.h"
 #include "render/frame.h"
@@ -141,6 +142,8 @@ FrameOptions CurrentFrameOptions(const AppState& state) {
     options.Paused = state.Loop.Paused == 255;
     options.Step = state.Loop.StepPending;
     options.Speed = state.Loop.Speed;
+    options.Overlays = OverlayBits(state.Options);
+    options.SelectedElement = state.Edit.SelectedElement;
     return options;
 }
 
@@ -160,13 +163,20 @@ FrameResult DrawStageFrame(AppState& state, Keys& keys, Clock& clock) {
         if (state.Chars.CharEnabled != 0) DrawTestChar(state, keys);
     };
     ctx.cameraArrows = [&state] { return CameraArrowsFor(state.Chars); };
+    ctx.beforeFrame = [&state, &keys] {
+        const CharState& chars = state.Chars;
+        if (chars.CharEnabled != 0 && chars.CharLoaded == 255 && chars.TwoFighters && chars.CharCount >= 2)
+            FightersStep(state.Chars, state.Stage, state.Camera, keys);
+    };
     ctx.picture = state.Target.BeginFrame(state.Camera);
     // The picture is kept between frames unless the character draws into it between the passes or
     // an edited element may change while they run.
     const int selected = state.Edit.SelectedElement;
     const bool editing = selected >= 0 && selected < static_cast<int>(state.Stage.Elements.size());
     const bool charDraws = state.Chars.CharEnabled != 0 && state.Chars.CharLoaded == 255;
-    ctx.retain = !state.Loop.WholeFrames && !editing && !charDraws && state.Loop.DebugMode == 0;
+    // Overlay lines drawn over the picture would stay in a kept one.
+    ctx.retain = !state.Loop.WholeFrames && !editing && !charDraws && state.Loop.DebugMode == 0 &&
+                 ctx.options.Overlays == 0;
     ctx.verifyKept = state.Loop.VerifyKept;
     ctx.preview = &state.Edit.Preview;
     const FrameResult result = DrawFrame(ctx);

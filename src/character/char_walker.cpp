@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "character/char_picture32.h"
+#include "character/fighters.h"
 #include "platform/gfx.h"
 #include "platform/text_util.h"
 #include "render/compose32.h"
@@ -175,6 +176,20 @@ bool InitChar(CharLoadEnv& env, CharState& chars, TestCharSettings& settings, co
     ch.ActionSlot = kSlotStand;
     ch.FrameIndex = 0;
     ch.FrameTime = FirstFrameTime(ch, kSlotStand);
+    ch.VelY = 0;
+    ch.Airborne = false;
+    if (chars.TwoFighters) {
+        // Player two: his own character when one was chosen and loads, else the first again.
+        if (chars.Characters.size() < 2) {
+            chars.Characters.resize(2);
+            if (settings.TestChar2Path.empty() || !LoadCharacter(env, chars.Characters[1], settings.TestChar2Path, false)) {
+                settings.TestChar2Path.clear();
+                chars.Characters[1] = SharedCopy(chars.Characters[0]);
+            }
+        }
+        chars.CharCount = 2;
+        StartFighters(chars, stage, camera);
+    }
     return true;
 }
 
@@ -338,8 +353,10 @@ void DrawOnBackBuffer(const TestCharacter& ch, const CharState& chars, const Cha
     if (!sprite || chars.DrawW <= 0 || chars.DrawH <= 0) return;
     const StageModel& stage = scene.stage;
     const double k = stage.ShadowYScale;
+    // Two players' shadows lie on the floor, under a jumping one too.
+    const float feet = chars.TwoFighters ? chars.GroundY : ch.Y;
     DrawCharShadow(scene.backBuffer, sprite, chars.DrawX,
-                   text::RoundClampPixel((ch.Y - p.z - chars.DrawH) * k + ch.Y * (1 - k)), chars.DrawW, chars.DrawH,
+                   text::RoundClampPixel((feet - p.z - chars.DrawH) * k + feet * (1 - k)), chars.DrawW, chars.DrawH,
                    !p.facingRight, stage.ShadowYScale, chars.GroundY, stage.ShadowIntensity, ShadowColour(stage));
     if (p.facingRight)
         a_draw_sprite(scene.backBuffer, sprite, chars.DrawX, chars.DrawY);
@@ -413,22 +430,29 @@ bool Char(CharState& chars, const CharScene& scene) {
     const int16_t prevFacing = chars.Characters[0].Facing;
     const size_t count = std::min(static_cast<size_t>(std::max<int16_t>(chars.CharCount, 0)), chars.Characters.size());
     const auto [travelX, travelY] = TakeScrollTravel(chars, scene.camera);
+    // Two players keep their places on the stage: the picture's follows from the camera.
+    const bool fighters = chars.TwoFighters && count >= 2;
+    if (fighters) PlaceFighters(chars, scene.stage, scene.camera);
     for (size_t i = 0; i < count; ++i) {
         TestCharacter& ch = chars.Characters[i];
         if (ch.Actions.size() != kCharSlotCount) return Fail(chars, scene, "Char");
-        ch.X += travelX;
-        ch.Y -= travelY;
-        ReadArrowKeys(ch, chars, scene.keys);
-        StartNewAction(ch, chars, prevSlot, prevFacing);
+        if (!fighters) {
+            ch.X += travelX;
+            ch.Y -= travelY;
+            ReadArrowKeys(ch, chars, scene.keys);
+            StartNewAction(ch, chars, prevSlot, prevFacing);
+        }
         FramePlacement placed;
         if (!PlaceFrame(ch, chars, scene, placed)) return Fail(chars, scene, "Char");
         if (scene.view.picture)
             DrawOnPicture(ch, chars, scene, placed);
         else
             DrawOnBackBuffer(ch, chars, scene, placed);
-        // Step 7: vertical motion (nothing makes the walker leave the ground).
-        ch.Y += ch.VelY;
-        Walk(ch, chars, scene, placed.scale);
+        if (!fighters) {
+            // Step 7: vertical motion (nothing makes the walker leave the ground).
+            ch.Y += ch.VelY;
+            Walk(ch, chars, scene, placed.scale);
+        }
         Animate(ch, chars);
         // Step 10: bookkeeping.
         RecordDrawn(ch, chars, placed.mirrored);

@@ -57,6 +57,11 @@ struct TestCharacter {
     int16_t ActionSlot = 0;
     int16_t Walking = 0;  // -1 while an arrow key drives the character
     int16_t CanTurn = 0;  // -1: the turning action can be shown
+    // With two players (CharState::TwoFighters): the feet's place in stage units (y up negative),
+    // off the ground, and the ticks left of an action that plays once (turn, take-off, landing).
+    float StageX = 0, StageY = 0;
+    bool Airborne = false;
+    int16_t SlotTicks = 0;
 };
 
 // A copy that draws with `source`'s bitmaps without owning any of them (the about screen's second
@@ -68,6 +73,8 @@ struct TestCharSettings {
     std::string TestCharPath;  // full path of the character's .def; empty when none is chosen
     std::string TestCharName;  // display name of the character loaded last
     uint8_t CharRequested = 0;  // "Char = True" was read: the use command should run once at start
+    // The second player's character; empty: a copy of the first.
+    std::string TestChar2Path;
 };
 
 // The main window's run-time state around the test character.
@@ -92,6 +99,10 @@ struct CharState {
     int32_t DrawW = 0, DrawH = 0;
     // 255 while the about screen runs: a second request meanwhile does nothing.
     uint8_t AboutGuard = 0;
+    // Two players stand in the stage (Characters[1] is player two); the camera's shown place in
+    // stage units and the floor's row when they started.
+    bool TwoFighters = false;
+    float CamOriginX = 0, CamOriginY = 0, GroundY0 = 0;
 };
 
 }  // namespace qb

@@ -27,8 +27,15 @@ struct Options {
     bool bench = false;
     // --zoom Z: the camera's zoom for the frames (0: the stage's startzoom).
     double zoom = 0;
+    // --overlay NAME,...: the setup overlays drawn over the frames (SetupOverlay bits); --select N:
+    // the editor's selected element, counted from 1 (0: none).
+    uint8_t overlays = 0;
+    int select = 0;
     // Test character.
     std::string charDef;
+    // --char2 FILE: player two's character (default: the same as --char); --no-p2: none.
+    std::string char2Def;
+    bool noP2 = false;
     bool charInfo = false;
     // Music rewrite.
     bool changeMusic = false;

@@ -103,6 +103,8 @@ int RunFrames(AppState& state, const Options& options) {
 
     if (options.infoOverlay) state.Options.Info = true;
     if (options.debugBg) state.Options.DebugBG = true;
+    if (options.overlays != 0) SetOverlayBits(state.Options, options.overlays);
+    if (options.select > 0) state.Edit.SelectedElement = static_cast<int16_t>(std::min(options.select - 1, 32767));
     if (!state.BackBuffer) state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
     BITMAP* backBuffer = state.BackBuffer.get();
     if (!backBuffer) {

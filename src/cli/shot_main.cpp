@@ -22,6 +22,7 @@
 #include "cli/shot.h"
 #include "cli/shot_info.h"
 #include "cli/shot_lint.h"
+#include "render/setup_overlays.h"
 #include "platform/gfx.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
@@ -40,7 +41,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]"
     " [--frames N (--out FILE | --every K --out-dir DIR | --bench)] [--keys SCRIPT] [--info-overlay]"
-    " [--debug-bg] [--char CHAR.def] [--speed 1/4|1/2|1|2|4] [--zoom Z] [--save-stage FILE] [--save-stage2 FILE]\n"
+    " [--debug-bg] [--char CHAR.def [--char2 CHAR.def | --no-p2]] [--speed 1/4|1/2|1|2|4] [--zoom Z] [--overlay NAMES] [--select N] [--save-stage FILE] [--save-stage2 FILE]\n"
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
     "  or:  quillback-shot [--mugen DIR] --lint DIR [--json] [--jobs N]\n"
@@ -69,9 +70,16 @@ constexpr const char* kHelp =
     "                       the info overlay change; every frame is still drawn)\n"
     "  --zoom Z             zoom the camera to Z (kept within the stage's zoomout and zoomin; a\n"
     "                       stage without a zoom range stays at 1)\n"
+    "  --overlay NAMES      draw setup overlays over the frames, comma-separated: bounds (the\n"
+    "                       view's reach now and at zoomout), screen (the 4:3 frame, the zoom-1\n"
+    "                       view), starts (p1 and p2 with facing), movebounds (leftbound, rightbound,\n"
+    "                       screenleft, screenright), floor, element (the selected one), or all\n"
+    "  --select N           select element N (from 1) as the editor does, for --overlay element\n"
     "  --info-overlay       draw the info overlay\n"
     "  --debug-bg           draw the magenta debug background\n"
     "  --char CHAR.def      put the test character into the stage\n"
+    "  --char2 CHAR.def     player two's character (default: the --char character again)\n"
+    "  --no-p2              the test character alone, without player two\n"
     "  --char-info          with --char alone: load the character and print it\n"
     "  --save-stage FILE    write the stage as the background editor's Save Changes does\n"
     "  --save-stage2 FILE   write the stage as the background editor's second save does\n"
@@ -214,7 +222,18 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
                 return 2;
             }
             if (ok) options.zoom = *zoom;
-        } else if (a == "--info-overlay")
+        } else if (a == "--overlay") {
+            std::string text;
+            ok = value(text);
+            const auto bits = ok ? ParseOverlayNames(text, error) : std::nullopt;
+            if (ok && !bits) {
+                error = "--overlay: " + error;
+                return 2;
+            }
+            if (ok) options.overlays = *bits;
+        } else if (a == "--select")
+            ok = count(options.select);
+        else if (a == "--info-overlay")
             options.infoOverlay = true;
         else if (a == "--debug-bg")
             options.debugBg = true;
@@ -226,6 +245,10 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.bench = true;
         else if (a == "--char")
             ok = value(options.charDef);
+        else if (a == "--char2")
+            ok = value(options.char2Def);
+        else if (a == "--no-p2")
+            options.noP2 = true;
         else if (a == "--char-info")
             options.charInfo = true;
         else if (a == "--change-music") {
@@ -376,6 +399,8 @@ int RunShot(const Options& options) {
         // The test character goes in as the window's commands put it: chosen, then switched on
         // before the stage starts, so that the stage start places it.
         const bool withChar = !options.charDef.empty();
+        state.Options.CharP2 = !options.noP2;
+        if (!options.char2Def.empty()) state.CharSettings.TestChar2Path = AbsolutePath(options.char2Def);
         if (withChar && ChooseTestChar(state, AbsolutePath(options.charDef))) mnuChar_Click(state);
 
         const bool loaded = BeginStageRun(state);

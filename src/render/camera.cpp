@@ -244,6 +244,19 @@ double ClampMove(double value, double target, double low, double high) {
 }
 }  // namespace
 
+void ShiftCamera(StageModel& stage, CameraState& camera, float moveX, float moveY) {
+    if (!std::isfinite(moveX) || !std::isfinite(moveY) || (moveX == 0 && moveY == 0)) return;
+    const double follow = LayerCameraScale(stage);
+    for (BgElement& e : stage.Elements) {
+        if (e.Type != "parallax") e.PosX += e.DeltaX * static_cast<float>(moveX * follow);
+        e.PosY -= e.DeltaY * static_cast<float>(moveY * follow);
+    }
+    camera.CameraX += moveX;
+    camera.CameraY += moveY;
+    camera.PrevCameraX += moveX;
+    camera.PrevCameraY += moveY;
+}
+
 bool PanCamera(StageModel& stage, CameraState& camera, double dx, double dy) {
     if (!std::isfinite(dx) || !std::isfinite(dy)) return false;
     const double slack = ZoomBoundSlack(camera);
@@ -254,15 +267,7 @@ bool PanCamera(StageModel& stage, CameraState& camera, double dx, double dy) {
     const float moveX = static_cast<float>(-newShownX) - camera.CameraX;
     const float moveY = static_cast<float>(newY) - camera.CameraY;
     if (moveX == 0 && moveY == 0) return false;
-    const double follow = LayerCameraScale(stage);
-    for (BgElement& e : stage.Elements) {
-        if (e.Type != "parallax") e.PosX += e.DeltaX * static_cast<float>(moveX * follow);
-        e.PosY -= e.DeltaY * static_cast<float>(moveY * follow);
-    }
-    camera.CameraX += moveX;
-    camera.CameraY += moveY;
-    camera.PrevCameraX += moveX;
-    camera.PrevCameraY += moveY;
+    ShiftCamera(stage, camera, moveX, moveY);
     // The test character stands on the stage: it moves on screen with it, as under mouse scrolling.
     camera.ScrollTravelX += moveX;
     camera.ScrollTravelY += moveY;

@@ -62,6 +62,9 @@ void SetZoom(StageModel& stage, CameraState& camera, double zoom);
 // elements move with it at once, by delta times the move, so that the element pass does not move
 // them again. Answers whether the camera moved.
 bool PanCamera(StageModel& stage, CameraState& camera, double dx, double dy);
+// Moves the camera by (moveX, moveY) in its own units (CameraX grows leftwards) and the elements
+// with it at once, by delta times the move, so that the element pass does not move them again.
+void ShiftCamera(StageModel& stage, CameraState& camera, float moveX, float moveY);
 // The zoom keys and the mouse wheel step the zoom by this factor.
 inline constexpr double kZoomStepFactor = 1.1;
 

@@ -6,6 +6,7 @@
 #include "render/draw_modern.h"
 #include "platform/gfx.h"
 #include "render/overlays.h"
+#include "render/setup_overlays.h"
 
 namespace qb {
 
@@ -33,7 +34,8 @@ FrameResult DrawFrame(FrameContext& ctx) {
     const bool stepKey = stepPresses > 0;
     // Two quick presses while paused are two frames, as two presses of the speed keys are two steps.
     if (options.Paused && stepPresses > 0) result.ExtraSteps = options.Step ? stepPresses : stepPresses - 1;
-    if (!options.Paused || options.Step || stepKey) {
+    const bool drawn = !options.Paused || options.Step || stepKey;
+    if (drawn) {
         // Every frame starts from an empty picture: where the stage's elements leave gaps (a sparse
         // stage, a sprite that did not load) the previous frame and its info text must not show. The
         // modern picture is cleared by the back pass, only in the rows no element paints wholly.
@@ -41,6 +43,7 @@ FrameResult DrawFrame(FrameContext& ctx) {
             DebugClear(ctx.backBuffer);
         else if (!ctx.picture && ctx.backBuffer)
             a_clear_to_color(ctx.backBuffer, 0);
+        if (ctx.beforeFrame) ctx.beforeFrame();
         frame.LayerPass = 0;
         DrawElements(ctx);
         if (ctx.drawCharacter) ctx.drawCharacter();
@@ -69,11 +72,33 @@ FrameResult DrawFrame(FrameContext& ctx) {
             result.SecondElapsed = true;
         }
     }
-    frame.UnderInfo.Rows = 0;
+    const bool setup = options.Overlays != 0;
+    if (setup) {
+        // The overlays lie all over the picture: the whole of it is kept for snapshots. A frame not
+        // drawn again (paused) gets its clean picture back first, so that moved lines leave no trail.
+        if (!drawn && frame.UnderInfo.Rows > 0) {
+            if (ctx.picture)
+                RestoreUnderOverlay(frame.UnderInfo, *ctx.picture);
+            else
+                RestoreUnderOverlay(frame.UnderInfo, ctx.backBuffer);
+        }
+        KeepUnderOverlay(frame.UnderInfo, ctx.picture, ctx.backBuffer, INT32_MAX);
+        const std::vector<OverlaySegment> segments =
+            SetupOverlaySegments(ctx.stage, ctx.camera, frame, OverlayPictureFor(ctx.stage, ctx.camera, ctx.picture),
+                                 options.Overlays, options.SelectedElement);
+        if (ctx.picture) {
+            DrawOverlaySegments(*ctx.picture, segments);
+            frame.Retained.Shown = ctx.picture->Whole();
+        } else {
+            DrawOverlaySegments(ctx.backBuffer, segments);
+        }
+    } else {
+        frame.UnderInfo.Rows = 0;
+    }
     if (keysOn) {
         if (options.Info) {
             // The two lines with their one-pixel edge.
-            KeepUnderOverlay(frame.UnderInfo, ctx.picture, ctx.backBuffer, 3 + kInfoLineHeight + 9);
+            if (!setup) KeepUnderOverlay(frame.UnderInfo, ctx.picture, ctx.backBuffer, 3 + kInfoLineHeight + 9);
             if (ctx.picture) {
                 DrawInfoText32(*ctx.picture, frame.InfoText);
                 DrawInfoText32(*ctx.picture, frame.FrameText, kInfoLineHeight);

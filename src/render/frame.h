@@ -63,7 +63,8 @@ struct FrameState {
     // A modern stage's picture as the last frame left it, and what the window has yet to show.
     RetainedPicture Retained;
     // The top rows of the picture as they were before the info overlay was drawn over them (empty
-    // when the last frame drew none): snapshots show the stage, not the overlay.
+    // when the last frame drew none): snapshots show the stage, not the overlay. While setup
+    // overlays are drawn it keeps the whole picture.
     UnderOverlay UnderInfo;
 };
 
@@ -100,6 +101,10 @@ struct FrameOptions {
     // Run one logic frame although paused (the step command); the Step key does the same.
     bool Step = false;
     int Speed = kNormalSpeed;  // shown on the info overlay's second line
+    // The setup overlays drawn over the frame (bits of SetupOverlay) and the editor's selected
+    // element they outline (-1: none).
+    uint8_t Overlays = 0;
+    int SelectedElement = -1;
 };
 
 // Everything one frame reads and changes.
@@ -114,6 +119,9 @@ struct FrameContext {
     ElementPassHook* hook = nullptr;
     // The test character's slot between the layers (it draws only while it stands in the stage).
     std::function<void()> drawCharacter{};
+    // Runs before the back layer of every frame drawn (the players' moves and the camera that
+    // follows them, so that both layers show the same camera).
+    std::function<void()> beforeFrame{};
     // Which arrow keys are the camera's, asked after each element pass (the character's walk between
     // the passes may hand them over); all of them when unset.
     std::function<CameraArrows()> cameraArrows{};

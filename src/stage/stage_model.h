@@ -175,6 +175,11 @@ struct StageModel {
     int16_t BgVolume = 0;
     int16_t P1StartX = 0;
     int16_t P1StartY = 0;
+    // [PlayerInfo] keys of the second player and both facings (1 right, -1 left), with the engine's
+    // defaults; leftbound/rightbound are how far the players may walk, in stage units.
+    int16_t P2StartX = 70, P2StartY = 0;
+    int16_t P1Facing = 1, P2Facing = -1;
+    int32_t LeftBound = -1000, RightBound = 1000;
     int16_t ScreenLeft = 0, ScreenRight = 0;
     int16_t Tension = 0, FloorTension = 0;
     float VerticalFollow = 0;

@@ -447,6 +447,12 @@ void Parser::StageKeys(const std::string& line) {
     Read(line, "zoffset", s.ZOffset);
     Read(line, "zoffsetlink", s.ZOffsetLink);
     Read(line, "p1startx", s.P1StartX);
+    Read(line, "p2startx", s.P2StartX);
+    Read(line, "p2starty", s.P2StartY);
+    Read(line, "p1facing", s.P1Facing);
+    Read(line, "p2facing", s.P2Facing);
+    Read(line, "leftbound", s.LeftBound);
+    Read(line, "rightbound", s.RightBound);
     Read(line, "tension", s.Tension);
     Read(line, "floortension", s.FloorTension);
     Read(line, "verticalfollow", s.VerticalFollow);

@@ -159,6 +159,7 @@ TEST(TestCharCommands, StageStartPlacesTheCharacterWhichWalksBetweenTheLayers) {
     EXPECT_EQ(off.state.Camera.HCamStep, 1);
 
     CharAppFixture f;
+    f.state.Options.CharP2 = false;  // the walker alone, by its own rules
     f.SwitchOnBeforeStart();
     EXPECT_EQ(f.state.Chars.CharLoaded, 0);  // takes effect at the next stage start
     f.Start();
@@ -190,6 +191,7 @@ TEST(TestCharCommands, MouseScrollingMovesTheCharacterWithTheStage) {
     AppFixture f;
     f.state.StageFile = f.AddStage("a", "A");  // one element of delta 1 at the camera's start
     f.state.CharSettings.TestCharPath = std::string(QB_DEMO_DIR) + "/chars/wren/wren.def";
+    f.state.Options.CharP2 = false;  // the walker alone, by its own rules
     mnuChar_Click(f.state);
     ASSERT_TRUE(BeginStageRun(f.state));
     mnuMScroll_Click(f.state);

@@ -94,6 +94,14 @@ TEST(Config, EverySettingReadsBackWhatItWrote) {
         {"FpsLimit", {"30"}},
         {"ScaleFit", {"True"}},
         {"SmoothScale", {"True"}},
+        {"OverlayBounds", {"True"}},
+        {"OverlayScreen", {"False"}},
+        {"OverlayStarts", {"True"}},
+        {"OverlayMoveBounds", {"True"}},
+        {"OverlayFloor", {"False"}},
+        {"OverlayElement", {"True"}},
+        {"CharP2", {"False"}},
+        {"TestChar2", {"/d/chars/Two b.def"}},
     };
     std::string file;
     for (const SettingRow& row : SettingsSchema()) {
@@ -128,7 +136,10 @@ TEST(Config, WritesTheDocumentedLinesWithCrLf) {
               "Info = False\r\nChar = False\r\nDeform = False\r\nDebugBG = False\r\nCharName = \r\n"
               "StageList = 0\r\nRecentFile = /m/stages/b.def\r\nRecentFile = /m/stages/a.def\r\n"
               "Intro = False\r\nScale = 2\r\nSnapshotPng = False\r\nLanguage = zh\r\nAutoReload = True\r\n"
-              "SnapshotInfo = False\r\nFpsLimit = 60\r\nScaleFit = False\r\nSmoothScale = False\r\n");
+              "SnapshotInfo = False\r\nFpsLimit = 60\r\nScaleFit = False\r\nSmoothScale = False\r\n"
+              "OverlayBounds = False\r\nOverlayScreen = False\r\n"
+              "OverlayStarts = False\r\nOverlayMoveBounds = False\r\nOverlayFloor = False\r\nOverlayElement = False\r\n"
+              "CharP2 = True\r\n");
 }
 
 TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {

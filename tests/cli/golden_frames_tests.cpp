@@ -72,7 +72,7 @@ TEST_P(GoldenFrames, MatchTheCommittedPictures) {
     test::TempDir temp;
     fs::path out = temp.Path() / (std::string(c.name) + ".png");
     const std::string character =
-        c.demoChar ? " --char " + test::Quote(DemoDir() + "chars/wren/wren.def") : std::string();
+        c.demoChar ? " --no-p2 --char " + test::Quote(DemoDir() + "chars/wren/wren.def") : std::string();
     ASSERT_EQ(test::RunShotTool(StageArgs() + character + " " + c.arguments + " --out " +
                                 test::Quote(out.string())),
               0);
@@ -95,7 +95,7 @@ TEST(GoldenCorpusFrames, KfmStandsInTheKfmStageInHisOwnColours) {
         fs::copy_file(file.path(), kfm / file.path().filename());
     const fs::path out = mugen.Path() / "kfm_stand.png";
     ASSERT_EQ(test::RunShotTool("--mugen " + test::Quote(mugen.Dir()) + " " +
-                                test::Quote((stages / "kfm.def").string()) + " --char " +
+                                test::Quote((stages / "kfm.def").string()) + " --no-p2 --char " +
                                 test::Quote((kfm / "kfm.def").string()) + " --frames 60 --out " +
                                 test::Quote(out.string())),
               0);

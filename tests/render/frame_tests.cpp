@@ -1,5 +1,8 @@
 #include "render/frame.h"
 
+#include "platform/gfx.h"
+#include "render/setup_overlays.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/render/render_fixture.h"
@@ -144,6 +147,22 @@ TEST(DrawFrame, APausedFrameDrawsNothingAndStandsStill) {
     EXPECT_EQ(f.t.Dump()[0], "KKKK");
     EXPECT_EQ(f.t.frame.FramesThisSecond, 0);
     EXPECT_TRUE(result.PauseKey);  // the key that resumes is still read
+}
+
+TEST(DrawFrame, SetupOverlaysGoOverTheFrameAndTheCleanPictureIsKeptForSnapshots) {
+    FrameFixture f;
+    f.options.Overlays = kOverlayMoveBounds;  // screenleft 0: a line down the first column
+    f.Draw();
+    const auto line = static_cast<uint16_t>(a_makecol(0x40, 0xFF, 0x40));
+    EXPECT_EQ(BitmapRow(f.t.backBuffer.get(), 0)[0], line);
+    ASSERT_EQ(f.t.frame.UnderInfo.Pixels16.size(), 4u);
+    EXPECT_EQ(f.t.frame.UnderInfo.Pixels16[0], static_cast<uint16_t>(test::LayoutColor('R')));
+    // Paused, the kept picture comes back before the lines are drawn again: a line that moved
+    // leaves nothing behind.
+    f.options.Paused = true;
+    f.t.stage.ScreenLeft = -1;
+    f.Draw();
+    EXPECT_EQ(f.t.Dump()[0].substr(0, 2), "RG");
 }
 
 TEST(DrawFrame, TheDeleteKeyIsReportedOnce) {

@@ -35,6 +35,23 @@ TEST(StageParser, StageKeysKeepNameBlanksAndCase) {
     EXPECT_TRUE(f.Log().empty()) << f.Log();
 }
 
+TEST(StageParser, PlayerInfoKeysAndTheirEngineDefaults) {
+    StageFixture f;
+    ASSERT_TRUE(f.LoadText(std::string(kHead) +
+                           "[PlayerInfo]\r\np1startx = -80\r\np1facing = -1\r\np2startx = 90\r\np2starty = -5\r\n"
+                           "p2facing = 1\r\nleftbound = -300\r\nrightbound = 320\r\n"
+                           "[BGdef]\r\nspr = stages/test.sff\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
+    const StageModel& s = f.Stage();
+    EXPECT_EQ(std::tie(s.P1StartX, s.P1Facing, s.P2StartX, s.P2StartY, s.P2Facing, s.LeftBound, s.RightBound),
+              std::make_tuple(-80, -1, 90, -5, 1, -300, 320));
+    // A stage without them: p2 at 70 facing left, the players free from -1000 to 1000.
+    StageFixture bare;
+    ASSERT_TRUE(bare.LoadText(std::string(kHead) + "[BGdef]\r\nspr = stages/test.sff\r\n[BG 0]\r\nspriteno = 0,0\r\n"));
+    const StageModel& d = bare.Stage();
+    EXPECT_EQ(std::tie(d.P1Facing, d.P2StartX, d.P2Facing, d.LeftBound, d.RightBound),
+              std::make_tuple(1, 70, -1, -1000, 1000));
+}
+
 TEST(StageParser, SpriteFileNameWithBlanksIsFound) {
     StageFixture f;
     f.mugen.Write("stages/KOF96 - Psycho.sff", demo::WriteSff({SolidSprite(3, 1)}));
