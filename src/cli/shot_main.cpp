@@ -19,6 +19,7 @@
 #include "app/startup.h"
 #include "character/load_character.h"
 #include "library/open_stage.h"
+#include "library/thumbnail.h"
 #include "cli/shot.h"
 #include "cli/shot_info.h"
 #include "cli/shot_lint.h"
@@ -44,7 +45,8 @@ constexpr const char* kUsage =
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
     "  or:  quillback-shot [--mugen DIR] --lint DIR [--json]\n"
-    "  or:  quillback-shot --sff-info FILE.sff\n";
+    "  or:  quillback-shot --sff-info FILE.sff\n"
+    "  or:  quillback-shot [--mugen DIR] --thumbnail (STAGE.def | PACKAGE.zip) OUT.png SIZE\n";
 
 // --help: the usage and what each option does; the manual page is made from this text.
 constexpr const char* kHelp =
@@ -83,6 +85,10 @@ constexpr const char* kHelp =
     "  --json               with --lint: print one JSON document instead of text\n"
     "  --sff-info FILE.sff  print a sprite file's header, sprites and palettes, each picture's\n"
     "                       decoded pixels as a CRC-32 or the reason it cannot be decoded\n"
+    "  --thumbnail IN OUT SIZE  draw the stage's first frame, scaled down to fit SIZE x SIZE pixels\n"
+    "                       (at most 1024), into the PNG file OUT (a file manager's thumbnailer);\n"
+    "                       without --mugen the MUGEN directory is the folder above the stage's\n"
+    "                       \"stages\" folder\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -240,6 +246,14 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.json = true;
         } else if (a == "--sff-info") {
             ok = value(options.sffInfo);
+        } else if (a == "--thumbnail") {
+            std::string size;
+            ok = value(options.stage) && value(options.thumbnailOut) && value(size);
+            if (ok && (!ParseCount(size, options.thumbnailSize) || options.thumbnailSize < 1 ||
+                       options.thumbnailSize > kMaxThumbnailSize)) {
+                error = "--thumbnail needs a size from 1 to 1024, not \"" + size + "\"";
+                return 2;
+            }
         }
         else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + std::string(a);
@@ -291,6 +305,10 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         error = "no stage given";
         return 2;
     }
+    if (options.thumbnailSize > 0 && (options.frames >= 0 || options.bench || options.info)) {
+        error = "--thumbnail draws one picture only";
+        return 2;
+    }
     if (options.bench && options.frames < 0) {
         error = "--bench needs --frames N";
         return 2;
@@ -329,6 +347,8 @@ int RunShot(const Options& options) {
         // The tool writes only into the folder it is given (or its scratch folder), installed or not.
         state.Dirs = PortableDataDirs(state.ProgramDir);
         state.Dirs.Temp = state.ProgramDir;  // packages too: their private folders are made in it
+        if (options.mugeDir.empty() && options.thumbnailSize > 0)
+            state.MugeDir = MugenDirAbove(AbsolutePath(options.stage));
         if (!options.mugeDir.empty()) {
             state.MugeDir = AbsolutePath(options.mugeDir);
             if (state.MugeDir.back() != '/' && state.MugeDir.back() != '\\') state.MugeDir += '/';
@@ -369,6 +389,8 @@ int RunShot(const Options& options) {
         save(options.saveStage2, SaveStage2);
         if (!loaded || charMissing) {
             status = 1;
+        } else if (status == 0 && options.thumbnailSize > 0) {
+            status = RunThumbnail(state, options);
         } else if (status == 0 && (options.frames >= 0 || options.bench)) {
             status = RunFrames(state, options);
         }
