@@ -157,6 +157,14 @@ bool ReadFpsLimit(AppState& s, const SettingValue& v) {
 void WriteFpsLimit(const AppState& s, Values& v) {
     v.push_back(std::to_string(s.Loop.LimitShown > 0 ? s.Loop.LimitShown : kDefaultFpsLimit));
 }
+// The stage list's order (file, name, author, date, kind); an unknown word keeps the file order.
+bool ReadLibrarySort(AppState& s, const SettingValue& v) {
+    s.Stages.Sort = LibrarySortFromWord(v.text);
+    return true;
+}
+void WriteLibrarySort(const AppState& s, Values& v) {
+    v.push_back(LibrarySortWord(s.Stages.Sort));
+}
 bool ReadLanguage(AppState& s, const SettingValue& v) {
     SetLanguage(s, v.text);
     return true;
@@ -213,6 +221,7 @@ constexpr SettingRow kSchema[] = {
     {S::AutoReload, "AutoReload", T::Switch, "True", nullptr, nullptr, &Options::AutoReload},
     {S::SnapshotInfo, "SnapshotInfo", T::Switch, "False", nullptr, nullptr, &Options::SnapshotInfo},
     {S::FpsLimit, "FpsLimit", T::Word, "60", ReadFpsLimit, WriteFpsLimit},
+    {S::LibrarySort, "LibrarySort", T::Word, "file", ReadLibrarySort, WriteLibrarySort},
 };
 // clang-format on
 

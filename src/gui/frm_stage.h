@@ -33,6 +33,7 @@ class FrmMusic;
 class FrmSff;
 class FrmBg;
 class StageWatcher;
+class LibraryPanel;
 
 // frmFS: the full-screen window. Its view fits the largest whole-number scale, black around it.
 class FrmFS : public QWidget {
@@ -93,6 +94,7 @@ public:
     FrmBg* BgEditor() const { return m_bg.get(); }
     StageWatcher* Watcher() const { return m_watcher.get(); }
     QListWidget* StageListBox() const { return m_lstStages; }
+    LibraryPanel* Library() const { return m_library; }
     QScrollBar* ScrollBar() const { return m_hscHScroll; }
     QAction* MenuAction(const std::string& name) const;
     std::vector<QAction*> RecentFileActions() const { return m_recentActions; }
@@ -135,6 +137,7 @@ private:
     QtKeys& m_keys;
     StageView* m_view = nullptr;
     QListWidget* m_lstStages = nullptr;
+    LibraryPanel* m_library = nullptr;  // the filter, order and grid around lstStages (owned by the client)
     QScrollBar* m_hscHScroll = nullptr;
     std::unique_ptr<QtTimers> m_timers;
     // Top-level windows without an owner: hiding the main window must not hide them.
