@@ -137,12 +137,15 @@ void LibraryPanel::Fill() {
     for (int i = 0; same && i < shown; ++i) same = m_list->item(i)->text() == text(i);
     if (!same) {
         m_list->clear();
+        m_rowOfKey.clear();
         for (int i = 0; i < shown; ++i) {
             auto* item = new QListWidgetItem(text(i), m_list);
             if (i < count) {
                 const LibraryRow& row = list.Rows[static_cast<size_t>(i)];
+                const QString key = RowKey(row.File, row.Entry);
+                m_rowOfKey.insert(key, i);
                 item->setToolTip(FromContentText(row.ListName));
-                if (grid) item->setIcon(m_icons.value(RowKey(row.File, row.Entry)));
+                if (grid) item->setIcon(m_icons.value(key));
             }
         }
         if (grid) RequestThumbnails();
@@ -183,10 +186,8 @@ void LibraryPanel::ThumbnailReady(const QString& file, const QString& entry, con
     if (!png.isEmpty()) icon = QIcon(QPixmap(png));
     m_icons.insert(key, icon);
     if (!m_grid->isChecked()) return;
-    const auto& rows = m_state.Stages.Rows;
-    for (int i = 0; i < m_list->count() && i < static_cast<int>(rows.size()); ++i)
-        if (RowKey(rows[static_cast<size_t>(i)].File, rows[static_cast<size_t>(i)].Entry) == key)
-            m_list->item(i)->setIcon(icon);
+    const int row = m_rowOfKey.value(key, -1);
+    if (row >= 0 && row < m_list->count()) m_list->item(row)->setIcon(icon);
 }
 
 bool LibraryPanel::TakeKey(const QKeyEvent& key) {

@@ -67,6 +67,7 @@ private:
     QToolButton* m_grid = nullptr;
     std::unique_ptr<ThumbWorker> m_worker;
     QHash<QString, QIcon> m_icons;  // file + '!' + entry -> picture
+    QHash<QString, int> m_rowOfKey;  // file + '!' + entry -> the list's row
     QString m_typed;
     QElapsedTimer m_lastKey;
 };

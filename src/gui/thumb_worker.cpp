@@ -14,6 +14,7 @@ namespace {
 
 // A stage the tool could not draw in this time is given up: the worker must move on.
 constexpr int kDrawTimeoutMs = 20000;
+constexpr int kPollMs = 50;
 
 }  // namespace
 
@@ -88,7 +89,12 @@ QString ThumbWorker::Make(const LibraryRow& row, const std::string& mugeDir) {
     // The lowest CPU priority: the view's frames come first on every core.
     tool.setChildProcessModifier([] { (void)::nice(19); });
     tool.start();
-    const bool finished = tool.waitForStarted() && tool.waitForFinished(kDrawTimeoutMs);
+    bool finished = false;
+    if (tool.waitForStarted()) {
+        // Closing the window does not wait for a stage being drawn.
+        for (int waited = 0; !finished && waited < kDrawTimeoutMs && !m_stop; waited += kPollMs)
+            finished = tool.waitForFinished(kPollMs);
+    }
     if (!finished) {
         tool.kill();
         tool.waitForFinished(1000);
@@ -99,7 +105,8 @@ QString ThumbWorker::Make(const LibraryRow& row, const std::string& mugeDir) {
         if (!ec) return QString::fromStdString(path);
     }
     std::filesystem::remove(part, ec);
-    // Only a stage the tool refused is marked; a tool that could not start says nothing about it.
+    // Only a stage the tool refused is marked; a tool that could not start or was stopped says
+    // nothing about it.
     if (finished) QFile(QString::fromStdString(failed)).open(QIODevice::WriteOnly);
     return {};
 }

@@ -7,6 +7,7 @@
 // which also keeps a stage that crashes the renderer from taking the window with it.
 #include <QString>
 #include <QThread>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -45,7 +46,7 @@ private:
     std::condition_variable m_wake;
     std::deque<LibraryRow> m_queue;
     std::string m_mugeDir;
-    bool m_stop = false;
+    std::atomic<bool> m_stop = false;
 };
 
 }  // namespace qb::gui

@@ -92,6 +92,7 @@ TEST(Config, EverySettingReadsBackWhatItWrote) {
         {"AutoReload", {"False"}},
         {"SnapshotInfo", {"True"}},
         {"FpsLimit", {"30"}},
+        {"LibrarySort", {"author"}},
     };
     std::string file;
     for (const SettingRow& row : SettingsSchema()) {
@@ -126,7 +127,7 @@ TEST(Config, WritesTheDocumentedLinesWithCrLf) {
               "Info = False\r\nChar = False\r\nDeform = False\r\nDebugBG = False\r\nCharName = \r\n"
               "StageList = 0\r\nRecentFile = /m/stages/b.def\r\nRecentFile = /m/stages/a.def\r\n"
               "Intro = False\r\nScale = 2\r\nSnapshotPng = False\r\nLanguage = zh\r\nAutoReload = True\r\n"
-              "SnapshotInfo = False\r\nFpsLimit = 60\r\n");
+              "SnapshotInfo = False\r\nFpsLimit = 60\r\nLibrarySort = file\r\n");
 }
 
 TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {
