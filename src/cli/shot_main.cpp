@@ -326,6 +326,13 @@ int RunShot(const Options& options) {
         std::fprintf(stderr, "quillback-shot: cannot read the stage file %s\n", options.stage.c_str());
         return 1;
     }
+    // A file manager asks for every ".def", characters' too: only a stage gets a picture.
+    if (options.thumbnailSize > 0 && !IsPackagePath(options.stage)) {
+        if (const std::string refusal = StageRefusalMessage(AbsolutePath(options.stage)); !refusal.empty()) {
+            std::fprintf(stderr, "quillback-shot: %s\n", refusal.c_str());
+            return 1;
+        }
+    }
     if (!a_allegro_init()) {
         std::fprintf(stderr, "quillback-shot: the graphics library did not start\n");
         return 1;
