@@ -2,7 +2,8 @@
 // folders, each copy a folder of its own whose files link to the corpus (copies on disk would only
 // add the copying). Measures the first start (every definition's head read, the cache written) and
 // the second (every row from the cache). QB_LIBRARY_DIR names a library made beforehand instead
-// (kept, with its own stages folder), e.g. for the thumbnail measurement.
+// (kept, with its own stages folder), e.g. for the thumbnail measurement. BM_ThumbnailLookup is the
+// second start's look-up of every row's cached picture.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "library/stage_list.h"
+#include "library/thumbnail.h"
 
 namespace {
 
@@ -86,8 +88,31 @@ void BM_FirstStart(benchmark::State& state) {
 void BM_SecondStart(benchmark::State& state) {
     ListLibrary(state, true);
 }
+// The second start's pictures: each row's key from its files' stamps (the definition read for its
+// sprite file) and the cached picture looked for, as the thumbnail worker does before it draws.
+// QB_THUMB_CACHE names the cache folder a run of the window filled.
+void BM_ThumbnailLookup(benchmark::State& state) {
+    CopiedLibrary& library = Library();
+    const char* cacheDir = std::getenv("QB_THUMB_CACHE");
+    const std::string cache = cacheDir ? cacheDir : (library.root / "cache").string();
+    const std::string mugen = library.root.string() + "/";
+    const std::vector<qb::LibraryRow> rows = qb::ScanStageLibrary(library.Stages(), nullptr).Rows;
+    size_t found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (const qb::LibraryRow& row : rows) {
+            const std::string path = qb::ThumbnailPath(cache, qb::ThumbnailKey(qb::ThumbSourceOf(row, mugen)));
+            std::error_code ec;
+            found += fs::exists(path, ec);
+        }
+    }
+    state.counters["rows"] = static_cast<double>(rows.size());
+    state.counters["pictures_found"] = static_cast<double>(found);
+}
+
 BENCHMARK(BM_FirstStart)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_SecondStart)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ThumbnailLookup)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

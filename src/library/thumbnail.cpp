@@ -72,10 +72,19 @@ std::string StageSpriteFile(const std::string& defPath, const std::string& mugeD
     const auto text = ReadFileBytes(defPath, kMaxDefinitionBytes);
     if (!text) return {};
     const std::string spr = SprValue(*text);
-    std::string located = LocateSpriteFile(spr, defPath, mugeDir);
-    if (!located.empty()) located = ResolvePath(located);
-    if (located.empty() || !FileExists(located)) located = ResolvePath(SpriteFileBesideDef(spr, defPath));
-    return located;
+    const std::string located = LocateSpriteFile(spr, defPath, mugeDir);
+    const std::string beside = SpriteFileBesideDef(spr, defPath);
+    // Files named exactly first: finding one by letter case lists its folder, and a stage copied into
+    // a folder of its own names "stages/x.sff", which a stages folder of thousands lacks.
+    for (const std::string& exact : {ToNativePath(located), ToNativePath(beside)}) {
+        struct stat st {};
+        if (!exact.empty() && ::stat(exact.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return exact;
+    }
+    if (!located.empty()) {
+        const std::string resolved = ResolvePath(located);
+        if (FileExists(resolved)) return resolved;
+    }
+    return ResolvePath(beside);
 }
 
 ThumbSource ThumbSourceOf(const LibraryRow& row, const std::string& mugeDir) {
