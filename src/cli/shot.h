@@ -45,6 +45,8 @@ struct Options {
     std::string sffInfo;
     // --thumbnail IN OUT SIZE: the stage's first frame, scaled to fit SIZE, as a PNG at OUT.
     std::string thumbnailOut;
+    // --entry ENTRY: the stage of a package to open ("stages/city.def"), without asking.
+    std::string entry;
     int thumbnailSize = 0;
 };
 

@@ -46,7 +46,7 @@ constexpr const char* kUsage =
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
     "  or:  quillback-shot [--mugen DIR] --lint DIR [--json]\n"
     "  or:  quillback-shot --sff-info FILE.sff\n"
-    "  or:  quillback-shot [--mugen DIR] --thumbnail (STAGE.def | PACKAGE.zip) OUT.png SIZE\n";
+    "  or:  quillback-shot [--mugen DIR] [--entry ENTRY] --thumbnail (STAGE.def | PACKAGE.zip) OUT.png SIZE\n";
 
 // --help: the usage and what each option does; the manual page is made from this text.
 constexpr const char* kHelp =
@@ -85,6 +85,7 @@ constexpr const char* kHelp =
     "  --json               with --lint: print one JSON document instead of text\n"
     "  --sff-info FILE.sff  print a sprite file's header, sprites and palettes, each picture's\n"
     "                       decoded pixels as a CRC-32 or the reason it cannot be decoded\n"
+    "  --entry ENTRY        with a package: open its stage ENTRY (\"stages/city.def\") without asking\n"
     "  --thumbnail IN OUT SIZE  draw the stage's first frame, scaled down to fit SIZE x SIZE pixels\n"
     "                       (at most 1024), into the PNG file OUT (a file manager's thumbnailer);\n"
     "                       without --mugen the MUGEN directory is the folder above the stage's\n"
@@ -246,6 +247,8 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.json = true;
         } else if (a == "--sff-info") {
             ok = value(options.sffInfo);
+        } else if (a == "--entry") {
+            ok = value(options.entry);
         } else if (a == "--thumbnail") {
             std::string size;
             ok = value(options.stage) && value(options.thumbnailOut) && value(size);
@@ -364,7 +367,7 @@ int RunShot(const Options& options) {
         // A package is extracted into a private folder as the window does it; the release below
         // deletes it.
         if (IsPackagePath(state.StageFile)) {
-            if (!ExtractPackage(state, state.StageFile)) {
+            if (!ExtractPackage(state, state.StageFile, options.entry)) {
                 std::fprintf(stderr, "quillback-shot: %s holds no stage\n", options.stage.c_str());
                 a_allegro_exit();
                 return 1;

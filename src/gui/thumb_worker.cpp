@@ -80,6 +80,7 @@ QString ThumbWorker::Make(const LibraryRow& row, const std::string& mugeDir) {
     tool.setProgram(m_shot);
     QStringList arguments;
     if (!mugeDir.empty()) arguments << QStringLiteral("--mugen") << QString::fromStdString(mugeDir);
+    if (!row.Entry.empty()) arguments << QStringLiteral("--entry") << QString::fromStdString(row.Entry);
     arguments << QStringLiteral("--thumbnail") << QString::fromStdString(row.File) << QString::fromStdString(part)
               << QString::number(kThumbnailSize);
     tool.setArguments(arguments);

@@ -8,7 +8,9 @@
 #include "library/thumbnail.h"
 #include "tests/cli/shot_tool.h"
 #include "tests/render/picture_file.h"
+#include "platform/paths.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_builder.h"
 
 namespace qb::test {
 namespace {
@@ -39,6 +41,31 @@ TEST(ShotThumbnail, IsTheFirstFrameScaledAndFindsItsMugenDirectory) {
         differing += small.pixels[i] != rgb565;
     }
     EXPECT_EQ(differing, 0u);
+}
+
+TEST(ShotThumbnail, APackagesStageIsTheEntryAskedFor) {
+    TempDir out;
+    const std::string demo = std::string(QB_DEMO_DIR) + "/";
+    std::vector<ZipItem> items;
+    for (const char* name : {"quillback.def", "quillback.sff", "lanternpass.def", "lanternpass.sff"}) {
+        const auto bytes = ReadFileBytes(demo + "stages/" + name, 64u << 20);
+        ASSERT_TRUE(bytes) << name;
+        items.push_back({std::string("stages/") + name, *bytes});
+    }
+    const std::string package = (out.Path() / "two.zip").string();
+    ASSERT_TRUE(WriteZip(package, items));
+    const auto draw = [&](const std::string& stage, const std::string& entry, const std::string& png) {
+        const std::string path = (out.Path() / png).string();
+        EXPECT_EQ(RunShotTool("--mugen " + Quote(demo) + (entry.empty() ? "" : " --entry " + Quote(entry)) +
+                              " --thumbnail " + Quote(stage) + " " + Quote(path) + " 64"),
+                  0);
+        return LoadPicture(path).pixels;
+    };
+    const auto first = draw(package, "stages/quillback.def", "first.png");
+    const auto second = draw(package, "stages/lanternpass.def", "second.png");
+    EXPECT_EQ(first, draw(demo + "stages/quillback.def", "", "first-alone.png"));
+    EXPECT_EQ(second, draw(demo + "stages/lanternpass.def", "", "second-alone.png"));
+    EXPECT_NE(first, second);
 }
 
 TEST(ShotThumbnail, RefusesWhatIsNoStageAndSizesOutOfRange) {
