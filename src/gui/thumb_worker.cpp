@@ -84,7 +84,6 @@ QString ThumbWorker::Make(const LibraryRow& row, const std::string& mugeDir) {
     arguments << QStringLiteral("--thumbnail") << QString::fromStdString(row.File) << QString::fromStdString(part)
               << QString::number(kThumbnailSize);
     tool.setArguments(arguments);
-    tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     tool.setStandardOutputFile(QProcess::nullDevice());
     tool.setStandardErrorFile(QProcess::nullDevice());
     // The lowest CPU priority: the view's frames come first on every core.

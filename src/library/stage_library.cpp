@@ -13,6 +13,8 @@
 #include "library/open_stage.h"
 #include "library/unzip.h"
 #include "platform/paths.h"
+#include "platform/sff2_file.h"
+#include "stage/stage_loader.h"
 #include "platform/text_util.h"
 #include "platform/zip_archive.h"
 
@@ -65,12 +67,28 @@ void ApplyHead(LibraryRow& row, const StageHead& head, std::string_view fileName
     row.Kind = head.MugenVersion >= 1.0f ? StageKind::Modern : StageKind::Classic;
 }
 
+// The sprite file's signature and version are its first 16 bytes.
+constexpr size_t kSpriteHeadBytes = 16;
+
+// A definition's sprite file found by its exact name, where the loader looks first (the MUGEN
+// directory, then beside the definition); no letter-case search, which would list the stages
+// folder for every stage. Empty when neither is there.
+std::string ExactSpriteFile(const std::string& defPath, const std::string& spr, const std::string& mugeDir) {
+    for (const std::string& candidate : {LocateSpriteFile(spr, defPath, mugeDir), SpriteFileBesideDef(spr, defPath)}) {
+        const std::string native = ToNativePath(candidate);
+        struct stat st {};
+        if (!native.empty() && ::stat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return native;
+    }
+    return {};
+}
+
 std::string HeadOfFile(const std::string& path) {
     return ReadFileHead(path, kStageHeadBytes).value_or(std::string());
 }
 
 struct Walk {
     const LibraryCache* cache;
+    std::string mugeDir;  // the folder holding the stages folder, where "spr" paths start
     std::vector<LibraryRow> rows;
     std::set<std::pair<dev_t, ino_t>> visited;
     size_t files = 0;
@@ -97,8 +115,26 @@ void AddDefinition(Walk& walk, const std::string& path, const std::string& listN
     row.ListName = listName;
     row.Size = st.st_size;
     row.ModifiedNs = mtime;
-    ApplyHead(row, ReadStageHead(HeadOfFile(path)), FileNameOf(path));
+    const StageHead head = ReadStageHead(HeadOfFile(path));
+    ApplyHead(row, head, FileNameOf(path));
+    if (row.Kind == StageKind::Classic) {
+        const std::string sprite = ExactSpriteFile(path, head.Sprite, walk.mugeDir);
+        if (!sprite.empty() && IsSff2(ReadFileHead(sprite, kSpriteHeadBytes).value_or(std::string())))
+            row.Kind = StageKind::Modern;
+    }
     walk.rows.push_back(std::move(row));
+}
+
+// The head of the package's sprite file the definition names, found by its base name as the
+// package opener extracts it (flat, without regard to case); empty when there is none.
+std::string PackageSpriteHead(const ZipArchive& archive, const std::string& spr, const std::string& defName) {
+    const std::string wanted = text::Lower(spr.empty() ? StemOf(defName) + ".sff" : FileNameOf(spr));
+    for (uint64_t i = 0; i < archive.Count(); ++i) {
+        const auto info = archive.Entry(i);
+        if (!info || text::Lower(SafeEntryFileName(info->RawName)) != wanted) continue;
+        return archive.ReadHead(i, kSpriteHeadBytes).value_or(std::string());
+    }
+    return {};
 }
 
 void AddPackage(Walk& walk, const std::string& path, const std::string& listName, const struct stat& st) {
@@ -132,6 +168,8 @@ void AddPackage(Walk& walk, const std::string& path, const std::string& listName
         row.Size = st.st_size;
         row.ModifiedNs = mtime;
         ApplyHead(row, stage, name);
+        if (row.Kind == StageKind::Classic && IsSff2(PackageSpriteHead(*archive, stage.Sprite, name)))
+            row.Kind = StageKind::Modern;
         walk.rows.push_back(std::move(row));
     }
 }
@@ -193,6 +231,7 @@ bool LessNoCase(const std::string& a, const std::string& b) {
 StageHead ReadStageHead(std::string_view text) {
     StageHead head;
     bool inInfo = false;
+    bool inBgDef = false;
     while (!text.empty()) {
         const size_t end = text.find('\n');
         std::string_view line = TrimView(text.substr(0, end));
@@ -201,14 +240,16 @@ StageHead ReadStageHead(std::string_view text) {
         if (line.front() == '[') {
             const std::string section = text::Lower(std::string(TrimView(line.substr(1, line.find(']') - 1))));
             inInfo = section == "info";
+            inBgDef = section == "bgdef";
             if (section == "camera" || section == "playerinfo" || section == "stageinfo" || section == "bgdef")
                 head.StageSections = true;
             continue;
         }
-        if (!inInfo) continue;
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
         const std::string key = text::Lower(std::string(TrimView(line.substr(0, eq))));
+        if (inBgDef && key == "spr") head.Sprite = InfoValue(line.substr(eq + 1));
+        if (!inInfo) continue;
         if (key == "name")
             head.Name = InfoValue(line.substr(eq + 1));
         else if (key == "displayname")
@@ -292,7 +333,9 @@ const std::vector<LibraryRow>* LibraryCache::Find(const std::string& file, int64
 // ---- Listing ----------------------------------------------------------------------------------
 
 LibraryScan ScanStageLibrary(const std::string& stagesFolder, const LibraryCache* cache) {
-    Walk walk{cache, {}, {}, 0, false, 0};
+    std::string folder = stagesFolder;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    Walk walk{cache, (fs::path(folder).parent_path() / "").string(), {}, {}, 0, false, 0};
     struct stat st {};
     const bool found = ::stat(stagesFolder.c_str(), &st) == 0;
     if (found && S_ISDIR(st.st_mode)) {

@@ -12,7 +12,8 @@
 
 namespace qb {
 
-// Classic: made for the old engines. Modern: "mugenversion = 1.0" or later in [Info].
+// Classic: made for the old engines. Modern: "mugenversion = 1.0" or later in [Info], or a version 2
+// sprite file (the older engines cannot read one).
 enum class StageKind : uint8_t { Classic, Modern };
 // The orders the list can show. File is the list's old order (by path, without regard to case).
 enum class LibrarySort : uint8_t { File, Name, Author, Date, Kind };
@@ -37,6 +38,8 @@ struct StageHead {
     std::string DisplayName;
     std::string Author;
     float MugenVersion = 0;
+    // [BGdef]'s spr, as written (without quotes and comment); empty when the head has none.
+    std::string Sprite;
     // A section only stages have ([Camera], [PlayerInfo], [StageInfo], [BGdef]) was seen: tells a
     // package's stage from the characters and storyboards packages also hold.
     bool StageSections = false;

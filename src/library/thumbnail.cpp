@@ -19,34 +19,6 @@ namespace {
 // Definitions are small; one larger than this is no stage worth a picture.
 constexpr size_t kMaxDefinitionBytes = 16u << 20;
 
-std::string_view Trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
-
-// [BGdef]'s spr value, without quotes and comment; empty when there is none.
-std::string SprValue(std::string_view text) {
-    bool inBgDef = false;
-    while (!text.empty()) {
-        const size_t end = text.find('\n');
-        std::string_view line = Trimmed(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        line = Trimmed(line.substr(0, line.find(';')));
-        if (line.empty()) continue;
-        if (line.front() == '[') {
-            inBgDef = text::Lower(Trimmed(line.substr(1, line.find(']') - 1))) == "bgdef";
-            continue;
-        }
-        const size_t eq = line.find('=');
-        if (!inBgDef || eq == std::string_view::npos || text::Lower(Trimmed(line.substr(0, eq))) != "spr") continue;
-        std::string_view value = Trimmed(line.substr(eq + 1));
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-        return std::string(value);
-    }
-    return {};
-}
-
 void Mix(uint64_t& hash, std::string_view bytes) {
     for (unsigned char c : bytes) {
         hash ^= c;
@@ -71,7 +43,7 @@ ThumbStamp ThumbStampOf(const std::string& path) {
 std::string StageSpriteFile(const std::string& defPath, const std::string& mugeDir) {
     const auto text = ReadFileBytes(defPath, kMaxDefinitionBytes);
     if (!text) return {};
-    const std::string spr = SprValue(*text);
+    const std::string spr = ReadStageHead(*text).Sprite;
     const std::string located = LocateSpriteFile(spr, defPath, mugeDir);
     const std::string beside = SpriteFileBesideDef(spr, defPath);
     // Files named exactly first: finding one by letter case lists its folder, and a stage copied into

@@ -54,9 +54,14 @@ struct Library {
         mugen.Write("Stages/Folder/deep/x.def", Stage("name = Internal\ndisplayname = \"Shown Name\"\nmugenversion = 1.0"));
         mugen.Write("Stages/Folder/plain.default.def", kCamera);
         mugen.Write("Stages/notes.txt", "x");
+        // No mugenversion, but a version 2 sprite file: made for the new engines all the same.
+        mugen.Write("Stages/v2/new.def", "[Info]\nname = New\n[BGdef]\nspr = new.SFF\n");
+        mugen.Write("Stages/v2/new.SFF", std::string("ElecbyteSpr\0\0\1\0\2", 16));
         EXPECT_TRUE(WriteZip((mugen.Path() / "Stages/pack.zip").string(),
                              {{"stages/city.def", Stage("name = City\nauthor = Someone")},
                               {"stages/city.sff", "sprites"},
+                              {"stages/modern.def", "[Info]\nname = Modern\n[Camera]\n[BGdef]\nspr = stages/Modern.sff\n"},
+                              {"Modern.sff", std::string("ElecbyteSpr\0\1\0\0\2", 16)},
                               {"chars/kfm/kfm.def", "[Info]\nname = \"Kung Fu Man\"\n[Files]\ncns = kfm.cns\n"},
                               {"stages\\old.DEF", Stage("name = Old")}}));
         mugen.Write("Stages/broken.zip", "not a zip");
@@ -79,8 +84,10 @@ TEST(StageLibrary, ListsFoldersAndPackagesWithTheStagesOwnNames) {
         {"stages/Folder/plain.default.def", "plain", "", "", StageKind::Classic},
         {"stages/kfm.def", "Temple", "Elecbyte", "", StageKind::Classic},
         {"stages/pack.zip!stages/city.def", "City", "Someone", "stages/city.def", StageKind::Classic},
+        {"stages/pack.zip!stages/modern.def", "Modern", "", "stages/modern.def", StageKind::Modern},
         // Named as the package opener names its entries, so that the row opens this very stage.
         {"stages/pack.zip!stages\\old.DEF", "Old", "", "stages\\old.DEF", StageKind::Classic},
+        {"stages/v2/new.def", "New", "", "", StageKind::Modern},
     };
     ASSERT_EQ(scan.Rows.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -100,7 +107,7 @@ TEST(StageLibrary, CacheAnswersUnchangedFilesAndRereadsChangedOnes) {
     TempDir cacheDir;
     const std::string cacheFile = (cacheDir.Path() / "library.tsv").string();
     const LibraryScan first = ScanStageLibrary(lib.Stages(), nullptr);
-    EXPECT_EQ(first.ReadFiles, 5u);  // three definitions and two packages, one of them broken
+    EXPECT_EQ(first.ReadFiles, 6u);  // four definitions and two packages, one of them broken
     ASSERT_TRUE(LibraryCache::Save(cacheFile, first.Rows));
 
     const LibraryCache cache = LibraryCache::Load(cacheFile);
@@ -113,7 +120,7 @@ TEST(StageLibrary, CacheAnswersUnchangedFilesAndRereadsChangedOnes) {
     EXPECT_TRUE(WriteZip((lib.mugen.Path() / "Stages/pack.zip").string(), {{"city.def", Stage("name = New City")}}));
     const LibraryScan third = ScanStageLibrary(lib.Stages(), &cache);
     EXPECT_EQ(third.ReadFiles, 3u);
-    ASSERT_EQ(third.Rows.size(), 4u);
+    ASSERT_EQ(third.Rows.size(), 5u);
     EXPECT_EQ(third.Rows[2].Name, "Temple at night");
     EXPECT_EQ(third.Rows[3].Name, "New City");
 
