@@ -1,5 +1,6 @@
 #include "gui/library_panel.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -65,6 +66,11 @@ LibraryPanel::LibraryPanel(QWidget* client, QListWidget* list, AppState& state, 
         w->hide();
     m_list->setUniformItemSizes(false);
     m_list->setMouseTracking(true);
+    // A picture still being drawn (or one that cannot be) takes a picture's place, so that every cell
+    // has the size of one with a picture.
+    QPixmap blank(kThumbnailSize, kThumbnailSize * 3 / 4);
+    blank.fill(QColor(0xd8, 0xd8, 0xd8));
+    m_placeholder = QIcon(blank);
     Retranslated(client, [this] { Retranslate(); });
 
     connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -145,7 +151,7 @@ void LibraryPanel::Fill() {
                 const QString key = RowKey(row.File, row.Entry);
                 m_rowOfKey.insert(key, i);
                 item->setToolTip(FromContentText(row.ListName));
-                if (grid) item->setIcon(m_icons.value(key));
+                if (grid) item->setIcon(m_icons.value(key, m_placeholder));
             }
         }
         if (grid) RequestThumbnails();
@@ -182,7 +188,7 @@ void LibraryPanel::RequestThumbnails() {
 
 void LibraryPanel::ThumbnailReady(const QString& file, const QString& entry, const QString& png) {
     const QString key = file + QLatin1Char('!') + entry;
-    QIcon icon;
+    QIcon icon = m_placeholder;
     if (!png.isEmpty()) icon = QIcon(QPixmap(png));
     m_icons.insert(key, icon);
     if (!m_grid->isChecked()) return;

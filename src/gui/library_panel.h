@@ -66,6 +66,7 @@ private:
     QComboBox* m_sort = nullptr;
     QToolButton* m_grid = nullptr;
     std::unique_ptr<ThumbWorker> m_worker;
+    QIcon m_placeholder;
     QHash<QString, QIcon> m_icons;  // file + '!' + entry -> picture
     QHash<QString, int> m_rowOfKey;  // file + '!' + entry -> the list's row
     QString m_typed;
