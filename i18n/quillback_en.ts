@@ -108,6 +108,15 @@
     <message><source>Front layer</source><translation>Front layer</translation></message>
     <message><source>Not drawn in the preview (the stage file is not changed)</source><translation>Not drawn in the preview (the stage file is not changed)</translation></message>
     <message><source>Only soloed rows are drawn in the preview</source><translation>Only soloed rows are drawn in the preview</translation></message>
+    <message><source>筛选：名称、作者、文件</source><translation>Filter: name, author, file</translation></message>
+    <message><source>文件</source><translation>File</translation></message>
+    <message><source>名称</source><translation>Name</translation></message>
+    <message><source>作者</source><translation>Author</translation></message>
+    <message><source>日期</source><translation>Date</translation></message>
+    <message><source>类型</source><translation>Kind</translation></message>
+    <message><source>排序</source><translation>Sort by</translation></message>
+    <message><source>缩略图</source><translation>Grid</translation></message>
+    <message><source>列表或缩略图</source><translation>List or thumbnails</translation></message>
 </context>
 <context>
     <name>Messages</name>

@@ -165,6 +165,14 @@ bool ReadFpsLimit(AppState& s, const SettingValue& v) {
 void WriteFpsLimit(const AppState& s, Values& v) {
     v.push_back(std::to_string(s.Loop.LimitShown > 0 ? s.Loop.LimitShown : kDefaultFpsLimit));
 }
+// The stage list's order (file, name, author, date, kind); an unknown word keeps the file order.
+bool ReadLibrarySort(AppState& s, const SettingValue& v) {
+    s.Stages.Sort = LibrarySortFromWord(v.text);
+    return true;
+}
+void WriteLibrarySort(const AppState& s, Values& v) {
+    v.push_back(LibrarySortWord(s.Stages.Sort));
+}
 bool ReadLanguage(AppState& s, const SettingValue& v) {
     SetLanguage(s, v.text);
     return true;
@@ -231,6 +239,7 @@ constexpr SettingRow kSchema[] = {
     {S::OverlayElement, "OverlayElement", T::Switch, "False", nullptr, nullptr, &Options::OverlayElement},
     {S::CharP2, "CharP2", T::Switch, "True", nullptr, nullptr, &Options::CharP2},
     {S::TestChar2, "TestChar2", T::Text, nullptr, ReadTestChar2, WriteTestChar2},
+    {S::LibrarySort, "LibrarySort", T::Word, "file", ReadLibrarySort, WriteLibrarySort},
 };
 // clang-format on
 

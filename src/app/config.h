@@ -19,7 +19,7 @@ enum class Setting : uint8_t {
     None,
     Version, MugeDir, TestChar, HCamStep, VCamStep, BGMusic, Info, Char, Deform, DebugBG,
     CharName, StageList, RecentFile, Intro, Scale, SnapshotPng, Language, Left, Top, AutoReload,
-    SnapshotInfo, FpsLimit, ScaleFit, SmoothScale,
+    SnapshotInfo, FpsLimit, ScaleFit, SmoothScale, LibrarySort,
     OverlayBounds, OverlayScreen, OverlayStarts, OverlayMoveBounds, OverlayFloor, OverlayElement, CharP2, TestChar2,
 };
 

@@ -118,6 +118,8 @@ static bool FormLoadSteps(AppState& state, bool alreadyRunning) {
         state.CharSettings.CharRequested = 0;
         mnuChar_Click(state);
     }
+    // The listing's names are kept in the per-user cache, so a large library lists at once next time.
+    if (!state.Dirs.Cache.empty()) state.Stages.CacheFile = JoinPath(state.Dirs.Cache, "library.tsv");
     LoadFilestoList(state.Stages, ui, StagesFolder(state), ".def");
 
     // The limiter starts on, at the number last chosen (QB.cfg's FpsLimit).

@@ -57,11 +57,25 @@ struct Options {
     bool addToSelect = false;
     // --sff-info FILE: a sprite file's nodes and decoded pictures, as CRCs.
     std::string sffInfo;
+    // --thumbnail IN OUT SIZE: the stage's first frame, scaled to fit SIZE, as a PNG at OUT.
+    std::string thumbnailOut;
+    // --entry ENTRY: the stage of a package to open ("stages/city.def"), without asking.
+    std::string entry;
+    int thumbnailSize = 0;
 };
 
 // Draws frames of the loaded stage in `state` (--frames, --every, --bench) and writes the pictures
 // asked for. Called by RunShot after the stage loaded. Answers the process exit status.
 int RunFrames(AppState& state, const Options& options);
+
+// --thumbnail: draws the loaded stage's first frame and writes it scaled down. Answers 0 when the
+// picture was written, 1 when not.
+int RunThumbnail(AppState& state, const Options& options);
+
+// The MUGEN directory a stage lies in, for a stage given without --mugen (a file manager's
+// thumbnailer): the folder holding the nearest "stages" folder above the file (any letter case),
+// ending in '/'; empty when there is none.
+std::string MugenDirAbove(const std::string& stagePath);
 
 // Answers 0 when the stage loaded, 1 when it did not, 2 for a usage error.
 int RunShot(const Options& options);

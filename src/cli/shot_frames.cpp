@@ -16,7 +16,10 @@
 #include "cli/shot.h"
 #include "platform/gfx.h"
 #include "render/camera.h"
+#include "library/thumbnail.h"
+#include "platform/png_writer.h"
 #include "render/frame.h"
+#include "render/frame_target.h"
 #include "render/scripted_input.h"
 
 namespace qb::shot {
@@ -177,6 +180,39 @@ int RunFrames(AppState& state, const Options& options) {
     }
     if (!options.out.empty() && !WriteFrame(options.out, state)) return 1;
     return 0;
+}
+
+int RunThumbnail(AppState& state, const Options& options) {
+    if (!state.BackBuffer) state.BackBuffer = CreateBitmap(kViewWidth, kViewHeight);
+    if (!state.BackBuffer) return 1;
+    ScriptedKeys keys({});
+    FrameClock clock(60.0);
+    keys.SetFrame(0);
+    clock.SetFrame(0);
+    DrawStageFrame(state, keys, clock);
+    const Picture32* picture = state.Target.Picture();
+    const FrameImage frame = picture ? FrameOf(*picture, picture->Whole()) : FrameOf(state.BackBuffer.get());
+    const Thumbnail thumb = ScaleFrame(frame, options.thumbnailSize);
+    std::string error;
+    if (thumb.Width > 0 && SaveRgbaPng(options.thumbnailOut, thumb.Width, thumb.Height, thumb.Rgba, error)) return 0;
+    std::fprintf(stderr, "quillback-shot: could not write %s%s%s\n", options.thumbnailOut.c_str(),
+                 error.empty() ? "" : ": ", error.c_str());
+    return 1;
+}
+
+std::string MugenDirAbove(const std::string& stagePath) {
+    std::filesystem::path folder = std::filesystem::path(stagePath).parent_path();
+    for (int depth = 0; depth < kMaxLibraryDepth && folder.has_relative_path(); ++depth) {
+        std::string name = folder.filename().string();
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (name == "stages") {
+            std::string dir = folder.parent_path().string();
+            if (dir.empty() || dir.back() != '/') dir += '/';
+            return dir;
+        }
+        folder = folder.parent_path();
+    }
+    return {};
 }
 
 }  // namespace qb::shot

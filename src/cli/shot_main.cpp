@@ -19,6 +19,7 @@
 #include "app/startup.h"
 #include "character/load_character.h"
 #include "library/open_stage.h"
+#include "library/thumbnail.h"
 #include "cli/shot.h"
 #include "cli/shot_info.h"
 #include "cli/shot_lint.h"
@@ -46,7 +47,9 @@ constexpr const char* kUsage =
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
     "  or:  quillback-shot [--mugen DIR] --lint DIR [--json] [--jobs N]\n"
     "  or:  quillback-shot --sff-info FILE.sff\n"
-    "  or:  quillback-shot --install-package PACKAGE.zip --mugen DIR [--replace] [--add-to-select]\n";
+    "  or:  quillback-shot --install-package PACKAGE.zip --mugen DIR [--replace] [--add-to-select]\n"
+
+    "  or:  quillback-shot [--mugen DIR] [--entry ENTRY] --thumbnail (STAGE.def | PACKAGE.zip) OUT.png SIZE\n";
 
 // --help: the usage and what each option does; the manual page is made from this text.
 constexpr const char* kHelp =
@@ -100,6 +103,11 @@ constexpr const char* kHelp =
     "  --replace            with --install-package: replace an installed stage folder of that name\n"
     "  --add-to-select      with --install-package: add its stages to DIR/data/select.def\n"
     "                       ([ExtraStages]; the old list is kept as select.def.bak)\n"
+    "  --entry ENTRY        with a package: open its stage ENTRY (\"stages/city.def\") without asking\n"
+    "  --thumbnail IN OUT SIZE  draw the stage's first frame, scaled down to fit SIZE x SIZE pixels\n"
+    "                       (at most 1024), into the PNG file OUT (a file manager's thumbnailer);\n"
+    "                       without --mugen the MUGEN directory is the folder above the stage's\n"
+    "                       \"stages\" folder\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -284,6 +292,16 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.addToSelect = true;
         } else if (a == "--sff-info") {
             ok = value(options.sffInfo);
+        } else if (a == "--entry") {
+            ok = value(options.entry);
+        } else if (a == "--thumbnail") {
+            std::string size;
+            ok = value(options.stage) && value(options.thumbnailOut) && value(size);
+            if (ok && (!ParseCount(size, options.thumbnailSize) || options.thumbnailSize < 1 ||
+                       options.thumbnailSize > kMaxThumbnailSize)) {
+                error = "--thumbnail needs a size from 1 to 1024, not \"" + size + "\"";
+                return 2;
+            }
         }
         else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + std::string(a);
@@ -343,6 +361,10 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         error = "no stage given";
         return 2;
     }
+    if (options.thumbnailSize > 0 && (options.frames >= 0 || options.bench || options.info)) {
+        error = "--thumbnail draws one picture only";
+        return 2;
+    }
     if (options.bench && options.frames < 0) {
         error = "--bench needs --frames N";
         return 2;
@@ -359,6 +381,13 @@ int RunShot(const Options& options) {
     if (!FileExists(AbsolutePath(options.stage))) {
         std::fprintf(stderr, "quillback-shot: cannot read the stage file %s\n", options.stage.c_str());
         return 1;
+    }
+    // A file manager asks for every ".def", characters' too: only a stage gets a picture.
+    if (options.thumbnailSize > 0 && !IsPackagePath(options.stage)) {
+        if (const std::string refusal = StageRefusalMessage(AbsolutePath(options.stage)); !refusal.empty()) {
+            std::fprintf(stderr, "quillback-shot: %s\n", refusal.c_str());
+            return 1;
+        }
     }
     if (!a_allegro_init()) {
         std::fprintf(stderr, "quillback-shot: the graphics library did not start\n");
@@ -381,6 +410,8 @@ int RunShot(const Options& options) {
         // The tool writes only into the folder it is given (or its scratch folder), installed or not.
         state.Dirs = PortableDataDirs(state.ProgramDir);
         state.Dirs.Temp = state.ProgramDir;  // packages too: their private folders are made in it
+        if (options.mugeDir.empty() && options.thumbnailSize > 0)
+            state.MugeDir = MugenDirAbove(AbsolutePath(options.stage));
         if (!options.mugeDir.empty()) {
             state.MugeDir = AbsolutePath(options.mugeDir);
             if (state.MugeDir.back() != '/' && state.MugeDir.back() != '\\') state.MugeDir += '/';
@@ -389,7 +420,7 @@ int RunShot(const Options& options) {
         // A package is extracted into a private folder as the window does it; the release below
         // deletes it.
         if (IsPackagePath(state.StageFile)) {
-            if (!ExtractPackage(state, state.StageFile)) {
+            if (!ExtractPackage(state, state.StageFile, options.entry)) {
                 std::fprintf(stderr, "quillback-shot: %s holds no stage\n", options.stage.c_str());
                 a_allegro_exit();
                 return 1;
@@ -423,6 +454,8 @@ int RunShot(const Options& options) {
         save(options.saveStage2, SaveStage2);
         if (!loaded || charMissing) {
             status = 1;
+        } else if (status == 0 && options.thumbnailSize > 0) {
+            status = RunThumbnail(state, options);
         } else if (status == 0 && (options.frames >= 0 || options.bench)) {
             status = RunFrames(state, options);
         }

@@ -8,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -32,6 +33,7 @@
 #include "gui/frm_music.h"
 #include "tools/element_edit.h"
 #include "gui/frm_sff.h"
+#include "gui/library_panel.h"
 #include "gui/qt_keys.h"
 #include "gui/qt_ui.h"
 #include "gui/translation.h"
@@ -123,6 +125,7 @@ FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys)
         // The click moved the widget's highlight; a refused stage leaves the core's where it was.
         RefreshStageList();
     });
+    m_library = new LibraryPanel(client, m_lstStages, m_state, [this] { Refresh(); });
 
     // The scroll bar lies outside the client area, as in the window's original layout: present and
     // wired, but not seen.
@@ -286,13 +289,7 @@ void FrmStage::RefreshStageList() {
     const StageList& list = m_state.Stages;
     QSignalBlocker block(m_lstStages);
     const int count = static_cast<int>(list.Names.size());
-    bool same = m_lstStages->count() == count;
-    for (int i = 0; same && i < count; ++i)
-        same = m_lstStages->item(i)->text() == FromContentText(list.Names[static_cast<size_t>(i)]);
-    if (!same) {
-        m_lstStages->clear();
-        for (const auto& name : list.Names) m_lstStages->addItem(FromContentText(name));
-    }
+    m_library->Fill();
     if (list.ListIndex >= 0 && list.ListIndex < count) {
         m_lstStages->setCurrentRow(list.ListIndex);
         m_lstStages->scrollToItem(m_lstStages->item(list.ListIndex));
@@ -403,7 +400,7 @@ void FrmStage::RefreshLayout() {
     }
     const auto rect = [](const LayoutRect& r) { return QRect(r.left, r.top, r.width, r.height); };
     m_view->setGeometry(rect(layout.view));
-    if (listShown) m_lstStages->setGeometry(rect(layout.list));
+    m_library->Place(rect(layout.list), listShown);
     m_view->SetPictureArea(QSize(layout.pictureWidth, layout.pictureHeight), rect(layout.picture));
     if (sizeChanged && isVisible()) {
         // The window grew right and down from where it stood: keep it wholly on the screen.
@@ -465,7 +462,7 @@ void FrmStage::MoveWindow(int left, int top) {
 }
 
 int FrmStage::StageListWidth() const {
-    return kStageListWidth;
+    return m_library && m_library->GridShown() ? kGridListWidth : kStageListWidth;
 }
 
 bool FrmStage::PositionVisible(int left, int top) const {
@@ -654,6 +651,8 @@ bool FrmStage::OwnsWidget(QObject* object) const {
     if (widget == nullptr) return false;
     // The menus handle their own keyboard navigation.
     if (qobject_cast<QMenuBar*>(widget) != nullptr || qobject_cast<QMenu*>(widget) != nullptr) return false;
+    // The library's filter box is typed into.
+    if (m_library && widget == m_library->FilterBox()) return false;
     const QWidget* window = widget->window();
     return window == this || (m_fs && window == m_fs.get());
 }
@@ -665,6 +664,8 @@ bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
             if (!OwnsWidget(watched)) break;
             auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Alt) break;  // Alt opens the menu bar
+            // Type-ahead while the pointer is over the list.
+            if (event->type() == QEvent::KeyPress && m_library->TakeKey(*key)) return true;
             const bool down = event->type() == QEvent::KeyPress;
             if (!key->isAutoRepeat())
                 m_keys.KeyEvent(key->key(), down, key->modifiers().testFlag(Qt::KeypadModifier));

@@ -34,6 +34,7 @@ class FrmSff;
 class FrmBg;
 class FrmKeys;
 class StageWatcher;
+class LibraryPanel;
 
 // frmFS: the full-screen window. Its view fits the largest whole-number scale, black around it.
 class FrmFS : public QWidget {
@@ -95,6 +96,7 @@ public:
     FrmKeys* KeyReferenceWindow() const { return m_keysWindow.get(); }
     StageWatcher* Watcher() const { return m_watcher.get(); }
     QListWidget* StageListBox() const { return m_lstStages; }
+    LibraryPanel* Library() const { return m_library; }
     QScrollBar* ScrollBar() const { return m_hscHScroll; }
     QAction* MenuAction(const std::string& name) const;
     std::vector<QAction*> RecentFileActions() const { return m_recentActions; }
@@ -144,6 +146,7 @@ private:
     QtKeys& m_keys;
     StageView* m_view = nullptr;
     QListWidget* m_lstStages = nullptr;
+    LibraryPanel* m_library = nullptr;  // the filter, order and grid around lstStages (owned by the client)
     QScrollBar* m_hscHScroll = nullptr;
     std::unique_ptr<QtTimers> m_timers;
     // Top-level windows without an owner: hiding the main window must not hide them.

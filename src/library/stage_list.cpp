@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <system_error>
 
 #include "platform/paths.h"
 #include "platform/ports.h"
@@ -12,68 +11,65 @@
 
 namespace qb {
 
-namespace {
-
-bool LessNoCase(const std::string& a, const std::string& b) {
-    const std::string la = text::Lower(a);
-    const std::string lb = text::Lower(b);
-    if (la != lb) return la < lb;
-    return a < b;  // names differing only in case keep one fixed order
-}
-
-bool EndsWithNoCase(const std::string& name, const std::string& lowerExtension) {
-    if (lowerExtension.empty() || name.size() < lowerExtension.size()) return false;
-    return text::Lower(name.substr(name.size() - lowerExtension.size())) == lowerExtension;
-}
-
-}  // namespace
-
 bool LoadFilestoList(StageList& list, Ui& ui, const std::string& path, const std::string& extension) {
-    namespace fs = std::filesystem;
+    (void)extension;  // definitions and packages: the library's rules (ScanStageLibrary)
     const std::string folder = ResolvePath(path.empty() ? std::string("stages") : path);
-    const std::string lowerExtension = text::Lower(extension);
+    const LibraryCache cache = list.CacheFile.empty() ? LibraryCache() : LibraryCache::Load(list.CacheFile);
+    LibraryScan scan = ScanStageLibrary(folder.empty() ? std::string(".") : folder, &cache);
+    if (scan.BrokeOff) {
+        // A listing that breaks off midway keeps the names read so far.
+        HandleError(ui, "Main", "LoadFilestoList", EIO, "The stages folder could not be read wholly: " + folder);
+        if (scan.Rows.empty()) return false;
+    }
+    if (scan.Rows.empty()) {
+        ui.MsgBox("No files.. uh.. ", MsgIcon::None, MsgButtons::Ok);
+        return false;
+    }
+    if (!list.CacheFile.empty() && (scan.ReadFiles > 0 || cache.Files() == 0))
+        LibraryCache::Save(list.CacheFile, scan.Rows);
+    for (auto& row : scan.Rows) list.All.push_back(std::move(row));
+    ShowLibraryRows(list);
+    return true;
+}
 
-    struct Found {
-        std::string name;
-        std::string file;
-    };
-    std::vector<Found> found;
-    std::error_code ec;
-    bool brokeOff = false;
-    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
-    if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
-        HandleError(ui, "Main", "LoadFilestoList", ec.value(), ec.message());
-        return false;
-    }
-    if (!ec) {
-        for (; it != fs::directory_iterator(); it.increment(ec)) {
-            if (ec) break;
-            std::error_code typeEc;
-            if (!it->is_regular_file(typeEc)) continue;
-            const std::string file = it->path().filename().string();
-            // Only names that end in the extension match, as the folder pattern "*.def" does.
-            if (!EndsWithNoCase(file, lowerExtension)) continue;
-            const size_t cut = text::Lower(file).find(lowerExtension);
-            found.push_back({file.substr(0, cut), file});
-        }
-        if (ec) {
-            // A listing that breaks off midway keeps the names read so far.
-            HandleError(ui, "Main", "LoadFilestoList", ec.value(), ec.message());
-            brokeOff = true;
-        }
-    }
-    if (found.empty()) {
-        if (!brokeOff) ui.MsgBox("No files.. uh.. ", MsgIcon::None, MsgButtons::Ok);
-        return false;
-    }
-    std::sort(found.begin(), found.end(),
-              [](const Found& a, const Found& b) { return LessNoCase(a.file, b.file); });
-    for (auto& f : found) {
-        list.Names.push_back(std::move(f.name));
-        list.Files.push_back(JoinPath(folder, f.file));
+void ShowLibraryRows(StageList& list) {
+    const bool selected = list.ListIndex >= 0 && list.ListIndex < static_cast<int>(list.Rows.size());
+    const LibraryRow chosen = selected ? list.Rows[static_cast<size_t>(list.ListIndex)] : LibraryRow();
+    std::vector<const LibraryRow*> shown;
+    for (const LibraryRow& row : list.All)
+        if (RowMatchesFilter(row, list.Filter)) shown.push_back(&row);
+    const LibrarySort sort = list.Sort;
+    std::stable_sort(shown.begin(), shown.end(),
+                     [sort](const LibraryRow* a, const LibraryRow* b) { return RowBefore(*a, *b, sort); });
+    std::vector<LibraryRow> rows;
+    rows.reserve(shown.size());
+    for (const LibraryRow* row : shown) rows.push_back(*row);
+    list.Rows = std::move(rows);
+    list.Names.clear();
+    list.Files.clear();
+    list.ListIndex = -1;
+    for (size_t i = 0; i < list.Rows.size(); ++i) {
+        const LibraryRow& row = list.Rows[i];
+        list.Names.push_back(row.Name);
+        list.Files.push_back(row.File);
+        if (selected && row.File == chosen.File && row.Entry == chosen.Entry) list.ListIndex = static_cast<int>(i);
     }
     ++list.Revision;
-    return true;
+}
+
+int TypeAheadIndex(const StageList& list, std::string_view typed, int from) {
+    const int count = static_cast<int>(list.Names.size());
+    if (typed.empty() || count == 0) return -1;
+    const std::string lower = text::Lower(typed);
+    from = std::clamp(from, -1, count - 1);
+    int contains = -1;
+    for (int step = 1; step <= count; ++step) {
+        const int i = (from + step) % count;
+        const std::string name = text::Lower(list.Names[static_cast<size_t>(i)]);
+        if (name.rfind(lower, 0) == 0) return i;
+        if (contains < 0 && name.find(lower) != std::string::npos) contains = i;
+    }
+    return contains;
 }
 
 int NextStageIndex(const StageList& list) {

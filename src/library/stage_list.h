@@ -4,7 +4,10 @@
 // is the application's business (it needs the whole main-window state).
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "library/stage_library.h"
 
 namespace qb {
 
@@ -12,11 +15,23 @@ class ErrorLog;
 class Ui;
 
 struct StageList {
-    // Names without folder and without ".def", in display order (see LoadFilestoList).
+    // The shown rows' names (the stage's own name, see LibraryRow::Name), in display order: the
+    // library's rows that pass Filter, in the order Sort gives. The next, previous and random
+    // commands walk these.
     std::vector<std::string> Names;
-    // The file each name was listed from (full path). Opening a row opens this file, so a file named
-    // "a.default.def", listed as "a", opens itself rather than a missing "a.def".
+    // The file each name was listed from (full path): a definition, or the package that holds the
+    // row's stage. Opening a row opens this file, so a file named "a.default.def", listed as "a",
+    // opens itself rather than a missing "a.def".
     std::vector<std::string> Files;
+    // The shown rows whole (same length as Names once ShowLibraryRows ran).
+    std::vector<LibraryRow> Rows;
+    // Every stage listed, in file order.
+    std::vector<LibraryRow> All;
+    // The filter box's text and the chosen order: kept when the list is filled again.
+    std::string Filter;
+    LibrarySort Sort = LibrarySort::File;
+    // Where the listing is cached between runs; empty: not cached.
+    std::string CacheFile;
     // Selected index, -1 for none.
     int ListIndex = -1;
     // Bumped on every change of names or selection so that a view can tell when to refresh.
@@ -25,6 +40,8 @@ struct StageList {
     void Clear() {
         Names.clear();
         Files.clear();
+        Rows.clear();
+        All.clear();
         ListIndex = -1;
         ++Revision;
     }
@@ -34,16 +51,25 @@ struct StageList {
     }
 };
 
-// Appends to `list` the names of the normal files in `path` (with or without a trailing separator;
-// the folder is looked up without regard to letter case) whose lower-cased name contains
-// `extension`: each name is cut before the first occurrence of the extension in its lower-cased
-// form ("a.default.def" lists as "a"). The names added by one call are sorted by file name without
-// regard to case, so the list is the same on every disk and every run (a directory listing's own
-// order is arbitrary on Linux). The list is not emptied first. An empty `path` means the "stages"
-// folder of the current directory.
+// Appends to `list.All` the stages of the folder `path` (with or without a trailing separator; the
+// folder is looked up without regard to letter case) at any depth and in its packages
+// (ScanStageLibrary), named by their [Info] (a file without a name is named by its file name cut
+// before the first occurrence of `extension` in its lower-cased form: "a.default.def" lists as "a"),
+// then shows them (ShowLibraryRows). The rows added by one call are in file order, without regard to
+// case, so the list is the same on every disk and every run (a directory listing's own order is
+// arbitrary on Linux). `list.CacheFile`, when set, is read first and written again when a file was
+// read. An empty `path` means the "stages" folder of the current directory.
 // No matching file: shows "No files.. uh.. " (OK, no icon) and answers false. A folder that cannot
 // be read is reported through HandleError("Main", "LoadFilestoList"); the names added so far stay.
 bool LoadFilestoList(StageList& list, Ui& ui, const std::string& path, const std::string& extension);
+
+// Fills Names, Files and Rows from All: the rows that pass Filter (RowMatchesFilter) in Sort's order.
+// The selected row stays selected when it is still shown (nothing is selected otherwise).
+void ShowLibraryRows(StageList& list);
+
+// Type-ahead: the first shown row after `from` (wrapping round; -1: from the top) whose name starts
+// with `typed` without regard to case, else the first whose name contains it; -1 when none does.
+int TypeAheadIndex(const StageList& list, std::string_view typed, int from);
 
 // Navigation rules. Each answers the index to select and open, or -1 when the command does nothing.
 // Next: index + 1 unless the selection is the last name (nothing selected: the first name).

@@ -65,6 +65,8 @@ DataDirs DecideDataDirs(const std::string& programDir, const EnvLookup& env, con
     const fs::path share = exe.parent_path() / "share" / "quillback";
     const bool installed = exe.filename() == "bin" && isDir(share.string());
     DataDirs dirs = PortableDataDirs(dir, env);
+    if (const std::string cacheHome = XdgDir(env, "XDG_CACHE_HOME", ".cache"); !cacheHome.empty())
+        dirs.Cache = (fs::path(cacheHome) / "quillback").string();
     if (installed && isDir((share / "demo-mugen").string()))
         dirs.DemoMugen = (share / "demo-mugen").string() + "/";
     if (!installed && writable(dir)) return dirs;

@@ -14,6 +14,9 @@ struct DataDirs {
     std::string Temp;       // holds the private folders of extracted packages, and other temporary files
     std::string DemoMugen;  // the demo MUGEN directory installed with the program (ends in '/'), or empty
     bool Portable = true;   // true: Config and Data are the program's folder
+    // The per-user cache ($XDG_CACHE_HOME/quillback, portable or not: the stage library's listing and
+    // thumbnails are the user's, whichever copy of the program made them); empty: nothing is cached.
+    std::string Cache;
 };
 
 // The environment variable's value, or nullptr when it is not set (std::getenv's contract).
@@ -31,7 +34,8 @@ using PathProbe = std::function<bool(const std::string& path)>;
 // collect settings beside the executables; root passes every writability probe. Otherwise:
 // Config = $XDG_CONFIG_HOME/quillback, Data = $XDG_DATA_HOME/quillback,
 // Temp = $XDG_CACHE_HOME/quillback/tmp; an unset, empty or relative XDG variable means
-// $HOME/.config, $HOME/.local/share and $HOME/.cache. Without a usable HOME either, the program's
+// $HOME/.config, $HOME/.local/share and $HOME/.cache. Cache is $XDG_CACHE_HOME/quillback in
+// either case (PortableDataDirs leaves it empty). Without a usable HOME either, the program's
 // folder stays the home (its writes then fail with their usual messages).
 DataDirs DecideDataDirs(const std::string& programDir, const EnvLookup& env, const PathProbe& writable,
                         const PathProbe& isDir);

@@ -305,6 +305,26 @@ ZipExtractResult ZipArchive::Extract(uint64_t index, const std::string& path, ui
     return ZipExtractResult::Ok;
 }
 
+std::optional<std::string> ZipArchive::ReadHead(uint64_t index, size_t maxBytes) const {
+    const auto info = Entry(index);
+    if (!info || !info->Inflatable || info->Encrypted || info->Symlink) return std::nullopt;
+    std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(m_zip.get(), index, 0));
+    if (!file) {
+        zip_error_clear(m_zip.get());
+        return std::nullopt;
+    }
+    std::string head(static_cast<size_t>(std::min<uint64_t>(maxBytes, info->Size)), '\0');
+    size_t total = 0;
+    while (total < head.size()) {
+        const zip_int64_t got = zip_fread(file.get(), head.data() + total, head.size() - total);
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        total += static_cast<size_t>(got);
+    }
+    head.resize(total);
+    return head;
+}
+
 std::string ZipLibraryVersion() {
     return zip_libzip_version();
 }

@@ -59,6 +59,10 @@ public:
     // without writing (a test of the entry). `password` empty: none.
     ZipExtractResult Extract(uint64_t index, const std::string& path, uint64_t maxBytes, uint64_t expectedSize,
                              const std::string& password) const;
+    // The first `maxBytes` bytes of entry `index`, inflated in memory (nothing is written); nullopt
+    // for an entry that cannot be inflated (method, password, damage). Reading stops at maxBytes, so a
+    // bomb costs no more than that.
+    std::optional<std::string> ReadHead(uint64_t index, size_t maxBytes) const;
 
 private:
     struct Closer {

@@ -121,18 +121,13 @@ void mnuAutoReload_Click(SessionState& state) {
 bool RefillStageList(SessionState& state) {
     StageList& list = state.Stages;
     StageList fresh;
+    fresh.CacheFile = list.CacheFile;
     HeadlessUi quiet;  // no box when the folder is empty or unreadable
     LoadFilestoList(fresh, quiet, StagesFolder(state), ".def");
-    if (fresh.Files == list.Files && fresh.Names == list.Names) return false;
-    const bool selected = list.ListIndex >= 0 && list.ListIndex < static_cast<int>(list.Files.size());
-    const std::string chosen = selected ? list.Files[static_cast<size_t>(list.ListIndex)] : std::string();
-    int index = -1;
-    for (size_t i = 0; i < fresh.Files.size() && selected; ++i)
-        if (fresh.Files[i] == chosen) index = static_cast<int>(i);
-    list.Names = std::move(fresh.Names);
-    list.Files = std::move(fresh.Files);
-    list.ListIndex = index;
-    ++list.Revision;
+    if (fresh.All == list.All) return false;
+    // The filter, the order and the selected stage stay as they were.
+    list.All = std::move(fresh.All);
+    ShowLibraryRows(list);
     return true;
 }
 

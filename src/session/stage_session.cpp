@@ -170,7 +170,9 @@ std::string ListPath(const SessionState& state, int index) {
 }
 
 OpenRequest ListRequest(const SessionState& state, int index) {
-    return {ListPath(state, index), OpenOrigin::List, index};
+    const auto& rows = state.Stages.Rows;
+    const bool known = index >= 0 && index < static_cast<int>(rows.size());
+    return {ListPath(state, index), OpenOrigin::List, index, known ? rows[static_cast<size_t>(index)].Entry : std::string()};
 }
 
 OpenRequest RecentRequest(SessionState& state, int index) {
@@ -244,7 +246,7 @@ void OpenStage(SessionState& state, const OpenRequest& request) {
     }
     std::string definition = request.path;
     if (IsPackagePath(request.path)) {
-        if (!ExtractPackage(state, request.path, rule.keepsEntry ? state.Package.DefinitionEntry : std::string(),
+        if (!ExtractPackage(state, request.path, rule.keepsEntry ? state.Package.DefinitionEntry : request.entry,
                             rule.refusalIcon))
             return;
         definition = state.StageFile;

@@ -33,6 +33,7 @@ struct OpenRequest {
     std::string path;  // a definition or a package (IsPackagePath); empty: nothing to open
     OpenOrigin origin = OpenOrigin::HandOver;
     int row = -1;  // the list's row (List) or the recent files' entry (Recent) the path came from
+    std::string entry;  // the package's stage the list's row names; empty: the package's choice
 };
 
 // Opens a stage, the one way every entry point below takes. Nothing opens while the stage is held.

@@ -41,7 +41,7 @@ TEST(Startup, TitleCaptionsGeometryInTheirOrder) {
     EXPECT_EQ(f.ui.captions.front(), f.state.AppTitle);
     EXPECT_EQ(MenuModel(f.state).Item("mnuFPS").Caption, "FPS Limiter (60 fps)");
     EXPECT_EQ(f.state.Loop.FpsLimit, 60);
-    EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"b"}));
+    EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"B"}));  // the stage's own name
     EXPECT_EQ(ClientSizeFor(f.state), std::make_pair(640, 480));  // new configurations start at 2x
     EXPECT_EQ(WindowLayoutFor(f.state).list.width, 0);
     EXPECT_EQ(f.ui.moves.back(), std::make_pair(960 - 320, 540 - 240));
@@ -282,7 +282,7 @@ TEST(OpenStage, ARefusedListEntryKeepsTheHighlightOnTheStageOnScreen) {
     const std::string a = f.AddStage("a", "A");
     f.mugen.Write("stages/b.def", "[Info]\r\nname = not a stage\r\n");
     ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages", ".def"));
-    ASSERT_EQ(f.state.Stages.Names, (std::vector<std::string>{"a", "b"}));
+    ASSERT_EQ(f.state.Stages.Names, (std::vector<std::string>{"A", "not a stage"}));
     StartRunning(f, a);
     f.state.Stages.Select(0);
     // Every way of reaching the bad entry: a click, the next command, a random pick.
@@ -378,7 +378,7 @@ TEST(StageCommands, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
     EXPECT_FALSE(fs::exists(f.mugen.Path() / "stages/a.sff"));
     EXPECT_TRUE(fs::exists(f.mugen.Path() / "stages/b.sff"));
     EXPECT_EQ(f.state.bRunning, 0);
-    EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"b"}));
+    EXPECT_EQ(f.state.Stages.Names, (std::vector<std::string>{"B"}));
 }
 
 TEST(StageCommands, DeleteKeepsASpriteFileOtherStagesUse) {
@@ -478,7 +478,7 @@ TEST(StageList, NavigationOpensTheListedFile) {
     const std::string first = f.AddStage("a.default", "First");
     f.AddStage("b", "Second");
     ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages", ".def"));
-    ASSERT_EQ(f.state.Stages.Names, (std::vector<std::string>{"a", "b"}));
+    ASSERT_EQ(f.state.Stages.Names, (std::vector<std::string>{"First", "Second"}));
     mnuStageNext_Click(f.state);  // nothing selected: the first
     EXPECT_EQ(f.state.Stages.ListIndex, 0);
     EXPECT_EQ(f.state.StageFile, first);  // the listed file, not "a.def"

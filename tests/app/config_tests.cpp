@@ -102,6 +102,7 @@ TEST(Config, EverySettingReadsBackWhatItWrote) {
         {"OverlayElement", {"True"}},
         {"CharP2", {"False"}},
         {"TestChar2", {"/d/chars/Two b.def"}},
+        {"LibrarySort", {"author"}},
     };
     std::string file;
     for (const SettingRow& row : SettingsSchema()) {
@@ -139,7 +140,7 @@ TEST(Config, WritesTheDocumentedLinesWithCrLf) {
               "SnapshotInfo = False\r\nFpsLimit = 60\r\nScaleFit = False\r\nSmoothScale = False\r\n"
               "OverlayBounds = False\r\nOverlayScreen = False\r\n"
               "OverlayStarts = False\r\nOverlayMoveBounds = False\r\nOverlayFloor = False\r\nOverlayElement = False\r\n"
-              "CharP2 = True\r\n");
+              "CharP2 = True\r\nLibrarySort = file\r\n");
 }
 
 TEST(Config, EarlierLayoutGivesOnlyTheMugenDirectory) {

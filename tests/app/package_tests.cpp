@@ -225,6 +225,26 @@ TEST(StagePackage, SeveralStagesAskWhichToOpen) {
     }
 }
 
+TEST(StagePackage, EachStageOfAPackageIsARowOfTheListThatOpensItWithoutAsking) {
+    PackageFixture f;
+    fs::create_directories(f.mugen.Path() / "stages");
+    ASSERT_TRUE(WriteZip((f.mugen.Path() / "stages/p.zip").string(),
+                         {{"a/one.def", StageDefText("One", "city.sff")},
+                          {"notes.def", "[Info]\r\nname = notes\r\n"},
+                          {"b/two.def", StageDefText("Two", "city.sff")},
+                          {"city.sff", TinySff()}}));
+    ASSERT_TRUE(LoadFilestoList(f.state.Stages, f.ui, f.mugen.Dir() + "stages", ".def"));
+    ASSERT_EQ(f.state.Stages.Names, (std::vector<std::string>{"One", "Two"}));
+    lstStages_Click(f.state, 1);
+    EXPECT_TRUE(f.ui.choices.empty());
+    EXPECT_EQ(f.state.StageFile, f.Extracted("two.def"));
+    EXPECT_EQ(f.state.Stages.ListIndex, 1);
+    mnuStagePrev_Click(f.state);
+    EXPECT_TRUE(f.ui.choices.empty());
+    EXPECT_EQ(f.state.StageFile, f.Extracted("one.def"));
+    EXPECT_EQ(f.state.Stages.ListIndex, 0);
+}
+
 TEST(StagePackage, ARefusedPackageLeavesTheRunningStageAlone) {
     for (const bool runningFromPackage : {false, true}) {
         PackageFixture f;

@@ -13,6 +13,9 @@
 #include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
+#include <QToolButton>
+#include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -24,6 +27,7 @@
 #include "gui/frm_bg.h"
 #include "gui/frm_error.h"
 #include "gui/frm_music.h"
+#include "gui/library_panel.h"
 #include "gui/qt_keys.h"
 #include "tests/character/char_fixture.h"
 #include "tests/gui/gui_harness.h"
@@ -100,8 +104,22 @@ TEST(FrmStage, OpensWithTheDocumentedMenusListAndGeometry) {
     EXPECT_TRUE(w.StageListBox()->isVisible());
     EXPECT_EQ(w.StageListBox()->geometry().left(), 320);
     ASSERT_EQ(w.StageListBox()->count(), 2);
-    EXPECT_EQ(w.StageListBox()->item(0)->text(), "quillback");
-    EXPECT_EQ(w.StageListBox()->item(1)->text(), "second");
+    // Each row: the stage's own name and its author.
+    EXPECT_EQ(w.StageListBox()->item(0)->text(), QStringLiteral("Quillback Demo \u00b7 Quillback"));
+    EXPECT_EQ(w.StageListBox()->item(1)->text(), QStringLiteral("Second \u00b7 Quillback"));
+    EXPECT_EQ(w.StageListBox()->item(1)->toolTip(), "stages/second.def");
+    // The library's controls reach the core: the filter narrows the rows, the order is kept in the
+    // settings, the grid widens the list.
+    w.Library()->FilterBox()->setText("SECOND");
+    ASSERT_EQ(w.StageListBox()->count(), 1);
+    w.Library()->FilterBox()->clear();
+    EXPECT_EQ(w.StageListBox()->count(), 2);
+    w.Library()->SortBox()->setCurrentIndex(static_cast<int>(LibrarySort::Date));
+    EXPECT_EQ(h.State().Stages.Sort, LibrarySort::Date);
+    w.Library()->GridButton()->setChecked(true);
+    EXPECT_EQ(w.StageListBox()->viewMode(), QListView::IconMode);
+    EXPECT_EQ(w.centralWidget()->width(), 320 + gui::kGridListWidth);
+    w.Library()->GridButton()->setChecked(false);
 
     // Hiding the list gives the view alone, at the chosen 2x that now fits.
     h.Trigger("mnuStageList");
@@ -114,6 +132,7 @@ TEST(FrmStage, OpensWithTheDocumentedMenusListAndGeometry) {
     const std::string cfg = h.ConfigText();
     EXPECT_NE(cfg.find("MugeDir = " + h.MugeDir() + "\r\n"), std::string::npos) << cfg;
     EXPECT_NE(cfg.find("StageList = 0\r\n"), std::string::npos) << cfg;
+    EXPECT_NE(cfg.find("LibrarySort = date\r\n"), std::string::npos) << cfg;
 }
 
 TEST(FrmStage, OpensStagesThroughEveryPathAndRemembersThem) {
@@ -271,7 +290,7 @@ TEST(FrmStage, DeleteAsksThenRemovesTheStageAndRefillsTheList) {
             EXPECT_FALSE(fs::exists(h.mugen.Path() / "stages" / "second.sff"));
             EXPECT_TRUE(fs::exists(h.mugen.Path() / "stages" / "quillback.sff"));
             ASSERT_EQ(h.Window().StageListBox()->count(), 1);
-            EXPECT_EQ(h.Window().StageListBox()->item(0)->text(), "quillback");
+            EXPECT_EQ(h.Window().StageListBox()->item(0)->text(), QStringLiteral("Quillback Demo \u00b7 Quillback"));
             EXPECT_EQ(h.Window().windowTitle().toStdString(), h.State().AppTitle);
         },
         "delete, answered Yes");

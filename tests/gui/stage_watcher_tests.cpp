@@ -44,7 +44,7 @@ TEST(StageWatcher, SavesReloadTheRunningStageAndTheListFollowsItsFolder) {
            "reloaded after the replace");
     h.Then([&] { return h.Window().StageListBox()->count() == 3; },
            [&] {
-               EXPECT_EQ(h.Window().StageListBox()->item(2)->text(), "third");
+               EXPECT_EQ(h.Window().StageListBox()->item(2)->text(), QStringLiteral("Third \u00b7 Quillback"));
                EXPECT_TRUE(h.State().Loop.InRunLoop) << "the stage runs on";
                // The MUGEN folder renamed while running: the list must not keep naming files that
                // are no longer there.

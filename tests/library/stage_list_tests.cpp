@@ -16,12 +16,10 @@ TEST(LoadFilestoList, ListsDefinitionsSortedWithoutTheirEnding) {
     std::filesystem::create_directories(mugen.Path() / "Stages" / "folder.def");
     FakeUi ui;
     StageList list;
-    list.Names = {"kept"};
-    list.Files = {"/kept.def"};
     // The folder is named "stages" by convention; the disk says "Stages".
     ASSERT_TRUE(LoadFilestoList(list, ui, mugen.Dir() + "stages\\", ".def"));
-    EXPECT_EQ(list.Names, (std::vector<std::string>{"kept", "a", "kfm", "Temple"}));
-    EXPECT_EQ(list.Files[1], (mugen.Path() / "Stages" / "a.default.def").string());
+    EXPECT_EQ(list.Names, (std::vector<std::string>{"a", "kfm", "Temple"}));
+    EXPECT_EQ(list.Files[0], (mugen.Path() / "Stages" / "a.default.def").string());
     EXPECT_TRUE(ui.boxes.empty());
 }
 

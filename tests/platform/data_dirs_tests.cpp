@@ -26,21 +26,22 @@ TEST(DataDirs, OneDecisionForEveryLayout) {
     };
     const std::map<std::string, std::string> home{{"HOME", "/home/ann"}};
     const DataDirs homeDefaults{"/home/ann/.config/quillback", "/home/ann/.local/share/quillback",
-                                "/home/ann/.cache/quillback/tmp", "", false};
+                                "/home/ann/.cache/quillback/tmp", "", false, "/home/ann/.cache/quillback"};
+    const std::string cache = homeDefaults.Cache;  // the per-user cache, portable or not
     const std::vector<Case> cases = {
         // A portable program's extracted files go to the system's temporary folder, never beside
         // its settings and the editor's files.
-        {"writable portable folder", "/opt/qb/", true, home, {"/opt/qb", "/opt/qb", "/tmp", "", true}},
+        {"writable portable folder", "/opt/qb/", true, home, {"/opt/qb", "/opt/qb", "/tmp", "", true, cache}},
         {"writable portable folder, TMPDIR set",
          "/opt/qb",
          true,
          {{"HOME", "/home/ann"}, {"TMPDIR", "/scratch/"}},
-         {"/opt/qb", "/opt/qb", "/scratch", "", true}},
+         {"/opt/qb", "/opt/qb", "/scratch", "", true, cache}},
         {"writable build folder named bin, no share/quillback",
          "/src/bin",
          true,
          home,
-         {"/src/bin", "/src/bin", "/tmp", "", true}},
+         {"/src/bin", "/src/bin", "/tmp", "", true, cache}},
         {"read-only folder, XDG variables set",
          "/opt/qb",
          false,
@@ -48,7 +49,7 @@ TEST(DataDirs, OneDecisionForEveryLayout) {
           {"XDG_CONFIG_HOME", "/cfg"},
           {"XDG_DATA_HOME", "/data"},
           {"XDG_CACHE_HOME", "/c"}},
-         {"/cfg/quillback", "/data/quillback", "/c/quillback/tmp", "", false}},
+         {"/cfg/quillback", "/data/quillback", "/c/quillback/tmp", "", false, "/c/quillback"}},
         {"read-only folder, XDG variables unset", "/opt/qb", false, home, homeDefaults},
         {"read-only folder, XDG variables empty or relative",
          "/opt/qb",
@@ -63,7 +64,7 @@ TEST(DataDirs, OneDecisionForEveryLayout) {
          true,
          home,
          {homeDefaults.Config, homeDefaults.Data, homeDefaults.Temp, "/usr/local/share/quillback/demo-mugen/",
-          false}},
+          false, cache}},
         {"read-only folder, no usable HOME",
          "/opt/qb",
          false,
@@ -86,6 +87,7 @@ TEST(DataDirs, OneDecisionForEveryLayout) {
         EXPECT_EQ(d.Temp, c.expected.Temp);
         EXPECT_EQ(d.DemoMugen, c.expected.DemoMugen);
         EXPECT_EQ(d.Portable, c.expected.Portable);
+        EXPECT_EQ(d.Cache, c.expected.Cache);
     }
 }
 
