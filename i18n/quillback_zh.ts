@@ -123,6 +123,20 @@
     <message><source>open one from the first menu (Ctrl+O),</source><translation>或从第一个菜单打开（Ctrl+O），</translation></message>
     <message><source>or pick one from the stage list</source><translation>或从背景目录中选择</translation></message>
     <message><source>(Stage List, on the menu bar).</source><translation>（菜单栏上的“背景目录”）。</translation></message>
+    <message><source>Choose test character (P2).</source><translation>选择第二测试人物 (P2)</translation></message>
+    <message><source>Install Package</source><translation>安装背景包</translation></message>
+    <message><source>Stage packages</source><translation>背景包</translation></message>
+    <message><source>A package is installed into the MUGEN directory; set it first (Options, Set MUGEN Directory).</source><translation>背景包安装在 MUGEN 目录中；请先设置它（选项，设置 MUGEN 目录）。</translation></message>
+    <message><source>The MUGEN directory has no stages folder:</source><translation>MUGEN 目录中没有 stages 文件夹：</translation></message>
+    <message><source>The package was not installed.</source><translation>背景包未安装。</translation></message>
+    <message><source>A stage folder of that name exists already:</source><translation>同名的背景文件夹已经存在：</translation></message>
+    <message><source>Replace the installed stage?</source><translation>替换已安装的背景吗？</translation></message>
+    <message><source>is there already. Its files are replaced by the package's.</source><translation>已经存在。其中的文件将被背景包中的文件替换。</translation></message>
+    <message><source>Package installed:</source><translation>背景包已安装：</translation></message>
+    <message><source>Not installed:</source><translation>未安装：</translation></message>
+    <message><source>Add the stage to the stage-select list?</source><translation>将背景加入选择背景列表吗？</translation></message>
+    <message><source>The list is kept as select.def.bak.</source><translation>原列表保存为 select.def.bak。</translation></message>
+    <message><source>The package holds no stage definition (a .def file with a [Camera] section). It was not installed.</source><translation>背景包中没有背景定义（带有 [Camera] 段的 .def 文件）。未安装。</translation></message>
 </context>
 <context>
     <name>Tools</name>
@@ -148,5 +162,12 @@
     <message><source>Saves the stage on screen as stage.def in the data folder: the positions as edited, settings equal to their defaults left out (Save Changes writes test.def).</source><translation>把屏幕上的背景保存为数据文件夹中的 stage.def：位置按编辑后的值，与默认值相同的设置省略（“保存改动”写入 test.def）。</translation></message>
     <message><source>Write to stage file</source><translation>写回背景文件</translation></message>
     <message><source>Save PNG...</source><translation>保存 PNG...</translation></message>
+    <message><source>Elements</source><translation>元素</translation></message>
+    <message><source>Hide</source><translation>隐藏</translation></message>
+    <message><source>Solo</source><translation>单独显示</translation></message>
+    <message><source>Back layer</source><translation>后层</translation></message>
+    <message><source>Front layer</source><translation>前层</translation></message>
+    <message><source>Not drawn in the preview (the stage file is not changed)</source><translation>预览中不绘制（不改动背景文件）</translation></message>
+    <message><source>Only soloed rows are drawn in the preview</source><translation>预览中只绘制单独显示的行</translation></message>
 </context>
 </TS>

@@ -46,6 +46,21 @@ constexpr const char* kMessageTexts[] = {
     "Choose test character.",
     "Not a Character!",
     "Choose da music!",
+    "Choose test character (P2).",
+    // Installing a package.
+    "Install Package",
+    "Stage packages",
+    "A package is installed into the MUGEN directory; set it first (Options, Set MUGEN Directory).",
+    "The MUGEN directory has no stages folder:",
+    "The package was not installed.",
+    "A stage folder of that name exists already:",
+    "Replace the installed stage?",
+    "is there already. Its files are replaced by the package's.",
+    "Package installed:",
+    "Not installed:",
+    "Add the stage to the stage-select list?",
+    "The list is kept as select.def.bak.",
+    "The package holds no stage definition (a .def file with a [Camera] section). It was not installed.",
     // Snapshots, the text editor, notices.
     "The snapshot could not be saved in",
     "The snapshot folder could not be opened:",
@@ -92,6 +107,14 @@ constexpr const char* kToolTexts[] = {
     "Volume:                        (Default is 0, which is 50%)",
     "Keep in mind volume is relative to the master volume!", "Browse", "Play", "Update DEF", "Go", "Save PNG...",
     "Mask",
+    // The element list.
+    "Elements",
+    "Hide",
+    "Solo",
+    "Back layer",
+    "Front layer",
+    "Not drawn in the preview (the stage file is not changed)",
+    "Only soloed rows are drawn in the preview",
 };
 
 // The fixed beginnings of the menu captions made at run time (the limiter's, the test character's).
