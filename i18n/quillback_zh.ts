@@ -137,6 +137,20 @@
     <message><source>Add the stage to the stage-select list?</source><translation>将背景加入选择背景列表吗？</translation></message>
     <message><source>The list is kept as select.def.bak.</source><translation>原列表保存为 select.def.bak。</translation></message>
     <message><source>The package holds no stage definition (a .def file with a [Camera] section). It was not installed.</source><translation>背景包中没有背景定义（带有 [Camera] 段的 .def 文件）。未安装。</translation></message>
+    <message><source>The stage file no longer matches the loaded stage</source><translation>背景文件与已载入的背景不再一致</translation></message>
+    <message><source>Elements were added or removed; the stage file cannot be matched to them</source><translation>元素已被添加或删除，背景文件无法与它们对应</translation></message>
+    <message><source>The drawing order does not name each element once; nothing was written</source><translation>绘制顺序没有把每个元素恰好列出一次，未写入任何内容</translation></message>
+    <message><source>The stage file has no [Camera] section</source><translation>背景文件没有 [Camera] 段</translation></message>
+    <message><source>Cannot read </source><translation>无法读取 </translation></message>
+    <message><source>Cannot write </source><translation>无法写入 </translation></message>
+    <message><source>Cannot keep the previous file as </source><translation>无法把原文件保存为 </translation></message>
+    <message><source>Elements were removed or copied since the stage started; use Save Changes instead</source><translation>背景开始后有元素被删除或复制，请改用“保存改动”</translation></message>
+    <message><source>Some files of the package</source><translation>背景包中有些文件</translation></message>
+    <message><source>were not extracted:</source><translation>没有解压：</translation></message>
+    <message><source>Package entry </source><translation>背景包条目 </translation></message>
+    <message><source>The package holds no stage definition (.def file).</source><translation>背景包中没有背景定义（.def 文件）。</translation></message>
+    <message><source>Its definition </source><translation>其中的定义 </translation></message>
+    <message><source>No private folder could be made in </source><translation>无法建立私有文件夹：</translation></message>
 </context>
 <context>
     <name>Tools</name>
@@ -169,5 +183,7 @@
     <message><source>Front layer</source><translation>前层</translation></message>
     <message><source>Not drawn in the preview (the stage file is not changed)</source><translation>预览中不绘制（不改动背景文件）</translation></message>
     <message><source>Only soloed rows are drawn in the preview</source><translation>预览中只绘制单独显示的行</translation></message>
+    <message><source>No such sprite.</source><translation>没有这个精灵。</translation></message>
+    <message><source>The sprite could not be saved.</source><translation>精灵无法保存。</translation></message>
 </context>
 </TS>

@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config git
   liballegro4-dev libloadpng4-dev
-  qt6-base-dev libgl-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+  qt6-base-dev libgl-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
   desktop-file-utils help2man librsvg2-bin
   libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont libvorbis-dev libflac-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev

@@ -85,6 +85,21 @@ constexpr const char* kMessageTexts[] = {
     "Write",
     "Write mine",
     "Keep theirs",
+    // Why a write-back or a package was refused (lines of the boxes that tell it).
+    "The stage file no longer matches the loaded stage",
+    "Elements were added or removed; the stage file cannot be matched to them",
+    "The drawing order does not name each element once; nothing was written",
+    "The stage file has no [Camera] section",
+    "Cannot read ",
+    "Cannot write ",
+    "Cannot keep the previous file as ",
+    "Elements were removed or copied since the stage started; use Save Changes instead",
+    "Some files of the package",
+    "were not extracted:",
+    "Package entry ",
+    "The package holds no stage definition (.def file).",
+    "Its definition ",
+    "No private folder could be made in ",
     // The boxes' standard buttons.
     "OK", "Cancel", "Yes", "No", "Discard",
     // Lines that follow a file name.
@@ -107,6 +122,8 @@ constexpr const char* kToolTexts[] = {
     "Volume:                        (Default is 0, which is 50%)",
     "Keep in mind volume is relative to the master volume!", "Browse", "Play", "Update DEF", "Go", "Save PNG...",
     "Mask",
+    "No such sprite.",
+    "The sprite could not be saved.",
     // The element list.
     "Elements",
     "Hide",

@@ -156,7 +156,7 @@ FrmSff::FrmSff(const StageModel& stage, SpriteBrowserState& browser, QWidget* pa
     connect(m_go, &QPushButton::clicked, this, [this] {
         const int row = FindSpriteRow(m_stage, m_group->value(), m_image->value());
         if (row < 0) {
-            QMessageBox::information(this, windowTitle(), QStringLiteral("No such sprite."));
+            QMessageBox::information(this, windowTitle(), ToolText(QStringLiteral("No such sprite.")));
             return;
         }
         m_hscSGFX->setValue(row);
@@ -170,7 +170,7 @@ FrmSff::FrmSff(const StageModel& stage, SpriteBrowserState& browser, QWidget* pa
                                                             QStringLiteral("PNG pictures (*.png)")));
         if (path.empty()) return;
         if (!SaveShownSprite(m_browser, m_stage, path))
-            QMessageBox::warning(this, windowTitle(), QStringLiteral("The sprite could not be saved."));
+            QMessageBox::warning(this, windowTitle(), ToolText(QStringLiteral("The sprite could not be saved.")));
     });
     resize(6585 / kTwips, 4815 / kTwips + 40);
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLibraryInfo>
 
 #include "gui/qt_ui.h"
 
@@ -78,6 +79,7 @@ void Retranslated(QWidget* window, std::function<void()> retranslate) {
 
 LanguageSwitch::~LanguageSwitch() {
     if (m_translator) QCoreApplication::removeTranslator(m_translator.get());
+    if (m_qtTranslator) QCoreApplication::removeTranslator(m_qtTranslator.get());
 }
 
 bool LanguageSwitch::Apply(const std::string& language) {
@@ -93,6 +95,19 @@ bool LanguageSwitch::Apply(const std::string& language) {
     if (!translator->load(file)) return false;
     QCoreApplication::installTranslator(translator.get());
     m_translator = std::move(translator);
+    // Qt's own dialogs (the file and folder choosers, input boxes) speak the same language when the
+    // system has Qt's translations (Debian: qt6-translations-l10n); without them they stay English.
+    if (m_qtTranslator) {
+        QCoreApplication::removeTranslator(m_qtTranslator.get());
+        m_qtTranslator.reset();
+    }
+    if (language != "en") {
+        auto qt = std::make_unique<QTranslator>();
+        if (qt->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(qt.get());
+            m_qtTranslator = std::move(qt);
+        }
+    }
     return true;
 }
 

@@ -44,6 +44,7 @@ public:
 
 private:
     std::unique_ptr<QTranslator> m_translator;
+    std::unique_ptr<QTranslator> m_qtTranslator;  // Qt's own texts, when installed
     std::string m_current;
 };
 
