@@ -1,12 +1,14 @@
 // Cost of presenting one frame in the Qt view (conversion to 32 bits, scaling, painting) at each
 // scale, and, with --run-demo=SECONDS, the frame rate and processor time of the whole program
-// running the demo stage at its 60 fps limit. Run under a display (xvfb-run) for real numbers;
-// the offscreen platform skips the X server's part of a present.
+// running the demo stage (or --stage=DEF; --scroll walks the camera) at its 60 fps limit. Run
+// under a display (xvfb-run) for real numbers; the offscreen platform skips the X server's part of
+// a present.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -98,8 +100,10 @@ double CpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Runs the real program on the demo stage for `seconds` and reports presents per second and CPU.
-int RunDemo(int seconds, int scale) {
+// Runs the real program on the demo stage (or `stage`) for `seconds` and reports presents per second
+// and CPU; with `scroll`, the camera is walked right and left (the arrow keys held in turn, two
+// seconds each), so that every frame is new.
+int RunDemo(int seconds, int scale, const std::string& stage, bool scroll) {
     namespace fs = std::filesystem;
     const fs::path programDir = fs::temp_directory_path() / ("qb-present-bench-" + std::to_string(getpid()));
     fs::create_directories(programDir);
@@ -110,8 +114,20 @@ int RunDemo(int seconds, int scale) {
         qb::gui::QuillbackApp program;
         qb::gui::StartOptions options;
         options.programDir = programDir.string();
-        options.argument = std::string(QB_DEMO_DIR) + "/stages/quillback.def";
+        options.argument = stage.empty() ? std::string(QB_DEMO_DIR) + "/stages/quillback.def" : stage;
         if (!program.Start(options)) return 1;
+        int heldKey = 0;
+        const auto holdKey = [&](int key) {
+            QWidget* view = program.Window().ActiveView();
+            if (view == nullptr) return;
+            if (heldKey != 0) {
+                QKeyEvent release(QEvent::KeyRelease, heldKey, Qt::NoModifier);
+                QCoreApplication::sendEvent(view, &release);
+            }
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(view, &press);
+            heldKey = key;
+        };
 
         int startPresents = -1;
         double startCpu = 0;
@@ -127,6 +143,10 @@ int RunDemo(int seconds, int scale) {
                 startCpu = CpuSeconds();
                 wall.start();
                 return;
+            }
+            if (scroll) {
+                const int want = (wall.elapsed() / 2000) % 2 == 0 ? Qt::Key_Right : Qt::Key_Left;
+                if (want != heldKey) holdKey(want);
             }
             if (wall.elapsed() < seconds * 1000) return;
             const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
@@ -156,9 +176,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--run-demo=", 11) == 0) {
             int scale = 2;
-            for (int j = 1; j < argc; ++j)
+            std::string stage;
+            bool scroll = false;
+            for (int j = 1; j < argc; ++j) {
                 if (std::strncmp(argv[j], "--scale=", 8) == 0) scale = std::atoi(argv[j] + 8);
-            return RunDemo(std::atoi(argv[i] + 11), scale);
+                if (std::strncmp(argv[j], "--stage=", 8) == 0) stage = argv[j] + 8;
+                if (std::strcmp(argv[j], "--scroll") == 0) scroll = true;
+            }
+            return RunDemo(std::atoi(argv[i] + 11), scale, stage, scroll);
         }
     }
     benchmark::Initialize(&argc, argv);
