@@ -1,6 +1,7 @@
 // Cost of presenting one frame in the Qt view (conversion to 32 bits, scaling, painting) at each
 // scale, and, with --run-demo=SECONDS, the frame rate and processor time of the whole program
-// running the demo stage (or --stage=DEF; --scroll walks the camera) at its 60 fps limit. Run
+// running the demo stage (or --stage=DEF; --scroll walks the camera; --char=DEF adds the test
+// character) at its 60 fps limit. Run
 // under a display (xvfb-run) for real numbers; the offscreen platform skips the X server's part of
 // a present.
 #include <benchmark/benchmark.h>
@@ -103,13 +104,15 @@ double CpuSeconds() {
 // Runs the real program on the demo stage (or `stage`) for `seconds` and reports presents per second
 // and CPU; with `scroll`, the camera is walked right and left (the arrow keys held in turn, two
 // seconds each), so that every frame is new.
-int RunDemo(int seconds, int scale, const std::string& stage, bool scroll) {
+int RunDemo(int seconds, int scale, const std::string& stage, bool scroll, const std::string& character) {
     namespace fs = std::filesystem;
     const fs::path programDir = fs::temp_directory_path() / ("qb-present-bench-" + std::to_string(getpid()));
     fs::create_directories(programDir);
     std::ofstream(programDir / "QB.cfg")
         << "Version = .67A\r\nMugeDir = " << QB_DEMO_DIR << "/\r\nIntro = False\r\n"
         << "Scale = " << scale << "\r\n";
+    if (!character.empty())
+        std::ofstream(programDir / "QB.cfg", std::ios::app) << "TestChar = " << character << "\r\nChar = True\r\n";
     {
         qb::gui::QuillbackApp program;
         qb::gui::StartOptions options;
@@ -178,12 +181,14 @@ int main(int argc, char** argv) {
             int scale = 2;
             std::string stage;
             bool scroll = false;
+            std::string character;
             for (int j = 1; j < argc; ++j) {
                 if (std::strncmp(argv[j], "--scale=", 8) == 0) scale = std::atoi(argv[j] + 8);
                 if (std::strncmp(argv[j], "--stage=", 8) == 0) stage = argv[j] + 8;
                 if (std::strcmp(argv[j], "--scroll") == 0) scroll = true;
+                if (std::strncmp(argv[j], "--char=", 7) == 0) character = argv[j] + 7;
             }
-            return RunDemo(std::atoi(argv[i] + 11), scale, stage, scroll);
+            return RunDemo(std::atoi(argv[i] + 11), scale, stage, scroll, character);
         }
     }
     benchmark::Initialize(&argc, argv);
