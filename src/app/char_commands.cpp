@@ -1,6 +1,7 @@
 #include "app/char_commands.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "app/app_state.h"
 #include "app/window_rules.h"
@@ -68,17 +69,34 @@ void ReleaseTestChar(CharState& chars) {
     ReleaseCharacter(chars.Characters, chars.CharCount, chars.CharLoaded);
 }
 
-bool ChooseTestChar(AppState& state, const std::string& path) {
+namespace {
+
+// The chosen path cut after its ".def", or nothing (with the box that says so) when it names no
+// character; an empty path passes when `emptyClears`.
+std::optional<std::string> CheckedCharPath(AppState& state, const std::string& path, bool emptyClears) {
     std::string chosen = path;
     const size_t def = text::FindNoCase(chosen, ".def");
     if (def != std::string::npos) chosen.resize(def + 4);
+    if ((emptyClears && chosen.empty()) || IsChar(chosen)) return chosen;
+    if (state.ports.ui) state.ports.ui->MsgBox("Not a Character!", MsgIcon::Exclamation, MsgButtons::Ok);
+    return std::nullopt;
+}
+
+// The open dialog for a character definition; empty when cancelled or without a window.
+std::string AskForCharacter(AppState& state, const char* title) {
+    if (!state.ports.ui) return {};
+    return state.cdl.ShowOpen(*state.ports.ui, title, CharDialogStartFolder(state), "DEF Files|*.def",
+                              kOfnPathMustExist | kOfnFileMustExist);
+}
+
+}  // namespace
+
+bool ChooseTestChar(AppState& state, const std::string& path) {
     // A refused file changes nothing: the character chosen before stays, and so does a saved
     // "Char = True", which without it would ask for a character before the window appears.
-    if (!IsChar(chosen)) {
-        if (state.ports.ui) state.ports.ui->MsgBox("Not a Character!", MsgIcon::Exclamation, MsgButtons::Ok);
-        return false;
-    }
-    state.CharSettings.TestCharPath = chosen;
+    const auto chosen = CheckedCharPath(state, path, false);
+    if (!chosen) return false;
+    state.CharSettings.TestCharPath = *chosen;
     // The loaded character goes at once, running stage or not: otherwise the next stage start would
     // still show the one chosen before.
     ReleaseTestChar(state.Chars);
@@ -93,10 +111,7 @@ bool ChooseTestChar(AppState& state, const std::string& path) {
 }
 
 void mnuChange_Click(AppState& state) {
-    if (!state.ports.ui) return;
-    const std::string answer = state.cdl.ShowOpen(*state.ports.ui, "Choose test character.",
-                                                  CharDialogStartFolder(state), "DEF Files|*.def",
-                                                  kOfnPathMustExist | kOfnFileMustExist);
+    const std::string answer = AskForCharacter(state, "Choose test character.");
     if (answer.empty()) return;
     ChooseTestChar(state, answer);
 }
@@ -148,24 +163,16 @@ void mnuCharP2_Click(AppState& state) {
 }
 
 bool ChooseSecondChar(AppState& state, const std::string& path) {
-    std::string chosen = path;
-    const size_t def = text::FindNoCase(chosen, ".def");
-    if (def != std::string::npos) chosen.resize(def + 4);
-    if (!chosen.empty() && !IsChar(chosen)) {
-        if (state.ports.ui) state.ports.ui->MsgBox("Not a Character!", MsgIcon::Exclamation, MsgButtons::Ok);
-        return false;
-    }
-    state.CharSettings.TestChar2Path = chosen;
+    const auto chosen = CheckedCharPath(state, path, true);
+    if (!chosen) return false;
+    state.CharSettings.TestChar2Path = *chosen;
     DropSecondChar(state.Chars);
     RestartChar(state);
     return true;
 }
 
 void mnuChangeP2_Click(AppState& state) {
-    if (!state.ports.ui) return;
-    const std::string answer = state.cdl.ShowOpen(*state.ports.ui, "Choose test character (P2).",
-                                                  CharDialogStartFolder(state), "DEF Files|*.def",
-                                                  kOfnPathMustExist | kOfnFileMustExist);
+    const std::string answer = AskForCharacter(state, "Choose test character (P2).");
     if (answer.empty()) return;
     ChooseSecondChar(state, answer);
 }
