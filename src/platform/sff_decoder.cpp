@@ -91,7 +91,7 @@ ColorTable MakeColorTable(const PaletteBytes* palette, bool masked) {
 
 // Runs are short (at most 63) but frequent; four pixels per store beats a pixel loop the compiler
 // leaves scalar.
-inline void FillRun(uint16_t* __restrict out, int count, uint16_t color) {
+inline void FillRun(uint16_t* __restrict out, size_t count, uint16_t color) {
     if (count >= 8) {
         const uint64_t four = color * 0x0001000100010001ull;
         while (count >= 4) {
@@ -103,23 +103,66 @@ inline void FillRun(uint16_t* __restrict out, int count, uint16_t color) {
     while (count-- > 0) *out++ = color;
 }
 
+// A picture's codes make one stream of bytesPerLine x height pixels: a run may carry over into the
+// next row (files from some tools do that), and a row's padding bytes past the width are part of the
+// stream and dropped afterwards. The decoders below fill a stretch [x, to) of that stream in `out`
+// (stream pixel x at out[x]); `RunState` carries a run that goes on past the stretch.
+struct RunState {
+    size_t pending = 0;  // pixels of the current run not yet placed
+    uint16_t color = 0;
+};
+
+// The plain decoder, code by code, writing exactly the stretch. False when the data runs out first.
+bool DecodeCodesExact(const uint8_t*& p, const uint8_t* end, uint16_t* out, size_t& x, size_t to,
+                      RunState& run, const ColorTable& colors) {
+    while (x < to) {
+        if (run.pending == 0) {
+            if (p >= end) return false;
+            uint8_t value = *p++;
+            run.pending = 1;
+            if (value >= 0xC0) {
+                if (p >= end) return false;
+                run.pending = value & 0x3Fu;  // may be 0: the code places nothing
+                value = *p++;
+            }
+            run.color = colors[value];
+        }
+        const size_t take = std::min(run.pending, to - x);
+        FillRun(out + x, take, run.color);
+        x += take;
+        run.pending -= take;
+    }
+    return true;
+}
+
 #if defined(__SSE2__)
 using SixteenBytes = uint8_t __attribute__((vector_size(16)));
+
+// Which bytes of a block of 64 code bytes start a code, given which are 0xC0 or more (`high`). Such a
+// byte heads a run and the byte after it is the run's colour, whatever its value; so in a stretch of
+// such bytes the headers are every other byte from the stretch's first. Adding each stretch's first
+// bit to the stretch carries through it exactly, which tells the stretches that begin on an even
+// byte from those that begin on an odd one without a loop. `splitRun`: the last byte heads a run
+// whose colour is in the next block.
+inline uint64_t CodeStarts(uint64_t high, bool& splitRun) {
+    constexpr uint64_t kEven = 0x5555555555555555ull;
+    const uint64_t firsts = high & ~(high << 1);
+    const uint64_t evenStretches = high & ~(high + (firsts & kEven));
+    const uint64_t headers = (evenStretches & kEven) | (high & ~evenStretches & ~kEven);
+    splitRun = (headers >> 63) != 0;
+    return ~(headers << 1) & ~(uint64_t{splitRun} << 63);
+}
 
 // A block of 64 bytes of codes whose first byte starts a code, read all at once: which bytes start
 // codes, and for each byte, the pixel count and colour index of a code starting there.
 struct CodeBlock {
     uint64_t starts = 0;
-    bool splitRun = false;  // the last byte heads a run whose colour is in the next block
+    bool splitRun = false;
     alignas(16) uint8_t counts[64];
     alignas(16) uint8_t values[64];
 };
 
-// Needs 65 readable bytes. A byte of 0xC0 or more heads a run and the byte after it is the run's
-// colour, whatever its value; so in a stretch of such bytes the headers are every other byte from
-// the stretch's first. Adding each stretch's first bit to the stretch carries through it exactly,
-// which tells the stretches that begin on an even byte from those that begin on an odd one without
-// a loop.
+// Needs 65 readable bytes.
 inline void ReadCodeBlock(const uint8_t* p, CodeBlock& block) {
     uint64_t high64 = 0;
     for (int k = 0; k < 4; ++k) {
@@ -135,66 +178,222 @@ inline void ReadCodeBlock(const uint8_t* p, CodeBlock& block) {
         std::memcpy(&bits, &high, sizeof bits);
         high64 |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(bits))} << (16 * k);
     }
-    constexpr uint64_t kEven = 0x5555555555555555ull;
-    const uint64_t firsts = high64 & ~(high64 << 1);
-    const uint64_t evenStretches = high64 & ~(high64 + (firsts & kEven));
-    const uint64_t headers = (evenStretches & kEven) | (high64 & ~evenStretches & ~kEven);
-    block.splitRun = (headers >> 63) != 0;
-    block.starts = ~(headers << 1) & ~(uint64_t{block.splitRun} << 63);
+    block.starts = CodeStarts(high64, block.splitRun);
 }
 
 using EightPixels = uint16_t __attribute__((vector_size(16)));
 using SixteenPixels = uint16_t __attribute__((vector_size(32)));
 
-// Decodes codes 64 bytes at a time into `row` from x while every code's pixels fit (with the
-// overshoot of whole stores) before `width`; answers where the codes it left begin.
+// Decodes codes 64 bytes at a time into `out` from x while every code's pixels fit (with the
+// overshoot of whole stores) before `to`; answers where the codes it left begin.
 template <bool Wide>
 __attribute__((always_inline)) inline const uint8_t* DecodeBlocks(const uint8_t* p, const uint8_t* end,
-                                                                  uint16_t* __restrict row, int& x, int width,
-                                                                  const ColorTable& colors) {
+                                                                  uint16_t* __restrict out, size_t& x,
+                                                                  size_t to, const ColorTable& colors) {
     CodeBlock block;
+    size_t placed = x;
     while (end - p > 64) {
         ReadCodeBlock(p, block);
         for (uint64_t starts = block.starts; starts != 0; starts &= starts - 1) {
             const int at = __builtin_ctzll(starts);
-            const int count = block.counts[at];
+            const size_t count = block.counts[at];
             // The stores below reach at most count + 15 pixels past x.
-            if (width - x < count + 16) return p + at;
+            if (to - placed < count + 16) {
+                x = placed;
+                return p + at;
+            }
             // Sixteen pixels whatever the code's length (most runs are shorter), so that only
             // runs longer than that take a second branch; the surplus is overwritten later.
             using Lanes = std::conditional_t<Wide, SixteenPixels, EightPixels>;
-            constexpr int kLanes = sizeof(Lanes) / 2;
+            constexpr size_t kLanes = sizeof(Lanes) / 2;
             const Lanes same = Lanes{} + colors[block.values[at]];
-            std::memcpy(row + x, &same, sizeof same);
-            if constexpr (!Wide) std::memcpy(row + x + 8, &same, sizeof same);
-            for (int k = 16; k < count; k += kLanes) std::memcpy(row + x + k, &same, sizeof same);
-            x += count;
+            std::memcpy(out + placed, &same, sizeof same);
+            if constexpr (!Wide) std::memcpy(out + placed + 8, &same, sizeof same);
+            for (size_t k = 16; k < count; k += kLanes) std::memcpy(out + placed + k, &same, sizeof same);
+            placed += count;
         }
         p += 64 - static_cast<int>(block.splitRun);
+    }
+    x = placed;
+    return p;
+}
+
+const uint8_t* DecodeBlocksSse2(const uint8_t* p, const uint8_t* end, uint16_t* out, size_t& x, size_t to,
+                                const ColorTable& colors) {
+    return DecodeBlocks<false>(p, end, out, x, to, colors);
+}
+
+__attribute__((target("avx2"))) const uint8_t* DecodeBlocksAvx2(const uint8_t* p, const uint8_t* end,
+                                                                uint16_t* out, size_t& x, size_t to,
+                                                                const ColorTable& colors) {
+    return DecodeBlocks<true>(p, end, out, x, to, colors);
+}
+
+#define QB_AVX512 "avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi,popcnt"
+
+// Inclusive prefix sums of 32 words.
+__attribute__((target(QB_AVX512))) inline __m512i PrefixSums(__m512i v) {
+    const __m512i lanes = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15,
+                                           14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    for (int s = 1; s < 32; s *= 2) {
+        const __m512i from = _mm512_sub_epi16(lanes, _mm512_set1_epi16(static_cast<short>(s)));
+        v = _mm512_add_epi16(v, _mm512_maskz_permutexvar_epi16(~0u << s, from, v));
+    }
+    return v;
+}
+
+// The colours of 32 palette indices (words), from the 256-entry table held in eight registers.
+__attribute__((target(QB_AVX512))) inline __m512i LookUpColors(__m512i index, const __m512i (&table)[8]) {
+    const __mmask32 bit6 = _mm512_test_epi16_mask(index, _mm512_set1_epi16(64));
+    const __mmask32 bit7 = _mm512_test_epi16_mask(index, _mm512_set1_epi16(128));
+    const __m512i low = _mm512_mask_blend_epi16(bit6, _mm512_permutex2var_epi16(table[0], index, table[1]),
+                                                _mm512_permutex2var_epi16(table[2], index, table[3]));
+    const __m512i high = _mm512_mask_blend_epi16(bit6, _mm512_permutex2var_epi16(table[4], index, table[5]),
+                                                 _mm512_permutex2var_epi16(table[6], index, table[7]));
+    return _mm512_mask_blend_epi16(bit7, low, high);
+}
+
+// Blocks of 64 code bytes with no branch per code: the block's codes are packed together, their
+// places in the stream come from prefix sums of their counts and their colours from a table look-up
+// of all of them at once, and then each code is one store of sixteen pixels at its place (in stream
+// order, so a later code overwrites the surplus of the one before). Runs longer than sixteen get
+// their remaining pixels afterwards, with stores that stay inside the run. A block is decoded only
+// when its pixels and the last store's surplus fit before `to`.
+__attribute__((target(QB_AVX512))) const uint8_t* DecodeBlocksAvx512(const uint8_t* p, const uint8_t* end,
+                                                                     uint16_t* out, size_t& x, size_t to,
+                                                                     const ColorTable& colors) {
+    __m512i table[8];
+    for (size_t k = 0; k < 8; ++k) table[k] = _mm512_loadu_si512(colors.data() + 32 * k);
+    alignas(64) uint16_t places[64];
+    alignas(64) uint16_t colours[64];
+    alignas(64) uint8_t counts[64];
+    while (end - p > 64) {
+        const __m512i bytes = _mm512_loadu_si512(p);
+        const __m512i after = _mm512_loadu_si512(p + 1);
+        const __mmask64 high = _mm512_cmpge_epu8_mask(bytes, _mm512_set1_epi8(static_cast<char>(0xC0)));
+        bool splitRun = false;
+        uint64_t starts = CodeStarts(high, splitRun);
+        const __m512i count = _mm512_mask_blend_epi8(high, _mm512_set1_epi8(1),
+                                                     _mm512_and_si512(bytes, _mm512_set1_epi8(0x3F)));
+        const __m512i value = _mm512_mask_blend_epi8(high, bytes, after);
+        starts &= _mm512_test_epi8_mask(count, count);  // runs of length 0 place nothing
+        const int codes = __builtin_popcountll(starts);
+        const __m512i packedCounts = _mm512_maskz_compress_epi8(starts, count);
+        const __m512i packedValues = _mm512_maskz_compress_epi8(starts, value);
+        const __m512i counts0 = _mm512_cvtepu8_epi16(_mm512_maskz_extracti64x4_epi64(0xFF, packedCounts, 0));
+        const __m512i counts1 = _mm512_cvtepu8_epi16(_mm512_maskz_extracti64x4_epi64(0xFF, packedCounts, 1));
+        const __m512i sums0 = PrefixSums(counts0);
+        const __m512i sums1 =
+            _mm512_add_epi16(PrefixSums(counts1), _mm512_permutexvar_epi16(_mm512_set1_epi16(31), sums0));
+        // The packed counts past the last code are 0: the last word is the block's pixel count.
+        const size_t pixels =
+            static_cast<uint16_t>(_mm_extract_epi16(_mm512_maskz_extracti32x4_epi32(0xF, sums1, 3), 7));
+        if (to - x < pixels + 16) break;
+        _mm512_store_si512(places, _mm512_sub_epi16(sums0, counts0));
+        _mm512_store_si512(places + 32, _mm512_sub_epi16(sums1, counts1));
+        _mm512_store_si512(
+            colours,
+            LookUpColors(_mm512_cvtepu8_epi16(_mm512_maskz_extracti64x4_epi64(0xFF, packedValues, 0)),
+                         table));
+        _mm512_store_si512(
+            colours + 32,
+            LookUpColors(_mm512_cvtepu8_epi16(_mm512_maskz_extracti64x4_epi64(0xFF, packedValues, 1)),
+                         table));
+        _mm512_store_si512(counts, packedCounts);
+        uint16_t* const o = out + x;
+        // Four at a time: the places past the last code are the block's end and their stores land in
+        // the surplus, which the next block overwrites.
+        for (int j = 0; j < codes; j += 4) {
+            for (int u = 0; u < 4; ++u)
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + places[j + u]),
+                                    _mm256_set1_epi16(static_cast<short>(colours[j + u])));
+        }
+        for (uint64_t longer = _mm512_cmpgt_epu8_mask(packedCounts, _mm512_set1_epi8(16)); longer != 0;
+             longer &= longer - 1) {
+            const int j = __builtin_ctzll(longer);
+            uint16_t* const run = o + places[j];
+            const int last = counts[j] - 16;
+            const __m256i same = _mm256_set1_epi16(static_cast<short>(colours[j]));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(run + std::min(16, last)), same);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(run + std::min(32, last)), same);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(run + std::min(48, last)), same);
+        }
+        x += pixels;
+        p += 64 - static_cast<int>(splitRun);
+    }
+    return p;
+}
+#undef QB_AVX512
+#endif
+
+// Away from the stretch's end, every code writes whole groups of pixels at once whatever its length
+// (a literal, or a run, mostly of one to four): fewer unpredictable branches. The extra pixels land
+// inside the stretch and are overwritten by the codes that follow. Stops where a code's groups would
+// not fit before `to`.
+const uint8_t* DecodeCodesEach(const uint8_t* p, const uint8_t* end, uint16_t* __restrict out, size_t& x,
+                               size_t to, const ColorTable& colors) {
+    while (end - p >= 2) {
+        const uint8_t code = p[0];
+        const bool isRun = code >= 0xC0;
+        const size_t count = isRun ? (code & 0x3Fu) : 1;
+#if defined(__SSE2__)
+        // Sixteen pixels whatever the code's length (most runs are shorter), so that only runs longer
+        // than that take a second branch.
+        if (to - x < std::max<size_t>(16, (count + 7) & ~size_t{7})) break;  // whole groups must fit
+        const __m128i eight = _mm_set1_epi16(static_cast<short>(colors[isRun ? p[1] : code]));
+        p += isRun ? 2 : 1;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), eight);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + 8), eight);
+        for (size_t k = 16; k < count; k += 8)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + k), eight);
+#else
+        if (to - x < ((count + 4) & ~size_t{3})) break;  // whole groups of four must fit
+        const uint64_t four = colors[isRun ? p[1] : code] * 0x0001000100010001ull;
+        p += isRun ? 2 : 1;
+        std::memcpy(out + x, &four, sizeof four);
+        for (size_t k = 4; k < count; k += 4) std::memcpy(out + x + k, &four, sizeof four);
+#endif
+        x += count;
     }
     return p;
 }
 
-const uint8_t* DecodeBlocksSse2(const uint8_t* p, const uint8_t* end, uint16_t* row, int& x, int width,
-                                const ColorTable& colors) {
-    return DecodeBlocks<false>(p, end, row, x, width, colors);
-}
+enum class DecodeSpeed { Fastest, Plain };
 
-__attribute__((target("avx2"))) const uint8_t* DecodeBlocksAvx2(const uint8_t* p, const uint8_t* end,
-                                                                uint16_t* row, int& x, int width,
-                                                                const ColorTable& colors) {
-    return DecodeBlocks<true>(p, end, row, x, width, colors);
-}
+// Fills the stretch [x, to) of the stream; false when the data runs out first. `Plain` decodes code
+// by code only: the reference the fast paths are held to.
+bool DecodeStream(const uint8_t*& p, const uint8_t* end, uint16_t* out, size_t& x, size_t to, RunState& run,
+                  const ColorTable& colors, DecodeSpeed speed) {
+    if (run.pending > 0) {
+        const size_t take = std::min(run.pending, to - x);
+        FillRun(out + x, take, run.color);
+        x += take;
+        run.pending -= take;
+    }
+    if (speed == DecodeSpeed::Fastest && run.pending == 0) {
+#if defined(__SSE2__)
+        if (__builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("avx512bw")) {
+            p = DecodeBlocksAvx512(p, end, out, x, to, colors);
+        }
+        p = __builtin_cpu_supports("avx2") ? DecodeBlocksAvx2(p, end, out, x, to, colors)
+                                           : DecodeBlocksSse2(p, end, out, x, to, colors);
 #endif
+        p = DecodeCodesEach(p, end, out, x, to, colors);
+    }
+    return DecodeCodesExact(p, end, out, x, to, run, colors);
+}
 
 // Decodes the picture into a new bitmap; null when the data is short or the layout impossible.
-// `pixelEnd` receives the offset in `pcx` just past the last byte the pixels used.
+// `pixelEnd` receives the offset in `pcx` just past the last byte the pixels used. `buffer` is where
+// padded rows are decoded first; callers decoding many pictures keep one for all of them.
 UniqueBitmap DecodePicture(std::span<const uint8_t> pcx, const PcxLayout& layout, const ColorTable& colors,
-                           size_t* pixelEnd = nullptr) {
+                           size_t* pixelEnd = nullptr, std::vector<uint16_t>* buffer = nullptr,
+                           DecodeSpeed speed = DecodeSpeed::Fastest) {
     UniqueBitmap bitmap = CreateBitmap(layout.width, layout.height);
     if (!bitmap) return nullptr;
-    const int width = layout.width;
-    const int pitch = layout.bytesPerLine;
+    const size_t width = static_cast<size_t>(layout.width);
+    const size_t height = static_cast<size_t>(layout.height);
+    const size_t pitch = static_cast<size_t>(layout.bytesPerLine);
     const uint8_t* const begin = pcx.data();
     const uint8_t* p = begin + kPcxHeaderSize;
     const uint8_t* const end = begin + pcx.size();
@@ -203,71 +402,33 @@ UniqueBitmap DecodePicture(std::span<const uint8_t> pcx, const PcxLayout& layout
         // ReadPcxLayout checked that all rows are present.
         for (int y = 0; y < layout.height; ++y) {
             uint16_t* row = BitmapRow(bitmap.get(), y);
-            for (int x = 0; x < width; ++x) row[x] = colors[p[x]];
+            for (size_t x = 0; x < width; ++x) row[x] = colors[p[x]];
             p += pitch;
         }
         if (pixelEnd) *pixelEnd = static_cast<size_t>(p - begin);
         return bitmap;
     }
 
-#if defined(__SSE2__)
-    const bool wide = __builtin_cpu_supports("avx2");
-#endif
-    // Row by row; a run may carry over into the next row (files from some tools do that), and the
-    // padding bytes past the width are dropped.
-    int pending = 0;  // pixels of the current run not yet placed
-    uint16_t color = 0;
-    for (int y = 0; y < layout.height; ++y) {
-        uint16_t* __restrict row = BitmapRow(bitmap.get(), y);
-        int x = 0;
-        while (x < pitch) {
-            if (pending == 0) {
-#if defined(__SSE2__)
-                // Sixty-four bytes of codes at a time: where each code starts is worked out for all of
-                // them at once, so finding the next code no longer waits for the last one's byte.
-                p = wide ? DecodeBlocksAvx2(p, end, row, x, width, colors)
-                         : DecodeBlocksSse2(p, end, row, x, width, colors);
-#endif
-                // Away from the row's end, every code writes four pixels at once whatever its length
-                // (a literal, or a run, mostly of one to four): fewer unpredictable branches. The
-                // extra pixels land inside the row and are overwritten by the codes that follow.
-                while (end - p >= 2) {
-                    const uint8_t code = p[0];
-                    const bool isRun = code >= 0xC0;
-                    const int count = isRun ? (code & 0x3F) : 1;
-#if defined(__SSE2__)
-                    // Sixteen pixels whatever the code's length (most runs are shorter), so that
-                    // only runs longer than that take a second branch.
-                    if (width - x < std::max(16, (count + 7) & ~7)) break;  // whole groups must fit
-                    const __m128i eight = _mm_set1_epi16(static_cast<short>(colors[isRun ? p[1] : code]));
-                    p += isRun ? 2 : 1;
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), eight);
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x + 8), eight);
-                    for (int k = 16; k < count; k += 8)
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x + k), eight);
-#else
-                    if (width - x < ((count + 4) & ~3)) break;  // whole groups of four must fit
-                    const uint64_t four = colors[isRun ? p[1] : code] * 0x0001000100010001ull;
-                    p += isRun ? 2 : 1;
-                    std::memcpy(row + x, &four, sizeof four);
-                    for (int k = 4; k < count; k += 4) std::memcpy(row + x + k, &four, sizeof four);
-#endif
-                    x += count;
-                }
-                if (p >= end) return nullptr;
-                uint8_t value = *p++;
-                pending = 1;
-                if (value >= 0xC0) {
-                    if (p >= end) return nullptr;
-                    pending = value & 0x3F;
-                    value = *p++;
-                }
-                color = colors[value];
-            }
-            const int take = std::min(pending, pitch - x);
-            if (x < width) FillRun(row + x, std::min(take, width - x), color);
-            x += take;
-            pending -= take;
+    RunState run;
+    uint16_t* const first = BitmapRow(bitmap.get(), 0);
+    if (pitch == width && BitmapRow(bitmap.get(), layout.height - 1) == first + (height - 1) * width) {
+        // Rows without padding, one after another in memory: the stream is the bitmap.
+        size_t x = 0;
+        if (!DecodeStream(p, end, first, x, width * height, run, colors, speed)) return nullptr;
+    } else {
+        // Padded rows: the stream goes through a small buffer a few rows at a time, and each row's
+        // pixels are copied out of it without the padding.
+        const size_t rows = std::max<size_t>(1, 16384 / pitch);
+        std::vector<uint16_t> own;
+        if (!buffer) buffer = &own;
+        if (buffer->size() < rows * pitch) buffer->resize(rows * pitch);
+        for (size_t y = 0; y < height; y += rows) {
+            const size_t count = std::min(rows, height - y);
+            size_t x = 0;
+            if (!DecodeStream(p, end, buffer->data(), x, count * pitch, run, colors, speed)) return nullptr;
+            for (size_t k = 0; k < count; ++k)
+                std::memcpy(BitmapRow(bitmap.get(), static_cast<int>(y + k)), buffer->data() + k * pitch,
+                            width * 2);
         }
     }
     if (pixelEnd) *pixelEnd = static_cast<size_t>(p - begin);
@@ -310,11 +471,12 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count, size
     // All bitmaps of one file together stay within a budget, so a hostile file of pictures that each
     // claim the largest size their data allows cannot take the machine's memory.
     size_t budget = maxDecodedBytes;
+    std::vector<uint16_t> buffer;
     auto decodeWithin = [&](std::span<const uint8_t> pcx, const PcxLayout& layout, const ColorTable& colors,
                             size_t* pixelEnd = nullptr) -> UniqueBitmap {
         const size_t bytesNeeded = static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * 2;
         if (bytesNeeded > budget) return nullptr;
-        UniqueBitmap bitmap = DecodePicture(pcx, layout, colors, pixelEnd);
+        UniqueBitmap bitmap = DecodePicture(pcx, layout, colors, pixelEnd, &buffer);
         if (bitmap) budget -= bytesNeeded;
         return bitmap;
     };
@@ -535,6 +697,7 @@ bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
     };
 
     size_t budget = maxDecodedBytes;
+    std::vector<uint16_t> buffer;
     std::unordered_map<size_t, size_t> ownerOf;  // decoded file sprite -> table entry owning its bitmap
     const size_t limit = std::min({requests.size(), table.size(),
                                    static_cast<size_t>(std::max<int32_t>(highestIndex + 1, 0))});
@@ -569,9 +732,10 @@ bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
             const size_t bytesNeeded = static_cast<size_t>(layout->width) * static_cast<size_t>(layout->height) * 2;
             if (bytesNeeded > budget) continue;
             const int palette = paletteOf[*root];
-            e.Owned = DecodePicture(pcx, *layout,
-                                    MakeColorTable(palette >= 0 ? &palettes[static_cast<size_t>(palette)] : nullptr,
-                                                   true));
+            e.Owned = DecodePicture(
+                pcx, *layout,
+                MakeColorTable(palette >= 0 ? &palettes[static_cast<size_t>(palette)] : nullptr, true),
+                nullptr, &buffer);
             if (!e.Owned) continue;
             budget -= bytesNeeded;
             e.Bitmap = e.Owned.get();
