@@ -6,6 +6,9 @@
 #include "bench/corpus_files.h"
 
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -101,8 +104,21 @@ double MemcpySeconds(int64_t bytes) {
     return best;
 }
 
-// Reads the file, indexes it as the stage loader does, decodes every picture.
-void LoadFile(benchmark::State& state, const std::string& path) {
+// Between loads: gives the memory the last load freed back to the system, so that the next load
+// writes into fresh pages as the first load of a stage in a process does (the allocator would
+// otherwise hand back pages it already has, which a real load cannot count on).
+void ForgetFreedMemory(benchmark::State& state, bool fresh) {
+    if (!fresh) return;
+    state.PauseTiming();
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+    state.ResumeTiming();
+}
+
+// Reads the file, indexes it as the stage loader does, decodes every picture; `expand` adds the
+// 32-bit words high-resolution stages draw from (ExpandSffBitmaps, as the stage loader does for them).
+void LoadFile(benchmark::State& state, const std::string& path, bool fresh = false, bool expand = false) {
     if (path.empty()) {
         state.SkipWithError("no sprite file");
         return;
@@ -110,10 +126,12 @@ void LoadFile(benchmark::State& state, const std::string& path) {
     const int64_t decoded = DecodedBytes(path);
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
+        ForgetFreedMemory(state, fresh);
         auto bytes = qb::ReadFileBytes(path, qb::kMaxSffFileBytes);
         auto index = qb::ReadSffIndex(*bytes);
         auto table = IndexTable(*index);
         qb::Load_Stage_SFF(path, table, static_cast<int>(index->entries.size()));
+        if (expand) qb::ExpandSffBitmaps(table);
         benchmark::DoNotOptimize(table.data());
     }
     const double perLoad = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
@@ -130,7 +148,7 @@ void LoadFile(benchmark::State& state, const std::string& path) {
 }
 
 // Decoding alone, from bytes already in memory (no file reads): the hot loop's own speed.
-void DecodeInMemory(benchmark::State& state, const std::string& path) {
+void DecodeInMemory(benchmark::State& state, const std::string& path, bool fresh = false) {
     auto bytes = qb::ReadFileBytes(path, qb::kMaxSffFileBytes);
     auto index = bytes ? qb::ReadSffIndex(*bytes) : std::nullopt;
     if (!index) {
@@ -139,6 +157,7 @@ void DecodeInMemory(benchmark::State& state, const std::string& path) {
     }
     const int64_t decoded = DecodedBytes(path);
     for (auto _ : state) {
+        ForgetFreedMemory(state, fresh);
         auto table = IndexTable(*index);
         qb::DecodeSffSprites(*bytes, table, static_cast<int>(index->entries.size()));
         benchmark::DoNotOptimize(table.data());
@@ -207,7 +226,22 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("DecodeLargestCorpusSffInMemory", [&](benchmark::State& s) {
         DecodeInMemory(s, largest);
     })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("DecodeLargestCorpusSffInMemoryFresh", [&](benchmark::State& s) {
+        DecodeInMemory(s, largest, true);
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("LoadLargestCorpusSffFresh",
+                                 [&](benchmark::State& s) { LoadFile(s, largest, true); })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("LoadLargestCorpusSffFreshExpanded",
+                                 [&](benchmark::State& s) { LoadFile(s, largest, true, true); })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark("LoadGenerated5000", [&](benchmark::State& s) { LoadFile(s, gen); })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("LoadGenerated5000Fresh",
+                                 [&](benchmark::State& s) { LoadFile(s, gen, true); })
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("MemcpyGenerated5000", [&](benchmark::State& s) {

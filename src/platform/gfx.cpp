@@ -3,6 +3,7 @@
 #include "platform/gfx.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -20,6 +21,10 @@
 #undef dup
 
 #include "platform/paths.h"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace qb {
 
@@ -125,8 +130,104 @@ UniqueBitmap CreateBitmap(int width, int height) {
     return UniqueBitmap(a_create_bitmap(width, height));
 }
 
+struct BitmapBlock::Shared {
+    static constexpr uint64_t kMagic = 0x6b636f6c42626d70ull;
+    uint64_t magic = kMagic;
+    std::atomic<size_t> users{1};  // the BitmapBlock and each bitmap made in it
+    void* memory = nullptr;
+    size_t memoryBytes = 0;
+    uint8_t* next = nullptr;
+    uint8_t* end = nullptr;
+    alignas(BITMAP) unsigned char header[sizeof(BITMAP)] = {};  // Allegro's fields of a 16-bit memory bitmap
+
+    void Release() {
+        if (users.fetch_sub(1) != 1) return;
+#if defined(__linux__)
+        munmap(memory, memoryBytes);
+#else
+        std::free(memory);
+#endif
+        delete this;
+    }
+};
+
+namespace {
+
+// The block a bitmap's pixels live in; null for Allegro's own bitmaps (their `extra` is null).
+BitmapBlock::Shared* BlockOf(BITMAP* bitmap) {
+    if (bitmap->dat != nullptr || bitmap->extra == nullptr || (bitmap->id & BMP_ID_SUB) != 0) return nullptr;
+    auto* shared = static_cast<BitmapBlock::Shared*>(bitmap->extra);
+    return shared->magic == BitmapBlock::Shared::kMagic ? shared : nullptr;
+}
+
+}  // namespace
+
+BitmapBlock::BitmapBlock(size_t pixels, size_t bitmaps) {
+    if (pixels == 0 || pixels > (size_t{1} << 40) || bitmaps > (size_t{1} << 32) || !a_allegro_init()) return;
+    BITMAP* model = create_bitmap_ex(16, 1, 1);
+    if (!model) return;
+    auto shared = std::make_unique<Shared>();
+    std::memcpy(shared->header, model, sizeof(BITMAP));
+    destroy_bitmap(model);
+    // Every bitmap starts on a 64-byte boundary.
+    const size_t bytes = pixels * 2 + 64 * bitmaps;
+#if defined(__linux__)
+    constexpr size_t kLargePage = size_t{2} << 20;
+    shared->memoryBytes = bytes + kLargePage;
+    void* memory =
+        mmap(nullptr, shared->memoryBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return;
+    shared->memory = memory;
+    auto* start = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(memory) + kLargePage - 1) &
+                                             ~(kLargePage - 1));
+    madvise(start, bytes, MADV_HUGEPAGE);  // advice only: small pages when refused
+#else
+    shared->memoryBytes = bytes;
+    shared->memory = std::malloc(bytes);
+    if (!shared->memory) return;
+    auto* start = static_cast<uint8_t*>(shared->memory);
+#endif
+    shared->next = start;
+    shared->end = start + bytes;
+    shared_ = shared.release();
+}
+
+BitmapBlock::~BitmapBlock() {
+    if (shared_) shared_->Release();
+}
+
+UniqueBitmap BitmapBlock::Create(int width, int height) {
+    if (width <= 0 || height <= 0) return nullptr;
+    const size_t bytes = (static_cast<size_t>(width) * static_cast<size_t>(height) * 2 + 63) & ~size_t{63};
+    if (!shared_ || static_cast<size_t>(shared_->end - shared_->next) < bytes)
+        return CreateBitmap(width, height);
+    auto* bitmap = static_cast<BITMAP*>(
+        std::malloc(sizeof(BITMAP) + sizeof(unsigned char*) * static_cast<size_t>(height)));
+    if (!bitmap) return nullptr;
+    std::memcpy(bitmap, shared_->header, sizeof(BITMAP));
+    bitmap->w = bitmap->cr = width;
+    bitmap->h = bitmap->cb = height;
+    bitmap->cl = bitmap->ct = 0;
+    bitmap->clip = TRUE;
+    bitmap->dat = nullptr;
+    bitmap->id = 0;
+    bitmap->extra = shared_;
+    bitmap->x_ofs = bitmap->y_ofs = 0;
+    for (int y = 0; y < height; ++y)
+        bitmap->line[y] = shared_->next + static_cast<size_t>(y) * static_cast<size_t>(width) * 2;
+    shared_->next += bytes;
+    shared_->users.fetch_add(1);
+    return UniqueBitmap(bitmap);
+}
+
 void a_destroy_bitmap(BITMAP* bitmap) {
     if (!bitmap) return;
+    if (BitmapBlock::Shared* shared = BlockOf(bitmap)) {
+        // Made by BitmapBlock::Create: the header is ours, the pixels the block's.
+        std::free(bitmap);
+        shared->Release();
+        return;
+    }
     if (system_driver != nullptr) {
         destroy_bitmap(bitmap);
         return;

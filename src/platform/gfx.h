@@ -25,6 +25,26 @@ BITMAP* a_create_bitmap(int width, int height);
 UniqueBitmap CreateBitmap(int width, int height);
 void a_destroy_bitmap(BITMAP* bitmap);
 
+// The pixels of many bitmaps made together (the pictures of one sprite file) in one block of memory,
+// in large pages where the system gives them: the first writes into freshly loaded pictures then
+// fault a few times instead of once every 4 KB, which on virtual machines costs more than decoding
+// them. Each bitmap made here keeps the block alive; it is released with the last of them.
+class BitmapBlock {
+public:
+    // Room for `bitmaps` bitmaps of `pixels` pixels in all (none when the memory is refused).
+    BitmapBlock(size_t pixels, size_t bitmaps);
+    ~BitmapBlock();
+    BitmapBlock(const BitmapBlock&) = delete;
+    BitmapBlock& operator=(const BitmapBlock&) = delete;
+    // A bitmap like CreateBitmap's; made by CreateBitmap once the block is full.
+    UniqueBitmap Create(int width, int height);
+
+    struct Shared;
+
+private:
+    Shared* shared_ = nullptr;
+};
+
 int BitmapWidth(const BITMAP* bitmap);
 int BitmapHeight(const BITMAP* bitmap);
 uint16_t* BitmapRow(BITMAP* bitmap, int y);

@@ -388,8 +388,9 @@ bool DecodeStream(const uint8_t*& p, const uint8_t* end, uint16_t* out, size_t& 
 // padded rows are decoded first; callers decoding many pictures keep one for all of them.
 UniqueBitmap DecodePicture(std::span<const uint8_t> pcx, const PcxLayout& layout, const ColorTable& colors,
                            size_t* pixelEnd = nullptr, std::vector<uint16_t>* buffer = nullptr,
-                           DecodeSpeed speed = DecodeSpeed::Fastest) {
-    UniqueBitmap bitmap = CreateBitmap(layout.width, layout.height);
+                           BitmapBlock* block = nullptr, DecodeSpeed speed = DecodeSpeed::Fastest) {
+    UniqueBitmap bitmap =
+        block ? block->Create(layout.width, layout.height) : CreateBitmap(layout.width, layout.height);
     if (!bitmap) return nullptr;
     const size_t width = static_cast<size_t>(layout.width);
     const size_t height = static_cast<size_t>(layout.height);
@@ -472,18 +473,30 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count, size
     // claim the largest size their data allows cannot take the machine's memory.
     size_t budget = maxDecodedBytes;
     std::vector<uint16_t> buffer;
+    auto pictureOf = [&](size_t j) {
+        return bytes.subspan(index->entries[j].dataStart, index->entries[j].DataSize());
+    };
+    // One block of memory for all the file's pictures (as far as the budget goes).
+    size_t pixels = 0, pictures = 0;
+    for (size_t j = 0; j < n; ++j) {
+        if (index->entries[j].IsLinked()) continue;
+        if (const auto layout = ReadPcxLayout(pictureOf(j))) {
+            const size_t more = static_cast<size_t>(layout->width) * static_cast<size_t>(layout->height);
+            if ((pixels + more) * 2 > maxDecodedBytes) break;
+            pixels += more;
+            ++pictures;
+        }
+    }
+    BitmapBlock block(pixels, pictures);
     auto decodeWithin = [&](std::span<const uint8_t> pcx, const PcxLayout& layout, const ColorTable& colors,
                             size_t* pixelEnd = nullptr) -> UniqueBitmap {
         const size_t bytesNeeded = static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * 2;
         if (bytesNeeded > budget) return nullptr;
-        UniqueBitmap bitmap = DecodePicture(pcx, layout, colors, pixelEnd, &buffer);
+        UniqueBitmap bitmap = DecodePicture(pcx, layout, colors, pixelEnd, &buffer, &block);
         if (bitmap) budget -= bytesNeeded;
         return bitmap;
     };
 
-    auto pictureOf = [&](size_t j) {
-        return bytes.subspan(index->entries[j].dataStart, index->entries[j].DataSize());
-    };
     auto decode = [&](size_t j, int palette, bool masked) -> UniqueBitmap {
         const auto pcx = pictureOf(j);
         const auto layout = ReadPcxLayout(pcx);
@@ -824,6 +837,23 @@ std::optional<IndexedSprite> DecodeSffSpriteIndexed(std::string_view file, size_
     } else {
         for (size_t i = 0; i < 256; ++i)
             out.Palette[i * 3] = out.Palette[i * 3 + 1] = out.Palette[i * 3 + 2] = static_cast<uint8_t>(i);
+    }
+    return out;
+}
+
+std::optional<PcxPixels> DecodePcxPixels(std::span<const uint8_t> pcx,
+                                         const std::array<uint16_t, 256>& colors, bool plain) {
+    const auto layout = ReadPcxLayout(pcx);
+    if (!layout || !a_allegro_init()) return std::nullopt;
+    PcxPixels out;
+    const UniqueBitmap picture = DecodePicture(pcx, *layout, colors, &out.End, nullptr, nullptr,
+                                               plain ? DecodeSpeed::Plain : DecodeSpeed::Fastest);
+    if (!picture) return std::nullopt;
+    out.Width = layout->width;
+    out.Height = layout->height;
+    for (int y = 0; y < out.Height; ++y) {
+        const uint16_t* row = BitmapRow(picture.get(), y);
+        out.Pixels.insert(out.Pixels.end(), row, row + out.Width);
     }
     return out;
 }

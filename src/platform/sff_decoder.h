@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -45,5 +46,16 @@ struct IndexedSprite {
     std::array<uint8_t, 768> Palette{};
 };
 std::optional<IndexedSprite> DecodeSffSpriteIndexed(std::string_view file, size_t index);
+
+// One PCX picture (a sprite's data) decoded through `colors`, and where its pixel data ended. `plain`
+// decodes code by code, without the block decoders: the reference those are tested against.
+struct PcxPixels {
+    int Width = 0;
+    int Height = 0;
+    std::vector<uint16_t> Pixels;  // row by row, Width a row
+    size_t End = 0;                // offset in the data just past the last code the pixels used
+};
+std::optional<PcxPixels> DecodePcxPixels(std::span<const uint8_t> pcx, const std::array<uint16_t, 256>& colors,
+                                         bool plain);
 
 }  // namespace qb

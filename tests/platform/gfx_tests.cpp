@@ -54,6 +54,33 @@ TEST(Gfx, ColoursAreRedOnTop565) {
     EXPECT_EQ(CreateBitmap(0, 5), nullptr);
 }
 
+TEST(Gfx, BitmapBlockMakesOrdinaryBitmapsThatOutliveIt) {
+    UniqueBitmap a, b, beyond, none;
+    {
+        BitmapBlock block(3 * 4 + 5 * 2, 2);
+        a = block.Create(3, 4);
+        b = block.Create(5, 2);
+        beyond = block.Create(7, 7);  // no room left: made the plain way
+        none = block.Create(0, 3);
+    }
+    ASSERT_TRUE(a && b && beyond);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(BitmapWidth(a.get()), 3);
+    EXPECT_EQ(BitmapHeight(b.get()), 2);
+    EXPECT_EQ(BitmapRow(a.get(), 3) - BitmapRow(a.get(), 0), 9);
+    // Allegro draws on them as on its own; neighbours in the block do not overlap.
+    a_clear_to_color(a.get(), R);
+    a_clear_to_color(b.get(), G);
+    a_clear_to_color(beyond.get(), B);
+    a_blit(b.get(), beyond.get(), 0, 0, 1, 1, 5, 2);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(a_getpixel(a.get(), x, y), R);
+    EXPECT_EQ(a_getpixel(beyond.get(), 5, 2), G);
+    EXPECT_EQ(a_getpixel(beyond.get(), 6, 2), B);
+    b.reset();
+    EXPECT_EQ(a_getpixel(a.get(), 2, 3), R);
+}
+
 TEST(Gfx, MaskedDrawingSkipsMagenta) {
     // sprite:  R M
     //          M G

@@ -203,6 +203,61 @@ TEST(SffDecoder, RunsCrossingRowsDecode) {
     EXPECT_EQ(Pixel(table[0], 2, 1), 0xF800);
 }
 
+// Any bytes are codes. Streams of several kinds (any bytes, with runs of length 0 and runs crossing
+// rows; runs that fill a row's end exactly in whole groups; long runs) over widths on both sides of
+// the block decoders' limits, padded or not, must decode to the plain decoder's pixels and end where
+// the codes end, also when nothing follows them (a sprite without palette bytes).
+TEST(SffDecoder, FastPathsMatchThePlainDecoder) {
+    std::mt19937 rng(5);
+    std::array<uint16_t, 256> colors{};
+    for (auto& c : colors) c = static_cast<uint16_t>(rng());
+    enum Kind { AnyBytes, WholeGroups, LongRuns };
+    int compared = 0;
+    for (Kind kind : {AnyBytes, WholeGroups, LongRuns}) {
+        for (int width : {1, 3, 16, 17, 64, 127, 333, 2050}) {
+            for (int pad : {0, 1, 3}) {
+                const int height = width > 300 ? 9 : 40;
+                const size_t needed = static_cast<size_t>((width + pad) * height);
+                std::string codes;
+                size_t placed = 0;
+                while (placed < needed) {
+                    const auto byte = static_cast<uint8_t>(rng());
+                    size_t count = byte >= 0xC0 ? byte & 0x3Fu : 1;
+                    if (kind == WholeGroups && rng() % 2) count = 8 * (2 + rng() % 6);
+                    if (kind == LongRuns) count = 40 + rng() % 24;
+                    if (count == 1 && byte < 0xC0) {
+                        codes += static_cast<char>(byte);
+                    } else {
+                        codes += static_cast<char>(0xC0 | count);
+                        codes += static_cast<char>(rng());
+                    }
+                    placed += count;
+                }
+                std::string pcx(128, '\0');
+                pcx[2] = 1;
+                pcx[3] = 8;
+                pcx[8] = static_cast<char>((width - 1) & 0xFF);
+                pcx[9] = static_cast<char>((width - 1) >> 8);
+                pcx[10] = static_cast<char>(height - 1);
+                pcx[65] = 1;
+                pcx[66] = static_cast<char>((width + pad) & 0xFF);
+                pcx[67] = static_cast<char>((width + pad) >> 8);
+                for (const std::string& after : {std::string(), std::string(769, '\x0C')}) {
+                    const std::string data = pcx + codes + after;
+                    const auto plain = DecodePcxPixels(AsBytes(data), colors, true);
+                    const auto fast = DecodePcxPixels(AsBytes(data), colors, false);
+                    ASSERT_TRUE(plain && fast) << kind << " " << width << " " << pad;
+                    EXPECT_EQ(plain->End, 128 + codes.size());
+                    EXPECT_EQ(fast->End, plain->End) << kind << " " << width << " " << pad;
+                    ASSERT_EQ(fast->Pixels, plain->Pixels) << kind << " " << width << " " << pad;
+                    ++compared;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(compared, 3 * 8 * 3 * 2);
+}
+
 TEST(SffDecoder, SamePaletteFlagReusesThePreviousPalette) {
     Palette second = TestPalette();
     second[3] = 0;
