@@ -105,19 +105,21 @@ double MemcpySeconds(int64_t bytes) {
 }
 
 // Between loads: gives the memory the last load freed back to the system, so that the next load
-// writes into fresh pages as the first load of a stage in a process does (the allocator would
-// otherwise hand back pages it already has, which a real load cannot count on).
+// writes into fresh pages as the first load of a stage in a process does (the allocator and the
+// bitmap blocks would otherwise hand back pages they already have, as they do for a reload).
 void ForgetFreedMemory(benchmark::State& state, bool fresh) {
     if (!fresh) return;
     state.PauseTiming();
+    qb::ReleaseSpareBitmapMemory();
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
     state.ResumeTiming();
 }
 
-// Reads the file, indexes it as the stage loader does, decodes every picture; `expand` adds the
-// 32-bit words high-resolution stages draw from (ExpandSffBitmaps, as the stage loader does for them).
+// Reads the file once, indexes it and decodes every picture from those bytes, as the stage loader
+// does; `expand` adds the 32-bit words high-resolution stages draw from (ExpandSffBitmaps, which the
+// stage loader runs for them).
 void LoadFile(benchmark::State& state, const std::string& path, bool fresh = false, bool expand = false) {
     if (path.empty()) {
         state.SkipWithError("no sprite file");
@@ -130,7 +132,7 @@ void LoadFile(benchmark::State& state, const std::string& path, bool fresh = fal
         auto bytes = qb::ReadFileBytes(path, qb::kMaxSffFileBytes);
         auto index = qb::ReadSffIndex(*bytes);
         auto table = IndexTable(*index);
-        qb::Load_Stage_SFF(path, table, static_cast<int>(index->entries.size()));
+        qb::DecodeSffSprites(*bytes, table, static_cast<int>(index->entries.size()));
         if (expand) qb::ExpandSffBitmaps(table);
         benchmark::DoNotOptimize(table.data());
     }

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -140,18 +142,44 @@ struct BitmapBlock::Shared {
     uint8_t* end = nullptr;
     alignas(BITMAP) unsigned char header[sizeof(BITMAP)] = {};  // Allegro's fields of a 16-bit memory bitmap
 
-    void Release() {
-        if (users.fetch_sub(1) != 1) return;
-#if defined(__linux__)
-        munmap(memory, memoryBytes);
-#else
-        std::free(memory);
-#endif
-        delete this;
-    }
+    void Release();
 };
 
 namespace {
+
+#if defined(__linux__)
+constexpr size_t kLargePage = size_t{2} << 20;
+#else
+constexpr size_t kLargePage = 64;
+#endif
+// A released block's memory is kept for the next block: a reload, or the next stage, then writes into
+// pages it already has instead of fresh ones (as the allocator's reuse did for bitmaps made one by
+// one). One block at most, never one more than twice the size asked for, and none past this size.
+constexpr size_t kMaxSpareBytes = size_t{512} << 20;
+std::mutex g_spareLock;
+void* g_spare = nullptr;
+size_t g_spareBytes = 0;
+
+void FreeBlockMemory(void* memory, size_t bytes) {
+#if defined(__linux__)
+    munmap(memory, bytes);
+#else
+    (void)bytes;
+    std::free(memory);
+#endif
+}
+
+void* NewBlockMemory(size_t bytes) {
+#if defined(__linux__)
+    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return nullptr;
+    // Advice only: small pages when large ones are refused.
+    madvise(memory, bytes, MADV_HUGEPAGE);
+    return memory;
+#else
+    return std::malloc(bytes);
+#endif
+}
 
 // The block a bitmap's pixels live in; null for Allegro's own bitmaps (their `extra` is null).
 BitmapBlock::Shared* BlockOf(BITMAP* bitmap) {
@@ -171,25 +199,47 @@ BitmapBlock::BitmapBlock(size_t pixels, size_t bitmaps) {
     destroy_bitmap(model);
     // Every bitmap starts on a 64-byte boundary.
     const size_t bytes = pixels * 2 + 64 * bitmaps;
-#if defined(__linux__)
-    constexpr size_t kLargePage = size_t{2} << 20;
-    shared->memoryBytes = bytes + kLargePage;
-    void* memory =
-        mmap(nullptr, shared->memoryBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) return;
-    shared->memory = memory;
-    auto* start = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(memory) + kLargePage - 1) &
+    const size_t needed = bytes + kLargePage;  // room to start on a large page's boundary
+    {
+        const std::lock_guard<std::mutex> lock(g_spareLock);
+        if (g_spare && g_spareBytes >= needed && g_spareBytes / 2 <= needed) {
+            shared->memory = std::exchange(g_spare, nullptr);
+            shared->memoryBytes = g_spareBytes;
+        }
+    }
+    if (!shared->memory) {
+        ReleaseSpareBitmapMemory();
+        shared->memory = NewBlockMemory(needed);
+        if (!shared->memory) return;
+        shared->memoryBytes = needed;
+    }
+    auto* start = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(shared->memory) + kLargePage - 1) &
                                              ~(kLargePage - 1));
-    madvise(start, bytes, MADV_HUGEPAGE);  // advice only: small pages when refused
-#else
-    shared->memoryBytes = bytes;
-    shared->memory = std::malloc(bytes);
-    if (!shared->memory) return;
-    auto* start = static_cast<uint8_t*>(shared->memory);
-#endif
     shared->next = start;
     shared->end = start + bytes;
     shared_ = shared.release();
+}
+
+void BitmapBlock::Shared::Release() {
+    if (users.fetch_sub(1) != 1) return;
+    if (memoryBytes <= kMaxSpareBytes) {
+        const std::lock_guard<std::mutex> lock(g_spareLock);
+        std::swap(memory, g_spare);
+        std::swap(memoryBytes, g_spareBytes);
+    }
+    if (memory) FreeBlockMemory(memory, memoryBytes);
+    delete this;
+}
+
+void ReleaseSpareBitmapMemory() {
+    void* memory = nullptr;
+    size_t bytes = 0;
+    {
+        const std::lock_guard<std::mutex> lock(g_spareLock);
+        memory = std::exchange(g_spare, nullptr);
+        bytes = std::exchange(g_spareBytes, 0);
+    }
+    if (memory) FreeBlockMemory(memory, bytes);
 }
 
 BitmapBlock::~BitmapBlock() {

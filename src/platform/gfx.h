@@ -44,6 +44,8 @@ public:
 private:
     Shared* shared_ = nullptr;
 };
+// Gives back the memory kept from the last released block (see BitmapBlock).
+void ReleaseSpareBitmapMemory();
 
 int BitmapWidth(const BITMAP* bitmap);
 int BitmapHeight(const BITMAP* bitmap);

@@ -79,6 +79,13 @@ TEST(Gfx, BitmapBlockMakesOrdinaryBitmapsThatOutliveIt) {
     EXPECT_EQ(a_getpixel(beyond.get(), 6, 2), B);
     b.reset();
     EXPECT_EQ(a_getpixel(a.get(), 2, 3), R);
+    // Once all its bitmaps are gone the block's memory serves the next block of its size.
+    a.reset();
+    BitmapBlock next(3 * 4 + 5 * 2, 2);
+    const UniqueBitmap again = next.Create(5, 4);
+    a_clear_to_color(again.get(), G);
+    EXPECT_EQ(a_getpixel(again.get(), 4, 3), G);
+    ReleaseSpareBitmapMemory();
 }
 
 TEST(Gfx, MaskedDrawingSkipsMagenta) {
