@@ -235,6 +235,7 @@ __attribute__((target("avx2"))) const uint8_t* DecodeBlocksAvx2(const uint8_t* p
 __attribute__((target(QB_AVX512))) inline __m512i PrefixSums(__m512i v) {
     const __m512i lanes = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15,
                                            14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+#pragma GCC unroll 5
     for (int s = 1; s < 32; s *= 2) {
         const __m512i from = _mm512_sub_epi16(lanes, _mm512_set1_epi16(static_cast<short>(s)));
         v = _mm512_add_epi16(v, _mm512_maskz_permutexvar_epi16(~0u << s, from, v));
@@ -304,6 +305,7 @@ __attribute__((target(QB_AVX512))) const uint8_t* DecodeBlocksAvx512(const uint8
         // Four at a time: the places past the last code are the block's end and their stores land in
         // the surplus, which the next block overwrites.
         for (int j = 0; j < codes; j += 4) {
+#pragma GCC unroll 4
             for (int u = 0; u < 4; ++u)
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + places[j + u]),
                                     _mm256_set1_epi16(static_cast<short>(colours[j + u])));
