@@ -8,6 +8,89 @@
 // difference are reported with it.
 // Counters: ns_per_row (one destination row), GBps (destination bytes a second), vs_memcpy (one
 // draw's time over a memcpy of the picture timed in the same run).
+#include <cstdint>
+
+#if !defined(QB_BLEND_MEANS_COMMON)
+#define QB_BLEND_MEANS_COMMON
+namespace qbm {
+// What one row operation does: the add of 256,256 (a byte-wise saturating add), an add with other
+// weights, a subtraction, a copy mixed by the source's own alpha, and the add of a masked source
+// (alpha 0 leaves the picture alone).
+enum Mode : int { kAddFull, kAddWeighted, kSub, kOver, kAddMasked };
+// xsimd's rows on AVX2, whole vectors only: answers how many pixels it drew (the rest is the caller's).
+int64_t XsimdRowAvx2(Mode mode, uint32_t* out, const uint32_t* src, int64_t n, int s, int d);
+}  // namespace qbm
+#endif
+
+#if defined(QB_BLEND_MEANS_XSIMD_AVX2)
+// This file once more, compiled by itself with -mavx2: xsimd fixes its instruction set when it is
+// compiled, so its AVX2 rows need a file of their own, and nothing else is in it (an inline function
+// shared with the other files would be AVX2 code there too).
+#include <xsimd/xsimd.hpp>
+
+namespace qbm {
+namespace {
+using A = xsimd::avx2;
+using B32 = xsimd::batch<uint32_t, A>;
+using B16 = xsimd::batch<uint16_t, A>;
+using B8 = xsimd::batch<uint8_t, A>;
+
+// As Mix16 below: the products summed with saturation.
+B16 Mix(B16 x, B16 y, B16 ws, B16 wd) {
+    return xsimd::sadd(x * ws, y * wd) >> 8;
+}
+
+template <int M>
+int64_t Rows(uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
+    const B32 opaque(0xFF000000u);
+    const B16 low(0xFF);
+    int64_t i = 0;
+    for (; i + static_cast<int64_t>(B32::size) <= n; i += static_cast<int64_t>(B32::size)) {
+        const B32 a = B32::load_unaligned(src + i), b = B32::load_unaligned(out + i);
+        B32 r;
+        if constexpr (M == kAddFull) {
+            r = xsimd::bitwise_cast<B32>(xsimd::sadd(xsimd::bitwise_cast<B8>(a), xsimd::bitwise_cast<B8>(b))) | opaque;
+        } else if constexpr (M == kSub) {
+            r = xsimd::bitwise_cast<B32>(xsimd::ssub(xsimd::bitwise_cast<B8>(b), xsimd::bitwise_cast<B8>(a))) | opaque;
+        } else if constexpr (M == kAddMasked) {
+            const B32 shown = xsimd::select((a >> 24) == B32(0u), B32(0u), a);
+            r = xsimd::bitwise_cast<B32>(xsimd::sadd(xsimd::bitwise_cast<B8>(b), xsimd::bitwise_cast<B8>(shown)));
+        } else {
+            B16 ws(static_cast<uint16_t>(s)), wd(static_cast<uint16_t>(d));
+            if constexpr (M == kOver) {
+                const B32 alpha = a >> 24, w = alpha + (alpha >> 7);
+                ws = xsimd::bitwise_cast<B16>(w | (w << 16));
+                wd = B16(256) - ws;
+            }
+            const B16 a16 = xsimd::bitwise_cast<B16>(a), b16 = xsimd::bitwise_cast<B16>(b);
+            const B16 even = Mix(a16 & low, b16 & low, ws, wd), odd = Mix(a16 >> 8, b16 >> 8, ws, wd);
+            r = xsimd::bitwise_cast<B32>(even | (odd << 8)) | opaque;
+        }
+        r.store_unaligned(out + i);
+    }
+    return i;
+}
+}  // namespace
+
+int64_t XsimdRowAvx2(Mode mode, uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
+    switch (mode) {
+        case kAddFull:
+            return Rows<kAddFull>(out, src, n, s, d);
+        case kAddWeighted:
+            return Rows<kAddWeighted>(out, src, n, s, d);
+        case kSub:
+            return Rows<kSub>(out, src, n, s, d);
+        case kOver:
+            return Rows<kOver>(out, src, n, s, d);
+        case kAddMasked:
+            return Rows<kAddMasked>(out, src, n, s, d);
+    }
+    return 0;
+}
+}  // namespace qbm
+
+#else
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -34,16 +117,6 @@
 #include <hwy/highway.h>
 #endif
 
-#if !defined(QB_BLEND_MEANS_COMMON)
-#define QB_BLEND_MEANS_COMMON
-namespace qbm {
-// What one row operation does: the add of 256,256 (a byte-wise saturating add), an add with other
-// weights, a subtraction, a copy mixed by the source's own alpha, and the add of a masked source
-// (alpha 0 leaves the picture alone).
-enum Mode : int { kAddFull, kAddWeighted, kSub, kOver, kAddMasked };
-}  // namespace qbm
-#endif
-
 #if defined(QB_HAVE_HWY)
 HWY_BEFORE_NAMESPACE();
 namespace qbm {
@@ -51,13 +124,12 @@ namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
 #if HWY_TARGET != HWY_SCALAR
-// (x·ws + y·wd) >> 8 clamped to 255 in the low byte of 16-bit lanes: each product fits (255·256), and
-// a sum that fits gives at most 255; one that needed a 17th bit wrapped (came out below one product),
-// and saturates.
+// (x·ws + y·wd) >> 8 clamped to 255, in 16-bit lanes: each product fits (255·256), and their sum
+// added with saturation is either exact (and then at most 255 after the shift) or 65535, which
+// shifts to 255.
 template <class D, class V>
-HWY_INLINE V Mix16(D d16, V x, V y, V ws, V wd) {
-    const V p = hn::Mul(x, ws), sum = hn::Add(p, hn::Mul(y, wd));
-    return hn::Or(hn::ShiftRight<8>(sum), hn::VecFromMask(d16, hn::Lt(sum, p)));
+HWY_INLINE V Mix16(D, V x, V y, V ws, V wd) {
+    return hn::ShiftRight<8>(hn::SaturatedAdd(hn::Mul(x, ws), hn::Mul(y, wd)));
 }
 #endif
 
@@ -95,7 +167,7 @@ HWY_INLINE void Rows(uint32_t* out, const uint32_t* src, int64_t n, int s, int d
             const auto a16 = hn::BitCast(d16, a), b16 = hn::BitCast(d16, b);
             const auto even = Mix16(d16, hn::And(a16, low), hn::And(b16, low), ws, wd);
             const auto odd = Mix16(d16, hn::ShiftRight<8>(a16), hn::ShiftRight<8>(b16), ws, wd);
-            r = hn::Or(hn::BitCast(d32, hn::Or(hn::And(even, low), hn::ShiftLeft<8>(odd))), opaque);
+            r = hn::Or(hn::BitCast(d32, hn::Or(even, hn::ShiftLeft<8>(odd))), opaque);
         }
         hn::StoreU(r, d32, out + i);
     }
@@ -168,15 +240,15 @@ QBM_INLINE U8 AddSat(U8 a, U8 b) {
 QBM_INLINE U8 SubSat(U8 a, U8 b) {
     return (a - b) & (U8)(a >= b);
 }
-// As Mix16 above: the low byte of each lane, a sum that wrapped saturated.
+// As Mix16 above: the products summed with saturation.
 QBM_INLINE U16 Mix(U16 x, U16 y, U16 ws, U16 wd) {
     const U16 p = x * ws, sum = p + y * wd;
-    return (sum >> 8) | (U16)(sum < p);
+    return (sum | (U16)(sum < p)) >> 8;
 }
 QBM_INLINE U32 MixPixels(U32 src, U32 dst, U16 ws, U16 wd) {
     const U16 a = (U16)src, b = (U16)dst;
     const U16 even = Mix(a & 255, b & 255, ws, wd), odd = Mix(a >> 8, b >> 8, ws, wd);
-    return (U32)((even & 255) | (odd << 8)) | 0xFF000000u;
+    return (U32)(even | (odd << 8)) | 0xFF000000u;
 }
 
 template <int M>
@@ -474,6 +546,13 @@ void RegisterScene(const Scene& scene) {
                      }));
 #endif
 #endif
+#if defined(QB_HAVE_XSIMD)
+        if (__builtin_cpu_supports("avx2"))
+            Register(scene, op, "xsimd_avx2", true, ByRows(scene, src, [=](uint32_t* out, const uint32_t* in, int n) {
+                         const int64_t done = XsimdRowAvx2(mode, out, in, n, s, d);
+                         ScalarRow(mode, out + done, in + done, n - done, s, d);
+                     }));
+#endif
 #if defined(QB_HAVE_PIXMAN)
         if (op.mode == kAddFull || op.mode == kAddMasked) Register(scene, op, "pixman", true, Pixman(scene, op));
         if (op.mode == kOver) Register(scene, op, "pixman", false, Pixman(scene, op));
@@ -488,6 +567,11 @@ int main(int argc, char** argv) {
     static const qbm::Scene small(640, 480), large(1280, 720);
     qbm::RegisterScene(small);
     qbm::RegisterScene(large);
+#if defined(QB_HAVE_HWY)
+    // The instruction set Highway's run-time choice takes on this processor ("hwy" in the names).
+    const int64_t targets = hwy::SupportedTargets() & HWY_TARGETS;
+    benchmark::AddCustomContext("hwy_dispatch", hwy::TargetName(targets & -targets));
+#endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
@@ -496,3 +580,5 @@ int main(int argc, char** argv) {
 }
 
 #endif
+
+#endif  // QB_BLEND_MEANS_XSIMD_AVX2
