@@ -1,6 +1,10 @@
 // The blend rows written by different means, side by side on the same pixels: our production loops
 // (through ComposeRect, as a stage draw reaches them), the scalar rule they are held to (BlendPixel a
-// pixel), GCC's vector extensions, Highway and pixman where they are installed. Sources are prepared
+// pixel), GCC's vector extensions, and Highway, xsimd and pixman where they are installed. "hwy" is
+// Highway's own run-time choice (named in the context lines), "hwy_avx2" and "hwy_sse4" its kernels
+// for those instruction sets called directly, the last standing for processors without AVX2. The
+// weighted adds of the libraries work in 16-bit lanes: source·s and destination·d each fit, and their
+// sum added with saturation, shifted by 8, is the engine's clamped channel. Sources are prepared
 // 32-bit words (0xAARRGGBB) drawn whole onto an opaque picture of the same size, 640 × 480 (source,
 // picture and its saved copy stay in the cache between rounds) and 1280 × 720. Before a variant is
 // timed its picture is compared with the scalar rule's: a difference aborts the run, unless the
@@ -233,17 +237,18 @@ typedef uint16_t U16 __attribute__((vector_size(32)));
 typedef uint8_t U8 __attribute__((vector_size(32)));
 #define QBM_INLINE __attribute__((always_inline)) inline
 
+// a + b saturated as a + min(b, 255 − a): GCC 12 makes a minimum of this, not of a wrapped sum.
 QBM_INLINE U8 AddSat(U8 a, U8 b) {
-    const U8 r = a + b;
-    return r | (U8)(r < a);
+    const U8 room = ~a;
+    return a + (b < room ? b : room);
 }
 QBM_INLINE U8 SubSat(U8 a, U8 b) {
     return (a - b) & (U8)(a >= b);
 }
 // As Mix16 above: the products summed with saturation.
 QBM_INLINE U16 Mix(U16 x, U16 y, U16 ws, U16 wd) {
-    const U16 p = x * ws, sum = p + y * wd;
-    return (sum | (U16)(sum < p)) >> 8;
+    const U16 p = x * ws, q = y * wd, room = ~p;
+    return (p + (q < room ? q : room)) >> 8;
 }
 QBM_INLINE U32 MixPixels(U32 src, U32 dst, U16 ws, U16 wd) {
     const U16 a = (U16)src, b = (U16)dst;
