@@ -12,6 +12,7 @@ PACKAGES=(
   libzip-dev zlib1g-dev
   fonts-wqy-zenhei
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libhwy-dev libxsimd-dev libpixman-1-dev
   xvfb xauth xdotool man-db
 )
 missing=()
