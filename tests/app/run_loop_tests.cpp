@@ -38,6 +38,53 @@ TEST(FramePacing, WaitSleepsUntilTheDeadlineInsteadOfSpinning) {
               static_cast<int>(f.clock.sleeps.size()) + 1);  // messages served between naps
 }
 
+TEST(FramePacing, AFrontEndThatWaitsForMessagesSleepsInItUntilShortlyBeforeTheDeadline) {
+    // The wait starts 4 ms into the period; one message arrives 3 ms later (or none does).
+    enum class Message { None, Key, Close, Resume };
+    struct Case {
+        const char* name;
+        bool pausedUnlimited;
+        Message message;
+        int64_t end;  // the present, counts after the previous one
+        size_t waits;
+    };
+    const int64_t paused = FramePeriodCounts(FakeClock::kFrequency, kPausedFps);
+    for (const Case& c : {Case{"quiet frame", false, Message::None, kPeriod60, 1},
+                          Case{"a key mid-wait", false, Message::Key, kPeriod60, 2},
+                          Case{"closed mid-wait", false, Message::Close, 7000, 1},
+                          Case{"paused, quiet", true, Message::None, paused, 1},
+                          Case{"paused, resumed", true, Message::Resume, 7000, 1}}) {
+        SCOPED_TRACE(c.name);
+        AppFixture f;
+        f.clock.nowCounts = 5'000'000;
+        f.state.Loop.LastPresent = f.clock.nowCounts;
+        if (c.pausedUnlimited) {
+            f.state.Loop.FpsLimit = 0;
+            f.state.Loop.Paused = 255;
+        }
+        f.clock.AdvanceMs(4);
+        int64_t messageAt = c.message == Message::None ? -1 : f.clock.nowCounts + 3000;
+        f.ui.onWaitForEvents = [&](int64_t micros) {
+            if (messageAt < 0 || messageAt > f.clock.nowCounts + micros) {
+                f.clock.nowCounts += micros;
+                return true;
+            }
+            f.clock.nowCounts = messageAt;
+            messageAt = -1;
+            if (c.message == Message::Close) f.state.Loop.ExitLoop = true;
+            if (c.message == Message::Resume) f.state.Loop.Paused = 0;
+            return true;
+        };
+        WaitForFrame(f.state);
+        EXPECT_EQ(f.state.Loop.LastPresent - 5'000'000, c.end);
+        EXPECT_EQ(f.ui.eventWaits.size(), c.waits);
+        for (int64_t wait : f.ui.eventWaits) EXPECT_GE(wait, 1000) << "never shorter than its timers count";
+        // Only the last stretch is slept on the clock, in one nap, and messages are looked at after it.
+        EXPECT_LE(f.clock.sleeps.size(), 1u);
+        EXPECT_EQ(f.ui.doEventsCalls, static_cast<int>(f.clock.sleeps.size()) + 1);
+    }
+}
+
 TEST(FramePacing, OverrunFrameWaitsOnePass) {
     AppFixture f;
     f.clock.nowCounts = 1'000'000;

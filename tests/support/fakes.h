@@ -40,6 +40,10 @@ public:
         ++doEventsCalls;
         if (onDoEvents) onDoEvents();
     }
+    bool WaitForEvents(int64_t micros) override {
+        eventWaits.push_back(micros);
+        return onWaitForEvents && onWaitForEvents(micros);
+    }
     std::string TextEditorTried() const override { return editorTried; }
     bool OpenInTextEditor(const std::string& path) override {
         editorOpened.push_back(path);
@@ -77,6 +81,9 @@ public:
     std::vector<std::string> trashed;
     // Runs inside DoEvents, as a window message serviced in the middle of a frame would.
     std::function<void()> onDoEvents;
+    // The front end's message wait: runs for every WaitForEvents and answers it. Empty: a front end
+    // that cannot wait (the core sleeps on its clock).
+    std::function<bool(int64_t micros)> onWaitForEvents;
     // Runs while a box is up (after it was recorded), to look at the state it was shown in.
     std::function<void()> onBox;
 
@@ -93,6 +100,7 @@ public:
     // Start folders of the folder browsers (empty: none given).
     std::vector<std::string> folderStarts;
     int doEventsCalls = 0;
+    std::vector<int64_t> eventWaits;  // every WaitForEvents request, in order
     int musicChooserShown = 0;
 
     // Window geometry: answers and records.
