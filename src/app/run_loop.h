@@ -43,7 +43,8 @@ void OnceASecond(AppState& state);
 // Answers early when ExitLoop becomes set during the wait.
 void WaitForFrame(AppState& state);
 // The wait itself: until `periodCounts` have passed since Loop.LastPresent, servicing messages all
-// the while; answers early once `stop` holds. Loop.LastPresent becomes the counter at the end.
+// the while; answers early once `stop` holds. Loop.LastPresent becomes the counter at the end, or
+// the deadline when the end is less than kSleepMarginMicros past it.
 void WaitForPeriod(AppState& state, int64_t periodCounts, bool (*stop)(const AppState&));
 
 // Hands the BackBuffer to the frame sink (a_draw_to_hdc).

@@ -85,6 +85,28 @@ TEST(FramePacing, AFrontEndThatWaitsForMessagesSleepsInItUntilShortlyBeforeTheDe
     }
 }
 
+TEST(FramePacing, NapsWakingLateDoNotSlowTheRate) {
+    // Late by less than the margin: the presents keep one period apart on average. Later than
+    // that (or a frame that ran over): the next period starts when the wait ended.
+    struct Case {
+        int64_t oversleep;
+        int64_t tenFrames;  // counts from the first present to the eleventh
+    };
+    for (const Case& c : {Case{0, 10 * kPeriod60}, Case{150, 10 * kPeriod60}, Case{1400, 10 * kPeriod60},
+                          Case{2000, 10 * (kPeriod60 + 2000)}}) {
+        SCOPED_TRACE(c.oversleep);
+        AppFixture f;
+        f.clock.oversleep = c.oversleep;
+        f.state.Loop.LastPresent = f.clock.nowCounts;
+        for (int frame = 0; frame < 10; ++frame) {
+            f.clock.AdvanceMs(4);
+            WaitForFrame(f.state);
+        }
+        EXPECT_EQ(f.state.Loop.LastPresent, c.tenFrames);
+        EXPECT_GE(f.clock.nowCounts, f.state.Loop.LastPresent) << "never ahead of the clock";
+    }
+}
+
 TEST(FramePacing, OverrunFrameWaitsOnePass) {
     AppFixture f;
     f.clock.nowCounts = 1'000'000;

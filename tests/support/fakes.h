@@ -151,13 +151,14 @@ public:
     void SleepMs(int ms) override { nowCounts += int64_t(ms) * (kFrequency / 1000); sleptMs += ms; }
     void SleepCounts(int64_t counts) override {
         sleeps.push_back(counts);
-        if (counts > 0) nowCounts += counts;
+        if (counts > 0) nowCounts += counts + oversleep;
     }
     void AdvanceMs(double ms) { nowCounts += static_cast<int64_t>(ms * (kFrequency / 1000)); }
 
     static constexpr int64_t kFrequency = 1'000'000;
     int64_t nowCounts = 0;
     int64_t counterStep = 0;  // counts added on every Counter() read
+    int64_t oversleep = 0;    // counts every SleepCounts wakes late by, as a busy scheduler does
     int sleptMs = 0;
     std::vector<int64_t> sleeps;  // every SleepCounts request, in order
 };
