@@ -125,6 +125,45 @@ TEST(StageView, ShowsAModernPictureWholeAtTheLargestScaleThatFits) {
     EXPECT_EQ(view.PictureRect().size(), QSize(320, 240));
 }
 
+// A 32-bit picture at a whole scale above 1 is written straight into the painter's image, each pixel
+// a block, over the painted region only; other devices get the same pixels through the painter.
+TEST(StageView, WritesAScaledModernPictureStraightIntoThePaintedRegion) {
+    GuiApp();
+    // 7 x 5 pixels, each its own colour, so that a misplaced block shows.
+    Picture32 picture(7, 5);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x) picture.Row(y)[x] = 0xFF000000u | static_cast<uint32_t>(y * 16 + x + 1);
+    const QRgb green = QColor(Qt::green).rgb();
+    for (const int scale : {2, 3}) {
+        SCOPED_TRACE(scale);
+        gui::StageView view;
+        view.SetScale(0);
+        view.resize(7 * scale, 5 * scale);
+        view.SetPictureArea(QSize(7, 5), QRect(0, 0, 7 * scale, 5 * scale));
+        view.Present(FrameOf(picture, picture.Whole()));
+        // A region that starts and ends inside blocks, at an offset in the image.
+        const QRect region(scale + 1, 1, 3 * scale, 2 * scale + 1);
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(green);
+        const int before = view.DirectPaints();
+        view.render(&image, QPoint(3, 2), QRegion(region));
+        EXPECT_EQ(view.DirectPaints(), before + 1);
+        // The region's corner lands at the offset.
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QPoint at(x - 3 + region.left(), y - 2 + region.top());
+                const QRgb want = region.contains(at) ? picture.Row(at.y() / scale)[at.x() / scale] : green;
+                ASSERT_EQ(image.pixel(x, y), want) << at.x() << "," << at.y();
+            }
+        QImage whole(7 * scale, 5 * scale, QImage::Format_RGB32), rgb16(7 * scale, 5 * scale, QImage::Format_RGB16);
+        view.render(&whole);
+        view.render(&rgb16);
+        EXPECT_EQ(view.DirectPaints(), before + 2) << "a 16-bit device takes the painter's way";
+        EXPECT_EQ(rgb16.convertToFormat(QImage::Format_RGB32),
+                  whole.convertToFormat(QImage::Format_RGB16).convertToFormat(QImage::Format_RGB32));
+    }
+}
+
 // A kept picture presented again repaints only what changed; another picture repaints whole.
 TEST(StageView, RepaintsOnlyTheChangedPartOfTheSamePicture) {
     GuiApp();
