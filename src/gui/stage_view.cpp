@@ -269,8 +269,9 @@ bool StageView::PaintDirect(QPainter& painter, const QRect& picture) {
 }
 
 bool StageView::PaintWrappedDirect(QPainter& painter, const QRect& picture, const QRegion& region) {
-    // At 1x the painter's copy is a plain copy of rows already; above it, its general scaler costs
-    // about three times as much as writing each pixel as a block (measured in present_bench).
+    // At 1x the painter's copy is a plain copy of rows already; above it, its general scaler makes a
+    // present of a 320 x 240 picture at 2x cost about 220 us against 140 us written as blocks here
+    // (present_bench, BM_PresentPicture).
     const int scale = picture.width() / std::max(1, m_base.width());
     if (scale < 2 || !WholeScale(m_base, picture.size()) || painter.hasClipping()) return false;
     const DirectTarget target = DirectTargetOf(painter);
