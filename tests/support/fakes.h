@@ -81,8 +81,7 @@ public:
     std::vector<std::string> trashed;
     // Runs inside DoEvents, as a window message serviced in the middle of a frame would.
     std::function<void()> onDoEvents;
-    // The front end's message wait: runs for every WaitForEvents and answers it. Empty: a front end
-    // that cannot wait (the core sleeps on its clock).
+    // Answers every WaitForEvents (after recording it); empty: a front end that cannot wait.
     std::function<bool(int64_t micros)> onWaitForEvents;
     // Runs while a box is up (after it was recorded), to look at the state it was shown in.
     std::function<void()> onBox;
