@@ -23,13 +23,17 @@ namespace {
 
 // Longest single sleep of the frame wait: messages are serviced at least this often while waiting.
 constexpr int64_t kMaxSleepMicros = 4000;
+// Shortest message wait asked of the front end: its timers count whole milliseconds.
+constexpr int64_t kMinEventWaitMicros = 1000;
 // Step presses kept for later passes at most (what was typed while a box held the loop up).
 constexpr int kMaxQueuedSteps = 16;
-// Shortest nap of the final approach: below this a sleep costs about as much as it waits.
-constexpr int64_t kMinSleepMicros = 200;
 
 int64_t MicrosToCounts(int64_t micros, int64_t frequency) {
     return frequency * micros / 1'000'000;
+}
+
+int64_t CountsToMicros(int64_t counts, int64_t frequency) {
+    return counts * 1'000'000 / frequency;
 }
 
 void EnterFullScreenIfWished(AppState& state) {
@@ -92,23 +96,39 @@ void WaitForPeriod(AppState& state, int64_t periodCounts, bool (*stop)(const App
     const int64_t waitStart = clock.Counter();
     const int64_t frameTicks = periodCounts + (state.Loop.LastPresent - waitStart);
     const int64_t margin = MicrosToCounts(kSleepMarginMicros, frequency);
+    const int64_t eventMargin = MicrosToCounts(kEventWaitMarginMicros, frequency);
     const int64_t maxSleep = MicrosToCounts(kMaxSleepMicros, frequency);
-    const int64_t minSleep = MicrosToCounts(kMinSleepMicros, frequency);
+    const int64_t minEventWait = MicrosToCounts(kMinEventWaitMicros, frequency);
+    bool serviced = false;  // messages were just handled by the front end's own wait
+    bool waited = false;    // the front end waits for messages: the last stretch is one nap
     while (true) {
-        API_doevents(state);
+        if (!serviced) API_doevents(state);
+        serviced = false;
         if (stop(state)) break;
         const int64_t elapsed = clock.Counter() - waitStart;
         if (elapsed >= frameTicks) break;
         const int64_t remaining = frameTicks - elapsed;
-        // Sleep in one piece until shortly before the deadline (the scheduler may oversleep by
-        // about the margin), then in halves of what is left, so the deadline is met closely and
-        // the wait never spins a core.
-        int64_t nap =
-            remaining > margin ? remaining - margin : std::max(remaining / 2, std::min(remaining, minSleep));
-        nap = std::clamp<int64_t>(nap, 1, maxSleep);
+        // Most of the period passes asleep in the front end's message wait, which wakes for a
+        // message and otherwise once, shortly before the deadline: its timers keep whole
+        // milliseconds and may fire one late.
+        if (remaining - eventMargin >= minEventWait && state.ports.ui &&
+            state.ports.ui->WaitForEvents(CountsToMicros(remaining - eventMargin, frequency))) {
+            serviced = waited = true;
+            continue;
+        }
+        // Without it: sleep in pieces until shortly before the deadline (the scheduler may
+        // oversleep by about the margin), servicing messages between them; the rest passes in one
+        // nap, so the deadline is met closely and the wait never spins a core.
+        const bool last = remaining <= margin || (waited && remaining <= eventMargin + minEventWait);
+        const int64_t nap = last ? remaining : std::min(remaining - margin, maxSleep);
         clock.SleepCounts(nap);
     }
-    state.Loop.LastPresent = clock.Counter();
+    // A nap wakes a little late (0.1-0.2 ms on these machines). Within the margin the deadline
+    // counts as the present's time, so the lateness is not added to every period and the rate
+    // stays the limit's; a frame that ran over starts the next period from now.
+    const int64_t end = clock.Counter();
+    const int64_t deadline = waitStart + frameTicks;
+    state.Loop.LastPresent = end > deadline && end - deadline < margin ? deadline : end;
 }
 
 void WaitForFrame(AppState& state) {

@@ -36,13 +36,15 @@ void RunPass(AppState& state);
 void OnceASecond(AppState& state);
 
 // Waits until the period of FpsLimit times the run speed has passed since the previous present, servicing messages
-// (Ui::DoEvents) all the while. Sleeps on the clock until shortly before the deadline and finishes
-// in short sleeps, so it never spins a core. FpsLimit <= 0: services messages once and returns,
+// all the while. Sleeps in the front end's message wait (Ui::WaitForEvents, woken by each message)
+// until shortly before the deadline, or, where the front end cannot wait, on the clock in pieces
+// with Ui::DoEvents between them; finishes in one short nap, so it never spins a core. FpsLimit <= 0: services messages once and returns,
 // except while paused, when it waits up to a kPausedFps period for a command that ends the pause.
 // Answers early when ExitLoop becomes set during the wait.
 void WaitForFrame(AppState& state);
 // The wait itself: until `periodCounts` have passed since Loop.LastPresent, servicing messages all
-// the while; answers early once `stop` holds. Loop.LastPresent becomes the counter at the end.
+// the while; answers early once `stop` holds. Loop.LastPresent becomes the counter at the end, or
+// the deadline when the end is less than kSleepMarginMicros past it.
 void WaitForPeriod(AppState& state, int64_t periodCounts, bool (*stop)(const AppState&));
 
 // Hands the BackBuffer to the frame sink (a_draw_to_hdc).
@@ -59,7 +61,10 @@ int64_t FramePeriodCounts(int64_t perfFrequency, int fps, int quarters = 4);
 inline constexpr int kPausedFps = 30;
 
 // How long before the deadline the wait stops sleeping in one piece: the scheduler may oversleep by
-// about this much (1.5 ms).
+// about this much (1.5 ms). The last stretch is one nap.
 inline constexpr int64_t kSleepMarginMicros = 1500;
+// How long before the deadline the front end's message wait (Ui::WaitForEvents) ends: the margin
+// and a millisecond more, as its timers count whole milliseconds.
+inline constexpr int64_t kEventWaitMarginMicros = kSleepMarginMicros + 1000;
 
 }  // namespace qb

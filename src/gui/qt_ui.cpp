@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
+#include <algorithm>
+#include <limits>
 
 #include "gui/frm_stage.h"
 #include "gui/text_editor.h"
@@ -290,6 +292,22 @@ void QtUi::SetCaption(const std::string& caption) {
 void QtUi::DoEvents() {
     // Returns at once when nothing waits; otherwise handles what is queued (never blocks).
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool QtUi::WaitForEvents(int64_t micros) {
+    const int64_t ms = micros / 1000;
+    if (ms <= 0 || QCoreApplication::instance() == nullptr) return false;
+    if (!m_waitTimer) {
+        m_waitTimer = std::make_unique<QTimer>();
+        m_waitTimer->setSingleShot(true);
+        m_waitTimer->setTimerType(Qt::PreciseTimer);
+    }
+    // The timer's own event ends the wait when no other comes first: one wake-up for a quiet
+    // frame instead of a nap every few milliseconds with a look at the queue after each.
+    m_waitTimer->start(static_cast<int>(std::min<int64_t>(ms, std::numeric_limits<int>::max())));
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    m_waitTimer->stop();
+    return true;
 }
 
 bool QtUi::OpenInTextEditor(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,7 @@ public:
                    const std::string& title = {}) override;
     void SetCaption(const std::string& caption) override;
     void DoEvents() override;
+    bool WaitForEvents(int64_t micros) override;
     bool OpenInTextEditor(const std::string& path) override;
     bool OpenInTextEditorAt(const std::string& path, int line) override;
     std::string TextEditorTried() const override { return m_editorTried; }
@@ -108,6 +110,7 @@ private:
     DialogScript m_script;
     std::string m_editorTried;  // what the last failed OpenInTextEditor tried
     QRect m_boxAnchor;
+    std::unique_ptr<QTimer> m_waitTimer;  // ends a WaitForEvents that no message ends
 };
 
 // The core's Timers port over three QTimers named as the window's timers (tmrStart, tmrExit,

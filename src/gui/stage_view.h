@@ -85,6 +85,9 @@ private:
     // plain 32-bit image reached by a translation (the usual case): this saves writing and reading
     // a whole scaled picture per frame. Answers false when it cannot.
     bool PaintDirect(QPainter& painter, const QRect& picture);
+    // The 32-bit picture shown at a whole scale above 1, written the same way, each pixel as a
+    // block, over `region` (widget coordinates) only. Answers false when it cannot.
+    bool PaintWrappedDirect(QPainter& painter, const QRect& picture, const QRegion& region);
     void CopyFrame(const FrameImage& frame);
     void WrapFrame(const FrameImage& frame);
 

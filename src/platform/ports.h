@@ -63,6 +63,14 @@ public:
     virtual void SetCaption(const std::string& caption) = 0;
     // Services pending window messages (only when some are waiting).
     virtual void DoEvents() = 0;
+    // Services window messages as they come for up to `micros` microseconds: sleeps until one
+    // arrives, handles what is then pending and returns, or returns when the time is up. False when
+    // this front end cannot wait for messages (nothing was done): the caller sleeps on its clock and
+    // calls DoEvents itself.
+    virtual bool WaitForEvents(int64_t micros) {
+        (void)micros;
+        return false;
+    }
     // Opens a file in the desktop's text editor (an empty path starts the editor without a file);
     // false when that failed.
     virtual bool OpenInTextEditor(const std::string& path) = 0;

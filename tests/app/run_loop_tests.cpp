@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <utility>
 
 #include "app/commands.h"
 #include "app/run_loop.h"
@@ -36,6 +37,35 @@ TEST(FramePacing, WaitSleepsUntilTheDeadlineInsteadOfSpinning) {
     for (int64_t nap : f.clock.sleeps) EXPECT_GT(nap, 0);
     EXPECT_EQ(f.ui.doEventsCalls,
               static_cast<int>(f.clock.sleeps.size()) + 1);  // messages served between naps
+}
+
+TEST(FramePacing, AFrontEndThatWaitsForMessagesSleepsInItAndLateNapsKeepTheRate) {
+    // The wait starts 4 ms into the period; a message comes 3 ms later (or none). Every nap wakes `late`.
+    enum class Message { None, Key, Close, Resume };
+    struct Case { Message message; bool paused; int64_t late, end; size_t waits; };
+    for (const Case& c : {Case{Message::None, false, 0, kPeriod60, 1}, Case{Message::Key, false, 0, kPeriod60, 2},
+                          Case{Message::Close, false, 0, 7000, 1}, Case{Message::None, true, 0, 33333, 1},
+                          Case{Message::Resume, true, 0, 7000, 1}, Case{Message::None, false, 1400, kPeriod60, 1},
+                          Case{Message::None, false, 2000, kPeriod60 + 2000, 1}}) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.message) << c.paused << " late " << c.late);
+        AppFixture f;
+        f.clock.oversleep = c.late;
+        if (c.paused) f.state.Loop.FpsLimit = 0, f.state.Loop.Paused = 255;
+        f.clock.AdvanceMs(4);
+        int64_t messageAt = c.message == Message::None ? -1 : f.clock.nowCounts + 3000;
+        f.ui.onWaitForEvents = [&](int64_t micros) {
+            const bool comes = messageAt >= 0 && messageAt <= f.clock.nowCounts + micros;
+            f.clock.nowCounts = comes ? std::exchange(messageAt, -1) : f.clock.nowCounts + micros;
+            f.state.Loop.ExitLoop = comes && c.message == Message::Close;
+            if (comes && c.message == Message::Resume) f.state.Loop.Paused = 0;
+            return true;
+        };
+        WaitForFrame(f.state);
+        EXPECT_EQ(f.state.Loop.LastPresent, c.end);
+        EXPECT_EQ(f.ui.eventWaits.size(), c.waits);
+        EXPECT_LE(f.clock.sleeps.size(), 1u) << "only the last stretch is slept on the clock";
+        EXPECT_EQ(f.ui.doEventsCalls, static_cast<int>(f.clock.sleeps.size()) + 1);
+    }
 }
 
 TEST(FramePacing, OverrunFrameWaitsOnePass) {

@@ -125,6 +125,29 @@ TEST(StageView, ShowsAModernPictureWholeAtTheLargestScaleThatFits) {
     EXPECT_EQ(view.PictureRect().size(), QSize(320, 240));
 }
 
+// A 32-bit picture at 2x or 3x goes straight into a 32-bit device, each pixel a block, over the painted region only.
+TEST(StageView, WritesAScaledModernPictureStraightIntoThePaintedRegion) {
+    GuiApp();
+    Picture32 picture(7, 5);  // each pixel its own colour, so that a misplaced block shows
+    for (int i = 0; i < 35; ++i) picture.Row(i / 7)[i % 7] = 0xFF000000u | static_cast<uint32_t>(i + 1);
+    for (const int scale : {2, 3}) {
+        gui::StageView view;
+        view.SetScale(0);
+        view.resize(7 * scale, 5 * scale);
+        view.Present(FrameOf(picture, picture.Whole()));
+        const QRect region(scale + 1, 1, 3 * scale, 2 * scale + 1);  // starts and ends inside blocks
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(0);
+        view.render(&image, QPoint(3, 2), QRegion(region));  // the region's corner lands at (3, 2)
+        EXPECT_EQ(view.DirectPaints(), 1);
+        for (int i = 0; i < 40 * 30; ++i) {
+            const QPoint at(i % 40 - 3 + region.left(), i / 40 - 2 + region.top());
+            const QRgb want = region.contains(at) ? picture.Row(at.y() / scale)[at.x() / scale] : 0xFF000000u;
+            ASSERT_EQ(image.pixel(i % 40, i / 40), want) << scale << ": " << at.x() << "," << at.y();
+        }
+    }
+}
+
 // A kept picture presented again repaints only what changed; another picture repaints whole.
 TEST(StageView, RepaintsOnlyTheChangedPartOfTheSamePicture) {
     GuiApp();

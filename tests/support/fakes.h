@@ -40,6 +40,10 @@ public:
         ++doEventsCalls;
         if (onDoEvents) onDoEvents();
     }
+    bool WaitForEvents(int64_t micros) override {
+        eventWaits.push_back(micros);
+        return onWaitForEvents && onWaitForEvents(micros);
+    }
     std::string TextEditorTried() const override { return editorTried; }
     bool OpenInTextEditor(const std::string& path) override {
         editorOpened.push_back(path);
@@ -77,6 +81,8 @@ public:
     std::vector<std::string> trashed;
     // Runs inside DoEvents, as a window message serviced in the middle of a frame would.
     std::function<void()> onDoEvents;
+    // Answers every WaitForEvents (after recording it); empty: a front end that cannot wait.
+    std::function<bool(int64_t micros)> onWaitForEvents;
     // Runs while a box is up (after it was recorded), to look at the state it was shown in.
     std::function<void()> onBox;
 
@@ -93,6 +99,7 @@ public:
     // Start folders of the folder browsers (empty: none given).
     std::vector<std::string> folderStarts;
     int doEventsCalls = 0;
+    std::vector<int64_t> eventWaits;  // every WaitForEvents request, in order
     int musicChooserShown = 0;
 
     // Window geometry: answers and records.
@@ -143,13 +150,14 @@ public:
     void SleepMs(int ms) override { nowCounts += int64_t(ms) * (kFrequency / 1000); sleptMs += ms; }
     void SleepCounts(int64_t counts) override {
         sleeps.push_back(counts);
-        if (counts > 0) nowCounts += counts;
+        if (counts > 0) nowCounts += counts + oversleep;
     }
     void AdvanceMs(double ms) { nowCounts += static_cast<int64_t>(ms * (kFrequency / 1000)); }
 
     static constexpr int64_t kFrequency = 1'000'000;
     int64_t nowCounts = 0;
     int64_t counterStep = 0;  // counts added on every Counter() read
+    int64_t oversleep = 0;    // counts every SleepCounts wakes late by, as a busy scheduler does
     int sleptMs = 0;
     std::vector<int64_t> sleeps;  // every SleepCounts request, in order
 };
