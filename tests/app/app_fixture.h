@@ -108,6 +108,7 @@ struct AppFixture {
         ui.captions.clear();
         ui.moves.clear();
         clock.sleeps.clear();
+        ui.eventWaits.clear();
         media.calls.clear();
     }
 
