@@ -25,6 +25,10 @@ struct Options {
     int every = 0;
     std::string outDir;
     bool bench = false;
+    // --bench-gap MS: with --bench, the pause after each frame, as the window's frame limiter leaves
+    // between frames (caches go cold meanwhile); the figures then include the processor time a frame
+    // costs.
+    int benchGapMs = 0;
     // --zoom Z: the camera's zoom for the frames (0: the stage's startzoom).
     double zoom = 0;
     // --overlay NAME,...: the setup overlays drawn over the frames (SetupOverlay bits); --select N:

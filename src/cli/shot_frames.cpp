@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstring>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,13 @@ bool WriteFrame(const std::string& path, AppState& state) {
     std::fprintf(stderr, "quillback-shot: could not write %s%s%s\n", path.c_str(), error.empty() ? "" : ": ",
                  error.c_str());
     return false;
+}
+
+// The processor time this thread has used, in seconds.
+double ThreadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 // Seconds memcpy takes to write `bytes` in blocks of a picture's size (the best of three rounds).
@@ -128,16 +137,26 @@ int RunFrames(AppState& state, const Options& options) {
     // The benchmark draws every frame whole, the worst case; pictures come out the same either way.
     state.Loop.WholeFrames = options.bench;
     const int64_t drawnBefore = state.Frame.DrawnPixels;
+    // With a gap, the wall clock holds the pauses: the frames' own time is the processor's.
+    const auto gap = std::chrono::milliseconds(options.benchGapMs);
+    double frameCpu = 0;
+    const auto drawTimed = [&] {
+        const double before = ThreadSeconds();
+        DrawStageFrame(state, keys, clock);
+        frameCpu += ThreadSeconds() - before;
+        if (gap.count() > 0) std::this_thread::sleep_for(gap);
+    };
     auto started = std::chrono::steady_clock::now();
     for (int frame = 0; frame < options.frames; ++frame) {
         keys.SetFrame(frame);
         clock.SetFrame(frame);
-        DrawStageFrame(state, keys, clock);
+        drawTimed();
         if (!options.bench && options.every > 0 && (frame + 1) % options.every == 0) {
             if (!WriteFrame(FramePath(options.outDir, frame + 1), state)) return 1;
         }
     }
     auto finished = std::chrono::steady_clock::now();
+    const double wholeCpu = frameCpu;
 
     if (options.bench) {
         GfxTimingEnable(false);
@@ -147,6 +166,9 @@ int RunFrames(AppState& state, const Options& options) {
         double ratio = drawSeconds > 0 ? seconds / drawSeconds : 0;
         std::printf("frames=%d seconds=%.6f fps=%.1f\n", options.frames, seconds, fps);
         std::printf("draw_seconds=%.6f ratio=%.3f\n", drawSeconds, ratio);
+        if (gap.count() > 0)
+            std::printf("gap_ms=%d frame_cpu_ms=%.3f\n", options.benchGapMs,
+                        options.frames > 0 ? 1e3 * wholeCpu / options.frames : 0.0);
         // Only the 32-bit picture counts the pixels it draws and is kept between frames.
         if (const Picture32* picture = state.Target.Picture()) {
             // The floor: writing every pixel the frames drew once, through memcpy, in this run.
@@ -162,10 +184,11 @@ int RunFrames(AppState& state, const Options& options) {
             const int64_t whole0 = kept.WholeFrames, part0 = kept.PartFrames, none0 = kept.KeptFrames;
             const int64_t keptBefore = state.Frame.DrawnPixels;
             const auto keptStart = std::chrono::steady_clock::now();
+            frameCpu = 0;
             for (int frame = 0; frame < options.frames; ++frame) {
                 keys.SetFrame(frame);
                 clock.SetFrame(options.frames + frame);
-                DrawStageFrame(state, keys, clock);
+                drawTimed();
             }
             const double keptSeconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - keptStart).count();
@@ -175,6 +198,8 @@ int RunFrames(AppState& state, const Options& options) {
                         static_cast<long long>(kept.WholeFrames - whole0), static_cast<long long>(kept.PartFrames - part0),
                         static_cast<long long>(kept.KeptFrames - none0),
                         static_cast<long long>(state.Frame.DrawnPixels - keptBefore));
+            if (gap.count() > 0)
+                std::printf("kept: frame_cpu_ms=%.3f\n", options.frames > 0 ? 1e3 * frameCpu / options.frames : 0.0);
         }
         return 0;
     }

@@ -41,7 +41,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: quillback-shot [--mugen DIR] [--program-dir DIR] (STAGE.def | PACKAGE.zip) [--info] [--log]"
-    " [--frames N (--out FILE | --every K --out-dir DIR | --bench)] [--keys SCRIPT] [--info-overlay]"
+    " [--frames N (--out FILE | --every K --out-dir DIR | --bench [--bench-gap MS])] [--keys SCRIPT] [--info-overlay]"
     " [--debug-bg] [--char CHAR.def [--char2 CHAR.def | --no-p2]] [--speed 1/4|1/2|1|2|4] [--zoom Z] [--overlay NAMES] [--select N] [--save-stage FILE] [--save-stage2 FILE]\n"
     "  or:  quillback-shot [--mugen DIR] [--program-dir DIR] --char CHAR.def --char-info\n"
     "  or:  quillback-shot --change-music FILE --volume V STAGE.def\n"
@@ -67,6 +67,8 @@ constexpr const char* kHelp =
     "  --every K            with --out-dir, write every K-th frame\n"
     "  --out-dir DIR        the folder for --every's pictures\n"
     "  --bench              time the frames and print the figures\n"
+    "  --bench-gap MS       with --bench, pause MS milliseconds after every frame, as the window\n"
+    "                       does between frames, and print each frame's processor time\n"
     "  --keys SCRIPT        keys held per frame, e.g. \"right*30,none*10,down+z*5\"; pause, step,\n"
     "                       slower and faster are the pause, frame-step and speed keys\n"
     "  --speed S            run at S times the normal speed: 1/4, 1/2, 1, 2 or 4 (the pacing and\n"
@@ -251,6 +253,8 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             ok = value(options.outDir);
         else if (a == "--bench")
             options.bench = true;
+        else if (a == "--bench-gap")
+            ok = count(options.benchGapMs);
         else if (a == "--char")
             ok = value(options.charDef);
         else if (a == "--char2")
@@ -367,6 +371,10 @@ int ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     }
     if (options.bench && options.frames < 0) {
         error = "--bench needs --frames N";
+        return 2;
+    }
+    if (options.benchGapMs > 0 && !options.bench) {
+        error = "--bench-gap needs --bench";
         return 2;
     }
     return 0;
