@@ -140,6 +140,7 @@ TEST(ShotFrames, BadRequestsAreUsageErrors) {
     EXPECT_EQ(
         test::RunShotTool(StageArgs() + " --frames 5 --out " + test::Quote((temp.Path() / "x.bmp").string())),
         2);
+    EXPECT_EQ(test::RunShotTool(StageArgs() + " --frames 5 --bench-gap 3 --out " + out), 2);
     EXPECT_FALSE(fs::exists(temp.Path() / "x.png"));
 }
 
@@ -156,6 +157,13 @@ TEST(ShotFrames, BenchPrintsTheRateAndTheDrawingShare) {
     EXPECT_GT(drawSeconds, 0);
     EXPECT_LE(drawSeconds, seconds);
     EXPECT_GE(ratio, 1.0);
+    // With a gap the frames' own processor time is printed as well.
+    ASSERT_EQ(test::RunShotTool(StageArgs() + " --frames 3 --bench --bench-gap 2", &output), 0);
+    double cpuMs = 0;
+    const size_t at = output.find("gap_ms=2 frame_cpu_ms=");
+    ASSERT_NE(at, std::string::npos) << output;
+    ASSERT_EQ(std::sscanf(output.c_str() + at, "gap_ms=2 frame_cpu_ms=%lf", &cpuMs), 1);
+    EXPECT_GT(cpuMs, 0);
 }
 
 }  // namespace
