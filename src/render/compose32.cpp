@@ -161,34 +161,30 @@ void BlendRow(uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
 // The same rows eight pixels at a time on processors with AVX2 (chosen when the blend is looked up):
 // every step works within 128-bit halves, so each half is BlendFour exactly.
 #define QB_AVX2 __attribute__((target("avx2")))
-QB_AVX2 inline __m256i MixEight(__m256i src, __m256i dst, __m256i w) {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i lo = _mm256_unpacklo_epi8(src, dst), hi = _mm256_unpackhi_epi8(src, dst);
-    const __m256i p0 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), w), 8);
-    const __m256i p1 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), w), 8);
-    const __m256i p2 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), w), 8);
-    const __m256i p3 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), w), 8);
-    const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(p0, p1), _mm256_packs_epi32(p2, p3));
-    return _mm256_or_si256(packed, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+// (src·ws + dst·wd) >> 8 per channel, clamped to 255, in 16-bit lanes (weights up to 256, one pair
+// a 16-bit lane, so a pixel may have its own): each product fits (255·256), and their sum added with
+// saturation is either exact, and at most 255 after the shift, or 65535, which shifts to 255. Even
+// bytes (blue, red) and odd ones (green, alpha) go through separately; alpha comes out 255.
+QB_AVX2 inline __m256i Mix16(__m256i src, __m256i dst, __m256i ws, __m256i wd) {
+    const __m256i low = _mm256_set1_epi16(0xFF);
+    const __m256i even = _mm256_srli_epi16(_mm256_adds_epu16(_mm256_mullo_epi16(_mm256_and_si256(src, low), ws),
+                                                             _mm256_mullo_epi16(_mm256_and_si256(dst, low), wd)),
+                                           8);
+    const __m256i odd = _mm256_adds_epu16(_mm256_mullo_epi16(_mm256_srli_epi16(src, 8), ws),
+                                          _mm256_mullo_epi16(_mm256_srli_epi16(dst, 8), wd));
+    // The odd sums' high bytes are the results already in place.
+    const __m256i mixed = _mm256_or_si256(even, _mm256_andnot_si256(low, odd));
+    return _mm256_or_si256(mixed, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
 }
-// With each pixel's own weights (one 32-bit lane a pixel, d << 16 | s), as MixFour takes them.
-QB_AVX2 inline __m256i MixEachOfEight(__m256i src, __m256i dst, __m256i weights) {
-    const __m256i w0 = _mm256_shuffle_epi32(weights, 0x00), w1 = _mm256_shuffle_epi32(weights, 0x55);
-    const __m256i w2 = _mm256_shuffle_epi32(weights, 0xAA), w3 = _mm256_shuffle_epi32(weights, 0xFF);
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i lo = _mm256_unpacklo_epi8(src, dst), hi = _mm256_unpackhi_epi8(src, dst);
-    const __m256i p0 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), w0), 8);
-    const __m256i p1 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), w1), 8);
-    const __m256i p2 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), w2), 8);
-    const __m256i p3 = _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), w3), 8);
-    const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(p0, p1), _mm256_packs_epi32(p2, p3));
-    return _mm256_or_si256(packed, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+// The same weight for both 16-bit halves of each pixel's lane.
+QB_AVX2 inline __m256i EachHalf(__m256i w32) {
+    return _mm256_or_si256(w32, _mm256_slli_epi32(w32, 16));
 }
 
 template <RowOp Op, AlphaKind A>
 QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
     const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m256i weights = _mm256_set1_epi32(d << 16 | s);
+    const __m256i ws = _mm256_set1_epi16(static_cast<int16_t>(s)), wd = _mm256_set1_epi16(static_cast<int16_t>(d));
     int64_t i = 0;
     for (; i + 8 <= n; i += 8) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
@@ -197,7 +193,7 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
         if constexpr (A == AlphaKind::None) {
             if constexpr (Op == RowOp::Copy) r = _mm256_or_si256(a, opaque);
             if constexpr (Op == RowOp::AddFull) r = _mm256_or_si256(_mm256_adds_epu8(a, b), opaque);
-            if constexpr (Op == RowOp::Add) r = MixEight(a, b, weights);
+            if constexpr (Op == RowOp::Add) r = Mix16(a, b, ws, wd);
             if constexpr (Op == RowOp::Sub) r = _mm256_or_si256(_mm256_subs_epu8(b, a), opaque);
         } else if constexpr (A == AlphaKind::Partial) {
             // BlendFour's partial rules, each half by itself.
@@ -205,15 +201,14 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
             const __m256i clear = _mm256_cmpeq_epi32(alpha, _mm256_setzero_si256());
             const __m256i w = _mm256_add_epi32(alpha, _mm256_srli_epi32(alpha, 7));
             if constexpr (Op == RowOp::Copy) {
-                const __m256i each =
-                    _mm256_or_si256(_mm256_slli_epi32(_mm256_sub_epi32(_mm256_set1_epi32(256), w), 16), w);
-                r = MixEachOfEight(a, b, each);
+                const __m256i each = EachHalf(w);
+                r = Mix16(a, b, each, _mm256_sub_epi16(_mm256_set1_epi16(256), each));
             } else if constexpr (Op == RowOp::Add || Op == RowOp::AddFull) {
                 const __m256i x =
                     _mm256_add_epi32(_mm256_mullo_epi16(alpha, _mm256_set1_epi32(s)), _mm256_set1_epi32(127));
                 const __m256i se = _mm256_srli_epi32(
                     _mm256_add_epi32(_mm256_add_epi32(x, _mm256_set1_epi32(1)), _mm256_srli_epi32(x, 8)), 8);
-                r = MixEachOfEight(a, b, _mm256_or_si256(_mm256_set1_epi32(d << 16), se));
+                r = Mix16(a, b, EachHalf(se), wd);
             } else {
                 const __m256i w16 = _mm256_packs_epi32(w, w);
                 const __m256i pairs = _mm256_unpacklo_epi16(w16, w16);
@@ -234,7 +229,7 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
             if constexpr (Op == RowOp::AddFull) r = _mm256_adds_epu8(b, shown);
             if constexpr (Op == RowOp::Add)
                 r = _mm256_or_si256(_mm256_and_si256(clear, b),
-                                    _mm256_andnot_si256(clear, MixEight(a, b, weights)));
+                                    _mm256_andnot_si256(clear, Mix16(a, b, ws, wd)));
             if constexpr (Op == RowOp::Sub)
                 r = _mm256_or_si256(_mm256_subs_epu8(b, _mm256_andnot_si256(opaque, shown)),
                                     _mm256_and_si256(shown, opaque));
@@ -526,6 +521,64 @@ int64_t Dispatch(Picture32& picture, Fetch fetch, AlphaKind alpha, const Cols& c
     return Loop(picture, fetch, cols, span, RowBlendFor(b, alpha), b.s, b.d);
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define QB_AVX2 __attribute__((target("avx2")))
+// One run of prepared colours, m ≥ 1 pixels, without a library call: stage art is thousands of runs a
+// frame of a few hundred bytes each, where the call and its size dispatch cost more than the copy.
+// The last piece overlaps the one before it (source and picture never overlap); long runs go to
+// memcpy, which knows how to stream them.
+QB_AVX2 inline void CopyRunAvx2(uint32_t* out, const uint32_t* in, int64_t m) {
+    if (m >= 8) {
+        if (m > 1024) {
+            std::memcpy(out, in, static_cast<size_t>(m) * 4);
+            return;
+        }
+        int64_t k = 0;
+        for (; k + 16 <= m; k += 16) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k + 8));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), a);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k + 8), b);
+        }
+        if (k + 8 <= m) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k)));
+        }
+        if (m % 8 != 0) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + m - 8),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + m - 8)));
+        }
+    } else if (m >= 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + m - 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + m - 4), b);
+    } else {
+        const uint32_t first = in[0], middle = in[m / 2], last = in[m - 1];
+        out[0] = first;
+        out[m / 2] = middle;
+        out[m - 1] = last;
+    }
+}
+
+// CopyRuns of prepared colours, unmirrored, with the run copies inline.
+QB_AVX2 void CopyWideRunsAvx2(Picture32& picture, const Source32& s, int64_t c0, int64_t hi, const Span& span) {
+    const size_t width = static_cast<size_t>(s.width);
+    for (int64_t y = span.y0; y < span.y1; ++y) {
+        const size_t sy = static_cast<size_t>(span.row0 + (y - span.y0) * span.rowStep);
+        uint32_t* out = picture.Row(static_cast<int>(y)) + span.x0;
+        const uint32_t* in = s.expanded + sy * width;
+        const uint16_t* run = s.runs + s.runRows[sy];
+        const uint16_t* end = s.runs + s.runRows[sy + 1];
+        for (; run != end && run[0] < hi; run += 2) {
+            const int64_t a = std::max<int64_t>(run[0], c0), b = std::min<int64_t>(run[1], hi);
+            if (a < b) CopyRunAvx2(out + (a - c0), in + a, b - a);
+        }
+    }
+}
+#undef QB_AVX2
+#endif
+
 // A masked copy through the picture's runs of non-zero indices: holes cost nothing, and inside a run
 // every colour is opaque, so each pixel is a look-up and a store.
 int64_t CopyRuns(Picture32& picture, const Source32& s, const LinearCols& cols, const Span& span) {
@@ -535,6 +588,12 @@ int64_t CopyRuns(Picture32& picture, const Source32& s, const LinearCols& cols, 
     // Source columns [lo, hi) land in this span: c0 onwards, or c0 downwards when mirrored.
     const int64_t lo = cols.step == 1 ? c0 : c0 - n + 1, hi = cols.step == 1 ? c0 + n : c0 + 1;
     const uint32_t* wide = s.expanded;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (cols.step == 1 && wide && __builtin_cpu_supports("avx2")) {
+        CopyWideRunsAvx2(picture, s, c0, hi, span);
+        return n * (span.y1 - span.y0);
+    }
+#endif
     for (int64_t y = span.y0; y < span.y1; ++y) {
         const size_t sy = static_cast<size_t>(span.row0 + (y - span.y0) * span.rowStep);
         const uint8_t* row = s.bytes + sy * static_cast<size_t>(s.width);

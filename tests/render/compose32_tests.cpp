@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gfx.h"
 #include "render/compose32.h"
@@ -355,9 +356,15 @@ TEST(Compose32, RowLoopsAgreeWithThePixelRuleAtEveryAlignmentAndClip) {
     rgba->bytes = std::make_unique<uint8_t[]>(rgba->size);
     UniqueBitmap bitmap = CreateBitmap(w, 1);
     ASSERT_TRUE(bitmap);
+    // Pieces of colour of every length from 1 to 18 (the run copies' short, overlapping and whole-vector
+    // cases) between holes of every length from 1 to 12.
+    std::vector<bool> holes;
+    for (int piece = 1; static_cast<int>(holes.size()) < w; ++piece) {
+        holes.insert(holes.end(), static_cast<size_t>(piece % 12 + 1), true);
+        holes.insert(holes.end(), static_cast<size_t>(piece), false);
+    }
     for (int x = 0; x < w; ++x) {
-        // Holes of every length from 1 to 12 between pieces of colour.
-        const bool hole = x % 29 < (x / 29) % 13;
+        const bool hole = holes[static_cast<size_t>(x)];
         indices->bytes[static_cast<size_t>(x)] = static_cast<uint8_t>(hole ? 0 : x * 7 % 255 + 1);
         for (int k = 0; k < 3; ++k)
             rgba->bytes[static_cast<size_t>(x * 4 + k)] = static_cast<uint8_t>(x * (k + 3) + 11);
