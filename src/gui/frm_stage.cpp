@@ -140,8 +140,13 @@ FrmStage::FrmStage(AppState& state, QtKeys& keys) : m_state(state), m_keys(keys)
     m_timers = std::make_unique<QtTimers>(this, [this](TimerId id) { OnTimer(id); });
     // Whatever changed the core's state (a command, a tick, a file report), the window shows it
     // before the event loop next waits; while a stage runs, each presented frame does the same.
-    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-            [this] { Refresh(); });
+    // The core runs only inside the events Qt delivers, so a wait with no such event since the
+    // last refresh has nothing new to show: a running stage's frame refreshes as it is presented
+    // and then waits, and a second refresh there only costs the menus' check again (tens of
+    // microseconds with the caches cold after the wait).
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+        if (m_refreshDue) Refresh();
+    });
 
     m_watcher = std::make_unique<StageWatcher>(m_state, nullptr);
 
@@ -302,6 +307,7 @@ void FrmStage::RefreshStageList() {
 void FrmStage::Refresh() {
     if (m_refreshing || m_quitting) return;
     m_refreshing = true;
+    m_refreshDue = false;
     if (m_language.Current() != m_state.Options.Language) {
         // Installing the translation retranslates the open tool windows; the menus render again.
         m_language.Apply(m_state.Options.Language);
@@ -343,6 +349,8 @@ void FrmStage::OnTimer(TimerId id) {
         TmrExitTick(m_state);
     else if (id == TimerId::Drop)
         TmrDropTick(m_state);
+    // What the run changed after its last frame shows at the next wait.
+    m_refreshDue = true;
 }
 
 // ---- Geometry --------------------------------------------------------------------------------
@@ -658,6 +666,8 @@ bool FrmStage::OwnsWidget(QObject* object) const {
 }
 
 bool FrmStage::eventFilter(QObject* watched, QEvent* event) {
+    // Painting runs no core code; anything else (input, a timer, a queued signal) may.
+    if (event->type() != QEvent::Paint && event->type() != QEvent::UpdateRequest) m_refreshDue = true;
     switch (event->type()) {
         case QEvent::KeyPress:
         case QEvent::KeyRelease: {

@@ -177,6 +177,7 @@ private:
     bool m_activated = false;
     bool m_quitting = false;
     bool m_refreshing = false;
+    bool m_refreshDue = true;  // an event that may have run core code since the last refresh
     // The frame shown last is the "no stage" hint (the core said so when it drew it).
     bool m_hintShown = false;
 };
