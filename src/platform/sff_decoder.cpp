@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <type_traits>
@@ -553,20 +555,24 @@ struct StagePictures {
 // thread costs more than it saves.
 constexpr size_t kMinPixelsForTwoThreads = size_t{1} << 20;
 
-// Where a second thread can take over the owned pictures of [0, n): the first entry at or past half of
-// the pixels whose picture carries a palette of its own and does not say "same palette as previous",
-// so nothing of the entries before it decides how it and the ones after it decode. n when there is none.
-size_t SecondHalfStart(const StagePictures& pictures, size_t n, size_t pixels) {
+// Where the owned pictures of [0, n) can be cut into parts of about `pixels / parts` pixels each:
+// at entries whose picture carries a palette of its own and does not say "same palette as previous",
+// so nothing of the entries before such an entry decides how it and the ones after it decode. The
+// parts' first entries, from 0, then n.
+std::vector<size_t> PartStarts(const StagePictures& pictures, size_t n, size_t pixels, size_t parts) {
+    std::vector<size_t> starts{0};
     size_t before = 0;
     for (size_t j = 0; j < n; ++j) {
         const SffSubHeader& s = pictures.index.entries[j];
         if (s.IsLinked()) continue;
         const auto pcx = pictures.PictureOf(j);
-        if (before * 2 >= pixels && !s.samePalette && FindPcxPalette(pcx)) return j;
+        if (j > 0 && before * parts >= pixels * starts.size() && !s.samePalette && FindPcxPalette(pcx))
+            starts.push_back(j);
         if (const auto layout = ReadPcxLayout(pcx))
             before += static_cast<size_t>(layout->width) * static_cast<size_t>(layout->height);
     }
-    return n;
+    starts.push_back(n);
+    return starts;
 }
 
 }  // namespace
@@ -600,36 +606,53 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count, size
     // claim the largest size their data allows cannot take the machine's memory.
     StagePictures first{bytes, *index, table, block, paletteOf, maxDecodedBytes};
 
-    // Large files are split in two at a picture whose decoding depends on no picture before it; the
-    // second part is decoded on another thread into the same block. When every picture fits in the
-    // block and the budget, the budget turns nothing away, so the result is the one thread's.
-    const size_t split = allFit && block.HasMemory() && pixels >= kMinPixelsForTwoThreads
-                             ? SecondHalfStart(first, n, pixels)
-                             : n;
-    if (split < n) {
-        StagePictures second{bytes, *index, table, block, paletteOf, maxDecodedBytes};
+    // Large files are cut into parts at pictures whose decoding depends on no picture before them,
+    // and the calling thread and one more take the parts in turn (the calling thread takes them all
+    // when the other gets no processor). When every picture fits in the block and the budget, the
+    // budget turns nothing away, so the result is the one thread's.
+    const std::vector<size_t> starts =
+        allFit && block.HasMemory() && pixels >= kMinPixelsForTwoThreads
+            ? PartStarts(first, n, pixels, 8)
+            : std::vector<size_t>{0, n};
+    if (starts.size() > 2) {
+        std::deque<StagePictures> parts;
+        for (size_t k = 1; k < starts.size(); ++k)
+            parts.push_back(StagePictures{bytes, *index, table, block, paletteOf, maxDecodedBytes});
+        std::atomic<size_t> nextPart{0};
         std::exception_ptr failed;
-        std::thread worker([&] {
+        auto work = [&]() noexcept {
             try {
-                second.DecodeOwners(split, n);
+                for (size_t k = nextPart++; k < parts.size(); k = nextPart++)
+                    parts[k].DecodeOwners(starts[k], starts[k + 1]);
             } catch (...) {
+                nextPart = parts.size();
                 failed = std::current_exception();
             }
-        });
-        try {
-            first.DecodeOwners(0, split);
-        } catch (...) {
+        };
+        std::exception_ptr mine;
+        {
+            std::thread worker(work);
+            try {
+                for (size_t k = nextPart++; k < parts.size(); k = nextPart++)
+                    parts[k].DecodeOwners(starts[k], starts[k + 1]);
+            } catch (...) {
+                nextPart = parts.size();
+                mine = std::current_exception();
+            }
             worker.join();
-            throw;
         }
-        worker.join();
+        if (mine) std::rethrow_exception(mine);
         if (failed) std::rethrow_exception(failed);
-        // One list of palettes: the second part's indices follow the first part's.
-        const int offset = static_cast<int>(first.palettes.size());
-        for (size_t j = split; j < n; ++j)
-            if (paletteOf[j] >= 0) paletteOf[j] += offset;
-        first.palettes.insert(first.palettes.end(), second.palettes.begin(), second.palettes.end());
-        first.budget -= maxDecodedBytes - second.budget;
+        first.palettes = std::move(parts[0].palettes);
+        first.budget = parts[0].budget;
+        // One list of palettes: each part's indices follow those of the parts before it.
+        for (size_t k = 1; k < parts.size(); ++k) {
+            const int offset = static_cast<int>(first.palettes.size());
+            for (size_t j = starts[k]; j < starts[k + 1]; ++j)
+                if (paletteOf[j] >= 0) paletteOf[j] += offset;
+            first.palettes.insert(first.palettes.end(), parts[k].palettes.begin(), parts[k].palettes.end());
+            first.budget -= maxDecodedBytes - parts[k].budget;
+        }
     } else {
         first.DecodeOwners(0, n);
     }
