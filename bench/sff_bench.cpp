@@ -227,10 +227,10 @@ int main(int argc, char** argv) {
     })->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("DecodeLargestCorpusSffInMemory", [&](benchmark::State& s) {
         DecodeInMemory(s, largest);
-    })->Unit(benchmark::kMillisecond);
+    })->Unit(benchmark::kMillisecond)->UseRealTime();
     benchmark::RegisterBenchmark("DecodeLargestCorpusSffInMemoryFresh", [&](benchmark::State& s) {
         DecodeInMemory(s, largest, true);
-    })->Unit(benchmark::kMillisecond);
+    })->Unit(benchmark::kMillisecond)->UseRealTime();
     benchmark::RegisterBenchmark("LoadLargestCorpusSffFresh",
                                  [&](benchmark::State& s) { LoadFile(s, largest, true); })
         ->Unit(benchmark::kMillisecond)

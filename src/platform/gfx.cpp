@@ -138,6 +138,7 @@ struct BitmapBlock::Shared {
     std::atomic<size_t> users{1};  // the BitmapBlock and each bitmap made in it
     void* memory = nullptr;
     size_t memoryBytes = 0;
+    std::mutex lock;  // guards `next`
     uint8_t* next = nullptr;
     uint8_t* end = nullptr;
     alignas(BITMAP) unsigned char header[sizeof(BITMAP)] = {};  // Allegro's fields of a 16-bit memory bitmap
@@ -249,8 +250,16 @@ BitmapBlock::~BitmapBlock() {
 UniqueBitmap BitmapBlock::Create(int width, int height) {
     if (width <= 0 || height <= 0) return nullptr;
     const size_t bytes = (static_cast<size_t>(width) * static_cast<size_t>(height) * 2 + 63) & ~size_t{63};
-    if (!shared_ || static_cast<size_t>(shared_->end - shared_->next) < bytes)
-        return CreateBitmap(width, height);
+    if (!shared_) return CreateBitmap(width, height);
+    uint8_t* pixels = nullptr;
+    {
+        const std::lock_guard<std::mutex> hold(shared_->lock);
+        if (static_cast<size_t>(shared_->end - shared_->next) >= bytes) {
+            pixels = shared_->next;
+            shared_->next += bytes;
+        }
+    }
+    if (!pixels) return CreateBitmap(width, height);
     auto* bitmap = static_cast<BITMAP*>(
         std::malloc(sizeof(BITMAP) + sizeof(unsigned char*) * static_cast<size_t>(height)));
     if (!bitmap) return nullptr;
@@ -264,8 +273,7 @@ UniqueBitmap BitmapBlock::Create(int width, int height) {
     bitmap->extra = shared_;
     bitmap->x_ofs = bitmap->y_ofs = 0;
     for (int y = 0; y < height; ++y)
-        bitmap->line[y] = shared_->next + static_cast<size_t>(y) * static_cast<size_t>(width) * 2;
-    shared_->next += bytes;
+        bitmap->line[y] = pixels + static_cast<size_t>(y) * static_cast<size_t>(width) * 2;
     shared_->users.fetch_add(1);
     return UniqueBitmap(bitmap);
 }

@@ -36,8 +36,11 @@ public:
     ~BitmapBlock();
     BitmapBlock(const BitmapBlock&) = delete;
     BitmapBlock& operator=(const BitmapBlock&) = delete;
-    // A bitmap like CreateBitmap's; made by CreateBitmap once the block is full.
+    // A bitmap like CreateBitmap's; made by CreateBitmap once the block is full. Threads may make
+    // bitmaps in one block at the same time.
     UniqueBitmap Create(int width, int height);
+    // False when the memory was refused (every bitmap is then made by CreateBitmap).
+    bool HasMemory() const { return shared_ != nullptr; }
 
     struct Shared;
 

@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <memory>
 #include <type_traits>
+#include <thread>
 #include <unordered_map>
 
 #if defined(__SSE2__)
@@ -445,6 +449,132 @@ std::optional<PaletteBytes> CopyPalette(std::optional<std::span<const uint8_t, k
     return out;
 }
 
+// The pictures of a stage file in file order, with what carries from one to the next: the palette
+// "same palette as previous" refers to, the colour table built for it and the decoded-bytes budget.
+struct StagePictures {
+    std::span<const uint8_t> bytes;
+    const SffIndex& index;
+    SpriteTable& table;
+    BitmapBlock& block;
+    std::vector<int>& paletteOf;  // per decoded entry, for re-decoding with another mask
+    size_t budget = 0;
+    std::vector<PaletteBytes> palettes;
+    int current = -1;
+    // Most sprites share the previous palette and mask treatment: build their colour table once.
+    ColorTable cachedColors{};
+    int cachedPalette = -2;
+    bool cachedMask = false;
+    std::vector<uint16_t> buffer;
+
+    std::span<const uint8_t> PictureOf(size_t j) const {
+        return bytes.subspan(index.entries[j].dataStart, index.entries[j].DataSize());
+    }
+
+    const ColorTable& ColorsFor(int palette, bool masked) {
+        if (palette != cachedPalette || masked != cachedMask) {
+            cachedColors =
+                MakeColorTable(palette >= 0 ? &palettes[static_cast<size_t>(palette)] : nullptr, masked);
+            cachedPalette = palette;
+            cachedMask = masked;
+        }
+        return cachedColors;
+    }
+
+    UniqueBitmap DecodeWithin(std::span<const uint8_t> pcx, const PcxLayout& layout, const ColorTable& colors,
+                              size_t* pixelEnd = nullptr) {
+        const size_t bytesNeeded = static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * 2;
+        if (bytesNeeded > budget) return nullptr;
+        UniqueBitmap bitmap = DecodePicture(pcx, layout, colors, pixelEnd, &buffer, &block);
+        if (bitmap) budget -= bytesNeeded;
+        return bitmap;
+    }
+
+    UniqueBitmap Decode(size_t j, int palette, bool masked) {
+        const auto pcx = PictureOf(j);
+        const auto layout = ReadPcxLayout(pcx);
+        if (!layout) return nullptr;
+        return DecodeWithin(pcx, *layout, ColorsFor(palette, masked));
+    }
+
+    void UsePalette(const PaletteBytes& palette) {
+        // Stage files often repeat one palette in every sprite: keep one copy, one colour table.
+        if (current < 0 || palettes[static_cast<size_t>(current)] != palette) {
+            palettes.push_back(palette);
+            current = static_cast<int>(palettes.size()) - 1;
+        }
+    }
+
+    // The entries [from, to) that own their pictures.
+    void DecodeOwners(size_t from, size_t to) {
+        for (size_t j = from; j < to; ++j) {
+            const SffSubHeader& s = index.entries[j];
+            if (s.IsLinked()) continue;
+            SpriteEntry& e = table[j];
+            e.Owner = -1;
+            e.Owned.reset();
+            e.Bitmap = nullptr;
+            e.AxisX = s.axisX;
+            e.AxisY = s.axisY;
+            e.Width = 0;
+            e.Height = 0;
+            const auto pcx = PictureOf(j);
+            const auto layout = ReadPcxLayout(pcx);
+            // "Same palette as previous" reuses the last palette read; the first sprite has none to reuse.
+            const bool ownPalette = !s.samePalette || current < 0;
+            if (ownPalette) {
+                // Decode with the palette found without knowing where the pixels end (the usual place:
+                // the last 769 bytes), then confirm it sits right after them. Only padded files, where
+                // the guess can be a 0x0C byte inside the palette, pay for a second decode.
+                const auto guess = CopyPalette(FindPcxPalette(pcx));
+                if (guess) UsePalette(*guess);
+                size_t pixelEnd = 0;
+                if (layout) e.Owned = DecodeWithin(pcx, *layout, ColorsFor(current, e.Mask == 1), &pixelEnd);
+                if (e.Owned && (!guess || pixelEnd + kPcxPaletteSize + 1 != pcx.size())) {
+                    const auto sure = CopyPalette(FindPcxPalette(pcx, pixelEnd));
+                    if (sure && sure != guess) {
+                        UsePalette(*sure);
+                        e.Owned.reset();  // its bytes go back to the budget first
+                        budget += static_cast<size_t>(layout->width) * static_cast<size_t>(layout->height) * 2;
+                        e.Owned = DecodeWithin(pcx, *layout, ColorsFor(current, e.Mask == 1));
+                    }
+                }
+            } else if (layout) {
+                e.Owned = DecodeWithin(pcx, *layout, ColorsFor(current, e.Mask == 1));
+            }
+            paletteOf[j] = current;
+            if (e.Owned) {
+                e.Bitmap = e.Owned.get();
+                e.Width = static_cast<int16_t>(BitmapWidth(e.Bitmap));
+                e.Height = static_cast<int16_t>(BitmapHeight(e.Bitmap));
+            }
+        }
+    }
+};
+
+// Files with fewer decoded pixels than this are decoded on the calling thread alone: starting a
+// thread costs more than it saves.
+constexpr size_t kMinPixelsForTwoThreads = size_t{1} << 20;
+
+// Where the owned pictures of [0, n) can be cut into parts of about `pixels / parts` pixels each:
+// at entries whose picture carries a palette of its own and does not say "same palette as previous",
+// so nothing of the entries before such an entry decides how it and the ones after it decode. The
+// parts' first entries, from 0, then n.
+std::vector<size_t> PartStarts(const StagePictures& pictures, size_t n, size_t pixels, size_t parts) {
+    std::vector<size_t> starts{0};
+    size_t before = 0;
+    for (size_t j = 0; j < n; ++j) {
+        const SffSubHeader& s = pictures.index.entries[j];
+        if (s.IsLinked()) continue;
+        const auto pcx = pictures.PictureOf(j);
+        if (j > 0 && before * parts >= pixels * starts.size() && !s.samePalette && FindPcxPalette(pcx))
+            starts.push_back(j);
+        if (const auto layout = ReadPcxLayout(pcx))
+            before += static_cast<size_t>(layout->width) * static_cast<size_t>(layout->height);
+    }
+    starts.push_back(n);
+    return starts;
+}
+
 }  // namespace
 
 bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count, size_t maxDecodedBytes) {
@@ -453,108 +583,80 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count, size
     if (!a_allegro_init()) return false;
     const auto bytes = AsBytes(file);
     const size_t n = std::min({static_cast<size_t>(std::max(count, 0)), table.size(), index->entries.size()});
+    std::vector<int> paletteOf(n, -1);
 
-    std::vector<PaletteBytes> palettes;
-    std::vector<int> paletteOf(n, -1);  // per decoded entry, for re-decoding with another mask
-    int current = -1;
-    // Most sprites share the previous palette and mask treatment: build their colour table once.
-    ColorTable cachedColors{};
-    int cachedPalette = -2;
-    bool cachedMask = false;
-    auto colorsFor = [&](int palette, bool masked) -> const ColorTable& {
-        if (palette != cachedPalette || masked != cachedMask) {
-            cachedColors =
-                MakeColorTable(palette >= 0 ? &palettes[static_cast<size_t>(palette)] : nullptr, masked);
-            cachedPalette = palette;
-            cachedMask = masked;
-        }
-        return cachedColors;
-    };
-
-    // All bitmaps of one file together stay within a budget, so a hostile file of pictures that each
-    // claim the largest size their data allows cannot take the machine's memory.
-    size_t budget = maxDecodedBytes;
-    std::vector<uint16_t> buffer;
-    auto pictureOf = [&](size_t j) {
-        return bytes.subspan(index->entries[j].dataStart, index->entries[j].DataSize());
-    };
     // One block of memory for all the file's pictures (as far as the budget goes).
     size_t pixels = 0, pictures = 0;
+    bool allFit = true;
     for (size_t j = 0; j < n; ++j) {
         if (index->entries[j].IsLinked()) continue;
-        if (const auto layout = ReadPcxLayout(pictureOf(j))) {
+        if (const auto layout = ReadPcxLayout(bytes.subspan(index->entries[j].dataStart,
+                                                            index->entries[j].DataSize()))) {
             const size_t more = static_cast<size_t>(layout->width) * static_cast<size_t>(layout->height);
-            if ((pixels + more) * 2 > maxDecodedBytes) break;
+            if ((pixels + more) * 2 > maxDecodedBytes) {
+                allFit = false;
+                break;
+            }
             pixels += more;
             ++pictures;
         }
     }
     BitmapBlock block(pixels, pictures);
-    auto decodeWithin = [&](std::span<const uint8_t> pcx, const PcxLayout& layout, const ColorTable& colors,
-                            size_t* pixelEnd = nullptr) -> UniqueBitmap {
-        const size_t bytesNeeded = static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * 2;
-        if (bytesNeeded > budget) return nullptr;
-        UniqueBitmap bitmap = DecodePicture(pcx, layout, colors, pixelEnd, &buffer, &block);
-        if (bitmap) budget -= bytesNeeded;
-        return bitmap;
-    };
+    // All bitmaps of one file together stay within a budget, so a hostile file of pictures that each
+    // claim the largest size their data allows cannot take the machine's memory.
+    StagePictures first{bytes, *index, table, block, paletteOf, maxDecodedBytes};
 
-    auto decode = [&](size_t j, int palette, bool masked) -> UniqueBitmap {
-        const auto pcx = pictureOf(j);
-        const auto layout = ReadPcxLayout(pcx);
-        if (!layout) return nullptr;
-        return decodeWithin(pcx, *layout, colorsFor(palette, masked));
-    };
-
-    for (size_t j = 0; j < n; ++j) {
-        const SffSubHeader& s = index->entries[j];
-        if (s.IsLinked()) continue;
-        SpriteEntry& e = table[j];
-        e.Owner = -1;
-        e.Owned.reset();
-        e.Bitmap = nullptr;
-        e.AxisX = s.axisX;
-        e.AxisY = s.axisY;
-        e.Width = 0;
-        e.Height = 0;
-        const auto pcx = pictureOf(j);
-        const auto layout = ReadPcxLayout(pcx);
-        // "Same palette as previous" reuses the last palette read; the first sprite has none to reuse.
-        const bool ownPalette = !s.samePalette || current < 0;
-        if (ownPalette) {
-            // Decode with the palette found without knowing where the pixels end (the usual place: the
-            // last 769 bytes), then confirm it sits right after them. Only padded files, where the
-            // guess can be a 0x0C byte inside the palette, pay for a second decode.
-            auto usePalette = [&](const PaletteBytes& palette) {
-                // Stage files often repeat one palette in every sprite: keep one copy, one colour table.
-                if (current < 0 || palettes[static_cast<size_t>(current)] != palette) {
-                    palettes.push_back(palette);
-                    current = static_cast<int>(palettes.size()) - 1;
-                }
-            };
-            const auto guess = CopyPalette(FindPcxPalette(pcx));
-            if (guess) usePalette(*guess);
-            size_t pixelEnd = 0;
-            if (layout) e.Owned = decodeWithin(pcx, *layout, colorsFor(current, e.Mask == 1), &pixelEnd);
-            if (e.Owned && (!guess || pixelEnd + kPcxPaletteSize + 1 != pcx.size())) {
-                const auto sure = CopyPalette(FindPcxPalette(pcx, pixelEnd));
-                if (sure && sure != guess) {
-                    usePalette(*sure);
-                    e.Owned.reset();  // its bytes go back to the budget first
-                    budget += static_cast<size_t>(layout->width) * static_cast<size_t>(layout->height) * 2;
-                    e.Owned = decodeWithin(pcx, *layout, colorsFor(current, e.Mask == 1));
-                }
+    // Large files are cut into parts at pictures whose decoding depends on no picture before them,
+    // and the calling thread and one more take the parts in turn (the calling thread takes them all
+    // when the other gets no processor). When every picture fits in the block and the budget, the
+    // budget turns nothing away, so the result is the one thread's.
+    const std::vector<size_t> starts =
+        allFit && block.HasMemory() && pixels >= kMinPixelsForTwoThreads
+            ? PartStarts(first, n, pixels, 8)
+            : std::vector<size_t>{0, n};
+    if (starts.size() > 2) {
+        std::deque<StagePictures> parts;
+        for (size_t k = 1; k < starts.size(); ++k)
+            parts.push_back(StagePictures{bytes, *index, table, block, paletteOf, maxDecodedBytes});
+        std::atomic<size_t> nextPart{0};
+        std::exception_ptr failed;
+        auto work = [&]() noexcept {
+            try {
+                for (size_t k = nextPart++; k < parts.size(); k = nextPart++)
+                    parts[k].DecodeOwners(starts[k], starts[k + 1]);
+            } catch (...) {
+                nextPart = parts.size();
+                failed = std::current_exception();
             }
-        } else if (layout) {
-            e.Owned = decodeWithin(pcx, *layout, colorsFor(current, e.Mask == 1));
+        };
+        std::exception_ptr mine;
+        {
+            std::thread worker(work);
+            try {
+                for (size_t k = nextPart++; k < parts.size(); k = nextPart++)
+                    parts[k].DecodeOwners(starts[k], starts[k + 1]);
+            } catch (...) {
+                nextPart = parts.size();
+                mine = std::current_exception();
+            }
+            worker.join();
         }
-        paletteOf[j] = current;
-        if (e.Owned) {
-            e.Bitmap = e.Owned.get();
-            e.Width = static_cast<int16_t>(BitmapWidth(e.Bitmap));
-            e.Height = static_cast<int16_t>(BitmapHeight(e.Bitmap));
+        if (mine) std::rethrow_exception(mine);
+        if (failed) std::rethrow_exception(failed);
+        first.palettes = std::move(parts[0].palettes);
+        first.budget = parts[0].budget;
+        // One list of palettes: each part's indices follow those of the parts before it.
+        for (size_t k = 1; k < parts.size(); ++k) {
+            const int offset = static_cast<int>(first.palettes.size());
+            for (size_t j = starts[k]; j < starts[k + 1]; ++j)
+                if (paletteOf[j] >= 0) paletteOf[j] += offset;
+            first.palettes.insert(first.palettes.end(), parts[k].palettes.begin(), parts[k].palettes.end());
+            first.budget -= maxDecodedBytes - parts[k].budget;
         }
+    } else {
+        first.DecodeOwners(0, n);
     }
+    auto decode = [&](size_t j, int palette, bool masked) { return first.Decode(j, palette, masked); };
 
     // Linked entries share what their target decoded; targets may come later in the file and may be
     // linked themselves. Each chain is walked once (every entry on it learns the answer), so a hostile

@@ -276,6 +276,33 @@ TEST(SffDecoder, SamePaletteFlagReusesThePreviousPalette) {
     EXPECT_EQ(Pixel(table[3], 1, 0), a_makecol(0, 0, 200));
 }
 
+// Large files are decoded in two parts, the second starting at a sprite with a palette of its own:
+// the palette rule, and the other-mask copies of linked sprites, must come out as in one pass.
+TEST(SffDecoder, PalettesHoldAcrossTheSecondPartOfALargeFile) {
+    Palette second = TestPalette();
+    second[3] = 0;
+    second[5] = 200;  // colour 1 is blue-ish
+    auto big = Sprite(0, 0, MakePicture(1024, 1024, std::vector<uint8_t>(1024 * 1024, 1)));
+    auto same = Sprite(0, 1, SmallPicture(), second);
+    same.samePalette = true;  // takes big's palette
+    auto own = Sprite(0, 2, SmallPicture(), second);
+    auto after = Sprite(0, 3, SmallPicture(), TestPalette());
+    after.samePalette = true;  // takes own's palette
+    const auto file = demo::WriteSff({big, same, own, after, Link(0, 4, 0), Link(0, 5, 2), Link(0, 6, 3)});
+    SpriteTable table = IndexTable(file, false);
+    for (size_t j = 4; j < 7; ++j) table[j].Mask = 1;  // other-mask copies of their targets
+    ASSERT_TRUE(DecodeSffSprites(file, table, 7));
+    const int red = 0xF800, blue = a_makecol(0, 0, 200);
+    const int want[] = {red, red, blue, blue, red, blue, blue};
+    for (size_t j = 0; j < 7; ++j) {
+        ASSERT_NE(table[j].Bitmap, nullptr) << j;
+        EXPECT_EQ(Pixel(table[j], 1, 0), want[j]) << j;
+    }
+    EXPECT_EQ(Pixel(table[0], 1023, 1023), red);
+    EXPECT_EQ(Pixel(table[5], 0, 0), kMaskColor);
+    EXPECT_NE(table[5].Bitmap, table[2].Bitmap);
+}
+
 TEST(SffDecoder, LinkedSpritesShareBitmapAxisAndSize) {
     auto table = Decode(demo::WriteSff({Sprite(1, 0, SmallPicture()), Link(1, 1, 0), Link(1, 2, 1),
                                         Sprite(2, 0, MakePicture(2, 2, {1, 1, 1, 1}))}),
