@@ -11,6 +11,7 @@
 #include <exception>
 #include <memory>
 #include <type_traits>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -631,7 +632,12 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count, size
         };
         std::exception_ptr mine;
         {
-            std::thread worker(work);
+            // A process at its thread limit decodes every part here.
+            std::thread worker;
+            try {
+                worker = std::thread(work);
+            } catch (const std::system_error&) {
+            }
             try {
                 for (size_t k = nextPart++; k < parts.size(); k = nextPart++)
                     parts[k].DecodeOwners(starts[k], starts[k + 1]);
@@ -639,7 +645,7 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count, size
                 nextPart = parts.size();
                 mine = std::current_exception();
             }
-            worker.join();
+            if (worker.joinable()) worker.join();
         }
         if (mine) std::rethrow_exception(mine);
         if (failed) std::rethrow_exception(failed);
