@@ -342,7 +342,7 @@ TEST(Compose32, FastCopiesAgreeWithThePixelRuleOnLongMixedRows) {
 // draw takes the scalar rule).
 TEST(Compose32, RowLoopsAgreeWithThePixelRuleAtEveryAlignmentAndClip) {
     a_allegro_init();
-    const int w = 300;
+    const int w = 1400;
     auto indices = std::make_shared<Sff2Picture>();
     indices->width = w;
     indices->height = 1;
@@ -357,12 +357,16 @@ TEST(Compose32, RowLoopsAgreeWithThePixelRuleAtEveryAlignmentAndClip) {
     UniqueBitmap bitmap = CreateBitmap(w, 1);
     ASSERT_TRUE(bitmap);
     // Pieces of colour of every length from 1 to 18 (the run copies' short, overlapping and whole-vector
-    // cases) between holes of every length from 1 to 12.
+    // cases) between holes of every length from 1 to 12; then one hole and a piece of over a thousand
+    // pixels, which goes to the library's copy.
     std::vector<bool> holes;
-    for (int piece = 1; static_cast<int>(holes.size()) < w; ++piece) {
+    for (int piece = 1; static_cast<int>(holes.size()) < 300; ++piece) {
         holes.insert(holes.end(), static_cast<size_t>(piece % 12 + 1), true);
         holes.insert(holes.end(), static_cast<size_t>(piece), false);
     }
+    holes.resize(300);
+    holes.push_back(true);
+    holes.resize(static_cast<size_t>(w), false);
     for (int x = 0; x < w; ++x) {
         const bool hole = holes[static_cast<size_t>(x)];
         indices->bytes[static_cast<size_t>(x)] = static_cast<uint8_t>(hole ? 0 : x * 7 % 255 + 1);
