@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/memcpy_floor.h"
 #include "platform/gfx.h"
 #include "platform/sff_decoder.h"
 #include "render/compose32.h"
@@ -19,17 +20,8 @@ namespace {
 constexpr int kW = 640, kH = 480;
 
 double MemcpySeconds() {
-    std::vector<uint32_t> from(static_cast<size_t>(kW) * kH, 1), to(from.size());
-    double best = 1e9;
-    for (int round = 0; round < 50; ++round) {
-        const auto start = std::chrono::steady_clock::now();
-        std::memcpy(to.data(), from.data(), from.size() * 4);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-        best =
-            std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
+    const std::vector<uint32_t> from(static_cast<size_t>(kW) * kH, 1);
+    return qb::bench::BestMemcpySeconds(from.data(), from.size());
 }
 
 struct Sprites {

@@ -13,6 +13,7 @@
 // Counters: ns_per_row (one destination row), GBps (destination bytes a second), vs_memcpy (one
 // draw's time over a memcpy of the picture timed in the same run).
 #include <cstdint>
+#include <type_traits>
 
 #if !defined(QB_BLEND_MEANS_COMMON)
 #define QB_BLEND_MEANS_COMMON
@@ -21,6 +22,22 @@ namespace qbm {
 // weights, a subtraction, a copy mixed by the source's own alpha, and the add of a masked source
 // (alpha 0 leaves the picture alone).
 enum Mode : int { kAddFull, kAddWeighted, kSub, kOver, kAddMasked };
+// Calls `rows` with the mode as a constant: each means' loops are a template on it.
+template <class Rows>
+decltype(auto) ByMode(Mode mode, Rows rows) {
+    switch (mode) {
+        case kAddFull:
+            return rows(std::integral_constant<Mode, kAddFull>{});
+        case kAddWeighted:
+            return rows(std::integral_constant<Mode, kAddWeighted>{});
+        case kSub:
+            return rows(std::integral_constant<Mode, kSub>{});
+        case kOver:
+            return rows(std::integral_constant<Mode, kOver>{});
+        default:
+            return rows(std::integral_constant<Mode, kAddMasked>{});
+    }
+}
 // xsimd's rows on AVX2, whole vectors only: answers how many pixels it drew (the rest is the caller's).
 int64_t XsimdRowAvx2(Mode mode, uint32_t* out, const uint32_t* src, int64_t n, int s, int d);
 }  // namespace qbm
@@ -77,19 +94,7 @@ int64_t Rows(uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
 }  // namespace
 
 int64_t XsimdRowAvx2(Mode mode, uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
-    switch (mode) {
-        case kAddFull:
-            return Rows<kAddFull>(out, src, n, s, d);
-        case kAddWeighted:
-            return Rows<kAddWeighted>(out, src, n, s, d);
-        case kSub:
-            return Rows<kSub>(out, src, n, s, d);
-        case kOver:
-            return Rows<kOver>(out, src, n, s, d);
-        case kAddMasked:
-            return Rows<kAddMasked>(out, src, n, s, d);
-    }
-    return 0;
+    return ByMode(mode, [&](auto m) { return Rows<decltype(m)::value>(out, src, n, s, d); });
 }
 }  // namespace qbm
 
@@ -110,6 +115,7 @@ int64_t XsimdRowAvx2(Mode mode, uint32_t* out, const uint32_t* src, int64_t n, i
 #include <string>
 #include <vector>
 
+#include "bench/memcpy_floor.h"
 #include "render/compose32.h"
 
 #if defined(QB_HAVE_HWY)
@@ -184,18 +190,7 @@ HWY_INLINE void Rows(uint32_t* out, const uint32_t* src, int64_t n, int s, int d
 }
 
 void HwyRow(int mode, uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
-    switch (mode) {
-        case kAddFull:
-            return Rows<kAddFull>(out, src, n, s, d);
-        case kAddWeighted:
-            return Rows<kAddWeighted>(out, src, n, s, d);
-        case kSub:
-            return Rows<kSub>(out, src, n, s, d);
-        case kOver:
-            return Rows<kOver>(out, src, n, s, d);
-        default:
-            return Rows<kAddMasked>(out, src, n, s, d);
-    }
+    ByMode(static_cast<Mode>(mode), [&](auto m) { Rows<decltype(m)::value>(out, src, n, s, d); });
 }
 }  // namespace HWY_NAMESPACE
 }  // namespace qbm
@@ -278,6 +273,8 @@ QBM_INLINE void VecRows(uint32_t* out, const uint32_t* src, int64_t n, int s, in
     ScalarRow(static_cast<Mode>(M), out + i, src + i, n - i, s, d);
 }
 
+// Its own switch, not ByMode: target_clones copies this function once per target with VecRows inlined
+// into each copy, which a call through ByMode's lambda would not get.
 __attribute__((target_clones("avx2", "default"))) void VecRow(Mode mode, uint32_t* out, const uint32_t* src,
                                                                int64_t n, int s, int d) {
     switch (mode) {
@@ -365,19 +362,7 @@ struct Scene {
     const std::vector<uint32_t>& Reference(const Operation& op) const {
         return reference.at(op.mode * 1000 + op.s * 3 + op.d);
     }
-    double MemcpySeconds() const {
-        std::vector<uint32_t> to(opaque.size());
-        double best = 1e9;
-        for (int round = 0; round < 50; ++round) {
-            const auto begin = std::chrono::steady_clock::now();
-            std::memcpy(to.data(), opaque.data(), opaque.size() * 4);
-            benchmark::DoNotOptimize(to.data());
-            benchmark::ClobberMemory();
-            best = std::min(best,
-                            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
-        }
-        return best;
-    }
+    double MemcpySeconds() const { return qb::bench::BestMemcpySeconds(opaque.data(), opaque.size()); }
 };
 
 // One way of drawing a whole source onto the picture.

@@ -11,6 +11,7 @@
 #include <exception>
 #include <memory>
 #include <type_traits>
+#include <functional>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
@@ -620,31 +621,26 @@ bool DecodeSffSprites(std::string_view file, SpriteTable& table, int count, size
         for (size_t k = 1; k < starts.size(); ++k)
             parts.push_back(StagePictures{bytes, *index, table, block, paletteOf, maxDecodedBytes});
         std::atomic<size_t> nextPart{0};
-        std::exception_ptr failed;
-        auto work = [&]() noexcept {
+        // Each thread takes the next part until none is left; a failure ends both and is kept for
+        // after the join.
+        auto work = [&](std::exception_ptr& failure) noexcept {
             try {
                 for (size_t k = nextPart++; k < parts.size(); k = nextPart++)
                     parts[k].DecodeOwners(starts[k], starts[k + 1]);
             } catch (...) {
                 nextPart = parts.size();
-                failed = std::current_exception();
+                failure = std::current_exception();
             }
         };
-        std::exception_ptr mine;
+        std::exception_ptr failed, mine;
         {
             // A process at its thread limit decodes every part here.
             std::thread worker;
             try {
-                worker = std::thread(work);
+                worker = std::thread(work, std::ref(failed));
             } catch (const std::system_error&) {
             }
-            try {
-                for (size_t k = nextPart++; k < parts.size(); k = nextPart++)
-                    parts[k].DecodeOwners(starts[k], starts[k + 1]);
-            } catch (...) {
-                nextPart = parts.size();
-                mine = std::current_exception();
-            }
+            work(mine);
             if (worker.joinable()) worker.join();
         }
         if (mine) std::rethrow_exception(mine);

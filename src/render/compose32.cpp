@@ -11,6 +11,8 @@
 #endif
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
+// Loops built for AVX2 beside the baseline ones; callers choose them when the processor has it.
+#define QB_AVX2 __attribute__((target("avx2")))
 #endif
 
 #include "platform/gfx.h"
@@ -160,7 +162,6 @@ void BlendRow(uint32_t* out, const uint32_t* src, int64_t n, int s, int d) {
 #if defined(__x86_64__) && defined(__GNUC__)
 // The same rows eight pixels at a time on processors with AVX2 (chosen when the blend is looked up):
 // every step works within 128-bit halves, so each half is BlendFour exactly.
-#define QB_AVX2 __attribute__((target("avx2")))
 // (src·ws + dst·wd) >> 8 per channel, clamped to 255, in 16-bit lanes (weights up to 256, one pair
 // a 16-bit lane, so a pixel may have its own): each product fits (255·256), and their sum added with
 // saturation is either exact, and at most 255 after the shift, or 65535, which shifts to 255. Even
@@ -238,7 +239,6 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
     }
     BlendRow<Op, A>(out + i, src + i, n - i, s, d);
 }
-#undef QB_AVX2
 #endif
 
 using RowBlend = void (*)(uint32_t*, const uint32_t*, int64_t, int, int);
@@ -522,7 +522,6 @@ int64_t Dispatch(Picture32& picture, Fetch fetch, AlphaKind alpha, const Cols& c
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-#define QB_AVX2 __attribute__((target("avx2")))
 // One run of prepared colours, m ≥ 1 pixels, without a library call: stage art is thousands of runs a
 // frame of a few hundred bytes each, where the call and its size dispatch cost more than the copy.
 // The last piece overlaps the one before it (source and picture never overlap); long runs go to
@@ -576,7 +575,6 @@ QB_AVX2 void CopyWideRunsAvx2(Picture32& picture, const Source32& s, int64_t c0,
         }
     }
 }
-#undef QB_AVX2
 #endif
 
 // A masked copy through the picture's runs of non-zero indices: holes cost nothing, and inside a run
