@@ -101,8 +101,10 @@ desktop-file-validate "$prefix/share/applications/quillback.desktop" || fail "de
 echo "check-install: desktop-file-validate passed"
 for page in quillback quillback-shot; do
   text=$(MANWIDTH=80 man -l "$prefix/share/man/man1/$page.1" 2>&1 | col -b) || fail "man -l $page.1"
-  echo "$text" | grep -q -- '--help' || fail "$page.1 has no options"
+  # Here-strings, not pipes from echo: a reader that stops early (grep -q, head) would leave echo
+  # writing into a closed pipe, and pipefail would take its SIGPIPE for a failed check.
+  grep -q -- '--help' <<<"$text" || fail "$page.1 has no options"
   echo "check-install: man -l $page.1:"
-  echo "$text" | head -12 | sed 's/^/  /'
+  head -12 <<<"$text" | sed 's/^/  /'
 done
 echo "check-install: all checks passed"
