@@ -348,7 +348,7 @@ struct Scene {
                 start.Pixels[i] = 0xFF000000u | (rng() & 0xFFFFFFu);
             }
         for (const Operation& op : kOperations) {
-            std::vector<uint32_t> out = start.Pixels;
+            std::vector<uint32_t> out(start.Pixels.begin(), start.Pixels.end());
             for (int y = 0; y < h; ++y)
                 ScalarRow(op.mode, out.data() + static_cast<size_t>(y) * static_cast<size_t>(w),
                           SourceOf(op.mode) + static_cast<size_t>(y) * static_cast<size_t>(w), w, op.s, op.d);

@@ -109,7 +109,8 @@ double CpuSeconds() {
 // Runs the real program on the demo stage (or `stage`) for `seconds` and reports presents per second
 // and CPU; with `scroll`, the camera is walked right and left (the arrow keys held in turn, two
 // seconds each), so that every frame is new.
-int RunDemo(int seconds, int scale, const std::string& stage, bool scroll, const std::string& character) {
+int RunDemo(int seconds, int scale, const std::string& stage, bool scroll, const std::string& character,
+            bool shared) {
     namespace fs = std::filesystem;
     const fs::path programDir = fs::temp_directory_path() / ("qb-present-bench-" + std::to_string(getpid()));
     fs::create_directories(programDir);
@@ -124,6 +125,8 @@ int RunDemo(int seconds, int scale, const std::string& stage, bool scroll, const
         options.programDir = programDir.string();
         options.argument = stage.empty() ? std::string(QB_DEMO_DIR) + "/stages/quillback.def" : stage;
         if (!program.Start(options)) return 1;
+        // Without the display's copy from shared memory every frame is painted, as on other displays.
+        if (!shared) program.Window().SetPictureMemory(nullptr);
         int heldKey = 0;
         const auto holdKey = [&](int key) {
             QWidget* view = program.Window().ActiveView();
@@ -163,10 +166,11 @@ int RunDemo(int seconds, int scale, const std::string& stage, bool scroll, const
             const double cpu = CpuSeconds() - startCpu;
             std::printf(
                 "scale %dx: %d presents in %.2f s = %.2f fps; CPU %.2f s = %.1f%% of one core"
-                " (%d paints; %d of %d paints direct)\n",
+                " (%d paints; %d of %d paints direct; %d shared puts)\n",
                 scale, presents - startPresents, elapsed, (presents - startPresents) / elapsed, cpu,
                 100.0 * cpu / elapsed, program.Window().ActiveView()->PaintCount() - startPaints,
-                program.Window().ActiveView()->DirectPaints(), presents);
+                program.Window().ActiveView()->DirectPaints(), presents,
+                program.Window().ActiveView()->SharedPuts());
             std::fflush(stdout);
             probe.stop();
             program.Window().close();
@@ -190,13 +194,15 @@ int main(int argc, char** argv) {
             std::string stage;
             bool scroll = false;
             std::string character;
+            bool shared = true;
             for (int j = 1; j < argc; ++j) {
                 if (std::strncmp(argv[j], "--scale=", 8) == 0) scale = std::atoi(argv[j] + 8);
                 if (std::strncmp(argv[j], "--stage=", 8) == 0) stage = argv[j] + 8;
                 if (std::strcmp(argv[j], "--scroll") == 0) scroll = true;
                 if (std::strncmp(argv[j], "--char=", 7) == 0) character = argv[j] + 7;
+                if (std::strcmp(argv[j], "--no-shared") == 0) shared = false;
             }
-            return RunDemo(std::atoi(argv[i] + 11), scale, stage, scroll, character);
+            return RunDemo(std::atoi(argv[i] + 11), scale, stage, scroll, character, shared);
         }
     }
     benchmark::Initialize(&argc, argv);

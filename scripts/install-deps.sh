@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-wqy-zenhei
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libhwy-dev libxsimd-dev libpixman-1-dev
+  libxcb1-dev libxcb-shm0-dev
   xvfb xauth xdotool man-db
 )
 missing=()

@@ -7,6 +7,8 @@ bash scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 bash scripts/build.sh build
 (cd build && ctest --output-on-failure -j2 --timeout 600)
+# On X the view shows pictures from memory the server shares: its tests once more on a virtual display.
+xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb build/gui_tests --gtest_filter='StageView.*'
 # Installs into a temporary read-only prefix and runs the installed program from an empty HOME.
 bash scripts/check-install.sh build
 bash scripts/build.sh build-asan -DQB_SANITIZE=ON -DQB_BUILD_GUI=OFF -DQB_BUILD_BENCH=OFF

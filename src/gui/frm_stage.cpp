@@ -167,6 +167,12 @@ QTimer* FrmStage::Timer(const char* name) const {
     return m_timers->Timer(name);
 }
 
+void FrmStage::SetPictureMemory(std::shared_ptr<X11PictureMemory> memory) {
+    m_pictureMemory = std::move(memory);
+    m_view->SetPictureMemory(m_pictureMemory);
+    if (m_fs) m_fs->View()->SetPictureMemory(m_pictureMemory);
+}
+
 StageView* FrmStage::ActiveView() const {
     if (m_fs && m_fs->isVisible()) return m_fs->View();
     return m_view;
@@ -482,6 +488,7 @@ void FrmStage::SetFullScreen(bool on) {
     if (on) {
         if (!m_fs) {
             m_fs = std::make_unique<FrmFS>();
+            m_fs->View()->SetPictureMemory(m_pictureMemory);
             // The menus' keys work in the full-screen window too, where the menus are hidden.
             for (QAction* action : m_shortcutActions) m_fs->addAction(action);
             m_fs->SetCloseHandler([this] {

@@ -103,6 +103,8 @@ public:
     QTimer* Timer(const char* name) const;
     // The view that shows frames now (the full-screen one while full screen is on).
     StageView* ActiveView() const;
+    // Memory the display reads pictures from, for both views (see StageView).
+    void SetPictureMemory(std::shared_ptr<X11PictureMemory> memory);
     bool Quitting() const { return m_quitting; }
     // Files dropped on the window (as a QDropEvent delivers them).
     void DropFiles(const std::vector<std::string>& paths);
@@ -144,6 +146,7 @@ private:
 
     AppState& m_state;
     QtKeys& m_keys;
+    std::shared_ptr<X11PictureMemory> m_pictureMemory;
     StageView* m_view = nullptr;
     QListWidget* m_lstStages = nullptr;
     LibraryPanel* m_library = nullptr;  // the filter, order and grid around lstStages (owned by the client)

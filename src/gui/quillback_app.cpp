@@ -18,6 +18,7 @@
 #include "app/startup.h"
 #include "app/window_rules.h"
 #include "gui/frm_stage.h"
+#include "gui/x11_picture_memory.h"
 #include "platform/sdl_media.h"
 #include "platform/system_clock.h"
 
@@ -39,6 +40,10 @@ QuillbackApp::QuillbackApp()
     m_ui.SetWindow(m_window.get());
     m_ui.SetApplicationTitle(&m_state->AppTitle);
     m_sink.SetWindow(m_window.get());
+    if (std::shared_ptr<X11PictureMemory> memory = X11PictureMemory::Open()) {
+        m_window->SetPictureMemory(memory);
+        m_sink.SetPictureMemory(std::move(memory));
+    }
     // Pointer positions in the pixels of the 320 x 240 frame, wherever the pointer is.
     m_keys.SetPointerSource([this] {
         StageView* view = m_window->ActiveView();

@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include <QWindow>
+
 #include "app/window_rules.h"
+#include "gui/x11_picture_memory.h"
 #include "platform/gfx.h"
 
 namespace qb::gui {
@@ -190,6 +193,7 @@ void StageView::WrapFrame(const FrameImage& frame) {
     const Clip32 area{std::max(changed.left, 0), std::max(changed.top, 0), std::min(changed.right, frame.width),
                       std::min(changed.bottom, frame.height)};
     if (area.Empty()) return;
+    if (PutShared(frame, QRect(area.left, area.top, area.right - area.left, area.bottom - area.top))) return;
     // The changed pixels' place on the widget, rounded outwards where the picture is shown smaller.
     const QRect shown = PictureRect();
     const auto x = [&](int px, bool up) {
@@ -201,6 +205,36 @@ void StageView::WrapFrame(const FrameImage& frame) {
         return shown.top() + static_cast<int>(up ? (v + m_base.height() - 1) / m_base.height() : v / m_base.height());
     };
     repaint(QRect(QPoint(x(area.left, false), y(area.top, false)), QPoint(x(area.right, true) - 1, y(area.bottom, true) - 1)));
+}
+
+bool StageView::PutShared(const FrameImage& frame, const QRect& area) {
+    if (!m_memory || m_outline || !m_hint.isEmpty() || !isVisible()) return false;
+    const QRect shown = PictureRect();
+    if (shown.size() != m_base || devicePixelRatioF() != 1.0) return false;
+    if (!m_memory->Holds(frame.pixels, frame.pitch, frame.height)) return false;
+    QWidget* top = window();
+    QWindow* handle = top->windowHandle();
+    if (handle == nullptr || !handle->isExposed()) return false;
+    // The display writes the window directly: only where nothing else of the window lies over the view.
+    const QRect target = area.translated(shown.topLeft());
+    if (!(QRegion(target) - visibleRegion()).isEmpty()) return false;
+    if (m_watched != handle) {
+        if (m_watched) m_watched->removeEventFilter(this);
+        handle->installEventFilter(this);
+        m_watched = handle;
+    }
+    if (!m_memory->Put(static_cast<uint32_t>(top->winId()), frame.pixels, frame.pitch, frame.height, area,
+                       mapTo(top, target.topLeft())))
+        return false;
+    ++m_sharedPuts;
+    return true;
+}
+
+bool StageView::eventFilter(QObject* watched, QEvent* event) {
+    // An exposed window is flushed from its backing store, which holds an older picture where the
+    // display copied the frames: the view paints the current one into it.
+    if (watched == m_watched && event->type() == QEvent::Expose) update();
+    return QWidget::eventFilter(watched, event);
 }
 
 void StageView::CopyFrame(const FrameImage& frame) {

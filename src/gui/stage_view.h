@@ -4,7 +4,9 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <QPointer>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -12,7 +14,11 @@
 
 struct BITMAP;
 
+class QWindow;
+
 namespace qb::gui {
+
+class X11PictureMemory;
 
 // Converts 5-6-5 pixels to 32-bit ones through two 256-entry tables, one per byte of the pixel.
 // Red lives wholly in the high byte and blue in the low one; green's six bits straddle the two,
@@ -50,6 +56,9 @@ public:
     // 32-bit picture shown last, only its `changed` part is painted again (nothing when it is empty).
     void Present(const FrameImage& frame);
     void ShowBlack();
+    // Memory the display reads 32-bit pictures from: a picture made there is shown, at 1x, by the
+    // display copying it onto the window, without a paint (null: every frame is painted).
+    void SetPictureMemory(std::shared_ptr<X11PictureMemory> memory) { m_memory = std::move(memory); }
     // A rectangle in frame pixels (left, top, width, height) outlined over the picture: the
     // selected element. Nullopt: none.
     void SetOutline(const std::optional<std::array<int, 4>>& outline);
@@ -71,6 +80,8 @@ public:
     int PresentCount() const { return m_presents; }
     // Paints that went straight into the window's backing store (no intermediate picture).
     int DirectPaints() const { return m_directPaints; }
+    // Frames the display copied from the picture's own memory (no paint).
+    int SharedPuts() const { return m_sharedPuts; }
     // Paint events, and the area the last one painted.
     int PaintCount() const { return m_paints; }
     QRect LastPainted() const { return m_lastPainted; }
@@ -79,6 +90,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Converts the last frame straight into the backing store the painter draws on, when that is a
@@ -88,6 +100,9 @@ private:
     // The 32-bit picture shown at a whole scale above 1, written the same way, each pixel as a
     // block, over `region` (widget coordinates) only. Answers false when it cannot.
     bool PaintWrappedDirect(QPainter& painter, const QRect& picture, const QRegion& region);
+    // Shows `area` of the 32-bit frame by the display's copy from the picture's memory; false when
+    // this frame must be painted (another scale, an outline or hint over it, the view covered).
+    bool PutShared(const FrameImage& frame, const QRect& area);
     void CopyFrame(const FrameImage& frame);
     void WrapFrame(const FrameImage& frame);
 
@@ -106,6 +121,11 @@ private:
     int m_scale = 1;
     int m_presents = 0;
     int m_directPaints = 0;
+    int m_sharedPuts = 0;
+    std::shared_ptr<X11PictureMemory> m_memory;
+    // The top-level window whose exposures this view watches: the backing store under a put picture
+    // is older than the picture, so an exposed view is painted again rather than flushed.
+    QPointer<QWindow> m_watched;
     int m_paints = 0;
     QRect m_lastPainted;
 };

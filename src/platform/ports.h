@@ -177,6 +177,9 @@ public:
     virtual void Present(const FrameImage& frame) = 0;
     // Copies the intro picture into `target` (may leave it untouched when there is none).
     virtual void GrabIntro(BITMAP* target) { (void)target; }
+    // Where 32-bit pictures shown by this sink should keep their pixels: memory the display reads
+    // without a copy. Null: the heap.
+    virtual std::shared_ptr<PixelMemory> PictureMemory() { return nullptr; }
 };
 
 // NumPlus, NumMinus: the numeric pad's plus and minus keys (the element editing keys).

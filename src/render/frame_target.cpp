@@ -23,7 +23,7 @@ Picture32* FrameTarget::BeginFrame(CameraState& camera) {
         return nullptr;
     }
     if (m_picture.Width != m_size.width || m_picture.Height != m_size.height)
-        m_picture = Picture32(m_size.width, m_size.height);
+        m_picture = Picture32(m_size.width, m_size.height, 0xFF000000u, m_memory);
     camera.ViewRight = static_cast<int16_t>(m_size.width);
     camera.ViewBottom = static_cast<int16_t>(m_size.height);
     return &m_picture;
@@ -54,7 +54,20 @@ FrameImage FrameOf(const Picture32& picture, const Clip32& changed) {
     return frame;
 }
 
-void FrameTarget::Present(FrameSink& sink, Clip32& shown) const {
+void FrameTarget::Present(FrameSink& sink, Clip32& shown) {
+    if (std::shared_ptr<PixelMemory> memory = sink.PictureMemory(); memory != m_memory) {
+        m_memory = std::move(memory);
+        if (m_picture.Width > 0) {
+            // The sink has not shown this memory yet, so it shows the whole picture.
+            Picture32 moved(m_picture.Width, m_picture.Height, 0xFF000000u, m_memory);
+            std::copy(m_picture.Pixels.begin(), m_picture.Pixels.end(), moved.Pixels.begin());
+            moved.ClipTop = m_picture.ClipTop;
+            moved.ClipBottom = m_picture.ClipBottom;
+            moved.ClipLeft = m_picture.ClipLeft;
+            moved.ClipRight = m_picture.ClipRight;
+            m_picture = std::move(moved);
+        }
+    }
     if (const Picture32* picture = Picture()) {
         // Only what the frames drew since the last present; the sink shows the whole picture when
         // it is not the one it showed last.

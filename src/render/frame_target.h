@@ -51,8 +51,9 @@ public:
     const Picture32* Picture() const { return m_picture.Width > 0 ? &m_picture : nullptr; }
 
     // Shows the picture the last frame drew (only `shown` of it when it is the 32-bit one, which
-    // the sink already holds; `shown` is then emptied).
-    void Present(FrameSink& sink, Clip32& shown) const;
+    // the sink already holds; `shown` is then emptied). The picture moves into the memory the sink
+    // asks for, from then on made there.
+    void Present(FrameSink& sink, Clip32& shown);
     // Saves the picture into the snapshots folder of `dataDir` (see TakeSnapshot); the path, or
     // empty when nothing was written.
     // `under` (may be null): rows kept from under the info overlay, put back in the saved copy.
@@ -76,6 +77,7 @@ public:
 private:
     const UniqueBitmap* m_backBuffer = nullptr;
     Picture32 m_picture;
+    std::shared_ptr<PixelMemory> m_memory;  // where the sink wants pictures made (null: the heap)
     bool m_modern = false;
     PictureSize m_size;
     ModernPlacement m_place;

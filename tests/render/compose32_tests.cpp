@@ -201,7 +201,7 @@ TEST(Compose32, MaskDefaultsAndWhatTheyHide) {
     struct Pixels {
         SpriteEntry sprite;
         bool masked;
-        std::vector<uint32_t> want;
+        PixelVector want;
     };
     const Pixels pixels[] = {
         {IndexedSprite(255), false, {Grey(10), 0xFFC80000u, 0xFF0000C8u}},  // colour 0 opaque
@@ -229,10 +229,10 @@ TEST(Compose32, RectanglesClipAndMirrorInsideThePicture) {
     Picture32 picture(4, 1, 0xFF000000u);
     EXPECT_EQ(ComposeRect(picture, source, 0, 0, 3, 1, -1, 0, true, false, Blend32{}, WholePicture(picture)),
               2);
-    EXPECT_EQ(picture.Pixels, (std::vector<uint32_t>{0xFFC80000u, Grey(10), 0xFF000000u, 0xFF000000u}));
+    EXPECT_EQ(picture.Pixels, (PixelVector{0xFFC80000u, Grey(10), 0xFF000000u, 0xFF000000u}));
     Picture32 clipped(4, 1, 0xFF000000u);
     EXPECT_EQ(ComposeRect(clipped, source, 0, 0, 3, 1, 0, 0, false, false, Blend32{}, Clip32{1, 0, 2, 1}), 1);
-    EXPECT_EQ(clipped.Pixels, (std::vector<uint32_t>{0xFF000000u, 0xFFC80000u, 0xFF000000u, 0xFF000000u}));
+    EXPECT_EQ(clipped.Pixels, (PixelVector{0xFF000000u, 0xFFC80000u, 0xFF000000u, 0xFF000000u}));
     // Hostile placements far outside write nothing.
     EXPECT_EQ(ComposeRect(clipped, source, 0, 0, 3, 1, INT64_C(1) << 40, 0, false, false, Blend32{},
                           WholePicture(clipped)),
