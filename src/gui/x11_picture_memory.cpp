@@ -12,6 +12,8 @@
 namespace qb::gui {
 
 std::shared_ptr<X11PictureMemory> X11PictureMemory::Open() {
+    // Qt's own switch for displays whose shared memory misbehaves turns ours off too.
+    if (qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) return nullptr;
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
     if (connection == nullptr || xcb_connection_has_error(connection)) return nullptr;
