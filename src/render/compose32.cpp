@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <type_traits>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -991,7 +992,11 @@ int64_t ComposeScaled(Picture32& picture, const Source32& source, int64_t dx, in
     const int64_t y0 = std::max<int64_t>(dy, clip.top), y1 = std::min<int64_t>(dy + dh, clip.bottom);
     const int64_t x0 = std::max<int64_t>(dx, clip.left), x1 = std::min<int64_t>(dx + dw, clip.right);
     if (x0 >= x1 || y0 >= y1) return 0;
-    StretchedCols cols{dx, source.width, dw, flipH};
+    // Every row shows the same source columns: a division each, worked out once for the call.
+    const StretchedCols stretched{dx, source.width, dw, flipH};
+    std::vector<int32_t> columns(static_cast<size_t>(x1 - x0));
+    for (int64_t x = x0; x < x1; ++x) columns[static_cast<size_t>(x - x0)] = stretched.At(x);
+    const TableCols cols{columns.data(), x0};
     int64_t written = 0;
     for (int64_t y = y0; y < y1; ++y) {
         const int64_t sy = (y - dy) * source.height / dh;
