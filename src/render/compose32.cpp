@@ -909,17 +909,42 @@ Source32 MakeSource32(const SpriteEntry& sprite, bool masked) {
             return source;
         }
         source.kind = Source32::Kind::Indexed;
-        bool partial = masked;
-        for (size_t c = 0; c < 256; ++c) {
-            const uint8_t* rgba = sprite.Colours ? &sprite.Colours->rgba[c * 4] : nullptr;
-            const uint32_t r = rgba ? rgba[0] : static_cast<uint32_t>(c), g = rgba ? rgba[1] : r,
-                           b = rgba ? rgba[2] : r, a = rgba ? rgba[3] : 255u;
-            if (a != 255) partial = true;
-            source.colours[c] = a << 24 | r << 16 | g << 8 | b;
+        // Every draw makes its table: the bytes R G B A of each colour, read as one little-endian
+        // word (A B G R), with red and blue changing places; the alphas of colours 1-255 gathered
+        // by one AND.
+        uint32_t* out = source.colours.data();
+        uint32_t alphas = 0xFFFFFFFFu;  // of colours 1-255
+        if (sprite.Colours) {
+            const uint8_t* rgba = sprite.Colours->rgba.data();
+            size_t c = 0;
+#if defined(__SSE2__)
+            const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF00FF00u)), low = _mm_set1_epi32(0xFF);
+            __m128i all = _mm_set1_epi32(-1);
+            for (; c < 256; c += 4) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba + c * 4));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + c),
+                                 _mm_or_si128(_mm_and_si128(v, keep),
+                                              _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low), 16),
+                                                           _mm_and_si128(_mm_srli_epi32(v, 16), low))));
+                all = _mm_and_si128(all, c == 0 ? _mm_or_si128(v, _mm_cvtsi32_si128(-1)) : v);
+            }
+            alignas(16) uint32_t lanes[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), all);
+            alphas = lanes[0] & lanes[1] & lanes[2] & lanes[3];
+#endif
+            for (; c < 256; ++c) {
+                uint32_t v;
+                std::memcpy(&v, rgba + c * 4, 4);
+                out[c] = (v & 0xFF00FF00u) | (v & 0xFFu) << 16 | (v >> 16 & 0xFFu);
+                if (c > 0) alphas &= v;
+            }
+        } else {
+            // A grey ramp, every colour opaque.
+            for (uint32_t c = 0; c < 256; ++c) out[c] = 0xFF000000u | c * 0x010101u;
         }
-        source.binary = !(partial && !masked);
-        for (size_t c = masked ? 1 : 0; c < 256 && source.binary; ++c)
-            source.binary = (source.colours[c] >> 24) == 255;
+        const bool opaqueFrom1 = (alphas >> 24) == 255, opaque0 = (out[0] >> 24) == 255;
+        const bool partial = masked || !opaqueFrom1 || !opaque0;
+        source.binary = opaqueFrom1 && (masked || opaque0);
         if (masked) source.colours[0] &= 0x00FFFFFFu;
         source.masked = masked;
         source.alpha = partial;
