@@ -67,8 +67,10 @@ inline void Put(uint32_t& dst, uint32_t c, int s, int d) {
 // What a row loop may assume about the source's alpha: none (every pixel opaque), only 0 and 255
 // (a mask: the pixel is drawn or left alone), or any value.
 enum class AlphaKind : uint8_t { None, Binary, Partial };
-// Add with 256,256 (plain "add", "a") is a saturating byte addition.
-enum class RowOp : uint8_t { Copy, Add, AddFull, Sub };
+// Add with 256,256 (plain "add", "a") is a saturating byte addition; with 256,128 ("add1", "a1": the
+// usual clouds and lights) one of the source and half the destination, since
+// (s·256 + d·128) >> 8 is s + d/2 rounded down.
+enum class RowOp : uint8_t { Copy, Add, AddFull, AddHalf, Sub };
 
 constexpr BlendOp BlendOf(RowOp op) {
     return op == RowOp::Copy ? BlendOp::Copy : op == RowOp::Sub ? BlendOp::Sub : BlendOp::Add;
@@ -95,12 +97,18 @@ inline __m128i KeepClear(__m128i src, __m128i dst, __m128i blended) {
     return _mm_or_si128(_mm_and_si128(clear, dst), _mm_andnot_si128(clear, blended));
 }
 
+// Each channel halved, rounded down.
+inline __m128i HalfFour(__m128i v) {
+    return _mm_and_si128(_mm_srli_epi32(v, 1), _mm_set1_epi8(0x7F));
+}
+
 template <RowOp Op, AlphaKind A>
 inline __m128i BlendFour(__m128i src, __m128i dst, int s, int d) {
     const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     if constexpr (A == AlphaKind::None) {
         if constexpr (Op == RowOp::Copy) return _mm_or_si128(src, opaque);
         if constexpr (Op == RowOp::AddFull) return _mm_or_si128(_mm_adds_epu8(src, dst), opaque);
+        if constexpr (Op == RowOp::AddHalf) return _mm_or_si128(_mm_adds_epu8(src, HalfFour(dst)), opaque);
         if constexpr (Op == RowOp::Add) return MixFour(src, dst, _mm_set1_epi32(d << 16 | s));
         if constexpr (Op == RowOp::Sub) return _mm_or_si128(_mm_subs_epu8(dst, src), opaque);
     } else if constexpr (A == AlphaKind::Binary) {
@@ -110,6 +118,8 @@ inline __m128i BlendFour(__m128i src, __m128i dst, int s, int d) {
         // Adding 0 leaves a clear pixel's destination as it was, alpha included; an opaque one's
         // alpha saturates to 255.
         if constexpr (Op == RowOp::AddFull) return _mm_adds_epu8(dst, shown);
+        if constexpr (Op == RowOp::AddHalf)
+            return KeepClear(src, dst, _mm_or_si128(_mm_adds_epu8(src, HalfFour(dst)), opaque));
         if constexpr (Op == RowOp::Add)
             return KeepClear(src, dst, MixFour(src, dst, _mm_set1_epi32(d << 16 | s)));
         if constexpr (Op == RowOp::Sub)
@@ -121,7 +131,7 @@ inline __m128i BlendFour(__m128i src, __m128i dst, int s, int d) {
         const __m128i w = _mm_add_epi32(a, _mm_srli_epi32(a, 7));
         const __m128i weights = _mm_or_si128(_mm_slli_epi32(_mm_sub_epi32(_mm_set1_epi32(256), w), 16), w);
         return KeepClear(src, dst, MixFour(src, dst, weights));
-    } else if constexpr (Op == RowOp::Add || Op == RowOp::AddFull) {
+    } else if constexpr (Op == RowOp::Add || Op == RowOp::AddFull || Op == RowOp::AddHalf) {
         // s·a/255 rounded: x = s·a + 127 stays below 65536, where (x + 1 + x/256)/256 is x/255 exactly
         // (and a = 255 gives s back).
         const __m128i a = _mm_srli_epi32(src, 24);
@@ -177,6 +187,10 @@ QB_AVX2 inline __m256i Mix16(__m256i src, __m256i dst, __m256i ws, __m256i wd) {
     const __m256i mixed = _mm256_or_si256(even, _mm256_andnot_si256(low, odd));
     return _mm256_or_si256(mixed, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
 }
+// Each channel halved, rounded down.
+QB_AVX2 inline __m256i Half8(__m256i v) {
+    return _mm256_and_si256(_mm256_srli_epi32(v, 1), _mm256_set1_epi8(0x7F));
+}
 // The same weight for both 16-bit halves of each pixel's lane.
 QB_AVX2 inline __m256i EachHalf(__m256i w32) {
     return _mm256_or_si256(w32, _mm256_slli_epi32(w32, 16));
@@ -194,6 +208,7 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
         if constexpr (A == AlphaKind::None) {
             if constexpr (Op == RowOp::Copy) r = _mm256_or_si256(a, opaque);
             if constexpr (Op == RowOp::AddFull) r = _mm256_or_si256(_mm256_adds_epu8(a, b), opaque);
+            if constexpr (Op == RowOp::AddHalf) r = _mm256_or_si256(_mm256_adds_epu8(a, Half8(b)), opaque);
             if constexpr (Op == RowOp::Add) r = Mix16(a, b, ws, wd);
             if constexpr (Op == RowOp::Sub) r = _mm256_or_si256(_mm256_subs_epu8(b, a), opaque);
         } else if constexpr (A == AlphaKind::Partial) {
@@ -204,7 +219,7 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
             if constexpr (Op == RowOp::Copy) {
                 const __m256i each = EachHalf(w);
                 r = Mix16(a, b, each, _mm256_sub_epi16(_mm256_set1_epi16(256), each));
-            } else if constexpr (Op == RowOp::Add || Op == RowOp::AddFull) {
+            } else if constexpr (Op == RowOp::Add || Op == RowOp::AddFull || Op == RowOp::AddHalf) {
                 const __m256i x =
                     _mm256_add_epi32(_mm256_mullo_epi16(alpha, _mm256_set1_epi32(s)), _mm256_set1_epi32(127));
                 const __m256i se = _mm256_srli_epi32(
@@ -228,6 +243,9 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
             const __m256i shown = _mm256_andnot_si256(clear, a);
             if constexpr (Op == RowOp::Copy) r = _mm256_or_si256(_mm256_and_si256(clear, b), shown);
             if constexpr (Op == RowOp::AddFull) r = _mm256_adds_epu8(b, shown);
+            if constexpr (Op == RowOp::AddHalf)
+                r = _mm256_or_si256(_mm256_and_si256(clear, b),
+                                    _mm256_andnot_si256(clear, _mm256_or_si256(_mm256_adds_epu8(a, Half8(b)), opaque)));
             if constexpr (Op == RowOp::Add)
                 r = _mm256_or_si256(_mm256_and_si256(clear, b),
                                     _mm256_andnot_si256(clear, Mix16(a, b, ws, wd)));
@@ -271,7 +289,8 @@ RowBlend RowBlendFor(Blend32 blend, AlphaKind alpha) {
         case BlendOp::Copy:
             return RowBlendOf<RowOp::Copy>(alpha);
         case BlendOp::Add:
-            return blend.s == 256 && blend.d == 256 ? RowBlendOf<RowOp::AddFull>(alpha)
+            if (blend.s == 256 && blend.d == 256) return RowBlendOf<RowOp::AddFull>(alpha);
+            return blend.s == 256 && blend.d == 128 ? RowBlendOf<RowOp::AddHalf>(alpha)
                                                     : RowBlendOf<RowOp::Add>(alpha);
         case BlendOp::Sub:
             break;
