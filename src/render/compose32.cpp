@@ -244,8 +244,9 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
             if constexpr (Op == RowOp::Copy) r = _mm256_or_si256(_mm256_and_si256(clear, b), shown);
             if constexpr (Op == RowOp::AddFull) r = _mm256_adds_epu8(b, shown);
             if constexpr (Op == RowOp::AddHalf)
-                r = _mm256_or_si256(_mm256_and_si256(clear, b),
-                                    _mm256_andnot_si256(clear, _mm256_or_si256(_mm256_adds_epu8(a, Half8(b)), opaque)));
+                r = _mm256_or_si256(
+                    _mm256_and_si256(clear, b),
+                    _mm256_andnot_si256(clear, _mm256_or_si256(_mm256_adds_epu8(a, Half8(b)), opaque)));
             if constexpr (Op == RowOp::Add)
                 r = _mm256_or_si256(_mm256_and_si256(clear, b),
                                     _mm256_andnot_si256(clear, Mix16(a, b, ws, wd)));

@@ -270,8 +270,9 @@ public:
         // One colour table for all the tiles (a 1-pixel sprite tiled over the picture is a million
         // blits).
         if (d.picture)
-            m_source.emplace(d.source ? *d.source
-                                      : MakeSource32(d.stage.Sprites[d.sprite], ModernMask(d.stage.Elements[d.index])));
+            m_source.emplace(
+                d.source ? *d.source
+                         : MakeSource32(d.stage.Sprites[d.sprite], ModernMask(d.stage.Elements[d.index])));
     }
     // Every tile is clipped to `window` (picture pixels) as well.
     void ClipTo(const Clip32& window) {
@@ -684,10 +685,11 @@ void DrawElements(FrameContext& ctx) {
         // The back pass starts the frame: rows no element covers start from empty.
         std::optional<uint32_t> clear;
         if (!frontPass) clear = ctx.options.DebugBG ? Expand565(kMaskColor) : 0xFF000000u;
-        DrawModernPass(stage, camera, *ctx.picture, modern, clear, [&](const ModernDraw& d, const Source32* source) {
-            DrawElement({stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, d.index, d.sprite, d.x, d.y,
-                         place.scale, d.scaled ? &d.placed : nullptr, source});
-        });
+        DrawModernPass(
+            stage, camera, *ctx.picture, modern, clear, [&](const ModernDraw& d, const Source32* source) {
+                DrawElement({stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, d.index, d.sprite,
+                             d.x, d.y, place.scale, d.scaled ? &d.placed : nullptr, source});
+            });
     }
     camera.PrevCameraX = camera.CameraX;
     camera.PrevCameraY = camera.CameraY;
@@ -714,11 +716,13 @@ void DrawKeptPicture(FrameContext& ctx) {
             const CameraState& camera = kept.PendingCamera[pass];
             std::optional<uint32_t> clearColour;
             if (pass == 0) clearColour = clear;
-            DrawModernPass(stage, camera, target, kept.Pending[pass], clearColour,
-                           [&](const ModernDraw& d, const Source32* source) {
-                DrawElement({stage, camera, ctx.backBuffer, &target, drawn, d.index, d.sprite, d.x, d.y, place.scale,
-                             d.scaled ? &d.placed : nullptr, source});
-            }, area);
+            DrawModernPass(
+                stage, camera, target, kept.Pending[pass], clearColour,
+                [&](const ModernDraw& d, const Source32* source) {
+                    DrawElement({stage, camera, ctx.backBuffer, &target, drawn, d.index, d.sprite, d.x, d.y,
+                                 place.scale, d.scaled ? &d.placed : nullptr, source});
+                },
+                area);
         }
     };
     const Clip32 area = kept.Area(stage, picture, clear);

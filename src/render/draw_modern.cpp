@@ -404,7 +404,8 @@ void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const P
 
 void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture32& picture,
                     const std::vector<ModernDraw>& draws, std::optional<uint32_t> clearColour,
-                    const std::function<void(const ModernDraw&, const Source32*)>& drawOne, const Clip32* area) {
+                    const std::function<void(const ModernDraw&, const Source32*)>& drawOne,
+                    const Clip32* area) {
     const int height = picture.Height;
     const Clip32 limit = area ? *area : picture.Whole();
     const int top = std::clamp(limit.top, 0, height), bottom = std::clamp(limit.bottom, top, height);
