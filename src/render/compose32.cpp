@@ -68,8 +68,10 @@ inline void Put(uint32_t& dst, uint32_t c, int s, int d) {
 // What a row loop may assume about the source's alpha: none (every pixel opaque), only 0 and 255
 // (a mask: the pixel is drawn or left alone), or any value.
 enum class AlphaKind : uint8_t { None, Binary, Partial };
-// Add with 256,256 (plain "add", "a") is a saturating byte addition.
-enum class RowOp : uint8_t { Copy, Add, AddFull, Sub };
+// Add with 256,256 (plain "add", "a") is a saturating byte addition; with 256,128 ("add1", "a1": the
+// usual clouds and lights) one of the source and half the destination, since
+// (s·256 + d·128) >> 8 is s + d/2 rounded down.
+enum class RowOp : uint8_t { Copy, Add, AddFull, AddHalf, Sub };
 
 constexpr BlendOp BlendOf(RowOp op) {
     return op == RowOp::Copy ? BlendOp::Copy : op == RowOp::Sub ? BlendOp::Sub : BlendOp::Add;
@@ -96,12 +98,18 @@ inline __m128i KeepClear(__m128i src, __m128i dst, __m128i blended) {
     return _mm_or_si128(_mm_and_si128(clear, dst), _mm_andnot_si128(clear, blended));
 }
 
+// Each channel halved, rounded down.
+inline __m128i HalfFour(__m128i v) {
+    return _mm_and_si128(_mm_srli_epi32(v, 1), _mm_set1_epi8(0x7F));
+}
+
 template <RowOp Op, AlphaKind A>
 inline __m128i BlendFour(__m128i src, __m128i dst, int s, int d) {
     const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     if constexpr (A == AlphaKind::None) {
         if constexpr (Op == RowOp::Copy) return _mm_or_si128(src, opaque);
         if constexpr (Op == RowOp::AddFull) return _mm_or_si128(_mm_adds_epu8(src, dst), opaque);
+        if constexpr (Op == RowOp::AddHalf) return _mm_or_si128(_mm_adds_epu8(src, HalfFour(dst)), opaque);
         if constexpr (Op == RowOp::Add) return MixFour(src, dst, _mm_set1_epi32(d << 16 | s));
         if constexpr (Op == RowOp::Sub) return _mm_or_si128(_mm_subs_epu8(dst, src), opaque);
     } else if constexpr (A == AlphaKind::Binary) {
@@ -111,6 +119,8 @@ inline __m128i BlendFour(__m128i src, __m128i dst, int s, int d) {
         // Adding 0 leaves a clear pixel's destination as it was, alpha included; an opaque one's
         // alpha saturates to 255.
         if constexpr (Op == RowOp::AddFull) return _mm_adds_epu8(dst, shown);
+        if constexpr (Op == RowOp::AddHalf)
+            return KeepClear(src, dst, _mm_or_si128(_mm_adds_epu8(src, HalfFour(dst)), opaque));
         if constexpr (Op == RowOp::Add)
             return KeepClear(src, dst, MixFour(src, dst, _mm_set1_epi32(d << 16 | s)));
         if constexpr (Op == RowOp::Sub)
@@ -122,7 +132,7 @@ inline __m128i BlendFour(__m128i src, __m128i dst, int s, int d) {
         const __m128i w = _mm_add_epi32(a, _mm_srli_epi32(a, 7));
         const __m128i weights = _mm_or_si128(_mm_slli_epi32(_mm_sub_epi32(_mm_set1_epi32(256), w), 16), w);
         return KeepClear(src, dst, MixFour(src, dst, weights));
-    } else if constexpr (Op == RowOp::Add || Op == RowOp::AddFull) {
+    } else if constexpr (Op == RowOp::Add || Op == RowOp::AddFull || Op == RowOp::AddHalf) {
         // s·a/255 rounded: x = s·a + 127 stays below 65536, where (x + 1 + x/256)/256 is x/255 exactly
         // (and a = 255 gives s back).
         const __m128i a = _mm_srli_epi32(src, 24);
@@ -178,6 +188,10 @@ QB_AVX2 inline __m256i Mix16(__m256i src, __m256i dst, __m256i ws, __m256i wd) {
     const __m256i mixed = _mm256_or_si256(even, _mm256_andnot_si256(low, odd));
     return _mm256_or_si256(mixed, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
 }
+// Each channel halved, rounded down.
+QB_AVX2 inline __m256i Half8(__m256i v) {
+    return _mm256_and_si256(_mm256_srli_epi32(v, 1), _mm256_set1_epi8(0x7F));
+}
 // The same weight for both 16-bit halves of each pixel's lane.
 QB_AVX2 inline __m256i EachHalf(__m256i w32) {
     return _mm256_or_si256(w32, _mm256_slli_epi32(w32, 16));
@@ -195,6 +209,7 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
         if constexpr (A == AlphaKind::None) {
             if constexpr (Op == RowOp::Copy) r = _mm256_or_si256(a, opaque);
             if constexpr (Op == RowOp::AddFull) r = _mm256_or_si256(_mm256_adds_epu8(a, b), opaque);
+            if constexpr (Op == RowOp::AddHalf) r = _mm256_or_si256(_mm256_adds_epu8(a, Half8(b)), opaque);
             if constexpr (Op == RowOp::Add) r = Mix16(a, b, ws, wd);
             if constexpr (Op == RowOp::Sub) r = _mm256_or_si256(_mm256_subs_epu8(b, a), opaque);
         } else if constexpr (A == AlphaKind::Partial) {
@@ -205,7 +220,7 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
             if constexpr (Op == RowOp::Copy) {
                 const __m256i each = EachHalf(w);
                 r = Mix16(a, b, each, _mm256_sub_epi16(_mm256_set1_epi16(256), each));
-            } else if constexpr (Op == RowOp::Add || Op == RowOp::AddFull) {
+            } else if constexpr (Op == RowOp::Add || Op == RowOp::AddFull || Op == RowOp::AddHalf) {
                 const __m256i x =
                     _mm256_add_epi32(_mm256_mullo_epi16(alpha, _mm256_set1_epi32(s)), _mm256_set1_epi32(127));
                 const __m256i se = _mm256_srli_epi32(
@@ -229,6 +244,10 @@ QB_AVX2 void BlendRowAvx2(uint32_t* out, const uint32_t* src, int64_t n, int s, 
             const __m256i shown = _mm256_andnot_si256(clear, a);
             if constexpr (Op == RowOp::Copy) r = _mm256_or_si256(_mm256_and_si256(clear, b), shown);
             if constexpr (Op == RowOp::AddFull) r = _mm256_adds_epu8(b, shown);
+            if constexpr (Op == RowOp::AddHalf)
+                r = _mm256_or_si256(
+                    _mm256_and_si256(clear, b),
+                    _mm256_andnot_si256(clear, _mm256_or_si256(_mm256_adds_epu8(a, Half8(b)), opaque)));
             if constexpr (Op == RowOp::Add)
                 r = _mm256_or_si256(_mm256_and_si256(clear, b),
                                     _mm256_andnot_si256(clear, Mix16(a, b, ws, wd)));
@@ -272,7 +291,8 @@ RowBlend RowBlendFor(Blend32 blend, AlphaKind alpha) {
         case BlendOp::Copy:
             return RowBlendOf<RowOp::Copy>(alpha);
         case BlendOp::Add:
-            return blend.s == 256 && blend.d == 256 ? RowBlendOf<RowOp::AddFull>(alpha)
+            if (blend.s == 256 && blend.d == 256) return RowBlendOf<RowOp::AddFull>(alpha);
+            return blend.s == 256 && blend.d == 128 ? RowBlendOf<RowOp::AddHalf>(alpha)
                                                     : RowBlendOf<RowOp::Add>(alpha);
         case BlendOp::Sub:
             break;
@@ -910,17 +930,42 @@ Source32 MakeSource32(const SpriteEntry& sprite, bool masked) {
             return source;
         }
         source.kind = Source32::Kind::Indexed;
-        bool partial = masked;
-        for (size_t c = 0; c < 256; ++c) {
-            const uint8_t* rgba = sprite.Colours ? &sprite.Colours->rgba[c * 4] : nullptr;
-            const uint32_t r = rgba ? rgba[0] : static_cast<uint32_t>(c), g = rgba ? rgba[1] : r,
-                           b = rgba ? rgba[2] : r, a = rgba ? rgba[3] : 255u;
-            if (a != 255) partial = true;
-            source.colours[c] = a << 24 | r << 16 | g << 8 | b;
+        // Every draw makes its table: the bytes R G B A of each colour, read as one little-endian
+        // word (A B G R), with red and blue changing places; the alphas of colours 1-255 gathered
+        // by one AND.
+        uint32_t* out = source.colours.data();
+        uint32_t alphas = 0xFFFFFFFFu;  // of colours 1-255
+        if (sprite.Colours) {
+            const uint8_t* rgba = sprite.Colours->rgba.data();
+            size_t c = 0;
+#if defined(__SSE2__)
+            const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF00FF00u)), low = _mm_set1_epi32(0xFF);
+            __m128i all = _mm_set1_epi32(-1);
+            for (; c < 256; c += 4) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba + c * 4));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + c),
+                                 _mm_or_si128(_mm_and_si128(v, keep),
+                                              _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low), 16),
+                                                           _mm_and_si128(_mm_srli_epi32(v, 16), low))));
+                all = _mm_and_si128(all, c == 0 ? _mm_or_si128(v, _mm_cvtsi32_si128(-1)) : v);
+            }
+            alignas(16) uint32_t lanes[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), all);
+            alphas = lanes[0] & lanes[1] & lanes[2] & lanes[3];
+#endif
+            for (; c < 256; ++c) {
+                uint32_t v;
+                std::memcpy(&v, rgba + c * 4, 4);
+                out[c] = (v & 0xFF00FF00u) | (v & 0xFFu) << 16 | (v >> 16 & 0xFFu);
+                if (c > 0) alphas &= v;
+            }
+        } else {
+            // A grey ramp, every colour opaque.
+            for (uint32_t c = 0; c < 256; ++c) out[c] = 0xFF000000u | c * 0x010101u;
         }
-        source.binary = !(partial && !masked);
-        for (size_t c = masked ? 1 : 0; c < 256 && source.binary; ++c)
-            source.binary = (source.colours[c] >> 24) == 255;
+        const bool opaqueFrom1 = (alphas >> 24) == 255, opaque0 = (out[0] >> 24) == 255;
+        const bool partial = masked || !opaqueFrom1 || !opaque0;
+        source.binary = opaqueFrom1 && (masked || opaque0);
         if (masked) source.colours[0] &= 0x00FFFFFFu;
         source.masked = masked;
         source.alpha = partial;

@@ -260,6 +260,7 @@ struct ElementDraw {
     int32_t x = 0, y = 0;
     int scale = 1;
     const ScaledPlacement* placed = nullptr;
+    const Source32* source = nullptr;  // MakeSource32 of the sprite for this element, made already
 };
 
 // Blits one tile of the element at a time onto whichever picture the draw names.
@@ -268,7 +269,10 @@ public:
     explicit TileBlitter(const ElementDraw& d) : m_d(d) {
         // One colour table for all the tiles (a 1-pixel sprite tiled over the picture is a million
         // blits).
-        if (d.picture) m_source.emplace(MakeSource32(d.stage.Sprites[d.sprite], ModernMask(d.stage.Elements[d.index])));
+        if (d.picture)
+            m_source.emplace(
+                d.source ? *d.source
+                         : MakeSource32(d.stage.Sprites[d.sprite], ModernMask(d.stage.Elements[d.index])));
     }
     // Every tile is clipped to `window` (picture pixels) as well.
     void ClipTo(const Clip32& window) {
@@ -681,10 +685,11 @@ void DrawElements(FrameContext& ctx) {
         // The back pass starts the frame: rows no element covers start from empty.
         std::optional<uint32_t> clear;
         if (!frontPass) clear = ctx.options.DebugBG ? Expand565(kMaskColor) : 0xFF000000u;
-        DrawModernPass(stage, camera, *ctx.picture, modern, clear, [&](const ModernDraw& d) {
-            DrawElement({stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, d.index, d.sprite, d.x, d.y,
-                         place.scale, d.scaled ? &d.placed : nullptr});
-        });
+        DrawModernPass(
+            stage, camera, *ctx.picture, modern, clear, [&](const ModernDraw& d, const Source32* source) {
+                DrawElement({stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, d.index, d.sprite,
+                             d.x, d.y, place.scale, d.scaled ? &d.placed : nullptr, source});
+            });
     }
     camera.PrevCameraX = camera.CameraX;
     camera.PrevCameraY = camera.CameraY;
@@ -711,10 +716,13 @@ void DrawKeptPicture(FrameContext& ctx) {
             const CameraState& camera = kept.PendingCamera[pass];
             std::optional<uint32_t> clearColour;
             if (pass == 0) clearColour = clear;
-            DrawModernPass(stage, camera, target, kept.Pending[pass], clearColour, [&](const ModernDraw& d) {
-                DrawElement({stage, camera, ctx.backBuffer, &target, drawn, d.index, d.sprite, d.x, d.y, place.scale,
-                             d.scaled ? &d.placed : nullptr});
-            }, area);
+            DrawModernPass(
+                stage, camera, target, kept.Pending[pass], clearColour,
+                [&](const ModernDraw& d, const Source32* source) {
+                    DrawElement({stage, camera, ctx.backBuffer, &target, drawn, d.index, d.sprite, d.x, d.y,
+                                 place.scale, d.scaled ? &d.placed : nullptr, source});
+                },
+                area);
         }
     };
     const Clip32 area = kept.Area(stage, picture, clear);

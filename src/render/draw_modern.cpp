@@ -356,8 +356,18 @@ constexpr int kMaxBands = 16;
 
 }  // namespace
 
-void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const Picture32& picture,
-                     const ModernDraw& draw, int order, std::vector<int>& cover) {
+namespace {
+
+// MakeSource32 of the draw's sprite as its element masks it; empty for a draw out of range.
+Source32 SourceOf(const StageModel& stage, const ModernDraw& draw) {
+    if (draw.index < 0 || draw.index >= static_cast<int>(stage.Elements.size())) return {};
+    if (draw.sprite < 0 || draw.sprite >= static_cast<int>(stage.Sprites.size())) return {};
+    return MakeSource32(stage.Sprites[draw.sprite], ModernMask(stage.Elements[draw.index]));
+}
+
+// MarkCoveredRows with the draw's source made already.
+void MarkRowsOf(const StageModel& stage, const CameraState& camera, const Picture32& picture,
+                const ModernDraw& draw, const Source32& source, int order, std::vector<int>& cover) {
     if (draw.index < 0 || draw.index >= static_cast<int>(stage.Elements.size())) return;
     if (draw.sprite < 0 || draw.sprite >= static_cast<int>(stage.Sprites.size())) return;
     const BgElement& element = stage.Elements[draw.index];
@@ -368,7 +378,6 @@ void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const P
         return;
     const Blend32 blend = ElementBlend32(element.Trans, element.AlphaS, element.AlphaD);
     if (blend.skip || blend.op != BlendOp::Copy) return;
-    const Source32 source = MakeSource32(stage.Sprites[draw.sprite], ModernMask(element));
     const int64_t w = source.width, h = source.height;
     if (source.kind == Source32::Kind::None || w <= 0 || h <= 0) return;
     const SpriteEntry& entry = stage.Sprites[draw.sprite];
@@ -386,18 +395,31 @@ void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const P
         if (RowOpaque(source, static_cast<int>(y - draw.y))) cover[static_cast<size_t>(y)] = order;
 }
 
+}  // namespace
+
+void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const Picture32& picture,
+                     const ModernDraw& draw, int order, std::vector<int>& cover) {
+    MarkRowsOf(stage, camera, picture, draw, SourceOf(stage, draw), order, cover);
+}
+
 void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture32& picture,
                     const std::vector<ModernDraw>& draws, std::optional<uint32_t> clearColour,
-                    const std::function<void(const ModernDraw&)>& drawOne, const Clip32* area) {
+                    const std::function<void(const ModernDraw&, const Source32*)>& drawOne,
+                    const Clip32* area) {
     const int height = picture.Height;
     const Clip32 limit = area ? *area : picture.Whole();
     const int top = std::clamp(limit.top, 0, height), bottom = std::clamp(limit.bottom, top, height);
     const int left = std::clamp(limit.left, 0, picture.Width), right = std::clamp(limit.right, left, picture.Width);
     if (top >= bottom || left >= right) return;
     const bool whole = top == 0 && bottom == height && left == 0 && right == picture.Width;
+    // Each draw's colour table once, for the culling and the drawing both.
+    std::vector<Source32> sources;
+    sources.reserve(draws.size());
+    for (const ModernDraw& d : draws) sources.push_back(SourceOf(stage, d));
     // cover[y]: the last element (in drawing order) that paints row y wholly, -1 none.
     std::vector<int> cover(static_cast<size_t>(std::max(height, 0)), -1);
-    for (size_t k = 0; k < draws.size(); ++k) MarkCoveredRows(stage, camera, picture, draws[k], static_cast<int>(k), cover);
+    for (size_t k = 0; k < draws.size(); ++k)
+        MarkRowsOf(stage, camera, picture, draws[k], sources[k], static_cast<int>(k), cover);
     if (clearColour) {
         for (int y = top; y < bottom; ++y)
             if (cover[static_cast<size_t>(y)] < 0) std::fill(picture.Row(y) + left, picture.Row(y) + right, *clearColour);
@@ -420,14 +442,14 @@ void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture3
         }
         if (bands.empty()) continue;
         if (whole && bands.size() == 1 && bands[0].first == 0 && bands[0].second == height) {
-            drawOne(draws[k]);
+            drawOne(draws[k], &sources[k]);
             continue;
         }
         if (bands.size() > kMaxBands) bands.assign(1, {top, bottom});
         for (const auto& [bandTop, bandBottom] : bands) {
             picture.ClipTop = bandTop;
             picture.ClipBottom = bandBottom;
-            drawOne(draws[k]);
+            drawOne(draws[k], &sources[k]);
         }
         picture.ClipTop = 0;
         picture.ClipBottom = std::numeric_limits<int>::max();

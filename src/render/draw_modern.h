@@ -101,11 +101,14 @@ struct ModernDraw {
 void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const Picture32& picture,
                      const ModernDraw& draw, int order, std::vector<int>& cover);
 // Draws the pass's elements in order through `drawOne`, each limited to the rows no later element
-// covers. `clearColour`: the back pass starts the frame, filling the rows no element covers.
+// covers. `drawOne` gets the draw's source (MakeSource32 of its sprite as its element masks it),
+// made once for the culling and the drawing both.
+// `clearColour`: the back pass starts the frame, filling the rows no element covers.
 // `area` (may be null: the whole picture) limits all of it to a rectangle of the picture.
 void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture32& picture,
                     const std::vector<ModernDraw>& draws, std::optional<uint32_t> clearColour,
-                    const std::function<void(const ModernDraw&)>& drawOne, const Clip32* area = nullptr);
+                    const std::function<void(const ModernDraw&, const Source32*)>& drawOne,
+                    const Clip32* area = nullptr);
 
 // The info overlay's text in white with the built-in font, at (4, 3 + dy) as on the classic picture.
 void DrawInfoText32(Picture32& picture, const std::string& text, int dy = 0);

@@ -221,6 +221,40 @@ TEST(Compose32, MaskDefaultsAndWhatTheyHide) {
     }
 }
 
+// The colour table a draw makes: each colour as 0xAARRGGBB, whether it copies without arithmetic
+// (every colour opaque but a masked colour 0) and whether it may be partly clear. One colour's
+// alpha is lowered per case, around the places the table is gathered four at a time.
+TEST(Compose32, ColourTablesKeepEveryColourAndTheirAlphas) {
+    const struct {
+        int colour, alpha;  // colour -1: every colour opaque
+        bool masked, palette, binary, partial;
+    } cases[] = {{-1, 255, false, true, true, false}, {-1, 255, true, true, true, true},
+                 {0, 0, false, true, false, true},    {0, 0, true, true, true, true},
+                 {1, 254, true, true, false, true},   {3, 0, false, true, false, true},
+                 {4, 128, true, true, false, true},   {255, 1, false, true, false, true},
+                 {-1, 255, false, false, true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "colour " << c.colour << " masked " << c.masked << " palette " << c.palette);
+        SpriteEntry sprite = IndexedSprite(255);
+        auto colours = std::make_shared<Sff2Colours>();
+        size_t at = 0;
+        for (uint32_t k = 0; k < 256; ++k)
+            for (uint32_t v : {k, 255 - k, k / 2, static_cast<int>(k) == c.colour ? c.alpha + 0u : 255u})
+                colours->rgba[at++] = static_cast<uint8_t>(v);
+        sprite.Colours = c.palette ? colours : nullptr;
+        const Source32 source = MakeSource32(sprite, c.masked);
+        EXPECT_EQ(source.binary, c.binary);
+        EXPECT_EQ(source.alpha, c.partial);
+        for (uint32_t k = 0; k < 256; ++k) {
+            const uint32_t a = k == 0 && c.masked ? 0 : static_cast<int>(k) == c.colour ? c.alpha : 255;
+            ASSERT_EQ(source.colours[k],
+                      a << 24 | (c.palette ? k << 16 | (255 - k) << 8 | k / 2 : k * 0x010101u))
+                << k;
+        }
+    }
+}
+
 TEST(Compose32, RectanglesClipAndMirrorInsideThePicture) {
     // Source 0 1 2 (colours 10, red, blue) unmasked, drawn mirrored half off the left edge and
     // through a clip that keeps column 1 only.

@@ -121,7 +121,7 @@ TEST(ModernCulling, HiddenRowsAreLeftOutAndThePictureIsUnchanged) {
 
     Picture32 culled(kW, kH, 0xFF123456u);  // a previous frame's leftovers
     std::vector<std::string> bands(draws.size());
-    DrawModernPass(t.stage, t.camera, culled, draws, 0xFF000000u, [&](const ModernDraw& d) {
+    DrawModernPass(t.stage, t.camera, culled, draws, 0xFF000000u, [&](const ModernDraw& d, const Source32*) {
         bands[static_cast<size_t>(d.index)] += std::to_string(std::max(culled.ClipTop, 0)) + "-" +
                                                std::to_string(std::min(culled.ClipBottom, kH)) + " ";
         DrawPlaced(t, culled, d);
