@@ -2,6 +2,7 @@
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <sys/socket.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -17,6 +18,13 @@ std::shared_ptr<X11PictureMemory> X11PictureMemory::Open() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
     if (connection == nullptr || xcb_connection_has_error(connection)) return nullptr;
+    // Only a server on this machine (a local socket) can see our segments: a forwarded display
+    // (ssh's, over TCP) could attach another memory of the same number.
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (getsockname(xcb_get_file_descriptor(connection), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        address.ss_family != AF_UNIX)
+        return nullptr;
     const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_shm_id);
     if (extension == nullptr || !extension->present) return nullptr;
     return std::make_shared<X11PictureMemory>(connection);
