@@ -176,8 +176,9 @@ TEST(StageView, RepaintsOnlyTheChangedPartOfTheSamePicture) {
 }
 
 // On an X display the changed part of a picture in shared memory reaches the window without a
-// paint; an exposure, an outline or another scale take the painter's way again. (Skipped off X:
-// the test script runs it once more on a virtual display.)
+// paint, and stays there while other widgets of the window repaint; an exposure, an outline or
+// another scale take the painter's way again. (Skipped off X: the test script runs it once more on
+// a virtual display.)
 TEST(StageView, OnXShowsAPictureInSharedMemoryWithoutPainting) {
     GuiApp();
     const std::shared_ptr<gui::X11PictureMemory> memory = gui::X11PictureMemory::Open();
@@ -185,43 +186,61 @@ TEST(StageView, OnXShowsAPictureInSharedMemoryWithoutPainting) {
     xcb_connection_t* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
     Picture32 picture(64, 48, 0xFF000000u, memory);
     ASSERT_EQ(memory->Segments(), 1);
-    gui::StageView view;
-    view.SetScale(0);
-    view.resize(64, 48);
-    view.SetPictureMemory(memory);
-    view.show();
-    for (int i = 0; i < 50 && !view.windowHandle()->isExposed(); ++i)
+    // The view between two widgets, so that their repaints' flushes lie on both sides of it.
+    QWidget top;
+    top.resize(120, 48);
+    QWidget left(&top), right(&top);
+    left.setGeometry(0, 0, 10, 48);
+    right.setGeometry(100, 0, 20, 48);
+    auto* view = new gui::StageView(&top);
+    view->SetScale(0);
+    view->setGeometry(20, 0, 64, 48);
+    view->SetPictureMemory(memory);
+    top.show();
+    for (int i = 0; i < 50 && !top.windowHandle()->isExposed(); ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    view.Present(FrameOf(picture, picture.Whole()));
-    const int paints = view.PaintCount();
-    EXPECT_EQ(view.SharedPuts(), 0) << "a picture shown first is painted whole";
-    for (int i = 0; i < 64 * 48; ++i) picture.Pixels[static_cast<size_t>(i)] = 0xFF000000u | static_cast<uint32_t>(i * 4099);
-    view.Present(FrameOf(picture, picture.Whole()));
-    EXPECT_EQ(view.SharedPuts(), 1);
-    EXPECT_EQ(view.PaintCount(), paints);
-    // What the window holds, read back from the server.
-    xcb_get_image_reply_t* image = xcb_get_image_reply(
-        connection, xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, static_cast<xcb_drawable_t>(view.winId()), 0,
-                                  0, 64, 48, ~0u),
-        nullptr);
-    ASSERT_NE(image, nullptr);
-    ASSERT_EQ(xcb_get_image_data_length(image), 64 * 48 * 4);
-    const auto* shown = reinterpret_cast<const uint32_t*>(xcb_get_image_data(image));
-    int wrong = 0;
-    for (int i = 0; i < 64 * 48; ++i) wrong += (shown[i] & 0xFFFFFFu) != (picture.Pixels[static_cast<size_t>(i)] & 0xFFFFFFu);
-    std::free(image);
-    EXPECT_EQ(wrong, 0);
-
-    QExposeEvent expose{QRegion(view.rect())};
-    QCoreApplication::sendEvent(view.windowHandle(), &expose);
+    view->Present(FrameOf(picture, picture.Whole()));
+    const int paints = view->PaintCount();
+    EXPECT_EQ(view->SharedPuts(), 0) << "a picture shown first is painted whole";
+    for (int i = 0; i < 64 * 48; ++i)
+        picture.Pixels[static_cast<size_t>(i)] = 0xFF000000u | static_cast<uint32_t>(i * 4099);
+    view->Present(FrameOf(picture, picture.Whole()));
+    EXPECT_EQ(view->SharedPuts(), 1);
+    EXPECT_EQ(view->PaintCount(), paints);
+    // The pixels of the view's place that differ from the picture, read back from the server.
+    const auto wrongOnScreen = [&] {
+        xcb_get_image_reply_t* image = xcb_get_image_reply(
+            connection,
+            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, static_cast<xcb_drawable_t>(top.winId()), 20, 0,
+                          64, 48, ~0u),
+            nullptr);
+        if (image == nullptr || xcb_get_image_data_length(image) != 64 * 48 * 4) {
+            std::free(image);
+            return -1;
+        }
+        const auto* shown = reinterpret_cast<const uint32_t*>(xcb_get_image_data(image));
+        int wrong = 0;
+        for (size_t i = 0; i < 64 * 48; ++i) wrong += ((shown[i] ^ picture.Pixels[i]) & 0xFFFFFFu) != 0;
+        std::free(image);
+        return wrong;
+    };
+    EXPECT_EQ(wrongOnScreen(), 0);
+    left.update();
+    right.update();
     QCoreApplication::processEvents();
-    EXPECT_GT(view.PaintCount(), paints) << "an exposed view paints the current picture";
-    view.SetOutline(std::array<int, 4>{1, 1, 8, 8});
-    view.Present(FrameOf(picture, Clip32{0, 0, 4, 4}));
-    view.SetOutline(std::nullopt);
-    view.resize(128, 96);
-    view.Present(FrameOf(picture, Clip32{0, 0, 4, 4}));
-    EXPECT_EQ(view.SharedPuts(), 1) << "an outline over the picture, or 2x, is painted";
+    EXPECT_EQ(wrongOnScreen(), 0) << "the neighbours' repaints leave the put picture alone";
+
+    QExposeEvent expose{QRegion(top.rect())};
+    QCoreApplication::sendEvent(top.windowHandle(), &expose);
+    QCoreApplication::processEvents();
+    EXPECT_GT(view->PaintCount(), paints) << "an exposed view paints the current picture";
+    EXPECT_EQ(wrongOnScreen(), 0);
+    view->SetOutline(std::array<int, 4>{1, 1, 8, 8});
+    view->Present(FrameOf(picture, Clip32{0, 0, 4, 4}));
+    view->SetOutline(std::nullopt);
+    view->setGeometry(0, 0, 128, 96);
+    view->Present(FrameOf(picture, Clip32{0, 0, 4, 4}));
+    EXPECT_EQ(view->SharedPuts(), 1) << "an outline over the picture, or 2x, is painted";
 }
 
 TEST(QtKeys, LatchesShortTapsAndIgnoresOtherKeys) {
