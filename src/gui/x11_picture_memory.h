@@ -36,7 +36,6 @@ public:
     // until the server has read it (the next frame may then draw over it). False, with nothing
     // shown, when the picture is not here or the window's pixels are not 32-bit 0x00RRGGBB.
     bool Put(uint32_t window, const void* pixels, int pitch, int height, QRect area, QPoint at);
-    int Segments() const { return static_cast<int>(m_segments.size()); }
 
 private:
     struct Segment {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/gfx.h"
@@ -473,13 +474,10 @@ TEST(Compose32, RowLoopsAgreeWithThePixelRuleAtEveryAlignmentAndClip) {
         }
 }
 
-// Unscaled, mirrored by a negative scale and turned half round about the axis (1, 0) placed at (4, 1),
-// a frame lands exactly where the rectangle copy puts it (placements through the element pass and
-// hostile values are tested there).
 // A scaled draw (the test character on a hires or zoomed picture) shows at every picture pixel the
 // source pixel its place maps to, mirrored when flipped, also where a clip cuts into the sprite.
 TEST(Compose32, ScaledDrawsShowTheSourcePixelEachPlaceMapsTo) {
-    constexpr int sw = 5, sh = 3;
+    constexpr int sw = 5, sh = 3, dx = 4, dy = 2;
     uint16_t pixels[sw * sh];
     for (int i = 0; i < sw * sh; ++i) pixels[i] = static_cast<uint16_t>(0x0841 * (i + 1));
     Source32 source;
@@ -488,33 +486,27 @@ TEST(Compose32, ScaledDrawsShowTheSourcePixelEachPlaceMapsTo) {
     source.height = sh;
     source.pixels16 = pixels;
     source.pitch16 = sw;
-    struct Case {
-        int64_t dw, dh;
-        bool flip;
-        Clip32 clip;
-    };
-    const Case cases[] = {
-        {10, 6, false, {0, 0, 32, 16}}, {10, 6, true, {0, 0, 32, 16}}, {7, 4, false, {6, 3, 9, 16}},
-        {7, 4, true, {6, 3, 9, 16}},    {3, 2, true, {0, 0, 32, 16}},
-    };
-    constexpr int64_t dx = 4, dy = 2;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.dw << "x" << c.dh << (c.flip ? " flipped" : ""));
+    const Clip32 whole{0, 0, 32, 16}, cut{6, 3, 9, 16};
+    const std::tuple<int, int, bool, Clip32> cases[] = {
+        {10, 6, false, whole}, {10, 6, true, whole}, {7, 4, false, cut}, {7, 4, true, cut}, {3, 2, true, whole}};
+    for (const auto& [dw, dh, flip, clip] : cases) {
+        SCOPED_TRACE(testing::Message() << dw << "x" << dh << (flip ? " flipped" : ""));
         Picture32 picture(32, 16, 0xFF000000u);
-        ComposeScaled(picture, source, dx, dy, c.dw, c.dh, c.flip, Blend32{}, c.clip);
+        ComposeScaled(picture, source, dx, dy, dw, dh, flip, Blend32{}, clip);
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 32; ++x) {
-                const bool drawn = x >= dx && x < dx + c.dw && y >= dy && y < dy + c.dh && x >= c.clip.left &&
-                                   x < c.clip.right && y >= c.clip.top && y < c.clip.bottom;
-                int64_t sx = (x - dx) * sw / c.dw;
-                if (c.flip) sx = sw - 1 - sx;
-                const int64_t sy = (y - dy) * sh / c.dh;
-                const uint32_t want = drawn ? Expand565(pixels[sy * sw + sx]) : 0xFF000000u;
+                const bool drawn = x >= std::max(dx, clip.left) && x < std::min(dx + dw, clip.right) &&
+                                   y >= std::max(dy, clip.top) && y < std::min(dy + dh, clip.bottom);
+                const int sx = (x - dx) * sw / dw, sy = (y - dy) * sh / dh;
+                const uint32_t want = drawn ? Expand565(pixels[sy * sw + (flip ? sw - 1 - sx : sx)]) : 0xFF000000u;
                 ASSERT_EQ(picture.Row(y)[x], want) << x << "," << y;
             }
     }
 }
 
+// Unscaled, mirrored by a negative scale and turned half round about the axis (1, 0) placed at (4, 1),
+// a frame lands exactly where the rectangle copy puts it (placements through the element pass and
+// hostile values are tested there).
 TEST(Compose32, RotatedFramesAgreeWithTheRectangleCopy) {
     SpriteEntry sprite = IndexedSprite(255);
     const Source32 source = MakeSource32(sprite, false);
