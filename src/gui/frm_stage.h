@@ -105,6 +105,7 @@ public:
     StageView* ActiveView() const;
     // Memory the display reads pictures from, for both views (see StageView).
     void SetPictureMemory(std::shared_ptr<X11PictureMemory> memory);
+    std::shared_ptr<X11PictureMemory> PictureMemory() const { return m_pictureMemory; }
     bool Quitting() const { return m_quitting; }
     // Files dropped on the window (as a QDropEvent delivers them).
     void DropFiles(const std::vector<std::string>& paths);

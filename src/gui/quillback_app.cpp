@@ -32,6 +32,10 @@ void QtFrameSink::Present(const FrameImage& frame) {
     if (m_window != nullptr) m_window->Present(frame);
 }
 
+std::shared_ptr<PixelMemory> QtFrameSink::PictureMemory() {
+    return m_window != nullptr ? m_window->PictureMemory() : nullptr;
+}
+
 QuillbackApp::QuillbackApp()
     : m_state(std::make_unique<AppState>()),
       m_clock(std::make_unique<SystemClock>()),
@@ -40,10 +44,7 @@ QuillbackApp::QuillbackApp()
     m_ui.SetWindow(m_window.get());
     m_ui.SetApplicationTitle(&m_state->AppTitle);
     m_sink.SetWindow(m_window.get());
-    if (std::shared_ptr<X11PictureMemory> memory = X11PictureMemory::Open()) {
-        m_window->SetPictureMemory(memory);
-        m_sink.SetPictureMemory(std::move(memory));
-    }
+    m_window->SetPictureMemory(X11PictureMemory::Open());
     // Pointer positions in the pixels of the 320 x 240 frame, wherever the pointer is.
     m_keys.SetPointerSource([this] {
         StageView* view = m_window->ActiveView();

@@ -31,13 +31,11 @@ class QtFrameSink : public FrameSink {
 public:
     void SetWindow(FrmStage* window) { m_window = window; }
     void Present(const FrameImage& frame) override;
-    // Pictures are made in memory the display reads (null: the heap).
-    void SetPictureMemory(std::shared_ptr<PixelMemory> memory) { m_memory = std::move(memory); }
-    std::shared_ptr<PixelMemory> PictureMemory() override { return m_memory; }
+    // The memory the window's views show pictures from (null: the heap).
+    std::shared_ptr<PixelMemory> PictureMemory() override;
 
 private:
     FrmStage* m_window = nullptr;
-    std::shared_ptr<PixelMemory> m_memory;
 };
 
 // The single-instance lock: beside the configuration it guards.

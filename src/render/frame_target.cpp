@@ -57,16 +57,11 @@ FrameImage FrameOf(const Picture32& picture, const Clip32& changed) {
 void FrameTarget::Present(FrameSink& sink, Clip32& shown) {
     if (std::shared_ptr<PixelMemory> memory = sink.PictureMemory(); memory != m_memory) {
         m_memory = std::move(memory);
-        if (m_picture.Width > 0) {
-            // The sink has not shown this memory yet, so it shows the whole picture.
-            Picture32 moved(m_picture.Width, m_picture.Height, 0xFF000000u, m_memory);
-            std::copy(m_picture.Pixels.begin(), m_picture.Pixels.end(), moved.Pixels.begin());
-            moved.ClipTop = m_picture.ClipTop;
-            moved.ClipBottom = m_picture.ClipBottom;
-            moved.ClipLeft = m_picture.ClipLeft;
-            moved.ClipRight = m_picture.ClipRight;
-            m_picture = std::move(moved);
-        }
+        // The pixels move with what the frame drew (a move assignment takes the new memory along);
+        // the sink has not shown this memory yet, so it shows the whole picture.
+        if (m_picture.Width > 0)
+            m_picture.Pixels = PixelVector(m_picture.Pixels.begin(), m_picture.Pixels.end(),
+                                           PixelAllocator<uint32_t>(m_memory));
     }
     if (const Picture32* picture = Picture()) {
         // Only what the frames drew since the last present; the sink shows the whole picture when
