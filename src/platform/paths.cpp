@@ -177,17 +177,19 @@ std::optional<std::string> ReadFileBytes(std::string_view path, size_t maxBytes)
     std::string bytes;
     bytes.resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
-    // The size may change under us; read until end of file but never beyond the limit.
+    // The size may change under us; read until end of file but never beyond the limit. The end is
+    // found by a read into a byte of its own: growing the string to look for it would copy the whole
+    // file (and fault in its pages) a second time.
     for (;;) {
         if (done == bytes.size()) {
-            if (bytes.size() >= maxBytes) {
-                char probe;
-                const ssize_t extra = ::read(file.fd, &probe, 1);
-                if (extra == 0) break;
-                if (extra < 0 && errno == EINTR) continue;
-                return std::nullopt;
-            }
-            bytes.resize(std::min(maxBytes, bytes.size() + 65536));
+            char probe;
+            const ssize_t extra = ::read(file.fd, &probe, 1);
+            if (extra == 0) break;
+            if (extra < 0 && errno == EINTR) continue;
+            if (extra < 0 || bytes.size() >= maxBytes) return std::nullopt;
+            bytes.resize(std::min(maxBytes, bytes.size() + std::max<size_t>(65536, bytes.size() / 2)));
+            bytes[done++] = probe;
+            continue;
         }
         const ssize_t got = ::read(file.fd, bytes.data() + done, bytes.size() - done);
         if (got < 0) {

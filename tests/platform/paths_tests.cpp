@@ -83,6 +83,11 @@ TEST(Paths, ReadFileBytesHonoursItsLimit) {
     auto empty = ReadFileBytes((dir.Write("e", "")).string(), 10);
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->empty());
+    // A file that says it is empty but is not (the kernel's own files) is still read to its end.
+    auto status = ReadFileBytes("/proc/self/status", 1 << 20);
+    ASSERT_TRUE(status);
+    EXPECT_NE(status->find("Name:"), std::string::npos);
+    EXPECT_FALSE(ReadFileBytes("/proc/self/status", 10));
 }
 
 TEST(Paths, WriteFileAtomicReplacesWholeAndLeavesNoTemporary) {
