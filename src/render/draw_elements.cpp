@@ -689,7 +689,8 @@ void DrawElements(FrameContext& ctx) {
             stage, camera, *ctx.picture, modern, clear, [&](const ModernDraw& d, const Source32* source) {
                 DrawElement({stage, camera, backBuffer, ctx.picture, &frame.DrawnPixels, d.index, d.sprite,
                              d.x, d.y, place.scale, d.scaled ? &d.placed : nullptr, source});
-            });
+            },
+            nullptr, &frame.Stacks);
     }
     camera.PrevCameraX = camera.CameraX;
     camera.PrevCameraY = camera.CameraY;
@@ -722,7 +723,7 @@ void DrawKeptPicture(FrameContext& ctx) {
                     DrawElement({stage, camera, ctx.backBuffer, &target, drawn, d.index, d.sprite, d.x, d.y,
                                  place.scale, d.scaled ? &d.placed : nullptr, source});
                 },
-                area);
+                area, &frame.Stacks);
         }
     };
     const Clip32 area = kept.Area(stage, picture, clear);

@@ -11,6 +11,7 @@
 #include "render/anim_pose.h"
 #include "render/blit_sprite.h"
 #include "render/compose32.h"
+#include "render/layer_stacks.h"
 #include "render/overlays.h"
 #include "stage/stage_version.h"
 
@@ -395,6 +396,29 @@ void MarkRowsOf(const StageModel& stage, const CameraState& camera, const Pictur
         if (RowOpaque(source, static_cast<int>(y - draw.y))) cover[static_cast<size_t>(y)] = order;
 }
 
+// Whether `upper`, drawn right after `lower`, lands on the same pixels in the same way, so that the two
+// may be drawn as one stacked sprite: normal elements copied unscaled and unwindowed through colour 0's
+// mask, tiled alike, at the same corner, with sprites that stack.
+bool StacksOn(const StageModel& stage, const ModernDraw& lower, const ModernDraw& upper) {
+    const int elements = static_cast<int>(stage.Elements.size()), sprites = static_cast<int>(stage.Sprites.size());
+    for (const ModernDraw* d : {&lower, &upper}) {
+        if (d->scaled || d->index < 0 || d->index >= elements || d->sprite < 0 || d->sprite >= sprites) return false;
+        const BgElement& e = stage.Elements[d->index];
+        if (e.Type != "normal" || e.HasWindow != 0 || !ModernMask(e)) return false;
+        const Blend32 blend = ElementBlend32(e.Trans, e.AlphaS, e.AlphaD);
+        if (blend.skip || blend.op != BlendOp::Copy) return false;
+    }
+    if (lower.x != upper.x || lower.y != upper.y) return false;
+    const BgElement& a = stage.Elements[lower.index];
+    const BgElement& b = stage.Elements[upper.index];
+    if (a.TileX != b.TileX || a.TileY != b.TileY || a.TileSpacingX != b.TileSpacingX ||
+        a.TileSpacingY != b.TileSpacingY)
+        return false;
+    const SpriteEntry& sa = stage.Sprites[lower.sprite];
+    const SpriteEntry& sb = stage.Sprites[upper.sprite];
+    return sa.Width == sb.Width && sa.Height == sb.Height && CanStack(sa, sb);
+}
+
 }  // namespace
 
 void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const Picture32& picture,
@@ -403,19 +427,43 @@ void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const P
 }
 
 void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture32& picture,
-                    const std::vector<ModernDraw>& draws, std::optional<uint32_t> clearColour,
+                    const std::vector<ModernDraw>& passDraws, std::optional<uint32_t> clearColour,
                     const std::function<void(const ModernDraw&, const Source32*)>& drawOne,
-                    const Clip32* area) {
+                    const Clip32* area, LayerStacks* stacks) {
     const int height = picture.Height;
     const Clip32 limit = area ? *area : picture.Whole();
     const int top = std::clamp(limit.top, 0, height), bottom = std::clamp(limit.bottom, top, height);
     const int left = std::clamp(limit.left, 0, picture.Width), right = std::clamp(limit.right, left, picture.Width);
     if (top >= bottom || left >= right) return;
     const bool whole = top == 0 && bottom == height && left == 0 && right == picture.Width;
-    // Each draw's colour table once, for the culling and the drawing both.
+    // Each draw's colour table once, for the culling and the drawing both; layers that land on the
+    // same pixels are one draw of their stack (the backmost layer's draw with the stack's colours).
+    std::vector<ModernDraw> stackedDraws;
     std::vector<Source32> sources;
-    sources.reserve(draws.size());
-    for (const ModernDraw& d : draws) sources.push_back(SourceOf(stage, d));
+    sources.reserve(passDraws.size());
+    std::vector<const SpriteEntry*> layers;
+    for (size_t k = 0; k < passDraws.size();) {
+        size_t end = k + 1;
+        if (stacks)
+            while (end < passDraws.size() && StacksOn(stage, passDraws[k], passDraws[end])) ++end;
+        const SpriteEntry* stack = nullptr;
+        if (end - k >= 2) {
+            layers.clear();
+            for (size_t j = k; j < end; ++j) layers.push_back(&stage.Sprites[passDraws[j].sprite]);
+            stack = stacks->Stack(layers);
+        }
+        if (stack) {
+            if (stackedDraws.empty()) stackedDraws.assign(passDraws.begin(), passDraws.begin() + static_cast<long>(k));
+            stackedDraws.push_back(passDraws[k]);
+            sources.push_back(MakeSource32(*stack, true));
+            k = end;
+        } else {
+            if (!stackedDraws.empty()) stackedDraws.push_back(passDraws[k]);
+            sources.push_back(SourceOf(stage, passDraws[k]));
+            ++k;
+        }
+    }
+    const std::vector<ModernDraw>& draws = stackedDraws.empty() ? passDraws : stackedDraws;
     // cover[y]: the last element (in drawing order) that paints row y wholly, -1 none.
     std::vector<int> cover(static_cast<size_t>(std::max(height, 0)), -1);
     for (size_t k = 0; k < draws.size(); ++k)

@@ -14,6 +14,8 @@
 
 namespace qb {
 
+class LayerStacks;
+
 bool IsModernStage(const StageModel& stage);
 // Whether this frame draws into the 32-bit picture: every modern stage, and a classic stage while its
 // camera is zoomed (the engines zoom classic stages too; at zoom 1 they keep the classic picture).
@@ -105,10 +107,12 @@ void MarkCoveredRows(const StageModel& stage, const CameraState& camera, const P
 // made once for the culling and the drawing both.
 // `clearColour`: the back pass starts the frame, filling the rows no element covers.
 // `area` (may be null: the whole picture) limits all of it to a rectangle of the picture.
+// With `stacks`, consecutive layers that land on the same pixels (StacksOn) are drawn as one sprite
+// stacked from theirs: `drawOne` gets the backmost layer's draw with the stack's source.
 void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture32& picture,
                     const std::vector<ModernDraw>& draws, std::optional<uint32_t> clearColour,
                     const std::function<void(const ModernDraw&, const Source32*)>& drawOne,
-                    const Clip32* area = nullptr);
+                    const Clip32* area = nullptr, LayerStacks* stacks = nullptr);
 
 // The info overlay's text in white with the built-in font, at (4, 3 + dy) as on the classic picture.
 void DrawInfoText32(Picture32& picture, const std::string& text, int dy = 0);

@@ -12,6 +12,7 @@
 #include "platform/sprite_table.h"
 #include "render/camera_state.h"
 #include "render/element_preview.h"
+#include "render/layer_stacks.h"
 #include "render/overlays.h"
 #include "render/retained.h"
 #include "stage/stage_model.h"
@@ -60,6 +61,8 @@ struct FrameState {
     // Pixels the element passes wrote into a modern stage's picture since the stage started: the
     // benchmark compares the frames' cost with writing these once.
     int64_t DrawnPixels = 0;
+    // A modern stage's layers that move together, stacked into one sprite each (kept between frames).
+    LayerStacks Stacks;
     // A modern stage's picture as the last frame left it, and what the window has yet to show.
     RetainedPicture Retained;
     // The top rows of the picture as they were before the info overlay was drawn over them (empty

@@ -7,6 +7,7 @@
 
 #include "render/compose32.h"
 #include "render/draw_modern.h"
+#include "render/layer_stacks.h"
 #include "stage/sff2_stage_sprites.h"
 #include "tests/render/render_fixture.h"
 
@@ -17,8 +18,8 @@ using test::TinyStage;
 
 constexpr int kW = 8, kH = 6;
 
-// A version 2 sprite drawn from the layout: '.' is colour 0, every other letter an opaque grey, with
-// the row runs the loader builds.
+// A version 2 sprite drawn from the layout: '.' is colour 0, every other letter the colour of its
+// code, with the row runs the loader builds.
 int16_t IndexedSprite(TinyStage& t, const std::vector<std::string>& rows) {
     const int16_t s = t.AddSprite(rows);
     auto picture = std::make_shared<Sff2Picture>();
@@ -27,7 +28,7 @@ int16_t IndexedSprite(TinyStage& t, const std::vector<std::string>& rows) {
     picture->size = rows.size() * rows[0].size();
     picture->bytes = std::make_unique<uint8_t[]>(picture->size);
     for (size_t y = 0; y < rows.size(); ++y)
-        for (size_t x = 0; x < rows[y].size(); ++x) picture->bytes[y * rows[0].size() + x] = rows[y][x] == '.' ? 0 : 9;
+        for (size_t x = 0; x < rows[y].size(); ++x) picture->bytes[y * rows[0].size() + x] = rows[y][x] == '.' ? 0 : static_cast<uint8_t>(rows[y][x]);
     BuildOpaqueRuns(*picture);
     t.stage.Sprites[s].Picture = picture;
     return s;
@@ -35,7 +36,7 @@ int16_t IndexedSprite(TinyStage& t, const std::vector<std::string>& rows) {
 
 // Draws one placed element as the pass does (tiles without end laid across the picture), so the
 // culled pass can be compared with drawing everything.
-void DrawPlaced(TinyStage& t, Picture32& picture, const ModernDraw& d) {
+void DrawPlaced(TinyStage& t, Picture32& picture, const ModernDraw& d, const Source32* source = nullptr) {
     const BgElement& e = t.stage.Elements[d.index];
     const SpriteEntry& s = t.stage.Sprites[d.sprite];
     int64_t x = d.x;
@@ -43,7 +44,7 @@ void DrawPlaced(TinyStage& t, Picture32& picture, const ModernDraw& d) {
         while (x > 0) x -= s.Width;
     do {
         BlitSprite32(t.stage, t.camera, picture, static_cast<int32_t>(x), d.y, s.Width, s.Height, d.sprite, 0, 0,
-                     d.index);
+                     d.index, 1, source);
         x += s.Width;
     } while (e.TileX == 1 && x < picture.Width);
 }
@@ -130,6 +131,89 @@ TEST(ModernCulling, HiddenRowsAreLeftOutAndThePictureIsUnchanged) {
     EXPECT_EQ(culled.Pixels, whole.Pixels);
     EXPECT_EQ(culled.ClipTop, 0);  // the whole picture again for what draws next
     EXPECT_GT(culled.ClipBottom, kH);
+}
+
+// Masked layers tiled alike at the same corner, through the same colours, are drawn as one stack (one
+// draw, the backmost layer's, with the stack's source); a layer elsewhere, through other colours or
+// blended splits the stacks. The picture is the one drawing every layer gives, and a stack is made
+// again when a layer's picture is a new one.
+TEST(ModernCulling, LayersOnTheSamePixelsAreDrawnAsOneStack) {
+    TinyStage t(kW, kH);
+    auto colours = std::make_shared<Sff2Colours>();
+    colours->count = 256;
+    for (size_t c = 0; c < 256; ++c) {
+        colours->rgba[c * 4] = static_cast<uint8_t>(c * 7);
+        colours->rgba[c * 4 + 1] = static_cast<uint8_t>(c);
+        colours->rgba[c * 4 + 2] = static_cast<uint8_t>(255 - c);
+        colours->rgba[c * 4 + 3] = 255;
+    }
+    auto other = std::make_shared<Sff2Colours>(*colours);
+    other->rgba[4 * 'Q'] = 1;
+    auto layer = [&](const std::vector<std::string>& rows, int x, int y, std::shared_ptr<Sff2Colours> c) {
+        const int16_t s = IndexedSprite(t, rows);
+        SpriteEntry& e = t.stage.Sprites[s];
+        e.Colours = c;
+        e.Expanded = ExpandIndexed(*e.Picture, *c);
+        BgElement& el = t.AddElement("normal", s, static_cast<float>(x), static_cast<float>(y));
+        el.MaskKey = 1;
+        el.TileX = 1;
+        return ModernDraw{static_cast<int16_t>(t.stage.Elements.size() - 1), s, x, y};
+    };
+    std::vector<ModernDraw> draws = {
+        layer({"AAAAA", "A...A", "AAAAA"}, 2, 1, colours),   // stacked
+        layer({"..BB.", ".B..B", "....."}, 2, 1, colours),   // with this one
+        layer({"...C.", "..CCC", "..C.."}, 2, 1, colours),   // and this one
+        layer({"DD...", ".DDD.", "...DD"}, 3, 1, colours),   // elsewhere
+        layer({"E.E.E", ".E.E.", "E.E.E"}, 2, 1, colours),   // back at the corner: alone
+        layer({"QQQ..", "..Q..", "..QQQ"}, 2, 1, other),     // stacks with the next but not this
+        layer({"R...R", "R...R", "R...R"}, 2, 1, other),
+        layer({"SSSSS", "S.S.S", "SSSSS"}, 2, 1, other),
+    };
+    t.stage.Elements[7].Trans = "add";  // blended: not stacked
+    t.camera.ViewRight = kW;
+    t.camera.ViewBottom = kH;
+
+    auto oneByOne = [&] {
+        Picture32 whole(kW, kH);
+        ClearPicture32(whole);
+        for (const ModernDraw& d : draws) DrawPlaced(t, whole, d);
+        return whole;
+    };
+    LayerStacks stacks;
+    auto stacked = [&](std::vector<int>& drawn) {
+        Picture32 picture(kW, kH);
+        DrawModernPass(
+            t.stage, t.camera, picture, draws, 0xFF000000u,
+            [&](const ModernDraw& d, const Source32* source) {
+                drawn.push_back(d.index);
+                DrawPlaced(t, picture, d, source);
+            },
+            nullptr, &stacks);
+        return picture;
+    };
+    std::vector<int> drawn;
+    EXPECT_EQ(stacked(drawn).Pixels, oneByOne().Pixels);
+    EXPECT_EQ(drawn, (std::vector<int>{0, 3, 4, 5, 7}));
+    EXPECT_EQ(stacks.Count(), 2u);
+
+    drawn.clear();
+    (void)stacked(drawn);
+    EXPECT_EQ(stacks.Count(), 2u);  // kept from the last pass
+
+    // A reload gives the second layer a new picture.
+    auto changed = std::make_shared<Sff2Picture>();
+    const Sff2Picture& was = *t.stage.Sprites[draws[1].sprite].Picture;
+    changed->width = was.width;
+    changed->height = was.height;
+    changed->size = was.size;
+    changed->bytes = std::make_unique<uint8_t[]>(was.size);
+    for (size_t i = 0; i < was.size; ++i) changed->bytes[i] = i % 3 == 0 ? 'Z' : 0;
+    BuildOpaqueRuns(*changed);
+    t.stage.Sprites[draws[1].sprite].Expanded = ExpandIndexed(*changed, *colours);
+    t.stage.Sprites[draws[1].sprite].Picture = changed;
+    drawn.clear();
+    EXPECT_EQ(stacked(drawn).Pixels, oneByOne().Pixels);
+    EXPECT_EQ(stacks.Count(), 3u);
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+#include "render/layer_stacks.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/sff2_decoder.h"
+#include "stage/sff2_stage_sprites.h"
+
+namespace qb {
+
+namespace {
+
+// Stacks kept at most, and the bytes they may take together (a pixel is an index and a colour); past
+// either they are all made again as they are used (a stage has a few). A stack bigger than the
+// budget alone is not made: its layers are drawn one by one.
+constexpr size_t kMaxStacks = 16;
+constexpr size_t kMaxStackBytes = size_t{64} << 20;
+
+bool OpaqueBeyondZero(const Sff2Colours* colours) {
+    if (!colours) return true;  // the grey ramp
+    for (size_t c = 1; c < 256; ++c)
+        if (colours->rgba[c * 4 + 3] != 255) return false;
+    return true;
+}
+
+std::vector<std::shared_ptr<const void>> Identity(const std::vector<const SpriteEntry*>& layers) {
+    std::vector<std::shared_ptr<const void>> from;
+    for (const SpriteEntry* layer : layers) {
+        from.push_back(layer->Picture);
+        from.push_back(layer->Colours);
+        from.push_back(layer->Expanded);
+    }
+    return from;
+}
+
+}  // namespace
+
+bool CanStack(const SpriteEntry& a, const SpriteEntry& b) {
+    for (const SpriteEntry* s : {&a, &b})
+        if (!s->Picture || !s->Picture->bytes || s->Picture->rgba || !OpaqueBeyondZero(s->Colours.get())) return false;
+    if (a.Picture->width != b.Picture->width || a.Picture->height != b.Picture->height) return false;
+    if (!a.Colours || !b.Colours) return !a.Colours && !b.Colours;
+    return a.Colours == b.Colours || a.Colours->rgba == b.Colours->rgba;
+}
+
+const SpriteEntry* LayerStacks::Stack(const std::vector<const SpriteEntry*>& layers) {
+    std::vector<std::shared_ptr<const void>> from = Identity(layers);
+    for (const auto& kept : stacks_)
+        if (kept->from == from) return &kept->entry;
+    const Sff2Picture& first = *layers[0]->Picture;
+    const size_t bytes = first.size * 5;
+    if (bytes > kMaxStackBytes) return nullptr;
+    if (stacks_.size() >= kMaxStacks || bytes_ + bytes > kMaxStackBytes) {
+        stacks_.clear();
+        bytes_ = 0;
+    }
+    bytes_ += bytes;
+
+    auto picture = std::make_shared<Sff2Picture>();
+    picture->width = first.width;
+    picture->height = first.height;
+    picture->size = first.size;
+    picture->bytes = std::make_unique_for_overwrite<uint8_t[]>(first.size);
+    uint8_t* indices = picture->bytes.get();
+    std::memcpy(indices, first.bytes.get(), first.size);
+    const bool words = std::all_of(layers.begin(), layers.end(), [&](const SpriteEntry* l) {
+        return l->Expanded && l->Expanded->size() == first.size;
+    });
+    std::shared_ptr<std::vector<uint32_t>> expanded;
+    if (words) expanded = std::make_shared<std::vector<uint32_t>>(*layers[0]->Expanded);
+    for (size_t l = 1; l < layers.size(); ++l) {
+        const uint8_t* over = layers[l]->Picture->bytes.get();
+        const uint32_t* overWords = words ? layers[l]->Expanded->data() : nullptr;
+        for (size_t i = 0; i < first.size; ++i) {
+            if (over[i] == 0) continue;
+            indices[i] = over[i];
+            if (overWords) (*expanded)[i] = overWords[i];
+        }
+    }
+    BuildOpaqueRuns(*picture);
+    auto stacked = std::make_unique<Stacked>();
+    stacked->from = std::move(from);
+    stacked->entry.Picture = std::move(picture);
+    stacked->entry.Colours = layers.back()->Colours;
+    stacked->entry.Expanded = std::move(expanded);
+    stacked->entry.Width = layers[0]->Width;
+    stacked->entry.Height = layers[0]->Height;
+    stacks_.push_back(std::move(stacked));
+    return &stacks_.back()->entry;
+}
+
+}  // namespace qb
