@@ -135,84 +135,65 @@ TEST(ModernCulling, HiddenRowsAreLeftOutAndThePictureIsUnchanged) {
 
 // Masked layers tiled alike at the same corner, through the same colours, are drawn as one stack (one
 // draw, the backmost layer's, with the stack's source); a layer elsewhere, through other colours or
-// blended splits the stacks. The picture is the one drawing every layer gives, and a stack is made
-// again when a layer's picture is a new one.
+// blended splits the stacks. The picture is the one drawing every layer gives, also after a reload
+// gives a layer a new picture.
 TEST(ModernCulling, LayersOnTheSamePixelsAreDrawnAsOneStack) {
     TinyStage t(kW, kH);
     auto colours = std::make_shared<Sff2Colours>();
-    colours->count = 256;
-    for (size_t c = 0; c < 256; ++c) {
-        colours->rgba[c * 4] = static_cast<uint8_t>(c * 7);
-        colours->rgba[c * 4 + 1] = static_cast<uint8_t>(c);
-        colours->rgba[c * 4 + 2] = static_cast<uint8_t>(255 - c);
-        colours->rgba[c * 4 + 3] = 255;
-    }
+    for (size_t c = 0; c < 1024; ++c) colours->rgba[c] = static_cast<uint8_t>(c % 4 == 3 ? 255 : c * 7);
     auto other = std::make_shared<Sff2Colours>(*colours);
     other->rgba[4 * 'Q'] = 1;
-    auto layer = [&](const std::vector<std::string>& rows, int x, int y, std::shared_ptr<Sff2Colours> c) {
+    std::vector<ModernDraw> draws;
+    auto layer = [&](const std::vector<std::string>& rows, int x, std::shared_ptr<Sff2Colours> c) {
         const int16_t s = IndexedSprite(t, rows);
-        SpriteEntry& e = t.stage.Sprites[s];
-        e.Colours = c;
-        e.Expanded = ExpandIndexed(*e.Picture, *c);
-        BgElement& el = t.AddElement("normal", s, static_cast<float>(x), static_cast<float>(y));
-        el.MaskKey = 1;
-        el.TileX = 1;
-        return ModernDraw{static_cast<int16_t>(t.stage.Elements.size() - 1), s, x, y};
+        t.stage.Sprites[s].Colours = c;
+        t.stage.Sprites[s].Expanded = ExpandIndexed(*t.stage.Sprites[s].Picture, *c);
+        BgElement& e = t.AddElement("normal", s, static_cast<float>(x), 1);
+        e.MaskKey = 1;
+        e.TileX = 1;
+        draws.push_back({static_cast<int16_t>(draws.size()), s, x, 1});
     };
-    std::vector<ModernDraw> draws = {
-        layer({"AAAAA", "A...A", "AAAAA"}, 2, 1, colours),   // stacked
-        layer({"..BB.", ".B..B", "....."}, 2, 1, colours),   // with this one
-        layer({"...C.", "..CCC", "..C.."}, 2, 1, colours),   // and this one
-        layer({"DD...", ".DDD.", "...DD"}, 3, 1, colours),   // elsewhere
-        layer({"E.E.E", ".E.E.", "E.E.E"}, 2, 1, colours),   // back at the corner: alone
-        layer({"QQQ..", "..Q..", "..QQQ"}, 2, 1, other),     // stacks with the next but not this
-        layer({"R...R", "R...R", "R...R"}, 2, 1, other),
-        layer({"SSSSS", "S.S.S", "SSSSS"}, 2, 1, other),
-    };
-    t.stage.Elements[7].Trans = "add";  // blended: not stacked
+    layer({"AAAAA", "A...A", "AAAAA"}, 2, colours);  // stacked with the next two
+    layer({"..BB.", ".B..B", "....."}, 2, colours);
+    layer({"...C.", "..CCC", "..C.."}, 2, colours);
+    layer({"DD...", ".DDD.", "...DD"}, 3, colours);  // elsewhere
+    layer({"E.E.E", ".E.E.", "E.E.E"}, 2, colours);  // alone: the next has other colours
+    layer({"QQQ..", "..Q..", "..QQQ"}, 2, other);    // stacked with the next
+    layer({"R...R", "R...R", "R...R"}, 2, other);
+    layer({"SSSSS", "S.S.S", "SSSSS"}, 2, other);    // blended
+    t.stage.Elements[7].Trans = "add";
     t.camera.ViewRight = kW;
     t.camera.ViewBottom = kH;
-
-    auto oneByOne = [&] {
-        Picture32 whole(kW, kH);
+    LayerStacks stacks;
+    std::vector<int> drawn;
+    auto check = [&] {
+        Picture32 whole(kW, kH), stacked(kW, kH);
         ClearPicture32(whole);
         for (const ModernDraw& d : draws) DrawPlaced(t, whole, d);
-        return whole;
-    };
-    LayerStacks stacks;
-    auto stacked = [&](std::vector<int>& drawn) {
-        Picture32 picture(kW, kH);
+        drawn.clear();
         DrawModernPass(
-            t.stage, t.camera, picture, draws, 0xFF000000u,
+            t.stage, t.camera, stacked, draws, 0xFF000000u,
             [&](const ModernDraw& d, const Source32* source) {
                 drawn.push_back(d.index);
-                DrawPlaced(t, picture, d, source);
+                DrawPlaced(t, stacked, d, source);
             },
             nullptr, &stacks);
-        return picture;
+        EXPECT_EQ(stacked.Pixels, whole.Pixels);
     };
-    std::vector<int> drawn;
-    EXPECT_EQ(stacked(drawn).Pixels, oneByOne().Pixels);
+    check();
     EXPECT_EQ(drawn, (std::vector<int>{0, 3, 4, 5, 7}));
-    EXPECT_EQ(stacks.Count(), 2u);
-
-    drawn.clear();
-    (void)stacked(drawn);
+    check();
     EXPECT_EQ(stacks.Count(), 2u);  // kept from the last pass
 
-    // A reload gives the second layer a new picture.
     auto changed = std::make_shared<Sff2Picture>();
-    const Sff2Picture& was = *t.stage.Sprites[draws[1].sprite].Picture;
-    changed->width = was.width;
-    changed->height = was.height;
-    changed->size = was.size;
-    changed->bytes = std::make_unique<uint8_t[]>(was.size);
-    for (size_t i = 0; i < was.size; ++i) changed->bytes[i] = i % 3 == 0 ? 'Z' : 0;
-    BuildOpaqueRuns(*changed);
+    changed->width = 5;
+    changed->height = 3;
+    changed->size = 15;
+    changed->bytes = std::make_unique<uint8_t[]>(15);
+    for (size_t i = 0; i < 15; i += 3) changed->bytes[i] = 'Z';
     t.stage.Sprites[draws[1].sprite].Expanded = ExpandIndexed(*changed, *colours);
     t.stage.Sprites[draws[1].sprite].Picture = changed;
-    drawn.clear();
-    EXPECT_EQ(stacked(drawn).Pixels, oneByOne().Pixels);
+    check();
     EXPECT_EQ(stacks.Count(), 3u);
 }
 
