@@ -400,9 +400,11 @@ void MarkRowsOf(const StageModel& stage, const CameraState& camera, const Pictur
 // may be drawn as one stacked sprite: normal elements copied unscaled and unwindowed through colour 0's
 // mask, tiled alike, at the same corner, with sprites that stack.
 bool StacksOn(const StageModel& stage, const ModernDraw& lower, const ModernDraw& upper) {
-    const int elements = static_cast<int>(stage.Elements.size()), sprites = static_cast<int>(stage.Sprites.size());
+    const int elements = static_cast<int>(stage.Elements.size());
+    const int sprites = static_cast<int>(stage.Sprites.size());
     for (const ModernDraw* d : {&lower, &upper}) {
-        if (d->scaled || d->index < 0 || d->index >= elements || d->sprite < 0 || d->sprite >= sprites) return false;
+        if (d->scaled || d->index < 0 || d->index >= elements || d->sprite < 0 || d->sprite >= sprites)
+            return false;
         const BgElement& e = stage.Elements[d->index];
         if (e.Type != "normal" || e.HasWindow != 0 || !ModernMask(e)) return false;
         const Blend32 blend = ElementBlend32(e.Trans, e.AlphaS, e.AlphaD);
@@ -453,7 +455,8 @@ void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture3
             stack = stacks->Stack(layers);
         }
         if (stack) {
-            if (stackedDraws.empty()) stackedDraws.assign(passDraws.begin(), passDraws.begin() + static_cast<long>(k));
+            if (stackedDraws.empty())
+                stackedDraws.assign(passDraws.begin(), passDraws.begin() + static_cast<std::ptrdiff_t>(k));
             stackedDraws.push_back(passDraws[k]);
             sources.push_back(MakeSource32(*stack, true));
             k = end;

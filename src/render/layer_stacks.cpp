@@ -37,8 +37,13 @@ std::vector<std::shared_ptr<const void>> Identity(const std::vector<const Sprite
 
 bool CanStack(const SpriteEntry& a, const SpriteEntry& b) {
     for (const SpriteEntry* s : {&a, &b})
-        if (!s->Picture || !s->Picture->bytes || s->Picture->rgba || !OpaqueBeyondZero(s->Colours.get())) return false;
+        if (!s->Picture || !s->Picture->bytes || s->Picture->rgba || !OpaqueBeyondZero(s->Colours.get()))
+            return false;
     if (a.Picture->width != b.Picture->width || a.Picture->height != b.Picture->height) return false;
+    // Every index of both pictures is read, whatever their headers claim.
+    const size_t pixels = static_cast<size_t>(std::max(a.Picture->width, 0)) *
+                          static_cast<size_t>(std::max(a.Picture->height, 0));
+    if (a.Picture->size != pixels || b.Picture->size != pixels) return false;
     if (!a.Colours || !b.Colours) return !a.Colours && !b.Colours;
     return a.Colours == b.Colours || a.Colours->rgba == b.Colours->rgba;
 }

@@ -28,7 +28,8 @@ int16_t IndexedSprite(TinyStage& t, const std::vector<std::string>& rows) {
     picture->size = rows.size() * rows[0].size();
     picture->bytes = std::make_unique<uint8_t[]>(picture->size);
     for (size_t y = 0; y < rows.size(); ++y)
-        for (size_t x = 0; x < rows[y].size(); ++x) picture->bytes[y * rows[0].size() + x] = rows[y][x] == '.' ? 0 : static_cast<uint8_t>(rows[y][x]);
+        for (size_t x = 0; x < rows[y].size(); ++x)
+            picture->bytes[y * rows[0].size() + x] = rows[y][x] == '.' ? 0 : static_cast<uint8_t>(rows[y][x]);
     BuildOpaqueRuns(*picture);
     t.stage.Sprites[s].Picture = picture;
     return s;
