@@ -866,7 +866,7 @@ bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
     return true;
 }
 
-void ExpandSffBitmaps(SpriteTable& table, size_t maxBytes) {
+void ExpandSffBitmaps(SpriteTable& table, size_t maxBytes, const std::vector<uint8_t>* drawn) {
     std::unordered_map<const BITMAP*, std::shared_ptr<const std::vector<uint32_t>>> done;
     // The words of each 5-6-5 value, by its high and its low byte: red and blue live wholly in one
     // byte each and green's expansion splits into disjoint bits, so an OR of two look-ups is exact.
@@ -875,9 +875,10 @@ void ExpandSffBitmaps(SpriteTable& table, size_t maxBytes) {
         high[v] = Expand565(static_cast<uint16_t>(v << 8)) & 0x00FFFFFFu;
         low[v] = Expand565(static_cast<uint16_t>(v)) & 0x00FFFFFFu;
     }
-    for (SpriteEntry& e : table) {
+    for (size_t k = 0; k < table.size(); ++k) {
+        SpriteEntry& e = table[k];
         e.Expanded.reset();
-        if (!e.Bitmap) continue;
+        if (!e.Bitmap || (drawn && (k >= drawn->size() || (*drawn)[k] == 0))) continue;
         if (auto it = done.find(e.Bitmap); it != done.end()) {
             e.Expanded = it->second;
             continue;

@@ -33,7 +33,10 @@ bool DecodeCharSprites(std::string_view file, SpriteTable& table, int32_t count,
 // of each pixel, the mask colour with alpha 0, width a row), made once per bitmap and shared by the
 // entries that draw it, so that the 32-bit picture of a high-resolution stage blends whole rows of
 // them without converting each pixel on every frame. Bitmaps past `maxBytes` of words in all get none.
-void ExpandSffBitmaps(SpriteTable& table, size_t maxBytes = kMaxDecodedBytes);
+// With `drawn` (one flag an entry), only the flagged entries get words: the others draw through
+// their pixels, as those past the budget do.
+void ExpandSffBitmaps(SpriteTable& table, size_t maxBytes = kMaxDecodedBytes,
+                      const std::vector<uint8_t>* drawn = nullptr);
 
 // One picture of a version 1 sprite file as it is stored: 8-bit palette indices and the palette the
 // stage draws it with ("same palette as previous" takes the last palette read before it; a file

@@ -5,6 +5,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -88,11 +89,6 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
     std::unordered_map<uint32_t, std::shared_ptr<const Sff2Colours>> palettes;
     std::unordered_map<uint32_t, Sff2Error> failed;
     size_t budget = kMaxDecodedBytes;
-    // Expanded pictures by data node and palette node. Their bytes stay within four times the decoded
-    // indexed bytes (one expansion per picture, as most stages have a single palette); past that a
-    // sprite draws through its colour table.
-    std::map<std::pair<uint32_t, uint32_t>, std::shared_ptr<const std::vector<uint32_t>>> expanded;
-    size_t expandBudget = 0;
 
     for (size_t k = 0; k < count; ++k) {
         const Sff2SpriteNode& node = index->sprites[k];
@@ -123,7 +119,6 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
                 error = DecodeSff2Picture(bytes, *index, source.node, *decoded, budget);
                 if (error == Sff2Error::None) {
                     BuildOpaqueRuns(*decoded);
-                    if (!decoded->rgba) expandBudget += decoded->size * 4;
                     picture = decoded;
                     pictures.emplace(source.node, picture);
                 } else {
@@ -165,16 +160,35 @@ int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLo
             }
             entry.Colours = grey;
         }
-        const auto key = std::make_pair(source.node, static_cast<uint32_t>(node.palette));
-        if (auto done = expanded.find(key); done != expanded.end()) {
-            entry.Expanded = done->second;
-        } else if (picture->size * 4 <= expandBudget) {
-            entry.Expanded = ExpandIndexed(*picture, *entry.Colours);
-            if (entry.Expanded) expandBudget -= picture->size * 4;
-            expanded.emplace(key, entry.Expanded);
-        }
     }
     return static_cast<int16_t>(count);
+}
+
+void ExpandIndexedSprites(SpriteTable& table, const std::vector<uint8_t>& drawn) {
+    // By picture and palette: linked sprites and sprites sharing a palette share their words. Their
+    // bytes stay within four times the drawn pictures' indices (one expansion a picture, as most
+    // stages have a single palette); past that a sprite draws through its colour table.
+    std::map<std::pair<const void*, const void*>, std::shared_ptr<const std::vector<uint32_t>>> expanded;
+    size_t budget = 0;
+    std::set<const void*> counted;
+    for (size_t k = 0; k < table.size() && k < drawn.size(); ++k) {
+        const SpriteEntry& e = table[k];
+        if (drawn[k] && e.Picture && !e.Picture->rgba && counted.insert(e.Picture.get()).second)
+            budget += e.Picture->size * 4;
+    }
+    for (size_t k = 0; k < table.size() && k < drawn.size(); ++k) {
+        SpriteEntry& e = table[k];
+        if (!drawn[k] || !e.Picture || e.Picture->rgba || !e.Colours) continue;
+        const auto key = std::make_pair(static_cast<const void*>(e.Picture.get()),
+                                        static_cast<const void*>(e.Colours.get()));
+        if (auto done = expanded.find(key); done != expanded.end()) {
+            e.Expanded = done->second;
+        } else if (e.Picture->size * 4 <= budget) {
+            e.Expanded = ExpandIndexed(*e.Picture, *e.Colours);
+            if (e.Expanded) budget -= e.Picture->size * 4;
+            expanded.emplace(key, e.Expanded);
+        }
+    }
 }
 
 }  // namespace qb

@@ -28,4 +28,10 @@ std::shared_ptr<const std::vector<uint32_t>> ExpandIndexed(const Sff2Picture& pi
 int16_t IndexSff2StageSprites(std::string_view bytes, StageModel& stage, ErrorLog& log,
                               const std::string& filePath);
 
+// Gives the indexed entries flagged in `drawn` (one flag an entry) their pictures through their palettes
+// (SpriteEntry::Expanded), shared by the entries that show the same picture through the same palette,
+// within four times the drawn pictures' indices. Sprites no element or animation names are drawn by no
+// frame: expanding them too took most of a big stage's loading time and its memory.
+void ExpandIndexedSprites(SpriteTable& table, const std::vector<uint8_t>& drawn);
+
 }  // namespace qb

@@ -192,6 +192,18 @@ void MatchSprites(StageModel& stage) {
     }
 }
 
+// Every action counts, as a controller may switch an element to any of them.
+std::vector<uint8_t> DrawnSprites(const StageModel& stage) {
+    std::vector<uint8_t> drawn(stage.Sprites.size(), 0);
+    auto mark = [&](int j) {
+        if (j >= 0 && static_cast<size_t>(j) < drawn.size()) drawn[static_cast<size_t>(j)] = 1;
+    };
+    for (const BgElement& e : stage.Elements) mark(e.SpriteIndex);
+    for (const BgAction& a : stage.Actions)
+        for (const BgFrame& f : a.Frames) mark(f.SpriteIndex);
+    return drawn;
+}
+
 bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& progress) {
     StageModel& stage = result.stage;
     const std::string& defPath = request.defPath;
@@ -235,9 +247,12 @@ bool LoadSpriteFile(const LoadRequest& request, LoadResult& result, Progress& pr
     MatchSprites(stage);
     if (bytes && stage.SpriteCount > 0 && !version2) DecodeSffSprites(*bytes, stage.Sprites, stage.SpriteCount);
     if (bytes && !version2 && stage.SpriteCount >= 0) ReportUnreadSprites(*bytes, stage, resolved, result.log);
-    // High-resolution and other modern stages blend these sprites on the 32-bit picture every frame.
+    // High-resolution and other modern stages blend the sprites their elements and animations name on
+    // the 32-bit picture every frame: those get their colours as 32-bit words once.
+    const std::vector<uint8_t> drawn = DrawnSprites(stage);
+    if (version2) ExpandIndexedSprites(stage.Sprites, drawn);
     if (bytes && stage.SpriteCount > 0 && !version2 && IsModernStageModel(stage))
-        ExpandSffBitmaps(stage.Sprites);
+        ExpandSffBitmaps(stage.Sprites, kMaxDecodedBytes, &drawn);
     result.files.push_back(resolved);
     result.stamps.push_back(bytes ? StampOfBytes(*bytes, resolved) : StampOf(resolved));
     stage.SpriteFile = resolved;

@@ -3,6 +3,7 @@
 // placement of a parsed stage for the camera's start.
 #include <cstdint>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "stage/load_stage_files.h"
@@ -33,6 +34,8 @@ void DropWindowDeltaRemarks(LoadResult& result);
 int16_t IndexSpriteFile(std::string_view bytes, SpriteTable& table, Progress* progress);
 // Matches sprites to elements and frames and sets the mask words (first match wins).
 void MatchSprites(StageModel& stage);
+// One flag a sprite (after MatchSprites): named by an element or by a frame of any animation.
+std::vector<uint8_t> DrawnSprites(const StageModel& stage);
 
 // True when the file can be opened and one of its lines contains "camera" in any letter case. The
 // file is closed again.

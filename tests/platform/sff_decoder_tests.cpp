@@ -363,6 +363,12 @@ TEST(SffDecoder, ExpandedWordsFollowTheBitmaps) {
     ExpandSffBitmaps(table, 6 * 4);         // room for the first picture only
     EXPECT_TRUE(table[0].Expanded);
     EXPECT_FALSE(table[2].Expanded);
+    const std::vector<uint8_t> drawn = {0, 1, 0};  // only the link to the first picture is drawn
+    ExpandSffBitmaps(table, kMaxDecodedBytes, &drawn);
+    EXPECT_FALSE(table[0].Expanded);
+    ASSERT_TRUE(table[1].Expanded);
+    EXPECT_EQ(*table[1].Expanded, want);
+    EXPECT_FALSE(table[2].Expanded);
 }
 
 TEST(SffDecoder, LongLinkChainsResolveInBothDirections) {

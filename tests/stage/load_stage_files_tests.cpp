@@ -4,6 +4,7 @@
 
 #include <tuple>
 
+#include "demo/sff2_writer.h"
 #include "platform/paths.h"
 #include "tests/stage/stage_fixture.h"
 
@@ -65,6 +66,30 @@ TEST(LoadStageFiles, BoxesGoAmongTheProblemsWhereTheyWereAsked) {
     EXPECT_EQ(told[1].kind, ProblemKind::Note);
     EXPECT_EQ(told[1].text, box);
     EXPECT_EQ(result.files, std::vector<std::string>{ResolvePath(defPath)}) << "no sprite file was read";
+}
+
+// A modern stage's sprites get their 32-bit words only when an element or a frame of any animation
+// names them (a sprite and a link to its picture through the same palette share them).
+TEST(LoadStageFiles, OnlyDrawnSpritesGetTheirColoursExpanded) {
+    StageFixture f;
+    demo::Sff2Sprite picture, link;
+    picture.width = link.width = 4;
+    picture.height = link.height = 2;
+    picture.format = 2;
+    picture.pixels = {0, 1, 0, 1, 1, 1, 1, 1};
+    link.group = 2;
+    link.linkTo = 0;
+    demo::Sff2Palette opaque;  // a 2.00 file: every colour opaque
+    opaque.rgba.assign(256 * 4, 7);
+    f.mugen.Write("stages/modern.sff", demo::WriteSff2({picture, link}, {opaque}, 0));
+    const std::string def = "[Info]\nmugenversion = 1.1\n[StageInfo]\nlocalcoord = 400,300\n"
+                            "[BGdef]\nspr = stages/modern.sff\n[BG Linked]\ntype = normal\nspriteno = 2,0\n";
+    ASSERT_TRUE(f.Load(f.mugen.Write("stages/a.def", def).string()));
+    EXPECT_TRUE(f.stage.Sprites[1].Expanded);
+    EXPECT_FALSE(f.stage.Sprites[0].Expanded);
+    ASSERT_TRUE(f.Load(f.mugen.Write("stages/b.def", def + "[Begin Action 7]\n0,0, 0,0, 5\n").string()));
+    EXPECT_TRUE(f.stage.Sprites[0].Expanded);
+    EXPECT_EQ(f.stage.Sprites[0].Expanded, f.stage.Sprites[1].Expanded);
 }
 
 }  // namespace
