@@ -186,14 +186,10 @@ TEST(ModernCulling, LayersOnTheSamePixelsAreDrawnAsOneStack) {
     check();
     EXPECT_EQ(stacks.Count(), 2u);  // kept from the last pass
 
-    auto changed = std::make_shared<Sff2Picture>();
-    changed->width = 5;
-    changed->height = 3;
-    changed->size = 15;
-    changed->bytes = std::make_unique<uint8_t[]>(15);
-    for (size_t i = 0; i < 15; i += 3) changed->bytes[i] = 'Z';
-    t.stage.Sprites[draws[1].sprite].Expanded = ExpandIndexed(*changed, *colours);
-    t.stage.Sprites[draws[1].sprite].Picture = changed;
+    const int16_t fresh = IndexedSprite(t, {"Z..Z.", ".Z..Z", "Z.Z.."});
+    SpriteEntry& reloaded = t.stage.Sprites[draws[1].sprite];
+    reloaded.Picture = t.stage.Sprites[fresh].Picture;
+    reloaded.Expanded = ExpandIndexed(*reloaded.Picture, *colours);
     check();
     EXPECT_EQ(stacks.Count(), 3u);
 }

@@ -72,15 +72,9 @@ TEST(LoadStageFiles, BoxesGoAmongTheProblemsWhereTheyWereAsked) {
 // names them (a sprite and a link to its picture through the same palette share them).
 TEST(LoadStageFiles, OnlyDrawnSpritesGetTheirColoursExpanded) {
     StageFixture f;
-    demo::Sff2Sprite picture, link;
-    picture.width = link.width = 4;
-    picture.height = link.height = 2;
-    picture.format = 2;
-    picture.pixels = {0, 1, 0, 1, 1, 1, 1, 1};
-    link.group = 2;
-    link.linkTo = 0;
-    demo::Sff2Palette opaque;  // a 2.00 file: every colour opaque
-    opaque.rgba.assign(256 * 4, 7);
+    demo::Sff2Sprite picture{.format = 2, .width = 4, .height = 2, .pixels = {0, 1, 0, 1, 1, 1, 1, 1}};
+    demo::Sff2Sprite link{.group = 2, .width = 4, .height = 2, .linkTo = 0};
+    demo::Sff2Palette opaque{.rgba = std::vector<uint8_t>(256 * 4, 7)};  // a 2.00 file: all opaque
     f.mugen.Write("stages/modern.sff", demo::WriteSff2({picture, link}, {opaque}, 0));
     const std::string def = "[Info]\nmugenversion = 1.1\n[StageInfo]\nlocalcoord = 400,300\n"
                             "[BGdef]\nspr = stages/modern.sff\n[BG Linked]\ntype = normal\nspriteno = 2,0\n";
