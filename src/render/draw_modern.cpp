@@ -396,20 +396,19 @@ void MarkRowsOf(const StageModel& stage, const CameraState& camera, const Pictur
         if (RowOpaque(source, static_cast<int>(y - draw.y))) cover[static_cast<size_t>(y)] = order;
 }
 
-// Whether `upper`, drawn right after `lower`, lands on the same pixels in the same way, so that the two
-// may be drawn as one stacked sprite: normal elements copied unscaled and unwindowed through colour 0's
-// mask, tiled alike, at the same corner, with sprites that stack.
+// A draw that may join a stack: a normal element copied unscaled and unwindowed, through colour 0's
+// mask, from an indexed picture whose other colours are all opaque (`source`, its MakeSource32).
+bool StackableDraw(const StageModel& stage, const ModernDraw& d, const Source32& source) {
+    if (d.scaled || source.kind != Source32::Kind::Indexed || !source.binary || !source.masked) return false;
+    const BgElement& e = stage.Elements[d.index];
+    if (e.Type != "normal" || e.HasWindow != 0) return false;
+    const Blend32 blend = ElementBlend32(e.Trans, e.AlphaS, e.AlphaD);
+    return !blend.skip && blend.op == BlendOp::Copy;
+}
+
+// Whether stackable `upper`, drawn right after stackable `lower`, lands on the same pixels in the same
+// way: tiled alike, at the same corner, with sprites that stack.
 bool StacksOn(const StageModel& stage, const ModernDraw& lower, const ModernDraw& upper) {
-    const int elements = static_cast<int>(stage.Elements.size());
-    const int sprites = static_cast<int>(stage.Sprites.size());
-    for (const ModernDraw* d : {&lower, &upper}) {
-        if (d->scaled || d->index < 0 || d->index >= elements || d->sprite < 0 || d->sprite >= sprites)
-            return false;
-        const BgElement& e = stage.Elements[d->index];
-        if (e.Type != "normal" || e.HasWindow != 0 || !ModernMask(e)) return false;
-        const Blend32 blend = ElementBlend32(e.Trans, e.AlphaS, e.AlphaD);
-        if (blend.skip || blend.op != BlendOp::Copy) return false;
-    }
     if (lower.x != upper.x || lower.y != upper.y) return false;
     const BgElement& a = stage.Elements[lower.index];
     const BgElement& b = stage.Elements[upper.index];
@@ -440,33 +439,33 @@ void DrawModernPass(const StageModel& stage, const CameraState& camera, Picture3
     const bool whole = top == 0 && bottom == height && left == 0 && right == picture.Width;
     // Each draw's colour table once, for the culling and the drawing both; layers that land on the
     // same pixels are one draw of their stack (the backmost layer's draw with the stack's colours).
-    std::vector<ModernDraw> stackedDraws;
+    std::vector<Source32> own;
+    std::vector<uint8_t> stackable;
+    own.reserve(passDraws.size());
+    for (const ModernDraw& d : passDraws) {
+        own.push_back(SourceOf(stage, d));
+        stackable.push_back(stacks && StackableDraw(stage, d, own.back()) ? 1 : 0);
+    }
+    std::vector<ModernDraw> draws;
     std::vector<Source32> sources;
+    draws.reserve(passDraws.size());
     sources.reserve(passDraws.size());
     std::vector<const SpriteEntry*> layers;
     for (size_t k = 0; k < passDraws.size();) {
         size_t end = k + 1;
-        if (stacks)
-            while (end < passDraws.size() && StacksOn(stage, passDraws[k], passDraws[end])) ++end;
+        if (stackable[k])
+            while (end < passDraws.size() && stackable[end] && StacksOn(stage, passDraws[k], passDraws[end]))
+                ++end;
         const SpriteEntry* stack = nullptr;
         if (end - k >= 2) {
             layers.clear();
             for (size_t j = k; j < end; ++j) layers.push_back(&stage.Sprites[passDraws[j].sprite]);
             stack = stacks->Stack(layers);
         }
-        if (stack) {
-            if (stackedDraws.empty())
-                stackedDraws.assign(passDraws.begin(), passDraws.begin() + static_cast<std::ptrdiff_t>(k));
-            stackedDraws.push_back(passDraws[k]);
-            sources.push_back(MakeSource32(*stack, true));
-            k = end;
-        } else {
-            if (!stackedDraws.empty()) stackedDraws.push_back(passDraws[k]);
-            sources.push_back(SourceOf(stage, passDraws[k]));
-            ++k;
-        }
+        draws.push_back(passDraws[k]);
+        sources.push_back(stack ? MakeSource32(*stack, true) : own[k]);
+        k = stack ? end : k + 1;
     }
-    const std::vector<ModernDraw>& draws = stackedDraws.empty() ? passDraws : stackedDraws;
     // cover[y]: the last element (in drawing order) that paints row y wholly, -1 none.
     std::vector<int> cover(static_cast<size_t>(std::max(height, 0)), -1);
     for (size_t k = 0; k < draws.size(); ++k)

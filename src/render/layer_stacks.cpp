@@ -16,19 +16,13 @@ namespace {
 constexpr size_t kMaxStacks = 16;
 constexpr size_t kMaxStackBytes = size_t{64} << 20;
 
-bool OpaqueBeyondZero(const Sff2Colours* colours) {
-    if (!colours) return true;  // the grey ramp
-    for (size_t c = 1; c < 256; ++c)
-        if (colours->rgba[c * 4 + 3] != 255) return false;
-    return true;
-}
-
-std::vector<std::shared_ptr<const void>> Identity(const std::vector<const SpriteEntry*>& layers) {
-    std::vector<std::shared_ptr<const void>> from;
+// The objects a stack is made from: each layer's picture, colours and words.
+std::vector<const void*> Sources(const std::vector<const SpriteEntry*>& layers) {
+    std::vector<const void*> from;
     for (const SpriteEntry* layer : layers) {
-        from.push_back(layer->Picture);
-        from.push_back(layer->Colours);
-        from.push_back(layer->Expanded);
+        from.push_back(layer->Picture.get());
+        from.push_back(layer->Colours.get());
+        from.push_back(layer->Expanded.get());
     }
     return from;
 }
@@ -37,8 +31,7 @@ std::vector<std::shared_ptr<const void>> Identity(const std::vector<const Sprite
 
 bool CanStack(const SpriteEntry& a, const SpriteEntry& b) {
     for (const SpriteEntry* s : {&a, &b})
-        if (!s->Picture || !s->Picture->bytes || s->Picture->rgba || !OpaqueBeyondZero(s->Colours.get()))
-            return false;
+        if (!s->Picture || !s->Picture->bytes || s->Picture->rgba) return false;
     if (a.Picture->width != b.Picture->width || a.Picture->height != b.Picture->height) return false;
     // Every index of both pictures is read, whatever their headers claim.
     const size_t pixels = static_cast<size_t>(std::max(a.Picture->width, 0)) *
@@ -49,9 +42,12 @@ bool CanStack(const SpriteEntry& a, const SpriteEntry& b) {
 }
 
 const SpriteEntry* LayerStacks::Stack(const std::vector<const SpriteEntry*>& layers) {
-    std::vector<std::shared_ptr<const void>> from = Identity(layers);
+    // A kept stack holds its layers' objects, so none of their addresses can have been reused.
+    const std::vector<const void*> from = Sources(layers);
     for (const auto& kept : stacks_)
-        if (kept->from == from) return &kept->entry;
+        if (std::equal(from.begin(), from.end(), kept->from.begin(), kept->from.end(),
+                       [](const void* p, const std::shared_ptr<const void>& q) { return p == q.get(); }))
+            return &kept->entry;
     const Sff2Picture& first = *layers[0]->Picture;
     const size_t bytes = first.size * 5;
     if (bytes > kMaxStackBytes) return nullptr;
@@ -84,7 +80,8 @@ const SpriteEntry* LayerStacks::Stack(const std::vector<const SpriteEntry*>& lay
     }
     BuildOpaqueRuns(*picture);
     auto stacked = std::make_unique<Stacked>();
-    stacked->from = std::move(from);
+    for (const SpriteEntry* layer : layers)
+        stacked->from.insert(stacked->from.end(), {layer->Picture, layer->Colours, layer->Expanded});
     stacked->entry.Picture = std::move(picture);
     stacked->entry.Colours = layers.back()->Colours;
     stacked->entry.Expanded = std::move(expanded);

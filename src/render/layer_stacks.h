@@ -10,8 +10,9 @@
 
 namespace qb {
 
-// Whether two sprites stack: indexed pictures of the same size drawn through the same colours, every
-// colour but 0 opaque (so a pixel shows the frontmost layer whose index there is not 0).
+// Whether two sprites stack: indexed pictures of the same size (as their headers say) drawn through
+// the same colours. Drawn as a copy masked by colour 0 with every other colour opaque, a pixel of their
+// stack shows the frontmost layer whose index there is not 0.
 bool CanStack(const SpriteEntry& a, const SpriteEntry& b);
 
 // The stacked sprites of a stage's passes, made on first use and kept while the layers' pictures and
